@@ -1,0 +1,43 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+
+namespace tamrel {
+
+// Decides which mounted file systems a scan enters. Local disk file systems are entered once
+// each; pseudo, memory, network, FUSE, overlay and squashfs file systems, and a second mount of a
+// device already entered in this scan (a bind mount), are not.
+//
+// Thread safety: enter() may be called from every scanning thread.
+class MountPolicy {
+public:
+    // Reads the file system types from /proc/self/mountinfo (once per scan). `rootDevice` is the
+    // device of the scan root, entered from the start.
+    explicit MountPolicy(dev_t rootDevice);
+    // For tests: a table given as (device, file system type) pairs.
+    MountPolicy(dev_t rootDevice, std::unordered_map<dev_t, std::string> types);
+
+    // Whether to descend into a folder that is on another device than its parent folder or is
+    // the root of a mount (`mountRoot`, the kernel's word). The first mount of a local disk
+    // device is entered; the device then counts as entered for the rest of the scan.
+    bool enter(dev_t device, bool mountRoot);
+
+    // Whether a file system type is a local disk file system that scans enter.
+    static bool isLocalDisk(std::string_view type);
+
+    // Parses mountinfo text into (device, file system type).
+    static std::unordered_map<dev_t, std::string> parseMountInfo(std::string_view text);
+
+private:
+    std::unordered_map<dev_t, std::string> types_;
+    std::mutex lock_;
+    std::unordered_set<dev_t> entered_;
+};
+
+}  // namespace tamrel

@@ -1,0 +1,284 @@
+#include "core/Scanner.h"
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include "core/DirReader.h"
+#include "core/DiskIndex.h"
+#include "core/EventID.h"
+#include "core/IndexWriter.h"
+#include "core/MountPolicy.h"
+#include "core/ScanProgress.h"
+#include "platform/UniqueFd.h"
+
+namespace tamrel {
+
+namespace {
+
+constexpr int openFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW;
+
+// A folder that ran out of descriptors waits for others to close; when nothing else is running
+// it is retried after a pause, and after this many tries it counts as denied.
+constexpr int maxOpenRetries = 100;
+constexpr auto retryPause = std::chrono::milliseconds(10);
+
+// An open folder descriptor shared by the pending jobs of its subfolders.
+struct DirFD {
+    DirFD(UniqueFd f, dev_t d, std::atomic<std::uint64_t>& releases)
+        : fd(std::move(f)), device(d), releases(releases) {}
+    ~DirFD() {
+        fd.reset();
+        releases.fetch_add(1, std::memory_order_relaxed);
+    }
+    UniqueFd fd;
+    dev_t device;
+    std::atomic<std::uint64_t>& releases;
+};
+
+struct Job {
+    std::shared_ptr<DirFD> parent;
+    std::string name;
+    std::uint32_t id;
+    dev_t device;
+    int retries = 0;
+};
+
+// The job stack and the count of busy workers, under one condition.
+class Jobs {
+public:
+    std::optional<Job> pop() {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            if (!stack_.empty()) {
+                ++busy_;
+                Job job = std::move(stack_.back());
+                stack_.pop_back();
+                return job;
+            }
+            if (!deferred_.empty()) {
+                const bool freed = releases.load(std::memory_order_relaxed) != releasesAtDefer_;
+                if (busy_ == 0 && !freed) {
+                    lock.unlock();
+                    std::this_thread::sleep_for(retryPause);
+                    lock.lock();
+                }
+                if (busy_ == 0 || freed) {
+                    releasesAtDefer_ = releases.load(std::memory_order_relaxed);
+                    for (auto& j : deferred_) stack_.push_back(std::move(j));
+                    deferred_.clear();
+                    continue;
+                }
+                cond_.wait_for(lock, retryPause);
+                continue;
+            }
+            if (busy_ == 0) {
+                cond_.notify_all();
+                return std::nullopt;
+            }
+            cond_.wait(lock);
+        }
+    }
+
+    // Pushes one folder's subfolders so that the first listed is taken first.
+    void push(std::vector<Job>& group) {
+        if (group.empty()) return;
+        {
+            std::lock_guard lock(mutex_);
+            for (auto it = group.rbegin(); it != group.rend(); ++it) stack_.push_back(std::move(*it));
+        }
+        group.clear();
+        cond_.notify_all();
+    }
+
+    // Keeps a job that could not get a descriptor until descriptors free up.
+    void defer(Job job) {
+        ++job.retries;
+        std::lock_guard lock(mutex_);
+        if (deferred_.empty()) releasesAtDefer_ = releases.load(std::memory_order_relaxed);
+        deferred_.push_back(std::move(job));
+    }
+
+    void done() {
+        bool wake;
+        {
+            std::lock_guard lock(mutex_);
+            --busy_;
+            wake = busy_ == 0 && stack_.empty();
+        }
+        if (wake) cond_.notify_all();
+    }
+
+    // Drops every pending job (cancellation). The jobs, and the descriptors they hold, are
+    // released outside the lock.
+    void clear() {
+        std::vector<Job> dropped, droppedDeferred;
+        {
+            std::lock_guard lock(mutex_);
+            dropped.swap(stack_);
+            droppedDeferred.swap(deferred_);
+        }
+    }
+
+    // Counts folder descriptors closed, so deferred jobs know when to try again.
+    std::atomic<std::uint64_t> releases{0};
+
+private:
+    std::mutex mutex_;
+    std::condition_variable cond_;
+    std::vector<Job> stack_;
+    std::vector<Job> deferred_;
+    std::uint64_t releasesAtDefer_ = 0;
+    int busy_ = 0;
+};
+
+struct ScanState {
+    ScanState(ScanProgress& p, dev_t rootDevice) : progress(p), mounts(rootDevice) {}
+    ScanProgress& progress;
+    Jobs jobs;
+    Hardlinks hardlinks;
+    MountPolicy mounts;
+    std::atomic<std::uint32_t> nextID{1};
+};
+
+void raiseDescriptorLimit() {
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) return;
+    const rlim_t want = std::min<rlim_t>(limit.rlim_max, 65536);
+    if (limit.rlim_cur >= want) return;
+    limit.rlim_cur = want;
+    ::setrlimit(RLIMIT_NOFILE, &limit);
+}
+
+void addProgress(ScanProgress& progress, const DirReader& reader) {
+    progress.files.fetch_add(reader.files(), std::memory_order_relaxed);
+    progress.bytes.fetch_add(reader.bytes(), std::memory_order_relaxed);
+}
+
+// Gives each folder entry to be entered a listing id and pushes a job for it.
+void pushSubfolders(ScanState& state, Listing& listing, const DirReader& reader,
+                    const std::shared_ptr<DirFD>& dir, std::vector<Job>& group) {
+    for (std::size_t k = 0; k < listing.ents.size(); ++k) {
+        RawEnt& e = listing.ents[k];
+        if ((e.kind & (Flag::kindMask | Flag::mount)) != 1) continue;
+        e.child = state.nextID.fetch_add(1, std::memory_order_relaxed);
+        group.push_back(Job{dir, std::string(listing.name(e)), e.child, reader.deviceOf(k)});
+    }
+    state.jobs.push(group);
+}
+
+void work(ScanState& state, std::vector<Listing>& out) {
+    DirReader reader(state.hardlinks, state.mounts);
+    std::vector<Job> group;
+    while (std::optional<Job> job = state.jobs.pop()) {
+        if (state.progress.isCancelled()) {
+            state.jobs.clear();
+            state.jobs.done();
+            continue;
+        }
+        UniqueFd fd(::openat(job->parent->fd.get(), job->name.c_str(), openFlags));
+        if (!fd) {
+            const int error = errno;
+            if ((error == EMFILE || error == ENFILE) && job->retries < maxOpenRetries) {
+                state.jobs.defer(std::move(*job));
+                state.jobs.done();
+                continue;
+            }
+            Listing denied;
+            denied.id = job->id;
+            denied.denied = true;
+            out.push_back(std::move(denied));
+        } else {
+            auto dir = std::make_shared<DirFD>(std::move(fd), job->device, state.jobs.releases);
+            job->parent.reset();
+            Listing listing = reader.list(dir->fd.get(), dir->device, job->id);
+            addProgress(state.progress, reader);
+            pushSubfolders(state, listing, reader, dir, group);
+            out.push_back(std::move(listing));
+        }
+        state.progress.dirs.fetch_add(1, std::memory_order_relaxed);
+        job.reset();
+        state.jobs.done();
+    }
+}
+
+}  // namespace
+
+std::vector<Listing> Scanner::scan(const std::string& root, int threads, ScanProgress& progress) {
+    raiseDescriptorLimit();
+    threads = std::max(threads, 1);
+    UniqueFd rootFd(::open(root.c_str(), openFlags));
+    struct stat st {};
+    if (!rootFd || ::fstat(rootFd.get(), &st) != 0) {
+        std::vector<Listing> one(1);
+        one[0].denied = true;
+        return one;
+    }
+
+    ScanState state(progress, st.st_dev);
+    std::vector<std::vector<Listing>> slots(threads);
+    {
+        DirReader reader(state.hardlinks, state.mounts);
+        auto dir = std::make_shared<DirFD>(std::move(rootFd), st.st_dev, state.jobs.releases);
+        Listing listing = reader.list(dir->fd.get(), dir->device, 0);
+        addProgress(progress, reader);
+        std::vector<Job> group;
+        pushSubfolders(state, listing, reader, dir, group);
+        slots[0].push_back(std::move(listing));
+    }
+
+    std::vector<std::thread> workers;
+    workers.reserve(threads - 1);
+    for (int i = 1; i < threads; ++i) {
+        workers.emplace_back([&state, &slot = slots[i]] { work(state, slot); });
+    }
+    work(state, slots[0]);
+    for (auto& t : workers) t.join();
+
+    std::size_t total = 0;
+    for (const auto& s : slots) total += s.size();
+    std::vector<Listing> all;
+    all.reserve(total);
+    for (auto& s : slots) {
+        for (auto& l : s) all.push_back(std::move(l));
+    }
+    return all;
+}
+
+std::optional<Listing> Scanner::listOne(const std::string& path) {
+    UniqueFd fd(::open(path.c_str(), openFlags));
+    struct stat st {};
+    if (!fd || ::fstat(fd.get(), &st) != 0) return std::nullopt;
+    Hardlinks hardlinks;
+    MountPolicy mounts(st.st_dev);
+    DirReader reader(hardlinks, mounts);
+    return reader.list(fd.get(), st.st_dev, 0);
+}
+
+std::unique_ptr<DiskIndex> DiskIndex::scan(const std::string& root, ScanProgress& progress,
+                                           int threads) {
+    const auto start = Clock::now();
+    const auto started = std::chrono::steady_clock::now();
+    const std::uint64_t eventID = currentEventID();
+    Crawl crawl(Scanner::scan(root, threads, progress));
+    IndexWriter writer(crawl.entries + 1, root.size() + crawl.nameBytes);
+    writer.add(root, 1, 0, 0, NONE);
+    writer.emitFresh(crawl, 0, 0);
+    std::unique_ptr<DiskIndex> index = writer.finish(root);
+    index->setScanTime(
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count());
+    index->setEventID(eventID);
+    index->setScannedAt(start);
+    return index;
+}
+
+}  // namespace tamrel

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace tamrel::test {
+
+// A folder made under $TMPDIR (or /tmp) for one test and removed with everything in it when the
+// object goes. Only ever removes what it made itself.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::string& path() const { return path_; }
+    // path() + "/" + relative.
+    std::string operator/(std::string_view relative) const;
+
+    // Helpers that create what a test describes; each fails the test on error.
+    void mkdirs(std::string_view relative) const;
+    // Writes `bytes` bytes of data (so the file has allocated blocks).
+    void write(std::string_view relative, std::size_t bytes = 0) const;
+    void symlink(std::string_view target, std::string_view relative) const;
+    void hardlink(std::string_view existing, std::string_view relative) const;
+
+private:
+    std::string path_;
+};
+
+// Removes a tree made by a test (permissions restored first, links never followed).
+void removeTree(const std::string& path);
+
+}  // namespace tamrel::test

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <functional>
+#include <list>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace tamrel {
+
+// The one persistent pool of threads that runs the chunks of the parallel passes (biggest files,
+// breakdown, search, folder-name scan). The caller joins in, so a pass never waits for a thread
+// to start and a pool of n threads runs n + 1 chunks at once.
+//
+// Thread safety: run() may be called from several threads at once; their chunks share the
+// workers. The shared pool lives until the process ends.
+class ComputePool {
+public:
+    // A pool with `workers` threads besides the callers.
+    explicit ComputePool(int workers);
+    ~ComputePool();
+    ComputePool(const ComputePool&) = delete;
+    ComputePool& operator=(const ComputePool&) = delete;
+
+    // The process's pool: $TAMREL_THREADS - 1 workers when that is set (benchmarks pick a
+    // thread count with it), else one fewer than the hardware threads.
+    static ComputePool& shared();
+
+    // Runs body(i) once for every i in 0 .. chunks, on the workers and the calling thread, and
+    // returns when all have finished. `body` must not throw.
+    void run(std::size_t chunks, const std::function<void(std::size_t)>& body);
+
+    // Workers plus the caller: how many chunks run at once.
+    int parallelism() const { return static_cast<int>(threads_.size()) + 1; }
+
+private:
+    struct Task;
+    void workerLoop();
+
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::condition_variable finished_;
+    std::list<Task*> tasks_;
+    bool stopping_ = false;
+    std::vector<std::thread> threads_;
+};
+
+}  // namespace tamrel

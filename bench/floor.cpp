@@ -54,10 +54,10 @@ void list(const std::shared_ptr<Dir>& dir, char* buf, std::vector<Job>& found) {
                 continue;
             }
             struct statx sx;
-            if (::statx(dir->fd, d->d_name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT | AT_STATX_DONT_SYNC,
-                        STATX_TYPE | STATX_MODE | STATX_NLINK | STATX_INO | STATX_MTIME |
-                            STATX_BLOCKS,
-                        &sx) != 0) {
+            if (::statx(
+                    dir->fd, d->d_name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT | AT_STATX_DONT_SYNC,
+                    STATX_TYPE | STATX_MODE | STATX_NLINK | STATX_INO | STATX_MTIME | STATX_BLOCKS,
+                    &sx) != 0) {
                 continue;
             }
             ++n;
@@ -94,7 +94,8 @@ void work() {
         if (fd >= 0) list(std::make_shared<Dir>(fd), buf.get(), found);
         {
             std::lock_guard lock(mutex);
-            for (auto it = found.rbegin(); it != found.rend(); ++it) stack.push_back(std::move(*it));
+            for (auto it = found.rbegin(); it != found.rend(); ++it)
+                stack.push_back(std::move(*it));
             --busy;
         }
         found.clear();
@@ -135,8 +136,10 @@ int main(int argc, char** argv) {
         std::reverse(stack.begin(), stack.end());
     }
     std::vector<std::thread> pool;
-    for (int i = 0; i < threads; ++i) pool.emplace_back(work);
-    for (auto& t : pool) t.join();
+    for (int i = 0; i < threads; ++i)
+        pool.emplace_back(work);
+    for (auto& t : pool)
+        t.join();
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     std::printf("entries %llu  bytes %llu  seconds %.3f  entries/s %.0f  threads %d\n",

@@ -1,9 +1,9 @@
 #include "core/IndexWriter.h"
 
+#include <malloc.h>
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <malloc.h>
 #include <system_error>
 
 #include "core/NameMask.h"
@@ -85,8 +85,8 @@ void IndexWriter::writeBlockInto(const Listing& listing, NodeId p,
     reserve(listing.ents.size(), listing.names.size());
     firstChild_[p] = next_;
     childCount_[p] = static_cast<std::uint32_t>(listing.ents.size());
-    kind_[p] = static_cast<std::uint8_t>((kind_[p] & ~Flag::denied) |
-                                         (listing.denied ? Flag::denied : 0));
+    kind_[p] =
+        static_cast<std::uint8_t>((kind_[p] & ~Flag::denied) | (listing.denied ? Flag::denied : 0));
     for (const RawEnt& e : listing.ents) {
         if (std::uint64_t{e.nameOff} + e.nameLen > listing.names.size()) {
             overflow("listing entry name out of range");

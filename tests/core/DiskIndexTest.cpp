@@ -13,10 +13,9 @@ Listing listing(std::uint32_t id, std::initializer_list<std::tuple<const char*, 
     l.id = id;
     for (const auto& [name, kind, size] : ents) {
         const std::string_view n = name;
-        l.ents.push_back(RawEnt{static_cast<std::uint32_t>(l.names.size()),
-                                static_cast<std::uint16_t>(n.size()),
-                                static_cast<std::uint8_t>(kind),
-                                static_cast<std::uint64_t>(size), 0, NONE});
+        l.ents.push_back(
+            RawEnt{static_cast<std::uint32_t>(l.names.size()), static_cast<std::uint16_t>(n.size()),
+                   static_cast<std::uint8_t>(kind), static_cast<std::uint64_t>(size), 0, NONE});
         l.names.insert(l.names.end(), n.begin(), n.end());
     }
     return l;
@@ -55,7 +54,8 @@ TEST(DiskIndex, LookupAndPathRoundTrip) {
     EXPECT_EQ(idx->path(0), "/Volumes/Disk/");
     EXPECT_EQ(idx->lookup("/Volumes/Disk/"), 0u);
     EXPECT_EQ(idx->lookup("/Volumes/Disk"), 0u);
-    for (NodeId i = 0; i < idx->count(); ++i) EXPECT_EQ(idx->lookup(idx->path(i)), i);
+    for (NodeId i = 0; i < idx->count(); ++i)
+        EXPECT_EQ(idx->lookup(idx->path(i)), i);
     const NodeId a = *idx->lookup("/Volumes/Disk/a");
     EXPECT_EQ(idx->path(a), "/Volumes/Disk/a");
     EXPECT_EQ(idx->lookup("/Volumes/Disk//a//b/"), idx->lookup("/Volumes/Disk/a/b"));
@@ -97,7 +97,8 @@ TEST(DiskIndex, TreeQueries) {
     // Largest first; equal sizes keep listing order.
     const NodeId tie = *idx->lookup("/r/tie");
     std::vector<std::string> order;
-    for (NodeId k : idx->sortedChildren(tie)) order.push_back(idx->name(k));
+    for (NodeId k : idx->sortedChildren(tie))
+        order.push_back(idx->name(k));
     EXPECT_EQ(order, (std::vector<std::string>{"r", "p", "q"}));
 }
 
@@ -114,7 +115,8 @@ TEST(DiskIndex, MarkRemovedTakesBytesOutOfEveryAncestor) {
     EXPECT_TRUE(idx->isGone(*idx->lookup("/r/a/b/c")));
     EXPECT_FALSE(idx->isRemoved(*idx->lookup("/r/a/b/c")));
     EXPECT_EQ(idx->lookup("/r/a/b"), b);
-    for (NodeId k : idx->sortedChildren(a)) EXPECT_NE(k, b);
+    for (NodeId k : idx->sortedChildren(a))
+        EXPECT_NE(k, b);
     idx->markRemoved(b);  // twice changes nothing
     EXPECT_EQ(idx->totalSize(), before - 50);
     idx->markRemoved(a);

@@ -46,7 +46,8 @@ TEST(IndexWriter, EmptyDeniedAndMissingListings) {
     EXPECT_EQ(tiny.layout().cap, 1u);
     EXPECT_EQ(tiny.layout().nameCap, 1u);
     EXPECT_EQ(tiny.layout().offsets[0], 4096u);
-    for (std::uint64_t off : tiny.layout().offsets) EXPECT_EQ(off % 16, 0u);
+    for (std::uint64_t off : tiny.layout().offsets)
+        EXPECT_EQ(off % 16, 0u);
 
     auto empty = build({folderListing(0, {})});
     test::expectValidTree(*empty);
@@ -122,8 +123,7 @@ TEST(IndexWriter, CapacitiesFailCleanlyInsteadOfWrapping) {
     IndexWriter w(2, 4);
     w.add("/r", 1, 0, 0, NONE);
     EXPECT_EQ(errorOf([&] { w.add("toolong", 0, 0, 0, 0); }), EOVERFLOW);
-    EXPECT_EQ(errorOf([&] { w.writeBlock(folderListing(0, {{"a", 0}, {"b", 0}}), 0); }),
-              EOVERFLOW);
+    EXPECT_EQ(errorOf([&] { w.writeBlock(folderListing(0, {{"a", 0}, {"b", 0}}), 0); }), EOVERFLOW);
     // Memory the kernel refuses is an error, not a bad pointer.
     EXPECT_EQ(errorOf([] { MappedRegion::anonymous(std::size_t{1} << 62); }), ENOMEM);
 }

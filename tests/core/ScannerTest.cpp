@@ -183,7 +183,8 @@ TEST(Scanner, DeepChainsAndWideFolders) {
     expectRoundTrips(*index, 97);
     // The bottom of the chain, found by walking down.
     NodeId at = *index->lookup(dir / "d");
-    for (int i = 1; i < depth; ++i) at = index->firstChild(at);
+    for (int i = 1; i < depth; ++i)
+        at = index->firstChild(at);
     const NodeId bottom = index->firstChild(at);
     EXPECT_EQ(index->nameBytes(bottom), "bottom");
     EXPECT_EQ(index->ancestry(bottom).size(), depth + 2u);
@@ -206,7 +207,8 @@ TEST(Scanner, FoldersThatCannotBeOpenedAreMarkedDenied) {
     }
     // As root every folder opens: the scan runs in a child that has become "nobody".
     const int status = inChild([&]() -> int {
-        if (root && (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)) {
+        if (root &&
+            (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)) {
             return 10;
         }
         ScanProgress progress;
@@ -244,7 +246,8 @@ TEST(Scanner, RootsThatAreNotFoldersAndListOne) {
     const auto one = Scanner::listOne(dir / "real");
     ASSERT_TRUE(one);
     EXPECT_EQ(one->ents.size(), 2u);
-    for (const RawEnt& e : one->ents) EXPECT_EQ(e.child, NONE);
+    for (const RawEnt& e : one->ents)
+        EXPECT_EQ(e.child, NONE);
 }
 
 TEST(Scanner, CancellationKeepsAValidPartialIndex) {
@@ -267,7 +270,8 @@ TEST(Scanner, CancellationKeepsAValidPartialIndex) {
     // Cancelled part way: whatever was listed forms a valid tree and the counters stop.
     ScanProgress progress;
     std::thread canceller([&] {
-        while (progress.dirs.load() < 100) std::this_thread::yield();
+        while (progress.dirs.load() < 100)
+            std::this_thread::yield();
         progress.cancel();
     });
     auto index = DiskIndex::scan(dir.path(), progress, 2);
@@ -308,7 +312,8 @@ TEST(Scanner, RunningOutOfDescriptorsWaitsInsteadOfDenying) {
         }
         std::thread release([&] {
             std::this_thread::sleep_for(std::chrono::milliseconds(150));
-            for (int fd : hogs) ::close(fd);
+            for (int fd : hogs)
+                ::close(fd);
         });
         ScanProgress progress;
         auto index = DiskIndex::scan(dir.path(), progress, 3);

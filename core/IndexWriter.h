@@ -36,9 +36,12 @@ public:
     // of every folder entry, in block order. p's denied flag follows listing.denied.
     std::vector<std::pair<NodeId, std::uint32_t>> writeBlock(const Listing& listing, NodeId p);
 
-    // Appends the whole crawled subtree of listing `listing` below `into`, depth first, without
-    // recursion. A folder whose listing is missing gets no children. Each listing's memory is
-    // released once written, so the crawl and the region are not both whole at once.
+    // Appends the whole crawled subtree of listing `listing` below `into` in pre-order (each
+    // folder's block, then the subtree of its first subfolder, then the next), without recursion
+    // and with the blocks written in parallel on the compute pool. A folder whose listing is
+    // missing gets no children; a listing referenced twice is written at its first reference.
+    // Each listing's memory is released once written, so the crawl and the region are not both
+    // whole at once.
     void emitFresh(Crawl& crawl, std::uint32_t listing, NodeId into);
 
     // Appends the unchanged subtree of node o of `old` below node n, flags included.

@@ -144,3 +144,83 @@ TEST(IndexWriter, EmitsAVeryDeepChainWithoutRecursion) {
 
 }  // namespace
 }  // namespace tamrel
+
+namespace tamrel {
+namespace {
+
+// The pre-order walk written one block at a time with writeBlock: what emitFresh must equal.
+std::unique_ptr<DiskIndex> buildByBlocks(const Crawl& crawl) {
+    IndexWriter w(crawl.entries + 1, 2 + crawl.nameBytes);
+    w.add("/r", 1, 0, 0, NONE);
+    std::vector<std::pair<NodeId, std::uint32_t>> stack{{0, 0}};
+    while (!stack.empty()) {
+        const auto [node, id] = stack.back();
+        stack.pop_back();
+        const Listing* l = id == NONE ? nullptr : crawl.find(id);
+        if (!l) continue;
+        auto folders = w.writeBlock(*l, node);
+        stack.insert(stack.end(), folders.rbegin(), folders.rend());
+    }
+    return w.finish("/r");
+}
+
+TEST(IndexWriter, ParallelEmitEqualsThePreOrderWalk) {
+    // Random trees large enough to span many parallel chunks, with denied and missing listings.
+    std::uint32_t seed = 12345;
+    auto rnd = [&](std::uint32_t n) {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 8) % n;
+    };
+    for (int round = 0; round < 3; ++round) {
+        std::vector<Listing> ls;
+        std::vector<std::uint32_t> open{0};
+        std::uint32_t nextID = 1;
+        ls.push_back(folderListing(0, {}));
+        std::size_t nodes = 0;
+        while (nodes < 200000 && !open.empty()) {
+            const std::uint32_t at = open[rnd(static_cast<std::uint32_t>(open.size()))];
+            const std::uint32_t n = 1 + rnd(round == 2 ? 3 : 40);
+            for (std::uint32_t k = 0; k < n; ++k) {
+                Listing& l = ls[at];
+                const bool folder = rnd(4) == 0;
+                const std::string name = (folder ? "d" : "f") + std::to_string(nodes++);
+                l.ents.push_back(RawEnt{static_cast<std::uint32_t>(l.names.size()),
+                                        static_cast<std::uint16_t>(name.size()),
+                                        static_cast<std::uint8_t>(folder ? 1 : 0), rnd(1000), 0,
+                                        NONE});
+                l.names.insert(l.names.end(), name.begin(), name.end());
+                if (folder && rnd(10) != 0) {
+                    l.ents.back().child = nextID;
+                    const bool denied = rnd(20) == 0;
+                    ls.push_back(folderListing(nextID, {}, denied));
+                    if (!denied) open.push_back(nextID);
+                    ++nextID;
+                }
+            }
+            std::erase(open, at);
+        }
+        Crawl reference(ls);
+        auto expected = buildByBlocks(reference);
+        Crawl crawl(std::move(ls));
+        IndexWriter w(crawl.entries + 1, 2 + crawl.nameBytes);
+        w.add("/r", 1, 0, 0, NONE);
+        w.emitFresh(crawl, 0, 0);
+        auto got = w.finish("/r");
+        test::expectValidTree(*got);
+        ASSERT_EQ(got->count(), expected->count());
+        for (NodeId i = 0; i < got->count(); ++i) {
+            ASSERT_EQ(got->nameBytes(i), expected->nameBytes(i)) << i;
+            ASSERT_EQ(got->parent(i), expected->parent(i)) << i;
+            ASSERT_EQ(got->firstChild(i), expected->firstChild(i)) << i;
+            ASSERT_EQ(got->childCount(i), expected->childCount(i)) << i;
+            ASSERT_EQ(got->subtreeEnd(i), expected->subtreeEnd(i)) << i;
+            ASSERT_EQ(got->kind(i), expected->kind(i)) << i;
+            ASSERT_EQ(got->size(i), expected->size(i)) << i;
+            ASSERT_EQ(got->items(i), expected->items(i)) << i;
+            ASSERT_EQ(got->mask(i), expected->mask(i)) << i;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace tamrel

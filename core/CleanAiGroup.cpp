@@ -16,8 +16,10 @@ void addAiGroup(CleanPlanner& plan) {
     for (NodeId n : plan.node(plan.home("/.ollama/models"))) {
         offers.push_back(plan.item(n, false, "Ollama models; pull them again to use them"));
     }
-    for (NodeId n : plan.node(plan.home("/.cache/lm-studio"))) offers.push_back(plan.item(n, false));
-    for (NodeId n : plan.node(plan.home("/.lmstudio/models"))) offers.push_back(plan.item(n, false));
+    for (NodeId n : plan.node(plan.home("/.cache/lm-studio")))
+        offers.push_back(plan.item(n, false));
+    for (NodeId n : plan.node(plan.home("/.lmstudio/models")))
+        offers.push_back(plan.item(n, false));
     for (const char* sessions : {"/.codex/sessions", "/.claude/projects"}) {
         for (NodeId n : plan.kids(plan.home(sessions))) {
             const std::uint32_t t = plan.index.mtime(n);

@@ -10,18 +10,10 @@ namespace {
 // Caches of the system and of this application, never offered.
 bool isKeptCache(std::string_view name) {
     static const std::unordered_set<std::string_view> names = {
-        "com.apple.finder",
-        "com.apple.dock",
-        "CloudKit",
-        "com.apple.CloudKit",
-        "FontRegistry",
-        "com.apple.Spotlight",
-        "com.apple.bird",
-        "com.apple.iCloudHelper",
-        ownBundleID,
-        "com.apple.nsurlsessiond",
-        "com.apple.akd",
-        "com.apple.containermanagerd",
+        "com.apple.finder",        "com.apple.dock",         "CloudKit",
+        "com.apple.CloudKit",      "FontRegistry",           "com.apple.Spotlight",
+        "com.apple.bird",          "com.apple.iCloudHelper", ownBundleID,
+        "com.apple.nsurlsessiond", "com.apple.akd",          "com.apple.containermanagerd",
     };
     return names.contains(name);
 }

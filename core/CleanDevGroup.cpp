@@ -42,26 +42,29 @@ void addDevGroup(CleanPlanner& plan) {
     }
     for (const char* folder : deviceSupportFolders) {
         std::vector<NodeId> versions = plan.kids(dev("/Xcode/" + std::string(folder)));
-        std::stable_sort(versions.begin(), versions.end(), [&](NodeId a, NodeId b) {
-            return index.mtime(a) > index.mtime(b);
-        });
+        std::stable_sort(versions.begin(), versions.end(),
+                         [&](NodeId a, NodeId b) { return index.mtime(a) > index.mtime(b); });
         // The two newest are chosen by position, before the item test refuses any.
         for (std::size_t k = 0; k < versions.size(); ++k) {
             offers.push_back(k < 2 ? plan.item(versions[k], false, "One of the two newest, kept")
                                    : plan.item(versions[k], true));
         }
     }
-    for (NodeId n : plan.node(dev("/CoreSimulator/Caches"))) offers.push_back(plan.item(n, true));
+    for (NodeId n : plan.node(dev("/CoreSimulator/Caches")))
+        offers.push_back(plan.item(n, true));
     for (NodeId n : plan.kids(dev("/Xcode/Archives"))) {
         offers.push_back(
             plan.item(n, false, "Archived app builds; keep any you may need to resubmit"));
     }
-    for (NodeId n : plan.node(dev("/Xcode/Products"))) offers.push_back(plan.item(n, true));
+    for (NodeId n : plan.node(dev("/Xcode/Products")))
+        offers.push_back(plan.item(n, true));
     for (const char* cache : packageCaches) {
-        for (NodeId n : plan.node(plan.home(cache))) offers.push_back(plan.item(n, true));
+        for (NodeId n : plan.node(plan.home(cache)))
+            offers.push_back(plan.item(n, true));
     }
     for (NodeId n : plan.node(plan.home("/.gradle/caches"))) {
-        offers.push_back(plan.item(n, false, "Gradle rebuilds this, but the next build will be slow"));
+        offers.push_back(
+            plan.item(n, false, "Gradle rebuilds this, but the next build will be slow"));
     }
     for (NodeId n : plan.node(plan.home("/go/pkg/mod"))) {
         offers.push_back(plan.item(n, false, "Go downloads modules again on the next build"));

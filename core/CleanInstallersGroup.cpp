@@ -5,7 +5,7 @@ namespace tamrel {
 
 namespace {
 
-constexpr std::uint32_t settledAge = 259'200;        // 3 days
+constexpr std::uint32_t settledAge = 259'200;         // 3 days
 constexpr std::uint32_t installerAppAge = 1'295'999;  // older means at least 15 whole days
 
 constexpr const char* installerFolders[] = {

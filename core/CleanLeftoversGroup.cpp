@@ -12,10 +12,8 @@ struct LeftoverFolder {
 };
 
 constexpr LeftoverFolder leftoverFolders[] = {
-    {"/Library/Containers", ""},
-    {"/Library/Saved Application State", ".savedState"},
-    {"/Library/HTTPStorages", ""},
-    {"/Library/WebKit", ""},
+    {"/Library/Containers", ""},          {"/Library/Saved Application State", ".savedState"},
+    {"/Library/HTTPStorages", ""},        {"/Library/WebKit", ""},
     {"/Library/Application Scripts", ""},
 };
 

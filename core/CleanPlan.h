@@ -16,9 +16,9 @@ namespace tamrel {
 
 // One thing the clean-up plan offers to move to the Trash; identified by its node.
 struct CleanItem {
-    NodeId node = NONE;                // in the index the plan was computed from
-    bool on = false;                   // ticked when the plan is first shown
-    std::optional<std::string> note;   // why it is not ticked, or how old it is
+    NodeId node = NONE;               // in the index the plan was computed from
+    bool on = false;                  // ticked when the plan is first shown
+    std::optional<std::string> note;  // why it is not ticked, or how old it is
 
     friend bool operator==(const CleanItem&, const CleanItem&) = default;
 };
@@ -51,8 +51,10 @@ struct CleanContext {
     std::string home = homeDirectory();
     // Lowercased bundle identifiers, display names and executable names of running applications.
     std::set<std::string> running;
-    // Whether an application with this bundle identifier is installed. Called from the thread
-    // that computes the plan; must be safe to call from any thread.
+    // Whether an application with this bundle identifier is installed, asked once per
+    // identifier prefix (a slow answer is worth memoising). Called from the thread that computes
+    // the plan while it holds the index lock shared, so it must not take that lock; must be
+    // safe to call from any thread.
     std::function<bool(std::string_view bundleID)> isInstalled = [](std::string_view) {
         return true;
     };

@@ -96,10 +96,11 @@ void CleanPlanner::add(std::string_view id, std::string_view title, std::string_
     if (keyed.empty()) return;
     std::stable_sort(keyed.begin(), keyed.end(),
                      [](const auto& a, const auto& b) { return a.first > b.first; });
-    CleanGroup group{std::string(id), std::string(title), std::string(blurb), std::string(symbol),
-                     risk, {}};
+    CleanGroup group{
+        std::string(id), std::string(title), std::string(blurb), std::string(symbol), risk, {}};
     group.items.reserve(keyed.size());
-    for (auto& k : keyed) group.items.push_back(std::move(k.second));
+    for (auto& k : keyed)
+        group.items.push_back(std::move(k.second));
     groups_.push_back(std::move(group));
 }
 
@@ -148,14 +149,16 @@ std::vector<CleanGroup> CleanPlanner::finish() {
     order.reserve(groups_.size());
     for (std::size_t g = 0; g < groups_.size(); ++g) {
         std::uint64_t total = 0;
-        for (const CleanItem& it : groups_[g].items) total += index.size(it.node);
+        for (const CleanItem& it : groups_[g].items)
+            total += index.size(it.node);
         order.emplace_back(total, g);
     }
     std::stable_sort(order.begin(), order.end(),
                      [](const auto& a, const auto& b) { return a.first > b.first; });
     std::vector<CleanGroup> out;
     out.reserve(order.size());
-    for (const auto& o : order) out.push_back(std::move(groups_[o.second]));
+    for (const auto& o : order)
+        out.push_back(std::move(groups_[o.second]));
     groups_.clear();
     return out;
 }

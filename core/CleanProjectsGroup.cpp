@@ -25,9 +25,10 @@ void addProjectsGroup(CleanPlanner& plan) {
     const std::optional<std::string> inHome = plan.home("/");
     const std::optional<std::string> library = plan.home("/Library/");
     if (inHome) {
-        const std::vector<NodeId> found = dirsNamed(index, [&index](std::string_view name, NodeId id) {
-            return isProjectBuildFolder(index, name, id);
-        });
+        const std::vector<NodeId> found =
+            dirsNamed(index, [&index](std::string_view name, NodeId id) {
+                return isProjectBuildFolder(index, name, id);
+            });
         for (NodeId x : found) {
             const std::string path = index.path(x);
             if (!path.starts_with(*inHome) || path.starts_with(*library)) continue;

@@ -59,17 +59,18 @@ void addWebGroup(CleanPlanner& plan) {
             if (plan.running(appName)) {
                 offers.push_back(plan.item(x, false, appName + " is open"));
             } else if (name == "OptGuideOnDeviceModel") {
-                offers.push_back(
-                    plan.item(x, true, "Chrome's on-device AI model; Chrome may download it again"));
+                offers.push_back(plan.item(
+                    x, true, "Chrome's on-device AI model; Chrome may download it again"));
             } else {
                 offers.push_back(plan.item(x, true));
             }
         }
     }
-    plan.add("web", "Browser & app caches",
-             "Page, code and graphics caches kept by Chrome, Slack, VS Code, Cursor and other apps. "
-             "They rebuild as you use them.",
-             "globe", CleanGroup::Risk::safe, std::move(offers));
+    plan.add(
+        "web", "Browser & app caches",
+        "Page, code and graphics caches kept by Chrome, Slack, VS Code, Cursor and other apps. "
+        "They rebuild as you use them.",
+        "globe", CleanGroup::Risk::safe, std::move(offers));
 }
 
 }  // namespace tamrel

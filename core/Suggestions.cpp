@@ -19,8 +19,8 @@ namespace tamrel {
 namespace {
 
 constexpr std::size_t nameScanChunks = 64;
-constexpr std::uint32_t staleAge = 7'776'000;         // 90 days
-constexpr std::uint64_t staleSize = 10'485'760;       // 10 MiB
+constexpr std::uint32_t staleAge = 7'776'000;    // 90 days
+constexpr std::uint64_t staleSize = 10'485'760;  // 10 MiB
 
 bool offeredFirstByte(unsigned char c) {
     return c == '.' || c == 'P' || c == '_' || c == 'n' || c == 't' || c == 'v';
@@ -32,7 +32,7 @@ std::uint32_t seconds32(std::chrono::system_clock::time_point t) {
 }
 
 class Builder {
-public:
+  public:
     Builder(const DiskIndex& index, std::uint64_t minSize) : index_(index), minSize_(minSize) {}
 
     // The common step: candidates not gone and of at least minSize, largest first.
@@ -46,8 +46,8 @@ public:
         }
         std::stable_sort(kept.begin(), kept.end(),
                          [](const auto& a, const auto& b) { return a.first > b.first; });
-        Suggestion s{std::string(id), std::string(title), std::string(blurb),
-                     std::string(symbol), {}, 0};
+        Suggestion s{
+            std::string(id), std::string(title), std::string(blurb), std::string(symbol), {}, 0};
         for (const auto& [size, node] : kept) {
             s.nodes.push_back(node);
             s.total += size;
@@ -59,14 +59,15 @@ public:
         std::vector<NodeId> ids;
         if (!path) return ids;
         if (const std::optional<NodeId> n = index_.lookup(*path)) {
-            for (NodeId c : index_.children(*n)) ids.push_back(c);
+            for (NodeId c : index_.children(*n))
+                ids.push_back(c);
         }
         return ids;
     }
 
     std::vector<Suggestion> out;
 
-private:
+  private:
     const DiskIndex& index_;
     std::uint64_t minSize_;
 };
@@ -75,7 +76,8 @@ private:
 
 std::vector<NodeId> dirsNamed(const DiskIndex& index, const FolderTest& test) {
     const NodeId n = index.count();
-    const NodeId chunk = static_cast<NodeId>((std::uint64_t{n} + nameScanChunks - 1) / nameScanChunks);
+    const NodeId chunk =
+        static_cast<NodeId>((std::uint64_t{n} + nameScanChunks - 1) / nameScanChunks);
     std::array<std::vector<NodeId>, nameScanChunks> slots;
     const std::span<const std::uint8_t> names = index.nameData();
     const std::span<const std::uint32_t> offsets = index.nameOffsets();
@@ -98,10 +100,12 @@ std::vector<NodeId> dirsNamed(const DiskIndex& index, const FolderTest& test) {
         }
     });
     std::size_t total = 0;
-    for (const auto& s : slots) total += s.size();
+    for (const auto& s : slots)
+        total += s.size();
     std::vector<NodeId> result;
     result.reserve(total);
-    for (const auto& s : slots) result.insert(result.end(), s.begin(), s.end());
+    for (const auto& s : slots)
+        result.insert(result.end(), s.begin(), s.end());
     return result;
 }
 
@@ -127,8 +131,9 @@ std::vector<Suggestion> suggestions(const DiskIndex& index, std::string_view hom
         xcode.insert(xcode.end(), more.begin(), more.end());
     }
     if (const auto sim = node("/Library/Developer/CoreSimulator/Caches")) xcode.push_back(*sim);
-    b.add("xcode", "Xcode leftovers", "Build products and device symbols. Xcode recreates them when needed.",
-          "hammer.fill", xcode);
+    b.add("xcode", "Xcode leftovers",
+          "Build products and device symbols. Xcode recreates them when needed.", "hammer.fill",
+          xcode);
 
     b.add("node", "node_modules",
           "Dependencies of your JS projects. Run your package manager to bring them back.",
@@ -174,8 +179,8 @@ std::vector<Suggestion> suggestions(const DiskIndex& index, std::string_view hom
         b.add("installers", "Installers in Downloads",
               "Disk images and packages. Once an app is installed, these are just luggage.",
               "opticaldiscdrive.fill", installers);
-        b.add("stale", "Untouched downloads", "Big files in Downloads not modified in over three months.",
-              "clock.fill", stale);
+        b.add("stale", "Untouched downloads",
+              "Big files in Downloads not modified in over three months.", "clock.fill", stale);
     }
 
     // Totals are fixed values of the records, so the comparator's answers cannot change.
@@ -190,6 +195,8 @@ std::uint64_t trashSize(const DiskIndex& index, const std::string& trashFolder) 
     return n ? index.size(*n) : 0;
 }
 
-std::uint64_t trashSize(const DiskIndex& index) { return trashSize(index, homeTrashDirectory()); }
+std::uint64_t trashSize(const DiskIndex& index) {
+    return trashSize(index, homeTrashDirectory());
+}
 
 }  // namespace tamrel

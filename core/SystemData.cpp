@@ -26,57 +26,86 @@ struct Rule {
 
 const std::vector<Rule>& ruleTable() {
     static const std::vector<Rule> rules = {
-        {"caches", "Caches",
+        {"caches",
+         "Caches",
          "Copies apps keep to load faster. They come back as needed, so clearing them is safe.",
-         "sparkles", Advice::safe,
+         "sparkles",
+         Advice::safe,
          {"~/Library/Caches", "/Library/Caches", "/System/Library/Caches"}},
-        {"logs", "Logs & diagnostics",
+        {"logs",
+         "Logs & diagnostics",
          "Records apps and macOS write about what they did. Rarely needed once they're old.",
-         "doc.text.magnifyingglass", Advice::safe,
+         "doc.text.magnifyingglass",
+         Advice::safe,
          {"~/Library/Logs", "/Library/Logs", "/private/var/log", "/private/var/db/diagnostics",
           "/private/var/db/uuidtext"}},
-        {"temp", "Temporary files",
+        {"temp",
+         "Temporary files",
          "Scratch space apps use while running. macOS clears most of it when you restart.",
-         "clock.arrow.circlepath", Advice::system, {"/private/var/folders", "/private/tmp"}},
-        {"trash", "Trash",
+         "clock.arrow.circlepath",
+         Advice::system,
+         {"/private/var/folders", "/private/tmp"}},
+        {"trash",
+         "Trash",
          "Things you already deleted. The space comes back when you empty the Trash.",
-         "trash.fill", Advice::safe, {"~/.Trash"}},
-        {"ios", "iPhone & iPad backups",
-         "Full copies of your devices made by Finder. Old ones are often forgotten.", "iphone",
-         Advice::review, {"~/Library/Application Support/MobileSync/Backup"}},
-        {"dev", "Developer data",
+         "trash.fill",
+         Advice::safe,
+         {"~/.Trash"}},
+        {"ios",
+         "iPhone & iPad backups",
+         "Full copies of your devices made by Finder. Old ones are often forgotten.",
+         "iphone",
+         Advice::review,
+         {"~/Library/Application Support/MobileSync/Backup"}},
+        {"dev",
+         "Developer data",
          "Xcode builds, simulators and package caches. Tools rebuild most of it on demand.",
-         "hammer.fill", Advice::review,
+         "hammer.fill",
+         Advice::review,
          {"~/Library/Developer", "/Library/Developer", "~/.npm", "~/.cache", "~/.gradle",
-          "~/.cargo", "~/.m2", "~/.rustup", "~/go/pkg", "~/.bun", "~/Library/pnpm",
-          "~/.pub-cache", "~/.cocoapods"}},
-        {"ai", "AI models",
+          "~/.cargo", "~/.m2", "~/.rustup", "~/go/pkg", "~/.bun", "~/Library/pnpm", "~/.pub-cache",
+          "~/.cocoapods"}},
+        {"ai",
+         "AI models",
          "Downloaded language and image models. Large, and easy to download again.",
-         "brain.head.profile", Advice::review,
+         "brain.head.profile",
+         Advice::review,
          {"~/.ollama", "~/.cache/huggingface", "~/.cache/lm-studio", "~/.lmstudio",
           "~/Library/Application Support/LM Studio", "~/Library/Containers/com.apple.mlhost"}},
-        {"vm", "Virtual machines & containers",
+        {"vm",
+         "Virtual machines & containers",
          "Disk images for Docker, OrbStack, Parallels and UTM. Often tens of GB.",
-         "shippingbox.fill", Advice::review,
+         "shippingbox.fill",
+         Advice::review,
          {"~/Library/Containers/com.docker.docker", "~/.docker", "~/.orbstack",
           "~/Library/Group Containers/HUAQ24HBR6.dev.orbstack", "~/Parallels",
           "~/Library/Containers/com.utmapp.UTM", "~/.colima", "~/.lima"}},
-        {"mail", "Mail & Messages", "Downloaded email and chat attachments, stored locally.",
-         "envelope.fill", Advice::review,
+        {"mail",
+         "Mail & Messages",
+         "Downloaded email and chat attachments, stored locally.",
+         "envelope.fill",
+         Advice::review,
          {"~/Library/Mail", "~/Library/Messages", "~/Library/Containers/com.apple.mail"}},
-        {"appdata", "App data",
+        {"appdata",
+         "App data",
          "Settings, databases and downloads that belong to your apps. Big ones are worth a "
          "look.",
-         "square.stack.3d.up.fill", Advice::review,
+         "square.stack.3d.up.fill",
+         Advice::review,
          {"~/Library/Application Support", "~/Library/Containers", "~/Library/Group Containers",
           "/Library/Application Support"}},
-        {"swap", "Memory swap & sleep image",
+        {"swap",
+         "Memory swap & sleep image",
          "macOS uses the disk as extra memory. It shrinks on its own after a restart.",
-         "memorychip.fill", Advice::system, {"/System/Volumes/VM", "/private/var/vm"}},
-        {"macos", "macOS support files",
+         "memorychip.fill",
+         Advice::system,
+         {"/System/Volumes/VM", "/private/var/vm"}},
+        {"macos",
+         "macOS support files",
          "Startup, recovery and update files macOS keeps on a separate volume. Not yours to "
          "remove.",
-         "apple.logo", Advice::system,
+         "apple.logo",
+         Advice::system,
          {"/System/Volumes/Preboot", "/System/Volumes/Update", "/System/Volumes/iSCPreboot",
           "/System/Volumes/xarts", "/System/Volumes/Hardware", "/Library/Updates",
           "/private/var/db"}},
@@ -94,9 +123,12 @@ struct Kept {
 
 std::string_view rawValue(SpaceBucket::Advice advice) {
     switch (advice) {
-        case Advice::safe: return "safe";
-        case Advice::review: return "review";
-        case Advice::system: return "system";
+        case Advice::safe:
+            return "safe";
+        case Advice::review:
+            return "review";
+        case Advice::system:
+            return "system";
     }
     return "safe";
 }
@@ -110,7 +142,8 @@ std::optional<SpaceBucket::Advice> adviceFromRaw(std::string_view raw) {
 
 std::uint64_t SystemDataReport::explained() const {
     std::uint64_t sum = 0;
-    for (const SpaceBucket& b : buckets) sum += b.bytes;
+    for (const SpaceBucket& b : buckets)
+        sum += b.bytes;
     return sum;
 }
 
@@ -135,8 +168,8 @@ SystemDataReport systemData(const DiskIndex& index, std::string_view home,
             }
             const std::optional<NodeId> id = index.lookup(path);
             if (!id || !index.isDir(*id) || index.isGone(*id)) continue;
-            const bool taken = std::any_of(kept.begin(), kept.end(),
-                                           [&](const Kept& k) { return k.node == *id; });
+            const bool taken =
+                std::any_of(kept.begin(), kept.end(), [&](const Kept& k) { return k.node == *id; });
             if (!taken) kept.push_back({r, *id, index.size(*id)});
         }
     }

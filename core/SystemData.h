@@ -57,6 +57,7 @@ struct SystemDataReport {
 //
 // Thread safety: holds index.lock() shared for the whole pass, so a removal on another thread
 // is seen whole or not at all. Must not be called while the caller holds that lock.
-SystemDataReport systemData(const DiskIndex& index, std::string_view home, const VolumeFacts& facts);
+SystemDataReport systemData(const DiskIndex& index, std::string_view home,
+                            const VolumeFacts& facts);
 
 }  // namespace tamrel

@@ -35,7 +35,8 @@ TEST(CleanAiGroup, ModelsAndOldSessions) {
     const CleanGroup* ai = test::groupOf(plan, "ai");
     ASSERT_TRUE(ai);
     EXPECT_EQ(ai->risk, CleanGroup::Risk::review);
-    for (const CleanItem& it : ai->items) EXPECT_FALSE(it.on);
+    for (const CleanItem& it : ai->items)
+        EXPECT_FALSE(it.on);
     EXPECT_EQ(ai->items[0].note, "Downloaded models; they download again when used");
     EXPECT_EQ(ai->items[1].note, "Ollama models; pull them again to use them");
     EXPECT_FALSE(ai->items[2].note);

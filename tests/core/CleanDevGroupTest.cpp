@@ -18,11 +18,16 @@ std::unique_ptr<DiskIndex> developerTree() {
     b.file(D + "/Xcode/DerivedData/App-a/Build/x", 2 * kMiB);
     b.file(D + "/Xcode/DerivedData/Tool-b/x", kMiB);
     // Child order differs from age order.
-    b.file(D + "/Xcode/iOS DeviceSupport/16.0/x", kMiB).dir(D + "/Xcode/iOS DeviceSupport/16.0", 100);
-    b.file(D + "/Xcode/iOS DeviceSupport/17.2/x", kMiB).dir(D + "/Xcode/iOS DeviceSupport/17.2", 300);
-    b.file(D + "/Xcode/iOS DeviceSupport/17.0/x", kMiB).dir(D + "/Xcode/iOS DeviceSupport/17.0", 200);
-    b.file(D + "/Xcode/watchOS DeviceSupport/9/x", kMiB).dir(D + "/Xcode/watchOS DeviceSupport/9", 1);
-    b.file(D + "/Xcode/watchOS DeviceSupport/10/x", kMiB).dir(D + "/Xcode/watchOS DeviceSupport/10", 2);
+    b.file(D + "/Xcode/iOS DeviceSupport/16.0/x", kMiB)
+        .dir(D + "/Xcode/iOS DeviceSupport/16.0", 100);
+    b.file(D + "/Xcode/iOS DeviceSupport/17.2/x", kMiB)
+        .dir(D + "/Xcode/iOS DeviceSupport/17.2", 300);
+    b.file(D + "/Xcode/iOS DeviceSupport/17.0/x", kMiB)
+        .dir(D + "/Xcode/iOS DeviceSupport/17.0", 200);
+    b.file(D + "/Xcode/watchOS DeviceSupport/9/x", kMiB)
+        .dir(D + "/Xcode/watchOS DeviceSupport/9", 1);
+    b.file(D + "/Xcode/watchOS DeviceSupport/10/x", kMiB)
+        .dir(D + "/Xcode/watchOS DeviceSupport/10", 2);
     // The newest is too small to be an item; it still counts as one of the two newest.
     b.file(D + "/Xcode/tvOS DeviceSupport/a/x", kMiB).dir(D + "/Xcode/tvOS DeviceSupport/a", 10);
     b.file(D + "/Xcode/tvOS DeviceSupport/b/x", kMiB).dir(D + "/Xcode/tvOS DeviceSupport/b", 20);
@@ -69,7 +74,8 @@ TEST(CleanDevGroup, TicksAndNotes) {
     EXPECT_TRUE(item(D + "/Xcode/Products").on);
     EXPECT_EQ(item(D + "/Xcode/Archives/2024-01-01").note,
               "Archived app builds; keep any you may need to resubmit");
-    EXPECT_EQ(item(H("/.gradle/caches")).note, "Gradle rebuilds this, but the next build will be slow");
+    EXPECT_EQ(item(H("/.gradle/caches")).note,
+              "Gradle rebuilds this, but the next build will be slow");
     EXPECT_EQ(item(H("/go/pkg/mod")).note, "Go downloads modules again on the next build");
     EXPECT_EQ(item(D + "/CoreSimulator/Devices").note, "Simulators and the app data inside them");
     EXPECT_FALSE(item(D + "/CoreSimulator/Devices").on);

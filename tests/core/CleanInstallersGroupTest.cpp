@@ -19,7 +19,7 @@ TEST(CleanInstallersGroup, InstallersByExtensionPlaceAndAge) {
     b.file(H("/Downloads/zero.ISO"), 4 * kMiB, 0);
     b.file(H("/Downloads/nested/deeper/fw.ipsw"), 3 * kMiB, kNow - 40 * kDay);
     b.file(H("/Downloads/Bundle.pkg/Contents/x"), 9 * kMiB);  // a package folder
-    b.file(H("/Downloads/.dmg"), kMiB, 1);                     // no extension
+    b.file(H("/Downloads/.dmg"), kMiB, 1);                    // no extension
     b.file(H("/Downloads/movie.mp4"), 9 * kMiB, 1);
     b.file(H("/Desktop/x.xip"), 2 * kMiB, kNow - 9 * kDay);
     b.file(H("/Documents/y.mpkg"), 2 * kMiB, kNow - 9 * kDay);
@@ -39,12 +39,15 @@ TEST(CleanInstallersGroup, InstallersByExtensionPlaceAndAge) {
               (std::vector<std::string>{
                   "/Applications/Install macOS Sonoma.app", H("/Downloads/two.dmg"),
                   H("/Downloads/three.pkg"), H("/Downloads/zero.ISO"),
-                  H("/Downloads/nested/deeper/fw.ipsw"), H("/Desktop/x.xip"), H("/Documents/y.mpkg"),
-                  H("/Library/iTunes/iPhone Software Updates/z.ipsw")}));
+                  H("/Downloads/nested/deeper/fw.ipsw"), H("/Desktop/x.xip"),
+                  H("/Documents/y.mpkg"), H("/Library/iTunes/iPhone Software Updates/z.ipsw")}));
     const CleanGroup* g = test::groupOf(plan, "installers");
     ASSERT_TRUE(g);
-    for (const CleanItem& it : g->items) EXPECT_TRUE(it.on);
-    auto note = [&](const std::string& path) { return test::findItem(plan, *index, path)->item.note; };
+    for (const CleanItem& it : g->items)
+        EXPECT_TRUE(it.on);
+    auto note = [&](const std::string& path) {
+        return test::findItem(plan, *index, path)->item.note;
+    };
     EXPECT_EQ(note(H("/Downloads/two.dmg")), "Downloaded 2 days ago");
     EXPECT_FALSE(note(H("/Downloads/three.pkg")));
     EXPECT_EQ(note(H("/Downloads/zero.ISO")), "Downloaded 0 days ago");

@@ -1,7 +1,7 @@
 #include "core/CleanPlan.h"
 
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <atomic>

@@ -47,10 +47,10 @@ TEST(CleanProjectsGroup, BuildFoldersByMarkerPlaceAndAge) {
 
     std::vector<std::string> found = test::pathsOf(plan, *index, "projects");
     std::sort(found.begin(), found.end());
-    EXPECT_EQ(found, (std::vector<std::string>{
-                         H("/src/kt/.gradle"), H("/src/py/pkg/__pycache__"), H("/src/py/venv"),
-                         H("/src/rust/target"), H("/src/svelte/.svelte-kit"),
-                         H("/src/swift/.build"), H("/src/web/node_modules")}));
+    EXPECT_EQ(found, (std::vector<std::string>{H("/src/kt/.gradle"), H("/src/py/pkg/__pycache__"),
+                                               H("/src/py/venv"), H("/src/rust/target"),
+                                               H("/src/svelte/.svelte-kit"), H("/src/swift/.build"),
+                                               H("/src/web/node_modules")}));
     auto item = [&](const std::string& path) { return test::findItem(plan, *index, path)->item; };
     EXPECT_TRUE(item(H("/src/web/node_modules")).on);
     EXPECT_FALSE(item(H("/src/web/node_modules")).note);

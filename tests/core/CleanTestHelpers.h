@@ -18,7 +18,9 @@ inline constexpr std::uint64_t kMinSize = 262'144;
 inline constexpr std::string_view kHome = "/Users/t";
 
 // home + suffix.
-inline std::string H(std::string_view suffix) { return std::string(kHome) + std::string(suffix); }
+inline std::string H(std::string_view suffix) {
+    return std::string(kHome) + std::string(suffix);
+}
 
 // A context with home kHome, the fixed time kNow, nothing running and everything installed.
 inline CleanContext fixedContext() {
@@ -53,11 +55,12 @@ inline std::optional<Found> findItem(const std::vector<CleanGroup>& plan, const 
 }
 
 // The paths of a group's items in their order.
-inline std::vector<std::string> pathsOf(const std::vector<CleanGroup>& plan,
-                                        const DiskIndex& index, std::string_view id) {
+inline std::vector<std::string> pathsOf(const std::vector<CleanGroup>& plan, const DiskIndex& index,
+                                        std::string_view id) {
     std::vector<std::string> out;
     if (const CleanGroup* g = groupOf(plan, id)) {
-        for (const CleanItem& it : g->items) out.push_back(index.path(it.node));
+        for (const CleanItem& it : g->items)
+            out.push_back(index.path(it.node));
     }
     return out;
 }

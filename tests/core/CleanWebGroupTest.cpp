@@ -24,8 +24,8 @@ TEST(CleanWebGroup, CacheFoldersByNameDepthAndOwner) {
     b.file(A + "/Deep/2/3/4/Code Cache/x", kMiB);      // 5 steps below A
     b.file(A + "/Deeper/2/3/4/5/Code Cache/x", kMiB);  // 6 steps
     b.file(A + "/Small/ShaderCache/x", kMinSize - 1);
-    b.file(A + "/Files/Cache", kMiB);                   // a file, not a folder
-    b.file(A + "/Case/cache/x", kMiB);                  // names compare with case
+    b.file(A + "/Files/Cache", kMiB);   // a file, not a folder
+    b.file(A + "/Case/cache/x", kMiB);  // names compare with case
     b.file(A + "/Gone/DawnCache/x", kMiB);
     b.removed(A + "/Gone/DawnCache");
     auto index = b.build();
@@ -50,7 +50,8 @@ TEST(CleanWebGroup, CacheFoldersByNameDepthAndOwner) {
 
     context.running = {"google chrome"};
     const auto chromeOpen = cleanPlan(*index, context, kMinSize);
-    const auto model = test::findItem(chromeOpen, *index, A + "/Google/Chrome/OptGuideOnDeviceModel");
+    const auto model =
+        test::findItem(chromeOpen, *index, A + "/Google/Chrome/OptGuideOnDeviceModel");
     ASSERT_TRUE(model);
     EXPECT_FALSE(model->item.on);
     EXPECT_EQ(model->item.note, "Google is open");

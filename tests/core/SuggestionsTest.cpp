@@ -88,7 +88,8 @@ TEST(Suggestions, ListsAndOrder) {
     auto paths = [&](std::string_view id) {
         std::vector<std::string> out;
         if (const Suggestion* s = suggestionOf(list, id)) {
-            for (NodeId n : s->nodes) out.push_back(index->path(n));
+            for (NodeId n : s->nodes)
+                out.push_back(index->path(n));
         }
         return out;
     };
@@ -97,14 +98,17 @@ TEST(Suggestions, ListsAndOrder) {
     EXPECT_EQ(paths("xcode"),
               (std::vector<std::string>{H("/Library/Developer/Xcode/DerivedData/App"),
                                         H("/Library/Developer/CoreSimulator/Caches")}));
-    EXPECT_EQ(paths("pkg"), (std::vector<std::string>{H("/Library/pnpm/store"), H("/.npm/_cacache")}));
-    EXPECT_EQ(paths("installers"), (std::vector<std::string>{H("/Downloads/old.dmg"), H("/Downloads/App.DMG")}));
+    EXPECT_EQ(paths("pkg"),
+              (std::vector<std::string>{H("/Library/pnpm/store"), H("/.npm/_cacache")}));
+    EXPECT_EQ(paths("installers"),
+              (std::vector<std::string>{H("/Downloads/old.dmg"), H("/Downloads/App.DMG")}));
     // Equal sizes keep id order: a folder's block comes before the blocks inside it.
-    EXPECT_EQ(paths("stale"), (std::vector<std::string>{H("/Downloads/nothing.mkv"),
-                                                        H("/Downloads/.hidden"),
-                                                        H("/Downloads/old/movie.mkv")}));
+    EXPECT_EQ(paths("stale"),
+              (std::vector<std::string>{H("/Downloads/nothing.mkv"), H("/Downloads/.hidden"),
+                                        H("/Downloads/old/movie.mkv")}));
     std::vector<std::string> order;
-    for (const Suggestion& s : list) order.push_back(s.id);
+    for (const Suggestion& s : list)
+        order.push_back(s.id);
     // MiB: stale 60, installers 22, caches 7, pkg 7, xcode 5, node 4, build 4.
     EXPECT_EQ(order, (std::vector<std::string>{"stale", "installers", "caches", "pkg", "xcode",
                                                "node", "build"}));

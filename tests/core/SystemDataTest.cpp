@@ -63,7 +63,8 @@ TEST(SystemData, NestedRuleFoldersCountTheirBytesOnce) {
 
 TEST(SystemData, OrderTopRemovedAndHomeless) {
     test::IndexBuilder b;
-    for (int k = 0; k < 8; ++k) b.file("/Library/Caches/c" + std::to_string(k), 10 + (k == 5 ? 5 : 0));
+    for (int k = 0; k < 8; ++k)
+        b.file("/Library/Caches/c" + std::to_string(k), 10 + (k == 5 ? 5 : 0));
     b.file("/Library/Caches/zero", 0);
     b.file("/Library/Caches/gone", 100);
     b.file("/private/tmp/t", 85);  // temp ties caches; caches comes first in the table
@@ -80,7 +81,8 @@ TEST(SystemData, OrderTopRemovedAndHomeless) {
     EXPECT_EQ(report.buckets[1].id, "temp");
     EXPECT_EQ(report.buckets[2].id, "trash");
     std::vector<NodeId> top;
-    for (int k : {5, 0, 1, 2, 3, 4}) top.push_back(test::idOf(*index, "/Library/Caches/c" + std::to_string(k)));
+    for (int k : {5, 0, 1, 2, 3, 4})
+        top.push_back(test::idOf(*index, "/Library/Caches/c" + std::to_string(k)));
     EXPECT_EQ(report.buckets[0].top, top);
     EXPECT_EQ(report.buckets[0].title, "Caches");
     EXPECT_EQ(report.buckets[0].advice, SpaceBucket::Advice::safe);

@@ -11,8 +11,9 @@ namespace tamrel {
 namespace {
 
 TEST(VolumeFacts, CountsSnapshotLines) {
-    EXPECT_EQ(snapshotLines("Snapshots for disk /:\ncom.apple.TimeMachine.1\n\ncom.apple.os.update-2\n"),
-              2);
+    EXPECT_EQ(
+        snapshotLines("Snapshots for disk /:\ncom.apple.TimeMachine.1\n\ncom.apple.os.update-2\n"),
+        2);
     EXPECT_EQ(snapshotLines("com.apple.x"), 1);
     EXPECT_EQ(snapshotLines("\n\n\nCOM.APPLE.x\n"), 0);
     EXPECT_EQ(snapshotLines(""), 0);
@@ -28,7 +29,8 @@ TEST(VolumeFacts, RunsTheToolToTheEndOfItsOutput) {
         script << "#!/bin/sh\n"
                   "[ \"$1\" = listlocalsnapshots ] || exit 3\n"
                   "echo \"Snapshots for $2\"\n"
-                  "i=0; while [ $i -lt 20000 ]; do echo com.apple.TimeMachine.$i.local; i=$((i+1)); done\n"
+                  "i=0; while [ $i -lt 20000 ]; do echo com.apple.TimeMachine.$i.local; "
+                  "i=$((i+1)); done\n"
                   "echo noise >&2\n"
                   "exit 1\n";
     }

@@ -69,7 +69,8 @@ IndexBuilder& IndexBuilder::removed(std::string_view path) {
 
 std::unique_ptr<DiskIndex> IndexBuilder::build() const {
     std::uint64_t nameBytes = 0;
-    for (const Node& n : nodes_) nameBytes += n.name.size();
+    for (const Node& n : nodes_)
+        nameBytes += n.name.size();
     IndexWriter writer(nodes_.size(), nameBytes);
     writer.add(rootPath_, 1, 0, 0, NONE);
     // Pre-order, one child block per folder, as the scanner writes them.

@@ -10,6 +10,8 @@ namespace tamrel::bench {
 using Mode = int (*)(const std::vector<std::string>& args);
 
 int scanMode(const std::vector<std::string>& args);
+int planMode(const std::vector<std::string>& args);
+int systemDataMode(const std::vector<std::string>& args);
 
 // Reads "--threads N" from args (removing it), or returns `fallback`.
 int takeThreads(std::vector<std::string>& args, int fallback);

@@ -39,6 +39,8 @@ struct Entry {
 
 constexpr Entry modes[] = {
     {"scan", tamrel::bench::scanMode, "scan PATH [--threads N]"},
+    {"plan", tamrel::bench::planMode, "plan ROOT [--home H] [--threads N]"},
+    {"systemdata", tamrel::bench::systemDataMode, "systemdata ROOT [--home H] [--threads N]"},
 };
 
 }  // namespace

@@ -85,6 +85,7 @@ void AppRegistry::watch(const std::string& folder) {
 
 bool AppRegistry::staleLocked() const {
     for (const Seen& s : seen_) {
+        if (s.present && s.mtime.tv_sec + 1 >= readAt_.tv_sec) return true;
         struct stat st{};
         const bool present = ::stat(s.folder.c_str(), &st) == 0;
         if (present != s.present) return true;
@@ -99,6 +100,7 @@ void AppRegistry::refreshLocked() {
     byID_.clear();
     seen_.clear();
     readable_ = false;
+    ::clock_gettime(CLOCK_REALTIME, &readAt_);
     for (const std::string& folder : {root_ + "/Applications", home_ + "/Applications"}) {
         watch(folder);
         addBundles(folder, 1);

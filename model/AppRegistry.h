@@ -19,7 +19,9 @@ namespace tamrel {
 // regard to ASCII case; the first registration of an identifier wins.
 //
 // The registry is read on first use and read again when one of the folders it listed has
-// changed, so an application installed or removed later is seen.
+// changed, so an application installed or removed later is seen. A folder changed less than a
+// second before it was read may change again without a new modification time (the kernel's
+// timestamps are coarse), so until that second has passed every question reads again.
 //
 // Thread safety: every call takes the registry's lock.
 class AppRegistry {
@@ -57,6 +59,7 @@ private:
     std::mutex lock_;
     bool loaded_ = false;
     bool readable_ = false;
+    timespec readAt_{};
     std::unordered_map<std::string, std::string> byID_;
     std::vector<Seen> seen_;
 };

@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QMetaObject>
+#include <QStandardPaths>
 #include <QThread>
 #include <functional>
 
@@ -30,10 +31,11 @@ bool existsAt(const std::string& path) {
 
 // Makes the home Trash with its files/ and info/ folders. Qt 6.4 moves an item into files/ of
 // the current folder when it cannot establish the home Trash, and calls that a success: it is
-// only asked once the Trash is known to be there.
+// only asked once the Trash it will use is known to be there.
 bool homeTrashReady() {
     const std::string trash = homeTrashDirectory();
-    if (trash.empty()) return false;
+    const QString qtData = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    if (trash.empty() || QFile::encodeName(qtData).toStdString() + "/Trash" != trash) return false;
     std::string at;
     std::size_t start = 1;
     while (start <= trash.size()) {
@@ -106,6 +108,8 @@ Remover::Outcome Remover::remove(const std::vector<Item>& items, Platform& platf
         if (item.system) elevated.push_back(&item);
     }
     if (elevated.empty()) return out;
+    // The helper never makes the folders above the Trash; the user's own rights do.
+    if (!checked) homeTrashReady();
 
     std::vector<ElevatedItem> asked;
     asked.reserve(elevated.size());

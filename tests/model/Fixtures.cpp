@@ -93,3 +93,15 @@ void moveAway(const std::string& path, const std::string& into) {
 }
 
 }  // namespace tamrel::test
+
+namespace tamrel {
+
+void PrintTo(const Remover::Outcome& outcome, std::ostream* os) {
+    *os << "removed {";
+    for (NodeId n : outcome.removed) *os << " " << n;
+    *os << " } failures {";
+    for (const std::string& f : outcome.failures) *os << " \"" << f << "\"";
+    *os << " }";
+}
+
+}  // namespace tamrel

@@ -3,12 +3,14 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <thread>
 #include <vector>
 
 #include "model/Platform.h"
+#include "model/Remover.h"
 #include "tests/support/TempDir.h"
 
 namespace tamrel::test {
@@ -61,3 +63,8 @@ void offMainThread(const std::function<void()>& work);
 void moveAway(const std::string& path, const std::string& into);
 
 }  // namespace tamrel::test
+
+namespace tamrel {
+// Readable outcomes in test failures.
+void PrintTo(const Remover::Outcome& outcome, std::ostream* os);
+}  // namespace tamrel

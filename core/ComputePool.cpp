@@ -16,7 +16,8 @@ struct ComputePool::Task {
 
 ComputePool::ComputePool(int workers) {
     threads_.reserve(std::max(workers, 0));
-    for (int i = 0; i < workers; ++i) threads_.emplace_back([this] { workerLoop(); });
+    for (int i = 0; i < workers; ++i)
+        threads_.emplace_back([this] { workerLoop(); });
 }
 
 ComputePool::~ComputePool() {
@@ -25,7 +26,8 @@ ComputePool::~ComputePool() {
         stopping_ = true;
     }
     wake_.notify_all();
-    for (auto& t : threads_) t.join();
+    for (auto& t : threads_)
+        t.join();
 }
 
 ComputePool& ComputePool::shared() {
@@ -74,7 +76,8 @@ void ComputePool::workerLoop() {
 void ComputePool::run(std::size_t chunks, const std::function<void(std::size_t)>& body) {
     if (chunks == 0) return;
     if (chunks == 1 || threads_.empty()) {
-        for (std::size_t i = 0; i < chunks; ++i) body(i);
+        for (std::size_t i = 0; i < chunks; ++i)
+            body(i);
         return;
     }
     Task task;

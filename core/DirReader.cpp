@@ -24,19 +24,27 @@ constexpr int statxFlags = AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT | AT_STATX_DONT
 
 std::uint8_t kindOfMode(unsigned mode) {
     switch (mode & S_IFMT) {
-        case S_IFREG: return 0;
-        case S_IFDIR: return 1;
-        case S_IFLNK: return 2;
-        default: return 3;
+        case S_IFREG:
+            return 0;
+        case S_IFDIR:
+            return 1;
+        case S_IFLNK:
+            return 2;
+        default:
+            return 3;
     }
 }
 
 std::uint8_t kindOfType(unsigned char type) {
     switch (type) {
-        case DT_REG: return 0;
-        case DT_DIR: return 1;
-        case DT_LNK: return 2;
-        default: return 3;
+        case DT_REG:
+            return 0;
+        case DT_DIR:
+            return 1;
+        case DT_LNK:
+            return 2;
+        default:
+            return 3;
     }
 }
 

@@ -62,7 +62,8 @@ std::optional<NodeId> DiskIndex::lookup(std::string_view path) const {
 
 std::vector<NodeId> DiskIndex::ancestry(NodeId i) const {
     std::vector<NodeId> chain;
-    for (NodeId at = i; at != NONE; at = parent_[at]) chain.push_back(at);
+    for (NodeId at = i; at != NONE; at = parent_[at])
+        chain.push_back(at);
     std::reverse(chain.begin(), chain.end());
     return chain;
 }
@@ -79,7 +80,8 @@ std::vector<NodeId> DiskIndex::sortedChildren(NodeId i) const {
                      [](const auto& a, const auto& b) { return a.first > b.first; });
     std::vector<NodeId> out;
     out.reserve(keyed.size());
-    for (const auto& k : keyed) out.push_back(k.second);
+    for (const auto& k : keyed)
+        out.push_back(k.second);
     return out;
 }
 
@@ -96,7 +98,9 @@ bool DiskIndex::isHidden(NodeId i) const {
     return !n.empty() && n.front() == '.';
 }
 
-std::string DiskIndex::name(NodeId i) const { return repairUtf8(nameBytes(i)); }
+std::string DiskIndex::name(NodeId i) const {
+    return repairUtf8(nameBytes(i));
+}
 
 std::string DiskIndex::path(NodeId i) const {
     if (i == 0) return rootPath_;
@@ -123,8 +127,8 @@ std::string DiskIndex::url(NodeId i) const {
     std::string out = "file://";
     for (unsigned char c : p) {
         const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-                           (c >= '0' && c <= '9') || c == '/' || c == '-' || c == '_' ||
-                           c == '.' || c == '~';
+                           (c >= '0' && c <= '9') || c == '/' || c == '-' || c == '_' || c == '.' ||
+                           c == '~';
         if (plain) {
             out += static_cast<char>(c);
         } else {

@@ -8,69 +8,47 @@ namespace tamrel {
 
 namespace {
 
-struct Known {
-    std::string_view ext;
+struct Row {
     FileKind::Value kind;
+    std::string_view exts;  // separated by single spaces, in test order
 };
 
-// In table order: a kind's extensions are tested in the order listed.
-constexpr Known table[] = {
-    {"mov", FileKind::video}, {"mp4", FileKind::video}, {"m4v", FileKind::video},
-    {"mkv", FileKind::video}, {"avi", FileKind::video}, {"webm", FileKind::video},
-    {"hevc", FileKind::video}, {"prores", FileKind::video}, {"mts", FileKind::video},
-    {"braw", FileKind::video}, {"r3d", FileKind::video},
-
-    {"jpg", FileKind::image}, {"jpeg", FileKind::image}, {"png", FileKind::image},
-    {"heic", FileKind::image}, {"heif", FileKind::image}, {"gif", FileKind::image},
-    {"webp", FileKind::image}, {"tiff", FileKind::image}, {"tif", FileKind::image},
-    {"raw", FileKind::image}, {"cr2", FileKind::image}, {"cr3", FileKind::image},
-    {"nef", FileKind::image}, {"arw", FileKind::image}, {"dng", FileKind::image},
-    {"psd", FileKind::image}, {"svg", FileKind::image}, {"bmp", FileKind::image},
-    {"avif", FileKind::image}, {"sketch", FileKind::image}, {"fig", FileKind::image},
-
-    {"mp3", FileKind::audio}, {"m4a", FileKind::audio}, {"wav", FileKind::audio},
-    {"aiff", FileKind::audio}, {"aif", FileKind::audio}, {"flac", FileKind::audio},
-    {"aac", FileKind::audio}, {"ogg", FileKind::audio}, {"caf", FileKind::audio},
-    {"logicx", FileKind::audio}, {"band", FileKind::audio},
-
-    {"zip", FileKind::archive}, {"tar", FileKind::archive}, {"gz", FileKind::archive},
-    {"tgz", FileKind::archive}, {"bz2", FileKind::archive}, {"xz", FileKind::archive},
-    {"7z", FileKind::archive}, {"rar", FileKind::archive}, {"zst", FileKind::archive},
-    {"xip", FileKind::archive}, {"lz4", FileKind::archive},
-
-    {"dmg", FileKind::diskImage}, {"iso", FileKind::diskImage}, {"pkg", FileKind::diskImage},
-    {"img", FileKind::diskImage}, {"sparseimage", FileKind::diskImage},
-    {"sparsebundle", FileKind::diskImage}, {"vmdk", FileKind::diskImage},
-    {"qcow2", FileKind::diskImage}, {"vdi", FileKind::diskImage}, {"ipsw", FileKind::diskImage},
-
-    {"app", FileKind::app}, {"dylib", FileKind::app}, {"framework", FileKind::app},
-    {"so", FileKind::app}, {"a", FileKind::app}, {"o", FileKind::app}, {"bin", FileKind::app},
-    {"exe", FileKind::app}, {"car", FileKind::app}, {"nib", FileKind::app},
-    {"metallib", FileKind::app},
-
-    {"swift", FileKind::code}, {"js", FileKind::code}, {"ts", FileKind::code},
-    {"tsx", FileKind::code}, {"jsx", FileKind::code}, {"py", FileKind::code},
-    {"rs", FileKind::code}, {"go", FileKind::code}, {"c", FileKind::code},
-    {"h", FileKind::code}, {"cpp", FileKind::code}, {"m", FileKind::code},
-    {"java", FileKind::code}, {"kt", FileKind::code}, {"rb", FileKind::code},
-    {"php", FileKind::code}, {"css", FileKind::code}, {"html", FileKind::code},
-    {"json", FileKind::code}, {"yml", FileKind::code}, {"yaml", FileKind::code},
-    {"toml", FileKind::code}, {"map", FileKind::code}, {"wasm", FileKind::code},
-    {"pyc", FileKind::code}, {"class", FileKind::code}, {"jar", FileKind::code},
-
-    {"pdf", FileKind::document}, {"doc", FileKind::document}, {"docx", FileKind::document},
-    {"pages", FileKind::document}, {"key", FileKind::document}, {"numbers", FileKind::document},
-    {"xls", FileKind::document}, {"xlsx", FileKind::document}, {"ppt", FileKind::document},
-    {"pptx", FileKind::document}, {"txt", FileKind::document}, {"md", FileKind::document},
-    {"rtf", FileKind::document}, {"epub", FileKind::document}, {"csv", FileKind::document},
-
-    {"db", FileKind::data}, {"sqlite", FileKind::data}, {"sqlite3", FileKind::data},
-    {"realm", FileKind::data}, {"log", FileKind::data}, {"plist", FileKind::data},
-    {"dat", FileKind::data}, {"cache", FileKind::data}, {"idx", FileKind::data},
-    {"pack", FileKind::data}, {"bundle", FileKind::data}, {"ldb", FileKind::data},
-    {"wal", FileKind::data}, {"shm", FileKind::data},
+constexpr Row table[] = {
+    {FileKind::video, "mov mp4 m4v mkv avi webm hevc prores mts braw r3d"},
+    {FileKind::image,
+     "jpg jpeg png heic heif gif webp tiff tif raw cr2 cr3 nef arw dng psd svg bmp avif sketch "
+     "fig"},
+    {FileKind::audio, "mp3 m4a wav aiff aif flac aac ogg caf logicx band"},
+    {FileKind::archive, "zip tar gz tgz bz2 xz 7z rar zst xip lz4"},
+    {FileKind::diskImage, "dmg iso pkg img sparseimage sparsebundle vmdk qcow2 vdi ipsw"},
+    {FileKind::app, "app dylib framework so a o bin exe car nib metallib"},
+    {FileKind::code,
+     "swift js ts tsx jsx py rs go c h cpp m java kt rb php css html json yml yaml toml map wasm "
+     "pyc class jar"},
+    {FileKind::document, "pdf doc docx pages key numbers xls xlsx ppt pptx txt md rtf epub csv"},
+    {FileKind::data, "db sqlite sqlite3 realm log plist dat cache idx pack bundle ldb wal shm"},
 };
-static_assert(std::size(table) == 131);
+
+// Calls f(ext, kind) for every extension of the table, in order.
+template <typename F>
+constexpr void forEachKnown(F f) {
+    for (const Row& row : table) {
+        std::size_t start = 0;
+        while (start < row.exts.size()) {
+            std::size_t end = row.exts.find(' ', start);
+            if (end == std::string_view::npos) end = row.exts.size();
+            f(row.exts.substr(start, end - start), row.kind);
+            start = end + 1;
+        }
+    }
+}
+
+constexpr std::size_t knownCount() {
+    std::size_t n = 0;
+    forEachKnown([&](std::string_view, FileKind::Value) { ++n; });
+    return n;
+}
+static_assert(knownCount() == 131);
 
 constexpr std::size_t maxExt = 12;
 
@@ -100,8 +78,8 @@ constexpr std::size_t slotBits = 9;
 constexpr std::size_t slots = std::size_t{1} << slotBits;
 
 constexpr std::size_t slotOf(const Key& k) {
-    return static_cast<std::size_t>(((k.lo ^ (k.hi * 0xC2B2AE3D27D4EB4Full)) *
-                                     0x9E3779B97F4A7C15ull) >> (64 - slotBits));
+    return static_cast<std::size_t>(
+        ((k.lo ^ (k.hi * 0xC2B2AE3D27D4EB4Full)) * 0x9E3779B97F4A7C15ull) >> (64 - slotBits));
 }
 
 struct Slot {
@@ -114,12 +92,13 @@ struct Slot {
 // order does not matter to a hashed lookup.
 constexpr std::array<Slot, slots> buildSlots() {
     std::array<Slot, slots> s{};
-    for (const Known& k : table) {
-        const Key key = pack(k.ext.data(), k.ext.size(), false);
+    forEachKnown([&](std::string_view ext, FileKind::Value kind) {
+        const Key key = pack(ext.data(), ext.size(), false);
         std::size_t at = slotOf(key);
-        while (s[at].used) at = (at + 1) & (slots - 1);
-        s[at] = Slot{key, k.kind, true};
-    }
+        while (s[at].used)
+            at = (at + 1) & (slots - 1);
+        s[at] = Slot{key, kind, true};
+    });
     return s;
 }
 
@@ -143,8 +122,8 @@ std::optional<std::string_view> extBytes(std::string_view name) {
 constexpr std::array<std::string_view, FileKind::caseCount> rawValues = {
     "video", "image", "audio", "archive", "diskImage", "app", "code", "document", "data", "other"};
 constexpr std::array<std::string_view, FileKind::caseCount> labels = {
-    "Video", "Images", "Audio", "Archives", "Disk images", "Apps & binaries", "Code",
-    "Documents", "Data & caches", "Other"};
+    "Video",           "Images", "Audio",     "Archives",      "Disk images",
+    "Apps & binaries", "Code",   "Documents", "Data & caches", "Other"};
 
 }  // namespace
 
@@ -171,15 +150,21 @@ FileKind FileKind::ofName(std::string_view nameBytes) {
     return fromExt(lowercase(*e));
 }
 
-std::string_view FileKind::rawValue() const { return rawValues[value_]; }
+std::string_view FileKind::rawValue() const {
+    return rawValues[value_];
+}
 
-std::string_view FileKind::label() const { return labels[value_]; }
+std::string_view FileKind::label() const {
+    return labels[value_];
+}
 
 std::string extOfName(std::string_view nameBytes) {
     const std::optional<std::string_view> e = extBytes(nameBytes);
     return e ? lowercase(*e) : std::string();
 }
 
-std::string ext(const DiskIndex& index, NodeId i) { return extOfName(index.nameBytes(i)); }
+std::string ext(const DiskIndex& index, NodeId i) {
+    return extOfName(index.nameBytes(i));
+}
 
 }  // namespace tamrel

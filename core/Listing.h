@@ -12,10 +12,10 @@ namespace tamrel {
 struct RawEnt {
     std::uint32_t nameOff;  // offset of the name in the listing's names
     std::uint16_t nameLen;
-    std::uint8_t kind;      // kind byte: Kind in the low bits plus Flag bits
-    std::uint64_t size;     // allocated bytes
-    std::uint32_t mtime;    // seconds since 1970, clamped
-    std::uint32_t child;    // listing id of this folder's own entries, NONE when there is none
+    std::uint8_t kind;    // kind byte: Kind in the low bits plus Flag bits
+    std::uint64_t size;   // allocated bytes
+    std::uint32_t mtime;  // seconds since 1970, clamped
+    std::uint32_t child;  // listing id of this folder's own entries, NONE when there is none
 };
 static_assert(sizeof(RawEnt) == 24);
 

@@ -10,7 +10,8 @@ class MappedRegion {
 public:
     MappedRegion() = default;
     // Takes ownership of a mapping made with mmap.
-    MappedRegion(void* data, std::size_t size) : data_(static_cast<std::byte*>(data)), size_(size) {}
+    MappedRegion(void* data, std::size_t size)
+        : data_(static_cast<std::byte*>(data)), size_(size) {}
     MappedRegion(MappedRegion&& other) noexcept
         : data_(std::exchange(other.data_, nullptr)), size_(std::exchange(other.size_, 0)) {}
     MappedRegion& operator=(MappedRegion&& other) noexcept;

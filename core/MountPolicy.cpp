@@ -1,21 +1,29 @@
 #include "core/MountPolicy.h"
 
+#include <fcntl.h>
 #include <sys/sysmacros.h>
+#include <unistd.h>
 
 #include <array>
 #include <charconv>
-#include <fstream>
-#include <sstream>
+
+#include "platform/UniqueFd.h"
 
 namespace tamrel {
 
 namespace {
 
+// Unreadable (no descriptor left, no /proc) gives an empty table: mounts are then not entered.
 std::unordered_map<dev_t, std::string> readMountInfo() {
-    std::ifstream in("/proc/self/mountinfo");
-    std::stringstream text;
-    text << in.rdbuf();
-    return MountPolicy::parseMountInfo(text.str());
+    UniqueFd fd(::open("/proc/self/mountinfo", O_RDONLY | O_CLOEXEC));
+    std::string text;
+    if (fd) {
+        char buf[16384];
+        ssize_t n;
+        while ((n = ::read(fd.get(), buf, sizeof buf)) > 0)
+            text.append(buf, static_cast<std::size_t>(n));
+    }
+    return MountPolicy::parseMountInfo(text);
 }
 
 }  // namespace
@@ -29,8 +37,8 @@ MountPolicy::MountPolicy(dev_t rootDevice, std::unordered_map<dev_t, std::string
 
 bool MountPolicy::isLocalDisk(std::string_view type) {
     static constexpr std::array<std::string_view, 13> local = {
-        "ext2", "ext3", "ext4", "xfs", "btrfs", "f2fs", "vfat",
-        "exfat", "ntfs", "ntfs3", "zfs", "jfs", "hfsplus"};
+        "ext2",  "ext3", "ext4",  "xfs", "btrfs", "f2fs",   "vfat",
+        "exfat", "ntfs", "ntfs3", "zfs", "jfs",   "hfsplus"};
     for (std::string_view t : local) {
         if (t == type) return true;
     }

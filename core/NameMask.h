@@ -31,13 +31,15 @@ constexpr std::uint32_t bitOf(unsigned char c) {
 
 inline constexpr std::array<std::uint32_t, 256> table = [] {
     std::array<std::uint32_t, 256> t{};
-    for (int c = 0; c < 256; ++c) t[c] = bitOf(static_cast<unsigned char>(c));
+    for (int c = 0; c < 256; ++c)
+        t[c] = bitOf(static_cast<unsigned char>(c));
     return t;
 }();
 
 constexpr std::uint32_t of(std::string_view bytes) {
     std::uint32_t m = 0;
-    for (char c : bytes) m |= table[static_cast<unsigned char>(c)];
+    for (char c : bytes)
+        m |= table[static_cast<unsigned char>(c)];
     return m;
 }
 

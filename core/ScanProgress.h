@@ -11,8 +11,8 @@ namespace tamrel {
 // relaxed atomic, so readers see counts that lag slightly. The counters only grow.
 class ScanProgress {
 public:
-    std::atomic<std::int64_t> files{0};  // non-folder entries listed so far
-    std::atomic<std::int64_t> dirs{0};   // folders taken from the job stack (not the root)
+    std::atomic<std::int64_t> files{0};   // non-folder entries listed so far
+    std::atomic<std::int64_t> dirs{0};    // folders taken from the job stack (not the root)
     std::atomic<std::uint64_t> bytes{0};  // allocated bytes of those entries
 
     void cancel() { cancelled_.store(true, std::memory_order_relaxed); }

@@ -74,7 +74,8 @@ public:
                 }
                 if (busy_ == 0 || freed) {
                     releasesAtDefer_ = releases.load(std::memory_order_relaxed);
-                    for (auto& j : deferred_) stack_.push_back(std::move(j));
+                    for (auto& j : deferred_)
+                        stack_.push_back(std::move(j));
                     deferred_.clear();
                     continue;
                 }
@@ -94,7 +95,8 @@ public:
         if (group.empty()) return;
         {
             std::lock_guard lock(mutex_);
-            for (auto it = group.rbegin(); it != group.rend(); ++it) stack_.push_back(std::move(*it));
+            for (auto it = group.rbegin(); it != group.rend(); ++it)
+                stack_.push_back(std::move(*it));
         }
         group.clear();
         cond_.notify_all();
@@ -242,14 +244,17 @@ std::vector<Listing> Scanner::scan(const std::string& root, int threads, ScanPro
         workers.emplace_back([&state, &slot = slots[i]] { work(state, slot); });
     }
     work(state, slots[0]);
-    for (auto& t : workers) t.join();
+    for (auto& t : workers)
+        t.join();
 
     std::size_t total = 0;
-    for (const auto& s : slots) total += s.size();
+    for (const auto& s : slots)
+        total += s.size();
     std::vector<Listing> all;
     all.reserve(total);
     for (auto& s : slots) {
-        for (auto& l : s) all.push_back(std::move(l));
+        for (auto& l : s)
+            all.push_back(std::move(l));
     }
     return all;
 }

@@ -22,8 +22,7 @@ public:
     // folders that were listed carry their listing ids in `child`. A root that cannot be opened
     // gives one denied listing. `threads` must be at least 1. Blocks until done; on cancellation
     // the workers drop pending folders and return what they listed.
-    static std::vector<Listing> scan(const std::string& root, int threads,
-                                     ScanProgress& progress);
+    static std::vector<Listing> scan(const std::string& root, int threads, ScanProgress& progress);
 
     // The entries of one folder, not descending (every child NONE); nothing when the folder
     // cannot be opened.

@@ -45,8 +45,8 @@ std::string lowercase(std::string_view utf8) {
     std::string out(static_cast<std::size_t>(lowerLength) * 3, '\0');
     int32_t outLength = 0;
     err = U_ZERO_ERROR;
-    u_strToUTF8(out.data(), static_cast<int32_t>(out.size()), &outLength, lower.data(),
-                lowerLength, &err);
+    u_strToUTF8(out.data(), static_cast<int32_t>(out.size()), &outLength, lower.data(), lowerLength,
+                &err);
     if (U_FAILURE(err)) return valid;
     out.resize(static_cast<std::size_t>(outLength));
     return out;

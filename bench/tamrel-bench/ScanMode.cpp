@@ -10,7 +10,8 @@ namespace tamrel::bench {
 
 int scanMode(const std::vector<std::string>& given) {
     std::vector<std::string> args = given;
-    const int threads = takeThreads(args, std::clamp<int>(std::thread::hardware_concurrency(), 4, 16));
+    const int threads =
+        takeThreads(args, std::clamp<int>(std::thread::hardware_concurrency(), 4, 16));
     if (args.size() != 1) {
         std::fprintf(stderr, "usage: tamrel-bench scan PATH [--threads N]\n");
         return 2;
@@ -22,7 +23,8 @@ int scanMode(const std::vector<std::string>& given) {
         return 1;
     }
     std::uint64_t files = 0, dirs = 0;
-    for (NodeId i = 1; i < index->count(); ++i) (index->isDir(i) ? dirs : files) += 1;
+    for (NodeId i = 1; i < index->count(); ++i)
+        (index->isDir(i) ? dirs : files) += 1;
     const double seconds = index->scanTime();
     const long long peak = peakResidentBytes();
     std::printf(

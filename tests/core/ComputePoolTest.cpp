@@ -14,7 +14,8 @@ TEST(ComputePool, RunsEveryChunkOnceAlsoFromConcurrentCallers) {
     constexpr std::size_t chunks = 1000;
     std::vector<std::thread> callers;
     std::vector<std::vector<std::atomic<int>>> hits(4);
-    for (auto& h : hits) h = std::vector<std::atomic<int>>(chunks);
+    for (auto& h : hits)
+        h = std::vector<std::atomic<int>>(chunks);
     for (int c = 0; c < 4; ++c) {
         callers.emplace_back([&, c] {
             for (int round = 0; round < 20; ++round) {
@@ -22,9 +23,11 @@ TEST(ComputePool, RunsEveryChunkOnceAlsoFromConcurrentCallers) {
             }
         });
     }
-    for (auto& t : callers) t.join();
+    for (auto& t : callers)
+        t.join();
     for (const auto& h : hits) {
-        for (const auto& n : h) ASSERT_EQ(n.load(), 20);
+        for (const auto& n : h)
+            ASSERT_EQ(n.load(), 20);
     }
     // A pool without workers runs everything on the caller.
     ComputePool alone(0);

@@ -38,17 +38,25 @@ TEST(FileKind, ExtensionRuleAndNameFastPath) {
     EXPECT_EQ(extOfName("..x"), "x");
     EXPECT_EQ(extOfName("a.B"), "b");
     EXPECT_EQ(extOfName("Archive.TAR.GZ"), "gz");
-    EXPECT_EQ(extOfName("bad.\xff" "z"), "\xEF\xBF\xBDz");
-    EXPECT_EQ(FileKind::ofName("bad.\xff" "z"), FileKind::other);
+    EXPECT_EQ(extOfName("bad.\xff"
+                        "z"),
+              "\xEF\xBF\xBDz");
+    EXPECT_EQ(FileKind::ofName("bad.\xff"
+                               "z"),
+              FileKind::other);
 
     // The fast path must agree with the full rule, including folds ICU alone knows: the Kelvin
     // sign lowercases to an ASCII "k".
-    for (const char* name : {"Photo.JPEG", "a.b.c", "Movie.Mp4", "x.", ".git", "notes.txt",
-                             "lib.so", "weird.\xE2\x84\xAA" "ey", "long.sparsebundle",
-                             "LONG.SPARSEBUNDLES", "Disk.İSO"}) {
+    for (const char* name :
+         {"Photo.JPEG", "a.b.c", "Movie.Mp4", "x.", ".git", "notes.txt", "lib.so",
+          "weird.\xE2\x84\xAA"
+          "ey",
+          "long.sparsebundle", "LONG.SPARSEBUNDLES", "Disk.İSO"}) {
         EXPECT_EQ(FileKind::ofName(name), FileKind::fromExt(extOfName(name))) << name;
     }
-    EXPECT_EQ(FileKind::ofName("weird.\xE2\x84\xAA" "ey"), FileKind::document);
+    EXPECT_EQ(FileKind::ofName("weird.\xE2\x84\xAA"
+                               "ey"),
+              FileKind::document);
 }
 
 TEST(TextCase, LowercasesFullUnicode) {

@@ -1,7 +1,7 @@
 #include "tests/support/TempDir.h"
 
+#include <dirent.h>
 #include <fcntl.h>
-#include <ftw.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -17,18 +17,18 @@ namespace tamrel::test {
 
 namespace {
 
-int unlinkEntry(const char* path, const struct stat*, int type, struct FTW*) {
-    if (type == FTW_DP || type == FTW_D || type == FTW_DNR) {
-        ::rmdir(path);
-    } else {
-        ::unlink(path);
-    }
-    return 0;
-}
+struct Frame {
+    DIR* dir;
+    std::string name;  // in the parent frame's folder
+};
 
-int openUp(const char* path, const struct stat* st, int type, struct FTW*) {
-    if (type == FTW_D || type == FTW_DNR) ::chmod(path, (st->st_mode & 07777) | 0700);
-    return 0;
+DIR* openFolder(int parentFd, const char* name) {
+    ::fchmodat(parentFd, name, 0700, 0);
+    const int fd = ::openat(parentFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    DIR* d = ::fdopendir(fd);
+    if (!d) ::close(fd);
+    return d;
 }
 
 }  // namespace
@@ -50,10 +50,40 @@ TempDir::~TempDir() {
 }
 
 void removeTree(const std::string& path) {
-    // Folders made unreadable by a test are opened up again first.
-    ::chmod(path.c_str(), 0700);
-    ::nftw(path.c_str(), openUp, 64, FTW_PHYS);
-    ::nftw(path.c_str(), unlinkEntry, 64, FTW_PHYS | FTW_DEPTH);
+    // Relative to open descriptors and without recursion, so trees deeper than PATH_MAX and
+    // folders a test made unreadable go too. Links are removed, never followed.
+    std::vector<Frame> stack;
+    if (DIR* d = openFolder(AT_FDCWD, path.c_str())) stack.push_back({d, path});
+    int emptyPasses = 0;
+    while (!stack.empty()) {
+        Frame& top = stack.back();
+        const int fd = ::dirfd(top.dir);
+        errno = 0;
+        if (const dirent* e = ::readdir(top.dir)) {
+            const std::string_view n = e->d_name;
+            if (n == "." || n == "..") continue;
+            struct stat st {};
+            if (::fstatat(fd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode)) {
+                if (DIR* d = openFolder(fd, e->d_name)) stack.push_back({d, e->d_name});
+            } else {
+                ::unlinkat(fd, e->d_name, 0);
+            }
+            continue;
+        }
+        if (stack.size() > 1) {
+            const int parentFd = ::dirfd(stack[stack.size() - 2].dir);
+            if (::unlinkat(parentFd, top.name.c_str(), AT_REMOVEDIR) != 0 && errno == ENOTEMPTY &&
+                ++emptyPasses < 8) {
+                ::rewinddir(top.dir);  // entries removed while reading may have been skipped
+                continue;
+            }
+        }
+        emptyPasses = 0;
+        std::string name = top.name;
+        ::closedir(top.dir);
+        stack.pop_back();
+        if (stack.empty()) ::rmdir(name.c_str());
+    }
 }
 
 std::string TempDir::operator/(std::string_view relative) const {

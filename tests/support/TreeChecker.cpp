@@ -21,26 +21,32 @@ void expectValidTree(const DiskIndex& index) {
     std::vector<std::uint64_t> sizes(n, 0);
     std::vector<std::uint64_t> items(n, 0);
     std::vector<NodeId> descendants(n, 0);
+    std::vector<bool> gone(n, false);  // removed, or below a removed node
     int reported = 0;
     auto fail = [&](NodeId i, const char* what) {
-        if (++reported <= 20) ADD_FAILURE() << "node " << i << " (" << index.path(i) << "): " << what;
+        if (++reported <= 20)
+            ADD_FAILURE() << "node " << i << " (" << index.path(i) << "): " << what;
     };
 
     for (NodeId i = 0; i < n; ++i) {
         if (index.nameOff(i + 1) < index.nameOff(i)) fail(i, "name offsets decrease");
         if (index.mask(i) != NameMask::of(index.nameBytes(i))) fail(i, "name mask wrong");
         if (index.kind(i) & 0xC0) fail(i, "unused kind bits set");
-        if (index.subtreeEnd(i) < i + 1 || index.subtreeEnd(i) > n) fail(i, "subtree end out of range");
+        if (index.subtreeEnd(i) < i + 1 || index.subtreeEnd(i) > n)
+            fail(i, "subtree end out of range");
         if (i > 0 && index.parent(i) >= i) fail(i, "parent not before child");
         const NodeId c = index.childCount(i);
         if (c > 0) {
             if (!index.isDir(i)) fail(i, "a non-folder has children");
-            if (index.firstChild(i) <= i || index.firstChild(i) + c > n) fail(i, "children out of range");
+            if (index.firstChild(i) <= i || index.firstChild(i) + c > n)
+                fail(i, "children out of range");
             for (NodeId k : index.children(i)) {
-                if (k < n && index.parent(k) != i) fail(k, "child's parent is not its block's owner");
+                if (k < n && index.parent(k) != i)
+                    fail(k, "child's parent is not its block's owner");
             }
         }
         if (index.isDenied(i) && (c != 0 || index.size(i) != 0)) fail(i, "denied folder not empty");
+        gone[i] = index.isRemoved(i) || (i > 0 && index.parent(i) < i && gone[index.parent(i)]);
     }
     for (NodeId i = n; i-- > 1;) {
         const NodeId p = index.parent(i);
@@ -56,13 +62,14 @@ void expectValidTree(const DiskIndex& index) {
         }
     }
     for (NodeId i = 0; i < n; ++i) {
-        if (index.subtree(i).size() != descendants[i]) fail(i, "subtree range is not exactly the descendants");
+        if (index.subtree(i).size() != descendants[i])
+            fail(i, "subtree range is not exactly the descendants");
         if (index.isRemoved(i)) {
             if (index.size(i) != 0 || index.items(i) != 0) fail(i, "removed node keeps bytes");
         } else if (index.isDir(i)) {
             if (index.size(i) != sizes[i]) fail(i, "folder size is not the sum of its children");
             if (index.items(i) != items[i]) fail(i, "folder items are not the sum of its children");
-        } else if (!index.isGone(i) && index.items(i) != 1) {
+        } else if (!gone[i] && index.items(i) != 1) {
             fail(i, "a non-folder counts other than one item");
         }
     }

@@ -37,8 +37,8 @@ struct Leftover {
 
     // The thirteen cases in declaration order.
     static constexpr std::array<Kind, 13> allCases = {
-        Kind::support, Kind::cache, Kind::prefs,  Kind::container, Kind::group,
-        Kind::logs,    Kind::state, Kind::web,    Kind::agent,     Kind::daemon,
+        Kind::support, Kind::cache, Kind::prefs, Kind::container, Kind::group,
+        Kind::logs,    Kind::state, Kind::web,   Kind::agent,     Kind::daemon,
         Kind::helper,  Kind::tool,  Kind::other,
     };
     // The label of a case.

@@ -14,10 +14,10 @@ namespace {
 using LKind = Leftover::Kind;
 
 constexpr std::array<std::string_view, 25> genericWords = {
-    "helper", "agent",   "app",    "update",    "updater",  "music",       "mail",
-    "photos", "notes",   "calendar", "settings", "preferences", "system", "support",
-    "data",   "cache",   "caches", "logs",      "default",  "chrome",      "google",
-    "microsoft", "adobe", "apple", "code",
+    "helper",    "agent", "app",      "update",   "updater",     "music",  "mail",
+    "photos",    "notes", "calendar", "settings", "preferences", "system", "support",
+    "data",      "cache", "caches",   "logs",     "default",     "chrome", "google",
+    "microsoft", "adobe", "apple",    "code",
 };
 
 // Non-empty pieces of an identifier between dots.
@@ -102,7 +102,8 @@ public:
             for (std::size_t at = lower.find(id); at != std::string::npos;
                  at = lower.find(id, at + 1)) {
                 const std::size_t end = at + id.size();
-                if ((at == 0 || lower[at - 1] == '.') && (end == lower.size() || lower[end] == '.')) {
+                if ((at == 0 || lower[at - 1] == '.') &&
+                    (end == lower.size() || lower[end] == '.')) {
                     return true;
                 }
             }
@@ -292,8 +293,8 @@ std::vector<Leftover> leftovers(const DiskIndex& index, const AppIdentity& app,
         }
     }
     for (const Row& row : systemRows) {
-        searchRow(index, match, taken, std::string(systemRoot) + std::string(row.folder),
-                  row.rule, row.kind, true);
+        searchRow(index, match, taken, std::string(systemRoot) + std::string(row.folder), row.rule,
+                  row.kind, true);
     }
     return std::move(taken).sorted();
 }

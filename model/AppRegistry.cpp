@@ -33,7 +33,7 @@ std::optional<std::vector<std::string>> listFolder(const std::string& folder) {
 }
 
 bool isFolder(const std::string& path) {
-    struct stat st{};
+    struct stat st {};
     return ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
@@ -41,11 +41,14 @@ bool isFolder(const std::string& path) {
 
 AppRegistry::AppRegistry(std::string home, std::string systemRoot,
                          std::vector<std::string> entryFolders)
-    : home_(std::move(home)), root_(std::move(systemRoot)), entryFolders_(std::move(entryFolders)) {}
+    : home_(std::move(home)),
+      root_(std::move(systemRoot)),
+      entryFolders_(std::move(entryFolders)) {}
 
 AppRegistry AppRegistry::forCurrentUser() {
     std::vector<std::string> folders;
-    if (const std::string data = dataHome(); !data.empty()) folders.push_back(data + "/applications");
+    if (const std::string data = dataHome(); !data.empty())
+        folders.push_back(data + "/applications");
     const char* dirs = std::getenv("XDG_DATA_DIRS");
     const std::string list = dirs && *dirs ? dirs : "/usr/local/share:/usr/share";
     std::size_t start = 0;
@@ -75,7 +78,7 @@ bool AppRegistry::isInstalled(std::string_view bundleID) {
 
 void AppRegistry::watch(const std::string& folder) {
     Seen s{folder, {}, false};
-    struct stat st{};
+    struct stat st {};
     if (::stat(folder.c_str(), &st) == 0) {
         s.present = true;
         s.mtime = st.st_mtim;
@@ -86,10 +89,11 @@ void AppRegistry::watch(const std::string& folder) {
 bool AppRegistry::staleLocked() const {
     for (const Seen& s : seen_) {
         if (s.present && s.mtime.tv_sec + 1 >= readAt_.tv_sec) return true;
-        struct stat st{};
+        struct stat st {};
         const bool present = ::stat(s.folder.c_str(), &st) == 0;
         if (present != s.present) return true;
-        if (present && (st.st_mtim.tv_sec != s.mtime.tv_sec || st.st_mtim.tv_nsec != s.mtime.tv_nsec)) {
+        if (present &&
+            (st.st_mtim.tv_sec != s.mtime.tv_sec || st.st_mtim.tv_nsec != s.mtime.tv_nsec)) {
             return true;
         }
     }

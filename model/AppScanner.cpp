@@ -20,10 +20,9 @@ namespace {
 // Apple's own bundles are part of the system, except these applications of Apple's that are
 // installed and removed like any other.
 constexpr std::array<std::string_view, 11> appleKept = {
-    "com.apple.dt.",       "com.apple.iwork.",    "com.apple.garageband",
-    "com.apple.imovieapp", "com.apple.logic",     "com.apple.finalcut",
-    "com.apple.testflight", "com.apple.motionapp", "com.apple.compressor",
-    "com.apple.mainstage", "com.apple.configurator",
+    "com.apple.dt.",        "com.apple.iwork.",    "com.apple.garageband",   "com.apple.imovieapp",
+    "com.apple.logic",      "com.apple.finalcut",  "com.apple.testflight",   "com.apple.motionapp",
+    "com.apple.compressor", "com.apple.mainstage", "com.apple.configurator",
 };
 
 // At most this many identifiers are taken from the nested bundles of one application.
@@ -45,7 +44,9 @@ std::vector<std::string> listFolder(const std::string& folder) {
     return names;
 }
 
-std::string lastComponent(const std::string& path) { return path.substr(path.rfind('/') + 1); }
+std::string lastComponent(const std::string& path) {
+    return path.substr(path.rfind('/') + 1);
+}
 
 std::string withoutAll(std::string text, std::string_view piece) {
     for (std::size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at)) {
@@ -66,7 +67,7 @@ bool isSystemBundle(const std::string& lowerID) {
 }
 
 bool fileExists(const std::string& path) {
-    struct stat st{};
+    struct stat st {};
     return ::stat(path.c_str(), &st) == 0;
 }
 
@@ -101,8 +102,8 @@ void shareOut(const DiskIndex& index, std::vector<InstalledApp>& apps) {
         for (std::size_t a : list) {
             for (const std::string& given : apps[a].identity.bundleIDs) {
                 const std::string id = lowercase(given);
-                if (name == id || (name.starts_with(id) && name.size() > id.size() &&
-                                   name[id.size()] == '.')) {
+                if (name == id ||
+                    (name.starts_with(id) && name.size() > id.size() && name[id.size()] == '.')) {
                     winner = a;
                     break;
                 }
@@ -121,7 +122,8 @@ void shareOut(const DiskIndex& index, std::vector<InstalledApp>& apps) {
     for (std::size_t a = 0; a < apps.size(); ++a) {
         if (!changed[a]) continue;
         apps[a].leftoverSize = 0;
-        for (const Leftover& l : apps[a].leftovers) apps[a].leftoverSize += index.size(l.node);
+        for (const Leftover& l : apps[a].leftovers)
+            apps[a].leftoverSize += index.size(l.node);
     }
 }
 
@@ -192,7 +194,8 @@ std::vector<InstalledApp> AppScanner::scan(const DiskIndex& index, const std::st
                                .value_or(c.info.text("CFBundleName").value_or(plainName));
 
         std::vector<std::string> ids = {c.id};
-        for (std::string& nested : embeddedIDs(c.path)) ids.push_back(std::move(nested));
+        for (std::string& nested : embeddedIDs(c.path))
+            ids.push_back(std::move(nested));
         std::vector<std::string> names;
         for (const std::optional<std::string>& n :
              {std::optional<std::string>(name), std::optional<std::string>(plainName),
@@ -230,7 +233,8 @@ std::vector<InstalledApp> AppScanner::scan(const DiskIndex& index, const std::st
             .leftoverSize = 0,
         };
         app.leftovers = leftovers(index, app.identity, home, systemRoot);
-        for (const Leftover& l : app.leftovers) app.leftoverSize += index.size(l.node);
+        for (const Leftover& l : app.leftovers)
+            app.leftoverSize += index.size(l.node);
         apps.push_back(std::move(app));
     }
     shareOut(index, apps);
@@ -250,7 +254,9 @@ std::set<std::string> AppScanner::homebrewApps(const DiskIndex& index, const std
     return names;
 }
 
-std::optional<std::string> AppScanner::teamID(const std::string&) { return std::nullopt; }
+std::optional<std::string> AppScanner::teamID(const std::string&) {
+    return std::nullopt;
+}
 
 std::vector<std::string> AppScanner::embeddedIDs(const std::string& bundlePath) {
     std::vector<std::string> ids;

@@ -19,7 +19,7 @@ constexpr off_t maxBytes = 8 << 20;
 
 std::optional<std::string> readSmallFile(const std::string& path) {
     UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    struct stat st{};
+    struct stat st {};
     if (!fd || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > maxBytes) {
         return std::nullopt;
     }
@@ -70,7 +70,7 @@ BundleInfo BundleInfo::parse(std::string_view bytes) {
 }
 
 std::optional<BundleInfo> BundleInfo::open(const std::string& path) {
-    struct stat st{};
+    struct stat st {};
     if (::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return std::nullopt;
     for (const char* place : {"/Contents/Info.plist", "/Resources/Info.plist", "/Info.plist"}) {
         if (const auto bytes = readSmallFile(path + place)) return parse(*bytes);

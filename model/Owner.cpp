@@ -13,12 +13,13 @@ namespace {
 
 std::size_t characters(std::string_view utf8) {
     std::size_t n = 0;
-    for (char c : utf8) n += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    for (char c : utf8)
+        n += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
     return n;
 }
 
 bool exists(const std::string& path) {
-    struct stat st{};
+    struct stat st {};
     return ::stat(path.c_str(), &st) == 0;
 }
 
@@ -48,8 +49,9 @@ const std::map<std::string, std::string>& Owner::aliases() {
 
 const std::set<std::string>& Owner::ownedUnder() {
     static const std::set<std::string> folders = {
-        "Caches", "Application Support", "Containers", "Group Containers", "Logs",
-        "HTTPStorages", "WebKit", "Saved Application State", "Developer",
+        "Caches",    "Application Support", "Containers", "Group Containers",
+        "Logs",      "HTTPStorages",        "WebKit",     "Saved Application State",
+        "Developer",
     };
     return folders;
 }

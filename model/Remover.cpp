@@ -19,13 +19,14 @@ namespace {
 
 // The last path component; "/" stays "/".
 std::string lastComponent(std::string path) {
-    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
     if (path == "/") return path;
     return path.substr(path.rfind('/') + 1);
 }
 
 bool existsAt(const std::string& path) {
-    struct stat st{};
+    struct stat st {};
     return ::lstat(path.c_str(), &st) == 0;
 }
 
@@ -45,7 +46,7 @@ bool homeTrashReady() {
         ::mkdir(at.c_str(), 0700);
         start = slash + 1;
     }
-    struct stat st{};
+    struct stat st {};
     for (const std::string& folder : {trash, trash + "/files", trash + "/info"}) {
         if (folder != trash) ::mkdir(folder.c_str(), 0700);
         if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) ||
@@ -114,7 +115,8 @@ Remover::Outcome Remover::remove(const std::vector<Item>& items, Platform& platf
     std::vector<ElevatedItem> asked;
     asked.reserve(elevated.size());
     for (const Item* item : elevated) {
-        const bool job = item->kind == Leftover::Kind::agent || item->kind == Leftover::Kind::daemon;
+        const bool job =
+            item->kind == Leftover::Kind::agent || item->kind == Leftover::Kind::daemon;
         asked.push_back({item->path, job});
     }
     const bool ran = onMainThread([&] { return platform.trashAsAdministrator(asked); });

@@ -18,8 +18,8 @@ class Remover {
 public:
     struct Item {
         NodeId node = NONE;
-        std::string path;  // absolute, byte-exact
-        bool system = false;  // outside the home folder (Leftover::system)
+        std::string path;                    // absolute, byte-exact
+        bool system = false;                 // outside the home folder (Leftover::system)
         std::optional<Leftover::Kind> kind;  // nothing for the application bundle itself
     };
 

@@ -7,8 +7,8 @@ namespace tamrel {
 namespace {
 
 bool equalOrBelow(std::string_view path, std::string_view folder) {
-    return path == folder || (path.starts_with(folder) && path.size() > folder.size() &&
-                              path[folder.size()] == '/');
+    return path == folder ||
+           (path.starts_with(folder) && path.size() > folder.size() && path[folder.size()] == '/');
 }
 
 }  // namespace
@@ -28,9 +28,9 @@ bool isProtectedPath(std::string_view path, std::string_view home) {
 }
 
 bool isSystemFolder(std::string_view path) {
-    for (std::string_view folder : {"/etc", "/boot", "/dev", "/proc", "/sys", "/run", "/lib",
-                                    "/lib32", "/lib64", "/libx32", "/var", "/root", "/snap",
-                                    "/srv"}) {
+    for (std::string_view folder :
+         {"/etc", "/boot", "/dev", "/proc", "/sys", "/run", "/lib", "/lib32", "/lib64", "/libx32",
+          "/var", "/root", "/snap", "/srv"}) {
         if (equalOrBelow(path, folder)) return true;
     }
     for (std::string_view exact : {"/home", "/mnt", "/media", "/tmp"}) {

@@ -38,7 +38,9 @@ std::vector<std::string> components(std::string_view path) {
     return out;
 }
 
-std::string errorText(int err) { return std::strerror(err); }
+std::string errorText(int err) {
+    return std::strerror(err);
+}
 
 // Opens the folder made of the first `count` components below "/" without following links.
 UniqueFd openFolder(const std::vector<std::string>& parts, std::size_t count, std::string& why) {
@@ -51,7 +53,7 @@ UniqueFd openFolder(const std::vector<std::string>& parts, std::size_t count, st
         UniqueFd next(::openat(at.get(), parts[i].c_str(), pathFlags));
         if (!next) {
             const int err = errno;
-            struct stat st{};
+            struct stat st {};
             if (::fstatat(at.get(), parts[i].c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
                 S_ISLNK(st.st_mode)) {
                 why = "a symbolic link among its parent folders";
@@ -74,7 +76,7 @@ UniqueFd ownFolder(int parent, const char* name, uid_t owner, gid_t group, std::
         return {};
     }
     UniqueFd fd(::openat(parent, name, pathFlags));
-    struct stat st{};
+    struct stat st {};
     if (!fd || ::fstat(fd.get(), &st) != 0) {
         why = errorText(errno);
         return {};
@@ -128,7 +130,7 @@ bool writeAll(int fd, std::string_view bytes) {
 // folder's entries before its own turn comes. Files with other hard links keep their owner: the
 // same inode may be visible elsewhere.
 void giveTree(int parent, const char* name, uid_t owner, gid_t group) {
-    struct stat st{};
+    struct stat st {};
     if (::fstatat(parent, name, &st, AT_SYMLINK_NOFOLLOW) != 0) return;
     if (S_ISDIR(st.st_mode)) {
         const int fd = ::openat(parent, name, readDirFlags);
@@ -155,7 +157,7 @@ void giveTree(int parent, const char* name, uid_t owner, gid_t group) {
 
 // Removes a tree without following links. False when anything stays.
 bool removeTree(int parent, const char* name) {
-    struct stat st{};
+    struct stat st {};
     if (::fstatat(parent, name, &st, AT_SYMLINK_NOFOLLOW) != 0) return errno == ENOENT;
     if (!S_ISDIR(st.st_mode)) return ::unlinkat(parent, name, 0) == 0;
     const int fd = ::openat(parent, name, readDirFlags);
@@ -200,9 +202,9 @@ bool copyData(int from, int to) {
 enum class Copy { done, exists, failed };
 
 // Copies a tree from one file system to another, never overwriting and never leaving `device`.
-Copy copyTree(int srcParent, const char* srcName, int dstParent, const char* dstName,
-              dev_t device, std::string& why) {
-    struct stat st{};
+Copy copyTree(int srcParent, const char* srcName, int dstParent, const char* dstName, dev_t device,
+              std::string& why) {
+    struct stat st {};
     if (::fstatat(srcParent, srcName, &st, AT_SYMLINK_NOFOLLOW) != 0) {
         why = errorText(errno);
         return Copy::failed;
@@ -290,8 +292,8 @@ std::string candidate(const std::string& base, int n) {
 
 }  // namespace
 
-std::optional<TrashMover> TrashMover::open(const std::string& trashDir, uid_t owner,
-                                           gid_t group, std::string& why) {
+std::optional<TrashMover> TrashMover::open(const std::string& trashDir, uid_t owner, gid_t group,
+                                           std::string& why) {
     const auto given = components(trashDir);
     if (!trashDir.starts_with('/') || given.empty()) {
         why = "the Trash path is not absolute";
@@ -310,7 +312,8 @@ std::optional<TrashMover> TrashMover::open(const std::string& trashDir, uid_t ow
         parts = components(full.get());
     } else {
         std::string parentText;
-        for (std::size_t i = 0; i + 1 < given.size(); ++i) parentText += "/" + given[i];
+        for (std::size_t i = 0; i + 1 < given.size(); ++i)
+            parentText += "/" + given[i];
         CString parent(::realpath(parentText.empty() ? "/" : parentText.c_str(), nullptr),
                        &std::free);
         if (!parent) {
@@ -327,7 +330,7 @@ std::optional<TrashMover> TrashMover::open(const std::string& trashDir, uid_t ow
     UniqueFd parent = openFolder(parts, parts.size() - 1, why);
     if (!parent) return std::nullopt;
     const std::string& base = parts.back();
-    struct stat st{};
+    struct stat st {};
     if (::fstatat(parent.get(), base.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 &&
         (::fstat(parent.get(), &st) != 0 || st.st_uid != owner)) {
         why = "no Trash folder, and the folder for it belongs to another user";
@@ -343,7 +346,8 @@ std::optional<TrashMover> TrashMover::open(const std::string& trashDir, uid_t ow
     m.info_ = ownFolder(trash.get(), "info", owner, group, why);
     if (!m.info_) return std::nullopt;
     std::string prefix;
-    for (const std::string& c : parts) prefix += "/" + c;
+    for (const std::string& c : parts)
+        prefix += "/" + c;
     m.path_ = prefix;
     for (;;) {
         if (::lstat(prefix.empty() ? "/" : prefix.c_str(), &st) == 0) {
@@ -374,7 +378,7 @@ std::optional<std::string> TrashMover::move(const std::string& path, std::string
     UniqueFd parent = openFolder(parts, parts.size() - 1, why);
     if (!parent) return std::nullopt;
     const std::string& base = parts.back();
-    struct stat item{};
+    struct stat item {};
     if (::fstatat(parent.get(), base.c_str(), &item, AT_SYMLINK_NOFOLLOW) != 0) {
         why = errorText(errno);
         return std::nullopt;
@@ -386,7 +390,8 @@ std::optional<std::string> TrashMover::move(const std::string& path, std::string
         }
     }
     std::string absolute;
-    for (const std::string& c : parts) absolute += "/" + c;
+    for (const std::string& c : parts)
+        absolute += "/" + c;
     const std::string info = trashInfo(absolute);
     for (int n = 1; n <= 100000; ++n) {
         const std::string name = candidate(base, n);
@@ -407,11 +412,11 @@ std::optional<std::string> TrashMover::move(const std::string& path, std::string
             dropInfo();
             return std::nullopt;
         }
-        int moved = ::renameat2(parent.get(), base.c_str(), files_.get(), name.c_str(),
-                                RENAME_NOREPLACE);
+        int moved =
+            ::renameat2(parent.get(), base.c_str(), files_.get(), name.c_str(), RENAME_NOREPLACE);
         if (moved != 0 && errno == EINVAL) {
             // A file system without RENAME_NOREPLACE: test, then rename.
-            struct stat st{};
+            struct stat st {};
             if (::fstatat(files_.get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
                 errno = EEXIST;
             } else {

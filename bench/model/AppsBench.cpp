@@ -31,9 +31,15 @@ void put(const fs::path& file, const std::string& text) {
 
 std::string plist(const std::string& id, const std::string& name) {
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
-           "<key>CFBundleIdentifier</key><string>" + id + "</string>"
-           "<key>CFBundleName</key><string>" + name + "</string>"
-           "<key>CFBundleExecutable</key><string>" + name + "</string>"
+           "<key>CFBundleIdentifier</key><string>" +
+           id +
+           "</string>"
+           "<key>CFBundleName</key><string>" +
+           name +
+           "</string>"
+           "<key>CFBundleExecutable</key><string>" +
+           name +
+           "</string>"
            "<key>CFBundleShortVersionString</key><string>1.2.3</string>"
            "<key>LSMinimumSystemVersion</key><string>13.0</string></dict></plist>\n";
 }
@@ -92,7 +98,8 @@ void Inventory(benchmark::State& state) {
     for (auto _ : state) {
         const auto list = AppScanner::scan(*f.index, f.home, f.system);
         leftovers = 0;
-        for (const InstalledApp& a : list) leftovers += a.leftovers.size();
+        for (const InstalledApp& a : list)
+            leftovers += a.leftovers.size();
         benchmark::DoNotOptimize(list.data());
     }
     state.counters["leftovers"] = static_cast<double>(leftovers);
@@ -104,7 +111,8 @@ void ReadDictionariesOnly(benchmark::State& state) {
     Fixture& f = fixture();
     const auto bundles = appBundles(*f.index, f.home, f.system);
     for (auto _ : state) {
-        for (NodeId b : bundles) benchmark::DoNotOptimize(BundleInfo::open(f.index->path(b)));
+        for (NodeId b : bundles)
+            benchmark::DoNotOptimize(BundleInfo::open(f.index->path(b)));
     }
     state.counters["bundles"] = static_cast<double>(bundles.size());
 }

@@ -61,7 +61,8 @@ TEST(LeftoverKind, LabelsRoundTripInDeclarationOrder) {
     EXPECT_EQ(Leftover::allCases.back(), LKind::other);
     EXPECT_EQ(Leftover::rawValue(LKind::group), "Shared group data");
     EXPECT_EQ(Leftover::rawValue(LKind::daemon), "Background services");
-    for (LKind k : Leftover::allCases) EXPECT_EQ(Leftover::fromRawValue(Leftover::rawValue(k)), k);
+    for (LKind k : Leftover::allCases)
+        EXPECT_EQ(Leftover::fromRawValue(Leftover::rawValue(k)), k);
     EXPECT_FALSE(Leftover::fromRawValue("caches"));
     EXPECT_FALSE(Leftover::fromRawValue("cache"));
 }
@@ -78,7 +79,8 @@ TEST_F(LeftoversFixture, AppBundlesUpToThreeLevelsSystemFirst) {
     scan();
     index->markRemoved(node("sys/Applications/Gone.app"));
     std::vector<std::string> names;
-    for (NodeId n : appBundles(*index, home, root)) names.push_back(index->name(n));
+    for (NodeId n : appBundles(*index, home, root))
+        names.push_back(index->name(n));
     std::vector<std::string> inSys(names.begin(), names.end() - 1);
     std::sort(inSys.begin(), inSys.end());
     EXPECT_EQ(inSys, (std::vector<std::string>{"Three.app", "Top.app", "Two.app"}));
@@ -103,25 +105,22 @@ TEST_F(LeftoversFixture, IdentifierRules) {
     file("sys/Library/Caches/Example App/x", 0);  // names never match system caches
     scan();
     const AppIdentity app({"com.example.App"}, {"Example App"});
-    EXPECT_EQ(found(app), (std::map<std::string, std::string>{
-                              {"home/u/Library/Preferences/com.example.app.plist", "Preferences"},
-                              {"home/u/Library/Preferences/com.example.app.ABC123.plist",
-                               "Preferences"},
-                              {"home/u/Library/Preferences/COM.Example.App", "Preferences"},
-                              {"home/u/Library/LaunchAgents/com.example.app.agent.plist",
-                               "Launch agents"},
-                              {"home/u/Library/Containers/com.example.app", "Containers"},
-                              {"home/u/Library/Saved Application State/com.example.app.savedState",
-                               "Saved state"},
-                              {"home/u/Library/Caches/com.apple.nsurlsessiond/Downloads/"
-                               "com.example.app",
-                               "Caches"},
-                              {"home/u/Library/HTTPStorages/com.example.app", "Web data"},
-                              {"sys/Library/LaunchDaemons/com.example.app.helper.plist",
-                               "Background services!"},
-                              {"sys/Library/PrivilegedHelperTools/com.example.app.helper",
-                               "Privileged helpers!"},
-                          }));
+    EXPECT_EQ(
+        found(app),
+        (std::map<std::string, std::string>{
+            {"home/u/Library/Preferences/com.example.app.plist", "Preferences"},
+            {"home/u/Library/Preferences/com.example.app.ABC123.plist", "Preferences"},
+            {"home/u/Library/Preferences/COM.Example.App", "Preferences"},
+            {"home/u/Library/LaunchAgents/com.example.app.agent.plist", "Launch agents"},
+            {"home/u/Library/Containers/com.example.app", "Containers"},
+            {"home/u/Library/Saved Application State/com.example.app.savedState", "Saved state"},
+            {"home/u/Library/Caches/com.apple.nsurlsessiond/Downloads/"
+             "com.example.app",
+             "Caches"},
+            {"home/u/Library/HTTPStorages/com.example.app", "Web data"},
+            {"sys/Library/LaunchDaemons/com.example.app.helper.plist", "Background services!"},
+            {"sys/Library/PrivilegedHelperTools/com.example.app.helper", "Privileged helpers!"},
+        }));
     // Largest first.
     const auto list = leftovers(*index, app, home, root);
     ASSERT_FALSE(list.empty());
@@ -164,8 +163,11 @@ TEST_F(LeftoversFixture, EarlierRowWinsAndNothingNests) {
     scan();
     AppIdentity app({"com.example.app"}, {});
     app.extraPaths = {"~/Library/Application Support/com.example.app",
-                      "~/Library/Application Support/com.example.app/Code", "~/Library/Caches",
-                      "~/.example", "/Library/Developer/Sim", "relative/path"};
+                      "~/Library/Application Support/com.example.app/Code",
+                      "~/Library/Caches",
+                      "~/.example",
+                      "/Library/Developer/Sim",
+                      "relative/path"};
     EXPECT_EQ(found(app), (std::map<std::string, std::string>{
                               {"home/u/Library/Application Support/com.example.app", "App data"},
                               {"home/u/Library/Caches/com.example.app", "Caches"},

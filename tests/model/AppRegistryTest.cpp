@@ -33,7 +33,8 @@ TEST(AppRegistry, BundlesThenDesktopEntries) {
     test::TempDir dir;
     test::makeBundle(dir, "sys/Applications/Utilities/Tool.app",
                      {{"CFBundleIdentifier", "org.example.Tool"}}, true);
-    test::makeBundle(dir, "home/Applications/Tool.app", {{"CFBundleIdentifier", "org.example.tool"}});
+    test::makeBundle(dir, "home/Applications/Tool.app",
+                     {{"CFBundleIdentifier", "org.example.tool"}});
     dir.mkdirs("local/applications/kde");
     dir.write("local/applications/org.gnome.Calculator.desktop", 10);
     dir.write("local/applications/kde/org.kde.kate.desktop", 10);
@@ -54,7 +55,8 @@ TEST(AppRegistry, BundlesThenDesktopEntries) {
     // Installed later: seen at the next question.
     dir.write("share/applications/com.example.gone.desktop", 10);
     EXPECT_TRUE(registry.isInstalled("com.example.gone"));
-    test::makeBundle(dir, "sys/Applications/Utilities/New.app", {{"CFBundleIdentifier", "org.new"}});
+    test::makeBundle(dir, "sys/Applications/Utilities/New.app",
+                     {{"CFBundleIdentifier", "org.new"}});
     EXPECT_EQ(registry.applicationPath("org.new"), dir / "sys/Applications/Utilities/New.app");
 }
 

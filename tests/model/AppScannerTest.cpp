@@ -36,7 +36,8 @@ protected:
     }
     std::vector<std::string> leftoverNames(const InstalledApp& app) {
         std::vector<std::string> names;
-        for (const Leftover& l : app.leftovers) names.push_back(index->name(l.node));
+        for (const Leftover& l : app.leftovers)
+            names.push_back(index->name(l.node));
         std::sort(names.begin(), names.end());
         return names;
     }
@@ -44,25 +45,29 @@ protected:
 
 TEST_F(AppScannerTest, LeavesOutSystemAndOwnBundles) {
     const std::vector<std::string> kept = {
-        "com.apple.dt.Xcode",   "com.apple.iWork.Keynote", "com.apple.GarageBand10",
-        "com.apple.iMovieApp",  "com.apple.logic10",       "com.apple.FinalCut",
-        "com.apple.TestFlight", "com.apple.motionapp",     "com.apple.Compressor",
+        "com.apple.dt.Xcode",   "com.apple.iWork.Keynote",   "com.apple.GarageBand10",
+        "com.apple.iMovieApp",  "com.apple.logic10",         "com.apple.FinalCut",
+        "com.apple.TestFlight", "com.apple.motionapp",       "com.apple.Compressor",
         "com.apple.MainStage3", "com.apple.configurator.ui",
     };
     for (std::size_t i = 0; i < kept.size(); ++i) {
         test::makeBundle(dir, "sys/Applications/Kept" + std::to_string(i) + ".app",
                          {{"CFBundleIdentifier", kept[i]}}, i % 2 == 0);
     }
-    test::makeBundle(dir, "sys/Applications/Safari.app", {{"CFBundleIdentifier", "com.apple.Safari"}});
-    test::makeBundle(dir, "sys/Applications/Pages.app", {{"CFBundleIdentifier", "com.apple.iworkx"}});
-    test::makeBundle(dir, "sys/Applications/Self.app", {{"CFBundleIdentifier", "APP.Tamrel.tamrel"}});
+    test::makeBundle(dir, "sys/Applications/Safari.app",
+                     {{"CFBundleIdentifier", "com.apple.Safari"}});
+    test::makeBundle(dir, "sys/Applications/Pages.app",
+                     {{"CFBundleIdentifier", "com.apple.iworkx"}});
+    test::makeBundle(dir, "sys/Applications/Self.app",
+                     {{"CFBundleIdentifier", "APP.Tamrel.tamrel"}});
     test::makeBundle(dir, "sys/Applications/NoID.app", {{"CFBundleName", "No ID"}});
     dir.mkdirs("sys/Applications/Empty.app");
     dir.mkdirs("sys/Applications/Broken.app/Contents");
     dir.write("sys/Applications/Broken.app/Contents/Info.plist", 300);
     const auto apps = scan();
     std::vector<std::string> ids;
-    for (const InstalledApp& a : apps) ids.push_back(a.bundleID);
+    for (const InstalledApp& a : apps)
+        ids.push_back(a.bundleID);
     std::sort(ids.begin(), ids.end());
     std::vector<std::string> expected = kept;
     std::sort(expected.begin(), expected.end());
@@ -104,7 +109,8 @@ TEST_F(AppScannerTest, NamesVersionsOriginsAndSizes) {
     const InstalledApp& named = byID(apps, "org.example.Named");
     EXPECT_EQ(named.name, "Named Thing");
     EXPECT_EQ(named.version, "2.1");
-    EXPECT_EQ(named.identity.names, (std::vector<std::string>{"Named Thing", "Named", "named-bin"}));
+    EXPECT_EQ(named.identity.names,
+              (std::vector<std::string>{"Named Thing", "Named", "named-bin"}));
     EXPECT_TRUE(named.appStore);
     EXPECT_TRUE(named.homebrew);
     EXPECT_FALSE(named.lastUsed);
@@ -142,10 +148,12 @@ TEST_F(AppScannerTest, NestedBundlesAddIdentifiersButNeverSparkle) {
                      {{"CFBundleIdentifier", "com.example.oneext"}});
     dir.mkdirs(c + "/Library/LaunchServices");
     dir.write(c + "/Library/LaunchServices/com.example.one.Privileged", 10);
-    test::makeBundle(dir, "sys/Applications/Many.app", {{"CFBundleIdentifier", "com.example.many"}});
+    test::makeBundle(dir, "sys/Applications/Many.app",
+                     {{"CFBundleIdentifier", "com.example.many"}});
     for (int i = 0; i < 70; ++i) {
-        test::makeBundle(dir, "sys/Applications/Many.app/Contents/PlugIns/P" + std::to_string(i) + ".appex",
-                         {{"CFBundleIdentifier", "com.example.many.p" + std::to_string(i)}});
+        test::makeBundle(
+            dir, "sys/Applications/Many.app/Contents/PlugIns/P" + std::to_string(i) + ".appex",
+            {{"CFBundleIdentifier", "com.example.many.p" + std::to_string(i)}});
     }
     dir.mkdirs("home/u/Library/Application Support/com.example.oneext");
     dir.mkdirs("home/u/Library/Application Support/org.sparkle-project.sparkle.updater");
@@ -181,7 +189,8 @@ TEST_F(AppScannerTest, SharedLeftoverGoesToTheAppItNamesOrToNobody) {
     EXPECT_EQ(leftoverNames(first), (std::vector<std::string>{"com.example.first"}));
     EXPECT_EQ(first.leftoverSize, index->size(first.leftovers[0].node));
     EXPECT_EQ(shared.leftoverSize, index->size(shared.leftovers[0].node));
-    EXPECT_EQ(leftoverNames(byID(apps, "org.left.app")), (std::vector<std::string>{"org.left.app"}));
+    EXPECT_EQ(leftoverNames(byID(apps, "org.left.app")),
+              (std::vector<std::string>{"org.left.app"}));
     EXPECT_TRUE(byID(apps, "org.right.app").leftovers.empty());
 }
 

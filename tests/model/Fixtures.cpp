@@ -16,7 +16,8 @@ namespace tamrel::test {
 
 void writePlist(const std::string& file, const Texts& texts, bool binary) {
     plist_t dict = plist_new_dict();
-    for (const auto& [key, value] : texts) plist_dict_set_item(dict, key.c_str(), plist_new_string(value.c_str()));
+    for (const auto& [key, value] : texts)
+        plist_dict_set_item(dict, key.c_str(), plist_new_string(value.c_str()));
     char* bytes = nullptr;
     uint32_t length = 0;
     if (binary) {
@@ -81,9 +82,11 @@ void offMainThread(const std::function<void()>& work) {
         work();
         done = true;
         // Wakes the main thread's wait below.
-        QMetaObject::invokeMethod(QCoreApplication::instance(), [] {}, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(), [] {}, Qt::QueuedConnection);
     });
-    while (!done) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    while (!done)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     worker.join();
 }
 
@@ -98,9 +101,11 @@ namespace tamrel {
 
 void PrintTo(const Remover::Outcome& outcome, std::ostream* os) {
     *os << "removed {";
-    for (NodeId n : outcome.removed) *os << " " << n;
+    for (NodeId n : outcome.removed)
+        *os << " " << n;
     *os << " } failures {";
-    for (const std::string& f : outcome.failures) *os << " \"" << f << "\"";
+    for (const std::string& f : outcome.failures)
+        *os << " \"" << f << "\"";
     *os << " }";
 }
 

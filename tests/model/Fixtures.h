@@ -41,7 +41,7 @@ private:
 class FakePlatform : public Platform {
 public:
     std::map<std::string, std::string> apps;  // bundle identifier -> application path
-    bool allow = true;  // the administrator prompt is accepted
+    bool allow = true;                        // the administrator prompt is accepted
     // What an accepted prompt does with the items (nothing by default).
     std::function<void(const std::vector<ElevatedItem>&)> onElevate;
 

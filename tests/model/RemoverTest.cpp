@@ -14,7 +14,7 @@ namespace {
 using Kind = Leftover::Kind;
 
 bool exists(const std::string& path) {
-    struct stat st{};
+    struct stat st {};
     return ::lstat(path.c_str(), &st) == 0;
 }
 
@@ -50,9 +50,10 @@ TEST_F(RemoverTest, UserItemsThatAllMoveNeverPrompt) {
     const auto out = removeOffMain(items);
     EXPECT_EQ(out, (Remover::Outcome{{7, 8, 9}, {}}));
     EXPECT_TRUE(platform.elevations.empty());
-    EXPECT_EQ(platform.runs, (std::vector<std::vector<std::string>>{
-                                 {"/bin/launchctl", "bootout", "gui/" + std::to_string(::getuid()),
-                                  items[1].path}}));
+    EXPECT_EQ(
+        platform.runs,
+        (std::vector<std::vector<std::string>>{
+            {"/bin/launchctl", "bootout", "gui/" + std::to_string(::getuid()), items[1].path}}));
     EXPECT_TRUE(exists(inTrash("App.app/Contents")));
     EXPECT_TRUE(exists(inTrash("com.example.agent.plist")));
     EXPECT_FALSE(exists(items[2].path));
@@ -60,8 +61,8 @@ TEST_F(RemoverTest, UserItemsThatAllMoveNeverPrompt) {
 }
 
 TEST_F(RemoverTest, StrangeNamesReachTheAdministratorUnchanged) {
-    const std::vector<std::string> names = {"it's", "back\\slash", "new\nline", "-dash",
-                                            "quo\"te", "not utf-8 \xff\xfe"};
+    const std::vector<std::string> names = {"it's",  "back\\slash", "new\nline",
+                                            "-dash", "quo\"te",     "not utf-8 \xff\xfe"};
     std::vector<Remover::Item> items;
     // A user item that is already gone: both moves fail, but nothing is left, so it counts.
     items.push_back({1, dir / "home/vanished", false, Kind::cache});
@@ -109,9 +110,9 @@ TEST_F(RemoverTest, OutcomesAreDecidedByWhatIsLeft) {
     // A dismissed prompt fails every elevated item; called on the main thread it asks directly.
     platform.allow = false;
     dir.write("home/second", 10);
-    const auto out = Remover::remove({{5, dir / "home/second", false, std::nullopt},
-                                      {3, dir / "sys/stays", true, Kind::agent}},
-                                     platform);
+    const auto out = Remover::remove(
+        {{5, dir / "home/second", false, std::nullopt}, {3, dir / "sys/stays", true, Kind::agent}},
+        platform);
     EXPECT_EQ(out, (Remover::Outcome{{5}, {"stays"}}));
 }
 

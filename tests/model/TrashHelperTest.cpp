@@ -28,7 +28,8 @@ HelperRun helper(const std::vector<std::string>& args, uid_t forUser = nobody) {
     if (::pipe2(pipeFds, O_CLOEXEC) != 0) return {};
     const std::string uid = "PKEXEC_UID=" + std::to_string(forUser);
     std::vector<char*> argv = {const_cast<char*>(TAMREL_TRASH_HELPER)};
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    for (const std::string& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
     char* envp[] = {const_cast<char*>(uid.c_str()), nullptr};
     const pid_t child = ::fork();
@@ -40,7 +41,8 @@ HelperRun helper(const std::vector<std::string>& args, uid_t forUser = nobody) {
     ::close(pipeFds[1]);
     HelperRun run;
     char buf[4096];
-    for (ssize_t n; (n = ::read(pipeFds[0], buf, sizeof buf)) > 0;) run.errors.append(buf, n);
+    for (ssize_t n; (n = ::read(pipeFds[0], buf, sizeof buf)) > 0;)
+        run.errors.append(buf, n);
     ::close(pipeFds[0]);
     int status = 0;
     ::waitpid(child, &status, 0);
@@ -49,13 +51,13 @@ HelperRun helper(const std::vector<std::string>& args, uid_t forUser = nobody) {
 }
 
 struct stat statOf(const std::string& path) {
-    struct stat st{};
+    struct stat st {};
     EXPECT_EQ(::lstat(path.c_str(), &st), 0) << path;
     return st;
 }
 
 bool exists(const std::string& path) {
-    struct stat st{};
+    struct stat st {};
     return ::lstat(path.c_str(), &st) == 0;
 }
 
@@ -81,8 +83,8 @@ protected:
 };
 
 TEST_F(TrashHelperTest, MovesEveryNameUnchangedAndGivesItBack) {
-    const std::vector<std::string> names = {"it's", "back\\slash", "new\nline", "-dash",
-                                            "quote\"d", "tree"};
+    const std::vector<std::string> names = {"it's",  "back\\slash", "new\nline",
+                                            "-dash", "quote\"d",    "tree"};
     for (const std::string& n : names) {
         if (n == "tree") {
             dir.mkdirs("items/tree/sub");
@@ -95,7 +97,8 @@ TEST_F(TrashHelperTest, MovesEveryNameUnchangedAndGivesItBack) {
     dir.write("linked", 10);
     dir.hardlink("linked", "items/linked");
     std::vector<std::string> args = {trash};
-    for (const std::string& n : names) args.push_back(dir / ("items/" + n));
+    for (const std::string& n : names)
+        args.push_back(dir / ("items/" + n));
     args.push_back("--unload");
     args.push_back(dir / "items/linked");
     const HelperRun run = helper(args);
@@ -133,7 +136,8 @@ TEST_F(TrashHelperTest, NeverOverwritesTheTrash) {
     dir.write("data/Trash/info/a.trashinfo", 7);
     dir.write("data/Trash/info/b.trashinfo", 7);
     dir.write("data/Trash/files/c", 7);
-    for (const char* n : {"a", "b", "c"}) dir.write(std::string("items/") + n, 4000);
+    for (const char* n : {"a", "b", "c"})
+        dir.write(std::string("items/") + n, 4000);
     const HelperRun run = helper({trash, dir / "items/a", dir / "items/b", dir / "items/c"});
     EXPECT_EQ(run.status, 0) << run.errors;
     for (const char* n : {"a", "b", "c"}) {
@@ -154,14 +158,14 @@ TEST_F(TrashHelperTest, RefusesUnsafePaths) {
     dir.symlink("real", "items/link");
     dir.write("items/dotted", 10);
     const std::vector<std::string> refused = {
-        "items/dotted",                       // relative
-        dir / "items/real/../dotted",         // ".."
-        dir / "items/./dotted",               // "."
-        dir / "items/link/kept",              // a link among the parents
-        "/usr/share/tamrel-no-such-item",     // the system's own folders
+        "items/dotted",                    // relative
+        dir / "items/real/../dotted",      // ".."
+        dir / "items/./dotted",            // "."
+        dir / "items/link/kept",           // a link among the parents
+        "/usr/share/tamrel-no-such-item",  // the system's own folders
         "/etc/tamrel-no-such-item",
         "/",
-        dir / "data",                         // holds the Trash
+        dir / "data",  // holds the Trash
     };
     std::vector<std::string> args = {trash};
     args.insert(args.end(), refused.begin(), refused.end());

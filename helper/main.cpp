@@ -1,0 +1,153 @@
+// tamrel-trash-helper TRASH-FOLDER [--unload] PATH [[--unload] PATH]...
+//
+// Moves each PATH into the freedesktop.org Trash at TRASH-FOLDER and gives what it moved to the
+// user who asked: PKEXEC_UID when pkexec started it as root, else the caller. "--unload" before a
+// path first stops the launch job it defines with "/bin/launchctl bootout system PATH", when that
+// program exists. Paths arrive as separate arguments and are never handed to a shell. Refused:
+// relative paths, "." or ".." components, links among the parent folders, and the system's own
+// folders. Exit status: 0 when every item moved, 1 when some did not (each said on stderr), 2
+// when nothing could be done (bad arguments, no usable Trash).
+
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "platform/ProtectedPaths.h"
+#include "platform/Spawn.h"
+#include "platform/TrashMover.h"
+
+namespace {
+
+struct User {
+    uid_t uid = 0;
+    gid_t gid = 0;
+    std::string home;
+};
+
+bool userOf(uid_t uid, User& out) {
+    long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
+    std::vector<char> buf(size > 0 ? static_cast<std::size_t>(size) : 16384);
+    passwd pw{};
+    passwd* found = nullptr;
+    if (::getpwuid_r(uid, &pw, buf.data(), buf.size(), &found) != 0 || !found) return false;
+    out = {uid, found->pw_gid, found->pw_dir ? found->pw_dir : ""};
+    return true;
+}
+
+// The user the moved items are given to.
+bool requester(User& out) {
+    uid_t uid = ::getuid();
+    const char* asked = std::getenv("PKEXEC_UID");
+    if (uid == 0 && asked && *asked) {
+        char* end = nullptr;
+        errno = 0;
+        const unsigned long v = std::strtoul(asked, &end, 10);
+        if (errno != 0 || *end != '\0' || v > 0xFFFFFFFEul) return false;
+        uid = static_cast<uid_t>(v);
+    }
+    return userOf(uid, out);
+}
+
+// The path with empty components dropped, for the protected-path rules.
+std::string tidy(const std::string& path) {
+    std::string out;
+    std::size_t start = 0;
+    while (start < path.size()) {
+        std::size_t slash = path.find('/', start);
+        if (slash == std::string::npos) slash = path.size();
+        if (slash > start) out += "/" + path.substr(start, slash - start);
+        start = slash + 1;
+    }
+    return out.empty() ? "/" : out;
+}
+
+void unload(const std::string& path) {
+    static const std::string launchctl = "/bin/launchctl";
+    if (::access(launchctl.c_str(), X_OK) == 0) {
+        tamrel::runProgram(launchctl, {"bootout", "system", path});
+    }
+}
+
+// "." or ".." among the components.
+bool hasDots(const std::string& path) {
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        std::size_t slash = path.find('/', start);
+        if (slash == std::string::npos) slash = path.size();
+        const std::string_view part(path.data() + start, slash - start);
+        if (part == "." || part == "..") return true;
+        start = slash + 1;
+    }
+    return false;
+}
+
+void say(const std::string& path, const std::string& why) {
+    std::fprintf(stderr, "tamrel-trash-helper: %s: %s\n", path.c_str(), why.c_str());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    ::umask(077);
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: tamrel-trash-helper TRASH-FOLDER [--unload] PATH...\n");
+        return 2;
+    }
+    User user;
+    if (!requester(user)) {
+        std::fprintf(stderr, "tamrel-trash-helper: unknown user\n");
+        return 2;
+    }
+    std::string why;
+    auto trash = tamrel::TrashMover::open(argv[1], user.uid, user.gid, why);
+    if (!trash) {
+        say(argv[1], why);
+        return 2;
+    }
+    int status = 0;
+    bool unloadNext = false;
+    for (int i = 2; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--unload") {
+            unloadNext = true;
+            continue;
+        }
+        const bool stop = std::exchange(unloadNext, false);
+        if (!arg.starts_with('/')) {
+            say(arg, "not an absolute path");
+            status = 1;
+            continue;
+        }
+        if (hasDots(arg)) {
+            say(arg, "the path holds \".\" or \"..\"");
+            status = 1;
+            continue;
+        }
+        const std::string tidied = tidy(arg);
+        if (tamrel::isProtectedPath(tidied, user.home) || tamrel::isSystemFolder(tidied) ||
+            tidied == tidy(user.home)) {
+            say(arg, "a protected folder of the system");
+            status = 1;
+            continue;
+        }
+        if (stop) unload(arg);
+        if (!trash->move(arg, why)) {
+            say(arg, why);
+            status = 1;
+        }
+    }
+    if (unloadNext) {
+        std::fprintf(stderr, "tamrel-trash-helper: --unload without a path\n");
+        status = 1;
+    }
+    return status;
+}

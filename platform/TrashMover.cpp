@@ -1,0 +1,461 @@
+#include "platform/TrashMover.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <memory>
+#include <string_view>
+
+namespace tamrel {
+
+namespace {
+
+constexpr int pathFlags = O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+constexpr int readDirFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+
+struct DirCloser {
+    void operator()(DIR* d) const { ::closedir(d); }
+};
+using DirHandle = std::unique_ptr<DIR, DirCloser>;
+
+std::vector<std::string> components(std::string_view path) {
+    std::vector<std::string> out;
+    std::size_t start = 0;
+    while (start < path.size()) {
+        std::size_t slash = path.find('/', start);
+        if (slash == std::string_view::npos) slash = path.size();
+        if (slash > start) out.emplace_back(path.substr(start, slash - start));
+        start = slash + 1;
+    }
+    return out;
+}
+
+std::string errorText(int err) {
+    return std::strerror(err);
+}
+
+// Opens the folder made of the first `count` components below "/" without following links.
+UniqueFd openFolder(const std::vector<std::string>& parts, std::size_t count, std::string& why) {
+    UniqueFd at(::open("/", pathFlags));
+    if (!at) {
+        why = errorText(errno);
+        return {};
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        UniqueFd next(::openat(at.get(), parts[i].c_str(), pathFlags));
+        if (!next) {
+            const int err = errno;
+            struct stat st {};
+            if (::fstatat(at.get(), parts[i].c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+                S_ISLNK(st.st_mode)) {
+                why = "a symbolic link among its parent folders";
+            } else {
+                why = errorText(err);
+            }
+            return {};
+        }
+        at = std::move(next);
+    }
+    return at;
+}
+
+// Opens (making it when missing) the folder `name` in `parent`, which must belong to `owner`.
+UniqueFd ownFolder(int parent, const char* name, uid_t owner, gid_t group, std::string& why) {
+    if (::mkdirat(parent, name, 0700) == 0) {
+        ::fchownat(parent, name, owner, group, AT_SYMLINK_NOFOLLOW);
+    } else if (errno != EEXIST) {
+        why = errorText(errno);
+        return {};
+    }
+    UniqueFd fd(::openat(parent, name, pathFlags));
+    struct stat st {};
+    if (!fd || ::fstat(fd.get(), &st) != 0) {
+        why = errorText(errno);
+        return {};
+    }
+    if (st.st_uid != owner) {
+        why = "the Trash belongs to another user";
+        return {};
+    }
+    return fd;
+}
+
+std::string percentEncoded(std::string_view path) {
+    static constexpr char hex[] = "0123456789ABCDEF";
+    std::string out;
+    for (char ch : path) {
+        const auto c = static_cast<unsigned char>(ch);
+        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+            c == '-' || c == '_' || c == '.' || c == '~' || c == '/') {
+            out += ch;
+        } else {
+            out += '%';
+            out += hex[c >> 4];
+            out += hex[c & 15];
+        }
+    }
+    return out;
+}
+
+std::string trashInfo(const std::string& path) {
+    char date[32] = {};
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    ::localtime_r(&now, &local);
+    std::strftime(date, sizeof date, "%Y-%m-%dT%H:%M:%S", &local);
+    return "[Trash Info]\nPath=" + percentEncoded(path) + "\nDeletionDate=" + date + "\n";
+}
+
+bool writeAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+// Gives a moved tree to owner/group, deepest entries first so that nobody else can change a
+// folder's entries before its own turn comes. Files with other hard links keep their owner: the
+// same inode may be visible elsewhere.
+void giveTree(int parent, const char* name, uid_t owner, gid_t group) {
+    struct stat st {};
+    if (::fstatat(parent, name, &st, AT_SYMLINK_NOFOLLOW) != 0) return;
+    if (S_ISDIR(st.st_mode)) {
+        const int fd = ::openat(parent, name, readDirFlags);
+        if (fd >= 0) {
+            DirHandle dir(::fdopendir(fd));
+            if (!dir) {
+                ::close(fd);
+            } else {
+                while (const dirent* e = ::readdir(dir.get())) {
+                    if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) {
+                        continue;
+                    }
+                    giveTree(::dirfd(dir.get()), e->d_name, owner, group);
+                }
+            }
+        }
+    } else if (!S_ISLNK(st.st_mode) && st.st_nlink > 1) {
+        return;
+    }
+    if (st.st_uid != owner || st.st_gid != group) {
+        ::fchownat(parent, name, owner, group, AT_SYMLINK_NOFOLLOW);
+    }
+}
+
+// Removes a tree without following links. False when anything stays.
+bool removeTree(int parent, const char* name) {
+    struct stat st {};
+    if (::fstatat(parent, name, &st, AT_SYMLINK_NOFOLLOW) != 0) return errno == ENOENT;
+    if (!S_ISDIR(st.st_mode)) return ::unlinkat(parent, name, 0) == 0;
+    const int fd = ::openat(parent, name, readDirFlags);
+    if (fd < 0) return false;
+    DirHandle dir(::fdopendir(fd));
+    if (!dir) {
+        ::close(fd);
+        return false;
+    }
+    bool all = true;
+    while (const dirent* e = ::readdir(dir.get())) {
+        if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
+        all = removeTree(::dirfd(dir.get()), e->d_name) && all;
+    }
+    dir.reset();
+    return all && ::unlinkat(parent, name, AT_REMOVEDIR) == 0;
+}
+
+bool copyData(int from, int to) {
+    for (;;) {
+        const ssize_t n = ::copy_file_range(from, nullptr, to, nullptr, 1 << 30, 0);
+        if (n == 0) return true;
+        if (n > 0) continue;
+        if (errno == EINTR) continue;
+        if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) {
+            return false;
+        }
+        break;
+    }
+    char buf[1 << 16];
+    for (;;) {
+        const ssize_t n = ::read(from, buf, sizeof buf);
+        if (n == 0) return true;
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        if (!writeAll(to, {buf, static_cast<std::size_t>(n)})) return false;
+    }
+}
+
+enum class Copy { done, exists, failed };
+
+// Copies a tree from one file system to another, never overwriting and never leaving `device`.
+Copy copyTree(int srcParent, const char* srcName, int dstParent, const char* dstName, dev_t device,
+              std::string& why) {
+    struct stat st {};
+    if (::fstatat(srcParent, srcName, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        why = errorText(errno);
+        return Copy::failed;
+    }
+    if (st.st_dev != device) {
+        why = "it holds a mount point";
+        return Copy::failed;
+    }
+    const timespec times[2] = {st.st_atim, st.st_mtim};
+    const mode_t mode = st.st_mode & 0777;
+    if (S_ISDIR(st.st_mode)) {
+        if (::mkdirat(dstParent, dstName, 0700) != 0) {
+            why = errorText(errno);
+            return errno == EEXIST ? Copy::exists : Copy::failed;
+        }
+        const int src = ::openat(srcParent, srcName, readDirFlags);
+        UniqueFd dst(::openat(dstParent, dstName, readDirFlags));
+        if (src < 0 || !dst) {
+            why = errorText(errno);
+            if (src >= 0) ::close(src);
+            return Copy::failed;
+        }
+        DirHandle dir(::fdopendir(src));
+        if (!dir) {
+            ::close(src);
+            why = errorText(errno);
+            return Copy::failed;
+        }
+        while (const dirent* e = ::readdir(dir.get())) {
+            if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
+            if (copyTree(::dirfd(dir.get()), e->d_name, dst.get(), e->d_name, device, why) !=
+                Copy::done) {
+                return Copy::failed;
+            }
+        }
+        ::fchmod(dst.get(), mode);
+        ::futimens(dst.get(), times);
+        return Copy::done;
+    }
+    if (S_ISREG(st.st_mode)) {
+        UniqueFd src(::openat(srcParent, srcName, O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+        if (!src) {
+            why = errorText(errno);
+            return Copy::failed;
+        }
+        UniqueFd dst(::openat(dstParent, dstName,
+                              O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+        if (!dst) {
+            why = errorText(errno);
+            return errno == EEXIST ? Copy::exists : Copy::failed;
+        }
+        if (!copyData(src.get(), dst.get())) {
+            why = errorText(errno);
+            return Copy::failed;
+        }
+        ::fchmod(dst.get(), mode);
+        ::futimens(dst.get(), times);
+        return Copy::done;
+    }
+    if (S_ISLNK(st.st_mode)) {
+        std::string target(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : PATH_MAX), '\0');
+        const ssize_t n = ::readlinkat(srcParent, srcName, target.data(), target.size());
+        if (n < 0 || static_cast<std::size_t>(n) > target.size()) {
+            why = errorText(errno);
+            return Copy::failed;
+        }
+        target.resize(static_cast<std::size_t>(n));
+        if (::symlinkat(target.c_str(), dstParent, dstName) != 0) {
+            why = errorText(errno);
+            return errno == EEXIST ? Copy::exists : Copy::failed;
+        }
+        ::utimensat(dstParent, dstName, times, AT_SYMLINK_NOFOLLOW);
+        return Copy::done;
+    }
+    why = "a special file cannot be copied to another disk";
+    return Copy::failed;
+}
+
+// `base`, shortened so that "base.N.trashinfo" fits in one file name.
+std::string candidate(const std::string& base, int n) {
+    const std::string suffix = n == 1 ? std::string() : "." + std::to_string(n);
+    constexpr std::size_t room = NAME_MAX - sizeof(".trashinfo") + 1;
+    return base.substr(0, room - suffix.size()) + suffix;
+}
+
+}  // namespace
+
+std::optional<TrashMover> TrashMover::open(const std::string& trashDir, uid_t owner, gid_t group,
+                                           std::string& why) {
+    const auto given = components(trashDir);
+    if (!trashDir.starts_with('/') || given.empty()) {
+        why = "the Trash path is not absolute";
+        return std::nullopt;
+    }
+    for (const std::string& c : given) {
+        if (c == "." || c == "..") {
+            why = "the Trash path holds \".\" or \"..\"";
+            return std::nullopt;
+        }
+    }
+    // Links in the path are resolved once here; from then on nothing is followed.
+    using CString = std::unique_ptr<char, decltype(&std::free)>;
+    std::vector<std::string> parts;
+    if (CString full(::realpath(trashDir.c_str(), nullptr), &std::free); full) {
+        parts = components(full.get());
+    } else {
+        std::string parentText;
+        for (std::size_t i = 0; i + 1 < given.size(); ++i)
+            parentText += "/" + given[i];
+        CString parent(::realpath(parentText.empty() ? "/" : parentText.c_str(), nullptr),
+                       &std::free);
+        if (!parent) {
+            why = "no folder for the Trash: " + errorText(errno);
+            return std::nullopt;
+        }
+        parts = components(parent.get());
+        parts.push_back(given.back());
+    }
+    if (parts.empty()) {
+        why = "the Trash cannot be the root folder";
+        return std::nullopt;
+    }
+    UniqueFd parent = openFolder(parts, parts.size() - 1, why);
+    if (!parent) return std::nullopt;
+    const std::string& base = parts.back();
+    struct stat st {};
+    if (::fstatat(parent.get(), base.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 &&
+        (::fstat(parent.get(), &st) != 0 || st.st_uid != owner)) {
+        why = "no Trash folder, and the folder for it belongs to another user";
+        return std::nullopt;
+    }
+    TrashMover m;
+    m.owner_ = owner;
+    m.group_ = group;
+    UniqueFd trash = ownFolder(parent.get(), base.c_str(), owner, group, why);
+    if (!trash) return std::nullopt;
+    m.files_ = ownFolder(trash.get(), "files", owner, group, why);
+    if (!m.files_) return std::nullopt;
+    m.info_ = ownFolder(trash.get(), "info", owner, group, why);
+    if (!m.info_) return std::nullopt;
+    std::string prefix;
+    for (const std::string& c : parts)
+        prefix += "/" + c;
+    m.path_ = prefix;
+    for (;;) {
+        if (::lstat(prefix.empty() ? "/" : prefix.c_str(), &st) == 0) {
+            m.chain_.emplace_back(st.st_dev, st.st_ino);
+        }
+        if (prefix.empty()) break;
+        prefix.resize(prefix.rfind('/'));
+    }
+    return m;
+}
+
+std::optional<std::string> TrashMover::move(const std::string& path, std::string& why) {
+    if (!path.starts_with('/')) {
+        why = "not an absolute path";
+        return std::nullopt;
+    }
+    const auto parts = components(path);
+    if (parts.empty()) {
+        why = "the root folder cannot be moved";
+        return std::nullopt;
+    }
+    for (const std::string& c : parts) {
+        if (c == "." || c == "..") {
+            why = "the path holds \".\" or \"..\"";
+            return std::nullopt;
+        }
+    }
+    UniqueFd parent = openFolder(parts, parts.size() - 1, why);
+    if (!parent) return std::nullopt;
+    const std::string& base = parts.back();
+    struct stat item {};
+    if (::fstatat(parent.get(), base.c_str(), &item, AT_SYMLINK_NOFOLLOW) != 0) {
+        why = errorText(errno);
+        return std::nullopt;
+    }
+    for (const auto& [dev, ino] : chain_) {
+        if (dev == item.st_dev && ino == item.st_ino) {
+            why = "it holds the Trash";
+            return std::nullopt;
+        }
+    }
+    std::string absolute;
+    for (const std::string& c : parts)
+        absolute += "/" + c;
+    const std::string info = trashInfo(absolute);
+    for (int n = 1; n <= 100000; ++n) {
+        const std::string name = candidate(base, n);
+        const std::string infoName = name + ".trashinfo";
+        UniqueFd infoFd(::openat(info_.get(), infoName.c_str(),
+                                 O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+        if (!infoFd) {
+            if (errno == EEXIST) continue;
+            why = "cannot write to the Trash: " + errorText(errno);
+            return std::nullopt;
+        }
+        ::fchown(infoFd.get(), owner_, group_);
+        const bool written = writeAll(infoFd.get(), info) && ::fsync(infoFd.get()) == 0;
+        infoFd.reset();
+        const auto dropInfo = [&] { ::unlinkat(info_.get(), infoName.c_str(), 0); };
+        if (!written) {
+            why = "cannot write to the Trash: " + errorText(errno);
+            dropInfo();
+            return std::nullopt;
+        }
+        int moved =
+            ::renameat2(parent.get(), base.c_str(), files_.get(), name.c_str(), RENAME_NOREPLACE);
+        if (moved != 0 && errno == EINVAL) {
+            // A file system without RENAME_NOREPLACE: test, then rename.
+            struct stat st {};
+            if (::fstatat(files_.get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+                errno = EEXIST;
+            } else {
+                moved = ::renameat(parent.get(), base.c_str(), files_.get(), name.c_str());
+            }
+        }
+        if (moved == 0) {
+            giveTree(files_.get(), name.c_str(), owner_, group_);
+            return name;
+        }
+        if (errno == EEXIST || errno == ENOTEMPTY) {
+            dropInfo();
+            continue;
+        }
+        if (errno != EXDEV) {
+            why = errorText(errno);
+            dropInfo();
+            return std::nullopt;
+        }
+        const Copy copied =
+            copyTree(parent.get(), base.c_str(), files_.get(), name.c_str(), item.st_dev, why);
+        if (copied == Copy::exists) {
+            dropInfo();
+            continue;
+        }
+        if (copied == Copy::failed) {
+            removeTree(files_.get(), name.c_str());
+            dropInfo();
+            return std::nullopt;
+        }
+        giveTree(files_.get(), name.c_str(), owner_, group_);
+        if (!removeTree(parent.get(), base.c_str())) {
+            why = "copied to the Trash, but the original could not be removed";
+            return std::nullopt;
+        }
+        return name;
+    }
+    why = "no free name in the Trash";
+    return std::nullopt;
+}
+
+}  // namespace tamrel

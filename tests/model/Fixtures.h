@@ -1,0 +1,70 @@
+#pragma once
+
+#include <functional>
+#include <map>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "model/Platform.h"
+#include "model/Remover.h"
+#include "tests/support/TempDir.h"
+
+namespace tamrel::test {
+
+using Texts = std::map<std::string, std::string>;
+
+// Writes a property list of text values at `file` (folders made), XML or binary.
+void writePlist(const std::string& file, const Texts& texts, bool binary);
+
+// Makes the bundle folder `relative` in `dir` with Contents/Info.plist holding `texts`.
+void makeBundle(const TempDir& dir, std::string_view relative, const Texts& texts,
+                bool binary = false);
+
+// Sets (or, with nothing, unsets) an environment variable until the object goes.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const std::optional<std::string>& value);
+    ~ScopedEnv();
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    std::string name_;
+    std::optional<std::string> old_;
+};
+
+// Answers from its tables and records what it was asked.
+class FakePlatform : public Platform {
+public:
+    std::map<std::string, std::string> apps;  // bundle identifier -> application path
+    bool allow = true;                        // the administrator prompt is accepted
+    // What an accepted prompt does with the items (nothing by default).
+    std::function<void(const std::vector<ElevatedItem>&)> onElevate;
+
+    std::vector<std::string> asked;
+    std::vector<std::vector<std::string>> runs;  // program, then its arguments
+    std::vector<std::vector<ElevatedItem>> elevations;
+    std::thread::id elevatedOn;
+
+    std::optional<std::string> applicationPath(const std::string& bundleID) override;
+    int run(const std::string& program, const std::vector<std::string>& args) override;
+    bool trashAsAdministrator(const std::vector<ElevatedItem>& items) override;
+};
+
+// Runs `work` on another thread while this (the main) thread serves the Qt event loop.
+void offMainThread(const std::function<void()>& work);
+
+// Moves the item at `path` to `into` (a folder) by rename, keeping its name; fails the test when
+// that fails.
+void moveAway(const std::string& path, const std::string& into);
+
+}  // namespace tamrel::test
+
+namespace tamrel {
+// Readable outcomes in test failures.
+void PrintTo(const Remover::Outcome& outcome, std::ostream* os);
+}  // namespace tamrel

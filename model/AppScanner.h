@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/DiskIndex.h"
+#include "core/OwnBundleID.h"
 #include "model/InstalledApp.h"
 
 namespace tamrel {
@@ -17,9 +18,6 @@ namespace tamrel {
 // leftovers, each leftover given to one application at most. Stateless.
 class AppScanner {
 public:
-    // This application's own bundle identifier; it never lists itself.
-    static constexpr std::string_view ownBundleID = "app.tamrel.Tamrel";
-
     // One InstalledApp per bundle of appBundles(), in that order (unsorted), for the user's home
     // folder and the real system folders. Blocking: it reads information dictionaries and
     // folder listings from the disk, so it runs off the main thread. Never fails: what cannot be

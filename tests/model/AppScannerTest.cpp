@@ -59,7 +59,7 @@ TEST_F(AppScannerTest, LeavesOutSystemAndOwnBundles) {
     test::makeBundle(dir, "sys/Applications/Pages.app",
                      {{"CFBundleIdentifier", "com.apple.iworkx"}});
     test::makeBundle(dir, "sys/Applications/Self.app",
-                     {{"CFBundleIdentifier", "APP.Tamrel.tamrel"}});
+                     {{"CFBundleIdentifier", "ORG.Tamrel.tamrel"}});
     test::makeBundle(dir, "sys/Applications/NoID.app", {{"CFBundleName", "No ID"}});
     dir.mkdirs("sys/Applications/Empty.app");
     dir.mkdirs("sys/Applications/Broken.app/Contents");

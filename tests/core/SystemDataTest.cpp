@@ -123,6 +123,14 @@ TEST(SystemData, VolumeFiguresUnseenAndUnreadable) {
     ASSERT_EQ(homeReport.buckets.size(), 1u);
     EXPECT_EQ(homeReport.explained(), 64u);
 
+    // A root that could not be opened is the one node, and it counts.
+    test::IndexBuilder closed;
+    closed.dir("/", 0, Flag::denied);
+    const SystemDataReport closedReport = systemData(*closed.build(), kHome, facts);
+    EXPECT_EQ(closedReport.unreadable, 1);
+    EXPECT_EQ(closedReport.unseen, 5000u);
+    EXPECT_TRUE(closedReport.buckets.empty());
+
     EXPECT_EQ(adviceFromRaw("review"), SpaceBucket::Advice::review);
     EXPECT_FALSE(adviceFromRaw("Review"));
 }

@@ -72,7 +72,7 @@ std::unique_ptr<DiskIndex> IndexBuilder::build() const {
     for (const Node& n : nodes_)
         nameBytes += n.name.size();
     IndexWriter writer(nodes_.size(), nameBytes);
-    writer.add(rootPath_, 1, 0, 0, NONE);
+    writer.add(rootPath_, nodes_[0].kind, 0, nodes_[0].mtime, NONE);
     // Pre-order, one child block per folder, as the scanner writes them.
     std::vector<std::pair<std::size_t, NodeId>> stack{{0, 0}};
     while (!stack.empty()) {

@@ -42,6 +42,23 @@ TEST(Biggest, SmallTreesAndEdgeCases) {
     EXPECT_EQ(biggestFiles(*index, id("a"), 200), (std::vector<NodeId>{id("a/one"), id("a/tie1")}));
 }
 
+// Which of equal sizes the pass keeps depends on where its chunks split the range (see the same
+// test of the search). With limit 2 a chunk keeps 22: ids b - 1 to b + 21 of size 1, then b + 22
+// of size 2, with b the first id of a chunk, give b + 22 and b - 1; one chunk would give b.
+TEST(Biggest, ChunkBoundariesDecideAmongEqualSizes) {
+    const std::pair<NodeId, NodeId> cases[] = {{45'000, 1 + 22'500}, {1'280'000, 1 + 63 * 20'000}};
+    for (const auto& [n, b] : cases) {
+        SCOPED_TRACE(n);
+        auto index = test::filesAt(n, [b = b](NodeId i) -> std::pair<std::string_view, std::uint64_t> {
+            if (i + 1 >= b && i <= b + 21) return {"one", 1};
+            if (i == b + 22) return {"two", 2};
+            return {"zero", 0};
+        });
+        test::expectValidTree(*index);
+        EXPECT_EQ(biggestFiles(*index, 0, 2), (std::vector<NodeId>{b + 22, b - 1}));
+    }
+}
+
 // Both passes against plain sequential answers, on a generated tree with folders and files
 // removed, from the root and from a folder with many descendants.
 void compareWithBruteForce(NodeId rangeNodes, std::uint64_t seed,

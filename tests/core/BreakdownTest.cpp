@@ -15,7 +15,7 @@ using test::link;
 
 TEST(Breakdown, SmallTreesAndEdgeCases) {
     auto index = test::buildIndex(
-        "/r", {file("a.MP4", 100), file("b.mov", 50), file("README", 10), file("z.mov", 0),
+        "/r", {file("a.MP4", 100), file("b.mov", 50), file("README", 10), file("z.mov", 0), file("empty.zip", 0),
                link("l.mov", 70), dir("d.mov", {file(".mov", 5), file("x.", 6)})});
     test::expectValidTree(*index);
     using Pairs = std::vector<std::pair<FileKind, std::uint64_t>>;

@@ -178,6 +178,25 @@ const std::vector<std::string> generatedQueries = {
     "type:f size:>4k", "size:<600 mtime:>500d", "mtime:<300d x", "\xC3\xA9t", "tool !a", "!a",
     "kind:doc \xE2\x84\xAA", "1"};
 
+// Which of equal sizes a pass keeps depends on where its chunks split the range. Four matches:
+// ids b - 1, b and b + 1 of size 1 and b + 2 of size 2, with b the first id of a chunk. Split
+// there, the two largest are b + 2 and b - 1; one chunk over all four would keep b instead.
+TEST(Search, ChunkBoundariesDecideAmongEqualSizes) {
+    const std::pair<NodeId, NodeId> cases[] = {{32'768, 1 + 16'384}, {4'194'304, 1 + 255 * 16'384}};
+    for (const auto& [n, b] : cases) {
+        SCOPED_TRACE(n);
+        auto index = test::filesAt(n, [b = b](NodeId i) -> std::pair<std::string_view, std::uint64_t> {
+            if (i + 1 >= b && i <= b + 1) return {"m", 1};
+            if (i == b + 2) return {"m", 2};
+            return {"f", 0};
+        });
+        test::expectValidTree(*index);
+        const SearchResult r = find(*index, "'m'", 0, 2);
+        EXPECT_EQ(r.total, 4u);
+        EXPECT_EQ(r.ids, (std::vector<NodeId>{b + 2, b - 1}));
+    }
+}
+
 // A query with "in:" the largest folder below the root.
 std::string scopedQuery(const DiskIndex& index) {
     NodeId busiest = 0;

@@ -73,6 +73,34 @@ std::unique_ptr<DiskIndex> buildIndex(const std::string& rootPath, const std::ve
     return writer.finish(rootPath);
 }
 
+std::unique_ptr<DiskIndex> filesAt(
+    NodeId rangeNodes,
+    const std::function<std::pair<std::string_view, std::uint64_t>(NodeId)>& fileAt) {
+    constexpr NodeId perFolder = 65'536;
+    const NodeId folders = (rangeNodes + perFolder) / (perFolder + 1);
+    IndexWriter writer(std::uint64_t{rangeNodes} + 1, std::uint64_t{rangeNodes} * 8 + 8);
+    writer.add("/flat", static_cast<std::uint8_t>(Kind::dir), 0, 0, NONE);
+    Listing listing;
+    for (NodeId f = 0; f < folders; ++f) {
+        append(listing, "d", static_cast<std::uint8_t>(Kind::dir), 0, 0, f);
+    }
+    const auto blocks = writer.writeBlock(listing, 0);
+    NodeId left = rangeNodes - folders;
+    for (const auto& [folder, unused] : blocks) {
+        listing.names.clear();
+        listing.ents.clear();
+        const NodeId first = writer.next();
+        const NodeId n = std::min(left, perFolder);
+        for (NodeId j = 0; j < n; ++j) {
+            const auto [name, size] = fileAt(first + j);
+            append(listing, name, static_cast<std::uint8_t>(Kind::file), size, 0, NONE);
+        }
+        writer.writeBlock(listing, folder);
+        left -= n;
+    }
+    return writer.finish("/flat");
+}
+
 namespace {
 
 constexpr std::array<std::string_view, 24> stems = {

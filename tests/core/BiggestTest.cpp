@@ -46,8 +46,15 @@ TEST(Biggest, SmallTreesAndEdgeCases) {
 // test of the search). With limit 2 a chunk keeps 22: ids b - 1 to b + 21 of size 1, then b + 22
 // of size 2, with b the first id of a chunk, give b + 22 and b - 1; one chunk would give b.
 TEST(Biggest, ChunkBoundariesDecideAmongEqualSizes) {
-    const std::pair<NodeId, NodeId> cases[] = {{45'000, 1 + 22'500}, {1'280'000, 1 + 63 * 20'000}};
-    for (const auto& [n, b] : cases) {
+    struct Case {
+        NodeId n;
+        NodeId b;
+        NodeId second;
+    };
+    const Case cases[] = {{33'000, 1 + 16'500, 1 + 16'500},  // one chunk below 40,000
+                          {45'000, 1 + 22'500, 22'500},
+                          {1'280'000, 1 + 63 * 20'000, 63 * 20'000}};
+    for (const auto& [n, b, second] : cases) {
         SCOPED_TRACE(n);
         auto index = test::filesAt(n, [b = b](NodeId i) -> std::pair<std::string_view, std::uint64_t> {
             if (i + 1 >= b && i <= b + 21) return {"one", 1};
@@ -55,7 +62,7 @@ TEST(Biggest, ChunkBoundariesDecideAmongEqualSizes) {
             return {"zero", 0};
         });
         test::expectValidTree(*index);
-        EXPECT_EQ(biggestFiles(*index, 0, 2), (std::vector<NodeId>{b + 22, b - 1}));
+        EXPECT_EQ(biggestFiles(*index, 0, 2), (std::vector<NodeId>{b + 22, second}));
     }
 }
 

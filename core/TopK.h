@@ -16,7 +16,9 @@ namespace tamrel {
 
 // A bounded collector of the k largest (node id, size) pairs, in slot order (not sorted).
 // Once full, minAt is the lowest slot holding the smallest size; an offer equal to that size is
-// rejected, so among equal sizes the ones offered first stay.
+// rejected, so among equal sizes the ones offered first stay. A heap of the slots ordered by
+// (size, slot) keeps minAt current in O(log k) per replacement instead of a scan of all k: a
+// common word matches hundreds of thousands of names, and each larger one replaces a slot.
 struct TopK {
     explicit TopK(std::size_t capacity) : k(capacity < 1 ? 1 : capacity) {
         const std::size_t hint = k < 1024 ? k : 1024;
@@ -38,22 +40,41 @@ struct TopK {
             if (sizes[minAt] >= size) return;
             ids[minAt] = id;
             sizes[minAt] = size;
-            minAt = lowestMin();
+            siftDown(0);
+            minAt = heap_[0];
             return;
         }
         ids.push_back(id);
         sizes.push_back(size);
-        if (ids.size() == k) minAt = lowestMin();
+        if (ids.size() == k) {
+            // Full: k is at most the number of nodes, so slots fit 32 bits.
+            heap_.resize(k);
+            for (std::size_t j = 0; j < k; ++j) heap_[j] = static_cast<std::uint32_t>(j);
+            for (std::size_t j = k / 2; j-- > 0;) siftDown(j);
+            minAt = heap_[0];
+        }
     }
 
 private:
-    std::size_t lowestMin() const {
-        std::size_t at = 0;
-        for (std::size_t j = 1; j < sizes.size(); ++j) {
-            if (sizes[j] < sizes[at]) at = j;
-        }
-        return at;
+    bool before(std::uint32_t a, std::uint32_t b) const {
+        return sizes[a] < sizes[b] || (sizes[a] == sizes[b] && a < b);
     }
+
+    void siftDown(std::size_t at) {
+        const std::size_t n = heap_.size();
+        const std::uint32_t slot = heap_[at];
+        for (;;) {
+            std::size_t child = 2 * at + 1;
+            if (child >= n) break;
+            if (child + 1 < n && before(heap_[child + 1], heap_[child])) ++child;
+            if (!before(heap_[child], slot)) break;
+            heap_[at] = heap_[child];
+            at = child;
+        }
+        heap_[at] = slot;
+    }
+
+    std::vector<std::uint32_t> heap_;  // slots as a binary min-heap by (size, slot), once full
 };
 
 // The merge of a top-k pass: feeds one collector of capacity k with every chunk's ids, chunk 0

@@ -39,6 +39,11 @@ struct Entry {
 
 constexpr Entry modes[] = {
     {"scan", tamrel::bench::scanMode, "scan PATH [--threads N]"},
+    {"search", tamrel::bench::searchMode,
+     "search ROOT QUERY... [--runs N] [--limit N] [--show N] [--threads N]"},
+    {"biggest", tamrel::bench::biggestMode,
+     "biggest ROOT [--runs N] [--limit N] [--show N] [--threads N]"},
+    {"breakdown", tamrel::bench::breakdownMode, "breakdown ROOT [--runs N] [--threads N]"},
 };
 
 }  // namespace

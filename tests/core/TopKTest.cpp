@@ -24,6 +24,41 @@ TEST(TopK, EqualToTheSmallestIsRejectedAndTheFirstSmallestSlotIsReplaced) {
     EXPECT_EQ(TopK(0).k, 1u);
 }
 
+TEST(TopK, KeepsTheSameSlotsAsAScanForTheSmallest) {
+    // The rule read literally: once full, minAt is found by scanning every slot.
+    std::uint64_t seed = 1;
+    for (std::size_t k : {1u, 2u, 3u, 7u, 64u}) {
+        TopK top(k);
+        std::vector<NodeId> ids;
+        std::vector<std::uint64_t> sizes;
+        std::size_t minAt = 0;
+        auto lowest = [&] {
+            std::size_t at = 0;
+            for (std::size_t j = 1; j < sizes.size(); ++j) {
+                if (sizes[j] < sizes[at]) at = j;
+            }
+            return at;
+        };
+        for (NodeId id = 0; id < 5000; ++id) {
+            seed = seed * 6364136223846793005ull + 1442695040888963407ull;
+            const std::uint64_t size = (seed >> 33) % (id < 2500 ? 5 : 400);  // many ties
+            top.offer(id, size);
+            if (ids.size() < k) {
+                ids.push_back(id);
+                sizes.push_back(size);
+                if (ids.size() == k) minAt = lowest();
+            } else if (sizes[minAt] < size) {
+                ids[minAt] = id;
+                sizes[minAt] = size;
+                minAt = lowest();
+            }
+            ASSERT_EQ(top.ids, ids) << "k " << k << " id " << id;
+            ASSERT_EQ(top.sizes, sizes);
+            ASSERT_EQ(top.minAt, minAt);
+        }
+    }
+}
+
 TEST(Chunks, SplitLikeTheTableSays) {
     auto check = [](NodeId lo, NodeId n, std::uint32_t length, std::size_t maxChunks,
                     std::size_t count, std::uint32_t chunkLength) {

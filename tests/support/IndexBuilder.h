@@ -31,8 +31,8 @@ std::unique_ptr<DiskIndex> buildIndex(const std::string& rootPath, const std::ve
 
 // A generated index of exactly `nodes` nodes (root included, at least 1), the same for the same
 // seed, shaped breadth first (shallow, a few dozen children per folder) and written depth first.
-// Names mix cases, extensions, dot rules ("x.", ".bashrc", "..x", "Tool.app"), non-ASCII and
-// invalid UTF-8; sizes come from a small set so that many are equal, a sixth of them 0;
+// Names mix cases, extensions of 0 to 13 bytes, dot rules ("x.", ".bashrc", "..x", "Tool.app"),
+// non-ASCII and invalid UTF-8; sizes come from a small set so that many are equal, a sixth of them 0;
 // modification times lie within about 2,000 days from 1,600,000,000; a few folders are denied
 // or hidden, a few nodes are links or other. Builds about 4 million nodes per second.
 std::unique_ptr<DiskIndex> generateIndex(NodeId nodes, std::uint64_t seed);

@@ -1,9 +1,13 @@
 #include "core/Query.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <iterator>
+#include <limits>
+#include <optional>
 #include <span>
+#include <string>
+#include <utility>
 
 #include "core/NameMask.h"
 #include "core/TextCase.h"
@@ -68,12 +72,14 @@ std::optional<double> parseNumber(std::string_view s) {
     return value;
 }
 
-// The number of `text` without `suffix` times `unit`, or nothing.
 struct Unit {
     std::string_view suffix;
     double multiplier;
 };
 
+// The number before the first of `units` that lowercased `text` ends with, times that unit (times
+// `plain` when it ends with none); nothing when the number does not parse. The product may be
+// infinite ("1e300tb"), never NaN.
 std::optional<double> scaled(std::string_view text, std::span<const Unit> units, double plain) {
     const std::string lower = lowercase(text);
     const std::string_view t = lower;
@@ -94,8 +100,8 @@ constexpr Unit byteUnits[] = {{"tb", 1e12}, {"gb", 1e9}, {"mb", 1e6}, {"kb", 1e3
 constexpr Unit ageUnits[] = {
     {"y", 31'536'000}, {"w", 604'800}, {"d", 86'400}, {"h", 3'600}, {"m", 60}};
 
-// Truncation toward zero into 0 .. max: negative gives 0, beyond max gives max. `x` is never
-// NaN here (finite numbers times finite units, minus a finite time).
+// Truncation toward zero into 0 .. max: negative gives 0, beyond max (infinity included) gives
+// max; NaN, which the parser never lets through, would give 0.
 template <typename T>
 T clampedTruncation(double x) {
     constexpr double limit = static_cast<double>(std::numeric_limits<T>::max()) + 1.0;  // 2^bits

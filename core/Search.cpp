@@ -3,8 +3,12 @@
 #include <array>
 #include <chrono>
 #include <cstring>
+#include <limits>
 #include <mutex>
+#include <optional>
 #include <shared_mutex>
+#include <string>
+#include <vector>
 
 #include "core/Chunks.h"
 #include "core/ComputePool.h"
@@ -36,6 +40,7 @@ bool equalFolded(const std::uint8_t* name, const char* word, std::size_t n) {
 bool wordHolds(const std::uint8_t* name, std::size_t length, const Query::Word& word) {
     const std::size_t m = word.bytes.size();
     if (m > length) return false;
+    if (m == 0) return word.mode != Mode::exact || length == 0;  // parsed words are never empty
     const char* w = word.bytes.data();
     switch (word.mode) {
         case Mode::contains: {
@@ -141,11 +146,6 @@ private:
     std::uint32_t kinds_ = 0;
 };
 
-struct ChunkResult {
-    TopK top;
-    std::size_t count = 0;
-};
-
 }  // namespace
 
 SearchResult search(const DiskIndex& index, const Query& query, NodeId under, std::size_t limit) {
@@ -158,26 +158,24 @@ SearchResult search(const DiskIndex& index, const Query& query, NodeId under, st
         under = *found;
     }
     const Chunks chunks = Chunks::split(index.subtree(under), searchChunk, searchMaxChunks);
-    std::vector<ChunkResult> slots(chunks.count, ChunkResult{TopK(limit), 0});
+    std::vector<TopK> tops(chunks.count, TopK(1));  // each chunk stores its own collector here
+    std::vector<std::size_t> counts(chunks.count, 0);
     SearchResult result;
     {
         std::shared_lock lock(index.lock());
         const Matcher matcher(index, query);
         ComputePool::shared().run(chunks.count, [&](std::size_t c) {
-            ChunkResult mine{TopK(limit), 0};
+            TopK top(limit);
+            std::size_t count = 0;
             for (NodeId i : chunks[c]) {
                 if (!matcher.matches(i)) continue;
-                ++mine.count;
-                mine.top.offer(i, index.size(i));
+                ++count;
+                top.offer(i, index.size(i));
             }
-            slots[c] = std::move(mine);
+            tops[c] = std::move(top);
+            counts[c] = count;
         });
-        std::vector<TopK> tops;
-        tops.reserve(slots.size());
-        for (ChunkResult& slot : slots) {
-            result.total += slot.count;
-            tops.push_back(std::move(slot.top));
-        }
+        for (std::size_t count : counts) result.total += count;
         result.ids = mergeTopK(index, limit, tops);
     }
     if (result.ids.size() > limit) result.ids.resize(limit);

@@ -91,7 +91,7 @@ std::vector<NodeId> mergeTopK(const DiskIndex& index, std::size_t k, std::span<c
 template <typename Body>
 std::vector<NodeId> topK(const DiskIndex& index, std::size_t k, IdRange range, Body&& body) {
     const Chunks chunks = Chunks::split(range, sizePassChunk, sizePassMaxChunks);
-    std::vector<TopK> slots(chunks.count, TopK(k));
+    std::vector<TopK> slots(chunks.count, TopK(1));  // each chunk stores its own collector here
     std::shared_lock lock(index.lock());
     ComputePool::shared().run(chunks.count, [&](std::size_t c) {
         TopK mine(k);

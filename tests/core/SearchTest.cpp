@@ -78,9 +78,8 @@ TEST(Search, TheMatcherRules) {
     EXPECT_EQ(sortedNames(*index, "log mtime:<1d"), (Names{"new.log"}));
     EXPECT_EQ(sortedNames(*index, "jpg$ size:1e999"), (Names{".jpg", "IMG_1.JPG", "jpg"}));
 
-    // Largest first; a file of size 0 counts and is listed.
-    EXPECT_EQ(names(*index, find(*index, "jpg").ids),
-              (Names{"jpg", ".jpg", "IMG_1.JPG"}));
+    // Largest first; a node of size 0 counts and is listed.
+    EXPECT_EQ(names(*index, find(*index, "jpg").ids), (Names{"jpg", ".jpg", "IMG_1.JPG"}));
     EXPECT_EQ(names(*index, find(*index, "link").ids), (Names{"folder-link"}));
 
     // Below a file, nothing; the folder given is searched, not the root.
@@ -114,7 +113,8 @@ TEST(Search, EmptyQueriesAndScopes) {
     const char* saved = std::getenv("HOME");
     const std::string before = saved ? saved : "";
     ::setenv("HOME", "/r/home", 1);
-    EXPECT_EQ(search(*index, "in:~/docs a", c, 300).ids, (std::vector<NodeId>{*index->lookup("/r/home/docs/a.txt")}));
+    EXPECT_EQ(search(*index, "in:~/docs a", c, 300).ids,
+              (std::vector<NodeId>{*index->lookup("/r/home/docs/a.txt")}));
     if (saved) {
         ::setenv("HOME", before.c_str(), 1);
     } else {

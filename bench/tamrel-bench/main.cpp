@@ -41,6 +41,11 @@ constexpr Entry modes[] = {
     {"scan", tamrel::bench::scanMode, "scan PATH [--threads N]"},
     {"plan", tamrel::bench::planMode, "plan ROOT [--home H] [--threads N]"},
     {"systemdata", tamrel::bench::systemDataMode, "systemdata ROOT [--home H] [--threads N]"},
+    {"search", tamrel::bench::searchMode,
+     "search ROOT QUERY... [--runs N] [--limit N] [--show N] [--threads N]"},
+    {"biggest", tamrel::bench::biggestMode,
+     "biggest ROOT [--runs N] [--limit N] [--show N] [--threads N]"},
+    {"breakdown", tamrel::bench::breakdownMode, "breakdown ROOT [--runs N] [--threads N]"},
 };
 
 }  // namespace

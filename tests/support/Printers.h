@@ -1,0 +1,12 @@
+#pragma once
+
+#include <ostream>
+
+#include "core/FileKind.h"
+
+namespace tamrel {
+
+// Test failures show kinds by name.
+inline void PrintTo(FileKind kind, std::ostream* out) { *out << kind.rawValue(); }
+
+}  // namespace tamrel

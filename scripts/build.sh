@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh build-essential cmake ninja-build pkg-config \
-  libgtest-dev libgmock-dev libbenchmark-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libssl-dev
 build=${TAMREL_BUILD_DIR:-build}
 cmake -S . -B "$build" -G Ninja -DTAMREL_WERROR=ON "$@"
 cmake --build "$build"

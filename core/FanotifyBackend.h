@@ -32,7 +32,7 @@ public:
     Kind kind() const override { return Kind::fanotify; }
     int fd() const override { return fd_.get(); }
     WatchToken addFolder(WatchToken parent, std::string_view name, const std::string& path,
-                         int dirFd, dev_t device) override;
+                         int dirFd, dev_t device, ino_t inode) override;
     void unreachable(const WalkStart& start) override;
     void readEvents(Changes& out) override;
     void settle(Changes& out) override;

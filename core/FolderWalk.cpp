@@ -33,6 +33,7 @@ std::uint64_t nanoseconds(const statx_timestamp& t) {
 }
 
 struct Job {
+    std::shared_ptr<UniqueFd> parentFd;  // open while subfolders wait; null for a start
     std::string path;
     WatchToken parent;
     std::size_t nameAt;  // where the folder's name starts in path (0 for a start)
@@ -62,19 +63,25 @@ public:
     }
     void push(std::vector<Job>& group) {
         if (group.empty()) return;
+        const std::size_t n = group.size();
         {
             std::lock_guard lock(mutex_);
             for (auto it = group.rbegin(); it != group.rend(); ++it) stack_.push_back(std::move(*it));
         }
         group.clear();
-        cond_.notify_all();
+        // Waking every idle thread for one job had them all fight over this lock.
+        if (n == 1) {
+            cond_.notify_one();
+        } else {
+            cond_.notify_all();
+        }
     }
     void done() {
         bool wake;
         {
             std::lock_guard lock(mutex_);
             --busy_;
-            wake = busy_ == 0;
+            wake = busy_ == 0 && stack_.empty();
         }
         if (wake) cond_.notify_all();
     }
@@ -99,9 +106,13 @@ struct Walk {
 // Lists one folder: watch it, then compare ctimes, then queue its subfolders.
 void visit(Walk& walk, const Job& job, std::vector<Job>& group, char* buffer,
            std::vector<std::string>& changed, std::vector<std::string>& missing) {
-    UniqueFd fd(::open(job.path.c_str(), openFlags));
+    // Relative to the parent's descriptor when there is one: no path to resolve. Out of
+    // descriptors, the path does as well.
+    auto fd = std::make_shared<UniqueFd>(
+        job.parentFd ? ::openat(job.parentFd->get(), job.path.c_str() + job.nameAt, openFlags) : -1);
+    if (!*fd) fd->reset(::open(job.path.c_str(), openFlags));
     struct statx sx;
-    if (!fd || ::statx(fd.get(), "", AT_EMPTY_PATH | statFlags, STATX_TYPE, &sx) != 0) {
+    if (!*fd || ::statx(fd->get(), "", AT_EMPTY_PATH | statFlags, STATX_TYPE | STATX_INO, &sx) != 0) {
         if (job.isStart) missing.push_back(job.path);
         return;
     }
@@ -115,7 +126,7 @@ void visit(Walk& walk, const Job& job, std::vector<Job>& group, char* buffer,
     }
     const std::string_view name =
         job.isStart ? std::string_view(job.startName) : std::string_view(job.path).substr(job.nameAt);
-    const WatchToken token = walk.backend.addFolder(job.parent, name, job.path, fd.get(), device);
+    const WatchToken token = walk.backend.addFolder(job.parent, name, job.path, fd->get(), device, sx.stx_ino);
 
     // The ctimes are read after the watch is in place: a change before it shows in a ctime, a
     // change after it arrives as an event.
@@ -125,12 +136,12 @@ void visit(Walk& walk, const Job& job, std::vector<Job>& group, char* buffer,
         reported = true;
     };
     if (walk.stamp == 0 ||
-        (::statx(fd.get(), "", AT_EMPTY_PATH | statFlags, STATX_CTIME, &sx) == 0 &&
+        (::statx(fd->get(), "", AT_EMPTY_PATH | statFlags, STATX_CTIME, &sx) == 0 &&
          nanoseconds(sx.stx_ctime) >= walk.stamp)) {
         report();
     }
     for (;;) {
-        const ssize_t n = ::getdents64(fd.get(), buffer, bufferBytes);
+        const ssize_t n = ::getdents64(fd->get(), buffer, bufferBytes);
         if (n <= 0) break;
         for (ssize_t at = 0; at < n;) {
             const auto* d = reinterpret_cast<const struct dirent64*>(buffer + at);
@@ -139,14 +150,14 @@ void visit(Walk& walk, const Job& job, std::vector<Job>& group, char* buffer,
             if (entry[0] == '.' && (entry[1] == 0 || (entry[1] == '.' && entry[2] == 0))) continue;
             unsigned char type = d->d_type;
             const bool needStat = type == DT_UNKNOWN || (!reported && type != DT_DIR);
-            if (needStat && ::statx(fd.get(), entry, statFlags, STATX_TYPE | STATX_CTIME, &sx) == 0) {
+            if (needStat && ::statx(fd->get(), entry, statFlags, STATX_TYPE | STATX_CTIME, &sx) == 0) {
                 if (type == DT_UNKNOWN) type = S_ISDIR(sx.stx_mode) ? DT_DIR : DT_REG;
                 if (!reported && type != DT_DIR && nanoseconds(sx.stx_ctime) >= walk.stamp) report();
             }
             if (type != DT_DIR) continue;
             std::string path = joinPath(job.path, entry);
             const std::size_t nameAt = path.size() - std::strlen(entry);
-            group.push_back(Job{std::move(path), token, nameAt, {}, device, false});
+            group.push_back(Job{fd, std::move(path), token, nameAt, {}, device, false});
         }
     }
     walk.jobs.push(group);
@@ -172,7 +183,7 @@ WalkResult walkFolders(WatchBackend& backend, const std::vector<WalkStart>& star
                        const std::atomic<bool>& cancel) {
     Walk walk{backend, stamp, mounts, cancel, {}, {}, {}};
     std::vector<Job> group;
-    for (const WalkStart& s : starts) group.push_back(Job{s.path, s.parent, 0, s.name, 0, true});
+    for (const WalkStart& s : starts) group.push_back(Job{nullptr, s.path, s.parent, 0, s.name, 0, true});
     walk.jobs.push(group);
     std::vector<std::thread> workers;
     try {

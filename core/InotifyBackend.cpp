@@ -1,5 +1,6 @@
 #include "core/InotifyBackend.h"
 
+#include <sys/epoll.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
 
@@ -18,6 +19,15 @@ constexpr std::uint32_t watchMask = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_M
                                     IN_MOVE_SELF | IN_ONLYDIR | IN_EXCL_UNLINK;
 // An event read before its watch was recorded waits this many batch ends for the record.
 constexpr int earlyPatience = 2;
+// Instances per backend: with eight walking threads, four made the contention vanish from the
+// profile (each process may have 128 by default).
+constexpr int instances = 4;
+
+WatchToken tokenOf(std::size_t instance, int wd) {
+    return static_cast<WatchToken>(instance) << 32 | static_cast<std::uint32_t>(wd);
+}
+std::size_t instanceOf(WatchToken token) { return static_cast<std::size_t>(token >> 32); }
+int wdOf(WatchToken token) { return static_cast<int>(token & 0xFFFFFFFF); }
 
 dev_t deviceOf(const std::string& path) {
     struct stat st {};
@@ -27,33 +37,48 @@ dev_t deviceOf(const std::string& path) {
 }  // namespace
 
 InotifyBackend::InotifyBackend(std::string root, std::size_t maxWatches)
-    : fd_(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)),
+    : epoll_(::epoll_create1(EPOLL_CLOEXEC)),
       root_(std::move(root)),
       maxWatches_(maxWatches),
-      mounts_(deviceOf(root_)) {}
+      mounts_(deviceOf(root_)) {
+    if (!epoll_) return;
+    for (int k = 0; k < instances; ++k) {
+        UniqueFd fd(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
+        if (!fd) break;
+        epoll_event ev{};
+        ev.events = EPOLLIN;
+        ev.data.u64 = fds_.size();
+        if (::epoll_ctl(epoll_.get(), EPOLL_CTL_ADD, fd.get(), &ev) != 0) break;
+        fds_.push_back(std::move(fd));
+    }
+}
 
 WatchToken InotifyBackend::addFolder(WatchToken parent, std::string_view name,
-                                     const std::string& path, int dirFd, dev_t) {
+                                     const std::string& path, int dirFd, dev_t, ino_t inode) {
     if (parent == unwatched) return unwatched;
     bool full;
     {
         std::lock_guard guard(lock_);
         full = nodes_.size() >= maxWatches_;
     }
+    // One folder always goes to one instance, which then gives back the watch it already has.
+    const std::size_t instance = fds_.empty() ? 0 : inode % fds_.size();
     int wd = -1;
-    if (fd_ && !full) {
+    if (!fds_.empty() && !full) {
         // The descriptor names exactly the folder opened, even if its path has changed since.
         char self[40];
         std::snprintf(self, sizeof self, "/proc/self/fd/%d", dirFd);
-        wd = ::inotify_add_watch(fd_.get(), self, watchMask);
+        const int group = fds_[instance].get();
+        wd = ::inotify_add_watch(group, self, watchMask);
         if (wd < 0 && errno == ENOENT) {
-            wd = ::inotify_add_watch(fd_.get(), path.c_str(), watchMask | IN_DONT_FOLLOW);
+            wd = ::inotify_add_watch(group, path.c_str(), watchMask | IN_DONT_FOLLOW);
         }
     }
     if (wd < 0) {
         remember(parent, name);
         return unwatched;
     }
+    const WatchToken token = tokenOf(instance, wd);
 
     std::lock_guard guard(lock_);
     Node* p = nullptr;
@@ -61,32 +86,32 @@ WatchToken InotifyBackend::addFolder(WatchToken parent, std::string_view name,
         auto it = nodes_.find(parent);
         if (it == nodes_.end()) {
             // The parent went away while this folder was being walked.
-            if (!nodes_.contains(wd)) ::inotify_rm_watch(fd_.get(), wd);
+            if (!nodes_.contains(token)) ::inotify_rm_watch(fds_[instance].get(), wd);
             return unwatched;
         }
         p = &it->second;
     }
-    auto [it, inserted] = nodes_.try_emplace(wd, Node{parent, std::string(name), {}, {}});
+    auto [it, inserted] = nodes_.try_emplace(token, Node{parent, std::string(name), {}, {}});
     if (!inserted && (it->second.parent != parent || it->second.name != name)) {
         // Watched before under another place: the walk that just opened it knows where it is.
         if (auto old = nodes_.find(it->second.parent); old != nodes_.end()) {
             auto c = old->second.children.find(it->second.name);
-            if (c != old->second.children.end() && c->second == wd) old->second.children.erase(c);
+            if (c != old->second.children.end() && c->second == token) old->second.children.erase(c);
         }
         it->second.parent = parent;
         it->second.name = std::string(name);
     }
     if (p) {
-        p->children[std::string(name)] = wd;
+        p->children[std::string(name)] = token;
         if (p->unwatchedChildren.erase(std::string(name))) --unwatchedTotal_;
     } else {
-        rootWd_ = wd;
+        rootToken_ = token;
         if (rootUnwatched_) {
             rootUnwatched_ = false;
             --unwatchedTotal_;
         }
     }
-    return wd;
+    return token;
 }
 
 void InotifyBackend::remember(WatchToken parent, std::string_view name) {
@@ -100,7 +125,7 @@ void InotifyBackend::remember(WatchToken parent, std::string_view name) {
     if (p != nodes_.end() && p->second.unwatchedChildren.emplace(name).second) ++unwatchedTotal_;
 }
 
-void InotifyBackend::forgetUnwatched(int parent, const std::string& name) {
+void InotifyBackend::forgetUnwatched(WatchToken parent, const std::string& name) {
     auto p = nodes_.find(parent);
     if (p != nodes_.end() && p->second.unwatchedChildren.erase(name)) --unwatchedTotal_;
 }
@@ -114,9 +139,9 @@ void InotifyBackend::unreachable(const WalkStart& start) {
     forgetUnwatched(start.parent, start.name);
 }
 
-std::string InotifyBackend::pathOf(int wd) const {
+std::string InotifyBackend::pathOf(WatchToken token) const {
     std::vector<const std::string*> names;
-    for (int at = wd; at >= 0 && names.size() <= nodes_.size();) {
+    for (WatchToken at = token; at >= 0 && names.size() <= nodes_.size();) {
         auto it = nodes_.find(at);
         if (it == nodes_.end()) break;
         names.push_back(&it->second.name);
@@ -128,8 +153,8 @@ std::string InotifyBackend::pathOf(int wd) const {
     return out;
 }
 
-void InotifyBackend::subtreePaths(int wd, Changes& out) const {
-    std::vector<std::pair<int, std::string>> stack{{wd, pathOf(wd)}};
+void InotifyBackend::subtreePaths(WatchToken token, Changes& out) const {
+    std::vector<std::pair<WatchToken, std::string>> stack{{token, pathOf(token)}};
     while (!stack.empty()) {
         auto [at, path] = std::move(stack.back());
         stack.pop_back();
@@ -140,23 +165,23 @@ void InotifyBackend::subtreePaths(int wd, Changes& out) const {
     }
 }
 
-void InotifyBackend::forget(int wd, bool removeWatches) {
-    auto top = nodes_.find(wd);
+void InotifyBackend::forget(WatchToken token, bool removeWatches) {
+    auto top = nodes_.find(token);
     if (top == nodes_.end()) return;
     if (auto p = nodes_.find(top->second.parent); p != nodes_.end()) {
         auto c = p->second.children.find(top->second.name);
-        if (c != p->second.children.end() && c->second == wd) p->second.children.erase(c);
+        if (c != p->second.children.end() && c->second == token) p->second.children.erase(c);
     }
-    std::vector<int> stack{wd};
+    std::vector<WatchToken> stack{token};
     while (!stack.empty()) {
-        const int at = stack.back();
+        const WatchToken at = stack.back();
         stack.pop_back();
         auto it = nodes_.find(at);
         if (it == nodes_.end()) continue;
         for (const auto& [name, child] : it->second.children) stack.push_back(child);
         unwatchedTotal_ -= it->second.unwatchedChildren.size();
-        if (removeWatches) ::inotify_rm_watch(fd_.get(), at);
-        if (at == rootWd_) rootWd_ = -1;
+        if (removeWatches) ::inotify_rm_watch(fds_[instanceOf(at)].get(), wdOf(at));
+        if (at == rootToken_) rootToken_ = noParent;
         nodes_.erase(it);
     }
 }
@@ -166,20 +191,20 @@ void InotifyBackend::handle(const Event& e, Changes& out, std::vector<WalkStart>
         out.deep.insert(root_);
         return;
     }
-    auto it = nodes_.find(e.wd);
+    auto it = nodes_.find(e.token);
     if (it == nodes_.end()) {
         if (!(e.mask & IN_IGNORED)) early_.push_back(e);
         return;
     }
-    const bool isRoot = e.wd == rootWd_;
+    const bool isRoot = e.token == rootToken_;
     if (e.mask & (IN_IGNORED | IN_MOVE_SELF)) {
         if (!isRoot) {
-            if (e.mask & IN_IGNORED) forget(e.wd, false);
+            if (e.mask & IN_IGNORED) forget(e.token, false);
             return;
         }
         // The root itself went away or elsewhere: rescan it, and watch it again by walking.
         out.deep.insert(root_);
-        forget(e.wd, true);
+        forget(e.token, true);
         if (!rootUnwatched_) ++unwatchedTotal_;
         rootUnwatched_ = true;
         return;
@@ -188,7 +213,7 @@ void InotifyBackend::handle(const Event& e, Changes& out, std::vector<WalkStart>
         if (isRoot) out.deep.insert(root_);
         return;
     }
-    const std::string path = pathOf(e.wd);
+    const std::string path = pathOf(e.token);
     if (e.mask & IN_UNMOUNT) {
         out.deep.insert(path);
         return;
@@ -197,11 +222,11 @@ void InotifyBackend::handle(const Event& e, Changes& out, std::vector<WalkStart>
     if (e.name.empty() || !(e.mask & IN_ISDIR)) return;
 
     if (e.mask & IN_MOVED_FROM) {
-        movedFrom_[e.cookie] = {e.wd, e.name};
+        movedFrom_[e.cookie] = {e.token, e.name};
         return;
     }
     if (e.mask & IN_DELETE) {
-        forgetUnwatched(e.wd, e.name);
+        forgetUnwatched(e.token, e.name);
         return;
     }
     if (e.mask & IN_MOVED_TO) {
@@ -210,12 +235,12 @@ void InotifyBackend::handle(const Event& e, Changes& out, std::vector<WalkStart>
             movedFrom_.erase(from);
             if (auto fp = nodes_.find(fromWd); fp != nodes_.end()) {
                 if (auto c = fp->second.children.find(fromName); c != fp->second.children.end()) {
-                    const int child = c->second;
+                    const WatchToken child = c->second;
                     fp->second.children.erase(c);
                     Node& moved = nodes_.at(child);
-                    moved.parent = e.wd;
+                    moved.parent = e.token;
                     moved.name = e.name;
-                    nodes_.at(e.wd).children[e.name] = child;
+                    nodes_.at(e.token).children[e.name] = child;
                     // Listed again one by one: a folder it replaced may have had the same names.
                     subtreePaths(child, out);
                     return;
@@ -226,7 +251,7 @@ void InotifyBackend::handle(const Event& e, Changes& out, std::vector<WalkStart>
     } else if (!(e.mask & IN_CREATE)) {
         return;
     }
-    fresh.push_back(WalkStart{joinPath(path, e.name), e.wd, e.name});
+    fresh.push_back(WalkStart{joinPath(path, e.name), e.token, e.name});
 }
 
 void InotifyBackend::walkNew(const std::vector<WalkStart>& fresh, Changes& out) {
@@ -237,19 +262,21 @@ void InotifyBackend::walkNew(const std::vector<WalkStart>& fresh, Changes& out) 
 }
 
 void InotifyBackend::readEvents(Changes& out) {
-    if (!fd_) return;
     alignas(inotify_event) char buffer[64 * 1024];
     std::vector<WalkStart> fresh;
-    for (;;) {
-        const ssize_t n = ::read(fd_.get(), buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        std::lock_guard guard(lock_);
-        for (ssize_t at = 0; at < n;) {
-            const auto* ev = reinterpret_cast<const inotify_event*>(buffer + at);
-            at += static_cast<ssize_t>(sizeof(inotify_event) + ev->len);
-            Event e{ev->wd, ev->mask, ev->cookie, std::string(ev->name, ::strnlen(ev->name, ev->len)), 0};
-            handle(e, out, fresh);
+    for (std::size_t instance = 0; instance < fds_.size(); ++instance) {
+        for (;;) {
+            const ssize_t n = ::read(fds_[instance].get(), buffer, sizeof buffer);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) break;
+            std::lock_guard guard(lock_);
+            for (ssize_t at = 0; at < n;) {
+                const auto* ev = reinterpret_cast<const inotify_event*>(buffer + at);
+                at += static_cast<ssize_t>(sizeof(inotify_event) + ev->len);
+                Event e{tokenOf(instance, ev->wd), ev->mask, ev->cookie,
+                        std::string(ev->name, ::strnlen(ev->name, ev->len)), 0};
+                handle(e, out, fresh);
+            }
         }
     }
     walkNew(fresh, out);
@@ -262,7 +289,7 @@ void InotifyBackend::settle(Changes& out) {
         std::vector<Event> early;
         early.swap(early_);
         for (Event& e : early) {
-            if (nodes_.contains(e.wd)) {
+            if (nodes_.contains(e.token)) {
                 handle(e, out, fresh);
             } else if (++e.age < earlyPatience) {
                 early_.push_back(std::move(e));
@@ -286,11 +313,11 @@ std::vector<WalkStart> InotifyBackend::unwatchedFolders() const {
     std::lock_guard guard(lock_);
     std::vector<WalkStart> out;
     if (rootUnwatched_) out.push_back(WalkStart{root_, noParent, root_});
-    for (const auto& [wd, node] : nodes_) {
+    for (const auto& [token, node] : nodes_) {
         if (node.unwatchedChildren.empty()) continue;
-        const std::string path = pathOf(wd);
+        const std::string path = pathOf(token);
         for (const std::string& name : node.unwatchedChildren) {
-            out.push_back(WalkStart{joinPath(path, name), wd, name});
+            out.push_back(WalkStart{joinPath(path, name), token, name});
         }
     }
     return out;

@@ -15,6 +15,8 @@
 namespace tamrel {
 
 // Watches a tree with inotify, one watch per folder, and turns events into changed folders.
+// The watches are spread over a few inotify instances by inode number: the kernel serialises
+// the placing of watches within one instance, which held the walking threads up.
 //
 // The watches form a tree of (parent watch, name) so that paths follow folders renamed inside
 // the tree. A folder created or moved in is walked at once (watched, and reported with every
@@ -30,10 +32,10 @@ public:
     // every walk start is remembered as unwatched.
     InotifyBackend(std::string root, std::size_t maxWatches);
 
-    Kind kind() const override { return fd_ ? Kind::inotify : Kind::none; }
-    int fd() const override { return fd_.get(); }
+    Kind kind() const override { return fds_.empty() ? Kind::none : Kind::inotify; }
+    int fd() const override { return epoll_.get(); }
     WatchToken addFolder(WatchToken parent, std::string_view name, const std::string& path,
-                         int dirFd, dev_t device) override;
+                         int dirFd, dev_t device, ino_t inode) override;
     void unreachable(const WalkStart& start) override;
     void readEvents(Changes& out) override;
     void settle(Changes& out) override;
@@ -44,11 +46,11 @@ private:
     struct Node {
         WatchToken parent;
         std::string name;
-        std::unordered_map<std::string, int> children;
+        std::unordered_map<std::string, WatchToken> children;
         std::set<std::string> unwatchedChildren;
     };
     struct Event {
-        int wd;
+        WatchToken token;
         std::uint32_t mask;
         std::uint32_t cookie;
         std::string name;
@@ -57,24 +59,25 @@ private:
 
     void handle(const Event& e, Changes& out, std::vector<WalkStart>& fresh);
     void walkNew(const std::vector<WalkStart>& fresh, Changes& out);
-    std::string pathOf(int wd) const;
-    void subtreePaths(int wd, Changes& out) const;
-    void forget(int wd, bool removeWatches);
+    std::string pathOf(WatchToken token) const;
+    void subtreePaths(WatchToken token, Changes& out) const;
+    void forget(WatchToken token, bool removeWatches);
     void remember(WatchToken parent, std::string_view name);
-    void forgetUnwatched(int parent, const std::string& name);
+    void forgetUnwatched(WatchToken parent, const std::string& name);
 
-    UniqueFd fd_;
+    std::vector<UniqueFd> fds_;  // the instances
+    UniqueFd epoll_;             // readable when any instance is
     std::string root_;
     std::size_t maxWatches_;
     MountPolicy mounts_;
 
     mutable std::mutex lock_;
-    std::unordered_map<int, Node> nodes_;
-    int rootWd_ = -1;
+    std::unordered_map<WatchToken, Node> nodes_;
+    WatchToken rootToken_ = noParent;
     bool rootUnwatched_ = false;
     std::size_t unwatchedTotal_ = 0;
     std::vector<Event> early_;  // events whose watch was not recorded yet when they were read
-    std::unordered_map<std::uint32_t, std::pair<int, std::string>> movedFrom_;
+    std::unordered_map<std::uint32_t, std::pair<WatchToken, std::string>> movedFrom_;
 };
 
 }  // namespace tamrel

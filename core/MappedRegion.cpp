@@ -21,6 +21,7 @@ MappedRegion MappedRegion::anonymous(std::size_t size) {
     if (p == MAP_FAILED) {
         throw std::system_error(errno, std::generic_category(), "cannot map index memory");
     }
+    ::madvise(p, size, MADV_HUGEPAGE);
     return MappedRegion(p, size);
 }
 

@@ -3,6 +3,7 @@
 #include <sys/types.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -11,9 +12,9 @@
 
 namespace tamrel {
 
-// Identifies a watched folder to the backend that watches it (an inotify watch descriptor);
-// never negative for a watched folder.
-using WatchToken = int;
+// Identifies a watched folder to the backend that watches it (an inotify instance and watch
+// descriptor); never negative for a watched folder.
+using WatchToken = std::int64_t;
 inline constexpr WatchToken noParent = -1;   // the parent "token" of a walk's first folder
 inline constexpr WatchToken unwatched = -2;  // a folder no watch covers
 
@@ -40,12 +41,12 @@ public:
     // Readable when events wait; -1 when there is nothing to read.
     virtual int fd() const = 0;
 
-    // Watches a folder that a walk has just opened (`dirFd`, on `device`), before the walk
+    // Watches a folder that a walk has just opened (`dirFd`, inode `inode` on `device`), before the walk
     // reads its entries. Returns its token, or `unwatched` when no watch could be placed (a
     // limit reached), in which case the folder is remembered for the next walk of unwatched
     // folders; a folder below an unwatched parent is neither watched nor remembered.
     virtual WatchToken addFolder(WatchToken parent, std::string_view name, const std::string& path,
-                                 int dirFd, dev_t device) = 0;
+                                 int dirFd, dev_t device, ino_t inode) = 0;
     // A walk could not open the folder it starts at. The root stays remembered as unwatched;
     // a folder below it is forgotten (its parent's events report its end).
     virtual void unreachable(const WalkStart& start) = 0;

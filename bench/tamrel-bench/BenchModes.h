@@ -10,6 +10,9 @@ namespace tamrel::bench {
 using Mode = int (*)(const std::vector<std::string>& args);
 
 int scanMode(const std::vector<std::string>& args);
+int saveMode(const std::vector<std::string>& args);
+int loadMode(const std::vector<std::string>& args);
+int refreshMode(const std::vector<std::string>& args);
 
 // Reads "--threads N" from args (removing it), or returns `fallback`.
 int takeThreads(std::vector<std::string>& args, int fallback);

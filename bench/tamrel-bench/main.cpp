@@ -39,6 +39,9 @@ struct Entry {
 
 constexpr Entry modes[] = {
     {"scan", tamrel::bench::scanMode, "scan PATH [--threads N]"},
+    {"save", tamrel::bench::saveMode, "save PATH [--repeat N]"},
+    {"load", tamrel::bench::loadMode, "load PATH [--repeat N]"},
+    {"refresh", tamrel::bench::refreshMode, "refresh PATH [--repeat N]   (writes one file in PATH)"},
 };
 
 }  // namespace

@@ -75,6 +75,12 @@ WatchToken FanotifyBackend::addFolder(WatchToken parent, std::string_view, const
     return watched ? 0 : unwatched;
 }
 
+void FanotifyBackend::unopened(WatchToken parent, std::string_view, const std::string& path) {
+    if (parent == unwatched) return;
+    std::lock_guard guard(lock_);
+    unwatched_.insert(path);
+}
+
 void FanotifyBackend::unreachable(const WalkStart& start) {
     std::lock_guard guard(lock_);
     if (start.parent == noParent) {

@@ -6,12 +6,14 @@
 #include <sys/sysmacros.h>
 
 #include <condition_variable>
+#include <cerrno>
 #include <cstring>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <thread>
 
+#include "core/DescriptorLimit.h"
 #include "core/MountPolicy.h"
 #include "platform/UniqueFd.h"
 
@@ -112,6 +114,10 @@ void visit(Walk& walk, const Job& job, std::vector<Job>& group, char* buffer,
         job.parentFd ? ::openat(job.parentFd->get(), job.path.c_str() + job.nameAt, openFlags) : -1);
     if (!*fd) fd->reset(::open(job.path.c_str(), openFlags));
     struct statx sx;
+    if (!*fd && !job.isStart && (errno == EMFILE || errno == ENFILE)) {
+        walk.backend.unopened(job.parent, std::string_view(job.path).substr(job.nameAt), job.path);
+        return;
+    }
     if (!*fd || ::statx(fd->get(), "", AT_EMPTY_PATH | statFlags, STATX_TYPE | STATX_INO, &sx) != 0) {
         if (job.isStart) missing.push_back(job.path);
         return;
@@ -181,6 +187,7 @@ void work(Walk& walk) {
 WalkResult walkFolders(WatchBackend& backend, const std::vector<WalkStart>& starts,
                        std::uint64_t stamp, int threads, MountPolicy& mounts,
                        const std::atomic<bool>& cancel) {
+    raiseDescriptorLimit();
     Walk walk{backend, stamp, mounts, cancel, {}, {}, {}};
     std::vector<Job> group;
     for (const WalkStart& s : starts) group.push_back(Job{nullptr, s.path, s.parent, 0, s.name, 0, true});

@@ -130,6 +130,10 @@ void InotifyBackend::forgetUnwatched(WatchToken parent, const std::string& name)
     if (p != nodes_.end() && p->second.unwatchedChildren.erase(name)) --unwatchedTotal_;
 }
 
+void InotifyBackend::unopened(WatchToken parent, std::string_view name, const std::string&) {
+    if (parent != unwatched) remember(parent, name);
+}
+
 void InotifyBackend::unreachable(const WalkStart& start) {
     if (start.parent == noParent) {
         remember(noParent, start.name);

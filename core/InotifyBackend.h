@@ -36,6 +36,7 @@ public:
     int fd() const override { return epoll_.get(); }
     WatchToken addFolder(WatchToken parent, std::string_view name, const std::string& path,
                          int dirFd, dev_t device, ino_t inode) override;
+    void unopened(WatchToken parent, std::string_view name, const std::string& path) override;
     void unreachable(const WalkStart& start) override;
     void readEvents(Changes& out) override;
     void settle(Changes& out) override;

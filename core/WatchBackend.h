@@ -47,6 +47,9 @@ public:
     // folders; a folder below an unwatched parent is neither watched nor remembered.
     virtual WatchToken addFolder(WatchToken parent, std::string_view name, const std::string& path,
                                  int dirFd, dev_t device, ino_t inode) = 0;
+    // A walk could not open a folder below its start for want of descriptors: it is
+    // remembered as unwatched, so that a later walk of unwatched folders looks at it.
+    virtual void unopened(WatchToken parent, std::string_view name, const std::string& path) = 0;
     // A walk could not open the folder it starts at. The root stays remembered as unwatched;
     // a folder below it is forgotten (its parent's events report its end).
     virtual void unreachable(const WalkStart& start) = 0;

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 
@@ -100,18 +101,18 @@ bool FanotifyBackend::coversRoot(const std::string& path) const {
     return base_.starts_with(path) && (path.size() == base_.size() || base_[path.size()] == '/');
 }
 
-std::string FanotifyBackend::resolve(const std::string& key, const void* fsid, const void* handle) {
+std::string FanotifyBackend::resolve(const std::string& key) {
     if (auto it = paths_.find(key); it != paths_.end()) return it->second;
     int mountFd;
     {
         std::lock_guard guard(lock_);
-        auto m = mountFds_.find(fsidKey(fsid));
+        auto m = mountFds_.find(key.substr(0, 8));
         if (m == mountFds_.end()) return {};
         mountFd = m->second.get();
     }
-    const auto* given = static_cast<const file_handle*>(handle);
-    std::vector<unsigned char> copy(sizeof(file_handle) + given->handle_bytes);
-    std::memcpy(copy.data(), given, copy.size());
+    // An aligned copy of the handle.
+    std::vector<std::uint64_t> copy((key.size() - 8 + 7) / 8 + 1);
+    std::memcpy(copy.data(), key.data() + 8, key.size() - 8);
     UniqueFd dir(::open_by_handle_at(mountFd, reinterpret_cast<file_handle*>(copy.data()),
                                      O_PATH | O_CLOEXEC));
     struct stat st {};
@@ -128,63 +129,56 @@ std::string FanotifyBackend::resolve(const std::string& key, const void* fsid, c
 }
 
 void FanotifyBackend::readEvents(Changes& out) {
-    alignas(fanotify_event_metadata) char buffer[64 * 1024];
+    // Records are read with memcpy: the kernel packs them without padding to 8 bytes.
+    char buffer[64 * 1024];
     std::vector<WalkStart> fresh;
     for (;;) {
-        ssize_t n = ::read(fd_.get(), buffer, sizeof buffer);
+        const ssize_t n = ::read(fd_.get(), buffer, sizeof buffer);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) break;
-        for (auto* m = reinterpret_cast<fanotify_event_metadata*>(buffer); FAN_EVENT_OK(m, n);
-             m = FAN_EVENT_NEXT(m, n)) {
-            if (m->vers != FANOTIFY_METADATA_VERSION) break;
-            if (m->fd >= 0) ::close(m->fd);
-            if (m->mask & FAN_Q_OVERFLOW) {
+        const char* const end = buffer + n;
+        for (const char* at = buffer; at + sizeof(fanotify_event_metadata) <= end;) {
+            fanotify_event_metadata m;
+            std::memcpy(&m, at, sizeof m);
+            if (m.vers != FANOTIFY_METADATA_VERSION || m.event_len < m.metadata_len ||
+                m.event_len > static_cast<std::size_t>(end - at)) {
+                break;
+            }
+            const char* info = at + m.metadata_len;
+            const char* const eventEnd = at + m.event_len;
+            at = eventEnd;
+            if (m.fd >= 0) ::close(m.fd);
+            if (m.mask & FAN_Q_OVERFLOW) {
                 out.deep.insert(root_);
                 continue;
             }
-            const char* at = reinterpret_cast<const char*>(m) + m->metadata_len;
-            const char* end = reinterpret_cast<const char*>(m) + m->event_len;
-            while (at + sizeof(fanotify_event_info_header) <= end) {
-                const auto* h = reinterpret_cast<const fanotify_event_info_header*>(at);
-                if (h->len < sizeof(fanotify_event_info_fid) + sizeof(file_handle) ||
-                    at + h->len > end) {
-                    break;
-                }
-                if (h->info_type == FAN_EVENT_INFO_TYPE_DFID_NAME ||
-                    h->info_type == FAN_EVENT_INFO_TYPE_DFID) {
-                    const auto* fid = reinterpret_cast<const fanotify_event_info_fid*>(at);
-                    const auto* fh = reinterpret_cast<const file_handle*>(fid->handle);
-                    const char* handleEnd = reinterpret_cast<const char*>(fh) +
-                                            sizeof(file_handle) + fh->handle_bytes;
-                    if (handleEnd > at + h->len) break;
-                    std::string name;
-                    if (h->info_type == FAN_EVENT_INFO_TYPE_DFID_NAME) {
-                        name.assign(handleEnd, ::strnlen(handleEnd, static_cast<std::size_t>(at + h->len - handleEnd)));
-                    }
-                    const std::string key = fsidKey(&fid->fsid) + std::string(reinterpret_cast<const char*>(fh), handleEnd - reinterpret_cast<const char*>(fh));
-                    const std::string dir = resolve(key, &fid->fsid, fh);
-                    const bool named = !name.empty() && name != ".";
-                    if (!dir.empty() && inside(dir)) {
-                        out.dirs.insert(dir);
-                        if (named && (m->mask & FAN_ONDIR) && (m->mask & (FAN_CREATE | FAN_MOVED_TO))) {
-                            fresh.push_back(WalkStart{joinPath(dir, name), 0, name});
+            while (info + sizeof(fanotify_event_info_header) <= eventEnd) {
+                fanotify_event_info_header h;
+                std::memcpy(&h, info, sizeof h);
+                if (h.len < sizeof h || h.len > static_cast<std::size_t>(eventEnd - info)) break;
+                const char* const infoEnd = info + h.len;
+                const char* handle = info + offsetof(fanotify_event_info_fid, handle);
+                if ((h.info_type == FAN_EVENT_INFO_TYPE_DFID_NAME ||
+                     h.info_type == FAN_EVENT_INFO_TYPE_DFID) &&
+                    handle + sizeof(file_handle) <= infoEnd) {
+                    unsigned int handleBytes;
+                    std::memcpy(&handleBytes, handle + offsetof(file_handle, handle_bytes), sizeof handleBytes);
+                    if (handleBytes <= static_cast<std::size_t>(infoEnd - handle) - sizeof(file_handle)) {
+                        const char* handleEnd = handle + sizeof(file_handle) + handleBytes;
+                        std::string name;
+                        if (h.info_type == FAN_EVENT_INFO_TYPE_DFID_NAME) {
+                            name.assign(handleEnd, ::strnlen(handleEnd, static_cast<std::size_t>(infoEnd - handleEnd)));
                         }
-                    }
-                    if (!dir.empty() && named) {
-                        const std::string full = joinPath(dir, name);
-                        // A folder's own attributes (it may have become unreadable).
-                        if ((m->mask & FAN_ONDIR) && (m->mask & FAN_ATTRIB) && inside(full)) {
-                            out.dirs.insert(full);
-                        }
-                        if ((m->mask & (FAN_DELETE | FAN_MOVED_FROM | FAN_MOVED_TO)) && coversRoot(full)) {
-                            out.deep.insert(root_);
-                        }
+                        const std::string key =
+                            std::string(info + offsetof(fanotify_event_info_fid, fsid), 8) +
+                            std::string(handle, handleEnd);
+                        classify(resolve(key), name, m.mask, out, fresh);
                     }
                 }
-                at += h->len;
+                info = infoEnd;
             }
             // A folder moved or deleted may change the path of every cached folder below it.
-            if ((m->mask & FAN_ONDIR) && (m->mask & (FAN_MOVED_FROM | FAN_MOVED_TO | FAN_DELETE))) {
+            if ((m.mask & FAN_ONDIR) && (m.mask & (FAN_MOVED_FROM | FAN_MOVED_TO | FAN_DELETE))) {
                 paths_.clear();
             }
         }
@@ -193,6 +187,25 @@ void FanotifyBackend::readEvents(Changes& out) {
     const std::atomic<bool> never{false};
     WalkResult found = walkFolders(*this, fresh, 0, 1, mounts_, never);
     for (std::string& p : found.changed) out.dirs.insert(std::move(p));
+}
+
+void FanotifyBackend::classify(const std::string& dir, const std::string& name, std::uint64_t mask,
+                               Changes& out, std::vector<WalkStart>& fresh) const {
+    if (dir.empty()) return;
+    const bool named = !name.empty() && name != ".";
+    if (inside(dir)) {
+        out.dirs.insert(dir);
+        if (named && (mask & FAN_ONDIR) && (mask & (FAN_CREATE | FAN_MOVED_TO))) {
+            fresh.push_back(WalkStart{joinPath(dir, name), 0, name});
+        }
+    }
+    if (!named) return;
+    const std::string full = joinPath(dir, name);
+    // A folder's own attributes (it may have become unreadable).
+    if ((mask & FAN_ONDIR) && (mask & FAN_ATTRIB) && inside(full)) out.dirs.insert(full);
+    if ((mask & (FAN_DELETE | FAN_MOVED_FROM | FAN_MOVED_TO)) && coversRoot(full)) {
+        out.deep.insert(root_);
+    }
 }
 
 void FanotifyBackend::settle(Changes&) {}

@@ -2,6 +2,7 @@
 
 #include <sys/types.h>
 
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -43,8 +44,13 @@ public:
 private:
     FanotifyBackend(UniqueFd fd, std::string root);
 
-    // The path of a folder handle, or "" when it cannot be opened (deleted since).
-    std::string resolve(const std::string& key, const void* fsid, const void* handle);
+    // The path of a folder, named by its file system id (8 bytes) and file handle, or "" when
+    // it cannot be opened (deleted since).
+    std::string resolve(const std::string& key);
+    // Adds what one event on `dir` (and entry `name` in it) means to `out`; folders that
+    // appeared go to `fresh` to be walked.
+    void classify(const std::string& dir, const std::string& name, std::uint64_t mask,
+                  Changes& out, std::vector<WalkStart>& fresh) const;
     bool inside(const std::string& path) const;
     bool coversRoot(const std::string& path) const;
 

@@ -113,9 +113,9 @@ public:
     std::shared_mutex& lock() const { return lock_; }
 
     // Element access. Ids must be below count(); nothing is checked.
-    std::uint64_t size(NodeId i) const { return load(size_[i]); }
-    std::uint32_t items(NodeId i) const { return load(items_[i]); }
-    std::uint8_t kind(NodeId i) const { return load(kind_[i]); }
+    std::uint64_t size(NodeId i) const { return relaxedLoad(size_[i]); }
+    std::uint32_t items(NodeId i) const { return relaxedLoad(items_[i]); }
+    std::uint8_t kind(NodeId i) const { return relaxedLoad(kind_[i]); }
     Kind kindOf(NodeId i) const { return static_cast<Kind>(kind(i) & Flag::kindMask); }
     std::uint32_t mtime(NodeId i) const { return mtime_[i]; }
     std::uint32_t parent(NodeId i) const { return parent_[i]; }
@@ -225,11 +225,11 @@ public:
 
 private:
     template <typename T>
-    static T load(T& v) {
+    static T relaxedLoad(T& v) {
         return std::atomic_ref<T>(v).load(std::memory_order_relaxed);
     }
     template <typename T>
-    static void store(T& v, T x) {
+    static void relaxedStore(T& v, T x) {
         std::atomic_ref<T>(v).store(x, std::memory_order_relaxed);
     }
 

@@ -35,7 +35,8 @@ dev_t deviceOf(const std::string& path) {
 
 }  // namespace
 
-std::unique_ptr<FanotifyBackend> FanotifyBackend::create(std::string root) {
+std::unique_ptr<FanotifyBackend> FanotifyBackend::create(std::string root,
+                                                         const std::atomic<bool>& stopping) {
     UniqueFd group(::fanotify_init(FAN_CLASS_NOTIF | FAN_CLOEXEC | FAN_NONBLOCK | FAN_REPORT_DFID_NAME,
                                    O_RDONLY | O_CLOEXEC | O_LARGEFILE));
     if (!group) return nullptr;
@@ -45,11 +46,15 @@ std::unique_ptr<FanotifyBackend> FanotifyBackend::create(std::string root) {
     if (!probe) probe.reset(::open("/", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!probe || !markFileSystem(group.get(), probe.get())) return nullptr;
     ::fanotify_mark(group.get(), FAN_MARK_REMOVE | FAN_MARK_FILESYSTEM, markMask, probe.get(), nullptr);
-    return std::unique_ptr<FanotifyBackend>(new FanotifyBackend(std::move(group), std::move(root)));
+    return std::unique_ptr<FanotifyBackend>(new FanotifyBackend(std::move(group), std::move(root), stopping));
 }
 
-FanotifyBackend::FanotifyBackend(UniqueFd fd, std::string root)
-    : fd_(std::move(fd)), root_(std::move(root)), base_(root_), mounts_(deviceOf(root_)) {
+FanotifyBackend::FanotifyBackend(UniqueFd fd, std::string root, const std::atomic<bool>& stopping)
+    : fd_(std::move(fd)),
+      root_(std::move(root)),
+      base_(root_),
+      stopping_(stopping),
+      mounts_(deviceOf(root_)) {
     if (!base_.empty() && base_.back() == '/') base_.pop_back();
 }
 
@@ -184,8 +189,7 @@ void FanotifyBackend::readEvents(Changes& out) {
         }
     }
     if (fresh.empty()) return;
-    const std::atomic<bool> never{false};
-    WalkResult found = walkFolders(*this, fresh, 0, 1, mounts_, never);
+    WalkResult found = walkFolders(*this, fresh, 0, 1, mounts_, stopping_);
     for (std::string& p : found.changed) out.dirs.insert(std::move(p));
 }
 

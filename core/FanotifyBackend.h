@@ -2,6 +2,7 @@
 
 #include <sys/types.h>
 
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -27,8 +28,10 @@ namespace tamrel {
 // Thread safety: as WatchBackend; the marks are guarded by one lock.
 class FanotifyBackend final : public WatchBackend {
 public:
-    // Null when the process may not use fanotify this way (it needs CAP_SYS_ADMIN).
-    static std::unique_ptr<FanotifyBackend> create(std::string root);
+    // Null when the process may not use fanotify this way (it needs CAP_SYS_ADMIN). Walks of
+    // new folders end early once `stopping` is set; it must outlive the backend.
+    static std::unique_ptr<FanotifyBackend> create(std::string root,
+                                                   const std::atomic<bool>& stopping);
 
     Kind kind() const override { return Kind::fanotify; }
     int fd() const override { return fd_.get(); }
@@ -42,7 +45,7 @@ public:
     std::size_t unwatchedCount() const override;
 
 private:
-    FanotifyBackend(UniqueFd fd, std::string root);
+    FanotifyBackend(UniqueFd fd, std::string root, const std::atomic<bool>& stopping);
 
     // The path of a folder, named by its file system id (8 bytes) and file handle, or "" when
     // it cannot be opened (deleted since).
@@ -57,6 +60,7 @@ private:
     UniqueFd fd_;
     std::string root_;
     std::string base_;  // root_ without a trailing "/"
+    const std::atomic<bool>& stopping_;
     MountPolicy mounts_;
 
     mutable std::mutex lock_;

@@ -36,10 +36,12 @@ dev_t deviceOf(const std::string& path) {
 
 }  // namespace
 
-InotifyBackend::InotifyBackend(std::string root, std::size_t maxWatches)
+InotifyBackend::InotifyBackend(std::string root, std::size_t maxWatches,
+                               const std::atomic<bool>& stopping)
     : epoll_(::epoll_create1(EPOLL_CLOEXEC)),
       root_(std::move(root)),
       maxWatches_(maxWatches),
+      stopping_(stopping),
       mounts_(deviceOf(root_)) {
     if (!epoll_) return;
     for (int k = 0; k < instances; ++k) {
@@ -260,8 +262,7 @@ void InotifyBackend::handle(const Event& e, Changes& out, std::vector<WalkStart>
 
 void InotifyBackend::walkNew(const std::vector<WalkStart>& fresh, Changes& out) {
     if (fresh.empty()) return;
-    const std::atomic<bool> never{false};
-    WalkResult found = walkFolders(*this, fresh, 0, 1, mounts_, never);
+    WalkResult found = walkFolders(*this, fresh, 0, 1, mounts_, stopping_);
     for (std::string& p : found.changed) out.dirs.insert(std::move(p));
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -29,8 +30,9 @@ namespace tamrel {
 class InotifyBackend final : public WatchBackend {
 public:
     // `root` as the index names it. With no inotify instance to be had, nothing is watched and
-    // every walk start is remembered as unwatched.
-    InotifyBackend(std::string root, std::size_t maxWatches);
+    // every walk start is remembered as unwatched. Walks of new folders end early once
+    // `stopping` is set; it must outlive the backend.
+    InotifyBackend(std::string root, std::size_t maxWatches, const std::atomic<bool>& stopping);
 
     Kind kind() const override { return fds_.empty() ? Kind::none : Kind::inotify; }
     int fd() const override { return epoll_.get(); }
@@ -70,6 +72,7 @@ private:
     UniqueFd epoll_;             // readable when any instance is
     std::string root_;
     std::size_t maxWatches_;
+    const std::atomic<bool>& stopping_;
     MountPolicy mounts_;
 
     mutable std::mutex lock_;

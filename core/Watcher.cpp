@@ -49,9 +49,9 @@ struct Watcher::Core {
     LiveHandler onLive;
     Options options;
     std::string ignored = normalised(appDataDirectory());
+    std::atomic<bool> stopping{false};
     std::unique_ptr<WatchBackend> backend;
     UniqueFd wake{::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)};
-    std::atomic<bool> stopping{false};
     std::atomic<bool> catchingUp{true};
 
     mutable std::mutex pendingLock;
@@ -213,8 +213,10 @@ Watcher::Watcher(std::string root, std::uint64_t since, HistoryHandler onHistory
     c.onHistoryDone = std::move(onHistoryDone);
     c.onLive = std::move(onLive);
     c.options = options;
-    if (options.allowFanotify) c.backend = FanotifyBackend::create(c.root);
-    if (!c.backend) c.backend = std::make_unique<InotifyBackend>(c.root, options.maxWatches);
+    if (options.allowFanotify) c.backend = FanotifyBackend::create(c.root, c.stopping);
+    if (!c.backend) {
+        c.backend = std::make_unique<InotifyBackend>(c.root, options.maxWatches, c.stopping);
+    }
     if (since == 0) {
         c.catchingUp = false;
         c.onHistoryDone(Changes());

@@ -115,10 +115,13 @@ protected:
     }
 };
 
-// Waits for a live batch that reports `path`, taking the changes; true when one did.
-bool liveReports(Watcher& w, Recorder& r, const std::string& path, bool deep = false) {
+// Waits for a live batch that reports `path`, taking the changes (into `taken` when given);
+// true when one did.
+bool liveReports(Watcher& w, Recorder& r, const std::string& path, bool deep = false,
+                 Changes* taken = nullptr) {
     const auto end = std::chrono::steady_clock::now() + 10s;
-    Changes all;
+    Changes local;
+    Changes& all = taken ? *taken : local;
     int seen = r.liveCalls();
     while (std::chrono::steady_clock::now() < end) {
         if (r.waitLive(seen, 500ms)) seen = r.liveCalls();
@@ -274,6 +277,31 @@ TEST_P(WatcherTest, GatheredChangesRefreshToAFreshScan) {
         ScanProgress p2;
         test::expectSameTree(*next, *DiskIndex::scan(tree.root(), p2, 4), false);
         index = std::move(next);
+    }
+}
+
+TEST_P(WatcherTest, OwnSavedIndexesAreNotChanges) {
+    test::TempDir dir;
+    dir.mkdirs("data/Tamrel");
+    dir.mkdirs("other");
+    const char* old = std::getenv("XDG_DATA_HOME");
+    const std::string kept = old ? old : "";
+    ::setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
+    Recorder r;
+    Watcher w(dir.path(), 0, r.history(), r.live(), options());
+    r.waitQuiet(300ms);
+    w.take();
+    dir.write("data/Tamrel/0123456789abcdef.idx", 100);
+    dir.write("other/file", 100);
+    Changes taken;
+    EXPECT_TRUE(liveReports(w, r, dir / "other", false, &taken));
+    r.waitQuiet(300ms);
+    taken.dirs.merge(w.take().dirs);
+    EXPECT_FALSE(taken.dirs.contains(dir / "data/Tamrel"));
+    if (old) {
+        ::setenv("XDG_DATA_HOME", kept.c_str(), 1);
+    } else {
+        ::unsetenv("XDG_DATA_HOME");
     }
 }
 

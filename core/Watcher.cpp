@@ -124,6 +124,17 @@ void Watcher::Core::run() {
     ::pthread_setname_np(::pthread_self(), "tamrel.fsevents");
     const std::uint64_t margin = stampBefore(since != 0 ? since : currentEventID());
     std::uint64_t lastWalk = currentEventID();
+    // An event read now happened after the previous read began (it was not there to be read
+    // then): the event id a change counts from, whatever kept this thread busy meanwhile.
+    std::uint64_t lastRead = lastWalk;
+    auto readEvents = [&](Changes& out, bool settle) {
+        const std::uint64_t before = currentEventID();
+        backend->readEvents(out);
+        if (settle) backend->settle(out);
+        const bool any = add(out, lastRead);
+        lastRead = before;
+        return any;
+    };
     startWalk({WalkStart{root, noParent, root}}, margin);
     bool firstWalk = true;
     bool historyDone = since == 0;
@@ -147,8 +158,7 @@ void Watcher::Core::run() {
         }
 
         Changes got;
-        backend->readEvents(got);
-        const bool added = add(got, currentEventID());
+        const bool added = readEvents(got, false);
         const auto now = Steady::now();
         if (added && !deadline) deadline = now + options.latency;
 
@@ -166,9 +176,7 @@ void Watcher::Core::run() {
                 if (!historyDone) {
                     // The handover carries every event read until now, this batch's included.
                     Changes more;
-                    backend->readEvents(more);
-                    backend->settle(more);
-                    add(more, currentEventID());
+                    readEvents(more, true);
                     historyDone = true;
                     deadline.reset();
                     Changes handed = take();
@@ -182,8 +190,7 @@ void Watcher::Core::run() {
 
         if (deadline && now >= *deadline) {
             Changes more;
-            backend->settle(more);
-            add(more, currentEventID());
+            readEvents(more, true);
             deadline.reset();
             if (historyDone && !stopping) onLive();
         }

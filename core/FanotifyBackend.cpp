@@ -66,8 +66,8 @@ WatchToken FanotifyBackend::addFolder(WatchToken parent, std::string_view, const
     if (!watched && !refused_.contains(device)) {
         watched = markFileSystem(fd_.get(), dirFd);
         struct statfs sf {};
-        if (watched && ::fstatfs(dirFd, &sf) == 0) {
-            mountFds_.try_emplace(fsidKey(&sf.f_fsid), ::fcntl(dirFd, F_DUPFD_CLOEXEC, 0));
+        if (watched && ::fstatfs(dirFd, &sf) == 0 && !mountFds_.contains(fsidKey(&sf.f_fsid))) {
+            mountFds_.emplace(fsidKey(&sf.f_fsid), UniqueFd(::fcntl(dirFd, F_DUPFD_CLOEXEC, 0)));
         }
         (watched ? marked_ : refused_).insert(device);
     }

@@ -229,17 +229,19 @@ TEST_P(WatcherTest, StopEndsEveryCallback) {
     test::TempDir dir;
     Recorder r;
     std::atomic<int> after{0};
-    std::atomic<bool> stopped{false};
+    std::atomic<bool> armed{false}, stopped{false};
     std::unique_ptr<Watcher> w;
     w = std::make_unique<Watcher>(
         dir.path(), 0, [](Changes) {},
         [&] {
             if (stopped) ++after;
+            if (!armed) return;
             w->stop();  // from a handler: returns at once
             stopped = true;
         },
         options());
     std::this_thread::sleep_for(300ms);
+    armed = true;
     dir.write("x", 10);
     for (int k = 0; k < 100 && !stopped; ++k) std::this_thread::sleep_for(50ms);
     ASSERT_TRUE(stopped);
@@ -256,6 +258,23 @@ TEST_P(WatcherTest, StopEndsEveryCallback) {
     dir.write("z", 10);
     std::this_thread::sleep_for(400ms);
     EXPECT_EQ(quiet.liveCalls(), 0) << "nothing after stop() returned";
+
+    // The owner may let go of a watcher inside its own handler.
+    std::atomic<bool> armedAgain{false}, released{false};
+    std::unique_ptr<Watcher> owned;
+    owned = std::make_unique<Watcher>(
+        dir.path(), 0, [](Changes) {},
+        [&] {
+            if (!armedAgain || released) return;
+            owned.reset();
+            released = true;
+        },
+        options());
+    std::this_thread::sleep_for(300ms);
+    armedAgain = true;
+    dir.write("w", 10);
+    for (int k = 0; k < 100 && !released; ++k) std::this_thread::sleep_for(50ms);
+    EXPECT_TRUE(released);
 }
 
 // The changes a watcher gathers bring a refreshed index to what a fresh scan finds.

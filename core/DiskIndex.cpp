@@ -146,16 +146,16 @@ void DiskIndex::markRemoved(NodeId i) {
     if (k & Flag::removed) return;
     const std::uint64_t s = size(i);
     const std::uint32_t n = items(i);
-    store(kind_[i], static_cast<std::uint8_t>(k | Flag::removed));
+    relaxedStore(kind_[i], static_cast<std::uint8_t>(k | Flag::removed));
     for (NodeId p = parent_[i]; p != NONE; p = parent_[p]) {
-        store(size_[p], size(p) - s);
-        store(items_[p], items(p) - n);
+        relaxedStore(size_[p], size(p) - s);
+        relaxedStore(items_[p], items(p) - n);
     }
-    store(size_[i], std::uint64_t{0});
-    store(items_[i], std::uint32_t{0});
+    relaxedStore(size_[i], std::uint64_t{0});
+    relaxedStore(items_[i], std::uint32_t{0});
     for (NodeId d : subtree(i)) {
-        store(size_[d], std::uint64_t{0});
-        store(items_[d], std::uint32_t{0});
+        relaxedStore(size_[d], std::uint64_t{0});
+        relaxedStore(items_[d], std::uint32_t{0});
     }
 }
 

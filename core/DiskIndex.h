@@ -17,6 +17,7 @@
 namespace tamrel {
 
 class ScanProgress;
+struct Changes;
 
 // A node id: an index into the node arrays, valid within one index generation only. Across
 // generations a node is identified by its path.
@@ -112,9 +113,9 @@ public:
     std::shared_mutex& lock() const { return lock_; }
 
     // Element access. Ids must be below count(); nothing is checked.
-    std::uint64_t size(NodeId i) const { return load(size_[i]); }
-    std::uint32_t items(NodeId i) const { return load(items_[i]); }
-    std::uint8_t kind(NodeId i) const { return load(kind_[i]); }
+    std::uint64_t size(NodeId i) const { return relaxedLoad(size_[i]); }
+    std::uint32_t items(NodeId i) const { return relaxedLoad(items_[i]); }
+    std::uint8_t kind(NodeId i) const { return relaxedLoad(kind_[i]); }
     Kind kindOf(NodeId i) const { return static_cast<Kind>(kind(i) & Flag::kindMask); }
     std::uint32_t mtime(NodeId i) const { return mtime_[i]; }
     std::uint32_t parent(NodeId i) const { return parent_[i]; }
@@ -178,13 +179,57 @@ public:
     // items of its descendants become 0. A node already removed is left alone. In memory only.
     void markRemoved(NodeId i);
 
+    // Saved index files (Persist.cpp). One file per root path, in appDataDirectory(): a
+    // 4096-byte header page (SavedIndexHeader) and then the region as it lies in memory.
+
+    // The saved file of `root`: appDataDirectory() + "/" + the first 8 bytes of the SHA-256 of
+    // the root path's bytes in lowercase hexadecimal + ".idx". The path is hashed exactly as
+    // given ("/a" and "/a/" are two files). Creates the folder (mode 0700, with its missing
+    // parents) when it is missing, ignoring failures. "" when there is no home folder.
+    static std::string cacheURL(const std::string& root);
+
+    // Writes the index to its saved file: a new temporary file (mode 0600, a unique name in the
+    // same folder) renamed over the old one, so readers see the old file or the new one whole.
+    // Holds lock() shared while writing, so the file never holds half of a removal; saves of
+    // one root in this process run one at a time. Throws std::system_error in the generic
+    // category with the errno of the failing call (ENAMETOOLONG for a root path over 3968
+    // bytes, ENOENT without a home folder); the temporary file is removed then, and the old
+    // saved file is left as it was. Nothing is flushed to disk explicitly.
+    void save() const;
+
+    // The saved index of `root` mapped copy-on-write (a removal made in memory never reaches
+    // the file), or null when there is none or it does not pass the checks: the magic, the
+    // capacities and the file size they imply, the stored root path byte for byte, and the tree
+    // itself (checkSavedTree). A damaged file is never read out of bounds. Maps and checks; it
+    // does not parse or copy.
+    static std::unique_ptr<DiskIndex> load(const std::string& root);
+
+    // The scan date of the saved index of `root`, read from the first 64 bytes of its file;
+    // nothing when there is no file, it is shorter or its magic differs.
+    static std::optional<Clock::time_point> cachedDate(const std::string& root);
+
+    // The next generation of this index (Refresh.cpp): folders in changes.dirs are listed again
+    // one level deep, subtrees in changes.deep are scanned again (the root in deep means a fresh
+    // scan), folders new to the index are scanned whole, everything else is copied. A changed
+    // path leads to its nearest folder in this index; one outside the root is ignored. This
+    // index is not changed; lock() is held shared while it is read.
+    //
+    // The result's eventID is the event id taken before anything is listed, or `oldestPending`
+    // when that is earlier and not 0: the owner passes the watcher's oldestPending() taken after
+    // it took `changes`, so a saved index never claims changes it has not applied. scanTime and
+    // scannedAt are carried over (a fresh scan sets its own). `progress` counts the scans.
+    // Blocks until done. Throws std::system_error when the new index cannot be built (memory
+    // refused, more nodes than 32-bit ids hold).
+    std::unique_ptr<DiskIndex> refreshed(const Changes& changes, ScanProgress& progress,
+                                         std::uint64_t oldestPending = 0) const;
+
 private:
     template <typename T>
-    static T load(T& v) {
+    static T relaxedLoad(T& v) {
         return std::atomic_ref<T>(v).load(std::memory_order_relaxed);
     }
     template <typename T>
-    static void store(T& v, T x) {
+    static void relaxedStore(T& v, T x) {
         std::atomic_ref<T>(v).store(x, std::memory_order_relaxed);
     }
 

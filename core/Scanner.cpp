@@ -13,6 +13,7 @@
 #include <mutex>
 #include <thread>
 
+#include "core/DescriptorLimit.h"
 #include "core/DirReader.h"
 #include "core/DiskIndex.h"
 #include "core/EventID.h"
@@ -151,15 +152,6 @@ struct ScanState {
     MountPolicy mounts;
     std::atomic<std::uint32_t> nextID{1};
 };
-
-void raiseDescriptorLimit() {
-    rlimit limit{};
-    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) return;
-    const rlim_t want = std::min<rlim_t>(limit.rlim_max, 65536);
-    if (limit.rlim_cur >= want) return;
-    limit.rlim_cur = want;
-    ::setrlimit(RLIMIT_NOFILE, &limit);
-}
 
 void addProgress(ScanProgress& progress, const DirReader& reader) {
     progress.files.fetch_add(reader.files(), std::memory_order_relaxed);

@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh build-essential cmake ninja-build pkg-config \
-  libgtest-dev libgmock-dev libbenchmark-dev libicu-dev \
+  libgtest-dev libgmock-dev libbenchmark-dev libicu-dev libssl-dev \
   qt6-base-dev libplist-dev
 build=${TAMREL_BUILD_DIR:-build}
 cmake -S . -B "$build" -G Ninja -DTAMREL_WERROR=ON "$@"

@@ -19,6 +19,9 @@ int systemDataMode(const std::vector<std::string>& args);
 int searchMode(const std::vector<std::string>& args);
 int biggestMode(const std::vector<std::string>& args);
 int breakdownMode(const std::vector<std::string>& args);
+int saveMode(const std::vector<std::string>& args);
+int loadMode(const std::vector<std::string>& args);
+int refreshMode(const std::vector<std::string>& args);
 
 // Reads "--threads N" from args (removing it), or returns `fallback`.
 int takeThreads(std::vector<std::string>& args, int fallback);

@@ -46,6 +46,9 @@ constexpr Entry modes[] = {
     {"biggest", tamrel::bench::biggestMode,
      "biggest ROOT [--runs N] [--limit N] [--show N] [--threads N]"},
     {"breakdown", tamrel::bench::breakdownMode, "breakdown ROOT [--runs N] [--threads N]"},
+    {"save", tamrel::bench::saveMode, "save PATH [--repeat N]"},
+    {"load", tamrel::bench::loadMode, "load PATH [--repeat N]"},
+    {"refresh", tamrel::bench::refreshMode, "refresh PATH [--repeat N]   (writes one file in PATH)"},
 };
 
 }  // namespace

@@ -1,0 +1,211 @@
+#include "core/FolderWalk.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
+#include <condition_variable>
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+#include "core/DescriptorLimit.h"
+#include "core/MountPolicy.h"
+#include "platform/UniqueFd.h"
+
+#ifndef STATX_ATTR_MOUNT_ROOT
+#define STATX_ATTR_MOUNT_ROOT 0x00002000
+#endif
+
+namespace tamrel {
+
+namespace {
+
+constexpr int openFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW;
+constexpr int statFlags = AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT | AT_STATX_DONT_SYNC;
+constexpr std::size_t bufferBytes = 64 * 1024;
+
+std::uint64_t nanoseconds(const statx_timestamp& t) {
+    if (t.tv_sec < 0) return 0;
+    return static_cast<std::uint64_t>(t.tv_sec) * 1'000'000'000u + t.tv_nsec;
+}
+
+struct Job {
+    std::shared_ptr<UniqueFd> parentFd;  // open while subfolders wait; null for a start
+    std::string path;
+    WatchToken parent;
+    std::size_t nameAt;  // where the folder's name starts in path (0 for a start)
+    std::string startName;
+    dev_t parentDevice;
+    bool isStart;
+};
+
+class Jobs {
+public:
+    std::optional<Job> pop(const std::atomic<bool>& cancel) {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            if (cancel.load(std::memory_order_relaxed)) stack_.clear();
+            if (!stack_.empty()) {
+                ++busy_;
+                Job job = std::move(stack_.back());
+                stack_.pop_back();
+                return job;
+            }
+            if (busy_ == 0) {
+                cond_.notify_all();
+                return std::nullopt;
+            }
+            cond_.wait(lock);
+        }
+    }
+    void push(std::vector<Job>& group) {
+        if (group.empty()) return;
+        const std::size_t n = group.size();
+        {
+            std::lock_guard lock(mutex_);
+            for (auto it = group.rbegin(); it != group.rend(); ++it) stack_.push_back(std::move(*it));
+        }
+        group.clear();
+        // Waking every idle thread for one job had them all fight over this lock.
+        if (n == 1) {
+            cond_.notify_one();
+        } else {
+            cond_.notify_all();
+        }
+    }
+    void done() {
+        bool wake;
+        {
+            std::lock_guard lock(mutex_);
+            --busy_;
+            wake = busy_ == 0 && stack_.empty();
+        }
+        if (wake) cond_.notify_all();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable cond_;
+    std::vector<Job> stack_;
+    int busy_ = 0;
+};
+
+struct Walk {
+    WatchBackend& backend;
+    std::uint64_t stamp;
+    MountPolicy& mounts;
+    const std::atomic<bool>& cancel;
+    Jobs jobs;
+    std::mutex resultLock;
+    WalkResult result;
+};
+
+// Lists one folder: watch it, then compare ctimes, then queue its subfolders.
+void visit(Walk& walk, const Job& job, std::vector<Job>& group, char* buffer,
+           std::vector<std::string>& changed, std::vector<std::string>& missing) {
+    // Relative to the parent's descriptor when there is one: no path to resolve. Out of
+    // descriptors, the path does as well.
+    auto fd = std::make_shared<UniqueFd>(
+        job.parentFd ? ::openat(job.parentFd->get(), job.path.c_str() + job.nameAt, openFlags) : -1);
+    if (!*fd) fd->reset(::open(job.path.c_str(), openFlags));
+    struct statx sx;
+    if (!*fd && !job.isStart && (errno == EMFILE || errno == ENFILE)) {
+        walk.backend.unopened(job.parent, std::string_view(job.path).substr(job.nameAt), job.path);
+        return;
+    }
+    if (!*fd || ::statx(fd->get(), "", AT_EMPTY_PATH | statFlags, STATX_TYPE | STATX_INO, &sx) != 0) {
+        if (job.isStart) missing.push_back(job.path);
+        return;
+    }
+    const dev_t device = makedev(sx.stx_dev_major, sx.stx_dev_minor);
+    if (!job.isStart) {
+        const bool mountRoot = (sx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) &&
+                               (sx.stx_attributes & STATX_ATTR_MOUNT_ROOT);
+        if ((device != job.parentDevice || mountRoot) && !walk.mounts.enter(device, mountRoot)) {
+            return;
+        }
+    }
+    const std::string_view name =
+        job.isStart ? std::string_view(job.startName) : std::string_view(job.path).substr(job.nameAt);
+    const WatchToken token = walk.backend.addFolder(job.parent, name, job.path, fd->get(), device, sx.stx_ino);
+
+    // The ctimes are read after the watch is in place: a change before it shows in a ctime, a
+    // change after it arrives as an event.
+    bool reported = false;
+    auto report = [&] {
+        changed.push_back(job.path);
+        reported = true;
+    };
+    if (walk.stamp == 0 ||
+        (::statx(fd->get(), "", AT_EMPTY_PATH | statFlags, STATX_CTIME, &sx) == 0 &&
+         nanoseconds(sx.stx_ctime) >= walk.stamp)) {
+        report();
+    }
+    for (;;) {
+        const ssize_t n = ::getdents64(fd->get(), buffer, bufferBytes);
+        if (n <= 0) break;
+        for (ssize_t at = 0; at < n;) {
+            const auto* d = reinterpret_cast<const struct dirent64*>(buffer + at);
+            at += d->d_reclen;
+            const char* entry = d->d_name;
+            if (entry[0] == '.' && (entry[1] == 0 || (entry[1] == '.' && entry[2] == 0))) continue;
+            unsigned char type = d->d_type;
+            const bool needStat = type == DT_UNKNOWN || (!reported && type != DT_DIR);
+            if (needStat && ::statx(fd->get(), entry, statFlags, STATX_TYPE | STATX_CTIME, &sx) == 0) {
+                if (type == DT_UNKNOWN) type = S_ISDIR(sx.stx_mode) ? DT_DIR : DT_REG;
+                if (!reported && type != DT_DIR && nanoseconds(sx.stx_ctime) >= walk.stamp) report();
+            }
+            if (type != DT_DIR) continue;
+            std::string path = joinPath(job.path, entry);
+            const std::size_t nameAt = path.size() - std::strlen(entry);
+            group.push_back(Job{fd, std::move(path), token, nameAt, {}, device, false});
+        }
+    }
+    walk.jobs.push(group);
+}
+
+void work(Walk& walk) {
+    std::unique_ptr<char[]> buffer(new char[bufferBytes]);
+    std::vector<Job> group;
+    std::vector<std::string> changed, missing;
+    while (std::optional<Job> job = walk.jobs.pop(walk.cancel)) {
+        visit(walk, *job, group, buffer.get(), changed, missing);
+        walk.jobs.done();
+    }
+    std::lock_guard lock(walk.resultLock);
+    walk.result.changed.insert(walk.result.changed.end(), changed.begin(), changed.end());
+    walk.result.missing.insert(walk.result.missing.end(), missing.begin(), missing.end());
+}
+
+}  // namespace
+
+WalkResult walkFolders(WatchBackend& backend, const std::vector<WalkStart>& starts,
+                       std::uint64_t stamp, int threads, MountPolicy& mounts,
+                       const std::atomic<bool>& cancel) {
+    raiseDescriptorLimit();
+    Walk walk{backend, stamp, mounts, cancel, {}, {}, {}};
+    std::vector<Job> group;
+    for (const WalkStart& s : starts) group.push_back(Job{nullptr, s.path, s.parent, 0, s.name, 0, true});
+    walk.jobs.push(group);
+    std::vector<std::thread> workers;
+    try {
+        for (int i = 1; i < threads; ++i) workers.emplace_back([&walk] { work(walk); });
+    } catch (const std::system_error&) {
+        // Fewer threads than asked for: the walk is only slower.
+    }
+    work(walk);
+    for (auto& t : workers) t.join();
+    for (const std::string& path : walk.result.missing) {
+        for (const WalkStart& s : starts) {
+            if (s.path == path) backend.unreachable(s);
+        }
+    }
+    return std::move(walk.result);
+}
+
+}  // namespace tamrel

@@ -1,0 +1,336 @@
+#include "core/InotifyBackend.h"
+
+#include <sys/epoll.h>
+#include <sys/inotify.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "core/FolderWalk.h"
+
+namespace tamrel {
+
+namespace {
+
+constexpr std::uint32_t watchMask = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO |
+                                    IN_MODIFY | IN_CLOSE_WRITE | IN_ATTRIB | IN_DELETE_SELF |
+                                    IN_MOVE_SELF | IN_ONLYDIR | IN_EXCL_UNLINK;
+// An event read before its watch was recorded waits this many batch ends for the record.
+constexpr int earlyPatience = 2;
+// Instances per backend: with eight walking threads, four made the contention vanish from the
+// profile (each process may have 128 by default).
+constexpr int instances = 4;
+
+WatchToken tokenOf(std::size_t instance, int wd) {
+    return static_cast<WatchToken>(instance) << 32 | static_cast<std::uint32_t>(wd);
+}
+std::size_t instanceOf(WatchToken token) { return static_cast<std::size_t>(token >> 32); }
+int wdOf(WatchToken token) { return static_cast<int>(token & 0xFFFFFFFF); }
+
+dev_t deviceOf(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? st.st_dev : 0;
+}
+
+}  // namespace
+
+InotifyBackend::InotifyBackend(std::string root, std::size_t maxWatches,
+                               const std::atomic<bool>& stopping)
+    : epoll_(::epoll_create1(EPOLL_CLOEXEC)),
+      root_(std::move(root)),
+      maxWatches_(maxWatches),
+      stopping_(stopping),
+      mounts_(deviceOf(root_)) {
+    if (!epoll_) return;
+    for (int k = 0; k < instances; ++k) {
+        UniqueFd fd(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
+        if (!fd) break;
+        epoll_event ev{};
+        ev.events = EPOLLIN;
+        ev.data.u64 = fds_.size();
+        if (::epoll_ctl(epoll_.get(), EPOLL_CTL_ADD, fd.get(), &ev) != 0) break;
+        fds_.push_back(std::move(fd));
+    }
+}
+
+WatchToken InotifyBackend::addFolder(WatchToken parent, std::string_view name,
+                                     const std::string& path, int dirFd, dev_t, ino_t inode) {
+    if (parent == unwatched) return unwatched;
+    bool full;
+    {
+        std::lock_guard guard(lock_);
+        full = nodes_.size() >= maxWatches_;
+    }
+    // One folder always goes to one instance, which then gives back the watch it already has.
+    const std::size_t instance = fds_.empty() ? 0 : inode % fds_.size();
+    int wd = -1;
+    if (!fds_.empty() && !full) {
+        // The descriptor names exactly the folder opened, even if its path has changed since.
+        char self[40];
+        std::snprintf(self, sizeof self, "/proc/self/fd/%d", dirFd);
+        const int group = fds_[instance].get();
+        wd = ::inotify_add_watch(group, self, watchMask);
+        if (wd < 0 && errno == ENOENT) {
+            wd = ::inotify_add_watch(group, path.c_str(), watchMask | IN_DONT_FOLLOW);
+        }
+    }
+    if (wd < 0) {
+        remember(parent, name);
+        return unwatched;
+    }
+    const WatchToken token = tokenOf(instance, wd);
+
+    std::lock_guard guard(lock_);
+    Node* p = nullptr;
+    if (parent != noParent) {
+        auto it = nodes_.find(parent);
+        if (it == nodes_.end()) {
+            // The parent went away while this folder was being walked.
+            if (!nodes_.contains(token)) ::inotify_rm_watch(fds_[instance].get(), wd);
+            return unwatched;
+        }
+        p = &it->second;
+    }
+    auto [it, inserted] = nodes_.try_emplace(token, Node{parent, std::string(name), {}, {}});
+    if (!inserted && (it->second.parent != parent || it->second.name != name)) {
+        // Watched before under another place: the walk that just opened it knows where it is.
+        if (auto old = nodes_.find(it->second.parent); old != nodes_.end()) {
+            auto c = old->second.children.find(it->second.name);
+            if (c != old->second.children.end() && c->second == token) old->second.children.erase(c);
+        }
+        it->second.parent = parent;
+        it->second.name = std::string(name);
+    }
+    if (p) {
+        p->children[std::string(name)] = token;
+        if (p->unwatchedChildren.erase(std::string(name))) --unwatchedTotal_;
+    } else {
+        rootToken_ = token;
+        if (rootUnwatched_) {
+            rootUnwatched_ = false;
+            --unwatchedTotal_;
+        }
+    }
+    return token;
+}
+
+void InotifyBackend::remember(WatchToken parent, std::string_view name) {
+    std::lock_guard guard(lock_);
+    if (parent == noParent) {
+        if (!rootUnwatched_) ++unwatchedTotal_;
+        rootUnwatched_ = true;
+        return;
+    }
+    auto p = nodes_.find(parent);
+    if (p != nodes_.end() && p->second.unwatchedChildren.emplace(name).second) ++unwatchedTotal_;
+}
+
+void InotifyBackend::forgetUnwatched(WatchToken parent, const std::string& name) {
+    auto p = nodes_.find(parent);
+    if (p != nodes_.end() && p->second.unwatchedChildren.erase(name)) --unwatchedTotal_;
+}
+
+void InotifyBackend::unopened(WatchToken parent, std::string_view name, const std::string&) {
+    if (parent != unwatched) remember(parent, name);
+}
+
+void InotifyBackend::unreachable(const WalkStart& start) {
+    if (start.parent == noParent) {
+        remember(noParent, start.name);
+        return;
+    }
+    std::lock_guard guard(lock_);
+    forgetUnwatched(start.parent, start.name);
+}
+
+std::string InotifyBackend::pathOf(WatchToken token) const {
+    std::vector<const std::string*> names;
+    for (WatchToken at = token; at >= 0 && names.size() <= nodes_.size();) {
+        auto it = nodes_.find(at);
+        if (it == nodes_.end()) break;
+        names.push_back(&it->second.name);
+        at = it->second.parent;
+    }
+    if (names.empty()) return root_;
+    std::string out = *names.back();
+    for (auto n = names.rbegin() + 1; n != names.rend(); ++n) out = joinPath(out, **n);
+    return out;
+}
+
+void InotifyBackend::subtreePaths(WatchToken token, Changes& out) const {
+    std::vector<std::pair<WatchToken, std::string>> stack{{token, pathOf(token)}};
+    while (!stack.empty()) {
+        auto [at, path] = std::move(stack.back());
+        stack.pop_back();
+        auto it = nodes_.find(at);
+        if (it == nodes_.end()) continue;
+        for (const auto& [name, child] : it->second.children) stack.emplace_back(child, joinPath(path, name));
+        out.dirs.insert(std::move(path));
+    }
+}
+
+void InotifyBackend::forget(WatchToken token, bool removeWatches) {
+    auto top = nodes_.find(token);
+    if (top == nodes_.end()) return;
+    if (auto p = nodes_.find(top->second.parent); p != nodes_.end()) {
+        auto c = p->second.children.find(top->second.name);
+        if (c != p->second.children.end() && c->second == token) p->second.children.erase(c);
+    }
+    std::vector<WatchToken> stack{token};
+    while (!stack.empty()) {
+        const WatchToken at = stack.back();
+        stack.pop_back();
+        auto it = nodes_.find(at);
+        if (it == nodes_.end()) continue;
+        for (const auto& [name, child] : it->second.children) stack.push_back(child);
+        unwatchedTotal_ -= it->second.unwatchedChildren.size();
+        if (removeWatches) ::inotify_rm_watch(fds_[instanceOf(at)].get(), wdOf(at));
+        if (at == rootToken_) rootToken_ = noParent;
+        nodes_.erase(it);
+    }
+}
+
+void InotifyBackend::handle(const Event& e, Changes& out, std::vector<WalkStart>& fresh) {
+    if (e.mask & IN_Q_OVERFLOW) {
+        out.deep.insert(root_);
+        return;
+    }
+    auto it = nodes_.find(e.token);
+    if (it == nodes_.end()) {
+        if (!(e.mask & IN_IGNORED)) early_.push_back(e);
+        return;
+    }
+    const bool isRoot = e.token == rootToken_;
+    if (e.mask & (IN_IGNORED | IN_MOVE_SELF)) {
+        if (!isRoot) {
+            if (e.mask & IN_IGNORED) forget(e.token, false);
+            return;
+        }
+        // The root itself went away or elsewhere: rescan it, and watch it again by walking.
+        out.deep.insert(root_);
+        forget(e.token, true);
+        if (!rootUnwatched_) ++unwatchedTotal_;
+        rootUnwatched_ = true;
+        return;
+    }
+    if (e.mask & IN_DELETE_SELF) {
+        if (isRoot) out.deep.insert(root_);
+        return;
+    }
+    const std::string path = pathOf(e.token);
+    if (e.mask & IN_UNMOUNT) {
+        out.deep.insert(path);
+        return;
+    }
+    out.dirs.insert(path);
+    if (e.name.empty() || !(e.mask & IN_ISDIR)) return;
+
+    if (e.mask & IN_MOVED_FROM) {
+        movedFrom_[e.cookie] = {e.token, e.name};
+        return;
+    }
+    if (e.mask & IN_DELETE) {
+        forgetUnwatched(e.token, e.name);
+        return;
+    }
+    if (e.mask & IN_MOVED_TO) {
+        if (auto from = movedFrom_.find(e.cookie); from != movedFrom_.end()) {
+            const auto [fromWd, fromName] = from->second;
+            movedFrom_.erase(from);
+            if (auto fp = nodes_.find(fromWd); fp != nodes_.end()) {
+                if (auto c = fp->second.children.find(fromName); c != fp->second.children.end()) {
+                    const WatchToken child = c->second;
+                    fp->second.children.erase(c);
+                    Node& moved = nodes_.at(child);
+                    moved.parent = e.token;
+                    moved.name = e.name;
+                    nodes_.at(e.token).children[e.name] = child;
+                    // Listed again one by one: a folder it replaced may have had the same names.
+                    subtreePaths(child, out);
+                    return;
+                }
+                forgetUnwatched(fromWd, fromName);
+            }
+        }
+    } else if (!(e.mask & IN_CREATE)) {
+        return;
+    }
+    fresh.push_back(WalkStart{joinPath(path, e.name), e.token, e.name});
+}
+
+void InotifyBackend::walkNew(const std::vector<WalkStart>& fresh, Changes& out) {
+    if (fresh.empty()) return;
+    WalkResult found = walkFolders(*this, fresh, 0, 1, mounts_, stopping_);
+    for (std::string& p : found.changed) out.dirs.insert(std::move(p));
+}
+
+void InotifyBackend::readEvents(Changes& out) {
+    alignas(inotify_event) char buffer[64 * 1024];
+    std::vector<WalkStart> fresh;
+    for (std::size_t instance = 0; instance < fds_.size(); ++instance) {
+        for (;;) {
+            const ssize_t n = ::read(fds_[instance].get(), buffer, sizeof buffer);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) break;
+            std::lock_guard guard(lock_);
+            for (ssize_t at = 0; at < n;) {
+                const auto* ev = reinterpret_cast<const inotify_event*>(buffer + at);
+                at += static_cast<ssize_t>(sizeof(inotify_event) + ev->len);
+                Event e{tokenOf(instance, ev->wd), ev->mask, ev->cookie,
+                        std::string(ev->name, ::strnlen(ev->name, ev->len)), 0};
+                handle(e, out, fresh);
+            }
+        }
+    }
+    walkNew(fresh, out);
+}
+
+void InotifyBackend::settle(Changes& out) {
+    std::vector<WalkStart> fresh;
+    {
+        std::lock_guard guard(lock_);
+        std::vector<Event> early;
+        early.swap(early_);
+        for (Event& e : early) {
+            if (nodes_.contains(e.token)) {
+                handle(e, out, fresh);
+            } else if (++e.age < earlyPatience) {
+                early_.push_back(std::move(e));
+            }
+        }
+        for (const auto& [cookie, from] : movedFrom_) {
+            auto p = nodes_.find(from.first);
+            if (p == nodes_.end()) continue;
+            if (auto c = p->second.children.find(from.second); c != p->second.children.end()) {
+                forget(c->second, true);
+            } else {
+                forgetUnwatched(from.first, from.second);
+            }
+        }
+        movedFrom_.clear();
+    }
+    walkNew(fresh, out);
+}
+
+std::vector<WalkStart> InotifyBackend::unwatchedFolders() const {
+    std::lock_guard guard(lock_);
+    std::vector<WalkStart> out;
+    if (rootUnwatched_) out.push_back(WalkStart{root_, noParent, root_});
+    for (const auto& [token, node] : nodes_) {
+        if (node.unwatchedChildren.empty()) continue;
+        const std::string path = pathOf(token);
+        for (const std::string& name : node.unwatchedChildren) {
+            out.push_back(WalkStart{joinPath(path, name), token, name});
+        }
+    }
+    return out;
+}
+
+std::size_t InotifyBackend::unwatchedCount() const {
+    std::lock_guard guard(lock_);
+    return unwatchedTotal_;
+}
+
+}  // namespace tamrel

@@ -1,0 +1,87 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "core/MountPolicy.h"
+#include "core/WatchBackend.h"
+#include "platform/UniqueFd.h"
+
+namespace tamrel {
+
+// Watches a tree with inotify, one watch per folder, and turns events into changed folders.
+// The watches are spread over a few inotify instances by inode number: the kernel serialises
+// the placing of watches within one instance, which held the walking threads up.
+//
+// The watches form a tree of (parent watch, name) so that paths follow folders renamed inside
+// the tree. A folder created or moved in is walked at once (watched, and reported with every
+// folder below it, so a folder that replaced one of the same name is listed again); a folder
+// moved out loses its watches. A full event queue, or the root deleted or moved, reports the
+// root in `deep`. When no further watch can be placed (the kernel's per-user limit, or
+// `maxWatches`), the folder is remembered as unwatched.
+//
+// Thread safety: as WatchBackend; the watch tree is guarded by one lock.
+class InotifyBackend final : public WatchBackend {
+public:
+    // `root` as the index names it. With no inotify instance to be had, nothing is watched and
+    // every walk start is remembered as unwatched. Walks of new folders end early once
+    // `stopping` is set; it must outlive the backend.
+    InotifyBackend(std::string root, std::size_t maxWatches, const std::atomic<bool>& stopping);
+
+    Kind kind() const override { return fds_.empty() ? Kind::none : Kind::inotify; }
+    int fd() const override { return epoll_.get(); }
+    WatchToken addFolder(WatchToken parent, std::string_view name, const std::string& path,
+                         int dirFd, dev_t device, ino_t inode) override;
+    void unopened(WatchToken parent, std::string_view name, const std::string& path) override;
+    void unreachable(const WalkStart& start) override;
+    void readEvents(Changes& out) override;
+    void settle(Changes& out) override;
+    std::vector<WalkStart> unwatchedFolders() const override;
+    std::size_t unwatchedCount() const override;
+
+private:
+    struct Node {
+        WatchToken parent;
+        std::string name;
+        std::unordered_map<std::string, WatchToken> children;
+        std::set<std::string> unwatchedChildren;
+    };
+    struct Event {
+        WatchToken token;
+        std::uint32_t mask;
+        std::uint32_t cookie;
+        std::string name;
+        int age;  // batch ends waited for the watch's record
+    };
+
+    void handle(const Event& e, Changes& out, std::vector<WalkStart>& fresh);
+    void walkNew(const std::vector<WalkStart>& fresh, Changes& out);
+    std::string pathOf(WatchToken token) const;
+    void subtreePaths(WatchToken token, Changes& out) const;
+    void forget(WatchToken token, bool removeWatches);
+    void remember(WatchToken parent, std::string_view name);
+    void forgetUnwatched(WatchToken parent, const std::string& name);
+
+    std::vector<UniqueFd> fds_;  // the instances
+    UniqueFd epoll_;             // readable when any instance is
+    std::string root_;
+    std::size_t maxWatches_;
+    const std::atomic<bool>& stopping_;
+    MountPolicy mounts_;
+
+    mutable std::mutex lock_;
+    std::unordered_map<WatchToken, Node> nodes_;
+    WatchToken rootToken_ = noParent;
+    bool rootUnwatched_ = false;
+    std::size_t unwatchedTotal_ = 0;
+    std::vector<Event> early_;  // events whose watch was not recorded yet when they were read
+    std::unordered_map<std::uint32_t, std::pair<WatchToken, std::string>> movedFrom_;
+};
+
+}  // namespace tamrel

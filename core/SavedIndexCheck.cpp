@@ -1,0 +1,138 @@
+#include "core/SavedIndexCheck.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+namespace tamrel {
+
+namespace {
+
+constexpr std::uint32_t none = 0xFFFFFFFFu;
+// Below this many nodes one thread is quicker than starting more.
+constexpr std::uint64_t nodesPerThread = 1u << 17;
+constexpr unsigned maxThreads = 8;
+
+struct Arrays {
+    const std::uint8_t* names;
+    const std::uint32_t* nameOff;
+    const std::uint32_t* parent;
+    const std::uint32_t* firstChild;
+    const std::uint32_t* childCount;
+    const std::uint32_t* subtreeEnd;
+    const std::uint8_t* kind;
+};
+
+template <typename T>
+const T* at(const std::byte* region, const Layout& layout, Layout::Array k) {
+    return reinterpret_cast<const T*>(region + layout.offsets[k]);
+}
+
+// Names longer than this cannot come from a listing (RawEnt::nameLen is 16 bits).
+constexpr std::uint32_t maxNameBytes = 65535;
+
+bool goodComponent(const std::uint8_t* name, std::uint32_t length) {
+    if (length == 0 || length > maxNameBytes) return false;
+    if (name[0] == '.' && (length == 1 || (length == 2 && name[1] == '.'))) return false;
+    return true;
+}
+
+// Checks nodes lo .. hi and adds their child counts to `children`.
+bool checkRange(const Arrays& a, std::uint64_t count, std::uint64_t lo, std::uint64_t hi,
+                std::uint64_t& children) {
+    std::uint64_t sum = 0;
+    for (std::uint64_t i = lo; i < hi; ++i) {
+        const std::uint32_t from = a.nameOff[i], to = a.nameOff[i + 1];
+        if (to < from) return false;
+        if (i > 0 && !goodComponent(a.names + from, to - from)) return false;
+
+        const std::uint64_t end = a.subtreeEnd[i];
+        if (end < i + 1 || end > count) return false;
+
+        if (i == 0) {
+            if (a.parent[0] != none) return false;
+        } else {
+            const std::uint64_t p = a.parent[i];
+            if (p >= i) return false;
+            const std::uint64_t first = a.firstChild[p];
+            if (i < first || i >= first + a.childCount[p]) return false;
+        }
+
+        const std::uint64_t n = a.childCount[i];
+        if (n == 0) continue;
+        sum += n;
+        if ((a.kind[i] & 3) != 1) return false;
+        const std::uint64_t first = a.firstChild[i];
+        if (first <= i || first + n > end) return false;
+        // Each child adds itself and its own range; with every range nested in its parent's,
+        // equal widths mean the range holds the descendants and nothing else.
+        std::uint64_t width = 0;
+        for (std::uint64_t c = first; c < first + n; ++c) {
+            width += 1;
+            if (a.childCount[c] == 0) continue;
+            const std::uint64_t cEnd = a.subtreeEnd[c], cFirst = a.firstChild[c];
+            if (cEnd > end || cFirst >= cEnd) return false;
+            width += cEnd - cFirst;
+        }
+        if (width != end - first) return false;
+    }
+    children += sum;
+    return true;
+}
+
+}  // namespace
+
+bool checkSavedTree(const std::byte* region, const Layout& layout, std::uint64_t count,
+                    std::string_view rootPath) {
+    if (count < 1 || count > layout.cap || layout.cap >= none) return false;
+    const Arrays a{
+        at<std::uint8_t>(region, layout, Layout::names),
+        at<std::uint32_t>(region, layout, Layout::nameOff),
+        at<std::uint32_t>(region, layout, Layout::parent),
+        at<std::uint32_t>(region, layout, Layout::firstChild),
+        at<std::uint32_t>(region, layout, Layout::childCount),
+        at<std::uint32_t>(region, layout, Layout::subtreeEnd),
+        at<std::uint8_t>(region, layout, Layout::kind),
+    };
+    if (a.nameOff[0] != 0 || a.nameOff[count] > layout.nameCap) return false;
+    const std::uint32_t rootEnd = a.nameOff[1];
+    if (rootEnd != rootPath.size() || std::memcmp(a.names, rootPath.data(), rootEnd) != 0) {
+        return false;
+    }
+    // Offsets that never decrease keep every name inside rootEnd .. nameOff[count], so one pass
+    // over those bytes rules out separators and NULs in every name but the root's.
+    const std::uint32_t namesEnd = a.nameOff[count];
+    if (namesEnd < rootEnd) return false;
+    const std::uint8_t* rest = a.names + rootEnd;
+    const std::size_t restBytes = namesEnd - rootEnd;
+    if (std::memchr(rest, '/', restBytes) || std::memchr(rest, 0, restBytes)) return false;
+
+    const unsigned threads = static_cast<unsigned>(
+        std::clamp<std::uint64_t>(count / nodesPerThread, 1, maxThreads));
+    std::vector<std::uint64_t> children(threads, 0);
+    std::atomic<bool> good{true};
+    auto run = [&](unsigned t) {
+        const std::uint64_t lo = count * t / threads, hi = count * (t + 1) / threads;
+        if (!checkRange(a, count, lo, hi, children[t])) good.store(false);
+    };
+    std::vector<std::thread> workers;
+    unsigned started = 1;
+    try {
+        for (; started < threads; ++started) workers.emplace_back(run, started);
+    } catch (const std::system_error&) {
+        // No more threads to be had: this one checks what is left.
+    }
+    run(0);
+    for (unsigned t = started; t < threads; ++t) run(t);
+    for (auto& w : workers) w.join();
+    if (!good.load()) return false;
+
+    std::uint64_t total = 0;
+    for (std::uint64_t c : children) total += c;
+    return total == count - 1;
+}
+
+}  // namespace tamrel

@@ -14,6 +14,10 @@
 #include <memory>
 #include <string_view>
 
+#ifndef STATX_ATTR_MOUNT_ROOT
+#define STATX_ATTR_MOUNT_ROOT 0x00002000
+#endif
+
 namespace tamrel {
 
 namespace {
@@ -300,6 +304,16 @@ Copy copyTree(int srcParent, const char* srcName, int dstParent, const char* dst
     return Copy::untouched;
 }
 
+// The entry `name` of `parent` is the root of a mounted file system (bind mounts included).
+bool isMountPoint(int parent, const char* name, dev_t device) {
+    struct stat above {};
+    if (::fstat(parent, &above) == 0 && above.st_dev != device) return true;
+    struct statx sx {};
+    return ::statx(parent, name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_TYPE, &sx) == 0 &&
+           (sx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) &&
+           (sx.stx_attributes & STATX_ATTR_MOUNT_ROOT);
+}
+
 // `base`, shortened so that "base.N.trashinfo" fits in one file name.
 std::string candidate(const std::string& base, int n) {
     const std::string suffix = n == 1 ? std::string() : "." + std::to_string(n);
@@ -398,6 +412,11 @@ std::optional<std::string> TrashMover::move(const std::string& path, std::string
     struct stat item {};
     if (::fstatat(parent.get(), base.c_str(), &item, AT_SYMLINK_NOFOLLOW) != 0) {
         why = errorText(errno);
+        return std::nullopt;
+    }
+    // A mounted file system cannot be renamed; copying it would empty the volume instead.
+    if (isMountPoint(parent.get(), base.c_str(), item.st_dev)) {
+        why = "it is a mount point";
         return std::nullopt;
     }
     for (const auto& [dev, ino] : chain_) {

@@ -233,9 +233,10 @@ TEST_F(TrashHelperTest, CopiesAcrossFileSystems) {
     EXPECT_FALSE(exists(trashThere + "/info/fifo.2.trashinfo"));
 }
 
-TEST_F(TrashHelperTest, LeavesAFileSystemMountedInsideAMovedFolderAlone) {
+TEST_F(TrashHelperTest, LeavesMountedFileSystemsAlone) {
     dir.mkdirs("items/tree/mounted");
     dir.write("items/tree/own", 10);
+    dir.mkdirs("items/volume");
     if (::mount("tamrel-test", (dir / "items/tree/mounted").c_str(), "tmpfs", 0, nullptr) != 0) {
         GTEST_SKIP() << "cannot mount here";
     }
@@ -245,12 +246,22 @@ TEST_F(TrashHelperTest, LeavesAFileSystemMountedInsideAMovedFolderAlone) {
             for (const std::string& p : places)
                 ::umount2(p.c_str(), MNT_DETACH);
         }
-    } unmount{{dir / "items/tree/mounted", trash + "/files/tree/mounted"}};
+    } unmount{{dir / "items/tree/mounted", trash + "/files/tree/mounted", dir / "items/volume"}};
+    ASSERT_EQ(::mount("tamrel-test", (dir / "items/volume").c_str(), "tmpfs", 0, nullptr), 0);
     dir.write("items/tree/mounted/theirs", 10);
-    const HelperRun run = helper({trash, dir / "items/tree"});
+    dir.write("items/volume/data", 10);
+    // A folder that holds a mount point moves, but what is mounted keeps its owners.
+    HelperRun run = helper({trash, dir / "items/tree"});
     EXPECT_EQ(run.status, 0) << run.errors;
     EXPECT_EQ(statOf(trash + "/files/tree/own").st_uid, nobody);
     EXPECT_EQ(statOf(trash + "/files/tree/mounted/theirs").st_uid, 0u);
+    // A mount point itself is not moved, neither renamed nor copied and emptied.
+    run = helper({trash, dir / "items/volume"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.errors.find("mount point"), std::string::npos) << run.errors;
+    EXPECT_TRUE(exists(dir / "items/volume/data"));
+    EXPECT_FALSE(exists(trash + "/files/volume"));
+    EXPECT_FALSE(exists(trash + "/info/volume.trashinfo"));
 }
 
 }  // namespace

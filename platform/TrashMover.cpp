@@ -144,26 +144,27 @@ void giveTree(int parent, const char* name, dev_t device, uid_t owner, gid_t gro
     UniqueFd fd(::openat(parent, name, O_PATH | O_NOFOLLOW | O_CLOEXEC));
     struct stat st {};
     if (!fd || ::fstat(fd.get(), &st) != 0 || st.st_dev != device) return;
+    DirHandle dir;
     if (S_ISDIR(st.st_mode)) {
-        const int dirFd = ::openat(fd.get(), ".", readDirFlags);
-        if (dirFd >= 0) {
-            DirHandle dir(::fdopendir(dirFd));
-            if (!dir) {
-                ::close(dirFd);
-            } else {
-                while (const dirent* e = ::readdir(dir.get())) {
-                    if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) {
-                        continue;
-                    }
-                    giveTree(::dirfd(dir.get()), e->d_name, device, owner, group);
-                }
+        // The same folder opened for reading, which then serves for its owner too: one
+        // descriptor per level of a deep tree.
+        if (UniqueFd reading(::openat(fd.get(), ".", readDirFlags)); reading) {
+            dir.reset(::fdopendir(reading.get()));
+            if (dir) {
+                reading.release();
+                fd.reset();
             }
+        }
+        while (const dirent* e = dir ? ::readdir(dir.get()) : nullptr) {
+            if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
+            giveTree(::dirfd(dir.get()), e->d_name, device, owner, group);
         }
     } else if (!S_ISLNK(st.st_mode) && st.st_nlink > 1) {
         return;
     }
     if (st.st_uid != owner || st.st_gid != group) {
-        ::fchownat(fd.get(), "", owner, group, AT_EMPTY_PATH | AT_SYMLINK_NOFOLLOW);
+        ::fchownat(dir ? ::dirfd(dir.get()) : fd.get(), "", owner, group,
+                   AT_EMPTY_PATH | AT_SYMLINK_NOFOLLOW);
     }
 }
 

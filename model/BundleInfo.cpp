@@ -18,7 +18,8 @@ namespace {
 constexpr off_t maxBytes = 8 << 20;
 
 std::optional<std::string> readSmallFile(const std::string& path) {
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    // Non-blocking: a pipe or device in a bundle must not hold the inventory up.
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     struct stat st {};
     if (!fd || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > maxBytes) {
         return std::nullopt;

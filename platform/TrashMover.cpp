@@ -14,6 +14,10 @@
 #include <memory>
 #include <string_view>
 
+#ifndef STATX_ATTR_MOUNT_ROOT
+#define STATX_ATTR_MOUNT_ROOT 0x00002000
+#endif
+
 namespace tamrel {
 
 namespace {
@@ -69,9 +73,8 @@ UniqueFd openFolder(const std::vector<std::string>& parts, std::size_t count, st
 
 // Opens (making it when missing) the folder `name` in `parent`, which must belong to `owner`.
 UniqueFd ownFolder(int parent, const char* name, uid_t owner, gid_t group, std::string& why) {
-    if (::mkdirat(parent, name, 0700) == 0) {
-        ::fchownat(parent, name, owner, group, AT_SYMLINK_NOFOLLOW);
-    } else if (errno != EEXIST) {
+    const bool made = ::mkdirat(parent, name, 0700) == 0;
+    if (!made && errno != EEXIST) {
         why = errorText(errno);
         return {};
     }
@@ -80,6 +83,11 @@ UniqueFd ownFolder(int parent, const char* name, uid_t owner, gid_t group, std::
     if (!fd || ::fstat(fd.get(), &st) != 0) {
         why = errorText(errno);
         return {};
+    }
+    // Through the descriptor: a file swapped in under the name meanwhile is never given away.
+    if (made && st.st_uid != owner &&
+        ::fchownat(fd.get(), "", owner, group, AT_EMPTY_PATH | AT_SYMLINK_NOFOLLOW) == 0) {
+        st.st_uid = owner;
     }
     if (st.st_uid != owner) {
         why = "the Trash belongs to another user";
@@ -127,32 +135,43 @@ bool writeAll(int fd, std::string_view bytes) {
 }
 
 // Gives a moved tree to owner/group, deepest entries first so that nobody else can change a
-// folder's entries before its own turn comes. Files with other hard links keep their owner: the
-// same inode may be visible elsewhere.
-void giveTree(int parent, const char* name, uid_t owner, gid_t group) {
+// folder's entries before its own turn comes. Each entry is opened without following links and
+// changed through that descriptor, so an entry swapped in under its name is never the one
+// changed. Files with other hard links keep their owner: the same inode may be visible
+// elsewhere. A file system mounted inside the tree (it moves along with a rename) is not ours to
+// give: nothing on another device than `device` is changed.
+void giveTree(int parent, const char* name, dev_t device, uid_t owner, gid_t group) {
+    UniqueFd fd(::openat(parent, name, O_PATH | O_NOFOLLOW | O_CLOEXEC));
     struct stat st {};
-    if (::fstatat(parent, name, &st, AT_SYMLINK_NOFOLLOW) != 0) return;
+    if (!fd || ::fstat(fd.get(), &st) != 0 || st.st_dev != device) return;
+    DirHandle dir;
     if (S_ISDIR(st.st_mode)) {
-        const int fd = ::openat(parent, name, readDirFlags);
-        if (fd >= 0) {
-            DirHandle dir(::fdopendir(fd));
-            if (!dir) {
-                ::close(fd);
-            } else {
-                while (const dirent* e = ::readdir(dir.get())) {
-                    if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) {
-                        continue;
-                    }
-                    giveTree(::dirfd(dir.get()), e->d_name, owner, group);
-                }
+        // The same folder opened for reading, which then serves for its owner too: one
+        // descriptor per level of a deep tree.
+        if (UniqueFd reading(::openat(fd.get(), ".", readDirFlags)); reading) {
+            dir.reset(::fdopendir(reading.get()));
+            if (dir) {
+                reading.release();
+                fd.reset();
             }
+        }
+        while (const dirent* e = dir ? ::readdir(dir.get()) : nullptr) {
+            if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
+            giveTree(::dirfd(dir.get()), e->d_name, device, owner, group);
         }
     } else if (!S_ISLNK(st.st_mode) && st.st_nlink > 1) {
         return;
     }
     if (st.st_uid != owner || st.st_gid != group) {
-        ::fchownat(parent, name, owner, group, AT_SYMLINK_NOFOLLOW);
+        ::fchownat(dir ? ::dirfd(dir.get()) : fd.get(), "", owner, group,
+                   AT_EMPTY_PATH | AT_SYMLINK_NOFOLLOW);
     }
+}
+
+// Gives the entry `name` of files/ and everything of its file system below it.
+void giveMoved(int files, const char* name, uid_t owner, gid_t group) {
+    struct stat st {};
+    if (::fstat(files, &st) == 0) giveTree(files, name, st.st_dev, owner, group);
 }
 
 // Removes a tree without following links. False when anything stays.
@@ -199,7 +218,8 @@ bool copyData(int from, int to) {
     }
 }
 
-enum class Copy { done, exists, failed };
+// untouched: nothing was made at the destination; failed: what was made there must go again.
+enum class Copy { done, exists, untouched, failed };
 
 // Copies a tree from one file system to another, never overwriting and never leaving `device`.
 Copy copyTree(int srcParent, const char* srcName, int dstParent, const char* dstName, dev_t device,
@@ -207,18 +227,18 @@ Copy copyTree(int srcParent, const char* srcName, int dstParent, const char* dst
     struct stat st {};
     if (::fstatat(srcParent, srcName, &st, AT_SYMLINK_NOFOLLOW) != 0) {
         why = errorText(errno);
-        return Copy::failed;
+        return Copy::untouched;
     }
     if (st.st_dev != device) {
         why = "it holds a mount point";
-        return Copy::failed;
+        return Copy::untouched;
     }
     const timespec times[2] = {st.st_atim, st.st_mtim};
     const mode_t mode = st.st_mode & 0777;
     if (S_ISDIR(st.st_mode)) {
         if (::mkdirat(dstParent, dstName, 0700) != 0) {
             why = errorText(errno);
-            return errno == EEXIST ? Copy::exists : Copy::failed;
+            return errno == EEXIST ? Copy::exists : Copy::untouched;
         }
         const int src = ::openat(srcParent, srcName, readDirFlags);
         UniqueFd dst(::openat(dstParent, dstName, readDirFlags));
@@ -245,16 +265,18 @@ Copy copyTree(int srcParent, const char* srcName, int dstParent, const char* dst
         return Copy::done;
     }
     if (S_ISREG(st.st_mode)) {
-        UniqueFd src(::openat(srcParent, srcName, O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
-        if (!src) {
-            why = errorText(errno);
-            return Copy::failed;
+        // Non-blocking, so that a pipe swapped in under the name cannot hang the open.
+        UniqueFd src(::openat(srcParent, srcName, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+        struct stat opened {};
+        if (!src || ::fstat(src.get(), &opened) != 0 || !S_ISREG(opened.st_mode)) {
+            why = src ? "it changed while it was copied" : errorText(errno);
+            return Copy::untouched;
         }
         UniqueFd dst(::openat(dstParent, dstName,
                               O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
         if (!dst) {
             why = errorText(errno);
-            return errno == EEXIST ? Copy::exists : Copy::failed;
+            return errno == EEXIST ? Copy::exists : Copy::untouched;
         }
         if (!copyData(src.get(), dst.get())) {
             why = errorText(errno);
@@ -269,18 +291,28 @@ Copy copyTree(int srcParent, const char* srcName, int dstParent, const char* dst
         const ssize_t n = ::readlinkat(srcParent, srcName, target.data(), target.size());
         if (n < 0 || static_cast<std::size_t>(n) > target.size()) {
             why = errorText(errno);
-            return Copy::failed;
+            return Copy::untouched;
         }
         target.resize(static_cast<std::size_t>(n));
         if (::symlinkat(target.c_str(), dstParent, dstName) != 0) {
             why = errorText(errno);
-            return errno == EEXIST ? Copy::exists : Copy::failed;
+            return errno == EEXIST ? Copy::exists : Copy::untouched;
         }
         ::utimensat(dstParent, dstName, times, AT_SYMLINK_NOFOLLOW);
         return Copy::done;
     }
     why = "a special file cannot be copied to another disk";
-    return Copy::failed;
+    return Copy::untouched;
+}
+
+// The entry `name` of `parent` is the root of a mounted file system (bind mounts included).
+bool isMountPoint(int parent, const char* name, dev_t device) {
+    struct stat above {};
+    if (::fstat(parent, &above) == 0 && above.st_dev != device) return true;
+    struct statx sx {};
+    return ::statx(parent, name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_TYPE, &sx) == 0 &&
+           (sx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) &&
+           (sx.stx_attributes & STATX_ATTR_MOUNT_ROOT);
 }
 
 // `base`, shortened so that "base.N.trashinfo" fits in one file name.
@@ -383,6 +415,11 @@ std::optional<std::string> TrashMover::move(const std::string& path, std::string
         why = errorText(errno);
         return std::nullopt;
     }
+    // A mounted file system cannot be renamed; copying it would empty the volume instead.
+    if (isMountPoint(parent.get(), base.c_str(), item.st_dev)) {
+        why = "it is a mount point";
+        return std::nullopt;
+    }
     for (const auto& [dev, ino] : chain_) {
         if (dev == item.st_dev && ino == item.st_ino) {
             why = "it holds the Trash";
@@ -424,7 +461,7 @@ std::optional<std::string> TrashMover::move(const std::string& path, std::string
             }
         }
         if (moved == 0) {
-            giveTree(files_.get(), name.c_str(), owner_, group_);
+            giveMoved(files_.get(), name.c_str(), owner_, group_);
             return name;
         }
         if (errno == EEXIST || errno == ENOTEMPTY) {
@@ -442,12 +479,14 @@ std::optional<std::string> TrashMover::move(const std::string& path, std::string
             dropInfo();
             continue;
         }
-        if (copied == Copy::failed) {
-            removeTree(files_.get(), name.c_str());
+        if (copied != Copy::done) {
+            // Only what this copy made goes again: an entry of that name that was in the Trash
+            // before stays.
+            if (copied == Copy::failed) removeTree(files_.get(), name.c_str());
             dropInfo();
             return std::nullopt;
         }
-        giveTree(files_.get(), name.c_str(), owner_, group_);
+        giveMoved(files_.get(), name.c_str(), owner_, group_);
         if (!removeTree(parent.get(), base.c_str())) {
             why = "copied to the Trash, but the original could not be removed";
             return std::nullopt;

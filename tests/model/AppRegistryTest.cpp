@@ -1,6 +1,13 @@
 #include "model/AppRegistry.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
+
+#include <chrono>
+#include <future>
 
 #include "model/BundleInfo.h"
 #include "tests/model/Fixtures.h"
@@ -27,6 +34,22 @@ TEST(BundleInfo, ReadsXmlAndBinaryDictionaries) {
     EXPECT_FALSE(BundleInfo::open(dir / "Missing.app"));
     EXPECT_FALSE(BundleInfo::parse("<?xml version=\"1.0\"?><plist><array/></plist>").identifier());
     EXPECT_FALSE(BundleInfo::parse("bplist00\xff\xff\xff").identifier());
+}
+
+TEST(BundleInfo, APipeInPlaceOfTheDictionaryNeverHangs) {
+    test::TempDir dir;
+    dir.mkdirs("Pipe.app/Contents");
+    const std::string pipe = dir / "Pipe.app/Contents/Info.plist";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    auto opened =
+        std::async(std::launch::async, [&] { return BundleInfo::open(dir / "Pipe.app"); });
+    if (opened.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+        ADD_FAILURE() << "opening a bundle waits for a writer of its pipe";
+        ::close(::open(pipe.c_str(), O_WRONLY | O_CLOEXEC));  // lets it go
+    }
+    const auto info = opened.get();
+    ASSERT_TRUE(info);
+    EXPECT_FALSE(info->identifier());
 }
 
 TEST(AppRegistry, BundlesThenDesktopEntries) {

@@ -1,5 +1,6 @@
 #include <fcntl.h>
 #include <pwd.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -203,6 +204,13 @@ TEST_F(TrashHelperTest, CopiesAcrossFileSystems) {
     if (statOf(other).st_dev == statOf(dir.path()).st_dev) GTEST_SKIP() << "one file system";
     ASSERT_EQ(::chown(other.c_str(), nobody, nobody), 0);
     const std::string trashThere = other + "/Trash";
+    // An entry already in that Trash (without its info file) under the name a failed copy
+    // would have used.
+    for (const char* d : {"/Trash", "/Trash/files", "/Trash/info"}) {
+        ASSERT_EQ(::mkdir((other + d).c_str(), 0700), 0);
+        ASSERT_EQ(::chown((other + d).c_str(), nobody, nobody), 0);
+    }
+    std::ofstream(trashThere + "/files/fifo") << "kept";
     dir.mkdirs("items/tree/sub");
     ::chmod((dir / "items/tree").c_str(), 0750);
     std::ofstream(dir / "items/tree/sub/file") << std::string(10000, 'x');
@@ -219,8 +227,41 @@ TEST_F(TrashHelperTest, CopiesAcrossFileSystems) {
     // What cannot be copied stays where it was and leaves nothing in the Trash.
     EXPECT_NE(run.errors.find("/items/fifo: a special file"), std::string::npos) << run.errors;
     EXPECT_TRUE(exists(dir / "items/fifo"));
-    EXPECT_FALSE(exists(trashThere + "/files/fifo"));
+    EXPECT_EQ(slurp(trashThere + "/files/fifo"), "kept");
+    EXPECT_FALSE(exists(trashThere + "/files/fifo.2"));
     EXPECT_FALSE(exists(trashThere + "/info/fifo.trashinfo"));
+    EXPECT_FALSE(exists(trashThere + "/info/fifo.2.trashinfo"));
+}
+
+TEST_F(TrashHelperTest, LeavesMountedFileSystemsAlone) {
+    dir.mkdirs("items/tree/mounted");
+    dir.write("items/tree/own", 10);
+    dir.mkdirs("items/volume");
+    if (::mount("tamrel-test", (dir / "items/tree/mounted").c_str(), "tmpfs", 0, nullptr) != 0) {
+        GTEST_SKIP() << "cannot mount here";
+    }
+    struct Unmount {
+        std::vector<std::string> places;
+        ~Unmount() {
+            for (const std::string& p : places)
+                ::umount2(p.c_str(), MNT_DETACH);
+        }
+    } unmount{{dir / "items/tree/mounted", trash + "/files/tree/mounted", dir / "items/volume"}};
+    ASSERT_EQ(::mount("tamrel-test", (dir / "items/volume").c_str(), "tmpfs", 0, nullptr), 0);
+    dir.write("items/tree/mounted/theirs", 10);
+    dir.write("items/volume/data", 10);
+    // A folder that holds a mount point moves, but what is mounted keeps its owners.
+    HelperRun run = helper({trash, dir / "items/tree"});
+    EXPECT_EQ(run.status, 0) << run.errors;
+    EXPECT_EQ(statOf(trash + "/files/tree/own").st_uid, nobody);
+    EXPECT_EQ(statOf(trash + "/files/tree/mounted/theirs").st_uid, 0u);
+    // A mount point itself is not moved, neither renamed nor copied and emptied.
+    run = helper({trash, dir / "items/volume"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.errors.find("mount point"), std::string::npos) << run.errors;
+    EXPECT_TRUE(exists(dir / "items/volume/data"));
+    EXPECT_FALSE(exists(trash + "/files/volume"));
+    EXPECT_FALSE(exists(trash + "/info/volume.trashinfo"));
 }
 
 }  // namespace

@@ -3,10 +3,10 @@
 #include <malloc.h>
 #include <algorithm>
 #include <atomic>
-#include <tuple>
 #include <cerrno>
 #include <cstring>
 #include <system_error>
+#include <tuple>
 
 #include "core/ComputePool.h"
 #include "core/NameMask.h"
@@ -44,9 +44,9 @@ T* at(const MappedRegion& region, const Layout& layout, Layout::Array k) {
 
 }  // namespace
 
-IndexWriter::IndexWriter(std::uint64_t cap, std::uint64_t nameCap)
+IndexWriter::IndexWriter(std::uint64_t cap, std::uint64_t nameCap, MappedRegion::Paging paging)
     : layout_(checkedLayout(cap, nameCap)),
-      region_(MappedRegion::anonymous(layout_.total)),
+      region_(MappedRegion::anonymous(layout_.total, paging)),
       names_(at<std::uint8_t>(region_, layout_, Layout::names)),
       nameOff_(at<std::uint32_t>(region_, layout_, Layout::nameOff)),
       parent_(at<std::uint32_t>(region_, layout_, Layout::parent)),
@@ -124,9 +124,9 @@ struct Placed {
     std::uint32_t entry;   // that entry's position in the parent's listing
     std::uint32_t entries;  // kept apart: the listing's memory goes as soon as it is written
     bool denied;
-    std::uint64_t nodes;   // nodes of the whole subtree: this block and every block below
+    std::uint64_t nodes;  // nodes of the whole subtree: this block and every block below
     std::uint64_t nameBytes;
-    std::uint64_t first;   // id of the block's first node
+    std::uint64_t first;  // id of the block's first node
     std::uint64_t nameStart;
     std::uint64_t cursor;  // where the next child's subtree goes (ids, then name bytes)
     std::uint64_t nameCursor;
@@ -188,8 +188,10 @@ void IndexWriter::emitFresh(Crawl& crawl, std::uint32_t listing, NodeId into) {
 
     // The children of each placed listing, in entry order (counting sort by parent).
     std::vector<std::uint32_t> linkStart(order.size() + 1, 0);
-    for (std::size_t i = 1; i < order.size(); ++i) ++linkStart[order[i].parent + 1];
-    for (std::size_t i = 0; i < order.size(); ++i) linkStart[i + 1] += linkStart[i];
+    for (std::size_t i = 1; i < order.size(); ++i)
+        ++linkStart[order[i].parent + 1];
+    for (std::size_t i = 0; i < order.size(); ++i)
+        linkStart[i + 1] += linkStart[i];
     std::vector<std::uint32_t> links(order.size() > 0 ? order.size() - 1 : 0);
     {
         std::vector<std::uint32_t> fill(linkStart.begin(), linkStart.end() - 1);
@@ -201,8 +203,8 @@ void IndexWriter::emitFresh(Crawl& crawl, std::uint32_t listing, NodeId into) {
     const Listing& top = *order[0].listing;
     firstChild_[into] = static_cast<std::uint32_t>(order[0].first);
     childCount_[into] = static_cast<std::uint32_t>(top.ents.size());
-    kind_[into] = static_cast<std::uint8_t>((kind_[into] & ~Flag::denied) |
-                                            (top.denied ? Flag::denied : 0));
+    kind_[into] =
+        static_cast<std::uint8_t>((kind_[into] & ~Flag::denied) | (top.denied ? Flag::denied : 0));
 
     std::vector<std::size_t> chunkStart{0};
     std::uint64_t inChunk = 0;
@@ -220,8 +222,8 @@ void IndexWriter::emitFresh(Crawl& crawl, std::uint32_t listing, NodeId into) {
         for (std::size_t i = chunkStart[c]; i < chunkStart[c + 1]; ++i) {
             const Placed& it = order[i];
             Listing& l = *it.listing;
-            const auto owner = static_cast<std::uint32_t>(
-                i == 0 ? into : order[it.parent].first + it.entry);
+            const auto owner =
+                static_cast<std::uint32_t>(i == 0 ? into : order[it.parent].first + it.entry);
             std::uint64_t nb = it.nameStart;
             std::uint32_t next = linkStart[i];
             for (std::size_t k = 0; k < l.ents.size(); ++k) {

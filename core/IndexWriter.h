@@ -26,7 +26,8 @@ public:
     // Maps a zero-filled region for `cap` nodes and `nameCap` name bytes (each raised to at least
     // 1). Throws std::system_error: EOVERFLOW when cap reaches NONE or nameCap does not fit
     // 32-bit name offsets, or the mmap error when memory is refused.
-    IndexWriter(std::uint64_t cap, std::uint64_t nameCap);
+    IndexWriter(std::uint64_t cap, std::uint64_t nameCap,
+                MappedRegion::Paging paging = MappedRegion::Paging::small);
 
     // Appends one node and returns its id. Throws std::system_error(EOVERFLOW) past capacity.
     NodeId add(std::string_view name, std::uint8_t kind, std::uint64_t size, std::uint32_t mtime,

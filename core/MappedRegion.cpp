@@ -16,14 +16,12 @@ MappedRegion& MappedRegion::operator=(MappedRegion&& other) noexcept {
     return *this;
 }
 
-MappedRegion MappedRegion::anonymous(std::size_t size) {
+MappedRegion MappedRegion::anonymous(std::size_t size, Paging paging) {
     void* p = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_ANONYMOUS | MAP_PRIVATE, -1, 0);
     if (p == MAP_FAILED) {
         throw std::system_error(errno, std::generic_category(), "cannot map index memory");
     }
-    // Every page of a region is written once, in order: with 4 KiB pages faulting them in was
-    // two thirds of a refresh of a million nodes (48 ms of 63), with huge pages it is a few ms.
-    ::madvise(p, size, MADV_HUGEPAGE);
+    if (paging == Paging::huge) ::madvise(p, size, MADV_HUGEPAGE);
     return MappedRegion(p, size);
 }
 

@@ -19,9 +19,21 @@ public:
     MappedRegion& operator=(const MappedRegion&) = delete;
     ~MappedRegion() { reset(); }
 
+    // How the pages of an anonymous region are faulted in.
+    enum class Paging {
+        // 4 KiB pages, resident only once written: a region filled while the memory that feeds
+        // it is released stays small (a fresh scan peaks at 80 MB for a million entries; with
+        // huge pages the whole region is resident at once and the peak is 101 MB).
+        small,
+        // Huge pages where the kernel has them: a region written from memory that stays (a
+        // refresh copying the old index) fills in a few ms instead of the 48 of 63 ms of a
+        // million-node refresh spent faulting 4 KiB pages.
+        huge,
+    };
+
     // Maps `size` bytes of zero-filled, private, read-write memory. Throws std::system_error with
     // the mmap error when the kernel refuses (a very large capacity).
-    static MappedRegion anonymous(std::size_t size);
+    static MappedRegion anonymous(std::size_t size, Paging paging = Paging::small);
 
     std::byte* data() const { return data_; }
     std::size_t size() const { return size_; }

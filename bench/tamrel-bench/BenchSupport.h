@@ -1,37 +1,39 @@
 #pragma once
 
-#include <stdlib.h>
-
-#include <algorithm>
 #include <chrono>
-#include <cstdio>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "core/DiskIndex.h"
+
 namespace tamrel::bench {
 
-// Points XDG_DATA_HOME at a new folder under $TMPDIR (or /tmp) for the life of the object, so
-// that a benchmark's saved indexes never replace the user's; removes what it made afterwards.
-class ScratchDataHome {
-public:
-    ScratchDataHome() {
-        const char* base = std::getenv("TMPDIR");
-        std::string tmpl = std::string(base && *base ? base : "/tmp") + "/tamrel-bench-XXXXXX";
-        if (::mkdtemp(tmpl.data())) path_ = tmpl;
-        ::setenv("XDG_DATA_HOME", path_.c_str(), 1);
-    }
-    ~ScratchDataHome() {
-        if (path_.empty()) return;
-        const std::string command = "rm -rf -- '" + path_ + "'";
-        if (std::system(command.c_str()) != 0) std::fprintf(stderr, "cannot remove %s\n", path_.c_str());
-    }
-    ScratchDataHome(const ScratchDataHome&) = delete;
-    ScratchDataHome& operator=(const ScratchDataHome&) = delete;
-    const std::string& path() const { return path_; }
+// Reads "FLAG N" from args (removing both), or returns `fallback` when absent or not a number.
+long long takeNumber(std::vector<std::string>& args, const std::string& flag, long long fallback);
 
-private:
-    std::string path_;
-};
+// Reads "FLAG TEXT" from args (removing both), or returns `fallback`.
+std::string takeText(std::vector<std::string>& args, const std::string& flag,
+                     const std::string& fallback);
+
+// Sets the size of the compute pool from "--threads N" when given (removing it). Call before
+// the first pass.
+void takePoolThreads(std::vector<std::string>& args);
+
+// The scanning threads the application uses: the hardware threads, at least 4, at most 16.
+int defaultScanThreads();
+
+// The index the query modes work on: the saved index of `root` when there is one, else a fresh
+// scan, which is then saved so the next run loads it. Null, with a message on stderr, when root
+// cannot be opened.
+std::unique_ptr<DiskIndex> indexForRoot(const std::string& root);
+
+// One untimed warm-up call, then `runs` timed calls: their milliseconds, sorted.
+std::vector<double> timeRuns(int runs, const std::function<void()>& body);
+
+// "median 1.234 ms  min 1.100 ms  (21 runs, 8 threads)" for sorted timings.
+std::string timingLine(const std::vector<double>& sortedMs);
 
 // Seconds that `f` takes.
 template <typename F>
@@ -41,24 +43,23 @@ double timed(F&& f) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-inline double median(std::vector<double> v) {
-    if (v.empty()) return 0;
-    std::sort(v.begin(), v.end());
-    const std::size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
+double median(std::vector<double> v);
 
-// Reads "--repeat N" from args (removing it), or returns `fallback`.
-inline int takeRepeat(std::vector<std::string>& args, int fallback) {
-    for (std::size_t i = 0; i + 1 < args.size(); ++i) {
-        if (args[i] == "--repeat") {
-            const int n = std::atoi(args[i + 1].c_str());
-            args.erase(args.begin() + static_cast<std::ptrdiff_t>(i),
-                       args.begin() + static_cast<std::ptrdiff_t>(i) + 2);
-            return n > 0 ? n : fallback;
-        }
-    }
-    return fallback;
-}
+// Peak resident memory of this process so far, in bytes.
+long long peakResidentBytes();
+
+// Points XDG_DATA_HOME at a new folder under $TMPDIR (or /tmp) for the life of the object, so
+// that a benchmark's saved indexes never replace the user's; removes what it made afterwards.
+class ScratchDataHome {
+public:
+    ScratchDataHome();
+    ~ScratchDataHome();
+    ScratchDataHome(const ScratchDataHome&) = delete;
+    ScratchDataHome& operator=(const ScratchDataHome&) = delete;
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+};
 
 }  // namespace tamrel::bench

@@ -1,6 +1,7 @@
 #include <cstdio>
 
 #include "bench/tamrel-bench/BenchModes.h"
+#include "bench/tamrel-bench/BenchSupport.h"
 #include "core/Breakdown.h"
 
 namespace tamrel::bench {

@@ -11,7 +11,7 @@ namespace tamrel::bench {
 
 int loadMode(const std::vector<std::string>& given) {
     std::vector<std::string> args = given;
-    const int repeat = takeRepeat(args, 15);
+    const int repeat = static_cast<int>(takeNumber(args, "--repeat", 15));
     if (args.size() != 1) {
         std::fprintf(stderr, "usage: tamrel-bench load PATH [--repeat N]\n");
         return 2;
@@ -20,7 +20,8 @@ int loadMode(const std::vector<std::string>& given) {
     ScratchDataHome home;
     {
         ScanProgress progress;
-        DiskIndex::scan(root, progress, std::clamp<int>(std::thread::hardware_concurrency(), 4, 16))->save();
+        DiskIndex::scan(root, progress, std::clamp<int>(std::thread::hardware_concurrency(), 4, 16))
+            ->save();
     }
     std::vector<double> loads, checks, dates;
     NodeId count = 0;
@@ -28,18 +29,21 @@ int loadMode(const std::vector<std::string>& given) {
         std::unique_ptr<DiskIndex> index;
         loads.push_back(timed([&] { index = DiskIndex::load(root); }));
         if (!index) {
-            std::fprintf(stderr, "tamrel-bench: the saved index of %s does not load\n", root.c_str());
+            std::fprintf(stderr, "tamrel-bench: the saved index of %s does not load\n",
+                         root.c_str());
             return 1;
         }
         count = index->count();
         checks.push_back(timed([&] {
             checkSavedTree(index->region().data(), index->layout(), index->count(), root);
         }));
-        for (int d = 0; d < 10; ++d) dates.push_back(timed([&] { DiskIndex::cachedDate(root); }));
+        for (int d = 0; d < 10; ++d)
+            dates.push_back(timed([&] { DiskIndex::cachedDate(root); }));
     }
-    std::printf("nodes %u  load median %.2f ms (tree check alone %.2f ms)  cachedDate median %.1f us  "
-                "repeat %d\n",
-                count, median(loads) * 1e3, median(checks) * 1e3, median(dates) * 1e6, repeat);
+    std::printf(
+        "nodes %u  load median %.2f ms (tree check alone %.2f ms)  cachedDate median %.1f us  "
+        "repeat %d\n",
+        count, median(loads) * 1e3, median(checks) * 1e3, median(dates) * 1e6, repeat);
     return 0;
 }
 

@@ -17,7 +17,9 @@ namespace tamrel::bench {
 
 namespace {
 
-int scanThreads() { return std::clamp<int>(std::thread::hardware_concurrency(), 4, 16); }
+int scanThreads() {
+    return std::clamp<int>(std::thread::hardware_concurrency(), 4, 16);
+}
 
 // Seconds from a watcher's start from `since` to its handover, or a negative number when the
 // watcher does not use `mode`.
@@ -29,13 +31,14 @@ double catchUp(const std::string& root, std::uint64_t since, bool fanotify,
     Watcher::Options options;
     options.allowFanotify = fanotify;
     const auto start = std::chrono::steady_clock::now();
-    Watcher w(root, since,
-              [&](Changes) {
-                  std::lock_guard g(m);
-                  done = true;
-                  cv.notify_all();
-              },
-              [] {}, options);
+    Watcher w(
+        root, since,
+        [&](Changes) {
+            std::lock_guard g(m);
+            done = true;
+            cv.notify_all();
+        },
+        [] {}, options);
     if (w.status().mode != mode) return -1;
     std::unique_lock g(m);
     cv.wait(g, [&] { return done; });
@@ -54,9 +57,10 @@ std::string middleFolder(const DiskIndex& index) {
 
 int refreshMode(const std::vector<std::string>& given) {
     std::vector<std::string> args = given;
-    const int repeat = takeRepeat(args, 5);
+    const int repeat = static_cast<int>(takeNumber(args, "--repeat", 5));
     if (args.size() != 1) {
-        std::fprintf(stderr, "usage: tamrel-bench refresh PATH [--repeat N]   (PATH is written to)\n");
+        std::fprintf(stderr,
+                     "usage: tamrel-bench refresh PATH [--repeat N]   (PATH is written to)\n");
         return 2;
     }
     const std::string& root = args[0];
@@ -105,9 +109,10 @@ int refreshMode(const std::vector<std::string>& given) {
         }
     }
 
-    std::printf("nodes %u  fresh scan median %.3f s  refresh of one folder median %.1f ms (%.2f%% of "
-                "a scan)  repeat %d\n",
-                count, median(scans), median(refreshes) * 1e3, 100 * median(refreshRatio), repeat);
+    std::printf(
+        "nodes %u  fresh scan median %.3f s  refresh of one folder median %.1f ms (%.2f%% of "
+        "a scan)  repeat %d\n",
+        count, median(scans), median(refreshes) * 1e3, 100 * median(refreshRatio), repeat);
     std::printf("catch-up walk with inotify median %.3f s (%.2fx a scan)", median(inotify),
                 median(inotifyRatio));
     if (fanotify.empty()) {

@@ -35,14 +35,15 @@ bool plainWrite(const std::string& path, const std::byte* data, std::size_t byte
 
 int saveMode(const std::vector<std::string>& given) {
     std::vector<std::string> args = given;
-    const int repeat = takeRepeat(args, 7);
+    const int repeat = static_cast<int>(takeNumber(args, "--repeat", 7));
     if (args.size() != 1) {
         std::fprintf(stderr, "usage: tamrel-bench save PATH [--repeat N]\n");
         return 2;
     }
     ScratchDataHome home;
     ScanProgress progress;
-    auto index = DiskIndex::scan(args[0], progress, std::clamp<int>(std::thread::hardware_concurrency(), 4, 16));
+    auto index = DiskIndex::scan(args[0], progress,
+                                 std::clamp<int>(std::thread::hardware_concurrency(), 4, 16));
     const double bytes = static_cast<double>(index->layout().total);
     std::vector<double> saves, peers;
     const std::string peerFile = home.path() + "/Tamrel/peer.bin";
@@ -56,10 +57,12 @@ int saveMode(const std::vector<std::string>& given) {
     }
     ::unlink(peerFile.c_str());
     const double save = median(saves), peer = median(peers);
-    std::printf("nodes %u  file %.1f MB  save median %.1f ms (%.0f MB/s)  plain write and rename median %.1f ms "
-                "(%.0f MB/s)  save/plain %.2f  repeat %d\n",
-                index->count(), bytes / 1e6, save * 1e3, bytes / 1e6 / save, peer * 1e3,
-                bytes / 1e6 / peer, save / peer, repeat);
+    std::printf(
+        "nodes %u  file %.1f MB  save median %.1f ms (%.0f MB/s)  plain write and rename median "
+        "%.1f ms "
+        "(%.0f MB/s)  save/plain %.2f  repeat %d\n",
+        index->count(), bytes / 1e6, save * 1e3, bytes / 1e6 / save, peer * 1e3, bytes / 1e6 / peer,
+        save / peer, repeat);
     return 0;
 }
 

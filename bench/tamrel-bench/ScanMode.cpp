@@ -3,6 +3,7 @@
 #include <thread>
 
 #include "bench/tamrel-bench/BenchModes.h"
+#include "bench/tamrel-bench/BenchSupport.h"
 #include "core/DiskIndex.h"
 #include "core/ScanProgress.h"
 
@@ -10,8 +11,7 @@ namespace tamrel::bench {
 
 int scanMode(const std::vector<std::string>& given) {
     std::vector<std::string> args = given;
-    const int threads =
-        takeThreads(args, std::clamp<int>(std::thread::hardware_concurrency(), 4, 16));
+    const int threads = static_cast<int>(takeNumber(args, "--threads", defaultScanThreads()));
     if (args.size() != 1) {
         std::fprintf(stderr, "usage: tamrel-bench scan PATH [--threads N]\n");
         return 2;

@@ -41,14 +41,19 @@ public:
     // The listing with this id, or null.
     const Listing* find(std::uint32_t id) const;
     Listing* find(std::uint32_t id);
-    bool empty() const { return byID_.empty(); }
+    bool empty() const { return listings.empty(); }
 
     std::vector<Listing> listings;
     std::uint64_t entries = 0;    // sum of the entry counts
     std::uint64_t nameBytes = 0;  // sum of the name byte counts
 
 private:
-    std::vector<std::pair<std::uint32_t, std::uint32_t>> byID_;  // (id, position), sorted by id
+    // Drops the counts of the listing at `earlier` (unless NONE) and returns `later`.
+    std::uint32_t replace(std::uint32_t earlier, std::uint32_t later);
+
+    // Dense: position by id (first unused). Sparse: (id, position) sorted by id.
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> byID_;
+    bool dense_ = false;
 };
 
 }  // namespace tamrel

@@ -110,18 +110,17 @@ T clampedTruncation(double x) {
     return static_cast<T>(x);
 }
 
-// The token without its first `chars` characters (UTF-8 lead bytes), when it has more than that.
+// The token without its first `chars` characters, when it has more than that. Those characters
+// lowercase to an ASCII keyword, so they are well-formed and their lead bytes give their lengths;
+// whatever follows them, even a stray continuation byte, belongs to the value.
 std::optional<std::string_view> valueAfter(std::string_view token, std::size_t chars) {
     std::size_t at = 0;
-    std::size_t seen = 0;
-    while (at < token.size()) {
-        if ((static_cast<unsigned char>(token[at]) & 0xC0) != 0x80) {
-            if (seen == chars) return token.substr(at);
-            ++seen;
-        }
-        ++at;
+    for (std::size_t seen = 0; seen < chars && at < token.size(); ++seen) {
+        const unsigned char c = static_cast<unsigned char>(token[at]);
+        at += c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
     }
-    return std::nullopt;
+    if (at >= token.size()) return std::nullopt;
+    return token.substr(at);
 }
 
 // "<" or ">" at the front of a value: (is "<", the number text). Without one, ">".

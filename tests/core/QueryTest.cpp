@@ -122,6 +122,10 @@ TEST(Query, ParsesKeywordsAndWords) {
          }},
         // The Kelvin sign lowercases to "k": the keyword applies and its value starts after it.
         {"\xE2\x84\xAAind:video", [](Query& q) { q.kinds = {FileKind::video}; }},
+        // A stray continuation byte right after a keyword is a character of the value, not
+        // skipped: "zip" alone would be another extension.
+        {"ext:\x80zip", [](Query& q) { q.exts = {"\xEF\xBF\xBDzip"}; }},
+        {"in:\x80", [](Query& q) { q.scope = "\x80"; }},
     };
     for (const Row& row : rows) {
         Query expected;

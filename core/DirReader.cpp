@@ -118,6 +118,7 @@ Listing DirReader::list(int fd, dev_t device, std::uint32_t id) {
             addEntry(fd, name, length, d->d_type, device);
         }
     }
+    SlabPool::Use use(pool_);
     Listing out;
     out.id = id;
     out.names.assign(names_.begin(), names_.end());

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/Listing.h"
+#include "core/SlabPool.h"
 
 namespace tamrel {
 
@@ -66,6 +67,7 @@ private:
     Hardlinks& hardlinks_;
     MountPolicy& mounts_;
     std::unique_ptr<char[]> buffer_;
+    SlabPool pool_;  // where finished listings live
     std::vector<std::uint8_t> names_;
     std::vector<RawEnt> ents_;
     std::vector<dev_t> devices_;

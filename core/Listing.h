@@ -5,6 +5,8 @@
 #include <utility>
 #include <vector>
 
+#include "core/SlabPool.h"
+
 namespace tamrel {
 
 // One directory entry as listed. 24 bytes; no per-entry allocation beyond its name bytes, which
@@ -19,12 +21,19 @@ struct RawEnt {
 };
 static_assert(sizeof(RawEnt) == 24);
 
-// One folder's entries in the order the kernel returned them.
+// One folder's entries in the order the kernel returned them. A scan's listings live in its
+// threads' slab pools; listings made elsewhere use the heap.
 struct Listing {
     std::uint32_t id = 0;  // listing id; the scan root's is 0
     bool denied = false;   // opening the folder failed
-    std::vector<std::uint8_t> names;
-    std::vector<RawEnt> ents;
+    std::vector<std::uint8_t, SlabAllocator<std::uint8_t>> names;
+    std::vector<RawEnt, SlabAllocator<RawEnt>> ents;
+
+    // Frees the entries and names (a listing written into an index is no longer needed).
+    void release() {
+        decltype(names)().swap(names);
+        decltype(ents)().swap(ents);
+    }
 
     std::string_view name(const RawEnt& e) const {
         return {reinterpret_cast<const char*>(names.data()) + e.nameOff, e.nameLen};

@@ -245,8 +245,8 @@ std::vector<Listing> Scanner::scan(const std::string& root, int threads, ScanPro
     std::vector<Listing> all;
     all.reserve(total);
     for (auto& s : slots) {
-        for (auto& l : s)
-            all.push_back(std::move(l));
+        all.insert(all.end(), std::make_move_iterator(s.begin()), std::make_move_iterator(s.end()));
+        std::vector<Listing>().swap(s);  // one slot at a time, not all twice
     }
     return all;
 }

@@ -61,8 +61,8 @@ bool Hardlinks::firstSighting(dev_t device, ino_t inode) {
     return seen_.insert(Key{device, inode}).second;
 }
 
-DirReader::DirReader(Hardlinks& hardlinks, MountPolicy& mounts)
-    : hardlinks_(hardlinks), mounts_(mounts), buffer_(new char[bufferBytes]) {}
+DirReader::DirReader(Hardlinks& hardlinks, MountPolicy& mounts, SlabPool& pool)
+    : hardlinks_(hardlinks), mounts_(mounts), buffer_(new char[bufferBytes]), listings_(pool) {}
 
 void DirReader::addEntry(int fd, const char* name, std::size_t length, unsigned char type,
                          dev_t device) {
@@ -118,7 +118,7 @@ Listing DirReader::list(int fd, dev_t device, std::uint32_t id) {
             addEntry(fd, name, length, d->d_type, device);
         }
     }
-    SlabPool::Use use(pool_);
+    SlabPool::Use use(listings_);
     Listing out;
     out.id = id;
     out.names.assign(names_.begin(), names_.end());

@@ -42,11 +42,12 @@ private:
 // Each reader owns one 256 KiB buffer and scratch arrays it reuses for every folder, so nothing
 // is allocated per entry; the finished listing is copied out at its exact size.
 //
-// Thread safety: one reader per thread; the Hardlinks and MountPolicy it borrows are shared and
-// must outlive it.
+// Thread safety: one reader per thread; the Hardlinks, MountPolicy and SlabPool it borrows are
+// shared and must outlive it.
 class DirReader {
 public:
-    DirReader(Hardlinks& hardlinks, MountPolicy& mounts);
+    // Finished listings live in `pool`'s slabs.
+    DirReader(Hardlinks& hardlinks, MountPolicy& mounts, SlabPool& pool);
 
     // Lists the open folder `fd`, which lies on `device`, as listing `id`. A read error ends the
     // listing, keeping what was read. An entry whose statx fails stays with its d_type kind, size
@@ -67,7 +68,7 @@ private:
     Hardlinks& hardlinks_;
     MountPolicy& mounts_;
     std::unique_ptr<char[]> buffer_;
-    SlabPool pool_;  // where finished listings live
+    SlabPool::Cursor listings_;  // where finished listings live
     std::vector<std::uint8_t> names_;
     std::vector<RawEnt> ents_;
     std::vector<dev_t> devices_;

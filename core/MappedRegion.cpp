@@ -21,7 +21,7 @@ MappedRegion MappedRegion::anonymous(std::size_t size, Paging paging) {
     if (p == MAP_FAILED) {
         throw std::system_error(errno, std::generic_category(), "cannot map index memory");
     }
-    if (paging == Paging::huge) ::madvise(p, size, MADV_HUGEPAGE);
+    ::madvise(p, size, paging == Paging::huge ? MADV_HUGEPAGE : MADV_NOHUGEPAGE);
     return MappedRegion(p, size);
 }
 

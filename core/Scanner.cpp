@@ -150,6 +150,7 @@ struct ScanState {
     Jobs jobs;
     Hardlinks hardlinks;
     MountPolicy mounts;
+    SlabPool listings;
     std::atomic<std::uint32_t> nextID{1};
 };
 
@@ -171,7 +172,7 @@ void pushSubfolders(ScanState& state, Listing& listing, const DirReader& reader,
 }
 
 void work(ScanState& state, std::vector<Listing>& out) {
-    DirReader reader(state.hardlinks, state.mounts);
+    DirReader reader(state.hardlinks, state.mounts, state.listings);
     std::vector<Job> group;
     while (std::optional<Job> job = state.jobs.pop()) {
         if (state.progress.isCancelled()) {
@@ -221,7 +222,7 @@ std::vector<Listing> Scanner::scan(const std::string& root, int threads, ScanPro
     ScanState state(progress, st.st_dev);
     std::vector<std::vector<Listing>> slots(threads);
     {
-        DirReader reader(state.hardlinks, state.mounts);
+        DirReader reader(state.hardlinks, state.mounts, state.listings);
         auto dir = std::make_shared<DirFD>(std::move(rootFd), st.st_dev, state.jobs.releases);
         Listing listing = reader.list(dir->fd.get(), dir->device, 0);
         addProgress(progress, reader);
@@ -257,7 +258,8 @@ std::optional<Listing> Scanner::listOne(const std::string& path) {
     if (!fd || ::fstat(fd.get(), &st) != 0) return std::nullopt;
     Hardlinks hardlinks;
     MountPolicy mounts(st.st_dev);
-    DirReader reader(hardlinks, mounts);
+    SlabPool listings;
+    DirReader reader(hardlinks, mounts, listings);
     return reader.list(fd.get(), st.st_dev, 0);
 }
 

@@ -15,7 +15,8 @@ TEST(SlabPool, BlocksOutliveThePoolAndAreFreedFromAnyThread) {
     std::vector<void*> blocks;
     {
         SlabPool pool;
-        SlabPool::Use use(pool);
+        SlabPool::Cursor cursor(pool);
+        SlabPool::Use use(cursor);
         // Enough to fill several slabs, with blocks larger than a slab among them.
         for (std::size_t i = 0; i < 5000; ++i) {
             const std::size_t n = i % 997 == 0 ? 600 * 1024 : 1 + i % 300;
@@ -48,7 +49,8 @@ TEST(SlabPool, ListingsGrowAndCopyAfterTheirPoolIsGone) {
     Listing listing;
     {
         SlabPool pool;
-        SlabPool::Use use(pool);
+        SlabPool::Cursor cursor(pool);
+        SlabPool::Use use(cursor);
         listing.names.assign(10, 'a');
         listing.ents.assign(3, RawEnt{});
     }

@@ -132,6 +132,12 @@ void InotifyBackend::forgetUnwatched(WatchToken parent, const std::string& name)
     if (p != nodes_.end() && p->second.unwatchedChildren.erase(name)) --unwatchedTotal_;
 }
 
+bool InotifyBackend::stillAt(const Moved& m) const {
+    if (m.child < 0) return false;
+    auto it = nodes_.find(m.child);
+    return it != nodes_.end() && it->second.parent == m.parent && it->second.name == m.name;
+}
+
 void InotifyBackend::unopened(WatchToken parent, std::string_view name, const std::string&) {
     if (parent != unwatched) remember(parent, name);
 }
@@ -228,7 +234,10 @@ void InotifyBackend::handle(const Event& e, Changes& out, std::vector<WalkStart>
     if (e.name.empty() || !(e.mask & IN_ISDIR)) return;
 
     if (e.mask & IN_MOVED_FROM) {
-        movedFrom_[e.cookie] = {e.token, e.name};
+        // The watch is kept by token: a folder of the same name may take its place before the
+        // move is settled.
+        const auto c = it->second.children.find(e.name);
+        movedFrom_[e.cookie] = {e.token, e.name, c != it->second.children.end() ? c->second : unwatched};
         return;
     }
     if (e.mask & IN_DELETE) {
@@ -237,22 +246,22 @@ void InotifyBackend::handle(const Event& e, Changes& out, std::vector<WalkStart>
     }
     if (e.mask & IN_MOVED_TO) {
         if (auto from = movedFrom_.find(e.cookie); from != movedFrom_.end()) {
-            const auto [fromWd, fromName] = from->second;
+            const Moved m = std::move(from->second);
             movedFrom_.erase(from);
-            if (auto fp = nodes_.find(fromWd); fp != nodes_.end()) {
-                if (auto c = fp->second.children.find(fromName); c != fp->second.children.end()) {
-                    const WatchToken child = c->second;
-                    fp->second.children.erase(c);
-                    Node& moved = nodes_.at(child);
-                    moved.parent = e.token;
-                    moved.name = e.name;
-                    nodes_.at(e.token).children[e.name] = child;
-                    // Listed again one by one: a folder it replaced may have had the same names.
-                    subtreePaths(child, out);
-                    return;
+            if (stillAt(m)) {
+                Node& fp = nodes_.at(m.parent);
+                if (auto c = fp.children.find(m.name); c != fp.children.end() && c->second == m.child) {
+                    fp.children.erase(c);
                 }
-                forgetUnwatched(fromWd, fromName);
+                Node& moved = nodes_.at(m.child);
+                moved.parent = e.token;
+                moved.name = e.name;
+                nodes_.at(e.token).children[e.name] = m.child;
+                // Listed again one by one: a folder it replaced may have had the same names.
+                subtreePaths(m.child, out);
+                return;
             }
+            if (m.child == unwatched) forgetUnwatched(m.parent, m.name);
         }
     } else if (!(e.mask & IN_CREATE)) {
         return;
@@ -300,13 +309,11 @@ void InotifyBackend::settle(Changes& out) {
                 early_.push_back(std::move(e));
             }
         }
-        for (const auto& [cookie, from] : movedFrom_) {
-            auto p = nodes_.find(from.first);
-            if (p == nodes_.end()) continue;
-            if (auto c = p->second.children.find(from.second); c != p->second.children.end()) {
-                forget(c->second, true);
-            } else {
-                forgetUnwatched(from.first, from.second);
+        for (const auto& [cookie, m] : movedFrom_) {
+            if (stillAt(m)) {
+                forget(m.child, true);
+            } else if (m.child == unwatched) {
+                forgetUnwatched(m.parent, m.name);
             }
         }
         movedFrom_.clear();

@@ -52,6 +52,12 @@ private:
         std::unordered_map<std::string, WatchToken> children;
         std::set<std::string> unwatchedChildren;
     };
+    // A folder moved away from (parent, name); `child` is its watch then, or `unwatched`.
+    struct Moved {
+        WatchToken parent;
+        std::string name;
+        WatchToken child;
+    };
     struct Event {
         WatchToken token;
         std::uint32_t mask;
@@ -67,6 +73,8 @@ private:
     void forget(WatchToken token, bool removeWatches);
     void remember(WatchToken parent, std::string_view name);
     void forgetUnwatched(WatchToken parent, const std::string& name);
+    // The moved folder's watch is still recorded where it was moved from.
+    bool stillAt(const Moved& m) const;
 
     std::vector<UniqueFd> fds_;  // the instances
     UniqueFd epoll_;             // readable when any instance is
@@ -81,7 +89,7 @@ private:
     bool rootUnwatched_ = false;
     std::size_t unwatchedTotal_ = 0;
     std::vector<Event> early_;  // events whose watch was not recorded yet when they were read
-    std::unordered_map<std::uint32_t, std::pair<WatchToken, std::string>> movedFrom_;
+    std::unordered_map<std::uint32_t, Moved> movedFrom_;
 };
 
 }  // namespace tamrel

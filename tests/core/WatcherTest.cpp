@@ -225,6 +225,33 @@ TEST_P(WatcherTest, RootDeletedOrMovedIsRescannedWhole) {
     EXPECT_TRUE(r2.handed().deep.contains(outer / "missing"));
 }
 
+TEST_P(WatcherTest, FolderMovedOutAndReplacedByOneOfTheSameName) {
+    test::TempDir outer;
+    outer.mkdirs("root/a/x");
+    outer.mkdirs("root/other");
+    outer.mkdirs("away");
+    Recorder r;
+    Watcher w(outer / "root", 0, r.history(), r.live(), options());
+    r.waitQuiet(300ms);
+    w.take();
+    ASSERT_EQ(::rename((outer / "root/a/x").c_str(), (outer / "away/x").c_str()), 0);
+    outer.mkdirs("root/a/x");
+    EXPECT_TRUE(liveReports(w, r, outer / "root/a"));
+    r.waitQuiet(300ms);
+    w.take();
+    outer.write("root/a/x/file", 10);
+    EXPECT_TRUE(liveReports(w, r, outer / "root/a/x")) << "the new folder is watched";
+    r.waitQuiet(300ms);
+    w.take();
+    outer.write("away/x/file", 10);
+    outer.write("root/other/file", 10);
+    Changes taken;
+    EXPECT_TRUE(liveReports(w, r, outer / "root/other", false, &taken));
+    r.waitQuiet(300ms);
+    taken.dirs.merge(w.take().dirs);
+    EXPECT_FALSE(taken.dirs.contains(outer / "root/a/x")) << "the folder moved out is not";
+}
+
 TEST_P(WatcherTest, StopEndsEveryCallback) {
     test::TempDir dir;
     Recorder r;

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstddef>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "core/FolderWalk.h"
@@ -27,6 +28,12 @@ bool markFileSystem(int group, int dirFd) {
 }
 
 std::string fsidKey(const void* fsid) { return std::string(static_cast<const char*>(fsid), 8); }
+
+// `path` is `base` or below it; everything is below "".
+bool within(const std::string& path, const std::string& base) {
+    if (base.empty()) return true;
+    return path.starts_with(base) && (path.size() == base.size() || path[base.size()] == '/');
+}
 
 dev_t deviceOf(const std::string& path) {
     struct stat st {};
@@ -56,6 +63,13 @@ FanotifyBackend::FanotifyBackend(UniqueFd fd, std::string root, const std::atomi
       stopping_(stopping),
       mounts_(deviceOf(root_)) {
     if (!base_.empty() && base_.back() == '/') base_.pop_back();
+    // Folders are named by the kernel with every symbolic link resolved.
+    real_ = base_;
+    if (char* resolved = ::realpath(root_.c_str(), nullptr)) {
+        real_ = resolved;
+        std::free(resolved);
+        if (real_ == "/") real_.clear();
+    }
 }
 
 WatchToken FanotifyBackend::addFolder(WatchToken parent, std::string_view, const std::string& path,
@@ -96,14 +110,15 @@ void FanotifyBackend::unreachable(const WalkStart& start) {
     }
 }
 
-bool FanotifyBackend::inside(const std::string& path) const {
-    if (base_.empty()) return true;
-    return path.starts_with(base_) && (path.size() == base_.size() || path[base_.size()] == '/');
-}
+bool FanotifyBackend::inside(const std::string& path) const { return within(path, base_); }
 
 bool FanotifyBackend::coversRoot(const std::string& path) const {
-    if (base_.empty()) return false;
-    return base_.starts_with(path) && (path.size() == base_.size() || base_[path.size()] == '/');
+    return (!base_.empty() && within(base_, path)) || (!real_.empty() && within(real_, path));
+}
+
+std::string FanotifyBackend::local(const std::string& resolved) const {
+    if (real_ == base_ || !within(resolved, real_)) return resolved;
+    return base_ + resolved.substr(real_.size());
 }
 
 std::string FanotifyBackend::resolve(const std::string& key) {
@@ -177,7 +192,7 @@ void FanotifyBackend::readEvents(Changes& out) {
                         const std::string key =
                             std::string(info + offsetof(fanotify_event_info_fid, fsid), 8) +
                             std::string(handle, handleEnd);
-                        classify(resolve(key), name, m.mask, out, fresh);
+                        classify(local(resolve(key)), name, m.mask, out, fresh);
                     }
                 }
                 info = infoEnd;

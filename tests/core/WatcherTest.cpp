@@ -252,6 +252,24 @@ TEST_P(WatcherTest, FolderMovedOutAndReplacedByOneOfTheSameName) {
     EXPECT_FALSE(taken.dirs.contains(outer / "root/a/x")) << "the folder moved out is not";
 }
 
+TEST_P(WatcherTest, RootReachedThroughASymbolicLink) {
+    test::TempDir outer;
+    outer.mkdirs("real/root/a");
+    outer.symlink("real", "link");
+    const std::string root = outer / "link/root";
+    Recorder r;
+    Watcher w(root, 0, r.history(), r.live(), options());
+    r.waitQuiet(300ms);
+    w.take();
+    outer.write("real/root/a/file", 10);
+    EXPECT_TRUE(liveReports(w, r, root + "/a")) << "paths read as the root was given";
+    if (GetParam()) {
+        // A file-system mark also sees the folders above the root move.
+        ASSERT_EQ(::rename((outer / "real").c_str(), (outer / "moved").c_str()), 0);
+        EXPECT_TRUE(liveReports(w, r, root, true));
+    }
+}
+
 TEST_P(WatcherTest, StopEndsEveryCallback) {
     test::TempDir dir;
     Recorder r;

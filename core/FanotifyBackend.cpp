@@ -27,6 +27,17 @@ bool markFileSystem(int group, int dirFd) {
     return ::fanotify_mark(group, FAN_MARK_ADD | FAN_MARK_FILESYSTEM, markMask, dirFd, nullptr) == 0;
 }
 
+// Whether a folder's file handle opens again: events name folders by handle, and opening one
+// takes CAP_DAC_READ_SEARCH, which a process may lack where it may place marks.
+bool handlesOpen(int dirFd) {
+    std::vector<std::uint64_t> storage((sizeof(file_handle) + MAX_HANDLE_SZ + 7) / 8);
+    auto* handle = reinterpret_cast<file_handle*>(storage.data());
+    handle->handle_bytes = MAX_HANDLE_SZ;
+    int mountID = 0;
+    if (::name_to_handle_at(dirFd, "", handle, &mountID, AT_EMPTY_PATH) != 0) return false;
+    return UniqueFd(::open_by_handle_at(dirFd, handle, O_PATH | O_CLOEXEC)).get() >= 0;
+}
+
 std::string fsidKey(const void* fsid) { return std::string(static_cast<const char*>(fsid), 8); }
 
 // `path` is `base` or below it; everything is below "".
@@ -51,7 +62,9 @@ std::unique_ptr<FanotifyBackend> FanotifyBackend::create(std::string root,
     // system when the root is there.
     UniqueFd probe(::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!probe) probe.reset(::open("/", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!probe || !markFileSystem(group.get(), probe.get())) return nullptr;
+    if (!probe || !markFileSystem(group.get(), probe.get()) || !handlesOpen(probe.get())) {
+        return nullptr;
+    }
     ::fanotify_mark(group.get(), FAN_MARK_REMOVE | FAN_MARK_FILESYSTEM, markMask, probe.get(), nullptr);
     return std::unique_ptr<FanotifyBackend>(new FanotifyBackend(std::move(group), std::move(root), stopping));
 }

@@ -1,6 +1,9 @@
 #include "core/Watcher.h"
 
+#include <linux/capability.h>
 #include <pthread.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -374,6 +377,36 @@ INSTANTIATE_TEST_SUITE_P(Backends, WatcherTest, testing::Values(false, true),
                          [](const testing::TestParamInfo<bool>& i) {
                              return i.param ? std::string("fanotify") : std::string("inotify");
                          });
+
+// Runs `body` in a forked child and returns its exit status.
+int inChild(const std::function<int()>& body) {
+    const pid_t pid = ::fork();
+    if (pid == 0) ::_exit(body());
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+// Marks may be placed where folder handles cannot be opened: such a process watches with
+// inotify rather than with marks whose events it cannot place.
+TEST(Watcher, NoFanotifyWithoutOpeningHandles) {
+    test::TempDir dir;
+    dir.mkdirs("a");
+    const int status = inChild([&]() -> int {
+        __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+        __user_cap_data_struct data[2] = {};
+        if (::syscall(SYS_capget, &header, data) != 0) return 10;
+        data[0].effective &= ~(1u << CAP_DAC_READ_SEARCH);
+        if (::syscall(SYS_capset, &header, data) != 0) return 11;
+        Recorder r;
+        Watcher w(dir.path(), 0, r.history(), r.live(), quick(true));
+        r.waitQuiet(300ms);
+        w.take();
+        dir.write("a/file", 10);
+        return liveReports(w, r, dir / "a") ? 0 : 12;
+    });
+    EXPECT_EQ(status, 0);
+}
 
 TEST(Watcher, LimitReachedSubtreesAreWalkedAgain) {
     test::TempDir dir;

@@ -229,6 +229,7 @@ Watcher::Watcher(std::string root, std::uint64_t since, HistoryHandler onHistory
         c.onHistoryDone(Changes());
     }
     thread_ = std::thread([core = core_] { core->run(); });
+    threadID_ = thread_.get_id();
 }
 
 Watcher::~Watcher() {
@@ -261,7 +262,7 @@ Watcher::Status Watcher::status() const {
 void Watcher::stop() {
     core_->stopping = true;
     core_->wakeUp();
-    if (std::this_thread::get_id() == thread_.get_id()) return;
+    if (std::this_thread::get_id() == threadID_) return;
     std::lock_guard guard(joinLock_);
     if (thread_.joinable()) thread_.join();
 }

@@ -301,7 +301,9 @@ TEST_P(WatcherTest, StopEndsEveryCallback) {
 
     Recorder quiet;
     Watcher v(dir.path(), 0, quiet.history(), quiet.live(), options());
+    std::thread other([&] { v.stop(); });
     v.stop();
+    other.join();
     v.stop();
     dir.write("z", 10);
     std::this_thread::sleep_for(400ms);

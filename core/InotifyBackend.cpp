@@ -233,6 +233,16 @@ void InotifyBackend::handle(const Event& e, Changes& out, std::vector<WalkStart>
     out.dirs.insert(path);
     if (e.name.empty() || !(e.mask & IN_ISDIR)) return;
 
+    if (e.mask & IN_ATTRIB) {
+        // A folder without a watch that was not left out for the limit could not be opened:
+        // it may have become readable.
+        const Node& node = it->second;
+        if (!node.children.contains(e.name) && !node.unwatchedChildren.contains(e.name)) {
+            fresh.push_back(WalkStart{joinPath(path, e.name), e.token, e.name});
+        }
+        return;
+    }
+
     if (e.mask & IN_MOVED_FROM) {
         // The watch is kept by token: a folder of the same name may take its place before the
         // move is settled.

@@ -21,8 +21,9 @@ namespace tamrel {
 //
 // The watches form a tree of (parent watch, name) so that paths follow folders renamed inside
 // the tree. A folder created or moved in is walked at once (watched, and reported with every
-// folder below it, so a folder that replaced one of the same name is listed again); a folder
-// moved out loses its watches. A full event queue, or the root deleted or moved, reports the
+// folder below it, so a folder that replaced one of the same name is listed again), and so is a
+// folder that could not be opened once its attributes change; a folder moved out loses its
+// watches. A full event queue, or the root deleted or moved, reports the
 // root in `deep`. When no further watch can be placed (the kernel's per-user limit, or
 // `maxWatches`), the folder is remembered as unwatched.
 //

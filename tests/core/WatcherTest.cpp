@@ -1,6 +1,7 @@
 #include "core/Watcher.h"
 
 #include <linux/capability.h>
+#include <grp.h>
 #include <pthread.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -406,6 +407,56 @@ TEST(Watcher, NoFanotifyWithoutOpeningHandles) {
         w.take();
         dir.write("a/file", 10);
         return liveReports(w, r, dir / "a") ? 0 : 12;
+    });
+    EXPECT_EQ(status, 0);
+}
+
+// Folders that cannot be opened have no watch and no entries to look at: a change of their
+// permissions is still found, while nothing watched and live.
+TEST(Watcher, FoldersThatCannotBeOpened) {
+    if (::geteuid() != 0) GTEST_SKIP() << "acts as another user";
+    test::TempDir dir;
+    dir.mkdirs("shut/inner");
+    dir.mkdirs("opens/inner");
+    dir.write("shut/inner/f", 5000);
+    dir.write("opens/inner/g", 5000);
+    for (const char* p : {"", "shut", "shut/inner", "shut/inner/f", "opens", "opens/inner", "opens/inner/g"}) {
+        ASSERT_EQ(::chown((dir / p).c_str(), 65534, 65534), 0) << p;
+    }
+    auto sameAsAScan = [&](const DiskIndex& index) {
+        ScanProgress progress;
+        test::expectSameTree(index, *DiskIndex::scan(dir.path(), progress, 2), false);
+        return !testing::Test::HasFailure();
+    };
+    const int status = inChild([&]() -> int {
+        if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0) return 10;
+        if (::chmod((dir / "opens").c_str(), 0) != 0) return 11;
+        ScanProgress progress;
+        auto index = DiskIndex::scan(dir.path(), progress, 2);
+        if (!index->isDenied(*index->lookup(dir / "opens"))) return 12;
+        const std::uint64_t saved = currentEventID() + 2'000'000'000 + 20'000'000;
+        std::this_thread::sleep_for(50ms);
+        if (::chmod((dir / "shut").c_str(), 0) != 0 || ::chmod((dir / "opens").c_str(), 0755) != 0) return 13;
+
+        Recorder r;
+        Watcher w(dir.path(), saved, r.history(), r.live(), quick(false));
+        if (!r.waitHistory()) return 14;
+        const Changes handed = r.handed();
+        if (!handed.dirs.contains(dir / "shut") || !handed.dirs.contains(dir / "opens")) return 15;
+        index = index->refreshed(handed, progress);
+        if (!sameAsAScan(*index)) return 16;
+
+        r.waitQuiet(300ms);
+        w.take();
+        if (::chmod((dir / "shut").c_str(), 0755) != 0) return 17;
+        Changes taken;
+        if (!liveReports(w, r, dir / "shut", false, &taken)) return 18;
+        index = index->refreshed(taken, progress);
+        if (!sameAsAScan(*index)) return 19;
+        r.waitQuiet(300ms);
+        w.take();
+        dir.write("shut/inner/new", 10);
+        return liveReports(w, r, dir / "shut/inner") ? 0 : 20;
     });
     EXPECT_EQ(status, 0);
 }

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <atomic>
 #include <optional>
 #include <vector>
@@ -35,6 +36,16 @@ std::string normalised(std::string path) {
     return path;
 }
 
+// appDataDirectory() as a walk from a root reaches it: with the symbolic links above it resolved.
+std::string resolvedAppData() {
+    const std::string home = dataHome();
+    char* real = home.empty() ? nullptr : ::realpath(home.c_str(), nullptr);
+    if (!real) return {};
+    std::string out = normalised(real);
+    std::free(real);
+    return (out == "/" ? std::string() : out) + "/Tamrel";
+}
+
 dev_t deviceOf(const std::string& path) {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0 ? st.st_dev : 0;
@@ -49,6 +60,7 @@ struct Watcher::Core {
     LiveHandler onLive;
     Options options;
     std::string ignored = normalised(appDataDirectory());
+    std::string ignoredReal = resolvedAppData();
     std::atomic<bool> stopping{false};
     std::unique_ptr<WatchBackend> backend;
     UniqueFd wake{::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)};
@@ -80,7 +92,7 @@ struct Watcher::Core {
         std::lock_guard guard(pendingLock);
         for (const std::string& p : got.dirs) {
             std::string n = normalised(p);
-            if (n == ignored) continue;
+            if (n == ignored || n == ignoredReal) continue;
             pending.dirs.insert(std::move(n));
             any = true;
         }

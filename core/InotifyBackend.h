@@ -16,8 +16,8 @@
 namespace tamrel {
 
 // Watches a tree with inotify, one watch per folder, and turns events into changed folders.
-// The watches are spread over a few inotify instances by inode number: the kernel serialises
-// the placing of watches within one instance, which held the walking threads up.
+// The watches could be spread over several inotify instances by inode number; one is used, as
+// only one instance keeps the events in the order the watch tree needs (InotifyBackend.cpp).
 //
 // The watches form a tree of (parent watch, name) so that paths follow folders renamed inside
 // the tree. A folder created or moved in is walked at once (watched, and reported with every
@@ -68,7 +68,7 @@ private:
     };
 
     void handle(const Event& e, Changes& out, std::vector<WalkStart>& fresh);
-    void walkNew(const std::vector<WalkStart>& fresh, Changes& out);
+    void walkNew(std::vector<WalkStart>& fresh, Changes& out);
     std::string pathOf(WatchToken token) const;
     void subtreePaths(WatchToken token, Changes& out) const;
     void forget(WatchToken token, bool removeWatches);

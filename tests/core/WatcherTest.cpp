@@ -274,6 +274,44 @@ TEST_P(WatcherTest, RootReachedThroughASymbolicLink) {
     }
 }
 
+// Folders created and moved, and folders moved below what moved out of them, all within one
+// read of the events: paths still follow every folder, and new folders are watched.
+TEST_P(WatcherTest, MovesInQuickSuccession) {
+    test::TempDir dir;
+    constexpr int groups = 16;
+    auto group = [&](int k, const char* rest) { return dir / ("g" + std::to_string(k) + "/" + rest); };
+    for (int k = 0; k < groups; ++k) {
+        for (const char* d : {"S", "T", "P/Q", "R"}) dir.mkdirs("g" + std::to_string(k) + "/" + d);
+    }
+    Recorder r;
+    Watcher w(dir.path(), 0, r.history(), r.live(), options());
+    r.waitQuiet(300ms);
+    w.take();
+    for (int k = 0; k < groups; ++k) {
+        ASSERT_EQ(::mkdir(group(k, "S/x").c_str(), 0755), 0);
+        ASSERT_EQ(::rename(group(k, "S/x").c_str(), group(k, "T/y").c_str()), 0);
+        ASSERT_EQ(::rename(group(k, "T").c_str(), group(k, "U").c_str()), 0);
+        ASSERT_EQ(::rename(group(k, "P/Q").c_str(), group(k, "R/Q2").c_str()), 0);
+        ASSERT_EQ(::rename(group(k, "P").c_str(), group(k, "R/Q2/P2").c_str()), 0);
+    }
+    EXPECT_TRUE(liveReports(w, r, group(groups - 1, "R")));
+    r.waitQuiet(300ms);
+    w.take();
+    for (int k = 0; k < groups; ++k) {
+        dir.write("g" + std::to_string(k) + "/U/y/file", 10);
+        dir.write("g" + std::to_string(k) + "/R/Q2/P2/file", 10);
+    }
+    Changes taken;
+    EXPECT_TRUE(liveReports(w, r, group(groups - 1, "R/Q2/P2"), false, &taken));
+    r.waitQuiet(300ms);
+    taken.dirs.merge(w.take().dirs);
+    for (int k = 0; k < groups; ++k) {
+        EXPECT_TRUE(taken.dirs.contains(group(k, "U/y"))) << k;
+        EXPECT_TRUE(taken.dirs.contains(group(k, "R/Q2/P2"))) << k;
+    }
+    for (const std::string& p : taken.dirs) EXPECT_EQ(::access(p.c_str(), F_OK), 0) << p;
+}
+
 TEST_P(WatcherTest, StopEndsEveryCallback) {
     test::TempDir dir;
     Recorder r;

@@ -105,6 +105,7 @@ WatchToken InotifyBackend::addFolder(WatchToken parent, std::string_view name,
         it->second.parent = parent;
         it->second.name = std::string(name);
     }
+    retry_.erase({parent, std::string(name)});
     if (p) {
         p->children[std::string(name)] = token;
         if (p->unwatchedChildren.erase(std::string(name))) --unwatchedTotal_;
@@ -149,7 +150,12 @@ void InotifyBackend::unreachable(const WalkStart& start) {
         remember(noParent, start.name);
         return;
     }
+    // Its path may have changed between the events and the walk: it is tried again at the next
+    // reads, at the path its parent has then.
     std::lock_guard guard(lock_);
+    const auto key = std::make_pair(start.parent, start.name);
+    if (++retry_[key] <= earlyPatience) return;
+    retry_.erase(key);
     forgetUnwatched(start.parent, start.name);
 }
 
@@ -282,17 +288,21 @@ void InotifyBackend::handle(const Event& e, Changes& out, std::vector<WalkStart>
 }
 
 void InotifyBackend::walkNew(std::vector<WalkStart>& fresh, Changes& out) {
-    if (fresh.empty()) return;
     {
         // Each path as the whole pass of events left the watches: a folder may have moved
         // after the event that named it.
         std::lock_guard guard(lock_);
+        for (const auto& [key, tries] : retry_) fresh.push_back(WalkStart{{}, key.first, key.second});
         std::erase_if(fresh, [&](WalkStart& s) {
-            if (!nodes_.contains(s.parent)) return true;
+            if (!nodes_.contains(s.parent)) {
+                retry_.erase({s.parent, s.name});
+                return true;
+            }
             s.path = joinPath(pathOf(s.parent), s.name);
             return false;
         });
     }
+    if (fresh.empty()) return;
     WalkResult found = walkFolders(*this, fresh, 0, 1, mounts_, stopping_);
     for (std::string& p : found.changed) out.dirs.insert(std::move(p));
 }

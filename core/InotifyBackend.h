@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -90,6 +91,8 @@ private:
     bool rootUnwatched_ = false;
     std::size_t unwatchedTotal_ = 0;
     std::vector<Event> early_;  // events whose watch was not recorded yet when they were read
+    // New folders a walk could not open, by parent and name: how often it tried.
+    std::map<std::pair<WatchToken, std::string>, int> retry_;
     std::unordered_map<std::uint32_t, Moved> movedFrom_;
 };
 

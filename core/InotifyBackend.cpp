@@ -22,7 +22,7 @@ constexpr int earlyPatience = 2;
 // Instances per backend: one. Each instance keeps its own events in order, but nothing orders
 // them across instances, and the watch tree needs a folder's moves in the order they happened
 // (the two ends of a move, a folder moved below what just moved out of it). Four instances
-// placed the watches of 86,000 folders no faster here (0.65 against 0.68 s, medians).
+// made the catch-up walk over 86,000 folders no faster here (0.60 s against 0.59 s, medians).
 constexpr int instances = 1;
 
 WatchToken tokenOf(std::size_t instance, int wd) {
@@ -267,9 +267,11 @@ void InotifyBackend::handle(const Event& e, Changes& out, std::vector<WalkStart>
             const Moved m = std::move(from->second);
             movedFrom_.erase(from);
             if (stillAt(m)) {
-                Node& fp = nodes_.at(m.parent);
-                if (auto c = fp.children.find(m.name); c != fp.children.end() && c->second == m.child) {
-                    fp.children.erase(c);
+                if (auto fp = nodes_.find(m.parent); fp != nodes_.end()) {
+                    auto& siblings = fp->second.children;
+                    if (auto c = siblings.find(m.name); c != siblings.end() && c->second == m.child) {
+                        siblings.erase(c);
+                    }
                 }
                 Node& moved = nodes_.at(m.child);
                 moved.parent = e.token;

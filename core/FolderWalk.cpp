@@ -121,8 +121,9 @@ void visit(Walk& walk, const Job& job, std::vector<Job>& group, char* buffer,
     if (!*fd && !job.isStart) {
         // Not readable (any more, perhaps): its own ctime still says whether it changed.
         const bool relative = job.parentFd != nullptr;
-        if (::statx(relative ? job.parentFd->get() : AT_FDCWD, job.path.c_str() + (relative ? job.nameAt : 0),
-                    statFlags, STATX_CTIME, &sx) == 0 &&
+        const int at = relative ? job.parentFd->get() : AT_FDCWD;
+        if (::statx(at, job.path.c_str() + (relative ? job.nameAt : 0), statFlags, STATX_CTIME,
+                    &sx) == 0 &&
             nanoseconds(sx.stx_ctime) >= walk.stamp) {
             changed.push_back(job.path);
         }

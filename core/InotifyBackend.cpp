@@ -255,7 +255,8 @@ void InotifyBackend::handle(const Event& e, Changes& out, std::vector<WalkStart>
         // The watch is kept by token: a folder of the same name may take its place before the
         // move is settled.
         const auto c = it->second.children.find(e.name);
-        movedFrom_[e.cookie] = {e.token, e.name, c != it->second.children.end() ? c->second : unwatched};
+        const WatchToken child = c != it->second.children.end() ? c->second : unwatched;
+        movedFrom_[e.cookie] = {e.token, e.name, child};
         return;
     }
     if (e.mask & IN_DELETE) {
@@ -269,9 +270,8 @@ void InotifyBackend::handle(const Event& e, Changes& out, std::vector<WalkStart>
             if (stillAt(m)) {
                 if (auto fp = nodes_.find(m.parent); fp != nodes_.end()) {
                     auto& siblings = fp->second.children;
-                    if (auto c = siblings.find(m.name); c != siblings.end() && c->second == m.child) {
-                        siblings.erase(c);
-                    }
+                    auto c = siblings.find(m.name);
+                    if (c != siblings.end() && c->second == m.child) siblings.erase(c);
                 }
                 Node& moved = nodes_.at(m.child);
                 moved.parent = e.token;
@@ -294,7 +294,9 @@ void InotifyBackend::walkNew(std::vector<WalkStart>& fresh, Changes& out) {
         // Each path as the whole pass of events left the watches: a folder may have moved
         // after the event that named it.
         std::lock_guard guard(lock_);
-        for (const auto& [key, tries] : retry_) fresh.push_back(WalkStart{{}, key.first, key.second});
+        for (const auto& [key, tries] : retry_) {
+            fresh.push_back(WalkStart{{}, key.first, key.second});
+        }
         std::erase_if(fresh, [&](WalkStart& s) {
             if (!nodes_.contains(s.parent)) {
                 retry_.erase({s.parent, s.name});

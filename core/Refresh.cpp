@@ -181,7 +181,8 @@ private:
         for (RawEnt& e : listing.ents) {
             if ((e.kind & (Flag::kindMask | Flag::mount)) != 1) continue;
             if (auto old = oldDirs.find(listing.name(e)); old != oldDirs.end()) {
-                e.kind = static_cast<std::uint8_t>(e.kind | (old_.kind(old->second) & Flag::denied));
+                const std::uint8_t denied = old_.kind(old->second) & Flag::denied;
+                e.kind = static_cast<std::uint8_t>(e.kind | denied);
             }
         }
         const auto pairs = writer.writeBlock(listing, n);

@@ -7,8 +7,8 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <atomic>
+#include <cstdlib>
 #include <optional>
 #include <vector>
 
@@ -62,6 +62,9 @@ struct Watcher::Core {
     std::string ignored = normalised(appDataDirectory());
     std::string ignoredReal = resolvedAppData();
     std::atomic<bool> stopping{false};
+    // The watcher thread's id, set before it runs a handler: Watcher::thread_ itself changes
+    // while it is joined, and is assigned only after the thread has started.
+    std::atomic<std::thread::id> thread;
     std::unique_ptr<WatchBackend> backend;
     UniqueFd wake{::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)};
     std::atomic<bool> catchingUp{true};
@@ -133,6 +136,7 @@ struct Watcher::Core {
 };
 
 void Watcher::Core::run() {
+    thread = std::this_thread::get_id();
     ::pthread_setname_np(::pthread_self(), "tamrel.fsevents");
     const std::uint64_t margin = stampBefore(since != 0 ? since : currentEventID());
     std::uint64_t lastWalk = currentEventID();
@@ -241,7 +245,6 @@ Watcher::Watcher(std::string root, std::uint64_t since, HistoryHandler onHistory
         c.onHistoryDone(Changes());
     }
     thread_ = std::thread([core = core_] { core->run(); });
-    threadID_ = thread_.get_id();
 }
 
 Watcher::~Watcher() {
@@ -274,7 +277,7 @@ Watcher::Status Watcher::status() const {
 void Watcher::stop() {
     core_->stopping = true;
     core_->wakeUp();
-    if (std::this_thread::get_id() == threadID_) return;
+    if (std::this_thread::get_id() == core_->thread.load()) return;
     std::lock_guard guard(joinLock_);
     if (thread_.joinable()) thread_.join();
 }

@@ -84,7 +84,6 @@ private:
     struct Core;
     std::shared_ptr<Core> core_;
     std::thread thread_;
-    std::thread::id threadID_;  // thread_'s, kept apart: a join clears thread_'s own
     std::mutex joinLock_;
 };
 

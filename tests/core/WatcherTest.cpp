@@ -279,7 +279,9 @@ TEST_P(WatcherTest, RootReachedThroughASymbolicLink) {
 TEST_P(WatcherTest, MovesInQuickSuccession) {
     test::TempDir dir;
     constexpr int groups = 16;
-    auto group = [&](int k, const char* rest) { return dir / ("g" + std::to_string(k) + "/" + rest); };
+    auto group = [&](int k, const char* rest) {
+        return dir / ("g" + std::to_string(k) + "/" + rest);
+    };
     for (int k = 0; k < groups; ++k) {
         for (const char* d : {"S", "T", "P/Q", "R"}) dir.mkdirs("g" + std::to_string(k) + "/" + d);
     }
@@ -460,7 +462,8 @@ TEST(Watcher, FoldersThatCannotBeOpened) {
     dir.mkdirs("opens/inner");
     dir.write("shut/inner/f", 5000);
     dir.write("opens/inner/g", 5000);
-    for (const char* p : {"", "shut", "shut/inner", "shut/inner/f", "opens", "opens/inner", "opens/inner/g"}) {
+    for (const char* p :
+         {"", "shut", "shut/inner", "shut/inner/f", "opens", "opens/inner", "opens/inner/g"}) {
         ASSERT_EQ(::chown((dir / p).c_str(), 65534, 65534), 0) << p;
     }
     auto sameAsAScan = [&](const DiskIndex& index) {
@@ -476,7 +479,8 @@ TEST(Watcher, FoldersThatCannotBeOpened) {
         if (!index->isDenied(*index->lookup(dir / "opens"))) return 12;
         const std::uint64_t saved = currentEventID() + 2'000'000'000 + 20'000'000;
         std::this_thread::sleep_for(50ms);
-        if (::chmod((dir / "shut").c_str(), 0) != 0 || ::chmod((dir / "opens").c_str(), 0755) != 0) return 13;
+        if (::chmod((dir / "shut").c_str(), 0) != 0) return 13;
+        if (::chmod((dir / "opens").c_str(), 0755) != 0) return 13;
 
         Recorder r;
         Watcher w(dir.path(), saved, r.history(), r.live(), quick(false));

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstddef>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "core/FolderWalk.h"
@@ -26,7 +27,24 @@ bool markFileSystem(int group, int dirFd) {
     return ::fanotify_mark(group, FAN_MARK_ADD | FAN_MARK_FILESYSTEM, markMask, dirFd, nullptr) == 0;
 }
 
+// Whether a folder's file handle opens again: events name folders by handle, and opening one
+// takes CAP_DAC_READ_SEARCH, which a process may lack where it may place marks.
+bool handlesOpen(int dirFd) {
+    std::vector<std::uint64_t> storage((sizeof(file_handle) + MAX_HANDLE_SZ + 7) / 8);
+    auto* handle = reinterpret_cast<file_handle*>(storage.data());
+    handle->handle_bytes = MAX_HANDLE_SZ;
+    int mountID = 0;
+    if (::name_to_handle_at(dirFd, "", handle, &mountID, AT_EMPTY_PATH) != 0) return false;
+    return UniqueFd(::open_by_handle_at(dirFd, handle, O_PATH | O_CLOEXEC)).get() >= 0;
+}
+
 std::string fsidKey(const void* fsid) { return std::string(static_cast<const char*>(fsid), 8); }
+
+// `path` is `base` or below it; everything is below "".
+bool within(const std::string& path, const std::string& base) {
+    if (base.empty()) return true;
+    return path.starts_with(base) && (path.size() == base.size() || path[base.size()] == '/');
+}
 
 dev_t deviceOf(const std::string& path) {
     struct stat st {};
@@ -44,7 +62,9 @@ std::unique_ptr<FanotifyBackend> FanotifyBackend::create(std::string root,
     // system when the root is there.
     UniqueFd probe(::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!probe) probe.reset(::open("/", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!probe || !markFileSystem(group.get(), probe.get())) return nullptr;
+    if (!probe || !markFileSystem(group.get(), probe.get()) || !handlesOpen(probe.get())) {
+        return nullptr;
+    }
     ::fanotify_mark(group.get(), FAN_MARK_REMOVE | FAN_MARK_FILESYSTEM, markMask, probe.get(), nullptr);
     return std::unique_ptr<FanotifyBackend>(new FanotifyBackend(std::move(group), std::move(root), stopping));
 }
@@ -56,6 +76,13 @@ FanotifyBackend::FanotifyBackend(UniqueFd fd, std::string root, const std::atomi
       stopping_(stopping),
       mounts_(deviceOf(root_)) {
     if (!base_.empty() && base_.back() == '/') base_.pop_back();
+    // Folders are named by the kernel with every symbolic link resolved.
+    real_ = base_;
+    if (char* resolved = ::realpath(root_.c_str(), nullptr)) {
+        real_ = resolved;
+        std::free(resolved);
+        if (real_ == "/") real_.clear();
+    }
 }
 
 WatchToken FanotifyBackend::addFolder(WatchToken parent, std::string_view, const std::string& path,
@@ -96,14 +123,15 @@ void FanotifyBackend::unreachable(const WalkStart& start) {
     }
 }
 
-bool FanotifyBackend::inside(const std::string& path) const {
-    if (base_.empty()) return true;
-    return path.starts_with(base_) && (path.size() == base_.size() || path[base_.size()] == '/');
-}
+bool FanotifyBackend::inside(const std::string& path) const { return within(path, base_); }
 
 bool FanotifyBackend::coversRoot(const std::string& path) const {
-    if (base_.empty()) return false;
-    return base_.starts_with(path) && (path.size() == base_.size() || base_[path.size()] == '/');
+    return (!base_.empty() && within(base_, path)) || (!real_.empty() && within(real_, path));
+}
+
+std::string FanotifyBackend::local(const std::string& resolved) const {
+    if (real_ == base_ || !within(resolved, real_)) return resolved;
+    return base_ + resolved.substr(real_.size());
 }
 
 std::string FanotifyBackend::resolve(const std::string& key) {
@@ -177,7 +205,7 @@ void FanotifyBackend::readEvents(Changes& out) {
                         const std::string key =
                             std::string(info + offsetof(fanotify_event_info_fid, fsid), 8) +
                             std::string(handle, handleEnd);
-                        classify(resolve(key), name, m.mask, out, fresh);
+                        classify(local(resolve(key)), name, m.mask, out, fresh);
                     }
                 }
                 info = infoEnd;

@@ -56,10 +56,13 @@ private:
                   Changes& out, std::vector<WalkStart>& fresh) const;
     bool inside(const std::string& path) const;
     bool coversRoot(const std::string& path) const;
+    // A resolved path (symbolic links resolved) as a path through the root as it was given.
+    std::string local(const std::string& resolved) const;
 
     UniqueFd fd_;
     std::string root_;
     std::string base_;  // root_ without a trailing "/"
+    std::string real_;  // base_ with its symbolic links resolved
     const std::atomic<bool>& stopping_;
     MountPolicy mounts_;
 

@@ -118,6 +118,17 @@ void visit(Walk& walk, const Job& job, std::vector<Job>& group, char* buffer,
         walk.backend.unopened(job.parent, std::string_view(job.path).substr(job.nameAt), job.path);
         return;
     }
+    if (!*fd && !job.isStart) {
+        // Not readable (any more, perhaps): its own ctime still says whether it changed.
+        const bool relative = job.parentFd != nullptr;
+        const int at = relative ? job.parentFd->get() : AT_FDCWD;
+        if (::statx(at, job.path.c_str() + (relative ? job.nameAt : 0), statFlags, STATX_CTIME,
+                    &sx) == 0 &&
+            nanoseconds(sx.stx_ctime) >= walk.stamp) {
+            changed.push_back(job.path);
+        }
+        return;
+    }
     if (!*fd || ::statx(fd->get(), "", AT_EMPTY_PATH | statFlags, STATX_TYPE | STATX_INO, &sx) != 0) {
         if (job.isStart) missing.push_back(job.path);
         return;

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -16,13 +17,14 @@
 namespace tamrel {
 
 // Watches a tree with inotify, one watch per folder, and turns events into changed folders.
-// The watches are spread over a few inotify instances by inode number: the kernel serialises
-// the placing of watches within one instance, which held the walking threads up.
+// The watches could be spread over several inotify instances by inode number; one is used, as
+// only one instance keeps the events in the order the watch tree needs (InotifyBackend.cpp).
 //
 // The watches form a tree of (parent watch, name) so that paths follow folders renamed inside
 // the tree. A folder created or moved in is walked at once (watched, and reported with every
-// folder below it, so a folder that replaced one of the same name is listed again); a folder
-// moved out loses its watches. A full event queue, or the root deleted or moved, reports the
+// folder below it, so a folder that replaced one of the same name is listed again), and so is a
+// folder that could not be opened once its attributes change; a folder moved out loses its
+// watches. A full event queue, or the root deleted or moved, reports the
 // root in `deep`. When no further watch can be placed (the kernel's per-user limit, or
 // `maxWatches`), the folder is remembered as unwatched.
 //
@@ -52,6 +54,12 @@ private:
         std::unordered_map<std::string, WatchToken> children;
         std::set<std::string> unwatchedChildren;
     };
+    // A folder moved away from (parent, name); `child` is its watch then, or `unwatched`.
+    struct Moved {
+        WatchToken parent;
+        std::string name;
+        WatchToken child;
+    };
     struct Event {
         WatchToken token;
         std::uint32_t mask;
@@ -61,12 +69,14 @@ private:
     };
 
     void handle(const Event& e, Changes& out, std::vector<WalkStart>& fresh);
-    void walkNew(const std::vector<WalkStart>& fresh, Changes& out);
+    void walkNew(std::vector<WalkStart>& fresh, Changes& out);
     std::string pathOf(WatchToken token) const;
     void subtreePaths(WatchToken token, Changes& out) const;
     void forget(WatchToken token, bool removeWatches);
     void remember(WatchToken parent, std::string_view name);
     void forgetUnwatched(WatchToken parent, const std::string& name);
+    // The moved folder's watch is still recorded where it was moved from.
+    bool stillAt(const Moved& m) const;
 
     std::vector<UniqueFd> fds_;  // the instances
     UniqueFd epoll_;             // readable when any instance is
@@ -81,7 +91,9 @@ private:
     bool rootUnwatched_ = false;
     std::size_t unwatchedTotal_ = 0;
     std::vector<Event> early_;  // events whose watch was not recorded yet when they were read
-    std::unordered_map<std::uint32_t, std::pair<WatchToken, std::string>> movedFrom_;
+    // New folders a walk could not open, by parent and name: how often it tried.
+    std::map<std::pair<WatchToken, std::string>, int> retry_;
+    std::unordered_map<std::uint32_t, Moved> movedFrom_;
 };
 
 }  // namespace tamrel

@@ -177,6 +177,15 @@ private:
         for (NodeId c : old_.children(o)) {
             if (isLiveDir(old_.kind(c))) oldDirs.emplace(old_.nameBytes(c), c);
         }
+        // An old folder that is copied whole keeps its denied flag; any other case sets the
+        // flag from its own listing.
+        for (RawEnt& e : listing.ents) {
+            if ((e.kind & (Flag::kindMask | Flag::mount)) != 1) continue;
+            if (auto old = oldDirs.find(listing.name(e)); old != oldDirs.end()) {
+                const std::uint8_t denied = old_.kind(old->second) & Flag::denied;
+                e.kind = static_cast<std::uint8_t>(e.kind | denied);
+            }
+        }
         const auto pairs = writer.writeBlock(listing, n);
         auto crawls = got_.newCrawls.find(o);
         std::size_t k = 0;

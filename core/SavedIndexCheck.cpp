@@ -99,13 +99,13 @@ bool checkSavedTree(const std::byte* region, const Layout& layout, std::uint64_t
     };
     if (a.nameOff[0] != 0 || a.nameOff[count] > layout.nameCap) return false;
     const std::uint32_t rootEnd = a.nameOff[1];
-    if (rootEnd != rootPath.size() || std::memcmp(a.names, rootPath.data(), rootEnd) != 0) {
-        return false;
-    }
     // Offsets that never decrease keep every name inside rootEnd .. nameOff[count], so one pass
     // over those bytes rules out separators and NULs in every name but the root's.
     const std::uint32_t namesEnd = a.nameOff[count];
     if (namesEnd < rootEnd) return false;
+    if (rootEnd != rootPath.size() || std::memcmp(a.names, rootPath.data(), rootEnd) != 0) {
+        return false;
+    }
     const std::uint8_t* rest = a.names + rootEnd;
     const std::size_t restBytes = namesEnd - rootEnd;
     if (std::memchr(rest, '/', restBytes) || std::memchr(rest, 0, restBytes)) return false;

@@ -51,7 +51,8 @@ public:
     // remembered as unwatched, so that a later walk of unwatched folders looks at it.
     virtual void unopened(WatchToken parent, std::string_view name, const std::string& path) = 0;
     // A walk could not open the folder it starts at. The root stays remembered as unwatched;
-    // a folder below it is forgotten (its parent's events report its end).
+    // a folder below it is forgotten (its parent's events report its end), or first tried
+    // again at a path that a move may have changed since.
     virtual void unreachable(const WalkStart& start) = 0;
 
     // Reads every event waiting, without blocking, into `out`.

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdlib>
 #include <optional>
 #include <vector>
 
@@ -35,6 +36,16 @@ std::string normalised(std::string path) {
     return path;
 }
 
+// appDataDirectory() as a walk from a root reaches it: with the symbolic links above it resolved.
+std::string resolvedAppData() {
+    const std::string home = dataHome();
+    char* real = home.empty() ? nullptr : ::realpath(home.c_str(), nullptr);
+    if (!real) return {};
+    std::string out = normalised(real);
+    std::free(real);
+    return (out == "/" ? std::string() : out) + "/Tamrel";
+}
+
 dev_t deviceOf(const std::string& path) {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0 ? st.st_dev : 0;
@@ -49,7 +60,11 @@ struct Watcher::Core {
     LiveHandler onLive;
     Options options;
     std::string ignored = normalised(appDataDirectory());
+    std::string ignoredReal = resolvedAppData();
     std::atomic<bool> stopping{false};
+    // The watcher thread's id, set before it runs a handler: Watcher::thread_ itself changes
+    // while it is joined, and is assigned only after the thread has started.
+    std::atomic<std::thread::id> thread;
     std::unique_ptr<WatchBackend> backend;
     UniqueFd wake{::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)};
     std::atomic<bool> catchingUp{true};
@@ -80,7 +95,7 @@ struct Watcher::Core {
         std::lock_guard guard(pendingLock);
         for (const std::string& p : got.dirs) {
             std::string n = normalised(p);
-            if (n == ignored) continue;
+            if (n == ignored || n == ignoredReal) continue;
             pending.dirs.insert(std::move(n));
             any = true;
         }
@@ -121,6 +136,7 @@ struct Watcher::Core {
 };
 
 void Watcher::Core::run() {
+    thread = std::this_thread::get_id();
     ::pthread_setname_np(::pthread_self(), "tamrel.fsevents");
     const std::uint64_t margin = stampBefore(since != 0 ? since : currentEventID());
     std::uint64_t lastWalk = currentEventID();
@@ -261,7 +277,7 @@ Watcher::Status Watcher::status() const {
 void Watcher::stop() {
     core_->stopping = true;
     core_->wakeUp();
-    if (std::this_thread::get_id() == thread_.get_id()) return;
+    if (std::this_thread::get_id() == core_->thread.load()) return;
     std::lock_guard guard(joinLock_);
     if (thread_.joinable()) thread_.join();
 }

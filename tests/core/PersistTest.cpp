@@ -11,6 +11,7 @@
 
 #include "core/DiskIndex.h"
 #include "core/IndexWriter.h"
+#include "core/SavedIndexCheck.h"
 #include "core/ScanProgress.h"
 #include "tests/support/SameTree.h"
 #include "tests/support/ScopedDataHome.h"
@@ -238,6 +239,14 @@ TEST(Persist, DamagedFilesAreNotLoaded) {
 
     writeFile(file, good);
     EXPECT_TRUE(DiskIndex::load(dir.path())) << "the undamaged file still loads";
+
+    // A root name that claims more bytes than the names hold is not compared past them (on a
+    // region of exactly its size, AddressSanitizer sees any read beyond).
+    const Layout tiny(2, 1);
+    std::vector<std::byte> region(tiny.total);
+    auto* offsets = reinterpret_cast<std::uint32_t*>(region.data() + tiny.offsets[Layout::nameOff]);
+    offsets[1] = 1000;
+    EXPECT_FALSE(checkSavedTree(region.data(), tiny, 2, std::string(1000, 'r')));
 }
 
 TEST(Persist, ConcurrentSavesOfOneRoot) {

@@ -78,6 +78,9 @@ TEST(Refresh, ChoosesWhatToListAndScan) {
     EXPECT_FALSE(dropped->lookup(dir / "doomed/sub"));
     dir.mkdirs("doomed/sub");
     EXPECT_FALSE(refresh(*denied, Changes{{dir / "doomed/sub"}, {}})->isDenied(sub));
+    // Its parent listed again without it: copied as it was, denied.
+    auto sibling = refresh(*denied, Changes{{dir / "doomed"}, {}});
+    EXPECT_TRUE(sibling->isDenied(*sibling->lookup(dir / "doomed/sub")));
 
     // Nested deep paths: only the outer one is scanned; dirs below it are ignored.
     ScanProgress progress;

@@ -1,6 +1,10 @@
 #include "core/Watcher.h"
 
+#include <linux/capability.h>
+#include <grp.h>
 #include <pthread.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -225,6 +229,91 @@ TEST_P(WatcherTest, RootDeletedOrMovedIsRescannedWhole) {
     EXPECT_TRUE(r2.handed().deep.contains(outer / "missing"));
 }
 
+TEST_P(WatcherTest, FolderMovedOutAndReplacedByOneOfTheSameName) {
+    test::TempDir outer;
+    outer.mkdirs("root/a/x");
+    outer.mkdirs("root/other");
+    outer.mkdirs("away");
+    Recorder r;
+    Watcher w(outer / "root", 0, r.history(), r.live(), options());
+    r.waitQuiet(300ms);
+    w.take();
+    ASSERT_EQ(::rename((outer / "root/a/x").c_str(), (outer / "away/x").c_str()), 0);
+    outer.mkdirs("root/a/x");
+    EXPECT_TRUE(liveReports(w, r, outer / "root/a"));
+    r.waitQuiet(300ms);
+    w.take();
+    outer.write("root/a/x/file", 10);
+    EXPECT_TRUE(liveReports(w, r, outer / "root/a/x")) << "the new folder is watched";
+    r.waitQuiet(300ms);
+    w.take();
+    outer.write("away/x/file", 10);
+    outer.write("root/other/file", 10);
+    Changes taken;
+    EXPECT_TRUE(liveReports(w, r, outer / "root/other", false, &taken));
+    r.waitQuiet(300ms);
+    taken.dirs.merge(w.take().dirs);
+    EXPECT_FALSE(taken.dirs.contains(outer / "root/a/x")) << "the folder moved out is not";
+}
+
+TEST_P(WatcherTest, RootReachedThroughASymbolicLink) {
+    test::TempDir outer;
+    outer.mkdirs("real/root/a");
+    outer.symlink("real", "link");
+    const std::string root = outer / "link/root";
+    Recorder r;
+    Watcher w(root, 0, r.history(), r.live(), options());
+    r.waitQuiet(300ms);
+    w.take();
+    outer.write("real/root/a/file", 10);
+    EXPECT_TRUE(liveReports(w, r, root + "/a")) << "paths read as the root was given";
+    if (GetParam()) {
+        // A file-system mark also sees the folders above the root move.
+        ASSERT_EQ(::rename((outer / "real").c_str(), (outer / "moved").c_str()), 0);
+        EXPECT_TRUE(liveReports(w, r, root, true));
+    }
+}
+
+// Folders created and moved, and folders moved below what moved out of them, all within one
+// read of the events: paths still follow every folder, and new folders are watched.
+TEST_P(WatcherTest, MovesInQuickSuccession) {
+    test::TempDir dir;
+    constexpr int groups = 16;
+    auto group = [&](int k, const char* rest) {
+        return dir / ("g" + std::to_string(k) + "/" + rest);
+    };
+    for (int k = 0; k < groups; ++k) {
+        for (const char* d : {"S", "T", "P/Q", "R"}) dir.mkdirs("g" + std::to_string(k) + "/" + d);
+    }
+    Recorder r;
+    Watcher w(dir.path(), 0, r.history(), r.live(), options());
+    r.waitQuiet(300ms);
+    w.take();
+    for (int k = 0; k < groups; ++k) {
+        ASSERT_EQ(::mkdir(group(k, "S/x").c_str(), 0755), 0);
+        ASSERT_EQ(::rename(group(k, "S/x").c_str(), group(k, "T/y").c_str()), 0);
+        ASSERT_EQ(::rename(group(k, "T").c_str(), group(k, "U").c_str()), 0);
+        ASSERT_EQ(::rename(group(k, "P/Q").c_str(), group(k, "R/Q2").c_str()), 0);
+        ASSERT_EQ(::rename(group(k, "P").c_str(), group(k, "R/Q2/P2").c_str()), 0);
+    }
+    EXPECT_TRUE(liveReports(w, r, group(groups - 1, "R")));
+    r.waitQuiet(300ms);
+    w.take();
+    for (int k = 0; k < groups; ++k) {
+        dir.write("g" + std::to_string(k) + "/U/y/file", 10);
+        dir.write("g" + std::to_string(k) + "/R/Q2/P2/file", 10);
+    }
+    Changes taken;
+    EXPECT_TRUE(liveReports(w, r, group(groups - 1, "R/Q2/P2"), false, &taken));
+    r.waitQuiet(300ms);
+    taken.dirs.merge(w.take().dirs);
+    for (int k = 0; k < groups; ++k) {
+        EXPECT_TRUE(taken.dirs.contains(group(k, "U/y"))) << k;
+        EXPECT_TRUE(taken.dirs.contains(group(k, "R/Q2/P2"))) << k;
+    }
+    for (const std::string& p : taken.dirs) EXPECT_EQ(::access(p.c_str(), F_OK), 0) << p;
+}
+
 TEST_P(WatcherTest, StopEndsEveryCallback) {
     test::TempDir dir;
     Recorder r;
@@ -253,7 +342,9 @@ TEST_P(WatcherTest, StopEndsEveryCallback) {
 
     Recorder quiet;
     Watcher v(dir.path(), 0, quiet.history(), quiet.live(), options());
+    std::thread other([&] { v.stop(); });
     v.stop();
+    other.join();
     v.stop();
     dir.write("z", 10);
     std::this_thread::sleep_for(400ms);
@@ -304,9 +395,11 @@ TEST_P(WatcherTest, OwnSavedIndexesAreNotChanges) {
     test::TempDir dir;
     dir.mkdirs("data/Tamrel");
     dir.mkdirs("other");
+    dir.symlink("data", "data-link");
     const char* old = std::getenv("XDG_DATA_HOME");
     const std::string kept = old ? old : "";
-    ::setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
+    // Named through a symbolic link, as where /home is one: the walk reaches it as data/Tamrel.
+    ::setenv("XDG_DATA_HOME", (dir / "data-link").c_str(), 1);
     Recorder r;
     Watcher w(dir.path(), 0, r.history(), r.live(), options());
     r.waitQuiet(300ms);
@@ -329,6 +422,88 @@ INSTANTIATE_TEST_SUITE_P(Backends, WatcherTest, testing::Values(false, true),
                          [](const testing::TestParamInfo<bool>& i) {
                              return i.param ? std::string("fanotify") : std::string("inotify");
                          });
+
+// Runs `body` in a forked child and returns its exit status.
+int inChild(const std::function<int()>& body) {
+    const pid_t pid = ::fork();
+    if (pid == 0) ::_exit(body());
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+// Marks may be placed where folder handles cannot be opened: such a process watches with
+// inotify rather than with marks whose events it cannot place.
+TEST(Watcher, NoFanotifyWithoutOpeningHandles) {
+    test::TempDir dir;
+    dir.mkdirs("a");
+    const int status = inChild([&]() -> int {
+        __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+        __user_cap_data_struct data[2] = {};
+        if (::syscall(SYS_capget, &header, data) != 0) return 10;
+        data[0].effective &= ~(1u << CAP_DAC_READ_SEARCH);
+        if (::syscall(SYS_capset, &header, data) != 0) return 11;
+        Recorder r;
+        Watcher w(dir.path(), 0, r.history(), r.live(), quick(true));
+        r.waitQuiet(300ms);
+        w.take();
+        dir.write("a/file", 10);
+        return liveReports(w, r, dir / "a") ? 0 : 12;
+    });
+    EXPECT_EQ(status, 0);
+}
+
+// Folders that cannot be opened have no watch and no entries to look at: a change of their
+// permissions is still found, while nothing watched and live.
+TEST(Watcher, FoldersThatCannotBeOpened) {
+    if (::geteuid() != 0) GTEST_SKIP() << "acts as another user";
+    test::TempDir dir;
+    dir.mkdirs("shut/inner");
+    dir.mkdirs("opens/inner");
+    dir.write("shut/inner/f", 5000);
+    dir.write("opens/inner/g", 5000);
+    for (const char* p :
+         {"", "shut", "shut/inner", "shut/inner/f", "opens", "opens/inner", "opens/inner/g"}) {
+        ASSERT_EQ(::chown((dir / p).c_str(), 65534, 65534), 0) << p;
+    }
+    auto sameAsAScan = [&](const DiskIndex& index) {
+        ScanProgress progress;
+        test::expectSameTree(index, *DiskIndex::scan(dir.path(), progress, 2), false);
+        return !testing::Test::HasFailure();
+    };
+    const int status = inChild([&]() -> int {
+        if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0) return 10;
+        if (::chmod((dir / "opens").c_str(), 0) != 0) return 11;
+        ScanProgress progress;
+        auto index = DiskIndex::scan(dir.path(), progress, 2);
+        if (!index->isDenied(*index->lookup(dir / "opens"))) return 12;
+        const std::uint64_t saved = currentEventID() + 2'000'000'000 + 20'000'000;
+        std::this_thread::sleep_for(50ms);
+        if (::chmod((dir / "shut").c_str(), 0) != 0) return 13;
+        if (::chmod((dir / "opens").c_str(), 0755) != 0) return 13;
+
+        Recorder r;
+        Watcher w(dir.path(), saved, r.history(), r.live(), quick(false));
+        if (!r.waitHistory()) return 14;
+        const Changes handed = r.handed();
+        if (!handed.dirs.contains(dir / "shut") || !handed.dirs.contains(dir / "opens")) return 15;
+        index = index->refreshed(handed, progress);
+        if (!sameAsAScan(*index)) return 16;
+
+        r.waitQuiet(300ms);
+        w.take();
+        if (::chmod((dir / "shut").c_str(), 0755) != 0) return 17;
+        Changes taken;
+        if (!liveReports(w, r, dir / "shut", false, &taken)) return 18;
+        index = index->refreshed(taken, progress);
+        if (!sameAsAScan(*index)) return 19;
+        r.waitQuiet(300ms);
+        w.take();
+        dir.write("shut/inner/new", 10);
+        return liveReports(w, r, dir / "shut/inner") ? 0 : 20;
+    });
+    EXPECT_EQ(status, 0);
+}
 
 TEST(Watcher, LimitReachedSubtreesAreWalkedAgain) {
     test::TempDir dir;

@@ -2,10 +2,39 @@
 
 #include <sys/mman.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <system_error>
 
+#include "core/ComputePool.h"
+
 namespace tamrel {
+
+namespace {
+
+#ifndef MADV_POPULATE_WRITE
+#define MADV_POPULATE_WRITE 23
+#endif
+
+constexpr std::size_t prefaultPiece = 2 << 20;
+
+// Faults in every page of a fresh region on all compute threads at once. Touching the pages one
+// by one while writing took 25 of the 45 ms of a million-node refresh; asking the kernel for huge
+// pages instead was sometimes faster and sometimes 400 ms, when it had to compact memory first.
+void prefault(std::byte* p, std::size_t size) {
+    const std::size_t pieces = (size + prefaultPiece - 1) / prefaultPiece;
+    ComputePool::shared().run(pieces, [&](std::size_t i) {
+        std::byte* at = p + i * prefaultPiece;
+        const std::size_t n = std::min(prefaultPiece, size - i * prefaultPiece);
+        if (::madvise(at, n, MADV_POPULATE_WRITE) == 0) return;
+        // Kernels before 5.14 lack the advice: touch one byte a page.
+        for (std::size_t k = 0; k < n; k += 4096) {
+            reinterpret_cast<volatile unsigned char*>(at)[k] = 0;
+        }
+    });
+}
+
+}  // namespace
 
 MappedRegion& MappedRegion::operator=(MappedRegion&& other) noexcept {
     if (this != &other) {
@@ -21,7 +50,11 @@ MappedRegion MappedRegion::anonymous(std::size_t size, Paging paging) {
     if (p == MAP_FAILED) {
         throw std::system_error(errno, std::generic_category(), "cannot map index memory");
     }
-    ::madvise(p, size, paging == Paging::huge ? MADV_HUGEPAGE : MADV_NOHUGEPAGE);
+    if (paging == Paging::small) {
+        ::madvise(p, size, MADV_NOHUGEPAGE);
+    } else {
+        prefault(static_cast<std::byte*>(p), size);
+    }
     return MappedRegion(p, size);
 }
 

@@ -22,13 +22,13 @@ public:
     // How the pages of an anonymous region are faulted in.
     enum class Paging {
         // 4 KiB pages, resident only once written: a region filled while the memory that feeds
-        // it is released stays small (a fresh scan of a million entries peaks at about 90 MB; with
-        // huge pages the whole region is resident at once and the peak is 118 MB).
+        // it is released stays small (a fresh scan of a million entries peaks at about 90 MB;
+        // with huge pages the whole region is resident at once and the peak is 118 MB).
         small,
-        // Huge pages where the kernel has them: a region written from memory that stays (a
-        // refresh copying the old index) fills in a few ms instead of the 48 of 63 ms of a
-        // million-node refresh spent faulting 4 KiB pages.
-        huge,
+        // Every page faulted in up front, in parallel: for a region written from memory that
+        // stays (a refresh copying the old index), where faulting page by page took over half
+        // the time.
+        prefault,
     };
 
     // Maps `size` bytes of zero-filled, private, read-write memory. Throws std::system_error with

@@ -5,7 +5,6 @@
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 
-#include <condition_variable>
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -14,6 +13,7 @@
 #include <thread>
 
 #include "core/DescriptorLimit.h"
+#include "core/JobStack.h"
 #include "core/MountPolicy.h"
 #include "platform/UniqueFd.h"
 
@@ -44,56 +44,7 @@ struct Job {
     bool isStart;
 };
 
-class Jobs {
-public:
-    std::optional<Job> pop(const std::atomic<bool>& cancel) {
-        std::unique_lock lock(mutex_);
-        for (;;) {
-            if (cancel.load(std::memory_order_relaxed)) stack_.clear();
-            if (!stack_.empty()) {
-                ++busy_;
-                Job job = std::move(stack_.back());
-                stack_.pop_back();
-                return job;
-            }
-            if (busy_ == 0) {
-                cond_.notify_all();
-                return std::nullopt;
-            }
-            cond_.wait(lock);
-        }
-    }
-    void push(std::vector<Job>& group) {
-        if (group.empty()) return;
-        const std::size_t n = group.size();
-        {
-            std::lock_guard lock(mutex_);
-            for (auto it = group.rbegin(); it != group.rend(); ++it) stack_.push_back(std::move(*it));
-        }
-        group.clear();
-        // Waking every idle thread for one job had them all fight over this lock.
-        if (n == 1) {
-            cond_.notify_one();
-        } else {
-            cond_.notify_all();
-        }
-    }
-    void done() {
-        bool wake;
-        {
-            std::lock_guard lock(mutex_);
-            --busy_;
-            wake = busy_ == 0 && stack_.empty();
-        }
-        if (wake) cond_.notify_all();
-    }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable cond_;
-    std::vector<Job> stack_;
-    int busy_ = 0;
-};
+using Jobs = JobStack<Job>;
 
 struct Walk {
     WatchBackend& backend;
@@ -111,7 +62,8 @@ void visit(Walk& walk, const Job& job, std::vector<Job>& group, char* buffer,
     // Relative to the parent's descriptor when there is one: no path to resolve. Out of
     // descriptors, the path does as well.
     auto fd = std::make_shared<UniqueFd>(
-        job.parentFd ? ::openat(job.parentFd->get(), job.path.c_str() + job.nameAt, openFlags) : -1);
+        job.parentFd ? ::openat(job.parentFd->get(), job.path.c_str() + job.nameAt, openFlags)
+                     : -1);
     if (!*fd) fd->reset(::open(job.path.c_str(), openFlags));
     struct statx sx;
     if (!*fd && !job.isStart && (errno == EMFILE || errno == ENFILE)) {
@@ -129,7 +81,8 @@ void visit(Walk& walk, const Job& job, std::vector<Job>& group, char* buffer,
         }
         return;
     }
-    if (!*fd || ::statx(fd->get(), "", AT_EMPTY_PATH | statFlags, STATX_TYPE | STATX_INO, &sx) != 0) {
+    if (!*fd ||
+        ::statx(fd->get(), "", AT_EMPTY_PATH | statFlags, STATX_TYPE | STATX_INO, &sx) != 0) {
         if (job.isStart) missing.push_back(job.path);
         return;
     }
@@ -141,9 +94,10 @@ void visit(Walk& walk, const Job& job, std::vector<Job>& group, char* buffer,
             return;
         }
     }
-    const std::string_view name =
-        job.isStart ? std::string_view(job.startName) : std::string_view(job.path).substr(job.nameAt);
-    const WatchToken token = walk.backend.addFolder(job.parent, name, job.path, fd->get(), device, sx.stx_ino);
+    const std::string_view name = job.isStart ? std::string_view(job.startName)
+                                              : std::string_view(job.path).substr(job.nameAt);
+    const WatchToken token =
+        walk.backend.addFolder(job.parent, name, job.path, fd->get(), device, sx.stx_ino);
 
     // The ctimes are read after the watch is in place: a change before it shows in a ctime, a
     // change after it arrives as an event.
@@ -167,9 +121,11 @@ void visit(Walk& walk, const Job& job, std::vector<Job>& group, char* buffer,
             if (entry[0] == '.' && (entry[1] == 0 || (entry[1] == '.' && entry[2] == 0))) continue;
             unsigned char type = d->d_type;
             const bool needStat = type == DT_UNKNOWN || (!reported && type != DT_DIR);
-            if (needStat && ::statx(fd->get(), entry, statFlags, STATX_TYPE | STATX_CTIME, &sx) == 0) {
+            if (needStat &&
+                ::statx(fd->get(), entry, statFlags, STATX_TYPE | STATX_CTIME, &sx) == 0) {
                 if (type == DT_UNKNOWN) type = S_ISDIR(sx.stx_mode) ? DT_DIR : DT_REG;
-                if (!reported && type != DT_DIR && nanoseconds(sx.stx_ctime) >= walk.stamp) report();
+                if (!reported && type != DT_DIR && nanoseconds(sx.stx_ctime) >= walk.stamp)
+                    report();
             }
             if (type != DT_DIR) continue;
             std::string path = joinPath(job.path, entry);
@@ -184,8 +140,12 @@ void work(Walk& walk) {
     std::unique_ptr<char[]> buffer(new char[bufferBytes]);
     std::vector<Job> group;
     std::vector<std::string> changed, missing;
-    while (std::optional<Job> job = walk.jobs.pop(walk.cancel)) {
-        visit(walk, *job, group, buffer.get(), changed, missing);
+    while (std::optional<Job> job = walk.jobs.pop()) {
+        if (walk.cancel.load(std::memory_order_relaxed)) {
+            walk.jobs.clear();
+        } else {
+            visit(walk, *job, group, buffer.get(), changed, missing);
+        }
         walk.jobs.done();
     }
     std::lock_guard lock(walk.resultLock);
@@ -201,16 +161,19 @@ WalkResult walkFolders(WatchBackend& backend, const std::vector<WalkStart>& star
     raiseDescriptorLimit();
     Walk walk{backend, stamp, mounts, cancel, {}, {}, {}};
     std::vector<Job> group;
-    for (const WalkStart& s : starts) group.push_back(Job{nullptr, s.path, s.parent, 0, s.name, 0, true});
+    for (const WalkStart& s : starts)
+        group.push_back(Job{nullptr, s.path, s.parent, 0, s.name, 0, true});
     walk.jobs.push(group);
     std::vector<std::thread> workers;
     try {
-        for (int i = 1; i < threads; ++i) workers.emplace_back([&walk] { work(walk); });
+        for (int i = 1; i < threads; ++i)
+            workers.emplace_back([&walk] { work(walk); });
     } catch (const std::system_error&) {
         // Fewer threads than asked for: the walk is only slower.
     }
     work(walk);
-    for (auto& t : workers) t.join();
+    for (auto& t : workers)
+        t.join();
     for (const std::string& path : walk.result.missing) {
         for (const WalkStart& s : starts) {
             if (s.path == path) backend.unreachable(s);

@@ -8,9 +8,7 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
-#include <condition_variable>
 #include <memory>
-#include <mutex>
 #include <thread>
 
 #include "core/DescriptorLimit.h"
@@ -18,6 +16,7 @@
 #include "core/DiskIndex.h"
 #include "core/EventID.h"
 #include "core/IndexWriter.h"
+#include "core/JobStack.h"
 #include "core/MountPolicy.h"
 #include "core/ScanProgress.h"
 #include "platform/UniqueFd.h"
@@ -28,10 +27,9 @@ namespace {
 
 constexpr int openFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW;
 
-// A folder that ran out of descriptors waits for others to close; when nothing else is running
-// it is retried after a pause, and after this many tries it counts as denied.
+// A folder that ran out of descriptors waits for others to close; after this many tries it
+// counts as denied.
 constexpr int maxOpenRetries = 100;
-constexpr auto retryPause = std::chrono::milliseconds(10);
 
 // An open folder descriptor shared by the pending jobs of its subfolders.
 struct DirFD {
@@ -54,95 +52,7 @@ struct Job {
     int retries = 0;
 };
 
-// The job stack and the count of busy workers, under one condition.
-class Jobs {
-public:
-    std::optional<Job> pop() {
-        std::unique_lock lock(mutex_);
-        for (;;) {
-            if (!stack_.empty()) {
-                ++busy_;
-                Job job = std::move(stack_.back());
-                stack_.pop_back();
-                return job;
-            }
-            if (!deferred_.empty()) {
-                const bool freed = releases.load(std::memory_order_relaxed) != releasesAtDefer_;
-                if (busy_ == 0 && !freed) {
-                    lock.unlock();
-                    std::this_thread::sleep_for(retryPause);
-                    lock.lock();
-                }
-                if (busy_ == 0 || freed) {
-                    releasesAtDefer_ = releases.load(std::memory_order_relaxed);
-                    for (auto& j : deferred_)
-                        stack_.push_back(std::move(j));
-                    deferred_.clear();
-                    continue;
-                }
-                cond_.wait_for(lock, retryPause);
-                continue;
-            }
-            if (busy_ == 0) {
-                cond_.notify_all();
-                return std::nullopt;
-            }
-            cond_.wait(lock);
-        }
-    }
-
-    // Pushes one folder's subfolders so that the first listed is taken first.
-    void push(std::vector<Job>& group) {
-        if (group.empty()) return;
-        {
-            std::lock_guard lock(mutex_);
-            for (auto it = group.rbegin(); it != group.rend(); ++it)
-                stack_.push_back(std::move(*it));
-        }
-        group.clear();
-        cond_.notify_all();
-    }
-
-    // Keeps a job that could not get a descriptor until descriptors free up.
-    void defer(Job job) {
-        ++job.retries;
-        std::lock_guard lock(mutex_);
-        if (deferred_.empty()) releasesAtDefer_ = releases.load(std::memory_order_relaxed);
-        deferred_.push_back(std::move(job));
-    }
-
-    void done() {
-        bool wake;
-        {
-            std::lock_guard lock(mutex_);
-            --busy_;
-            wake = busy_ == 0 && stack_.empty();
-        }
-        if (wake) cond_.notify_all();
-    }
-
-    // Drops every pending job (cancellation). The jobs, and the descriptors they hold, are
-    // released outside the lock.
-    void clear() {
-        std::vector<Job> dropped, droppedDeferred;
-        {
-            std::lock_guard lock(mutex_);
-            dropped.swap(stack_);
-            droppedDeferred.swap(deferred_);
-        }
-    }
-
-    // Counts folder descriptors closed, so deferred jobs know when to try again.
-    std::atomic<std::uint64_t> releases{0};
-
-private:
-    std::mutex mutex_;
-    std::condition_variable cond_;
-    std::vector<Job> stack_;
-    std::vector<Job> deferred_;
-    std::uint64_t releasesAtDefer_ = 0;
-    int busy_ = 0;
-};
+using Jobs = JobStack<Job>;
 
 struct ScanState {
     ScanState(ScanProgress& p, dev_t rootDevice) : progress(p), mounts(rootDevice) {}
@@ -184,6 +94,7 @@ void work(ScanState& state, std::vector<Listing>& out) {
         if (!fd) {
             const int error = errno;
             if ((error == EMFILE || error == ENFILE) && job->retries < maxOpenRetries) {
+                ++job->retries;
                 state.jobs.defer(std::move(*job));
                 state.jobs.done();
                 continue;

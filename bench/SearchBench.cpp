@@ -33,24 +33,25 @@ std::uint64_t mix(std::uint64_t x) {
 }
 
 constexpr std::array<std::string_view, 64> words = {
-    "report", "invoice", "photo", "holiday", "backup", "draft", "final", "notes", "readme",
-    "main", "util", "config", "index", "test", "data", "model", "view", "controller", "render",
-    "shader", "texture", "mesh", "audio", "track", "album", "cover", "thumb", "cache", "temp",
-    "log", "session", "user", "admin", "client", "server", "build", "release", "debug", "module",
-    "package", "vendor", "lib", "core", "common", "api", "schema", "query", "table", "export",
-    "import", "summary", "budget", "plan", "meeting", "letter", "scan", "video", "clip", "movie",
-    "episode", "season", "raw", "edit", "mix"};
+    "report", "invoice",    "photo",   "holiday", "backup",  "draft",   "final",   "notes",
+    "readme", "main",       "util",    "config",  "index",   "test",    "data",    "model",
+    "view",   "controller", "render",  "shader",  "texture", "mesh",    "audio",   "track",
+    "album",  "cover",      "thumb",   "cache",   "temp",    "log",     "session", "user",
+    "admin",  "client",     "server",  "build",   "release", "debug",   "module",  "package",
+    "vendor", "lib",        "core",    "common",  "api",     "schema",  "query",   "table",
+    "export", "import",     "summary", "budget",  "plan",    "meeting", "letter",  "scan",
+    "video",  "clip",       "movie",   "episode", "season",  "raw",     "edit",    "mix"};
 constexpr std::array<std::string_view, 32> dirWords = {
-    "src", "include", "lib", "bin", "docs", "assets", "images", "Photos", "Music", "Videos",
-    "Downloads", "projects", "work", "archive", "old", "tmp", "cache", "build", "dist", "out",
-    "test", "tests", "vendor", "node_modules", ".git", "objects", "refs", "pack", "data",
-    "config", "share", "Library"};
+    "src",   "include", "lib",       "bin",      "docs", "assets",  "images", "Photos",
+    "Music", "Videos",  "Downloads", "projects", "work", "archive", "old",    "tmp",
+    "cache", "build",   "dist",      "out",      "test", "tests",   "vendor", "node_modules",
+    ".git",  "objects", "refs",      "pack",     "data", "config",  "share",  "Library"};
 // Weighted: common extensions appear several times.
 constexpr std::array<std::string_view, 48> exts = {
-    "txt", "txt", "md", "pdf", "pdf", "jpg", "jpg", "jpg", "JPG", "png", "png", "heic", "mp4",
-    "mkv", "mp3", "flac", "c", "h", "h", "cpp", "hpp", "py", "py", "js", "js", "js", "ts", "json",
-    "json", "html", "css", "so", "o", "o", "a", "zip", "tar", "gz", "log", "log", "db", "sqlite",
-    "docx", "xlsx", "iso", "plist", "", ""};
+    "txt", "txt", "md",  "pdf",  "pdf",  "jpg",    "jpg",  "jpg",  "JPG", "png",   "png", "heic",
+    "mp4", "mkv", "mp3", "flac", "c",    "h",      "h",    "cpp",  "hpp", "py",    "py",  "js",
+    "js",  "js",  "ts",  "json", "json", "html",   "css",  "so",   "o",   "o",     "a",   "zip",
+    "tar", "gz",  "log", "log",  "db",   "sqlite", "docx", "xlsx", "iso", "plist", "",    ""};
 constexpr char hex[] = "0123456789abcdef";
 
 // A name for node `id`; folders and files differ.
@@ -69,7 +70,8 @@ void nameOf(std::uint64_t id, bool folder, std::string& out) {
             out += ".JPG";
             return;
         case 1:  // an object store's hash
-            for (int k = 0; k < 38; ++k) out += hex[(mix(h + k) >> 20) & 15];
+            for (int k = 0; k < 38; ++k)
+                out += hex[(mix(h + k) >> 20) & 15];
             return;
         case 2:
             out += (h >> 16) % 2 ? "README" : "Makefile";
@@ -142,16 +144,19 @@ std::unique_ptr<DiskIndex> generate() {
             nameOf(c, folder, name);
             const std::uint64_t h = mix(c ^ 0xABCDEF);
             // Sizes spread over many orders of magnitude, in 4 KiB blocks.
-            const std::uint64_t size = folder ? 0 : ((h % (std::uint64_t{1} << ((h >> 59) % 20))) + 1) * 4096;
-            const std::uint32_t mtime = 1'550'000'000u + static_cast<std::uint32_t>((h >> 20) % 189'000'000);
+            const std::uint64_t size =
+                folder ? 0 : ((h % (std::uint64_t{1} << ((h >> 59) % 20))) + 1) * 4096;
+            const std::uint32_t mtime =
+                1'550'000'000u + static_cast<std::uint32_t>((h >> 20) % 189'000'000);
             listing.ents.push_back({static_cast<std::uint32_t>(listing.names.size()),
                                     static_cast<std::uint16_t>(name.size()),
-                                    static_cast<std::uint8_t>(folder ? Kind::dir : Kind::file), size,
-                                    mtime, c});
+                                    static_cast<std::uint8_t>(folder ? Kind::dir : Kind::file),
+                                    size, mtime, c});
             listing.names.insert(listing.names.end(), name.begin(), name.end());
         }
         const auto folders = writer.writeBlock(listing, node);
-        for (auto it = folders.rbegin(); it != folders.rend(); ++it) stack.push_back(*it);
+        for (auto it = folders.rbegin(); it != folders.rend(); ++it)
+            stack.push_back(*it);
     }
     return writer.finish("/bench");
 }
@@ -181,22 +186,30 @@ void searchQuery(benchmark::State& state, std::string_view text) {
 
 void BM_Biggest(benchmark::State& state) {
     const DiskIndex& idx = index();
-    for (auto _ : state) benchmark::DoNotOptimize(biggestFiles(idx, 0, 200).data());
+    for (auto _ : state)
+        benchmark::DoNotOptimize(biggestFiles(idx, 0, 200).data());
     label(state);
 }
 
 void BM_Breakdown(benchmark::State& state) {
     const DiskIndex& idx = index();
-    for (auto _ : state) benchmark::DoNotOptimize(breakdown(idx, 0).data());
+    for (auto _ : state)
+        benchmark::DoNotOptimize(breakdown(idx, 0).data());
     label(state);
 }
 
 BENCHMARK_CAPTURE(searchQuery, common_word, "report")->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_CAPTURE(searchQuery, rare_word, "quarantine")->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(searchQuery, rare_word, "quarantine")
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 BENCHMARK_CAPTURE(searchQuery, prefix_word, "^img")->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_CAPTURE(searchQuery, two_words, "budget final")->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(searchQuery, two_words, "budget final")
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 BENCHMARK_CAPTURE(searchQuery, ext, "ext:jpg,png")->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_CAPTURE(searchQuery, kind_size, "kind:video size:>100m")->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(searchQuery, kind_size, "kind:video size:>100m")
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 BENCHMARK(BM_Biggest)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Breakdown)->Unit(benchmark::kMillisecond)->UseRealTime();
 

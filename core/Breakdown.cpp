@@ -69,8 +69,8 @@ FileKind kindOfDotted(const char* base, const char* name, std::size_t length, Ki
                 const std::uint64_t ext = x >> (8 * (b + 1));
                 if ((ext & (0x80 * ones)) == 0) {
                     // Fold "A"-"Z": bytes at least "A" and not above "Z" gain 0x20.
-                    const std::uint64_t upper =
-                        (ext + (0x80 - 'A') * ones) & ~(ext + (0x80 - 'Z' - 1) * ones) & (0x80 * ones);
+                    const std::uint64_t upper = (ext + (0x80 - 'A') * ones) &
+                                                ~(ext + (0x80 - 'Z' - 1) * ones) & (0x80 * ones);
                     const std::uint64_t lower = ext + (upper >> 2);
                     // Bytes past the extension are zero in `ext`, and zero is no upper letter.
                     return memo.get(lower, n);
@@ -109,7 +109,8 @@ std::vector<std::pair<FileKind, std::uint64_t>> breakdown(const DiskIndex& index
     });
     Sums total{};
     for (const Sums& sums : slots) {
-        for (int k = 0; k < FileKind::caseCount; ++k) total[k] += sums[k];
+        for (int k = 0; k < FileKind::caseCount; ++k)
+            total[k] += sums[k];
     }
     std::vector<std::pair<FileKind, std::uint64_t>> out;
     for (FileKind k : FileKind::allCases()) {

@@ -26,7 +26,8 @@ struct Chunks {
 
     // Chunk c: lo + c·length .. min(lo + (c + 1)·length, hi).
     constexpr IdRange operator[](std::size_t c) const {
-        const std::uint64_t lo = std::min<std::uint64_t>(range.lo + std::uint64_t{length} * c, range.hi);
+        const std::uint64_t lo =
+            std::min<std::uint64_t>(range.lo + std::uint64_t{length} * c, range.hi);
         const std::uint64_t hi = std::min<std::uint64_t>(lo + length, range.hi);
         return {static_cast<NodeId>(lo), static_cast<NodeId>(hi)};
     }

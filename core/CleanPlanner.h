@@ -15,7 +15,7 @@ namespace tamrel {
 // The state of one cleanPlan() computation and the steps its group rules share. Lives for one
 // call on the caller's thread; the caller holds the index lock shared throughout.
 class CleanPlanner {
-  public:
+public:
     using Offer = std::optional<CleanItem>;
 
     CleanPlanner(const DiskIndex& index, const CleanContext& context, std::uint64_t minSize);
@@ -60,7 +60,7 @@ class CleanPlanner {
     // The groups added so far, sorted by their current totals, largest first (stable).
     std::vector<CleanGroup> finish();
 
-  private:
+private:
     bool clashesWithTaken(NodeId n) const;
 
     std::optional<std::string> home_;

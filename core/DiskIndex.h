@@ -38,9 +38,9 @@ inline std::optional<Kind> kindFromRaw(std::uint8_t raw) {
 // The bits of a kind byte.
 namespace Flag {
 inline constexpr std::uint8_t kindMask = 3;
-inline constexpr std::uint8_t hidden = 4;   // the file system's hidden flag
-inline constexpr std::uint8_t mount = 8;    // a mount point that was not entered
-inline constexpr std::uint8_t denied = 16;  // opening the folder failed
+inline constexpr std::uint8_t hidden = 4;    // the file system's hidden flag
+inline constexpr std::uint8_t mount = 8;     // a mount point that was not entered
+inline constexpr std::uint8_t denied = 16;   // opening the folder failed
 inline constexpr std::uint8_t removed = 32;  // moved to the Trash by this application
 }  // namespace Flag
 

@@ -24,7 +24,8 @@ constexpr std::uint64_t markMask = FAN_CREATE | FAN_DELETE | FAN_MOVED_FROM | FA
 constexpr std::size_t maxCachedPaths = 65536;
 
 bool markFileSystem(int group, int dirFd) {
-    return ::fanotify_mark(group, FAN_MARK_ADD | FAN_MARK_FILESYSTEM, markMask, dirFd, nullptr) == 0;
+    return ::fanotify_mark(group, FAN_MARK_ADD | FAN_MARK_FILESYSTEM, markMask, dirFd, nullptr) ==
+           0;
 }
 
 // Whether a folder's file handle opens again: events name folders by handle, and opening one
@@ -38,7 +39,9 @@ bool handlesOpen(int dirFd) {
     return UniqueFd(::open_by_handle_at(dirFd, handle, O_PATH | O_CLOEXEC)).get() >= 0;
 }
 
-std::string fsidKey(const void* fsid) { return std::string(static_cast<const char*>(fsid), 8); }
+std::string fsidKey(const void* fsid) {
+    return std::string(static_cast<const char*>(fsid), 8);
+}
 
 // `path` is `base` or below it; everything is below "".
 bool within(const std::string& path, const std::string& base) {
@@ -55,8 +58,9 @@ dev_t deviceOf(const std::string& path) {
 
 std::unique_ptr<FanotifyBackend> FanotifyBackend::create(std::string root,
                                                          const std::atomic<bool>& stopping) {
-    UniqueFd group(::fanotify_init(FAN_CLASS_NOTIF | FAN_CLOEXEC | FAN_NONBLOCK | FAN_REPORT_DFID_NAME,
-                                   O_RDONLY | O_CLOEXEC | O_LARGEFILE));
+    UniqueFd group(
+        ::fanotify_init(FAN_CLASS_NOTIF | FAN_CLOEXEC | FAN_NONBLOCK | FAN_REPORT_DFID_NAME,
+                        O_RDONLY | O_CLOEXEC | O_LARGEFILE));
     if (!group) return nullptr;
     // A group may be allowed where a file-system mark is not: try one, on the root's file
     // system when the root is there.
@@ -65,8 +69,10 @@ std::unique_ptr<FanotifyBackend> FanotifyBackend::create(std::string root,
     if (!probe || !markFileSystem(group.get(), probe.get()) || !handlesOpen(probe.get())) {
         return nullptr;
     }
-    ::fanotify_mark(group.get(), FAN_MARK_REMOVE | FAN_MARK_FILESYSTEM, markMask, probe.get(), nullptr);
-    return std::unique_ptr<FanotifyBackend>(new FanotifyBackend(std::move(group), std::move(root), stopping));
+    ::fanotify_mark(group.get(), FAN_MARK_REMOVE | FAN_MARK_FILESYSTEM, markMask, probe.get(),
+                    nullptr);
+    return std::unique_ptr<FanotifyBackend>(
+        new FanotifyBackend(std::move(group), std::move(root), stopping));
 }
 
 FanotifyBackend::FanotifyBackend(UniqueFd fd, std::string root, const std::atomic<bool>& stopping)
@@ -123,7 +129,9 @@ void FanotifyBackend::unreachable(const WalkStart& start) {
     }
 }
 
-bool FanotifyBackend::inside(const std::string& path) const { return within(path, base_); }
+bool FanotifyBackend::inside(const std::string& path) const {
+    return within(path, base_);
+}
 
 bool FanotifyBackend::coversRoot(const std::string& path) const {
     return (!base_.empty() && within(base_, path)) || (!real_.empty() && within(real_, path));
@@ -195,12 +203,15 @@ void FanotifyBackend::readEvents(Changes& out) {
                      h.info_type == FAN_EVENT_INFO_TYPE_DFID) &&
                     handle + sizeof(file_handle) <= infoEnd) {
                     unsigned int handleBytes;
-                    std::memcpy(&handleBytes, handle + offsetof(file_handle, handle_bytes), sizeof handleBytes);
-                    if (handleBytes <= static_cast<std::size_t>(infoEnd - handle) - sizeof(file_handle)) {
+                    std::memcpy(&handleBytes, handle + offsetof(file_handle, handle_bytes),
+                                sizeof handleBytes);
+                    if (handleBytes <=
+                        static_cast<std::size_t>(infoEnd - handle) - sizeof(file_handle)) {
                         const char* handleEnd = handle + sizeof(file_handle) + handleBytes;
                         std::string name;
                         if (h.info_type == FAN_EVENT_INFO_TYPE_DFID_NAME) {
-                            name.assign(handleEnd, ::strnlen(handleEnd, static_cast<std::size_t>(infoEnd - handleEnd)));
+                            name.assign(handleEnd, ::strnlen(handleEnd, static_cast<std::size_t>(
+                                                                            infoEnd - handleEnd)));
                         }
                         const std::string key =
                             std::string(info + offsetof(fanotify_event_info_fid, fsid), 8) +
@@ -218,7 +229,8 @@ void FanotifyBackend::readEvents(Changes& out) {
     }
     if (fresh.empty()) return;
     WalkResult found = walkFolders(*this, fresh, 0, 1, mounts_, stopping_);
-    for (std::string& p : found.changed) out.dirs.insert(std::move(p));
+    for (std::string& p : found.changed)
+        out.dirs.insert(std::move(p));
 }
 
 void FanotifyBackend::classify(const std::string& dir, const std::string& name, std::uint64_t mask,

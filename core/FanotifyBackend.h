@@ -52,8 +52,8 @@ private:
     std::string resolve(const std::string& key);
     // Adds what one event on `dir` (and entry `name` in it) means to `out`; folders that
     // appeared go to `fresh` to be walked.
-    void classify(const std::string& dir, const std::string& name, std::uint64_t mask,
-                  Changes& out, std::vector<WalkStart>& fresh) const;
+    void classify(const std::string& dir, const std::string& name, std::uint64_t mask, Changes& out,
+                  std::vector<WalkStart>& fresh) const;
     bool inside(const std::string& path) const;
     bool coversRoot(const std::string& path) const;
     // A resolved path (symbolic links resolved) as a path through the root as it was given.

@@ -28,8 +28,12 @@ constexpr int instances = 1;
 WatchToken tokenOf(std::size_t instance, int wd) {
     return static_cast<WatchToken>(instance) << 32 | static_cast<std::uint32_t>(wd);
 }
-std::size_t instanceOf(WatchToken token) { return static_cast<std::size_t>(token >> 32); }
-int wdOf(WatchToken token) { return static_cast<int>(token & 0xFFFFFFFF); }
+std::size_t instanceOf(WatchToken token) {
+    return static_cast<std::size_t>(token >> 32);
+}
+int wdOf(WatchToken token) {
+    return static_cast<int>(token & 0xFFFFFFFF);
+}
 
 dev_t deviceOf(const std::string& path) {
     struct stat st {};
@@ -100,7 +104,8 @@ WatchToken InotifyBackend::addFolder(WatchToken parent, std::string_view name,
         // Watched before under another place: the walk that just opened it knows where it is.
         if (auto old = nodes_.find(it->second.parent); old != nodes_.end()) {
             auto c = old->second.children.find(it->second.name);
-            if (c != old->second.children.end() && c->second == token) old->second.children.erase(c);
+            if (c != old->second.children.end() && c->second == token)
+                old->second.children.erase(c);
         }
         it->second.parent = parent;
         it->second.name = std::string(name);
@@ -169,7 +174,8 @@ std::string InotifyBackend::pathOf(WatchToken token) const {
     }
     if (names.empty()) return root_;
     std::string out = *names.back();
-    for (auto n = names.rbegin() + 1; n != names.rend(); ++n) out = joinPath(out, **n);
+    for (auto n = names.rbegin() + 1; n != names.rend(); ++n)
+        out = joinPath(out, **n);
     return out;
 }
 
@@ -180,7 +186,8 @@ void InotifyBackend::subtreePaths(WatchToken token, Changes& out) const {
         stack.pop_back();
         auto it = nodes_.find(at);
         if (it == nodes_.end()) continue;
-        for (const auto& [name, child] : it->second.children) stack.emplace_back(child, joinPath(path, name));
+        for (const auto& [name, child] : it->second.children)
+            stack.emplace_back(child, joinPath(path, name));
         out.dirs.insert(std::move(path));
     }
 }
@@ -198,7 +205,8 @@ void InotifyBackend::forget(WatchToken token, bool removeWatches) {
         stack.pop_back();
         auto it = nodes_.find(at);
         if (it == nodes_.end()) continue;
-        for (const auto& [name, child] : it->second.children) stack.push_back(child);
+        for (const auto& [name, child] : it->second.children)
+            stack.push_back(child);
         unwatchedTotal_ -= it->second.unwatchedChildren.size();
         if (removeWatches) ::inotify_rm_watch(fds_[instanceOf(at)].get(), wdOf(at));
         if (at == rootToken_) rootToken_ = noParent;
@@ -308,7 +316,8 @@ void InotifyBackend::walkNew(std::vector<WalkStart>& fresh, Changes& out) {
     }
     if (fresh.empty()) return;
     WalkResult found = walkFolders(*this, fresh, 0, 1, mounts_, stopping_);
-    for (std::string& p : found.changed) out.dirs.insert(std::move(p));
+    for (std::string& p : found.changed)
+        out.dirs.insert(std::move(p));
 }
 
 void InotifyBackend::readEvents(Changes& out) {

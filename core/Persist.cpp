@@ -46,7 +46,8 @@ std::string fileName(const std::string& root) {
         return {};
     }
     char hex[17];
-    for (int k = 0; k < 8; ++k) std::snprintf(hex + 2 * k, 3, "%02x", digest[k]);
+    for (int k = 0; k < 8; ++k)
+        std::snprintf(hex + 2 * k, 3, "%02x", digest[k]);
     return std::string(hex, 16) + ".idx";
 }
 

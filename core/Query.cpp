@@ -16,7 +16,9 @@ namespace tamrel {
 
 namespace {
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // A decimal floating-point number: optional sign, digits with an optional fraction, optional
 // exponent, nothing around it. Not "nan", "inf" or hexadecimal, and nothing that overflows to
@@ -25,12 +27,14 @@ std::optional<double> parseNumber(std::string_view s) {
     std::size_t i = 0;
     if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
     const std::size_t intStart = i;
-    while (i < s.size() && isDigit(s[i])) ++i;
+    while (i < s.size() && isDigit(s[i]))
+        ++i;
     const std::string_view intPart = s.substr(intStart, i - intStart);
     std::string_view fracPart;
     if (i < s.size() && s[i] == '.') {
         const std::size_t fracStart = ++i;
-        while (i < s.size() && isDigit(s[i])) ++i;
+        while (i < s.size() && isDigit(s[i]))
+            ++i;
         fracPart = s.substr(fracStart, i - fracStart);
     }
     if (intPart.empty() && fracPart.empty()) return std::nullopt;
@@ -125,7 +129,8 @@ std::optional<std::string_view> valueAfter(std::string_view token, std::size_t c
 
 // "<" or ">" at the front of a value: (is "<", the number text). Without one, ">".
 std::pair<bool, std::string_view> comparison(std::string_view v) {
-    if (!v.empty() && (v.front() == '<' || v.front() == '>')) return {v.front() == '<', v.substr(1)};
+    if (!v.empty() && (v.front() == '<' || v.front() == '>'))
+        return {v.front() == '<', v.substr(1)};
     return {false, v};
 }
 
@@ -204,7 +209,8 @@ Query::Query(std::string_view text, std::string_view home,
             }
         } else if (const auto v = keyword("size:")) {
             const auto [less, number] = comparison(*v);
-            if (const std::optional<std::uint64_t> b = bytes(number)) (less ? maxSize : minSize) = *b;
+            if (const std::optional<std::uint64_t> b = bytes(number))
+                (less ? maxSize : minSize) = *b;
         } else if (const auto v = keyword("mtime:")) {
             const auto [less, number] = comparison(*v);
             if (const std::optional<double> s = seconds(number)) {

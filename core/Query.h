@@ -28,16 +28,16 @@ struct Query {
         friend bool operator==(const Word&, const Word&) = default;
     };
 
-    std::vector<Word> words;          // all must hold
-    std::vector<std::string> exts;    // allowed extensions, lowercase UTF-8 bytes
-    std::optional<bool> onlyDirs;     // true: folders only; false: everything but folders
-    std::set<FileKind> kinds;         // allowed kinds
-    std::uint64_t minSize = 0;        // inclusive
+    std::vector<Word> words;        // all must hold
+    std::vector<std::string> exts;  // allowed extensions, lowercase UTF-8 bytes
+    std::optional<bool> onlyDirs;   // true: folders only; false: everything but folders
+    std::set<FileKind> kinds;       // allowed kinds
+    std::uint64_t minSize = 0;      // inclusive
     std::uint64_t maxSize = std::numeric_limits<std::uint64_t>::max();  // inclusive
     std::uint32_t before = std::numeric_limits<std::uint32_t>::max();   // mtime below this
-    std::uint32_t after = 0;          // mtime at least this
+    std::uint32_t after = 0;                                            // mtime at least this
     std::optional<std::string> scope;  // folder to search in place of the caller's
-    std::uint32_t need = 0;           // name-mask bits of the words that are not negated
+    std::uint32_t need = 0;            // name-mask bits of the words that are not negated
 
     // The defaults: matches nothing (isEmpty()).
     Query() = default;

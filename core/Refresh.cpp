@@ -21,7 +21,9 @@ constexpr int newFolderThreads = 4;
 constexpr int rescanThreads = 8;
 
 // Folders whose removed flag is clear (denied and mount folders included).
-bool isLiveDir(std::uint8_t kind) { return (kind & (Flag::kindMask | Flag::removed)) == 1; }
+bool isLiveDir(std::uint8_t kind) {
+    return (kind & (Flag::kindMask | Flag::removed)) == 1;
+}
 
 std::string childPath(const std::string& parent, std::string_view name) {
     std::string p = parent;
@@ -75,13 +77,16 @@ public:
                 touched_[at] = true;
             }
         };
-        for (NodeId id : dirs_) touch(id);
-        for (NodeId id : deep_) touch(id);
+        for (NodeId id : dirs_)
+            touch(id);
+        for (NodeId id : deep_)
+            touch(id);
         return false;
     }
 
     void gather() {
-        for (NodeId id : dirs_) relist(id);
+        for (NodeId id : dirs_)
+            relist(id);
         for (NodeId id : deep_) {
             Crawl crawl(Scanner::scan(old_.path(id), rescanThreads, progress_));
             count(crawl);
@@ -94,8 +99,8 @@ public:
         IndexWriter writer(std::uint64_t{n} + got_.newEntries,
                            std::uint64_t{old_.nameOff(n)} + got_.newNames,
                            MappedRegion::Paging::prefault);
-        writer.add(old_.rootPath(), static_cast<std::uint8_t>(1 | (old_.kind(0) & Flag::denied)),
-                   0, 0, NONE);
+        writer.add(old_.rootPath(), static_cast<std::uint8_t>(1 | (old_.kind(0) & Flag::denied)), 0,
+                   0, NONE);
         emit(writer);
         auto index = writer.finish(old_.rootPath());
         index->setScanTime(old_.scanTime());
@@ -219,15 +224,17 @@ private:
             const std::string_view name = old_.nameBytes(c);
             const auto at = static_cast<std::uint32_t>(listing.names.size());
             listing.names.insert(listing.names.end(), name.begin(), name.end());
-            const std::uint8_t keep = dir ? static_cast<std::uint8_t>(~Flag::removed)
-                                          : static_cast<std::uint8_t>(~(Flag::removed | Flag::denied));
+            const std::uint8_t keep =
+                dir ? static_cast<std::uint8_t>(~Flag::removed)
+                    : static_cast<std::uint8_t>(~(Flag::removed | Flag::denied));
             listing.ents.push_back(RawEnt{at, static_cast<std::uint16_t>(name.size()),
                                           static_cast<std::uint8_t>(kind & keep),
                                           dir ? 0 : old_.size(c), old_.mtime(c), NONE});
             if (dir) oldDirs.push_back(c);
         }
         const auto pairs = writer.writeBlock(listing, n);
-        for (std::size_t k = 0; k < pairs.size(); ++k) group.push_back({oldDirs[k], pairs[k].first, nullptr});
+        for (std::size_t k = 0; k < pairs.size(); ++k)
+            group.push_back({oldDirs[k], pairs[k].first, nullptr});
     }
 
     const DiskIndex& old_;
@@ -250,7 +257,8 @@ std::unique_ptr<DiskIndex> DiskIndex::refreshed(const Changes& changes, ScanProg
     Refresh refresh(*this, progress);
     if (refresh.choose(changes)) {
         guard.unlock();
-        const int threads = std::clamp<int>(static_cast<int>(std::thread::hardware_concurrency()), 4, 16);
+        const int threads =
+            std::clamp<int>(static_cast<int>(std::thread::hardware_concurrency()), 4, 16);
         auto fresh = DiskIndex::scan(rootPath_, progress, threads);
         fresh->setEventID(stamp(fresh->eventID()));
         return fresh;

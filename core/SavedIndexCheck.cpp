@@ -110,8 +110,8 @@ bool checkSavedTree(const std::byte* region, const Layout& layout, std::uint64_t
     const std::size_t restBytes = namesEnd - rootEnd;
     if (std::memchr(rest, '/', restBytes) || std::memchr(rest, 0, restBytes)) return false;
 
-    const unsigned threads = static_cast<unsigned>(
-        std::clamp<std::uint64_t>(count / nodesPerThread, 1, maxThreads));
+    const unsigned threads =
+        static_cast<unsigned>(std::clamp<std::uint64_t>(count / nodesPerThread, 1, maxThreads));
     std::vector<std::uint64_t> children(threads, 0);
     std::atomic<bool> good{true};
     auto run = [&](unsigned t) {
@@ -121,17 +121,21 @@ bool checkSavedTree(const std::byte* region, const Layout& layout, std::uint64_t
     std::vector<std::thread> workers;
     unsigned started = 1;
     try {
-        for (; started < threads; ++started) workers.emplace_back(run, started);
+        for (; started < threads; ++started)
+            workers.emplace_back(run, started);
     } catch (const std::system_error&) {
         // No more threads to be had: this one checks what is left.
     }
     run(0);
-    for (unsigned t = started; t < threads; ++t) run(t);
-    for (auto& w : workers) w.join();
+    for (unsigned t = started; t < threads; ++t)
+        run(t);
+    for (auto& w : workers)
+        w.join();
     if (!good.load()) return false;
 
     std::uint64_t total = 0;
-    for (std::uint64_t c : children) total += c;
+    for (std::uint64_t c : children)
+        total += c;
     return total == count - 1;
 }
 

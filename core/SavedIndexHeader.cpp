@@ -13,18 +13,19 @@ constexpr std::size_t rootAt = 128;
 constexpr double maxDateSeconds = 280.0 * 365.25 * 86400.0;
 
 void put64(std::byte* at, std::uint64_t v) {
-    for (int k = 0; k < 8; ++k) at[k] = static_cast<std::byte>(v >> (8 * k));
+    for (int k = 0; k < 8; ++k)
+        at[k] = static_cast<std::byte>(v >> (8 * k));
 }
 
 std::uint64_t get64(const std::byte* at) {
     std::uint64_t v = 0;
-    for (int k = 0; k < 8; ++k) v |= std::uint64_t(std::to_integer<unsigned>(at[k])) << (8 * k);
+    for (int k = 0; k < 8; ++k)
+        v |= std::uint64_t(std::to_integer<unsigned>(at[k])) << (8 * k);
     return v;
 }
 
 bool magicAt(std::span<const std::byte> bytes) {
-    return bytes.size() >= 8 &&
-           std::memcmp(bytes.data(), SavedIndexHeader::magic.data(), 8) == 0;
+    return bytes.size() >= 8 && std::memcmp(bytes.data(), SavedIndexHeader::magic.data(), 8) == 0;
 }
 
 bool dateInRange(double seconds) {

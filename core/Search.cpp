@@ -25,7 +25,8 @@ using Mode = Query::Word::Mode;
 // Names are compared with their ASCII capitals folded; every other byte stays as it is.
 constexpr std::array<std::uint8_t, 256> asciiFold = [] {
     std::array<std::uint8_t, 256> t{};
-    for (int c = 0; c < 256; ++c) t[c] = static_cast<std::uint8_t>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+    for (int c = 0; c < 256; ++c)
+        t[c] = static_cast<std::uint8_t>(c >= 'A' && c <= 'Z' ? c + 32 : c);
     return t;
 }();
 
@@ -74,10 +75,10 @@ public:
           names_(index.nameData().data()),
           sizeTest_(query.minSize != 0 ||
                     query.maxSize != std::numeric_limits<std::uint64_t>::max()),
-          timeTest_(query.before != std::numeric_limits<std::uint32_t>::max() ||
-                    query.after != 0),
+          timeTest_(query.before != std::numeric_limits<std::uint32_t>::max() || query.after != 0),
           typeTest_(query.onlyDirs || !query.exts.empty() || !query.kinds.empty()) {
-        for (FileKind k : query.kinds) kinds_ |= 1u << k;
+        for (FileKind k : query.kinds)
+            kinds_ |= 1u << k;
     }
 
     // The matcher's tests in order of cost; the first that fails rejects.
@@ -104,7 +105,8 @@ public:
     }
 
 private:
-    bool typeHolds(NodeId i, std::uint8_t kind, const std::uint8_t* name, std::size_t length) const {
+    bool typeHolds(NodeId i, std::uint8_t kind, const std::uint8_t* name,
+                   std::size_t length) const {
         if (query_.onlyDirs) {
             const bool isDir = (kind & Flag::kindMask) == static_cast<std::uint8_t>(Kind::dir);
             if (isDir != *query_.onlyDirs) return false;
@@ -127,8 +129,7 @@ private:
             if (!any) return false;
         }
         if (kinds_ != 0) {
-            const FileKind k =
-                FileKind::ofName({reinterpret_cast<const char*>(name), length});
+            const FileKind k = FileKind::ofName({reinterpret_cast<const char*>(name), length});
             if (!(kinds_ & (1u << k))) return false;
         }
         return true;
@@ -175,7 +176,8 @@ SearchResult search(const DiskIndex& index, const Query& query, NodeId under, st
             tops[c] = std::move(top);
             counts[c] = count;
         });
-        for (std::size_t count : counts) result.total += count;
+        for (std::size_t count : counts)
+            result.total += count;
         result.ids = mergeTopK(index, limit, tops);
     }
     if (result.ids.size() > limit) result.ids.resize(limit);
@@ -183,7 +185,8 @@ SearchResult search(const DiskIndex& index, const Query& query, NodeId under, st
     return result;
 }
 
-SearchResult search(const DiskIndex& index, std::string_view text, NodeId under, std::size_t limit) {
+SearchResult search(const DiskIndex& index, std::string_view text, NodeId under,
+                    std::size_t limit) {
     return search(index, Query(text, homeDirectory(), std::chrono::system_clock::now()), under,
                   limit);
 }

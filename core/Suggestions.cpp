@@ -32,7 +32,7 @@ std::uint32_t seconds32(std::chrono::system_clock::time_point t) {
 }
 
 class Builder {
-  public:
+public:
     Builder(const DiskIndex& index, std::uint64_t minSize) : index_(index), minSize_(minSize) {}
 
     // The common step: candidates not gone and of at least minSize, largest first.
@@ -67,7 +67,7 @@ class Builder {
 
     std::vector<Suggestion> out;
 
-  private:
+private:
     const DiskIndex& index_;
     std::uint64_t minSize_;
 };

@@ -49,8 +49,10 @@ struct TopK {
         if (ids.size() == k) {
             // Full: k is at most the number of nodes, so slots fit 32 bits.
             heap_.resize(k);
-            for (std::size_t j = 0; j < k; ++j) heap_[j] = static_cast<std::uint32_t>(j);
-            for (std::size_t j = k / 2; j-- > 0;) siftDown(j);
+            for (std::size_t j = 0; j < k; ++j)
+                heap_[j] = static_cast<std::uint32_t>(j);
+            for (std::size_t j = k / 2; j-- > 0;)
+                siftDown(j);
             minAt = heap_[0];
         }
     }
@@ -95,7 +97,8 @@ std::vector<NodeId> topK(const DiskIndex& index, std::size_t k, IdRange range, B
     std::shared_lock lock(index.lock());
     ComputePool::shared().run(chunks.count, [&](std::size_t c) {
         TopK mine(k);
-        for (NodeId i : chunks[c]) body(i, mine);
+        for (NodeId i : chunks[c])
+            body(i, mine);
         slots[c] = std::move(mine);
     });
     return mergeTopK(index, k, slots);

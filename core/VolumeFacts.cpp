@@ -18,7 +18,7 @@ namespace {
 
 // Owns a posix_spawn_file_actions_t for one spawn.
 class FileActions {
-  public:
+public:
     FileActions() { ok_ = ::posix_spawn_file_actions_init(&actions_) == 0; }
     ~FileActions() {
         if (ok_) ::posix_spawn_file_actions_destroy(&actions_);
@@ -28,7 +28,7 @@ class FileActions {
     bool ok() const { return ok_; }
     posix_spawn_file_actions_t* get() { return &actions_; }
 
-  private:
+private:
     posix_spawn_file_actions_t actions_;
     bool ok_ = false;
 };

@@ -41,8 +41,8 @@ public:
     // Readable when events wait; -1 when there is nothing to read.
     virtual int fd() const = 0;
 
-    // Watches a folder that a walk has just opened (`dirFd`, inode `inode` on `device`), before the walk
-    // reads its entries. Returns its token, or `unwatched` when no watch could be placed (a
+    // Watches a folder that a walk has just opened (`dirFd`, inode `inode` on `device`), before the
+    // walk reads its entries. Returns its token, or `unwatched` when no watch could be placed (a
     // limit reached), in which case the folder is remembered for the next walk of unwatched
     // folders; a folder below an unwatched parent is neither watched nor remembered.
     virtual WatchToken addFolder(WatchToken parent, std::string_view name, const std::string& path,

@@ -29,10 +29,13 @@ using Steady = std::chrono::steady_clock;
 // A change made just before a saved event id can carry a slightly earlier ctime.
 constexpr std::uint64_t ctimeMargin = 2'000'000'000;
 
-std::uint64_t stampBefore(std::uint64_t id) { return id > ctimeMargin ? id - ctimeMargin : 1; }
+std::uint64_t stampBefore(std::uint64_t id) {
+    return id > ctimeMargin ? id - ctimeMargin : 1;
+}
 
 std::string normalised(std::string path) {
-    while (path.size() >= 2 && path.back() == '/') path.pop_back();
+    while (path.size() >= 2 && path.back() == '/')
+        path.pop_back();
     return path;
 }
 
@@ -126,7 +129,8 @@ struct Watcher::Core {
         walkStamp = stamp;
         walkMounts = std::make_unique<MountPolicy>(deviceOf(root));
         walkThread = std::thread([this, starts = std::move(starts), stamp] {
-            walkResult = walkFolders(*backend, starts, stamp, walkThreads(), *walkMounts, walkCancel);
+            walkResult =
+                walkFolders(*backend, starts, stamp, walkThreads(), *walkMounts, walkCancel);
             walkDone = true;
             wakeUp();
         });
@@ -160,10 +164,12 @@ void Watcher::Core::run() {
     while (!stopping) {
         auto wait = std::optional<Steady::time_point>{};
         if (deadline) wait = deadline;
-        if (nextRewalk && !walkThread.joinable() && (!wait || *nextRewalk < *wait)) wait = nextRewalk;
+        if (nextRewalk && !walkThread.joinable() && (!wait || *nextRewalk < *wait))
+            wait = nextRewalk;
         int timeout = -1;
         if (wait) {
-            const auto ms = std::chrono::ceil<std::chrono::milliseconds>(*wait - Steady::now()).count();
+            const auto ms =
+                std::chrono::ceil<std::chrono::milliseconds>(*wait - Steady::now()).count();
             timeout = static_cast<int>(std::clamp<long long>(ms, 0, 3'600'000));
         }
         pollfd fds[2] = {{wake.get(), POLLIN, 0}, {backend->fd(), POLLIN, 0}};
@@ -181,7 +187,8 @@ void Watcher::Core::run() {
         if (walkThread.joinable() && walkDone) {
             walkThread.join();
             Changes found;
-            for (std::string& p : walkResult.changed) found.dirs.insert(std::move(p));
+            for (std::string& p : walkResult.changed)
+                found.dirs.insert(std::move(p));
             if (firstWalk && !walkResult.missing.empty()) found.deep.insert(root);
             walkResult = WalkResult();
             const bool foundAny = add(found, walkStamp);
@@ -254,7 +261,9 @@ Watcher::~Watcher() {
     if (thread_.joinable()) thread_.detach();
 }
 
-Changes Watcher::take() { return core_->take(); }
+Changes Watcher::take() {
+    return core_->take();
+}
 
 std::uint64_t Watcher::oldestPending() const {
     std::lock_guard guard(core_->pendingLock);
@@ -264,9 +273,15 @@ std::uint64_t Watcher::oldestPending() const {
 Watcher::Status Watcher::status() const {
     Status s;
     switch (core_->backend->kind()) {
-        case WatchBackend::Kind::none: s.mode = Status::Mode::none; break;
-        case WatchBackend::Kind::inotify: s.mode = Status::Mode::inotify; break;
-        case WatchBackend::Kind::fanotify: s.mode = Status::Mode::fanotify; break;
+        case WatchBackend::Kind::none:
+            s.mode = Status::Mode::none;
+            break;
+        case WatchBackend::Kind::inotify:
+            s.mode = Status::Mode::inotify;
+            break;
+        case WatchBackend::Kind::fanotify:
+            s.mode = Status::Mode::fanotify;
+            break;
     }
     s.catchingUp = core_->catchingUp;
     s.unwatched = core_->backend->unwatchedCount();
@@ -282,6 +297,8 @@ void Watcher::stop() {
     if (thread_.joinable()) thread_.join();
 }
 
-std::uint64_t Watcher::currentEventID() { return tamrel::currentEventID(); }
+std::uint64_t Watcher::currentEventID() {
+    return tamrel::currentEventID();
+}
 
 }  // namespace tamrel

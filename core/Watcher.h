@@ -42,19 +42,19 @@ public:
     using LiveHandler = std::function<void()>;
 
     struct Options {
-        bool allowFanotify = true;                  // false: inotify even where fanotify works
-        std::chrono::milliseconds latency{1000};   // how long a batch gathers events
+        bool allowFanotify = true;                     // false: inotify even where fanotify works
+        std::chrono::milliseconds latency{1000};       // how long a batch gathers events
         std::chrono::milliseconds rewalkEvery{60000};  // walks of unwatched subtrees
         std::size_t maxWatches = static_cast<std::size_t>(-1);  // inotify watches placed at most
-        int walkThreads = 0;                       // threads of a walk; 0: as a fresh scan
+        int walkThreads = 0;  // threads of a walk; 0: as a fresh scan
     };
 
     struct Status {
         enum class Mode { none, inotify, fanotify };
-        Mode mode = Mode::none;      // none: no watch could be had at all
-        bool catchingUp = true;      // the handover has not happened yet
-        bool limitReached = false;   // some folders are not watched (walked about once a minute)
-        std::size_t unwatched = 0;   // subtrees without watches
+        Mode mode = Mode::none;     // none: no watch could be had at all
+        bool catchingUp = true;     // the handover has not happened yet
+        bool limitReached = false;  // some folders are not watched (walked about once a minute)
+        std::size_t unwatched = 0;  // subtrees without watches
     };
 
     // Starts watching `root` (as the index names it) from event id `since` (0: no saved id).

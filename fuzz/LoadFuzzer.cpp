@@ -36,7 +36,9 @@ int removeEntry(const char* path, const struct stat*, int type, struct FTW*) {
 }
 
 // The folder this run made, removed when libFuzzer ends the process normally.
-void removeScratch() { ::nftw(scratch.c_str(), removeEntry, 16, FTW_DEPTH | FTW_PHYS); }
+void removeScratch() {
+    ::nftw(scratch.c_str(), removeEntry, 16, FTW_DEPTH | FTW_PHYS);
+}
 
 struct Setup {
     std::string root;
@@ -51,8 +53,10 @@ struct Setup {
         std::atexit(removeScratch);
         ::setenv("XDG_DATA_HOME", home.c_str(), 1);
         root = home + "/tree";
-        for (const char* d : {"", "/a", "/a/y", "/c", "/c/deep", "/c/deep/er"}) ::mkdir((root + d).c_str(), 0755);
-        for (const char* f : {"/a/x", "/a/y/z", "/b", "/c/deep/er/f", "/c/-g"}) touch(root + f, 5000);
+        for (const char* d : {"", "/a", "/a/y", "/c", "/c/deep", "/c/deep/er"})
+            ::mkdir((root + d).c_str(), 0755);
+        for (const char* f : {"/a/x", "/a/y/z", "/b", "/c/deep/er/f", "/c/-g"})
+            touch(root + f, 5000);
         tamrel::ScanProgress progress;
         auto index = DiskIndex::scan(root, progress, 2);
         index->markRemoved(*index->lookup(root + "/a/y"));
@@ -72,10 +76,18 @@ std::string edited(const std::string& baseline, const std::uint8_t* data, std::s
         if (bytes.empty()) break;
         offset %= bytes.size();
         switch (data[k + 5] % 4) {
-            case 0: bytes[offset] = static_cast<char>(value); break;
-            case 1: bytes[offset] = static_cast<char>(bytes[offset] ^ (1 << (value % 8))); break;
-            case 2: bytes.resize(offset); break;
-            case 3: bytes.push_back(static_cast<char>(value)); break;
+            case 0:
+                bytes[offset] = static_cast<char>(value);
+                break;
+            case 1:
+                bytes[offset] = static_cast<char>(bytes[offset] ^ (1 << (value % 8)));
+                break;
+            case 2:
+                bytes.resize(offset);
+                break;
+            case 3:
+                bytes.push_back(static_cast<char>(value));
+                break;
         }
     }
     return bytes;
@@ -87,7 +99,8 @@ void exercise(DiskIndex& index) {
     for (NodeId i = 0; i < index.count(); ++i) {
         const std::string path = index.path(i);
         sum += index.name(i).size() + index.isGone(i) + index.isHidden(i) + index.size(i);
-        for (NodeId c : index.subtree(i)) sum += index.kind(c);
+        for (NodeId c : index.subtree(i))
+            sum += index.kind(c);
         sum += index.sortedChildren(i).size() + index.ancestry(i).size();
         sum += index.lookup(path).value_or(0);
     }

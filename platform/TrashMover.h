@@ -33,8 +33,8 @@ public:
     // the whole copy exists; a failed copy is taken out of the Trash again and the original stays.
     // What was moved is then given to the owner, except files with other hard links, which keep
     // theirs. Refused: a relative path, "." or ".." components, a link among the parent folders,
-    // a mount point, the Trash itself or a folder holding it. Returns the name in files/, or nothing with the
-    // reason in `why`.
+    // a mount point, the Trash itself or a folder holding it. Returns the name in files/, or
+    // nothing with the reason in `why`.
     std::optional<std::string> move(const std::string& path, std::string& why);
 
     // The Trash folder, links resolved.

@@ -93,7 +93,8 @@ int refreshMode(const std::vector<std::string>& given) {
         ::close(fd);
         ScanProgress refreshProgress;
         std::unique_ptr<DiskIndex> refreshed;
-        const double refresh = timed([&] { refreshed = index->refreshed(changes, refreshProgress); });
+        const double refresh =
+            timed([&] { refreshed = index->refreshed(changes, refreshProgress); });
         count = refreshed->count();
         refreshed.reset();  // unmapping the new index is not part of the refresh
         ::unlink(file.c_str());

@@ -35,8 +35,8 @@ TEST(Biggest, SmallTreesAndEdgeCases) {
     test::expectValidTree(*index);
     // Zero sizes, links, folders and removed nodes never count; equal sizes in id order.
     const std::vector<NodeId> all = biggestFiles(*index, 0, 200);
-    EXPECT_EQ(all, (std::vector<NodeId>{id("two"), id("a/one"), id("tie2"), id("a/tie1"),
-                                        id("three")}));
+    EXPECT_EQ(all,
+              (std::vector<NodeId>{id("two"), id("a/one"), id("tie2"), id("a/tie1"), id("three")}));
     EXPECT_LT(id("tie2"), id("a/tie1"));
     EXPECT_EQ(biggestFiles(*index, 0, 2), (std::vector<NodeId>{id("two"), id("a/one")}));
     EXPECT_EQ(biggestFiles(*index, id("a"), 200), (std::vector<NodeId>{id("a/one"), id("a/tie1")}));
@@ -56,11 +56,12 @@ TEST(Biggest, ChunkBoundariesDecideAmongEqualSizes) {
                           {1'280'000, 1 + 63 * 20'000, 63 * 20'000}};
     for (const auto& [n, b, second] : cases) {
         SCOPED_TRACE(n);
-        auto index = test::filesAt(n, [b = b](NodeId i) -> std::pair<std::string_view, std::uint64_t> {
-            if (i + 1 >= b && i <= b + 21) return {"one", 1};
-            if (i == b + 22) return {"two", 2};
-            return {"zero", 0};
-        });
+        auto index =
+            test::filesAt(n, [b = b](NodeId i) -> std::pair<std::string_view, std::uint64_t> {
+                if (i + 1 >= b && i <= b + 21) return {"one", 1};
+                if (i == b + 22) return {"two", 2};
+                return {"zero", 0};
+            });
         test::expectValidTree(*index);
         EXPECT_EQ(biggestFiles(*index, 0, 2), (std::vector<NodeId>{b + 22, second}));
     }
@@ -102,7 +103,8 @@ void compareWithBruteForce(NodeId rangeNodes, std::uint64_t seed,
             const std::vector<NodeId> got = biggestFiles(*index, under, limit);
             ASSERT_EQ(got, expected) << "under " << under << " limit " << limit;
             std::vector<std::uint64_t> sizes;
-            for (NodeId i : got) sizes.push_back(index->size(i));
+            for (NodeId i : got)
+                sizes.push_back(index->size(i));
             // Whatever the chunking, the sizes are the largest there are.
             ASSERT_EQ(sizes, test::largestSizes(*index, range, limit, accept));
         }
@@ -110,7 +112,8 @@ void compareWithBruteForce(NodeId rangeNodes, std::uint64_t seed,
         const auto got = breakdown(*index, under);
         const std::map<FileKind, std::uint64_t> gotSums(got.begin(), got.end());
         ASSERT_EQ(gotSums, test::plainBreakdown(*index, range));
-        for (std::size_t j = 1; j < got.size(); ++j) ASSERT_GE(got[j - 1].second, got[j].second);
+        for (std::size_t j = 1; j < got.size(); ++j)
+            ASSERT_GE(got[j - 1].second, got[j].second);
     }
 }
 
@@ -120,7 +123,9 @@ TEST(SizePasses, MatchBruteForceAroundChunkLimits) {
     compareWithBruteForce(45'000, 3, {7, 200});
 }
 
-TEST(SizePasses, MatchBruteForceAtSixtyFourChunks) { compareWithBruteForce(1'280'000, 4, {200}); }
+TEST(SizePasses, MatchBruteForceAtSixtyFourChunks) {
+    compareWithBruteForce(1'280'000, 4, {200});
+}
 
 }  // namespace
 }  // namespace tamrel

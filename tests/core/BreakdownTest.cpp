@@ -14,9 +14,9 @@ using test::file;
 using test::link;
 
 TEST(Breakdown, SmallTreesAndEdgeCases) {
-    auto index = test::buildIndex(
-        "/r", {file("a.MP4", 100), file("b.mov", 50), file("README", 10), file("z.mov", 0), file("empty.zip", 0),
-               link("l.mov", 70), dir("d.mov", {file(".mov", 5), file("x.", 6)})});
+    auto index = test::buildIndex("/r", {file("a.MP4", 100), file("b.mov", 50), file("README", 10),
+                                         file("z.mov", 0), file("empty.zip", 0), link("l.mov", 70),
+                                         dir("d.mov", {file(".mov", 5), file("x.", 6)})});
     test::expectValidTree(*index);
     using Pairs = std::vector<std::pair<FileKind, std::uint64_t>>;
     EXPECT_EQ(breakdown(*index, 0), (Pairs{{FileKind::video, 150}, {FileKind::other, 21}}));
@@ -31,13 +31,19 @@ TEST(Breakdown, SmallTreesAndEdgeCases) {
         "/", {file("a.B", 1), file("c.H", 2), file("lib.METALLIB", 4), file("x.SparseBundle", 8),
               file("y.sparsebundles", 16), file("m.M\xE2\x84\xAAV", 32), file(".mov", 64),
               file("..mov", 128), file("notes.", 256), file("A-long-name.Tar.GZ", 512),
-              file("k.\xE2\x84\xAA" "EY", 1024), file("z.JP\xC3\x89G", 2048), file("p.PnG", 3)});
+              file("k.\xE2\x84\xAA"
+                   "EY",
+                   1024),
+              file("z.JP\xC3\x89G", 2048), file("p.PnG", 3)});
     test::expectValidTree(*mixed);
-    EXPECT_EQ(breakdown(*mixed, 0),
-              (Pairs{{FileKind::other, 2048 + 256 + 64 + 16 + 1}, {FileKind::document, 1024},
-                     {FileKind::archive, 512}, {FileKind::video, 128 + 32},
-                     {FileKind::diskImage, 8}, {FileKind::app, 4}, {FileKind::image, 3},
-                     {FileKind::code, 2}}));
+    EXPECT_EQ(breakdown(*mixed, 0), (Pairs{{FileKind::other, 2048 + 256 + 64 + 16 + 1},
+                                           {FileKind::document, 1024},
+                                           {FileKind::archive, 512},
+                                           {FileKind::video, 128 + 32},
+                                           {FileKind::diskImage, 8},
+                                           {FileKind::app, 4},
+                                           {FileKind::image, 3},
+                                           {FileKind::code, 2}}));
 }
 
 }  // namespace

@@ -35,7 +35,8 @@ std::vector<std::string> entriesOf(const std::string& dir) {
     std::vector<std::string> out;
     if (DIR* d = ::opendir(dir.c_str())) {
         while (dirent* e = ::readdir(d)) {
-            if (std::strcmp(e->d_name, ".") && std::strcmp(e->d_name, "..")) out.push_back(e->d_name);
+            if (std::strcmp(e->d_name, ".") && std::strcmp(e->d_name, ".."))
+                out.push_back(e->d_name);
         }
         ::closedir(d);
     }
@@ -100,7 +101,8 @@ TEST(Persist, SavesAndLoadsWithRemovedNodes) {
     EXPECT_EQ(loaded->rootPath(), dir.path());
     EXPECT_EQ(loaded->eventID(), 1234567890123456789ull);
     EXPECT_EQ(loaded->scanTime(), 1.25);
-    EXPECT_LT(std::chrono::abs(loaded->scannedAt() - index->scannedAt()), std::chrono::microseconds(1));
+    EXPECT_LT(std::chrono::abs(loaded->scannedAt() - index->scannedAt()),
+              std::chrono::microseconds(1));
     EXPECT_TRUE(loaded->isGone(*loaded->lookup(dir / "gone/deeper/three")));
     EXPECT_EQ(loaded->path(*loaded->lookup(dir / "bad\xff\xfe")), dir / "bad\xff\xfe");
     const auto date = DiskIndex::cachedDate(dir.path());
@@ -201,15 +203,27 @@ TEST(Persist, DamagedFilesAreNotLoaded) {
         {"count zero", [&](std::string& s) { put64(s, 8, 0); }},
         {"root length too long", [&](std::string& s) { put64(s, 56, 3969); }},
         {"scan date not a number", [&](std::string& s) { put64(s, 48, 0x7FF8000000000000ull); }},
-        {"parent after child", [&](std::string& s) { put32(s, arrayAt(Layout::parent, two, 4), two + 1); }},
-        {"parent outside its block", [&](std::string& s) { put32(s, arrayAt(Layout::parent, two, 4), 0); }},
-        {"subtree end past count", [&](std::string& s) { put32(s, arrayAt(Layout::subtreeEnd, b, 4), count + 1); }},
-        {"subtree end too short", [&](std::string& s) { put32(s, arrayAt(Layout::subtreeEnd, b, 4), b + 1); }},
-        {"child count past count", [&](std::string& s) { put32(s, arrayAt(Layout::childCount, b, 4), count); }},
-        {"name offsets decrease", [&](std::string& s) { put32(s, arrayAt(Layout::nameOff, two, 4), 0xFFFFFF); }},
-        {"names past capacity", [&](std::string& s) { put32(s, arrayAt(Layout::nameOff, count, 4), static_cast<std::uint32_t>(layout.nameCap) + 1); }},
-        {"a name with a slash", [&](std::string& s) { s[layout.offsets[Layout::names] + index->nameOff(two)] = '/'; }},
-        {"a name that climbs", [&](std::string& s) {
+        {"parent after child",
+         [&](std::string& s) { put32(s, arrayAt(Layout::parent, two, 4), two + 1); }},
+        {"parent outside its block",
+         [&](std::string& s) { put32(s, arrayAt(Layout::parent, two, 4), 0); }},
+        {"subtree end past count",
+         [&](std::string& s) { put32(s, arrayAt(Layout::subtreeEnd, b, 4), count + 1); }},
+        {"subtree end too short",
+         [&](std::string& s) { put32(s, arrayAt(Layout::subtreeEnd, b, 4), b + 1); }},
+        {"child count past count",
+         [&](std::string& s) { put32(s, arrayAt(Layout::childCount, b, 4), count); }},
+        {"name offsets decrease",
+         [&](std::string& s) { put32(s, arrayAt(Layout::nameOff, two, 4), 0xFFFFFF); }},
+        {"names past capacity",
+         [&](std::string& s) {
+             put32(s, arrayAt(Layout::nameOff, count, 4),
+                   static_cast<std::uint32_t>(layout.nameCap) + 1);
+         }},
+        {"a name with a slash",
+         [&](std::string& s) { s[layout.offsets[Layout::names] + index->nameOff(two)] = '/'; }},
+        {"a name that climbs",
+         [&](std::string& s) {
              const std::uint64_t at = layout.offsets[Layout::names] + index->nameOff(two);
              s[at] = '.';
              s[at + 1] = '.';
@@ -257,7 +271,8 @@ TEST(Persist, ConcurrentSavesOfOneRoot) {
     dir.write("a/more", 20000);
     auto second = scanOf(dir);
     auto saveMany = [](const DiskIndex& index) {
-        for (int k = 0; k < 20; ++k) index.save();
+        for (int k = 0; k < 20; ++k)
+            index.save();
     };
     std::thread t1(saveMany, std::cref(*first)), t2(saveMany, std::cref(*second));
     t1.join();

@@ -17,7 +17,9 @@ constexpr std::uint64_t maxBytes = std::numeric_limits<std::uint64_t>::max();
 constexpr std::uint32_t maxTime = std::numeric_limits<std::uint32_t>::max();
 const Clock::time_point now = Clock::from_time_t(1'700'000'000);
 
-Query parse(std::string_view text) { return Query(text, "/home/u", now); }
+Query parse(std::string_view text) {
+    return Query(text, "/home/u", now);
+}
 
 // Each row: a text and the query it must give, written as changes to the defaults.
 TEST(Query, ParsesKeywordsAndWords) {
@@ -29,28 +31,43 @@ TEST(Query, ParsesKeywordsAndWords) {
         {"", [](Query&) {}},
         {"    ", [](Query&) {}},
         {"in:~/Downloads", [](Query& q) { q.scope = "/home/u/Downloads"; }},
-        {"IN:/Data/Mixed Case", [](Query& q) {
+        {"IN:/Data/Mixed Case",
+         [](Query& q) {
              q.scope = "/Data/Mixed";
              q.words = {{"case", Mode::contains, false}};
              q.need = NameMask::of("case");
          }},
         {"in:/a in:/b", [](Query& q) { q.scope = "/b"; }},
-        {"ext:", [](Query& q) {
+        {"ext:",
+         [](Query& q) {
              q.words = {{"ext:", Mode::contains, false}};
              q.need = NameMask::of("ext:");
          }},
-        {"EXT:DMG,,Iso", [](Query& q) { q.exts = {"dmg", "iso"}; }},
-        {"ext:.dmg ext:zip,", [](Query& q) { q.exts = {".dmg", "zip"}; }},
+        {"EXT:DMG,,Iso",
+         [](Query& q) {
+             q.exts = {"dmg", "iso"};
+         }},
+        {"ext:.dmg ext:zip,",
+         [](Query& q) {
+             q.exts = {".dmg", "zip"};
+         }},
         {"type:folder", [](Query& q) { q.onlyDirs = true; }},
         {"type:dir", [](Query& q) { q.onlyDirs = true; }},
         {"type:Files", [](Query& q) { q.onlyDirs = false; }},
         {"type:x", [](Query&) {}},
         {"type:f type:d", [](Query& q) { q.onlyDirs = true; }},
-        {"kind:a", [](Query& q) { q.kinds = {FileKind::audio, FileKind::archive, FileKind::app}; }},
+        {"kind:a",
+         [](Query& q) {
+             q.kinds = {FileKind::audio, FileKind::archive, FileKind::app};
+         }},
         {"kind:disk", [](Query& q) { q.kinds = {FileKind::diskImage}; }},
         {"kind:DATA", [](Query& q) { q.kinds = {FileKind::data}; }},
-        {"kind:images kind:video", [](Query& q) { q.kinds = {FileKind::image, FileKind::video}; }},
-        {"kind:apps &", [](Query& q) {
+        {"kind:images kind:video",
+         [](Query& q) {
+             q.kinds = {FileKind::image, FileKind::video};
+         }},
+        {"kind:apps &",
+         [](Query& q) {
              q.kinds = {FileKind::app};
              q.words = {{"&", Mode::contains, false}};
              q.need = NameMask::of("&");
@@ -61,7 +78,8 @@ TEST(Query, ParsesKeywordsAndWords) {
         {"size:10MB", [](Query& q) { q.minSize = 10'000'000; }},
         {"size:1.5g", [](Query& q) { q.minSize = 1'500'000'000; }},
         {"size:100", [](Query& q) { q.minSize = 100; }},
-        {"size:2TB size:<3t", [](Query& q) {
+        {"size:2TB size:<3t",
+         [](Query& q) {
              q.minSize = 2'000'000'000'000;
              q.maxSize = 3'000'000'000'000;
          }},
@@ -79,7 +97,8 @@ TEST(Query, ParsesKeywordsAndWords) {
         {"mtime:>90d", [](Query& q) { q.before = 1'700'000'000 - 90 * 86'400; }},
         {"mtime:3", [](Query& q) { q.before = 1'700'000'000 - 3 * 86'400; }},
         {"mtime:30m", [](Query& q) { q.before = 1'700'000'000 - 1'800; }},
-        {"mtime:2W mtime:<1h", [](Query& q) {
+        {"mtime:2W mtime:<1h",
+         [](Query& q) {
              q.before = 1'700'000'000 - 2 * 604'800;
              q.after = 1'700'000'000 - 3'600;
          }},
@@ -89,34 +108,46 @@ TEST(Query, ParsesKeywordsAndWords) {
         {"mtime:nan", [](Query&) {}},
         {"mtime:inf", [](Query&) {}},
         {"mtime:1e999", [](Query&) {}},
-        {"!tmp", [](Query& q) { q.words = {{"tmp", Mode::contains, true}}; }},
-        {"^IMG", [](Query& q) {
+        {"!tmp",
+         [](Query& q) {
+             q.words = {{"tmp", Mode::contains, true}};
+         }},
+        {"^IMG",
+         [](Query& q) {
              q.words = {{"img", Mode::prefix, false}};
              q.need = NameMask::of("img");
          }},
-        {"log$", [](Query& q) {
+        {"log$",
+         [](Query& q) {
              q.words = {{"log", Mode::suffix, false}};
              q.need = NameMask::of("log");
          }},
-        {"^foo$", [](Query& q) {
+        {"^foo$",
+         [](Query& q) {
              q.words = {{"foo$", Mode::prefix, false}};
              q.need = NameMask::of("foo$");
          }},
-        {"'Read Me'", [](Query& q) {
+        {"'Read Me'",
+         [](Query& q) {
              q.words = {{"read", Mode::exact, false}, {"me'", Mode::contains, false}};
              q.need = NameMask::of("readme'");
          }},
-        {"\"x\" 'y' \"z' !'w'", [](Query& q) {
-             q.words = {{"x", Mode::exact, false}, {"y", Mode::exact, false},
-                        {"z", Mode::exact, false}, {"w", Mode::exact, true}};
+        {"\"x\" 'y' \"z' !'w'",
+         [](Query& q) {
+             q.words = {{"x", Mode::exact, false},
+                        {"y", Mode::exact, false},
+                        {"z", Mode::exact, false},
+                        {"w", Mode::exact, true}};
              q.need = NameMask::of("xyz");
          }},
         {"' \" ! ^ $ !^ !$", [](Query&) {}},
-        {"Foo bar", [](Query& q) {
+        {"Foo bar",
+         [](Query& q) {
              q.words = {{"foo", Mode::contains, false}, {"bar", Mode::contains, false}};
              q.need = NameMask::of("foobar");
          }},
-        {"\xC3\x89T\xC3\x89\ttab", [](Query& q) {
+        {"\xC3\x89T\xC3\x89\ttab",
+         [](Query& q) {
              q.words = {{"\xC3\xA9t\xC3\xa9\ttab", Mode::contains, false}};
              q.need = NameMask::of("\xC3\xA9t\xC3\xa9\ttab");
          }},
@@ -161,21 +192,52 @@ TEST(Query, BytesAndSeconds) {
         std::optional<std::uint64_t> bytes;
     };
     const Row sizes[] = {
-        {"0", 0},           {"1.9", 1},         {"1kb", 1'000},      {"1KB", 1'000},
-        {"2k", 2'000},      {"3m", 3'000'000},  {"3mb", 3'000'000},  {"4g", 4'000'000'000},
-        {"1t", 1'000'000'000'000},              {"7b", 7},           {".5k", 500},
-        {"5.k", 5'000},     {"+2k", 2'000},     {"1e3", 1'000},      {"1E+3kb", 1'000'000},
-        {"2.5e-1k", 250},   {"-1k", 0},         {"1e19", 10'000'000'000'000'000'000u},
-        {"1e20", maxBytes}, {"18446744073709551615", maxBytes},      {"1e-999", 0},
-        {"0e999", 0},       {"", std::nullopt}, {"k", std::nullopt}, {"b", std::nullopt},
-        {"1 k", std::nullopt}, {" 1k", std::nullopt}, {"1k ", std::nullopt},
-        {"1kib", std::nullopt}, {"0x10", std::nullopt}, {"nan", std::nullopt},
-        {"inf", std::nullopt}, {"-inf", std::nullopt}, {"infinity", std::nullopt},
-        {"1e999", std::nullopt}, {"-1e999", std::nullopt}, {"1e", std::nullopt},
-        {"1e+", std::nullopt}, {".", std::nullopt}, {"--1", std::nullopt}, {"1..2", std::nullopt},
-        {"1e99999999999999999999", std::nullopt}, {"1e-99999999999999999999", 0},
+        {"0", 0},
+        {"1.9", 1},
+        {"1kb", 1'000},
+        {"1KB", 1'000},
+        {"2k", 2'000},
+        {"3m", 3'000'000},
+        {"3mb", 3'000'000},
+        {"4g", 4'000'000'000},
+        {"1t", 1'000'000'000'000},
+        {"7b", 7},
+        {".5k", 500},
+        {"5.k", 5'000},
+        {"+2k", 2'000},
+        {"1e3", 1'000},
+        {"1E+3kb", 1'000'000},
+        {"2.5e-1k", 250},
+        {"-1k", 0},
+        {"1e19", 10'000'000'000'000'000'000u},
+        {"1e20", maxBytes},
+        {"18446744073709551615", maxBytes},
+        {"1e-999", 0},
+        {"0e999", 0},
+        {"", std::nullopt},
+        {"k", std::nullopt},
+        {"b", std::nullopt},
+        {"1 k", std::nullopt},
+        {" 1k", std::nullopt},
+        {"1k ", std::nullopt},
+        {"1kib", std::nullopt},
+        {"0x10", std::nullopt},
+        {"nan", std::nullopt},
+        {"inf", std::nullopt},
+        {"-inf", std::nullopt},
+        {"infinity", std::nullopt},
+        {"1e999", std::nullopt},
+        {"-1e999", std::nullopt},
+        {"1e", std::nullopt},
+        {"1e+", std::nullopt},
+        {".", std::nullopt},
+        {"--1", std::nullopt},
+        {"1..2", std::nullopt},
+        {"1e99999999999999999999", std::nullopt},
+        {"1e-99999999999999999999", 0},
     };
-    for (const Row& row : sizes) EXPECT_EQ(Query::bytes(row.text), row.bytes) << row.text;
+    for (const Row& row : sizes)
+        EXPECT_EQ(Query::bytes(row.text), row.bytes) << row.text;
 
     EXPECT_EQ(Query::seconds("1y"), 31'536'000.0);
     EXPECT_EQ(Query::seconds("2W"), 1'209'600.0);

@@ -23,7 +23,8 @@ const Clock::time_point now = Clock::from_time_t(1'600'000'000 + 2'000 * 86'400)
 
 std::vector<std::string> names(const DiskIndex& index, const std::vector<NodeId>& ids) {
     std::vector<std::string> out;
-    for (NodeId i : ids) out.emplace_back(index.nameBytes(i));
+    for (NodeId i : ids)
+        out.emplace_back(index.nameBytes(i));
     return out;
 }
 
@@ -42,12 +43,12 @@ using Names = std::vector<std::string>;
 
 TEST(Search, TheMatcherRules) {
     auto index = test::buildIndex(
-        "/r", {file("IMG_1.JPG", 10), file("photo.jpeg", 20), file(".jpg", 30), file("jpg", 40),
-               file("notes.", 1), file("data.xyz", 2), file("Makefile", 3),
-               dir("Tool.app", {file("Caches", 5), file("cache.db", 6), file("ChromeCache", 7)}),
-               link("folder-link", 0), file("\xC3\x89t\xC3\xA9.txt", 8),
-               file("old.log", 100, 1'000), file("new.log", 200, 2'000'000'000),
-               file("Report Final.PDF", 9)});
+        "/r",
+        {file("IMG_1.JPG", 10), file("photo.jpeg", 20), file(".jpg", 30), file("jpg", 40),
+         file("notes.", 1), file("data.xyz", 2), file("Makefile", 3),
+         dir("Tool.app", {file("Caches", 5), file("cache.db", 6), file("ChromeCache", 7)}),
+         link("folder-link", 0), file("\xC3\x89t\xC3\xA9.txt", 8), file("old.log", 100, 1'000),
+         file("new.log", 200, 2'000'000'000), file("Report Final.PDF", 9)});
     test::expectValidTree(*index);
 
     EXPECT_EQ(sortedNames(*index, "ext:jpg"), (Names{"IMG_1.JPG"}));
@@ -93,8 +94,7 @@ TEST(Search, TheMatcherRules) {
 
 TEST(Search, EmptyQueriesAndScopes) {
     auto index = test::buildIndex(
-        "/r", {dir("home", {dir("docs", {file("a.txt", 1), file("b.txt", 2)})}),
-               file("c.txt", 3)});
+        "/r", {dir("home", {dir("docs", {file("a.txt", 1), file("b.txt", 2)})}), file("c.txt", 3)});
     for (const char* text : {"", "   ", "in:~/docs", "in:/nowhere txt", "size:nan"}) {
         const SearchResult r = find(*index, text);
         EXPECT_TRUE(r.ids.empty()) << text;
@@ -124,10 +124,11 @@ TEST(Search, EmptyQueriesAndScopes) {
 
 TEST(Search, LimitsAndRemovedFolders) {
     std::vector<test::Entry> many;
-    for (int j = 0; j < 1000; ++j) many.push_back(file("m" + std::to_string(j), j % 400));
-    auto index = test::buildIndex("/r", {dir("many", std::move(many)),
-                                         dir("trash", {file("m-inside", 50'000)}),
-                                         file("m-gone", 60'000)});
+    for (int j = 0; j < 1000; ++j)
+        many.push_back(file("m" + std::to_string(j), j % 400));
+    auto index =
+        test::buildIndex("/r", {dir("many", std::move(many)),
+                                dir("trash", {file("m-inside", 50'000)}), file("m-gone", 60'000)});
     const SearchResult r = find(*index, "^m type:f");
     EXPECT_EQ(r.total, 1002u);
     ASSERT_EQ(r.ids.size(), 300u);
@@ -161,7 +162,8 @@ void compareWithBruteForce(const DiskIndex& index, NodeId under,
         const IdRange range = index.subtree(*scoped);
         std::vector<bool> match(range.size());
         std::size_t total = 0;
-        for (NodeId i : range) total += match[i - range.lo] = test::plainMatch(index, q, i);
+        for (NodeId i : range)
+            total += match[i - range.lo] = test::plainMatch(index, q, i);
         for (std::size_t limit : limits) {
             const SearchResult r = search(index, q, under, limit);
             ASSERT_EQ(r.total, total) << text;
@@ -172,11 +174,26 @@ void compareWithBruteForce(const DiskIndex& index, NodeId under,
     }
 }
 
-const std::vector<std::string> generatedQueries = {
-    "report", "cache !chrome", "^img", "log$", "'readme'", "'a.jpg'", "ext:jpg,png",
-    "ext:app type:f", "kind:image", "kind:other", "kind:code kind:data", "type:d",
-    "type:f size:>4k", "size:<600 mtime:>500d", "mtime:<300d x", "\xC3\xA9t", "tool !a", "!a",
-    "kind:doc \xE2\x84\xAA", "1"};
+const std::vector<std::string> generatedQueries = {"report",
+                                                   "cache !chrome",
+                                                   "^img",
+                                                   "log$",
+                                                   "'readme'",
+                                                   "'a.jpg'",
+                                                   "ext:jpg,png",
+                                                   "ext:app type:f",
+                                                   "kind:image",
+                                                   "kind:other",
+                                                   "kind:code kind:data",
+                                                   "type:d",
+                                                   "type:f size:>4k",
+                                                   "size:<600 mtime:>500d",
+                                                   "mtime:<300d x",
+                                                   "\xC3\xA9t",
+                                                   "tool !a",
+                                                   "!a",
+                                                   "kind:doc \xE2\x84\xAA",
+                                                   "1"};
 
 // Which of equal sizes a pass keeps depends on where its chunks split the range. Four matches:
 // ids b - 1, b and b + 1 of size 1 and b + 2 of size 2, with b the first id of a chunk. Split
@@ -185,11 +202,12 @@ TEST(Search, ChunkBoundariesDecideAmongEqualSizes) {
     const std::pair<NodeId, NodeId> cases[] = {{32'768, 1 + 16'384}, {4'194'304, 1 + 255 * 16'384}};
     for (const auto& [n, b] : cases) {
         SCOPED_TRACE(n);
-        auto index = test::filesAt(n, [b = b](NodeId i) -> std::pair<std::string_view, std::uint64_t> {
-            if (i + 1 >= b && i <= b + 1) return {"m", 1};
-            if (i == b + 2) return {"m", 2};
-            return {"f", 0};
-        });
+        auto index =
+            test::filesAt(n, [b = b](NodeId i) -> std::pair<std::string_view, std::uint64_t> {
+                if (i + 1 >= b && i <= b + 1) return {"m", 1};
+                if (i == b + 2) return {"m", 2};
+                return {"f", 0};
+            });
         test::expectValidTree(*index);
         const SearchResult r = find(*index, "'m'", 0, 2);
         EXPECT_EQ(r.total, 4u);
@@ -215,7 +233,8 @@ TEST(Search, MatchesBruteForceAroundChunkLimits) {
         test::expectValidTree(*index);
         compareWithBruteForce(*index, 0, generatedQueries, {1, 300});
         compareWithBruteForce(*index, 0, {scopedQuery(*index)}, {300});
-        for (NodeId i = 1; i < index->count(); i += 1 + test::mix(i) % 3000) index->markRemoved(i);
+        for (NodeId i = 1; i < index->count(); i += 1 + test::mix(i) % 3000)
+            index->markRemoved(i);
         test::expectValidTree(*index);
         compareWithBruteForce(*index, 0, generatedQueries, {300});
     }
@@ -224,7 +243,8 @@ TEST(Search, MatchesBruteForceAroundChunkLimits) {
 TEST(Search, MatchesBruteForceAtTwoHundredFiftySixChunks) {
     auto index = test::generateIndex(4'194'304 + 1, 7);
     ASSERT_EQ(index->subtree(0).size(), 4'194'304u);
-    for (NodeId i = 1; i < index->count(); i += 1 + test::mix(i) % 200'000) index->markRemoved(i);
+    for (NodeId i = 1; i < index->count(); i += 1 + test::mix(i) % 200'000)
+        index->markRemoved(i);
     test::expectValidTree(*index);
     compareWithBruteForce(*index, 0, {"report"}, {300});
 }

@@ -1,7 +1,7 @@
 #include "core/Watcher.h"
 
-#include <linux/capability.h>
 #include <grp.h>
+#include <linux/capability.h>
 #include <pthread.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -109,8 +109,10 @@ protected:
     void SetUp() override {
         if (GetParam()) {
             test::TempDir probe;
-            Watcher w(probe.path(), 0, [](Changes) {}, [] {}, quick(true));
-            if (w.status().mode != Watcher::Status::Mode::fanotify) GTEST_SKIP() << "no fanotify here";
+            Watcher w(
+                probe.path(), 0, [](Changes) {}, [] {}, quick(true));
+            if (w.status().mode != Watcher::Status::Mode::fanotify)
+                GTEST_SKIP() << "no fanotify here";
         }
     }
     Watcher::Options options() const { return quick(GetParam()); }
@@ -156,7 +158,8 @@ TEST_P(WatcherTest, SinceZeroHandsOverAtOnceThenGoesLive) {
     ASSERT_TRUE(r.waitLive(seen));
     EXPECT_EQ(r.threadName(), "tamrel.fsevents");
     EXPECT_NE(w.oldestPending(), 0u);
-    EXPECT_LE(w.oldestPending(), written) << "a pending change counts from no later than it was made";
+    EXPECT_LE(w.oldestPending(), written)
+        << "a pending change counts from no later than it was made";
     EXPECT_TRUE(w.take().dirs.contains(dir / "a"));
     EXPECT_TRUE(w.take().isEmpty()) << "a second take finds nothing";
     EXPECT_EQ(w.oldestPending(), 0u);
@@ -283,7 +286,8 @@ TEST_P(WatcherTest, MovesInQuickSuccession) {
         return dir / ("g" + std::to_string(k) + "/" + rest);
     };
     for (int k = 0; k < groups; ++k) {
-        for (const char* d : {"S", "T", "P/Q", "R"}) dir.mkdirs("g" + std::to_string(k) + "/" + d);
+        for (const char* d : {"S", "T", "P/Q", "R"})
+            dir.mkdirs("g" + std::to_string(k) + "/" + d);
     }
     Recorder r;
     Watcher w(dir.path(), 0, r.history(), r.live(), options());
@@ -311,7 +315,8 @@ TEST_P(WatcherTest, MovesInQuickSuccession) {
         EXPECT_TRUE(taken.dirs.contains(group(k, "U/y"))) << k;
         EXPECT_TRUE(taken.dirs.contains(group(k, "R/Q2/P2"))) << k;
     }
-    for (const std::string& p : taken.dirs) EXPECT_EQ(::access(p.c_str(), F_OK), 0) << p;
+    for (const std::string& p : taken.dirs)
+        EXPECT_EQ(::access(p.c_str(), F_OK), 0) << p;
 }
 
 TEST_P(WatcherTest, StopEndsEveryCallback) {
@@ -332,7 +337,8 @@ TEST_P(WatcherTest, StopEndsEveryCallback) {
     std::this_thread::sleep_for(300ms);
     armed = true;
     dir.write("x", 10);
-    for (int k = 0; k < 100 && !stopped; ++k) std::this_thread::sleep_for(50ms);
+    for (int k = 0; k < 100 && !stopped; ++k)
+        std::this_thread::sleep_for(50ms);
     ASSERT_TRUE(stopped);
     dir.write("y", 10);
     std::this_thread::sleep_for(400ms);
@@ -364,7 +370,8 @@ TEST_P(WatcherTest, StopEndsEveryCallback) {
     std::this_thread::sleep_for(300ms);
     armedAgain = true;
     dir.write("w", 10);
-    for (int k = 0; k < 100 && !released; ++k) std::this_thread::sleep_for(50ms);
+    for (int k = 0; k < 100 && !released; ++k)
+        std::this_thread::sleep_for(50ms);
     EXPECT_TRUE(released);
 }
 
@@ -523,7 +530,8 @@ TEST(Watcher, LimitReachedSubtreesAreWalkedAgain) {
     dir.write("a/b/c/one", 10);
     dir.write("d/e/two", 10);
     Changes all;
-    for (int k = 0; k < 40 && !(all.dirs.contains(dir / "a/b/c") && all.dirs.contains(dir / "d/e")); ++k) {
+    for (int k = 0; k < 40 && !(all.dirs.contains(dir / "a/b/c") && all.dirs.contains(dir / "d/e"));
+         ++k) {
         r.waitLive(r.liveCalls(), 250ms);
         Changes got = w.take();
         all.dirs.merge(got.dirs);

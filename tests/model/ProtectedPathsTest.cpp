@@ -7,10 +7,10 @@ namespace {
 
 TEST(ProtectedPaths, ExactFoldersAndSystemTrees) {
     const std::string home = "/Users/u";
-    for (const char* p : {"/", "/Users/u", "/Users/u/Library", "/Users/u/Desktop",
-                          "/Users/u/Documents", "/Users/u/Downloads", "/Applications", "/Users",
-                          "/Library", "/usr", "/usr/local/bin", "/System/Volumes/Data/x",
-                          "/private/tmp/x", "/Volumes", "/opt/homebrew"}) {
+    for (const char* p :
+         {"/", "/Users/u", "/Users/u/Library", "/Users/u/Desktop", "/Users/u/Documents",
+          "/Users/u/Downloads", "/Applications", "/Users", "/Library", "/usr", "/usr/local/bin",
+          "/System/Volumes/Data/x", "/private/tmp/x", "/Volumes", "/opt/homebrew"}) {
         EXPECT_TRUE(isProtectedPath(p, home)) << p;
     }
     for (const char* p : {"/Volumes/Disk/x", "/privateer", "/Library/Caches/x", "/Users/other",

@@ -103,14 +103,55 @@ std::unique_ptr<DiskIndex> filesAt(
 
 namespace {
 
-constexpr std::array<std::string_view, 24> stems = {
-    "report", "IMG_", "Photo", "notes", "cache", "Caches", "ChromeCache", "README", "Makefile",
-    "data", "a", "tmp", "\xC3\xA9t\xC3\xA9", "\xC3\x84rger", "x\xFF", ".bashrc", "..x", "Tool",
-    "backup-2021", "log", "Movie Clip", "index", "Documents", "node_modules"};
-constexpr std::array<std::string_view, 24> exts = {
-    "",     ".jpg",  ".JPG", ".jpeg", ".mp4", ".MOV",    ".db",   ".log",
-    ".tar.gz", ".",  ".txt", ".app",  ".x\xFF", ".\xE2\x84\xAA" "ey", ".pkg", ".md",
-    "",     ".png",  ".js",  ".so",   ".cache", ".json", "",      ".iso"};
+constexpr std::array<std::string_view, 24> stems = {"report",
+                                                    "IMG_",
+                                                    "Photo",
+                                                    "notes",
+                                                    "cache",
+                                                    "Caches",
+                                                    "ChromeCache",
+                                                    "README",
+                                                    "Makefile",
+                                                    "data",
+                                                    "a",
+                                                    "tmp",
+                                                    "\xC3\xA9t\xC3\xA9",
+                                                    "\xC3\x84rger",
+                                                    "x\xFF",
+                                                    ".bashrc",
+                                                    "..x",
+                                                    "Tool",
+                                                    "backup-2021",
+                                                    "log",
+                                                    "Movie Clip",
+                                                    "index",
+                                                    "Documents",
+                                                    "node_modules"};
+constexpr std::array<std::string_view, 24> exts = {"",
+                                                   ".jpg",
+                                                   ".JPG",
+                                                   ".jpeg",
+                                                   ".mp4",
+                                                   ".MOV",
+                                                   ".db",
+                                                   ".log",
+                                                   ".tar.gz",
+                                                   ".",
+                                                   ".txt",
+                                                   ".app",
+                                                   ".x\xFF",
+                                                   ".\xE2\x84\xAA"
+                                                   "ey",
+                                                   ".pkg",
+                                                   ".md",
+                                                   "",
+                                                   ".png",
+                                                   ".js",
+                                                   ".so",
+                                                   ".cache",
+                                                   ".json",
+                                                   "",
+                                                   ".iso"};
 constexpr std::array<std::uint64_t, 8> sizeSteps = {0, 512, 4096, 4096, 8192, 65536, 1 << 20, 7};
 
 // The shape of a generated tree in breadth-first order: each node's children are one run of
@@ -144,7 +185,11 @@ Shape shapeOf(NodeId nodes, std::uint64_t seed) {
             const std::uint64_t g = mix(seed + next + j);
             std::uint8_t kind = static_cast<std::uint8_t>(Kind::file);
             switch (g % 32) {
-                case 0: case 1: case 2: case 3: case 4:
+                case 0:
+                case 1:
+                case 2:
+                case 3:
+                case 4:
                     kind = static_cast<std::uint8_t>(Kind::dir);
                     break;
                 case 5:
@@ -206,11 +251,13 @@ std::unique_ptr<DiskIndex> generateIndex(NodeId nodes, std::uint64_t seed) {
             const bool isFolder = (kind & Flag::kindMask) == static_cast<std::uint8_t>(Kind::dir);
             const std::uint64_t size =
                 isFolder ? 0 : sizeSteps[(h >> 32) % sizeSteps.size()] * (1 + (h >> 36) % 3);
-            const std::uint32_t mtime = 1'600'000'000u + static_cast<std::uint32_t>((h >> 40) % 2000) * 86'400u;
+            const std::uint32_t mtime =
+                1'600'000'000u + static_cast<std::uint32_t>((h >> 40) % 2000) * 86'400u;
             append(listing, name, kind, size, mtime, c);
         }
         const auto folders = writer.writeBlock(listing, node);
-        for (auto it = folders.rbegin(); it != folders.rend(); ++it) stack.push_back(*it);
+        for (auto it = folders.rbegin(); it != folders.rend(); ++it)
+            stack.push_back(*it);
     }
     return writer.finish(rootPath);
 }

@@ -23,7 +23,7 @@ namespace tamrel::test {
 // which they were first named. A folder's size is the sum of its files. build() checks the tree
 // invariants (test::expectValidTree) and then marks the removed paths with markRemoved().
 class IndexBuilder {
-  public:
+public:
     explicit IndexBuilder(std::string rootPath = "/");
 
     // A folder (made or updated): its mtime and kind-byte flags (hidden, mount, denied).
@@ -39,7 +39,7 @@ class IndexBuilder {
 
     std::unique_ptr<DiskIndex> build() const;
 
-  private:
+private:
     struct Node {
         std::string name;
         std::uint8_t kind = 1;

@@ -7,6 +7,8 @@
 namespace tamrel {
 
 // Test failures show kinds by name.
-inline void PrintTo(FileKind kind, std::ostream* out) { *out << kind.rawValue(); }
+inline void PrintTo(FileKind kind, std::ostream* out) {
+    *out << kind.rawValue();
+}
 
 }  // namespace tamrel

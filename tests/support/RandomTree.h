@@ -15,7 +15,9 @@
 
 namespace tamrel::test {
 
-inline std::string parentOf(const std::string& path) { return path.substr(0, path.rfind('/')); }
+inline std::string parentOf(const std::string& path) {
+    return path.substr(0, path.rfind('/'));
+}
 
 inline void append(const std::string& path, std::size_t bytes) {
     const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
@@ -31,8 +33,10 @@ class RandomTree {
 public:
     explicit RandomTree(unsigned seed) : rng_(seed) {
         folders_.push_back(dir_.path());
-        for (int k = 0; k < 25; ++k) newFolder(pick(folders_));
-        for (int k = 0; k < 120; ++k) newFile(pick(folders_));
+        for (int k = 0; k < 25; ++k)
+            newFolder(pick(folders_));
+        for (int k = 0; k < 120; ++k)
+            newFile(pick(folders_));
     }
 
     const std::string& root() const { return dir_.path(); }
@@ -41,7 +45,9 @@ public:
         Changes changes;
         for (int k = 0; k < steps; ++k) {
             switch (rng_() % 7) {
-                case 0: changes.dirs.insert(newFile(pick(folders_))); break;
+                case 0:
+                    changes.dirs.insert(newFile(pick(folders_)));
+                    break;
                 case 1: {
                     if (files_.empty()) break;
                     const std::string f = take(files_);
@@ -69,7 +75,8 @@ public:
                 case 4: {
                     const std::string parent = pick(folders_);
                     const std::string made = newFolder(parent);
-                    for (int n = 0; n < 4; ++n) newFile(made);
+                    for (int n = 0; n < 4; ++n)
+                        newFile(made);
                     newFile(newFolder(made));
                     changes.dirs.insert(parent);
                     break;

@@ -52,7 +52,8 @@ std::vector<NodeId> referenceTopK(const DiskIndex& index, std::size_t k, IdRange
     }
     Collector merged;
     for (const Collector& c : per) {
-        for (const auto& entry : c.kept) offer(merged, entry.first, index.size(entry.first));
+        for (const auto& entry : c.kept)
+            offer(merged, entry.first, index.size(entry.first));
     }
     std::vector<NodeId> out;
     for (const auto& entry : merged.kept) {
@@ -118,10 +119,18 @@ bool plainMatch(const DiskIndex& index, const Query& q, NodeId i) {
     for (const Query::Word& w : q.words) {
         bool hit = false;
         switch (w.mode) {
-            case Query::Word::Mode::contains: hit = folded.find(w.bytes) != std::string::npos; break;
-            case Query::Word::Mode::prefix: hit = folded.starts_with(w.bytes); break;
-            case Query::Word::Mode::suffix: hit = folded.ends_with(w.bytes); break;
-            case Query::Word::Mode::exact: hit = folded == w.bytes; break;
+            case Query::Word::Mode::contains:
+                hit = folded.find(w.bytes) != std::string::npos;
+                break;
+            case Query::Word::Mode::prefix:
+                hit = folded.starts_with(w.bytes);
+                break;
+            case Query::Word::Mode::suffix:
+                hit = folded.ends_with(w.bytes);
+                break;
+            case Query::Word::Mode::exact:
+                hit = folded == w.bytes;
+                break;
         }
         if (hit == w.negate) return false;
     }

@@ -14,7 +14,7 @@ std::string dataHome();
 // The folder of this application's own data: dataHome() + "/Tamrel".
 std::string appDataDirectory();
 
-// The user's home Trash of the freedesktop.org Trash specification: dataHome() + "/Trash".
+// The user's home Trash in the freedesktop.org layout: dataHome() + "/Trash".
 std::string homeTrashDirectory();
 
 }  // namespace tamrel

@@ -61,6 +61,11 @@ private:
                   std::uint64_t size, std::uint32_t mtime, std::uint32_t parent);
     void writeBlockInto(const Listing& listing, NodeId p,
                         std::vector<std::pair<NodeId, std::uint32_t>>& folders);
+    // finish(): a folder's own blocks are not counted; i's sums go into its parent p; every node
+    // of [lo, hi) is folded, each into its parent (inside the range, or the folder owning it).
+    void clearFolder(NodeId i);
+    void foldInto(NodeId i, NodeId p);
+    void foldRange(NodeId lo, NodeId hi);
 
     Layout layout_;
     MappedRegion region_;

@@ -24,13 +24,8 @@ constexpr std::size_t prefaultPiece = 2 << 20;
 void prefault(std::byte* p, std::size_t size) {
     const std::size_t pieces = (size + prefaultPiece - 1) / prefaultPiece;
     ComputePool::shared().run(pieces, [&](std::size_t i) {
-        std::byte* at = p + i * prefaultPiece;
-        const std::size_t n = std::min(prefaultPiece, size - i * prefaultPiece);
-        if (::madvise(at, n, MADV_POPULATE_WRITE) == 0) return;
-        // Kernels before 5.14 lack the advice: touch one byte a page.
-        for (std::size_t k = 0; k < n; k += 4096) {
-            reinterpret_cast<volatile unsigned char*>(at)[k] = 0;
-        }
+        MappedRegion::populate(p + i * prefaultPiece,
+                               std::min(prefaultPiece, size - i * prefaultPiece));
     });
 }
 
@@ -56,6 +51,22 @@ MappedRegion MappedRegion::anonymous(std::size_t size, Paging paging) {
         prefault(static_cast<std::byte*>(p), size);
     }
     return MappedRegion(p, size);
+}
+
+void MappedRegion::populate(std::byte* p, std::size_t size) {
+    // madvise wants a page-aligned start.
+    const auto start = reinterpret_cast<std::uintptr_t>(p) & ~std::uintptr_t{4095};
+    const std::size_t n = size + (reinterpret_cast<std::uintptr_t>(p) - start);
+    if (size == 0 || ::madvise(reinterpret_cast<void*>(start), n, MADV_POPULATE_WRITE) == 0) {
+        return;
+    }
+    // Kernels before 5.14 lack the advice: touch one byte a page. The bytes are zero or already
+    // written, so writing back what is there changes nothing.
+    for (std::uintptr_t at = start; at < start + n; at += 4096) {
+        volatile unsigned char* b = reinterpret_cast<volatile unsigned char*>(
+            std::max(at, reinterpret_cast<std::uintptr_t>(p)));
+        *b = *b;
+    }
 }
 
 void MappedRegion::reset() {

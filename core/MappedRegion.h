@@ -35,6 +35,9 @@ public:
     // the mmap error when the kernel refuses (a very large capacity).
     static MappedRegion anonymous(std::size_t size, Paging paging = Paging::small);
 
+    // Faults in the pages of [p, p + size), inside some mapping, in one call.
+    static void populate(std::byte* p, std::size_t size);
+
     std::byte* data() const { return data_; }
     std::size_t size() const { return size_; }
     explicit operator bool() const { return data_ != nullptr; }

@@ -12,6 +12,7 @@
 #include "core/IndexWriter.h"
 #include "core/ScanProgress.h"
 #include "core/Scanner.h"
+#include "platform/PathText.h"
 
 namespace tamrel {
 
@@ -23,13 +24,6 @@ constexpr int rescanThreads = 8;
 // Folders whose removed flag is clear (denied and mount folders included).
 bool isLiveDir(std::uint8_t kind) {
     return (kind & (Flag::kindMask | Flag::removed)) == 1;
-}
-
-std::string childPath(const std::string& parent, std::string_view name) {
-    std::string p = parent;
-    if (p.empty() || p.back() != '/') p += '/';
-    p += name;
-    return p;
 }
 
 // Everything one refresh lists and scans, by old folder id.
@@ -140,7 +134,7 @@ private:
             if ((e.kind & (Flag::kindMask | Flag::mount)) != 1) continue;
             const std::string_view name = listing->name(e);
             if (oldNames.contains(name)) continue;
-            Crawl crawl(Scanner::scan(childPath(path, name), newFolderThreads, progress_));
+            Crawl crawl(Scanner::scan(joinPath(path, name), newFolderThreads, progress_));
             count(crawl);
             got_.newCrawls[id].emplace(std::string(name), std::move(crawl));
         }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/Changes.h"
+#include "platform/PathText.h"
 
 namespace tamrel {
 
@@ -65,13 +66,5 @@ public:
     virtual std::vector<WalkStart> unwatchedFolders() const = 0;
     virtual std::size_t unwatchedCount() const = 0;
 };
-
-// "parent/name" without doubling a "/" (a root may end with one).
-inline std::string joinPath(std::string_view parent, std::string_view name) {
-    std::string out(parent);
-    if (out.empty() || out.back() != '/') out += '/';
-    out += name;
-    return out;
-}
 
 }  // namespace tamrel

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/TextCase.h"
+#include "platform/PathText.h"
 #include "platform/XdgDirs.h"
 
 namespace tamrel {
@@ -69,13 +70,8 @@ std::optional<std::string> Owner::app(const std::string& path) {
 std::optional<std::string> Owner::resolve(const std::string& path) {
     std::vector<std::string> parts;
     if (path.starts_with('/')) parts.emplace_back("/");
-    std::size_t start = 0;
-    while (start < path.size()) {
-        std::size_t slash = path.find('/', start);
-        if (slash == std::string::npos) slash = path.size();
-        if (slash > start) parts.push_back(path.substr(start, slash - start));
-        start = slash + 1;
-    }
+    for (std::string& part : pathComponents(path))
+        parts.push_back(std::move(part));
     std::vector<std::string> candidates;
     for (std::size_t i = 0; i < parts.size(); ++i) {
         if (parts[i].starts_with('.')) candidates.push_back(parts[i]);

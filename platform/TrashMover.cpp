@@ -14,6 +14,8 @@
 #include <memory>
 #include <string_view>
 
+#include "platform/PathText.h"
+
 #ifndef STATX_ATTR_MOUNT_ROOT
 #define STATX_ATTR_MOUNT_ROOT 0x00002000
 #endif
@@ -29,18 +31,6 @@ struct DirCloser {
     void operator()(DIR* d) const { ::closedir(d); }
 };
 using DirHandle = std::unique_ptr<DIR, DirCloser>;
-
-std::vector<std::string> components(std::string_view path) {
-    std::vector<std::string> out;
-    std::size_t start = 0;
-    while (start < path.size()) {
-        std::size_t slash = path.find('/', start);
-        if (slash == std::string_view::npos) slash = path.size();
-        if (slash > start) out.emplace_back(path.substr(start, slash - start));
-        start = slash + 1;
-    }
-    return out;
-}
 
 std::string errorText(int err) {
     return std::strerror(err);
@@ -326,7 +316,7 @@ std::string candidate(const std::string& base, int n) {
 
 std::optional<TrashMover> TrashMover::open(const std::string& trashDir, uid_t owner, gid_t group,
                                            std::string& why) {
-    const auto given = components(trashDir);
+    const auto given = pathComponents(trashDir);
     if (!trashDir.starts_with('/') || given.empty()) {
         why = "the Trash path is not absolute";
         return std::nullopt;
@@ -341,7 +331,7 @@ std::optional<TrashMover> TrashMover::open(const std::string& trashDir, uid_t ow
     using CString = std::unique_ptr<char, decltype(&std::free)>;
     std::vector<std::string> parts;
     if (CString full(::realpath(trashDir.c_str(), nullptr), &std::free); full) {
-        parts = components(full.get());
+        parts = pathComponents(full.get());
     } else {
         std::string parentText;
         for (std::size_t i = 0; i + 1 < given.size(); ++i)
@@ -352,7 +342,7 @@ std::optional<TrashMover> TrashMover::open(const std::string& trashDir, uid_t ow
             why = "no folder for the Trash: " + errorText(errno);
             return std::nullopt;
         }
-        parts = components(parent.get());
+        parts = pathComponents(parent.get());
         parts.push_back(given.back());
     }
     if (parts.empty()) {
@@ -396,7 +386,7 @@ std::optional<std::string> TrashMover::move(const std::string& path, std::string
         why = "not an absolute path";
         return std::nullopt;
     }
-    const auto parts = components(path);
+    const auto parts = pathComponents(path);
     if (parts.empty()) {
         why = "the root folder cannot be moved";
         return std::nullopt;

@@ -23,6 +23,7 @@
 #include "core/MountPolicy.h"
 #include "core/ScanProgress.h"
 #include "platform/UniqueFd.h"
+#include "tests/support/Child.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TreeChecker.h"
 
@@ -64,16 +65,6 @@ Totals countTree(const std::string& root) {
         }
     }
     return t;
-}
-
-// Runs `body` in a forked child and returns its exit status (the child's failures are printed
-// by the child itself).
-int inChild(const std::function<int()>& body) {
-    const pid_t pid = ::fork();
-    if (pid == 0) ::_exit(body());
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
 void expectRoundTrips(const DiskIndex& index, NodeId step = 1) {
@@ -206,7 +197,7 @@ TEST(Scanner, FoldersThatCannotBeOpenedAreMarkedDenied) {
         ASSERT_EQ(::chmod((dir / "secret").c_str(), 0000), 0);
     }
     // As root every folder opens: the scan runs in a child that has become "nobody".
-    const int status = inChild([&]() -> int {
+    const int status = test::inChild([&]() -> int {
         if (root &&
             (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)) {
             return 10;
@@ -296,7 +287,7 @@ TEST(Scanner, RunningOutOfDescriptorsWaitsInsteadOfDenying) {
         dir.write(at.substr(1) + "/side/f", 10);
     }
     const Totals du = countTree(dir.path());
-    const int status = inChild([&]() -> int {
+    const int status = test::inChild([&]() -> int {
         rlimit lim{48, 48};
         if (::setrlimit(RLIMIT_NOFILE, &lim) != 0) return 10;
         // Take every descriptor but a few, and give them back a moment later.

@@ -15,6 +15,7 @@
 #include "core/DiskIndex.h"
 #include "core/EventID.h"
 #include "core/ScanProgress.h"
+#include "tests/support/Child.h"
 #include "tests/support/RandomTree.h"
 #include "tests/support/SameTree.h"
 #include "tests/support/TempDir.h"
@@ -430,21 +431,12 @@ INSTANTIATE_TEST_SUITE_P(Backends, WatcherTest, testing::Values(false, true),
                              return i.param ? std::string("fanotify") : std::string("inotify");
                          });
 
-// Runs `body` in a forked child and returns its exit status.
-int inChild(const std::function<int()>& body) {
-    const pid_t pid = ::fork();
-    if (pid == 0) ::_exit(body());
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
-
 // Marks may be placed where folder handles cannot be opened: such a process watches with
 // inotify rather than with marks whose events it cannot place.
 TEST(Watcher, NoFanotifyWithoutOpeningHandles) {
     test::TempDir dir;
     dir.mkdirs("a");
-    const int status = inChild([&]() -> int {
+    const int status = test::inChild([&]() -> int {
         __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
         __user_cap_data_struct data[2] = {};
         if (::syscall(SYS_capget, &header, data) != 0) return 10;
@@ -478,7 +470,7 @@ TEST(Watcher, FoldersThatCannotBeOpened) {
         test::expectSameTree(index, *DiskIndex::scan(dir.path(), progress, 2), false);
         return !testing::Test::HasFailure();
     };
-    const int status = inChild([&]() -> int {
+    const int status = test::inChild([&]() -> int {
         if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0) return 10;
         if (::chmod((dir / "opens").c_str(), 0) != 0) return 11;
         ScanProgress progress;

@@ -10,8 +10,16 @@ struct ComputePool::Task {
     std::size_t chunks;
     const std::function<void(std::size_t)>* body;
     std::atomic<std::size_t> next{0};
-    std::size_t finished = 0;  // under the pool's mutex
-    int users = 0;             // workers inside drain(), under the pool's mutex
+    int users = 0;  // workers running its chunks, under the pool's mutex
+
+    // Runs chunks until none is left to claim.
+    void drain() {
+        for (;;) {
+            const std::size_t i = next.fetch_add(1, std::memory_order_relaxed);
+            if (i >= chunks) return;
+            (*body)(i);
+        }
+    }
 };
 
 ComputePool::ComputePool(int workers) {
@@ -59,15 +67,8 @@ void ComputePool::workerLoop() {
         }
         ++task->users;
         lock.unlock();
-        std::size_t done = 0;
-        for (;;) {
-            const std::size_t i = task->next.fetch_add(1, std::memory_order_relaxed);
-            if (i >= task->chunks) break;
-            (*task->body)(i);
-            ++done;
-        }
+        task->drain();
         lock.lock();
-        task->finished += done;
         --task->users;
         if (task->users == 0) finished_.notify_all();
     }
@@ -89,18 +90,11 @@ void ComputePool::run(std::size_t chunks, const std::function<void(std::size_t)>
         at = tasks_.insert(tasks_.end(), &task);
     }
     wake_.notify_all();
-    std::size_t done = 0;
-    for (;;) {
-        const std::size_t i = task.next.fetch_add(1, std::memory_order_relaxed);
-        if (i >= chunks) break;
-        body(i);
-        ++done;
-    }
+    task.drain();
+    // Every chunk is claimed; wait until the workers that claimed some are done with them, so
+    // none touches the task after this frame is gone.
     std::unique_lock lock(mutex_);
-    task.finished += done;
-    // Every chunk is claimed; wait until the workers that claimed some are out of the task, so
-    // none touches it after this frame is gone.
-    finished_.wait(lock, [&] { return task.finished == chunks && task.users == 0; });
+    finished_.wait(lock, [&] { return task.users == 0; });
     tasks_.erase(at);
 }
 

@@ -10,10 +10,6 @@
 #include "core/DiskIndex.h"
 #include "core/MountPolicy.h"
 
-#ifndef STATX_ATTR_MOUNT_ROOT
-#define STATX_ATTR_MOUNT_ROOT 0x00002000
-#endif
-
 namespace tamrel {
 
 namespace {
@@ -80,13 +76,7 @@ void DirReader::addEntry(int fd, const char* name, std::size_t length, unsigned 
             !hardlinks_.firstSighting(entryDevice, sx.stx_ino)) {
             size = 0;
         }
-        if (kind == 1) {
-            const bool mountRoot = (sx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) &&
-                                   (sx.stx_attributes & STATX_ATTR_MOUNT_ROOT);
-            if ((entryDevice != device || mountRoot) && !mounts_.enter(entryDevice, mountRoot)) {
-                kind |= Flag::mount;
-            }
-        }
+        if (kind == 1 && !mounts_.enterFolder(sx, device)) kind |= Flag::mount;
     }
     if ((kind & Flag::kindMask) != 1) {
         ++files_;

@@ -17,10 +17,6 @@
 #include "core/MountPolicy.h"
 #include "platform/UniqueFd.h"
 
-#ifndef STATX_ATTR_MOUNT_ROOT
-#define STATX_ATTR_MOUNT_ROOT 0x00002000
-#endif
-
 namespace tamrel {
 
 namespace {
@@ -87,13 +83,7 @@ void visit(Walk& walk, const Job& job, std::vector<Job>& group, char* buffer,
         return;
     }
     const dev_t device = makedev(sx.stx_dev_major, sx.stx_dev_minor);
-    if (!job.isStart) {
-        const bool mountRoot = (sx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) &&
-                               (sx.stx_attributes & STATX_ATTR_MOUNT_ROOT);
-        if ((device != job.parentDevice || mountRoot) && !walk.mounts.enter(device, mountRoot)) {
-            return;
-        }
-    }
+    if (!job.isStart && !walk.mounts.enterFolder(sx, job.parentDevice)) return;
     const std::string_view name = job.isStart ? std::string_view(job.startName)
                                               : std::string_view(job.path).substr(job.nameAt);
     const WatchToken token =

@@ -52,15 +52,15 @@ public:
     std::unique_ptr<DiskIndex> finish(std::string rootPath);
 
     NodeId next() const { return next_; }
-    std::uint64_t nameBytesUsed() const { return nb_; }
     const Layout& layout() const { return layout_; }
 
 private:
     void reserve(std::uint64_t nodes, std::uint64_t nameBytes) const;
+    // Writes node `id` with its name at byte `nameAt`; append() does so at the next free places.
+    void put(NodeId id, std::uint64_t nameAt, const std::uint8_t* name, std::size_t length,
+             std::uint8_t kind, std::uint64_t size, std::uint32_t mtime, std::uint32_t parent);
     NodeId append(const std::uint8_t* name, std::size_t length, std::uint8_t kind,
                   std::uint64_t size, std::uint32_t mtime, std::uint32_t parent);
-    void writeBlockInto(const Listing& listing, NodeId p,
-                        std::vector<std::pair<NodeId, std::uint32_t>>& folders);
     // finish(): a folder's own blocks are not counted; i's sums go into its parent p; every node
     // of [lo, hi) is folded, each into its parent (inside the range, or the folder owning it).
     void clearFolder(NodeId i);

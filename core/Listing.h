@@ -50,7 +50,6 @@ public:
     // The listing with this id, or null.
     const Listing* find(std::uint32_t id) const;
     Listing* find(std::uint32_t id);
-    bool empty() const { return listings.empty(); }
 
     std::vector<Listing> listings;
     std::uint64_t entries = 0;    // sum of the entry counts

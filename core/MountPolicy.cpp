@@ -9,6 +9,10 @@
 
 #include "platform/UniqueFd.h"
 
+#ifndef STATX_ATTR_MOUNT_ROOT
+#define STATX_ATTR_MOUNT_ROOT 0x00002000
+#endif
+
 namespace tamrel {
 
 namespace {
@@ -74,6 +78,13 @@ std::unordered_map<dev_t, std::string> MountPolicy::parseMountInfo(std::string_v
         types.emplace(makedev(major, minor), std::string(type));
     }
     return types;
+}
+
+bool MountPolicy::enterFolder(const struct statx& folder, dev_t parentDevice) {
+    const dev_t device = makedev(folder.stx_dev_major, folder.stx_dev_minor);
+    const bool mountRoot = (folder.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) &&
+                           (folder.stx_attributes & STATX_ATTR_MOUNT_ROOT);
+    return (device == parentDevice && !mountRoot) || enter(device, mountRoot);
 }
 
 bool MountPolicy::enter(dev_t device, bool mountRoot) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <mutex>
@@ -27,6 +28,10 @@ public:
     // the root of a mount (`mountRoot`, the kernel's word). The first mount of a local disk
     // device is entered; the device then counts as entered for the rest of the scan.
     bool enter(dev_t device, bool mountRoot);
+
+    // Whether to descend into a folder that statx describes, found in a folder on
+    // `parentDevice`: a folder on the same device that is no mount root always; else enter().
+    bool enterFolder(const struct statx& folder, dev_t parentDevice);
 
     // Whether a file system type is a local disk file system that scans enter.
     static bool isLocalDisk(std::string_view type);

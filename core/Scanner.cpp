@@ -64,14 +64,13 @@ struct ScanState {
     std::atomic<std::uint32_t> nextID{1};
 };
 
-void addProgress(ScanProgress& progress, const DirReader& reader) {
-    progress.files.fetch_add(reader.files(), std::memory_order_relaxed);
-    progress.bytes.fetch_add(reader.bytes(), std::memory_order_relaxed);
-}
-
-// Gives each folder entry to be entered a listing id and pushes a job for it.
-void pushSubfolders(ScanState& state, Listing& listing, const DirReader& reader,
-                    const std::shared_ptr<DirFD>& dir, std::vector<Job>& group) {
+// Lists an opened folder as listing `id`, counts its entries, gives each folder entry to be
+// entered a listing id and pushes a job for it.
+Listing listFolder(ScanState& state, DirReader& reader, const std::shared_ptr<DirFD>& dir,
+                   std::uint32_t id, std::vector<Job>& group) {
+    Listing listing = reader.list(dir->fd.get(), dir->device, id);
+    state.progress.files.fetch_add(reader.files(), std::memory_order_relaxed);
+    state.progress.bytes.fetch_add(reader.bytes(), std::memory_order_relaxed);
     for (std::size_t k = 0; k < listing.ents.size(); ++k) {
         RawEnt& e = listing.ents[k];
         if ((e.kind & (Flag::kindMask | Flag::mount)) != 1) continue;
@@ -79,6 +78,7 @@ void pushSubfolders(ScanState& state, Listing& listing, const DirReader& reader,
         group.push_back(Job{dir, std::string(listing.name(e)), e.child, reader.deviceOf(k)});
     }
     state.jobs.push(group);
+    return listing;
 }
 
 void work(ScanState& state, std::vector<Listing>& out) {
@@ -106,10 +106,7 @@ void work(ScanState& state, std::vector<Listing>& out) {
         } else {
             auto dir = std::make_shared<DirFD>(std::move(fd), job->device, state.jobs.releases);
             job->parent.reset();
-            Listing listing = reader.list(dir->fd.get(), dir->device, job->id);
-            addProgress(state.progress, reader);
-            pushSubfolders(state, listing, reader, dir, group);
-            out.push_back(std::move(listing));
+            out.push_back(listFolder(state, reader, dir, job->id, group));
         }
         state.progress.dirs.fetch_add(1, std::memory_order_relaxed);
         job.reset();
@@ -135,11 +132,8 @@ std::vector<Listing> Scanner::scan(const std::string& root, int threads, ScanPro
     {
         DirReader reader(state.hardlinks, state.mounts, state.listings);
         auto dir = std::make_shared<DirFD>(std::move(rootFd), st.st_dev, state.jobs.releases);
-        Listing listing = reader.list(dir->fd.get(), dir->device, 0);
-        addProgress(progress, reader);
         std::vector<Job> group;
-        pushSubfolders(state, listing, reader, dir, group);
-        slots[0].push_back(std::move(listing));
+        slots[0].push_back(listFolder(state, reader, dir, 0, group));
     }
 
     std::vector<std::thread> workers;

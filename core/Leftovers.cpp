@@ -20,26 +20,6 @@ constexpr std::array<std::string_view, 25> genericWords = {
     "microsoft", "adobe", "apple",    "code",
 };
 
-// Non-empty pieces of an identifier between dots.
-std::vector<std::string_view> pieces(std::string_view id) {
-    std::vector<std::string_view> out;
-    std::size_t start = 0;
-    while (start <= id.size()) {
-        const std::size_t dot = id.find('.', start);
-        const std::string_view piece = id.substr(start, dot - start);
-        if (!piece.empty()) out.push_back(piece);
-        if (dot == std::string_view::npos) break;
-        start = dot + 1;
-    }
-    return out;
-}
-
-std::size_t characters(std::string_view utf8) {
-    return static_cast<std::size_t>(std::count_if(utf8.begin(), utf8.end(), [](char c) {
-        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-    }));
-}
-
 std::string replaceSpaces(std::string_view s, std::string_view with) {
     std::string out;
     out.reserve(s.size());
@@ -59,7 +39,7 @@ public:
     explicit Matcher(const AppIdentity& app) {
         for (const std::string& given : app.bundleIDs) {
             std::string id = lowercase(given);
-            if (pieces(id).size() < 2 || ids_.contains(id)) continue;
+            if (splitNonEmpty(id, '.').size() < 2 || ids_.contains(id)) continue;
             ids_.insert(id);
             idOrder_.push_back(std::move(id));
         }
@@ -67,7 +47,7 @@ public:
             const std::string name = lowercase(given);
             for (std::string variant : {name, replaceSpaces(name, ""), replaceSpaces(name, "-"),
                                         replaceSpaces(name, "_")}) {
-                if (characters(variant) < 4) continue;
+                if (characterCount(variant) < 4) continue;
                 if (std::find(genericWords.begin(), genericWords.end(), variant) !=
                     genericWords.end()) {
                     continue;
@@ -205,7 +185,7 @@ void searchVendors(const DiskIndex& index, const Matcher& match, Taken& taken,
     };
     std::vector<std::string> vendors;
     for (const std::string& id : match.ids()) {
-        const auto parts = pieces(id);
+        const auto parts = splitNonEmpty(id, '.');
         if (parts.size() < 3) continue;
         std::string vendor(parts[1]);
         if (std::find(vendors.begin(), vendors.end(), vendor) == vendors.end()) {

@@ -4,6 +4,7 @@
 #include <array>
 #include <string>
 #include <unordered_set>
+#include <utility>
 
 #include "core/TextCase.h"
 
@@ -115,9 +116,16 @@ public:
     }
 
     std::vector<Leftover> sorted() && {
-        std::stable_sort(out_.begin(), out_.end(), [this](const Leftover& a, const Leftover& b) {
-            return index_.size(a.node) > index_.size(b.node);
-        });
+        // Sizes are read once into keys: a removal on another thread must not change the
+        // comparator's answers during the sort.
+        std::vector<std::pair<std::uint64_t, Leftover>> keyed;
+        keyed.reserve(out_.size());
+        for (const Leftover& l : out_)
+            keyed.emplace_back(index_.size(l.node), l);
+        std::stable_sort(keyed.begin(), keyed.end(),
+                         [](const auto& a, const auto& b) { return a.first > b.first; });
+        for (std::size_t j = 0; j < keyed.size(); ++j)
+            out_[j] = keyed[j].second;
         return std::move(out_);
     }
 

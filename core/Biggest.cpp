@@ -11,7 +11,7 @@ std::vector<NodeId> biggestFiles(const DiskIndex& index, NodeId under, std::size
     // 20 spare places, so that ids dropped by the removed filter rarely leave the list short.
     const std::size_t k = std::min(limit, std::numeric_limits<std::size_t>::max() - 20) + 20;
     std::vector<NodeId> ids = topK(index, k, index.subtree(under), [&](NodeId i, TopK& top) {
-        if ((index.kind(i) & Flag::kindMask) != static_cast<std::uint8_t>(Kind::file)) return;
+        if (!index.isFile(i)) return;
         const std::uint64_t s = index.size(i);
         if (top.full() ? s > top.smallest() : s > 0) top.offer(i, s);
     });

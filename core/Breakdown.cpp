@@ -95,7 +95,7 @@ std::vector<std::pair<FileKind, std::uint64_t>> breakdown(const DiskIndex& index
         Sums sums{};
         KindMemo memo;
         for (NodeId i : chunks[c]) {
-            if ((index.kind(i) & Flag::kindMask) != static_cast<std::uint8_t>(Kind::file)) continue;
+            if (!index.isFile(i)) continue;
             const std::uint64_t s = index.size(i);
             if (s == 0) continue;
             // A name without a dot has no extension: the mask says so without reading the name.

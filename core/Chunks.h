@@ -19,8 +19,13 @@ struct Chunks {
 
     static constexpr Chunks split(IdRange range, std::uint32_t minLength, std::size_t maxChunks) {
         const std::uint64_t n = range.hi - range.lo;
-        const std::size_t count =
-            static_cast<std::size_t>(std::clamp<std::uint64_t>(n / minLength, 1, maxChunks));
+        return even(range, static_cast<std::size_t>(
+                               std::clamp<std::uint64_t>(n / minLength, 1, maxChunks)));
+    }
+
+    // Exactly `count` (at least 1) chunks of length ceil(n / count), whatever n.
+    static constexpr Chunks even(IdRange range, std::size_t count) {
+        const std::uint64_t n = range.hi - range.lo;
         return {range, static_cast<std::uint32_t>((n + count - 1) / count), count};
     }
 

@@ -24,8 +24,7 @@ void addAiGroup(CleanPlanner& plan) {
         for (NodeId n : plan.kids(plan.home(sessions))) {
             const std::uint32_t t = plan.index.mtime(n);
             if (!plan.validTime(t) || plan.age(t) <= sessionAge) continue;
-            offers.push_back(
-                plan.item(n, false, "Last changed " + std::to_string(plan.days(t)) + " days ago"));
+            offers.push_back(plan.item(n, false, "Last changed " + plan.dayPhrase(t)));
         }
     }
     plan.add("ai", "AI tools",

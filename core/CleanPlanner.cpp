@@ -16,13 +16,6 @@ std::uint32_t seconds32(std::chrono::system_clock::time_point t) {
     return static_cast<std::uint32_t>(std::clamp<std::int64_t>(s, 0, 0xFFFFFFFFll));
 }
 
-// Unicode scalar values in UTF-8 text.
-std::size_t characters(std::string_view text) {
-    return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char c) {
-        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-    }));
-}
-
 }  // namespace
 
 std::string_view rawValue(CleanGroup::Risk risk) {
@@ -112,19 +105,12 @@ bool CleanPlanner::running(std::string_view name) const {
     const auto next = apps.lower_bound(spaced);
     if (next != apps.end() && next->starts_with(spaced)) return true;
     return std::any_of(apps.begin(), apps.end(), [&](const std::string& app) {
-        return characters(app) >= 4 && lowered.starts_with(app);
+        return characterCount(app) >= 4 && lowered.starts_with(app);
     });
 }
 
 bool CleanPlanner::orphan(std::string_view name) const {
-    std::vector<std::string_view> parts;
-    for (std::string_view rest = name; !rest.empty();) {
-        const std::size_t dot = rest.find('.');
-        const std::string_view part = rest.substr(0, dot);
-        if (!part.empty()) parts.push_back(part);
-        if (dot == std::string_view::npos) break;
-        rest.remove_prefix(dot + 1);
-    }
+    const std::vector<std::string_view> parts = splitNonEmpty(name, '.');
     if (parts.size() < 3 || name.starts_with("com.apple.") || name.starts_with("group.com.apple")) {
         return false;
     }

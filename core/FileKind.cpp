@@ -1,7 +1,5 @@
 #include "core/FileKind.h"
 
-#include <cstring>
-
 #include "core/TextCase.h"
 
 namespace tamrel {

@@ -4,6 +4,7 @@
 #include <array>
 #include <string>
 #include <unordered_set>
+#include <utility>
 
 #include "core/TextCase.h"
 
@@ -19,26 +20,6 @@ constexpr std::array<std::string_view, 25> genericWords = {
     "data",      "cache", "caches",   "logs",     "default",     "chrome", "google",
     "microsoft", "adobe", "apple",    "code",
 };
-
-// Non-empty pieces of an identifier between dots.
-std::vector<std::string_view> pieces(std::string_view id) {
-    std::vector<std::string_view> out;
-    std::size_t start = 0;
-    while (start <= id.size()) {
-        const std::size_t dot = id.find('.', start);
-        const std::string_view piece = id.substr(start, dot - start);
-        if (!piece.empty()) out.push_back(piece);
-        if (dot == std::string_view::npos) break;
-        start = dot + 1;
-    }
-    return out;
-}
-
-std::size_t characters(std::string_view utf8) {
-    return static_cast<std::size_t>(std::count_if(utf8.begin(), utf8.end(), [](char c) {
-        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-    }));
-}
 
 std::string replaceSpaces(std::string_view s, std::string_view with) {
     std::string out;
@@ -59,7 +40,7 @@ public:
     explicit Matcher(const AppIdentity& app) {
         for (const std::string& given : app.bundleIDs) {
             std::string id = lowercase(given);
-            if (pieces(id).size() < 2 || ids_.contains(id)) continue;
+            if (splitNonEmpty(id, '.').size() < 2 || ids_.contains(id)) continue;
             ids_.insert(id);
             idOrder_.push_back(std::move(id));
         }
@@ -67,7 +48,7 @@ public:
             const std::string name = lowercase(given);
             for (std::string variant : {name, replaceSpaces(name, ""), replaceSpaces(name, "-"),
                                         replaceSpaces(name, "_")}) {
-                if (characters(variant) < 4) continue;
+                if (characterCount(variant) < 4) continue;
                 if (std::find(genericWords.begin(), genericWords.end(), variant) !=
                     genericWords.end()) {
                     continue;
@@ -135,9 +116,16 @@ public:
     }
 
     std::vector<Leftover> sorted() && {
-        std::stable_sort(out_.begin(), out_.end(), [this](const Leftover& a, const Leftover& b) {
-            return index_.size(a.node) > index_.size(b.node);
-        });
+        // Sizes are read once into keys: a removal on another thread must not change the
+        // comparator's answers during the sort.
+        std::vector<std::pair<std::uint64_t, Leftover>> keyed;
+        keyed.reserve(out_.size());
+        for (const Leftover& l : out_)
+            keyed.emplace_back(index_.size(l.node), l);
+        std::stable_sort(keyed.begin(), keyed.end(),
+                         [](const auto& a, const auto& b) { return a.first > b.first; });
+        for (std::size_t j = 0; j < keyed.size(); ++j)
+            out_[j] = keyed[j].second;
         return std::move(out_);
     }
 
@@ -205,7 +193,7 @@ void searchVendors(const DiskIndex& index, const Matcher& match, Taken& taken,
     };
     std::vector<std::string> vendors;
     for (const std::string& id : match.ids()) {
-        const auto parts = pieces(id);
+        const auto parts = splitNonEmpty(id, '.');
         if (parts.size() < 3) continue;
         std::string vendor(parts[1]);
         if (std::find(vendors.begin(), vendors.end(), vendor) == vendors.end()) {

@@ -1,6 +1,5 @@
 #include "core/Query.h"
 
-#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -172,14 +171,7 @@ std::optional<double> Query::seconds(std::string_view text) {
 Query::Query(std::string_view text, std::string_view home,
              std::chrono::system_clock::time_point now) {
     const double nowSeconds = std::chrono::duration<double>(now.time_since_epoch()).count();
-    std::size_t at = 0;
-    while (at < text.size()) {
-        const std::size_t space = text.find(' ', at);
-        const std::size_t end = space == std::string_view::npos ? text.size() : space;
-        const std::string_view token = text.substr(at, end - at);
-        at = end + 1;
-        if (token.empty()) continue;
-
+    for (const std::string_view token : splitNonEmpty(text, ' ')) {
         const std::string lt = lowercase(token);
         auto keyword = [&](std::string_view k) -> std::optional<std::string_view> {
             if (!std::string_view(lt).starts_with(k)) return std::nullopt;
@@ -187,12 +179,8 @@ Query::Query(std::string_view text, std::string_view home,
         };
         if (const auto v = keyword("ext:")) {
             const std::string list = lowercase(*v);
-            std::size_t from = 0;
-            while (from <= list.size()) {
-                const std::size_t comma = std::min(list.find(',', from), list.size());
-                if (comma > from) exts.push_back(list.substr(from, comma - from));
-                from = comma + 1;
-            }
+            for (const std::string_view e : splitNonEmpty(list, ','))
+                exts.emplace_back(e);
         } else if (const auto v = keyword("type:")) {
             const std::string t = lowercase(*v);
             if (t.starts_with('d') || t.starts_with("fo")) {

@@ -6,6 +6,7 @@
 #include <optional>
 #include <shared_mutex>
 
+#include "core/Chunks.h"
 #include "core/ComputePool.h"
 #include "core/FileKind.h"
 #include "core/HomeBase.h"
@@ -75,20 +76,15 @@ private:
 }  // namespace
 
 std::vector<NodeId> dirsNamed(const DiskIndex& index, const FolderTest& test) {
-    const NodeId n = index.count();
-    const NodeId chunk =
-        static_cast<NodeId>((std::uint64_t{n} + nameScanChunks - 1) / nameScanChunks);
+    const Chunks chunks = Chunks::even({0, index.count()}, nameScanChunks);
     std::array<std::vector<NodeId>, nameScanChunks> slots;
     const std::span<const std::uint8_t> names = index.nameData();
     const std::span<const std::uint32_t> offsets = index.nameOffsets();
     ComputePool::shared().run(nameScanChunks, [&](std::size_t c) {
-        const std::uint64_t lo = std::uint64_t{chunk} * c;
-        const std::uint64_t hi = std::min<std::uint64_t>(lo + chunk, n);
         std::vector<NodeId>& slot = slots[c];
         std::string repaired;
-        for (std::uint64_t k = lo; k < hi; ++k) {
-            const auto i = static_cast<NodeId>(k);
-            if ((index.kind(i) & Flag::kindMask) != 1) continue;
+        for (NodeId i : chunks[c]) {
+            if (!index.isDir(i)) continue;
             const std::uint32_t from = offsets[i], to = offsets[i + 1];
             if (from == to || !offeredFirstByte(names[from])) continue;
             std::string_view name(reinterpret_cast<const char*>(names.data()) + from, to - from);

@@ -1,7 +1,6 @@
 #include "core/SystemData.h"
 
 #include <algorithm>
-#include <array>
 #include <mutex>
 #include <shared_mutex>
 #include <utility>
@@ -156,6 +155,9 @@ SystemDataReport systemData(const DiskIndex& index, std::string_view home,
     // Candidates: rule folders present as folders and not gone; a folder named by two rows
     // belongs to the earlier one.
     std::vector<Kept> kept;
+    auto isKept = [&](NodeId n) {
+        return std::any_of(kept.begin(), kept.end(), [&](const Kept& k) { return k.node == n; });
+    };
     std::string path;
     for (std::size_t r = 0; r < rules.size(); ++r) {
         for (std::string_view p : rules[r].paths) {
@@ -167,10 +169,8 @@ SystemDataReport systemData(const DiskIndex& index, std::string_view home,
                 path = p;
             }
             const std::optional<NodeId> id = index.lookup(path);
-            if (!id || !index.isDir(*id) || index.isGone(*id)) continue;
-            const bool taken =
-                std::any_of(kept.begin(), kept.end(), [&](const Kept& k) { return k.node == *id; });
-            if (!taken) kept.push_back({r, *id, index.size(*id)});
+            if (!id || !index.isDir(*id) || index.isGone(*id) || isKept(*id)) continue;
+            kept.push_back({r, *id, index.size(*id)});
         }
     }
 
@@ -191,9 +191,6 @@ SystemDataReport systemData(const DiskIndex& index, std::string_view home,
         }
         own[a] = bytes;
     }
-    auto isKept = [&](NodeId n) {
-        return std::any_of(kept.begin(), kept.end(), [&](const Kept& k) { return k.node == n; });
-    };
 
     SystemDataReport report;
     for (std::size_t r = 0; r < rules.size(); ++r) {

@@ -2,6 +2,7 @@
 
 #include <unicode/ustring.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "core/Utf8.h"
@@ -13,6 +14,22 @@ bool isAscii(std::string_view bytes) {
         if (static_cast<unsigned char>(c) >= 0x80) return false;
     }
     return true;
+}
+
+std::size_t characterCount(std::string_view utf8) {
+    return static_cast<std::size_t>(std::count_if(utf8.begin(), utf8.end(), [](char c) {
+        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    }));
+}
+
+std::vector<std::string_view> splitNonEmpty(std::string_view text, char separator) {
+    std::vector<std::string_view> out;
+    while (!text.empty()) {
+        const std::size_t end = std::min(text.find(separator), text.size());
+        if (end > 0) out.push_back(text.substr(0, end));
+        text.remove_prefix(std::min(end + 1, text.size()));
+    }
+    return out;
 }
 
 std::string lowercase(std::string_view utf8) {

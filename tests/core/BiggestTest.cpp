@@ -7,6 +7,7 @@
 
 #include "core/Breakdown.h"
 #include "tests/support/GeneratedIndex.h"
+#include "tests/support/IndexBuilder.h"
 #include "tests/support/Printers.h"
 #include "tests/support/Reference.h"
 #include "tests/support/TreeChecker.h"
@@ -14,16 +15,13 @@
 namespace tamrel {
 namespace {
 
-using test::dir;
-using test::file;
-using test::link;
-
 TEST(Biggest, SmallTreesAndEdgeCases) {
-    auto index = test::buildIndex(
-        "/r", {dir("a", {file("one", 500), file("zero", 0), file("tie1", 300), link("l", 9000)}),
-               file("two", 800), file("tie2", 300), dir("empty"), file("three", 100),
-               dir("gone", {file("big", 5000)}), file("huge-removed", 10'000)});
-    test::expectValidTree(*index);
+    test::IndexBuilder b("/r");
+    b.file("/r/a/one", 500).file("/r/a/zero", 0).file("/r/a/tie1", 300);
+    b.entry("/r/a/l", Kind::link, 9000);
+    b.file("/r/two", 800).file("/r/tie2", 300).dir("/r/empty").file("/r/three", 100);
+    b.file("/r/gone/big", 5000).file("/r/huge-removed", 10'000);
+    auto index = b.build();
     auto id = [&](const char* path) { return *index->lookup(std::string("/r/") + path); };
 
     EXPECT_TRUE(biggestFiles(*index, 0, 0).empty());

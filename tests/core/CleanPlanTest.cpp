@@ -184,17 +184,23 @@ TEST(CleanPlan, ReadsWholeRemovalsWhileAnotherThreadRemoves) {
     auto index = b.build();
     const CleanContext context = test::fixedContext();
     std::atomic<bool> done{false};
-    std::thread remover([&] {
+    std::jthread remover([&] {
         for (int k = 0; k < 200; k += 2) {
             index->markRemoved(test::idOf(*index, H("/Library/Caches/app" + std::to_string(k))));
+            std::this_thread::sleep_for(std::chrono::microseconds(50));
         }
         done = true;
     });
+    // app<k> holds kMiB + k bytes, so a plan read whole lists its items by falling k; an item
+    // whose removal landed half-way through the plan would be sorted as 0 bytes, out of order.
+    auto numberOf = [&](const CleanItem& it) { return std::stoi(index->name(it.node).substr(3)); };
     while (!done) {
         const auto plan = cleanPlan(*index, context, kMinSize);
         ASSERT_EQ(plan.size(), 1u);
         const auto& items = plan[0].items;
         ASSERT_GE(items.size(), 100u);
+        for (std::size_t k = 1; k < items.size(); ++k)
+            ASSERT_GT(numberOf(items[k - 1]), numberOf(items[k]));
     }
     remover.join();
     const auto plan = cleanPlan(*index, context, kMinSize);

@@ -8,15 +8,13 @@
 #include "core/FileKind.h"
 #include "core/NameMask.h"
 #include "tests/support/GeneratedIndex.h"
+#include "tests/support/IndexBuilder.h"
 #include "tests/support/Reference.h"
 #include "tests/support/TreeChecker.h"
 
 namespace tamrel {
 namespace {
 
-using test::dir;
-using test::file;
-using test::link;
 using Clock = std::chrono::system_clock;
 
 const Clock::time_point now = Clock::from_time_t(1'600'000'000 + 2'000 * 86'400);
@@ -42,14 +40,14 @@ std::vector<std::string> sortedNames(const DiskIndex& index, std::string_view te
 using Names = std::vector<std::string>;
 
 TEST(Search, TheMatcherRules) {
-    auto index = test::buildIndex(
-        "/r",
-        {file("IMG_1.JPG", 10), file("photo.jpeg", 20), file(".jpg", 30), file("jpg", 40),
-         file("notes.", 1), file("data.xyz", 2), file("Makefile", 3),
-         dir("Tool.app", {file("Caches", 5), file("cache.db", 6), file("ChromeCache", 7)}),
-         link("folder-link", 0), file("\xC3\x89t\xC3\xA9.txt", 8), file("old.log", 100, 1'000),
-         file("new.log", 200, 2'000'000'000), file("Report Final.PDF", 9)});
-    test::expectValidTree(*index);
+    test::IndexBuilder b("/r");
+    b.file("/r/IMG_1.JPG", 10).file("/r/photo.jpeg", 20).file("/r/.jpg", 30).file("/r/jpg", 40);
+    b.file("/r/notes.", 1).file("/r/data.xyz", 2).file("/r/Makefile", 3);
+    b.file("/r/Tool.app/Caches", 5).file("/r/Tool.app/cache.db", 6);
+    b.file("/r/Tool.app/ChromeCache", 7).entry("/r/folder-link", Kind::link, 0);
+    b.file("/r/\xC3\x89t\xC3\xA9.txt", 8).file("/r/old.log", 100, 1'000);
+    b.file("/r/new.log", 200, 2'000'000'000).file("/r/Report Final.PDF", 9);
+    auto index = b.build();
 
     EXPECT_EQ(sortedNames(*index, "ext:jpg"), (Names{"IMG_1.JPG"}));
     EXPECT_EQ(sortedNames(*index, "kind:other"), (Names{"data.xyz", "notes."}));
@@ -93,8 +91,9 @@ TEST(Search, TheMatcherRules) {
 }
 
 TEST(Search, EmptyQueriesAndScopes) {
-    auto index = test::buildIndex(
-        "/r", {dir("home", {dir("docs", {file("a.txt", 1), file("b.txt", 2)})}), file("c.txt", 3)});
+    test::IndexBuilder b("/r");
+    b.file("/r/home/docs/a.txt", 1).file("/r/home/docs/b.txt", 2).file("/r/c.txt", 3);
+    auto index = b.build();
     for (const char* text : {"", "   ", "in:~/docs", "in:/nowhere txt", "size:nan"}) {
         const SearchResult r = find(*index, text);
         EXPECT_TRUE(r.ids.empty()) << text;
@@ -123,12 +122,11 @@ TEST(Search, EmptyQueriesAndScopes) {
 }
 
 TEST(Search, LimitsAndRemovedFolders) {
-    std::vector<test::Entry> many;
+    test::IndexBuilder b("/r");
     for (int j = 0; j < 1000; ++j)
-        many.push_back(file("m" + std::to_string(j), j % 400));
-    auto index =
-        test::buildIndex("/r", {dir("many", std::move(many)),
-                                dir("trash", {file("m-inside", 50'000)}), file("m-gone", 60'000)});
+        b.file("/r/many/m" + std::to_string(j), j % 400);
+    b.file("/r/trash/m-inside", 50'000).file("/r/m-gone", 60'000);
+    auto index = b.build();
     const SearchResult r = find(*index, "^m type:f");
     EXPECT_EQ(r.total, 1002u);
     ASSERT_EQ(r.ids.size(), 300u);

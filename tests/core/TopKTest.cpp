@@ -89,6 +89,13 @@ TEST(Chunks, SplitLikeTheTableSays) {
     check(0, 64 * 20'000 + 1'000'000 + 7, sizePassChunk, sizePassMaxChunks, 64, 35'626);
     // Near the top of the id space the arithmetic must not wrap.
     check(0xFFFF'0000u, 0xFFFEu, searchChunk, searchMaxChunks, 3, 21'845);
+
+    // The folder-name scan: always 64 chunks, one node each below 64 nodes, the rest empty.
+    const Chunks few = Chunks::even({5, 15}, 64);
+    EXPECT_EQ(few.length, 1u);
+    EXPECT_EQ(few[9], (IdRange{14, 15}));
+    EXPECT_TRUE(few[10].empty());
+    EXPECT_TRUE(few[63].empty());
 }
 
 }  // namespace

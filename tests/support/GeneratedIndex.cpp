@@ -2,25 +2,15 @@
 
 #include <algorithm>
 #include <array>
+#include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "core/IndexWriter.h"
 #include "core/Listing.h"
 
 namespace tamrel::test {
-
-Entry file(std::string name, std::uint64_t size, std::uint32_t mtime) {
-    return {std::move(name), static_cast<std::uint8_t>(Kind::file), size, mtime, {}};
-}
-
-Entry dir(std::string name, std::vector<Entry> children) {
-    return {std::move(name), static_cast<std::uint8_t>(Kind::dir), 0, 0, std::move(children)};
-}
-
-Entry link(std::string name, std::uint64_t size) {
-    return {std::move(name), static_cast<std::uint8_t>(Kind::link), size, 0, {}};
-}
 
 std::uint64_t mix(std::uint64_t x) {
     x += 0x9E3779B97F4A7C15ull;
@@ -31,14 +21,6 @@ std::uint64_t mix(std::uint64_t x) {
 
 namespace {
 
-void countTree(const std::vector<Entry>& entries, std::uint64_t& nodes, std::uint64_t& bytes) {
-    for (const Entry& e : entries) {
-        nodes += 1;
-        bytes += e.name.size();
-        countTree(e.children, nodes, bytes);
-    }
-}
-
 void append(Listing& listing, std::string_view name, std::uint8_t kind, std::uint64_t size,
             std::uint32_t mtime, std::uint32_t child) {
     listing.ents.push_back({static_cast<std::uint32_t>(listing.names.size()),
@@ -47,31 +29,6 @@ void append(Listing& listing, std::string_view name, std::uint8_t kind, std::uin
 }
 
 }  // namespace
-
-std::unique_ptr<DiskIndex> buildIndex(const std::string& rootPath, const std::vector<Entry>& top) {
-    std::uint64_t nodes = 1;
-    std::uint64_t bytes = rootPath.size();
-    countTree(top, nodes, bytes);
-    IndexWriter writer(nodes, bytes);
-    writer.add(rootPath, static_cast<std::uint8_t>(Kind::dir), 0, 0, NONE);
-    // Depth first: a block, then the whole subtree of its first folder, then the next.
-    std::vector<std::pair<NodeId, const std::vector<Entry>*>> stack{{0, &top}};
-    while (!stack.empty()) {
-        const auto [node, entries] = stack.back();
-        stack.pop_back();
-        if (entries->empty()) continue;
-        Listing listing;
-        for (std::uint32_t j = 0; j < entries->size(); ++j) {
-            const Entry& e = (*entries)[j];
-            append(listing, e.name, e.kind, e.size, e.mtime, j);
-        }
-        const auto folders = writer.writeBlock(listing, node);
-        for (auto it = folders.rbegin(); it != folders.rend(); ++it) {
-            stack.emplace_back(it->first, &(*entries)[it->second].children);
-        }
-    }
-    return writer.finish(rootPath);
-}
 
 std::unique_ptr<DiskIndex> filesAt(
     NodeId rangeNodes,

@@ -3,31 +3,12 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <string>
 #include <string_view>
 #include <utility>
-#include <vector>
 
 #include "core/DiskIndex.h"
 
 namespace tamrel::test {
-
-// One node of a tree a test spells out.
-struct Entry {
-    std::string name;
-    std::uint8_t kind = 0;  // kind byte: Kind in the low bits plus Flag bits
-    std::uint64_t size = 0;
-    std::uint32_t mtime = 0;
-    std::vector<Entry> children;
-};
-
-Entry file(std::string name, std::uint64_t size, std::uint32_t mtime = 0);
-Entry dir(std::string name, std::vector<Entry> children = {});
-Entry link(std::string name, std::uint64_t size = 0);
-
-// An index of the given tree, built with IndexWriter: the root is `rootPath`, its children
-// `top`, each block in the order given.
-std::unique_ptr<DiskIndex> buildIndex(const std::string& rootPath, const std::vector<Entry>& top);
 
 // A generated index of exactly `nodes` nodes (root included, at least 1), the same for the same
 // seed, shaped breadth first (shallow, a few dozen children per folder) and written depth first.

@@ -9,15 +9,6 @@
 
 namespace tamrel {
 
-namespace {
-
-std::uint32_t seconds32(std::chrono::system_clock::time_point t) {
-    const auto s = std::chrono::duration_cast<std::chrono::seconds>(t.time_since_epoch()).count();
-    return static_cast<std::uint32_t>(std::clamp<std::int64_t>(s, 0, 0xFFFFFFFFll));
-}
-
-}  // namespace
-
 std::string_view rawValue(CleanGroup::Risk risk) {
     return risk == CleanGroup::Risk::safe ? "safe" : "review";
 }
@@ -33,7 +24,7 @@ CleanPlanner::CleanPlanner(const DiskIndex& index, const CleanContext& context,
     : index(index),
       context(context),
       minSize(minSize),
-      now32(seconds32(context.now)),
+      now32(storedSeconds(context.now)),
       home_(homeBase(context.home)) {}
 
 std::optional<std::string> CleanPlanner::home(std::string_view suffix) const {

@@ -44,12 +44,6 @@ std::uint8_t kindOfType(unsigned char type) {
     }
 }
 
-std::uint32_t clampTime(std::int64_t seconds) {
-    if (seconds < 0) return 0;
-    if (seconds > 0xFFFFFFFFll) return 0xFFFFFFFFu;
-    return static_cast<std::uint32_t>(seconds);
-}
-
 }  // namespace
 
 bool Hardlinks::firstSighting(dev_t device, ino_t inode) {
@@ -70,7 +64,7 @@ void DirReader::addEntry(int fd, const char* name, std::size_t length, unsigned 
     if (::statx(fd, name, statxFlags, statxMask, &sx) == 0) {
         if (sx.stx_mask & STATX_TYPE) kind = kindOfMode(sx.stx_mode);
         if (sx.stx_mask & STATX_BLOCKS) size = sx.stx_blocks * 512;
-        if (sx.stx_mask & STATX_MTIME) mtime = clampTime(sx.stx_mtime.tv_sec);
+        if (sx.stx_mask & STATX_MTIME) mtime = storedSeconds(sx.stx_mtime.tv_sec);
         entryDevice = makedev(sx.stx_dev_major, sx.stx_dev_minor);
         if (kind == 0 && (sx.stx_mask & STATX_NLINK) && sx.stx_nlink >= 2 &&
             !hardlinks_.firstSighting(entryDevice, sx.stx_ino)) {

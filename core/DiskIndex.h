@@ -44,6 +44,17 @@ inline constexpr std::uint8_t denied = 16;   // opening the folder failed
 inline constexpr std::uint8_t removed = 32;  // moved to the Trash by this application
 }  // namespace Flag
 
+// Seconds since 1970 as modification times are stored: clamped into 0 .. 2^32 - 1.
+inline std::uint32_t storedSeconds(std::int64_t seconds) {
+    if (seconds < 0) return 0;
+    if (seconds > 0xFFFFFFFFll) return 0xFFFFFFFFu;
+    return static_cast<std::uint32_t>(seconds);
+}
+inline std::uint32_t storedSeconds(std::chrono::system_clock::time_point t) {
+    return storedSeconds(
+        std::chrono::duration_cast<std::chrono::seconds>(t.time_since_epoch()).count());
+}
+
 // A half-open range of node ids, iterable.
 struct IdRange {
     NodeId lo = 0;

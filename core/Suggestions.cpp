@@ -27,11 +27,6 @@ bool offeredFirstByte(unsigned char c) {
     return c == '.' || c == 'P' || c == '_' || c == 'n' || c == 't' || c == 'v';
 }
 
-std::uint32_t seconds32(std::chrono::system_clock::time_point t) {
-    const auto s = std::chrono::duration_cast<std::chrono::seconds>(t.time_since_epoch()).count();
-    return static_cast<std::uint32_t>(std::clamp<std::int64_t>(s, 0, 0xFFFFFFFFll));
-}
-
 class Builder {
 public:
     Builder(const DiskIndex& index, std::uint64_t minSize) : index_(index), minSize_(minSize) {}
@@ -159,7 +154,7 @@ std::vector<Suggestion> suggestions(const DiskIndex& index, std::string_view hom
           "archivebox.fill", pkg);
 
     if (const auto downloads = node("/Downloads")) {
-        const std::uint32_t now32 = seconds32(now);
+        const std::uint32_t now32 = storedSeconds(now);
         const std::uint32_t cutoff = now32 > staleAge ? now32 - staleAge : 0;
         std::vector<NodeId> installers, stale;
         for (NodeId i : index.subtree(*downloads)) {

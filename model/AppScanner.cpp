@@ -1,16 +1,15 @@
 #include "model/AppScanner.h"
 
-#include <dirent.h>
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <array>
-#include <memory>
 #include <unordered_map>
 
 #include "core/Leftovers.h"
 #include "core/TextCase.h"
 #include "model/BundleInfo.h"
+#include "platform/FolderNames.h"
 #include "platform/XdgDirs.h"
 
 namespace tamrel {
@@ -28,20 +27,9 @@ constexpr std::array<std::string_view, 11> appleKept = {
 // At most this many identifiers are taken from the nested bundles of one application.
 constexpr std::size_t maxNestedIDs = 64;
 
-struct DirCloser {
-    void operator()(DIR* d) const { ::closedir(d); }
-};
-
+// A listing error counts as empty.
 std::vector<std::string> listFolder(const std::string& folder) {
-    std::vector<std::string> names;
-    std::unique_ptr<DIR, DirCloser> dir(::opendir(folder.c_str()));
-    if (!dir) return names;
-    while (const dirent* e = ::readdir(dir.get())) {
-        const std::string_view n = e->d_name;
-        if (n != "." && n != "..") names.emplace_back(n);
-    }
-    std::sort(names.begin(), names.end());
-    return names;
+    return folderNames(folder).value_or(std::vector<std::string>{});
 }
 
 std::string lastComponent(const std::string& path) {

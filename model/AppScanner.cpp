@@ -70,7 +70,7 @@ struct Candidate {
 };
 
 // The leftover node goes to the first claimant that names it by identifier, and to nobody when
-// none does.
+// none does. Leaves leftoverSize to the caller.
 void shareOut(const DiskIndex& index, std::vector<InstalledApp>& apps) {
     std::unordered_map<NodeId, std::vector<std::size_t>> claimants;
     std::vector<NodeId> order;
@@ -81,7 +81,6 @@ void shareOut(const DiskIndex& index, std::vector<InstalledApp>& apps) {
             list.push_back(a);
         }
     }
-    std::vector<bool> changed(apps.size(), false);
     for (NodeId node : order) {
         const auto& list = claimants[node];
         if (list.size() < 2) continue;
@@ -104,14 +103,7 @@ void shareOut(const DiskIndex& index, std::vector<InstalledApp>& apps) {
             left.erase(std::remove_if(left.begin(), left.end(),
                                       [&](const Leftover& l) { return l.node == node; }),
                        left.end());
-            changed[a] = true;
         }
-    }
-    for (std::size_t a = 0; a < apps.size(); ++a) {
-        if (!changed[a]) continue;
-        apps[a].leftoverSize = 0;
-        for (const Leftover& l : apps[a].leftovers)
-            apps[a].leftoverSize += index.size(l.node);
     }
 }
 
@@ -221,11 +213,13 @@ std::vector<InstalledApp> AppScanner::scan(const DiskIndex& index, const std::st
             .leftoverSize = 0,
         };
         app.leftovers = leftovers(index, app.identity, home, systemRoot);
-        for (const Leftover& l : app.leftovers)
-            app.leftoverSize += index.size(l.node);
         apps.push_back(std::move(app));
     }
     shareOut(index, apps);
+    for (InstalledApp& app : apps) {
+        for (const Leftover& l : app.leftovers)
+            app.leftoverSize += index.size(l.node);
+    }
     return apps;
 }
 

@@ -15,12 +15,11 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
-#include <string_view>
 #include <utility>
 #include <vector>
 
+#include "platform/PathText.h"
 #include "platform/ProtectedPaths.h"
 #include "platform/Spawn.h"
 #include "platform/TrashMover.h"
@@ -57,37 +56,11 @@ bool requester(User& out) {
     return userOf(uid, out);
 }
 
-// The path with empty components dropped, for the protected-path rules.
-std::string tidy(const std::string& path) {
-    std::string out;
-    std::size_t start = 0;
-    while (start < path.size()) {
-        std::size_t slash = path.find('/', start);
-        if (slash == std::string::npos) slash = path.size();
-        if (slash > start) out += "/" + path.substr(start, slash - start);
-        start = slash + 1;
-    }
-    return out.empty() ? "/" : out;
-}
-
 void unload(const std::string& path) {
     static const std::string launchctl = "/bin/launchctl";
     if (::access(launchctl.c_str(), X_OK) == 0) {
         tamrel::runProgram(launchctl, {"bootout", "system", path});
     }
-}
-
-// "." or ".." among the components.
-bool hasDots(const std::string& path) {
-    std::size_t start = 0;
-    while (start <= path.size()) {
-        std::size_t slash = path.find('/', start);
-        if (slash == std::string::npos) slash = path.size();
-        const std::string_view part(path.data() + start, slash - start);
-        if (part == "." || part == "..") return true;
-        start = slash + 1;
-    }
-    return false;
 }
 
 void say(const std::string& path, const std::string& why) {
@@ -113,6 +86,7 @@ int main(int argc, char** argv) {
         say(argv[1], why);
         return 2;
     }
+    const std::string home = tamrel::absolutePath(tamrel::pathComponents(user.home));
     int status = 0;
     bool unloadNext = false;
     for (int i = 2; i < argc; ++i) {
@@ -127,14 +101,16 @@ int main(int argc, char** argv) {
             status = 1;
             continue;
         }
-        if (hasDots(arg)) {
+        const auto parts = tamrel::pathComponents(arg);
+        if (tamrel::hasDotComponent(parts)) {
             say(arg, "the path holds \".\" or \"..\"");
             status = 1;
             continue;
         }
-        const std::string tidied = tidy(arg);
+        // Empty components dropped, for the protected-path rules.
+        const std::string tidied = tamrel::absolutePath(parts);
         if (tamrel::isProtectedPath(tidied, user.home) || tamrel::isSystemFolder(tidied) ||
-            tidied == tidy(user.home)) {
+            tidied == home) {
             say(arg, "a protected folder of the system");
             status = 1;
             continue;

@@ -1,36 +1,17 @@
 #include "model/AppRegistry.h"
 
-#include <dirent.h>
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <cstdlib>
-#include <memory>
 
 #include "core/TextCase.h"
 #include "model/BundleInfo.h"
+#include "platform/FolderNames.h"
 #include "platform/XdgDirs.h"
 
 namespace tamrel {
 
 namespace {
-
-struct DirCloser {
-    void operator()(DIR* d) const { ::closedir(d); }
-};
-
-// Entry names of a folder, sorted; nothing when it cannot be read.
-std::optional<std::vector<std::string>> listFolder(const std::string& folder) {
-    std::unique_ptr<DIR, DirCloser> dir(::opendir(folder.c_str()));
-    if (!dir) return std::nullopt;
-    std::vector<std::string> names;
-    while (const dirent* e = ::readdir(dir.get())) {
-        const std::string_view n = e->d_name;
-        if (n != "." && n != "..") names.emplace_back(n);
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 bool isFolder(const std::string& path) {
     struct stat st {};
@@ -117,7 +98,7 @@ void AppRegistry::refreshLocked() {
 }
 
 void AppRegistry::addBundles(const std::string& folder, int depth) {
-    const auto names = listFolder(folder);
+    const auto names = folderNames(folder);
     if (!names) return;
     readable_ = true;
     for (const std::string& name : *names) {
@@ -136,7 +117,7 @@ void AppRegistry::addBundles(const std::string& folder, int depth) {
 }
 
 void AppRegistry::addEntries(const std::string& folder, const std::string& idPrefix) {
-    const auto names = listFolder(folder);
+    const auto names = folderNames(folder);
     if (!names) return;
     readable_ = true;
     for (const std::string& name : *names) {

@@ -1,16 +1,15 @@
 #include "model/AppScanner.h"
 
-#include <dirent.h>
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <array>
-#include <memory>
 #include <unordered_map>
 
 #include "core/Leftovers.h"
 #include "core/TextCase.h"
 #include "model/BundleInfo.h"
+#include "platform/FolderNames.h"
 #include "platform/XdgDirs.h"
 
 namespace tamrel {
@@ -28,20 +27,9 @@ constexpr std::array<std::string_view, 11> appleKept = {
 // At most this many identifiers are taken from the nested bundles of one application.
 constexpr std::size_t maxNestedIDs = 64;
 
-struct DirCloser {
-    void operator()(DIR* d) const { ::closedir(d); }
-};
-
+// A listing error counts as empty.
 std::vector<std::string> listFolder(const std::string& folder) {
-    std::vector<std::string> names;
-    std::unique_ptr<DIR, DirCloser> dir(::opendir(folder.c_str()));
-    if (!dir) return names;
-    while (const dirent* e = ::readdir(dir.get())) {
-        const std::string_view n = e->d_name;
-        if (n != "." && n != "..") names.emplace_back(n);
-    }
-    std::sort(names.begin(), names.end());
-    return names;
+    return folderNames(folder).value_or(std::vector<std::string>{});
 }
 
 std::string lastComponent(const std::string& path) {
@@ -82,7 +70,7 @@ struct Candidate {
 };
 
 // The leftover node goes to the first claimant that names it by identifier, and to nobody when
-// none does.
+// none does. Leaves leftoverSize to the caller.
 void shareOut(const DiskIndex& index, std::vector<InstalledApp>& apps) {
     std::unordered_map<NodeId, std::vector<std::size_t>> claimants;
     std::vector<NodeId> order;
@@ -93,7 +81,6 @@ void shareOut(const DiskIndex& index, std::vector<InstalledApp>& apps) {
             list.push_back(a);
         }
     }
-    std::vector<bool> changed(apps.size(), false);
     for (NodeId node : order) {
         const auto& list = claimants[node];
         if (list.size() < 2) continue;
@@ -116,14 +103,7 @@ void shareOut(const DiskIndex& index, std::vector<InstalledApp>& apps) {
             left.erase(std::remove_if(left.begin(), left.end(),
                                       [&](const Leftover& l) { return l.node == node; }),
                        left.end());
-            changed[a] = true;
         }
-    }
-    for (std::size_t a = 0; a < apps.size(); ++a) {
-        if (!changed[a]) continue;
-        apps[a].leftoverSize = 0;
-        for (const Leftover& l : apps[a].leftovers)
-            apps[a].leftoverSize += index.size(l.node);
     }
 }
 
@@ -233,11 +213,13 @@ std::vector<InstalledApp> AppScanner::scan(const DiskIndex& index, const std::st
             .leftoverSize = 0,
         };
         app.leftovers = leftovers(index, app.identity, home, systemRoot);
-        for (const Leftover& l : app.leftovers)
-            app.leftoverSize += index.size(l.node);
         apps.push_back(std::move(app));
     }
     shareOut(index, apps);
+    for (InstalledApp& app : apps) {
+        for (const Leftover& l : app.leftovers)
+            app.leftoverSize += index.size(l.node);
+    }
     return apps;
 }
 

@@ -68,10 +68,7 @@ std::optional<std::string> Owner::app(const std::string& path) {
 }
 
 std::optional<std::string> Owner::resolve(const std::string& path) {
-    std::vector<std::string> parts;
-    if (path.starts_with('/')) parts.emplace_back("/");
-    for (std::string& part : pathComponents(path))
-        parts.push_back(std::move(part));
+    const auto parts = pathComponents(path);
     std::vector<std::string> candidates;
     for (std::size_t i = 0; i < parts.size(); ++i) {
         if (parts[i].starts_with('.')) candidates.push_back(parts[i]);

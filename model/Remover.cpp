@@ -10,6 +10,7 @@
 #include <QThread>
 #include <functional>
 
+#include "platform/PathText.h"
 #include "platform/TrashMover.h"
 #include "platform/XdgDirs.h"
 
@@ -18,11 +19,9 @@ namespace tamrel {
 namespace {
 
 // The last path component; "/" stays "/".
-std::string lastComponent(std::string path) {
-    while (path.size() > 1 && path.back() == '/')
-        path.pop_back();
-    if (path == "/") return path;
-    return path.substr(path.rfind('/') + 1);
+std::string lastComponent(const std::string& path) {
+    const auto parts = pathComponents(path);
+    return parts.empty() ? "/" : parts.back();
 }
 
 bool existsAt(const std::string& path) {
@@ -37,15 +36,9 @@ bool homeTrashReady() {
     const std::string trash = homeTrashDirectory();
     const QString qtData = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
     if (trash.empty() || QFile::encodeName(qtData).toStdString() + "/Trash" != trash) return false;
-    std::string at;
-    std::size_t start = 1;
-    while (start <= trash.size()) {
-        std::size_t slash = trash.find('/', start);
-        if (slash == std::string::npos) slash = trash.size();
-        at = trash.substr(0, slash);
-        ::mkdir(at.c_str(), 0700);
-        start = slash + 1;
-    }
+    const auto parts = pathComponents(trash);
+    for (std::size_t n = 1; n <= parts.size(); ++n)
+        ::mkdir(absolutePath(std::span(parts).first(n)).c_str(), 0700);
     struct stat st {};
     for (const std::string& folder : {trash, trash + "/files", trash + "/info"}) {
         if (folder != trash) ::mkdir(folder.c_str(), 0700);
@@ -85,19 +78,17 @@ Remover::Outcome Remover::remove(const std::vector<Item>& items) {
 }
 
 Remover::Outcome Remover::remove(const std::vector<Item>& items, Platform& platform) {
+    if (items.empty()) return {};
+    // Made for the helper too, which never makes the folders above the Trash: the user's own
+    // rights do.
+    const bool ready = homeTrashReady();
     const std::string uid = std::to_string(::getuid());
     Outcome out;
     std::vector<const Item*> elevated;
-    bool ready = false;
-    bool checked = false;
     for (const Item& item : items) {
         if (item.system) continue;
         if (item.kind == Leftover::Kind::agent) {
             platform.run("/bin/launchctl", {"bootout", "gui/" + uid, item.path});
-        }
-        if (!checked) {
-            ready = homeTrashReady();
-            checked = true;
         }
         if (ready && moveToTrash(item.path)) {
             out.removed.push_back(item.node);
@@ -109,8 +100,6 @@ Remover::Outcome Remover::remove(const std::vector<Item>& items, Platform& platf
         if (item.system) elevated.push_back(&item);
     }
     if (elevated.empty()) return out;
-    // The helper never makes the folders above the Trash; the user's own rights do.
-    if (!checked) homeTrashReady();
 
     std::vector<ElevatedItem> asked;
     asked.reserve(elevated.size());

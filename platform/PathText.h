@@ -1,5 +1,6 @@
 #pragma once
 
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,6 +26,44 @@ inline std::vector<std::string> pathComponents(std::string_view path) {
         start = slash + 1;
     }
     return out;
+}
+
+// "/" followed by `parts` joined with "/"; "/" for none. Gives back the absolute path that
+// pathComponents() took apart, without its empty components.
+inline std::string absolutePath(std::span<const std::string> parts) {
+    std::string out;
+    for (const std::string& part : parts) {
+        out += '/';
+        out += part;
+    }
+    return out.empty() ? "/" : out;
+}
+
+// `path` with every byte but letters, digits and "-_.~/" written as "%XX" (upper-case hex), as
+// URLs and .trashinfo files carry paths.
+inline std::string percentEncoded(std::string_view path) {
+    static constexpr char hex[] = "0123456789ABCDEF";
+    std::string out;
+    for (const char ch : path) {
+        const auto c = static_cast<unsigned char>(ch);
+        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+            c == '-' || c == '_' || c == '.' || c == '~' || c == '/') {
+            out += ch;
+        } else {
+            out += '%';
+            out += hex[c >> 4];
+            out += hex[c & 15];
+        }
+    }
+    return out;
+}
+
+// A "." or ".." among `parts`.
+inline bool hasDotComponent(std::span<const std::string> parts) {
+    for (const std::string& part : parts) {
+        if (part == "." || part == "..") return true;
+    }
+    return false;
 }
 
 }  // namespace tamrel

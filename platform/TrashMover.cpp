@@ -32,6 +32,14 @@ struct DirCloser {
 };
 using DirHandle = std::unique_ptr<DIR, DirCloser>;
 
+// The folder `name` of `parent` opened for reading without following a link; null on failure.
+DirHandle openDir(int parent, const char* name) {
+    UniqueFd fd(::openat(parent, name, readDirFlags));
+    DirHandle dir(fd ? ::fdopendir(fd.get()) : nullptr);
+    if (dir) fd.release();
+    return dir;
+}
+
 std::string errorText(int err) {
     return std::strerror(err);
 }
@@ -86,23 +94,6 @@ UniqueFd ownFolder(int parent, const char* name, uid_t owner, gid_t group, std::
     return fd;
 }
 
-std::string percentEncoded(std::string_view path) {
-    static constexpr char hex[] = "0123456789ABCDEF";
-    std::string out;
-    for (char ch : path) {
-        const auto c = static_cast<unsigned char>(ch);
-        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-            c == '-' || c == '_' || c == '.' || c == '~' || c == '/') {
-            out += ch;
-        } else {
-            out += '%';
-            out += hex[c >> 4];
-            out += hex[c & 15];
-        }
-    }
-    return out;
-}
-
 std::string trashInfo(const std::string& path) {
     char date[32] = {};
     const std::time_t now = std::time(nullptr);
@@ -138,13 +129,8 @@ void giveTree(int parent, const char* name, dev_t device, uid_t owner, gid_t gro
     if (S_ISDIR(st.st_mode)) {
         // The same folder opened for reading, which then serves for its owner too: one
         // descriptor per level of a deep tree.
-        if (UniqueFd reading(::openat(fd.get(), ".", readDirFlags)); reading) {
-            dir.reset(::fdopendir(reading.get()));
-            if (dir) {
-                reading.release();
-                fd.reset();
-            }
-        }
+        dir = openDir(fd.get(), ".");
+        if (dir) fd.reset();
         while (const dirent* e = dir ? ::readdir(dir.get()) : nullptr) {
             if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
             giveTree(::dirfd(dir.get()), e->d_name, device, owner, group);
@@ -169,13 +155,8 @@ bool removeTree(int parent, const char* name) {
     struct stat st {};
     if (::fstatat(parent, name, &st, AT_SYMLINK_NOFOLLOW) != 0) return errno == ENOENT;
     if (!S_ISDIR(st.st_mode)) return ::unlinkat(parent, name, 0) == 0;
-    const int fd = ::openat(parent, name, readDirFlags);
-    if (fd < 0) return false;
-    DirHandle dir(::fdopendir(fd));
-    if (!dir) {
-        ::close(fd);
-        return false;
-    }
+    DirHandle dir = openDir(parent, name);
+    if (!dir) return false;
     bool all = true;
     while (const dirent* e = ::readdir(dir.get())) {
         if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
@@ -230,16 +211,9 @@ Copy copyTree(int srcParent, const char* srcName, int dstParent, const char* dst
             why = errorText(errno);
             return errno == EEXIST ? Copy::exists : Copy::untouched;
         }
-        const int src = ::openat(srcParent, srcName, readDirFlags);
+        DirHandle dir = openDir(srcParent, srcName);
         UniqueFd dst(::openat(dstParent, dstName, readDirFlags));
-        if (src < 0 || !dst) {
-            why = errorText(errno);
-            if (src >= 0) ::close(src);
-            return Copy::failed;
-        }
-        DirHandle dir(::fdopendir(src));
-        if (!dir) {
-            ::close(src);
+        if (!dir || !dst) {
             why = errorText(errno);
             return Copy::failed;
         }
@@ -321,11 +295,9 @@ std::optional<TrashMover> TrashMover::open(const std::string& trashDir, uid_t ow
         why = "the Trash path is not absolute";
         return std::nullopt;
     }
-    for (const std::string& c : given) {
-        if (c == "." || c == "..") {
-            why = "the Trash path holds \".\" or \"..\"";
-            return std::nullopt;
-        }
+    if (hasDotComponent(given)) {
+        why = "the Trash path holds \".\" or \"..\"";
+        return std::nullopt;
     }
     // Links in the path are resolved once here; from then on nothing is followed.
     using CString = std::unique_ptr<char, decltype(&std::free)>;
@@ -333,11 +305,8 @@ std::optional<TrashMover> TrashMover::open(const std::string& trashDir, uid_t ow
     if (CString full(::realpath(trashDir.c_str(), nullptr), &std::free); full) {
         parts = pathComponents(full.get());
     } else {
-        std::string parentText;
-        for (std::size_t i = 0; i + 1 < given.size(); ++i)
-            parentText += "/" + given[i];
-        CString parent(::realpath(parentText.empty() ? "/" : parentText.c_str(), nullptr),
-                       &std::free);
+        const std::string parentText = absolutePath(std::span(given).first(given.size() - 1));
+        CString parent(::realpath(parentText.c_str(), nullptr), &std::free);
         if (!parent) {
             why = "no folder for the Trash: " + errorText(errno);
             return std::nullopt;
@@ -367,16 +336,11 @@ std::optional<TrashMover> TrashMover::open(const std::string& trashDir, uid_t ow
     if (!m.files_) return std::nullopt;
     m.info_ = ownFolder(trash.get(), "info", owner, group, why);
     if (!m.info_) return std::nullopt;
-    std::string prefix;
-    for (const std::string& c : parts)
-        prefix += "/" + c;
-    m.path_ = prefix;
-    for (;;) {
-        if (::lstat(prefix.empty() ? "/" : prefix.c_str(), &st) == 0) {
+    m.path_ = absolutePath(parts);
+    for (std::size_t n = parts.size() + 1; n-- > 0;) {
+        if (::lstat(absolutePath(std::span(parts).first(n)).c_str(), &st) == 0) {
             m.chain_.emplace_back(st.st_dev, st.st_ino);
         }
-        if (prefix.empty()) break;
-        prefix.resize(prefix.rfind('/'));
     }
     return m;
 }
@@ -391,11 +355,9 @@ std::optional<std::string> TrashMover::move(const std::string& path, std::string
         why = "the root folder cannot be moved";
         return std::nullopt;
     }
-    for (const std::string& c : parts) {
-        if (c == "." || c == "..") {
-            why = "the path holds \".\" or \"..\"";
-            return std::nullopt;
-        }
+    if (hasDotComponent(parts)) {
+        why = "the path holds \".\" or \"..\"";
+        return std::nullopt;
     }
     UniqueFd parent = openFolder(parts, parts.size() - 1, why);
     if (!parent) return std::nullopt;
@@ -416,10 +378,7 @@ std::optional<std::string> TrashMover::move(const std::string& path, std::string
             return std::nullopt;
         }
     }
-    std::string absolute;
-    for (const std::string& c : parts)
-        absolute += "/" + c;
-    const std::string info = trashInfo(absolute);
+    const std::string info = trashInfo(absolutePath(parts));
     for (int n = 1; n <= 100000; ++n) {
         const std::string name = candidate(base, n);
         const std::string infoName = name + ".trashinfo";

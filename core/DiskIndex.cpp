@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "core/Utf8.h"
+#include "platform/PathText.h"
 
 namespace tamrel {
 
@@ -122,22 +123,7 @@ std::string DiskIndex::path(NodeId i) const {
 }
 
 std::string DiskIndex::url(NodeId i) const {
-    static constexpr char hex[] = "0123456789ABCDEF";
-    const std::string p = path(i);
-    std::string out = "file://";
-    for (unsigned char c : p) {
-        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-                           (c >= '0' && c <= '9') || c == '/' || c == '-' || c == '_' || c == '.' ||
-                           c == '~';
-        if (plain) {
-            out += static_cast<char>(c);
-        } else {
-            out += '%';
-            out += hex[c >> 4];
-            out += hex[c & 15];
-        }
-    }
-    return out;
+    return "file://" + percentEncoded(path(i));
 }
 
 void DiskIndex::markRemoved(NodeId i) {

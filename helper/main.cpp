@@ -8,13 +8,13 @@
 // folders. Exit status: 0 when every item moved, 1 when some did not (each said on stderr), 2
 // when nothing could be done (bad arguments, no usable Trash).
 
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -23,37 +23,22 @@
 #include "platform/ProtectedPaths.h"
 #include "platform/Spawn.h"
 #include "platform/TrashMover.h"
+#include "platform/XdgDirs.h"
 
 namespace {
 
-struct User {
-    uid_t uid = 0;
-    gid_t gid = 0;
-    std::string home;
-};
-
-bool userOf(uid_t uid, User& out) {
-    long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
-    std::vector<char> buf(size > 0 ? static_cast<std::size_t>(size) : 16384);
-    passwd pw{};
-    passwd* found = nullptr;
-    if (::getpwuid_r(uid, &pw, buf.data(), buf.size(), &found) != 0 || !found) return false;
-    out = {uid, found->pw_gid, found->pw_dir ? found->pw_dir : ""};
-    return true;
-}
-
 // The user the moved items are given to.
-bool requester(User& out) {
+std::optional<tamrel::UserEntry> requester() {
     uid_t uid = ::getuid();
     const char* asked = std::getenv("PKEXEC_UID");
     if (uid == 0 && asked && *asked) {
         char* end = nullptr;
         errno = 0;
         const unsigned long v = std::strtoul(asked, &end, 10);
-        if (errno != 0 || *end != '\0' || v > 0xFFFFFFFEul) return false;
+        if (errno != 0 || *end != '\0' || v > 0xFFFFFFFEul) return std::nullopt;
         uid = static_cast<uid_t>(v);
     }
-    return userOf(uid, out);
+    return tamrel::userEntry(uid);
 }
 
 void unload(const std::string& path) {
@@ -75,11 +60,12 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: tamrel-trash-helper TRASH-FOLDER [--unload] PATH...\n");
         return 2;
     }
-    User user;
-    if (!requester(user)) {
+    const std::optional<tamrel::UserEntry> found = requester();
+    if (!found) {
         std::fprintf(stderr, "tamrel-trash-helper: unknown user\n");
         return 2;
     }
+    const tamrel::UserEntry& user = *found;
     std::string why;
     auto trash = tamrel::TrashMover::open(argv[1], user.uid, user.gid, why);
     if (!trash) {

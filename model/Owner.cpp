@@ -12,13 +12,6 @@ namespace tamrel {
 
 namespace {
 
-std::size_t characters(std::string_view utf8) {
-    std::size_t n = 0;
-    for (char c : utf8)
-        n += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-    return n;
-}
-
 bool exists(const std::string& path) {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0;
@@ -87,7 +80,7 @@ std::optional<std::string> Owner::lookup(const std::string& name) {
     std::vector<std::string> ids = {name};
     // A team-prefixed group container: ten characters, a dot, then the identifier.
     if (const std::size_t dot = name.find('.');
-        dot != std::string::npos && characters(std::string_view(name).substr(0, dot)) == 10) {
+        dot != std::string::npos && characterCount(std::string_view(name).substr(0, dot)) == 10) {
         ids.push_back(name.substr(dot + 1));
     }
     for (const std::string& id : ids) {

@@ -18,17 +18,20 @@ std::string absoluteEnv(const char* name) {
 
 }  // namespace
 
-std::string homeDirectory() {
-    std::string home = absoluteEnv("HOME");
-    if (!home.empty()) return home;
+std::optional<UserEntry> userEntry(uid_t uid) {
     long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
     std::vector<char> buf(size > 0 ? static_cast<std::size_t>(size) : 16384);
     passwd pw{};
     passwd* found = nullptr;
-    if (::getpwuid_r(::getuid(), &pw, buf.data(), buf.size(), &found) == 0 && found &&
-        found->pw_dir && found->pw_dir[0] == '/') {
-        return found->pw_dir;
-    }
+    if (::getpwuid_r(uid, &pw, buf.data(), buf.size(), &found) != 0 || !found) return std::nullopt;
+    return UserEntry{uid, found->pw_gid, found->pw_dir ? found->pw_dir : ""};
+}
+
+std::string homeDirectory() {
+    std::string home = absoluteEnv("HOME");
+    if (!home.empty()) return home;
+    const std::optional<UserEntry> user = userEntry(::getuid());
+    if (user && user->home.starts_with('/')) return user->home;
     return {};
 }
 

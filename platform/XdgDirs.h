@@ -1,8 +1,19 @@
 #pragma once
 
+#include <sys/types.h>
+
+#include <optional>
 #include <string>
 
 namespace tamrel {
+
+// A user's entry in the password database.
+struct UserEntry {
+    uid_t uid;
+    gid_t gid;
+    std::string home;  // as the database gives it; may be empty
+};
+std::optional<UserEntry> userEntry(uid_t uid);
 
 // The user's home folder: $HOME when set and absolute, else the password database entry of the
 // real user id; "" when neither answers.

@@ -92,7 +92,7 @@ FanotifyBackend::FanotifyBackend(UniqueFd fd, std::string root, const std::atomi
 }
 
 WatchToken FanotifyBackend::addFolder(WatchToken parent, std::string_view, const std::string& path,
-                                      int dirFd, dev_t device, ino_t) {
+                                      int dirFd, dev_t device) {
     if (parent == unwatched) return unwatched;
     std::lock_guard guard(lock_);
     bool watched = marked_.contains(device);

@@ -81,8 +81,7 @@ void visit(Walk& walk, const Job& job, std::vector<Job>& group, char* buffer,
         }
         return;
     }
-    if (!*fd ||
-        ::statx(fd->get(), "", AT_EMPTY_PATH | statFlags, STATX_TYPE | STATX_INO, &sx) != 0) {
+    if (!*fd || ::statx(fd->get(), "", AT_EMPTY_PATH | statFlags, STATX_TYPE, &sx) != 0) {
         if (job.isStart) missing.push_back(job.path);
         return;
     }
@@ -96,8 +95,7 @@ void visit(Walk& walk, const Job& job, std::vector<Job>& group, char* buffer,
     }
     const std::string_view name = job.isStart ? std::string_view(job.startName)
                                               : std::string_view(job.path).substr(job.nameAt);
-    const WatchToken token =
-        walk.backend.addFolder(job.parent, name, job.path, fd->get(), device, sx.stx_ino);
+    const WatchToken token = walk.backend.addFolder(job.parent, name, job.path, fd->get(), device);
 
     // The ctimes are read after the watch is in place: a change before it shows in a ctime, a
     // change after it arrives as an event.

@@ -39,7 +39,7 @@ InotifyBackend::InotifyBackend(std::string root, std::size_t maxWatches,
       mounts_(deviceOf(root_)) {}
 
 WatchToken InotifyBackend::addFolder(WatchToken parent, std::string_view name,
-                                     const std::string& path, int dirFd, dev_t, ino_t) {
+                                     const std::string& path, int dirFd, dev_t) {
     if (parent == unwatched) return unwatched;
     bool full;
     {

@@ -36,10 +36,12 @@ public:
     // `stopping` is set; it must outlive the backend.
     InotifyBackend(std::string root, std::size_t maxWatches, const std::atomic<bool>& stopping);
 
-    Kind kind() const override { return fd_ ? Kind::inotify : Kind::none; }
+    Watcher::Status::Mode mode() const override {
+        return fd_ ? Watcher::Status::Mode::inotify : Watcher::Status::Mode::none;
+    }
     int fd() const override { return fd_.get(); }
     WatchToken addFolder(WatchToken parent, std::string_view name, const std::string& path,
-                         int dirFd, dev_t device, ino_t inode) override;
+                         int dirFd, dev_t device) override;
     void unopened(WatchToken parent, std::string_view name, const std::string& path) override;
     void unreachable(const WalkStart& start) override;
     void readEvents(Changes& out) override;

@@ -272,17 +272,7 @@ std::uint64_t Watcher::oldestPending() const {
 
 Watcher::Status Watcher::status() const {
     Status s;
-    switch (core_->backend->kind()) {
-        case WatchBackend::Kind::none:
-            s.mode = Status::Mode::none;
-            break;
-        case WatchBackend::Kind::inotify:
-            s.mode = Status::Mode::inotify;
-            break;
-        case WatchBackend::Kind::fanotify:
-            s.mode = Status::Mode::fanotify;
-            break;
-    }
+    s.mode = core_->backend->mode();
     s.catchingUp = core_->catchingUp;
     s.unwatched = core_->backend->unwatchedCount();
     s.limitReached = s.unwatched > 0;

@@ -49,11 +49,6 @@ bool within(const std::string& path, const std::string& base) {
     return path.starts_with(base) && (path.size() == base.size() || path[base.size()] == '/');
 }
 
-dev_t deviceOf(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 ? st.st_dev : 0;
-}
-
 }  // namespace
 
 std::unique_ptr<FanotifyBackend> FanotifyBackend::create(std::string root,

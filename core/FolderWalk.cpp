@@ -149,6 +149,11 @@ void work(Walk& walk) {
 
 }  // namespace
 
+dev_t deviceOf(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? st.st_dev : 0;
+}
+
 WalkResult walkFolders(WatchBackend& backend, const std::vector<WalkStart>& starts,
                        std::uint64_t stamp, int threads, MountPolicy& mounts,
                        const std::atomic<bool>& cancel) {

@@ -1,7 +1,6 @@
 #include "core/InotifyBackend.h"
 
 #include <sys/inotify.h>
-#include <sys/stat.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -18,11 +17,6 @@ constexpr std::uint32_t watchMask = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_M
                                     IN_MOVE_SELF | IN_ONLYDIR | IN_EXCL_UNLINK;
 // An event read before its watch was recorded waits this many batch ends for the record.
 constexpr int earlyPatience = 2;
-
-dev_t deviceOf(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 ? st.st_dev : 0;
-}
 
 }  // namespace
 

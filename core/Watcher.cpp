@@ -3,7 +3,6 @@
 #include <poll.h>
 #include <pthread.h>
 #include <sys/eventfd.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -47,11 +46,6 @@ std::string resolvedAppData() {
     std::string out = normalised(real);
     std::free(real);
     return (out == "/" ? std::string() : out) + "/Tamrel";
-}
-
-dev_t deviceOf(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 ? st.st_dev : 0;
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include "core/FolderWalk.h"
+#include "platform/PathText.h"
 
 namespace tamrel {
 

@@ -15,6 +15,7 @@
 #include "core/DescriptorLimit.h"
 #include "core/JobStack.h"
 #include "core/MountPolicy.h"
+#include "platform/PathText.h"
 #include "platform/UniqueFd.h"
 
 #ifndef STATX_ATTR_MOUNT_ROOT

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "core/FolderWalk.h"
+#include "platform/PathText.h"
 
 namespace tamrel {
 

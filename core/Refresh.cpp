@@ -1,6 +1,6 @@
 #include <algorithm>
-#include <mutex>
 #include <set>
+#include <shared_mutex>
 #include <string_view>
 #include <thread>
 #include <unordered_map>

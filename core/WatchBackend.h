@@ -10,7 +10,6 @@
 
 #include "core/Changes.h"
 #include "core/Watcher.h"
-#include "platform/PathText.h"
 
 namespace tamrel {
 

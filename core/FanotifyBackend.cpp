@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include "core/FolderWalk.h"
+#include "platform/PathText.h"
 
 namespace tamrel {
 
@@ -47,11 +48,6 @@ std::string fsidKey(const void* fsid) {
 bool within(const std::string& path, const std::string& base) {
     if (base.empty()) return true;
     return path.starts_with(base) && (path.size() == base.size() || path[base.size()] == '/');
-}
-
-dev_t deviceOf(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 ? st.st_dev : 0;
 }
 
 }  // namespace
@@ -92,7 +88,7 @@ FanotifyBackend::FanotifyBackend(UniqueFd fd, std::string root, const std::atomi
 }
 
 WatchToken FanotifyBackend::addFolder(WatchToken parent, std::string_view, const std::string& path,
-                                      int dirFd, dev_t device, ino_t) {
+                                      int dirFd, dev_t device) {
     if (parent == unwatched) return unwatched;
     std::lock_guard guard(lock_);
     bool watched = marked_.contains(device);

@@ -33,10 +33,10 @@ public:
     static std::unique_ptr<FanotifyBackend> create(std::string root,
                                                    const std::atomic<bool>& stopping);
 
-    Kind kind() const override { return Kind::fanotify; }
+    Watcher::Status::Mode mode() const override { return Watcher::Status::Mode::fanotify; }
     int fd() const override { return fd_.get(); }
     WatchToken addFolder(WatchToken parent, std::string_view name, const std::string& path,
-                         int dirFd, dev_t device, ino_t inode) override;
+                         int dirFd, dev_t device) override;
     void unopened(WatchToken parent, std::string_view name, const std::string& path) override;
     void unreachable(const WalkStart& start) override;
     void readEvents(Changes& out) override;

@@ -15,6 +15,7 @@
 #include "core/DescriptorLimit.h"
 #include "core/JobStack.h"
 #include "core/MountPolicy.h"
+#include "platform/PathText.h"
 #include "platform/UniqueFd.h"
 
 namespace tamrel {
@@ -37,7 +38,6 @@ struct Job {
     std::size_t nameAt;  // where the folder's name starts in path (0 for a start)
     std::string startName;
     dev_t parentDevice;
-    bool isStart;
 };
 
 using Jobs = JobStack<Job>;
@@ -55,39 +55,34 @@ struct Walk {
 // Lists one folder: watch it, then compare ctimes, then queue its subfolders.
 void visit(Walk& walk, const Job& job, std::vector<Job>& group, char* buffer,
            std::vector<std::string>& changed, std::vector<std::string>& missing) {
-    // Relative to the parent's descriptor when there is one: no path to resolve. Out of
-    // descriptors, the path does as well.
+    // Relative to the parent's descriptor when there is one (any folder but a start): no path to
+    // resolve. Out of descriptors, the path does as well.
+    const bool isStart = !job.parentFd;
+    const char* const relative = job.path.c_str() + job.nameAt;
     auto fd = std::make_shared<UniqueFd>(
-        job.parentFd ? ::openat(job.parentFd->get(), job.path.c_str() + job.nameAt, openFlags)
-                     : -1);
+        isStart ? -1 : ::openat(job.parentFd->get(), relative, openFlags));
     if (!*fd) fd->reset(::open(job.path.c_str(), openFlags));
     struct statx sx;
-    if (!*fd && !job.isStart && (errno == EMFILE || errno == ENFILE)) {
-        walk.backend.unopened(job.parent, std::string_view(job.path).substr(job.nameAt), job.path);
+    if (!*fd && !isStart && (errno == EMFILE || errno == ENFILE)) {
+        walk.backend.unopened(job.parent, relative, job.path);
         return;
     }
-    if (!*fd && !job.isStart) {
+    if (!*fd && !isStart) {
         // Not readable (any more, perhaps): its own ctime still says whether it changed.
-        const bool relative = job.parentFd != nullptr;
-        const int at = relative ? job.parentFd->get() : AT_FDCWD;
-        if (::statx(at, job.path.c_str() + (relative ? job.nameAt : 0), statFlags, STATX_CTIME,
-                    &sx) == 0 &&
+        if (::statx(job.parentFd->get(), relative, statFlags, STATX_CTIME, &sx) == 0 &&
             nanoseconds(sx.stx_ctime) >= walk.stamp) {
             changed.push_back(job.path);
         }
         return;
     }
-    if (!*fd ||
-        ::statx(fd->get(), "", AT_EMPTY_PATH | statFlags, STATX_TYPE | STATX_INO, &sx) != 0) {
-        if (job.isStart) missing.push_back(job.path);
+    if (!*fd || ::statx(fd->get(), "", AT_EMPTY_PATH | statFlags, STATX_TYPE, &sx) != 0) {
+        if (isStart) missing.push_back(job.path);
         return;
     }
     const dev_t device = makedev(sx.stx_dev_major, sx.stx_dev_minor);
-    if (!job.isStart && !walk.mounts.enterFolder(sx, job.parentDevice)) return;
-    const std::string_view name = job.isStart ? std::string_view(job.startName)
-                                              : std::string_view(job.path).substr(job.nameAt);
-    const WatchToken token =
-        walk.backend.addFolder(job.parent, name, job.path, fd->get(), device, sx.stx_ino);
+    if (!isStart && !walk.mounts.enterFolder(sx, job.parentDevice)) return;
+    const std::string_view name = isStart ? std::string_view(job.startName) : relative;
+    const WatchToken token = walk.backend.addFolder(job.parent, name, job.path, fd->get(), device);
 
     // The ctimes are read after the watch is in place: a change before it shows in a ctime, a
     // change after it arrives as an event.
@@ -120,7 +115,7 @@ void visit(Walk& walk, const Job& job, std::vector<Job>& group, char* buffer,
             if (type != DT_DIR) continue;
             std::string path = joinPath(job.path, entry);
             const std::size_t nameAt = path.size() - std::strlen(entry);
-            group.push_back(Job{fd, std::move(path), token, nameAt, {}, device, false});
+            group.push_back(Job{fd, std::move(path), token, nameAt, {}, device});
         }
     }
     walk.jobs.push(group);
@@ -145,6 +140,11 @@ void work(Walk& walk) {
 
 }  // namespace
 
+dev_t deviceOf(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? st.st_dev : 0;
+}
+
 WalkResult walkFolders(WatchBackend& backend, const std::vector<WalkStart>& starts,
                        std::uint64_t stamp, int threads, MountPolicy& mounts,
                        const std::atomic<bool>& cancel) {
@@ -152,7 +152,7 @@ WalkResult walkFolders(WatchBackend& backend, const std::vector<WalkStart>& star
     Walk walk{backend, stamp, mounts, cancel, {}, {}, {}};
     std::vector<Job> group;
     for (const WalkStart& s : starts)
-        group.push_back(Job{nullptr, s.path, s.parent, 0, s.name, 0, true});
+        group.push_back(Job{nullptr, s.path, s.parent, 0, s.name, 0});
     walk.jobs.push(group);
     std::vector<std::thread> workers;
     try {

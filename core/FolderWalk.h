@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <atomic>
 #include <cstdint>
 #include <string>
@@ -16,6 +18,10 @@ struct WalkResult {
     std::vector<std::string> changed;  // folders whose own ctime, or an entry's, is >= the stamp
     std::vector<std::string> missing;  // starts that could not be opened
 };
+
+// The device of the folder at `path` (0 when it cannot be read): where the MountPolicy of walks
+// below a root starts.
+dev_t deviceOf(const std::string& path);
 
 // Walks the folders below each start on `threads` threads (the caller's one among them),
 // watching every folder through `backend` before reading its entries, so that a change is

@@ -1,14 +1,13 @@
 #include "core/InotifyBackend.h"
 
-#include <sys/epoll.h>
 #include <sys/inotify.h>
-#include <sys/stat.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 
 #include "core/FolderWalk.h"
+#include "platform/PathText.h"
 
 namespace tamrel {
 
@@ -19,74 +18,45 @@ constexpr std::uint32_t watchMask = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_M
                                     IN_MOVE_SELF | IN_ONLYDIR | IN_EXCL_UNLINK;
 // An event read before its watch was recorded waits this many batch ends for the record.
 constexpr int earlyPatience = 2;
-// Instances per backend: one. Each instance keeps its own events in order, but nothing orders
-// them across instances, and the watch tree needs a folder's moves in the order they happened
-// (the two ends of a move, a folder moved below what just moved out of it). Four instances
-// made the catch-up walk over 86,000 folders no faster here (0.60 s against 0.59 s, medians).
-constexpr int instances = 1;
-
-WatchToken tokenOf(std::size_t instance, int wd) {
-    return static_cast<WatchToken>(instance) << 32 | static_cast<std::uint32_t>(wd);
-}
-std::size_t instanceOf(WatchToken token) {
-    return static_cast<std::size_t>(token >> 32);
-}
-int wdOf(WatchToken token) {
-    return static_cast<int>(token & 0xFFFFFFFF);
-}
-
-dev_t deviceOf(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 ? st.st_dev : 0;
-}
 
 }  // namespace
 
+// One instance: each keeps its own events in order, but nothing orders them across instances,
+// and the watch tree needs a folder's moves in the order they happened (the two ends of a move, a
+// folder moved below what just moved out of it). Four instances made the catch-up walk over
+// 86,000 folders no faster here (0.60 s against 0.59 s, medians).
 InotifyBackend::InotifyBackend(std::string root, std::size_t maxWatches,
                                const std::atomic<bool>& stopping)
-    : epoll_(::epoll_create1(EPOLL_CLOEXEC)),
+    : fd_(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)),
       root_(std::move(root)),
       maxWatches_(maxWatches),
       stopping_(stopping),
-      mounts_(deviceOf(root_)) {
-    if (!epoll_) return;
-    for (int k = 0; k < instances; ++k) {
-        UniqueFd fd(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
-        if (!fd) break;
-        epoll_event ev{};
-        ev.events = EPOLLIN;
-        ev.data.u64 = fds_.size();
-        if (::epoll_ctl(epoll_.get(), EPOLL_CTL_ADD, fd.get(), &ev) != 0) break;
-        fds_.push_back(std::move(fd));
-    }
-}
+      mounts_(deviceOf(root_)) {}
 
 WatchToken InotifyBackend::addFolder(WatchToken parent, std::string_view name,
-                                     const std::string& path, int dirFd, dev_t, ino_t inode) {
+                                     const std::string& path, int dirFd, dev_t) {
     if (parent == unwatched) return unwatched;
     bool full;
     {
         std::lock_guard guard(lock_);
         full = nodes_.size() >= maxWatches_;
     }
-    // One folder always goes to one instance, which then gives back the watch it already has.
-    const std::size_t instance = fds_.empty() ? 0 : inode % fds_.size();
     int wd = -1;
-    if (!fds_.empty() && !full) {
+    if (fd_ && !full) {
         // The descriptor names exactly the folder opened, even if its path has changed since.
         char self[40];
         std::snprintf(self, sizeof self, "/proc/self/fd/%d", dirFd);
-        const int group = fds_[instance].get();
-        wd = ::inotify_add_watch(group, self, watchMask);
+        wd = ::inotify_add_watch(fd_.get(), self, watchMask);
         if (wd < 0 && errno == ENOENT) {
-            wd = ::inotify_add_watch(group, path.c_str(), watchMask | IN_DONT_FOLLOW);
+            wd = ::inotify_add_watch(fd_.get(), path.c_str(), watchMask | IN_DONT_FOLLOW);
         }
     }
     if (wd < 0) {
         remember(parent, name);
         return unwatched;
     }
-    const WatchToken token = tokenOf(instance, wd);
+    // The instance gives back the watch a folder already has.
+    const WatchToken token = wd;
 
     std::lock_guard guard(lock_);
     Node* p = nullptr;
@@ -94,7 +64,7 @@ WatchToken InotifyBackend::addFolder(WatchToken parent, std::string_view name,
         auto it = nodes_.find(parent);
         if (it == nodes_.end()) {
             // The parent went away while this folder was being walked.
-            if (!nodes_.contains(token)) ::inotify_rm_watch(fds_[instance].get(), wd);
+            if (!nodes_.contains(token)) ::inotify_rm_watch(fd_.get(), wd);
             return unwatched;
         }
         p = &it->second;
@@ -102,11 +72,7 @@ WatchToken InotifyBackend::addFolder(WatchToken parent, std::string_view name,
     auto [it, inserted] = nodes_.try_emplace(token, Node{parent, std::string(name), {}, {}});
     if (!inserted && (it->second.parent != parent || it->second.name != name)) {
         // Watched before under another place: the walk that just opened it knows where it is.
-        if (auto old = nodes_.find(it->second.parent); old != nodes_.end()) {
-            auto c = old->second.children.find(it->second.name);
-            if (c != old->second.children.end() && c->second == token)
-                old->second.children.erase(c);
-        }
+        detach(token);
         it->second.parent = parent;
         it->second.name = std::string(name);
     }
@@ -192,13 +158,17 @@ void InotifyBackend::subtreePaths(WatchToken token, Changes& out) const {
     }
 }
 
+void InotifyBackend::detach(WatchToken token) {
+    auto it = nodes_.find(token);
+    if (it == nodes_.end()) return;
+    auto p = nodes_.find(it->second.parent);
+    if (p == nodes_.end()) return;
+    auto c = p->second.children.find(it->second.name);
+    if (c != p->second.children.end() && c->second == token) p->second.children.erase(c);
+}
+
 void InotifyBackend::forget(WatchToken token, bool removeWatches) {
-    auto top = nodes_.find(token);
-    if (top == nodes_.end()) return;
-    if (auto p = nodes_.find(top->second.parent); p != nodes_.end()) {
-        auto c = p->second.children.find(top->second.name);
-        if (c != p->second.children.end() && c->second == token) p->second.children.erase(c);
-    }
+    detach(token);
     std::vector<WatchToken> stack{token};
     while (!stack.empty()) {
         const WatchToken at = stack.back();
@@ -208,7 +178,7 @@ void InotifyBackend::forget(WatchToken token, bool removeWatches) {
         for (const auto& [name, child] : it->second.children)
             stack.push_back(child);
         unwatchedTotal_ -= it->second.unwatchedChildren.size();
-        if (removeWatches) ::inotify_rm_watch(fds_[instanceOf(at)].get(), wdOf(at));
+        if (removeWatches) ::inotify_rm_watch(fd_.get(), static_cast<int>(at));
         if (at == rootToken_) rootToken_ = noParent;
         nodes_.erase(it);
     }
@@ -276,11 +246,7 @@ void InotifyBackend::handle(const Event& e, Changes& out, std::vector<WalkStart>
             const Moved m = std::move(from->second);
             movedFrom_.erase(from);
             if (stillAt(m)) {
-                if (auto fp = nodes_.find(m.parent); fp != nodes_.end()) {
-                    auto& siblings = fp->second.children;
-                    auto c = siblings.find(m.name);
-                    if (c != siblings.end() && c->second == m.child) siblings.erase(c);
-                }
+                detach(m.child);
                 Node& moved = nodes_.at(m.child);
                 moved.parent = e.token;
                 moved.name = e.name;
@@ -323,19 +289,17 @@ void InotifyBackend::walkNew(std::vector<WalkStart>& fresh, Changes& out) {
 void InotifyBackend::readEvents(Changes& out) {
     alignas(inotify_event) char buffer[64 * 1024];
     std::vector<WalkStart> fresh;
-    for (std::size_t instance = 0; instance < fds_.size(); ++instance) {
-        for (;;) {
-            const ssize_t n = ::read(fds_[instance].get(), buffer, sizeof buffer);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) break;
-            std::lock_guard guard(lock_);
-            for (ssize_t at = 0; at < n;) {
-                const auto* ev = reinterpret_cast<const inotify_event*>(buffer + at);
-                at += static_cast<ssize_t>(sizeof(inotify_event) + ev->len);
-                Event e{tokenOf(instance, ev->wd), ev->mask, ev->cookie,
-                        std::string(ev->name, ::strnlen(ev->name, ev->len)), 0};
-                handle(e, out, fresh);
-            }
+    for (;;) {
+        const ssize_t n = ::read(fd_.get(), buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        std::lock_guard guard(lock_);
+        for (ssize_t at = 0; at < n;) {
+            const auto* ev = reinterpret_cast<const inotify_event*>(buffer + at);
+            at += static_cast<ssize_t>(sizeof(inotify_event) + ev->len);
+            Event e{ev->wd, ev->mask, ev->cookie,
+                    std::string(ev->name, ::strnlen(ev->name, ev->len)), 0};
+            handle(e, out, fresh);
         }
     }
     walkNew(fresh, out);

@@ -3,7 +3,6 @@
 #include <atomic>
 #include <cstdint>
 #include <map>
-#include <memory>
 #include <mutex>
 #include <set>
 #include <string>
@@ -17,8 +16,8 @@
 namespace tamrel {
 
 // Watches a tree with inotify, one watch per folder, and turns events into changed folders.
-// The watches could be spread over several inotify instances by inode number; one is used, as
-// only one instance keeps the events in the order the watch tree needs (InotifyBackend.cpp).
+// One inotify instance holds every watch, so that events arrive in the order the watch tree needs
+// (InotifyBackend.cpp).
 //
 // The watches form a tree of (parent watch, name) so that paths follow folders renamed inside
 // the tree. A folder created or moved in is walked at once (watched, and reported with every
@@ -36,10 +35,12 @@ public:
     // `stopping` is set; it must outlive the backend.
     InotifyBackend(std::string root, std::size_t maxWatches, const std::atomic<bool>& stopping);
 
-    Kind kind() const override { return fds_.empty() ? Kind::none : Kind::inotify; }
-    int fd() const override { return epoll_.get(); }
+    Watcher::Status::Mode mode() const override {
+        return fd_ ? Watcher::Status::Mode::inotify : Watcher::Status::Mode::none;
+    }
+    int fd() const override { return fd_.get(); }
     WatchToken addFolder(WatchToken parent, std::string_view name, const std::string& path,
-                         int dirFd, dev_t device, ino_t inode) override;
+                         int dirFd, dev_t device) override;
     void unopened(WatchToken parent, std::string_view name, const std::string& path) override;
     void unreachable(const WalkStart& start) override;
     void readEvents(Changes& out) override;
@@ -72,14 +73,16 @@ private:
     void walkNew(std::vector<WalkStart>& fresh, Changes& out);
     std::string pathOf(WatchToken token) const;
     void subtreePaths(WatchToken token, Changes& out) const;
+    // Takes the folder out of its recorded parent's children, unless another watch holds its
+    // name there by now.
+    void detach(WatchToken token);
     void forget(WatchToken token, bool removeWatches);
     void remember(WatchToken parent, std::string_view name);
     void forgetUnwatched(WatchToken parent, const std::string& name);
     // The moved folder's watch is still recorded where it was moved from.
     bool stillAt(const Moved& m) const;
 
-    std::vector<UniqueFd> fds_;  // the instances
-    UniqueFd epoll_;             // readable when any instance is
+    UniqueFd fd_;  // the inotify instance; a token is its watch descriptor
     std::string root_;
     std::size_t maxWatches_;
     const std::atomic<bool>& stopping_;

@@ -1,6 +1,6 @@
 #include <algorithm>
-#include <mutex>
 #include <set>
+#include <shared_mutex>
 #include <string_view>
 #include <thread>
 #include <unordered_map>
@@ -110,6 +110,16 @@ private:
         return false;
     }
 
+    // The subfolders of old folder `o` that are not removed, by name: a folder listed again
+    // keeps these as they were and scans only the others.
+    std::unordered_map<std::string_view, NodeId> oldSubfolders(NodeId o) const {
+        std::unordered_map<std::string_view, NodeId> out;
+        for (NodeId c : old_.children(o)) {
+            if (isLiveDir(old_.kind(c))) out.emplace(old_.nameBytes(c), c);
+        }
+        return out;
+    }
+
     void count(const Crawl& crawl) {
         got_.newEntries += crawl.entries;
         got_.newNames += crawl.nameBytes;
@@ -126,14 +136,11 @@ private:
         }
         got_.newEntries += listing->ents.size();
         got_.newNames += listing->names.size();
-        std::set<std::string_view> oldNames;
-        for (NodeId c : old_.children(id)) {
-            if (isLiveDir(old_.kind(c))) oldNames.insert(old_.nameBytes(c));
-        }
+        const auto oldDirs = oldSubfolders(id);
         for (const RawEnt& e : listing->ents) {
             if ((e.kind & (Flag::kindMask | Flag::mount)) != 1) continue;
             const std::string_view name = listing->name(e);
-            if (oldNames.contains(name)) continue;
+            if (oldDirs.contains(name)) continue;
             Crawl crawl(Scanner::scan(joinPath(path, name), newFolderThreads, progress_));
             count(crawl);
             got_.newCrawls[id].emplace(std::string(name), std::move(crawl));
@@ -172,10 +179,7 @@ private:
 
     template <typename Group>
     void emitRelisted(IndexWriter& writer, NodeId o, NodeId n, Listing& listing, Group& group) {
-        std::unordered_map<std::string_view, NodeId> oldDirs;
-        for (NodeId c : old_.children(o)) {
-            if (isLiveDir(old_.kind(c))) oldDirs.emplace(old_.nameBytes(c), c);
-        }
+        const auto oldDirs = oldSubfolders(o);
         // An old folder that is copied whole keeps its denied flag; any other case sets the
         // flag from its own listing.
         for (RawEnt& e : listing.ents) {

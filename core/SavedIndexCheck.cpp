@@ -1,20 +1,20 @@
 #include "core/SavedIndexCheck.h"
 
-#include <algorithm>
 #include <atomic>
 #include <cstring>
-#include <system_error>
-#include <thread>
 #include <vector>
+
+#include "core/Chunks.h"
+#include "core/ComputePool.h"
+#include "core/DiskIndex.h"
 
 namespace tamrel {
 
 namespace {
 
-constexpr std::uint32_t none = 0xFFFFFFFFu;
-// Below this many nodes one thread is quicker than starting more.
-constexpr std::uint64_t nodesPerThread = 1u << 17;
-constexpr unsigned maxThreads = 8;
+// Below this many nodes one chunk is quicker than handing out more.
+constexpr std::uint32_t nodesPerChunk = 1u << 17;
+constexpr std::size_t maxChunks = 8;
 
 struct Arrays {
     const std::uint8_t* names;
@@ -53,7 +53,7 @@ bool checkRange(const Arrays& a, std::uint64_t count, std::uint64_t lo, std::uin
         if (end < i + 1 || end > count) return false;
 
         if (i == 0) {
-            if (a.parent[0] != none) return false;
+            if (a.parent[0] != NONE) return false;
         } else {
             const std::uint64_t p = a.parent[i];
             if (p >= i) return false;
@@ -64,7 +64,7 @@ bool checkRange(const Arrays& a, std::uint64_t count, std::uint64_t lo, std::uin
         const std::uint64_t n = a.childCount[i];
         if (n == 0) continue;
         sum += n;
-        if ((a.kind[i] & 3) != 1) return false;
+        if ((a.kind[i] & Flag::kindMask) != 1) return false;
         const std::uint64_t first = a.firstChild[i];
         if (first <= i || first + n > end) return false;
         // Each child adds itself and its own range; with every range nested in its parent's,
@@ -87,7 +87,7 @@ bool checkRange(const Arrays& a, std::uint64_t count, std::uint64_t lo, std::uin
 
 bool checkSavedTree(const std::byte* region, const Layout& layout, std::uint64_t count,
                     std::string_view rootPath) {
-    if (count < 1 || count > layout.cap || layout.cap >= none) return false;
+    if (count < 1 || count > layout.cap || layout.cap >= NONE) return false;
     const Arrays a{
         at<std::uint8_t>(region, layout, Layout::names),
         at<std::uint32_t>(region, layout, Layout::nameOff),
@@ -110,27 +110,13 @@ bool checkSavedTree(const std::byte* region, const Layout& layout, std::uint64_t
     const std::size_t restBytes = namesEnd - rootEnd;
     if (std::memchr(rest, '/', restBytes) || std::memchr(rest, 0, restBytes)) return false;
 
-    const unsigned threads =
-        static_cast<unsigned>(std::clamp<std::uint64_t>(count / nodesPerThread, 1, maxThreads));
-    std::vector<std::uint64_t> children(threads, 0);
+    const Chunks chunks = Chunks::split({0, static_cast<NodeId>(count)}, nodesPerChunk, maxChunks);
+    std::vector<std::uint64_t> children(chunks.count, 0);
     std::atomic<bool> good{true};
-    auto run = [&](unsigned t) {
-        const std::uint64_t lo = count * t / threads, hi = count * (t + 1) / threads;
-        if (!checkRange(a, count, lo, hi, children[t])) good.store(false);
-    };
-    std::vector<std::thread> workers;
-    unsigned started = 1;
-    try {
-        for (; started < threads; ++started)
-            workers.emplace_back(run, started);
-    } catch (const std::system_error&) {
-        // No more threads to be had: this one checks what is left.
-    }
-    run(0);
-    for (unsigned t = started; t < threads; ++t)
-        run(t);
-    for (auto& w : workers)
-        w.join();
+    ComputePool::shared().run(chunks.count, [&](std::size_t c) {
+        const IdRange r = chunks[c];
+        if (!checkRange(a, count, r.lo, r.hi, children[c])) good.store(false);
+    });
     if (!good.load()) return false;
 
     std::uint64_t total = 0;

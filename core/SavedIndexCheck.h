@@ -18,7 +18,8 @@ namespace tamrel {
 // counts, kinds and masks are not checked: a wrong value there reads wrong, never out of bounds.
 //
 // `region` must hold layout.total bytes; layout.cap must be below NONE and layout.nameCap at
-// most 2^32 - 1. Reads the arrays only; large trees are checked on several threads.
+// most 2^32 - 1. Reads the arrays only; large trees are checked in chunks on
+// ComputePool::shared().
 bool checkSavedTree(const std::byte* region, const Layout& layout, std::uint64_t count,
                     std::string_view rootPath);
 

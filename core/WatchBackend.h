@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "core/Changes.h"
-#include "platform/PathText.h"
+#include "core/Watcher.h"
 
 namespace tamrel {
 
@@ -34,20 +34,19 @@ struct WalkStart {
 // except unwatchedCount(), which any thread may call.
 class WatchBackend {
 public:
-    enum class Kind { none, inotify, fanotify };
-
     virtual ~WatchBackend() = default;
 
-    virtual Kind kind() const = 0;
+    // The watcher's Status::mode: none when nothing can be watched at all.
+    virtual Watcher::Status::Mode mode() const = 0;
     // Readable when events wait; -1 when there is nothing to read.
     virtual int fd() const = 0;
 
-    // Watches a folder that a walk has just opened (`dirFd`, inode `inode` on `device`), before the
-    // walk reads its entries. Returns its token, or `unwatched` when no watch could be placed (a
-    // limit reached), in which case the folder is remembered for the next walk of unwatched
-    // folders; a folder below an unwatched parent is neither watched nor remembered.
+    // Watches a folder that a walk has just opened (`dirFd`, on `device`), before the walk reads
+    // its entries. Returns its token, or `unwatched` when no watch could be placed (a limit
+    // reached), in which case the folder is remembered for the next walk of unwatched folders; a
+    // folder below an unwatched parent is neither watched nor remembered.
     virtual WatchToken addFolder(WatchToken parent, std::string_view name, const std::string& path,
-                                 int dirFd, dev_t device, ino_t inode) = 0;
+                                 int dirFd, dev_t device) = 0;
     // A walk could not open a folder below its start for want of descriptors: it is
     // remembered as unwatched, so that a later walk of unwatched folders looks at it.
     virtual void unopened(WatchToken parent, std::string_view name, const std::string& path) = 0;

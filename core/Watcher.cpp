@@ -3,7 +3,6 @@
 #include <poll.h>
 #include <pthread.h>
 #include <sys/eventfd.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -47,11 +46,6 @@ std::string resolvedAppData() {
     std::string out = normalised(real);
     std::free(real);
     return (out == "/" ? std::string() : out) + "/Tamrel";
-}
-
-dev_t deviceOf(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 ? st.st_dev : 0;
 }
 
 }  // namespace
@@ -272,17 +266,7 @@ std::uint64_t Watcher::oldestPending() const {
 
 Watcher::Status Watcher::status() const {
     Status s;
-    switch (core_->backend->kind()) {
-        case WatchBackend::Kind::none:
-            s.mode = Status::Mode::none;
-            break;
-        case WatchBackend::Kind::inotify:
-            s.mode = Status::Mode::inotify;
-            break;
-        case WatchBackend::Kind::fanotify:
-            s.mode = Status::Mode::fanotify;
-            break;
-    }
+    s.mode = core_->backend->mode();
     s.catchingUp = core_->catchingUp;
     s.unwatched = core_->backend->unwatchedCount();
     s.limitReached = s.unwatched > 0;

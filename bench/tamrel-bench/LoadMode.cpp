@@ -1,5 +1,4 @@
 #include <cstdio>
-#include <thread>
 
 #include "bench/tamrel-bench/BenchModes.h"
 #include "bench/tamrel-bench/BenchSupport.h"
@@ -20,8 +19,7 @@ int loadMode(const std::vector<std::string>& given) {
     ScratchDataHome home;
     {
         ScanProgress progress;
-        DiskIndex::scan(root, progress, std::clamp<int>(std::thread::hardware_concurrency(), 4, 16))
-            ->save();
+        DiskIndex::scan(root, progress, defaultScanThreads())->save();
     }
     std::vector<double> loads, checks, dates;
     NodeId count = 0;

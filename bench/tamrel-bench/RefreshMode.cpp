@@ -4,7 +4,6 @@
 #include <condition_variable>
 #include <cstdio>
 #include <mutex>
-#include <thread>
 
 #include "bench/tamrel-bench/BenchModes.h"
 #include "bench/tamrel-bench/BenchSupport.h"
@@ -16,10 +15,6 @@
 namespace tamrel::bench {
 
 namespace {
-
-int scanThreads() {
-    return std::clamp<int>(std::thread::hardware_concurrency(), 4, 16);
-}
 
 // Seconds from a watcher's start from `since` to its handover, or a negative number when the
 // watcher does not use `mode`.
@@ -67,7 +62,7 @@ int refreshMode(const std::vector<std::string>& given) {
     std::unique_ptr<DiskIndex> index;
     {
         ScanProgress progress;
-        index = DiskIndex::scan(root, progress, scanThreads());
+        index = DiskIndex::scan(root, progress, defaultScanThreads());
     }
     const std::string folder = middleFolder(*index);
     const std::string file = folder + "/tamrel-bench-refresh";
@@ -81,7 +76,7 @@ int refreshMode(const std::vector<std::string>& given) {
     NodeId count = 0;
     for (int k = 0; k < repeat; ++k) {
         ScanProgress progress;
-        index = DiskIndex::scan(root, progress, scanThreads());
+        index = DiskIndex::scan(root, progress, defaultScanThreads());
         const double scan = index->scanTime();
         scans.push_back(scan);
 

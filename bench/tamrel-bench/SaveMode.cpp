@@ -1,8 +1,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
-#include <thread>
 
 #include "bench/tamrel-bench/BenchModes.h"
 #include "bench/tamrel-bench/BenchSupport.h"
@@ -42,8 +42,7 @@ int saveMode(const std::vector<std::string>& given) {
     }
     ScratchDataHome home;
     ScanProgress progress;
-    auto index = DiskIndex::scan(args[0], progress,
-                                 std::clamp<int>(std::thread::hardware_concurrency(), 4, 16));
+    auto index = DiskIndex::scan(args[0], progress, defaultScanThreads());
     const double bytes = static_cast<double>(index->layout().total);
     std::vector<double> saves, peers;
     const std::string peerFile = home.path() + "/Tamrel/peer.bin";

@@ -188,6 +188,9 @@ TEST(Persist, DamagedFilesAreNotLoaded) {
     };
     const NodeId two = *index->lookup(dir / "a/b/two");
     const NodeId b = *index->lookup(dir / "a/b");
+    // Of a and gone, the one whose subtree ends first: one more id is still within the count.
+    const NodeId a = *index->lookup(dir / "a"), gone = *index->lookup(dir / "gone");
+    const NodeId earlier = index->subtreeEnd(a) < index->subtreeEnd(gone) ? a : gone;
 
     struct Damage {
         const char* what;
@@ -209,6 +212,10 @@ TEST(Persist, DamagedFilesAreNotLoaded) {
          [&](std::string& s) { put32(s, arrayAt(Layout::parent, two, 4), 0); }},
         {"subtree end past count",
          [&](std::string& s) { put32(s, arrayAt(Layout::subtreeEnd, b, 4), count + 1); }},
+        {"subtree end one too far",
+         [&](std::string& s) {
+             put32(s, arrayAt(Layout::subtreeEnd, earlier, 4), index->subtreeEnd(earlier) + 1);
+         }},
         {"subtree end too short",
          [&](std::string& s) { put32(s, arrayAt(Layout::subtreeEnd, b, 4), b + 1); }},
         {"child count past count",

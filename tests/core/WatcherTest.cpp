@@ -18,6 +18,7 @@
 #include "tests/support/Child.h"
 #include "tests/support/RandomTree.h"
 #include "tests/support/SameTree.h"
+#include "tests/support/ScopedDataHome.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TreeChecker.h"
 
@@ -239,9 +240,8 @@ TEST_P(WatcherTest, FolderMovedOutAndReplacedByOneOfTheSameName) {
     outer.mkdirs("root/other");
     outer.mkdirs("away");
     Recorder r;
-    Watcher w(outer / "root", 0, r.history(), r.live(), options());
-    r.waitQuiet(300ms);
-    w.take();
+    Watcher w(outer / "root", currentEventID(), r.history(), r.live(), options());
+    ASSERT_TRUE(r.waitHistory());
     ASSERT_EQ(::rename((outer / "root/a/x").c_str(), (outer / "away/x").c_str()), 0);
     outer.mkdirs("root/a/x");
     EXPECT_TRUE(liveReports(w, r, outer / "root/a"));
@@ -266,9 +266,8 @@ TEST_P(WatcherTest, RootReachedThroughASymbolicLink) {
     outer.symlink("real", "link");
     const std::string root = outer / "link/root";
     Recorder r;
-    Watcher w(root, 0, r.history(), r.live(), options());
-    r.waitQuiet(300ms);
-    w.take();
+    Watcher w(root, currentEventID(), r.history(), r.live(), options());
+    ASSERT_TRUE(r.waitHistory());
     outer.write("real/root/a/file", 10);
     EXPECT_TRUE(liveReports(w, r, root + "/a")) << "paths read as the root was given";
     if (GetParam()) {
@@ -291,9 +290,8 @@ TEST_P(WatcherTest, MovesInQuickSuccession) {
             dir.mkdirs("g" + std::to_string(k) + "/" + d);
     }
     Recorder r;
-    Watcher w(dir.path(), 0, r.history(), r.live(), options());
-    r.waitQuiet(300ms);
-    w.take();
+    Watcher w(dir.path(), currentEventID(), r.history(), r.live(), options());
+    ASSERT_TRUE(r.waitHistory());
     for (int k = 0; k < groups; ++k) {
         ASSERT_EQ(::mkdir(group(k, "S/x").c_str(), 0755), 0);
         ASSERT_EQ(::rename(group(k, "S/x").c_str(), group(k, "T/y").c_str()), 0);
@@ -327,7 +325,7 @@ TEST_P(WatcherTest, StopEndsEveryCallback) {
     std::atomic<bool> armed{false}, stopped{false};
     std::unique_ptr<Watcher> w;
     w = std::make_unique<Watcher>(
-        dir.path(), 0, [](Changes) {},
+        dir.path(), currentEventID(), r.history(),
         [&] {
             if (stopped) ++after;
             if (!armed) return;
@@ -335,7 +333,7 @@ TEST_P(WatcherTest, StopEndsEveryCallback) {
             stopped = true;
         },
         options());
-    std::this_thread::sleep_for(300ms);
+    ASSERT_TRUE(r.waitHistory());
     armed = true;
     dir.write("x", 10);
     for (int k = 0; k < 100 && !stopped; ++k)
@@ -358,17 +356,18 @@ TEST_P(WatcherTest, StopEndsEveryCallback) {
     EXPECT_EQ(quiet.liveCalls(), 0) << "nothing after stop() returned";
 
     // The owner may let go of a watcher inside its own handler.
+    Recorder again;
     std::atomic<bool> armedAgain{false}, released{false};
     std::unique_ptr<Watcher> owned;
     owned = std::make_unique<Watcher>(
-        dir.path(), 0, [](Changes) {},
+        dir.path(), currentEventID(), again.history(),
         [&] {
             if (!armedAgain || released) return;
             owned.reset();
             released = true;
         },
         options());
-    std::this_thread::sleep_for(300ms);
+    ASSERT_TRUE(again.waitHistory());
     armedAgain = true;
     dir.write("w", 10);
     for (int k = 0; k < 100 && !released; ++k)
@@ -404,14 +403,12 @@ TEST_P(WatcherTest, OwnSavedIndexesAreNotChanges) {
     dir.mkdirs("data/Tamrel");
     dir.mkdirs("other");
     dir.symlink("data", "data-link");
-    const char* old = std::getenv("XDG_DATA_HOME");
-    const std::string kept = old ? old : "";
+    test::ScopedDataHome home;  // puts XDG_DATA_HOME back at the end
     // Named through a symbolic link, as where /home is one: the walk reaches it as data/Tamrel.
     ::setenv("XDG_DATA_HOME", (dir / "data-link").c_str(), 1);
     Recorder r;
-    Watcher w(dir.path(), 0, r.history(), r.live(), options());
-    r.waitQuiet(300ms);
-    w.take();
+    Watcher w(dir.path(), currentEventID(), r.history(), r.live(), options());
+    ASSERT_TRUE(r.waitHistory());
     dir.write("data/Tamrel/0123456789abcdef.idx", 100);
     dir.write("other/file", 100);
     Changes taken;
@@ -419,11 +416,6 @@ TEST_P(WatcherTest, OwnSavedIndexesAreNotChanges) {
     r.waitQuiet(300ms);
     taken.dirs.merge(w.take().dirs);
     EXPECT_FALSE(taken.dirs.contains(dir / "data/Tamrel"));
-    if (old) {
-        ::setenv("XDG_DATA_HOME", kept.c_str(), 1);
-    } else {
-        ::unsetenv("XDG_DATA_HOME");
-    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, WatcherTest, testing::Values(false, true),
@@ -443,11 +435,10 @@ TEST(Watcher, NoFanotifyWithoutOpeningHandles) {
         data[0].effective &= ~(1u << CAP_DAC_READ_SEARCH);
         if (::syscall(SYS_capset, &header, data) != 0) return 11;
         Recorder r;
-        Watcher w(dir.path(), 0, r.history(), r.live(), quick(true));
-        r.waitQuiet(300ms);
-        w.take();
+        Watcher w(dir.path(), currentEventID(), r.history(), r.live(), quick(true));
+        if (!r.waitHistory()) return 12;
         dir.write("a/file", 10);
-        return liveReports(w, r, dir / "a") ? 0 : 12;
+        return liveReports(w, r, dir / "a") ? 0 : 13;
     });
     EXPECT_EQ(status, 0);
 }

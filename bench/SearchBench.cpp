@@ -13,12 +13,12 @@
 #include <string_view>
 #include <vector>
 
-#include "core/Biggest.h"
-#include "core/Breakdown.h"
-#include "core/ComputePool.h"
-#include "core/IndexWriter.h"
-#include "core/Listing.h"
-#include "core/Search.h"
+#include "core/query/Biggest.h"
+#include "core/query/Breakdown.h"
+#include "core/base/ComputePool.h"
+#include "core/scan/IndexWriter.h"
+#include "core/scan/Listing.h"
+#include "core/query/Search.h"
 
 namespace tamrel {
 namespace {

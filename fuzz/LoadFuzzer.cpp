@@ -13,9 +13,9 @@
 #include <iterator>
 #include <string>
 
-#include "core/DiskIndex.h"
-#include "core/IndexWriter.h"
-#include "core/ScanProgress.h"
+#include "core/index/DiskIndex.h"
+#include "core/scan/IndexWriter.h"
+#include "core/scan/ScanProgress.h"
 
 namespace {
 

@@ -11,11 +11,11 @@
 #include <memory>
 #include <string>
 
-#include "core/DiskIndex.h"
-#include "core/Leftovers.h"
-#include "core/ScanProgress.h"
-#include "model/AppScanner.h"
-#include "model/BundleInfo.h"
+#include "core/index/DiskIndex.h"
+#include "core/apps/Leftovers.h"
+#include "core/scan/ScanProgress.h"
+#include "model/apps/AppScanner.h"
+#include "model/apps/BundleInfo.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include <cstdio>
 #include <thread>
 
-#include "core/ComputePool.h"
-#include "core/ScanProgress.h"
+#include "core/base/ComputePool.h"
+#include "core/scan/ScanProgress.h"
 
 namespace tamrel::bench {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "core/DiskIndex.h"
+#include "core/index/DiskIndex.h"
 
 namespace tamrel::bench {
 

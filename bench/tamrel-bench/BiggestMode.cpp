@@ -2,7 +2,7 @@
 
 #include "bench/tamrel-bench/BenchModes.h"
 #include "bench/tamrel-bench/BenchSupport.h"
-#include "core/Biggest.h"
+#include "core/query/Biggest.h"
 
 namespace tamrel::bench {
 

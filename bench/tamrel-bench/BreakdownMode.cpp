@@ -2,7 +2,7 @@
 
 #include "bench/tamrel-bench/BenchModes.h"
 #include "bench/tamrel-bench/BenchSupport.h"
-#include "core/Breakdown.h"
+#include "core/query/Breakdown.h"
 
 namespace tamrel::bench {
 

@@ -2,9 +2,9 @@
 
 #include "bench/tamrel-bench/BenchModes.h"
 #include "bench/tamrel-bench/BenchSupport.h"
-#include "core/DiskIndex.h"
-#include "core/SavedIndexCheck.h"
-#include "core/ScanProgress.h"
+#include "core/index/DiskIndex.h"
+#include "core/saved/SavedIndexCheck.h"
+#include "core/scan/ScanProgress.h"
 
 namespace tamrel::bench {
 

@@ -1,7 +1,7 @@
 #include <cstdio>
 
 #include "bench/tamrel-bench/TimedPass.h"
-#include "core/CleanPlan.h"
+#include "core/space/CleanPlan.h"
 
 namespace tamrel::bench {
 

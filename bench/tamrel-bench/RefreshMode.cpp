@@ -7,10 +7,10 @@
 
 #include "bench/tamrel-bench/BenchModes.h"
 #include "bench/tamrel-bench/BenchSupport.h"
-#include "core/Changes.h"
-#include "core/DiskIndex.h"
-#include "core/ScanProgress.h"
-#include "core/Watcher.h"
+#include "core/live/Changes.h"
+#include "core/index/DiskIndex.h"
+#include "core/scan/ScanProgress.h"
+#include "core/live/Watcher.h"
 
 namespace tamrel::bench {
 

@@ -4,8 +4,8 @@
 
 #include "bench/tamrel-bench/BenchModes.h"
 #include "bench/tamrel-bench/BenchSupport.h"
-#include "core/DiskIndex.h"
-#include "core/ScanProgress.h"
+#include "core/index/DiskIndex.h"
+#include "core/scan/ScanProgress.h"
 
 namespace tamrel::bench {
 

@@ -2,7 +2,7 @@
 
 #include "bench/tamrel-bench/BenchModes.h"
 #include "bench/tamrel-bench/BenchSupport.h"
-#include "core/Search.h"
+#include "core/query/Search.h"
 
 namespace tamrel::bench {
 

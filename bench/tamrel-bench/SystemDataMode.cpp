@@ -1,8 +1,8 @@
 #include <cstdio>
 
 #include "bench/tamrel-bench/TimedPass.h"
-#include "core/SystemData.h"
-#include "core/VolumeFacts.h"
+#include "core/space/SystemData.h"
+#include "core/space/VolumeFacts.h"
 
 namespace tamrel::bench {
 

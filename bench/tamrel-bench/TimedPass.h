@@ -6,7 +6,7 @@
 
 #include "bench/tamrel-bench/BenchModes.h"
 #include "bench/tamrel-bench/BenchSupport.h"
-#include "core/DiskIndex.h"
+#include "core/index/DiskIndex.h"
 
 namespace tamrel::bench {
 

@@ -9,8 +9,8 @@
 #include <thread>
 #include <vector>
 
-#include "model/Platform.h"
-#include "model/Remover.h"
+#include "model/system/Platform.h"
+#include "model/removal/Remover.h"
 #include "tests/support/TempDir.h"
 
 namespace tamrel::test {

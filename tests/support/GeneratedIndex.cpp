@@ -7,8 +7,8 @@
 #include <utility>
 #include <vector>
 
-#include "core/IndexWriter.h"
-#include "core/Listing.h"
+#include "core/scan/IndexWriter.h"
+#include "core/scan/Listing.h"
 
 namespace tamrel::test {
 

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <utility>
 
-#include "core/DiskIndex.h"
+#include "core/index/DiskIndex.h"
 
 namespace tamrel::test {
 

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/IndexWriter.h"
+#include "core/scan/IndexWriter.h"
 #include "tests/support/TreeChecker.h"
 
 namespace tamrel::test {

@@ -2,7 +2,7 @@
 
 #include <ostream>
 
-#include "core/FileKind.h"
+#include "core/query/FileKind.h"
 
 namespace tamrel {
 

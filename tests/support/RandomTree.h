@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "core/Changes.h"
+#include "core/live/Changes.h"
 #include "tests/support/TempDir.h"
 
 namespace tamrel::test {

@@ -4,7 +4,7 @@
 #include <string>
 #include <utility>
 
-#include "core/NameMask.h"
+#include "core/index/NameMask.h"
 
 namespace tamrel::test {
 

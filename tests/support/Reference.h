@@ -5,9 +5,9 @@
 #include <map>
 #include <vector>
 
-#include "core/DiskIndex.h"
-#include "core/FileKind.h"
-#include "core/Query.h"
+#include "core/index/DiskIndex.h"
+#include "core/query/FileKind.h"
+#include "core/query/Query.h"
 
 namespace tamrel::test {
 

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/DiskIndex.h"
+#include "core/index/DiskIndex.h"
 
 namespace tamrel::test {
 

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "core/NameMask.h"
+#include "core/index/NameMask.h"
 
 namespace tamrel::test {
 

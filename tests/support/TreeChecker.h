@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/DiskIndex.h"
+#include "core/index/DiskIndex.h"
 
 namespace tamrel::test {
 

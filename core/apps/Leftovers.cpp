@@ -1,0 +1,290 @@
+#include "core/apps/Leftovers.h"
+
+#include <algorithm>
+#include <array>
+#include <string>
+#include <unordered_set>
+#include <utility>
+
+#include "core/base/TextCase.h"
+
+namespace tamrel {
+
+namespace {
+
+using LKind = Leftover::Kind;
+
+constexpr std::array<std::string_view, 25> genericWords = {
+    "helper",    "agent", "app",      "update",   "updater",     "music",  "mail",
+    "photos",    "notes", "calendar", "settings", "preferences", "system", "support",
+    "data",      "cache", "caches",   "logs",     "default",     "chrome", "google",
+    "microsoft", "adobe", "apple",    "code",
+};
+
+std::string replaceSpaces(std::string_view s, std::string_view with) {
+    std::string out;
+    out.reserve(s.size());
+    for (char c : s) {
+        if (c == ' ') {
+            out += with;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+// The identifier, name and team rules of one application.
+class Matcher {
+public:
+    explicit Matcher(const AppIdentity& app) {
+        for (const std::string& given : app.bundleIDs) {
+            std::string id = lowercase(given);
+            if (splitNonEmpty(id, '.').size() < 2 || ids_.contains(id)) continue;
+            ids_.insert(id);
+            idOrder_.push_back(std::move(id));
+        }
+        for (const std::string& given : app.names) {
+            const std::string name = lowercase(given);
+            for (std::string variant : {name, replaceSpaces(name, ""), replaceSpaces(name, "-"),
+                                        replaceSpaces(name, "_")}) {
+                if (characterCount(variant) < 4) continue;
+                if (std::find(genericWords.begin(), genericWords.end(), variant) !=
+                    genericWords.end()) {
+                    continue;
+                }
+                if (app.otherAppNames.contains(variant)) continue;
+                names_.insert(std::move(variant));
+            }
+        }
+        if (app.teamExclusive && app.team) teamPrefix_ = lowercase(*app.team) + ".";
+    }
+
+    const std::vector<std::string>& ids() const { return idOrder_; }
+
+    // Equals an identifier, or begins with one followed by ".".
+    bool byIdentifier(const std::string& lower) const {
+        if (ids_.empty()) return false;
+        if (ids_.contains(lower)) return true;
+        for (std::size_t dot = lower.find('.'); dot != std::string::npos;
+             dot = lower.find('.', dot + 1)) {
+            if (ids_.contains(lower.substr(0, dot))) return true;
+        }
+        return false;
+    }
+
+    bool byName(const std::string& lower) const { return names_.contains(lower); }
+
+    // Holds an identifier between dots (or the ends of the name), else, for a team-exclusive
+    // application, begins with its team followed by ".". A bare substring is not enough:
+    // com.example.app must not claim group.com.example.application.
+    bool groupContainer(const std::string& lower) const {
+        for (const std::string& id : idOrder_) {
+            for (std::size_t at = lower.find(id); at != std::string::npos;
+                 at = lower.find(id, at + 1)) {
+                const std::size_t end = at + id.size();
+                if ((at == 0 || lower[at - 1] == '.') &&
+                    (end == lower.size() || lower[end] == '.')) {
+                    return true;
+                }
+            }
+        }
+        return !teamPrefix_.empty() && lower.starts_with(teamPrefix_);
+    }
+
+private:
+    std::unordered_set<std::string> ids_;
+    std::vector<std::string> idOrder_;
+    std::unordered_set<std::string> names_;
+    std::string teamPrefix_;
+};
+
+// One result list: no node twice, none inside another, nothing already moved to the Trash.
+class Taken {
+public:
+    explicit Taken(const DiskIndex& index) : index_(index) {}
+
+    void take(NodeId node, LKind kind, bool system) {
+        if (index_.isGone(node)) return;
+        for (const Leftover& t : out_) {
+            if (t.node == node || index_.isAncestor(t.node, node) ||
+                index_.isAncestor(node, t.node)) {
+                return;
+            }
+        }
+        out_.push_back({node, kind, system});
+    }
+
+    std::vector<Leftover> sorted() && {
+        // Sizes are read once into keys: a removal on another thread must not change the
+        // comparator's answers during the sort.
+        std::vector<std::pair<std::uint64_t, Leftover>> keyed;
+        keyed.reserve(out_.size());
+        for (const Leftover& l : out_)
+            keyed.emplace_back(index_.size(l.node), l);
+        std::stable_sort(keyed.begin(), keyed.end(),
+                         [](const auto& a, const auto& b) { return a.first > b.first; });
+        for (std::size_t j = 0; j < keyed.size(); ++j)
+            out_[j] = keyed[j].second;
+        return std::move(out_);
+    }
+
+private:
+    const DiskIndex& index_;
+    std::vector<Leftover> out_;
+};
+
+enum class Rule { identifier, identifierOrName };
+
+struct Row {
+    std::string_view folder;  // below the user's Library, or below the system root
+    Rule rule;
+    LKind kind;
+};
+
+constexpr Row userRows[] = {
+    {"/Application Support", Rule::identifierOrName, LKind::support},
+    {"/Caches", Rule::identifierOrName, LKind::cache},
+    {"/Logs", Rule::identifierOrName, LKind::logs},
+    {"/Preferences", Rule::identifier, LKind::prefs},
+    {"/Preferences/ByHost", Rule::identifier, LKind::prefs},
+    {"/Saved Application State", Rule::identifier, LKind::state},
+    {"/Containers", Rule::identifier, LKind::container},
+    {"/Application Scripts", Rule::identifier, LKind::container},
+    {"/WebKit", Rule::identifier, LKind::web},
+    {"/HTTPStorages", Rule::identifier, LKind::web},
+    {"/Cookies", Rule::identifier, LKind::web},
+    {"/LaunchAgents", Rule::identifier, LKind::agent},
+    {"/Caches/com.apple.nsurlsessiond/Downloads", Rule::identifier, LKind::cache},
+};
+
+constexpr Row systemRows[] = {
+    {"/Library/LaunchAgents", Rule::identifier, LKind::agent},
+    {"/Library/LaunchDaemons", Rule::identifier, LKind::daemon},
+    {"/Library/PrivilegedHelperTools", Rule::identifier, LKind::helper},
+    {"/Library/Application Support", Rule::identifierOrName, LKind::support},
+    {"/Library/Caches", Rule::identifier, LKind::cache},
+    {"/Library/Preferences", Rule::identifier, LKind::prefs},
+    {"/Library/Logs", Rule::identifierOrName, LKind::logs},
+};
+
+void searchRow(const DiskIndex& index, const Matcher& match, Taken& taken,
+               const std::string& folder, Rule rule, LKind kind, bool system) {
+    const auto at = index.lookup(folder);
+    if (!at) return;
+    for (NodeId c : index.children(*at)) {
+        const std::string lower = lowercase(index.nameBytes(c));
+        if (match.byIdentifier(lower) || (rule == Rule::identifierOrName && match.byName(lower))) {
+            taken.take(c, kind, system);
+        }
+    }
+}
+
+void searchVendors(const DiskIndex& index, const Matcher& match, Taken& taken,
+                   const std::string& library) {
+    struct Searched {
+        std::string_view folder;
+        LKind kind;
+    };
+    constexpr Searched searched[] = {
+        {"/Application Support", LKind::support},
+        {"/Caches", LKind::cache},
+        {"/Logs", LKind::logs},
+    };
+    std::vector<std::string> vendors;
+    for (const std::string& id : match.ids()) {
+        const auto parts = splitNonEmpty(id, '.');
+        if (parts.size() < 3) continue;
+        std::string vendor(parts[1]);
+        if (std::find(vendors.begin(), vendors.end(), vendor) == vendors.end()) {
+            vendors.push_back(std::move(vendor));
+        }
+    }
+    for (const std::string& vendor : vendors) {
+        for (const Searched& s : searched) {
+            const auto folder = index.lookup(library + std::string(s.folder));
+            if (!folder) continue;
+            std::optional<NodeId> vendorFolder;
+            for (NodeId c : index.children(*folder)) {
+                if (!index.isRemoved(c) && lowercase(index.nameBytes(c)) == vendor) {
+                    vendorFolder = c;
+                    break;
+                }
+            }
+            if (!vendorFolder) continue;
+            for (NodeId c : index.children(*vendorFolder)) {
+                const std::string lower = lowercase(index.nameBytes(c));
+                if (match.byName(lower) || match.byIdentifier(lower)) {
+                    taken.take(c, s.kind, false);
+                }
+            }
+        }
+    }
+}
+
+}  // namespace
+
+std::vector<NodeId> appBundles(const DiskIndex& index, std::string_view home,
+                               std::string_view systemRoot) {
+    std::vector<NodeId> out;
+    const auto walk = [&](auto& self, NodeId folder, int depth) -> void {
+        for (NodeId c : index.children(folder)) {
+            if (!index.isDir(c) || index.isRemoved(c)) continue;
+            if (index.nameBytes(c).ends_with(".app")) {
+                out.push_back(c);
+            } else if (depth < 3) {
+                self(self, c, depth + 1);
+            }
+        }
+    };
+    std::optional<NodeId> first;
+    for (const std::string& folder :
+         {std::string(systemRoot) + "/Applications", std::string(home) + "/Applications"}) {
+        const auto at = index.lookup(folder);
+        if (!at || at == first || index.isGone(*at)) continue;
+        if (!first) first = at;
+        walk(walk, *at, 1);
+    }
+    return out;
+}
+
+std::vector<Leftover> leftovers(const DiskIndex& index, const AppIdentity& app,
+                                std::string_view home, std::string_view systemRoot) {
+    const Matcher match(app);
+    Taken taken(index);
+    const std::string homeText(home);
+    const std::string library = homeText + "/Library";
+
+    for (const Row& row : userRows) {
+        searchRow(index, match, taken, library + std::string(row.folder), row.rule, row.kind,
+                  false);
+    }
+    searchVendors(index, match, taken, library);
+    if (const auto groups = index.lookup(library + "/Group Containers")) {
+        for (NodeId c : index.children(*groups)) {
+            if (match.groupContainer(lowercase(index.nameBytes(c)))) {
+                taken.take(c, LKind::group, false);
+            }
+        }
+    }
+    for (const std::string& entry : app.extraPaths) {
+        std::string path;
+        if (entry.starts_with('~')) {
+            path = homeText + entry.substr(1);
+        } else if (entry.starts_with('/')) {
+            path = std::string(systemRoot) + entry;
+        } else {
+            continue;
+        }
+        if (const auto at = index.lookup(path)) {
+            taken.take(*at, LKind::tool, !path.starts_with(homeText + "/"));
+        }
+    }
+    for (const Row& row : systemRows) {
+        searchRow(index, match, taken, std::string(systemRoot) + std::string(row.folder), row.rule,
+                  row.kind, true);
+    }
+    return std::move(taken).sorted();
+}
+
+}  // namespace tamrel

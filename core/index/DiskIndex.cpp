@@ -1,0 +1,148 @@
+#include "core/index/DiskIndex.h"
+
+#include <algorithm>
+#include <mutex>
+
+#include "core/base/Utf8.h"
+#include "platform/PathText.h"
+
+namespace tamrel {
+
+namespace {
+
+template <typename T>
+T* arrayAt(const MappedRegion& region, const Layout& layout, Layout::Array k) {
+    return reinterpret_cast<T*>(region.data() + layout.offsets[k]);
+}
+
+}  // namespace
+
+DiskIndex::DiskIndex(MappedRegion region, const Layout& layout, NodeId count, std::string rootPath)
+    : rootPath_(std::move(rootPath)),
+      count_(count),
+      scannedAt_(Clock::now()),
+      region_(std::move(region)),
+      layout_(layout),
+      names_(arrayAt<std::uint8_t>(region_, layout_, Layout::names)),
+      nameOff_(arrayAt<std::uint32_t>(region_, layout_, Layout::nameOff)),
+      parent_(arrayAt<std::uint32_t>(region_, layout_, Layout::parent)),
+      firstChild_(arrayAt<std::uint32_t>(region_, layout_, Layout::firstChild)),
+      childCount_(arrayAt<std::uint32_t>(region_, layout_, Layout::childCount)),
+      subtreeEnd_(arrayAt<std::uint32_t>(region_, layout_, Layout::subtreeEnd)),
+      size_(arrayAt<std::uint64_t>(region_, layout_, Layout::size)),
+      items_(arrayAt<std::uint32_t>(region_, layout_, Layout::items)),
+      kind_(arrayAt<std::uint8_t>(region_, layout_, Layout::kind)),
+      mtime_(arrayAt<std::uint32_t>(region_, layout_, Layout::mtime)),
+      mask_(arrayAt<std::uint32_t>(region_, layout_, Layout::mask)) {}
+
+std::optional<NodeId> DiskIndex::lookup(std::string_view path) const {
+    std::string prefix = rootPath_;
+    if (prefix.empty() || prefix.back() != '/') prefix += '/';
+    if (path == rootPath_) return 0;
+    if (path.size() + 1 == prefix.size() && prefix.starts_with(path)) return 0;
+    if (!path.starts_with(prefix)) return std::nullopt;
+    std::string_view rest = path.substr(prefix.size());
+    NodeId at = 0;
+    while (!rest.empty()) {
+        const std::size_t slash = rest.find('/');
+        const std::string_view component = rest.substr(0, slash);
+        rest = slash == std::string_view::npos ? std::string_view{} : rest.substr(slash + 1);
+        if (component.empty()) continue;
+        std::optional<NodeId> found;
+        for (NodeId c : children(at)) {
+            if (nameBytes(c) == component) {
+                found = c;
+                break;
+            }
+        }
+        if (!found) return std::nullopt;
+        at = *found;
+    }
+    return at;
+}
+
+std::vector<NodeId> DiskIndex::ancestry(NodeId i) const {
+    std::vector<NodeId> chain;
+    for (NodeId at = i; at != NONE; at = parent_[at])
+        chain.push_back(at);
+    std::reverse(chain.begin(), chain.end());
+    return chain;
+}
+
+std::vector<NodeId> DiskIndex::sortedChildren(NodeId i) const {
+    // Sizes are read once into keys: a removal on another thread must not change the
+    // comparator's answers during the sort.
+    std::vector<std::pair<std::uint64_t, NodeId>> keyed;
+    keyed.reserve(childCount_[i]);
+    for (NodeId c : children(i)) {
+        if (!(kind(c) & Flag::removed)) keyed.emplace_back(size(c), c);
+    }
+    std::stable_sort(keyed.begin(), keyed.end(),
+                     [](const auto& a, const auto& b) { return a.first > b.first; });
+    std::vector<NodeId> out;
+    out.reserve(keyed.size());
+    for (const auto& k : keyed)
+        out.push_back(k.second);
+    return out;
+}
+
+bool DiskIndex::isGone(NodeId i) const {
+    for (NodeId at = i; at != NONE; at = parent_[at]) {
+        if (kind(at) & Flag::removed) return true;
+    }
+    return false;
+}
+
+bool DiskIndex::isHidden(NodeId i) const {
+    if (kind(i) & Flag::hidden) return true;
+    const std::string_view n = nameBytes(i);
+    return !n.empty() && n.front() == '.';
+}
+
+std::string DiskIndex::name(NodeId i) const {
+    return repairUtf8(nameBytes(i));
+}
+
+std::string DiskIndex::path(NodeId i) const {
+    if (i == 0) return rootPath_;
+    std::vector<NodeId> chain;
+    std::size_t length = rootPath_.size();
+    for (NodeId at = i; at != 0 && at != NONE; at = parent_[at]) {
+        chain.push_back(at);
+        length += nameBytes(at).size() + 1;
+    }
+    std::string out;
+    out.reserve(length);
+    out = rootPath_;
+    if (!out.empty() && out.back() == '/') out.pop_back();
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+        out += '/';
+        out += nameBytes(*it);
+    }
+    return out;
+}
+
+std::string DiskIndex::url(NodeId i) const {
+    return "file://" + percentEncoded(path(i));
+}
+
+void DiskIndex::markRemoved(NodeId i) {
+    std::unique_lock guard(lock_);
+    const std::uint8_t k = kind(i);
+    if (k & Flag::removed) return;
+    const std::uint64_t s = size(i);
+    const std::uint32_t n = items(i);
+    relaxedStore(kind_[i], static_cast<std::uint8_t>(k | Flag::removed));
+    for (NodeId p = parent_[i]; p != NONE; p = parent_[p]) {
+        relaxedStore(size_[p], size(p) - s);
+        relaxedStore(items_[p], items(p) - n);
+    }
+    relaxedStore(size_[i], std::uint64_t{0});
+    relaxedStore(items_[i], std::uint32_t{0});
+    for (NodeId d : subtree(i)) {
+        relaxedStore(size_[d], std::uint64_t{0});
+        relaxedStore(items_[d], std::uint32_t{0});
+    }
+}
+
+}  // namespace tamrel

@@ -1,0 +1,268 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <shared_mutex>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/index/Layout.h"
+#include "core/base/MappedRegion.h"
+
+namespace tamrel {
+
+class ScanProgress;
+struct Changes;
+
+// A node id: an index into the node arrays, valid within one index generation only. Across
+// generations a node is identified by its path.
+using NodeId = std::uint32_t;
+
+// The no-node id: the root's parent, an entry without a listing.
+inline constexpr std::uint32_t NONE = 0xFFFFFFFFu;
+
+// The low two bits of a kind byte.
+enum class Kind : std::uint8_t { file = 0, dir = 1, link = 2, other = 3 };
+
+// Kind for a raw value; nothing above 3.
+inline std::optional<Kind> kindFromRaw(std::uint8_t raw) {
+    if (raw > 3) return std::nullopt;
+    return static_cast<Kind>(raw);
+}
+
+// The bits of a kind byte.
+namespace Flag {
+inline constexpr std::uint8_t kindMask = 3;
+inline constexpr std::uint8_t hidden = 4;    // the file system's hidden flag
+inline constexpr std::uint8_t mount = 8;     // a mount point that was not entered
+inline constexpr std::uint8_t denied = 16;   // opening the folder failed
+inline constexpr std::uint8_t removed = 32;  // moved to the Trash by this application
+}  // namespace Flag
+
+// Seconds since 1970 as modification times are stored: clamped into 0 .. 2^32 - 1.
+inline std::uint32_t storedSeconds(std::int64_t seconds) {
+    if (seconds < 0) return 0;
+    if (seconds > 0xFFFFFFFFll) return 0xFFFFFFFFu;
+    return static_cast<std::uint32_t>(seconds);
+}
+inline std::uint32_t storedSeconds(std::chrono::system_clock::time_point t) {
+    return storedSeconds(
+        std::chrono::duration_cast<std::chrono::seconds>(t.time_since_epoch()).count());
+}
+
+// A half-open range of node ids, iterable.
+struct IdRange {
+    NodeId lo = 0;
+    NodeId hi = 0;
+
+    struct iterator {
+        NodeId v;
+        NodeId operator*() const { return v; }
+        iterator& operator++() {
+            ++v;
+            return *this;
+        }
+        bool operator==(const iterator&) const = default;
+    };
+    iterator begin() const { return {lo}; }
+    iterator end() const { return {hi}; }
+    NodeId size() const { return hi - lo; }
+    bool empty() const { return lo == hi; }
+    bool contains(NodeId id) const { return id >= lo && id < hi; }
+    friend bool operator==(const IdRange&, const IdRange&) = default;
+};
+
+// One scanned tree as parallel arrays by node id, all in one memory region that the index owns.
+//
+// Tree invariants (made by IndexWriter, relied on everywhere):
+//  1. A node's children are the ids firstChild .. firstChild + childCount, in listing order.
+//  2. parent(i) < i for every node but the root (id 0, parent NONE).
+//  3. The descendants of a node with children are exactly subtree(i) = firstChild .. subtreeEnd.
+//  4. A folder's size and items are the sums over its children (its own blocks are not counted).
+//  5. The root's name is the root path; every other name is one path component.
+//
+// An index never gains nodes after it is built; the one change is markRemoved().
+//
+// Thread safety: accessors take no lock. size(), items() and kind() are relaxed atomic element
+// reads, so the main thread may read them while markRemoved() runs on another thread.
+// markRemoved() takes lock() exclusively; passes that read many sizes hold it shared for their
+// whole pass, so they never see half of a removal. Everything else is immutable once built.
+class DiskIndex {
+public:
+    using Clock = std::chrono::system_clock;
+
+    // Takes ownership of `region`, laid out by `layout`, holding `count` nodes.
+    DiskIndex(MappedRegion region, const Layout& layout, NodeId count, std::string rootPath);
+    DiskIndex(const DiskIndex&) = delete;
+    DiskIndex& operator=(const DiskIndex&) = delete;
+
+    // Scans `root` with `threads` (at least 1) scanning threads into a new index. Blocks until
+    // done; a cancelled scan still returns the partial index (the caller checks progress).
+    // eventID is taken before the first folder is read. A root that cannot be opened gives a
+    // single denied root node. Throws std::system_error when the index cannot be built (memory
+    // refused, or more nodes or name bytes than 32-bit ids and offsets can hold).
+    static std::unique_ptr<DiskIndex> scan(const std::string& root, ScanProgress& progress,
+                                           int threads);
+
+    const std::string& rootPath() const { return rootPath_; }
+    NodeId count() const { return count_; }
+    double scanTime() const { return scanTime_; }
+    void setScanTime(double seconds) { scanTime_ = seconds; }
+    std::uint64_t eventID() const { return eventID_; }
+    void setEventID(std::uint64_t id) { eventID_ = id; }
+    Clock::time_point scannedAt() const { return scannedAt_; }
+    void setScannedAt(Clock::time_point t) { scannedAt_ = t; }
+    const Layout& layout() const { return layout_; }
+    const MappedRegion& region() const { return region_; }
+
+    // Held exclusively by markRemoved(), shared by passes over many sizes and by a save.
+    std::shared_mutex& lock() const { return lock_; }
+
+    // Element access. Ids must be below count(); nothing is checked.
+    std::uint64_t size(NodeId i) const { return relaxedLoad(size_[i]); }
+    std::uint32_t items(NodeId i) const { return relaxedLoad(items_[i]); }
+    std::uint8_t kind(NodeId i) const { return relaxedLoad(kind_[i]); }
+    Kind kindOf(NodeId i) const { return static_cast<Kind>(kind(i) & Flag::kindMask); }
+    std::uint32_t mtime(NodeId i) const { return mtime_[i]; }
+    std::uint32_t parent(NodeId i) const { return parent_[i]; }
+    std::uint32_t firstChild(NodeId i) const { return firstChild_[i]; }
+    std::uint32_t childCount(NodeId i) const { return childCount_[i]; }
+    std::uint32_t subtreeEnd(NodeId i) const { return subtreeEnd_[i]; }
+    std::uint32_t mask(NodeId i) const { return mask_[i]; }
+    std::uint32_t nameOff(NodeId i) const { return nameOff_[i]; }
+
+    // The immutable arrays over 0 .. count() (nameOffsets over count() + 1), for hot loops.
+    std::span<const std::uint8_t> nameData() const { return {names_, nameOff_[count_]}; }
+    std::span<const std::uint32_t> nameOffsets() const { return {nameOff_, count_ + 1u}; }
+    std::span<const std::uint32_t> parents() const { return {parent_, count_}; }
+    std::span<const std::uint32_t> masks() const { return {mask_, count_}; }
+    std::span<const std::uint32_t> mtimes() const { return {mtime_, count_}; }
+
+    // Id of the node at an absolute path, or nothing. Components are compared byte for byte;
+    // empty components are skipped. Removed nodes are found like any other.
+    std::optional<NodeId> lookup(std::string_view path) const;
+    IdRange children(NodeId i) const { return {firstChild_[i], firstChild_[i] + childCount_[i]}; }
+    // The descendants of i; empty (i+1 .. i+1) when i has no children.
+    IdRange subtree(NodeId i) const {
+        if (childCount_[i] == 0) return {i + 1, i + 1};
+        return {firstChild_[i], subtreeEnd_[i]};
+    }
+    std::optional<NodeId> parentOf(NodeId i) const {
+        if (parent_[i] == NONE) return std::nullopt;
+        return parent_[i];
+    }
+    // b lies strictly below a.
+    bool isAncestor(NodeId a, NodeId b) const { return subtree(a).contains(b); }
+    // Ids from the root down to i, both included.
+    std::vector<NodeId> ancestry(NodeId i) const;
+    // Children not removed, largest first; equal sizes keep id order.
+    std::vector<NodeId> sortedChildren(NodeId i) const;
+
+    bool isDir(NodeId i) const { return (kind(i) & Flag::kindMask) == 1; }
+    bool isFile(NodeId i) const { return (kind(i) & Flag::kindMask) == 0; }
+    bool isDenied(NodeId i) const { return kind(i) & Flag::denied; }
+    bool isRemoved(NodeId i) const { return kind(i) & Flag::removed; }
+    // The node or any ancestor is removed.
+    bool isGone(NodeId i) const;
+    // The hidden flag is set or the name starts with ".".
+    bool isHidden(NodeId i) const;
+
+    // The name for display: invalid UTF-8 repaired with U+FFFD.
+    std::string name(NodeId i) const;
+    // The name bytes in place, exactly as the file system gave them.
+    std::string_view nameBytes(NodeId i) const {
+        return {reinterpret_cast<const char*>(names_) + nameOff_[i], nameOff_[i + 1] - nameOff_[i]};
+    }
+    // Absolute path, byte-exact (usable for file operations). The root gives rootPath()
+    // unchanged; below a root "/" paths read "/a/b".
+    std::string path(NodeId i) const;
+    // A "file://" URL of path(i), percent-encoded.
+    std::string url(NodeId i) const;
+    Clock::time_point modified(NodeId i) const { return Clock::from_time_t(mtime_[i]); }
+    std::uint64_t totalSize() const { return size(0); }
+
+    // Flags i as removed and takes its bytes and items out of every ancestor; the sizes and
+    // items of its descendants become 0. A node already removed is left alone. In memory only.
+    void markRemoved(NodeId i);
+
+    // Saved index files (Persist.cpp). One file per root path, in appDataDirectory(): a
+    // 4096-byte header page (SavedIndexHeader) and then the region as it lies in memory.
+
+    // The saved file of `root`: appDataDirectory() + "/" + the first 8 bytes of the SHA-256 of
+    // the root path's bytes in lowercase hexadecimal + ".idx". The path is hashed exactly as
+    // given ("/a" and "/a/" are two files). Creates the folder (mode 0700, with its missing
+    // parents) when it is missing, ignoring failures. "" when there is no home folder.
+    static std::string cacheURL(const std::string& root);
+
+    // Writes the index to its saved file: a new temporary file (mode 0600, a unique name in the
+    // same folder) renamed over the old one, so readers see the old file or the new one whole.
+    // Holds lock() shared while writing, so the file never holds half of a removal; saves of
+    // one root in this process run one at a time. Throws std::system_error in the generic
+    // category with the errno of the failing call (ENAMETOOLONG for a root path over 3968
+    // bytes, ENOENT without a home folder); the temporary file is removed then, and the old
+    // saved file is left as it was. Nothing is flushed to disk explicitly.
+    void save() const;
+
+    // The saved index of `root` mapped copy-on-write (a removal made in memory never reaches
+    // the file), or null when there is none or it does not pass the checks: the magic, the
+    // capacities and the file size they imply, the stored root path byte for byte, and the tree
+    // itself (checkSavedTree). A damaged file is never read out of bounds. Maps and checks; it
+    // does not parse or copy.
+    static std::unique_ptr<DiskIndex> load(const std::string& root);
+
+    // The scan date of the saved index of `root`, read from the first 64 bytes of its file;
+    // nothing when there is no file, it is shorter or its magic differs.
+    static std::optional<Clock::time_point> cachedDate(const std::string& root);
+
+    // The next generation of this index (Refresh.cpp): folders in changes.dirs are listed again
+    // one level deep, subtrees in changes.deep are scanned again (the root in deep means a fresh
+    // scan), folders new to the index are scanned whole, everything else is copied. A changed
+    // path leads to its nearest folder in this index; one outside the root is ignored. This
+    // index is not changed; lock() is held shared while it is read.
+    //
+    // The result's eventID is the event id taken before anything is listed, or `oldestPending`
+    // when that is earlier and not 0: the owner passes the watcher's oldestPending() taken after
+    // it took `changes`, so a saved index never claims changes it has not applied. scanTime and
+    // scannedAt are carried over (a fresh scan sets its own). `progress` counts the scans.
+    // Blocks until done. Throws std::system_error when the new index cannot be built (memory
+    // refused, more nodes than 32-bit ids hold).
+    std::unique_ptr<DiskIndex> refreshed(const Changes& changes, ScanProgress& progress,
+                                         std::uint64_t oldestPending = 0) const;
+
+private:
+    template <typename T>
+    static T relaxedLoad(T& v) {
+        return std::atomic_ref<T>(v).load(std::memory_order_relaxed);
+    }
+    template <typename T>
+    static void relaxedStore(T& v, T x) {
+        std::atomic_ref<T>(v).store(x, std::memory_order_relaxed);
+    }
+
+    std::string rootPath_;
+    NodeId count_;
+    double scanTime_ = 0;
+    std::uint64_t eventID_ = 0;
+    Clock::time_point scannedAt_;
+    MappedRegion region_;
+    Layout layout_;
+    std::uint8_t* names_;
+    std::uint32_t* nameOff_;
+    std::uint32_t* parent_;
+    std::uint32_t* firstChild_;
+    std::uint32_t* childCount_;
+    std::uint32_t* subtreeEnd_;
+    std::uint64_t* size_;
+    std::uint32_t* items_;
+    std::uint8_t* kind_;
+    std::uint32_t* mtime_;
+    std::uint32_t* mask_;
+    mutable std::shared_mutex lock_;
+};
+
+}  // namespace tamrel

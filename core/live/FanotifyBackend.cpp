@@ -1,0 +1,268 @@
+#include "core/live/FanotifyBackend.h"
+
+#include <fcntl.h>
+#include <sys/fanotify.h>
+#include <sys/stat.h>
+#include <sys/vfs.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstddef>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "core/live/FolderWalk.h"
+#include "platform/PathText.h"
+
+namespace tamrel {
+
+namespace {
+
+constexpr std::uint64_t markMask = FAN_CREATE | FAN_DELETE | FAN_MOVED_FROM | FAN_MOVED_TO |
+                                   FAN_MODIFY | FAN_CLOSE_WRITE | FAN_ATTRIB | FAN_ONDIR;
+// Folder paths cached at most; the cache is emptied when it grows past this.
+constexpr std::size_t maxCachedPaths = 65536;
+
+bool markFileSystem(int group, int dirFd) {
+    return ::fanotify_mark(group, FAN_MARK_ADD | FAN_MARK_FILESYSTEM, markMask, dirFd, nullptr) ==
+           0;
+}
+
+// Whether a folder's file handle opens again: events name folders by handle, and opening one
+// takes CAP_DAC_READ_SEARCH, which a process may lack where it may place marks.
+bool handlesOpen(int dirFd) {
+    std::vector<std::uint64_t> storage((sizeof(file_handle) + MAX_HANDLE_SZ + 7) / 8);
+    auto* handle = reinterpret_cast<file_handle*>(storage.data());
+    handle->handle_bytes = MAX_HANDLE_SZ;
+    int mountID = 0;
+    if (::name_to_handle_at(dirFd, "", handle, &mountID, AT_EMPTY_PATH) != 0) return false;
+    return UniqueFd(::open_by_handle_at(dirFd, handle, O_PATH | O_CLOEXEC)).get() >= 0;
+}
+
+std::string fsidKey(const void* fsid) {
+    return std::string(static_cast<const char*>(fsid), 8);
+}
+
+// `path` is `base` or below it; everything is below "".
+bool within(const std::string& path, const std::string& base) {
+    if (base.empty()) return true;
+    return path.starts_with(base) && (path.size() == base.size() || path[base.size()] == '/');
+}
+
+}  // namespace
+
+std::unique_ptr<FanotifyBackend> FanotifyBackend::create(std::string root,
+                                                         const std::atomic<bool>& stopping) {
+    UniqueFd group(
+        ::fanotify_init(FAN_CLASS_NOTIF | FAN_CLOEXEC | FAN_NONBLOCK | FAN_REPORT_DFID_NAME,
+                        O_RDONLY | O_CLOEXEC | O_LARGEFILE));
+    if (!group) return nullptr;
+    // A group may be allowed where a file-system mark is not: try one, on the root's file
+    // system when the root is there.
+    UniqueFd probe(::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!probe) probe.reset(::open("/", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!probe || !markFileSystem(group.get(), probe.get()) || !handlesOpen(probe.get())) {
+        return nullptr;
+    }
+    ::fanotify_mark(group.get(), FAN_MARK_REMOVE | FAN_MARK_FILESYSTEM, markMask, probe.get(),
+                    nullptr);
+    return std::unique_ptr<FanotifyBackend>(
+        new FanotifyBackend(std::move(group), std::move(root), stopping));
+}
+
+FanotifyBackend::FanotifyBackend(UniqueFd fd, std::string root, const std::atomic<bool>& stopping)
+    : fd_(std::move(fd)),
+      root_(std::move(root)),
+      base_(root_),
+      stopping_(stopping),
+      mounts_(deviceOf(root_)) {
+    if (!base_.empty() && base_.back() == '/') base_.pop_back();
+    // Folders are named by the kernel with every symbolic link resolved.
+    real_ = base_;
+    if (char* resolved = ::realpath(root_.c_str(), nullptr)) {
+        real_ = resolved;
+        std::free(resolved);
+        if (real_ == "/") real_.clear();
+    }
+}
+
+WatchToken FanotifyBackend::addFolder(WatchToken parent, std::string_view, const std::string& path,
+                                      int dirFd, dev_t device) {
+    if (parent == unwatched) return unwatched;
+    std::lock_guard guard(lock_);
+    bool watched = marked_.contains(device);
+    if (!watched && !refused_.contains(device)) {
+        watched = markFileSystem(fd_.get(), dirFd);
+        struct statfs sf {};
+        if (watched && ::fstatfs(dirFd, &sf) == 0 && !mountFds_.contains(fsidKey(&sf.f_fsid))) {
+            mountFds_.emplace(fsidKey(&sf.f_fsid), UniqueFd(::fcntl(dirFd, F_DUPFD_CLOEXEC, 0)));
+        }
+        (watched ? marked_ : refused_).insert(device);
+    }
+    if (parent == noParent) {
+        rootUnwatched_ = !watched;
+    } else if (watched) {
+        unwatched_.erase(path);
+    } else {
+        unwatched_.insert(path);
+    }
+    return watched ? 0 : unwatched;
+}
+
+void FanotifyBackend::unopened(WatchToken parent, std::string_view, const std::string& path) {
+    if (parent == unwatched) return;
+    std::lock_guard guard(lock_);
+    unwatched_.insert(path);
+}
+
+void FanotifyBackend::unreachable(const WalkStart& start) {
+    std::lock_guard guard(lock_);
+    if (start.parent == noParent) {
+        rootUnwatched_ = true;
+    } else {
+        unwatched_.erase(start.path);
+    }
+}
+
+bool FanotifyBackend::inside(const std::string& path) const {
+    return within(path, base_);
+}
+
+bool FanotifyBackend::coversRoot(const std::string& path) const {
+    return (!base_.empty() && within(base_, path)) || (!real_.empty() && within(real_, path));
+}
+
+std::string FanotifyBackend::local(const std::string& resolved) const {
+    if (real_ == base_ || !within(resolved, real_)) return resolved;
+    return base_ + resolved.substr(real_.size());
+}
+
+std::string FanotifyBackend::resolve(const std::string& key) {
+    if (auto it = paths_.find(key); it != paths_.end()) return it->second;
+    int mountFd;
+    {
+        std::lock_guard guard(lock_);
+        auto m = mountFds_.find(key.substr(0, 8));
+        if (m == mountFds_.end()) return {};
+        mountFd = m->second.get();
+    }
+    // An aligned copy of the handle.
+    std::vector<std::uint64_t> copy((key.size() - 8 + 7) / 8 + 1);
+    std::memcpy(copy.data(), key.data() + 8, key.size() - 8);
+    UniqueFd dir(::open_by_handle_at(mountFd, reinterpret_cast<file_handle*>(copy.data()),
+                                     O_PATH | O_CLOEXEC));
+    struct stat st {};
+    if (!dir || ::fstat(dir.get(), &st) != 0 || st.st_nlink == 0) return {};
+    char self[40];
+    std::snprintf(self, sizeof self, "/proc/self/fd/%d", dir.get());
+    std::string path(4096, '\0');
+    const ssize_t n = ::readlink(self, path.data(), path.size());
+    if (n <= 0 || static_cast<std::size_t>(n) >= path.size()) return {};
+    path.resize(static_cast<std::size_t>(n));
+    if (paths_.size() >= maxCachedPaths) paths_.clear();
+    paths_.emplace(key, path);
+    return path;
+}
+
+void FanotifyBackend::readEvents(Changes& out) {
+    // Records are read with memcpy: the kernel packs them without padding to 8 bytes.
+    char buffer[64 * 1024];
+    std::vector<WalkStart> fresh;
+    for (;;) {
+        const ssize_t n = ::read(fd_.get(), buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        const char* const end = buffer + n;
+        for (const char* at = buffer; at + sizeof(fanotify_event_metadata) <= end;) {
+            fanotify_event_metadata m;
+            std::memcpy(&m, at, sizeof m);
+            if (m.vers != FANOTIFY_METADATA_VERSION || m.event_len < m.metadata_len ||
+                m.event_len > static_cast<std::size_t>(end - at)) {
+                break;
+            }
+            const char* info = at + m.metadata_len;
+            const char* const eventEnd = at + m.event_len;
+            at = eventEnd;
+            if (m.fd >= 0) ::close(m.fd);
+            if (m.mask & FAN_Q_OVERFLOW) {
+                out.deep.insert(root_);
+                continue;
+            }
+            while (info + sizeof(fanotify_event_info_header) <= eventEnd) {
+                fanotify_event_info_header h;
+                std::memcpy(&h, info, sizeof h);
+                if (h.len < sizeof h || h.len > static_cast<std::size_t>(eventEnd - info)) break;
+                const char* const infoEnd = info + h.len;
+                const char* handle = info + offsetof(fanotify_event_info_fid, handle);
+                if ((h.info_type == FAN_EVENT_INFO_TYPE_DFID_NAME ||
+                     h.info_type == FAN_EVENT_INFO_TYPE_DFID) &&
+                    handle + sizeof(file_handle) <= infoEnd) {
+                    unsigned int handleBytes;
+                    std::memcpy(&handleBytes, handle + offsetof(file_handle, handle_bytes),
+                                sizeof handleBytes);
+                    if (handleBytes <=
+                        static_cast<std::size_t>(infoEnd - handle) - sizeof(file_handle)) {
+                        const char* handleEnd = handle + sizeof(file_handle) + handleBytes;
+                        std::string name;
+                        if (h.info_type == FAN_EVENT_INFO_TYPE_DFID_NAME) {
+                            name.assign(handleEnd, ::strnlen(handleEnd, static_cast<std::size_t>(
+                                                                            infoEnd - handleEnd)));
+                        }
+                        const std::string key =
+                            std::string(info + offsetof(fanotify_event_info_fid, fsid), 8) +
+                            std::string(handle, handleEnd);
+                        classify(local(resolve(key)), name, m.mask, out, fresh);
+                    }
+                }
+                info = infoEnd;
+            }
+            // A folder moved or deleted may change the path of every cached folder below it.
+            if ((m.mask & FAN_ONDIR) && (m.mask & (FAN_MOVED_FROM | FAN_MOVED_TO | FAN_DELETE))) {
+                paths_.clear();
+            }
+        }
+    }
+    if (fresh.empty()) return;
+    WalkResult found = walkFolders(*this, fresh, 0, 1, mounts_, stopping_);
+    for (std::string& p : found.changed)
+        out.dirs.insert(std::move(p));
+}
+
+void FanotifyBackend::classify(const std::string& dir, const std::string& name, std::uint64_t mask,
+                               Changes& out, std::vector<WalkStart>& fresh) const {
+    if (dir.empty()) return;
+    const bool named = !name.empty() && name != ".";
+    if (inside(dir)) {
+        out.dirs.insert(dir);
+        if (named && (mask & FAN_ONDIR) && (mask & (FAN_CREATE | FAN_MOVED_TO))) {
+            fresh.push_back(WalkStart{joinPath(dir, name), 0, name});
+        }
+    }
+    if (!named) return;
+    const std::string full = joinPath(dir, name);
+    // A folder's own attributes (it may have become unreadable).
+    if ((mask & FAN_ONDIR) && (mask & FAN_ATTRIB) && inside(full)) out.dirs.insert(full);
+    if ((mask & (FAN_DELETE | FAN_MOVED_FROM | FAN_MOVED_TO)) && coversRoot(full)) {
+        out.deep.insert(root_);
+    }
+}
+
+void FanotifyBackend::settle(Changes&) {}
+
+std::vector<WalkStart> FanotifyBackend::unwatchedFolders() const {
+    std::lock_guard guard(lock_);
+    std::vector<WalkStart> out;
+    if (rootUnwatched_) out.push_back(WalkStart{root_, noParent, root_});
+    for (const std::string& path : unwatched_) {
+        out.push_back(WalkStart{path, 0, path.substr(path.rfind('/') + 1)});
+    }
+    return out;
+}
+
+std::size_t FanotifyBackend::unwatchedCount() const {
+    std::lock_guard guard(lock_);
+    return unwatched_.size() + (rootUnwatched_ ? 1 : 0);
+}
+
+}  // namespace tamrel

@@ -1,0 +1,79 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <atomic>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "core/scan/MountPolicy.h"
+#include "core/live/WatchBackend.h"
+#include "platform/UniqueFd.h"
+
+namespace tamrel {
+
+// Watches a tree with one fanotify mark on each file system it spans (folder-level events for
+// the whole volume, no per-folder watches). Each event names a folder by file handle and an
+// entry name; the folder's path comes from opening the handle, cached until a folder moves.
+// Events outside the root are dropped. A full queue, or the root (or a folder above it) deleted
+// or moved, reports the root in `deep`. A file system that refuses a mark leaves its folders
+// unwatched.
+//
+// Thread safety: as WatchBackend; the marks are guarded by one lock.
+class FanotifyBackend final : public WatchBackend {
+public:
+    // Null when the process may not use fanotify this way (it needs CAP_SYS_ADMIN). Walks of
+    // new folders end early once `stopping` is set; it must outlive the backend.
+    static std::unique_ptr<FanotifyBackend> create(std::string root,
+                                                   const std::atomic<bool>& stopping);
+
+    Watcher::Status::Mode mode() const override { return Watcher::Status::Mode::fanotify; }
+    int fd() const override { return fd_.get(); }
+    WatchToken addFolder(WatchToken parent, std::string_view name, const std::string& path,
+                         int dirFd, dev_t device) override;
+    void unopened(WatchToken parent, std::string_view name, const std::string& path) override;
+    void unreachable(const WalkStart& start) override;
+    void readEvents(Changes& out) override;
+    void settle(Changes& out) override;
+    std::vector<WalkStart> unwatchedFolders() const override;
+    std::size_t unwatchedCount() const override;
+
+private:
+    FanotifyBackend(UniqueFd fd, std::string root, const std::atomic<bool>& stopping);
+
+    // The path of a folder, named by its file system id (8 bytes) and file handle, or "" when
+    // it cannot be opened (deleted since).
+    std::string resolve(const std::string& key);
+    // Adds what one event on `dir` (and entry `name` in it) means to `out`; folders that
+    // appeared go to `fresh` to be walked.
+    void classify(const std::string& dir, const std::string& name, std::uint64_t mask, Changes& out,
+                  std::vector<WalkStart>& fresh) const;
+    bool inside(const std::string& path) const;
+    bool coversRoot(const std::string& path) const;
+    // A resolved path (symbolic links resolved) as a path through the root as it was given.
+    std::string local(const std::string& resolved) const;
+
+    UniqueFd fd_;
+    std::string root_;
+    std::string base_;  // root_ without a trailing "/"
+    std::string real_;  // base_ with its symbolic links resolved
+    const std::atomic<bool>& stopping_;
+    MountPolicy mounts_;
+
+    mutable std::mutex lock_;
+    std::set<dev_t> marked_;
+    std::set<dev_t> refused_;
+    std::map<std::string, UniqueFd> mountFds_;  // file system id bytes → a folder on it
+    std::set<std::string> unwatched_;           // paths of folders on refused file systems
+    bool rootUnwatched_ = false;
+
+    std::unordered_map<std::string, std::string> paths_;  // handle key → folder path
+};
+
+}  // namespace tamrel

@@ -1,0 +1,175 @@
+#include "core/live/FolderWalk.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+#include "core/scan/DescriptorLimit.h"
+#include "core/scan/JobStack.h"
+#include "core/scan/MountPolicy.h"
+#include "platform/PathText.h"
+#include "platform/UniqueFd.h"
+
+namespace tamrel {
+
+namespace {
+
+constexpr int openFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW;
+constexpr int statFlags = AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT | AT_STATX_DONT_SYNC;
+constexpr std::size_t bufferBytes = 64 * 1024;
+
+std::uint64_t nanoseconds(const statx_timestamp& t) {
+    if (t.tv_sec < 0) return 0;
+    return static_cast<std::uint64_t>(t.tv_sec) * 1'000'000'000u + t.tv_nsec;
+}
+
+struct Job {
+    std::shared_ptr<UniqueFd> parentFd;  // open while subfolders wait; null for a start
+    std::string path;
+    WatchToken parent;
+    std::size_t nameAt;  // where the folder's name starts in path (0 for a start)
+    std::string startName;
+    dev_t parentDevice;
+};
+
+using Jobs = JobStack<Job>;
+
+struct Walk {
+    WatchBackend& backend;
+    std::uint64_t stamp;
+    MountPolicy& mounts;
+    const std::atomic<bool>& cancel;
+    Jobs jobs;
+    std::mutex resultLock;
+    WalkResult result;
+};
+
+// Lists one folder: watch it, then compare ctimes, then queue its subfolders.
+void visit(Walk& walk, const Job& job, std::vector<Job>& group, char* buffer,
+           std::vector<std::string>& changed, std::vector<std::string>& missing) {
+    // Relative to the parent's descriptor when there is one (any folder but a start): no path to
+    // resolve. Out of descriptors, the path does as well.
+    const bool isStart = !job.parentFd;
+    const char* const relative = job.path.c_str() + job.nameAt;
+    auto fd = std::make_shared<UniqueFd>(
+        isStart ? -1 : ::openat(job.parentFd->get(), relative, openFlags));
+    if (!*fd) fd->reset(::open(job.path.c_str(), openFlags));
+    struct statx sx;
+    if (!*fd && !isStart && (errno == EMFILE || errno == ENFILE)) {
+        walk.backend.unopened(job.parent, relative, job.path);
+        return;
+    }
+    if (!*fd && !isStart) {
+        // Not readable (any more, perhaps): its own ctime still says whether it changed.
+        if (::statx(job.parentFd->get(), relative, statFlags, STATX_CTIME, &sx) == 0 &&
+            nanoseconds(sx.stx_ctime) >= walk.stamp) {
+            changed.push_back(job.path);
+        }
+        return;
+    }
+    if (!*fd || ::statx(fd->get(), "", AT_EMPTY_PATH | statFlags, STATX_TYPE, &sx) != 0) {
+        if (isStart) missing.push_back(job.path);
+        return;
+    }
+    const dev_t device = makedev(sx.stx_dev_major, sx.stx_dev_minor);
+    if (!isStart && !walk.mounts.enterFolder(sx, job.parentDevice)) return;
+    const std::string_view name = isStart ? std::string_view(job.startName) : relative;
+    const WatchToken token = walk.backend.addFolder(job.parent, name, job.path, fd->get(), device);
+
+    // The ctimes are read after the watch is in place: a change before it shows in a ctime, a
+    // change after it arrives as an event.
+    bool reported = false;
+    auto report = [&] {
+        changed.push_back(job.path);
+        reported = true;
+    };
+    if (walk.stamp == 0 ||
+        (::statx(fd->get(), "", AT_EMPTY_PATH | statFlags, STATX_CTIME, &sx) == 0 &&
+         nanoseconds(sx.stx_ctime) >= walk.stamp)) {
+        report();
+    }
+    for (;;) {
+        const ssize_t n = ::getdents64(fd->get(), buffer, bufferBytes);
+        if (n <= 0) break;
+        for (ssize_t at = 0; at < n;) {
+            const auto* d = reinterpret_cast<const struct dirent64*>(buffer + at);
+            at += d->d_reclen;
+            const char* entry = d->d_name;
+            if (entry[0] == '.' && (entry[1] == 0 || (entry[1] == '.' && entry[2] == 0))) continue;
+            unsigned char type = d->d_type;
+            const bool needStat = type == DT_UNKNOWN || (!reported && type != DT_DIR);
+            if (needStat &&
+                ::statx(fd->get(), entry, statFlags, STATX_TYPE | STATX_CTIME, &sx) == 0) {
+                if (type == DT_UNKNOWN) type = S_ISDIR(sx.stx_mode) ? DT_DIR : DT_REG;
+                if (!reported && type != DT_DIR && nanoseconds(sx.stx_ctime) >= walk.stamp)
+                    report();
+            }
+            if (type != DT_DIR) continue;
+            std::string path = joinPath(job.path, entry);
+            const std::size_t nameAt = path.size() - std::strlen(entry);
+            group.push_back(Job{fd, std::move(path), token, nameAt, {}, device});
+        }
+    }
+    walk.jobs.push(group);
+}
+
+void work(Walk& walk) {
+    std::unique_ptr<char[]> buffer(new char[bufferBytes]);
+    std::vector<Job> group;
+    std::vector<std::string> changed, missing;
+    while (std::optional<Job> job = walk.jobs.pop()) {
+        if (walk.cancel.load(std::memory_order_relaxed)) {
+            walk.jobs.clear();
+        } else {
+            visit(walk, *job, group, buffer.get(), changed, missing);
+        }
+        walk.jobs.done();
+    }
+    std::lock_guard lock(walk.resultLock);
+    walk.result.changed.insert(walk.result.changed.end(), changed.begin(), changed.end());
+    walk.result.missing.insert(walk.result.missing.end(), missing.begin(), missing.end());
+}
+
+}  // namespace
+
+dev_t deviceOf(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? st.st_dev : 0;
+}
+
+WalkResult walkFolders(WatchBackend& backend, const std::vector<WalkStart>& starts,
+                       std::uint64_t stamp, int threads, MountPolicy& mounts,
+                       const std::atomic<bool>& cancel) {
+    raiseDescriptorLimit();
+    Walk walk{backend, stamp, mounts, cancel, {}, {}, {}};
+    std::vector<Job> group;
+    for (const WalkStart& s : starts)
+        group.push_back(Job{nullptr, s.path, s.parent, 0, s.name, 0});
+    walk.jobs.push(group);
+    std::vector<std::thread> workers;
+    try {
+        for (int i = 1; i < threads; ++i)
+            workers.emplace_back([&walk] { work(walk); });
+    } catch (const std::system_error&) {
+        // Fewer threads than asked for: the walk is only slower.
+    }
+    work(walk);
+    for (auto& t : workers)
+        t.join();
+    for (const std::string& path : walk.result.missing) {
+        for (const WalkStart& s : starts) {
+            if (s.path == path) backend.unreachable(s);
+        }
+    }
+    return std::move(walk.result);
+}
+
+}  // namespace tamrel

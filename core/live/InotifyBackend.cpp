@@ -1,0 +1,352 @@
+#include "core/live/InotifyBackend.h"
+
+#include <sys/inotify.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "core/live/FolderWalk.h"
+#include "platform/PathText.h"
+
+namespace tamrel {
+
+namespace {
+
+constexpr std::uint32_t watchMask = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO |
+                                    IN_MODIFY | IN_CLOSE_WRITE | IN_ATTRIB | IN_DELETE_SELF |
+                                    IN_MOVE_SELF | IN_ONLYDIR | IN_EXCL_UNLINK;
+// An event read before its watch was recorded waits this many batch ends for the record.
+constexpr int earlyPatience = 2;
+
+}  // namespace
+
+// One instance: each keeps its own events in order, but nothing orders them across instances,
+// and the watch tree needs a folder's moves in the order they happened (the two ends of a move, a
+// folder moved below what just moved out of it). Four instances made the catch-up walk over
+// 86,000 folders no faster here (0.60 s against 0.59 s, medians).
+InotifyBackend::InotifyBackend(std::string root, std::size_t maxWatches,
+                               const std::atomic<bool>& stopping)
+    : fd_(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)),
+      root_(std::move(root)),
+      maxWatches_(maxWatches),
+      stopping_(stopping),
+      mounts_(deviceOf(root_)) {}
+
+WatchToken InotifyBackend::addFolder(WatchToken parent, std::string_view name,
+                                     const std::string& path, int dirFd, dev_t) {
+    if (parent == unwatched) return unwatched;
+    bool full;
+    {
+        std::lock_guard guard(lock_);
+        full = nodes_.size() >= maxWatches_;
+    }
+    int wd = -1;
+    if (fd_ && !full) {
+        // The descriptor names exactly the folder opened, even if its path has changed since.
+        char self[40];
+        std::snprintf(self, sizeof self, "/proc/self/fd/%d", dirFd);
+        wd = ::inotify_add_watch(fd_.get(), self, watchMask);
+        if (wd < 0 && errno == ENOENT) {
+            wd = ::inotify_add_watch(fd_.get(), path.c_str(), watchMask | IN_DONT_FOLLOW);
+        }
+    }
+    if (wd < 0) {
+        remember(parent, name);
+        return unwatched;
+    }
+    // The instance gives back the watch a folder already has.
+    const WatchToken token = wd;
+
+    std::lock_guard guard(lock_);
+    Node* p = nullptr;
+    if (parent != noParent) {
+        auto it = nodes_.find(parent);
+        if (it == nodes_.end()) {
+            // The parent went away while this folder was being walked.
+            if (!nodes_.contains(token)) ::inotify_rm_watch(fd_.get(), wd);
+            return unwatched;
+        }
+        p = &it->second;
+    }
+    auto [it, inserted] = nodes_.try_emplace(token, Node{parent, std::string(name), {}, {}});
+    if (!inserted && (it->second.parent != parent || it->second.name != name)) {
+        // Watched before under another place: the walk that just opened it knows where it is.
+        detach(token);
+        it->second.parent = parent;
+        it->second.name = std::string(name);
+    }
+    retry_.erase({parent, std::string(name)});
+    if (p) {
+        p->children[std::string(name)] = token;
+        if (p->unwatchedChildren.erase(std::string(name))) --unwatchedTotal_;
+    } else {
+        rootToken_ = token;
+        if (rootUnwatched_) {
+            rootUnwatched_ = false;
+            --unwatchedTotal_;
+        }
+    }
+    return token;
+}
+
+void InotifyBackend::remember(WatchToken parent, std::string_view name) {
+    std::lock_guard guard(lock_);
+    if (parent == noParent) {
+        if (!rootUnwatched_) ++unwatchedTotal_;
+        rootUnwatched_ = true;
+        return;
+    }
+    auto p = nodes_.find(parent);
+    if (p != nodes_.end() && p->second.unwatchedChildren.emplace(name).second) ++unwatchedTotal_;
+}
+
+void InotifyBackend::forgetUnwatched(WatchToken parent, const std::string& name) {
+    auto p = nodes_.find(parent);
+    if (p != nodes_.end() && p->second.unwatchedChildren.erase(name)) --unwatchedTotal_;
+}
+
+bool InotifyBackend::stillAt(const Moved& m) const {
+    if (m.child < 0) return false;
+    auto it = nodes_.find(m.child);
+    return it != nodes_.end() && it->second.parent == m.parent && it->second.name == m.name;
+}
+
+void InotifyBackend::unopened(WatchToken parent, std::string_view name, const std::string&) {
+    if (parent != unwatched) remember(parent, name);
+}
+
+void InotifyBackend::unreachable(const WalkStart& start) {
+    if (start.parent == noParent) {
+        remember(noParent, start.name);
+        return;
+    }
+    // Its path may have changed between the events and the walk: it is tried again at the next
+    // reads, at the path its parent has then.
+    std::lock_guard guard(lock_);
+    const auto key = std::make_pair(start.parent, start.name);
+    if (++retry_[key] <= earlyPatience) return;
+    retry_.erase(key);
+    forgetUnwatched(start.parent, start.name);
+}
+
+std::string InotifyBackend::pathOf(WatchToken token) const {
+    std::vector<const std::string*> names;
+    for (WatchToken at = token; at >= 0 && names.size() <= nodes_.size();) {
+        auto it = nodes_.find(at);
+        if (it == nodes_.end()) break;
+        names.push_back(&it->second.name);
+        at = it->second.parent;
+    }
+    if (names.empty()) return root_;
+    std::string out = *names.back();
+    for (auto n = names.rbegin() + 1; n != names.rend(); ++n)
+        out = joinPath(out, **n);
+    return out;
+}
+
+void InotifyBackend::subtreePaths(WatchToken token, Changes& out) const {
+    std::vector<std::pair<WatchToken, std::string>> stack{{token, pathOf(token)}};
+    while (!stack.empty()) {
+        auto [at, path] = std::move(stack.back());
+        stack.pop_back();
+        auto it = nodes_.find(at);
+        if (it == nodes_.end()) continue;
+        for (const auto& [name, child] : it->second.children)
+            stack.emplace_back(child, joinPath(path, name));
+        out.dirs.insert(std::move(path));
+    }
+}
+
+void InotifyBackend::detach(WatchToken token) {
+    auto it = nodes_.find(token);
+    if (it == nodes_.end()) return;
+    auto p = nodes_.find(it->second.parent);
+    if (p == nodes_.end()) return;
+    auto c = p->second.children.find(it->second.name);
+    if (c != p->second.children.end() && c->second == token) p->second.children.erase(c);
+}
+
+void InotifyBackend::forget(WatchToken token, bool removeWatches) {
+    detach(token);
+    std::vector<WatchToken> stack{token};
+    while (!stack.empty()) {
+        const WatchToken at = stack.back();
+        stack.pop_back();
+        auto it = nodes_.find(at);
+        if (it == nodes_.end()) continue;
+        for (const auto& [name, child] : it->second.children)
+            stack.push_back(child);
+        unwatchedTotal_ -= it->second.unwatchedChildren.size();
+        if (removeWatches) ::inotify_rm_watch(fd_.get(), static_cast<int>(at));
+        if (at == rootToken_) rootToken_ = noParent;
+        nodes_.erase(it);
+    }
+}
+
+void InotifyBackend::handle(const Event& e, Changes& out, std::vector<WalkStart>& fresh) {
+    if (e.mask & IN_Q_OVERFLOW) {
+        out.deep.insert(root_);
+        return;
+    }
+    auto it = nodes_.find(e.token);
+    if (it == nodes_.end()) {
+        if (!(e.mask & IN_IGNORED)) early_.push_back(e);
+        return;
+    }
+    const bool isRoot = e.token == rootToken_;
+    if (e.mask & (IN_IGNORED | IN_MOVE_SELF)) {
+        if (!isRoot) {
+            if (e.mask & IN_IGNORED) forget(e.token, false);
+            return;
+        }
+        // The root itself went away or elsewhere: rescan it, and watch it again by walking.
+        out.deep.insert(root_);
+        forget(e.token, true);
+        if (!rootUnwatched_) ++unwatchedTotal_;
+        rootUnwatched_ = true;
+        return;
+    }
+    if (e.mask & IN_DELETE_SELF) {
+        if (isRoot) out.deep.insert(root_);
+        return;
+    }
+    const std::string path = pathOf(e.token);
+    if (e.mask & IN_UNMOUNT) {
+        out.deep.insert(path);
+        return;
+    }
+    out.dirs.insert(path);
+    if (e.name.empty() || !(e.mask & IN_ISDIR)) return;
+
+    if (e.mask & IN_ATTRIB) {
+        // A folder without a watch that was not left out for the limit could not be opened:
+        // it may have become readable.
+        const Node& node = it->second;
+        if (!node.children.contains(e.name) && !node.unwatchedChildren.contains(e.name)) {
+            fresh.push_back(WalkStart{joinPath(path, e.name), e.token, e.name});
+        }
+        return;
+    }
+
+    if (e.mask & IN_MOVED_FROM) {
+        // The watch is kept by token: a folder of the same name may take its place before the
+        // move is settled.
+        const auto c = it->second.children.find(e.name);
+        const WatchToken child = c != it->second.children.end() ? c->second : unwatched;
+        movedFrom_[e.cookie] = {e.token, e.name, child};
+        return;
+    }
+    if (e.mask & IN_DELETE) {
+        forgetUnwatched(e.token, e.name);
+        return;
+    }
+    if (e.mask & IN_MOVED_TO) {
+        if (auto from = movedFrom_.find(e.cookie); from != movedFrom_.end()) {
+            const Moved m = std::move(from->second);
+            movedFrom_.erase(from);
+            if (stillAt(m)) {
+                detach(m.child);
+                Node& moved = nodes_.at(m.child);
+                moved.parent = e.token;
+                moved.name = e.name;
+                nodes_.at(e.token).children[e.name] = m.child;
+                // Listed again one by one: a folder it replaced may have had the same names.
+                subtreePaths(m.child, out);
+                return;
+            }
+            if (m.child == unwatched) forgetUnwatched(m.parent, m.name);
+        }
+    } else if (!(e.mask & IN_CREATE)) {
+        return;
+    }
+    fresh.push_back(WalkStart{joinPath(path, e.name), e.token, e.name});
+}
+
+void InotifyBackend::walkNew(std::vector<WalkStart>& fresh, Changes& out) {
+    {
+        // Each path as the whole pass of events left the watches: a folder may have moved
+        // after the event that named it.
+        std::lock_guard guard(lock_);
+        for (const auto& [key, tries] : retry_) {
+            fresh.push_back(WalkStart{{}, key.first, key.second});
+        }
+        std::erase_if(fresh, [&](WalkStart& s) {
+            if (!nodes_.contains(s.parent)) {
+                retry_.erase({s.parent, s.name});
+                return true;
+            }
+            s.path = joinPath(pathOf(s.parent), s.name);
+            return false;
+        });
+    }
+    if (fresh.empty()) return;
+    WalkResult found = walkFolders(*this, fresh, 0, 1, mounts_, stopping_);
+    for (std::string& p : found.changed)
+        out.dirs.insert(std::move(p));
+}
+
+void InotifyBackend::readEvents(Changes& out) {
+    alignas(inotify_event) char buffer[64 * 1024];
+    std::vector<WalkStart> fresh;
+    for (;;) {
+        const ssize_t n = ::read(fd_.get(), buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        std::lock_guard guard(lock_);
+        for (ssize_t at = 0; at < n;) {
+            const auto* ev = reinterpret_cast<const inotify_event*>(buffer + at);
+            at += static_cast<ssize_t>(sizeof(inotify_event) + ev->len);
+            Event e{ev->wd, ev->mask, ev->cookie,
+                    std::string(ev->name, ::strnlen(ev->name, ev->len)), 0};
+            handle(e, out, fresh);
+        }
+    }
+    walkNew(fresh, out);
+}
+
+void InotifyBackend::settle(Changes& out) {
+    std::vector<WalkStart> fresh;
+    {
+        std::lock_guard guard(lock_);
+        std::vector<Event> early;
+        early.swap(early_);
+        for (Event& e : early) {
+            if (nodes_.contains(e.token)) {
+                handle(e, out, fresh);
+            } else if (++e.age < earlyPatience) {
+                early_.push_back(std::move(e));
+            }
+        }
+        for (const auto& [cookie, m] : movedFrom_) {
+            if (stillAt(m)) {
+                forget(m.child, true);
+            } else if (m.child == unwatched) {
+                forgetUnwatched(m.parent, m.name);
+            }
+        }
+        movedFrom_.clear();
+    }
+    walkNew(fresh, out);
+}
+
+std::vector<WalkStart> InotifyBackend::unwatchedFolders() const {
+    std::lock_guard guard(lock_);
+    std::vector<WalkStart> out;
+    if (rootUnwatched_) out.push_back(WalkStart{root_, noParent, root_});
+    for (const auto& [token, node] : nodes_) {
+        if (node.unwatchedChildren.empty()) continue;
+        const std::string path = pathOf(token);
+        for (const std::string& name : node.unwatchedChildren) {
+            out.push_back(WalkStart{joinPath(path, name), token, name});
+        }
+    }
+    return out;
+}
+
+std::size_t InotifyBackend::unwatchedCount() const {
+    std::lock_guard guard(lock_);
+    return unwatchedTotal_;
+}
+
+}  // namespace tamrel

@@ -1,0 +1,102 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <set>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "core/scan/MountPolicy.h"
+#include "core/live/WatchBackend.h"
+#include "platform/UniqueFd.h"
+
+namespace tamrel {
+
+// Watches a tree with inotify, one watch per folder, and turns events into changed folders.
+// One inotify instance holds every watch, so that events arrive in the order the watch tree needs
+// (InotifyBackend.cpp).
+//
+// The watches form a tree of (parent watch, name) so that paths follow folders renamed inside
+// the tree. A folder created or moved in is walked at once (watched, and reported with every
+// folder below it, so a folder that replaced one of the same name is listed again), and so is a
+// folder that could not be opened once its attributes change; a folder moved out loses its
+// watches. A full event queue, or the root deleted or moved, reports the
+// root in `deep`. When no further watch can be placed (the kernel's per-user limit, or
+// `maxWatches`), the folder is remembered as unwatched.
+//
+// Thread safety: as WatchBackend; the watch tree is guarded by one lock.
+class InotifyBackend final : public WatchBackend {
+public:
+    // `root` as the index names it. With no inotify instance to be had, nothing is watched and
+    // every walk start is remembered as unwatched. Walks of new folders end early once
+    // `stopping` is set; it must outlive the backend.
+    InotifyBackend(std::string root, std::size_t maxWatches, const std::atomic<bool>& stopping);
+
+    Watcher::Status::Mode mode() const override {
+        return fd_ ? Watcher::Status::Mode::inotify : Watcher::Status::Mode::none;
+    }
+    int fd() const override { return fd_.get(); }
+    WatchToken addFolder(WatchToken parent, std::string_view name, const std::string& path,
+                         int dirFd, dev_t device) override;
+    void unopened(WatchToken parent, std::string_view name, const std::string& path) override;
+    void unreachable(const WalkStart& start) override;
+    void readEvents(Changes& out) override;
+    void settle(Changes& out) override;
+    std::vector<WalkStart> unwatchedFolders() const override;
+    std::size_t unwatchedCount() const override;
+
+private:
+    struct Node {
+        WatchToken parent;
+        std::string name;
+        std::unordered_map<std::string, WatchToken> children;
+        std::set<std::string> unwatchedChildren;
+    };
+    // A folder moved away from (parent, name); `child` is its watch then, or `unwatched`.
+    struct Moved {
+        WatchToken parent;
+        std::string name;
+        WatchToken child;
+    };
+    struct Event {
+        WatchToken token;
+        std::uint32_t mask;
+        std::uint32_t cookie;
+        std::string name;
+        int age;  // batch ends waited for the watch's record
+    };
+
+    void handle(const Event& e, Changes& out, std::vector<WalkStart>& fresh);
+    void walkNew(std::vector<WalkStart>& fresh, Changes& out);
+    std::string pathOf(WatchToken token) const;
+    void subtreePaths(WatchToken token, Changes& out) const;
+    // Takes the folder out of its recorded parent's children, unless another watch holds its
+    // name there by now.
+    void detach(WatchToken token);
+    void forget(WatchToken token, bool removeWatches);
+    void remember(WatchToken parent, std::string_view name);
+    void forgetUnwatched(WatchToken parent, const std::string& name);
+    // The moved folder's watch is still recorded where it was moved from.
+    bool stillAt(const Moved& m) const;
+
+    UniqueFd fd_;  // the inotify instance; a token is its watch descriptor
+    std::string root_;
+    std::size_t maxWatches_;
+    const std::atomic<bool>& stopping_;
+    MountPolicy mounts_;
+
+    mutable std::mutex lock_;
+    std::unordered_map<WatchToken, Node> nodes_;
+    WatchToken rootToken_ = noParent;
+    bool rootUnwatched_ = false;
+    std::size_t unwatchedTotal_ = 0;
+    std::vector<Event> early_;  // events whose watch was not recorded yet when they were read
+    // New folders a walk could not open, by parent and name: how often it tried.
+    std::map<std::pair<WatchToken, std::string>, int> retry_;
+    std::unordered_map<std::uint32_t, Moved> movedFrom_;
+};
+
+}  // namespace tamrel

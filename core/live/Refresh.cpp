@@ -1,0 +1,270 @@
+#include <algorithm>
+#include <set>
+#include <shared_mutex>
+#include <string_view>
+#include <thread>
+#include <unordered_map>
+#include <vector>
+
+#include "core/live/Changes.h"
+#include "core/index/DiskIndex.h"
+#include "core/scan/EventID.h"
+#include "core/scan/IndexWriter.h"
+#include "core/scan/ScanProgress.h"
+#include "core/scan/Scanner.h"
+#include "platform/PathText.h"
+
+namespace tamrel {
+
+namespace {
+
+constexpr int newFolderThreads = 4;
+constexpr int rescanThreads = 8;
+
+// Folders whose removed flag is clear (denied and mount folders included).
+bool isLiveDir(std::uint8_t kind) {
+    return (kind & (Flag::kindMask | Flag::removed)) == 1;
+}
+
+// Everything one refresh lists and scans, by old folder id.
+struct Gathered {
+    std::unordered_map<NodeId, Listing> relisted;
+    std::unordered_map<NodeId, std::unordered_map<std::string, Crawl>> newCrawls;
+    std::unordered_map<NodeId, Crawl> deepCrawls;
+    std::uint64_t newEntries = 0;
+    std::uint64_t newNames = 0;
+};
+
+class Refresh {
+public:
+    Refresh(const DiskIndex& old, ScanProgress& progress) : old_(old), progress_(progress) {}
+
+    // The old folder a changed path leads to: the path itself when the index holds a folder
+    // there, else its nearest indexed ancestor folder; nothing outside the root.
+    std::optional<NodeId> nearest(std::string path) const {
+        const std::string& root = old_.rootPath();
+        for (;;) {
+            if (const auto id = old_.lookup(path); id && old_.isDir(*id)) return id;
+            if (path == root || path.find('/') == std::string::npos || !path.starts_with(root)) {
+                return std::nullopt;
+            }
+            const std::size_t slash = path.rfind('/');
+            path = slash == 0 ? std::string("/") : path.substr(0, slash);
+        }
+    }
+
+    // Maps the changes to old ids; true when the root itself must be scanned again.
+    bool choose(const Changes& changes) {
+        for (const std::string& p : changes.deep) {
+            if (const auto id = nearest(p)) deep_.insert(*id);
+        }
+        if (deep_.contains(0)) return true;
+        for (const std::string& p : changes.dirs) {
+            if (const auto id = nearest(p)) dirs_.insert(*id);
+        }
+        std::erase_if(deep_, [&](NodeId id) { return underDeep(id); });
+        std::erase_if(dirs_, [&](NodeId id) { return deep_.contains(id) || underDeep(id); });
+
+        touched_.assign(old_.count(), false);
+        auto touch = [&](NodeId id) {
+            for (NodeId at = id; at != NONE && !touched_[at]; at = old_.parent(at)) {
+                touched_[at] = true;
+            }
+        };
+        for (NodeId id : dirs_)
+            touch(id);
+        for (NodeId id : deep_)
+            touch(id);
+        return false;
+    }
+
+    void gather() {
+        for (NodeId id : dirs_)
+            relist(id);
+        for (NodeId id : deep_) {
+            Crawl crawl(Scanner::scan(old_.path(id), rescanThreads, progress_));
+            count(crawl);
+            got_.deepCrawls.emplace(id, std::move(crawl));
+        }
+    }
+
+    std::unique_ptr<DiskIndex> build() {
+        const NodeId n = old_.count();
+        IndexWriter writer(std::uint64_t{n} + got_.newEntries,
+                           std::uint64_t{old_.nameOff(n)} + got_.newNames,
+                           MappedRegion::Paging::prefault);
+        writer.add(old_.rootPath(), static_cast<std::uint8_t>(1 | (old_.kind(0) & Flag::denied)), 0,
+                   0, NONE);
+        emit(writer);
+        auto index = writer.finish(old_.rootPath());
+        index->setScanTime(old_.scanTime());
+        index->setScannedAt(old_.scannedAt());
+        return index;
+    }
+
+private:
+    bool underDeep(NodeId id) const {
+        for (NodeId at = old_.parent(id); at != NONE; at = old_.parent(at)) {
+            if (deep_.contains(at)) return true;
+        }
+        return false;
+    }
+
+    // The subfolders of old folder `o` that are not removed, by name: a folder listed again
+    // keeps these as they were and scans only the others.
+    std::unordered_map<std::string_view, NodeId> oldSubfolders(NodeId o) const {
+        std::unordered_map<std::string_view, NodeId> out;
+        for (NodeId c : old_.children(o)) {
+            if (isLiveDir(old_.kind(c))) out.emplace(old_.nameBytes(c), c);
+        }
+        return out;
+    }
+
+    void count(const Crawl& crawl) {
+        got_.newEntries += crawl.entries;
+        got_.newNames += crawl.nameBytes;
+    }
+
+    void relist(NodeId id) {
+        const std::string path = old_.path(id);
+        std::optional<Listing> listing = Scanner::listOne(path);
+        if (!listing) {
+            Listing denied;
+            denied.denied = true;
+            got_.relisted.emplace(id, std::move(denied));
+            return;
+        }
+        got_.newEntries += listing->ents.size();
+        got_.newNames += listing->names.size();
+        const auto oldDirs = oldSubfolders(id);
+        for (const RawEnt& e : listing->ents) {
+            if ((e.kind & (Flag::kindMask | Flag::mount)) != 1) continue;
+            const std::string_view name = listing->name(e);
+            if (oldDirs.contains(name)) continue;
+            Crawl crawl(Scanner::scan(joinPath(path, name), newFolderThreads, progress_));
+            count(crawl);
+            got_.newCrawls[id].emplace(std::string(name), std::move(crawl));
+        }
+        got_.relisted.emplace(id, std::move(*listing));
+    }
+
+    // Writes the children of old node `o` below new node `n`, and so on down, in the pre-order
+    // the writer needs, with an explicit stack: paths can be thousands of folders deep.
+    void emit(IndexWriter& writer) {
+        struct Task {
+            NodeId o;      // old node, or NONE for a crawl
+            NodeId n;      // new node
+            Crawl* crawl;  // the crawl to write below n when o is NONE
+        };
+        std::vector<Task> stack{{0, 0, nullptr}};
+        std::vector<Task> group;
+        while (!stack.empty()) {
+            const Task t = stack.back();
+            stack.pop_back();
+            group.clear();
+            if (t.o == NONE) {
+                writer.emitFresh(*t.crawl, 0, t.n);
+            } else if (auto deep = got_.deepCrawls.find(t.o); deep != got_.deepCrawls.end()) {
+                writer.emitFresh(deep->second, 0, t.n);
+            } else if (auto re = got_.relisted.find(t.o); re != got_.relisted.end()) {
+                emitRelisted(writer, t.o, t.n, re->second, group);
+            } else if (!touched_[t.o]) {
+                writer.copySubtree(old_, t.o, t.n);
+            } else {
+                emitRebuilt(writer, t.o, t.n, group);
+            }
+            stack.insert(stack.end(), group.rbegin(), group.rend());
+        }
+    }
+
+    template <typename Group>
+    void emitRelisted(IndexWriter& writer, NodeId o, NodeId n, Listing& listing, Group& group) {
+        const auto oldDirs = oldSubfolders(o);
+        // An old folder that is copied whole keeps its denied flag; any other case sets the
+        // flag from its own listing.
+        for (RawEnt& e : listing.ents) {
+            if ((e.kind & (Flag::kindMask | Flag::mount)) != 1) continue;
+            if (auto old = oldDirs.find(listing.name(e)); old != oldDirs.end()) {
+                const std::uint8_t denied = old_.kind(old->second) & Flag::denied;
+                e.kind = static_cast<std::uint8_t>(e.kind | denied);
+            }
+        }
+        const auto pairs = writer.writeBlock(listing, n);
+        auto crawls = got_.newCrawls.find(o);
+        std::size_t k = 0;
+        for (const RawEnt& e : listing.ents) {
+            if ((e.kind & Flag::kindMask) != 1) continue;
+            const NodeId c = pairs[k++].first;
+            if (e.kind & Flag::mount) continue;
+            const std::string_view name = listing.name(e);
+            if (auto old = oldDirs.find(name); old != oldDirs.end()) {
+                group.push_back({old->second, c, nullptr});
+            } else if (crawls != got_.newCrawls.end()) {
+                if (auto crawl = crawls->second.find(std::string(name));
+                    crawl != crawls->second.end()) {
+                    group.push_back({NONE, c, &crawl->second});
+                }
+            }
+        }
+    }
+
+    // An ancestor of a change that did not change itself: its block is rebuilt from the old
+    // children that are not removed, each folder keeping its denied flag.
+    template <typename Group>
+    void emitRebuilt(IndexWriter& writer, NodeId o, NodeId n, Group& group) {
+        Listing listing;
+        listing.denied = old_.kind(o) & Flag::denied;
+        std::vector<NodeId> oldDirs;
+        for (NodeId c : old_.children(o)) {
+            const std::uint8_t kind = old_.kind(c);
+            if (kind & Flag::removed) continue;
+            const bool dir = (kind & Flag::kindMask) == 1;
+            const std::string_view name = old_.nameBytes(c);
+            const auto at = static_cast<std::uint32_t>(listing.names.size());
+            listing.names.insert(listing.names.end(), name.begin(), name.end());
+            const std::uint8_t keep =
+                dir ? static_cast<std::uint8_t>(~Flag::removed)
+                    : static_cast<std::uint8_t>(~(Flag::removed | Flag::denied));
+            listing.ents.push_back(RawEnt{at, static_cast<std::uint16_t>(name.size()),
+                                          static_cast<std::uint8_t>(kind & keep),
+                                          dir ? 0 : old_.size(c), old_.mtime(c), NONE});
+            if (dir) oldDirs.push_back(c);
+        }
+        const auto pairs = writer.writeBlock(listing, n);
+        for (std::size_t k = 0; k < pairs.size(); ++k)
+            group.push_back({oldDirs[k], pairs[k].first, nullptr});
+    }
+
+    const DiskIndex& old_;
+    ScanProgress& progress_;
+    std::set<NodeId> dirs_;
+    std::set<NodeId> deep_;
+    std::vector<bool> touched_;
+    Gathered got_;
+};
+
+}  // namespace
+
+std::unique_ptr<DiskIndex> DiskIndex::refreshed(const Changes& changes, ScanProgress& progress,
+                                                std::uint64_t oldestPending) const {
+    const std::uint64_t newEvent = currentEventID();
+    auto stamp = [&](std::uint64_t id) {
+        return oldestPending != 0 ? std::min(id, oldestPending) : id;
+    };
+    std::shared_lock guard(lock_);
+    Refresh refresh(*this, progress);
+    if (refresh.choose(changes)) {
+        guard.unlock();
+        const int threads =
+            std::clamp<int>(static_cast<int>(std::thread::hardware_concurrency()), 4, 16);
+        auto fresh = DiskIndex::scan(rootPath_, progress, threads);
+        fresh->setEventID(stamp(fresh->eventID()));
+        return fresh;
+    }
+    refresh.gather();
+    auto index = refresh.build();
+    index->setEventID(stamp(newEvent));
+    return index;
+}
+
+}  // namespace tamrel

@@ -1,0 +1,288 @@
+#include "core/live/Watcher.h"
+
+#include <poll.h>
+#include <pthread.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdlib>
+#include <optional>
+#include <vector>
+
+#include "core/scan/EventID.h"
+#include "core/live/FanotifyBackend.h"
+#include "core/live/FolderWalk.h"
+#include "core/live/InotifyBackend.h"
+#include "core/scan/MountPolicy.h"
+#include "platform/UniqueFd.h"
+#include "platform/XdgDirs.h"
+
+namespace tamrel {
+
+namespace {
+
+using Steady = std::chrono::steady_clock;
+
+// A change made just before a saved event id can carry a slightly earlier ctime.
+constexpr std::uint64_t ctimeMargin = 2'000'000'000;
+
+std::uint64_t stampBefore(std::uint64_t id) {
+    return id > ctimeMargin ? id - ctimeMargin : 1;
+}
+
+std::string normalised(std::string path) {
+    while (path.size() >= 2 && path.back() == '/')
+        path.pop_back();
+    return path;
+}
+
+// appDataDirectory() as a walk from a root reaches it: with the symbolic links above it resolved.
+std::string resolvedAppData() {
+    const std::string home = dataHome();
+    char* real = home.empty() ? nullptr : ::realpath(home.c_str(), nullptr);
+    if (!real) return {};
+    std::string out = normalised(real);
+    std::free(real);
+    return (out == "/" ? std::string() : out) + "/Tamrel";
+}
+
+}  // namespace
+
+struct Watcher::Core {
+    std::string root;
+    std::uint64_t since;
+    HistoryHandler onHistoryDone;
+    LiveHandler onLive;
+    Options options;
+    std::string ignored = normalised(appDataDirectory());
+    std::string ignoredReal = resolvedAppData();
+    std::atomic<bool> stopping{false};
+    // The watcher thread's id, set before it runs a handler: Watcher::thread_ itself changes
+    // while it is joined, and is assigned only after the thread has started.
+    std::atomic<std::thread::id> thread;
+    std::unique_ptr<WatchBackend> backend;
+    UniqueFd wake{::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)};
+    std::atomic<bool> catchingUp{true};
+
+    mutable std::mutex pendingLock;
+    Changes pending;
+    std::uint64_t oldest = 0;
+
+    // The walk in flight, if any: run on its own threads while this one keeps reading events.
+    std::thread walkThread;
+    std::atomic<bool> walkDone{false};
+    std::atomic<bool> walkCancel{false};
+    std::unique_ptr<MountPolicy> walkMounts;
+    WalkResult walkResult;
+    std::uint64_t walkStamp = 0;
+
+    void wakeUp() {
+        const std::uint64_t one = 1;
+        if (!wake) return;
+        const ssize_t n = ::write(wake.get(), &one, sizeof one);
+        (void)n;  // a full counter wakes the thread just as well
+    }
+
+    // Adds to the pending changes what `got` holds, seen at event id `seen`. True when anything
+    // was added (repeats included).
+    bool add(Changes& got, std::uint64_t seen) {
+        bool any = false;
+        std::lock_guard guard(pendingLock);
+        for (const std::string& p : got.dirs) {
+            std::string n = normalised(p);
+            if (n == ignored || n == ignoredReal) continue;
+            pending.dirs.insert(std::move(n));
+            any = true;
+        }
+        for (const std::string& p : got.deep) {
+            pending.deep.insert(normalised(p));
+            any = true;
+        }
+        if (any) oldest = oldest == 0 ? seen : std::min(oldest, seen);
+        got = Changes();
+        return any;
+    }
+
+    Changes take() {
+        std::lock_guard guard(pendingLock);
+        Changes out = std::move(pending);
+        pending = Changes();
+        oldest = 0;
+        return out;
+    }
+
+    int walkThreads() const {
+        if (options.walkThreads > 0) return options.walkThreads;
+        return std::clamp<int>(static_cast<int>(std::thread::hardware_concurrency()), 4, 16);
+    }
+
+    void startWalk(std::vector<WalkStart> starts, std::uint64_t stamp) {
+        walkDone = false;
+        walkStamp = stamp;
+        walkMounts = std::make_unique<MountPolicy>(deviceOf(root));
+        walkThread = std::thread([this, starts = std::move(starts), stamp] {
+            walkResult =
+                walkFolders(*backend, starts, stamp, walkThreads(), *walkMounts, walkCancel);
+            walkDone = true;
+            wakeUp();
+        });
+    }
+
+    void run();
+};
+
+void Watcher::Core::run() {
+    thread = std::this_thread::get_id();
+    ::pthread_setname_np(::pthread_self(), "tamrel.fsevents");
+    const std::uint64_t margin = stampBefore(since != 0 ? since : currentEventID());
+    std::uint64_t lastWalk = currentEventID();
+    // An event read now happened after the previous read began (it was not there to be read
+    // then): the event id a change counts from, whatever kept this thread busy meanwhile.
+    std::uint64_t lastRead = lastWalk;
+    auto readEvents = [&](Changes& out, bool settle) {
+        const std::uint64_t before = currentEventID();
+        backend->readEvents(out);
+        if (settle) backend->settle(out);
+        const bool any = add(out, lastRead);
+        lastRead = before;
+        return any;
+    };
+    startWalk({WalkStart{root, noParent, root}}, margin);
+    bool firstWalk = true;
+    bool historyDone = since == 0;
+    std::optional<Steady::time_point> deadline;
+    std::optional<Steady::time_point> nextRewalk;
+
+    while (!stopping) {
+        auto wait = std::optional<Steady::time_point>{};
+        if (deadline) wait = deadline;
+        if (nextRewalk && !walkThread.joinable() && (!wait || *nextRewalk < *wait))
+            wait = nextRewalk;
+        int timeout = -1;
+        if (wait) {
+            const auto ms =
+                std::chrono::ceil<std::chrono::milliseconds>(*wait - Steady::now()).count();
+            timeout = static_cast<int>(std::clamp<long long>(ms, 0, 3'600'000));
+        }
+        pollfd fds[2] = {{wake.get(), POLLIN, 0}, {backend->fd(), POLLIN, 0}};
+        ::poll(fds, backend->fd() >= 0 ? 2 : 1, timeout);
+        if (stopping) break;
+        std::uint64_t drained;
+        while (::read(wake.get(), &drained, sizeof drained) > 0) {
+        }
+
+        Changes got;
+        const bool added = readEvents(got, false);
+        const auto now = Steady::now();
+        if (added && !deadline) deadline = now + options.latency;
+
+        if (walkThread.joinable() && walkDone) {
+            walkThread.join();
+            Changes found;
+            for (std::string& p : walkResult.changed)
+                found.dirs.insert(std::move(p));
+            if (firstWalk && !walkResult.missing.empty()) found.deep.insert(root);
+            walkResult = WalkResult();
+            const bool foundAny = add(found, walkStamp);
+            nextRewalk = now + options.rewalkEvery;
+            if (firstWalk) {
+                firstWalk = false;
+                catchingUp = false;
+                if (!historyDone) {
+                    // The handover carries every event read until now, this batch's included.
+                    Changes more;
+                    readEvents(more, true);
+                    historyDone = true;
+                    deadline.reset();
+                    Changes handed = take();
+                    if (stopping) break;
+                    onHistoryDone(std::move(handed));
+                    continue;
+                }
+            }
+            if (foundAny && !deadline) deadline = now;
+        }
+
+        if (deadline && now >= *deadline) {
+            Changes more;
+            readEvents(more, true);
+            deadline.reset();
+            if (historyDone && !stopping) onLive();
+        }
+
+        if (nextRewalk && now >= *nextRewalk && !walkThread.joinable()) {
+            nextRewalk.reset();
+            std::vector<WalkStart> starts = backend->unwatchedFolders();
+            if (starts.empty()) {
+                nextRewalk = now + options.rewalkEvery;
+            } else {
+                const std::uint64_t stamp = stampBefore(lastWalk);
+                lastWalk = currentEventID();
+                startWalk(std::move(starts), stamp);
+            }
+        }
+    }
+    walkCancel = true;
+    if (walkThread.joinable()) walkThread.join();
+}
+
+Watcher::Watcher(std::string root, std::uint64_t since, HistoryHandler onHistoryDone,
+                 LiveHandler onLive, Options options)
+    : core_(std::make_shared<Core>()) {
+    Core& c = *core_;
+    c.root = std::move(root);
+    c.since = since;
+    c.onHistoryDone = std::move(onHistoryDone);
+    c.onLive = std::move(onLive);
+    c.options = options;
+    if (options.allowFanotify) c.backend = FanotifyBackend::create(c.root, c.stopping);
+    if (!c.backend) {
+        c.backend = std::make_unique<InotifyBackend>(c.root, options.maxWatches, c.stopping);
+    }
+    if (since == 0) {
+        c.catchingUp = false;
+        c.onHistoryDone(Changes());
+    }
+    thread_ = std::thread([core = core_] { core->run(); });
+}
+
+Watcher::~Watcher() {
+    stop();
+    // Stopped from its own thread (the owner let go of it inside a handler): the thread holds
+    // the state it needs and ends by itself.
+    if (thread_.joinable()) thread_.detach();
+}
+
+Changes Watcher::take() {
+    return core_->take();
+}
+
+std::uint64_t Watcher::oldestPending() const {
+    std::lock_guard guard(core_->pendingLock);
+    return core_->oldest;
+}
+
+Watcher::Status Watcher::status() const {
+    Status s;
+    s.mode = core_->backend->mode();
+    s.catchingUp = core_->catchingUp;
+    s.unwatched = core_->backend->unwatchedCount();
+    s.limitReached = s.unwatched > 0;
+    return s;
+}
+
+void Watcher::stop() {
+    core_->stopping = true;
+    core_->wakeUp();
+    if (std::this_thread::get_id() == core_->thread.load()) return;
+    std::lock_guard guard(joinLock_);
+    if (thread_.joinable()) thread_.join();
+}
+
+std::uint64_t Watcher::currentEventID() {
+    return tamrel::currentEventID();
+}
+
+}  // namespace tamrel

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/scan/Listing.h"
+
+namespace tamrel {
+
+class ScanProgress;
+
+// Reads the metadata of every entry below a folder on several threads, one Listing per folder.
+//
+// Folders are opened relative to their parent's open descriptor (never by path), taken from one
+// last-in-first-out job stack so the scan runs depth first; a folder's descriptor stays open until
+// all its subfolders are opened. Symbolic links are never followed. Mount points are entered as
+// MountPolicy says.
+class Scanner {
+public:
+    // Listings of every folder reached below `root`, the root's listing (id 0) first; entries of
+    // folders that were listed carry their listing ids in `child`. A root that cannot be opened
+    // gives one denied listing. `threads` must be at least 1. Blocks until done; on cancellation
+    // the workers drop pending folders and return what they listed.
+    static std::vector<Listing> scan(const std::string& root, int threads, ScanProgress& progress);
+
+    // The entries of one folder, not descending (every child NONE); nothing when the folder
+    // cannot be opened.
+    static std::optional<Listing> listOne(const std::string& path);
+};
+
+}  // namespace tamrel

@@ -1,0 +1,158 @@
+#include "core/space/CleanPlanner.h"
+
+#include <algorithm>
+#include <mutex>
+#include <shared_mutex>
+
+#include "core/space/HomeBase.h"
+#include "core/base/TextCase.h"
+
+namespace tamrel {
+
+std::string_view rawValue(CleanGroup::Risk risk) {
+    return risk == CleanGroup::Risk::safe ? "safe" : "review";
+}
+
+std::optional<CleanGroup::Risk> riskFromRaw(std::string_view raw) {
+    if (raw == "safe") return CleanGroup::Risk::safe;
+    if (raw == "review") return CleanGroup::Risk::review;
+    return std::nullopt;
+}
+
+CleanPlanner::CleanPlanner(const DiskIndex& index, const CleanContext& context,
+                           std::uint64_t minSize)
+    : index(index),
+      context(context),
+      minSize(minSize),
+      now32(storedSeconds(context.now)),
+      home_(homeBase(context.home)) {}
+
+std::optional<std::string> CleanPlanner::home(std::string_view suffix) const {
+    if (!home_) return std::nullopt;
+    return *home_ + std::string(suffix);
+}
+
+std::vector<NodeId> CleanPlanner::node(const std::optional<std::string>& path) const {
+    if (!path) return {};
+    if (const std::optional<NodeId> n = index.lookup(*path)) return {*n};
+    return {};
+}
+
+std::vector<NodeId> CleanPlanner::kids(const std::optional<std::string>& path) const {
+    std::vector<NodeId> out;
+    if (!path) return out;
+    if (const std::optional<NodeId> n = index.lookup(*path)) {
+        for (NodeId c : index.children(*n)) {
+            if (!index.isRemoved(c)) out.push_back(c);
+        }
+    }
+    return out;
+}
+
+bool CleanPlanner::clashesWithTaken(NodeId n) const {
+    // Equal to comparing n with every taken node, in O(depth + log taken): a taken node is n,
+    // an ancestor of n, or lies in n's descendant range.
+    for (NodeId at = n; at != NONE; at = index.parent(at)) {
+        if (taken_.contains(at)) return true;
+    }
+    const IdRange inside = index.subtree(n);
+    if (inside.empty()) return false;
+    const auto first = taken_.lower_bound(inside.lo);
+    return first != taken_.end() && *first < inside.hi;
+}
+
+CleanPlanner::Offer CleanPlanner::item(NodeId n, bool on, std::optional<std::string> note) {
+    if (index.size(n) < minSize) return std::nullopt;
+    if (index.isGone(n)) return std::nullopt;
+    if (clashesWithTaken(n)) return std::nullopt;
+    taken_.insert(n);
+    return CleanItem{n, on, std::move(note)};
+}
+
+void CleanPlanner::add(std::string_view id, std::string_view title, std::string_view blurb,
+                       std::string_view symbol, CleanGroup::Risk risk, std::vector<Offer> offers) {
+    // Sizes are read once into keys: a removal on another thread must not change the
+    // comparator's answers during the sort.
+    std::vector<std::pair<std::uint64_t, CleanItem>> keyed;
+    for (Offer& o : offers) {
+        if (o) keyed.emplace_back(index.size(o->node), std::move(*o));
+    }
+    if (keyed.empty()) return;
+    std::stable_sort(keyed.begin(), keyed.end(),
+                     [](const auto& a, const auto& b) { return a.first > b.first; });
+    CleanGroup group{
+        std::string(id), std::string(title), std::string(blurb), std::string(symbol), risk, {}};
+    group.items.reserve(keyed.size());
+    for (auto& k : keyed)
+        group.items.push_back(std::move(k.second));
+    groups_.push_back(std::move(group));
+}
+
+bool CleanPlanner::running(std::string_view name) const {
+    const std::string lowered = lowercase(name);
+    const std::set<std::string>& apps = context.running;
+    if (apps.contains(lowered)) return true;
+    const std::string spaced = lowered + ' ';
+    const auto next = apps.lower_bound(spaced);
+    if (next != apps.end() && next->starts_with(spaced)) return true;
+    return std::any_of(apps.begin(), apps.end(), [&](const std::string& app) {
+        return characterCount(app) >= 4 && lowered.starts_with(app);
+    });
+}
+
+bool CleanPlanner::orphan(std::string_view name) const {
+    const std::vector<std::string_view> parts = splitNonEmpty(name, '.');
+    if (parts.size() < 3 || name.starts_with("com.apple.") || name.starts_with("group.com.apple")) {
+        return false;
+    }
+    for (std::size_t k = parts.size(); k >= 2; --k) {
+        std::string prefix(parts[0]);
+        for (std::size_t p = 1; p < k; ++p) {
+            prefix += '.';
+            prefix += parts[p];
+        }
+        if (context.isInstalled(prefix)) return false;
+    }
+    return true;
+}
+
+std::string CleanPlanner::dayPhrase(std::uint32_t t) const {
+    const std::uint32_t d = days(t);
+    return std::to_string(d) + (d == 1 ? " day ago" : " days ago");
+}
+
+std::vector<CleanGroup> CleanPlanner::finish() {
+    std::vector<std::pair<std::uint64_t, std::size_t>> order;
+    order.reserve(groups_.size());
+    for (std::size_t g = 0; g < groups_.size(); ++g) {
+        std::uint64_t total = 0;
+        for (const CleanItem& it : groups_[g].items)
+            total += index.size(it.node);
+        order.emplace_back(total, g);
+    }
+    std::stable_sort(order.begin(), order.end(),
+                     [](const auto& a, const auto& b) { return a.first > b.first; });
+    std::vector<CleanGroup> out;
+    out.reserve(order.size());
+    for (const auto& o : order)
+        out.push_back(std::move(groups_[o.second]));
+    groups_.clear();
+    return out;
+}
+
+std::vector<CleanGroup> cleanPlan(const DiskIndex& index, const CleanContext& context,
+                                  std::uint64_t minSize) {
+    std::shared_lock guard(index.lock());
+    CleanPlanner plan(index, context, minSize);
+    addDevGroup(plan);
+    addAiGroup(plan);
+    addWebGroup(plan);
+    addCachesGroup(plan);
+    addLogsGroup(plan);
+    addProjectsGroup(plan);
+    addInstallersGroup(plan);
+    addLeftoversGroup(plan);
+    return plan.finish();
+}
+
+}  // namespace tamrel

@@ -1,0 +1,239 @@
+#include "core/space/SystemData.h"
+
+#include <algorithm>
+#include <mutex>
+#include <shared_mutex>
+#include <utility>
+
+#include "core/space/HomeBase.h"
+
+namespace tamrel {
+
+namespace {
+
+using Advice = SpaceBucket::Advice;
+
+struct Rule {
+    std::string_view id;
+    std::string_view title;
+    std::string_view blurb;
+    std::string_view symbol;
+    Advice advice;
+    // A path beginning with "~" is home-based: the home folder text followed by the rest.
+    std::vector<std::string_view> paths;
+};
+
+const std::vector<Rule>& ruleTable() {
+    static const std::vector<Rule> rules = {
+        {"caches",
+         "Caches",
+         "Copies apps keep to load faster. They come back as needed, so clearing them is safe.",
+         "sparkles",
+         Advice::safe,
+         {"~/Library/Caches", "/Library/Caches", "/System/Library/Caches"}},
+        {"logs",
+         "Logs & diagnostics",
+         "Records apps and macOS write about what they did. Rarely needed once they're old.",
+         "doc.text.magnifyingglass",
+         Advice::safe,
+         {"~/Library/Logs", "/Library/Logs", "/private/var/log", "/private/var/db/diagnostics",
+          "/private/var/db/uuidtext"}},
+        {"temp",
+         "Temporary files",
+         "Scratch space apps use while running. macOS clears most of it when you restart.",
+         "clock.arrow.circlepath",
+         Advice::system,
+         {"/private/var/folders", "/private/tmp"}},
+        {"trash",
+         "Trash",
+         "Things you already deleted. The space comes back when you empty the Trash.",
+         "trash.fill",
+         Advice::safe,
+         {"~/.Trash"}},
+        {"ios",
+         "iPhone & iPad backups",
+         "Full copies of your devices made by Finder. Old ones are often forgotten.",
+         "iphone",
+         Advice::review,
+         {"~/Library/Application Support/MobileSync/Backup"}},
+        {"dev",
+         "Developer data",
+         "Xcode builds, simulators and package caches. Tools rebuild most of it on demand.",
+         "hammer.fill",
+         Advice::review,
+         {"~/Library/Developer", "/Library/Developer", "~/.npm", "~/.cache", "~/.gradle",
+          "~/.cargo", "~/.m2", "~/.rustup", "~/go/pkg", "~/.bun", "~/Library/pnpm", "~/.pub-cache",
+          "~/.cocoapods"}},
+        {"ai",
+         "AI models",
+         "Downloaded language and image models. Large, and easy to download again.",
+         "brain.head.profile",
+         Advice::review,
+         {"~/.ollama", "~/.cache/huggingface", "~/.cache/lm-studio", "~/.lmstudio",
+          "~/Library/Application Support/LM Studio", "~/Library/Containers/com.apple.mlhost"}},
+        {"vm",
+         "Virtual machines & containers",
+         "Disk images for Docker, OrbStack, Parallels and UTM. Often tens of GB.",
+         "shippingbox.fill",
+         Advice::review,
+         {"~/Library/Containers/com.docker.docker", "~/.docker", "~/.orbstack",
+          "~/Library/Group Containers/HUAQ24HBR6.dev.orbstack", "~/Parallels",
+          "~/Library/Containers/com.utmapp.UTM", "~/.colima", "~/.lima"}},
+        {"mail",
+         "Mail & Messages",
+         "Downloaded email and chat attachments, stored locally.",
+         "envelope.fill",
+         Advice::review,
+         {"~/Library/Mail", "~/Library/Messages", "~/Library/Containers/com.apple.mail"}},
+        {"appdata",
+         "App data",
+         "Settings, databases and downloads that belong to your apps. Big ones are worth a "
+         "look.",
+         "square.stack.3d.up.fill",
+         Advice::review,
+         {"~/Library/Application Support", "~/Library/Containers", "~/Library/Group Containers",
+          "/Library/Application Support"}},
+        {"swap",
+         "Memory swap & sleep image",
+         "macOS uses the disk as extra memory. It shrinks on its own after a restart.",
+         "memorychip.fill",
+         Advice::system,
+         {"/System/Volumes/VM", "/private/var/vm"}},
+        {"macos",
+         "macOS support files",
+         "Startup, recovery and update files macOS keeps on a separate volume. Not yours to "
+         "remove.",
+         "apple.logo",
+         Advice::system,
+         {"/System/Volumes/Preboot", "/System/Volumes/Update", "/System/Volumes/iSCPreboot",
+          "/System/Volumes/xarts", "/System/Volumes/Hardware", "/Library/Updates",
+          "/private/var/db"}},
+    };
+    return rules;
+}
+
+struct Kept {
+    std::size_t rule;
+    NodeId node;
+    std::uint64_t size;  // read once, under the lock
+};
+
+}  // namespace
+
+std::string_view rawValue(SpaceBucket::Advice advice) {
+    switch (advice) {
+        case Advice::safe:
+            return "safe";
+        case Advice::review:
+            return "review";
+        case Advice::system:
+            return "system";
+    }
+    return "safe";
+}
+
+std::optional<SpaceBucket::Advice> adviceFromRaw(std::string_view raw) {
+    for (Advice a : {Advice::safe, Advice::review, Advice::system}) {
+        if (rawValue(a) == raw) return a;
+    }
+    return std::nullopt;
+}
+
+std::uint64_t SystemDataReport::explained() const {
+    std::uint64_t sum = 0;
+    for (const SpaceBucket& b : buckets)
+        sum += b.bytes;
+    return sum;
+}
+
+SystemDataReport systemData(const DiskIndex& index, std::string_view home,
+                            const VolumeFacts& facts) {
+    std::shared_lock guard(index.lock());
+    const std::optional<std::string> base = homeBase(home);
+    const std::vector<Rule>& rules = ruleTable();
+
+    // Candidates: rule folders present as folders and not gone; a folder named by two rows
+    // belongs to the earlier one.
+    std::vector<Kept> kept;
+    auto isKept = [&](NodeId n) {
+        return std::any_of(kept.begin(), kept.end(), [&](const Kept& k) { return k.node == n; });
+    };
+    std::string path;
+    for (std::size_t r = 0; r < rules.size(); ++r) {
+        for (std::string_view p : rules[r].paths) {
+            if (p.front() == '~') {
+                if (!base) continue;
+                path = *base;
+                path += p.substr(1);
+            } else {
+                path = p;
+            }
+            const std::optional<NodeId> id = index.lookup(path);
+            if (!id || !index.isDir(*id) || index.isGone(*id) || isKept(*id)) continue;
+            kept.push_back({r, *id, index.size(*id)});
+        }
+    }
+
+    // Own bytes: each folder less the outermost other kept folders inside it, so every byte
+    // is counted once, in the innermost kept folder that holds it.
+    std::vector<std::uint64_t> own(kept.size());
+    for (std::size_t a = 0; a < kept.size(); ++a) {
+        const IdRange inside = index.subtree(kept[a].node);
+        std::uint64_t bytes = kept[a].size;
+        for (std::size_t b = 0; b < kept.size(); ++b) {
+            const NodeId m = kept[b].node;
+            if (b == a || !inside.contains(m)) continue;
+            const bool deeper = std::any_of(kept.begin(), kept.end(), [&](const Kept& k) {
+                return k.node != kept[a].node && k.node != m && inside.contains(k.node) &&
+                       index.isAncestor(k.node, m);
+            });
+            if (!deeper) bytes = bytes > kept[b].size ? bytes - kept[b].size : 0;
+        }
+        own[a] = bytes;
+    }
+
+    SystemDataReport report;
+    for (std::size_t r = 0; r < rules.size(); ++r) {
+        SpaceBucket bucket;
+        std::vector<std::pair<std::uint64_t, NodeId>> candidates;
+        for (std::size_t k = 0; k < kept.size(); ++k) {
+            if (kept[k].rule != r) continue;
+            bucket.roots.push_back(kept[k].node);
+            bucket.bytes += own[k];
+            for (NodeId c : index.children(kept[k].node)) {
+                if (index.isRemoved(c) || isKept(c)) continue;
+                const std::uint64_t size = index.size(c);
+                if (size > 0) candidates.emplace_back(size, c);
+            }
+        }
+        if (bucket.roots.empty() || bucket.bytes == 0) continue;
+        std::stable_sort(candidates.begin(), candidates.end(),
+                         [](const auto& x, const auto& y) { return x.first > y.first; });
+        for (std::size_t t = 0; t < candidates.size() && t < 6; ++t) {
+            bucket.top.push_back(candidates[t].second);
+        }
+        const Rule& rule = rules[r];
+        bucket.id = rule.id;
+        bucket.title = rule.title;
+        bucket.blurb = rule.blurb;
+        bucket.symbol = rule.symbol;
+        bucket.advice = rule.advice;
+        report.buckets.push_back(std::move(bucket));
+    }
+    std::stable_sort(report.buckets.begin(), report.buckets.end(),
+                     [](const SpaceBucket& x, const SpaceBucket& y) { return x.bytes > y.bytes; });
+
+    report.used = facts.used;
+    report.purgeable = facts.purgeable;
+    report.snapshots = facts.snapshots;
+    if (index.rootPath() == "/") {
+        const std::uint64_t seen = index.size(0);
+        report.unseen = facts.used > seen ? facts.used - seen : 0;
+    }
+    for (NodeId i = 0; i < index.count(); ++i) {
+        if (index.kind(i) & Flag::denied) ++report.unreadable;
+    }
+    return report;
+}
+
+}  // namespace tamrel

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/index/DiskIndex.h"
+#include "core/apps/Leftover.h"
+#include "model/system/Platform.h"
+
+namespace tamrel {
+
+// Moves the items of an uninstall into the user's Trash: items in the home folder under the
+// user's own rights, the rest (and home items whose move failed) with administrator rights
+// after a single prompt. Launch agents and daemons are stopped before they move. Nothing is
+// deleted. Stateless.
+class Remover {
+public:
+    struct Item {
+        NodeId node = NONE;
+        std::string path;                    // absolute, byte-exact
+        bool system = false;                 // outside the home folder (Leftover::system)
+        std::optional<Leftover::Kind> kind;  // nothing for the application bundle itself
+    };
+
+    struct Outcome {
+        // Nodes of the items that are gone: user items in the order they were trashed, then the
+        // items moved with administrator rights, in list order.
+        std::vector<NodeId> removed;
+        // Last path component of each item that stayed, in list order.
+        std::vector<std::string> failures;
+
+        friend bool operator==(const Outcome&, const Outcome&) = default;
+    };
+
+    // Removes `items` through the real platform.
+    static Outcome remove(const std::vector<Item>& items);
+
+    // Removes `items`; `platform` stops launch jobs and moves with administrator rights.
+    //
+    // A user item (system false) of kind agent is first stopped with "/bin/launchctl bootout
+    // gui/UID PATH", then moved to the Trash (QFile::moveToTrash; a name Qt cannot hold exactly
+    // is moved by this process's own Trash mover). Items whose move failed, then the system
+    // items, go to platform.trashAsAdministrator() in one call, agents and daemons marked to be
+    // stopped first; no call and no prompt when there are none. That call is made on the Qt main
+    // thread (the thread of QCoreApplication), as the prompt belongs there: remove() blocks until
+    // the main thread has served it, so it must be called off the main thread while the main
+    // event loop runs. On the main thread itself, or without a QCoreApplication, the call is
+    // made directly. An elevated item counts as removed when the call ran and nothing exists at
+    // its path any more (a link counts as existing); otherwise it is a failure. Never throws.
+    static Outcome remove(const std::vector<Item>& items, Platform& platform);
+};
+
+}  // namespace tamrel

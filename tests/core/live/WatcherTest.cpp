@@ -1,0 +1,527 @@
+#include "core/live/Watcher.h"
+
+#include <grp.h>
+#include <linux/capability.h>
+#include <pthread.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <mutex>
+
+#include "core/index/DiskIndex.h"
+#include "core/scan/EventID.h"
+#include "core/scan/ScanProgress.h"
+#include "tests/support/Child.h"
+#include "tests/support/RandomTree.h"
+#include "tests/support/SameTree.h"
+#include "tests/support/ScopedDataHome.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/TreeChecker.h"
+
+namespace tamrel {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Counts the handler calls of one watcher and lets a test wait for them.
+class Recorder {
+public:
+    Watcher::HistoryHandler history() {
+        return [this](Changes c) {
+            std::lock_guard g(m_);
+            ++historyCalls_;
+            handed_ = std::move(c);
+            historyThread_ = std::this_thread::get_id();
+            cv_.notify_all();
+        };
+    }
+    Watcher::LiveHandler live() {
+        return [this] {
+            std::lock_guard g(m_);
+            ++liveCalls_;
+            char name[32] = {};
+            ::pthread_getname_np(::pthread_self(), name, sizeof name);
+            threadName_ = name;
+            cv_.notify_all();
+        };
+    }
+    bool waitHistory(std::chrono::milliseconds limit = 10s) {
+        std::unique_lock g(m_);
+        return cv_.wait_for(g, limit, [&] { return historyCalls_ > 0; });
+    }
+    // Waits for a live call after the `seen`th.
+    bool waitLive(int seen, std::chrono::milliseconds limit = 10s) {
+        std::unique_lock g(m_);
+        return cv_.wait_for(g, limit, [&] { return liveCalls_ > seen; });
+    }
+    // Waits until no live call has come for `quiet`.
+    void waitQuiet(std::chrono::milliseconds quiet) {
+        for (;;) {
+            const int before = liveCalls();
+            std::this_thread::sleep_for(quiet);
+            if (liveCalls() == before) return;
+        }
+    }
+    int liveCalls() {
+        std::lock_guard g(m_);
+        return liveCalls_;
+    }
+    int historyCalls() {
+        std::lock_guard g(m_);
+        return historyCalls_;
+    }
+    Changes handed() {
+        std::lock_guard g(m_);
+        return handed_;
+    }
+    std::thread::id historyThread() {
+        std::lock_guard g(m_);
+        return historyThread_;
+    }
+    std::string threadName() {
+        std::lock_guard g(m_);
+        return threadName_;
+    }
+
+private:
+    std::mutex m_;
+    std::condition_variable cv_;
+    int historyCalls_ = 0;
+    int liveCalls_ = 0;
+    Changes handed_;
+    std::thread::id historyThread_;
+    std::string threadName_;
+};
+
+Watcher::Options quick(bool fanotify) {
+    Watcher::Options o;
+    o.allowFanotify = fanotify;
+    o.latency = 100ms;
+    o.walkThreads = 4;
+    return o;
+}
+
+// Every case runs on inotify, and on fanotify where this process may use it.
+class WatcherTest : public testing::TestWithParam<bool> {
+protected:
+    void SetUp() override {
+        if (GetParam()) {
+            test::TempDir probe;
+            Watcher w(
+                probe.path(), 0, [](Changes) {}, [] {}, quick(true));
+            if (w.status().mode != Watcher::Status::Mode::fanotify)
+                GTEST_SKIP() << "no fanotify here";
+        }
+    }
+    Watcher::Options options() const { return quick(GetParam()); }
+    Watcher::Status::Mode mode() const {
+        return GetParam() ? Watcher::Status::Mode::fanotify : Watcher::Status::Mode::inotify;
+    }
+};
+
+// Waits for a live batch that reports `path`, taking the changes (into `taken` when given);
+// true when one did.
+bool liveReports(Watcher& w, Recorder& r, const std::string& path, bool deep = false,
+                 Changes* taken = nullptr) {
+    const auto end = std::chrono::steady_clock::now() + 10s;
+    Changes local;
+    Changes& all = taken ? *taken : local;
+    int seen = r.liveCalls();
+    while (std::chrono::steady_clock::now() < end) {
+        if (r.waitLive(seen, 500ms)) seen = r.liveCalls();
+        Changes got = w.take();
+        all.dirs.merge(got.dirs);
+        all.deep.merge(got.deep);
+        if ((deep ? all.deep : all.dirs).contains(path)) return true;
+    }
+    return false;
+}
+
+TEST_P(WatcherTest, SinceZeroHandsOverAtOnceThenGoesLive) {
+    test::TempDir dir;
+    dir.mkdirs("a");
+    Recorder r;
+    Watcher w(dir.path(), 0, r.history(), r.live(), options());
+    EXPECT_EQ(r.historyCalls(), 1) << "handed over before the constructor returned";
+    EXPECT_EQ(r.historyThread(), std::this_thread::get_id());
+    EXPECT_TRUE(r.handed().isEmpty());
+    EXPECT_EQ(w.status().mode, mode());
+    EXPECT_FALSE(w.status().catchingUp);
+    r.waitQuiet(300ms);
+    w.take();
+
+    const int seen = r.liveCalls();
+    dir.write("a/new", 100);
+    const std::uint64_t written = currentEventID();
+    ASSERT_TRUE(r.waitLive(seen));
+    EXPECT_EQ(r.threadName(), "tamrel.fsevents");
+    EXPECT_NE(w.oldestPending(), 0u);
+    EXPECT_LE(w.oldestPending(), written)
+        << "a pending change counts from no later than it was made";
+    EXPECT_TRUE(w.take().dirs.contains(dir / "a"));
+    EXPECT_TRUE(w.take().isEmpty()) << "a second take finds nothing";
+    EXPECT_EQ(w.oldestPending(), 0u);
+    EXPECT_EQ(r.historyCalls(), 1);
+}
+
+TEST_P(WatcherTest, CatchUpFindsWhatChangedWhileNothingWatched) {
+    test::TempDir dir;
+    dir.mkdirs("a");
+    dir.mkdirs("b/c/inner");
+    dir.mkdirs("d/e/f");
+    dir.mkdirs("g/quiet");
+    dir.mkdirs("h");
+    dir.write("h/grows", 4096);
+    dir.write("g/quiet/file", 100);
+    // Everything above is older than the saved stamp less its 2 s margin; what follows is not.
+    const std::uint64_t saved = currentEventID() + 2'000'000'000 + 20'000'000;
+    std::this_thread::sleep_for(50ms);
+    dir.write("a/created", 100);
+    ASSERT_EQ(::rename((dir / "b/c").c_str(), (dir / "b/c2").c_str()), 0);
+    test::removeTree(dir / "d/e");
+    test::append(dir / "h/grows", 8192);
+
+    Recorder r;
+    Watcher w(dir.path(), saved, r.history(), r.live(), options());
+    ASSERT_TRUE(r.waitHistory());
+    const Changes handed = r.handed();
+    for (const char* changed : {"a", "b", "b/c2", "d", "h"}) {
+        EXPECT_TRUE(handed.dirs.contains(dir / changed)) << changed;
+    }
+    for (const char* quiet : {"g", "g/quiet", "b/c2/inner", ""}) {
+        EXPECT_FALSE(handed.dirs.contains(dir / quiet)) << quiet;
+    }
+    EXPECT_TRUE(handed.deep.empty());
+    EXPECT_FALSE(w.status().catchingUp);
+    EXPECT_FALSE(w.status().limitReached);
+    EXPECT_EQ(r.liveCalls(), 0) << "the handover batch signals nothing else";
+
+    // Live after the handover, with paths that follow renames inside the tree.
+    dir.write("g/quiet/later", 100);
+    EXPECT_TRUE(liveReports(w, r, dir / "g/quiet"));
+    ASSERT_EQ(::rename((dir / "b/c2").c_str(), (dir / "g/moved").c_str()), 0);
+    EXPECT_TRUE(liveReports(w, r, dir / "g"));
+    r.waitQuiet(300ms);
+    w.take();
+    dir.write("g/moved/inner/deeper", 100);
+    EXPECT_TRUE(liveReports(w, r, dir / "g/moved/inner"));
+    dir.mkdirs("new/one/two");
+    std::this_thread::sleep_for(300ms);
+    dir.write("new/one/two/file", 100);
+    EXPECT_TRUE(liveReports(w, r, dir / "new/one/two"));
+    EXPECT_EQ(r.historyCalls(), 1);
+}
+
+TEST_P(WatcherTest, RootDeletedOrMovedIsRescannedWhole) {
+    test::TempDir outer;
+    outer.mkdirs("root/a");
+    outer.mkdirs("root2");
+    const std::string root = outer / "root";
+    Recorder r;
+    Watcher w(root, currentEventID(), r.history(), r.live(), options());
+    ASSERT_TRUE(r.waitHistory());
+    ASSERT_EQ(::rename(root.c_str(), (outer / "moved").c_str()), 0);
+    EXPECT_TRUE(liveReports(w, r, root, true));
+
+    // A root missing when a watcher starts from a saved id is rescanned too.
+    Recorder r2;
+    Watcher w2(outer / "missing", currentEventID(), r2.history(), r2.live(), options());
+    ASSERT_TRUE(r2.waitHistory());
+    EXPECT_TRUE(r2.handed().deep.contains(outer / "missing"));
+}
+
+TEST_P(WatcherTest, FolderMovedOutAndReplacedByOneOfTheSameName) {
+    test::TempDir outer;
+    outer.mkdirs("root/a/x");
+    outer.mkdirs("root/other");
+    outer.mkdirs("away");
+    Recorder r;
+    Watcher w(outer / "root", currentEventID(), r.history(), r.live(), options());
+    ASSERT_TRUE(r.waitHistory());
+    ASSERT_EQ(::rename((outer / "root/a/x").c_str(), (outer / "away/x").c_str()), 0);
+    outer.mkdirs("root/a/x");
+    EXPECT_TRUE(liveReports(w, r, outer / "root/a"));
+    r.waitQuiet(300ms);
+    w.take();
+    outer.write("root/a/x/file", 10);
+    EXPECT_TRUE(liveReports(w, r, outer / "root/a/x")) << "the new folder is watched";
+    r.waitQuiet(300ms);
+    w.take();
+    outer.write("away/x/file", 10);
+    outer.write("root/other/file", 10);
+    Changes taken;
+    EXPECT_TRUE(liveReports(w, r, outer / "root/other", false, &taken));
+    r.waitQuiet(300ms);
+    taken.dirs.merge(w.take().dirs);
+    EXPECT_FALSE(taken.dirs.contains(outer / "root/a/x")) << "the folder moved out is not";
+}
+
+TEST_P(WatcherTest, RootReachedThroughASymbolicLink) {
+    test::TempDir outer;
+    outer.mkdirs("real/root/a");
+    outer.symlink("real", "link");
+    const std::string root = outer / "link/root";
+    Recorder r;
+    Watcher w(root, currentEventID(), r.history(), r.live(), options());
+    ASSERT_TRUE(r.waitHistory());
+    outer.write("real/root/a/file", 10);
+    EXPECT_TRUE(liveReports(w, r, root + "/a")) << "paths read as the root was given";
+    if (GetParam()) {
+        // A file-system mark also sees the folders above the root move.
+        ASSERT_EQ(::rename((outer / "real").c_str(), (outer / "moved").c_str()), 0);
+        EXPECT_TRUE(liveReports(w, r, root, true));
+    }
+}
+
+// Folders created and moved, and folders moved below what moved out of them, all within one
+// read of the events: paths still follow every folder, and new folders are watched.
+TEST_P(WatcherTest, MovesInQuickSuccession) {
+    test::TempDir dir;
+    constexpr int groups = 16;
+    auto group = [&](int k, const char* rest) {
+        return dir / ("g" + std::to_string(k) + "/" + rest);
+    };
+    for (int k = 0; k < groups; ++k) {
+        for (const char* d : {"S", "T", "P/Q", "R"})
+            dir.mkdirs("g" + std::to_string(k) + "/" + d);
+    }
+    Recorder r;
+    Watcher w(dir.path(), currentEventID(), r.history(), r.live(), options());
+    ASSERT_TRUE(r.waitHistory());
+    for (int k = 0; k < groups; ++k) {
+        ASSERT_EQ(::mkdir(group(k, "S/x").c_str(), 0755), 0);
+        ASSERT_EQ(::rename(group(k, "S/x").c_str(), group(k, "T/y").c_str()), 0);
+        ASSERT_EQ(::rename(group(k, "T").c_str(), group(k, "U").c_str()), 0);
+        ASSERT_EQ(::rename(group(k, "P/Q").c_str(), group(k, "R/Q2").c_str()), 0);
+        ASSERT_EQ(::rename(group(k, "P").c_str(), group(k, "R/Q2/P2").c_str()), 0);
+    }
+    EXPECT_TRUE(liveReports(w, r, group(groups - 1, "R")));
+    r.waitQuiet(300ms);
+    w.take();
+    for (int k = 0; k < groups; ++k) {
+        dir.write("g" + std::to_string(k) + "/U/y/file", 10);
+        dir.write("g" + std::to_string(k) + "/R/Q2/P2/file", 10);
+    }
+    Changes taken;
+    EXPECT_TRUE(liveReports(w, r, group(groups - 1, "R/Q2/P2"), false, &taken));
+    r.waitQuiet(300ms);
+    taken.dirs.merge(w.take().dirs);
+    for (int k = 0; k < groups; ++k) {
+        EXPECT_TRUE(taken.dirs.contains(group(k, "U/y"))) << k;
+        EXPECT_TRUE(taken.dirs.contains(group(k, "R/Q2/P2"))) << k;
+    }
+    for (const std::string& p : taken.dirs)
+        EXPECT_EQ(::access(p.c_str(), F_OK), 0) << p;
+}
+
+TEST_P(WatcherTest, StopEndsEveryCallback) {
+    test::TempDir dir;
+    Recorder r;
+    std::atomic<int> after{0};
+    std::atomic<bool> armed{false}, stopped{false};
+    std::unique_ptr<Watcher> w;
+    w = std::make_unique<Watcher>(
+        dir.path(), currentEventID(), r.history(),
+        [&] {
+            if (stopped) ++after;
+            if (!armed) return;
+            w->stop();  // from a handler: returns at once
+            stopped = true;
+        },
+        options());
+    ASSERT_TRUE(r.waitHistory());
+    armed = true;
+    dir.write("x", 10);
+    for (int k = 0; k < 100 && !stopped; ++k)
+        std::this_thread::sleep_for(50ms);
+    ASSERT_TRUE(stopped);
+    dir.write("y", 10);
+    std::this_thread::sleep_for(400ms);
+    EXPECT_EQ(after.load(), 0);
+    w->stop();
+    w.reset();
+
+    Recorder quiet;
+    Watcher v(dir.path(), 0, quiet.history(), quiet.live(), options());
+    std::thread other([&] { v.stop(); });
+    v.stop();
+    other.join();
+    v.stop();
+    dir.write("z", 10);
+    std::this_thread::sleep_for(400ms);
+    EXPECT_EQ(quiet.liveCalls(), 0) << "nothing after stop() returned";
+
+    // The owner may let go of a watcher inside its own handler.
+    Recorder again;
+    std::atomic<bool> armedAgain{false}, released{false};
+    std::unique_ptr<Watcher> owned;
+    owned = std::make_unique<Watcher>(
+        dir.path(), currentEventID(), again.history(),
+        [&] {
+            if (!armedAgain || released) return;
+            owned.reset();
+            released = true;
+        },
+        options());
+    ASSERT_TRUE(again.waitHistory());
+    armedAgain = true;
+    dir.write("w", 10);
+    for (int k = 0; k < 100 && !released; ++k)
+        std::this_thread::sleep_for(50ms);
+    EXPECT_TRUE(released);
+}
+
+// The changes a watcher gathers bring a refreshed index to what a fresh scan finds.
+TEST_P(WatcherTest, GatheredChangesRefreshToAFreshScan) {
+    test::RandomTree tree(7);
+    ScanProgress progress;
+    auto index = DiskIndex::scan(tree.root(), progress, 4);
+    Recorder r;
+    Watcher w(tree.root(), index->eventID(), r.history(), r.live(), options());
+    ASSERT_TRUE(r.waitHistory());
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE(round);
+        tree.change(15);
+        r.waitLive(r.liveCalls());
+        r.waitQuiet(400ms);
+        const std::uint64_t before = w.oldestPending();
+        EXPECT_NE(before, 0u);
+        auto next = index->refreshed(w.take(), progress, w.oldestPending());
+        test::expectValidTree(*next);
+        ScanProgress p2;
+        test::expectSameTree(*next, *DiskIndex::scan(tree.root(), p2, 4), false);
+        index = std::move(next);
+    }
+}
+
+TEST_P(WatcherTest, OwnSavedIndexesAreNotChanges) {
+    test::TempDir dir;
+    dir.mkdirs("data/Tamrel");
+    dir.mkdirs("other");
+    dir.symlink("data", "data-link");
+    test::ScopedDataHome home;  // puts XDG_DATA_HOME back at the end
+    // Named through a symbolic link, as where /home is one: the walk reaches it as data/Tamrel.
+    ::setenv("XDG_DATA_HOME", (dir / "data-link").c_str(), 1);
+    Recorder r;
+    Watcher w(dir.path(), currentEventID(), r.history(), r.live(), options());
+    ASSERT_TRUE(r.waitHistory());
+    dir.write("data/Tamrel/0123456789abcdef.idx", 100);
+    dir.write("other/file", 100);
+    Changes taken;
+    EXPECT_TRUE(liveReports(w, r, dir / "other", false, &taken));
+    r.waitQuiet(300ms);
+    taken.dirs.merge(w.take().dirs);
+    EXPECT_FALSE(taken.dirs.contains(dir / "data/Tamrel"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, WatcherTest, testing::Values(false, true),
+                         [](const testing::TestParamInfo<bool>& i) {
+                             return i.param ? std::string("fanotify") : std::string("inotify");
+                         });
+
+// Marks may be placed where folder handles cannot be opened: such a process watches with
+// inotify rather than with marks whose events it cannot place.
+TEST(Watcher, NoFanotifyWithoutOpeningHandles) {
+    test::TempDir dir;
+    dir.mkdirs("a");
+    const int status = test::inChild([&]() -> int {
+        __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+        __user_cap_data_struct data[2] = {};
+        if (::syscall(SYS_capget, &header, data) != 0) return 10;
+        data[0].effective &= ~(1u << CAP_DAC_READ_SEARCH);
+        if (::syscall(SYS_capset, &header, data) != 0) return 11;
+        Recorder r;
+        Watcher w(dir.path(), currentEventID(), r.history(), r.live(), quick(true));
+        if (!r.waitHistory()) return 12;
+        dir.write("a/file", 10);
+        return liveReports(w, r, dir / "a") ? 0 : 13;
+    });
+    EXPECT_EQ(status, 0);
+}
+
+// Folders that cannot be opened have no watch and no entries to look at: a change of their
+// permissions is still found, while nothing watched and live.
+TEST(Watcher, FoldersThatCannotBeOpened) {
+    if (::geteuid() != 0) GTEST_SKIP() << "acts as another user";
+    test::TempDir dir;
+    dir.mkdirs("shut/inner");
+    dir.mkdirs("opens/inner");
+    dir.write("shut/inner/f", 5000);
+    dir.write("opens/inner/g", 5000);
+    for (const char* p :
+         {"", "shut", "shut/inner", "shut/inner/f", "opens", "opens/inner", "opens/inner/g"}) {
+        ASSERT_EQ(::chown((dir / p).c_str(), 65534, 65534), 0) << p;
+    }
+    auto sameAsAScan = [&](const DiskIndex& index) {
+        ScanProgress progress;
+        test::expectSameTree(index, *DiskIndex::scan(dir.path(), progress, 2), false);
+        return !testing::Test::HasFailure();
+    };
+    const int status = test::inChild([&]() -> int {
+        if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0) return 10;
+        if (::chmod((dir / "opens").c_str(), 0) != 0) return 11;
+        ScanProgress progress;
+        auto index = DiskIndex::scan(dir.path(), progress, 2);
+        if (!index->isDenied(*index->lookup(dir / "opens"))) return 12;
+        const std::uint64_t saved = currentEventID() + 2'000'000'000 + 20'000'000;
+        std::this_thread::sleep_for(50ms);
+        if (::chmod((dir / "shut").c_str(), 0) != 0) return 13;
+        if (::chmod((dir / "opens").c_str(), 0755) != 0) return 13;
+
+        Recorder r;
+        Watcher w(dir.path(), saved, r.history(), r.live(), quick(false));
+        if (!r.waitHistory()) return 14;
+        const Changes handed = r.handed();
+        if (!handed.dirs.contains(dir / "shut") || !handed.dirs.contains(dir / "opens")) return 15;
+        index = index->refreshed(handed, progress);
+        if (!sameAsAScan(*index)) return 16;
+
+        r.waitQuiet(300ms);
+        w.take();
+        if (::chmod((dir / "shut").c_str(), 0755) != 0) return 17;
+        Changes taken;
+        if (!liveReports(w, r, dir / "shut", false, &taken)) return 18;
+        index = index->refreshed(taken, progress);
+        if (!sameAsAScan(*index)) return 19;
+        r.waitQuiet(300ms);
+        w.take();
+        dir.write("shut/inner/new", 10);
+        return liveReports(w, r, dir / "shut/inner") ? 0 : 20;
+    });
+    EXPECT_EQ(status, 0);
+}
+
+TEST(Watcher, LimitReachedSubtreesAreWalkedAgain) {
+    test::TempDir dir;
+    dir.mkdirs("a/b/c");
+    dir.mkdirs("d/e");
+    Watcher::Options o = quick(false);
+    o.maxWatches = 3;
+    o.rewalkEvery = 300ms;
+    Recorder r;
+    Watcher w(dir.path(), currentEventID(), r.history(), r.live(), o);
+    ASSERT_TRUE(r.waitHistory());
+    const Watcher::Status s = w.status();
+    EXPECT_TRUE(s.limitReached);
+    EXPECT_GE(s.unwatched, 1u);
+    std::this_thread::sleep_for(50ms);
+    // Whichever folders went unwatched, a change in each is found.
+    dir.write("a/b/c/one", 10);
+    dir.write("d/e/two", 10);
+    Changes all;
+    for (int k = 0; k < 40 && !(all.dirs.contains(dir / "a/b/c") && all.dirs.contains(dir / "d/e"));
+         ++k) {
+        r.waitLive(r.liveCalls(), 250ms);
+        Changes got = w.take();
+        all.dirs.merge(got.dirs);
+    }
+    EXPECT_TRUE(all.dirs.contains(dir / "a/b/c"));
+    EXPECT_TRUE(all.dirs.contains(dir / "d/e"));
+}
+
+}  // namespace
+}  // namespace tamrel

@@ -1,0 +1,295 @@
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <system_error>
+#include <thread>
+
+#include "core/index/DiskIndex.h"
+#include "core/scan/IndexWriter.h"
+#include "core/saved/SavedIndexCheck.h"
+#include "core/scan/ScanProgress.h"
+#include "tests/support/SameTree.h"
+#include "tests/support/ScopedDataHome.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/TreeChecker.h"
+
+namespace tamrel {
+namespace {
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void writeFile(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::vector<std::string> entriesOf(const std::string& dir) {
+    std::vector<std::string> out;
+    if (DIR* d = ::opendir(dir.c_str())) {
+        while (dirent* e = ::readdir(d)) {
+            if (std::strcmp(e->d_name, ".") && std::strcmp(e->d_name, ".."))
+                out.push_back(e->d_name);
+        }
+        ::closedir(d);
+    }
+    return out;
+}
+
+std::unique_ptr<DiskIndex> scanOf(const test::TempDir& dir) {
+    ScanProgress progress;
+    return DiskIndex::scan(dir.path(), progress, 4);
+}
+
+// A single-node index whose root path is `root` (the folder need not exist).
+std::unique_ptr<DiskIndex> bareIndex(const std::string& root) {
+    IndexWriter writer(1, root.size());
+    writer.add(root, 1, 0, 0, NONE);
+    return writer.finish(root);
+}
+
+void makeTree(const test::TempDir& dir) {
+    dir.mkdirs("a/b/c");
+    dir.mkdirs("gone/deeper");
+    dir.write("a/one", 5000);
+    dir.write("a/b/two", 9000);
+    dir.write("gone/deeper/three", 4096);
+    dir.write("-dash", 10);
+    dir.write("new\nline", 10);
+    dir.write("bad\xff\xfe", 10);
+    dir.symlink("a", "link");
+}
+
+TEST(Persist, SavesAndLoadsWithRemovedNodes) {
+    test::ScopedDataHome home;
+    test::TempDir dir;
+    makeTree(dir);
+    auto index = scanOf(dir);
+    index->markRemoved(*index->lookup(dir / "gone"));
+    index->markRemoved(*index->lookup(dir / "a/one"));
+    index->setEventID(1234567890123456789ull);
+    index->setScanTime(1.25);
+    index->save();
+
+    const std::string file = DiskIndex::cacheURL(dir.path());
+    const std::string folder = home.path() + "/Tamrel";
+    ASSERT_EQ(file.substr(0, folder.size() + 1), folder + "/");
+    const std::string name = file.substr(folder.size() + 1);
+    EXPECT_EQ(name.size(), 20u);
+    EXPECT_EQ(name.find_first_not_of("0123456789abcdef"), 16u);
+    EXPECT_EQ(name.substr(16), ".idx");
+    EXPECT_EQ(entriesOf(folder), std::vector<std::string>{name}) << "no temporary file is left";
+    struct stat st {};
+    ASSERT_EQ(::stat(file.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+    EXPECT_EQ(static_cast<std::uint64_t>(st.st_size), index->layout().total);
+    ASSERT_EQ(::stat(folder.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0700u);
+    EXPECT_EQ(readFile(file).substr(0, 8), "TMRLIDX3");
+
+    auto loaded = DiskIndex::load(dir.path());
+    ASSERT_TRUE(loaded);
+    test::expectValidTree(*loaded);
+    test::expectSameTree(*index, *loaded);
+    EXPECT_EQ(loaded->rootPath(), dir.path());
+    EXPECT_EQ(loaded->eventID(), 1234567890123456789ull);
+    EXPECT_EQ(loaded->scanTime(), 1.25);
+    EXPECT_LT(std::chrono::abs(loaded->scannedAt() - index->scannedAt()),
+              std::chrono::microseconds(1));
+    EXPECT_TRUE(loaded->isGone(*loaded->lookup(dir / "gone/deeper/three")));
+    EXPECT_EQ(loaded->path(*loaded->lookup(dir / "bad\xff\xfe")), dir / "bad\xff\xfe");
+    const auto date = DiskIndex::cachedDate(dir.path());
+    ASSERT_TRUE(date);
+    EXPECT_EQ(*date, loaded->scannedAt());
+
+    // A removal after loading stays in memory until the next save, which may replace the very
+    // file that is mapped.
+    const std::uint64_t before = loaded->totalSize();
+    loaded->markRemoved(*loaded->lookup(dir / "a/b"));
+    EXPECT_EQ(DiskIndex::load(dir.path())->totalSize(), before);
+    loaded->save();
+    auto again = DiskIndex::load(dir.path());
+    ASSERT_TRUE(again);
+    test::expectSameTree(*loaded, *again);
+    EXPECT_LT(again->totalSize(), before);
+
+    EXPECT_FALSE(DiskIndex::load(dir / "a"));
+    EXPECT_FALSE(DiskIndex::cachedDate(dir / "a"));
+    EXPECT_NE(DiskIndex::cacheURL(dir.path()), DiskIndex::cacheURL(dir.path() + "/"));
+}
+
+TEST(Persist, RootPathLimitAndFailedSaves) {
+    test::ScopedDataHome home;
+    const std::string longest = "/" + std::string(3967, 'r');
+    bareIndex(longest)->save();
+    ASSERT_TRUE(DiskIndex::load(longest));
+
+    const std::string tooLong = longest + "r";
+    try {
+        bareIndex(tooLong)->save();
+        ADD_FAILURE() << "a root path over 3968 bytes saved";
+    } catch (const std::system_error& e) {
+        EXPECT_EQ(e.code(), std::errc::filename_too_long);
+    }
+
+    // A save whose rename fails leaves the old file, and no temporary file.
+    test::TempDir dir;
+    dir.write("f", 100);
+    auto index = scanOf(dir);
+    index->save();
+    const std::string file = DiskIndex::cacheURL(dir.path());
+    const std::string saved = readFile(file);
+    ::rename(file.c_str(), (file + ".keep").c_str());
+    ::mkdir(file.c_str(), 0700);
+    writeFile(file + "/inside", "x");
+    EXPECT_THROW(index->save(), std::system_error);
+    EXPECT_EQ(entriesOf(home.path() + "/Tamrel").size(), 3u) << "one index, its copy, the folder";
+    test::removeTree(file);
+    ::rename((file + ".keep").c_str(), file.c_str());
+    EXPECT_EQ(readFile(file), saved);
+
+    // No folder for saved indexes: the error of the call that failed.
+    test::ScopedDataHome blocked;
+    writeFile(blocked.path() + "/Tamrel", "a file where the folder should be");
+    try {
+        index->save();
+        ADD_FAILURE() << "saved without a folder";
+    } catch (const std::system_error& e) {
+        EXPECT_EQ(e.code(), std::errc::not_a_directory);
+    }
+}
+
+TEST(Persist, DamagedFilesAreNotLoaded) {
+    test::ScopedDataHome home;
+    test::TempDir dir;
+    makeTree(dir);
+    auto index = scanOf(dir);
+    index->save();
+    const std::string file = DiskIndex::cacheURL(dir.path());
+    const std::string good = readFile(file);
+    const Layout& layout = index->layout();
+    const NodeId count = index->count();
+
+    auto put32 = [](std::string& bytes, std::uint64_t at, std::uint32_t v) {
+        std::memcpy(bytes.data() + at, &v, 4);
+    };
+    auto put64 = [](std::string& bytes, std::uint64_t at, std::uint64_t v) {
+        std::memcpy(bytes.data() + at, &v, 8);
+    };
+    auto arrayAt = [&](Layout::Array k, NodeId i, int width) {
+        return layout.offsets[k] + std::uint64_t{i} * width;
+    };
+    const NodeId two = *index->lookup(dir / "a/b/two");
+    const NodeId b = *index->lookup(dir / "a/b");
+    // Of a and gone, the one whose subtree ends first: one more id is still within the count.
+    const NodeId a = *index->lookup(dir / "a"), gone = *index->lookup(dir / "gone");
+    const NodeId earlier = index->subtreeEnd(a) < index->subtreeEnd(gone) ? a : gone;
+
+    struct Damage {
+        const char* what;
+        std::function<void(std::string&)> apply;
+    };
+    const std::vector<Damage> damages = {
+        {"cut short by one byte", [](std::string& s) { s.pop_back(); }},
+        {"one byte longer", [](std::string& s) { s.push_back(0); }},
+        {"magic changed", [](std::string& s) { s[7] = '2'; }},
+        {"capacities overflow", [&](std::string& s) { put64(s, 16, 0x4000000000000001ull); }},
+        {"name capacity past 32 bits", [&](std::string& s) { put64(s, 24, 0x100000000ull); }},
+        {"count above cap", [&](std::string& s) { put64(s, 8, layout.cap + 1); }},
+        {"count zero", [&](std::string& s) { put64(s, 8, 0); }},
+        {"root length too long", [&](std::string& s) { put64(s, 56, 3969); }},
+        {"scan date not a number", [&](std::string& s) { put64(s, 48, 0x7FF8000000000000ull); }},
+        {"parent after child",
+         [&](std::string& s) { put32(s, arrayAt(Layout::parent, two, 4), two + 1); }},
+        {"parent outside its block",
+         [&](std::string& s) { put32(s, arrayAt(Layout::parent, two, 4), 0); }},
+        {"subtree end past count",
+         [&](std::string& s) { put32(s, arrayAt(Layout::subtreeEnd, b, 4), count + 1); }},
+        {"subtree end one too far",
+         [&](std::string& s) {
+             put32(s, arrayAt(Layout::subtreeEnd, earlier, 4), index->subtreeEnd(earlier) + 1);
+         }},
+        {"subtree end too short",
+         [&](std::string& s) { put32(s, arrayAt(Layout::subtreeEnd, b, 4), b + 1); }},
+        {"child count past count",
+         [&](std::string& s) { put32(s, arrayAt(Layout::childCount, b, 4), count); }},
+        {"name offsets decrease",
+         [&](std::string& s) { put32(s, arrayAt(Layout::nameOff, two, 4), 0xFFFFFF); }},
+        {"names past capacity",
+         [&](std::string& s) {
+             put32(s, arrayAt(Layout::nameOff, count, 4),
+                   static_cast<std::uint32_t>(layout.nameCap) + 1);
+         }},
+        {"a name with a slash",
+         [&](std::string& s) { s[layout.offsets[Layout::names] + index->nameOff(two)] = '/'; }},
+        {"a name that climbs",
+         [&](std::string& s) {
+             const std::uint64_t at = layout.offsets[Layout::names] + index->nameOff(two);
+             s[at] = '.';
+             s[at + 1] = '.';
+             put32(s, arrayAt(Layout::nameOff, two + 1, 4), index->nameOff(two) + 2);
+         }},
+        {"root node renamed", [&](std::string& s) { s[layout.offsets[Layout::names]] = 'x'; }},
+        {"a file with children", [&](std::string& s) { s[arrayAt(Layout::kind, b, 1)] = 0; }},
+    };
+    for (const Damage& d : damages) {
+        std::string bytes = good;
+        d.apply(bytes);
+        writeFile(file, bytes);
+        EXPECT_FALSE(DiskIndex::load(dir.path())) << d.what;
+    }
+
+    // A saved file of another root under this root's name.
+    auto other = bareIndex("/elsewhere");
+    other->save();
+    writeFile(file, readFile(DiskIndex::cacheURL("/elsewhere")));
+    EXPECT_FALSE(DiskIndex::load(dir.path()));
+
+    writeFile(file, good.substr(0, 64));
+    EXPECT_TRUE(DiskIndex::cachedDate(dir.path())) << "the date needs only the first 64 bytes";
+    EXPECT_FALSE(DiskIndex::load(dir.path()));
+    writeFile(file, good.substr(0, 63));
+    EXPECT_FALSE(DiskIndex::cachedDate(dir.path()));
+
+    writeFile(file, good);
+    EXPECT_TRUE(DiskIndex::load(dir.path())) << "the undamaged file still loads";
+
+    // A root name that claims more bytes than the names hold is not compared past them (on a
+    // region of exactly its size, AddressSanitizer sees any read beyond).
+    const Layout tiny(2, 1);
+    std::vector<std::byte> region(tiny.total);
+    auto* offsets = reinterpret_cast<std::uint32_t*>(region.data() + tiny.offsets[Layout::nameOff]);
+    offsets[1] = 1000;
+    EXPECT_FALSE(checkSavedTree(region.data(), tiny, 2, std::string(1000, 'r')));
+}
+
+TEST(Persist, ConcurrentSavesOfOneRoot) {
+    test::ScopedDataHome home;
+    test::TempDir dir;
+    makeTree(dir);
+    auto first = scanOf(dir);
+    dir.write("a/more", 20000);
+    auto second = scanOf(dir);
+    auto saveMany = [](const DiskIndex& index) {
+        for (int k = 0; k < 20; ++k)
+            index.save();
+    };
+    std::thread t1(saveMany, std::cref(*first)), t2(saveMany, std::cref(*second));
+    t1.join();
+    t2.join();
+    auto loaded = DiskIndex::load(dir.path());
+    ASSERT_TRUE(loaded);
+    test::expectValidTree(*loaded);
+    EXPECT_TRUE(loaded->count() == first->count() || loaded->count() == second->count());
+    EXPECT_EQ(entriesOf(home.path() + "/Tamrel").size(), 1u);
+}
+
+}  // namespace
+}  // namespace tamrel

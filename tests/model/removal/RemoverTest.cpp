@@ -1,0 +1,167 @@
+#include "model/removal/Remover.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "model/system/SystemPlatform.h"
+#include "tests/model/Fixtures.h"
+
+namespace tamrel {
+namespace {
+
+using Kind = Leftover::Kind;
+
+bool exists(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+class RemoverTest : public ::testing::Test {
+protected:
+    test::TempDir dir;
+    test::ScopedEnv home{"HOME", dir / "home"};
+    test::ScopedEnv data{"XDG_DATA_HOME", dir / "data"};
+    test::FakePlatform platform;
+
+    void SetUp() override {
+        dir.mkdirs("home/Library/LaunchAgents");
+        dir.mkdirs("sys");
+        dir.mkdirs("away");
+    }
+    Remover::Outcome removeOffMain(const std::vector<Remover::Item>& items) {
+        Remover::Outcome out;
+        test::offMainThread([&] { out = Remover::remove(items, platform); });
+        return out;
+    }
+    std::string inTrash(const std::string& name) { return dir / ("data/Trash/files/" + name); }
+};
+
+TEST_F(RemoverTest, UserItemsThatAllMoveNeverPrompt) {
+    dir.mkdirs("home/Applications/App.app/Contents");
+    dir.write("home/Library/LaunchAgents/com.example.agent.plist", 10);
+    dir.write("home/cache", 10);
+    const std::vector<Remover::Item> items = {
+        {7, dir / "home/Applications/App.app", false, std::nullopt},
+        {8, dir / "home/Library/LaunchAgents/com.example.agent.plist", false, Kind::agent},
+        {9, dir / "home/cache", false, Kind::cache},
+    };
+    const auto out = removeOffMain(items);
+    EXPECT_EQ(out, (Remover::Outcome{{7, 8, 9}, {}}));
+    EXPECT_TRUE(platform.elevations.empty());
+    EXPECT_EQ(
+        platform.runs,
+        (std::vector<std::vector<std::string>>{
+            {"/bin/launchctl", "bootout", "gui/" + std::to_string(::getuid()), items[1].path}}));
+    EXPECT_TRUE(exists(inTrash("App.app/Contents")));
+    EXPECT_TRUE(exists(inTrash("com.example.agent.plist")));
+    EXPECT_FALSE(exists(items[2].path));
+    EXPECT_EQ(Remover::remove({}, platform), Remover::Outcome{});
+}
+
+TEST_F(RemoverTest, StrangeNamesReachTheAdministratorUnchanged) {
+    const std::vector<std::string> names = {"it's",  "back\\slash", "new\nline",
+                                            "-dash", "quo\"te",     "not utf-8 \xff\xfe"};
+    std::vector<Remover::Item> items;
+    // A user item that is already gone: both moves fail, but nothing is left, so it counts.
+    items.push_back({1, dir / "home/vanished", false, Kind::cache});
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        dir.write("sys/" + names[i], 10);
+        items.push_back({static_cast<NodeId>(10 + i), dir / ("sys/" + names[i]), true,
+                         i == 0 ? std::optional(Kind::daemon) : std::optional(Kind::support)});
+    }
+    platform.onElevate = [&](const std::vector<ElevatedItem>& asked) {
+        for (const ElevatedItem& item : asked) {
+            if (exists(item.path)) test::moveAway(item.path, dir / "away");
+        }
+    };
+    const auto out = removeOffMain(items);
+    ASSERT_EQ(platform.elevations.size(), 1u);
+    EXPECT_EQ(platform.elevatedOn, std::this_thread::get_id());  // the main thread
+    const auto& asked = platform.elevations[0];
+    ASSERT_EQ(asked.size(), items.size());
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        EXPECT_EQ(asked[i].path, items[i].path);
+        EXPECT_EQ(asked[i].unload, i == 1);
+    }
+    EXPECT_EQ(out.removed, (std::vector<NodeId>{1, 10, 11, 12, 13, 14, 15}));
+    EXPECT_TRUE(out.failures.empty());
+    EXPECT_TRUE(exists(dir / "away/new\nline"));
+}
+
+TEST_F(RemoverTest, OutcomesAreDecidedByWhatIsLeft) {
+    dir.write("home/mine", 10);
+    dir.write("sys/moved", 10);
+    dir.write("sys/stays", 10);
+    dir.mkdirs("sys/folder");
+    const std::vector<Remover::Item> items = {
+        {1, dir / "sys/moved", true, Kind::daemon},
+        {2, dir / "home/mine", false, std::nullopt},
+        {3, dir / "sys/stays", true, Kind::agent},
+        {4, dir / "sys/folder/", true, Kind::support},
+    };
+    platform.onElevate = [&](const std::vector<ElevatedItem>&) {
+        test::moveAway(dir / "sys/moved", dir / "away");
+    };
+    EXPECT_EQ(removeOffMain(items), (Remover::Outcome{{2, 1}, {"stays", "folder"}}));
+    EXPECT_EQ(platform.elevations.at(0).size(), 3u);
+
+    // A dismissed prompt fails every elevated item; called on the main thread it asks directly.
+    platform.allow = false;
+    dir.write("home/second", 10);
+    const auto out = Remover::remove(
+        {{5, dir / "home/second", false, std::nullopt}, {3, dir / "sys/stays", true, Kind::agent}},
+        platform);
+    EXPECT_EQ(out, (Remover::Outcome{{5}, {"stays"}}));
+}
+
+TEST_F(RemoverTest, AFailedUserMoveIsRetriedWithAdministratorRights) {
+    dir.write("blocker", 10);
+    test::ScopedEnv broken("XDG_DATA_HOME", dir / "blocker/data");
+    dir.write("home/Library/LaunchAgents/com.example.a.plist", 10);
+    dir.write("home/file", 10);
+    const std::vector<Remover::Item> items = {
+        {1, dir / "home/Library/LaunchAgents/com.example.a.plist", false, Kind::agent},
+        {2, dir / "home/file", false, std::nullopt},
+    };
+    platform.allow = false;
+    const auto out = removeOffMain(items);
+    EXPECT_EQ(out, (Remover::Outcome{{}, {"com.example.a.plist", "file"}}));
+    ASSERT_EQ(platform.elevations.size(), 1u);
+    EXPECT_TRUE(platform.elevations[0][0].unload);
+    EXPECT_FALSE(platform.elevations[0][1].unload);
+    EXPECT_EQ(platform.runs.size(), 1u);
+    EXPECT_TRUE(exists(items[0].path));
+    EXPECT_TRUE(exists(items[1].path));
+}
+
+TEST_F(RemoverTest, NamesQtCannotHoldAreMovedByteForByte) {
+    dir.write("home/caf\xe9", 10);
+    const auto out = removeOffMain({{4, dir / "home/caf\xe9", false, Kind::cache}});
+    EXPECT_EQ(out, (Remover::Outcome{{4}, {}}));
+    EXPECT_TRUE(platform.elevations.empty());
+    EXPECT_TRUE(exists(inTrash("caf\xe9")));
+    EXPECT_TRUE(exists(dir / "data/Trash/info/caf\xe9.trashinfo"));
+}
+
+TEST_F(RemoverTest, TheRealHelperMovesSystemItemsWhenRoot) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root, or a password prompt";
+    SystemPlatform real(TAMREL_TRASH_HELPER);
+    dir.mkdirs("sys/com.example.tool");
+    dir.write("sys/com.example.tool/data", 100);
+    dir.write("sys/it's \"quoted\"", 10);
+    const std::vector<Remover::Item> items = {
+        {1, dir / "sys/com.example.tool", true, Kind::support},
+        {2, dir / "sys/it's \"quoted\"", true, Kind::daemon},
+        {3, dir / "sys/missing", true, Kind::cache},
+    };
+    Remover::Outcome out;
+    test::offMainThread([&] { out = Remover::remove(items, real); });
+    EXPECT_EQ(out, (Remover::Outcome{{1, 2, 3}, {}}));
+    EXPECT_TRUE(exists(inTrash("com.example.tool/data")));
+    EXPECT_TRUE(exists(inTrash("it's \"quoted\"")));
+}
+
+}  // namespace
+}  // namespace tamrel

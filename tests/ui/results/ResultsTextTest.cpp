@@ -1,0 +1,84 @@
+#include "ui/results/ResultsText.h"
+
+#include <gtest/gtest.h>
+
+#include <QLocale>
+
+#include "ui/results/KindBarGeometry.h"
+
+namespace tamrel {
+namespace {
+
+TEST(PathCrumbs, FiveShownWholeSixFolded) {
+    const std::vector<NodeId> root = {0};
+    EXPECT_EQ(pathCrumbs(root), root);
+    const std::vector<NodeId> five = {0, 3, 9, 14, 20};
+    EXPECT_EQ(pathCrumbs(five), five);
+    const std::vector<NodeId> six = {0, 3, 9, 14, 20, 31};
+    EXPECT_EQ(pathCrumbs(six), (std::vector<NodeId>{0, NONE, 14, 20, 31}));
+    const std::vector<NodeId> nine = {0, 1, 2, 3, 4, 5, 6, 7, 8};
+    EXPECT_EQ(pathCrumbs(nine), (std::vector<NodeId>{0, NONE, 6, 7, 8}));
+}
+
+TEST(PathCrumbs, RootNames) {
+    EXPECT_EQ(rootDisplayName("/", std::nullopt, "/home/me"), "Computer");
+    EXPECT_EQ(rootDisplayName("/", QString("System"), "/home/me"), "System");
+    EXPECT_EQ(rootDisplayName("/home/me", QString("System"), "/home/me"), "Home");
+    EXPECT_EQ(rootDisplayName("/home/me/Projects", std::nullopt, "/home/me"), "Projects");
+    EXPECT_EQ(rootDisplayName("/mnt/usb/", std::nullopt, "/home/me"), "usb");
+}
+
+TEST(RelativePaths, CutOnlyAtFolderBoundaries) {
+    EXPECT_EQ(belowBase("/Users/me/Projects/site", "/Users/me"), "/Projects/site");
+    EXPECT_EQ(belowBase("/Users/me", "/Users/me"), "/");
+    EXPECT_EQ(belowBase("/Users/me/Downloads", "/"), "Users/me/Downloads");
+    EXPECT_EQ(belowBase("/home/alice/x", "/home/al"), std::nullopt);
+    EXPECT_EQ(belowBase("/elsewhere", "/home/al"), std::nullopt);
+
+    EXPECT_EQ(tildeHome("/home/me/Downloads", "/home/me"), "~/Downloads");
+    EXPECT_EQ(tildeHome("/home/me", "/home/me/"), "~");
+    EXPECT_EQ(tildeHome("/home/meg/x", "/home/me"), "/home/meg/x");
+    EXPECT_EQ(tildeHome("/backup/home/me/x", "/home/me"), "/backup/home/me/x");
+    EXPECT_EQ(tildeHome("/Projects/home/me", "/home/me"), "/Projects/home/me");
+}
+
+TEST(ListFooter, CountsTheRest) {
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    EXPECT_EQ(moreFooter(400, 400), "");
+    EXPECT_EQ(moreFooter(0, 0), "");
+    EXPECT_EQ(moreFooter(1200, 400), "+ 800 more");
+    EXPECT_EQ(moreFooter(5000, 300), "+ 4,700 more");
+}
+
+TEST(KindBar, ShareThresholdAndMinimumWidth) {
+    // 1,000 bytes: 6 bytes is exactly 0.6 % and is dropped; 7 stays at its 3 pt minimum.
+    const std::vector<KindBytes> parts = {
+        {FileKind::video, 900}, {FileKind::image, 87}, {FileKind::audio, 7}, {FileKind::code, 6}};
+    const KindBarLayout bar = kindBarLayout(parts, 300);
+    ASSERT_EQ(bar.segments.size(), 3u);
+    EXPECT_EQ(bar.segments[2].kind, FileKind::audio);
+    EXPECT_EQ(bar.segments[2].width, 3);
+    EXPECT_DOUBLE_EQ(bar.segments[0].width, (300 - 4.5) * 0.9);
+    EXPECT_DOUBLE_EQ(bar.segments[1].x, bar.segments[0].width + 1.5);
+    EXPECT_EQ(bar.legendCount, 3);
+    // The dropped kind's share stays empty at the end of the bar.
+    EXPECT_LT(bar.rowWidth, 300 - 1);
+
+    const std::vector<KindBytes> one = {{FileKind::document, 123}};
+    const KindBarLayout single = kindBarLayout(one, 200);
+    ASSERT_EQ(single.segments.size(), 1u);
+    EXPECT_DOUBLE_EQ(single.segments[0].width, 200 - 1.5);
+
+    std::vector<KindBytes> eight;
+    for (int k = 0; k < 8; ++k) eight.push_back({FileKind::allCases()[k], 100});
+    const KindBarLayout many = kindBarLayout(eight, 400);
+    EXPECT_EQ(many.segments.size(), 8u);
+    EXPECT_EQ(many.legendCount, 6);
+
+    EXPECT_TRUE(kindBarLayout({}, 300).segments.empty());
+    const std::vector<KindBytes> zero = {{FileKind::video, 0}};
+    EXPECT_TRUE(kindBarLayout(zero, 300).segments.empty());
+}
+
+}  // namespace
+}  // namespace tamrel

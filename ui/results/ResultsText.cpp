@@ -1,0 +1,54 @@
+#include "ui/results/ResultsText.h"
+
+#include <QLocale>
+
+namespace tamrel {
+
+std::vector<NodeId> pathCrumbs(std::span<const NodeId> chain) {
+    if (chain.size() < 6) return {chain.begin(), chain.end()};
+    return {chain.front(), NONE, chain[chain.size() - 3], chain[chain.size() - 2], chain.back()};
+}
+
+QString rootDisplayName(std::string_view rootPath, const std::optional<QString>& rootVolumeName,
+                        std::string_view home) {
+    if (rootPath == "/") return rootVolumeName ? *rootVolumeName : QStringLiteral("Computer");
+    if (!home.empty() && rootPath == home) return QStringLiteral("Home");
+    std::string_view p = rootPath;
+    while (p.size() > 1 && p.back() == '/') p.remove_suffix(1);
+    const auto slash = p.rfind('/');
+    if (slash != std::string_view::npos) p.remove_prefix(slash + 1);
+    return QString::fromUtf8(p.data(), qsizetype(p.size()));
+}
+
+QString searchScope(const DiskIndex* index, NodeId current) {
+    if (index == nullptr) return {};
+    if (current == 0) return QStringLiteral("anything");
+    return QStringLiteral("in ") + QString::fromStdString(index->name(current));
+}
+
+std::optional<std::string> belowBase(std::string_view path, std::string_view base) {
+    if (!path.starts_with(base)) return std::nullopt;
+    const bool boundary = path.size() == base.size() || (!base.empty() && base.back() == '/') ||
+                          path[base.size()] == '/';
+    if (!boundary) return std::nullopt;
+    std::string rest(path.substr(base.size()));
+    if (rest.empty()) return std::string("/");
+    return rest;
+}
+
+std::string tildeHome(std::string_view path, std::string_view home) {
+    while (home.size() > 1 && home.back() == '/') home.remove_suffix(1);
+    if (home.empty() || home == "/" || !path.starts_with(home)) return std::string(path);
+    if (path.size() == home.size()) return "~";
+    if (path[home.size()] != '/') return std::string(path);
+    return "~" + std::string(path.substr(home.size()));
+}
+
+QString localeCount(qint64 n) { return QLocale().toString(n); }
+
+QString moreFooter(qint64 total, qint64 shown) {
+    if (total <= shown) return {};
+    return QStringLiteral("+ ") + localeCount(total - shown) + QStringLiteral(" more");
+}
+
+}  // namespace tamrel

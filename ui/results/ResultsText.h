@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/index/DiskIndex.h"
+
+namespace tamrel {
+
+// The texts and small lists that the results screen derives from the model, as plain functions
+// so that they are tested without painting.
+
+// The crumbs of the path bar for `chain` (the ancestry from the root down to the current
+// folder): every entry while the chain has fewer than 6, otherwise the root, an ellipsis marker
+// (NONE) and the last 3 entries. Never more than 5.
+std::vector<NodeId> pathCrumbs(std::span<const NodeId> chain);
+
+// The root's display name: for "/" the name of the volume mounted there, or "Computer" when none
+// names it; "Home" for the home folder; otherwise the last path component.
+QString rootDisplayName(std::string_view rootPath, const std::optional<QString>& rootVolumeName,
+                        std::string_view home);
+
+// The word after "Find " in the search prompt: "" without an index, "anything" at the root,
+// otherwise "in <name>".
+QString searchScope(const DiskIndex* index, NodeId current);
+
+// `path` told relative to `base`: the base is cut only at a "/" boundary ("/home/al" is not a
+// prefix of "/home/alice"), and what is left is "/" when nothing is. Nothing when the path does
+// not lie in the base (the caller then shows it absolute).
+std::optional<std::string> belowBase(std::string_view path, std::string_view base);
+
+// `path` with the home folder at its start written "~" ("/home/me/Downloads" -> "~/Downloads",
+// "/home/me" -> "~"); a home folder elsewhere in the path, or a longer name, is left alone.
+std::string tildeHome(std::string_view path, std::string_view home);
+
+// "+ <n> more" for the entries of a list of `total` beyond the `shown` ones, the count in the
+// user's locale; empty when there are none beyond.
+QString moreFooter(qint64 total, qint64 shown);
+
+// An integer for the user's current locale, with its grouping separators.
+QString localeCount(qint64 n);
+
+}  // namespace tamrel

@@ -14,6 +14,7 @@ std::vector<RowItem> rowItems(const DiskIndex& index, std::span<const NodeId> id
                               const QDateTime& now) {
     std::optional<std::string> base;
     if (relativeTo && *relativeTo < index.count()) base = index.path(*relativeTo);
+    const std::int64_t nowSeconds = now.toSecsSinceEpoch();
     const double scale = double(std::max<std::uint64_t>(maxSize, 1));
 
     std::vector<RowItem> rows;
@@ -35,7 +36,7 @@ std::vector<RowItem> rowItems(const DiskIndex& index, std::span<const NodeId> id
         } else if (row.isDir) {
             row.subtitle = Fmt::files(index.items(id));
         } else {
-            row.subtitle = Fmt::age(QDateTime::fromSecsSinceEpoch(index.mtime(id)), now);
+            row.subtitle = Fmt::ageSeconds(nowSeconds - std::int64_t(index.mtime(id)));
         }
         row.size = index.size(id);
         row.fraction = double(row.size) / scale;

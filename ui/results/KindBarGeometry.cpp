@@ -20,7 +20,8 @@ std::uint32_t kindHex(FileKind kind) {
     return 0xBDB8AE;
 }
 
-KindBarLayout kindBarLayout(std::span<const KindBytes> parts, double width) {
+KindBarLayout kindBarLayout(std::span<const std::pair<FileKind, std::uint64_t>> parts,
+                            double width) {
     constexpr double spacing = 1.5;
     double total = 0;
     for (const auto& [kind, bytes] : parts) total += double(bytes);

@@ -13,8 +13,6 @@ namespace tamrel {
 // treemap.
 std::uint32_t kindHex(FileKind kind);
 
-using KindBytes = std::pair<FileKind, std::uint64_t>;
-
 // The kind bar of a breakdown, laid out for a bar `width` points wide.
 //
 // Kinds holding 0.6 % of the bytes or less are left out of the bar and the legend, but their bytes
@@ -31,6 +29,7 @@ struct KindBarLayout {
     double rowWidth = 0;                // from the first segment's left to the last one's right
     int legendCount = 0;                // legend entries: the first min(shown, 6)
 };
-KindBarLayout kindBarLayout(std::span<const KindBytes> parts, double width);
+KindBarLayout kindBarLayout(std::span<const std::pair<FileKind, std::uint64_t>> parts,
+                            double width);
 
 }  // namespace tamrel

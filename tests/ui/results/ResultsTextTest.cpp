@@ -9,6 +9,8 @@
 namespace tamrel {
 namespace {
 
+using Parts = std::vector<std::pair<FileKind, std::uint64_t>>;
+
 TEST(PathCrumbs, FiveShownWholeSixFolded) {
     const std::vector<NodeId> root = {0};
     EXPECT_EQ(pathCrumbs(root), root);
@@ -52,7 +54,7 @@ TEST(ListFooter, CountsTheRest) {
 
 TEST(KindBar, ShareThresholdAndMinimumWidth) {
     // 1,000 bytes: 6 bytes is exactly 0.6 % and is dropped; 7 stays at its 3 pt minimum.
-    const std::vector<KindBytes> parts = {
+    const Parts parts = {
         {FileKind::video, 900}, {FileKind::image, 87}, {FileKind::audio, 7}, {FileKind::code, 6}};
     const KindBarLayout bar = kindBarLayout(parts, 300);
     ASSERT_EQ(bar.segments.size(), 3u);
@@ -64,19 +66,19 @@ TEST(KindBar, ShareThresholdAndMinimumWidth) {
     // The dropped kind's share stays empty at the end of the bar.
     EXPECT_LT(bar.rowWidth, 300 - 1);
 
-    const std::vector<KindBytes> one = {{FileKind::document, 123}};
+    const Parts one = {{FileKind::document, 123}};
     const KindBarLayout single = kindBarLayout(one, 200);
     ASSERT_EQ(single.segments.size(), 1u);
     EXPECT_DOUBLE_EQ(single.segments[0].width, 200 - 1.5);
 
-    std::vector<KindBytes> eight;
+    Parts eight;
     for (int k = 0; k < 8; ++k) eight.push_back({FileKind::allCases()[k], 100});
     const KindBarLayout many = kindBarLayout(eight, 400);
     EXPECT_EQ(many.segments.size(), 8u);
     EXPECT_EQ(many.legendCount, 6);
 
     EXPECT_TRUE(kindBarLayout({}, 300).segments.empty());
-    const std::vector<KindBytes> zero = {{FileKind::video, 0}};
+    const Parts zero = {{FileKind::video, 0}};
     EXPECT_TRUE(kindBarLayout(zero, 300).segments.empty());
 }
 

@@ -1,9 +1,12 @@
 #include "ui/results/RowItems.h"
 
+#include <QDir>
+
 #include <algorithm>
 
 #include "core/query/FileKind.h"
 #include "format/Fmt.h"
+#include "model/app/AppModel.h"
 #include "ui/results/ResultsText.h"
 
 namespace tamrel {
@@ -46,6 +49,16 @@ std::vector<RowItem> rowItems(const DiskIndex& index, std::span<const NodeId> id
         rows.push_back(std::move(row));
     }
     return rows;
+}
+
+std::vector<RowItem> rowItems(const AppModel& model, std::span<const NodeId> ids,
+                              std::uint64_t maxSize, std::optional<NodeId> relativeTo) {
+    const IndexRef& index = model.index();
+    if (!index) return {};
+    const std::string home = QDir::homePath().toStdString();
+    return rowItems(*index, ids, maxSize, relativeTo,
+                    [&](NodeId id) { return model.inBasket(id); }, home,
+                    QDateTime::currentDateTime());
 }
 
 }  // namespace tamrel

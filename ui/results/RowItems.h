@@ -44,4 +44,9 @@ std::vector<RowItem> rowItems(const DiskIndex& index, std::span<const NodeId> id
                               const std::function<bool(NodeId)>& inBasket, std::string_view home,
                               const QDateTime& now);
 
+// The rows of `ids` of the model's shown index: the home folder and the time taken once for the
+// whole call, `picked` from the model's basket. No rows without an index. Main thread.
+std::vector<RowItem> rowItems(const AppModel& model, std::span<const NodeId> ids,
+                              std::uint64_t maxSize, std::optional<NodeId> relativeTo);
+
 }  // namespace tamrel

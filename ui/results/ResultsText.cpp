@@ -2,6 +2,8 @@
 
 #include <QLocale>
 
+#include "format/Fmt.h"
+
 namespace tamrel {
 
 std::vector<NodeId> pathCrumbs(std::span<const NodeId> chain) {
@@ -49,6 +51,49 @@ QString localeCount(qint64 n) { return QLocale().toString(n); }
 QString moreFooter(qint64 total, qint64 shown) {
     if (total <= shown) return {};
     return QStringLiteral("+ ") + localeCount(total - shown) + QStringLiteral(" more");
+}
+
+QString confirmTrashTitle(std::size_t count, std::uint64_t bytes) {
+    return QStringLiteral("Move %1 item%2 (%3) to the Trash?")
+        .arg(count)
+        .arg(count == 1 ? "" : "s")
+        .arg(Fmt::bytes(bytes));
+}
+
+QString pickedLine(std::size_t count) { return QString::number(count) + QStringLiteral(" PICKED"); }
+
+QString searchTitle(bool hasResults, bool searching, qint64 total) {
+    if (searching) return QStringLiteral("Searching\u2026");
+    if (!hasResults) return QStringLiteral("Nothing by that name");
+    return localeCount(total) + QStringLiteral(" found");
+}
+
+QString searchCaption(double seconds) {
+    return QStringLiteral("in %1 ms \u00B7 biggest first \u00B7 try ext:dmg size:>1gb mtime:>90d")
+        .arg(seconds * 1000, 0, 'f', 1);
+}
+
+QString searchCount(std::size_t results, bool searching) {
+    if (searching) return QStringLiteral("\u2026");
+    return QString::number(results);
+}
+
+QString biggestCaption(const DiskIndex& index, NodeId current) {
+    if (current == 0) return QStringLiteral("anywhere");
+    return QStringLiteral("in ") + QString::fromStdString(index.name(current));
+}
+
+QString scanTimeText(double seconds) {
+    return QStringLiteral("read in ") + QString::asprintf("%.1f", seconds) + QStringLiteral("s");
+}
+
+std::vector<NodeId> presentNodes(const DiskIndex& index, std::span<const NodeId> ids) {
+    std::vector<NodeId> out;
+    out.reserve(ids.size());
+    for (NodeId id : ids) {
+        if (id < index.count() && !index.isGone(id)) out.push_back(id);
+    }
+    return out;
 }
 
 }  // namespace tamrel

@@ -46,4 +46,26 @@ QString moreFooter(qint64 total, qint64 shown);
 // An integer for the user's current locale, with its grouping separators.
 QString localeCount(qint64 n);
 
+// The Trash confirmation's title: "Move 3 items (1.2 GB) to the Trash?" ("item" for exactly 1).
+QString confirmTrashTitle(std::size_t count, std::uint64_t bytes);
+// The basket tray's count line: "3 PICKED" (plain digits).
+QString pickedLine(std::size_t count);
+
+// The search results' title: "Nothing by that name" when a finished search found nothing,
+// "Searching…" while a search is pending (the previous query's total is not this one's), else
+// the total in the user's locale and " found".
+QString searchTitle(bool hasResults, bool searching, qint64 total);
+// "in 12.3 ms · biggest first · try ext:dmg size:>1gb mtime:>90d".
+QString searchCaption(double seconds);
+// The search field's count: the results held, or "…" while a search is pending.
+QString searchCount(std::size_t results, bool searching);
+// The Biggest caption: "anywhere" at the root, else "in <name>".
+QString biggestCaption(const DiskIndex& index, NodeId current);
+// "read in 12.3s".
+QString scanTimeText(double seconds);
+
+// `ids` without those that do not belong to `index` or are gone (removed themselves or inside
+// a removed folder), in their order.
+std::vector<NodeId> presentNodes(const DiskIndex& index, std::span<const NodeId> ids);
+
 }  // namespace tamrel

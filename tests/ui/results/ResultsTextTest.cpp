@@ -4,6 +4,8 @@
 
 #include <QLocale>
 
+#include "format/Fmt.h"
+#include "tests/support/IndexBuilder.h"
 #include "ui/results/KindBarGeometry.h"
 
 namespace tamrel {
@@ -80,6 +82,42 @@ TEST(KindBar, ShareThresholdAndMinimumWidth) {
     EXPECT_TRUE(kindBarLayout({}, 300).segments.empty());
     const Parts zero = {{FileKind::video, 0}};
     EXPECT_TRUE(kindBarLayout(zero, 300).segments.empty());
+}
+
+TEST(ResultsTexts, CountsTimesAndThePendingSearch) {
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    EXPECT_EQ(confirmTrashTitle(1, 2'000'000), "Move 1 item (" + Fmt::bytes(2'000'000) + ") to the Trash?");
+    EXPECT_EQ(confirmTrashTitle(3, 0), "Move 3 items (" + Fmt::bytes(0) + ") to the Trash?");
+    EXPECT_EQ(pickedLine(1234), "1234 PICKED");
+
+    EXPECT_EQ(searchTitle(false, false, 0), "Nothing by that name");
+    EXPECT_EQ(searchTitle(true, false, 5000), "5,000 found");
+    // While the next search runs, the last query's total is not shown as this one's.
+    EXPECT_EQ(searchTitle(true, true, 5000), "Searching\u2026");
+    EXPECT_EQ(searchTitle(false, true, 5000), "Searching\u2026");
+    EXPECT_EQ(searchCount(300, false), "300");
+    EXPECT_EQ(searchCount(300, true), "\u2026");
+
+    EXPECT_EQ(searchCaption(0.0123), "in 12.3 ms \u00B7 biggest first \u00B7 try ext:dmg size:>1gb mtime:>90d");
+    EXPECT_EQ(scanTimeText(12.34), "read in 12.3s");
+}
+
+TEST(ResultsTexts, GoneNodesLeaveTheLists) {
+    test::IndexBuilder b("/r");
+    b.file("/r/Photos/a.jpg", 500).file("/r/Photos/old/b.jpg", 400).file("/r/c.iso", 300);
+    b.removed("/r/Photos/old");
+    auto index = b.build();
+    const NodeId a = test::idOf(*index, "/r/Photos/a.jpg");
+    const NodeId inRemoved = test::idOf(*index, "/r/Photos/old/b.jpg");
+    const NodeId c = test::idOf(*index, "/r/c.iso");
+    const std::vector<NodeId> ids = {inRemoved, a, index->count() + 3, c};
+    EXPECT_EQ(presentNodes(*index, ids), (std::vector<NodeId>{a, c}));
+
+    EXPECT_EQ(biggestCaption(*index, 0), "anywhere");
+    EXPECT_EQ(biggestCaption(*index, test::idOf(*index, "/r/Photos")), "in Photos");
+    EXPECT_EQ(searchScope(nullptr, 0), "");
+    EXPECT_EQ(searchScope(index.get(), 0), "anything");
+    EXPECT_EQ(searchScope(index.get(), test::idOf(*index, "/r/Photos")), "in Photos");
 }
 
 }  // namespace

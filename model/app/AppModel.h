@@ -530,6 +530,8 @@ private:
                     const std::vector<std::string>& movedPaths);
     // The stored inventory was loaded from the shown generation.
     bool inventoryShown() const;
+    // Tests of these actions install index generations and picks directly.
+    friend class ActionsProbe;
     // ===== end =====
 
     // Last member: destroyed (and waited for) before anything its tasks may post to.

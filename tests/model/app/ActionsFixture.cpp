@@ -8,29 +8,6 @@
 
 namespace tamrel {
 
-void ActionsProbe::adopt(AppModel& model, IndexRef next) {
-    const IndexRef old = model.index();
-    const auto carry = [&](NodeId id) -> std::optional<NodeId> {
-        if (!old || id >= old->count()) return std::nullopt;
-        return next->lookup(old->path(id));
-    };
-    NodeIds basket;
-    for (NodeId id : model.basket()) {
-        if (const auto n = carry(id)) basket.push_back(*n);
-    }
-    NodeSet picked;
-    for (NodeId id : model.cleanPicked()) {
-        if (const auto n = carry(id)) picked.insert(*n);
-    }
-    const NodeId current = carry(model.current()).value_or(0);
-    AppModel::Batch batch(model);
-    model.setIndex(std::move(next));
-    model.setCurrent(current);
-    model.setBasket(std::move(basket));
-    model.setCleanPicked(std::move(picked));
-    model.setRevision(model.revision() + 1);
-}
-
 namespace test {
 
 IndexRef scanTree(const std::string& root) {

@@ -18,17 +18,10 @@ namespace tamrel {
 // tests of the actions that move files.
 class ActionsProbe {
 public:
-    // Shows `index` at its root with nothing picked.
-    static void show(AppModel& model, IndexRef index) {
-        AppModel::Batch batch(model);
-        model.setIndex(std::move(index));
-        model.setCurrent(0);
-        model.setBasket({});
-        model.setCleanPicked({});
-    }
-    // Installs `next` as a refreshed generation would be adopted: current, basket and ticks
-    // carried over by path (what is not found is dropped).
-    static void adopt(AppModel& model, IndexRef next);
+    // Shows `index` at its root with nothing picked, as a newly opened target (no watcher).
+    static void show(AppModel& model, IndexRef index) { model.show(std::move(index)); }
+    // Adopts `next` as a refreshed generation of the shown index.
+    static void adopt(AppModel& model, IndexRef next) { model.adopt(std::move(next)); }
     static void setCurrent(AppModel& model, NodeId node) { model.setCurrent(node); }
     static void setCleanPicked(AppModel& model, NodeSet picked) {
         model.setCleanPicked(std::move(picked));

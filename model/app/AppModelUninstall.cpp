@@ -1,0 +1,7 @@
+#include "model/app/AppModel.h"
+
+namespace tamrel {
+
+void AppModel::uninstall(const InstalledApp&) {}
+
+}  // namespace tamrel

@@ -37,7 +37,15 @@ void AppModel::startUp() {
 // --- Announcements ---
 
 AppModel::Batch::~Batch() {
-    if (--model_.batchDepth_ == 0) model_.flush();
+    if (model_.batchDepth_ > 1) {
+        --model_.batchDepth_;
+        return;
+    }
+    // Still inside the batch: starting the derived data may write nothing, but keeps the
+    // order "writes, then work, then announcements".
+    model_.startDerivedRun();
+    --model_.batchDepth_;
+    model_.flush();
 }
 
 void AppModel::animated(Spring spring, const std::function<void()>& writes) {

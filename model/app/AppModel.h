@@ -411,6 +411,8 @@ private:
     void finishScan(const std::string& path, const ProgressRef& progress, IndexRef scanned,
                     const QString& error);
     void recordSaved(const std::string& path, std::chrono::system_clock::time_point scannedAt);
+    // The saved index of `root`, or null (also when loading fails in any way).
+    static IndexRef loadSaved(const std::string& root);
     // A folder that was entered (not a mount point, not denied, not gone) at `path` in `index`.
     static std::optional<NodeId> enteredFolder(const DiskIndex& index, const std::string& path);
 

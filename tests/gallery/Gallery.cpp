@@ -17,6 +17,7 @@
 #include <functional>
 
 #include "model/app/AppModel.h"
+#include "tests/gallery/ResultsGallery.h"
 #include "tests/model/app/FakeDesktop.h"
 #include "tests/support/ScopedDataHome.h"
 #include "tests/support/TempDir.h"
@@ -234,5 +235,6 @@ int main(int argc, char** argv) {
   QTest::qWait(50);
   save(*window.rootView()->sidebar(), QStringLiteral("sidebar-home-selected"));
   save(window, QStringLiteral("window-results-home"));
+  saveResultsGallery(window, model, [](QWidget& w, const QString& name) { save(w, name); });
   return gOk ? 0 : 1;
 }

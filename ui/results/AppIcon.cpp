@@ -4,6 +4,7 @@
 #include <QHash>
 #include <QMimeDatabase>
 #include <QPainter>
+#include <QStandardPaths>
 
 namespace tamrel::AppIcon {
 
@@ -12,7 +13,17 @@ QIcon icon(const QString& path) {
     if (auto it = cache.constFind(path); it != cache.constEnd()) return *it;
 
     if (QIcon::themeName().isEmpty() || QIcon::themeName() == QLatin1String("hicolor")) {
+        // No desktop theme (a bare session, the offscreen platform): the system's icon folders
+        // and the theme every desktop ships.
+        QStringList paths = QIcon::themeSearchPaths();
+        for (const QString& dir : QStandardPaths::locateAll(QStandardPaths::GenericDataLocation,
+                                                            QStringLiteral("icons"),
+                                                            QStandardPaths::LocateDirectory)) {
+            if (!paths.contains(dir)) paths << dir;
+        }
+        QIcon::setThemeSearchPaths(paths);
         QIcon::setThemeName(QStringLiteral("Adwaita"));
+        QIcon::setFallbackThemeName(QStringLiteral("hicolor"));
     }
     const QFileInfo info(path);
     QIcon found;

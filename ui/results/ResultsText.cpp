@@ -3,6 +3,7 @@
 #include <QLocale>
 
 #include "format/Fmt.h"
+#include "ui/theme/ShownText.h"
 
 namespace tamrel {
 
@@ -19,13 +20,13 @@ QString rootDisplayName(std::string_view rootPath, const std::optional<QString>&
     while (p.size() > 1 && p.back() == '/') p.remove_suffix(1);
     const auto slash = p.rfind('/');
     if (slash != std::string_view::npos) p.remove_prefix(slash + 1);
-    return QString::fromUtf8(p.data(), qsizetype(p.size()));
+    return shownPath(std::string(p));
 }
 
 QString searchScope(const DiskIndex* index, NodeId current) {
     if (index == nullptr) return {};
     if (current == 0) return QStringLiteral("anything");
-    return QStringLiteral("in ") + QString::fromStdString(index->name(current));
+    return QStringLiteral("in ") + shownText(QString::fromStdString(index->name(current)));
 }
 
 std::optional<std::string> belowBase(std::string_view path, std::string_view base) {
@@ -80,7 +81,7 @@ QString searchCount(std::size_t results, bool searching) {
 
 QString biggestCaption(const DiskIndex& index, NodeId current) {
     if (current == 0) return QStringLiteral("anywhere");
-    return QStringLiteral("in ") + QString::fromStdString(index.name(current));
+    return QStringLiteral("in ") + shownText(QString::fromStdString(index.name(current)));
 }
 
 QString scanTimeText(double seconds) {

@@ -8,6 +8,7 @@
 #include "format/Fmt.h"
 #include "model/app/AppModel.h"
 #include "ui/results/ResultsText.h"
+#include "ui/theme/ShownText.h"
 
 namespace tamrel {
 
@@ -28,12 +29,12 @@ std::vector<RowItem> rowItems(const DiskIndex& index, std::span<const NodeId> id
         row.id = id;
         row.isDir = index.isDir(id);
         row.denied = index.isDenied(id);
-        row.name = QString::fromStdString(index.name(id));
+        row.name = shownText(QString::fromStdString(index.name(id)));
         const std::optional<NodeId> parent = index.parentOf(id);
         if (base && parent) {
             const std::string p = index.path(*parent);
             const std::optional<std::string> below = belowBase(p, *base);
-            row.subtitle = QString::fromStdString(tildeHome(below ? *below : p, home));
+            row.subtitle = shownPath(tildeHome(below ? *below : p, home));
         } else if (row.denied) {
             row.subtitle = QStringLiteral("no access");
         } else if (row.isDir) {

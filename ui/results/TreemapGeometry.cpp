@@ -2,7 +2,13 @@
 
 #include <algorithm>
 
+#include "core/query/FileKind.h"
+#include "format/Fmt.h"
+#include "ui/results/KindBarGeometry.h"
+#include "ui/results/ResultsText.h"
 #include "ui/results/Squarify.h"
+#include "ui/theme/Palette.h"
+#include "ui/theme/ShownText.h"
 
 namespace tamrel {
 
@@ -74,6 +80,32 @@ TileLook tileLook(const TreemapTile& tile) {
     look.sizeLine = look.label && h > 50;
     look.badge = tile.picked && look.m > 26;
     return look;
+}
+
+TileColour tileColour(const DiskIndex& index, const TreemapTile& tile) {
+    if (tile.isOthers()) return {0xBDB8AE, false};
+    const NodeId id = tile.node();
+    if (index.isDir(id)) {
+        const std::string name = index.name(id);
+        return {Palette::folderHexOfBytes(name.data(), name.size()), true};
+    }
+    return {kindHex(FileKind::ofName(index.nameBytes(id))), false};
+}
+
+QString tileTitle(const DiskIndex& index, const TreemapTile& tile) {
+    if (tile.isOthers()) return localeCount(tile.others) + QStringLiteral(" more");
+    return shownText(QString::fromStdString(index.name(tile.node())));
+}
+
+QString tileSizeText(const DiskIndex& index, const TreemapTile& tile) {
+    return Fmt::bytes(tile.isOthers() ? tile.othersSize : index.size(tile.node()));
+}
+
+QString tileHelp(const DiskIndex& index, const TreemapTile& tile) {
+    if (tile.isOthers()) return QString::number(tile.others) + QStringLiteral(" smaller items");
+    const QString text = tileTitle(index, tile) + QStringLiteral(" \u00B7 ") + tileSizeText(index, tile);
+    if (index.isDir(tile.node())) return text;
+    return text + QStringLiteral("\nClick to pick it for the Trash");
 }
 
 int tileAt(std::span<const TreemapTile> tiles, QPointF p, int lifted) {

@@ -317,6 +317,31 @@ void LogoMark::paintEvent(QPaintEvent*) {
 
 // ---- SizeText
 
+double sizeTextWidth(std::uint64_t bytes, double size, double tracking) {
+  const Fmt::SplitBytes s = Fmt::split(bytes);
+  double w = Fonts::tabularWidth(Fonts::system(size, Fonts::Weight::bold, tracking), s.number);
+  if (!s.unit.isEmpty()) {
+    w += 2 + QFontMetricsF(Fonts::system(size * 0.62, Fonts::Weight::semibold)).horizontalAdvance(s.unit);
+  }
+  return w;
+}
+
+void paintSizeText(QPainter& p, QPointF origin, std::uint64_t bytes, double size,
+                   const QColor& color, const QColor& unitColor, double tracking) {
+  const Fmt::SplitBytes s = Fmt::split(bytes);
+  p.save();
+  p.setRenderHint(QPainter::TextAntialiasing);
+  p.setPen(color);
+  const double w =
+      Fonts::drawTabular(p, origin, Fonts::system(size, Fonts::Weight::bold, tracking), s.number);
+  if (!s.unit.isEmpty()) {
+    p.setFont(Fonts::system(size * 0.62, Fonts::Weight::semibold));
+    p.setPen(unitColor);
+    p.drawText(QPointF(origin.x() + w + 2, origin.y()), s.unit);
+  }
+  p.restore();
+}
+
 SizeText::SizeText(std::uint64_t bytes, double size, const QColor& unitColor, QWidget* parent)
     : QWidget(parent), size_(size), color_(Color::ink), unitColor_(unitColor) {
   setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
@@ -324,6 +349,7 @@ SizeText::SizeText(std::uint64_t bytes, double size, const QColor& unitColor, QW
 }
 
 void SizeText::setBytes(std::uint64_t bytes) {
+  bytes_ = bytes;
   const Fmt::SplitBytes s = Fmt::split(bytes);
   if (s.number == number_ && s.unit == unit_) return;
   number_ = s.number;
@@ -338,11 +364,8 @@ void SizeText::setColor(const QColor& color) {
 }
 
 QSize SizeText::sizeHint() const {
-  const QFont nf = Fonts::system(size_, Fonts::Weight::bold);
-  const QFont uf = Fonts::system(size_ * 0.62, Fonts::Weight::semibold);
-  const QFontMetricsF nfm(nf);
-  double w = Fonts::tabularWidth(nf, number_);
-  if (!unit_.isEmpty()) w += 2 + QFontMetricsF(uf).horizontalAdvance(unit_);
+  const QFontMetricsF nfm(Fonts::system(size_, Fonts::Weight::bold));
+  const double w = sizeTextWidth(bytes_, size_);
   return QSize(static_cast<int>(std::ceil(w)) + 1,
                static_cast<int>(std::ceil(nfm.ascent() + nfm.descent())));
 }
@@ -350,16 +373,8 @@ QSize SizeText::sizeHint() const {
 void SizeText::paintEvent(QPaintEvent*) {
   QPainter p(this);
   p.setRenderHint(QPainter::TextAntialiasing);
-  const QFont nf = Fonts::system(size_, Fonts::Weight::bold);
-  const QFont uf = Fonts::system(size_ * 0.62, Fonts::Weight::semibold);
-  const double baseline = QFontMetricsF(nf).ascent();
-  p.setPen(color_);
-  const double w = Fonts::drawTabular(p, QPointF(0, baseline), nf, number_);
-  if (!unit_.isEmpty()) {
-    p.setFont(uf);
-    p.setPen(unitColor_);
-    p.drawText(QPointF(w + 2, baseline), unit_);
-  }
+  const double baseline = QFontMetricsF(Fonts::system(size_, Fonts::Weight::bold)).ascent();
+  paintSizeText(p, QPointF(0, baseline), bytes_, size_, color_, unitColor_);
 }
 
 // ---- Caption

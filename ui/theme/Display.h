@@ -176,7 +176,12 @@ class LogoMark : public QWidget {
 
 // --- A size read-out: the number of Fmt::split in bold at `size` with digits of one width,
 // then 2 points, then the unit semibold at size × 0.62 in `unitColor`, on one baseline. Never
-// wraps or truncates.
+// wraps or truncates. `tracking` is added after every character of the number.
+// Its width, and the read-out drawn from `origin` (left end of the baseline) in `color`.
+double sizeTextWidth(std::uint64_t bytes, double size, double tracking = 0);
+void paintSizeText(QPainter& painter, QPointF origin, std::uint64_t bytes, double size,
+                   const QColor& color, const QColor& unitColor, double tracking = 0);
+
 class SizeText : public QWidget {
   Q_OBJECT
  public:
@@ -192,6 +197,7 @@ class SizeText : public QWidget {
   void paintEvent(QPaintEvent*) override;
 
  private:
+  std::uint64_t bytes_ = 0;
   QString number_;
   QString unit_;
   double size_;

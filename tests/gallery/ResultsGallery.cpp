@@ -11,7 +11,9 @@
 
 #include "tests/support/TempDir.h"
 #include "ui/results/BinTray.h"
+#include "ui/results/ExploreView.h"
 #include "ui/results/ResultsView.h"
+#include "ui/results/TreemapView.h"
 #include "ui/shell/RootView.h"
 
 namespace tamrel {
@@ -70,6 +72,12 @@ void saveResultsGallery(MainWindow& window, AppModel& model,
     model.toggleBasket(id("Installer.iso"));
     model.toggleBasket(id("Archives"));
     model.toggleBasket(id("Movies/Wedding.mp4"));
+    QTest::qWait(50);
+    // The pointer over the Music tile, which rises.
+    TreemapView& map = results->explore().treemap();
+    for (const TreemapTile& t : map.tiles()) {
+        if (!t.isOthers() && t.node() == id("Music")) QTest::mouseMove(&map, t.rect.center().toPoint());
+    }
     QTest::qWait(50);
     save(window, QStringLiteral("results-explore-picked"));
     results->tray().toggleList();

@@ -52,6 +52,7 @@ void TreemapView::relayout() {
         tiles_ = treemapTiles(*index_, kids_, tileArea());
         if (current()) markPicked(tiles_, *index_, model_.basket());
     }
+    layerValid_ = false;
     if (hoverId_ && tileIndexOf(*hoverId_) < 0) hoverId_.reset();
     if (pressedId_ && tileIndexOf(*pressedId_) < 0) pressedId_.reset();
     update();
@@ -135,19 +136,41 @@ bool TreemapView::event(QEvent* event) {
 }
 
 void TreemapView::paintEvent(QPaintEvent*) {
+    // The well's soft shadow and a full set of tiles take milliseconds to draw (about 2 and 5 ms
+    // at full size): both are kept as pictures until the tiles or the size change.
+    const qreal dpr = devicePixelRatioF();
+    auto canvas = [&] {
+        QPixmap pixmap(size() * dpr);
+        pixmap.setDevicePixelRatio(dpr);
+        pixmap.fill(Qt::transparent);
+        return pixmap;
+    };
+    if (well_.size() != size() * dpr) {
+        well_ = canvas();
+        QPainter wellPainter(&well_);
+        wellPainter.setRenderHint(QPainter::Antialiasing);
+        paintWell(wellPainter, QRectF(rect()));
+        layerValid_ = false;
+    }
+    if (!layerValid_) {
+        layer_ = canvas();
+        QPainter layerPainter(&layer_);
+        layerPainter.setRenderHint(QPainter::Antialiasing);
+        for (const TreemapTile& tile : tiles_) paintTile(layerPainter, tile, false, false);
+        layerValid_ = true;
+    }
+
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    paintWell(painter, QRectF(rect()));
-
+    painter.drawPixmap(0, 0, well_);
     if (tiles_.empty()) {
         paintEmptyState(painter, QRectF(rect()), QStringLiteral("square.dashed"), 30,
-                               QStringLiteral("Empty folder"), 15, 8);
+                        QStringLiteral("Empty folder"), 15, 8);
         return;
     }
 
     // A new folder's tiles fade in while growing from 92 % about the centre.
     const double t = std::clamp(appear_.value(), 0.0, 1.0);
-    painter.save();
     if (t < 1) {
         const QPointF centre = QRectF(rect()).center();
         const double scale = 0.92 + 0.08 * t;
@@ -156,18 +179,16 @@ void TreemapView::paintEvent(QPaintEvent*) {
         painter.translate(-centre);
         painter.setOpacity(t);
     }
-    // The lifted tile is drawn last, over its neighbours.
-    const TreemapTile* lifted = nullptr;
+    painter.drawPixmap(0, 0, layer_);
+    // The hovered (lifted, drawn over its neighbours) and the pressed tile, over the well again.
     for (const TreemapTile& tile : tiles_) {
-        const bool hover = hoverId_ == tile.id;
-        if (hover && !tile.isOthers()) {
-            lifted = &tile;
-            continue;
-        }
-        paintTile(painter, tile, hover, pressedId_ == tile.id);
+        const bool hover = hoverId_ == tile.id && !tile.isOthers();
+        const bool pressed = pressedId_ == tile.id;
+        if (!hover && !pressed) continue;
+        const QRectF area = tile.rect.adjusted(0, -1.5, 0, 0);
+        painter.drawPixmap(area, well_, QRectF(area.topLeft() * dpr, area.size() * dpr));
+        paintTile(painter, tile, hover, pressed);
     }
-    if (lifted) paintTile(painter, *lifted, true, pressedId_ == lifted->id);
-    painter.restore();
 }
 
 void TreemapView::paintTile(QPainter& painter, const TreemapTile& tile, bool hover,

@@ -54,7 +54,12 @@ private:
     std::vector<TreemapTile> tiles_;
     std::optional<std::int64_t> hoverId_;    // the tile under the pointer (-1: the others tile)
     std::optional<std::int64_t> pressedId_;  // the tile being pressed
-    SpringAnimator appear_{1.0};  // 0 -> 1 as a new folder's tiles come in
+    SpringAnimator appear_{1.0};
+    // The empty well, and the well with every tile at rest; drawn again only when the tiles
+    // change, so hover and press repaint one or two tiles over them.
+    QPixmap well_;
+    QPixmap layer_;
+    bool layerValid_ = false;  // 0 -> 1 as a new folder's tiles come in
 };
 
 }  // namespace tamrel

@@ -1,6 +1,7 @@
 #include "ui/results/BinTray.h"
 
 #include <QAbstractButton>
+#include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMouseEvent>
@@ -71,6 +72,15 @@ BinTray::BinTray(AppModel& model, QWidget* parent)
                         &AppModel::revisionChanged}) {
         connect(&model_, signal, this, &BinTray::refresh);
     }
+    auto* fade = new QGraphicsOpacityEffect(this);
+    fade->setOpacity(0);
+    setGraphicsEffect(fade);
+    connect(&presence_, &SpringAnimator::valueChanged, this, &BinTray::place);
+    connect(&presence_, &SpringAnimator::settled, this, [this] {
+        if (presence_.value() <= 0) hide();
+        place();
+    });
+    hide();
     refresh();
 }
 
@@ -97,14 +107,32 @@ void BinTray::refresh() {
     trash_->setText(model_.trashing() ? QStringLiteral("Moving\u2026") : QStringLiteral("Move to Trash"));
     trash_->setEnabled(!model_.trashing());
     if (!show && list_) list_->close();
-    setVisible(show);
     resize(sizeHint());
-    if (parentWidget()) {
-        // Centred over the foot of the screen, 20 pt above its bottom edge.
-        move((parentWidget()->width() - width()) / 2,
-             parentWidget()->height() - height() + int(shadowBottom) - 20);
+    if (show) {
+        if (!isVisible()) {
+            place();
+            setVisible(true);
+            raise();
+        }
+        presence_.animateTo(1, Spring{0.4, 0.85});
+    } else if (isVisible()) {
+        presence_.animateTo(0, Spring{0.5, 1.0});
     }
+    place();
     update();
+}
+
+void BinTray::place() {
+    const double p = std::clamp(presence_.value(), 0.0, 1.0);
+    if (auto* fade = static_cast<QGraphicsOpacityEffect*>(graphicsEffect())) {
+        fade->setOpacity(p);
+        fade->setEnabled(p < 1);  // drawing through the effect costs; at rest it is off
+    }
+    if (!parentWidget()) return;
+    // Centred over the foot of the screen, 20 pt above its bottom edge; below it while away.
+    const int rest = parentWidget()->height() - height() + int(shadowBottom) - 20;
+    const int away = parentWidget()->height() - int(shadowTop);
+    move((parentWidget()->width() - width()) / 2, int(std::lround(rest + (1 - p) * (away - rest))));
 }
 
 void BinTray::resizeEvent(QResizeEvent*) {
@@ -274,11 +302,32 @@ ToastView::ToastView(AppModel& model, QWidget* parent) : QWidget(parent), model_
         if (toast && toast->id == shownId_) model_.setToast(std::nullopt);
     });
     connect(&model_, &AppModel::toastChanged, this, &ToastView::refresh);
+    connect(&presence_, &SpringAnimator::valueChanged, this, [this] {
+        place();
+        update();
+    });
+    connect(&presence_, &SpringAnimator::settled, this, [this] {
+        if (presence_.value() <= 0) {
+            hide();
+            leaving_.reset();
+        }
+        place();
+    });
+    hide();
     refresh();
 }
 
+void ToastView::place() {
+    if (!parentWidget()) return;
+    // Centred at the top, 12 pt below the edge; above it while away.
+    const double p = std::clamp(presence_.value(), 0.0, 1.0);
+    const int rest = 12 - int(shadowTop);
+    const int away = -height();
+    move((parentWidget()->width() - width()) / 2, int(std::lround(rest + (1 - p) * (away - rest))));
+}
+
 QSize ToastView::sizeHint() const {
-    const OptionalToast& toast = model_.toast();
+    const OptionalToast& toast = leaving_;
     if (!toast) return {0, 0};
     const QFontMetricsF title(Fonts::system(14, Fonts::Weight::bold));
     const QFontMetricsF detail(Fonts::mono(10.5, Fonts::Weight::medium));
@@ -291,26 +340,32 @@ QSize ToastView::sizeHint() const {
 void ToastView::refresh() {
     const OptionalToast& toast = model_.toast();
     if (!toast) {
-        hide();
+        // The card leaves with the last toast on it.
         shownId_ = QUuid();
         dismiss_.stop();
+        if (isVisible()) presence_.animateTo(0, Spring{0.4, 0.8});
         return;
     }
     if (toast->id != shownId_) {
+        // A new toast is a new card: it comes in afresh and has its own 3.2 s.
         shownId_ = toast->id;
         dismiss_.start(toastLifetime);
+        presence_.setValue(0);
     }
+    leaving_ = toast;
     resize(sizeHint());
-    if (parentWidget()) move((parentWidget()->width() - width()) / 2, 12 - int(shadowTop));
+    place();
     show();
     raise();
+    presence_.animateTo(1, Spring{0.4, 0.8});
     update();
 }
 
 void ToastView::paintEvent(QPaintEvent*) {
-    const OptionalToast& toast = model_.toast();
+    const OptionalToast& toast = leaving_;
     if (!toast) return;
     QPainter painter(this);
+    painter.setOpacity(std::clamp(presence_.value(), 0.0, 1.0));
     painter.setRenderHint(QPainter::Antialiasing);
     const QRectF panel = QRectF(rect()).adjusted(shadowSide, shadowTop, -shadowSide, -shadowBottom);
     paintShadow(painter, panel, 14, 0.2, 12, 6);

@@ -7,6 +7,7 @@
 #include <chrono>
 
 #include "model/app/AppModel.h"
+#include "ui/theme/SpringAnimator.h"
 
 class QAbstractButton;
 class QVBoxLayout;
@@ -30,6 +31,9 @@ public:
     BinList* list() const { return list_; }
     void toggleList();
     QSize sizeHint() const override;
+    // Puts the tray at the foot of its parent, centred, 20 pt above the edge (lower while it
+    // comes in or leaves).
+    void place();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -41,6 +45,8 @@ private:
     double counterWidth() const;
 
     AppModel& model_;
+    // 1 while present; it comes in from the bottom edge and leaves to it, fading.
+    SpringAnimator presence_{0};
     QAbstractButton* clear_;
     QAbstractButton* trash_;
     BinList* list_ = nullptr;
@@ -85,6 +91,8 @@ public:
     static std::chrono::milliseconds lifetime();
 
     QSize sizeHint() const override;
+    // Puts the card at the top of its parent, centred, 12 pt below the edge.
+    void place();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -93,6 +101,9 @@ private:
     void refresh();
 
     AppModel& model_;
+    // 1 while shown; a toast comes in from the top edge and leaves to it, fading.
+    SpringAnimator presence_{0};
+    OptionalToast leaving_;  // the toast drawn while it leaves
     QTimer dismiss_;
     QUuid shownId_;
 };

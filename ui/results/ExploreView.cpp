@@ -203,19 +203,26 @@ ExploreView::ExploreView(AppModel& model, QWidget* parent)
 void ExploreView::refresh() {
     const IndexRef index = model_.index();
     if (!index) {
+        kidsIndex_.reset();
+        kids_.clear();
         list_->setRows({}, 0);
         treemap_->setFolder(nullptr, 0, {});
         summary_->setFolder(nullptr, 0);
         return;
     }
     const NodeId node = model_.current();
-    NodeIds kids = model_.children(node);
-    const std::size_t shown = std::min<std::size_t>(kids.size(), 400);
-    const std::uint64_t maxSize = kids.empty() ? 1 : index->size(kids.front());
-    list_->setRows(rowItems(model_, std::span(kids.data(), shown), maxSize, std::nullopt),
-                   qint64(kids.size()));
+    if (index != kidsIndex_ || node != kidsNode_ || model_.revision() != kidsRevision_) {
+        kids_ = model_.children(node);
+        kidsIndex_ = index;
+        kidsNode_ = node;
+        kidsRevision_ = model_.revision();
+    }
+    const std::size_t shown = std::min<std::size_t>(kids_.size(), 400);
+    const std::uint64_t maxSize = kids_.empty() ? 1 : index->size(kids_.front());
+    list_->setRows(rowItems(model_, std::span(kids_.data(), shown), maxSize, std::nullopt),
+                   qint64(kids_.size()));
     summary_->setFolder(index, node);
-    treemap_->setFolder(index, node, std::move(kids));
+    treemap_->setFolder(index, node, kids_);
 }
 
 }  // namespace tamrel

@@ -1,6 +1,8 @@
 #include "ui/results/ItemList.h"
 
 #include <QContextMenuEvent>
+#include <QHelpEvent>
+#include <QToolTip>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -209,6 +211,27 @@ void ItemListView::contextMenuEvent(QContextMenuEvent* event) {
     const int row = itemAt(event->pos());
     if (row < 0 || !rowsCurrent()) return;
     makeItemMenu(model_, rows_.item(row).id, true, this)->popup(event->globalPos());
+}
+
+bool ItemListView::viewportEvent(QEvent* event) {
+    if (event->type() == QEvent::ToolTip) {
+        // The pick key says what a click on it does.
+        auto* help = static_cast<QHelpEvent*>(event);
+        const int row = itemAt(help->pos());
+        if (row >= 0) {
+            const RowGeometry g = rowGeometry(QRectF(visualRect(rows_.index(row))).adjusted(0, 0, 0, -1));
+            if (g.pick.contains(help->pos())) {
+                QToolTip::showText(help->globalPos(),
+                                   rows_.item(row).picked ? QStringLiteral("Take it back out")
+                                                          : QStringLiteral("Pick for the Trash"),
+                                   viewport());
+                return true;
+            }
+        }
+        QToolTip::hideText();
+        return true;
+    }
+    return QListView::viewportEvent(event);
 }
 
 void ItemListView::leaveEvent(QEvent* event) {

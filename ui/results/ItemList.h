@@ -62,6 +62,7 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void leaveEvent(QEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
 
 private:
     // The item row under a viewport point, or -1.

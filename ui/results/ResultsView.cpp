@@ -156,10 +156,10 @@ void ResultsView::followConfirmTrash() {
 
 void ResultsView::placeOverlays() {
     tray_->resize(tray_->sizeHint());
-    tray_->move((width() - tray_->width()) / 2, height() - tray_->height() + 30 - 20);
+    tray_->place();
     tray_->raise();
     toast_->resize(toast_->sizeHint());
-    toast_->move((width() - toast_->width()) / 2, 12 - 10);
+    toast_->place();
     toast_->raise();
 }
 

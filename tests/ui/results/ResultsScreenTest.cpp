@@ -315,5 +315,44 @@ TEST_F(ResultsScreenTest, NothingActsOnAnotherGeneration) {
     delete folderMenu;
 }
 
+TEST_F(ResultsScreenTest, RowClicksAndKindBarHover) {
+    put("disk/Folder/inside.mp4", 50'000);
+    put("disk/film.mp4", 40'000);
+    put("disk/photo.jpg", 30'000);
+    open();
+    ItemListView& list = exploreList();
+
+    // A double click (a click, then the second press) opens a file with its application; a
+    // single click on it does nothing.
+    auto doubleClick = [&](QPoint at) {
+        QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(list.viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseRelease(list.viewport(), Qt::LeftButton, {}, at);
+    };
+    doubleClick(list.rowRect(rowOf(list, id("film.mp4"))).center());
+    ASSERT_EQ(desktop.opened.size(), 1u);
+    EXPECT_EQ(desktop.opened[0], root() + "/film.mp4");
+    EXPECT_EQ(model().current(), 0u);
+
+    // A double click on a folder opens it once; the second click never reaches the new rows
+    // (where a file now lies under the pointer).
+    const QPoint folderRow = list.rowRect(rowOf(list, id("Folder"))).center();
+    doubleClick(folderRow);
+    EXPECT_EQ(model().current(), id("Folder"));
+    EXPECT_EQ(desktop.opened.size(), 1u);
+    EXPECT_TRUE(model().basket().empty());
+
+    // Hovering a legend entry or a segment highlights that kind.
+    model().open(0);
+    ASSERT_TRUE(waitFor([&] { return model().breakdown().size() == 2; }));
+    KindBar& bar = view->explore().summary().kindBar();
+    const KindBarLayout layout = kindBarLayout(bar.parts(), bar.width());
+    ASSERT_EQ(layout.segments.size(), 2u);
+    QTest::mouseMove(&bar, QPoint(int(layout.segments[1].x + 1), 3));
+    EXPECT_EQ(bar.hovered(), layout.segments[1].kind);
+    QTest::mouseMove(&bar, QPoint(20, bar.height() - 6));  // the first legend entry
+    EXPECT_EQ(bar.hovered(), layout.segments[0].kind);
+}
+
 }  // namespace
 }  // namespace tamrel

@@ -42,7 +42,10 @@ protected:
     // Scans the disk folder and shows the results screen at the window's size.
     void open() {
         scanned(root());
-        ASSERT_TRUE(waitFor([&] { return !model().breakdown().empty() && !model().biggest().empty(); }));
+        // The watcher's catch-up (the tree was just written) is handed over and applied first.
+        ASSERT_TRUE(waitFor([&] {
+            return model().sync() == Sync::live && !model().breakdown().empty() && !model().biggest().empty();
+        }));
         view = std::make_unique<ResultsView>(model());
         view->resize(1320, 840);
         view->show();

@@ -14,6 +14,7 @@
 #include "ui/shell/MainWindow.h"
 #include "ui/shell/RootView.h"
 #include "ui/theme/Keys.h"
+#include "ui/theme/SpringAnimator.h"
 
 namespace tamrel {
 namespace {
@@ -142,6 +143,30 @@ TEST_F(ShellTest, ASavedWholeDiskIndexOpensAtLaunchWithoutScanning) {
   ASSERT_TRUE(waitFor([&] { return m.phase() == Phase::results; }));
   EXPECT_EQ(window.rootView()->shownPhase(), Phase::results);
   EXPECT_TRUE(std::find(phases.begin(), phases.end(), Phase::scanning) == phases.end());
+}
+
+TEST_F(ShellTest, APhaseChangePlaysUnderTheModelsSpringThenShowsTheLiveScreen) {
+  SpringAnimator::setInstant(false);
+  AppModel& m = model();
+  MainWindow window(m);
+  window.show();
+  bool sawSpring = false;
+  bool playing = false;
+  QObject::connect(&m, &AppModel::phaseChanged, [&] {
+    if (m.phase() != Phase::scanning) return;
+    sawSpring = m.animation().has_value();
+    playing = window.rootView()->transitioning();
+    // The fresh screen waits behind the snapshots until the spring settles.
+    EXPECT_FALSE(window.rootView()->screen()->isVisible());
+  });
+  m.scan(tree.path() + "/data", true);
+  EXPECT_TRUE(sawSpring);
+  EXPECT_TRUE(playing);
+  ASSERT_TRUE(waitFor([&] {
+    return m.phase() == Phase::results && !window.rootView()->transitioning();
+  }));
+  EXPECT_TRUE(window.rootView()->screen()->isVisible());
+  SpringAnimator::setInstant(true);
 }
 
 }  // namespace

@@ -24,7 +24,26 @@ struct Derived {
     CleanGroups plan;
 };
 
+std::atomic<int> runsNow{0};
+std::atomic<int> runsPeak{0};
+
+// Counts one computing run for the life of the object.
+class RunCount {
+public:
+    RunCount() {
+        const int now = runsNow.fetch_add(1) + 1;
+        int peak = runsPeak.load();
+        while (now > peak && !runsPeak.compare_exchange_weak(peak, now)) {
+        }
+    }
+    ~RunCount() { runsNow.fetch_sub(1); }
+    RunCount(const RunCount&) = delete;
+    RunCount& operator=(const RunCount&) = delete;
+};
+
 }  // namespace
+
+int AppModel::peakDerivedRuns() { return runsPeak.load(); }
 
 void AppModel::refreshDerived() {
     if (!index_) return;
@@ -48,6 +67,7 @@ void AppModel::startDerivedRun() {
         auto derived = std::make_shared<Derived>();
         bool whole = false;
         try {
+            const RunCount counted;
             const auto current = [&] { return latest->load() == run; };
             const std::string home = homeDirectory();
             derived->breakdown = tamrel::breakdown(*index, under);

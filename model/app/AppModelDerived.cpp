@@ -43,7 +43,9 @@ public:
 
 }  // namespace
 
-int AppModel::peakDerivedRuns() { return runsPeak.load(); }
+int AppModel::peakDerivedRuns() {
+    return runsPeak.load();
+}
 
 void AppModel::refreshDerived() {
     if (!index_) return;
@@ -75,7 +77,8 @@ void AppModel::startDerivedRun() {
             if (current()) derived->tips = tamrel::suggestions(*index, home, tipMinSize);
             if (current()) derived->trashSize = tamrel::trashSize(*index);
             if (current())
-                derived->report = tamrel::systemData(*index, home, VolumeFacts::read(index->rootPath()));
+                derived->report =
+                    tamrel::systemData(*index, home, VolumeFacts::read(index->rootPath()));
             if (current()) {
                 derived->plan = tamrel::cleanPlan(*index, cleanContext(), cleanMinSize);
                 whole = true;
@@ -121,7 +124,8 @@ void AppModel::carryListsOver(const DiskIndex& old, const DiskIndex& next) {
     setResults(mapAll(results_));
     setBiggest(mapAll(biggest_));
     Suggestions tips = tips_;
-    for (Suggestion& tip : tips) tip.nodes = mapAll(tip.nodes);
+    for (Suggestion& tip : tips)
+        tip.nodes = mapAll(tip.nodes);
     setTips(std::move(tips));
     if (systemReport_) {
         SystemDataReport report = *systemReport_;

@@ -6,9 +6,9 @@
 #include <QElapsedTimer>
 #include <QEvent>
 
+#include <sys/stat.h>
 #include <algorithm>
 #include <cstdio>
-#include <sys/stat.h>
 #include <memory>
 #include <random>
 
@@ -47,9 +47,13 @@ std::vector<double> sorted(std::vector<double> v) {
     return v;
 }
 
-double ms(const QElapsedTimer& t) { return static_cast<double>(t.nsecsElapsed()) / 1e6; }
+double ms(const QElapsedTimer& t) {
+    return static_cast<double>(t.nsecsElapsed()) / 1e6;
+}
 
-std::size_t heapInUse() { return mallinfo2().uordblks; }
+std::size_t heapInUse() {
+    return mallinfo2().uordblks;
+}
 
 // Marks when a queued call reaches the model, so the length of what it did on the main thread
 // can be read when its announcement arrives.
@@ -101,7 +105,8 @@ int modelMode(const std::vector<std::string>& given) {
         model.scan(root, false);
         startUps.push_back(ms(t));
         if (model.phase() != Phase::results) {
-            std::fprintf(stderr, "tamrel-bench: the saved index of %s did not open\n", root.c_str());
+            std::fprintf(stderr, "tamrel-bench: the saved index of %s did not open\n",
+                         root.c_str());
             return 1;
         }
         count = model.index()->count();
@@ -131,7 +136,8 @@ int modelMode(const std::vector<std::string>& given) {
     }
     serveUntil([&] { return false; }, 1.0);
     // Fifty opens in a row, no pause: how many derived runs compute at once.
-    for (int k = 0; k < 50; ++k) model.open(folders[static_cast<std::size_t>(k % 7)]);
+    for (int k = 0; k < 50; ++k)
+        model.open(folders[static_cast<std::size_t>(k % 7)]);
     serveUntil([&] { return false; }, 2.0);
     model.open(0);
     serveUntil([&] { return false; }, 1.0);
@@ -152,13 +158,16 @@ int modelMode(const std::vector<std::string>& given) {
 
     std::printf("model over %s: %u nodes\n", root.c_str(), count);
     std::printf("  start-up to results (main thread)   %s\n", timingLine(sorted(startUps)).c_str());
-    std::printf("  derived data of the root, from start %s\n", timingLine(sorted(derivedRoot)).c_str());
+    std::printf("  derived data of the root, from start %s\n",
+                timingLine(sorted(derivedRoot)).c_str());
     const std::vector<double> openMs = sorted(opens);
-    std::printf("  open() on the main thread            median %.1f us  p90 %.1f us  max %.1f us  "
-                "(%zu opens in a row)\n",
-                openMs[openMs.size() / 2] * 1e3, openMs[openMs.size() * 9 / 10] * 1e3,
-                openMs.back() * 1e3, openMs.size());
-    std::printf("  last keystroke to stored results     %s\n", timingLine(sorted(searches)).c_str());
+    std::printf(
+        "  open() on the main thread            median %.1f us  p90 %.1f us  max %.1f us  "
+        "(%zu opens in a row)\n",
+        openMs[openMs.size() / 2] * 1e3, openMs[openMs.size() * 9 / 10] * 1e3, openMs.back() * 1e3,
+        openMs.size());
+    std::printf("  last keystroke to stored results     %s\n",
+                timingLine(sorted(searches)).c_str());
     std::printf("  derived runs computing at once, peak %d (after 50 opens in a row)\n",
                 AppModel::peakDerivedRuns());
     std::printf("  model heap beyond the index          %.2f MB\n",

@@ -1,5 +1,6 @@
 #include "model/app/AppModel.h"
 #include "model/apps/AppRegistry.h"
+#include "model/system/Processes.h"
 
 namespace tamrel {
 
@@ -32,7 +33,10 @@ CleanContext AppModel::cleanContext() {
     return context;
 }
 
-std::set<std::string> AppModel::runningNames() { return {}; }
+std::set<std::string> AppModel::runningNames() {
+    const std::vector<std::string> names = Processes::runningNames(Processes::list());
+    return {names.begin(), names.end()};
+}
 
 void AppModel::applyCleanPlan(CleanGroups plan) {
     if (!index_) return;

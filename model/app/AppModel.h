@@ -31,6 +31,7 @@
 #include "model/app/AppValues.h"
 #include "model/apps/InstalledApp.h"
 #include "model/system/Desktop.h"
+#include "model/removal/TrashCan.h"
 #include "model/system/Platform.h"
 
 namespace tamrel {
@@ -60,6 +61,10 @@ struct AppModelOptions {
     Watcher::Options watcher;                    // the event stream of the shown root
     // Stops launch jobs and moves with administrator rights; null: Platform::system().
     Platform* platform = nullptr;
+    // Every move to the Trash the model makes; null: TrashCan::system().
+    TrashCan* trashCan = nullptr;
+    // An uninstall checks this often, 30 times at most, whether the application has quit.
+    std::chrono::milliseconds quitCheck{200};
     // Runs the start-up actions (volumes, places, the saved whole-disk index) in the
     // constructor. Tests that set up state first turn it off and call startUp() themselves.
     bool startUp = true;
@@ -247,6 +252,10 @@ public:
     // Recomputes breakdown, biggest, tips, trashSize, systemReport and the clean-up plan of the
     // shown index and current folder off the main thread; the latest run started wins.
     void refreshDerived();
+
+    // The most derived-data runs of all models of this process that were computing at the same
+    // moment (for benchmarks).
+    static int peakDerivedRuns();
 
     // --- Trash basket and trashing ---
     // The node or one of its ancestors is in the basket; false without an index.
@@ -515,6 +524,20 @@ private:
     // (AppModelTrash.cpp, AppModelCleanRun.cpp, AppModelApps.cpp, AppModelUninstall.cpp)
     int appsRevision_ = -1;  // the revision at which `apps` was loaded; -1: never
     IndexRef appsIndex_;     // the index generation `apps` was loaded from
+    // Held by a worker from the check that a node is not gone until it is marked removed, so
+    // two moves never take the same node (or what has taken its place on disk since).
+    std::mutex moveLock_;
+
+    TrashCan& trashCan() const;
+    // After items moved to the Trash from the generation `from`: in the shown generation, the
+    // moved paths are marked removed (when it is another one) and leave the basket and the
+    // clean-up ticks, and a current folder that is gone goes back to the root.
+    void pruneMoved(const IndexRef& from, const NodeIds& moved,
+                    const std::vector<std::string>& movedPaths);
+    // The stored inventory was loaded from the shown generation.
+    bool inventoryShown() const;
+    // Tests of these actions install index generations and picks directly.
+    friend class ActionsProbe;
     // ===== end =====
 
     // Last member: destroyed (and waited for) before anything its tasks may post to.

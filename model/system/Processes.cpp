@@ -248,7 +248,7 @@ bool ProcessHandle::waitEnded(std::chrono::milliseconds timeout) const {
     pollfd pfd{fd_.get(), POLLIN, 0};
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
         const int ms = static_cast<int>(std::clamp<std::int64_t>(left.count(), 0, 1 << 30));
         const int r = ::poll(&pfd, 1, ms);

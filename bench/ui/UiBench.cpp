@@ -10,6 +10,7 @@
 #include <QLocale>
 #include <QPainter>
 #include <QTest>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -18,6 +19,7 @@
 #include "tests/support/IndexBuilder.h"
 #include "tests/support/ScopedDataHome.h"
 #include "tests/support/TempDir.h"
+#include "tests/ui/Headless.h"
 #include "ui/home/ScanningView.h"
 #include "ui/home/Sidebar.h"
 #include "ui/home/WelcomeView.h"
@@ -44,45 +46,40 @@ void paintInto(QWidget& widget, QImage& image) {
   widget.render(&p);
 }
 
-void BM_PaintSidebar(benchmark::State& state) {
+// Paints `View` (made over a model with the machine's volumes and places) at `size` once per
+// iteration; `perFrame` changes what it shows first.
+template <typename View>
+void paintBench(benchmark::State& state, QSize size,
+                const std::function<void(View&, double)>& perFrame = {}) {
   test::FakeDesktop desktop;
   AppModel model(desktop, quietOptions());
   model.refreshVolumes();
-  Sidebar sidebar(model);
-  sidebar.resize(228, 840);
-  sidebar.show();
-  QImage image(sidebar.size(), QImage::Format_ARGB32_Premultiplied);
-  for (auto _ : state) paintInto(sidebar, image);
-}
-BENCHMARK(BM_PaintSidebar)->Unit(benchmark::kMillisecond);
-
-void BM_PaintWelcome(benchmark::State& state) {
-  test::FakeDesktop desktop;
-  AppModel model(desktop, quietOptions());
-  model.refreshVolumes();
-  WelcomeView view(model);
-  view.resize(1320 - 228, 840);
-  view.show();
-  QImage image(view.size(), QImage::Format_ARGB32_Premultiplied);
-  for (auto _ : state) paintInto(view, image);
-}
-BENCHMARK(BM_PaintWelcome)->Unit(benchmark::kMillisecond);
-
-void BM_PaintScanningFrame(benchmark::State& state) {
-  test::FakeDesktop desktop;
-  AppModel model(desktop, quietOptions());
-  model.refreshVolumes();
-  ScanningView view(model);
-  view.resize(1320 - 228, 840);
+  View view(model);
+  view.resize(size);
   view.show();
   QImage image(view.size(), QImage::Format_ARGB32_Premultiplied);
   double t = 1;
   for (auto _ : state) {
     t += 1.0 / 60;
-    view.freeze({0.42, 1'284'377 + static_cast<qint64>(t * 1000), 96'512, 182'400'000'000,
-                 48'200, t});
+    if (perFrame) perFrame(view, t);
     paintInto(view, image);
   }
+}
+
+constexpr QSize kScreenSize(1320 - 228, 840);
+
+void BM_PaintSidebar(benchmark::State& state) { paintBench<Sidebar>(state, QSize(228, 840)); }
+BENCHMARK(BM_PaintSidebar)->Unit(benchmark::kMillisecond);
+
+void BM_PaintWelcome(benchmark::State& state) { paintBench<WelcomeView>(state, kScreenSize); }
+BENCHMARK(BM_PaintWelcome)->Unit(benchmark::kMillisecond);
+
+// One frame of the Scanning screen with counts that change every frame.
+void BM_PaintScanningFrame(benchmark::State& state) {
+  paintBench<ScanningView>(state, kScreenSize, [](ScanningView& view, double t) {
+    view.freeze({0.42, 1'284'377 + static_cast<qint64>(t * 1000), 96'512, 182'400'000'000,
+                 48'200, t});
+  });
 }
 BENCHMARK(BM_PaintScanningFrame)->Unit(benchmark::kMillisecond);
 
@@ -131,11 +128,7 @@ BENCHMARK(BM_LaunchToFirstResultsFrame)->UseManualTime()->Iterations(5)->Unit(be
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-  QApplication app(argc, argv);
-  applyLightAppearance(app);
-  SpringAnimator::setInstant(true);
+  const auto app = test::headlessApp(argc, argv);
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();

@@ -145,6 +145,23 @@ TEST_F(ShellTest, ASavedWholeDiskIndexOpensAtLaunchWithoutScanning) {
   EXPECT_TRUE(std::find(phases.begin(), phases.end(), Phase::scanning) == phases.end());
 }
 
+// A target with a saved index opens at once, inside the Welcome key's own click: the Welcome
+// screen must outlive the click that replaces it.
+TEST_F(ShellTest, AKeyOfTheOutgoingScreenCanSwitchThePhaseAtOnce) {
+  test::IndexBuilder b(home());
+  b.file(home() + "/Downloads/big.iso", 1 << 20, 1'700'000'000);
+  b.build()->save();
+  AppModel& m = model();
+  MainWindow window(m);
+  window.show();
+  auto* welcome = qobject_cast<WelcomeView*>(window.rootView()->screen());
+  ASSERT_NE(welcome, nullptr);
+  QTest::mouseClick(welcome->homeKey(), Qt::LeftButton);
+  EXPECT_EQ(m.phase(), Phase::results);  // loaded from its saved index, no scan
+  EXPECT_EQ(window.rootView()->shownPhase(), Phase::results);
+  QTest::qWait(1);  // the old screen goes once the event loop runs
+}
+
 TEST_F(ShellTest, APhaseChangePlaysUnderTheModelsSpringThenShowsTheLiveScreen) {
   SpringAnimator::setInstant(false);
   AppModel& m = model();

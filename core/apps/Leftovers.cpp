@@ -48,7 +48,7 @@ public:
             const std::string name = lowercase(given);
             for (std::string variant : {name, replaceSpaces(name, ""), replaceSpaces(name, "-"),
                                         replaceSpaces(name, "_")}) {
-                if (characterCount(variant) < 4) continue;
+                if (graphemeCount(variant) < 4) continue;
                 if (std::find(genericWords.begin(), genericWords.end(), variant) !=
                     genericWords.end()) {
                     continue;
@@ -204,14 +204,16 @@ void searchVendors(const DiskIndex& index, const Matcher& match, Taken& taken,
         for (const Searched& s : searched) {
             const auto folder = index.lookup(library + std::string(s.folder));
             if (!folder) continue;
+            // The first child of that name in index order is the vendor folder; when it has
+            // been moved to the Trash, the search offers nothing here rather than trying another.
             std::optional<NodeId> vendorFolder;
             for (NodeId c : index.children(*folder)) {
-                if (!index.isRemoved(c) && lowercase(index.nameBytes(c)) == vendor) {
+                if (lowercase(index.nameBytes(c)) == vendor) {
                     vendorFolder = c;
                     break;
                 }
             }
-            if (!vendorFolder) continue;
+            if (!vendorFolder || index.isGone(*vendorFolder)) continue;
             for (NodeId c : index.children(*vendorFolder)) {
                 const std::string lower = lowercase(index.nameBytes(c));
                 if (match.byName(lower) || match.byIdentifier(lower)) {

@@ -25,7 +25,11 @@ CleanPlanner::CleanPlanner(const DiskIndex& index, const CleanContext& context,
       context(context),
       minSize(minSize),
       now32(storedSeconds(context.now)),
-      home_(homeBase(context.home)) {}
+      home_(homeBase(context.home)) {
+    for (const std::string& app : context.running) {
+        if (graphemeCount(app) >= 4) prefixApps_.push_back(app);
+    }
+}
 
 std::optional<std::string> CleanPlanner::home(std::string_view suffix) const {
     if (!home_) return std::nullopt;
@@ -95,9 +99,8 @@ bool CleanPlanner::running(std::string_view name) const {
     const std::string spaced = lowered + ' ';
     const auto next = apps.lower_bound(spaced);
     if (next != apps.end() && next->starts_with(spaced)) return true;
-    return std::any_of(apps.begin(), apps.end(), [&](const std::string& app) {
-        return characterCount(app) >= 4 && lowered.starts_with(app);
-    });
+    return std::any_of(prefixApps_.begin(), prefixApps_.end(),
+                       [&](const std::string& app) { return lowered.starts_with(app); });
 }
 
 bool CleanPlanner::orphan(std::string_view name) const {

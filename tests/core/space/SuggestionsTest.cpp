@@ -121,6 +121,33 @@ TEST(Suggestions, ListsAndOrder) {
     EXPECT_EQ(homeless[1].id, "build");
 }
 
+TEST(Suggestions, LimitsHoldToTheByteAndTheSecond) {
+    constexpr std::uint64_t tenMiB = 10 * kMiB;
+    const std::uint32_t cutoff = kNow - 90 * kDay;
+    test::IndexBuilder b;
+    b.file(H("/Downloads/exact"), tenMiB, cutoff - 1);
+    b.file(H("/Downloads/byte-short"), tenMiB - 1, cutoff - 1);
+    b.file(H("/Downloads/at-cutoff"), tenMiB, cutoff);
+    b.file(H("/Downloads/big"), tenMiB + 1, cutoff - 1);
+    b.file(H("/Library/Caches/at-min/x"), kMiB);
+    b.file(H("/Library/Caches/below-min/x"), kMiB - 1);
+    auto index = b.build();
+    const auto list = suggestions(*index, kHome, kMiB, kNowPoint);
+    auto names = [&](std::string_view id) {
+        std::vector<std::string> out;
+        if (const Suggestion* s = suggestionOf(list, id)) {
+            for (NodeId n : s->nodes)
+                out.push_back(index->name(n));
+        }
+        return out;
+    };
+    // At least 10 MiB, and modified before the cutoff of 90 days (7,776,000 s) ago.
+    EXPECT_EQ(names("stale"), (std::vector<std::string>{"big", "exact"}));
+    // At least minSize.
+    EXPECT_EQ(names("caches"), std::vector<std::string>{"at-min"});
+    EXPECT_EQ(suggestionOf(list, "caches")->total, kMiB);
+}
+
 TEST(Suggestions, TrashSize) {
     test::IndexBuilder b;
     b.file("/home/t/.local/share/Trash/files/x", 4096);

@@ -29,12 +29,6 @@ inline constexpr std::uint32_t NONE = 0xFFFFFFFFu;
 // The low two bits of a kind byte.
 enum class Kind : std::uint8_t { file = 0, dir = 1, link = 2, other = 3 };
 
-// Kind for a raw value; nothing above 3.
-inline std::optional<Kind> kindFromRaw(std::uint8_t raw) {
-    if (raw > 3) return std::nullopt;
-    return static_cast<Kind>(raw);
-}
-
 // The bits of a kind byte.
 namespace Flag {
 inline constexpr std::uint8_t kindMask = 3;
@@ -183,7 +177,6 @@ public:
     std::string path(NodeId i) const;
     // A "file://" URL of path(i), percent-encoded.
     std::string url(NodeId i) const;
-    Clock::time_point modified(NodeId i) const { return Clock::from_time_t(mtime_[i]); }
     std::uint64_t totalSize() const { return size(0); }
 
     // Flags i as removed and takes its bytes and items out of every ancestor; the sizes and

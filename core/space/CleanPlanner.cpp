@@ -13,12 +13,6 @@ std::string_view rawValue(CleanGroup::Risk risk) {
     return risk == CleanGroup::Risk::safe ? "safe" : "review";
 }
 
-std::optional<CleanGroup::Risk> riskFromRaw(std::string_view raw) {
-    if (raw == "safe") return CleanGroup::Risk::safe;
-    if (raw == "review") return CleanGroup::Risk::review;
-    return std::nullopt;
-}
-
 CleanPlanner::CleanPlanner(const DiskIndex& index, const CleanContext& context,
                            std::uint64_t minSize)
     : index(index),

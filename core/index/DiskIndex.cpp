@@ -8,32 +8,13 @@
 
 namespace tamrel {
 
-namespace {
-
-template <typename T>
-T* arrayAt(const MappedRegion& region, const Layout& layout, Layout::Array k) {
-    return reinterpret_cast<T*>(region.data() + layout.offsets[k]);
-}
-
-}  // namespace
-
 DiskIndex::DiskIndex(MappedRegion region, const Layout& layout, NodeId count, std::string rootPath)
-    : rootPath_(std::move(rootPath)),
+    : NodeArrays(region.data(), layout),
+      rootPath_(std::move(rootPath)),
       count_(count),
       scannedAt_(Clock::now()),
       region_(std::move(region)),
-      layout_(layout),
-      names_(arrayAt<std::uint8_t>(region_, layout_, Layout::names)),
-      nameOff_(arrayAt<std::uint32_t>(region_, layout_, Layout::nameOff)),
-      parent_(arrayAt<std::uint32_t>(region_, layout_, Layout::parent)),
-      firstChild_(arrayAt<std::uint32_t>(region_, layout_, Layout::firstChild)),
-      childCount_(arrayAt<std::uint32_t>(region_, layout_, Layout::childCount)),
-      subtreeEnd_(arrayAt<std::uint32_t>(region_, layout_, Layout::subtreeEnd)),
-      size_(arrayAt<std::uint64_t>(region_, layout_, Layout::size)),
-      items_(arrayAt<std::uint32_t>(region_, layout_, Layout::items)),
-      kind_(arrayAt<std::uint8_t>(region_, layout_, Layout::kind)),
-      mtime_(arrayAt<std::uint32_t>(region_, layout_, Layout::mtime)),
-      mask_(arrayAt<std::uint32_t>(region_, layout_, Layout::mask)) {}
+      layout_(layout) {}
 
 std::optional<NodeId> DiskIndex::lookup(std::string_view path) const {
     std::string prefix = rootPath_;

@@ -86,7 +86,7 @@ struct IdRange {
 // reads, so the main thread may read them while markRemoved() runs on another thread.
 // markRemoved() takes lock() exclusively; passes that read many sizes hold it shared for their
 // whole pass, so they never see half of a removal. Everything else is immutable once built.
-class DiskIndex {
+class DiskIndex : private NodeArrays<std::byte> {
 public:
     using Clock = std::chrono::system_clock;
 
@@ -244,17 +244,6 @@ private:
     Clock::time_point scannedAt_;
     MappedRegion region_;
     Layout layout_;
-    std::uint8_t* names_;
-    std::uint32_t* nameOff_;
-    std::uint32_t* parent_;
-    std::uint32_t* firstChild_;
-    std::uint32_t* childCount_;
-    std::uint32_t* subtreeEnd_;
-    std::uint64_t* size_;
-    std::uint32_t* items_;
-    std::uint8_t* kind_;
-    std::uint32_t* mtime_;
-    std::uint32_t* mask_;
     mutable std::shared_mutex lock_;
 };
 

@@ -6,6 +6,7 @@
 #include <unordered_set>
 #include <utility>
 
+#include "core/base/LargestFirst.h"
 #include "core/base/TextCase.h"
 
 namespace tamrel {
@@ -116,17 +117,11 @@ public:
     }
 
     std::vector<Leftover> sorted() && {
-        // Sizes are read once into keys: a removal on another thread must not change the
-        // comparator's answers during the sort.
         std::vector<std::pair<std::uint64_t, Leftover>> keyed;
         keyed.reserve(out_.size());
         for (const Leftover& l : out_)
             keyed.emplace_back(index_.size(l.node), l);
-        std::stable_sort(keyed.begin(), keyed.end(),
-                         [](const auto& a, const auto& b) { return a.first > b.first; });
-        for (std::size_t j = 0; j < keyed.size(); ++j)
-            out_[j] = keyed[j].second;
-        return std::move(out_);
+        return largestFirst(std::move(keyed));
     }
 
 private:

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <mutex>
 
+#include "core/base/LargestFirst.h"
 #include "core/base/Utf8.h"
 #include "platform/PathText.h"
 
@@ -51,20 +52,12 @@ std::vector<NodeId> DiskIndex::ancestry(NodeId i) const {
 }
 
 std::vector<NodeId> DiskIndex::sortedChildren(NodeId i) const {
-    // Sizes are read once into keys: a removal on another thread must not change the
-    // comparator's answers during the sort.
     std::vector<std::pair<std::uint64_t, NodeId>> keyed;
     keyed.reserve(childCount_[i]);
     for (NodeId c : children(i)) {
         if (!(kind(c) & Flag::removed)) keyed.emplace_back(size(c), c);
     }
-    std::stable_sort(keyed.begin(), keyed.end(),
-                     [](const auto& a, const auto& b) { return a.first > b.first; });
-    std::vector<NodeId> out;
-    out.reserve(keyed.size());
-    for (const auto& k : keyed)
-        out.push_back(k.second);
-    return out;
+    return largestFirst(std::move(keyed));
 }
 
 bool DiskIndex::isGone(NodeId i) const {

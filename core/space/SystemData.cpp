@@ -5,6 +5,7 @@
 #include <shared_mutex>
 #include <utility>
 
+#include "core/base/LargestFirst.h"
 #include "core/space/HomeBase.h"
 
 namespace tamrel {
@@ -207,11 +208,8 @@ SystemDataReport systemData(const DiskIndex& index, std::string_view home,
             }
         }
         if (bucket.roots.empty() || bucket.bytes == 0) continue;
-        std::stable_sort(candidates.begin(), candidates.end(),
-                         [](const auto& x, const auto& y) { return x.first > y.first; });
-        for (std::size_t t = 0; t < candidates.size() && t < 6; ++t) {
-            bucket.top.push_back(candidates[t].second);
-        }
+        bucket.top = largestFirst(std::move(candidates));
+        if (bucket.top.size() > 6) bucket.top.resize(6);
         const Rule& rule = rules[r];
         bucket.id = rule.id;
         bucket.title = rule.title;

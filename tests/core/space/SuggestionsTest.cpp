@@ -26,6 +26,17 @@ const Suggestion* suggestionOf(const std::vector<Suggestion>& list, std::string_
     return nullptr;
 }
 
+// The paths (or, with `names`, the names) of one suggestion's items in their order.
+std::vector<std::string> itemsOf(const std::vector<Suggestion>& list, const DiskIndex& index,
+                                 std::string_view id, bool names = false) {
+    std::vector<std::string> out;
+    if (const Suggestion* s = suggestionOf(list, id)) {
+        for (NodeId n : s->nodes)
+            out.push_back(names ? index.name(n) : index.path(n));
+    }
+    return out;
+}
+
 TEST(Suggestions, FolderNameScanOffersFoldersByFirstByte) {
     test::IndexBuilder b;
     b.dir("/node_modules");
@@ -85,14 +96,7 @@ TEST(Suggestions, ListsAndOrder) {
     b.file(H("/Downloads/tiny.pkg"), 1000, 1);
     auto index = b.build();
     const auto list = suggestions(*index, kHome, kMiB, kNowPoint);
-    auto paths = [&](std::string_view id) {
-        std::vector<std::string> out;
-        if (const Suggestion* s = suggestionOf(list, id)) {
-            for (NodeId n : s->nodes)
-                out.push_back(index->path(n));
-        }
-        return out;
-    };
+    auto paths = [&](std::string_view id) { return itemsOf(list, *index, id); };
     EXPECT_EQ(paths("node"), std::vector<std::string>{"/src/a/node_modules"});
     EXPECT_EQ(paths("build"), (std::vector<std::string>{"/src/r/target", "/src/w/.venv"}));
     EXPECT_EQ(paths("xcode"),
@@ -133,14 +137,7 @@ TEST(Suggestions, LimitsHoldToTheByteAndTheSecond) {
     b.file(H("/Library/Caches/below-min/x"), kMiB - 1);
     auto index = b.build();
     const auto list = suggestions(*index, kHome, kMiB, kNowPoint);
-    auto names = [&](std::string_view id) {
-        std::vector<std::string> out;
-        if (const Suggestion* s = suggestionOf(list, id)) {
-            for (NodeId n : s->nodes)
-                out.push_back(index->name(n));
-        }
-        return out;
-    };
+    auto names = [&](std::string_view id) { return itemsOf(list, *index, id, true); };
     // At least 10 MiB, and modified before the cutoff of 90 days (7,776,000 s) ago.
     EXPECT_EQ(names("stale"), (std::vector<std::string>{"big", "exact"}));
     // At least minSize.

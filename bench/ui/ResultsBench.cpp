@@ -12,7 +12,6 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QImage>
-#include <QLocale>
 #include <QPainter>
 #include <QTest>
 
@@ -25,11 +24,11 @@
 #include "model/app/AppModel.h"
 #include "model/system/Desktop.h"
 #include "tests/support/ScopedDataHome.h"
+#include "tests/ui/Headless.h"
 #include "ui/results/ExploreView.h"
 #include "ui/results/ItemList.h"
 #include "ui/results/ResultsHeader.h"
 #include "ui/results/ResultsView.h"
-#include "ui/theme/SpringAnimator.h"
 
 namespace tamrel {
 
@@ -191,10 +190,7 @@ BENCHMARK(BM_KeystrokeToResults)->UseManualTime()->Iterations(60)->Unit(benchmar
 }  // namespace tamrel
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-    QApplication app(argc, argv);
-    tamrel::SpringAnimator::setInstant(true);
+    const auto app = tamrel::test::headlessApp(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

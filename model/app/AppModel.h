@@ -253,6 +253,10 @@ public:
     // shown index and current folder off the main thread; the latest run started wins.
     void refreshDerived();
 
+    // The most derived-data runs of all models of this process that were computing at the same
+    // moment (for benchmarks).
+    static int peakDerivedRuns();
+
     // --- Trash basket and trashing ---
     // The node or one of its ancestors is in the basket; false without an index.
     bool inBasket(NodeId node) const;

@@ -10,7 +10,8 @@ namespace {
 
 // "/a/b/" and "/a/b" name one folder; saved indexes are keyed by the text without the slash.
 std::string withoutTrailingSlash(std::string path) {
-    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
     return path;
 }
 
@@ -102,9 +103,8 @@ void AppModel::scan(const std::string& url, bool fresh) {
         } catch (...) {
             error = QStringLiteral("The scan failed.");
         }
-        onMainThread([this, path, progress, scanned, error] {
-            finishScan(path, progress, scanned, error);
-        });
+        onMainThread(
+            [this, path, progress, scanned, error] { finishScan(path, progress, scanned, error); });
         if (!scanned || progress->isCancelled()) return;
         try {
             scanned->save();
@@ -121,8 +121,8 @@ void AppModel::finishScan(const std::string& path, const ProgressRef& progress, 
     Batch batch(*this);
     if (!scanned || progress->isCancelled()) {
         animated({0.5, 1.0}, [this] { setPhase(Phase::home); });
-        if (!scanned) setToast(Toast::make(QStringLiteral("Couldn't scan ") + nameOf(path), error,
-                                           false));
+        if (!scanned)
+            setToast(Toast::make(QStringLiteral("Couldn't scan ") + nameOf(path), error, false));
         return;
     }
     show(scanned);
@@ -182,7 +182,6 @@ void AppModel::up() {
 }
 
 NodeIds AppModel::children(NodeId node) const {
-    (void)revision_;  // lists are rebuilt at every content change (revisionChanged)
     if (!index_ || node >= index_->count()) return {};
     return index_->sortedChildren(node);
 }

@@ -21,6 +21,7 @@
 #include "tests/model/app/FakeDesktop.h"
 #include "tests/support/ScopedDataHome.h"
 #include "tests/support/TempDir.h"
+#include "tests/ui/Headless.h"
 #include "ui/home/ScanningView.h"
 #include "ui/home/Sidebar.h"
 #include "ui/home/WelcomeView.h"
@@ -156,11 +157,7 @@ class Pieces : public QWidget {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-  QApplication app(argc, argv);
-  applyLightAppearance(app);
-  SpringAnimator::setInstant(true);
+  const auto app = test::headlessApp(argc, argv);
   gOut = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("gallery");
   QDir().mkpath(gOut);
   const QString fonts = Fonts::missingMessage();

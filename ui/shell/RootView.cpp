@@ -88,7 +88,10 @@ void RootView::showPhase(Phase phase) {
                        isVisible();
   if (animate) outgoing_ = screen_->grab();
   outgoingPhase_ = shown_;
-  delete screen_;
+  // The change may come from inside the outgoing screen (a key's click, a drop): it goes once
+  // control has left it.
+  screen_->hide();
+  screen_->deleteLater();
   shown_ = phase;
   screen_ = makeScreen(phase);
   if (!animate) {

@@ -40,7 +40,8 @@ TEST_F(LiveTest, AFolderDeletedOutsideMakesTheRootCurrent) {
     EXPECT_FALSE(m.index()->lookup(root + "/a"));
     // The derived data follows the new generation: no id of the old one remains.
     ASSERT_TRUE(waitFor([&] { return !m.biggest().empty() && m.biggest().size() == 3; }));
-    for (NodeId n : m.biggest()) EXPECT_LT(n, m.index()->count());
+    for (NodeId n : m.biggest())
+        EXPECT_LT(n, m.index()->count());
 }
 
 TEST_F(LiveTest, BatchesCloserThanTheQuietTimeLeadToOneRefresh) {

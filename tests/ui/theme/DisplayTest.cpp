@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/ui/Printers.h"
+
 #include "ui/theme/Colors.h"
 
 namespace tamrel {

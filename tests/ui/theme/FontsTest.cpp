@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/ui/Printers.h"
+
 #include "ui/theme/Symbols.h"
 
 namespace tamrel {

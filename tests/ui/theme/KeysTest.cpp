@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/ui/Printers.h"
+
 #include "ui/theme/Colors.h"
 
 namespace tamrel {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/ui/Printers.h"
+
 namespace tamrel {
 namespace {
 

@@ -117,7 +117,9 @@ void AppModel::scan(const std::string& url, bool fresh) {
 
 void AppModel::finishScan(const std::string& path, const ProgressRef& progress, IndexRef scanned,
                           const QString& error) {
-    if (progress_ != progress) return;  // a later scan owns the screen
+    // A later scan owns the screen, or another target was opened meanwhile (from a saved
+    // index, which leaves `progress` alone): the result runs to its end unseen.
+    if (progress_ != progress || phase_ != Phase::scanning) return;
     Batch batch(*this);
     if (!scanned || progress->isCancelled()) {
         animated({0.5, 1.0}, [this] { setPhase(Phase::home); });

@@ -1,7 +1,6 @@
-#include <algorithm>
 #include <exception>
-#include <thread>
 
+#include "core/scan/ScanThreads.h"
 #include "model/app/AppModel.h"
 
 namespace tamrel {
@@ -13,10 +12,6 @@ std::string withoutTrailingSlash(std::string path) {
     while (path.size() > 1 && path.back() == '/')
         path.pop_back();
     return path;
-}
-
-int scanThreads() {
-    return std::clamp(static_cast<int>(std::thread::hardware_concurrency()), 4, 16);
 }
 
 QString nameOf(const std::string& path) {
@@ -97,7 +92,7 @@ void AppModel::scan(const std::string& url, bool fresh) {
         IndexRef scanned;
         QString error;
         try {
-            scanned = IndexRef(DiskIndex::scan(path, *progress, scanThreads()));
+            scanned = IndexRef(DiskIndex::scan(path, *progress, defaultScanThreads()));
         } catch (const std::exception& e) {
             error = QString::fromLocal8Bit(e.what());
         } catch (...) {

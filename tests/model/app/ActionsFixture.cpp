@@ -48,11 +48,6 @@ Remover::Outcome RecordingTrashCan::remove(const std::vector<Remover::Item>& ite
     return out;
 }
 
-std::vector<std::string> pathsOf(const DiskIndex& index, const std::vector<NodeId>& ids) {
-    std::vector<std::string> out;
-    for (NodeId id : ids) out.push_back(index.path(id));
-    return out;
-}
 
 }  // namespace test
 }  // namespace tamrel

@@ -38,6 +38,11 @@ std::vector<std::string> names(const InstalledApps& apps) {
     for (const InstalledApp& a : apps) out.push_back(a.name);
     return out;
 }
+std::vector<std::string> names(const AppRefs& apps) {
+    std::vector<std::string> out;
+    for (const InstalledApp* a : apps) out.push_back(a->name);
+    return out;
+}
 
 // A model showing a small tree, with inventories set directly.
 class AppList : public ::testing::Test {
@@ -144,7 +149,7 @@ protected:
 TEST_F(AppLoad, LoadsOnceSelectsTheFirstAndLoadsAgainAfterAChange) {
     EXPECT_TRUE(load(false));
     ASSERT_EQ(names(model.apps()).size(), 2u);
-    const InstalledApp big = model.sortedApps().front();
+    const InstalledApp big = *model.sortedApps().front();
     EXPECT_EQ(big.name, "Big");
     EXPECT_EQ(model.selectedApp(), OptionalNode(big.node));
     ASSERT_EQ(big.leftovers.size(), 2u);

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
@@ -162,8 +163,18 @@ std::vector<ProcessInfo> Processes::runningCopies(const std::vector<ProcessInfo>
                                                   const std::string& bundlePath,
                                                   const std::vector<std::string>& programs) {
     std::vector<ProcessInfo> out;
+    // The kernel gives executables with links resolved; the bundle may be named through one.
+    std::string resolved;
+    if (char* real = ::realpath(bundlePath.c_str(), nullptr)) {
+        resolved = real;
+        std::free(real);
+    }
+    const auto inBundle = [&](const std::string& exe) {
+        if (bundlePath.empty() || bundlePath == "/" || resolved == "/") return false;
+        return isInside(exe, bundlePath) || (!resolved.empty() && isInside(exe, resolved));
+    };
     for (const ProcessInfo& p : all) {
-        bool match = !bundlePath.empty() && bundlePath != "/" && isInside(p.exe, bundlePath);
+        bool match = inBundle(p.exe);
         for (const std::string& program : programs) {
             if (match || program.empty()) break;
             if (program.starts_with("flatpak:")) {

@@ -60,6 +60,9 @@ TEST(Processes, ListsAChildAndFindsItAsARunningCopyOfItsBundle) {
     EXPECT_TRUE(pids(dir / "Tools/Work", {}).empty());
     EXPECT_TRUE(pids(dir / "Tools/Worker.ap", {}).empty());
     EXPECT_TRUE(pids("/", {}).empty());
+    // Named through a link to a folder above it.
+    dir.symlink(dir / "Tools", "Linked");
+    EXPECT_EQ(pids(dir / "Linked/Worker.app", {}), just);
     // Started by a desktop entry: by the absolute program, or by the base name.
     EXPECT_EQ(pids(dir / "Other.app", {child.exe()}), just);
     const auto byName = pids(dir / "Other.app", {"worker"});

@@ -17,6 +17,14 @@ namespace tamrel::test {
 
 using namespace std::chrono_literals;
 
+// Two applications in `tree`/home/Applications: "Small" (com.example.small) and "Big"
+// (com.example.big, 400 KB more) with three leftovers of 20 KB in home/Library: Caches,
+// Application Support and Logs.
+void makeSmallAndBig(const TempDir& tree);
+
+// Something (a link included) is at `path`.
+bool exists(const std::string& path);
+
 // A fresh scan of `root`.
 IndexRef scanTree(const std::string& root);
 

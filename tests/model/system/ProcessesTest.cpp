@@ -70,13 +70,17 @@ TEST(Processes, ListsAChildAndFindsItAsARunningCopyOfItsBundle) {
     EXPECT_TRUE(pids(dir / "Other.app", {"/bin/worker", "flatpak:worker", ""}).empty());
 }
 
+// A handle on the child, opened from a fresh listing.
+std::optional<ProcessHandle> openChild(const BundleChild& child) {
+    const auto all = Processes::list();
+    const ProcessInfo* p = find(all, child.pid());
+    return p ? ProcessHandle::open(*p) : std::nullopt;
+}
+
 TEST(Processes, AProcessThatQuitsOnTerminateIsSeenToEnd) {
     TempDir dir;
     BundleChild child(dir, "Quits.app", false);
-    const auto all = Processes::list();
-    const ProcessInfo* p = find(all, child.pid());
-    ASSERT_NE(p, nullptr);
-    auto handle = ProcessHandle::open(*p);
+    const auto handle = openChild(child);
     ASSERT_TRUE(handle);
     EXPECT_TRUE(handle->running());
     EXPECT_TRUE(handle->terminate());
@@ -89,10 +93,7 @@ TEST(Processes, AProcessThatQuitsOnTerminateIsSeenToEnd) {
 TEST(Processes, AProcessThatIgnoresTerminateKeepsRunning) {
     TempDir dir;
     BundleChild child(dir, "Stays.app", true);
-    const auto all = Processes::list();
-    const ProcessInfo* p = find(all, child.pid());
-    ASSERT_NE(p, nullptr);
-    auto handle = ProcessHandle::open(*p);
+    const auto handle = openChild(child);
     ASSERT_TRUE(handle);
     EXPECT_TRUE(handle->terminate());
     EXPECT_FALSE(handle->waitEnded(100ms));

@@ -22,13 +22,6 @@ std::string lastComponent(const std::string& path) {
     return parts.empty() ? std::string("/") : parts.back();
 }
 
-bool equalOrBelow(std::string_view path, std::string_view folder) {
-    if (folder.empty()) return false;
-    return path == folder ||
-           (path.starts_with(folder) && path.size() > folder.size() &&
-            (folder == "/" || path[folder.size()] == '/'));
-}
-
 // One node of a trash call with its size when the call began.
 struct TrashWork {
     NodeId node = 0;
@@ -57,9 +50,10 @@ bool AppModel::isProtected(const std::string& path) {
     if (!path.starts_with('/')) return true;
     if (isProtectedPath(path, homeDirectory()) || isSystemFolder(path)) return true;
     // The Trash, what lies in it and the folders that hold it; this application's own data.
+    // Without a home folder neither is known, and nothing is moved.
     const std::string trash = homeTrashDirectory();
-    if (equalOrBelow(path, trash) || equalOrBelow(trash, path)) return true;
-    return equalOrBelow(path, appDataDirectory());
+    if (isAtOrBelow(path, trash) || isAtOrBelow(trash, path)) return true;
+    return isAtOrBelow(path, appDataDirectory());
 }
 
 bool AppModel::inBasket(NodeId node) const {
@@ -180,7 +174,7 @@ void AppModel::pruneMoved(const IndexRef& from, const NodeIds& moved,
     }
     const std::string here = index_->path(current_);
     if (std::any_of(movedPaths.begin(), movedPaths.end(),
-                    [&](const std::string& path) { return equalOrBelow(here, path); })) {
+                    [&](const std::string& path) { return isAtOrBelow(here, path); })) {
         setCurrent(0);
     }
 }

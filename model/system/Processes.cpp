@@ -16,6 +16,7 @@
 #include <sstream>
 
 #include "core/base/TextCase.h"
+#include "platform/PathText.h"
 
 namespace tamrel {
 
@@ -82,15 +83,6 @@ std::string flatpakFromCgroup(const std::string& cgroup) {
     const auto dash = middle.rfind('-');
     if (dash == std::string::npos || dash == 0) return {};
     return middle.substr(0, dash);
-}
-
-bool isInside(const std::string& path, const std::string& folder) {
-    if (folder.empty() || path.empty()) return false;
-    std::string_view base = folder;
-    while (base.size() > 1 && base.back() == '/') base.remove_suffix(1);
-    if (path == base) return true;
-    return path.size() > base.size() && path.starts_with(base) &&
-           (base == "/" || path[base.size()] == '/');
 }
 
 // Splits an Exec value into words, honouring double quotes and backslash escapes inside them.
@@ -171,7 +163,8 @@ std::vector<ProcessInfo> Processes::runningCopies(const std::vector<ProcessInfo>
     }
     const auto inBundle = [&](const std::string& exe) {
         if (bundlePath.empty() || bundlePath == "/" || resolved == "/") return false;
-        return isInside(exe, bundlePath) || (!resolved.empty() && isInside(exe, resolved));
+        if (exe.empty()) return false;
+        return isAtOrBelow(exe, bundlePath) || (!resolved.empty() && isAtOrBelow(exe, resolved));
     };
     for (const ProcessInfo& p : all) {
         bool match = inBundle(p.exe);

@@ -13,6 +13,7 @@
 #include <charconv>
 #include <cstdlib>
 #include <fstream>
+#include <set>
 #include <sstream>
 
 #include "core/base/TextCase.h"
@@ -83,6 +84,20 @@ std::string flatpakFromCgroup(const std::string& cgroup) {
     const auto dash = middle.rfind('-');
     if (dash == std::string::npos || dash == 0) return {};
     return middle.substr(0, dash);
+}
+
+// Programs that run what their arguments name: matching by them would take every script or
+// program they run for a copy of the application.
+bool isRunner(const std::string& name) {
+    static const std::set<std::string, std::less<>> runners = {
+        "sh",     "bash",   "dash",    "zsh",     "fish",   "ksh",     "csh",      "tcsh",
+        "env",    "python", "python2", "python3", "perl",   "ruby",    "node",     "nodejs",
+        "java",   "mono",   "wine",    "gjs",     "sudo",   "pkexec",  "xdg-open", "gtk-launch",
+        "snap",   "exec",   "nohup",   "dbus-launch", "electron", "appimagelauncher",
+    };
+    if (runners.contains(name)) return true;
+    // python3.11 and the like.
+    return name.starts_with("python") || name.starts_with("perl") || name.starts_with("ruby");
 }
 
 // Splits an Exec value into words, honouring double quotes and backslash escapes inside them.
@@ -210,6 +225,7 @@ std::optional<std::string> Processes::execProgram(const std::string& desktopFile
             }
             return std::nullopt;
         }
+        if (isRunner(baseName(words[i]))) return std::nullopt;
         return words[i];
     }
     return std::nullopt;

@@ -165,6 +165,10 @@ TEST(Processes, TheProgramOfADesktopEntry) {
     EXPECT_EQ(program("[Desktop Action New]\nExec=other\n[Desktop Entry]\nExec=main\n"), "main");
     EXPECT_EQ(program("[Desktop Entry]\nExecutable=x\nName=A\n"), std::nullopt);
     EXPECT_EQ(program("[Desktop Entry]\nExec=env A=1\n"), std::nullopt);
+    // A shell or an interpreter runs other programs too: never a program of the application.
+    EXPECT_EQ(program("[Desktop Entry]\nExec=sh -c \"cd /opt/a && ./a\"\n"), std::nullopt);
+    EXPECT_EQ(program("[Desktop Entry]\nExec=env X=1 /usr/bin/python3.11 /opt/a/main.py\n"),
+              std::nullopt);
     EXPECT_EQ(Processes::execProgram(dir / "missing.desktop"), std::nullopt);
 }
 

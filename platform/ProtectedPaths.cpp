@@ -11,6 +11,21 @@ bool equalOrBelow(std::string_view path, std::string_view folder) {
            (path.starts_with(folder) && path.size() > folder.size() && path[folder.size()] == '/');
 }
 
+// The Linux folders of a home that hold every application's data: only what is inside them is
+// ever moved.
+constexpr std::string_view linuxHomeFolders[] = {
+    "/.cache", "/.config", "/.local", "/.local/share", "/.local/state", "/.var", "/.var/app", "/snap",
+};
+
+bool isLinuxHomeFolder(std::string_view path, std::string_view home) {
+    if (home.empty() || !path.starts_with(home)) return false;
+    const std::string_view rest = path.substr(home.size());
+    for (std::string_view folder : linuxHomeFolders) {
+        if (rest == folder) return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 bool isProtectedPath(std::string_view path, std::string_view home) {
@@ -20,6 +35,7 @@ bool isProtectedPath(std::string_view path, std::string_view home) {
           std::string("/Applications"), std::string("/Users"), std::string("/Library")}) {
         if (path == exact) return true;
     }
+    if (isLinuxHomeFolder(path, home)) return true;
     for (std::string_view prefix :
          {"/System", "/usr", "/bin", "/sbin", "/private", "/cores", "/opt", "/Volumes"}) {
         if (equalOrBelow(path, prefix)) return !path.starts_with("/Volumes/");

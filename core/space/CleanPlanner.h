@@ -30,6 +30,14 @@ public:
     // relative or "/".
     std::optional<std::string> home(std::string_view suffix = {}) const;
 
+    // The Linux rule paths of the context's profile and home (see LinuxPaths).
+    const LinuxPaths linux;
+    bool onLinux() const { return context.profile.onLinux; }
+    // The nodes of a Linux rule path, "*" levels expanded (removed nodes too), else empty.
+    std::vector<NodeId> nodes(std::string_view rulePath) const;
+    // The children not marked removed of every node of a Linux rule path, in order.
+    std::vector<NodeId> kidsAll(std::string_view rulePath) const;
+
     // The node at `path` as a one-element list (removed nodes too), else empty.
     std::vector<NodeId> node(const std::optional<std::string>& path) const;
     // The children of the node at `path` that are not marked removed, in child order.
@@ -64,6 +72,7 @@ private:
     bool clashesWithTaken(NodeId n) const;
 
     std::optional<std::string> home_;
+    std::set<std::string> running_;
     std::set<NodeId> taken_;
     std::vector<CleanGroup> groups_;
 };

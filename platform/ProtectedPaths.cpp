@@ -14,7 +14,8 @@ bool equalOrBelow(std::string_view path, std::string_view folder) {
 // The Linux folders of a home that hold every application's data: only what is inside them is
 // ever moved.
 constexpr std::string_view linuxHomeFolders[] = {
-    "/.cache", "/.config", "/.local", "/.local/share", "/.local/state", "/.var", "/.var/app", "/snap",
+    "/.cache",       "/.config", "/.local",   "/.local/share",
+    "/.local/state", "/.var",    "/.var/app", "/snap",
 };
 
 bool isLinuxHomeFolder(std::string_view path, std::string_view home) {

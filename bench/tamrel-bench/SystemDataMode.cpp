@@ -10,8 +10,8 @@ int systemDataMode(const std::vector<std::string>& args) {
     return timePasses("systemdata", args,
                       [](const DiskIndex& index, const std::string& home,
                          const RuleProfile& profile, bool first) {
-                          const SystemDataReport report = systemData(
-                              index, home, VolumeFacts::read(index.rootPath()), profile);
+                          const SystemDataReport report =
+                              systemData(index, home, VolumeFacts::read(index.rootPath()), profile);
                           if (!first) return;
                           for (const SpaceBucket& b : report.buckets) {
                               std::printf("  %-8s bytes %llu\n", b.id.c_str(),

@@ -29,10 +29,10 @@ int timePasses(const char* name, const std::vector<std::string>& given, Pass pas
     const std::string root = args[0];
     args.erase(args.begin());
     const std::string home = takeText(args, "--home", root);
-    const auto linux = std::find(args.begin(), args.end(), "--linux");
+    const auto linuxFlag = std::find(args.begin(), args.end(), "--linux");
     const RuleProfile profile =
-        linux == args.end() ? RuleProfile::designed() : RuleProfile::linuxDesktop(home);
-    if (linux != args.end()) args.erase(linux);
+        linuxFlag == args.end() ? RuleProfile::designed() : RuleProfile::linuxDesktop(home);
+    if (linuxFlag != args.end()) args.erase(linuxFlag);
     if (!args.empty()) {
         std::fprintf(stderr, "tamrel-bench %s: unexpected argument %s\n", name, args[0].c_str());
         return 2;

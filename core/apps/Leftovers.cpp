@@ -24,9 +24,9 @@ constexpr std::array<std::string_view, 25> genericWords = {
 // Names every Linux desktop shares, never name matches with the Linux profile.
 bool isSharedLinuxName(std::string_view name) {
     static const std::unordered_set<std::string_view> words = {
-        "applications", "autostart", "icons",   "fonts",     "themes",     "menus",    "keyrings",
-        "trash",        "dconf",     "systemd", "gtk-3.0",   "gtk-4.0",    "pulse",    "pipewire",
-        "flatpak",      "containers", "webkitgtk", "terminal", "files",    "software",
+        "applications", "autostart",  "icons",     "fonts",    "themes",  "menus",    "keyrings",
+        "trash",        "dconf",      "systemd",   "gtk-3.0",  "gtk-4.0", "pulse",    "pipewire",
+        "flatpak",      "containers", "webkitgtk", "terminal", "files",   "software",
     };
     return words.contains(name);
 }
@@ -258,25 +258,25 @@ void searchXdg(const DiskIndex& index, const Matcher& match, Taken& taken,
 
 // The Linux rows, after the Library ones: the XDG homes, Flatpak's and Snap's per-application
 // homes, autostart entries and vendor folders.
-void searchLinux(const DiskIndex& index, const AppIdentity& app, const Matcher& match,
-                 Taken& taken, const LinuxPaths& linux) {
-    searchXdg(index, match, taken, linux("%data"), LKind::support, {""});
-    searchXdg(index, match, taken, linux("%cache"), LKind::cache, {""});
-    searchXdg(index, match, taken, linux("%config"), LKind::prefs, {"", "rc"});
-    searchXdg(index, match, taken, linux("%state"), LKind::state, {"", "staterc"});
+void searchLinux(const DiskIndex& index, const AppIdentity& app, const Matcher& match, Taken& taken,
+                 const LinuxPaths& places) {
+    searchXdg(index, match, taken, places("%data"), LKind::support, {""});
+    searchXdg(index, match, taken, places("%cache"), LKind::cache, {""});
+    searchXdg(index, match, taken, places("%config"), LKind::prefs, {"", "rc"});
+    searchXdg(index, match, taken, places("%state"), LKind::state, {"", "staterc"});
     // What "flatpak uninstall --delete-data" and "snap remove" would take: by identifier only.
-    searchXdg(index, match, taken, linux("~/.var/app"), LKind::container, {});
+    searchXdg(index, match, taken, places("~/.var/app"), LKind::container, {});
     if (!app.snapName.empty()) {
-        if (const auto snap = linux("~/snap/" + app.snapName)) {
+        if (const auto snap = places("~/snap/" + app.snapName)) {
             if (const auto at = index.lookup(*snap)) taken.take(*at, LKind::container, false);
         }
     }
-    searchXdg(index, match, taken, linux("%config/autostart"), LKind::agent, {".desktop"});
+    searchXdg(index, match, taken, places("%config/autostart"), LKind::agent, {".desktop"});
     std::vector<Searched> vendorFolders;
-    for (const auto& [folder, kind] : {std::pair{"%data", LKind::support},
-                                       std::pair{"%cache", LKind::cache},
-                                       std::pair{"%config", LKind::prefs}}) {
-        if (auto path = linux(folder)) vendorFolders.push_back({std::move(*path), kind});
+    for (const auto& [folder, kind] :
+         {std::pair{"%data", LKind::support}, std::pair{"%cache", LKind::cache},
+          std::pair{"%config", LKind::prefs}}) {
+        if (auto path = places(folder)) vendorFolders.push_back({std::move(*path), kind});
     }
     searchVendors(index, match, taken, vendorFolders);
 }

@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "core/apps/AppIdentity.h"
-#include "core/index/DiskIndex.h"
 #include "core/apps/Leftover.h"
+#include "core/index/DiskIndex.h"
 #include "core/space/RuleProfile.h"
 
 namespace tamrel {

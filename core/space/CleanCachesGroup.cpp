@@ -63,7 +63,7 @@ void addCachesGroup(CleanPlanner& plan) {
     }
     if (plan.onLinux()) {
         offerLinuxCaches(plan, "%cache", 0, offers);
-        offerLinuxCaches(plan, "~/.var/app/*/cache", 1, offers);   // ~/.var/app/<id>/cache
+        offerLinuxCaches(plan, "~/.var/app/*/cache", 1, offers);      // ~/.var/app/<id>/cache
         offerLinuxCaches(plan, "~/snap/*/common/.cache", 2, offers);  // ~/snap/<name>/common
     }
     plan.add("caches", "App caches", "Copies apps keep to load faster. They come back as needed.",

@@ -30,16 +30,16 @@ constexpr const char* packageCaches[] = {
 // Linux package caches, pure caches the next build fills again (ticked). pip and uv are named
 // again below the XDG cache home, which need not be "~/.cache".
 constexpr const char* linuxPackageCaches[] = {
-    "%cache/pip",       "%cache/uv",       "%cache/yarn",       "%data/pnpm/store",
+    "%cache/pip",          "%cache/uv",       "%cache/yarn",     "%data/pnpm/store",
     "~/.yarn/berry/cache", "%cache/go-build", "%cache/node-gyp", "%cache/composer",
-    "%cache/ccache",    "~/.ccache",       "%cache/sccache",    "%cache/electron",
+    "%cache/ccache",       "~/.ccache",       "%cache/sccache",  "%cache/electron",
 };
 
 // Linux caches that are slow to rebuild or not fetched again by themselves (poetry's holds
 // virtualenvs, JetBrains' the index of an IDE that may be running): offered unticked, and
 // claimed here so the app caches group never ticks them.
 constexpr const char* linuxSlowCaches[] = {
-    "%cache/bazel",   "%cache/pypoetry", "%cache/JetBrains",
+    "%cache/bazel",         "%cache/pypoetry", "%cache/JetBrains",
     "%cache/ms-playwright", "%cache/Cypress",  "~/.nuget/packages",
 };
 

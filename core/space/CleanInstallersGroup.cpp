@@ -1,8 +1,8 @@
 #include <algorithm>
 
+#include "core/query/FileKind.h"
 #include "core/space/CleanPlanner.h"
 #include "core/space/Suggestions.h"
-#include "core/query/FileKind.h"
 
 namespace tamrel {
 
@@ -35,7 +35,7 @@ void addInstallersGroup(CleanPlanner& plan) {
     if (plan.onLinux()) {
         // The user folders of user-dirs.dirs, often translated; one already walked is not
         // walked again.
-        for (const std::string& folder : plan.linux.userFolders()) {
+        for (const std::string& folder : plan.places.userFolders()) {
             for (NodeId f : plan.node(folder)) {
                 if (std::find(folders.begin(), folders.end(), f) == folders.end()) {
                     folders.push_back(f);

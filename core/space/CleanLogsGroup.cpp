@@ -30,9 +30,9 @@ void addLogsGroup(CleanPlanner& plan) {
     for (NodeId n : plan.kids(plan.home("/Library/Logs")))
         offers.push_back(plan.item(n, true));
     if (plan.onLinux()) {
-        for (const char* log : {"~/.xsession-errors.old", "%data/xorg", "%data/sddm",
-                                "~/.mozilla/firefox/Crash Reports",
-                                "~/.thunderbird/Crash Reports"}) {
+        for (const char* log :
+             {"~/.xsession-errors.old", "%data/xorg", "%data/sddm",
+              "~/.mozilla/firefox/Crash Reports", "~/.thunderbird/Crash Reports"}) {
             for (NodeId n : plan.nodes(log))
                 offers.push_back(plan.item(n, true));
         }

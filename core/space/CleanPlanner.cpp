@@ -25,12 +25,12 @@ CleanPlanner::CleanPlanner(const DiskIndex& index, const CleanContext& context,
       context(context),
       minSize(minSize),
       now32(storedSeconds(context.now)),
-      linux(context.profile, context.home),
+      places(context.profile, context.home),
       home_(homeBase(context.home)),
       running_(context.profile.onLinux ? withFolderAliases(context.running) : context.running) {}
 
 std::vector<NodeId> CleanPlanner::nodes(std::string_view rulePath) const {
-    const std::optional<std::string> path = linux(rulePath);
+    const std::optional<std::string> path = places(rulePath);
     return path ? lookupAll(index, *path) : std::vector<NodeId>{};
 }
 

@@ -31,7 +31,7 @@ public:
     std::optional<std::string> home(std::string_view suffix = {}) const;
 
     // The Linux rule paths of the context's profile and home (see LinuxPaths).
-    const LinuxPaths linux;
+    const LinuxPaths places;
     bool onLinux() const { return context.profile.onLinux; }
     // The nodes of a Linux rule path, "*" levels expanded (removed nodes too), else empty.
     std::vector<NodeId> nodes(std::string_view rulePath) const;

@@ -78,8 +78,7 @@ std::vector<std::string> LinuxPaths::userFolders() const {
 
 std::vector<NodeId> lookupAll(const DiskIndex& index, std::string_view path) {
     const std::size_t star = path.find("/*");
-    if (star == std::string_view::npos ||
-        (star + 2 < path.size() && path[star + 2] != '/')) {
+    if (star == std::string_view::npos || (star + 2 < path.size() && path[star + 2] != '/')) {
         if (const std::optional<NodeId> n = index.lookup(path)) return {*n};
         return {};
     }
@@ -108,11 +107,9 @@ std::set<std::string> withFolderAliases(std::set<std::string> running) {
         std::string_view folder;
     };
     static constexpr Alias aliases[] = {
-        {"chrome", "google-chrome"},   {"chromium", "chromium"},
-        {"chromium-browser", "chromium"}, {"brave", "bravesoftware"},
-        {"msedge", "microsoft-edge"},  {"vivaldi-bin", "vivaldi"},
-        {"firefox", "mozilla"},        {"firefox-bin", "mozilla"},
-        {"signal-desktop", "signal"},
+        {"chrome", "google-chrome"}, {"chromium", "chromium"},     {"chromium-browser", "chromium"},
+        {"brave", "bravesoftware"},  {"msedge", "microsoft-edge"}, {"vivaldi-bin", "vivaldi"},
+        {"firefox", "mozilla"},      {"firefox-bin", "mozilla"},   {"signal-desktop", "signal"},
     };
     for (const Alias& a : aliases) {
         if (running.contains(std::string(a.process))) running.emplace(a.folder);

@@ -105,10 +105,11 @@ std::vector<NodeId> dirsNamed(const DiskIndex& index, const FolderTest& test) {
 }
 
 std::vector<Suggestion> suggestions(const DiskIndex& index, std::string_view home,
-                                    std::uint64_t minSize, std::chrono::system_clock::time_point now,
+                                    std::uint64_t minSize,
+                                    std::chrono::system_clock::time_point now,
                                     const RuleProfile& profile) {
     std::shared_lock guard(index.lock());
-    const LinuxPaths linux(profile, home);
+    const LinuxPaths places(profile, home);
     const std::optional<std::string> base = homeBase(home);
     auto at = [&](std::string_view suffix) -> std::optional<std::string> {
         if (!base) return std::nullopt;
@@ -146,7 +147,7 @@ std::vector<Suggestion> suggestions(const DiskIndex& index, std::string_view hom
 
     std::vector<NodeId> appCaches = b.kids(at("/Library/Caches"));
     if (profile.onLinux) {
-        for (NodeId n : b.kids(linux("%cache")))
+        for (NodeId n : b.kids(places("%cache")))
             appCaches.push_back(n);
     }
     b.add("caches", "App caches",
@@ -163,11 +164,10 @@ std::vector<Suggestion> suggestions(const DiskIndex& index, std::string_view hom
         if (const auto n = node(p)) pkg.push_back(*n);
     }
     if (profile.onLinux) {
-        for (const char* p :
-             {"%cache/pip", "%cache/uv", "%cache/yarn", "%cache/go-build", "%cache/composer",
-              "%cache/node-gyp", "%data/pnpm/store", "~/.yarn/berry/cache", "~/.nuget/packages",
-              "~/go/pkg/mod"}) {
-            const std::optional<std::string> path = linux(p);
+        for (const char* p : {"%cache/pip", "%cache/uv", "%cache/yarn", "%cache/go-build",
+                              "%cache/composer", "%cache/node-gyp", "%data/pnpm/store",
+                              "~/.yarn/berry/cache", "~/.nuget/packages", "~/go/pkg/mod"}) {
+            const std::optional<std::string> path = places(p);
             const std::optional<NodeId> n = path ? index.lookup(*path) : std::nullopt;
             if (n && std::find(pkg.begin(), pkg.end(), *n) == pkg.end()) pkg.push_back(*n);
         }

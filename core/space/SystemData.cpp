@@ -141,13 +141,32 @@ const std::vector<std::vector<LinuxPath>>& linuxAdditions() {
         // ios: no standard place on Linux
         {},
         // dev
-        {{"%data/pnpm"},        {"~/.yarn"},          {"~/.nuget"},          {"~/.ccache"},
-         {"~/.nvm"},            {"~/.pyenv"},         {"~/.sdkman"},         {"%data/mise"},
-         {"~/.android"},        {"~/Android/Sdk"},    {"%cache/pip"},        {"%cache/uv"},
-         {"%cache/yarn"},       {"%cache/pnpm"},      {"%cache/go-build"},   {"%cache/node-gyp"},
-         {"%cache/composer"},   {"%cache/ccache"},    {"%cache/sccache"},    {"%cache/bazel"},
-         {"%cache/pypoetry"},   {"%cache/JetBrains"}, {"%cache/ms-playwright"},
-         {"%cache/Cypress"},    {"%cache/electron"},  {"%cache/deno"}},
+        {{"%data/pnpm"},
+         {"~/.yarn"},
+         {"~/.nuget"},
+         {"~/.ccache"},
+         {"~/.nvm"},
+         {"~/.pyenv"},
+         {"~/.sdkman"},
+         {"%data/mise"},
+         {"~/.android"},
+         {"~/Android/Sdk"},
+         {"%cache/pip"},
+         {"%cache/uv"},
+         {"%cache/yarn"},
+         {"%cache/pnpm"},
+         {"%cache/go-build"},
+         {"%cache/node-gyp"},
+         {"%cache/composer"},
+         {"%cache/ccache"},
+         {"%cache/sccache"},
+         {"%cache/bazel"},
+         {"%cache/pypoetry"},
+         {"%cache/JetBrains"},
+         {"%cache/ms-playwright"},
+         {"%cache/Cypress"},
+         {"%cache/electron"},
+         {"%cache/deno"}},
         // ai
         {{"%cache/huggingface"},
          {"%cache/lm-studio"},
@@ -239,12 +258,12 @@ std::uint64_t SystemDataReport::explained() const {
     return sum;
 }
 
-SystemDataReport systemData(const DiskIndex& index, std::string_view home,
-                            const VolumeFacts& facts, const RuleProfile& profile) {
+SystemDataReport systemData(const DiskIndex& index, std::string_view home, const VolumeFacts& facts,
+                            const RuleProfile& profile) {
     std::shared_lock guard(index.lock());
     const std::optional<std::string> base = homeBase(home);
     const std::vector<Rule>& rules = ruleTable();
-    const LinuxPaths linux(profile, home);
+    const LinuxPaths places(profile, home);
 
     // Candidates: rule folders present as folders and not gone; a folder named by two rows
     // belongs to the earlier one.
@@ -268,7 +287,7 @@ SystemDataReport systemData(const DiskIndex& index, std::string_view home,
         }
         if (!profile.onLinux) continue;
         for (const LinuxPath& p : linuxAdditions()[r]) {
-            const std::optional<std::string> at = linux(p.path);
+            const std::optional<std::string> at = places(p.path);
             if (!at) continue;
             for (NodeId id : lookupAll(index, *at)) {
                 const bool shape = p.file ? index.isFile(id) : index.isDir(id);

@@ -61,7 +61,7 @@ struct SystemDataReport {
 //
 // Thread safety: holds index.lock() shared for the whole pass, so a removal on another thread
 // is seen whole or not at all. Must not be called while the caller holds that lock.
-SystemDataReport systemData(const DiskIndex& index, std::string_view home,
-                            const VolumeFacts& facts, const RuleProfile& profile = {});
+SystemDataReport systemData(const DiskIndex& index, std::string_view home, const VolumeFacts& facts,
+                            const RuleProfile& profile = {});
 
 }  // namespace tamrel

@@ -93,8 +93,7 @@ AppRegistry AppRegistry::forCurrentUser() {
         }
         start = colon + 1;
     }
-    return AppRegistry(homeDirectory(), "", std::move(folders),
-                       linuxIdFolders("", data, dataDirs));
+    return AppRegistry(homeDirectory(), "", std::move(folders), linuxIdFolders("", data, dataDirs));
 }
 
 std::optional<std::string> AppRegistry::applicationPath(std::string_view bundleID) {

@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "core/index/DiskIndex.h"
 #include "core/apps/OwnBundleID.h"
+#include "core/index/DiskIndex.h"
 #include "core/space/RuleProfile.h"
 #include "model/apps/InstalledApp.h"
 
@@ -24,8 +24,7 @@ public:
     // folder listings from the disk, so it runs off the main thread. Never fails: what cannot be
     // read is left out or left empty. Thread-safe; only reads the index. Leftovers are looked
     // for with `profile` (RuleProfile::linuxDesktop(home) on Linux: the XDG homes too).
-    static std::vector<InstalledApp> scan(const DiskIndex& index,
-                                          const RuleProfile& profile = {});
+    static std::vector<InstalledApp> scan(const DiskIndex& index, const RuleProfile& profile = {});
     // The same with the home folder and the root of the system folders given (tests).
     static std::vector<InstalledApp> scan(const DiskIndex& index, const std::string& home,
                                           const std::string& systemRoot,

@@ -42,9 +42,9 @@ TEST(LinuxLeftovers, XdgFlatpakSnapAndAutostartWithTheirTicks) {
     d.homeFile("/.local/share/nautilus/scripts/s");
     d.homeFile("/.local/share/applications/org.gnome.Nautilus.desktop");
     d.scan();
-    const RuleProfile linux = d.profile();
+    const RuleProfile onLinux = d.profile();
 
-    EXPECT_EQ(found(d, AppIdentity({"nvim"}, {"Neovim", "nvim"}), linux),
+    EXPECT_EQ(found(d, AppIdentity({"nvim"}, {"Neovim", "nvim"}), onLinux),
               (std::map<std::string, std::string>{
                   {"/.config/nvim", "Preferences"},
                   {"/.local/state/nvim", "Saved state"},
@@ -52,7 +52,7 @@ TEST(LinuxLeftovers, XdgFlatpakSnapAndAutostartWithTheirTicks) {
                   {"/.cache/nvim", "Caches (ticked)"},
               }));
 
-    EXPECT_EQ(found(d, AppIdentity({"org.kde.kate"}, {"Kate"}), linux),
+    EXPECT_EQ(found(d, AppIdentity({"org.kde.kate"}, {"Kate"}), onLinux),
               (std::map<std::string, std::string>{
                   {"/.var/app/org.kde.kate", "Containers (ticked)"},
                   {"/.config/katerc", "Preferences"},
@@ -64,10 +64,10 @@ TEST(LinuxLeftovers, XdgFlatpakSnapAndAutostartWithTheirTicks) {
 
     AppIdentity spotify({"com.spotify.Client"}, {"Spotify"});
     spotify.snapName = "spotify";
-    EXPECT_EQ(found(d, spotify, linux),
+    EXPECT_EQ(found(d, spotify, onLinux),
               (std::map<std::string, std::string>{{"/snap/spotify", "Containers (ticked)"}}));
 
-    EXPECT_EQ(found(d, AppIdentity({"org.gnome.Nautilus"}, {"Files", "nautilus"}), linux),
+    EXPECT_EQ(found(d, AppIdentity({"org.gnome.Nautilus"}, {"Files", "nautilus"}), onLinux),
               (std::map<std::string, std::string>{{"/.local/share/nautilus", "App data"}}));
 
     // The designed rules look in the Library only.
@@ -75,7 +75,7 @@ TEST(LinuxLeftovers, XdgFlatpakSnapAndAutostartWithTheirTicks) {
 }
 
 TEST(LinuxLeftovers, DefaultTicks) {
-    const RuleProfile linux = [] {
+    const RuleProfile onLinux = [] {
         RuleProfile p;
         p.onLinux = true;
         return p;
@@ -84,11 +84,11 @@ TEST(LinuxLeftovers, DefaultTicks) {
     const Leftover cacheByName{1, Leftover::Kind::cache, false, true};
     const Leftover byID{1, Leftover::Kind::prefs, false, false};
     const Leftover group{1, Leftover::Kind::group, false, false};
-    EXPECT_FALSE(leftoverTickedByDefault(byName, true, linux));
-    EXPECT_TRUE(leftoverTickedByDefault(cacheByName, true, linux));
-    EXPECT_TRUE(leftoverTickedByDefault(byID, true, linux));
-    EXPECT_FALSE(leftoverTickedByDefault(group, false, linux));
-    EXPECT_TRUE(leftoverTickedByDefault(group, true, linux));
+    EXPECT_FALSE(leftoverTickedByDefault(byName, true, onLinux));
+    EXPECT_TRUE(leftoverTickedByDefault(cacheByName, true, onLinux));
+    EXPECT_TRUE(leftoverTickedByDefault(byID, true, onLinux));
+    EXPECT_FALSE(leftoverTickedByDefault(group, false, onLinux));
+    EXPECT_TRUE(leftoverTickedByDefault(group, true, onLinux));
     // As designed, everything but a shared group container is ticked.
     EXPECT_TRUE(leftoverTickedByDefault(byName, false, RuleProfile{}));
     EXPECT_FALSE(leftoverTickedByDefault(group, false, RuleProfile{}));

@@ -147,9 +147,9 @@ TEST_F(LinuxCleanPlan, GroupsOfferAndTickWhatEachLinuxFolderHolds) {
 TEST_F(LinuxCleanPlan, TheDesignedRulesLookAtNoneOfIt) {
     context.profile = RuleProfile::designed();
     const auto plan = cleanPlan(*d.index, context, 0);
-    for (const char* rel : {"home/u/.cache/thumbnails", "home/u/.config/Slack/GPUCache",
-                            "home/u/.xsession-errors", "home/u/Downloads/zoom_amd64.deb",
-                            "home/u/.var/app/org.example.Gone"}) {
+    for (const char* rel :
+         {"home/u/.cache/thumbnails", "home/u/.config/Slack/GPUCache", "home/u/.xsession-errors",
+          "home/u/Downloads/zoom_amd64.deb", "home/u/.var/app/org.example.Gone"}) {
         EXPECT_EQ(at(plan, rel), Offered{}) << rel;
     }
     // As designed, a snap's home is searched for projects.

@@ -91,9 +91,7 @@ public:
         return *index;
     }
 
-    std::optional<NodeId> id(std::string_view rel) const {
-        return index->lookup(dir / rel);
-    }
+    std::optional<NodeId> id(std::string_view rel) const { return index->lookup(dir / rel); }
     std::uint64_t size(std::string_view rel) const {
         const auto n = id(rel);
         EXPECT_TRUE(n) << rel;

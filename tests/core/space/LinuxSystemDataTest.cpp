@@ -107,9 +107,9 @@ TEST_F(LinuxSystemData, EachBucketFindsItsLinuxFolders) {
                   d.size("var/cache") + d.size("home/u/.var/app/org.gnome.Boxes/cache") +
                   d.size("home/u/snap/firefox/common/.cache"));
     EXPECT_EQ(bucketOf(r, "swap")->bytes, d.size("swapfile"));
-    EXPECT_EQ(bucketOf(r, "macos")->bytes,
-              d.size("boot") + d.size("usr/lib/modules") + d.size("var/lib") -
-                  d.size("var/lib/systemd/coredump"));
+    EXPECT_EQ(bucketOf(r, "macos")->bytes, d.size("boot") + d.size("usr/lib/modules") +
+                                               d.size("var/lib") -
+                                               d.size("var/lib/systemd/coredump"));
     // The trashed items themselves lead the Trash's top list.
     EXPECT_EQ(bucketOf(r, "trash")->top.front(),
               *d.id("home/u/.local/share/Trash/files/old-video.mkv"));
@@ -143,14 +143,15 @@ TEST_F(LinuxSystemData, SuggestionsListCachesPackagesAndLinuxInstallers) {
         std::sort(paths.begin(), paths.end());
         return paths;
     };
-    const auto linux = suggestions(*d.index, d.home, 0, std::chrono::system_clock::now(),
-                                   d.profile());
-    EXPECT_EQ(ids(linux, "pkg"), (std::vector<std::string>{"/.cache/pip", "/go/pkg/mod"}))
+    const auto onLinux =
+        suggestions(*d.index, d.home, 0, std::chrono::system_clock::now(), d.profile());
+    EXPECT_EQ(ids(onLinux, "pkg"), (std::vector<std::string>{"/.cache/pip", "/go/pkg/mod"}))
         << "the package caches inside the cache home, not the cache home itself";
-    const auto caches = ids(linux, "caches");
+    const auto caches = ids(onLinux, "caches");
     EXPECT_NE(std::find(caches.begin(), caches.end(), "/.cache/thumbnails"), caches.end());
-    EXPECT_EQ(ids(linux, "installers"),
-              (std::vector<std::string>{"/Downloads/tool.flatpak", "/Downloads/tool_1.0_amd64.deb"}))
+    EXPECT_EQ(
+        ids(onLinux, "installers"),
+        (std::vector<std::string>{"/Downloads/tool.flatpak", "/Downloads/tool_1.0_amd64.deb"}))
         << "an AppImage is the program itself";
 
     const auto designed = suggestions(*d.index, d.home, 0);
@@ -166,7 +167,8 @@ TEST(LinuxProfileTest, XdgVariablesAndTranslatedUserFoldersAreHonoured) {
         dirs << "# written by xdg-user-dirs-update\n"
                 "XDG_DESKTOP_DIR=\"$HOME/\"\n"
                 "XDG_DOWNLOAD_DIR=\"$HOME/Téléchargements\"\n"
-                "XDG_DOCUMENTS_DIR=\"" << d.root << "/docs/\"\n";
+                "XDG_DOCUMENTS_DIR=\""
+             << d.root << "/docs/\"\n";
     }
     d.rootFile("xdg/cache/app/c", 8192);
     d.rootFile("xdg/data/Trash/files/gone", 8192);
@@ -207,7 +209,8 @@ TEST(LinuxProfileTest, StarLevelsAliasesAndSnapNames) {
     std::vector<std::string> found;
     for (NodeId n : lookupAll(*d.index, d.home + "/.var/app/*/cache"))
         found.push_back(d.index->path(n).substr(d.home.size()));
-    EXPECT_EQ(found, (std::vector<std::string>{"/.var/app/org.a.A/cache", "/.var/app/org.c.C/cache"}));
+    EXPECT_EQ(found,
+              (std::vector<std::string>{"/.var/app/org.a.A/cache", "/.var/app/org.c.C/cache"}));
     EXPECT_EQ(lookupAll(*d.index, d.home + "/.var/app/*").size(), 3u);
     EXPECT_TRUE(lookupAll(*d.index, d.home + "/.nothing/*/cache").empty());
     EXPECT_EQ(lookupAll(*d.index, d.home + "/.var/app/*x").size(), 0u) << "\"*x\" is a name";

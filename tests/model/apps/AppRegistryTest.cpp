@@ -109,12 +109,12 @@ TEST(AppRegistry, KnowsFlatpaksServicesSchemasMetainfoAndSnaps) {
     dir.mkdirs("sys/usr/share/metainfo");
     dir.write("sys/usr/share/metainfo/org.example.Meta.metainfo.xml", 10);
     dir.write("sys/usr/share/metainfo/org.example.Old.appdata.xml", 10);
-    AppRegistry registry(dir / "home", dir / "sys", {},
-                         AppRegistry::linuxIdFolders(dir / "sys", dir / "data",
-                                                     {dir / "sys/usr/share"}));
-    for (const char* id : {"org.example.System", "org.example.user", "org.example.OnCard",
-                           "org.example.Bus", "org.example.Schema", "org.example.Meta",
-                           "org.example.Old"}) {
+    AppRegistry registry(
+        dir / "home", dir / "sys", {},
+        AppRegistry::linuxIdFolders(dir / "sys", dir / "data", {dir / "sys/usr/share"}));
+    for (const char* id :
+         {"org.example.System", "org.example.user", "org.example.OnCard", "org.example.Bus",
+          "org.example.Schema", "org.example.Meta", "org.example.Old"}) {
         EXPECT_TRUE(registry.isInstalled(id)) << id;
     }
     EXPECT_EQ(registry.applicationPath("org.example.System"),

@@ -1,3 +1,4 @@
+#include "core/apps/OwnBundleID.h"
 #include "core/space/CleanPlanner.h"
 
 namespace tamrel {
@@ -31,7 +32,7 @@ void addLinuxLeftovers(CleanPlanner& plan, std::vector<CleanPlanner::Offer>& off
         for (NodeId c : plan.kidsAll(folder)) {
             if (!plan.index.isDir(c) || !old(c)) continue;
             const std::string name = plan.index.name(c);
-            if (!plan.orphan(name)) continue;
+            if (name == ownBundleID || !plan.orphan(name)) continue;
             offers.push_back(plan.item(c, false, name + " isn't installed"));
         }
     }

@@ -145,16 +145,6 @@ std::vector<Suggestion> suggestions(const DiskIndex& index, std::string_view hom
               return isSuggestedBuildFolder(index, name, id);
           }));
 
-    std::vector<NodeId> appCaches = b.kids(at("/Library/Caches"));
-    if (profile.onLinux) {
-        for (NodeId n : b.kids(places("%cache")))
-            appCaches.push_back(n);
-    }
-    b.add("caches", "App caches",
-          "Things apps keep around to load faster. They refill over time, so expect some of it "
-          "back.",
-          "sparkles", appCaches);
-
     // On Linux the whole cache home is every application's cache, so the package caches inside
     // it are listed one by one: listing both would count their bytes twice.
     std::vector<NodeId> pkg;
@@ -172,6 +162,18 @@ std::vector<Suggestion> suggestions(const DiskIndex& index, std::string_view hom
             if (n && std::find(pkg.begin(), pkg.end(), *n) == pkg.end()) pkg.push_back(*n);
         }
     }
+    std::vector<NodeId> appCaches = b.kids(at("/Library/Caches"));
+    if (profile.onLinux) {
+        // The package caches among them are listed there, not here.
+        for (NodeId n : b.kids(places("%cache"))) {
+            if (std::find(pkg.begin(), pkg.end(), n) == pkg.end()) appCaches.push_back(n);
+        }
+    }
+    b.add("caches", "App caches",
+          "Things apps keep around to load faster. They refill over time, so expect some of it "
+          "back.",
+          "sparkles", appCaches);
+
     b.add("pkg", "Package manager caches",
           "Downloaded copies of packages from npm, pip, cargo, gradle and friends.",
           "archivebox.fill", pkg);

@@ -68,13 +68,15 @@ protected:
         d.homeFile("/.config/org.example.Old/settings.ini");
         d.homeFile("/.local/state/org.example.Old/history");
         d.homeFile("/.config/oldtool/config");
+        d.homeFile("/.local/share/org.tamrel.Tamrel/indexes/x");
         d.homeFile("/.local/share/Steam/steamapps/common/Game/data.pak");
         for (const char* old :
              {"home/u/code/app", "home/u/go/pkg/mod/github.com/x/y@v1", "home/u/snap/code/common/p",
               "home/u/.var/app/org.example.Gone", "home/u/.var/app/org.example.Here",
               "home/u/snap/gonesnap", "home/u/.config/org.example.Old",
               "home/u/.local/state/org.example.Old", "home/u/.config/oldtool",
-              "home/u/.local/share/Steam", "home/u/Downloads/zoom_amd64.deb"}) {
+              "home/u/.local/share/Steam", "home/u/Downloads/zoom_amd64.deb",
+              "home/u/.local/share/org.tamrel.Tamrel"}) {
             d.age(old, now, 40);
         }
         d.scan();
@@ -133,6 +135,7 @@ TEST_F(LinuxCleanPlan, GroupsOfferAndTickWhatEachLinuxFolderHolds) {
              {"home/u/.local/state/org.example.Old",
               {"leftovers", false, "org.example.Old isn't installed"}},
              {"home/u/.config/oldtool", {}},
+             {"home/u/.local/share/org.tamrel.Tamrel", {}},
              {"home/u/.local/share/Steam", {}},
          }) {
         EXPECT_EQ(at(plan, rel), want) << rel;

@@ -149,6 +149,8 @@ TEST_F(LinuxSystemData, SuggestionsListCachesPackagesAndLinuxInstallers) {
         << "the package caches inside the cache home, not the cache home itself";
     const auto caches = ids(onLinux, "caches");
     EXPECT_NE(std::find(caches.begin(), caches.end(), "/.cache/thumbnails"), caches.end());
+    EXPECT_EQ(std::find(caches.begin(), caches.end(), "/.cache/pip"), caches.end())
+        << "a package cache is listed once";
     EXPECT_EQ(
         ids(onLinux, "installers"),
         (std::vector<std::string>{"/Downloads/tool.flatpak", "/Downloads/tool_1.0_amd64.deb"}))

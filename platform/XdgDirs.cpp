@@ -58,7 +58,8 @@ std::optional<std::string> userDir(std::string_view key, const std::string& home
         }
         while (value.size() > 1 && value.back() == '/')
             value.pop_back();
-        if (!value.starts_with('/') || value == home || value.find("/../") != std::string::npos) {
+        if (!value.starts_with('/') || value == home || home.starts_with(value + "/") ||
+            value.find("/../") != std::string::npos) {
             found.reset();
             continue;
         }

@@ -37,7 +37,8 @@ std::string xdgBaseDir(const char* variable, const std::string& home, std::strin
 // The user folder `key` ("DOWNLOAD", "DESKTOP", "DOCUMENTS") as configHome + "/user-dirs.dirs"
 // names it (XDG_DOWNLOAD_DIR="$HOME/Téléchargements"), resolved against `home`; nothing when the
 // file or the line is missing, the value is neither "$HOME/..." nor absolute, or it names the
-// home folder itself (the file's way of switching a folder off). Blocking (reads one file).
+// home folder itself (the file's way of switching a folder off) or a folder that holds it.
+// Blocking (reads one file).
 std::optional<std::string> userDir(std::string_view key, const std::string& home,
                                    const std::string& configHome);
 

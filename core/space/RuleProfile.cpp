@@ -42,7 +42,12 @@ std::optional<std::string> LinuxPaths::base(std::string_view& rulePath) const {
     for (const Xdg& x : xdg) {
         if (!rulePath.starts_with(x.token)) continue;
         rulePath.remove_prefix(x.token.size());
-        if (x.given.starts_with('/')) return homeBase(x.given);  // never "/" itself
+        // A folder that holds the home folder (XDG_CACHE_HOME=$HOME) would offer the whole
+        // home as one application's cache: the default stands in for it.
+        if (std::optional<std::string> given = homeBase(x.given);
+            given && !(home_ && (*home_ == *given || home_->starts_with(*given + "/")))) {
+            return given;
+        }
         if (!home_) return std::nullopt;
         return *home_ + std::string(x.fallback);
     }

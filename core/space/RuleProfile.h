@@ -21,8 +21,9 @@ struct RuleProfile {
     // Prefix of the system-wide Linux paths: "/var/log" is looked up as root + "/var/log". Empty
     // for the real system; tests point it at a temporary tree.
     std::string root;
-    // The XDG base folders, absolute. An empty one stands for its default below the home
-    // folder ("/.cache", "/.config", "/.local/share", "/.local/state").
+    // The XDG base folders, absolute. An empty one, or one that is the home folder or holds it,
+    // stands for its default below the home folder ("/.cache", "/.config", "/.local/share",
+    // "/.local/state").
     std::string cacheHome;
     std::string configHome;
     std::string dataHome;

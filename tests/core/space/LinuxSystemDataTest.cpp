@@ -191,6 +191,12 @@ TEST(LinuxProfileTest, XdgVariablesAndTranslatedUserFoldersAreHonoured) {
 
     const SystemDataReport r = systemData(*d.index, d.home, VolumeFacts{}, p);
     EXPECT_EQ(rootOf(r, d, "xdg/cache"), "caches");
+    RuleProfile homeAsCache = p;
+    homeAsCache.cacheHome = d.home + "/";
+    EXPECT_EQ(LinuxPaths(homeAsCache, d.home)("%cache"), d.home + "/.cache")
+        << "a cache home that is the home folder itself is not believed";
+    homeAsCache.cacheHome = d.root;
+    EXPECT_EQ(LinuxPaths(homeAsCache, d.home)("%cache"), d.home + "/.cache");
     EXPECT_EQ(rootOf(r, d, "xdg/data/Trash"), "trash");
     EXPECT_EQ(rootOf(r, d, "home/u/.cache"), "dev") << "the designed path still counts";
 

@@ -48,7 +48,7 @@ struct RuleProfile {
 // "~/x" (below the home folder), "%cache/x", "%config/x", "%data/x", "%state/x" (below the XDG
 // base folders) or "/x" (below the profile's root); "%uid" stands for the user id. A component
 // "*" is expanded by lookupAll(). Nothing when the base is missing (home empty, relative or "/"
-// and no absolute XDG folder given).
+// and no absolute XDG folder given). Keeps a reference to `profile`, which must outlive it.
 class LinuxPaths {
 public:
     LinuxPaths(const RuleProfile& profile, std::string_view home);

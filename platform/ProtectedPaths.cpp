@@ -2,14 +2,11 @@
 
 #include <string>
 
+#include "platform/PathText.h"
+
 namespace tamrel {
 
 namespace {
-
-bool equalOrBelow(std::string_view path, std::string_view folder) {
-    return path == folder ||
-           (path.starts_with(folder) && path.size() > folder.size() && path[folder.size()] == '/');
-}
 
 // The Linux folders of a home that hold every application's data: only what is inside them is
 // ever moved.
@@ -39,7 +36,7 @@ bool isProtectedPath(std::string_view path, std::string_view home) {
     if (isLinuxHomeFolder(path, home)) return true;
     for (std::string_view prefix :
          {"/System", "/usr", "/bin", "/sbin", "/private", "/cores", "/opt", "/Volumes"}) {
-        if (equalOrBelow(path, prefix)) return !path.starts_with("/Volumes/");
+        if (isAtOrBelow(path, prefix)) return !path.starts_with("/Volumes/");
     }
     return false;
 }
@@ -48,7 +45,7 @@ bool isSystemFolder(std::string_view path) {
     for (std::string_view folder :
          {"/etc", "/boot", "/dev", "/proc", "/sys", "/run", "/lib", "/lib32", "/lib64", "/libx32",
           "/var", "/root", "/snap", "/srv"}) {
-        if (equalOrBelow(path, folder)) return true;
+        if (isAtOrBelow(path, folder)) return true;
     }
     for (std::string_view exact : {"/home", "/mnt", "/media", "/tmp"}) {
         if (path == exact) return true;

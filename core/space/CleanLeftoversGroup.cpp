@@ -63,7 +63,7 @@ void addLeftoversGroup(CleanPlanner& plan) {
     }
     if (plan.onLinux()) addLinuxLeftovers(plan, offers);
     plan.add("leftovers", "Leftovers from deleted apps",
-             "Data, caches and saved state from apps that are no longer on this Mac.",
+             "Data, caches and saved state from apps that are no longer on this computer.",
              "puzzlepiece.extension.fill", CleanGroup::Risk::review, std::move(offers));
 }
 

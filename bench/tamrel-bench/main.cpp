@@ -27,6 +27,9 @@ constexpr Entry modes[] = {
     {"load", tamrel::bench::loadMode, "load PATH [--repeat N]"},
     {"refresh", tamrel::bench::refreshMode,
      "refresh PATH [--repeat N]   (writes one file in PATH)"},
+#ifdef TAMREL_BENCH_MODEL
+    {"model", tamrel::bench::modelMode, "model ROOT [--runs N] [--live no]"},
+#endif
 };
 
 }  // namespace

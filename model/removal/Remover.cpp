@@ -119,4 +119,8 @@ Remover::Outcome Remover::remove(const std::vector<Item>& items, Platform& platf
     return out;
 }
 
+bool Remover::trashAsUser(const std::string& path) {
+    return homeTrashReady() && moveToTrash(path);
+}
+
 }  // namespace tamrel

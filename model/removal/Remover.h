@@ -49,6 +49,10 @@ public:
     // made directly. An elevated item counts as removed when the call ran and nothing exists at
     // its path any more (a link counts as existing); otherwise it is a failure. Never throws.
     static Outcome remove(const std::vector<Item>& items, Platform& platform);
+
+    // Moves the one item at `path` into the user's Trash under the user's own rights, as a user
+    // item of remove() is moved; never asks for administrator rights. True when it was moved.
+    static bool trashAsUser(const std::string& path);
 };
 
 }  // namespace tamrel

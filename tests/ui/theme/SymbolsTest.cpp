@@ -36,7 +36,11 @@ const QSet<QString> kCoreWordsThatAreNotSymbols = {
     "group.com.apple", "installers", "ios", "ipsw", "iso", "leftovers", "listlocalsnapshots",
     "logs", "macos", "mail", "mpkg", "node", "package.json", "pkg", "projects", "pyvenv.cfg",
     "removable", "review", "safe", "stale", "swap", "system", "target", "temp", "trash", "venv",
-    "vm", "web", "xcode", "xip"};
+    "vm", "web", "xcode", "xip",
+    // Linux profiles, package kinds and session folders named by the rules.
+    "bin", "brave", "bravesoftware", "chrome", "chromium", "deb", "evolution", "firefox",
+    "flatpak", "kioexec", "mozilla", "msedge", "rpm", "sessions", "signal", "snap", "tamrel",
+    "vivaldi"};
 
 TEST(Symbols, EverySymbolOfTheCoresRecordsHasAGlyph) {
   const QRegularExpression literal(QStringLiteral("\"([a-z][a-z0-9]*(?:\\.[a-z0-9]+)*)\""));

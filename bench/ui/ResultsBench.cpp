@@ -22,7 +22,7 @@
 #include <vector>
 
 #include "model/app/AppModel.h"
-#include "model/system/Desktop.h"
+#include "tests/model/app/FakeDesktop.h"
 #include "tests/support/ScopedDataHome.h"
 #include "tests/ui/Headless.h"
 #include "ui/results/ExploreView.h"
@@ -32,25 +32,10 @@
 
 namespace tamrel {
 
-struct Fixture;
-extern std::unique_ptr<Fixture> shared;
-
-namespace {
-
-class NoDesktop : public Desktop {
-public:
-    std::optional<std::string> chooseFolder(const QString&, const QString&) override { return {}; }
-    bool reveal(const std::string&) override { return false; }
-    bool open(const std::string&) override { return false; }
-    bool copyText(const QString&) override { return false; }
-};
-
-}  // namespace
-
 // One model with the tree scanned and one results screen, shared by the benchmarks.
 struct Fixture {
     test::ScopedDataHome data;
-    NoDesktop desktop;
+    test::FakeDesktop desktop;
     std::unique_ptr<AppModel> model;
     std::unique_ptr<ResultsView> view;
     QImage canvas{1320, 840, QImage::Format_ARGB32_Premultiplied};

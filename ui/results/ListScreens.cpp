@@ -55,6 +55,16 @@ void ListScreen::paintEvent(QPaintEvent*) {
                                                            std::max(0.0, width() - 22 - captionX)));
 }
 
+void ListScreen::showNodes(const NodeIds& ids, qint64 total) {
+    const std::uint64_t maxSize = ids.empty() ? 1 : model_.index()->size(ids.front());
+    list_->setRows(rowItems(model_, ids, maxSize, model_.current()), total);
+}
+
+void ListScreen::clear() {
+    list_->setRows({}, 0);
+    setHeader({}, {});
+}
+
 SearchResultsView::SearchResultsView(AppModel& model, QWidget* parent) : ListScreen(model, parent) {
     for (auto signal : {&AppModel::indexChanged, &AppModel::currentChanged, &AppModel::revisionChanged,
                         &AppModel::basketChanged, &AppModel::resultsChanged,
@@ -67,17 +77,11 @@ SearchResultsView::SearchResultsView(AppModel& model, QWidget* parent) : ListScr
 
 void SearchResultsView::refresh() {
     const IndexRef index = model_.index();
-    if (!index) {
-        list_->setRows({}, 0);
-        setHeader({}, {});
-        return;
-    }
+    if (!index) return clear();
     const NodeIds ids = presentNodes(*index, model_.results());
-    const qint64 hidden = qint64(model_.results().size() - ids.size());
-    const std::uint64_t maxSize = ids.empty() ? 1 : index->size(ids.front());
-    list_->setRows(rowItems(model_, ids, maxSize, model_.current()),
-                   std::max<qint64>(model_.resultTotal() - hidden, qint64(ids.size())));
-    setHeader(searchTitle(!ids.empty(), model_.searching(), model_.resultTotal() - hidden),
+    const qint64 gone = qint64(model_.results().size() - ids.size());
+    showNodes(ids, std::max<qint64>(model_.resultTotal() - gone, qint64(ids.size())));
+    setHeader(searchTitle(!ids.empty(), model_.searching(), model_.resultTotal() - gone),
               searchCaption(model_.resultTime()));
 }
 
@@ -91,14 +95,9 @@ BiggestView::BiggestView(AppModel& model, QWidget* parent) : ListScreen(model, p
 
 void BiggestView::refresh() {
     const IndexRef index = model_.index();
-    if (!index) {
-        list_->setRows({}, 0);
-        setHeader({}, {});
-        return;
-    }
+    if (!index) return clear();
     const NodeIds ids = presentNodes(*index, model_.biggest());
-    const std::uint64_t maxSize = ids.empty() ? 1 : index->size(ids.front());
-    list_->setRows(rowItems(model_, ids, maxSize, model_.current()), qint64(ids.size()));
+    showNodes(ids, qint64(ids.size()));
     setHeader(QStringLiteral("Heaviest files"), biggestCaption(*index, model_.current()));
 }
 

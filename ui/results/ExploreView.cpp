@@ -91,11 +91,13 @@ void KindBar::paintEvent(QPaintEvent*) {
         painter.setPen(Qt::NoPen);
         painter.setBrush(Palette::color(kindHex(s.kind)));
         painter.drawEllipse(QRectF(cell.left(), cell.center().y() - 3.5, 7, 7));
+        // The bytes with digits of one width, right-aligned in the cell.
         const QString bytes = Fmt::bytes(s.bytes);
-        painter.setFont(bytesFont);
+        const QFontMetricsF bm(bytesFont);
+        const double bytesW = Fonts::tabularWidth(bytesFont, bytes);
         painter.setPen(Color::ink);
-        const double bytesW = QFontMetricsF(bytesFont).horizontalAdvance(bytes);
-        painter.drawText(cell, Qt::AlignRight | Qt::AlignVCenter, bytes);
+        Fonts::drawTabular(painter, QPointF(cell.right() - bytesW, cell.center().y() + (bm.ascent() - bm.descent()) / 2),
+                           bytesFont, bytes);
         painter.setFont(labelFont);
         painter.setPen(Color::ink2);
         const QRectF label(cell.left() + 14, cell.top(), std::max(0.0, cell.width() - 14 - 6 - bytesW),

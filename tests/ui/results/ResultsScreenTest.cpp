@@ -301,6 +301,15 @@ TEST_F(ResultsScreenTest, NothingActsOnAnotherGeneration) {
     EXPECT_EQ(folderMenu->actions().front()->text(), "Look Inside");
     EXPECT_EQ(folderMenu->actions().size(), 4);
 
+    // Inside a picked folder the entry reads "Unpick" and leaves the basket as it is.
+    model().toggleBasket(id("folder"));
+    QMenu* inside = makeItemMenu(model(), id("folder/x.bin"), true, view.get());
+    EXPECT_EQ(inside->actions().back()->text(), "Unpick");
+    inside->actions().back()->trigger();
+    EXPECT_EQ(model().basket(), NodeIds{id("folder")});
+    model().toggleBasket(id("folder"));
+    delete inside;
+
     // Another generation comes in (a rescan): the old menu's entries do nothing.
     const IndexRef before = model().index();
     model().rescan();

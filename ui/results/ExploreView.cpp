@@ -188,11 +188,11 @@ ExploreView::ExploreView(AppModel& model, QWidget* parent)
     column->setSpacing(12);
     column->addWidget(summary_);
     column->addWidget(list_, 1);
-    auto* left = new QWidget(this);
-    left->setLayout(column);
+    left_ = new QWidget(this);
+    left_->setLayout(column);
     column->setContentsMargins(0, 0, 0, 0);
-    left->setFixedWidth(400);
-    row->addWidget(left);
+    left_->setFixedWidth(400);
+    row->addWidget(left_);
     row->addWidget(treemap_, 1);
 
     for (auto signal : {&AppModel::indexChanged, &AppModel::currentChanged,
@@ -204,6 +204,9 @@ ExploreView::ExploreView(AppModel& model, QWidget* parent)
 
 void ExploreView::refresh() {
     const IndexRef index = model_.index();
+    // Nothing at all without an index.
+    left_->setVisible(bool(index));
+    treemap_->setVisible(bool(index));
     if (!index) {
         kidsIndex_.reset();
         kids_.clear();

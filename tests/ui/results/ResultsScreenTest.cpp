@@ -366,5 +366,36 @@ TEST_F(ResultsScreenTest, RowClicksAndKindBarHover) {
     EXPECT_EQ(bar.hovered(), layout.segments[0].kind);
 }
 
+TEST_F(ResultsScreenTest, TheConfirmationFollowsTheModelBothWays) {
+    put("disk/a.bin", 4000);
+    put("disk/b.bin", 3000);
+    open();
+    model().toggleBasket(id("a.bin"));
+    model().toggleBasket(id("b.bin"));
+    model().setConfirmTrash(true);
+    ASSERT_NE(view->confirmation(), nullptr);
+    EXPECT_TRUE(view->confirmation()->isVisible());
+    // The title follows the basket while the question is open.
+    model().toggleBasket(id("b.bin"));
+    EXPECT_EQ(view->confirmation()->text(), confirmTrashTitle(1, model().basketSize()));
+    // The model takes the question back: it closes.
+    model().setConfirmTrash(false);
+    ASSERT_TRUE(waitFor([&] { return view->confirmation() == nullptr; }));
+
+    // Cancel leaves the basket and the files alone.
+    model().setConfirmTrash(true);
+    ASSERT_NE(view->confirmation(), nullptr);
+    QAbstractButton* cancel = nullptr;
+    for (QAbstractButton* b : view->confirmation()->buttons()) {
+        if (b->text() == "Cancel") cancel = b;
+    }
+    ASSERT_NE(cancel, nullptr);
+    QTest::mouseClick(cancel, Qt::LeftButton);
+    EXPECT_FALSE(model().confirmTrash());
+    EXPECT_EQ(model().basket(), NodeIds{id("a.bin")});
+    EXPECT_FALSE(model().trashing());
+    EXPECT_TRUE(fs::exists(root() + "/a.bin"));
+}
+
 }  // namespace
 }  // namespace tamrel

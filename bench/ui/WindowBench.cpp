@@ -1,5 +1,5 @@
 // Painting costs of the first screens and the launch with a saved whole-disk index:
-//   QT_QPA_PLATFORM=offscreen build/bench/ui-bench
+//   QT_QPA_PLATFORM=offscreen build/bench/window-bench
 // (the offscreen platform is chosen when none is set).
 
 #include <benchmark/benchmark.h>

@@ -135,5 +135,31 @@ TEST_F(SidebarTest, HoverTintsOnlyRowsThatAreNotSelected) {
   EXPECT_GT(tinted.red(), tinted.blue());
 }
 
+// Holding the button down sinks the selected row's key; a row that is not selected shows no
+// pressed look.
+TEST_F(SidebarTest, OnlyTheSelectedRowSinksWhileHeld) {
+  AppModel& m = model();
+  m.refreshVolumes();
+  Sidebar sidebar(m);
+  sidebar.resize(228, 800);
+  sidebar.show();
+  m.scan(home(), true);
+  ASSERT_TRUE(waitFor([&] { return m.phase() == Phase::results; }));
+  SidebarRow* selected = nullptr;
+  SidebarRow* other = nullptr;
+  for (SidebarRow* r : sidebar.placeRows()) {
+    (r->selected() ? selected : other) = r;
+  }
+  ASSERT_NE(selected, nullptr);
+  ASSERT_NE(other, nullptr);
+  for (SidebarRow* row : {selected, other}) {
+    const QImage rest = row->grab().toImage();
+    QTest::mousePress(row, Qt::LeftButton, {}, QPoint(20, 10));
+    const QImage held = row->grab().toImage();
+    QTest::mouseRelease(row, Qt::LeftButton, {}, QPoint(-50, -50));  // outside: no click
+    EXPECT_EQ(rest == held, row == other) << row->data().path;
+  }
+}
+
 }  // namespace
 }  // namespace tamrel

@@ -13,6 +13,9 @@
 #include "ui/shell/DesktopServices.h"
 #include "ui/shell/MainWindow.h"
 #include "ui/shell/RootView.h"
+#include "ui/shell/TamrelApp.h"
+#include "ui/theme/Colors.h"
+#include <QStyle>
 #include "ui/theme/Keys.h"
 #include "ui/theme/SpringAnimator.h"
 
@@ -46,6 +49,17 @@ TEST(DesktopServicesPaths, FileUrisCarryTheExactBytes) {
   EXPECT_EQ(DesktopServices::parentOf("/file"), "/");
   EXPECT_EQ(DesktopServices::parentOf("/"), "/");
   EXPECT_EQ(DesktopServices::parentOf("/home/ann/"), "/home");
+}
+
+TEST(LightAppearance, StaysLightWhateverTheDesktopScheme) {
+  QPalette dark;
+  dark.setColor(QPalette::Window, QColor(0x20, 0x20, 0x20));
+  dark.setColor(QPalette::WindowText, Qt::white);
+  QApplication::setPalette(dark);
+  applyLightAppearance(*qApp);
+  EXPECT_EQ(QApplication::palette().color(QPalette::Window), Color::putty);
+  EXPECT_EQ(QApplication::palette().color(QPalette::WindowText), Color::ink);
+  EXPECT_EQ(QApplication::style()->name(), "fusion");
 }
 
 class ShellTest : public test::UiTest {};

@@ -28,11 +28,6 @@ QFont countFont() { return Fonts::system(56, Fonts::Weight::bold, -2); }
 QFont captionFont() { return Fonts::system(15, Fonts::Weight::semibold); }
 QFont statsFont() { return Fonts::system(13, Fonts::Weight::medium); }
 
-double lineHeight(const QFont& f) {
-  const QFontMetricsF fm(f);
-  return fm.ascent() + fm.descent();
-}
-
 std::string homePath() {
   const QByteArray home = QFile::encodeName(QDir::homePath());
   return std::string(home.constData(), static_cast<std::size_t>(home.size()));
@@ -151,8 +146,8 @@ void paintDial(QPainter& p, QPointF topLeft, double s, std::optional<double> fra
 class ScanningView::Timeline : public QWidget {
  public:
   explicit Timeline(ScanningView* view) : QWidget(view), view_(view) {
-    const double h = kDial + 34 + lineHeight(countFont()) + lineHeight(captionFont()) + 14 +
-                     lineHeight(statsFont());
+    const double h = kDial + 34 + Fonts::lineHeight(countFont()) + Fonts::lineHeight(captionFont()) + 14 +
+                     Fonts::lineHeight(statsFont());
     setFixedHeight(static_cast<int>(std::ceil(h)));
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     setAttribute(Qt::WA_OpaquePaintEvent, false);
@@ -176,7 +171,7 @@ class ScanningView::Timeline : public QWidget {
     const double cw = Fonts::tabularWidth(cf, count);
     p.setPen(Color::ink);
     Fonts::drawTabular(p, QPointF(cx - cw / 2, y + QFontMetricsF(cf).ascent()), cf, count);
-    y += lineHeight(cf);
+    y += Fonts::lineHeight(cf);
 
     const QFont capf = captionFont();
     p.setFont(capf);
@@ -185,7 +180,7 @@ class ScanningView::Timeline : public QWidget {
     const QFontMetricsF capm(capf);
     const QString shown = capm.elidedText(caption, Qt::ElideMiddle, width() - 40);
     p.drawText(QPointF(cx - capm.horizontalAdvance(shown) / 2, y + capm.ascent()), shown);
-    y += lineHeight(capf) + 14;
+    y += Fonts::lineHeight(capf) + 14;
 
     const QFont sf = statsFont();
     const QString stats =
@@ -219,9 +214,7 @@ ScanningView::ScanningView(AppModel& model, QWidget* parent) : QWidget(parent), 
                  this);
   closing->setFont(Fonts::system(12.5, Fonts::Weight::medium));
   closing->setAlignment(Qt::AlignHCenter);
-  QPalette pal = closing->palette();
-  pal.setColor(QPalette::WindowText, Color::ink3);
-  closing->setPalette(pal);
+  Color::setTextColor(closing, Color::ink3);
   v->addWidget(closing);
   v->addStretch(1);
 

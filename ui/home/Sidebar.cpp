@@ -31,17 +31,6 @@ QFont titleFont() { return Fonts::system(13, Fonts::Weight::semibold); }
 QFont detailFont() { return Fonts::mono(10, Fonts::Weight::medium); }
 QFont boltFont() { return Fonts::symbol(8); }
 
-double lineHeight(const QFont& f) {
-  const QFontMetricsF fm(f);
-  return fm.ascent() + fm.descent();
-}
-
-void setColor(QWidget* w, const QColor& c) {
-  QPalette pal = w->palette();
-  pal.setColor(QPalette::WindowText, c);
-  w->setPalette(pal);
-}
-
 // A caption with the paddings the lists give it.
 QWidget* paddedCaption(const QString& text, int top, QWidget* parent) {
   auto* box = new QWidget(parent);
@@ -186,8 +175,8 @@ void SidebarRow::followSelection() {
 }
 
 QSize SidebarRow::sizeHint() const {
-  double text = lineHeight(titleFont());
-  if (data_.detail) text += 3 + lineHeight(detailFont());
+  double text = Fonts::lineHeight(titleFont());
+  if (data_.detail) text += 3 + Fonts::lineHeight(detailFont());
   if (data_.fill) text += 3 + 4;
   const double content = std::max(26.0, text);
   return QSize(kWidth - 16, static_cast<int>(std::ceil(7 + content + 7 + 2)));
@@ -203,11 +192,11 @@ QRectF SidebarRow::boltRect() const {
   const double boltW = bfm.horizontalAdvance(bolt);
   const double titleW = std::min(tfm.horizontalAdvance(data_.title), avail - 5 - boltW);
   const double h = height() - 2;
-  double textH = lineHeight(titleFont());
-  if (data_.detail) textH += 3 + lineHeight(detailFont());
+  double textH = Fonts::lineHeight(titleFont());
+  if (data_.detail) textH += 3 + Fonts::lineHeight(detailFont());
   if (data_.fill) textH += 7;
   const double top = (h - textH) / 2;
-  const double th = lineHeight(titleFont());
+  const double th = Fonts::lineHeight(titleFont());
   return QRectF(textLeft + titleW + 5, top + (th - bfm.height()) / 2, boltW, bfm.height());
 }
 
@@ -234,8 +223,8 @@ void SidebarRow::paintEvent(QPaintEvent*) {
 
   const QFont tf = titleFont();
   const QFontMetricsF tfm(tf);
-  double textH = lineHeight(tf);
-  if (data_.detail) textH += 3 + lineHeight(detailFont());
+  double textH = Fonts::lineHeight(tf);
+  if (data_.detail) textH += 3 + Fonts::lineHeight(detailFont());
   if (data_.fill) textH += 7;
   double y = (h - textH) / 2;
   const double left = 44;
@@ -253,14 +242,14 @@ void SidebarRow::paintEvent(QPaintEvent*) {
     p.setPen(Color::tangerine);
     p.drawText(br, Qt::AlignCenter, boltGlyph);
   }
-  y += lineHeight(tf);
+  y += Fonts::lineHeight(tf);
   if (data_.detail) {
     const QFont df = detailFont();
     y += 3;
     p.setFont(df);
     p.setPen(Color::ink2);
     p.drawText(QPointF(left, y + QFontMetricsF(df).ascent()), *data_.detail);
-    y += lineHeight(df);
+    y += Fonts::lineHeight(df);
   }
   if (data_.fill) {
     y += 3;
@@ -313,7 +302,7 @@ AccessStatus::AccessStatus(AppModel& model, QWidget* parent) : QWidget(parent), 
   led_ = new LED(Color::led, false, this);
   heading_ = new QLabel(this);
   heading_->setFont(Fonts::system(12, Fonts::Weight::semibold));
-  setColor(heading_, Color::ink);
+  Color::setTextColor(heading_, Color::ink);
   top->addWidget(led_);
   top->addWidget(heading_);
   top->addStretch(1);
@@ -321,7 +310,7 @@ AccessStatus::AccessStatus(AppModel& model, QWidget* parent) : QWidget(parent), 
   hint_ = new QLabel(this);
   hint_->setWordWrap(true);
   hint_->setFont(Fonts::system(11, Fonts::Weight::medium));
-  setColor(hint_, Color::ink2);
+  Color::setTextColor(hint_, Color::ink2);
   v->addWidget(hint_);
   connect(&model_, &AppModel::hasFullDiskAccessChanged, this, &AccessStatus::refresh);
   refresh();
@@ -360,7 +349,7 @@ Sidebar::Sidebar(AppModel& model, QWidget* parent) : QWidget(parent), model_(mod
   header->addWidget(new LogoMark(24, this));
   auto* title = new QLabel(QStringLiteral("Tamrel"), this);
   title->setFont(Fonts::system(16, Fonts::Weight::bold));
-  setColor(title, Color::ink);
+  Color::setTextColor(title, Color::ink);
   header->addWidget(title);
   header->addStretch(1);
   column->addLayout(header);

@@ -27,17 +27,10 @@ QFont numberFont() { return Fonts::mono(64, Fonts::Weight::bold, -2); }
 QFont unitFont() { return Fonts::mono(14, Fonts::Weight::bold); }
 QFont usedFont() { return Fonts::mono(11, Fonts::Weight::medium, 0.6); }
 
-double lineHeight(const QFont& f) {
-  const QFontMetricsF fm(f);
-  return fm.ascent() + fm.descent();
-}
-
 QLabel* label(const QString& text, const QFont& font, const QColor& color, QWidget* parent) {
   auto* l = new QLabel(text, parent);
   l->setFont(font);
-  QPalette pal = l->palette();
-  pal.setColor(QPalette::WindowText, color);
-  l->setPalette(pal);
+  Color::setTextColor(l, color);
   l->setAlignment(Qt::AlignHCenter);
   return l;
 }
@@ -91,8 +84,8 @@ QString dropHint(bool dropping) {
 class WelcomeView::Card : public QWidget {
  public:
   explicit Card(QWidget* parent) : QWidget(parent), appear_(0, this), meter_(0, this) {
-    const double h = 26 + lineHeight(nameFont()) + 14 + lineHeight(numberFont()) + 14 + 14 + 14 +
-                     lineHeight(usedFont()) + 26;
+    const double h = 26 + Fonts::lineHeight(nameFont()) + 14 + Fonts::lineHeight(numberFont()) + 14 + 14 + 14 +
+                     Fonts::lineHeight(usedFont()) + 26;
     setFixedSize(500, static_cast<int>(std::ceil(h)) + 1);
     connect(&appear_, &SpringAnimator::valueChanged, this, [this] { update(); });
     connect(&meter_, &MeterMotion::changed, this, [this] { update(); });
@@ -132,7 +125,7 @@ class WelcomeView::Card : public QWidget {
 
     const QFont nf = nameFont();
     const QFontMetricsF nfm(nf);
-    const double nameH = lineHeight(nf);
+    const double nameH = Fonts::lineHeight(nf);
     p.setFont(nf);
     p.setPen(QColor(255, 255, 255, 128));
     p.drawText(QPointF(left, y + nfm.ascent()),
@@ -150,7 +143,7 @@ class WelcomeView::Card : public QWidget {
     p.setFont(unitFont());
     p.setPen(Color::withOpacity(Color::screenGlow, 0.7));
     p.drawText(QPointF(left + numberW + 8, baseline), card_.unitFree);
-    y += lineHeight(big) + 14;
+    y += Fonts::lineHeight(big) + 14;
 
     paintSegmentMeter(p, QRectF(left, y, right - left, 14), meter_.shown(), 36, Color::screenGlow,
                       QColor(255, 255, 255, 20));
@@ -178,9 +171,7 @@ class WelcomeView::Hint : public QLabel {
   }
   void set(bool dropping) {
     setText(dropHint(dropping));
-    QPalette pal = palette();
-    pal.setColor(QPalette::WindowText, dropping ? Color::tangerine : Color::ink3);
-    setPalette(pal);
+    Color::setTextColor(this, dropping ? Color::tangerine : Color::ink3);
   }
 };
 
@@ -202,7 +193,7 @@ WelcomeView::WelcomeView(AppModel& model, QWidget* parent) : QWidget(parent), mo
   auto* intro = label(QString(), Fonts::system(14.5, Fonts::Weight::medium), Color::ink2, this);
   intro->setTextFormat(Qt::RichText);
   intro->setText(QStringLiteral("<div align='center' style='line-height:%1px'>%2<br>%3</div>")
-                     .arg(static_cast<int>(std::ceil(lineHeight(intro->font()) + 3)))
+                     .arg(static_cast<int>(std::ceil(Fonts::lineHeight(intro->font()) + 3)))
                      .arg(QStringLiteral("Pick a disk or a folder. The first look reads every file,"),
                           QStringLiteral("after that Tamrel opens instantly and keeps up as things "
                                          "change.")));

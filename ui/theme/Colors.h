@@ -2,6 +2,8 @@
 
 #include <QColor>
 
+class QWidget;
+
 namespace tamrel {
 
 // The fifteen named colours every screen draws with (sRGB, created once on first use). ink2,
@@ -27,6 +29,9 @@ inline const QColor danger{0xE5, 0x48, 0x4D};       // red LED of a failure
 
 // `c` at `opacity` (0 to 1) times its own alpha.
 QColor withOpacity(const QColor& c, double opacity);
+
+// Gives a label (any widget drawing with its palette's window text) the text colour `c`.
+void setTextColor(QWidget* widget, const QColor& c);
 
 }  // namespace Color
 }  // namespace tamrel

@@ -85,6 +85,11 @@ QFont symbol(double size) {
   return font;
 }
 
+double lineHeight(const QFont& font) {
+  const QFontMetricsF fm(font);
+  return fm.ascent() + fm.descent();
+}
+
 double tabularWidth(const QFont& font, const QString& text) {
   QFont plain = font;
   const double tracking = font.letterSpacing();

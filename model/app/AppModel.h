@@ -5,6 +5,7 @@
 #include <QThreadPool>
 #include <QTimer>
 
+#include <array>
 #include <atomic>
 #include <bitset>
 #include <chrono>

@@ -1,7 +1,6 @@
-#include <algorithm>
 #include <exception>
-#include <thread>
 
+#include "core/scan/ScanThreads.h"
 #include "model/app/AppModel.h"
 
 namespace tamrel {
@@ -13,10 +12,6 @@ std::string withoutTrailingSlash(std::string path) {
     while (path.size() > 1 && path.back() == '/')
         path.pop_back();
     return path;
-}
-
-int scanThreads() {
-    return std::clamp(static_cast<int>(std::thread::hardware_concurrency()), 4, 16);
 }
 
 QString nameOf(const std::string& path) {
@@ -97,7 +92,7 @@ void AppModel::scan(const std::string& url, bool fresh) {
         IndexRef scanned;
         QString error;
         try {
-            scanned = IndexRef(DiskIndex::scan(path, *progress, scanThreads()));
+            scanned = IndexRef(DiskIndex::scan(path, *progress, defaultScanThreads()));
         } catch (const std::exception& e) {
             error = QString::fromLocal8Bit(e.what());
         } catch (...) {
@@ -117,7 +112,9 @@ void AppModel::scan(const std::string& url, bool fresh) {
 
 void AppModel::finishScan(const std::string& path, const ProgressRef& progress, IndexRef scanned,
                           const QString& error) {
-    if (progress_ != progress) return;  // a later scan owns the screen
+    // A later scan owns the screen, or another target was opened meanwhile (from a saved
+    // index, which leaves `progress` alone): the result runs to its end unseen.
+    if (progress_ != progress || phase_ != Phase::scanning) return;
     Batch batch(*this);
     if (!scanned || progress->isCancelled()) {
         animated({0.5, 1.0}, [this] { setPhase(Phase::home); });

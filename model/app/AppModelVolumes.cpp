@@ -153,7 +153,9 @@ std::vector<Volume> volumesOf(std::string_view mountinfo) {
     std::optional<std::map<dev_t, std::string>> names;
     for (const MountEntry& m : parseMounts(mountinfo)) {
         if (!MountPolicy::isLocalDisk(m.type)) continue;
-        if (!seen.insert(makedev(m.major, m.minor)).second) continue;
+        // Once per device: bind mounts and the subvolumes of one btrfs disk share it.
+        const dev_t block = blockDevice(m);
+        if (!seen.insert(block).second) continue;
         struct statvfs vfs {};
         if (::statvfs(m.point.c_str(), &vfs) != 0) continue;
         const std::uint64_t frsize = vfs.f_frsize ? vfs.f_frsize : vfs.f_bsize;
@@ -162,7 +164,6 @@ std::vector<Volume> volumesOf(std::string_view mountinfo) {
             vfs.f_blocks > reserved ? (vfs.f_blocks - reserved) * frsize : 0;
         if (total == 0) continue;
         if (!names) names = labels();
-        const dev_t block = blockDevice(m);
         Volume v;
         v.url = m.point;
         if (const auto label = names->find(block); label != names->end()) {

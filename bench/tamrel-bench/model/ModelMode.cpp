@@ -14,7 +14,12 @@
 
 #include "bench/tamrel-bench/BenchModes.h"
 #include "bench/tamrel-bench/BenchSupport.h"
+#include "core/query/Biggest.h"
+#include "core/query/Breakdown.h"
+#include "core/query/Search.h"
 #include "core/scan/ScanProgress.h"
+#include "core/space/VolumeFacts.h"
+#include "platform/XdgDirs.h"
 #include "model/app/AppModel.h"
 
 namespace tamrel::bench {
@@ -103,7 +108,8 @@ int modelMode(const std::vector<std::string>& given) {
         AppModel model(desktop, quietOptions());
         model.refreshVolumes();
         model.scan(root, false);
-        startUps.push_back(ms(t));
+        const double started = ms(t);
+        startUps.push_back(started);
         if (model.phase() != Phase::results) {
             std::fprintf(stderr, "tamrel-bench: the saved index of %s did not open\n",
                          root.c_str());
@@ -111,11 +117,34 @@ int modelMode(const std::vector<std::string>& given) {
         }
         count = model.index()->count();
         serveUntil([&] { return !model.breakdown().empty(); }, 30);
-        derivedRoot.push_back(ms(t));
+        derivedRoot.push_back(ms(t) - started);
     }
 
-    AppModel model(desktop, quietOptions());
+    // Peers, the same work of the core called directly on this thread.
+    std::vector<double> loadPeer, derivedPeer, searchPeer, refreshPeer;
+    const char* queries[] = {"png", "ext:js", "size>1mb", "report", "kind:video", "node_modules"};
+    for (int k = 0; k < runs; ++k) {
+        std::shared_ptr<DiskIndex> index;
+        loadPeer.push_back(timed([&] { index = DiskIndex::load(root); }) * 1e3);
+        derivedPeer.push_back(timed([&] {
+                                  const std::string h = homeDirectory();
+                                  breakdown(*index, 0);
+                                  biggestFiles(*index, 0, 200);
+                                  suggestions(*index, h, 1 << 20);
+                                  trashSize(*index);
+                                  systemData(*index, h, VolumeFacts::read(root));
+                                  cleanPlan(*index, AppModel::cleanContext(), 262'144);
+                              }) *
+                              1e3);
+        searchPeer.push_back(60 + timed([&] { search(*index, queries[k % 6], 0, 300); }) * 1e3);
+        Changes changes;
+        changes.dirs.insert(root + "/big");
+        ScanProgress progress;
+        refreshPeer.push_back(timed([&] { index->refreshed(changes, progress); }) * 1e3);
+    }
+
     const std::size_t heapBefore = heapInUse();
+    AppModel model(desktop, quietOptions());
     model.scan(root, false);
     serveUntil([&] { return !model.breakdown().empty() && model.sync() == Sync::live; }, 120);
     QCoreApplication::processEvents();
@@ -144,7 +173,6 @@ int modelMode(const std::vector<std::string>& given) {
 
     // From the last keystroke to stored results, the 60 ms wait included.
     std::vector<double> searches;
-    const char* queries[] = {"png", "ext:js", "size>1mb", "report", "kind:video", "node_modules"};
     for (int k = 0; k < runs; ++k) {
         model.setQuery(QString());
         model.setQuery("x");
@@ -158,8 +186,11 @@ int modelMode(const std::vector<std::string>& given) {
 
     std::printf("model over %s: %u nodes\n", root.c_str(), count);
     std::printf("  start-up to results (main thread)   %s\n", timingLine(sorted(startUps)).c_str());
-    std::printf("  derived data of the root, from start %s\n",
+    std::printf("    peer: DiskIndex::load alone        %s\n", timingLine(sorted(loadPeer)).c_str());
+    std::printf("  derived data of the root             %s\n",
                 timingLine(sorted(derivedRoot)).c_str());
+    std::printf("    peer: the six passes, one thread   %s\n",
+                timingLine(sorted(derivedPeer)).c_str());
     const std::vector<double> openMs = sorted(opens);
     std::printf(
         "  open() on the main thread            median %.1f us  p90 %.1f us  max %.1f us  "
@@ -168,6 +199,8 @@ int modelMode(const std::vector<std::string>& given) {
         openMs.size());
     std::printf("  last keystroke to stored results     %s\n",
                 timingLine(sorted(searches)).c_str());
+    std::printf("    peer: 60 ms + search() alone       %s\n",
+                timingLine(sorted(searchPeer)).c_str());
     std::printf("  derived runs computing at once, peak %d (after 50 opens in a row)\n",
                 AppModel::peakDerivedRuns());
     std::printf("  model heap beyond the index          %.2f MB\n",
@@ -213,6 +246,9 @@ int modelMode(const std::vector<std::string>& given) {
     const int refreshes = model.revision() - revision;
 
     std::printf("  change on disk to adopted index      %s\n", timingLine(sorted(adopted)).c_str());
+    for (double& r : refreshPeer) r += 3000;
+    std::printf("    peer: 1 s + 2 s + refreshed() alone %s\n",
+                timingLine(sorted(refreshPeer)).c_str());
     std::printf("  adopt on the main thread             %s\n", timingLine(sorted(adopts)).c_str());
     std::printf("  ten batches 1 s apart gave %d refresh(es)\n", refreshes);
     return 0;

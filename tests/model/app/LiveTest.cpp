@@ -44,6 +44,22 @@ TEST_F(LiveTest, AFolderDeletedOutsideMakesTheRootCurrent) {
         EXPECT_LT(n, m.index()->count());
 }
 
+TEST_F(LiveTest, BasketEntriesDeletedOutsideDropOutAndTheRestKeepTheirOrder) {
+    put("home/b/one.bin", 4096);
+    put("home/b/two.bin", 4096);
+    scanned(root);
+    AppModel& m = model();
+    m.toggleBasket(id(root + "/b/two.bin"));
+    m.toggleBasket(id(root + "/a/inner"));
+    m.toggleBasket(id(root + "/b/one.bin"));
+    m.setHovered(id(root + "/a/inner/y.bin"));
+    const IndexRef before = m.index();
+    moveAway(root + "/a", tree / "away");
+    ASSERT_TRUE(waitFor([&] { return m.index() != before && m.sync() == Sync::live; }));
+    EXPECT_EQ(m.basket(), (NodeIds{id(root + "/b/two.bin"), id(root + "/b/one.bin")}));
+    EXPECT_FALSE(m.hovered());
+}
+
 TEST_F(LiveTest, BatchesCloserThanTheQuietTimeLeadToOneRefresh) {
     scanned(root);
     AppModel& m = model();

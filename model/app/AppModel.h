@@ -5,6 +5,7 @@
 #include <QThreadPool>
 #include <QTimer>
 
+#include <array>
 #include <atomic>
 #include <bitset>
 #include <chrono>
@@ -254,6 +255,10 @@ public:
     // Recomputes breakdown, biggest, tips, trashSize, systemReport and the clean-up plan of the
     // shown index and current folder off the main thread; the latest run started wins.
     void refreshDerived();
+
+    // The most derived-data runs of all models of this process that were computing at the same
+    // moment (for benchmarks).
+    static int peakDerivedRuns();
 
     // --- Trash basket and trashing ---
     // The node or one of its ancestors is in the basket; false without an index.

@@ -46,7 +46,8 @@ void AppModel::applyCleanPlan(CleanGroups plan) {
         for (const CleanItem& item : group.items) {
             if (item.node >= index_->count()) continue;
             const std::string p = index_->path(item.node);
-            if (cleanOn_.contains(p) || (item.on && !cleanOff_.contains(p))) picked.insert(item.node);
+            if (cleanOn_.contains(p) || (item.on && !cleanOff_.contains(p)))
+                picked.insert(item.node);
         }
     }
     setCleanPlan(std::move(plan));
@@ -57,7 +58,8 @@ void AppModel::setClean(const NodeIds& nodes, bool on) {
     if (!index_ || nodes.empty()) return;
     NodeSet items;
     for (const CleanGroup& group : cleanPlan_) {
-        for (const CleanItem& item : group.items) items.insert(item.node);
+        for (const CleanItem& item : group.items)
+            items.insert(item.node);
     }
     Batch batch(*this);
     NodeSet picked = cleanPicked_;

@@ -24,7 +24,28 @@ struct Derived {
     CleanGroups plan;
 };
 
+std::atomic<int> runsNow{0};
+std::atomic<int> runsPeak{0};
+
+// Counts one computing run for the life of the object.
+class RunCount {
+public:
+    RunCount() {
+        const int now = runsNow.fetch_add(1) + 1;
+        int peak = runsPeak.load();
+        while (now > peak && !runsPeak.compare_exchange_weak(peak, now)) {
+        }
+    }
+    ~RunCount() { runsNow.fetch_sub(1); }
+    RunCount(const RunCount&) = delete;
+    RunCount& operator=(const RunCount&) = delete;
+};
+
 }  // namespace
+
+int AppModel::peakDerivedRuns() {
+    return runsPeak.load();
+}
 
 void AppModel::refreshDerived() {
     if (!index_) return;
@@ -48,6 +69,7 @@ void AppModel::startDerivedRun() {
         auto derived = std::make_shared<Derived>();
         bool whole = false;
         try {
+            const RunCount counted;
             const auto current = [&] { return latest->load() == run; };
             const std::string home = homeDirectory();
             derived->breakdown = tamrel::breakdown(*index, under);
@@ -55,7 +77,8 @@ void AppModel::startDerivedRun() {
             if (current()) derived->tips = tamrel::suggestions(*index, home, tipMinSize);
             if (current()) derived->trashSize = tamrel::trashSize(*index);
             if (current())
-                derived->report = tamrel::systemData(*index, home, VolumeFacts::read(index->rootPath()));
+                derived->report =
+                    tamrel::systemData(*index, home, VolumeFacts::read(index->rootPath()));
             if (current()) {
                 derived->plan = tamrel::cleanPlan(*index, cleanContext(), cleanMinSize);
                 whole = true;
@@ -101,7 +124,8 @@ void AppModel::carryListsOver(const DiskIndex& old, const DiskIndex& next) {
     setResults(mapAll(results_));
     setBiggest(mapAll(biggest_));
     Suggestions tips = tips_;
-    for (Suggestion& tip : tips) tip.nodes = mapAll(tip.nodes);
+    for (Suggestion& tip : tips)
+        tip.nodes = mapAll(tip.nodes);
     setTips(std::move(tips));
     if (systemReport_) {
         SystemDataReport report = *systemReport_;

@@ -1,7 +1,6 @@
-#include <algorithm>
 #include <exception>
-#include <thread>
 
+#include "core/scan/ScanThreads.h"
 #include "model/app/AppModel.h"
 
 namespace tamrel {
@@ -10,12 +9,9 @@ namespace {
 
 // "/a/b/" and "/a/b" name one folder; saved indexes are keyed by the text without the slash.
 std::string withoutTrailingSlash(std::string path) {
-    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
     return path;
-}
-
-int scanThreads() {
-    return std::clamp(static_cast<int>(std::thread::hardware_concurrency()), 4, 16);
 }
 
 QString nameOf(const std::string& path) {
@@ -96,15 +92,14 @@ void AppModel::scan(const std::string& url, bool fresh) {
         IndexRef scanned;
         QString error;
         try {
-            scanned = IndexRef(DiskIndex::scan(path, *progress, scanThreads()));
+            scanned = IndexRef(DiskIndex::scan(path, *progress, defaultScanThreads()));
         } catch (const std::exception& e) {
             error = QString::fromLocal8Bit(e.what());
         } catch (...) {
             error = QStringLiteral("The scan failed.");
         }
-        onMainThread([this, path, progress, scanned, error] {
-            finishScan(path, progress, scanned, error);
-        });
+        onMainThread(
+            [this, path, progress, scanned, error] { finishScan(path, progress, scanned, error); });
         if (!scanned || progress->isCancelled()) return;
         try {
             scanned->save();
@@ -117,12 +112,14 @@ void AppModel::scan(const std::string& url, bool fresh) {
 
 void AppModel::finishScan(const std::string& path, const ProgressRef& progress, IndexRef scanned,
                           const QString& error) {
-    if (progress_ != progress) return;  // a later scan owns the screen
+    // A later scan owns the screen, or another target was opened meanwhile (from a saved
+    // index, which leaves `progress` alone): the result runs to its end unseen.
+    if (progress_ != progress || phase_ != Phase::scanning) return;
     Batch batch(*this);
     if (!scanned || progress->isCancelled()) {
         animated({0.5, 1.0}, [this] { setPhase(Phase::home); });
-        if (!scanned) setToast(Toast::make(QStringLiteral("Couldn't scan ") + nameOf(path), error,
-                                           false));
+        if (!scanned)
+            setToast(Toast::make(QStringLiteral("Couldn't scan ") + nameOf(path), error, false));
         return;
     }
     show(scanned);
@@ -182,7 +179,6 @@ void AppModel::up() {
 }
 
 NodeIds AppModel::children(NodeId node) const {
-    (void)revision_;  // lists are rebuilt at every content change (revisionChanged)
     if (!index_ || node >= index_->count()) return {};
     return index_->sortedChildren(node);
 }

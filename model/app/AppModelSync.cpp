@@ -23,8 +23,8 @@ void AppModel::watch(const IndexRef& index) {
         });
     };
     try {
-        watcher_ = std::make_unique<Watcher>(index->rootPath(), index->eventID(), std::move(history),
-                                             std::move(live), options_.watcher);
+        watcher_ = std::make_unique<Watcher>(index->rootPath(), index->eventID(),
+                                             std::move(history), std::move(live), options_.watcher);
     } catch (const std::exception&) {
         watcher_.reset();
         setSync(Sync::live);  // nothing will follow the disk; the index stays as loaded

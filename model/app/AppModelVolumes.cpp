@@ -33,7 +33,8 @@ std::string unescapeOctal(std::string_view s) {
     std::string out;
     for (std::size_t i = 0; i < s.size(); ++i) {
         if (s[i] == '\\' && i + 3 < s.size() && oct(s[i + 1]) && oct(s[i + 2]) && oct(s[i + 3])) {
-            out += static_cast<char>((s[i + 1] - '0') * 64 + (s[i + 2] - '0') * 8 + (s[i + 3] - '0'));
+            out +=
+                static_cast<char>((s[i + 1] - '0') * 64 + (s[i + 2] - '0') * 8 + (s[i + 3] - '0'));
             i += 3;
             continue;
         }
@@ -127,7 +128,8 @@ std::vector<MountEntry> parseMounts(std::string_view text) {
         text = eol == std::string_view::npos ? std::string_view{} : text.substr(eol + 1);
         const std::vector<std::string_view> f = fields(line);
         std::size_t sep = 6;
-        while (sep < f.size() && f[sep] != "-") ++sep;
+        while (sep < f.size() && f[sep] != "-")
+            ++sep;
         if (f.size() < 7 || sep + 2 >= f.size()) continue;
         MountEntry m;
         const std::string_view dev = f[2];
@@ -151,15 +153,17 @@ std::vector<Volume> volumesOf(std::string_view mountinfo) {
     std::optional<std::map<dev_t, std::string>> names;
     for (const MountEntry& m : parseMounts(mountinfo)) {
         if (!MountPolicy::isLocalDisk(m.type)) continue;
-        if (!seen.insert(makedev(m.major, m.minor)).second) continue;
+        // Once per device: bind mounts and the subvolumes of one btrfs disk share it.
+        const dev_t block = blockDevice(m);
+        if (!seen.insert(block).second) continue;
         struct statvfs vfs {};
         if (::statvfs(m.point.c_str(), &vfs) != 0) continue;
         const std::uint64_t frsize = vfs.f_frsize ? vfs.f_frsize : vfs.f_bsize;
         const std::uint64_t reserved = vfs.f_bfree > vfs.f_bavail ? vfs.f_bfree - vfs.f_bavail : 0;
-        const std::uint64_t total = vfs.f_blocks > reserved ? (vfs.f_blocks - reserved) * frsize : 0;
+        const std::uint64_t total =
+            vfs.f_blocks > reserved ? (vfs.f_blocks - reserved) * frsize : 0;
         if (total == 0) continue;
         if (!names) names = labels();
-        const dev_t block = blockDevice(m);
         Volume v;
         v.url = m.point;
         if (const auto label = names->find(block); label != names->end()) {
@@ -176,7 +180,9 @@ std::vector<Volume> volumesOf(std::string_view mountinfo) {
     return out;
 }
 
-std::vector<Volume> mountedVolumes() { return volumesOf(readText("/proc/self/mountinfo")); }
+std::vector<Volume> mountedVolumes() {
+    return volumesOf(readText("/proc/self/mountinfo"));
+}
 
 bool canReadEverything() {
     std::istringstream status(readText("/proc/self/status"));
@@ -226,7 +232,12 @@ void AppModel::refreshVolumes() {
     const auto rootDate = DiskIndex::cachedDate("/");
     IndexRef root;
     if (rootDate) {
-        if (index_ && index_->rootPath() == "/" && index_->scannedAt() == *rootDate) {
+        // The saved header keeps whole seconds.
+        const auto seconds = [](std::chrono::system_clock::time_point t) {
+            return std::chrono::floor<std::chrono::seconds>(t);
+        };
+        if (index_ && index_->rootPath() == "/" &&
+            seconds(index_->scannedAt()) == seconds(*rootDate)) {
             root = index_;
         } else {
             root = loadSaved("/");
@@ -242,8 +253,10 @@ void AppModel::refreshVolumes() {
             dates.erase(path);
         }
     };
-    for (const Volume& v : volumes_) date(v.url);
-    for (const Place& p : places_) date(p.url);
+    for (const Volume& v : volumes_)
+        date(v.url);
+    for (const Place& p : places_)
+        date(p.url);
     setIndexed(std::move(dates));
 
     setHasFullDiskAccess(canReadEverything());

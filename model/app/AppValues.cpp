@@ -4,11 +4,16 @@ namespace tamrel {
 
 QString rawValue(Tab tab) {
     switch (tab) {
-        case Tab::explore: return QStringLiteral("Explore");
-        case Tab::system: return QStringLiteral("System Data");
-        case Tab::biggest: return QStringLiteral("Biggest");
-        case Tab::tidy: return QStringLiteral("Clean up");
-        case Tab::apps: return QStringLiteral("Apps");
+        case Tab::explore:
+            return QStringLiteral("Explore");
+        case Tab::system:
+            return QStringLiteral("System Data");
+        case Tab::biggest:
+            return QStringLiteral("Biggest");
+        case Tab::tidy:
+            return QStringLiteral("Clean up");
+        case Tab::apps:
+            return QStringLiteral("Apps");
     }
     return {};
 }
@@ -22,9 +27,12 @@ std::optional<Tab> tabFromRaw(const QString& title) {
 
 QString rawValue(AppSort sort) {
     switch (sort) {
-        case AppSort::size: return QStringLiteral("Size");
-        case AppSort::name: return QStringLiteral("Name");
-        case AppSort::lastUsed: return QStringLiteral("Last used");
+        case AppSort::size:
+            return QStringLiteral("Size");
+        case AppSort::name:
+            return QStringLiteral("Name");
+        case AppSort::lastUsed:
+            return QStringLiteral("Last used");
     }
     return {};
 }

@@ -13,9 +13,9 @@ namespace tamrel {
 
 // A sidebar shortcut to a folder. Identified by its path; equal when all four fields are.
 struct Place {
-    QString name;     // "Downloads"
-    QString symbol;   // symbol name of its icon, "house.fill"
-    std::string url;  // the folder's absolute path, byte-exact
+    QString name;           // "Downloads"
+    QString symbol;         // symbol name of its icon, "house.fill"
+    std::string url;        // the folder's absolute path, byte-exact
     std::uint32_t hex = 0;  // colour 0xRRGGBB
 
     const std::string& id() const { return url; }
@@ -68,7 +68,7 @@ std::optional<AppSort> appSortFromRaw(const QString& title);
 struct Toast {
     QUuid id;
     QString title;
-    QString detail;  // may be empty
+    QString detail;    // may be empty
     bool good = true;  // success (true) or failure styling
 
     // A toast with a new random id.

@@ -11,7 +11,8 @@ TEST(AppValues, RawValuesAreExactTitles) {
     EXPECT_EQ(tabFromRaw("System"), std::nullopt);
     EXPECT_EQ(appSortFromRaw("Last used"), AppSort::lastUsed);
     EXPECT_EQ(appSortFromRaw("last used"), std::nullopt);
-    for (Tab tab : allTabs()) EXPECT_EQ(tabFromRaw(rawValue(tab)), tab);
+    for (Tab tab : allTabs())
+        EXPECT_EQ(tabFromRaw(rawValue(tab)), tab);
 }
 
 TEST(AppValues, IdentityAndEquality) {

@@ -40,7 +40,24 @@ TEST_F(LiveTest, AFolderDeletedOutsideMakesTheRootCurrent) {
     EXPECT_FALSE(m.index()->lookup(root + "/a"));
     // The derived data follows the new generation: no id of the old one remains.
     ASSERT_TRUE(waitFor([&] { return !m.biggest().empty() && m.biggest().size() == 3; }));
-    for (NodeId n : m.biggest()) EXPECT_LT(n, m.index()->count());
+    for (NodeId n : m.biggest())
+        EXPECT_LT(n, m.index()->count());
+}
+
+TEST_F(LiveTest, BasketEntriesDeletedOutsideDropOutAndTheRestKeepTheirOrder) {
+    put("home/b/one.bin", 4096);
+    put("home/b/two.bin", 4096);
+    scanned(root);
+    AppModel& m = model();
+    m.toggleBasket(id(root + "/b/two.bin"));
+    m.toggleBasket(id(root + "/a/inner"));
+    m.toggleBasket(id(root + "/b/one.bin"));
+    m.setHovered(id(root + "/a/inner/y.bin"));
+    const IndexRef before = m.index();
+    moveAway(root + "/a", tree / "away");
+    ASSERT_TRUE(waitFor([&] { return m.index() != before && m.sync() == Sync::live; }));
+    EXPECT_EQ(m.basket(), (NodeIds{id(root + "/b/two.bin"), id(root + "/b/one.bin")}));
+    EXPECT_FALSE(m.hovered());
 }
 
 TEST_F(LiveTest, BatchesCloserThanTheQuietTimeLeadToOneRefresh) {

@@ -155,6 +155,9 @@ TEST_F(BasketTrash, ToastsOfFailures) {
     const auto toast = model.toast();
     model.trash({}, {"x"});
     EXPECT_FALSE(model.trashing());
+    // Nor ids that no node of the shown generation has.
+    model.trash({index->count(), index->count() + 7}, {"x"});
+    EXPECT_FALSE(model.trashing());
     EXPECT_EQ(model.toast(), toast);
 }
 
@@ -165,6 +168,20 @@ TEST_F(BasketTrash, TheExploredFolderGoneMeansTheRoot) {
     ActionsProbe::setCurrent(model, id("b"));
     trashAndWait({id("b/four")});
     EXPECT_EQ(model.current(), id("b"));
+}
+
+TEST_F(BasketTrash, ASearchRunsAgainOnlyWhenThereIsAQuery) {
+    QSignalSpy searching(&model, &AppModel::searchingChanged);
+    trashAndWait({id("a/deep/three")});
+    EXPECT_EQ(searching.count(), 0);
+
+    const NodeId one = id("a/one"), two = id("a/two");
+    model.setQuery("one");
+    ASSERT_TRUE(waitFor([&] { return !model.searching() && !model.results().empty(); }));
+    ASSERT_EQ(model.results(), (NodeIds{one}));
+    model.trash({one, two}, {});
+    ASSERT_TRUE(waitFor([&] { return !model.trashing() && !model.searching(); }));
+    ASSERT_TRUE(waitFor([&] { return model.results().empty(); }));
 }
 
 TEST_F(BasketTrash, ANodeAlreadyGoneIsReportedNotMoved) {

@@ -84,7 +84,9 @@ class ItemList : public QWidget {
     Q_OBJECT
 public:
     explicit ItemList(AppModel& model, QWidget* parent = nullptr);
-    void setRows(std::vector<RowItem> rows, qint64 total) { view_->setRows(std::move(rows), total); }
+    void setRows(std::vector<RowItem> rows, qint64 total) {
+        view_->setRows(std::move(rows), total);
+    }
     ItemListView& view() { return *view_; }
 
 protected:

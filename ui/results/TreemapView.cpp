@@ -33,7 +33,9 @@ TreemapView::TreemapView(AppModel& model, QWidget* parent) : QWidget(parent), mo
     connect(&model_, &AppModel::basketChanged, this, [this] { relayout(); });
 }
 
-QRectF TreemapView::tileArea() const { return QRectF(rect()).adjusted(9, 9, -9, -9); }
+QRectF TreemapView::tileArea() const {
+    return QRectF(rect()).adjusted(9, 9, -9, -9);
+}
 
 void TreemapView::setFolder(IndexRef index, NodeId node, NodeIds kids) {
     // The tile set's identity is the folder: another folder starts afresh and fades in, while
@@ -55,7 +57,8 @@ void TreemapView::setFolder(IndexRef index, NodeId node, NodeIds kids) {
     }
     if (glide) {
         from_.clear();
-        for (const TreemapTile& tile : tiles_) from_[tile.id] = tile.rect;
+        for (const TreemapTile& tile : tiles_)
+            from_[tile.id] = tile.rect;
     }
     relayout();
     if (glide) {
@@ -88,7 +91,9 @@ int TreemapView::hitTest(QPointF p) const {
     return tileAt(tiles_, p, hoverId_ ? tileIndexOf(*hoverId_) : -1);
 }
 
-void TreemapView::resizeEvent(QResizeEvent*) { relayout(); }
+void TreemapView::resizeEvent(QResizeEvent*) {
+    relayout();
+}
 
 void TreemapView::mouseMoveEvent(QMouseEvent* event) {
     const int k = hitTest(event->position());
@@ -97,7 +102,9 @@ void TreemapView::mouseMoveEvent(QMouseEvent* event) {
     setHover(hover);
 }
 
-void TreemapView::leaveEvent(QEvent*) { setHover(std::nullopt); }
+void TreemapView::leaveEvent(QEvent*) {
+    setHover(std::nullopt);
+}
 
 TreemapView::Motion& TreemapView::motionOf(std::int64_t id) {
     std::unique_ptr<Motion>& m = motion_[id];
@@ -192,7 +199,8 @@ void TreemapView::paintEvent(QPaintEvent*) {
         layer_ = canvas();
         QPainter layerPainter(&layer_);
         layerPainter.setRenderHint(QPainter::Antialiasing);
-        for (const TreemapTile& tile : tiles_) paintTile(layerPainter, tile, 0, 0);
+        for (const TreemapTile& tile : tiles_)
+            paintTile(layerPainter, tile, 0, 0);
         layerValid_ = true;
     }
 
@@ -244,8 +252,8 @@ void TreemapView::paintEvent(QPaintEvent*) {
     }
     // Motions back at rest are dropped.
     std::erase_if(motion_, [](const auto& m) {
-        return !m.second->lift.moving() && !m.second->press.moving() && m.second->lift.value() == 0 &&
-               m.second->press.value() == 0;
+        return !m.second->lift.moving() && !m.second->press.moving() &&
+               m.second->lift.value() == 0 && m.second->press.value() == 0;
     });
 }
 
@@ -254,7 +262,8 @@ void TreemapView::paintTile(QPainter& painter, const TreemapTile& tile, double l
     const TileLook look = tileLook(tile);
     const TileColour colour = tileColour(*index_, tile);
     // Pressed wins over lifted: depth − 1 down pressed, 1.5 up lifted, in between while moving.
-    const double faceOffset = press * (look.depth - 1) + (1 - std::clamp(press, 0.0, 1.0)) * (-1.5 * lift);
+    const double faceOffset =
+        press * (look.depth - 1) + (1 - std::clamp(press, 0.0, 1.0)) * (-1.5 * lift);
 
     const QColor face = tile.picked ? Palette::tint(0xFF6A2B, 0.72)
                                     : Palette::tint(colour.hex, tile.isOthers() ? 0.4 : 0.5);
@@ -275,7 +284,8 @@ void TreemapView::paintTile(QPainter& painter, const TreemapTile& tile, double l
         QColor stripe = Color::tangerine;
         stripe.setAlphaF(0.35);
         painter.setPen(QPen(stripe, 2.5));
-        for (const QLineF& line : stripeLines(faceRect)) painter.drawLine(line);
+        for (const QLineF& line : stripeLines(faceRect))
+            painter.drawLine(line);
         painter.restore();
     }
 
@@ -305,8 +315,9 @@ void TreemapView::paintTile(QPainter& painter, const TreemapTile& tile, double l
             QColor faded = ink;
             faded.setAlphaF(0.65);
             painter.setPen(faded);
-            painter.drawText(QRectF(text.left(), y + 2, text.width(), QFontMetricsF(sizeFont).lineSpacing()),
-                             Qt::AlignLeft | Qt::AlignTop, tileSizeText(*index_, tile));
+            painter.drawText(
+                QRectF(text.left(), y + 2, text.width(), QFontMetricsF(sizeFont).lineSpacing()),
+                Qt::AlignLeft | Qt::AlignTop, tileSizeText(*index_, tile));
         }
     }
 

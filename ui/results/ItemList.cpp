@@ -180,15 +180,19 @@ void ItemListView::paintEvent(QPaintEvent* event) {
 }
 
 void ItemListView::mousePressEvent(QMouseEvent* event) {
-    pressedRow_ = event->button() == Qt::LeftButton ? itemAt(event->position().toPoint()) : -1;
+    const int row = event->button() == Qt::LeftButton ? itemAt(event->position().toPoint()) : -1;
+    pressed_.reset();
+    if (row >= 0) pressed_ = rows_.item(row).id;
 }
 
 void ItemListView::mouseReleaseEvent(QMouseEvent* event) {
     const int row = itemAt(event->position().toPoint());
-    const int pressed = pressedRow_;
-    pressedRow_ = -1;
-    if (event->button() != Qt::LeftButton || row < 0 || row != pressed || !rowsCurrent()) return;
+    const std::optional<NodeId> pressed = pressed_;
+    pressed_.reset();
+    if (event->button() != Qt::LeftButton || row < 0 || !rowsCurrent()) return;
+    // The same item under the press and the release, also when the rows changed in between.
     const RowItem& item = rows_.item(row);
+    if (pressed != item.id) return;
     lastClick_ = item.id;
     const RowGeometry g = rowGeometry(QRectF(visualRect(rows_.index(row))).adjusted(0, 0, 0, -1));
     if (g.pick.contains(event->position())) {

@@ -275,10 +275,9 @@ void TreemapView::paintTile(QPainter& painter, const TreemapTile& tile, double l
     paintKeycap(painter, roundedShape(keyRect, look.radius), face, edge, look.depth, faceOffset);
 
     const QRectF faceRect = keyRect.translated(0, faceOffset);
-    QPainterPath faceShape;
-    faceShape.addRoundedRect(faceRect, look.radius, look.radius);
-
     if (tile.picked) {
+        QPainterPath faceShape;
+        faceShape.addRoundedRect(faceRect, look.radius, look.radius);
         painter.save();
         painter.setClipPath(faceShape, Qt::IntersectClip);
         QColor stripe = Color::tangerine;
@@ -298,15 +297,17 @@ void TreemapView::paintTile(QPainter& painter, const TreemapTile& tile, double l
         const QFontMetricsF fm(titleFont);
         const QString title = tileTitle(*index_, tile);
         double y = text.top();
-        if (look.titleLines == 2) {
-            const QRectF two(text.left(), y, text.width(), fm.lineSpacing() * 2);
-            const QString elided = elideLines(title, titleFont, text.width(), 2);
-            painter.drawText(two, Qt::AlignLeft | Qt::AlignTop | Qt::TextWrapAnywhere, elided);
-            y += fm.boundingRect(two, Qt::AlignLeft | Qt::TextWrapAnywhere, elided).height();
+        // Drawn as plain lines: a title that fits takes one; a longer one, where two are allowed,
+        // is broken into two (a text layout per tile costs more than the rest of the tile).
+        const bool fits = fm.horizontalAdvance(title) <= text.width();
+        QStringList lines;
+        if (fits || look.titleLines == 1) {
+            lines << fm.elidedText(title, Qt::ElideRight, text.width());
         } else {
-            painter.drawText(QRectF(text.left(), y, text.width(), fm.lineSpacing()),
-                             Qt::AlignLeft | Qt::AlignTop,
-                             fm.elidedText(title, Qt::ElideRight, text.width()));
+            lines = elideLines(title, titleFont, text.width(), 2).split(QLatin1Char('\n'));
+        }
+        for (const QString& line : lines) {
+            painter.drawText(QPointF(text.left(), y + fm.ascent()), line);
             y += fm.lineSpacing();
         }
         if (look.sizeLine) {

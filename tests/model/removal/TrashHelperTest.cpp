@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <fstream>
@@ -74,8 +75,16 @@ protected:
                                       << "nobody:x:65534:65534:nobody:" << home
                                       << ":/usr/sbin/nologin\n";
     }
+    // Every mount below the test folder goes, wherever a move took it (a mover that failed to
+    // refuse a tree holding a mount point renames the mount into the Trash).
     void TearDown() override {
-        for (auto it = mounted.rbegin(); it != mounted.rend(); ++it)
+        std::vector<std::string> below;
+        std::ifstream mounts("/proc/self/mounts");
+        for (std::string device, at, rest; mounts >> device >> at && std::getline(mounts, rest);) {
+            if (at.starts_with(dir.path() + "/")) below.push_back(at);
+        }
+        std::sort(below.begin(), below.end());
+        for (auto it = below.rbegin(); it != below.rend(); ++it)
             ::umount2(it->c_str(), MNT_DETACH);
     }
 
@@ -123,7 +132,6 @@ protected:
         if (::mount("tamrel-test", (dir / relative).c_str(), "tmpfs", 0, nullptr) != 0) {
             return false;
         }
-        mounted.push_back(dir / relative);
         return true;
     }
 
@@ -133,8 +141,6 @@ protected:
         EXPECT_EQ(::chown((dir / "disk").c_str(), nobody, nobody), 0);
         return dir / "disk/Trash";
     }
-
-    std::vector<std::string> mounted;
 };
 
 TEST_F(TrashHelperTest, MovesEveryNameUnchangedAndGivesItBack) {

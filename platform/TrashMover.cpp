@@ -498,6 +498,30 @@ std::string candidate(const std::string& base, int n) {
     return base.substr(0, room - suffix.size()) + suffix;
 }
 
+// The components of `path` when it names an item the mover may take: absolute, not "/", and
+// without a NUL byte, "." or "..". Nothing otherwise, with the reason in `why`.
+std::optional<std::vector<std::string>> itemComponents(const std::string& path,
+                                                       std::string& why) {
+    if (holdsNul(path)) {
+        why = "the path holds a NUL byte";
+        return std::nullopt;
+    }
+    if (!path.starts_with('/')) {
+        why = "not an absolute path";
+        return std::nullopt;
+    }
+    auto parts = pathComponents(path);
+    if (parts.empty()) {
+        why = "the root folder cannot be moved";
+        return std::nullopt;
+    }
+    if (hasDotComponent(parts)) {
+        why = "the path holds \".\" or \"..\"";
+        return std::nullopt;
+    }
+    return parts;
+}
+
 }  // namespace
 
 std::optional<TrashMover> TrashMover::open(const std::string& trashDir, uid_t owner, gid_t group,
@@ -564,18 +588,11 @@ std::optional<TrashMover> TrashMover::open(const std::string& trashDir, uid_t ow
 }
 
 std::optional<std::string> TrashMover::trashItem(const std::string& path, std::string& why) {
-    if (holdsNul(path)) {
-        why = "the path holds a NUL byte";
-        return std::nullopt;
-    }
-    if (!path.starts_with('/')) {
-        why = "not an absolute path";
-        return std::nullopt;
-    }
-    const auto parts = pathComponents(path);
+    const auto parts = itemComponents(path, why);
+    if (!parts) return std::nullopt;
     Entry item;
-    if (parts.empty() || !entryAt(AT_FDCWD, path.c_str(), item)) {
-        why = parts.empty() ? "the root folder cannot be moved" : errorText(errno);
+    if (!entryAt(AT_FDCWD, path.c_str(), item)) {
+        why = errorText(errno);
         return std::nullopt;
     }
     const uid_t uid = ::geteuid();
@@ -592,8 +609,8 @@ std::optional<std::string> TrashMover::trashItem(const std::string& path, std::s
     } else {
         // The top of the item's own mount: the first folder on the path that is on it.
         std::string top;
-        for (std::size_t n = 0; n < parts.size(); ++n) {
-            const std::string folder = absolutePath(std::span(parts).first(n));
+        for (std::size_t n = 0; n < parts->size(); ++n) {
+            const std::string folder = absolutePath(std::span(*parts).first(n));
             Entry e;
             if (entryAt(AT_FDCWD, folder.c_str(), e) && e.sameMount(item)) {
                 top = folder;
@@ -631,23 +648,9 @@ std::optional<std::string> TrashMover::trashItem(const std::string& path, std::s
 }
 
 std::optional<std::string> TrashMover::move(const std::string& path, std::string& why) {
-    if (holdsNul(path)) {
-        why = "the path holds a NUL byte";
-        return std::nullopt;
-    }
-    if (!path.starts_with('/')) {
-        why = "not an absolute path";
-        return std::nullopt;
-    }
-    const auto parts = pathComponents(path);
-    if (parts.empty()) {
-        why = "the root folder cannot be moved";
-        return std::nullopt;
-    }
-    if (hasDotComponent(parts)) {
-        why = "the path holds \".\" or \"..\"";
-        return std::nullopt;
-    }
+    const auto found = itemComponents(path, why);
+    if (!found) return std::nullopt;
+    const std::vector<std::string>& parts = *found;
     std::vector<Entry> above;
     UniqueFd parent = openFolder(parts, parts.size() - 1, why, &above);
     if (!parent) return std::nullopt;

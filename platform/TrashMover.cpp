@@ -189,8 +189,9 @@ enum class Visit { enter, skip, stop };
 //
 // pre(dir, name, entry) sees each entry before anything below it: Visit::enter goes on (into a
 // folder), Visit::skip leaves the entry and its tree alone, Visit::stop ends the walk.
-// post(dir, name, entry) sees each entry that pre let in after everything below it, with the
-// descriptor of its folder. Returns false when the walk stopped or a folder could not be opened,
+// post(dir, name, entry, folder) sees each entry that pre let in after everything below it,
+// with the descriptor of its folder and that folder's entry as the walk saw it (null for the
+// top, whose folder is the caller's). Returns false when the walk stopped or a folder could not be opened,
 // read or climbed back from; entries that vanish during the walk are passed over.
 template <class Pre, class Post>
 bool walkTree(int parent, const std::string& name, Pre&& pre, Post&& post) {
@@ -205,7 +206,7 @@ bool walkTree(int parent, const std::string& name, Pre&& pre, Post&& post) {
     const Visit first = pre(parent, name, top);
     if (first != Visit::enter) return first == Visit::skip;
     if (!top.isDir()) {
-        post(parent, name, top);
+        post(parent, name, top, nullptr);
         return true;
     }
     Entry opened;
@@ -227,7 +228,7 @@ bool walkTree(int parent, const std::string& name, Pre&& pre, Post&& post) {
             if (v == Visit::stop) return false;
             if (v == Visit::skip) continue;
             if (!e.isDir()) {
-                post(at.get(), child, e);
+                post(at.get(), child, e, &level.entry);
                 continue;
             }
             UniqueFd down(::openat(at.get(), child.c_str(), readDirFlags));
@@ -242,7 +243,7 @@ bool walkTree(int parent, const std::string& name, Pre&& pre, Post&& post) {
         levels.pop_back();
         if (levels.empty()) {
             at.reset();
-            post(parent, done.name, done.entry);
+            post(parent, done.name, done.entry, nullptr);
             return true;
         }
         UniqueFd up(::openat(at.get(), "..", readDirFlags));
@@ -250,19 +251,26 @@ bool walkTree(int parent, const std::string& name, Pre&& pre, Post&& post) {
             return false;
         }
         at = std::move(up);
-        post(at.get(), done.name, done.entry);
+        post(at.get(), done.name, done.entry, &levels.back().entry);
     }
 }
 
 // Gives the entry `name` of `dir`, seen as `e`, to owner/group: only root's entries and the
 // owner's own (never another user's file), never a device node, and never a file with other
-// hard links (the same inode may be visible elsewhere). Changed through a descriptor of the
-// entry checked to be `e`, so an entry swapped in under the name is never the one changed.
-void giveEntry(int dir, const std::string& name, const Entry& e, uid_t owner, gid_t group) {
+// hard links (the same inode may be visible elsewhere). In a folder of root's that nobody else
+// may write to (`folder`), nobody can have swapped another entry in under the name since it was
+// seen: it is changed by name. Anywhere else it is changed through a descriptor of the entry
+// checked to be `e`, so an entry swapped in is never the one changed.
+void giveEntry(int dir, const std::string& name, const Entry& e, const Entry* folder,
+               uid_t owner, gid_t group) {
     if (e.uid != 0 && e.uid != owner) return;
     if (e.uid == owner && e.gid == group) return;
     if (S_ISCHR(e.mode) || S_ISBLK(e.mode)) return;
     if (!e.isDir() && !S_ISLNK(e.mode) && e.nlink > 1) return;
+    if (folder && folder->uid == 0 && !(folder->mode & (S_IWGRP | S_IWOTH))) {
+        ::fchownat(dir, name.c_str(), owner, group, AT_SYMLINK_NOFOLLOW);
+        return;
+    }
     UniqueFd fd(::openat(dir, name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
     Entry now;
     if (!fd || !entryAt(fd.get(), "", now) || !now.same(e)) return;
@@ -281,8 +289,8 @@ void giveMoved(int files, const std::string& name, uid_t owner, gid_t group) {
             return e.sameMount(trash) && !(e.isDir() && e.mountRoot) ? Visit::enter
                                                                      : Visit::skip;
         },
-        [&](int dir, const std::string& entry, const Entry& e) {
-            giveEntry(dir, entry, e, owner, group);
+        [&](int dir, const std::string& entry, const Entry& e, const Entry* folder) {
+            giveEntry(dir, entry, e, folder, owner, group);
         });
 }
 
@@ -306,7 +314,7 @@ std::optional<std::string> refusal(int parent, const std::string& name, const En
             }
             return Visit::stop;
         },
-        [](int, const std::string&, const Entry&) {});
+        [](int, const std::string&, const Entry&, const Entry*) {});
     if (whole) return std::nullopt;
     if (why.empty()) why = "it could not be read whole: " + errorText(errno);
     return why;

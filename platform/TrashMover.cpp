@@ -595,7 +595,21 @@ std::optional<TrashMover> TrashMover::open(const std::string& trashDir, uid_t ow
     return m;
 }
 
-std::optional<std::string> TrashMover::trashItem(const std::string& path, std::string& why) {
+std::optional<std::string> TrashMover::trashItem(const std::string& given, std::string& why) {
+    const auto givenParts = itemComponents(given, why);
+    if (!givenParts) return std::nullopt;
+    // Under the user's own rights a link among the parent folders redirects nothing the user
+    // could not move anyway, and a home folder may well lie behind one (/home -> /var/home):
+    // the parent folder is resolved once, the item itself never.
+    using CString = std::unique_ptr<char, decltype(&std::free)>;
+    const std::string parentText =
+        absolutePath(std::span(*givenParts).first(givenParts->size() - 1));
+    CString parent(::realpath(parentText.c_str(), nullptr), &std::free);
+    if (!parent) {
+        why = errorText(errno);
+        return std::nullopt;
+    }
+    const std::string path = joinPath(parent.get(), givenParts->back());
     const auto parts = itemComponents(path, why);
     if (!parts) return std::nullopt;
     Entry item;

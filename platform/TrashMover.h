@@ -35,9 +35,10 @@ public:
     // the home Trash's file system; otherwise the Trash at the top of the item's own file
     // system, $topdir/.Trash/$uid when $topdir/.Trash is a real folder with the sticky bit,
     // else $topdir/.Trash-$uid (its .trashinfo then holds the path relative to $topdir). A
-    // symbolic link, dangling or not, is moved itself. Never copies between file systems.
-    // Returns the path of the item inside the Trash (".../files/NAME"), or nothing with the
-    // reason in `why`.
+    // symbolic link, dangling or not, is moved itself; links among its parent folders are
+    // resolved (the .trashinfo then names the resolved place). Never copies between file
+    // systems. Returns the path of the item inside the Trash (".../files/NAME"), or nothing with
+    // the reason in `why`.
     static std::optional<std::string> trashItem(const std::string& path, std::string& why);
 
     // Opens the Trash folder `trashDir` (an absolute path; links in it are resolved once), making

@@ -193,6 +193,20 @@ TEST_F(RemoverTest, HomeItemsGoToTheTrashWithEveryNameIntact) {
         EXPECT_FALSE(exists(item.path)) << item.path;
 }
 
+TEST_F(RemoverTest, AHomeBehindALinkNeedsNoPrompt) {
+    // As a home folder at /home/u with /home a link to /var/home.
+    dir.mkdirs("var/home/u");
+    dir.symlink(dir / "var/home", "home/linked");
+    dir.write("var/home/u/cache", 10);
+    const auto out = removeOffMain({{1, dir / "home/linked/u/cache", false, Kind::cache}});
+    EXPECT_EQ(out, (Remover::Outcome{{1}, {}}));
+    EXPECT_TRUE(platform.elevations.empty());
+    EXPECT_FALSE(exists(dir / "var/home/u/cache"));
+    EXPECT_NE(slurp(dir / "data/Trash/info/cache.trashinfo").find("\nPath=" + dir.path() +
+                                                                    "/var/home/u/cache\n"),
+              std::string::npos);
+}
+
 TEST_F(RemoverTest, ItemsOnAnotherDiskGoToThatDisksTrash) {
     if (::geteuid() != 0) GTEST_SKIP() << "mounting a disk needs root";
     dir.mkdirs("disk");

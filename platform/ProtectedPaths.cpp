@@ -2,13 +2,26 @@
 
 #include <string>
 
+#include "platform/PathText.h"
+
 namespace tamrel {
 
 namespace {
 
-bool equalOrBelow(std::string_view path, std::string_view folder) {
-    return path == folder ||
-           (path.starts_with(folder) && path.size() > folder.size() && path[folder.size()] == '/');
+// The Linux folders of a home that hold every application's data: only what is inside them is
+// ever moved.
+constexpr std::string_view linuxHomeFolders[] = {
+    "/.cache",       "/.config", "/.local",   "/.local/share",
+    "/.local/state", "/.var",    "/.var/app", "/snap",
+};
+
+bool isLinuxHomeFolder(std::string_view path, std::string_view home) {
+    if (home.empty() || !path.starts_with(home)) return false;
+    const std::string_view rest = path.substr(home.size());
+    for (std::string_view folder : linuxHomeFolders) {
+        if (rest == folder) return true;
+    }
+    return false;
 }
 
 }  // namespace
@@ -20,9 +33,10 @@ bool isProtectedPath(std::string_view path, std::string_view home) {
           std::string("/Applications"), std::string("/Users"), std::string("/Library")}) {
         if (path == exact) return true;
     }
+    if (isLinuxHomeFolder(path, home)) return true;
     for (std::string_view prefix :
          {"/System", "/usr", "/bin", "/sbin", "/private", "/cores", "/opt", "/Volumes"}) {
-        if (equalOrBelow(path, prefix)) return !path.starts_with("/Volumes/");
+        if (isAtOrBelow(path, prefix)) return !path.starts_with("/Volumes/");
     }
     return false;
 }
@@ -31,7 +45,7 @@ bool isSystemFolder(std::string_view path) {
     for (std::string_view folder :
          {"/etc", "/boot", "/dev", "/proc", "/sys", "/run", "/lib", "/lib32", "/lib64", "/libx32",
           "/var", "/root", "/snap", "/srv"}) {
-        if (equalOrBelow(path, folder)) return true;
+        if (isAtOrBelow(path, folder)) return true;
     }
     for (std::string_view exact : {"/home", "/mnt", "/media", "/tmp"}) {
         if (path == exact) return true;
@@ -45,7 +59,7 @@ bool isElevatedPlace(std::string_view path, std::string_view home) {
     }
     while (home.size() > 1 && home.ends_with('/'))
         home.remove_suffix(1);
-    return home.size() > 1 && home.starts_with('/') && equalOrBelow(path, home) &&
+    return home.size() > 1 && home.starts_with('/') && isAtOrBelow(path, home) &&
            path.size() > home.size() + 1;
 }
 

@@ -5,7 +5,9 @@
 namespace tamrel {
 
 // Paths the Trash never takes, compared as exact texts: "/", the home folder and its "/Library",
-// "/Desktop", "/Documents" and "/Downloads", "/Applications", "/Users", "/Library"; and anything
+// "/Desktop", "/Documents" and "/Downloads", "/Applications", "/Users", "/Library"; the home's
+// Linux data folders "/.cache", "/.config", "/.local", "/.local/share", "/.local/state", "/.var",
+// "/.var/app" and "/snap" themselves (never what is inside them); and anything
 // equal to or below "/System", "/usr", "/bin", "/sbin", "/private", "/cores", "/opt" or "/Volumes",
 // except what lies below "/Volumes/".
 bool isProtectedPath(std::string_view path, std::string_view home);

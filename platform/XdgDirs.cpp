@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <fstream>
 #include <vector>
 
 #include "platform/PathText.h"
@@ -36,6 +37,38 @@ std::string homeDirectory() {
     const std::optional<UserEntry> user = userEntry(::getuid());
     if (user && user->home.starts_with('/')) return user->home;
     return {};
+}
+
+std::string xdgBaseDir(const char* variable, const std::string& home, std::string_view fallback) {
+    std::string d = absoluteEnv(variable);
+    if (!d.empty()) return d;
+    if (!home.starts_with('/')) return {};
+    return (home == "/" ? std::string() : home) + std::string(fallback);
+}
+
+std::optional<std::string> userDir(std::string_view key, const std::string& home,
+                                   const std::string& configHome) {
+    if (configHome.empty()) return std::nullopt;
+    std::ifstream in(configHome + "/user-dirs.dirs");
+    const std::string prefix = "XDG_" + std::string(key) + "_DIR=\"";
+    std::string line;
+    std::optional<std::string> found;
+    while (std::getline(in, line)) {
+        if (!line.starts_with(prefix) || !line.ends_with('"')) continue;
+        std::string value = line.substr(prefix.size(), line.size() - prefix.size() - 1);
+        if (value.starts_with("$HOME")) {
+            value = (home == "/" ? std::string() : home) + value.substr(5);
+        }
+        while (value.size() > 1 && value.back() == '/')
+            value.pop_back();
+        if (!value.starts_with('/') || value == home || home.starts_with(value + "/") ||
+            value.find("/../") != std::string::npos) {
+            found.reset();
+            continue;
+        }
+        found = std::move(value);  // the last line of a key wins, as the shell would read it
+    }
+    return found;
 }
 
 std::string dataHome() {

@@ -30,6 +30,14 @@ public:
     // relative or "/".
     std::optional<std::string> home(std::string_view suffix = {}) const;
 
+    // The Linux rule paths of the context's profile and home (see LinuxPaths).
+    const LinuxPaths places;
+    bool onLinux() const { return context.profile.onLinux; }
+    // The nodes of a Linux rule path, "*" levels expanded (removed nodes too), else empty.
+    std::vector<NodeId> nodes(std::string_view rulePath) const;
+    // The children not marked removed of every node of a Linux rule path, in order.
+    std::vector<NodeId> kidsAll(std::string_view rulePath) const;
+
     // The node at `path` as a one-element list (removed nodes too), else empty.
     std::vector<NodeId> node(const std::optional<std::string>& path) const;
     // The children of the node at `path` that are not marked removed, in child order.
@@ -44,7 +52,8 @@ public:
              std::string_view symbol, CleanGroup::Risk risk, std::vector<Offer> offers);
 
     // An application of this (folder) name is running: the lowercased name is a running
-    // entry, begins one followed by a space, or starts with an entry of at least 4 characters.
+    // entry, begins one followed by a space, or starts with an entry of at least 4 characters
+    // (as a user counts them: grapheme clusters).
     bool running(std::string_view name) const;
     // A name like a bundle identifier (three or more parts, not Apple's) none of whose prefixes
     // of two or more parts is installed.
@@ -64,6 +73,11 @@ private:
     bool clashesWithTaken(NodeId n) const;
 
     std::optional<std::string> home_;
+    // context.running, with the cache-folder aliases of open browsers on Linux.
+    std::set<std::string> running_;
+    // The running entries of at least 4 characters (grapheme clusters), which also match as
+    // prefixes of a name.
+    std::vector<std::string> prefixApps_;
     std::set<NodeId> taken_;
     std::vector<CleanGroup> groups_;
 };

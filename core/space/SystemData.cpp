@@ -5,6 +5,7 @@
 #include <shared_mutex>
 #include <utility>
 
+#include "core/base/LargestFirst.h"
 #include "core/space/HomeBase.h"
 
 namespace tamrel {
@@ -33,14 +34,14 @@ const std::vector<Rule>& ruleTable() {
          {"~/Library/Caches", "/Library/Caches", "/System/Library/Caches"}},
         {"logs",
          "Logs & diagnostics",
-         "Records apps and macOS write about what they did. Rarely needed once they're old.",
+         "Records apps and the system write about what they did. Rarely needed once they're old.",
          "doc.text.magnifyingglass",
          Advice::safe,
          {"~/Library/Logs", "/Library/Logs", "/private/var/log", "/private/var/db/diagnostics",
           "/private/var/db/uuidtext"}},
         {"temp",
          "Temporary files",
-         "Scratch space apps use while running. macOS clears most of it when you restart.",
+         "Scratch space apps use while running. The system clears most of it when you restart.",
          "clock.arrow.circlepath",
          Advice::system,
          {"/private/var/folders", "/private/tmp"}},
@@ -52,7 +53,7 @@ const std::vector<Rule>& ruleTable() {
          {"~/.Trash"}},
         {"ios",
          "iPhone & iPad backups",
-         "Full copies of your devices made by Finder. Old ones are often forgotten.",
+         "Full copies of your devices made by the file manager. Old ones are often forgotten.",
          "iphone",
          Advice::review,
          {"~/Library/Application Support/MobileSync/Backup"}},
@@ -95,14 +96,14 @@ const std::vector<Rule>& ruleTable() {
           "/Library/Application Support"}},
         {"swap",
          "Memory swap & sleep image",
-         "macOS uses the disk as extra memory. It shrinks on its own after a restart.",
+         "The system uses the disk as extra memory. It shrinks on its own after a restart.",
          "memorychip.fill",
          Advice::system,
          {"/System/Volumes/VM", "/private/var/vm"}},
         {"macos",
-         "macOS support files",
-         "Startup, recovery and update files macOS keeps on a separate volume. Not yours to "
-         "remove.",
+         "System support files",
+         "Startup, recovery and update files the system keeps on a separate volume. Not yours "
+         "to remove.",
          "apple.logo",
          Advice::system,
          {"/System/Volumes/Preboot", "/System/Volumes/Update", "/System/Volumes/iSCPreboot",
@@ -110,6 +111,118 @@ const std::vector<Rule>& ruleTable() {
           "/private/var/db"}},
     };
     return rules;
+}
+
+// A Linux rule path (see LinuxPaths); `file` paths name a plain file (a swap file), not a folder.
+struct LinuxPath {
+    std::string_view path;
+    bool file = false;
+};
+
+// The Linux folders beside each designed row, in row order; appended after the row's own paths,
+// so a folder named by two rows still belongs to the earlier row and every byte still goes to
+// the innermost rule folder that holds it. "%cache" (the XDG cache home) is all applications'
+// caches on Linux, so it belongs to "caches", which takes it before "dev" names "~/.cache";
+// the developer caches inside it are named by "dev" and keep their own bytes.
+const std::vector<std::vector<LinuxPath>>& linuxAdditions() {
+    static const std::vector<std::vector<LinuxPath>> rows = {
+        // caches
+        {{"%cache"}, {"/var/cache"}, {"~/.var/app/*/cache"}, {"~/snap/*/common/.cache"}},
+        // logs: the journal lives in /var/log; crash reports and core dumps
+        {{"/var/log"},
+         {"/var/crash"},
+         {"/var/lib/systemd/coredump"},
+         {"/var/lib/apport/coredump"},
+         {"/var/spool/abrt"},
+         {"%data/xorg"}},
+        // temp
+        {{"/tmp"}, {"/var/tmp"}},
+        // trash: the trashed items first, so the top list shows them
+        {{"%data/Trash/files"}, {"%data/Trash"}, {"/.Trash-%uid"}},
+        // ios: no standard place on Linux
+        {},
+        // dev
+        {{"%data/pnpm"},
+         {"~/.yarn"},
+         {"~/.nuget"},
+         {"~/.ccache"},
+         {"~/.nvm"},
+         {"~/.pyenv"},
+         {"~/.sdkman"},
+         {"%data/mise"},
+         {"~/.android"},
+         {"~/Android/Sdk"},
+         {"%cache/pip"},
+         {"%cache/uv"},
+         {"%cache/yarn"},
+         {"%cache/pnpm"},
+         {"%cache/go-build"},
+         {"%cache/node-gyp"},
+         {"%cache/composer"},
+         {"%cache/ccache"},
+         {"%cache/sccache"},
+         {"%cache/bazel"},
+         {"%cache/pypoetry"},
+         {"%cache/JetBrains"},
+         {"%cache/ms-playwright"},
+         {"%cache/Cypress"},
+         {"%cache/electron"},
+         {"%cache/deno"}},
+        // ai
+        {{"%cache/huggingface"},
+         {"%cache/lm-studio"},
+         {"%config/LM Studio"},
+         {"%cache/torch"},
+         {"%cache/whisper"},
+         {"%cache/llama.cpp"},
+         {"%data/nomic.ai"},
+         {"/usr/share/ollama/.ollama"},
+         {"/var/lib/ollama"}},
+        // vm
+        {{"/var/lib/docker"},
+         {"%data/docker"},
+         {"/var/lib/containers"},
+         {"%data/containers"},
+         {"/var/lib/containerd"},
+         {"/var/lib/libvirt/images"},
+         {"%data/libvirt/images"},
+         {"%data/gnome-boxes"},
+         {"~/.var/app/org.gnome.Boxes/data/gnome-boxes"},
+         {"~/VirtualBox VMs"},
+         {"~/vmware"},
+         {"~/.vagrant.d"},
+         {"/var/lib/lxd"},
+         {"/var/snap/lxd/common/lxd"},
+         {"/var/lib/incus"}},
+        // mail
+        {{"~/.thunderbird"},
+         {"~/.var/app/org.mozilla.Thunderbird/.thunderbird"},
+         {"~/snap/thunderbird/common/.thunderbird"},
+         {"%data/evolution"},
+         {"%cache/evolution"},
+         {"%data/geary"},
+         {"%data/local-mail"},
+         {"%data/akonadi"},
+         {"~/Maildir"},
+         {"/var/mail"},
+         {"/var/spool/mail"},
+         {"%config/Signal"},
+         {"%data/TelegramDesktop"}},
+        // appdata
+        {{"%data"},
+         {"%config"},
+         {"%state"},
+         {"~/.var/app"},
+         {"~/snap"},
+         {"~/.mozilla"},
+         {"/var/snap"}},
+        // swap: swap partitions and zram are not files and hold nothing to show
+        {{"/swap"}, {"/swapfile", true}, {"/swap.img", true}, {"/var/swap", true}},
+        // system support files: kernels, initramfs, the EFI partition, one module tree per
+        // kernel, system state (the Flatpak and snap stores included)
+        {{"/boot"}, {"/efi"}, {"/usr/lib/modules"}, {"/var/lib"}},
+    };
+    return rows;
 }
 
 struct Kept {
@@ -146,11 +259,12 @@ std::uint64_t SystemDataReport::explained() const {
     return sum;
 }
 
-SystemDataReport systemData(const DiskIndex& index, std::string_view home,
-                            const VolumeFacts& facts) {
+SystemDataReport systemData(const DiskIndex& index, std::string_view home, const VolumeFacts& facts,
+                            const RuleProfile& profile) {
     std::shared_lock guard(index.lock());
     const std::optional<std::string> base = homeBase(home);
     const std::vector<Rule>& rules = ruleTable();
+    const LinuxPaths places(profile, home);
 
     // Candidates: rule folders present as folders and not gone; a folder named by two rows
     // belongs to the earlier one.
@@ -171,6 +285,16 @@ SystemDataReport systemData(const DiskIndex& index, std::string_view home,
             const std::optional<NodeId> id = index.lookup(path);
             if (!id || !index.isDir(*id) || index.isGone(*id) || isKept(*id)) continue;
             kept.push_back({r, *id, index.size(*id)});
+        }
+        if (!profile.onLinux) continue;
+        for (const LinuxPath& p : linuxAdditions()[r]) {
+            const std::optional<std::string> at = places(p.path);
+            if (!at) continue;
+            for (NodeId id : lookupAll(index, *at)) {
+                const bool shape = p.file ? index.isFile(id) : index.isDir(id);
+                if (!shape || index.isGone(id) || isKept(id)) continue;
+                kept.push_back({r, id, index.size(id)});
+            }
         }
     }
 
@@ -207,11 +331,8 @@ SystemDataReport systemData(const DiskIndex& index, std::string_view home,
             }
         }
         if (bucket.roots.empty() || bucket.bytes == 0) continue;
-        std::stable_sort(candidates.begin(), candidates.end(),
-                         [](const auto& x, const auto& y) { return x.first > y.first; });
-        for (std::size_t t = 0; t < candidates.size() && t < 6; ++t) {
-            bucket.top.push_back(candidates[t].second);
-        }
+        bucket.top = largestFirst(std::move(candidates));
+        if (bucket.top.size() > 6) bucket.top.resize(6);
         const Rule& rule = rules[r];
         bucket.id = rule.id;
         bucket.title = rule.title;

@@ -60,8 +60,7 @@ Remover::Outcome Remover::remove(const std::vector<Item>& items, Platform& platf
         if (item.kind == Leftover::Kind::agent) {
             platform.run("/bin/launchctl", {"bootout", "gui/" + uid, item.path});
         }
-        std::string why;
-        if (TrashMover::trashItem(item.path, why)) {
+        if (trashAsUser(item.path)) {
             out.removed.push_back(item.node);
         } else {
             elevated.push_back(&item);
@@ -90,6 +89,11 @@ Remover::Outcome Remover::remove(const std::vector<Item>& items, Platform& platf
         }
     }
     return out;
+}
+
+bool Remover::trashAsUser(const std::string& path) {
+    std::string why;
+    return TrashMover::trashItem(path, why).has_value();
 }
 
 }  // namespace tamrel

@@ -51,6 +51,11 @@ public:
     // otherwise it is a failure. A path holding a NUL byte names no file a program can be
     // given: it is never moved nor handed on, and is a failure. Never throws.
     static Outcome remove(const std::vector<Item>& items, Platform& platform);
+
+    // Moves the one item at `path` into the user's Trash under the user's own rights, as a user
+    // item of remove() is moved (TrashMover::trashItem(): the home Trash, or the Trash of the
+    // item's own disk); never asks for administrator rights. True when it was moved.
+    static bool trashAsUser(const std::string& path);
 };
 
 }  // namespace tamrel

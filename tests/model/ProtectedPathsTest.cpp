@@ -47,5 +47,19 @@ TEST(ProtectedPaths, TheAdministratorMoverServesOnlyItsPlaces) {
     }
 }
 
+TEST(ProtectedPaths, LinuxDataFoldersOfTheHomeButNotWhatIsInThem) {
+    const std::string home = "/home/u";
+    for (const char* p :
+         {"/home/u/.cache", "/home/u/.config", "/home/u/.local", "/home/u/.local/share",
+          "/home/u/.local/state", "/home/u/.var", "/home/u/.var/app", "/home/u/snap"}) {
+        EXPECT_TRUE(isProtectedPath(p, home)) << p;
+    }
+    for (const char* p :
+         {"/home/u/.cache/thumbnails", "/home/u/.var/app/org.example.App", "/home/u/snap/spotify",
+          "/home/u/.local/share/Trash/files/x", "/home/other/.cache", "/home/u/.cachex"}) {
+        EXPECT_FALSE(isProtectedPath(p, home)) << p;
+    }
+}
+
 }  // namespace
 }  // namespace tamrel

@@ -19,7 +19,7 @@ void AppModel::loadApps(bool force) {
     setAppsLoading(true);
     const int loadRevision = revision_;
     runInBackground([this, index = index_, loadRevision] {
-        InstalledApps found = AppScanner::scan(*index);
+        InstalledApps found = AppScanner::scan(*index, ruleProfile());
         onMainThread([this, index, loadRevision, found = std::move(found)]() mutable {
             Batch batch(*this);
             setAppsLoading(false);

@@ -27,6 +27,7 @@
 #include "core/query/FileKind.h"
 #include "core/scan/ScanProgress.h"
 #include "core/space/CleanPlan.h"
+#include "core/space/RuleProfile.h"
 #include "core/space/Suggestions.h"
 #include "core/space/SystemData.h"
 #include "model/app/AppValues.h"
@@ -465,6 +466,9 @@ private:
 
     // The running set of a clean-up context (AppModelClean.cpp).
     static std::set<std::string> runningNames();
+    // The Linux folders the space rules look in beside the designed ones, for this user's home
+    // folder and XDG settings (AppModelClean.cpp). Blocking: reads user-dirs.dirs.
+    static RuleProfile ruleProfile();
 
     Desktop& desktop_;
     Options options_;

@@ -20,7 +20,7 @@ void AppModel::loadApps(bool force) {
     const int loadRevision = revision_;
     setAppsLoading(true);
     runInBackground([this, index, loadRevision] {
-        InstalledApps found = AppScanner::scan(*index);
+        InstalledApps found = AppScanner::scan(*index, ruleProfile());
         onMainThread([this, index, loadRevision, found = std::move(found)]() mutable {
             Batch batch(*this);
             setAppsLoading(false);

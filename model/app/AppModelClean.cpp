@@ -27,10 +27,16 @@ bool InstalledCache::installed(std::string_view bundleID) {
 
 CleanContext AppModel::cleanContext() {
     CleanContext context;
+    context.profile = ruleProfile();
     context.running = runningNames();
+    context.snapInstalled = [](std::string_view name) { return registry().snapInstalled(name); };
     auto cache = std::make_shared<InstalledCache>();
     context.isInstalled = [cache](std::string_view bundleID) { return cache->installed(bundleID); };
     return context;
+}
+
+RuleProfile AppModel::ruleProfile() {
+    return RuleProfile::linuxDesktop(homeDirectory());
 }
 
 std::set<std::string> AppModel::runningNames() {

@@ -72,13 +72,15 @@ void AppModel::startDerivedRun() {
             const RunCount counted;
             const auto current = [&] { return latest->load() == run; };
             const std::string home = homeDirectory();
+            const RuleProfile profile = ruleProfile();
             derived->breakdown = tamrel::breakdown(*index, under);
             if (current()) derived->biggest = tamrel::biggestFiles(*index, under, biggestLimit);
-            if (current()) derived->tips = tamrel::suggestions(*index, home, tipMinSize);
+            if (current()) derived->tips = tamrel::suggestions(*index, home, tipMinSize,
+                                                                std::chrono::system_clock::now(), profile);
             if (current()) derived->trashSize = tamrel::trashSize(*index);
             if (current())
                 derived->report =
-                    tamrel::systemData(*index, home, VolumeFacts::read(index->rootPath()));
+                    tamrel::systemData(*index, home, VolumeFacts::read(index->rootPath()), profile);
             if (current()) {
                 derived->plan = tamrel::cleanPlan(*index, cleanContext(), cleanMinSize);
                 whole = true;

@@ -17,6 +17,7 @@
 #include <sstream>
 
 #include "core/base/TextCase.h"
+#include "core/space/RuleProfile.h"
 #include "platform/PathText.h"
 
 namespace tamrel {
@@ -237,6 +238,8 @@ std::vector<std::string> Processes::runningNames(const std::vector<ProcessInfo>&
         for (const std::string* name : {&p.exeName, &p.argv0Name, &p.comm, &p.flatpakID}) {
             if (!name->empty()) names.push_back(lowercase(*name));
         }
+        // A snap's data folders are named after the snap, not after its executable.
+        if (const auto snap = snapNameOfExecutable(p.exe)) names.push_back(lowercase(*snap));
     }
     std::sort(names.begin(), names.end());
     names.erase(std::unique(names.begin(), names.end()), names.end());

@@ -229,8 +229,7 @@ void SidebarRow::paintEvent(QPaintEvent*) {
     } else if (hover_) {
         p.fillPath(shape, Color::withOpacity(Color::tangerine, 0.07));
     }
-    const double lift = sel > 0.5 ? press_.value() : 0;  // the content sinks with the face
-    p.translate(0, lift);
+    // Only the face sinks while held: the content keeps its place.
 
     const double h = bg.height();
     paintGlyph(p, QPointF(10, (h - 26) / 2), data_.symbol, data_.hex, 24);

@@ -161,6 +161,10 @@ TEST_F(SidebarTest, OnlyTheSelectedRowSinksWhileHeld) {
         const QImage held = row->grab().toImage();
         QTest::mouseRelease(row, Qt::LeftButton, {}, QPoint(-50, -50));  // outside: no click
         EXPECT_EQ(rest == held, row == other) << row->data().path;
+        // The face sinks under the content, which keeps its place: the glyph tile is unmoved.
+        const int top = (row->height() - 2 - 26) / 2 + 1;
+        const QRect tile(11, top, 22, 22);
+        EXPECT_EQ(rest.copy(tile), held.copy(tile)) << row->data().path;
     }
 }
 

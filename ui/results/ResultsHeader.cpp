@@ -38,6 +38,7 @@ QFont ellipsisFont() {
 
 Breadcrumbs::Breadcrumbs(AppModel& model, QWidget* parent)
     : QWidget(parent), model_(model), up_(new RoundKey(QStringLiteral("chevron.left"), 28, this)) {
+    static_cast<RoundKey*>(up_)->setDisabledOpacity(0.4);  // dimmed at the root
     up_->setToolTip(QStringLiteral("Up a folder (Ctrl+\u2191)"));
     connect(up_, &QAbstractButton::clicked, &model_, &AppModel::up);
     for (auto signal :
@@ -57,8 +58,7 @@ void Breadcrumbs::refresh() {
     }
     up_->setVisible(bool(index));
     const bool atRoot = model_.current() == 0;
-    up_->setEnabled(!atRoot);
-    // A disabled key is drawn dimmed.
+    up_->setEnabled(!atRoot);  // and drawn at 0.4
     updateGeometry();
     update();
 }

@@ -158,7 +158,7 @@ QSize RoundKey::sizeHint() const {
 void RoundKey::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
-    if (!isEnabled()) p.setOpacity(0.45);
+    if (!isEnabled()) p.setOpacity(disabledOpacity_);
     const double depth = 2.5;
     const double press = press_.value();
     QPainterPath circle;

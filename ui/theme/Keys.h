@@ -98,12 +98,17 @@ public:
     double pressAmount() const { return press_.value(); }
     QSize sizeHint() const override;
 
+    // The opacity the key is drawn at while disabled (0.45 unless a screen asks otherwise).
+    void setDisabledOpacity(double opacity) { disabledOpacity_ = opacity; update(); }
+    double disabledOpacity() const { return disabledOpacity_; }
+
 protected:
     void paintEvent(QPaintEvent*) override;
 
 private:
     QString symbol_;
     double size_;
+    double disabledOpacity_ = 0.45;
     SpringAnimator press_;
 };
 

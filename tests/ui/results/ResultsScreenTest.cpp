@@ -20,6 +20,7 @@
 #include "ui/results/ResultsHeader.h"
 #include "ui/results/ResultsText.h"
 #include "ui/results/TreemapView.h"
+#include "ui/theme/Keys.h"
 
 namespace tamrel {
 namespace {
@@ -97,6 +98,8 @@ TEST_F(ResultsScreenTest, MainRoadFromScanToTrash) {
     // Explore at the root: path bar, tabs, the list largest first and a tile per child.
     EXPECT_EQ(view->breadcrumbs().crumbTexts(), QStringList{"disk"});
     EXPECT_FALSE(view->breadcrumbs().upKey().isEnabled());
+    // Dimmed to 0.4 at the root, as the path bar asks (other keys dim to their own 0.45).
+    EXPECT_DOUBLE_EQ(static_cast<RoundKey&>(view->breadcrumbs().upKey()).disabledOpacity(), 0.4);
     EXPECT_EQ(view->shownContent(), &view->explore());
     EXPECT_EQ(exploreList().rowModel().rows().front().name, "Movies");
     EXPECT_EQ(view->explore().treemap().tiles().size(), 4u);

@@ -50,7 +50,7 @@ QSize RowDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelInde
         case RowListModel::Kind::footer:
             return {option.rect.width(), 12 + 16 + 12};
         case RowListModel::Kind::pad:
-            return {option.rect.width(), 90};
+            return {option.rect.width(), listFootRoom};
     }
     return {};
 }

@@ -27,6 +27,9 @@ RowGeometry rowGeometry(const QRectF& row);
 double shareFill(double width, double fraction);
 
 inline constexpr int rowHeight = 46;
+// Below the last row: the list's own 6 pt padding and 90 pt of room for the Trash basket tray
+// that floats over the foot of the screen.
+inline constexpr int listFootRoom = 6 + 90;
 
 // Paints the rows, the footer and the pad of a RowListModel.
 class RowDelegate : public QStyledItemDelegate {

@@ -186,6 +186,16 @@ TEST_F(ResultsScreenTest, MainRoadFromScanToTrash) {
     ToastView::setLifetime(std::chrono::milliseconds(3200));
 }
 
+TEST_F(ResultsScreenTest, ListEndsWithRoomForTheTray) {
+    put("disk/a.bin", 1000);
+    open();
+    ItemListView& list = exploreList();
+    const int last = list.rowModel().rowCount() - 1;
+    ASSERT_EQ(list.rowModel().kindAt(last), RowListModel::Kind::pad);
+    // 6 pt of the list's padding and 90 pt for the tray, below the last row.
+    EXPECT_EQ(list.rowRect(last).height(), 96);
+}
+
 TEST_F(ResultsScreenTest, ToastClearsOnlyItsOwn) {
     put("disk/a.bin", 1000);
     ToastView::setLifetime(std::chrono::milliseconds(400));

@@ -186,6 +186,25 @@ TEST_F(ResultsScreenTest, MainRoadFromScanToTrash) {
     ToastView::setLifetime(std::chrono::milliseconds(3200));
 }
 
+TEST_F(ResultsScreenTest, ClearEmptiesTheBasketAndTheTrayLeaves) {
+    put("disk/a.bin", 1000);
+    put("disk/b.bin", 2000);
+    put("disk/c.bin", 3000);
+    open();
+    for (const char* name : {"a.bin", "b.bin", "c.bin"})
+        model().toggleBasket(id(name));
+    ASSERT_EQ(model().basket().size(), 3u);
+    ASSERT_TRUE(view->tray().isVisible());
+
+    QTest::mouseClick(&view->tray().clearKey(), Qt::LeftButton);
+    EXPECT_TRUE(model().basket().empty());
+    EXPECT_EQ(model().basketSize(), 0u);
+    ASSERT_TRUE(waitFor([&] { return !view->tray().isVisible(); }));
+    // Nothing left the disk.
+    for (const char* name : {"a.bin", "b.bin", "c.bin"})
+        EXPECT_TRUE(fs::exists(root() + "/" + name));
+}
+
 TEST_F(ResultsScreenTest, ListEndsWithRoomForTheTray) {
     put("disk/a.bin", 1000);
     open();

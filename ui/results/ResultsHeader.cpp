@@ -161,6 +161,7 @@ SearchField::SearchField(AppModel& model, QWidget* parent)
     palette.setColor(QPalette::PlaceholderText, Color::ink3);
     edit_->setPalette(palette);
     edit_->installEventFilter(this);
+    connect(&ring_, &EasedValue::valueChanged, this, qOverload<>(&QWidget::update));
     connect(edit_, &QLineEdit::textEdited, &model_,
             [this](const QString& text) { model_.setQuery(text); });
     for (auto signal : {&AppModel::queryChanged, &AppModel::indexChanged, &AppModel::currentChanged,
@@ -202,8 +203,8 @@ void SearchField::paintEvent(QPaintEvent*) {
     painter.setPen(Qt::NoPen);
     painter.setBrush(fill);
     painter.drawRoundedRect(box, 10, 10);
-    if (edit_->hasFocus()) {
-        painter.setPen(QPen(Color::tangerine, 1.5));
+    if (ring_.value() > 0) {
+        painter.setPen(QPen(Color::withOpacity(Color::tangerine, ring_.value()), 1.5));
         painter.setBrush(Qt::NoBrush);
         painter.drawRoundedRect(box.adjusted(0.75, 0.75, -0.75, -0.75), 9.25, 9.25);
     }
@@ -232,7 +233,7 @@ void SearchField::mouseReleaseEvent(QMouseEvent* event) {
 bool SearchField::eventFilter(QObject* watched, QEvent* event) {
     if (watched == edit_ &&
         (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut)) {
-        update();
+        ring_.animateTo(event->type() == QEvent::FocusIn ? 1 : 0, 150);
     }
     return QWidget::eventFilter(watched, event);
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "model/app/AppModel.h"
+#include "ui/results/ResultsPaint.h"
 
 class QAbstractButton;
 
@@ -54,6 +55,8 @@ public:
     // The text on the right: the hint, or the count.
     QString trailingText() const;
     QRectF clearRect() const;
+    // How far the orange focus ring has faded in: 0 without focus, 1 with (eased over 0.15 s).
+    double ringOpacity() const { return ring_.value(); }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -65,6 +68,7 @@ private:
 
     AppModel& model_;
     QLineEdit* edit_;
+    EasedValue ring_;
 };
 
 // The row of key-shaped tabs; the selected one is pressed down.

@@ -21,6 +21,7 @@
 #include "ui/results/ResultsText.h"
 #include "ui/results/TreemapView.h"
 #include "ui/theme/Keys.h"
+#include "ui/theme/SpringAnimator.h"
 
 namespace tamrel {
 namespace {
@@ -213,6 +214,23 @@ TEST_F(ResultsScreenTest, ListEndsWithRoomForTheTray) {
     ASSERT_EQ(list.rowModel().kindAt(last), RowListModel::Kind::pad);
     // 6 pt of the list's padding and 90 pt for the tray, below the last row.
     EXPECT_EQ(list.rowRect(last).height(), 96);
+}
+
+TEST_F(ResultsScreenTest, FocusRingFadesInAndOut) {
+    put("disk/a.bin", 1000);
+    open();
+    SearchField& field = view->searchField();
+    field.edit().clearFocus();  // a lone test window hands its first field the focus
+    EXPECT_EQ(field.ringOpacity(), 0);
+    SpringAnimator::setInstant(false);
+    QTest::keyClick(view.get(), Qt::Key_F, Qt::ControlModifier);
+    EXPECT_TRUE(field.edit().hasFocus());
+    EXPECT_LT(field.ringOpacity(), 1);  // fades in over 0.15 s, not at once
+    EXPECT_TRUE(waitFor([&] { return field.ringOpacity() == 1; }, 1000));
+    QTest::keyClick(&field.edit(), Qt::Key_Escape);
+    EXPECT_GT(field.ringOpacity(), 0);
+    EXPECT_TRUE(waitFor([&] { return field.ringOpacity() == 0; }, 1000));
+    SpringAnimator::setInstant(true);
 }
 
 TEST_F(ResultsScreenTest, ToastClearsOnlyItsOwn) {

@@ -31,8 +31,17 @@ constexpr double barHeight = 6;
 
 }  // namespace
 
+namespace {
+
+double segmentTarget(const std::optional<FileKind>& hovered, FileKind kind) {
+    return !hovered || *hovered == kind ? 1.0 : 0.3;
+}
+
+}  // namespace
+
 KindBar::KindBar(QWidget* parent) : QWidget(parent) {
     setMouseTracking(true);
+    connect(&fade_, &EasedValue::valueChanged, this, qOverload<>(&QWidget::update));
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
 }
 
@@ -78,7 +87,7 @@ void KindBar::paintEvent(QPaintEvent*) {
         painter.setClipPath(capsule);
         painter.setPen(Qt::NoPen);
         for (const KindSegment& s : bar.segments) {
-            painter.setOpacity(!hovered_ || *hovered_ == s.kind ? 1.0 : 0.3);
+            painter.setOpacity(segmentOpacity(s.kind));
             painter.setBrush(Palette::color(kindHex(s.kind)));
             painter.drawRect(QRectF(s.x, 0, s.width, barHeight));
         }
@@ -125,15 +134,32 @@ void KindBar::mouseMoveEvent(QMouseEvent* event) {
     for (int k = 0; k < bar.legendCount; ++k) {
         if (legendRect(k, width()).contains(p)) over = bar.segments[std::size_t(k)].kind;
     }
-    if (over != hovered_) {
-        hovered_ = over;
-        update();
-    }
+    setHovered(over);
 }
 
 void KindBar::leaveEvent(QEvent*) {
-    if (!hovered_) return;
-    hovered_.reset();
+    setHovered(std::nullopt);
+}
+
+double KindBar::segmentOpacity(FileKind kind) const {
+    const double to = segmentTarget(hovered_, kind);
+    double from = to;
+    for (const auto& [k, opacity] : fadeFrom_) {
+        if (k == kind) from = opacity;
+    }
+    return from + (to - from) * fade_.value();
+}
+
+void KindBar::setHovered(std::optional<FileKind> kind) {
+    if (kind == hovered_) return;
+    // The bar eases from where it is now; the legend follows at once.
+    std::vector<std::pair<FileKind, double>> from;
+    for (const auto& [k, bytes] : parts_)
+        from.emplace_back(k, segmentOpacity(k));
+    fadeFrom_ = std::move(from);
+    hovered_ = kind;
+    fade_.setValue(0);
+    fade_.animateTo(1, 150);
     update();
 }
 

@@ -6,6 +6,7 @@
 
 #include "model/app/AppModel.h"
 #include "ui/results/KindBarGeometry.h"
+#include "ui/results/ResultsPaint.h"
 
 namespace tamrel {
 
@@ -22,6 +23,9 @@ public:
     void setParts(KindBytes parts);
     const KindBytes& parts() const { return parts_; }
     std::optional<FileKind> hovered() const { return hovered_; }
+    // The opacity a bar segment of `kind` is drawn at now: 1, or 0.3 while another kind is
+    // hovered, eased over 0.15 s when the hovered kind changes.
+    double segmentOpacity(FileKind kind) const;
     QSize sizeHint() const override;
     bool hasHeightForWidth() const override { return true; }
     int heightForWidth(int width) const override;
@@ -35,9 +39,12 @@ private:
     // The legend entry's rectangle for entry k of `count`, in a widget `width` wide.
     QRectF legendRect(int k, double width) const;
     double legendRowHeight() const;
+    void setHovered(std::optional<FileKind> kind);
 
     KindBytes parts_;
     std::optional<FileKind> hovered_;
+    std::vector<std::pair<FileKind, double>> fadeFrom_;  // segment opacities when hover changed
+    EasedValue fade_{1};
 };
 
 // The card above the list: the folder's size, its file count, the scan time on the root, and

@@ -423,6 +423,18 @@ TEST_F(ResultsScreenTest, RowClicksAndKindBarHover) {
     EXPECT_EQ(bar.hovered(), layout.segments[1].kind);
     QTest::mouseMove(&bar, QPoint(20, bar.height() - 6));  // the first legend entry
     EXPECT_EQ(bar.hovered(), layout.segments[0].kind);
+    EXPECT_DOUBLE_EQ(bar.segmentOpacity(layout.segments[0].kind), 1);
+    EXPECT_DOUBLE_EQ(bar.segmentOpacity(layout.segments[1].kind), 0.3);
+
+    // The segments ease to their new opacity over 0.15 s rather than switching at once.
+    SpringAnimator::setInstant(false);
+    QTest::mouseMove(&bar, QPoint(int(layout.segments[1].x + 1), 3));
+    const double midway = bar.segmentOpacity(layout.segments[1].kind);
+    EXPECT_GE(midway, 0.3);
+    EXPECT_LT(midway, 1);
+    EXPECT_TRUE(waitFor([&] { return bar.segmentOpacity(layout.segments[1].kind) == 1; }, 1000));
+    EXPECT_DOUBLE_EQ(bar.segmentOpacity(layout.segments[0].kind), 0.3);
+    SpringAnimator::setInstant(true);
 }
 
 TEST_F(ResultsScreenTest, TheConfirmationFollowsTheModelBothWays) {

@@ -239,8 +239,20 @@ bool SearchField::eventFilter(QObject* watched, QEvent* event) {
 }
 
 TabPicker::TabPicker(AppModel& model, QWidget* parent) : QWidget(parent), model_(model) {
-    connect(&model_, &AppModel::tabChanged, this, qOverload<>(&QWidget::update));
+    for (Tab t : allTabs()) {
+        auto& amount = selected_[std::size_t(t)];
+        amount = std::make_unique<SpringAnimator>(t == model_.tab() ? 1.0 : 0.0);
+        connect(amount.get(), &SpringAnimator::valueChanged, this, qOverload<>(&QWidget::update));
+    }
+    connect(&model_, &AppModel::tabChanged, this, &TabPicker::followTab);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+}
+
+void TabPicker::followTab() {
+    // The keys sink and rise together on the tab spring.
+    for (Tab t : allTabs())
+        selected_[std::size_t(t)]->animateTo(t == model_.tab() ? 1 : 0, Spring{0.25, 0.7});
+    update();
 }
 
 QRectF TabPicker::tabRect(Tab tab) const {
@@ -266,14 +278,21 @@ void TabPicker::paintEvent(QPaintEvent*) {
     const QFont f = Fonts::system(13, Fonts::Weight::bold);
     for (Tab t : allTabs()) {
         const QRectF r = tabRect(t);
-        const bool selected = t == model_.tab();
+        // 0 up, 1 pressed in; the spring may overshoot a little either way.
+        const double v = selectedAmount(t);
+        const double c = std::clamp(v, 0.0, 1.0);
+        auto mix = [c](const QColor& a, const QColor& b) {
+            return QColor::fromRgbF(float(a.redF() + (b.redF() - a.redF()) * c),
+                                    float(a.greenF() + (b.greenF() - a.greenF()) * c),
+                                    float(a.blueF() + (b.blueF() - a.blueF()) * c));
+        };
         const QRectF key = r.adjusted(0, 0, 0, -3);  // 3 pt below for the key's edge
-        paintKeycap(painter, roundedShape(key, 10),
-                    selected ? QColor(0xF3, 0xF0, 0xEA) : Color::keyFace, Color::keyEdge, 3,
-                    keycapFaceOffset(3, selected, false));
+        const double up = keycapFaceOffset(3, false, false), down = keycapFaceOffset(3, true, false);
+        paintKeycap(painter, roundedShape(key, 10), mix(Color::keyFace, QColor(0xF3, 0xF0, 0xEA)),
+                    Color::keyEdge, 3, up + (down - up) * v);
         painter.setFont(f);
-        painter.setPen(selected ? Color::ink : Color::ink2);
-        painter.drawText(key.translated(0, selected ? 2 : 0), Qt::AlignCenter, rawValue(t));
+        painter.setPen(mix(Color::ink2, Color::ink));
+        painter.drawText(key.translated(0, 2 * v), Qt::AlignCenter, rawValue(t));
     }
 }
 

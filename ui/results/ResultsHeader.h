@@ -3,10 +3,13 @@
 #include <QLineEdit>
 #include <QWidget>
 
+#include <array>
+#include <memory>
 #include <vector>
 
 #include "model/app/AppModel.h"
 #include "ui/results/ResultsPaint.h"
+#include "ui/theme/SpringAnimator.h"
 
 class QAbstractButton;
 
@@ -78,13 +81,19 @@ public:
     explicit TabPicker(AppModel& model, QWidget* parent = nullptr);
     QRectF tabRect(Tab tab) const;
     QSize sizeHint() const override;
+    // How far tab's key is pressed into its selected look: 1 selected, 0 not, moving on the
+    // tab spring (0.25 s, damping 0.7) when the tab changes.
+    double selectedAmount(Tab tab) const { return selected_[std::size_t(tab)]->value(); }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
+    void followTab();
+
     AppModel& model_;
+    std::array<std::unique_ptr<SpringAnimator>, 5> selected_;
 };
 
 }  // namespace tamrel

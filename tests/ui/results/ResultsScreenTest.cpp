@@ -233,6 +233,27 @@ TEST_F(ResultsScreenTest, FocusRingFadesInAndOut) {
     SpringAnimator::setInstant(true);
 }
 
+TEST_F(ResultsScreenTest, TabKeysMoveOnTheTabSpring) {
+    put("disk/a.bin", 1000);
+    open();
+    TabPicker& tabs = view->tabPicker();
+    EXPECT_EQ(tabs.selectedAmount(Tab::explore), 1);
+    EXPECT_EQ(tabs.selectedAmount(Tab::biggest), 0);
+    SpringAnimator::setInstant(false);
+    QTest::mouseClick(&tabs, Qt::LeftButton, {}, tabs.tabRect(Tab::biggest).center().toPoint());
+    EXPECT_EQ(model().tab(), Tab::biggest);
+    // The new key sinks and the old one rises over the spring, not at once.
+    EXPECT_LT(tabs.selectedAmount(Tab::biggest), 0.5);
+    EXPECT_GT(tabs.selectedAmount(Tab::explore), 0.5);
+    EXPECT_TRUE(waitFor(
+        [&] {
+            return std::abs(tabs.selectedAmount(Tab::biggest) - 1) < 1e-3 &&
+                   std::abs(tabs.selectedAmount(Tab::explore)) < 1e-3;
+        },
+        2000));
+    SpringAnimator::setInstant(true);
+}
+
 TEST_F(ResultsScreenTest, ToastClearsOnlyItsOwn) {
     put("disk/a.bin", 1000);
     ToastView::setLifetime(std::chrono::milliseconds(400));

@@ -30,7 +30,7 @@ TreemapView::TreemapView(AppModel& model, QWidget* parent) : QWidget(parent), mo
         update();
     });
     // The basket decides which tiles are picked; a new revision moves sizes.
-    connect(&model_, &AppModel::basketChanged, this, [this] { relayout(); });
+    connect(&model_, &AppModel::basketChanged, this, [this] { relayout(true); });
 }
 
 QRectF TreemapView::tileArea() const {
@@ -67,17 +67,40 @@ void TreemapView::setFolder(IndexRef index, NodeId node, NodeIds kids) {
     }
 }
 
-void TreemapView::relayout() {
+void TreemapView::relayout(bool animatePick) {
+    std::unordered_map<std::int64_t, bool> wasPicked;
+    if (animatePick) {
+        for (const TreemapTile& tile : tiles_)
+            wasPicked[tile.id] = tile.picked;
+    }
     tiles_.clear();
     if (index_) {
         tiles_ = treemapTiles(*index_, kids_, tileArea());
         if (current()) markPicked(tiles_, *index_, model_.basket());
+    }
+    for (const TreemapTile& tile : tiles_) {
+        const auto was = wasPicked.find(tile.id);
+        if (was == wasPicked.end() || was->second == tile.picked) continue;
+        // The face, the stripes and the badge move to the new look on the pick spring.
+        Motion& m = motionOf(tile.id);
+        if (!m.pick) {
+            m.pick.emplace(was->second ? 1.0 : 0.0);
+            connect(&*m.pick, &SpringAnimator::valueChanged, this, [this] { update(); });
+        }
+        m.pick->animateTo(tile.picked ? 1 : 0, Spring{0.25, 0.6});
     }
     layerValid_ = false;
     if (hoverId_ && tileIndexOf(*hoverId_) < 0) hoverId_.reset();
     if (pressedId_ && tileIndexOf(*pressedId_) < 0) pressedId_.reset();
     std::erase_if(motion_, [this](const auto& m) { return tileIndexOf(m.first) < 0; });
     update();
+}
+
+double TreemapView::pickAmount(std::int64_t id) const {
+    if (auto it = motion_.find(id); it != motion_.end() && it->second->pick)
+        return it->second->pick->value();
+    const int k = tileIndexOf(id);
+    return k >= 0 && tiles_[std::size_t(k)].picked ? 1 : 0;
 }
 
 int TreemapView::tileIndexOf(std::int64_t id) const {
@@ -244,30 +267,40 @@ void TreemapView::paintEvent(QPaintEvent*) {
     for (const TreemapTile& tile : tiles_) {
         auto it = motion_.find(tile.id);
         if (it == motion_.end()) continue;
-        const double lift = it->second->lift.value(), press = it->second->press.value();
-        if (std::abs(lift) < 1e-3 && std::abs(press) < 1e-3) continue;
+        const Motion& m = *it->second;
+        const double lift = m.lift.value(), press = m.press.value();
+        const bool picking = m.pick && m.pick->moving();
+        if (std::abs(lift) < 1e-3 && std::abs(press) < 1e-3 && !picking) continue;
         const QRectF area = tile.rect.adjusted(0, -2, 0, 0);
         painter.drawPixmap(area, well_, QRectF(area.topLeft() * dpr, area.size() * dpr));
-        paintTile(painter, tile, lift, press);
+        paintTile(painter, tile, lift, press, picking ? m.pick->value() : -1);
     }
     // Motions back at rest are dropped.
     std::erase_if(motion_, [](const auto& m) {
         return !m.second->lift.moving() && !m.second->press.moving() &&
-               m.second->lift.value() == 0 && m.second->press.value() == 0;
+               !(m.second->pick && m.second->pick->moving()) && m.second->lift.value() == 0 &&
+               m.second->press.value() == 0;
     });
 }
 
-void TreemapView::paintTile(QPainter& painter, const TreemapTile& tile, double lift,
-                            double press) const {
+void TreemapView::paintTile(QPainter& painter, const TreemapTile& tile, double lift, double press,
+                            double pick) const {
     const TileLook look = tileLook(tile);
     const TileColour colour = tileColour(*index_, tile);
     // Pressed wins over lifted: depth − 1 down pressed, 1.5 up lifted, in between while moving.
     const double faceOffset =
         press * (look.depth - 1) + (1 - std::clamp(press, 0.0, 1.0)) * (-1.5 * lift);
 
-    const QColor face = tile.picked ? Palette::tint(0xFF6A2B, 0.72)
-                                    : Palette::tint(colour.hex, tile.isOthers() ? 0.4 : 0.5);
-    const QColor edge = tile.picked ? Color::tangerineEdge : Palette::shade(colour.hex, 0.08);
+    // The picked look, or the way to or from it (`p` 0 own look, 1 picked).
+    const double p = std::clamp(pick < 0 ? (tile.picked ? 1.0 : 0.0) : pick, 0.0, 1.0);
+    auto mix = [p](const QColor& a, const QColor& b) {
+        return QColor::fromRgbF(float(a.redF() + (b.redF() - a.redF()) * p),
+                                float(a.greenF() + (b.greenF() - a.greenF()) * p),
+                                float(a.blueF() + (b.blueF() - a.blueF()) * p));
+    };
+    const QColor face = mix(Palette::tint(colour.hex, tile.isOthers() ? 0.4 : 0.5),
+                            Palette::tint(0xFF6A2B, 0.72));
+    const QColor edge = mix(Palette::shade(colour.hex, 0.08), Color::tangerineEdge);
 
     // The key: its face over an edge `depth` below it, both inner.height - depth high.
     const QRectF keyRect(look.inner.x(), look.inner.y(), std::max(look.inner.width(), 1.0),
@@ -275,13 +308,13 @@ void TreemapView::paintTile(QPainter& painter, const TreemapTile& tile, double l
     paintKeycap(painter, roundedShape(keyRect, look.radius), face, edge, look.depth, faceOffset);
 
     const QRectF faceRect = keyRect.translated(0, faceOffset);
-    if (tile.picked) {
+    if (p > 0) {
         QPainterPath faceShape;
         faceShape.addRoundedRect(faceRect, look.radius, look.radius);
         painter.save();
         painter.setClipPath(faceShape, Qt::IntersectClip);
         QColor stripe = Color::tangerine;
-        stripe.setAlphaF(0.35);
+        stripe.setAlphaF(0.35 * p);
         painter.setPen(QPen(stripe, 2.5));
         for (const QLineF& line : stripeLines(faceRect))
             painter.drawLine(line);
@@ -322,12 +355,20 @@ void TreemapView::paintTile(QPainter& painter, const TreemapTile& tile, double l
         }
     }
 
-    if (look.badge) {
+    if (look.m > 26 && (p > 0 || look.badge)) {
+        // The badge grows from its centre and fades in with the pick.
+        const double grow = pick < 0 ? 1.0 : std::max(pick, 0.0);
         const QRectF badge(faceRect.right() - 6 - 18, faceRect.top() + 6, 18, 18);
+        painter.save();
+        painter.setOpacity(painter.opacity() * p);
+        painter.translate(badge.center());
+        painter.scale(grow, grow);
+        painter.translate(-badge.center());
         painter.setPen(Qt::NoPen);
         painter.setBrush(Color::tangerine);
         painter.drawEllipse(badge);
         paintSymbol(painter, badge, QStringLiteral("checkmark"), 9, Qt::white);
+        painter.restore();
     }
 }
 

@@ -28,6 +28,8 @@ public:
     void setFolder(IndexRef index, NodeId node, NodeIds kids);
 
     const std::vector<TreemapTile>& tiles() const { return tiles_; }
+    // How far tile `id` is in its picked look (0 to 1, may overshoot while moving).
+    double pickAmount(std::int64_t id) const;
     // The rectangle the tiles are laid out in: the well less 9 pt on every side.
     QRectF tileArea() const;
 
@@ -42,19 +44,24 @@ protected:
     bool event(QEvent* event) override;
 
 private:
-    void relayout();
+    // Lays the tiles out again; with `animatePick`, tiles whose picked state changed move to
+    // their new look on the pick spring.
+    void relayout(bool animatePick = false);
     int tileIndexOf(std::int64_t id) const;
     int hitTest(QPointF p) const;
     bool current() const { return index_ && model_.index() == index_; }
     void activate(const TreemapTile& tile);
-    // `lift` 0 to 1 raises the face 1.5 pt; `press` 0 to 1 sinks it to one point above its edge.
-    void paintTile(QPainter& painter, const TreemapTile& tile, double lift, double press) const;
+    // `lift` 0 to 1 raises the face 1.5 pt; `press` 0 to 1 sinks it to one point above its edge;
+    // `pick` 0 to 1 goes from the tile's own look to the picked one (below 0: as tile.picked).
+    void paintTile(QPainter& painter, const TreemapTile& tile, double lift, double press,
+                   double pick = -1) const;
 
-    // The springs of one tile's rise under the pointer and its press; kept while either moves or
-    // is away from rest.
+    // The springs of one tile's rise under the pointer, its press and its change to or from the
+    // picked look; kept while any moves or is away from rest.
     struct Motion {
         SpringAnimator lift{0};
         SpringAnimator press{0};
+        std::optional<SpringAnimator> pick;  // only while a pick change is shown
     };
     Motion& motionOf(std::int64_t id);
     void setHover(std::optional<std::int64_t> id);

@@ -254,6 +254,26 @@ TEST_F(ResultsScreenTest, TabKeysMoveOnTheTabSpring) {
     SpringAnimator::setInstant(true);
 }
 
+TEST_F(ResultsScreenTest, TilesTurnToAndFromPickedOnThePickSpring) {
+    put("disk/a.bin", 3000);
+    put("disk/b.bin", 1000);
+    open();
+    TreemapView& map = view->explore().treemap();
+    const NodeId a = id("a.bin");
+    EXPECT_EQ(map.pickAmount(a), 0);
+    SpringAnimator::setInstant(false);
+    clickTile(a);
+    ASSERT_EQ(model().basket(), NodeIds{a});
+    EXPECT_LT(map.pickAmount(a), 0.5);  // orange comes in over the spring
+    EXPECT_TRUE(waitFor([&] { return std::abs(map.pickAmount(a) - 1) < 1e-3; }, 2000));
+    clickTile(a);
+    EXPECT_TRUE(model().basket().empty());
+    EXPECT_GT(map.pickAmount(a), 0.5);
+    EXPECT_TRUE(waitFor([&] { return std::abs(map.pickAmount(a)) < 1e-3; }, 2000));
+    EXPECT_EQ(map.pickAmount(id("b.bin")), 0);
+    SpringAnimator::setInstant(true);
+}
+
 TEST_F(ResultsScreenTest, ToastClearsOnlyItsOwn) {
     put("disk/a.bin", 1000);
     ToastView::setLifetime(std::chrono::milliseconds(400));

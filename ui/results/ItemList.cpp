@@ -122,15 +122,32 @@ void RowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                           Color::ink, Color::ink3);
         }
 
-        // The pick key: always shown when picked, otherwise only while the row is hovered.
-        if (hover || item.picked) {
-            QColor disc = item.picked ? Color::tangerine : Color::ink;
-            if (!item.picked) disc.setAlphaF(hover ? 0.09 : 0.05);
+        // The pick key: always shown when picked, otherwise only while the row is hovered. `p`
+        // goes from the plain key (0) to the picked one (1) on the pick spring.
+        const auto* view = static_cast<const ItemListView*>(parent());
+        const double p = std::clamp(view->pickAmount(item.id), 0.0, 1.0);
+        const double shown = hover ? 1.0 : p;
+        if (shown > 0) {
+            QColor plain = Color::ink;
+            plain.setAlphaF(hover ? 0.09 : 0.05);
+            const QColor& picked = Color::tangerine;
+            const QColor disc = QColor::fromRgbF(
+                float(plain.redF() + (picked.redF() - plain.redF()) * p),
+                float(plain.greenF() + (picked.greenF() - plain.greenF()) * p),
+                float(plain.blueF() + (picked.blueF() - plain.blueF()) * p),
+                float(plain.alphaF() + (picked.alphaF() - plain.alphaF()) * p));
+            painter->setOpacity(shown);
             painter->setBrush(disc);
             painter->drawEllipse(g.pick);
-            paintSymbol(*painter, g.pick,
-                        item.picked ? QStringLiteral("checkmark") : QStringLiteral("plus"), 10,
-                        item.picked ? QColor(Qt::white) : Color::ink2);
+            if (p < 1) {
+                painter->setOpacity(shown * (1 - p));
+                paintSymbol(*painter, g.pick, QStringLiteral("plus"), 10, Color::ink2);
+            }
+            if (p > 0) {
+                painter->setOpacity(shown * p);
+                paintSymbol(*painter, g.pick, QStringLiteral("checkmark"), 10, Qt::white);
+            }
+            painter->setOpacity(1);
         }
     }
     painter->restore();
@@ -153,7 +170,43 @@ ItemListView::ItemListView(AppModel& model, QWidget* parent)
     setStyleSheet(QStringLiteral("QListView { background: transparent; }"));
 }
 
+double ItemListView::pickAmount(NodeId node) const {
+    if (auto it = picking_.find(node); it != picking_.end()) return it->second->value();
+    for (const RowItem& row : rows_.rows()) {
+        if (row.id == node) return row.picked ? 1 : 0;
+    }
+    return 0;
+}
+
 void ItemListView::setRows(std::vector<RowItem> rows, qint64 total) {
+    // A row of the same generation whose picked state changed moves its key on the pick spring.
+    const bool sameGeneration = index_ && model_.index() == index_;
+    std::unordered_map<NodeId, bool> was;
+    if (sameGeneration) {
+        for (const RowItem& row : rows_.rows())
+            was[row.id] = row.picked;
+    } else {
+        picking_.clear();
+    }
+    for (const RowItem& row : rows) {
+        const auto it = was.find(row.id);
+        if (it == was.end() || it->second == row.picked) continue;
+        auto& spring = picking_[row.id];
+        if (!spring) {
+            spring = std::make_unique<SpringAnimator>(it->second ? 1.0 : 0.0);
+            connect(spring.get(), &SpringAnimator::valueChanged, viewport(),
+                    qOverload<>(&QWidget::update));
+            const NodeId id = row.id;
+            connect(spring.get(), &SpringAnimator::settled, this, [this, id] {
+                // Settled is sent by the spring itself: it is let go once the signal is done.
+                if (auto at = picking_.find(id); at != picking_.end()) {
+                    at->second.release()->deleteLater();
+                    picking_.erase(at);
+                }
+            });
+        }
+        spring->animateTo(row.picked ? 1 : 0, Spring{0.35, 0.7});
+    }
     index_ = model_.index();
     if (rows_.setRows(std::move(rows), total)) {
         lastClick_.reset();

@@ -4,12 +4,15 @@
 #include <QStyledItemDelegate>
 #include <QWidget>
 
+#include <memory>
 #include <optional>
+#include <unordered_map>
 #include <vector>
 
 #include "model/app/AppModel.h"
 #include "ui/results/RowItems.h"
 #include "ui/results/RowListModel.h"
+#include "ui/theme/SpringAnimator.h"
 
 namespace tamrel {
 
@@ -56,6 +59,9 @@ public:
     // another first row starts again at the top.
     void setRows(std::vector<RowItem> rows, qint64 total);
     RowListModel& rowModel() { return rows_; }
+    // How far the pick key of node's row is in its picked look (0 to 1, may overshoot while it
+    // moves on the pick spring after the row was picked or unpicked).
+    double pickAmount(NodeId node) const;
     // The viewport rectangle of row `row`.
     QRect rowRect(int row) const { return visualRect(rows_.index(row)); }
 
@@ -81,6 +87,8 @@ private:
     // The node of the last click; a double click acts only on it, so the second click of a
     // double click on a folder (which the first click opened) never reaches the new rows.
     std::optional<NodeId> lastClick_;
+    // Rows whose picked state changed, while their key moves to the new look.
+    std::unordered_map<NodeId, std::unique_ptr<SpringAnimator>> picking_;
 };
 
 // The file list as a card (white, rounded, thin border) with the list 6 pt inside it.

@@ -274,6 +274,26 @@ TEST_F(ResultsScreenTest, TilesTurnToAndFromPickedOnThePickSpring) {
     SpringAnimator::setInstant(true);
 }
 
+TEST_F(ResultsScreenTest, RowPickKeyMovesOnThePickSpring) {
+    put("disk/a.bin", 3000);
+    put("disk/b.bin", 1000);
+    open();
+    ItemListView& list = exploreList();
+    const NodeId a = id("a.bin");
+    EXPECT_EQ(list.pickAmount(a), 0);
+    SpringAnimator::setInstant(false);
+    clickPickKey(list, a);
+    ASSERT_EQ(model().basket(), NodeIds{a});
+    EXPECT_LT(list.pickAmount(a), 0.5);  // the key turns orange over the spring
+    EXPECT_TRUE(waitFor([&] { return std::abs(list.pickAmount(a) - 1) < 1e-3; }, 2000));
+    clickPickKey(list, a);
+    EXPECT_TRUE(model().basket().empty());
+    EXPECT_GT(list.pickAmount(a), 0.5);
+    EXPECT_TRUE(waitFor([&] { return std::abs(list.pickAmount(a)) < 1e-3; }, 2000));
+    EXPECT_EQ(list.pickAmount(id("b.bin")), 0);
+    SpringAnimator::setInstant(true);
+}
+
 TEST_F(ResultsScreenTest, ToastClearsOnlyItsOwn) {
     put("disk/a.bin", 1000);
     ToastView::setLifetime(std::chrono::milliseconds(400));

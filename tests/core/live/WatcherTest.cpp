@@ -162,6 +162,12 @@ TEST_P(WatcherTest, SinceZeroHandsOverAtOnceThenGoesLive) {
     EXPECT_NE(w.oldestPending(), 0u);
     EXPECT_LE(w.oldestPending(), written)
         << "a pending change counts from no later than it was made";
+    // A later batch keeps the oldest pending change's id: it is the minimum, not the latest.
+    const std::uint64_t first = w.oldestPending();
+    const int seenFirst = r.liveCalls();
+    dir.write("a/later", 100);
+    ASSERT_TRUE(r.waitLive(seenFirst));
+    EXPECT_EQ(w.oldestPending(), first);
     EXPECT_TRUE(w.take().dirs.contains(dir / "a"));
     EXPECT_TRUE(w.take().isEmpty()) << "a second take finds nothing";
     EXPECT_EQ(w.oldestPending(), 0u);

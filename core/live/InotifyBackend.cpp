@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <unordered_set>
 
 #include "core/live/FolderWalk.h"
 #include "platform/PathText.h"
@@ -146,12 +147,14 @@ std::string InotifyBackend::pathOf(WatchToken token) const {
 }
 
 void InotifyBackend::subtreePaths(WatchToken token, Changes& out) const {
+    // Each watch once: a record that went wrong must not turn the walk into a loop.
+    std::unordered_set<WatchToken> seen;
     std::vector<std::pair<WatchToken, std::string>> stack{{token, pathOf(token)}};
     while (!stack.empty()) {
         auto [at, path] = std::move(stack.back());
         stack.pop_back();
         auto it = nodes_.find(at);
-        if (it == nodes_.end()) continue;
+        if (it == nodes_.end() || !seen.insert(at).second) continue;
         for (const auto& [name, child] : it->second.children)
             stack.emplace_back(child, joinPath(path, name));
         out.dirs.insert(std::move(path));
@@ -174,7 +177,7 @@ void InotifyBackend::forget(WatchToken token, bool removeWatches) {
         const WatchToken at = stack.back();
         stack.pop_back();
         auto it = nodes_.find(at);
-        if (it == nodes_.end()) continue;
+        if (it == nodes_.end()) continue;  // erased below, so each watch is seen once
         for (const auto& [name, child] : it->second.children)
             stack.push_back(child);
         unwatchedTotal_ -= it->second.unwatchedChildren.size();
@@ -231,9 +234,16 @@ void InotifyBackend::handle(const Event& e, Changes& out, std::vector<WalkStart>
 
     if (e.mask & IN_MOVED_FROM) {
         // The watch is kept by token: a folder of the same name may take its place before the
-        // move is settled.
-        const auto c = it->second.children.find(e.name);
-        const WatchToken child = c != it->second.children.end() ? c->second : unwatched;
+        // move is settled. A folder that a move just put in this folder's place (the first half
+        // of an exchange) holds the name by now; the one leaving is the one it displaced.
+        WatchToken child = unwatched;
+        if (auto d = displaced_.find({e.token, e.name}); d != displaced_.end()) {
+            child = d->second;
+            displaced_.erase(d);
+        } else if (const auto c = it->second.children.find(e.name);
+                   c != it->second.children.end()) {
+            child = c->second;
+        }
         movedFrom_[e.cookie] = {e.token, e.name, child};
         return;
     }
@@ -250,7 +260,13 @@ void InotifyBackend::handle(const Event& e, Changes& out, std::vector<WalkStart>
                 Node& moved = nodes_.at(m.child);
                 moved.parent = e.token;
                 moved.name = e.name;
-                nodes_.at(e.token).children[e.name] = m.child;
+                auto& children = nodes_.at(e.token).children;
+                // A watched folder of that name is replaced (and its watch ends) or, in an
+                // exchange, moves out next.
+                if (auto c = children.find(e.name); c != children.end() && c->second != m.child) {
+                    displaced_[{e.token, e.name}] = c->second;
+                }
+                children[e.name] = m.child;
                 // Listed again one by one: a folder it replaced may have had the same names.
                 subtreePaths(m.child, out);
                 return;
@@ -326,6 +342,7 @@ void InotifyBackend::settle(Changes& out) {
             }
         }
         movedFrom_.clear();
+        displaced_.clear();
     }
     walkNew(fresh, out);
 }

@@ -97,6 +97,9 @@ private:
     // New folders a walk could not open, by parent and name: how often it tried.
     std::map<std::pair<WatchToken, std::string>, int> retry_;
     std::unordered_map<std::uint32_t, Moved> movedFrom_;
+    // Watched folders whose (parent, name) a moved folder took over in this pass: in an
+    // exchange (renameat2 RENAME_EXCHANGE) the displaced one moves out right after.
+    std::map<std::pair<WatchToken, std::string>, WatchToken> displaced_;
 };
 
 }  // namespace tamrel

@@ -1,6 +1,8 @@
 #include "core/live/Watcher.h"
 
+#include <fcntl.h>
 #include <grp.h>
+#include <stdio.h>
 #include <linux/capability.h>
 #include <pthread.h>
 #include <sys/syscall.h>
@@ -379,6 +381,59 @@ TEST_P(WatcherTest, StopEndsEveryCallback) {
     for (int k = 0; k < 100 && !released; ++k)
         std::this_thread::sleep_for(50ms);
     EXPECT_TRUE(released);
+}
+
+// Moves `path`'s changes out of the watcher into `all` once a live batch reports `path`.
+bool gather(Watcher& w, Recorder& r, const std::string& path, Changes& all) {
+    Changes taken;
+    const bool reported = liveReports(w, r, path, false, &taken);
+    all.dirs.merge(taken.dirs);
+    all.deep.merge(taken.deep);
+    return reported;
+}
+
+void expectRefreshIsAScan(const DiskIndex& index, const Changes& changes) {
+    ScanProgress progress;
+    auto next = index.refreshed(changes, progress);
+    test::expectValidTree(*next);
+    test::expectSameTree(*next, *DiskIndex::scan(index.rootPath(), progress, 4), false);
+}
+
+// Two folders swapped in one call (renameat2 with RENAME_EXCHANGE): each path then names the
+// other folder, and later moves and files are followed there.
+TEST_P(WatcherTest, FoldersSwappedInPlace) {
+    test::TempDir dir;
+    dir.mkdirs("A/x/xsub");
+    dir.mkdirs("B/y/ysub");
+    dir.write("A/x/xsub/xf", 5000);
+    dir.write("B/y/ysub/yf", 7000);
+    ScanProgress progress;
+    auto index = DiskIndex::scan(dir.path(), progress, 4);
+    Recorder r;
+    Watcher w(dir.path(), index->eventID(), r.history(), r.live(), options());
+    ASSERT_TRUE(r.waitHistory());
+    Changes all = r.handed();
+
+    ASSERT_EQ(::renameat2(AT_FDCWD, (dir / "A/x").c_str(), AT_FDCWD, (dir / "B/y").c_str(),
+                          RENAME_EXCHANGE),
+              0);
+    EXPECT_TRUE(gather(w, r, dir / "B/y/xsub", all));
+    r.waitQuiet(300ms);
+    all.dirs.merge(w.take().dirs);
+    dir.write("B/y/new", 100);
+    EXPECT_TRUE(gather(w, r, dir / "B/y", all));
+    dir.write("A/x/ysub/new", 100);
+    EXPECT_TRUE(gather(w, r, dir / "A/x/ysub", all));
+    expectRefreshIsAScan(*index, all);
+
+    // One more move after the swap: the folder now at A/x goes below the one now at B/y.
+    ASSERT_EQ(::rename((dir / "A/x").c_str(), (dir / "B/y/inner").c_str()), 0);
+    EXPECT_TRUE(gather(w, r, dir / "B/y", all));
+    dir.write("B/y/inner/ysub/later", 100);
+    EXPECT_TRUE(gather(w, r, dir / "B/y/inner/ysub", all));
+    r.waitQuiet(300ms);
+    all.dirs.merge(w.take().dirs);
+    expectRefreshIsAScan(*index, all);
 }
 
 // The changes a watcher gathers bring a refreshed index to what a fresh scan finds.

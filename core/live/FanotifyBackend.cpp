@@ -1,5 +1,6 @@
 #include "core/live/FanotifyBackend.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/fanotify.h>
 #include <sys/stat.h>
@@ -38,6 +39,69 @@ bool handlesOpen(int dirFd) {
     int mountID = 0;
     if (::name_to_handle_at(dirFd, "", handle, &mountID, AT_EMPTY_PATH) != 0) return false;
     return UniqueFd(::open_by_handle_at(dirFd, handle, O_PATH | O_CLOEXEC)).get() >= 0;
+}
+
+// The path the kernel gives for an open folder, or "" when it has none.
+std::string linkedPath(int fd, bool& tooLong) {
+    char self[40];
+    std::snprintf(self, sizeof self, "/proc/self/fd/%d", fd);
+    std::string path(4096, '\0');
+    const ssize_t n = ::readlink(self, path.data(), path.size());
+    tooLong = (n < 0 && errno == ENAMETOOLONG) || static_cast<std::size_t>(n) >= path.size();
+    if (n <= 0 || tooLong) return {};
+    path.resize(static_cast<std::size_t>(n));
+    return path;
+}
+
+// The name under which `parent` holds the folder `child`, found by its (device, inode).
+std::string nameIn(int parent, const struct stat& child) {
+    UniqueFd list(::openat(parent, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!list) return {};
+    alignas(8) char buffer[16 * 1024];
+    for (;;) {
+        const ssize_t n = ::getdents64(list.get(), buffer, sizeof buffer);
+        if (n <= 0) return {};
+        for (ssize_t at = 0; at < n;) {
+            const auto* d = reinterpret_cast<const struct dirent64*>(buffer + at);
+            at += d->d_reclen;
+            if (d->d_ino != child.st_ino) continue;
+            struct stat st {};
+            if (::fstatat(list.get(), d->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+                st.st_dev == child.st_dev && st.st_ino == child.st_ino) {
+                return d->d_name;
+            }
+        }
+    }
+}
+
+// The path of an open folder, also past the 4096 bytes the kernel writes out in one piece: the
+// names of the folders below the deepest ancestor whose path it gives are found one level at a
+// time in their parents.
+std::string pathOf(int fd) {
+    bool tooLong = false;
+    std::string path = linkedPath(fd, tooLong);
+    if (!tooLong) return path;
+    std::vector<std::string> names;
+    UniqueFd at(::fcntl(fd, F_DUPFD_CLOEXEC, 0));
+    // A path of 4096 bytes or more holds at least 16 levels; a tree holds far fewer than this.
+    for (int level = 0; at && level < 1 << 20; ++level) {
+        struct stat st {};
+        if (::fstat(at.get(), &st) != 0) return {};
+        UniqueFd up(::openat(at.get(), "..", O_PATH | O_DIRECTORY | O_CLOEXEC));
+        if (!up) return {};
+        std::string name = nameIn(up.get(), st);
+        if (name.empty()) return {};
+        names.push_back(std::move(name));
+        at = std::move(up);
+        path = linkedPath(at.get(), tooLong);
+        if (!tooLong) {
+            if (path.empty()) return {};
+            for (auto n = names.rbegin(); n != names.rend(); ++n)
+                path = joinPath(path, *n);
+            return path;
+        }
+    }
+    return {};
 }
 
 std::string fsidKey(const void* fsid) {
@@ -154,12 +218,8 @@ std::string FanotifyBackend::resolve(const std::string& key) {
                                      O_PATH | O_CLOEXEC));
     struct stat st {};
     if (!dir || ::fstat(dir.get(), &st) != 0 || st.st_nlink == 0) return {};
-    char self[40];
-    std::snprintf(self, sizeof self, "/proc/self/fd/%d", dir.get());
-    std::string path(4096, '\0');
-    const ssize_t n = ::readlink(self, path.data(), path.size());
-    if (n <= 0 || static_cast<std::size_t>(n) >= path.size()) return {};
-    path.resize(static_cast<std::size_t>(n));
+    std::string path = pathOf(dir.get());
+    if (path.empty()) return {};
     if (paths_.size() >= maxCachedPaths) paths_.clear();
     paths_.emplace(key, path);
     return path;

@@ -15,6 +15,7 @@
 #include "core/scan/DescriptorLimit.h"
 #include "core/scan/JobStack.h"
 #include "core/scan/MountPolicy.h"
+#include "platform/LongPath.h"
 #include "platform/PathText.h"
 #include "platform/UniqueFd.h"
 
@@ -63,7 +64,7 @@ void visit(Walk& walk, const Job& job, std::vector<Job>& group, char* buffer,
     const char* const relative = job.path.c_str() + job.nameAt;
     auto fd = std::make_shared<UniqueFd>(
         isStart ? -1 : ::openat(job.parentFd->get(), relative, openFlags));
-    if (!*fd) fd->reset(::open(job.path.c_str(), openFlags));
+    if (!*fd) fd->reset(openLongPath(job.path, openFlags));
     struct statx sx;
     if (!*fd && !isStart && (errno == EMFILE || errno == ENFILE)) {
         walk.backend.unopened(job.parent, relative, job.path);

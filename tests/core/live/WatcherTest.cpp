@@ -23,6 +23,7 @@
 #include "tests/support/ScopedDataHome.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TreeChecker.h"
+#include "platform/UniqueFd.h"
 
 namespace tamrel {
 namespace {
@@ -461,6 +462,49 @@ TEST_P(WatcherTest, FoldersSwappedInPlace) {
     EXPECT_TRUE(gather(w, r, dir / "B/y/inner/ysub", all));
     r.waitQuiet(300ms);
     all.dirs.merge(w.take().dirs);
+    expectRefreshIsAScan(*index, all);
+}
+
+// Folders whose paths are longer than one call takes (PATH_MAX, 4096 bytes): their changes are
+// gathered and listed again like any other.
+TEST_P(WatcherTest, PathsLongerThanPathMax) {
+    test::TempDir dir;
+    const std::string level(120, 'L');
+    std::string bottom = dir.path();
+    UniqueFd at(::open(dir.path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    for (int i = 0; i < 40; ++i) {
+        ASSERT_EQ(::mkdirat(at.get(), level.c_str(), 0755), 0);
+        at = UniqueFd(::openat(at.get(), level.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        ASSERT_TRUE(at);
+        bottom += "/" + level;
+    }
+    ASSERT_GT(bottom.size(), 4096u);
+    auto create = [&](const char* name) {
+        UniqueFd f(::openat(at.get(), name, O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
+        ASSERT_TRUE(f);
+        const std::string data(6000, 'x');
+        ASSERT_EQ(::write(f.get(), data.data(), data.size()), 6000);
+    };
+    create("before");
+    ScanProgress progress;
+    auto index = DiskIndex::scan(dir.path(), progress, 4);
+    Recorder r;
+    Watcher w(dir.path(), index->eventID(), r.history(), r.live(), options());
+    ASSERT_TRUE(r.waitHistory());
+    Changes all = r.handed();
+
+    create("new");
+    EXPECT_TRUE(gather(w, r, bottom, all));
+    expectRefreshIsAScan(*index, all);
+
+    // A folder made down there is watched too.
+    ASSERT_EQ(::mkdirat(at.get(), "sub", 0755), 0);
+    EXPECT_TRUE(gather(w, r, bottom, all));
+    r.waitQuiet(300ms);
+    all.dirs.merge(w.take().dirs);
+    at = UniqueFd(::openat(at.get(), "sub", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    create("inside");
+    EXPECT_TRUE(gather(w, r, bottom + "/sub", all));
     expectRefreshIsAScan(*index, all);
 }
 

@@ -1,8 +1,12 @@
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include "core/live/Changes.h"
 #include "core/index/DiskIndex.h"
 #include "core/scan/ScanProgress.h"
+#include "platform/UniqueFd.h"
 #include "tests/support/RandomTree.h"
 #include "tests/support/SameTree.h"
 #include "tests/support/TempDir.h"
@@ -40,6 +44,28 @@ TEST(Refresh, EqualsAFreshScanAfterRandomChanges) {
             index = std::move(next);
         }
     }
+}
+
+// A folder deeper than PATH_MAX is listed again like any other, not taken for unreadable.
+TEST(Refresh, FoldersBeyondPathMax) {
+    test::TempDir dir;
+    const std::string level(200, 'L');
+    std::string bottom = dir.path();
+    UniqueFd at(::open(dir.path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    for (int i = 0; i < 25; ++i) {
+        ASSERT_EQ(::mkdirat(at.get(), level.c_str(), 0755), 0);
+        at = UniqueFd(::openat(at.get(), level.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        bottom += "/" + level;
+    }
+    ASSERT_GT(bottom.size(), 4096u);
+    auto index = scanOf(dir.path());
+    ASSERT_EQ(::mkdirat(at.get(), "new", 0755), 0);
+    UniqueFd f(::openat(at.get(), "new/file", O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
+    ASSERT_EQ(::write(f.get(), "data", 4), 4);
+    auto next = refresh(*index, Changes{{bottom}, {}});
+    test::expectSameTree(*next, *scanOf(dir.path()), false);
+    auto deep = refresh(*index, Changes{{}, {bottom}});
+    test::expectSameTree(*deep, *scanOf(dir.path()), false);
 }
 
 TEST(Refresh, ChoosesWhatToListAndScan) {

@@ -71,8 +71,10 @@ void visit(Walk& walk, const Job& job, std::vector<Job>& group, char* buffer,
         return;
     }
     if (!*fd && !isStart) {
-        // Not readable (any more, perhaps): its own ctime still says whether it changed.
-        if (::statx(job.parentFd->get(), relative, statFlags, STATX_CTIME, &sx) == 0 &&
+        // Not readable (any more, perhaps): its own ctime still says whether it changed. When
+        // even that cannot be read (no search permission on the parent), it is reported.
+        if (walk.stamp == 0 ||
+            ::statx(job.parentFd->get(), relative, statFlags, STATX_CTIME, &sx) != 0 ||
             nanoseconds(sx.stx_ctime) >= walk.stamp) {
             changed.push_back(job.path);
         }

@@ -223,10 +223,11 @@ void InotifyBackend::handle(const Event& e, Changes& out, std::vector<WalkStart>
     if (e.name.empty() || !(e.mask & IN_ISDIR)) return;
 
     if (e.mask & IN_ATTRIB) {
-        // A folder without a watch that was not left out for the limit could not be opened:
-        // it may have become readable.
-        const Node& node = it->second;
-        if (!node.children.contains(e.name) && !node.unwatchedChildren.contains(e.name)) {
+        // A folder's permissions decide what can be opened below it: walked again whole, it
+        // is reported with every folder below it (now denied, or readable again), and the
+        // folders that could not be opened before get their watches. One left out for the
+        // limit waits for its walk of unwatched folders.
+        if (!it->second.unwatchedChildren.contains(e.name)) {
             fresh.push_back(WalkStart{joinPath(path, e.name), e.token, e.name});
         }
         return;

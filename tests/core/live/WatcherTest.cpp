@@ -628,6 +628,65 @@ TEST(Watcher, FoldersThatCannotBeOpened) {
     EXPECT_EQ(status, 0);
 }
 
+// As a user without rights over the whole tree: a folder that loses search permission takes
+// what lies below it out of reach, one that regains it brings it back and watched, also when
+// the watcher started while it was shut.
+TEST(Watcher, SearchPermissionLostAndRegained) {
+    if (::geteuid() != 0) GTEST_SKIP() << "acts as another user";
+    test::TempDir dir;
+    dir.mkdirs("P/sub/deeper");
+    dir.mkdirs("Q/sub");
+    dir.write("P/file", 5000);
+    dir.write("P/sub/f", 5000);
+    dir.write("P/sub/deeper/g", 5000);
+    dir.write("Q/sub/h", 5000);
+    for (const char* p : {"", "P", "P/file", "P/sub", "P/sub/f", "P/sub/deeper", "P/sub/deeper/g",
+                          "Q", "Q/sub", "Q/sub/h"}) {
+        ASSERT_EQ(::chown((dir / p).c_str(), 65534, 65534), 0) << p;
+    }
+    const int status = test::inChild([&]() -> int {
+        if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0) return 10;
+        ScanProgress progress;
+        auto sameAsAScan = [&](const DiskIndex& index) {
+            test::expectSameTree(index, *DiskIndex::scan(dir.path(), progress, 2), false);
+            return !testing::Test::HasFailure();
+        };
+        // Q is shut before the watcher starts: its catch-up cannot open Q/sub.
+        if (::chmod((dir / "Q").c_str(), 0600) != 0) return 11;
+        auto index = DiskIndex::scan(dir.path(), progress, 2);
+        Recorder r;
+        Watcher w(dir.path(), index->eventID(), r.history(), r.live(), quick(false));
+        if (!r.waitHistory()) return 12;
+        r.waitQuiet(300ms);
+        Changes all = r.handed();
+        all.dirs.merge(w.take().dirs);
+
+        if (::chmod((dir / "P").c_str(), 0600) != 0) return 13;
+        if (!gather(w, r, dir / "P/sub", all)) return 14;
+        index = index->refreshed(all, progress);
+        if (!index->isDenied(*index->lookup(dir / "P/sub"))) return 15;
+        if (!sameAsAScan(*index)) return 16;
+
+        all = Changes();
+        if (::chmod((dir / "P").c_str(), 0755) != 0) return 17;
+        if (::chmod((dir / "Q").c_str(), 0755) != 0) return 17;
+        if (!gather(w, r, dir / "P/sub/deeper", all)) return 18;
+        r.waitQuiet(300ms);
+        all.dirs.merge(w.take().dirs);
+        if (!all.dirs.contains(dir / "Q/sub")) return 22;
+        index = index->refreshed(all, progress);
+        if (!sameAsAScan(*index)) return 19;
+
+        r.waitQuiet(300ms);
+        w.take();
+        dir.write("P/sub/deeper/new", 10);
+        if (!liveReports(w, r, dir / "P/sub/deeper")) return 20;
+        dir.write("Q/sub/new", 10);
+        return liveReports(w, r, dir / "Q/sub") ? 0 : 21;
+    });
+    EXPECT_EQ(status, 0);
+}
+
 TEST(Watcher, LimitReachedSubtreesAreWalkedAgain) {
     test::TempDir dir;
     dir.mkdirs("a/b/c");

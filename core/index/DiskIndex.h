@@ -42,6 +42,9 @@ inline constexpr std::uint8_t hidden = 4;    // the file system's hidden flag
 inline constexpr std::uint8_t mount = 8;     // a mount point that was not entered
 inline constexpr std::uint8_t denied = 16;   // opening the folder failed
 inline constexpr std::uint8_t removed = 32;  // moved to the Trash by this application
+// A file with two or more hard links when it was listed: one of them carries its bytes, the
+// others have size 0. Lets a refresh find the other links of a file it lists again.
+inline constexpr std::uint8_t linked = 64;
 }  // namespace Flag
 
 // Seconds since 1970 as modification times are stored: clamped into 0 .. 2^32 - 1.

@@ -20,6 +20,13 @@ std::unique_ptr<DiskIndex> scanOf(const std::string& root) {
     return DiskIndex::scan(root, progress, 4);
 }
 
+// A scan on one thread: the links of a file count where they come first in id order, as a
+// refresh counts them (a scan on several threads counts whichever it meets first).
+std::unique_ptr<DiskIndex> scanInOrder(const std::string& root) {
+    ScanProgress progress;
+    return DiskIndex::scan(root, progress, 1);
+}
+
 std::unique_ptr<DiskIndex> refresh(const DiskIndex& index, const Changes& changes,
                                    std::uint64_t oldestPending = 0) {
     ScanProgress progress;
@@ -44,6 +51,51 @@ TEST(Refresh, EqualsAFreshScanAfterRandomChanges) {
             index = std::move(next);
         }
     }
+}
+
+// A file with links in several folders counts once however many of them are listed again.
+TEST(Refresh, HardLinksCountOnce) {
+    test::TempDir dir;
+    dir.mkdirs("a");
+    dir.mkdirs("b/inner");
+    dir.mkdirs("c");
+    dir.mkdirs("d");
+    dir.write("a/big", 1 << 20);
+    dir.hardlink("a/big", "b/inner/link");
+    dir.write("c/solo", 64 * 1024);
+    auto index = scanInOrder(dir.path());
+    const std::uint64_t total = index->totalSize();
+
+    // One folder of a link listed again: still counted once.
+    auto a = refresh(*index, Changes{{dir / "a"}, {}});
+    EXPECT_EQ(a->totalSize(), total);
+    test::expectSameTree(*a, *scanInOrder(dir.path()), false);
+    test::expectSameTree(*refresh(*index, Changes{{dir / "b/inner"}, {}}), *a, false);
+    test::expectSameTree(*refresh(*index, Changes{{}, {dir / "b"}}), *a, false);
+
+    // A link made to a file whose folder is not listed again.
+    dir.hardlink("c/solo", "d/second");
+    auto d = refresh(*a, Changes{{dir / "d"}, {}});
+    EXPECT_EQ(d->totalSize(), total);
+    EXPECT_TRUE(d->kind(*d->lookup(dir / "c/solo")) & Flag::linked);
+    test::expectSameTree(*d, *scanInOrder(dir.path()), false);
+
+    // The link that carried the bytes removed: the other one, in a folder without any change,
+    // carries them now, and is a plain file again.
+    const NodeId big = *d->lookup(dir / "a/big");
+    const std::string carrier = d->size(big) > 0 ? "a/big" : "b/inner/link";
+    ASSERT_EQ(::unlink((dir / carrier).c_str()), 0);
+    auto gone = refresh(*d, Changes{{test::parentOf(dir / carrier)}, {}});
+    EXPECT_EQ(gone->totalSize(), total);
+    const std::string other = carrier == "a/big" ? "b/inner/link" : "a/big";
+    EXPECT_EQ(gone->kind(*gone->lookup(dir / other)), 0);
+    test::expectSameTree(*gone, *scanInOrder(dir.path()), false);
+
+    // Removed by this application: the other link carries the bytes.
+    auto marked = scanInOrder(dir.path());
+    marked->markRemoved(*marked->lookup(dir / "c/solo"));
+    auto after = refresh(*marked, Changes{{dir / "d"}, {}});
+    EXPECT_EQ(after->size(*after->lookup(dir / "d/second")), 64u * 1024);
 }
 
 // A folder deeper than PATH_MAX is listed again like any other, not taken for unreadable.

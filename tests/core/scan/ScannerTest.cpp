@@ -119,6 +119,7 @@ TEST(Scanner, CountsWhatDuCountsAcrossStrangeEntries) {
     for (const char* p : {"a/file", "c/link", "a/b/link2"}) {
         const NodeId id = *index->lookup(dir / p);
         EXPECT_TRUE(index->isFile(id));
+        EXPECT_TRUE(index->kind(id) & Flag::linked) << p;
         if (index->size(id) > 0) ++carriers;
     }
     EXPECT_EQ(carriers, 1);

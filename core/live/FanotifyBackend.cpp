@@ -75,31 +75,38 @@ std::string nameIn(int parent, const struct stat& child) {
 }
 
 // The path of an open folder, also past the 4096 bytes the kernel writes out in one piece: the
-// names of the folders below the deepest ancestor whose path it gives are found one level at a
-// time in their parents.
-std::string pathOf(int fd) {
+// names of the folders below the deepest ancestor whose path it gives, or that `known` holds by
+// (device, inode), are found one level at a time in their parents. Paths found that way are
+// added to `known`, so a folder below one costs one level.
+std::string pathOf(int fd, std::map<std::pair<dev_t, ino_t>, std::string>& known) {
     bool tooLong = false;
     std::string path = linkedPath(fd, tooLong);
     if (!tooLong) return path;
+    struct stat self {};
+    if (::fstat(fd, &self) != 0) return {};
     std::vector<std::string> names;
     UniqueFd at(::fcntl(fd, F_DUPFD_CLOEXEC, 0));
+    struct stat st = self;
     // A path of 4096 bytes or more holds at least 16 levels; a tree holds far fewer than this.
     for (int level = 0; at && level < 1 << 20; ++level) {
-        struct stat st {};
-        if (::fstat(at.get(), &st) != 0) return {};
         UniqueFd up(::openat(at.get(), "..", O_PATH | O_DIRECTORY | O_CLOEXEC));
         if (!up) return {};
         std::string name = nameIn(up.get(), st);
-        if (name.empty()) return {};
+        if (name.empty() || ::fstat(up.get(), &st) != 0) return {};
         names.push_back(std::move(name));
         at = std::move(up);
-        path = linkedPath(at.get(), tooLong);
-        if (!tooLong) {
-            if (path.empty()) return {};
-            for (auto n = names.rbegin(); n != names.rend(); ++n)
-                path = joinPath(path, *n);
-            return path;
+        if (auto k = known.find({st.st_dev, st.st_ino}); k != known.end()) {
+            path = k->second;
+        } else {
+            path = linkedPath(at.get(), tooLong);
+            if (tooLong) continue;
         }
+        if (path.empty()) return {};
+        for (auto n = names.rbegin(); n != names.rend(); ++n)
+            path = joinPath(path, *n);
+        if (known.size() >= 4096) known.clear();
+        known[{self.st_dev, self.st_ino}] = path;
+        return path;
     }
     return {};
 }
@@ -218,7 +225,7 @@ std::string FanotifyBackend::resolve(const std::string& key) {
                                      O_PATH | O_CLOEXEC));
     struct stat st {};
     if (!dir || ::fstat(dir.get(), &st) != 0 || st.st_nlink == 0) return {};
-    std::string path = pathOf(dir.get());
+    std::string path = pathOf(dir.get(), longPaths_);
     if (path.empty()) return {};
     if (paths_.size() >= maxCachedPaths) paths_.clear();
     paths_.emplace(key, path);
@@ -280,6 +287,7 @@ void FanotifyBackend::readEvents(Changes& out) {
             // A folder moved or deleted may change the path of every cached folder below it.
             if ((m.mask & FAN_ONDIR) && (m.mask & (FAN_MOVED_FROM | FAN_MOVED_TO | FAN_DELETE))) {
                 paths_.clear();
+                longPaths_.clear();
             }
         }
     }

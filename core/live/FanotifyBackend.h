@@ -74,6 +74,8 @@ private:
     bool rootUnwatched_ = false;
 
     std::unordered_map<std::string, std::string> paths_;  // handle key → folder path
+    // (device, inode) → path of folders deeper than the kernel gives paths for.
+    std::map<std::pair<dev_t, ino_t>, std::string> longPaths_;
 };
 
 }  // namespace tamrel

@@ -22,8 +22,8 @@ namespace tamrel {
 // The watches form a tree of (parent watch, name) so that paths follow folders renamed inside
 // the tree. A folder created or moved in is walked at once (watched, and reported with every
 // folder below it, so a folder that replaced one of the same name is listed again), and so is a
-// folder that could not be opened once its attributes change; a folder moved out loses its
-// watches. A full event queue, or the root deleted or moved, reports the
+// folder whose attributes change (its permissions decide what can be opened below it); two
+// folders exchanged in one call each keep their watches; a folder moved out loses its watches. A full event queue, or the root deleted or moved, reports the
 // root in `deep`. When no further watch can be placed (the kernel's per-user limit, or
 // `maxWatches`), the folder is remembered as unwatched.
 //

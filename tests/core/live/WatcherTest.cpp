@@ -243,11 +243,24 @@ TEST_P(WatcherTest, CatchUpRescansAFolderReplacedWhileNothingWatched) {
     std::this_thread::sleep_for(50ms);
     ASSERT_EQ(::rename((dir / "A/x").c_str(), (dir / "A/x.old").c_str()), 0);
     ASSERT_EQ(::rename((dir / "B/y").c_str(), (dir / "A/x").c_str()), 0);
+    // Two folders of one name swapped in one call.
+    dir.mkdirs("D/s/sub");
+    dir.mkdirs("E/s/sub");
+    dir.write("E/s/sub/e", 20000);
+    index = index->refreshed(Changes{{dir.path(), dir / "D", dir / "E"}, {}}, progress);
+    index->setEventID(currentEventID());
+    const std::uint64_t swapped = currentEventID() + 2'000'000'000 + 20'000'000;
+    std::this_thread::sleep_for(50ms);
+    ASSERT_EQ(::renameat2(AT_FDCWD, (dir / "D/s").c_str(), AT_FDCWD, (dir / "E/s").c_str(),
+                          RENAME_EXCHANGE),
+              0);
 
     Recorder r;
-    Watcher w(dir.path(), saved, r.history(), r.live(), options());
+    Watcher w(dir.path(), std::min(saved, swapped), r.history(), r.live(), options());
     ASSERT_TRUE(r.waitHistory());
     EXPECT_TRUE(r.handed().deep.contains(dir / "A/x"));
+    EXPECT_TRUE(r.handed().deep.contains(dir / "D/s"));
+    EXPECT_TRUE(r.handed().deep.contains(dir / "E/s"));
     EXPECT_FALSE(r.handed().deep.contains(dir / "C/quiet"));
     auto next = index->refreshed(r.handed(), progress);
     test::expectSameTree(*next, *DiskIndex::scan(dir.path(), progress, 4), false);

@@ -15,6 +15,14 @@ inline std::string joinPath(std::string_view parent, std::string_view name) {
     return out;
 }
 
+// True when `path` is `folder` or lies below it, compared by whole components: "/a/b" is below
+// "/a" and "/", "/ab" is not below "/a". Every path is below "". Neither text is normalised.
+inline bool isAtOrBelow(std::string_view path, std::string_view folder) {
+    if (!path.starts_with(folder)) return false;
+    return path.size() == folder.size() || folder.empty() || folder.back() == '/' ||
+           path[folder.size()] == '/';
+}
+
 // The non-empty components of a path: "/a//b/" gives "a" and "b".
 inline std::vector<std::string> pathComponents(std::string_view path) {
     std::vector<std::string> out;

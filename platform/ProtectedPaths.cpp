@@ -2,16 +2,9 @@
 
 #include <string>
 
+#include "platform/PathText.h"
+
 namespace tamrel {
-
-namespace {
-
-bool equalOrBelow(std::string_view path, std::string_view folder) {
-    return path == folder ||
-           (path.starts_with(folder) && path.size() > folder.size() && path[folder.size()] == '/');
-}
-
-}  // namespace
 
 bool isProtectedPath(std::string_view path, std::string_view home) {
     const std::string h(home);
@@ -22,7 +15,7 @@ bool isProtectedPath(std::string_view path, std::string_view home) {
     }
     for (std::string_view prefix :
          {"/System", "/usr", "/bin", "/sbin", "/private", "/cores", "/opt", "/Volumes"}) {
-        if (equalOrBelow(path, prefix)) return !path.starts_with("/Volumes/");
+        if (isAtOrBelow(path, prefix)) return !path.starts_with("/Volumes/");
     }
     return false;
 }
@@ -31,7 +24,7 @@ bool isSystemFolder(std::string_view path) {
     for (std::string_view folder :
          {"/etc", "/boot", "/dev", "/proc", "/sys", "/run", "/lib", "/lib32", "/lib64", "/libx32",
           "/var", "/root", "/snap", "/srv"}) {
-        if (equalOrBelow(path, folder)) return true;
+        if (isAtOrBelow(path, folder)) return true;
     }
     for (std::string_view exact : {"/home", "/mnt", "/media", "/tmp"}) {
         if (path == exact) return true;

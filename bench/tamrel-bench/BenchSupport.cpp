@@ -40,10 +40,6 @@ void takePoolThreads(std::vector<std::string>& args) {
     if (threads > 0) ::setenv("TAMREL_THREADS", std::to_string(threads).c_str(), 1);
 }
 
-int defaultScanThreads() {
-    return std::clamp<int>(static_cast<int>(std::thread::hardware_concurrency()), 4, 16);
-}
-
 std::unique_ptr<DiskIndex> indexForRoot(const std::string& root) {
     if (auto saved = DiskIndex::load(root)) {
         std::fprintf(stderr, "loaded the saved index of %s: %u nodes\n", root.c_str(),

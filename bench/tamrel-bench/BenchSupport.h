@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/index/DiskIndex.h"
+#include "core/scan/ScanThreads.h"
 
 namespace tamrel::bench {
 
@@ -20,9 +21,6 @@ std::string takeText(std::vector<std::string>& args, const std::string& flag,
 // Sets the size of the compute pool from "--threads N" when given (removing it). Call before
 // the first pass.
 void takePoolThreads(std::vector<std::string>& args);
-
-// The scanning threads the application uses: the hardware threads, at least 4, at most 16.
-int defaultScanThreads();
 
 // The index the query modes work on: the saved index of `root` when there is one, else a fresh
 // scan, which is then saved so the next run loads it. Null, with a message on stderr, when root

@@ -6,6 +6,7 @@
 #include <unordered_set>
 #include <utility>
 
+#include "core/base/LargestFirst.h"
 #include "core/base/TextCase.h"
 
 namespace tamrel {
@@ -48,7 +49,7 @@ public:
             const std::string name = lowercase(given);
             for (std::string variant : {name, replaceSpaces(name, ""), replaceSpaces(name, "-"),
                                         replaceSpaces(name, "_")}) {
-                if (characterCount(variant) < 4) continue;
+                if (graphemeCount(variant) < 4) continue;
                 if (std::find(genericWords.begin(), genericWords.end(), variant) !=
                     genericWords.end()) {
                     continue;
@@ -116,17 +117,11 @@ public:
     }
 
     std::vector<Leftover> sorted() && {
-        // Sizes are read once into keys: a removal on another thread must not change the
-        // comparator's answers during the sort.
         std::vector<std::pair<std::uint64_t, Leftover>> keyed;
         keyed.reserve(out_.size());
         for (const Leftover& l : out_)
             keyed.emplace_back(index_.size(l.node), l);
-        std::stable_sort(keyed.begin(), keyed.end(),
-                         [](const auto& a, const auto& b) { return a.first > b.first; });
-        for (std::size_t j = 0; j < keyed.size(); ++j)
-            out_[j] = keyed[j].second;
-        return std::move(out_);
+        return largestFirst(std::move(keyed));
     }
 
 private:
@@ -204,14 +199,16 @@ void searchVendors(const DiskIndex& index, const Matcher& match, Taken& taken,
         for (const Searched& s : searched) {
             const auto folder = index.lookup(library + std::string(s.folder));
             if (!folder) continue;
+            // The first child of that name in index order is the vendor folder; when it has
+            // been moved to the Trash, the search offers nothing here rather than trying another.
             std::optional<NodeId> vendorFolder;
             for (NodeId c : index.children(*folder)) {
-                if (!index.isRemoved(c) && lowercase(index.nameBytes(c)) == vendor) {
+                if (lowercase(index.nameBytes(c)) == vendor) {
                     vendorFolder = c;
                     break;
                 }
             }
-            if (!vendorFolder) continue;
+            if (!vendorFolder || index.isGone(*vendorFolder)) continue;
             for (NodeId c : index.children(*vendorFolder)) {
                 const std::string lower = lowercase(index.nameBytes(c));
                 if (match.byName(lower) || match.byIdentifier(lower)) {

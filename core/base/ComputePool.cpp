@@ -39,7 +39,7 @@ ComputePool::~ComputePool() {
 }
 
 ComputePool& ComputePool::shared() {
-    static ComputePool pool([] {
+    static ComputePool& pool = *new ComputePool([] {
         if (const char* env = std::getenv("TAMREL_THREADS")) {
             const int n = std::atoi(env);
             if (n >= 1) return n - 1;

@@ -15,7 +15,7 @@ namespace tamrel {
 // to start and a pool of n threads runs n + 1 chunks at once.
 //
 // Thread safety: run() may be called from several threads at once; their chunks share the
-// workers. The shared pool lives until the process ends.
+// workers. The shared pool is never destroyed: its workers sleep until the process ends.
 class ComputePool {
 public:
     // A pool with `workers` threads besides the callers.
@@ -25,7 +25,8 @@ public:
     ComputePool& operator=(const ComputePool&) = delete;
 
     // The process's pool: $TAMREL_THREADS - 1 workers when that is set (benchmarks pick a
-    // thread count with it), else one fewer than the hardware threads.
+    // thread count with it), else one fewer than the hardware threads. Never destroyed, so no
+    // static destructor joins its workers while a thread that outlives main() still runs a pass.
     static ComputePool& shared();
 
     // Runs body(i) once for every i in 0 .. chunks, on the workers and the calling thread, and

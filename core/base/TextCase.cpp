@@ -1,8 +1,11 @@
 #include "core/base/TextCase.h"
 
+#include <unicode/ubrk.h>
 #include <unicode/ustring.h>
+#include <unicode/utext.h>
 
 #include <algorithm>
+#include <memory>
 #include <vector>
 
 #include "core/base/Utf8.h"
@@ -16,10 +19,33 @@ bool isAscii(std::string_view bytes) {
     return true;
 }
 
-std::size_t characterCount(std::string_view utf8) {
-    return static_cast<std::size_t>(std::count_if(utf8.begin(), utf8.end(), [](char c) {
-        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-    }));
+std::size_t graphemeCount(std::string_view utf8) {
+    if (isAscii(utf8)) {
+        // Among ASCII characters only "\r\n" joins into one cluster.
+        std::size_t pairs = 0;
+        for (std::size_t i = 1; i < utf8.size(); ++i) {
+            if (utf8[i - 1] == '\r' && utf8[i] == '\n') ++pairs;
+        }
+        return utf8.size() - pairs;
+    }
+    const std::string valid = repairUtf8(utf8);
+    UErrorCode err = U_ZERO_ERROR;
+    const std::unique_ptr<UText, decltype(&utext_close)> text(
+        utext_openUTF8(nullptr, valid.data(), static_cast<int64_t>(valid.size()), &err),
+        &utext_close);
+    const std::unique_ptr<UBreakIterator, decltype(&ubrk_close)> clusters(
+        ubrk_open(UBRK_CHARACTER, "", nullptr, 0, &err), &ubrk_close);
+    if (U_SUCCESS(err)) ubrk_setUText(clusters.get(), text.get(), &err);
+    if (U_FAILURE(err)) {
+        // No break data: count scalar values, the bytes that do not continue a sequence.
+        return static_cast<std::size_t>(std::count_if(valid.begin(), valid.end(), [](char c) {
+            return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+        }));
+    }
+    std::size_t count = 0;
+    ubrk_first(clusters.get());
+    while (ubrk_next(clusters.get()) != UBRK_DONE) ++count;
+    return count;
 }
 
 std::vector<std::string_view> splitNonEmpty(std::string_view text, char separator) {

@@ -3,37 +3,19 @@
 #include <algorithm>
 #include <mutex>
 
+#include "core/base/LargestFirst.h"
 #include "core/base/Utf8.h"
 #include "platform/PathText.h"
 
 namespace tamrel {
 
-namespace {
-
-template <typename T>
-T* arrayAt(const MappedRegion& region, const Layout& layout, Layout::Array k) {
-    return reinterpret_cast<T*>(region.data() + layout.offsets[k]);
-}
-
-}  // namespace
-
 DiskIndex::DiskIndex(MappedRegion region, const Layout& layout, NodeId count, std::string rootPath)
-    : rootPath_(std::move(rootPath)),
+    : NodeArrays(region.data(), layout),
+      rootPath_(std::move(rootPath)),
       count_(count),
       scannedAt_(Clock::now()),
       region_(std::move(region)),
-      layout_(layout),
-      names_(arrayAt<std::uint8_t>(region_, layout_, Layout::names)),
-      nameOff_(arrayAt<std::uint32_t>(region_, layout_, Layout::nameOff)),
-      parent_(arrayAt<std::uint32_t>(region_, layout_, Layout::parent)),
-      firstChild_(arrayAt<std::uint32_t>(region_, layout_, Layout::firstChild)),
-      childCount_(arrayAt<std::uint32_t>(region_, layout_, Layout::childCount)),
-      subtreeEnd_(arrayAt<std::uint32_t>(region_, layout_, Layout::subtreeEnd)),
-      size_(arrayAt<std::uint64_t>(region_, layout_, Layout::size)),
-      items_(arrayAt<std::uint32_t>(region_, layout_, Layout::items)),
-      kind_(arrayAt<std::uint8_t>(region_, layout_, Layout::kind)),
-      mtime_(arrayAt<std::uint32_t>(region_, layout_, Layout::mtime)),
-      mask_(arrayAt<std::uint32_t>(region_, layout_, Layout::mask)) {}
+      layout_(layout) {}
 
 std::optional<NodeId> DiskIndex::lookup(std::string_view path) const {
     std::string prefix = rootPath_;
@@ -70,20 +52,12 @@ std::vector<NodeId> DiskIndex::ancestry(NodeId i) const {
 }
 
 std::vector<NodeId> DiskIndex::sortedChildren(NodeId i) const {
-    // Sizes are read once into keys: a removal on another thread must not change the
-    // comparator's answers during the sort.
     std::vector<std::pair<std::uint64_t, NodeId>> keyed;
     keyed.reserve(childCount_[i]);
     for (NodeId c : children(i)) {
         if (!(kind(c) & Flag::removed)) keyed.emplace_back(size(c), c);
     }
-    std::stable_sort(keyed.begin(), keyed.end(),
-                     [](const auto& a, const auto& b) { return a.first > b.first; });
-    std::vector<NodeId> out;
-    out.reserve(keyed.size());
-    for (const auto& k : keyed)
-        out.push_back(k.second);
-    return out;
+    return largestFirst(std::move(keyed));
 }
 
 bool DiskIndex::isGone(NodeId i) const {

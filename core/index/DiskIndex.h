@@ -29,12 +29,6 @@ inline constexpr std::uint32_t NONE = 0xFFFFFFFFu;
 // The low two bits of a kind byte.
 enum class Kind : std::uint8_t { file = 0, dir = 1, link = 2, other = 3 };
 
-// Kind for a raw value; nothing above 3.
-inline std::optional<Kind> kindFromRaw(std::uint8_t raw) {
-    if (raw > 3) return std::nullopt;
-    return static_cast<Kind>(raw);
-}
-
 // The bits of a kind byte.
 namespace Flag {
 inline constexpr std::uint8_t kindMask = 3;
@@ -95,7 +89,7 @@ struct IdRange {
 // reads, so the main thread may read them while markRemoved() runs on another thread.
 // markRemoved() takes lock() exclusively; passes that read many sizes hold it shared for their
 // whole pass, so they never see half of a removal. Everything else is immutable once built.
-class DiskIndex {
+class DiskIndex : private NodeArrays<std::byte> {
 public:
     using Clock = std::chrono::system_clock;
 
@@ -186,7 +180,6 @@ public:
     std::string path(NodeId i) const;
     // A "file://" URL of path(i), percent-encoded.
     std::string url(NodeId i) const;
-    Clock::time_point modified(NodeId i) const { return Clock::from_time_t(mtime_[i]); }
     std::uint64_t totalSize() const { return size(0); }
 
     // Flags i as removed and takes its bytes and items out of every ancestor; the sizes and
@@ -254,17 +247,6 @@ private:
     Clock::time_point scannedAt_;
     MappedRegion region_;
     Layout layout_;
-    std::uint8_t* names_;
-    std::uint32_t* nameOff_;
-    std::uint32_t* parent_;
-    std::uint32_t* firstChild_;
-    std::uint32_t* childCount_;
-    std::uint32_t* subtreeEnd_;
-    std::uint64_t* size_;
-    std::uint32_t* items_;
-    std::uint8_t* kind_;
-    std::uint32_t* mtime_;
-    std::uint32_t* mask_;
     mutable std::shared_mutex lock_;
 };
 

@@ -115,12 +115,6 @@ std::string fsidKey(const void* fsid) {
     return std::string(static_cast<const char*>(fsid), 8);
 }
 
-// `path` is `base` or below it; everything is below "".
-bool within(const std::string& path, const std::string& base) {
-    if (base.empty()) return true;
-    return path.starts_with(base) && (path.size() == base.size() || path[base.size()] == '/');
-}
-
 }  // namespace
 
 std::unique_ptr<FanotifyBackend> FanotifyBackend::create(std::string root,
@@ -197,15 +191,16 @@ void FanotifyBackend::unreachable(const WalkStart& start) {
 }
 
 bool FanotifyBackend::inside(const std::string& path) const {
-    return within(path, base_);
+    return isAtOrBelow(path, base_);
 }
 
 bool FanotifyBackend::coversRoot(const std::string& path) const {
-    return (!base_.empty() && within(base_, path)) || (!real_.empty() && within(real_, path));
+    return (!base_.empty() && isAtOrBelow(base_, path)) ||
+           (!real_.empty() && isAtOrBelow(real_, path));
 }
 
 std::string FanotifyBackend::local(const std::string& resolved) const {
-    if (real_ == base_ || !within(resolved, real_)) return resolved;
+    if (real_ == base_ || !isAtOrBelow(resolved, real_)) return resolved;
     return base_ + resolved.substr(real_.size());
 }
 

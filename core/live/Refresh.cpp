@@ -12,6 +12,7 @@
 #include "core/scan/EventID.h"
 #include "core/scan/IndexWriter.h"
 #include "core/scan/ScanProgress.h"
+#include "core/scan/ScanThreads.h"
 #include "core/scan/Scanner.h"
 #include "platform/PathText.h"
 
@@ -282,9 +283,7 @@ std::unique_ptr<DiskIndex> DiskIndex::refreshed(const Changes& changes, ScanProg
     Refresh refresh(*this, progress);
     if (refresh.choose(changes)) {
         guard.unlock();
-        const int threads =
-            std::clamp<int>(static_cast<int>(std::thread::hardware_concurrency()), 4, 16);
-        auto fresh = DiskIndex::scan(rootPath_, progress, threads);
+        auto fresh = DiskIndex::scan(rootPath_, progress, defaultScanThreads());
         fresh->setEventID(stamp(fresh->eventID()));
         return fresh;
     }

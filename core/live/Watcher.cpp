@@ -16,6 +16,7 @@
 #include "core/live/FolderWalk.h"
 #include "core/live/InotifyBackend.h"
 #include "core/scan/MountPolicy.h"
+#include "core/scan/ScanThreads.h"
 #include "platform/UniqueFd.h"
 #include "platform/XdgDirs.h"
 
@@ -115,7 +116,7 @@ struct Watcher::Core {
 
     int walkThreads() const {
         if (options.walkThreads > 0) return options.walkThreads;
-        return std::clamp<int>(static_cast<int>(std::thread::hardware_concurrency()), 4, 16);
+        return defaultScanThreads();
     }
 
     void startWalk(std::vector<WalkStart> starts, std::uint64_t stamp) {

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "core/base/LargestFirst.h"
+
 namespace tamrel {
 
 std::vector<NodeId> mergeTopK(const DiskIndex& index, std::size_t k, std::span<const TopK> chunks) {
@@ -10,19 +12,12 @@ std::vector<NodeId> mergeTopK(const DiskIndex& index, std::size_t k, std::span<c
         for (NodeId id : chunk.ids)
             merged.offer(id, index.size(id));
     }
-    // Sizes are read once into keys: the comparator must see the same answer every time.
     std::vector<std::pair<std::uint64_t, NodeId>> kept;
     kept.reserve(merged.ids.size());
     for (NodeId id : merged.ids) {
         if (!index.isGone(id)) kept.emplace_back(index.size(id), id);
     }
-    std::stable_sort(kept.begin(), kept.end(),
-                     [](const auto& a, const auto& b) { return a.first > b.first; });
-    std::vector<NodeId> out;
-    out.reserve(kept.size());
-    for (const auto& entry : kept)
-        out.push_back(entry.second);
-    return out;
+    return largestFirst(std::move(kept));
 }
 
 }  // namespace tamrel

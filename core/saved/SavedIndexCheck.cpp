@@ -16,20 +16,7 @@ namespace {
 constexpr std::uint32_t nodesPerChunk = 1u << 17;
 constexpr std::size_t maxChunks = 8;
 
-struct Arrays {
-    const std::uint8_t* names;
-    const std::uint32_t* nameOff;
-    const std::uint32_t* parent;
-    const std::uint32_t* firstChild;
-    const std::uint32_t* childCount;
-    const std::uint32_t* subtreeEnd;
-    const std::uint8_t* kind;
-};
-
-template <typename T>
-const T* at(const std::byte* region, const Layout& layout, Layout::Array k) {
-    return reinterpret_cast<const T*>(region + layout.offsets[k]);
-}
+using Arrays = NodeArrays<const std::byte>;
 
 // Names longer than this cannot come from a listing (RawEnt::nameLen is 16 bits).
 constexpr std::uint32_t maxNameBytes = 65535;
@@ -45,35 +32,35 @@ bool checkRange(const Arrays& a, std::uint64_t count, std::uint64_t lo, std::uin
                 std::uint64_t& children) {
     std::uint64_t sum = 0;
     for (std::uint64_t i = lo; i < hi; ++i) {
-        const std::uint32_t from = a.nameOff[i], to = a.nameOff[i + 1];
+        const std::uint32_t from = a.nameOff_[i], to = a.nameOff_[i + 1];
         if (to < from) return false;
-        if (i > 0 && !goodComponent(a.names + from, to - from)) return false;
+        if (i > 0 && !goodComponent(a.names_ + from, to - from)) return false;
 
-        const std::uint64_t end = a.subtreeEnd[i];
+        const std::uint64_t end = a.subtreeEnd_[i];
         if (end < i + 1 || end > count) return false;
 
         if (i == 0) {
-            if (a.parent[0] != NONE) return false;
+            if (a.parent_[0] != NONE) return false;
         } else {
-            const std::uint64_t p = a.parent[i];
+            const std::uint64_t p = a.parent_[i];
             if (p >= i) return false;
-            const std::uint64_t first = a.firstChild[p];
-            if (i < first || i >= first + a.childCount[p]) return false;
+            const std::uint64_t first = a.firstChild_[p];
+            if (i < first || i >= first + a.childCount_[p]) return false;
         }
 
-        const std::uint64_t n = a.childCount[i];
+        const std::uint64_t n = a.childCount_[i];
         if (n == 0) continue;
         sum += n;
-        if ((a.kind[i] & Flag::kindMask) != 1) return false;
-        const std::uint64_t first = a.firstChild[i];
+        if ((a.kind_[i] & Flag::kindMask) != 1) return false;
+        const std::uint64_t first = a.firstChild_[i];
         if (first <= i || first + n > end) return false;
         // Each child adds itself and its own range; with every range nested in its parent's,
         // equal widths mean the range holds the descendants and nothing else.
         std::uint64_t width = 0;
         for (std::uint64_t c = first; c < first + n; ++c) {
             width += 1;
-            if (a.childCount[c] == 0) continue;
-            const std::uint64_t cEnd = a.subtreeEnd[c], cFirst = a.firstChild[c];
+            if (a.childCount_[c] == 0) continue;
+            const std::uint64_t cEnd = a.subtreeEnd_[c], cFirst = a.firstChild_[c];
             if (cEnd > end || cFirst >= cEnd) return false;
             width += cEnd - cFirst;
         }
@@ -88,25 +75,17 @@ bool checkRange(const Arrays& a, std::uint64_t count, std::uint64_t lo, std::uin
 bool checkSavedTree(const std::byte* region, const Layout& layout, std::uint64_t count,
                     std::string_view rootPath) {
     if (count < 1 || count > layout.cap || layout.cap >= NONE) return false;
-    const Arrays a{
-        at<std::uint8_t>(region, layout, Layout::names),
-        at<std::uint32_t>(region, layout, Layout::nameOff),
-        at<std::uint32_t>(region, layout, Layout::parent),
-        at<std::uint32_t>(region, layout, Layout::firstChild),
-        at<std::uint32_t>(region, layout, Layout::childCount),
-        at<std::uint32_t>(region, layout, Layout::subtreeEnd),
-        at<std::uint8_t>(region, layout, Layout::kind),
-    };
-    if (a.nameOff[0] != 0 || a.nameOff[count] > layout.nameCap) return false;
-    const std::uint32_t rootEnd = a.nameOff[1];
+    const Arrays a(region, layout);
+    if (a.nameOff_[0] != 0 || a.nameOff_[count] > layout.nameCap) return false;
+    const std::uint32_t rootEnd = a.nameOff_[1];
     // Offsets that never decrease keep every name inside rootEnd .. nameOff[count], so one pass
     // over those bytes rules out separators and NULs in every name but the root's.
-    const std::uint32_t namesEnd = a.nameOff[count];
+    const std::uint32_t namesEnd = a.nameOff_[count];
     if (namesEnd < rootEnd) return false;
-    if (rootEnd != rootPath.size() || std::memcmp(a.names, rootPath.data(), rootEnd) != 0) {
+    if (rootEnd != rootPath.size() || std::memcmp(a.names_, rootPath.data(), rootEnd) != 0) {
         return false;
     }
-    const std::uint8_t* rest = a.names + rootEnd;
+    const std::uint8_t* rest = a.names_ + rootEnd;
     const std::size_t restBytes = namesEnd - rootEnd;
     if (std::memchr(rest, '/', restBytes) || std::memchr(rest, 0, restBytes)) return false;
 

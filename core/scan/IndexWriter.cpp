@@ -25,11 +25,6 @@ Layout checkedLayout(std::uint64_t cap, std::uint64_t nameCap) {
     return Layout(cap, nameCap);
 }
 
-template <typename T>
-T* at(const MappedRegion& region, const Layout& layout, Layout::Array k) {
-    return reinterpret_cast<T*>(region.data() + layout.offsets[k]);
-}
-
 // An entry's name bytes in its listing, checked against the listing's names.
 const std::uint8_t* nameOf(const Listing& listing, const RawEnt& e) {
     if (std::uint64_t{e.nameOff} + e.nameLen > listing.names.size()) {
@@ -46,19 +41,13 @@ std::uint8_t withDenied(std::uint8_t kind, bool denied) {
 }  // namespace
 
 IndexWriter::IndexWriter(std::uint64_t cap, std::uint64_t nameCap, MappedRegion::Paging paging)
-    : layout_(checkedLayout(cap, nameCap)),
-      region_(MappedRegion::anonymous(layout_.total, paging)),
-      names_(at<std::uint8_t>(region_, layout_, Layout::names)),
-      nameOff_(at<std::uint32_t>(region_, layout_, Layout::nameOff)),
-      parent_(at<std::uint32_t>(region_, layout_, Layout::parent)),
-      firstChild_(at<std::uint32_t>(region_, layout_, Layout::firstChild)),
-      childCount_(at<std::uint32_t>(region_, layout_, Layout::childCount)),
-      subtreeEnd_(at<std::uint32_t>(region_, layout_, Layout::subtreeEnd)),
-      size_(at<std::uint64_t>(region_, layout_, Layout::size)),
-      items_(at<std::uint32_t>(region_, layout_, Layout::items)),
-      kind_(at<std::uint8_t>(region_, layout_, Layout::kind)),
-      mtime_(at<std::uint32_t>(region_, layout_, Layout::mtime)),
-      mask_(at<std::uint32_t>(region_, layout_, Layout::mask)) {}
+    : IndexWriter(checkedLayout(cap, nameCap), paging) {}
+
+IndexWriter::IndexWriter(const Layout& layout, MappedRegion::Paging paging)
+    : IndexWriter(layout, MappedRegion::anonymous(layout.total, paging)) {}
+
+IndexWriter::IndexWriter(const Layout& layout, MappedRegion region)
+    : NodeArrays(region.data(), layout), layout_(layout), region_(std::move(region)) {}
 
 void IndexWriter::reserve(std::uint64_t nodes, std::uint64_t nameBytes) const {
     if (nodes > layout_.cap - next_) overflow("index writer capacity exceeded");

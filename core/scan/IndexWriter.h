@@ -21,7 +21,7 @@ namespace tamrel {
 //
 // Calling order: add() the root (id 0, parent NONE), then blocks, each written before any block
 // below it, then finish() once. Not thread-safe; one writer per build.
-class IndexWriter {
+class IndexWriter : private NodeArrays<std::byte> {
 public:
     // Maps a zero-filled region for `cap` nodes and `nameCap` name bytes (each raised to at least
     // 1). Throws std::system_error: EOVERFLOW when cap reaches NONE or nameCap does not fit
@@ -55,6 +55,9 @@ public:
     const Layout& layout() const { return layout_; }
 
 private:
+    IndexWriter(const Layout& layout, MappedRegion::Paging paging);
+    IndexWriter(const Layout& layout, MappedRegion region);
+
     void reserve(std::uint64_t nodes, std::uint64_t nameBytes) const;
     // Writes node `id` with its name at byte `nameAt`; append() does so at the next free places.
     void put(NodeId id, std::uint64_t nameAt, const std::uint8_t* name, std::size_t length,
@@ -69,17 +72,6 @@ private:
 
     Layout layout_;
     MappedRegion region_;
-    std::uint8_t* names_;
-    std::uint32_t* nameOff_;
-    std::uint32_t* parent_;
-    std::uint32_t* firstChild_;
-    std::uint32_t* childCount_;
-    std::uint32_t* subtreeEnd_;
-    std::uint64_t* size_;
-    std::uint32_t* items_;
-    std::uint8_t* kind_;
-    std::uint32_t* mtime_;
-    std::uint32_t* mask_;
     NodeId next_ = 0;
     std::uint64_t nb_ = 0;
 };

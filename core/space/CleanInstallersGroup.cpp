@@ -43,7 +43,7 @@ void addInstallersGroup(CleanPlanner& plan) {
         const std::uint32_t t = index.mtime(n);
         if (!index.nameBytes(n).starts_with("Install macOS")) continue;
         if (!plan.validTime(t) || plan.age(t) <= installerAppAge) continue;
-        offers.push_back(plan.item(n, true, "macOS installer"));
+        offers.push_back(plan.item(n, true, "System installer"));
     }
     plan.add("installers", "Installers & firmware",
              "Disk images, packages and iPhone updates that already did their job.",

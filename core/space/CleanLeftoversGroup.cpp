@@ -35,7 +35,7 @@ void addLeftoversGroup(CleanPlanner& plan) {
         }
     }
     plan.add("leftovers", "Leftovers from deleted apps",
-             "Data, caches and saved state from apps that are no longer on this Mac.",
+             "Data, caches and saved state from apps that are no longer on this computer.",
              "puzzlepiece.extension.fill", CleanGroup::Risk::review, std::move(offers));
 }
 

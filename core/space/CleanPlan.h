@@ -40,8 +40,6 @@ struct CleanGroup {
 
 // "safe", "review".
 std::string_view rawValue(CleanGroup::Risk risk);
-// The case whose raw value is `raw`, or nothing.
-std::optional<CleanGroup::Risk> riskFromRaw(std::string_view raw);
 
 // The facts the index cannot know. A default-constructed context is usable: the user's home
 // folder, nothing running, every application installed, the time of construction.

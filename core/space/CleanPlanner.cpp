@@ -4,6 +4,7 @@
 #include <mutex>
 #include <shared_mutex>
 
+#include "core/base/LargestFirst.h"
 #include "core/space/HomeBase.h"
 #include "core/base/TextCase.h"
 
@@ -13,19 +14,17 @@ std::string_view rawValue(CleanGroup::Risk risk) {
     return risk == CleanGroup::Risk::safe ? "safe" : "review";
 }
 
-std::optional<CleanGroup::Risk> riskFromRaw(std::string_view raw) {
-    if (raw == "safe") return CleanGroup::Risk::safe;
-    if (raw == "review") return CleanGroup::Risk::review;
-    return std::nullopt;
-}
-
 CleanPlanner::CleanPlanner(const DiskIndex& index, const CleanContext& context,
                            std::uint64_t minSize)
     : index(index),
       context(context),
       minSize(minSize),
       now32(storedSeconds(context.now)),
-      home_(homeBase(context.home)) {}
+      home_(homeBase(context.home)) {
+    for (const std::string& app : context.running) {
+        if (graphemeCount(app) >= 4) prefixApps_.push_back(app);
+    }
+}
 
 std::optional<std::string> CleanPlanner::home(std::string_view suffix) const {
     if (!home_) return std::nullopt;
@@ -71,21 +70,13 @@ CleanPlanner::Offer CleanPlanner::item(NodeId n, bool on, std::optional<std::str
 
 void CleanPlanner::add(std::string_view id, std::string_view title, std::string_view blurb,
                        std::string_view symbol, CleanGroup::Risk risk, std::vector<Offer> offers) {
-    // Sizes are read once into keys: a removal on another thread must not change the
-    // comparator's answers during the sort.
     std::vector<std::pair<std::uint64_t, CleanItem>> keyed;
     for (Offer& o : offers) {
         if (o) keyed.emplace_back(index.size(o->node), std::move(*o));
     }
     if (keyed.empty()) return;
-    std::stable_sort(keyed.begin(), keyed.end(),
-                     [](const auto& a, const auto& b) { return a.first > b.first; });
-    CleanGroup group{
-        std::string(id), std::string(title), std::string(blurb), std::string(symbol), risk, {}};
-    group.items.reserve(keyed.size());
-    for (auto& k : keyed)
-        group.items.push_back(std::move(k.second));
-    groups_.push_back(std::move(group));
+    groups_.push_back(CleanGroup{std::string(id), std::string(title), std::string(blurb),
+                                 std::string(symbol), risk, largestFirst(std::move(keyed))});
 }
 
 bool CleanPlanner::running(std::string_view name) const {
@@ -95,9 +86,8 @@ bool CleanPlanner::running(std::string_view name) const {
     const std::string spaced = lowered + ' ';
     const auto next = apps.lower_bound(spaced);
     if (next != apps.end() && next->starts_with(spaced)) return true;
-    return std::any_of(apps.begin(), apps.end(), [&](const std::string& app) {
-        return characterCount(app) >= 4 && lowered.starts_with(app);
-    });
+    return std::any_of(prefixApps_.begin(), prefixApps_.end(),
+                       [&](const std::string& app) { return lowered.starts_with(app); });
 }
 
 bool CleanPlanner::orphan(std::string_view name) const {
@@ -122,22 +112,16 @@ std::string CleanPlanner::dayPhrase(std::uint32_t t) const {
 }
 
 std::vector<CleanGroup> CleanPlanner::finish() {
-    std::vector<std::pair<std::uint64_t, std::size_t>> order;
-    order.reserve(groups_.size());
-    for (std::size_t g = 0; g < groups_.size(); ++g) {
+    std::vector<std::pair<std::uint64_t, CleanGroup>> keyed;
+    keyed.reserve(groups_.size());
+    for (CleanGroup& g : groups_) {
         std::uint64_t total = 0;
-        for (const CleanItem& it : groups_[g].items)
+        for (const CleanItem& it : g.items)
             total += index.size(it.node);
-        order.emplace_back(total, g);
+        keyed.emplace_back(total, std::move(g));
     }
-    std::stable_sort(order.begin(), order.end(),
-                     [](const auto& a, const auto& b) { return a.first > b.first; });
-    std::vector<CleanGroup> out;
-    out.reserve(order.size());
-    for (const auto& o : order)
-        out.push_back(std::move(groups_[o.second]));
     groups_.clear();
-    return out;
+    return largestFirst(std::move(keyed));
 }
 
 std::vector<CleanGroup> cleanPlan(const DiskIndex& index, const CleanContext& context,

@@ -44,7 +44,8 @@ public:
              std::string_view symbol, CleanGroup::Risk risk, std::vector<Offer> offers);
 
     // An application of this (folder) name is running: the lowercased name is a running
-    // entry, begins one followed by a space, or starts with an entry of at least 4 characters.
+    // entry, begins one followed by a space, or starts with an entry of at least 4 characters
+    // (as a user counts them: grapheme clusters).
     bool running(std::string_view name) const;
     // A name like a bundle identifier (three or more parts, not Apple's) none of whose prefixes
     // of two or more parts is installed.
@@ -64,6 +65,9 @@ private:
     bool clashesWithTaken(NodeId n) const;
 
     std::optional<std::string> home_;
+    // The running entries of at least 4 characters (grapheme clusters), which also match as
+    // prefixes of a name.
+    std::vector<std::string> prefixApps_;
     std::set<NodeId> taken_;
     std::vector<CleanGroup> groups_;
 };

@@ -8,6 +8,7 @@
 
 #include "core/base/Chunks.h"
 #include "core/base/ComputePool.h"
+#include "core/base/LargestFirst.h"
 #include "core/query/FileKind.h"
 #include "core/space/HomeBase.h"
 #include "core/space/ProjectFolders.h"
@@ -40,14 +41,11 @@ public:
             const std::uint64_t size = index_.size(c);
             if (size >= minSize_) kept.emplace_back(size, c);
         }
-        std::stable_sort(kept.begin(), kept.end(),
-                         [](const auto& a, const auto& b) { return a.first > b.first; });
         Suggestion s{
             std::string(id), std::string(title), std::string(blurb), std::string(symbol), {}, 0};
-        for (const auto& [size, node] : kept) {
-            s.nodes.push_back(node);
-            s.total += size;
-        }
+        for (const auto& k : kept)
+            s.total += k.first;
+        s.nodes = largestFirst(std::move(kept));
         if (s.total > 0) out.push_back(std::move(s));
     }
 

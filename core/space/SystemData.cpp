@@ -5,6 +5,7 @@
 #include <shared_mutex>
 #include <utility>
 
+#include "core/base/LargestFirst.h"
 #include "core/space/HomeBase.h"
 
 namespace tamrel {
@@ -33,14 +34,14 @@ const std::vector<Rule>& ruleTable() {
          {"~/Library/Caches", "/Library/Caches", "/System/Library/Caches"}},
         {"logs",
          "Logs & diagnostics",
-         "Records apps and macOS write about what they did. Rarely needed once they're old.",
+         "Records apps and the system write about what they did. Rarely needed once they're old.",
          "doc.text.magnifyingglass",
          Advice::safe,
          {"~/Library/Logs", "/Library/Logs", "/private/var/log", "/private/var/db/diagnostics",
           "/private/var/db/uuidtext"}},
         {"temp",
          "Temporary files",
-         "Scratch space apps use while running. macOS clears most of it when you restart.",
+         "Scratch space apps use while running. The system clears most of it when you restart.",
          "clock.arrow.circlepath",
          Advice::system,
          {"/private/var/folders", "/private/tmp"}},
@@ -52,7 +53,7 @@ const std::vector<Rule>& ruleTable() {
          {"~/.Trash"}},
         {"ios",
          "iPhone & iPad backups",
-         "Full copies of your devices made by Finder. Old ones are often forgotten.",
+         "Full copies of your devices made by the file manager. Old ones are often forgotten.",
          "iphone",
          Advice::review,
          {"~/Library/Application Support/MobileSync/Backup"}},
@@ -95,14 +96,14 @@ const std::vector<Rule>& ruleTable() {
           "/Library/Application Support"}},
         {"swap",
          "Memory swap & sleep image",
-         "macOS uses the disk as extra memory. It shrinks on its own after a restart.",
+         "The system uses the disk as extra memory. It shrinks on its own after a restart.",
          "memorychip.fill",
          Advice::system,
          {"/System/Volumes/VM", "/private/var/vm"}},
         {"macos",
-         "macOS support files",
-         "Startup, recovery and update files macOS keeps on a separate volume. Not yours to "
-         "remove.",
+         "System support files",
+         "Startup, recovery and update files the system keeps on a separate volume. Not yours "
+         "to remove.",
          "apple.logo",
          Advice::system,
          {"/System/Volumes/Preboot", "/System/Volumes/Update", "/System/Volumes/iSCPreboot",
@@ -207,11 +208,8 @@ SystemDataReport systemData(const DiskIndex& index, std::string_view home,
             }
         }
         if (bucket.roots.empty() || bucket.bytes == 0) continue;
-        std::stable_sort(candidates.begin(), candidates.end(),
-                         [](const auto& x, const auto& y) { return x.first > y.first; });
-        for (std::size_t t = 0; t < candidates.size() && t < 6; ++t) {
-            bucket.top.push_back(candidates[t].second);
-        }
+        bucket.top = largestFirst(std::move(candidates));
+        if (bucket.top.size() > 6) bucket.top.resize(6);
         const Rule& rule = rules[r];
         bucket.id = rule.id;
         bucket.title = rule.title;

@@ -1,7 +1,5 @@
 #include "core/space/VolumeFacts.h"
 
-#include <sys/statvfs.h>
-
 #include <optional>
 
 #include "platform/Spawn.h"
@@ -25,18 +23,21 @@ std::int64_t countLocalSnapshots(const std::string& tool, const std::string& pat
     return output ? snapshotLines(*output) : 0;
 }
 
+VolumeCapacity volumeCapacity(const struct statvfs& st) {
+    const auto frsize = static_cast<std::uint64_t>(st.f_frsize);
+    const std::uint64_t reserved = st.f_bfree > st.f_bavail ? st.f_bfree - st.f_bavail : 0;
+    const std::uint64_t blocks = st.f_blocks > reserved ? st.f_blocks - reserved : 0;
+    return {blocks * frsize, static_cast<std::uint64_t>(st.f_bavail) * frsize};
+}
+
+std::uint64_t usedBytes(VolumeCapacity capacity) {
+    return capacity.total > capacity.available ? capacity.total - capacity.available : 0;
+}
+
 VolumeFacts VolumeFacts::read(const std::string& path) {
     VolumeFacts facts;
     struct statvfs st {};
-    if (::statvfs(path.c_str(), &st) == 0) {
-        // Blocks reserved for root are neither used nor available to the user.
-        const auto frsize = static_cast<std::uint64_t>(st.f_frsize);
-        const std::uint64_t reserved = st.f_bfree > st.f_bavail ? st.f_bfree - st.f_bavail : 0;
-        const std::uint64_t blocks = st.f_blocks > reserved ? st.f_blocks - reserved : 0;
-        const std::uint64_t total = blocks * frsize;
-        const std::uint64_t available = static_cast<std::uint64_t>(st.f_bavail) * frsize;
-        facts.used = total > available ? total - available : 0;
-    }
+    if (::statvfs(path.c_str(), &st) == 0) facts.used = usedBytes(volumeCapacity(st));
     facts.snapshots = countLocalSnapshots("/usr/bin/tmutil", path);
     return facts;
 }

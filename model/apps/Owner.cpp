@@ -80,7 +80,7 @@ std::optional<std::string> Owner::lookup(const std::string& name) {
     std::vector<std::string> ids = {name};
     // A team-prefixed group container: ten characters, a dot, then the identifier.
     if (const std::size_t dot = name.find('.');
-        dot != std::string::npos && characterCount(std::string_view(name).substr(0, dot)) == 10) {
+        dot != std::string::npos && graphemeCount(std::string_view(name).substr(0, dot)) == 10) {
         ids.push_back(name.substr(dot + 1));
     }
     for (const std::string& id : ids) {

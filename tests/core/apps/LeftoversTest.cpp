@@ -155,6 +155,19 @@ TEST_F(LeftoversFixture, NameRules) {
                           }));
 }
 
+TEST_F(LeftoversFixture, NamesCountCharactersAsAUserSeesThem) {
+    // "Añu" and "Café" written decomposed: four and five code points, three and four characters.
+    const std::string anu = "An\xCC\x83u";
+    const std::string cafe = "Cafe\xCC\x81";
+    lib("Application Support/" + anu);
+    lib("Application Support/" + cafe);
+    scan();
+    EXPECT_EQ(found(AppIdentity({"foo"}, {anu, cafe})),
+              (std::map<std::string, std::string>{
+                  {"home/u/Library/Application Support/" + cafe, "App data"},
+              }));
+}
+
 TEST_F(LeftoversFixture, EarlierRowWinsAndNothingNests) {
     lib("Application Support/com.example.app/Code/x", 50);
     lib("Caches/com.example.app/x");
@@ -202,6 +215,24 @@ TEST_F(LeftoversFixture, VendorFolders) {
     EXPECT_EQ(got.at("home/u/Library/Caches/EXAMPLE/exampletool"), "Caches");
     EXPECT_EQ(got.at("home/u/Library/Logs/Example/com.example.tool"), "Logs");
     EXPECT_EQ(got.size(), 4u);
+}
+
+TEST_F(LeftoversFixture, OnlyTheFirstVendorFolderInIndexOrderIsSearched) {
+    lib("Application Support/Example/com.example.tool.upper");
+    lib("Application Support/example/com.example.tool.lower");
+    scan();
+    std::vector<std::string> order;
+    for (NodeId c : index->children(node("home/u/Library/Application Support")))
+        order.push_back(index->name(c));
+    ASSERT_EQ(order.size(), 2u);
+    const std::string first = "home/u/Library/Application Support/" + order[0];
+    const std::string inFirst = first + (order[0] == "Example" ? "/com.example.tool.upper"
+                                                               : "/com.example.tool.lower");
+    const AppIdentity app({"com.example.tool"}, {});
+    EXPECT_EQ(found(app), (std::map<std::string, std::string>{{inFirst, "App data"}}));
+    // The vendor folder moved to the Trash: the search offers nothing, not the other one.
+    index->markRemoved(node(first));
+    EXPECT_TRUE(found(app).empty());
 }
 
 TEST_F(LeftoversFixture, GroupContainersByBoundaryAndExclusiveTeam) {

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "core/base/TextCase.h"
-
 namespace tamrel {
 namespace {
 
@@ -57,13 +55,6 @@ TEST(FileKind, ExtensionRuleAndNameFastPath) {
     EXPECT_EQ(FileKind::ofName("weird.\xE2\x84\xAA"
                                "ey"),
               FileKind::document);
-}
-
-TEST(TextCase, LowercasesFullUnicode) {
-    EXPECT_EQ(lowercase("ABC def"), "abc def");
-    EXPECT_EQ(lowercase("ÀÉÎ"), "àéî");
-    EXPECT_EQ(lowercase("İ"), "i\xCC\x87");  // grows from 2 to 3 bytes
-    EXPECT_EQ(lowercase("\xff"), "\xEF\xBF\xBD");
 }
 
 }  // namespace

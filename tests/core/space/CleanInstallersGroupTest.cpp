@@ -51,7 +51,7 @@ TEST(CleanInstallersGroup, InstallersByExtensionPlaceAndAge) {
     EXPECT_EQ(note(H("/Downloads/two.dmg")), "Downloaded 2 days ago");
     EXPECT_FALSE(note(H("/Downloads/three.pkg")));
     EXPECT_EQ(note(H("/Downloads/zero.ISO")), "Downloaded 0 days ago");
-    EXPECT_EQ(note("/Applications/Install macOS Sonoma.app"), "macOS installer");
+    EXPECT_EQ(note("/Applications/Install macOS Sonoma.app"), "System installer");
 }
 
 }  // namespace

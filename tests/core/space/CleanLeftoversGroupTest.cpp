@@ -50,6 +50,8 @@ TEST(CleanLeftoversGroup, FoldersOfApplicationsNoLongerInstalled) {
                   H("/Library/Application Scripts/dev.gone.scripts")}));
     const CleanGroup* g = test::groupOf(plan, "leftovers");
     ASSERT_TRUE(g);
+    EXPECT_EQ(g->blurb,
+              "Data, caches and saved state from apps that are no longer on this computer.");
     EXPECT_FALSE(g->items[0].on);
     EXPECT_EQ(g->items[0].note, "com.gone.editor isn't installed");
     EXPECT_EQ(g->items[1].note, "org.gone.Opener isn't installed");

@@ -101,6 +101,21 @@ TEST(CleanPlan, OpenApplicationTest) {
     EXPECT_FALSE(plan.running("Slack"));
 }
 
+TEST(CleanPlan, OpenApplicationPrefixesCountCharactersAsAUserSeesThem) {
+    test::IndexBuilder b;
+    auto index = b.build();
+    CleanContext context = test::fixedContext();
+    // "añu" written decomposed: four code points, three characters on screen.
+    const std::string anu = "an\xCC\x83u";
+    // "café" written decomposed: five code points, four characters.
+    const std::string cafe = "cafe\xCC\x81";
+    context.running = {anu, cafe};
+    CleanPlanner plan(*index, context, 0);
+    EXPECT_TRUE(plan.running(anu)) << "an exact entry matches whatever its length";
+    EXPECT_FALSE(plan.running(anu + ".cache")) << "three characters never match as a prefix";
+    EXPECT_TRUE(plan.running(cafe + ".cache"));
+}
+
 TEST(CleanPlan, DeletedApplicationTestAsksPrefixesLongestFirst) {
     test::IndexBuilder b;
     auto index = b.build();

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <regex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,6 +17,14 @@ inline constexpr std::uint32_t kDay = 86'400;
 inline constexpr std::uint64_t kMiB = 1 << 20;
 inline constexpr std::uint64_t kMinSize = 262'144;
 inline constexpr std::string_view kHome = "/Users/t";
+
+// True when a text shown to the user names the other desktop platform, its file manager or its
+// computers; such words are reworded for Linux ("the system", "the file manager", "this
+// computer").
+inline bool namesOtherPlatform(const std::string& text) {
+    static const std::regex words("macOS|Finder|Macintosh|\\bMac\\b");
+    return std::regex_search(text, words);
+}
 
 // home + suffix.
 inline std::string H(std::string_view suffix) {

@@ -26,6 +26,17 @@ const Suggestion* suggestionOf(const std::vector<Suggestion>& list, std::string_
     return nullptr;
 }
 
+// The paths (or, with `names`, the names) of one suggestion's items in their order.
+std::vector<std::string> itemsOf(const std::vector<Suggestion>& list, const DiskIndex& index,
+                                 std::string_view id, bool names = false) {
+    std::vector<std::string> out;
+    if (const Suggestion* s = suggestionOf(list, id)) {
+        for (NodeId n : s->nodes)
+            out.push_back(names ? index.name(n) : index.path(n));
+    }
+    return out;
+}
+
 TEST(Suggestions, FolderNameScanOffersFoldersByFirstByte) {
     test::IndexBuilder b;
     b.dir("/node_modules");
@@ -85,14 +96,7 @@ TEST(Suggestions, ListsAndOrder) {
     b.file(H("/Downloads/tiny.pkg"), 1000, 1);
     auto index = b.build();
     const auto list = suggestions(*index, kHome, kMiB, kNowPoint);
-    auto paths = [&](std::string_view id) {
-        std::vector<std::string> out;
-        if (const Suggestion* s = suggestionOf(list, id)) {
-            for (NodeId n : s->nodes)
-                out.push_back(index->path(n));
-        }
-        return out;
-    };
+    auto paths = [&](std::string_view id) { return itemsOf(list, *index, id); };
     EXPECT_EQ(paths("node"), std::vector<std::string>{"/src/a/node_modules"});
     EXPECT_EQ(paths("build"), (std::vector<std::string>{"/src/r/target", "/src/w/.venv"}));
     EXPECT_EQ(paths("xcode"),
@@ -119,6 +123,26 @@ TEST(Suggestions, ListsAndOrder) {
     ASSERT_EQ(homeless.size(), 2u);
     EXPECT_EQ(homeless[0].id, "node") << "equal totals keep the table order";
     EXPECT_EQ(homeless[1].id, "build");
+}
+
+TEST(Suggestions, LimitsHoldToTheByteAndTheSecond) {
+    constexpr std::uint64_t tenMiB = 10 * kMiB;
+    const std::uint32_t cutoff = kNow - 90 * kDay;
+    test::IndexBuilder b;
+    b.file(H("/Downloads/exact"), tenMiB, cutoff - 1);
+    b.file(H("/Downloads/byte-short"), tenMiB - 1, cutoff - 1);
+    b.file(H("/Downloads/at-cutoff"), tenMiB, cutoff);
+    b.file(H("/Downloads/big"), tenMiB + 1, cutoff - 1);
+    b.file(H("/Library/Caches/at-min/x"), kMiB);
+    b.file(H("/Library/Caches/below-min/x"), kMiB - 1);
+    auto index = b.build();
+    const auto list = suggestions(*index, kHome, kMiB, kNowPoint);
+    auto names = [&](std::string_view id) { return itemsOf(list, *index, id, true); };
+    // At least 10 MiB, and modified before the cutoff of 90 days (7,776,000 s) ago.
+    EXPECT_EQ(names("stale"), (std::vector<std::string>{"big", "exact"}));
+    // At least minSize.
+    EXPECT_EQ(names("caches"), std::vector<std::string>{"at-min"});
+    EXPECT_EQ(suggestionOf(list, "caches")->total, kMiB);
 }
 
 TEST(Suggestions, TrashSize) {

@@ -18,6 +18,37 @@ const SpaceBucket* bucketOf(const SystemDataReport& report, std::string_view id)
     return nullptr;
 }
 
+TEST(SystemData, TextsUseTheWordsOfThisSystem) {
+    EXPECT_TRUE(test::namesOtherPlatform("Managed by macOS"));
+    EXPECT_TRUE(test::namesOtherPlatform("no longer on this Mac."));
+    EXPECT_FALSE(test::namesOtherPlatform("Machine learning"));
+
+    test::IndexBuilder b;
+    std::uint64_t bytes = 1;
+    for (const std::string& folder :
+         {H("/Library/Caches"), H("/Library/Logs"), std::string("/private/var/folders"),
+          H("/.Trash"), H("/Library/Application Support/MobileSync/Backup"),
+          H("/Library/Developer"), H("/.ollama"), H("/.docker"), H("/Library/Mail"),
+          H("/Library/Containers"), std::string("/private/var/vm"),
+          std::string("/Library/Updates")}) {
+        b.file(folder + "/x", bytes++);
+    }
+    auto index = b.build();
+    const SystemDataReport report = systemData(*index, kHome, VolumeFacts{});
+    ASSERT_EQ(report.buckets.size(), 12u);
+    for (const SpaceBucket& bucket : report.buckets) {
+        EXPECT_FALSE(test::namesOtherPlatform(bucket.title)) << bucket.title;
+        EXPECT_FALSE(test::namesOtherPlatform(bucket.blurb)) << bucket.blurb;
+    }
+    EXPECT_EQ(bucketOf(report, "macos")->title, "System support files");
+    EXPECT_EQ(bucketOf(report, "temp")->blurb,
+              "Scratch space apps use while running. The system clears most of it when you "
+              "restart.");
+    EXPECT_EQ(bucketOf(report, "ios")->blurb,
+              "Full copies of your devices made by the file manager. Old ones are often "
+              "forgotten.");
+}
+
 TEST(SystemData, NestedRuleFoldersCountTheirBytesOnce) {
     test::IndexBuilder b;
     b.file("/private/var/db/other", 1000);

@@ -19,6 +19,32 @@ TEST(VolumeFacts, CountsSnapshotLines) {
     EXPECT_EQ(snapshotLines(""), 0);
 }
 
+TEST(VolumeFacts, CapacityFromStatvfs) {
+    struct statvfs st {};
+    st.f_bsize = 1 << 20;  // the preferred I/O size, not the unit of the block counts
+    st.f_frsize = 4096;
+    st.f_blocks = 1'000'000;
+    st.f_bfree = 300'000;
+    st.f_bavail = 250'000;  // 50,000 blocks reserved for root
+    const VolumeCapacity c = volumeCapacity(st);
+    EXPECT_EQ(c.total, 950'000u * 4096);
+    EXPECT_EQ(c.available, 250'000u * 4096);
+    EXPECT_EQ(usedBytes(c), 700'000u * 4096);
+
+    // A file system that reports more available than free blocks reserves nothing.
+    st.f_bfree = 10;
+    st.f_bavail = 20;
+    EXPECT_EQ(volumeCapacity(st).total, 1'000'000u * 4096);
+    // Beyond 4 GiB blocks of 4 KiB the products still fit.
+    st.f_blocks = 1ull << 40;
+    st.f_bfree = st.f_bavail = 1ull << 39;
+    EXPECT_EQ(usedBytes(volumeCapacity(st)), (1ull << 39) * 4096);
+
+    EXPECT_EQ(usedBytes({11, 10}), 1u);
+    EXPECT_EQ(usedBytes({10, 10}), 0u);
+    EXPECT_EQ(usedBytes({10, 11}), 0u) << "more available than the total is no use";
+}
+
 TEST(VolumeFacts, RunsTheToolToTheEndOfItsOutput) {
     test::TempDir dir;
     const std::string tool = dir / "tmutil";

@@ -1,5 +1,4 @@
 #include <fcntl.h>
-#include <grp.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -66,7 +65,7 @@ TEST(Refresh, EqualsAFreshScanAfterRandomChanges) {
 TEST(Refresh, EqualsAFreshScanAfterRandomChangesAsAUser) {
     if (::geteuid() != 0) GTEST_SKIP() << "acts as another user";
     const int status = test::inChild([]() -> int {
-        if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0) return 10;
+        if (!test::becomeNobody()) return 10;
         for (unsigned seed : {11u, 12u, 13u, 14u}) {
             if (!churnMatchesScans(seed)) return 20;
         }
@@ -123,18 +122,12 @@ TEST(Refresh, HardLinksCountOnce) {
 // A folder deeper than PATH_MAX is listed again like any other, not taken for unreadable.
 TEST(Refresh, FoldersBeyondPathMax) {
     test::TempDir dir;
-    const std::string level(200, 'L');
-    std::string bottom = dir.path();
-    UniqueFd at(::open(dir.path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    for (int i = 0; i < 25; ++i) {
-        ASSERT_EQ(::mkdirat(at.get(), level.c_str(), 0755), 0);
-        at = UniqueFd(::openat(at.get(), level.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-        bottom += "/" + level;
-    }
+    const test::Chain chain = test::makeChain(dir.path(), std::string(200, 'L'), 25);
+    const std::string& bottom = chain.path;
     ASSERT_GT(bottom.size(), 4096u);
     auto index = scanOf(dir.path());
-    ASSERT_EQ(::mkdirat(at.get(), "new", 0755), 0);
-    UniqueFd f(::openat(at.get(), "new/file", O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
+    ASSERT_EQ(::mkdirat(chain.fd, "new", 0755), 0);
+    UniqueFd f(::openat(chain.fd, "new/file", O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
     ASSERT_EQ(::write(f.get(), "data", 4), 4);
     auto next = refresh(*index, Changes{{bottom}, {}});
     test::expectSameTree(*next, *scanOf(dir.path()), false);

@@ -1,7 +1,6 @@
 #include "core/live/Watcher.h"
 
 #include <fcntl.h>
-#include <grp.h>
 #include <stdio.h>
 #include <linux/capability.h>
 #include <pthread.h>
@@ -482,16 +481,10 @@ TEST_P(WatcherTest, FoldersSwappedInPlace) {
 // gathered and listed again like any other.
 TEST_P(WatcherTest, PathsLongerThanPathMax) {
     test::TempDir dir;
-    const std::string level(120, 'L');
-    std::string bottom = dir.path();
-    UniqueFd at(::open(dir.path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    for (int i = 0; i < 40; ++i) {
-        ASSERT_EQ(::mkdirat(at.get(), level.c_str(), 0755), 0);
-        at = UniqueFd(::openat(at.get(), level.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-        ASSERT_TRUE(at);
-        bottom += "/" + level;
-    }
+    const test::Chain chain = test::makeChain(dir.path(), std::string(120, 'L'), 40);
+    const std::string& bottom = chain.path;
     ASSERT_GT(bottom.size(), 4096u);
+    UniqueFd at(::dup(chain.fd));
     auto create = [&](const char* name) {
         UniqueFd f(::openat(at.get(), name, O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
         ASSERT_TRUE(f);
@@ -598,6 +591,13 @@ TEST(Watcher, NoFanotifyWithoutOpeningHandles) {
     EXPECT_EQ(status, 0);
 }
 
+// In a child, where failures only print: whether the index equals a fresh scan of its root.
+bool sameAsAScan(const DiskIndex& index) {
+    ScanProgress progress;
+    test::expectSameTree(index, *DiskIndex::scan(index.rootPath(), progress, 2), false);
+    return !testing::Test::HasFailure();
+}
+
 // Folders that cannot be opened have no watch and no entries to look at: a change of their
 // permissions is still found, while nothing watched and live.
 TEST(Watcher, FoldersThatCannotBeOpened) {
@@ -607,17 +607,9 @@ TEST(Watcher, FoldersThatCannotBeOpened) {
     dir.mkdirs("opens/inner");
     dir.write("shut/inner/f", 5000);
     dir.write("opens/inner/g", 5000);
-    for (const char* p :
-         {"", "shut", "shut/inner", "shut/inner/f", "opens", "opens/inner", "opens/inner/g"}) {
-        ASSERT_EQ(::chown((dir / p).c_str(), 65534, 65534), 0) << p;
-    }
-    auto sameAsAScan = [&](const DiskIndex& index) {
-        ScanProgress progress;
-        test::expectSameTree(index, *DiskIndex::scan(dir.path(), progress, 2), false);
-        return !testing::Test::HasFailure();
-    };
+    ASSERT_TRUE(test::giveToNobody(dir.path().c_str()));
     const int status = test::inChild([&]() -> int {
-        if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0) return 10;
+        if (!test::becomeNobody()) return 10;
         if (::chmod((dir / "opens").c_str(), 0) != 0) return 11;
         ScanProgress progress;
         auto index = DiskIndex::scan(dir.path(), progress, 2);
@@ -662,17 +654,10 @@ TEST(Watcher, SearchPermissionLostAndRegained) {
     dir.write("P/sub/f", 5000);
     dir.write("P/sub/deeper/g", 5000);
     dir.write("Q/sub/h", 5000);
-    for (const char* p : {"", "P", "P/file", "P/sub", "P/sub/f", "P/sub/deeper", "P/sub/deeper/g",
-                          "Q", "Q/sub", "Q/sub/h"}) {
-        ASSERT_EQ(::chown((dir / p).c_str(), 65534, 65534), 0) << p;
-    }
+    ASSERT_TRUE(test::giveToNobody(dir.path().c_str()));
     const int status = test::inChild([&]() -> int {
-        if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0) return 10;
+        if (!test::becomeNobody()) return 10;
         ScanProgress progress;
-        auto sameAsAScan = [&](const DiskIndex& index) {
-            test::expectSameTree(index, *DiskIndex::scan(dir.path(), progress, 2), false);
-            return !testing::Test::HasFailure();
-        };
         // Q is shut before the watcher starts: its catch-up cannot open Q/sub.
         if (::chmod((dir / "Q").c_str(), 0600) != 0) return 11;
         auto index = DiskIndex::scan(dir.path(), progress, 2);
@@ -714,7 +699,7 @@ TEST(Watcher, SearchPermissionLostAndRegained) {
 TEST(Watcher, GatheredChangesRefreshToAFreshScanAsAUser) {
     if (::geteuid() != 0) GTEST_SKIP() << "acts as another user";
     const int status = test::inChild([]() -> int {
-        if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0) return 10;
+        if (!test::becomeNobody()) return 10;
         for (unsigned seed : {21u, 22u}) {
             if (!gatheredChangesRefreshToScans(seed, quick(false))) return 20;
         }

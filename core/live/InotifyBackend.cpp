@@ -2,6 +2,7 @@
 
 #include <sys/inotify.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -298,7 +299,21 @@ void InotifyBackend::walkNew(std::vector<WalkStart>& fresh, Changes& out) {
         });
     }
     if (fresh.empty()) return;
-    WalkResult found = walkFolders(*this, fresh, 0, 1, mounts_, stopping_);
+    // A start below another is walked by that one (a chmod -R names every folder of a tree).
+    // Ordered with "/" before every other byte, a folder's descendants follow it directly.
+    auto rank = [](char c) { return c == '/' ? 0 : static_cast<unsigned char>(c) + 1; };
+    std::sort(fresh.begin(), fresh.end(), [&](const WalkStart& a, const WalkStart& b) {
+        return std::lexicographical_compare(
+            a.path.begin(), a.path.end(), b.path.begin(), b.path.end(),
+            [&](char x, char y) { return rank(x) < rank(y); });
+    });
+    std::vector<WalkStart> starts;
+    for (WalkStart& s : fresh) {
+        if (starts.empty() || !isAtOrBelow(s.path, starts.back().path)) {
+            starts.push_back(std::move(s));
+        }
+    }
+    WalkResult found = walkFolders(*this, starts, 0, 1, mounts_, stopping_);
     for (std::string& p : found.changed)
         out.dirs.insert(std::move(p));
 }

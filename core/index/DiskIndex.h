@@ -197,6 +197,8 @@ public:
 
     // Writes the index to its saved file: a new temporary file (mode 0600, a unique name in the
     // same folder) renamed over the old one, so readers see the old file or the new one whole.
+    // The temporary file is flocked while it is written; temporary files of earlier saves of
+    // the same root that no save holds (the process was killed mid-way) are removed first.
     // Holds lock() shared while writing, so the file never holds half of a removal; saves of
     // one root in this process run one at a time. Throws std::system_error in the generic
     // category with the errno of the failing call (ENAMETOOLONG for a root path over 3968

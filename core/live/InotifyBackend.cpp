@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <unordered_set>
+#include <utility>
 
 #include "core/live/FolderWalk.h"
 #include "platform/PathText.h"
@@ -189,6 +190,10 @@ void InotifyBackend::forget(WatchToken token, bool removeWatches) {
 }
 
 void InotifyBackend::handle(const Event& e, Changes& out, std::vector<WalkStart>& fresh) {
+    // The two halves of an exchange come one after the other, with only the first folder's
+    // own move event between them.
+    const std::optional<Moved> displaced =
+        (e.mask & IN_MOVE_SELF) ? displaced_ : std::exchange(displaced_, std::nullopt);
     if (e.mask & IN_Q_OVERFLOW) {
         out.deep.insert(root_);
         return;
@@ -239,9 +244,9 @@ void InotifyBackend::handle(const Event& e, Changes& out, std::vector<WalkStart>
         // move is settled. A folder that a move just put in this folder's place (the first half
         // of an exchange) holds the name by now; the one leaving is the one it displaced.
         WatchToken child = unwatched;
-        if (auto d = displaced_.find({e.token, e.name}); d != displaced_.end()) {
-            child = d->second;
-            displaced_.erase(d);
+        if (displaced && displaced->parent == e.token && displaced->name == e.name &&
+            nodes_.contains(displaced->child)) {
+            child = displaced->child;
         } else if (const auto c = it->second.children.find(e.name);
                    c != it->second.children.end()) {
             child = c->second;
@@ -266,7 +271,7 @@ void InotifyBackend::handle(const Event& e, Changes& out, std::vector<WalkStart>
                 // A watched folder of that name is replaced (and its watch ends) or, in an
                 // exchange, moves out next.
                 if (auto c = children.find(e.name); c != children.end() && c->second != m.child) {
-                    displaced_[{e.token, e.name}] = c->second;
+                    displaced_ = Moved{e.token, e.name, c->second};
                 }
                 children[e.name] = m.child;
                 // Listed again one by one: a folder it replaced may have had the same names.
@@ -358,7 +363,7 @@ void InotifyBackend::settle(Changes& out) {
             }
         }
         movedFrom_.clear();
-        displaced_.clear();
+        displaced_.reset();
     }
     walkNew(fresh, out);
 }

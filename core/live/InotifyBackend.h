@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 #include <unordered_map>
@@ -97,9 +98,10 @@ private:
     // New folders a walk could not open, by parent and name: how often it tried.
     std::map<std::pair<WatchToken, std::string>, int> retry_;
     std::unordered_map<std::uint32_t, Moved> movedFrom_;
-    // Watched folders whose (parent, name) a moved folder took over in this pass: in an
-    // exchange (renameat2 RENAME_EXCHANGE) the displaced one moves out right after.
-    std::map<std::pair<WatchToken, std::string>, WatchToken> displaced_;
+    // The watched folder whose (parent, name) the last event's move took over: in an exchange
+    // (renameat2 RENAME_EXCHANGE) the next event but the moved folder's own moves that one
+    // out. Kept for that one event.
+    std::optional<Moved> displaced_;
 };
 
 }  // namespace tamrel

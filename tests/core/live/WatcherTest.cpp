@@ -475,6 +475,23 @@ TEST_P(WatcherTest, FoldersSwappedInPlace) {
     r.waitQuiet(300ms);
     all.dirs.merge(w.take().dirs);
     expectRefreshIsAScan(*index, all);
+
+    // A move over an empty folder (whose watch ends), held open so that its end comes late,
+    // and at once a move of the folder that replaced it.
+    dir.mkdirs("C/empty");
+    dir.mkdirs("C/full/inside");
+    EXPECT_TRUE(gather(w, r, dir / "C/full", all));
+    {
+        UniqueFd held(::open((dir / "C/empty").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        ASSERT_EQ(::rename((dir / "C/full").c_str(), (dir / "C/empty").c_str()), 0);
+        ASSERT_EQ(::rename((dir / "C/empty").c_str(), (dir / "C/last").c_str()), 0);
+    }
+    EXPECT_TRUE(gather(w, r, dir / "C", all));
+    dir.write("C/last/inside/file", 100);
+    EXPECT_TRUE(gather(w, r, dir / "C/last/inside", all));
+    r.waitQuiet(300ms);
+    all.dirs.merge(w.take().dirs);
+    expectRefreshIsAScan(*index, all);
 }
 
 // Folders whose paths are longer than one call takes (PATH_MAX, 4096 bytes): their changes are

@@ -241,17 +241,21 @@ void InotifyBackend::handle(const Event& e, Changes& out, std::vector<WalkStart>
 
     if (e.mask & IN_MOVED_FROM) {
         // The watch is kept by token: a folder of the same name may take its place before the
-        // move is settled. A folder that a move just put in this folder's place (the first half
-        // of an exchange) holds the name by now; the one leaving is the one it displaced.
+        // move is settled. Right after a move filled this place, the folder leaving is taken
+        // to be the one that held it before (the second half of an exchange), and both ends
+        // are walked again: it may as well be the folder just moved here, moving on.
         WatchToken child = unwatched;
-        if (displaced && displaced->parent == e.token && displaced->name == e.name &&
-            nodes_.contains(displaced->child)) {
-            child = displaced->child;
+        bool recheck = false;
+        if (displaced && displaced->parent == e.token && displaced->name == e.name) {
+            recheck = true;
+            if (displaced->child == unwatched || nodes_.contains(displaced->child)) {
+                child = displaced->child;
+            }
         } else if (const auto c = it->second.children.find(e.name);
                    c != it->second.children.end()) {
             child = c->second;
         }
-        movedFrom_[e.cookie] = {e.token, e.name, child};
+        movedFrom_[e.cookie] = {e.token, e.name, child, recheck};
         return;
     }
     if (e.mask & IN_DELETE) {
@@ -262,17 +266,22 @@ void InotifyBackend::handle(const Event& e, Changes& out, std::vector<WalkStart>
         if (auto from = movedFrom_.find(e.cookie); from != movedFrom_.end()) {
             const Moved m = std::move(from->second);
             movedFrom_.erase(from);
+            if (m.recheck) {
+                fresh.push_back(WalkStart{{}, m.parent, m.name});
+                fresh.push_back(WalkStart{{}, e.token, e.name});
+            }
             if (stillAt(m)) {
                 detach(m.child);
                 Node& moved = nodes_.at(m.child);
                 moved.parent = e.token;
                 moved.name = e.name;
                 auto& children = nodes_.at(e.token).children;
-                // A watched folder of that name is replaced (and its watch ends) or, in an
-                // exchange, moves out next.
-                if (auto c = children.find(e.name); c != children.end() && c->second != m.child) {
-                    displaced_ = Moved{e.token, e.name, c->second};
-                }
+                // A folder that held the name is replaced (a watched one's watch ends) or, in
+                // an exchange, moves out next.
+                const auto c = children.find(e.name);
+                displaced_ = Moved{e.token, e.name,
+                                   c != children.end() && c->second != m.child ? c->second
+                                                                               : unwatched};
                 children[e.name] = m.child;
                 // Listed again one by one: a folder it replaced may have had the same names.
                 subtreePaths(m.child, out);
@@ -280,6 +289,11 @@ void InotifyBackend::handle(const Event& e, Changes& out, std::vector<WalkStart>
             }
             if (m.child == unwatched) forgetUnwatched(m.parent, m.name);
         }
+        // A walk may have placed the watch here already, ahead of the events: the place is
+        // filled all the same, and an exchange's other half may follow.
+        const auto& children = it->second.children;
+        const auto c = children.find(e.name);
+        displaced_ = Moved{e.token, e.name, c != children.end() ? c->second : unwatched};
     } else if (!(e.mask & IN_CREATE)) {
         return;
     }
@@ -363,7 +377,7 @@ void InotifyBackend::settle(Changes& out) {
             }
         }
         movedFrom_.clear();
-        displaced_.reset();
+        // displaced_ stays: a batch may end between the two halves of an exchange.
     }
     walkNew(fresh, out);
 }

@@ -61,6 +61,9 @@ private:
         WatchToken parent;
         std::string name;
         WatchToken child;
+        // Moved from a place another move had just filled: an exchange, or a move of the same
+        // folder again, which the events alone do not tell apart. Both ends are walked again.
+        bool recheck = false;
     };
     struct Event {
         WatchToken token;
@@ -98,9 +101,9 @@ private:
     // New folders a walk could not open, by parent and name: how often it tried.
     std::map<std::pair<WatchToken, std::string>, int> retry_;
     std::unordered_map<std::uint32_t, Moved> movedFrom_;
-    // The watched folder whose (parent, name) the last event's move took over: in an exchange
-    // (renameat2 RENAME_EXCHANGE) the next event but the moved folder's own moves that one
-    // out. Kept for that one event.
+    // The place the last event's move filled, with the watch that held it before (or
+    // `unwatched`): in an exchange (renameat2 RENAME_EXCHANGE) the next event but the moved
+    // folder's own move takes that one out. Kept for that one event.
     std::optional<Moved> displaced_;
 };
 

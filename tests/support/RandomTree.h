@@ -101,11 +101,12 @@ public:
                 case 5: {
                     const std::string gone = pickBelowRoot();
                     if (gone.empty()) break;
+                    // Restores permissions as it goes, so it may change what it cannot remove
+                    // (its parent shut to writes): everything below is reported.
+                    reportBelow(gone, changes);
                     removeTree(gone);
-                    struct stat st {};
-                    if (::lstat(gone.c_str(), &st) == 0 || errno != ENOENT) break;
-                    forget(gone, "");
                     changes.dirs.insert(parentOf(gone));
+                    forgetMissing(gone);
                     break;
                 }
                 case 6: {
@@ -207,6 +208,16 @@ private:
                     p = a + p.substr(b.size());
                 }
             }
+        }
+    }
+    // Drops the known paths at or below `top` that are no longer there.
+    void forgetMissing(const std::string& top) {
+        for (auto* list : {&folders_, &files_}) {
+            std::erase_if(*list, [&](const std::string& p) {
+                struct stat st {};
+                return (p == top || p.starts_with(top + "/")) && ::lstat(p.c_str(), &st) != 0 &&
+                       errno == ENOENT;
+            });
         }
     }
     // Renames (or, with `to` empty, drops) every known path at or below `from`.

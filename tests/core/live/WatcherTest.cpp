@@ -476,6 +476,30 @@ TEST_P(WatcherTest, FoldersSwappedInPlace) {
     all.dirs.merge(w.take().dirs);
     expectRefreshIsAScan(*index, all);
 
+    // A folder swapped at once after it was made, before its watch is placed.
+    dir.mkdirs("A/w/wsub");
+    EXPECT_TRUE(gather(w, r, dir / "A/w", all));
+    r.waitQuiet(300ms);
+    all.dirs.merge(w.take().dirs);
+    for (int k = 0; k < 8; ++k) {
+        const std::string made = dir / ("B/made" + std::to_string(k));
+        ASSERT_EQ(::mkdir(made.c_str(), 0755), 0);
+        ASSERT_EQ(::mkdir((made + "/msub").c_str(), 0755), 0);
+        ASSERT_EQ(::renameat2(AT_FDCWD, (dir / "A/w").c_str(), AT_FDCWD, made.c_str(),
+                              RENAME_EXCHANGE),
+                  0);
+    }
+    EXPECT_TRUE(gather(w, r, dir / "B", all));
+    r.waitQuiet(300ms);
+    all.dirs.merge(w.take().dirs);
+    dir.write("A/w/msub/one", 100);
+    dir.write("B/made0/wsub/two", 100);
+    EXPECT_TRUE(gather(w, r, dir / "A/w/msub", all));
+    r.waitQuiet(300ms);
+    all.dirs.merge(w.take().dirs);
+    EXPECT_TRUE(all.dirs.contains(dir / "B/made0/wsub"));
+    expectRefreshIsAScan(*index, all);
+
     // A move over an empty folder (whose watch ends), held open so that its end comes late,
     // and at once a move of the folder that replaced it.
     dir.mkdirs("C/empty");
@@ -532,8 +556,9 @@ TEST_P(WatcherTest, PathsLongerThanPathMax) {
 }
 
 // The changes a watcher gathers bring a refreshed index to what a fresh scan finds, round after
-// round of random churn; false once a round differs.
-bool gatheredChangesRefreshToScans(unsigned seed, const Watcher::Options& options) {
+// round of random churn; false once a round differs. `linkFlags` as expectSameTree() takes it.
+bool gatheredChangesRefreshToScans(unsigned seed, const Watcher::Options& options,
+                                   bool linkFlags = true) {
     test::RandomTree tree(seed);
     ScanProgress progress;
     auto index = DiskIndex::scan(tree.root(), progress, 4);
@@ -542,16 +567,15 @@ bool gatheredChangesRefreshToScans(unsigned seed, const Watcher::Options& option
     if (!r.waitHistory()) return false;
     for (int round = 0; round < 4; ++round) {
         SCOPED_TRACE(round);
+        // As a user, a step may change nothing in folders shut to it: no event need come.
         tree.change(15);
-        r.waitLive(r.liveCalls());
+        r.waitLive(r.liveCalls(), 3s);
         r.waitQuiet(400ms);
-        const std::uint64_t before = w.oldestPending();
-        EXPECT_NE(before, 0u);
         auto next = index->refreshed(w.take(), progress, w.oldestPending());
         test::expectValidTree(*next);
         // On one thread the links of a file count where a refresh counts them.
         ScanProgress p2;
-        test::expectSameTree(*next, *DiskIndex::scan(tree.root(), p2, 1), false);
+        test::expectSameTree(*next, *DiskIndex::scan(tree.root(), p2, 1), false, linkFlags);
         if (testing::Test::HasFailure()) return false;
         index = std::move(next);
     }
@@ -718,7 +742,7 @@ TEST(Watcher, GatheredChangesRefreshToAFreshScanAsAUser) {
     const int status = test::inChild([]() -> int {
         if (!test::becomeNobody()) return 10;
         for (unsigned seed : {21u, 22u}) {
-            if (!gatheredChangesRefreshToScans(seed, quick(false))) return 20;
+            if (!gatheredChangesRefreshToScans(seed, quick(false), false)) return 20;
         }
         return 0;
     });

@@ -433,6 +433,14 @@ bool gather(Watcher& w, Recorder& r, const std::string& path, Changes& all) {
     return reported;
 }
 
+// Waits until the watcher is quiet and moves what it still holds into `all`.
+void takeTheRest(Watcher& w, Recorder& r, Changes& all) {
+    r.waitQuiet(300ms);
+    Changes rest = w.take();
+    all.dirs.merge(rest.dirs);
+    all.deep.merge(rest.deep);
+}
+
 void expectRefreshIsAScan(const DiskIndex& index, const Changes& changes) {
     ScanProgress progress;
     auto next = index.refreshed(changes, progress);
@@ -459,8 +467,7 @@ TEST_P(WatcherTest, FoldersSwappedInPlace) {
                           RENAME_EXCHANGE),
               0);
     EXPECT_TRUE(gather(w, r, dir / "B/y/xsub", all));
-    r.waitQuiet(300ms);
-    all.dirs.merge(w.take().dirs);
+    takeTheRest(w, r, all);
     dir.write("B/y/new", 100);
     EXPECT_TRUE(gather(w, r, dir / "B/y", all));
     dir.write("A/x/ysub/new", 100);
@@ -472,15 +479,13 @@ TEST_P(WatcherTest, FoldersSwappedInPlace) {
     EXPECT_TRUE(gather(w, r, dir / "B/y", all));
     dir.write("B/y/inner/ysub/later", 100);
     EXPECT_TRUE(gather(w, r, dir / "B/y/inner/ysub", all));
-    r.waitQuiet(300ms);
-    all.dirs.merge(w.take().dirs);
+    takeTheRest(w, r, all);
     expectRefreshIsAScan(*index, all);
 
     // A folder swapped at once after it was made, before its watch is placed.
     dir.mkdirs("A/w/wsub");
     EXPECT_TRUE(gather(w, r, dir / "A/w", all));
-    r.waitQuiet(300ms);
-    all.dirs.merge(w.take().dirs);
+    takeTheRest(w, r, all);
     for (int k = 0; k < 8; ++k) {
         const std::string made = dir / ("B/made" + std::to_string(k));
         ASSERT_EQ(::mkdir(made.c_str(), 0755), 0);
@@ -490,13 +495,11 @@ TEST_P(WatcherTest, FoldersSwappedInPlace) {
                   0);
     }
     EXPECT_TRUE(gather(w, r, dir / "B", all));
-    r.waitQuiet(300ms);
-    all.dirs.merge(w.take().dirs);
+    takeTheRest(w, r, all);
     dir.write("A/w/msub/one", 100);
     dir.write("B/made0/wsub/two", 100);
     EXPECT_TRUE(gather(w, r, dir / "A/w/msub", all));
-    r.waitQuiet(300ms);
-    all.dirs.merge(w.take().dirs);
+    takeTheRest(w, r, all);
     EXPECT_TRUE(all.dirs.contains(dir / "B/made0/wsub"));
     expectRefreshIsAScan(*index, all);
 
@@ -513,8 +516,7 @@ TEST_P(WatcherTest, FoldersSwappedInPlace) {
     EXPECT_TRUE(gather(w, r, dir / "C", all));
     dir.write("C/last/inside/file", 100);
     EXPECT_TRUE(gather(w, r, dir / "C/last/inside", all));
-    r.waitQuiet(300ms);
-    all.dirs.merge(w.take().dirs);
+    takeTheRest(w, r, all);
     expectRefreshIsAScan(*index, all);
 }
 
@@ -547,8 +549,7 @@ TEST_P(WatcherTest, PathsLongerThanPathMax) {
     // A folder made down there is watched too.
     ASSERT_EQ(::mkdirat(at.get(), "sub", 0755), 0);
     EXPECT_TRUE(gather(w, r, bottom, all));
-    r.waitQuiet(300ms);
-    all.dirs.merge(w.take().dirs);
+    takeTheRest(w, r, all);
     at = UniqueFd(::openat(at.get(), "sub", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     create("inside");
     EXPECT_TRUE(gather(w, r, bottom + "/sub", all));
@@ -705,9 +706,8 @@ TEST(Watcher, SearchPermissionLostAndRegained) {
         Recorder r;
         Watcher w(dir.path(), index->eventID(), r.history(), r.live(), quick(false));
         if (!r.waitHistory()) return 12;
-        r.waitQuiet(300ms);
         Changes all = r.handed();
-        all.dirs.merge(w.take().dirs);
+        takeTheRest(w, r, all);
 
         if (::chmod((dir / "P").c_str(), 0600) != 0) return 13;
         if (!gather(w, r, dir / "P/sub", all)) return 14;
@@ -719,8 +719,7 @@ TEST(Watcher, SearchPermissionLostAndRegained) {
         if (::chmod((dir / "P").c_str(), 0755) != 0) return 17;
         if (::chmod((dir / "Q").c_str(), 0755) != 0) return 17;
         if (!gather(w, r, dir / "P/sub/deeper", all)) return 18;
-        r.waitQuiet(300ms);
-        all.dirs.merge(w.take().dirs);
+        takeTheRest(w, r, all);
         if (!all.dirs.contains(dir / "Q/sub")) return 22;
         index = index->refreshed(all, progress);
         if (!sameAsAScan(*index)) return 19;

@@ -19,6 +19,7 @@
 #include "core/scan/JobStack.h"
 #include "core/scan/MountPolicy.h"
 #include "core/scan/ScanProgress.h"
+#include "platform/LongPath.h"
 #include "platform/UniqueFd.h"
 
 namespace tamrel {
@@ -119,7 +120,7 @@ void work(ScanState& state, std::vector<Listing>& out) {
 std::vector<Listing> Scanner::scan(const std::string& root, int threads, ScanProgress& progress) {
     raiseDescriptorLimit();
     threads = std::max(threads, 1);
-    UniqueFd rootFd(::open(root.c_str(), openFlags));
+    UniqueFd rootFd(openLongPath(root, openFlags));
     struct stat st {};
     if (!rootFd || ::fstat(rootFd.get(), &st) != 0) {
         std::vector<Listing> one(1);
@@ -158,7 +159,7 @@ std::vector<Listing> Scanner::scan(const std::string& root, int threads, ScanPro
 }
 
 std::optional<Listing> Scanner::listOne(const std::string& path) {
-    UniqueFd fd(::open(path.c_str(), openFlags));
+    UniqueFd fd(openLongPath(path, openFlags));
     struct stat st {};
     if (!fd || ::fstat(fd.get(), &st) != 0) return std::nullopt;
     Hardlinks hardlinks;

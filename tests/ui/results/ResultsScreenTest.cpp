@@ -10,6 +10,7 @@
 #include <QTest>
 
 #include <filesystem>
+#include <functional>
 
 #include "tests/ui/UiFixture.h"
 #include "ui/results/BinTray.h"
@@ -82,6 +83,8 @@ protected:
         }
         ADD_FAILURE() << "no tile for node " << node;
     }
+    void expectPickSpring(const std::function<void(NodeId)>& click,
+                          const std::function<double(NodeId)>& amount);
 
     std::unique_ptr<ResultsView> view;
 };
@@ -254,44 +257,36 @@ TEST_F(ResultsScreenTest, TabKeysMoveOnTheTabSpring) {
     SpringAnimator::setInstant(true);
 }
 
-TEST_F(ResultsScreenTest, TilesTurnToAndFromPickedOnThePickSpring) {
+// Picks a.bin and puts it back with `click`, checking that `amount` (its picked look, 0 to 1)
+// moves there on a spring rather than at once, and that b.bin's look stays.
+void ResultsScreenTest::expectPickSpring(const std::function<void(NodeId)>& click,
+                                         const std::function<double(NodeId)>& amount) {
     put("disk/a.bin", 3000);
     put("disk/b.bin", 1000);
     open();
-    TreemapView& map = view->explore().treemap();
     const NodeId a = id("a.bin");
-    EXPECT_EQ(map.pickAmount(a), 0);
+    EXPECT_EQ(amount(a), 0);
     SpringAnimator::setInstant(false);
-    clickTile(a);
-    ASSERT_EQ(model().basket(), NodeIds{a});
-    EXPECT_LT(map.pickAmount(a), 0.5);  // orange comes in over the spring
-    EXPECT_TRUE(waitFor([&] { return std::abs(map.pickAmount(a) - 1) < 1e-3; }, 2000));
-    clickTile(a);
+    click(a);
+    EXPECT_EQ(model().basket(), NodeIds{a});
+    EXPECT_LT(amount(a), 0.5);
+    EXPECT_TRUE(waitFor([&] { return std::abs(amount(a) - 1) < 1e-3; }, 2000));
+    click(a);
     EXPECT_TRUE(model().basket().empty());
-    EXPECT_GT(map.pickAmount(a), 0.5);
-    EXPECT_TRUE(waitFor([&] { return std::abs(map.pickAmount(a)) < 1e-3; }, 2000));
-    EXPECT_EQ(map.pickAmount(id("b.bin")), 0);
+    EXPECT_GT(amount(a), 0.5);
+    EXPECT_TRUE(waitFor([&] { return std::abs(amount(a)) < 1e-3; }, 2000));
+    EXPECT_EQ(amount(id("b.bin")), 0);
     SpringAnimator::setInstant(true);
 }
 
+TEST_F(ResultsScreenTest, TilesTurnToAndFromPickedOnThePickSpring) {
+    expectPickSpring([&](NodeId n) { clickTile(n); },
+                     [&](NodeId n) { return view->explore().treemap().pickAmount(n); });
+}
+
 TEST_F(ResultsScreenTest, RowPickKeyMovesOnThePickSpring) {
-    put("disk/a.bin", 3000);
-    put("disk/b.bin", 1000);
-    open();
-    ItemListView& list = exploreList();
-    const NodeId a = id("a.bin");
-    EXPECT_EQ(list.pickAmount(a), 0);
-    SpringAnimator::setInstant(false);
-    clickPickKey(list, a);
-    ASSERT_EQ(model().basket(), NodeIds{a});
-    EXPECT_LT(list.pickAmount(a), 0.5);  // the key turns orange over the spring
-    EXPECT_TRUE(waitFor([&] { return std::abs(list.pickAmount(a) - 1) < 1e-3; }, 2000));
-    clickPickKey(list, a);
-    EXPECT_TRUE(model().basket().empty());
-    EXPECT_GT(list.pickAmount(a), 0.5);
-    EXPECT_TRUE(waitFor([&] { return std::abs(list.pickAmount(a)) < 1e-3; }, 2000));
-    EXPECT_EQ(list.pickAmount(id("b.bin")), 0);
-    SpringAnimator::setInstant(true);
+    expectPickSpring([&](NodeId n) { clickPickKey(exploreList(), n); },
+                     [&](NodeId n) { return exploreList().pickAmount(n); });
 }
 
 TEST_F(ResultsScreenTest, ToastClearsOnlyItsOwn) {

@@ -61,8 +61,10 @@ ResultsView::ResultsView(AppModel& model, QWidget* parent)
     header->setContentsMargins(22, 14, 22, 0);
     header->setSpacing(12);
     header->addWidget(crumbs_, 0, Qt::AlignVCenter);
+    // A spacer of at least 12 pt with the 12 pt spacing on both of its sides; a box layout puts
+    // its spacing only between widgets, so the spacer's far side is added here.
     header->addStretch(1);
-    header->addSpacing(12);
+    header->addSpacing(12 + 12);
     header->addWidget(search_, 0, Qt::AlignVCenter);
     header->addWidget(rescan_, 0, Qt::AlignVCenter);
     auto* headerBox = new QWidget(this);

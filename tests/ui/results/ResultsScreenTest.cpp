@@ -4,6 +4,7 @@
 
 #include "ui/results/ResultsView.h"
 
+#include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -287,6 +288,22 @@ TEST_F(ResultsScreenTest, TilesTurnToAndFromPickedOnThePickSpring) {
 TEST_F(ResultsScreenTest, RowPickKeyMovesOnThePickSpring) {
     expectPickSpring([&](NodeId n) { clickPickKey(exploreList(), n); },
                      [&](NodeId n) { return exploreList().pickAmount(n); });
+}
+
+TEST_F(ResultsScreenTest, HeaderKeepsItsGapsWhenNarrow) {
+    put("disk/a-folder-with-a-rather-long-name/another-long-folder-name/x.bin", 1000);
+    open();
+    model().open(id("a-folder-with-a-rather-long-name/another-long-folder-name"));
+    view->resize(640, 600);
+    QApplication::processEvents();
+    const QRect crumbs = view->breadcrumbs().geometry();
+    const QRect field = view->searchField().geometry();
+    const QRect rescan = view->rescanKey().geometry();
+    // 12 pt of spacing on each side of a spacer that is at least 12 pt long.
+    EXPECT_EQ(field.left() - (crumbs.right() + 1), 12 + 12 + 12);
+    EXPECT_EQ(rescan.left() - (field.right() + 1), 12);
+    EXPECT_EQ(crumbs.left(), 22);
+    EXPECT_EQ(view->width() - (rescan.right() + 1), 22);
 }
 
 TEST_F(ResultsScreenTest, ToastClearsOnlyItsOwn) {

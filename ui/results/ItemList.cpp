@@ -226,10 +226,14 @@ void ItemListView::paintEvent(QPaintEvent* event) {
     if (!rows_.rows().empty()) return;
     QPainter painter(viewport());
     painter.setRenderHint(QPainter::Antialiasing);
-    // The empty state sits near the top, 50 pt above and below.
-    const QRectF area(0, 0, viewport()->width(), 50 + 26 + 8 + 18 + 50);
-    paintEmptyState(painter, area, QStringLiteral("tray"), 26, QStringLiteral("Nothing in here"),
-                    14, 8);
+    paintEmptyState(painter, emptyStateRect(), QStringLiteral("tray"), 26,
+                    QStringLiteral("Nothing in here"), 14, 8);
+}
+
+QRectF ItemListView::emptyStateRect() const {
+    const bool footer = rows_.rowCount() > 0 && rows_.kindAt(0) == RowListModel::Kind::footer;
+    const double top = footer ? rowRect(0).bottom() + 1 : 0;
+    return QRectF(0, top, viewport()->width(), 50 + 26 + 8 + 18 + 50);
 }
 
 void ItemListView::mousePressEvent(QMouseEvent* event) {

@@ -64,6 +64,9 @@ public:
     double pickAmount(NodeId node) const;
     // The viewport rectangle of row `row`.
     QRect rowRect(int row) const { return visualRect(rows_.index(row)); }
+    // Where "Nothing in here" is drawn while there are no rows: below the "+ n more" footer when
+    // one is shown, otherwise at the top, with 50 pt above and below.
+    QRectF emptyStateRect() const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -218,6 +218,13 @@ TEST_F(ResultsScreenTest, ListEndsWithRoomForTheTray) {
     ASSERT_EQ(list.rowModel().kindAt(last), RowListModel::Kind::pad);
     // 6 pt of the list's padding and 90 pt for the tray, below the last row.
     EXPECT_EQ(list.rowRect(last).height(), 96);
+    EXPECT_EQ(list.emptyStateRect().top(), 0);
+
+    // No rows of a longer list: the footer counts them all and the empty state sits below it.
+    list.setRows({}, 5);
+    ASSERT_EQ(list.rowModel().kindAt(0), RowListModel::Kind::footer);
+    EXPECT_EQ(list.rowModel().footer(), "+ 5 more");
+    EXPECT_EQ(list.emptyStateRect().top(), list.rowRect(0).bottom() + 1);
 }
 
 TEST_F(ResultsScreenTest, FocusRingFadesInAndOut) {

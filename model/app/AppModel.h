@@ -52,6 +52,8 @@ using KindBytes = std::vector<std::pair<FileKind, std::uint64_t>>;
 using Suggestions = std::vector<Suggestion>;
 using CleanGroups = std::vector<CleanGroup>;
 using InstalledApps = std::vector<InstalledApp>;
+// Applications of `apps` by address: valid until `apps` is next written.
+using AppRefs = std::vector<const InstalledApp*>;
 using IndexRef = std::shared_ptr<DiskIndex>;
 using ProgressRef = std::shared_ptr<ScanProgress>;
 
@@ -288,7 +290,10 @@ public:
 
     // --- Installed applications ---
     void loadApps(bool force);
-    InstalledApps sortedApps() const;
+    // The applications of `apps` whose name or bundle identifier contains appFilter (blanks
+    // and tabs trimmed, any case), in the order of appSort; equal ones keep the order of apps.
+    // Pointers into apps(): valid until apps is next written. Recomputed at every call.
+    AppRefs sortedApps() const;
     void selectApp(NodeId node);
     void uninstall(const InstalledApp& app);
 

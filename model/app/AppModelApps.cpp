@@ -33,14 +33,14 @@ void AppModel::loadApps(bool force) {
             };
             if (selectedApp_ && !has(*selectedApp_)) setSelectedApp(std::nullopt);
             if (!selectedApp_) {
-                const InstalledApps sorted = sortedApps();
-                if (!sorted.empty()) selectApp(sorted.front().node);
+                const AppRefs sorted = sortedApps();
+                if (!sorted.empty()) selectApp(sorted.front()->node);
             }
         });
     });
 }
 
-InstalledApps AppModel::sortedApps() const {
+AppRefs AppModel::sortedApps() const {
     // Blanks and tabs only: a line break is part of the filter.
     QString filter = appFilter_;
     qsizetype from = 0;
@@ -50,7 +50,7 @@ InstalledApps AppModel::sortedApps() const {
     while (to > from && blank(filter[to - 1])) --to;
     filter = filter.mid(from, to - from).toLower();
 
-    std::vector<const InstalledApp*> list;
+    AppRefs list;
     list.reserve(apps_.size());
     for (const InstalledApp& app : apps_) {
         if (filter.isEmpty() || QString::fromStdString(app.name).toLower().contains(filter) ||
@@ -91,10 +91,7 @@ InstalledApps AppModel::sortedApps() const {
             break;
         }
     }
-    InstalledApps out;
-    out.reserve(list.size());
-    for (const InstalledApp* app : list) out.push_back(*app);
-    return out;
+    return list;
 }
 
 void AppModel::selectApp(NodeId node) {

@@ -1,8 +1,8 @@
 // Running the clean-up: the ticked items go to the Trash, except those of programs running now.
 
-#include <algorithm>
 #include <unordered_set>
 
+#include "core/base/LargestFirst.h"
 #include "model/app/AppModel.h"
 
 namespace tamrel {
@@ -22,7 +22,7 @@ void AppModel::runClean() {
     for (NodeId node : cleanPicked_) {
         if (node < index_->count()) picked.push_back(node);
     }
-    runInBackground([this, index = index_, picked = std::move(picked)]() mutable {
+    runInBackground([this, index = index_, picked = std::move(picked)] {
         const std::vector<CleanGroup> plan = tamrel::cleanPlan(*index, cleanContext(), planMinSize);
         const std::unordered_set<NodeId> pick(picked.begin(), picked.end());
         std::unordered_set<NodeId> held;
@@ -36,14 +36,16 @@ void AppModel::runClean() {
                 if (held.insert(item.node).second) skipped.push_back(index->name(item.node));
             }
         }
-        std::erase_if(picked, [&](NodeId node) { return held.contains(node); });
-        std::stable_sort(picked.begin(), picked.end(), [&](NodeId a, NodeId b) {
-            return index->size(a) > index->size(b);
-        });
-        onMainThread([this, index, picked = std::move(picked), skipped = std::move(skipped)] {
+        // Each size read once: a trash on another worker may change them meanwhile.
+        std::vector<std::pair<std::uint64_t, NodeId>> keyed;
+        for (NodeId node : picked) {
+            if (!held.contains(node)) keyed.emplace_back(index->size(node), node);
+        }
+        onMainThread([this, index, nodes = largestFirst(std::move(keyed)),
+                      skipped = std::move(skipped)] {
             // Ids of another generation are never handed on.
             if (index_ != index) return;
-            trash(picked, skipped);
+            trash(nodes, skipped);
         });
     });
 }

@@ -22,17 +22,9 @@ std::string lastComponent(const std::string& path) {
     return parts.empty() ? std::string("/") : parts.back();
 }
 
-bool equalOrBelow(std::string_view path, std::string_view folder) {
-    if (folder.empty()) return false;
-    return path == folder ||
-           (path.starts_with(folder) && path.size() > folder.size() &&
-            (folder == "/" || path[folder.size()] == '/'));
-}
-
-// One node of a trash call as it was when the call began.
+// One node of a trash call with its size when the call began.
 struct TrashWork {
     NodeId node = 0;
-    std::string path;
     std::uint64_t size = 0;
 };
 
@@ -58,9 +50,10 @@ bool AppModel::isProtected(const std::string& path) {
     if (!path.starts_with('/')) return true;
     if (isProtectedPath(path, homeDirectory()) || isSystemFolder(path)) return true;
     // The Trash, what lies in it and the folders that hold it; this application's own data.
+    // Without a home folder neither is known, and nothing is moved.
     const std::string trash = homeTrashDirectory();
-    if (equalOrBelow(path, trash) || equalOrBelow(trash, path)) return true;
-    return equalOrBelow(path, appDataDirectory());
+    if (isAtOrBelow(path, trash) || isAtOrBelow(trash, path)) return true;
+    return isAtOrBelow(path, appDataDirectory());
 }
 
 bool AppModel::inBasket(NodeId node) const {
@@ -98,12 +91,12 @@ std::uint64_t AppModel::basketSize() const {
 
 void AppModel::trash(const NodeIds& nodes, const std::vector<std::string>& skipped) {
     if (!index_ || nodes.empty()) return;
-    // Node ids become paths here, in the generation they belong to, and nowhere else.
+    // The ids belong to the shown generation, which the worker holds: it turns them into paths
+    // there (off the main thread: 1,000 paths of a large index take milliseconds).
     auto work = std::make_shared<std::vector<TrashWork>>();
     work->reserve(nodes.size());
     for (NodeId node : nodes) {
-        if (node >= index_->count()) continue;
-        work->push_back({node, index_->path(node), index_->size(node)});
+        if (node < index_->count()) work->push_back({node, index_->size(node)});
     }
     setTrashing(true);
     runInBackground([this, index = index_, work, skipped] {
@@ -113,17 +106,17 @@ void AppModel::trash(const NodeIds& nodes, const std::vector<std::string>& skipp
         std::uint64_t freed = 0;
         TrashCan& can = trashCan();
         for (const TrashWork& item : *work) {
+            const std::string path = index->path(item.node);
             std::lock_guard guard(moveLock_);
             // A node another move has taken (or its folder) may have something else at its path
             // by now: it is reported, never moved.
-            if (index->isGone(item.node) || isProtected(item.path) ||
-                !can.moveToTrash(item.path)) {
-                failures.push_back(lastComponent(item.path));
+            if (index->isGone(item.node) || isProtected(path) || !can.moveToTrash(path)) {
+                failures.push_back(lastComponent(path));
                 continue;
             }
             index->markRemoved(item.node);
             moved.push_back(item.node);
-            movedPaths.push_back(item.path);
+            movedPaths.push_back(path);
             freed += item.size;
         }
         onMainThread([this, index, moved = std::move(moved), movedPaths = std::move(movedPaths),
@@ -181,7 +174,7 @@ void AppModel::pruneMoved(const IndexRef& from, const NodeIds& moved,
     }
     const std::string here = index_->path(current_);
     if (std::any_of(movedPaths.begin(), movedPaths.end(),
-                    [&](const std::string& path) { return equalOrBelow(here, path); })) {
+                    [&](const std::string& path) { return isAtOrBelow(here, path); })) {
         setCurrent(0);
     }
 }

@@ -123,8 +123,8 @@ void AppModel::uninstall(const InstalledApp& app) {
                 });
                 setApps(std::move(rest));
                 setSelectedApp(std::nullopt);
-                const InstalledApps sorted = sortedApps();
-                if (!sorted.empty()) selectApp(sorted.front().node);
+                const AppRefs sorted = sortedApps();
+                if (!sorted.empty()) selectApp(sorted.front()->node);
                 QString detail;
                 if (outcome.failures.empty()) {
                     detail = Fmt::bytes(total) + " moved to the Trash";

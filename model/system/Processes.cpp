@@ -11,11 +11,14 @@
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <cstdlib>
 #include <fstream>
+#include <set>
 #include <sstream>
 
 #include "core/base/TextCase.h"
 #include "core/space/RuleProfile.h"
+#include "platform/PathText.h"
 
 namespace tamrel {
 
@@ -84,13 +87,18 @@ std::string flatpakFromCgroup(const std::string& cgroup) {
     return middle.substr(0, dash);
 }
 
-bool isInside(const std::string& path, const std::string& folder) {
-    if (folder.empty() || path.empty()) return false;
-    std::string_view base = folder;
-    while (base.size() > 1 && base.back() == '/') base.remove_suffix(1);
-    if (path == base) return true;
-    return path.size() > base.size() && path.starts_with(base) &&
-           (base == "/" || path[base.size()] == '/');
+// Programs that run what their arguments name: matching by them would take every script or
+// program they run for a copy of the application.
+bool isRunner(const std::string& name) {
+    static const std::set<std::string, std::less<>> runners = {
+        "sh",     "bash",   "dash",    "zsh",     "fish",   "ksh",     "csh",      "tcsh",
+        "env",    "python", "python2", "python3", "perl",   "ruby",    "node",     "nodejs",
+        "java",   "mono",   "wine",    "gjs",     "sudo",   "pkexec",  "xdg-open", "gtk-launch",
+        "snap",   "exec",   "nohup",   "dbus-launch", "electron", "appimagelauncher",
+    };
+    if (runners.contains(name)) return true;
+    // python3.11 and the like.
+    return name.starts_with("python") || name.starts_with("perl") || name.starts_with("ruby");
 }
 
 // Splits an Exec value into words, honouring double quotes and backslash escapes inside them.
@@ -163,8 +171,19 @@ std::vector<ProcessInfo> Processes::runningCopies(const std::vector<ProcessInfo>
                                                   const std::string& bundlePath,
                                                   const std::vector<std::string>& programs) {
     std::vector<ProcessInfo> out;
+    // The kernel gives executables with links resolved; the bundle may be named through one.
+    std::string resolved;
+    if (char* real = ::realpath(bundlePath.c_str(), nullptr)) {
+        resolved = real;
+        std::free(real);
+    }
+    const auto inBundle = [&](const std::string& exe) {
+        if (bundlePath.empty() || bundlePath == "/" || resolved == "/") return false;
+        if (exe.empty()) return false;
+        return isAtOrBelow(exe, bundlePath) || (!resolved.empty() && isAtOrBelow(exe, resolved));
+    };
     for (const ProcessInfo& p : all) {
-        bool match = !bundlePath.empty() && bundlePath != "/" && isInside(p.exe, bundlePath);
+        bool match = inBundle(p.exe);
         for (const std::string& program : programs) {
             if (match || program.empty()) break;
             if (program.starts_with("flatpak:")) {
@@ -207,6 +226,7 @@ std::optional<std::string> Processes::execProgram(const std::string& desktopFile
             }
             return std::nullopt;
         }
+        if (isRunner(baseName(words[i]))) return std::nullopt;
         return words[i];
     }
     return std::nullopt;

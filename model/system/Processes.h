@@ -49,7 +49,9 @@ public:
 
     // The program a desktop entry file starts: the first word of the Exec key of its
     // "[Desktop Entry]" group, unquoted, after an "env" with its VAR=value words; "flatpak:ID"
-    // for "flatpak run [options] ID". Nothing when the file cannot be read or has no Exec key.
+    // for "flatpak run [options] ID". Nothing when the file cannot be read, has no Exec key, or
+    // starts a shell, an interpreter or a launcher (sh, python3, env without a program, xdg-open,
+    // ...), whose processes are not the application's own.
     static std::optional<std::string> execProgram(const std::string& desktopFile);
 
     // The lowercased names running applications are known by: executable and argv[0] base names,

@@ -1,14 +1,33 @@
 #include "tests/model/app/ActionsFixture.h"
 
 #include <QCoreApplication>
+#include <sys/stat.h>
 #include <cstdio>
 #include <thread>
 
 #include "core/scan/ScanProgress.h"
+#include "tests/model/Fixtures.h"
 
 namespace tamrel {
 
 namespace test {
+
+void makeSmallAndBig(const TempDir& tree) {
+    makeBundle(tree, "home/Applications/Small.app",
+               {{"CFBundleIdentifier", "com.example.small"}, {"CFBundleName", "Small"}});
+    makeBundle(tree, "home/Applications/Big.app",
+               {{"CFBundleIdentifier", "com.example.big"}, {"CFBundleName", "Big"}});
+    tree.write("home/Applications/Big.app/Contents/blob", 400000);
+    for (const char* folder : {"Caches", "Application Support", "Logs"}) {
+        tree.mkdirs(std::string("home/Library/") + folder + "/com.example.big");
+        tree.write(std::string("home/Library/") + folder + "/com.example.big/x", 20000);
+    }
+}
+
+bool exists(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0;
+}
 
 IndexRef scanTree(const std::string& root) {
     ScanProgress progress;
@@ -48,11 +67,6 @@ Remover::Outcome RecordingTrashCan::remove(const std::vector<Remover::Item>& ite
     return out;
 }
 
-std::vector<std::string> pathsOf(const DiskIndex& index, const std::vector<NodeId>& ids) {
-    std::vector<std::string> out;
-    for (NodeId id : ids) out.push_back(index.path(id));
-    return out;
-}
 
 }  // namespace test
 }  // namespace tamrel

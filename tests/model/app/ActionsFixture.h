@@ -8,35 +8,22 @@
 
 #include "model/app/AppModel.h"
 #include "model/removal/TrashCan.h"
+#include "tests/model/app/ActionsProbe.h"
 #include "tests/model/app/FakeDesktop.h"
 #include "tests/support/ScopedDataHome.h"
 #include "tests/support/TempDir.h"
 
-namespace tamrel {
-
-// Installs index generations and picks in a model the way its own operations would, for the
-// tests of the actions that move files.
-class ActionsProbe {
-public:
-    // Shows `index` at its root with nothing picked, as a newly opened target (no watcher).
-    static void show(AppModel& model, IndexRef index) { model.show(std::move(index)); }
-    // Adopts `next` as a refreshed generation of the shown index.
-    static void adopt(AppModel& model, IndexRef next) { model.adopt(std::move(next)); }
-    static void setCurrent(AppModel& model, NodeId node) { model.setCurrent(node); }
-    static void setCleanPicked(AppModel& model, NodeSet picked) {
-        model.setCleanPicked(std::move(picked));
-    }
-    static void setApps(AppModel& model, InstalledApps apps, const IndexRef& from, int revision) {
-        AppModel::Batch batch(model);
-        model.setApps(std::move(apps));
-        model.appsIndex_ = from;
-        model.appsRevision_ = revision;
-    }
-};
-
-namespace test {
+namespace tamrel::test {
 
 using namespace std::chrono_literals;
+
+// Two applications in `tree`/home/Applications: "Small" (com.example.small) and "Big"
+// (com.example.big, 400 KB more) with three leftovers of 20 KB in home/Library: Caches,
+// Application Support and Logs.
+void makeSmallAndBig(const TempDir& tree);
+
+// Something (a link included) is at `path`.
+bool exists(const std::string& path);
 
 // A fresh scan of `root`.
 IndexRef scanTree(const std::string& root);
@@ -71,8 +58,4 @@ private:
     int serial_ = 0;
 };
 
-// The paths of `ids` in `index`.
-std::vector<std::string> pathsOf(const DiskIndex& index, const std::vector<NodeId>& ids);
-
-}  // namespace test
-}  // namespace tamrel
+}  // namespace tamrel::test

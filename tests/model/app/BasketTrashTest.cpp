@@ -11,6 +11,7 @@
 namespace tamrel {
 namespace {
 
+using test::exists;
 using test::waitFor;
 
 AppModel::Options quiet(TrashCan* can = nullptr) {
@@ -18,11 +19,6 @@ AppModel::Options quiet(TrashCan* can = nullptr) {
     options.startUp = false;
     options.trashCan = can;
     return options;
-}
-
-bool exists(const std::string& path) {
-    struct stat st {};
-    return ::lstat(path.c_str(), &st) == 0;
 }
 
 // A tree with two folders of files, scanned and shown in a model.

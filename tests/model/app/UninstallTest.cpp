@@ -11,29 +11,15 @@
 namespace tamrel {
 namespace {
 
+using test::exists;
 using test::waitFor;
-
-bool exists(const std::string& path) {
-    struct stat st {};
-    return ::lstat(path.c_str(), &st) == 0;
-}
 
 // Two applications in a temporary home, the bigger with three leftovers, loaded into a model
 // that moves through the real Trash (administrator moves through a fake platform).
 class Uninstall : public ::testing::Test {
 protected:
     Uninstall() : homeVar_("HOME", tree / "home") {}
-    void SetUp() override {
-        test::makeBundle(tree, "home/Applications/Small.app",
-                         {{"CFBundleIdentifier", "com.example.small"}, {"CFBundleName", "Small"}});
-        test::makeBundle(tree, "home/Applications/Big.app",
-                         {{"CFBundleIdentifier", "com.example.big"}, {"CFBundleName", "Big"}});
-        tree.write("home/Applications/Big.app/Contents/blob", 400000);
-        for (const char* folder : {"Caches", "Application Support", "Logs"}) {
-            tree.mkdirs(std::string("home/Library/") + folder + "/com.example.big");
-            tree.write(std::string("home/Library/") + folder + "/com.example.big/x", 20000);
-        }
-    }
+    void SetUp() override { test::makeSmallAndBig(tree); }
     // A model over a fresh scan with the inventory loaded; `can` null: the real Trash.
     AppModel& start(TrashCan* can = nullptr) {
         AppModel::Options options;

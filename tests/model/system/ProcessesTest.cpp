@@ -60,6 +60,9 @@ TEST(Processes, ListsAChildAndFindsItAsARunningCopyOfItsBundle) {
     EXPECT_TRUE(pids(dir / "Tools/Work", {}).empty());
     EXPECT_TRUE(pids(dir / "Tools/Worker.ap", {}).empty());
     EXPECT_TRUE(pids("/", {}).empty());
+    // Named through a link to a folder above it.
+    dir.symlink(dir / "Tools", "Linked");
+    EXPECT_EQ(pids(dir / "Linked/Worker.app", {}), just);
     // Started by a desktop entry: by the absolute program, or by the base name.
     EXPECT_EQ(pids(dir / "Other.app", {child.exe()}), just);
     const auto byName = pids(dir / "Other.app", {"worker"});
@@ -67,13 +70,17 @@ TEST(Processes, ListsAChildAndFindsItAsARunningCopyOfItsBundle) {
     EXPECT_TRUE(pids(dir / "Other.app", {"/bin/worker", "flatpak:worker", ""}).empty());
 }
 
+// A handle on the child, opened from a fresh listing.
+std::optional<ProcessHandle> openChild(const BundleChild& child) {
+    const auto all = Processes::list();
+    const ProcessInfo* p = find(all, child.pid());
+    return p ? ProcessHandle::open(*p) : std::nullopt;
+}
+
 TEST(Processes, AProcessThatQuitsOnTerminateIsSeenToEnd) {
     TempDir dir;
     BundleChild child(dir, "Quits.app", false);
-    const auto all = Processes::list();
-    const ProcessInfo* p = find(all, child.pid());
-    ASSERT_NE(p, nullptr);
-    auto handle = ProcessHandle::open(*p);
+    const auto handle = openChild(child);
     ASSERT_TRUE(handle);
     EXPECT_TRUE(handle->running());
     EXPECT_TRUE(handle->terminate());
@@ -86,10 +93,7 @@ TEST(Processes, AProcessThatQuitsOnTerminateIsSeenToEnd) {
 TEST(Processes, AProcessThatIgnoresTerminateKeepsRunning) {
     TempDir dir;
     BundleChild child(dir, "Stays.app", true);
-    const auto all = Processes::list();
-    const ProcessInfo* p = find(all, child.pid());
-    ASSERT_NE(p, nullptr);
-    auto handle = ProcessHandle::open(*p);
+    const auto handle = openChild(child);
     ASSERT_TRUE(handle);
     EXPECT_TRUE(handle->terminate());
     EXPECT_FALSE(handle->waitEnded(100ms));
@@ -161,6 +165,10 @@ TEST(Processes, TheProgramOfADesktopEntry) {
     EXPECT_EQ(program("[Desktop Action New]\nExec=other\n[Desktop Entry]\nExec=main\n"), "main");
     EXPECT_EQ(program("[Desktop Entry]\nExecutable=x\nName=A\n"), std::nullopt);
     EXPECT_EQ(program("[Desktop Entry]\nExec=env A=1\n"), std::nullopt);
+    // A shell or an interpreter runs other programs too: never a program of the application.
+    EXPECT_EQ(program("[Desktop Entry]\nExec=sh -c \"cd /opt/a && ./a\"\n"), std::nullopt);
+    EXPECT_EQ(program("[Desktop Entry]\nExec=env X=1 /usr/bin/python3.11 /opt/a/main.py\n"),
+              std::nullopt);
     EXPECT_EQ(Processes::execProgram(dir / "missing.desktop"), std::nullopt);
 }
 

@@ -1,0 +1,87 @@
+#include "ui/theme/Symbols.h"
+
+#include <QDirIterator>
+#include <QFile>
+#include <QRegularExpression>
+#include <QSet>
+
+#include <gtest/gtest.h>
+
+#include "tests/ui/Printers.h"
+
+namespace tamrel {
+namespace {
+
+QString readAll(const QString& file) {
+  QFile f(file);
+  if (!f.open(QIODevice::ReadOnly)) return {};
+  return QString::fromUtf8(f.readAll());
+}
+
+QStringList sources(const QString& folder, const QStringList& patterns = {"*.cpp", "*.h"}) {
+  QStringList files;
+  QDirIterator it(QStringLiteral(TAMREL_SOURCE_DIR "/") + folder, patterns, QDir::Files,
+                  QDirIterator::Subdirectories);
+  while (it.hasNext()) files << it.next();
+  return files;
+}
+
+// The core's records name their symbols in rule tables beside ids, file names and bundle
+// identifiers. Every short lowercase literal there is either a symbol of the table or one of
+// these words, so a new rule with a symbol the table lacks fails here.
+const QSet<QString> kCoreWordsThatAreNotSymbols = {
+    "ai", "appdata", "build", "build.gradle", "build.gradle.kts", "caches", "com.apple",
+    "com.apple.akd", "com.apple.bird", "com.apple.containermanagerd", "com.apple.dock",
+    "com.apple.dt.xcode", "com.apple.finder", "com.apple.nsurlsessiond", "dev", "dmg",
+    "group.com.apple", "installers", "ios", "ipsw", "iso", "leftovers", "listlocalsnapshots",
+    "logs", "macos", "mail", "mpkg", "node", "package.json", "pkg", "projects", "pyvenv.cfg",
+    "removable", "review", "safe", "stale", "swap", "system", "target", "temp", "trash", "venv",
+    "vm", "web", "xcode", "xip",
+    // Linux profiles, package kinds and session folders named by the rules.
+    "bin", "brave", "bravesoftware", "chrome", "chromium", "deb", "evolution", "firefox",
+    "flatpak", "kioexec", "mozilla", "msedge", "rpm", "sessions", "signal", "snap", "tamrel",
+    "vivaldi"};
+
+TEST(Symbols, EverySymbolOfTheCoresRecordsHasAGlyph) {
+  const QRegularExpression literal(QStringLiteral("\"([a-z][a-z0-9]*(?:\\.[a-z0-9]+)*)\""));
+  QStringList missing;
+  int symbols = 0;
+  for (const QString& file : sources(QStringLiteral("core/space"), {"*.cpp"})) {
+    auto it = literal.globalMatch(readAll(file));
+    while (it.hasNext()) {
+      const QString word = it.next().captured(1);
+      if (kCoreWordsThatAreNotSymbols.contains(word)) continue;
+      ++symbols;
+      if (!Symbols::has(word)) missing << word + QStringLiteral(" (") + file + QLatin1Char(')');
+    }
+  }
+  EXPECT_GT(symbols, 10);
+  EXPECT_TRUE(missing.isEmpty()) << missing.join(QStringLiteral(", ")).toStdString();
+}
+
+TEST(Symbols, EverySymbolTheModelAndTheScreensNameHasAGlyph) {
+  // The places of the model name theirs as dotted words; the screens hand theirs to the
+  // symbol drawing calls.
+  const QRegularExpression dotted(QStringLiteral("\"([a-z0-9]+(?:\\.[a-z0-9]+)*\\.fill)\""));
+  const QRegularExpression call(QStringLiteral(
+      "(?:glyph|setSymbol|Glyph|RoundKey)\\(\\s*(?:QStringLiteral\\()?\"([^\"]+)\""));
+  QStringList missing;
+  int symbols = 0;
+  auto check = [&](const QRegularExpression& re, const QString& folder) {
+    for (const QString& file : sources(folder)) {
+      auto it = re.globalMatch(readAll(file));
+      while (it.hasNext()) {
+        const QString name = it.next().captured(1);
+        ++symbols;
+        if (!Symbols::has(name)) missing << name + QStringLiteral(" (") + file + QLatin1Char(')');
+      }
+    }
+  };
+  check(dotted, QStringLiteral("model/app"));
+  check(call, QStringLiteral("ui"));
+  EXPECT_GT(symbols, 5);
+  EXPECT_TRUE(missing.isEmpty()) << missing.join(QStringLiteral(", ")).toStdString();
+}
+
+}  // namespace
+}  // namespace tamrel

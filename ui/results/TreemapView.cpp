@@ -1,0 +1,264 @@
+#include "ui/results/TreemapView.h"
+
+#include <QContextMenuEvent>
+#include <QHelpEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QToolTip>
+
+#include <algorithm>
+
+#include "ui/results/ItemMenu.h"
+#include "ui/results/ResultsPaint.h"
+#include "ui/theme/Colors.h"
+#include "ui/theme/Display.h"
+#include "ui/theme/Fonts.h"
+#include "ui/theme/Keys.h"
+#include "ui/theme/Palette.h"
+
+namespace tamrel {
+
+TreemapView::TreemapView(AppModel& model, QWidget* parent) : QWidget(parent), model_(model) {
+    setMouseTracking(true);
+    setMinimumSize(120, 120);
+    connect(&appear_, &SpringAnimator::valueChanged, this, [this] { update(); });
+    // The basket decides which tiles are picked; a new revision moves sizes.
+    connect(&model_, &AppModel::basketChanged, this, [this] { relayout(); });
+}
+
+QRectF TreemapView::tileArea() const { return QRectF(rect()).adjusted(9, 9, -9, -9); }
+
+void TreemapView::setFolder(IndexRef index, NodeId node, NodeIds kids) {
+    // The tile set's identity is the folder: another folder starts afresh and fades in, while
+    // the same folder after a change (a move to the Trash, a refresh) keeps its state.
+    const bool newFolder = node != node_ || !index_;
+    index_ = std::move(index);
+    node_ = node;
+    kids_ = std::move(kids);
+    if (newFolder) {
+        hoverId_.reset();
+        pressedId_.reset();
+        // Fades in with the spring of opening a folder.
+        appear_.setValue(0);
+        appear_.animateTo(1, Spring{0.42, 0.82});
+    }
+    relayout();
+}
+
+void TreemapView::relayout() {
+    tiles_.clear();
+    if (index_) {
+        tiles_ = treemapTiles(*index_, kids_, tileArea());
+        if (current()) markPicked(tiles_, *index_, model_.basket());
+    }
+    layerValid_ = false;
+    if (hoverId_ && tileIndexOf(*hoverId_) < 0) hoverId_.reset();
+    if (pressedId_ && tileIndexOf(*pressedId_) < 0) pressedId_.reset();
+    update();
+}
+
+int TreemapView::tileIndexOf(std::int64_t id) const {
+    for (int k = 0; k < int(tiles_.size()); ++k) {
+        if (tiles_[std::size_t(k)].id == id) return k;
+    }
+    return -1;
+}
+
+int TreemapView::hitTest(QPointF p) const {
+    return tileAt(tiles_, p, hoverId_ ? tileIndexOf(*hoverId_) : -1);
+}
+
+void TreemapView::resizeEvent(QResizeEvent*) { relayout(); }
+
+void TreemapView::mouseMoveEvent(QMouseEvent* event) {
+    const int k = hitTest(event->position());
+    std::optional<std::int64_t> hover;
+    if (k >= 0) hover = tiles_[std::size_t(k)].id;
+    if (hover != hoverId_) {
+        hoverId_ = hover;
+        update();
+    }
+}
+
+void TreemapView::leaveEvent(QEvent*) {
+    if (!hoverId_) return;
+    hoverId_.reset();
+    update();
+}
+
+void TreemapView::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) return;
+    const int k = hitTest(event->position());
+    // The others tile is not a button.
+    if (k < 0 || tiles_[std::size_t(k)].isOthers()) return;
+    pressedId_ = tiles_[std::size_t(k)].id;
+    update();
+}
+
+void TreemapView::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton || !pressedId_) return;
+    const std::int64_t pressed = *pressedId_;
+    pressedId_.reset();
+    update();
+    const int k = hitTest(event->position());
+    if (k >= 0 && tiles_[std::size_t(k)].id == pressed) activate(tiles_[std::size_t(k)]);
+}
+
+void TreemapView::activate(const TreemapTile& tile) {
+    if (tile.isOthers() || !current()) return;
+    if (index_->isDir(tile.node())) {
+        model_.open(tile.node());
+    } else {
+        model_.toggleBasket(tile.node());
+    }
+}
+
+void TreemapView::contextMenuEvent(QContextMenuEvent* event) {
+    const int k = hitTest(event->pos());
+    if (k < 0 || tiles_[std::size_t(k)].isOthers() || !current()) return;
+    makeItemMenu(model_, tiles_[std::size_t(k)].node(), true, this)->popup(event->globalPos());
+}
+
+bool TreemapView::event(QEvent* event) {
+    if (event->type() == QEvent::ToolTip) {
+        auto* help = static_cast<QHelpEvent*>(event);
+        const int k = hitTest(help->pos());
+        if (k >= 0 && index_) {
+            QToolTip::showText(help->globalPos(), tileHelp(*index_, tiles_[std::size_t(k)]), this);
+        } else {
+            QToolTip::hideText();
+            event->ignore();
+        }
+        return true;
+    }
+    return QWidget::event(event);
+}
+
+void TreemapView::paintEvent(QPaintEvent*) {
+    // The well's soft shadow and a full set of tiles take milliseconds to draw (about 2 and 5 ms
+    // at full size): both are kept as pictures until the tiles or the size change.
+    const qreal dpr = devicePixelRatioF();
+    auto canvas = [&] {
+        QPixmap pixmap(size() * dpr);
+        pixmap.setDevicePixelRatio(dpr);
+        pixmap.fill(Qt::transparent);
+        return pixmap;
+    };
+    if (well_.size() != size() * dpr) {
+        well_ = canvas();
+        QPainter wellPainter(&well_);
+        wellPainter.setRenderHint(QPainter::Antialiasing);
+        paintWell(wellPainter, QRectF(rect()));
+        layerValid_ = false;
+    }
+    if (!layerValid_) {
+        layer_ = canvas();
+        QPainter layerPainter(&layer_);
+        layerPainter.setRenderHint(QPainter::Antialiasing);
+        for (const TreemapTile& tile : tiles_) paintTile(layerPainter, tile, false, false);
+        layerValid_ = true;
+    }
+
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.drawPixmap(0, 0, well_);
+    if (tiles_.empty()) {
+        paintEmptyState(painter, QRectF(rect()), QStringLiteral("square.dashed"), 30,
+                        QStringLiteral("Empty folder"), 15, 8);
+        return;
+    }
+
+    // A new folder's tiles fade in while growing from 92 % about the centre.
+    const double t = std::clamp(appear_.value(), 0.0, 1.0);
+    if (t < 1) {
+        const QPointF centre = QRectF(rect()).center();
+        const double scale = 0.92 + 0.08 * t;
+        painter.translate(centre);
+        painter.scale(scale, scale);
+        painter.translate(-centre);
+        painter.setOpacity(t);
+    }
+    painter.drawPixmap(0, 0, layer_);
+    // The hovered (lifted, drawn over its neighbours) and the pressed tile, over the well again.
+    for (const TreemapTile& tile : tiles_) {
+        const bool hover = hoverId_ == tile.id && !tile.isOthers();
+        const bool pressed = pressedId_ == tile.id;
+        if (!hover && !pressed) continue;
+        const QRectF area = tile.rect.adjusted(0, -1.5, 0, 0);
+        painter.drawPixmap(area, well_, QRectF(area.topLeft() * dpr, area.size() * dpr));
+        paintTile(painter, tile, hover, pressed);
+    }
+}
+
+void TreemapView::paintTile(QPainter& painter, const TreemapTile& tile, bool hover,
+                            bool pressed) const {
+    const TileLook look = tileLook(tile);
+    const TileColour colour = tileColour(*index_, tile);
+    const bool lifted = hover && !tile.isOthers();
+    const double faceOffset = pressed ? look.depth - 1 : lifted ? -1.5 : 0;
+
+    const QColor face = tile.picked ? Palette::tint(0xFF6A2B, 0.72)
+                                    : Palette::tint(colour.hex, tile.isOthers() ? 0.4 : 0.5);
+    const QColor edge = tile.picked ? Color::tangerineEdge : Palette::shade(colour.hex, 0.08);
+
+    // The key: its face over an edge `depth` below it, both inner.height - depth high.
+    const QRectF keyRect(look.inner.x(), look.inner.y(), std::max(look.inner.width(), 1.0),
+                         std::max(look.inner.height() - look.depth, 1.0));
+    paintKeycap(painter, roundedShape(keyRect, look.radius), face, edge, look.depth, faceOffset);
+
+    const QRectF faceRect = keyRect.translated(0, faceOffset);
+    QPainterPath faceShape;
+    faceShape.addRoundedRect(faceRect, look.radius, look.radius);
+
+    if (tile.picked) {
+        painter.save();
+        painter.setClipPath(faceShape, Qt::IntersectClip);
+        QColor stripe = Color::tangerine;
+        stripe.setAlphaF(0.35);
+        painter.setPen(QPen(stripe, 2.5));
+        for (const QLineF& line : stripeLines(faceRect)) painter.drawLine(line);
+        painter.restore();
+    }
+
+    if (look.label) {
+        const QColor ink = Palette::shade(colour.hex, 0.62);
+        const QRectF text = faceRect.adjusted(9, 8, -9, -8);
+        QFont titleFont = Fonts::system(look.big ? 14 : 11.5, Fonts::Weight::bold);
+        painter.setFont(titleFont);
+        painter.setPen(ink);
+        const QFontMetricsF fm(titleFont);
+        const QString title = tileTitle(*index_, tile);
+        double y = text.top();
+        if (look.titleLines == 2) {
+            const QRectF two(text.left(), y, text.width(), fm.lineSpacing() * 2);
+            const QString elided = elideLines(title, titleFont, text.width(), 2);
+            painter.drawText(two, Qt::AlignLeft | Qt::AlignTop | Qt::TextWrapAnywhere, elided);
+            y += fm.boundingRect(two, Qt::AlignLeft | Qt::TextWrapAnywhere, elided).height();
+        } else {
+            painter.drawText(QRectF(text.left(), y, text.width(), fm.lineSpacing()),
+                             Qt::AlignLeft | Qt::AlignTop,
+                             fm.elidedText(title, Qt::ElideRight, text.width()));
+            y += fm.lineSpacing();
+        }
+        if (look.sizeLine) {
+            QFont sizeFont = Fonts::mono(look.big ? 11.5 : 10, Fonts::Weight::semibold);
+            painter.setFont(sizeFont);
+            QColor faded = ink;
+            faded.setAlphaF(0.65);
+            painter.setPen(faded);
+            painter.drawText(QRectF(text.left(), y + 2, text.width(), QFontMetricsF(sizeFont).lineSpacing()),
+                             Qt::AlignLeft | Qt::AlignTop, tileSizeText(*index_, tile));
+        }
+    }
+
+    if (look.badge) {
+        const QRectF badge(faceRect.right() - 6 - 18, faceRect.top() + 6, 18, 18);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(Color::tangerine);
+        painter.drawEllipse(badge);
+        paintSymbol(painter, badge, QStringLiteral("checkmark"), 9, Qt::white);
+    }
+}
+
+}  // namespace tamrel

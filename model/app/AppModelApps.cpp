@@ -16,9 +16,10 @@ bool AppModel::inventoryShown() const {
 void AppModel::loadApps(bool force) {
     if (!index_ || appsLoading_) return;
     if (!force && appsRevision_ == revision_ && !apps_.empty() && inventoryShown()) return;
-    setAppsLoading(true);
+    const IndexRef index = index_;
     const int loadRevision = revision_;
-    runInBackground([this, index = index_, loadRevision] {
+    setAppsLoading(true);
+    runInBackground([this, index, loadRevision] {
         InstalledApps found = AppScanner::scan(*index, ruleProfile());
         onMainThread([this, index, loadRevision, found = std::move(found)]() mutable {
             Batch batch(*this);

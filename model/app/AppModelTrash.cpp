@@ -98,8 +98,10 @@ void AppModel::trash(const NodeIds& nodes, const std::vector<std::string>& skipp
     for (NodeId node : nodes) {
         if (node < index_->count()) work->push_back({node, index_->size(node)});
     }
+    if (work->empty()) return;  // no node of the shown generation: as an empty list
+    const IndexRef index = index_;  // the generation of the ids, whatever a slot does next
     setTrashing(true);
-    runInBackground([this, index = index_, work, skipped] {
+    runInBackground([this, index, work, skipped] {
         std::vector<std::string> failures = skipped;
         NodeIds moved;
         std::vector<std::string> movedPaths;

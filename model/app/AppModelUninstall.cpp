@@ -59,10 +59,11 @@ void AppModel::uninstall(const InstalledApp& app) {
         loadApps(true);
         return;
     }
-    setUninstalling(true);
-    std::vector<Remover::Item> items{{stored->node, stored->path, false, std::nullopt}};
-    std::uint64_t total = stored->appSize;
-    for (const Leftover& leftover : stored->leftovers) {
+    // Copied before the first write: a slot told of it may change the inventory.
+    const InstalledApp chosen = *stored;
+    std::vector<Remover::Item> items{{chosen.node, chosen.path, false, std::nullopt}};
+    std::uint64_t total = chosen.appSize;
+    for (const Leftover& leftover : chosen.leftovers) {
         if (!leftoverPicked_.contains(leftover.node) || leftover.node >= index_->count() ||
             index_->isGone(leftover.node)) {
             continue;
@@ -71,7 +72,9 @@ void AppModel::uninstall(const InstalledApp& app) {
                          leftover.kind});
         total += index_->size(leftover.node);
     }
-    runInBackground([this, index = index_, app = *stored, items = std::move(items), total] {
+    const IndexRef index = index_;  // the generation of the items, whatever a slot does next
+    setUninstalling(true);
+    runInBackground([this, index, app = chosen, items = std::move(items), total] {
         if (!closeRunningCopies(app, platform_, options_.quitCheck)) {
             onMainThread([this, name = QString::fromStdString(app.name)] {
                 Batch batch(*this);

@@ -155,6 +155,9 @@ TEST_F(BasketTrash, ToastsOfFailures) {
     const auto toast = model.toast();
     model.trash({}, {"x"});
     EXPECT_FALSE(model.trashing());
+    // Nor ids that no node of the shown generation has.
+    model.trash({index->count(), index->count() + 7}, {"x"});
+    EXPECT_FALSE(model.trashing());
     EXPECT_EQ(model.toast(), toast);
 }
 

@@ -19,8 +19,8 @@ namespace Fmt {
 QString bytes(uint64_t bytes);
 
 struct SplitBytes {
-  QString number;
-  QString unit;
+    QString number;
+    QString unit;
 };
 
 // bytes(count) split at its last plain space into number and unit (the space belongs to

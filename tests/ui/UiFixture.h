@@ -10,16 +10,16 @@ namespace tamrel::test {
 // it, short waits, no start-up until asked) with a small tree to open: "data" with two photos
 // and a note, and Downloads and Documents in the home folder.
 class UiTest : public ModelTest {
- protected:
-  UiTest() {
-    tree.mkdirs("home/Downloads");
-    tree.mkdirs("home/Documents");
-    put("data/photos/a.jpg", 200'000);
-    put("data/photos/b.jpg", 120'000);
-    put("data/notes.txt", 5'000);
-  }
+protected:
+    UiTest() {
+        tree.mkdirs("home/Downloads");
+        tree.mkdirs("home/Documents");
+        put("data/photos/a.jpg", 200'000);
+        put("data/photos/b.jpg", 120'000);
+        put("data/notes.txt", 5'000);
+    }
 
-  std::string home() const { return tree.path() + "/home"; }
+    std::string home() const { return tree.path() + "/home"; }
 };
 
 }  // namespace tamrel::test

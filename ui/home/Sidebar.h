@@ -19,12 +19,12 @@ class LED;
 
 // What one row of the sidebar shows, made from a volume or a place.
 struct SidebarRowData {
-  QString title;
-  QString symbol;
-  std::uint32_t hex = 0;
-  std::optional<QString> detail;  // volumes: "<free> free"
-  std::optional<double> fill;     // volumes: used / max(total, 1)
-  std::string path;               // what a click opens, byte-exact
+    QString title;
+    QString symbol;
+    std::uint32_t hex = 0;
+    std::optional<QString> detail;  // volumes: "<free> free"
+    std::optional<double> fill;     // volumes: used / max(total, 1)
+    std::string path;               // what a click opens, byte-exact
 };
 SidebarRowData volumeRow(const Volume& volume);
 SidebarRowData placeRow(const Place& place);
@@ -43,9 +43,9 @@ QString indexedHelp(const QDateTime& date, const QDateTime& now);
 // What the Full Disk Access box shows. There is no settings pane that grants access on this
 // system, so the box has no "Allow…" key.
 struct AccessLook {
-  QColor led;
-  QString heading;
-  QString hint;  // empty when access is granted
+    QColor led;
+    QString heading;
+    QString hint;  // empty when access is granted
 };
 AccessLook accessLook(bool granted);
 
@@ -54,82 +54,82 @@ AccessLook accessLook(bool granted);
 // raised key that sinks while held; other rows tint while hovered. A click opens the row's
 // path through AppModel::scan(path, false).
 class SidebarRow : public QAbstractButton {
-  Q_OBJECT
- public:
-  SidebarRow(AppModel& model, SidebarRowData data, QWidget* parent = nullptr);
+    Q_OBJECT
+public:
+    SidebarRow(AppModel& model, SidebarRowData data, QWidget* parent = nullptr);
 
-  const SidebarRowData& data() const { return data_; }
-  void setData(SidebarRowData data);
-  bool selected() const;
-  bool indexed() const;
-  bool hovered() const { return hover_; }
-  // The rectangle of the bolt, empty when there is none.
-  QRectF boltRect() const;
-  QSize sizeHint() const override;
+    const SidebarRowData& data() const { return data_; }
+    void setData(SidebarRowData data);
+    bool selected() const;
+    bool indexed() const;
+    bool hovered() const { return hover_; }
+    // The rectangle of the bolt, empty when there is none.
+    QRectF boltRect() const;
+    QSize sizeHint() const override;
 
- protected:
-  void paintEvent(QPaintEvent*) override;
-  void enterEvent(QEnterEvent*) override;
-  void leaveEvent(QEvent*) override;
-  bool event(QEvent* event) override;
+protected:
+    void paintEvent(QPaintEvent*) override;
+    void enterEvent(QEnterEvent*) override;
+    void leaveEvent(QEvent*) override;
+    bool event(QEvent* event) override;
 
- private:
-  void followSelection();
+private:
+    void followSelection();
 
-  AppModel& model_;
-  SidebarRowData data_;
-  bool hover_ = false;
-  bool wasSelected_ = false;
-  SpringAnimator selection_;  // 0 flat, 1 raised key
-  SpringAnimator press_;
+    AppModel& model_;
+    SidebarRowData data_;
+    bool hover_ = false;
+    bool wasSelected_ = false;
+    SpringAnimator selection_;  // 0 flat, 1 raised key
+    SpringAnimator press_;
 };
 
 // The Full Disk Access box at the foot of the sidebar.
 class AccessStatus : public QWidget {
-  Q_OBJECT
- public:
-  explicit AccessStatus(AppModel& model, QWidget* parent = nullptr);
-  QString heading() const;
-  QString hint() const;
+    Q_OBJECT
+public:
+    explicit AccessStatus(AppModel& model, QWidget* parent = nullptr);
+    QString heading() const;
+    QString hint() const;
 
- protected:
-  void paintEvent(QPaintEvent*) override;
+protected:
+    void paintEvent(QPaintEvent*) override;
 
- private:
-  void refresh();
+private:
+    void refresh();
 
-  AppModel& model_;
-  LED* led_;
-  QLabel* heading_;
-  QLabel* hint_;
+    AppModel& model_;
+    LED* led_;
+    QLabel* heading_;
+    QLabel* hint_;
 };
 
 // The column on the leading side: the mark and title, the disks, the places, "Open folder…"
 // and the Full Disk Access box; 228 points wide. Rows keep their identity (their path) across
 // refreshes of the lists.
 class Sidebar : public QWidget {
-  Q_OBJECT
- public:
-  explicit Sidebar(AppModel& model, QWidget* parent = nullptr);
+    Q_OBJECT
+public:
+    explicit Sidebar(AppModel& model, QWidget* parent = nullptr);
 
-  QList<SidebarRow*> volumeRows() const { return volumeRows_; }
-  QList<SidebarRow*> placeRows() const { return placeRows_; }
-  QAbstractButton* openFolderRow() const { return openFolder_; }
-  AccessStatus* accessStatus() const { return access_; }
+    QList<SidebarRow*> volumeRows() const { return volumeRows_; }
+    QList<SidebarRow*> placeRows() const { return placeRows_; }
+    QAbstractButton* openFolderRow() const { return openFolder_; }
+    AccessStatus* accessStatus() const { return access_; }
 
- protected:
-  void paintEvent(QPaintEvent*) override;
+protected:
+    void paintEvent(QPaintEvent*) override;
 
- private:
-  void rebuild();
+private:
+    void rebuild();
 
-  AppModel& model_;
-  QVBoxLayout* list_;
-  QWidget* placesCaption_;
-  QAbstractButton* openFolder_;
-  AccessStatus* access_;
-  QList<SidebarRow*> volumeRows_;
-  QList<SidebarRow*> placeRows_;
+    AppModel& model_;
+    QVBoxLayout* list_;
+    QWidget* placesCaption_;
+    QAbstractButton* openFolder_;
+    AccessStatus* access_;
+    QList<SidebarRow*> volumeRows_;
+    QList<SidebarRow*> placeRows_;
 };
 
 }  // namespace tamrel

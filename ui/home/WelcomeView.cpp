@@ -1,5 +1,6 @@
 #include "ui/home/WelcomeView.h"
 
+#include <sys/stat.h>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QFile>
@@ -7,7 +8,6 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QVBoxLayout>
-#include <sys/stat.h>
 
 #include "format/Fmt.h"
 #include "ui/theme/Colors.h"
@@ -22,274 +22,288 @@ namespace {
 
 constexpr Spring kAppearSpring{0.6, 0.8};
 
-QFont nameFont() { return Fonts::mono(11, Fonts::Weight::semibold, 1.2); }
-QFont numberFont() { return Fonts::mono(64, Fonts::Weight::bold, -2); }
-QFont unitFont() { return Fonts::mono(14, Fonts::Weight::bold); }
-QFont usedFont() { return Fonts::mono(11, Fonts::Weight::medium, 0.6); }
-
-double lineHeight(const QFont& f) {
-  const QFontMetricsF fm(f);
-  return fm.ascent() + fm.descent();
+QFont nameFont() {
+    return Fonts::mono(11, Fonts::Weight::semibold, 1.2);
+}
+QFont numberFont() {
+    return Fonts::mono(64, Fonts::Weight::bold, -2);
+}
+QFont unitFont() {
+    return Fonts::mono(14, Fonts::Weight::bold);
+}
+QFont usedFont() {
+    return Fonts::mono(11, Fonts::Weight::medium, 0.6);
 }
 
 QLabel* label(const QString& text, const QFont& font, const QColor& color, QWidget* parent) {
-  auto* l = new QLabel(text, parent);
-  l->setFont(font);
-  QPalette pal = l->palette();
-  pal.setColor(QPalette::WindowText, color);
-  l->setPalette(pal);
-  l->setAlignment(Qt::AlignHCenter);
-  return l;
+    auto* l = new QLabel(text, parent);
+    l->setFont(font);
+    Color::setTextColor(l, color);
+    l->setAlignment(Qt::AlignHCenter);
+    return l;
 }
 
 }  // namespace
 
 std::optional<Volume> shownDisk(const Volumes& volumes) {
-  for (const Volume& v : volumes) {
-    if (v.url == "/") return v;
-  }
-  if (volumes.empty()) return std::nullopt;
-  return volumes.front();
+    for (const Volume& v : volumes) {
+        if (v.url == "/") return v;
+    }
+    if (volumes.empty()) return std::nullopt;
+    return volumes.front();
 }
 
 WelcomeCard welcomeCard(const Volume& disk) {
-  WelcomeCard c;
-  c.name = shownText(disk.name).toUpper();
-  const Fmt::SplitBytes free = Fmt::split(disk.free);
-  c.number = free.number;
-  c.unitFree = free.unit + QStringLiteral(" FREE");
-  const std::uint64_t used = disk.total > disk.free ? disk.total - disk.free : 0;
-  c.usedLine = (Fmt::bytes(used) + QStringLiteral(" used of ") + Fmt::bytes(disk.total)).toUpper();
-  c.fraction =
-      static_cast<double>(used) / static_cast<double>(std::max<std::uint64_t>(disk.total, 1));
-  return c;
+    WelcomeCard c;
+    c.name = shownText(disk.name).toUpper();
+    const Fmt::SplitBytes free = Fmt::split(disk.free);
+    c.number = free.number;
+    c.unitFree = free.unit + QStringLiteral(" FREE");
+    const std::uint64_t used = disk.total > disk.free ? disk.total - disk.free : 0;
+    c.usedLine =
+        (Fmt::bytes(used) + QStringLiteral(" used of ") + Fmt::bytes(disk.total)).toUpper();
+    c.fraction =
+        static_cast<double>(used) / static_cast<double>(std::max<std::uint64_t>(disk.total, 1));
+    return c;
 }
 
 std::string localPathBytes(const QUrl& url) {
-  const QByteArray encoded = url.path(QUrl::FullyEncoded).toLatin1();
-  const QByteArray bytes = QByteArray::fromPercentEncoding(encoded);
-  return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    const QByteArray encoded = url.path(QUrl::FullyEncoded).toLatin1();
+    const QByteArray bytes = QByteArray::fromPercentEncoding(encoded);
+    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
 
 std::optional<std::string> dropTarget(const QList<QUrl>& urls) {
-  if (urls.isEmpty()) return std::nullopt;
-  const QUrl& first = urls.first();
-  if (!first.isLocalFile() || !first.host().isEmpty()) return std::nullopt;
-  const std::string path = localPathBytes(first);
-  if (path.empty() || path.front() != '/') return std::nullopt;
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return std::nullopt;
-  return path;
+    if (urls.isEmpty()) return std::nullopt;
+    const QUrl& first = urls.first();
+    if (!first.isLocalFile() || !first.host().isEmpty()) return std::nullopt;
+    const std::string path = localPathBytes(first);
+    if (path.empty() || path.front() != '/') return std::nullopt;
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return std::nullopt;
+    return path;
 }
 
 QString dropHint(bool dropping) {
-  return dropping ? QStringLiteral("Drop to look inside") : QStringLiteral("or drop any folder here");
+    return dropping ? QStringLiteral("Drop to look inside")
+                    : QStringLiteral("or drop any folder here");
 }
 
 // The dark card of the shown disk, drawn in one piece so that it can grow and fade in as a
 // whole: 500 points wide, padded 26.
 class WelcomeView::Card : public QWidget {
- public:
-  explicit Card(QWidget* parent) : QWidget(parent), appear_(0, this), meter_(0, this) {
-    const double h = 26 + lineHeight(nameFont()) + 14 + lineHeight(numberFont()) + 14 + 14 + 14 +
-                     lineHeight(usedFont()) + 26;
-    setFixedSize(500, static_cast<int>(std::ceil(h)) + 1);
-    connect(&appear_, &SpringAnimator::valueChanged, this, [this] { update(); });
-    connect(&meter_, &MeterMotion::changed, this, [this] { update(); });
-  }
+public:
+    explicit Card(QWidget* parent) : QWidget(parent), appear_(0, this), meter_(0, this) {
+        const double h = 26 + Fonts::lineHeight(nameFont()) + 14 + Fonts::lineHeight(numberFont()) +
+                         14 + 14 + 14 + Fonts::lineHeight(usedFont()) + 26;
+        setFixedSize(500, static_cast<int>(std::ceil(h)) + 1);
+        connect(&appear_, &SpringAnimator::valueChanged, this, [this] { update(); });
+        connect(&meter_, &MeterMotion::changed, this, [this] { update(); });
+    }
 
-  void setCard(const WelcomeCard& card) {
-    card_ = card;
-    meter_.setFraction(card.fraction);
-    update();
-  }
-  const WelcomeCard& card() const { return card_; }
-  double appeared() const { return appear_.value(); }
-  double shownFraction() const { return meter_.shown(); }
+    void setCard(const WelcomeCard& card) {
+        card_ = card;
+        meter_.setFraction(card.fraction);
+        update();
+    }
+    const WelcomeCard& card() const { return card_; }
+    double appeared() const { return appear_.value(); }
+    double shownFraction() const { return meter_.shown(); }
 
-  void appear() {
-    appear_.animateTo(1, kAppearSpring);
-    meter_.appear();
-  }
+    void appear() {
+        appear_.animateTo(1, kAppearSpring);
+        meter_.appear();
+    }
 
- protected:
-  void paintEvent(QPaintEvent*) override {
-    QPainter p(this);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setRenderHint(QPainter::TextAntialiasing);
-    const double a = appear_.value();
-    p.setOpacity(std::clamp(a, 0.0, 1.0));
-    const double scale = 0.96 + 0.04 * a;
-    const QPointF c(width() / 2.0, height() / 2.0);
-    p.translate(c);
-    p.scale(scale, scale);
-    p.translate(-c);
-    const QRectF panel(0, 0, width(), height() - 1);
-    paintScreen(p, panel, 20);
-    const double left = 26;
-    const double right = width() - 26;
-    double y = 26;
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setRenderHint(QPainter::TextAntialiasing);
+        const double a = appear_.value();
+        p.setOpacity(std::clamp(a, 0.0, 1.0));
+        const double scale = 0.96 + 0.04 * a;
+        const QPointF c(width() / 2.0, height() / 2.0);
+        p.translate(c);
+        p.scale(scale, scale);
+        p.translate(-c);
+        const QRectF panel(0, 0, width(), height() - 1);
+        paintScreen(p, panel, 20);
+        const double left = 26;
+        const double right = width() - 26;
+        double y = 26;
 
-    const QFont nf = nameFont();
-    const QFontMetricsF nfm(nf);
-    const double nameH = lineHeight(nf);
-    p.setFont(nf);
-    p.setPen(QColor(255, 255, 255, 128));
-    p.drawText(QPointF(left, y + nfm.ascent()),
-               nfm.elidedText(card_.name, Qt::ElideRight, right - left - 24));
-    paintLed(p, QPointF(right - 3.5, y + nameH / 2), Color::screenGlow, ledLook(false, 0));
-    y += nameH + 14;
+        const QFont nf = nameFont();
+        const QFontMetricsF nfm(nf);
+        const double nameH = Fonts::lineHeight(nf);
+        p.setFont(nf);
+        p.setPen(QColor(255, 255, 255, 128));
+        p.drawText(QPointF(left, y + nfm.ascent()),
+                   nfm.elidedText(card_.name, Qt::ElideRight, right - left - 24));
+        paintLed(p, QPointF(right - 3.5, y + nameH / 2), Color::screenGlow, ledLook(false, 0));
+        y += nameH + 14;
 
-    const QFont big = numberFont();
-    const QFontMetricsF bfm(big);
-    const double baseline = y + bfm.ascent();
-    p.setPen(Color::screenGlow);
-    p.setFont(big);
-    p.drawText(QPointF(left, baseline), card_.number);
-    const double numberW = bfm.horizontalAdvance(card_.number);
-    p.setFont(unitFont());
-    p.setPen(Color::withOpacity(Color::screenGlow, 0.7));
-    p.drawText(QPointF(left + numberW + 8, baseline), card_.unitFree);
-    y += lineHeight(big) + 14;
+        const QFont big = numberFont();
+        const QFontMetricsF bfm(big);
+        const double baseline = y + bfm.ascent();
+        p.setPen(Color::screenGlow);
+        p.setFont(big);
+        p.drawText(QPointF(left, baseline), card_.number);
+        const double numberW = bfm.horizontalAdvance(card_.number);
+        p.setFont(unitFont());
+        p.setPen(Color::withOpacity(Color::screenGlow, 0.7));
+        p.drawText(QPointF(left + numberW + 8, baseline), card_.unitFree);
+        y += Fonts::lineHeight(big) + 14;
 
-    paintSegmentMeter(p, QRectF(left, y, right - left, 14), meter_.shown(), 36, Color::screenGlow,
-                      QColor(255, 255, 255, 20));
-    y += 14 + 14;
+        paintSegmentMeter(p, QRectF(left, y, right - left, 14), meter_.shown(), 36,
+                          Color::screenGlow, QColor(255, 255, 255, 20));
+        y += 14 + 14;
 
-    const QFont uf = usedFont();
-    p.setFont(uf);
-    p.setPen(QColor(255, 255, 255, 115));
-    p.drawText(QPointF(left, y + QFontMetricsF(uf).ascent()), card_.usedLine);
-  }
+        const QFont uf = usedFont();
+        p.setFont(uf);
+        p.setPen(QColor(255, 255, 255, 115));
+        p.drawText(QPointF(left, y + QFontMetricsF(uf).ascent()), card_.usedLine);
+    }
 
- private:
-  WelcomeCard card_{};
-  SpringAnimator appear_;
-  MeterMotion meter_;
+private:
+    WelcomeCard card_{};
+    SpringAnimator appear_;
+    MeterMotion meter_;
 };
 
 // The drop hint, recoloured while a drag hovers.
 class WelcomeView::Hint : public QLabel {
- public:
-  explicit Hint(QWidget* parent) : QLabel(parent) {
-    setFont(Fonts::mono(11, Fonts::Weight::medium));
-    setAlignment(Qt::AlignHCenter);
-    set(false);
-  }
-  void set(bool dropping) {
-    setText(dropHint(dropping));
-    QPalette pal = palette();
-    pal.setColor(QPalette::WindowText, dropping ? Color::tangerine : Color::ink3);
-    setPalette(pal);
-  }
+public:
+    explicit Hint(QWidget* parent) : QLabel(parent) {
+        setFont(Fonts::mono(11, Fonts::Weight::medium));
+        setAlignment(Qt::AlignHCenter);
+        set(false);
+    }
+    void set(bool dropping) {
+        setText(dropHint(dropping));
+        Color::setTextColor(this, dropping ? Color::tangerine : Color::ink3);
+    }
 };
 
 WelcomeView::WelcomeView(AppModel& model, QWidget* parent) : QWidget(parent), model_(model) {
-  setAcceptDrops(true);
-  auto* v = new QVBoxLayout(this);
-  v->setContentsMargins(0, 0, 0, 0);
-  v->setSpacing(0);
-  v->addStretch(1);
+    setAcceptDrops(true);
+    auto* v = new QVBoxLayout(this);
+    v->setContentsMargins(0, 0, 0, 0);
+    v->setSpacing(0);
+    v->addStretch(1);
 
-  card_ = new Card(this);
-  v->addWidget(card_, 0, Qt::AlignHCenter);
-  v->addSpacing(40);
-  auto* headline = label(QStringLiteral("Let's make some room."),
-                         Fonts::system(38, Fonts::Weight::bold, -1.2), Color::ink, this);
-  v->addWidget(headline);
-  v->addSpacing(10);
-  // Two centred lines with 3 points of extra leading.
-  auto* intro = label(QString(), Fonts::system(14.5, Fonts::Weight::medium), Color::ink2, this);
-  intro->setTextFormat(Qt::RichText);
-  intro->setText(QStringLiteral("<div align='center' style='line-height:%1px'>%2<br>%3</div>")
-                     .arg(static_cast<int>(std::ceil(lineHeight(intro->font()) + 3)))
-                     .arg(QStringLiteral("Pick a disk or a folder. The first look reads every file,"),
-                          QStringLiteral("after that Tamrel opens instantly and keeps up as things "
-                                         "change.")));
-  v->addWidget(intro);
-  v->addSpacing(28);
+    card_ = new Card(this);
+    v->addWidget(card_, 0, Qt::AlignHCenter);
+    v->addSpacing(40);
+    auto* headline = label(QStringLiteral("Let's make some room."),
+                           Fonts::system(38, Fonts::Weight::bold, -1.2), Color::ink, this);
+    v->addWidget(headline);
+    v->addSpacing(10);
+    // Two centred lines with 3 points of extra leading.
+    auto* intro = label(QString(), Fonts::system(14.5, Fonts::Weight::medium), Color::ink2, this);
+    intro->setTextFormat(Qt::RichText);
+    intro->setText(
+        QStringLiteral("<div align='center' style='line-height:%1px'>%2<br>%3</div>")
+            .arg(static_cast<int>(std::ceil(Fonts::lineHeight(intro->font()) + 3)))
+            .arg(QStringLiteral("Pick a disk or a folder. The first look reads every file,"),
+                 QStringLiteral("after that Tamrel opens instantly and keeps up as things "
+                                "change.")));
+    v->addWidget(intro);
+    v->addSpacing(28);
 
-  auto* keys = new QHBoxLayout();
-  keys->setSpacing(14);
-  keys->addStretch(1);
-  lookInside_ = new KeyButton(QString(), KeyKind::accent, true, this);
-  lookInside_->setSymbol(QStringLiteral("magnifyingglass"));
-  home_ = new KeyButton(QStringLiteral("Just my Home"), KeyKind::plain, true, this);
-  home_->setSymbol(QStringLiteral("house.fill"));
-  keys->addWidget(lookInside_);
-  keys->addWidget(home_);
-  keys->addStretch(1);
-  v->addLayout(keys);
-  v->addSpacing(18);
-  hint_ = new Hint(this);
-  v->addWidget(hint_);
-  v->addStretch(1);
+    auto* keys = new QHBoxLayout();
+    keys->setSpacing(14);
+    keys->addStretch(1);
+    lookInside_ = new KeyButton(QString(), KeyKind::accent, true, this);
+    lookInside_->setSymbol(QStringLiteral("magnifyingglass"));
+    home_ = new KeyButton(QStringLiteral("Just my Home"), KeyKind::plain, true, this);
+    home_->setSymbol(QStringLiteral("house.fill"));
+    keys->addWidget(lookInside_);
+    keys->addWidget(home_);
+    keys->addStretch(1);
+    v->addLayout(keys);
+    v->addSpacing(18);
+    hint_ = new Hint(this);
+    v->addWidget(hint_);
+    v->addStretch(1);
 
-  connect(lookInside_, &QAbstractButton::clicked, this, [this] {
-    if (disk_) model_.scan(disk_->url, false);
-  });
-  connect(home_, &QAbstractButton::clicked, this, [this] {
-    const QByteArray home = QFile::encodeName(QDir::homePath());
-    model_.scan(std::string(home.constData(), static_cast<std::size_t>(home.size())), false);
-  });
-  connect(&model_, &AppModel::volumesChanged, this, &WelcomeView::refresh);
-  refresh();
+    connect(lookInside_, &QAbstractButton::clicked, this, [this] {
+        if (disk_) model_.scan(disk_->url, false);
+    });
+    connect(home_, &QAbstractButton::clicked, this, [this] {
+        const QByteArray home = QFile::encodeName(QDir::homePath());
+        model_.scan(std::string(home.constData(), static_cast<std::size_t>(home.size())), false);
+    });
+    connect(&model_, &AppModel::volumesChanged, this, &WelcomeView::refresh);
+    refresh();
 }
 
-QString WelcomeView::hintText() const { return hint_->text(); }
-QWidget* WelcomeView::card() const { return card_; }
-double WelcomeView::cardShownFraction() const { return card_->shownFraction(); }
-WelcomeCard WelcomeView::cardTexts() const { return card_->card(); }
+QString WelcomeView::hintText() const {
+    return hint_->text();
+}
+QWidget* WelcomeView::card() const {
+    return card_;
+}
+double WelcomeView::cardShownFraction() const {
+    return card_->shownFraction();
+}
+WelcomeCard WelcomeView::cardTexts() const {
+    return card_->card();
+}
 
 void WelcomeView::refresh() {
-  disk_ = shownDisk(model_.volumes());
-  card_->setVisible(disk_.has_value());
-  lookInside_->setVisible(disk_.has_value());
-  if (disk_) {
-    card_->setCard(welcomeCard(*disk_));
-    lookInside_->setText(QStringLiteral("Look inside %1").arg(shownText(disk_->name)));
-    lookInside_->updateGeometry();
-  }
+    disk_ = shownDisk(model_.volumes());
+    card_->setVisible(disk_.has_value());
+    lookInside_->setVisible(disk_.has_value());
+    if (disk_) {
+        card_->setCard(welcomeCard(*disk_));
+        lookInside_->setText(QStringLiteral("Look inside %1").arg(shownText(disk_->name)));
+        lookInside_->updateGeometry();
+    }
 }
 
-void WelcomeView::showEvent(QShowEvent*) { card_->appear(); }
+void WelcomeView::showEvent(QShowEvent*) {
+    card_->appear();
+}
 
 void WelcomeView::setDropping(bool on) {
-  if (dropping_ == on) return;
-  dropping_ = on;
-  hint_->set(on);
-  update();
+    if (dropping_ == on) return;
+    dropping_ = on;
+    hint_->set(on);
+    update();
 }
 
 void WelcomeView::dragEnterEvent(QDragEnterEvent* event) {
-  if (event->mimeData()->hasUrls()) {
-    setDropping(true);
-    event->acceptProposedAction();
-  }
+    if (event->mimeData()->hasUrls()) {
+        setDropping(true);
+        event->acceptProposedAction();
+    }
 }
 
-void WelcomeView::dragLeaveEvent(QDragLeaveEvent*) { setDropping(false); }
+void WelcomeView::dragLeaveEvent(QDragLeaveEvent*) {
+    setDropping(false);
+}
 
 void WelcomeView::dropEvent(QDropEvent* event) {
-  setDropping(false);
-  const std::optional<std::string> target = dropTarget(event->mimeData()->urls());
-  if (!target) {
-    event->ignore();
-    return;
-  }
-  event->acceptProposedAction();
-  model_.scan(*target, false);
+    setDropping(false);
+    const std::optional<std::string> target = dropTarget(event->mimeData()->urls());
+    if (!target) {
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+    model_.scan(*target, false);
 }
 
 void WelcomeView::paintEvent(QPaintEvent*) {
-  if (!dropping_) return;
-  QPainter p(this);
-  p.setRenderHint(QPainter::Antialiasing);
-  QPen pen(Color::tangerine, 2);
-  pen.setDashPattern({8.0 / 2, 6.0 / 2});
-  pen.setCapStyle(Qt::FlatCap);
-  p.setPen(pen);
-  p.drawRoundedRect(QRectF(rect()).adjusted(17, 17, -17, -17), 23, 23);
+    if (!dropping_) return;
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    QPen pen(Color::tangerine, 2);
+    pen.setDashPattern({8.0 / 2, 6.0 / 2});
+    pen.setCapStyle(Qt::FlatCap);
+    p.setPen(pen);
+    p.drawRoundedRect(QRectF(rect()).adjusted(17, 17, -17, -17), 23, 23);
 }
 
 }  // namespace tamrel

@@ -20,11 +20,11 @@ std::optional<Volume> shownDisk(const Volumes& volumes);
 
 // The texts and numbers of the Welcome card for one disk.
 struct WelcomeCard {
-  QString name;      // the disk's name, upper-cased
-  QString number;    // the free space's number part
-  QString unitFree;  // "<unit> FREE"
-  QString usedLine;  // "<used> USED OF <total>", upper-cased
-  double fraction;   // used / max(total, 1)
+    QString name;      // the disk's name, upper-cased
+    QString number;    // the free space's number part
+    QString unitFree;  // "<unit> FREE"
+    QString usedLine;  // "<used> USED OF <total>", upper-cased
+    double fraction;   // used / max(total, 1)
 };
 WelcomeCard welcomeCard(const Volume& disk);
 
@@ -44,40 +44,40 @@ QString dropHint(bool dropping);
 // <disk>" and "Just my Home", and the drop area over the whole screen. Every way out goes
 // through AppModel::scan(path, false).
 class WelcomeView : public QWidget {
-  Q_OBJECT
- public:
-  explicit WelcomeView(AppModel& model, QWidget* parent = nullptr);
+    Q_OBJECT
+public:
+    explicit WelcomeView(AppModel& model, QWidget* parent = nullptr);
 
-  bool dropping() const { return dropping_; }
-  KeyButton* lookInsideKey() const { return lookInside_; }
-  KeyButton* homeKey() const { return home_; }
-  // The card (null-free; hidden without a disk) and what its meter shows now.
-  QWidget* card() const;
-  double cardShownFraction() const;
-  WelcomeCard cardTexts() const;
-  QString hintText() const;
+    bool dropping() const { return dropping_; }
+    KeyButton* lookInsideKey() const { return lookInside_; }
+    KeyButton* homeKey() const { return home_; }
+    // The card (null-free; hidden without a disk) and what its meter shows now.
+    QWidget* card() const;
+    double cardShownFraction() const;
+    WelcomeCard cardTexts() const;
+    QString hintText() const;
 
- protected:
-  void paintEvent(QPaintEvent*) override;
-  void showEvent(QShowEvent*) override;
-  void dragEnterEvent(QDragEnterEvent*) override;
-  void dragLeaveEvent(QDragLeaveEvent*) override;
-  void dropEvent(QDropEvent*) override;
+protected:
+    void paintEvent(QPaintEvent*) override;
+    void showEvent(QShowEvent*) override;
+    void dragEnterEvent(QDragEnterEvent*) override;
+    void dragLeaveEvent(QDragLeaveEvent*) override;
+    void dropEvent(QDropEvent*) override;
 
- private:
-  class Card;
-  class Hint;
+private:
+    class Card;
+    class Hint;
 
-  void refresh();
-  void setDropping(bool on);
+    void refresh();
+    void setDropping(bool on);
 
-  AppModel& model_;
-  bool dropping_ = false;
-  Card* card_;
-  KeyButton* lookInside_;
-  KeyButton* home_;
-  Hint* hint_;
-  std::optional<Volume> disk_;
+    AppModel& model_;
+    bool dropping_ = false;
+    Card* card_;
+    KeyButton* lookInside_;
+    KeyButton* home_;
+    Hint* hint_;
+    std::optional<Volume> disk_;
 };
 
 }  // namespace tamrel

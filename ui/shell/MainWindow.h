@@ -14,9 +14,9 @@ class RootView;
 // second scan would race the first); "Rescan" also needs a target; "Check for Updates…" has no
 // updater on this system and stays disabled.
 struct MenuRules {
-  bool scanFolder;
-  bool rescan;
-  bool checkForUpdates;
+    bool scanFolder;
+    bool rescan;
+    bool checkForUpdates;
 };
 MenuRules menuRules(Phase phase, bool hasScanTarget);
 
@@ -24,23 +24,23 @@ MenuRules menuRules(Phase phase, bool hasScanTarget);
 // as its content and the menu commands (Tamrel: About, Check for Updates…, Quit; File: Scan
 // Folder… Ctrl+O, Rescan Ctrl+R). Closing it quits the application.
 class MainWindow : public QMainWindow {
-  Q_OBJECT
- public:
-  explicit MainWindow(AppModel& model, QWidget* parent = nullptr);
+    Q_OBJECT
+public:
+    explicit MainWindow(AppModel& model, QWidget* parent = nullptr);
 
-  RootView* rootView() const { return root_; }
-  QAction* scanFolderAction() const { return scanFolder_; }
-  QAction* rescanAction() const { return rescan_; }
-  QAction* checkForUpdatesAction() const { return checkForUpdates_; }
+    RootView* rootView() const { return root_; }
+    QAction* scanFolderAction() const { return scanFolder_; }
+    QAction* rescanAction() const { return rescan_; }
+    QAction* checkForUpdatesAction() const { return checkForUpdates_; }
 
- private:
-  void updateCommands();
+private:
+    void updateCommands();
 
-  AppModel& model_;
-  RootView* root_;
-  QAction* scanFolder_;
-  QAction* rescan_;
-  QAction* checkForUpdates_;
+    AppModel& model_;
+    RootView* root_;
+    QAction* scanFolder_;
+    QAction* rescan_;
+    QAction* checkForUpdates_;
 };
 
 }  // namespace tamrel

@@ -14,9 +14,9 @@ class Sidebar;
 // Scanning screen also grows from 0.97 about its centre, the results screen also rises 12
 // points. Opacity is clamped to 0…1; scale and offset follow the spring's overshoot.
 struct ScreenLook {
-  double opacity;
-  double scale;
-  double dy;
+    double opacity;
+    double scale;
+    double dy;
 };
 ScreenLook screenLook(Phase phase, double shown);
 
@@ -29,36 +29,36 @@ QWidget* createResultsScreen(AppModel& model, QWidget* parent);
 // announces it with (none: the screens swap at once): the outgoing and the incoming screen are
 // drawn from snapshots with their looks until the spring settles, then the live screen shows.
 class RootView : public QWidget {
-  Q_OBJECT
- public:
-  explicit RootView(AppModel& model, QWidget* parent = nullptr);
+    Q_OBJECT
+public:
+    explicit RootView(AppModel& model, QWidget* parent = nullptr);
 
-  Phase shownPhase() const { return shown_; }
-  QWidget* screen() const { return screen_; }
-  Sidebar* sidebar() const { return sidebar_; }
-  bool transitioning() const { return progress_.moving(); }
+    Phase shownPhase() const { return shown_; }
+    QWidget* screen() const { return screen_; }
+    Sidebar* sidebar() const { return sidebar_; }
+    bool transitioning() const { return progress_.moving(); }
 
- protected:
-  void resizeEvent(QResizeEvent*) override;
-  void paintEvent(QPaintEvent*) override;
+protected:
+    void resizeEvent(QResizeEvent*) override;
+    void paintEvent(QPaintEvent*) override;
 
- private:
-  class Overlay;
+private:
+    class Overlay;
 
-  void showPhase(Phase phase);
-  QWidget* makeScreen(Phase phase);
-  QRect screenRect() const;
-  void finishTransition();
+    void showPhase(Phase phase);
+    QWidget* makeScreen(Phase phase);
+    QRect screenRect() const;
+    void finishTransition();
 
-  AppModel& model_;
-  Sidebar* sidebar_;
-  QWidget* screen_ = nullptr;
-  Phase shown_;
-  Overlay* overlay_;
-  QPixmap outgoing_;
-  QPixmap incoming_;
-  Phase outgoingPhase_ = Phase::home;
-  SpringAnimator progress_;
+    AppModel& model_;
+    Sidebar* sidebar_;
+    QWidget* screen_ = nullptr;
+    Phase shown_;
+    Overlay* overlay_;
+    QPixmap outgoing_;
+    QPixmap incoming_;
+    Phase outgoingPhase_ = Phase::home;
+    SpringAnimator progress_;
 };
 
 }  // namespace tamrel

@@ -32,6 +32,9 @@ QFont mono(double size, Weight weight, double tracking = 0);
 // The symbol font sized to stand beside text of `size` points.
 QFont symbol(double size);
 
+// The height of one line of `font`: ascent plus descent.
+double lineHeight(const QFont& font);
+
 // Text whose digits keep one width as numbers change: Inter's digits are proportional, so each
 // digit is drawn centred in a cell as wide as the widest digit. Other characters keep their own
 // advance. `tracking` is added after every character, as the font's letter spacing would.

@@ -30,9 +30,9 @@ QPainterPath roundedShape(const QRectF& rect, double radius);
 enum class KeyKind { plain, accent, dark };
 
 struct KeyColors {
-  QColor face;
-  QColor edge;
-  QColor label;
+    QColor face;
+    QColor edge;
+    QColor label;
 };
 // plain: keyFace / keyEdge / ink; accent: tangerine / tangerineEdge / white; dark: 2B2927 /
 // black / white.
@@ -40,22 +40,22 @@ KeyColors keyColors(KeyKind kind);
 
 // The numbers of a text key, regular or large.
 struct KeyMetrics {
-  double fontSize;  // bold: 13, large 15
-  double hPad;      // 13, large 20
-  double vPad;      // 7, large 11
-  double radius;    // 10, large 13
-  double depth;     // 3: the edge band at rest, also the room reserved below the key
-  double pressDrop;  // 2: the face and the label sink this far while pressed
+    double fontSize;   // bold: 13, large 15
+    double hPad;       // 13, large 20
+    double vPad;       // 7, large 11
+    double radius;     // 10, large 13
+    double depth;      // 3: the edge band at rest, also the room reserved below the key
+    double pressDrop;  // 2: the face and the label sink this far while pressed
 };
 KeyMetrics keyMetrics(bool large);
 
 // Where the parts of a text key lie for a label of `label` size and a press amount from 0 (at
 // rest) to 1 (pressed): the key is label + padding, plus `depth` of room below.
 struct KeyGeometry {
-  QSizeF size;      // the whole control
-  QRectF faceRect;  // the face, moved by the press
-  QRectF edgeRect;  // the edge shape
-  QRectF labelRect;  // the label, moved with the face
+    QSizeF size;       // the whole control
+    QRectF faceRect;   // the face, moved by the press
+    QRectF edgeRect;   // the edge shape
+    QRectF labelRect;  // the label, moved with the face
 };
 KeyGeometry keyGeometry(QSizeF label, bool large, double press);
 
@@ -63,48 +63,48 @@ KeyGeometry keyGeometry(QSizeF label, bool large, double press);
 // given. Its face and label sink 2 points while held and spring back (response 0.16 s, damping
 // 0.6) on release. Disabled keys are drawn at half opacity and take no clicks.
 class KeyButton : public QAbstractButton {
-  Q_OBJECT
- public:
-  KeyButton(const QString& title, KeyKind kind, bool large, QWidget* parent = nullptr);
+    Q_OBJECT
+public:
+    KeyButton(const QString& title, KeyKind kind, bool large, QWidget* parent = nullptr);
 
-  void setSymbol(const QString& symbol);
-  KeyKind kind() const { return kind_; }
-  bool large() const { return large_; }
-  // 0 at rest, 1 fully pressed; follows the press spring.
-  double pressAmount() const { return press_.value(); }
+    void setSymbol(const QString& symbol);
+    KeyKind kind() const { return kind_; }
+    bool large() const { return large_; }
+    // 0 at rest, 1 fully pressed; follows the press spring.
+    double pressAmount() const { return press_.value(); }
 
-  QSize sizeHint() const override;
-  QSize minimumSizeHint() const override { return sizeHint(); }
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override { return sizeHint(); }
 
- protected:
-  void paintEvent(QPaintEvent*) override;
+protected:
+    void paintEvent(QPaintEvent*) override;
 
- private:
-  QSizeF labelSize() const;
+private:
+    QSizeF labelSize() const;
 
-  KeyKind kind_;
-  bool large_;
-  QString symbol_;
-  SpringAnimator press_;
+    KeyKind kind_;
+    bool large_;
+    QString symbol_;
+    SpringAnimator press_;
 };
 
 // A round icon key of diameter `size`: the symbol at size × 0.4 in ink on a keyFace circle with
 // 2.5 points of keyEdge below; the face sinks 1.5 and the symbol 2 points while held.
 class RoundKey : public QAbstractButton {
-  Q_OBJECT
- public:
-  RoundKey(const QString& symbol, double size, QWidget* parent = nullptr);
+    Q_OBJECT
+public:
+    RoundKey(const QString& symbol, double size, QWidget* parent = nullptr);
 
-  double pressAmount() const { return press_.value(); }
-  QSize sizeHint() const override;
+    double pressAmount() const { return press_.value(); }
+    QSize sizeHint() const override;
 
- protected:
-  void paintEvent(QPaintEvent*) override;
+protected:
+    void paintEvent(QPaintEvent*) override;
 
- private:
-  QString symbol_;
-  double size_;
-  SpringAnimator press_;
+private:
+    QString symbol_;
+    double size_;
+    SpringAnimator press_;
 };
 
 // The spring of every key press.

@@ -17,38 +17,38 @@ namespace tamrel {
 //
 // Main thread only.
 class SpringAnimator : public QObject {
-  Q_OBJECT
- public:
-  explicit SpringAnimator(double value = 0, QObject* parent = nullptr);
+    Q_OBJECT
+public:
+    explicit SpringAnimator(double value = 0, QObject* parent = nullptr);
 
-  double value() const { return value_; }
-  double target() const { return target_; }
-  double velocity() const { return velocity_; }
-  bool moving() const { return timer_.isActive(); }
+    double value() const { return value_; }
+    double target() const { return target_; }
+    double velocity() const { return velocity_; }
+    bool moving() const { return timer_.isActive(); }
 
-  // Moves towards `target` with `spring`; a spring with response 0 jumps.
-  void animateTo(double target, Spring spring);
-  // Jumps to `value` and stops.
-  void setValue(double value);
-  // Advances the motion by `seconds` (the timer calls it; tests call it directly).
-  void advance(double seconds);
+    // Moves towards `target` with `spring`; a spring with response 0 jumps.
+    void animateTo(double target, Spring spring);
+    // Jumps to `value` and stops.
+    void setValue(double value);
+    // Advances the motion by `seconds` (the timer calls it; tests call it directly).
+    void advance(double seconds);
 
-  static void setInstant(bool on);
-  static bool instant();
+    static void setInstant(bool on);
+    static bool instant();
 
- signals:
-  void valueChanged(double value);
-  void settled();
+signals:
+    void valueChanged(double value);
+    void settled();
 
- private:
-  void tick();
+private:
+    void tick();
 
-  double value_;
-  double target_;
-  double velocity_ = 0;
-  Spring spring_{};
-  QTimer timer_;
-  QElapsedTimer clock_;
+    double value_;
+    double target_;
+    double velocity_ = 0;
+    Spring spring_{};
+    QTimer timer_;
+    QElapsedTimer clock_;
 };
 
 }  // namespace tamrel

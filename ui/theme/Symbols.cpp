@@ -7,8 +7,8 @@ namespace tamrel::Symbols {
 namespace {
 
 struct Entry {
-  const char* name;
-  char32_t codepoint;  // Material Icons
+    const char* name;
+    char32_t codepoint;  // Material Icons
 };
 
 // Symbol name -> Material Icons code point (the icon's Material name in the comment).
@@ -69,26 +69,33 @@ constexpr Entry kTable[] = {
 constexpr char32_t kFallback = 0xEF4A;  // circle
 
 const QHash<QString, char32_t>& table() {
-  static const QHash<QString, char32_t> map = [] {
-    QHash<QString, char32_t> m;
-    for (const Entry& e : kTable) m.insert(QString::fromLatin1(e.name), e.codepoint);
-    return m;
-  }();
-  return map;
+    static const QHash<QString, char32_t> map = [] {
+        QHash<QString, char32_t> m;
+        for (const Entry& e : kTable)
+            m.insert(QString::fromLatin1(e.name), e.codepoint);
+        return m;
+    }();
+    return map;
 }
 
 }  // namespace
 
-char32_t codepoint(const QString& name) { return table().value(name, 0); }
-
-QString glyph(const QString& name) {
-  char32_t cp = codepoint(name);
-  if (cp == 0) cp = kFallback;
-  return QString::fromUcs4(&cp, 1);
+char32_t codepoint(const QString& name) {
+    return table().value(name, 0);
 }
 
-bool has(const QString& name) { return table().contains(name); }
+QString glyph(const QString& name) {
+    char32_t cp = codepoint(name);
+    if (cp == 0) cp = kFallback;
+    return QString::fromUcs4(&cp, 1);
+}
 
-QStringList names() { return table().keys(); }
+bool has(const QString& name) {
+    return table().contains(name);
+}
+
+QStringList names() {
+    return table().keys();
+}
 
 }  // namespace tamrel::Symbols

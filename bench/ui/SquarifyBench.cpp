@@ -34,6 +34,18 @@ void BM_Squarify(benchmark::State& state) {
 }
 BENCHMARK(BM_Squarify)->Arg(91)->Arg(10'000)->Unit(benchmark::kMicrosecond);
 
+// A peer measured in the same run, so that figures from a busy machine can be compared: sorting
+// the same sizes.
+void BM_PeerSortSizes(benchmark::State& state) {
+    const auto sizes = folderSizes(int(state.range(0)));
+    for (auto _ : state) {
+        auto copy = sizes;
+        std::sort(copy.begin(), copy.end());
+        benchmark::DoNotOptimize(copy.data());
+    }
+}
+BENCHMARK(BM_PeerSortSizes)->Arg(91)->Arg(10'000)->Unit(benchmark::kMicrosecond);
+
 }  // namespace
 }  // namespace tamrel
 

@@ -91,11 +91,13 @@ void KindBar::paintEvent(QPaintEvent*) {
         painter.setPen(Qt::NoPen);
         painter.setBrush(Palette::color(kindHex(s.kind)));
         painter.drawEllipse(QRectF(cell.left(), cell.center().y() - 3.5, 7, 7));
+        // The bytes with digits of one width, right-aligned in the cell.
         const QString bytes = Fmt::bytes(s.bytes);
-        painter.setFont(bytesFont);
+        const QFontMetricsF bm(bytesFont);
+        const double bytesW = Fonts::tabularWidth(bytesFont, bytes);
         painter.setPen(Color::ink);
-        const double bytesW = QFontMetricsF(bytesFont).horizontalAdvance(bytes);
-        painter.drawText(cell, Qt::AlignRight | Qt::AlignVCenter, bytes);
+        Fonts::drawTabular(painter, QPointF(cell.right() - bytesW, cell.center().y() + (bm.ascent() - bm.descent()) / 2),
+                           bytesFont, bytes);
         painter.setFont(labelFont);
         painter.setPen(Color::ink2);
         const QRectF label(cell.left() + 14, cell.top(), std::max(0.0, cell.width() - 14 - 6 - bytesW),
@@ -186,11 +188,11 @@ ExploreView::ExploreView(AppModel& model, QWidget* parent)
     column->setSpacing(12);
     column->addWidget(summary_);
     column->addWidget(list_, 1);
-    auto* left = new QWidget(this);
-    left->setLayout(column);
+    left_ = new QWidget(this);
+    left_->setLayout(column);
     column->setContentsMargins(0, 0, 0, 0);
-    left->setFixedWidth(400);
-    row->addWidget(left);
+    left_->setFixedWidth(400);
+    row->addWidget(left_);
     row->addWidget(treemap_, 1);
 
     for (auto signal : {&AppModel::indexChanged, &AppModel::currentChanged,
@@ -202,6 +204,9 @@ ExploreView::ExploreView(AppModel& model, QWidget* parent)
 
 void ExploreView::refresh() {
     const IndexRef index = model_.index();
+    // Nothing at all without an index.
+    left_->setVisible(bool(index));
+    treemap_->setVisible(bool(index));
     if (!index) {
         kidsIndex_.reset();
         kids_.clear();

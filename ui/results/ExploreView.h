@@ -78,6 +78,7 @@ private:
     FolderSummary* summary_;
     ItemList* list_;
     TreemapView* treemap_;
+    QWidget* left_;
     // The children of the folder shown, kept while the index, the folder and the revision stay
     // (a pick changes none of them, and sorting a wide folder takes a millisecond or more).
     IndexRef kidsIndex_;

@@ -56,11 +56,13 @@ void ListScreen::paintEvent(QPaintEvent*) {
 }
 
 void ListScreen::showNodes(const NodeIds& ids, qint64 total) {
+    list_->setVisible(true);
     const std::uint64_t maxSize = ids.empty() ? 1 : model_.index()->size(ids.front());
     list_->setRows(rowItems(model_, ids, maxSize, model_.current()), total);
 }
 
 void ListScreen::clear() {
+    list_->setVisible(false);
     list_->setRows({}, 0);
     setHeader({}, {});
 }

@@ -92,7 +92,6 @@ ResultsView::ResultsView(AppModel& model, QWidget* parent)
     auto* up = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Up), this);
     connect(up, &QShortcut::activated, &model_, &AppModel::up);
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-    escape->setContext(Qt::WidgetWithChildrenShortcut);
     connect(escape, &QShortcut::activated, this, [this] {
         model_.setQuery(QString());  // also when already empty: the scheduling runs again
         search_->edit().clearFocus();

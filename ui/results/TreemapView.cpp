@@ -23,6 +23,11 @@ TreemapView::TreemapView(AppModel& model, QWidget* parent) : QWidget(parent), mo
     setMouseTracking(true);
     setMinimumSize(120, 120);
     connect(&appear_, &SpringAnimator::valueChanged, this, [this] { update(); });
+    connect(&move_, &SpringAnimator::valueChanged, this, [this] { update(); });
+    connect(&move_, &SpringAnimator::settled, this, [this] {
+        from_.clear();
+        update();
+    });
     // The basket decides which tiles are picked; a new revision moves sizes.
     connect(&model_, &AppModel::basketChanged, this, [this] { relayout(); });
 }
@@ -33,17 +38,28 @@ void TreemapView::setFolder(IndexRef index, NodeId node, NodeIds kids) {
     // The tile set's identity is the folder: another folder starts afresh and fades in, while
     // the same folder after a change (a move to the Trash, a refresh) keeps its state.
     const bool newFolder = node != node_ || !index_;
+    const bool glide = !newFolder && model_.revision() != revision_ && !tiles_.empty();
+    revision_ = model_.revision();
     index_ = std::move(index);
     node_ = node;
     kids_ = std::move(kids);
     if (newFolder) {
         hoverId_.reset();
         pressedId_.reset();
+        from_.clear();
         // Fades in with the spring of opening a folder.
         appear_.setValue(0);
         appear_.animateTo(1, Spring{0.42, 0.82});
     }
+    if (glide) {
+        from_.clear();
+        for (const TreemapTile& tile : tiles_) from_[tile.id] = tile.rect;
+    }
     relayout();
+    if (glide) {
+        move_.setValue(0);
+        move_.animateTo(1, Spring{0.45, 0.8});
+    }
 }
 
 void TreemapView::relayout() {
@@ -178,6 +194,21 @@ void TreemapView::paintEvent(QPaintEvent*) {
         painter.scale(scale, scale);
         painter.translate(-centre);
         painter.setOpacity(t);
+    }
+    if (!from_.empty()) {
+        // Gliding to new places: every tile drawn where it is on its way.
+        const double v = move_.value();
+        for (TreemapTile tile : tiles_) {
+            if (auto it = from_.find(tile.id); it != from_.end()) {
+                const QRectF& a = it->second;
+                const QRectF& b = tile.rect;
+                tile.rect = QRectF(a.x() + (b.x() - a.x()) * v, a.y() + (b.y() - a.y()) * v,
+                                   a.width() + (b.width() - a.width()) * v,
+                                   a.height() + (b.height() - a.height()) * v);
+            }
+            paintTile(painter, tile, false, false);
+        }
+        return;
     }
     painter.drawPixmap(0, 0, layer_);
     // The hovered (lifted, drawn over its neighbours) and the pressed tile, over the well again.

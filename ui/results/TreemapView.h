@@ -3,6 +3,7 @@
 #include <QWidget>
 
 #include <optional>
+#include <unordered_map>
 #include <vector>
 
 #include "model/app/AppModel.h"
@@ -55,6 +56,11 @@ private:
     std::optional<std::int64_t> hoverId_;    // the tile under the pointer (-1: the others tile)
     std::optional<std::int64_t> pressedId_;  // the tile being pressed
     SpringAnimator appear_{1.0};
+    // After a change of the index's content (a move to the Trash, a refresh) the tiles glide
+    // from where they were (`from_`, by id) to their new places as `move_` goes from 0 to 1.
+    int revision_ = -1;
+    std::unordered_map<std::int64_t, QRectF> from_;
+    SpringAnimator move_{1.0};
     // The empty well, and the well with every tile at rest; drawn again only when the tiles
     // change, so hover and press repaint one or two tiles over them.
     QPixmap well_;

@@ -301,6 +301,15 @@ TEST_F(ResultsScreenTest, NothingActsOnAnotherGeneration) {
     EXPECT_EQ(folderMenu->actions().front()->text(), "Look Inside");
     EXPECT_EQ(folderMenu->actions().size(), 4);
 
+    // Inside a picked folder the entry reads "Unpick" and leaves the basket as it is.
+    model().toggleBasket(id("folder"));
+    QMenu* inside = makeItemMenu(model(), id("folder/x.bin"), true, view.get());
+    EXPECT_EQ(inside->actions().back()->text(), "Unpick");
+    inside->actions().back()->trigger();
+    EXPECT_EQ(model().basket(), NodeIds{id("folder")});
+    model().toggleBasket(id("folder"));
+    delete inside;
+
     // Another generation comes in (a rescan): the old menu's entries do nothing.
     const IndexRef before = model().index();
     model().rescan();
@@ -355,6 +364,37 @@ TEST_F(ResultsScreenTest, RowClicksAndKindBarHover) {
     EXPECT_EQ(bar.hovered(), layout.segments[1].kind);
     QTest::mouseMove(&bar, QPoint(20, bar.height() - 6));  // the first legend entry
     EXPECT_EQ(bar.hovered(), layout.segments[0].kind);
+}
+
+TEST_F(ResultsScreenTest, TheConfirmationFollowsTheModelBothWays) {
+    put("disk/a.bin", 4000);
+    put("disk/b.bin", 3000);
+    open();
+    model().toggleBasket(id("a.bin"));
+    model().toggleBasket(id("b.bin"));
+    model().setConfirmTrash(true);
+    ASSERT_NE(view->confirmation(), nullptr);
+    EXPECT_TRUE(view->confirmation()->isVisible());
+    // The title follows the basket while the question is open.
+    model().toggleBasket(id("b.bin"));
+    EXPECT_EQ(view->confirmation()->text(), confirmTrashTitle(1, model().basketSize()));
+    // The model takes the question back: it closes.
+    model().setConfirmTrash(false);
+    ASSERT_TRUE(waitFor([&] { return view->confirmation() == nullptr; }));
+
+    // Cancel leaves the basket and the files alone.
+    model().setConfirmTrash(true);
+    ASSERT_NE(view->confirmation(), nullptr);
+    QAbstractButton* cancel = nullptr;
+    for (QAbstractButton* b : view->confirmation()->buttons()) {
+        if (b->text() == "Cancel") cancel = b;
+    }
+    ASSERT_NE(cancel, nullptr);
+    QTest::mouseClick(cancel, Qt::LeftButton);
+    EXPECT_FALSE(model().confirmTrash());
+    EXPECT_EQ(model().basket(), NodeIds{id("a.bin")});
+    EXPECT_FALSE(model().trashing());
+    EXPECT_TRUE(fs::exists(root() + "/a.bin"));
 }
 
 }  // namespace

@@ -350,22 +350,13 @@ SizeText::SizeText(std::uint64_t bytes, double size, const QColor& unitColor, QW
 }
 
 void SizeText::setBytes(std::uint64_t bytes) {
-<<<<<<< HEAD
-  bytes_ = bytes;
-  const Fmt::SplitBytes s = Fmt::split(bytes);
-  if (s.number == number_ && s.unit == unit_) return;
-  number_ = s.number;
-  unit_ = s.unit;
-  updateGeometry();
-  update();
-=======
+    bytes_ = bytes;
     const Fmt::SplitBytes s = Fmt::split(bytes);
     if (s.number == number_ && s.unit == unit_) return;
     number_ = s.number;
     unit_ = s.unit;
     updateGeometry();
     update();
->>>>>>> ui14
 }
 
 void SizeText::setColor(const QColor& color) {
@@ -374,24 +365,8 @@ void SizeText::setColor(const QColor& color) {
 }
 
 QSize SizeText::sizeHint() const {
-<<<<<<< HEAD
-  const QFontMetricsF nfm(Fonts::system(size_, Fonts::Weight::bold));
-  const double w = sizeTextWidth(bytes_, size_);
-  return QSize(static_cast<int>(std::ceil(w)) + 1,
-               static_cast<int>(std::ceil(nfm.ascent() + nfm.descent())));
-}
-
-void SizeText::paintEvent(QPaintEvent*) {
-  QPainter p(this);
-  p.setRenderHint(QPainter::TextAntialiasing);
-  const double baseline = QFontMetricsF(Fonts::system(size_, Fonts::Weight::bold)).ascent();
-  paintSizeText(p, QPointF(0, baseline), bytes_, size_, color_, unitColor_);
-=======
-    const QFont nf = Fonts::system(size_, Fonts::Weight::bold);
-    const QFont uf = Fonts::system(size_ * 0.62, Fonts::Weight::semibold);
-    const QFontMetricsF nfm(nf);
-    double w = Fonts::tabularWidth(nf, number_);
-    if (!unit_.isEmpty()) w += 2 + QFontMetricsF(uf).horizontalAdvance(unit_);
+    const QFontMetricsF nfm(Fonts::system(size_, Fonts::Weight::bold));
+    const double w = sizeTextWidth(bytes_, size_);
     return QSize(static_cast<int>(std::ceil(w)) + 1,
                  static_cast<int>(std::ceil(nfm.ascent() + nfm.descent())));
 }
@@ -399,17 +374,8 @@ void SizeText::paintEvent(QPaintEvent*) {
 void SizeText::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::TextAntialiasing);
-    const QFont nf = Fonts::system(size_, Fonts::Weight::bold);
-    const QFont uf = Fonts::system(size_ * 0.62, Fonts::Weight::semibold);
-    const double baseline = QFontMetricsF(nf).ascent();
-    p.setPen(color_);
-    const double w = Fonts::drawTabular(p, QPointF(0, baseline), nf, number_);
-    if (!unit_.isEmpty()) {
-        p.setFont(uf);
-        p.setPen(unitColor_);
-        p.drawText(QPointF(w + 2, baseline), unit_);
-    }
->>>>>>> ui14
+    const double baseline = QFontMetricsF(Fonts::system(size_, Fonts::Weight::bold)).ascent();
+    paintSizeText(p, QPointF(0, baseline), bytes_, size_, color_, unitColor_);
 }
 
 // ---- Caption

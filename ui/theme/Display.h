@@ -196,22 +196,13 @@ public:
 protected:
     void paintEvent(QPaintEvent*) override;
 
-<<<<<<< HEAD
- private:
-  std::uint64_t bytes_ = 0;
-  QString number_;
-  QString unit_;
-  double size_;
-  QColor color_;
-  QColor unitColor_;
-=======
 private:
+    std::uint64_t bytes_ = 0;
     QString number_;
     QString unit_;
     double size_;
     QColor color_;
     QColor unitColor_;
->>>>>>> ui14
 };
 
 // --- A section caption: the text with its first character upper-cased, 12 points semibold in

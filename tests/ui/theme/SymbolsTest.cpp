@@ -26,28 +26,9 @@ QStringList sources(const QString& folder, const QStringList& patterns = {"*.cpp
     return files;
 }
 
-<<<<<<< HEAD
-// The core's records name their symbols in rule tables beside ids, file names and bundle
-// identifiers. Every short lowercase literal there is either a symbol of the table or one of
-// these words, so a new rule with a symbol the table lacks fails here.
-const QSet<QString> kCoreWordsThatAreNotSymbols = {
-    "ai", "appdata", "build", "build.gradle", "build.gradle.kts", "caches", "com.apple",
-    "com.apple.akd", "com.apple.bird", "com.apple.containermanagerd", "com.apple.dock",
-    "com.apple.dt.xcode", "com.apple.finder", "com.apple.nsurlsessiond", "dev", "dmg",
-    "group.com.apple", "installers", "ios", "ipsw", "iso", "leftovers", "listlocalsnapshots",
-    "logs", "macos", "mail", "mpkg", "node", "package.json", "pkg", "projects", "pyvenv.cfg",
-    "removable", "review", "safe", "stale", "swap", "system", "target", "temp", "trash", "venv",
-    "vm", "web", "xcode", "xip",
-    // Linux profiles, package kinds and session folders named by the rules.
-    "bin", "brave", "bravesoftware", "chrome", "chromium", "deb", "evolution", "firefox",
-    "flatpak", "kioexec", "mozilla", "msedge", "rpm", "sessions", "signal", "snap", "tamrel",
-    "vivaldi"};
-
-=======
 // The core's records name their symbols beside their ids, titles and blurbs: the System Data
 // rules before their advice, the clean-up groups before their risk, the suggestions as the
 // last text of their add() call. Every one must have a glyph.
->>>>>>> ui14
 TEST(Symbols, EverySymbolOfTheCoresRecordsHasAGlyph) {
     const QString name = QStringLiteral("\"([a-z][a-z0-9]*(?:\\.[a-z0-9]+)*)\"");
     const QRegularExpression beforeJudgement(

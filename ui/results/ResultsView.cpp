@@ -20,6 +20,7 @@
 #include "ui/theme/Fonts.h"
 #include "ui/theme/Keys.h"
 #include "ui/theme/Palette.h"
+#include "ui/tools/SystemDataView.h"
 
 namespace tamrel {
 namespace {
@@ -77,7 +78,7 @@ ResultsView::ResultsView(AppModel& model, QWidget* parent)
     column->addLayout(tabRow);
     column->addWidget(content_, 1);
 
-    screens_ = {explore_, placeholder(Tab::system), biggest_, placeholder(Tab::tidy),
+    screens_ = {explore_, new SystemDataView(model), biggest_, placeholder(Tab::tidy),
                 placeholder(Tab::apps)};
     for (QWidget* screen : screens_) content_->addWidget(screen);
     content_->addWidget(results_);

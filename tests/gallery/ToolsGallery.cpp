@@ -7,6 +7,7 @@
 #include <QScrollBar>
 #include <QTest>
 
+#include <algorithm>
 #include <cstdlib>
 #include <optional>
 #include <string>
@@ -15,6 +16,8 @@
 #include "tests/ui/tools/ToolsTree.h"
 #include "ui/results/ResultsView.h"
 #include "ui/shell/RootView.h"
+#include "ui/theme/Keys.h"
+#include "ui/tools/CleanView.h"
 #include "ui/tools/SystemDataView.h"
 
 namespace tamrel {
@@ -47,6 +50,29 @@ void saveToolsGallery(MainWindow& window, AppModel& model,
             QTest::qWait(20);
             save(window, QStringLiteral("window-system-data-hidden-space"));
             view->verticalScrollBar()->setValue(0);
+        }
+        model.setTab(Tab::tidy);
+        QTest::qWait(50);
+        save(window, QStringLiteral("window-clean-up"));
+        if (auto* clean = results ? qobject_cast<CleanView*>(results->tabScreen(Tab::tidy)) : nullptr) {
+            // The largest group open, one of its items unticked.
+            const auto several = std::find_if(clean->cards().begin(), clean->cards().end(),
+                                              [](CleanGroupCard* c) { return c->group().items.size() > 1; });
+            if (several != clean->cards().end()) {
+                CleanGroupCard* card = *several;
+                card->expandKey()->click();
+                QTest::qWait(20);
+                std::vector<NodeId> all;
+                for (const CleanItem& item : card->group().items) all.push_back(item.node);
+                model.setClean(all, true);
+                model.setClean({all.front()}, false);
+                QTest::qWait(20);
+                save(window, QStringLiteral("window-clean-up-open"));
+            }
+            model.setConfirmClean(true);
+            QTest::qWait(50);
+            if (clean->confirmation()) save(*clean->confirmation(), QStringLiteral("clean-up-confirm"));
+            model.setConfirmClean(false);
         }
     }
     model.setTab(Tab::explore);

@@ -20,7 +20,9 @@
 #include "ui/theme/Fonts.h"
 #include "ui/theme/Keys.h"
 #include "ui/theme/Palette.h"
+#include "ui/tools/CleanView.h"
 #include "ui/tools/SystemDataView.h"
+#include "ui/tools/ToolsBusy.h"
 
 namespace tamrel {
 namespace {
@@ -78,7 +80,7 @@ ResultsView::ResultsView(AppModel& model, QWidget* parent)
     column->addLayout(tabRow);
     column->addWidget(content_, 1);
 
-    screens_ = {explore_, new SystemDataView(model), biggest_, placeholder(Tab::tidy),
+    screens_ = {explore_, new SystemDataView(model), biggest_, new CleanView(model),
                 placeholder(Tab::apps)};
     for (QWidget* screen : screens_) content_->addWidget(screen);
     content_->addWidget(results_);
@@ -147,7 +149,8 @@ void ResultsView::followConfirmTrash() {
     connect(box, &QMessageBox::finished, this, [this, box, move, generation] {
         const bool confirmed = box->clickedButton() == move;
         const auto shown = generation.lock();
-        if (confirmed && shown && model_.index() == shown) model_.trash(model_.basket(), {});
+        if (confirmed && shown && model_.index() == shown && !ToolsBusy::of(model_).busy())
+            model_.trash(model_.basket(), {});
         model_.setConfirmTrash(false);
     });
     confirm_ = box;

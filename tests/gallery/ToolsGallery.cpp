@@ -17,6 +17,7 @@
 #include "ui/results/ResultsView.h"
 #include "ui/shell/RootView.h"
 #include "ui/theme/Keys.h"
+#include "ui/tools/AppsView.h"
 #include "ui/tools/CleanView.h"
 #include "ui/tools/SystemDataView.h"
 
@@ -73,6 +74,29 @@ void saveToolsGallery(MainWindow& window, AppModel& model,
             QTest::qWait(50);
             if (clean->confirmation()) save(*clean->confirmation(), QStringLiteral("clean-up-confirm"));
             model.setConfirmClean(false);
+        }
+    }
+    if (shown) {
+        model.setTab(Tab::apps);
+        waitFor([&] { return !model.appsLoading() && !model.apps().empty() && model.selectedApp(); });
+        QTest::qWait(50);
+        save(window, QStringLiteral("window-apps"));
+        auto* results = qobject_cast<ResultsView*>(window.rootView()->screen());
+        if (auto* apps = results ? qobject_cast<AppsView*>(results->tabScreen(Tab::apps)) : nullptr) {
+            // One leftover unticked, so its kind shows a partial tick.
+            if (apps->detail() && apps->detail()->app().leftovers.size() > 1) {
+                NodeSet picked = model.leftoverPicked();
+                picked.erase(apps->detail()->app().leftovers.front().node);
+                model.setLeftoverPicked(picked);
+            }
+            model.setAppFilter(QStringLiteral("no"));
+            QTest::qWait(50);
+            save(window, QStringLiteral("window-apps-filtered"));
+            model.setAppFilter(QString());
+            model.setConfirmUninstall(true);
+            QTest::qWait(50);
+            if (apps->confirmation()) save(*apps->confirmation(), QStringLiteral("apps-confirm"));
+            model.setConfirmUninstall(false);
         }
     }
     model.setTab(Tab::explore);

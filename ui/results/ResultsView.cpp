@@ -20,26 +20,12 @@
 #include "ui/theme/Fonts.h"
 #include "ui/theme/Keys.h"
 #include "ui/theme/Palette.h"
+#include "ui/tools/AppsView.h"
 #include "ui/tools/CleanView.h"
 #include "ui/tools/SystemDataView.h"
 #include "ui/tools/ToolsBusy.h"
 
 namespace tamrel {
-namespace {
-
-// Stands in for a tab whose screen is not plugged in yet.
-QWidget* placeholder(Tab tab) {
-    auto* label = new QLabel(rawValue(tab));
-    label->setAlignment(Qt::AlignCenter);
-    label->setFont(Fonts::system(15, Fonts::Weight::bold));
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, Color::ink3);
-    label->setPalette(palette);
-    return label;
-}
-
-}  // namespace
-
 ResultsView::ResultsView(AppModel& model, QWidget* parent)
     : QWidget(parent),
       model_(model),
@@ -81,7 +67,7 @@ ResultsView::ResultsView(AppModel& model, QWidget* parent)
     column->addWidget(content_, 1);
 
     screens_ = {explore_, new SystemDataView(model), biggest_, new CleanView(model),
-                placeholder(Tab::apps)};
+                new AppsView(model)};
     for (QWidget* screen : screens_) content_->addWidget(screen);
     content_->addWidget(results_);
 

@@ -453,8 +453,8 @@ CleanView::CleanView(AppModel& model, QWidget* parent)
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setWidgetResizable(false);
     viewport()->setAutoFillBackground(false);
-    page_->setAutoFillBackground(false);
     setWidget(page_);
+    page_->setAutoFillBackground(false);  // after setWidget, which turns it on
     header_ = new CleanHeader(model_, page_);
     empty_ = new EmptyCleanCard(page_);
 

@@ -352,8 +352,8 @@ SystemDataView::SystemDataView(AppModel& model, QWidget* parent)
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setWidgetResizable(false);
     viewport()->setAutoFillBackground(false);
-    page_->setAutoFillBackground(false);
     setWidget(page_);
+    page_->setAutoFillBackground(false);  // after setWidget, which turns it on
     loadingState_ = new LoadingState(QStringLiteral("Working out what's in System Data…"), 120, page_);
 
     connect(&model_, &AppModel::systemReportChanged, this, [this] {

@@ -38,23 +38,74 @@ using W = Fonts::Weight;
 constexpr double kListWidth = 380;
 constexpr double kRowGap = 1;
 
-QFont rowNameFont() { return Fonts::system(13, W::semibold); }
-QFont rowUseFont() { return Fonts::system(11.5, W::medium); }
-QFont rowTotalFont() { return Fonts::system(12.5, W::bold); }
-QFont rowDataFont() { return Fonts::system(10.5, W::medium); }
-QFont nameFont() { return Fonts::system(22, W::bold, -0.5); }
-QFont identityFont() { return Fonts::system(12, W::medium); }
-QFont badgeFont() { return Fonts::system(10.5, W::semibold); }
-QFont factTitleFont() { return Fonts::system(11, W::medium); }
-QFont factValueFont() { return Fonts::system(13, W::semibold); }
-QFont footFont() { return Fonts::system(12, W::medium); }
-QFont kindFont() { return Fonts::system(13, W::bold); }
-QFont kindSizeFont() { return Fonts::system(12, W::medium); }
-QFont leftNameFont() { return Fonts::system(12.5, W::semibold); }
-QFont leftFolderFont() { return Fonts::system(11, W::medium); }
-QFont leftSizeFont() { return Fonts::system(12, W::bold); }
-QFont emptyFont() { return Fonts::system(12.5, W::medium); }
-QFont removeFont() { return Fonts::mono(9, W::semibold, 0.8); }
+const QFont& rowNameFont() {
+    static const QFont font = Fonts::system(13, W::semibold);
+    return font;
+}
+const QFont& rowUseFont() {
+    static const QFont font = Fonts::system(11.5, W::medium);
+    return font;
+}
+const QFont& rowTotalFont() {
+    static const QFont font = Fonts::system(12.5, W::bold);
+    return font;
+}
+const QFont& rowDataFont() {
+    static const QFont font = Fonts::system(10.5, W::medium);
+    return font;
+}
+const QFont& nameFont() {
+    static const QFont font = Fonts::system(22, W::bold, -0.5);
+    return font;
+}
+const QFont& identityFont() {
+    static const QFont font = Fonts::system(12, W::medium);
+    return font;
+}
+const QFont& badgeFont() {
+    static const QFont font = Fonts::system(10.5, W::semibold);
+    return font;
+}
+const QFont& factTitleFont() {
+    static const QFont font = Fonts::system(11, W::medium);
+    return font;
+}
+const QFont& factValueFont() {
+    static const QFont font = Fonts::system(13, W::semibold);
+    return font;
+}
+const QFont& footFont() {
+    static const QFont font = Fonts::system(12, W::medium);
+    return font;
+}
+const QFont& kindFont() {
+    static const QFont font = Fonts::system(13, W::bold);
+    return font;
+}
+const QFont& kindSizeFont() {
+    static const QFont font = Fonts::system(12, W::medium);
+    return font;
+}
+const QFont& leftNameFont() {
+    static const QFont font = Fonts::system(12.5, W::semibold);
+    return font;
+}
+const QFont& leftFolderFont() {
+    static const QFont font = Fonts::system(11, W::medium);
+    return font;
+}
+const QFont& leftSizeFont() {
+    static const QFont font = Fonts::system(12, W::bold);
+    return font;
+}
+const QFont& emptyFont() {
+    static const QFont font = Fonts::system(12.5, W::medium);
+    return font;
+}
+const QFont& removeFont() {
+    static const QFont font = Fonts::mono(9, W::semibold, 0.8);
+    return font;
+}
 
 QString text(const std::string& s) { return shownText(QString::fromStdString(s)); }
 
@@ -248,7 +299,7 @@ void AppList::resizeEvent(QResizeEvent*) {
 void AppList::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
-    paintPanel(p, QRectF(0, 0, width(), height() - 1), 18);
+    paintCard(p, QRectF(0, 0, width(), height() - 1), 18);
     const QRectF field(10, 10, sort_->x() - 8 - 10, 30);
     p.setPen(Qt::NoPen);
     p.setBrush(Color::withOpacity(Color::ink, 0.06));
@@ -526,7 +577,7 @@ void AppDetail::resizeEvent(QResizeEvent*) {
 void AppDetail::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
-    paintPanel(p, QRectF(0, 0, width(), height() - 1), 18);
+    paintCard(p, QRectF(0, 0, width(), height() - 1), 18);
     const double headH = headerHeight();
     // Header: icon, texts, read-out.
     AppIcon::paint(p, QPointF(18, headH / 2 - 32), 64, QString::fromStdString(app_.path));

@@ -10,7 +10,7 @@
 #include "ui/tools/Generation.h"
 
 class QLineEdit;
-class QMessageBox;
+#include <QMessageBox>
 class QScrollArea;
 class QToolButton;
 

@@ -36,17 +36,50 @@ constexpr double kSpacing = 14;
 constexpr double kBottom = 110;
 constexpr double kRowGap = 1;
 
-QFont headTitleFont() { return Fonts::system(20, W::bold, -0.5); }
-QFont headLineFont() { return Fonts::system(13, W::medium); }
-QFont tickedFont() { return Fonts::mono(9, W::semibold, 0.8); }
-QFont noteFont() { return Fonts::system(12, W::medium); }
-QFont groupTitleFont() { return Fonts::system(15, W::bold); }
-QFont riskFont() { return Fonts::system(10.5, W::semibold); }
-QFont blurbFont() { return Fonts::system(12, W::medium); }
-QFont countFont() { return Fonts::system(11, W::medium); }
-QFont rowNameFont() { return Fonts::system(12.5, W::semibold); }
-QFont rowSubFont() { return Fonts::system(11, W::medium); }
-QFont rowSizeFont() { return Fonts::system(12.5, W::bold); }
+const QFont& headTitleFont() {
+    static const QFont font = Fonts::system(20, W::bold, -0.5);
+    return font;
+}
+const QFont& headLineFont() {
+    static const QFont font = Fonts::system(13, W::medium);
+    return font;
+}
+const QFont& tickedFont() {
+    static const QFont font = Fonts::mono(9, W::semibold, 0.8);
+    return font;
+}
+const QFont& noteFont() {
+    static const QFont font = Fonts::system(12, W::medium);
+    return font;
+}
+const QFont& groupTitleFont() {
+    static const QFont font = Fonts::system(15, W::bold);
+    return font;
+}
+const QFont& riskFont() {
+    static const QFont font = Fonts::system(10.5, W::semibold);
+    return font;
+}
+const QFont& blurbFont() {
+    static const QFont font = Fonts::system(12, W::medium);
+    return font;
+}
+const QFont& countFont() {
+    static const QFont font = Fonts::system(11, W::medium);
+    return font;
+}
+const QFont& rowNameFont() {
+    static const QFont font = Fonts::system(12.5, W::semibold);
+    return font;
+}
+const QFont& rowSubFont() {
+    static const QFont font = Fonts::system(11, W::medium);
+    return font;
+}
+const QFont& rowSizeFont() {
+    static const QFont font = Fonts::system(12.5, W::bold);
+    return font;
+}
 
 double rowHeight() {
     return 6 + std::max(22.0, Fonts::lineHeight(rowNameFont()) + 2 + Fonts::lineHeight(rowSubFont())) + 6;
@@ -133,7 +166,7 @@ void CleanHeader::resizeEvent(QResizeEvent*) {
 void CleanHeader::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
-    paintPanel(p, QRectF(0, 0, width(), height() - 1), 18);
+    paintCard(p, QRectF(0, 0, width(), height() - 1), 18);
     const IndexRef index = model_.index();
     std::uint64_t found = 0;
     if (index) {
@@ -263,7 +296,7 @@ void CleanGroupCard::paintEvent(QPaintEvent* event) {
     if (!index) return;
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
-    paintPanel(p, QRectF(0, 0, width(), height() - 1), 18);
+    paintCard(p, QRectF(0, 0, width(), height() - 1), 18);
     p.setClipPath(roundedShape(QRectF(0, 0, width(), height() - 1), 18));
 
     const NodeSet& picked = model_.cleanPicked();
@@ -426,7 +459,7 @@ protected:
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
         p.setRenderHint(QPainter::Antialiasing);
-        paintPanel(p, QRectF(0, 0, width(), height() - 1), 18);
+        paintCard(p, QRectF(0, 0, width(), height() - 1), 18);
         const QFont title = Fonts::system(16, W::bold);
         const QFont text = Fonts::system(12.5, W::medium);
         double y = 60 + 15 + 10;

@@ -14,7 +14,7 @@
 
 #include "model/app/AppModel.h"
 
-class QMessageBox;
+#include <QMessageBox>
 
 namespace tamrel {
 

@@ -35,17 +35,50 @@ constexpr double kItemHeight = 30;
 constexpr double kItemGap = 2;
 constexpr int kItemLines = 4;
 
-QFont titleFont() { return Fonts::system(20, W::bold, -0.5); }
-QFont subtitleFont() { return Fonts::system(13, W::medium); }
-QFont noteFont() { return Fonts::system(12.5, W::medium); }
-QFont bucketTitleFont() { return Fonts::system(15.5, W::bold); }
-QFont badgeFont() { return Fonts::system(11, W::semibold); }
-QFont blurbFont() { return Fonts::system(12.5, W::medium); }
-QFont itemFont() { return Fonts::system(12.5, W::semibold); }
-QFont itemSizeFont() { return Fonts::system(12, W::medium); }
-QFont rowTitleFont() { return Fonts::system(13.5, W::semibold); }
-QFont rowValueFont() { return Fonts::system(13.5, W::bold); }
-QFont rowTextFont() { return Fonts::system(12, W::medium); }
+const QFont& titleFont() {
+    static const QFont font = Fonts::system(20, W::bold, -0.5);
+    return font;
+}
+const QFont& subtitleFont() {
+    static const QFont font = Fonts::system(13, W::medium);
+    return font;
+}
+const QFont& noteFont() {
+    static const QFont font = Fonts::system(12.5, W::medium);
+    return font;
+}
+const QFont& bucketTitleFont() {
+    static const QFont font = Fonts::system(15.5, W::bold);
+    return font;
+}
+const QFont& badgeFont() {
+    static const QFont font = Fonts::system(11, W::semibold);
+    return font;
+}
+const QFont& blurbFont() {
+    static const QFont font = Fonts::system(12.5, W::medium);
+    return font;
+}
+const QFont& itemFont() {
+    static const QFont font = Fonts::system(12.5, W::semibold);
+    return font;
+}
+const QFont& itemSizeFont() {
+    static const QFont font = Fonts::system(12, W::medium);
+    return font;
+}
+const QFont& rowTitleFont() {
+    static const QFont font = Fonts::system(13.5, W::semibold);
+    return font;
+}
+const QFont& rowValueFont() {
+    static const QFont font = Fonts::system(13.5, W::bold);
+    return font;
+}
+const QFont& rowTextFont() {
+    static const QFont font = Fonts::system(12, W::medium);
+    return font;
+}
 
 double sizeTextHeight(double size) { return Fonts::lineHeight(Fonts::system(size, W::bold)); }
 
@@ -98,7 +131,7 @@ std::vector<QRectF> SystemSummary::segmentRects() const {
 void SystemSummary::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
-    paintPanel(p, QRectF(0, 0, width(), height() - 1), 18);
+    paintCard(p, QRectF(0, 0, width(), height() - 1), 18);
     const double total = double(barTotal(segments_));
     const QFont title = titleFont();
     const QFont sub = subtitleFont();
@@ -196,7 +229,7 @@ std::optional<NodeId> BucketCard::itemAt(QPointF pos) const {
 void BucketCard::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
-    paintPanel(p, QRectF(0, 0, width(), height() - 1), 18);
+    paintCard(p, QRectF(0, 0, width(), height() - 1), 18);
     const std::uint32_t hex = bucketHex(bucket_.id);
     const AdviceLook advice = adviceLook(bucket_.advice);
     paintGlyph(p, QPointF(16, 16), QString::fromStdString(bucket_.symbol), hex, 36);
@@ -214,8 +247,12 @@ void BucketCard::paintEvent(QPaintEvent*) {
     const double blurbTop = 16 + bucketHeaderHeight() + 12;
     p.setFont(blurb);
     p.setPen(Color::ink2);
-    p.drawText(QRectF(16, blurbTop, width() - 32, 2 * Fonts::lineHeight(blurb)), Qt::TextWordWrap,
-               elideLines(QString::fromStdString(bucket_.blurb), blurb, width() - 32, 2));
+    if (blurbWidth_ != width()) {
+        // Laid out once per width: breaking text into lines is the costly part of a repaint.
+        blurbWidth_ = width();
+        blurbText_ = elideLines(QString::fromStdString(bucket_.blurb), blurb, width() - 32, 2);
+    }
+    p.drawText(QRectF(16, blurbTop, width() - 32, 2 * Fonts::lineHeight(blurb)), Qt::TextWordWrap, blurbText_);
 
     if (!index_) return;
     const int lines = int(std::min<std::size_t>(kItemLines, bucket_.top.size()));
@@ -295,7 +332,7 @@ double HiddenSpaceCard::heightFor(double width) const {
 void HiddenSpaceCard::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
-    paintPanel(p, QRectF(0, 0, width(), height() - 1), 18);
+    paintCard(p, QRectF(0, 0, width(), height() - 1), 18);
     const QFont title = bucketTitleFont();
     paintLine(p, QRectF(16, 16, width() - 32, Fonts::lineHeight(title)), QStringLiteral("Space no app can see"),
               title, Color::ink);

@@ -72,6 +72,8 @@ private:
     KeyButton* clean_ = nullptr;
     KeyButton* look_ = nullptr;
     int hoverRow_ = -1;
+    int blurbWidth_ = -1;
+    QString blurbText_;
 };
 
 // Space that no folder accounts for: purgeable space, local snapshots, unseen space and the

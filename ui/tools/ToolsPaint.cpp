@@ -3,11 +3,14 @@
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPixmap>
+#include <QPixmapCache>
 
 #include <algorithm>
 
 #include "ui/results/ResultsPaint.h"
 #include "ui/theme/Colors.h"
+#include "ui/theme/Display.h"
 #include "ui/theme/Fonts.h"
 #include "ui/tools/ToolsText.h"
 
@@ -44,6 +47,32 @@ QSizeF paintBadge(QPainter& painter, QPointF topLeft, const QString& text, const
                      Qt::AlignLeft | Qt::AlignVCenter, text);
     painter.restore();
     return size;
+}
+
+void paintCard(QPainter& painter, const QRectF& rect, double radius) {
+    const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    const QSize size(int(std::ceil(rect.width())), int(std::ceil(rect.height())) + 1);
+    if (double(size.width()) * size.height() * ratio * ratio > 1.5e6) {
+        // A card taller than a screen (an open group) would not stay in the cache.
+        paintPanel(painter, rect, radius);
+        return;
+    }
+    const QString key = QStringLiteral("tamrel-card-%1x%2-%3-%4")
+                            .arg(size.width())
+                            .arg(size.height())
+                            .arg(radius)
+                            .arg(ratio);
+    QPixmap card;
+    if (!QPixmapCache::find(key, &card)) {
+        card = QPixmap(size * ratio);
+        card.setDevicePixelRatio(ratio);
+        card.fill(Qt::transparent);
+        QPainter p(&card);
+        paintPanel(p, QRectF(0, 0, rect.width(), rect.height()), radius);
+        p.end();
+        QPixmapCache::insert(key, card);
+    }
+    painter.drawPixmap(rect.topLeft(), card);
 }
 
 void paintLine(QPainter& painter, const QRectF& rect, const QString& text, const QFont& font,

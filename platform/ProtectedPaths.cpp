@@ -53,4 +53,14 @@ bool isSystemFolder(std::string_view path) {
     return false;
 }
 
+bool isElevatedPlace(std::string_view path, std::string_view home) {
+    for (std::string_view place : elevatedPlaces) {
+        if (path.starts_with(place) && path.size() > place.size()) return true;
+    }
+    while (home.size() > 1 && home.ends_with('/'))
+        home.remove_suffix(1);
+    return home.size() > 1 && home.starts_with('/') && isAtOrBelow(path, home) &&
+           path.size() > home.size() + 1;
+}
+
 }  // namespace tamrel

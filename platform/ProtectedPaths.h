@@ -18,4 +18,18 @@ bool isProtectedPath(std::string_view path, std::string_view home);
 // "/media", "/tmp" themselves.
 bool isSystemFolder(std::string_view path);
 
+// The folders below which the mover with administrator rights takes items: the system folders
+// the model removes from, where application bundles and their system-wide support files live.
+// This is the one list of them; a place the model learns to remove from is added here, with its
+// trailing "/". On Linux, what lies under /usr, /opt, /etc and /var belongs to the package
+// manager, which removes it itself: no such folder is listed.
+inline constexpr std::string_view elevatedPlaces[] = {"/Applications/", "/Library/"};
+
+// The gate of the mover with administrator rights: true when `path` (absolute, without empty,
+// "." or ".." components) lies strictly below one of elevatedPlaces, or strictly below `home`,
+// the home folder of the user the items go to (where a move under the user's own rights may
+// fail on a file of root's). A `home` that is empty, relative or "/" adds nothing. The deny-lists
+// above still apply on top.
+bool isElevatedPlace(std::string_view path, std::string_view home);
+
 }  // namespace tamrel

@@ -1,11 +1,14 @@
 #include "platform/XdgDirs.h"
 
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <fstream>
 #include <vector>
+
+#include "platform/PathText.h"
 
 namespace tamrel {
 
@@ -84,6 +87,17 @@ std::string appDataDirectory() {
 std::string homeTrashDirectory() {
     const std::string d = dataHome();
     return d.empty() ? d : d + "/Trash";
+}
+
+std::string makeHomeTrash() {
+    const std::string trash = homeTrashDirectory();
+    const auto parts = pathComponents(trash);
+    for (std::size_t n = 1; n <= parts.size(); ++n) {
+        ::mkdir(absolutePath(std::span(parts).first(n)).c_str(), 0700);
+    }
+    struct stat st {};
+    if (trash.empty() || ::stat(trash.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return {};
+    return trash;
 }
 
 }  // namespace tamrel

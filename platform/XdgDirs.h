@@ -29,6 +29,11 @@ std::string appDataDirectory();
 // The user's home Trash in the freedesktop.org layout: dataHome() + "/Trash".
 std::string homeTrashDirectory();
 
+// Makes homeTrashDirectory() and the folders above it that are missing (mode 0700) under this
+// process's own rights, as the privileged mover never makes them. Returns the folder, or "" when
+// there is no home or it is not a folder afterwards.
+std::string makeHomeTrash();
+
 // An XDG base folder for the user whose home folder is `home`: $`variable` when set and
 // absolute, else home + `fallback` (xdgBaseDir("XDG_CACHE_HOME", home, "/.cache")); "" when
 // neither answers.

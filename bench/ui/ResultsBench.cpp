@@ -16,9 +16,9 @@
 #include <QTest>
 
 #include <algorithm>
-#include <ctime>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <memory>
 #include <vector>
 
@@ -50,7 +50,8 @@ struct Fixture {
         options.watcher.allowFanotify = false;
         model = std::make_unique<AppModel>(desktop, options);
         model->scan(root, true);
-        if (!QTest::qWaitFor([&] { return model->phase() == Phase::results && model->index(); }, 600'000)) {
+        if (!QTest::qWaitFor([&] { return model->phase() == Phase::results && model->index(); },
+                             600'000)) {
             std::fprintf(stderr, "results-bench: the scan of %s did not finish\n", root.c_str());
             std::exit(1);
         }

@@ -268,8 +268,13 @@ public:
     void toggleBasket(NodeId node);
     // Sum of the sizes of the basket's nodes; 0 without an index.
     std::uint64_t basketSize() const;
-    // Moves the nodes to the Trash in the background; `skipped` are names the caller already
-    // held back, reported with the failures.
+    // Moves the nodes (ids of the shown generation) to the Trash on a worker, one after the
+    // other, and returns at once; `skipped` are names the caller already held back, reported
+    // first among the failures. A protected path, a node already gone and a refused move are
+    // failures, named by their last path component; moved nodes are marked removed in the
+    // generation the call began with. The outcome leaves the basket and the clean-up ticks,
+    // raises revision and sets the toast; when another generation is shown by then, it is
+    // applied there by path. Nothing for an empty list or without an index.
     void trash(const NodeIds& nodes, const std::vector<std::string>& skipped);
     // A path the Trash never takes.
     static bool isProtected(const std::string& path);
@@ -289,12 +294,22 @@ public:
     void runClean();
 
     // --- Installed applications ---
+    // Scans the shown index for installed applications on a worker, unless one runs already or
+    // (without `force`) the stored inventory is of the shown generation at this revision and
+    // not empty. A result for another generation than the one shown when it arrives is dropped.
     void loadApps(bool force);
     // The applications of `apps` whose name or bundle identifier contains appFilter (blanks
     // and tabs trimmed, any case), in the order of appSort; equal ones keep the order of apps.
     // Pointers into apps(): valid until apps is next written. Recomputed at every call.
     AppRefs sortedApps() const;
+    // Selects the application with this node and ticks its leftovers, those of kind group only
+    // when no other application shares its team.
     void selectApp(NodeId node);
+    // Asks the application's running copies to quit (SIGTERM, then up to 30 checks of
+    // Options::quitCheck), then moves it and its ticked leftovers to the Trash on a worker,
+    // with administrator rights where needed; returns at once. Refused with a toast, and the
+    // inventory loaded again, when the inventory is not of the shown generation or no longer
+    // lists the application where it was.
     void uninstall(const InstalledApp& app);
 
 signals:

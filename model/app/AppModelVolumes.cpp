@@ -153,11 +153,15 @@ std::vector<Volume> volumesOf(std::string_view mountinfo) {
     std::optional<std::map<dev_t, std::string>> names;
     for (const MountEntry& m : parseMounts(mountinfo)) {
         if (!MountPolicy::isLocalDisk(m.type)) continue;
+        // A mount point that is gone or is no folder (a file bound over another, as containers
+        // do with /etc/hosts) is no volume, and must not take its device's place below.
+        struct stat point {};
+        if (::stat(m.point.c_str(), &point) != 0 || !S_ISDIR(point.st_mode)) continue;
+        struct statvfs vfs {};
+        if (::statvfs(m.point.c_str(), &vfs) != 0) continue;
         // Once per device: bind mounts and the subvolumes of one btrfs disk share it.
         const dev_t block = blockDevice(m);
         if (!seen.insert(block).second) continue;
-        struct statvfs vfs {};
-        if (::statvfs(m.point.c_str(), &vfs) != 0) continue;
         const std::uint64_t frsize = vfs.f_frsize ? vfs.f_frsize : vfs.f_bsize;
         const std::uint64_t reserved = vfs.f_bfree > vfs.f_bavail ? vfs.f_bfree - vfs.f_bavail : 0;
         const std::uint64_t total =

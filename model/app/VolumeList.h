@@ -21,10 +21,11 @@ struct MountEntry {
 std::vector<MountEntry> parseMounts(std::string_view mountinfo);
 
 // The volumes of mountinfo text: every mount of a local disk file system (the scanner's mount
-// policy), each block device once (its first mount), with its statvfs capacities; mounts of any other
-// type are never touched, so a dead network mount cannot block. Volumes without capacity are
-// left out. Names come from the file-system labels in /dev/disk/by-label, else the last path
-// component ("/": "Computer"); isInternal from /sys (neither removable nor on USB).
+// policy) on a folder, each block device once (its first such mount), with its statvfs
+// capacities; mounts of any other type are never touched, so a dead network mount cannot block.
+// Volumes without capacity are left out. Names come from the file-system labels in
+// /dev/disk/by-label, else the last path component ("/": "Computer"); isInternal from /sys
+// (neither removable nor on USB).
 std::vector<Volume> volumesOf(std::string_view mountinfo);
 
 // volumesOf() of this process's mount table.

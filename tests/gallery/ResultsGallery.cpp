@@ -19,7 +19,9 @@
 namespace tamrel {
 namespace {
 
-bool waitFor(const std::function<bool()>& done) { return QTest::qWaitFor(done, 20000); }
+bool waitFor(const std::function<bool()>& done) {
+    return QTest::qWaitFor(done, 20000);
+}
 
 void makeTree(const test::TempDir& tree) {
     auto put = [&](const std::string& relative, std::size_t kb) {
@@ -31,9 +33,11 @@ void makeTree(const test::TempDir& tree) {
     put("Movies/Wedding.mp4", 1600);
     put("Movies/clips/skate.mkv", 700);
     put("Movies/clips/dog.mp4", 300);
-    for (int k = 0; k < 36; ++k) put("Photos/IMG_" + std::to_string(4100 + k) + ".jpg", 40 + (k * 37) % 160);
+    for (int k = 0; k < 36; ++k)
+        put("Photos/IMG_" + std::to_string(4100 + k) + ".jpg", 40 + (k * 37) % 160);
     put("Photos/Edits/panorama.tiff", 900);
-    for (int k = 0; k < 14; ++k) put("Music/Track " + std::to_string(k + 1) + ".mp3", 120 + (k * 53) % 200);
+    for (int k = 0; k < 14; ++k)
+        put("Music/Track " + std::to_string(k + 1) + ".mp3", 120 + (k * 53) % 200);
     put("Projects/site/node_modules/lib.js", 400);
     put("Projects/site/index.html", 20);
     put("Projects/app/build/app.o", 800);
@@ -57,8 +61,9 @@ void saveResultsGallery(MainWindow& window, AppModel& model,
     const std::string root = tree.path();
     model.scan(root, true);
     if (!waitFor([&] {
-            return model.phase() == Phase::results && model.index() && model.index()->rootPath() == root &&
-                   !model.breakdown().empty() && !model.biggest().empty();
+            return model.phase() == Phase::results && model.index() &&
+                   model.index()->rootPath() == root && !model.breakdown().empty() &&
+                   !model.biggest().empty();
         })) {
         return;
     }
@@ -76,7 +81,8 @@ void saveResultsGallery(MainWindow& window, AppModel& model,
     // The pointer over the Music tile, which rises.
     TreemapView& map = results->explore().treemap();
     for (const TreemapTile& t : map.tiles()) {
-        if (!t.isOthers() && t.node() == id("Music")) QTest::mouseMove(&map, t.rect.center().toPoint());
+        if (!t.isOthers() && t.node() == id("Music"))
+            QTest::mouseMove(&map, t.rect.center().toPoint());
     }
     QTest::qWait(50);
     save(window, QStringLiteral("results-explore-picked"));
@@ -115,10 +121,12 @@ void saveResultsGallery(MainWindow& window, AppModel& model,
     if (results->confirmation()) save(*results->confirmation(), QStringLiteral("results-confirm"));
     model.setConfirmTrash(false);
 
-    model.setToast(Toast::make(QStringLiteral("Moved 3 items to the Trash"), QStringLiteral("5.6 MB freed"), true));
+    model.setToast(Toast::make(QStringLiteral("Moved 3 items to the Trash"),
+                               QStringLiteral("5.6 MB freed"), true));
     QTest::qWait(50);
     save(window, QStringLiteral("results-toast"));
-    model.setToast(Toast::make(QStringLiteral("Couldn't open it"), QStringLiteral("Report.pdf"), false));
+    model.setToast(
+        Toast::make(QStringLiteral("Couldn't open it"), QStringLiteral("Report.pdf"), false));
     QTest::qWait(50);
     save(window, QStringLiteral("results-toast-failure"));
     model.setToast(std::nullopt);

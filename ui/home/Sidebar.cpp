@@ -229,8 +229,7 @@ void SidebarRow::paintEvent(QPaintEvent*) {
     } else if (hover_) {
         p.fillPath(shape, Color::withOpacity(Color::tangerine, 0.07));
     }
-    const double lift = sel > 0.5 ? press_.value() : 0;  // the content sinks with the face
-    p.translate(0, lift);
+    // Only the face sinks while held: the content keeps its place.
 
     const double h = bg.height();
     paintGlyph(p, QPointF(10, (h - 26) / 2), data_.symbol, data_.hex, 24);
@@ -310,12 +309,14 @@ bool SidebarRow::event(QEvent* event) {
 // ---- AccessStatus
 
 AccessStatus::AccessStatus(AppModel& model, QWidget* parent) : QWidget(parent), model_(model) {
+    // The LED widget keeps 4 points of glow on each side of its 7-point disc: the box's leading
+    // padding leaves those 4 points out (a layout cannot take a negative margin) and gives them
+    // back to the hint, so the disc and the texts sit 12 points in.
     auto* v = new QVBoxLayout(this);
-    v->setContentsMargins(12, 12, 12, 12);
+    v->setContentsMargins(12 - 4, 12, 12, 12);
     v->setSpacing(8);
     auto* top = new QHBoxLayout();
-    top->setSpacing(7 - 4);  // the LED widget keeps 4 points of glow on each side
-    top->setContentsMargins(-4, 0, 0, 0);
+    top->setSpacing(7 - 4);
     led_ = new LED(Color::led, false, this);
     heading_ = new QLabel(this);
     heading_->setFont(Fonts::system(12, Fonts::Weight::semibold));
@@ -328,6 +329,7 @@ AccessStatus::AccessStatus(AppModel& model, QWidget* parent) : QWidget(parent), 
     hint_->setWordWrap(true);
     hint_->setFont(Fonts::system(11, Fonts::Weight::medium));
     Color::setTextColor(hint_, Color::ink2);
+    hint_->setContentsMargins(4, 0, 0, 0);
     v->addWidget(hint_);
     connect(&model_, &AppModel::hasFullDiskAccessChanged, this, &AccessStatus::refresh);
     refresh();

@@ -84,6 +84,18 @@ std::optional<std::string> dropTarget(const QList<QUrl>& urls) {
     return path;
 }
 
+WelcomeCardLayout welcomeCardLayout() {
+    WelcomeCardLayout l{};
+    const double width = 500;
+    const double pad = 26;
+    l.nameTop = pad;
+    l.numberTop = l.nameTop + Fonts::lineHeight(nameFont()) + 14;
+    l.meter = QRectF(pad, l.numberTop + Fonts::lineHeight(numberFont()) + 14, width - 2 * pad, 14);
+    l.usedTop = l.meter.bottom() + 14;
+    l.size = QSizeF(width, l.usedTop + Fonts::lineHeight(usedFont()) + pad);
+    return l;
+}
+
 QString dropHint(bool dropping) {
     return dropping ? QStringLiteral("Drop to look inside")
                     : QStringLiteral("or drop any folder here");
@@ -94,9 +106,10 @@ QString dropHint(bool dropping) {
 class WelcomeView::Card : public QWidget {
 public:
     explicit Card(QWidget* parent) : QWidget(parent), appear_(0, this), meter_(0, this) {
-        const double h = 26 + Fonts::lineHeight(nameFont()) + 14 + Fonts::lineHeight(numberFont()) +
-                         14 + 14 + 14 + Fonts::lineHeight(usedFont()) + 26;
-        setFixedSize(500, static_cast<int>(std::ceil(h)) + 1);
+        const QSizeF size = welcomeCardLayout().size;
+        // One more point for the light line under the panel.
+        setFixedSize(static_cast<int>(size.width()),
+                     static_cast<int>(std::ceil(size.height())) + 1);
         connect(&appear_, &SpringAnimator::valueChanged, this, [this] { update(); });
         connect(&meter_, &MeterMotion::changed, this, [this] { update(); });
     }
@@ -129,23 +142,22 @@ protected:
         p.translate(-c);
         const QRectF panel(0, 0, width(), height() - 1);
         paintScreen(p, panel, 20);
-        const double left = 26;
-        const double right = width() - 26;
-        double y = 26;
+        const WelcomeCardLayout l = welcomeCardLayout();
+        const double left = l.meter.left();
+        const double right = l.meter.right();
 
         const QFont nf = nameFont();
         const QFontMetricsF nfm(nf);
-        const double nameH = Fonts::lineHeight(nf);
         p.setFont(nf);
         p.setPen(QColor(255, 255, 255, 128));
-        p.drawText(QPointF(left, y + nfm.ascent()),
+        p.drawText(QPointF(left, l.nameTop + nfm.ascent()),
                    nfm.elidedText(card_.name, Qt::ElideRight, right - left - 24));
-        paintLed(p, QPointF(right - 3.5, y + nameH / 2), Color::screenGlow, ledLook(false, 0));
-        y += nameH + 14;
+        paintLed(p, QPointF(right - 3.5, l.nameTop + Fonts::lineHeight(nf) / 2), Color::screenGlow,
+                 ledLook(false, 0));
 
         const QFont big = numberFont();
         const QFontMetricsF bfm(big);
-        const double baseline = y + bfm.ascent();
+        const double baseline = l.numberTop + bfm.ascent();
         p.setPen(Color::screenGlow);
         p.setFont(big);
         p.drawText(QPointF(left, baseline), card_.number);
@@ -153,16 +165,14 @@ protected:
         p.setFont(unitFont());
         p.setPen(Color::withOpacity(Color::screenGlow, 0.7));
         p.drawText(QPointF(left + numberW + 8, baseline), card_.unitFree);
-        y += Fonts::lineHeight(big) + 14;
 
-        paintSegmentMeter(p, QRectF(left, y, right - left, 14), meter_.shown(), 36,
-                          Color::screenGlow, QColor(255, 255, 255, 20));
-        y += 14 + 14;
+        paintSegmentMeter(p, l.meter, meter_.shown(), 36, Color::screenGlow,
+                          QColor(255, 255, 255, 20));
 
         const QFont uf = usedFont();
         p.setFont(uf);
         p.setPen(QColor(255, 255, 255, 115));
-        p.drawText(QPointF(left, y + QFontMetricsF(uf).ascent()), card_.usedLine);
+        p.drawText(QPointF(left, l.usedTop + QFontMetricsF(uf).ascent()), card_.usedLine);
     }
 
 private:

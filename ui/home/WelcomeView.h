@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QList>
+#include <QRectF>
 #include <QUrl>
 #include <QVariantAnimation>
 #include <QWidget>
@@ -27,6 +28,17 @@ struct WelcomeCard {
     double fraction;   // used / max(total, 1)
 };
 WelcomeCard welcomeCard(const Volume& disk);
+
+// Where the card's lines lie, in the card's own coordinates: 500 points wide, padded 26, the
+// name line, the free read-out, the 14-point meter and the used line 14 points apart.
+struct WelcomeCardLayout {
+    QSizeF size;
+    double nameTop;
+    double numberTop;
+    QRectF meter;
+    double usedTop;
+};
+WelcomeCardLayout welcomeCardLayout();
 
 // What a drop opens: the first dropped URL when it is a local folder, as its exact path bytes;
 // nothing for a file, a remote URL, a folder that does not exist, or no URL at all. Only the

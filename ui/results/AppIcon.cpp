@@ -16,9 +16,9 @@ QIcon icon(const QString& path) {
         // No desktop theme (a bare session, the offscreen platform): the system's icon folders
         // and the theme every desktop ships.
         QStringList paths = QIcon::themeSearchPaths();
-        for (const QString& dir : QStandardPaths::locateAll(QStandardPaths::GenericDataLocation,
-                                                            QStringLiteral("icons"),
-                                                            QStandardPaths::LocateDirectory)) {
+        for (const QString& dir :
+             QStandardPaths::locateAll(QStandardPaths::GenericDataLocation, QStringLiteral("icons"),
+                                       QStandardPaths::LocateDirectory)) {
             if (!paths.contains(dir)) paths << dir;
         }
         QIcon::setThemeSearchPaths(paths);

@@ -13,14 +13,14 @@
 #include <cmath>
 
 #include "format/Fmt.h"
-#include "ui/results/ResultsText.h"
-#include "ui/theme/ShownText.h"
 #include "ui/results/ResultsPaint.h"
+#include "ui/results/ResultsText.h"
 #include "ui/theme/Colors.h"
 #include "ui/theme/Display.h"
 #include "ui/theme/Fonts.h"
 #include "ui/theme/Keys.h"
 #include "ui/theme/Palette.h"
+#include "ui/theme/ShownText.h"
 #include "ui/tools/ToolsBusy.h"
 
 namespace tamrel {
@@ -48,8 +48,9 @@ void paintShadow(QPainter& painter, const QRectF& panel, double radius, double a
     for (int k = steps; k >= 1; --k) {
         const double grow = blur * k / steps;
         painter.setBrush(QColor(0, 0, 0, int(255 * alpha / steps)));
-        painter.drawRoundedRect(panel.translated(0, dy).adjusted(-grow / 2, -grow / 2, grow / 2, grow / 2),
-                                radius + grow / 2, radius + grow / 2);
+        painter.drawRoundedRect(
+            panel.translated(0, dy).adjusted(-grow / 2, -grow / 2, grow / 2, grow / 2),
+            radius + grow / 2, radius + grow / 2);
     }
     painter.restore();
 }
@@ -69,8 +70,8 @@ BinTray::BinTray(AppModel& model, QWidget* parent)
         }
     });
     connect(trash_, &QAbstractButton::clicked, &model_, [this] { model_.setConfirmTrash(true); });
-    for (auto signal : {&AppModel::basketChanged, &AppModel::trashingChanged, &AppModel::indexChanged,
-                        &AppModel::revisionChanged}) {
+    for (auto signal : {&AppModel::basketChanged, &AppModel::trashingChanged,
+                        &AppModel::indexChanged, &AppModel::revisionChanged}) {
         connect(&model_, signal, this, &BinTray::refresh);
     }
     // Off while a clean-up is prepared or an application is uninstalled, too.
@@ -88,7 +89,8 @@ BinTray::BinTray(AppModel& model, QWidget* parent)
 }
 
 double BinTray::counterWidth() const {
-    const double count = QFontMetricsF(countFont()).horizontalAdvance(pickedLine(model_.basket().size()));
+    const double count =
+        QFontMetricsF(countFont()).horizontalAdvance(pickedLine(model_.basket().size()));
     const double size = sizeTextWidth(model_.basketSize(), 20);
     return std::max(count, size) + 12 + 10;
 }
@@ -107,7 +109,8 @@ QRectF BinTray::counterRect() const {
 
 void BinTray::refresh() {
     const bool show = !model_.basket().empty() && model_.index();
-    trash_->setText(model_.trashing() ? QStringLiteral("Moving\u2026") : QStringLiteral("Move to Trash"));
+    trash_->setText(model_.trashing() ? QStringLiteral("Moving\u2026")
+                                      : QStringLiteral("Move to Trash"));
     trash_->setEnabled(!ToolsBusy::of(model_).busy());
     if (!show && list_) list_->close();
     resize(sizeHint());
@@ -142,9 +145,11 @@ void BinTray::resizeEvent(QResizeEvent*) {
     const QRectF panel = QRectF(rect()).adjusted(shadowSide, shadowTop, -shadowSide, -shadowBottom);
     const QSize trash = trash_->sizeHint(), clear = clear_->sizeHint();
     trash_->setGeometry(int(panel.right() - 10 - trash.width()),
-                        int(panel.center().y() - trash.height() / 2.0), trash.width(), trash.height());
-    clear_->setGeometry(trash_->x() - 16 - clear.width(), int(panel.center().y() - clear.height() / 2.0),
-                        clear.width(), clear.height());
+                        int(panel.center().y() - trash.height() / 2.0), trash.width(),
+                        trash.height());
+    clear_->setGeometry(trash_->x() - 16 - clear.width(),
+                        int(panel.center().y() - clear.height() / 2.0), clear.width(),
+                        clear.height());
 }
 
 void BinTray::paintEvent(QPaintEvent*) {
@@ -161,12 +166,13 @@ void BinTray::paintEvent(QPaintEvent*) {
     const double top = counter.center().y() - blockH / 2;
     painter.setFont(cf);
     painter.setPen(QColor(255, 255, 255, 102));
-    painter.drawText(QPointF(counter.left(), top + cm.ascent()), pickedLine(model_.basket().size()));
+    painter.drawText(QPointF(counter.left(), top + cm.ascent()),
+                     pickedLine(model_.basket().size()));
     QColor unit = Color::screenGlow;
     unit.setAlphaF(0.7);
     const double sizeAscent = QFontMetricsF(Fonts::system(20, Fonts::Weight::bold)).ascent();
-    paintSizeText(painter, QPointF(counter.left(), top + cm.height() + 2 + sizeAscent), model_.basketSize(),
-                  20, Color::screenGlow, unit);
+    paintSizeText(painter, QPointF(counter.left(), top + cm.height() + 2 + sizeAscent),
+                  model_.basketSize(), 20, Color::screenGlow, unit);
 
     // The chevron turns over while the list is open.
     const QRectF chevron(counter.right() - 10, counter.center().y() - 6, 10, 12);
@@ -179,7 +185,8 @@ void BinTray::paintEvent(QPaintEvent*) {
 }
 
 void BinTray::mouseReleaseEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton && counterRect().contains(event->position())) toggleList();
+    if (event->button() == Qt::LeftButton && counterRect().contains(event->position()))
+        toggleList();
 }
 
 void BinTray::toggleList() {
@@ -202,8 +209,7 @@ void BinTray::toggleList() {
     update();
 }
 
-BinList::BinList(AppModel& model, QWidget* parent)
-    : QFrame(parent, Qt::Popup), model_(model) {
+BinList::BinList(AppModel& model, QWidget* parent) : QFrame(parent, Qt::Popup), model_(model) {
     setAttribute(Qt::WA_DeleteOnClose, false);
     setFixedWidth(320);
     setAutoFillBackground(true);
@@ -293,8 +299,12 @@ void BinList::hideEvent(QHideEvent* event) {
     emit closed();
 }
 
-void ToastView::setLifetime(std::chrono::milliseconds lifetime) { toastLifetime = lifetime; }
-std::chrono::milliseconds ToastView::lifetime() { return toastLifetime; }
+void ToastView::setLifetime(std::chrono::milliseconds lifetime) {
+    toastLifetime = lifetime;
+}
+std::chrono::milliseconds ToastView::lifetime() {
+    return toastLifetime;
+}
 
 ToastView::ToastView(AppModel& model, QWidget* parent) : QWidget(parent), model_(model) {
     setAttribute(Qt::WA_TransparentForMouseEvents);
@@ -334,7 +344,8 @@ QSize ToastView::sizeHint() const {
     if (!toast) return {0, 0};
     const QFontMetricsF title(Fonts::system(14, Fonts::Weight::bold));
     const QFontMetricsF detail(Fonts::mono(10.5, Fonts::Weight::medium));
-    const double textW = std::max(title.horizontalAdvance(toast->title), detail.horizontalAdvance(toast->detail));
+    const double textW =
+        std::max(title.horizontalAdvance(toast->title), detail.horizontalAdvance(toast->detail));
     const double w = 16 + 7 + 10 + textW + 16;
     const double h = 10 + title.height() + 1 + (toast->detail.isEmpty() ? 0 : detail.height()) + 10;
     return {int(std::ceil(w + 2 * shadowSide)), int(std::ceil(h + shadowTop + shadowBottom))};

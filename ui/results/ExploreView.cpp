@@ -12,15 +12,15 @@
 
 #include "format/Fmt.h"
 #include "ui/results/ItemList.h"
+#include "ui/results/ResultsPaint.h"
 #include "ui/results/ResultsText.h"
 #include "ui/results/RowItems.h"
-#include "ui/results/ResultsPaint.h"
+#include "ui/results/TreemapView.h"
 #include "ui/theme/Colors.h"
 #include "ui/theme/Display.h"
 #include "ui/theme/Fonts.h"
 #include "ui/theme/Keys.h"
 #include "ui/theme/Palette.h"
-#include "ui/results/TreemapView.h"
 
 namespace tamrel {
 namespace {
@@ -53,13 +53,16 @@ int KindBar::heightForWidth(int width) const {
     return int(std::ceil(barHeight + 12 + rows * legendRowHeight() + (rows - 1) * legendSpacingY));
 }
 
-QSize KindBar::sizeHint() const { return {368, heightForWidth(368)}; }
+QSize KindBar::sizeHint() const {
+    return {368, heightForWidth(368)};
+}
 
 QRectF KindBar::legendRect(int k, double width) const {
     const double colW = (width - legendSpacingX) / 2;
     const int row = k / 2, col = k % 2;
-    return QRectF(col * (colW + legendSpacingX), barHeight + 12 + row * (legendRowHeight() + legendSpacingY),
-                  colW, legendRowHeight());
+    return QRectF(col * (colW + legendSpacingX),
+                  barHeight + 12 + row * (legendRowHeight() + legendSpacingY), colW,
+                  legendRowHeight());
 }
 
 void KindBar::paintEvent(QPaintEvent*) {
@@ -96,16 +99,19 @@ void KindBar::paintEvent(QPaintEvent*) {
         const QFontMetricsF bm(bytesFont);
         const double bytesW = Fonts::tabularWidth(bytesFont, bytes);
         painter.setPen(Color::ink);
-        Fonts::drawTabular(painter, QPointF(cell.right() - bytesW, cell.center().y() + (bm.ascent() - bm.descent()) / 2),
-                           bytesFont, bytes);
+        Fonts::drawTabular(
+            painter,
+            QPointF(cell.right() - bytesW, cell.center().y() + (bm.ascent() - bm.descent()) / 2),
+            bytesFont, bytes);
         painter.setFont(labelFont);
         painter.setPen(Color::ink2);
-        const QRectF label(cell.left() + 14, cell.top(), std::max(0.0, cell.width() - 14 - 6 - bytesW),
-                           cell.height());
-        painter.drawText(label, Qt::AlignLeft | Qt::AlignVCenter,
-                         QFontMetricsF(labelFont).elidedText(QString::fromUtf8(s.kind.label().data(),
-                                                                               qsizetype(s.kind.label().size())),
-                                                             Qt::ElideRight, label.width()));
+        const QRectF label(cell.left() + 14, cell.top(),
+                           std::max(0.0, cell.width() - 14 - 6 - bytesW), cell.height());
+        painter.drawText(
+            label, Qt::AlignLeft | Qt::AlignVCenter,
+            QFontMetricsF(labelFont).elidedText(
+                QString::fromUtf8(s.kind.label().data(), qsizetype(s.kind.label().size())),
+                Qt::ElideRight, label.width()));
     }
 }
 
@@ -137,7 +143,8 @@ FolderSummary::FolderSummary(AppModel& model, QWidget* parent)
     layout->setContentsMargins(16, 16 + 44 + 12, 16, 16);
     layout->addWidget(bar_);
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
-    connect(&model_, &AppModel::breakdownChanged, this, [this] { bar_->setParts(model_.breakdown()); });
+    connect(&model_, &AppModel::breakdownChanged, this,
+            [this] { bar_->setParts(model_.breakdown()); });
     bar_->setParts(model_.breakdown());
 }
 

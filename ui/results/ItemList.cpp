@@ -2,11 +2,11 @@
 
 #include <QContextMenuEvent>
 #include <QHelpEvent>
-#include <QToolTip>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QScrollBar>
+#include <QToolTip>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -45,9 +45,12 @@ double shareFill(double width, double fraction) {
 QSize RowDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const {
     const auto* model = static_cast<const RowListModel*>(index.model());
     switch (model->kindAt(index.row())) {
-        case RowListModel::Kind::item: return {option.rect.width(), rowHeight + 1};
-        case RowListModel::Kind::footer: return {option.rect.width(), 12 + 16 + 12};
-        case RowListModel::Kind::pad: return {option.rect.width(), 90};
+        case RowListModel::Kind::item:
+            return {option.rect.width(), rowHeight + 1};
+        case RowListModel::Kind::footer:
+            return {option.rect.width(), 12 + 16 + 12};
+        case RowListModel::Kind::pad:
+            return {option.rect.width(), 90};
     }
     return {};
 }
@@ -78,7 +81,8 @@ void RowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
         if (item.denied) {
             paintGlyph(*painter, g.icon.topLeft(), QStringLiteral("lock.fill"), 0xBDB8AE, 28);
         } else {
-            AppIcon::paint(*painter, g.icon.topLeft(), 28, item.appPath ? *item.appPath : item.path);
+            AppIcon::paint(*painter, g.icon.topLeft(), 28,
+                           item.appPath ? *item.appPath : item.path);
         }
 
         const QFont nameFont = Fonts::system(13, Fonts::Weight::semibold);
@@ -93,10 +97,10 @@ void RowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                           nameMetrics.elidedText(item.name, Qt::ElideMiddle, g.text.width()));
         painter->setFont(subFont);
         painter->setPen(Color::ink2);
-        painter->drawText(
-            QRectF(g.text.left(), top + nameMetrics.height() + 2, g.text.width(), subMetrics.height()),
-            Qt::AlignLeft | Qt::AlignVCenter,
-            subMetrics.elidedText(item.subtitle, Qt::ElideLeft, g.text.width()));
+        painter->drawText(QRectF(g.text.left(), top + nameMetrics.height() + 2, g.text.width(),
+                                 subMetrics.height()),
+                          Qt::AlignLeft | Qt::AlignVCenter,
+                          subMetrics.elidedText(item.subtitle, Qt::ElideLeft, g.text.width()));
 
         // Share bar: a faint track and the share of the list's largest entry.
         QColor track = Color::ink, fill = Color::ink;
@@ -106,16 +110,16 @@ void RowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
         painter->setBrush(track);
         painter->drawRoundedRect(g.shareBar, 2, 2);
         painter->setBrush(fill);
-        painter->drawRoundedRect(QRectF(g.shareBar.topLeft(),
-                                        QSizeF(shareFill(g.shareBar.width(), item.fraction), 4)),
-                                 2, 2);
+        painter->drawRoundedRect(
+            QRectF(g.shareBar.topLeft(), QSizeF(shareFill(g.shareBar.width(), item.fraction), 4)),
+            2, 2);
 
         {
             const QFontMetricsF fm(Fonts::system(13, Fonts::Weight::bold));
             const double w = sizeTextWidth(item.size, 13);
             const double baseline = g.size.center().y() + (fm.ascent() - fm.descent()) / 2;
-            paintSizeText(*painter, QPointF(g.size.right() - w, baseline), item.size, 13, Color::ink,
-                          Color::ink3);
+            paintSizeText(*painter, QPointF(g.size.right() - w, baseline), item.size, 13,
+                          Color::ink, Color::ink3);
         }
 
         // The pick key: always shown when picked, otherwise only while the row is hovered.
@@ -125,8 +129,8 @@ void RowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
             painter->setBrush(disc);
             painter->drawEllipse(g.pick);
             paintSymbol(*painter, g.pick,
-                               item.picked ? QStringLiteral("checkmark") : QStringLiteral("plus"), 10,
-                               item.picked ? QColor(Qt::white) : Color::ink2);
+                        item.picked ? QStringLiteral("checkmark") : QStringLiteral("plus"), 10,
+                        item.picked ? QColor(Qt::white) : Color::ink2);
         }
     }
     painter->restore();
@@ -172,19 +176,23 @@ void ItemListView::paintEvent(QPaintEvent* event) {
     // The empty state sits near the top, 50 pt above and below.
     const QRectF area(0, 0, viewport()->width(), 50 + 26 + 8 + 18 + 50);
     paintEmptyState(painter, area, QStringLiteral("tray"), 26, QStringLiteral("Nothing in here"),
-                           14, 8);
+                    14, 8);
 }
 
 void ItemListView::mousePressEvent(QMouseEvent* event) {
-    pressedRow_ = event->button() == Qt::LeftButton ? itemAt(event->position().toPoint()) : -1;
+    const int row = event->button() == Qt::LeftButton ? itemAt(event->position().toPoint()) : -1;
+    pressed_.reset();
+    if (row >= 0) pressed_ = rows_.item(row).id;
 }
 
 void ItemListView::mouseReleaseEvent(QMouseEvent* event) {
     const int row = itemAt(event->position().toPoint());
-    const int pressed = pressedRow_;
-    pressedRow_ = -1;
-    if (event->button() != Qt::LeftButton || row < 0 || row != pressed || !rowsCurrent()) return;
+    const std::optional<NodeId> pressed = pressed_;
+    pressed_.reset();
+    if (event->button() != Qt::LeftButton || row < 0 || !rowsCurrent()) return;
+    // The same item under the press and the release, also when the rows changed in between.
     const RowItem& item = rows_.item(row);
+    if (pressed != item.id) return;
     lastClick_ = item.id;
     const RowGeometry g = rowGeometry(QRectF(visualRect(rows_.index(row))).adjusted(0, 0, 0, -1));
     if (g.pick.contains(event->position())) {
@@ -219,7 +227,8 @@ bool ItemListView::viewportEvent(QEvent* event) {
         auto* help = static_cast<QHelpEvent*>(event);
         const int row = itemAt(help->pos());
         if (row >= 0) {
-            const RowGeometry g = rowGeometry(QRectF(visualRect(rows_.index(row))).adjusted(0, 0, 0, -1));
+            const RowGeometry g =
+                rowGeometry(QRectF(visualRect(rows_.index(row))).adjusted(0, 0, 0, -1));
             if (g.pick.contains(help->pos())) {
                 QToolTip::showText(help->globalPos(),
                                    rows_.item(row).picked ? QStringLiteral("Take it back out")

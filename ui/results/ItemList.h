@@ -4,6 +4,7 @@
 #include <QStyledItemDelegate>
 #include <QWidget>
 
+#include <optional>
 #include <vector>
 
 #include "model/app/AppModel.h"
@@ -72,8 +73,8 @@ private:
     AppModel& model_;
     RowListModel rows_;
     RowDelegate delegate_;
-    IndexRef index_;  // the generation the rows were built from
-    int pressedRow_ = -1;
+    IndexRef index_;                 // the generation the rows were built from
+    std::optional<NodeId> pressed_;  // the item under the press
     // The node of the last click; a double click acts only on it, so the second click of a
     // double click on a folder (which the first click opened) never reaches the new rows.
     std::optional<NodeId> lastClick_;
@@ -84,7 +85,9 @@ class ItemList : public QWidget {
     Q_OBJECT
 public:
     explicit ItemList(AppModel& model, QWidget* parent = nullptr);
-    void setRows(std::vector<RowItem> rows, qint64 total) { view_->setRows(std::move(rows), total); }
+    void setRows(std::vector<RowItem> rows, qint64 total) {
+        view_->setRows(std::move(rows), total);
+    }
     ItemListView& view() { return *view_; }
 
 protected:

@@ -45,8 +45,9 @@ QMenu* makeItemMenu(AppModel& model, NodeId node, bool canPick, QWidget* parent)
     entry(QStringLiteral("Copy Path"), [m, node] { m->copyPath(node); });
     if (canPick) {
         menu->addSeparator();
-        entry(model.inBasket(node) ? QStringLiteral("Unpick") : QStringLiteral("Pick for the Trash"),
-              [m, node] { m->toggleBasket(node); });
+        entry(
+            model.inBasket(node) ? QStringLiteral("Unpick") : QStringLiteral("Pick for the Trash"),
+            [m, node] { m->toggleBasket(node); });
     }
     return menu;
 }

@@ -6,16 +6,26 @@ namespace tamrel {
 
 std::uint32_t kindHex(FileKind kind) {
     switch (kind) {
-        case FileKind::video: return 0xFF7A59;
-        case FileKind::image: return 0x8E7CF8;
-        case FileKind::audio: return 0xF27FB2;
-        case FileKind::archive: return 0xD39A6A;
-        case FileKind::diskImage: return 0x4FA8F7;
-        case FileKind::app: return 0x4CC9A6;
-        case FileKind::code: return 0x9BD35A;
-        case FileKind::document: return 0xFFC53D;
-        case FileKind::data: return 0xA7A196;
-        case FileKind::other: return 0xBDB8AE;
+        case FileKind::video:
+            return 0xFF7A59;
+        case FileKind::image:
+            return 0x8E7CF8;
+        case FileKind::audio:
+            return 0xF27FB2;
+        case FileKind::archive:
+            return 0xD39A6A;
+        case FileKind::diskImage:
+            return 0x4FA8F7;
+        case FileKind::app:
+            return 0x4CC9A6;
+        case FileKind::code:
+            return 0x9BD35A;
+        case FileKind::document:
+            return 0xFFC53D;
+        case FileKind::data:
+            return 0xA7A196;
+        case FileKind::other:
+            return 0xBDB8AE;
     }
     return 0xBDB8AE;
 }
@@ -24,7 +34,8 @@ KindBarLayout kindBarLayout(std::span<const std::pair<FileKind, std::uint64_t>> 
                             double width) {
     constexpr double spacing = 1.5;
     double total = 0;
-    for (const auto& [kind, bytes] : parts) total += double(bytes);
+    for (const auto& [kind, bytes] : parts)
+        total += double(bytes);
     if (!(total > 0)) total = 1;
 
     KindBarLayout out;

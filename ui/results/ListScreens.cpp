@@ -4,9 +4,9 @@
 #include <QVBoxLayout>
 
 #include "ui/results/ItemList.h"
+#include "ui/results/ResultsPaint.h"
 #include "ui/results/ResultsText.h"
 #include "ui/results/RowItems.h"
-#include "ui/results/ResultsPaint.h"
 #include "ui/theme/Colors.h"
 #include "ui/theme/Display.h"
 #include "ui/theme/Fonts.h"
@@ -51,8 +51,9 @@ void ListScreen::paintEvent(QPaintEvent*) {
     painter.setPen(Color::ink2);
     const double captionX = x + tm.horizontalAdvance(title_) + 10;
     painter.drawText(QPointF(captionX, baseline),
-                     QFontMetricsF(captionFont).elidedText(captionText(caption_), Qt::ElideRight,
-                                                           std::max(0.0, width() - 22 - captionX)));
+                     QFontMetricsF(captionFont)
+                         .elidedText(captionText(caption_), Qt::ElideRight,
+                                     std::max(0.0, width() - 22 - captionX)));
 }
 
 void ListScreen::showNodes(const NodeIds& ids, qint64 total) {
@@ -68,10 +69,10 @@ void ListScreen::clear() {
 }
 
 SearchResultsView::SearchResultsView(AppModel& model, QWidget* parent) : ListScreen(model, parent) {
-    for (auto signal : {&AppModel::indexChanged, &AppModel::currentChanged, &AppModel::revisionChanged,
-                        &AppModel::basketChanged, &AppModel::resultsChanged,
-                        &AppModel::resultTotalChanged, &AppModel::resultTimeChanged,
-                        &AppModel::searchingChanged}) {
+    for (auto signal :
+         {&AppModel::indexChanged, &AppModel::currentChanged, &AppModel::revisionChanged,
+          &AppModel::basketChanged, &AppModel::resultsChanged, &AppModel::resultTotalChanged,
+          &AppModel::resultTimeChanged, &AppModel::searchingChanged}) {
         connect(&model_, signal, this, &SearchResultsView::refresh);
     }
     refresh();
@@ -88,8 +89,9 @@ void SearchResultsView::refresh() {
 }
 
 BiggestView::BiggestView(AppModel& model, QWidget* parent) : ListScreen(model, parent) {
-    for (auto signal : {&AppModel::indexChanged, &AppModel::currentChanged, &AppModel::revisionChanged,
-                        &AppModel::basketChanged, &AppModel::biggestChanged}) {
+    for (auto signal :
+         {&AppModel::indexChanged, &AppModel::currentChanged, &AppModel::revisionChanged,
+          &AppModel::basketChanged, &AppModel::biggestChanged}) {
         connect(&model_, signal, this, &BiggestView::refresh);
     }
     refresh();

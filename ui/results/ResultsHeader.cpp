@@ -12,14 +12,14 @@
 #include <algorithm>
 #include <cmath>
 
-#include "ui/results/ResultsText.h"
-#include "ui/theme/ShownText.h"
 #include "ui/results/ResultsPaint.h"
+#include "ui/results/ResultsText.h"
 #include "ui/theme/Colors.h"
 #include "ui/theme/Display.h"
 #include "ui/theme/Fonts.h"
 #include "ui/theme/Keys.h"
 #include "ui/theme/Palette.h"
+#include "ui/theme/ShownText.h"
 
 namespace tamrel {
 namespace {
@@ -27,8 +27,12 @@ namespace {
 constexpr double crumbSpacing = 6;
 constexpr double crumbMaxWidth = 220;
 
-QFont separatorFont() { return Fonts::system(13, Fonts::Weight::semibold); }
-QFont ellipsisFont() { return Fonts::system(14, Fonts::Weight::bold); }
+QFont separatorFont() {
+    return Fonts::system(13, Fonts::Weight::semibold);
+}
+QFont ellipsisFont() {
+    return Fonts::system(14, Fonts::Weight::bold);
+}
 
 }  // namespace
 
@@ -36,7 +40,8 @@ Breadcrumbs::Breadcrumbs(AppModel& model, QWidget* parent)
     : QWidget(parent), model_(model), up_(new RoundKey(QStringLiteral("chevron.left"), 28, this)) {
     up_->setToolTip(QStringLiteral("Up a folder (Ctrl+\u2191)"));
     connect(up_, &QAbstractButton::clicked, &model_, &AppModel::up);
-    for (auto signal : {&AppModel::indexChanged, &AppModel::currentChanged, &AppModel::volumesChanged}) {
+    for (auto signal :
+         {&AppModel::indexChanged, &AppModel::currentChanged, &AppModel::volumesChanged}) {
         connect(&model_, signal, this, &Breadcrumbs::refresh);
     }
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
@@ -75,12 +80,14 @@ QString Breadcrumbs::textOf(NodeId node) const {
 
 QFont Breadcrumbs::fontOf(NodeId node) const {
     if (node == NONE) return ellipsisFont();
-    return Fonts::system(14, node == model_.current() ? Fonts::Weight::bold : Fonts::Weight::semibold);
+    return Fonts::system(14,
+                         node == model_.current() ? Fonts::Weight::bold : Fonts::Weight::semibold);
 }
 
 QStringList Breadcrumbs::crumbTexts() const {
     QStringList texts;
-    for (NodeId node : crumbs_) texts << textOf(node);
+    for (NodeId node : crumbs_)
+        texts << textOf(node);
     return texts;
 }
 
@@ -116,15 +123,18 @@ void Breadcrumbs::paintEvent(QPaintEvent*) {
         if (k >= 1) {
             painter.setFont(separatorFont());
             painter.setPen(Color::ink3);
-            painter.drawText(QRectF(r.left() - crumbSpacing - sep, 0, sep, height()), Qt::AlignCenter,
-                             QStringLiteral("/"));
+            painter.drawText(QRectF(r.left() - crumbSpacing - sep, 0, sep, height()),
+                             Qt::AlignCenter, QStringLiteral("/"));
         }
         const NodeId node = crumbs_[std::size_t(k)];
         const QFont f = fontOf(node);
         painter.setFont(f);
-        painter.setPen(node == NONE ? Color::ink3 : node == model_.current() ? Color::ink : Color::ink2);
-        painter.drawText(r, Qt::AlignLeft | Qt::AlignVCenter,
-                         QFontMetricsF(f).elidedText(textOf(node), Qt::ElideRight, r.width() + 0.5));
+        painter.setPen(node == NONE               ? Color::ink3
+                       : node == model_.current() ? Color::ink
+                                                  : Color::ink2);
+        painter.drawText(
+            r, Qt::AlignLeft | Qt::AlignVCenter,
+            QFontMetricsF(f).elidedText(textOf(node), Qt::ElideRight, r.width() + 0.5));
     }
 }
 
@@ -151,7 +161,8 @@ SearchField::SearchField(AppModel& model, QWidget* parent)
     palette.setColor(QPalette::PlaceholderText, Color::ink3);
     edit_->setPalette(palette);
     edit_->installEventFilter(this);
-    connect(edit_, &QLineEdit::textEdited, &model_, [this](const QString& text) { model_.setQuery(text); });
+    connect(edit_, &QLineEdit::textEdited, &model_,
+            [this](const QString& text) { model_.setQuery(text); });
     for (auto signal : {&AppModel::queryChanged, &AppModel::indexChanged, &AppModel::currentChanged,
                         &AppModel::resultsChanged, &AppModel::searchingChanged}) {
         connect(&model_, signal, this, &SearchField::refresh);
@@ -161,10 +172,12 @@ SearchField::SearchField(AppModel& model, QWidget* parent)
 
 void SearchField::refresh() {
     if (edit_->text() != model_.query()) edit_->setText(model_.query());
-    edit_->setPlaceholderText(QStringLiteral("Find ") + searchScope(model_.index().get(), model_.current()));
+    edit_->setPlaceholderText(QStringLiteral("Find ") +
+                              searchScope(model_.index().get(), model_.current()));
     // Magnifier 12 pt, 7 pt apart; the trailing part takes what its text needs.
-    const double trailing = QFontMetricsF(Fonts::mono(10, Fonts::Weight::bold)).horizontalAdvance(trailingText()) +
-                            (model_.query().isEmpty() ? 0 : 7 + 14);
+    const double trailing =
+        QFontMetricsF(Fonts::mono(10, Fonts::Weight::bold)).horizontalAdvance(trailingText()) +
+        (model_.query().isEmpty() ? 0 : 7 + 14);
     const double left = 11 + 14 + 7;
     edit_->setGeometry(int(left), 0, int(width() - left - 7 - trailing - 11), height());
     update();
@@ -195,13 +208,14 @@ void SearchField::paintEvent(QPaintEvent*) {
         painter.drawRoundedRect(box.adjusted(0.75, 0.75, -0.75, -0.75), 9.25, 9.25);
     }
     paintSymbol(painter, QRectF(11, 0, 14, height()), QStringLiteral("magnifyingglass"), 12,
-                       Color::ink3);
+                Color::ink3);
     const QFont hint = Fonts::mono(10, Fonts::Weight::bold);
     painter.setFont(hint);
     painter.setPen(Color::ink3);
     const QRectF clear = clearRect();
     const double right = clear.isNull() ? width() - 11 : clear.left() - 7;
-    painter.drawText(QRectF(0, 0, right, height()), Qt::AlignRight | Qt::AlignVCenter, trailingText());
+    painter.drawText(QRectF(0, 0, right, height()), Qt::AlignRight | Qt::AlignVCenter,
+                     trailingText());
     if (!clear.isNull()) {
         paintSymbol(painter, clear, QStringLiteral("xmark.circle.fill"), 13, Color::ink3);
     }
@@ -216,7 +230,8 @@ void SearchField::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 bool SearchField::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == edit_ && (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut)) {
+    if (watched == edit_ &&
+        (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut)) {
         update();
     }
     return QWidget::eventFilter(watched, event);
@@ -252,8 +267,9 @@ void TabPicker::paintEvent(QPaintEvent*) {
         const QRectF r = tabRect(t);
         const bool selected = t == model_.tab();
         const QRectF key = r.adjusted(0, 0, 0, -3);  // 3 pt below for the key's edge
-        paintKeycap(painter, roundedShape(key, 10), selected ? QColor(0xF3, 0xF0, 0xEA) : Color::keyFace,
-                    Color::keyEdge, 3, keycapFaceOffset(3, selected, false));
+        paintKeycap(painter, roundedShape(key, 10),
+                    selected ? QColor(0xF3, 0xF0, 0xEA) : Color::keyFace, Color::keyEdge, 3,
+                    keycapFaceOffset(3, selected, false));
         painter.setFont(f);
         painter.setPen(selected ? Color::ink : Color::ink2);
         painter.drawText(key.translated(0, selected ? 2 : 0), Qt::AlignCenter, rawValue(t));

@@ -17,7 +17,8 @@ QString rootDisplayName(std::string_view rootPath, const std::optional<QString>&
     if (rootPath == "/") return rootVolumeName ? *rootVolumeName : QStringLiteral("Computer");
     if (!home.empty() && rootPath == home) return QStringLiteral("Home");
     std::string_view p = rootPath;
-    while (p.size() > 1 && p.back() == '/') p.remove_suffix(1);
+    while (p.size() > 1 && p.back() == '/')
+        p.remove_suffix(1);
     const auto slash = p.rfind('/');
     if (slash != std::string_view::npos) p.remove_prefix(slash + 1);
     return shownPath(std::string(p));
@@ -40,14 +41,17 @@ std::optional<std::string> belowBase(std::string_view path, std::string_view bas
 }
 
 std::string tildeHome(std::string_view path, std::string_view home) {
-    while (home.size() > 1 && home.back() == '/') home.remove_suffix(1);
+    while (home.size() > 1 && home.back() == '/')
+        home.remove_suffix(1);
     if (home.empty() || home == "/" || !path.starts_with(home)) return std::string(path);
     if (path.size() == home.size()) return "~";
     if (path[home.size()] != '/') return std::string(path);
     return "~" + std::string(path.substr(home.size()));
 }
 
-QString localeCount(qint64 n) { return QLocale().toString(n); }
+QString localeCount(qint64 n) {
+    return QLocale().toString(n);
+}
 
 QString moreFooter(qint64 total, qint64 shown) {
     if (total <= shown) return {};
@@ -61,7 +65,9 @@ QString confirmTrashTitle(std::size_t count, std::uint64_t bytes) {
         .arg(Fmt::bytes(bytes));
 }
 
-QString pickedLine(std::size_t count) { return QString::number(count) + QStringLiteral(" PICKED"); }
+QString pickedLine(std::size_t count) {
+    return QString::number(count) + QStringLiteral(" PICKED");
+}
 
 QString searchTitle(bool hasResults, bool searching, qint64 total) {
     if (searching) return QStringLiteral("Searching\u2026");

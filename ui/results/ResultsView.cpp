@@ -13,8 +13,8 @@
 #include "ui/results/ExploreView.h"
 #include "ui/results/ListScreens.h"
 #include "ui/results/ResultsHeader.h"
-#include "ui/results/ResultsText.h"
 #include "ui/results/ResultsPaint.h"
+#include "ui/results/ResultsText.h"
 #include "ui/theme/Colors.h"
 #include "ui/theme/Display.h"
 #include "ui/theme/Fonts.h"
@@ -68,7 +68,8 @@ ResultsView::ResultsView(AppModel& model, QWidget* parent)
 
     screens_ = {explore_, new SystemDataView(model), biggest_, new CleanView(model),
                 new AppsView(model)};
-    for (QWidget* screen : screens_) content_->addWidget(screen);
+    for (QWidget* screen : screens_)
+        content_->addWidget(screen);
     content_->addWidget(results_);
 
     // Over the content: the tray at the foot, the toast at the top.
@@ -77,7 +78,8 @@ ResultsView::ResultsView(AppModel& model, QWidget* parent)
 
     // Keyboard: Ctrl+F into the search field, Ctrl+Up a folder up, Escape clears the query.
     auto* find = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_F), this);
-    connect(find, &QShortcut::activated, this, [this] { search_->edit().setFocus(Qt::ShortcutFocusReason); });
+    connect(find, &QShortcut::activated, this,
+            [this] { search_->edit().setFocus(Qt::ShortcutFocusReason); });
     auto* up = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Up), this);
     connect(up, &QShortcut::activated, &model_, &AppModel::up);
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
@@ -90,7 +92,8 @@ ResultsView::ResultsView(AppModel& model, QWidget* parent)
     connect(&model_, &AppModel::tabChanged, this, &ResultsView::showContent);
     connect(&model_, &AppModel::confirmTrashChanged, this, &ResultsView::followConfirmTrash);
     connect(&model_, &AppModel::basketChanged, this, [this] {
-        if (confirm_) confirm_->setText(confirmTrashTitle(model_.basket().size(), model_.basketSize()));
+        if (confirm_)
+            confirm_->setText(confirmTrashTitle(model_.basket().size(), model_.basketSize()));
     });
     showContent();
     followConfirmTrash();
@@ -106,13 +109,18 @@ void ResultsView::setTabScreen(Tab tab, QWidget* screen) {
     showContent();
 }
 
-QWidget* ResultsView::tabScreen(Tab tab) const { return screens_[std::size_t(tab)]; }
+QWidget* ResultsView::tabScreen(Tab tab) const {
+    return screens_[std::size_t(tab)];
+}
 
-QWidget* ResultsView::shownContent() const { return content_->currentWidget(); }
+QWidget* ResultsView::shownContent() const {
+    return content_->currentWidget();
+}
 
 void ResultsView::showContent() {
     // Any query, even a single blank, shows the search results whatever the tab.
-    content_->setCurrentWidget(model_.query().isEmpty() ? screens_[std::size_t(model_.tab())] : results_);
+    content_->setCurrentWidget(model_.query().isEmpty() ? screens_[std::size_t(model_.tab())]
+                                                        : results_);
 }
 
 void ResultsView::followConfirmTrash() {
@@ -126,8 +134,10 @@ void ResultsView::followConfirmTrash() {
     box->setIcon(QMessageBox::Warning);
     box->setWindowTitle(QStringLiteral("Move to Trash"));
     box->setText(confirmTrashTitle(model_.basket().size(), model_.basketSize()));
-    box->setInformativeText(QStringLiteral("You can still put things back from the Trash until you empty it."));
-    QPushButton* move = box->addButton(QStringLiteral("Move to Trash"), QMessageBox::DestructiveRole);
+    box->setInformativeText(
+        QStringLiteral("You can still put things back from the Trash until you empty it."));
+    QPushButton* move =
+        box->addButton(QStringLiteral("Move to Trash"), QMessageBox::DestructiveRole);
     QPushButton* cancel = box->addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
     box->setDefaultButton(cancel);
     box->setEscapeButton(cancel);
@@ -152,6 +162,8 @@ void ResultsView::placeOverlays() {
     toast_->raise();
 }
 
-void ResultsView::resizeEvent(QResizeEvent*) { placeOverlays(); }
+void ResultsView::resizeEvent(QResizeEvent*) {
+    placeOverlays();
+}
 
 }  // namespace tamrel

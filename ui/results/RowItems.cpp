@@ -57,9 +57,9 @@ std::vector<RowItem> rowItems(const AppModel& model, std::span<const NodeId> ids
     const IndexRef& index = model.index();
     if (!index) return {};
     const std::string home = QDir::homePath().toStdString();
-    return rowItems(*index, ids, maxSize, relativeTo,
-                    [&](NodeId id) { return model.inBasket(id); }, home,
-                    QDateTime::currentDateTime());
+    return rowItems(
+        *index, ids, maxSize, relativeTo, [&](NodeId id) { return model.inBasket(id); }, home,
+        QDateTime::currentDateTime());
 }
 
 }  // namespace tamrel

@@ -19,9 +19,9 @@ class AppModel;
 // One line of any file list. Built only by rowItems(); compared by value so that a list redraws
 // only the rows whose item changed.
 struct RowItem {
-    NodeId id = 0;                   // node id in the shown index; the row's identity
+    NodeId id = 0;  // node id in the shown index; the row's identity
     QString name;
-    QString subtitle;                // parent path below the base, or item count / age
+    QString subtitle;  // parent path below the base, or item count / age
     std::uint64_t size = 0;
     double fraction = 0;             // size over the list's scale; may exceed 1
     std::optional<QString> appPath;  // the path of a folder whose extension is "app"

@@ -12,7 +12,9 @@ RowListModel::Kind RowListModel::kindAt(int row) const {
     return Kind::pad;
 }
 
-QString RowListModel::footer() const { return moreFooter(total_, qint64(rows_.size())); }
+QString RowListModel::footer() const {
+    return moreFooter(total_, qint64(rows_.size()));
+}
 
 int RowListModel::rowCount(const QModelIndex& parent) const {
     if (parent.isValid()) return 0;
@@ -22,9 +24,12 @@ int RowListModel::rowCount(const QModelIndex& parent) const {
 QVariant RowListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || role != Qt::DisplayRole) return {};
     switch (kindAt(index.row())) {
-        case Kind::item: return item(index.row()).name;
-        case Kind::footer: return footer();
-        case Kind::pad: return {};
+        case Kind::item:
+            return item(index.row()).name;
+        case Kind::footer:
+            return footer();
+        case Kind::pad:
+            return {};
     }
     return {};
 }
@@ -62,7 +67,8 @@ bool RowListModel::setRows(std::vector<RowItem> rows, qint64 total) {
         endRemoveRows();
     } else if (newCount > oldCount) {
         beginInsertRows({}, oldCount, newCount - 1);
-        for (int k = oldCount; k < newCount; ++k) rows_.push_back(std::move(rows[std::size_t(k)]));
+        for (int k = oldCount; k < newCount; ++k)
+            rows_.push_back(std::move(rows[std::size_t(k)]));
         endInsertRows();
     }
     const bool footerChanged = total != total_;

@@ -40,7 +40,9 @@ public:
 private:
     bool hasFooter() const { return total_ > qint64(rows_.size()); }
     // The footer (when the list has more entries than rows) and the pad.
-    static int tailFor(qint64 total, std::size_t rows) { return (total > qint64(rows) ? 1 : 0) + 1; }
+    static int tailFor(qint64 total, std::size_t rows) {
+        return (total > qint64(rows) ? 1 : 0) + 1;
+    }
 
     std::vector<RowItem> rows_;
     qint64 total_ = 0;

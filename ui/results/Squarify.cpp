@@ -31,7 +31,9 @@ Row plus(Row row, double a) {
     return row;
 }
 
-double usable(double size) { return std::isfinite(size) && size > 0 ? size : 0; }
+double usable(double size) {
+    return std::isfinite(size) && size > 0 ? size : 0;
+}
 
 }  // namespace
 
@@ -39,12 +41,14 @@ std::vector<QRectF> layout(std::span<const double> sizes, const QRectF& rect) {
     const std::size_t n = sizes.size();
     if (n == 0) return {};
     double total = 0;
-    for (double s : sizes) total += usable(s);
+    for (double s : sizes)
+        total += usable(s);
     if (!(total > 0)) return {};
 
     const double scale = rect.width() * rect.height() / total;
     std::vector<double> areas(n);
-    for (std::size_t k = 0; k < n; ++k) areas[k] = usable(sizes[k]) * scale;
+    for (std::size_t k = 0; k < n; ++k)
+        areas[k] = usable(sizes[k]) * scale;
 
     std::vector<QRectF> out;
     out.reserve(n);
@@ -64,7 +68,8 @@ std::vector<QRectF> layout(std::span<const double> sizes, const QRectF& rect) {
 
         if (!(row.sum > 0) || !(s > 0)) {
             // Nothing to spread, or no room left to spread it in: empty rectangles at the corner.
-            for (std::size_t k = first; k < i; ++k) out.emplace_back(x, y, 0, 0);
+            for (std::size_t k = first; k < i; ++k)
+                out.emplace_back(x, y, 0, 0);
             continue;
         }
         if (h <= w) {

@@ -103,7 +103,8 @@ QString tileSizeText(const DiskIndex& index, const TreemapTile& tile) {
 
 QString tileHelp(const DiskIndex& index, const TreemapTile& tile) {
     if (tile.isOthers()) return QString::number(tile.others) + QStringLiteral(" smaller items");
-    const QString text = tileTitle(index, tile) + QStringLiteral(" \u00B7 ") + tileSizeText(index, tile);
+    const QString text =
+        tileTitle(index, tile) + QStringLiteral(" \u00B7 ") + tileSizeText(index, tile);
     if (index.isDir(tile.node())) return text;
     return text + QStringLiteral("\nClick to pick it for the Trash");
 }

@@ -20,11 +20,11 @@ namespace tamrel {
 inline constexpr int treemapTileCap = 90;
 
 struct TreemapTile {
-    std::int64_t id = -1;           // node id, or -1 for the others tile
-    QRectF rect;                    // in the treemap's coordinates
-    int others = 0;                 // children the others tile stands for (0 for a node tile)
-    std::uint64_t othersSize = 0;   // their bytes (0 for a node tile)
-    bool picked = false;            // the node or an ancestor is in the basket
+    std::int64_t id = -1;          // node id, or -1 for the others tile
+    QRectF rect;                   // in the treemap's coordinates
+    int others = 0;                // children the others tile stands for (0 for a node tile)
+    std::uint64_t othersSize = 0;  // their bytes (0 for a node tile)
+    bool picked = false;           // the node or an ancestor is in the basket
 
     bool isOthers() const { return id < 0; }
     NodeId node() const { return static_cast<NodeId>(id); }

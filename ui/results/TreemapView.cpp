@@ -8,6 +8,7 @@
 #include <QToolTip>
 
 #include <algorithm>
+#include <cmath>
 
 #include "ui/results/ItemMenu.h"
 #include "ui/results/ResultsPaint.h"
@@ -32,7 +33,9 @@ TreemapView::TreemapView(AppModel& model, QWidget* parent) : QWidget(parent), mo
     connect(&model_, &AppModel::basketChanged, this, [this] { relayout(); });
 }
 
-QRectF TreemapView::tileArea() const { return QRectF(rect()).adjusted(9, 9, -9, -9); }
+QRectF TreemapView::tileArea() const {
+    return QRectF(rect()).adjusted(9, 9, -9, -9);
+}
 
 void TreemapView::setFolder(IndexRef index, NodeId node, NodeIds kids) {
     // The tile set's identity is the folder: another folder starts afresh and fades in, while
@@ -46,6 +49,7 @@ void TreemapView::setFolder(IndexRef index, NodeId node, NodeIds kids) {
     if (newFolder) {
         hoverId_.reset();
         pressedId_.reset();
+        motion_.clear();
         from_.clear();
         // Fades in with the spring of opening a folder.
         appear_.setValue(0);
@@ -53,7 +57,8 @@ void TreemapView::setFolder(IndexRef index, NodeId node, NodeIds kids) {
     }
     if (glide) {
         from_.clear();
-        for (const TreemapTile& tile : tiles_) from_[tile.id] = tile.rect;
+        for (const TreemapTile& tile : tiles_)
+            from_[tile.id] = tile.rect;
     }
     relayout();
     if (glide) {
@@ -71,6 +76,7 @@ void TreemapView::relayout() {
     layerValid_ = false;
     if (hoverId_ && tileIndexOf(*hoverId_) < 0) hoverId_.reset();
     if (pressedId_ && tileIndexOf(*pressedId_) < 0) pressedId_.reset();
+    std::erase_if(motion_, [this](const auto& m) { return tileIndexOf(m.first) < 0; });
     update();
 }
 
@@ -85,21 +91,44 @@ int TreemapView::hitTest(QPointF p) const {
     return tileAt(tiles_, p, hoverId_ ? tileIndexOf(*hoverId_) : -1);
 }
 
-void TreemapView::resizeEvent(QResizeEvent*) { relayout(); }
+void TreemapView::resizeEvent(QResizeEvent*) {
+    relayout();
+}
 
 void TreemapView::mouseMoveEvent(QMouseEvent* event) {
     const int k = hitTest(event->position());
     std::optional<std::int64_t> hover;
     if (k >= 0) hover = tiles_[std::size_t(k)].id;
-    if (hover != hoverId_) {
-        hoverId_ = hover;
-        update();
-    }
+    setHover(hover);
 }
 
 void TreemapView::leaveEvent(QEvent*) {
-    if (!hoverId_) return;
-    hoverId_.reset();
+    setHover(std::nullopt);
+}
+
+TreemapView::Motion& TreemapView::motionOf(std::int64_t id) {
+    std::unique_ptr<Motion>& m = motion_[id];
+    if (!m) {
+        m = std::make_unique<Motion>();
+        connect(&m->lift, &SpringAnimator::valueChanged, this, [this] { update(); });
+        connect(&m->press, &SpringAnimator::valueChanged, this, [this] { update(); });
+    }
+    return *m;
+}
+
+void TreemapView::setHover(std::optional<std::int64_t> id) {
+    if (id == hoverId_) return;
+    // The others tile never rises.
+    if (hoverId_ && *hoverId_ >= 0) motionOf(*hoverId_).lift.animateTo(0, Spring{0.2, 0.65});
+    hoverId_ = id;
+    if (hoverId_ && *hoverId_ >= 0) motionOf(*hoverId_).lift.animateTo(1, Spring{0.2, 0.65});
+    update();
+}
+
+void TreemapView::setPressed(std::optional<std::int64_t> id) {
+    if (pressedId_) motionOf(*pressedId_).press.animateTo(0, Spring{0.14, 0.6});
+    pressedId_ = id;
+    if (pressedId_) motionOf(*pressedId_).press.animateTo(1, Spring{0.14, 0.6});
     update();
 }
 
@@ -108,15 +137,13 @@ void TreemapView::mousePressEvent(QMouseEvent* event) {
     const int k = hitTest(event->position());
     // The others tile is not a button.
     if (k < 0 || tiles_[std::size_t(k)].isOthers()) return;
-    pressedId_ = tiles_[std::size_t(k)].id;
-    update();
+    setPressed(tiles_[std::size_t(k)].id);
 }
 
 void TreemapView::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton || !pressedId_) return;
     const std::int64_t pressed = *pressedId_;
-    pressedId_.reset();
-    update();
+    setPressed(std::nullopt);
     const int k = hitTest(event->position());
     if (k >= 0 && tiles_[std::size_t(k)].id == pressed) activate(tiles_[std::size_t(k)]);
 }
@@ -172,7 +199,8 @@ void TreemapView::paintEvent(QPaintEvent*) {
         layer_ = canvas();
         QPainter layerPainter(&layer_);
         layerPainter.setRenderHint(QPainter::Antialiasing);
-        for (const TreemapTile& tile : tiles_) paintTile(layerPainter, tile, false, false);
+        for (const TreemapTile& tile : tiles_)
+            paintTile(layerPainter, tile, 0, 0);
         layerValid_ = true;
     }
 
@@ -206,28 +234,36 @@ void TreemapView::paintEvent(QPaintEvent*) {
                                    a.width() + (b.width() - a.width()) * v,
                                    a.height() + (b.height() - a.height()) * v);
             }
-            paintTile(painter, tile, false, false);
+            paintTile(painter, tile, 0, 0);
         }
         return;
     }
     painter.drawPixmap(0, 0, layer_);
-    // The hovered (lifted, drawn over its neighbours) and the pressed tile, over the well again.
+    // Tiles away from rest (risen, rising, pressed), over the well again and over their
+    // neighbours.
     for (const TreemapTile& tile : tiles_) {
-        const bool hover = hoverId_ == tile.id && !tile.isOthers();
-        const bool pressed = pressedId_ == tile.id;
-        if (!hover && !pressed) continue;
-        const QRectF area = tile.rect.adjusted(0, -1.5, 0, 0);
+        auto it = motion_.find(tile.id);
+        if (it == motion_.end()) continue;
+        const double lift = it->second->lift.value(), press = it->second->press.value();
+        if (std::abs(lift) < 1e-3 && std::abs(press) < 1e-3) continue;
+        const QRectF area = tile.rect.adjusted(0, -2, 0, 0);
         painter.drawPixmap(area, well_, QRectF(area.topLeft() * dpr, area.size() * dpr));
-        paintTile(painter, tile, hover, pressed);
+        paintTile(painter, tile, lift, press);
     }
+    // Motions back at rest are dropped.
+    std::erase_if(motion_, [](const auto& m) {
+        return !m.second->lift.moving() && !m.second->press.moving() &&
+               m.second->lift.value() == 0 && m.second->press.value() == 0;
+    });
 }
 
-void TreemapView::paintTile(QPainter& painter, const TreemapTile& tile, bool hover,
-                            bool pressed) const {
+void TreemapView::paintTile(QPainter& painter, const TreemapTile& tile, double lift,
+                            double press) const {
     const TileLook look = tileLook(tile);
     const TileColour colour = tileColour(*index_, tile);
-    const bool lifted = hover && !tile.isOthers();
-    const double faceOffset = pressed ? look.depth - 1 : lifted ? -1.5 : 0;
+    // Pressed wins over lifted: depth − 1 down pressed, 1.5 up lifted, in between while moving.
+    const double faceOffset =
+        press * (look.depth - 1) + (1 - std::clamp(press, 0.0, 1.0)) * (-1.5 * lift);
 
     const QColor face = tile.picked ? Palette::tint(0xFF6A2B, 0.72)
                                     : Palette::tint(colour.hex, tile.isOthers() ? 0.4 : 0.5);
@@ -239,16 +275,16 @@ void TreemapView::paintTile(QPainter& painter, const TreemapTile& tile, bool hov
     paintKeycap(painter, roundedShape(keyRect, look.radius), face, edge, look.depth, faceOffset);
 
     const QRectF faceRect = keyRect.translated(0, faceOffset);
-    QPainterPath faceShape;
-    faceShape.addRoundedRect(faceRect, look.radius, look.radius);
-
     if (tile.picked) {
+        QPainterPath faceShape;
+        faceShape.addRoundedRect(faceRect, look.radius, look.radius);
         painter.save();
         painter.setClipPath(faceShape, Qt::IntersectClip);
         QColor stripe = Color::tangerine;
         stripe.setAlphaF(0.35);
         painter.setPen(QPen(stripe, 2.5));
-        for (const QLineF& line : stripeLines(faceRect)) painter.drawLine(line);
+        for (const QLineF& line : stripeLines(faceRect))
+            painter.drawLine(line);
         painter.restore();
     }
 
@@ -261,15 +297,17 @@ void TreemapView::paintTile(QPainter& painter, const TreemapTile& tile, bool hov
         const QFontMetricsF fm(titleFont);
         const QString title = tileTitle(*index_, tile);
         double y = text.top();
-        if (look.titleLines == 2) {
-            const QRectF two(text.left(), y, text.width(), fm.lineSpacing() * 2);
-            const QString elided = elideLines(title, titleFont, text.width(), 2);
-            painter.drawText(two, Qt::AlignLeft | Qt::AlignTop | Qt::TextWrapAnywhere, elided);
-            y += fm.boundingRect(two, Qt::AlignLeft | Qt::TextWrapAnywhere, elided).height();
+        // Drawn as plain lines: a title that fits takes one; a longer one, where two are allowed,
+        // is broken into two (a text layout per tile costs more than the rest of the tile).
+        const bool fits = fm.horizontalAdvance(title) <= text.width();
+        QStringList lines;
+        if (fits || look.titleLines == 1) {
+            lines << fm.elidedText(title, Qt::ElideRight, text.width());
         } else {
-            painter.drawText(QRectF(text.left(), y, text.width(), fm.lineSpacing()),
-                             Qt::AlignLeft | Qt::AlignTop,
-                             fm.elidedText(title, Qt::ElideRight, text.width()));
+            lines = elideLines(title, titleFont, text.width(), 2).split(QLatin1Char('\n'));
+        }
+        for (const QString& line : lines) {
+            painter.drawText(QPointF(text.left(), y + fm.ascent()), line);
             y += fm.lineSpacing();
         }
         if (look.sizeLine) {
@@ -278,8 +316,9 @@ void TreemapView::paintTile(QPainter& painter, const TreemapTile& tile, bool hov
             QColor faded = ink;
             faded.setAlphaF(0.65);
             painter.setPen(faded);
-            painter.drawText(QRectF(text.left(), y + 2, text.width(), QFontMetricsF(sizeFont).lineSpacing()),
-                             Qt::AlignLeft | Qt::AlignTop, tileSizeText(*index_, tile));
+            painter.drawText(
+                QRectF(text.left(), y + 2, text.width(), QFontMetricsF(sizeFont).lineSpacing()),
+                Qt::AlignLeft | Qt::AlignTop, tileSizeText(*index_, tile));
         }
     }
 

@@ -4,6 +4,8 @@
 namespace tamrel {
 
 // The screen of the results phase.
-QWidget* createResultsScreen(AppModel& model, QWidget* parent) { return new ResultsView(model, parent); }
+QWidget* createResultsScreen(AppModel& model, QWidget* parent) {
+    return new ResultsView(model, parent);
+}
 
 }  // namespace tamrel

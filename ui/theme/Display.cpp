@@ -319,28 +319,29 @@ void LogoMark::paintEvent(QPaintEvent*) {
 // ---- SizeText
 
 double sizeTextWidth(std::uint64_t bytes, double size, double tracking) {
-  const Fmt::SplitBytes s = Fmt::split(bytes);
-  double w = Fonts::tabularWidth(Fonts::system(size, Fonts::Weight::bold, tracking), s.number);
-  if (!s.unit.isEmpty()) {
-    w += 2 + QFontMetricsF(Fonts::system(size * 0.62, Fonts::Weight::semibold)).horizontalAdvance(s.unit);
-  }
-  return w;
+    const Fmt::SplitBytes s = Fmt::split(bytes);
+    double w = Fonts::tabularWidth(Fonts::system(size, Fonts::Weight::bold, tracking), s.number);
+    if (!s.unit.isEmpty()) {
+        const QFontMetricsF unit(Fonts::system(size * 0.62, Fonts::Weight::semibold));
+        w += 2 + unit.horizontalAdvance(s.unit);
+    }
+    return w;
 }
 
 void paintSizeText(QPainter& p, QPointF origin, std::uint64_t bytes, double size,
                    const QColor& color, const QColor& unitColor, double tracking) {
-  const Fmt::SplitBytes s = Fmt::split(bytes);
-  p.save();
-  p.setRenderHint(QPainter::TextAntialiasing);
-  p.setPen(color);
-  const double w =
-      Fonts::drawTabular(p, origin, Fonts::system(size, Fonts::Weight::bold, tracking), s.number);
-  if (!s.unit.isEmpty()) {
-    p.setFont(Fonts::system(size * 0.62, Fonts::Weight::semibold));
-    p.setPen(unitColor);
-    p.drawText(QPointF(origin.x() + w + 2, origin.y()), s.unit);
-  }
-  p.restore();
+    const Fmt::SplitBytes s = Fmt::split(bytes);
+    p.save();
+    p.setRenderHint(QPainter::TextAntialiasing);
+    p.setPen(color);
+    const QFont number = Fonts::system(size, Fonts::Weight::bold, tracking);
+    const double w = Fonts::drawTabular(p, origin, number, s.number);
+    if (!s.unit.isEmpty()) {
+        p.setFont(Fonts::system(size * 0.62, Fonts::Weight::semibold));
+        p.setPen(unitColor);
+        p.drawText(QPointF(origin.x() + w + 2, origin.y()), s.unit);
+    }
+    p.restore();
 }
 
 SizeText::SizeText(std::uint64_t bytes, double size, const QColor& unitColor, QWidget* parent)
@@ -373,7 +374,6 @@ QSize SizeText::sizeHint() const {
 
 void SizeText::paintEvent(QPaintEvent*) {
     QPainter p(this);
-    p.setRenderHint(QPainter::TextAntialiasing);
     const double baseline = QFontMetricsF(Fonts::system(size_, Fonts::Weight::bold)).ascent();
     paintSizeText(p, QPointF(0, baseline), bytes_, size_, color_, unitColor_);
 }

@@ -165,6 +165,16 @@ TEST_F(AppLoad, LoadsOnceSelectsTheFirstAndLoadsAgainAfterAChange) {
     EXPECT_TRUE(load(false));
 }
 
+TEST_F(AppLoad, AnInventoryMadeWhileTheContentChangedIsStale) {
+    const int before = model.revision();
+    model.loadApps(false);
+    model.trash({*index->lookup(tree / "home/Library/Logs")}, {});
+    ASSERT_TRUE(waitFor([&] { return !model.appsLoading() && model.revision() != before; }));
+    EXPECT_FALSE(model.apps().empty());
+    EXPECT_TRUE(load(false));
+    EXPECT_FALSE(load(false));
+}
+
 TEST_F(AppLoad, AResultForAnotherGenerationIsDroppedAndTheNextLoadScans) {
     model.loadApps(false);
     tree.write("home/new", 10);

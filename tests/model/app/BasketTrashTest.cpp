@@ -170,6 +170,20 @@ TEST_F(BasketTrash, TheExploredFolderGoneMeansTheRoot) {
     EXPECT_EQ(model.current(), id("b"));
 }
 
+TEST_F(BasketTrash, ASearchRunsAgainOnlyWhenThereIsAQuery) {
+    QSignalSpy searching(&model, &AppModel::searchingChanged);
+    trashAndWait({id("a/deep/three")});
+    EXPECT_EQ(searching.count(), 0);
+
+    const NodeId one = id("a/one"), two = id("a/two");
+    model.setQuery("one");
+    ASSERT_TRUE(waitFor([&] { return !model.searching() && !model.results().empty(); }));
+    ASSERT_EQ(model.results(), (NodeIds{one}));
+    model.trash({one, two}, {});
+    ASSERT_TRUE(waitFor([&] { return !model.trashing() && !model.searching(); }));
+    ASSERT_TRUE(waitFor([&] { return model.results().empty(); }));
+}
+
 TEST_F(BasketTrash, ANodeAlreadyGoneIsReportedNotMoved) {
     test::TempDir holding;
     test::RecordingTrashCan can(holding.path());

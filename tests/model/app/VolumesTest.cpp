@@ -37,6 +37,20 @@ TEST(VolumeList, LocalDisksOnceEachAndNothingElse) {
     EXPECT_LE(volumes[0].free, volumes[0].total);
 }
 
+TEST(VolumeList, AMountThatIsNoVolumeDoesNotHideItsDevice) {
+    // Containers bind single files of the host disk (/etc/hosts) before its folders; a mount
+    // point that is gone or not a folder is no volume and must not take its device's place.
+    TempDir dir;
+    dir.write("hosts", 10);
+    dir.mkdirs("home");
+    std::string text;
+    for (const char* name : {"hosts", "gone", "home"})
+        text += "1 0 7:1 /x " + dir.path() + "/" + name + " rw - ext4 /dev/loop1 rw\n";
+    const std::vector<Volume> volumes = volumesOf(text);
+    ASSERT_EQ(volumes.size(), 1u);
+    EXPECT_EQ(volumes[0].url, dir.path() + "/home");
+}
+
 TEST(VolumeList, TheSystemVolumeWithoutALabelIsComputer) {
     const auto volumes = volumesOf("1 0 0:200 / / rw - ext4 /dev/nothing-here rw\n");
     ASSERT_EQ(volumes.size(), 1u);

@@ -1,11 +1,13 @@
 #include "ui/home/Sidebar.h"
 
+#include <QLabel>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
 #include "tests/ui/Printers.h"
 #include "tests/ui/UiFixture.h"
+#include "ui/theme/Display.h"
 
 namespace tamrel {
 namespace {
@@ -161,6 +163,32 @@ TEST_F(SidebarTest, OnlyTheSelectedRowSinksWhileHeld) {
         const QImage held = row->grab().toImage();
         QTest::mouseRelease(row, Qt::LeftButton, {}, QPoint(-50, -50));  // outside: no click
         EXPECT_EQ(rest == held, row == other) << row->data().path;
+        // The face sinks under the content, which keeps its place: the glyph tile is unmoved.
+        const int top = (row->height() - 2 - 26) / 2 + 1;
+        const QRect tile(11, top, 22, 22);
+        EXPECT_EQ(rest.copy(tile), held.copy(tile)) << row->data().path;
+    }
+}
+
+// The box is padded 12: the LED's 7-point disc starts 12 points in, the heading 7 points after
+// the disc, and the hint line 12 points in.
+TEST_F(SidebarTest, AccessBoxPutsTheLedAndTextsTwelvePointsIn) {
+    AccessStatus box(model());
+    box.resize(200, box.sizeHint().height());
+    box.show();
+    QCoreApplication::processEvents();
+    const LED* led = box.findChild<LED*>();
+    ASSERT_NE(led, nullptr);
+    EXPECT_DOUBLE_EQ(QRectF(led->geometry()).center().x(), 12 + 3.5);
+    QLabel* heading = nullptr;
+    QLabel* hint = nullptr;
+    for (QLabel* l : box.findChildren<QLabel*>())
+        (l->text() == box.heading() ? heading : hint) = l;
+    ASSERT_NE(heading, nullptr);
+    EXPECT_EQ(heading->x(), 12 + 7 + 7);
+    ASSERT_NE(hint, nullptr);
+    if (!box.hint().isEmpty()) {
+        EXPECT_EQ(hint->x() + hint->contentsMargins().left(), 12);
     }
 }
 

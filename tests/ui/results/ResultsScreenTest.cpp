@@ -44,7 +44,8 @@ protected:
         scanned(root());
         // The watcher's catch-up (the tree was just written) is handed over and applied first.
         ASSERT_TRUE(waitFor([&] {
-            return model().sync() == Sync::live && !model().breakdown().empty() && !model().biggest().empty();
+            return model().sync() == Sync::live && !model().breakdown().empty() &&
+                   !model().biggest().empty();
         }));
         view = std::make_unique<ResultsView>(model());
         view->resize(1320, 840);
@@ -61,10 +62,12 @@ protected:
         return -1;
     }
     void clickRow(ItemListView& list, NodeId node) {
-        QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, list.rowRect(rowOf(list, node)).center());
+        QTest::mouseClick(list.viewport(), Qt::LeftButton, {},
+                          list.rowRect(rowOf(list, node)).center());
     }
     void clickPickKey(ItemListView& list, NodeId node) {
-        const RowGeometry g = rowGeometry(QRectF(list.rowRect(rowOf(list, node))).adjusted(0, 0, 0, -1));
+        const RowGeometry g =
+            rowGeometry(QRectF(list.rowRect(rowOf(list, node))).adjusted(0, 0, 0, -1));
         QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, g.pick.center().toPoint());
     }
     void clickTile(NodeId node) {
@@ -122,9 +125,10 @@ TEST_F(ResultsScreenTest, MainRoadFromScanToTrash) {
     clickTile(id("Movies"));  // a folder tile opens
     EXPECT_EQ(model().current(), id("Movies"));
     clickTile(id("Movies/film.mp4"));
-    EXPECT_EQ(model().basket(), (NodeIds{id("Projects/site/bundle.js"), id("Installer.iso"),
-                                         id("Movies/film.mp4")}));
-    for (const TreemapTile& t : view->explore().treemap().tiles()) EXPECT_TRUE(t.picked);
+    EXPECT_EQ(model().basket(),
+              (NodeIds{id("Projects/site/bundle.js"), id("Installer.iso"), id("Movies/film.mp4")}));
+    for (const TreemapTile& t : view->explore().treemap().tiles())
+        EXPECT_TRUE(t.picked);
 
     // Review the tray's list and take the first one back out.
     view->tray().toggleList();
@@ -132,7 +136,8 @@ TEST_F(ResultsScreenTest, MainRoadFromScanToTrash) {
     EXPECT_EQ(view->tray().list()->nodes(), model().basket());
     QTest::mouseClick(view->tray().list()->removeKey(0), Qt::LeftButton);
     EXPECT_EQ(model().basket(), (NodeIds{id("Installer.iso"), id("Movies/film.mp4")}));
-    ASSERT_TRUE(waitFor([&] { return view->tray().list() && view->tray().list()->nodes().size() == 2; }));
+    ASSERT_TRUE(
+        waitFor([&] { return view->tray().list() && view->tray().list()->nodes().size() == 2; }));
     view->tray().list()->close();
 
     // Move to Trash asks first; the confirmation names the count and size.
@@ -142,7 +147,8 @@ TEST_F(ResultsScreenTest, MainRoadFromScanToTrash) {
     QMessageBox* box = view->confirmation();
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(box->text(), confirmTrashTitle(2, bytes));
-    EXPECT_EQ(box->informativeText(), "You can still put things back from the Trash until you empty it.");
+    EXPECT_EQ(box->informativeText(),
+              "You can still put things back from the Trash until you empty it.");
     QPushButton* move = nullptr;
     for (QAbstractButton* b : box->buttons()) {
         if (b->text() == "Move to Trash") move = qobject_cast<QPushButton*>(b);
@@ -253,7 +259,8 @@ TEST_F(ResultsScreenTest, SearchKeysAndTheContentArea) {
 TEST_F(ResultsScreenTest, DeepPathsAndLongFolders) {
     put("disk/a/b/c/d/leaf4", 10);
     put("disk/a/b/c/d/e/leaf5", 10);
-    for (int k = 0; k < 1000; ++k) put("disk/many/f" + std::to_string(k), 100 + std::size_t(k));
+    for (int k = 0; k < 1000; ++k)
+        put("disk/many/f" + std::to_string(k), 100 + std::size_t(k));
     open();
     // Depth 4 (5 entries): every crumb; depth 5 (6 entries): root, ellipsis, last three.
     model().open(id("a/b/c/d"));
@@ -273,7 +280,6 @@ TEST_F(ResultsScreenTest, DeepPathsAndLongFolders) {
     const auto& tiles = view->explore().treemap().tiles();
     ASSERT_EQ(tiles.size(), 91u);
     EXPECT_EQ(tiles.back().others, 910);
-
 }
 
 TEST_F(ResultsScreenTest, EmptyFolder) {
@@ -295,8 +301,10 @@ TEST_F(ResultsScreenTest, NothingActsOnAnotherGeneration) {
     const NodeId y = id("y.bin");
     QMenu* menu = makeItemMenu(model(), y, true, view.get());
     QStringList titles;
-    for (QAction* a : menu->actions()) titles << (a->isSeparator() ? "-" : a->text());
-    EXPECT_EQ(titles, (QStringList{"Show in File Manager", "Open", "Copy Path", "-", "Pick for the Trash"}));
+    for (QAction* a : menu->actions())
+        titles << (a->isSeparator() ? "-" : a->text());
+    EXPECT_EQ(titles, (QStringList{"Show in File Manager", "Open", "Copy Path", "-",
+                                   "Pick for the Trash"}));
     QMenu* folderMenu = makeItemMenu(model(), id("folder"), false, view.get());
     EXPECT_EQ(folderMenu->actions().front()->text(), "Look Inside");
     EXPECT_EQ(folderMenu->actions().size(), 4);
@@ -313,7 +321,8 @@ TEST_F(ResultsScreenTest, NothingActsOnAnotherGeneration) {
     // Another generation comes in (a rescan): the old menu's entries do nothing.
     const IndexRef before = model().index();
     model().rescan();
-    ASSERT_TRUE(waitFor([&] { return model().phase() == Phase::results && model().index() != before; }));
+    ASSERT_TRUE(
+        waitFor([&] { return model().phase() == Phase::results && model().index() != before; }));
     menu->actions().back()->trigger();
     EXPECT_TRUE(model().basket().empty());
 

@@ -74,7 +74,8 @@ TEST(KindBar, ShareThresholdAndMinimumWidth) {
     EXPECT_DOUBLE_EQ(single.segments[0].width, 200 - 1.5);
 
     Parts eight;
-    for (int k = 0; k < 8; ++k) eight.push_back({FileKind::allCases()[k], 100});
+    for (int k = 0; k < 8; ++k)
+        eight.push_back({FileKind::allCases()[k], 100});
     const KindBarLayout many = kindBarLayout(eight, 400);
     EXPECT_EQ(many.segments.size(), 8u);
     EXPECT_EQ(many.legendCount, 6);
@@ -86,7 +87,8 @@ TEST(KindBar, ShareThresholdAndMinimumWidth) {
 
 TEST(ResultsTexts, CountsTimesAndThePendingSearch) {
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-    EXPECT_EQ(confirmTrashTitle(1, 2'000'000), "Move 1 item (" + Fmt::bytes(2'000'000) + ") to the Trash?");
+    EXPECT_EQ(confirmTrashTitle(1, 2'000'000),
+              "Move 1 item (" + Fmt::bytes(2'000'000) + ") to the Trash?");
     EXPECT_EQ(confirmTrashTitle(3, 0), "Move 3 items (" + Fmt::bytes(0) + ") to the Trash?");
     EXPECT_EQ(pickedLine(1234), "1234 PICKED");
 
@@ -98,7 +100,8 @@ TEST(ResultsTexts, CountsTimesAndThePendingSearch) {
     EXPECT_EQ(searchCount(300, false), "300");
     EXPECT_EQ(searchCount(300, true), "\u2026");
 
-    EXPECT_EQ(searchCaption(0.0123), "in 12.3 ms \u00B7 biggest first \u00B7 try ext:dmg size:>1gb mtime:>90d");
+    EXPECT_EQ(searchCaption(0.0123),
+              "in 12.3 ms \u00B7 biggest first \u00B7 try ext:dmg size:>1gb mtime:>90d");
     EXPECT_EQ(scanTimeText(12.34), "read in 12.3s");
 }
 

@@ -22,7 +22,8 @@ protected:
         b.file("/Users/meg/notes.txt", 10, now - 400 * day);
         b.dir("/Users/me/Tools.APP").file("/Users/me/Tools.APP/bin", 30);
         b.dir("/Users/me/locked", 0, Flag::denied);
-        for (int k = 0; k < 1234; ++k) b.file("/Users/me/many/f" + std::to_string(k), 1);
+        for (int k = 0; k < 1234; ++k)
+            b.file("/Users/me/many/f" + std::to_string(k), 1);
         index = b.build();
     }
     NodeId id(std::string_view path) { return test::idOf(*index, path); }
@@ -38,10 +39,10 @@ protected:
 };
 
 TEST_F(RowItemsTest, SubtitlesWithoutABase) {
-    const auto r = rows({id("/Users/me/Projects/site/index.html"), id("/Users/meg/notes.txt"),
-                         id("/Users/me/many"), id("/Users/me/Tools.APP"), id("/Users/me/locked"),
-                         0},
-                        0, std::nullopt);
+    const auto r =
+        rows({id("/Users/me/Projects/site/index.html"), id("/Users/meg/notes.txt"),
+              id("/Users/me/many"), id("/Users/me/Tools.APP"), id("/Users/me/locked"), 0},
+             0, std::nullopt);
     ASSERT_EQ(r.size(), 6u);
     EXPECT_EQ(r[0].subtitle, "3 days ago");
     EXPECT_EQ(r[1].subtitle, "a year ago");
@@ -63,8 +64,8 @@ TEST_F(RowItemsTest, SubtitlesRelativeToAFolder) {
     const NodeId me = id("/Users/me");
     auto r = rows(ids, 4000, me);
     EXPECT_EQ(r[0].subtitle, "/Projects/site");
-    EXPECT_EQ(r[1].subtitle, "/");                // a direct child of the base
-    EXPECT_EQ(r[2].subtitle, "/Users/meg");       // not below /Users/me, and not home either
+    EXPECT_EQ(r[1].subtitle, "/");           // a direct child of the base
+    EXPECT_EQ(r[2].subtitle, "/Users/meg");  // not below /Users/me, and not home either
     EXPECT_EQ(r[0].fraction, 1.0);
     EXPECT_GT(r[3].fraction, 1.0);
     EXPECT_EQ(r[4].subtitle, Fmt::files(index->items(0)));  // the root reads as without a base
@@ -84,9 +85,9 @@ TEST_F(RowItemsTest, SubtitlesRelativeToAFolder) {
 TEST_F(RowItemsTest, PickedAndForeignIds) {
     const NodeId projects = id("/Users/me/Projects");
     picked = [&](NodeId n) { return n == projects || index->isAncestor(projects, n); };
-    auto r = rows({id("/Users/me/Projects/site/index.html"), index->count() + 5,
-                   id("/Users/meg/notes.txt")},
-                  1, std::nullopt);
+    auto r = rows(
+        {id("/Users/me/Projects/site/index.html"), index->count() + 5, id("/Users/meg/notes.txt")},
+        1, std::nullopt);
     ASSERT_EQ(r.size(), 2u);  // an id from beyond this index is never read
     EXPECT_TRUE(r[0].picked);
     EXPECT_FALSE(r[1].picked);

@@ -88,17 +88,19 @@ TEST(Squarify, DegenerateInput) {
 
 TEST(Squarify, TenThousandSizes) {
     std::vector<double> sizes;
-    for (int k = 0; k < 10'000; ++k) sizes.push_back(1e9 / (k + 1) + (k % 7));
+    for (int k = 0; k < 10'000; ++k)
+        sizes.push_back(1e9 / (k + 1) + (k % 7));
     const QRectF in(9, 9, 900, 600);
     auto rects = Squarify::layout(sizes, in);
     ASSERT_EQ(rects.size(), sizes.size());
     expectTiling(rects, in, 1e-6);
     // Each rectangle's area is its share of the whole.
     double total = 0;
-    for (double s : sizes) total += s;
+    for (double s : sizes)
+        total += s;
     for (std::size_t k = 0; k < sizes.size(); k += 997) {
-        EXPECT_NEAR(rects[k].width() * rects[k].height(), sizes[k] / total * in.width() * in.height(),
-                    1e-6);
+        EXPECT_NEAR(rects[k].width() * rects[k].height(),
+                    sizes[k] / total * in.width() * in.height(), 1e-6);
     }
     // No two overlap: sample neighbours in the result and a few far pairs.
     for (std::size_t k = 0; k + 1 < rects.size(); k += 13) {

@@ -12,8 +12,10 @@ namespace {
 // A folder /r/d with `n` sized files (sizes falling) and `zeros` empty ones.
 std::unique_ptr<DiskIndex> folderOf(int n, int zeros = 0) {
     test::IndexBuilder b("/r");
-    for (int k = 0; k < n; ++k) b.file("/r/d/f" + std::to_string(k), 100'000 - k);
-    for (int k = 0; k < zeros; ++k) b.file("/r/d/z" + std::to_string(k), 0);
+    for (int k = 0; k < n; ++k)
+        b.file("/r/d/f" + std::to_string(k), 100'000 - k);
+    for (int k = 0; k < zeros; ++k)
+        b.file("/r/d/z" + std::to_string(k), 0);
     return b.build();
 }
 
@@ -27,7 +29,8 @@ TEST(TreemapTiles, CapAndOthersTile) {
         auto index = folderOf(90, 5);
         auto tiles = treemapTiles(*index, kidsOf(*index, "/r/d"), r);
         ASSERT_EQ(tiles.size(), 90u);  // exactly 90: no others tile; zeros get nothing
-        for (const auto& t : tiles) EXPECT_FALSE(t.isOthers());
+        for (const auto& t : tiles)
+            EXPECT_FALSE(t.isOthers());
     }
     {
         auto index = folderOf(91, 5);
@@ -65,8 +68,10 @@ TEST(TreemapTiles, PickedFollowsTheBasketAndItsFolders) {
     const std::vector<NodeId> basket = {a, c, 0xFFFF};  // an id beyond the index is ignored
     markPicked(top, *index, basket);
     markPicked(inA, *index, basket);
-    for (const auto& t : top) EXPECT_EQ(t.picked, t.node() == a || t.node() == c);
-    for (const auto& t : inA) EXPECT_TRUE(t.picked);  // inside a picked folder
+    for (const auto& t : top)
+        EXPECT_EQ(t.picked, t.node() == a || t.node() == c);
+    for (const auto& t : inA)
+        EXPECT_TRUE(t.picked);  // inside a picked folder
 }
 
 TEST(TileLook, LabelThresholds) {

@@ -22,15 +22,16 @@
 #include <memory>
 #include <vector>
 
+#include "bench/ui/BenchTiming.h"
 #include "model/app/AppModel.h"
 #include "tests/model/app/ActionsProbe.h"
 #include "tests/model/app/FakeDesktop.h"
 #include "tests/support/ScopedDataHome.h"
 #include "tests/ui/Headless.h"
+#include "ui/theme/Keys.h"
 #include "ui/tools/AppsView.h"
 #include "ui/tools/CleanView.h"
 #include "ui/tools/SystemDataView.h"
-#include "ui/theme/Keys.h"
 
 namespace tamrel {
 
@@ -49,7 +50,8 @@ struct Fixture {
         options.watcher.allowFanotify = false;
         model = std::make_unique<AppModel>(desktop, options);
         model->scan(root, true);
-        if (!QTest::qWaitFor([&] { return model->phase() == Phase::results && model->index(); }, 600'000)) {
+        if (!QTest::qWaitFor([&] { return model->phase() == Phase::results && model->index(); },
+                             600'000)) {
             std::fprintf(stderr, "tools-bench: the scan of %s did not finish\n", root.c_str());
             std::exit(1);
         }
@@ -71,16 +73,8 @@ Fixture& fixture() {
     return *shared;
 }
 
-double threadMs() {
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
-}
-
-double percentile(std::vector<double> v, double p) {
-    std::sort(v.begin(), v.end());
-    return v[std::min(v.size() - 1, std::size_t(double(v.size()) * p))];
-}
+using bench::report;
+using bench::threadMs;
 
 template <typename Step>
 void measure(benchmark::State& state, Step step) {
@@ -95,10 +89,7 @@ void measure(benchmark::State& state, Step step) {
         state.SetIterationTime(took / 1000);
         ms.push_back(took);
     }
-    state.counters["p50_ms"] = percentile(ms, 0.5);
-    state.counters["p95_ms"] = percentile(ms, 0.95);
-    state.counters["main_cpu_p50_ms"] = percentile(cpu, 0.5);
-    state.counters["main_cpu_p95_ms"] = percentile(cpu, 0.95);
+    report(state, ms, cpu);
 }
 
 void BM_PaintSystemData(benchmark::State& state) {
@@ -108,12 +99,21 @@ void BM_PaintSystemData(benchmark::State& state) {
     const DiskIndex& index = *f.model->index();
     SystemDataReport report = *f.model->systemReport();
     report.buckets.clear();
-    const char* ids[] = {"caches", "logs", "temp", "trash", "ios", "dev", "ai", "vm", "mail", "appdata", "swap", "macos"};
+    const char* ids[] = {"caches", "logs", "temp", "trash",   "ios",  "dev",
+                         "ai",     "vm",   "mail", "appdata", "swap", "macos"};
     NodeId next = 1;
     for (int b = 0; b < 12; ++b) {
-        SpaceBucket bucket{ids[b], ids[b], "What the rule found, with a blurb that takes two lines on a card of this width.",
-                           "sparkles", SpaceBucket::Advice(b % 3), std::uint64_t(12 - b) << 30, {}, {}};
-        for (int k = 0; k < 6; ++k, next += 997) bucket.top.push_back(next % index.count());
+        SpaceBucket bucket{
+            ids[b],
+            ids[b],
+            "What the rule found, with a blurb that takes two lines on a card of this width.",
+            "sparkles",
+            SpaceBucket::Advice(b % 3),
+            std::uint64_t(12 - b) << 30,
+            {},
+            {}};
+        for (int k = 0; k < 6; ++k, next += 997)
+            bucket.top.push_back(next % index.count());
         bucket.roots.push_back(bucket.top.front());
         report.buckets.push_back(std::move(bucket));
     }
@@ -139,14 +139,23 @@ void BM_PaintCleanUp(benchmark::State& state) {
     for (NodeId n = 1; n < index.count(); n += std::max<NodeId>(1, index.count() / 16'000))
         nodes.emplace_back(index.size(n), n);
     CleanGroups plan;
-    const char* ids[] = {"dev", "ai", "web", "caches", "logs", "projects", "installers", "leftovers"};
+    const char* ids[] = {"dev",  "ai",       "web",        "caches",
+                         "logs", "projects", "installers", "leftovers"};
     for (int g = 0; g < 8; ++g) {
-        CleanGroup group{ids[g], ids[g], "Things the rules found.", "sparkles",
-                         g % 2 ? CleanGroup::Risk::review : CleanGroup::Risk::safe, {}};
+        CleanGroup group{ids[g],
+                         ids[g],
+                         "Things the rules found.",
+                         "sparkles",
+                         g % 2 ? CleanGroup::Risk::review : CleanGroup::Risk::safe,
+                         {}};
         for (std::size_t k = std::size_t(g); k < nodes.size() && group.items.size() < 2000; k += 8)
-            group.items.push_back({nodes[k].second, g % 2 == 0, k % 5 ? std::nullopt : std::optional<std::string>("12 days old")});
+            group.items.push_back(
+                {nodes[k].second, g % 2 == 0,
+                 k % 5 ? std::nullopt : std::optional<std::string>("12 days old")});
         std::sort(group.items.begin(), group.items.end(),
-                  [&](const CleanItem& a, const CleanItem& b) { return index.size(a.node) > index.size(b.node); });
+                  [&](const CleanItem& a, const CleanItem& b) {
+                      return index.size(a.node) > index.size(b.node);
+                  });
         plan.push_back(std::move(group));
     }
     f.model->applyCleanPlan(plan);
@@ -166,18 +175,19 @@ void BM_AppsFilterKeystroke(benchmark::State& state) {
     InstalledApps apps;
     for (int k = 0; k < 500; ++k) {
         const std::string name = "App " + std::to_string(k * 7919 % 1000);
-        apps.push_back(InstalledApp{.node = NodeId(1 + k),
-                                    .path = index->path(NodeId(1 + k)),
-                                    .name = name,
-                                    .bundleID = "com.example.app" + std::to_string(k),
-                                    .version = "1.0",
-                                    .identity = AppIdentity({"com.example.app" + std::to_string(k)}, {name}),
-                                    .appStore = false,
-                                    .homebrew = false,
-                                    .lastUsed = std::nullopt,
-                                    .appSize = std::uint64_t(k) * 1000,
-                                    .leftovers = {},
-                                    .leftoverSize = 0});
+        apps.push_back(
+            InstalledApp{.node = NodeId(1 + k),
+                         .path = index->path(NodeId(1 + k)),
+                         .name = name,
+                         .bundleID = "com.example.app" + std::to_string(k),
+                         .version = "1.0",
+                         .identity = AppIdentity({"com.example.app" + std::to_string(k)}, {name}),
+                         .appStore = false,
+                         .homebrew = false,
+                         .lastUsed = std::nullopt,
+                         .appSize = std::uint64_t(k) * 1000,
+                         .leftovers = {},
+                         .leftoverSize = 0});
     }
     ActionsProbe::setApps(*f.model, std::move(apps), index, f.model->revision());
     AppsView view(*f.model);
@@ -185,7 +195,7 @@ void BM_AppsFilterKeystroke(benchmark::State& state) {
     view.show();
     f.model->selectApp(NodeId(1));
     QApplication::processEvents();
-    const QString texts[] = {QStringLiteral("a"), QStringLiteral("ap"), QStringLiteral("app"),
+    const QString texts[] = {QStringLiteral("a"),     QStringLiteral("ap"),  QStringLiteral("app"),
                              QStringLiteral("app 1"), QStringLiteral("app"), QStringLiteral("")};
     std::size_t k = 0;
     measure(state, [&] {

@@ -24,7 +24,9 @@
 namespace tamrel {
 namespace {
 
-bool waitFor(const std::function<bool()>& done) { return QTest::qWaitFor(done, 20000); }
+bool waitFor(const std::function<bool()>& done) {
+    return QTest::qWaitFor(done, 20000);
+}
 
 }  // namespace
 
@@ -33,20 +35,23 @@ void saveToolsGallery(MainWindow& window, AppModel& model,
     test::TempDir tree;
     test::makeToolsTree(tree);
     const char* oldHome = std::getenv("HOME");
-    const std::optional<std::string> home = oldHome ? std::optional<std::string>(oldHome) : std::nullopt;
+    const std::optional<std::string> home =
+        oldHome ? std::optional<std::string>(oldHome) : std::nullopt;
     const std::string root = tree.path() + "/home";
     ::setenv("HOME", root.c_str(), 1);
     model.scan(root, true);
     const bool shown = waitFor([&] {
-        return model.phase() == Phase::results && model.index() && model.index()->rootPath() == root &&
-               model.systemReport() && !model.cleanPlan().empty();
+        return model.phase() == Phase::results && model.index() &&
+               model.index()->rootPath() == root && model.systemReport() &&
+               !model.cleanPlan().empty();
     });
     if (shown) {
         model.setTab(Tab::system);
         QTest::qWait(50);
         save(window, QStringLiteral("window-system-data"));
         auto* results = qobject_cast<ResultsView*>(window.rootView()->screen());
-        if (auto* view = results ? qobject_cast<SystemDataView*>(results->tabScreen(Tab::system)) : nullptr) {
+        if (auto* view = results ? qobject_cast<SystemDataView*>(results->tabScreen(Tab::system))
+                                 : nullptr) {
             view->verticalScrollBar()->setValue(view->verticalScrollBar()->maximum());
             QTest::qWait(20);
             save(window, QStringLiteral("window-system-data-hidden-space"));
@@ -55,16 +60,19 @@ void saveToolsGallery(MainWindow& window, AppModel& model,
         model.setTab(Tab::tidy);
         QTest::qWait(50);
         save(window, QStringLiteral("window-clean-up"));
-        if (auto* clean = results ? qobject_cast<CleanView*>(results->tabScreen(Tab::tidy)) : nullptr) {
+        if (auto* clean =
+                results ? qobject_cast<CleanView*>(results->tabScreen(Tab::tidy)) : nullptr) {
             // The largest group open, one of its items unticked.
-            const auto several = std::find_if(clean->cards().begin(), clean->cards().end(),
-                                              [](CleanGroupCard* c) { return c->group().items.size() > 1; });
+            const auto several =
+                std::find_if(clean->cards().begin(), clean->cards().end(),
+                             [](CleanGroupCard* c) { return c->group().items.size() > 1; });
             if (several != clean->cards().end()) {
                 CleanGroupCard* card = *several;
                 card->expandKey()->click();
                 QTest::qWait(20);
                 std::vector<NodeId> all;
-                for (const CleanItem& item : card->group().items) all.push_back(item.node);
+                for (const CleanItem& item : card->group().items)
+                    all.push_back(item.node);
                 model.setClean(all, true);
                 model.setClean({all.front()}, false);
                 QTest::qWait(20);
@@ -72,17 +80,20 @@ void saveToolsGallery(MainWindow& window, AppModel& model,
             }
             model.setConfirmClean(true);
             QTest::qWait(50);
-            if (clean->confirmation()) save(*clean->confirmation(), QStringLiteral("clean-up-confirm"));
+            if (clean->confirmation())
+                save(*clean->confirmation(), QStringLiteral("clean-up-confirm"));
             model.setConfirmClean(false);
         }
     }
     if (shown) {
         model.setTab(Tab::apps);
-        waitFor([&] { return !model.appsLoading() && !model.apps().empty() && model.selectedApp(); });
+        waitFor(
+            [&] { return !model.appsLoading() && !model.apps().empty() && model.selectedApp(); });
         QTest::qWait(50);
         save(window, QStringLiteral("window-apps"));
         auto* results = qobject_cast<ResultsView*>(window.rootView()->screen());
-        if (auto* apps = results ? qobject_cast<AppsView*>(results->tabScreen(Tab::apps)) : nullptr) {
+        if (auto* apps =
+                results ? qobject_cast<AppsView*>(results->tabScreen(Tab::apps)) : nullptr) {
             // One leftover unticked, so its kind shows a partial tick.
             if (apps->detail() && apps->detail()->app().leftovers.size() > 1) {
                 NodeSet picked = model.leftoverPicked();

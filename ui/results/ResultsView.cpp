@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "ui/results/BinTray.h"
+#include "ui/results/Confirmation.h"
 #include "ui/results/ExploreView.h"
 #include "ui/results/ListScreens.h"
 #include "ui/results/ResultsHeader.h"
@@ -129,18 +130,11 @@ void ResultsView::followConfirmTrash() {
         return;
     }
     if (confirm_) return;
-    auto* box = new QMessageBox(this);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setIcon(QMessageBox::Warning);
-    box->setWindowTitle(QStringLiteral("Move to Trash"));
+    auto [box, move] =
+        makeConfirmation(this, QStringLiteral("Move to Trash"), QStringLiteral("Move to Trash"));
     box->setText(confirmTrashTitle(model_.basket().size(), model_.basketSize()));
     box->setInformativeText(
         QStringLiteral("You can still put things back from the Trash until you empty it."));
-    QPushButton* move =
-        box->addButton(QStringLiteral("Move to Trash"), QMessageBox::DestructiveRole);
-    QPushButton* cancel = box->addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
-    box->setDefaultButton(cancel);
-    box->setEscapeButton(cancel);
     const std::weak_ptr<DiskIndex> generation = model_.index();
     connect(box, &QMessageBox::finished, this, [this, box, move, generation] {
         const bool confirmed = box->clickedButton() == move;

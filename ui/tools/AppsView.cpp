@@ -18,6 +18,7 @@
 #include "model/system/Processes.h"
 #include "platform/XdgDirs.h"
 #include "ui/results/AppIcon.h"
+#include "ui/results/Confirmation.h"
 #include "ui/results/ItemMenu.h"
 #include "ui/results/ResultsPaint.h"
 #include "ui/theme/Colors.h"
@@ -107,12 +108,19 @@ const QFont& removeFont() {
     return font;
 }
 
-QString text(const std::string& s) { return shownText(QString::fromStdString(s)); }
+QString text(const std::string& s) {
+    return shownText(QString::fromStdString(s));
+}
 
 double leftoverRowHeight() {
-    return 5 + std::max(20.0, Fonts::lineHeight(leftNameFont()) + 1 + Fonts::lineHeight(leftFolderFont())) + 5;
+    return 5 +
+           std::max(20.0,
+                    Fonts::lineHeight(leftNameFont()) + 1 + Fonts::lineHeight(leftFolderFont())) +
+           5;
 }
-double kindHeaderHeight() { return std::max(20.0, Fonts::lineHeight(kindFont())); }
+double kindHeaderHeight() {
+    return std::max(20.0, Fonts::lineHeight(kindFont()));
+}
 
 }  // namespace
 
@@ -129,7 +137,9 @@ AppRows::AppRows(AppModel& model, QWidget* parent)
 }
 
 double AppRows::rowHeight() {
-    return 7 + std::max(30.0, Fonts::lineHeight(rowNameFont()) + 2 + Fonts::lineHeight(rowUseFont())) + 7 + 2;
+    return 7 +
+           std::max(30.0, Fonts::lineHeight(rowNameFont()) + 2 + Fonts::lineHeight(rowUseFont())) +
+           7 + 2;
 }
 
 void AppRows::setApps(AppRefs apps, bool spinner) {
@@ -158,7 +168,8 @@ void AppRows::paintEvent(QPaintEvent* event) {
     p.setRenderHint(QPainter::Antialiasing);
     const double step = rowHeight() + kRowGap;
     const auto first = std::size_t(std::max(0.0, (event->rect().top() - 6) / step));
-    const auto last = std::min(apps_.size(), std::size_t(std::max(0.0, (event->rect().bottom() - 6) / step)) + 1);
+    const auto last =
+        std::min(apps_.size(), std::size_t(std::max(0.0, (event->rect().bottom() - 6) / step)) + 1);
     const QDateTime now = QDateTime::currentDateTime();
     const OptionalNode& selected = model_.selectedApp();
     for (std::size_t i = first; i < last; ++i) {
@@ -174,27 +185,32 @@ void AppRows::paintEvent(QPaintEvent* event) {
             p.drawPath(roundedShape(back, 11));
         }
         const QRectF inner = back.adjusted(10, 7, -10, -7);
-        AppIcon::paint(p, QPointF(inner.left(), inner.center().y() - 15), 30, QString::fromStdString(app.path));
+        AppIcon::paint(p, QPointF(inner.left(), inner.center().y() - 15), 30,
+                       QString::fromStdString(app.path));
         const QString total = Fmt::bytes(app.appSize + app.leftoverSize);
         const QString data = appDataLine(app);
-        const double rightW = std::max(Fonts::tabularWidth(rowTotalFont(), total),
-                                       data.isEmpty() ? 0.0 : Fonts::tabularWidth(rowDataFont(), data));
+        const double rightW =
+            std::max(Fonts::tabularWidth(rowTotalFont(), total),
+                     data.isEmpty() ? 0.0 : Fonts::tabularWidth(rowDataFont(), data));
         const double textX = inner.left() + 30 + 10;
         const double textW = inner.right() - rightW - 6 - textX;
         const double nameH = Fonts::lineHeight(rowNameFont());
         const double useH = Fonts::lineHeight(rowUseFont());
         const double top = inner.center().y() - (nameH + 2 + useH) / 2;
         paintLine(p, QRectF(textX, top, textW, nameH), text(app.name), rowNameFont(), Color::ink);
-        paintLine(p, QRectF(textX, top + nameH + 2, textW, useH), appUseLine(app, now), rowUseFont(), Color::ink2);
+        paintLine(p, QRectF(textX, top + nameH + 2, textW, useH), appUseLine(app, now),
+                  rowUseFont(), Color::ink2);
         if (data.isEmpty()) {
-            paintDigitsRight(p, QRectF(inner.left(), inner.top(), inner.width(), inner.height()), total,
-                             rowTotalFont(), Color::ink);
+            paintDigitsRight(p, QRectF(inner.left(), inner.top(), inner.width(), inner.height()),
+                             total, rowTotalFont(), Color::ink);
         } else {
             const double th = Fonts::lineHeight(rowTotalFont());
             const double dh = Fonts::lineHeight(rowDataFont());
             const double t = inner.center().y() - (th + 2 + dh) / 2;
-            paintDigitsRight(p, QRectF(inner.left(), t, inner.width(), th), total, rowTotalFont(), Color::ink);
-            paintDigitsRight(p, QRectF(inner.left(), t + th + 2, inner.width(), dh), data, rowDataFont(), Color::ink3);
+            paintDigitsRight(p, QRectF(inner.left(), t, inner.width(), th), total, rowTotalFont(),
+                             Color::ink);
+            paintDigitsRight(p, QRectF(inner.left(), t + th + 2, inner.width(), dh), data,
+                             rowDataFont(), Color::ink3);
         }
     }
 }
@@ -289,10 +305,11 @@ void AppList::refresh(bool current) {
 void AppList::resizeEvent(QResizeEvent*) {
     const QSize sortSize = sort_->sizeHint();
     const int headerH = 10 + 30 + 10;
-    sort_->setGeometry(width() - 10 - sortSize.width(), (headerH - sortSize.height()) / 2, sortSize.width(),
-                       sortSize.height());
+    sort_->setGeometry(width() - 10 - sortSize.width(), (headerH - sortSize.height()) / 2,
+                       sortSize.width(), sortSize.height());
     const int fieldRight = sort_->x() - 8;
-    filter_->setGeometry(10 + 10 + 11 + 6, 10, std::max(0, fieldRight - 10 - 10 - (10 + 11 + 6)), 30);
+    filter_->setGeometry(10 + 10 + 11 + 6, 10, std::max(0, fieldRight - 10 - 10 - (10 + 11 + 6)),
+                         30);
     scroll_->setGeometry(1, headerH + 1, width() - 2, std::max(0, height() - headerH - 1 - 18));
 }
 
@@ -304,19 +321,22 @@ void AppList::paintEvent(QPaintEvent*) {
     p.setPen(Qt::NoPen);
     p.setBrush(Color::withOpacity(Color::ink, 0.06));
     p.drawPath(roundedShape(field, 9));
-    paintSymbol(p, QRectF(field.left() + 10, field.top(), 11, field.height()), QStringLiteral("magnifyingglass"), 12,
-                Color::ink3);
+    paintSymbol(p, QRectF(field.left() + 10, field.top(), 11, field.height()),
+                QStringLiteral("magnifyingglass"), 12, Color::ink3);
     p.fillRect(QRectF(0, 50, width(), 1), Color::line);
 }
 
 // ---- Leftovers
 
-LeftoverList::LeftoverList(AppModel& model, const InstalledApp& app, IndexRef index, QWidget* parent)
+LeftoverList::LeftoverList(AppModel& model, const InstalledApp& app, IndexRef index,
+                           QWidget* parent)
     : QWidget(parent), model_(model), app_(app), index_(std::move(index)) {
     setMouseTracking(true);
 }
 
-bool LeftoverList::showsEmptyText() const { return app_.leftovers.empty(); }
+bool LeftoverList::showsEmptyText() const {
+    return app_.leftovers.empty();
+}
 
 std::vector<LeftoverList::Line> LeftoverList::lines() const {
     std::vector<Line> out;
@@ -341,15 +361,17 @@ std::vector<LeftoverList::Line> LeftoverList::lines() const {
 
 double LeftoverList::heightFor() const {
     const std::vector<Line> all = lines();
-    const double contentEnd = all.empty() ? 16 + (app_.leftovers.empty() ? 20 + Fonts::lineHeight(emptyFont()) + 20 : 0)
-                                          : all.back().rect.bottom();
+    const double contentEnd =
+        all.empty() ? 16 + (app_.leftovers.empty() ? 20 + Fonts::lineHeight(emptyFont()) + 20 : 0)
+                    : all.back().rect.bottom();
     return contentEnd + 16;
 }
 
 QRectF LeftoverList::groupBoxRect(Leftover::Kind kind) const {
     for (const Line& line : lines()) {
         if (line.group == kind)
-            return QRectF(line.rect.left(), line.rect.center().y() - kTickSide / 2, kTickSide, kTickSide);
+            return QRectF(line.rect.left(), line.rect.center().y() - kTickSide / 2, kTickSide,
+                          kTickSide);
     }
     return {};
 }
@@ -371,7 +393,8 @@ void LeftoverList::paintEvent(QPaintEvent* event) {
     p.setRenderHint(QPainter::Antialiasing);
     if (app_.leftovers.empty()) {
         paintLine(p, QRectF(16, 16 + 20, width() - 32, Fonts::lineHeight(emptyFont())),
-                  QStringLiteral("No leftovers found. Only the app itself will be removed."), emptyFont(), Color::ink2);
+                  QStringLiteral("No leftovers found. Only the app itself will be removed."),
+                  emptyFont(), Color::ink2);
     }
     if (!index_ || model_.index() != index_) return;
     const NodeSet& picked = model_.leftoverPicked();
@@ -382,8 +405,9 @@ void LeftoverList::paintEvent(QPaintEvent* event) {
         const Line& line = all[k];
         if (!line.rect.intersects(QRectF(event->rect()))) continue;
         if (line.group) {
-            const auto group = std::find_if(groups.begin(), groups.end(),
-                                            [&](const KindGroup& g) { return g.kind == *line.group; });
+            const auto group = std::find_if(groups.begin(), groups.end(), [&](const KindGroup& g) {
+                return g.kind == *line.group;
+            });
             std::size_t ticked = 0;
             std::uint64_t bytes = 0;
             for (const Leftover* l : group->items) {
@@ -391,12 +415,13 @@ void LeftoverList::paintEvent(QPaintEvent* event) {
                 if (l->node < index_->count()) bytes += index_->size(l->node);
             }
             const TickState state = tickState(ticked, group->items.size());
-            paintTickBox(p, QPointF(line.rect.left(), line.rect.center().y() - kTickSide / 2), state,
-                         state == TickState::none ? 0 : 1);
+            paintTickBox(p, QPointF(line.rect.left(), line.rect.center().y() - kTickSide / 2),
+                         state, state == TickState::none ? 0 : 1);
             const QString size = Fmt::bytes(bytes);
             const double sizeW = Fonts::tabularWidth(kindSizeFont(), size);
-            paintLine(p, QRectF(line.rect.left() + kTickSide + 8, line.rect.top(), line.rect.width() - sizeW - 40,
-                                line.rect.height()),
+            paintLine(p,
+                      QRectF(line.rect.left() + kTickSide + 8, line.rect.top(),
+                             line.rect.width() - sizeW - 40, line.rect.height()),
                       kindLabel(*line.group), kindFont(), Color::ink);
             paintDigitsRight(p, line.rect, size, kindSizeFont(), Color::ink2);
             continue;
@@ -412,7 +437,8 @@ void LeftoverList::paintEvent(QPaintEvent* event) {
         }
         const bool on = picked.contains(l.node);
         double x = r.left() + 8;
-        paintTickBox(p, QPointF(x, r.center().y() - kTickSide / 2), on ? TickState::all : TickState::none, on ? 1 : 0);
+        paintTickBox(p, QPointF(x, r.center().y() - kTickSide / 2),
+                     on ? TickState::all : TickState::none, on ? 1 : 0);
         x += kTickSide + 10;
         const QRectF mag = magnifierRect(line.leftover);
         const QString size = Fmt::bytes(index_->size(l.node));
@@ -421,15 +447,16 @@ void LeftoverList::paintEvent(QPaintEvent* event) {
         double textRight = sizeRect.left() - 8;
         if (l.system) {
             textRight -= 10 + 10;
-            paintSymbol(p, QRectF(textRight + 10, r.top(), 10, r.height()), QStringLiteral("lock.fill"), 11, Color::ink3);
+            paintSymbol(p, QRectF(textRight + 10, r.top(), 10, r.height()),
+                        QStringLiteral("lock.fill"), 11, Color::ink3);
         }
         const double nameH = Fonts::lineHeight(leftNameFont());
         const double folderH = Fonts::lineHeight(leftFolderFont());
         const double top = r.center().y() - (nameH + 1 + folderH) / 2;
-        paintLine(p, QRectF(x, top, textRight - x, nameH), text(index_->name(l.node)), leftNameFont(), Color::ink,
-                  Qt::ElideMiddle);
-        paintLine(p, QRectF(x, top + nameH + 1, textRight - x, folderH), parentLine(*index_, l.node, home),
-                  leftFolderFont(), Color::ink3, Qt::ElideLeft);
+        paintLine(p, QRectF(x, top, textRight - x, nameH), text(index_->name(l.node)),
+                  leftNameFont(), Color::ink, Qt::ElideMiddle);
+        paintLine(p, QRectF(x, top + nameH + 1, textRight - x, folderH),
+                  parentLine(*index_, l.node, home), leftFolderFont(), Color::ink3, Qt::ElideLeft);
         paintDigitsRight(p, sizeRect, size, leftSizeFont(), Color::ink2);
         if (hover) paintSymbol(p, mag, QStringLiteral("magnifyingglass"), 13, Color::ink3);
     }
@@ -463,14 +490,17 @@ void LeftoverList::mouseReleaseEvent(QMouseEvent* event) {
     const QPointF pos = event->position();
     for (const Line& line : lines()) {
         if (line.group) {
-            const QRectF box(line.rect.left(), line.rect.center().y() - kTickSide / 2, kTickSide, kTickSide);
+            const QRectF box(line.rect.left(), line.rect.center().y() - kTickSide / 2, kTickSide,
+                             kTickSide);
             if (!box.contains(pos)) continue;
             const auto groups = leftoverGroups(app_);
-            const auto group = std::find_if(groups.begin(), groups.end(),
-                                            [&](const KindGroup& g) { return g.kind == *line.group; });
+            const auto group = std::find_if(groups.begin(), groups.end(), [&](const KindGroup& g) {
+                return g.kind == *line.group;
+            });
             NodeSet picked = model_.leftoverPicked();
-            const bool every = std::all_of(group->items.begin(), group->items.end(),
-                                           [&](const Leftover* l) { return picked.contains(l->node); });
+            const bool every =
+                std::all_of(group->items.begin(), group->items.end(),
+                            [&](const Leftover* l) { return picked.contains(l->node); });
             for (const Leftover* l : group->items) {
                 if (every)
                     picked.erase(l->node);
@@ -516,7 +546,8 @@ AppDetail::AppDetail(AppModel& model, const InstalledApp& app, IndexRef index, Q
     connect(reveal_, &QAbstractButton::clicked, this, [this] {
         if (index_ && model_.index() == index_) revealNode(model_, app_.node);
     });
-    connect(uninstall_, &QAbstractButton::clicked, this, [this] { model_.setConfirmUninstall(true); });
+    connect(uninstall_, &QAbstractButton::clicked, this,
+            [this] { model_.setConfirmUninstall(true); });
     running_ = appRunning(app_);
     refresh();
 }
@@ -525,12 +556,15 @@ std::uint64_t AppDetail::toRemove() const {
     std::uint64_t bytes = app_.appSize;
     if (!index_ || model_.index() != index_) return bytes;
     for (const Leftover& l : app_.leftovers) {
-        if (model_.leftoverPicked().contains(l.node) && l.node < index_->count()) bytes += index_->size(l.node);
+        if (model_.leftoverPicked().contains(l.node) && l.node < index_->count())
+            bytes += index_->size(l.node);
     }
     return bytes;
 }
 
-QString AppDetail::footnote() const { return detailFootnote(app_, running_); }
+QString AppDetail::footnote() const {
+    return detailFootnote(app_, running_);
+}
 
 bool AppDetail::showsPasswordNote() const {
     return std::any_of(app_.leftovers.begin(), app_.leftovers.end(), [&](const Leftover& l) {
@@ -540,7 +574,8 @@ bool AppDetail::showsPasswordNote() const {
 
 void AppDetail::refresh() {
     const bool uninstalling = model_.uninstalling();
-    uninstall_->setText(uninstalling ? QStringLiteral("Uninstalling\u2026") : QStringLiteral("Uninstall"));
+    uninstall_->setText(uninstalling ? QStringLiteral("Uninstalling\u2026")
+                                     : QStringLiteral("Uninstall"));
     uninstall_->setEnabled(!ToolsBusy::of(model_).busy() && index_ && model_.index() == index_);
     leftovers_->update();
     resizeEvent(nullptr);
@@ -570,8 +605,10 @@ void AppDetail::resizeEvent(QResizeEvent*) {
     const QSize u = uninstall_->sizeHint();
     const QSize r = reveal_->sizeHint();
     const double mid = height() - 1 - footerHeight() / 2;
-    uninstall_->setGeometry(int(width() - 16 - u.width()), int(mid - u.height() / 2.0), u.width(), u.height());
-    reveal_->setGeometry(uninstall_->x() - 12 - r.width(), int(mid - r.height() / 2.0), r.width(), r.height());
+    uninstall_->setGeometry(int(width() - 16 - u.width()), int(mid - u.height() / 2.0), u.width(),
+                            u.height());
+    reveal_->setGeometry(uninstall_->x() - 12 - r.width(), int(mid - r.height() / 2.0), r.width(),
+                         r.height());
 }
 
 void AppDetail::paintEvent(QPaintEvent*) {
@@ -584,30 +621,40 @@ void AppDetail::paintEvent(QPaintEvent*) {
     const std::uint64_t remove = toRemove();
     const double sizeW = sizeTextWidth(remove, 22);
     const QFont rf = removeFont();
-    const double readW = std::max(sizeW, QFontMetricsF(rf).horizontalAdvance(QStringLiteral("TO REMOVE"))) + 24;
-    const double readH = 8 + Fonts::lineHeight(Fonts::system(22, W::bold)) + 1 + Fonts::lineHeight(rf) + 8;
+    const double readW =
+        std::max(sizeW, QFontMetricsF(rf).horizontalAdvance(QStringLiteral("TO REMOVE"))) + 24;
+    const double readH =
+        8 + Fonts::lineHeight(Fonts::system(22, W::bold)) + 1 + Fonts::lineHeight(rf) + 8;
     const QRectF read(width() - 18 - readW, headH / 2 - readH / 2, readW, readH);
     paintScreen(p, read, 11);
-    paintSizeText(p, QPointF(read.right() - 12 - sizeW, read.top() + 8 + QFontMetricsF(Fonts::system(22, W::bold)).ascent()),
+    paintSizeText(p,
+                  QPointF(read.right() - 12 - sizeW,
+                          read.top() + 8 + QFontMetricsF(Fonts::system(22, W::bold)).ascent()),
                   remove, 22, Color::screenGlow, Color::withOpacity(Color::screenGlow, 0.7));
-    paintLine(p, QRectF(read.left() + 12, read.top() + 8 + Fonts::lineHeight(Fonts::system(22, W::bold)) + 1,
-                        read.width() - 24, Fonts::lineHeight(rf)),
-              QStringLiteral("TO REMOVE"), rf, Color::withOpacity(Qt::white, 0.4), Qt::ElideNone,
-              Qt::AlignRight | Qt::AlignVCenter);
+    paintLine(
+        p,
+        QRectF(read.left() + 12, read.top() + 8 + Fonts::lineHeight(Fonts::system(22, W::bold)) + 1,
+               read.width() - 24, Fonts::lineHeight(rf)),
+        QStringLiteral("TO REMOVE"), rf, Color::withOpacity(Qt::white, 0.4), Qt::ElideNone,
+        Qt::AlignRight | Qt::AlignVCenter);
     const double textX = 18 + 64 + 16;
     const double textW = read.left() - 16 - textX;
     const double badgeH = badgeSize(QStringLiteral("X"), badgeFont(), 7, 3).height();
-    const double textsH = Fonts::lineHeight(nameFont()) + 4 + Fonts::lineHeight(identityFont()) + 4 + badgeH;
+    const double textsH =
+        Fonts::lineHeight(nameFont()) + 4 + Fonts::lineHeight(identityFont()) + 4 + badgeH;
     double y = headH / 2 - textsH / 2;
-    paintLine(p, QRectF(textX, y, textW, Fonts::lineHeight(nameFont())), text(app_.name), nameFont(), Color::ink);
+    paintLine(p, QRectF(textX, y, textW, Fonts::lineHeight(nameFont())), text(app_.name),
+              nameFont(), Color::ink);
     y += Fonts::lineHeight(nameFont()) + 4;
-    paintLine(p, QRectF(textX, y, textW, Fonts::lineHeight(identityFont())), identityLine(app_), identityFont(),
-              Color::ink2, Qt::ElideMiddle);
+    paintLine(p, QRectF(textX, y, textW, Fonts::lineHeight(identityFont())), identityLine(app_),
+              identityFont(), Color::ink2, Qt::ElideMiddle);
     y += Fonts::lineHeight(identityFont()) + 4;
     double bx = textX;
     const auto badge = [&](const QString& label, const QString& symbol) {
-        bx += paintBadge(p, QPointF(bx, y), label, badgeFont(), Color::ink2, Color::withOpacity(Color::ink, 0.06), 7, 3,
-                         symbol).width() + 6;
+        bx += paintBadge(p, QPointF(bx, y), label, badgeFont(), Color::ink2,
+                         Color::withOpacity(Color::ink, 0.06), 7, 3, symbol)
+                  .width() +
+              6;
     };
     if (app_.appStore) badge(QStringLiteral("App Store"), QStringLiteral("bag.fill"));
     if (app_.homebrew) badge(QStringLiteral("Homebrew"), QStringLiteral("mug.fill"));
@@ -625,15 +672,19 @@ void AppDetail::paintEvent(QPaintEvent*) {
         p.setPen(Qt::NoPen);
         p.setBrush(Color::withOpacity(Color::ink, 0.04));
         p.drawPath(roundedShape(tile, 10));
-        paintLine(p, QRectF(tile.left() + 12, tile.top() + 8, tile.width() - 24, Fonts::lineHeight(factTitleFont())),
+        paintLine(p,
+                  QRectF(tile.left() + 12, tile.top() + 8, tile.width() - 24,
+                         Fonts::lineHeight(factTitleFont())),
                   facts[i][0], factTitleFont(), Color::ink3);
-        const QRectF valueRect(tile.left() + 12, tile.top() + 8 + Fonts::lineHeight(factTitleFont()) + 2,
+        const QRectF valueRect(tile.left() + 12,
+                               tile.top() + 8 + Fonts::lineHeight(factTitleFont()) + 2,
                                tile.width() - 24, Fonts::lineHeight(factValueFont()));
         p.save();
         p.setClipRect(valueRect);
         const QFontMetricsF fm(factValueFont());
         p.setPen(Color::ink);
-        Fonts::drawTabular(p, QPointF(valueRect.left(), valueRect.top() + fm.ascent()), factValueFont(), facts[i][1]);
+        Fonts::drawTabular(p, QPointF(valueRect.left(), valueRect.top() + fm.ascent()),
+                           factValueFont(), facts[i][1]);
         p.restore();
     }
     const double lineTop = headH + factsHeight();
@@ -650,15 +701,18 @@ void AppDetail::paintEvent(QPaintEvent*) {
     if (lock) {
         ny += lh + 2;
         paintSymbol(p, QRectF(16, ny, 12, lh), QStringLiteral("lock.fill"), 11, Color::ink2);
-        paintLine(p, QRectF(16 + 16, ny, noteW - 16, lh), QStringLiteral("Some items need your password."), footFont(),
-                  Color::ink2);
+        paintLine(p, QRectF(16 + 16, ny, noteW - 16, lh),
+                  QStringLiteral("Some items need your password."), footFont(), Color::ink2);
     }
 }
 
 // ---- The screen
 
 AppsView::AppsView(AppModel& model, QWidget* parent)
-    : QWidget(parent), model_(model), list_(new AppList(model, this)), placeholder_(new Panel(18, this)) {
+    : QWidget(parent),
+      model_(model),
+      list_(new AppList(model, this)),
+      placeholder_(new Panel(18, this)) {
     loading_ = new LoadingState(QString(), 0, placeholder_);
     connect(&model_, &AppModel::appsChanged, this, [this] {
         generation_.receive(model_.index());
@@ -673,10 +727,11 @@ AppsView::AppsView(AppModel& model, QWidget* parent)
         rebuildDetail();
     });
     connect(&model_, &AppModel::selectedAppChanged, this, &AppsView::rebuildDetail);
-    for (auto signal : {&AppModel::appFilterChanged, &AppModel::appSortChanged, &AppModel::appsLoadingChanged,
-                        &AppModel::selectedAppChanged})
+    for (auto signal : {&AppModel::appFilterChanged, &AppModel::appSortChanged,
+                        &AppModel::appsLoadingChanged, &AppModel::selectedAppChanged})
         connect(&model_, signal, this, &AppsView::refresh);
-    for (auto signal : {&AppModel::leftoverPickedChanged, &AppModel::uninstallingChanged, &AppModel::revisionChanged}) {
+    for (auto signal : {&AppModel::leftoverPickedChanged, &AppModel::uninstallingChanged,
+                        &AppModel::revisionChanged}) {
         connect(&model_, signal, this, [this] {
             if (detail_) detail_->refresh();
             retitle();
@@ -692,7 +747,9 @@ AppsView::AppsView(AppModel& model, QWidget* parent)
     followConfirm();
 }
 
-bool AppsView::current() const { return generation_.matches(model_.index()); }
+bool AppsView::current() const {
+    return generation_.matches(model_.index());
+}
 
 const InstalledApp* AppsView::selected() const {
     if (!current() || !model_.selectedApp()) return nullptr;
@@ -702,7 +759,9 @@ const InstalledApp* AppsView::selected() const {
     return nullptr;
 }
 
-QString AppsView::placeholderText() const { return detail_ ? QString() : loading_->text(); }
+QString AppsView::placeholderText() const {
+    return detail_ ? QString() : loading_->text();
+}
 
 void AppsView::refresh() {
     list_->refresh(current());
@@ -730,13 +789,15 @@ void AppsView::rebuildDetail() {
     retitle();
 }
 
-void AppsView::showEvent(QShowEvent*) { model_.loadApps(false); }
+void AppsView::showEvent(QShowEvent*) {
+    model_.loadApps(false);
+}
 
 void AppsView::resizeEvent(QResizeEvent*) {
     const QRect area(22, 0, std::max(0, width() - 44), std::max(0, height() - 22));
     list_->setGeometry(area.left(), area.top(), int(kListWidth), area.height());
-    const QRect rest(area.left() + int(kListWidth) + 16, area.top(), std::max(0, area.width() - int(kListWidth) - 16),
-                     area.height());
+    const QRect rest(area.left() + int(kListWidth) + 16, area.top(),
+                     std::max(0, area.width() - int(kListWidth) - 16), area.height());
     if (detail_) detail_->setGeometry(rest);
     placeholder_->setGeometry(rest);
     loading_->setGeometry(0, 0, rest.width(), rest.height());
@@ -749,7 +810,8 @@ void AppsView::retitle() {
     const InstalledApp* app = selected();
     bool system = false;
     if (app) {
-        for (const Leftover& l : app->leftovers) system = system || (l.system && model_.leftoverPicked().contains(l.node));
+        for (const Leftover& l : app->leftovers)
+            system = system || (l.system && model_.leftoverPicked().contains(l.node));
     }
     confirm_->setText(uninstallTitle(app));
     confirm_->setInformativeText(
@@ -762,14 +824,8 @@ void AppsView::followConfirm() {
         return;
     }
     if (confirm_) return;
-    auto* box = new QMessageBox(this);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setIcon(QMessageBox::Warning);
-    box->setWindowTitle(QStringLiteral("Uninstall"));
-    QPushButton* go = box->addButton(QStringLiteral("Uninstall"), QMessageBox::DestructiveRole);
-    QPushButton* cancel = box->addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
-    box->setDefaultButton(cancel);
-    box->setEscapeButton(cancel);
+    auto [box, go] =
+        makeConfirmation(this, QStringLiteral("Uninstall"), QStringLiteral("Uninstall"));
     connect(box, &QMessageBox::finished, this, [this, box, go] {
         // Looked up again at the moment of the click, in the shown generation only: what the
         // title and message name is what goes.

@@ -81,7 +81,8 @@ private:
 class LeftoverList : public QWidget {
     Q_OBJECT
 public:
-    LeftoverList(AppModel& model, const InstalledApp& app, IndexRef index, QWidget* parent = nullptr);
+    LeftoverList(AppModel& model, const InstalledApp& app, IndexRef index,
+                 QWidget* parent = nullptr);
     double heightFor() const;
     // The hit areas: a kind's box, a leftover's row and magnifier (by its index in the app's
     // leftovers), in this widget.

@@ -14,6 +14,7 @@
 #include "model/apps/Owner.h"
 #include "platform/XdgDirs.h"
 #include "ui/results/AppIcon.h"
+#include "ui/results/Confirmation.h"
 #include "ui/results/ItemMenu.h"
 #include "ui/results/ResultsPaint.h"
 #include "ui/theme/Colors.h"
@@ -82,17 +83,23 @@ const QFont& rowSizeFont() {
 }
 
 double rowHeight() {
-    return 6 + std::max(22.0, Fonts::lineHeight(rowNameFont()) + 2 + Fonts::lineHeight(rowSubFont())) + 6;
+    return 6 +
+           std::max(22.0, Fonts::lineHeight(rowNameFont()) + 2 + Fonts::lineHeight(rowSubFont())) +
+           6;
 }
 
 // The display of the header: "N TICKED" over the ticked size.
 QSizeF tickedDisplaySize(std::size_t count, std::uint64_t bytes) {
     const QString line = QString::number(count) + QStringLiteral(" TICKED");
-    const double w = std::max(QFontMetricsF(tickedFont()).horizontalAdvance(line), sizeTextWidth(bytes, 20));
-    return QSizeF(w + 24, 8 + Fonts::lineHeight(tickedFont()) + 1 + Fonts::lineHeight(Fonts::system(20, W::bold)) + 8);
+    const double w =
+        std::max(QFontMetricsF(tickedFont()).horizontalAdvance(line), sizeTextWidth(bytes, 20));
+    return QSizeF(w + 24, 8 + Fonts::lineHeight(tickedFont()) + 1 +
+                              Fonts::lineHeight(Fonts::system(20, W::bold)) + 8);
 }
 
-std::string homePath() { return homeDirectory(); }
+std::string homePath() {
+    return homeDirectory();
+}
 
 }  // namespace
 
@@ -137,7 +144,8 @@ CleanHeader::CleanHeader(AppModel& model, QWidget* parent)
 
 double CleanHeader::heightFor() const {
     const double texts = Fonts::lineHeight(headTitleFont()) + 4 + Fonts::lineHeight(headLineFont());
-    const double row = std::max({texts, tickedDisplaySize(0, 0).height(), double(clean_->sizeHint().height())});
+    const double row =
+        std::max({texts, tickedDisplaySize(0, 0).height(), double(clean_->sizeHint().height())});
     double h = 18 + row + 18;
     if (trashNote(model_.trashSize())) h += 12 + Fonts::lineHeight(noteFont());
     return h + 1;
@@ -155,12 +163,14 @@ void CleanHeader::refresh() {
 
 void CleanHeader::resizeEvent(QResizeEvent*) {
     const QSize key = clean_->sizeHint();
-    const double rowH = std::max({Fonts::lineHeight(headTitleFont()) + 4 + Fonts::lineHeight(headLineFont()),
-                                  tickedDisplaySize(0, 0).height(), double(key.height())});
-    clean_->setGeometry(int(width() - 18 - key.width()), int(18 + (rowH - key.height()) / 2), key.width(),
-                        key.height());
+    const double rowH =
+        std::max({Fonts::lineHeight(headTitleFont()) + 4 + Fonts::lineHeight(headLineFont()),
+                  tickedDisplaySize(0, 0).height(), double(key.height())});
+    clean_->setGeometry(int(width() - 18 - key.width()), int(18 + (rowH - key.height()) / 2),
+                        key.width(), key.height());
     const QSize link = openTrash_->sizeHint();
-    openTrash_->setGeometry(int(width() - 18 - link.width()), int(18 + rowH + 12), link.width(), link.height());
+    openTrash_->setGeometry(int(width() - 18 - link.width()), int(18 + rowH + 12), link.width(),
+                            link.height());
 }
 
 void CleanHeader::paintEvent(QPaintEvent*) {
@@ -177,46 +187,58 @@ void CleanHeader::paintEvent(QPaintEvent*) {
     const std::size_t n = model_.cleanPicked().size();
     const std::uint64_t ticked = model_.cleanSize();
     const QSizeF display = tickedDisplaySize(n, ticked);
-    const double rowH = std::max({Fonts::lineHeight(headTitleFont()) + 4 + Fonts::lineHeight(headLineFont()),
-                                  display.height(), double(clean_->height())});
-    const QRectF screen(clean_->x() - 16 - display.width(), 18 + (rowH - display.height()) / 2, display.width(),
-                        display.height());
+    const double rowH =
+        std::max({Fonts::lineHeight(headTitleFont()) + 4 + Fonts::lineHeight(headLineFont()),
+                  display.height(), double(clean_->height())});
+    const QRectF screen(clean_->x() - 16 - display.width(), 18 + (rowH - display.height()) / 2,
+                        display.width(), display.height());
     paintScreen(p, screen, 11);
     const QFont tf = tickedFont();
-    paintLine(p, QRectF(screen.left() + 12, screen.top() + 8, screen.width() - 24, Fonts::lineHeight(tf)),
-              QString::number(n) + QStringLiteral(" TICKED"), tf, Color::withOpacity(Qt::white, 0.4),
-              Qt::ElideNone, Qt::AlignRight | Qt::AlignVCenter);
+    paintLine(
+        p, QRectF(screen.left() + 12, screen.top() + 8, screen.width() - 24, Fonts::lineHeight(tf)),
+        QString::number(n) + QStringLiteral(" TICKED"), tf, Color::withOpacity(Qt::white, 0.4),
+        Qt::ElideNone, Qt::AlignRight | Qt::AlignVCenter);
     const double sizeW = sizeTextWidth(ticked, 20);
     paintSizeText(p,
-                  QPointF(screen.right() - 12 - sizeW, screen.top() + 8 + Fonts::lineHeight(tf) + 1 +
-                                                           QFontMetricsF(Fonts::system(20, W::bold)).ascent()),
+                  QPointF(screen.right() - 12 - sizeW,
+                          screen.top() + 8 + Fonts::lineHeight(tf) + 1 +
+                              QFontMetricsF(Fonts::system(20, W::bold)).ascent()),
                   ticked, 20, Color::screenGlow, Color::withOpacity(Color::screenGlow, 0.7));
 
     const double textW = screen.left() - 16 - 18;
-    const double textsH = Fonts::lineHeight(headTitleFont()) + 4 + Fonts::lineHeight(headLineFont());
+    const double textsH =
+        Fonts::lineHeight(headTitleFont()) + 4 + Fonts::lineHeight(headLineFont());
     const double top = 18 + (rowH - textsH) / 2;
-    paintLine(p, QRectF(18, top, textW, Fonts::lineHeight(headTitleFont())), QStringLiteral("Clean up"),
-              headTitleFont(), Color::ink);
-    paintLine(p, QRectF(18, top + Fonts::lineHeight(headTitleFont()) + 4, textW, Fonts::lineHeight(headLineFont())),
+    paintLine(p, QRectF(18, top, textW, Fonts::lineHeight(headTitleFont())),
+              QStringLiteral("Clean up"), headTitleFont(), Color::ink);
+    paintLine(p,
+              QRectF(18, top + Fonts::lineHeight(headTitleFont()) + 4, textW,
+                     Fonts::lineHeight(headLineFont())),
               cleanFoundLine(found), headLineFont(), Color::ink2);
 
     if (const auto note = trashNote(model_.trashSize())) {
         const double y = 18 + rowH + 12;
         const double lh = Fonts::lineHeight(noteFont());
         paintSymbol(p, QRectF(18, y, 14, lh), QStringLiteral("trash"), 12, Color::ink2);
-        paintLine(p, QRectF(18 + 14 + 8, y, openTrash_->x() - 8 - 40, lh), *note, noteFont(), Color::ink2);
+        paintLine(p, QRectF(18 + 14 + 8, y, openTrash_->x() - 8 - 40, lh), *note, noteFont(),
+                  Color::ink2);
     }
 }
 
 // ---- Group card
 
 CleanGroupCard::CleanGroupCard(AppModel& model, CleanGroup group, bool open, QWidget* parent)
-    : QWidget(parent), model_(model), group_(std::move(group)), open_(open), tick_(new TickBox(TickState::none, this)) {
+    : QWidget(parent),
+      model_(model),
+      group_(std::move(group)),
+      open_(open),
+      tick_(new TickBox(TickState::none, this)) {
     setMouseTracking(true);
     connect(tick_, &QAbstractButton::clicked, this, [this] {
         std::vector<NodeId> nodes;
         nodes.reserve(group_.items.size());
-        for (const CleanItem& item : group_.items) nodes.push_back(item.node);
+        for (const CleanItem& item : group_.items)
+            nodes.push_back(item.node);
         model_.setClean(nodes, tick_->state() != TickState::all);
     });
     makeExpandKey();
@@ -225,7 +247,8 @@ CleanGroupCard::CleanGroupCard(AppModel& model, CleanGroup group, bool open, QWi
 
 void CleanGroupCard::makeExpandKey() {
     if (expand_) expand_->deleteLater();
-    expand_ = new RoundKey(open_ ? QStringLiteral("chevron.up") : QStringLiteral("chevron.down"), 28, this);
+    expand_ = new RoundKey(open_ ? QStringLiteral("chevron.up") : QStringLiteral("chevron.down"),
+                           28, this);
     connect(expand_, &QAbstractButton::clicked, this, [this] {
         open_ = !open_;
         makeExpandKey();
@@ -237,13 +260,15 @@ void CleanGroupCard::makeExpandKey() {
 
 void CleanGroupCard::refresh() {
     std::size_t picked = 0;
-    for (const CleanItem& item : group_.items) picked += model_.cleanPicked().contains(item.node);
+    for (const CleanItem& item : group_.items)
+        picked += model_.cleanPicked().contains(item.node);
     tick_->setState(tickState(picked, group_.items.size()));
     update();
 }
 
 double CleanGroupCard::headerHeight() const {
-    const double texts = Fonts::lineHeight(groupTitleFont()) + 3 + 2 * Fonts::lineHeight(blurbFont());
+    const double texts =
+        Fonts::lineHeight(groupTitleFont()) + 3 + 2 * Fonts::lineHeight(blurbFont());
     return 16 + std::max(36.0, texts) + 16;
 }
 
@@ -251,20 +276,24 @@ std::size_t CleanGroupCard::rowCount() const {
     return open_ ? std::min(group_.items.size(), kGroupRowLimit) : 0;
 }
 
-QString CleanGroupCard::moreLine() const { return groupMoreLine(group_.items.size()); }
+QString CleanGroupCard::moreLine() const {
+    return groupMoreLine(group_.items.size());
+}
 
 double CleanGroupCard::heightFor(double) const {
     double h = headerHeight();
     if (open_) {
         const std::size_t rows = rowCount();
         h += 1 + 8 + rows * rowHeight() + (rows > 0 ? (rows - 1) * kRowGap : 0) + 8;
-        if (!moreLine().isEmpty()) h += kRowGap + 10 + Fonts::lineHeight(Fonts::system(12, W::medium)) + 10;
+        if (!moreLine().isEmpty())
+            h += kRowGap + 10 + Fonts::lineHeight(Fonts::system(12, W::medium)) + 10;
     }
     return h + 1;
 }
 
 QRectF CleanGroupCard::rowRect(std::size_t row) const {
-    return QRectF(8, headerHeight() + 1 + 8 + row * (rowHeight() + kRowGap), width() - 16, rowHeight());
+    return QRectF(8, headerHeight() + 1 + 8 + row * (rowHeight() + kRowGap), width() - 16,
+                  rowHeight());
 }
 
 QRectF CleanGroupCard::magnifierRect(std::size_t row) const {
@@ -287,7 +316,8 @@ void CleanGroupCard::resizeEvent(QResizeEvent*) {
     tick_->move(16, int(mid - kTickSide / 2));
     if (expand_) {
         const QSize s = expand_->sizeHint();
-        expand_->setGeometry(int(width() - 16 - s.width()), int(mid - s.height() / 2.0), s.width(), s.height());
+        expand_->setGeometry(int(width() - 16 - s.width()), int(mid - s.height() / 2.0), s.width(),
+                             s.height());
     }
 }
 
@@ -316,33 +346,44 @@ void CleanGroupCard::paintEvent(QPaintEvent* event) {
     const QRectF header(0, 0, width(), headH);
     if (event->rect().intersects(header.toRect())) {
         const double glyphX = 16 + kTickSide + 12;
-        paintGlyph(p, QPointF(glyphX, headH / 2 - 18), QString::fromStdString(group_.symbol), groupHex(group_.id), 34);
+        paintGlyph(p, QPointF(glyphX, headH / 2 - 18), QString::fromStdString(group_.symbol),
+                   groupHex(group_.id), 34);
         const QString count = groupCountLine(total, pickedCount, group_.items.size());
-        const double sizeW = std::max(sizeTextWidth(pickedBytes, 17), Fonts::tabularWidth(countFont(), count));
+        const double sizeW =
+            std::max(sizeTextWidth(pickedBytes, 17), Fonts::tabularWidth(countFont(), count));
         const double rightX = (expand_ ? expand_->x() : width() - 16) - 12;
         const double textX = glyphX + 34 + 12;
         const double textW = rightX - sizeW - 12 - textX;
-        const double textsH = Fonts::lineHeight(groupTitleFont()) + 3 + 2 * Fonts::lineHeight(blurbFont());
+        const double textsH =
+            Fonts::lineHeight(groupTitleFont()) + 3 + 2 * Fonts::lineHeight(blurbFont());
         const double top = headH / 2 - textsH / 2;
         const QString title = QString::fromStdString(group_.title);
-        const double titleW = std::min(QFontMetricsF(groupTitleFont()).horizontalAdvance(title), textW);
-        paintLine(p, QRectF(textX, top, titleW, Fonts::lineHeight(groupTitleFont())), title, groupTitleFont(), Color::ink);
+        const double titleW =
+            std::min(QFontMetricsF(groupTitleFont()).horizontalAdvance(title), textW);
+        paintLine(p, QRectF(textX, top, titleW, Fonts::lineHeight(groupTitleFont())), title,
+                  groupTitleFont(), Color::ink);
         const AdviceLook risk = riskLook(group_.risk);
         const double badgeH = badgeSize(risk.label, riskFont(), 6, 2).height();
-        paintBadge(p, QPointF(textX + titleW + 8, top + (Fonts::lineHeight(groupTitleFont()) - badgeH) / 2), risk.label,
-                   riskFont(), risk.text, risk.fill, 6, 2);
+        paintBadge(
+            p,
+            QPointF(textX + titleW + 8, top + (Fonts::lineHeight(groupTitleFont()) - badgeH) / 2),
+            risk.label, riskFont(), risk.text, risk.fill, 6, 2);
         p.setFont(blurbFont());
         p.setPen(Color::ink2);
-        p.drawText(QRectF(textX, top + Fonts::lineHeight(groupTitleFont()) + 3, textW, 2 * Fonts::lineHeight(blurbFont())),
-                   Qt::TextWordWrap, elideLines(QString::fromStdString(group_.blurb), blurbFont(), textW, 2));
+        p.drawText(QRectF(textX, top + Fonts::lineHeight(groupTitleFont()) + 3, textW,
+                          2 * Fonts::lineHeight(blurbFont())),
+                   Qt::TextWordWrap,
+                   elideLines(QString::fromStdString(group_.blurb), blurbFont(), textW, 2));
         const double sizeLH = Fonts::lineHeight(Fonts::system(17, W::bold));
         const double colH = sizeLH + 1 + Fonts::lineHeight(countFont());
         const double colTop = headH / 2 - colH / 2;
         const double pw = sizeTextWidth(pickedBytes, 17);
-        paintSizeText(p, QPointF(rightX - pw, colTop + QFontMetricsF(Fonts::system(17, W::bold)).ascent()), pickedBytes, 17,
-                      Color::ink, Color::ink2);
-        paintDigitsRight(p, QRectF(rightX - sizeW, colTop + sizeLH + 1, sizeW, Fonts::lineHeight(countFont())), count,
-                         countFont(), Color::ink3);
+        paintSizeText(
+            p, QPointF(rightX - pw, colTop + QFontMetricsF(Fonts::system(17, W::bold)).ascent()),
+            pickedBytes, 17, Color::ink, Color::ink2);
+        paintDigitsRight(
+            p, QRectF(rightX - sizeW, colTop + sizeLH + 1, sizeW, Fonts::lineHeight(countFont())),
+            count, countFont(), Color::ink3);
     }
     if (!open_) return;
     p.fillRect(QRectF(0, headH, width(), 1), Color::line);
@@ -365,11 +406,13 @@ void CleanGroupCard::paintEvent(QPaintEvent* event) {
             p.drawRoundedRect(r, 9, 9);
         }
         double x = r.left() + 8;
-        paintTickBox(p, QPointF(x, r.center().y() - kTickSide / 2), on ? TickState::all : TickState::none, on ? 1 : 0);
+        paintTickBox(p, QPointF(x, r.center().y() - kTickSide / 2),
+                     on ? TickState::all : TickState::none, on ? 1 : 0);
         x += kTickSide + 10;
         const std::string path = index->path(item.node);
         const auto owner = Owner::shared().app(path);
-        AppIcon::paint(p, QPointF(x, r.center().y() - 11), 22, QString::fromStdString(owner ? *owner : path));
+        AppIcon::paint(p, QPointF(x, r.center().y() - 11), 22,
+                       QString::fromStdString(owner ? *owner : path));
         x += 22 + 10;
         const QString size = Fmt::bytes(index->size(item.node));
         const double sizeW = Fonts::tabularWidth(rowSizeFont(), size);
@@ -379,8 +422,9 @@ void CleanGroupCard::paintEvent(QPaintEvent* event) {
         const double nameH = Fonts::lineHeight(rowNameFont());
         const double subH = Fonts::lineHeight(rowSubFont());
         const double textTop = r.center().y() - (nameH + 2 + subH) / 2;
-        paintLine(p, QRectF(x, textTop, textW, nameH), shownText(QString::fromStdString(index->name(item.node))),
-                  rowNameFont(), Color::ink, Qt::ElideMiddle);
+        paintLine(p, QRectF(x, textTop, textW, nameH),
+                  shownText(QString::fromStdString(index->name(item.node))), rowNameFont(),
+                  Color::ink, Qt::ElideMiddle);
         const QString parent = parentLine(*index, item.node, home);
         double noteW = 0;
         QString note;
@@ -389,10 +433,13 @@ void CleanGroupCard::paintEvent(QPaintEvent* event) {
             noteW = std::min(QFontMetricsF(rowSubFont()).horizontalAdvance(note), textW / 2);
         }
         const double parentW = textW - (noteW > 0 ? noteW + 6 : 0);
-        const double parentShown = std::min(parentW, QFontMetricsF(rowSubFont()).horizontalAdvance(parent));
-        paintLine(p, QRectF(x, textTop + nameH + 2, parentShown, subH), parent, rowSubFont(), Color::ink3, Qt::ElideLeft);
+        const double parentShown =
+            std::min(parentW, QFontMetricsF(rowSubFont()).horizontalAdvance(parent));
+        paintLine(p, QRectF(x, textTop + nameH + 2, parentShown, subH), parent, rowSubFont(),
+                  Color::ink3, Qt::ElideLeft);
         if (noteW > 0)
-            paintLine(p, QRectF(x + parentShown + 6, textTop + nameH + 2, noteW, subH), note, rowSubFont(), reviewInk());
+            paintLine(p, QRectF(x + parentShown + 6, textTop + nameH + 2, noteW, subH), note,
+                      rowSubFont(), reviewInk());
         paintDigitsRight(p, sizeRect, size, rowSizeFont(), Color::ink);
         if (hover) paintSymbol(p, mag, QStringLiteral("magnifyingglass"), 13, Color::ink3);
     }
@@ -400,8 +447,8 @@ void CleanGroupCard::paintEvent(QPaintEvent* event) {
     if (!more.isEmpty()) {
         const QFont f = Fonts::system(12, W::medium);
         const double y = top + rows * step + 10;
-        paintLine(p, QRectF(18, y, width() - 36, Fonts::lineHeight(f)), more, f, Color::ink3, Qt::ElideRight,
-                  Qt::AlignHCenter | Qt::AlignVCenter);
+        paintLine(p, QRectF(18, y, width() - 36, Fonts::lineHeight(f)), more, f, Color::ink3,
+                  Qt::ElideRight, Qt::AlignHCenter | Qt::AlignVCenter);
     }
 }
 
@@ -413,8 +460,9 @@ void CleanGroupCard::mouseMoveEvent(QMouseEvent* event) {
         if (row) update(rowRect(*row).toAlignedRect());
         hoverRow_ = row;
     }
-    setToolTip(row && magnifierRect(*row).contains(event->position()) ? QStringLiteral("Show in File Manager")
-                                                                      : QString());
+    setToolTip(row && magnifierRect(*row).contains(event->position())
+                   ? QStringLiteral("Show in File Manager")
+                   : QString());
 }
 
 void CleanGroupCard::leaveEvent(QEvent*) {
@@ -463,12 +511,15 @@ protected:
         const QFont title = Fonts::system(16, W::bold);
         const QFont text = Fonts::system(12.5, W::medium);
         double y = 60 + 15 + 10;
-        paintLine(p, QRectF(0, y, width(), Fonts::lineHeight(title)), QStringLiteral("Nothing to clean right now"), title,
-                  Color::ink, Qt::ElideRight, Qt::AlignHCenter | Qt::AlignVCenter);
+        paintLine(p, QRectF(0, y, width(), Fonts::lineHeight(title)),
+                  QStringLiteral("Nothing to clean right now"), title, Color::ink, Qt::ElideRight,
+                  Qt::AlignHCenter | Qt::AlignVCenter);
         y += Fonts::lineHeight(title) + 10;
-        paintLine(p, QRectF(0, y, width(), Fonts::lineHeight(text)),
-                  QStringLiteral("Caches, logs, build folders and installers will show up here as they pile up."),
-                  text, Color::ink2, Qt::ElideRight, Qt::AlignHCenter | Qt::AlignVCenter);
+        paintLine(
+            p, QRectF(0, y, width(), Fonts::lineHeight(text)),
+            QStringLiteral(
+                "Caches, logs, build folders and installers will show up here as they pile up."),
+            text, Color::ink2, Qt::ElideRight, Qt::AlignHCenter | Qt::AlignVCenter);
     }
 
 private:
@@ -493,8 +544,8 @@ CleanView::CleanView(AppModel& model, QWidget* parent)
 
     connect(&model_, &AppModel::cleanPlanChanged, this, &CleanView::rebuild);
     connect(&model_, &AppModel::indexChanged, this, &CleanView::rebuild);
-    for (auto signal : {&AppModel::cleanPickedChanged, &AppModel::trashingChanged, &AppModel::trashSizeChanged,
-                        &AppModel::revisionChanged})
+    for (auto signal : {&AppModel::cleanPickedChanged, &AppModel::trashingChanged,
+                        &AppModel::trashSizeChanged, &AppModel::revisionChanged})
         connect(&model_, signal, this, &CleanView::refresh);
     connect(&ToolsBusy::of(model_), &ToolsBusy::changed, this, &CleanView::refresh);
     connect(&model_, &AppModel::confirmCleanChanged, this, &CleanView::followConfirm);
@@ -502,10 +553,13 @@ CleanView::CleanView(AppModel& model, QWidget* parent)
     followConfirm();
 }
 
-bool CleanView::showsEmptyState() const { return empty_->isVisible(); }
+bool CleanView::showsEmptyState() const {
+    return empty_->isVisible();
+}
 
 void CleanView::rebuild() {
-    for (CleanGroupCard* card : cards_) delete card;
+    for (CleanGroupCard* card : cards_)
+        delete card;
     cards_.clear();
     if (model_.index()) {
         for (const CleanGroup& group : model_.cleanPlan()) {
@@ -527,7 +581,8 @@ void CleanView::rebuild() {
 
 void CleanView::refresh() {
     header_->refresh();
-    for (CleanGroupCard* card : cards_) card->refresh();
+    for (CleanGroupCard* card : cards_)
+        card->refresh();
     if (confirm_)
         confirm_->setText(cleanConfirmTitle(model_.cleanPicked().size(), model_.cleanSize()));
     relayout();
@@ -561,17 +616,12 @@ void CleanView::followConfirm() {
         return;
     }
     if (confirm_) return;
-    auto* box = new QMessageBox(this);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setIcon(QMessageBox::Warning);
-    box->setWindowTitle(QStringLiteral("Clean up"));
+    auto [box, move] =
+        makeConfirmation(this, QStringLiteral("Clean up"), QStringLiteral("Move to Trash"));
     box->setText(cleanConfirmTitle(model_.cleanPicked().size(), model_.cleanSize()));
-    box->setInformativeText(QStringLiteral("Everything goes to the Trash, so you can put it back. Anything that "
-                                           "belongs to an app you open in the meantime is skipped."));
-    QPushButton* move = box->addButton(QStringLiteral("Move to Trash"), QMessageBox::DestructiveRole);
-    QPushButton* cancel = box->addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
-    box->setDefaultButton(cancel);
-    box->setEscapeButton(cancel);
+    box->setInformativeText(
+        QStringLiteral("Everything goes to the Trash, so you can put it back. Anything that "
+                       "belongs to an app you open in the meantime is skipped."));
     // The title follows the ticks of the shown generation (refresh), and the run takes the ticks
     // of the shown generation when pressed: it moves what the title names.
     const auto followBusy = [this, move] {

@@ -80,16 +80,22 @@ const QFont& rowTextFont() {
     return font;
 }
 
-double sizeTextHeight(double size) { return Fonts::lineHeight(Fonts::system(size, W::bold)); }
+double sizeTextHeight(double size) {
+    return Fonts::lineHeight(Fonts::system(size, W::bold));
+}
 
 // The bucket card's header height: the tallest of the glyph, the title over its badge and the
 // size read-out.
 double bucketHeaderHeight() {
-    const double texts = Fonts::lineHeight(bucketTitleFont()) + 5 + Fonts::lineHeight(badgeFont()) + 5;
+    const double texts =
+        Fonts::lineHeight(bucketTitleFont()) + 5 + Fonts::lineHeight(badgeFont()) + 5;
     return std::max({38.0, texts, sizeTextHeight(22)});
 }
 
-double keyHeight() { return keyGeometry(QSizeF(10, Fonts::lineHeight(Fonts::system(13, W::bold))), false, 0).size.height(); }
+double keyHeight() {
+    return keyGeometry(QSizeF(10, Fonts::lineHeight(Fonts::system(13, W::bold))), false, 0)
+        .size.height();
+}
 
 double noteHeight(const QString& text, double width) {
     return wrappedHeight(text, noteFont(), width - 24 - 20) + 24;
@@ -99,11 +105,13 @@ double noteHeight(const QString& text, double width) {
 
 // ---- Summary
 
-SystemSummary::SystemSummary(QWidget* parent) : QWidget(parent) { setMouseTracking(true); }
+SystemSummary::SystemSummary(QWidget* parent) : QWidget(parent) {
+    setMouseTracking(true);
+}
 
 double SystemSummary::cardHeight() {
-    const double header = std::max(Fonts::lineHeight(titleFont()) + 4 + Fonts::lineHeight(subtitleFont()),
-                                   sizeTextHeight(34));
+    const double header = std::max(
+        Fonts::lineHeight(titleFont()) + 4 + Fonts::lineHeight(subtitleFont()), sizeTextHeight(34));
     return 18 + header + 14 + 14 + 18;
 }
 
@@ -113,7 +121,9 @@ void SystemSummary::setReport(const SystemDataReport& report) {
     update();
 }
 
-QRectF SystemSummary::barRect() const { return QRectF(18, cardHeight() - 18 - 14, width() - 36, 14); }
+QRectF SystemSummary::barRect() const {
+    return QRectF(18, cardHeight() - 18 - 14, width() - 36, 14);
+}
 
 std::vector<QRectF> SystemSummary::segmentRects() const {
     const QRectF bar = barRect();
@@ -137,14 +147,15 @@ void SystemSummary::paintEvent(QPaintEvent*) {
     const QFont sub = subtitleFont();
     const double sizeW = sizeTextWidth(std::uint64_t(total), 34, -1);
     const double textW = width() - 36 - sizeW - 8;
-    paintLine(p, QRectF(18, 18, textW, Fonts::lineHeight(title)), QStringLiteral("System Data, explained"),
-              title, Color::ink);
+    paintLine(p, QRectF(18, 18, textW, Fonts::lineHeight(title)),
+              QStringLiteral("System Data, explained"), title, Color::ink);
     paintLine(p, QRectF(18, 18 + Fonts::lineHeight(title) + 4, textW, Fonts::lineHeight(sub)),
-              QStringLiteral("The system shows all of this as one grey bar. Here's what's actually in it."),
+              QStringLiteral(
+                  "The system shows all of this as one grey bar. Here's what's actually in it."),
               sub, Color::ink2);
     const double ascent = QFontMetricsF(Fonts::system(34, W::bold)).ascent();
-    paintSizeText(p, QPointF(width() - 18 - sizeW, 18 + ascent), std::uint64_t(total), 34, Color::ink,
-                  Color::ink2, -1);
+    paintSizeText(p, QPointF(width() - 18 - sizeW, 18 + ascent), std::uint64_t(total), 34,
+                  Color::ink, Color::ink2, -1);
     const std::vector<QRectF> rects = segmentRects();
     p.setPen(Qt::NoPen);
     for (std::size_t i = 0; i < rects.size(); ++i) {
@@ -164,7 +175,8 @@ void SystemSummary::mouseMoveEvent(QMouseEvent* event) {
         hovered_ = over;
         update();
         if (over)
-            QToolTip::showText(event->globalPosition().toPoint(), segmentTip(segments_[*over]), this);
+            QToolTip::showText(event->globalPosition().toPoint(), segmentTip(segments_[*over]),
+                               this);
         else
             QToolTip::hideText();
     }
@@ -237,12 +249,13 @@ void BucketCard::paintEvent(QPaintEvent*) {
     const double textX = 16 + 36 + 12;
     const double textW = width() - 16 - sizeW - 8 - textX;
     const QFont title = bucketTitleFont();
-    paintLine(p, QRectF(textX, 16, textW, Fonts::lineHeight(title)), QString::fromStdString(bucket_.title),
-              title, Color::ink);
-    paintBadge(p, QPointF(textX, 16 + Fonts::lineHeight(title) + 5), advice.label, badgeFont(), advice.text,
-               advice.fill, 7, 2.5);
-    paintSizeText(p, QPointF(width() - 16 - sizeW, 16 + QFontMetricsF(Fonts::system(22, W::bold)).ascent()),
-                  bucket_.bytes, 22, Color::ink, Color::ink2, -0.6);
+    paintLine(p, QRectF(textX, 16, textW, Fonts::lineHeight(title)),
+              QString::fromStdString(bucket_.title), title, Color::ink);
+    paintBadge(p, QPointF(textX, 16 + Fonts::lineHeight(title) + 5), advice.label, badgeFont(),
+               advice.text, advice.fill, 7, 2.5);
+    paintSizeText(
+        p, QPointF(width() - 16 - sizeW, 16 + QFontMetricsF(Fonts::system(22, W::bold)).ascent()),
+        bucket_.bytes, 22, Color::ink, Color::ink2, -0.6);
     const QFont blurb = blurbFont();
     const double blurbTop = 16 + bucketHeaderHeight() + 12;
     p.setFont(blurb);
@@ -252,7 +265,8 @@ void BucketCard::paintEvent(QPaintEvent*) {
         blurbWidth_ = width();
         blurbText_ = elideLines(QString::fromStdString(bucket_.blurb), blurb, width() - 32, 2);
     }
-    p.drawText(QRectF(16, blurbTop, width() - 32, 2 * Fonts::lineHeight(blurb)), Qt::TextWordWrap, blurbText_);
+    p.drawText(QRectF(16, blurbTop, width() - 32, 2 * Fonts::lineHeight(blurb)), Qt::TextWordWrap,
+               blurbText_);
 
     if (!index_) return;
     const int lines = int(std::min<std::size_t>(kItemLines, bucket_.top.size()));
@@ -276,11 +290,13 @@ void BucketCard::paintEvent(QPaintEvent*) {
         const double bytesW = Fonts::tabularWidth(size, bytes);
         const double chevronX = r.right() - 8 - 9;
         const QRectF bytesRect(chevronX - 8 - bytesW, r.top(), bytesW, r.height());
-        paintLine(p, QRectF(icon.right() + 8, r.top(), bytesRect.left() - 8 - icon.right() - 8, r.height()),
-                  friendlyName(*index_, node), name, Color::ink, Qt::ElideMiddle);
+        paintLine(
+            p,
+            QRectF(icon.right() + 8, r.top(), bytesRect.left() - 8 - icon.right() - 8, r.height()),
+            friendlyName(*index_, node), name, Color::ink, Qt::ElideMiddle);
         paintDigitsRight(p, bytesRect, bytes, size, Color::ink2);
-        paintSymbol(p, QRectF(chevronX, r.top(), 9, r.height()), QStringLiteral("chevron.right"), 11,
-                    Color::ink3);
+        paintSymbol(p, QRectF(chevronX, r.top(), 9, r.height()), QStringLiteral("chevron.right"),
+                    11, Color::ink3);
     }
 }
 
@@ -323,7 +339,8 @@ double HiddenSpaceCard::heightFor(double width) const {
     double h = 16 + Fonts::lineHeight(bucketTitleFont());
     const double textW = width - 32 - 28 - 12;
     for (const HiddenRow& row : rows_) {
-        const double texts = Fonts::lineHeight(rowTitleFont()) + 2 + wrappedHeight(row.text, rowTextFont(), textW);
+        const double texts =
+            Fonts::lineHeight(rowTitleFont()) + 2 + wrappedHeight(row.text, rowTextFont(), textW);
         h += 12 + std::max(30.0, texts);
     }
     return h + 16 + 1;
@@ -334,8 +351,8 @@ void HiddenSpaceCard::paintEvent(QPaintEvent*) {
     p.setRenderHint(QPainter::Antialiasing);
     paintCard(p, QRectF(0, 0, width(), height() - 1), 18);
     const QFont title = bucketTitleFont();
-    paintLine(p, QRectF(16, 16, width() - 32, Fonts::lineHeight(title)), QStringLiteral("Space no app can see"),
-              title, Color::ink);
+    paintLine(p, QRectF(16, 16, width() - 32, Fonts::lineHeight(title)),
+              QStringLiteral("Space no app can see"), title, Color::ink);
     double y = 16 + Fonts::lineHeight(title);
     const double textX = 16 + 28 + 12;
     const double textW = width() - 16 - textX;
@@ -391,7 +408,8 @@ SystemDataView::SystemDataView(AppModel& model, QWidget* parent)
     viewport()->setAutoFillBackground(false);
     setWidget(page_);
     page_->setAutoFillBackground(false);  // after setWidget, which turns it on
-    loadingState_ = new LoadingState(QStringLiteral("Working out what's in System Data…"), 120, page_);
+    loadingState_ =
+        new LoadingState(QStringLiteral("Working out what's in System Data…"), 120, page_);
 
     connect(&model_, &AppModel::systemReportChanged, this, [this] {
         generation_.receive(model_.index());
@@ -414,7 +432,8 @@ int SystemDataView::columns() const {
 void SystemDataView::rebuild() {
     delete summary_;
     summary_ = nullptr;
-    for (BucketCard* card : cards_) delete card;
+    for (BucketCard* card : cards_)
+        delete card;
     cards_.clear();
     delete hidden_;
     hidden_ = nullptr;
@@ -428,7 +447,8 @@ void SystemDataView::rebuild() {
             cards_.push_back(new BucketCard(model_, bucket, model_.index(), page_));
         hidden_ = new HiddenSpaceCard(report, page_);
         summary_->show();
-        for (BucketCard* card : cards_) card->show();
+        for (BucketCard* card : cards_)
+            card->show();
         hidden_->show();
     }
     loadingState_->setVisible(loading());
@@ -444,7 +464,8 @@ void SystemDataView::relayout() {
     }
     const double inner = width - 2 * kSide;
     double y = 0;
-    summary_->setGeometry(int(kSide), int(y), int(inner), int(std::ceil(SystemSummary::cardHeight())));
+    summary_->setGeometry(int(kSide), int(y), int(inner),
+                          int(std::ceil(SystemSummary::cardHeight())));
     y += summary_->height() + kSpacing;
     if (!note_.isEmpty()) {
         noteRect_ = QRectF(kSide, y, inner, noteHeight(note_, inner));
@@ -453,7 +474,8 @@ void SystemDataView::relayout() {
     if (!cards_.empty()) {
         std::vector<double> heights(cards_.size(), std::ceil(BucketCard::cardHeight()));
         double gridHeight = 0;
-        const std::vector<QRectF> cells = gridCells(heights, inner, kMinColumn, kSpacing, &gridHeight);
+        const std::vector<QRectF> cells =
+            gridCells(heights, inner, kMinColumn, kSpacing, &gridHeight);
         for (std::size_t i = 0; i < cards_.size(); ++i)
             cards_[i]->setGeometry(cells[i].translated(kSide, y).toRect());
         y += gridHeight + kSpacing;

@@ -3,7 +3,8 @@
 namespace tamrel {
 
 ToolsBusy& ToolsBusy::of(AppModel& model) {
-    if (auto* found = model.findChild<ToolsBusy*>(QString(), Qt::FindDirectChildrenOnly)) return *found;
+    if (auto* found = model.findChild<ToolsBusy*>(QString(), Qt::FindDirectChildrenOnly))
+        return *found;
     return *new ToolsBusy(model);
 }
 
@@ -18,7 +19,9 @@ ToolsBusy::ToolsBusy(AppModel& model) : QObject(&model), model_(model) {
     connect(&model_, &AppModel::indexChanged, this, [this] { setPreparing(false); });
 }
 
-bool ToolsBusy::busy() const { return preparing_ || model_.trashing() || model_.uninstalling(); }
+bool ToolsBusy::busy() const {
+    return preparing_ || model_.trashing() || model_.uninstalling();
+}
 
 void ToolsBusy::setPreparing(bool on) {
     if (preparing_ == on) return;

@@ -81,11 +81,12 @@ void paintLine(QPainter& painter, const QRectF& rect, const QString& text, const
     const QFontMetricsF fm(font);
     painter.setFont(font);
     painter.setPen(ink);
-    painter.drawText(rect, int(align) | Qt::TextSingleLine, fm.elidedText(text, mode, rect.width()));
+    painter.drawText(rect, int(align) | Qt::TextSingleLine,
+                     fm.elidedText(text, mode, rect.width()));
 }
 
-void paintDigitsRight(QPainter& painter, const QRectF& rect, const QString& text,
-                      const QFont& font, const QColor& ink) {
+void paintDigitsRight(QPainter& painter, const QRectF& rect, const QString& text, const QFont& font,
+                      const QColor& ink) {
     const double w = Fonts::tabularWidth(font, text);
     const QFontMetricsF fm(font);
     const double baseline = rect.center().y() + (fm.ascent() - fm.descent()) / 2;
@@ -95,7 +96,8 @@ void paintDigitsRight(QPainter& painter, const QRectF& rect, const QString& text
 
 double wrappedHeight(const QString& text, const QFont& font, double width) {
     const QFontMetricsF fm(font);
-    return fm.boundingRect(QRectF(0, 0, std::max(width, 1.0), 1e6), Qt::TextWordWrap, text).height();
+    return fm.boundingRect(QRectF(0, 0, std::max(width, 1.0), 1e6), Qt::TextWordWrap, text)
+        .height();
 }
 
 BusySpinner::BusySpinner(QWidget* parent) : QWidget(parent) {
@@ -114,8 +116,12 @@ void BusySpinner::paintEvent(QPaintEvent*) {
     p.drawArc(QRectF(2, 2, 14, 14), -angle_ * 16, 270 * 16);
 }
 
-void BusySpinner::showEvent(QShowEvent*) { timer_.start(); }
-void BusySpinner::hideEvent(QHideEvent*) { timer_.stop(); }
+void BusySpinner::showEvent(QShowEvent*) {
+    timer_.start();
+}
+void BusySpinner::hideEvent(QHideEvent*) {
+    timer_.stop();
+}
 
 LoadingState::LoadingState(const QString& text, double top, QWidget* parent)
     : QWidget(parent), text_(text), top_(top), spinner_(new BusySpinner(this)) {}

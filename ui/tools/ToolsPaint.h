@@ -35,8 +35,8 @@ void paintLine(QPainter& painter, const QRectF& rect, const QString& text, const
                const QColor& ink, Qt::TextElideMode mode = Qt::ElideRight,
                Qt::Alignment align = Qt::AlignLeft | Qt::AlignVCenter);
 // Text with digits of one width, right-aligned in `rect` and vertically centred.
-void paintDigitsRight(QPainter& painter, const QRectF& rect, const QString& text,
-                      const QFont& font, const QColor& ink);
+void paintDigitsRight(QPainter& painter, const QRectF& rect, const QString& text, const QFont& font,
+                      const QColor& ink);
 // The height `text` takes wrapped at `width`.
 double wrappedHeight(const QString& text, const QFont& font, double width);
 

@@ -34,8 +34,8 @@ const AdviceLook& reviewLook() {
 
 std::uint32_t bucketHex(std::string_view id) {
     static const std::pair<std::string_view, std::uint32_t> table[] = {
-        {"caches", 0xFFC53D}, {"logs", 0xD39A6A}, {"temp", 0xA7A196}, {"trash", 0xBDB8AE},
-        {"ios", 0x4FA8F7},    {"dev", 0x9BD35A},  {"ai", 0x8E7CF8},   {"vm", 0x4CC9A6},
+        {"caches", 0xFFC53D}, {"logs", 0xD39A6A},    {"temp", 0xA7A196}, {"trash", 0xBDB8AE},
+        {"ios", 0x4FA8F7},    {"dev", 0x9BD35A},     {"ai", 0x8E7CF8},   {"vm", 0x4CC9A6},
         {"mail", 0xF27FB2},   {"appdata", 0xFF7A59}, {"swap", 0x8A8478}, {"macos", 0x6E6A63}};
     for (const auto& [key, hex] : table) {
         if (key == id) return hex;
@@ -45,21 +45,24 @@ std::uint32_t bucketHex(std::string_view id) {
 
 AdviceLook adviceLook(SpaceBucket::Advice advice) {
     switch (advice) {
-    case SpaceBucket::Advice::safe:
-        return safeLook();
-    case SpaceBucket::Advice::review:
-        return reviewLook();
-    case SpaceBucket::Advice::system:
-        break;
+        case SpaceBucket::Advice::safe:
+            return safeLook();
+        case SpaceBucket::Advice::review:
+            return reviewLook();
+        case SpaceBucket::Advice::system:
+            break;
     }
-    return {QStringLiteral("Managed by the system"), Color::ink2, Color::withOpacity(Color::ink, 0.06)};
+    return {QStringLiteral("Managed by the system"), Color::ink2,
+            Color::withOpacity(Color::ink, 0.06)};
 }
 
 AdviceLook riskLook(CleanGroup::Risk risk) {
     return risk == CleanGroup::Risk::safe ? safeLook() : reviewLook();
 }
 
-QColor reviewInk() { return QColor(138, 90, 0); }
+QColor reviewInk() {
+    return QColor(138, 90, 0);
+}
 
 std::vector<BarSegment> barSegments(const SystemDataReport& report) {
     std::vector<BarSegment> out;
@@ -75,7 +78,8 @@ std::vector<BarSegment> barSegments(const SystemDataReport& report) {
 
 std::uint64_t barTotal(const std::vector<BarSegment>& segments) {
     std::uint64_t sum = 0;
-    for (const BarSegment& s : segments) sum += s.bytes;
+    for (const BarSegment& s : segments)
+        sum += s.bytes;
     return std::max<std::uint64_t>(sum, 1);
 }
 
@@ -84,7 +88,8 @@ std::vector<double> barWidths(const std::vector<BarSegment>& segments, double wi
     const double room = width - 2.0 * double(segments.size());
     std::vector<double> out;
     out.reserve(segments.size());
-    for (const BarSegment& s : segments) out.push_back(std::max(room * double(s.bytes) / total, 4.0));
+    for (const BarSegment& s : segments)
+        out.push_back(std::max(room * double(s.bytes) / total, 4.0));
     return out;
 }
 
@@ -95,7 +100,8 @@ QString segmentTip(const BarSegment& segment) {
 std::optional<QString> folderNote(std::string_view rootPath) {
     if (rootPath == "/") return std::nullopt;
     std::string_view last = rootPath;
-    while (last.size() > 1 && last.back() == '/') last.remove_suffix(1);
+    while (last.size() > 1 && last.back() == '/')
+        last.remove_suffix(1);
     if (const auto slash = last.rfind('/'); slash != std::string_view::npos && last.size() > 1)
         last = last.substr(slash + 1);
     return QStringLiteral("You're looking inside ") + shownPath(std::string(last)) +
@@ -141,14 +147,14 @@ std::vector<HiddenRow> hiddenRows(const SystemDataReport& report) {
                                    "Machine snapshots and iCloud files kept on disk. It hands "
                                    "this back by itself when an app needs room.")});
     if (report.snapshots != 0) {
-        rows.push_back({QStringLiteral("camera.metering.unknown"), QStringLiteral("Local snapshots"),
-                        QString::number(report.snapshots),
+        rows.push_back({QStringLiteral("camera.metering.unknown"),
+                        QStringLiteral("Local snapshots"), QString::number(report.snapshots),
                         QStringLiteral("Saved states of your disk that Time Machine and the "
                                        "system updates keep for a while. Their size isn't shown "
                                        "by the system, and they expire on their own.")});
     } else {
-        rows.push_back({QStringLiteral("camera.metering.unknown"), QStringLiteral("Local snapshots"),
-                        QStringLiteral("None"),
+        rows.push_back({QStringLiteral("camera.metering.unknown"),
+                        QStringLiteral("Local snapshots"), QStringLiteral("None"),
                         QStringLiteral("No local Time Machine or update snapshots are holding "
                                        "space right now.")});
     }
@@ -170,8 +176,8 @@ std::vector<HiddenRow> hiddenRows(const SystemDataReport& report) {
 
 std::uint32_t groupHex(std::string_view id) {
     static const std::pair<std::string_view, std::uint32_t> table[] = {
-        {"dev", 0x9BD35A},      {"ai", 0x8E7CF8},       {"web", 0x4FA8F7},
-        {"caches", 0xFFC53D},   {"logs", 0xD39A6A},     {"projects", 0xFF7A59},
+        {"dev", 0x9BD35A},        {"ai", 0x8E7CF8},       {"web", 0x4FA8F7},
+        {"caches", 0xFFC53D},     {"logs", 0xD39A6A},     {"projects", 0xFF7A59},
         {"installers", 0x4CC9A6}, {"leftovers", 0xF27FB2}};
     for (const auto& [key, hex] : table) {
         if (key == id) return hex;
@@ -186,7 +192,8 @@ QString cleanConfirmTitle(std::size_t count, std::uint64_t bytes) {
 
 QString cleanFoundLine(std::uint64_t found) {
     return Fmt::bytes(found) +
-           QStringLiteral(" found. Everything goes to the Trash, and apps you're using are left alone.");
+           QStringLiteral(
+               " found. Everything goes to the Trash, and apps you're using are left alone.");
 }
 
 std::optional<QString> trashNote(std::uint64_t trashSize) {
@@ -213,7 +220,8 @@ QString parentLine(const DiskIndex& index, NodeId node, std::string_view home) {
     if (!home.empty()) {
         std::string out;
         std::size_t from = 0;
-        for (std::size_t at; (at = path.find(home, from)) != std::string::npos; from = at + home.size()) {
+        for (std::size_t at; (at = path.find(home, from)) != std::string::npos;
+             from = at + home.size()) {
             out.append(path, from, at - from);
             out += '~';
         }
@@ -264,7 +272,8 @@ QString uninstallMessage(const InstalledApp* app, std::size_t pickedCount, bool 
 }
 
 QString leftoverFact(const InstalledApp& app) {
-    return Fmt::bytes(app.leftoverSize) + QStringLiteral(" in ") + plural(app.leftovers.size(), "place");
+    return Fmt::bytes(app.leftoverSize) + QStringLiteral(" in ") +
+           plural(app.leftovers.size(), "place");
 }
 
 QString lastUsedFact(const InstalledApp& app, const QDateTime& now) {
@@ -273,7 +282,8 @@ QString lastUsedFact(const InstalledApp& app, const QDateTime& now) {
 
 QString identityLine(const InstalledApp& app) {
     QString line;
-    if (!app.version.empty()) line = shownText(QString::fromStdString(app.version)) + QLatin1Char(' ');
+    if (!app.version.empty())
+        line = shownText(QString::fromStdString(app.version)) + QLatin1Char(' ');
     return line + QStringLiteral("\u00B7 ") + shownText(QString::fromStdString(app.bundleID));
 }
 
@@ -296,7 +306,8 @@ std::vector<KindGroup> leftoverGroups(const InstalledApp& app) {
 }
 
 QString kindLabel(Leftover::Kind kind) {
-    return QString::fromUtf8(Leftover::rawValue(kind).data(), qsizetype(Leftover::rawValue(kind).size()));
+    return QString::fromUtf8(Leftover::rawValue(kind).data(),
+                             qsizetype(Leftover::rawValue(kind).size()));
 }
 
 }  // namespace tamrel

@@ -45,14 +45,17 @@ TEST(AppsText, ConfirmationSentences) {
     EXPECT_EQ(uninstallTitle(nullptr), QStringLiteral("Uninstall this app?"));
     EXPECT_EQ(uninstallTitle(&app), QStringLiteral("Uninstall Viewer?"));
     EXPECT_EQ(uninstallMessage(nullptr, 3, true, true), QString());
-    EXPECT_EQ(uninstallMessage(&app, 1, false, false),
-              QStringLiteral("The app and 1 leftover item go to the Trash, so you can put them back."));
-    EXPECT_EQ(uninstallMessage(&app, 0, false, false),
-              QStringLiteral("The app and 0 leftover items go to the Trash, so you can put them back."));
-    EXPECT_EQ(uninstallMessage(&app, 2, true, true),
-              QStringLiteral("The app and 2 leftover items go to the Trash, so you can put them back. "
-                             "Viewer will be asked to quit first. Some items are outside your home "
-                             "folder, so the system will ask for your password."));
+    EXPECT_EQ(
+        uninstallMessage(&app, 1, false, false),
+        QStringLiteral("The app and 1 leftover item go to the Trash, so you can put them back."));
+    EXPECT_EQ(
+        uninstallMessage(&app, 0, false, false),
+        QStringLiteral("The app and 0 leftover items go to the Trash, so you can put them back."));
+    EXPECT_EQ(
+        uninstallMessage(&app, 2, true, true),
+        QStringLiteral("The app and 2 leftover items go to the Trash, so you can put them back. "
+                       "Viewer will be asked to quit first. Some items are outside your home "
+                       "folder, so the system will ask for your password."));
 }
 
 TEST(AppsText, RowsFactsAndKindGroups) {
@@ -68,19 +71,22 @@ TEST(AppsText, RowsFactsAndKindGroups) {
     app.version = "2.1";
     EXPECT_EQ(identityLine(app), QStringLiteral("2.1 \u00B7 com.example.viewer"));
     EXPECT_EQ(leftoverFact(app), QStringLiteral("1 MB in 0 places"));
-    app.leftovers = {{1, Leftover::Kind::other}, {2, Leftover::Kind::cache}, {3, Leftover::Kind::support},
+    app.leftovers = {{1, Leftover::Kind::other},
+                     {2, Leftover::Kind::cache},
+                     {3, Leftover::Kind::support},
                      {4, Leftover::Kind::cache}};
     const auto groups = leftoverGroups(app);
     ASSERT_EQ(groups.size(), 3u);  // kinds without leftovers are skipped
     EXPECT_EQ(groups[0].kind, Leftover::Kind::support);
     EXPECT_EQ(groups[1].kind, Leftover::Kind::cache);
     ASSERT_EQ(groups[1].items.size(), 2u);
-    EXPECT_EQ(groups[1].items[0]->node, 2u);  // the application's order within a kind
+    EXPECT_EQ(groups[1].items[0]->node, 2u);           // the application's order within a kind
     EXPECT_EQ(groups[2].kind, Leftover::Kind::other);  // last
     EXPECT_EQ(kindLabel(Leftover::Kind::support), QStringLiteral("App data"));
     app.leftovers.resize(1);
     EXPECT_EQ(leftoverFact(app), QStringLiteral("1 MB in 1 place"));
-    EXPECT_EQ(detailFootnote(app, true), QStringLiteral("Viewer is open. Tamrel will ask it to quit first."));
+    EXPECT_EQ(detailFootnote(app, true),
+              QStringLiteral("Viewer is open. Tamrel will ask it to quit first."));
 }
 
 // The Apps tab over a real model and real application folders; moves go to a real Trash in a
@@ -99,7 +105,8 @@ protected:
     }
     std::vector<std::string> listed() {
         std::vector<std::string> names;
-        for (const InstalledApp* a : view->list().rows().apps()) names.push_back(a->name);
+        for (const InstalledApp* a : view->list().rows().apps())
+            names.push_back(a->name);
         return names;
     }
     const InstalledApp& named(const std::string& name) {
@@ -150,13 +157,15 @@ TEST_F(AppsScreen, TicksThenUninstallMovesTheBundleAndTheTickedLeftovers) {
     EXPECT_FALSE(view->detail()->leftovers().showsEmptyText());
     EXPECT_EQ(m.leftoverPicked().size(), 4u);
     std::uint64_t all = big.appSize;
-    for (const Leftover& l : big.leftovers) all += m.index()->size(l.node);
+    for (const Leftover& l : big.leftovers)
+        all += m.index()->size(l.node);
     EXPECT_EQ(detail->toRemove(), all);
 
     // A kind's box: all -> none -> all.
     LeftoverList& list = detail->leftovers();
-    const Leftover cache = *std::find_if(big.leftovers.begin(), big.leftovers.end(),
-                                         [](const Leftover& l) { return l.kind == Leftover::Kind::cache; });
+    const Leftover cache =
+        *std::find_if(big.leftovers.begin(), big.leftovers.end(),
+                      [](const Leftover& l) { return l.kind == Leftover::Kind::cache; });
     const QPoint box = list.groupBoxRect(Leftover::Kind::cache).center().toPoint();
     QTest::mouseClick(&list, Qt::LeftButton, {}, box);
     EXPECT_FALSE(m.leftoverPicked().contains(cache.node));
@@ -165,7 +174,8 @@ TEST_F(AppsScreen, TicksThenUninstallMovesTheBundleAndTheTickedLeftovers) {
     EXPECT_TRUE(m.leftoverPicked().contains(cache.node));
 
     // A click on a row flips its tick; the magnifier only reveals.
-    const auto at = std::size_t(std::find(big.leftovers.begin(), big.leftovers.end(), cache) - big.leftovers.begin());
+    const auto at = std::size_t(std::find(big.leftovers.begin(), big.leftovers.end(), cache) -
+                                big.leftovers.begin());
     QTest::mouseClick(&list, Qt::LeftButton, {}, list.magnifierRect(at).center().toPoint());
     EXPECT_TRUE(m.leftoverPicked().contains(cache.node));
     EXPECT_EQ(desktop.revealed.back(), m.index()->path(cache.node));
@@ -178,8 +188,9 @@ TEST_F(AppsScreen, TicksThenUninstallMovesTheBundleAndTheTickedLeftovers) {
     QMessageBox* box2 = view->confirmation();
     ASSERT_NE(box2, nullptr);
     EXPECT_EQ(box2->text(), QStringLiteral("Uninstall Big?"));
-    EXPECT_EQ(box2->informativeText(),
-              QStringLiteral("The app and 3 leftover items go to the Trash, so you can put them back."));
+    EXPECT_EQ(
+        box2->informativeText(),
+        QStringLiteral("The app and 3 leftover items go to the Trash, so you can put them back."));
     QAbstractButton* go = nullptr;
     for (QAbstractButton* b : box2->buttons())
         if (b->text() == QStringLiteral("Uninstall")) go = b;

@@ -23,11 +23,13 @@ namespace {
 TEST(CleanText, TitlesNotesAndCounts) {
     EXPECT_EQ(cleanConfirmTitle(1, 2'000'000), QStringLiteral("Move 1 item (2 MB) to the Trash?"));
     EXPECT_EQ(cleanConfirmTitle(0, 0), QStringLiteral("Move 0 items (0 bytes) to the Trash?"));
-    EXPECT_EQ(cleanConfirmTitle(12, 1'500'000), QStringLiteral("Move 12 items (1.5 MB) to the Trash?"));
+    EXPECT_EQ(cleanConfirmTitle(12, 1'500'000),
+              QStringLiteral("Move 12 items (1.5 MB) to the Trash?"));
     EXPECT_FALSE(trashNote(1'048'576));
     ASSERT_TRUE(trashNote(1'048'577));
-    EXPECT_EQ(*trashNote(1'048'577), QStringLiteral("Your Trash already holds 1 MB. The space comes back "
-                                                    "once you empty it in the file manager."));
+    EXPECT_EQ(*trashNote(1'048'577),
+              QStringLiteral("Your Trash already holds 1 MB. The space comes back "
+                             "once you empty it in the file manager."));
     EXPECT_EQ(groupCountLine(2'700'000, 2, 3), QStringLiteral("of 2.7 MB \u00B7 2/3"));
     EXPECT_EQ(groupMoreLine(200), QString());
     EXPECT_EQ(groupMoreLine(250), QStringLiteral("+ 50 more, included in the group tick"));
@@ -107,12 +109,15 @@ TEST_F(CleanScreen, GroupAndItemTicksAreTriState) {
     EXPECT_TRUE(m.cleanPicked().contains(first));
     QTest::mouseClick(dev->tickBox(), Qt::LeftButton);
     EXPECT_EQ(dev->tickBox()->state(), TickState::none);
-    for (const CleanItem& item : dev->group().items) EXPECT_FALSE(m.cleanPicked().contains(item.node));
+    for (const CleanItem& item : dev->group().items)
+        EXPECT_FALSE(m.cleanPicked().contains(item.node));
 
     // Nothing ticked anywhere: the Clean key is off.
     for (CleanGroupCard* c : view->cards()) {
-        if (c->tickBox()->state() != TickState::none) QTest::mouseClick(c->tickBox(), Qt::LeftButton);
-        if (c->tickBox()->state() != TickState::none) QTest::mouseClick(c->tickBox(), Qt::LeftButton);
+        if (c->tickBox()->state() != TickState::none)
+            QTest::mouseClick(c->tickBox(), Qt::LeftButton);
+        if (c->tickBox()->state() != TickState::none)
+            QTest::mouseClick(c->tickBox(), Qt::LeftButton);
     }
     EXPECT_TRUE(m.cleanPicked().empty());
     EXPECT_FALSE(view->header()->cleanKey()->isEnabled());
@@ -129,13 +134,15 @@ TEST_F(CleanScreen, AConfirmedCleanUpMovesTheTickedItemsToTheTrash) {
     // Only the developer junk is ticked.
     std::vector<NodeId> all;
     for (const CleanGroup& g : m.cleanPlan())
-        for (const CleanItem& item : g.items) all.push_back(item.node);
+        for (const CleanItem& item : g.items)
+            all.push_back(item.node);
     m.setClean(all, false);
     CleanGroupCard* dev = cardOf("dev");
     ASSERT_NE(dev, nullptr);
     QTest::mouseClick(dev->tickBox(), Qt::LeftButton);
     std::vector<std::string> paths;
-    for (const CleanItem& item : dev->group().items) paths.push_back(m.index()->path(item.node));
+    for (const CleanItem& item : dev->group().items)
+        paths.push_back(m.index()->path(item.node));
     const std::uint64_t size = m.cleanSize();
 
     QTest::mouseClick(view->header()->cleanKey(), Qt::LeftButton);
@@ -168,7 +175,8 @@ TEST_F(CleanScreen, AnOpenConfirmationFollowsARefreshedGeneration) {
     ASSERT_NE(view->confirmation(), nullptr);
     std::vector<std::string> before;
     for (const CleanGroupCard* c : view->cards())
-        for (const CleanItem& item : c->group().items) before.push_back(m.index()->path(item.node));
+        for (const CleanItem& item : c->group().items)
+            before.push_back(m.index()->path(item.node));
     // A refreshed generation with one more node ahead of the others is adopted mid-way.
     put("home/.aaa/new", 1000);
     ActionsProbe::adopt(m, test::scanTree(home()));
@@ -180,7 +188,8 @@ TEST_F(CleanScreen, AnOpenConfirmationFollowsARefreshedGeneration) {
         }
     EXPECT_EQ(after, before);
     // The title names what the run would take now, in the shown generation.
-    EXPECT_EQ(view->confirmation()->text(), cleanConfirmTitle(m.cleanPicked().size(), m.cleanSize()));
+    EXPECT_EQ(view->confirmation()->text(),
+              cleanConfirmTitle(m.cleanPicked().size(), m.cleanSize()));
     m.setConfirmClean(false);
     EXPECT_TRUE(waitFor([&] { return view->confirmation() == nullptr; }));
 }
@@ -189,7 +198,8 @@ TEST_F(CleanScreen, AGroupShowsAtMostTwoHundredRows) {
     CleanGroup big;
     big.id = "caches";
     big.title = "Many";
-    for (NodeId n = 0; n < 250; ++n) big.items.push_back({n % model().index()->count(), true, {}});
+    for (NodeId n = 0; n < 250; ++n)
+        big.items.push_back({n % model().index()->count(), true, {}});
     CleanGroupCard card(model(), big, true);
     EXPECT_EQ(card.rowCount(), 200u);
     EXPECT_EQ(card.moreLine(), QStringLiteral("+ 50 more, included in the group tick"));

@@ -55,7 +55,8 @@ TEST(SystemDataText, NotesColumnsAndBadges) {
     EXPECT_EQ(gridColumns(734, 360, 14), 2);
     EXPECT_EQ(gridColumns(1108, 360, 14), 3);
     EXPECT_EQ(gridColumns(100, 360, 14), 1);
-    EXPECT_EQ(adviceLook(SpaceBucket::Advice::system).label, QStringLiteral("Managed by the system"));
+    EXPECT_EQ(adviceLook(SpaceBucket::Advice::system).label,
+              QStringLiteral("Managed by the system"));
     EXPECT_EQ(adviceLook(SpaceBucket::Advice::review).fill, QColor(252, 239, 210));
     EXPECT_EQ(bucketHex("macos"), 0x6E6A63u);
     EXPECT_EQ(bucketHex("Caches"), 0xBDB8AEu);  // ids match exactly
@@ -82,7 +83,8 @@ TEST(SystemDataText, FriendlyNamesExplainOnlyExactMatches) {
               QStringLiteral("Data for Caches (0a1b2c3d)"));
     EXPECT_EQ(name("/System/Cryptexes"), QStringLiteral("Cryptexes (Safari & system extensions)"));
     EXPECT_EQ(name("/System/cryptexes"), QStringLiteral("cryptexes"));
-    EXPECT_EQ(name("/private/var/vm/sleepimage"), QStringLiteral("sleepimage (saved memory for sleep)"));
+    EXPECT_EQ(name("/private/var/vm/sleepimage"),
+              QStringLiteral("sleepimage (saved memory for sleep)"));
     EXPECT_EQ(name("/private/var/vm/kernelcore"), QStringLiteral("kernelcore (memory dump)"));
     EXPECT_EQ(name("/x/0A1B2C3D-4E5F-6789-ABCD-EF012345678"),
               QStringLiteral("0A1B2C3D-4E5F-6789-ABCD-EF012345678"));
@@ -128,7 +130,8 @@ TEST_F(SystemDataScreen, CardsFollowTheReportAndTheirKeysActOnTheShownGeneration
     for (std::size_t i = 0; i < report.buckets.size(); ++i) {
         const BucketCard* card = view.cards()[i];
         EXPECT_EQ(card->bucket().id, report.buckets[i].id);
-        EXPECT_EQ(card->cleanKey() != nullptr, report.buckets[i].advice == SpaceBucket::Advice::safe)
+        EXPECT_EQ(card->cleanKey() != nullptr,
+                  report.buckets[i].advice == SpaceBucket::Advice::safe)
             << report.buckets[i].id;
         EXPECT_NE(card->lookKey(), nullptr);
         EXPECT_EQ(card->height(), view.cards()[0]->height());  // four lines, filled or not

@@ -36,7 +36,8 @@ void makeToolsTree(const TempDir& tree) {
     ::utimes((tree / "home/Library/Containers/com.reopen.tool.app").c_str(), times);
 
     makeBundle(tree, "home/Applications/Big.app",
-               {{"CFBundleIdentifier", "com.example.big"}, {"CFBundleName", "Big"},
+               {{"CFBundleIdentifier", "com.example.big"},
+                {"CFBundleName", "Big"},
                 {"CFBundleShortVersionString", "4.2"}});
     tree.write("home/Applications/Big.app/Contents/blob", 1'800'000);
     for (const char* folder : {"Caches", "Application Support", "Logs", "Preferences"}) {
@@ -47,7 +48,8 @@ void makeToolsTree(const TempDir& tree) {
                {{"CFBundleIdentifier", "com.example.small"}, {"CFBundleName", "Small"}});
     tree.write("home/Applications/Small.app/Contents/blob", 200'000);
     makeBundle(tree, "home/Applications/Notes.app",
-               {{"CFBundleIdentifier", "org.example.notes"}, {"CFBundleName", "Notes"},
+               {{"CFBundleIdentifier", "org.example.notes"},
+                {"CFBundleName", "Notes"},
                 {"CFBundleShortVersionString", "1.0"}});
     tree.write("home/Applications/Notes.app/Contents/blob", 600'000);
     tree.mkdirs("home/Library/Application Support/org.example.notes");

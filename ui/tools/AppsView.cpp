@@ -274,13 +274,7 @@ AppList::AppList(AppModel& model, QWidget* parent)
     connect(&model_, &AppModel::appSortChanged, this, &AppList::refreshSortMenu);
     refreshSortMenu();
 
-    scroll_->setFrameShape(QFrame::NoFrame);
-    scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    scroll_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    scroll_->setWidgetResizable(true);
-    scroll_->viewport()->setAutoFillBackground(false);
-    scroll_->setWidget(rows_);
-    rows_->setAutoFillBackground(false);  // after setWidget, which turns it on
+    setBareContent(*scroll_, rows_, true);
 }
 
 void AppList::refreshSortMenu() {
@@ -534,13 +528,7 @@ AppDetail::AppDetail(AppModel& model, const InstalledApp& app, IndexRef index, Q
       leftovers_(new LeftoverList(model, app, index_)),
       reveal_(new KeyButton(QStringLiteral("Show in File Manager"), KeyKind::plain, false, this)),
       uninstall_(new KeyButton(QStringLiteral("Uninstall"), KeyKind::accent, true, this)) {
-    scroll_->setFrameShape(QFrame::NoFrame);
-    scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    scroll_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    scroll_->setWidgetResizable(false);
-    scroll_->viewport()->setAutoFillBackground(false);
-    scroll_->setWidget(leftovers_);
-    leftovers_->setAutoFillBackground(false);  // after setWidget, which turns it on
+    setBareContent(*scroll_, leftovers_, false);
     reveal_->setSymbol(QStringLiteral("folder"));
     uninstall_->setSymbol(QStringLiteral("trash.fill"));
     connect(reveal_, &QAbstractButton::clicked, this, [this] {

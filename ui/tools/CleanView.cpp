@@ -532,13 +532,7 @@ private:
 
 CleanView::CleanView(AppModel& model, QWidget* parent)
     : QScrollArea(parent), model_(model), page_(new QWidget) {
-    setFrameShape(QFrame::NoFrame);
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    setWidgetResizable(false);
-    viewport()->setAutoFillBackground(false);
-    setWidget(page_);
-    page_->setAutoFillBackground(false);  // after setWidget, which turns it on
+    setBareContent(*this, page_, false);
     header_ = new CleanHeader(model_, page_);
     empty_ = new EmptyCleanCard(page_);
 

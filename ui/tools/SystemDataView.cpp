@@ -401,13 +401,7 @@ private:
 
 SystemDataView::SystemDataView(AppModel& model, QWidget* parent)
     : QScrollArea(parent), model_(model), page_(new SystemDataPage(*this)) {
-    setFrameShape(QFrame::NoFrame);
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    setWidgetResizable(false);
-    viewport()->setAutoFillBackground(false);
-    setWidget(page_);
-    page_->setAutoFillBackground(false);  // after setWidget, which turns it on
+    setBareContent(*this, page_, false);
     loadingState_ =
         new LoadingState(QStringLiteral("Working out what's in System Data…"), 120, page_);
 

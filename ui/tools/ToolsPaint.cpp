@@ -5,6 +5,7 @@
 #include <QPainterPath>
 #include <QPixmap>
 #include <QPixmapCache>
+#include <QScrollArea>
 
 #include <algorithm>
 
@@ -98,6 +99,16 @@ double wrappedHeight(const QString& text, const QFont& font, double width) {
     const QFontMetricsF fm(font);
     return fm.boundingRect(QRectF(0, 0, std::max(width, 1.0), 1e6), Qt::TextWordWrap, text)
         .height();
+}
+
+void setBareContent(QScrollArea& area, QWidget* content, bool resizable) {
+    area.setFrameShape(QFrame::NoFrame);
+    area.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    area.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    area.setWidgetResizable(resizable);
+    area.viewport()->setAutoFillBackground(false);
+    area.setWidget(content);
+    content->setAutoFillBackground(false);  // after setWidget, which turns it on
 }
 
 BusySpinner::BusySpinner(QWidget* parent) : QWidget(parent) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 class QPainter;
+class QScrollArea;
 
 namespace tamrel {
 
@@ -39,6 +40,10 @@ void paintDigitsRight(QPainter& painter, const QRectF& rect, const QString& text
                       const QColor& ink);
 // The height `text` takes wrapped at `width`.
 double wrappedHeight(const QString& text, const QFont& font, double width);
+
+// Makes `area` a bare scroll area over the card ground holding `content`: no frame, no scroll
+// bars shown (it still scrolls), nothing filled behind the content.
+void setBareContent(QScrollArea& area, QWidget* content, bool resizable);
 
 // A small indeterminate spinner, turning while shown.
 class BusySpinner : public QWidget {

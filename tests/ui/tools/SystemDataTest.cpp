@@ -1,3 +1,5 @@
+#include <QApplication>
+#include <QMouseEvent>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -140,6 +142,27 @@ TEST_F(SystemDataScreen, CardsFollowTheReportAndTheirKeysActOnTheShownGeneration
     EXPECT_EQ(view.cards()[0]->y(), view.cards()[1]->y());
     EXPECT_GT(view.cards()[2]->y(), view.cards()[0]->y());
     EXPECT_TRUE(view.note().contains(QStringLiteral("inside home.")));
+
+    // Hovering a segment dims the others; leaving the bar restores them.
+    SystemSummary* summary = view.summary();
+    const std::vector<QRectF> rects = summary->segmentRects();
+    ASSERT_GE(rects.size(), 2u);
+    for (const QRectF& r : rects)
+        EXPECT_GE(r.width(), 4.0);
+    const auto moveTo = [&](QPointF pos) {
+        QMouseEvent move(QEvent::MouseMove, pos, summary->mapToGlobal(pos), Qt::NoButton,
+                         Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(summary, &move);
+    };
+    moveTo(rects[1].center());
+    ASSERT_TRUE(summary->hovered().has_value());
+    EXPECT_EQ(*summary->hovered(), 1u);
+    moveTo(QPointF(5, 5));
+    EXPECT_FALSE(summary->hovered());
+    moveTo(rects[0].center());
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(summary, &leave);
+    EXPECT_FALSE(summary->hovered());
 
     // "Clean these up" shows the Clean up tab.
     auto safe = std::find_if(view.cards().begin(), view.cards().end(),

@@ -77,11 +77,14 @@ void AppModel::loadApps(bool force) {
 }
 
 AppRefs AppModel::sortedApps() const {
-    // Blanks and tabs only: a line break is part of the filter.
+    // Blanks (every space separator, the no-break space included) and tabs only: a line break
+    // is part of the filter.
     QString filter = appFilter_;
     qsizetype from = 0;
     qsizetype to = filter.size();
-    const auto blank = [](QChar c) { return c == u' ' || c == u'\t'; };
+    const auto blank = [](QChar c) {
+        return c == u'\t' || c.category() == QChar::Separator_Space;
+    };
     while (from < to && blank(filter[from])) ++from;
     while (to > from && blank(filter[to - 1])) --to;
     filter = filter.mid(from, to - from).toLower();

@@ -88,6 +88,9 @@ TEST_F(AppList, FiltersByNameOrIdentifierIgnoringCaseAndBlanks) {
     EXPECT_EQ(names(model.sortedApps()), (std::vector<std::string>{"Text Edit", "Notes"}));
     model.setAppFilter("  \t ");
     EXPECT_EQ(model.sortedApps().size(), 3u);
+    // Other blanks, such as a no-break space and an em space, are trimmed as well.
+    model.setAppFilter(QStringLiteral("\u00A0mail\u2003"));
+    EXPECT_EQ(names(model.sortedApps()), (std::vector<std::string>{"Mail"}));
     // A line break is not a blank.
     model.setAppFilter("mail\n");
     EXPECT_TRUE(model.sortedApps().empty());

@@ -554,9 +554,11 @@ private:
     std::mutex moveLock_;
 
     TrashCan& trashCan() const;
-    // After items moved to the Trash from the generation `from`: in the shown generation, the
-    // moved paths are marked removed (when it is another one) and leave the basket and the
-    // clean-up ticks, and a current folder that is gone goes back to the root.
+    // After items moved to the Trash from the generation `from` (where the worker has marked
+    // them removed): raises `revision`; in the shown generation the moved items leave the basket
+    // and the clean-up ticks, and a current folder that is gone goes back to the root. When
+    // another generation is shown, the moved items are found in it by path and left unmarked:
+    // its own refresh takes them out, and a move of one again fails on the missing path.
     void pruneMoved(const IndexRef& from, const NodeIds& moved,
                     const std::vector<std::string>& movedPaths);
     // The stored inventory was loaded from the shown generation.

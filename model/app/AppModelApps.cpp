@@ -3,6 +3,9 @@
 #include <QCollator>
 
 #include <algorithm>
+#include <optional>
+#include <set>
+#include <string>
 
 #include "model/app/AppModel.h"
 #include "model/apps/AppScanner.h"
@@ -25,9 +28,41 @@ void AppModel::loadApps(bool force) {
             Batch batch(*this);
             setAppsLoading(false);
             if (index_ != index) return;
+            // The selection and the ticks name nodes of the generation the stored inventory came
+            // from; an inventory of another generation takes them over by path, never by id.
+            const bool otherGeneration = appsIndex_ != index;
+            std::optional<std::string> selectedPath;
+            std::set<std::string> pickedPaths;
+            if (otherGeneration && selectedApp_) {
+                for (const InstalledApp& app : apps_) {
+                    if (app.node == *selectedApp_) selectedPath = app.path;
+                }
+                for (NodeId node : leftoverPicked_) {
+                    if (appsIndex_ && node < appsIndex_->count()) {
+                        pickedPaths.insert(appsIndex_->path(node));
+                    }
+                }
+            }
             setApps(std::move(found));
             appsRevision_ = loadRevision;
             appsIndex_ = index;
+            if (otherGeneration) {
+                OptionalNode selected;
+                NodeSet picked;
+                for (const InstalledApp& app : apps_) {
+                    if (!selectedPath || app.path != *selectedPath) continue;
+                    selected = app.node;
+                    for (const Leftover& leftover : app.leftovers) {
+                        if (leftover.node < index->count() &&
+                            pickedPaths.contains(index->path(leftover.node))) {
+                            picked.insert(leftover.node);
+                        }
+                    }
+                    break;
+                }
+                setSelectedApp(selected);
+                setLeftoverPicked(std::move(picked));
+            }
             const auto has = [&](NodeId node) {
                 return std::any_of(apps_.begin(), apps_.end(),
                                    [&](const InstalledApp& app) { return app.node == node; });
@@ -42,11 +77,14 @@ void AppModel::loadApps(bool force) {
 }
 
 AppRefs AppModel::sortedApps() const {
-    // Blanks and tabs only: a line break is part of the filter.
+    // Blanks (every space separator, the no-break space included) and tabs only: a line break
+    // is part of the filter.
     QString filter = appFilter_;
     qsizetype from = 0;
     qsizetype to = filter.size();
-    const auto blank = [](QChar c) { return c == u' ' || c == u'\t'; };
+    const auto blank = [](QChar c) {
+        return c == u'\t' || c.category() == QChar::Separator_Space;
+    };
     while (from < to && blank(filter[from])) ++from;
     while (to > from && blank(filter[to - 1])) --to;
     filter = filter.mid(from, to - from).toLower();

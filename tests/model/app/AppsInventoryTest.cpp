@@ -1,5 +1,8 @@
 #include <QSignalSpy>
 
+#include <set>
+#include <string>
+
 #include <gtest/gtest.h>
 
 #include "tests/model/Fixtures.h"
@@ -85,6 +88,9 @@ TEST_F(AppList, FiltersByNameOrIdentifierIgnoringCaseAndBlanks) {
     EXPECT_EQ(names(model.sortedApps()), (std::vector<std::string>{"Text Edit", "Notes"}));
     model.setAppFilter("  \t ");
     EXPECT_EQ(model.sortedApps().size(), 3u);
+    // Other blanks, such as a no-break space and an em space, are trimmed as well.
+    model.setAppFilter(QStringLiteral("\u00A0mail\u2003"));
+    EXPECT_EQ(names(model.sortedApps()), (std::vector<std::string>{"Mail"}));
     // A line break is not a blank.
     model.setAppFilter("mail\n");
     EXPECT_TRUE(model.sortedApps().empty());
@@ -187,6 +193,40 @@ TEST_F(AppLoad, AResultForAnotherGenerationIsDroppedAndTheNextLoadScans) {
     // may be the same.
     ActionsProbe::show(model, test::scanTree(tree.path()));
     EXPECT_TRUE(load(false));
+}
+
+// The paths of `nodes` in `index`; "?" for an id beyond it.
+std::set<std::string> pathsOf(const DiskIndex& index, const NodeSet& nodes) {
+    std::set<std::string> out;
+    for (NodeId n : nodes) out.insert(n < index.count() ? index.path(n) : "?");
+    return out;
+}
+
+TEST_F(AppLoad, ASelectionAndItsTicksReachANewGenerationByPathOnly) {
+    ASSERT_TRUE(load(false));
+    const InstalledApp big = *model.sortedApps().front();
+    ASSERT_EQ(big.name, "Big");
+    ASSERT_EQ(model.selectedApp(), OptionalNode(big.node));
+    ASSERT_EQ(big.leftovers.size(), 3u);
+    // The user leaves one leftover behind.
+    NodeSet picked = model.leftoverPicked();
+    picked.erase(big.leftovers[2].node);
+    model.setLeftoverPicked(picked);
+    const std::set<std::string> pickedPaths = pathsOf(*index, picked);
+    // New entries in every folder on the way shift the ids of the next generation, which is
+    // adopted while the Apps screen stays shown; the inventory is then loaded again (as a
+    // refused uninstall does).
+    for (const char* file : {"a0", "home/a0", "home/Library/a0", "home/Library/Caches/a0",
+                             "home/Library/Application Support/a0", "home/Library/Logs/a0",
+                             "home/Applications/a0"}) {
+        tree.write(file, 10);
+    }
+    const IndexRef next = test::scanTree(tree.path());
+    ActionsProbe::adopt(model, next);
+    ASSERT_TRUE(load(true));
+    const NodeId bigNow = *next->lookup(big.path);
+    EXPECT_EQ(model.selectedApp(), OptionalNode(bigNow));
+    EXPECT_EQ(pathsOf(*next, model.leftoverPicked()), pickedPaths);
 }
 
 TEST_F(AppLoad, ALoadThatFindsNothingClearsAStaleSelection) {

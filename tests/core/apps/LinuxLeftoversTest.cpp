@@ -74,6 +74,22 @@ TEST(LinuxLeftovers, XdgFlatpakSnapAndAutostartWithTheirTicks) {
     EXPECT_TRUE(found(d, AppIdentity({"org.kde.kate"}, {"Kate"}), RuleProfile{}).empty());
 }
 
+// A cache name match is ticked, but Evolution's cache holds its unsynced offline edits and KDE's
+// "kioexec" the remote files being edited: these are never offered.
+TEST(LinuxLeftovers, CachesHoldingUnsavedWorkAreNeverOffered) {
+    test::LinuxDesktop d;
+    d.homeFile("/.cache/evolution/mail/1/folders.db");
+    d.homeFile("/.local/share/evolution/mail/local/inbox");
+    d.homeFile("/.cache/kioexec/krun/1_0/report.odt");
+    d.homeFile("/.cache/sessions/xfce4-session-host:0");
+    d.scan();
+    const RuleProfile onLinux = d.profile();
+    EXPECT_EQ(found(d, AppIdentity({"org.gnome.Evolution"}, {"Evolution", "evolution"}), onLinux),
+              (std::map<std::string, std::string>{{"/.local/share/evolution", "App data"}}));
+    EXPECT_TRUE(found(d, AppIdentity({"org.kde.kioexec"}, {"kioexec"}), onLinux).empty());
+    EXPECT_TRUE(found(d, AppIdentity({"org.example.Sessions"}, {"Sessions"}), onLinux).empty());
+}
+
 TEST(LinuxLeftovers, DefaultTicks) {
     const RuleProfile onLinux = [] {
         RuleProfile p;

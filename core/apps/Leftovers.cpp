@@ -85,6 +85,9 @@ public:
         return false;
     }
 
+    // Equals an identifier exactly.
+    bool isIdentifier(const std::string& lower) const { return ids_.contains(lower); }
+
     bool byName(const std::string& lower) const { return names_.contains(lower); }
 
     // Holds an identifier between dots (or the ends of the name), else, for a team-exclusive
@@ -265,8 +268,17 @@ void searchLinux(const DiskIndex& index, const AppIdentity& app, const Matcher& 
     searchXdg(index, match, taken, places("%cache"), LKind::cache, {""}, isKeptLinuxCache);
     searchXdg(index, match, taken, places("%config"), LKind::prefs, {"", "rc"});
     searchXdg(index, match, taken, places("%state"), LKind::state, {"", "staterc"});
-    // What "flatpak uninstall --delete-data" and "snap remove" would take: by identifier only.
-    searchXdg(index, match, taken, places("~/.var/app"), LKind::container, {});
+    // What "flatpak uninstall --delete-data" and "snap remove" would take: the exact identifier
+    // only, since "org.kde.kate.Devel" or "com.visualstudio.code.insiders" is another Flatpak.
+    if (const auto flatpaks = places("~/.var/app")) {
+        if (const auto at = index.lookup(*flatpaks)) {
+            for (NodeId c : index.children(*at)) {
+                if (match.isIdentifier(lowercase(index.nameBytes(c)))) {
+                    taken.take(c, LKind::container, false);
+                }
+            }
+        }
+    }
     if (!app.snapName.empty()) {
         if (const auto snap = places("~/snap/" + app.snapName)) {
             if (const auto at = index.lookup(*snap)) taken.take(*at, LKind::container, false);

@@ -90,6 +90,18 @@ TEST(LinuxLeftovers, CachesHoldingUnsavedWorkAreNeverOffered) {
     EXPECT_TRUE(found(d, AppIdentity({"org.example.Sessions"}, {"Sessions"}), onLinux).empty());
 }
 
+// A Flatpak home is ticked, so only the application's own is offered: an identifier followed by
+// more parts names another Flatpak (a development or Insiders build) with its own data.
+TEST(LinuxLeftovers, AFlatpakHomeIsTakenByItsExactIdentifierOnly) {
+    test::LinuxDesktop d;
+    d.homeFile("/.var/app/com.visualstudio.code/config/Code/settings.json");
+    d.homeFile("/.var/app/com.visualstudio.code.insiders/config/Code/unsaved.txt");
+    d.scan();
+    EXPECT_EQ(found(d, AppIdentity({"com.visualstudio.code"}, {"Visual Studio Code"}), d.profile()),
+              (std::map<std::string, std::string>{
+                  {"/.var/app/com.visualstudio.code", "Containers (ticked)"}}));
+}
+
 TEST(LinuxLeftovers, DefaultTicks) {
     const RuleProfile onLinux = [] {
         RuleProfile p;

@@ -85,6 +85,9 @@ public:
         return false;
     }
 
+    // Equals an identifier exactly.
+    bool isIdentifier(const std::string& lower) const { return ids_.contains(lower); }
+
     bool byName(const std::string& lower) const { return names_.contains(lower); }
 
     // Holds an identifier between dots (or the ends of the name), else, for a team-exclusive
@@ -231,13 +234,16 @@ void searchVendors(const DiskIndex& index, const Matcher& match, Taken& taken,
 }
 
 // The children of one XDG folder that match by identifier, or by one of the names followed by
-// one of `nameEndings` ("" for the plain name, "rc" for KDE's settings files).
+// one of `nameEndings` ("" for the plain name, "rc" for KDE's settings files). A child for which
+// `kept` answers true is never offered.
 void searchXdg(const DiskIndex& index, const Matcher& match, Taken& taken,
                const std::optional<std::string>& folder, LKind kind,
-               std::initializer_list<std::string_view> nameEndings) {
+               std::initializer_list<std::string_view> nameEndings,
+               bool (*kept)(std::string_view) = nullptr) {
     const auto at = folder ? index.lookup(*folder) : std::nullopt;
     if (!at) return;
     for (NodeId c : index.children(*at)) {
+        if (kept && kept(index.nameBytes(c))) continue;
         const std::string lower = lowercase(index.nameBytes(c));
         if (match.byIdentifier(lower)) {
             taken.take(c, kind, false);
@@ -258,11 +264,21 @@ void searchXdg(const DiskIndex& index, const Matcher& match, Taken& taken,
 void searchLinux(const DiskIndex& index, const AppIdentity& app, const Matcher& match, Taken& taken,
                  const LinuxPaths& places) {
     searchXdg(index, match, taken, places("%data"), LKind::support, {""});
-    searchXdg(index, match, taken, places("%cache"), LKind::cache, {""});
+    // Evolution's offline edits, KDE's remote files being edited: never offered, even ticked.
+    searchXdg(index, match, taken, places("%cache"), LKind::cache, {""}, isKeptLinuxCache);
     searchXdg(index, match, taken, places("%config"), LKind::prefs, {"", "rc"});
     searchXdg(index, match, taken, places("%state"), LKind::state, {"", "staterc"});
-    // What "flatpak uninstall --delete-data" and "snap remove" would take: by identifier only.
-    searchXdg(index, match, taken, places("~/.var/app"), LKind::container, {});
+    // What "flatpak uninstall --delete-data" and "snap remove" would take: the exact identifier
+    // only, since "org.kde.kate.Devel" or "com.visualstudio.code.insiders" is another Flatpak.
+    if (const auto flatpaks = places("~/.var/app")) {
+        if (const auto at = index.lookup(*flatpaks)) {
+            for (NodeId c : index.children(*at)) {
+                if (match.isIdentifier(lowercase(index.nameBytes(c)))) {
+                    taken.take(c, LKind::container, false);
+                }
+            }
+        }
+    }
     if (!app.snapName.empty()) {
         if (const auto snap = places("~/snap/" + app.snapName)) {
             if (const auto at = index.lookup(*snap)) taken.take(*at, LKind::container, false);

@@ -18,14 +18,6 @@ bool isKeptCache(std::string_view name) {
     return names.contains(name);
 }
 
-// Folders of the Linux cache homes that are not disposable: Evolution keeps unsynced offline
-// edits in its cache, KDE's copies of remote files being edited live in "kioexec", and saved X
-// sessions in "sessions". This application's own cache is never offered either.
-bool isKeptLinuxCache(std::string_view name) {
-    return name == "evolution" || name == "kioexec" || name == "sessions" || name == "Tamrel" ||
-           name == "tamrel";
-}
-
 // The children of each cache folder of a Linux rule path; `owner` names the Flatpak application
 // or snap the folder belongs to (the level the "*" stood for), tested as open too.
 void offerLinuxCaches(CleanPlanner& plan, std::string_view rulePath, int ownerLevels,

@@ -106,6 +106,11 @@ std::vector<NodeId> lookupAll(const DiskIndex& index, std::string_view path) {
     return out;
 }
 
+bool isKeptLinuxCache(std::string_view name) {
+    return name == "evolution" || name == "kioexec" || name == "sessions" || name == "Tamrel" ||
+           name == "tamrel";
+}
+
 std::set<std::string> withFolderAliases(std::set<std::string> running) {
     struct Alias {
         std::string_view process;

@@ -73,6 +73,11 @@ private:
 // Nodes of any kind are returned, removed ones included; the caller tests what it needs.
 std::vector<NodeId> lookupAll(const DiskIndex& index, std::string_view path);
 
+// Whether a child of a Linux cache home named `name` must never be offered for removal: Evolution
+// keeps unsynced offline edits in "evolution", KDE's copies of remote files being edited live in
+// "kioexec", saved X sessions in "sessions"; this application's own cache is kept too.
+bool isKeptLinuxCache(std::string_view name);
+
 // `running` (lowercased names of running applications) with the cache-folder names of the
 // browsers and chat programs among them added ("chrome" adds "google-chrome", "brave" adds
 // "bravesoftware", "firefox" adds "mozilla"...), so that an open browser's cache folder counts

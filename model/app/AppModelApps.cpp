@@ -7,6 +7,7 @@
 #include <set>
 #include <string>
 
+#include "core/apps/Leftovers.h"
 #include "model/app/AppModel.h"
 #include "model/apps/AppScanner.h"
 
@@ -140,8 +141,9 @@ void AppModel::selectApp(NodeId node) {
     const auto app = std::find_if(apps_.begin(), apps_.end(),
                                   [&](const InstalledApp& a) { return a.node == node; });
     if (app != apps_.end()) {
+        const RuleProfile profile = ruleProfile();
         for (const Leftover& leftover : app->leftovers) {
-            if (leftover.kind != Leftover::Kind::group || app->identity.teamExclusive) {
+            if (leftoverTickedByDefault(leftover, app->identity.teamExclusive, profile)) {
                 picked.insert(leftover.node);
             }
         }

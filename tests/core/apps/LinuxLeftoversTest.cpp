@@ -74,6 +74,34 @@ TEST(LinuxLeftovers, XdgFlatpakSnapAndAutostartWithTheirTicks) {
     EXPECT_TRUE(found(d, AppIdentity({"org.kde.kate"}, {"Kate"}), RuleProfile{}).empty());
 }
 
+// A cache name match is ticked, but Evolution's cache holds its unsynced offline edits and KDE's
+// "kioexec" the remote files being edited: these are never offered.
+TEST(LinuxLeftovers, CachesHoldingUnsavedWorkAreNeverOffered) {
+    test::LinuxDesktop d;
+    d.homeFile("/.cache/evolution/mail/1/folders.db");
+    d.homeFile("/.local/share/evolution/mail/local/inbox");
+    d.homeFile("/.cache/kioexec/krun/1_0/report.odt");
+    d.homeFile("/.cache/sessions/xfce4-session-host:0");
+    d.scan();
+    const RuleProfile onLinux = d.profile();
+    EXPECT_EQ(found(d, AppIdentity({"org.gnome.Evolution"}, {"Evolution", "evolution"}), onLinux),
+              (std::map<std::string, std::string>{{"/.local/share/evolution", "App data"}}));
+    EXPECT_TRUE(found(d, AppIdentity({"org.kde.kioexec"}, {"kioexec"}), onLinux).empty());
+    EXPECT_TRUE(found(d, AppIdentity({"org.example.Sessions"}, {"Sessions"}), onLinux).empty());
+}
+
+// A Flatpak home is ticked, so only the application's own is offered: an identifier followed by
+// more parts names another Flatpak (a development or Insiders build) with its own data.
+TEST(LinuxLeftovers, AFlatpakHomeIsTakenByItsExactIdentifierOnly) {
+    test::LinuxDesktop d;
+    d.homeFile("/.var/app/com.visualstudio.code/config/Code/settings.json");
+    d.homeFile("/.var/app/com.visualstudio.code.insiders/config/Code/unsaved.txt");
+    d.scan();
+    EXPECT_EQ(found(d, AppIdentity({"com.visualstudio.code"}, {"Visual Studio Code"}), d.profile()),
+              (std::map<std::string, std::string>{
+                  {"/.var/app/com.visualstudio.code", "Containers (ticked)"}}));
+}
+
 TEST(LinuxLeftovers, DefaultTicks) {
     const RuleProfile onLinux = [] {
         RuleProfile p;

@@ -120,6 +120,21 @@ TEST_F(AppList, SelectingTicksEveryLeftoverButSharedGroupDataOfASharedTeam) {
     EXPECT_TRUE(model.leftoverPicked().empty());
 }
 
+// On Linux a name match outside the cache home may be a same-named tool's settings, a dotfile kept
+// in git or unsaved work: selecting the application offers it unticked.
+TEST_F(AppList, SelectingLeavesLinuxNameMatchesOutsideTheCacheHomeUnticked) {
+    InstalledApp nvim = app(1, "Neovim", "io.neovim.nvim", 1);
+    nvim.leftovers = {{10, Leftover::Kind::prefs, false, true},
+                      {11, Leftover::Kind::state, false, true},
+                      {12, Leftover::Kind::support, false, true},
+                      {13, Leftover::Kind::cache, false, true},
+                      {14, Leftover::Kind::support, false, false},
+                      {15, Leftover::Kind::container, false, false}};
+    set({nvim});
+    model.selectApp(1);
+    EXPECT_EQ(model.leftoverPicked(), (NodeSet{13, 14, 15}));
+}
+
 // A home with two applications and their leftovers, as the inventory scanner finds them.
 class AppLoad : public ::testing::Test {
 protected:

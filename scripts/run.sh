@@ -9,4 +9,6 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLAT
   exit 1
 fi
 bash scripts/build.sh
+# The administrator prompt for moving items outside the home folder to the Trash.
+bash scripts/deps.sh pkexec
 exec "${TAMREL_BUILD_DIR:-build}/ui/tamrel" "$@"

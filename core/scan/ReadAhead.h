@@ -40,11 +40,11 @@ public:
     // A share of cold folders below this counts as a warm cache.
     static constexpr double coldShare = 0.05;
     // A deeper level is kept when it lists at least this much faster than the one below.
-    static constexpr double gain = 1.10;
+    static constexpr double gain = 1.20;
     // A level is judged by the folders listed over this many windows.
-    static constexpr int windowsPerStep = 2;
+    static constexpr int windowsPerStep = 3;
     // Steps spent at a level after the one above did not pay, before it is tried again.
-    static constexpr int holdSteps = 5;
+    static constexpr int holdSteps = 10;
 
     // At most `maxHelpers` helper threads (0: always off).
     explicit ReadAheadGovernor(int maxHelpers);

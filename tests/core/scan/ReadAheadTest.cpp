@@ -69,7 +69,7 @@ TEST(ReadAheadGovernor, GoesBackDownWhereDepthDoesNotPayAndTriesAgainLater) {
     for (int i = 0; i < ReadAheadGovernor::holdSteps; ++i)
         EXPECT_EQ(step(g, window(80, 100)), 0);
     EXPECT_EQ(step(g, window(80, 100)), 1);  // tried again
-    EXPECT_EQ(step(g, window(80, 105)), 0);  // 5% is not enough
+    EXPECT_EQ(step(g, window(80, 115)), 0);  // 15% is not enough
 
     // Depth that pays once and then not: kept at the level that paid.
     ReadAheadGovernor h(56);

@@ -3,15 +3,26 @@
 // Moves each PATH into the freedesktop.org Trash at TRASH-FOLDER and gives what it moved to the
 // user who asked: PKEXEC_UID when pkexec started it as root, else the caller. "--unload" before a
 // path first stops the launch job it defines with "/bin/launchctl bootout system PATH", when that
-// program exists. Paths arrive as separate arguments and are never handed to a shell. Refused:
-// relative paths, "." or ".." components, links among the parent folders, and the system's own
-// folders. Exit status: 0 when every item moved, 1 when some did not (each said on stderr), 2
-// when nothing could be done (bad arguments, no usable Trash).
+// program exists. Paths arrive as separate arguments and are never handed to a shell.
+//
+// Only items below the places the model removes from are taken (elevatedPlaces, and the user's
+// own home folder), and of those never the system's own folders (the deny-lists). Refused too:
+// relative paths, "." or ".." components, links among the parent folders, anything in the
+// Trash, and items whose tree holds a device node, a file of another user than root and the
+// one asking, or a mount point (see TrashMover::move()).
+//
+// Limits and signal dispositions inherited through pkexec are reset first, and each move runs
+// with signals blocked, so that no inherited limit or signal ends it half-way: a copy either
+// completes or is taken out of the Trash again. Exit status: 0 when every item moved, 1 when
+// some did not (each said on stderr), 2 when nothing could be done (bad arguments, no usable
+// Trash).
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
@@ -48,6 +59,58 @@ void unload(const std::string& path) {
     }
 }
 
+// Undoes what the starting process may have set up to end this one half-way: limits (a file size
+// limit would kill a copy with SIGXFSZ) and ignored, caught or blocked signals.
+void resetInheritance() {
+    for (int sig = 1; sig < NSIG; ++sig)
+        std::signal(sig, SIG_DFL);
+    // Failures are reported as errors, never by a signal: a closed stderr or a file too big.
+    std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
+    sigset_t unblocked;
+    sigemptyset(&unblocked);
+    ::sigprocmask(SIG_SETMASK, &unblocked, nullptr);
+    // Without the right to raise a hard limit, up to it: a copy that still meets a limit fails
+    // with an error and is taken out of the Trash again.
+    const rlimit unlimited{RLIM_INFINITY, RLIM_INFINITY};
+    for (int resource : {RLIMIT_FSIZE, RLIMIT_CPU, RLIMIT_DATA, RLIMIT_AS, RLIMIT_STACK}) {
+        rlimit now{};
+        if (::setrlimit(resource, &unlimited) != 0 && ::getrlimit(resource, &now) == 0) {
+            now.rlim_cur = now.rlim_max;
+            ::setrlimit(resource, &now);
+        }
+    }
+    // A core dump of this process could hold what it read as root.
+    const rlimit none{0, 0};
+    ::setrlimit(RLIMIT_CORE, &none);
+    // Copies hold two descriptors per folder level.
+    rlimit files{};
+    if (::getrlimit(RLIMIT_NOFILE, &files) == 0) {
+        const rlimit wanted{65536, 65536};
+        if (files.rlim_max >= wanted.rlim_max || ::setrlimit(RLIMIT_NOFILE, &wanted) != 0) {
+            files.rlim_cur = files.rlim_max;
+            ::setrlimit(RLIMIT_NOFILE, &files);
+        }
+    }
+}
+
+// Blocks every signal that can be blocked while it lives: a move runs to its end (or to its
+// clean-up), and a signal that came meanwhile takes effect between two items.
+class SignalsHeld {
+public:
+    SignalsHeld() {
+        sigset_t all;
+        sigfillset(&all);
+        ::sigprocmask(SIG_BLOCK, &all, &old_);
+    }
+    ~SignalsHeld() { ::sigprocmask(SIG_SETMASK, &old_, nullptr); }
+    SignalsHeld(const SignalsHeld&) = delete;
+    SignalsHeld& operator=(const SignalsHeld&) = delete;
+
+private:
+    sigset_t old_;
+};
+
 void say(const std::string& path, const std::string& why) {
     std::fprintf(stderr, "tamrel-trash-helper: %s: %s\n", path.c_str(), why.c_str());
 }
@@ -55,6 +118,7 @@ void say(const std::string& path, const std::string& why) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    resetInheritance();
     ::umask(077);
     if (argc < 3) {
         std::fprintf(stderr, "usage: tamrel-trash-helper TRASH-FOLDER [--unload] PATH...\n");
@@ -93,8 +157,13 @@ int main(int argc, char** argv) {
             status = 1;
             continue;
         }
-        // Empty components dropped, for the protected-path rules.
+        // Empty components dropped, for the place rules.
         const std::string tidied = tamrel::absolutePath(parts);
+        if (!tamrel::isElevatedPlace(tidied, home)) {
+            say(arg, "not in a folder that applications are removed from");
+            status = 1;
+            continue;
+        }
         if (tamrel::isProtectedPath(tidied, user.home) || tamrel::isSystemFolder(tidied) ||
             tidied == home) {
             say(arg, "a protected folder of the system");
@@ -102,6 +171,7 @@ int main(int argc, char** argv) {
             continue;
         }
         if (stop) unload(arg);
+        const SignalsHeld held;
         if (!trash->move(arg, why)) {
             say(arg, why);
             status = 1;

@@ -1,7 +1,12 @@
 #!/usr/bin/env bash
-# Builds everything and runs Tamrel. Until the window exists this scans the home folder with the
-# scan benchmark and prints what it found.
+# Builds everything and opens Tamrel's window. It needs a display: a desktop session (DISPLAY or
+# WAYLAND_DISPLAY set) or a Qt platform chosen with QT_QPA_PLATFORM.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
+  echo "Tamrel opens a window and needs a display: run this in a desktop session" \
+       "(DISPLAY or WAYLAND_DISPLAY set), or set QT_QPA_PLATFORM." >&2
+  exit 1
+fi
 bash scripts/build.sh
-exec "${TAMREL_BUILD_DIR:-build}/bench/tamrel-bench" scan "${1:-$HOME}"
+exec "${TAMREL_BUILD_DIR:-build}/ui/tamrel" "$@"

@@ -18,5 +18,8 @@ int breakdownMode(const std::vector<std::string>& args);
 int saveMode(const std::vector<std::string>& args);
 int loadMode(const std::vector<std::string>& args);
 int refreshMode(const std::vector<std::string>& args);
+#ifdef TAMREL_BENCH_MODEL
+int modelMode(const std::vector<std::string>& args);
+#endif
 
 }  // namespace tamrel::bench

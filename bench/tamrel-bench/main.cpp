@@ -15,8 +15,9 @@ struct Entry {
 
 constexpr Entry modes[] = {
     {"scan", tamrel::bench::scanMode, "scan PATH [--threads N]"},
-    {"plan", tamrel::bench::planMode, "plan ROOT [--home H] [--threads N]"},
-    {"systemdata", tamrel::bench::systemDataMode, "systemdata ROOT [--home H] [--threads N]"},
+    {"plan", tamrel::bench::planMode, "plan ROOT [--home H] [--linux] [--threads N]"},
+    {"systemdata", tamrel::bench::systemDataMode,
+     "systemdata ROOT [--home H] [--linux] [--threads N]"},
     {"search", tamrel::bench::searchMode,
      "search ROOT QUERY... [--runs N] [--limit N] [--show N] [--threads N]"},
     {"biggest", tamrel::bench::biggestMode,
@@ -26,6 +27,9 @@ constexpr Entry modes[] = {
     {"load", tamrel::bench::loadMode, "load PATH [--repeat N]"},
     {"refresh", tamrel::bench::refreshMode,
      "refresh PATH [--repeat N]   (writes one file in PATH)"},
+#ifdef TAMREL_BENCH_MODEL
+    {"model", tamrel::bench::modelMode, "model ROOT [--runs N] [--live no]"},
+#endif
 };
 
 }  // namespace

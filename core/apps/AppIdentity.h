@@ -22,6 +22,9 @@ struct AppIdentity {
     std::unordered_set<std::string> otherAppNames;
     // Further paths that belong to the application; a leading "~" stands for the home folder.
     std::vector<std::string> extraPaths;
+    // The snap the application is installed from (its desktop entry's X-SnapInstanceName), or
+    // empty; with the Linux rule profile its "~/snap/<name>" is the application's container.
+    std::string snapName;
 
     AppIdentity(std::vector<std::string> bundleIDs, std::vector<std::string> names,
                 std::optional<std::string> team = std::nullopt)

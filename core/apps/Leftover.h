@@ -34,6 +34,9 @@ struct Leftover {
     Kind kind = Kind::other;
     // Outside the user's home folder: removing it needs administrator rights.
     bool system = false;
+    // Found by one of the application's names only, not by an identifier: on Linux such an item
+    // may be a same-named tool's or hand-written settings (see leftoverTickedByDefault()).
+    bool byName = false;
 
     // The thirteen cases in declaration order.
     static constexpr std::array<Kind, 13> allCases = {

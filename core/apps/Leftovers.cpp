@@ -22,6 +22,16 @@ constexpr std::array<std::string_view, 25> genericWords = {
     "microsoft", "adobe", "apple",    "code",
 };
 
+// Names every Linux desktop shares, never name matches with the Linux profile.
+bool isSharedLinuxName(std::string_view name) {
+    static const std::unordered_set<std::string_view> words = {
+        "applications", "autostart",  "icons",     "fonts",    "themes",  "menus",    "keyrings",
+        "trash",        "dconf",      "systemd",   "gtk-3.0",  "gtk-4.0", "pulse",    "pipewire",
+        "flatpak",      "containers", "webkitgtk", "terminal", "files",   "software",
+    };
+    return words.contains(name);
+}
+
 std::string replaceSpaces(std::string_view s, std::string_view with) {
     std::string out;
     out.reserve(s.size());
@@ -38,7 +48,7 @@ std::string replaceSpaces(std::string_view s, std::string_view with) {
 // The identifier, name and team rules of one application.
 class Matcher {
 public:
-    explicit Matcher(const AppIdentity& app) {
+    Matcher(const AppIdentity& app, bool linuxWords) {
         for (const std::string& given : app.bundleIDs) {
             std::string id = lowercase(given);
             if (splitNonEmpty(id, '.').size() < 2 || ids_.contains(id)) continue;
@@ -55,6 +65,7 @@ public:
                     continue;
                 }
                 if (app.otherAppNames.contains(variant)) continue;
+                if (linuxWords && isSharedLinuxName(variant)) continue;
                 names_.insert(std::move(variant));
             }
         }
@@ -105,7 +116,7 @@ class Taken {
 public:
     explicit Taken(const DiskIndex& index) : index_(index) {}
 
-    void take(NodeId node, LKind kind, bool system) {
+    void take(NodeId node, LKind kind, bool system, bool byName = false) {
         if (index_.isGone(node)) return;
         for (const Leftover& t : out_) {
             if (t.node == node || index_.isAncestor(t.node, node) ||
@@ -113,7 +124,7 @@ public:
                 return;
             }
         }
-        out_.push_back({node, kind, system});
+        out_.push_back({node, kind, system, byName});
     }
 
     std::vector<Leftover> sorted() && {
@@ -169,23 +180,21 @@ void searchRow(const DiskIndex& index, const Matcher& match, Taken& taken,
     if (!at) return;
     for (NodeId c : index.children(*at)) {
         const std::string lower = lowercase(index.nameBytes(c));
-        if (match.byIdentifier(lower) || (rule == Rule::identifierOrName && match.byName(lower))) {
+        if (match.byIdentifier(lower)) {
             taken.take(c, kind, system);
+        } else if (rule == Rule::identifierOrName && match.byName(lower)) {
+            taken.take(c, kind, system, true);
         }
     }
 }
 
+struct Searched {
+    std::string folder;  // absolute
+    LKind kind;
+};
+
 void searchVendors(const DiskIndex& index, const Matcher& match, Taken& taken,
-                   const std::string& library) {
-    struct Searched {
-        std::string_view folder;
-        LKind kind;
-    };
-    constexpr Searched searched[] = {
-        {"/Application Support", LKind::support},
-        {"/Caches", LKind::cache},
-        {"/Logs", LKind::logs},
-    };
+                   const std::vector<Searched>& searched) {
     std::vector<std::string> vendors;
     for (const std::string& id : match.ids()) {
         const auto parts = splitNonEmpty(id, '.');
@@ -197,7 +206,7 @@ void searchVendors(const DiskIndex& index, const Matcher& match, Taken& taken,
     }
     for (const std::string& vendor : vendors) {
         for (const Searched& s : searched) {
-            const auto folder = index.lookup(library + std::string(s.folder));
+            const auto folder = index.lookup(s.folder);
             if (!folder) continue;
             // The first child of that name in index order is the vendor folder; when it has
             // been moved to the Trash, the search offers nothing here rather than trying another.
@@ -211,12 +220,62 @@ void searchVendors(const DiskIndex& index, const Matcher& match, Taken& taken,
             if (!vendorFolder || index.isGone(*vendorFolder)) continue;
             for (NodeId c : index.children(*vendorFolder)) {
                 const std::string lower = lowercase(index.nameBytes(c));
-                if (match.byName(lower) || match.byIdentifier(lower)) {
+                if (match.byName(lower)) {
+                    taken.take(c, s.kind, false, true);
+                } else if (match.byIdentifier(lower)) {
                     taken.take(c, s.kind, false);
                 }
             }
         }
     }
+}
+
+// The children of one XDG folder that match by identifier, or by one of the names followed by
+// one of `nameEndings` ("" for the plain name, "rc" for KDE's settings files).
+void searchXdg(const DiskIndex& index, const Matcher& match, Taken& taken,
+               const std::optional<std::string>& folder, LKind kind,
+               std::initializer_list<std::string_view> nameEndings) {
+    const auto at = folder ? index.lookup(*folder) : std::nullopt;
+    if (!at) return;
+    for (NodeId c : index.children(*at)) {
+        const std::string lower = lowercase(index.nameBytes(c));
+        if (match.byIdentifier(lower)) {
+            taken.take(c, kind, false);
+            continue;
+        }
+        for (std::string_view ending : nameEndings) {
+            if (lower.size() > ending.size() && lower.ends_with(ending) &&
+                match.byName(lower.substr(0, lower.size() - ending.size()))) {
+                taken.take(c, kind, false, true);
+                break;
+            }
+        }
+    }
+}
+
+// The Linux rows, after the Library ones: the XDG homes, Flatpak's and Snap's per-application
+// homes, autostart entries and vendor folders.
+void searchLinux(const DiskIndex& index, const AppIdentity& app, const Matcher& match, Taken& taken,
+                 const LinuxPaths& places) {
+    searchXdg(index, match, taken, places("%data"), LKind::support, {""});
+    searchXdg(index, match, taken, places("%cache"), LKind::cache, {""});
+    searchXdg(index, match, taken, places("%config"), LKind::prefs, {"", "rc"});
+    searchXdg(index, match, taken, places("%state"), LKind::state, {"", "staterc"});
+    // What "flatpak uninstall --delete-data" and "snap remove" would take: by identifier only.
+    searchXdg(index, match, taken, places("~/.var/app"), LKind::container, {});
+    if (!app.snapName.empty()) {
+        if (const auto snap = places("~/snap/" + app.snapName)) {
+            if (const auto at = index.lookup(*snap)) taken.take(*at, LKind::container, false);
+        }
+    }
+    searchXdg(index, match, taken, places("%config/autostart"), LKind::agent, {".desktop"});
+    std::vector<Searched> vendorFolders;
+    for (const auto& [folder, kind] :
+         {std::pair{"%data", LKind::support}, std::pair{"%cache", LKind::cache},
+          std::pair{"%config", LKind::prefs}}) {
+        if (auto path = places(folder)) vendorFolders.push_back({std::move(*path), kind});
+    }
+    searchVendors(index, match, taken, vendorFolders);
 }
 
 }  // namespace
@@ -246,8 +305,9 @@ std::vector<NodeId> appBundles(const DiskIndex& index, std::string_view home,
 }
 
 std::vector<Leftover> leftovers(const DiskIndex& index, const AppIdentity& app,
-                                std::string_view home, std::string_view systemRoot) {
-    const Matcher match(app);
+                                std::string_view home, std::string_view systemRoot,
+                                const RuleProfile& profile) {
+    const Matcher match(app, profile.onLinux);
     Taken taken(index);
     const std::string homeText(home);
     const std::string library = homeText + "/Library";
@@ -256,7 +316,11 @@ std::vector<Leftover> leftovers(const DiskIndex& index, const AppIdentity& app,
         searchRow(index, match, taken, library + std::string(row.folder), row.rule, row.kind,
                   false);
     }
-    searchVendors(index, match, taken, library);
+    searchVendors(index, match, taken,
+                  {{library + "/Application Support", LKind::support},
+                   {library + "/Caches", LKind::cache},
+                   {library + "/Logs", LKind::logs}});
+    if (profile.onLinux) searchLinux(index, app, match, taken, LinuxPaths(profile, home));
     if (const auto groups = index.lookup(library + "/Group Containers")) {
         for (NodeId c : index.children(*groups)) {
             if (match.groupContainer(lowercase(index.nameBytes(c)))) {
@@ -282,6 +346,13 @@ std::vector<Leftover> leftovers(const DiskIndex& index, const AppIdentity& app,
                   row.kind, true);
     }
     return std::move(taken).sorted();
+}
+
+bool leftoverTickedByDefault(const Leftover& leftover, bool teamExclusive,
+                             const RuleProfile& profile) {
+    if (leftover.kind == LKind::group) return teamExclusive;
+    if (!profile.onLinux) return true;
+    return !leftover.byName || leftover.kind == LKind::cache;
 }
 
 }  // namespace tamrel

@@ -4,8 +4,9 @@
 #include <vector>
 
 #include "core/apps/AppIdentity.h"
-#include "core/index/DiskIndex.h"
 #include "core/apps/Leftover.h"
+#include "core/index/DiskIndex.h"
+#include "core/space/RuleProfile.h"
 
 namespace tamrel {
 
@@ -29,7 +30,26 @@ std::vector<NodeId> appBundles(const DiskIndex& index, std::string_view home,
 // system Library; each node listed once, none inside another, none already removed (itself or an
 // ancestor). Largest first; equal sizes keep the order the rules found them in. Absolute entries
 // of extraPaths are taken below `systemRoot`, "~" entries below home.
+//
+// With a Linux `profile`, the user's rows also look, after the Library ones, in the XDG homes
+// (data as "App data", cache as "Caches", config and KDE's "<name>rc" as "Preferences", state
+// and "<name>staterc" as "Saved state", by identifier or name), in "~/.var/app" (Flatpak, by
+// identifier) and "~/snap" (app.snapName, exact) as "Containers", in the config home's
+// "autostart" ("<id or name>.desktop") as "Launch agents", and in the vendor folders of the data,
+// cache and config homes; words every desktop shares ("applications", "icons", "keyrings",
+// "dconf", "flatpak"...) are never name matches. Nothing under /etc, /usr, /var or /opt is
+// looked at: those files belong to the package manager.
 std::vector<Leftover> leftovers(const DiskIndex& index, const AppIdentity& app,
-                                std::string_view home, std::string_view systemRoot = {});
+                                std::string_view home, std::string_view systemRoot = {},
+                                const RuleProfile& profile = {});
+
+// Whether a leftover of an installed application is ticked when the application is selected.
+// A shared group container only when the application is `teamExclusive`; with the designed
+// profile every other leftover. With the Linux profile, identifier matches and name matches in
+// the cache home are ticked, while a name match in the config, data or state home is offered
+// unticked: it may be a dotfile kept in git, a command-line tool of the same name, or unsaved
+// work (Neovim's "~/.local/state/nvim" holds the swap files of unsaved edits).
+bool leftoverTickedByDefault(const Leftover& leftover, bool teamExclusive,
+                             const RuleProfile& profile);
 
 }  // namespace tamrel

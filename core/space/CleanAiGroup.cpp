@@ -20,6 +20,18 @@ void addAiGroup(CleanPlanner& plan) {
         offers.push_back(plan.item(n, false));
     for (NodeId n : plan.node(plan.home("/.lmstudio/models")))
         offers.push_back(plan.item(n, false));
+    if (plan.onLinux()) {
+        // Downloaded models, claimed before the app caches group would tick them.
+        for (NodeId n : plan.nodes("%cache/huggingface")) {
+            offers.push_back(
+                plan.item(n, false, "Downloaded models; they download again when used"));
+        }
+        for (const char* models : {"%cache/lm-studio", "%cache/torch", "%cache/whisper",
+                                   "%cache/llama.cpp", "%data/nomic.ai/GPT4All"}) {
+            for (NodeId n : plan.nodes(models))
+                offers.push_back(plan.item(n, false));
+        }
+    }
     for (const char* sessions : {"/.codex/sessions", "/.claude/projects"}) {
         for (NodeId n : plan.kids(plan.home(sessions))) {
             const std::uint32_t t = plan.index.mtime(n);

@@ -27,6 +27,22 @@ constexpr const char* packageCaches[] = {
     "/.cache/pip",
 };
 
+// Linux package caches, pure caches the next build fills again (ticked). pip and uv are named
+// again below the XDG cache home, which need not be "~/.cache".
+constexpr const char* linuxPackageCaches[] = {
+    "%cache/pip",          "%cache/uv",       "%cache/yarn",     "%data/pnpm/store",
+    "~/.yarn/berry/cache", "%cache/go-build", "%cache/node-gyp", "%cache/composer",
+    "%cache/ccache",       "~/.ccache",       "%cache/sccache",  "%cache/electron",
+};
+
+// Linux caches that are slow to rebuild or not fetched again by themselves (poetry's holds
+// virtualenvs, JetBrains' the index of an IDE that may be running): offered unticked, and
+// claimed here so the app caches group never ticks them.
+constexpr const char* linuxSlowCaches[] = {
+    "%cache/bazel",         "%cache/pypoetry", "%cache/JetBrains",
+    "%cache/ms-playwright", "%cache/Cypress",  "~/.nuget/packages",
+};
+
 }  // namespace
 
 void addDevGroup(CleanPlanner& plan) {
@@ -62,6 +78,12 @@ void addDevGroup(CleanPlanner& plan) {
         for (NodeId n : plan.node(plan.home(cache)))
             offers.push_back(plan.item(n, true));
     }
+    if (plan.onLinux()) {
+        for (const char* cache : linuxPackageCaches) {
+            for (NodeId n : plan.nodes(cache))
+                offers.push_back(plan.item(n, true));
+        }
+    }
     for (NodeId n : plan.node(plan.home("/.gradle/caches"))) {
         offers.push_back(
             plan.item(n, false, "Gradle rebuilds this, but the next build will be slow"));
@@ -69,8 +91,18 @@ void addDevGroup(CleanPlanner& plan) {
     for (NodeId n : plan.node(plan.home("/go/pkg/mod"))) {
         offers.push_back(plan.item(n, false, "Go downloads modules again on the next build"));
     }
+    if (plan.onLinux()) {
+        for (const char* cache : linuxSlowCaches) {
+            for (NodeId n : plan.nodes(cache))
+                offers.push_back(plan.item(n, false));
+        }
+    }
     for (NodeId n : plan.node(dev("/CoreSimulator/Devices"))) {
         offers.push_back(plan.item(n, false, "Simulators and the app data inside them"));
+    }
+    if (plan.onLinux()) {
+        for (NodeId n : plan.nodes("~/.android/avd"))
+            offers.push_back(plan.item(n, false, "Simulators and the app data inside them"));
     }
     plan.add("dev", "Developer junk",
              "Build products, old device symbols and package caches. Your tools rebuild them when "

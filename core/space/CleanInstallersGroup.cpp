@@ -1,5 +1,8 @@
-#include "core/space/CleanPlanner.h"
+#include <algorithm>
+
 #include "core/query/FileKind.h"
+#include "core/space/CleanPlanner.h"
+#include "core/space/Suggestions.h"
 
 namespace tamrel {
 
@@ -24,18 +27,33 @@ bool isInstallerExt(std::string_view e) {
 void addInstallersGroup(CleanPlanner& plan) {
     const DiskIndex& index = plan.index;
     std::vector<CleanPlanner::Offer> offers;
+    std::vector<NodeId> folders;
     for (const char* folder : installerFolders) {
-        for (NodeId f : plan.node(plan.home(folder))) {
-            for (NodeId i : index.subtree(f)) {
-                const std::uint8_t k = index.kind(i);
-                if ((k & Flag::kindMask) == 1 || (k & Flag::removed)) continue;
-                if (!isInstallerExt(ext(index, i))) continue;
-                const std::uint32_t t = index.mtime(i);
-                if (plan.validTime(t) && plan.age(t) >= settledAge) {
-                    offers.push_back(plan.item(i, true));
-                } else {
-                    offers.push_back(plan.item(i, true, "Downloaded " + plan.dayPhrase(t)));
+        for (NodeId f : plan.node(plan.home(folder)))
+            folders.push_back(f);
+    }
+    if (plan.onLinux()) {
+        // The user folders of user-dirs.dirs, often translated; one already walked is not
+        // walked again.
+        for (const std::string& folder : plan.places.userFolders()) {
+            for (NodeId f : plan.node(folder)) {
+                if (std::find(folders.begin(), folders.end(), f) == folders.end()) {
+                    folders.push_back(f);
                 }
+            }
+        }
+    }
+    for (NodeId f : folders) {
+        for (NodeId i : index.subtree(f)) {
+            const std::uint8_t k = index.kind(i);
+            if ((k & Flag::kindMask) == 1 || (k & Flag::removed)) continue;
+            const std::string e = ext(index, i);
+            if (!isInstallerExt(e) && !(plan.onLinux() && isLinuxPackageExt(e))) continue;
+            const std::uint32_t t = index.mtime(i);
+            if (plan.validTime(t) && plan.age(t) >= settledAge) {
+                offers.push_back(plan.item(i, true));
+            } else {
+                offers.push_back(plan.item(i, true, "Downloaded " + plan.dayPhrase(t)));
             }
         }
     }

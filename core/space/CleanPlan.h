@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/index/DiskIndex.h"
+#include "core/space/RuleProfile.h"
 #include "platform/XdgDirs.h"
 
 namespace tamrel {
@@ -58,6 +59,15 @@ struct CleanContext {
     };
     // Reference time of every age test.
     std::chrono::system_clock::time_point now = std::chrono::system_clock::now();
+    // Which folders the rules look in; the designed ones by default. The application sets
+    // RuleProfile::linuxDesktop(home) on Linux; the running set then also counts the cache-folder
+    // names of open browsers (withFolderAliases()).
+    RuleProfile profile;
+    // Whether the snap of this name is installed (Linux profile only: its "~/snap/<name>" is
+    // otherwise a leftover). Same thread rules as isInstalled; answers true when it cannot tell.
+    std::function<bool(std::string_view snapName)> snapInstalled = [](std::string_view) {
+        return true;
+    };
 };
 
 // The clean-up plan of `index` for `context`: the eight groups, built in the order above, each

@@ -20,10 +20,27 @@ CleanPlanner::CleanPlanner(const DiskIndex& index, const CleanContext& context,
       context(context),
       minSize(minSize),
       now32(storedSeconds(context.now)),
-      home_(homeBase(context.home)) {
-    for (const std::string& app : context.running) {
+      places(context.profile, context.home),
+      home_(homeBase(context.home)),
+      running_(context.profile.onLinux ? withFolderAliases(context.running) : context.running) {
+    for (const std::string& app : running_) {
         if (graphemeCount(app) >= 4) prefixApps_.push_back(app);
     }
+}
+
+std::vector<NodeId> CleanPlanner::nodes(std::string_view rulePath) const {
+    const std::optional<std::string> path = places(rulePath);
+    return path ? lookupAll(index, *path) : std::vector<NodeId>{};
+}
+
+std::vector<NodeId> CleanPlanner::kidsAll(std::string_view rulePath) const {
+    std::vector<NodeId> out;
+    for (NodeId n : nodes(rulePath)) {
+        for (NodeId c : index.children(n)) {
+            if (!index.isRemoved(c)) out.push_back(c);
+        }
+    }
+    return out;
 }
 
 std::optional<std::string> CleanPlanner::home(std::string_view suffix) const {
@@ -81,7 +98,7 @@ void CleanPlanner::add(std::string_view id, std::string_view title, std::string_
 
 bool CleanPlanner::running(std::string_view name) const {
     const std::string lowered = lowercase(name);
-    const std::set<std::string>& apps = context.running;
+    const std::set<std::string>& apps = running_;
     if (apps.contains(lowered)) return true;
     const std::string spaced = lowered + ' ';
     const auto next = apps.lower_bound(spaced);

@@ -30,6 +30,14 @@ public:
     // relative or "/".
     std::optional<std::string> home(std::string_view suffix = {}) const;
 
+    // The Linux rule paths of the context's profile and home (see LinuxPaths).
+    const LinuxPaths places;
+    bool onLinux() const { return context.profile.onLinux; }
+    // The nodes of a Linux rule path, "*" levels expanded (removed nodes too), else empty.
+    std::vector<NodeId> nodes(std::string_view rulePath) const;
+    // The children not marked removed of every node of a Linux rule path, in order.
+    std::vector<NodeId> kidsAll(std::string_view rulePath) const;
+
     // The node at `path` as a one-element list (removed nodes too), else empty.
     std::vector<NodeId> node(const std::optional<std::string>& path) const;
     // The children of the node at `path` that are not marked removed, in child order.
@@ -65,6 +73,8 @@ private:
     bool clashesWithTaken(NodeId n) const;
 
     std::optional<std::string> home_;
+    // context.running, with the cache-folder aliases of open browsers on Linux.
+    std::set<std::string> running_;
     // The running entries of at least 4 characters (grapheme clusters), which also match as
     // prefixes of a name.
     std::vector<std::string> prefixApps_;

@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include "core/space/CleanPlanner.h"
 #include "core/space/ProjectFolders.h"
 #include "core/space/Suggestions.h"
@@ -24,6 +26,15 @@ void addProjectsGroup(CleanPlanner& plan) {
     std::vector<CleanPlanner::Offer> offers;
     const std::optional<std::string> inHome = plan.home("/");
     const std::optional<std::string> library = plan.home("/Library/");
+    // On Linux also skipped: snaps' homes, Go's read-only module sources and the conda roots,
+    // whose package trees are full of "__pycache__".
+    std::vector<std::string> skipped;
+    if (plan.onLinux()) {
+        for (const char* s : {"/snap/", "/go/pkg/mod/", "/miniconda3/", "/anaconda3/",
+                              "/miniforge3/", "/mambaforge/"}) {
+            if (const auto p = plan.home(s)) skipped.push_back(*p);
+        }
+    }
     if (inHome) {
         const std::vector<NodeId> found =
             dirsNamed(index, [&index](std::string_view name, NodeId id) {
@@ -32,6 +43,10 @@ void addProjectsGroup(CleanPlanner& plan) {
         for (NodeId x : found) {
             const std::string path = index.path(x);
             if (!path.starts_with(*inHome) || path.starts_with(*library)) continue;
+            if (std::any_of(skipped.begin(), skipped.end(),
+                            [&](const std::string& s) { return path.starts_with(s); })) {
+                continue;
+            }
             if (insideToolOrApp(index, x)) continue;
             const std::uint32_t t = index.mtime(index.parentOf(x).value_or(x));
             if (plan.validTime(t) && plan.age(t) >= settledAge) {

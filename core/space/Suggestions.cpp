@@ -68,6 +68,10 @@ private:
 
 }  // namespace
 
+bool isLinuxPackageExt(std::string_view e) {
+    return e == "deb" || e == "rpm" || e == "flatpak" || e == "snap";
+}
+
 std::vector<NodeId> dirsNamed(const DiskIndex& index, const FolderTest& test) {
     const Chunks chunks = Chunks::even({0, index.count()}, nameScanChunks);
     std::array<std::vector<NodeId>, nameScanChunks> slots;
@@ -100,8 +104,10 @@ std::vector<NodeId> dirsNamed(const DiskIndex& index, const FolderTest& test) {
 
 std::vector<Suggestion> suggestions(const DiskIndex& index, std::string_view home,
                                     std::uint64_t minSize,
-                                    std::chrono::system_clock::time_point now) {
+                                    std::chrono::system_clock::time_point now,
+                                    const RuleProfile& profile) {
     std::shared_lock guard(index.lock());
+    const LinuxPaths places(profile, home);
     const std::optional<std::string> base = homeBase(home);
     auto at = [&](std::string_view suffix) -> std::optional<std::string> {
         if (!base) return std::nullopt;
@@ -137,32 +143,66 @@ std::vector<Suggestion> suggestions(const DiskIndex& index, std::string_view hom
               return isSuggestedBuildFolder(index, name, id);
           }));
 
-    b.add("caches", "App caches",
-          "Things apps keep around to load faster. They refill over time, so expect some of it "
-          "back.",
-          "sparkles", b.kids(at("/Library/Caches")));
-
+    // On Linux the whole cache home is every application's cache, so the package caches inside
+    // it are listed one by one: listing both would count their bytes twice.
     std::vector<NodeId> pkg;
     for (const char* p : {"/.npm/_cacache", "/.cache", "/.gradle/caches", "/.cargo/registry/cache",
                           "/.bun/install/cache", "/Library/pnpm/store"}) {
+        if (profile.onLinux && std::string_view(p) == "/.cache") continue;
         if (const auto n = node(p)) pkg.push_back(*n);
     }
+    if (profile.onLinux) {
+        for (const char* p : {"%cache/pip", "%cache/uv", "%cache/yarn", "%cache/go-build",
+                              "%cache/composer", "%cache/node-gyp", "%data/pnpm/store",
+                              "~/.yarn/berry/cache", "~/.nuget/packages", "~/go/pkg/mod"}) {
+            const std::optional<std::string> path = places(p);
+            const std::optional<NodeId> n = path ? index.lookup(*path) : std::nullopt;
+            if (n && std::find(pkg.begin(), pkg.end(), *n) == pkg.end()) pkg.push_back(*n);
+        }
+    }
+    std::vector<NodeId> appCaches = b.kids(at("/Library/Caches"));
+    if (profile.onLinux) {
+        // The package caches among them are listed there, not here.
+        for (NodeId n : b.kids(places("%cache"))) {
+            if (std::find(pkg.begin(), pkg.end(), n) == pkg.end()) appCaches.push_back(n);
+        }
+    }
+    b.add("caches", "App caches",
+          "Things apps keep around to load faster. They refill over time, so expect some of it "
+          "back.",
+          "sparkles", appCaches);
+
     b.add("pkg", "Package manager caches",
           "Downloaded copies of packages from npm, pip, cargo, gradle and friends.",
           "archivebox.fill", pkg);
 
-    if (const auto downloads = node("/Downloads")) {
+    // The download folder of user-dirs.dirs (its name is often translated) besides
+    // "/Downloads"; the one inside the other is walked once.
+    std::vector<NodeId> downloads;
+    if (const auto d = node("/Downloads")) downloads.push_back(*d);
+    if (profile.onLinux && !profile.downloadDir.empty()) {
+        const std::optional<NodeId> d = index.lookup(profile.downloadDir);
+        if (d && std::none_of(downloads.begin(), downloads.end(), [&](NodeId o) {
+                return o == *d || index.isAncestor(o, *d) || index.isAncestor(*d, o);
+            })) {
+            downloads.push_back(*d);
+        }
+    }
+    if (!downloads.empty()) {
         const std::uint32_t now32 = storedSeconds(now);
         const std::uint32_t cutoff = now32 > staleAge ? now32 - staleAge : 0;
         std::vector<NodeId> installers, stale;
-        for (NodeId i : index.subtree(*downloads)) {
-            const std::uint8_t k = index.kind(i);
-            if ((k & Flag::kindMask) == 1 || (k & Flag::removed)) continue;
-            const std::string e = ext(index, i);
-            if (e == "dmg" || e == "pkg" || e == "iso" || e == "xip" || e == "mpkg") {
-                installers.push_back(i);
-            } else if (index.mtime(i) < cutoff && index.size(i) >= staleSize) {
-                stale.push_back(i);
+        for (NodeId folder : downloads) {
+            for (NodeId i : index.subtree(folder)) {
+                const std::uint8_t k = index.kind(i);
+                if ((k & Flag::kindMask) == 1 || (k & Flag::removed)) continue;
+                const std::string e = ext(index, i);
+                if (e == "dmg" || e == "pkg" || e == "iso" || e == "xip" || e == "mpkg" ||
+                    (profile.onLinux && isLinuxPackageExt(e))) {
+                    installers.push_back(i);
+                } else if (index.mtime(i) < cutoff && index.size(i) >= staleSize) {
+                    stale.push_back(i);
+                }
             }
         }
         b.add("installers", "Installers in Downloads",

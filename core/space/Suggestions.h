@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/index/DiskIndex.h"
+#include "core/space/RuleProfile.h"
 
 namespace tamrel {
 
@@ -39,13 +40,24 @@ std::vector<NodeId> dirsNamed(const DiskIndex& index, const FolderTest& test);
 // The seven suggestions ("xcode", "node", "build", "caches", "pkg", "installers", "stale") for
 // the user whose home folder is `home`, items of at least `minSize` bytes, largest total first;
 // a suggestion without bytes is left out. "Untouched downloads" are those older than 90 days
-// before `now`. Home-based lists are empty when home is empty, relative or "/".
+// before `now`. Home-based lists are empty when home is empty, relative or "/". With a Linux
+// `profile`, the app caches also hold the children of the XDG cache home; the package caches
+// name the package-manager folders inside it (pip, uv, yarn, go-build, composer, node-gyp)
+// instead of the whole folder, plus pnpm's store, Yarn Berry's cache, NuGet's packages and Go's
+// module cache; installers also count ".deb", ".rpm", ".flatpak" and ".snap" files, and the
+// download folder of user-dirs.dirs is looked at besides "/Downloads". (".AppImage" is the
+// program itself, never an installer.)
 //
 // Thread safety: holds index.lock() shared for the whole pass; must not be called while the
 // caller holds that lock.
 std::vector<Suggestion> suggestions(
     const DiskIndex& index, std::string_view home, std::uint64_t minSize,
-    std::chrono::system_clock::time_point now = std::chrono::system_clock::now());
+    std::chrono::system_clock::time_point now = std::chrono::system_clock::now(),
+    const RuleProfile& profile = {});
+
+// The package files of Linux distributions and bundle formats: "deb", "rpm", "flatpak", "snap"
+// (a lowercased extension).
+bool isLinuxPackageExt(std::string_view e);
 
 // The size of the node at `trashFolder`, 0 when the index holds no such node or the folder text
 // is empty, relative or "/". One size read; no lock needed.

@@ -113,6 +113,118 @@ const std::vector<Rule>& ruleTable() {
     return rules;
 }
 
+// A Linux rule path (see LinuxPaths); `file` paths name a plain file (a swap file), not a folder.
+struct LinuxPath {
+    std::string_view path;
+    bool file = false;
+};
+
+// The Linux folders beside each designed row, in row order; appended after the row's own paths,
+// so a folder named by two rows still belongs to the earlier row and every byte still goes to
+// the innermost rule folder that holds it. "%cache" (the XDG cache home) is all applications'
+// caches on Linux, so it belongs to "caches", which takes it before "dev" names "~/.cache";
+// the developer caches inside it are named by "dev" and keep their own bytes.
+const std::vector<std::vector<LinuxPath>>& linuxAdditions() {
+    static const std::vector<std::vector<LinuxPath>> rows = {
+        // caches
+        {{"%cache"}, {"/var/cache"}, {"~/.var/app/*/cache"}, {"~/snap/*/common/.cache"}},
+        // logs: the journal lives in /var/log; crash reports and core dumps
+        {{"/var/log"},
+         {"/var/crash"},
+         {"/var/lib/systemd/coredump"},
+         {"/var/lib/apport/coredump"},
+         {"/var/spool/abrt"},
+         {"%data/xorg"}},
+        // temp
+        {{"/tmp"}, {"/var/tmp"}},
+        // trash: the trashed items first, so the top list shows them
+        {{"%data/Trash/files"}, {"%data/Trash"}, {"/.Trash-%uid"}},
+        // ios: no standard place on Linux
+        {},
+        // dev
+        {{"%data/pnpm"},
+         {"~/.yarn"},
+         {"~/.nuget"},
+         {"~/.ccache"},
+         {"~/.nvm"},
+         {"~/.pyenv"},
+         {"~/.sdkman"},
+         {"%data/mise"},
+         {"~/.android"},
+         {"~/Android/Sdk"},
+         {"%cache/pip"},
+         {"%cache/uv"},
+         {"%cache/yarn"},
+         {"%cache/pnpm"},
+         {"%cache/go-build"},
+         {"%cache/node-gyp"},
+         {"%cache/composer"},
+         {"%cache/ccache"},
+         {"%cache/sccache"},
+         {"%cache/bazel"},
+         {"%cache/pypoetry"},
+         {"%cache/JetBrains"},
+         {"%cache/ms-playwright"},
+         {"%cache/Cypress"},
+         {"%cache/electron"},
+         {"%cache/deno"}},
+        // ai
+        {{"%cache/huggingface"},
+         {"%cache/lm-studio"},
+         {"%config/LM Studio"},
+         {"%cache/torch"},
+         {"%cache/whisper"},
+         {"%cache/llama.cpp"},
+         {"%data/nomic.ai"},
+         {"/usr/share/ollama/.ollama"},
+         {"/var/lib/ollama"}},
+        // vm
+        {{"/var/lib/docker"},
+         {"%data/docker"},
+         {"/var/lib/containers"},
+         {"%data/containers"},
+         {"/var/lib/containerd"},
+         {"/var/lib/libvirt/images"},
+         {"%data/libvirt/images"},
+         {"%data/gnome-boxes"},
+         {"~/.var/app/org.gnome.Boxes/data/gnome-boxes"},
+         {"~/VirtualBox VMs"},
+         {"~/vmware"},
+         {"~/.vagrant.d"},
+         {"/var/lib/lxd"},
+         {"/var/snap/lxd/common/lxd"},
+         {"/var/lib/incus"}},
+        // mail
+        {{"~/.thunderbird"},
+         {"~/.var/app/org.mozilla.Thunderbird/.thunderbird"},
+         {"~/snap/thunderbird/common/.thunderbird"},
+         {"%data/evolution"},
+         {"%cache/evolution"},
+         {"%data/geary"},
+         {"%data/local-mail"},
+         {"%data/akonadi"},
+         {"~/Maildir"},
+         {"/var/mail"},
+         {"/var/spool/mail"},
+         {"%config/Signal"},
+         {"%data/TelegramDesktop"}},
+        // appdata
+        {{"%data"},
+         {"%config"},
+         {"%state"},
+         {"~/.var/app"},
+         {"~/snap"},
+         {"~/.mozilla"},
+         {"/var/snap"}},
+        // swap: swap partitions and zram are not files and hold nothing to show
+        {{"/swap"}, {"/swapfile", true}, {"/swap.img", true}, {"/var/swap", true}},
+        // system support files: kernels, initramfs, the EFI partition, one module tree per
+        // kernel, system state (the Flatpak and snap stores included)
+        {{"/boot"}, {"/efi"}, {"/usr/lib/modules"}, {"/var/lib"}},
+    };
+    return rows;
+}
+
 struct Kept {
     std::size_t rule;
     NodeId node;
@@ -147,11 +259,12 @@ std::uint64_t SystemDataReport::explained() const {
     return sum;
 }
 
-SystemDataReport systemData(const DiskIndex& index, std::string_view home,
-                            const VolumeFacts& facts) {
+SystemDataReport systemData(const DiskIndex& index, std::string_view home, const VolumeFacts& facts,
+                            const RuleProfile& profile) {
     std::shared_lock guard(index.lock());
     const std::optional<std::string> base = homeBase(home);
     const std::vector<Rule>& rules = ruleTable();
+    const LinuxPaths places(profile, home);
 
     // Candidates: rule folders present as folders and not gone; a folder named by two rows
     // belongs to the earlier one.
@@ -172,6 +285,16 @@ SystemDataReport systemData(const DiskIndex& index, std::string_view home,
             const std::optional<NodeId> id = index.lookup(path);
             if (!id || !index.isDir(*id) || index.isGone(*id) || isKept(*id)) continue;
             kept.push_back({r, *id, index.size(*id)});
+        }
+        if (!profile.onLinux) continue;
+        for (const LinuxPath& p : linuxAdditions()[r]) {
+            const std::optional<std::string> at = places(p.path);
+            if (!at) continue;
+            for (NodeId id : lookupAll(index, *at)) {
+                const bool shape = p.file ? index.isFile(id) : index.isDir(id);
+                if (!shape || index.isGone(id) || isKept(id)) continue;
+                kept.push_back({r, id, index.size(id)});
+            }
         }
     }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/index/DiskIndex.h"
+#include "core/space/RuleProfile.h"
 #include "core/space/VolumeFacts.h"
 
 namespace tamrel {
@@ -52,12 +53,15 @@ struct SystemDataReport {
 
 // The System Data report of `index` for the user whose home folder is `home` (home-based rule
 // paths contribute nothing when home is empty, relative or "/"), with the volume's `facts`.
-// Folders are found by lookup, so only those inside the index's root count. Reads the index
+// Folders are found by lookup, so only those inside the index's root count. With a Linux
+// `profile`, each rule also looks in the Linux folders that hold its kind of data (the XDG
+// homes, /var/log, /var/cache, Flatpak and Snap homes, the swap file...), a few of them named
+// with a "*" level ("~/.var/app/*/cache") and the swap ones as plain files. Reads the index
 // only and never fails.
 //
 // Thread safety: holds index.lock() shared for the whole pass, so a removal on another thread
 // is seen whole or not at all. Must not be called while the caller holds that lock.
-SystemDataReport systemData(const DiskIndex& index, std::string_view home,
-                            const VolumeFacts& facts);
+SystemDataReport systemData(const DiskIndex& index, std::string_view home, const VolumeFacts& facts,
+                            const RuleProfile& profile = {});
 
 }  // namespace tamrel

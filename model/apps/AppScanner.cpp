@@ -110,6 +110,8 @@ void shareOut(const DiskIndex& index, std::vector<InstalledApp>& apps) {
 }  // namespace
 
 const std::map<std::string, std::vector<std::string>>& AppScanner::extras() {
+    const std::vector<std::string> jetBrains = {"~/.config/JetBrains", "~/.cache/JetBrains",
+                                                "~/.local/share/JetBrains"};
     static const std::map<std::string, std::vector<std::string>> table = {
         {"com.apple.dt.xcode",
          {"~/Library/Developer/Xcode", "~/Library/Developer/CoreSimulator",
@@ -129,16 +131,36 @@ const std::map<std::string, std::vector<std::string>>& AppScanner::extras() {
         {"org.alacritty", {"~/.config/alacritty"}},
         {"com.mitchellh.ghostty", {"~/.config/ghostty"}},
         {"net.kovidgoyal.kitty", {"~/.config/kitty"}},
+        // Linux desktop ids and Flatpak ids. The JetBrains folders are shared by every IDE of
+        // the vendor: with two installed, neither claims them (see shareOut).
+        {"code", {"~/.vscode", "~/.config/Code"}},
+        {"com.visualstudio.code", {"~/.vscode", "~/.config/Code"}},
+        {"jetbrains-idea", jetBrains},
+        {"jetbrains-idea-ce", jetBrains},
+        {"jetbrains-pycharm", jetBrains},
+        {"jetbrains-pycharm-ce", jetBrains},
+        {"jetbrains-clion", jetBrains},
+        {"jetbrains-goland", jetBrains},
+        {"jetbrains-webstorm", jetBrains},
+        {"jetbrains-rider", jetBrains},
+        {"com.jetbrains.intellij-idea-community", jetBrains},
+        {"com.jetbrains.intellij-idea-ultimate", jetBrains},
+        {"com.jetbrains.pycharm-community", jetBrains},
+        {"com.jetbrains.pycharm-professional", jetBrains},
+        {"android-studio", {"~/.android", "~/Android"}},
+        {"jetbrains-studio", {"~/.android", "~/Android"}},
+        {"com.google.androidstudio", {"~/.android", "~/Android"}},
     };
     return table;
 }
 
-std::vector<InstalledApp> AppScanner::scan(const DiskIndex& index) {
-    return scan(index, homeDirectory(), "");
+std::vector<InstalledApp> AppScanner::scan(const DiskIndex& index, const RuleProfile& profile) {
+    return scan(index, homeDirectory(), "", profile);
 }
 
 std::vector<InstalledApp> AppScanner::scan(const DiskIndex& index, const std::string& home,
-                                           const std::string& systemRoot) {
+                                           const std::string& systemRoot,
+                                           const RuleProfile& profile) {
     const std::set<std::string> homebrew = homebrewApps(index, systemRoot);
     const std::string own = lowercase(ownBundleID);
 
@@ -212,7 +234,7 @@ std::vector<InstalledApp> AppScanner::scan(const DiskIndex& index, const std::st
             .leftovers = {},
             .leftoverSize = 0,
         };
-        app.leftovers = leftovers(index, app.identity, home, systemRoot);
+        app.leftovers = leftovers(index, app.identity, home, systemRoot, profile);
         apps.push_back(std::move(app));
     }
     shareOut(index, apps);

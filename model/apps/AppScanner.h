@@ -8,8 +8,9 @@
 #include <string_view>
 #include <vector>
 
-#include "core/index/DiskIndex.h"
 #include "core/apps/OwnBundleID.h"
+#include "core/index/DiskIndex.h"
+#include "core/space/RuleProfile.h"
 #include "model/apps/InstalledApp.h"
 
 namespace tamrel {
@@ -21,11 +22,13 @@ public:
     // One InstalledApp per bundle of appBundles(), in that order (unsorted), for the user's home
     // folder and the real system folders. Blocking: it reads information dictionaries and
     // folder listings from the disk, so it runs off the main thread. Never fails: what cannot be
-    // read is left out or left empty. Thread-safe; only reads the index.
-    static std::vector<InstalledApp> scan(const DiskIndex& index);
+    // read is left out or left empty. Thread-safe; only reads the index. Leftovers are looked
+    // for with `profile` (RuleProfile::linuxDesktop(home) on Linux: the XDG homes too).
+    static std::vector<InstalledApp> scan(const DiskIndex& index, const RuleProfile& profile = {});
     // The same with the home folder and the root of the system folders given (tests).
     static std::vector<InstalledApp> scan(const DiskIndex& index, const std::string& home,
-                                          const std::string& systemRoot);
+                                          const std::string& systemRoot,
+                                          const RuleProfile& profile = {});
 
     // Lowercased bundle identifier -> further paths of that application (AppIdentity.extraPaths).
     static const std::map<std::string, std::vector<std::string>>& extras();

@@ -39,16 +39,23 @@ public:
     // Removes `items`; `platform` stops launch jobs and moves with administrator rights.
     //
     // A user item (system false) of kind agent is first stopped with "/bin/launchctl bootout
-    // gui/UID PATH", then moved to the Trash (QFile::moveToTrash; a name Qt cannot hold exactly
-    // is moved by this process's own Trash mover). Items whose move failed, then the system
-    // items, go to platform.trashAsAdministrator() in one call, agents and daemons marked to be
-    // stopped first; no call and no prompt when there are none. That call is made on the Qt main
-    // thread (the thread of QCoreApplication), as the prompt belongs there: remove() blocks until
-    // the main thread has served it, so it must be called off the main thread while the main
-    // event loop runs. On the main thread itself, or without a QCoreApplication, the call is
-    // made directly. An elevated item counts as removed when the call ran and nothing exists at
-    // its path any more (a link counts as existing); otherwise it is a failure. Never throws.
+    // gui/UID PATH", then moved to the Trash under the user's own rights
+    // (TrashMover::trashItem(): the home Trash, or the Trash of the item's own disk). Items whose
+    // move failed, then the system items, go to platform.trashAsAdministrator() in one call,
+    // agents and daemons marked to be stopped first; no call and no prompt when there are none.
+    // That call is made on the Qt main thread (the thread of QCoreApplication), as the prompt
+    // belongs there: remove() blocks until the main thread has served it, so it must be called
+    // off the main thread while the main event loop runs. On the main thread itself, or
+    // without a QCoreApplication, the call is made directly. An elevated item counts as removed
+    // when the call ran and nothing exists at its path any more (a link counts as existing);
+    // otherwise it is a failure. A path holding a NUL byte names no file a program can be
+    // given: it is never moved nor handed on, and is a failure. Never throws.
     static Outcome remove(const std::vector<Item>& items, Platform& platform);
+
+    // Moves the one item at `path` into the user's Trash under the user's own rights, as a user
+    // item of remove() is moved (TrashMover::trashItem(): the home Trash, or the Trash of the
+    // item's own disk); never asks for administrator rights. True when it was moved.
+    static bool trashAsUser(const std::string& path);
 };
 
 }  // namespace tamrel

@@ -49,12 +49,15 @@ int SystemPlatform::run(const std::string& program, const std::vector<std::strin
 }
 
 bool SystemPlatform::trashAsAdministrator(const std::vector<ElevatedItem>& items) {
-    const std::string trash = homeTrashDirectory();
+    // Made under the user's own rights: the helper only makes the Trash folder itself.
+    const std::string trash = makeHomeTrash();
     if (trash.empty() || !isExecutable(helper_)) return false;
     std::vector<std::string> args;
     args.reserve(items.size() * 2 + 2);
     args.push_back(trash);
     for (const ElevatedItem& item : items) {
+        // An argument ends at its first NUL byte and would name another file: left out.
+        if (item.path.find('\0') != std::string::npos) continue;
         if (item.unload) args.emplace_back("--unload");
         args.push_back(item.path);
     }

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <fstream>
 #include <future>
 
 #include "model/apps/BundleInfo.h"
@@ -88,6 +89,45 @@ TEST(AppRegistry, WithNothingToReadEverythingCountsAsInstalled) {
     AppRegistry registry(dir / "home", dir / "sys", {dir / "none"});
     EXPECT_TRUE(registry.isInstalled("com.example.anything"));
     EXPECT_FALSE(registry.applicationPath("com.example.anything"));
+}
+
+TEST(AppRegistry, KnowsFlatpaksServicesSchemasMetainfoAndSnaps) {
+    test::TempDir dir;
+    dir.mkdirs("sys/var/lib/flatpak/app/org.example.System/x86_64");
+    dir.mkdirs("data/flatpak/app/org.example.User");
+    dir.mkdirs("sys/etc/flatpak/installations.d");
+    {
+        std::ofstream conf(dir / "sys/etc/flatpak/installations.d/extra.conf");
+        conf << "[Installation \"extra\"]\nPath=/mnt/sd/flatpak\nDisplayName=SD card\n";
+    }
+    dir.mkdirs("sys/mnt/sd/flatpak/app/org.example.OnCard");
+    dir.mkdirs("sys/usr/share/dbus-1/services");
+    dir.write("sys/usr/share/dbus-1/services/org.example.Bus.service", 10);
+    dir.mkdirs("sys/usr/share/glib-2.0/schemas");
+    dir.write("sys/usr/share/glib-2.0/schemas/org.example.Schema.gschema.xml", 10);
+    dir.write("sys/usr/share/glib-2.0/schemas/gschemas.compiled", 10);
+    dir.mkdirs("sys/usr/share/metainfo");
+    dir.write("sys/usr/share/metainfo/org.example.Meta.metainfo.xml", 10);
+    dir.write("sys/usr/share/metainfo/org.example.Old.appdata.xml", 10);
+    AppRegistry registry(
+        dir / "home", dir / "sys", {},
+        AppRegistry::linuxIdFolders(dir / "sys", dir / "data", {dir / "sys/usr/share"}));
+    for (const char* id :
+         {"org.example.System", "org.example.user", "org.example.OnCard", "org.example.Bus",
+          "org.example.Schema", "org.example.Meta", "org.example.Old"}) {
+        EXPECT_TRUE(registry.isInstalled(id)) << id;
+    }
+    EXPECT_EQ(registry.applicationPath("org.example.System"),
+              dir / "sys/var/lib/flatpak/app/org.example.System");
+    EXPECT_FALSE(registry.isInstalled("org.example.Gone"));
+    EXPECT_FALSE(registry.isInstalled("gschemas"));
+
+    // Without snapd nothing can be told, so every snap counts as installed.
+    EXPECT_TRUE(registry.snapInstalled("gone"));
+    dir.mkdirs("sys/snap/firefox/4793");
+    EXPECT_TRUE(registry.snapInstalled("firefox"));
+    EXPECT_FALSE(registry.snapInstalled("gone"));
+    EXPECT_TRUE(registry.snapInstalled("../etc")) << "not a snap name: cannot tell";
 }
 
 }  // namespace

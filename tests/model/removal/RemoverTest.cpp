@@ -1,12 +1,17 @@
 #include "model/removal/Remover.h"
 
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <sstream>
+
 #include "model/system/SystemPlatform.h"
 #include "tests/model/Fixtures.h"
+#include "tests/support/PrivateMounts.h"
 
 namespace tamrel {
 namespace {
@@ -16,6 +21,19 @@ using Kind = Leftover::Kind;
 bool exists(const std::string& path) {
     struct stat st {};
     return ::lstat(path.c_str(), &st) == 0;
+}
+
+struct stat statOf(const std::string& path) {
+    struct stat st {};
+    EXPECT_EQ(::lstat(path.c_str(), &st), 0) << path;
+    return st;
+}
+
+std::string slurp(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
 }
 
 class RemoverTest : public ::testing::Test {
@@ -145,22 +163,124 @@ TEST_F(RemoverTest, NamesQtCannotHoldAreMovedByteForByte) {
     EXPECT_TRUE(exists(dir / "data/Trash/info/caf\xe9.trashinfo"));
 }
 
+TEST_F(RemoverTest, HomeItemsGoToTheTrashWithEveryNameIntact) {
+    // Names Qt's own Trash call gets wrong: one of 246 to 255 bytes (it never returns), a
+    // newline (a second Path= line), a "%" (read back as an escape); and a dangling link.
+    const std::string longName(250, 'x');
+    for (const std::string& n : {longName, std::string("new\nline"), std::string("100%41")}) {
+        dir.write("home/" + n, 10);
+    }
+    dir.symlink("nowhere", "home/dangling");
+    const std::vector<Remover::Item> items = {
+        {1, dir / "home/new\nline", false, Kind::cache},
+        {2, dir / "home/100%41", false, Kind::cache},
+        {3, dir / "home/dangling", false, Kind::cache},
+        {4, dir / ("home/" + longName), false, Kind::cache},
+    };
+    EXPECT_EQ(removeOffMain(items), (Remover::Outcome{{1, 2, 3, 4}, {}}));
+    EXPECT_TRUE(platform.elevations.empty());
+    EXPECT_EQ(slurp(dir / "data/Trash/info/new\nline.trashinfo")
+                  .find("Path=" + dir.path() + "/home/new%0Aline\nDeletionDate="),
+              std::string("[Trash Info]\n").size());
+    EXPECT_NE(slurp(dir / "data/Trash/info/100%41.trashinfo")
+                  .find("Path=" + dir.path() + "/home/100%2541\n"),
+              std::string::npos);
+    EXPECT_TRUE(S_ISLNK(statOf(inTrash("dangling")).st_mode));
+    // Shortened so that its .trashinfo name fits too.
+    EXPECT_TRUE(exists(inTrash(longName.substr(0, 245))));
+    EXPECT_TRUE(exists(dir / ("data/Trash/info/" + longName.substr(0, 245) + ".trashinfo")));
+    for (const Remover::Item& item : items)
+        EXPECT_FALSE(exists(item.path)) << item.path;
+}
+
+TEST_F(RemoverTest, AHomeBehindALinkNeedsNoPrompt) {
+    // As a home folder at /home/u with /home a link to /var/home.
+    dir.mkdirs("var/home/u");
+    dir.symlink(dir / "var/home", "home/linked");
+    dir.write("var/home/u/cache", 10);
+    const auto out = removeOffMain({{1, dir / "home/linked/u/cache", false, Kind::cache}});
+    EXPECT_EQ(out, (Remover::Outcome{{1}, {}}));
+    EXPECT_TRUE(platform.elevations.empty());
+    EXPECT_FALSE(exists(dir / "var/home/u/cache"));
+    EXPECT_NE(slurp(dir / "data/Trash/info/cache.trashinfo").find("\nPath=" + dir.path() +
+                                                                    "/var/home/u/cache\n"),
+              std::string::npos);
+}
+
+TEST_F(RemoverTest, ItemsOnAnotherDiskGoToThatDisksTrash) {
+    if (::geteuid() != 0) GTEST_SKIP() << "mounting a disk needs root";
+    dir.mkdirs("disk");
+    if (::mount("tamrel-test", (dir / "disk").c_str(), "tmpfs", 0, nullptr) != 0) {
+        GTEST_SKIP() << "cannot mount here";
+    }
+    struct Unmount {
+        std::string at;
+        ~Unmount() { ::umount2(at.c_str(), MNT_DETACH); }
+    } unmount{dir / "disk"};
+    const std::string uid = std::to_string(::geteuid());
+    dir.mkdirs("disk/folder/sub");
+    dir.write("disk/folder/sub/file", 10);
+    dir.write("disk/other", 10);
+    // No shared .Trash on that disk: the user's own .Trash-UID at its top.
+    Remover::Outcome out = removeOffMain({{1, dir / "disk/folder/sub", false, Kind::cache}});
+    EXPECT_EQ(out, (Remover::Outcome{{1}, {}}));
+    const std::string own = dir / ("disk/.Trash-" + uid);
+    EXPECT_TRUE(exists(own + "/files/sub/file"));
+    EXPECT_NE(slurp(own + "/info/sub.trashinfo").find("\nPath=folder/sub\n"),
+              std::string::npos);
+    // A shared .Trash with the sticky bit: the user's folder in it.
+    dir.mkdirs("disk/.Trash");
+    ASSERT_EQ(::chmod((dir / "disk/.Trash").c_str(), 01777), 0);
+    out = removeOffMain({{2, dir / "disk/other", false, Kind::cache}});
+    EXPECT_EQ(out, (Remover::Outcome{{2}, {}}));
+    EXPECT_TRUE(exists(dir / ("disk/.Trash/" + uid + "/files/other")));
+    EXPECT_TRUE(platform.elevations.empty());
+    EXPECT_FALSE(exists(inTrash("sub")));
+    EXPECT_FALSE(exists(inTrash("other")));
+}
+
+TEST_F(RemoverTest, APathWithANulByteIsNeverHandedOn) {
+    dir.write("home/a", 10);
+    dir.write("sys/b", 10);
+    const auto out = removeOffMain({{1, dir / std::string("home/a\0x", 8), false, Kind::cache},
+                                    {2, dir / std::string("sys/b\0y", 7), true, Kind::support}});
+    EXPECT_EQ(out.removed, std::vector<NodeId>{});
+    EXPECT_EQ(out.failures.size(), 2u);
+    EXPECT_TRUE(platform.elevations.empty());
+    EXPECT_TRUE(exists(dir / "home/a"));
+    EXPECT_TRUE(exists(dir / "sys/b"));
+    EXPECT_FALSE(exists(inTrash("a")));
+}
+
 TEST_F(RemoverTest, TheRealHelperMovesSystemItemsWhenRoot) {
     if (::geteuid() != 0) GTEST_SKIP() << "needs root, or a password prompt";
+    if (!test::privateMountsWork()) GTEST_SKIP() << "no private mount namespaces here";
     SystemPlatform real(TAMREL_TRASH_HELPER);
     dir.mkdirs("sys/com.example.tool");
     dir.write("sys/com.example.tool/data", 100);
     dir.write("sys/it's \"quoted\"", 10);
+    dir.write("elsewhere", 10);
     const std::vector<Remover::Item> items = {
         {1, dir / "sys/com.example.tool", true, Kind::support},
         {2, dir / "sys/it's \"quoted\"", true, Kind::daemon},
         {3, dir / "sys/missing", true, Kind::cache},
+        {4, dir / "elsewhere", true, Kind::cache},
     };
-    Remover::Outcome out;
-    test::offMainThread([&] { out = Remover::remove(items, real); });
-    EXPECT_EQ(out, (Remover::Outcome{{1, 2, 3}, {}}));
+    // The helper serves folders below root's home: here that is the test's "sys" folder.
+    const std::string passwd = dir / "passwd";
+    std::ofstream(passwd) << "root:x:0:0:root:" << dir / "sys" << ":/bin/sh\n";
+    const Remover::Outcome expected{{1, 2, 3}, {"elsewhere"}};
+    const int status = test::inChild([&] {
+        if (!test::enterPrivateMounts() ||
+            ::mount(passwd.c_str(), "/etc/passwd", nullptr, MS_BIND, nullptr) != 0) {
+            return 2;
+        }
+        return Remover::remove(items, real) == expected ? 0 : 1;
+    });
+    EXPECT_EQ(status, 0);
     EXPECT_TRUE(exists(inTrash("com.example.tool/data")));
     EXPECT_TRUE(exists(inTrash("it's \"quoted\"")));
+    EXPECT_TRUE(exists(dir / "elsewhere"));
 }
 
 }  // namespace

@@ -1,0 +1,572 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QThreadPool>
+#include <QTimer>
+
+#include <array>
+#include <atomic>
+#include <bitset>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "core/index/DiskIndex.h"
+#include "core/live/Changes.h"
+#include "core/live/Watcher.h"
+#include "core/query/FileKind.h"
+#include "core/scan/ScanProgress.h"
+#include "core/space/CleanPlan.h"
+#include "core/space/RuleProfile.h"
+#include "core/space/Suggestions.h"
+#include "core/space/SystemData.h"
+#include "model/app/AppValues.h"
+#include "model/apps/InstalledApp.h"
+#include "model/system/Desktop.h"
+#include "model/removal/TrashCan.h"
+#include "model/system/Platform.h"
+
+namespace tamrel {
+
+// The property types of AppModel, named so that they read as one word.
+using Volumes = std::vector<Volume>;
+using Places = std::vector<Place>;
+using SavedDates = std::map<std::string, std::chrono::system_clock::time_point>;
+using NodeIds = std::vector<NodeId>;
+using NodeSet = std::set<NodeId>;
+using OptionalNode = std::optional<NodeId>;
+using OptionalPath = std::optional<std::string>;
+using OptionalToast = std::optional<Toast>;
+using OptionalReport = std::optional<SystemDataReport>;
+using KindBytes = std::vector<std::pair<FileKind, std::uint64_t>>;
+using Suggestions = std::vector<Suggestion>;
+using CleanGroups = std::vector<CleanGroup>;
+using InstalledApps = std::vector<InstalledApp>;
+// Applications of `apps` by address: valid until `apps` is next written.
+using AppRefs = std::vector<const InstalledApp*>;
+using IndexRef = std::shared_ptr<DiskIndex>;
+using ProgressRef = std::shared_ptr<ScanProgress>;
+
+// How long the model's waits last. Tests shorten them; the defaults are the product's.
+struct AppModelOptions {
+    std::chrono::milliseconds searchDelay{60};  // typing settles before a search
+    std::chrono::milliseconds quietTime{2000};  // no live batch for this long before a refresh
+    std::chrono::milliseconds retryDelay{1000};  // a refresh that finds another running waits
+    Watcher::Options watcher;                    // the event stream of the shown root
+    // Stops launch jobs and moves with administrator rights; null: Platform::system().
+    Platform* platform = nullptr;
+    // Every move to the Trash the model makes; null: TrashCan::system().
+    TrashCan* trashCan = nullptr;
+    // An uninstall checks this often, 30 times at most, whether the application has quit.
+    std::chrono::milliseconds quitCheck{200};
+    // Runs the start-up actions (volumes, places, the saved whole-disk index) in the
+    // constructor. Tests that set up state first turn it off and call startUp() themselves.
+    bool startUp = true;
+};
+
+// A lock-guarded memo of which applications are installed, asked of the application registry
+// once per bundle identifier. Thread-safe; the lock is never held while the registry is asked,
+// so two threads asking at once for a new identifier may both ask and store the same answer.
+class InstalledCache {
+public:
+    // True when an application with `bundleID` (case as given) is installed, or when the
+    // registry cannot tell.
+    bool installed(std::string_view bundleID);
+
+private:
+    std::mutex lock_;
+    std::unordered_map<std::string, bool> known_;
+};
+
+// The one state object of the application. Screens read its properties, are told of their
+// changes through the NOTIFY signals, and act only by calling its operations.
+//
+// Announcing: a write of a value equal to the stored one is silent, except for progress, index,
+// breakdown, tips, systemReport, cleanPlan and apps, which announce every write; every write of
+// `query` (changed or not) schedules a search. Signals are sent only when an operation has made
+// all its writes, in declaration order, so a slot never sees a new `index` with an old
+// `current`. While the signals of an animated step are sent, animation() gives that step's
+// spring; otherwise it gives nothing.
+//
+// Node ids held by the model (current, hovered, basket, results, biggest, tips, systemReport,
+// cleanPlan, cleanPicked) belong to the shown index generation `index`; when another generation
+// is installed they are carried over by path or cleared in the same batch of changes.
+//
+// Threading: the model lives on the main thread; every property and operation is for the main
+// thread only. Scans, derived data, searches, refreshes and saves run on the model's own thread
+// pool and hold the index they work on by shared ownership; their results come back through
+// queued calls and are stored only when still current. The destructor stops the watcher and
+// waits for running work (a running fresh scan is cancelled first).
+class AppModel : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(tamrel::Phase phase READ phase NOTIFY phaseChanged)
+    Q_PROPERTY(tamrel::Volumes volumes READ volumes NOTIFY volumesChanged)
+    Q_PROPERTY(tamrel::Places places READ places NOTIFY placesChanged)
+    Q_PROPERTY(tamrel::SavedDates indexed READ indexed NOTIFY indexedChanged)
+    Q_PROPERTY(bool hasFullDiskAccess READ hasFullDiskAccess NOTIFY hasFullDiskAccessChanged)
+    Q_PROPERTY(tamrel::OptionalPath scanTarget READ scanTarget NOTIFY scanTargetChanged)
+    Q_PROPERTY(tamrel::ProgressRef progress READ progress NOTIFY progressChanged)
+    Q_PROPERTY(tamrel::IndexRef index READ index NOTIFY indexChanged)
+    Q_PROPERTY(tamrel::NodeId current READ current NOTIFY currentChanged)
+    Q_PROPERTY(tamrel::Tab tab READ tab WRITE setTab NOTIFY tabChanged)
+    Q_PROPERTY(tamrel::OptionalNode hovered READ hovered WRITE setHovered NOTIFY hoveredChanged)
+    Q_PROPERTY(int revision READ revision NOTIFY revisionChanged)
+    Q_PROPERTY(QString query READ query WRITE setQuery NOTIFY queryChanged)
+    Q_PROPERTY(tamrel::NodeIds results READ results NOTIFY resultsChanged)
+    Q_PROPERTY(qint64 resultTotal READ resultTotal NOTIFY resultTotalChanged)
+    Q_PROPERTY(double resultTime READ resultTime NOTIFY resultTimeChanged)
+    Q_PROPERTY(bool searching READ searching NOTIFY searchingChanged)
+    Q_PROPERTY(tamrel::NodeIds basket READ basket NOTIFY basketChanged)
+    Q_PROPERTY(bool trashing READ trashing NOTIFY trashingChanged)
+    Q_PROPERTY(bool confirmTrash READ confirmTrash WRITE setConfirmTrash NOTIFY confirmTrashChanged)
+    Q_PROPERTY(tamrel::OptionalToast toast READ toast WRITE setToast NOTIFY toastChanged)
+    Q_PROPERTY(tamrel::KindBytes breakdown READ breakdown NOTIFY breakdownChanged)
+    Q_PROPERTY(tamrel::NodeIds biggest READ biggest NOTIFY biggestChanged)
+    Q_PROPERTY(tamrel::Suggestions tips READ tips NOTIFY tipsChanged)
+    Q_PROPERTY(tamrel::OptionalReport systemReport READ systemReport NOTIFY systemReportChanged)
+    Q_PROPERTY(quint64 trashSize READ trashSize NOTIFY trashSizeChanged)
+    Q_PROPERTY(tamrel::Sync sync READ sync NOTIFY syncChanged)
+    Q_PROPERTY(tamrel::CleanGroups cleanPlan READ cleanPlan NOTIFY cleanPlanChanged)
+    Q_PROPERTY(tamrel::NodeSet cleanPicked READ cleanPicked NOTIFY cleanPickedChanged)
+    Q_PROPERTY(bool confirmClean READ confirmClean WRITE setConfirmClean NOTIFY confirmCleanChanged)
+    Q_PROPERTY(tamrel::InstalledApps apps READ apps NOTIFY appsChanged)
+    Q_PROPERTY(bool appsLoading READ appsLoading NOTIFY appsLoadingChanged)
+    Q_PROPERTY(tamrel::OptionalNode selectedApp READ selectedApp NOTIFY selectedAppChanged)
+    Q_PROPERTY(tamrel::NodeSet leftoverPicked READ leftoverPicked WRITE setLeftoverPicked
+                   NOTIFY leftoverPickedChanged)
+    Q_PROPERTY(tamrel::AppSort appSort READ appSort WRITE setAppSort NOTIFY appSortChanged)
+    Q_PROPERTY(QString appFilter READ appFilter WRITE setAppFilter NOTIFY appFilterChanged)
+    Q_PROPERTY(bool confirmUninstall READ confirmUninstall WRITE setConfirmUninstall
+                   NOTIFY confirmUninstallChanged)
+    Q_PROPERTY(bool uninstalling READ uninstalling NOTIFY uninstallingChanged)
+
+public:
+    using Options = AppModelOptions;
+
+    // Creates the model with every property at its initial value; then, unless
+    // options.startUp is false, runs startUp(). `desktop` must outlive the model.
+    explicit AppModel(Desktop& desktop, Options options = Options(), QObject* parent = nullptr);
+    ~AppModel() override;
+
+    // The start-up actions: refreshVolumes(), then, when `indexed` has an entry for "/",
+    // scan("/", false).
+    void startUp();
+
+    // The spring of the step whose changes are being announced, or nothing outside one.
+    std::optional<Spring> animation() const { return animation_; }
+
+    // --- Properties (read on the main thread) ---
+    Phase phase() const { return phase_; }
+    const Volumes& volumes() const { return volumes_; }
+    const Places& places() const { return places_; }
+    // Path of a volume or place -> scan date of the saved index that serves it.
+    const SavedDates& indexed() const { return indexed_; }
+    bool hasFullDiskAccess() const { return hasFullDiskAccess_; }
+    // The folder or volume last asked for (its absolute path).
+    const OptionalPath& scanTarget() const { return scanTarget_; }
+    // Counters of the last fresh scan; a new object for every fresh scan.
+    const ProgressRef& progress() const { return progress_; }
+    // The index on screen, or null.
+    const IndexRef& index() const { return index_; }
+    // The folder being explored; 0 is the root.
+    NodeId current() const { return current_; }
+    Tab tab() const { return tab_; }
+    const OptionalNode& hovered() const { return hovered_; }
+    // Rises by one at every change of the shown index's content.
+    int revision() const { return revision_; }
+    const QString& query() const { return query_; }
+    const NodeIds& results() const { return results_; }
+    qint64 resultTotal() const { return resultTotal_; }
+    double resultTime() const { return resultTime_; }
+    bool searching() const { return searching_; }
+    const NodeIds& basket() const { return basket_; }
+    bool trashing() const { return trashing_; }
+    bool confirmTrash() const { return confirmTrash_; }
+    const OptionalToast& toast() const { return toast_; }
+    const KindBytes& breakdown() const { return breakdown_; }
+    const NodeIds& biggest() const { return biggest_; }
+    const Suggestions& tips() const { return tips_; }
+    const OptionalReport& systemReport() const { return systemReport_; }
+    quint64 trashSize() const { return trashSize_; }
+    Sync sync() const { return sync_; }
+    const CleanGroups& cleanPlan() const { return cleanPlan_; }
+    const NodeSet& cleanPicked() const { return cleanPicked_; }
+    bool confirmClean() const { return confirmClean_; }
+    const InstalledApps& apps() const { return apps_; }
+    bool appsLoading() const { return appsLoading_; }
+    const OptionalNode& selectedApp() const { return selectedApp_; }
+    const NodeSet& leftoverPicked() const { return leftoverPicked_; }
+    AppSort appSort() const { return appSort_; }
+    const QString& appFilter() const { return appFilter_; }
+    bool confirmUninstall() const { return confirmUninstall_; }
+    bool uninstalling() const { return uninstalling_; }
+
+    // --- Properties the screens write ---
+    void setTab(Tab tab);
+    void setHovered(OptionalNode node);
+    // Stores the text (announced only when it changed) and always schedules a search.
+    void setQuery(const QString& query);
+    void setConfirmTrash(bool on);
+    void setToast(OptionalToast toast);
+    void setConfirmClean(bool on);
+    void setLeftoverPicked(NodeSet picked);
+    void setAppSort(AppSort sort);
+    void setAppFilter(const QString& filter);
+    void setConfirmUninstall(bool on);
+
+    // --- Volumes, places and Full Disk Access ---
+    // Lists the mounted local disk volumes and the places that exist, the saved-index date that
+    // serves each of their paths, and probes Full Disk Access; synchronous, main thread.
+    void refreshVolumes();
+    // The used bytes of the volume whose mount point is the scan target, or nothing.
+    std::optional<std::uint64_t> expectedScanBytes() const;
+
+    // --- Opening a target and navigation ---
+    // Shows the folder or volume at `path`: navigated to inside the shown index, served from
+    // the saved index of "/", loaded from its own saved index, or scanned afresh (always with
+    // `fresh`).
+    void scan(const std::string& path, bool fresh);
+    // Lets the user pick a folder, then scan(picked, false).
+    void chooseFolder();
+    // scan(index root, true) when an index is shown.
+    void rescan();
+    // Explores a folder of the shown index; anything else is ignored.
+    void open(NodeId node);
+    // Explores the parent of `current`.
+    void up();
+    // The node's children not marked removed, largest first; empty without an index.
+    NodeIds children(NodeId node) const;
+    // The file actions of the context menu. False when no index is shown or the desktop
+    // refused.
+    bool reveal(NodeId node);
+    bool openItem(NodeId node);
+    bool copyPath(NodeId node);
+
+    // --- Derived data ---
+    // Recomputes breakdown, biggest, tips, trashSize, systemReport and the clean-up plan of the
+    // shown index and current folder off the main thread; the latest run started wins.
+    void refreshDerived();
+
+    // The most derived-data runs of all models of this process that were computing at the same
+    // moment (for benchmarks).
+    static int peakDerivedRuns();
+
+    // --- Trash basket and trashing ---
+    // The node or one of its ancestors is in the basket; false without an index.
+    bool inBasket(NodeId node) const;
+    // Adds or removes the node (see the basket rules); nothing without an index.
+    void toggleBasket(NodeId node);
+    // Sum of the sizes of the basket's nodes; 0 without an index.
+    std::uint64_t basketSize() const;
+    // Moves the nodes (ids of the shown generation) to the Trash on a worker, one after the
+    // other, and returns at once; `skipped` are names the caller already held back, reported
+    // first among the failures. A protected path, a node already gone and a refused move are
+    // failures, named by their last path component; moved nodes are marked removed in the
+    // generation the call began with. The outcome leaves the basket and the clean-up ticks,
+    // raises revision and sets the toast; when another generation is shown by then, it is
+    // applied there by path. Nothing for an empty list or without an index.
+    void trash(const NodeIds& nodes, const std::vector<std::string>& skipped);
+    // A path the Trash never takes.
+    static bool isProtected(const std::string& path);
+
+    // --- Clean-up plan ---
+    // The context of a plan computation: this user's running programs and a fresh
+    // installed-application memo. Reads no model state; any thread.
+    static CleanContext cleanContext();
+    // Stores a newly computed plan of the shown index and rebuilds cleanPicked from the
+    // defaults and the user's ticks by path.
+    void applyCleanPlan(CleanGroups plan);
+    // Ticks or unticks items of the stored plan (remembered by path for the whole run).
+    void setClean(const NodeIds& nodes, bool on);
+    // Sum of the sizes of the ticked items; 0 without an index.
+    std::uint64_t cleanSize() const;
+    // Moves the ticked items to the Trash, holding back those of running programs.
+    void runClean();
+
+    // --- Installed applications ---
+    // Scans the shown index for installed applications on a worker, unless one runs already or
+    // (without `force`) the stored inventory is of the shown generation at this revision and
+    // not empty. A result for another generation than the one shown when it arrives is dropped.
+    void loadApps(bool force);
+    // The applications of `apps` whose name or bundle identifier contains appFilter (blanks
+    // and tabs trimmed, any case), in the order of appSort; equal ones keep the order of apps.
+    // Pointers into apps(): valid until apps is next written. Recomputed at every call.
+    AppRefs sortedApps() const;
+    // Selects the application with this node and ticks its leftovers, those of kind group only
+    // when no other application shares its team.
+    void selectApp(NodeId node);
+    // Asks the application's running copies to quit (SIGTERM, then up to 30 checks of
+    // Options::quitCheck), then moves it and its ticked leftovers to the Trash on a worker,
+    // with administrator rights where needed; returns at once. Refused with a toast, and the
+    // inventory loaded again, when the inventory is not of the shown generation or no longer
+    // lists the application where it was.
+    void uninstall(const InstalledApp& app);
+
+signals:
+    void phaseChanged();
+    void volumesChanged();
+    void placesChanged();
+    void indexedChanged();
+    void hasFullDiskAccessChanged();
+    void scanTargetChanged();
+    void progressChanged();
+    void indexChanged();
+    void currentChanged();
+    void tabChanged();
+    void hoveredChanged();
+    void revisionChanged();
+    void queryChanged();
+    void resultsChanged();
+    void resultTotalChanged();
+    void resultTimeChanged();
+    void searchingChanged();
+    void basketChanged();
+    void trashingChanged();
+    void confirmTrashChanged();
+    void toastChanged();
+    void breakdownChanged();
+    void biggestChanged();
+    void tipsChanged();
+    void systemReportChanged();
+    void trashSizeChanged();
+    void syncChanged();
+    void cleanPlanChanged();
+    void cleanPickedChanged();
+    void confirmCleanChanged();
+    void appsChanged();
+    void appsLoadingChanged();
+    void selectedAppChanged();
+    void leftoverPickedChanged();
+    void appSortChanged();
+    void appFilterChanged();
+    void confirmUninstallChanged();
+    void uninstallingChanged();
+
+private:
+    // The announced properties, in declaration order.
+    enum class Prop : int {
+        phase, volumes, places, indexed, hasFullDiskAccess, scanTarget, progress, index,
+        current, tab, hovered, revision, query, results, resultTotal, resultTime, searching,
+        basket, trashing, confirmTrash, toast, breakdown, biggest, tips, systemReport,
+        trashSize, sync, cleanPlan, cleanPicked, confirmClean, apps, appsLoading, selectedApp,
+        leftoverPicked, appSort, appFilter, confirmUninstall, uninstalling, count
+    };
+    static constexpr int propCount = static_cast<int>(Prop::count);
+
+    // Collects the announcements of one operation; the outermost batch sends them when it
+    // ends. Every write of a property happens inside one.
+    class Batch {
+    public:
+        explicit Batch(AppModel& model) : model_(model) { ++model_.batchDepth_; }
+        ~Batch();
+        Batch(const Batch&) = delete;
+        Batch& operator=(const Batch&) = delete;
+
+    private:
+        AppModel& model_;
+    };
+
+    // Runs `writes` as one animated step: their announcements carry `spring`.
+    void animated(Spring spring, const std::function<void()>& writes);
+    // Records that a property changed (sent when the outermost batch ends).
+    void announce(Prop prop);
+    void flush();
+    void emitChanged(Prop prop);
+
+    // Stores `value` and announces it unless it equals the stored one.
+    template <typename T, typename U>
+    void store(Prop prop, T& field, U&& value) {
+        if (field == value) return;
+        Batch batch(*this);
+        field = std::forward<U>(value);
+        announce(prop);
+    }
+    // Stores `value` and announces it in every case.
+    template <typename T, typename U>
+    void storeAlways(Prop prop, T& field, U&& value) {
+        Batch batch(*this);
+        field = std::forward<U>(value);
+        announce(prop);
+    }
+
+    // Setters of the properties only the model writes.
+    void setPhase(Phase phase) { store(Prop::phase, phase_, phase); }
+    void setVolumes(Volumes v) { store(Prop::volumes, volumes_, std::move(v)); }
+    void setPlaces(Places p) { store(Prop::places, places_, std::move(p)); }
+    void setIndexed(SavedDates d) { store(Prop::indexed, indexed_, std::move(d)); }
+    void setHasFullDiskAccess(bool on) { store(Prop::hasFullDiskAccess, hasFullDiskAccess_, on); }
+    void setScanTarget(OptionalPath p) { store(Prop::scanTarget, scanTarget_, std::move(p)); }
+    void setProgress(ProgressRef p) { storeAlways(Prop::progress, progress_, std::move(p)); }
+    void setIndex(IndexRef i) { storeAlways(Prop::index, index_, std::move(i)); }
+    void setCurrent(NodeId n) { store(Prop::current, current_, n); }
+    void setRevision(int r) { store(Prop::revision, revision_, r); }
+    void setResults(NodeIds r) { store(Prop::results, results_, std::move(r)); }
+    void setResultTotal(qint64 n) { store(Prop::resultTotal, resultTotal_, n); }
+    void setResultTime(double s) { store(Prop::resultTime, resultTime_, s); }
+    void setSearching(bool on) { store(Prop::searching, searching_, on); }
+    void setBasket(NodeIds b) { store(Prop::basket, basket_, std::move(b)); }
+    void setTrashing(bool on) { store(Prop::trashing, trashing_, on); }
+    void setBreakdown(KindBytes b) { storeAlways(Prop::breakdown, breakdown_, std::move(b)); }
+    void setBiggest(NodeIds b) { store(Prop::biggest, biggest_, std::move(b)); }
+    void setTips(Suggestions t) { storeAlways(Prop::tips, tips_, std::move(t)); }
+    void setSystemReport(OptionalReport r) {
+        storeAlways(Prop::systemReport, systemReport_, std::move(r));
+    }
+    void setTrashSize(quint64 bytes) { store(Prop::trashSize, trashSize_, bytes); }
+    void setSync(Sync s) { store(Prop::sync, sync_, s); }
+    void setCleanPlan(CleanGroups p) { storeAlways(Prop::cleanPlan, cleanPlan_, std::move(p)); }
+    void setCleanPicked(NodeSet p) { store(Prop::cleanPicked, cleanPicked_, std::move(p)); }
+    void setApps(InstalledApps a) { storeAlways(Prop::apps, apps_, std::move(a)); }
+    void setAppsLoading(bool on) { store(Prop::appsLoading, appsLoading_, on); }
+    void setSelectedApp(OptionalNode n) { store(Prop::selectedApp, selectedApp_, n); }
+    void setUninstalling(bool on) { store(Prop::uninstalling, uninstalling_, on); }
+
+    // Runs `work` on the model's thread pool; `done` later on the main thread unless the model
+    // is gone by then. Exceptions of `work` are the caller's to catch.
+    void runInBackground(std::function<void()> work);
+    // Queues `call` to run on the main thread (from any thread).
+    void onMainThread(std::function<void()> call);
+
+    // Opening (AppModelOpen.cpp).
+    void show(IndexRef index);
+    void finishScan(const std::string& path, const ProgressRef& progress, IndexRef scanned,
+                    const QString& error);
+    void recordSaved(const std::string& path, std::chrono::system_clock::time_point scannedAt);
+    // The saved index of `root`, or null (also when loading fails in any way).
+    static IndexRef loadSaved(const std::string& root);
+    // A folder that was entered (not a mount point, not denied, not gone) at `path` in `index`.
+    static std::optional<NodeId> enteredFolder(const DiskIndex& index, const std::string& path);
+
+    // Derived data (AppModelDerived.cpp).
+    void startDerivedRun();
+    // The lists of node ids of the old generation carried over to `next` by path (what is not
+    // found is dropped); the same batch that installs `next`.
+    void carryListsOver(const DiskIndex& old, const DiskIndex& next);
+
+    // Search (AppModelSearch.cpp).
+    void scheduleSearch();
+    void startSearch();
+
+    // Live synchronisation (AppModelSync.cpp).
+    void watch(const IndexRef& index);
+    void stopWatching();
+    void scheduleLive();
+    void apply(Changes changes);
+    void adopt(IndexRef next);
+
+    // The running set of a clean-up context (AppModelClean.cpp).
+    static std::set<std::string> runningNames();
+    // The Linux folders the space rules look in beside the designed ones, for this user's home
+    // folder and XDG settings (AppModelClean.cpp). Blocking: reads user-dirs.dirs.
+    static RuleProfile ruleProfile();
+
+    Desktop& desktop_;
+    Options options_;
+    Platform& platform_;
+
+    // --- Properties, in declaration order ---
+    Phase phase_ = Phase::home;
+    Volumes volumes_;
+    Places places_;
+    SavedDates indexed_;
+    bool hasFullDiskAccess_ = false;
+    OptionalPath scanTarget_;
+    ProgressRef progress_;
+    IndexRef index_;
+    NodeId current_ = 0;
+    Tab tab_ = Tab::explore;
+    OptionalNode hovered_;
+    int revision_ = 0;
+    QString query_;
+    NodeIds results_;
+    qint64 resultTotal_ = 0;
+    double resultTime_ = 0;
+    bool searching_ = false;
+    NodeIds basket_;
+    bool trashing_ = false;
+    bool confirmTrash_ = false;
+    OptionalToast toast_;
+    KindBytes breakdown_;
+    NodeIds biggest_;
+    Suggestions tips_;
+    OptionalReport systemReport_;
+    quint64 trashSize_ = 0;
+    Sync sync_ = Sync::live;
+    CleanGroups cleanPlan_;
+    NodeSet cleanPicked_;
+    bool confirmClean_ = false;
+    InstalledApps apps_;
+    bool appsLoading_ = false;
+    OptionalNode selectedApp_;
+    NodeSet leftoverPicked_;
+    AppSort appSort_ = AppSort::size;
+    QString appFilter_;
+    bool confirmUninstall_ = false;
+    bool uninstalling_ = false;
+
+    // --- Announcements ---
+    int batchDepth_ = 0;
+    std::bitset<propCount> pending_;
+    std::array<std::optional<Spring>, propCount> pendingSpring_{};
+    std::optional<Spring> stepSpring_;  // the animated step being written
+    std::optional<Spring> animation_;   // the spring of the announcement being sent
+
+    // --- Search ---
+    QTimer searchTimer_;           // the 60 ms wait of the pending search
+    std::uint64_t searchSeq_ = 0;  // the pending search; a result of another is dropped
+    QString searchText_;           // what the pending search looks for
+    NodeId searchUnder_ = 0;
+    IndexRef searchIndex_;
+
+    // --- Derived data ---
+    // The latest run asked for; a running run gives up at its next step when it is not.
+    std::shared_ptr<std::atomic<std::uint64_t>> derivedLatest_ =
+        std::make_shared<std::atomic<std::uint64_t>>(0);
+    bool derivedRunning_ = false;  // one run computes at a time
+    bool derivedWanted_ = false;   // a newer run waits for the running one
+
+    // --- Live synchronisation ---
+    std::unique_ptr<Watcher> watcher_;
+    std::uint64_t watcherSeq_ = 0;  // calls of an earlier watcher change nothing
+    bool applying_ = false;
+    QTimer liveTimer_;  // the quiet-time wait
+
+    // --- Clean-up ticks by path, for the whole run ---
+    std::set<std::string> cleanOn_;
+    std::set<std::string> cleanOff_;
+
+    // ===== Trash, clean-up run, application inventory and uninstall =====
+    // (AppModelTrash.cpp, AppModelCleanRun.cpp, AppModelApps.cpp, AppModelUninstall.cpp)
+    int appsRevision_ = -1;  // the revision at which `apps` was loaded; -1: never
+    IndexRef appsIndex_;     // the index generation `apps` was loaded from
+    // Held by a worker from the check that a node is not gone until it is marked removed, so
+    // two moves never take the same node (or what has taken its place on disk since).
+    std::mutex moveLock_;
+
+    TrashCan& trashCan() const;
+    // After items moved to the Trash from the generation `from`: in the shown generation, the
+    // moved paths are marked removed (when it is another one) and leave the basket and the
+    // clean-up ticks, and a current folder that is gone goes back to the root.
+    void pruneMoved(const IndexRef& from, const NodeIds& moved,
+                    const std::vector<std::string>& movedPaths);
+    // The stored inventory was loaded from the shown generation.
+    bool inventoryShown() const;
+    // Tests of these actions install index generations and picks directly.
+    friend class ActionsProbe;
+    // ===== end =====
+
+    // Last member: destroyed (and waited for) before anything its tasks may post to.
+    QThreadPool pool_;
+};
+
+}  // namespace tamrel

@@ -1,0 +1,114 @@
+// The installed-application inventory of the shown index: loading, the ordered list, selection.
+
+#include <QCollator>
+
+#include <algorithm>
+
+#include "model/app/AppModel.h"
+#include "model/apps/AppScanner.h"
+
+namespace tamrel {
+
+bool AppModel::inventoryShown() const {
+    return index_ && appsIndex_ == index_;
+}
+
+void AppModel::loadApps(bool force) {
+    if (!index_ || appsLoading_) return;
+    if (!force && appsRevision_ == revision_ && !apps_.empty() && inventoryShown()) return;
+    const IndexRef index = index_;
+    const int loadRevision = revision_;
+    setAppsLoading(true);
+    runInBackground([this, index, loadRevision] {
+        InstalledApps found = AppScanner::scan(*index, ruleProfile());
+        onMainThread([this, index, loadRevision, found = std::move(found)]() mutable {
+            Batch batch(*this);
+            setAppsLoading(false);
+            if (index_ != index) return;
+            setApps(std::move(found));
+            appsRevision_ = loadRevision;
+            appsIndex_ = index;
+            const auto has = [&](NodeId node) {
+                return std::any_of(apps_.begin(), apps_.end(),
+                                   [&](const InstalledApp& app) { return app.node == node; });
+            };
+            if (selectedApp_ && !has(*selectedApp_)) setSelectedApp(std::nullopt);
+            if (!selectedApp_) {
+                const AppRefs sorted = sortedApps();
+                if (!sorted.empty()) selectApp(sorted.front()->node);
+            }
+        });
+    });
+}
+
+AppRefs AppModel::sortedApps() const {
+    // Blanks and tabs only: a line break is part of the filter.
+    QString filter = appFilter_;
+    qsizetype from = 0;
+    qsizetype to = filter.size();
+    const auto blank = [](QChar c) { return c == u' ' || c == u'\t'; };
+    while (from < to && blank(filter[from])) ++from;
+    while (to > from && blank(filter[to - 1])) --to;
+    filter = filter.mid(from, to - from).toLower();
+
+    AppRefs list;
+    list.reserve(apps_.size());
+    for (const InstalledApp& app : apps_) {
+        if (filter.isEmpty() || QString::fromStdString(app.name).toLower().contains(filter) ||
+            QString::fromStdString(app.bundleID).toLower().contains(filter)) {
+            list.push_back(&app);
+        }
+    }
+    switch (appSort_) {
+        case AppSort::size: {
+            const auto total = [](const InstalledApp* app) {
+                const std::uint64_t sum = app->appSize + app->leftoverSize;
+                return sum < app->appSize ? UINT64_MAX : sum;
+            };
+            std::stable_sort(list.begin(), list.end(), [&](const auto* a, const auto* b) {
+                return total(a) > total(b);
+            });
+            break;
+        }
+        case AppSort::name: {
+            QCollator collator;
+            collator.setCaseSensitivity(Qt::CaseInsensitive);
+            std::vector<std::pair<QCollatorSortKey, const InstalledApp*>> keyed;
+            keyed.reserve(list.size());
+            for (const InstalledApp* app : list) {
+                keyed.emplace_back(collator.sortKey(QString::fromStdString(app->name)), app);
+            }
+            std::stable_sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) {
+                return a.first.compare(b.first) < 0;
+            });
+            for (std::size_t i = 0; i < keyed.size(); ++i) list[i] = keyed[i].second;
+            break;
+        }
+        case AppSort::lastUsed: {
+            using Time = std::chrono::system_clock::time_point;
+            std::stable_sort(list.begin(), list.end(), [](const auto* a, const auto* b) {
+                return a->lastUsed.value_or(Time::min()) < b->lastUsed.value_or(Time::min());
+            });
+            break;
+        }
+    }
+    return list;
+}
+
+void AppModel::selectApp(NodeId node) {
+    Batch batch(*this);
+    setSelectedApp(node);
+    NodeSet picked;
+    const auto app = std::find_if(apps_.begin(), apps_.end(),
+                                  [&](const InstalledApp& a) { return a.node == node; });
+    if (app != apps_.end()) {
+        for (const Leftover& leftover : app->leftovers) {
+            if (leftover.kind != Leftover::Kind::group || app->identity.teamExclusive) {
+                picked.insert(leftover.node);
+            }
+        }
+    }
+    setLeftoverPicked(std::move(picked));
+}
+
+}  // namespace tamrel

@@ -1,0 +1,98 @@
+#include "model/app/AppModel.h"
+#include "model/apps/AppRegistry.h"
+#include "model/system/Processes.h"
+
+namespace tamrel {
+
+namespace {
+
+AppRegistry& registry() {
+    static AppRegistry registry = AppRegistry::forCurrentUser();
+    return registry;
+}
+
+}  // namespace
+
+bool InstalledCache::installed(std::string_view bundleID) {
+    const std::string key(bundleID);
+    {
+        std::lock_guard guard(lock_);
+        if (const auto it = known_.find(key); it != known_.end()) return it->second;
+    }
+    const bool answer = registry().isInstalled(key);
+    std::lock_guard guard(lock_);
+    known_[key] = answer;
+    return answer;
+}
+
+CleanContext AppModel::cleanContext() {
+    CleanContext context;
+    context.profile = ruleProfile();
+    context.running = runningNames();
+    context.snapInstalled = [](std::string_view name) { return registry().snapInstalled(name); };
+    auto cache = std::make_shared<InstalledCache>();
+    context.isInstalled = [cache](std::string_view bundleID) { return cache->installed(bundleID); };
+    return context;
+}
+
+RuleProfile AppModel::ruleProfile() {
+    return RuleProfile::linuxDesktop(homeDirectory());
+}
+
+std::set<std::string> AppModel::runningNames() {
+    const std::vector<std::string> names = Processes::runningNames(Processes::list());
+    return {names.begin(), names.end()};
+}
+
+void AppModel::applyCleanPlan(CleanGroups plan) {
+    if (!index_) return;
+    Batch batch(*this);
+    NodeSet picked;
+    for (const CleanGroup& group : plan) {
+        for (const CleanItem& item : group.items) {
+            if (item.node >= index_->count()) continue;
+            const std::string p = index_->path(item.node);
+            if (cleanOn_.contains(p) || (item.on && !cleanOff_.contains(p)))
+                picked.insert(item.node);
+        }
+    }
+    setCleanPlan(std::move(plan));
+    setCleanPicked(std::move(picked));
+}
+
+void AppModel::setClean(const NodeIds& nodes, bool on) {
+    if (!index_ || nodes.empty()) return;
+    NodeSet items;
+    for (const CleanGroup& group : cleanPlan_) {
+        for (const CleanItem& item : group.items)
+            items.insert(item.node);
+    }
+    Batch batch(*this);
+    NodeSet picked = cleanPicked_;
+    for (NodeId node : nodes) {
+        // Only items of the stored plan (of the shown generation) can be ticked.
+        if (!items.contains(node) || node >= index_->count()) continue;
+        const std::string p = index_->path(node);
+        if (on) {
+            picked.insert(node);
+            cleanOn_.insert(p);
+            cleanOff_.erase(p);
+        } else {
+            picked.erase(node);
+            cleanOff_.insert(p);
+            cleanOn_.erase(p);
+        }
+    }
+    setCleanPicked(std::move(picked));
+}
+
+std::uint64_t AppModel::cleanSize() const {
+    if (!index_) return 0;
+    std::uint64_t total = 0;
+    for (NodeId node : cleanPicked_) {
+        if (node < index_->count()) total += index_->size(node);
+    }
+    return total;
+}
+
+}  // namespace tamrel

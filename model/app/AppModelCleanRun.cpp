@@ -1,0 +1,53 @@
+// Running the clean-up: the ticked items go to the Trash, except those of programs running now.
+
+#include <unordered_set>
+
+#include "core/base/LargestFirst.h"
+#include "model/app/AppModel.h"
+
+namespace tamrel {
+
+namespace {
+
+// The same bound as the plan the screen shows.
+constexpr std::uint64_t planMinSize = 256 * 1024;
+
+}  // namespace
+
+void AppModel::runClean() {
+    if (!index_) return;
+    // The ticks are ids of the shown generation; ids beyond it are nobody's.
+    NodeIds picked;
+    picked.reserve(cleanPicked_.size());
+    for (NodeId node : cleanPicked_) {
+        if (node < index_->count()) picked.push_back(node);
+    }
+    runInBackground([this, index = index_, picked = std::move(picked)] {
+        const std::vector<CleanGroup> plan = tamrel::cleanPlan(*index, cleanContext(), planMinSize);
+        const std::unordered_set<NodeId> pick(picked.begin(), picked.end());
+        std::unordered_set<NodeId> held;
+        std::vector<std::string> skipped;
+        for (const CleanGroup& group : plan) {
+            for (const CleanItem& item : group.items) {
+                if (!pick.contains(item.node) || !item.note ||
+                    item.note->find("open") == std::string::npos) {
+                    continue;
+                }
+                if (held.insert(item.node).second) skipped.push_back(index->name(item.node));
+            }
+        }
+        // Each size read once: a trash on another worker may change them meanwhile.
+        std::vector<std::pair<std::uint64_t, NodeId>> keyed;
+        for (NodeId node : picked) {
+            if (!held.contains(node)) keyed.emplace_back(index->size(node), node);
+        }
+        onMainThread([this, index, nodes = largestFirst(std::move(keyed)),
+                      skipped = std::move(skipped)] {
+            // Ids of another generation are never handed on.
+            if (index_ != index) return;
+            trash(nodes, skipped);
+        });
+    });
+}
+
+}  // namespace tamrel

@@ -1,0 +1,160 @@
+#include <exception>
+#include <unordered_map>
+
+#include "core/query/Biggest.h"
+#include "core/query/Breakdown.h"
+#include "core/space/VolumeFacts.h"
+#include "model/app/AppModel.h"
+#include "platform/XdgDirs.h"
+
+namespace tamrel {
+
+namespace {
+
+constexpr std::size_t biggestLimit = 200;
+constexpr std::uint64_t tipMinSize = 1'048'576;
+constexpr std::uint64_t cleanMinSize = 262'144;
+
+struct Derived {
+    KindBytes breakdown;
+    NodeIds biggest;
+    Suggestions tips;
+    std::uint64_t trashSize = 0;
+    SystemDataReport report;
+    CleanGroups plan;
+};
+
+std::atomic<int> runsNow{0};
+std::atomic<int> runsPeak{0};
+
+// Counts one computing run for the life of the object.
+class RunCount {
+public:
+    RunCount() {
+        const int now = runsNow.fetch_add(1) + 1;
+        int peak = runsPeak.load();
+        while (now > peak && !runsPeak.compare_exchange_weak(peak, now)) {
+        }
+    }
+    ~RunCount() { runsNow.fetch_sub(1); }
+    RunCount(const RunCount&) = delete;
+    RunCount& operator=(const RunCount&) = delete;
+};
+
+}  // namespace
+
+int AppModel::peakDerivedRuns() {
+    return runsPeak.load();
+}
+
+void AppModel::refreshDerived() {
+    if (!index_) return;
+    Batch batch(*this);
+    // The run starts when the operation's writes are done, from the index and folder then
+    // shown; a run still computing gives up at its next step and the newest one follows it.
+    derivedLatest_->fetch_add(1);
+    derivedWanted_ = true;
+}
+
+void AppModel::startDerivedRun() {
+    if (!derivedWanted_ || derivedRunning_) return;
+    derivedWanted_ = false;
+    if (!index_) return;
+    derivedRunning_ = true;
+    const std::uint64_t run = derivedLatest_->load();
+    const std::shared_ptr<std::atomic<std::uint64_t>> latest = derivedLatest_;
+    const IndexRef index = index_;
+    const NodeId under = current_;
+    runInBackground([this, run, latest, index, under] {
+        auto derived = std::make_shared<Derived>();
+        bool whole = false;
+        try {
+            const RunCount counted;
+            const auto current = [&] { return latest->load() == run; };
+            const std::string home = homeDirectory();
+            const RuleProfile profile = ruleProfile();
+            derived->breakdown = tamrel::breakdown(*index, under);
+            if (current()) derived->biggest = tamrel::biggestFiles(*index, under, biggestLimit);
+            if (current()) derived->tips = tamrel::suggestions(*index, home, tipMinSize,
+                                                                std::chrono::system_clock::now(), profile);
+            if (current()) derived->trashSize = tamrel::trashSize(*index);
+            if (current())
+                derived->report =
+                    tamrel::systemData(*index, home, VolumeFacts::read(index->rootPath()), profile);
+            if (current()) {
+                derived->plan = tamrel::cleanPlan(*index, cleanContext(), cleanMinSize);
+                whole = true;
+            }
+        } catch (const std::exception&) {
+            whole = false;
+        }
+        onMainThread([this, run, index, under, derived, whole] {
+            Batch batch(*this);
+            derivedRunning_ = false;
+            if (!whole || run != derivedLatest_->load() || index_ != index || current_ != under)
+                return;
+            animated({0.5, 0.85}, [&] {
+                setBreakdown(std::move(derived->breakdown));
+                setBiggest(std::move(derived->biggest));
+                setTips(std::move(derived->tips));
+                setTrashSize(derived->trashSize);
+                setSystemReport(std::move(derived->report));
+                applyCleanPlan(std::move(derived->plan));
+            });
+        });
+    });
+}
+
+void AppModel::carryListsOver(const DiskIndex& old, const DiskIndex& next) {
+    std::unordered_map<NodeId, std::optional<NodeId>> memo;
+    const auto map = [&](NodeId id) -> std::optional<NodeId> {
+        if (id >= old.count()) return std::nullopt;
+        auto [it, fresh] = memo.try_emplace(id);
+        if (fresh) it->second = next.lookup(old.path(id));
+        return it->second;
+    };
+    const auto mapAll = [&](const NodeIds& ids) {
+        NodeIds out;
+        out.reserve(ids.size());
+        for (NodeId id : ids) {
+            if (const auto n = map(id)) out.push_back(*n);
+        }
+        return out;
+    };
+
+    Batch batch(*this);
+    setResults(mapAll(results_));
+    setBiggest(mapAll(biggest_));
+    Suggestions tips = tips_;
+    for (Suggestion& tip : tips)
+        tip.nodes = mapAll(tip.nodes);
+    setTips(std::move(tips));
+    if (systemReport_) {
+        SystemDataReport report = *systemReport_;
+        for (SpaceBucket& bucket : report.buckets) {
+            bucket.roots = mapAll(bucket.roots);
+            bucket.top = mapAll(bucket.top);
+        }
+        setSystemReport(std::move(report));
+    }
+    CleanGroups plan = cleanPlan_;
+    for (CleanGroup& group : plan) {
+        std::vector<CleanItem> items;
+        for (CleanItem item : group.items) {
+            if (const auto n = map(item.node)) {
+                item.node = *n;
+                items.push_back(std::move(item));
+            }
+        }
+        group.items = std::move(items);
+    }
+    std::erase_if(plan, [](const CleanGroup& g) { return g.items.empty(); });
+    setCleanPlan(std::move(plan));
+    NodeSet picked;
+    for (NodeId id : cleanPicked_) {
+        if (const auto n = map(id)) picked.insert(*n);
+    }
+    setCleanPicked(std::move(picked));
+}
+
+}  // namespace tamrel

@@ -1,0 +1,201 @@
+#include <exception>
+
+#include "core/scan/ScanThreads.h"
+#include "model/app/AppModel.h"
+
+namespace tamrel {
+
+namespace {
+
+// "/a/b/" and "/a/b" name one folder; saved indexes are keyed by the text without the slash.
+std::string withoutTrailingSlash(std::string path) {
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
+    return path;
+}
+
+QString nameOf(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    const std::string last = slash == std::string::npos ? path : path.substr(slash + 1);
+    return QString::fromStdString(last.empty() ? path : last);
+}
+
+}  // namespace
+
+IndexRef AppModel::loadSaved(const std::string& root) {
+    try {
+        return IndexRef(DiskIndex::load(root));
+    } catch (const std::exception&) {
+        return nullptr;
+    }
+}
+
+std::optional<NodeId> AppModel::enteredFolder(const DiskIndex& index, const std::string& path) {
+    const std::optional<NodeId> node = index.lookup(path);
+    if (!node || !index.isDir(*node) || index.isGone(*node)) return std::nullopt;
+    if (index.kind(*node) & (Flag::mount | Flag::denied)) return std::nullopt;
+    return node;
+}
+
+void AppModel::scan(const std::string& url, bool fresh) {
+    const std::string path = withoutTrailingSlash(url);
+    Batch batch(*this);
+
+    // 1. A folder of the index on screen is only navigated to.
+    if (!fresh && phase_ == Phase::results && index_) {
+        if (const auto node = enteredFolder(*index_, path)) {
+            setScanTarget(path);
+            if (!query_.isEmpty()) setQuery(QString());
+            open(*node);
+            return;
+        }
+    }
+
+    // 2. A folder inside the saved whole-disk index is served from it.
+    if (!fresh && path != "/") {
+        if (IndexRef root = loadSaved("/")) {
+            if (const auto node = enteredFolder(*root, path)) {
+                stopWatching();
+                setScanTarget(path);
+                setBasket({});
+                setQuery(QString());
+                show(root);
+                setCurrent(*node);
+                refreshDerived();
+                watch(root);
+                return;
+            }
+        }
+    }
+
+    // 3. Anything else replaces what is shown.
+    stopWatching();
+    setScanTarget(path);
+    setBasket({});
+    setQuery(QString());
+
+    // 4. The folder's own saved index.
+    if (!fresh) {
+        if (IndexRef own = loadSaved(path)) {
+            show(own);
+            watch(own);
+            return;
+        }
+    }
+
+    // 5. A fresh scan. A cancelled or failed scan is neither shown, saved nor dated: a partial
+    // index must never pass for a whole one.
+    auto progress = std::make_shared<ScanProgress>();
+    setProgress(progress);
+    animated({0.5, 0.8}, [this] { setPhase(Phase::scanning); });
+    runInBackground([this, path, progress] {
+        IndexRef scanned;
+        QString error;
+        try {
+            scanned = IndexRef(DiskIndex::scan(path, *progress, defaultScanThreads()));
+        } catch (const std::exception& e) {
+            error = QString::fromLocal8Bit(e.what());
+        } catch (...) {
+            error = QStringLiteral("The scan failed.");
+        }
+        onMainThread(
+            [this, path, progress, scanned, error] { finishScan(path, progress, scanned, error); });
+        if (!scanned || progress->isCancelled()) return;
+        try {
+            scanned->save();
+        } catch (const std::exception&) {
+            return;  // not dated: the saved file, if any, is an older one
+        }
+        onMainThread([this, path, scanned] { recordSaved(path, scanned->scannedAt()); });
+    });
+}
+
+void AppModel::finishScan(const std::string& path, const ProgressRef& progress, IndexRef scanned,
+                          const QString& error) {
+    // A later scan owns the screen, or another target was opened meanwhile (from a saved
+    // index, which leaves `progress` alone): the result runs to its end unseen.
+    if (progress_ != progress || phase_ != Phase::scanning) return;
+    Batch batch(*this);
+    if (!scanned || progress->isCancelled()) {
+        animated({0.5, 1.0}, [this] { setPhase(Phase::home); });
+        if (!scanned)
+            setToast(Toast::make(QStringLiteral("Couldn't scan ") + nameOf(path), error, false));
+        return;
+    }
+    show(scanned);
+    watch(scanned);
+}
+
+void AppModel::recordSaved(const std::string& path, std::chrono::system_clock::time_point at) {
+    Batch batch(*this);
+    indexed_[path] = at;
+    announce(Prop::indexed);  // an entry changed in place is always announced
+    if (path == "/") refreshVolumes();
+}
+
+void AppModel::chooseFolder() {
+    const std::optional<std::string> picked = desktop_.chooseFolder(
+        QStringLiteral("Scan"), QStringLiteral("Pick a folder to look inside"));
+    if (picked) scan(*picked, false);
+}
+
+void AppModel::rescan() {
+    if (index_) scan(index_->rootPath(), true);
+}
+
+void AppModel::show(IndexRef index) {
+    Batch batch(*this);
+    setIndex(std::move(index));
+    // Node ids of the previous generation leave with it, in the same batch.
+    setHovered(std::nullopt);
+    setBasket({});
+    setResults({});
+    setBiggest({});
+    setTips({});
+    setSystemReport(std::nullopt);
+    setCleanPlan({});
+    setCleanPicked({});
+    setCurrent(0);
+    setTab(Tab::explore);
+    refreshDerived();
+    animated({0.55, 0.82}, [this] { setPhase(Phase::results); });
+}
+
+void AppModel::open(NodeId node) {
+    if (!index_ || node >= index_->count() || !index_->isDir(node)) return;
+    Batch batch(*this);
+    animated({0.42, 0.82}, [this, node] {
+        setCurrent(node);
+        setTab(Tab::explore);
+        setHovered(std::nullopt);
+    });
+    if (!query_.isEmpty()) setQuery(QString());
+    refreshDerived();
+}
+
+void AppModel::up() {
+    if (!index_) return;
+    if (const auto parent = index_->parentOf(current_)) open(*parent);
+}
+
+NodeIds AppModel::children(NodeId node) const {
+    if (!index_ || node >= index_->count()) return {};
+    return index_->sortedChildren(node);
+}
+
+bool AppModel::reveal(NodeId node) {
+    if (!index_ || node >= index_->count()) return false;
+    return desktop_.reveal(index_->path(node));
+}
+
+bool AppModel::openItem(NodeId node) {
+    if (!index_ || node >= index_->count()) return false;
+    return desktop_.open(index_->path(node));
+}
+
+bool AppModel::copyPath(NodeId node) {
+    if (!index_ || node >= index_->count()) return false;
+    return desktop_.copyText(QString::fromStdString(index_->path(node)));
+}
+
+}  // namespace tamrel

@@ -1,0 +1,117 @@
+#include <exception>
+
+#include <QTimer>
+
+#include "model/app/AppModel.h"
+
+namespace tamrel {
+
+void AppModel::watch(const IndexRef& index) {
+    Batch batch(*this);
+    setSync(Sync::catchingUp);
+    const std::uint64_t seq = ++watcherSeq_;
+    // The handlers run on the watcher's thread and only queue work for the main thread; what
+    // they queue does nothing once this watcher has been stopped or replaced.
+    auto history = [this, seq](Changes changes) {
+        onMainThread([this, seq, changes = std::move(changes)] {
+            if (seq == watcherSeq_) apply(changes);
+        });
+    };
+    auto live = [this, seq] {
+        onMainThread([this, seq] {
+            if (seq == watcherSeq_) scheduleLive();
+        });
+    };
+    try {
+        watcher_ = std::make_unique<Watcher>(index->rootPath(), index->eventID(),
+                                             std::move(history), std::move(live), options_.watcher);
+    } catch (const std::exception&) {
+        watcher_.reset();
+        setSync(Sync::live);  // nothing will follow the disk; the index stays as loaded
+    }
+}
+
+void AppModel::stopWatching() {
+    ++watcherSeq_;
+    if (!watcher_) return;
+    watcher_->stop();
+    watcher_.reset();
+}
+
+void AppModel::scheduleLive() {
+    // Each batch restarts the wait: the changes are taken once the disk has been quiet.
+    liveTimer_.start(options_.quietTime);
+}
+
+void AppModel::apply(Changes changes) {
+    Batch batch(*this);
+    if (!index_ || changes.isEmpty()) {
+        setSync(Sync::live);
+        return;
+    }
+    if (applying_) {
+        const std::uint64_t seq = watcherSeq_;
+        QTimer::singleShot(options_.retryDelay, this, [this, seq, changes] {
+            if (seq == watcherSeq_) apply(changes);  // changes of a stopped watcher are dropped
+        });
+        return;
+    }
+    applying_ = true;
+    setSync(Sync::updating);
+    const IndexRef index = index_;
+    // Taken after the changes were: the refreshed index never claims a change it lacks.
+    const std::uint64_t oldest = watcher_ ? watcher_->oldestPending() : 0;
+    runInBackground([this, index, changes = std::move(changes), oldest] {
+        IndexRef next;
+        try {
+            ScanProgress unseen;
+            next = IndexRef(index->refreshed(changes, unseen, oldest));
+            next->save();
+        } catch (const std::exception&) {
+            // A refresh that failed adopts nothing; a save that failed still adopts.
+        }
+        onMainThread([this, index, next] {
+            Batch batch(*this);
+            applying_ = false;
+            setSync(Sync::live);
+            if (next && index_ && index_ == index) adopt(next);
+        });
+    });
+}
+
+void AppModel::adopt(IndexRef next) {
+    if (!index_) return;
+    Batch batch(*this);
+    const IndexRef old = index_;
+    const auto pathOf = [&](NodeId id) -> std::optional<std::string> {
+        if (id >= old->count()) return std::nullopt;
+        return old->path(id);
+    };
+    const std::optional<std::string> currentPath = pathOf(current_);
+    std::vector<std::string> basketPaths;
+    for (NodeId id : basket_) {
+        if (auto p = pathOf(id)) basketPaths.push_back(std::move(*p));
+    }
+    const std::optional<std::string> hoveredPath = hovered_ ? pathOf(*hovered_) : std::nullopt;
+
+    setIndex(next);
+    NodeId current = 0;
+    if (currentPath) {
+        if (const auto n = next->lookup(*currentPath); n && next->isDir(*n)) current = *n;
+    }
+    setCurrent(current);
+    NodeIds basket;
+    for (const std::string& p : basketPaths) {
+        if (const auto n = next->lookup(p); n && *n != 0) basket.push_back(*n);
+    }
+    setBasket(std::move(basket));
+    OptionalNode hovered;
+    if (hoveredPath) hovered = next->lookup(*hoveredPath);
+    setHovered(hovered);
+    carryListsOver(*old, *next);
+    setRevision(revision_ + 1);
+    refreshDerived();
+    if (!query_.isEmpty()) scheduleSearch();
+}
+
+}  // namespace tamrel

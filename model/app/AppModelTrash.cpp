@@ -1,0 +1,184 @@
+// The Trash basket and the one action that moves nodes of the shown index to the Trash.
+
+#include <algorithm>
+#include <unordered_set>
+
+#include "format/Fmt.h"
+#include "model/app/AppModel.h"
+#include "platform/PathText.h"
+#include "platform/ProtectedPaths.h"
+#include "platform/XdgDirs.h"
+
+namespace tamrel {
+
+namespace {
+
+constexpr Spring basketSpring{0.35, 0.7};
+constexpr Spring trashedSpring{0.4, 0.75};
+
+// The last path component; "/" stays "/".
+std::string lastComponent(const std::string& path) {
+    const auto parts = pathComponents(path);
+    return parts.empty() ? std::string("/") : parts.back();
+}
+
+// One node of a trash call with its size when the call began.
+struct TrashWork {
+    NodeId node = 0;
+    std::uint64_t size = 0;
+};
+
+// "Skipped a, b, c +2".
+QString skippedText(const std::vector<std::string>& failures) {
+    QStringList names;
+    for (std::size_t i = 0; i < failures.size() && i < 3; ++i) {
+        names << QString::fromStdString(failures[i]);
+    }
+    QString text = QStringLiteral("Skipped ") + names.join(QStringLiteral(", "));
+    if (failures.size() > 3) text += QStringLiteral(" +") + QString::number(failures.size() - 3);
+    return text;
+}
+
+}  // namespace
+
+TrashCan& AppModel::trashCan() const {
+    return options_.trashCan ? *options_.trashCan : TrashCan::system();
+}
+
+bool AppModel::isProtected(const std::string& path) {
+    // Only absolute paths name one place; anything else is never handed to a mover.
+    if (!path.starts_with('/')) return true;
+    if (isProtectedPath(path, homeDirectory()) || isSystemFolder(path)) return true;
+    // The Trash, what lies in it and the folders that hold it; this application's own data.
+    // Without a home folder neither is known, and nothing is moved.
+    const std::string trash = homeTrashDirectory();
+    if (isAtOrBelow(path, trash) || isAtOrBelow(trash, path)) return true;
+    return isAtOrBelow(path, appDataDirectory());
+}
+
+bool AppModel::inBasket(NodeId node) const {
+    if (!index_ || node >= index_->count()) return false;
+    return std::any_of(basket_.begin(), basket_.end(), [&](NodeId entry) {
+        return entry == node || (entry < index_->count() && index_->isAncestor(entry, node));
+    });
+}
+
+void AppModel::toggleBasket(NodeId node) {
+    if (!index_ || node >= index_->count()) return;
+    animated(basketSpring, [&] {
+        NodeIds next = basket_;
+        const auto at = std::find(next.begin(), next.end(), node);
+        if (at != next.end()) {
+            next.erase(at);
+            setBasket(std::move(next));
+            return;
+        }
+        if (node == 0 || inBasket(node)) return;
+        std::erase_if(next, [&](NodeId entry) { return index_->isAncestor(node, entry); });
+        next.push_back(node);
+        setBasket(std::move(next));
+    });
+}
+
+std::uint64_t AppModel::basketSize() const {
+    if (!index_) return 0;
+    std::uint64_t sum = 0;
+    for (NodeId node : basket_) {
+        if (node < index_->count()) sum += index_->size(node);
+    }
+    return sum;
+}
+
+void AppModel::trash(const NodeIds& nodes, const std::vector<std::string>& skipped) {
+    if (!index_ || nodes.empty()) return;
+    // The ids belong to the shown generation, which the worker holds: it turns them into paths
+    // there (off the main thread: 1,000 paths of a large index take milliseconds).
+    auto work = std::make_shared<std::vector<TrashWork>>();
+    work->reserve(nodes.size());
+    for (NodeId node : nodes) {
+        if (node < index_->count()) work->push_back({node, index_->size(node)});
+    }
+    if (work->empty()) return;  // no node of the shown generation: as an empty list
+    const IndexRef index = index_;  // the generation of the ids, whatever a slot does next
+    setTrashing(true);
+    runInBackground([this, index, work, skipped] {
+        std::vector<std::string> failures = skipped;
+        NodeIds moved;
+        std::vector<std::string> movedPaths;
+        std::uint64_t freed = 0;
+        TrashCan& can = trashCan();
+        for (const TrashWork& item : *work) {
+            const std::string path = index->path(item.node);
+            std::lock_guard guard(moveLock_);
+            // A node another move has taken (or its folder) may have something else at its path
+            // by now: it is reported, never moved.
+            if (index->isGone(item.node) || isProtected(path) || !can.moveToTrash(path)) {
+                failures.push_back(lastComponent(path));
+                continue;
+            }
+            index->markRemoved(item.node);
+            moved.push_back(item.node);
+            movedPaths.push_back(path);
+            freed += item.size;
+        }
+        onMainThread([this, index, moved = std::move(moved), movedPaths = std::move(movedPaths),
+                      failures = std::move(failures), freed] {
+            Batch batch(*this);
+            setTrashing(false);
+            animated(trashedSpring, [&] {
+                pruneMoved(index, moved, movedPaths);
+                const QString bytes = QStringLiteral("Freed ") + Fmt::bytes(freed);
+                if (failures.empty()) {
+                    const std::size_t n = moved.size();
+                    setToast(Toast::make(bytes,
+                                         QString::number(n) + (n == 1 ? " item" : " items") +
+                                             " moved to the Trash",
+                                         true));
+                } else if (!moved.empty()) {
+                    setToast(Toast::make(bytes, skippedText(failures), true));
+                } else {
+                    setToast(Toast::make(QStringLiteral("Couldn't move that"),
+                                         skippedText(failures), false));
+                }
+            });
+            refreshDerived();
+            if (!query_.isEmpty()) scheduleSearch();
+        });
+    });
+}
+
+void AppModel::pruneMoved(const IndexRef& from, const NodeIds& moved,
+                          const std::vector<std::string>& movedPaths) {
+    setRevision(revision_ + 1);
+    if (!index_) return;
+    std::unordered_set<NodeId> gone;
+    if (index_ == from) {
+        gone.insert(moved.begin(), moved.end());
+    } else {
+        // Another generation is shown: its ids name other nodes. What moved is found by path;
+        // its own refresh will take the paths out of it.
+        for (const std::string& path : movedPaths) {
+            if (const auto node = index_->lookup(path)) gone.insert(*node);
+        }
+    }
+    if (!gone.empty()) {
+        NodeIds basket = basket_;
+        std::erase_if(basket, [&](NodeId node) { return gone.contains(node); });
+        setBasket(std::move(basket));
+        NodeSet picked = cleanPicked_;
+        std::erase_if(picked, [&](NodeId node) { return gone.contains(node); });
+        setCleanPicked(std::move(picked));
+    }
+    if (current_ == 0 || current_ >= index_->count()) return;
+    if (index_ == from) {
+        if (index_->isGone(current_)) setCurrent(0);
+        return;
+    }
+    const std::string here = index_->path(current_);
+    if (std::any_of(movedPaths.begin(), movedPaths.end(),
+                    [&](const std::string& path) { return isAtOrBelow(here, path); })) {
+        setCurrent(0);
+    }
+}
+
+}  // namespace tamrel

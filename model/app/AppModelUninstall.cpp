@@ -1,0 +1,147 @@
+// Uninstalling an application: closing its running copies, then moving it and its ticked
+// leftovers to the Trash.
+
+#include <unistd.h>
+
+#include <algorithm>
+
+#include "format/Fmt.h"
+#include "model/app/AppModel.h"
+#include "model/system/Processes.h"
+
+namespace tamrel {
+
+namespace {
+
+constexpr Spring uninstalledSpring{0.4, 0.8};
+constexpr int quitChecks = 30;
+
+// Asks every running copy of the application to quit and waits for them, at most quitChecks
+// times `check`. True when none runs any more. Our own process is never one of them.
+bool closeRunningCopies(const InstalledApp& app, Platform& platform,
+                        std::chrono::milliseconds check) {
+    std::vector<std::string> programs;
+    if (const auto entry = platform.applicationPath(app.bundleID);
+        entry && entry->ends_with(".desktop")) {
+        if (auto program = Processes::execProgram(*entry)) programs.push_back(std::move(*program));
+    }
+    std::vector<ProcessHandle> copies;
+    for (const ProcessInfo& p : Processes::runningCopies(Processes::list(), app.path, programs)) {
+        if (p.pid == ::getpid()) continue;
+        if (auto handle = ProcessHandle::open(p)) copies.push_back(std::move(*handle));
+    }
+    if (copies.empty()) return true;
+    for (const ProcessHandle& copy : copies) copy.terminate();
+    for (int i = 0; i < quitChecks; ++i) {
+        const auto running = std::find_if(copies.begin(), copies.end(),
+                                          [](const ProcessHandle& c) { return c.running(); });
+        if (running == copies.end()) return true;
+        running->waitEnded(check);
+    }
+    return std::none_of(copies.begin(), copies.end(),
+                        [](const ProcessHandle& c) { return c.running(); });
+}
+
+}  // namespace
+
+void AppModel::uninstall(const InstalledApp& app) {
+    if (!index_) return;
+    // The leftovers' ids name what is moved, with administrator rights outside the home folder:
+    // they are used only in the generation the inventory came from, and only for an application
+    // the inventory lists that is still where it was.
+    const auto stored = std::find_if(apps_.begin(), apps_.end(), [&](const InstalledApp& a) {
+        return a.node == app.node && a.path == app.path;
+    });
+    if (!inventoryShown() || stored == apps_.end() || app.node >= index_->count() ||
+        index_->isGone(app.node) || index_->path(app.node) != app.path) {
+        setToast(Toast::make(QStringLiteral("The list of apps has changed"),
+                             QStringLiteral("Look at it again, then try again"), false));
+        loadApps(true);
+        return;
+    }
+    // Copied before the first write: a slot told of it may change the inventory.
+    const InstalledApp chosen = *stored;
+    std::vector<Remover::Item> items{{chosen.node, chosen.path, false, std::nullopt}};
+    std::uint64_t total = chosen.appSize;
+    for (const Leftover& leftover : chosen.leftovers) {
+        if (!leftoverPicked_.contains(leftover.node) || leftover.node >= index_->count() ||
+            index_->isGone(leftover.node)) {
+            continue;
+        }
+        items.push_back({leftover.node, index_->path(leftover.node), leftover.system,
+                         leftover.kind});
+        total += index_->size(leftover.node);
+    }
+    const IndexRef index = index_;  // the generation of the items, whatever a slot does next
+    setUninstalling(true);
+    runInBackground([this, index, app = chosen, items = std::move(items), total] {
+        if (!closeRunningCopies(app, platform_, options_.quitCheck)) {
+            onMainThread([this, name = QString::fromStdString(app.name)] {
+                Batch batch(*this);
+                setUninstalling(false);
+                setToast(Toast::make(name + " is still open",
+                                     QStringLiteral("Quit it yourself (it may be asking to save), "
+                                                    "then try again"),
+                                     false));
+            });
+            return;
+        }
+        Remover::Outcome outcome;
+        std::vector<std::string> movedPaths;
+        {
+            std::lock_guard guard(moveLock_);
+            // What a trash call took meanwhile is not asked for again.
+            std::vector<Remover::Item> left;
+            for (const Remover::Item& item : items) {
+                if (!index->isGone(item.node)) left.push_back(item);
+            }
+            if (!left.empty()) outcome = trashCan().remove(left, platform_);
+            for (NodeId node : outcome.removed) {
+                index->markRemoved(node);
+                const auto item = std::find_if(left.begin(), left.end(),
+                                               [&](const auto& i) { return i.node == node; });
+                if (item != left.end()) movedPaths.push_back(item->path);
+            }
+        }
+        const bool bundleGone = std::find(outcome.removed.begin(), outcome.removed.end(),
+                                          app.node) != outcome.removed.end();
+        onMainThread([this, index, app, outcome = std::move(outcome),
+                      movedPaths = std::move(movedPaths), total, bundleGone] {
+            Batch batch(*this);
+            setUninstalling(false);
+            const QString name = QString::fromStdString(app.name);
+            animated(uninstalledSpring, [&] {
+                pruneMoved(index, outcome.removed, movedPaths);
+                if (!bundleGone) {
+                    setToast(Toast::make("Couldn't uninstall " + name,
+                                         QStringLiteral("The system didn't allow it to be moved"),
+                                         false));
+                    return;
+                }
+                InstalledApps rest = apps_;
+                // The inventory of another generation knows the application by its path only.
+                const bool sameGeneration = appsIndex_ == index;
+                std::erase_if(rest, [&](const InstalledApp& a) {
+                    return sameGeneration ? a.node == app.node : a.path == app.path;
+                });
+                setApps(std::move(rest));
+                setSelectedApp(std::nullopt);
+                const AppRefs sorted = sortedApps();
+                if (!sorted.empty()) selectApp(sorted.front()->node);
+                QString detail;
+                if (outcome.failures.empty()) {
+                    detail = Fmt::bytes(total) + " moved to the Trash";
+                } else {
+                    detail = "Couldn't remove " + QString::fromStdString(outcome.failures[0]);
+                    if (outcome.failures.size() > 1) {
+                        detail += ", " + QString::fromStdString(outcome.failures[1]);
+                    }
+                }
+                setToast(Toast::make(name + " uninstalled", detail, true));
+            });
+            refreshDerived();
+        });
+    });
+}
+
+}  // namespace tamrel

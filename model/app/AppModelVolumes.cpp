@@ -1,0 +1,277 @@
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+#include <charconv>
+#include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
+
+#include "core/scan/MountPolicy.h"
+#include "model/app/AppModel.h"
+#include "model/app/VolumeList.h"
+#include "platform/XdgDirs.h"
+
+namespace tamrel {
+
+namespace {
+
+std::string readText(const std::string& file) {
+    std::ifstream in(file);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// mountinfo escapes space, tab, newline and backslash as three octal digits.
+std::string unescapeOctal(std::string_view s) {
+    const auto oct = [](char c) { return c >= '0' && c <= '7'; };
+    std::string out;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '\\' && i + 3 < s.size() && oct(s[i + 1]) && oct(s[i + 2]) && oct(s[i + 3])) {
+            out +=
+                static_cast<char>((s[i + 1] - '0') * 64 + (s[i + 2] - '0') * 8 + (s[i + 3] - '0'));
+            i += 3;
+            continue;
+        }
+        out += s[i];
+    }
+    return out;
+}
+
+// udev escapes label bytes as "\xHH".
+std::string unescapeHex(std::string_view s) {
+    std::string out;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        unsigned v = 0;
+        if (s[i] == '\\' && i + 3 < s.size() && s[i + 1] == 'x' &&
+            std::from_chars(s.data() + i + 2, s.data() + i + 4, v, 16).ptr == s.data() + i + 4) {
+            out += static_cast<char>(v);
+            i += 3;
+            continue;
+        }
+        out += s[i];
+    }
+    return out;
+}
+
+std::vector<std::string_view> fields(std::string_view line) {
+    std::vector<std::string_view> out;
+    std::size_t at = 0;
+    while (at <= line.size()) {
+        const std::size_t sp = line.find(' ', at);
+        out.push_back(line.substr(at, sp == std::string_view::npos ? sp : sp - at));
+        if (sp == std::string_view::npos) break;
+        at = sp + 1;
+    }
+    return out;
+}
+
+// The block device behind a mount: its own numbers, or for file systems with an anonymous
+// device (btrfs) those of the source device node.
+dev_t blockDevice(const MountEntry& m) {
+    if (m.major != 0) return makedev(m.major, m.minor);
+    struct stat st {};
+    if (m.source.starts_with("/dev/") && ::stat(m.source.c_str(), &st) == 0 && S_ISBLK(st.st_mode))
+        return st.st_rdev;
+    return makedev(m.major, m.minor);
+}
+
+std::map<dev_t, std::string> labels() {
+    std::map<dev_t, std::string> out;
+    const std::string folder = "/dev/disk/by-label";
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) return out;
+    while (const dirent* e = ::readdir(dir)) {
+        const std::string name = e->d_name;
+        if (name == "." || name == "..") continue;
+        struct stat st {};
+        if (::stat((folder + "/" + name).c_str(), &st) == 0 && S_ISBLK(st.st_mode))
+            out.emplace(st.st_rdev, unescapeHex(name));
+    }
+    ::closedir(dir);
+    return out;
+}
+
+bool internal(dev_t device) {
+    if (major(device) == 0) return false;
+    const std::string link =
+        "/sys/dev/block/" + std::to_string(major(device)) + ":" + std::to_string(minor(device));
+    char real[4096];
+    if (!::realpath(link.c_str(), real)) return false;
+    const std::string path = real;
+    if (path.find("/usb") != std::string::npos) return false;
+    // A partition has no "removable" of its own; its disk, the parent folder, has.
+    for (const std::string& file : {path + "/removable", path + "/../removable"}) {
+        const std::string text = readText(file);
+        if (!text.empty()) return text[0] == '0';
+    }
+    return true;
+}
+
+std::string lastComponent(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+}  // namespace
+
+std::vector<MountEntry> parseMounts(std::string_view text) {
+    std::vector<MountEntry> out;
+    while (!text.empty()) {
+        const std::size_t eol = text.find('\n');
+        const std::string_view line = text.substr(0, eol);
+        text = eol == std::string_view::npos ? std::string_view{} : text.substr(eol + 1);
+        const std::vector<std::string_view> f = fields(line);
+        std::size_t sep = 6;
+        while (sep < f.size() && f[sep] != "-")
+            ++sep;
+        if (f.size() < 7 || sep + 2 >= f.size()) continue;
+        MountEntry m;
+        const std::string_view dev = f[2];
+        const std::size_t colon = dev.find(':');
+        if (colon == std::string_view::npos ||
+            std::from_chars(dev.data(), dev.data() + colon, m.major).ec != std::errc{} ||
+            std::from_chars(dev.data() + colon + 1, dev.data() + dev.size(), m.minor).ec !=
+                std::errc{})
+            continue;
+        m.point = unescapeOctal(f[4]);
+        m.type = std::string(f[sep + 1]);
+        m.source = unescapeOctal(f[sep + 2]);
+        out.push_back(std::move(m));
+    }
+    return out;
+}
+
+std::vector<Volume> volumesOf(std::string_view mountinfo) {
+    std::vector<Volume> out;
+    std::set<dev_t> seen;
+    std::optional<std::map<dev_t, std::string>> names;
+    for (const MountEntry& m : parseMounts(mountinfo)) {
+        if (!MountPolicy::isLocalDisk(m.type)) continue;
+        // A mount point that is gone or is no folder (a file bound over another, as containers
+        // do with /etc/hosts) is no volume, and must not take its device's place below.
+        struct stat point {};
+        if (::stat(m.point.c_str(), &point) != 0 || !S_ISDIR(point.st_mode)) continue;
+        struct statvfs vfs {};
+        if (::statvfs(m.point.c_str(), &vfs) != 0) continue;
+        // Once per device: bind mounts and the subvolumes of one btrfs disk share it.
+        const dev_t block = blockDevice(m);
+        if (!seen.insert(block).second) continue;
+        const std::uint64_t frsize = vfs.f_frsize ? vfs.f_frsize : vfs.f_bsize;
+        const std::uint64_t reserved = vfs.f_bfree > vfs.f_bavail ? vfs.f_bfree - vfs.f_bavail : 0;
+        const std::uint64_t total =
+            vfs.f_blocks > reserved ? (vfs.f_blocks - reserved) * frsize : 0;
+        if (total == 0) continue;
+        if (!names) names = labels();
+        Volume v;
+        v.url = m.point;
+        if (const auto label = names->find(block); label != names->end()) {
+            v.name = QString::fromStdString(label->second);
+        } else {
+            v.name = m.point == "/" ? QStringLiteral("Computer")
+                                    : QString::fromStdString(lastComponent(m.point));
+        }
+        v.total = total;
+        v.free = static_cast<std::uint64_t>(vfs.f_bavail) * frsize;
+        v.isInternal = internal(block);
+        out.push_back(std::move(v));
+    }
+    return out;
+}
+
+std::vector<Volume> mountedVolumes() {
+    return volumesOf(readText("/proc/self/mountinfo"));
+}
+
+bool canReadEverything() {
+    std::istringstream status(readText("/proc/self/status"));
+    std::string line;
+    while (std::getline(status, line)) {
+        if (!line.starts_with("CapEff:")) continue;
+        std::uint64_t caps = 0;
+        const std::string hex = line.substr(line.find_first_not_of(" \t", 7));
+        std::from_chars(hex.data(), hex.data() + hex.size(), caps, 16);
+        constexpr int capDacReadSearch = 2;
+        return (caps >> capDacReadSearch) & 1u;
+    }
+    return false;
+}
+
+void AppModel::refreshVolumes() {
+    Batch batch(*this);
+    setVolumes(mountedVolumes());
+
+    const std::string home = homeDirectory();
+    struct Candidate {
+        const char* name;
+        const char* symbol;
+        std::string path;
+        std::uint32_t hex;
+    };
+    const Candidate candidates[] = {
+        {"Home", "house.fill", home, 0x8E7CF8},
+        {"Downloads", "arrow.down.circle.fill", home + "/Downloads", 0x4FA8F7},
+        {"Documents", "doc.fill", home + "/Documents", 0xFFC53D},
+        {"Desktop", "menubar.dock.rectangle", home + "/Desktop", 0xF27FB2},
+        {"Developer", "hammer.fill", home + "/Developer", 0x9BD35A},
+        {"Applications", "square.grid.3x3.fill", "/Applications", 0x4CC9A6},
+        {"Library", "books.vertical.fill", home + "/Library", 0xD39A6A},
+    };
+    Places places;
+    for (const Candidate& c : candidates) {
+        struct stat st {};
+        if (home.empty() && c.path != "/Applications") continue;
+        if (::lstat(c.path.c_str(), &st) != 0) continue;
+        places.push_back({c.name, c.symbol, c.path, c.hex});
+    }
+    setPlaces(std::move(places));
+
+    // A path without a saved index of its own is served by the saved index of "/" only when
+    // that index entered the folder (a mount point it did not enter is not served).
+    const auto rootDate = DiskIndex::cachedDate("/");
+    IndexRef root;
+    if (rootDate) {
+        // The saved header keeps whole seconds.
+        const auto seconds = [](std::chrono::system_clock::time_point t) {
+            return std::chrono::floor<std::chrono::seconds>(t);
+        };
+        if (index_ && index_->rootPath() == "/" &&
+            seconds(index_->scannedAt()) == seconds(*rootDate)) {
+            root = index_;
+        } else {
+            root = loadSaved("/");
+        }
+    }
+    SavedDates dates;
+    const auto date = [&](const std::string& path) {
+        if (const auto own = DiskIndex::cachedDate(path)) {
+            dates[path] = *own;
+        } else if (root && enteredFolder(*root, path)) {
+            dates[path] = *rootDate;
+        } else {
+            dates.erase(path);
+        }
+    };
+    for (const Volume& v : volumes_)
+        date(v.url);
+    for (const Place& p : places_)
+        date(p.url);
+    setIndexed(std::move(dates));
+
+    setHasFullDiskAccess(canReadEverything());
+}
+
+std::optional<std::uint64_t> AppModel::expectedScanBytes() const {
+    if (!scanTarget_) return std::nullopt;
+    for (const Volume& v : volumes_) {
+        if (v.url == *scanTarget_) return v.free > v.total ? 0 : v.total - v.free;
+    }
+    return std::nullopt;
+}
+
+}  // namespace tamrel

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "model/app/AppValues.h"
+
+namespace tamrel {
+
+// One line of /proc/self/mountinfo, escapes decoded.
+struct MountEntry {
+    unsigned major = 0;
+    unsigned minor = 0;
+    std::string point;   // the mount point
+    std::string type;    // the file system type
+    std::string source;  // "/dev/sda2", or what the file system names
+};
+
+// The mounts of mountinfo text, in order; lines that do not parse are skipped.
+std::vector<MountEntry> parseMounts(std::string_view mountinfo);
+
+// The volumes of mountinfo text: every mount of a local disk file system (the scanner's mount
+// policy) on a folder, each block device once (its first such mount), with its statvfs
+// capacities; mounts of any other type are never touched, so a dead network mount cannot block.
+// Volumes without capacity are left out. Names come from the file-system labels in
+// /dev/disk/by-label, else the last path component ("/": "Computer"); isInternal from /sys
+// (neither removable nor on USB).
+std::vector<Volume> volumesOf(std::string_view mountinfo);
+
+// volumesOf() of this process's mount table.
+std::vector<Volume> mountedVolumes();
+
+// The process may read every folder: it holds CAP_DAC_READ_SEARCH in its effective set (as
+// root does).
+bool canReadEverything();
+
+}  // namespace tamrel

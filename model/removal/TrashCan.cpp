@@ -1,0 +1,23 @@
+#include "model/removal/TrashCan.h"
+
+namespace tamrel {
+
+namespace {
+
+class SystemTrashCan final : public TrashCan {
+public:
+    bool moveToTrash(const std::string& path) override { return Remover::trashAsUser(path); }
+    Remover::Outcome remove(const std::vector<Remover::Item>& items,
+                            Platform& platform) override {
+        return Remover::remove(items, platform);
+    }
+};
+
+}  // namespace
+
+TrashCan& TrashCan::system() {
+    static SystemTrashCan can;
+    return can;
+}
+
+}  // namespace tamrel

@@ -1,0 +1,241 @@
+// Draws the window in each phase and every theme piece to PNG files, headless, from a fixture
+// tree, so the screens can be looked at without a display:
+//   tamrel_gallery OUTPUT_FOLDER
+// Fails (exit 1) when a picture cannot be written or a phase does not come on.
+
+#include <QApplication>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QHBoxLayout>
+#include <QLocale>
+#include <QMimeData>
+#include <QPainter>
+#include <QTest>
+#include <QVBoxLayout>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+
+#include "model/app/AppModel.h"
+#include "tests/gallery/ResultsGallery.h"
+#include "tests/model/app/FakeDesktop.h"
+#include "tests/support/ScopedDataHome.h"
+#include "tests/support/TempDir.h"
+#include "tests/ui/Headless.h"
+#include "ui/home/ScanningView.h"
+#include "ui/home/Sidebar.h"
+#include "ui/home/WelcomeView.h"
+#include "ui/shell/MainWindow.h"
+#include "ui/shell/RootView.h"
+#include "ui/shell/TamrelApp.h"
+#include "ui/theme/Colors.h"
+#include "ui/theme/Display.h"
+#include "ui/theme/Fonts.h"
+#include "ui/theme/Keys.h"
+#include "ui/theme/Palette.h"
+#include "ui/theme/SpringAnimator.h"
+#include "ui/theme/Symbols.h"
+
+using namespace tamrel;
+
+namespace {
+
+QString gOut;
+bool gOk = true;
+
+void save(QWidget& w, const QString& name) {
+    const QPixmap pm = w.grab();
+    const QString file = gOut + QLatin1Char('/') + name + QStringLiteral(".png");
+    if (!pm.save(file)) {
+        std::fprintf(stderr, "gallery: cannot write %s\n", qPrintable(file));
+        gOk = false;
+        return;
+    }
+    std::printf("%s\n", qPrintable(file));
+}
+
+bool waitFor(const std::function<bool()>& done) {
+    return QTest::qWaitFor(done, 20000);
+}
+
+// One sheet of every theme piece.
+class Pieces : public QWidget {
+public:
+    Pieces() {
+        setFixedSize(1320, 840);
+        auto* v = new QVBoxLayout(this);
+        v->setContentsMargins(40, 40, 40, 40);
+        v->setSpacing(24);
+
+        auto* keys = new QHBoxLayout();
+        keys->setSpacing(14);
+        for (bool large : {false, true}) {
+            for (KeyKind kind : {KeyKind::plain, KeyKind::accent, KeyKind::dark}) {
+                auto* k = new KeyButton(large ? QStringLiteral("Large key") : QStringLiteral("Key"),
+                                        kind, large, this);
+                if (kind == KeyKind::accent) k->setSymbol(QStringLiteral("magnifyingglass"));
+                keys->addWidget(k);
+            }
+        }
+        auto* pressed = new KeyButton(QStringLiteral("Pressed"), KeyKind::plain, false, this);
+        pressed->setDown(true);
+        emit pressed->pressed();
+        keys->addWidget(pressed);
+        auto* disabled = new KeyButton(QStringLiteral("Disabled"), KeyKind::plain, false, this);
+        disabled->setEnabled(false);
+        keys->addWidget(disabled);
+        keys->addWidget(new RoundKey(QStringLiteral("arrow.clockwise"), 28, this));
+        keys->addWidget(new RoundKey(QStringLiteral("chevron.up"), 28, this));
+        keys->addStretch(1);
+        v->addLayout(keys);
+
+        auto* row = new QHBoxLayout();
+        row->setSpacing(18);
+        row->addWidget(new LogoMark(24, this));
+        row->addWidget(new LogoMark(64, this));
+        for (const char* s : {"house.fill", "arrow.down.circle.fill", "doc.fill", "hammer.fill",
+                              "internaldrive.fill", "externaldrive.fill", "books.vertical.fill",
+                              "square.grid.3x3.fill", "menubar.dock.rectangle", "sparkles",
+                              "brain.head.profile", "globe", "trash.fill"}) {
+            row->addWidget(new Glyph(QString::fromLatin1(s),
+                                     Palette::folderHex(QString::fromLatin1(s)), 24, this));
+        }
+        row->addWidget(new Glyph(QStringLiteral("house.fill"), 0x8E7CF8, 40, this));
+        row->addWidget(new LED(Color::led, false, this));
+        row->addWidget(new LED(QColor(255, 176, 32), false, this));
+        row->addWidget(new LED(Color::danger, false, this));
+        row->addStretch(1);
+        v->addLayout(row);
+
+        auto* texts = new QHBoxLayout();
+        texts->setSpacing(24);
+        texts->addWidget(new Caption(QStringLiteral("disks"), this));
+        texts->addWidget(new SizeText(0, 22, Color::ink2, this));
+        texts->addWidget(new SizeText(1'234'567'890, 22, Color::ink2, this));
+        texts->addWidget(new SizeText(987'000, 34, Color::tangerine, this));
+        texts->addStretch(1);
+        v->addLayout(texts);
+
+        auto* screens = new QHBoxLayout();
+        screens->setSpacing(24);
+        auto* screen = new Screen(14, this);
+        screen->setFixedSize(360, 100);
+        auto* sv = new QVBoxLayout(screen);
+        sv->setContentsMargins(16, 16, 16, 16);
+        sv->addWidget(
+            new SegmentMeter(0.5, 36, Color::screenGlow, QColor(255, 255, 255, 20), 14, screen));
+        sv->addWidget(
+            new SegmentMeter(0.0, 36, Color::screenGlow, QColor(255, 255, 255, 20), 14, screen));
+        screens->addWidget(screen);
+        auto* card = new Panel(kCardRadius, this);
+        card->setFixedSize(360, 120);
+        auto* cv = new QVBoxLayout(card);
+        cv->setContentsMargins(18, 18, 18, 18);
+        cv->addWidget(new Caption(QStringLiteral("a card"), card));
+        cv->addWidget(new SegmentMeter(1.0, 20, Color::tangerine, Color::line, 10, card));
+        screens->addWidget(card);
+        screens->addStretch(1);
+        v->addLayout(screens);
+
+        auto* symbols = new QHBoxLayout();
+        symbols->setSpacing(6);
+        for (const QString& name : Symbols::names()) {
+            auto* g = new Glyph(name, 0x4FA8F7, 20, this);
+            g->setToolTip(name);
+            symbols->addWidget(g);
+        }
+        symbols->addStretch(1);
+        v->addLayout(symbols);
+        v->addStretch(1);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.fillRect(rect(), Color::putty);
+    }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const auto app = test::headlessApp(argc, argv);
+    gOut = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("gallery");
+    QDir().mkpath(gOut);
+    const QString fonts = Fonts::missingMessage();
+    if (!fonts.isEmpty()) std::fprintf(stderr, "gallery: %s\n", qPrintable(fonts));
+
+    // The fixture: a home folder with places and a small tree to scan.
+    test::ScopedDataHome data;
+    test::TempDir tree;
+    for (const char* d : {"home/Downloads", "home/Documents", "home/Desktop", "home/Developer",
+                          "project/src", "project/build", "project/media"}) {
+        tree.mkdirs(d);
+    }
+    tree.write("project/media/film.mov", 4'000'000);
+    tree.write("project/media/still.png", 300'000);
+    tree.write("project/build/app.o", 900'000);
+    tree.write("project/src/main.cpp", 12'000);
+    ::setenv("HOME", (tree.path() + "/home").c_str(), 1);
+
+    test::FakeDesktop desktop;
+    AppModel::Options options;
+    options.startUp = false;
+    options.watcher.allowFanotify = false;
+    AppModel model(desktop, options);
+    model.startUp();
+
+    {
+        Pieces pieces;
+        pieces.show();
+        save(pieces, QStringLiteral("pieces"));
+    }
+
+    MainWindow window(model);
+    window.resize(1320, 840);
+    window.show();
+    QTest::qWait(50);
+    save(window, QStringLiteral("window-home"));
+
+    auto* welcome = qobject_cast<WelcomeView*>(window.rootView()->screen());
+    if (welcome != nullptr) {
+        // The drop highlight, as while a folder is dragged over the screen.
+        QMetaObject::invokeMethod(welcome, [welcome] {
+            QMimeData mime;
+            mime.setUrls({QUrl::fromLocalFile(QDir::homePath())});
+            QDragEnterEvent enter(QPoint(300, 300), Qt::CopyAction, &mime, Qt::LeftButton, {});
+            QApplication::sendEvent(welcome, &enter);
+        });
+        QTest::qWait(10);
+        save(window, QStringLiteral("window-home-dropping"));
+        QDragLeaveEvent leave;
+        QApplication::sendEvent(welcome, &leave);
+    }
+
+    // The Scanning screen at a chosen moment, in both dial modes.
+    model.scan(tree.path() + "/project", true);
+    if (auto* scanning = qobject_cast<ScanningView*>(window.rootView()->screen())) {
+        scanning->freeze({std::nullopt, 1'284'377, 96'512, 182'400'000'000, 48'200, 26.6});
+        save(window, QStringLiteral("window-scanning-spinner"));
+        scanning->freeze({0.42, 1'284'377, 96'512, 182'400'000'000, 48'200, 26.6});
+        save(window, QStringLiteral("window-scanning-measured"));
+    }
+    if (!waitFor([&] { return model.phase() == Phase::results; })) {
+        std::fprintf(stderr, "gallery: the scan of the fixture did not finish\n");
+        return 1;
+    }
+    QTest::qWait(50);
+    save(window, QStringLiteral("window-results"));
+    // The sidebar alone, with the scanned project as the target (no row: it is neither a disk
+    // nor a place), then with Home as the target.
+    model.scan(tree.path() + "/home", true);
+    waitFor([&] {
+        return model.phase() == Phase::results && model.index() &&
+               model.index()->rootPath() == tree.path() + "/home";
+    });
+    QTest::qWait(50);
+    save(*window.rootView()->sidebar(), QStringLiteral("sidebar-home-selected"));
+    save(window, QStringLiteral("window-results-home"));
+    saveResultsGallery(window, model, [](QWidget& w, const QString& name) { save(w, name); });
+    return gOk ? 0 : 1;
+}

@@ -1,0 +1,139 @@
+// The results screens for the gallery: Explore at a root and in a folder, picked items with the
+// tray and its list, Biggest, search results (found and nothing), the Trash confirmation, the
+// toasts and a deep path bar, from a tree of files of every kind.
+
+#include "tests/gallery/ResultsGallery.h"
+
+#include <QMessageBox>
+#include <QTest>
+
+#include <string>
+
+#include "tests/support/TempDir.h"
+#include "ui/results/BinTray.h"
+#include "ui/results/ExploreView.h"
+#include "ui/results/ResultsView.h"
+#include "ui/results/TreemapView.h"
+#include "ui/shell/RootView.h"
+
+namespace tamrel {
+namespace {
+
+bool waitFor(const std::function<bool()>& done) {
+    return QTest::qWaitFor(done, 20000);
+}
+
+void makeTree(const test::TempDir& tree) {
+    auto put = [&](const std::string& relative, std::size_t kb) {
+        const std::size_t slash = relative.rfind('/');
+        if (slash != std::string::npos) tree.mkdirs(relative.substr(0, slash));
+        tree.write(relative, kb * 1000);
+    };
+    put("Movies/Holiday 2023.mov", 2400);
+    put("Movies/Wedding.mp4", 1600);
+    put("Movies/clips/skate.mkv", 700);
+    put("Movies/clips/dog.mp4", 300);
+    for (int k = 0; k < 36; ++k)
+        put("Photos/IMG_" + std::to_string(4100 + k) + ".jpg", 40 + (k * 37) % 160);
+    put("Photos/Edits/panorama.tiff", 900);
+    for (int k = 0; k < 14; ++k)
+        put("Music/Track " + std::to_string(k + 1) + ".mp3", 120 + (k * 53) % 200);
+    put("Projects/site/node_modules/lib.js", 400);
+    put("Projects/site/index.html", 20);
+    put("Projects/app/build/app.o", 800);
+    put("Projects/app/src/main.cpp", 30);
+    put("Archives/backup-2022.zip", 1300);
+    put("Archives/logs.tar.gz", 350);
+    put("Installer.iso", 1900);
+    put("Report.pdf", 260);
+    put("budget.xlsx", 90);
+    put("data.sqlite", 500);
+    put("notes.txt", 8);
+    put("deep/a/b/c/d/e/f/leaf.bin", 50);
+}
+
+}  // namespace
+
+void saveResultsGallery(MainWindow& window, AppModel& model,
+                        const std::function<void(QWidget&, const QString&)>& save) {
+    test::TempDir tree;
+    makeTree(tree);
+    const std::string root = tree.path();
+    model.scan(root, true);
+    if (!waitFor([&] {
+            return model.phase() == Phase::results && model.index() &&
+                   model.index()->rootPath() == root && !model.breakdown().empty() &&
+                   !model.biggest().empty();
+        })) {
+        return;
+    }
+    auto* results = qobject_cast<ResultsView*>(window.rootView()->screen());
+    if (!results) return;
+    QTest::qWait(50);
+    save(window, QStringLiteral("results-explore"));
+
+    const DiskIndex& index = *model.index();
+    auto id = [&](const char* relative) { return *index.lookup(root + "/" + relative); };
+    model.toggleBasket(id("Installer.iso"));
+    model.toggleBasket(id("Archives"));
+    model.toggleBasket(id("Movies/Wedding.mp4"));
+    QTest::qWait(50);
+    // The pointer over the Music tile, which rises.
+    TreemapView& map = results->explore().treemap();
+    for (const TreemapTile& t : map.tiles()) {
+        if (!t.isOthers() && t.node() == id("Music"))
+            QTest::mouseMove(&map, t.rect.center().toPoint());
+    }
+    QTest::qWait(50);
+    save(window, QStringLiteral("results-explore-picked"));
+    results->tray().toggleList();
+    QTest::qWait(50);
+    if (results->tray().list()) save(*results->tray().list(), QStringLiteral("results-bin-list"));
+    results->tray().toggleList();
+
+    model.open(id("Movies"));
+    QTest::qWait(50);
+    save(window, QStringLiteral("results-explore-movies"));
+    model.open(id("Photos"));
+    waitFor([&] { return !model.biggest().empty(); });
+    QTest::qWait(50);
+    save(window, QStringLiteral("results-explore-photos"));
+
+    model.open(0);
+    model.setTab(Tab::biggest);
+    waitFor([&] { return model.biggest().size() > 10; });
+    QTest::qWait(50);
+    save(window, QStringLiteral("results-biggest"));
+
+    model.setQuery(QStringLiteral("ext:mp4 ext:mov ext:mkv"));
+    waitFor([&] { return !model.searching(); });
+    QTest::qWait(50);
+    save(window, QStringLiteral("results-search"));
+    model.setQuery(QStringLiteral("zzzz-nothing"));
+    waitFor([&] { return !model.searching(); });
+    QTest::qWait(50);
+    save(window, QStringLiteral("results-search-nothing"));
+    model.setQuery(QString());
+    model.setTab(Tab::explore);
+
+    model.setConfirmTrash(true);
+    QTest::qWait(50);
+    if (results->confirmation()) save(*results->confirmation(), QStringLiteral("results-confirm"));
+    model.setConfirmTrash(false);
+
+    model.setToast(Toast::make(QStringLiteral("Moved 3 items to the Trash"),
+                               QStringLiteral("5.6 MB freed"), true));
+    QTest::qWait(50);
+    save(window, QStringLiteral("results-toast"));
+    model.setToast(
+        Toast::make(QStringLiteral("Couldn't open it"), QStringLiteral("Report.pdf"), false));
+    QTest::qWait(50);
+    save(window, QStringLiteral("results-toast-failure"));
+    model.setToast(std::nullopt);
+
+    model.open(id("deep/a/b/c/d/e/f"));
+    QTest::qWait(50);
+    save(window, QStringLiteral("results-deep-path"));
+}
+
+}  // namespace tamrel

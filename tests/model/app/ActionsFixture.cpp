@@ -1,0 +1,72 @@
+#include "tests/model/app/ActionsFixture.h"
+
+#include <QCoreApplication>
+#include <sys/stat.h>
+#include <cstdio>
+#include <thread>
+
+#include "core/scan/ScanProgress.h"
+#include "tests/model/Fixtures.h"
+
+namespace tamrel {
+
+namespace test {
+
+void makeSmallAndBig(const TempDir& tree) {
+    makeBundle(tree, "home/Applications/Small.app",
+               {{"CFBundleIdentifier", "com.example.small"}, {"CFBundleName", "Small"}});
+    makeBundle(tree, "home/Applications/Big.app",
+               {{"CFBundleIdentifier", "com.example.big"}, {"CFBundleName", "Big"}});
+    tree.write("home/Applications/Big.app/Contents/blob", 400000);
+    for (const char* folder : {"Caches", "Application Support", "Logs"}) {
+        tree.mkdirs(std::string("home/Library/") + folder + "/com.example.big");
+        tree.write(std::string("home/Library/") + folder + "/com.example.big/x", 20000);
+    }
+}
+
+bool exists(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+IndexRef scanTree(const std::string& root) {
+    ScanProgress progress;
+    return IndexRef(DiskIndex::scan(root, progress, 2));
+}
+
+bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        std::this_thread::sleep_for(1ms);
+    }
+    return true;
+}
+
+bool RecordingTrashCan::moveToTrash(const std::string& path) {
+    std::lock_guard guard(lock_);
+    asked_.push_back(path);
+    for (const std::string& r : refused_) {
+        if (r == path) return false;
+    }
+    const std::string to = holding_ + "/" + std::to_string(++serial_);
+    return std::rename(path.c_str(), to.c_str()) == 0;
+}
+
+Remover::Outcome RecordingTrashCan::remove(const std::vector<Remover::Item>& items, Platform&) {
+    Remover::Outcome out;
+    for (const Remover::Item& item : items) {
+        if (moveToTrash(item.path)) {
+            out.removed.push_back(item.node);
+        } else {
+            const auto slash = item.path.rfind('/');
+            out.failures.push_back(item.path.substr(slash + 1));
+        }
+    }
+    return out;
+}
+
+
+}  // namespace test
+}  // namespace tamrel

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "model/app/AppModel.h"
+#include "model/removal/TrashCan.h"
+#include "tests/model/app/ActionsProbe.h"
+#include "tests/model/app/FakeDesktop.h"
+#include "tests/support/ScopedDataHome.h"
+#include "tests/support/TempDir.h"
+
+namespace tamrel::test {
+
+using namespace std::chrono_literals;
+
+// Two applications in `tree`/home/Applications: "Small" (com.example.small) and "Big"
+// (com.example.big, 400 KB more) with three leftovers of 20 KB in home/Library: Caches,
+// Application Support and Logs.
+void makeSmallAndBig(const TempDir& tree);
+
+// Something (a link included) is at `path`.
+bool exists(const std::string& path);
+
+// A fresh scan of `root`.
+IndexRef scanTree(const std::string& root);
+
+// Serves the Qt event loop of this (the main) thread until `done` holds or `limit` passes;
+// whether it held.
+bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds limit = 20s);
+
+// Records every path it is asked to move and moves it by rename into `holding` (nothing is
+// deleted), so the tree on disk changes as with the real Trash. Paths in `refuse` fail.
+class RecordingTrashCan : public TrashCan {
+public:
+    explicit RecordingTrashCan(std::string holding) : holding_(std::move(holding)) {}
+
+    bool moveToTrash(const std::string& path) override;
+    Remover::Outcome remove(const std::vector<Remover::Item>& items, Platform& platform) override;
+
+    std::vector<std::string> asked() const {
+        std::lock_guard guard(lock_);
+        return asked_;
+    }
+    void refuse(const std::string& path) {
+        std::lock_guard guard(lock_);
+        refused_.push_back(path);
+    }
+
+private:
+    mutable std::mutex lock_;
+    std::string holding_;
+    std::vector<std::string> asked_;
+    std::vector<std::string> refused_;
+    int serial_ = 0;
+};
+
+}  // namespace tamrel::test

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <utility>
+
+#include "model/app/AppModel.h"
+
+namespace tamrel {
+
+// Installs index generations and picks in a model the way its own operations would, for the
+// tests of the actions that move files.
+class ActionsProbe {
+public:
+    // Shows `index` at its root with nothing picked, as a newly opened target (no watcher).
+    static void show(AppModel& model, IndexRef index) { model.show(std::move(index)); }
+    // Adopts `next` as a refreshed generation of the shown index.
+    static void adopt(AppModel& model, IndexRef next) { model.adopt(std::move(next)); }
+    static void setCurrent(AppModel& model, NodeId node) { model.setCurrent(node); }
+    static void setCleanPicked(AppModel& model, NodeSet picked) {
+        model.setCleanPicked(std::move(picked));
+    }
+    static void setApps(AppModel& model, InstalledApps apps, const IndexRef& from, int revision) {
+        AppModel::Batch batch(model);
+        model.setApps(std::move(apps));
+        model.appsIndex_ = from;
+        model.appsRevision_ = revision;
+    }
+};
+
+}  // namespace tamrel

@@ -1,0 +1,109 @@
+#include <sys/time.h>
+
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include "tests/model/Fixtures.h"
+#include "tests/model/app/ActionsFixture.h"
+#include "tests/model/system/BundleChild.h"
+
+namespace tamrel {
+namespace {
+
+using test::waitFor;
+
+// A home with app caches (one of a program that runs during the test), a folder left by an
+// application that is not installed, and a small file; shown in a model whose moves are
+// recorded.
+class CleanRun : public ::testing::Test {
+protected:
+    CleanRun() : homeVar_("HOME", tree / "home"), can(holding.path()) {}
+    void put(const std::string& relative, std::size_t bytes) {
+        tree.mkdirs(relative.substr(0, relative.rfind('/')));
+        tree.write(relative, bytes);
+    }
+    void SetUp() override {
+        put("home/Library/Caches/com.example.cache/c", 300'000);
+        put("home/Library/Caches/com.example.bigger/c", 600'000);
+        put("home/Library/Caches/worker/c", 400'000);
+        // Named like an application that is not installed, and not changed for 60 days.
+        put("home/Library/Containers/com.reopen.tool.app/x", 500'000);
+        const timeval old[2] = {{std::time(nullptr) - 60 * 86400, 0},
+                                {std::time(nullptr) - 60 * 86400, 0}};
+        ::utimes((tree / "home/Library/Containers/com.reopen.tool.app").c_str(), old);
+        put("home/small", 10'000);
+        AppModel::Options options;
+        options.startUp = false;
+        options.trashCan = &can;
+        model = std::make_unique<AppModel>(desktop, options);
+        index = test::scanTree(tree.path());
+        ActionsProbe::show(*model, index);
+        ASSERT_TRUE(waitFor([&] { return !model->cleanPlan().empty(); }));
+    }
+    NodeId id(const std::string& relative) const { return *index->lookup(tree / relative); }
+    std::string path(const std::string& relative) const { return tree / relative; }
+
+    test::ScopedDataHome data;
+    test::TempDir tree;
+    test::TempDir holding;
+    test::ScopedEnv homeVar_;
+    test::RecordingTrashCan can;
+    test::FakeDesktop desktop;
+    std::unique_ptr<AppModel> model;
+    IndexRef index;
+};
+
+TEST_F(CleanRun, MovesTheTicksLargestFirstAndHoldsBackWhatIsOpen) {
+    test::BundleChild worker(tree, "bin/Worker.app", false);
+    AppModel& m = *model;
+    // Ticked on the screen: the caches by default, the leftover folder by hand; and a node the
+    // plan does not list.
+    m.setClean({id("home/Library/Containers/com.reopen.tool.app"),
+                id("home/Library/Caches/worker")},
+               true);
+    NodeSet picked = m.cleanPicked();
+    ASSERT_EQ(picked.size(), 4u);
+    picked.insert(id("home/small"));
+    ActionsProbe::setCleanPicked(m, picked);
+    const int before = m.revision();
+    m.runClean();
+    ASSERT_TRUE(waitFor([&] { return m.revision() != before && !m.trashing(); }));
+    EXPECT_EQ(can.asked(), (std::vector<std::string>{path("home/Library/Caches/com.example.bigger"),
+                                                     path("home/Library/Caches/com.example.cache"),
+                                                     path("home/small")}));
+    ASSERT_TRUE(m.toast());
+    EXPECT_TRUE(m.toast()->good);
+    // Held back: the cache of the running program, and the folder whose note merely names a
+    // word with "open" in it.
+    EXPECT_EQ(m.toast()->detail, "Skipped worker, com.reopen.tool.app");
+    EXPECT_EQ(m.cleanPicked(), (NodeSet{id("home/Library/Caches/worker"),
+                                       id("home/Library/Containers/com.reopen.tool.app")}));
+}
+
+TEST_F(CleanRun, NothingTickedMovesNothing) {
+    AppModel& m = *model;
+    m.setClean(NodeIds(m.cleanPicked().begin(), m.cleanPicked().end()), false);
+    ASSERT_TRUE(m.cleanPicked().empty());
+    const int before = m.revision();
+    m.runClean();
+    QTest::qWait(200);
+    EXPECT_TRUE(can.asked().empty());
+    EXPECT_EQ(m.revision(), before);
+    EXPECT_FALSE(m.toast());
+}
+
+TEST_F(CleanRun, TicksOfAGenerationNoLongerShownAreDropped) {
+    AppModel& m = *model;
+    ASSERT_FALSE(m.cleanPicked().empty());
+    m.runClean();
+    // A new file shifts the ids of the generation adopted before the plan comes back.
+    put("home/Library/Caches/aaa/big", 900'000);
+    ActionsProbe::adopt(m, test::scanTree(tree.path()));
+    QTest::qWait(300);
+    EXPECT_TRUE(can.asked().empty());
+    EXPECT_FALSE(m.toast());
+}
+
+}  // namespace
+}  // namespace tamrel

@@ -1,0 +1,166 @@
+#include "tests/model/app/ModelFixture.h"
+
+namespace tamrel::test {
+namespace {
+
+class LiveTest : public ModelTest {
+protected:
+    LiveTest() {
+        put("home/a/x.bin", 40'000);
+        put("home/a/inner/y.bin", 30'000);
+        put("home/b/z.bin", 20'000);
+        put("home/Library/Caches/com.one/blob", 400'000);
+        put("home/Library/Caches/com.two/blob", 300'000);
+        tree.mkdirs("away");
+        root = tree / "home";
+    }
+
+    // Waits for the next adopted generation after `revision`, and for its derived data.
+    void adopted(int revision) {
+        AppModel& m = model();
+        ASSERT_TRUE(waitFor([&] { return m.revision() > revision && m.sync() == Sync::live; }));
+        const IndexRef shown = m.index();
+        ASSERT_TRUE(waitFor([&] { return !m.cleanPlan().empty() || m.index() != shown; }));
+    }
+
+    std::string root;
+};
+
+TEST_F(LiveTest, AFolderDeletedOutsideMakesTheRootCurrent) {
+    scanned(root);
+    AppModel& m = model();
+    m.open(id(root + "/a/inner"));
+    const IndexRef before = m.index();
+    const int revision = m.revision();
+    QSignalSpy revisions(&m, &AppModel::revisionChanged);
+    moveAway(root + "/a", tree / "away");
+    ASSERT_TRUE(waitFor([&] { return m.index() != before && m.sync() == Sync::live; }));
+    EXPECT_EQ(m.revision(), revision + 1);
+    EXPECT_EQ(m.current(), 0u);
+    EXPECT_FALSE(m.index()->lookup(root + "/a"));
+    // The derived data follows the new generation: no id of the old one remains.
+    ASSERT_TRUE(waitFor([&] { return !m.biggest().empty() && m.biggest().size() == 3; }));
+    for (NodeId n : m.biggest())
+        EXPECT_LT(n, m.index()->count());
+}
+
+TEST_F(LiveTest, BasketEntriesDeletedOutsideDropOutAndTheRestKeepTheirOrder) {
+    put("home/b/one.bin", 4096);
+    put("home/b/two.bin", 4096);
+    scanned(root);
+    AppModel& m = model();
+    m.toggleBasket(id(root + "/b/two.bin"));
+    m.toggleBasket(id(root + "/a/inner"));
+    m.toggleBasket(id(root + "/b/one.bin"));
+    m.setHovered(id(root + "/a/inner/y.bin"));
+    const IndexRef before = m.index();
+    moveAway(root + "/a", tree / "away");
+    ASSERT_TRUE(waitFor([&] { return m.index() != before && m.sync() == Sync::live; }));
+    EXPECT_EQ(m.basket(), (NodeIds{id(root + "/b/two.bin"), id(root + "/b/one.bin")}));
+    EXPECT_FALSE(m.hovered());
+}
+
+TEST_F(LiveTest, BatchesCloserThanTheQuietTimeLeadToOneRefresh) {
+    scanned(root);
+    AppModel& m = model();
+    QSignalSpy revisions(&m, &AppModel::revisionChanged);
+    std::vector<Sync> syncs;
+    QObject::connect(&m, &AppModel::syncChanged, [&] { syncs.push_back(m.sync()); });
+    for (int i = 0; i < 10; ++i) {
+        put("home/b/new" + std::to_string(i), 4096);
+        QTest::qWait(100);  // a batch each 100 ms, quiet time 300 ms
+    }
+    ASSERT_TRUE(waitFor([&] { return revisions.count() == 1 && m.sync() == Sync::live; }));
+    QTest::qWait(500);
+    EXPECT_EQ(revisions.count(), 1);
+    EXPECT_EQ(syncs, (std::vector<Sync>{Sync::updating, Sync::live}));
+    EXPECT_TRUE(m.index()->lookup(root + "/b/new9"));
+}
+
+TEST_F(LiveTest, ChangesDuringARefreshLandOnTheAdoptedIndex) {
+    scanned(root);
+    AppModel& m = model();
+    put("home/b/first", 4096);
+    ASSERT_TRUE(waitFor([&] { return m.sync() == Sync::updating; }));
+    put("home/b/second", 4096);
+    ASSERT_TRUE(waitFor([&] {
+        return m.index()->lookup(root + "/b/first") && m.index()->lookup(root + "/b/second") &&
+               m.sync() == Sync::live;
+    }));
+}
+
+TEST_F(LiveTest, AStoppedWatcherChangesNothing) {
+    scanned(root);
+    AppModel& m = model();
+    put("other/o.bin", 4096);
+    m.scan(tree / "other", true);
+    ASSERT_TRUE(waitFor([&] {
+        return m.phase() == Phase::results && m.index()->rootPath() == tree / "other" &&
+               m.sync() == Sync::live;
+    }));
+    // The new watcher's own catch-up may still refresh the new index once (its files are newer
+    // than the scan's stamp less the margin): let that settle before looking.
+    QTest::qWait(900);
+    ASSERT_TRUE(waitFor([&] { return m.sync() == Sync::live; }));
+    const IndexRef shown = m.index();
+    const int revision = m.revision();
+    put("home/b/late", 4096);
+    QTest::qWait(600);
+    EXPECT_EQ(m.index(), shown);
+    EXPECT_EQ(m.revision(), revision);
+}
+
+TEST_F(LiveTest, TicksLiveByPathAcrossPlansAndGenerations) {
+    scanned(root);
+    AppModel& m = model();
+    ASSERT_TRUE(waitFor([&] { return !m.cleanPlan().empty(); }));
+    const NodeId one = id(root + "/Library/Caches/com.one");
+    const NodeId two = id(root + "/Library/Caches/com.two");
+    EXPECT_EQ(m.cleanPicked(), (NodeSet{one, two}));  // both on by default
+    EXPECT_EQ(m.cleanSize(), m.index()->size(one) + m.index()->size(two));
+
+    m.setClean({one}, false);
+    m.setClean({id(root + "/a")}, true);  // not an item of the plan: ignored
+    EXPECT_EQ(m.cleanPicked(), NodeSet{two});
+
+    // The same plan stored again: the same ticks, and no announcement of them.
+    QSignalSpy picked(&m, &AppModel::cleanPickedChanged);
+    QSignalSpy plan(&m, &AppModel::cleanPlanChanged);
+    m.applyCleanPlan(m.cleanPlan());
+    EXPECT_EQ(picked.count(), 0);
+    EXPECT_EQ(plan.count(), 1);
+
+    // A new generation (a change on disk) and its new plan keep the untick by path.
+    const int revision = m.revision();
+    put("home/b/more", 4096);
+    adopted(revision);
+    ASSERT_TRUE(waitFor([&] { return m.cleanPicked().size() == 1; }));
+    EXPECT_EQ(m.cleanPicked(), NodeSet{id(root + "/Library/Caches/com.two")});
+
+    // And across a new scan of the same folder.
+    m.rescan();
+    ASSERT_TRUE(waitFor([&] { return m.phase() == Phase::results && !m.cleanPlan().empty(); }));
+    EXPECT_EQ(m.cleanPicked(), NodeSet{id(root + "/Library/Caches/com.two")});
+    m.setClean({id(root + "/Library/Caches/com.one")}, true);
+    EXPECT_EQ(m.cleanPicked().size(), 2u);
+}
+
+TEST_F(LiveTest, DerivedDataOfAnEarlierFolderNeverLands) {
+    scanned(root);
+    AppModel& m = model();
+    std::vector<std::optional<Spring>> springs;
+    QObject::connect(&m, &AppModel::breakdownChanged, [&] { springs.push_back(m.animation()); });
+    for (int i = 0; i < 20; ++i) {
+        m.open(id(root + "/a"));
+        m.open(id(root + "/b"));
+    }
+    ASSERT_TRUE(waitFor([&] { return !springs.empty(); }));
+    QTest::qWait(200);
+    ASSERT_EQ(m.biggest().size(), 1u);
+    EXPECT_EQ(m.index()->name(m.biggest()[0]), "z.bin");
+    EXPECT_EQ(springs.back(), (Spring{0.5, 0.85}));
+    EXPECT_LE(springs.size(), 2u);  // one run at a time; the newest follows the running one
+}
+
+}  // namespace
+}  // namespace tamrel::test

@@ -1,0 +1,87 @@
+#include "tests/model/app/ModelFixture.h"
+
+namespace tamrel::test {
+namespace {
+
+class SearchTest : public ModelTest {
+protected:
+    SearchTest() {
+        put("root/apple.bin", 30'000);
+        put("root/apricot.bin", 20'000);
+        put("root/abc.bin", 10'000);
+        put("root/sub/abc2.bin", 5'000);
+        root = tree / "root";
+    }
+    std::string root;
+};
+
+TEST_F(SearchTest, FastTypingSearchesOnlyTheLastText) {
+    options.searchDelay = std::chrono::milliseconds(60);
+    scanned(root);
+    AppModel& m = model();
+    QSignalSpy results(&m, &AppModel::resultsChanged);
+    m.setQuery("a");
+    EXPECT_TRUE(m.searching());
+    m.setQuery("ab");
+    m.setQuery("abc");
+    ASSERT_TRUE(waitFor([&] { return !m.searching(); }));
+    QTest::qWait(100);
+    EXPECT_EQ(results.count(), 1);
+    ASSERT_EQ(m.results().size(), 2u);
+    EXPECT_EQ(m.index()->name(m.results()[0]), "abc.bin");
+    EXPECT_EQ(m.resultTotal(), 2);
+}
+
+TEST_F(SearchTest, BlankQueriesClearAtOnceAndKeepTheCounts) {
+    AppModel& m = model();
+    m.setQuery("abc");  // no index shown: the same as an empty query
+    EXPECT_FALSE(m.searching());
+    scanned(root);
+    m.setQuery("abc");
+    ASSERT_TRUE(waitFor([&] { return !m.searching(); }));
+    const double took = m.resultTime();
+    m.setQuery(" \t ");
+    EXPECT_TRUE(m.results().empty());
+    EXPECT_FALSE(m.searching());
+    EXPECT_EQ(m.resultTotal(), 2);
+    EXPECT_EQ(m.resultTime(), took);
+}
+
+TEST_F(SearchTest, TheSameTextSearchesAgainAndSearchesBelowTheCurrentFolder) {
+    scanned(root);
+    AppModel& m = model();
+    m.open(id(root + "/sub"));
+    m.setQuery(" abc ");  // searched as typed
+    ASSERT_TRUE(waitFor([&] { return !m.searching(); }));
+    ASSERT_EQ(m.results().size(), 1u);
+    EXPECT_EQ(m.index()->name(m.results()[0]), "abc2.bin");
+    QSignalSpy searching(&m, &AppModel::searchingChanged);
+    QSignalSpy query(&m, &AppModel::queryChanged);
+    m.setQuery(" abc ");
+    EXPECT_EQ(query.count(), 0);
+    EXPECT_TRUE(m.searching());
+    ASSERT_TRUE(waitFor([&] { return !m.searching(); }));
+    EXPECT_EQ(searching.count(), 2);
+    // Opening a folder clears the query, which clears the results.
+    m.open(0);
+    EXPECT_EQ(m.query(), "");
+    EXPECT_TRUE(m.results().empty());
+}
+
+TEST_F(SearchTest, AResultOfAnotherIndexNeverLands) {
+    scanned(root);
+    AppModel& m = model();
+    put("other/abc-other.bin", 4096);
+    m.setQuery("abc");
+    // Before the search result comes back, another target replaces the index (and the query).
+    m.scan(tree / "other", true);
+    m.setQuery("abc");
+    ASSERT_TRUE(waitFor([&] { return m.phase() == Phase::results && !m.searching(); }));
+    for (NodeId n : m.results()) {
+        ASSERT_LT(n, m.index()->count());
+        EXPECT_EQ(m.index()->name(n), "abc-other.bin");
+    }
+}
+
+}  // namespace
+}  // namespace tamrel::test

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <thread>
+
+#include "tests/support/TempDir.h"
+
+namespace tamrel::test {
+
+// A copy of sleep(1) inside an application bundle, started as a child of the test. The child
+// is killed and reaped when the object goes (by its own pid: the test started it).
+class BundleChild {
+public:
+    BundleChild(const TempDir& dir, const std::string& bundle, bool ignoreTerm) {
+        dir.mkdirs(bundle + "/Contents/MacOS");
+        exe_ = dir / (bundle + "/Contents/MacOS/worker");
+        std::filesystem::copy_file("/bin/sleep", exe_,
+                                   std::filesystem::copy_options::overwrite_existing);
+        ::chmod(exe_.c_str(), 0755);
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            // An ignored signal stays ignored across exec.
+            if (ignoreTerm) ::signal(SIGTERM, SIG_IGN);
+            const char* argv[] = {"worker", "60", nullptr};
+            ::execv(exe_.c_str(), const_cast<char**>(argv));
+            ::_exit(127);
+        }
+        // Wait until the child runs the copy, not the test binary it was forked from.
+        for (int i = 0; i < 1000 && !execed(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    ~BundleChild() {
+        if (reaped_) return;  // the pid may belong to another process by now
+        ::kill(pid_, SIGKILL);
+        int status = 0;
+        ::waitpid(pid_, &status, 0);
+    }
+    pid_t pid() const { return pid_; }
+    const std::string& exe() const { return exe_; }
+    // Reaps the child once it has ended; true when it ended by SIGTERM.
+    bool reapedByTerm() {
+        int status = 0;
+        if (::waitpid(pid_, &status, 0) != pid_) return false;
+        reaped_ = true;
+        return WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM;
+    }
+
+private:
+    bool execed() const {
+        std::error_code ec;
+        return std::filesystem::read_symlink("/proc/" + std::to_string(pid_) + "/exe", ec) ==
+               exe_;
+    }
+
+    std::string exe_;
+    pid_t pid_ = 0;
+    bool reaped_ = false;
+};
+
+}  // namespace tamrel::test

@@ -1,0 +1,410 @@
+// The results screen against a real model over real folders, with the Trash in a temporary
+// XDG_DATA_HOME: the main road from a scan to files in the Trash, and the keyboard, search,
+// toast and generation rules around it.
+
+#include "ui/results/ResultsView.h"
+
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <filesystem>
+
+#include "tests/ui/UiFixture.h"
+#include "ui/results/BinTray.h"
+#include "ui/results/ExploreView.h"
+#include "ui/results/ItemList.h"
+#include "ui/results/ItemMenu.h"
+#include "ui/results/ListScreens.h"
+#include "ui/results/ResultsHeader.h"
+#include "ui/results/ResultsText.h"
+#include "ui/results/TreemapView.h"
+
+namespace tamrel {
+namespace {
+
+namespace fs = std::filesystem;
+
+class ResultsScreenTest : public test::UiTest {
+protected:
+    void put(const std::string& relative, std::size_t bytes) {
+        const std::size_t slash = relative.rfind('/');
+        if (slash != std::string::npos) tree.mkdirs(relative.substr(0, slash));
+        tree.write(relative, bytes);
+    }
+    std::string root() const { return tree.path() + "/disk"; }
+    NodeId id(const std::string& relative) {
+        const auto n = model().index()->lookup(root() + "/" + relative);
+        EXPECT_TRUE(n) << relative;
+        return n.value_or(NONE);
+    }
+    // Scans the disk folder and shows the results screen at the window's size.
+    void open() {
+        scanned(root());
+        // The watcher's catch-up (the tree was just written) is handed over and applied first.
+        ASSERT_TRUE(waitFor([&] {
+            return model().sync() == Sync::live && !model().breakdown().empty() &&
+                   !model().biggest().empty();
+        }));
+        view = std::make_unique<ResultsView>(model());
+        view->resize(1320, 840);
+        view->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));
+    }
+    ItemListView& exploreList() { return view->explore().list().view(); }
+    int rowOf(ItemListView& list, NodeId node) {
+        const auto& rows = list.rowModel().rows();
+        for (int k = 0; k < int(rows.size()); ++k) {
+            if (rows[std::size_t(k)].id == node) return k;
+        }
+        ADD_FAILURE() << "no row for node " << node;
+        return -1;
+    }
+    void clickRow(ItemListView& list, NodeId node) {
+        QTest::mouseClick(list.viewport(), Qt::LeftButton, {},
+                          list.rowRect(rowOf(list, node)).center());
+    }
+    void clickPickKey(ItemListView& list, NodeId node) {
+        const RowGeometry g =
+            rowGeometry(QRectF(list.rowRect(rowOf(list, node))).adjusted(0, 0, 0, -1));
+        QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, g.pick.center().toPoint());
+    }
+    void clickTile(NodeId node) {
+        TreemapView& map = view->explore().treemap();
+        for (const TreemapTile& t : map.tiles()) {
+            if (!t.isOthers() && t.node() == node) {
+                QTest::mouseClick(&map, Qt::LeftButton, {}, t.rect.center().toPoint());
+                return;
+            }
+        }
+        ADD_FAILURE() << "no tile for node " << node;
+    }
+
+    std::unique_ptr<ResultsView> view;
+};
+
+TEST_F(ResultsScreenTest, MainRoadFromScanToTrash) {
+    put("disk/Projects/site/bundle.js", 300'000);
+    put("disk/Projects/site/index.html", 40'000);
+    put("disk/Projects/notes.md", 20'000);
+    put("disk/Movies/film.mp4", 900'000);
+    put("disk/Installer.iso", 700'000);
+    put("disk/readme.txt", 5'000);
+    ToastView::setLifetime(std::chrono::milliseconds(150));
+    open();
+
+    // Explore at the root: path bar, tabs, the list largest first and a tile per child.
+    EXPECT_EQ(view->breadcrumbs().crumbTexts(), QStringList{"disk"});
+    EXPECT_FALSE(view->breadcrumbs().upKey().isEnabled());
+    EXPECT_EQ(view->shownContent(), &view->explore());
+    EXPECT_EQ(exploreList().rowModel().rows().front().name, "Movies");
+    EXPECT_EQ(view->explore().treemap().tiles().size(), 4u);
+
+    // A folder from the list, then one from the treemap.
+    clickRow(exploreList(), id("Projects"));
+    ASSERT_EQ(model().current(), id("Projects"));
+    EXPECT_EQ(view->breadcrumbs().crumbTexts(), (QStringList{"disk", "Projects"}));
+    clickTile(id("Projects/site"));
+    ASSERT_EQ(model().current(), id("Projects/site"));
+    EXPECT_TRUE(view->breadcrumbs().upKey().isEnabled());
+
+    // Pick a file from the list; a click on a file row itself opens nothing.
+    clickRow(exploreList(), id("Projects/site/bundle.js"));
+    EXPECT_TRUE(model().basket().empty());
+    EXPECT_EQ(model().current(), id("Projects/site"));
+    clickPickKey(exploreList(), id("Projects/site/bundle.js"));
+    EXPECT_EQ(model().basket(), NodeIds{id("Projects/site/bundle.js")});
+    EXPECT_TRUE(view->tray().isVisible());
+
+    // Back to the root with Ctrl+Up twice; pick two files from the treemap.
+    QTest::keyClick(view.get(), Qt::Key_Up, Qt::ControlModifier);
+    QTest::keyClick(view.get(), Qt::Key_Up, Qt::ControlModifier);
+    ASSERT_EQ(model().current(), 0u);
+    clickTile(id("Installer.iso"));
+    clickTile(id("Movies"));  // a folder tile opens
+    EXPECT_EQ(model().current(), id("Movies"));
+    clickTile(id("Movies/film.mp4"));
+    EXPECT_EQ(model().basket(),
+              (NodeIds{id("Projects/site/bundle.js"), id("Installer.iso"), id("Movies/film.mp4")}));
+    for (const TreemapTile& t : view->explore().treemap().tiles())
+        EXPECT_TRUE(t.picked);
+
+    // Review the tray's list and take the first one back out.
+    view->tray().toggleList();
+    ASSERT_NE(view->tray().list(), nullptr);
+    EXPECT_EQ(view->tray().list()->nodes(), model().basket());
+    QTest::mouseClick(view->tray().list()->removeKey(0), Qt::LeftButton);
+    EXPECT_EQ(model().basket(), (NodeIds{id("Installer.iso"), id("Movies/film.mp4")}));
+    ASSERT_TRUE(
+        waitFor([&] { return view->tray().list() && view->tray().list()->nodes().size() == 2; }));
+    view->tray().list()->close();
+
+    // Move to Trash asks first; the confirmation names the count and size.
+    const std::uint64_t bytes = model().basketSize();
+    QTest::mouseClick(&view->tray().trashKey(), Qt::LeftButton);
+    ASSERT_TRUE(model().confirmTrash());
+    QMessageBox* box = view->confirmation();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->text(), confirmTrashTitle(2, bytes));
+    EXPECT_EQ(box->informativeText(),
+              "You can still put things back from the Trash until you empty it.");
+    QPushButton* move = nullptr;
+    for (QAbstractButton* b : box->buttons()) {
+        if (b->text() == "Move to Trash") move = qobject_cast<QPushButton*>(b);
+    }
+    ASSERT_NE(move, nullptr);
+    QTest::mouseClick(move, Qt::LeftButton);
+    EXPECT_FALSE(model().confirmTrash());
+
+    // The two files are in the Trash, nothing else moved and nothing was deleted.
+    ASSERT_TRUE(waitFor([&] { return model().toast().has_value() && !model().trashing(); }));
+    const fs::path trash = fs::path(data.path()) / "Trash" / "files";
+    EXPECT_TRUE(fs::exists(trash / "Installer.iso"));
+    EXPECT_TRUE(fs::exists(trash / "film.mp4"));
+    EXPECT_FALSE(fs::exists(root() + "/Installer.iso"));
+    EXPECT_FALSE(fs::exists(root() + "/Movies/film.mp4"));
+    EXPECT_TRUE(fs::exists(root() + "/Projects/site/bundle.js"));
+    EXPECT_TRUE(model().basket().empty());
+    EXPECT_FALSE(view->tray().isVisible());
+    // Gone from the Biggest list at once, before the model computes it again.
+    for (const RowItem& r : view->biggest().list().view().rowModel().rows()) {
+        EXPECT_NE(r.name, "Installer.iso");
+        EXPECT_NE(r.name, "film.mp4");
+    }
+
+    // The toast reports it and clears itself after its (shortened) lifetime.
+    EXPECT_TRUE(model().toast()->good);
+    EXPECT_EQ(model().toast()->detail, "2 items moved to the Trash");
+    EXPECT_TRUE(view->toast().isVisible());
+    ASSERT_TRUE(waitFor([&] { return !model().toast(); }, 2000));
+    EXPECT_FALSE(view->toast().isVisible());
+
+    ToastView::setLifetime(std::chrono::milliseconds(3200));
+}
+
+TEST_F(ResultsScreenTest, ToastClearsOnlyItsOwn) {
+    put("disk/a.bin", 1000);
+    ToastView::setLifetime(std::chrono::milliseconds(400));
+    open();
+    model().setToast(Toast::make("first", "", true));
+    QTest::qWait(250);
+    const Toast second = Toast::make("second", "", false);
+    model().setToast(second);
+    // The first toast's wait ends meanwhile; it must not clear the second one.
+    QTest::qWait(250);
+    ASSERT_TRUE(model().toast());
+    EXPECT_EQ(model().toast()->id, second.id);
+    ASSERT_TRUE(waitFor([&] { return !model().toast(); }, 3000));
+
+    // A toast the model took back leaves no wait that could clear the next one early.
+    model().setToast(Toast::make("third", "", true));
+    QTest::qWait(200);
+    model().setToast(std::nullopt);
+    model().setToast(Toast::make("fourth", "", true));
+    QTest::qWait(300);
+    EXPECT_TRUE(model().toast());
+    ToastView::setLifetime(std::chrono::milliseconds(3200));
+}
+
+TEST_F(ResultsScreenTest, SearchKeysAndTheContentArea) {
+    put("disk/Movies/film.mp4", 90'000);
+    put("disk/Movies/trailer.mp4", 30'000);
+    put("disk/Docs/film-notes.txt", 2'000);
+    open();
+    SearchField& field = view->searchField();
+    EXPECT_EQ(field.edit().placeholderText(), "Find anything");
+    EXPECT_EQ(field.trailingText(), "Ctrl+F");
+
+    // Ctrl+F puts the focus in the field; typing searches and shows the results.
+    QTest::keyClick(view.get(), Qt::Key_F, Qt::ControlModifier);
+    EXPECT_TRUE(field.edit().hasFocus());
+    QTest::keyClicks(&field.edit(), "film");
+    EXPECT_EQ(model().query(), "film");
+    EXPECT_EQ(view->shownContent(), &view->searchResults());
+    ASSERT_TRUE(waitFor([&] { return !model().searching() && !model().results().empty(); }));
+    EXPECT_EQ(view->searchResults().title(), "2 found");
+    EXPECT_EQ(field.trailingText(), "2");
+    const auto& rows = view->searchResults().list().view().rowModel().rows();
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].subtitle, "/Movies");
+
+    // While the next query is pending, the last count is not shown as its own.
+    QTest::keyClicks(&field.edit(), "zz");
+    EXPECT_TRUE(model().searching());
+    EXPECT_EQ(view->searchResults().title(), "Searching\u2026");
+    ASSERT_TRUE(waitFor([&] { return !model().searching(); }));
+    EXPECT_EQ(view->searchResults().title(), "Nothing by that name");
+
+    // Escape clears the query and the focus; the tab shows again, also for a single blank.
+    QTest::keyClick(&field.edit(), Qt::Key_Escape);
+    EXPECT_EQ(model().query(), "");
+    EXPECT_FALSE(field.edit().hasFocus());
+    EXPECT_EQ(view->shownContent(), &view->explore());
+    model().setTab(Tab::biggest);
+    model().setQuery(" ");
+    EXPECT_EQ(view->shownContent(), &view->searchResults());
+    model().setQuery("");
+    EXPECT_EQ(view->shownContent(), &view->biggest());
+
+    // Ctrl+Up at the root changes nothing; the placeholders stand in for the other tabs.
+    QTest::keyClick(view.get(), Qt::Key_Up, Qt::ControlModifier);
+    EXPECT_EQ(model().current(), 0u);
+    auto* screen = new QWidget;
+    view->setTabScreen(Tab::apps, screen);
+    model().setTab(Tab::apps);
+    EXPECT_EQ(view->shownContent(), screen);
+}
+
+TEST_F(ResultsScreenTest, DeepPathsAndLongFolders) {
+    put("disk/a/b/c/d/leaf4", 10);
+    put("disk/a/b/c/d/e/leaf5", 10);
+    for (int k = 0; k < 1000; ++k)
+        put("disk/many/f" + std::to_string(k), 100 + std::size_t(k));
+    open();
+    // Depth 4 (5 entries): every crumb; depth 5 (6 entries): root, ellipsis, last three.
+    model().open(id("a/b/c/d"));
+    EXPECT_EQ(view->breadcrumbs().crumbTexts(), (QStringList{"disk", "a", "b", "c", "d"}));
+    model().open(id("a/b/c/d/e"));
+    EXPECT_EQ(view->breadcrumbs().crumbTexts(), (QStringList{"disk", "\u2026", "c", "d", "e"}));
+    // A crumb opens its folder.
+    QTest::mouseClick(&view->breadcrumbs(), Qt::LeftButton, {},
+                      view->breadcrumbs().crumbRect(2).center().toPoint());
+    EXPECT_EQ(model().current(), id("a/b/c"));
+
+    // 1,000 children: 400 rows and a footer for the rest; the treemap gets all of them.
+    model().open(id("many"));
+    const RowListModel& rows = exploreList().rowModel();
+    EXPECT_EQ(rows.rows().size(), 400u);
+    EXPECT_EQ(rows.footer(), "+ 600 more");
+    const auto& tiles = view->explore().treemap().tiles();
+    ASSERT_EQ(tiles.size(), 91u);
+    EXPECT_EQ(tiles.back().others, 910);
+}
+
+TEST_F(ResultsScreenTest, EmptyFolder) {
+    put("disk/a.bin", 1000);
+    put("disk/zeros/z", 0);
+    tree.mkdirs("disk/empty");
+    open();
+    for (const char* folder : {"empty", "zeros"}) {
+        model().open(id(folder));
+        EXPECT_TRUE(exploreList().rowModel().rows().empty() == (std::string(folder) == "empty"));
+        EXPECT_TRUE(view->explore().treemap().tiles().empty());  // "Empty folder"
+    }
+}
+
+TEST_F(ResultsScreenTest, NothingActsOnAnotherGeneration) {
+    put("disk/folder/x.bin", 5000);
+    put("disk/y.bin", 3000);
+    open();
+    const NodeId y = id("y.bin");
+    QMenu* menu = makeItemMenu(model(), y, true, view.get());
+    QStringList titles;
+    for (QAction* a : menu->actions())
+        titles << (a->isSeparator() ? "-" : a->text());
+    EXPECT_EQ(titles, (QStringList{"Show in File Manager", "Open", "Copy Path", "-",
+                                   "Pick for the Trash"}));
+    QMenu* folderMenu = makeItemMenu(model(), id("folder"), false, view.get());
+    EXPECT_EQ(folderMenu->actions().front()->text(), "Look Inside");
+    EXPECT_EQ(folderMenu->actions().size(), 4);
+
+    // Inside a picked folder the entry reads "Unpick" and leaves the basket as it is.
+    model().toggleBasket(id("folder"));
+    QMenu* inside = makeItemMenu(model(), id("folder/x.bin"), true, view.get());
+    EXPECT_EQ(inside->actions().back()->text(), "Unpick");
+    inside->actions().back()->trigger();
+    EXPECT_EQ(model().basket(), NodeIds{id("folder")});
+    model().toggleBasket(id("folder"));
+    delete inside;
+
+    // Another generation comes in (a rescan): the old menu's entries do nothing.
+    const IndexRef before = model().index();
+    model().rescan();
+    ASSERT_TRUE(
+        waitFor([&] { return model().phase() == Phase::results && model().index() != before; }));
+    menu->actions().back()->trigger();
+    EXPECT_TRUE(model().basket().empty());
+
+    // A refused open says so in a toast.
+    desktop.works = false;
+    openNode(model(), id("y.bin"));
+    ASSERT_TRUE(model().toast());
+    EXPECT_FALSE(model().toast()->good);
+    EXPECT_EQ(model().toast()->detail, "y.bin");
+    delete menu;
+    delete folderMenu;
+}
+
+TEST_F(ResultsScreenTest, RowClicksAndKindBarHover) {
+    put("disk/Folder/inside.mp4", 50'000);
+    put("disk/film.mp4", 40'000);
+    put("disk/photo.jpg", 30'000);
+    open();
+    ItemListView& list = exploreList();
+
+    // A double click (a click, then the second press) opens a file with its application; a
+    // single click on it does nothing.
+    auto doubleClick = [&](QPoint at) {
+        QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(list.viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseRelease(list.viewport(), Qt::LeftButton, {}, at);
+    };
+    doubleClick(list.rowRect(rowOf(list, id("film.mp4"))).center());
+    ASSERT_EQ(desktop.opened.size(), 1u);
+    EXPECT_EQ(desktop.opened[0], root() + "/film.mp4");
+    EXPECT_EQ(model().current(), 0u);
+
+    // A double click on a folder opens it once; the second click never reaches the new rows
+    // (where a file now lies under the pointer).
+    const QPoint folderRow = list.rowRect(rowOf(list, id("Folder"))).center();
+    doubleClick(folderRow);
+    EXPECT_EQ(model().current(), id("Folder"));
+    EXPECT_EQ(desktop.opened.size(), 1u);
+    EXPECT_TRUE(model().basket().empty());
+
+    // Hovering a legend entry or a segment highlights that kind.
+    model().open(0);
+    ASSERT_TRUE(waitFor([&] { return model().breakdown().size() == 2; }));
+    KindBar& bar = view->explore().summary().kindBar();
+    const KindBarLayout layout = kindBarLayout(bar.parts(), bar.width());
+    ASSERT_EQ(layout.segments.size(), 2u);
+    QTest::mouseMove(&bar, QPoint(int(layout.segments[1].x + 1), 3));
+    EXPECT_EQ(bar.hovered(), layout.segments[1].kind);
+    QTest::mouseMove(&bar, QPoint(20, bar.height() - 6));  // the first legend entry
+    EXPECT_EQ(bar.hovered(), layout.segments[0].kind);
+}
+
+TEST_F(ResultsScreenTest, TheConfirmationFollowsTheModelBothWays) {
+    put("disk/a.bin", 4000);
+    put("disk/b.bin", 3000);
+    open();
+    model().toggleBasket(id("a.bin"));
+    model().toggleBasket(id("b.bin"));
+    model().setConfirmTrash(true);
+    ASSERT_NE(view->confirmation(), nullptr);
+    EXPECT_TRUE(view->confirmation()->isVisible());
+    // The title follows the basket while the question is open.
+    model().toggleBasket(id("b.bin"));
+    EXPECT_EQ(view->confirmation()->text(), confirmTrashTitle(1, model().basketSize()));
+    // The model takes the question back: it closes.
+    model().setConfirmTrash(false);
+    ASSERT_TRUE(waitFor([&] { return view->confirmation() == nullptr; }));
+
+    // Cancel leaves the basket and the files alone.
+    model().setConfirmTrash(true);
+    ASSERT_NE(view->confirmation(), nullptr);
+    QAbstractButton* cancel = nullptr;
+    for (QAbstractButton* b : view->confirmation()->buttons()) {
+        if (b->text() == "Cancel") cancel = b;
+    }
+    ASSERT_NE(cancel, nullptr);
+    QTest::mouseClick(cancel, Qt::LeftButton);
+    EXPECT_FALSE(model().confirmTrash());
+    EXPECT_EQ(model().basket(), NodeIds{id("a.bin")});
+    EXPECT_FALSE(model().trashing());
+    EXPECT_TRUE(fs::exists(root() + "/a.bin"));
+}
+
+}  // namespace
+}  // namespace tamrel

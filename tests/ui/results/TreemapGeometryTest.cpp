@@ -1,0 +1,129 @@
+#include "ui/results/TreemapGeometry.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tests/support/IndexBuilder.h"
+
+namespace tamrel {
+namespace {
+
+// A folder /r/d with `n` sized files (sizes falling) and `zeros` empty ones.
+std::unique_ptr<DiskIndex> folderOf(int n, int zeros = 0) {
+    test::IndexBuilder b("/r");
+    for (int k = 0; k < n; ++k)
+        b.file("/r/d/f" + std::to_string(k), 100'000 - k);
+    for (int k = 0; k < zeros; ++k)
+        b.file("/r/d/z" + std::to_string(k), 0);
+    return b.build();
+}
+
+std::vector<NodeId> kidsOf(const DiskIndex& index, std::string_view path) {
+    return index.sortedChildren(test::idOf(index, path));
+}
+
+TEST(TreemapTiles, CapAndOthersTile) {
+    const QRectF r(9, 9, 800, 600);
+    {
+        auto index = folderOf(90, 5);
+        auto tiles = treemapTiles(*index, kidsOf(*index, "/r/d"), r);
+        ASSERT_EQ(tiles.size(), 90u);  // exactly 90: no others tile; zeros get nothing
+        for (const auto& t : tiles)
+            EXPECT_FALSE(t.isOthers());
+    }
+    {
+        auto index = folderOf(91, 5);
+        auto tiles = treemapTiles(*index, kidsOf(*index, "/r/d"), r);
+        ASSERT_EQ(tiles.size(), 91u);
+        EXPECT_TRUE(tiles.back().isOthers());
+        EXPECT_EQ(tiles.back().others, 1);  // the zero-sized ones are not counted
+        EXPECT_EQ(tiles.back().othersSize, 100'000u - 90);
+    }
+    {
+        auto index = folderOf(1000);
+        auto tiles = treemapTiles(*index, kidsOf(*index, "/r/d"), r);
+        ASSERT_EQ(tiles.size(), 91u);
+        EXPECT_EQ(tiles.back().others, 910);
+    }
+}
+
+TEST(TreemapTiles, NothingToShow) {
+    auto zeros = folderOf(0, 4);
+    EXPECT_TRUE(treemapTiles(*zeros, kidsOf(*zeros, "/r/d"), QRectF(0, 0, 500, 500)).empty());
+    auto some = folderOf(3);
+    const auto kids = kidsOf(*some, "/r/d");
+    EXPECT_TRUE(treemapTiles(*some, kids, QRectF(0, 0, 4, 500)).empty());
+    EXPECT_TRUE(treemapTiles(*some, kids, QRectF(0, 0, 500, 4)).empty());
+    EXPECT_EQ(treemapTiles(*some, kids, QRectF(0, 0, 4.5, 4.5)).size(), 3u);
+}
+
+TEST(TreemapTiles, PickedFollowsTheBasketAndItsFolders) {
+    test::IndexBuilder b("/r");
+    b.file("/r/a/x", 50).file("/r/a/y", 40).file("/r/b", 30).file("/r/c", 20);
+    auto index = b.build();
+    const NodeId a = test::idOf(*index, "/r/a"), c = test::idOf(*index, "/r/c");
+    auto top = treemapTiles(*index, index->sortedChildren(0), QRectF(0, 0, 300, 200));
+    auto inA = treemapTiles(*index, index->sortedChildren(a), QRectF(0, 0, 300, 200));
+    const std::vector<NodeId> basket = {a, c, 0xFFFF};  // an id beyond the index is ignored
+    markPicked(top, *index, basket);
+    markPicked(inA, *index, basket);
+    for (const auto& t : top)
+        EXPECT_EQ(t.picked, t.node() == a || t.node() == c);
+    for (const auto& t : inA)
+        EXPECT_TRUE(t.picked);  // inside a picked folder
+}
+
+TEST(TileLook, LabelThresholds) {
+    auto look = [](double w, double h, bool picked = false) {
+        TreemapTile t;
+        t.id = 1;
+        t.rect = QRectF(0, 0, w + 6, h + 6);  // inner = w x h
+        t.picked = picked;
+        return tileLook(t);
+    };
+    EXPECT_FALSE(look(60, 100).label);
+    EXPECT_FALSE(look(100, 34).label);
+    EXPECT_TRUE(look(60.5, 34.5).label);
+    EXPECT_FALSE(look(100, 50).sizeLine);  // title only up to 50 pt high
+    EXPECT_TRUE(look(100, 50.5).sizeLine);
+    EXPECT_EQ(look(100, 70).titleLines, 1);
+    EXPECT_EQ(look(100, 70.5).titleLines, 2);
+    EXPECT_FALSE(look(180, 200).big);
+    EXPECT_TRUE(look(180.5, 90.5).big);
+
+    EXPECT_EQ(look(100, 41).depth, 4);
+    EXPECT_EQ(look(100, 40).depth, 2.5);
+    EXPECT_EQ(look(100, 16).depth, 1.5);
+    EXPECT_EQ(look(300, 300).radius, 12);
+    EXPECT_DOUBLE_EQ(look(30, 300).radius, 10);
+
+    EXPECT_FALSE(look(26, 100, true).badge);  // stripes but no badge at 26 pt or less
+    EXPECT_TRUE(look(27, 100, true).badge);
+    EXPECT_FALSE(look(27, 100, false).badge);
+}
+
+TEST(TileLook, HitTestingSkipsGuttersAndPrefersTheLiftedTile) {
+    std::vector<TreemapTile> tiles(2);
+    tiles[0].rect = QRectF(0, 0, 100, 100);
+    tiles[1].rect = QRectF(100, 0, 100, 100);
+    EXPECT_EQ(tileAt(tiles, {50, 50}), 0);
+    EXPECT_EQ(tileAt(tiles, {150, 50}), 1);
+    EXPECT_EQ(tileAt(tiles, {99, 50}), -1);  // the gutter between them
+    EXPECT_EQ(tileAt(tiles, {150, 1}), -1);
+    EXPECT_EQ(tileAt(tiles, {300, 50}), -1);
+    tiles[1].rect = QRectF(50, 0, 100, 100);  // overlapping: the lifted tile wins
+    EXPECT_EQ(tileAt(tiles, {80, 50}, 1), 1);
+    EXPECT_EQ(tileAt(tiles, {80, 50}), 0);
+}
+
+TEST(TileLook, StripesCoverTheTile) {
+    const auto lines = stripeLines(QRectF(0, 0, 40, 20));
+    // x from -20 while below 40, every 10: six lines rising to the right.
+    ASSERT_EQ(lines.size(), 6u);
+    EXPECT_EQ(lines.front(), QLineF(-20, 20, 0, 0));
+    EXPECT_EQ(lines.back(), QLineF(30, 20, 50, 0));
+}
+
+}  // namespace
+}  // namespace tamrel

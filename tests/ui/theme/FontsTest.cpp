@@ -1,0 +1,52 @@
+#include "ui/theme/Fonts.h"
+
+#include <QFontInfo>
+#include <QFontMetricsF>
+#include <QRawFont>
+
+#include <gtest/gtest.h>
+
+#include "tests/ui/Printers.h"
+
+#include "ui/theme/Symbols.h"
+
+namespace tamrel {
+namespace {
+
+TEST(Fonts, TheThreeFamiliesAreInstalled) {
+    EXPECT_TRUE(Fonts::missingFamilies().isEmpty()) << Fonts::missingMessage().toStdString();
+    EXPECT_EQ(QFontInfo(Fonts::system(13, Fonts::Weight::bold)).family(), "Inter");
+    EXPECT_EQ(QFontInfo(Fonts::mono(11, Fonts::Weight::medium)).family(), "JetBrains Mono");
+}
+
+TEST(Fonts, SizesArePointsOfTheScreens) {
+    const QFontMetricsF fm(Fonts::system(100, Fonts::Weight::regular));
+    // Inter's em is 100 logical pixels at size 100: its cap height is about 73 % of the em.
+    EXPECT_NEAR(fm.capHeight(), 72.7, 3);
+}
+
+// Numbers that change as they count must not move their digits: every digit takes one width.
+TEST(Fonts, TabularDigitsKeepOneWidth) {
+    const QFont font = Fonts::system(56, Fonts::Weight::bold, -2);
+    const double ones = Fonts::tabularWidth(font, QStringLiteral("1,111,111"));
+    const double eights = Fonts::tabularWidth(font, QStringLiteral("8,888,888"));
+    EXPECT_DOUBLE_EQ(ones, eights);
+    // Without the cells Inter's digits differ.
+    const QFontMetricsF fm(Fonts::system(56, Fonts::Weight::bold));
+    EXPECT_NE(fm.horizontalAdvance(QStringLiteral("1111111")),
+              fm.horizontalAdvance(QStringLiteral("8888888")));
+}
+
+TEST(Symbols, EveryGlyphIsInTheSymbolFont) {
+    const QRawFont raw = QRawFont::fromFont(Fonts::symbol(24));
+    ASSERT_TRUE(raw.isValid());
+    for (const QString& name : Symbols::names()) {
+        EXPECT_TRUE(raw.supportsCharacter(static_cast<uint>(Symbols::codepoint(name))))
+            << name.toStdString();
+    }
+    EXPECT_FALSE(Symbols::has("no.such.symbol"));
+    EXPECT_FALSE(Symbols::glyph("no.such.symbol").isEmpty());  // a neutral stand-in
+}
+
+}  // namespace
+}  // namespace tamrel

@@ -1,0 +1,80 @@
+#include "ui/theme/Keys.h"
+
+#include <QImage>
+#include <QPainter>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include "tests/ui/Printers.h"
+
+#include "ui/theme/Colors.h"
+
+namespace tamrel {
+namespace {
+
+TEST(Keycap, FaceOffsetPressedWinsOverLifted) {
+    EXPECT_EQ(keycapFaceOffset(3, false, false), 0);
+    EXPECT_EQ(keycapFaceOffset(3, true, false), 2);
+    EXPECT_EQ(keycapFaceOffset(3, false, true), -1);  // depth + 1 of edge shows
+    EXPECT_EQ(keycapFaceOffset(3, true, true), 2);
+    EXPECT_EQ(keycapFaceOffset(2.5, true, false), 1.5);
+}
+
+TEST(KeyGeometry, RegularKeyIsLabelPlusPaddingWithRoomForItsEdge) {
+    const KeyGeometry rest = keyGeometry(QSizeF(40, 16), false, 0);
+    EXPECT_EQ(rest.size, QSizeF(40 + 26, 16 + 14 + 3));
+    EXPECT_EQ(rest.faceRect, QRectF(0, 0, 66, 30));
+    EXPECT_EQ(rest.labelRect, QRectF(13, 7, 40, 16));
+    // Pressed: the face and label sink 2 points; one point of edge is left below the face.
+    const KeyGeometry down = keyGeometry(QSizeF(40, 16), false, 1);
+    EXPECT_EQ(down.faceRect.top(), 2);
+    EXPECT_EQ(down.labelRect.top(), 9);
+    EXPECT_EQ(down.edgeRect.bottom() + keyMetrics(false).depth - down.faceRect.bottom(), 1);
+    const KeyGeometry large = keyGeometry(QSizeF(40, 18), true, 0);
+    EXPECT_EQ(large.size, QSizeF(80, 18 + 22 + 3));
+    EXPECT_EQ(keyMetrics(true).radius, 13);
+    EXPECT_EQ(keyMetrics(false).radius, 10);
+}
+
+TEST(KeyColors, PerKind) {
+    EXPECT_EQ(keyColors(KeyKind::plain).face, Color::keyFace);
+    EXPECT_EQ(keyColors(KeyKind::plain).edge, Color::keyEdge);
+    EXPECT_EQ(keyColors(KeyKind::accent).edge, Color::tangerineEdge);
+    EXPECT_EQ(keyColors(KeyKind::dark).face, QColor(0x2B, 0x29, 0x27));
+    EXPECT_EQ(keyColors(KeyKind::dark).label, QColor(Qt::white));
+}
+
+// The band below a plain key's face is keyEdge, 3 points at rest.
+TEST(KeyButton, EdgeBandBelowTheFaceHasTheEdgeColour) {
+    KeyButton key(QStringLiteral("Stop"), KeyKind::plain, false);
+    key.resize(key.sizeHint());
+    const QImage image = key.grab().toImage();
+    const int x = image.width() / 2;
+    // The face ends 3 points above the bottom (less a fraction of the text's line height).
+    EXPECT_EQ(QColor(image.pixel(x, image.height() - 6)).rgb(), Color::keyFace.rgb());
+    EXPECT_EQ(QColor(image.pixel(x, image.height() - 2)).rgb(), Color::keyEdge.rgb());
+}
+
+TEST(KeyButton, PressSinksAndReleaseSpringsBack) {
+    SpringAnimator::setInstant(false);
+    KeyButton key(QStringLiteral("Stop"), KeyKind::plain, false);
+    key.resize(key.sizeHint());
+    key.show();
+    QTest::mousePress(&key, Qt::LeftButton, {}, QPoint(10, 10));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return key.pressAmount() > 0.99; }, 2000));
+    QSignalSpy clicked(&key, &QAbstractButton::clicked);
+    QTest::mouseRelease(&key, Qt::LeftButton, {}, QPoint(10, 10));
+    EXPECT_EQ(clicked.count(), 1);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return key.pressAmount() == 0; }, 2000));
+    SpringAnimator::setInstant(true);
+}
+
+TEST(RoundKey, SizeIsTheCirclePlusItsEdge) {
+    RoundKey key(QStringLiteral("arrow.clockwise"), 28);
+    EXPECT_EQ(key.sizeHint(), QSize(28, 31));  // 28 + 2.5, rounded up
+}
+
+}  // namespace
+}  // namespace tamrel

@@ -1,0 +1,472 @@
+#include "ui/home/Sidebar.h"
+
+#include <QEnterEvent>
+#include <QHBoxLayout>
+#include <QHelpEvent>
+#include <QLabel>
+#include <QPainter>
+#include <QScrollArea>
+#include <QToolTip>
+#include <cmath>
+
+#include "format/Fmt.h"
+#include "ui/theme/Colors.h"
+#include "ui/theme/Display.h"
+#include "ui/theme/Fonts.h"
+#include "ui/theme/Keys.h"
+#include "ui/theme/ShownText.h"
+#include "ui/theme/Symbols.h"
+
+namespace tamrel {
+
+namespace {
+
+constexpr int kWidth = 228;
+const QColor kGround(251, 248, 243);
+const QColor kAmber(255, 176, 32);
+const QColor kAccessFill(255, 241, 228);
+constexpr Spring kSelectSpring{0.25, 0.7};
+
+QFont titleFont() {
+    return Fonts::system(13, Fonts::Weight::semibold);
+}
+QFont detailFont() {
+    return Fonts::mono(10, Fonts::Weight::medium);
+}
+QFont boltFont() {
+    return Fonts::symbol(8);
+}
+
+// A caption with the paddings the lists give it.
+QWidget* paddedCaption(const QString& text, int top, QWidget* parent) {
+    auto* box = new QWidget(parent);
+    auto* l = new QVBoxLayout(box);
+    l->setContentsMargins(10, top, 10, 2);
+    l->addWidget(new Caption(text, box));
+    return box;
+}
+
+// The "Open folder…" row: a dashed "plus" tile and the title, no key look, clicks anywhere.
+class OpenFolderRow : public QAbstractButton {
+public:
+    explicit OpenFolderRow(QWidget* parent) : QAbstractButton(parent) {
+        setText(QStringLiteral("Open folder…"));
+        setCursor(Qt::PointingHandCursor);
+    }
+    QSize sizeHint() const override { return QSize(kWidth - 16, 7 + 24 + 7); }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        const QRectF tile(10, 7, 24, 24);
+        QPen dash(Color::ink3, 1.2);
+        dash.setDashPattern({3 / 1.2, 3 / 1.2});
+        p.setPen(dash);
+        p.drawRoundedRect(tile.adjusted(0.6, 0.6, -0.6, -0.6), 7, 7);
+        p.setPen(Color::ink2);
+        QFont plus = Fonts::symbol(11);
+        plus.setWeight(QFont::Black);
+        p.setFont(plus);
+        p.drawText(tile, Qt::AlignCenter, Symbols::glyph(QStringLiteral("plus")));
+        const QFont f = Fonts::system(13, Fonts::Weight::semibold);
+        p.setFont(f);
+        const QFontMetricsF fm(f);
+        p.drawText(QPointF(44, tile.center().y() + (fm.ascent() - fm.descent()) / 2), text());
+    }
+};
+
+}  // namespace
+
+SidebarRowData volumeRow(const Volume& v) {
+    SidebarRowData d;
+    d.title = shownText(v.name);
+    d.symbol =
+        v.isInternal ? QStringLiteral("internaldrive.fill") : QStringLiteral("externaldrive.fill");
+    d.hex = 0xFF6A2B;
+    d.detail = Fmt::bytes(v.free) + QStringLiteral(" free");
+    const std::uint64_t used = v.total > v.free ? v.total - v.free : 0;
+    d.fill = static_cast<double>(used) / static_cast<double>(std::max<std::uint64_t>(v.total, 1));
+    d.path = v.url;
+    return d;
+}
+
+SidebarRowData placeRow(const Place& place) {
+    SidebarRowData d;
+    d.title = shownText(place.name);
+    d.symbol = place.symbol;
+    d.hex = place.hex;
+    d.path = place.url;
+    return d;
+}
+
+bool rowSelected(const OptionalPath& scanTarget, const std::string& rowPath, Phase phase) {
+    return scanTarget.has_value() && *scanTarget == rowPath && phase != Phase::home;
+}
+
+double fillBarWidth(double fill, double width) {
+    return std::max(fill * width, 4.0);
+}
+
+QString relativeDate(const QDateTime& date, const QDateTime& now) {
+    const qint64 s = date.secsTo(now);
+    const bool future = s < 0;
+    const qint64 a = future ? -s : s;
+    auto phrase = [future](qint64 n, const char* unit) {
+        const QString u = QString::fromLatin1(unit) + (n == 1 ? QString() : QStringLiteral("s"));
+        const QString count = QString::number(n) + QLatin1Char(' ') + u;
+        return future ? QStringLiteral("in ") + count : count + QStringLiteral(" ago");
+    };
+    if (a < 60) return QStringLiteral("now");
+    if (a < 3600) return phrase(a / 60, "minute");
+    const qint64 days = date.date().daysTo(now.date());
+    if (days == 0) return phrase(a / 3600, "hour");
+    if (days == 1) return QStringLiteral("yesterday");
+    if (days == -1) return QStringLiteral("tomorrow");
+    const qint64 d = days < 0 ? -days : days;
+    if (d < 7) return phrase(d, "day");
+    if (d < 14) return future ? QStringLiteral("next week") : QStringLiteral("last week");
+    if (d < 30) return phrase(d / 7, "week");
+    if (d < 60) return future ? QStringLiteral("next month") : QStringLiteral("last month");
+    if (d < 365) return phrase(d / 30, "month");
+    if (d < 730) return future ? QStringLiteral("next year") : QStringLiteral("last year");
+    return phrase(d / 365, "year");
+}
+
+QString indexedHelp(const QDateTime& date, const QDateTime& now) {
+    return QStringLiteral("Indexed %1. Opens instantly.").arg(relativeDate(date, now));
+}
+
+AccessLook accessLook(bool granted) {
+    if (granted) return {Color::led, QStringLiteral("Full Disk Access"), QString()};
+    return {kAmber, QStringLiteral("Limited access"),
+            QStringLiteral("Some folders stay hidden until you allow it.")};
+}
+
+// ---- SidebarRow
+
+SidebarRow::SidebarRow(AppModel& model, SidebarRowData data, QWidget* parent)
+    : QAbstractButton(parent),
+      model_(model),
+      data_(std::move(data)),
+      selection_(0, this),
+      press_(0, this) {
+    setCursor(Qt::PointingHandCursor);
+    setMouseTracking(true);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    bindPress(this, &press_);
+    connect(&selection_, &SpringAnimator::valueChanged, this, [this] { update(); });
+    connect(this, &QAbstractButton::clicked, this, [this] { model_.scan(data_.path, false); });
+    connect(&model_, &AppModel::scanTargetChanged, this, &SidebarRow::followSelection);
+    connect(&model_, &AppModel::phaseChanged, this, &SidebarRow::followSelection);
+    connect(&model_, &AppModel::indexedChanged, this, [this] { update(); });
+    wasSelected_ = selected();
+    selection_.setValue(wasSelected_ ? 1 : 0);
+}
+
+void SidebarRow::setData(SidebarRowData data) {
+    data_ = std::move(data);
+    updateGeometry();
+    followSelection();
+    update();
+}
+
+bool SidebarRow::selected() const {
+    return rowSelected(model_.scanTarget(), data_.path, model_.phase());
+}
+
+bool SidebarRow::indexed() const {
+    return model_.indexed().count(data_.path) > 0;
+}
+
+void SidebarRow::followSelection() {
+    const bool now = selected();
+    if (now != wasSelected_) {
+        wasSelected_ = now;
+        selection_.animateTo(now ? 1 : 0, kSelectSpring);
+    }
+    update();
+}
+
+QSize SidebarRow::sizeHint() const {
+    double text = Fonts::lineHeight(titleFont());
+    if (data_.detail) text += 3 + Fonts::lineHeight(detailFont());
+    if (data_.fill) text += 3 + 4;
+    const double content = std::max(26.0, text);
+    return QSize(kWidth - 16, static_cast<int>(std::ceil(7 + content + 7 + 2)));
+}
+
+QRectF SidebarRow::boltRect() const {
+    if (!indexed()) return {};
+    const double textLeft = 44;
+    const double avail = width() - textLeft - 10;
+    const QFontMetricsF tfm(titleFont());
+    const QFontMetricsF bfm(boltFont());
+    const QString bolt = Symbols::glyph(QStringLiteral("bolt.fill"));
+    const double boltW = bfm.horizontalAdvance(bolt);
+    const double titleW = std::min(tfm.horizontalAdvance(data_.title), avail - 5 - boltW);
+    const double h = height() - 2;
+    double textH = Fonts::lineHeight(titleFont());
+    if (data_.detail) textH += 3 + Fonts::lineHeight(detailFont());
+    if (data_.fill) textH += 7;
+    const double top = (h - textH) / 2;
+    const double th = Fonts::lineHeight(titleFont());
+    return QRectF(textLeft + titleW + 5, top + (th - bfm.height()) / 2, boltW, bfm.height());
+}
+
+void SidebarRow::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setRenderHint(QPainter::TextAntialiasing);
+    const QRectF bg(0, 0, width(), height() - 2);
+    const double sel = selection_.value();
+    const QPainterPath shape = roundedShape(bg, 11);
+    if (sel > 0.001) {
+        p.save();
+        p.setOpacity(std::clamp(sel, 0.0, 1.0));
+        paintKeycap(p, shape, Color::keyFace, Color::keyEdge, 2, (2 - 1) * press_.value());
+        p.restore();
+    } else if (hover_) {
+        p.fillPath(shape, Color::withOpacity(Color::tangerine, 0.07));
+    }
+    // Only the face sinks while held: the content keeps its place.
+
+    const double h = bg.height();
+    paintGlyph(p, QPointF(10, (h - 26) / 2), data_.symbol, data_.hex, 24);
+
+    const QFont tf = titleFont();
+    const QFontMetricsF tfm(tf);
+    double textH = Fonts::lineHeight(tf);
+    if (data_.detail) textH += 3 + Fonts::lineHeight(detailFont());
+    if (data_.fill) textH += 7;
+    double y = (h - textH) / 2;
+    const double left = 44;
+    const double avail = width() - left - 10;
+    const bool bolt = indexed();
+    const QString boltGlyph = Symbols::glyph(QStringLiteral("bolt.fill"));
+    const double boltW = bolt ? QFontMetricsF(boltFont()).horizontalAdvance(boltGlyph) + 5 : 0;
+    const QString title = tfm.elidedText(data_.title, Qt::ElideRight, avail - boltW);
+    p.setFont(tf);
+    p.setPen(Color::ink);
+    p.drawText(QPointF(left, y + tfm.ascent()), title);
+    if (bolt) {
+        const QRectF br = boltRect();
+        p.setFont(boltFont());
+        p.setPen(Color::tangerine);
+        p.drawText(br, Qt::AlignCenter, boltGlyph);
+    }
+    y += Fonts::lineHeight(tf);
+    if (data_.detail) {
+        const QFont df = detailFont();
+        y += 3;
+        p.setFont(df);
+        p.setPen(Color::ink2);
+        p.drawText(QPointF(left, y + QFontMetricsF(df).ascent()), *data_.detail);
+        y += Fonts::lineHeight(df);
+    }
+    if (data_.fill) {
+        y += 3;
+        const QRectF track(left, y, avail, 4);
+        p.setPen(Qt::NoPen);
+        p.setBrush(Color::withOpacity(Color::ink, 0.1));
+        p.drawRoundedRect(track, 2, 2);
+        p.setBrush(Color::tangerine);
+        p.drawRoundedRect(QRectF(left, y, std::min(fillBarWidth(*data_.fill, avail), avail), 4), 2,
+                          2);
+    }
+}
+
+void SidebarRow::enterEvent(QEnterEvent*) {
+    hover_ = true;
+    update();
+}
+
+void SidebarRow::leaveEvent(QEvent*) {
+    hover_ = false;
+    update();
+}
+
+bool SidebarRow::event(QEvent* event) {
+    if (event->type() == QEvent::ToolTip) {
+        auto* help = static_cast<QHelpEvent*>(event);
+        const auto it = model_.indexed().find(data_.path);
+        if (it != model_.indexed().end() &&
+            boltRect().adjusted(-3, -3, 3, 3).contains(help->pos())) {
+            const QDateTime date = QDateTime::fromMSecsSinceEpoch(
+                std::chrono::duration_cast<std::chrono::milliseconds>(it->second.time_since_epoch())
+                    .count());
+            QToolTip::showText(help->globalPos(), indexedHelp(date, QDateTime::currentDateTime()),
+                               this);
+        } else {
+            QToolTip::hideText();
+            event->ignore();
+        }
+        return true;
+    }
+    return QAbstractButton::event(event);
+}
+
+// ---- AccessStatus
+
+AccessStatus::AccessStatus(AppModel& model, QWidget* parent) : QWidget(parent), model_(model) {
+    // The LED widget keeps 4 points of glow on each side of its 7-point disc: the box's leading
+    // padding leaves those 4 points out (a layout cannot take a negative margin) and gives them
+    // back to the hint, so the disc and the texts sit 12 points in.
+    auto* v = new QVBoxLayout(this);
+    v->setContentsMargins(12 - 4, 12, 12, 12);
+    v->setSpacing(8);
+    auto* top = new QHBoxLayout();
+    top->setSpacing(7 - 4);
+    led_ = new LED(Color::led, false, this);
+    heading_ = new QLabel(this);
+    heading_->setFont(Fonts::system(12, Fonts::Weight::semibold));
+    Color::setTextColor(heading_, Color::ink);
+    top->addWidget(led_);
+    top->addWidget(heading_);
+    top->addStretch(1);
+    v->addLayout(top);
+    hint_ = new QLabel(this);
+    hint_->setWordWrap(true);
+    hint_->setFont(Fonts::system(11, Fonts::Weight::medium));
+    Color::setTextColor(hint_, Color::ink2);
+    hint_->setContentsMargins(4, 0, 0, 0);
+    v->addWidget(hint_);
+    connect(&model_, &AppModel::hasFullDiskAccessChanged, this, &AccessStatus::refresh);
+    refresh();
+}
+
+QString AccessStatus::heading() const {
+    return heading_->text();
+}
+QString AccessStatus::hint() const {
+    return hint_->isVisibleTo(this) ? hint_->text() : QString();
+}
+
+void AccessStatus::refresh() {
+    const AccessLook look = accessLook(model_.hasFullDiskAccess());
+    led_->setColor(look.led);
+    heading_->setText(look.heading);
+    hint_->setText(look.hint);
+    hint_->setVisible(!look.hint.isEmpty());
+}
+
+void AccessStatus::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(kAccessFill);
+    p.drawRoundedRect(QRectF(rect()), 12, 12);
+}
+
+// ---- Sidebar
+
+Sidebar::Sidebar(AppModel& model, QWidget* parent) : QWidget(parent), model_(model) {
+    setFixedWidth(kWidth);
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 1, 0);  // the separator line
+    column->setSpacing(0);
+
+    auto* header = new QHBoxLayout();
+    header->setContentsMargins(18, 50, 18, 22);
+    header->setSpacing(9);
+    header->addWidget(new LogoMark(24, this));
+    auto* title = new QLabel(QStringLiteral("Tamrel"), this);
+    title->setFont(Fonts::system(16, Fonts::Weight::bold));
+    Color::setTextColor(title, Color::ink);
+    header->addWidget(title);
+    header->addStretch(1);
+    column->addLayout(header);
+
+    auto* scroll = new QScrollArea(this);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setWidgetResizable(true);
+    // The column's ground shows through the list.
+    QPalette ground = scroll->palette();
+    ground.setColor(QPalette::Window, kGround);
+    scroll->setPalette(ground);
+    scroll->viewport()->setPalette(ground);
+    auto* content = new QWidget(scroll);
+    content->setPalette(ground);
+    list_ = new QVBoxLayout(content);
+    list_->setContentsMargins(8, 0, 8, 8);
+    list_->setSpacing(4);
+    list_->addWidget(paddedCaption(QStringLiteral("Disks"), 0, content));
+    placesCaption_ = paddedCaption(QStringLiteral("Places"), 18, content);
+    list_->addWidget(placesCaption_);
+    auto* openBox = new QWidget(content);
+    auto* openLayout = new QVBoxLayout(openBox);
+    openLayout->setContentsMargins(0, 2, 0, 0);
+    openFolder_ = new OpenFolderRow(openBox);
+    openLayout->addWidget(openFolder_);
+    list_->addWidget(openBox);
+    list_->addStretch(1);
+    connect(openFolder_, &QAbstractButton::clicked, this, [this] { model_.chooseFolder(); });
+    scroll->setWidget(content);
+    column->addWidget(scroll, 1);
+
+    auto* footer = new QVBoxLayout();
+    footer->setContentsMargins(14, 14, 14, 14);
+    access_ = new AccessStatus(model, this);
+    footer->addWidget(access_);
+    column->addLayout(footer);
+
+    connect(&model_, &AppModel::volumesChanged, this, &Sidebar::rebuild);
+    connect(&model_, &AppModel::placesChanged, this, &Sidebar::rebuild);
+    rebuild();
+}
+
+void Sidebar::rebuild() {
+    QWidget* content = placesCaption_->parentWidget();
+    // Rows are kept by path, so a disk or place keeps its hover and pressed state.
+    auto sync = [&](QList<SidebarRow*>& rows, const std::vector<SidebarRowData>& wanted,
+                    QWidget* before) {
+        QList<SidebarRow*> next;
+        for (const SidebarRowData& d : wanted) {
+            SidebarRow* row = nullptr;
+            for (SidebarRow* r : rows) {
+                if (r->data().path == d.path && !next.contains(r)) {
+                    row = r;
+                    break;
+                }
+            }
+            if (row == nullptr) {
+                row = new SidebarRow(model_, d, content);
+            } else {
+                row->setData(d);
+            }
+            next.append(row);
+        }
+        for (SidebarRow* r : rows) {
+            if (!next.contains(r)) {
+                r->hide();
+                r->deleteLater();
+            }
+        }
+        for (SidebarRow* r : next)
+            list_->removeWidget(r);
+        int at = list_->indexOf(before);
+        for (SidebarRow* r : next) {
+            list_->insertWidget(at++, r);
+            r->show();
+        }
+        rows = next;
+    };
+    std::vector<SidebarRowData> volumes;
+    for (const Volume& v : model_.volumes())
+        volumes.push_back(volumeRow(v));
+    std::vector<SidebarRowData> places;
+    for (const Place& pl : model_.places())
+        places.push_back(placeRow(pl));
+    sync(volumeRows_, volumes, placesCaption_);
+    sync(placeRows_, places, openFolder_->parentWidget());
+}
+
+void Sidebar::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.fillRect(rect(), kGround);
+    p.fillRect(QRectF(width() - 1, 0, 1, height()), Color::line);
+}
+
+}  // namespace tamrel

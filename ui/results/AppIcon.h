@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QIcon>
+#include <QRectF>
+#include <QString>
+
+class QPainter;
+
+namespace tamrel::AppIcon {
+
+// The desktop's icon of a path (a folder, a file by its type, an application folder), asked of
+// the icon theme once per path and kept in a process-wide cache for the life of the process. A
+// path the theme has nothing for gets a generic document or folder icon. When the application
+// has no icon theme (no desktop session), the first call sets "Adwaita" from the system's icon
+// folders. Main thread only.
+QIcon icon(const QString& path);
+
+// Draws the icon of `path` for a square of side `size` at `topLeft`: one point larger on every
+// side than the square it takes in the layout.
+void paint(QPainter& painter, const QPointF& topLeft, double size, const QString& path);
+
+}  // namespace tamrel::AppIcon

@@ -1,0 +1,402 @@
+#include "ui/results/BinTray.h"
+
+#include <QAbstractButton>
+#include <QGraphicsOpacityEffect>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScrollArea>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <cmath>
+
+#include "format/Fmt.h"
+#include "ui/results/ResultsPaint.h"
+#include "ui/results/ResultsText.h"
+#include "ui/theme/Colors.h"
+#include "ui/theme/Display.h"
+#include "ui/theme/Fonts.h"
+#include "ui/theme/Keys.h"
+#include "ui/theme/Palette.h"
+#include "ui/theme/ShownText.h"
+
+namespace tamrel {
+namespace {
+
+// Room around the dark panel for its shadow (black at 25 %, blurred 18 pt, 10 pt down).
+constexpr double shadowSide = 20;
+constexpr double shadowTop = 10;
+constexpr double shadowBottom = 30;
+
+QFont countFont() {
+    QFont f = Fonts::mono(9.5, Fonts::Weight::semibold);
+    f.setLetterSpacing(QFont::AbsoluteSpacing, 1);
+    return f;
+}
+
+std::chrono::milliseconds toastLifetime{3200};
+
+void paintShadow(QPainter& painter, const QRectF& panel, double radius, double alpha, double blur,
+                 double dy) {
+    // A soft shadow as a few widening, fading rounded rectangles.
+    painter.save();
+    painter.setPen(Qt::NoPen);
+    const int steps = 6;
+    for (int k = steps; k >= 1; --k) {
+        const double grow = blur * k / steps;
+        painter.setBrush(QColor(0, 0, 0, int(255 * alpha / steps)));
+        painter.drawRoundedRect(
+            panel.translated(0, dy).adjusted(-grow / 2, -grow / 2, grow / 2, grow / 2),
+            radius + grow / 2, radius + grow / 2);
+    }
+    painter.restore();
+}
+
+}  // namespace
+
+BinTray::BinTray(AppModel& model, QWidget* parent)
+    : QWidget(parent),
+      model_(model),
+      clear_(new KeyButton(QStringLiteral("Clear"), KeyKind::dark, false, this)),
+      trash_(new KeyButton(QStringLiteral("Move to Trash"), KeyKind::accent, false, this)) {
+    static_cast<KeyButton*>(trash_)->setSymbol(QStringLiteral("trash.fill"));
+    connect(clear_, &QAbstractButton::clicked, &model_, [this] {
+        // Every entry out at once; the tray then leaves with the empty basket.
+        for (NodeId node : NodeIds(model_.basket())) {
+            if (model_.inBasket(node)) model_.toggleBasket(node);
+        }
+    });
+    connect(trash_, &QAbstractButton::clicked, &model_, [this] { model_.setConfirmTrash(true); });
+    for (auto signal : {&AppModel::basketChanged, &AppModel::trashingChanged,
+                        &AppModel::indexChanged, &AppModel::revisionChanged}) {
+        connect(&model_, signal, this, &BinTray::refresh);
+    }
+    auto* fade = new QGraphicsOpacityEffect(this);
+    fade->setOpacity(0);
+    setGraphicsEffect(fade);
+    connect(&presence_, &SpringAnimator::valueChanged, this, &BinTray::place);
+    connect(&presence_, &SpringAnimator::settled, this, [this] {
+        if (presence_.value() <= 0) hide();
+        place();
+    });
+    hide();
+    refresh();
+}
+
+double BinTray::counterWidth() const {
+    const double count =
+        QFontMetricsF(countFont()).horizontalAdvance(pickedLine(model_.basket().size()));
+    const double size = sizeTextWidth(model_.basketSize(), 20);
+    return std::max(count, size) + 12 + 10;
+}
+
+QSize BinTray::sizeHint() const {
+    const double w = 18 + counterWidth() + 16 + clear_->sizeHint().width() + 16 +
+                     trash_->sizeHint().width() + 10;
+    const double h = 9 + std::max(40.0, double(trash_->sizeHint().height())) + 9;
+    return {int(std::ceil(w + 2 * shadowSide)), int(std::ceil(h + shadowTop + shadowBottom))};
+}
+
+QRectF BinTray::counterRect() const {
+    const QRectF panel = QRectF(rect()).adjusted(shadowSide, shadowTop, -shadowSide, -shadowBottom);
+    return QRectF(panel.left() + 18, panel.top() + 9, counterWidth(), panel.height() - 18);
+}
+
+void BinTray::refresh() {
+    const bool show = !model_.basket().empty() && model_.index();
+    trash_->setText(model_.trashing() ? QStringLiteral("Moving\u2026")
+                                      : QStringLiteral("Move to Trash"));
+    trash_->setEnabled(!model_.trashing());
+    if (!show && list_) list_->close();
+    resize(sizeHint());
+    if (show) {
+        if (!isVisible()) {
+            place();
+            setVisible(true);
+            raise();
+        }
+        presence_.animateTo(1, Spring{0.4, 0.85});
+    } else if (isVisible()) {
+        presence_.animateTo(0, Spring{0.5, 1.0});
+    }
+    place();
+    update();
+}
+
+void BinTray::place() {
+    const double p = std::clamp(presence_.value(), 0.0, 1.0);
+    if (auto* fade = static_cast<QGraphicsOpacityEffect*>(graphicsEffect())) {
+        fade->setOpacity(p);
+        fade->setEnabled(p < 1);  // drawing through the effect costs; at rest it is off
+    }
+    if (!parentWidget()) return;
+    // Centred over the foot of the screen, 20 pt above its bottom edge; below it while away.
+    const int rest = parentWidget()->height() - height() + int(shadowBottom) - 20;
+    const int away = parentWidget()->height() - int(shadowTop);
+    move((parentWidget()->width() - width()) / 2, int(std::lround(rest + (1 - p) * (away - rest))));
+}
+
+void BinTray::resizeEvent(QResizeEvent*) {
+    const QRectF panel = QRectF(rect()).adjusted(shadowSide, shadowTop, -shadowSide, -shadowBottom);
+    const QSize trash = trash_->sizeHint(), clear = clear_->sizeHint();
+    trash_->setGeometry(int(panel.right() - 10 - trash.width()),
+                        int(panel.center().y() - trash.height() / 2.0), trash.width(),
+                        trash.height());
+    clear_->setGeometry(trash_->x() - 16 - clear.width(),
+                        int(panel.center().y() - clear.height() / 2.0), clear.width(),
+                        clear.height());
+}
+
+void BinTray::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QRectF panel = QRectF(rect()).adjusted(shadowSide, shadowTop, -shadowSide, -shadowBottom);
+    paintShadow(painter, panel, 18, 0.25, 18, 10);
+    paintScreen(painter, panel, 18);
+
+    const QRectF counter = counterRect();
+    const QFont cf = countFont();
+    const QFontMetricsF cm(cf);
+    const double blockH = cm.height() + 2 + 26;
+    const double top = counter.center().y() - blockH / 2;
+    painter.setFont(cf);
+    painter.setPen(QColor(255, 255, 255, 102));
+    painter.drawText(QPointF(counter.left(), top + cm.ascent()),
+                     pickedLine(model_.basket().size()));
+    QColor unit = Color::screenGlow;
+    unit.setAlphaF(0.7);
+    const double sizeAscent = QFontMetricsF(Fonts::system(20, Fonts::Weight::bold)).ascent();
+    paintSizeText(painter, QPointF(counter.left(), top + cm.height() + 2 + sizeAscent),
+                  model_.basketSize(), 20, Color::screenGlow, unit);
+
+    // The chevron turns over while the list is open.
+    const QRectF chevron(counter.right() - 10, counter.center().y() - 6, 10, 12);
+    painter.save();
+    painter.translate(chevron.center());
+    if (list_) painter.rotate(180);
+    painter.translate(-chevron.center());
+    paintSymbol(painter, chevron, QStringLiteral("chevron.up"), 10, QColor(255, 255, 255, 102));
+    painter.restore();
+}
+
+void BinTray::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton && counterRect().contains(event->position()))
+        toggleList();
+}
+
+void BinTray::toggleList() {
+    if (list_) {
+        list_->close();
+        return;
+    }
+    list_ = new BinList(model_, this);
+    connect(list_, &BinList::closed, this, [this] {
+        list_->deleteLater();
+        list_ = nullptr;
+        update();
+    });
+    list_->adjustSize();
+    // Above the counter, its arrow side towards it.
+    const QRectF counter = counterRect();
+    const QPoint anchor = mapToGlobal(QPoint(int(counter.center().x()), int(counter.top()) - 8));
+    list_->move(anchor.x() - list_->width() / 2, anchor.y() - list_->height());
+    list_->show();
+    update();
+}
+
+BinList::BinList(AppModel& model, QWidget* parent) : QFrame(parent, Qt::Popup), model_(model) {
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    setFixedWidth(320);
+    setAutoFillBackground(true);
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::Window, Color::panel);
+    palette.setColor(QPalette::WindowText, Color::ink);
+    setPalette(palette);
+    setFrameShape(QFrame::StyledPanel);
+
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(14, 14, 14, 14);
+    column->setSpacing(6);
+    auto* caption = new QLabel(captionText(QStringLiteral("Ready for the Trash")), this);
+    caption->setFont(Fonts::system(12, Fonts::Weight::semibold));
+    QPalette captionPalette = caption->palette();
+    captionPalette.setColor(QPalette::WindowText, Color::ink2);
+    caption->setPalette(captionPalette);
+    column->addWidget(caption);
+
+    auto* scroll = new QScrollArea(this);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    auto* content = new QWidget(scroll);
+    rows_ = new QVBoxLayout(content);
+    rows_->setContentsMargins(0, 0, 0, 0);
+    rows_->setSpacing(2);
+    scroll->setWidget(content);
+    scroll->setMaximumHeight(260);
+    column->addWidget(scroll);
+
+    connect(&model_, &AppModel::basketChanged, this, &BinList::refresh);
+    connect(&model_, &AppModel::indexChanged, this, &BinList::refresh);
+    refresh();
+}
+
+QAbstractButton* BinList::removeKey(int k) const {
+    return k >= 0 && k < int(keys_.size()) ? keys_[std::size_t(k)] : nullptr;
+}
+
+void BinList::refresh() {
+    while (QLayoutItem* item = rows_->takeAt(0)) {
+        if (item->widget()) item->widget()->deleteLater();
+        delete item;
+    }
+    keys_.clear();
+    const IndexRef index = model_.index();
+    nodes_ = index ? model_.basket() : NodeIds{};
+    const QFont nameFont = Fonts::system(12.5, Fonts::Weight::semibold);
+    const QFont sizeFont = Fonts::mono(11, Fonts::Weight::medium);
+    for (NodeId node : nodes_) {
+        if (node >= index->count()) continue;
+        auto* row = new QWidget;
+        auto* line = new QHBoxLayout(row);
+        line->setContentsMargins(0, 2, 0, 2);
+        line->setSpacing(8);
+        auto* name = new QLabel;
+        name->setFont(nameFont);
+        const QString full = shownText(QString::fromStdString(index->name(node)));
+        auto* size = new QLabel(Fmt::bytes(index->size(node)));
+        size->setFont(sizeFont);
+        QPalette sizePalette = size->palette();
+        sizePalette.setColor(QPalette::WindowText, Color::ink2);
+        size->setPalette(sizePalette);
+        auto* remove = new RoundKey(QStringLiteral("xmark"), 20, row);
+        const double nameRoom = 320 - 28 - 8 - size->sizeHint().width() - 8 - 24 - 8;
+        name->setText(QFontMetricsF(nameFont).elidedText(full, Qt::ElideMiddle, nameRoom));
+        name->setToolTip(full);
+        line->addWidget(name);
+        line->addStretch(1);
+        line->addWidget(size);
+        line->addWidget(remove);
+        const std::weak_ptr<DiskIndex> generation = index;
+        connect(remove, &QAbstractButton::clicked, &model_, [this, node, generation] {
+            const auto shown = generation.lock();
+            if (shown && model_.index() == shown) model_.toggleBasket(node);
+        });
+        keys_.push_back(remove);
+        rows_->addWidget(row);
+    }
+    rows_->addStretch(1);
+    adjustSize();
+}
+
+void BinList::hideEvent(QHideEvent* event) {
+    QFrame::hideEvent(event);
+    emit closed();
+}
+
+void ToastView::setLifetime(std::chrono::milliseconds lifetime) {
+    toastLifetime = lifetime;
+}
+std::chrono::milliseconds ToastView::lifetime() {
+    return toastLifetime;
+}
+
+ToastView::ToastView(AppModel& model, QWidget* parent) : QWidget(parent), model_(model) {
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    dismiss_.setSingleShot(true);
+    connect(&dismiss_, &QTimer::timeout, this, [this] {
+        // Only the toast this wait was started for; a newer one has a wait of its own.
+        const OptionalToast& toast = model_.toast();
+        if (toast && toast->id == shownId_) model_.setToast(std::nullopt);
+    });
+    connect(&model_, &AppModel::toastChanged, this, &ToastView::refresh);
+    connect(&presence_, &SpringAnimator::valueChanged, this, [this] {
+        place();
+        update();
+    });
+    connect(&presence_, &SpringAnimator::settled, this, [this] {
+        if (presence_.value() <= 0) {
+            hide();
+            leaving_.reset();
+        }
+        place();
+    });
+    hide();
+    refresh();
+}
+
+void ToastView::place() {
+    if (!parentWidget()) return;
+    // Centred at the top, 12 pt below the edge; above it while away.
+    const double p = std::clamp(presence_.value(), 0.0, 1.0);
+    const int rest = 12 - int(shadowTop);
+    const int away = -height();
+    move((parentWidget()->width() - width()) / 2, int(std::lround(rest + (1 - p) * (away - rest))));
+}
+
+QSize ToastView::sizeHint() const {
+    const OptionalToast& toast = leaving_;
+    if (!toast) return {0, 0};
+    const QFontMetricsF title(Fonts::system(14, Fonts::Weight::bold));
+    const QFontMetricsF detail(Fonts::mono(10.5, Fonts::Weight::medium));
+    const double textW =
+        std::max(title.horizontalAdvance(toast->title), detail.horizontalAdvance(toast->detail));
+    const double w = 16 + 7 + 10 + textW + 16;
+    const double h = 10 + title.height() + 1 + (toast->detail.isEmpty() ? 0 : detail.height()) + 10;
+    return {int(std::ceil(w + 2 * shadowSide)), int(std::ceil(h + shadowTop + shadowBottom))};
+}
+
+void ToastView::refresh() {
+    const OptionalToast& toast = model_.toast();
+    if (!toast) {
+        // The card leaves with the last toast on it.
+        shownId_ = QUuid();
+        dismiss_.stop();
+        if (isVisible()) presence_.animateTo(0, Spring{0.4, 0.8});
+        return;
+    }
+    if (toast->id != shownId_) {
+        // A new toast is a new card: it comes in afresh and has its own 3.2 s.
+        shownId_ = toast->id;
+        dismiss_.start(toastLifetime);
+        presence_.setValue(0);
+    }
+    leaving_ = toast;
+    resize(sizeHint());
+    place();
+    show();
+    raise();
+    presence_.animateTo(1, Spring{0.4, 0.8});
+    update();
+}
+
+void ToastView::paintEvent(QPaintEvent*) {
+    const OptionalToast& toast = leaving_;
+    if (!toast) return;
+    QPainter painter(this);
+    painter.setOpacity(std::clamp(presence_.value(), 0.0, 1.0));
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QRectF panel = QRectF(rect()).adjusted(shadowSide, shadowTop, -shadowSide, -shadowBottom);
+    paintShadow(painter, panel, 14, 0.2, 12, 6);
+    paintScreen(painter, panel, 14);
+    paintLed(painter, QPointF(panel.left() + 16 + 3.5, panel.center().y()),
+             toast->good ? Color::led : Color::danger, ledLook(false, 0));
+    const QFont titleFont = Fonts::system(14, Fonts::Weight::bold);
+    const QFont detailFont = Fonts::mono(10.5, Fonts::Weight::medium);
+    const QFontMetricsF tm(titleFont), dm(detailFont);
+    const double x = panel.left() + 16 + 7 + 10;
+    const double blockH = tm.height() + (toast->detail.isEmpty() ? 0 : 1 + dm.height());
+    const double top = panel.center().y() - blockH / 2;
+    painter.setFont(titleFont);
+    painter.setPen(Qt::white);
+    painter.drawText(QPointF(x, top + tm.ascent()), toast->title);
+    if (!toast->detail.isEmpty()) {
+        painter.setFont(detailFont);
+        painter.setPen(QColor(255, 255, 255, 128));
+        painter.drawText(QPointF(x, top + tm.height() + 1 + dm.ascent()), toast->detail);
+    }
+}
+
+}  // namespace tamrel

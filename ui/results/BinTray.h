@@ -1,0 +1,111 @@
+#pragma once
+
+#include <QFrame>
+#include <QTimer>
+#include <QWidget>
+
+#include <chrono>
+
+#include "model/app/AppModel.h"
+#include "ui/theme/SpringAnimator.h"
+
+class QAbstractButton;
+class QVBoxLayout;
+
+namespace tamrel {
+
+class BinList;
+
+// The dark bar over the foot of the results screen while the Trash basket holds anything: how
+// many items are picked and what they weigh (a click opens the list of them), "Clear", and
+// "Move to Trash", which asks for the confirmation. Hidden while the basket is empty.
+class BinTray : public QWidget {
+    Q_OBJECT
+public:
+    explicit BinTray(AppModel& model, QWidget* parent = nullptr);
+
+    QAbstractButton& clearKey() { return *clear_; }
+    QAbstractButton& trashKey() { return *trash_; }
+    QRectF counterRect() const;
+    // The popup list of picked items while it is open, else null.
+    BinList* list() const { return list_; }
+    void toggleList();
+    QSize sizeHint() const override;
+    // Puts the tray at the foot of its parent, centred, 20 pt above the edge (lower while it
+    // comes in or leaves).
+    void place();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void refresh();
+    double counterWidth() const;
+
+    AppModel& model_;
+    // 1 while present; it comes in from the bottom edge and leaves to it, fading.
+    SpringAnimator presence_{0};
+    QAbstractButton* clear_;
+    QAbstractButton* trash_;
+    BinList* list_ = nullptr;
+};
+
+// The list of picked items in a popup above the tray's counter: "Ready for the Trash", then one
+// row per basket entry (name, size, a key that takes it back out). Closes on a click outside.
+class BinList : public QFrame {
+    Q_OBJECT
+public:
+    explicit BinList(AppModel& model, QWidget* parent = nullptr);
+    // The nodes listed, in basket order.
+    const NodeIds& nodes() const { return nodes_; }
+    // The take-out key of row k.
+    QAbstractButton* removeKey(int k) const;
+
+signals:
+    void closed();
+
+protected:
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    void refresh();
+
+    AppModel& model_;
+    QVBoxLayout* rows_;
+    NodeIds nodes_;
+    std::vector<QAbstractButton*> keys_;
+};
+
+// The message card at the top of the results screen: a green or red light, the toast's title
+// and detail. It clears the model's toast 3.2 s after it appeared, and only when that same toast
+// (by id) is still shown; a newer toast starts its own 3.2 s.
+class ToastView : public QWidget {
+    Q_OBJECT
+public:
+    explicit ToastView(AppModel& model, QWidget* parent = nullptr);
+
+    // How long a toast stays; tests shorten it.
+    static void setLifetime(std::chrono::milliseconds lifetime);
+    static std::chrono::milliseconds lifetime();
+
+    QSize sizeHint() const override;
+    // Puts the card at the top of its parent, centred, 12 pt below the edge.
+    void place();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void refresh();
+
+    AppModel& model_;
+    // 1 while shown; a toast comes in from the top edge and leaves to it, fading.
+    SpringAnimator presence_{0};
+    OptionalToast leaving_;  // the toast drawn while it leaves
+    QTimer dismiss_;
+    QUuid shownId_;
+};
+
+}  // namespace tamrel

@@ -1,0 +1,240 @@
+#include "ui/results/ExploreView.h"
+
+#include <QHBoxLayout>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QVBoxLayout>
+
+#include <QPainterPath>
+
+#include <algorithm>
+#include <cmath>
+
+#include "format/Fmt.h"
+#include "ui/results/ItemList.h"
+#include "ui/results/ResultsPaint.h"
+#include "ui/results/ResultsText.h"
+#include "ui/results/RowItems.h"
+#include "ui/results/TreemapView.h"
+#include "ui/theme/Colors.h"
+#include "ui/theme/Display.h"
+#include "ui/theme/Fonts.h"
+#include "ui/theme/Keys.h"
+#include "ui/theme/Palette.h"
+
+namespace tamrel {
+namespace {
+
+constexpr double legendSpacingX = 18;
+constexpr double legendSpacingY = 6;
+constexpr double barHeight = 6;
+
+}  // namespace
+
+KindBar::KindBar(QWidget* parent) : QWidget(parent) {
+    setMouseTracking(true);
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+}
+
+void KindBar::setParts(KindBytes parts) {
+    parts_ = std::move(parts);
+    updateGeometry();
+    update();
+}
+
+double KindBar::legendRowHeight() const {
+    return std::max(QFontMetricsF(Fonts::system(12, Fonts::Weight::semibold)).height(), 7.0);
+}
+
+int KindBar::heightForWidth(int width) const {
+    const int count = kindBarLayout(parts_, width).legendCount;
+    if (count == 0) return int(barHeight);
+    const int rows = (count + 1) / 2;
+    return int(std::ceil(barHeight + 12 + rows * legendRowHeight() + (rows - 1) * legendSpacingY));
+}
+
+QSize KindBar::sizeHint() const {
+    return {368, heightForWidth(368)};
+}
+
+QRectF KindBar::legendRect(int k, double width) const {
+    const double colW = (width - legendSpacingX) / 2;
+    const int row = k / 2, col = k % 2;
+    return QRectF(col * (colW + legendSpacingX),
+                  barHeight + 12 + row * (legendRowHeight() + legendSpacingY), colW,
+                  legendRowHeight());
+}
+
+void KindBar::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const KindBarLayout bar = kindBarLayout(parts_, width());
+
+    // The row of segments, its two ends rounded as one capsule.
+    if (!bar.segments.empty()) {
+        QPainterPath capsule;
+        capsule.addRoundedRect(QRectF(0, 0, bar.rowWidth, barHeight), barHeight / 2, barHeight / 2);
+        painter.save();
+        painter.setClipPath(capsule);
+        painter.setPen(Qt::NoPen);
+        for (const KindSegment& s : bar.segments) {
+            painter.setOpacity(!hovered_ || *hovered_ == s.kind ? 1.0 : 0.3);
+            painter.setBrush(Palette::color(kindHex(s.kind)));
+            painter.drawRect(QRectF(s.x, 0, s.width, barHeight));
+        }
+        painter.restore();
+    }
+
+    const QFont labelFont = Fonts::system(12, Fonts::Weight::medium);
+    const QFont bytesFont = Fonts::system(12, Fonts::Weight::semibold);
+    for (int k = 0; k < bar.legendCount; ++k) {
+        const KindSegment& s = bar.segments[std::size_t(k)];
+        const QRectF cell = legendRect(k, width());
+        painter.setOpacity(!hovered_ || *hovered_ == s.kind ? 1.0 : 0.4);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(Palette::color(kindHex(s.kind)));
+        painter.drawEllipse(QRectF(cell.left(), cell.center().y() - 3.5, 7, 7));
+        // The bytes with digits of one width, right-aligned in the cell.
+        const QString bytes = Fmt::bytes(s.bytes);
+        const QFontMetricsF bm(bytesFont);
+        const double bytesW = Fonts::tabularWidth(bytesFont, bytes);
+        painter.setPen(Color::ink);
+        Fonts::drawTabular(
+            painter,
+            QPointF(cell.right() - bytesW, cell.center().y() + (bm.ascent() - bm.descent()) / 2),
+            bytesFont, bytes);
+        painter.setFont(labelFont);
+        painter.setPen(Color::ink2);
+        const QRectF label(cell.left() + 14, cell.top(),
+                           std::max(0.0, cell.width() - 14 - 6 - bytesW), cell.height());
+        painter.drawText(
+            label, Qt::AlignLeft | Qt::AlignVCenter,
+            QFontMetricsF(labelFont).elidedText(
+                QString::fromUtf8(s.kind.label().data(), qsizetype(s.kind.label().size())),
+                Qt::ElideRight, label.width()));
+    }
+}
+
+void KindBar::mouseMoveEvent(QMouseEvent* event) {
+    const KindBarLayout bar = kindBarLayout(parts_, width());
+    const QPointF p = event->position();
+    std::optional<FileKind> over;
+    for (const KindSegment& s : bar.segments) {
+        if (QRectF(s.x, 0, s.width, barHeight).contains(p)) over = s.kind;
+    }
+    for (int k = 0; k < bar.legendCount; ++k) {
+        if (legendRect(k, width()).contains(p)) over = bar.segments[std::size_t(k)].kind;
+    }
+    if (over != hovered_) {
+        hovered_ = over;
+        update();
+    }
+}
+
+void KindBar::leaveEvent(QEvent*) {
+    if (!hovered_) return;
+    hovered_.reset();
+    update();
+}
+
+FolderSummary::FolderSummary(AppModel& model, QWidget* parent)
+    : QWidget(parent), model_(model), bar_(new KindBar(this)) {
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(16, 16 + 44 + 12, 16, 16);
+    layout->addWidget(bar_);
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    connect(&model_, &AppModel::breakdownChanged, this,
+            [this] { bar_->setParts(model_.breakdown()); });
+    bar_->setParts(model_.breakdown());
+}
+
+void FolderSummary::setFolder(IndexRef index, NodeId node) {
+    index_ = std::move(index);
+    node_ = node;
+    bar_->setParts(model_.breakdown());
+    update();
+}
+
+void FolderSummary::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    paintPanel(painter, QRectF(rect()), 18);
+    if (!index_ || node_ >= index_->count()) return;
+
+    const QRectF top(16, 16, width() - 32, 44);
+    const double descent = QFontMetricsF(Fonts::system(36, Fonts::Weight::bold)).descent();
+    paintSizeText(painter, QPointF(top.left(), top.bottom() - descent), index_->size(node_), 36,
+                  Color::ink, Color::ink3, -1);
+
+    QFont filesFont = Fonts::system(12, Fonts::Weight::semibold);
+    painter.setFont(filesFont);
+    painter.setPen(Color::ink2);
+    const double lineH = QFontMetricsF(filesFont).height();
+    const bool root = node_ == 0;
+    const double block = root ? lineH * 2 + 2 : lineH;
+    const QRectF right(top.left(), top.bottom() - block - 4, top.width(), lineH);
+    painter.drawText(right, Qt::AlignRight | Qt::AlignVCenter, Fmt::files(index_->items(node_)));
+    if (root) {
+        painter.setFont(Fonts::system(12, Fonts::Weight::medium));
+        painter.setPen(Color::ink3);
+        painter.drawText(right.translated(0, lineH + 2), Qt::AlignRight | Qt::AlignVCenter,
+                         scanTimeText(index_->scanTime()));
+    }
+}
+
+ExploreView::ExploreView(AppModel& model, QWidget* parent)
+    : QWidget(parent),
+      model_(model),
+      summary_(new FolderSummary(model, this)),
+      list_(new ItemList(model, this)),
+      treemap_(new TreemapView(model, this)) {
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(22, 0, 22, 22);
+    row->setSpacing(16);
+    auto* column = new QVBoxLayout;
+    column->setSpacing(12);
+    column->addWidget(summary_);
+    column->addWidget(list_, 1);
+    left_ = new QWidget(this);
+    left_->setLayout(column);
+    column->setContentsMargins(0, 0, 0, 0);
+    left_->setFixedWidth(400);
+    row->addWidget(left_);
+    row->addWidget(treemap_, 1);
+
+    for (auto signal : {&AppModel::indexChanged, &AppModel::currentChanged,
+                        &AppModel::revisionChanged, &AppModel::basketChanged}) {
+        connect(&model_, signal, this, &ExploreView::refresh);
+    }
+    refresh();
+}
+
+void ExploreView::refresh() {
+    const IndexRef index = model_.index();
+    // Nothing at all without an index.
+    left_->setVisible(bool(index));
+    treemap_->setVisible(bool(index));
+    if (!index) {
+        kidsIndex_.reset();
+        kids_.clear();
+        list_->setRows({}, 0);
+        treemap_->setFolder(nullptr, 0, {});
+        summary_->setFolder(nullptr, 0);
+        return;
+    }
+    const NodeId node = model_.current();
+    if (index != kidsIndex_ || node != kidsNode_ || model_.revision() != kidsRevision_) {
+        kids_ = model_.children(node);
+        kidsIndex_ = index;
+        kidsNode_ = node;
+        kidsRevision_ = model_.revision();
+    }
+    const std::size_t shown = std::min<std::size_t>(kids_.size(), 400);
+    const std::uint64_t maxSize = kids_.empty() ? 1 : index->size(kids_.front());
+    list_->setRows(rowItems(model_, std::span(kids_.data(), shown), maxSize, std::nullopt),
+                   qint64(kids_.size()));
+    summary_->setFolder(index, node);
+    treemap_->setFolder(index, node, kids_);
+}
+
+}  // namespace tamrel

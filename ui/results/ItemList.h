@@ -1,0 +1,100 @@
+#pragma once
+
+#include <QListView>
+#include <QStyledItemDelegate>
+#include <QWidget>
+
+#include <optional>
+#include <vector>
+
+#include "model/app/AppModel.h"
+#include "ui/results/RowItems.h"
+#include "ui/results/RowListModel.h"
+
+namespace tamrel {
+
+// Where the parts of one file row lie within the row's rectangle.
+struct RowGeometry {
+    QRectF icon;      // 28 x 28
+    QRectF text;      // name over subtitle
+    QRectF shareBar;  // 48 x 4
+    QRectF size;      // 74 wide, right-aligned text
+    QRectF pick;      // the 22 x 22 round pick button
+};
+RowGeometry rowGeometry(const QRectF& row);
+// The filled width of a share bar `width` wide: the share of it, all of it from 1 up, never
+// under 4 pt.
+double shareFill(double width, double fraction);
+
+inline constexpr int rowHeight = 46;
+
+// Paints the rows, the footer and the pad of a RowListModel.
+class RowDelegate : public QStyledItemDelegate {
+    Q_OBJECT
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+};
+
+// A scrolling card of file rows: a click on a folder opens it, a double click on a file opens
+// the file, the round key on the right picks the item for the Trash (shown while hovered or
+// picked), the right button shows the item menu. "Nothing in here" when there are no rows.
+//
+// The rows belong to the model's index generation shown when they were set; while another one
+// is shown (before the screen sets new rows) no row is acted on.
+class ItemListView : public QListView {
+    Q_OBJECT
+public:
+    explicit ItemListView(AppModel& model, QWidget* parent = nullptr);
+
+    // Shows `rows`, the head of a list of `total` entries. Rows whose item changed are redrawn;
+    // another first row starts again at the top.
+    void setRows(std::vector<RowItem> rows, qint64 total);
+    RowListModel& rowModel() { return rows_; }
+    // The viewport rectangle of row `row`.
+    QRect rowRect(int row) const { return visualRect(rows_.index(row)); }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
+
+private:
+    // The item row under a viewport point, or -1.
+    int itemAt(QPoint p) const;
+    bool rowsCurrent() const { return index_ && model_.index() == index_; }
+
+    AppModel& model_;
+    RowListModel rows_;
+    RowDelegate delegate_;
+    IndexRef index_;                 // the generation the rows were built from
+    std::optional<NodeId> pressed_;  // the item under the press
+    // The node of the last click; a double click acts only on it, so the second click of a
+    // double click on a folder (which the first click opened) never reaches the new rows.
+    std::optional<NodeId> lastClick_;
+};
+
+// The file list as a card (white, rounded, thin border) with the list 6 pt inside it.
+class ItemList : public QWidget {
+    Q_OBJECT
+public:
+    explicit ItemList(AppModel& model, QWidget* parent = nullptr);
+    void setRows(std::vector<RowItem> rows, qint64 total) {
+        view_->setRows(std::move(rows), total);
+    }
+    ItemListView& view() { return *view_; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    ItemListView* view_;
+};
+
+}  // namespace tamrel

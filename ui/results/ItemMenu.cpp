@@ -1,0 +1,55 @@
+#include "ui/results/ItemMenu.h"
+
+#include "model/app/AppModel.h"
+
+namespace tamrel {
+namespace {
+
+QString nameOf(const AppModel& model, NodeId node) {
+    const IndexRef& index = model.index();
+    if (!index || node >= index->count()) return {};
+    return QString::fromStdString(index->name(node));
+}
+
+}  // namespace
+
+void openNode(AppModel& model, NodeId node) {
+    if (!model.index() || model.openItem(node)) return;
+    model.setToast(Toast::make(QStringLiteral("Couldn't open it"), nameOf(model, node), false));
+}
+
+void revealNode(AppModel& model, NodeId node) {
+    if (!model.index() || model.reveal(node)) return;
+    model.setToast(Toast::make(QStringLiteral("Couldn't show it in the file manager"),
+                               nameOf(model, node), false));
+}
+
+QMenu* makeItemMenu(AppModel& model, NodeId node, bool canPick, QWidget* parent) {
+    auto* menu = new QMenu(parent);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    const IndexRef index = model.index();
+    if (!index || node >= index->count()) return menu;
+
+    AppModel* m = &model;
+    const std::weak_ptr<DiskIndex> generation = index;
+    // Runs `act` only while the generation the menu was built for is still shown.
+    auto entry = [menu, m, generation](const QString& title, auto act) {
+        QObject::connect(menu->addAction(title), &QAction::triggered, m, [m, generation, act] {
+            const std::shared_ptr<DiskIndex> shown = generation.lock();
+            if (shown && m->index() == shown) act();
+        });
+    };
+    if (index->isDir(node)) entry(QStringLiteral("Look Inside"), [m, node] { m->open(node); });
+    entry(QStringLiteral("Show in File Manager"), [m, node] { revealNode(*m, node); });
+    entry(QStringLiteral("Open"), [m, node] { openNode(*m, node); });
+    entry(QStringLiteral("Copy Path"), [m, node] { m->copyPath(node); });
+    if (canPick) {
+        menu->addSeparator();
+        entry(
+            model.inBasket(node) ? QStringLiteral("Unpick") : QStringLiteral("Pick for the Trash"),
+            [m, node] { m->toggleBasket(node); });
+    }
+    return menu;
+}
+
+}  // namespace tamrel

@@ -1,0 +1,108 @@
+#include "ui/results/ListScreens.h"
+
+#include <QPainter>
+#include <QVBoxLayout>
+
+#include "ui/results/ItemList.h"
+#include "ui/results/ResultsPaint.h"
+#include "ui/results/ResultsText.h"
+#include "ui/results/RowItems.h"
+#include "ui/theme/Colors.h"
+#include "ui/theme/Display.h"
+#include "ui/theme/Fonts.h"
+#include "ui/theme/Keys.h"
+#include "ui/theme/Palette.h"
+
+namespace tamrel {
+namespace {
+
+constexpr int headerHeight = 30;
+
+}  // namespace
+
+ListScreen::ListScreen(AppModel& model, QWidget* parent)
+    : QWidget(parent), model_(model), list_(new ItemList(model, this)) {
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(22, headerHeight + 10, 22, 22);
+    layout->addWidget(list_);
+}
+
+void ListScreen::setHeader(QString title, QString caption) {
+    if (title == title_ && caption == caption_) return;
+    title_ = std::move(title);
+    caption_ = std::move(caption);
+    update();
+}
+
+void ListScreen::paintEvent(QPaintEvent*) {
+    if (!model_.index()) return;
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QFont titleFont = Fonts::system(20, Fonts::Weight::bold);
+    titleFont.setLetterSpacing(QFont::AbsoluteSpacing, -0.5);
+    const QFontMetricsF tm(titleFont);
+    const double baseline = tm.ascent() + 2;
+    const double x = 22 + 4;
+    painter.setFont(titleFont);
+    painter.setPen(Color::ink);
+    painter.drawText(QPointF(x, baseline), title_);
+    const QFont captionFont = Fonts::system(12, Fonts::Weight::semibold);
+    painter.setFont(captionFont);
+    painter.setPen(Color::ink2);
+    const double captionX = x + tm.horizontalAdvance(title_) + 10;
+    painter.drawText(QPointF(captionX, baseline),
+                     QFontMetricsF(captionFont)
+                         .elidedText(captionText(caption_), Qt::ElideRight,
+                                     std::max(0.0, width() - 22 - captionX)));
+}
+
+void ListScreen::showNodes(const NodeIds& ids, qint64 total) {
+    list_->setVisible(true);
+    const std::uint64_t maxSize = ids.empty() ? 1 : model_.index()->size(ids.front());
+    list_->setRows(rowItems(model_, ids, maxSize, model_.current()), total);
+}
+
+void ListScreen::clear() {
+    list_->setVisible(false);
+    list_->setRows({}, 0);
+    setHeader({}, {});
+}
+
+SearchResultsView::SearchResultsView(AppModel& model, QWidget* parent) : ListScreen(model, parent) {
+    for (auto signal :
+         {&AppModel::indexChanged, &AppModel::currentChanged, &AppModel::revisionChanged,
+          &AppModel::basketChanged, &AppModel::resultsChanged, &AppModel::resultTotalChanged,
+          &AppModel::resultTimeChanged, &AppModel::searchingChanged}) {
+        connect(&model_, signal, this, &SearchResultsView::refresh);
+    }
+    refresh();
+}
+
+void SearchResultsView::refresh() {
+    const IndexRef index = model_.index();
+    if (!index) return clear();
+    const NodeIds ids = presentNodes(*index, model_.results());
+    const qint64 gone = qint64(model_.results().size() - ids.size());
+    showNodes(ids, std::max<qint64>(model_.resultTotal() - gone, qint64(ids.size())));
+    setHeader(searchTitle(!ids.empty(), model_.searching(), model_.resultTotal() - gone),
+              searchCaption(model_.resultTime()));
+}
+
+BiggestView::BiggestView(AppModel& model, QWidget* parent) : ListScreen(model, parent) {
+    for (auto signal :
+         {&AppModel::indexChanged, &AppModel::currentChanged, &AppModel::revisionChanged,
+          &AppModel::basketChanged, &AppModel::biggestChanged}) {
+        connect(&model_, signal, this, &BiggestView::refresh);
+    }
+    refresh();
+}
+
+void BiggestView::refresh() {
+    const IndexRef index = model_.index();
+    if (!index) return clear();
+    const NodeIds ids = presentNodes(*index, model_.biggest());
+    showNodes(ids, qint64(ids.size()));
+    setHeader(QStringLiteral("Heaviest files"), biggestCaption(*index, model_.current()));
+}
+
+}  // namespace tamrel

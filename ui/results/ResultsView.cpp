@@ -1,0 +1,179 @@
+#include "ui/results/ResultsView.h"
+
+#include <QAbstractButton>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QShortcut>
+#include <QStackedWidget>
+#include <QVBoxLayout>
+
+#include "ui/results/BinTray.h"
+#include "ui/results/ExploreView.h"
+#include "ui/results/ListScreens.h"
+#include "ui/results/ResultsHeader.h"
+#include "ui/results/ResultsPaint.h"
+#include "ui/results/ResultsText.h"
+#include "ui/theme/Colors.h"
+#include "ui/theme/Display.h"
+#include "ui/theme/Fonts.h"
+#include "ui/theme/Keys.h"
+#include "ui/theme/Palette.h"
+
+namespace tamrel {
+namespace {
+
+// Stands in for a tab whose screen is not plugged in yet.
+QWidget* placeholder(Tab tab) {
+    auto* label = new QLabel(rawValue(tab));
+    label->setAlignment(Qt::AlignCenter);
+    label->setFont(Fonts::system(15, Fonts::Weight::bold));
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, Color::ink3);
+    label->setPalette(palette);
+    return label;
+}
+
+}  // namespace
+
+ResultsView::ResultsView(AppModel& model, QWidget* parent)
+    : QWidget(parent),
+      model_(model),
+      crumbs_(new Breadcrumbs(model, this)),
+      search_(new SearchField(model, this)),
+      rescan_(new RoundKey(QStringLiteral("arrow.clockwise"), 30, this)),
+      tabs_(new TabPicker(model, this)),
+      content_(new QStackedWidget(this)),
+      explore_(new ExploreView(model)),
+      biggest_(new BiggestView(model)),
+      results_(new SearchResultsView(model)),
+      tray_(nullptr),
+      toast_(nullptr) {
+    rescan_->setToolTip(QStringLiteral("Read everything again from scratch (Ctrl+R)"));
+    connect(rescan_, &QAbstractButton::clicked, &model_, &AppModel::rescan);
+
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+
+    auto* header = new QHBoxLayout;
+    header->setContentsMargins(22, 14, 22, 0);
+    header->setSpacing(12);
+    header->addWidget(crumbs_, 0, Qt::AlignVCenter);
+    header->addStretch(1);
+    header->addSpacing(12);
+    header->addWidget(search_, 0, Qt::AlignVCenter);
+    header->addWidget(rescan_, 0, Qt::AlignVCenter);
+    auto* headerBox = new QWidget(this);
+    headerBox->setLayout(header);
+    headerBox->setFixedHeight(58);
+    column->addWidget(headerBox);
+
+    auto* tabRow = new QHBoxLayout;
+    tabRow->setContentsMargins(22, 6, 22, 14);
+    tabRow->addWidget(tabs_);
+    tabRow->addStretch(1);
+    column->addLayout(tabRow);
+    column->addWidget(content_, 1);
+
+    screens_ = {explore_, placeholder(Tab::system), biggest_, placeholder(Tab::tidy),
+                placeholder(Tab::apps)};
+    for (QWidget* screen : screens_)
+        content_->addWidget(screen);
+    content_->addWidget(results_);
+
+    // Over the content: the tray at the foot, the toast at the top.
+    tray_ = new BinTray(model, this);
+    toast_ = new ToastView(model, this);
+
+    // Keyboard: Ctrl+F into the search field, Ctrl+Up a folder up, Escape clears the query.
+    auto* find = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_F), this);
+    connect(find, &QShortcut::activated, this,
+            [this] { search_->edit().setFocus(Qt::ShortcutFocusReason); });
+    auto* up = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Up), this);
+    connect(up, &QShortcut::activated, &model_, &AppModel::up);
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape, &QShortcut::activated, this, [this] {
+        model_.setQuery(QString());  // also when already empty: the scheduling runs again
+        search_->edit().clearFocus();
+    });
+
+    connect(&model_, &AppModel::queryChanged, this, &ResultsView::showContent);
+    connect(&model_, &AppModel::tabChanged, this, &ResultsView::showContent);
+    connect(&model_, &AppModel::confirmTrashChanged, this, &ResultsView::followConfirmTrash);
+    connect(&model_, &AppModel::basketChanged, this, [this] {
+        if (confirm_)
+            confirm_->setText(confirmTrashTitle(model_.basket().size(), model_.basketSize()));
+    });
+    showContent();
+    followConfirmTrash();
+}
+
+void ResultsView::setTabScreen(Tab tab, QWidget* screen) {
+    QWidget*& slot = screens_[std::size_t(tab)];
+    const int at = content_->indexOf(slot);
+    content_->insertWidget(at, screen);
+    content_->removeWidget(slot);
+    if (slot != explore_ && slot != biggest_) slot->deleteLater();
+    slot = screen;
+    showContent();
+}
+
+QWidget* ResultsView::tabScreen(Tab tab) const {
+    return screens_[std::size_t(tab)];
+}
+
+QWidget* ResultsView::shownContent() const {
+    return content_->currentWidget();
+}
+
+void ResultsView::showContent() {
+    // Any query, even a single blank, shows the search results whatever the tab.
+    content_->setCurrentWidget(model_.query().isEmpty() ? screens_[std::size_t(model_.tab())]
+                                                        : results_);
+}
+
+void ResultsView::followConfirmTrash() {
+    if (!model_.confirmTrash()) {
+        if (confirm_) confirm_->close();
+        return;
+    }
+    if (confirm_) return;
+    auto* box = new QMessageBox(this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setIcon(QMessageBox::Warning);
+    box->setWindowTitle(QStringLiteral("Move to Trash"));
+    box->setText(confirmTrashTitle(model_.basket().size(), model_.basketSize()));
+    box->setInformativeText(
+        QStringLiteral("You can still put things back from the Trash until you empty it."));
+    QPushButton* move =
+        box->addButton(QStringLiteral("Move to Trash"), QMessageBox::DestructiveRole);
+    QPushButton* cancel = box->addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
+    box->setDefaultButton(cancel);
+    box->setEscapeButton(cancel);
+    const std::weak_ptr<DiskIndex> generation = model_.index();
+    connect(box, &QMessageBox::finished, this, [this, box, move, generation] {
+        const bool confirmed = box->clickedButton() == move;
+        const auto shown = generation.lock();
+        if (confirmed && shown && model_.index() == shown) model_.trash(model_.basket(), {});
+        model_.setConfirmTrash(false);
+    });
+    confirm_ = box;
+    box->open();  // window-modal, no nested event loop
+}
+
+void ResultsView::placeOverlays() {
+    tray_->resize(tray_->sizeHint());
+    tray_->place();
+    tray_->raise();
+    toast_->resize(toast_->sizeHint());
+    toast_->place();
+    toast_->raise();
+}
+
+void ResultsView::resizeEvent(QResizeEvent*) {
+    placeOverlays();
+}
+
+}  // namespace tamrel

@@ -1,0 +1,130 @@
+#include "ui/results/TreemapGeometry.h"
+
+#include <algorithm>
+
+#include "core/query/FileKind.h"
+#include "format/Fmt.h"
+#include "ui/results/KindBarGeometry.h"
+#include "ui/results/ResultsText.h"
+#include "ui/results/Squarify.h"
+#include "ui/theme/Palette.h"
+#include "ui/theme/ShownText.h"
+
+namespace tamrel {
+
+std::vector<TreemapTile> treemapTiles(const DiskIndex& index, std::span<const NodeId> kids,
+                                      const QRectF& r) {
+    // One pass: the first 90 sized children keep their ids, the rest are only counted and summed.
+    std::vector<NodeId> shown;
+    std::vector<double> sizes;
+    shown.reserve(std::min<std::size_t>(kids.size(), treemapTileCap));
+    sizes.reserve(treemapTileCap + 1);
+    int rest = 0;
+    std::uint64_t othersSize = 0;
+    for (NodeId id : kids) {
+        const std::uint64_t size = index.size(id);
+        if (size == 0) continue;
+        if (shown.size() < std::size_t(treemapTileCap)) {
+            shown.push_back(id);
+            sizes.push_back(double(size));
+        } else {
+            ++rest;
+            othersSize += size;
+        }
+    }
+    if (othersSize > 0) sizes.push_back(double(othersSize));
+    if (sizes.empty() || !(r.width() > 4) || !(r.height() > 4)) return {};
+
+    const std::vector<QRectF> rects = Squarify::layout(sizes, r);
+    std::vector<TreemapTile> tiles;
+    tiles.reserve(rects.size());
+    for (std::size_t k = 0; k < rects.size(); ++k) {
+        TreemapTile t;
+        t.rect = rects[k];
+        if (k < shown.size()) {
+            t.id = shown[k];
+        } else {
+            t.others = rest;
+            t.othersSize = othersSize;
+        }
+        tiles.push_back(t);
+    }
+    return tiles;
+}
+
+void markPicked(std::vector<TreemapTile>& tiles, const DiskIndex& index,
+                std::span<const NodeId> basket) {
+    for (TreemapTile& t : tiles) {
+        t.picked = false;
+        if (t.isOthers()) continue;
+        for (NodeId b : basket) {
+            if (b >= index.count()) continue;
+            if (b == t.node() || index.isAncestor(b, t.node())) {
+                t.picked = true;
+                break;
+            }
+        }
+    }
+}
+
+TileLook tileLook(const TreemapTile& tile) {
+    TileLook look;
+    look.inner = tile.rect.adjusted(3, 3, -3, -3);
+    const double w = look.inner.width(), h = look.inner.height();
+    look.m = std::min(w, h);
+    look.radius = std::min(look.m / 3, 12.0);
+    look.depth = look.m > 40 ? 4 : look.m > 16 ? 2.5 : 1.5;
+    look.label = w > 60 && h > 34;
+    look.big = w > 180 && h > 90;
+    look.titleLines = h > 70 ? 2 : 1;
+    look.sizeLine = look.label && h > 50;
+    look.badge = tile.picked && look.m > 26;
+    return look;
+}
+
+TileColour tileColour(const DiskIndex& index, const TreemapTile& tile) {
+    if (tile.isOthers()) return {0xBDB8AE, false};
+    const NodeId id = tile.node();
+    if (index.isDir(id)) {
+        const std::string name = index.name(id);
+        return {Palette::folderHexOfBytes(name.data(), name.size()), true};
+    }
+    return {kindHex(FileKind::ofName(index.nameBytes(id))), false};
+}
+
+QString tileTitle(const DiskIndex& index, const TreemapTile& tile) {
+    if (tile.isOthers()) return localeCount(tile.others) + QStringLiteral(" more");
+    return shownText(QString::fromStdString(index.name(tile.node())));
+}
+
+QString tileSizeText(const DiskIndex& index, const TreemapTile& tile) {
+    return Fmt::bytes(tile.isOthers() ? tile.othersSize : index.size(tile.node()));
+}
+
+QString tileHelp(const DiskIndex& index, const TreemapTile& tile) {
+    if (tile.isOthers()) return QString::number(tile.others) + QStringLiteral(" smaller items");
+    const QString text =
+        tileTitle(index, tile) + QStringLiteral(" \u00B7 ") + tileSizeText(index, tile);
+    if (index.isDir(tile.node())) return text;
+    return text + QStringLiteral("\nClick to pick it for the Trash");
+}
+
+int tileAt(std::span<const TreemapTile> tiles, QPointF p, int lifted) {
+    auto hits = [&](int k) { return tiles[k].rect.adjusted(3, 3, -3, -3).contains(p); };
+    if (lifted >= 0 && lifted < int(tiles.size()) && hits(lifted)) return lifted;
+    for (int k = 0; k < int(tiles.size()); ++k) {
+        if (hits(k)) return k;
+    }
+    return -1;
+}
+
+std::vector<QLineF> stripeLines(const QRectF& r) {
+    std::vector<QLineF> lines;
+    const double h = r.height();
+    for (double x = -h; x < r.width(); x += 10) {
+        lines.emplace_back(r.left() + x, r.bottom(), r.left() + x + h, r.top());
+    }
+    return lines;
+}
+
+}  // namespace tamrel

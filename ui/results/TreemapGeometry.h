@@ -1,0 +1,80 @@
+#pragma once
+
+#include <QLineF>
+#include <QRectF>
+#include <QString>
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "core/index/DiskIndex.h"
+
+namespace tamrel {
+
+// What the treemap draws, as plain values: the tiles of a folder, each tile's geometry and
+// label rules, its colour, its help text and which tile lies under a point. The treemap widget
+// paints from these and nothing else.
+
+// At most this many children get a tile of their own; the rest share the others tile.
+inline constexpr int treemapTileCap = 90;
+
+struct TreemapTile {
+    std::int64_t id = -1;          // node id, or -1 for the others tile
+    QRectF rect;                   // in the treemap's coordinates
+    int others = 0;                // children the others tile stands for (0 for a node tile)
+    std::uint64_t othersSize = 0;  // their bytes (0 for a node tile)
+    bool picked = false;           // the node or an ancestor is in the basket
+
+    bool isOthers() const { return id < 0; }
+    NodeId node() const { return static_cast<NodeId>(id); }
+};
+
+// The tiles of `kids` (a folder's children of `index`, largest first) in `r`: children of size
+// 0 are left out entirely; past the first 90 the rest become one others tile at the end. No
+// tiles when nothing has a size or `r` is 4 pt or less on a side. `picked` is left false; the
+// caller marks it from the basket (markPicked).
+std::vector<TreemapTile> treemapTiles(const DiskIndex& index, std::span<const NodeId> kids,
+                                      const QRectF& r);
+
+// Sets `picked` on every node tile that is a basket entry or lies inside one.
+void markPicked(std::vector<TreemapTile>& tiles, const DiskIndex& index,
+                std::span<const NodeId> basket);
+
+// A tile's geometry and which parts of its label it shows.
+struct TileLook {
+    QRectF inner;        // the rect less a 3 pt gutter on every side
+    double m = 0;        // the smaller side of inner
+    double radius = 0;   // corner radius
+    double depth = 0;    // how far the key's edge shows below its face
+    bool label = false;  // room for a title at all
+    bool big = false;    // larger type
+    int titleLines = 1;  // 2 when the tile is tall enough
+    bool sizeLine = false;
+    bool badge = false;  // the check badge of a picked tile
+};
+TileLook tileLook(const TreemapTile& tile);
+
+// The tile's colour (0xRRGGBB) and whether it is drawn as a folder: grey for the others tile, a
+// folder's name colour, otherwise the colour of the file's kind.
+struct TileColour {
+    std::uint32_t hex = 0;
+    bool folder = false;
+};
+TileColour tileColour(const DiskIndex& index, const TreemapTile& tile);
+
+// The title ("<name>" or "<n> more") and the size line of a tile's label.
+QString tileTitle(const DiskIndex& index, const TreemapTile& tile);
+QString tileSizeText(const DiskIndex& index, const TreemapTile& tile);
+// The tooltip: "<n> smaller items", "<name> · <size>", and for a file a second line
+// "Click to pick it for the Trash".
+QString tileHelp(const DiskIndex& index, const TreemapTile& tile);
+
+// The tile under `p`, by its inner rect (gutters hit nothing), or -1. The lifted tile, drawn
+// over its neighbours, is asked first.
+int tileAt(std::span<const TreemapTile> tiles, QPointF p, int lifted = -1);
+
+// Parallel 45-degree lines rising to the right, 10 pt apart, covering `r`; clipped by the caller.
+std::vector<QLineF> stripeLines(const QRectF& r);
+
+}  // namespace tamrel

@@ -1,0 +1,334 @@
+#include "ui/results/TreemapView.h"
+
+#include <QContextMenuEvent>
+#include <QHelpEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QToolTip>
+
+#include <algorithm>
+#include <cmath>
+
+#include "ui/results/ItemMenu.h"
+#include "ui/results/ResultsPaint.h"
+#include "ui/theme/Colors.h"
+#include "ui/theme/Display.h"
+#include "ui/theme/Fonts.h"
+#include "ui/theme/Keys.h"
+#include "ui/theme/Palette.h"
+
+namespace tamrel {
+
+TreemapView::TreemapView(AppModel& model, QWidget* parent) : QWidget(parent), model_(model) {
+    setMouseTracking(true);
+    setMinimumSize(120, 120);
+    connect(&appear_, &SpringAnimator::valueChanged, this, [this] { update(); });
+    connect(&move_, &SpringAnimator::valueChanged, this, [this] { update(); });
+    connect(&move_, &SpringAnimator::settled, this, [this] {
+        from_.clear();
+        update();
+    });
+    // The basket decides which tiles are picked; a new revision moves sizes.
+    connect(&model_, &AppModel::basketChanged, this, [this] { relayout(); });
+}
+
+QRectF TreemapView::tileArea() const {
+    return QRectF(rect()).adjusted(9, 9, -9, -9);
+}
+
+void TreemapView::setFolder(IndexRef index, NodeId node, NodeIds kids) {
+    // The tile set's identity is the folder: another folder starts afresh and fades in, while
+    // the same folder after a change (a move to the Trash, a refresh) keeps its state.
+    const bool newFolder = node != node_ || !index_;
+    const bool glide = !newFolder && model_.revision() != revision_ && !tiles_.empty();
+    revision_ = model_.revision();
+    index_ = std::move(index);
+    node_ = node;
+    kids_ = std::move(kids);
+    if (newFolder) {
+        hoverId_.reset();
+        pressedId_.reset();
+        motion_.clear();
+        from_.clear();
+        // Fades in with the spring of opening a folder.
+        appear_.setValue(0);
+        appear_.animateTo(1, Spring{0.42, 0.82});
+    }
+    if (glide) {
+        from_.clear();
+        for (const TreemapTile& tile : tiles_)
+            from_[tile.id] = tile.rect;
+    }
+    relayout();
+    if (glide) {
+        move_.setValue(0);
+        move_.animateTo(1, Spring{0.45, 0.8});
+    }
+}
+
+void TreemapView::relayout() {
+    tiles_.clear();
+    if (index_) {
+        tiles_ = treemapTiles(*index_, kids_, tileArea());
+        if (current()) markPicked(tiles_, *index_, model_.basket());
+    }
+    layerValid_ = false;
+    if (hoverId_ && tileIndexOf(*hoverId_) < 0) hoverId_.reset();
+    if (pressedId_ && tileIndexOf(*pressedId_) < 0) pressedId_.reset();
+    std::erase_if(motion_, [this](const auto& m) { return tileIndexOf(m.first) < 0; });
+    update();
+}
+
+int TreemapView::tileIndexOf(std::int64_t id) const {
+    for (int k = 0; k < int(tiles_.size()); ++k) {
+        if (tiles_[std::size_t(k)].id == id) return k;
+    }
+    return -1;
+}
+
+int TreemapView::hitTest(QPointF p) const {
+    return tileAt(tiles_, p, hoverId_ ? tileIndexOf(*hoverId_) : -1);
+}
+
+void TreemapView::resizeEvent(QResizeEvent*) {
+    relayout();
+}
+
+void TreemapView::mouseMoveEvent(QMouseEvent* event) {
+    const int k = hitTest(event->position());
+    std::optional<std::int64_t> hover;
+    if (k >= 0) hover = tiles_[std::size_t(k)].id;
+    setHover(hover);
+}
+
+void TreemapView::leaveEvent(QEvent*) {
+    setHover(std::nullopt);
+}
+
+TreemapView::Motion& TreemapView::motionOf(std::int64_t id) {
+    std::unique_ptr<Motion>& m = motion_[id];
+    if (!m) {
+        m = std::make_unique<Motion>();
+        connect(&m->lift, &SpringAnimator::valueChanged, this, [this] { update(); });
+        connect(&m->press, &SpringAnimator::valueChanged, this, [this] { update(); });
+    }
+    return *m;
+}
+
+void TreemapView::setHover(std::optional<std::int64_t> id) {
+    if (id == hoverId_) return;
+    // The others tile never rises.
+    if (hoverId_ && *hoverId_ >= 0) motionOf(*hoverId_).lift.animateTo(0, Spring{0.2, 0.65});
+    hoverId_ = id;
+    if (hoverId_ && *hoverId_ >= 0) motionOf(*hoverId_).lift.animateTo(1, Spring{0.2, 0.65});
+    update();
+}
+
+void TreemapView::setPressed(std::optional<std::int64_t> id) {
+    if (pressedId_) motionOf(*pressedId_).press.animateTo(0, Spring{0.14, 0.6});
+    pressedId_ = id;
+    if (pressedId_) motionOf(*pressedId_).press.animateTo(1, Spring{0.14, 0.6});
+    update();
+}
+
+void TreemapView::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) return;
+    const int k = hitTest(event->position());
+    // The others tile is not a button.
+    if (k < 0 || tiles_[std::size_t(k)].isOthers()) return;
+    setPressed(tiles_[std::size_t(k)].id);
+}
+
+void TreemapView::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton || !pressedId_) return;
+    const std::int64_t pressed = *pressedId_;
+    setPressed(std::nullopt);
+    const int k = hitTest(event->position());
+    if (k >= 0 && tiles_[std::size_t(k)].id == pressed) activate(tiles_[std::size_t(k)]);
+}
+
+void TreemapView::activate(const TreemapTile& tile) {
+    if (tile.isOthers() || !current()) return;
+    if (index_->isDir(tile.node())) {
+        model_.open(tile.node());
+    } else {
+        model_.toggleBasket(tile.node());
+    }
+}
+
+void TreemapView::contextMenuEvent(QContextMenuEvent* event) {
+    const int k = hitTest(event->pos());
+    if (k < 0 || tiles_[std::size_t(k)].isOthers() || !current()) return;
+    makeItemMenu(model_, tiles_[std::size_t(k)].node(), true, this)->popup(event->globalPos());
+}
+
+bool TreemapView::event(QEvent* event) {
+    if (event->type() == QEvent::ToolTip) {
+        auto* help = static_cast<QHelpEvent*>(event);
+        const int k = hitTest(help->pos());
+        if (k >= 0 && index_) {
+            QToolTip::showText(help->globalPos(), tileHelp(*index_, tiles_[std::size_t(k)]), this);
+        } else {
+            QToolTip::hideText();
+            event->ignore();
+        }
+        return true;
+    }
+    return QWidget::event(event);
+}
+
+void TreemapView::paintEvent(QPaintEvent*) {
+    // The well's soft shadow and a full set of tiles take milliseconds to draw (about 2 and 5 ms
+    // at full size): both are kept as pictures until the tiles or the size change.
+    const qreal dpr = devicePixelRatioF();
+    auto canvas = [&] {
+        QPixmap pixmap(size() * dpr);
+        pixmap.setDevicePixelRatio(dpr);
+        pixmap.fill(Qt::transparent);
+        return pixmap;
+    };
+    if (well_.size() != size() * dpr) {
+        well_ = canvas();
+        QPainter wellPainter(&well_);
+        wellPainter.setRenderHint(QPainter::Antialiasing);
+        paintWell(wellPainter, QRectF(rect()));
+        layerValid_ = false;
+    }
+    if (!layerValid_) {
+        layer_ = canvas();
+        QPainter layerPainter(&layer_);
+        layerPainter.setRenderHint(QPainter::Antialiasing);
+        for (const TreemapTile& tile : tiles_)
+            paintTile(layerPainter, tile, 0, 0);
+        layerValid_ = true;
+    }
+
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.drawPixmap(0, 0, well_);
+    if (tiles_.empty()) {
+        paintEmptyState(painter, QRectF(rect()), QStringLiteral("square.dashed"), 30,
+                        QStringLiteral("Empty folder"), 15, 8);
+        return;
+    }
+
+    // A new folder's tiles fade in while growing from 92 % about the centre.
+    const double t = std::clamp(appear_.value(), 0.0, 1.0);
+    if (t < 1) {
+        const QPointF centre = QRectF(rect()).center();
+        const double scale = 0.92 + 0.08 * t;
+        painter.translate(centre);
+        painter.scale(scale, scale);
+        painter.translate(-centre);
+        painter.setOpacity(t);
+    }
+    if (!from_.empty()) {
+        // Gliding to new places: every tile drawn where it is on its way.
+        const double v = move_.value();
+        for (TreemapTile tile : tiles_) {
+            if (auto it = from_.find(tile.id); it != from_.end()) {
+                const QRectF& a = it->second;
+                const QRectF& b = tile.rect;
+                tile.rect = QRectF(a.x() + (b.x() - a.x()) * v, a.y() + (b.y() - a.y()) * v,
+                                   a.width() + (b.width() - a.width()) * v,
+                                   a.height() + (b.height() - a.height()) * v);
+            }
+            paintTile(painter, tile, 0, 0);
+        }
+        return;
+    }
+    painter.drawPixmap(0, 0, layer_);
+    // Tiles away from rest (risen, rising, pressed), over the well again and over their
+    // neighbours.
+    for (const TreemapTile& tile : tiles_) {
+        auto it = motion_.find(tile.id);
+        if (it == motion_.end()) continue;
+        const double lift = it->second->lift.value(), press = it->second->press.value();
+        if (std::abs(lift) < 1e-3 && std::abs(press) < 1e-3) continue;
+        const QRectF area = tile.rect.adjusted(0, -2, 0, 0);
+        painter.drawPixmap(area, well_, QRectF(area.topLeft() * dpr, area.size() * dpr));
+        paintTile(painter, tile, lift, press);
+    }
+    // Motions back at rest are dropped.
+    std::erase_if(motion_, [](const auto& m) {
+        return !m.second->lift.moving() && !m.second->press.moving() &&
+               m.second->lift.value() == 0 && m.second->press.value() == 0;
+    });
+}
+
+void TreemapView::paintTile(QPainter& painter, const TreemapTile& tile, double lift,
+                            double press) const {
+    const TileLook look = tileLook(tile);
+    const TileColour colour = tileColour(*index_, tile);
+    // Pressed wins over lifted: depth − 1 down pressed, 1.5 up lifted, in between while moving.
+    const double faceOffset =
+        press * (look.depth - 1) + (1 - std::clamp(press, 0.0, 1.0)) * (-1.5 * lift);
+
+    const QColor face = tile.picked ? Palette::tint(0xFF6A2B, 0.72)
+                                    : Palette::tint(colour.hex, tile.isOthers() ? 0.4 : 0.5);
+    const QColor edge = tile.picked ? Color::tangerineEdge : Palette::shade(colour.hex, 0.08);
+
+    // The key: its face over an edge `depth` below it, both inner.height - depth high.
+    const QRectF keyRect(look.inner.x(), look.inner.y(), std::max(look.inner.width(), 1.0),
+                         std::max(look.inner.height() - look.depth, 1.0));
+    paintKeycap(painter, roundedShape(keyRect, look.radius), face, edge, look.depth, faceOffset);
+
+    const QRectF faceRect = keyRect.translated(0, faceOffset);
+    if (tile.picked) {
+        QPainterPath faceShape;
+        faceShape.addRoundedRect(faceRect, look.radius, look.radius);
+        painter.save();
+        painter.setClipPath(faceShape, Qt::IntersectClip);
+        QColor stripe = Color::tangerine;
+        stripe.setAlphaF(0.35);
+        painter.setPen(QPen(stripe, 2.5));
+        for (const QLineF& line : stripeLines(faceRect))
+            painter.drawLine(line);
+        painter.restore();
+    }
+
+    if (look.label) {
+        const QColor ink = Palette::shade(colour.hex, 0.62);
+        const QRectF text = faceRect.adjusted(9, 8, -9, -8);
+        QFont titleFont = Fonts::system(look.big ? 14 : 11.5, Fonts::Weight::bold);
+        painter.setFont(titleFont);
+        painter.setPen(ink);
+        const QFontMetricsF fm(titleFont);
+        const QString title = tileTitle(*index_, tile);
+        double y = text.top();
+        // Drawn as plain lines: a title that fits takes one; a longer one, where two are allowed,
+        // is broken into two (a text layout per tile costs more than the rest of the tile).
+        const bool fits = fm.horizontalAdvance(title) <= text.width();
+        QStringList lines;
+        if (fits || look.titleLines == 1) {
+            lines << fm.elidedText(title, Qt::ElideRight, text.width());
+        } else {
+            lines = elideLines(title, titleFont, text.width(), 2).split(QLatin1Char('\n'));
+        }
+        for (const QString& line : lines) {
+            painter.drawText(QPointF(text.left(), y + fm.ascent()), line);
+            y += fm.lineSpacing();
+        }
+        if (look.sizeLine) {
+            QFont sizeFont = Fonts::mono(look.big ? 11.5 : 10, Fonts::Weight::semibold);
+            painter.setFont(sizeFont);
+            QColor faded = ink;
+            faded.setAlphaF(0.65);
+            painter.setPen(faded);
+            painter.drawText(
+                QRectF(text.left(), y + 2, text.width(), QFontMetricsF(sizeFont).lineSpacing()),
+                Qt::AlignLeft | Qt::AlignTop, tileSizeText(*index_, tile));
+        }
+    }
+
+    if (look.badge) {
+        const QRectF badge(faceRect.right() - 6 - 18, faceRect.top() + 6, 18, 18);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(Color::tangerine);
+        painter.drawEllipse(badge);
+        paintSymbol(painter, badge, QStringLiteral("checkmark"), 9, Qt::white);
+    }
+}
+
+}  // namespace tamrel

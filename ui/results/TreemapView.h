@@ -1,0 +1,84 @@
+#pragma once
+
+#include <QWidget>
+
+#include <memory>
+#include <optional>
+#include <unordered_map>
+#include <vector>
+
+#include "model/app/AppModel.h"
+#include "ui/results/TreemapGeometry.h"
+#include "ui/theme/SpringAnimator.h"
+
+namespace tamrel {
+
+// The treemap of the explored folder: a recessed well in which the folder's children are drawn
+// as key-shaped tiles with areas by size (at most 90 and one tile for the rest). One painted
+// widget with its own hit-testing: a click on a folder tile opens it, on a file tile picks it for
+// the Trash or takes it back out; tiles rise under the pointer, sink while pressed and show the
+// item menu. Tiles of another index generation than the model's shown one are never acted on.
+class TreemapView : public QWidget {
+    Q_OBJECT
+public:
+    explicit TreemapView(AppModel& model, QWidget* parent = nullptr);
+
+    // Shows `kids` (children of `node` in `index`, largest first). A new folder starts with
+    // fresh hover and press state and fades in.
+    void setFolder(IndexRef index, NodeId node, NodeIds kids);
+
+    const std::vector<TreemapTile>& tiles() const { return tiles_; }
+    // The rectangle the tiles are laid out in: the well less 9 pt on every side.
+    QRectF tileArea() const;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    bool event(QEvent* event) override;
+
+private:
+    void relayout();
+    int tileIndexOf(std::int64_t id) const;
+    int hitTest(QPointF p) const;
+    bool current() const { return index_ && model_.index() == index_; }
+    void activate(const TreemapTile& tile);
+    // `lift` 0 to 1 raises the face 1.5 pt; `press` 0 to 1 sinks it to one point above its edge.
+    void paintTile(QPainter& painter, const TreemapTile& tile, double lift, double press) const;
+
+    // The springs of one tile's rise under the pointer and its press; kept while either moves or
+    // is away from rest.
+    struct Motion {
+        SpringAnimator lift{0};
+        SpringAnimator press{0};
+    };
+    Motion& motionOf(std::int64_t id);
+    void setHover(std::optional<std::int64_t> id);
+    void setPressed(std::optional<std::int64_t> id);
+
+    AppModel& model_;
+    IndexRef index_;
+    NodeId node_ = 0;
+    NodeIds kids_;
+    std::vector<TreemapTile> tiles_;
+    std::optional<std::int64_t> hoverId_;    // the tile under the pointer (-1: the others tile)
+    std::optional<std::int64_t> pressedId_;  // the tile being pressed
+    SpringAnimator appear_{1.0};
+    // After a change of the index's content (a move to the Trash, a refresh) the tiles glide
+    // from where they were (`from_`, by id) to their new places as `move_` goes from 0 to 1.
+    int revision_ = -1;
+    std::unordered_map<std::int64_t, QRectF> from_;
+    SpringAnimator move_{1.0};
+    std::unordered_map<std::int64_t, std::unique_ptr<Motion>> motion_;
+    // The empty well, and the well with every tile at rest; drawn again only when the tiles
+    // change, so hover and press repaint one or two tiles over them.
+    QPixmap well_;
+    QPixmap layer_;
+    bool layerValid_ = false;  // 0 -> 1 as a new folder's tiles come in
+};
+
+}  // namespace tamrel

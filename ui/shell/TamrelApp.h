@@ -1,0 +1,20 @@
+#pragma once
+
+class QApplication;
+
+namespace tamrel {
+
+// Whether a window can open here: a display (DISPLAY or WAYLAND_DISPLAY) or a platform chosen
+// through QT_QPA_PLATFORM.
+bool hasDisplay();
+
+// The application's look for every widget the theme does not draw itself: the Fusion style and
+// a light palette from the theme colours, whatever the desktop's colour scheme.
+void applyLightAppearance(QApplication& app);
+
+// The program: checks for a display (a clear message and exit status 1 without one) and the
+// fonts (a message when missing), creates the desktop services, the one AppModel and the
+// window, and runs the event loop until the window closes.
+int runTamrel(int argc, char** argv);
+
+}  // namespace tamrel

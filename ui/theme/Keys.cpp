@@ -1,0 +1,173 @@
+#include "ui/theme/Keys.h"
+
+#include <QPainter>
+
+#include "ui/theme/Colors.h"
+#include "ui/theme/Fonts.h"
+#include "ui/theme/Symbols.h"
+
+namespace tamrel {
+
+double keycapFaceOffset(double depth, bool pressed, bool lifted) {
+    if (pressed) return depth - 1;
+    if (lifted) return -1;
+    return 0;
+}
+
+QPainterPath roundedShape(const QRectF& rect, double radius) {
+    QPainterPath path;
+    path.addRoundedRect(rect, radius, radius);
+    return path;
+}
+
+void paintKeycap(QPainter& painter, const QPainterPath& shape, const QColor& face,
+                 const QColor& edge, double depth, double faceOffset) {
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.fillPath(shape.translated(0, depth), edge);
+    painter.fillPath(shape.translated(0, faceOffset), face);
+    painter.restore();
+}
+
+KeyColors keyColors(KeyKind kind) {
+    switch (kind) {
+        case KeyKind::plain:
+            return {Color::keyFace, Color::keyEdge, Color::ink};
+        case KeyKind::accent:
+            return {Color::tangerine, Color::tangerineEdge, Qt::white};
+        case KeyKind::dark:
+            return {QColor(0x2B, 0x29, 0x27), Qt::black, Qt::white};
+    }
+    return {};
+}
+
+KeyMetrics keyMetrics(bool large) {
+    if (large) return {15, 20, 11, 13, 3, 2};
+    return {13, 13, 7, 10, 3, 2};
+}
+
+KeyGeometry keyGeometry(QSizeF label, bool large, double press) {
+    const KeyMetrics m = keyMetrics(large);
+    const double w = label.width() + 2 * m.hPad;
+    const double h = label.height() + 2 * m.vPad;
+    const double faceDrop = (m.depth - 1) * press;
+    KeyGeometry g;
+    g.size = QSizeF(w, h + m.depth);
+    g.edgeRect = QRectF(0, 0, w, h);
+    g.faceRect = QRectF(0, faceDrop, w, h);
+    g.labelRect = QRectF(m.hPad, m.vPad + m.pressDrop * press, label.width(), label.height());
+    return g;
+}
+
+void bindPress(QAbstractButton* button, SpringAnimator* press) {
+    QObject::connect(button, &QAbstractButton::pressed, press,
+                     [press] { press->animateTo(1, kPressSpring); });
+    QObject::connect(button, &QAbstractButton::released, press,
+                     [press] { press->animateTo(0, kPressSpring); });
+    QObject::connect(press, &SpringAnimator::valueChanged, button, [button] { button->update(); });
+}
+
+namespace {
+
+constexpr double kSymbolGap = 6;
+
+}  // namespace
+
+KeyButton::KeyButton(const QString& title, KeyKind kind, bool large, QWidget* parent)
+    : QAbstractButton(parent), kind_(kind), large_(large), press_(0, this) {
+    setText(title);
+    setCursor(Qt::PointingHandCursor);
+    setFocusPolicy(Qt::TabFocus);
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    bindPress(this, &press_);
+}
+
+void KeyButton::setSymbol(const QString& symbol) {
+    symbol_ = symbol;
+    updateGeometry();
+    update();
+}
+
+QSizeF KeyButton::labelSize() const {
+    const KeyMetrics m = keyMetrics(large_);
+    const QFontMetricsF fm(Fonts::system(m.fontSize, Fonts::Weight::bold));
+    double w = fm.horizontalAdvance(text());
+    if (!symbol_.isEmpty()) {
+        w += QFontMetricsF(Fonts::symbol(m.fontSize)).horizontalAdvance(Symbols::glyph(symbol_)) +
+             kSymbolGap;
+    }
+    return QSizeF(w, fm.ascent() + fm.descent());
+}
+
+QSize KeyButton::sizeHint() const {
+    const QSizeF s = keyGeometry(labelSize(), large_, 0).size;
+    return QSize(static_cast<int>(std::ceil(s.width())), static_cast<int>(std::ceil(s.height())));
+}
+
+void KeyButton::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setRenderHint(QPainter::TextAntialiasing);
+    if (!isEnabled()) p.setOpacity(0.45);
+    const KeyMetrics m = keyMetrics(large_);
+    const KeyColors colors = keyColors(kind_);
+    const QSizeF label = labelSize();
+    KeyGeometry g = keyGeometry(label, large_, press_.value());
+    // Centre the key in whatever width the layout gives.
+    const double dx = (width() - g.size.width()) / 2;
+    const QPainterPath shape = roundedShape(g.edgeRect.translated(dx, 0), m.radius);
+    paintKeycap(p, shape, colors.face, colors.edge, m.depth, g.faceRect.top());
+
+    const QRectF lr = g.labelRect.translated(dx, 0);
+    const QFont font = Fonts::system(m.fontSize, Fonts::Weight::bold);
+    const QFontMetricsF fm(font);
+    const double baseline = lr.top() + fm.ascent();
+    double x = lr.left();
+    p.setPen(colors.label);
+    if (!symbol_.isEmpty()) {
+        const QFont sf = Fonts::symbol(m.fontSize);
+        const QFontMetricsF sfm(sf);
+        const QString g1 = Symbols::glyph(symbol_);
+        p.setFont(sf);
+        // Symbols sit centred on the text's x-height band.
+        const double mid = baseline - fm.xHeight() / 2;
+        p.drawText(QPointF(x, mid + (sfm.ascent() - sfm.descent()) / 2), g1);
+        x += sfm.horizontalAdvance(g1) + kSymbolGap;
+    }
+    p.setFont(font);
+    p.drawText(QPointF(x, baseline), text());
+    if (hasFocus()) {
+        p.setPen(QPen(Color::withOpacity(Color::tangerine, 0.6), 1.5));
+        p.setBrush(Qt::NoBrush);
+        p.drawPath(roundedShape(g.faceRect.translated(dx, 0).adjusted(1, 1, -1, -1), m.radius - 1));
+    }
+}
+
+RoundKey::RoundKey(const QString& symbol, double size, QWidget* parent)
+    : QAbstractButton(parent), symbol_(symbol), size_(size), press_(0, this) {
+    setCursor(Qt::PointingHandCursor);
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    bindPress(this, &press_);
+}
+
+QSize RoundKey::sizeHint() const {
+    return QSize(static_cast<int>(std::ceil(size_)), static_cast<int>(std::ceil(size_ + 2.5)));
+}
+
+void RoundKey::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    if (!isEnabled()) p.setOpacity(0.45);
+    const double depth = 2.5;
+    const double press = press_.value();
+    QPainterPath circle;
+    circle.addEllipse(QRectF(0, 0, size_, size_));
+    paintKeycap(p, circle, Color::keyFace, Color::keyEdge, depth, (depth - 1) * press);
+    const QFont font = Fonts::symbol(size_ * 0.4);
+    p.setFont(font);
+    p.setPen(Color::ink);
+    p.drawText(QRectF(0, 2 * press, size_, size_), Qt::AlignCenter, Symbols::glyph(symbol_));
+}
+
+}  // namespace tamrel

@@ -1,0 +1,118 @@
+#pragma once
+
+#include <QAbstractButton>
+#include <QColor>
+#include <QPainterPath>
+#include <QRectF>
+#include <QSizeF>
+
+#include "ui/theme/SpringAnimator.h"
+
+class QPainter;
+
+namespace tamrel {
+
+// Every control looks like a key: a face resting on a darker edge that shows below it as the
+// key's side and sinks when pressed.
+
+// How far the face sits below its rest position: depth − 1 pressed (pressed wins), −1 lifted,
+// else 0. The edge band that shows below the face is depth − offset.
+double keycapFaceOffset(double depth, bool pressed, bool lifted);
+
+// Draws a key: `shape` filled with `edge` moved down by `depth`, then with `face` moved down by
+// `faceOffset` (see keycapFaceOffset; animated callers pass values in between).
+void paintKeycap(QPainter& painter, const QPainterPath& shape, const QColor& face,
+                 const QColor& edge, double depth, double faceOffset);
+
+// A rounded rectangle with the given corner radius.
+QPainterPath roundedShape(const QRectF& rect, double radius);
+
+enum class KeyKind { plain, accent, dark };
+
+struct KeyColors {
+    QColor face;
+    QColor edge;
+    QColor label;
+};
+// plain: keyFace / keyEdge / ink; accent: tangerine / tangerineEdge / white; dark: 2B2927 /
+// black / white.
+KeyColors keyColors(KeyKind kind);
+
+// The numbers of a text key, regular or large.
+struct KeyMetrics {
+    double fontSize;   // bold: 13, large 15
+    double hPad;       // 13, large 20
+    double vPad;       // 7, large 11
+    double radius;     // 10, large 13
+    double depth;      // 3: the edge band at rest, also the room reserved below the key
+    double pressDrop;  // 2: the face and the label sink this far while pressed
+};
+KeyMetrics keyMetrics(bool large);
+
+// Where the parts of a text key lie for a label of `label` size and a press amount from 0 (at
+// rest) to 1 (pressed): the key is label + padding, plus `depth` of room below.
+struct KeyGeometry {
+    QSizeF size;       // the whole control
+    QRectF faceRect;   // the face, moved by the press
+    QRectF edgeRect;   // the edge shape
+    QRectF labelRect;  // the label, moved with the face
+};
+KeyGeometry keyGeometry(QSizeF label, bool large, double press);
+
+// A text key (the key button style): an optional symbol before the title, kind and size as
+// given. Its face and label sink 2 points while held and spring back (response 0.16 s, damping
+// 0.6) on release. Disabled keys are drawn at half opacity and take no clicks.
+class KeyButton : public QAbstractButton {
+    Q_OBJECT
+public:
+    KeyButton(const QString& title, KeyKind kind, bool large, QWidget* parent = nullptr);
+
+    void setSymbol(const QString& symbol);
+    KeyKind kind() const { return kind_; }
+    bool large() const { return large_; }
+    // 0 at rest, 1 fully pressed; follows the press spring.
+    double pressAmount() const { return press_.value(); }
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+
+private:
+    QSizeF labelSize() const;
+
+    KeyKind kind_;
+    bool large_;
+    QString symbol_;
+    SpringAnimator press_;
+};
+
+// A round icon key of diameter `size`: the symbol at size × 0.4 in ink on a keyFace circle with
+// 2.5 points of keyEdge below; the face sinks 1.5 and the symbol 2 points while held.
+class RoundKey : public QAbstractButton {
+    Q_OBJECT
+public:
+    RoundKey(const QString& symbol, double size, QWidget* parent = nullptr);
+
+    double pressAmount() const { return press_.value(); }
+    QSize sizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+
+private:
+    QString symbol_;
+    double size_;
+    SpringAnimator press_;
+};
+
+// The spring of every key press.
+inline constexpr Spring kPressSpring{0.16, 0.6};
+
+// Follows a button's pressed state with the press spring: `press` goes to 1 while the button
+// is down and back to 0 when released; the button is repainted as it moves. Rows and tiles that
+// draw their own key use it as the key buttons do.
+void bindPress(QAbstractButton* button, SpringAnimator* press);
+
+}  // namespace tamrel

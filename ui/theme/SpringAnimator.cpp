@@ -1,0 +1,85 @@
+#include "ui/theme/SpringAnimator.h"
+
+#include <cmath>
+#include <numbers>
+
+namespace tamrel {
+
+namespace {
+
+bool gInstant = false;
+
+// Smaller steps than a frame keep the stiff, short springs of the keys (0.16 s) stable.
+constexpr double kStep = 1.0 / 960.0;
+// At rest once within this distance of the target and this slow (in value units).
+constexpr double kRestDistance = 1e-4;
+constexpr double kRestSpeed = 1e-3;
+
+}  // namespace
+
+SpringAnimator::SpringAnimator(double value, QObject* parent)
+    : QObject(parent), value_(value), target_(value) {
+    timer_.setInterval(16);
+    timer_.setTimerType(Qt::PreciseTimer);
+    connect(&timer_, &QTimer::timeout, this, &SpringAnimator::tick);
+}
+
+void SpringAnimator::setInstant(bool on) {
+    gInstant = on;
+}
+bool SpringAnimator::instant() {
+    return gInstant;
+}
+
+void SpringAnimator::setValue(double value) {
+    timer_.stop();
+    velocity_ = 0;
+    target_ = value;
+    if (value_ != value) {
+        value_ = value;
+        emit valueChanged(value_);
+    }
+}
+
+void SpringAnimator::animateTo(double target, Spring spring) {
+    if (gInstant || spring.response <= 0) {
+        setValue(target);
+        emit settled();
+        return;
+    }
+    target_ = target;
+    spring_ = spring;
+    if (!timer_.isActive()) {
+        clock_.start();
+        timer_.start();
+    }
+}
+
+void SpringAnimator::advance(double seconds) {
+    const double omega = 2 * std::numbers::pi / spring_.response;
+    const double k = omega * omega;
+    const double c = 2 * omega * spring_.damping;
+    while (seconds > 0) {
+        const double dt = std::min(seconds, kStep);
+        // Semi-implicit Euler: velocity first, then position with the new velocity.
+        velocity_ += (-k * (value_ - target_) - c * velocity_) * dt;
+        value_ += velocity_ * dt;
+        seconds -= dt;
+    }
+    if (std::abs(value_ - target_) < kRestDistance && std::abs(velocity_) < kRestSpeed) {
+        value_ = target_;
+        velocity_ = 0;
+        timer_.stop();
+        emit valueChanged(value_);
+        emit settled();
+        return;
+    }
+    emit valueChanged(value_);
+}
+
+void SpringAnimator::tick() {
+    const double elapsed = std::min(clock_.restart() / 1000.0, 0.1);
+    advance(elapsed);
+}
+
+}  // namespace tamrel

@@ -17,6 +17,7 @@
 #include "core/scan/ScanProgress.h"
 #include "core/scan/Scanner.h"
 #include "tests/support/Child.h"
+#include "tests/support/DescriptorHog.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TreeChecker.h"
 
@@ -207,9 +208,11 @@ TEST(ReadAhead, CancellingWhileHelpersReadEndsTheScanWithAValidTree) {
     for (int round = 0; round < 3; ++round) {
         ScanProgress progress;
         std::atomic<bool> over{false};
+        std::int64_t dirsAtCancel = 0;
         std::thread canceller([&] {
             while (progress.dirs.load() < 100 && !over.load())
                 std::this_thread::yield();
+            dirsAtCancel = progress.dirs.load();
             progress.cancel();
         });
         auto index = DiskIndex::scan(dir.path(), progress, 2);
@@ -217,53 +220,47 @@ TEST(ReadAhead, CancellingWhileHelpersReadEndsTheScanWithAValidTree) {
         canceller.join();
         test::expectValidTree(*index);
         const auto dirs = progress.dirs.load();
-        EXPECT_LT(index->count(), 1u + 20 + 400 + 400);
+        // Unless the canceller ran late on a busy machine, folders were left unlisted.
+        if (dirsAtCancel < 200) {
+            EXPECT_LT(index->count(), 1u + 20 + 400 + 400);
+        }
         EXPECT_EQ(static_cast<std::int64_t>(index->items(0)), progress.files.load());
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
         EXPECT_EQ(progress.dirs.load(), dirs);
     }
 }
 
+// Entries listed, and whether any folder was denied. Listings only: the child process below
+// must not use the compute pool, whose threads a fork does not copy.
+std::pair<std::size_t, bool> listed(const std::vector<Listing>& listings) {
+    std::size_t entries = 0;
+    bool denied = false;
+    for (const Listing& l : listings) {
+        entries += l.ents.size();
+        denied = denied || l.denied;
+    }
+    return {entries, denied};
+}
+
 TEST(ReadAhead, FewDescriptorsLeftStillListEveryFolder) {
     test::TempDir dir;
     buildTree(dir);
-    std::uint64_t expected = 0;
-    {
-        ModeGuard mode(ReadAhead::Mode::off);
-        ScanProgress progress;
-        expected = DiskIndex::scan(dir.path(), progress, 2)->count();
-    }
+    ScanProgress plain;
+    const auto expected = listed(Scanner::scan(dir.path(), 2, plain, ReadAhead::Mode::off));
+    ASSERT_FALSE(expected.second);
     // 48 descriptors leave the helpers none; 400 leave them a few, which they must give back.
     for (const rlim_t limit : {rlim_t{48}, rlim_t{400}}) {
         const int status = test::inChild([&]() -> int {
             rlimit lim{limit, limit};
             if (::setrlimit(RLIMIT_NOFILE, &lim) != 0) return 10;
-            std::vector<int> hogs;
-            for (;;) {
-                const int fd = ::open("/dev/null", O_RDONLY);
-                if (fd < 0) break;
-                hogs.push_back(fd);
-            }
-            for (int i = 0; i < 6 && !hogs.empty(); ++i) {
-                ::close(hogs.back());
-                hogs.pop_back();
-            }
-            std::thread release([&] {
-                std::this_thread::sleep_for(std::chrono::milliseconds(100));
-                for (int fd : hogs)
-                    ::close(fd);
-            });
-            ReadAhead::setDefaultMode(ReadAhead::Mode::always);
             ScanProgress progress;
-            auto index = DiskIndex::scan(dir.path(), progress, 3);
-            release.join();
-            for (NodeId i = 0; i < index->count(); ++i) {
-                if (index->isDenied(i)) {
-                    std::fprintf(stderr, "denied: %s\n", index->path(i).c_str());
-                    return 11;
-                }
+            std::pair<std::size_t, bool> got;
+            {
+                test::DescriptorHog hog(6, std::chrono::milliseconds(100));
+                got = listed(Scanner::scan(dir.path(), 3, progress, ReadAhead::Mode::always));
             }
-            return index->count() == expected ? 0 : 12;
+            if (got.second) return 11;
+            return got.first == expected.first ? 0 : 12;
         });
         EXPECT_EQ(status, 0) << "limit " << limit;
     }

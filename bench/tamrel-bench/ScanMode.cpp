@@ -20,7 +20,9 @@ int scanMode(const std::vector<std::string>& given) {
             ReadAhead::setDefaultMode(ReadAhead::Mode::off);
         } else if (mode == "on") {
             ReadAhead::setDefaultMode(ReadAhead::Mode::always);
-        } else if (mode != "auto") {
+        } else if (mode == "auto") {
+            ReadAhead::setDefaultMode(ReadAhead::Mode::adaptive);
+        } else {
             args.clear();
             break;
         }

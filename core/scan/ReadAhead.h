@@ -112,7 +112,8 @@ public:
         always,    // every helper on from the start (tests and measurements)
     };
 
-    // The mode of scans that name none (a process-wide setting for measurements; adaptive).
+    // The mode of scans that name none (a process-wide setting for measurements; off, see
+    // ReadAhead.cpp for why).
     static Mode defaultMode();
     static void setDefaultMode(Mode mode);
 

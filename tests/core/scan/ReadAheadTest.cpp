@@ -163,8 +163,11 @@ std::map<std::string, std::pair<int, std::uint64_t>> contents(const DiskIndex& i
 }
 
 struct ModeGuard {
-    explicit ModeGuard(ReadAhead::Mode m) { ReadAhead::setDefaultMode(m); }
-    ~ModeGuard() { ReadAhead::setDefaultMode(ReadAhead::Mode::adaptive); }
+    explicit ModeGuard(ReadAhead::Mode m) : before(ReadAhead::defaultMode()) {
+        ReadAhead::setDefaultMode(m);
+    }
+    ~ModeGuard() { ReadAhead::setDefaultMode(before); }
+    ReadAhead::Mode before;
 };
 
 TEST(ReadAhead, ScansListTheSameWithHelpersReadingAhead) {

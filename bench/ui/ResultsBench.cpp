@@ -22,6 +22,7 @@
 #include <memory>
 #include <vector>
 
+#include "bench/ui/BenchTiming.h"
 #include "model/app/AppModel.h"
 #include "tests/model/app/FakeDesktop.h"
 #include "tests/support/ScopedDataHome.h"
@@ -78,29 +79,8 @@ Fixture& fixture() {
     return *shared;
 }
 
-// The main thread's own CPU time in milliseconds: on a busy machine the wall time also counts
-// the time other processes held the cores.
-double threadMs() {
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
-}
-
-double percentile(std::vector<double> v, double p) {
-    std::sort(v.begin(), v.end());
-    return v[std::min(v.size() - 1, std::size_t(double(v.size()) * p))];
-}
-
-void report(benchmark::State& state, const std::vector<double>& ms,
-            const std::vector<double>& cpu = {}) {
-    if (ms.empty()) return;
-    state.counters["p50_ms"] = percentile(ms, 0.5);
-    state.counters["p95_ms"] = percentile(ms, 0.95);
-    if (!cpu.empty()) {
-        state.counters["main_cpu_p50_ms"] = percentile(cpu, 0.5);
-        state.counters["main_cpu_p95_ms"] = percentile(cpu, 0.95);
-    }
-}
+using bench::report;
+using bench::threadMs;
 
 void BM_PaintExplore(benchmark::State& state) {
     Fixture& f = fixture();

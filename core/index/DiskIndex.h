@@ -36,6 +36,9 @@ inline constexpr std::uint8_t hidden = 4;    // the file system's hidden flag
 inline constexpr std::uint8_t mount = 8;     // a mount point that was not entered
 inline constexpr std::uint8_t denied = 16;   // opening the folder failed
 inline constexpr std::uint8_t removed = 32;  // moved to the Trash by this application
+// A file with two or more hard links when it was listed: one of them carries its bytes, the
+// others have size 0. Lets a refresh find the other links of a file it lists again.
+inline constexpr std::uint8_t linked = 64;
 }  // namespace Flag
 
 // Seconds since 1970 as modification times are stored: clamped into 0 .. 2^32 - 1.
@@ -194,6 +197,8 @@ public:
 
     // Writes the index to its saved file: a new temporary file (mode 0600, a unique name in the
     // same folder) renamed over the old one, so readers see the old file or the new one whole.
+    // The temporary file is flocked while it is written; temporary files of earlier saves of
+    // the same root that no save holds (the process was killed mid-way) are removed first.
     // Holds lock() shared while writing, so the file never holds half of a removal; saves of
     // one root in this process run one at a time. Throws std::system_error in the generic
     // category with the errno of the failing call (ENAMETOOLONG for a root path over 3968
@@ -215,8 +220,11 @@ public:
     // The next generation of this index (Refresh.cpp): folders in changes.dirs are listed again
     // one level deep, subtrees in changes.deep are scanned again (the root in deep means a fresh
     // scan), folders new to the index are scanned whole, everything else is copied. A changed
-    // path leads to its nearest folder in this index; one outside the root is ignored. This
-    // index is not changed; lock() is held shared while it is read.
+    // path leads to its nearest folder in this index; one outside the root is ignored. When a
+    // file with several links is listed, or was in a folder listed again, every linked file of
+    // the result is read from the disk again so that each file counts once, at its first link
+    // in id order (linkPatches()). This index is not changed; lock() is held shared while it is
+    // read.
     //
     // The result's eventID is the event id taken before anything is listed, or `oldestPending`
     // when that is earlier and not 0: the owner passes the watcher's oldestPending() taken after

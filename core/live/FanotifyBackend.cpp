@@ -1,5 +1,6 @@
 #include "core/live/FanotifyBackend.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/fanotify.h>
 #include <sys/stat.h>
@@ -21,6 +22,8 @@ namespace {
 
 constexpr std::uint64_t markMask = FAN_CREATE | FAN_DELETE | FAN_MOVED_FROM | FAN_MOVED_TO |
                                    FAN_MODIFY | FAN_CLOSE_WRITE | FAN_ATTRIB | FAN_ONDIR;
+// Reads of 64 KiB (about 1,000 events) made by one call of readEvents at most.
+constexpr int maxReadsPerCall = 16;
 // Folder paths cached at most; the cache is emptied when it grows past this.
 constexpr std::size_t maxCachedPaths = 65536;
 
@@ -40,8 +43,55 @@ bool handlesOpen(int dirFd) {
     return UniqueFd(::open_by_handle_at(dirFd, handle, O_PATH | O_CLOEXEC)).get() >= 0;
 }
 
+// The path the kernel gives for an open folder, or "" when it has none.
+std::string linkedPath(int fd, bool& tooLong) {
+    char self[40];
+    std::snprintf(self, sizeof self, "/proc/self/fd/%d", fd);
+    std::string path(4096, '\0');
+    const ssize_t n = ::readlink(self, path.data(), path.size());
+    tooLong = (n < 0 && errno == ENAMETOOLONG) || static_cast<std::size_t>(n) >= path.size();
+    if (n <= 0 || tooLong) return {};
+    path.resize(static_cast<std::size_t>(n));
+    return path;
+}
+
+// The name under which `parent` holds the folder `child`, found by its (device, inode).
+std::string nameIn(int parent, const struct stat& child) {
+    UniqueFd list(::openat(parent, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!list) return {};
+    alignas(8) char buffer[16 * 1024];
+    for (;;) {
+        const ssize_t n = ::getdents64(list.get(), buffer, sizeof buffer);
+        if (n <= 0) return {};
+        for (ssize_t at = 0; at < n;) {
+            const auto* d = reinterpret_cast<const struct dirent64*>(buffer + at);
+            at += d->d_reclen;
+            if (d->d_ino != child.st_ino) continue;
+            struct stat st {};
+            if (::fstatat(list.get(), d->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+                st.st_dev == child.st_dev && st.st_ino == child.st_ino) {
+                return d->d_name;
+            }
+        }
+    }
+}
+
 std::string fsidKey(const void* fsid) {
     return std::string(static_cast<const char*>(fsid), 8);
+}
+
+// The key by which events name an open folder: its file system id and its file handle; "" when
+// it has none.
+std::string handleKey(int fd) {
+    struct statfs sf {};
+    if (::fstatfs(fd, &sf) != 0) return {};
+    std::vector<std::uint64_t> storage((sizeof(file_handle) + MAX_HANDLE_SZ + 7) / 8);
+    auto* handle = reinterpret_cast<file_handle*>(storage.data());
+    handle->handle_bytes = MAX_HANDLE_SZ;
+    int mountID = 0;
+    if (::name_to_handle_at(fd, "", handle, &mountID, AT_EMPTY_PATH) != 0) return {};
+    return fsidKey(&sf.f_fsid) +
+           std::string(reinterpret_cast<const char*>(handle), sizeof(file_handle) + handle->handle_bytes);
 }
 
 }  // namespace
@@ -133,6 +183,38 @@ std::string FanotifyBackend::local(const std::string& resolved) const {
     return base_ + resolved.substr(real_.size());
 }
 
+std::string FanotifyBackend::pathOfFolder(int fd) const {
+    bool tooLong = false;
+    std::string path = linkedPath(fd, tooLong);
+    if (!tooLong) return path;
+    // Past the 4096 bytes the kernel writes out in one piece: the names below the nearest
+    // ancestor whose path is known (cached, or short enough) are found level by level.
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) return {};
+    std::vector<std::string> names;
+    UniqueFd at(::fcntl(fd, F_DUPFD_CLOEXEC, 0));
+    // A path of 4096 bytes or more holds at least 16 levels; a tree holds far fewer than this.
+    for (int level = 0; at && level < 1 << 20; ++level) {
+        UniqueFd up(::openat(at.get(), "..", O_PATH | O_DIRECTORY | O_CLOEXEC));
+        if (!up) return {};
+        std::string name = nameIn(up.get(), st);
+        if (name.empty() || ::fstat(up.get(), &st) != 0) return {};
+        names.push_back(std::move(name));
+        at = std::move(up);
+        if (auto known = paths_.find(handleKey(at.get())); known != paths_.end()) {
+            path = known->second;
+        } else {
+            path = linkedPath(at.get(), tooLong);
+            if (tooLong) continue;
+        }
+        if (path.empty()) return {};
+        for (auto n = names.rbegin(); n != names.rend(); ++n)
+            path = joinPath(path, *n);
+        return path;
+    }
+    return {};
+}
+
 std::string FanotifyBackend::resolve(const std::string& key) {
     if (auto it = paths_.find(key); it != paths_.end()) return it->second;
     int mountFd;
@@ -149,12 +231,8 @@ std::string FanotifyBackend::resolve(const std::string& key) {
                                      O_PATH | O_CLOEXEC));
     struct stat st {};
     if (!dir || ::fstat(dir.get(), &st) != 0 || st.st_nlink == 0) return {};
-    char self[40];
-    std::snprintf(self, sizeof self, "/proc/self/fd/%d", dir.get());
-    std::string path(4096, '\0');
-    const ssize_t n = ::readlink(self, path.data(), path.size());
-    if (n <= 0 || static_cast<std::size_t>(n) >= path.size()) return {};
-    path.resize(static_cast<std::size_t>(n));
+    std::string path = pathOfFolder(dir.get());
+    if (path.empty()) return {};
     if (paths_.size() >= maxCachedPaths) paths_.clear();
     paths_.emplace(key, path);
     return path;
@@ -164,7 +242,10 @@ void FanotifyBackend::readEvents(Changes& out) {
     // Records are read with memcpy: the kernel packs them without padding to 8 bytes.
     char buffer[64 * 1024];
     std::vector<WalkStart> fresh;
-    for (;;) {
+    // The mark sees the whole file system: while other programs keep it busy, events may come
+    // faster than they are read. What is left waits for the next call, so that the watcher's
+    // thread still gets to the end of its walks and to its batches.
+    for (int reads = 0; reads < maxReadsPerCall; ++reads) {
         const ssize_t n = ::read(fd_.get(), buffer, sizeof buffer);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) break;
@@ -212,8 +293,9 @@ void FanotifyBackend::readEvents(Changes& out) {
                 }
                 info = infoEnd;
             }
-            // A folder moved or deleted may change the path of every cached folder below it.
-            if ((m.mask & FAN_ONDIR) && (m.mask & (FAN_MOVED_FROM | FAN_MOVED_TO | FAN_DELETE))) {
+            // A folder moved may change the path of every cached folder below it. One deleted
+            // had none below it, and its handle never names another folder.
+            if ((m.mask & FAN_ONDIR) && (m.mask & (FAN_MOVED_FROM | FAN_MOVED_TO))) {
                 paths_.clear();
             }
         }

@@ -50,6 +50,8 @@ private:
     // The path of a folder, named by its file system id (8 bytes) and file handle, or "" when
     // it cannot be opened (deleted since).
     std::string resolve(const std::string& key);
+    // The path of an open folder, "" when it has none; also past PATH_MAX.
+    std::string pathOfFolder(int fd) const;
     // Adds what one event on `dir` (and entry `name` in it) means to `out`; folders that
     // appeared go to `fresh` to be walked.
     void classify(const std::string& dir, const std::string& name, std::uint64_t mask, Changes& out,

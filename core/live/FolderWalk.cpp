@@ -15,6 +15,7 @@
 #include "core/scan/DescriptorLimit.h"
 #include "core/scan/JobStack.h"
 #include "core/scan/MountPolicy.h"
+#include "platform/LongPath.h"
 #include "platform/PathText.h"
 #include "platform/UniqueFd.h"
 
@@ -38,6 +39,7 @@ struct Job {
     std::size_t nameAt;  // where the folder's name starts in path (0 for a start)
     std::string startName;
     dev_t parentDevice;
+    bool parentEntriesChanged = false;  // the parent's mtime is at or after the stamp
 };
 
 using Jobs = JobStack<Job>;
@@ -54,22 +56,25 @@ struct Walk {
 
 // Lists one folder: watch it, then compare ctimes, then queue its subfolders.
 void visit(Walk& walk, const Job& job, std::vector<Job>& group, char* buffer,
-           std::vector<std::string>& changed, std::vector<std::string>& missing) {
+           std::vector<std::string>& changed, std::vector<std::string>& missing,
+           std::vector<std::string>& replaced) {
     // Relative to the parent's descriptor when there is one (any folder but a start): no path to
     // resolve. Out of descriptors, the path does as well.
     const bool isStart = !job.parentFd;
     const char* const relative = job.path.c_str() + job.nameAt;
     auto fd = std::make_shared<UniqueFd>(
         isStart ? -1 : ::openat(job.parentFd->get(), relative, openFlags));
-    if (!*fd) fd->reset(::open(job.path.c_str(), openFlags));
+    if (!*fd) fd->reset(openLongPath(job.path, openFlags));
     struct statx sx;
     if (!*fd && !isStart && (errno == EMFILE || errno == ENFILE)) {
         walk.backend.unopened(job.parent, relative, job.path);
         return;
     }
     if (!*fd && !isStart) {
-        // Not readable (any more, perhaps): its own ctime still says whether it changed.
-        if (::statx(job.parentFd->get(), relative, statFlags, STATX_CTIME, &sx) == 0 &&
+        // Not readable (any more, perhaps): its own ctime still says whether it changed. When
+        // even that cannot be read (no search permission on the parent), it is reported.
+        if (walk.stamp == 0 ||
+            ::statx(job.parentFd->get(), relative, statFlags, STATX_CTIME, &sx) != 0 ||
             nanoseconds(sx.stx_ctime) >= walk.stamp) {
             changed.push_back(job.path);
         }
@@ -91,10 +96,18 @@ void visit(Walk& walk, const Job& job, std::vector<Job>& group, char* buffer,
         changed.push_back(job.path);
         reported = true;
     };
-    if (walk.stamp == 0 ||
-        (::statx(fd->get(), "", AT_EMPTY_PATH | statFlags, STATX_CTIME, &sx) == 0 &&
-         nanoseconds(sx.stx_ctime) >= walk.stamp)) {
+    bool entriesChanged = false;
+    if (walk.stamp == 0) {
         report();
+    } else if (::statx(fd->get(), "", AT_EMPTY_PATH | statFlags, STATX_CTIME | STATX_MTIME,
+                       &sx) == 0) {
+        entriesChanged = nanoseconds(sx.stx_mtime) >= walk.stamp;
+        if (nanoseconds(sx.stx_ctime) >= walk.stamp) {
+            report();
+            // A move or mkdir at this name changed the parent's entries and gave this folder
+            // a new ctime; a folder moved here brings subfolders whose ctimes are old.
+            if (job.parentEntriesChanged) replaced.push_back(job.path);
+        }
     }
     for (;;) {
         const ssize_t n = ::getdents64(fd->get(), buffer, bufferBytes);
@@ -115,7 +128,7 @@ void visit(Walk& walk, const Job& job, std::vector<Job>& group, char* buffer,
             if (type != DT_DIR) continue;
             std::string path = joinPath(job.path, entry);
             const std::size_t nameAt = path.size() - std::strlen(entry);
-            group.push_back(Job{fd, std::move(path), token, nameAt, {}, device});
+            group.push_back(Job{fd, std::move(path), token, nameAt, {}, device, entriesChanged});
         }
     }
     walk.jobs.push(group);
@@ -124,18 +137,19 @@ void visit(Walk& walk, const Job& job, std::vector<Job>& group, char* buffer,
 void work(Walk& walk) {
     std::unique_ptr<char[]> buffer(new char[bufferBytes]);
     std::vector<Job> group;
-    std::vector<std::string> changed, missing;
+    std::vector<std::string> changed, missing, replaced;
     while (std::optional<Job> job = walk.jobs.pop()) {
         if (walk.cancel.load(std::memory_order_relaxed)) {
             walk.jobs.clear();
         } else {
-            visit(walk, *job, group, buffer.get(), changed, missing);
+            visit(walk, *job, group, buffer.get(), changed, missing, replaced);
         }
         walk.jobs.done();
     }
     std::lock_guard lock(walk.resultLock);
     walk.result.changed.insert(walk.result.changed.end(), changed.begin(), changed.end());
     walk.result.missing.insert(walk.result.missing.end(), missing.begin(), missing.end());
+    walk.result.replaced.insert(walk.result.replaced.end(), replaced.begin(), replaced.end());
 }
 
 }  // namespace
@@ -152,7 +166,7 @@ WalkResult walkFolders(WatchBackend& backend, const std::vector<WalkStart>& star
     Walk walk{backend, stamp, mounts, cancel, {}, {}, {}};
     std::vector<Job> group;
     for (const WalkStart& s : starts)
-        group.push_back(Job{nullptr, s.path, s.parent, 0, s.name, 0});
+        group.push_back(Job{nullptr, s.path, s.parent, 0, s.name, 0, false});
     walk.jobs.push(group);
     std::vector<std::thread> workers;
     try {

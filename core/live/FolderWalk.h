@@ -17,6 +17,10 @@ class MountPolicy;
 struct WalkResult {
     std::vector<std::string> changed;  // folders whose own ctime, or an entry's, is >= the stamp
     std::vector<std::string> missing;  // starts that could not be opened
+    // Folders that may not be the ones that were there at the stamp: their own ctime and their
+    // parent's mtime are both at or after it (a folder moved or made at that name since). What
+    // lies below one may carry old ctimes, so only a scan of its whole subtree is sure.
+    std::vector<std::string> replaced;
 };
 
 // The device of the folder at `path` (0 when it cannot be read): where the MountPolicy of walks
@@ -27,7 +31,9 @@ dev_t deviceOf(const std::string& path);
 // watching every folder through `backend` before reading its entries, so that a change is
 // either seen by the walk or reported by the watch. A folder is reported when its own ctime or
 // the ctime of any entry in it is at or after `stamp` (nanoseconds since 1970; 0 reports every
-// folder); once a folder is reported its remaining entries are not looked at. A folder below a
+// folder); once a folder is reported its remaining entries are not looked at. With a stamp, a
+// folder whose own ctime and whose parent's mtime are both at or after it is also `replaced`
+// (a start is never: its parent is not looked at). A folder below a
 // start that cannot be opened is reported by its own ctime alone. Folders are opened relative to
 // their parent's descriptor (by path when descriptors run short), never following a symbolic
 // link; mount points are entered as `mounts` says, as a scan would. A folder that cannot be

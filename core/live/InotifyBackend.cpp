@@ -2,9 +2,12 @@
 
 #include <sys/inotify.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <unordered_set>
+#include <utility>
 
 #include "core/live/FolderWalk.h"
 #include "platform/PathText.h"
@@ -146,12 +149,14 @@ std::string InotifyBackend::pathOf(WatchToken token) const {
 }
 
 void InotifyBackend::subtreePaths(WatchToken token, Changes& out) const {
+    // Each watch once: a record that went wrong must not turn the walk into a loop.
+    std::unordered_set<WatchToken> seen;
     std::vector<std::pair<WatchToken, std::string>> stack{{token, pathOf(token)}};
     while (!stack.empty()) {
         auto [at, path] = std::move(stack.back());
         stack.pop_back();
         auto it = nodes_.find(at);
-        if (it == nodes_.end()) continue;
+        if (it == nodes_.end() || !seen.insert(at).second) continue;
         for (const auto& [name, child] : it->second.children)
             stack.emplace_back(child, joinPath(path, name));
         out.dirs.insert(std::move(path));
@@ -174,7 +179,7 @@ void InotifyBackend::forget(WatchToken token, bool removeWatches) {
         const WatchToken at = stack.back();
         stack.pop_back();
         auto it = nodes_.find(at);
-        if (it == nodes_.end()) continue;
+        if (it == nodes_.end()) continue;  // erased below, so each watch is seen once
         for (const auto& [name, child] : it->second.children)
             stack.push_back(child);
         unwatchedTotal_ -= it->second.unwatchedChildren.size();
@@ -185,6 +190,10 @@ void InotifyBackend::forget(WatchToken token, bool removeWatches) {
 }
 
 void InotifyBackend::handle(const Event& e, Changes& out, std::vector<WalkStart>& fresh) {
+    // The two halves of an exchange come one after the other, with only the first folder's
+    // own move event between them.
+    const std::optional<Moved> displaced =
+        (e.mask & IN_MOVE_SELF) ? displaced_ : std::exchange(displaced_, std::nullopt);
     if (e.mask & IN_Q_OVERFLOW) {
         out.deep.insert(root_);
         return;
@@ -220,10 +229,11 @@ void InotifyBackend::handle(const Event& e, Changes& out, std::vector<WalkStart>
     if (e.name.empty() || !(e.mask & IN_ISDIR)) return;
 
     if (e.mask & IN_ATTRIB) {
-        // A folder without a watch that was not left out for the limit could not be opened:
-        // it may have become readable.
-        const Node& node = it->second;
-        if (!node.children.contains(e.name) && !node.unwatchedChildren.contains(e.name)) {
+        // A folder's permissions decide what can be opened below it: walked again whole, it
+        // is reported with every folder below it (now denied, or readable again), and the
+        // folders that could not be opened before get their watches. One left out for the
+        // limit waits for its walk of unwatched folders.
+        if (!it->second.unwatchedChildren.contains(e.name)) {
             fresh.push_back(WalkStart{joinPath(path, e.name), e.token, e.name});
         }
         return;
@@ -231,10 +241,21 @@ void InotifyBackend::handle(const Event& e, Changes& out, std::vector<WalkStart>
 
     if (e.mask & IN_MOVED_FROM) {
         // The watch is kept by token: a folder of the same name may take its place before the
-        // move is settled.
-        const auto c = it->second.children.find(e.name);
-        const WatchToken child = c != it->second.children.end() ? c->second : unwatched;
-        movedFrom_[e.cookie] = {e.token, e.name, child};
+        // move is settled. Right after a move filled this place, the folder leaving is taken
+        // to be the one that held it before (the second half of an exchange), and both ends
+        // are walked again: it may as well be the folder just moved here, moving on.
+        WatchToken child = unwatched;
+        bool recheck = false;
+        if (displaced && displaced->parent == e.token && displaced->name == e.name) {
+            recheck = true;
+            if (displaced->child == unwatched || nodes_.contains(displaced->child)) {
+                child = displaced->child;
+            }
+        } else if (const auto c = it->second.children.find(e.name);
+                   c != it->second.children.end()) {
+            child = c->second;
+        }
+        movedFrom_[e.cookie] = {e.token, e.name, child, recheck};
         return;
     }
     if (e.mask & IN_DELETE) {
@@ -245,18 +266,34 @@ void InotifyBackend::handle(const Event& e, Changes& out, std::vector<WalkStart>
         if (auto from = movedFrom_.find(e.cookie); from != movedFrom_.end()) {
             const Moved m = std::move(from->second);
             movedFrom_.erase(from);
+            if (m.recheck) {
+                fresh.push_back(WalkStart{{}, m.parent, m.name});
+                fresh.push_back(WalkStart{{}, e.token, e.name});
+            }
             if (stillAt(m)) {
                 detach(m.child);
                 Node& moved = nodes_.at(m.child);
                 moved.parent = e.token;
                 moved.name = e.name;
-                nodes_.at(e.token).children[e.name] = m.child;
+                auto& children = nodes_.at(e.token).children;
+                // A folder that held the name is replaced (a watched one's watch ends) or, in
+                // an exchange, moves out next.
+                const auto c = children.find(e.name);
+                displaced_ = Moved{e.token, e.name,
+                                   c != children.end() && c->second != m.child ? c->second
+                                                                               : unwatched};
+                children[e.name] = m.child;
                 // Listed again one by one: a folder it replaced may have had the same names.
                 subtreePaths(m.child, out);
                 return;
             }
             if (m.child == unwatched) forgetUnwatched(m.parent, m.name);
         }
+        // A walk may have placed the watch here already, ahead of the events: the place is
+        // filled all the same, and an exchange's other half may follow.
+        const auto& children = it->second.children;
+        const auto c = children.find(e.name);
+        displaced_ = Moved{e.token, e.name, c != children.end() ? c->second : unwatched};
     } else if (!(e.mask & IN_CREATE)) {
         return;
     }
@@ -281,7 +318,21 @@ void InotifyBackend::walkNew(std::vector<WalkStart>& fresh, Changes& out) {
         });
     }
     if (fresh.empty()) return;
-    WalkResult found = walkFolders(*this, fresh, 0, 1, mounts_, stopping_);
+    // A start below another is walked by that one (a chmod -R names every folder of a tree).
+    // Ordered with "/" before every other byte, a folder's descendants follow it directly.
+    auto rank = [](char c) { return c == '/' ? 0 : static_cast<unsigned char>(c) + 1; };
+    std::sort(fresh.begin(), fresh.end(), [&](const WalkStart& a, const WalkStart& b) {
+        return std::lexicographical_compare(
+            a.path.begin(), a.path.end(), b.path.begin(), b.path.end(),
+            [&](char x, char y) { return rank(x) < rank(y); });
+    });
+    std::vector<WalkStart> starts;
+    for (WalkStart& s : fresh) {
+        if (starts.empty() || !isAtOrBelow(s.path, starts.back().path)) {
+            starts.push_back(std::move(s));
+        }
+    }
+    WalkResult found = walkFolders(*this, starts, 0, 1, mounts_, stopping_);
     for (std::string& p : found.changed)
         out.dirs.insert(std::move(p));
 }
@@ -326,6 +377,7 @@ void InotifyBackend::settle(Changes& out) {
             }
         }
         movedFrom_.clear();
+        // displaced_ stays: a batch may end between the two halves of an exchange.
     }
     walkNew(fresh, out);
 }

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 #include <unordered_map>
@@ -22,8 +23,8 @@ namespace tamrel {
 // The watches form a tree of (parent watch, name) so that paths follow folders renamed inside
 // the tree. A folder created or moved in is walked at once (watched, and reported with every
 // folder below it, so a folder that replaced one of the same name is listed again), and so is a
-// folder that could not be opened once its attributes change; a folder moved out loses its
-// watches. A full event queue, or the root deleted or moved, reports the
+// folder whose attributes change (its permissions decide what can be opened below it); two
+// folders exchanged in one call each keep their watches; a folder moved out loses its watches. A full event queue, or the root deleted or moved, reports the
 // root in `deep`. When no further watch can be placed (the kernel's per-user limit, or
 // `maxWatches`), the folder is remembered as unwatched.
 //
@@ -60,6 +61,9 @@ private:
         WatchToken parent;
         std::string name;
         WatchToken child;
+        // Moved from a place another move had just filled: an exchange, or a move of the same
+        // folder again, which the events alone do not tell apart. Both ends are walked again.
+        bool recheck = false;
     };
     struct Event {
         WatchToken token;
@@ -97,6 +101,10 @@ private:
     // New folders a walk could not open, by parent and name: how often it tried.
     std::map<std::pair<WatchToken, std::string>, int> retry_;
     std::unordered_map<std::uint32_t, Moved> movedFrom_;
+    // The place the last event's move filled, with the watch that held it before (or
+    // `unwatched`): in an exchange (renameat2 RENAME_EXCHANGE) the next event but the moved
+    // folder's own move takes that one out. Kept for that one event.
+    std::optional<Moved> displaced_;
 };
 
 }  // namespace tamrel

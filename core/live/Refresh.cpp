@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/live/Changes.h"
+#include "core/live/LinkSizes.h"
 #include "core/index/DiskIndex.h"
 #include "core/scan/EventID.h"
 #include "core/scan/IndexWriter.h"
@@ -87,7 +88,21 @@ public:
             count(crawl);
             got_.deepCrawls.emplace(id, std::move(crawl));
         }
+        // Old links that are listed again (they may be gone, or have carried the bytes).
+        for (NodeId id : dirs_) {
+            for (NodeId c : old_.children(id))
+                noteLinks(old_.kind(c));
+        }
+        for (NodeId id : deep_) {
+            for (NodeId c : old_.subtree(id))
+                noteLinks(old_.kind(c));
+        }
     }
+
+    // Whether a file with several links was listed, or was in a folder listed again: each
+    // listing counts the links it sees on its own, and a link elsewhere is not looked at, so
+    // every link of the index is then counted again (linkPatches()).
+    bool linksTouched() const { return linksTouched_; }
 
     std::unique_ptr<DiskIndex> build() {
         const NodeId n = old_.count();
@@ -124,6 +139,16 @@ private:
     void count(const Crawl& crawl) {
         got_.newEntries += crawl.entries;
         got_.newNames += crawl.nameBytes;
+        for (const Listing& l : crawl.listings)
+            noteLinks(l);
+    }
+
+    void noteLinks(std::uint8_t kind) {
+        if ((kind & (Flag::kindMask | Flag::linked)) == Flag::linked) linksTouched_ = true;
+    }
+    void noteLinks(const Listing& listing) {
+        for (const RawEnt& e : listing.ents)
+            noteLinks(e.kind);
     }
 
     void relist(NodeId id) {
@@ -137,6 +162,7 @@ private:
         }
         got_.newEntries += listing->ents.size();
         got_.newNames += listing->names.size();
+        noteLinks(*listing);
         const auto oldDirs = oldSubfolders(id);
         for (const RawEnt& e : listing->ents) {
             if ((e.kind & (Flag::kindMask | Flag::mount)) != 1) continue;
@@ -242,6 +268,7 @@ private:
     std::set<NodeId> deep_;
     std::vector<bool> touched_;
     Gathered got_;
+    bool linksTouched_ = false;
 };
 
 }  // namespace
@@ -263,6 +290,17 @@ std::unique_ptr<DiskIndex> DiskIndex::refreshed(const Changes& changes, ScanProg
     refresh.gather();
     auto index = refresh.build();
     index->setEventID(stamp(newEvent));
+    if (refresh.linksTouched()) {
+        guard.unlock();
+        // Each link counted once over the whole index, as a fresh scan counts it.
+        for (const LinkPatch& p : linkPatches(*index)) {
+            const std::uint64_t before = index->size(p.id);
+            relaxedStore(index->kind_[p.id], p.kind);
+            relaxedStore(index->size_[p.id], p.size);
+            for (NodeId at = index->parent(p.id); at != NONE; at = index->parent(at))
+                relaxedStore(index->size_[at], index->size(at) - before + p.size);
+        }
+    }
     return index;
 }
 

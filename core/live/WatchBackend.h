@@ -55,7 +55,8 @@ public:
     // again at a path that a move may have changed since.
     virtual void unreachable(const WalkStart& start) = 0;
 
-    // Reads every event waiting, without blocking, into `out`.
+    // Reads the events waiting, without blocking, into `out`; a backend may leave some for the
+    // next call (its fd() stays readable then).
     virtual void readEvents(Changes& out) = 0;
     // At the end of a batch: handles events that came before their watch was recorded, and
     // drops the watches of folders that were moved out of the tree.

@@ -184,6 +184,8 @@ void Watcher::Core::run() {
             Changes found;
             for (std::string& p : walkResult.changed)
                 found.dirs.insert(std::move(p));
+            for (std::string& p : walkResult.replaced)
+                found.deep.insert(std::move(p));
             if (firstWalk && !walkResult.missing.empty()) found.deep.insert(root);
             walkResult = WalkResult();
             const bool foundAny = add(found, walkStamp);

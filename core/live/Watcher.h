@@ -18,7 +18,9 @@ namespace tamrel {
 //
 // States: catching up (what changed since `since` is found by a walk of the tree that places the
 // watches as it goes, reporting every folder whose ctime, or an entry's, is at or after since
-// minus 2 s; events accumulate silently) → one handover (onHistoryDone with everything gathered,
+// minus 2 s, and putting into `deep` every folder that may have been moved or made at its name
+// since, by its own ctime and its parent's mtime, for the folders it brings keep old ctimes;
+// events accumulate silently) → one handover (onHistoryDone with everything gathered,
 // when the walk ends) → live (each batch of events, closed 1 s after its first event, adds to
 // the pending changes and calls onLive) → stopped. With since 0 the handover is made with empty
 // changes on the constructing thread before the constructor returns; the walk that places the

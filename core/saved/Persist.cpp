@@ -1,5 +1,7 @@
+#include <dirent.h>
 #include <fcntl.h>
 #include <openssl/evp.h>
+#include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,7 +12,9 @@
 #include <cstdio>
 #include <functional>
 #include <mutex>
+#include <string_view>
 #include <system_error>
+#include <vector>
 
 #include "core/index/DiskIndex.h"
 #include "core/saved/SavedIndexCheck.h"
@@ -57,16 +61,66 @@ std::mutex& saveLock(const std::string& path) {
     return locks[std::hash<std::string>{}(path) % locks.size()];
 }
 
-// A temporary file beside the saved one, removed unless it was renamed into place.
+// Whether `name` is one of the temporary files that saves of `target` (a file name) make:
+// the name, ".", six characters, ".tmp"; or the name and ".tmp" as older saves wrote them.
+bool isTempOf(std::string_view name, std::string_view target) {
+    if (!name.starts_with(target) || !name.ends_with(".tmp")) return false;
+    const std::size_t middle = name.size() - target.size() - 4;
+    return middle == 0 || (middle == 7 && name[target.size()] == '.');
+}
+
+// Removes the temporary files of earlier saves of `target` that were cut short (the process
+// killed mid-way): those no live save holds its lock on. A live save keeps an exclusive flock on
+// its temporary file from creation to rename; a file locked here is unlinked only while held,
+// so a save that created it but had not locked it yet finds it gone and starts over.
+void removeStaleTemps(const std::string& target) {
+    const std::size_t slash = target.rfind('/');
+    const std::string dir = target.substr(0, slash);
+    const std::string base = target.substr(slash + 1);
+    UniqueFd dirFd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!dirFd) return;
+    DIR* listing = ::fdopendir(::fcntl(dirFd.get(), F_DUPFD_CLOEXEC, 0));
+    if (!listing) return;
+    std::vector<std::string> stale;
+    while (const dirent* e = ::readdir(listing)) {
+        if (isTempOf(e->d_name, base)) stale.emplace_back(e->d_name);
+    }
+    ::closedir(listing);
+    for (const std::string& name : stale) {
+        UniqueFd fd(::openat(dirFd.get(), name.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+        if (!fd || ::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) continue;
+        struct stat held {}, named {};
+        if (::fstat(fd.get(), &held) == 0 && S_ISREG(held.st_mode) &&
+            ::fstatat(dirFd.get(), name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+            held.st_dev == named.st_dev && held.st_ino == named.st_ino) {
+            ::unlinkat(dirFd.get(), name.c_str(), 0);
+        }
+    }
+}
+
+// A temporary file beside the saved one, removed unless it was renamed into place. Holds an
+// exclusive flock on it for its whole life, which tells later saves that it is not stale.
 class TempFile {
 public:
-    explicit TempFile(const std::string& target) : path_(target + ".XXXXXX.tmp") {
-        fd_.reset(::mkostemps(path_.data(), 4, O_CLOEXEC));
-        if (!fd_) fail(errno, "cannot create the saved index file");
+    explicit TempFile(const std::string& target) {
+        for (int tries = 0;; ++tries) {
+            path_ = target + ".XXXXXX.tmp";
+            fd_.reset(::mkostemps(path_.data(), 4, O_CLOEXEC));
+            if (!fd_) fail(errno, "cannot create the saved index file");
+            if (::flock(fd_.get(), LOCK_EX) != 0) fail(errno, "cannot lock the saved index file");
+            // Another process's clean-up may have taken it between creation and lock.
+            struct stat held {}, named {};
+            if ((::fstat(fd_.get(), &held) == 0 && ::lstat(path_.c_str(), &named) == 0 &&
+                 held.st_ino == named.st_ino && held.st_dev == named.st_dev) ||
+                tries >= 8) {
+                break;
+            }
+        }
     }
     ~TempFile() {
-        fd_.reset();
+        // Unlinked while still locked, so no clean-up sees it unlocked first.
         if (!renamed_) ::unlink(path_.c_str());
+        fd_.reset();
     }
     TempFile(const TempFile&) = delete;
     TempFile& operator=(const TempFile&) = delete;
@@ -83,7 +137,9 @@ public:
     }
 
     void renameTo(const std::string& target) {
-        // A close error can mean the data never reached the file system.
+        // A close error can mean the data never reached the file system. The lock belongs to
+        // the open file, so a duplicate keeps it held until the rename is done.
+        UniqueFd held(::fcntl(fd_.get(), F_DUPFD_CLOEXEC, 0));
         if (::close(fd_.release()) != 0) fail(errno, "cannot write the saved index file");
         if (::rename(path_.c_str(), target.c_str()) != 0) {
             fail(errno, "cannot replace the saved index file");
@@ -134,6 +190,7 @@ void DiskIndex::save() const {
     const std::string path = cacheURL(rootPath_);
     if (path.empty()) fail(ENOENT, "no folder for saved indexes");
     std::lock_guard one(saveLock(path));
+    removeStaleTemps(path);
     TempFile tmp(path);
     {
         std::shared_lock guard(lock_);

@@ -65,9 +65,9 @@ void DirReader::addEntry(const char* name, std::size_t length, unsigned char typ
         if (sx->stx_mask & STATX_BLOCKS) size = sx->stx_blocks * 512;
         if (sx->stx_mask & STATX_MTIME) mtime = storedSeconds(sx->stx_mtime.tv_sec);
         entryDevice = makedev(sx->stx_dev_major, sx->stx_dev_minor);
-        if (kind == 0 && (sx->stx_mask & STATX_NLINK) && sx->stx_nlink >= 2 &&
-            !hardlinks_.firstSighting(entryDevice, sx->stx_ino)) {
-            size = 0;
+        if (kind == 0 && (sx->stx_mask & STATX_NLINK) && sx->stx_nlink >= 2) {
+            kind |= Flag::linked;
+            if (!hardlinks_.firstSighting(entryDevice, sx->stx_ino)) size = 0;
         }
         if (kind == 1 && !mounts_.enterFolder(*sx, device)) kind |= Flag::mount;
     }

@@ -20,6 +20,7 @@
 #include "core/scan/MountPolicy.h"
 #include "core/scan/ReadAhead.h"
 #include "core/scan/ScanProgress.h"
+#include "platform/LongPath.h"
 #include "platform/UniqueFd.h"
 
 namespace tamrel {
@@ -160,7 +161,7 @@ std::vector<Listing> Scanner::scan(const std::string& root, int threads, ScanPro
                                    ReadAhead::Mode readAhead) {
     raiseDescriptorLimit();
     threads = std::max(threads, 1);
-    UniqueFd rootFd(::open(root.c_str(), openFlags));
+    UniqueFd rootFd(openLongPath(root, openFlags));
     struct stat st {};
     if (!rootFd || ::fstat(rootFd.get(), &st) != 0) {
         std::vector<Listing> one(1);
@@ -200,7 +201,7 @@ std::vector<Listing> Scanner::scan(const std::string& root, int threads, ScanPro
 }
 
 std::optional<Listing> Scanner::listOne(const std::string& path) {
-    UniqueFd fd(::open(path.c_str(), openFlags));
+    UniqueFd fd(openLongPath(path, openFlags));
     struct stat st {};
     if (!fd || ::fstat(fd.get(), &st) != 0) return std::nullopt;
     Hardlinks hardlinks;

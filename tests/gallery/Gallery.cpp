@@ -17,11 +17,12 @@
 #include <functional>
 
 #include "model/app/AppModel.h"
-#include "tests/gallery/ResultsGallery.h"
 #include "tests/model/app/FakeDesktop.h"
 #include "tests/support/ScopedDataHome.h"
 #include "tests/support/TempDir.h"
 #include "tests/ui/Headless.h"
+#include "tests/gallery/ResultsGallery.h"
+#include "tests/gallery/ToolsGallery.h"
 #include "ui/home/ScanningView.h"
 #include "ui/home/Sidebar.h"
 #include "ui/home/WelcomeView.h"
@@ -237,5 +238,6 @@ int main(int argc, char** argv) {
     save(*window.rootView()->sidebar(), QStringLiteral("sidebar-home-selected"));
     save(window, QStringLiteral("window-results-home"));
     saveResultsGallery(window, model, [](QWidget& w, const QString& name) { save(w, name); });
+    saveToolsGallery(window, model, [](QWidget& w, const QString& name) { save(w, name); });
     return gOk ? 0 : 1;
 }

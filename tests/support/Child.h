@@ -1,5 +1,7 @@
 #pragma once
 
+#include <ftw.h>
+#include <grp.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -16,6 +18,25 @@ inline int inChild(const std::function<int()>& body) {
     int status = 0;
     ::waitpid(pid, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+// The unprivileged user a child turns into to meet permissions as a user does.
+inline constexpr uid_t nobody = 65534;
+
+// In a child: drops every right and becomes `nobody`. False when that failed.
+inline bool becomeNobody() {
+    return ::setgroups(0, nullptr) == 0 && ::setgid(nobody) == 0 && ::setuid(nobody) == 0;
+}
+
+// Gives `top` and everything below it to `nobody` (links themselves, never followed). False
+// when something could not be given.
+inline bool giveToNobody(const char* top) {
+    return ::nftw(
+               top,
+               [](const char* path, const struct stat*, int, struct FTW*) {
+                   return ::lchown(path, nobody, nobody);
+               },
+               64, FTW_PHYS) == 0;
 }
 
 }  // namespace tamrel::test

@@ -1,11 +1,13 @@
 #pragma once
 
 #include <fcntl.h>
+#include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <random>
 #include <string>
 #include <vector>
@@ -19,16 +21,22 @@ inline std::string parentOf(const std::string& path) {
     return path.substr(0, path.rfind('/'));
 }
 
-inline void append(const std::string& path, std::size_t bytes) {
+// Appends `bytes` bytes to a file; false when it cannot be opened.
+inline bool append(const std::string& path, std::size_t bytes) {
     const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
-    ASSERT_GE(fd, 0) << path;
+    if (fd < 0) return false;
     const std::string data(bytes, 'y');
     EXPECT_EQ(::write(fd, data.data(), data.size()), static_cast<ssize_t>(data.size()));
     ::close(fd);
+    return true;
 }
 
 // A random tree on disk changed at random, with the Changes a watcher would report: the folder
-// of every entry created, deleted, renamed or written.
+// of every entry created, deleted, renamed, linked or written, and for a folder swapped with
+// another or whose permissions changed, that folder and every folder below it. Hard links are
+// made across folders (only the new link's folder is reported, as a watcher reports it), and
+// folders get modes that shut them to a user other than root. An operation the file system
+// refuses (in a folder shut to the user running it) changes and reports nothing.
 class RandomTree {
 public:
     explicit RandomTree(unsigned seed) : rng_(seed) {
@@ -37,6 +45,8 @@ public:
             newFolder(pick(folders_));
         for (int k = 0; k < 120; ++k)
             newFile(pick(folders_));
+        for (int k = 0; k < 10; ++k)
+            newLink(pick(folders_));
     }
 
     const std::string& root() const { return dir_.path(); }
@@ -44,14 +54,18 @@ public:
     Changes change(int steps) {
         Changes changes;
         for (int k = 0; k < steps; ++k) {
-            switch (rng_() % 7) {
+            switch (rng_() % 10) {
                 case 0:
-                    changes.dirs.insert(newFile(pick(folders_)));
+                    if (const std::string made = newFile(pick(folders_)); !made.empty())
+                        changes.dirs.insert(parentOf(made));
                     break;
                 case 1: {
                     if (files_.empty()) break;
                     const std::string f = take(files_);
-                    ::unlink(f.c_str());
+                    if (::unlink(f.c_str()) != 0) {
+                        files_.push_back(f);
+                        break;
+                    }
                     changes.dirs.insert(parentOf(f));
                     break;
                 }
@@ -59,7 +73,10 @@ public:
                     if (files_.empty()) break;
                     const std::string f = take(files_);
                     const std::string to = pick(folders_) + "/moved" + std::to_string(next_++);
-                    ::rename(f.c_str(), to.c_str());
+                    if (::rename(f.c_str(), to.c_str()) != 0) {
+                        files_.push_back(f);
+                        break;
+                    }
                     files_.push_back(to);
                     changes.dirs.insert(parentOf(f));
                     changes.dirs.insert(parentOf(to));
@@ -68,13 +85,13 @@ public:
                 case 3: {
                     if (files_.empty()) break;
                     const std::string f = pick(files_);
-                    append(f, 4096 * (1 + rng_() % 8));
-                    changes.dirs.insert(parentOf(f));
+                    if (append(f, 4096 * (1 + rng_() % 8))) changes.dirs.insert(parentOf(f));
                     break;
                 }
                 case 4: {
                     const std::string parent = pick(folders_);
                     const std::string made = newFolder(parent);
+                    if (made.empty()) break;
                     for (int n = 0; n < 4; ++n)
                         newFile(made);
                     newFile(newFolder(made));
@@ -84,9 +101,12 @@ public:
                 case 5: {
                     const std::string gone = pickBelowRoot();
                     if (gone.empty()) break;
+                    // Restores permissions as it goes, so it may change what it cannot remove
+                    // (its parent shut to writes): everything below is reported.
+                    reportBelow(gone, changes);
                     removeTree(gone);
-                    forget(gone, "");
                     changes.dirs.insert(parentOf(gone));
+                    forgetMissing(gone);
                     break;
                 }
                 case 6: {
@@ -95,10 +115,37 @@ public:
                     const std::string into = pick(folders_);
                     if (into == from || into.starts_with(from + "/")) break;
                     const std::string to = into + "/renamed" + std::to_string(next_++);
-                    EXPECT_EQ(::rename(from.c_str(), to.c_str()), 0);
+                    if (::rename(from.c_str(), to.c_str()) != 0) break;
                     forget(from, to);
                     changes.dirs.insert(parentOf(from));
                     changes.dirs.insert(into);
+                    break;
+                }
+                case 7:
+                    if (const std::string made = newLink(pick(folders_)); !made.empty())
+                        changes.dirs.insert(parentOf(made));
+                    break;
+                case 8: {
+                    const std::string a = pickBelowRoot(), b = pickBelowRoot();
+                    if (a.empty() || a == b || a.starts_with(b + "/") || b.starts_with(a + "/"))
+                        break;
+                    if (::renameat2(AT_FDCWD, a.c_str(), AT_FDCWD, b.c_str(), RENAME_EXCHANGE) !=
+                        0) {
+                        break;
+                    }
+                    swap(a, b);
+                    changes.dirs.insert(parentOf(a));
+                    changes.dirs.insert(parentOf(b));
+                    reportBelow(a, changes);
+                    reportBelow(b, changes);
+                    break;
+                }
+                case 9: {
+                    const std::string folder = pickBelowRoot();
+                    static constexpr mode_t modes[] = {0755, 0755, 0700, 0600, 0500, 0};
+                    if (folder.empty() || ::chmod(folder.c_str(), modes[rng_() % 6]) != 0) break;
+                    changes.dirs.insert(parentOf(folder));
+                    reportBelow(folder, changes);
                     break;
                 }
             }
@@ -118,20 +165,60 @@ private:
         if (folders_.size() < 2) return {};
         return folders_[1 + rng_() % (folders_.size() - 1)];
     }
+    // Each returns the path made, or "" when the file system refused.
     std::string newFolder(const std::string& parent) {
+        if (parent.empty()) return {};
         const std::string p = parent + "/d" + std::to_string(next_++);
-        ::mkdir(p.c_str(), 0755);
+        if (::mkdir(p.c_str(), 0755) != 0) return {};
         folders_.push_back(p);
         return p;
     }
     std::string newFile(const std::string& parent) {
+        if (parent.empty()) return {};
         const std::string p = parent + "/f" + std::to_string(next_++);
         const int fd = ::open(p.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+        if (fd < 0) return {};
         const std::string data(1 + rng_() % 20000, 'x');
         if (::write(fd, data.data(), data.size()) < 0) ADD_FAILURE() << "write " << p;
         ::close(fd);
         files_.push_back(p);
-        return parent;
+        return p;
+    }
+    // A second name, in `parent`, for a file anywhere in the tree.
+    std::string newLink(const std::string& parent) {
+        if (files_.empty()) return {};
+        const std::string p = parent + "/l" + std::to_string(next_++);
+        if (::link(pick(files_).c_str(), p.c_str()) != 0) return {};
+        files_.push_back(p);
+        return p;
+    }
+    // Every known folder at or below `top`.
+    void reportBelow(const std::string& top, Changes& changes) const {
+        for (const std::string& f : folders_) {
+            if (f == top || f.starts_with(top + "/")) changes.dirs.insert(f);
+        }
+    }
+    // Two folders exchanged: what was known below each is now below the other.
+    void swap(const std::string& a, const std::string& b) {
+        for (auto* list : {&folders_, &files_}) {
+            for (std::string& p : *list) {
+                if (p == a || p.starts_with(a + "/")) {
+                    p = b + p.substr(a.size());
+                } else if (p == b || p.starts_with(b + "/")) {
+                    p = a + p.substr(b.size());
+                }
+            }
+        }
+    }
+    // Drops the known paths at or below `top` that are no longer there.
+    void forgetMissing(const std::string& top) {
+        for (auto* list : {&folders_, &files_}) {
+            std::erase_if(*list, [&](const std::string& p) {
+                struct stat st {};
+                return (p == top || p.starts_with(top + "/")) && ::lstat(p.c_str(), &st) != 0 &&
+                       errno == ENOENT;
+            });
+        }
     }
     // Renames (or, with `to` empty, drops) every known path at or below `from`.
     void forget(const std::string& from, const std::string& to) {

@@ -49,6 +49,25 @@ TempDir::~TempDir() {
     if (!path_.empty()) removeTree(path_);
 }
 
+Chain::~Chain() {
+    if (fd >= 0) ::close(fd);
+}
+
+Chain makeChain(const std::string& top, const std::string& level, int depth) {
+    Chain chain;
+    chain.path = top;
+    chain.fd = ::open(top.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    for (int i = 0; i < depth && chain.fd >= 0; ++i) {
+        if (::mkdirat(chain.fd, level.c_str(), 0755) != 0) ADD_FAILURE() << "mkdir " << level;
+        const int next = ::openat(chain.fd, level.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        ::close(chain.fd);
+        chain.fd = next;
+        chain.path += "/" + level;
+    }
+    if (chain.fd < 0) ADD_FAILURE() << "cannot open the chain below " << top;
+    return chain;
+}
+
 void removeTree(const std::string& path) {
     // Relative to open descriptors and without recursion, so trees deeper than PATH_MAX and
     // folders a test made unreadable go too. Links are removed, never followed.

@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace tamrel::test {
 
@@ -28,6 +29,18 @@ public:
 private:
     std::string path_;
 };
+
+// A chain of `depth` folders named `level` made below `top` relative to descriptors, so that it
+// may outgrow PATH_MAX: its bottom folder's path and an open descriptor of it.
+struct Chain {
+    std::string path;
+    int fd = -1;  // owned: closed with the chain
+    Chain() = default;
+    Chain(Chain&& other) noexcept : path(std::move(other.path)), fd(other.fd) { other.fd = -1; }
+    Chain& operator=(Chain&&) = delete;
+    ~Chain();
+};
+Chain makeChain(const std::string& top, const std::string& level, int depth);
 
 // Removes a tree made by a test (permissions restored first, links never followed).
 void removeTree(const std::string& path);

@@ -21,6 +21,7 @@
 #include "ui/theme/Keys.h"
 #include "ui/theme/Palette.h"
 #include "ui/theme/ShownText.h"
+#include "ui/tools/ToolsBusy.h"
 
 namespace tamrel {
 namespace {
@@ -73,6 +74,8 @@ BinTray::BinTray(AppModel& model, QWidget* parent)
                         &AppModel::indexChanged, &AppModel::revisionChanged}) {
         connect(&model_, signal, this, &BinTray::refresh);
     }
+    // Off while a clean-up is prepared or an application is uninstalled, too.
+    connect(&ToolsBusy::of(model_), &ToolsBusy::changed, this, &BinTray::refresh);
     auto* fade = new QGraphicsOpacityEffect(this);
     fade->setOpacity(0);
     setGraphicsEffect(fade);
@@ -108,7 +111,7 @@ void BinTray::refresh() {
     const bool show = !model_.basket().empty() && model_.index();
     trash_->setText(model_.trashing() ? QStringLiteral("Moving\u2026")
                                       : QStringLiteral("Move to Trash"));
-    trash_->setEnabled(!model_.trashing());
+    trash_->setEnabled(!ToolsBusy::of(model_).busy());
     if (!show && list_) list_->close();
     resize(sizeHint());
     if (show) {

@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "ui/results/BinTray.h"
+#include "ui/results/Confirmation.h"
 #include "ui/results/ExploreView.h"
 #include "ui/results/ListScreens.h"
 #include "ui/results/ResultsHeader.h"
@@ -20,23 +21,12 @@
 #include "ui/theme/Fonts.h"
 #include "ui/theme/Keys.h"
 #include "ui/theme/Palette.h"
+#include "ui/tools/AppsView.h"
+#include "ui/tools/CleanView.h"
+#include "ui/tools/SystemDataView.h"
+#include "ui/tools/ToolsBusy.h"
 
 namespace tamrel {
-namespace {
-
-// Stands in for a tab whose screen is not plugged in yet.
-QWidget* placeholder(Tab tab) {
-    auto* label = new QLabel(rawValue(tab));
-    label->setAlignment(Qt::AlignCenter);
-    label->setFont(Fonts::system(15, Fonts::Weight::bold));
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, Color::ink3);
-    label->setPalette(palette);
-    return label;
-}
-
-}  // namespace
-
 ResultsView::ResultsView(AppModel& model, QWidget* parent)
     : QWidget(parent),
       model_(model),
@@ -77,8 +67,8 @@ ResultsView::ResultsView(AppModel& model, QWidget* parent)
     column->addLayout(tabRow);
     column->addWidget(content_, 1);
 
-    screens_ = {explore_, placeholder(Tab::system), biggest_, placeholder(Tab::tidy),
-                placeholder(Tab::apps)};
+    screens_ = {explore_, new SystemDataView(model), biggest_, new CleanView(model),
+                new AppsView(model)};
     for (QWidget* screen : screens_)
         content_->addWidget(screen);
     content_->addWidget(results_);
@@ -140,23 +130,17 @@ void ResultsView::followConfirmTrash() {
         return;
     }
     if (confirm_) return;
-    auto* box = new QMessageBox(this);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setIcon(QMessageBox::Warning);
-    box->setWindowTitle(QStringLiteral("Move to Trash"));
+    auto [box, move] =
+        makeConfirmation(this, QStringLiteral("Move to Trash"), QStringLiteral("Move to Trash"));
     box->setText(confirmTrashTitle(model_.basket().size(), model_.basketSize()));
     box->setInformativeText(
         QStringLiteral("You can still put things back from the Trash until you empty it."));
-    QPushButton* move =
-        box->addButton(QStringLiteral("Move to Trash"), QMessageBox::DestructiveRole);
-    QPushButton* cancel = box->addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
-    box->setDefaultButton(cancel);
-    box->setEscapeButton(cancel);
     const std::weak_ptr<DiskIndex> generation = model_.index();
     connect(box, &QMessageBox::finished, this, [this, box, move, generation] {
         const bool confirmed = box->clickedButton() == move;
         const auto shown = generation.lock();
-        if (confirmed && shown && model_.index() == shown) model_.trash(model_.basket(), {});
+        if (confirmed && shown && model_.index() == shown && !ToolsBusy::of(model_).busy())
+            model_.trash(model_.basket(), {});
         model_.setConfirmTrash(false);
     });
     confirm_ = box;

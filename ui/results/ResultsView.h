@@ -27,8 +27,7 @@ class ToastView;
 // basket tray and the toast over the content; Ctrl+F, Ctrl+Up and Escape; and the confirmation
 // that moves the basket to the Trash, open while the model's confirmTrash is true (both ways).
 //
-// The System Data, Clean up and Apps tabs show a placeholder until their screens are plugged in
-// with setTabScreen().
+// Each tab's screen can be replaced with setTabScreen().
 class ResultsView : public QWidget {
     Q_OBJECT
 public:

@@ -38,6 +38,7 @@ constexpr Entry kTable[] = {
     {"envelope.fill", 0xE158},                // mail
     {"externaldrive.fill", 0xE1E0},           // usb
     {"eye.slash", 0xE8F5},                    // visibility_off
+    {"folder", 0xE2C8},                       // folder_open
     {"folder.fill", 0xE2C7},                  // folder
     {"globe", 0xE80B},                        // public
     {"hammer.fill", 0xF10B},                  // handyman
@@ -49,6 +50,7 @@ constexpr Entry kTable[] = {
     {"magnifyingglass", 0xE8B6},              // search
     {"memorychip.fill", 0xE322},              // memory
     {"menubar.dock.rectangle", 0xE30C},       // desktop_windows
+    {"minus", 0xE15B},                        // remove
     {"mug.fill", 0xE541},                     // local_cafe
     {"opticaldiscdrive.fill", 0xE019},        // album
     {"plus", 0xE145},                         // add

@@ -1,8 +1,12 @@
 #include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -236,6 +240,12 @@ TEST(Persist, DamagedFilesAreNotLoaded) {
              s[at + 1] = '.';
              put32(s, arrayAt(Layout::nameOff, two + 1, 4), index->nameOff(two) + 2);
          }},
+        {"a name with a NUL byte",
+         [&](std::string& s) { s[layout.offsets[Layout::names] + index->nameOff(two) + 1] = 0; }},
+        {"an empty name (its path would name its parent)",
+         [&](std::string& s) {
+             put32(s, arrayAt(Layout::nameOff, two + 1, 4), index->nameOff(two));
+         }},
         {"root node renamed", [&](std::string& s) { s[layout.offsets[Layout::names]] = 'x'; }},
         {"a file with children", [&](std::string& s) { s[arrayAt(Layout::kind, b, 1)] = 0; }},
     };
@@ -268,6 +278,93 @@ TEST(Persist, DamagedFilesAreNotLoaded) {
     auto* offsets = reinterpret_cast<std::uint32_t*>(region.data() + tiny.offsets[Layout::nameOff]);
     offsets[1] = 1000;
     EXPECT_FALSE(checkSavedTree(region.data(), tiny, 2, std::string(1000, 'r')));
+}
+
+// Saves killed mid-way leave their temporary files; the next save of the same index removes
+// them, but not those a live save holds, nor any other file.
+TEST(Persist, StaleTemporaryFilesAreRemoved) {
+    test::ScopedDataHome home;
+    test::TempDir dir;
+    makeTree(dir);
+    auto index = scanOf(dir);
+    const std::string file = DiskIndex::cacheURL(dir.path());
+    const std::string folder = home.path() + "/Tamrel";
+    const std::string base = file.substr(folder.size() + 1);
+    // What saves killed mid-way left behind (the current name pattern, and the older one).
+    for (const char* name : {".abc123.tmp", ".zzzzzz.tmp", ".tmp"})
+        writeFile(file + name, "stale");
+    const std::vector<std::string> others = {base + ".held00.tmp", "0123456789abcdef.idx.abc123.tmp",
+                                             base + ".notours", base + ".toolong.tmp"};
+    for (const std::string& name : others)
+        writeFile(folder + "/" + name, "keep");
+    // A save in flight in another process holds its file's lock.
+    const int held = ::open((folder + "/" + others[0]).c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+
+    index->save();
+    std::vector<std::string> left = entriesOf(folder);
+    std::sort(left.begin(), left.end());
+    std::vector<std::string> expected = others;
+    expected.push_back(base);
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(left, expected);
+    ::close(held);
+    index->save();
+    EXPECT_EQ(entriesOf(folder).size(), others.size()) << "unlocked now, so stale";
+    EXPECT_TRUE(DiskIndex::load(dir.path()));
+}
+
+// A region made by hand, node by node: (name, parent, firstChild, childCount, subtreeEnd, kind).
+struct HandNode {
+    std::string name;
+    std::uint32_t parent, firstChild, childCount, subtreeEnd;
+    std::uint8_t kind;
+};
+
+std::vector<std::byte> handRegion(const Layout& layout, const std::vector<HandNode>& nodes) {
+    std::vector<std::byte> region(layout.total);
+    auto array = [&](Layout::Array k) {
+        return reinterpret_cast<std::uint32_t*>(region.data() + layout.offsets[k]);
+    };
+    auto* names = reinterpret_cast<char*>(region.data() + layout.offsets[Layout::names]);
+    std::uint32_t at = 0;
+    for (std::size_t i = 0; i < nodes.size(); ++i) {
+        const HandNode& n = nodes[i];
+        std::memcpy(names + at, n.name.data(), n.name.size());
+        at += static_cast<std::uint32_t>(n.name.size());
+        array(Layout::nameOff)[i + 1] = at;
+        array(Layout::parent)[i] = n.parent;
+        array(Layout::firstChild)[i] = n.firstChild;
+        array(Layout::childCount)[i] = n.childCount;
+        array(Layout::subtreeEnd)[i] = n.subtreeEnd;
+        reinterpret_cast<std::uint8_t*>(region.data() + layout.offsets[Layout::kind])[i] = n.kind;
+    }
+    return region;
+}
+
+// Every reader walks parents upward and subtrees forward: a tree whose children come before
+// their parent is refused even when each block and range is otherwise consistent.
+TEST(Persist, ChildrenBeforeTheirParentAreRefused) {
+    const Layout layout(8, 64);
+    const std::string root = "/r";
+    // The good tree: /r with folder a (1) holding file f (3), and file g (2).
+    const auto good = handRegion(layout, {{root, NONE, 1, 2, 4, 1},
+                                          {"a", 0, 3, 1, 4, 1},
+                                          {"g", 0, 0, 0, 3, 0},
+                                          {"f", 1, 0, 0, 4, 0}});
+    EXPECT_TRUE(checkSavedTree(good.data(), layout, 4, root));
+    // The same nodes with the root's block last: a (3) holds f (1), the root holds g (2) and a.
+    const auto before = handRegion(layout, {{root, NONE, 2, 2, 4, 1},
+                                            {"f", 3, 0, 0, 2, 0},
+                                            {"g", 0, 0, 0, 3, 0},
+                                            {"a", 0, 1, 1, 4, 1}});
+    EXPECT_FALSE(checkSavedTree(before.data(), layout, 4, root));
+    // A folder's child block starting at the folder itself.
+    const auto self = handRegion(layout, {{root, NONE, 1, 1, 3, 1},
+                                          {"a", 0, 1, 1, 3, 1},
+                                          {"f", 1, 0, 0, 3, 0}});
+    EXPECT_FALSE(checkSavedTree(self.data(), layout, 3, root));
 }
 
 TEST(Persist, ConcurrentSavesOfOneRoot) {

@@ -18,6 +18,10 @@ public:
     static void setCleanPicked(AppModel& model, NodeSet picked) {
         model.setCleanPicked(std::move(picked));
     }
+    // Publishes `report` as the System Data report of the shown generation.
+    static void setSystemReport(AppModel& model, SystemDataReport report) {
+        model.setSystemReport(std::move(report));
+    }
     static void setApps(AppModel& model, InstalledApps apps, const IndexRef& from, int revision) {
         AppModel::Batch batch(model);
         model.setApps(std::move(apps));

@@ -5,10 +5,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <thread>
+
+#include <gtest/gtest.h>
 
 #include "tests/support/TempDir.h"
 
@@ -46,8 +50,16 @@ public:
     // Reaps the child once it has ended; true when it ended by SIGTERM.
     bool reapedByTerm() {
         int status = 0;
-        if (::waitpid(pid_, &status, 0) != pid_) return false;
+        pid_t got = -1;
+        do {
+            got = ::waitpid(pid_, &status, 0);
+        } while (got < 0 && errno == EINTR);
+        if (got != pid_) {
+            ADD_FAILURE() << "waitpid " << pid_ << ": " << std::strerror(errno);
+            return false;
+        }
         reaped_ = true;
+        if (!WIFSIGNALED(status)) ADD_FAILURE() << "exit status " << status;
         return WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM;
     }
 

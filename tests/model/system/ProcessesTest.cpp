@@ -74,6 +74,7 @@ TEST(Processes, ListsAChildAndFindsItAsARunningCopyOfItsBundle) {
 std::optional<ProcessHandle> openChild(const BundleChild& child) {
     const auto all = Processes::list();
     const ProcessInfo* p = find(all, child.pid());
+    if (!p) ADD_FAILURE() << "pid " << child.pid() << " not listed";
     return p ? ProcessHandle::open(*p) : std::nullopt;
 }
 

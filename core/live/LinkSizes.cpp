@@ -1,0 +1,120 @@
+#include "core/live/LinkSizes.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
+#include <algorithm>
+#include <map>
+#include <string>
+#include <unordered_map>
+#include <utility>
+
+#include "platform/LongPath.h"
+#include "platform/UniqueFd.h"
+
+namespace tamrel {
+
+namespace {
+
+// One file node as the disk has it now.
+struct OnDisk {
+    NodeId id;
+    dev_t device;
+    ino_t inode;
+    std::uint32_t links;
+    std::uint64_t bytes;  // allocated
+    std::uint32_t mtime;
+};
+
+using FileKey = std::pair<dev_t, ino_t>;
+
+// Reads the file nodes `ids` from the disk, opening each parent folder once.
+std::vector<OnDisk> readFiles(const DiskIndex& index, std::vector<NodeId> ids) {
+    std::sort(ids.begin(), ids.end(), [&](NodeId a, NodeId b) {
+        return std::pair(index.parent(a), a) < std::pair(index.parent(b), b);
+    });
+    std::vector<OnDisk> out;
+    NodeId openParent = NONE;
+    UniqueFd dir;
+    for (NodeId id : ids) {
+        const NodeId p = index.parent(id);
+        if (p != openParent) {
+            openParent = p;
+            dir.reset(openLongPath(index.path(p), O_PATH | O_DIRECTORY | O_NOFOLLOW));
+        }
+        if (!dir) continue;
+        const std::string name(index.nameBytes(id));
+        struct statx sx;
+        if (::statx(dir.get(), name.c_str(), AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT,
+                    STATX_TYPE | STATX_NLINK | STATX_INO | STATX_BLOCKS | STATX_MTIME, &sx) != 0 ||
+            !S_ISREG(sx.stx_mode)) {
+            continue;
+        }
+        out.push_back(OnDisk{id, makedev(sx.stx_dev_major, sx.stx_dev_minor), sx.stx_ino,
+                             sx.stx_nlink, sx.stx_blocks * 512,
+                             storedSeconds(sx.stx_mtime.tv_sec)});
+    }
+    return out;
+}
+
+}  // namespace
+
+std::vector<LinkPatch> linkPatches(const DiskIndex& index) {
+    const NodeId count = index.count();
+    std::vector<bool> gone(count, false);
+    std::vector<NodeId> flagged;
+    for (NodeId i = 0; i < count; ++i) {
+        const std::uint8_t kind = index.kind(i);
+        gone[i] = (kind & Flag::removed) || (i > 0 && gone[index.parent(i)]);
+        if (!gone[i] && (kind & (Flag::kindMask | Flag::linked)) == Flag::linked) {
+            flagged.push_back(i);
+        }
+    }
+    if (flagged.empty()) return {};
+
+    std::map<FileKey, std::vector<OnDisk>> files;
+    for (const OnDisk& f : readFiles(index, std::move(flagged)))
+        files[{f.device, f.inode}].push_back(f);
+
+    // Links the index holds without the flag: a file that had one link when its folder was
+    // listed, and has gained one since in a folder listed again. It counted its bytes then,
+    // so it has them still, with the size and time the new link shows.
+    std::map<std::pair<std::uint64_t, std::uint32_t>, const std::vector<OnDisk>*> missing;
+    for (const auto& [key, links] : files) {
+        if (links.front().links > links.size()) {
+            missing.emplace(std::pair(links.front().bytes, links.front().mtime), &links);
+        }
+    }
+    if (!missing.empty()) {
+        std::vector<NodeId> candidates;
+        for (NodeId i = 1; i < count; ++i) {
+            const std::uint8_t kind = index.kind(i);
+            if (gone[i] || (kind & (Flag::kindMask | Flag::linked)) != 0) continue;
+            if (missing.contains({index.size(i), index.mtime(i)})) candidates.push_back(i);
+        }
+        for (const OnDisk& f : readFiles(index, std::move(candidates))) {
+            auto it = files.find({f.device, f.inode});
+            if (it != files.end()) it->second.push_back(f);
+        }
+    }
+
+    std::vector<LinkPatch> out;
+    for (auto& [key, links] : files) {
+        std::sort(links.begin(), links.end(),
+                  [](const OnDisk& a, const OnDisk& b) { return a.id < b.id; });
+        for (std::size_t k = 0; k < links.size(); ++k) {
+            const OnDisk& f = links[k];
+            const std::uint8_t kind = index.kind(f.id);
+            const std::uint8_t wantKind =
+                static_cast<std::uint8_t>(f.links >= 2 ? kind | Flag::linked : kind & ~Flag::linked);
+            const std::uint64_t wantSize = k == 0 ? f.bytes : 0;
+            if (wantKind != kind || wantSize != index.size(f.id)) {
+                out.push_back(LinkPatch{f.id, wantKind, wantSize});
+            }
+        }
+    }
+    return out;
+}
+
+}  // namespace tamrel

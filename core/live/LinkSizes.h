@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "core/index/DiskIndex.h"
+
+namespace tamrel {
+
+// A file node whose size and kind byte must change so that its hard links count once.
+struct LinkPatch {
+    NodeId id;
+    std::uint8_t kind;
+    std::uint64_t size;
+};
+
+// How the hard links of `index` must be counted for it to equal a fresh scan of the disk now:
+// for every file with the linked flag that is not gone, its (device, inode), link count and
+// allocated size are read from the disk (folder by folder, paths of any length), and the links
+// of one file found in the index carry its bytes at the first of them in id order (where a
+// scan on one thread counts them) and 0 at the others. A file left with one link loses the flag.
+// When a file has more links than the index holds flagged, the files the index holds without
+// the flag that have its size and modification time are read too: a link made in a folder
+// listed again, to a file whose folder was not, flags that file as well. A node that cannot be
+// read any more is left as it is.
+//
+// Reads `index` without its lock (it is a new generation no one else holds yet).
+std::vector<LinkPatch> linkPatches(const DiskIndex& index);
+
+}  // namespace tamrel

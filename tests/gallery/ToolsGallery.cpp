@@ -1,0 +1,117 @@
+// The space tools for the gallery: System Data with its buckets and hidden space, Clean up with
+// a group open and its confirmation, Apps with the detail of the largest application and its
+// confirmation, over the tools' test tree.
+
+#include "tests/gallery/ToolsGallery.h"
+
+#include <QScrollBar>
+#include <QTest>
+
+#include <algorithm>
+#include <cstdlib>
+#include <optional>
+#include <string>
+
+#include "tests/support/TempDir.h"
+#include "tests/ui/tools/ToolsTree.h"
+#include "ui/results/ResultsView.h"
+#include "ui/shell/RootView.h"
+#include "ui/theme/Keys.h"
+#include "ui/tools/AppsView.h"
+#include "ui/tools/CleanView.h"
+#include "ui/tools/SystemDataView.h"
+
+namespace tamrel {
+namespace {
+
+bool waitFor(const std::function<bool()>& done) {
+    return QTest::qWaitFor(done, 20000);
+}
+
+}  // namespace
+
+void saveToolsGallery(MainWindow& window, AppModel& model,
+                      const std::function<void(QWidget&, const QString&)>& save) {
+    test::TempDir tree;
+    test::makeToolsTree(tree);
+    const char* oldHome = std::getenv("HOME");
+    const std::optional<std::string> home =
+        oldHome ? std::optional<std::string>(oldHome) : std::nullopt;
+    const std::string root = tree.path() + "/home";
+    ::setenv("HOME", root.c_str(), 1);
+    model.scan(root, true);
+    const bool shown = waitFor([&] {
+        return model.phase() == Phase::results && model.index() &&
+               model.index()->rootPath() == root && model.systemReport() &&
+               !model.cleanPlan().empty();
+    });
+    if (shown) {
+        model.setTab(Tab::system);
+        QTest::qWait(50);
+        save(window, QStringLiteral("window-system-data"));
+        auto* results = qobject_cast<ResultsView*>(window.rootView()->screen());
+        if (auto* view = results ? qobject_cast<SystemDataView*>(results->tabScreen(Tab::system))
+                                 : nullptr) {
+            view->verticalScrollBar()->setValue(view->verticalScrollBar()->maximum());
+            QTest::qWait(20);
+            save(window, QStringLiteral("window-system-data-hidden-space"));
+            view->verticalScrollBar()->setValue(0);
+        }
+        model.setTab(Tab::tidy);
+        QTest::qWait(50);
+        save(window, QStringLiteral("window-clean-up"));
+        if (auto* clean =
+                results ? qobject_cast<CleanView*>(results->tabScreen(Tab::tidy)) : nullptr) {
+            // The largest group open, one of its items unticked.
+            const auto several =
+                std::find_if(clean->cards().begin(), clean->cards().end(),
+                             [](CleanGroupCard* c) { return c->group().items.size() > 1; });
+            if (several != clean->cards().end()) {
+                CleanGroupCard* card = *several;
+                card->expandKey()->click();
+                QTest::qWait(20);
+                std::vector<NodeId> all;
+                for (const CleanItem& item : card->group().items)
+                    all.push_back(item.node);
+                model.setClean(all, true);
+                model.setClean({all.front()}, false);
+                QTest::qWait(20);
+                save(window, QStringLiteral("window-clean-up-open"));
+            }
+            model.setConfirmClean(true);
+            QTest::qWait(50);
+            if (clean->confirmation())
+                save(*clean->confirmation(), QStringLiteral("clean-up-confirm"));
+            model.setConfirmClean(false);
+        }
+    }
+    if (shown) {
+        model.setTab(Tab::apps);
+        waitFor(
+            [&] { return !model.appsLoading() && !model.apps().empty() && model.selectedApp(); });
+        QTest::qWait(50);
+        save(window, QStringLiteral("window-apps"));
+        auto* results = qobject_cast<ResultsView*>(window.rootView()->screen());
+        if (auto* apps =
+                results ? qobject_cast<AppsView*>(results->tabScreen(Tab::apps)) : nullptr) {
+            // One leftover unticked, so its kind shows a partial tick.
+            if (apps->detail() && apps->detail()->app().leftovers.size() > 1) {
+                NodeSet picked = model.leftoverPicked();
+                picked.erase(apps->detail()->app().leftovers.front().node);
+                model.setLeftoverPicked(picked);
+            }
+            model.setAppFilter(QStringLiteral("no"));
+            QTest::qWait(50);
+            save(window, QStringLiteral("window-apps-filtered"));
+            model.setAppFilter(QString());
+            model.setConfirmUninstall(true);
+            QTest::qWait(50);
+            if (apps->confirmation()) save(*apps->confirmation(), QStringLiteral("apps-confirm"));
+            model.setConfirmUninstall(false);
+        }
+    }
+    model.setTab(Tab::explore);
+    if (home) ::setenv("HOME", home->c_str(), 1);
+}
+
+}  // namespace tamrel

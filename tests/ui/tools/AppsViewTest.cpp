@@ -1,0 +1,226 @@
+#include <QAction>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+#include "platform/XdgDirs.h"
+#include "tests/model/Fixtures.h"
+#include "tests/model/app/ActionsFixture.h"
+#include "tests/model/app/ActionsProbe.h"
+#include "tests/ui/UiFixture.h"
+#include "tests/ui/tools/ToolsTree.h"
+#include "ui/theme/Keys.h"
+#include "ui/tools/AppsView.h"
+#include "ui/tools/ToolsBusy.h"
+#include "ui/tools/ToolsText.h"
+
+namespace tamrel {
+namespace {
+
+InstalledApp appWith(std::vector<Leftover> leftovers, std::uint64_t leftoverSize = 0) {
+    InstalledApp app{.node = 1,
+                     .path = "/apps/Viewer.app",
+                     .name = "Viewer",
+                     .bundleID = "com.example.viewer",
+                     .version = "",
+                     .identity = AppIdentity({"com.example.viewer"}, {"Viewer"}),
+                     .appStore = false,
+                     .homebrew = false,
+                     .lastUsed = std::nullopt,
+                     .appSize = 0,
+                     .leftovers = {},
+                     .leftoverSize = 0};
+    app.leftovers = std::move(leftovers);
+    app.leftoverSize = leftoverSize;
+    return app;
+}
+
+TEST(AppsText, ConfirmationSentences) {
+    const InstalledApp app = appWith({});
+    EXPECT_EQ(uninstallTitle(nullptr), QStringLiteral("Uninstall this app?"));
+    EXPECT_EQ(uninstallTitle(&app), QStringLiteral("Uninstall Viewer?"));
+    EXPECT_EQ(uninstallMessage(nullptr, 3, true, true), QString());
+    EXPECT_EQ(
+        uninstallMessage(&app, 1, false, false),
+        QStringLiteral("The app and 1 leftover item go to the Trash, so you can put them back."));
+    EXPECT_EQ(
+        uninstallMessage(&app, 0, false, false),
+        QStringLiteral("The app and 0 leftover items go to the Trash, so you can put them back."));
+    EXPECT_EQ(
+        uninstallMessage(&app, 2, true, true),
+        QStringLiteral("The app and 2 leftover items go to the Trash, so you can put them back. "
+                       "Viewer will be asked to quit first. Some items are outside your home "
+                       "folder, so the system will ask for your password."));
+}
+
+TEST(AppsText, RowsFactsAndKindGroups) {
+    InstalledApp app = appWith({}, 1'048'576);
+    EXPECT_EQ(appDataLine(app), QString());
+    app.leftoverSize = 1'048'577;
+    EXPECT_EQ(appDataLine(app), QStringLiteral("+1 MB data"));
+    EXPECT_EQ(appUseLine(app, QDateTime::currentDateTime()), QStringLiteral("Never opened"));
+    EXPECT_EQ(lastUsedFact(app, QDateTime::currentDateTime()), QStringLiteral("Never"));
+    app.lastUsed = std::chrono::system_clock::now() - std::chrono::hours(24 * 3);
+    EXPECT_EQ(appUseLine(app, QDateTime::currentDateTime()), QStringLiteral("Used 3 days ago"));
+    EXPECT_EQ(identityLine(app), QStringLiteral("\u00B7 com.example.viewer"));
+    app.version = "2.1";
+    EXPECT_EQ(identityLine(app), QStringLiteral("2.1 \u00B7 com.example.viewer"));
+    EXPECT_EQ(leftoverFact(app), QStringLiteral("1 MB in 0 places"));
+    app.leftovers = {{1, Leftover::Kind::other},
+                     {2, Leftover::Kind::cache},
+                     {3, Leftover::Kind::support},
+                     {4, Leftover::Kind::cache}};
+    const auto groups = leftoverGroups(app);
+    ASSERT_EQ(groups.size(), 3u);  // kinds without leftovers are skipped
+    EXPECT_EQ(groups[0].kind, Leftover::Kind::support);
+    EXPECT_EQ(groups[1].kind, Leftover::Kind::cache);
+    ASSERT_EQ(groups[1].items.size(), 2u);
+    EXPECT_EQ(groups[1].items[0]->node, 2u);           // the application's order within a kind
+    EXPECT_EQ(groups[2].kind, Leftover::Kind::other);  // last
+    EXPECT_EQ(kindLabel(Leftover::Kind::support), QStringLiteral("App data"));
+    app.leftovers.resize(1);
+    EXPECT_EQ(leftoverFact(app), QStringLiteral("1 MB in 1 place"));
+    EXPECT_EQ(detailFootnote(app, true),
+              QStringLiteral("Viewer is open. Tamrel will ask it to quit first."));
+}
+
+// The Apps tab over a real model and real application folders; moves go to a real Trash in a
+// temporary data home, administrator moves to the fake platform.
+class AppsScreen : public test::UiTest {
+protected:
+    void SetUp() override {
+        test::makeToolsTree(tree);
+        options.platform = &platform;
+        options.quitCheck = std::chrono::milliseconds(10);
+        scanned(home());
+        view = std::make_unique<AppsView>(model());
+        view->resize(1100, 760);
+        view->show();
+        ASSERT_TRUE(waitFor([&] { return view->current() && view->detail() != nullptr; }));
+    }
+    std::vector<std::string> listed() {
+        std::vector<std::string> names;
+        for (const InstalledApp* a : view->list().rows().apps())
+            names.push_back(a->name);
+        return names;
+    }
+    const InstalledApp& named(const std::string& name) {
+        for (const InstalledApp& a : model().apps())
+            if (a.name == name) return a;
+        throw std::runtime_error(name);
+    }
+    test::FakePlatform platform;
+    std::unique_ptr<AppsView> view;
+};
+
+TEST_F(AppsScreen, FilterAndSortMenuShapeTheList) {
+    AppModel& m = model();
+    EXPECT_EQ(listed(), (std::vector<std::string>{"Big", "Notes", "Small"}));  // by size
+    EXPECT_EQ(view->detail()->app().name, "Big");
+    QTest::keyClicks(&view->list().filter(), QStringLiteral("  NOTES "));
+    EXPECT_EQ(m.appFilter(), QStringLiteral("  NOTES "));
+    EXPECT_EQ(listed(), (std::vector<std::string>{"Notes"}));
+    // A selected application hidden by the filter stays in the detail.
+    EXPECT_EQ(view->detail()->app().name, "Big");
+    view->list().filter().clear();
+    QTest::keyClicks(&view->list().filter(), QStringLiteral("org.example"));
+    EXPECT_EQ(listed(), (std::vector<std::string>{"Notes"}));  // found by its bundle identifier
+    view->list().filter().clear();
+    m.setAppFilter(QString());
+    QMenu* menu = view->list().sortButton().menu();
+    ASSERT_EQ(menu->actions().size(), 3);
+    EXPECT_EQ(menu->actions()[0]->text(), QStringLiteral("Size"));
+    EXPECT_TRUE(menu->actions()[0]->isChecked());
+    menu->actions()[1]->trigger();
+    EXPECT_EQ(m.appSort(), AppSort::name);
+    EXPECT_TRUE(view->list().sortButton().menu()->actions()[1]->isChecked());
+    EXPECT_EQ(listed(), (std::vector<std::string>{"Big", "Notes", "Small"}));
+    view->list().sortButton().menu()->actions()[2]->trigger();
+    EXPECT_EQ(m.appSort(), AppSort::lastUsed);
+
+    // A click on a row selects it.
+    AppRows& rows = view->list().rows();
+    QTest::mouseClick(&rows, Qt::LeftButton, {}, rows.rowRect(2).center());
+    EXPECT_EQ(view->detail()->app().name, rows.apps()[2]->name);
+}
+
+TEST_F(AppsScreen, TicksThenUninstallMovesTheBundleAndTheTickedLeftovers) {
+    AppModel& m = model();
+    AppDetail* detail = view->detail();
+    const InstalledApp big = named("Big");
+    ASSERT_EQ(big.leftovers.size(), 4u);
+    EXPECT_FALSE(view->detail()->leftovers().showsEmptyText());
+    EXPECT_EQ(m.leftoverPicked().size(), 4u);
+    std::uint64_t all = big.appSize;
+    for (const Leftover& l : big.leftovers)
+        all += m.index()->size(l.node);
+    EXPECT_EQ(detail->toRemove(), all);
+
+    // A kind's box: all -> none -> all.
+    LeftoverList& list = detail->leftovers();
+    const Leftover cache =
+        *std::find_if(big.leftovers.begin(), big.leftovers.end(),
+                      [](const Leftover& l) { return l.kind == Leftover::Kind::cache; });
+    const QPoint box = list.groupBoxRect(Leftover::Kind::cache).center().toPoint();
+    QTest::mouseClick(&list, Qt::LeftButton, {}, box);
+    EXPECT_FALSE(m.leftoverPicked().contains(cache.node));
+    EXPECT_EQ(detail->toRemove(), all - m.index()->size(cache.node));
+    QTest::mouseClick(&list, Qt::LeftButton, {}, box);
+    EXPECT_TRUE(m.leftoverPicked().contains(cache.node));
+
+    // A click on a row flips its tick; the magnifier only reveals.
+    const auto at = std::size_t(std::find(big.leftovers.begin(), big.leftovers.end(), cache) -
+                                big.leftovers.begin());
+    QTest::mouseClick(&list, Qt::LeftButton, {}, list.magnifierRect(at).center().toPoint());
+    EXPECT_TRUE(m.leftoverPicked().contains(cache.node));
+    EXPECT_EQ(desktop.revealed.back(), m.index()->path(cache.node));
+    QTest::mouseClick(&list, Qt::LeftButton, {}, list.rowRect(at).center().toPoint());
+    EXPECT_FALSE(m.leftoverPicked().contains(cache.node));
+    const std::string cachePath = m.index()->path(cache.node);
+
+    QTest::mouseClick(detail->uninstallKey(), Qt::LeftButton);
+    ASSERT_TRUE(m.confirmUninstall());
+    QMessageBox* box2 = view->confirmation();
+    ASSERT_NE(box2, nullptr);
+    EXPECT_EQ(box2->text(), QStringLiteral("Uninstall Big?"));
+    EXPECT_EQ(
+        box2->informativeText(),
+        QStringLiteral("The app and 3 leftover items go to the Trash, so you can put them back."));
+    QAbstractButton* go = nullptr;
+    for (QAbstractButton* b : box2->buttons())
+        if (b->text() == QStringLiteral("Uninstall")) go = b;
+    ASSERT_NE(go, nullptr);
+    go->click();
+    EXPECT_TRUE(ToolsBusy::of(m).busy());
+    ASSERT_TRUE(waitFor([&] { return !m.uninstalling(); }));
+    EXPECT_FALSE(test::exists(big.path));
+    EXPECT_TRUE(test::exists(homeTrashDirectory() + "/files/Big.app"));
+    EXPECT_TRUE(test::exists(cachePath));  // unticked: left in place
+    EXPECT_FALSE(test::exists(tree.path() + "/home/Library/Logs/com.example.big"));
+    ASSERT_TRUE(waitFor([&] { return view->detail() && view->detail()->app().name == "Notes"; }));
+    EXPECT_EQ(listed(), (std::vector<std::string>{"Notes", "Small"}));
+}
+
+TEST_F(AppsScreen, AnInventoryOfAnotherGenerationIsNeitherShownNorUsed) {
+    AppModel& m = model();
+    ActionsProbe::adopt(m, test::scanTree(home()));
+    // Until the inventory of the shown generation arrives: no rows, no detail, no uninstall.
+    EXPECT_FALSE(view->current());
+    EXPECT_TRUE(listed().empty());
+    EXPECT_EQ(view->detail(), nullptr);
+    m.setConfirmUninstall(true);
+    ASSERT_NE(view->confirmation(), nullptr);
+    EXPECT_EQ(view->confirmation()->text(), QStringLiteral("Uninstall this app?"));
+    m.setConfirmUninstall(false);
+    ASSERT_TRUE(waitFor([&] { return view->current() && view->detail() != nullptr; }));
+    EXPECT_EQ(view->detail()->app().name, "Big");
+    EXPECT_TRUE(test::exists(named("Big").path));
+}
+
+}  // namespace
+}  // namespace tamrel

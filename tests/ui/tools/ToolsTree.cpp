@@ -1,0 +1,59 @@
+#include "tests/ui/tools/ToolsTree.h"
+
+#include <sys/time.h>
+
+#include <ctime>
+#include <string>
+
+#include "tests/model/Fixtures.h"
+
+namespace tamrel::test {
+
+void makeToolsTree(const TempDir& tree) {
+    const auto put = [&](const std::string& relative, std::size_t kb) {
+        tree.mkdirs(relative.substr(0, relative.rfind('/')));
+        tree.write(relative, kb * 1000);
+    };
+    put("home/.cache/thumbnails/large/a.png", 900);
+    put("home/.cache/fontconfig/cache-1", 400);
+    put("home/.cache/pip/http/wheel", 1200);
+    put("home/.cache/yarn/v6/pkg", 700);
+    put("home/Library/Caches/com.example.cache/c", 600);
+    put("home/Library/Logs/Viewer/trace.log", 500);
+    put("home/Library/Logs/Sync/sync.log", 300);
+    put("home/.local/share/Trash/files/old-movie.mkv", 2600);
+    put("home/.npm/_cacache/index", 800);
+    put("home/.ollama/models/blobs/sha256-1", 3400);
+    put("home/.docker/disk.img", 1500);
+    put("home/.thunderbird/profile/Mail/inbox", 650);
+    put("home/.config/Editor/state.db", 350);
+    put("home/Downloads/ubuntu-24.04-desktop.iso", 2200);
+    put("home/Documents/report.pdf", 120);
+    // A folder named like an application that is not installed, untouched for 60 days.
+    put("home/Library/Containers/com.reopen.tool.app/data", 500);
+    const std::time_t old = std::time(nullptr) - 60 * 86400;
+    const timeval times[2] = {{old, 0}, {old, 0}};
+    ::utimes((tree / "home/Library/Containers/com.reopen.tool.app").c_str(), times);
+
+    makeBundle(tree, "home/Applications/Big.app",
+               {{"CFBundleIdentifier", "com.example.big"},
+                {"CFBundleName", "Big"},
+                {"CFBundleShortVersionString", "4.2"}});
+    tree.write("home/Applications/Big.app/Contents/blob", 1'800'000);
+    for (const char* folder : {"Caches", "Application Support", "Logs", "Preferences"}) {
+        tree.mkdirs(std::string("home/Library/") + folder + "/com.example.big");
+        tree.write(std::string("home/Library/") + folder + "/com.example.big/x", 300'000);
+    }
+    makeBundle(tree, "home/Applications/Small.app",
+               {{"CFBundleIdentifier", "com.example.small"}, {"CFBundleName", "Small"}});
+    tree.write("home/Applications/Small.app/Contents/blob", 200'000);
+    makeBundle(tree, "home/Applications/Notes.app",
+               {{"CFBundleIdentifier", "org.example.notes"},
+                {"CFBundleName", "Notes"},
+                {"CFBundleShortVersionString", "1.0"}});
+    tree.write("home/Applications/Notes.app/Contents/blob", 600'000);
+    tree.mkdirs("home/Library/Application Support/org.example.notes");
+    tree.write("home/Library/Application Support/org.example.notes/db", 1'200'000);
+}
+
+}  // namespace tamrel::test

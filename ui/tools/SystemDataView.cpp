@@ -1,0 +1,488 @@
+#include "ui/tools/SystemDataView.h"
+
+#include <QContextMenuEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <QToolTip>
+
+#include <algorithm>
+#include <cmath>
+
+#include "format/Fmt.h"
+#include "model/apps/Owner.h"
+#include "ui/results/AppIcon.h"
+#include "ui/results/ItemMenu.h"
+#include "ui/results/ResultsPaint.h"
+#include "ui/theme/Colors.h"
+#include "ui/theme/Display.h"
+#include "ui/theme/Fonts.h"
+#include "ui/theme/Keys.h"
+#include "ui/theme/Palette.h"
+#include "ui/theme/ShownText.h"
+#include "ui/tools/ToolsPaint.h"
+
+namespace tamrel {
+namespace {
+
+using W = Fonts::Weight;
+
+constexpr double kSpacing = 14;
+constexpr double kSide = 22;
+constexpr double kBottom = 110;
+constexpr double kMinColumn = 360;
+constexpr double kItemHeight = 30;
+constexpr double kItemGap = 2;
+constexpr int kItemLines = 4;
+
+const QFont& titleFont() {
+    static const QFont font = Fonts::system(20, W::bold, -0.5);
+    return font;
+}
+const QFont& subtitleFont() {
+    static const QFont font = Fonts::system(13, W::medium);
+    return font;
+}
+const QFont& noteFont() {
+    static const QFont font = Fonts::system(12.5, W::medium);
+    return font;
+}
+const QFont& bucketTitleFont() {
+    static const QFont font = Fonts::system(15.5, W::bold);
+    return font;
+}
+const QFont& badgeFont() {
+    static const QFont font = Fonts::system(11, W::semibold);
+    return font;
+}
+const QFont& blurbFont() {
+    static const QFont font = Fonts::system(12.5, W::medium);
+    return font;
+}
+const QFont& itemFont() {
+    static const QFont font = Fonts::system(12.5, W::semibold);
+    return font;
+}
+const QFont& itemSizeFont() {
+    static const QFont font = Fonts::system(12, W::medium);
+    return font;
+}
+const QFont& rowTitleFont() {
+    static const QFont font = Fonts::system(13.5, W::semibold);
+    return font;
+}
+const QFont& rowValueFont() {
+    static const QFont font = Fonts::system(13.5, W::bold);
+    return font;
+}
+const QFont& rowTextFont() {
+    static const QFont font = Fonts::system(12, W::medium);
+    return font;
+}
+
+double sizeTextHeight(double size) {
+    return Fonts::lineHeight(Fonts::system(size, W::bold));
+}
+
+// The bucket card's header height: the tallest of the glyph, the title over its badge and the
+// size read-out.
+double bucketHeaderHeight() {
+    const double texts =
+        Fonts::lineHeight(bucketTitleFont()) + 5 + Fonts::lineHeight(badgeFont()) + 5;
+    return std::max({38.0, texts, sizeTextHeight(22)});
+}
+
+double keyHeight() {
+    return keyGeometry(QSizeF(10, Fonts::lineHeight(Fonts::system(13, W::bold))), false, 0)
+        .size.height();
+}
+
+double noteHeight(const QString& text, double width) {
+    return wrappedHeight(text, noteFont(), width - 24 - 20) + 24;
+}
+
+}  // namespace
+
+// ---- Summary
+
+SystemSummary::SystemSummary(QWidget* parent) : QWidget(parent) {
+    setMouseTracking(true);
+}
+
+double SystemSummary::cardHeight() {
+    const double header = std::max(
+        Fonts::lineHeight(titleFont()) + 4 + Fonts::lineHeight(subtitleFont()), sizeTextHeight(34));
+    return 18 + header + 14 + 14 + 18;
+}
+
+void SystemSummary::setReport(const SystemDataReport& report) {
+    segments_ = barSegments(report);
+    hovered_.reset();
+    update();
+}
+
+QRectF SystemSummary::barRect() const {
+    return QRectF(18, cardHeight() - 18 - 14, width() - 36, 14);
+}
+
+std::vector<QRectF> SystemSummary::segmentRects() const {
+    const QRectF bar = barRect();
+    const std::vector<double> widths = barWidths(segments_, bar.width());
+    std::vector<QRectF> rects;
+    rects.reserve(widths.size());
+    double x = bar.left();
+    for (double w : widths) {
+        rects.emplace_back(x, bar.top(), w, bar.height());
+        x += w + 2;
+    }
+    return rects;
+}
+
+void SystemSummary::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    paintCard(p, QRectF(0, 0, width(), height() - 1), 18);
+    const double total = double(barTotal(segments_));
+    const QFont title = titleFont();
+    const QFont sub = subtitleFont();
+    const double sizeW = sizeTextWidth(std::uint64_t(total), 34, -1);
+    const double textW = width() - 36 - sizeW - 8;
+    paintLine(p, QRectF(18, 18, textW, Fonts::lineHeight(title)),
+              QStringLiteral("System Data, explained"), title, Color::ink);
+    paintLine(p, QRectF(18, 18 + Fonts::lineHeight(title) + 4, textW, Fonts::lineHeight(sub)),
+              QStringLiteral(
+                  "The system shows all of this as one grey bar. Here's what's actually in it."),
+              sub, Color::ink2);
+    const double ascent = QFontMetricsF(Fonts::system(34, W::bold)).ascent();
+    paintSizeText(p, QPointF(width() - 18 - sizeW, 18 + ascent), std::uint64_t(total), 34,
+                  Color::ink, Color::ink2, -1);
+    const std::vector<QRectF> rects = segmentRects();
+    p.setPen(Qt::NoPen);
+    for (std::size_t i = 0; i < rects.size(); ++i) {
+        p.setOpacity(hovered_ && *hovered_ != i ? 0.35 : 1.0);
+        p.setBrush(Palette::color(segments_[i].hex));
+        p.drawRoundedRect(rects[i], 3, 3);
+    }
+}
+
+void SystemSummary::mouseMoveEvent(QMouseEvent* event) {
+    std::optional<std::size_t> over;
+    const std::vector<QRectF> rects = segmentRects();
+    for (std::size_t i = 0; i < rects.size(); ++i) {
+        if (rects[i].contains(event->position())) over = i;
+    }
+    if (over != hovered_) {
+        hovered_ = over;
+        update();
+        if (over)
+            QToolTip::showText(event->globalPosition().toPoint(), segmentTip(segments_[*over]),
+                               this);
+        else
+            QToolTip::hideText();
+    }
+}
+
+void SystemSummary::leaveEvent(QEvent*) {
+    if (!hovered_) return;
+    hovered_.reset();
+    update();
+}
+
+// ---- Bucket card
+
+double BucketCard::cardHeight() {
+    return 16 + bucketHeaderHeight() + 12 + 2 * Fonts::lineHeight(blurbFont()) + 12 +
+           kItemLines * kItemHeight + (kItemLines - 1) * kItemGap + 12 + keyHeight() + 16;
+}
+
+BucketCard::BucketCard(AppModel& model, SpaceBucket bucket, IndexRef index, QWidget* parent)
+    : QWidget(parent), model_(model), bucket_(std::move(bucket)), index_(std::move(index)) {
+    setMouseTracking(true);
+    if (bucket_.advice == SpaceBucket::Advice::safe) {
+        clean_ = new KeyButton(QStringLiteral("Clean these up"), KeyKind::accent, false, this);
+        clean_->setSymbol(QStringLiteral("arrow.right"));
+        connect(clean_, &QAbstractButton::clicked, this, [this] { model_.setTab(Tab::tidy); });
+    }
+    if (!bucket_.roots.empty()) {
+        look_ = new KeyButton(QStringLiteral("Look inside"), KeyKind::plain, false, this);
+        look_->setSymbol(QStringLiteral("arrow.right"));
+        connect(look_, &QAbstractButton::clicked, this, [this] {
+            // Only in the generation the bucket's ids belong to.
+            if (index_ && model_.index() == index_) model_.open(bucket_.roots.front());
+        });
+    }
+}
+
+void BucketCard::resizeEvent(QResizeEvent*) {
+    double x = 16;
+    const double y = height() - 1 - 16 - keyHeight();
+    for (KeyButton* key : {clean_, look_}) {
+        if (!key) continue;
+        key->resize(key->sizeHint());
+        key->move(int(x), int(y));
+        x += key->width() + 8;
+    }
+}
+
+QRectF BucketCard::itemRect(int row) const {
+    const double top = 16 + bucketHeaderHeight() + 12 + 2 * Fonts::lineHeight(blurbFont()) + 12;
+    return QRectF(16, top + row * (kItemHeight + kItemGap), width() - 32, kItemHeight);
+}
+
+std::optional<NodeId> BucketCard::itemAt(QPointF pos) const {
+    if (!index_) return std::nullopt;
+    const int lines = int(std::min<std::size_t>(kItemLines, bucket_.top.size()));
+    for (int i = 0; i < lines; ++i) {
+        if (itemRect(i).contains(pos)) return bucket_.top[std::size_t(i)];
+    }
+    return std::nullopt;
+}
+
+void BucketCard::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    paintCard(p, QRectF(0, 0, width(), height() - 1), 18);
+    const std::uint32_t hex = bucketHex(bucket_.id);
+    const AdviceLook advice = adviceLook(bucket_.advice);
+    paintGlyph(p, QPointF(16, 16), QString::fromStdString(bucket_.symbol), hex, 36);
+    const double sizeW = sizeTextWidth(bucket_.bytes, 22, -0.6);
+    const double textX = 16 + 36 + 12;
+    const double textW = width() - 16 - sizeW - 8 - textX;
+    const QFont title = bucketTitleFont();
+    paintLine(p, QRectF(textX, 16, textW, Fonts::lineHeight(title)),
+              QString::fromStdString(bucket_.title), title, Color::ink);
+    paintBadge(p, QPointF(textX, 16 + Fonts::lineHeight(title) + 5), advice.label, badgeFont(),
+               advice.text, advice.fill, 7, 2.5);
+    paintSizeText(
+        p, QPointF(width() - 16 - sizeW, 16 + QFontMetricsF(Fonts::system(22, W::bold)).ascent()),
+        bucket_.bytes, 22, Color::ink, Color::ink2, -0.6);
+    const QFont blurb = blurbFont();
+    const double blurbTop = 16 + bucketHeaderHeight() + 12;
+    p.setFont(blurb);
+    p.setPen(Color::ink2);
+    if (blurbWidth_ != width()) {
+        // Laid out once per width: breaking text into lines is the costly part of a repaint.
+        blurbWidth_ = width();
+        blurbText_ = elideLines(QString::fromStdString(bucket_.blurb), blurb, width() - 32, 2);
+    }
+    p.drawText(QRectF(16, blurbTop, width() - 32, 2 * Fonts::lineHeight(blurb)), Qt::TextWordWrap,
+               blurbText_);
+
+    if (!index_) return;
+    const int lines = int(std::min<std::size_t>(kItemLines, bucket_.top.size()));
+    const QFont name = itemFont();
+    const QFont size = itemSizeFont();
+    for (int i = 0; i < lines; ++i) {
+        const NodeId node = bucket_.top[std::size_t(i)];
+        if (node >= index_->count()) continue;
+        const QRectF r = itemRect(i);
+        p.setPen(Qt::NoPen);
+        p.setBrush(Color::withOpacity(Color::ink, i == hoverRow_ ? 0.07 : 0.035));
+        p.drawRoundedRect(r, 8, 8);
+        const QRectF icon(r.left() + 8, r.center().y() - 9, 18, 18);
+        if (const auto owner = Owner::shared().app(index_->path(node))) {
+            AppIcon::paint(p, icon.topLeft(), 18, QString::fromStdString(*owner));
+        } else {
+            p.setBrush(Palette::color(hex));
+            p.drawEllipse(QRectF(icon.center().x() - 3.5, icon.center().y() - 3.5, 7, 7));
+        }
+        const QString bytes = Fmt::bytes(index_->size(node));
+        const double bytesW = Fonts::tabularWidth(size, bytes);
+        const double chevronX = r.right() - 8 - 9;
+        const QRectF bytesRect(chevronX - 8 - bytesW, r.top(), bytesW, r.height());
+        paintLine(
+            p,
+            QRectF(icon.right() + 8, r.top(), bytesRect.left() - 8 - icon.right() - 8, r.height()),
+            friendlyName(*index_, node), name, Color::ink, Qt::ElideMiddle);
+        paintDigitsRight(p, bytesRect, bytes, size, Color::ink2);
+        paintSymbol(p, QRectF(chevronX, r.top(), 9, r.height()), QStringLiteral("chevron.right"),
+                    11, Color::ink3);
+    }
+}
+
+void BucketCard::mouseMoveEvent(QMouseEvent* event) {
+    int row = -1;
+    for (int i = 0; i < kItemLines; ++i) {
+        if (itemAt(event->position()) && itemRect(i).contains(event->position())) row = i;
+    }
+    setCursor(row >= 0 ? Qt::PointingHandCursor : Qt::ArrowCursor);
+    if (row != hoverRow_) {
+        hoverRow_ = row;
+        update();
+    }
+}
+
+void BucketCard::leaveEvent(QEvent*) {
+    hoverRow_ = -1;
+    update();
+}
+
+void BucketCard::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) return;
+    const auto node = itemAt(event->position());
+    // The model opens folders only; a file's line changes nothing.
+    if (node && model_.index() == index_) model_.open(*node);
+}
+
+void BucketCard::contextMenuEvent(QContextMenuEvent* event) {
+    const auto node = itemAt(event->pos());
+    if (!node || model_.index() != index_) return;
+    makeItemMenu(model_, *node, false, this)->popup(event->globalPos());
+}
+
+// ---- Hidden space card
+
+HiddenSpaceCard::HiddenSpaceCard(const SystemDataReport& report, QWidget* parent)
+    : QWidget(parent), rows_(hiddenRows(report)) {}
+
+double HiddenSpaceCard::heightFor(double width) const {
+    double h = 16 + Fonts::lineHeight(bucketTitleFont());
+    const double textW = width - 32 - 28 - 12;
+    for (const HiddenRow& row : rows_) {
+        const double texts =
+            Fonts::lineHeight(rowTitleFont()) + 2 + wrappedHeight(row.text, rowTextFont(), textW);
+        h += 12 + std::max(30.0, texts);
+    }
+    return h + 16 + 1;
+}
+
+void HiddenSpaceCard::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    paintCard(p, QRectF(0, 0, width(), height() - 1), 18);
+    const QFont title = bucketTitleFont();
+    paintLine(p, QRectF(16, 16, width() - 32, Fonts::lineHeight(title)),
+              QStringLiteral("Space no app can see"), title, Color::ink);
+    double y = 16 + Fonts::lineHeight(title);
+    const double textX = 16 + 28 + 12;
+    const double textW = width() - 16 - textX;
+    for (const HiddenRow& row : rows_) {
+        y += 12;
+        paintGlyph(p, QPointF(16, y), row.symbol, 0xBDB8AE, 28);
+        const QFont t = rowTitleFont();
+        const double lh = Fonts::lineHeight(t);
+        const double valueW = Fonts::tabularWidth(rowValueFont(), row.value);
+        paintLine(p, QRectF(textX, y, textW - valueW - 8, lh), row.title, t, Color::ink);
+        p.setFont(rowValueFont());
+        paintDigitsRight(p, QRectF(textX, y, textW, lh), row.value, rowValueFont(), Color::ink);
+        const double textH = wrappedHeight(row.text, rowTextFont(), textW);
+        p.setFont(rowTextFont());
+        p.setPen(Color::ink2);
+        p.drawText(QRectF(textX, y + lh + 2, textW, textH), Qt::TextWordWrap, row.text);
+        y += std::max(30.0, lh + 2 + textH);
+    }
+}
+
+// ---- The screen
+
+class SystemDataPage : public QWidget {
+public:
+    explicit SystemDataPage(SystemDataView& view) : view_(view) {}
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        if (view_.note_.isEmpty() || view_.loading()) return;
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        const QRectF r = view_.noteRect_;
+        p.setPen(Qt::NoPen);
+        p.setBrush(Color::withOpacity(Color::ink, 0.04));
+        p.drawRoundedRect(r, 12, 12);
+        paintSymbol(p, QRectF(r.left() + 12, r.top() + 12, 16, Fonts::lineHeight(noteFont())),
+                    QStringLiteral("info.circle.fill"), 13, Color::ink2);
+        p.setFont(noteFont());
+        p.setPen(Color::ink2);
+        p.drawText(r.adjusted(12 + 20, 12, -12, -12), Qt::TextWordWrap, view_.note_);
+    }
+
+private:
+    SystemDataView& view_;
+};
+
+SystemDataView::SystemDataView(AppModel& model, QWidget* parent)
+    : QScrollArea(parent), model_(model), page_(new SystemDataPage(*this)) {
+    setBareContent(*this, page_, false);
+    loadingState_ =
+        new LoadingState(QStringLiteral("Working out what's in System Data…"), 120, page_);
+
+    connect(&model_, &AppModel::systemReportChanged, this, [this] {
+        generation_.receive(model_.index());
+        rebuild();
+    });
+    connect(&model_, &AppModel::indexChanged, this, &SystemDataView::rebuild);
+    connect(&model_, &AppModel::revisionChanged, this, [this] { page_->update(); });
+    if (model_.systemReport()) generation_.receive(model_.index());
+    rebuild();
+}
+
+bool SystemDataView::loading() const {
+    return !model_.systemReport() || !model_.index() || !generation_.matches(model_.index());
+}
+
+int SystemDataView::columns() const {
+    return gridColumns(viewport()->width() - 2 * kSide, kMinColumn, kSpacing);
+}
+
+void SystemDataView::rebuild() {
+    delete summary_;
+    summary_ = nullptr;
+    for (BucketCard* card : cards_)
+        delete card;
+    cards_.clear();
+    delete hidden_;
+    hidden_ = nullptr;
+    note_.clear();
+    if (!loading()) {
+        const SystemDataReport& report = *model_.systemReport();
+        summary_ = new SystemSummary(page_);
+        summary_->setReport(report);
+        if (const auto note = folderNote(model_.index()->rootPath())) note_ = *note;
+        for (const SpaceBucket& bucket : report.buckets)
+            cards_.push_back(new BucketCard(model_, bucket, model_.index(), page_));
+        hidden_ = new HiddenSpaceCard(report, page_);
+        summary_->show();
+        for (BucketCard* card : cards_)
+            card->show();
+        hidden_->show();
+    }
+    loadingState_->setVisible(loading());
+    relayout();
+}
+
+void SystemDataView::relayout() {
+    const double width = viewport()->width();
+    if (loading()) {
+        page_->resize(int(width), viewport()->height());
+        loadingState_->setGeometry(0, 0, int(width), viewport()->height());
+        return;
+    }
+    const double inner = width - 2 * kSide;
+    double y = 0;
+    summary_->setGeometry(int(kSide), int(y), int(inner),
+                          int(std::ceil(SystemSummary::cardHeight())));
+    y += summary_->height() + kSpacing;
+    if (!note_.isEmpty()) {
+        noteRect_ = QRectF(kSide, y, inner, noteHeight(note_, inner));
+        y += noteRect_.height() + kSpacing;
+    }
+    if (!cards_.empty()) {
+        std::vector<double> heights(cards_.size(), std::ceil(BucketCard::cardHeight()));
+        double gridHeight = 0;
+        const std::vector<QRectF> cells =
+            gridCells(heights, inner, kMinColumn, kSpacing, &gridHeight);
+        for (std::size_t i = 0; i < cards_.size(); ++i)
+            cards_[i]->setGeometry(cells[i].translated(kSide, y).toRect());
+        y += gridHeight + kSpacing;
+    }
+    hidden_->setGeometry(int(kSide), int(y), int(inner), int(std::ceil(hidden_->heightFor(inner))));
+    y += hidden_->height() + kBottom;
+    page_->resize(int(width), int(std::ceil(y)));
+    page_->update();
+}
+
+void SystemDataView::resizeEvent(QResizeEvent* event) {
+    QScrollArea::resizeEvent(event);
+    relayout();
+}
+
+}  // namespace tamrel

@@ -1,0 +1,132 @@
+#pragma once
+
+#include <QScrollArea>
+#include <QWidget>
+
+#include <optional>
+#include <vector>
+
+#include "model/app/AppModel.h"
+#include "ui/tools/Generation.h"
+#include "ui/tools/ToolsText.h"
+
+namespace tamrel {
+
+class KeyButton;
+class LoadingState;
+
+// The card at the top of System Data: the title, the total and the stacked bar of the report's
+// buckets, purgeable and unseen space. Hovering a segment dims the others to 0.35 and shows its
+// title and size as a tooltip.
+class SystemSummary : public QWidget {
+    Q_OBJECT
+public:
+    explicit SystemSummary(QWidget* parent = nullptr);
+    void setReport(const SystemDataReport& report);
+    const std::vector<BarSegment>& segments() const { return segments_; }
+    // The bar's segment rectangles in this widget.
+    std::vector<QRectF> segmentRects() const;
+    std::optional<std::size_t> hovered() const { return hovered_; }
+    static double cardHeight();
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+    void mouseMoveEvent(QMouseEvent*) override;
+    void leaveEvent(QEvent*) override;
+
+private:
+    QRectF barRect() const;
+    std::vector<BarSegment> segments_;
+    std::optional<std::size_t> hovered_;
+};
+
+// One bucket: glyph, title, advice badge, size, blurb, four item lines (its largest items, or
+// empty fillers) and the keys "Clean these up" (safe buckets) and "Look inside" (with a root).
+// An item line opens its folder; its context menu is the item menu without picking. The card
+// reads node ids only in `index`, the generation its bucket belongs to (null: no item lines).
+class BucketCard : public QWidget {
+    Q_OBJECT
+public:
+    BucketCard(AppModel& model, SpaceBucket bucket, IndexRef index, QWidget* parent = nullptr);
+    const SpaceBucket& bucket() const { return bucket_; }
+    KeyButton* cleanKey() const { return clean_; }
+    KeyButton* lookKey() const { return look_; }
+    // The item line under `pos`, as its node, or nothing (fillers included).
+    std::optional<NodeId> itemAt(QPointF pos) const;
+    // The rectangle of item line `row` (0 to 3).
+    QRectF itemRect(int row) const;
+    static double cardHeight();
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+    void resizeEvent(QResizeEvent*) override;
+    void mouseMoveEvent(QMouseEvent*) override;
+    void leaveEvent(QEvent*) override;
+    void mouseReleaseEvent(QMouseEvent*) override;
+    void contextMenuEvent(QContextMenuEvent*) override;
+
+private:
+    AppModel& model_;
+    SpaceBucket bucket_;
+    IndexRef index_;
+    KeyButton* clean_ = nullptr;
+    KeyButton* look_ = nullptr;
+    int hoverRow_ = -1;
+    int blurbWidth_ = -1;
+    QString blurbText_;
+};
+
+// Space that no folder accounts for: purgeable space, local snapshots, unseen space and the
+// folders the scan could not read. There is no settings pane that grants access on this system,
+// so the unreadable row has no "Allow…" key (as the sidebar's access box).
+class HiddenSpaceCard : public QWidget {
+    Q_OBJECT
+public:
+    explicit HiddenSpaceCard(const SystemDataReport& report, QWidget* parent = nullptr);
+    const std::vector<HiddenRow>& rows() const { return rows_; }
+    double heightFor(double width) const;
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+
+private:
+    std::vector<HiddenRow> rows_;
+};
+
+// The System Data tab: the summary, the note for a folder scan, the grid of bucket cards
+// (columns at least 360 wide) and the hidden-space card; the loading state until the model has
+// an index and a report received in that index's generation.
+class SystemDataView : public QScrollArea {
+    Q_OBJECT
+public:
+    explicit SystemDataView(AppModel& model, QWidget* parent = nullptr);
+
+    bool loading() const;
+    SystemSummary* summary() const { return summary_; }
+    const std::vector<BucketCard*>& cards() const { return cards_; }
+    HiddenSpaceCard* hiddenCard() const { return hidden_; }
+    // The folder note shown, or empty.
+    QString note() const { return note_; }
+    // The grid's column count at the current width.
+    int columns() const;
+
+protected:
+    void resizeEvent(QResizeEvent*) override;
+
+private:
+    void rebuild();
+    void relayout();
+
+    AppModel& model_;
+    QWidget* page_;
+    LoadingState* loadingState_;
+    SystemSummary* summary_ = nullptr;
+    std::vector<BucketCard*> cards_;
+    HiddenSpaceCard* hidden_ = nullptr;
+    QString note_;
+    QRectF noteRect_;
+    ShownGeneration generation_;
+    friend class SystemDataPage;
+};
+
+}  // namespace tamrel

@@ -1,0 +1,202 @@
+#include "ui/tools/ToolsPaint.h"
+
+#include <QFontMetricsF>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPixmap>
+#include <QPixmapCache>
+#include <QScrollArea>
+
+#include <algorithm>
+
+#include "ui/results/ResultsPaint.h"
+#include "ui/theme/Colors.h"
+#include "ui/theme/Display.h"
+#include "ui/theme/Fonts.h"
+#include "ui/tools/ToolsText.h"
+
+namespace tamrel {
+
+QSizeF badgeSize(const QString& text, const QFont& font, double hPad, double vPad,
+                 const QString& symbol) {
+    const QFontMetricsF fm(font);
+    double w = fm.horizontalAdvance(text);
+    if (!symbol.isEmpty()) w += font.pointSizeF() + 4;
+    return QSizeF(w + 2 * hPad, Fonts::lineHeight(font) + 2 * vPad);
+}
+
+QSizeF paintBadge(QPainter& painter, QPointF topLeft, const QString& text, const QFont& font,
+                  const QColor& ink, const QColor& fill, double hPad, double vPad,
+                  const QString& symbol) {
+    const QSizeF size = badgeSize(text, font, hPad, vPad, symbol);
+    const QRectF rect(topLeft, size);
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(fill);
+    painter.drawRoundedRect(rect, size.height() / 2, size.height() / 2);
+    double x = rect.left() + hPad;
+    if (!symbol.isEmpty()) {
+        const double side = font.pointSizeF();
+        paintSymbol(painter, QRectF(x, rect.center().y() - side / 2, side, side), symbol,
+                    font.pointSizeF(), ink);
+        x += side + 4;
+    }
+    painter.setFont(font);
+    painter.setPen(ink);
+    painter.drawText(QRectF(x, rect.top(), rect.right() - x, rect.height()),
+                     Qt::AlignLeft | Qt::AlignVCenter, text);
+    painter.restore();
+    return size;
+}
+
+namespace {
+
+// The white card of `size` points at `ratio`, from the pixmap cache.
+QPixmap cardPicture(QSizeF size, double radius, qreal ratio) {
+    const QSize whole(int(std::ceil(size.width())), int(std::ceil(size.height())) + 1);
+    const QString key = QStringLiteral("tamrel-card-%1x%2-%3-%4")
+                            .arg(whole.width())
+                            .arg(whole.height())
+                            .arg(radius)
+                            .arg(ratio);
+    QPixmap card;
+    if (!QPixmapCache::find(key, &card)) {
+        card = QPixmap(whole * ratio);
+        card.setDevicePixelRatio(ratio);
+        card.fill(Qt::transparent);
+        QPainter p(&card);
+        paintPanel(p, QRectF(QPointF(0, 0), size), radius);
+        p.end();
+        QPixmapCache::insert(key, card);
+    }
+    return card;
+}
+
+}  // namespace
+
+void paintCard(QPainter& painter, const QRectF& rect, double radius) {
+    const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    constexpr double kCap = 200;
+    if (rect.height() <= 2 * kCap) {
+        painter.drawPixmap(rect.topLeft(), cardPicture(rect.size(), radius, ratio));
+        return;
+    }
+    // A tall card (an open group): its top and bottom from a card 400 high, and between them
+    // the straight part, the fill and the two side lines, as paintPanel draws them.
+    const QPixmap piece = cardPicture(QSizeF(rect.width(), 2 * kCap), radius, ratio);
+    const double w = piece.width() / ratio;
+    painter.drawPixmap(QRectF(rect.left(), rect.top(), w, kCap), piece,
+                       QRectF(0, 0, w * ratio, kCap * ratio));
+    painter.drawPixmap(QRectF(rect.left(), rect.bottom() - kCap, w, kCap + 1), piece,
+                       QRectF(0, kCap * ratio, w * ratio, (kCap + 1) * ratio));
+    const QRectF middle(rect.left(), rect.top() + kCap, rect.width(), rect.height() - 2 * kCap);
+    painter.fillRect(middle.adjusted(1, 0, -1, 0), Color::panel);
+    painter.fillRect(QRectF(middle.left(), middle.top(), 1, middle.height()), Color::line);
+    painter.fillRect(QRectF(middle.right() - 1, middle.top(), 1, middle.height()), Color::line);
+}
+
+void paintLine(QPainter& painter, const QRectF& rect, const QString& text, const QFont& font,
+               const QColor& ink, Qt::TextElideMode mode, Qt::Alignment align) {
+    if (rect.width() <= 0) return;
+    const QFontMetricsF fm(font);
+    painter.setFont(font);
+    painter.setPen(ink);
+    painter.drawText(rect, int(align) | Qt::TextSingleLine,
+                     fm.elidedText(text, mode, rect.width()));
+}
+
+void paintDigitsRight(QPainter& painter, const QRectF& rect, const QString& text, const QFont& font,
+                      const QColor& ink) {
+    const double w = Fonts::tabularWidth(font, text);
+    const QFontMetricsF fm(font);
+    const double baseline = rect.center().y() + (fm.ascent() - fm.descent()) / 2;
+    painter.setPen(ink);
+    Fonts::drawTabular(painter, QPointF(rect.right() - w, baseline), font, text);
+}
+
+double wrappedHeight(const QString& text, const QFont& font, double width) {
+    const QFontMetricsF fm(font);
+    return fm.boundingRect(QRectF(0, 0, std::max(width, 1.0), 1e6), Qt::TextWordWrap, text)
+        .height();
+}
+
+void setBareContent(QScrollArea& area, QWidget* content, bool resizable) {
+    area.setFrameShape(QFrame::NoFrame);
+    area.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    area.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    area.setWidgetResizable(resizable);
+    area.viewport()->setAutoFillBackground(false);
+    area.setWidget(content);
+    content->setAutoFillBackground(false);  // after setWidget, which turns it on
+}
+
+BusySpinner::BusySpinner(QWidget* parent) : QWidget(parent) {
+    setFixedSize(18, 18);
+    timer_.setInterval(16);
+    connect(&timer_, &QTimer::timeout, this, [this] {
+        angle_ = (angle_ + 6) % 360;
+        update();
+    });
+}
+
+void BusySpinner::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(Color::ink3, 2.2, Qt::SolidLine, Qt::RoundCap));
+    p.drawArc(QRectF(2, 2, 14, 14), -angle_ * 16, 270 * 16);
+}
+
+void BusySpinner::showEvent(QShowEvent*) {
+    timer_.start();
+}
+void BusySpinner::hideEvent(QHideEvent*) {
+    timer_.stop();
+}
+
+LoadingState::LoadingState(const QString& text, double top, QWidget* parent)
+    : QWidget(parent), text_(text), top_(top), spinner_(new BusySpinner(this)) {}
+
+void LoadingState::setText(const QString& text) {
+    text_ = text;
+    update();
+}
+
+void LoadingState::setSpinning(bool on) {
+    spinner_->setVisible(on);
+    update();
+}
+
+void LoadingState::resizeEvent(QResizeEvent*) {
+    spinner_->move((width() - spinner_->width()) / 2, int(top_));
+}
+
+void LoadingState::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    const QFont font = Fonts::system(13, Fonts::Weight::medium);
+    const double y = spinner_->isVisible() ? top_ + spinner_->height() + 10 : top_;
+    paintLine(p, QRectF(0, y, width(), Fonts::lineHeight(font)), text_, font, Color::ink2,
+              Qt::ElideRight, Qt::AlignHCenter | Qt::AlignVCenter);
+}
+
+std::vector<QRectF> gridCells(const std::vector<double>& heights, double width, double minWidth,
+                              double spacing, double* height) {
+    const int columns = gridColumns(width, minWidth, spacing);
+    const double cellWidth = (width - spacing * (columns - 1)) / columns;
+    std::vector<QRectF> cells;
+    cells.reserve(heights.size());
+    double y = 0;
+    for (std::size_t row = 0; row * columns < heights.size(); ++row) {
+        double tallest = 0;
+        for (int c = 0; c < columns && row * columns + c < heights.size(); ++c) {
+            const double h = heights[row * columns + c];
+            cells.emplace_back(c * (cellWidth + spacing), y, cellWidth, h);
+            tallest = std::max(tallest, h);
+        }
+        y += tallest + spacing;
+    }
+    if (height) *height = heights.empty() ? 0 : y - spacing;
+    return cells;
+}
+
+}  // namespace tamrel

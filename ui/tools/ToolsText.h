@@ -1,0 +1,125 @@
+#pragma once
+
+#include <QColor>
+#include <QDateTime>
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/apps/Leftover.h"
+#include "core/index/DiskIndex.h"
+#include "core/space/CleanPlan.h"
+#include "core/space/SystemData.h"
+#include "model/apps/InstalledApp.h"
+
+namespace tamrel {
+
+// What the System Data, Clean up and Apps screens show, as plain functions so that texts,
+// geometry and colours are tested without painting. Main thread or any thread: none keeps state.
+
+// --- System Data
+
+// The colour of a bucket id, 0xRRGGBB; 0xBDB8AE for an id the table does not hold.
+std::uint32_t bucketHex(std::string_view id);
+
+// An advice badge: its label and colours. The same two judgements mark the clean-up groups.
+struct AdviceLook {
+    QString label;
+    QColor text;
+    QColor fill;
+};
+AdviceLook adviceLook(SpaceBucket::Advice advice);
+AdviceLook riskLook(CleanGroup::Risk risk);
+// The review text colour, also the colour of the notes beside clean-up items.
+QColor reviewInk();
+
+// One segment of the summary bar.
+struct BarSegment {
+    std::string id;
+    QString title;
+    std::uint64_t bytes = 0;
+    std::uint32_t hex = 0;
+};
+// The buckets in report order, then purgeable and "Not visible to apps" when not zero.
+std::vector<BarSegment> barSegments(const SystemDataReport& report);
+// max(sum of the segments' bytes, 1).
+std::uint64_t barTotal(const std::vector<BarSegment>& segments);
+// The segments' widths in a bar `width` wide, 2 apart: max((W − 2n) × bytes / total, 4) each.
+std::vector<double> barWidths(const std::vector<BarSegment>& segments, double width);
+// "Caches · 1.2 GB".
+QString segmentTip(const BarSegment& segment);
+// The note over the grid when the index is not of "/": "You're looking inside <name>. Open
+// Computer in the sidebar for the whole picture."; nothing for "/".
+std::optional<QString> folderNote(std::string_view rootPath);
+// Columns of a grid `width` wide whose cells are at least `minWidth` wide and `spacing` apart
+// (at least 1).
+int gridColumns(double width, double minWidth, double spacing);
+// The name a bucket card shows for a node: the system's cryptic folders explained.
+QString friendlyName(const DiskIndex& index, NodeId node);
+// Whether `name` is a UUID in its standard 8-4-4-4-12 form, either case.
+bool isUuid(const QString& name);
+
+// One row of the card of space no app can see.
+struct HiddenRow {
+    QString symbol;
+    QString title;
+    QString value;
+    QString text;
+};
+// Purgeable and snapshots always; unseen when not 0; the unreadable folders when at least 1.
+std::vector<HiddenRow> hiddenRows(const SystemDataReport& report);
+
+// --- Clean up
+
+// The colour of a plan group id; 0xBDB8AE for an id the table does not hold.
+std::uint32_t groupHex(std::string_view id);
+// "Move 3 items (1.2 GB) to the Trash?" (the singular only for 1).
+QString cleanConfirmTitle(std::size_t count, std::uint64_t bytes);
+// "1.2 GB found. Everything goes to the Trash, and apps you're using are left alone."
+QString cleanFoundLine(std::uint64_t found);
+// The Trash note when the Trash holds more than 1 MiB, else nothing.
+std::optional<QString> trashNote(std::uint64_t trashSize);
+// "of 1.2 GB · 3/7".
+QString groupCountLine(std::uint64_t total, std::size_t picked, std::size_t count);
+// "+ 50 more, included in the group tick" for a group of more than 200 items, else empty.
+QString groupMoreLine(std::size_t count);
+// The most item rows a group shows.
+inline constexpr std::size_t kGroupRowLimit = 200;
+// The parent folder line of a node: its parent's path with the home folder written "~"
+// wherever it occurs; empty for the root.
+QString parentLine(const DiskIndex& index, NodeId node, std::string_view home);
+
+// --- Apps
+
+// "Used 3 days ago" or "Never opened".
+QString appUseLine(const InstalledApp& app, const QDateTime& now);
+// "+12 MB data" when the leftovers hold more than 1 MiB, else empty.
+QString appDataLine(const InstalledApp& app);
+// "Uninstall <name>?" or "Uninstall this app?".
+QString uninstallTitle(const InstalledApp* app);
+// The confirmation's sentences (empty without an application).
+QString uninstallMessage(const InstalledApp* app, std::size_t pickedCount, bool running,
+                         bool pickedSystem);
+// "12 MB in 3 places" (the singular only for 1).
+QString leftoverFact(const InstalledApp& app);
+// "3 days ago", or "Never".
+QString lastUsedFact(const InstalledApp& app, const QDateTime& now);
+// The identity line: the version (when not empty), "·", the bundle identifier.
+QString identityLine(const InstalledApp& app);
+// The footer note: who goes where, or that the application will be asked to quit.
+QString detailFootnote(const InstalledApp& app, bool running);
+// The leftovers of one kind, in the application's order, for every kind that has some, in the
+// kinds' declaration order.
+struct KindGroup {
+    Leftover::Kind kind;
+    std::vector<const Leftover*> items;
+};
+std::vector<KindGroup> leftoverGroups(const InstalledApp& app);
+// The label of a kind of leftover.
+QString kindLabel(Leftover::Kind kind);
+
+}  // namespace tamrel

@@ -5,6 +5,7 @@
 #include "bench/tamrel-bench/BenchModes.h"
 #include "bench/tamrel-bench/BenchSupport.h"
 #include "core/index/DiskIndex.h"
+#include "core/scan/ReadAhead.h"
 #include "core/scan/ScanProgress.h"
 
 namespace tamrel::bench {
@@ -12,8 +13,25 @@ namespace tamrel::bench {
 int scanMode(const std::vector<std::string>& given) {
     std::vector<std::string> args = given;
     const int threads = static_cast<int>(takeNumber(args, "--threads", defaultScanThreads()));
+    for (auto it = args.begin(); it != args.end(); ++it) {
+        if (*it != "--read-ahead" || it + 1 == args.end()) continue;
+        const std::string mode = *(it + 1);
+        if (mode == "off") {
+            ReadAhead::setDefaultMode(ReadAhead::Mode::off);
+        } else if (mode == "on") {
+            ReadAhead::setDefaultMode(ReadAhead::Mode::always);
+        } else if (mode == "auto") {
+            ReadAhead::setDefaultMode(ReadAhead::Mode::adaptive);
+        } else {
+            args.clear();
+            break;
+        }
+        args.erase(it, it + 2);
+        break;
+    }
     if (args.size() != 1) {
-        std::fprintf(stderr, "usage: tamrel-bench scan PATH [--threads N]\n");
+        std::fprintf(stderr,
+                     "usage: tamrel-bench scan PATH [--threads N] [--read-ahead auto|off|on]\n");
         return 2;
     }
     ScanProgress progress;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <cstdint>
@@ -38,6 +39,34 @@ private:
     std::unordered_set<Key, Hash> seen_;
 };
 
+// One folder read ahead of the thread that lists it: the names as getdents64 gave them and what
+// statx said of each, not yet interpreted (hard links, mount points and counts are the lister's).
+// About 70 bytes an entry, names included; it lives only until its folder is listed.
+struct ReadFolder {
+    struct Entry {
+        std::uint32_t nameOff;  // in names, where each name ends with a NUL
+        std::uint16_t nameLen;
+        std::uint8_t type;  // d_type
+        bool stated;        // statx succeeded and the fields below hold what it said
+        std::uint16_t mode;
+        std::uint32_t mask;
+        std::uint32_t nlink;
+        std::uint32_t devMajor;
+        std::uint32_t devMinor;
+        std::int64_t mtime;
+        std::uint64_t ino;
+        std::uint64_t blocks;
+        std::uint64_t attributes;
+        std::uint64_t attributesMask;
+    };
+    std::vector<char> names;
+    std::vector<Entry> entries;
+
+    // Reads the open folder `fd` with the scan's own calls, through `buffer` of `bytes`. A read
+    // error ends it, keeping what was read. Nothing else is shared: any thread may call it.
+    void read(int fd, char* buffer, std::size_t bytes);
+};
+
 // Lists folders with getdents64 and one statx per entry, relative to the folder's descriptor.
 // Each reader owns one 256 KiB buffer and scratch arrays it reuses for every folder, so nothing
 // is allocated per entry; the finished listing is copied out at its exact size.
@@ -53,6 +82,8 @@ public:
     // listing, keeping what was read. An entry whose statx fails stays with its d_type kind, size
     // 0 and mtime 0. Folders not to be entered (MountPolicy) get Flag::mount.
     Listing list(int fd, dev_t device, std::uint32_t id);
+    // The same for a folder another thread has read, as if it had been listed here now.
+    Listing list(const ReadFolder& folder, dev_t device, std::uint32_t id);
 
     // For entry k of the last listing: the device it lies on (meaningful for folders).
     dev_t deviceOf(std::size_t k) const { return devices_[k]; }
@@ -63,7 +94,11 @@ public:
     static constexpr std::size_t bufferBytes = 256 * 1024;
 
 private:
-    void addEntry(int fd, const char* name, std::size_t length, unsigned char type, dev_t device);
+    void reset();
+    // Adds one entry; `sx` is what statx said of it, or null when statx failed.
+    void addEntry(const char* name, std::size_t length, unsigned char type, dev_t device,
+                  const struct statx* sx);
+    Listing finished(std::uint32_t id);
 
     Hardlinks& hardlinks_;
     MountPolicy& mounts_;

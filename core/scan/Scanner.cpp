@@ -18,6 +18,7 @@
 #include "core/scan/IndexWriter.h"
 #include "core/scan/JobStack.h"
 #include "core/scan/MountPolicy.h"
+#include "core/scan/ReadAhead.h"
 #include "core/scan/ScanProgress.h"
 #include "platform/LongPath.h"
 #include "platform/UniqueFd.h"
@@ -51,32 +52,52 @@ struct Job {
     std::uint32_t id;
     dev_t device;
     int retries = 0;
+    std::shared_ptr<FolderAhead> ahead;  // set when offered to the read-ahead helpers
 };
 
 using Jobs = JobStack<Job>;
 
+// Reads in flight with the helpers of a cold scan at their deepest, scanning threads included:
+// on the million-entry tree a cold walk with 64 threads took about half the time of one with 8.
+constexpr int deepestReads = 64;
+
 struct ScanState {
-    ScanState(ScanProgress& p, dev_t rootDevice) : progress(p), mounts(rootDevice) {}
+    ScanState(ScanProgress& p, dev_t rootDevice, int threads, ReadAhead::Mode mode)
+        : progress(p), mounts(rootDevice), readAhead(mode, std::max(deepestReads - threads, 0)) {}
     ScanProgress& progress;
     Jobs jobs;
     Hardlinks hardlinks;
     MountPolicy mounts;
     SlabPool listings;
     std::atomic<std::uint32_t> nextID{1};
+    // Last: its helpers may let a folder's descriptor go, which touches `jobs`.
+    ReadAhead readAhead;
 };
 
 // Lists an opened folder as listing `id`, counts its entries, gives each folder entry to be
 // entered a listing id and pushes a job for it.
+// `ahead`, when given, is the folder as a helper read it.
 Listing listFolder(ScanState& state, DirReader& reader, const std::shared_ptr<DirFD>& dir,
-                   std::uint32_t id, std::vector<Job>& group) {
-    Listing listing = reader.list(dir->fd.get(), dir->device, id);
+                   std::uint32_t id, std::vector<Job>& group, const ReadFolder* ahead = nullptr) {
+    Listing listing = ahead ? reader.list(*ahead, dir->device, id)
+                            : reader.list(dir->fd.get(), dir->device, id);
     state.progress.files.fetch_add(reader.files(), std::memory_order_relaxed);
     state.progress.bytes.fetch_add(reader.bytes(), std::memory_order_relaxed);
     for (std::size_t k = 0; k < listing.ents.size(); ++k) {
         RawEnt& e = listing.ents[k];
         if ((e.kind & (Flag::kindMask | Flag::mount)) != 1) continue;
         e.child = state.nextID.fetch_add(1, std::memory_order_relaxed);
-        group.push_back(Job{dir, std::string(listing.name(e)), e.child, reader.deviceOf(k)});
+        group.push_back(Job{dir, std::string(listing.name(e)), e.child, reader.deviceOf(k), 0, nullptr});
+    }
+    if (group.size() > 1 && state.readAhead.active()) {
+        // The first subfolder is the next job taken, by this thread or another, at once: a
+        // helper would only keep it waiting. Helpers take the newest offer first, the second
+        // subfolder, in the order the scanning threads will reach them.
+        const std::shared_ptr<const UniqueFd> fd(dir, &dir->fd);
+        for (std::size_t k = group.size(); k-- > 1;) {
+            group[k].ahead = std::make_shared<FolderAhead>();
+            state.readAhead.offer(group[k].ahead, fd, group[k].name);
+        }
     }
     state.jobs.push(group);
     return listing;
@@ -84,10 +105,24 @@ Listing listFolder(ScanState& state, DirReader& reader, const std::shared_ptr<Di
 
 void work(ScanState& state, std::vector<Listing>& out) {
     DirReader reader(state.hardlinks, state.mounts, state.listings);
+    ReadAhead::Probe probe(state.readAhead);
     std::vector<Job> group;
     while (std::optional<Job> job = state.jobs.pop()) {
         if (state.progress.isCancelled()) {
+            state.readAhead.stop();
             state.jobs.clear();
+            state.jobs.done();
+            continue;
+        }
+        if (job->ahead && job->ahead->take()) {
+            FolderAhead& ahead = *job->ahead;
+            state.readAhead.taken(ahead);
+            auto dir = std::make_shared<DirFD>(std::move(ahead.fd), job->device, state.jobs.releases);
+            job->parent.reset();
+            out.push_back(listFolder(state, reader, dir, job->id, group, &ahead.folder));
+            probe.noteListed();
+            state.progress.dirs.fetch_add(1, std::memory_order_relaxed);
+            job.reset();
             state.jobs.done();
             continue;
         }
@@ -108,6 +143,7 @@ void work(ScanState& state, std::vector<Listing>& out) {
             auto dir = std::make_shared<DirFD>(std::move(fd), job->device, state.jobs.releases);
             job->parent.reset();
             out.push_back(listFolder(state, reader, dir, job->id, group));
+            probe.noteListed();
         }
         state.progress.dirs.fetch_add(1, std::memory_order_relaxed);
         job.reset();
@@ -118,6 +154,11 @@ void work(ScanState& state, std::vector<Listing>& out) {
 }  // namespace
 
 std::vector<Listing> Scanner::scan(const std::string& root, int threads, ScanProgress& progress) {
+    return scan(root, threads, progress, ReadAhead::defaultMode());
+}
+
+std::vector<Listing> Scanner::scan(const std::string& root, int threads, ScanProgress& progress,
+                                   ReadAhead::Mode readAhead) {
     raiseDescriptorLimit();
     threads = std::max(threads, 1);
     UniqueFd rootFd(openLongPath(root, openFlags));
@@ -128,7 +169,7 @@ std::vector<Listing> Scanner::scan(const std::string& root, int threads, ScanPro
         return one;
     }
 
-    ScanState state(progress, st.st_dev);
+    ScanState state(progress, st.st_dev, threads, readAhead);
     std::vector<std::vector<Listing>> slots(threads);
     {
         DirReader reader(state.hardlinks, state.mounts, state.listings);
@@ -145,6 +186,7 @@ std::vector<Listing> Scanner::scan(const std::string& root, int threads, ScanPro
     work(state, slots[0]);
     for (auto& t : workers)
         t.join();
+    state.readAhead.stop();
 
     std::size_t total = 0;
     for (const auto& s : slots)

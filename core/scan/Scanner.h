@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/scan/Listing.h"
+#include "core/scan/ReadAhead.h"
 
 namespace tamrel {
 
@@ -15,14 +16,19 @@ class ScanProgress;
 // Folders are opened relative to their parent's open descriptor (never by path), taken from one
 // last-in-first-out job stack so the scan runs depth first; a folder's descriptor stays open until
 // all its subfolders are opened. Symbolic links are never followed. Mount points are entered as
-// MountPolicy says.
+// MountPolicy says. Helper threads may read folders ahead of the scanning threads (ReadAhead, off
+// by default); they change how fast folders are listed, never what is listed.
 class Scanner {
 public:
     // Listings of every folder reached below `root`, the root's listing (id 0) first; entries of
     // folders that were listed carry their listing ids in `child`. A root that cannot be opened
     // gives one denied listing. `threads` must be at least 1. Blocks until done; on cancellation
     // the workers drop pending folders and return what they listed.
+    // Folders are read ahead as ReadAhead::defaultMode() says.
     static std::vector<Listing> scan(const std::string& root, int threads, ScanProgress& progress);
+    // The same with folders read ahead as `readAhead` says; what is listed does not change.
+    static std::vector<Listing> scan(const std::string& root, int threads, ScanProgress& progress,
+                                     ReadAhead::Mode readAhead);
 
     // The entries of one folder, not descending (every child NONE); nothing when the folder
     // cannot be opened.

@@ -23,6 +23,7 @@
 #include "core/scan/ScanProgress.h"
 #include "platform/UniqueFd.h"
 #include "tests/support/Child.h"
+#include "tests/support/DescriptorHog.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TreeChecker.h"
 
@@ -288,30 +289,13 @@ TEST(Scanner, RunningOutOfDescriptorsWaitsInsteadOfDenying) {
         rlimit lim{48, 48};
         if (::setrlimit(RLIMIT_NOFILE, &lim) != 0) return 10;
         // Take every descriptor but a few, and give them back a moment later.
-        std::vector<int> hogs;
-        for (;;) {
-            const int fd = ::open("/dev/null", O_RDONLY);
-            if (fd < 0) break;
-            hogs.push_back(fd);
-        }
-        for (int i = 0; i < 3 && !hogs.empty(); ++i) {
-            ::close(hogs.back());
-            hogs.pop_back();
-        }
-        std::thread release([&] {
-            std::this_thread::sleep_for(std::chrono::milliseconds(150));
-            for (int fd : hogs)
-                ::close(fd);
-        });
         ScanProgress progress;
-        auto index = DiskIndex::scan(dir.path(), progress, 3);
-        release.join();
-        for (NodeId i = 0; i < index->count(); ++i) {
-            if (index->isDenied(i)) {
-                std::fprintf(stderr, "denied: %s\n", index->path(i).c_str());
-                return 11;
-            }
+        std::unique_ptr<DiskIndex> index;
+        {
+            test::DescriptorHog hog(3, std::chrono::milliseconds(150));
+            index = DiskIndex::scan(dir.path(), progress, 3);
         }
+        if (test::anyDenied(*index)) return 11;
         if (index->count() != du.entries + 1) return 12;
         return 0;
     });

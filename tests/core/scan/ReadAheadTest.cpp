@@ -1,0 +1,273 @@
+#include "core/scan/ReadAhead.h"
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <thread>
+#include <tuple>
+#include <vector>
+
+#include "core/index/DiskIndex.h"
+#include "core/scan/ScanProgress.h"
+#include "core/scan/Scanner.h"
+#include "tests/support/Child.h"
+#include "tests/support/DescriptorHog.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/TreeChecker.h"
+
+namespace tamrel {
+namespace {
+
+using Window = ReadAheadGovernor::Window;
+
+// A window in which `cold` of 100 folders read needed the disk and `listed` were listed.
+Window window(std::uint64_t cold, std::uint64_t listed) {
+    return Window{100, cold, listed, 0.1};
+}
+
+// Feeds the same window for a whole step and returns the level after it.
+int step(ReadAheadGovernor& g, const Window& w) {
+    int level = g.level();
+    for (int i = 0; i < ReadAheadGovernor::windowsPerStep; ++i)
+        level = g.observe(w);
+    return level;
+}
+
+TEST(ReadAheadGovernor, StaysOffWhileTheCacheAnswersAndClimbsWhileDepthPays) {
+    ReadAheadGovernor g(56);
+    EXPECT_EQ(g.steps(), (std::vector<int>{8, 16, 32, 56}));
+    for (int i = 0; i < 20; ++i)
+        EXPECT_EQ(g.observe(window(2, 1000)), 0);  // 2% cold: warm
+    EXPECT_EQ(g.helpers(), 0);
+
+    // Cold, and every deeper level lists faster: up to the bound and no further.
+    std::uint64_t listed = 100;
+    EXPECT_EQ(step(g, window(50, listed)), 1);
+    for (int level = 2; level <= 4; ++level) {
+        listed *= 2;
+        EXPECT_EQ(step(g, window(50, listed)), level);
+    }
+    listed *= 2;
+    EXPECT_EQ(step(g, window(50, listed)), 4);
+    EXPECT_EQ(g.helpers(), 56);
+
+    // The cache warms up (the rest of the tree was read before): off at once.
+    EXPECT_EQ(g.observe(window(0, listed)), 0);
+    EXPECT_EQ(g.helpers(), 0);
+}
+
+TEST(ReadAheadGovernor, GoesBackDownWhereDepthDoesNotPayAndTriesAgainLater) {
+    ReadAheadGovernor g(56);
+    // A disk that gets no faster with reads in flight (or slower, as a spinning one).
+    EXPECT_EQ(step(g, window(80, 100)), 1);
+    EXPECT_EQ(step(g, window(80, 90)), 0);
+    for (int i = 0; i < ReadAheadGovernor::holdSteps; ++i)
+        EXPECT_EQ(step(g, window(80, 100)), 0);
+    EXPECT_EQ(step(g, window(80, 100)), 1);  // tried again
+    EXPECT_EQ(step(g, window(80, 115)), 0);  // 15% is not enough
+
+    // Depth that pays once and then not: kept at the level that paid.
+    ReadAheadGovernor h(56);
+    EXPECT_EQ(step(h, window(80, 100)), 1);
+    EXPECT_EQ(step(h, window(80, 200)), 2);
+    EXPECT_EQ(step(h, window(80, 190)), 1);
+    EXPECT_EQ(h.helpers(), 8);
+
+    // No helpers allowed: always off.
+    ReadAheadGovernor none(0);
+    EXPECT_EQ(step(none, window(100, 1)), 0);
+    // Small bounds give one level.
+    EXPECT_EQ(ReadAheadGovernor(6).steps(), std::vector<int>{6});
+}
+
+TEST(ReadAhead, AHelperReadsAnOfferedFolderAndTheTakerGetsItOnce) {
+    test::TempDir dir;
+    dir.mkdirs("parent/sub/inner");
+    dir.write("parent/sub/a", 5000);
+    dir.write("parent/sub/b", 10);
+    dir.symlink("a", "parent/sub/link");
+
+    ReadAhead ahead(ReadAhead::Mode::always, 2);
+    EXPECT_TRUE(ahead.active());
+    EXPECT_EQ(ahead.started(), 2);
+    auto parent = std::make_shared<UniqueFd>(::open((dir / "parent").c_str(), O_RDONLY | O_DIRECTORY));
+    ASSERT_TRUE(*parent);
+    auto folder = std::make_shared<FolderAhead>();
+    ahead.offer(folder, parent, "sub");
+    while (ahead.foldersRead() == 0)
+        std::this_thread::yield();
+    ASSERT_TRUE(folder->take());
+    ahead.taken(*folder);
+    ASSERT_TRUE(folder->fd);
+    std::map<std::string, std::tuple<bool, unsigned, std::uint64_t>> seen;
+    for (const auto& e : folder->folder.entries) {
+        seen[folder->folder.names.data() + e.nameOff] = {e.stated, e.mode & S_IFMT, e.blocks};
+        EXPECT_EQ(folder->folder.names[e.nameOff + e.nameLen], '\0');
+    }
+    ASSERT_EQ(seen.size(), 4u);
+    EXPECT_EQ(std::get<1>(seen["inner"]), unsigned{S_IFDIR});
+    EXPECT_EQ(std::get<1>(seen["link"]), unsigned{S_IFLNK});  // not followed
+    EXPECT_GT(std::get<2>(seen["a"]), 0u);
+    EXPECT_TRUE(std::get<0>(seen["b"]));
+
+    // A folder whose job took it first is never read by a helper.
+    auto late = std::make_shared<FolderAhead>();
+    EXPECT_FALSE(late->take());
+    ahead.offer(late, parent, "sub");
+    ahead.stop();
+    EXPECT_FALSE(ahead.active());
+    EXPECT_EQ(ahead.foldersRead(), 1u);
+    EXPECT_FALSE(late->fd);
+}
+
+TEST(ReadAhead, AdaptiveAndOffStartNoThreadUntilReadsAreSlow) {
+    ReadAhead off(ReadAhead::Mode::off, 56);
+    ReadAhead adaptive(ReadAhead::Mode::adaptive, 56);
+    EXPECT_FALSE(off.active());
+    EXPECT_FALSE(adaptive.active());
+    EXPECT_EQ(off.started(), 0);
+    EXPECT_EQ(adaptive.started(), 0);
+    // Offers while off go nowhere.
+    auto folder = std::make_shared<FolderAhead>();
+    adaptive.offer(folder, std::make_shared<UniqueFd>(::open("/", O_RDONLY | O_DIRECTORY)), "tmp");
+    EXPECT_FALSE(folder->take());
+}
+
+// A tree with a few hundred folders, hard links across them and strange entries.
+void buildTree(test::TempDir& dir) {
+    for (int a = 0; a < 12; ++a) {
+        for (int b = 0; b < 12; ++b) {
+            const std::string d = "t" + std::to_string(a) + "/u" + std::to_string(b);
+            dir.mkdirs(d + "/v");
+            dir.write(d + "/f", 100 * (b + 1));
+            dir.write(d + "/v/g", 5000);
+        }
+        dir.hardlink("t0/u0/f", "t" + std::to_string(a) + "/shared");
+        dir.symlink("u0", "t" + std::to_string(a) + "/to-u0");
+    }
+    ASSERT_EQ(::mkfifo((dir / "t1/fifo").c_str(), 0644), 0);
+}
+
+// Every path with its kind byte and size.
+std::map<std::string, std::pair<int, std::uint64_t>> contents(const DiskIndex& index) {
+    std::map<std::string, std::pair<int, std::uint64_t>> out;
+    for (NodeId i = 0; i < index.count(); ++i)
+        out[index.path(i)] = {index.kind(i), index.size(i)};
+    return out;
+}
+
+struct ModeGuard {
+    explicit ModeGuard(ReadAhead::Mode m) : before(ReadAhead::defaultMode()) {
+        ReadAhead::setDefaultMode(m);
+    }
+    ~ModeGuard() { ReadAhead::setDefaultMode(before); }
+    ReadAhead::Mode before;
+};
+
+TEST(ReadAhead, ScansListTheSameWithHelpersReadingAhead) {
+    test::TempDir dir;
+    buildTree(dir);
+    ScanProgress plainProgress;
+    std::unique_ptr<DiskIndex> plain;
+    {
+        ModeGuard mode(ReadAhead::Mode::off);
+        plain = DiskIndex::scan(dir.path(), plainProgress, 3);
+    }
+    for (int round = 0; round < 5; ++round) {
+        ModeGuard mode(ReadAhead::Mode::always);
+        ScanProgress progress;
+        auto ahead = DiskIndex::scan(dir.path(), progress, 1 + round % 3);
+        test::expectValidTree(*ahead);
+        // The hard link's bytes land on one of its names, which one depends on timing.
+        EXPECT_EQ(ahead->totalSize(), plain->totalSize());
+        EXPECT_EQ(ahead->count(), plain->count());
+        auto a = contents(*ahead), b = contents(*plain);
+        for (auto& [path, kindSize] : a) {
+            if (path.find("shared") != std::string::npos || path.ends_with("/f")) continue;
+            EXPECT_EQ(kindSize, b[path]) << path;
+        }
+        EXPECT_EQ(progress.dirs.load(), plainProgress.dirs.load());
+        EXPECT_EQ(progress.files.load(), plainProgress.files.load());
+        EXPECT_EQ(progress.bytes.load(), plainProgress.bytes.load());
+    }
+}
+
+TEST(ReadAhead, CancellingWhileHelpersReadEndsTheScanWithAValidTree) {
+    test::TempDir dir;
+    for (int a = 0; a < 20; ++a) {
+        for (int b = 0; b < 20; ++b) {
+            const std::string d = "d" + std::to_string(a) + "/e" + std::to_string(b);
+            dir.mkdirs(d);
+            dir.write(d + "/f", 10);
+        }
+    }
+    ModeGuard mode(ReadAhead::Mode::always);
+    for (int round = 0; round < 3; ++round) {
+        ScanProgress progress;
+        std::atomic<bool> over{false};
+        std::int64_t dirsAtCancel = 0;
+        std::thread canceller([&] {
+            while (progress.dirs.load() < 100 && !over.load())
+                std::this_thread::yield();
+            dirsAtCancel = progress.dirs.load();
+            progress.cancel();
+        });
+        auto index = DiskIndex::scan(dir.path(), progress, 2);
+        over = true;
+        canceller.join();
+        test::expectValidTree(*index);
+        const auto dirs = progress.dirs.load();
+        // Unless the canceller ran late on a busy machine, folders were left unlisted.
+        if (dirsAtCancel < 200) {
+            EXPECT_LT(index->count(), 1u + 20 + 400 + 400);
+        }
+        EXPECT_EQ(static_cast<std::int64_t>(index->items(0)), progress.files.load());
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        EXPECT_EQ(progress.dirs.load(), dirs);
+    }
+}
+
+// Entries listed, and whether any folder was denied. Listings only: the child process below
+// must not use the compute pool, whose threads a fork does not copy.
+std::pair<std::size_t, bool> listed(const std::vector<Listing>& listings) {
+    std::size_t entries = 0;
+    bool denied = false;
+    for (const Listing& l : listings) {
+        entries += l.ents.size();
+        denied = denied || l.denied;
+    }
+    return {entries, denied};
+}
+
+TEST(ReadAhead, FewDescriptorsLeftStillListEveryFolder) {
+    test::TempDir dir;
+    buildTree(dir);
+    ScanProgress plain;
+    const auto expected = listed(Scanner::scan(dir.path(), 2, plain, ReadAhead::Mode::off));
+    ASSERT_FALSE(expected.second);
+    // 48 descriptors leave the helpers none; 400 leave them a few, which they must give back.
+    for (const rlim_t limit : {rlim_t{48}, rlim_t{400}}) {
+        const int status = test::inChild([&]() -> int {
+            rlimit lim{limit, limit};
+            if (::setrlimit(RLIMIT_NOFILE, &lim) != 0) return 10;
+            ScanProgress progress;
+            std::pair<std::size_t, bool> got;
+            {
+                test::DescriptorHog hog(6, std::chrono::milliseconds(100));
+                got = listed(Scanner::scan(dir.path(), 3, progress, ReadAhead::Mode::always));
+            }
+            if (got.second) return 11;
+            return got.first == expected.first ? 0 : 12;
+        });
+        EXPECT_EQ(status, 0) << "limit " << limit;
+    }
+}
+
+}  // namespace
+}  // namespace tamrel

@@ -19,7 +19,7 @@ namespace tamrel {
 //
 // Two ways in:
 //  - trashItem(): every move under the user's own rights (the model's Trash, clean-up and
-//    uninstall actions). Picks the Trash the specification gives the item and never copies.
+//    uninstall actions). Picks the Trash the freedesktop.org rules give the item; never copies.
 //  - open() + move(): the privileged helper, running as root for the user `owner`. It renames
 //    into the user's Trash, or copies when the Trash is on another file system, and gives what
 //    it moved to the user. What it accepts is checked before anything moves (see move()).
@@ -30,7 +30,7 @@ namespace tamrel {
 class TrashMover {
 public:
     // Moves the item at `path` (absolute, byte-exact) into this user's Trash under this
-    // process's own rights, where the freedesktop.org Trash specification puts it: the home
+    // process's own rights, where the freedesktop.org Trash rules put it: the home
     // Trash (homeTrashDirectory(), made with its parents when missing) when the item lies on
     // the home Trash's file system; otherwise the Trash at the top of the item's own file
     // system, $topdir/.Trash/$uid when $topdir/.Trash is a real folder with the sticky bit,

@@ -580,8 +580,20 @@ double AppDetail::factsHeight() const {
     return 8 + Fonts::lineHeight(factTitleFont()) + 2 + Fonts::lineHeight(factValueFont()) + 8 + 14;
 }
 
+int AppDetail::footnoteLines() const {
+    const double noteW = width() - 16 - uninstall_->sizeHint().width() - 12 -
+                         reveal_->sizeHint().width() - 12 - 16;
+    if (noteW <= 0) return 1;
+    const QRectF needed = QFontMetricsF(footFont()).boundingRect(
+        QRectF(0, 0, noteW, 1e6), Qt::TextWordWrap, footnote());
+    const int lines = int(std::ceil(needed.height() / Fonts::lineHeight(footFont()) - 0.01));
+    return std::clamp(lines, 1, 3);
+}
+
 double AppDetail::footerHeight() const {
-    const double texts = 2 * Fonts::lineHeight(footFont()) + 2;
+    const double lh = Fonts::lineHeight(footFont());
+    const int lines = footnoteLines() + (showsPasswordNote() ? 1 : 0);
+    const double texts = std::max(2 * lh + 2, lines * lh + (lines - 1) * 2);
     return 16 + std::max(texts, double(uninstall_->sizeHint().height())) + 16;
 }
 
@@ -684,10 +696,15 @@ void AppDetail::paintEvent(QPaintEvent*) {
     const double noteW = reveal_->x() - 12 - 16;
     const double lh = Fonts::lineHeight(footFont());
     const bool lock = showsPasswordNote();
-    double ny = footTop + footerHeight() / 2 - (lock ? (2 * lh + 2) / 2 : lh / 2);
-    paintLine(p, QRectF(16, ny, noteW, lh), footnote(), footFont(), Color::ink2);
+    // The note wraps rather than being cut: it says what happens to the user's files.
+    const double noteH = footnoteLines() * lh;
+    double ny = footTop + footerHeight() / 2 - (lock ? (noteH + 2 + lh) / 2 : noteH / 2);
+    p.setFont(footFont());
+    p.setPen(Color::ink2);
+    p.drawText(QRectF(16, ny, noteW, noteH), Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
+               footnote());
     if (lock) {
-        ny += lh + 2;
+        ny += noteH + 2;
         paintSymbol(p, QRectF(16, ny, 12, lh), QStringLiteral("lock.fill"), 11, Color::ink2);
         paintLine(p, QRectF(16 + 16, ny, noteW - 16, lh),
                   QStringLiteral("Some items need your password."), footFont(), Color::ink2);

@@ -136,6 +136,8 @@ private:
     double headerHeight() const;
     double factsHeight() const;
     double footerHeight() const;
+    // Lines the footnote wraps to beside the footer keys (at most three).
+    int footnoteLines() const;
 
     AppModel& model_;
     InstalledApp app_;

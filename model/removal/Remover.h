@@ -50,8 +50,8 @@ public:
     // before the call, nothing is asked; set during it, the call gives up (Platform). An elevated
     // item counts as removed when the call ran (was not stopped) and nothing exists at its path
     // any more (a link counts as existing); otherwise it is a failure, also when a mover left to
-    // finish takes it later. A path holding a NUL byte names no file a program can be given: it is never
-    // moved nor handed on, and is a failure. Never throws.
+    // finish takes it later. A path holding a NUL byte names no file a program can be given: it
+    // is never moved nor handed on, and is a failure. Never throws.
     static Outcome remove(const std::vector<Item>& items, Platform& platform,
                           const std::atomic<bool>& stop);
     // remove(items, platform, stop) with a `stop` that is never set.

@@ -29,10 +29,11 @@ std::optional<int> stoppedWhileRunning(const std::string& script, const std::str
         }
         stop = true;
     });
-    const auto result = runProgramUnlessStopped(
-        "/bin/sh", {"-c", "echo $$ > '" + pidFile + "'.part && mv '" + pidFile + "'.part '" +
-                              pidFile + "' && " + script},
-        stop);
+    const auto result =
+        runProgramUnlessStopped("/bin/sh",
+                                {"-c", "echo $$ > '" + pidFile + "'.part && mv '" + pidFile +
+                                           "'.part '" + pidFile + "' && " + script},
+                                stop);
     stopper.join();
     return result;
 }

@@ -16,9 +16,9 @@ namespace tamrel::test {
 // closed between them. valid() is false when the watch could not be set (the file is missing).
 class FileOpens {
 public:
-    explicit FileOpens(const std::string& file)
-        : fd_(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
-        valid_ = fd_ && ::inotify_add_watch(fd_.get(), file.c_str(), IN_OPEN | IN_ACCESS | IN_CLOSE) >= 0;
+    explicit FileOpens(const std::string& file) : fd_(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
+        valid_ = fd_ &&
+                 ::inotify_add_watch(fd_.get(), file.c_str(), IN_OPEN | IN_ACCESS | IN_CLOSE) >= 0;
     }
 
     bool valid() const { return valid_; }

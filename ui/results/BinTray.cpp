@@ -39,6 +39,13 @@ QFont countFont() {
 
 std::chrono::milliseconds toastLifetime{3200};
 
+// The tray comes and goes with the step that filled or emptied the basket (a pick, a move to
+// the Trash); "Clear" empties it on a spring of its own, without overshoot.
+constexpr Spring clearSpring{0.5, 1.0};
+// A toast comes and goes with the model's step that set or replaced it (the end of a move to
+// the Trash or of an uninstall); the card's own dismissal after 3.2 s has this spring.
+constexpr Spring toastSpring{0.4, 0.8};
+
 void paintShadow(QPainter& painter, const QRectF& panel, double radius, double alpha, double blur,
                  double dy) {
     // A soft shadow as a few widening, fading rounded rectangles.
@@ -63,12 +70,8 @@ BinTray::BinTray(AppModel& model, QWidget* parent)
       clear_(new KeyButton(QStringLiteral("Clear"), KeyKind::dark, false, this)),
       trash_(new KeyButton(QStringLiteral("Move to Trash"), KeyKind::accent, false, this)) {
     static_cast<KeyButton*>(trash_)->setSymbol(QStringLiteral("trash.fill"));
-    connect(clear_, &QAbstractButton::clicked, &model_, [this] {
-        // Every entry out at once; the tray then leaves with the empty basket.
-        for (NodeId node : NodeIds(model_.basket())) {
-            if (model_.inBasket(node)) model_.toggleBasket(node);
-        }
-    });
+    // Every entry out in one change; the tray then leaves with the empty basket.
+    connect(clear_, &QAbstractButton::clicked, &model_, [this] { model_.setBasket({}); });
     connect(trash_, &QAbstractButton::clicked, &model_, [this] { model_.setConfirmTrash(true); });
     for (auto signal : {&AppModel::basketChanged, &AppModel::trashingChanged,
                         &AppModel::indexChanged, &AppModel::revisionChanged}) {
@@ -120,9 +123,9 @@ void BinTray::refresh() {
             setVisible(true);
             raise();
         }
-        presence_.animateTo(1, Spring{0.4, 0.85});
+        presence_.animateTo(1, model_.animation().value_or(clearSpring));
     } else if (isVisible()) {
-        presence_.animateTo(0, Spring{0.5, 1.0});
+        presence_.animateTo(0, model_.animation().value_or(clearSpring));
     }
     place();
     update();
@@ -357,7 +360,7 @@ void ToastView::refresh() {
         // The card leaves with the last toast on it.
         shownId_ = QUuid();
         dismiss_.stop();
-        if (isVisible()) presence_.animateTo(0, Spring{0.4, 0.8});
+        if (isVisible()) presence_.animateTo(0, model_.animation().value_or(toastSpring));
         return;
     }
     if (toast->id != shownId_) {
@@ -371,7 +374,7 @@ void ToastView::refresh() {
     place();
     show();
     raise();
-    presence_.animateTo(1, Spring{0.4, 0.8});
+    presence_.animateTo(1, model_.animation().value_or(toastSpring));
     update();
 }
 

@@ -283,6 +283,21 @@ bool SearchField::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
+namespace {
+std::optional<Spring> selectionSpring;  // main thread only, like the model
+}  // namespace
+
+void selectTab(AppModel& model, Tab tab, Spring spring) {
+    const std::optional<Spring> outer = selectionSpring;
+    selectionSpring = spring;
+    model.setTab(tab);
+    selectionSpring = outer;
+}
+
+std::optional<Spring> tabSelectionSpring() {
+    return selectionSpring;
+}
+
 TabPicker::TabPicker(AppModel& model, QWidget* parent) : QWidget(parent), model_(model) {
     for (Tab t : allTabs()) {
         auto& amount = selected_[std::size_t(t)];
@@ -296,7 +311,8 @@ TabPicker::TabPicker(AppModel& model, QWidget* parent) : QWidget(parent), model_
 void TabPicker::followTab() {
     // The keys sink and rise together on the tab spring when a tab is pressed, on the model's
     // spring when one of its steps changed the tab (opening a folder), and at once otherwise.
-    const std::optional<Spring> spring = switching_ ? std::optional(tabSpring) : model_.animation();
+    const std::optional<Spring> spring =
+        tabSelectionSpring() ? tabSelectionSpring() : model_.animation();
     for (Tab t : allTabs()) {
         SpringAnimator& amount = *selected_[std::size_t(t)];
         const double target = t == model_.tab() ? 1 : 0;
@@ -352,9 +368,7 @@ void TabPicker::paintEvent(QPaintEvent*) {
 void TabPicker::mouseReleaseEvent(QMouseEvent* event) {
     for (Tab t : allTabs()) {
         if (tabRect(t).contains(event->position())) {
-            switching_ = true;
-            model_.setTab(t);
-            switching_ = false;
+            selectTab(model_, t, tabSpring);
             return;
         }
     }

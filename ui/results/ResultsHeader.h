@@ -5,6 +5,7 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "model/app/AppModel.h"
@@ -85,6 +86,13 @@ private:
     EasedValue ring_;
 };
 
+// Selects `tab` as a step animated with `spring` (a pressed tab, a key of a screen that leads to
+// another tab): the tab keys and the results screen's content switch on that spring. A tab set
+// by any other write switches on the model's spring for that step, or at once without one.
+void selectTab(AppModel& model, Tab tab, Spring spring);
+// The spring of the selectTab() call whose change is being announced, or nothing outside one.
+std::optional<Spring> tabSelectionSpring();
+
 // The row of key-shaped tabs; the selected one is pressed down.
 class TabPicker : public QWidget {
     Q_OBJECT
@@ -95,8 +103,7 @@ public:
     // How far tab's key is pressed into its selected look: 1 selected, 0 not, moving on the
     // tab spring (0.25 s, damping 0.7) when the tab changes.
     double selectedAmount(Tab tab) const { return selected_[std::size_t(tab)]->value(); }
-    // True while a pressed tab is being selected: the screens switch on the tab spring too.
-    bool switching() const { return switching_; }
+    // The spring of a pressed tab.
     static constexpr Spring tabSpring{0.25, 0.7};
 
 protected:
@@ -108,7 +115,6 @@ private:
 
     AppModel& model_;
     std::array<std::unique_ptr<SpringAnimator>, 5> selected_;
-    bool switching_ = false;
 };
 
 }  // namespace tamrel

@@ -177,10 +177,10 @@ void ResultsView::showContent() {
     QWidget* next = model_.query().isEmpty() ? screens_[std::size_t(model_.tab())] : results_;
     QWidget* shown = content_->currentWidget();
     if (next == shown) return;
-    // A pressed tab switches on the tab spring, a step of the model on its own spring; the
-    // query's switch has none and is at once.
+    // A selected tab switches on its spring, a step of the model on the model's; the query's
+    // switch has neither and is at once.
     const std::optional<Spring> spring =
-        tabs_->switching() ? std::optional(TabPicker::tabSpring) : model_.animation();
+        tabSelectionSpring() ? tabSelectionSpring() : model_.animation();
     auto* leaving = static_cast<LeavingScreen*>(leaving_);
     if (spring && shown && content_->isVisible() && !SpringAnimator::instant()) {
         leaving->setGeometry(content_->geometry());

@@ -283,6 +283,16 @@ TEST_F(ResultsScreenTest, TheScreensCrossFadeOnTheSpringOfWhatSwitchedThem) {
     EXPECT_GT(view->leavingOpacity(), 0.5);
     EXPECT_TRUE(waitFor([&] { return view->leavingOpacity() == 0; }, 2000));
 
+    // A key of another screen selecting a tab with its own spring; a plain write: at once.
+    selectTab(model(), Tab::system, Spring{0.3, 0.8});
+    EXPECT_GT(view->leavingOpacity(), 0.5);
+    EXPECT_LT(tabs.selectedAmount(Tab::system), 0.5);
+    EXPECT_TRUE(waitFor([&] { return view->leavingOpacity() == 0; }, 2000));
+    model().setTab(Tab::biggest);
+    EXPECT_EQ(view->leavingOpacity(), 0);
+    EXPECT_EQ(tabs.selectedAmount(Tab::biggest), 1);
+    EXPECT_EQ(tabs.selectedAmount(Tab::system), 0);
+
     // Typing a query switches at once.
     model().setQuery("a");
     EXPECT_EQ(view->shownContent(), &view->searchResults());

@@ -43,6 +43,8 @@ Breadcrumbs::Breadcrumbs(AppModel& model, QWidget* parent)
     // Dimmed to 0.4 at the root through an effect, so that the dimming can move with the crumbs.
     static_cast<RoundKey*>(up_)->setDisabledOpacity(1);
     auto* dim = new QGraphicsOpacityEffect(up_);
+    dim->setOpacity(1);
+    dim->setEnabled(false);
     up_->setGraphicsEffect(dim);
     connect(&upOpacity_, &SpringAnimator::valueChanged, this, [this, dim](double v) {
         dim->setOpacity(std::clamp(v, 0.0, 1.0));

@@ -5,6 +5,7 @@
 #include "ui/results/ResultsView.h"
 
 #include <QApplication>
+#include <QGraphicsOpacityEffect>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -334,6 +335,14 @@ TEST_F(ResultsScreenTest, PathBarMovesToANewFolderOnTheFolderSpring) {
     EXPECT_TRUE(bar.drawnCrumbs()[0].look.current);
     EXPECT_TRUE(waitFor([&] { return std::abs(bar.upKeyOpacity() - 0.4) < 1e-3; }, 2000));
     SpringAnimator::setInstant(true);
+
+    // A path bar made inside a folder draws its up key whole from the start.
+    model().open(id("Photos"));
+    Breadcrumbs inside(model());
+    const auto* dim = static_cast<QGraphicsOpacityEffect*>(inside.upKey().graphicsEffect());
+    ASSERT_TRUE(dim);
+    EXPECT_TRUE(!dim->isEnabled() || dim->opacity() == 1);
+    EXPECT_EQ(inside.upKeyOpacity(), 1);
 }
 
 TEST_F(ResultsScreenTest, BiggestWaitsForTheDataOfTheShownGenerationAndFolder) {

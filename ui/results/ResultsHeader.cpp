@@ -56,6 +56,12 @@ Breadcrumbs::Breadcrumbs(AppModel& model, QWidget* parent)
     for (auto signal : {&AppModel::indexChanged, &AppModel::volumesChanged})
         connect(&model_, signal, this, [this] { refresh(false); });
     connect(&motion_, &SpringAnimator::valueChanged, this, qOverload<>(&QWidget::update));
+    connect(&motion_, &SpringAnimator::settled, this, [this] {
+        // The leaving crumbs are gone: the bar needs only the room of the new ones.
+        from_.clear();
+        updateGeometry();
+        update();
+    });
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     refresh(false);
 }

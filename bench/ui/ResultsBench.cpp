@@ -228,8 +228,12 @@ void BM_PressTab(benchmark::State& state) {
     f.model->setTab(Tab::explore);
     report(state, ms, cpu);
 }
-BENCHMARK(BM_PressTab)->Arg(0)->Arg(1)->UseManualTime()->Iterations(100)->Unit(
-    benchmark::kMillisecond);
+BENCHMARK(BM_PressTab)
+    ->Arg(0)
+    ->Arg(1)
+    ->UseManualTime()
+    ->Iterations(100)
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace tamrel

@@ -19,9 +19,9 @@ struct CrumbLook {
 
 // What is drawn of one crumb at one moment of a change of folder.
 struct CrumbDraw {
-    CrumbLook look;                // x and width as drawn now
-    double opacity = 1;            // of the crumb's text
-    double separatorOpacity = 0;   // of the "/" before it (never before the first crumb)
+    CrumbLook look;               // x and width as drawn now
+    double opacity = 1;           // of the crumb's text
+    double separatorOpacity = 0;  // of the "/" before it (never before the first crumb)
 };
 
 // The path bar `amount` of the way from the crumbs `from` to the crumbs `to` (0 is `from`, 1 is
@@ -29,7 +29,8 @@ struct CrumbDraw {
 // bar identifies them: a position held by both glides from its old place to its new one, and
 // when its text or look changed the old crumb fades out there while the new one fades in. A
 // position only in `to` fades in where it ends up, one only in `from` fades out where it was;
-// so do their separators. Nothing is listed at opacity 0. Opacities stay within 0 and 1; places follow the overshoot.
+// so do their separators. Nothing is listed at opacity 0. Opacities stay within 0 and 1; places
+// follow the overshoot.
 std::vector<CrumbDraw> crumbsInMotion(const std::vector<CrumbLook>& from,
                                       const std::vector<CrumbLook>& to, double amount);
 

@@ -131,8 +131,8 @@ std::vector<CrumbLook> Breadcrumbs::layOut() const {
         if (k >= 1) x += sep + crumbSpacing;  // the separator before this crumb
         look.x = x;
         // Long names are cut at 220 pt.
-        look.width = std::min(QFontMetricsF(fontOf(look)).horizontalAdvance(look.text),
-                              crumbMaxWidth);
+        look.width =
+            std::min(QFontMetricsF(fontOf(look)).horizontalAdvance(look.text), crumbMaxWidth);
         x += look.width + crumbSpacing;
         looks.push_back(std::move(look));
     }
@@ -178,16 +178,16 @@ void Breadcrumbs::paintEvent(QPaintEvent*) {
             painter.setOpacity(d.separatorOpacity);
             painter.setFont(separatorFont());
             painter.setPen(Color::ink3);
-            painter.drawText(QRectF(look.x - crumbSpacing - sep, 0, sep, height()),
-                             Qt::AlignCenter, QStringLiteral("/"));
+            painter.drawText(QRectF(look.x - crumbSpacing - sep, 0, sep, height()), Qt::AlignCenter,
+                             QStringLiteral("/"));
         }
         const QFont f = fontOf(look);
         painter.setOpacity(d.opacity);
         painter.setFont(f);
         painter.setPen(look.ellipsis ? Color::ink3 : look.current ? Color::ink : Color::ink2);
-        painter.drawText(
-            QRectF(look.x, 0, look.width + 0.5, height()), Qt::AlignLeft | Qt::AlignVCenter,
-            QFontMetricsF(f).elidedText(look.text, Qt::ElideRight, look.width + 0.5));
+        painter.drawText(QRectF(look.x, 0, look.width + 0.5, height()),
+                         Qt::AlignLeft | Qt::AlignVCenter,
+                         QFontMetricsF(f).elidedText(look.text, Qt::ElideRight, look.width + 0.5));
     }
 }
 

@@ -77,7 +77,7 @@ private:
     BinTray* tray_;
     ToastView* toast_;
     QPointer<QMessageBox> confirm_;
-    QWidget* leaving_;               // the picture of the screen that fades out
+    QWidget* leaving_;             // the picture of the screen that fades out
     SpringAnimator switching_{1};  // 0 when a switch begins, 1 when it is done
 };
 

@@ -94,7 +94,8 @@ TEST(CrumbMotion, AMatchedCrumbGlidesAndFollowsTheSpringPastItsEnd) {
     // An overshoot carries the place past the end; opacities stay at most 1.
     const auto over = crumbsInMotion(from, to, 1.1);
     EXPECT_DOUBLE_EQ(over[1].look.x, 122);
-    const std::vector<CrumbLook> deeper{look("disk", 34, 30), look("c", 100, 10), look("d", 130, 10)};
+    const std::vector<CrumbLook> deeper{look("disk", 34, 30), look("c", 100, 10),
+                                        look("d", 130, 10)};
     for (const CrumbDraw& d : crumbsInMotion(from, deeper, 1.1)) {
         EXPECT_LE(d.opacity, 1);
         EXPECT_LE(d.separatorOpacity, 1);

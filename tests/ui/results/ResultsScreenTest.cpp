@@ -458,6 +458,27 @@ TEST_F(ResultsScreenTest, ToastClearsOnlyItsOwn) {
     ToastView::setLifetime(std::chrono::milliseconds(3200));
 }
 
+TEST_F(ResultsScreenTest, ANewToastIsANewCardThatComesInAsTheOldOneLeaves) {
+    put("disk/a.bin", 1000);
+    open();
+    ToastView& toast = view->toast();
+    EXPECT_EQ(toast.cardsDrawn(), 0);
+    model().setToast(Toast::make("first", "", true));
+    EXPECT_EQ(toast.cardsDrawn(), 1);
+    SpringAnimator::setInstant(false);
+    model().setToast(Toast::make("second", "a longer detail line", false));
+    // Both while the first leaves; then the second alone.
+    EXPECT_EQ(toast.cardsDrawn(), 2);
+    EXPECT_TRUE(waitFor([&] { return toast.cardsDrawn() == 1; }, 2000));
+    ASSERT_TRUE(model().toast());
+    EXPECT_EQ(model().toast()->title, "second");
+    model().setToast(std::nullopt);
+    EXPECT_EQ(toast.cardsDrawn(), 1);  // it leaves on the spring
+    EXPECT_TRUE(waitFor([&] { return !toast.isVisible(); }, 2000));
+    EXPECT_EQ(toast.cardsDrawn(), 0);
+    SpringAnimator::setInstant(true);
+}
+
 TEST_F(ResultsScreenTest, SearchKeysAndTheContentArea) {
     put("disk/Movies/film.mp4", 90'000);
     put("disk/Movies/trailer.mp4", 30'000);

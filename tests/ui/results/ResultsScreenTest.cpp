@@ -692,5 +692,35 @@ TEST_F(ResultsScreenTest, TheConfirmationFollowsTheModelBothWays) {
     EXPECT_TRUE(fs::exists(root() + "/a.bin"));
 }
 
+TEST_F(ResultsScreenTest, AConfirmationOutlivesALiveRefreshOfTheFolder) {
+    put("disk/a.bin", 4000);
+    put("disk/b.bin", 3000);
+    open();
+    model().toggleBasket(id("a.bin"));
+    QTest::mouseClick(&view->tray().trashKey(), Qt::LeftButton);
+    ASSERT_NE(view->confirmation(), nullptr);
+
+    // While the question is open, a file appears in the shown folder: the refreshed index
+    // is adopted and the basket carried over to it by path.
+    const IndexRef before = model().index();
+    put("disk/new.bin", 2000);
+    ASSERT_TRUE(waitFor([&] { return model().index() != before; }));
+    ASSERT_EQ(model().basket(), NodeIds{id("a.bin")});
+
+    // Confirming still moves what the basket holds.
+    QAbstractButton* move = nullptr;
+    for (QAbstractButton* b : view->confirmation()->buttons()) {
+        if (b->text() == "Move to Trash") move = b;
+    }
+    ASSERT_NE(move, nullptr);
+    QTest::mouseClick(move, Qt::LeftButton);
+    ASSERT_TRUE(waitFor([&] { return model().toast().has_value() && !model().trashing(); }));
+    EXPECT_TRUE(model().toast()->good);
+    EXPECT_TRUE(fs::exists(fs::path(data.path()) / "Trash" / "files" / "a.bin"));
+    EXPECT_FALSE(fs::exists(root() + "/a.bin"));
+    EXPECT_TRUE(fs::exists(root() + "/b.bin"));
+    EXPECT_TRUE(model().basket().empty());
+}
+
 }  // namespace
 }  // namespace tamrel

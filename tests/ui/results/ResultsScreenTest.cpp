@@ -556,6 +556,34 @@ TEST_F(ResultsScreenTest, DeepPathsAndLongFolders) {
     EXPECT_EQ(tiles.back().others, 910);
 }
 
+TEST_F(ResultsScreenTest, LongFolderNamesShareThePathBarAndTheCurrentOneStaysVisible) {
+    const std::string a(240, 'a'), b(200, 'b'), c(220, 'c');
+    put("disk/" + a + "/" + b + "/" + c + "/f.bin", 5000);
+    open();
+    view->resize(1120 - 228, 680);  // the content beside the sidebar at the window's minimum
+    model().open(id(a + "/" + b + "/" + c));
+    QApplication::processEvents();
+    Breadcrumbs& bar = view->breadcrumbs();
+    ASSERT_EQ(bar.crumbs().size(), 4u);
+    // The bar is narrower than its crumbs would like: all of them fit inside it, the current
+    // folder's included, each still wide enough to be read and clicked.
+    for (int k = 0; k < 4; ++k) {
+        EXPECT_LE(bar.crumbRect(k).right(), bar.width() + 0.5) << k;
+        EXPECT_GE(bar.crumbRect(k).width(), 24) << k;
+    }
+    // The search field keeps its place and size.
+    EXPECT_EQ(view->searchField().width(), 270);
+    EXPECT_GE(view->searchField().x(), bar.geometry().right());
+    // A crumb still opens its folder.
+    QTest::mouseClick(&bar, Qt::LeftButton, {}, bar.crumbRect(1).center().toPoint());
+    EXPECT_EQ(model().current(), id(a));
+    // With room again, the crumbs take their natural widths back.
+    view->resize(1320, 840);
+    model().open(id(a + "/" + b + "/" + c));
+    QApplication::processEvents();
+    EXPECT_LE(bar.crumbRect(3).right(), bar.width() + 0.5);
+}
+
 TEST_F(ResultsScreenTest, EmptyFolder) {
     put("disk/a.bin", 1000);
     put("disk/zeros/z", 0);

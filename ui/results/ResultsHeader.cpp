@@ -133,8 +133,7 @@ std::vector<CrumbLook> Breadcrumbs::layOut(double room) const {
         look.text = textOf(node);
         look.ellipsis = node == NONE;
         look.current = node == model_.current();
-        if (k >= 1) fixed += sep + crumbSpacing;
-        fixed += crumbSpacing;
+        if (k >= 1) fixed += crumbSpacing + sep + crumbSpacing;  // around the separator
         // Long names are cut at 220 pt.
         widths.push_back(
             std::min(QFontMetricsF(fontOf(look)).horizontalAdvance(look.text), crumbMaxWidth));

@@ -25,6 +25,7 @@
 #include "ui/results/ResultsHeader.h"
 #include "ui/results/ResultsText.h"
 #include "ui/results/TreemapView.h"
+#include "ui/theme/Fonts.h"
 #include "ui/theme/Keys.h"
 #include "ui/theme/SpringAnimator.h"
 
@@ -582,6 +583,15 @@ TEST_F(ResultsScreenTest, LongFolderNamesShareThePathBarAndTheCurrentOneStaysVis
     model().open(id(a + "/" + b + "/" + c));
     QApplication::processEvents();
     EXPECT_LE(bar.crumbRect(3).right(), bar.width() + 0.5);
+
+    // Another root with a longer name than the bar held before is shown whole.
+    put("another root folder/f.bin", 5000);
+    scanned(tree.path() + "/another root folder");
+    QApplication::processEvents();
+    ASSERT_EQ(bar.crumbTexts(), QStringList{"another root folder"});
+    const double natural = QFontMetricsF(Fonts::system(14, Fonts::Weight::bold))
+                               .horizontalAdvance(QStringLiteral("another root folder"));
+    EXPECT_GE(bar.crumbRect(0).width(), natural - 0.5);
 }
 
 TEST_F(ResultsScreenTest, EmptyFolder) {

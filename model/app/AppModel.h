@@ -61,6 +61,9 @@ using ProgressRef = std::shared_ptr<ScanProgress>;
 struct AppModelOptions {
     std::chrono::milliseconds searchDelay{60};  // typing settles before a search
     std::chrono::milliseconds quietTime{2000};  // no live batch for this long before a refresh
+    // A disk that never falls quiet (a whole-disk index sees every program's writes) is
+    // refreshed anyway once its first pending batch has waited this long.
+    std::chrono::milliseconds liveMaxWait{10000};
     std::chrono::milliseconds retryDelay{1000};  // a refresh that finds another running waits
     Watcher::Options watcher;                    // the event stream of the shown root
     // Stops launch jobs and moves with administrator rights; null: Platform::system().
@@ -557,6 +560,8 @@ private:
     std::uint64_t watcherSeq_ = 0;  // calls of an earlier watcher change nothing
     bool applying_ = false;
     QTimer liveTimer_;  // the quiet-time wait
+    // When the first batch not yet taken arrived (valid while liveTimer_ is active).
+    std::chrono::steady_clock::time_point liveSince_;
 
     // --- Clean-up ticks by path, for the whole run ---
     std::set<std::string> cleanOn_;

@@ -1,3 +1,5 @@
+#include <algorithm>
+#include <chrono>
 #include <exception>
 
 #include <QTimer>
@@ -39,8 +41,13 @@ void AppModel::stopWatching() {
 }
 
 void AppModel::scheduleLive() {
-    // Each batch restarts the wait: the changes are taken once the disk has been quiet.
-    liveTimer_.start(options_.quietTime);
+    // Each batch restarts the wait: the changes are taken once the disk has been quiet, or at
+    // the latest when the first of them has waited liveMaxWait.
+    using namespace std::chrono;
+    const auto now = steady_clock::now();
+    if (!liveTimer_.isActive()) liveSince_ = now;
+    const auto left = duration_cast<milliseconds>(options_.liveMaxWait - (now - liveSince_));
+    liveTimer_.start(std::clamp(left, milliseconds(0), options_.quietTime));
 }
 
 void AppModel::apply(Changes changes) {

@@ -77,6 +77,25 @@ TEST_F(LiveTest, BatchesCloserThanTheQuietTimeLeadToOneRefresh) {
     EXPECT_TRUE(m.index()->lookup(root + "/b/new9"));
 }
 
+TEST_F(LiveTest, ADiskThatNeverFallsQuietIsStillFollowed) {
+    // A whole-disk index sees every write of every program: batches may never stop long enough
+    // for the quiet time. The changes are then taken once the first of them has waited the
+    // longest wait.
+    options.liveMaxWait = std::chrono::milliseconds(600);
+    scanned(root);
+    AppModel& m = model();
+    const int revision = m.revision();
+    bool followed = false;
+    for (int i = 0; i < 60 && !followed; ++i) {
+        put("home/b/busy" + std::to_string(i), 4096);
+        QTest::qWait(100);  // a batch each 100 ms, quiet time 300 ms: never quiet
+        followed = m.revision() > revision;
+    }
+    EXPECT_TRUE(followed);
+    ASSERT_TRUE(waitFor([&] { return m.sync() == Sync::live; }));
+    EXPECT_TRUE(m.index()->lookup(root + "/b/busy0"));
+}
+
 TEST_F(LiveTest, ChangesDuringARefreshLandOnTheAdoptedIndex) {
     scanned(root);
     AppModel& m = model();

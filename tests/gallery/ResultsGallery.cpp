@@ -1,7 +1,7 @@
 // The results screens for the gallery: Explore at a root and in a folder, picked items with the
 // tray and its list, Biggest (also while it waits for its files), search results (found and
-// nothing), the Trash confirmation, the toasts and a deep path bar, from a tree of files of
-// every kind.
+// nothing), the Trash confirmation, the toasts, a deep path bar and long folder names in a
+// narrow window, from a tree of files of every kind.
 
 #include "tests/gallery/ResultsGallery.h"
 
@@ -51,6 +51,9 @@ void makeTree(const test::TempDir& tree) {
     put("data.sqlite", 500);
     put("notes.txt", 8);
     put("deep/a/b/c/d/e/f/leaf.bin", 50);
+    put("Long/" + std::string(120, 'L') + "/" + std::string(100, 'M') + "/" + std::string(140, 'N') +
+            "/leaf.bin",
+        40);
 }
 
 }  // namespace
@@ -138,6 +141,16 @@ void saveResultsGallery(MainWindow& window, AppModel& model,
     model.open(id("deep/a/b/c/d/e/f"));
     QTest::qWait(50);
     save(window, QStringLiteral("results-deep-path"));
+
+    // Long folder names at the window's smallest size: they share the path bar.
+    const QSize size = window.size();
+    window.resize(window.minimumSize());
+    model.open(id(("Long/" + std::string(120, 'L') + "/" + std::string(100, 'M') + "/" +
+                   std::string(140, 'N'))
+                      .c_str()));
+    QTest::qWait(50);
+    save(window, QStringLiteral("results-long-names-narrow"));
+    window.resize(size);
 }
 
 }  // namespace tamrel

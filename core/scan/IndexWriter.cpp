@@ -155,6 +155,7 @@ CrawlShape::CrawlShape(const Crawl& crawl) {
     entry.assign(count, NONE);
     chunks.resize((count + listingsPerScanChunk - 1) / listingsPerScanChunk);
     std::atomic<bool> disordered{false};
+    std::atomic<bool> namesOutside{false};
     std::atomic<std::uint32_t> highest{0};
     // Reading every entry on one thread was most of the layout's time, so the listings are read
     // in parallel, once each.
@@ -163,17 +164,20 @@ CrawlShape::CrawlShape(const Crawl& crawl) {
         const std::size_t end = std::min(count, (c + 1) * listingsPerScanChunk);
         std::uint32_t most = 0;
         bool bad = false;
+        bool outside = false;
         for (std::size_t p = c * listingsPerScanChunk; p < end; ++p) {
             const Listing& l = crawl.listings[p];
             ids[p] = l.id;
             most = std::max(most, l.id);
             entries[p] = static_cast<std::uint32_t>(l.ents.size());
-            nameBytes[p] = static_cast<std::uint32_t>(l.names.size());
             denied[p] = l.denied;
             linkAt[p] = static_cast<std::uint32_t>(links.size());
             std::uint32_t lastID = l.id;
+            std::uint64_t bytes = 0;
             for (std::size_t k = 0; k < l.ents.size(); ++k) {
                 const RawEnt& e = l.ents[k];
+                bytes += e.nameLen;
+                outside |= std::uint64_t{e.nameOff} + e.nameLen > l.names.size();
                 if ((e.kind & Flag::kindMask) != 1 || e.child == NONE) continue;
                 const Listing* child = crawl.find(e.child);
                 if (!child) continue;
@@ -191,13 +195,18 @@ CrawlShape::CrawlShape(const Crawl& crawl) {
                 }
             }
             linkCount[p] = static_cast<std::uint32_t>(links.size()) - linkAt[p];
+            // What the block takes in the index; a listing's names may hold unused bytes.
+            nameBytes[p] = static_cast<std::uint32_t>(std::min<std::uint64_t>(bytes, NONE));
         }
         if (bad) disordered.store(true, std::memory_order_relaxed);
+        if (outside) namesOutside.store(true, std::memory_order_relaxed);
         std::uint32_t seen = highest.load(std::memory_order_relaxed);
         while (most > seen &&
                !highest.compare_exchange_weak(seen, most, std::memory_order_relaxed)) {
         }
     });
+    // Thrown here, on the calling thread: the pool's chunks must not throw.
+    if (namesOutside.load()) overflow("listing entry name out of range");
     ordered = !disordered.load();
     maxID = highest.load();
 }
@@ -327,7 +336,8 @@ void IndexWriter::emitFresh(Crawl& crawl, std::uint32_t listing, NodeId into) {
                     }
                     ++link;
                 }
-                put(id, nb, nameOf(l, e), e.nameLen, kind, e.size, e.mtime, owner);
+                // Every name was checked against its listing's names while the shape was read.
+                put(id, nb, l.names.data() + e.nameOff, e.nameLen, kind, e.size, e.mtime, owner);
                 nb += e.nameLen;
             }
             // The crawl goes as the region fills, so a scan never holds both whole: a million

@@ -7,10 +7,10 @@
 #include <utility>
 #include <vector>
 
+#include "core/base/MappedRegion.h"
 #include "core/index/DiskIndex.h"
 #include "core/index/Layout.h"
 #include "core/scan/Listing.h"
-#include "core/base/MappedRegion.h"
 
 namespace tamrel {
 

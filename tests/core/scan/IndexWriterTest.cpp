@@ -266,6 +266,23 @@ TEST(IndexWriter, AwkwardShapesEqualTheBlockWalk) {
     }
 }
 
+TEST(IndexWriter, NamesAreTakenByTheirEntriesOnly) {
+    // Bytes of a listing's names that no entry uses never reach the index, and a name outside
+    // its listing's names is an error on the calling thread, not a read past the end.
+    std::vector<Listing> ls{folderListing(0, {{"a", 1}, {"unused", 0}, {"b", 0}}),
+                            folderListing(1, {{"x", 0}})};
+    link(ls[0], 0, 1);
+    ls[0].ents.erase(ls[0].ents.begin() + 1);
+    expectEmitEqualsBlocks(ls);
+    auto idx = buildByEmit(ls);
+    EXPECT_TRUE(idx->lookup("/r/a/x"));
+    EXPECT_TRUE(idx->lookup("/r/b"));
+    EXPECT_EQ(idx->nameOff(idx->count()), 2u + 3u);
+
+    ls[1].ents[0].nameOff = 7;
+    EXPECT_EQ(errorOf([&] { buildByEmit(ls); }), EOVERFLOW);
+}
+
 TEST(IndexWriter, ScannedTreeWithHardLinksEqualsTheBlockWalk) {
     test::TempDir dir;
     dir.mkdirs("a/b/c");

@@ -279,6 +279,14 @@ TEST(IndexWriter, NamesAreTakenByTheirEntriesOnly) {
     EXPECT_TRUE(idx->lookup("/r/b"));
     EXPECT_EQ(idx->nameOff(idx->count()), 2u + 3u);
 
+    // A subtree that does not fit is refused before anything is written.
+    Crawl crawl(ls);
+    IndexWriter small(crawl.entries, 2 + crawl.nameBytes);
+    small.add("/r", 1, 0, 0, NONE);
+    EXPECT_EQ(errorOf([&] { small.emitFresh(crawl, 0, 0); }), EOVERFLOW);
+    EXPECT_EQ(small.next(), 1u);
+    EXPECT_EQ(crawl.find(1)->ents.size(), 1u);
+
     ls[1].ents[0].nameOff = 7;
     EXPECT_EQ(errorOf([&] { buildByEmit(ls); }), EOVERFLOW);
 }

@@ -71,9 +71,6 @@ void IndexWriter::put(NodeId id, std::uint64_t nameAt, const std::uint8_t* name,
     mtime_[id] = mtime;
     mask_[id] = m;
     items_[id] = (kind & Flag::kindMask) == 1 ? 0 : 1;
-    // What finish() starts each subtree end from. Written here, the array's pages are faulted in
-    // by the threads writing the blocks instead of by one thread in finish().
-    subtreeEnd_[id] = id + 1;
 }
 
 NodeId IndexWriter::append(const std::uint8_t* name, std::size_t length, std::uint8_t kind,
@@ -410,9 +407,8 @@ std::unique_ptr<DiskIndex> IndexWriter::finish(std::string rootPath) {
     // parent before the parent is folded. The descendants of a folder are one id range, so
     // folders whose ranges are small enough are folded in parallel and only the folders above
     // them one by one: a million nodes take 2 ms instead of 8.
-    // Faulted in page by page from several threads at once, the page-table lock made the
-    // parallel fold slower than a serial one (19 ms). The ends written by emitFresh are already
-    // in; those of copied subtrees are not.
+    // The subtree ends are first written here. Faulted in page by page from several threads at
+    // once, the page-table lock made the parallel fold slower than a serial one (19 ms).
     MappedRegion::populate(reinterpret_cast<std::byte*>(subtreeEnd_),
                            std::size_t{next_} * sizeof(std::uint32_t));
     const NodeId most = std::max<NodeId>(next_ / 256, 32768);

@@ -301,6 +301,13 @@ void IndexWriter::emitFresh(Crawl& crawl, std::uint32_t listing, NodeId into) {
         }
     }
 
+    // Not needed while the blocks are written, when the scan's memory peaks.
+    const std::uint64_t totalNodes = nodes[top];
+    const std::uint64_t totalNameBytes = nameBytes[top];
+    std::vector<std::uint64_t>().swap(nodes);
+    std::vector<std::uint64_t>().swap(nameBytes);
+    std::vector<std::uint32_t>().swap(shape.ids);
+
     firstChild_[into] = first[top];
     childCount_[into] = shape.entries[top];
     kind_[into] = withDenied(kind_[into], shape.denied[top] != 0);
@@ -346,8 +353,8 @@ void IndexWriter::emitFresh(Crawl& crawl, std::uint32_t listing, NodeId into) {
         }
     };
     ComputePool::shared().run(chunkStart.size() - 1, writeChunk);
-    next_ += static_cast<NodeId>(nodes[top]);
-    nb_ += nameBytes[top];
+    next_ += static_cast<NodeId>(totalNodes);
+    nb_ += totalNameBytes;
 }
 
 void IndexWriter::copySubtree(const DiskIndex& old, NodeId o, NodeId n) {

@@ -5,7 +5,6 @@
 #include <cerrno>
 #include <cstring>
 #include <system_error>
-#include <tuple>
 
 #include "core/base/ComputePool.h"
 #include "core/index/NameMask.h"
@@ -125,17 +124,26 @@ struct CrawlShape {
     }
     const Link* linksEnd(std::size_t p) const { return linksBegin(p) + linkCount[p]; }
 
+    // A listing's own block: its entries and the name bytes they take.
+    struct Own {
+        std::uint32_t entries;
+        std::uint32_t nameBytes;
+    };
+    // The listing holding the folder entry that links to a listing, and that entry.
+    struct From {
+        std::uint32_t parent;
+        std::uint32_t entry;
+    };
+
     std::vector<std::uint32_t> ids;
-    std::vector<std::uint32_t> entries;
-    std::vector<std::uint32_t> nameBytes;
+    std::vector<Own> own;
     std::vector<std::uint8_t> denied;
     std::vector<std::uint32_t> linkAt;  // p's first link in its scan chunk's links
     std::vector<std::uint32_t> linkCount;
     std::vector<std::vector<Link>> chunks;  // the links of each run of listingsPerScanChunk
-    // The listing holding the only folder entry that links to p, and that entry: valid when
-    // `ordered`, NONE for a listing no entry links to.
-    std::vector<std::uint32_t> parent;
-    std::vector<std::uint32_t> entry;
+    // The only link to each listing when `ordered` (NONE for a listing nothing links to); after
+    // placementOrder() the link each placed listing is written at.
+    std::vector<From> from;
     std::uint32_t maxID = 0;
     // Every link goes to a listing of a higher id and no listing is linked twice, as in every
     // scan (a folder's subfolders get their ids while it is listed, in entry order). Then id
@@ -146,13 +154,11 @@ struct CrawlShape {
 CrawlShape::CrawlShape(const Crawl& crawl) {
     const std::size_t count = crawl.listings.size();
     ids.resize(count);
-    entries.resize(count);
-    nameBytes.resize(count);
+    own.resize(count);
     denied.resize(count);
     linkAt.resize(count);
     linkCount.resize(count);
-    parent.assign(count, NONE);
-    entry.assign(count, NONE);
+    from.assign(count, From{NONE, NONE});
     chunks.resize((count + listingsPerScanChunk - 1) / listingsPerScanChunk);
     std::atomic<bool> disordered{false};
     std::atomic<bool> namesOutside{false};
@@ -169,7 +175,6 @@ CrawlShape::CrawlShape(const Crawl& crawl) {
             const Listing& l = crawl.listings[p];
             ids[p] = l.id;
             most = std::max(most, l.id);
-            entries[p] = static_cast<std::uint32_t>(l.ents.size());
             denied[p] = l.denied;
             linkAt[p] = static_cast<std::uint32_t>(links.size());
             std::uint32_t lastID = l.id;
@@ -186,17 +191,18 @@ CrawlShape::CrawlShape(const Crawl& crawl) {
                 bad |= e.child <= lastID;
                 lastID = e.child;
                 std::uint32_t none = NONE;
-                if (std::atomic_ref<std::uint32_t>(parent[to])
+                if (std::atomic_ref<std::uint32_t>(from[to].parent)
                         .compare_exchange_strong(none, static_cast<std::uint32_t>(p),
                                                  std::memory_order_relaxed)) {
-                    entry[to] = static_cast<std::uint32_t>(k);
+                    from[to].entry = static_cast<std::uint32_t>(k);
                 } else {
                     bad = true;
                 }
             }
             linkCount[p] = static_cast<std::uint32_t>(links.size()) - linkAt[p];
             // What the block takes in the index; a listing's names may hold unused bytes.
-            nameBytes[p] = static_cast<std::uint32_t>(std::min<std::uint64_t>(bytes, NONE));
+            own[p] = Own{static_cast<std::uint32_t>(l.ents.size()),
+                         static_cast<std::uint32_t>(std::min<std::uint64_t>(bytes, NONE))};
         }
         if (bad) disordered.store(true, std::memory_order_relaxed);
         if (outside) namesOutside.store(true, std::memory_order_relaxed);
@@ -211,8 +217,8 @@ CrawlShape::CrawlShape(const Crawl& crawl) {
     maxID = highest.load();
 }
 
-// The listings reachable from `top`, each after the one linking to it, with `shape.parent` and
-// `shape.entry` naming the link each is placed by. Uses id order when the crawl is ordered and
+// The listings reachable from `top`, each after the one linking to it, with `shape.from` naming
+// the link each is placed by. Uses id order when the crawl is ordered and
 // its ids are dense, else a pre-order walk that places a listing linked twice at its first link.
 std::vector<std::uint32_t> placementOrder(const Crawl& crawl, CrawlShape& shape,
                                           std::uint32_t top) {
@@ -227,29 +233,28 @@ std::vector<std::uint32_t> placementOrder(const Crawl& crawl, CrawlShape& shape,
         std::vector<std::uint8_t> placed(count, 0);
         placed[top] = 1;
         order.push_back(top);
-        shape.parent[top] = NONE;
+        shape.from[top] = CrawlShape::From{NONE, NONE};
         for (std::size_t id = std::size_t{shape.ids[top]} + 1; id < byID.size(); ++id) {
             const std::uint32_t p = byID[id];
-            if (p == NONE || shape.parent[p] == NONE || !placed[shape.parent[p]]) continue;
+            if (p == NONE || shape.from[p].parent == NONE || !placed[shape.from[p].parent])
+                continue;
             placed[p] = 1;
             order.push_back(p);
         }
         return order;
     }
-    std::fill(shape.parent.begin(), shape.parent.end(), NONE);
-    std::fill(shape.entry.begin(), shape.entry.end(), NONE);
+    std::fill(shape.from.begin(), shape.from.end(), CrawlShape::From{NONE, NONE});
     std::vector<std::uint8_t> seen(count, 0);
-    std::vector<std::tuple<std::uint32_t, std::uint32_t, std::uint32_t>> stack{{top, NONE, NONE}};
+    std::vector<std::pair<std::uint32_t, CrawlShape::From>> stack{{top, {NONE, NONE}}};
     while (!stack.empty()) {
-        const auto [p, from, k] = stack.back();
+        const auto [p, link] = stack.back();
         stack.pop_back();
         if (seen[p]) continue;  // a listing is written at its first reference only
         seen[p] = 1;
-        shape.parent[p] = from;
-        shape.entry[p] = k;
+        shape.from[p] = link;
         order.push_back(p);
         for (const Link* l = shape.linksEnd(p); l-- != shape.linksBegin(p);)
-            stack.emplace_back(l->to, p, l->entry);
+            stack.push_back({l->to, {p, l->entry}});
     }
     return order;
 }
@@ -267,55 +272,60 @@ void IndexWriter::emitFresh(Crawl& crawl, std::uint32_t listing, NodeId into) {
     const std::vector<std::uint32_t> order = placementOrder(crawl, shape, top);
 
     // Every listing comes after the one holding its folder entry: sizes of whole subtrees
-    // backwards, then places forwards, each listing placing its subfolders in entry order.
+    // backwards, then places forwards, each listing placing its subfolders in entry order. What
+    // one step reads of a listing lies together: the walks are random access.
+    struct Extent {
+        std::uint64_t nodes;
+        std::uint64_t nameBytes;
+    };
     const std::size_t count = crawl.listings.size();
-    std::vector<std::uint64_t> nodes(count, 0);
-    std::vector<std::uint64_t> nameBytes(count, 0);
+    std::vector<Extent> extent(count, Extent{0, 0});
     for (std::size_t i = order.size(); i-- > 0;) {
         const std::uint32_t p = order[i];
-        nodes[p] += shape.entries[p];
-        nameBytes[p] += shape.nameBytes[p];
+        Extent& e = extent[p];
+        e.nodes += shape.own[p].entries;
+        e.nameBytes += shape.own[p].nameBytes;
         if (i > 0) {
-            nodes[shape.parent[p]] += nodes[p];
-            nameBytes[shape.parent[p]] += nameBytes[p];
+            Extent& up = extent[shape.from[p].parent];
+            up.nodes += e.nodes;
+            up.nameBytes += e.nameBytes;
         }
     }
-    reserve(nodes[top], nameBytes[top]);
+    const Extent total = extent[top];
+    reserve(total.nodes, total.nameBytes);
     // Once the whole subtree is known to fit, places are within 32 bits.
-    std::vector<std::uint32_t> first(count, 0);
-    std::vector<std::uint32_t> nameStart(count, 0);
-    first[top] = next_;
-    nameStart[top] = static_cast<std::uint32_t>(nb_);
+    struct Place {
+        std::uint32_t first;  // id of the block's first node
+        std::uint32_t nameStart;
+    };
+    std::vector<Place> place(count, Place{0, 0});
+    place[top] = Place{next_, static_cast<std::uint32_t>(nb_)};
     auto placedBy = [&](std::uint32_t p, const Link& l) {
-        return shape.parent[l.to] == p && shape.entry[l.to] == l.entry;
+        const CrawlShape::From& f = shape.from[l.to];
+        return f.parent == p && f.entry == l.entry;
     };
     for (const std::uint32_t p : order) {
-        std::uint32_t cursor = first[p] + shape.entries[p];
-        std::uint32_t nameCursor = nameStart[p] + shape.nameBytes[p];
+        std::uint32_t cursor = place[p].first + shape.own[p].entries;
+        std::uint32_t nameCursor = place[p].nameStart + shape.own[p].nameBytes;
         for (const Link* l = shape.linksBegin(p); l != shape.linksEnd(p); ++l) {
             if (!placedBy(p, *l)) continue;
-            first[l->to] = cursor;
-            nameStart[l->to] = nameCursor;
-            cursor += static_cast<std::uint32_t>(nodes[l->to]);
-            nameCursor += static_cast<std::uint32_t>(nameBytes[l->to]);
+            place[l->to] = Place{cursor, nameCursor};
+            cursor += static_cast<std::uint32_t>(extent[l->to].nodes);
+            nameCursor += static_cast<std::uint32_t>(extent[l->to].nameBytes);
         }
     }
-
     // Not needed while the blocks are written, when the scan's memory peaks.
-    const std::uint64_t totalNodes = nodes[top];
-    const std::uint64_t totalNameBytes = nameBytes[top];
-    std::vector<std::uint64_t>().swap(nodes);
-    std::vector<std::uint64_t>().swap(nameBytes);
+    std::vector<Extent>().swap(extent);
     std::vector<std::uint32_t>().swap(shape.ids);
 
-    firstChild_[into] = first[top];
-    childCount_[into] = shape.entries[top];
+    firstChild_[into] = place[top].first;
+    childCount_[into] = shape.own[top].entries;
     kind_[into] = withDenied(kind_[into], shape.denied[top] != 0);
 
     std::vector<std::size_t> chunkStart{0};
     std::uint64_t inChunk = 0;
     for (std::size_t i = 0; i < order.size(); ++i) {
-        inChunk += shape.entries[order[i]];
+        inChunk += shape.own[order[i]].entries;
         if (inChunk >= nodesPerChunk && i + 1 < order.size()) {
             chunkStart.push_back(i + 1);
             inChunk = 0;
@@ -327,18 +337,20 @@ void IndexWriter::emitFresh(Crawl& crawl, std::uint32_t listing, NodeId into) {
         for (std::size_t i = chunkStart[c]; i < chunkStart[c + 1]; ++i) {
             const std::uint32_t p = order[i];
             Listing& l = crawl.listings[p];
-            const std::uint32_t owner = p == top ? into : first[shape.parent[p]] + shape.entry[p];
-            std::uint64_t nb = nameStart[p];
+            const std::uint32_t owner =
+                p == top ? into : place[shape.from[p].parent].first + shape.from[p].entry;
+            const std::uint32_t first = place[p].first;
+            std::uint64_t nb = place[p].nameStart;
             const Link* link = shape.linksBegin(p);
             const Link* linksEnd = shape.linksEnd(p);
             for (std::size_t k = 0; k < l.ents.size(); ++k) {
                 const RawEnt& e = l.ents[k];
-                const auto id = static_cast<NodeId>(first[p] + k);
+                const auto id = static_cast<NodeId>(first + k);
                 std::uint8_t kind = e.kind;
                 if (link != linksEnd && link->entry == k) {
                     if (placedBy(p, *link)) {
-                        firstChild_[id] = first[link->to];
-                        childCount_[id] = shape.entries[link->to];
+                        firstChild_[id] = place[link->to].first;
+                        childCount_[id] = shape.own[link->to].entries;
                         kind = withDenied(kind, shape.denied[link->to] != 0);
                     }
                     ++link;
@@ -353,8 +365,8 @@ void IndexWriter::emitFresh(Crawl& crawl, std::uint32_t listing, NodeId into) {
         }
     };
     ComputePool::shared().run(chunkStart.size() - 1, writeChunk);
-    next_ += static_cast<NodeId>(totalNodes);
-    nb_ += totalNameBytes;
+    next_ += static_cast<NodeId>(total.nodes);
+    nb_ += total.nameBytes;
 }
 
 void IndexWriter::copySubtree(const DiskIndex& old, NodeId o, NodeId n) {

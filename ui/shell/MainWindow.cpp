@@ -34,7 +34,8 @@ MainWindow::MainWindow(AppModel& model, QWidget* parent) : QMainWindow(parent), 
     checkForUpdates_->setEnabled(false);
     appMenu_->addSeparator();
     QAction* quit = appMenu_->addAction(QStringLiteral("Quit Tamrel"));
-    quit->setShortcut(QKeySequence::Quit);
+    // Ctrl+Q whatever the platform theme binds to "quit" (some bind nothing).
+    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     connect(quit, &QAction::triggered, qApp, &QApplication::quit);
 
     fileMenu_ = menuBar()->addMenu(QStringLiteral("&File"));

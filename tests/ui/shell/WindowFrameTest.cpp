@@ -1,5 +1,6 @@
 #include "ui/shell/WindowFrame.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QMenuBar>
 #include <QSignalSpy>
@@ -73,6 +74,27 @@ TEST_F(WindowFrameTest, TheWindowHasNoTitleBarNorMenuBarButKeepsItsCommands) {
     EXPECT_EQ(keys->pos(), QPoint(18, 18));
     EXPECT_LT(keys->geometry().bottom(), 50);
     EXPECT_EQ(keys->closeKey()->toolTip(), "Close");
+}
+
+TEST_F(WindowFrameTest, TheShortcutsWorkWithNoMenuBarOnScreen) {
+    AppModel& m = model();
+    MainWindow window(m);
+    window.show();
+    QApplication::setActiveWindow(&window);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    QAction* quit = nullptr;
+    for (QAction* a : window.actions()) {
+        if (a->text() == "Quit Tamrel") quit = a;
+    }
+    ASSERT_NE(quit, nullptr);
+    QSignalSpy quitting(quit, &QAction::triggered);
+    QSignalSpy rescanning(window.rescanAction(), &QAction::triggered);
+    QObject::disconnect(quit, &QAction::triggered, qApp, nullptr);  // keep the test running
+    QTest::keyClick(&window, Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_EQ(quitting.count(), 1);
+    window.rescanAction()->setEnabled(true);
+    QTest::keyClick(&window, Qt::Key_R, Qt::ControlModifier);
+    EXPECT_EQ(rescanning.count(), 1);
 }
 
 TEST_F(WindowFrameTest, TheKeysMinimiseZoomAndClose) {

@@ -134,6 +134,21 @@ SavedDisk& savedDisk() {
     return disk;
 }
 
+// A model that opens the saved whole-disk index as it starts.
+AppModel::Options launchOptions() {
+    AppModel::Options options = quietOptions();
+    options.startUp = true;
+    return options;
+}
+
+// Waits until the window shows the saved disk's results; false (and the benchmark marked)
+// when it does not open.
+bool resultsShown(const AppModel& model, benchmark::State& state) {
+    if (QTest::qWaitFor([&] { return model.phase() == Phase::results; }, 20000)) return true;
+    state.SkipWithError("the saved index did not open");
+    return false;
+}
+
 // From creating the model to the first frame painted after the results show.
 void BM_LaunchToFirstResultsFrame(benchmark::State& state) {
     savedDisk();
@@ -141,15 +156,10 @@ void BM_LaunchToFirstResultsFrame(benchmark::State& state) {
         QElapsedTimer clock;
         clock.start();
         test::FakeDesktop desktop;
-        AppModel::Options options = quietOptions();
-        options.startUp = true;
-        AppModel model(desktop, options);
+        AppModel model(desktop, launchOptions());
         MainWindow window(model);
         window.show();
-        if (!QTest::qWaitFor([&] { return model.phase() == Phase::results; }, 20000)) {
-            state.SkipWithError("the saved index did not open");
-            break;
-        }
+        if (!resultsShown(model, state)) break;
         QImage frame(window.size(), QImage::Format_ARGB32_Premultiplied);
         paintInto(window, frame);
         state.SetIterationTime(clock.nsecsElapsed() / 1e9);
@@ -167,15 +177,10 @@ BENCHMARK(BM_LaunchToFirstResultsFrame)
 void BM_PhaseChangeIncomingFrame(benchmark::State& state) {
     savedDisk();
     test::FakeDesktop desktop;
-    AppModel::Options options = quietOptions();
-    options.startUp = true;
-    AppModel model(desktop, options);
+    AppModel model(desktop, launchOptions());
     MainWindow window(model);
     window.show();
-    if (!QTest::qWaitFor([&] { return model.phase() == Phase::results; }, 20000)) {
-        state.SkipWithError("the saved index did not open");
-        return;
-    }
+    if (!resultsShown(model, state)) return;
     QWidget* screen = window.rootView()->screen();
     for (auto _ : state) {
         QPixmap frame = screen->grab();

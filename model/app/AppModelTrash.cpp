@@ -108,6 +108,7 @@ void AppModel::trash(const NodeIds& nodes, const std::vector<std::string>& skipp
         std::uint64_t freed = 0;
         TrashCan& can = trashCan();
         for (const TrashWork& item : *work) {
+            if (closing_) return;  // quitting: the items not yet moved stay where they are
             const std::string path = index->path(item.node);
             std::lock_guard guard(moveLock_);
             // A node another move has taken (or its folder) may have something else at its path

@@ -72,8 +72,11 @@ void saveResultsGallery(MainWindow& window, AppModel& model,
     QTest::qWait(50);
     save(window, QStringLiteral("results-explore"));
 
-    const DiskIndex& index = *model.index();
-    auto id = [&](const char* relative) { return *index.lookup(root + "/" + relative); };
+    // Looked up in the index on screen each time: the watcher may replace it with a refreshed
+    // generation while the pictures are taken, and node ids belong to one generation.
+    auto id = [&](const char* relative) {
+        return model.index()->lookup(root + "/" + relative).value_or(0);
+    };
     model.toggleBasket(id("Installer.iso"));
     model.toggleBasket(id("Archives"));
     model.toggleBasket(id("Movies/Wedding.mp4"));

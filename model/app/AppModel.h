@@ -128,7 +128,7 @@ class AppModel : public QObject {
     Q_PROPERTY(qint64 resultTotal READ resultTotal NOTIFY resultTotalChanged)
     Q_PROPERTY(double resultTime READ resultTime NOTIFY resultTimeChanged)
     Q_PROPERTY(bool searching READ searching NOTIFY searchingChanged)
-    Q_PROPERTY(tamrel::NodeIds basket READ basket NOTIFY basketChanged)
+    Q_PROPERTY(tamrel::NodeIds basket READ basket WRITE setBasket NOTIFY basketChanged)
     Q_PROPERTY(bool trashing READ trashing NOTIFY trashingChanged)
     Q_PROPERTY(bool confirmTrash READ confirmTrash WRITE setConfirmTrash NOTIFY confirmTrashChanged)
     Q_PROPERTY(tamrel::OptionalToast toast READ toast WRITE setToast NOTIFY toastChanged)
@@ -270,6 +270,11 @@ public:
     void toggleBasket(NodeId node);
     // Sum of the sizes of the basket's nodes; 0 without an index.
     std::uint64_t basketSize() const;
+    // Replaces the whole basket in one change ("Clear" hands it the empty list). What the
+    // basket never holds is left out, keeping the order of the rest: ids that no node of the
+    // shown generation has, the root, repeats, and entries inside another entry of the list.
+    // Without an index the basket becomes empty.
+    void setBasket(NodeIds basket);
     // Moves the nodes (ids of the shown generation) to the Trash on a worker, one after the
     // other, and returns at once; `skipped` are names the caller already held back, reported
     // first among the failures. A protected path, a node already gone and a refused move are
@@ -416,7 +421,6 @@ private:
     void setResultTotal(qint64 n) { store(Prop::resultTotal, resultTotal_, n); }
     void setResultTime(double s) { store(Prop::resultTime, resultTime_, s); }
     void setSearching(bool on) { store(Prop::searching, searching_, on); }
-    void setBasket(NodeIds b) { store(Prop::basket, basket_, std::move(b)); }
     void setTrashing(bool on) { store(Prop::trashing, trashing_, on); }
     void setBreakdown(KindBytes b) { storeAlways(Prop::breakdown, breakdown_, std::move(b)); }
     void setBiggest(NodeIds b) { store(Prop::biggest, biggest_, std::move(b)); }

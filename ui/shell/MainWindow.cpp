@@ -12,8 +12,9 @@
 
 namespace tamrel {
 
-MenuRules menuRules(Phase, bool hasScanTarget) {
-    return {true, hasScanTarget, false};
+MenuRules menuRules(Phase phase, bool hasScanTarget) {
+    const bool idle = phase != Phase::scanning;
+    return {idle, idle && hasScanTarget, false};
 }
 
 MainWindow::MainWindow(AppModel& model, QWidget* parent) : QMainWindow(parent), model_(model) {

@@ -16,9 +16,9 @@ namespace tamrel {
 
 class RootView;
 
-// Which menu commands can be chosen. "Scan Folder…" always (a scan started while another runs
-// takes the screen over, as a click on a sidebar row does); "Rescan" once there is a scan
-// target; "Check for Updates…" has no updater on this system and stays disabled.
+// Which menu commands can be chosen. "Scan Folder…" and "Rescan" wait while a scan runs (a
+// second scan would race the first); "Rescan" also needs a target; "Check for Updates…" has no
+// updater on this system and stays disabled.
 struct MenuRules {
     bool scanFolder;
     bool rescan;

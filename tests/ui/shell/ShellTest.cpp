@@ -22,13 +22,13 @@
 namespace tamrel {
 namespace {
 
-TEST(MenuRules, ScanFolderAlwaysRescanOnceThereIsATarget) {
+TEST(MenuRules, ScanCommandsWaitWhileAScanRuns) {
     EXPECT_EQ(menuRules(Phase::home, false).scanFolder, true);
     EXPECT_EQ(menuRules(Phase::home, false).rescan, false);  // no target yet
     EXPECT_EQ(menuRules(Phase::results, true).rescan, true);
     EXPECT_EQ(menuRules(Phase::home, true).rescan, true);  // a cancelled scan's target remains
-    EXPECT_EQ(menuRules(Phase::scanning, true).rescan, true);
-    EXPECT_EQ(menuRules(Phase::scanning, true).scanFolder, true);
+    EXPECT_EQ(menuRules(Phase::scanning, true).rescan, false);
+    EXPECT_EQ(menuRules(Phase::scanning, true).scanFolder, false);
     EXPECT_EQ(menuRules(Phase::results, true).checkForUpdates, false);  // no updater here
 }
 
@@ -105,8 +105,9 @@ TEST_F(ShellTest, PhasesSwitchScreensAndRescanPassesThroughScanning) {
         shown.push_back(window.rootView()->shownPhase());
         if (m.phase() == Phase::scanning) {
             EXPECT_NE(qobject_cast<ScanningView*>(window.rootView()->screen()), nullptr);
-            EXPECT_TRUE(window.rescanAction()->isEnabled());
-            EXPECT_TRUE(window.scanFolderAction()->isEnabled());
+            // While a scan runs the scan commands wait.
+            EXPECT_FALSE(window.rescanAction()->isEnabled());
+            EXPECT_FALSE(window.scanFolderAction()->isEnabled());
         }
     });
     scanned(tree.path() + "/data");

@@ -152,9 +152,10 @@ double CleanHeader::heightFor() const {
 }
 
 void CleanHeader::refresh() {
-    const bool trashing = model_.trashing();
+    // The clean-up being prepared is part of the run the user confirmed.
+    const bool cleaning = model_.trashing() || model_.preparingClean();
     const bool none = model_.cleanPicked().empty();
-    clean_->setText(trashing ? QStringLiteral("Cleaning\u2026") : QStringLiteral("Clean"));
+    clean_->setText(cleaning ? QStringLiteral("Cleaning\u2026") : QStringLiteral("Clean"));
     clean_->setEnabled(!none && !ToolsBusy::of(model_).busy() && model_.index());
     openTrash_->setVisible(trashNote(model_.trashSize()).has_value());
     resizeEvent(nullptr);
@@ -219,7 +220,7 @@ void CleanHeader::paintEvent(QPaintEvent*) {
     if (const auto note = trashNote(model_.trashSize())) {
         const double y = 18 + rowH + 12;
         const double lh = Fonts::lineHeight(noteFont());
-        paintSymbol(p, QRectF(18, y, 14, lh), QStringLiteral("trash"), 12, Color::ink2);
+        paintSymbol(p, QRectF(18, y, 14, lh), QStringLiteral("trash"), 11, Color::ink2);
         paintLine(p, QRectF(18 + 14 + 8, y, openTrash_->x() - 8 - 40, lh), *note, noteFont(),
                   Color::ink2);
     }

@@ -12,6 +12,7 @@
 #include "tests/model/Fixtures.h"
 #include "tests/model/app/ActionsFixture.h"
 #include "tests/model/app/ActionsProbe.h"
+#include "tests/model/system/BundleChild.h"
 #include "tests/ui/UiFixture.h"
 #include "tests/ui/tools/ToolsTree.h"
 #include "ui/theme/Keys.h"
@@ -204,6 +205,51 @@ TEST_F(AppsScreen, TicksThenUninstallMovesTheBundleAndTheTickedLeftovers) {
     EXPECT_FALSE(test::exists(tree.path() + "/home/Library/Logs/com.example.big"));
     ASSERT_TRUE(waitFor([&] { return view->detail() && view->detail()->app().name == "Notes"; }));
     EXPECT_EQ(listed(), (std::vector<std::string>{"Notes", "Small"}));
+}
+
+TEST_F(AppsScreen, ACopyRunningUnderTheSameIdentifierMakesTheApplicationOpen) {
+    AppModel& m = model();
+    // An application whose identifier belongs to this test process alone: a running copy is
+    // found by its identifier wherever it runs, also by tests running beside this one.
+    const std::string id = "org.example.solo." + std::to_string(::getpid());
+    test::makeBundle(tree, "home/Applications/Solo.app",
+                     {{"CFBundleIdentifier", id}, {"CFBundleName", "Solo"}});
+    scanned(home());
+    ASSERT_TRUE(waitFor([&] {
+        return view->current() && std::any_of(m.apps().begin(), m.apps().end(),
+                                              [](const InstalledApp& a) { return a.name == "Solo"; });
+    }));
+    m.selectApp(named("Solo").node);
+    AppDetail* detail = view->detail();
+    ASSERT_NE(detail, nullptr);
+    ASSERT_EQ(detail->app().name, "Solo");
+    const QString closed = QStringLiteral("Everything goes to the Trash, so you can put it back.");
+    EXPECT_EQ(detail->footnote(), closed);
+    // Another application running changes nothing.
+    test::makeBundle(tree, "elsewhere/Other.app", {{"CFBundleIdentifier", id + ".other"}});
+    test::BundleChild other(tree, "elsewhere/Other.app", false);
+    detail->refresh();
+    EXPECT_EQ(detail->footnote(), closed);
+    // A copy outside the scanned folders, its identifier spelt in other case: Solo is open.
+    test::makeBundle(tree, "elsewhere/Solo Copy.app",
+                     {{"CFBundleIdentifier", QString::fromStdString(id).toUpper().toStdString()}});
+    test::BundleChild copy(tree, "elsewhere/Solo Copy.app", false);
+    detail->refresh();
+    EXPECT_EQ(detail->footnote(), QStringLiteral("Solo is open. Tamrel will ask it to quit first."));
+    QTest::mouseClick(detail->uninstallKey(), Qt::LeftButton);
+    QMessageBox* box = view->confirmation();
+    ASSERT_NE(box, nullptr);
+    EXPECT_TRUE(box->informativeText().contains(QStringLiteral("Solo will be asked to quit first.")));
+    // The uninstall asks that same copy to quit, and only it.
+    QAbstractButton* go = nullptr;
+    for (QAbstractButton* b : box->buttons())
+        if (b->text() == QStringLiteral("Uninstall")) go = b;
+    ASSERT_NE(go, nullptr);
+    go->click();
+    EXPECT_TRUE(copy.reapedByTerm());
+    ASSERT_TRUE(waitFor([&] { return !m.uninstalling(); }));
+    EXPECT_TRUE(test::exists(homeTrashDirectory() + "/files/Solo.app"));
+    EXPECT_EQ(::kill(other.pid(), 0), 0);
 }
 
 TEST_F(AppsScreen, AnInventoryOfAnotherGenerationIsNeitherShownNorUsed) {

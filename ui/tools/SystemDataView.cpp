@@ -410,6 +410,8 @@ SystemDataView::SystemDataView(AppModel& model, QWidget* parent)
         rebuild();
     });
     connect(&model_, &AppModel::indexChanged, this, &SystemDataView::rebuild);
+    // The note names "/" as the sidebar does.
+    connect(&model_, &AppModel::volumesChanged, this, &SystemDataView::rebuild);
     connect(&model_, &AppModel::revisionChanged, this, [this] { page_->update(); });
     if (model_.systemReport()) generation_.receive(model_.index());
     rebuild();
@@ -436,7 +438,7 @@ void SystemDataView::rebuild() {
         const SystemDataReport& report = *model_.systemReport();
         summary_ = new SystemSummary(page_);
         summary_->setReport(report);
-        if (const auto note = folderNote(model_.index()->rootPath())) note_ = *note;
+        if (const auto note = folderNote(model_.index()->rootPath(), rootVolumeName(model_.volumes()))) note_ = *note;
         for (const SpaceBucket& bucket : report.buckets)
             cards_.push_back(new BucketCard(model_, bucket, model_.index(), page_));
         hidden_ = new HiddenSpaceCard(report, page_);

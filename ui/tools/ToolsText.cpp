@@ -97,7 +97,14 @@ QString segmentTip(const BarSegment& segment) {
     return segment.title + QStringLiteral(" \u00B7 ") + Fmt::bytes(segment.bytes);
 }
 
-std::optional<QString> folderNote(std::string_view rootPath) {
+QString rootVolumeName(const std::vector<Volume>& volumes) {
+    for (const Volume& v : volumes) {
+        if (v.url == "/" && !v.name.isEmpty()) return v.name;
+    }
+    return QStringLiteral("Computer");
+}
+
+std::optional<QString> folderNote(std::string_view rootPath, const QString& rootName) {
     if (rootPath == "/") return std::nullopt;
     std::string_view last = rootPath;
     while (last.size() > 1 && last.back() == '/')
@@ -105,7 +112,8 @@ std::optional<QString> folderNote(std::string_view rootPath) {
     if (const auto slash = last.rfind('/'); slash != std::string_view::npos && last.size() > 1)
         last = last.substr(slash + 1);
     return QStringLiteral("You're looking inside ") + shownPath(std::string(last)) +
-           QStringLiteral(". Open Computer in the sidebar for the whole picture.");
+           QStringLiteral(". Open ") + shownText(rootName) +
+           QStringLiteral(" in the sidebar for the whole picture.");
 }
 
 int gridColumns(double width, double minWidth, double spacing) {

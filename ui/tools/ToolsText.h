@@ -14,6 +14,7 @@
 #include "core/index/DiskIndex.h"
 #include "core/space/CleanPlan.h"
 #include "core/space/SystemData.h"
+#include "model/app/AppValues.h"
 #include "model/apps/InstalledApp.h"
 
 namespace tamrel {
@@ -53,8 +54,12 @@ std::vector<double> barWidths(const std::vector<BarSegment>& segments, double wi
 // "Caches · 1.2 GB".
 QString segmentTip(const BarSegment& segment);
 // The note over the grid when the index is not of "/": "You're looking inside <name>. Open
-// Computer in the sidebar for the whole picture."; nothing for "/".
-std::optional<QString> folderNote(std::string_view rootPath);
+// <rootName> in the sidebar for the whole picture.", where rootName is what the sidebar calls
+// "/" (its label, else "Computer"); nothing for "/".
+std::optional<QString> folderNote(std::string_view rootPath,
+                                  const QString& rootName = QStringLiteral("Computer"));
+// The name the sidebar gives "/": the label of that volume, else "Computer".
+QString rootVolumeName(const std::vector<Volume>& volumes);
 // Columns of a grid `width` wide whose cells are at least `minWidth` wide and `spacing` apart
 // (at least 1).
 int gridColumns(double width, double minWidth, double spacing);

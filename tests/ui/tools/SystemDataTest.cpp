@@ -53,6 +53,14 @@ TEST(SystemDataText, NotesColumnsAndBadges) {
     EXPECT_EQ(folderNote("/home/me/Projects/"),
               QStringLiteral("You're looking inside Projects. Open Computer in the sidebar for the "
                              "whole picture."));
+    // "/" goes by the name the sidebar gives it.
+    std::vector<Volume> volumes{{"/media/usb", "Stick", 1, 1, false}, {"/", "", 1, 1, true}};
+    EXPECT_EQ(rootVolumeName(volumes), QStringLiteral("Computer"));
+    volumes[1].name = QStringLiteral("fedora");
+    EXPECT_EQ(rootVolumeName(volumes), QStringLiteral("fedora"));
+    EXPECT_EQ(folderNote("/srv", rootVolumeName(volumes)),
+              QStringLiteral("You're looking inside srv. Open fedora in the sidebar for the "
+                             "whole picture."));
     EXPECT_EQ(gridColumns(733, 360, 14), 1);
     EXPECT_EQ(gridColumns(734, 360, 14), 2);
     EXPECT_EQ(gridColumns(1108, 360, 14), 3);

@@ -447,7 +447,7 @@ void LeftoverList::paintEvent(QPaintEvent* event) {
         if (l.system) {
             const QRectF lock = lockRect(line.leftover);
             textRight = lock.left() - 10;
-            paintSymbol(p, lock, QStringLiteral("lock.fill"), 10, Color::ink3);
+            paintSymbol(p, lock, QStringLiteral("lock.fill"), 11, Color::ink3);
         }
         const double nameH = Fonts::lineHeight(leftNameFont());
         const double folderH = Fonts::lineHeight(leftFolderFont());

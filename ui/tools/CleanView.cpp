@@ -220,7 +220,7 @@ void CleanHeader::paintEvent(QPaintEvent*) {
     if (const auto note = trashNote(model_.trashSize())) {
         const double y = 18 + rowH + 12;
         const double lh = Fonts::lineHeight(noteFont());
-        paintSymbol(p, QRectF(18, y, 14, lh), QStringLiteral("trash"), 11, Color::ink2);
+        paintSymbol(p, QRectF(18, y, 14, lh), QStringLiteral("trash"), 12, Color::ink2);
         paintLine(p, QRectF(18 + 14 + 8, y, openTrash_->x() - 8 - 40, lh), *note, noteFont(),
                   Color::ink2);
     }

@@ -835,6 +835,11 @@ void AppsView::followConfirm() {
     if (confirm_) return;
     auto [box, go] =
         makeConfirmation(this, QStringLiteral("Uninstall"), QStringLiteral("Uninstall"));
+    // Like the detail's key, the confirming button is off while another move runs.
+    const auto followBusy = [this, go = go] {
+        if (confirm_) go->setEnabled(!ToolsBusy::of(model_).busy());
+    };
+    connect(&ToolsBusy::of(model_), &ToolsBusy::changed, box, followBusy);
     connect(box, &QMessageBox::finished, this, [this, box, go] {
         // Looked up again at the moment of the click, in the shown generation only: what the
         // title and message name is what goes.
@@ -847,6 +852,7 @@ void AppsView::followConfirm() {
         model_.setConfirmUninstall(false);
     });
     confirm_ = box;
+    followBusy();
     retitle();
     box->open();
 }

@@ -252,6 +252,29 @@ TEST_F(AppsScreen, ACopyRunningUnderTheSameIdentifierMakesTheApplicationOpen) {
     EXPECT_EQ(::kill(other.pid(), 0), 0);
 }
 
+TEST_F(AppsScreen, TheConfirmingButtonIsOffWhileAnotherMoveRuns) {
+    AppModel& m = model();
+    QTest::mouseClick(view->detail()->uninstallKey(), Qt::LeftButton);
+    QMessageBox* box = view->confirmation();
+    ASSERT_NE(box, nullptr);
+    QAbstractButton* go = nullptr;
+    for (QAbstractButton* b : box->buttons())
+        if (b->text() == QStringLiteral("Uninstall")) go = b;
+    ASSERT_NE(go, nullptr);
+    EXPECT_TRUE(go->isEnabled());
+    // A move of the basket starts while the question is open.
+    const NodeId report = *m.index()->lookup(home() + "/Documents/report.pdf");
+    m.trash({report}, {});
+    ASSERT_TRUE(m.trashing());
+    EXPECT_FALSE(go->isEnabled());
+    EXPECT_FALSE(view->detail()->uninstallKey()->isEnabled());
+    ASSERT_TRUE(waitFor([&] { return !m.trashing(); }));
+    EXPECT_TRUE(go->isEnabled());
+    m.setConfirmUninstall(false);
+    EXPECT_TRUE(test::exists(homeTrashDirectory() + "/files/report.pdf"));
+    EXPECT_TRUE(test::exists(home() + "/Applications/Big.app"));
+}
+
 TEST_F(AppsScreen, AnInventoryOfAnotherGenerationIsNeitherShownNorUsed) {
     AppModel& m = model();
     ActionsProbe::adopt(m, test::scanTree(home()));

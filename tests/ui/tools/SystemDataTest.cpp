@@ -118,6 +118,35 @@ TEST(SystemDataText, HiddenSpaceRows) {
     EXPECT_EQ(rows[3].value, QStringLiteral("12,345"));  // the locale's grouping
 }
 
+TEST(SystemDataSummary, HoveringASegmentFadesTheOthersAndLeavingBringsThemBack) {
+    SystemSummary summary;
+    summary.setReport(reportOf({{"dev", 600}, {"logs", 300}, {"caches", 100}}, 0, 0));
+    summary.resize(700, int(SystemSummary::cardHeight()));
+    const std::vector<QRectF> rects = summary.segmentRects();
+    ASSERT_EQ(rects.size(), 3u);
+    const auto moveTo = [&](QPointF pos) {
+        QMouseEvent move(QEvent::MouseMove, pos, summary.mapToGlobal(pos), Qt::NoButton,
+                         Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(&summary, &move);
+    };
+    const auto settled = [&](std::vector<double> want) {
+        return QTest::qWaitFor([&] {
+            for (std::size_t i = 0; i < want.size(); ++i)
+                if (summary.segmentOpacity(i) != want[i]) return false;
+            return true;
+        });
+    };
+    moveTo(rects[1].center());
+    // The fade starts where the segments were.
+    EXPECT_EQ(summary.segmentOpacity(0), 1.0);
+    EXPECT_TRUE(settled({0.35, 1.0, 0.35}));
+    moveTo(rects[2].center());
+    EXPECT_TRUE(settled({0.35, 0.35, 1.0}));
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(&summary, &leave);
+    EXPECT_TRUE(settled({1.0, 1.0, 1.0}));
+}
+
 // The screen over a real model and a home folder that fills many buckets.
 class SystemDataScreen : public test::UiTest {
 protected:

@@ -14,6 +14,7 @@
 #include "tests/model/app/ActionsProbe.h"
 #include "tests/model/system/BundleChild.h"
 #include "tests/ui/UiFixture.h"
+#include "tests/ui/tools/BoxButton.h"
 #include "tests/ui/tools/ToolsTree.h"
 #include "ui/theme/Keys.h"
 #include "ui/tools/AppsView.h"
@@ -192,9 +193,7 @@ TEST_F(AppsScreen, TicksThenUninstallMovesTheBundleAndTheTickedLeftovers) {
     EXPECT_EQ(
         box2->informativeText(),
         QStringLiteral("The app and 3 leftover items go to the Trash, so you can put them back."));
-    QAbstractButton* go = nullptr;
-    for (QAbstractButton* b : box2->buttons())
-        if (b->text() == QStringLiteral("Uninstall")) go = b;
+    QAbstractButton* go = test::boxButton(*box2, QStringLiteral("Uninstall"));
     ASSERT_NE(go, nullptr);
     go->click();
     EXPECT_TRUE(ToolsBusy::of(m).busy());
@@ -241,9 +240,7 @@ TEST_F(AppsScreen, ACopyRunningUnderTheSameIdentifierMakesTheApplicationOpen) {
     ASSERT_NE(box, nullptr);
     EXPECT_TRUE(box->informativeText().contains(QStringLiteral("Solo will be asked to quit first.")));
     // The uninstall asks that same copy to quit, and only it.
-    QAbstractButton* go = nullptr;
-    for (QAbstractButton* b : box->buttons())
-        if (b->text() == QStringLiteral("Uninstall")) go = b;
+    QAbstractButton* go = test::boxButton(*box, QStringLiteral("Uninstall"));
     ASSERT_NE(go, nullptr);
     go->click();
     EXPECT_TRUE(copy.reapedByTerm());
@@ -257,9 +254,7 @@ TEST_F(AppsScreen, TheConfirmingButtonIsOffWhileAnotherMoveRuns) {
     QTest::mouseClick(view->detail()->uninstallKey(), Qt::LeftButton);
     QMessageBox* box = view->confirmation();
     ASSERT_NE(box, nullptr);
-    QAbstractButton* go = nullptr;
-    for (QAbstractButton* b : box->buttons())
-        if (b->text() == QStringLiteral("Uninstall")) go = b;
+    QAbstractButton* go = test::boxButton(*box, QStringLiteral("Uninstall"));
     ASSERT_NE(go, nullptr);
     EXPECT_TRUE(go->isEnabled());
     // A move of the basket starts while the question is open.

@@ -10,6 +10,7 @@
 #include "tests/model/app/ActionsProbe.h"
 #include "tests/model/system/BundleChild.h"
 #include "tests/ui/UiFixture.h"
+#include "tests/ui/tools/BoxButton.h"
 #include "tests/ui/tools/ToolsTree.h"
 #include "ui/theme/Colors.h"
 #include "ui/theme/Keys.h"
@@ -151,9 +152,7 @@ TEST_F(CleanScreen, AConfirmedCleanUpMovesTheTickedItemsToTheTrash) {
     QMessageBox* box = view->confirmation();
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(box->text(), cleanConfirmTitle(3, size));
-    QPushButton* move = nullptr;
-    for (QAbstractButton* b : box->buttons())
-        if (b->text() == QStringLiteral("Move to Trash")) move = qobject_cast<QPushButton*>(b);
+    QAbstractButton* move = test::boxButton(*box, QStringLiteral("Move to Trash"));
     ASSERT_NE(move, nullptr);
     move->click();
     EXPECT_FALSE(m.confirmClean());
@@ -198,9 +197,7 @@ TEST_F(CleanScreen, ACleanUpOfOnlyOpenProgramsEndsItsBusyStateAndSaysWhy) {
     QTest::mouseClick(view->header()->cleanKey(), Qt::LeftButton);
     QMessageBox* box = view->confirmation();
     ASSERT_NE(box, nullptr);
-    QAbstractButton* move = nullptr;
-    for (QAbstractButton* b : box->buttons())
-        if (b->text() == QStringLiteral("Move to Trash")) move = b;
+    QAbstractButton* move = test::boxButton(*box, QStringLiteral("Move to Trash"));
     ASSERT_NE(move, nullptr);
     move->click();
     EXPECT_TRUE(ToolsBusy::of(m).busy());

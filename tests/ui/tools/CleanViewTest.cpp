@@ -1,5 +1,4 @@
 #include <QMessageBox>
-#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 

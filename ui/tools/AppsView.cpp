@@ -650,8 +650,10 @@ void AppDetail::paintEvent(QPaintEvent*) {
     paintLine(p, QRectF(textX, y, textW, Fonts::lineHeight(nameFont())), text(app_.name),
               nameFont(), Color::ink);
     y += Fonts::lineHeight(nameFont()) + 4;
-    paintLine(p, QRectF(textX, y, textW, Fonts::lineHeight(identityFont())), identityLine(app_),
-              identityFont(), Color::ink2, Qt::ElideMiddle);
+    for (const IdentityPiece& piece : identityPieces(app_, identityFont(), textW)) {
+        paintLine(p, QRectF(textX + piece.x, y, textW - piece.x, Fonts::lineHeight(identityFont())),
+                  piece.text, identityFont(), Color::ink2, Qt::ElideNone);
+    }
     y += Fonts::lineHeight(identityFont()) + 4;
     double bx = textX;
     const auto badge = [&](const QString& label, const QString& symbol) {

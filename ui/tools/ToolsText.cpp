@@ -1,5 +1,6 @@
 #include "ui/tools/ToolsText.h"
 
+#include <QFontMetricsF>
 #include <QLocale>
 #include <QRegularExpression>
 
@@ -288,11 +289,20 @@ QString lastUsedFact(const InstalledApp& app, const QDateTime& now) {
     return app.lastUsed ? Fmt::age(toDate(*app.lastUsed), now) : QStringLiteral("Never");
 }
 
-QString identityLine(const InstalledApp& app) {
-    QString line;
-    if (!app.version.empty())
-        line = shownText(QString::fromStdString(app.version)) + QLatin1Char(' ');
-    return line + QStringLiteral("\u00B7 ") + shownText(QString::fromStdString(app.bundleID));
+std::vector<IdentityPiece> identityPieces(const InstalledApp& app, const QFont& font,
+                                          double width) {
+    const QFontMetricsF fm(font);
+    std::vector<IdentityPiece> pieces;
+    double x = 0;
+    const auto add = [&](const QString& text) {
+        pieces.push_back({text, x});
+        x += fm.horizontalAdvance(text) + 6;
+    };
+    if (!app.version.empty()) add(shownText(QString::fromStdString(app.version)));
+    add(QStringLiteral("\u00B7"));
+    const QString id = shownText(QString::fromStdString(app.bundleID));
+    pieces.push_back({fm.elidedText(id, Qt::ElideMiddle, std::max(0.0, width - x)), x});
+    return pieces;
 }
 
 QString detailFootnote(const InstalledApp& app, bool running) {

@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QDateTime>
+#include <QFont>
 #include <QString>
 
 #include <cstdint>
@@ -113,8 +114,14 @@ QString uninstallMessage(const InstalledApp* app, std::size_t pickedCount, bool 
 QString leftoverFact(const InstalledApp& app);
 // "3 days ago", or "Never".
 QString lastUsedFact(const InstalledApp& app, const QDateTime& now);
-// The identity line: the version (when not empty), "·", the bundle identifier.
-QString identityLine(const InstalledApp& app);
+// The identity line (the version when not empty, "·", the bundle identifier) laid out in `width` with `font`: its pieces (version, middle dot, bundle
+// identifier) 6 apart from `x` 0, each with its left edge; only the identifier gives way, cut
+// in the middle, when the line is too long.
+struct IdentityPiece {
+    QString text;
+    double x = 0;
+};
+std::vector<IdentityPiece> identityPieces(const InstalledApp& app, const QFont& font, double width);
 // The footer note: who goes where, or that the application will be asked to quit.
 QString detailFootnote(const InstalledApp& app, bool running);
 // The leftovers of one kind, in the application's order, for every kind that has some, in the

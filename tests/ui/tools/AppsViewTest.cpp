@@ -16,6 +16,7 @@
 #include "tests/ui/UiFixture.h"
 #include "tests/ui/tools/BoxButton.h"
 #include "tests/ui/tools/ToolsTree.h"
+#include "ui/theme/Fonts.h"
 #include "ui/theme/Keys.h"
 #include "ui/tools/AppsView.h"
 #include "ui/tools/ToolsBusy.h"
@@ -69,9 +70,24 @@ TEST(AppsText, RowsFactsAndKindGroups) {
     EXPECT_EQ(lastUsedFact(app, QDateTime::currentDateTime()), QStringLiteral("Never"));
     app.lastUsed = std::chrono::system_clock::now() - std::chrono::hours(24 * 3);
     EXPECT_EQ(appUseLine(app, QDateTime::currentDateTime()), QStringLiteral("Used 3 days ago"));
-    EXPECT_EQ(identityLine(app), QStringLiteral("\u00B7 com.example.viewer"));
     app.version = "2.1";
-    EXPECT_EQ(identityLine(app), QStringLiteral("2.1 \u00B7 com.example.viewer"));
+    // Laid out 6 apart; a long identifier gives way in the middle, the version never.
+    const QFont font = Fonts::system(12, Fonts::Weight::medium);
+    const QFontMetricsF fm(font);
+    auto pieces = identityPieces(app, font, 1000);
+    ASSERT_EQ(pieces.size(), 3u);
+    EXPECT_EQ(pieces[0].text, QStringLiteral("2.1"));
+    EXPECT_DOUBLE_EQ(pieces[1].x, fm.horizontalAdvance(QStringLiteral("2.1")) + 6);
+    EXPECT_EQ(pieces[2].text, QStringLiteral("com.example.viewer"));
+    app.bundleID = "com.example.a-very-long-identifier-that-cannot-fit.helper";
+    pieces = identityPieces(app, font, 160);
+    EXPECT_EQ(pieces[0].text, QStringLiteral("2.1"));
+    EXPECT_TRUE(pieces[2].text.startsWith(QStringLiteral("com.")));
+    EXPECT_TRUE(pieces[2].text.endsWith(QStringLiteral("helper")));
+    EXPECT_TRUE(pieces[2].text.contains(QChar(0x2026)));
+    EXPECT_LE(pieces[2].x + fm.horizontalAdvance(pieces[2].text), 160.0);
+    app.version.clear();
+    EXPECT_EQ(identityPieces(app, font, 1000).front().text, QStringLiteral("\u00B7"));
     EXPECT_EQ(leftoverFact(app), QStringLiteral("1 MB in 0 places"));
     app.leftovers = {{1, Leftover::Kind::other},
                      {2, Leftover::Kind::cache},

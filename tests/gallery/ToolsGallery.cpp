@@ -74,12 +74,13 @@ void saveToolsGallery(MainWindow& window, AppModel& model,
                 std::find_if(clean->cards().begin(), clean->cards().end(),
                              [](CleanGroupCard* c) { return c->group().items.size() > 1; });
             if (several != clean->cards().end()) {
+                // The ids are read before the wait: a plan arriving meanwhile rebuilds the cards.
                 CleanGroupCard* card = *several;
-                card->expandKey()->click();
-                QTest::qWait(20);
                 std::vector<NodeId> all;
                 for (const CleanItem& item : card->group().items)
                     all.push_back(item.node);
+                card->expandKey()->click();
+                QTest::qWait(20);
                 model.setClean(all, true);
                 model.setClean({all.front()}, false);
                 QTest::qWait(20);

@@ -239,7 +239,7 @@ void SearchField::refresh() {
 
 QString SearchField::trailingText() const {
     if (model_.query().isEmpty()) return QStringLiteral("Ctrl+F");
-    return searchCount(model_.results().size());
+    return searchCount(model_.results().size(), model_.searching());
 }
 
 QRectF SearchField::clearRect() const {

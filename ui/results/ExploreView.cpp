@@ -184,7 +184,7 @@ void FolderSummary::setFolder(IndexRef index, NodeId node) {
 void FolderSummary::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    paintPanel(painter, QRectF(rect()), 18);
+    paintPanelFast(painter, QRectF(rect()), 18);
     if (!index_ || node_ >= index_->count()) return;
 
     const QRectF top(16, 16, width() - 32, 44);

@@ -224,12 +224,23 @@ void TreemapView::paintEvent(QPaintEvent*) {
         layerPainter.setRenderHint(QPainter::Antialiasing);
         for (const TreemapTile& tile : tiles_)
             paintTile(layerPainter, tile, 0, 0);
+        layerPainter.end();
+        // The tiles over the well in one picture, so that a still treemap is one copy. The
+        // tiles lie where the well is opaque, so this is the same as drawing the two in turn.
+        composed_ = well_;
+        QPainter composedPainter(&composed_);
+        composedPainter.drawPixmap(0, 0, layer_);
         layerValid_ = true;
     }
 
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.drawPixmap(0, 0, well_);
+    const double t = std::clamp(appear_.value(), 0.0, 1.0);
+    if (t == 1 && from_.empty()) {
+        painter.drawPixmap(0, 0, composed_);
+    } else {
+        painter.drawPixmap(0, 0, well_);
+    }
     if (tiles_.empty()) {
         paintEmptyState(painter, QRectF(rect()), QStringLiteral("square.dashed"), 30,
                         QStringLiteral("Empty folder"), 15, 8);
@@ -237,7 +248,6 @@ void TreemapView::paintEvent(QPaintEvent*) {
     }
 
     // A new folder's tiles fade in while growing from 92 % about the centre.
-    const double t = std::clamp(appear_.value(), 0.0, 1.0);
     if (t < 1) {
         const QPointF centre = QRectF(rect()).center();
         const double scale = 0.92 + 0.08 * t;
@@ -261,7 +271,7 @@ void TreemapView::paintEvent(QPaintEvent*) {
         }
         return;
     }
-    painter.drawPixmap(0, 0, layer_);
+    if (t < 1) painter.drawPixmap(0, 0, layer_);
     // Tiles away from rest (risen, rising, pressed), over the well again and over their
     // neighbours.
     for (const TreemapTile& tile : tiles_) {

@@ -82,6 +82,9 @@ QPixmap panelPicture(int width, int height, double radius, int ratio) {
         QPainter p(&picture);
         paintPanel(p, QRectF(0, 0, width, height), radius);
         p.end();
+        // Only the opaque parts are ever copied: without an alpha channel a copy is a plain
+        // copy of each line rather than a blend of each pixel.
+        picture = QPixmap::fromImage(picture.toImage().convertToFormat(QImage::Format_RGB32));
         QPixmapCache::insert(key, picture);
     }
     return picture;

@@ -9,6 +9,8 @@
 #include <memory>
 
 #include "tests/ui/UiFixture.h"
+#include "ui/results/ExploreView.h"
+#include "ui/results/ItemList.h"
 
 namespace tamrel {
 namespace {
@@ -81,6 +83,38 @@ TEST_F(TreemapViewTest, AKeptTreemapDrawsWhatAFreshOneDraws) {
     EXPECT_TRUE(picture(map) == fresh(map, at("many")));
     show(map, 0, QSize(640, 700));
     EXPECT_TRUE(picture(map) == first);
+}
+
+// Explore sorts only the head of a wide folder: its rows and tiles are those of the full order.
+TEST_F(TreemapViewTest, AWideFolderShowsTheHeadOfTheFullOrder) {
+    for (int k = 0; k < 460; ++k)
+        put("disk/wide/f" + std::to_string(k) + ".bin", 1'000 + 97 * (k % 23));
+    scanned(tree.path() + "/disk");
+    const NodeId wide = at("wide");
+    model().open(wide);
+    ExploreView explore(model());
+    explore.resize(1100, 800);
+    explore.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&explore));
+    const NodeIds full = model().children(wide);
+    ASSERT_EQ(full.size(), 460u);
+
+    const auto& rows = explore.list().view().rowModel().rows();
+    ASSERT_EQ(rows.size(), 400u);
+    EXPECT_EQ(explore.list().view().rowModel().total(), 460);
+    for (std::size_t k = 0; k < rows.size(); ++k)
+        ASSERT_EQ(rows[k].id, full[k]) << k;
+    const std::vector<TreemapTile> expected =
+        treemapTiles(*model().index(), full, explore.treemap().tileArea());
+    const std::vector<TreemapTile>& tiles = explore.treemap().tiles();
+    ASSERT_EQ(tiles.size(), expected.size());
+    ASSERT_EQ(tiles.size(), std::size_t(treemapTileCap) + 1);  // and the others tile
+    for (std::size_t k = 0; k < tiles.size(); ++k) {
+        EXPECT_EQ(tiles[k].id, expected[k].id) << k;
+        EXPECT_EQ(tiles[k].rect, expected[k].rect) << k;
+        EXPECT_EQ(tiles[k].others, expected[k].others) << k;
+        EXPECT_EQ(tiles[k].othersSize, expected[k].othersSize) << k;
+    }
 }
 
 }  // namespace

@@ -73,8 +73,9 @@ void saveResultsGallery(MainWindow& window, AppModel& model,
     QTest::qWait(50);
     save(window, QStringLiteral("results-explore"));
 
-    const DiskIndex& index = *model.index();
-    auto id = [&](const char* relative) { return *index.lookup(root + "/" + relative); };
+    // The live watcher may adopt a refreshed index at any wait, so every id is looked up in the
+    // index shown at the moment it is used.
+    auto id = [&](const char* relative) { return *model.index()->lookup(root + "/" + relative); };
     model.toggleBasket(id("Installer.iso"));
     model.toggleBasket(id("Archives"));
     model.toggleBasket(id("Movies/Wedding.mp4"));

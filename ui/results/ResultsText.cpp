@@ -70,7 +70,8 @@ QString pickedLine(std::size_t count) {
 }
 
 QString searchTitle(bool hasResults, bool searching, qint64 total) {
-    if (!hasResults && !searching) return QStringLiteral("Nothing by that name");
+    if (searching) return QStringLiteral("Searching\u2026");
+    if (!hasResults) return QStringLiteral("Nothing by that name");
     return localeCount(total) + QStringLiteral(" found");
 }
 
@@ -79,7 +80,8 @@ QString searchCaption(double seconds) {
         .arg(seconds * 1000, 0, 'f', 1);
 }
 
-QString searchCount(std::size_t results) {
+QString searchCount(std::size_t results, bool searching) {
+    if (searching) return QStringLiteral("\u2026");
     return QString::number(results);
 }
 

@@ -52,13 +52,14 @@ QString confirmTrashTitle(std::size_t count, std::uint64_t bytes);
 QString pickedLine(std::size_t count);
 
 // The search results' title: "Nothing by that name" when a finished search found nothing,
-// else the total in the user's locale and " found" (while a search runs, the total of the one
-// before it, 0 before any).
+// "Searching…" while a search is pending (the previous query's total is not this one's), else
+// the total in the user's locale and " found".
 QString searchTitle(bool hasResults, bool searching, qint64 total);
 // "in 12.3 ms · biggest first · try ext:dmg size:>1gb mtime:>90d".
 QString searchCaption(double seconds);
-// The search field's count: the number of results held (at most 300), in plain digits.
-QString searchCount(std::size_t results);
+// The search field's count: the number of results held (at most 300), or "…" while a search
+// is pending.
+QString searchCount(std::size_t results, bool searching);
 // The Biggest caption: "anywhere" at the root, else "in <name>".
 QString biggestCaption(const DiskIndex& index, NodeId current);
 // "read in 12.3s".

@@ -123,6 +123,7 @@ void AppModel::emitChanged(Prop prop) {
         case Prop::appFilter: emit appFilterChanged(); break;
         case Prop::confirmUninstall: emit confirmUninstallChanged(); break;
         case Prop::uninstalling: emit uninstallingChanged(); break;
+        case Prop::preparingClean: emit preparingCleanChanged(); break;
         case Prop::count: break;
     }
 }

@@ -154,6 +154,7 @@ class AppModel : public QObject {
     Q_PROPERTY(bool confirmUninstall READ confirmUninstall WRITE setConfirmUninstall
                    NOTIFY confirmUninstallChanged)
     Q_PROPERTY(bool uninstalling READ uninstalling NOTIFY uninstallingChanged)
+    Q_PROPERTY(bool preparingClean READ preparingClean NOTIFY preparingCleanChanged)
 
 public:
     using Options = AppModelOptions;
@@ -215,6 +216,9 @@ public:
     const QString& appFilter() const { return appFilter_; }
     bool confirmUninstall() const { return confirmUninstall_; }
     bool uninstalling() const { return uninstalling_; }
+    // True from runClean() until its recomputed plan is handed to the trash action (which sets
+    // `trashing` in the same step) or dropped.
+    bool preparingClean() const { return preparingClean_; }
 
     // --- Properties the screens write ---
     void setTab(Tab tab);
@@ -249,8 +253,9 @@ public:
     void open(NodeId node);
     // Explores the parent of `current`.
     void up();
-    // The node's children not marked removed, largest first; empty without an index.
-    NodeIds children(NodeId node) const;
+    // The node's children not marked removed, largest first; empty without an index. With
+    // `head`, only the first `head` are in order (DiskIndex::sortedChildren).
+    NodeIds children(NodeId node, std::size_t head = SIZE_MAX) const;
     // The file actions of the context menu. False when no index is shown or the desktop
     // refused.
     bool reveal(NodeId node);
@@ -300,7 +305,10 @@ public:
     void setClean(const NodeIds& nodes, bool on);
     // Sum of the sizes of the ticked items; 0 without an index.
     std::uint64_t cleanSize() const;
-    // Moves the ticked items to the Trash, holding back those of running programs.
+    // Moves the ticked items to the Trash, holding back those of running programs: the plan is
+    // computed again on a worker (preparingClean meanwhile), then the rest goes to trash(). When
+    // every ticked item is held back nothing moves, and the toast names them. Nothing without an
+    // index or while a clean-up is being prepared.
     void runClean();
 
     // --- Installed applications ---
@@ -315,6 +323,10 @@ public:
     // Selects the application with this node and ticks its leftovers, those of kind group only
     // when no other application shares its team.
     void selectApp(NodeId node);
+    // Whether a copy of the application runs now: a process of this user that belongs to an
+    // application with its bundle identifier (see Processes::copiesOf), or that runs from its
+    // bundle. Reads /proc (a few milliseconds); any thread, as it reads no model state.
+    bool appRunning(const InstalledApp& app) const;
     // Asks the application's running copies to quit (SIGTERM, then up to 30 checks of
     // Options::quitCheck), then moves it and its ticked leftovers to the Trash on a worker,
     // with administrator rights where needed; returns at once. Refused with a toast, and the
@@ -361,6 +373,7 @@ signals:
     void appFilterChanged();
     void confirmUninstallChanged();
     void uninstallingChanged();
+    void preparingCleanChanged();
 
 private:
     // The announced properties, in declaration order.
@@ -369,7 +382,7 @@ private:
         current, tab, hovered, revision, query, results, resultTotal, resultTime, searching,
         basket, trashing, confirmTrash, toast, breakdown, biggest, tips, systemReport,
         trashSize, sync, cleanPlan, cleanPicked, confirmClean, apps, appsLoading, selectedApp,
-        leftoverPicked, appSort, appFilter, confirmUninstall, uninstalling, count
+        leftoverPicked, appSort, appFilter, confirmUninstall, uninstalling, preparingClean, count
     };
     static constexpr int propCount = static_cast<int>(Prop::count);
 
@@ -439,6 +452,7 @@ private:
     void setAppsLoading(bool on) { store(Prop::appsLoading, appsLoading_, on); }
     void setSelectedApp(OptionalNode n) { store(Prop::selectedApp, selectedApp_, n); }
     void setUninstalling(bool on) { store(Prop::uninstalling, uninstalling_, on); }
+    void setPreparingClean(bool on) { store(Prop::preparingClean, preparingClean_, on); }
 
     // Runs `work` on the model's thread pool; `done` later on the main thread unless the model
     // is gone by then. Exceptions of `work` are the caller's to catch.
@@ -526,6 +540,7 @@ private:
     QString appFilter_;
     bool confirmUninstall_ = false;
     bool uninstalling_ = false;
+    bool preparingClean_ = false;
 
     // --- Announcements ---
     int batchDepth_ = 0;
@@ -592,6 +607,8 @@ private:
                     const std::vector<std::string>& movedPaths);
     // The stored inventory was loaded from the shown generation.
     bool inventoryShown() const;
+    // "Skipped a, b, c +2": the first three names, then how many more.
+    static QString skippedText(const std::vector<std::string>& names);
     // Tests of these actions install index generations and picks directly.
     friend class ActionsProbe;
     // ===== end =====

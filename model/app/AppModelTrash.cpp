@@ -28,18 +28,17 @@ struct TrashWork {
     std::uint64_t size = 0;
 };
 
-// "Skipped a, b, c +2".
-QString skippedText(const std::vector<std::string>& failures) {
-    QStringList names;
-    for (std::size_t i = 0; i < failures.size() && i < 3; ++i) {
-        names << QString::fromStdString(failures[i]);
+}  // namespace
+
+QString AppModel::skippedText(const std::vector<std::string>& names) {
+    QStringList shown;
+    for (std::size_t i = 0; i < names.size() && i < 3; ++i) {
+        shown << QString::fromStdString(names[i]);
     }
-    QString text = QStringLiteral("Skipped ") + names.join(QStringLiteral(", "));
-    if (failures.size() > 3) text += QStringLiteral(" +") + QString::number(failures.size() - 3);
+    QString text = QStringLiteral("Skipped ") + shown.join(QStringLiteral(", "));
+    if (names.size() > 3) text += QStringLiteral(" +") + QString::number(names.size() - 3);
     return text;
 }
-
-}  // namespace
 
 TrashCan& AppModel::trashCan() const {
     return options_.trashCan ? *options_.trashCan : TrashCan::system();

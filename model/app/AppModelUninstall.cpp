@@ -16,19 +16,26 @@ namespace {
 constexpr Spring uninstalledSpring{0.4, 0.8};
 constexpr int quitChecks = 30;
 
-// Asks every running copy of the application to quit and waits for them, at most quitChecks
-// times `check`, and no longer once `stop` is set. True when none runs any more. Our own process
-// is never one of them.
-bool closeRunningCopies(const InstalledApp& app, Platform& platform,
-                        std::chrono::milliseconds check, const std::atomic<bool>& stop) {
+// The running copies of the application, listed by its bundle identifier (with what the
+// desktop entry registered under it starts) and by its bundle's path. Never our own process.
+std::vector<ProcessInfo> runningCopiesOf(const InstalledApp& app, Platform& platform) {
     std::vector<std::string> programs;
     if (const auto entry = platform.applicationPath(app.bundleID);
         entry && entry->ends_with(".desktop")) {
         if (auto program = Processes::execProgram(*entry)) programs.push_back(std::move(*program));
     }
+    std::vector<ProcessInfo> copies =
+        Processes::copiesOf(Processes::list(), app.bundleID, app.path, programs);
+    std::erase_if(copies, [](const ProcessInfo& p) { return p.pid == ::getpid(); });
+    return copies;
+}
+
+// Asks every running copy of the application to quit and waits for them, at most quitChecks
+// times `check`, and no longer once `stop` is set. True when none runs any more.
+bool closeRunningCopies(const InstalledApp& app, Platform& platform,
+                        std::chrono::milliseconds check, const std::atomic<bool>& stop) {
     std::vector<ProcessHandle> copies;
-    for (const ProcessInfo& p : Processes::runningCopies(Processes::list(), app.path, programs)) {
-        if (p.pid == ::getpid()) continue;
+    for (const ProcessInfo& p : runningCopiesOf(app, platform)) {
         if (auto handle = ProcessHandle::open(p)) copies.push_back(std::move(*handle));
     }
     if (copies.empty()) return true;
@@ -44,6 +51,10 @@ bool closeRunningCopies(const InstalledApp& app, Platform& platform,
 }
 
 }  // namespace
+
+bool AppModel::appRunning(const InstalledApp& app) const {
+    return !runningCopiesOf(app, platform_).empty();
+}
 
 void AppModel::uninstall(const InstalledApp& app) {
     if (!index_) return;

@@ -82,6 +82,7 @@ BinTray::BinTray(AppModel& model, QWidget* parent)
     auto* fade = new QGraphicsOpacityEffect(this);
     fade->setOpacity(0);
     setGraphicsEffect(fade);
+    connect(&size_, &SizeTextMotion::changed, this, [this] { update(); });
     connect(&presence_, &SpringAnimator::valueChanged, this, &BinTray::place);
     connect(&presence_, &SpringAnimator::settled, this, [this] {
         if (presence_.value() <= 0) hide();
@@ -112,6 +113,7 @@ QRectF BinTray::counterRect() const {
 
 void BinTray::refresh() {
     const bool show = !model_.basket().empty() && model_.index();
+    size_.setBytes(model_.basketSize(), isVisible() && model_.animation().has_value());
     trash_->setText(model_.trashing() ? QStringLiteral("Moving\u2026")
                                       : QStringLiteral("Move to Trash"));
     trash_->setEnabled(!ToolsBusy::of(model_).busy());
@@ -174,8 +176,8 @@ void BinTray::paintEvent(QPaintEvent*) {
     QColor unit = Color::screenGlow;
     unit.setAlphaF(0.7);
     const double sizeAscent = QFontMetricsF(Fonts::system(20, Fonts::Weight::bold)).ascent();
-    paintSizeText(painter, QPointF(counter.left(), top + cm.height() + 2 + sizeAscent),
-                  model_.basketSize(), 20, Color::screenGlow, unit);
+    paintSizeText(painter, QPointF(counter.left(), top + cm.height() + 2 + sizeAscent), size_, 20,
+                  Color::screenGlow, unit);
 
     // The chevron turns over while the list is open.
     const QRectF chevron(counter.right() - 10, counter.center().y() - 6, 10, 12);

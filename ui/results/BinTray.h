@@ -7,6 +7,7 @@
 #include <chrono>
 
 #include "model/app/AppModel.h"
+#include "ui/theme/Display.h"
 #include "ui/theme/SpringAnimator.h"
 
 class QAbstractButton;
@@ -27,6 +28,7 @@ public:
     QAbstractButton& clearKey() { return *clear_; }
     QAbstractButton& trashKey() { return *trash_; }
     QRectF counterRect() const;
+    const SizeTextMotion& sizeMotion() const { return size_; }
     // The popup list of picked items while it is open, else null.
     BinList* list() const { return list_; }
     void toggleList();
@@ -47,6 +49,8 @@ private:
     AppModel& model_;
     // 1 while present; it comes in from the bottom edge and leaves to it, fading.
     SpringAnimator presence_{0};
+    // The picked size, rolling its digits when the basket changes in an animated step.
+    SizeTextMotion size_{0};
     QAbstractButton* clear_;
     QAbstractButton* trash_;
     BinList* list_ = nullptr;

@@ -1,4 +1,7 @@
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
 
 #include <gtest/gtest.h>
 
@@ -33,6 +36,14 @@ protected:
         model->loadApps(false);
         EXPECT_TRUE(waitFor([&] { return !model->apps().empty(); }));
         return *model;
+    }
+    // Gives Big an identifier of this test process alone. A running copy is found by its
+    // identifier wherever it runs, so a copy started here must not be one of the Bigs that
+    // tests running beside this one uninstall.
+    void giveBigOwnIdentifier() {
+        test::makeBundle(tree, "home/Applications/Big.app",
+                         {{"CFBundleIdentifier", "com.example.big." + std::to_string(::getpid())},
+                          {"CFBundleName", "Big"}});
     }
     const InstalledApp& named(const std::string& name) {
         for (const InstalledApp& a : model->apps()) {
@@ -95,6 +106,7 @@ TEST_F(Uninstall, AnApplicationThatIsNotRunningGoesWithItsTickedLeftovers) {
 }
 
 TEST_F(Uninstall, ARunningCopyIsAskedToQuitFirst) {
+    giveBigOwnIdentifier();
     test::BundleChild child(tree, "home/Applications/Big.app", false);
     AppModel& m = start();
     m.setLeftoverPicked({});
@@ -105,6 +117,7 @@ TEST_F(Uninstall, ARunningCopyIsAskedToQuitFirst) {
 }
 
 TEST_F(Uninstall, ACopyThatNeverQuitsLeavesEverythingInPlace) {
+    giveBigOwnIdentifier();
     test::BundleChild child(tree, "home/Applications/Big.app", true);
     AppModel& m = start();
     const int before = m.revision();

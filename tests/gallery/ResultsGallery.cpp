@@ -1,7 +1,7 @@
 // The results screens for the gallery: Explore at a root and in a folder, picked items with the
 // tray and its list, Biggest (also while it waits for its files), search results (found and
-// nothing), the Trash confirmation, the toasts, a deep path bar and long folder names in a
-// narrow window, from a tree of files of every kind.
+// nothing), the Trash confirmation, the toasts (one too long for one line), a deep path bar and
+// long folder names in a narrow window, from a tree of files of every kind.
 
 #include "tests/gallery/ResultsGallery.h"
 
@@ -136,6 +136,13 @@ void saveResultsGallery(MainWindow& window, AppModel& model,
         Toast::make(QStringLiteral("Couldn't open it"), QStringLiteral("Report.pdf"), false));
     QTest::qWait(50);
     save(window, QStringLiteral("results-toast-failure"));
+    model.setToast(Toast::make(
+        QStringLiteral("Couldn't move that"),
+        QStringLiteral("Skipped ") + QString(160, QLatin1Char('z')) +
+            QStringLiteral(", a folder with a long name, another one with an even longer name +4"),
+        false));
+    QTest::qWait(50);
+    save(window, QStringLiteral("results-toast-long"));
     model.setToast(std::nullopt);
 
     model.open(id("deep/a/b/c/d/e/f"));

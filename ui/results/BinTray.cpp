@@ -351,22 +351,44 @@ void ToastView::place() {
 
 namespace {
 
-QSizeF toastCardSize(const Toast& toast) {
-    const QFontMetricsF title(Fonts::system(14, Fonts::Weight::bold));
-    const QFontMetricsF detail(Fonts::mono(10.5, Fonts::Weight::medium));
-    const double textW =
-        std::max(title.horizontalAdvance(toast.title), detail.horizontalAdvance(toast.detail));
-    const double w = 16 + 7 + 10 + textW + 16;
-    const double h = 10 + title.height() + 1 + (toast.detail.isEmpty() ? 0 : detail.height()) + 10;
-    return {w, h};
-}
+// Left of the text: the card's padding, the LED and its gap; right of it: the padding.
+constexpr double toastTextLeft = 16 + 7 + 10;
+constexpr double toastTextRight = 16;
 
 }  // namespace
+
+ToastCard toastCard(const Toast& toast, double maxWidth) {
+    const QFont titleFont = Fonts::system(14, Fonts::Weight::bold);
+    const QFont detailFont = Fonts::mono(10.5, Fonts::Weight::medium);
+    const QFontMetricsF title(titleFont);
+    const QFontMetricsF detail(detailFont);
+    const double room = std::max(maxWidth - toastTextLeft - toastTextRight, 40.0);
+    ToastCard card;
+    card.title = title.elidedText(toast.title, Qt::ElideRight, room);
+    const QString detailText = shownText(toast.detail);
+    if (!detailText.isEmpty()) {
+        card.detail = elideLines(detailText, detailFont, room, 3).split(QLatin1Char('\n'));
+    }
+    double textW = title.horizontalAdvance(card.title);
+    for (const QString& line : card.detail)
+        textW = std::max(textW, detail.horizontalAdvance(line));
+    const double w = toastTextLeft + std::min(textW, room) + toastTextRight;
+    const double h = 10 + title.height() + (card.detail.isEmpty() ? 0 : 1) +
+                     detail.height() * double(card.detail.size()) + 10;
+    card.size = {w, h};
+    return card;
+}
+
+double ToastView::maxCardWidth() const {
+    // The screen's side margins stay clear of the card.
+    if (!parentWidget()) return 1e9;
+    return parentWidget()->width() - 2 * 22.0;
+}
 
 QSize ToastView::sizeHint() const {
     QSizeF card(0, 0);
     for (const OptionalToast* toast : {&leaving_, &replaced_}) {
-        if (*toast) card = card.expandedTo(toastCardSize(**toast));
+        if (*toast) card = card.expandedTo(toastCard(**toast, maxCardWidth()).size);
     }
     if (card.isEmpty()) return {0, 0};
     return {int(std::ceil(card.width() + 2 * shadowSide)),
@@ -415,7 +437,8 @@ void ToastView::paintEvent(QPaintEvent*) {
         const double p = std::clamp(presence->value(), 0.0, 1.0);
         if (!*card || p <= 0) continue;
         const Toast& toast = **card;
-        const QSizeF size = toastCardSize(toast);
+        const ToastCard laid = toastCard(toast, maxCardWidth());
+        const QSizeF size = laid.size;
         const QRectF panel(QPointF((width() - size.width()) / 2,
                                    shadowTop - (1 - p) * (shadowTop + size.height() + 12)),
                            size);
@@ -428,16 +451,19 @@ void ToastView::paintEvent(QPaintEvent*) {
         const QFont titleFont = Fonts::system(14, Fonts::Weight::bold);
         const QFont detailFont = Fonts::mono(10.5, Fonts::Weight::medium);
         const QFontMetricsF tm(titleFont), dm(detailFont);
-        const double x = panel.left() + 16 + 7 + 10;
-        const double blockH = tm.height() + (toast.detail.isEmpty() ? 0 : 1 + dm.height());
+        const double x = panel.left() + toastTextLeft;
+        const double lines = double(laid.detail.size());
+        const double blockH = tm.height() + (laid.detail.isEmpty() ? 0 : 1 + dm.height() * lines);
         const double top = panel.center().y() - blockH / 2;
         painter.setFont(titleFont);
         painter.setPen(Qt::white);
-        painter.drawText(QPointF(x, top + tm.ascent()), toast.title);
-        if (!toast.detail.isEmpty()) {
-            painter.setFont(detailFont);
-            painter.setPen(QColor(255, 255, 255, 128));
-            painter.drawText(QPointF(x, top + tm.height() + 1 + dm.ascent()), toast.detail);
+        painter.drawText(QPointF(x, top + tm.ascent()), laid.title);
+        painter.setFont(detailFont);
+        painter.setPen(QColor(255, 255, 255, 128));
+        double y = top + tm.height() + 1 + dm.ascent();
+        for (const QString& line : laid.detail) {
+            painter.drawText(QPointF(x, y), line);
+            y += dm.height();
         }
         painter.restore();
     }

@@ -85,6 +85,16 @@ private:
 // The message card at the top of the results screen: a green or red light, the toast's title
 // and detail. It clears the model's toast 3.2 s after it appeared, and only when that same toast
 // (by id) is still shown; a newer toast starts its own 3.2 s.
+// A toast's card as laid out when it may be at most `maxWidth` points wide: its size, the title
+// (elided at its end when too long) and the detail wrapped onto at most three lines, the last
+// elided. File names in the detail show their control and bidirectional characters escaped.
+struct ToastCard {
+    QSizeF size;
+    QString title;
+    QStringList detail;
+};
+ToastCard toastCard(const Toast& toast, double maxWidth);
+
 class ToastView : public QWidget {
     Q_OBJECT
 public:
@@ -107,6 +117,8 @@ protected:
 private:
     void refresh();
     void settle();
+    // The widest a card may be: the results screen less its side margins.
+    double maxCardWidth() const;
 
     AppModel& model_;
     // 1 while shown; a card comes in from the top edge and leaves to it, fading.

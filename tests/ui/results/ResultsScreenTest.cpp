@@ -594,6 +594,40 @@ TEST_F(ResultsScreenTest, LongFolderNamesShareThePathBarAndTheCurrentOneStaysVis
     EXPECT_GE(bar.crumbRect(0).width(), natural - 0.5);
 }
 
+TEST_F(ResultsScreenTest, ALongToastStaysInsideTheScreen) {
+    put("disk/a.bin", 1000);
+    open();
+    view->resize(1120 - 228, 680);
+    // Three long names that could not be moved, one with a line break and one with a
+    // right-to-left override in it.
+    const std::string longName(200, 'z');
+    model().setToast(Toast::make(
+        QStringLiteral("Couldn't move that"),
+        QString::fromStdString("Skipped " + longName + ", new\nline.txt, bidi\u202Eexe.txt +2"),
+        false));
+    QApplication::processEvents();
+    ToastView& toast = view->toast();
+    ASSERT_TRUE(toast.isVisible());
+    // The card stays within the screen, with the screen's side margins.
+    EXPECT_GE(toast.x(), 0);
+    EXPECT_LE(toast.geometry().right(), view->width());
+    const ToastCard card = toastCard(*model().toast(), view->width() - 44);
+    EXPECT_LE(card.size.width(), view->width() - 44);
+    EXPECT_EQ(card.title, "Couldn't move that");
+    // The detail wraps onto at most three lines, never holding the raw control characters.
+    ASSERT_GE(card.detail.size(), 2);
+    EXPECT_LE(card.detail.size(), 3);
+    for (const QString& line : card.detail) {
+        EXPECT_FALSE(line.contains(QChar(u'\n')));
+        EXPECT_FALSE(line.contains(QChar(0x202E)));
+    }
+    // A short toast is laid out on one line at its natural width.
+    const ToastCard small = toastCard(Toast::make("Freed 4 KB", "1 item moved to the Trash", true),
+                                      view->width() - 44);
+    EXPECT_EQ(small.detail, QStringList{"1 item moved to the Trash"});
+    EXPECT_LT(small.size.width(), 300);
+}
+
 TEST_F(ResultsScreenTest, EmptyFolder) {
     put("disk/a.bin", 1000);
     put("disk/zeros/z", 0);

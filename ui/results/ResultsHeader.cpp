@@ -347,6 +347,7 @@ TabPicker::TabPicker(AppModel& model, QWidget* parent) : QWidget(parent), model_
     }
     connect(&model_, &AppModel::tabChanged, this, &TabPicker::followTab);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    setFocusPolicy(Qt::TabFocus);
 }
 
 void TabPicker::followTab() {
@@ -403,7 +404,38 @@ void TabPicker::paintEvent(QPaintEvent*) {
         painter.setFont(f);
         painter.setPen(mix(Color::ink2, Color::ink));
         painter.drawText(key.translated(0, 2 * v), Qt::AlignCenter, rawValue(t));
+        if (hasFocus() && t == model_.tab()) {
+            // The keyboard's place, drawn as the keys draw theirs.
+            painter.setPen(QPen(Color::withOpacity(Color::tangerine, 0.6), 1.5));
+            painter.setBrush(Qt::NoBrush);
+            painter.drawPath(roundedShape(key.translated(0, 3 * v).adjusted(1, 1, -1, -4), 9));
+        }
     }
+}
+
+void TabPicker::keyPressEvent(QKeyEvent* event) {
+    const auto tabs = allTabs();
+    const auto at = std::size_t(std::find(tabs.begin(), tabs.end(), model_.tab()) - tabs.begin());
+    std::size_t next = at;
+    switch (event->key()) {
+        case Qt::Key_Left: next = at > 0 ? at - 1 : at; break;
+        case Qt::Key_Right: next = at + 1 < tabs.size() ? at + 1 : at; break;
+        case Qt::Key_Home: next = 0; break;
+        case Qt::Key_End: next = tabs.size() - 1; break;
+        default: QWidget::keyPressEvent(event); return;
+    }
+    if (next != at) selectTab(model_, tabs[next], tabSpring);
+    event->accept();
+}
+
+void TabPicker::focusInEvent(QFocusEvent* event) {
+    QWidget::focusInEvent(event);
+    update();
+}
+
+void TabPicker::focusOutEvent(QFocusEvent* event) {
+    QWidget::focusOutEvent(event);
+    update();
 }
 
 void TabPicker::mouseReleaseEvent(QMouseEvent* event) {

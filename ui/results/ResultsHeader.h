@@ -113,6 +113,11 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    // With the keyboard focus (reached with Tab): Left and Right select the tab beside the
+    // selected one, Home and End the first and the last; a ring marks the selected tab.
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
 private:
     void followTab();

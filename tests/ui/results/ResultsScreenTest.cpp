@@ -628,6 +628,30 @@ TEST_F(ResultsScreenTest, ALongToastStaysInsideTheScreen) {
     EXPECT_LT(small.size.width(), 300);
 }
 
+TEST_F(ResultsScreenTest, TheTabsAreReachedAndSwitchedFromTheKeyboard) {
+    put("disk/a.bin", 1000);
+    open();
+    TabPicker& tabs = view->tabPicker();
+    // Tab from the search field's neighbours reaches the tabs; the arrows then move along them.
+    EXPECT_EQ(tabs.focusPolicy() & Qt::TabFocus, Qt::TabFocus);
+    tabs.setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(tabs.hasFocus());
+    QTest::keyClick(&tabs, Qt::Key_Right);
+    EXPECT_EQ(model().tab(), Tab::system);
+    QTest::keyClick(&tabs, Qt::Key_Right);
+    QTest::keyClick(&tabs, Qt::Key_Right);
+    QTest::keyClick(&tabs, Qt::Key_Right);
+    EXPECT_EQ(model().tab(), Tab::apps);
+    QTest::keyClick(&tabs, Qt::Key_Right);  // the last stays the last
+    EXPECT_EQ(model().tab(), Tab::apps);
+    QTest::keyClick(&tabs, Qt::Key_Left);
+    EXPECT_EQ(model().tab(), Tab::tidy);
+    QTest::keyClick(&tabs, Qt::Key_Home);
+    EXPECT_EQ(model().tab(), Tab::explore);
+    QTest::keyClick(&tabs, Qt::Key_End);
+    EXPECT_EQ(model().tab(), Tab::apps);
+}
+
 TEST_F(ResultsScreenTest, EmptyFolder) {
     put("disk/a.bin", 1000);
     put("disk/zeros/z", 0);

@@ -530,8 +530,10 @@ AppDetail::AppDetail(AppModel& model, const InstalledApp& app, IndexRef index, Q
       scroll_(new QScrollArea(this)),
       leftovers_(new LeftoverList(model, app, index_)),
       reveal_(new KeyButton(QStringLiteral("Show in File Manager"), KeyKind::plain, false, this)),
-      uninstall_(new KeyButton(QStringLiteral("Uninstall"), KeyKind::accent, true, this)) {
+      uninstall_(new KeyButton(QStringLiteral("Uninstall"), KeyKind::accent, true, this)),
+      remove_(toRemove()) {
     setBareContent(*scroll_, leftovers_, false);
+    connect(&remove_, &SizeTextMotion::changed, this, qOverload<>(&QWidget::update));
     reveal_->setSymbol(QStringLiteral("folder"));
     uninstall_->setSymbol(QStringLiteral("trash.fill"));
     connect(reveal_, &QAbstractButton::clicked, this, [this] {
@@ -569,6 +571,7 @@ void AppDetail::refresh() {
     uninstall_->setText(uninstalling ? QStringLiteral("Uninstalling\u2026")
                                      : QStringLiteral("Uninstall"));
     uninstall_->setEnabled(!ToolsBusy::of(model_).busy() && index_ && model_.index() == index_);
+    remove_.setBytes(toRemove(), isVisible() && model_.animation().has_value());
     leftovers_->update();
     resizeEvent(nullptr);
     update();
@@ -622,8 +625,7 @@ void AppDetail::paintEvent(QPaintEvent*) {
     const double headH = headerHeight();
     // Header: icon, texts, read-out.
     AppIcon::paint(p, QPointF(18, headH / 2 - 32), 64, QString::fromStdString(app_.path));
-    const std::uint64_t remove = toRemove();
-    const double sizeW = sizeTextWidth(remove, 22);
+    const double sizeW = sizeTextWidth(remove_.bytes(), 22);
     const QFont rf = removeFont();
     const double readW =
         std::max(sizeW, QFontMetricsF(rf).horizontalAdvance(QStringLiteral("TO REMOVE"))) + 24;
@@ -634,7 +636,7 @@ void AppDetail::paintEvent(QPaintEvent*) {
     paintSizeText(p,
                   QPointF(read.right() - 12 - sizeW,
                           read.top() + 8 + QFontMetricsF(Fonts::system(22, W::bold)).ascent()),
-                  remove, 22, Color::screenGlow, Color::withOpacity(Color::screenGlow, 0.7));
+                  remove_, 22, Color::screenGlow, Color::withOpacity(Color::screenGlow, 0.7));
     paintLine(
         p,
         QRectF(read.left() + 12, read.top() + 8 + Fonts::lineHeight(Fonts::system(22, W::bold)) + 1,

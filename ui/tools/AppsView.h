@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "model/app/AppModel.h"
+#include "ui/theme/Display.h"
 #include "ui/tools/Generation.h"
 
 class QLineEdit;
@@ -124,6 +125,8 @@ public:
     LeftoverList& leftovers() { return *leftovers_; }
     // Bytes the read-out shows: the application's own plus its ticked leftovers.
     std::uint64_t toRemove() const;
+    // The "to remove" read-out, rolling its digits when an animated step changes it.
+    const SizeTextMotion& removeMotion() const { return remove_; }
     QString footnote() const;
     bool showsPasswordNote() const;
     void refresh();
@@ -147,6 +150,7 @@ private:
     LeftoverList* leftovers_;
     KeyButton* reveal_;
     KeyButton* uninstall_;
+    SizeTextMotion remove_;
 };
 
 // The Apps tab: the list beside the detail of the selected application (or a placeholder), the

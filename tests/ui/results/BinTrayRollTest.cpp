@@ -1,9 +1,14 @@
+#include <QTest>
 #include <gtest/gtest.h>
 
 #include "format/Fmt.h"
+#include "platform/XdgDirs.h"
+#include "tests/model/app/ActionsFixture.h"
 #include "tests/ui/Printers.h"
+#include "tests/ui/RollWatch.h"
 #include "tests/ui/UiFixture.h"
 #include "ui/results/BinTray.h"
+#include "ui/results/ExploreView.h"
 #include "ui/theme/SpringAnimator.h"
 
 namespace tamrel {
@@ -31,6 +36,36 @@ TEST_F(BinTrayRollTest, APickWhileTheTrayShowsRollsTheSize) {
     EXPECT_EQ(tray.sizeMotion().from(), before);
     EXPECT_TRUE(tray.sizeMotion().rolling());
     EXPECT_FALSE(tray.grab().isNull());  // drawn mid-roll
+    SpringAnimator::setInstant(true);
+}
+
+// The folder summary's size rolls when a move to the Trash shrinks the folder (an animated
+// step), and shows a newly opened folder's size at once when nothing animates.
+TEST_F(BinTrayRollTest, TheFolderSizeRollsWhenAMoveShrinksTheFolder) {
+    scanned(tree.path() + "/data");
+    AppModel& m = model();
+    ExploreView view(m);
+    view.resize(1100, 700);
+    view.show();
+    FolderSummary* summary = view.findChild<FolderSummary*>();
+    ASSERT_NE(summary, nullptr);
+    const IndexRef index = m.index();
+    EXPECT_EQ(summary->sizeMotion().bytes(), index->size(0));
+
+    SpringAnimator::setInstant(false);
+    test::RollWatch watch(summary->sizeMotion());
+    const QString before = summary->sizeMotion().number();
+    m.trash({id(tree.path() + "/data/photos/a.jpg")}, {});
+    ASSERT_TRUE(waitFor([&] { return !m.trashing(); }));
+    EXPECT_EQ(summary->sizeMotion().bytes(), m.index()->size(0));
+    EXPECT_EQ(watch.rolls(), 1);
+    EXPECT_EQ(watch.from(), before);
+    EXPECT_TRUE(test::exists(homeTrashDirectory() + "/files/a.jpg"));
+
+    // Opening a folder is an animated step too: the size rolls to the new folder's.
+    m.open(id(tree.path() + "/data/photos"));
+    EXPECT_EQ(summary->sizeMotion().bytes(), m.index()->size(m.current()));
+    EXPECT_EQ(watch.rolls(), 2);
     SpringAnimator::setInstant(true);
 }
 

@@ -13,11 +13,13 @@
 #include "tests/model/app/ActionsFixture.h"
 #include "tests/model/app/ActionsProbe.h"
 #include "tests/model/system/BundleChild.h"
+#include "tests/ui/RollWatch.h"
 #include "tests/ui/UiFixture.h"
 #include "tests/ui/tools/BoxButton.h"
 #include "tests/ui/tools/ToolsTree.h"
 #include "ui/theme/Fonts.h"
 #include "ui/theme/Keys.h"
+#include "ui/theme/SpringAnimator.h"
 #include "ui/tools/AppsView.h"
 #include "ui/tools/ToolsBusy.h"
 #include "ui/tools/ToolsText.h"
@@ -220,6 +222,42 @@ TEST_F(AppsScreen, TicksThenUninstallMovesTheBundleAndTheTickedLeftovers) {
     EXPECT_FALSE(test::exists(tree.path() + "/home/Library/Logs/com.example.big"));
     ASSERT_TRUE(waitFor([&] { return view->detail() && view->detail()->app().name == "Notes"; }));
     EXPECT_EQ(listed(), (std::vector<std::string>{"Notes", "Small"}));
+}
+
+// The "to remove" read-out follows the ticks at once, and rolls when a move to the Trash (an
+// animated step) shrinks a ticked leftover.
+TEST_F(AppsScreen, TheToRemoveReadOutRollsOnAnimatedStepsOnly) {
+    AppModel& m = model();
+    m.selectApp(named("Big").node);
+    AppDetail* detail = view->detail();
+    ASSERT_NE(detail, nullptr);
+    ASSERT_EQ(detail->app().name, "Big");
+    EXPECT_EQ(detail->removeMotion().bytes(), detail->toRemove());
+    const Leftover cache = *std::find_if(
+        detail->app().leftovers.begin(), detail->app().leftovers.end(),
+        [](const Leftover& l) { return l.kind == Leftover::Kind::cache; });
+
+    SpringAnimator::setInstant(false);
+    test::RollWatch watch(detail->removeMotion());
+    LeftoverList& list = detail->leftovers();
+    QTest::mouseClick(&list, Qt::LeftButton, {},
+                      list.groupBoxRect(Leftover::Kind::cache).center().toPoint());
+    EXPECT_FALSE(m.leftoverPicked().contains(cache.node));
+    EXPECT_EQ(detail->removeMotion().bytes(), detail->toRemove());
+    EXPECT_EQ(watch.rolls(), 0);
+    QTest::mouseClick(&list, Qt::LeftButton, {},
+                      list.groupBoxRect(Leftover::Kind::cache).center().toPoint());
+    ASSERT_TRUE(m.leftoverPicked().contains(cache.node));
+
+    const std::uint64_t before = detail->toRemove();
+    const NodeId inside = *m.index()->lookup(home() + "/Library/Caches/com.example.big/x");
+    m.trash({inside}, {});
+    ASSERT_TRUE(waitFor([&] { return !m.trashing(); }));
+    ASSERT_EQ(view->detail(), detail);
+    EXPECT_LT(detail->toRemove(), before);
+    EXPECT_EQ(detail->removeMotion().bytes(), detail->toRemove());
+    EXPECT_EQ(watch.rolls(), 1);
+    SpringAnimator::setInstant(true);
 }
 
 TEST_F(AppsScreen, ACopyRunningUnderTheSameIdentifierMakesTheApplicationOpen) {

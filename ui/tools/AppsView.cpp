@@ -564,9 +564,15 @@ bool AppDetail::showsPasswordNote() const {
     });
 }
 
+void AppDetail::setRunning(bool running) {
+    if (running == running_) return;
+    running_ = running;
+    // The badge and the footnote change; the footnote may need another line.
+    resizeEvent(nullptr);
+    update();
+}
+
 void AppDetail::refresh() {
-    // Asked afresh at every refresh: an application started or quit since shows at the next.
-    running_ = model_.appRunning(app_);
     const bool uninstalling = model_.uninstalling();
     uninstall_->setText(uninstalling ? QStringLiteral("Uninstalling\u2026")
                                      : QStringLiteral("Uninstall"));
@@ -724,9 +730,18 @@ void AppDetail::paintEvent(QPaintEvent*) {
 AppsView::AppsView(AppModel& model, QWidget* parent)
     : QWidget(parent),
       model_(model),
+      running_(new RunningCheck(model, this)),
       list_(new AppList(model, this)),
       placeholder_(new Panel(18, this)) {
     loading_ = new LoadingState(QString(), 0, placeholder_);
+    connect(running_, &RunningCheck::changed, this, [this] {
+        if (detail_) detail_->setRunning(selectedRunning());
+        retitle();
+    });
+    // An uninstall asked the application to quit: whether it still runs is asked again.
+    connect(&model_, &AppModel::uninstallingChanged, this, [this] {
+        if (!model_.uninstalling()) checkRunning();
+    });
     connect(&model_, &AppModel::appsChanged, this, [this] {
         generation_.receive(model_.index());
         refresh();
@@ -784,6 +799,15 @@ void AppsView::refresh() {
     loading_->setSpinning(loading);
 }
 
+void AppsView::checkRunning() {
+    if (const InstalledApp* app = selected(); app && isVisible()) running_->check(*app);
+}
+
+bool AppsView::selectedRunning() const {
+    const InstalledApp* app = selected();
+    return app && running_->running(*app).value_or(false);
+}
+
 void AppsView::rebuildDetail() {
     const InstalledApp* app = selected();
     if (detail_ && app && detail_->app() == *app && model_.index()) {
@@ -795,7 +819,10 @@ void AppsView::rebuildDetail() {
     detail_ = nullptr;
     if (app) {
         detail_ = new AppDetail(model_, *app, model_.index(), this);
+        // The last answer shows until the new one comes.
+        detail_->setRunning(selectedRunning());
         detail_->show();
+        checkRunning();
     }
     placeholder_->setVisible(!detail_);
     resizeEvent(nullptr);
@@ -804,6 +831,7 @@ void AppsView::rebuildDetail() {
 
 void AppsView::showEvent(QShowEvent*) {
     model_.loadApps(false);
+    checkRunning();
 }
 
 void AppsView::resizeEvent(QResizeEvent*) {
@@ -828,7 +856,7 @@ void AppsView::retitle() {
     }
     confirm_->setText(uninstallTitle(app));
     confirm_->setInformativeText(
-        uninstallMessage(app, model_.leftoverPicked().size(), app && model_.appRunning(*app), system));
+        uninstallMessage(app, model_.leftoverPicked().size(), selectedRunning(), system));
 }
 
 void AppsView::followConfirm() {
@@ -858,6 +886,8 @@ void AppsView::followConfirm() {
     confirm_ = box;
     followBusy();
     retitle();
+    // The question names an application that runs: asked afresh as it opens.
+    checkRunning();
     box->open();
 }
 

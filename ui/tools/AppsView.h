@@ -9,6 +9,7 @@
 #include "model/app/AppModel.h"
 #include "ui/theme/Display.h"
 #include "ui/tools/Generation.h"
+#include "ui/tools/RunningCheck.h"
 
 class QLineEdit;
 #include <QMessageBox>
@@ -130,6 +131,9 @@ public:
     QString footnote() const;
     bool showsPasswordNote() const;
     void refresh();
+    // Whether the application runs, as last found (off the main thread) by the screen.
+    void setRunning(bool running);
+    bool running() const { return running_; }
 
 protected:
     void paintEvent(QPaintEvent*) override;
@@ -168,6 +172,8 @@ public:
     // The inventory on screen belongs to the shown index.
     bool current() const;
     QMessageBox* confirmation() const { return confirm_; }
+    // Finds out whether the applications shown run.
+    RunningCheck& runningCheck() { return *running_; }
 
 protected:
     void showEvent(QShowEvent*) override;
@@ -179,8 +185,12 @@ private:
     void rebuildDetail();
     void followConfirm();
     void retitle();
+    // Asks whether the selected application runs; the detail and the question follow the answer.
+    void checkRunning();
+    bool selectedRunning() const;
 
     AppModel& model_;
+    RunningCheck* running_;
     AppList* list_;
     QWidget* placeholder_;
     LoadingState* loading_;

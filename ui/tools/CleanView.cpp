@@ -364,16 +364,11 @@ void CleanGroupCard::paintEvent(QPaintEvent* event) {
 
     const NodeSet& picked = model_.cleanPicked();
     std::uint64_t total = 0;
-    std::uint64_t pickedBytes = 0;
     std::size_t pickedCount = 0;
     for (const CleanItem& item : group_.items) {
         if (item.node >= index->count()) continue;
-        const std::uint64_t size = index->size(item.node);
-        total += size;
-        if (picked.contains(item.node)) {
-            pickedBytes += size;
-            ++pickedCount;
-        }
+        total += index->size(item.node);
+        pickedCount += picked.contains(item.node);
     }
     const double headH = headerHeight();
     const QRectF header(0, 0, width(), headH);

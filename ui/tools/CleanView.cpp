@@ -156,6 +156,14 @@ double CleanHeader::heightFor() const {
 }
 
 void CleanHeader::refresh() {
+    const IndexRef index = model_.index();
+    found_ = 0;
+    if (index) {
+        for (const CleanGroup& g : model_.cleanPlan())
+            for (const CleanItem& item : g.items)
+                if (item.node < index->count()) found_ += index->size(item.node);
+    }
+    tickedCount_ = model_.cleanPicked().size();
     // The clean-up being prepared is part of the run the user confirmed.
     const bool cleaning = model_.trashing() || model_.preparingClean();
     const bool none = model_.cleanPicked().empty();
@@ -185,14 +193,8 @@ void CleanHeader::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
     paintCard(p, QRectF(0, 0, width(), height() - 1), 18);
-    const IndexRef index = model_.index();
-    std::uint64_t found = 0;
-    if (index) {
-        for (const CleanGroup& g : model_.cleanPlan())
-            for (const CleanItem& item : g.items)
-                if (item.node < index->count()) found += index->size(item.node);
-    }
-    const std::size_t n = model_.cleanPicked().size();
+    const std::uint64_t found = found_;
+    const std::size_t n = tickedCount_;
     const std::uint64_t ticked = ticked_.bytes();
     const QSizeF display = tickedDisplaySize(n, ticked);
     const double rowH =
@@ -279,15 +281,24 @@ double CleanGroupCard::listOpacity() const {
 }
 
 void CleanGroupCard::refresh() {
-    std::size_t picked = 0;
+    const IndexRef index = model_.index();
+    const NodeSet& picked = model_.cleanPicked();
+    std::size_t pickedAll = 0;
     std::uint64_t pickedBytes = 0;
-    const IndexRef& index = model_.index();
+    total_ = 0;
+    pickedCount_ = 0;
     for (const CleanItem& item : group_.items) {
-        if (!model_.cleanPicked().contains(item.node)) continue;
-        ++picked;
-        if (index && item.node < index->count()) pickedBytes += index->size(item.node);
+        const bool on = picked.contains(item.node);
+        pickedAll += on;
+        if (!index || item.node >= index->count()) continue;
+        const std::uint64_t size = index->size(item.node);
+        total_ += size;
+        if (on) {
+            pickedBytes += size;
+            ++pickedCount_;
+        }
     }
-    tick_->setState(tickState(picked, group_.items.size()));
+    tick_->setState(tickState(pickedAll, group_.items.size()));
     picked_.setBytes(pickedBytes, isVisible() && model_.animation().has_value());
     update();
 }
@@ -363,13 +374,8 @@ void CleanGroupCard::paintEvent(QPaintEvent* event) {
     p.setClipPath(roundedShape(QRectF(0, 0, width(), height() - 1), 18));
 
     const NodeSet& picked = model_.cleanPicked();
-    std::uint64_t total = 0;
-    std::size_t pickedCount = 0;
-    for (const CleanItem& item : group_.items) {
-        if (item.node >= index->count()) continue;
-        total += index->size(item.node);
-        pickedCount += picked.contains(item.node);
-    }
+    const std::uint64_t total = total_;
+    const std::size_t pickedCount = pickedCount_;
     const double headH = headerHeight();
     const QRectF header(0, 0, width(), headH);
     if (event->rect().intersects(header.toRect())) {

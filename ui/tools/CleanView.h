@@ -64,6 +64,10 @@ private:
     KeyButton* clean_;
     TextButton* openTrash_;
     std::function<bool(const QUrl&)> opener_;
+    // What the plan found and what is ticked, summed over thousands of items at refresh() and
+    // not at every paint; the ticked bytes are the read-out's.
+    std::uint64_t found_ = 0;
+    std::size_t tickedCount_ = 0;
     SizeTextMotion ticked_{0};
 };
 
@@ -124,6 +128,9 @@ private:
     TickBox* tick_;
     RoundKey* expand_ = nullptr;
     std::optional<std::size_t> hoverRow_;
+    // The group's bytes, and its ticked items and their bytes (the read-out's), as of refresh().
+    std::uint64_t total_ = 0;
+    std::size_t pickedCount_ = 0;
     SizeTextMotion picked_{0};
 };
 

@@ -103,6 +103,19 @@ private:
     double headerHeight() const;
     std::optional<std::size_t> rowAt(QPointF pos) const;
     void makeExpandKey();
+    // What row `row` shows, worked out when it is first drawn after refresh() (a path and an
+    // owner lookup per row, too slow for every paint).
+    struct RowTexts {
+        QString icon;  // the path whose icon the row shows
+        QString name;
+        QString parent;
+        double parentWidth = 0;
+        QString note;
+        double noteWidth = 0;
+        QString size;
+        double sizeWidth = 0;
+    };
+    const RowTexts& rowTexts(std::size_t row, const DiskIndex& index, const std::string& home);
 
     AppModel& model_;
     CleanGroup group_;
@@ -110,6 +123,7 @@ private:
     TickBox* tick_;
     RoundKey* expand_ = nullptr;
     std::optional<std::size_t> hoverRow_;
+    std::vector<std::optional<RowTexts>> rowTexts_;  // by row, emptied by refresh()
     // The group's bytes, and its ticked items and their bytes, as of refresh().
     std::uint64_t total_ = 0;
     std::size_t pickedCount_ = 0;

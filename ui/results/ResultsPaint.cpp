@@ -5,7 +5,6 @@
 #include <QPainterPath>
 #include <QPixmap>
 #include <QPixmapCache>
-#include <QRegion>
 #include <QTextLayout>
 
 #include <algorithm>
@@ -126,23 +125,24 @@ void paintPanelFast(QPainter& painter, const QRectF& rect, double radius) {
     const int middle = pictureH - 2 * c;
     for (int top = y + c; top < b - c; top += middle)
         copy(QRect(x, top, w, std::min(middle, b - c - top)), 0, c);
-    // The corners and the shadow one point below the card, over what lies beneath. The top two
-    // and then the bottom two with the shadow are drawn as a short card that shares its edge
-    // with this one (the same curves at the same places, so the same coverage there), clipped
-    // to those squares: rasterizing the whole card would cost more than the copies save.
+    // The corners and the shadow one point below the card, over what lies beneath. Each is
+    // drawn as a small card that shares its corner with this one (the same curves at the same
+    // place, so the same coverage in the square), clipped to the square: rasterizing the whole
+    // card for each would cost more than the copies save.
     const int s = 2 * c + 2;
-    QRegion top(x, y, c, c);
-    top += QRect(r - c, y, c, c);
-    QRegion bottom(x, b - c, c, c + 2);
-    bottom += QRect(r - c, b - c, c, c + 2);
-    bottom += QRect(x + c, b, w - 2 * c, 2);
     const struct {
-        QRegion clip;
+        QRect clip;
         QRectF card;
-    } blended[] = {{top, QRectF(x, y, w, s)}, {bottom, QRectF(x, b - s, w, s)}};
+    } blended[] = {
+        {QRect(x, y, c, c), QRectF(x, y, s, s)},
+        {QRect(r - c, y, c, c), QRectF(r - s, y, s, s)},
+        {QRect(x, b - c, c, c + 2), QRectF(x, b - s, s, s)},
+        {QRect(r - c, b - c, c, c + 2), QRectF(r - s, b - s, s, s)},
+        {QRect(x + c, b, w - 2 * c, 2), QRectF(x, b - s, w, s)},
+    };
     for (const auto& part : blended) {
         painter.save();
-        painter.setClipRegion(part.clip, Qt::IntersectClip);
+        painter.setClipRect(part.clip, Qt::IntersectClip);
         paintPanel(painter, part.card, radius);
         painter.restore();
     }

@@ -456,7 +456,7 @@ void CleanGroupCard::paintEvent(QPaintEvent* event) {
 }
 
 const CleanGroupCard::RowTexts& CleanGroupCard::rowTexts(std::size_t row, const DiskIndex& index,
-                                                          const std::string& home) {
+                                                         const std::string& home) {
     std::optional<RowTexts>& kept = rowTexts_[row];
     if (kept) return *kept;
     const CleanItem& item = group_.items[row];

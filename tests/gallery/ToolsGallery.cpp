@@ -17,6 +17,7 @@
 #include "ui/results/ResultsView.h"
 #include "ui/shell/RootView.h"
 #include "ui/theme/Keys.h"
+#include "ui/theme/SpringAnimator.h"
 #include "ui/tools/AppsView.h"
 #include "ui/tools/CleanView.h"
 #include "ui/tools/SystemDataView.h"
@@ -85,6 +86,22 @@ void saveToolsGallery(MainWindow& window, AppModel& model,
                 model.setClean({all.front()}, false);
                 QTest::qWait(20);
                 save(window, QStringLiteral("window-clean-up-open"));
+                // Closing, caught mid-way: the chevron half turned back, the list half faded.
+                // Nothing ticked, so the Clean key is dimmed.
+                std::vector<NodeId> planned;
+                for (const CleanGroup& g : model.cleanPlan())
+                    for (const CleanItem& item : g.items)
+                        planned.push_back(item.node);
+                const NodeSet ticked = model.cleanPicked();
+                model.setClean(planned, false);
+                SpringAnimator::setInstant(false);
+                card->expandKey()->click();
+                card->openness().advance(0.09);
+                save(window, QStringLiteral("window-clean-up-closing"));
+                card->openness().advance(3);
+                SpringAnimator::setInstant(true);
+                model.setClean(std::vector<NodeId>(ticked.begin(), ticked.end()), true);
+                QTest::qWait(20);
             }
             model.setConfirmClean(true);
             QTest::qWait(50);

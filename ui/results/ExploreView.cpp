@@ -172,11 +172,14 @@ FolderSummary::FolderSummary(AppModel& model, QWidget* parent)
     connect(&model_, &AppModel::breakdownChanged, this,
             [this] { bar_->setParts(model_.breakdown()); });
     bar_->setParts(model_.breakdown());
+    connect(&size_, &SizeTextMotion::changed, this, qOverload<>(&QWidget::update));
 }
 
 void FolderSummary::setFolder(IndexRef index, NodeId node) {
     index_ = std::move(index);
     node_ = node;
+    const std::uint64_t bytes = index_ && node_ < index_->count() ? index_->size(node_) : 0;
+    size_.setBytes(bytes, isVisible() && model_.animation().has_value());
     bar_->setParts(model_.breakdown());
     update();
 }
@@ -189,7 +192,7 @@ void FolderSummary::paintEvent(QPaintEvent*) {
 
     const QRectF top(16, 16, width() - 32, 44);
     const double descent = QFontMetricsF(Fonts::system(36, Fonts::Weight::bold)).descent();
-    paintSizeText(painter, QPointF(top.left(), top.bottom() - descent), index_->size(node_), 36,
+    paintSizeText(painter, QPointF(top.left(), top.bottom() - descent), size_, 36,
                   Color::ink, Color::ink3, -1);
 
     QFont filesFont = Fonts::system(12, Fonts::Weight::semibold);

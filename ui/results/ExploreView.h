@@ -7,6 +7,7 @@
 #include "model/app/AppModel.h"
 #include "ui/results/KindBarGeometry.h"
 #include "ui/results/ResultsPaint.h"
+#include "ui/theme/Display.h"
 
 namespace tamrel {
 
@@ -55,6 +56,8 @@ public:
     explicit FolderSummary(AppModel& model, QWidget* parent = nullptr);
     void setFolder(IndexRef index, NodeId node);
     KindBar& kindBar() { return *bar_; }
+    // The folder's size, rolling its digits when an animated step of the model changes it.
+    const SizeTextMotion& sizeMotion() const { return size_; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -64,6 +67,7 @@ private:
     IndexRef index_;
     NodeId node_ = 0;
     KindBar* bar_;
+    SizeTextMotion size_{0};
 };
 
 // The Explore tab: the folder summary above the folder's list (its 400 largest children with a

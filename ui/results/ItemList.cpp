@@ -119,8 +119,12 @@ void RowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
             const QFontMetricsF fm(Fonts::system(13, Fonts::Weight::bold));
             const double w = sizeTextWidth(item.size, 13);
             const double baseline = g.size.center().y() + (fm.ascent() - fm.descent()) / 2;
-            paintSizeText(*painter, QPointF(g.size.right() - w, baseline), item.size, 13,
-                          Color::ink, Color::ink3);
+            const QPointF origin(g.size.right() - w, baseline);
+            const auto* list = static_cast<const ItemListView*>(parent());
+            if (const SizeTextMotion* roll = list->sizeRoll(item.id))
+                paintSizeText(*painter, origin, *roll, 13, Color::ink, Color::ink3);
+            else
+                paintSizeText(*painter, origin, item.size, 13, Color::ink, Color::ink3);
         }
 
         // The pick key: always shown when picked, otherwise only while the row is hovered. `p`
@@ -179,9 +183,49 @@ double ItemListView::pickAmount(NodeId node) const {
     return 0;
 }
 
+const SizeTextMotion* ItemListView::sizeRoll(NodeId node) const {
+    const auto it = rolling_.find(node);
+    return it == rolling_.end() ? nullptr : it->second.get();
+}
+
+void ItemListView::rollSizes(const std::vector<RowItem>& rows, bool sameGeneration) {
+    if (!sameGeneration) {
+        rolling_.clear();
+        return;
+    }
+    std::unordered_map<NodeId, std::uint64_t> was;
+    for (const RowItem& row : rows_.rows())
+        was[row.id] = row.size;
+    const bool animate = isVisible() && model_.animation().has_value();
+    for (const RowItem& row : rows) {
+        const auto it = was.find(row.id);
+        if (it == was.end() || it->second == row.size) continue;
+        if (!animate) {
+            rolling_.erase(row.id);  // the new size shows at once
+            continue;
+        }
+        auto& motion = rolling_[row.id];
+        if (!motion) {
+            motion = std::make_unique<SizeTextMotion>(it->second);
+            connect(motion.get(), &SizeTextMotion::changed, viewport(),
+                    qOverload<>(&QWidget::update));
+            const NodeId id = row.id;
+            connect(&motion->spring(), &SpringAnimator::settled, this, [this, id] {
+                // Sent by the motion's own spring: the motion is let go once the signal is done.
+                if (auto at = rolling_.find(id); at != rolling_.end()) {
+                    at->second.release()->deleteLater();
+                    rolling_.erase(at);
+                }
+            });
+        }
+        motion->setBytes(row.size, true);
+    }
+}
+
 void ItemListView::setRows(std::vector<RowItem> rows, qint64 total) {
     // A row of the same generation whose picked state changed moves its key on the pick spring.
     const bool sameGeneration = index_ && model_.index() == index_;
+    rollSizes(rows, sameGeneration);
     std::unordered_map<NodeId, bool> was;
     if (sameGeneration) {
         for (const RowItem& row : rows_.rows())

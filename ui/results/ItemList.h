@@ -12,6 +12,7 @@
 #include "model/app/AppModel.h"
 #include "ui/results/RowItems.h"
 #include "ui/results/RowListModel.h"
+#include "ui/theme/Display.h"
 #include "ui/theme/SpringAnimator.h"
 
 namespace tamrel {
@@ -62,6 +63,9 @@ public:
     // How far the pick key of node's row is in its picked look (0 to 1, may overshoot while it
     // moves on the pick spring after the row was picked or unpicked).
     double pickAmount(NodeId node) const;
+    // The size of node's row while it rolls its digits after an animated step of the model
+    // changed it, else null (the row shows its size still).
+    const SizeTextMotion* sizeRoll(NodeId node) const;
     // The viewport rectangle of row `row`.
     QRect rowRect(int row) const { return visualRect(rows_.index(row)); }
     // Where "Nothing in here" is drawn while there are no rows: below the "+ n more" footer when
@@ -85,6 +89,8 @@ protected:
 private:
     // The item row under a viewport point, or -1.
     int itemAt(QPoint p) const;
+    // Starts the roll of each row whose size differs from the one shown, in an animated step.
+    void rollSizes(const std::vector<RowItem>& rows, bool sameGeneration);
     bool rowsCurrent() const { return !loading_ && index_ && model_.index() == index_; }
 
     AppModel& model_;
@@ -97,6 +103,8 @@ private:
     std::optional<NodeId> lastClick_;
     // Rows whose picked state changed, while their key moves to the new look.
     std::unordered_map<NodeId, std::unique_ptr<SpringAnimator>> picking_;
+    // Rows whose size changed in an animated step, while their number rolls.
+    std::unordered_map<NodeId, std::unique_ptr<SizeTextMotion>> rolling_;
     bool loading_ = false;
     QWidget* spinner_ = nullptr;  // made when first needed
 };

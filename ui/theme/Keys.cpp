@@ -1,6 +1,7 @@
 #include "ui/theme/Keys.h"
 
 #include <QPainter>
+#include <QtMath>
 
 #include "ui/theme/Colors.h"
 #include "ui/theme/Fonts.h"
@@ -89,6 +90,12 @@ void KeyButton::setSymbol(const QString& symbol) {
     update();
 }
 
+void KeyButton::setDisabledOpacity(double opacity) {
+    if (opacity == disabledOpacity_) return;
+    disabledOpacity_ = opacity;
+    update();
+}
+
 QSizeF KeyButton::labelSize() const {
     const KeyMetrics m = keyMetrics(large_);
     const QFontMetricsF fm(Fonts::system(m.fontSize, Fonts::Weight::bold));
@@ -109,7 +116,7 @@ void KeyButton::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::TextAntialiasing);
-    if (!isEnabled()) p.setOpacity(0.45);
+    p.setOpacity(drawnOpacity());
     const KeyMetrics m = keyMetrics(large_);
     const KeyColors colors = keyColors(kind_);
     const QSizeF label = labelSize();
@@ -167,7 +174,17 @@ void RoundKey::paintEvent(QPaintEvent*) {
     const QFont font = Fonts::symbol(size_ * 0.4);
     p.setFont(font);
     p.setPen(Color::ink);
-    p.drawText(QRectF(0, 2 * press, size_, size_), Qt::AlignCenter, Symbols::glyph(symbol_));
+    // Turned about the centre of the (pressed) label.
+    p.translate(size_ / 2, size_ / 2 + 2 * press);
+    if (turn_ != 0) p.rotate(qRadiansToDegrees(turn_));
+    p.drawText(QRectF(-size_ / 2, -size_ / 2, size_, size_), Qt::AlignCenter,
+               Symbols::glyph(symbol_));
+}
+
+void RoundKey::setTurn(double radians) {
+    if (radians == turn_) return;
+    turn_ = radians;
+    update();
 }
 
 }  // namespace tamrel

@@ -61,7 +61,8 @@ KeyGeometry keyGeometry(QSizeF label, bool large, double press);
 
 // A text key (the key button style): an optional symbol before the title, kind and size as
 // given. Its face and label sink 2 points while held and spring back (response 0.16 s, damping
-// 0.6) on release. Disabled keys are drawn at half opacity and take no clicks.
+// 0.6) on release. Disabled keys take no clicks and are drawn at 0.45 opacity, or at what the
+// screen sets with setDisabledOpacity().
 class KeyButton : public QAbstractButton {
     Q_OBJECT
 public:
@@ -72,6 +73,12 @@ public:
     bool large() const { return large_; }
     // 0 at rest, 1 fully pressed; follows the press spring.
     double pressAmount() const { return press_.value(); }
+
+    // The opacity the key is drawn at while disabled (1 keeps a disabled key at full strength).
+    void setDisabledOpacity(double opacity);
+    double disabledOpacity() const { return disabledOpacity_; }
+    // The opacity the key is drawn at now.
+    double drawnOpacity() const { return isEnabled() ? 1.0 : disabledOpacity_; }
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override { return sizeHint(); }
@@ -85,11 +92,13 @@ private:
     KeyKind kind_;
     bool large_;
     QString symbol_;
+    double disabledOpacity_ = 0.45;
     SpringAnimator press_;
 };
 
 // A round icon key of diameter `size`: the symbol at size × 0.4 in ink on a keyFace circle with
-// 2.5 points of keyEdge below; the face sinks 1.5 and the symbol 2 points while held.
+// 2.5 points of keyEdge below; the face sinks 1.5 and the symbol 2 points while held. The
+// symbol may be drawn turned about its centre (an expand chevron turning over).
 class RoundKey : public QAbstractButton {
     Q_OBJECT
 public:
@@ -97,6 +106,10 @@ public:
 
     double pressAmount() const { return press_.value(); }
     QSize sizeHint() const override;
+
+    // The angle the symbol is drawn turned by, in radians, clockwise on screen (0 upright).
+    void setTurn(double radians);
+    double turn() const { return turn_; }
 
     // The opacity the key is drawn at while disabled (0.45 unless a screen asks otherwise).
     void setDisabledOpacity(double opacity) { disabledOpacity_ = opacity; update(); }
@@ -109,6 +122,7 @@ private:
     QString symbol_;
     double size_;
     double disabledOpacity_ = 0.45;
+    double turn_ = 0;
     SpringAnimator press_;
 };
 

@@ -530,8 +530,10 @@ AppDetail::AppDetail(AppModel& model, const InstalledApp& app, IndexRef index, Q
       scroll_(new QScrollArea(this)),
       leftovers_(new LeftoverList(model, app, index_)),
       reveal_(new KeyButton(QStringLiteral("Show in File Manager"), KeyKind::plain, false, this)),
-      uninstall_(new KeyButton(QStringLiteral("Uninstall"), KeyKind::accent, true, this)) {
+      uninstall_(new KeyButton(QStringLiteral("Uninstall"), KeyKind::accent, true, this)),
+      remove_(toRemove()) {
     setBareContent(*scroll_, leftovers_, false);
+    connect(&remove_, &SizeTextMotion::changed, this, qOverload<>(&QWidget::update));
     reveal_->setSymbol(QStringLiteral("folder"));
     uninstall_->setSymbol(QStringLiteral("trash.fill"));
     connect(reveal_, &QAbstractButton::clicked, this, [this] {
@@ -562,13 +564,20 @@ bool AppDetail::showsPasswordNote() const {
     });
 }
 
+void AppDetail::setRunning(bool running) {
+    if (running == running_) return;
+    running_ = running;
+    // The badge and the footnote change; the footnote may need another line.
+    resizeEvent(nullptr);
+    update();
+}
+
 void AppDetail::refresh() {
-    // Asked afresh at every refresh: an application started or quit since shows at the next.
-    running_ = model_.appRunning(app_);
     const bool uninstalling = model_.uninstalling();
     uninstall_->setText(uninstalling ? QStringLiteral("Uninstalling\u2026")
                                      : QStringLiteral("Uninstall"));
     uninstall_->setEnabled(!ToolsBusy::of(model_).busy() && index_ && model_.index() == index_);
+    remove_.setBytes(toRemove(), isVisible() && model_.animation().has_value());
     leftovers_->update();
     resizeEvent(nullptr);
     update();
@@ -622,8 +631,7 @@ void AppDetail::paintEvent(QPaintEvent*) {
     const double headH = headerHeight();
     // Header: icon, texts, read-out.
     AppIcon::paint(p, QPointF(18, headH / 2 - 32), 64, QString::fromStdString(app_.path));
-    const std::uint64_t remove = toRemove();
-    const double sizeW = sizeTextWidth(remove, 22);
+    const double sizeW = sizeTextWidth(remove_.bytes(), 22);
     const QFont rf = removeFont();
     const double readW =
         std::max(sizeW, QFontMetricsF(rf).horizontalAdvance(QStringLiteral("TO REMOVE"))) + 24;
@@ -634,7 +642,7 @@ void AppDetail::paintEvent(QPaintEvent*) {
     paintSizeText(p,
                   QPointF(read.right() - 12 - sizeW,
                           read.top() + 8 + QFontMetricsF(Fonts::system(22, W::bold)).ascent()),
-                  remove, 22, Color::screenGlow, Color::withOpacity(Color::screenGlow, 0.7));
+                  remove_, 22, Color::screenGlow, Color::withOpacity(Color::screenGlow, 0.7));
     paintLine(
         p,
         QRectF(read.left() + 12, read.top() + 8 + Fonts::lineHeight(Fonts::system(22, W::bold)) + 1,
@@ -722,9 +730,18 @@ void AppDetail::paintEvent(QPaintEvent*) {
 AppsView::AppsView(AppModel& model, QWidget* parent)
     : QWidget(parent),
       model_(model),
+      running_(new RunningCheck(model, this)),
       list_(new AppList(model, this)),
       placeholder_(new Panel(18, this)) {
     loading_ = new LoadingState(QString(), 0, placeholder_);
+    connect(running_, &RunningCheck::changed, this, [this] {
+        if (detail_) detail_->setRunning(selectedRunning());
+        retitle();
+    });
+    // An uninstall asked the application to quit: whether it still runs is asked again.
+    connect(&model_, &AppModel::uninstallingChanged, this, [this] {
+        if (!model_.uninstalling()) checkRunning();
+    });
     connect(&model_, &AppModel::appsChanged, this, [this] {
         generation_.receive(model_.index());
         refresh();
@@ -782,6 +799,15 @@ void AppsView::refresh() {
     loading_->setSpinning(loading);
 }
 
+void AppsView::checkRunning() {
+    if (const InstalledApp* app = selected(); app && isVisible()) running_->check(*app);
+}
+
+bool AppsView::selectedRunning() const {
+    const InstalledApp* app = selected();
+    return app && running_->running(*app).value_or(false);
+}
+
 void AppsView::rebuildDetail() {
     const InstalledApp* app = selected();
     if (detail_ && app && detail_->app() == *app && model_.index()) {
@@ -793,7 +819,10 @@ void AppsView::rebuildDetail() {
     detail_ = nullptr;
     if (app) {
         detail_ = new AppDetail(model_, *app, model_.index(), this);
+        // The last answer shows until the new one comes.
+        detail_->setRunning(selectedRunning());
         detail_->show();
+        checkRunning();
     }
     placeholder_->setVisible(!detail_);
     resizeEvent(nullptr);
@@ -802,6 +831,7 @@ void AppsView::rebuildDetail() {
 
 void AppsView::showEvent(QShowEvent*) {
     model_.loadApps(false);
+    checkRunning();
 }
 
 void AppsView::resizeEvent(QResizeEvent*) {
@@ -826,7 +856,7 @@ void AppsView::retitle() {
     }
     confirm_->setText(uninstallTitle(app));
     confirm_->setInformativeText(
-        uninstallMessage(app, model_.leftoverPicked().size(), app && model_.appRunning(*app), system));
+        uninstallMessage(app, model_.leftoverPicked().size(), selectedRunning(), system));
 }
 
 void AppsView::followConfirm() {
@@ -856,6 +886,8 @@ void AppsView::followConfirm() {
     confirm_ = box;
     followBusy();
     retitle();
+    // The question names an application that runs: asked afresh as it opens.
+    checkRunning();
     box->open();
 }
 

@@ -7,7 +7,9 @@
 #include <vector>
 
 #include "model/app/AppModel.h"
+#include "ui/theme/Display.h"
 #include "ui/tools/Generation.h"
+#include "ui/tools/RunningCheck.h"
 
 class QLineEdit;
 #include <QMessageBox>
@@ -124,9 +126,14 @@ public:
     LeftoverList& leftovers() { return *leftovers_; }
     // Bytes the read-out shows: the application's own plus its ticked leftovers.
     std::uint64_t toRemove() const;
+    // The "to remove" read-out, rolling its digits when an animated step changes it.
+    const SizeTextMotion& removeMotion() const { return remove_; }
     QString footnote() const;
     bool showsPasswordNote() const;
     void refresh();
+    // Whether the application runs, as last found (off the main thread) by the screen.
+    void setRunning(bool running);
+    bool running() const { return running_; }
 
 protected:
     void paintEvent(QPaintEvent*) override;
@@ -147,6 +154,7 @@ private:
     LeftoverList* leftovers_;
     KeyButton* reveal_;
     KeyButton* uninstall_;
+    SizeTextMotion remove_;
 };
 
 // The Apps tab: the list beside the detail of the selected application (or a placeholder), the
@@ -164,6 +172,8 @@ public:
     // The inventory on screen belongs to the shown index.
     bool current() const;
     QMessageBox* confirmation() const { return confirm_; }
+    // Finds out whether the applications shown run.
+    RunningCheck& runningCheck() { return *running_; }
 
 protected:
     void showEvent(QShowEvent*) override;
@@ -175,8 +185,12 @@ private:
     void rebuildDetail();
     void followConfirm();
     void retitle();
+    // Asks whether the selected application runs; the detail and the question follow the answer.
+    void checkRunning();
+    bool selectedRunning() const;
 
     AppModel& model_;
+    RunningCheck* running_;
     AppList* list_;
     QWidget* placeholder_;
     LoadingState* loading_;

@@ -9,6 +9,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
+#include <numbers>
 
 #include "format/Fmt.h"
 #include "model/apps/Owner.h"
@@ -36,6 +38,7 @@ constexpr double kSide = 22;
 constexpr double kSpacing = 14;
 constexpr double kBottom = 110;
 constexpr double kRowGap = 1;
+constexpr Spring kExpandSpring{0.3, 0.85};
 
 const QFont& headTitleFont() {
     static const QFont font = Fonts::system(20, W::bold, -0.5);
@@ -139,6 +142,7 @@ CleanHeader::CleanHeader(AppModel& model, QWidget* parent)
     clean_->setSymbol(QStringLiteral("trash.fill"));
     connect(clean_, &QAbstractButton::clicked, this, [this] { model_.setConfirmClean(true); });
     connect(openTrash_, &QAbstractButton::clicked, this, [this] { openTrash(opener_); });
+    connect(&ticked_, &SizeTextMotion::changed, this, qOverload<>(&QWidget::update));
     refresh();
 }
 
@@ -160,13 +164,15 @@ void CleanHeader::refresh() {
                 if (item.node < index->count()) found_ += index->size(item.node);
     }
     tickedCount_ = model_.cleanPicked().size();
-    tickedBytes_ = model_.cleanSize();
     // The clean-up being prepared is part of the run the user confirmed.
     const bool cleaning = model_.trashing() || model_.preparingClean();
     const bool none = model_.cleanPicked().empty();
     clean_->setText(cleaning ? QStringLiteral("Cleaning\u2026") : QStringLiteral("Clean"));
     clean_->setEnabled(!none && !ToolsBusy::of(model_).busy() && model_.index());
+    // Dimmed only for want of ticks: while a move runs it stays at full strength.
+    clean_->setDisabledOpacity(none ? 0.5 : 1.0);
     openTrash_->setVisible(trashNote(model_.trashSize()).has_value());
+    ticked_.setBytes(model_.cleanSize(), isVisible() && model_.animation().has_value());
     resizeEvent(nullptr);
     update();
 }
@@ -189,7 +195,7 @@ void CleanHeader::paintEvent(QPaintEvent*) {
     paintCard(p, QRectF(0, 0, width(), height() - 1), 18);
     const std::uint64_t found = found_;
     const std::size_t n = tickedCount_;
-    const std::uint64_t ticked = tickedBytes_;
+    const std::uint64_t ticked = ticked_.bytes();
     const QSizeF display = tickedDisplaySize(n, ticked);
     const double rowH =
         std::max({Fonts::lineHeight(headTitleFont()) + 4 + Fonts::lineHeight(headLineFont()),
@@ -207,7 +213,7 @@ void CleanHeader::paintEvent(QPaintEvent*) {
                   QPointF(screen.right() - 12 - sizeW,
                           screen.top() + 8 + Fonts::lineHeight(tf) + 1 +
                               QFontMetricsF(Fonts::system(20, W::bold)).ascent()),
-                  ticked, 20, Color::screenGlow, Color::withOpacity(Color::screenGlow, 0.7));
+                  ticked_, 20, Color::screenGlow, Color::withOpacity(Color::screenGlow, 0.7));
 
     const double textW = screen.left() - 16 - 18;
     const double textsH =
@@ -236,7 +242,9 @@ CleanGroupCard::CleanGroupCard(AppModel& model, CleanGroup group, bool open, QWi
       model_(model),
       group_(std::move(group)),
       open_(open),
-      tick_(new TickBox(TickState::none, this)) {
+      openness_(open ? 1 : 0),
+      tick_(new TickBox(TickState::none, this)),
+      expand_(new RoundKey(QStringLiteral("chevron.down"), 28, this)) {
     setMouseTracking(true);
     connect(tick_, &QAbstractButton::clicked, this, [this] {
         std::vector<NodeId> nodes;
@@ -245,28 +253,39 @@ CleanGroupCard::CleanGroupCard(AppModel& model, CleanGroup group, bool open, QWi
             nodes.push_back(item.node);
         model_.setClean(nodes, tick_->state() != TickState::all);
     });
-    makeExpandKey();
+    expand_->setTurn(std::numbers::pi * openness_.value());
+    connect(expand_, &QAbstractButton::clicked, this, [this] {
+        open_ = !open_;
+        openness_.animateTo(open_ ? 1 : 0, kExpandSpring);
+        emit openChanged(open_);
+    });
+    connect(&openness_, &SpringAnimator::valueChanged, this, [this](double v) {
+        expand_->setTurn(std::numbers::pi * v);
+        if (showsList()) update(QRect(0, int(headerHeight()), width(), height()));
+    });
+    connect(&picked_, &SizeTextMotion::changed, this, [this] {
+        update(QRect(0, 0, width(), int(std::ceil(headerHeight()))));
+    });
+    connect(&openness_, &SpringAnimator::settled, this, [this] {
+        if (!open_) emit heightChanged();
+    });
     refresh();
 }
 
-void CleanGroupCard::makeExpandKey() {
-    if (expand_) expand_->deleteLater();
-    expand_ = new RoundKey(open_ ? QStringLiteral("chevron.up") : QStringLiteral("chevron.down"),
-                           28, this);
-    connect(expand_, &QAbstractButton::clicked, this, [this] {
-        open_ = !open_;
-        makeExpandKey();
-        emit openChanged(open_);
-    });
-    expand_->show();
-    resizeEvent(nullptr);
+bool CleanGroupCard::showsList() const {
+    return open_ || openness_.moving();
+}
+
+double CleanGroupCard::listOpacity() const {
+    return showsList() ? std::clamp(openness_.value(), 0.0, 1.0) : 0.0;
 }
 
 void CleanGroupCard::refresh() {
     const IndexRef index = model_.index();
     const NodeSet& picked = model_.cleanPicked();
     std::size_t pickedAll = 0;
-    total_ = pickedBytes_ = 0;
+    std::uint64_t pickedBytes = 0;
+    total_ = 0;
     pickedCount_ = 0;
     for (const CleanItem& item : group_.items) {
         const bool on = picked.contains(item.node);
@@ -275,13 +294,20 @@ void CleanGroupCard::refresh() {
         const std::uint64_t size = index->size(item.node);
         total_ += size;
         if (on) {
-            pickedBytes_ += size;
+            pickedBytes += size;
             ++pickedCount_;
         }
     }
     tick_->setState(tickState(pickedAll, group_.items.size()));
     rowTexts_.clear();
+    picked_.setBytes(pickedBytes, isVisible() && model_.animation().has_value());
     update();
+}
+
+void CleanGroupCard::rollFrom(std::uint64_t shown, bool animate) {
+    const std::uint64_t bytes = picked_.bytes();
+    picked_.setBytes(shown, false);
+    picked_.setBytes(bytes, animate);
 }
 
 double CleanGroupCard::headerHeight() const {
@@ -291,7 +317,7 @@ double CleanGroupCard::headerHeight() const {
 }
 
 std::size_t CleanGroupCard::rowCount() const {
-    return open_ ? std::min(group_.items.size(), kGroupRowLimit) : 0;
+    return showsList() ? std::min(group_.items.size(), kGroupRowLimit) : 0;
 }
 
 QString CleanGroupCard::moreLine() const {
@@ -300,7 +326,7 @@ QString CleanGroupCard::moreLine() const {
 
 double CleanGroupCard::heightFor(double) const {
     double h = headerHeight();
-    if (open_) {
+    if (showsList()) {
         const std::size_t rows = rowCount();
         h += 1 + 8 + rows * rowHeight() + (rows > 0 ? (rows - 1) * kRowGap : 0) + 8;
         if (!moreLine().isEmpty())
@@ -320,7 +346,8 @@ QRectF CleanGroupCard::magnifierRect(std::size_t row) const {
 }
 
 std::optional<std::size_t> CleanGroupCard::rowAt(QPointF pos) const {
-    const std::size_t rows = rowCount();
+    // Rows fading out after a close take no clicks.
+    const std::size_t rows = open_ ? rowCount() : 0;
     if (rows == 0) return std::nullopt;
     const double top = headerHeight() + 1 + 8;
     if (pos.y() < top) return std::nullopt;
@@ -349,7 +376,6 @@ void CleanGroupCard::paintEvent(QPaintEvent* event) {
 
     const NodeSet& picked = model_.cleanPicked();
     const std::uint64_t total = total_;
-    const std::uint64_t pickedBytes = pickedBytes_;
     const std::size_t pickedCount = pickedCount_;
     const double headH = headerHeight();
     const QRectF header(0, 0, width(), headH);
@@ -358,8 +384,8 @@ void CleanGroupCard::paintEvent(QPaintEvent* event) {
         paintGlyph(p, QPointF(glyphX, headH / 2 - 18), QString::fromStdString(group_.symbol),
                    groupHex(group_.id), 34);
         const QString count = groupCountLine(total, pickedCount, group_.items.size());
-        const double sizeW =
-            std::max(sizeTextWidth(pickedBytes, 17), Fonts::tabularWidth(countFont(), count));
+        const double sizeW = std::max(sizeTextWidth(picked_.bytes(), 17),
+                                      Fonts::tabularWidth(countFont(), count));
         const double rightX = (expand_ ? expand_->x() : width() - 16) - 12;
         const double textX = glyphX + 34 + 12;
         const double textW = rightX - sizeW - 12 - textX;
@@ -386,15 +412,17 @@ void CleanGroupCard::paintEvent(QPaintEvent* event) {
         const double sizeLH = Fonts::lineHeight(Fonts::system(17, W::bold));
         const double colH = sizeLH + 1 + Fonts::lineHeight(countFont());
         const double colTop = headH / 2 - colH / 2;
-        const double pw = sizeTextWidth(pickedBytes, 17);
+        const double pw = sizeTextWidth(picked_.bytes(), 17);
         paintSizeText(
             p, QPointF(rightX - pw, colTop + QFontMetricsF(Fonts::system(17, W::bold)).ascent()),
-            pickedBytes, 17, Color::ink, Color::ink2);
+            picked_, 17, Color::ink, Color::ink2);
         paintDigitsRight(
             p, QRectF(rightX - sizeW, colTop + sizeLH + 1, sizeW, Fonts::lineHeight(countFont())),
             count, countFont(), Color::ink3);
     }
-    if (!open_) return;
+    if (!showsList()) return;
+    // The list fades in as the group opens and out as it closes.
+    p.setOpacity(listOpacity());
     p.fillRect(QRectF(0, headH, width(), 1), Color::line);
     const std::size_t rows = rowCount();
     // Only the rows inside the repainted region are drawn.
@@ -576,12 +604,19 @@ bool CleanView::showsEmptyState() const {
 }
 
 void CleanView::rebuild() {
-    for (CleanGroupCard* card : cards_)
+    // What the cards showed: a new plan rolls their ticked sizes from there in an animated step.
+    std::map<std::string, std::uint64_t> shown;
+    for (CleanGroupCard* card : cards_) {
+        shown[card->group().id] = card->pickedMotion().bytes();
         delete card;
+    }
     cards_.clear();
+    const bool animate = isVisible() && model_.animation().has_value();
     if (model_.index()) {
         for (const CleanGroup& group : model_.cleanPlan()) {
             auto* card = new CleanGroupCard(model_, group, openGroups_.contains(group.id), page_);
+            if (const auto was = shown.find(group.id); was != shown.end())
+                card->rollFrom(was->second, animate);
             connect(card, &CleanGroupCard::openChanged, this, [this, id = group.id](bool open) {
                 if (open)
                     openGroups_.insert(id);
@@ -589,6 +624,7 @@ void CleanView::rebuild() {
                     openGroups_.erase(id);
                 relayout();
             });
+            connect(card, &CleanGroupCard::heightChanged, this, &CleanView::relayout);
             card->show();
             cards_.push_back(card);
         }

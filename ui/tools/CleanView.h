@@ -13,6 +13,8 @@
 #include <vector>
 
 #include "model/app/AppModel.h"
+#include "ui/theme/Display.h"
+#include "ui/theme/SpringAnimator.h"
 
 #include <QMessageBox>
 
@@ -50,6 +52,8 @@ public:
     void setUrlOpener(std::function<bool(const QUrl&)> open) { opener_ = std::move(open); }
     double heightFor() const;
     void refresh();
+    // The ticked size on the display, rolling its digits when an animated step changes it.
+    const SizeTextMotion& tickedMotion() const { return ticked_; }
 
 protected:
     void paintEvent(QPaintEvent*) override;
@@ -61,10 +65,10 @@ private:
     TextButton* openTrash_;
     std::function<bool(const QUrl&)> opener_;
     // What the plan found and what is ticked, summed over thousands of items at refresh() and
-    // not at every paint.
+    // not at every paint; the ticked bytes are the read-out's.
     std::uint64_t found_ = 0;
     std::size_t tickedCount_ = 0;
-    std::uint64_t tickedBytes_ = 0;
+    SizeTextMotion ticked_{0};
 };
 
 // One group of the plan: its tick box (all, some or none of its items), glyph, title, risk
@@ -79,17 +83,29 @@ public:
     bool isOpen() const { return open_; }
     TickBox* tickBox() const { return tick_; }
     RoundKey* expandKey() const { return expand_; }
+    // 0 closed, 1 open, on the expand spring (response 0.3 s, damping 0.85): the chevron's
+    // turn is half a turn times this, and the item list fades with it.
+    SpringAnimator& openness() { return openness_; }
+    // The opacity the item list is drawn at now.
+    double listOpacity() const;
     double heightFor(double width) const;
-    // Rows drawn: min(items, 200) while open, else 0.
+    // Rows drawn: min(items, 200) while open or fading out after closing, else 0.
     std::size_t rowCount() const;
     QRectF rowRect(std::size_t row) const;
     QRectF magnifierRect(std::size_t row) const;
     // "+ N more, included in the group tick", or empty.
     QString moreLine() const;
     void refresh();
+    // The ticked size of the group, rolling its digits when an animated step changes it.
+    const SizeTextMotion& pickedMotion() const { return picked_; }
+    // Rolls the ticked size from `shown` (what the card of the same group it replaces showed)
+    // to the group's own when `animate`.
+    void rollFrom(std::uint64_t shown, bool animate);
 
 signals:
     void openChanged(bool open);
+    // The card needs another height: a closed list has faded out.
+    void heightChanged();
 
 protected:
     void paintEvent(QPaintEvent*) override;
@@ -102,7 +118,6 @@ protected:
 private:
     double headerHeight() const;
     std::optional<std::size_t> rowAt(QPointF pos) const;
-    void makeExpandKey();
     // What row `row` shows, worked out when it is first drawn after refresh() (a path and an
     // owner lookup per row, too slow for every paint).
     struct RowTexts {
@@ -116,18 +131,21 @@ private:
         double sizeWidth = 0;
     };
     const RowTexts& rowTexts(std::size_t row, const DiskIndex& index, const std::string& home);
+    // The list is laid out and drawn: open, or closed and still fading out.
+    bool showsList() const;
 
     AppModel& model_;
     CleanGroup group_;
     bool open_;
+    SpringAnimator openness_;
     TickBox* tick_;
     RoundKey* expand_ = nullptr;
     std::optional<std::size_t> hoverRow_;
     std::vector<std::optional<RowTexts>> rowTexts_;  // by row, emptied by refresh()
-    // The group's bytes, and its ticked items and their bytes, as of refresh().
+    // The group's bytes, and its ticked items and their bytes (the read-out's), as of refresh().
     std::uint64_t total_ = 0;
     std::size_t pickedCount_ = 0;
-    std::uint64_t pickedBytes_ = 0;
+    SizeTextMotion picked_{0};
 };
 
 // The Clean up tab: the header, the empty-state card when the plan is empty, one card per group

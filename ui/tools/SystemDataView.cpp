@@ -8,11 +8,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 
 #include "format/Fmt.h"
 #include "model/apps/Owner.h"
 #include "ui/results/AppIcon.h"
 #include "ui/results/ItemMenu.h"
+#include "ui/results/ResultsHeader.h"
 #include "ui/results/ResultsPaint.h"
 #include "ui/theme/Colors.h"
 #include "ui/theme/Display.h"
@@ -34,6 +36,7 @@ constexpr double kMinColumn = 360;
 constexpr double kItemHeight = 30;
 constexpr double kItemGap = 2;
 constexpr int kItemLines = 4;
+constexpr Spring kCleanTheseUpSpring{0.3, 0.8};
 
 const QFont& titleFont() {
     static const QFont font = Fonts::system(20, W::bold, -0.5);
@@ -115,6 +118,13 @@ SystemSummary::SystemSummary(QWidget* parent) : QWidget(parent) {
     fade_.setEndValue(1.0);
     fade_.setDuration(150);
     connect(&fade_, &QVariantAnimation::valueChanged, this, qOverload<>(&QWidget::update));
+    connect(&total_, &SizeTextMotion::changed, this, qOverload<>(&QWidget::update));
+}
+
+void SystemSummary::rollFrom(std::uint64_t shown, bool animate) {
+    const std::uint64_t total = barTotal(segments_);
+    total_.setBytes(shown, false);
+    total_.setBytes(total, animate);
 }
 
 double SystemSummary::segmentOpacity(std::size_t i) const {
@@ -144,6 +154,7 @@ double SystemSummary::cardHeight() {
 
 void SystemSummary::setReport(const SystemDataReport& report) {
     segments_ = barSegments(report);
+    total_.setBytes(barTotal(segments_), false);
     hovered_.reset();
     fade_.stop();
     fadeFrom_.clear();
@@ -171,10 +182,9 @@ void SystemSummary::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
     paintCard(p, QRectF(0, 0, width(), height() - 1), 18);
-    const double total = double(barTotal(segments_));
     const QFont title = titleFont();
     const QFont sub = subtitleFont();
-    const double sizeW = sizeTextWidth(std::uint64_t(total), 34, -1);
+    const double sizeW = sizeTextWidth(total_.bytes(), 34, -1);
     const double textW = width() - 36 - sizeW - 8;
     paintLine(p, QRectF(18, 18, textW, Fonts::lineHeight(title)),
               QStringLiteral("System Data, explained"), title, Color::ink);
@@ -183,8 +193,8 @@ void SystemSummary::paintEvent(QPaintEvent*) {
                   "The system shows all of this as one grey bar. Here's what's actually in it."),
               sub, Color::ink2);
     const double ascent = QFontMetricsF(Fonts::system(34, W::bold)).ascent();
-    paintSizeText(p, QPointF(width() - 18 - sizeW, 18 + ascent), std::uint64_t(total), 34,
-                  Color::ink, Color::ink2, -1);
+    paintSizeText(p, QPointF(width() - 18 - sizeW, 18 + ascent), total_, 34, Color::ink,
+                  Color::ink2, -1);
     const std::vector<QRectF> rects = segmentRects();
     p.setPen(Qt::NoPen);
     for (std::size_t i = 0; i < rects.size(); ++i) {
@@ -222,12 +232,19 @@ double BucketCard::cardHeight() {
 }
 
 BucketCard::BucketCard(AppModel& model, SpaceBucket bucket, IndexRef index, QWidget* parent)
-    : QWidget(parent), model_(model), bucket_(std::move(bucket)), index_(std::move(index)) {
+    : QWidget(parent),
+      model_(model),
+      bucket_(std::move(bucket)),
+      index_(std::move(index)),
+      size_(bucket_.bytes) {
     setMouseTracking(true);
+    connect(&size_, &SizeTextMotion::changed, this, qOverload<>(&QWidget::update));
     if (bucket_.advice == SpaceBucket::Advice::safe) {
         clean_ = new KeyButton(QStringLiteral("Clean these up"), KeyKind::accent, false, this);
         clean_->setSymbol(QStringLiteral("arrow.right"));
-        connect(clean_, &QAbstractButton::clicked, this, [this] { model_.setTab(Tab::tidy); });
+        // The Clean up screen comes in on the key's own spring.
+        connect(clean_, &QAbstractButton::clicked, this,
+                [this] { selectTab(model_, Tab::tidy, kCleanTheseUpSpring); });
     }
     if (!bucket_.roots.empty()) {
         look_ = new KeyButton(QStringLiteral("Look inside"), KeyKind::plain, false, this);
@@ -237,6 +254,11 @@ BucketCard::BucketCard(AppModel& model, SpaceBucket bucket, IndexRef index, QWid
             if (index_ && model_.index() == index_) model_.open(bucket_.roots.front());
         });
     }
+}
+
+void BucketCard::rollFrom(std::uint64_t shown, bool animate) {
+    size_.setBytes(shown, false);
+    size_.setBytes(bucket_.bytes, animate);
 }
 
 void BucketCard::resizeEvent(QResizeEvent*) {
@@ -281,7 +303,7 @@ void BucketCard::paintEvent(QPaintEvent*) {
                advice.text, advice.fill, 7, 2.5);
     paintSizeText(
         p, QPointF(width() - 16 - sizeW, 16 + QFontMetricsF(Fonts::system(22, W::bold)).ascent()),
-        bucket_.bytes, 22, Color::ink, Color::ink2, -0.6);
+        size_, 22, Color::ink, Color::ink2, -0.6);
     const QFont blurb = blurbFont();
     const double blurbTop = 16 + bucketHeaderHeight() + 12;
     p.setFont(blurb);
@@ -452,6 +474,13 @@ int SystemDataView::columns() const {
 }
 
 void SystemDataView::rebuild() {
+    // What the cards showed: a new report rolls their sizes from there in an animated step.
+    std::optional<std::uint64_t> shownTotal;
+    if (summary_) shownTotal = summary_->totalMotion().bytes();
+    std::map<std::string, std::uint64_t> shownBuckets;
+    for (const BucketCard* card : cards_)
+        shownBuckets[card->bucket().id] = card->sizeMotion().bytes();
+    const bool animate = isVisible() && model_.animation().has_value();
     delete summary_;
     summary_ = nullptr;
     for (BucketCard* card : cards_)
@@ -464,9 +493,14 @@ void SystemDataView::rebuild() {
         const SystemDataReport& report = *model_.systemReport();
         summary_ = new SystemSummary(page_);
         summary_->setReport(report);
+        if (shownTotal) summary_->rollFrom(*shownTotal, animate);
         if (const auto note = folderNote(model_.index()->rootPath(), rootVolumeName(model_.volumes()))) note_ = *note;
-        for (const SpaceBucket& bucket : report.buckets)
-            cards_.push_back(new BucketCard(model_, bucket, model_.index(), page_));
+        for (const SpaceBucket& bucket : report.buckets) {
+            auto* card = new BucketCard(model_, bucket, model_.index(), page_);
+            if (const auto shown = shownBuckets.find(bucket.id); shown != shownBuckets.end())
+                card->rollFrom(shown->second, animate);
+            cards_.push_back(card);
+        }
         hidden_ = new HiddenSpaceCard(report, page_);
         summary_->show();
         for (BucketCard* card : cards_)

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "model/app/AppModel.h"
+#include "ui/theme/Display.h"
 #include "ui/tools/Generation.h"
 #include "ui/tools/ToolsText.h"
 
@@ -24,6 +25,10 @@ class SystemSummary : public QWidget {
 public:
     explicit SystemSummary(QWidget* parent = nullptr);
     void setReport(const SystemDataReport& report);
+    // The total, rolling its digits from `shown` (what the summary it replaces showed) to the
+    // report's total when `animate`.
+    void rollFrom(std::uint64_t shown, bool animate);
+    const SizeTextMotion& totalMotion() const { return total_; }
     const std::vector<BarSegment>& segments() const { return segments_; }
     // The bar's segment rectangles in this widget.
     std::vector<QRectF> segmentRects() const;
@@ -45,6 +50,7 @@ private:
     std::optional<std::size_t> hovered_;
     std::vector<double> fadeFrom_;  // the opacities when the running fade began
     QVariantAnimation fade_;        // 0 -> 1 over the fade
+    SizeTextMotion total_{0};
 };
 
 // One bucket: glyph, title, advice badge, size, blurb, four item lines (its largest items, or
@@ -63,6 +69,10 @@ public:
     // The rectangle of item line `row` (0 to 3).
     QRectF itemRect(int row) const;
     static double cardHeight();
+    // The size, rolling its digits from `shown` (what the card of the same bucket it replaces
+    // showed) to the bucket's bytes when `animate`.
+    void rollFrom(std::uint64_t shown, bool animate);
+    const SizeTextMotion& sizeMotion() const { return size_; }
 
 protected:
     void paintEvent(QPaintEvent*) override;
@@ -76,6 +86,7 @@ private:
     AppModel& model_;
     SpaceBucket bucket_;
     IndexRef index_;
+    SizeTextMotion size_;
     KeyButton* clean_ = nullptr;
     KeyButton* look_ = nullptr;
     int hoverRow_ = -1;

@@ -57,6 +57,26 @@ TEST(KeyButton, EdgeBandBelowTheFaceHasTheEdgeColour) {
     EXPECT_EQ(QColor(image.pixel(x, image.height() - 2)).rgb(), Color::keyEdge.rgb());
 }
 
+// A disabled key is dimmed to 0.45 unless its screen sets another strength; an enabled key is
+// drawn at full strength whatever is set.
+TEST(KeyButton, DisabledKeyIsDrawnAtItsDisabledOpacity) {
+    KeyButton key(QStringLiteral("Clean"), KeyKind::accent, true);
+    key.resize(key.sizeHint());
+    const int x = key.width() / 2;
+    const int y = key.height() - 2;  // the edge band, no label there
+    key.setEnabled(false);
+    EXPECT_DOUBLE_EQ(key.drawnOpacity(), 0.45);
+    const QColor dimmed = key.grab().toImage().pixelColor(x, y);
+    key.setDisabledOpacity(1);
+    EXPECT_DOUBLE_EQ(key.drawnOpacity(), 1.0);
+    const QColor full = key.grab().toImage().pixelColor(x, y);
+    EXPECT_EQ(full.rgb(), Color::tangerineEdge.rgb());
+    EXPECT_NE(dimmed.rgba(), full.rgba());
+    key.setDisabledOpacity(0.5);
+    key.setEnabled(true);
+    EXPECT_DOUBLE_EQ(key.drawnOpacity(), 1.0);
+}
+
 TEST(KeyButton, PressSinksAndReleaseSpringsBack) {
     SpringAnimator::setInstant(false);
     KeyButton key(QStringLiteral("Stop"), KeyKind::plain, false);

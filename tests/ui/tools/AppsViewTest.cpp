@@ -3,6 +3,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
 
@@ -13,12 +14,15 @@
 #include "tests/model/app/ActionsFixture.h"
 #include "tests/model/app/ActionsProbe.h"
 #include "tests/model/system/BundleChild.h"
+#include "tests/ui/RollWatch.h"
 #include "tests/ui/UiFixture.h"
 #include "tests/ui/tools/BoxButton.h"
 #include "tests/ui/tools/ToolsTree.h"
 #include "ui/theme/Fonts.h"
 #include "ui/theme/Keys.h"
+#include "ui/theme/SpringAnimator.h"
 #include "ui/tools/AppsView.h"
+#include "ui/tools/RunningCheck.h"
 #include "ui/tools/ToolsBusy.h"
 #include "ui/tools/ToolsText.h"
 
@@ -222,6 +226,64 @@ TEST_F(AppsScreen, TicksThenUninstallMovesTheBundleAndTheTickedLeftovers) {
     EXPECT_EQ(listed(), (std::vector<std::string>{"Notes", "Small"}));
 }
 
+// The "to remove" read-out follows the ticks at once, and rolls when a move to the Trash (an
+// animated step) shrinks a ticked leftover.
+TEST_F(AppsScreen, TheToRemoveReadOutRollsOnAnimatedStepsOnly) {
+    AppModel& m = model();
+    m.selectApp(named("Big").node);
+    AppDetail* detail = view->detail();
+    ASSERT_NE(detail, nullptr);
+    ASSERT_EQ(detail->app().name, "Big");
+    EXPECT_EQ(detail->removeMotion().bytes(), detail->toRemove());
+    const Leftover cache = *std::find_if(
+        detail->app().leftovers.begin(), detail->app().leftovers.end(),
+        [](const Leftover& l) { return l.kind == Leftover::Kind::cache; });
+
+    SpringAnimator::setInstant(false);
+    test::RollWatch watch(detail->removeMotion());
+    LeftoverList& list = detail->leftovers();
+    QTest::mouseClick(&list, Qt::LeftButton, {},
+                      list.groupBoxRect(Leftover::Kind::cache).center().toPoint());
+    EXPECT_FALSE(m.leftoverPicked().contains(cache.node));
+    EXPECT_EQ(detail->removeMotion().bytes(), detail->toRemove());
+    EXPECT_EQ(watch.rolls(), 0);
+    QTest::mouseClick(&list, Qt::LeftButton, {},
+                      list.groupBoxRect(Leftover::Kind::cache).center().toPoint());
+    ASSERT_TRUE(m.leftoverPicked().contains(cache.node));
+
+    const std::uint64_t before = detail->toRemove();
+    const NodeId inside = *m.index()->lookup(home() + "/Library/Caches/com.example.big/x");
+    m.trash({inside}, {});
+    ASSERT_TRUE(waitFor([&] { return !m.trashing(); }));
+    ASSERT_EQ(view->detail(), detail);
+    EXPECT_LT(detail->toRemove(), before);
+    EXPECT_EQ(detail->removeMotion().bytes(), detail->toRemove());
+    EXPECT_EQ(watch.rolls(), 1);
+    SpringAnimator::setInstant(true);
+}
+
+// Asks that come while a listing runs collapse into one more listing, for the newest
+// application; every answer is kept for its own application.
+TEST_F(AppsScreen, ABurstOfRunningChecksListsTheProcessesTwice) {
+    RunningCheck check(model());
+    QSignalSpy changed(&check, &RunningCheck::changed);
+    const InstalledApp big = named("Big"), small = named("Small"), notes = named("Notes");
+    check.check(big);
+    check.check(small);
+    check.check(notes);
+    EXPECT_TRUE(check.busy());
+    EXPECT_FALSE(check.running(big).has_value());  // nothing is read on the main thread
+    ASSERT_TRUE(waitFor([&] { return !check.busy(); }));
+    EXPECT_EQ(check.running(big), std::optional<bool>(false));
+    EXPECT_FALSE(check.running(small).has_value());
+    EXPECT_EQ(check.running(notes), std::optional<bool>(false));
+    EXPECT_EQ(changed.count(), 2);
+    // The same answer again tells of no change.
+    check.check(big);
+    ASSERT_TRUE(waitFor([&] { return !check.busy(); }));
+    EXPECT_EQ(changed.count(), 2);
+}
+
 TEST_F(AppsScreen, ACopyRunningUnderTheSameIdentifierMakesTheApplicationOpen) {
     AppModel& m = model();
     // An application whose identifier belongs to this test process alone: a running copy is
@@ -238,18 +300,32 @@ TEST_F(AppsScreen, ACopyRunningUnderTheSameIdentifierMakesTheApplicationOpen) {
     AppDetail* detail = view->detail();
     ASSERT_NE(detail, nullptr);
     ASSERT_EQ(detail->app().name, "Solo");
+    // Whether it runs is found off the main thread, when the detail shows it.
+    RunningCheck& running = view->runningCheck();
+    const InstalledApp solo = named("Solo");
+    ASSERT_TRUE(waitFor([&] { return running.running(solo).has_value(); }));
+    EXPECT_FALSE(*running.running(solo));
     const QString closed = QStringLiteral("Everything goes to the Trash, so you can put it back.");
     EXPECT_EQ(detail->footnote(), closed);
+    const auto askAgain = [&] {
+        running.check(solo);
+        EXPECT_TRUE(running.busy());
+        ASSERT_TRUE(waitFor([&] { return !running.busy(); }));
+    };
     // Another application running changes nothing.
     test::makeBundle(tree, "elsewhere/Other.app", {{"CFBundleIdentifier", id + ".other"}});
     test::BundleChild other(tree, "elsewhere/Other.app", false);
-    detail->refresh();
+    askAgain();
     EXPECT_EQ(detail->footnote(), closed);
     // A copy outside the scanned folders, its identifier spelt in other case: Solo is open.
     test::makeBundle(tree, "elsewhere/Solo Copy.app",
                      {{"CFBundleIdentifier", QString::fromStdString(id).toUpper().toStdString()}});
     test::BundleChild copy(tree, "elsewhere/Solo Copy.app", false);
+    // A click in the detail reads no processes: the answer stays until asked again.
     detail->refresh();
+    EXPECT_EQ(detail->footnote(), closed);
+    askAgain();
+    EXPECT_TRUE(detail->running());
     EXPECT_EQ(detail->footnote(), QStringLiteral("Solo is open. Tamrel will ask it to quit first."));
     QTest::mouseClick(detail->uninstallKey(), Qt::LeftButton);
     QMessageBox* box = view->confirmation();

@@ -4,15 +4,21 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <numbers>
+
+#include "format/Fmt.h"
 #include "platform/XdgDirs.h"
 #include "tests/model/app/ActionsFixture.h"
 #include "tests/model/app/ActionsProbe.h"
 #include "tests/model/system/BundleChild.h"
+#include "tests/ui/RollWatch.h"
 #include "tests/ui/UiFixture.h"
 #include "tests/ui/tools/BoxButton.h"
 #include "tests/ui/tools/ToolsTree.h"
 #include "ui/theme/Colors.h"
 #include "ui/theme/Keys.h"
+#include "ui/theme/SpringAnimator.h"
 #include "ui/tools/CleanView.h"
 #include "ui/tools/TickBox.h"
 #include "ui/tools/ToolsBusy.h"
@@ -122,6 +128,7 @@ TEST_F(CleanScreen, GroupAndItemTicksAreTriState) {
     }
     EXPECT_TRUE(m.cleanPicked().empty());
     EXPECT_FALSE(view->header()->cleanKey()->isEnabled());
+    EXPECT_DOUBLE_EQ(view->header()->cleanKey()->drawnOpacity(), 0.5);
 
     // The open group stays open when the plan is computed again.
     QSignalSpy plan(&m, &AppModel::cleanPlanChanged);
@@ -158,6 +165,8 @@ TEST_F(CleanScreen, AConfirmedCleanUpMovesTheTickedItemsToTheTrash) {
     // One busy state from the preparation on: no second destructive run can start.
     EXPECT_TRUE(ToolsBusy::of(m).busy());
     EXPECT_FALSE(view->header()->cleanKey()->isEnabled());
+    // Off while busy, but not dimmed: items are ticked.
+    EXPECT_DOUBLE_EQ(view->header()->cleanKey()->drawnOpacity(), 1.0);
     EXPECT_FALSE(ToolsBusy::of(m).startClean());
     ASSERT_TRUE(waitFor([&] { return !ToolsBusy::of(m).busy(); }));
     for (const std::string& p : paths) {
@@ -238,6 +247,110 @@ TEST_F(CleanScreen, AnOpenConfirmationFollowsARefreshedGeneration) {
               cleanConfirmTitle(m.cleanPicked().size(), m.cleanSize()));
     m.setConfirmClean(false);
     EXPECT_TRUE(waitFor([&] { return view->confirmation() == nullptr; }));
+}
+
+// The expand key turns its chevron half a turn on the expand spring and the list fades in with
+// it; closing turns it back and fades the list out before the card gives up the room.
+TEST_F(CleanScreen, OpeningAGroupTurnsItsChevronAndFadesItsListIn) {
+    CleanGroupCard* dev = cardOf("dev");
+    ASSERT_NE(dev, nullptr);
+    ASSERT_FALSE(dev->isOpen());
+    EXPECT_EQ(dev->expandKey()->turn(), 0);
+    EXPECT_EQ(dev->listOpacity(), 0);
+    const double closedHeight = dev->heightFor(800);
+
+    SpringAnimator::setInstant(false);
+    QTest::mouseClick(dev->expandKey(), Qt::LeftButton);
+    ASSERT_TRUE(dev->isOpen());
+    EXPECT_EQ(dev->rowCount(), 3u);
+    EXPECT_GT(dev->heightFor(800), closedHeight);
+    EXPECT_EQ(dev->listOpacity(), 0);  // the list starts invisible
+    dev->openness().advance(0.08);
+    EXPECT_GT(dev->expandKey()->turn(), 0.0);
+    EXPECT_LT(dev->expandKey()->turn(), std::numbers::pi);
+    EXPECT_GT(dev->listOpacity(), 0.0);
+    EXPECT_LT(dev->listOpacity(), 1.0);
+    dev->openness().advance(3);
+    EXPECT_FALSE(dev->openness().moving());
+    EXPECT_DOUBLE_EQ(dev->expandKey()->turn(), std::numbers::pi);
+    EXPECT_EQ(dev->listOpacity(), 1);
+
+    // Closing: the rows stay while they fade, but take no clicks.
+    const std::size_t ticked = model().cleanPicked().size();
+    QTest::mouseClick(dev->expandKey(), Qt::LeftButton);
+    ASSERT_FALSE(dev->isOpen());
+    dev->openness().advance(0.08);
+    EXPECT_EQ(dev->rowCount(), 3u);
+    EXPECT_GT(dev->listOpacity(), 0.0);
+    EXPECT_LT(dev->listOpacity(), 1.0);
+    QTest::mouseClick(dev, Qt::LeftButton, {}, dev->rowRect(0).center().toPoint());
+    EXPECT_EQ(model().cleanPicked().size(), ticked);
+    QSignalSpy height(dev, &CleanGroupCard::heightChanged);
+    dev->openness().advance(3);
+    EXPECT_EQ(height.count(), 1);
+    EXPECT_EQ(dev->rowCount(), 0u);
+    EXPECT_EQ(dev->listOpacity(), 0);
+    EXPECT_EQ(dev->expandKey()->turn(), 0);
+    EXPECT_EQ(dev->heightFor(800), closedHeight);
+    EXPECT_EQ(dev->height(), int(std::ceil(closedHeight)));  // laid out again
+    SpringAnimator::setInstant(true);
+}
+
+// A move to the Trash (an animated step) rolls the header's and the group's ticked sizes; a tick
+// (not animated) changes them at once. The plan worked out again afterwards keeps them.
+TEST_F(CleanScreen, TickedSizesRollOnAnimatedStepsOnly) {
+    AppModel& m = model();
+    CleanGroupCard* dev = cardOf("dev");
+    ASSERT_NE(dev, nullptr);
+    ASSERT_EQ(dev->tickBox()->state(), TickState::all);
+    ASSERT_EQ(dev->group().items.size(), 3u);
+    const IndexRef index = m.index();
+    const NodeId first = dev->group().items[0].node;
+    const NodeId second = dev->group().items[1].node;
+    const std::uint64_t third = index->size(dev->group().items[2].node);
+    EXPECT_EQ(view->header()->tickedMotion().bytes(), m.cleanSize());
+
+    SpringAnimator::setInstant(false);
+    test::RollWatch header(view->header()->tickedMotion());
+    test::RollWatch group(dev->pickedMotion());
+    m.setClean({second}, false);
+    EXPECT_EQ(view->header()->tickedMotion().bytes(), m.cleanSize());
+    EXPECT_EQ(dev->pickedMotion().bytes(), index->size(first) + third);
+    EXPECT_EQ(header.rolls(), 0);
+    EXPECT_EQ(group.rolls(), 0);
+
+    m.trash({first}, {});
+    ASSERT_TRUE(waitFor([&] { return !m.trashing(); }));
+    EXPECT_EQ(header.rolls(), 1);
+    EXPECT_EQ(view->header()->tickedMotion().bytes(), m.cleanSize());
+    ASSERT_TRUE(waitFor([&] {
+        return cardOf("dev") && cardOf("dev")->pickedMotion().bytes() == third;
+    }));
+    SpringAnimator::setInstant(true);
+}
+
+// A card made for a new plan rolls its ticked size from what the card it replaces showed, and
+// only in an animated step; the same size shows still.
+TEST_F(CleanScreen, ANewCardRollsFromWhatItsPredecessorShowed) {
+    SpringAnimator::setInstant(false);
+    ASSERT_NE(cardOf("dev"), nullptr);
+    CleanGroupCard card(model(), cardOf("dev")->group(), false);
+    card.resize(800, 100);
+    card.show();
+    const SizeTextMotion& motion = card.pickedMotion();
+    const std::uint64_t bytes = motion.bytes();
+    ASSERT_GT(bytes, 1'000'000u);
+    card.rollFrom(bytes / 3, true);
+    EXPECT_TRUE(motion.rolling());
+    EXPECT_EQ(motion.from(), Fmt::split(bytes / 3).number);
+    EXPECT_EQ(motion.bytes(), bytes);
+    ASSERT_TRUE(waitFor([&] { return !motion.rolling(); }));
+    card.rollFrom(bytes, true);
+    EXPECT_FALSE(motion.rolling());
+    card.rollFrom(bytes / 3, false);
+    EXPECT_FALSE(motion.rolling());
+    EXPECT_EQ(motion.bytes(), bytes);
+    SpringAnimator::setInstant(true);
 }
 
 TEST_F(CleanScreen, AGroupShowsAtMostTwoHundredRows) {

@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <QMouseEvent>
+#include <QSignalSpy>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -8,7 +9,9 @@
 #include "tests/support/IndexBuilder.h"
 #include "tests/ui/UiFixture.h"
 #include "tests/ui/tools/ToolsTree.h"
+#include "ui/results/ResultsHeader.h"
 #include "ui/theme/Keys.h"
+#include "ui/theme/SpringAnimator.h"
 #include "ui/tools/SystemDataView.h"
 #include "ui/tools/ToolsText.h"
 
@@ -201,12 +204,19 @@ TEST_F(SystemDataScreen, CardsFollowTheReportAndTheirKeysActOnTheShownGeneration
     QApplication::sendEvent(summary, &leave);
     EXPECT_FALSE(summary->hovered());
 
-    // "Clean these up" shows the Clean up tab.
+    // "Clean these up" shows the Clean up tab, switching on its spring (0.3, damping 0.8).
     auto safe = std::find_if(view.cards().begin(), view.cards().end(),
                              [](BucketCard* c) { return c->cleanKey() != nullptr; });
     ASSERT_NE(safe, view.cards().end());
+    std::optional<Spring> switchSpring;
+    const auto watch = QObject::connect(&m, &AppModel::tabChanged, &view,
+                                        [&] { switchSpring = tabSelectionSpring(); });
     QTest::mouseClick((*safe)->cleanKey(), Qt::LeftButton);
+    QObject::disconnect(watch);
     EXPECT_EQ(m.tab(), Tab::tidy);
+    ASSERT_TRUE(switchSpring.has_value());
+    EXPECT_DOUBLE_EQ(switchSpring->response, 0.3);
+    EXPECT_DOUBLE_EQ(switchSpring->damping, 0.8);
 
     // An item line opens its folder on Explore.
     BucketCard* first = view.cards()[0];
@@ -220,6 +230,59 @@ TEST_F(SystemDataScreen, CardsFollowTheReportAndTheirKeysActOnTheShownGeneration
     m.setTab(Tab::system);
     QTest::mouseClick(view.cards()[1]->lookKey(), Qt::LeftButton);
     EXPECT_EQ(m.current(), view.cards()[1]->bucket().roots.front());
+}
+
+// A move to the Trash shrinks a bucket: the report worked out again arrives in an animated step
+// and the total and that bucket's size roll from what the screen showed; the others stay still.
+TEST_F(SystemDataScreen, SizesRollFromWhatWasShownWhenTheReportChanges) {
+    AppModel& m = model();
+    SystemDataView view(m);
+    view.resize(1100, 800);
+    view.show();
+    ASSERT_FALSE(view.loading());
+    // One cache of several: its bucket stays in the report.
+    const NodeId node = *m.index()->lookup(home() + "/.cache/pip/http/wheel");
+    const auto holding = [&]() -> BucketCard* {
+        for (BucketCard* c : view.cards())
+            for (NodeId root : c->bucket().roots)
+                if (root == node || m.index()->isAncestor(root, node)) return c;
+        return nullptr;
+    };
+    BucketCard* card = holding();
+    ASSERT_NE(card, nullptr);
+    const std::string bucket = card->bucket().id;
+    const std::uint64_t total = view.summary()->totalMotion().bytes();
+    const std::uint64_t bytes = card->sizeMotion().bytes();
+
+    SpringAnimator::setInstant(false);
+    struct Seen {
+        bool totalRolled = false, bucketRolled = false, otherRolled = false;
+    } seen;
+    // Connected after the screen's own slot: it sees the rebuilt cards.
+    QObject::connect(&m, &AppModel::systemReportChanged, &view, [&] {
+        if (!view.summary()) return;
+        seen.totalRolled |= view.summary()->totalMotion().rolling();
+        for (BucketCard* c : view.cards()) {
+            if (c->bucket().id == bucket)
+                seen.bucketRolled |= c->sizeMotion().rolling();
+            else if (c->sizeMotion().rolling())
+                seen.otherRolled = true;
+        }
+    });
+    m.trash({node}, {});
+    // The report worked out again for the pruned index.
+    ASSERT_TRUE(waitFor([&] {
+        return !m.trashing() && view.summary() && view.summary()->totalMotion().bytes() < total;
+    }));
+    EXPECT_TRUE(seen.totalRolled);
+    EXPECT_TRUE(seen.bucketRolled);
+    EXPECT_FALSE(seen.otherRolled);
+    EXPECT_LT(view.summary()->totalMotion().bytes(), total);
+    const auto after = std::find_if(view.cards().begin(), view.cards().end(),
+                                    [&](BucketCard* c) { return c->bucket().id == bucket; });
+    ASSERT_NE(after, view.cards().end());
+    EXPECT_LT((*after)->sizeMotion().bytes(), bytes);
+    SpringAnimator::setInstant(true);
 }
 
 TEST_F(SystemDataScreen, ARefreshedGenerationIsNeverReadWithTheOldIds) {

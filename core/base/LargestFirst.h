@@ -29,8 +29,7 @@ std::vector<T> largestFirst(std::vector<std::pair<std::uint64_t, T>> keyed) {
 // list: a selection and a sort of the head instead of a sort of all (a folder of 50,000 files:
 // about 0.2 ms instead of 1).
 template <typename T>
-std::vector<T> largestFirstHead(std::vector<std::pair<std::uint64_t, T>> keyed,
-                                std::size_t head) {
+std::vector<T> largestFirstHead(std::vector<std::pair<std::uint64_t, T>> keyed, std::size_t head) {
     if (head >= keyed.size()) return largestFirst(std::move(keyed));
     // Positions break ties, so the head is exactly what the stable sort puts there.
     std::vector<std::size_t> order(keyed.size());

@@ -299,6 +299,7 @@ void CleanGroupCard::refresh() {
         }
     }
     tick_->setState(tickState(pickedAll, group_.items.size()));
+    rowTexts_.clear();
     picked_.setBytes(pickedBytes, isVisible() && model_.animation().has_value());
     update();
 }
@@ -430,6 +431,7 @@ void CleanGroupCard::paintEvent(QPaintEvent* event) {
     const auto first = std::size_t(std::max(0.0, (event->rect().top() - top) / step));
     const auto last = std::size_t(std::max(0.0, (event->rect().bottom() - top) / step)) + 1;
     const std::string home = homePath();
+    rowTexts_.resize(rows);
     for (std::size_t i = first; i < std::min(rows, last); ++i) {
         const CleanItem& item = group_.items[i];
         if (item.node >= index->count()) continue;
@@ -445,32 +447,25 @@ void CleanGroupCard::paintEvent(QPaintEvent* event) {
         paintTickBox(p, QPointF(x, r.center().y() - kTickSide / 2),
                      on ? TickState::all : TickState::none, on ? 1 : 0);
         x += kTickSide + 10;
-        const std::string path = index->path(item.node);
-        const auto owner = Owner::shared().app(path);
-        AppIcon::paint(p, QPointF(x, r.center().y() - 11), 22,
-                       QString::fromStdString(owner ? *owner : path));
+        const RowTexts& texts = rowTexts(i, *index, home);
+        AppIcon::paint(p, QPointF(x, r.center().y() - 11), 22, texts.icon);
         x += 22 + 10;
-        const QString size = Fmt::bytes(index->size(item.node));
-        const double sizeW = Fonts::tabularWidth(rowSizeFont(), size);
+        const QString& size = texts.size;
+        const double sizeW = texts.sizeWidth;
         const QRectF mag = magnifierRect(i);
         const QRectF sizeRect(mag.left() - 10 - sizeW, r.top(), sizeW, r.height());
         const double textW = sizeRect.left() - 10 - x;
         const double nameH = Fonts::lineHeight(rowNameFont());
         const double subH = Fonts::lineHeight(rowSubFont());
         const double textTop = r.center().y() - (nameH + 2 + subH) / 2;
-        paintLine(p, QRectF(x, textTop, textW, nameH),
-                  shownText(QString::fromStdString(index->name(item.node))), rowNameFont(),
-                  Color::ink, Qt::ElideMiddle);
-        const QString parent = parentLine(*index, item.node, home);
+        paintLine(p, QRectF(x, textTop, textW, nameH), texts.name, rowNameFont(), Color::ink,
+                  Qt::ElideMiddle);
+        const QString& parent = texts.parent;
         double noteW = 0;
-        QString note;
-        if (item.note) {
-            note = QString::fromStdString(*item.note);
-            noteW = std::min(QFontMetricsF(rowSubFont()).horizontalAdvance(note), textW / 2);
-        }
+        const QString& note = texts.note;
+        if (item.note) noteW = std::min(texts.noteWidth, textW / 2);
         const double parentW = textW - (noteW > 0 ? noteW + 6 : 0);
-        const double parentShown =
-            std::min(parentW, QFontMetricsF(rowSubFont()).horizontalAdvance(parent));
+        const double parentShown = std::min(parentW, texts.parentWidth);
         paintLine(p, QRectF(x, textTop + nameH + 2, parentShown, subH), parent, rowSubFont(),
                   Color::ink3, Qt::ElideLeft);
         if (noteW > 0)
@@ -486,6 +481,27 @@ void CleanGroupCard::paintEvent(QPaintEvent* event) {
         paintLine(p, QRectF(18, y, width() - 36, Fonts::lineHeight(f)), more, f, Color::ink3,
                   Qt::ElideRight, Qt::AlignHCenter | Qt::AlignVCenter);
     }
+}
+
+const CleanGroupCard::RowTexts& CleanGroupCard::rowTexts(std::size_t row, const DiskIndex& index,
+                                                         const std::string& home) {
+    std::optional<RowTexts>& kept = rowTexts_[row];
+    if (kept) return *kept;
+    const CleanItem& item = group_.items[row];
+    const std::string path = index.path(item.node);
+    const auto owner = Owner::shared().app(path);
+    RowTexts& t = kept.emplace();
+    t.icon = QString::fromStdString(owner ? *owner : path);
+    t.name = shownText(QString::fromStdString(index.name(item.node)));
+    t.parent = parentLine(index, item.node, home);
+    t.parentWidth = QFontMetricsF(rowSubFont()).horizontalAdvance(t.parent);
+    if (item.note) {
+        t.note = QString::fromStdString(*item.note);
+        t.noteWidth = QFontMetricsF(rowSubFont()).horizontalAdvance(t.note);
+    }
+    t.size = Fmt::bytes(index.size(item.node));
+    t.sizeWidth = Fonts::tabularWidth(rowSizeFont(), t.size);
+    return t;
 }
 
 void CleanGroupCard::mouseMoveEvent(QMouseEvent* event) {

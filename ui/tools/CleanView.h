@@ -118,6 +118,19 @@ protected:
 private:
     double headerHeight() const;
     std::optional<std::size_t> rowAt(QPointF pos) const;
+    // What row `row` shows, worked out when it is first drawn after refresh() (a path and an
+    // owner lookup per row, too slow for every paint).
+    struct RowTexts {
+        QString icon;  // the path whose icon the row shows
+        QString name;
+        QString parent;
+        double parentWidth = 0;
+        QString note;
+        double noteWidth = 0;
+        QString size;
+        double sizeWidth = 0;
+    };
+    const RowTexts& rowTexts(std::size_t row, const DiskIndex& index, const std::string& home);
     // The list is laid out and drawn: open, or closed and still fading out.
     bool showsList() const;
 
@@ -128,6 +141,7 @@ private:
     TickBox* tick_;
     RoundKey* expand_ = nullptr;
     std::optional<std::size_t> hoverRow_;
+    std::vector<std::optional<RowTexts>> rowTexts_;  // by row, emptied by refresh()
     // The group's bytes, and its ticked items and their bytes (the read-out's), as of refresh().
     std::uint64_t total_ = 0;
     std::size_t pickedCount_ = 0;

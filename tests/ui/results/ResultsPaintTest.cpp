@@ -32,8 +32,8 @@ struct Case {
     QRectF card;
     double radius;
     double ratio;
-    QPoint shift;         // the painter's translation
-    QRect clip;           // a repaint region, or empty
+    QPoint shift;  // the painter's translation
+    QRect clip;    // a repaint region, or empty
     const char* what;
 };
 

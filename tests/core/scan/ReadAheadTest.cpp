@@ -87,57 +87,74 @@ TEST(ReadAheadGovernor, GoesBackDownWhereDepthDoesNotPayAndTriesAgainLater) {
     EXPECT_EQ(ReadAheadGovernor(6).steps(), std::vector<int>{6});
 }
 
-TEST(ReadAhead, AHelperReadsAnOfferedFolderAndTheTakerGetsItOnce) {
-    test::TempDir dir;
-    dir.mkdirs("parent/sub/inner");
-    dir.write("parent/sub/a", 5000);
-    dir.write("parent/sub/b", 10);
-    dir.symlink("a", "parent/sub/link");
-
-    ReadAhead ahead(ReadAhead::Mode::always, 2);
-    EXPECT_TRUE(ahead.active());
-    EXPECT_EQ(ahead.started(), 2);
-    auto parent = std::make_shared<UniqueFd>(::open((dir / "parent").c_str(), O_RDONLY | O_DIRECTORY));
-    ASSERT_TRUE(*parent);
-    auto folder = std::make_shared<FolderAhead>();
-    ahead.offer(folder, parent, "sub");
-    while (ahead.foldersRead() == 0)
-        std::this_thread::yield();
-    ASSERT_TRUE(folder->take());
-    ahead.taken(*folder);
-    ASSERT_TRUE(folder->fd);
-    std::map<std::string, std::tuple<bool, unsigned, std::uint64_t>> seen;
-    for (const auto& e : folder->folder.entries) {
-        seen[folder->folder.names.data() + e.nameOff] = {e.stated, e.mode & S_IFMT, e.blocks};
-        EXPECT_EQ(folder->folder.names[e.nameOff + e.nameLen], '\0');
-    }
-    ASSERT_EQ(seen.size(), 4u);
-    EXPECT_EQ(std::get<1>(seen["inner"]), unsigned{S_IFDIR});
-    EXPECT_EQ(std::get<1>(seen["link"]), unsigned{S_IFLNK});  // not followed
-    EXPECT_GT(std::get<2>(seen["a"]), 0u);
-    EXPECT_TRUE(std::get<0>(seen["b"]));
-
-    // A folder whose job took it first is never read by a helper.
-    auto late = std::make_shared<FolderAhead>();
-    EXPECT_FALSE(late->take());
-    ahead.offer(late, parent, "sub");
-    ahead.stop();
-    EXPECT_FALSE(ahead.active());
-    EXPECT_EQ(ahead.foldersRead(), 1u);
-    EXPECT_FALSE(late->fd);
+std::shared_ptr<const UniqueFd> openFolder(const std::string& path) {
+    return std::make_shared<const UniqueFd>(::open(path.c_str(), O_RDONLY | O_DIRECTORY));
 }
 
-TEST(ReadAhead, AdaptiveAndOffStartNoThreadUntilReadsAreSlow) {
+TEST(ReadAhead, HelpersWalkEveryFolderOnceAndFollowNoLink) {
+    test::TempDir dir;
+    int folders = 1;  // the root
+    for (int a = 0; a < 6; ++a) {
+        for (int b = 0; b < 5; ++b) {
+            dir.mkdirs("a" + std::to_string(a) + "/b" + std::to_string(b) + "/c");
+            dir.write("a" + std::to_string(a) + "/b" + std::to_string(b) + "/c/f", 100);
+            folders += 2;
+        }
+        ++folders;
+    }
+    dir.symlink("a0", "to-a0");          // a link to a folder is not a folder
+    dir.symlink("/", "a1/to-the-root");  // and is never followed
+    struct stat st {};
+    ASSERT_EQ(::stat(dir.path().c_str(), &st), 0);
+
+    ReadAhead ahead(ReadAhead::Mode::always, 3);
+    EXPECT_FALSE(ahead.active());
+    EXPECT_EQ(ahead.started(), 0);  // no thread before the walk has a root
+    ahead.start(openFolder(dir.path()), st.st_dev);
+    EXPECT_TRUE(ahead.active());
+    EXPECT_EQ(ahead.started(), 3);
+    ahead.waitForWalk();
+    EXPECT_EQ(ahead.foldersRead(), static_cast<std::uint64_t>(folders));
+    ahead.stop();
+    EXPECT_FALSE(ahead.active());
+
+    // A walk on a device that is not the root's reads the root and enters nothing below it.
+    ReadAhead other(ReadAhead::Mode::always, 2);
+    other.start(openFolder(dir.path()), st.st_dev + 1);
+    other.waitForWalk();
+    EXPECT_EQ(other.foldersRead(), 1u);
+
+    // Stopped before a thread runs: the walk ends and waiting for it returns.
+    ReadAhead stopped(ReadAhead::Mode::always, 2);
+    stopped.stop();
+    stopped.start(openFolder(dir.path()), st.st_dev);
+    stopped.waitForWalk();
+    EXPECT_EQ(stopped.foldersRead(), 0u);
+}
+
+TEST(ReadAhead, AdaptiveAndOffStartNoThreadWhileTheCacheAnswers) {
+    test::TempDir dir;
+    dir.mkdirs("x/y");
+    struct stat st {};
+    ASSERT_EQ(::stat(dir.path().c_str(), &st), 0);
     ReadAhead off(ReadAhead::Mode::off, 56);
     ReadAhead adaptive(ReadAhead::Mode::adaptive, 56);
+    off.start(openFolder(dir.path()), st.st_dev);
+    adaptive.start(openFolder(dir.path()), st.st_dev);
+    // Folders listed over a few windows without a block read from the disk.
+    ReadAhead::Probe probe(adaptive);
+    ReadAhead::Probe offProbe(off);
+    const auto until = std::chrono::steady_clock::now() + 4 * ReadAhead::window;
+    while (std::chrono::steady_clock::now() < until) {
+        probe.noteListed();
+        offProbe.noteListed();
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
     EXPECT_FALSE(off.active());
     EXPECT_FALSE(adaptive.active());
     EXPECT_EQ(off.started(), 0);
     EXPECT_EQ(adaptive.started(), 0);
-    // Offers while off go nowhere.
-    auto folder = std::make_shared<FolderAhead>();
-    adaptive.offer(folder, std::make_shared<UniqueFd>(::open("/", O_RDONLY | O_DIRECTORY)), "tmp");
-    EXPECT_FALSE(folder->take());
+    EXPECT_EQ(adaptive.highestLevel(), 0);
 }
 
 // A tree with a few hundred folders, hard links across them and strange entries.

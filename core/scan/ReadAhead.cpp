@@ -46,21 +46,30 @@ ReadAheadGovernor::ReadAheadGovernor(int maxHelpers) {
 int ReadAheadGovernor::observe(const Window& w) {
     if (steps_.empty() || w.folders == 0 || w.seconds <= 0) return level_;
     if (static_cast<double>(w.coldFolders) < coldShare * static_cast<double>(w.folders)) {
-        // The cache answers: nothing to read ahead.
+        // The cache answers: nothing to read ahead, unless the helpers are merely ahead.
+        if (++warm_ < warmWindows) return level_;
+        if (level_ > 0) resume_ = level_;
         level_ = 0;
         probing_ = false;
         hold_ = 0;
         windows_ = 0;
-        listed_ = 0;
+        cold_ = 0;
         seconds_ = 0;
         return level_;
     }
-    listed_ += w.listed;
+    warm_ = 0;
+    if (level_ == 0 && resume_ > 0) {
+        // Cold again after a warm stretch: back where depth paid, without climbing.
+        level_ = resume_;
+        resume_ = 0;
+        return level_;
+    }
+    cold_ += w.coldFolders;
     seconds_ += w.seconds;
     if (++windows_ < windowsPerStep) return level_;
-    const double rate = static_cast<double>(listed_) / seconds_;
+    const double rate = static_cast<double>(cold_) / seconds_;
     windows_ = 0;
-    listed_ = 0;
+    cold_ = 0;
     seconds_ = 0;
     if (probing_) {
         probing_ = false;
@@ -156,14 +165,13 @@ void ReadAhead::Probe::noteListed() {
     const long blocks = threadBlocksRead();
     const bool cold = blocks > lastBlocks_;
     lastBlocks_ = blocks;
-    owner_.note(cold, true, static_cast<std::uint64_t>(uncounted_));
+    owner_.note(cold, static_cast<std::uint64_t>(uncounted_));
     uncounted_ = 0;
 }
 
-void ReadAhead::note(bool cold, bool listedByScanner, std::uint64_t folders) {
+void ReadAhead::note(bool cold, std::uint64_t folders) {
     folders_.fetch_add(folders, std::memory_order_relaxed);
     if (cold) cold_.fetch_add(folders, std::memory_order_relaxed);
-    if (listedByScanner) listed_.fetch_add(folders, std::memory_order_relaxed);
     if (mode_ != Mode::adaptive) return;
     const auto now = std::chrono::steady_clock::now();
     const auto due = std::chrono::duration_cast<std::chrono::steady_clock::duration>(window);
@@ -177,7 +185,6 @@ void ReadAhead::closeWindow(std::chrono::steady_clock::time_point now) {
     ReadAheadGovernor::Window w;
     w.folders = folders_.exchange(0, std::memory_order_relaxed);
     w.coldFolders = cold_.exchange(0, std::memory_order_relaxed);
-    w.listed = listed_.exchange(0, std::memory_order_relaxed);
     w.seconds = std::chrono::duration<double>(now - windowStart_).count();
     windowStart_ = now;
     windowStartTicks_.store(ticks(now), std::memory_order_relaxed);
@@ -261,7 +268,7 @@ void ReadAhead::walk(const Folder& folder, char* buffer, std::vector<Folder>& fo
                     found.push_back(Folder{held, std::string(name, length), folder.device});
                 });
     readAhead_.fetch_add(1, std::memory_order_relaxed);
-    note(threadBlocksRead() > before, false, 1);
+    note(threadBlocksRead() > before, 1);
 }
 
 }  // namespace tamrel

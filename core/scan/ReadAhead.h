@@ -19,11 +19,16 @@ namespace tamrel {
 // How many pre-reads run ahead of the scanning threads, chosen window by window from what the
 // last window showed. Level 0 is off; level k runs steps()[k - 1] helper threads.
 //
-// Reads that never reach the disk (a warm cache) keep it off. When a share of the folders read
-// needed the disk, it tries the next level and keeps it only when folders were listed faster
-// over a step of a few windows than at the level below; otherwise it goes back down and holds
-// there for a while before it tries again. So on a disk or a network file system where more reads in flight do not help,
-// the depth stays low or off.
+// Reads that never reach the disk (a warm cache) keep it off, or turn it off after a few windows
+// (the scanning threads find warm what the helpers read, and one helper's wait for the disk
+// shows only when its folder is done); when reads reach the disk again it goes back to the level
+// it left. When a share of the folders read
+// needed the disk, it tries the next level and keeps it only when more folders were read from
+// the disk per second, by helpers and scanning threads together, over a step of a few windows
+// than at the level below; otherwise it goes back down and holds there for a while before it
+// tries again. So on a disk or a network file system where more reads in flight do not help,
+// the depth stays low or off. (The folders the scanning threads list are no measure: they list
+// what helpers read in earlier windows.)
 //
 // Thread safety: none; ReadAhead calls it under its own lock.
 class ReadAheadGovernor {
@@ -31,18 +36,19 @@ public:
     struct Window {
         std::uint64_t folders = 0;      // folders read in the window, by scanners and helpers
         std::uint64_t coldFolders = 0;  // of which needed reads from the disk
-        std::uint64_t listed = 0;       // folders the scanning threads listed
         double seconds = 0;
     };
 
     // A share of cold folders below this counts as a warm cache.
     static constexpr double coldShare = 0.05;
-    // A deeper level is kept when it lists at least this much faster than the one below.
+    // A deeper level is kept when it reads at least this much faster than the one below.
     static constexpr double gain = 1.20;
-    // A level is judged by the folders listed over this many windows.
-    static constexpr int windowsPerStep = 3;
+    // A level is judged by the cold folders read over this many windows.
+    static constexpr int windowsPerStep = 2;
     // Steps spent at a level after the one above did not pay, before it is tried again.
     static constexpr int holdSteps = 10;
+    // Warm windows in a row that turn it off.
+    static constexpr int warmWindows = 4;
 
     // At most `maxHelpers` helper threads (0: always off).
     explicit ReadAheadGovernor(int maxHelpers);
@@ -59,10 +65,12 @@ private:
     std::vector<int> steps_;
     int level_ = 0;
     bool probing_ = false;  // the current level was entered from the one below last step
-    double belowRate_ = 0;  // folders per second listed at the level below, before the probe
+    double belowRate_ = 0;  // cold folders per second at the level below, before the probe
     int hold_ = 0;          // steps left before the next probe upward
-    int windows_ = 0;       // windows seen in this step, and what they listed in how long
-    std::uint64_t listed_ = 0;
+    int warm_ = 0;          // warm windows in a row
+    int resume_ = 0;        // the level a warm stretch turned off
+    int windows_ = 0;       // windows seen in this step, and the cold folders read in how long
+    std::uint64_t cold_ = 0;
     double seconds_ = 0;
 };
 
@@ -159,7 +167,7 @@ private:
         dev_t device;  // the device the folder lies on
     };
 
-    void note(bool cold, bool listedByScanner, std::uint64_t folders);
+    void note(bool cold, std::uint64_t folders);
     void closeWindow(std::chrono::steady_clock::time_point now);
     void setHelpers(int n);
     void helperLoop(int index);
@@ -176,7 +184,6 @@ private:
     // Window counters.
     std::atomic<std::uint64_t> folders_{0};
     std::atomic<std::uint64_t> cold_{0};
-    std::atomic<std::uint64_t> listed_{0};
     std::mutex windowLock_;
     std::chrono::steady_clock::time_point windowStart_;
     std::atomic<std::int64_t> windowStartTicks_;

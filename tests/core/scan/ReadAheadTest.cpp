@@ -27,9 +27,9 @@ namespace {
 
 using Window = ReadAheadGovernor::Window;
 
-// A window in which `cold` of 100 folders read needed the disk and `listed` were listed.
-Window window(std::uint64_t cold, std::uint64_t listed) {
-    return Window{100, cold, listed, 0.1};
+// A window in which `cold` folders of at least 100 read needed the disk.
+Window window(std::uint64_t cold) {
+    return Window{std::max<std::uint64_t>(cold, 100), cold, 0.1};
 }
 
 // Feeds the same window for a whole step and returns the level after it.
@@ -44,45 +44,53 @@ TEST(ReadAheadGovernor, StaysOffWhileTheCacheAnswersAndClimbsWhileDepthPays) {
     ReadAheadGovernor g(56);
     EXPECT_EQ(g.steps(), (std::vector<int>{8, 16, 32, 56}));
     for (int i = 0; i < 20; ++i)
-        EXPECT_EQ(g.observe(window(2, 1000)), 0);  // 2% cold: warm
+        EXPECT_EQ(g.observe(window(2)), 0);  // 2% cold: warm
     EXPECT_EQ(g.helpers(), 0);
 
-    // Cold, and every deeper level lists faster: up to the bound and no further.
-    std::uint64_t listed = 100;
-    EXPECT_EQ(step(g, window(50, listed)), 1);
+    // Cold, and every deeper level reads faster: up to the bound and no further.
+    std::uint64_t cold = 100;
+    EXPECT_EQ(step(g, window(cold)), 1);
     for (int level = 2; level <= 4; ++level) {
-        listed *= 2;
-        EXPECT_EQ(step(g, window(50, listed)), level);
+        cold *= 2;
+        EXPECT_EQ(step(g, window(cold)), level);
     }
-    listed *= 2;
-    EXPECT_EQ(step(g, window(50, listed)), 4);
+    cold *= 2;
+    EXPECT_EQ(step(g, window(cold)), 4);
     EXPECT_EQ(g.helpers(), 56);
 
-    // The cache warms up (the rest of the tree was read before): off at once.
-    EXPECT_EQ(g.observe(window(0, listed)), 0);
+    // A warm window or three (the scanning threads list what helpers read): still on.
+    for (int i = 1; i < ReadAheadGovernor::warmWindows; ++i)
+        EXPECT_EQ(g.observe(Window{cold, 0, 0.1}), 4);
+    // The cache warms up (the rest of the tree was read before): off.
+    EXPECT_EQ(g.observe(Window{cold, 0, 0.1}), 0);
     EXPECT_EQ(g.helpers(), 0);
+    // Cold again: straight back to the level that paid.
+    EXPECT_EQ(g.observe(window(cold)), 4);
+    for (int i = 0; i < ReadAheadGovernor::warmWindows; ++i)
+        g.observe(Window{cold, 0, 0.1});
+    EXPECT_EQ(g.level(), 0);
 }
 
 TEST(ReadAheadGovernor, GoesBackDownWhereDepthDoesNotPayAndTriesAgainLater) {
     ReadAheadGovernor g(56);
-    // A disk that gets no faster with reads in flight (or slower, as a spinning one).
-    EXPECT_EQ(step(g, window(80, 100)), 1);
-    EXPECT_EQ(step(g, window(80, 90)), 0);
+    // A disk that reads no faster with reads in flight (or slower, as a spinning one).
+    EXPECT_EQ(step(g, window(100)), 1);
+    EXPECT_EQ(step(g, window(90)), 0);
     for (int i = 0; i < ReadAheadGovernor::holdSteps; ++i)
-        EXPECT_EQ(step(g, window(80, 100)), 0);
-    EXPECT_EQ(step(g, window(80, 100)), 1);  // tried again
-    EXPECT_EQ(step(g, window(80, 115)), 0);  // 15% is not enough
+        EXPECT_EQ(step(g, window(100)), 0);
+    EXPECT_EQ(step(g, window(100)), 1);  // tried again
+    EXPECT_EQ(step(g, window(115)), 0);  // 15% is not enough
 
     // Depth that pays once and then not: kept at the level that paid.
     ReadAheadGovernor h(56);
-    EXPECT_EQ(step(h, window(80, 100)), 1);
-    EXPECT_EQ(step(h, window(80, 200)), 2);
-    EXPECT_EQ(step(h, window(80, 190)), 1);
+    EXPECT_EQ(step(h, window(100)), 1);
+    EXPECT_EQ(step(h, window(200)), 2);
+    EXPECT_EQ(step(h, window(190)), 1);
     EXPECT_EQ(h.helpers(), 8);
 
     // No helpers allowed: always off.
     ReadAheadGovernor none(0);
-    EXPECT_EQ(step(none, window(100, 1)), 0);
+    EXPECT_EQ(step(none, window(100)), 0);
     // Small bounds give one level.
     EXPECT_EQ(ReadAheadGovernor(6).steps(), std::vector<int>{6});
 }

@@ -1,7 +1,10 @@
 #include "platform/Spawn.h"
 
 #include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
 #include <spawn.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -69,7 +72,56 @@ int wait(pid_t child) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+// A descriptor that polls readable when `child` ends, or an invalid one (kernels before 5.3).
+UniqueFd processFd(pid_t child) {
+    return UniqueFd(static_cast<int>(::syscall(SYS_pidfd_open, child, 0)));
+}
+
+// Whether `child` has ended, reaping it then; its status goes to `status`.
+bool ended(pid_t child, int& status) {
+    int raw = 0;
+    pid_t got = 0;
+    do {
+        got = ::waitpid(child, &raw, WNOHANG);
+    } while (got < 0 && errno == EINTR);
+    if (got == 0) return false;
+    status = got == child && WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    return true;
+}
+
+// Waits 50 ms, or less when the child behind `fd` (if valid) ends meanwhile.
+void awaitEnd(const UniqueFd& fd) {
+    if (fd) {
+        pollfd p{fd.get(), POLLIN, 0};
+        ::poll(&p, 1, 50);
+    } else {
+        ::usleep(50'000);
+    }
+}
+
 }  // namespace
+
+std::optional<int> runProgramUnlessStopped(const std::string& program,
+                                           const std::vector<std::string>& args,
+                                           const std::atomic<bool>& stop) {
+    if (stop.load()) return std::nullopt;
+    const pid_t child = start(program, args, -1);
+    if (child < 0) return std::nullopt;
+    const UniqueFd fd = processFd(child);
+    int status = -1;
+    while (!stop.load()) {
+        if (ended(child, status)) return status;
+        awaitEnd(fd);
+    }
+    if (ended(child, status)) return status;
+    // A child that keeps running a second after SIGTERM is left to run, as one that no longer
+    // takes this process's signals is: stopping never waits long.
+    if (::kill(child, SIGTERM) == 0) {
+        for (int i = 0; i < 20 && !ended(child, status); ++i)
+            awaitEnd(fd);
+    }
+    return std::nullopt;
+}
 
 int runProgram(const std::string& program, const std::vector<std::string>& args) {
     const pid_t child = start(program, args, -1);

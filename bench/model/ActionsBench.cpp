@@ -39,7 +39,10 @@ public:
 class Accepting : public TrashCan {
 public:
     bool moveToTrash(const std::string&) override { return true; }
-    Remover::Outcome remove(const std::vector<Remover::Item>&, Platform&) override { return {}; }
+    Remover::Outcome remove(const std::vector<Remover::Item>&, Platform&,
+                            const std::atomic<bool>&) override {
+        return {};
+    }
 };
 
 AppModel::Options options(TrashCan* can) {

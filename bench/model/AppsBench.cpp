@@ -1,5 +1,7 @@
 // The installed-application inventory of a home with 200 applications, against the floor of
-// reading their 200 information dictionaries alone.
+// reading their 200 information dictionaries alone; and the running check the application
+// detail makes at every refresh (this machine's processes, matched by bundle identifier),
+// against the floor of listing the processes alone.
 //
 //   build/bench/apps-bench --benchmark_repetitions=10 --benchmark_report_aggregates_only
 
@@ -17,6 +19,7 @@
 #include "core/scan/ScanProgress.h"
 #include "model/apps/AppScanner.h"
 #include "model/apps/BundleInfo.h"
+#include "model/system/Processes.h"
 
 namespace {
 
@@ -49,6 +52,26 @@ void ReadDictionariesOnly(benchmark::State& state) {
     state.counters["bundles"] = static_cast<double>(bundles.size());
 }
 BENCHMARK(ReadDictionariesOnly)->Unit(benchmark::kMillisecond);
+
+void RunningCheck(benchmark::State& state) {
+    Fixture& f = fixture();
+    const std::string bundle = f.home + "/Applications/Nowhere.app";
+    std::size_t processes = 0;
+    for (auto _ : state) {
+        const auto all = Processes::list();
+        processes = all.size();
+        benchmark::DoNotOptimize(Processes::copiesOf(all, "com.example.nowhere", bundle, {}));
+    }
+    state.counters["processes"] = static_cast<double>(processes);
+}
+BENCHMARK(RunningCheck)->Unit(benchmark::kMillisecond);
+
+// The floor: listing this user's processes and nothing else.
+void ListProcessesOnly(benchmark::State& state) {
+    for (auto _ : state)
+        benchmark::DoNotOptimize(Processes::list());
+}
+BENCHMARK(ListProcessesOnly)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -1,5 +1,7 @@
 #include "core/base/ComputePool.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
@@ -22,7 +24,7 @@ struct ComputePool::Task {
     }
 };
 
-ComputePool::ComputePool(int workers) {
+ComputePool::ComputePool(int workers) : owner_(::getpid()) {
     threads_.reserve(std::max(workers, 0));
     for (int i = 0; i < workers; ++i)
         threads_.emplace_back([this] { workerLoop(); });
@@ -48,6 +50,10 @@ ComputePool& ComputePool::shared() {
         return std::max(hw, 1) - 1;
     }());
     return pool;
+}
+
+int ComputePool::parallelism() const {
+    return ::getpid() == owner_ ? static_cast<int>(threads_.size()) + 1 : 1;
 }
 
 void ComputePool::workerLoop() {
@@ -76,7 +82,7 @@ void ComputePool::workerLoop() {
 
 void ComputePool::run(std::size_t chunks, const std::function<void(std::size_t)>& body) {
     if (chunks == 0) return;
-    if (chunks == 1 || threads_.empty()) {
+    if (chunks == 1 || threads_.empty() || ::getpid() != owner_) {
         for (std::size_t i = 0; i < chunks; ++i)
             body(i);
         return;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <condition_variable>
 #include <cstddef>
 #include <functional>
@@ -16,6 +18,11 @@ namespace tamrel {
 //
 // Thread safety: run() may be called from several threads at once; their chunks share the
 // workers. The shared pool is never destroyed: its workers sleep until the process ends.
+//
+// Fork: the workers live only in the process that made the pool. In a forked copy (a test's
+// child that becomes another user) run() runs every chunk on the caller without touching the
+// pool's lock or conditions, which the fork may have copied while a worker held or waited on
+// them, and parallelism() is 1.
 class ComputePool {
 public:
     // A pool with `workers` threads besides the callers.
@@ -34,7 +41,7 @@ public:
     void run(std::size_t chunks, const std::function<void(std::size_t)>& body);
 
     // Workers plus the caller: how many chunks run at once.
-    int parallelism() const { return static_cast<int>(threads_.size()) + 1; }
+    int parallelism() const;
 
 private:
     struct Task;
@@ -46,6 +53,7 @@ private:
     std::list<Task*> tasks_;
     bool stopping_ = false;
     std::vector<std::thread> threads_;
+    pid_t owner_;  // the process whose threads the workers are
 };
 
 }  // namespace tamrel

@@ -22,6 +22,7 @@ AppModel::AppModel(Desktop& desktop, Options options, QObject* parent)
 }
 
 AppModel::~AppModel() {
+    closing_ = true;
     if (progress_) progress_->cancel();
     derivedLatest_->fetch_add(1);
     stopWatching();
@@ -30,8 +31,12 @@ AppModel::~AppModel() {
 
 void AppModel::startUp() {
     Batch batch(*this);
+    // The saved index of "/" is loaded once, by refreshVolumes(), and opened from there.
+    startingUp_ = true;
     refreshVolumes();
     if (indexed_.contains("/")) scan("/", false);
+    startingUp_ = false;
+    startUpRoot_.reset();
 }
 
 // --- Announcements ---
@@ -118,6 +123,7 @@ void AppModel::emitChanged(Prop prop) {
         case Prop::appFilter: emit appFilterChanged(); break;
         case Prop::confirmUninstall: emit confirmUninstallChanged(); break;
         case Prop::uninstalling: emit uninstallingChanged(); break;
+        case Prop::preparingClean: emit preparingCleanChanged(); break;
         case Prop::count: break;
     }
 }

@@ -106,7 +106,9 @@ private:
 // thread only. Scans, derived data, searches, refreshes and saves run on the model's own thread
 // pool and hold the index they work on by shared ownership; their results come back through
 // queued calls and are stored only when still current. The destructor stops the watcher and
-// waits for running work (a running fresh scan is cancelled first).
+// waits for running work: a running fresh scan is cancelled first, moves to the Trash stop after
+// the item under way, and an uninstall stops waiting for the application to quit or for the
+// administrator prompt (which is withdrawn); nothing of their outcome is reported.
 class AppModel : public QObject {
     Q_OBJECT
     Q_PROPERTY(tamrel::Phase phase READ phase NOTIFY phaseChanged)
@@ -126,7 +128,7 @@ class AppModel : public QObject {
     Q_PROPERTY(qint64 resultTotal READ resultTotal NOTIFY resultTotalChanged)
     Q_PROPERTY(double resultTime READ resultTime NOTIFY resultTimeChanged)
     Q_PROPERTY(bool searching READ searching NOTIFY searchingChanged)
-    Q_PROPERTY(tamrel::NodeIds basket READ basket NOTIFY basketChanged)
+    Q_PROPERTY(tamrel::NodeIds basket READ basket WRITE setBasket NOTIFY basketChanged)
     Q_PROPERTY(bool trashing READ trashing NOTIFY trashingChanged)
     Q_PROPERTY(bool confirmTrash READ confirmTrash WRITE setConfirmTrash NOTIFY confirmTrashChanged)
     Q_PROPERTY(tamrel::OptionalToast toast READ toast WRITE setToast NOTIFY toastChanged)
@@ -149,6 +151,7 @@ class AppModel : public QObject {
     Q_PROPERTY(bool confirmUninstall READ confirmUninstall WRITE setConfirmUninstall
                    NOTIFY confirmUninstallChanged)
     Q_PROPERTY(bool uninstalling READ uninstalling NOTIFY uninstallingChanged)
+    Q_PROPERTY(bool preparingClean READ preparingClean NOTIFY preparingCleanChanged)
 
 public:
     using Options = AppModelOptions;
@@ -210,6 +213,9 @@ public:
     const QString& appFilter() const { return appFilter_; }
     bool confirmUninstall() const { return confirmUninstall_; }
     bool uninstalling() const { return uninstalling_; }
+    // True from runClean() until its recomputed plan is handed to the trash action (which sets
+    // `trashing` in the same step) or dropped.
+    bool preparingClean() const { return preparingClean_; }
 
     // --- Properties the screens write ---
     void setTab(Tab tab);
@@ -268,6 +274,11 @@ public:
     void toggleBasket(NodeId node);
     // Sum of the sizes of the basket's nodes; 0 without an index.
     std::uint64_t basketSize() const;
+    // Replaces the whole basket in one change ("Clear" hands it the empty list). What the
+    // basket never holds is left out, keeping the order of the rest: ids that no node of the
+    // shown generation has, the root, repeats, and entries inside another entry of the list.
+    // Without an index the basket becomes empty.
+    void setBasket(NodeIds basket);
     // Moves the nodes (ids of the shown generation) to the Trash on a worker, one after the
     // other, and returns at once; `skipped` are names the caller already held back, reported
     // first among the failures. A protected path, a node already gone and a refused move are
@@ -290,7 +301,10 @@ public:
     void setClean(const NodeIds& nodes, bool on);
     // Sum of the sizes of the ticked items; 0 without an index.
     std::uint64_t cleanSize() const;
-    // Moves the ticked items to the Trash, holding back those of running programs.
+    // Moves the ticked items to the Trash, holding back those of running programs: the plan is
+    // computed again on a worker (preparingClean meanwhile), then the rest goes to trash(). When
+    // every ticked item is held back nothing moves, and the toast names them. Nothing without an
+    // index or while a clean-up is being prepared.
     void runClean();
 
     // --- Installed applications ---
@@ -305,6 +319,10 @@ public:
     // Selects the application with this node and ticks its leftovers, those of kind group only
     // when no other application shares its team.
     void selectApp(NodeId node);
+    // Whether a copy of the application runs now: a process of this user that belongs to an
+    // application with its bundle identifier (see Processes::copiesOf), or that runs from its
+    // bundle. Reads /proc (a few milliseconds); any thread, as it reads no model state.
+    bool appRunning(const InstalledApp& app) const;
     // Asks the application's running copies to quit (SIGTERM, then up to 30 checks of
     // Options::quitCheck), then moves it and its ticked leftovers to the Trash on a worker,
     // with administrator rights where needed; returns at once. Refused with a toast, and the
@@ -351,6 +369,7 @@ signals:
     void appFilterChanged();
     void confirmUninstallChanged();
     void uninstallingChanged();
+    void preparingCleanChanged();
 
 private:
     // The announced properties, in declaration order.
@@ -359,7 +378,7 @@ private:
         current, tab, hovered, revision, query, results, resultTotal, resultTime, searching,
         basket, trashing, confirmTrash, toast, breakdown, biggest, tips, systemReport,
         trashSize, sync, cleanPlan, cleanPicked, confirmClean, apps, appsLoading, selectedApp,
-        leftoverPicked, appSort, appFilter, confirmUninstall, uninstalling, count
+        leftoverPicked, appSort, appFilter, confirmUninstall, uninstalling, preparingClean, count
     };
     static constexpr int propCount = static_cast<int>(Prop::count);
 
@@ -414,7 +433,6 @@ private:
     void setResultTotal(qint64 n) { store(Prop::resultTotal, resultTotal_, n); }
     void setResultTime(double s) { store(Prop::resultTime, resultTime_, s); }
     void setSearching(bool on) { store(Prop::searching, searching_, on); }
-    void setBasket(NodeIds b) { store(Prop::basket, basket_, std::move(b)); }
     void setTrashing(bool on) { store(Prop::trashing, trashing_, on); }
     void setBreakdown(KindBytes b) { storeAlways(Prop::breakdown, breakdown_, std::move(b)); }
     void setBiggest(NodeIds b) { store(Prop::biggest, biggest_, std::move(b)); }
@@ -430,6 +448,7 @@ private:
     void setAppsLoading(bool on) { store(Prop::appsLoading, appsLoading_, on); }
     void setSelectedApp(OptionalNode n) { store(Prop::selectedApp, selectedApp_, n); }
     void setUninstalling(bool on) { store(Prop::uninstalling, uninstalling_, on); }
+    void setPreparingClean(bool on) { store(Prop::preparingClean, preparingClean_, on); }
 
     // Runs `work` on the model's thread pool; `done` later on the main thread unless the model
     // is gone by then. Exceptions of `work` are the caller's to catch.
@@ -444,6 +463,9 @@ private:
     void recordSaved(const std::string& path, std::chrono::system_clock::time_point scannedAt);
     // The saved index of `root`, or null (also when loading fails in any way).
     static IndexRef loadSaved(const std::string& root);
+    // loadSaved(root), except that the saved index of "/" that refreshVolumes() loaded during
+    // startUp() is handed over (once) instead of being loaded again.
+    IndexRef savedIndex(const std::string& root);
     // A folder that was entered (not a mount point, not denied, not gone) at `path` in `index`.
     static std::optional<NodeId> enteredFolder(const DiskIndex& index, const std::string& path);
 
@@ -467,7 +489,8 @@ private:
     // The running set of a clean-up context (AppModelClean.cpp).
     static std::set<std::string> runningNames();
     // The Linux folders the space rules look in beside the designed ones, for this user's home
-    // folder and XDG settings (AppModelClean.cpp). Blocking: reads user-dirs.dirs.
+    // folder and XDG settings (AppModelClean.cpp). Blocking: reads user-dirs.dirs, so it is
+    // built on workers only (see appsProfile_).
     static RuleProfile ruleProfile();
 
     Desktop& desktop_;
@@ -513,6 +536,7 @@ private:
     QString appFilter_;
     bool confirmUninstall_ = false;
     bool uninstalling_ = false;
+    bool preparingClean_ = false;
 
     // --- Announcements ---
     int batchDepth_ = 0;
@@ -535,6 +559,13 @@ private:
     bool derivedRunning_ = false;  // one run computes at a time
     bool derivedWanted_ = false;   // a newer run waits for the running one
 
+    // --- Start-up ---
+    // While startUp() runs: the saved index of "/" as refreshVolumes() loaded it to date the
+    // folders it serves (null inside when that load failed), so that opening "/" next maps and
+    // checks the file once. Empty at any other time: it is never held beyond start-up.
+    bool startingUp_ = false;
+    std::optional<IndexRef> startUpRoot_;
+
     // --- Live synchronisation ---
     std::unique_ptr<Watcher> watcher_;
     std::uint64_t watcherSeq_ = 0;  // calls of an earlier watcher change nothing
@@ -549,9 +580,16 @@ private:
     // (AppModelTrash.cpp, AppModelCleanRun.cpp, AppModelApps.cpp, AppModelUninstall.cpp)
     int appsRevision_ = -1;  // the revision at which `apps` was loaded; -1: never
     IndexRef appsIndex_;     // the index generation `apps` was loaded from
+    // The rule profile `apps` was found with, built on the worker that loaded it: selecting an
+    // application decides its default ticks with it and so reads no file on the main thread.
+    RuleProfile appsProfile_;
     // Held by a worker from the check that a node is not gone until it is marked removed, so
     // two moves never take the same node (or what has taken its place on disk since).
     std::mutex moveLock_;
+    // Set by the destructor, read by workers: moves not yet begun are left undone, the wait for
+    // an application to quit ends, and an administrator prompt still asking is withdrawn (a
+    // privileged move already under way finishes by itself), so quitting never waits on them.
+    std::atomic<bool> closing_{false};
 
     TrashCan& trashCan() const;
     // After items moved to the Trash from the generation `from` (where the worker has marked
@@ -563,6 +601,8 @@ private:
                     const std::vector<std::string>& movedPaths);
     // The stored inventory was loaded from the shown generation.
     bool inventoryShown() const;
+    // "Skipped a, b, c +2": the first three names, then how many more.
+    static QString skippedText(const std::vector<std::string>& names);
     // Tests of these actions install index generations and picks directly.
     friend class ActionsProbe;
     // ===== end =====

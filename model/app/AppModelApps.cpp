@@ -24,8 +24,10 @@ void AppModel::loadApps(bool force) {
     const int loadRevision = revision_;
     setAppsLoading(true);
     runInBackground([this, index, loadRevision] {
-        InstalledApps found = AppScanner::scan(*index, ruleProfile());
-        onMainThread([this, index, loadRevision, found = std::move(found)]() mutable {
+        RuleProfile profile = ruleProfile();
+        InstalledApps found = AppScanner::scan(*index, profile);
+        onMainThread([this, index, loadRevision, found = std::move(found),
+                      profile = std::move(profile)]() mutable {
             Batch batch(*this);
             setAppsLoading(false);
             if (index_ != index) return;
@@ -44,6 +46,7 @@ void AppModel::loadApps(bool force) {
                     }
                 }
             }
+            appsProfile_ = std::move(profile);
             setApps(std::move(found));
             appsRevision_ = loadRevision;
             appsIndex_ = index;
@@ -141,9 +144,8 @@ void AppModel::selectApp(NodeId node) {
     const auto app = std::find_if(apps_.begin(), apps_.end(),
                                   [&](const InstalledApp& a) { return a.node == node; });
     if (app != apps_.end()) {
-        const RuleProfile profile = ruleProfile();
         for (const Leftover& leftover : app->leftovers) {
-            if (leftoverTickedByDefault(leftover, app->identity.teamExclusive, profile)) {
+            if (leftoverTickedByDefault(leftover, app->identity.teamExclusive, appsProfile_)) {
                 picked.insert(leftover.node);
             }
         }

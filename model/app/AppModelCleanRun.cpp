@@ -15,13 +15,14 @@ constexpr std::uint64_t planMinSize = 256 * 1024;
 }  // namespace
 
 void AppModel::runClean() {
-    if (!index_) return;
+    if (!index_ || preparingClean_) return;
     // The ticks are ids of the shown generation; ids beyond it are nobody's.
     NodeIds picked;
     picked.reserve(cleanPicked_.size());
     for (NodeId node : cleanPicked_) {
         if (node < index_->count()) picked.push_back(node);
     }
+    setPreparingClean(true);
     runInBackground([this, index = index_, picked = std::move(picked)] {
         const std::vector<CleanGroup> plan = tamrel::cleanPlan(*index, cleanContext(), planMinSize);
         const std::unordered_set<NodeId> pick(picked.begin(), picked.end());
@@ -43,9 +44,19 @@ void AppModel::runClean() {
         }
         onMainThread([this, index, nodes = largestFirst(std::move(keyed)),
                       skipped = std::move(skipped)] {
+            Batch batch(*this);
             // Ids of another generation are never handed on.
-            if (index_ != index) return;
-            trash(nodes, skipped);
+            if (index_ == index) {
+                // The trash action starts its busy state before this one ends.
+                trash(nodes, skipped);
+                // It reports skipped names only beside a move; when everything ticked belongs
+                // to an open program, the user who confirmed still learns why nothing went.
+                if (nodes.empty() && !skipped.empty()) {
+                    setToast(Toast::make(QStringLiteral("Couldn't move that"),
+                                         skippedText(skipped), false));
+                }
+            }
+            setPreparingClean(false);
         });
     });
 }

@@ -68,6 +68,7 @@ void AppModel::startDerivedRun() {
     runInBackground([this, run, latest, index, under] {
         auto derived = std::make_shared<Derived>();
         bool whole = false;
+        bool failed = false;
         try {
             const RunCount counted;
             const auto current = [&] { return latest->load() == run; };
@@ -86,13 +87,15 @@ void AppModel::startDerivedRun() {
                 whole = true;
             }
         } catch (const std::exception&) {
-            whole = false;
+            // Out of memory, most likely. What was worked out is published anyway (empty
+            // lists for the rest), so the screens stop waiting for data that will not come.
+            failed = true;
         }
-        onMainThread([this, run, index, under, derived, whole] {
+        onMainThread([this, run, index, under, derived, whole, failed] {
             Batch batch(*this);
             derivedRunning_ = false;
-            if (!whole || run != derivedLatest_->load() || index_ != index || current_ != under)
-                return;
+            if (run != derivedLatest_->load() || index_ != index || current_ != under) return;
+            if (!whole && !failed) return;
             animated({0.5, 0.85}, [&] {
                 setBreakdown(std::move(derived->breakdown));
                 setBiggest(std::move(derived->biggest));

@@ -30,6 +30,15 @@ IndexRef AppModel::loadSaved(const std::string& root) {
     }
 }
 
+IndexRef AppModel::savedIndex(const std::string& root) {
+    if (root == "/" && startUpRoot_) {
+        IndexRef loaded = std::move(*startUpRoot_);
+        startUpRoot_.reset();
+        return loaded;
+    }
+    return loadSaved(root);
+}
+
 std::optional<NodeId> AppModel::enteredFolder(const DiskIndex& index, const std::string& path) {
     const std::optional<NodeId> node = index.lookup(path);
     if (!node || !index.isDir(*node) || index.isGone(*node)) return std::nullopt;
@@ -53,7 +62,7 @@ void AppModel::scan(const std::string& url, bool fresh) {
 
     // 2. A folder inside the saved whole-disk index is served from it.
     if (!fresh && path != "/") {
-        if (IndexRef root = loadSaved("/")) {
+        if (IndexRef root = savedIndex("/")) {
             if (const auto node = enteredFolder(*root, path)) {
                 stopWatching();
                 setScanTarget(path);
@@ -76,7 +85,7 @@ void AppModel::scan(const std::string& url, bool fresh) {
 
     // 4. The folder's own saved index.
     if (!fresh) {
-        if (IndexRef own = loadSaved(path)) {
+        if (IndexRef own = savedIndex(path)) {
             show(own);
             watch(own);
             return;

@@ -28,18 +28,17 @@ struct TrashWork {
     std::uint64_t size = 0;
 };
 
-// "Skipped a, b, c +2".
-QString skippedText(const std::vector<std::string>& failures) {
-    QStringList names;
-    for (std::size_t i = 0; i < failures.size() && i < 3; ++i) {
-        names << QString::fromStdString(failures[i]);
+}  // namespace
+
+QString AppModel::skippedText(const std::vector<std::string>& names) {
+    QStringList shown;
+    for (std::size_t i = 0; i < names.size() && i < 3; ++i) {
+        shown << QString::fromStdString(names[i]);
     }
-    QString text = QStringLiteral("Skipped ") + names.join(QStringLiteral(", "));
-    if (failures.size() > 3) text += QStringLiteral(" +") + QString::number(failures.size() - 3);
+    QString text = QStringLiteral("Skipped ") + shown.join(QStringLiteral(", "));
+    if (names.size() > 3) text += QStringLiteral(" +") + QString::number(names.size() - 3);
     return text;
 }
-
-}  // namespace
 
 TrashCan& AppModel::trashCan() const {
     return options_.trashCan ? *options_.trashCan : TrashCan::system();
@@ -80,6 +79,23 @@ void AppModel::toggleBasket(NodeId node) {
     });
 }
 
+void AppModel::setBasket(NodeIds basket) {
+    if (!index_) basket.clear();
+    const NodeId count = index_ ? index_->count() : 0;
+    std::erase_if(basket, [&](NodeId node) { return node == 0 || node >= count; });
+    // Quadratic in the entries, each test a range check: a basket of 2,000 takes milliseconds.
+    NodeIds kept;
+    kept.reserve(basket.size());
+    for (NodeId node : basket) {
+        const bool covered = std::any_of(basket.begin(), basket.end(), [&](NodeId other) {
+            return other != node && index_->isAncestor(other, node);
+        });
+        if (!covered && std::find(kept.begin(), kept.end(), node) == kept.end())
+            kept.push_back(node);
+    }
+    store(Prop::basket, basket_, std::move(kept));
+}
+
 std::uint64_t AppModel::basketSize() const {
     if (!index_) return 0;
     std::uint64_t sum = 0;
@@ -108,6 +124,7 @@ void AppModel::trash(const NodeIds& nodes, const std::vector<std::string>& skipp
         std::uint64_t freed = 0;
         TrashCan& can = trashCan();
         for (const TrashWork& item : *work) {
+            if (closing_) return;  // quitting: the items not yet moved stay where they are
             const std::string path = index->path(item.node);
             std::lock_guard guard(moveLock_);
             // A node another move has taken (or its folder) may have something else at its path

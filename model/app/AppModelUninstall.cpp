@@ -16,23 +16,31 @@ namespace {
 constexpr Spring uninstalledSpring{0.4, 0.8};
 constexpr int quitChecks = 30;
 
-// Asks every running copy of the application to quit and waits for them, at most quitChecks
-// times `check`. True when none runs any more. Our own process is never one of them.
-bool closeRunningCopies(const InstalledApp& app, Platform& platform,
-                        std::chrono::milliseconds check) {
+// The running copies of the application, listed by its bundle identifier (with what the
+// desktop entry registered under it starts) and by its bundle's path. Never our own process.
+std::vector<ProcessInfo> runningCopiesOf(const InstalledApp& app, Platform& platform) {
     std::vector<std::string> programs;
     if (const auto entry = platform.applicationPath(app.bundleID);
         entry && entry->ends_with(".desktop")) {
         if (auto program = Processes::execProgram(*entry)) programs.push_back(std::move(*program));
     }
+    std::vector<ProcessInfo> copies =
+        Processes::copiesOf(Processes::list(), app.bundleID, app.path, programs);
+    std::erase_if(copies, [](const ProcessInfo& p) { return p.pid == ::getpid(); });
+    return copies;
+}
+
+// Asks every running copy of the application to quit and waits for them, at most quitChecks
+// times `check`, and no longer once `stop` is set. True when none runs any more.
+bool closeRunningCopies(const InstalledApp& app, Platform& platform,
+                        std::chrono::milliseconds check, const std::atomic<bool>& stop) {
     std::vector<ProcessHandle> copies;
-    for (const ProcessInfo& p : Processes::runningCopies(Processes::list(), app.path, programs)) {
-        if (p.pid == ::getpid()) continue;
+    for (const ProcessInfo& p : runningCopiesOf(app, platform)) {
         if (auto handle = ProcessHandle::open(p)) copies.push_back(std::move(*handle));
     }
     if (copies.empty()) return true;
     for (const ProcessHandle& copy : copies) copy.terminate();
-    for (int i = 0; i < quitChecks; ++i) {
+    for (int i = 0; i < quitChecks && !stop.load(); ++i) {
         const auto running = std::find_if(copies.begin(), copies.end(),
                                           [](const ProcessHandle& c) { return c.running(); });
         if (running == copies.end()) return true;
@@ -43,6 +51,10 @@ bool closeRunningCopies(const InstalledApp& app, Platform& platform,
 }
 
 }  // namespace
+
+bool AppModel::appRunning(const InstalledApp& app) const {
+    return !runningCopiesOf(app, platform_).empty();
+}
 
 void AppModel::uninstall(const InstalledApp& app) {
     if (!index_) return;
@@ -75,7 +87,7 @@ void AppModel::uninstall(const InstalledApp& app) {
     const IndexRef index = index_;  // the generation of the items, whatever a slot does next
     setUninstalling(true);
     runInBackground([this, index, app = chosen, items = std::move(items), total] {
-        if (!closeRunningCopies(app, platform_, options_.quitCheck)) {
+        if (!closeRunningCopies(app, platform_, options_.quitCheck, closing_)) {
             onMainThread([this, name = QString::fromStdString(app.name)] {
                 Batch batch(*this);
                 setUninstalling(false);
@@ -95,7 +107,7 @@ void AppModel::uninstall(const InstalledApp& app) {
             for (const Remover::Item& item : items) {
                 if (!index->isGone(item.node)) left.push_back(item);
             }
-            if (!left.empty()) outcome = trashCan().remove(left, platform_);
+            if (!left.empty() && !closing_) outcome = trashCan().remove(left, platform_, closing_);
             for (NodeId node : outcome.removed) {
                 index->markRemoved(node);
                 const auto item = std::find_if(left.begin(), left.end(),

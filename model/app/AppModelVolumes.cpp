@@ -245,11 +245,13 @@ void AppModel::refreshVolumes() {
             root = index_;
         } else {
             root = loadSaved("/");
+            // Start-up opens "/" next: it takes this copy rather than mapping the file again.
+            if (startingUp_) startUpRoot_ = root;
         }
     }
     SavedDates dates;
     const auto date = [&](const std::string& path) {
-        if (const auto own = DiskIndex::cachedDate(path)) {
+        if (const auto own = path == "/" ? rootDate : DiskIndex::cachedDate(path)) {
             dates[path] = *own;
         } else if (root && enteredFolder(*root, path)) {
             dates[path] = *rootDate;

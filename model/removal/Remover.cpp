@@ -3,11 +3,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <QCoreApplication>
-#include <QMetaObject>
-#include <QThread>
-#include <functional>
-
 #include "platform/PathText.h"
 #include "platform/TrashMover.h"
 
@@ -31,15 +26,6 @@ bool holdsNul(const std::string& path) {
     return path.find('\0') != std::string::npos;
 }
 
-bool onMainThread(const std::function<bool()>& call) {
-    QCoreApplication* app = QCoreApplication::instance();
-    if (!app || QThread::currentThread() == app->thread()) return call();
-    bool result = false;
-    QMetaObject::invokeMethod(
-        app, [&] { result = call(); }, Qt::BlockingQueuedConnection);
-    return result;
-}
-
 }  // namespace
 
 Remover::Outcome Remover::remove(const std::vector<Item>& items) {
@@ -47,6 +33,12 @@ Remover::Outcome Remover::remove(const std::vector<Item>& items) {
 }
 
 Remover::Outcome Remover::remove(const std::vector<Item>& items, Platform& platform) {
+    static const std::atomic<bool> never{false};
+    return remove(items, platform, never);
+}
+
+Remover::Outcome Remover::remove(const std::vector<Item>& items, Platform& platform,
+                                 const std::atomic<bool>& stop) {
     if (items.empty()) return {};
     const std::string uid = std::to_string(::getuid());
     Outcome out;
@@ -79,8 +71,7 @@ Remover::Outcome Remover::remove(const std::vector<Item>& items, Platform& platf
             item->kind == Leftover::Kind::agent || item->kind == Leftover::Kind::daemon;
         asked.push_back({item->path, job});
     }
-    const bool ran =
-        !asked.empty() && onMainThread([&] { return platform.trashAsAdministrator(asked); });
+    const bool ran = !asked.empty() && !stop.load() && platform.trashAsAdministrator(asked, stop);
     for (const Item* item : elevated) {
         if (!ran || holdsNul(item->path) || existsAt(item->path)) {
             out.failures.push_back(lastComponent(item->path));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <optional>
 #include <string>
 #include <vector>
@@ -36,20 +37,24 @@ public:
     // Removes `items` through the real platform.
     static Outcome remove(const std::vector<Item>& items);
 
-    // Removes `items`; `platform` stops launch jobs and moves with administrator rights.
+    // Removes `items`; `platform` stops launch jobs and moves with administrator rights; `stop`
+    // (set from any thread, as at quit) ends the wait for the administrator move early.
     //
     // A user item (system false) of kind agent is first stopped with "/bin/launchctl bootout
     // gui/UID PATH", then moved to the Trash under the user's own rights
     // (TrashMover::trashItem(): the home Trash, or the Trash of the item's own disk). Items whose
     // move failed, then the system items, go to platform.trashAsAdministrator() in one call,
     // agents and daemons marked to be stopped first; no call and no prompt when there are none.
-    // That call is made on the Qt main thread (the thread of QCoreApplication), as the prompt
-    // belongs there: remove() blocks until the main thread has served it, so it must be called
-    // off the main thread while the main event loop runs. On the main thread itself, or
-    // without a QCoreApplication, the call is made directly. An elevated item counts as removed
-    // when the call ran and nothing exists at its path any more (a link counts as existing);
-    // otherwise it is a failure. A path holding a NUL byte names no file a program can be
-    // given: it is never moved nor handed on, and is a failure. Never throws.
+    // That call is made on the calling thread and blocks it while the prompt asks (the prompt is
+    // another process's window), so remove() belongs off the main thread. When `stop` is set
+    // before the call, nothing is asked; set during it, the call gives up (Platform). An elevated
+    // item counts as removed when the call ran (was not stopped) and nothing exists at its path
+    // any more (a link counts as existing); otherwise it is a failure, also when a mover left to
+    // finish takes it later. A path holding a NUL byte names no file a program can be given: it
+    // is never moved nor handed on, and is a failure. Never throws.
+    static Outcome remove(const std::vector<Item>& items, Platform& platform,
+                          const std::atomic<bool>& stop);
+    // remove(items, platform, stop) with a `stop` that is never set.
     static Outcome remove(const std::vector<Item>& items, Platform& platform);
 
     // Moves the one item at `path` into the user's Trash under the user's own rights, as a user

@@ -7,9 +7,9 @@ namespace {
 class SystemTrashCan final : public TrashCan {
 public:
     bool moveToTrash(const std::string& path) override { return Remover::trashAsUser(path); }
-    Remover::Outcome remove(const std::vector<Remover::Item>& items,
-                            Platform& platform) override {
-        return Remover::remove(items, platform);
+    Remover::Outcome remove(const std::vector<Remover::Item>& items, Platform& platform,
+                            const std::atomic<bool>& stop) override {
+        return Remover::remove(items, platform, stop);
     }
 };
 

@@ -22,9 +22,10 @@ public:
     virtual bool moveToTrash(const std::string& path) = 0;
 
     // Removes the items of an uninstall (Remover::remove, with administrator rights where
-    // needed, through `platform`). Blocks; must not be called on the main thread.
-    virtual Remover::Outcome remove(const std::vector<Remover::Item>& items,
-                                    Platform& platform) = 0;
+    // needed, through `platform`, giving up the wait for them once `stop` is set). Blocks; must
+    // not be called on the main thread.
+    virtual Remover::Outcome remove(const std::vector<Remover::Item>& items, Platform& platform,
+                                    const std::atomic<bool>& stop) = 0;
 
     // The real movers; lives for the whole process.
     static TrashCan& system();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <optional>
 #include <string>
 #include <vector>
@@ -31,8 +32,13 @@ public:
 
     // Moves every item into the user's Trash with administrator rights after at most one prompt.
     // True when the privileged mover ran, even if some items stayed (callers look at the disk);
-    // false when the prompt was dismissed or no privileged mover is available. Blocks until done.
-    virtual bool trashAsAdministrator(const std::vector<ElevatedItem>& items) = 0;
+    // false when the prompt was dismissed or no privileged mover is available. Blocks until done
+    // or until `stop` is set (from any thread, as at quit): then a prompt still asking is
+    // withdrawn, a privileged mover that has started either ends after the item it is moving or
+    // runs to its end on its own (each item is moved whole or not at all), and the call returns
+    // false without waiting for it; callers that still care look at the disk.
+    virtual bool trashAsAdministrator(const std::vector<ElevatedItem>& items,
+                                      const std::atomic<bool>& stop) = 0;
 
     // The real services of this machine; lives for the whole process.
     static Platform& system();

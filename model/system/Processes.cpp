@@ -15,9 +15,11 @@
 #include <fstream>
 #include <set>
 #include <sstream>
+#include <unordered_map>
 
 #include "core/base/TextCase.h"
 #include "core/space/RuleProfile.h"
+#include "model/apps/BundleInfo.h"
 #include "platform/PathText.h"
 
 namespace tamrel {
@@ -131,6 +133,21 @@ std::vector<std::string> execWords(std::string_view value) {
     return words;
 }
 
+// The innermost folder above the executable `exe` whose name ends in ".app" (a name that is
+// only ".app" is no bundle), or nothing.
+std::optional<std::string> enclosingBundle(const std::string& exe) {
+    if (!exe.starts_with('/')) return std::nullopt;
+    std::size_t end = exe.rfind('/');
+    while (end != std::string::npos && end > 0) {
+        const std::size_t start = exe.rfind('/', end - 1);
+        const std::string_view name =
+            std::string_view(exe).substr(start + 1, end - start - 1);
+        if (name.size() > 4 && name.ends_with(".app")) return exe.substr(0, end);
+        end = start;
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 std::vector<ProcessInfo> Processes::list(const std::string& procRoot) {
@@ -195,6 +212,39 @@ std::vector<ProcessInfo> Processes::runningCopies(const std::vector<ProcessInfo>
             }
         }
         if (match) out.push_back(p);
+    }
+    return out;
+}
+
+std::vector<ProcessInfo> Processes::copiesOf(const std::vector<ProcessInfo>& all,
+                                             const std::string& bundleID,
+                                             const std::string& bundlePath,
+                                             const std::vector<std::string>& programs) {
+    const std::string wanted = lowercase(bundleID);
+    // Bundle folder -> its lowercased identifier; a bundle without one gives "".
+    std::unordered_map<std::string, std::string> ids;
+    const auto idOf = [&](const std::string& bundle) -> const std::string& {
+        auto it = ids.find(bundle);
+        if (it == ids.end()) {
+            std::string id;
+            if (const auto info = BundleInfo::open(bundle)) {
+                id = lowercase(info->identifier().value_or(""));
+            }
+            it = ids.emplace(bundle, std::move(id)).first;
+        }
+        return it->second;
+    };
+    std::vector<pid_t> byPath;
+    for (const ProcessInfo& p : runningCopies(all, bundlePath, programs)) byPath.push_back(p.pid);
+    std::vector<ProcessInfo> out;
+    for (const ProcessInfo& p : all) {
+        bool match = !wanted.empty() && !p.flatpakID.empty() && lowercase(p.flatpakID) == wanted;
+        if (!match && !wanted.empty()) {
+            if (const auto bundle = enclosingBundle(p.exe)) match = idOf(*bundle) == wanted;
+        }
+        if (match || std::find(byPath.begin(), byPath.end(), p.pid) != byPath.end()) {
+            out.push_back(p);
+        }
     }
     return out;
 }

@@ -47,6 +47,18 @@ public:
                                                   const std::string& bundlePath,
                                                   const std::vector<std::string>& programs);
 
+    // The running copies of the application known by the bundle identifier `bundleID`, as the
+    // system would list its running applications by identifier: the processes whose executable
+    // lies in an application bundle (the innermost folder above it whose name ends in ".app")
+    // whose information dictionary names `bundleID` (compared lowercased), or whose flatpak
+    // application id is `bundleID`; then those runningCopies() finds by the bundle's own path
+    // (its helpers too) and by the programs its desktop entry starts. In the order of `all`.
+    // Blocking: reads the information dictionary of each bundle found, once per call.
+    static std::vector<ProcessInfo> copiesOf(const std::vector<ProcessInfo>& all,
+                                             const std::string& bundleID,
+                                             const std::string& bundlePath,
+                                             const std::vector<std::string>& programs);
+
     // The program a desktop entry file starts: the first word of the Exec key of its
     // "[Desktop Entry]" group, unquoted, after an "env" with its VAR=value words; "flatpak:ID"
     // for "flatpak run [options] ID". Nothing when the file cannot be read, has no Exec key, or

@@ -48,7 +48,8 @@ int SystemPlatform::run(const std::string& program, const std::vector<std::strin
     return runProgram(program, args);
 }
 
-bool SystemPlatform::trashAsAdministrator(const std::vector<ElevatedItem>& items) {
+bool SystemPlatform::trashAsAdministrator(const std::vector<ElevatedItem>& items,
+                                          const std::atomic<bool>& stop) {
     // Made under the user's own rights: the helper only makes the Trash folder itself.
     const std::string trash = makeHomeTrash();
     if (trash.empty() || !isExecutable(helper_)) return false;
@@ -61,15 +62,15 @@ bool SystemPlatform::trashAsAdministrator(const std::vector<ElevatedItem>& items
         if (item.unload) args.emplace_back("--unload");
         args.push_back(item.path);
     }
-    int status = -1;
+    std::optional<int> status;
     if (::geteuid() == 0) {
-        status = runProgram(helper_, args);
+        status = runProgramUnlessStopped(helper_, args, stop);
     } else {
         // pkexec answers 126 when the prompt is dismissed and 127 when it is refused.
         for (const char* pkexec : {"/usr/bin/pkexec", "/bin/pkexec"}) {
             if (!isExecutable(pkexec)) continue;
             args.insert(args.begin(), helper_);
-            status = runProgram(pkexec, args);
+            status = runProgramUnlessStopped(pkexec, args, stop);
             break;
         }
     }

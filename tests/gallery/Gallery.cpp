@@ -114,6 +114,14 @@ public:
         texts->addWidget(new SizeText(0, 22, Color::ink2, this));
         texts->addWidget(new SizeText(1'234'567'890, 22, Color::ink2, this));
         texts->addWidget(new SizeText(987'000, 34, Color::tangerine, this));
+        // A count changing from 1.23 GB to 1.48 GB, caught a third and two thirds into its
+        // roll: the changed digits rise out of their places as the new ones rise in.
+        for (double progress : {0.33, 0.67}) {
+            auto* rolling = new SizeText(1'234'567'890, 34, Color::ink2, this);
+            rolling->motion().setBytes(1'484'567'890, true);
+            rolling->motion().spring().setValue(progress);
+            texts->addWidget(rolling);
+        }
         texts->addStretch(1);
         v->addLayout(texts);
 

@@ -1,6 +1,7 @@
 // The results screens for the gallery: Explore at a root and in a folder, picked items with the
-// tray and its list, Biggest, search results (found and nothing), the Trash confirmation, the
-// toasts and a deep path bar, from a tree of files of every kind.
+// tray and its list, Biggest (also while it waits for its files), search results (found and
+// nothing), the Trash confirmation, the toasts and a deep path bar, from a tree of files of
+// every kind.
 
 #include "tests/gallery/ResultsGallery.h"
 
@@ -72,8 +73,9 @@ void saveResultsGallery(MainWindow& window, AppModel& model,
     QTest::qWait(50);
     save(window, QStringLiteral("results-explore"));
 
-    const DiskIndex& index = *model.index();
-    auto id = [&](const char* relative) { return *index.lookup(root + "/" + relative); };
+    // The live watcher may adopt a refreshed index at any wait, so every id is looked up in the
+    // index shown at the moment it is used.
+    auto id = [&](const char* relative) { return *model.index()->lookup(root + "/" + relative); };
     model.toggleBasket(id("Installer.iso"));
     model.toggleBasket(id("Archives"));
     model.toggleBasket(id("Movies/Wedding.mp4"));
@@ -101,6 +103,8 @@ void saveResultsGallery(MainWindow& window, AppModel& model,
 
     model.open(0);
     model.setTab(Tab::biggest);
+    // Taken before the root's heaviest files come back: the list waits for them.
+    save(window, QStringLiteral("results-biggest-loading"));
     waitFor([&] { return model.biggest().size() > 10; });
     QTest::qWait(50);
     save(window, QStringLiteral("results-biggest"));

@@ -33,12 +33,19 @@ bool waitFor(const std::function<bool()>& done) {
 void saveToolsGallery(MainWindow& window, AppModel& model,
                       const std::function<void(QWidget&, const QString&)>& save) {
     test::TempDir tree;
-    test::makeToolsTree(tree);
     const char* oldHome = std::getenv("HOME");
     const std::optional<std::string> home =
         oldHome ? std::optional<std::string>(oldHome) : std::nullopt;
+    const char* oldData = std::getenv("XDG_DATA_HOME");
+    const std::optional<std::string> data =
+        oldData ? std::optional<std::string>(oldData) : std::nullopt;
     const std::string root = tree.path() + "/home";
     ::setenv("HOME", root.c_str(), 1);
+    // The Trash inside the scanned home, so the screens see it fill: the Clean up screen's note
+    // and the System Data Trash bucket.
+    const std::string dataHome = root + "/.local/share";
+    ::setenv("XDG_DATA_HOME", dataHome.c_str(), 1);
+    test::makeToolsTree(tree, true);
     model.scan(root, true);
     const bool shown = waitFor([&] {
         return model.phase() == Phase::results && model.index() &&
@@ -67,12 +74,13 @@ void saveToolsGallery(MainWindow& window, AppModel& model,
                 std::find_if(clean->cards().begin(), clean->cards().end(),
                              [](CleanGroupCard* c) { return c->group().items.size() > 1; });
             if (several != clean->cards().end()) {
+                // The ids are read before the wait: a plan arriving meanwhile rebuilds the cards.
                 CleanGroupCard* card = *several;
-                card->expandKey()->click();
-                QTest::qWait(20);
                 std::vector<NodeId> all;
                 for (const CleanItem& item : card->group().items)
                     all.push_back(item.node);
+                card->expandKey()->click();
+                QTest::qWait(20);
                 model.setClean(all, true);
                 model.setClean({all.front()}, false);
                 QTest::qWait(20);
@@ -112,6 +120,11 @@ void saveToolsGallery(MainWindow& window, AppModel& model,
     }
     model.setTab(Tab::explore);
     if (home) ::setenv("HOME", home->c_str(), 1);
+    if (data) {
+        ::setenv("XDG_DATA_HOME", data->c_str(), 1);
+    } else {
+        ::unsetenv("XDG_DATA_HOME");
+    }
 }
 
 }  // namespace tamrel

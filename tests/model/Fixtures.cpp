@@ -69,9 +69,20 @@ int FakePlatform::run(const std::string& program, const std::vector<std::string>
     return 0;
 }
 
-bool FakePlatform::trashAsAdministrator(const std::vector<ElevatedItem>& items) {
+bool FakePlatform::trashAsAdministrator(const std::vector<ElevatedItem>& items,
+                                       const std::atomic<bool>& stop) {
     elevations.push_back(items);
     elevatedOn = std::this_thread::get_id();
+    if (waits) {
+        prompting = true;
+        // A safety net only: a caller that never stops would otherwise hang the test.
+        const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (!stop.load() && std::chrono::steady_clock::now() < limit)
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        prompting = false;
+        forsaken = !stop.load();
+        return false;
+    }
     if (allow && onElevate) onElevate(items);
     return allow;
 }

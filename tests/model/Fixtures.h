@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <map>
 #include <optional>
@@ -44,15 +45,21 @@ public:
     bool allow = true;                        // the administrator prompt is accepted
     // What an accepted prompt does with the items (nothing by default).
     std::function<void(const std::vector<ElevatedItem>&)> onElevate;
+    // The prompt stays open, as a user who walked away leaves it, until the caller stops the
+    // request (then it counts as dismissed), or for 30 s at most, which `forsaken` records.
+    bool waits = false;
 
     std::vector<std::string> asked;
     std::vector<std::vector<std::string>> runs;  // program, then its arguments
     std::vector<std::vector<ElevatedItem>> elevations;
     std::thread::id elevatedOn;
+    std::atomic<bool> prompting = false;  // a waiting prompt is open
+    std::atomic<bool> forsaken = false;   // a waiting prompt was never stopped
 
     std::optional<std::string> applicationPath(const std::string& bundleID) override;
     int run(const std::string& program, const std::vector<std::string>& args) override;
-    bool trashAsAdministrator(const std::vector<ElevatedItem>& items) override;
+    bool trashAsAdministrator(const std::vector<ElevatedItem>& items,
+                              const std::atomic<bool>& stop) override;
 };
 
 // Runs `work` on another thread while this (the main) thread serves the Qt event loop.

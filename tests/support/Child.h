@@ -12,6 +12,12 @@ namespace tamrel::test {
 // Runs `body` in a forked child and returns its exit status, or 128 + the signal that ended it.
 // For what a test must do as another user or with other limits; the child prints its own
 // failures and must not use the test framework's assertions.
+//
+// The child is a copy of a process that may run other threads (the shared compute pool's
+// workers, a model's workers): only the forking thread lives on in it, and a lock another thread
+// held at the fork stays held there for good. So the body uses what starts its own threads or
+// none (scans, watchers, the movers; the compute pool runs chunks on the caller in a child), and
+// nothing of Qt or of objects other threads of the test were using at the fork.
 inline int inChild(const std::function<int()>& body) {
     const pid_t pid = ::fork();
     if (pid == 0) ::_exit(body());

@@ -309,14 +309,11 @@ bool SidebarRow::event(QEvent* event) {
 // ---- AccessStatus
 
 AccessStatus::AccessStatus(AppModel& model, QWidget* parent) : QWidget(parent), model_(model) {
-    // The LED widget keeps 4 points of glow on each side of its 7-point disc: the box's leading
-    // padding leaves those 4 points out (a layout cannot take a negative margin) and gives them
-    // back to the hint, so the disc and the texts sit 12 points in.
     auto* v = new QVBoxLayout(this);
-    v->setContentsMargins(12 - 4, 12, 12, 12);
+    v->setContentsMargins(12, 12, 12, 12);
     v->setSpacing(8);
     auto* top = new QHBoxLayout();
-    top->setSpacing(7 - 4);
+    top->setSpacing(7);
     led_ = new LED(Color::led, false, this);
     heading_ = new QLabel(this);
     heading_->setFont(Fonts::system(12, Fonts::Weight::semibold));
@@ -329,7 +326,6 @@ AccessStatus::AccessStatus(AppModel& model, QWidget* parent) : QWidget(parent), 
     hint_->setWordWrap(true);
     hint_->setFont(Fonts::system(11, Fonts::Weight::medium));
     Color::setTextColor(hint_, Color::ink2);
-    hint_->setContentsMargins(4, 0, 0, 0);
     v->addWidget(hint_);
     connect(&model_, &AppModel::hasFullDiskAccessChanged, this, &AccessStatus::refresh);
     refresh();

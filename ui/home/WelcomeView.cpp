@@ -8,6 +8,7 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "format/Fmt.h"
 #include "ui/theme/Colors.h"
@@ -284,7 +285,9 @@ void WelcomeView::setDropping(bool on) {
 }
 
 void WelcomeView::dragEnterEvent(QDragEnterEvent* event) {
-    if (event->mimeData()->hasUrls()) {
+    // Only a drag that carries a file takes the screen; a web link passes over it.
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (std::any_of(urls.begin(), urls.end(), [](const QUrl& url) { return url.isLocalFile(); })) {
         setDropping(true);
         event->acceptProposedAction();
     }

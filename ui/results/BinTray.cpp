@@ -39,6 +39,13 @@ QFont countFont() {
 
 std::chrono::milliseconds toastLifetime{3200};
 
+// The tray comes and goes with the step that filled or emptied the basket (a pick, a move to
+// the Trash); "Clear" empties it on a spring of its own, without overshoot.
+constexpr Spring clearSpring{0.5, 1.0};
+// A toast comes and goes with the model's step that set or replaced it (the end of a move to
+// the Trash or of an uninstall); the card's own dismissal after 3.2 s has this spring.
+constexpr Spring toastSpring{0.4, 0.8};
+
 void paintShadow(QPainter& painter, const QRectF& panel, double radius, double alpha, double blur,
                  double dy) {
     // A soft shadow as a few widening, fading rounded rectangles.
@@ -63,12 +70,8 @@ BinTray::BinTray(AppModel& model, QWidget* parent)
       clear_(new KeyButton(QStringLiteral("Clear"), KeyKind::dark, false, this)),
       trash_(new KeyButton(QStringLiteral("Move to Trash"), KeyKind::accent, false, this)) {
     static_cast<KeyButton*>(trash_)->setSymbol(QStringLiteral("trash.fill"));
-    connect(clear_, &QAbstractButton::clicked, &model_, [this] {
-        // Every entry out at once; the tray then leaves with the empty basket.
-        for (NodeId node : NodeIds(model_.basket())) {
-            if (model_.inBasket(node)) model_.toggleBasket(node);
-        }
-    });
+    // Every entry out in one change; the tray then leaves with the empty basket.
+    connect(clear_, &QAbstractButton::clicked, &model_, [this] { model_.setBasket({}); });
     connect(trash_, &QAbstractButton::clicked, &model_, [this] { model_.setConfirmTrash(true); });
     for (auto signal : {&AppModel::basketChanged, &AppModel::trashingChanged,
                         &AppModel::indexChanged, &AppModel::revisionChanged}) {
@@ -79,6 +82,7 @@ BinTray::BinTray(AppModel& model, QWidget* parent)
     auto* fade = new QGraphicsOpacityEffect(this);
     fade->setOpacity(0);
     setGraphicsEffect(fade);
+    connect(&size_, &SizeTextMotion::changed, this, [this] { update(); });
     connect(&presence_, &SpringAnimator::valueChanged, this, &BinTray::place);
     connect(&presence_, &SpringAnimator::settled, this, [this] {
         if (presence_.value() <= 0) hide();
@@ -109,6 +113,7 @@ QRectF BinTray::counterRect() const {
 
 void BinTray::refresh() {
     const bool show = !model_.basket().empty() && model_.index();
+    size_.setBytes(model_.basketSize(), isVisible() && model_.animation().has_value());
     trash_->setText(model_.trashing() ? QStringLiteral("Moving\u2026")
                                       : QStringLiteral("Move to Trash"));
     trash_->setEnabled(!ToolsBusy::of(model_).busy());
@@ -120,9 +125,9 @@ void BinTray::refresh() {
             setVisible(true);
             raise();
         }
-        presence_.animateTo(1, Spring{0.4, 0.85});
+        presence_.animateTo(1, model_.animation().value_or(clearSpring));
     } else if (isVisible()) {
-        presence_.animateTo(0, Spring{0.5, 1.0});
+        presence_.animateTo(0, model_.animation().value_or(clearSpring));
     }
     place();
     update();
@@ -171,8 +176,8 @@ void BinTray::paintEvent(QPaintEvent*) {
     QColor unit = Color::screenGlow;
     unit.setAlphaF(0.7);
     const double sizeAscent = QFontMetricsF(Fonts::system(20, Fonts::Weight::bold)).ascent();
-    paintSizeText(painter, QPointF(counter.left(), top + cm.height() + 2 + sizeAscent),
-                  model_.basketSize(), 20, Color::screenGlow, unit);
+    paintSizeText(painter, QPointF(counter.left(), top + cm.height() + 2 + sizeAscent), size_, 20,
+                  Color::screenGlow, unit);
 
     // The chevron turns over while the list is open.
     const QRectF chevron(counter.right() - 10, counter.center().y() - 6, 10, 12);
@@ -315,53 +320,77 @@ ToastView::ToastView(AppModel& model, QWidget* parent) : QWidget(parent), model_
         if (toast && toast->id == shownId_) model_.setToast(std::nullopt);
     });
     connect(&model_, &AppModel::toastChanged, this, &ToastView::refresh);
-    connect(&presence_, &SpringAnimator::valueChanged, this, [this] {
-        place();
-        update();
-    });
-    connect(&presence_, &SpringAnimator::settled, this, [this] {
-        if (presence_.value() <= 0) {
-            hide();
-            leaving_.reset();
-        }
-        place();
-    });
+    for (SpringAnimator* presence : {&presence_, &replacedPresence_}) {
+        connect(presence, &SpringAnimator::valueChanged, this, qOverload<>(&QWidget::update));
+        connect(presence, &SpringAnimator::settled, this, &ToastView::settle);
+    }
     hide();
     refresh();
 }
 
-void ToastView::place() {
-    if (!parentWidget()) return;
-    // Centred at the top, 12 pt below the edge; above it while away.
-    const double p = std::clamp(presence_.value(), 0.0, 1.0);
-    const int rest = 12 - int(shadowTop);
-    const int away = -height();
-    move((parentWidget()->width() - width()) / 2, int(std::lround(rest + (1 - p) * (away - rest))));
+void ToastView::settle() {
+    // A card that has left is let go; the view hides once no card is left.
+    if (presence_.value() <= 0 && !presence_.moving()) leaving_.reset();
+    if (replacedPresence_.value() <= 0 && !replacedPresence_.moving()) replaced_.reset();
+    if (!leaving_ && !replaced_) hide();
+    resize(sizeHint());
+    place();
+    update();
 }
 
-QSize ToastView::sizeHint() const {
-    const OptionalToast& toast = leaving_;
-    if (!toast) return {0, 0};
+int ToastView::cardsDrawn() const {
+    if (!isVisible()) return 0;
+    return int(bool(leaving_)) + int(bool(replaced_));
+}
+
+void ToastView::place() {
+    if (!parentWidget()) return;
+    // Centred at the top, 12 pt below the edge; the cards move within it.
+    move((parentWidget()->width() - width()) / 2, 12 - int(shadowTop));
+}
+
+namespace {
+
+QSizeF toastCardSize(const Toast& toast) {
     const QFontMetricsF title(Fonts::system(14, Fonts::Weight::bold));
     const QFontMetricsF detail(Fonts::mono(10.5, Fonts::Weight::medium));
     const double textW =
-        std::max(title.horizontalAdvance(toast->title), detail.horizontalAdvance(toast->detail));
+        std::max(title.horizontalAdvance(toast.title), detail.horizontalAdvance(toast.detail));
     const double w = 16 + 7 + 10 + textW + 16;
-    const double h = 10 + title.height() + 1 + (toast->detail.isEmpty() ? 0 : detail.height()) + 10;
-    return {int(std::ceil(w + 2 * shadowSide)), int(std::ceil(h + shadowTop + shadowBottom))};
+    const double h = 10 + title.height() + 1 + (toast.detail.isEmpty() ? 0 : detail.height()) + 10;
+    return {w, h};
+}
+
+}  // namespace
+
+QSize ToastView::sizeHint() const {
+    QSizeF card(0, 0);
+    for (const OptionalToast* toast : {&leaving_, &replaced_}) {
+        if (*toast) card = card.expandedTo(toastCardSize(**toast));
+    }
+    if (card.isEmpty()) return {0, 0};
+    return {int(std::ceil(card.width() + 2 * shadowSide)),
+            int(std::ceil(card.height() + shadowTop + shadowBottom))};
 }
 
 void ToastView::refresh() {
     const OptionalToast& toast = model_.toast();
+    const Spring spring = model_.animation().value_or(toastSpring);
     if (!toast) {
         // The card leaves with the last toast on it.
         shownId_ = QUuid();
         dismiss_.stop();
-        if (isVisible()) presence_.animateTo(0, Spring{0.4, 0.8});
+        if (isVisible()) presence_.animateTo(0, spring);
         return;
     }
     if (toast->id != shownId_) {
-        // A new toast is a new card: it comes in afresh and has its own 3.2 s.
+        // A new toast is a new card: the one on screen leaves as it comes in, and it has its
+        // own 3.2 s.
+        if (leaving_ && presence_.value() > 0 && isVisible()) {
+            replaced_ = leaving_;
+            replacedPresence_.setValue(presence_.value());
+            replacedPresence_.animateTo(0, spring);
+        }
         shownId_ = toast->id;
         dismiss_.start(toastLifetime);
         presence_.setValue(0);
@@ -371,34 +400,46 @@ void ToastView::refresh() {
     place();
     show();
     raise();
-    presence_.animateTo(1, Spring{0.4, 0.8});
+    presence_.animateTo(1, spring);
     update();
 }
 
 void ToastView::paintEvent(QPaintEvent*) {
-    const OptionalToast& toast = leaving_;
-    if (!toast) return;
     QPainter painter(this);
-    painter.setOpacity(std::clamp(presence_.value(), 0.0, 1.0));
     painter.setRenderHint(QPainter::Antialiasing);
-    const QRectF panel = QRectF(rect()).adjusted(shadowSide, shadowTop, -shadowSide, -shadowBottom);
-    paintShadow(painter, panel, 14, 0.2, 12, 6);
-    paintScreen(painter, panel, 14);
-    paintLed(painter, QPointF(panel.left() + 16 + 3.5, panel.center().y()),
-             toast->good ? Color::led : Color::danger, ledLook(false, 0));
-    const QFont titleFont = Fonts::system(14, Fonts::Weight::bold);
-    const QFont detailFont = Fonts::mono(10.5, Fonts::Weight::medium);
-    const QFontMetricsF tm(titleFont), dm(detailFont);
-    const double x = panel.left() + 16 + 7 + 10;
-    const double blockH = tm.height() + (toast->detail.isEmpty() ? 0 : 1 + dm.height());
-    const double top = panel.center().y() - blockH / 2;
-    painter.setFont(titleFont);
-    painter.setPen(Qt::white);
-    painter.drawText(QPointF(x, top + tm.ascent()), toast->title);
-    if (!toast->detail.isEmpty()) {
-        painter.setFont(detailFont);
-        painter.setPen(QColor(255, 255, 255, 128));
-        painter.drawText(QPointF(x, top + tm.height() + 1 + dm.ascent()), toast->detail);
+    // The replaced card first, the new one over it. A card at presence p lies (1 - p) of the
+    // way up out of the top edge, at opacity p.
+    const std::pair<const OptionalToast*, const SpringAnimator*> cards[] = {
+        {&replaced_, &replacedPresence_}, {&leaving_, &presence_}};
+    for (const auto& [card, presence] : cards) {
+        const double p = std::clamp(presence->value(), 0.0, 1.0);
+        if (!*card || p <= 0) continue;
+        const Toast& toast = **card;
+        const QSizeF size = toastCardSize(toast);
+        const QRectF panel(QPointF((width() - size.width()) / 2,
+                                   shadowTop - (1 - p) * (shadowTop + size.height() + 12)),
+                           size);
+        painter.save();
+        painter.setOpacity(p);
+        paintShadow(painter, panel, 14, 0.2, 12, 6);
+        paintScreen(painter, panel, 14);
+        paintLed(painter, QPointF(panel.left() + 16 + 3.5, panel.center().y()),
+                 toast.good ? Color::led : Color::danger, ledLook(false, 0));
+        const QFont titleFont = Fonts::system(14, Fonts::Weight::bold);
+        const QFont detailFont = Fonts::mono(10.5, Fonts::Weight::medium);
+        const QFontMetricsF tm(titleFont), dm(detailFont);
+        const double x = panel.left() + 16 + 7 + 10;
+        const double blockH = tm.height() + (toast.detail.isEmpty() ? 0 : 1 + dm.height());
+        const double top = panel.center().y() - blockH / 2;
+        painter.setFont(titleFont);
+        painter.setPen(Qt::white);
+        painter.drawText(QPointF(x, top + tm.ascent()), toast.title);
+        if (!toast.detail.isEmpty()) {
+            painter.setFont(detailFont);
+            painter.setPen(QColor(255, 255, 255, 128));
+            painter.drawText(QPointF(x, top + tm.height() + 1 + dm.ascent()), toast.detail);
+        }
+        painter.restore();
     }
 }
 

@@ -7,6 +7,7 @@
 #include <chrono>
 
 #include "model/app/AppModel.h"
+#include "ui/theme/Display.h"
 #include "ui/theme/SpringAnimator.h"
 
 class QAbstractButton;
@@ -27,6 +28,7 @@ public:
     QAbstractButton& clearKey() { return *clear_; }
     QAbstractButton& trashKey() { return *trash_; }
     QRectF counterRect() const;
+    const SizeTextMotion& sizeMotion() const { return size_; }
     // The popup list of picked items while it is open, else null.
     BinList* list() const { return list_; }
     void toggleList();
@@ -47,6 +49,8 @@ private:
     AppModel& model_;
     // 1 while present; it comes in from the bottom edge and leaves to it, fading.
     SpringAnimator presence_{0};
+    // The picked size, rolling its digits when the basket changes in an animated step.
+    SizeTextMotion size_{0};
     QAbstractButton* clear_;
     QAbstractButton* trash_;
     BinList* list_ = nullptr;
@@ -91,19 +95,26 @@ public:
     static std::chrono::milliseconds lifetime();
 
     QSize sizeHint() const override;
-    // Puts the card at the top of its parent, centred, 12 pt below the edge.
+    // Puts the view at the top of its parent, centred, its cards 12 pt below the edge.
     void place();
+    // How many cards are on screen now, coming, shown or leaving: the toast's, and while it
+    // leaves, the one it replaced.
+    int cardsDrawn() const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
     void refresh();
+    void settle();
 
     AppModel& model_;
-    // 1 while shown; a toast comes in from the top edge and leaves to it, fading.
+    // 1 while shown; a card comes in from the top edge and leaves to it, fading.
     SpringAnimator presence_{0};
-    OptionalToast leaving_;  // the toast drawn while it leaves
+    OptionalToast leaving_;  // the toast on the card, kept while the card leaves
+    // The card of the toast that a newer one replaced, while it leaves.
+    SpringAnimator replacedPresence_{0};
+    OptionalToast replaced_;
     QTimer dismiss_;
     QUuid shownId_;
 };

@@ -19,6 +19,7 @@
 #include "ui/theme/Fonts.h"
 #include "ui/theme/Keys.h"
 #include "ui/theme/Palette.h"
+#include "ui/tools/ToolsPaint.h"
 
 namespace tamrel {
 
@@ -221,9 +222,30 @@ int ItemListView::itemAt(QPoint p) const {
     return at.row();
 }
 
+void ItemListView::setLoading(bool on) {
+    if (on == loading_) return;
+    loading_ = on;
+    if (on && !spinner_) spinner_ = new BusySpinner(viewport());
+    if (spinner_) spinner_->setVisible(on);
+    if (on) {
+        pressed_.reset();
+        lastClick_.reset();
+    }
+    updateGeometries();
+    viewport()->update();
+}
+
+void ItemListView::updateGeometries() {
+    QListView::updateGeometries();
+    if (spinner_) {
+        spinner_->move((viewport()->width() - spinner_->width()) / 2,
+                       int(emptyStateRect().top()) + 30);
+    }
+}
+
 void ItemListView::paintEvent(QPaintEvent* event) {
     QListView::paintEvent(event);
-    if (!rows_.rows().empty()) return;
+    if (!rows_.rows().empty() || loading_) return;
     QPainter painter(viewport());
     painter.setRenderHint(QPainter::Antialiasing);
     paintEmptyState(painter, emptyStateRect(), QStringLiteral("tray"), 26,

@@ -67,6 +67,10 @@ public:
     // Where "Nothing in here" is drawn while there are no rows: below the "+ n more" footer when
     // one is shown, otherwise at the top, with 50 pt above and below.
     QRectF emptyStateRect() const;
+    // While the rows are still being worked out: a small spinner, 30 pt below the top, in
+    // place of "Nothing in here", and no row is acted on.
+    void setLoading(bool on);
+    bool loading() const { return loading_; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -76,11 +80,12 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
     void leaveEvent(QEvent* event) override;
     bool viewportEvent(QEvent* event) override;
+    void updateGeometries() override;
 
 private:
     // The item row under a viewport point, or -1.
     int itemAt(QPoint p) const;
-    bool rowsCurrent() const { return index_ && model_.index() == index_; }
+    bool rowsCurrent() const { return !loading_ && index_ && model_.index() == index_; }
 
     AppModel& model_;
     RowListModel rows_;
@@ -92,6 +97,8 @@ private:
     std::optional<NodeId> lastClick_;
     // Rows whose picked state changed, while their key moves to the new look.
     std::unordered_map<NodeId, std::unique_ptr<SpringAnimator>> picking_;
+    bool loading_ = false;
+    QWidget* spinner_ = nullptr;  // made when first needed
 };
 
 // The file list as a card (white, rounded, thin border) with the list 6 pt inside it.

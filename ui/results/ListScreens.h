@@ -3,6 +3,7 @@
 #include <QWidget>
 
 #include "model/app/AppModel.h"
+#include "ui/results/DerivedWatch.h"
 
 namespace tamrel {
 
@@ -47,11 +48,16 @@ public:
 
 // The Biggest tab: the heaviest files below the explored folder, without those gone from the
 // index (removed, or inside a removed folder) even before the model computes the list again.
+// While the model still works them out for the shown index and folder, the list shows its
+// loading state.
 class BiggestView : public ListScreen {
     Q_OBJECT
 public:
     explicit BiggestView(AppModel& model, QWidget* parent = nullptr);
     void refresh();
+
+private:
+    DerivedWatch derived_;
 };
 
 }  // namespace tamrel

@@ -34,22 +34,39 @@ QFont ellipsisFont() {
     return Fonts::system(14, Fonts::Weight::bold);
 }
 
+constexpr Spring folderSpring{0.35, 0.75};
+
 }  // namespace
 
 Breadcrumbs::Breadcrumbs(AppModel& model, QWidget* parent)
     : QWidget(parent), model_(model), up_(new RoundKey(QStringLiteral("chevron.left"), 28, this)) {
-    static_cast<RoundKey*>(up_)->setDisabledOpacity(0.4);  // dimmed at the root
+    // Dimmed to 0.4 at the root through an effect, so that the dimming can move with the crumbs.
+    static_cast<RoundKey*>(up_)->setDisabledOpacity(1);
+    auto* dim = new QGraphicsOpacityEffect(up_);
+    dim->setOpacity(1);
+    dim->setEnabled(false);
+    up_->setGraphicsEffect(dim);
+    connect(&upOpacity_, &SpringAnimator::valueChanged, this, [this, dim](double v) {
+        dim->setOpacity(std::clamp(v, 0.0, 1.0));
+        dim->setEnabled(v < 1);
+    });
     up_->setToolTip(QStringLiteral("Up a folder (Ctrl+\u2191)"));
     connect(up_, &QAbstractButton::clicked, &model_, &AppModel::up);
-    for (auto signal :
-         {&AppModel::indexChanged, &AppModel::currentChanged, &AppModel::volumesChanged}) {
-        connect(&model_, signal, this, &Breadcrumbs::refresh);
-    }
+    connect(&model_, &AppModel::currentChanged, this, [this] { refresh(true); });
+    for (auto signal : {&AppModel::indexChanged, &AppModel::volumesChanged})
+        connect(&model_, signal, this, [this] { refresh(false); });
+    connect(&motion_, &SpringAnimator::valueChanged, this, qOverload<>(&QWidget::update));
+    connect(&motion_, &SpringAnimator::settled, this, [this] {
+        // The leaving crumbs are gone: the bar needs only the room of the new ones.
+        from_.clear();
+        updateGeometry();
+        update();
+    });
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
-    refresh();
+    refresh(false);
 }
 
-void Breadcrumbs::refresh() {
+void Breadcrumbs::refresh(bool animate) {
     const IndexRef& index = model_.index();
     crumbs_.clear();
     if (index && model_.current() < index->count()) {
@@ -58,7 +75,24 @@ void Breadcrumbs::refresh() {
     }
     up_->setVisible(bool(index));
     const bool atRoot = model_.current() == 0;
-    up_->setEnabled(!atRoot);  // and drawn at 0.4
+    up_->setEnabled(!atRoot);
+    std::vector<CrumbLook> looks = layOut();
+    const double upTarget = atRoot ? 0.4 : 1.0;
+    if (animate && isVisible() && index) {
+        // From the last layout; a change mid-way starts again from there.
+        if (looks != looks_) {
+            from_ = looks_;
+            motion_.setValue(0);
+            looks_ = std::move(looks);
+            motion_.animateTo(1, folderSpring);
+        }
+        upOpacity_.animateTo(upTarget, folderSpring);
+    } else {
+        looks_ = std::move(looks);
+        from_.clear();
+        motion_.setValue(1);
+        upOpacity_.setValue(upTarget);
+    }
     updateGeometry();
     update();
 }
@@ -78,63 +112,82 @@ QString Breadcrumbs::textOf(NodeId node) const {
     return rootDisplayName(index->rootPath(), volume, QDir::homePath().toStdString());
 }
 
-QFont Breadcrumbs::fontOf(NodeId node) const {
-    if (node == NONE) return ellipsisFont();
-    return Fonts::system(14,
-                         node == model_.current() ? Fonts::Weight::bold : Fonts::Weight::semibold);
+QFont Breadcrumbs::fontOf(const CrumbLook& look) const {
+    if (look.ellipsis) return ellipsisFont();
+    return Fonts::system(14, look.current ? Fonts::Weight::bold : Fonts::Weight::semibold);
+}
+
+std::vector<CrumbLook> Breadcrumbs::layOut() const {
+    const double sep = QFontMetricsF(separatorFont()).horizontalAdvance(QStringLiteral("/"));
+    std::vector<CrumbLook> looks;
+    looks.reserve(crumbs_.size());
+    double x = 28 + crumbSpacing;
+    for (std::size_t k = 0; k < crumbs_.size(); ++k) {
+        const NodeId node = crumbs_[k];
+        CrumbLook look;
+        look.text = textOf(node);
+        look.ellipsis = node == NONE;
+        look.current = node == model_.current();
+        if (k >= 1) x += sep + crumbSpacing;  // the separator before this crumb
+        look.x = x;
+        // Long names are cut at 220 pt.
+        look.width =
+            std::min(QFontMetricsF(fontOf(look)).horizontalAdvance(look.text), crumbMaxWidth);
+        x += look.width + crumbSpacing;
+        looks.push_back(std::move(look));
+    }
+    return looks;
 }
 
 QStringList Breadcrumbs::crumbTexts() const {
     QStringList texts;
-    for (NodeId node : crumbs_)
-        texts << textOf(node);
+    for (const CrumbLook& look : looks_)
+        texts << look.text;
     return texts;
 }
 
-double Breadcrumbs::textWidth(int k) const {
-    const NodeId node = crumbs_[std::size_t(k)];
-    return std::min(QFontMetricsF(fontOf(node)).horizontalAdvance(textOf(node)), crumbMaxWidth);
+QRectF Breadcrumbs::crumbRect(int k) const {
+    const CrumbLook& look = looks_[std::size_t(k)];
+    return QRectF(look.x, 0, look.width, height());
 }
 
-QRectF Breadcrumbs::crumbRect(int k) const {
-    const double sep = QFontMetricsF(separatorFont()).horizontalAdvance(QStringLiteral("/"));
-    double x = 28 + crumbSpacing;
-    for (int i = 0; i < k; ++i) {
-        x += textWidth(i) + crumbSpacing;
-        x += sep + crumbSpacing;  // the separator before the next crumb
-    }
-    return QRectF(x, 0, textWidth(k), height());
+std::vector<CrumbDraw> Breadcrumbs::drawnCrumbs() const {
+    if (motion_.value() >= 1 && !motion_.moving()) return crumbsInMotion(looks_, looks_, 1);
+    return crumbsInMotion(from_, looks_, motion_.value());
 }
 
 QSize Breadcrumbs::sizeHint() const {
-    if (crumbs_.empty()) return {28, 34};
-    const QRectF last = crumbRect(int(crumbs_.size()) - 1);
-    return {int(std::ceil(last.right())) + 2, 34};
+    // Wide enough for the crumbs before and after a change, so none is cut while they move.
+    double right = 28;
+    for (const auto* looks : {&looks_, &from_}) {
+        if (!looks->empty()) right = std::max(right, looks->back().x + looks->back().width);
+    }
+    return {int(std::ceil(right)) + 2, 34};
 }
 
 void Breadcrumbs::paintEvent(QPaintEvent*) {
     up_->move(0, (height() - up_->height()) / 2);
-    if (crumbs_.empty()) return;
+    const std::vector<CrumbDraw> draws = drawnCrumbs();
+    if (draws.empty()) return;
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     const double sep = QFontMetricsF(separatorFont()).horizontalAdvance(QStringLiteral("/"));
-    for (int k = 0; k < int(crumbs_.size()); ++k) {
-        const QRectF r = crumbRect(k);
-        if (k >= 1) {
+    for (const CrumbDraw& d : draws) {
+        const CrumbLook& look = d.look;
+        if (d.separatorOpacity > 0) {
+            painter.setOpacity(d.separatorOpacity);
             painter.setFont(separatorFont());
             painter.setPen(Color::ink3);
-            painter.drawText(QRectF(r.left() - crumbSpacing - sep, 0, sep, height()),
-                             Qt::AlignCenter, QStringLiteral("/"));
+            painter.drawText(QRectF(look.x - crumbSpacing - sep, 0, sep, height()), Qt::AlignCenter,
+                             QStringLiteral("/"));
         }
-        const NodeId node = crumbs_[std::size_t(k)];
-        const QFont f = fontOf(node);
+        const QFont f = fontOf(look);
+        painter.setOpacity(d.opacity);
         painter.setFont(f);
-        painter.setPen(node == NONE               ? Color::ink3
-                       : node == model_.current() ? Color::ink
-                                                  : Color::ink2);
-        painter.drawText(
-            r, Qt::AlignLeft | Qt::AlignVCenter,
-            QFontMetricsF(f).elidedText(textOf(node), Qt::ElideRight, r.width() + 0.5));
+        painter.setPen(look.ellipsis ? Color::ink3 : look.current ? Color::ink : Color::ink2);
+        painter.drawText(QRectF(look.x, 0, look.width + 0.5, height()),
+                         Qt::AlignLeft | Qt::AlignVCenter,
+                         QFontMetricsF(f).elidedText(look.text, Qt::ElideRight, look.width + 0.5));
     }
 }
 
@@ -238,6 +291,21 @@ bool SearchField::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
+namespace {
+std::optional<Spring> selectionSpring;  // main thread only, like the model
+}  // namespace
+
+void selectTab(AppModel& model, Tab tab, Spring spring) {
+    const std::optional<Spring> outer = selectionSpring;
+    selectionSpring = spring;
+    model.setTab(tab);
+    selectionSpring = outer;
+}
+
+std::optional<Spring> tabSelectionSpring() {
+    return selectionSpring;
+}
+
 TabPicker::TabPicker(AppModel& model, QWidget* parent) : QWidget(parent), model_(model) {
     for (Tab t : allTabs()) {
         auto& amount = selected_[std::size_t(t)];
@@ -249,9 +317,18 @@ TabPicker::TabPicker(AppModel& model, QWidget* parent) : QWidget(parent), model_
 }
 
 void TabPicker::followTab() {
-    // The keys sink and rise together on the tab spring.
-    for (Tab t : allTabs())
-        selected_[std::size_t(t)]->animateTo(t == model_.tab() ? 1 : 0, Spring{0.25, 0.7});
+    // The keys sink and rise together on the tab spring when a tab is pressed, on the model's
+    // spring when one of its steps changed the tab (opening a folder), and at once otherwise.
+    const std::optional<Spring> spring =
+        tabSelectionSpring() ? tabSelectionSpring() : model_.animation();
+    for (Tab t : allTabs()) {
+        SpringAnimator& amount = *selected_[std::size_t(t)];
+        const double target = t == model_.tab() ? 1 : 0;
+        if (spring)
+            amount.animateTo(target, *spring);
+        else
+            amount.setValue(target);
+    }
     update();
 }
 
@@ -299,7 +376,7 @@ void TabPicker::paintEvent(QPaintEvent*) {
 void TabPicker::mouseReleaseEvent(QMouseEvent* event) {
     for (Tab t : allTabs()) {
         if (tabRect(t).contains(event->position())) {
-            model_.setTab(t);
+            selectTab(model_, t, tabSpring);
             return;
         }
     }

@@ -5,9 +5,11 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "model/app/AppModel.h"
+#include "ui/results/CrumbMotion.h"
 #include "ui/results/ResultsPaint.h"
 #include "ui/theme/SpringAnimator.h"
 
@@ -17,7 +19,9 @@ namespace tamrel {
 
 // The path bar: the up-a-folder key and the crumbs of the explored folder (the root, an
 // ellipsis and the last three when it lies 5 or more folders deep). A crumb opens its folder.
-// Shows nothing without an index.
+// Shows nothing without an index. When the explored folder changes, the crumbs glide and fade
+// to their new places and the up key to its new opacity on the folder spring (0.35 s, damping
+// 0.75).
 class Breadcrumbs : public QWidget {
     Q_OBJECT
 public:
@@ -26,9 +30,13 @@ public:
     // The crumbs shown, NONE standing for the ellipsis, and their texts.
     const std::vector<NodeId>& crumbs() const { return crumbs_; }
     QStringList crumbTexts() const;
-    // Where crumb k lies, in this widget's coordinates.
+    // Where crumb k lies once settled, in this widget's coordinates.
     QRectF crumbRect(int k) const;
+    // What is drawn now (while the crumbs move: both the leaving and the coming ones).
+    std::vector<CrumbDraw> drawnCrumbs() const;
     QAbstractButton& upKey() { return *up_; }
+    // The up key's opacity now: 1, or 0.4 at the root; it moves on the folder spring.
+    double upKeyOpacity() const { return upOpacity_.value(); }
     QSize sizeHint() const override;
 
 protected:
@@ -36,15 +44,19 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
-    void refresh();
+    // Reads the model again; with `animate` (the explored folder changed) the bar moves there.
+    void refresh(bool animate);
     QString textOf(NodeId node) const;
-    QFont fontOf(NodeId node) const;
-    // The width of each crumb's text, elided to at most 220 pt.
-    double textWidth(int k) const;
+    QFont fontOf(const CrumbLook& look) const;
+    std::vector<CrumbLook> layOut() const;
 
     AppModel& model_;
     QAbstractButton* up_;
     std::vector<NodeId> crumbs_;
+    std::vector<CrumbLook> looks_;  // the crumbs as laid out now
+    std::vector<CrumbLook> from_;   // as they were when the folder last changed
+    SpringAnimator motion_{1};      // 0 at from_, 1 at looks_
+    SpringAnimator upOpacity_{1};
 };
 
 // The search box: its text is the model's query (every keystroke goes to the model, which
@@ -74,6 +86,13 @@ private:
     EasedValue ring_;
 };
 
+// Selects `tab` as a step animated with `spring` (a pressed tab, a key of a screen that leads to
+// another tab): the tab keys and the results screen's content switch on that spring. A tab set
+// by any other write switches on the model's spring for that step, or at once without one.
+void selectTab(AppModel& model, Tab tab, Spring spring);
+// The spring of the selectTab() call whose change is being announced, or nothing outside one.
+std::optional<Spring> tabSelectionSpring();
+
 // The row of key-shaped tabs; the selected one is pressed down.
 class TabPicker : public QWidget {
     Q_OBJECT
@@ -84,6 +103,8 @@ public:
     // How far tab's key is pressed into its selected look: 1 selected, 0 not, moving on the
     // tab spring (0.25 s, damping 0.7) when the tab changes.
     double selectedAmount(Tab tab) const { return selected_[std::size_t(tab)]->value(); }
+    // The spring of a pressed tab.
+    static constexpr Spring tabSpring{0.25, 0.7};
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -57,7 +57,8 @@ QString pickedLine(std::size_t count);
 QString searchTitle(bool hasResults, bool searching, qint64 total);
 // "in 12.3 ms · biggest first · try ext:dmg size:>1gb mtime:>90d".
 QString searchCaption(double seconds);
-// The search field's count: the results held, or "…" while a search is pending.
+// The search field's count: the number of results held (at most 300), or "…" while a search
+// is pending.
 QString searchCount(std::size_t results, bool searching);
 // The Biggest caption: "anywhere" at the root, else "in <name>".
 QString biggestCaption(const DiskIndex& index, NodeId current);

@@ -4,10 +4,14 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPainter>
+#include <QPixmap>
 #include <QPushButton>
 #include <QShortcut>
 #include <QStackedWidget>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 #include "ui/results/BinTray.h"
 #include "ui/results/Confirmation.h"
@@ -27,6 +31,44 @@
 #include "ui/tools/ToolsBusy.h"
 
 namespace tamrel {
+namespace {
+
+// A still picture of the screen that leaves the content area, drawn over the one that comes
+// in at the opacity the switch has reached: the two cross-fade.
+class LeavingScreen : public QWidget {
+public:
+    explicit LeavingScreen(const SpringAnimator& switching, QWidget* parent)
+        : QWidget(parent), switching_(switching) {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        hide();
+    }
+    void start(QPixmap picture) {
+        picture_ = std::move(picture);
+        show();
+        raise();
+    }
+    void stop() {
+        hide();
+        picture_ = QPixmap();
+    }
+    double opacity() const {
+        return isVisible() ? std::clamp(1 - switching_.value(), 0.0, 1.0) : 0.0;
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.setOpacity(opacity());
+        painter.drawPixmap(0, 0, picture_);
+    }
+
+private:
+    const SpringAnimator& switching_;
+    QPixmap picture_;
+};
+
+}  // namespace
+
 ResultsView::ResultsView(AppModel& model, QWidget* parent)
     : QWidget(parent),
       model_(model),
@@ -39,7 +81,8 @@ ResultsView::ResultsView(AppModel& model, QWidget* parent)
       biggest_(new BiggestView(model)),
       results_(new SearchResultsView(model)),
       tray_(nullptr),
-      toast_(nullptr) {
+      toast_(nullptr),
+      leaving_(nullptr) {
     rescan_->setToolTip(QStringLiteral("Read everything again from scratch (Ctrl+R)"));
     connect(rescan_, &QAbstractButton::clicked, &model_, &AppModel::rescan);
 
@@ -74,6 +117,11 @@ ResultsView::ResultsView(AppModel& model, QWidget* parent)
     for (QWidget* screen : screens_)
         content_->addWidget(screen);
     content_->addWidget(results_);
+
+    leaving_ = new LeavingScreen(switching_, this);
+    connect(&switching_, &SpringAnimator::valueChanged, leaving_, qOverload<>(&QWidget::update));
+    connect(&switching_, &SpringAnimator::settled, leaving_,
+            [this] { static_cast<LeavingScreen*>(leaving_)->stop(); });
 
     // Over the content: the tray at the foot, the toast at the top.
     tray_ = new BinTray(model, this);
@@ -120,10 +168,32 @@ QWidget* ResultsView::shownContent() const {
     return content_->currentWidget();
 }
 
+double ResultsView::leavingOpacity() const {
+    return static_cast<LeavingScreen*>(leaving_)->opacity();
+}
+
 void ResultsView::showContent() {
     // Any query, even a single blank, shows the search results whatever the tab.
-    content_->setCurrentWidget(model_.query().isEmpty() ? screens_[std::size_t(model_.tab())]
-                                                        : results_);
+    QWidget* next = model_.query().isEmpty() ? screens_[std::size_t(model_.tab())] : results_;
+    QWidget* shown = content_->currentWidget();
+    if (next == shown) return;
+    // A selected tab switches on its spring, a step of the model on the model's; the query's
+    // switch has neither and is at once.
+    const std::optional<Spring> spring =
+        tabSelectionSpring() ? tabSelectionSpring() : model_.animation();
+    auto* leaving = static_cast<LeavingScreen*>(leaving_);
+    if (spring && shown && content_->isVisible() && !SpringAnimator::instant()) {
+        leaving->setGeometry(content_->geometry());
+        leaving->start(shown->grab());
+        tray_->raise();
+        toast_->raise();
+        switching_.setValue(0);
+        switching_.animateTo(1, *spring);
+    } else {
+        switching_.setValue(1);
+        leaving->stop();
+    }
+    content_->setCurrentWidget(next);
 }
 
 void ResultsView::followConfirmTrash() {
@@ -159,6 +229,9 @@ void ResultsView::placeOverlays() {
 }
 
 void ResultsView::resizeEvent(QResizeEvent*) {
+    // A picture of the old size would no longer cover the content: the switch ends here.
+    switching_.setValue(1);
+    static_cast<LeavingScreen*>(leaving_)->stop();
     placeOverlays();
 }
 

@@ -6,6 +6,7 @@
 #include <array>
 
 #include "model/app/AppModel.h"
+#include "ui/theme/SpringAnimator.h"
 
 class QAbstractButton;
 #include <QMessageBox>
@@ -38,6 +39,10 @@ public:
     QWidget* tabScreen(Tab tab) const;
     // What the content area shows now.
     QWidget* shownContent() const;
+    // While the content switches on a spring (a tab pressed, a folder opened from a search),
+    // the opacity of the picture of the screen that leaves, drawn over the one that comes in;
+    // 0 when nothing leaves. A switch without a spring (typing a query) is at once.
+    double leavingOpacity() const;
 
     Breadcrumbs& breadcrumbs() { return *crumbs_; }
     SearchField& searchField() { return *search_; }
@@ -72,6 +77,8 @@ private:
     BinTray* tray_;
     ToastView* toast_;
     QPointer<QMessageBox> confirm_;
+    QWidget* leaving_;             // the picture of the screen that fades out
+    SpringAnimator switching_{1};  // 0 when a switch begins, 1 when it is done
 };
 
 }  // namespace tamrel

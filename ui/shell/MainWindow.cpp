@@ -3,7 +3,10 @@
 #include <QAction>
 #include <QApplication>
 #include <QMenuBar>
+#include <QMenu>
 #include <QMessageBox>
+#include <QMouseEvent>
+#include <QWindow>
 
 #include "ui/shell/RootView.h"
 
@@ -16,35 +19,86 @@ MenuRules menuRules(Phase phase, bool hasScanTarget) {
 
 MainWindow::MainWindow(AppModel& model, QWidget* parent) : QMainWindow(parent), model_(model) {
     setWindowTitle(QStringLiteral("Tamrel"));
+    setWindowFlag(Qt::FramelessWindowHint);
     setMinimumSize(1120, 680);
     resize(1320, 840);
     root_ = new RootView(model, this);
     setCentralWidget(root_);
 
-    QMenu* app = menuBar()->addMenu(QStringLiteral("&Tamrel"));
-    QAction* about = app->addAction(QStringLiteral("About Tamrel"));
+    appMenu_ = menuBar()->addMenu(QStringLiteral("&Tamrel"));
+    QAction* about = appMenu_->addAction(QStringLiteral("About Tamrel"));
     connect(about, &QAction::triggered, this, [this] {
         QMessageBox::about(this, QStringLiteral("About Tamrel"),
                            QStringLiteral("Tamrel shows where the space on a disk goes."));
     });
-    checkForUpdates_ = app->addAction(QStringLiteral("Check for Updates…"));
+    checkForUpdates_ = appMenu_->addAction(QStringLiteral("Check for Updates…"));
     checkForUpdates_->setEnabled(false);
-    app->addSeparator();
-    QAction* quit = app->addAction(QStringLiteral("Quit Tamrel"));
-    quit->setShortcut(QKeySequence::Quit);
+    appMenu_->addSeparator();
+    QAction* quit = appMenu_->addAction(QStringLiteral("Quit Tamrel"));
+    // Ctrl+Q whatever the platform theme binds to "quit" (some bind nothing).
+    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     connect(quit, &QAction::triggered, qApp, &QApplication::quit);
 
-    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
-    scanFolder_ = file->addAction(QStringLiteral("Scan Folder…"));
+    fileMenu_ = menuBar()->addMenu(QStringLiteral("&File"));
+    scanFolder_ = fileMenu_->addAction(QStringLiteral("Scan Folder…"));
     scanFolder_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
     connect(scanFolder_, &QAction::triggered, this, [this] { model_.chooseFolder(); });
-    rescan_ = file->addAction(QStringLiteral("Rescan"));
+    rescan_ = fileMenu_->addAction(QStringLiteral("Rescan"));
     rescan_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
     connect(rescan_, &QAction::triggered, this, [this] { model_.rescan(); });
+    // The shortcuts belong to the window itself, so they work with no menu bar on screen.
+    addActions({quit, scanFolder_, rescan_});
+    // A global menu bar takes the menus; otherwise none stands where the title bar was.
+    if (!menuBar()->isNativeMenuBar()) menuBar()->hide();
+
+    keys_ = new WindowKeys(this);
+    keys_->raise();
+    resizer_ = new EdgeResizer(this);
 
     connect(&model_, &AppModel::phaseChanged, this, &MainWindow::updateCommands);
     connect(&model_, &AppModel::scanTargetChanged, this, &MainWindow::updateCommands);
     updateCommands();
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    keys_->raise();
+}
+
+// Presses that no control takes arrive here: they are on the background.
+void MainWindow::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) {
+        QMainWindow::mousePressEvent(event);
+        return;
+    }
+    pressedAt_ = event->globalPosition().toPoint();
+    event->accept();
+}
+
+void MainWindow::mouseMoveEvent(QMouseEvent* event) {
+    if (!pressedAt_ || !(event->buttons() & Qt::LeftButton)) {
+        QMainWindow::mouseMoveEvent(event);
+        return;
+    }
+    if (!dragStarted(*pressedAt_, event->globalPosition().toPoint(),
+                     QApplication::startDragDistance()))
+        return;
+    // The desktop moves the window from here and keeps the pointer until the button is up.
+    pressedAt_.reset();
+    if (QWindow* handle = windowHandle()) handle->startSystemMove();
+    emit backgroundDragged();
+}
+
+void MainWindow::mouseReleaseEvent(QMouseEvent* event) {
+    pressedAt_.reset();
+    QMainWindow::mouseReleaseEvent(event);
+}
+
+void MainWindow::contextMenuEvent(QContextMenuEvent* event) {
+    QMenu menu(this);
+    for (QMenu* sub : menus())
+        menu.addMenu(sub);
+    menu.exec(event->globalPos());
 }
 
 void MainWindow::updateCommands() {

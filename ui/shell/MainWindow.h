@@ -4,7 +4,13 @@
 
 #include "model/app/AppModel.h"
 
+#include <QPoint>
+#include <optional>
+
+#include "ui/shell/WindowFrame.h"
+
 class QAction;
+class QMenu;
 
 namespace tamrel {
 
@@ -23,6 +29,12 @@ MenuRules menuRules(Phase phase, bool hasScanTarget);
 // The one window "Tamrel": 1320 × 840 by default, never smaller than 1120 × 680, the root view
 // as its content and the menu commands (Tamrel: About, Check for Updates…, Quit; File: Scan
 // Folder… Ctrl+O, Rescan Ctrl+R). Closing it quits the application.
+//
+// It has no title bar (see WindowFrame.h): the content reaches its top edge, a drag on the
+// background moves it, its edges resize it and three keys in its top-left corner close,
+// minimise and zoom it. The menus live in the desktop's global menu bar where it has one; the
+// window shows no menu bar of its own (it would stand where the title bar was), and opens the
+// same menus from a right click on its background instead. Their shortcuts work either way.
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
@@ -32,15 +44,35 @@ public:
     QAction* scanFolderAction() const { return scanFolder_; }
     QAction* rescanAction() const { return rescan_; }
     QAction* checkForUpdatesAction() const { return checkForUpdates_; }
+    WindowKeys* windowKeys() const { return keys_; }
+    EdgeResizer* edgeResizer() const { return resizer_; }
+    // The menus, as the global menu bar or the background's right click shows them.
+    QList<QMenu*> menus() const { return {appMenu_, fileMenu_}; }
+
+signals:
+    // A drag on the background asked the desktop to move the window.
+    void backgroundDragged();
+
+protected:
+    void mousePressEvent(QMouseEvent*) override;
+    void mouseMoveEvent(QMouseEvent*) override;
+    void mouseReleaseEvent(QMouseEvent*) override;
+    void contextMenuEvent(QContextMenuEvent*) override;
+    void resizeEvent(QResizeEvent*) override;
 
 private:
     void updateCommands();
 
     AppModel& model_;
     RootView* root_;
+    QMenu* appMenu_;
+    QMenu* fileMenu_;
     QAction* scanFolder_;
     QAction* rescan_;
     QAction* checkForUpdates_;
+    WindowKeys* keys_;
+    EdgeResizer* resizer_;
+    std::optional<QPoint> pressedAt_;  // a press on the background, not yet a drag
 };
 
 }  // namespace tamrel

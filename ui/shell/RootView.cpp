@@ -64,7 +64,12 @@ RootView::RootView(AppModel& model, QWidget* parent)
     screen_ = makeScreen(shown_);
     overlay_ = new Overlay(this);
     connect(&model_, &AppModel::phaseChanged, this, [this] { showPhase(model_.phase()); });
-    connect(&progress_, &SpringAnimator::valueChanged, overlay_, [this] { overlay_->update(); });
+    connect(&progress_, &SpringAnimator::valueChanged, overlay_, [this] {
+        // The incoming screen is live under the overlay: each frame shows it as it is now, so
+        // its own entrance plays along with the change.
+        if (screen_ != nullptr && overlay_->isVisible()) incoming_ = screen_->grab();
+        overlay_->update();
+    });
     connect(&progress_, &SpringAnimator::settled, this, &RootView::finishTransition);
 }
 
@@ -109,10 +114,11 @@ void RootView::showPhase(Phase phase) {
         overlay_->hide();
         return;
     }
+    // The live screen comes on at once, under the overlay, so that its own entrance (a card
+    // springing in, a meter filling, the scan's clock) starts with the change, not after it.
+    screen_->show();
     if (screen_->layout() != nullptr) screen_->layout()->activate();
     incoming_ = screen_->grab();
-    // The live screen waits behind the snapshots, so its own entrance starts when it shows.
-    screen_->hide();
     overlay_->setGeometry(screenRect());
     overlay_->raise();
     overlay_->show();
@@ -124,7 +130,6 @@ void RootView::finishTransition() {
     overlay_->hide();
     outgoing_ = QPixmap();
     incoming_ = QPixmap();
-    if (screen_ != nullptr && !screen_->isVisible()) screen_->show();
 }
 
 void RootView::resizeEvent(QResizeEvent*) {

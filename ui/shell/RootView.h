@@ -26,8 +26,11 @@ QWidget* createResultsScreen(AppModel& model, QWidget* parent);
 
 // The window's content: the sidebar beside the one screen of the model's phase, on the putty
 // ground. Each phase gets a freshly created screen; the change plays under the spring the model
-// announces it with (none: the screens swap at once): the outgoing and the incoming screen are
-// drawn from snapshots with their looks until the spring settles, then the live screen shows.
+// announces it with (none: the screens swap at once). While the spring moves, an overlay draws
+// the outgoing screen from its last snapshot and the incoming one from a fresh snapshot of the
+// live screen on every frame, each with its look. The incoming screen is shown (under the
+// overlay) from the start of the change, so its own entrance plays along with it; it takes
+// input at once. When the spring settles the overlay goes and the live screen is seen.
 class RootView : public QWidget {
     Q_OBJECT
 public:

@@ -71,6 +71,9 @@ int runTamrel(int argc, char** argv) {
     MainWindow window(model);
     desktop.setWindow(&window);
     window.show();
+    // A window without the desktop's frame is not always raised and focused on its own.
+    window.raise();
+    window.activateWindow();
     return app.exec();
 }
 

@@ -1,7 +1,9 @@
 #include "ui/theme/Display.h"
 
+#include <QEvent>
 #include <QPainter>
 #include <QRadialGradient>
+#include <algorithm>
 #include <cmath>
 
 #include "format/Fmt.h"
@@ -31,6 +33,60 @@ void paintRectGlow(QPainter& p, const QRectF& rect, double cornerRadius, const Q
 }
 
 }  // namespace
+
+// ---- Halo
+
+Halo::Halo(QWidget* owner, double spill, Painter paint)
+    : owner_(owner), spill_(static_cast<int>(std::ceil(spill))), paint_(std::move(paint)) {
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    owner_->installEventFilter(this);
+    follow();
+}
+
+QRect Halo::haloRect(const QRect& owner, double spill) {
+    const int s = static_cast<int>(std::ceil(spill));
+    return owner.adjusted(-s, -s, s, s);
+}
+
+void Halo::follow() {
+    QWidget* parent = owner_->isWindow() ? nullptr : owner_->parentWidget();
+    if (parent == nullptr) {
+        // Never a window of its own.
+        hide();
+        if (parentWidget() != nullptr) setParent(nullptr);
+        return;
+    }
+    if (parentWidget() != parent) setParent(parent);
+    setGeometry(haloRect(owner_->geometry(), spill_));
+    stackUnder(owner_);
+    // Shown with the parent unless the owner itself is hidden.
+    const bool shown = owner_->isVisibleTo(parent);
+    if (isVisibleTo(parent) != shown) setVisible(shown);
+}
+
+bool Halo::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == owner_) {
+        switch (event->type()) {
+            case QEvent::Move:
+            case QEvent::Resize:
+            case QEvent::Show:
+            case QEvent::Hide:
+            case QEvent::ParentChange:
+            case QEvent::ZOrderChange:
+                follow();
+                break;
+            default:
+                break;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void Halo::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    paint_(p, QRectF(spill_, spill_, owner_->width(), owner_->height()));
+}
 
 // ---- panel
 
@@ -101,12 +157,16 @@ LedLook ledLook(bool pulsing, double on) {
     return look;
 }
 
-void paintLed(QPainter& p, QPointF centre, const QColor& color, const LedLook& look) {
+namespace {
+constexpr double kLedRadius = 3.5;
+}  // namespace
+
+void paintLedGlow(QPainter& p, QPointF centre, const QColor& color, const LedLook& look) {
     p.save();
     p.setRenderHint(QPainter::Antialiasing);
     p.setOpacity(p.opacity() * look.opacity);
     p.setPen(Qt::NoPen);
-    const double r = 3.5;
+    const double r = kLedRadius;
     const double outer = r + look.glowRadius;
     QRadialGradient glow(centre, outer);
     QColor inner = color;
@@ -118,19 +178,38 @@ void paintLed(QPainter& p, QPointF centre, const QColor& color, const LedLook& l
     glow.setColorAt(1, clear);
     p.setBrush(glow);
     p.drawEllipse(centre, outer, outer);
-    p.setBrush(color);
-    p.drawEllipse(centre, r, r);
     p.restore();
+}
+
+void paintLedDisc(QPainter& p, QPointF centre, const QColor& color, const LedLook& look) {
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setOpacity(p.opacity() * look.opacity);
+    p.setPen(Qt::NoPen);
+    p.setBrush(color);
+    p.drawEllipse(centre, kLedRadius, kLedRadius);
+    p.restore();
+}
+
+void paintLed(QPainter& p, QPointF centre, const QColor& color, const LedLook& look) {
+    paintLedGlow(p, centre, color, look);
+    paintLedDisc(p, centre, color, look);
 }
 
 LED::LED(const QColor& color, bool pulsing, QWidget* parent)
     : QWidget(parent), color_(color), pulsing_(pulsing) {
-    setFixedSize(15, 15);
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    halo_ = new Halo(this, 4, [this](QPainter& p, const QRectF& disc) {
+        paintLedGlow(p, disc.center(), color_, look());
+    });
     breath_.setStartValue(0.0);
     breath_.setEndValue(1.0);
     breath_.setDuration(700);
     breath_.setEasingCurve(QEasingCurve::InOutQuad);
-    connect(&breath_, &QVariantAnimation::valueChanged, this, [this] { update(); });
+    connect(&breath_, &QVariantAnimation::valueChanged, this, [this] {
+        update();
+        if (halo_) halo_->update();
+    });
     // Ease in and out for ever, reversing each time.
     connect(&breath_, &QVariantAnimation::finished, this, [this] {
         breath_.setDirection(breath_.direction() == QAbstractAnimation::Forward
@@ -140,9 +219,18 @@ LED::LED(const QColor& color, bool pulsing, QWidget* parent)
     });
 }
 
+LED::~LED() {
+    delete halo_;
+}
+
 void LED::setColor(const QColor& color) {
     color_ = color;
     update();
+    if (halo_) halo_->update();
+}
+
+LedLook LED::look() const {
+    return ledLook(pulsing_, pulsing_ ? breath_.currentValue().toDouble() : 0.0);
 }
 
 void LED::showEvent(QShowEvent*) {
@@ -151,8 +239,7 @@ void LED::showEvent(QShowEvent*) {
 
 void LED::paintEvent(QPaintEvent*) {
     QPainter p(this);
-    const double on = pulsing_ ? breath_.currentValue().toDouble() : 0.0;
-    paintLed(p, QPointF(width() / 2.0, height() / 2.0), color_, ledLook(pulsing_, on));
+    paintLedDisc(p, QPointF(width() / 2.0, height() / 2.0), color_, look());
 }
 
 // ---- SegmentMeter
@@ -165,27 +252,48 @@ int litSegments(double shown, int segments) {
     return lit;
 }
 
-void paintSegmentMeter(QPainter& p, const QRectF& rect, double shown, int segments,
-                       const QColor& lit, const QColor& unlit) {
+namespace {
+
+QRectF segmentRect(const QRectF& rect, int segments, int i) {
+    const double gap = 3;
+    const double w = (rect.width() - gap * (segments - 1)) / segments;
+    return QRectF(rect.left() + i * (w + gap), rect.top(), w, rect.height());
+}
+
+}  // namespace
+
+void paintSegmentGlow(QPainter& p, const QRectF& rect, double shown, int segments,
+                      const QColor& lit) {
     if (segments <= 0) return;
     p.save();
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(Qt::NoPen);
-    const double gap = 3;
-    const double w = (rect.width() - gap * (segments - 1)) / segments;
     const int on = litSegments(shown, segments);
     QColor glow = lit;
     glow.setAlphaF(0.5f * lit.alphaF());
+    for (int i = 0; i < on; ++i)
+        paintRectGlow(p, segmentRect(rect, segments, i), 2, glow, 3);
+    p.restore();
+}
+
+void paintSegments(QPainter& p, const QRectF& rect, double shown, int segments, const QColor& lit,
+                   const QColor& unlit) {
+    if (segments <= 0) return;
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    const int on = litSegments(shown, segments);
     for (int i = 0; i < segments; ++i) {
-        const QRectF seg(rect.left() + i * (w + gap), rect.top(), w, rect.height());
-        if (i < on) paintRectGlow(p, seg, 2, glow, 3);
-    }
-    for (int i = 0; i < segments; ++i) {
-        const QRectF seg(rect.left() + i * (w + gap), rect.top(), w, rect.height());
         p.setBrush(i < on ? lit : unlit);
-        p.drawRoundedRect(seg, 2, 2);
+        p.drawRoundedRect(segmentRect(rect, segments, i), 2, 2);
     }
     p.restore();
+}
+
+void paintSegmentMeter(QPainter& p, const QRectF& rect, double shown, int segments,
+                       const QColor& lit, const QColor& unlit) {
+    paintSegmentGlow(p, rect, shown, segments, lit);
+    paintSegments(p, rect, shown, segments, lit, unlit);
 }
 
 MeterMotion::MeterMotion(double fraction, QObject* parent) : QObject(parent), fraction_(fraction) {
@@ -231,10 +339,19 @@ void MeterMotion::setFraction(double fraction) {
 SegmentMeter::SegmentMeter(double fraction, int segments, const QColor& lit, const QColor& unlit,
                            double height, QWidget* parent)
     : QWidget(parent), segments_(segments), lit_(lit), unlit_(unlit), motion_(fraction) {
-    // The glow spills 3 points around the bars; the widget keeps room for it.
-    setFixedHeight(static_cast<int>(std::ceil(height)) + 6);
+    setFixedHeight(static_cast<int>(std::ceil(height)));
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    connect(&motion_, &MeterMotion::changed, this, [this] { update(); });
+    halo_ = new Halo(this, 3, [this](QPainter& p, const QRectF& bars) {
+        paintSegmentGlow(p, bars, motion_.shown(), segments_, lit_);
+    });
+    connect(&motion_, &MeterMotion::changed, this, [this] {
+        update();
+        if (halo_) halo_->update();
+    });
+}
+
+SegmentMeter::~SegmentMeter() {
+    delete halo_;
 }
 
 void SegmentMeter::showEvent(QShowEvent*) {
@@ -243,8 +360,7 @@ void SegmentMeter::showEvent(QShowEvent*) {
 
 void SegmentMeter::paintEvent(QPaintEvent*) {
     QPainter p(this);
-    paintSegmentMeter(p, QRectF(rect()).adjusted(0, 3, 0, -3), motion_.shown(), segments_, lit_,
-                      unlit_);
+    paintSegments(p, QRectF(rect()), motion_.shown(), segments_, lit_, unlit_);
 }
 
 // ---- Glyph
@@ -344,20 +460,120 @@ void paintSizeText(QPainter& p, QPointF origin, std::uint64_t bytes, double size
     p.restore();
 }
 
+namespace {
+
+// Where each character of `text` starts, laid out as Fonts::drawTabular lays it out.
+std::vector<double> tabularStarts(const QFont& font, const QString& text) {
+    std::vector<double> xs;
+    xs.reserve(static_cast<std::size_t>(text.size()));
+    for (int i = 0; i < text.size(); ++i)
+        xs.push_back(Fonts::tabularWidth(font, text.left(i)));
+    return xs;
+}
+
+}  // namespace
+
+double rollRise(const QFont& font) {
+    return QFontMetricsF(font).capHeight();
+}
+
+std::vector<RollPiece> numberRoll(const QFont& font, const QString& from, const QString& to,
+                                  double progress, double rise) {
+    const double t = std::clamp(progress, 0.0, 1.0);
+    const std::vector<double> fromX = tabularStarts(font, from);
+    const std::vector<double> toX = tabularStarts(font, to);
+    auto still = [&](int i) {
+        return i < from.size() && i < to.size() && from.at(i) == to.at(i) &&
+               std::abs(fromX[static_cast<std::size_t>(i)] - toX[static_cast<std::size_t>(i)]) <
+                   0.01;
+    };
+    std::vector<RollPiece> pieces;
+    for (int i = 0; i < to.size(); ++i) {
+        const double x = toX[static_cast<std::size_t>(i)];
+        if (still(i) || t >= 1) {
+            pieces.push_back({to.at(i), x, 0, 1, true});
+        } else if (t > 0) {
+            pieces.push_back({to.at(i), x, (1 - t) * rise, t, true});
+        } else {
+            pieces.push_back({to.at(i), x, rise, 0, true});
+        }
+    }
+    if (t < 1) {
+        for (int i = 0; i < from.size(); ++i) {
+            if (still(i)) continue;
+            pieces.push_back({from.at(i), fromX[static_cast<std::size_t>(i)], -t * rise, 1 - t,
+                              false});
+        }
+    }
+    return pieces;
+}
+
+SizeTextMotion::SizeTextMotion(std::uint64_t bytes, QObject* parent)
+    : QObject(parent), bytes_(bytes), roll_(1, this) {
+    const Fmt::SplitBytes s = Fmt::split(bytes);
+    number_ = s.number;
+    unit_ = s.unit;
+    from_ = number_;
+    connect(&roll_, &SpringAnimator::valueChanged, this, &SizeTextMotion::changed);
+}
+
+void SizeTextMotion::setBytes(std::uint64_t bytes, bool animate) {
+    if (bytes == bytes_) return;
+    bytes_ = bytes;
+    const Fmt::SplitBytes s = Fmt::split(bytes);
+    // A roll cut short starts again from the number it was rolling to.
+    from_ = number_;
+    number_ = s.number;
+    unit_ = s.unit;
+    if (!animate || from_ == number_) {
+        from_ = number_;
+        roll_.setValue(1);
+    } else {
+        roll_.setValue(0);
+        roll_.animateTo(1, kRollSpring);
+    }
+    emit changed();
+}
+
+void paintSizeText(QPainter& p, QPointF origin, const SizeTextMotion& motion, double size,
+                   const QColor& color, const QColor& unitColor, double tracking) {
+    if (motion.progress() >= 1 || motion.from() == motion.number()) {
+        paintSizeText(p, origin, motion.bytes(), size, color, unitColor, tracking);
+        return;
+    }
+    p.save();
+    p.setRenderHint(QPainter::TextAntialiasing);
+    const QFont number = Fonts::system(size, Fonts::Weight::bold, tracking);
+    const double baseline = origin.y();
+    const double opacity = p.opacity();
+    p.setPen(color);
+    for (const RollPiece& piece :
+         numberRoll(number, motion.from(), motion.number(), motion.progress(), rollRise(number))) {
+        if (piece.opacity <= 0) continue;
+        p.setOpacity(opacity * piece.opacity);
+        Fonts::drawTabular(p, QPointF(origin.x() + piece.x, baseline + piece.dy), number,
+                           QString(piece.ch));
+    }
+    p.setOpacity(opacity);
+    if (!motion.unit().isEmpty()) {
+        const double w = Fonts::tabularWidth(number, motion.number());
+        p.setFont(Fonts::system(size * 0.62, Fonts::Weight::semibold));
+        p.setPen(unitColor);
+        p.drawText(QPointF(origin.x() + w + 2, baseline), motion.unit());
+    }
+    p.restore();
+}
+
 SizeText::SizeText(std::uint64_t bytes, double size, const QColor& unitColor, QWidget* parent)
-    : QWidget(parent), size_(size), color_(Color::ink), unitColor_(unitColor) {
+    : QWidget(parent), size_(size), color_(Color::ink), unitColor_(unitColor), motion_(bytes) {
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-    setBytes(bytes);
+    connect(&motion_, &SizeTextMotion::changed, this, [this] { update(); });
 }
 
 void SizeText::setBytes(std::uint64_t bytes) {
-    bytes_ = bytes;
-    const Fmt::SplitBytes s = Fmt::split(bytes);
-    if (s.number == number_ && s.unit == unit_) return;
-    number_ = s.number;
-    unit_ = s.unit;
-    updateGeometry();
-    update();
+    const QString before = motion_.number() + QLatin1Char(' ') + motion_.unit();
+    motion_.setBytes(bytes, isVisible());
+    if (motion_.number() + QLatin1Char(' ') + motion_.unit() != before) updateGeometry();
 }
 
 void SizeText::setColor(const QColor& color) {
@@ -367,7 +583,7 @@ void SizeText::setColor(const QColor& color) {
 
 QSize SizeText::sizeHint() const {
     const QFontMetricsF nfm(Fonts::system(size_, Fonts::Weight::bold));
-    const double w = sizeTextWidth(bytes_, size_);
+    const double w = sizeTextWidth(motion_.bytes(), size_);
     return QSize(static_cast<int>(std::ceil(w)) + 1,
                  static_cast<int>(std::ceil(nfm.ascent() + nfm.descent())));
 }
@@ -375,7 +591,7 @@ QSize SizeText::sizeHint() const {
 void SizeText::paintEvent(QPaintEvent*) {
     QPainter p(this);
     const double baseline = QFontMetricsF(Fonts::system(size_, Fonts::Weight::bold)).ascent();
-    paintSizeText(p, QPointF(0, baseline), bytes_, size_, color_, unitColor_);
+    paintSizeText(p, QPointF(0, baseline), motion_, size_, color_, unitColor_);
 }
 
 // ---- Caption

@@ -15,7 +15,6 @@
 #include <cmath>
 
 #include "format/Fmt.h"
-#include "model/system/Processes.h"
 #include "platform/XdgDirs.h"
 #include "ui/results/AppIcon.h"
 #include "ui/results/Confirmation.h"
@@ -123,10 +122,6 @@ double kindHeaderHeight() {
 }
 
 }  // namespace
-
-bool appRunning(const InstalledApp& app) {
-    return !Processes::runningCopies(Processes::list(), app.path, {}).empty();
-}
 
 // ---- Rows
 
@@ -382,6 +377,16 @@ QRectF LeftoverList::magnifierRect(std::size_t leftover) const {
     return QRectF(r.right() - 8 - 16, r.top(), 16, r.height());
 }
 
+QRectF LeftoverList::lockRect(std::size_t leftover) const {
+    if (leftover >= app_.leftovers.size() || !app_.leftovers[leftover].system || !index_) return {};
+    const Leftover& l = app_.leftovers[leftover];
+    if (l.node >= index_->count()) return {};
+    const QRectF r = rowRect(leftover);
+    const double sizeW = Fonts::tabularWidth(leftSizeFont(), Fmt::bytes(index_->size(l.node)));
+    const double sizeLeft = magnifierRect(leftover).left() - 10 - sizeW;
+    return QRectF(sizeLeft - 8 - 10, r.top(), 10, r.height());
+}
+
 void LeftoverList::paintEvent(QPaintEvent* event) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
@@ -440,9 +445,9 @@ void LeftoverList::paintEvent(QPaintEvent* event) {
         const QRectF sizeRect(mag.left() - 10 - sizeW, r.top(), sizeW, r.height());
         double textRight = sizeRect.left() - 8;
         if (l.system) {
-            textRight -= 10 + 10;
-            paintSymbol(p, QRectF(textRight + 10, r.top(), 10, r.height()),
-                        QStringLiteral("lock.fill"), 11, Color::ink3);
+            const QRectF lock = lockRect(line.leftover);
+            textRight = lock.left() - 10;
+            paintSymbol(p, lock, QStringLiteral("lock.fill"), 11, Color::ink3);
         }
         const double nameH = Fonts::lineHeight(leftNameFont());
         const double folderH = Fonts::lineHeight(leftFolderFont());
@@ -463,10 +468,8 @@ void LeftoverList::mouseMoveEvent(QMouseEvent* event) {
         if (!all[k].group && all[k].rect.contains(event->position())) over = int(k);
     }
     QString tip;
-    if (over >= 0) {
-        const Leftover& l = app_.leftovers[all[std::size_t(over)].leftover];
-        if (l.system) tip = QStringLiteral("Outside your home folder; needs your password");
-    }
+    if (over >= 0 && lockRect(all[std::size_t(over)].leftover).contains(event->position()))
+        tip = QStringLiteral("Outside your home folder; needs your password");
     setToolTip(tip);
     if (over != hover_) {
         hover_ = over;
@@ -536,7 +539,6 @@ AppDetail::AppDetail(AppModel& model, const InstalledApp& app, IndexRef index, Q
     });
     connect(uninstall_, &QAbstractButton::clicked, this,
             [this] { model_.setConfirmUninstall(true); });
-    running_ = appRunning(app_);
     refresh();
 }
 
@@ -561,6 +563,8 @@ bool AppDetail::showsPasswordNote() const {
 }
 
 void AppDetail::refresh() {
+    // Asked afresh at every refresh: an application started or quit since shows at the next.
+    running_ = model_.appRunning(app_);
     const bool uninstalling = model_.uninstalling();
     uninstall_->setText(uninstalling ? QStringLiteral("Uninstalling\u2026")
                                      : QStringLiteral("Uninstall"));
@@ -646,8 +650,10 @@ void AppDetail::paintEvent(QPaintEvent*) {
     paintLine(p, QRectF(textX, y, textW, Fonts::lineHeight(nameFont())), text(app_.name),
               nameFont(), Color::ink);
     y += Fonts::lineHeight(nameFont()) + 4;
-    paintLine(p, QRectF(textX, y, textW, Fonts::lineHeight(identityFont())), identityLine(app_),
-              identityFont(), Color::ink2, Qt::ElideMiddle);
+    for (const IdentityPiece& piece : identityPieces(app_, identityFont(), textW)) {
+        paintLine(p, QRectF(textX + piece.x, y, textW - piece.x, Fonts::lineHeight(identityFont())),
+                  piece.text, identityFont(), Color::ink2, Qt::ElideNone);
+    }
     y += Fonts::lineHeight(identityFont()) + 4;
     double bx = textX;
     const auto badge = [&](const QString& label, const QString& symbol) {
@@ -820,7 +826,7 @@ void AppsView::retitle() {
     }
     confirm_->setText(uninstallTitle(app));
     confirm_->setInformativeText(
-        uninstallMessage(app, model_.leftoverPicked().size(), app && appRunning(*app), system));
+        uninstallMessage(app, model_.leftoverPicked().size(), app && model_.appRunning(*app), system));
 }
 
 void AppsView::followConfirm() {
@@ -831,6 +837,11 @@ void AppsView::followConfirm() {
     if (confirm_) return;
     auto [box, go] =
         makeConfirmation(this, QStringLiteral("Uninstall"), QStringLiteral("Uninstall"));
+    // Like the detail's key, the confirming button is off while another move runs.
+    const auto followBusy = [this, go = go] {
+        if (confirm_) go->setEnabled(!ToolsBusy::of(model_).busy());
+    };
+    connect(&ToolsBusy::of(model_), &ToolsBusy::changed, box, followBusy);
     connect(box, &QMessageBox::finished, this, [this, box, go] {
         // Looked up again at the moment of the click, in the shown generation only: what the
         // title and message name is what goes.
@@ -843,6 +854,7 @@ void AppsView::followConfirm() {
         model_.setConfirmUninstall(false);
     });
     confirm_ = box;
+    followBusy();
     retitle();
     box->open();
 }

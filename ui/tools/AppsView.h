@@ -19,9 +19,6 @@ namespace tamrel {
 class KeyButton;
 class LoadingState;
 
-// Whether a copy of the application runs now (a process whose executable lies in its folder).
-bool appRunning(const InstalledApp& app);
-
 // The application rows of the list: icon, name, use line, total and leftover data, the selected
 // one drawn as a raised warm key. A click selects (again) through AppModel::selectApp. Only the
 // rows inside the repainted region are drawn.
@@ -89,6 +86,9 @@ public:
     QRectF groupBoxRect(Leftover::Kind kind) const;
     QRectF rowRect(std::size_t leftover) const;
     QRectF magnifierRect(std::size_t leftover) const;
+    // The lock of a leftover outside the home folder (empty for one inside), which carries the
+    // tooltip that says why it needs a password.
+    QRectF lockRect(std::size_t leftover) const;
     bool showsEmptyText() const;
 
 protected:

@@ -152,9 +152,10 @@ double CleanHeader::heightFor() const {
 }
 
 void CleanHeader::refresh() {
-    const bool trashing = model_.trashing();
+    // The clean-up being prepared is part of the run the user confirmed.
+    const bool cleaning = model_.trashing() || model_.preparingClean();
     const bool none = model_.cleanPicked().empty();
-    clean_->setText(trashing ? QStringLiteral("Cleaning\u2026") : QStringLiteral("Clean"));
+    clean_->setText(cleaning ? QStringLiteral("Cleaning\u2026") : QStringLiteral("Clean"));
     clean_->setEnabled(!none && !ToolsBusy::of(model_).busy() && model_.index());
     openTrash_->setVisible(trashNote(model_.trashSize()).has_value());
     resizeEvent(nullptr);

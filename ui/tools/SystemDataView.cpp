@@ -107,6 +107,33 @@ double noteHeight(const QString& text, double width) {
 
 SystemSummary::SystemSummary(QWidget* parent) : QWidget(parent) {
     setMouseTracking(true);
+    // The ease-out timing curve: a cubic Bézier through (0.58, 1).
+    QEasingCurve easeOut(QEasingCurve::BezierSpline);
+    easeOut.addCubicBezierSegment(QPointF(0, 0), QPointF(0.58, 1), QPointF(1, 1));
+    fade_.setEasingCurve(easeOut);
+    fade_.setStartValue(0.0);
+    fade_.setEndValue(1.0);
+    fade_.setDuration(150);
+    connect(&fade_, &QVariantAnimation::valueChanged, this, qOverload<>(&QWidget::update));
+}
+
+double SystemSummary::segmentOpacity(std::size_t i) const {
+    const double target = hovered_ && *hovered_ != i ? 0.35 : 1.0;
+    if (fade_.state() != QAbstractAnimation::Running || i >= fadeFrom_.size()) return target;
+    const double t = fade_.currentValue().toDouble();
+    return fadeFrom_[i] + (target - fadeFrom_[i]) * t;
+}
+
+void SystemSummary::setHovered(std::optional<std::size_t> over) {
+    if (over == hovered_) return;
+    std::vector<double> from(segments_.size());
+    for (std::size_t i = 0; i < from.size(); ++i)
+        from[i] = segmentOpacity(i);
+    fade_.stop();
+    fadeFrom_ = std::move(from);
+    hovered_ = over;
+    fade_.start();
+    update();
 }
 
 double SystemSummary::cardHeight() {
@@ -118,6 +145,8 @@ double SystemSummary::cardHeight() {
 void SystemSummary::setReport(const SystemDataReport& report) {
     segments_ = barSegments(report);
     hovered_.reset();
+    fade_.stop();
+    fadeFrom_.clear();
     update();
 }
 
@@ -159,7 +188,7 @@ void SystemSummary::paintEvent(QPaintEvent*) {
     const std::vector<QRectF> rects = segmentRects();
     p.setPen(Qt::NoPen);
     for (std::size_t i = 0; i < rects.size(); ++i) {
-        p.setOpacity(hovered_ && *hovered_ != i ? 0.35 : 1.0);
+        p.setOpacity(segmentOpacity(i));
         p.setBrush(Palette::color(segments_[i].hex));
         p.drawRoundedRect(rects[i], 3, 3);
     }
@@ -172,8 +201,7 @@ void SystemSummary::mouseMoveEvent(QMouseEvent* event) {
         if (rects[i].contains(event->position())) over = i;
     }
     if (over != hovered_) {
-        hovered_ = over;
-        update();
+        setHovered(over);
         if (over)
             QToolTip::showText(event->globalPosition().toPoint(), segmentTip(segments_[*over]),
                                this);
@@ -183,9 +211,7 @@ void SystemSummary::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void SystemSummary::leaveEvent(QEvent*) {
-    if (!hovered_) return;
-    hovered_.reset();
-    update();
+    setHovered(std::nullopt);
 }
 
 // ---- Bucket card
@@ -410,6 +436,8 @@ SystemDataView::SystemDataView(AppModel& model, QWidget* parent)
         rebuild();
     });
     connect(&model_, &AppModel::indexChanged, this, &SystemDataView::rebuild);
+    // The note names "/" as the sidebar does.
+    connect(&model_, &AppModel::volumesChanged, this, &SystemDataView::rebuild);
     connect(&model_, &AppModel::revisionChanged, this, [this] { page_->update(); });
     if (model_.systemReport()) generation_.receive(model_.index());
     rebuild();
@@ -436,7 +464,7 @@ void SystemDataView::rebuild() {
         const SystemDataReport& report = *model_.systemReport();
         summary_ = new SystemSummary(page_);
         summary_->setReport(report);
-        if (const auto note = folderNote(model_.index()->rootPath())) note_ = *note;
+        if (const auto note = folderNote(model_.index()->rootPath(), rootVolumeName(model_.volumes()))) note_ = *note;
         for (const SpaceBucket& bucket : report.buckets)
             cards_.push_back(new BucketCard(model_, bucket, model_.index(), page_));
         hidden_ = new HiddenSpaceCard(report, page_);

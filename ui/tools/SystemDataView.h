@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QScrollArea>
+#include <QVariantAnimation>
 #include <QWidget>
 
 #include <optional>
@@ -27,6 +28,9 @@ public:
     // The bar's segment rectangles in this widget.
     std::vector<QRectF> segmentRects() const;
     std::optional<std::size_t> hovered() const { return hovered_; }
+    // The opacity segment `i` is drawn at now: while a segment is hovered every other one fades
+    // to 0.35, and all return to 1 when none is, each change in a 0.15 s ease-out.
+    double segmentOpacity(std::size_t i) const;
     static double cardHeight();
 
 protected:
@@ -36,8 +40,11 @@ protected:
 
 private:
     QRectF barRect() const;
+    void setHovered(std::optional<std::size_t> over);
     std::vector<BarSegment> segments_;
     std::optional<std::size_t> hovered_;
+    std::vector<double> fadeFrom_;  // the opacities when the running fade began
+    QVariantAnimation fade_;        // 0 -> 1 over the fade
 };
 
 // One bucket: glyph, title, advice badge, size, blurb, four item lines (its largest items, or

@@ -17,11 +17,12 @@ class ToolsBusy : public QObject {
 public:
     static ToolsBusy& of(AppModel& model);
 
+    // AppModel::preparingClean, trashing or uninstalling.
     bool busy() const;
-    bool preparing() const { return preparing_; }
 
-    // Starts the clean-up of the ticked items (AppModel::runClean) unless busy; the busy state
-    // holds until the move has started and ended. False when it did not start.
+    // Starts the clean-up of the ticked items (AppModel::runClean) unless busy or nothing is
+    // ticked; the busy state holds until the move has started and ended, or the model has found
+    // that nothing can move. False when it did not start.
     bool startClean();
     // Uninstalls `app` unless busy. False when it did not start.
     bool startUninstall(const InstalledApp& app);
@@ -31,10 +32,8 @@ signals:
 
 private:
     explicit ToolsBusy(AppModel& model);
-    void setPreparing(bool on);
 
     AppModel& model_;
-    bool preparing_ = false;
 };
 
 }  // namespace tamrel

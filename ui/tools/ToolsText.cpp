@@ -1,5 +1,6 @@
 #include "ui/tools/ToolsText.h"
 
+#include <QFontMetricsF>
 #include <QLocale>
 #include <QRegularExpression>
 
@@ -97,7 +98,14 @@ QString segmentTip(const BarSegment& segment) {
     return segment.title + QStringLiteral(" \u00B7 ") + Fmt::bytes(segment.bytes);
 }
 
-std::optional<QString> folderNote(std::string_view rootPath) {
+QString rootVolumeName(const std::vector<Volume>& volumes) {
+    for (const Volume& v : volumes) {
+        if (v.url == "/" && !v.name.isEmpty()) return v.name;
+    }
+    return QStringLiteral("Computer");
+}
+
+std::optional<QString> folderNote(std::string_view rootPath, const QString& rootName) {
     if (rootPath == "/") return std::nullopt;
     std::string_view last = rootPath;
     while (last.size() > 1 && last.back() == '/')
@@ -105,7 +113,8 @@ std::optional<QString> folderNote(std::string_view rootPath) {
     if (const auto slash = last.rfind('/'); slash != std::string_view::npos && last.size() > 1)
         last = last.substr(slash + 1);
     return QStringLiteral("You're looking inside ") + shownPath(std::string(last)) +
-           QStringLiteral(". Open Computer in the sidebar for the whole picture.");
+           QStringLiteral(". Open ") + shownText(rootName) +
+           QStringLiteral(" in the sidebar for the whole picture.");
 }
 
 int gridColumns(double width, double minWidth, double spacing) {
@@ -280,11 +289,20 @@ QString lastUsedFact(const InstalledApp& app, const QDateTime& now) {
     return app.lastUsed ? Fmt::age(toDate(*app.lastUsed), now) : QStringLiteral("Never");
 }
 
-QString identityLine(const InstalledApp& app) {
-    QString line;
-    if (!app.version.empty())
-        line = shownText(QString::fromStdString(app.version)) + QLatin1Char(' ');
-    return line + QStringLiteral("\u00B7 ") + shownText(QString::fromStdString(app.bundleID));
+std::vector<IdentityPiece> identityPieces(const InstalledApp& app, const QFont& font,
+                                          double width) {
+    const QFontMetricsF fm(font);
+    std::vector<IdentityPiece> pieces;
+    double x = 0;
+    const auto add = [&](const QString& text) {
+        pieces.push_back({text, x});
+        x += fm.horizontalAdvance(text) + 6;
+    };
+    if (!app.version.empty()) add(shownText(QString::fromStdString(app.version)));
+    add(QStringLiteral("\u00B7"));
+    const QString id = shownText(QString::fromStdString(app.bundleID));
+    pieces.push_back({fm.elidedText(id, Qt::ElideMiddle, std::max(0.0, width - x)), x});
+    return pieces;
 }
 
 QString detailFootnote(const InstalledApp& app, bool running) {

@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QDateTime>
+#include <QFont>
 #include <QString>
 
 #include <cstdint>
@@ -14,6 +15,7 @@
 #include "core/index/DiskIndex.h"
 #include "core/space/CleanPlan.h"
 #include "core/space/SystemData.h"
+#include "model/app/AppValues.h"
 #include "model/apps/InstalledApp.h"
 
 namespace tamrel {
@@ -53,8 +55,12 @@ std::vector<double> barWidths(const std::vector<BarSegment>& segments, double wi
 // "Caches · 1.2 GB".
 QString segmentTip(const BarSegment& segment);
 // The note over the grid when the index is not of "/": "You're looking inside <name>. Open
-// Computer in the sidebar for the whole picture."; nothing for "/".
-std::optional<QString> folderNote(std::string_view rootPath);
+// <rootName> in the sidebar for the whole picture.", where rootName is what the sidebar calls
+// "/" (its label, else "Computer"); nothing for "/".
+std::optional<QString> folderNote(std::string_view rootPath,
+                                  const QString& rootName = QStringLiteral("Computer"));
+// The name the sidebar gives "/": the label of that volume, else "Computer".
+QString rootVolumeName(const std::vector<Volume>& volumes);
 // Columns of a grid `width` wide whose cells are at least `minWidth` wide and `spacing` apart
 // (at least 1).
 int gridColumns(double width, double minWidth, double spacing);
@@ -108,8 +114,14 @@ QString uninstallMessage(const InstalledApp* app, std::size_t pickedCount, bool 
 QString leftoverFact(const InstalledApp& app);
 // "3 days ago", or "Never".
 QString lastUsedFact(const InstalledApp& app, const QDateTime& now);
-// The identity line: the version (when not empty), "·", the bundle identifier.
-QString identityLine(const InstalledApp& app);
+// The identity line (the version when not empty, "·", the bundle identifier) laid out in `width` with `font`: its pieces (version, middle dot, bundle
+// identifier) 6 apart from `x` 0, each with its left edge; only the identifier gives way, cut
+// in the middle, when the line is too long.
+struct IdentityPiece {
+    QString text;
+    double x = 0;
+};
+std::vector<IdentityPiece> identityPieces(const InstalledApp& app, const QFont& font, double width);
 // The footer note: who goes where, or that the application will be asked to quit.
 QString detailFootnote(const InstalledApp& app, bool running);
 // The leftovers of one kind, in the application's order, for every kind that has some, in the

@@ -54,7 +54,8 @@ bool RecordingTrashCan::moveToTrash(const std::string& path) {
     return std::rename(path.c_str(), to.c_str()) == 0;
 }
 
-Remover::Outcome RecordingTrashCan::remove(const std::vector<Remover::Item>& items, Platform&) {
+Remover::Outcome RecordingTrashCan::remove(const std::vector<Remover::Item>& items, Platform&,
+                                           const std::atomic<bool>&) {
     Remover::Outcome out;
     for (const Remover::Item& item : items) {
         if (moveToTrash(item.path)) {

@@ -39,7 +39,8 @@ public:
     explicit RecordingTrashCan(std::string holding) : holding_(std::move(holding)) {}
 
     bool moveToTrash(const std::string& path) override;
-    Remover::Outcome remove(const std::vector<Remover::Item>& items, Platform& platform) override;
+    Remover::Outcome remove(const std::vector<Remover::Item>& items, Platform& platform,
+                            const std::atomic<bool>& stop) override;
 
     std::vector<std::string> asked() const {
         std::lock_guard guard(lock_);

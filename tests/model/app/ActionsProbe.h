@@ -27,6 +27,7 @@ public:
         model.setApps(std::move(apps));
         model.appsIndex_ = from;
         model.appsRevision_ = revision;
+        model.appsProfile_ = AppModel::ruleProfile();
     }
 };
 

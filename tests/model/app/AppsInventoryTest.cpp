@@ -1,5 +1,6 @@
 #include <QSignalSpy>
 
+#include <fstream>
 #include <set>
 #include <string>
 
@@ -7,6 +8,7 @@
 
 #include "tests/model/Fixtures.h"
 #include "tests/model/app/ActionsFixture.h"
+#include "tests/support/FileOpens.h"
 
 namespace tamrel {
 namespace {
@@ -242,6 +244,27 @@ TEST_F(AppLoad, ASelectionAndItsTicksReachANewGenerationByPathOnly) {
     const NodeId bigNow = *next->lookup(big.path);
     EXPECT_EQ(model.selectedApp(), OptionalNode(bigNow));
     EXPECT_EQ(pathsOf(*next, model.leftoverPicked()), pickedPaths);
+}
+
+// The rule profile is built where the inventory is loaded, off the main thread; selecting an
+// application decides its ticks with that profile and opens no settings file.
+TEST_F(AppLoad, SelectingReadsNoSettingsFileOnTheMainThread) {
+    const std::string dirs = tree / "home/.config/user-dirs.dirs";
+    tree.mkdirs("home/.config");
+    std::ofstream(dirs) << "XDG_DOWNLOAD_DIR=\"$HOME/Downloads\"\n";
+    test::ScopedEnv config("XDG_CONFIG_HOME", tree / "home/.config");
+    // The derived data of the shown index reads it too, on its own workers: let that end first.
+    ASSERT_TRUE(waitFor([&] { return !model.breakdown().empty(); }));
+    test::FileOpens opens(dirs);
+    ASSERT_TRUE(opens.valid());
+    ASSERT_TRUE(load(false));
+    EXPECT_GT(opens.count(), 0);  // by the worker that loaded the inventory
+    ASSERT_EQ(model.apps().size(), 2u);
+    for (const InstalledApp& app : model.apps()) {
+        model.selectApp(app.node);
+        EXPECT_EQ(model.leftoverPicked().size(), app.leftovers.size()) << app.name;
+    }
+    EXPECT_EQ(opens.count(), 0);
 }
 
 TEST_F(AppLoad, ALoadThatFindsNothingClearsAStaleSelection) {

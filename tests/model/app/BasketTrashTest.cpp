@@ -80,9 +80,35 @@ TEST_F(BasketTrash, TogglingFollowsTheBasketRules) {
     EXPECT_EQ(model.basket(), (NodeIds{four, a}));
 }
 
+TEST_F(BasketTrash, SettingTheWholeBasketIsOneChangeAndKeepsTheRules) {
+    const NodeId a = id("a"), one = id("a/one"), three = id("a/deep/three");
+    const NodeId four = id("b/four");
+    for (NodeId node : {one, three, four})
+        model.toggleBasket(node);
+    QSignalSpy changed(&model, &AppModel::basketChanged);
+    model.setBasket({});
+    EXPECT_TRUE(model.basket().empty());
+    EXPECT_EQ(model.basketSize(), 0u);
+    EXPECT_EQ(changed.count(), 1);
+    model.setBasket({});
+    EXPECT_EQ(changed.count(), 1);  // unchanged: not announced
+
+    // The root, foreign ids, repeats and entries inside another entry are left out; the rest
+    // keep their order, whichever of a folder and its contents comes first.
+    model.setBasket({three, 0, four, index->count(), a, four, one});
+    EXPECT_EQ(model.basket(), (NodeIds{four, a}));
+    EXPECT_EQ(changed.count(), 2);
+    EXPECT_TRUE(model.inBasket(three));
+    // The toggle rules go on from there.
+    model.toggleBasket(a);
+    EXPECT_EQ(model.basket(), NodeIds{four});
+}
+
 TEST(BasketWithoutIndex, DoesNothing) {
     test::FakeDesktop desktop;
     AppModel model(desktop, quiet());
+    model.setBasket({3, 4});
+    EXPECT_TRUE(model.basket().empty());
     model.toggleBasket(3);
     EXPECT_TRUE(model.basket().empty());
     EXPECT_FALSE(model.inBasket(3));

@@ -1,5 +1,6 @@
 #include <sys/time.h>
 
+#include <QSignalSpy>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -81,13 +82,55 @@ TEST_F(CleanRun, MovesTheTicksLargestFirstAndHoldsBackWhatIsOpen) {
                                        id("home/Library/Containers/com.reopen.tool.app")}));
 }
 
+TEST_F(CleanRun, EverythingTickedOpenMovesNothingAndSaysWhy) {
+    AppModel& m = *model;
+    // Ticked while nothing of that name ran; the program starts before the clean-up.
+    const NodeId cache = id("home/Library/Caches/worker");
+    m.setClean(NodeIds(m.cleanPicked().begin(), m.cleanPicked().end()), false);
+    m.setClean({cache}, true);
+    ASSERT_EQ(m.cleanPicked(), NodeSet{cache});
+    test::BundleChild worker(tree, "bin/Worker.app", false);
+    QSignalSpy preparing(&m, &AppModel::preparingCleanChanged);
+    QSignalSpy trashing(&m, &AppModel::trashingChanged);
+    const int before = m.revision();
+    m.runClean();
+    EXPECT_TRUE(m.preparingClean());
+    m.runClean();  // one run at a time: the second call does nothing
+    ASSERT_TRUE(waitFor([&] { return !m.preparingClean(); }));
+    EXPECT_EQ(preparing.count(), 2);
+    EXPECT_EQ(trashing.count(), 0);
+    EXPECT_TRUE(can.asked().empty());
+    EXPECT_TRUE(test::exists(path("home/Library/Caches/worker")));
+    ASSERT_TRUE(m.toast());
+    EXPECT_FALSE(m.toast()->good);
+    EXPECT_EQ(m.toast()->title, "Couldn't move that");
+    EXPECT_EQ(m.toast()->detail, "Skipped worker");
+    EXPECT_EQ(m.cleanPicked(), NodeSet{cache});
+    EXPECT_EQ(m.revision(), before);
+}
+
+TEST_F(CleanRun, ThePreparationEndsInTheStepThatStartsTheMove) {
+    AppModel& m = *model;
+    ASSERT_FALSE(m.cleanPicked().empty());
+    // Whoever hears that the preparation ended finds the move already running.
+    std::vector<bool> busyWhenPrepared;
+    QObject listener;
+    QObject::connect(&m, &AppModel::preparingCleanChanged, &listener, [&] {
+        if (!m.preparingClean()) busyWhenPrepared.push_back(m.trashing());
+    });
+    m.runClean();
+    ASSERT_TRUE(waitFor([&] { return !m.preparingClean() && !m.trashing(); }));
+    EXPECT_EQ(busyWhenPrepared, std::vector<bool>{true});
+    EXPECT_FALSE(can.asked().empty());
+}
+
 TEST_F(CleanRun, NothingTickedMovesNothing) {
     AppModel& m = *model;
     m.setClean(NodeIds(m.cleanPicked().begin(), m.cleanPicked().end()), false);
     ASSERT_TRUE(m.cleanPicked().empty());
     const int before = m.revision();
     m.runClean();
-    QTest::qWait(200);
+    ASSERT_TRUE(waitFor([&] { return !m.preparingClean(); }));
     EXPECT_TRUE(can.asked().empty());
     EXPECT_EQ(m.revision(), before);
     EXPECT_FALSE(m.toast());
@@ -100,7 +143,7 @@ TEST_F(CleanRun, TicksOfAGenerationNoLongerShownAreDropped) {
     // A new file shifts the ids of the generation adopted before the plan comes back.
     put("home/Library/Caches/aaa/big", 900'000);
     ActionsProbe::adopt(m, test::scanTree(tree.path()));
-    QTest::qWait(300);
+    ASSERT_TRUE(waitFor([&] { return !m.preparingClean(); }));
     EXPECT_TRUE(can.asked().empty());
     EXPECT_FALSE(m.toast());
 }

@@ -1,4 +1,7 @@
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
 
 #include <gtest/gtest.h>
 
@@ -33,6 +36,14 @@ protected:
         model->loadApps(false);
         EXPECT_TRUE(waitFor([&] { return !model->apps().empty(); }));
         return *model;
+    }
+    // Gives Big an identifier of this test process alone. A running copy is found by its
+    // identifier wherever it runs, so a copy started here must not be one of the Bigs that
+    // tests running beside this one uninstall.
+    void giveBigOwnIdentifier() {
+        test::makeBundle(tree, "home/Applications/Big.app",
+                         {{"CFBundleIdentifier", "com.example.big." + std::to_string(::getpid())},
+                          {"CFBundleName", "Big"}});
     }
     const InstalledApp& named(const std::string& name) {
         for (const InstalledApp& a : model->apps()) {
@@ -95,6 +106,7 @@ TEST_F(Uninstall, AnApplicationThatIsNotRunningGoesWithItsTickedLeftovers) {
 }
 
 TEST_F(Uninstall, ARunningCopyIsAskedToQuitFirst) {
+    giveBigOwnIdentifier();
     test::BundleChild child(tree, "home/Applications/Big.app", false);
     AppModel& m = start();
     m.setLeftoverPicked({});
@@ -105,6 +117,7 @@ TEST_F(Uninstall, ARunningCopyIsAskedToQuitFirst) {
 }
 
 TEST_F(Uninstall, ACopyThatNeverQuitsLeavesEverythingInPlace) {
+    giveBigOwnIdentifier();
     test::BundleChild child(tree, "home/Applications/Big.app", true);
     AppModel& m = start();
     const int before = m.revision();
@@ -118,6 +131,42 @@ TEST_F(Uninstall, ACopyThatNeverQuitsLeavesEverythingInPlace) {
     EXPECT_EQ(m.revision(), before);
     EXPECT_TRUE(exists(tree / "home/Applications/Big.app"));
     EXPECT_EQ(m.apps().size(), 2u);
+}
+
+// Quitting while the administrator prompt waits for a password: the prompt is withdrawn and the
+// model goes at once, leaving the item that needed the rights where it was.
+TEST_F(Uninstall, QuittingWithdrawsAWaitingAdministratorPrompt) {
+    AppModel& m = start();
+    // One leftover lies outside the home folder as far as the remover knows, so it needs the
+    // administrator's move.
+    InstalledApps apps = m.apps();
+    InstalledApp* big = nullptr;
+    for (InstalledApp& a : apps) {
+        if (a.name == "Big") big = &a;
+    }
+    ASSERT_TRUE(big);
+    ASSERT_EQ(big->leftovers.size(), 3u);
+    big->leftovers[0].system = true;
+    const std::string system = index->path(big->leftovers[0].node);
+    const InstalledApp chosen = *big;
+    ActionsProbe::setApps(m, std::move(apps), index, m.revision());
+    m.selectApp(chosen.node);
+    ASSERT_EQ(m.leftoverPicked().size(), 3u);
+    platform.waits = true;
+    m.uninstall(chosen);
+    // The prompt asks on the uninstall's worker while the main thread stays free.
+    ASSERT_TRUE(waitFor([&] { return platform.prompting.load(); }));
+    EXPECT_TRUE(m.uninstalling());
+    model.reset();
+    EXPECT_FALSE(platform.prompting);
+    EXPECT_FALSE(platform.forsaken);
+    ASSERT_EQ(platform.elevations.size(), 1u);
+    ASSERT_EQ(platform.elevations[0].size(), 1u);
+    EXPECT_EQ(platform.elevations[0][0].path, system);
+    EXPECT_TRUE(exists(system));
+    // What the user's own rights could move went before the prompt, whole.
+    EXPECT_FALSE(exists(chosen.path));
+    EXPECT_TRUE(exists(homeTrashDirectory() + "/files/Big.app/Contents/blob"));
 }
 
 TEST_F(Uninstall, FailuresAreNamedAndARefusedBundleIsNotUninstalled) {

@@ -6,8 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "model/system/SystemPlatform.h"
 #include "tests/model/Fixtures.h"
@@ -96,7 +99,7 @@ TEST_F(RemoverTest, StrangeNamesReachTheAdministratorUnchanged) {
     };
     const auto out = removeOffMain(items);
     ASSERT_EQ(platform.elevations.size(), 1u);
-    EXPECT_EQ(platform.elevatedOn, std::this_thread::get_id());  // the main thread
+    EXPECT_NE(platform.elevatedOn, std::this_thread::get_id());  // the caller's, not the main one
     const auto& asked = platform.elevations[0];
     ASSERT_EQ(asked.size(), items.size());
     for (std::size_t i = 0; i < items.size(); ++i) {
@@ -281,6 +284,30 @@ TEST_F(RemoverTest, TheRealHelperMovesSystemItemsWhenRoot) {
     EXPECT_TRUE(exists(inTrash("com.example.tool/data")));
     EXPECT_TRUE(exists(inTrash("it's \"quoted\"")));
     EXPECT_TRUE(exists(dir / "elsewhere"));
+}
+
+// Stopped while the privileged mover runs (here a stand-in that never ends), the call returns
+// without waiting for it, and every item counts as not moved.
+TEST_F(RemoverTest, AStoppedAdministratorMoveIsNotWaitedFor) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root, or a password prompt";
+    const std::string started = dir / "started";
+    const std::string mover = dir / "mover";
+    std::ofstream(mover) << "#!/bin/sh\n: > '" << started << "'\nexec sleep 60\n";
+    ASSERT_EQ(::chmod(mover.c_str(), 0755), 0);
+    SystemPlatform stand(mover);
+    dir.write("sys/item", 10);
+    std::atomic<bool> stop = false;
+    std::thread quitter([&] {
+        for (int i = 0; i < 10000 && !exists(started); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        stop = true;
+    });
+    const Remover::Outcome out =
+        Remover::remove({{5, dir / "sys/item", true, Kind::support}}, stand, stop);
+    quitter.join();
+    EXPECT_TRUE(exists(started));
+    EXPECT_EQ(out, (Remover::Outcome{{}, {"item"}}));
+    EXPECT_TRUE(exists(dir / "sys/item"));
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/model/Fixtures.h"
 #include "tests/model/system/BundleChild.h"
 #include "tests/support/TempDir.h"
 
@@ -147,6 +148,42 @@ TEST(Processes, ReadsNamesStartTimeAndFlatpakIdFromTheProcFiles) {
     EXPECT_EQ(Processes::runningNames(all),
               (std::vector<std::string>{"editor", "org.example.editor", "we (i) rd"}));
     EXPECT_EQ(Processes::runningCopies(all, "/x.app", {"flatpak:org.example.Editor"}).size(), 1u);
+    // A flatpak is listed under its application id, in any case.
+    EXPECT_EQ(Processes::copiesOf(all, "ORG.example.editor", "", {}).size(), 1u);
+    EXPECT_TRUE(Processes::copiesOf(all, "org.example", "", {}).empty());
+}
+
+TEST(Processes, CopiesOfAnApplicationAreFoundByTheIdentifierOfTheirBundle) {
+    TempDir dir;
+    // Two copies of one application in different places, and another application.
+    test::makeBundle(dir, "Installed/Viewer.app", {{"CFBundleIdentifier", "com.example.viewer"}});
+    test::makeBundle(dir, "Downloads/Viewer 2.app", {{"CFBundleIdentifier", "COM.Example.Viewer"}});
+    test::makeBundle(dir, "Tools/Other.app", {{"CFBundleIdentifier", "com.example.other"}});
+    // A helper bundle inside the installed copy carries its own identifier.
+    test::makeBundle(dir, "Installed/Viewer.app/Contents/Helpers/Render.app",
+                     {{"CFBundleIdentifier", "com.example.viewer.render"}});
+    BundleChild copy(dir, "Downloads/Viewer 2.app", false);
+    BundleChild other(dir, "Tools/Other.app", false);
+    BundleChild helper(dir, "Installed/Viewer.app/Contents/Helpers/Render.app", false);
+    const auto all = Processes::list();
+    auto pids = [&](const std::string& id, const std::string& bundle) {
+        std::vector<pid_t> out;
+        for (const ProcessInfo& q : Processes::copiesOf(all, id, bundle, {})) out.push_back(q.pid);
+        std::sort(out.begin(), out.end());
+        return out;
+    };
+    const std::string installed = dir / "Installed/Viewer.app";
+    // The running copy elsewhere counts by its identifier; the helper by running from inside
+    // the bundle; the other application not at all.
+    std::vector<pid_t> want{copy.pid(), helper.pid()};
+    std::sort(want.begin(), want.end());
+    EXPECT_EQ(pids("com.example.viewer", installed), want);
+    EXPECT_EQ(pids("com.example.viewer", dir / "Nowhere.app"), std::vector<pid_t>{copy.pid()});
+    EXPECT_EQ(pids("com.example.viewer.render", dir / "Nowhere.app"),
+              std::vector<pid_t>{helper.pid()});
+    EXPECT_EQ(pids("com.example.other", dir / "Tools/Other.app"), std::vector<pid_t>{other.pid()});
+    EXPECT_TRUE(pids("com.example.view", dir / "Nowhere.app").empty());
+    EXPECT_TRUE(pids("", dir / "Nowhere.app").empty());
 }
 
 TEST(Processes, TheProgramOfADesktopEntry) {

@@ -123,6 +123,14 @@ TEST_F(WelcomeTest, DragHighlightAndHint) {
     QApplication::sendEvent(&view, &leave);
     EXPECT_FALSE(view.dropping());
     EXPECT_EQ(view.hintText(), "or drop any folder here");
+
+    // A web link is no file: the screen does not light up for it.
+    QMimeData link;
+    link.setUrls({QUrl("https://example.com/data")});
+    QDragEnterEvent linkEnter(QPoint(50, 50), Qt::CopyAction, &link, Qt::LeftButton, {});
+    QApplication::sendEvent(&view, &linkEnter);
+    EXPECT_FALSE(view.dropping());
+    EXPECT_FALSE(linkEnter.isAccepted());
 }
 
 TEST_F(WelcomeTest, KeysOpenTheDiskAndTheHomeFolder) {

@@ -5,6 +5,7 @@
 #include "ui/results/ResultsView.h"
 
 #include <QApplication>
+#include <QGraphicsOpacityEffect>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -13,6 +14,8 @@
 #include <filesystem>
 #include <functional>
 
+#include "tests/model/app/ActionsFixture.h"
+#include "tests/model/app/ActionsProbe.h"
 #include "tests/ui/UiFixture.h"
 #include "ui/results/BinTray.h"
 #include "ui/results/ExploreView.h"
@@ -104,7 +107,7 @@ TEST_F(ResultsScreenTest, MainRoadFromScanToTrash) {
     EXPECT_EQ(view->breadcrumbs().crumbTexts(), QStringList{"disk"});
     EXPECT_FALSE(view->breadcrumbs().upKey().isEnabled());
     // Dimmed to 0.4 at the root, as the path bar asks (other keys dim to their own 0.45).
-    EXPECT_DOUBLE_EQ(static_cast<RoundKey&>(view->breadcrumbs().upKey()).disabledOpacity(), 0.4);
+    EXPECT_DOUBLE_EQ(view->breadcrumbs().upKeyOpacity(), 0.4);
     EXPECT_EQ(view->shownContent(), &view->explore());
     EXPECT_EQ(exploreList().rowModel().rows().front().name, "Movies");
     EXPECT_EQ(view->explore().treemap().tiles().size(), 4u);
@@ -116,6 +119,7 @@ TEST_F(ResultsScreenTest, MainRoadFromScanToTrash) {
     clickTile(id("Projects/site"));
     ASSERT_EQ(model().current(), id("Projects/site"));
     EXPECT_TRUE(view->breadcrumbs().upKey().isEnabled());
+    EXPECT_DOUBLE_EQ(view->breadcrumbs().upKeyOpacity(), 1);
 
     // Pick a file from the list; a click on a file row itself opens nothing.
     clickRow(exploreList(), id("Projects/site/bundle.js"));
@@ -201,8 +205,10 @@ TEST_F(ResultsScreenTest, ClearEmptiesTheBasketAndTheTrayLeaves) {
     ASSERT_EQ(model().basket().size(), 3u);
     ASSERT_TRUE(view->tray().isVisible());
 
+    QSignalSpy changed(&model(), &AppModel::basketChanged);
     QTest::mouseClick(&view->tray().clearKey(), Qt::LeftButton);
     EXPECT_TRUE(model().basket().empty());
+    EXPECT_EQ(changed.count(), 1);  // one change, not one per entry
     EXPECT_EQ(model().basketSize(), 0u);
     ASSERT_TRUE(waitFor([&] { return !view->tray().isVisible(); }));
     // Nothing left the disk.
@@ -263,6 +269,121 @@ TEST_F(ResultsScreenTest, TabKeysMoveOnTheTabSpring) {
         },
         2000));
     SpringAnimator::setInstant(true);
+}
+
+TEST_F(ResultsScreenTest, TheScreensCrossFadeOnTheSpringOfWhatSwitchedThem) {
+    put("disk/Photos/a.jpg", 50'000);
+    open();
+    EXPECT_EQ(view->leavingOpacity(), 0);
+    SpringAnimator::setInstant(false);
+    // A pressed tab: the new screen is there at once, under a picture of the old one that fades
+    // out on the tab spring.
+    TabPicker& tabs = view->tabPicker();
+    QTest::mouseClick(&tabs, Qt::LeftButton, {}, tabs.tabRect(Tab::biggest).center().toPoint());
+    EXPECT_EQ(view->shownContent(), &view->biggest());
+    EXPECT_GT(view->leavingOpacity(), 0.5);
+    EXPECT_TRUE(waitFor([&] { return view->leavingOpacity() == 0; }, 2000));
+
+    // A key of another screen selecting a tab with its own spring; a plain write: at once.
+    selectTab(model(), Tab::system, Spring{0.3, 0.8});
+    EXPECT_GT(view->leavingOpacity(), 0.5);
+    EXPECT_LT(tabs.selectedAmount(Tab::system), 0.5);
+    EXPECT_TRUE(waitFor([&] { return view->leavingOpacity() == 0; }, 2000));
+    model().setTab(Tab::biggest);
+    EXPECT_EQ(view->leavingOpacity(), 0);
+    EXPECT_EQ(tabs.selectedAmount(Tab::biggest), 1);
+    EXPECT_EQ(tabs.selectedAmount(Tab::system), 0);
+
+    // Typing a query switches at once.
+    model().setQuery("a");
+    EXPECT_EQ(view->shownContent(), &view->searchResults());
+    EXPECT_EQ(view->leavingOpacity(), 0);
+
+    // Opening a folder from the results goes back to Explore on the model's own spring.
+    model().open(id("Photos"));
+    EXPECT_EQ(view->shownContent(), &view->explore());
+    EXPECT_GT(view->leavingOpacity(), 0.5);
+    EXPECT_TRUE(waitFor([&] { return view->leavingOpacity() == 0; }, 2000));
+    SpringAnimator::setInstant(true);
+}
+
+TEST_F(ResultsScreenTest, PathBarMovesToANewFolderOnTheFolderSpring) {
+    put("disk/Photos/a.jpg", 50'000);
+    open();
+    Breadcrumbs& bar = view->breadcrumbs();
+    SpringAnimator::setInstant(false);
+    model().open(id("Photos"));
+    EXPECT_EQ(bar.crumbTexts(), (QStringList{"disk", "Photos"}));  // where it is going
+    // Drawn at first as it was: the root alone and current, the up key dimmed.
+    const auto start = bar.drawnCrumbs();
+    ASSERT_EQ(start.size(), 1u);
+    EXPECT_TRUE(start[0].look.current);
+    EXPECT_LT(bar.upKeyOpacity(), 0.5);
+    EXPECT_TRUE(waitFor(
+        [&] {
+            const auto d = bar.drawnCrumbs();
+            return d.size() == 2 && d[1].look.text == "Photos" && d[1].opacity == 1 &&
+                   std::abs(bar.upKeyOpacity() - 1) < 1e-3;
+        },
+        2000));
+
+    // Back up: "Photos" leaves while the root turns current again.
+    model().up();
+    EXPECT_EQ(bar.crumbTexts(), QStringList{"disk"});
+    EXPECT_EQ(bar.drawnCrumbs().size(), 2u);
+    EXPECT_TRUE(waitFor([&] { return bar.drawnCrumbs().size() == 1; }, 2000));
+    EXPECT_TRUE(bar.drawnCrumbs()[0].look.current);
+    EXPECT_TRUE(waitFor([&] { return std::abs(bar.upKeyOpacity() - 0.4) < 1e-3; }, 2000));
+    SpringAnimator::setInstant(true);
+
+    // A path bar made inside a folder draws its up key whole from the start.
+    model().open(id("Photos"));
+    Breadcrumbs inside(model());
+    const auto* dim = static_cast<QGraphicsOpacityEffect*>(inside.upKey().graphicsEffect());
+    ASSERT_TRUE(dim);
+    EXPECT_TRUE(!dim->isEnabled() || dim->opacity() == 1);
+    EXPECT_EQ(inside.upKeyOpacity(), 1);
+}
+
+TEST_F(ResultsScreenTest, BiggestWaitsForTheDataOfTheShownGenerationAndFolder) {
+    put("disk/Photos/a.jpg", 50'000);
+    put("disk/big.bin", 90'000);
+    open();
+    model().setTab(Tab::biggest);
+    ItemListView& list = view->biggest().list().view();
+    EXPECT_FALSE(list.loading());
+    ASSERT_FALSE(list.rowModel().rows().empty());
+    EXPECT_EQ(list.rowModel().rows().front().name, "big.bin");
+
+    // A new generation of the same folder is shown, its data not yet worked out, and a refresh
+    // of it is adopted before they come (they are then dropped): the list waits, with nothing
+    // to act on, instead of saying "Nothing in here".
+    ActionsProbe::show(model(), test::scanTree(root()));
+    model().setTab(Tab::biggest);
+    EXPECT_TRUE(list.loading());
+    EXPECT_TRUE(list.rowModel().rows().empty());
+    const IndexRef refreshed = test::scanTree(root());
+    ActionsProbe::adopt(model(), refreshed);
+    EXPECT_TRUE(list.loading());
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, QPoint(100, 20));
+    EXPECT_TRUE(model().basket().empty());
+    ASSERT_TRUE(waitFor([&] { return !list.loading(); }));
+    EXPECT_EQ(model().index(), refreshed);
+    ASSERT_FALSE(list.rowModel().rows().empty());
+    EXPECT_EQ(list.rowModel().rows().front().id, *refreshed->lookup(root() + "/big.bin"));
+
+    // Another folder: the list waits for that folder's files, not the root's.
+    model().open(id("Photos"));
+    model().setTab(Tab::biggest);
+    EXPECT_TRUE(list.loading());
+    ASSERT_TRUE(waitFor([&] { return !list.loading(); }));
+    ASSERT_FALSE(list.rowModel().rows().empty());
+    EXPECT_EQ(list.rowModel().rows().front().name, "a.jpg");
+    // A refresh adopted in place carries the list over by path: it stays, no waiting again.
+    ActionsProbe::adopt(model(), test::scanTree(root()));
+    EXPECT_FALSE(list.loading());
+    ASSERT_FALSE(list.rowModel().rows().empty());
+    EXPECT_EQ(list.rowModel().rows().front().name, "a.jpg");
 }
 
 // Picks a.bin and puts it back with `click`, checking that `amount` (its picked look, 0 to 1)
@@ -337,6 +458,27 @@ TEST_F(ResultsScreenTest, ToastClearsOnlyItsOwn) {
     ToastView::setLifetime(std::chrono::milliseconds(3200));
 }
 
+TEST_F(ResultsScreenTest, ANewToastIsANewCardThatComesInAsTheOldOneLeaves) {
+    put("disk/a.bin", 1000);
+    open();
+    ToastView& toast = view->toast();
+    EXPECT_EQ(toast.cardsDrawn(), 0);
+    model().setToast(Toast::make("first", "", true));
+    EXPECT_EQ(toast.cardsDrawn(), 1);
+    SpringAnimator::setInstant(false);
+    model().setToast(Toast::make("second", "a longer detail line", false));
+    // Both while the first leaves; then the second alone.
+    EXPECT_EQ(toast.cardsDrawn(), 2);
+    EXPECT_TRUE(waitFor([&] { return toast.cardsDrawn() == 1; }, 2000));
+    ASSERT_TRUE(model().toast());
+    EXPECT_EQ(model().toast()->title, "second");
+    model().setToast(std::nullopt);
+    EXPECT_EQ(toast.cardsDrawn(), 1);  // it leaves on the spring
+    EXPECT_TRUE(waitFor([&] { return !toast.isVisible(); }, 2000));
+    EXPECT_EQ(toast.cardsDrawn(), 0);
+    SpringAnimator::setInstant(true);
+}
+
 TEST_F(ResultsScreenTest, SearchKeysAndTheContentArea) {
     put("disk/Movies/film.mp4", 90'000);
     put("disk/Movies/trailer.mp4", 30'000);
@@ -359,12 +501,14 @@ TEST_F(ResultsScreenTest, SearchKeysAndTheContentArea) {
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[0].subtitle, "/Movies");
 
-    // While the next query is pending, the last count is not shown as its own.
+    // While the next query is pending, the last search's total is not shown as its own.
     QTest::keyClicks(&field.edit(), "zz");
     EXPECT_TRUE(model().searching());
     EXPECT_EQ(view->searchResults().title(), "Searching\u2026");
+    EXPECT_EQ(field.trailingText(), "\u2026");
     ASSERT_TRUE(waitFor([&] { return !model().searching(); }));
     EXPECT_EQ(view->searchResults().title(), "Nothing by that name");
+    EXPECT_EQ(field.trailingText(), "0");
 
     // Escape clears the query and the focus; the tab shows again, also for a single blank.
     QTest::keyClick(&field.edit(), Qt::Key_Escape);

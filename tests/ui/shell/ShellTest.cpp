@@ -187,8 +187,11 @@ TEST_F(ShellTest, APhaseChangePlaysUnderTheModelsSpringThenShowsTheLiveScreen) {
         if (m.phase() != Phase::scanning) return;
         sawSpring = m.animation().has_value();
         playing = window.rootView()->transitioning();
-        // The fresh screen waits behind the snapshots until the spring settles.
-        EXPECT_FALSE(window.rootView()->screen()->isVisible());
+        // The fresh screen is live from the start of the change: its own clock already runs.
+        auto* scanning = qobject_cast<ScanningView*>(window.rootView()->screen());
+        ASSERT_NE(scanning, nullptr);
+        EXPECT_TRUE(scanning->isVisible());
+        EXPECT_TRUE(scanning->ticking());
     });
     m.scan(tree.path() + "/data", true);
     EXPECT_TRUE(sawSpring);

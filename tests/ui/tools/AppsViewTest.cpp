@@ -12,8 +12,11 @@
 #include "tests/model/Fixtures.h"
 #include "tests/model/app/ActionsFixture.h"
 #include "tests/model/app/ActionsProbe.h"
+#include "tests/model/system/BundleChild.h"
 #include "tests/ui/UiFixture.h"
+#include "tests/ui/tools/BoxButton.h"
 #include "tests/ui/tools/ToolsTree.h"
+#include "ui/theme/Fonts.h"
 #include "ui/theme/Keys.h"
 #include "ui/tools/AppsView.h"
 #include "ui/tools/ToolsBusy.h"
@@ -67,9 +70,24 @@ TEST(AppsText, RowsFactsAndKindGroups) {
     EXPECT_EQ(lastUsedFact(app, QDateTime::currentDateTime()), QStringLiteral("Never"));
     app.lastUsed = std::chrono::system_clock::now() - std::chrono::hours(24 * 3);
     EXPECT_EQ(appUseLine(app, QDateTime::currentDateTime()), QStringLiteral("Used 3 days ago"));
-    EXPECT_EQ(identityLine(app), QStringLiteral("\u00B7 com.example.viewer"));
     app.version = "2.1";
-    EXPECT_EQ(identityLine(app), QStringLiteral("2.1 \u00B7 com.example.viewer"));
+    // Laid out 6 apart; a long identifier gives way in the middle, the version never.
+    const QFont font = Fonts::system(12, Fonts::Weight::medium);
+    const QFontMetricsF fm(font);
+    auto pieces = identityPieces(app, font, 1000);
+    ASSERT_EQ(pieces.size(), 3u);
+    EXPECT_EQ(pieces[0].text, QStringLiteral("2.1"));
+    EXPECT_DOUBLE_EQ(pieces[1].x, fm.horizontalAdvance(QStringLiteral("2.1")) + 6);
+    EXPECT_EQ(pieces[2].text, QStringLiteral("com.example.viewer"));
+    app.bundleID = "com.example.a-very-long-identifier-that-cannot-fit.helper";
+    pieces = identityPieces(app, font, 160);
+    EXPECT_EQ(pieces[0].text, QStringLiteral("2.1"));
+    EXPECT_TRUE(pieces[2].text.startsWith(QStringLiteral("com.")));
+    EXPECT_TRUE(pieces[2].text.endsWith(QStringLiteral("helper")));
+    EXPECT_TRUE(pieces[2].text.contains(QChar(0x2026)));
+    EXPECT_LE(pieces[2].x + fm.horizontalAdvance(pieces[2].text), 160.0);
+    app.version.clear();
+    EXPECT_EQ(identityPieces(app, font, 1000).front().text, QStringLiteral("\u00B7"));
     EXPECT_EQ(leftoverFact(app), QStringLiteral("1 MB in 0 places"));
     app.leftovers = {{1, Leftover::Kind::other},
                      {2, Leftover::Kind::cache},
@@ -191,9 +209,7 @@ TEST_F(AppsScreen, TicksThenUninstallMovesTheBundleAndTheTickedLeftovers) {
     EXPECT_EQ(
         box2->informativeText(),
         QStringLiteral("The app and 3 leftover items go to the Trash, so you can put them back."));
-    QAbstractButton* go = nullptr;
-    for (QAbstractButton* b : box2->buttons())
-        if (b->text() == QStringLiteral("Uninstall")) go = b;
+    QAbstractButton* go = test::boxButton(*box2, QStringLiteral("Uninstall"));
     ASSERT_NE(go, nullptr);
     go->click();
     EXPECT_TRUE(ToolsBusy::of(m).busy());
@@ -204,6 +220,70 @@ TEST_F(AppsScreen, TicksThenUninstallMovesTheBundleAndTheTickedLeftovers) {
     EXPECT_FALSE(test::exists(tree.path() + "/home/Library/Logs/com.example.big"));
     ASSERT_TRUE(waitFor([&] { return view->detail() && view->detail()->app().name == "Notes"; }));
     EXPECT_EQ(listed(), (std::vector<std::string>{"Notes", "Small"}));
+}
+
+TEST_F(AppsScreen, ACopyRunningUnderTheSameIdentifierMakesTheApplicationOpen) {
+    AppModel& m = model();
+    // An application whose identifier belongs to this test process alone: a running copy is
+    // found by its identifier wherever it runs, also by tests running beside this one.
+    const std::string id = "org.example.solo." + std::to_string(::getpid());
+    test::makeBundle(tree, "home/Applications/Solo.app",
+                     {{"CFBundleIdentifier", id}, {"CFBundleName", "Solo"}});
+    scanned(home());
+    ASSERT_TRUE(waitFor([&] {
+        return view->current() && std::any_of(m.apps().begin(), m.apps().end(),
+                                              [](const InstalledApp& a) { return a.name == "Solo"; });
+    }));
+    m.selectApp(named("Solo").node);
+    AppDetail* detail = view->detail();
+    ASSERT_NE(detail, nullptr);
+    ASSERT_EQ(detail->app().name, "Solo");
+    const QString closed = QStringLiteral("Everything goes to the Trash, so you can put it back.");
+    EXPECT_EQ(detail->footnote(), closed);
+    // Another application running changes nothing.
+    test::makeBundle(tree, "elsewhere/Other.app", {{"CFBundleIdentifier", id + ".other"}});
+    test::BundleChild other(tree, "elsewhere/Other.app", false);
+    detail->refresh();
+    EXPECT_EQ(detail->footnote(), closed);
+    // A copy outside the scanned folders, its identifier spelt in other case: Solo is open.
+    test::makeBundle(tree, "elsewhere/Solo Copy.app",
+                     {{"CFBundleIdentifier", QString::fromStdString(id).toUpper().toStdString()}});
+    test::BundleChild copy(tree, "elsewhere/Solo Copy.app", false);
+    detail->refresh();
+    EXPECT_EQ(detail->footnote(), QStringLiteral("Solo is open. Tamrel will ask it to quit first."));
+    QTest::mouseClick(detail->uninstallKey(), Qt::LeftButton);
+    QMessageBox* box = view->confirmation();
+    ASSERT_NE(box, nullptr);
+    EXPECT_TRUE(box->informativeText().contains(QStringLiteral("Solo will be asked to quit first.")));
+    // The uninstall asks that same copy to quit, and only it.
+    QAbstractButton* go = test::boxButton(*box, QStringLiteral("Uninstall"));
+    ASSERT_NE(go, nullptr);
+    go->click();
+    EXPECT_TRUE(copy.reapedByTerm());
+    ASSERT_TRUE(waitFor([&] { return !m.uninstalling(); }));
+    EXPECT_TRUE(test::exists(homeTrashDirectory() + "/files/Solo.app"));
+    EXPECT_EQ(::kill(other.pid(), 0), 0);
+}
+
+TEST_F(AppsScreen, TheConfirmingButtonIsOffWhileAnotherMoveRuns) {
+    AppModel& m = model();
+    QTest::mouseClick(view->detail()->uninstallKey(), Qt::LeftButton);
+    QMessageBox* box = view->confirmation();
+    ASSERT_NE(box, nullptr);
+    QAbstractButton* go = test::boxButton(*box, QStringLiteral("Uninstall"));
+    ASSERT_NE(go, nullptr);
+    EXPECT_TRUE(go->isEnabled());
+    // A move of the basket starts while the question is open.
+    const NodeId report = *m.index()->lookup(home() + "/Documents/report.pdf");
+    m.trash({report}, {});
+    ASSERT_TRUE(m.trashing());
+    EXPECT_FALSE(go->isEnabled());
+    EXPECT_FALSE(view->detail()->uninstallKey()->isEnabled());
+    ASSERT_TRUE(waitFor([&] { return !m.trashing(); }));
+    EXPECT_TRUE(go->isEnabled());
+    m.setConfirmUninstall(false);
+    EXPECT_TRUE(test::exists(homeTrashDirectory() + "/files/report.pdf"));
+    EXPECT_TRUE(test::exists(home() + "/Applications/Big.app"));
 }
 
 TEST_F(AppsScreen, AnInventoryOfAnotherGenerationIsNeitherShownNorUsed) {

@@ -1,5 +1,4 @@
 #include <QMessageBox>
-#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -8,7 +7,9 @@
 #include "platform/XdgDirs.h"
 #include "tests/model/app/ActionsFixture.h"
 #include "tests/model/app/ActionsProbe.h"
+#include "tests/model/system/BundleChild.h"
 #include "tests/ui/UiFixture.h"
+#include "tests/ui/tools/BoxButton.h"
 #include "tests/ui/tools/ToolsTree.h"
 #include "ui/theme/Colors.h"
 #include "ui/theme/Keys.h"
@@ -150,9 +151,7 @@ TEST_F(CleanScreen, AConfirmedCleanUpMovesTheTickedItemsToTheTrash) {
     QMessageBox* box = view->confirmation();
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(box->text(), cleanConfirmTitle(3, size));
-    QPushButton* move = nullptr;
-    for (QAbstractButton* b : box->buttons())
-        if (b->text() == QStringLiteral("Move to Trash")) move = qobject_cast<QPushButton*>(b);
+    QAbstractButton* move = test::boxButton(*box, QStringLiteral("Move to Trash"));
     ASSERT_NE(move, nullptr);
     move->click();
     EXPECT_FALSE(m.confirmClean());
@@ -167,6 +166,53 @@ TEST_F(CleanScreen, AConfirmedCleanUpMovesTheTickedItemsToTheTrash) {
         EXPECT_TRUE(test::exists(homeTrashDirectory() + "/files/" + name)) << name;
     }
     ASSERT_TRUE(waitFor([&] { return cardOf("dev") == nullptr; }));
+}
+
+TEST_F(CleanScreen, ACleanUpOfOnlyOpenProgramsEndsItsBusyStateAndSaysWhy) {
+    AppModel& m = model();
+    // A cache of a program that is not running when the plan is shown, and the only tick.
+    put("home/.cache/worker/blob", 400'000);
+    scanned(home());
+    NodeId cache = 0;
+    ASSERT_TRUE(waitFor([&] {
+        const auto found = m.index()->lookup(home() + "/.cache/worker");
+        if (!found) return false;
+        cache = *found;
+        for (const CleanGroup& g : m.cleanPlan())
+            for (const CleanItem& item : g.items)
+                if (item.node == cache) return true;
+        return false;
+    }));
+    std::vector<NodeId> all;
+    for (const CleanGroup& g : m.cleanPlan())
+        for (const CleanItem& item : g.items)
+            all.push_back(item.node);
+    m.setClean(all, false);
+    m.setClean({cache}, true);
+    ASSERT_EQ(m.cleanPicked(), NodeSet{cache});
+
+    // The program starts between the plan on screen and the confirmed clean-up.
+    test::BundleChild worker(tree, "bin/Worker.app", false);
+    QTest::mouseClick(view->header()->cleanKey(), Qt::LeftButton);
+    QMessageBox* box = view->confirmation();
+    ASSERT_NE(box, nullptr);
+    QAbstractButton* move = test::boxButton(*box, QStringLiteral("Move to Trash"));
+    ASSERT_NE(move, nullptr);
+    move->click();
+    EXPECT_TRUE(ToolsBusy::of(m).busy());
+    EXPECT_FALSE(view->header()->cleanKey()->isEnabled());
+    EXPECT_EQ(view->header()->cleanKey()->text(), QStringLiteral("Cleaning\u2026"));
+
+    // The model holds it back: the busy state ends, the key comes back for the same tick, and
+    // the toast names what stayed.
+    ASSERT_TRUE(waitFor([&] { return !ToolsBusy::of(m).busy(); }));
+    EXPECT_TRUE(view->header()->cleanKey()->isEnabled());
+    EXPECT_EQ(view->header()->cleanKey()->text(), QStringLiteral("Clean"));
+    EXPECT_TRUE(test::exists(home() + "/.cache/worker/blob"));
+    EXPECT_FALSE(test::exists(homeTrashDirectory() + "/files/worker"));
+    ASSERT_TRUE(m.toast());
+    EXPECT_EQ(m.toast()->title, QStringLiteral("Couldn't move that"));
+    EXPECT_EQ(m.toast()->detail, QStringLiteral("Skipped worker"));
 }
 
 TEST_F(CleanScreen, AnOpenConfirmationFollowsARefreshedGeneration) {

@@ -53,6 +53,14 @@ TEST(SystemDataText, NotesColumnsAndBadges) {
     EXPECT_EQ(folderNote("/home/me/Projects/"),
               QStringLiteral("You're looking inside Projects. Open Computer in the sidebar for the "
                              "whole picture."));
+    // "/" goes by the name the sidebar gives it.
+    std::vector<Volume> volumes{{"/media/usb", "Stick", 1, 1, false}, {"/", "", 1, 1, true}};
+    EXPECT_EQ(rootVolumeName(volumes), QStringLiteral("Computer"));
+    volumes[1].name = QStringLiteral("fedora");
+    EXPECT_EQ(rootVolumeName(volumes), QStringLiteral("fedora"));
+    EXPECT_EQ(folderNote("/srv", rootVolumeName(volumes)),
+              QStringLiteral("You're looking inside srv. Open fedora in the sidebar for the "
+                             "whole picture."));
     EXPECT_EQ(gridColumns(733, 360, 14), 1);
     EXPECT_EQ(gridColumns(734, 360, 14), 2);
     EXPECT_EQ(gridColumns(1108, 360, 14), 3);
@@ -108,6 +116,35 @@ TEST(SystemDataText, HiddenSpaceRows) {
     EXPECT_EQ(rows[1].value, QStringLiteral("1234"));  // plain digits
     EXPECT_EQ(rows[2].title, QStringLiteral("Not visible to apps"));
     EXPECT_EQ(rows[3].value, QStringLiteral("12,345"));  // the locale's grouping
+}
+
+TEST(SystemDataSummary, HoveringASegmentFadesTheOthersAndLeavingBringsThemBack) {
+    SystemSummary summary;
+    summary.setReport(reportOf({{"dev", 600}, {"logs", 300}, {"caches", 100}}, 0, 0));
+    summary.resize(700, int(SystemSummary::cardHeight()));
+    const std::vector<QRectF> rects = summary.segmentRects();
+    ASSERT_EQ(rects.size(), 3u);
+    const auto moveTo = [&](QPointF pos) {
+        QMouseEvent move(QEvent::MouseMove, pos, summary.mapToGlobal(pos), Qt::NoButton,
+                         Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(&summary, &move);
+    };
+    const auto settled = [&](std::vector<double> want) {
+        return QTest::qWaitFor([&] {
+            for (std::size_t i = 0; i < want.size(); ++i)
+                if (summary.segmentOpacity(i) != want[i]) return false;
+            return true;
+        });
+    };
+    moveTo(rects[1].center());
+    // The fade starts where the segments were.
+    EXPECT_EQ(summary.segmentOpacity(0), 1.0);
+    EXPECT_TRUE(settled({0.35, 1.0, 0.35}));
+    moveTo(rects[2].center());
+    EXPECT_TRUE(settled({0.35, 0.35, 1.0}));
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(&summary, &leave);
+    EXPECT_TRUE(settled({1.0, 1.0, 1.0}));
 }
 
 // The screen over a real model and a home folder that fills many buckets.

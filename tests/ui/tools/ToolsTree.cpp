@@ -2,14 +2,16 @@
 
 #include <sys/time.h>
 
+#include <cstdio>
 #include <ctime>
 #include <string>
 
+#include "platform/TrashMover.h"
 #include "tests/model/Fixtures.h"
 
 namespace tamrel::test {
 
-void makeToolsTree(const TempDir& tree) {
+void makeToolsTree(const TempDir& tree, bool intoTrash) {
     const auto put = [&](const std::string& relative, std::size_t kb) {
         tree.mkdirs(relative.substr(0, relative.rfind('/')));
         tree.write(relative, kb * 1000);
@@ -21,7 +23,15 @@ void makeToolsTree(const TempDir& tree) {
     put("home/Library/Caches/com.example.cache/c", 600);
     put("home/Library/Logs/Viewer/trace.log", 500);
     put("home/Library/Logs/Sync/sync.log", 300);
-    put("home/.local/share/Trash/files/old-movie.mkv", 2600);
+    if (intoTrash) {
+        put("home/Videos/old-movie.mkv", 2600);
+        std::string why;
+        if (!TrashMover::trashItem(tree / "home/Videos/old-movie.mkv", why)) {
+            std::fprintf(stderr, "old-movie.mkv stays out of the Trash: %s\n", why.c_str());
+        }
+    } else {
+        put("home/.local/share/Trash/files/old-movie.mkv", 2600);
+    }
     put("home/.npm/_cacache/index", 800);
     put("home/.ollama/models/blobs/sha256-1", 3400);
     put("home/.docker/disk.img", 1500);

@@ -9,6 +9,9 @@ namespace tamrel::test {
 // application data), clean-up groups (developer junk, AI models, caches, logs, installers,
 // leftovers of an application that is gone) and three applications in home/Applications, the
 // largest ("Big") with leftovers of several kinds, one of them outside nothing but the home.
-void makeToolsTree(const TempDir& tree);
+// A 2.6 MB film lies in home/.local/share/Trash/files: written there, or, with `intoTrash`,
+// written to home/Videos and moved by the Trash mover into the Trash of XDG_DATA_HOME (which the
+// caller points at home/.local/share, so the scanned tree holds a real Trash over 1 MiB).
+void makeToolsTree(const TempDir& tree, bool intoTrash = false);
 
 }  // namespace tamrel::test

@@ -51,13 +51,13 @@ std::vector<NodeId> DiskIndex::ancestry(NodeId i) const {
     return chain;
 }
 
-std::vector<NodeId> DiskIndex::sortedChildren(NodeId i) const {
+std::vector<NodeId> DiskIndex::sortedChildren(NodeId i, std::size_t head) const {
     std::vector<std::pair<std::uint64_t, NodeId>> keyed;
     keyed.reserve(childCount_[i]);
     for (NodeId c : children(i)) {
         if (!(kind(c) & Flag::removed)) keyed.emplace_back(size(c), c);
     }
-    return largestFirst(std::move(keyed));
+    return largestFirstHead(std::move(keyed), head);
 }
 
 bool DiskIndex::isGone(NodeId i) const {

@@ -157,8 +157,9 @@ public:
     bool isAncestor(NodeId a, NodeId b) const { return subtree(a).contains(b); }
     // Ids from the root down to i, both included.
     std::vector<NodeId> ancestry(NodeId i) const;
-    // Children not removed, largest first; equal sizes keep id order.
-    std::vector<NodeId> sortedChildren(NodeId i) const;
+    // Children not removed, largest first; equal sizes keep id order. With `head`, only the
+    // first `head` are in that order and the rest follow in no particular order.
+    std::vector<NodeId> sortedChildren(NodeId i, std::size_t head = SIZE_MAX) const;
 
     bool isDir(NodeId i) const { return (kind(i) & Flag::kindMask) == 1; }
     bool isFile(NodeId i) const { return (kind(i) & Flag::kindMask) == 0; }

@@ -7,10 +7,10 @@
 #include <utility>
 #include <vector>
 
+#include "core/base/MappedRegion.h"
 #include "core/index/DiskIndex.h"
 #include "core/index/Layout.h"
 #include "core/scan/Listing.h"
-#include "core/base/MappedRegion.h"
 
 namespace tamrel {
 
@@ -42,7 +42,8 @@ public:
     // and with the blocks written in parallel on the compute pool. A folder whose listing is
     // missing gets no children; a listing referenced twice is written at its first reference.
     // Each listing's memory is released once written, so the crawl and the region are not both
-    // whole at once.
+    // whole at once. Throws std::system_error(EOVERFLOW), having written nothing, when the
+    // subtree does not fit or an entry's name lies outside its listing's names.
     void emitFresh(Crawl& crawl, std::uint32_t listing, NodeId into);
 
     // Appends the unchanged subtree of node o of `old` below node n, flags included.

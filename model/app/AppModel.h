@@ -250,8 +250,9 @@ public:
     void open(NodeId node);
     // Explores the parent of `current`.
     void up();
-    // The node's children not marked removed, largest first; empty without an index.
-    NodeIds children(NodeId node) const;
+    // The node's children not marked removed, largest first; empty without an index. With
+    // `head`, only the first `head` are in order (DiskIndex::sortedChildren).
+    NodeIds children(NodeId node, std::size_t head = SIZE_MAX) const;
     // The file actions of the context menu. False when no index is shown or the desktop
     // refused.
     bool reveal(NodeId node);

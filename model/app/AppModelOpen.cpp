@@ -187,9 +187,9 @@ void AppModel::up() {
     if (const auto parent = index_->parentOf(current_)) open(*parent);
 }
 
-NodeIds AppModel::children(NodeId node) const {
+NodeIds AppModel::children(NodeId node, std::size_t head) const {
     if (!index_ || node >= index_->count()) return {};
-    return index_->sortedChildren(node);
+    return index_->sortedChildren(node, head);
 }
 
 bool AppModel::reveal(NodeId node) {

@@ -16,9 +16,10 @@
 namespace tamrel {
 namespace {
 
-// Starts `script` under /bin/sh, which first writes its pid to `pidFile`, then sets `stop` once
-// that file names the pid, from another thread; the stoppable run's result.
-std::optional<int> stoppedWhileRunning(const std::string& script, const std::string& pidFile,
+// Starts a shell that runs `setup`, writes its pid to `pidFile` and then sleeps for a minute;
+// sets `stop` once that file names the pid, from another thread; the stoppable run's result.
+// The pid is written after `setup`, so a stop never lands before the setup (a trap) is in force.
+std::optional<int> stoppedWhileRunning(const std::string& setup, const std::string& pidFile,
                                        pid_t& pid) {
     std::atomic<bool> stop = false;
     pid = 0;
@@ -31,8 +32,9 @@ std::optional<int> stoppedWhileRunning(const std::string& script, const std::str
     });
     const auto result =
         runProgramUnlessStopped("/bin/sh",
-                                {"-c", "echo $$ > '" + pidFile + "'.part && mv '" + pidFile +
-                                           "'.part '" + pidFile + "' && " + script},
+                                {"-c", setup + "echo $$ > '" + pidFile + "'.part && mv '" +
+                                           pidFile + "'.part '" + pidFile +
+                                           "' && exec sleep 60"},
                                 stop);
     stopper.join();
     return result;
@@ -52,7 +54,7 @@ TEST(Spawn, AStoppableRunGivesTheExitStatusOfAProgramThatEnds) {
 TEST(Spawn, AStoppedRunEndsItsProgram) {
     test::TempDir dir;
     pid_t pid = 0;
-    EXPECT_FALSE(stoppedWhileRunning("exec sleep 60", dir / "pid", pid));
+    EXPECT_FALSE(stoppedWhileRunning("", dir / "pid", pid));
     ASSERT_GT(pid, 0);
     EXPECT_EQ(::kill(pid, 0), -1);  // gone and reaped, not a zombie
     EXPECT_EQ(errno, ESRCH);
@@ -63,7 +65,7 @@ TEST(Spawn, AStoppedRunEndsItsProgram) {
 TEST(Spawn, AStoppedRunLeavesAProgramThatKeepsRunning) {
     test::TempDir dir;
     pid_t pid = 0;
-    EXPECT_FALSE(stoppedWhileRunning("trap '' TERM; exec sleep 60", dir / "pid", pid));
+    EXPECT_FALSE(stoppedWhileRunning("trap '' TERM; ", dir / "pid", pid));
     ASSERT_GT(pid, 0);
     EXPECT_EQ(::kill(pid, 0), 0);
     int status = 0;

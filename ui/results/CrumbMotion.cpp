@@ -38,4 +38,30 @@ std::vector<CrumbDraw> crumbsInMotion(const std::vector<CrumbLook>& from,
     return draws;
 }
 
+std::vector<double> fitCrumbWidths(const std::vector<double>& widths, double room, double least) {
+    double total = 0;
+    for (double w : widths)
+        total += w;
+    if (total <= room || widths.empty()) return widths;
+    // The largest limit L with sum(min(w, L)) <= room: walk the widths from the narrowest,
+    // those below the limit keep their width and the rest share what is left equally.
+    std::vector<double> sorted = widths;
+    std::sort(sorted.begin(), sorted.end());
+    double below = 0;
+    double limit = least;
+    for (std::size_t k = 0; k < sorted.size(); ++k) {
+        const double share = (room - below) / double(sorted.size() - k);
+        if (share <= sorted[k]) {
+            limit = share;
+            break;
+        }
+        below += sorted[k];
+    }
+    limit = std::max(limit, least);
+    std::vector<double> fitted = widths;
+    for (double& w : fitted)
+        w = std::min(w, limit);
+    return fitted;
+}
+
 }  // namespace tamrel

@@ -34,4 +34,11 @@ struct CrumbDraw {
 std::vector<CrumbDraw> crumbsInMotion(const std::vector<CrumbLook>& from,
                                       const std::vector<CrumbLook>& to, double amount);
 
+// The widths of crumbs whose texts want `widths` when all of them must share `room` points of
+// text: unchanged when they fit; otherwise every crumb wider than one common limit is cut to
+// that limit (narrow crumbs keep their width), the limit chosen as large as fits, and never
+// below `least` (a crumb narrower than `least` keeps its width), so that each still shows the
+// start of its name.
+std::vector<double> fitCrumbWidths(const std::vector<double>& widths, double room, double least);
+
 }  // namespace tamrel

@@ -184,7 +184,7 @@ void FolderSummary::setFolder(IndexRef index, NodeId node) {
 void FolderSummary::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    paintPanel(painter, QRectF(rect()), 18);
+    paintPanelFast(painter, QRectF(rect()), 18);
     if (!index_ || node_ >= index_->count()) return;
 
     const QRectF top(16, 16, width() - 32, 44);
@@ -249,13 +249,17 @@ void ExploreView::refresh() {
         return;
     }
     const NodeId node = model_.current();
+    // The list shows the first 400 children and the treemap the first 90 with a size, the
+    // rest only counted and summed: only the head needs sorting.
+    constexpr std::size_t listed = 400;
+    static_assert(listed >= treemapTileCap);
     if (index != kidsIndex_ || node != kidsNode_ || model_.revision() != kidsRevision_) {
-        kids_ = model_.children(node);
+        kids_ = model_.children(node, listed);
         kidsIndex_ = index;
         kidsNode_ = node;
         kidsRevision_ = model_.revision();
     }
-    const std::size_t shown = std::min<std::size_t>(kids_.size(), 400);
+    const std::size_t shown = std::min(kids_.size(), listed);
     const std::uint64_t maxSize = kids_.empty() ? 1 : index->size(kids_.front());
     list_->setRows(rowItems(model_, std::span(kids_.data(), shown), maxSize, std::nullopt),
                    qint64(kids_.size()));

@@ -86,8 +86,9 @@ private:
     ItemList* list_;
     TreemapView* treemap_;
     QWidget* left_;
-    // The children of the folder shown, kept while the index, the folder and the revision stay
-    // (a pick changes none of them, and sorting a wide folder takes a millisecond or more).
+    // The children of the folder shown, the first 400 largest first, kept while the index, the
+    // folder and the revision stay (a pick changes none of them, and sorting a wide folder takes
+    // a millisecond or more).
     IndexRef kidsIndex_;
     NodeId kidsNode_ = 0;
     int kidsRevision_ = -1;

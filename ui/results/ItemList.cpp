@@ -337,7 +337,7 @@ ItemList::ItemList(AppModel& model, QWidget* parent)
 void ItemList::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    paintPanel(painter, QRectF(rect()), 18);
+    paintPanelFast(painter, QRectF(rect()), 18);
 }
 
 }  // namespace tamrel

@@ -8,9 +8,11 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QResizeEvent>
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "ui/results/ResultsPaint.h"
 #include "ui/results/ResultsText.h"
@@ -26,6 +28,7 @@ namespace {
 
 constexpr double crumbSpacing = 6;
 constexpr double crumbMaxWidth = 220;
+constexpr double crumbLeastWidth = 24;
 
 QFont separatorFont() {
     return Fonts::system(13, Fonts::Weight::semibold);
@@ -76,7 +79,7 @@ void Breadcrumbs::refresh(bool animate) {
     up_->setVisible(bool(index));
     const bool atRoot = model_.current() == 0;
     up_->setEnabled(!atRoot);
-    std::vector<CrumbLook> looks = layOut();
+    std::vector<CrumbLook> looks = layOut(room());
     const double upTarget = atRoot ? 0.4 : 1.0;
     if (animate && isVisible() && index) {
         // From the last layout; a change mid-way starts again from there.
@@ -117,26 +120,54 @@ QFont Breadcrumbs::fontOf(const CrumbLook& look) const {
     return Fonts::system(14, look.current ? Fonts::Weight::bold : Fonts::Weight::semibold);
 }
 
-std::vector<CrumbLook> Breadcrumbs::layOut() const {
+std::vector<CrumbLook> Breadcrumbs::layOut(double room) const {
     const double sep = QFontMetricsF(separatorFont()).horizontalAdvance(QStringLiteral("/"));
     std::vector<CrumbLook> looks;
     looks.reserve(crumbs_.size());
-    double x = 28 + crumbSpacing;
+    std::vector<double> widths;
+    widths.reserve(crumbs_.size());
+    double fixed = 28 + crumbSpacing;  // the up key, then the gaps and separators
     for (std::size_t k = 0; k < crumbs_.size(); ++k) {
         const NodeId node = crumbs_[k];
         CrumbLook look;
         look.text = textOf(node);
         look.ellipsis = node == NONE;
         look.current = node == model_.current();
-        if (k >= 1) x += sep + crumbSpacing;  // the separator before this crumb
-        look.x = x;
+        if (k >= 1) fixed += crumbSpacing + sep + crumbSpacing;  // around the separator
         // Long names are cut at 220 pt.
-        look.width =
-            std::min(QFontMetricsF(fontOf(look)).horizontalAdvance(look.text), crumbMaxWidth);
-        x += look.width + crumbSpacing;
+        widths.push_back(
+            std::min(QFontMetricsF(fontOf(look)).horizontalAdvance(look.text), crumbMaxWidth));
         looks.push_back(std::move(look));
     }
+    // In a narrow window the long names share the room the bar gets, so the current folder's
+    // crumb is cut with an ellipsis like the others instead of running under the search field.
+    widths = fitCrumbWidths(widths, room - fixed, crumbLeastWidth);
+    double x = 28 + crumbSpacing;
+    for (std::size_t k = 0; k < looks.size(); ++k) {
+        if (k >= 1) x += sep + crumbSpacing;  // the separator before this crumb
+        looks[k].x = x;
+        looks[k].width = widths[k];
+        x += widths[k] + crumbSpacing;
+    }
     return looks;
+}
+
+double Breadcrumbs::room() const {
+    // Before the header has placed the bar, nothing limits it.
+    return testAttribute(Qt::WA_Resized) ? double(width())
+                                         : std::numeric_limits<double>::infinity();
+}
+
+void Breadcrumbs::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    if (event->size().width() == event->oldSize().width()) return;
+    std::vector<CrumbLook> looks = layOut(room());
+    if (looks == looks_) return;
+    // A change of room ends a move between folders: the crumbs take their new places at once.
+    looks_ = std::move(looks);
+    from_.clear();
+    motion_.setValue(1);
+    update();
 }
 
 QStringList Breadcrumbs::crumbTexts() const {
@@ -158,8 +189,10 @@ std::vector<CrumbDraw> Breadcrumbs::drawnCrumbs() const {
 
 QSize Breadcrumbs::sizeHint() const {
     // Wide enough for the crumbs before and after a change, so none is cut while they move.
+    // (The widths the crumbs would like, not those they were cut to in the room they have.)
     double right = 28;
-    for (const auto* looks : {&looks_, &from_}) {
+    const std::vector<CrumbLook> natural = layOut(std::numeric_limits<double>::infinity());
+    for (const auto* looks : {&natural, &from_}) {
         if (!looks->empty()) right = std::max(right, looks->back().x + looks->back().width);
     }
     return {int(std::ceil(right)) + 2, 34};

@@ -42,13 +42,17 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     // Reads the model again; with `animate` (the explored folder changed) the bar moves there.
     void refresh(bool animate);
     QString textOf(NodeId node) const;
     QFont fontOf(const CrumbLook& look) const;
-    std::vector<CrumbLook> layOut() const;
+    // The crumbs laid out in `room` points of width (the up key included).
+    std::vector<CrumbLook> layOut(double room) const;
+    // The width the bar has been given, or no limit before it has been placed.
+    double room() const;
 
     AppModel& model_;
     QAbstractButton* up_;

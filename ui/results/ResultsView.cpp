@@ -207,11 +207,11 @@ void ResultsView::followConfirmTrash() {
     box->setText(confirmTrashTitle(model_.basket().size(), model_.basketSize()));
     box->setInformativeText(
         QStringLiteral("You can still put things back from the Trash until you empty it."));
-    const std::weak_ptr<DiskIndex> generation = model_.index();
-    connect(box, &QMessageBox::finished, this, [this, box, move, generation] {
+    connect(box, &QMessageBox::finished, this, [this, box, move] {
         const bool confirmed = box->clickedButton() == move;
-        const auto shown = generation.lock();
-        if (confirmed && shown && model_.index() == shown && !ToolsBusy::of(model_).busy())
+        // The basket is always of the shown generation (a live refresh adopted while the
+        // question was open carries it over by path), so what it holds now is what moves.
+        if (confirmed && model_.index() && !ToolsBusy::of(model_).busy())
             model_.trash(model_.basket(), {});
         model_.setConfirmTrash(false);
     });

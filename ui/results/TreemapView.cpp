@@ -19,6 +19,13 @@
 #include "ui/theme/Palette.h"
 
 namespace tamrel {
+namespace {
+
+// The side of the squares at the well's corners that hold all of its rounding (radius 20) and
+// its antialiasing; elsewhere the well is opaque (the tiles do reach into the squares).
+constexpr int wellCorner = 22;
+
+}  // namespace
 
 TreemapView::TreemapView(AppModel& model, QWidget* parent) : QWidget(parent), model_(model) {
     setMouseTracking(true);
@@ -219,17 +226,53 @@ void TreemapView::paintEvent(QPaintEvent*) {
         layerValid_ = false;
     }
     if (!layerValid_) {
-        layer_ = canvas();
+        // The pictures are drawn again in place, without new memory to fault in.
+        if (layer_.size() == well_.size()) {
+            layer_.fill(Qt::transparent);
+        } else {
+            layer_ = canvas();
+        }
         QPainter layerPainter(&layer_);
         layerPainter.setRenderHint(QPainter::Antialiasing);
         for (const TreemapTile& tile : tiles_)
             paintTile(layerPainter, tile, 0, 0);
+        layerPainter.end();
+        // The tiles over the well in one opaque picture, so that a still treemap is mostly one
+        // plain copy. Outside its corners the well is opaque, so there this is the same as
+        // drawing the two in turn; the corners are never copied from it.
+        if (composed_.size() != well_.size()) {
+            composed_ = QPixmap::fromImage(QImage(well_.size(), QImage::Format_RGB32));
+            composed_.setDevicePixelRatio(dpr);
+        }
+        QPainter composedPainter(&composed_);
+        composedPainter.setCompositionMode(QPainter::CompositionMode_Source);
+        composedPainter.drawPixmap(0, 0, well_);
+        composedPainter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+        composedPainter.drawPixmap(0, 0, layer_);
         layerValid_ = true;
     }
 
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.drawPixmap(0, 0, well_);
+    const double t = std::clamp(appear_.value(), 0.0, 1.0);
+    const int c = wellCorner;
+    const int w = width(), h = height();
+    if (t == 1 && from_.empty() && w > 2 * c && h > 2 * c && dpr == std::floor(dpr)) {
+        // The well's rounded corners, and the tiles in them, over what lies beneath; the rest
+        // copied.
+        for (const QRect& corner : {QRect(0, 0, c, c), QRect(w - c, 0, c, c),
+                                    QRect(0, h - c, c, c), QRect(w - c, h - c, c, c)}) {
+            const QRectF from(corner.topLeft() * dpr, corner.size() * dpr);
+            painter.drawPixmap(corner, well_, from);
+            painter.drawPixmap(corner, layer_, from);
+        }
+        for (const QRect& part : {QRect(c, 0, w - 2 * c, c), QRect(0, c, w, h - 2 * c),
+                                  QRect(c, h - c, w - 2 * c, c)})
+            painter.drawPixmap(part, composed_, QRectF(part.topLeft() * dpr, part.size() * dpr));
+    } else {
+        painter.drawPixmap(0, 0, well_);
+        if (t == 1 && from_.empty()) painter.drawPixmap(0, 0, layer_);
+    }
     if (tiles_.empty()) {
         paintEmptyState(painter, QRectF(rect()), QStringLiteral("square.dashed"), 30,
                         QStringLiteral("Empty folder"), 15, 8);
@@ -237,7 +280,6 @@ void TreemapView::paintEvent(QPaintEvent*) {
     }
 
     // A new folder's tiles fade in while growing from 92 % about the centre.
-    const double t = std::clamp(appear_.value(), 0.0, 1.0);
     if (t < 1) {
         const QPointF centre = QRectF(rect()).center();
         const double scale = 0.92 + 0.08 * t;
@@ -261,7 +303,7 @@ void TreemapView::paintEvent(QPaintEvent*) {
         }
         return;
     }
-    painter.drawPixmap(0, 0, layer_);
+    if (t < 1) painter.drawPixmap(0, 0, layer_);
     // Tiles away from rest (risen, rising, pressed), over the well again and over their
     // neighbours.
     for (const TreemapTile& tile : tiles_) {

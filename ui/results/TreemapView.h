@@ -74,18 +74,19 @@ private:
     std::vector<TreemapTile> tiles_;
     std::optional<std::int64_t> hoverId_;    // the tile under the pointer (-1: the others tile)
     std::optional<std::int64_t> pressedId_;  // the tile being pressed
-    SpringAnimator appear_{1.0};
+    SpringAnimator appear_{1.0};  // 0 -> 1 as a new folder's tiles come in
     // After a change of the index's content (a move to the Trash, a refresh) the tiles glide
     // from where they were (`from_`, by id) to their new places as `move_` goes from 0 to 1.
     int revision_ = -1;
     std::unordered_map<std::int64_t, QRectF> from_;
     SpringAnimator move_{1.0};
     std::unordered_map<std::int64_t, std::unique_ptr<Motion>> motion_;
-    // The empty well, and the well with every tile at rest; drawn again only when the tiles
+    // The empty well, every tile at rest, and the two together; drawn again only when the tiles
     // change, so hover and press repaint one or two tiles over them.
     QPixmap well_;
     QPixmap layer_;
-    bool layerValid_ = false;  // 0 -> 1 as a new folder's tiles come in
+    QPixmap composed_;
+    bool layerValid_ = false;
 };
 
 }  // namespace tamrel

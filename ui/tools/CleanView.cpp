@@ -152,6 +152,15 @@ double CleanHeader::heightFor() const {
 }
 
 void CleanHeader::refresh() {
+    const IndexRef index = model_.index();
+    found_ = 0;
+    if (index) {
+        for (const CleanGroup& g : model_.cleanPlan())
+            for (const CleanItem& item : g.items)
+                if (item.node < index->count()) found_ += index->size(item.node);
+    }
+    tickedCount_ = model_.cleanPicked().size();
+    tickedBytes_ = model_.cleanSize();
     // The clean-up being prepared is part of the run the user confirmed.
     const bool cleaning = model_.trashing() || model_.preparingClean();
     const bool none = model_.cleanPicked().empty();
@@ -178,15 +187,9 @@ void CleanHeader::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
     paintCard(p, QRectF(0, 0, width(), height() - 1), 18);
-    const IndexRef index = model_.index();
-    std::uint64_t found = 0;
-    if (index) {
-        for (const CleanGroup& g : model_.cleanPlan())
-            for (const CleanItem& item : g.items)
-                if (item.node < index->count()) found += index->size(item.node);
-    }
-    const std::size_t n = model_.cleanPicked().size();
-    const std::uint64_t ticked = model_.cleanSize();
+    const std::uint64_t found = found_;
+    const std::size_t n = tickedCount_;
+    const std::uint64_t ticked = tickedBytes_;
     const QSizeF display = tickedDisplaySize(n, ticked);
     const double rowH =
         std::max({Fonts::lineHeight(headTitleFont()) + 4 + Fonts::lineHeight(headLineFont()),
@@ -260,10 +263,23 @@ void CleanGroupCard::makeExpandKey() {
 }
 
 void CleanGroupCard::refresh() {
-    std::size_t picked = 0;
-    for (const CleanItem& item : group_.items)
-        picked += model_.cleanPicked().contains(item.node);
-    tick_->setState(tickState(picked, group_.items.size()));
+    const IndexRef index = model_.index();
+    const NodeSet& picked = model_.cleanPicked();
+    std::size_t pickedAll = 0;
+    total_ = pickedBytes_ = 0;
+    pickedCount_ = 0;
+    for (const CleanItem& item : group_.items) {
+        const bool on = picked.contains(item.node);
+        pickedAll += on;
+        if (!index || item.node >= index->count()) continue;
+        const std::uint64_t size = index->size(item.node);
+        total_ += size;
+        if (on) {
+            pickedBytes_ += size;
+            ++pickedCount_;
+        }
+    }
+    tick_->setState(tickState(pickedAll, group_.items.size()));
     update();
 }
 
@@ -331,18 +347,9 @@ void CleanGroupCard::paintEvent(QPaintEvent* event) {
     p.setClipPath(roundedShape(QRectF(0, 0, width(), height() - 1), 18));
 
     const NodeSet& picked = model_.cleanPicked();
-    std::uint64_t total = 0;
-    std::uint64_t pickedBytes = 0;
-    std::size_t pickedCount = 0;
-    for (const CleanItem& item : group_.items) {
-        if (item.node >= index->count()) continue;
-        const std::uint64_t size = index->size(item.node);
-        total += size;
-        if (picked.contains(item.node)) {
-            pickedBytes += size;
-            ++pickedCount;
-        }
-    }
+    const std::uint64_t total = total_;
+    const std::uint64_t pickedBytes = pickedBytes_;
+    const std::size_t pickedCount = pickedCount_;
     const double headH = headerHeight();
     const QRectF header(0, 0, width(), headH);
     if (event->rect().intersects(header.toRect())) {

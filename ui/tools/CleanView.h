@@ -60,6 +60,11 @@ private:
     KeyButton* clean_;
     TextButton* openTrash_;
     std::function<bool(const QUrl&)> opener_;
+    // What the plan found and what is ticked, summed over thousands of items at refresh() and
+    // not at every paint.
+    std::uint64_t found_ = 0;
+    std::size_t tickedCount_ = 0;
+    std::uint64_t tickedBytes_ = 0;
 };
 
 // One group of the plan: its tick box (all, some or none of its items), glyph, title, risk
@@ -105,6 +110,10 @@ private:
     TickBox* tick_;
     RoundKey* expand_ = nullptr;
     std::optional<std::size_t> hoverRow_;
+    // The group's bytes, and its ticked items and their bytes, as of refresh().
+    std::uint64_t total_ = 0;
+    std::size_t pickedCount_ = 0;
+    std::uint64_t pickedBytes_ = 0;
 };
 
 // The Clean up tab: the header, the empty-state card when the plan is empty, one card per group

@@ -3,8 +3,6 @@
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPath>
-#include <QPixmap>
-#include <QPixmapCache>
 #include <QScrollArea>
 
 #include <algorithm>
@@ -50,50 +48,8 @@ QSizeF paintBadge(QPainter& painter, QPointF topLeft, const QString& text, const
     return size;
 }
 
-namespace {
-
-// The white card of `size` points at `ratio`, from the pixmap cache.
-QPixmap cardPicture(QSizeF size, double radius, qreal ratio) {
-    const QSize whole(int(std::ceil(size.width())), int(std::ceil(size.height())) + 1);
-    const QString key = QStringLiteral("tamrel-card-%1x%2-%3-%4")
-                            .arg(whole.width())
-                            .arg(whole.height())
-                            .arg(radius)
-                            .arg(ratio);
-    QPixmap card;
-    if (!QPixmapCache::find(key, &card)) {
-        card = QPixmap(whole * ratio);
-        card.setDevicePixelRatio(ratio);
-        card.fill(Qt::transparent);
-        QPainter p(&card);
-        paintPanel(p, QRectF(QPointF(0, 0), size), radius);
-        p.end();
-        QPixmapCache::insert(key, card);
-    }
-    return card;
-}
-
-}  // namespace
-
 void paintCard(QPainter& painter, const QRectF& rect, double radius) {
-    const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
-    constexpr double kCap = 200;
-    if (rect.height() <= 2 * kCap) {
-        painter.drawPixmap(rect.topLeft(), cardPicture(rect.size(), radius, ratio));
-        return;
-    }
-    // A tall card (an open group): its top and bottom from a card 400 high, and between them
-    // the straight part, the fill and the two side lines, as paintPanel draws them.
-    const QPixmap piece = cardPicture(QSizeF(rect.width(), 2 * kCap), radius, ratio);
-    const double w = piece.width() / ratio;
-    painter.drawPixmap(QRectF(rect.left(), rect.top(), w, kCap), piece,
-                       QRectF(0, 0, w * ratio, kCap * ratio));
-    painter.drawPixmap(QRectF(rect.left(), rect.bottom() - kCap, w, kCap + 1), piece,
-                       QRectF(0, kCap * ratio, w * ratio, (kCap + 1) * ratio));
-    const QRectF middle(rect.left(), rect.top() + kCap, rect.width(), rect.height() - 2 * kCap);
-    painter.fillRect(middle.adjusted(1, 0, -1, 0), Color::panel);
-    painter.fillRect(QRectF(middle.left(), middle.top(), 1, middle.height()), Color::line);
-    painter.fillRect(QRectF(middle.right() - 1, middle.top(), 1, middle.height()), Color::line);
+    paintPanelFast(painter, rect, radius);
 }
 
 void paintLine(QPainter& painter, const QRectF& rect, const QString& text, const QFont& font,

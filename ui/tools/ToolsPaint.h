@@ -25,9 +25,7 @@ QSizeF paintBadge(QPainter& painter, QPointF topLeft, const QString& text, const
                   const QColor& ink, const QColor& fill, double hPad, double vPad,
                   const QString& symbol = {});
 
-// The white card (paintPanel) of `rect`, drawn once per size and pixel ratio and then copied:
-// filling large antialiased rounded shapes costs about 1.5 ms per card, a copy a tenth of that.
-// A card taller than 400 points is drawn from the ends of one 400 high and a straight middle.
+// The white card (paintPanel) of `rect`, mostly copied from a kept picture (paintPanelFast).
 void paintCard(QPainter& painter, const QRectF& rect, double radius);
 
 // One line of `text` in `rect` (left and vertically centred unless `align` says otherwise),

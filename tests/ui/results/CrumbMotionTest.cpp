@@ -105,5 +105,20 @@ TEST(CrumbMotion, AMatchedCrumbGlidesAndFollowsTheSpringPastItsEnd) {
         EXPECT_NE(d.look.text, "d");
 }
 
+TEST(CrumbMotion, LongCrumbsShareTheRoomAndShortOnesKeepTheirWidth) {
+    // They fit: nothing changes.
+    EXPECT_EQ(fitCrumbWidths({40, 220, 100}, 400, 24), (std::vector<double>{40, 220, 100}));
+    // 340 of room for 40 + 220 + 220: the short one keeps 40, the long ones get 150 each.
+    EXPECT_EQ(fitCrumbWidths({40, 220, 220}, 340, 24), (std::vector<double>{40, 150, 150}));
+    // One below the limit keeps its own width: 40 + 100 + 2 * 110 = 360; with less room
+    // it is cut as well.
+    EXPECT_EQ(fitCrumbWidths({40, 220, 100, 220}, 360, 24),
+              (std::vector<double>{40, 110, 100, 110}));
+    EXPECT_EQ(fitCrumbWidths({40, 220, 100, 220}, 340, 24),
+              (std::vector<double>{40, 100, 100, 100}));
+    // No room at all: every long crumb keeps the least width, a shorter one its own.
+    EXPECT_EQ(fitCrumbWidths({12, 220, 220}, 0, 24), (std::vector<double>{12, 24, 24}));
+}
+
 }  // namespace
 }  // namespace tamrel

@@ -25,6 +25,7 @@
 #include "ui/results/ResultsHeader.h"
 #include "ui/results/ResultsText.h"
 #include "ui/results/TreemapView.h"
+#include "ui/theme/Fonts.h"
 #include "ui/theme/Keys.h"
 #include "ui/theme/SpringAnimator.h"
 
@@ -556,6 +557,43 @@ TEST_F(ResultsScreenTest, DeepPathsAndLongFolders) {
     EXPECT_EQ(tiles.back().others, 910);
 }
 
+TEST_F(ResultsScreenTest, LongFolderNamesShareThePathBarAndTheCurrentOneStaysVisible) {
+    const std::string a(240, 'a'), b(200, 'b'), c(220, 'c');
+    put("disk/" + a + "/" + b + "/" + c + "/f.bin", 5000);
+    open();
+    view->resize(1120 - 228, 680);  // the content beside the sidebar at the window's minimum
+    model().open(id(a + "/" + b + "/" + c));
+    QApplication::processEvents();
+    Breadcrumbs& bar = view->breadcrumbs();
+    ASSERT_EQ(bar.crumbs().size(), 4u);
+    // The bar is narrower than its crumbs would like: all of them fit inside it, the current
+    // folder's included, each still wide enough to be read and clicked.
+    for (int k = 0; k < 4; ++k) {
+        EXPECT_LE(bar.crumbRect(k).right(), bar.width() + 0.5) << k;
+        EXPECT_GE(bar.crumbRect(k).width(), 24) << k;
+    }
+    // The search field keeps its place and size.
+    EXPECT_EQ(view->searchField().width(), 270);
+    EXPECT_GE(view->searchField().x(), bar.geometry().right());
+    // A crumb still opens its folder.
+    QTest::mouseClick(&bar, Qt::LeftButton, {}, bar.crumbRect(1).center().toPoint());
+    EXPECT_EQ(model().current(), id(a));
+    // With room again, the crumbs take their natural widths back.
+    view->resize(1320, 840);
+    model().open(id(a + "/" + b + "/" + c));
+    QApplication::processEvents();
+    EXPECT_LE(bar.crumbRect(3).right(), bar.width() + 0.5);
+
+    // Another root with a longer name than the bar held before is shown whole.
+    put("another root folder/f.bin", 5000);
+    scanned(tree.path() + "/another root folder");
+    QApplication::processEvents();
+    ASSERT_EQ(bar.crumbTexts(), QStringList{"another root folder"});
+    const double natural = QFontMetricsF(Fonts::system(14, Fonts::Weight::bold))
+                               .horizontalAdvance(QStringLiteral("another root folder"));
+    EXPECT_GE(bar.crumbRect(0).width(), natural - 0.5);
+}
+
 TEST_F(ResultsScreenTest, EmptyFolder) {
     put("disk/a.bin", 1000);
     put("disk/zeros/z", 0);
@@ -690,6 +728,36 @@ TEST_F(ResultsScreenTest, TheConfirmationFollowsTheModelBothWays) {
     EXPECT_EQ(model().basket(), NodeIds{id("a.bin")});
     EXPECT_FALSE(model().trashing());
     EXPECT_TRUE(fs::exists(root() + "/a.bin"));
+}
+
+TEST_F(ResultsScreenTest, AConfirmationOutlivesALiveRefreshOfTheFolder) {
+    put("disk/a.bin", 4000);
+    put("disk/b.bin", 3000);
+    open();
+    model().toggleBasket(id("a.bin"));
+    QTest::mouseClick(&view->tray().trashKey(), Qt::LeftButton);
+    ASSERT_NE(view->confirmation(), nullptr);
+
+    // While the question is open, a file appears in the shown folder: the refreshed index
+    // is adopted and the basket carried over to it by path.
+    const IndexRef before = model().index();
+    put("disk/new.bin", 2000);
+    ASSERT_TRUE(waitFor([&] { return model().index() != before; }));
+    ASSERT_EQ(model().basket(), NodeIds{id("a.bin")});
+
+    // Confirming still moves what the basket holds.
+    QAbstractButton* move = nullptr;
+    for (QAbstractButton* b : view->confirmation()->buttons()) {
+        if (b->text() == "Move to Trash") move = b;
+    }
+    ASSERT_NE(move, nullptr);
+    QTest::mouseClick(move, Qt::LeftButton);
+    ASSERT_TRUE(waitFor([&] { return model().toast().has_value() && !model().trashing(); }));
+    EXPECT_TRUE(model().toast()->good);
+    EXPECT_TRUE(fs::exists(fs::path(data.path()) / "Trash" / "files" / "a.bin"));
+    EXPECT_FALSE(fs::exists(root() + "/a.bin"));
+    EXPECT_TRUE(fs::exists(root() + "/b.bin"));
+    EXPECT_TRUE(model().basket().empty());
 }
 
 }  // namespace

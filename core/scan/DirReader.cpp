@@ -14,10 +14,6 @@ namespace tamrel {
 
 namespace {
 
-constexpr unsigned statxMask =
-    STATX_TYPE | STATX_MODE | STATX_NLINK | STATX_INO | STATX_MTIME | STATX_BLOCKS;
-constexpr int statxFlags = AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT | AT_STATX_DONT_SYNC;
-
 std::uint8_t kindOfMode(unsigned mode) {
     switch (mode & S_IFMT) {
         case S_IFREG:
@@ -99,86 +95,15 @@ Listing DirReader::finished(std::uint32_t id) {
     return out;
 }
 
-namespace {
-
-// Calls `each(name, length, type)` for every entry of the open folder `fd` but "." and "..".
-template <typename Each>
-void readEntries(int fd, char* buffer, std::size_t bytes, Each&& each) {
-    for (;;) {
-        const ssize_t n = ::getdents64(fd, buffer, bytes);
-        if (n <= 0) break;
-        for (ssize_t at = 0; at < n;) {
-            const auto* d = reinterpret_cast<const struct dirent64*>(buffer + at);
-            at += d->d_reclen;
-            const char* name = d->d_name;
-            const std::size_t length = std::strlen(name);
-            if (length == 0 || length > 65535) continue;
-            if (name[0] == '.' && (length == 1 || (length == 2 && name[1] == '.'))) continue;
-            each(name, length, d->d_type);
-        }
-    }
-}
-
-}  // namespace
-
 Listing DirReader::list(int fd, dev_t device, std::uint32_t id) {
     reset();
     readEntries(fd, buffer_.get(), bufferBytes,
                 [&](const char* name, std::size_t length, unsigned char type) {
                     struct statx sx;
-                    const bool stated = ::statx(fd, name, statxFlags, statxMask, &sx) == 0;
+                    const bool stated = ::statx(fd, name, scanStatxFlags, scanStatxMask, &sx) == 0;
                     addEntry(name, length, type, device, stated ? &sx : nullptr);
                 });
     return finished(id);
-}
-
-Listing DirReader::list(const ReadFolder& folder, dev_t device, std::uint32_t id) {
-    reset();
-    for (const ReadFolder::Entry& e : folder.entries) {
-        const char* name = folder.names.data() + e.nameOff;
-        if (!e.stated) {
-            addEntry(name, e.nameLen, e.type, device, nullptr);
-            continue;
-        }
-        struct statx sx {};
-        sx.stx_mask = e.mask;
-        sx.stx_mode = e.mode;
-        sx.stx_nlink = e.nlink;
-        sx.stx_dev_major = e.devMajor;
-        sx.stx_dev_minor = e.devMinor;
-        sx.stx_mtime.tv_sec = e.mtime;
-        sx.stx_ino = e.ino;
-        sx.stx_blocks = e.blocks;
-        sx.stx_attributes = e.attributes;
-        sx.stx_attributes_mask = e.attributesMask;
-        addEntry(name, e.nameLen, e.type, device, &sx);
-    }
-    return finished(id);
-}
-
-void ReadFolder::read(int fd, char* buffer, std::size_t bytes) {
-    readEntries(fd, buffer, bytes, [&](const char* name, std::size_t length, unsigned char type) {
-        Entry e{};
-        e.nameOff = static_cast<std::uint32_t>(names.size());
-        e.nameLen = static_cast<std::uint16_t>(length);
-        e.type = type;
-        struct statx sx;
-        if (::statx(fd, name, statxFlags, statxMask, &sx) == 0) {
-            e.stated = true;
-            e.mode = sx.stx_mode;
-            e.mask = sx.stx_mask;
-            e.nlink = sx.stx_nlink;
-            e.devMajor = sx.stx_dev_major;
-            e.devMinor = sx.stx_dev_minor;
-            e.mtime = sx.stx_mtime.tv_sec;
-            e.ino = sx.stx_ino;
-            e.blocks = sx.stx_blocks;
-            e.attributes = sx.stx_attributes;
-            e.attributesMask = sx.stx_attributes_mask;
-        }
-        names.insert(names.end(), name, name + length + 1);
-        entries.push_back(e);
-    });
 }
 
 }  // namespace tamrel

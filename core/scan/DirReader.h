@@ -1,9 +1,12 @@
 #pragma once
 
+#include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <unordered_set>
@@ -39,33 +42,32 @@ private:
     std::unordered_set<Key, Hash> seen_;
 };
 
-// One folder read ahead of the thread that lists it: the names as getdents64 gave them and what
-// statx said of each, not yet interpreted (hard links, mount points and counts are the lister's).
-// About 70 bytes an entry, names included; it lives only until its folder is listed.
-struct ReadFolder {
-    struct Entry {
-        std::uint32_t nameOff;  // in names, where each name ends with a NUL
-        std::uint16_t nameLen;
-        std::uint8_t type;  // d_type
-        bool stated;        // statx succeeded and the fields below hold what it said
-        std::uint16_t mode;
-        std::uint32_t mask;
-        std::uint32_t nlink;
-        std::uint32_t devMajor;
-        std::uint32_t devMinor;
-        std::int64_t mtime;
-        std::uint64_t ino;
-        std::uint64_t blocks;
-        std::uint64_t attributes;
-        std::uint64_t attributesMask;
-    };
-    std::vector<char> names;
-    std::vector<Entry> entries;
+// How a scan opens a folder (relative to its parent's descriptor) and what it asks statx of each
+// entry. Symbolic links are never followed.
+inline constexpr int scanOpenFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW;
+inline constexpr unsigned scanStatxMask =
+    STATX_TYPE | STATX_MODE | STATX_NLINK | STATX_INO | STATX_MTIME | STATX_BLOCKS;
+inline constexpr int scanStatxFlags = AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT | AT_STATX_DONT_SYNC;
 
-    // Reads the open folder `fd` with the scan's own calls, through `buffer` of `bytes`. A read
-    // error ends it, keeping what was read. Nothing else is shared: any thread may call it.
-    void read(int fd, char* buffer, std::size_t bytes);
-};
+// Calls `each(name, length, type)` for every entry of the open folder `fd` but "." and "..",
+// with getdents64 through `buffer` of `bytes`; `name` ends with a NUL, `type` is the d_type. A
+// read error ends the listing. Names longer than 65535 bytes are skipped. Any thread may call it.
+template <typename Each>
+void readEntries(int fd, char* buffer, std::size_t bytes, Each&& each) {
+    for (;;) {
+        const ssize_t n = ::getdents64(fd, buffer, bytes);
+        if (n <= 0) break;
+        for (ssize_t at = 0; at < n;) {
+            const auto* d = reinterpret_cast<const struct dirent64*>(buffer + at);
+            at += d->d_reclen;
+            const char* name = d->d_name;
+            const std::size_t length = std::strlen(name);
+            if (length == 0 || length > 65535) continue;
+            if (name[0] == '.' && (length == 1 || (length == 2 && name[1] == '.'))) continue;
+            each(name, length, d->d_type);
+        }
+    }
+}
 
 // Lists folders with getdents64 and one statx per entry, relative to the folder's descriptor.
 // Each reader owns one 256 KiB buffer and scratch arrays it reuses for every folder, so nothing
@@ -82,8 +84,6 @@ public:
     // listing, keeping what was read. An entry whose statx fails stays with its d_type kind, size
     // 0 and mtime 0. Folders not to be entered (MountPolicy) get Flag::mount.
     Listing list(int fd, dev_t device, std::uint32_t id);
-    // The same for a folder another thread has read, as if it had been listed here now.
-    Listing list(const ReadFolder& folder, dev_t device, std::uint32_t id);
 
     // For entry k of the last listing: the device it lies on (meaningful for folders).
     dev_t deviceOf(std::size_t k) const { return devices_[k]; }

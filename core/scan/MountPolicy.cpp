@@ -82,9 +82,13 @@ std::unordered_map<dev_t, std::string> MountPolicy::parseMountInfo(std::string_v
 
 bool MountPolicy::enterFolder(const struct statx& folder, dev_t parentDevice) {
     const dev_t device = makedev(folder.stx_dev_major, folder.stx_dev_minor);
-    const bool mountRoot = (folder.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) &&
-                           (folder.stx_attributes & STATX_ATTR_MOUNT_ROOT);
+    const bool mountRoot = isMountRoot(folder);
     return (device == parentDevice && !mountRoot) || enter(device, mountRoot);
+}
+
+bool MountPolicy::isMountRoot(const struct statx& entry) {
+    return (entry.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) &&
+           (entry.stx_attributes & STATX_ATTR_MOUNT_ROOT);
 }
 
 bool MountPolicy::enter(dev_t device, bool mountRoot) {

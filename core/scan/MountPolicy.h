@@ -33,6 +33,9 @@ public:
     // `parentDevice`: a folder on the same device that is no mount root always; else enter().
     bool enterFolder(const struct statx& folder, dev_t parentDevice);
 
+    // Whether statx says the entry is the root of a mount.
+    static bool isMountRoot(const struct statx& entry);
+
     // Whether a file system type is a local disk file system that scans enter.
     static bool isLocalDisk(std::string_view type);
 

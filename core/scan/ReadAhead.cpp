@@ -1,24 +1,28 @@
 #include "core/scan/ReadAhead.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/resource.h>
 
 #include <algorithm>
+
+#include "core/scan/DirReader.h"
+#include "core/scan/MountPolicy.h"
 
 namespace tamrel {
 
 namespace {
 
-// The scan's own flags.
-constexpr int openFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW;
 // A helper's listing buffer: small, since up to 56 helpers hold one each.
 constexpr std::size_t helperBufferBytes = 32 * 1024;
 
-// Off until it pays on a disk where it was measured: on the virtual disk of the machine it was
-// built on, a cold scan is bound by the kernel's processor time, not by reads in flight, and the
-// helpers made cold scans of the million-entry tree 1.15 times slower (adaptive) and 1.18 times
-// (always).
-std::atomic<ReadAhead::Mode> processMode{ReadAhead::Mode::off};
+// A scanning thread looks at the blocks it has read once every this many folders (a getrusage
+// call each time): often enough to see a cold cache within a window, rarely enough that a warm
+// scan does not notice.
+constexpr int probeEvery = 8;
+
+std::atomic<ReadAhead::Mode> processMode{ReadAhead::Mode::adaptive};
 
 // Blocks this thread has read from a disk so far (in 512-byte units).
 long threadBlocksRead() {
@@ -42,21 +46,30 @@ ReadAheadGovernor::ReadAheadGovernor(int maxHelpers) {
 int ReadAheadGovernor::observe(const Window& w) {
     if (steps_.empty() || w.folders == 0 || w.seconds <= 0) return level_;
     if (static_cast<double>(w.coldFolders) < coldShare * static_cast<double>(w.folders)) {
-        // The cache answers: nothing to read ahead.
+        // The cache answers: nothing to read ahead, unless the helpers are merely ahead.
+        if (++warm_ < warmWindows) return level_;
+        if (level_ > 0) resume_ = level_;
         level_ = 0;
         probing_ = false;
         hold_ = 0;
         windows_ = 0;
-        listed_ = 0;
+        cold_ = 0;
         seconds_ = 0;
         return level_;
     }
-    listed_ += w.listed;
+    warm_ = 0;
+    if (level_ == 0 && resume_ > 0) {
+        // Cold again after a warm stretch: back where depth paid, without climbing.
+        level_ = resume_;
+        resume_ = 0;
+        return level_;
+    }
+    cold_ += w.coldFolders;
     seconds_ += w.seconds;
     if (++windows_ < windowsPerStep) return level_;
-    const double rate = static_cast<double>(listed_) / seconds_;
+    const double rate = static_cast<double>(cold_) / seconds_;
     windows_ = 0;
-    listed_ = 0;
+    cold_ = 0;
     seconds_ = 0;
     if (probing_) {
         probing_ = false;
@@ -91,62 +104,51 @@ ReadAhead::ReadAhead(Mode mode, int maxHelpers)
     windowStart_ = now;
     windowStartTicks_.store(ticks(now), std::memory_order_relaxed);
     // Leave most descriptors to the scanning threads, which keep a folder open until all its
-    // subfolders are opened: folders read ahead hold at most a quarter of what is left above 256.
+    // subfolders are opened: the helpers hold at most a quarter of what is left above 256.
     rlimit limit{};
     long soft = 0;
     if (::getrlimit(RLIMIT_NOFILE, &limit) == 0) {
         soft = limit.rlim_cur == RLIM_INFINITY ? 1 << 20 : static_cast<long>(limit.rlim_cur);
     }
     descriptorBudget_ = static_cast<int>(std::clamp<long>((soft - 256) / 4, 0, 4096));
+}
+
+ReadAhead::~ReadAhead() {
+    stop();
+    for (auto& t : helpers_)
+        t.join();
+}
+
+void ReadAhead::start(std::shared_ptr<const UniqueFd> root, dev_t device) {
+    {
+        std::lock_guard guard(lock_);
+        if (stopping_.load(std::memory_order_relaxed) || mode_ == Mode::off) return;
+        stack_.push_back(Folder{std::move(root), ".", device});
+    }
     if (mode_ == Mode::always && !governor_.steps().empty()) {
         setHelpers(governor_.steps().back());
         highest_.store(static_cast<int>(governor_.steps().size()), std::memory_order_relaxed);
     }
 }
 
-ReadAhead::~ReadAhead() {
-
-    stop();
-    for (auto& t : helpers_)
-        t.join();
-}
-
-bool FolderAhead::take() {
-    int state = idle;
-    if (state_.compare_exchange_strong(state, taken, std::memory_order_acq_rel)) return false;
-    while (state == reading) {
-        state_.wait(reading, std::memory_order_acquire);
-        state = state_.load(std::memory_order_acquire);
-    }
-    return fd.valid();
-}
-
-void ReadAhead::offer(const std::shared_ptr<FolderAhead>& folder,
-                      const std::shared_ptr<const UniqueFd>& parent, std::string name) {
-    {
-        std::lock_guard guard(lock_);
-        if (stopping_.load(std::memory_order_relaxed) || running_ == 0) return;
-        queue_.push_back(Offer{folder, parent, std::move(name)});
-        if (queue_.size() > queueCap) queue_.pop_front();  // the oldest is the least likely needed
-    }
-    wake_.notify_one();
-}
-
-void ReadAhead::taken(const FolderAhead& folder) {
-    descriptors_.fetch_sub(1, std::memory_order_relaxed);
-    entries_.fetch_sub(folder.folder.entries.size(), std::memory_order_relaxed);
-}
-
 void ReadAhead::stop() {
-    std::deque<Offer> dropped;
+    std::vector<Folder> dropped;
     {
         std::lock_guard guard(lock_);
         stopping_.store(true, std::memory_order_relaxed);
         active_.store(false, std::memory_order_relaxed);
         running_ = 0;
-        dropped.swap(queue_);
+        dropped.swap(stack_);
     }
     wake_.notify_all();
+    walked_.notify_all();
+}
+
+void ReadAhead::waitForWalk() {
+    std::unique_lock guard(lock_);
+    walked_.wait(guard, [&] {
+        return stopping_.load(std::memory_order_relaxed) || (stack_.empty() && busy_ == 0);
+    });
 }
 
 int ReadAhead::started() const {
@@ -155,20 +157,21 @@ int ReadAhead::started() const {
 }
 
 ReadAhead::Probe::Probe(ReadAhead& owner)
-    : owner_(owner), lastBlocks_(owner.mode_ == Mode::off ? 0 : threadBlocksRead()) {}
+    : owner_(owner), lastBlocks_(owner.mode_ == Mode::adaptive ? threadBlocksRead() : 0) {}
 
 void ReadAhead::Probe::noteListed() {
-    if (owner_.mode_ == Mode::off) return;
+    if (owner_.mode_ != Mode::adaptive) return;
+    if (++uncounted_ < probeEvery) return;
     const long blocks = threadBlocksRead();
     const bool cold = blocks > lastBlocks_;
     lastBlocks_ = blocks;
-    owner_.note(cold, true);
+    owner_.note(cold, static_cast<std::uint64_t>(uncounted_));
+    uncounted_ = 0;
 }
 
-void ReadAhead::note(bool cold, bool listedByScanner) {
-    folders_.fetch_add(1, std::memory_order_relaxed);
-    if (cold) cold_.fetch_add(1, std::memory_order_relaxed);
-    if (listedByScanner) listed_.fetch_add(1, std::memory_order_relaxed);
+void ReadAhead::note(bool cold, std::uint64_t folders) {
+    folders_.fetch_add(folders, std::memory_order_relaxed);
+    if (cold) cold_.fetch_add(folders, std::memory_order_relaxed);
     if (mode_ != Mode::adaptive) return;
     const auto now = std::chrono::steady_clock::now();
     const auto due = std::chrono::duration_cast<std::chrono::steady_clock::duration>(window);
@@ -182,7 +185,6 @@ void ReadAhead::closeWindow(std::chrono::steady_clock::time_point now) {
     ReadAheadGovernor::Window w;
     w.folders = folders_.exchange(0, std::memory_order_relaxed);
     w.coldFolders = cold_.exchange(0, std::memory_order_relaxed);
-    w.listed = listed_.exchange(0, std::memory_order_relaxed);
     w.seconds = std::chrono::duration<double>(now - windowStart_).count();
     windowStart_ = now;
     windowStartTicks_.store(ticks(now), std::memory_order_relaxed);
@@ -199,7 +201,6 @@ void ReadAhead::setHelpers(int n) {
         if (stopping_.load(std::memory_order_relaxed)) return;
         running_ = n;
         active_.store(n > 0, std::memory_order_relaxed);
-        if (n == 0) queue_.clear();
         while (static_cast<int>(helpers_.size()) < n) {
             const int index = static_cast<int>(helpers_.size());
             helpers_.emplace_back([this, index] { helperLoop(index); });
@@ -210,50 +211,64 @@ void ReadAhead::setHelpers(int n) {
 
 void ReadAhead::helperLoop(int index) {
     std::unique_ptr<char[]> buffer(new char[helperBufferBytes]);
+    std::vector<Folder> found;
     std::unique_lock guard(lock_);
     for (;;) {
         wake_.wait(guard, [&] {
             return stopping_.load(std::memory_order_relaxed) ||
-                   (index < running_ && !queue_.empty());
+                   (index < running_ && !stack_.empty());
         });
         if (stopping_.load(std::memory_order_relaxed)) return;
-        Offer offer = std::move(queue_.back());
-        queue_.pop_back();
+        Folder folder = std::move(stack_.back());
+        stack_.pop_back();
+        ++busy_;
         guard.unlock();
-        readAhead(offer, buffer.get());
+        walk(folder, buffer.get(), found);
+        folder.parent.reset();
         guard.lock();
+        // In reverse, so the first subfolder listed is the next one taken, as in the scan. Past
+        // the bound the rest is left to the scanning threads.
+        const std::size_t room = stackCap - std::min(stackCap, stack_.size());
+        const std::size_t keep = std::min(room, found.size());
+        for (std::size_t k = keep; k-- > 0;)
+            stack_.push_back(std::move(found[k]));
+        found.clear();
+        --busy_;
+        const bool done = stack_.empty() && busy_ == 0;
+        if (keep > 1) wake_.notify_all();
+        if (keep == 1) wake_.notify_one();
+        if (done) walked_.notify_all();
     }
 }
 
-void ReadAhead::readAhead(const Offer& offer, char* buffer) {
-    const std::shared_ptr<FolderAhead> folder = offer.folder.lock();
-    if (!folder) return;  // its job is done
-    if (entries_.load(std::memory_order_relaxed) >= entriesAhead) return;
+void ReadAhead::walk(const Folder& folder, char* buffer, std::vector<Folder>& found) {
     if (descriptors_.fetch_add(1, std::memory_order_relaxed) >= descriptorBudget_) {
+        descriptors_.fetch_sub(1, std::memory_order_relaxed);
+        return;  // the scanning threads read it and all below it
+    }
+    UniqueFd fd(::openat(folder.parent->get(), folder.name.c_str(), scanOpenFlags));
+    if (!fd) {
         descriptors_.fetch_sub(1, std::memory_order_relaxed);
         return;
     }
-    int state = FolderAhead::idle;
-    if (!folder->state_.compare_exchange_strong(state, FolderAhead::reading,
-                                                std::memory_order_acq_rel)) {
-        descriptors_.fetch_sub(1, std::memory_order_relaxed);
-        return;  // a scanning thread took it
-    }
     const long before = threadBlocksRead();
-    // The pending job holds the parent open for as long as the folder is idle.
-    if (const std::shared_ptr<const UniqueFd> parent = offer.parent.lock()) {
-        folder->fd.reset(::openat(parent->get(), offer.name.c_str(), openFlags));
-    }
-    if (folder->fd) {
-        folder->folder.read(folder->fd.get(), buffer, helperBufferBytes);
-        entries_.fetch_add(folder->folder.entries.size(), std::memory_order_relaxed);
-        readAhead_.fetch_add(1, std::memory_order_relaxed);
-    } else {
-        descriptors_.fetch_sub(1, std::memory_order_relaxed);  // the scanning thread opens it
-    }
-    note(threadBlocksRead() > before, false);
-    folder->state_.store(FolderAhead::ready, std::memory_order_release);
-    folder->state_.notify_all();
+    auto dir = std::make_shared<HeldDir>(std::move(fd), descriptors_);
+    const std::shared_ptr<const UniqueFd> held(dir, &dir->fd);
+    const int at = dir->fd.get();
+    readEntries(at, buffer, helperBufferBytes,
+                [&](const char* name, std::size_t length, unsigned char type) {
+                    struct statx sx;
+                    if (::statx(at, name, scanStatxFlags, scanStatxMask, &sx) != 0) return;
+                    if (type != DT_DIR && type != DT_UNKNOWN) return;
+                    if (!S_ISDIR(sx.stx_mode)) return;
+                    if (makedev(sx.stx_dev_major, sx.stx_dev_minor) != folder.device ||
+                        MountPolicy::isMountRoot(sx)) {
+                        return;
+                    }
+                    found.push_back(Folder{held, std::string(name, length), folder.device});
+                });
+    readAhead_.fetch_add(1, std::memory_order_relaxed);
+    note(threadBlocksRead() > before, 1);
 }
 
 }  // namespace tamrel

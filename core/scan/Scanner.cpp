@@ -27,8 +27,6 @@ namespace tamrel {
 
 namespace {
 
-constexpr int openFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW;
-
 // A folder that ran out of descriptors waits for others to close; after this many tries it
 // counts as denied.
 constexpr int maxOpenRetries = 100;
@@ -52,13 +50,13 @@ struct Job {
     std::uint32_t id;
     dev_t device;
     int retries = 0;
-    std::shared_ptr<FolderAhead> ahead;  // set when offered to the read-ahead helpers
 };
 
 using Jobs = JobStack<Job>;
 
 // Reads in flight with the helpers of a cold scan at their deepest, scanning threads included:
-// on the million-entry tree a cold walk with 64 threads took about half the time of one with 8.
+// on the million-entry tree a cold walk with 64 threads took about 0.7 times as long as one with
+// 8, on a machine busy with other work.
 constexpr int deepestReads = 64;
 
 struct ScanState {
@@ -70,34 +68,22 @@ struct ScanState {
     MountPolicy mounts;
     SlabPool listings;
     std::atomic<std::uint32_t> nextID{1};
-    // Last: its helpers may let a folder's descriptor go, which touches `jobs`.
+    // Last: its helpers may let the root's descriptor go, which touches `jobs`.
     ReadAhead readAhead;
 };
 
 // Lists an opened folder as listing `id`, counts its entries, gives each folder entry to be
 // entered a listing id and pushes a job for it.
-// `ahead`, when given, is the folder as a helper read it.
 Listing listFolder(ScanState& state, DirReader& reader, const std::shared_ptr<DirFD>& dir,
-                   std::uint32_t id, std::vector<Job>& group, const ReadFolder* ahead = nullptr) {
-    Listing listing = ahead ? reader.list(*ahead, dir->device, id)
-                            : reader.list(dir->fd.get(), dir->device, id);
+                   std::uint32_t id, std::vector<Job>& group) {
+    Listing listing = reader.list(dir->fd.get(), dir->device, id);
     state.progress.files.fetch_add(reader.files(), std::memory_order_relaxed);
     state.progress.bytes.fetch_add(reader.bytes(), std::memory_order_relaxed);
     for (std::size_t k = 0; k < listing.ents.size(); ++k) {
         RawEnt& e = listing.ents[k];
         if ((e.kind & (Flag::kindMask | Flag::mount)) != 1) continue;
         e.child = state.nextID.fetch_add(1, std::memory_order_relaxed);
-        group.push_back(Job{dir, std::string(listing.name(e)), e.child, reader.deviceOf(k), 0, nullptr});
-    }
-    if (group.size() > 1 && state.readAhead.active()) {
-        // The first subfolder is the next job taken, by this thread or another, at once: a
-        // helper would only keep it waiting. Helpers take the newest offer first, the second
-        // subfolder, in the order the scanning threads will reach them.
-        const std::shared_ptr<const UniqueFd> fd(dir, &dir->fd);
-        for (std::size_t k = group.size(); k-- > 1;) {
-            group[k].ahead = std::make_shared<FolderAhead>();
-            state.readAhead.offer(group[k].ahead, fd, group[k].name);
-        }
+        group.push_back(Job{dir, std::string(listing.name(e)), e.child, reader.deviceOf(k), 0});
     }
     state.jobs.push(group);
     return listing;
@@ -114,19 +100,7 @@ void work(ScanState& state, std::vector<Listing>& out) {
             state.jobs.done();
             continue;
         }
-        if (job->ahead && job->ahead->take()) {
-            FolderAhead& ahead = *job->ahead;
-            state.readAhead.taken(ahead);
-            auto dir = std::make_shared<DirFD>(std::move(ahead.fd), job->device, state.jobs.releases);
-            job->parent.reset();
-            out.push_back(listFolder(state, reader, dir, job->id, group, &ahead.folder));
-            probe.noteListed();
-            state.progress.dirs.fetch_add(1, std::memory_order_relaxed);
-            job.reset();
-            state.jobs.done();
-            continue;
-        }
-        UniqueFd fd(::openat(job->parent->fd.get(), job->name.c_str(), openFlags));
+        UniqueFd fd(::openat(job->parent->fd.get(), job->name.c_str(), scanOpenFlags));
         if (!fd) {
             const int error = errno;
             if ((error == EMFILE || error == ENFILE) && job->retries < maxOpenRetries) {
@@ -161,7 +135,7 @@ std::vector<Listing> Scanner::scan(const std::string& root, int threads, ScanPro
                                    ReadAhead::Mode readAhead) {
     raiseDescriptorLimit();
     threads = std::max(threads, 1);
-    UniqueFd rootFd(openLongPath(root, openFlags));
+    UniqueFd rootFd(openLongPath(root, scanOpenFlags));
     struct stat st {};
     if (!rootFd || ::fstat(rootFd.get(), &st) != 0) {
         std::vector<Listing> one(1);
@@ -174,6 +148,7 @@ std::vector<Listing> Scanner::scan(const std::string& root, int threads, ScanPro
     {
         DirReader reader(state.hardlinks, state.mounts, state.listings);
         auto dir = std::make_shared<DirFD>(std::move(rootFd), st.st_dev, state.jobs.releases);
+        state.readAhead.start(std::shared_ptr<const UniqueFd>(dir, &dir->fd), st.st_dev);
         std::vector<Job> group;
         slots[0].push_back(listFolder(state, reader, dir, 0, group));
     }
@@ -201,7 +176,7 @@ std::vector<Listing> Scanner::scan(const std::string& root, int threads, ScanPro
 }
 
 std::optional<Listing> Scanner::listOne(const std::string& path) {
-    UniqueFd fd(openLongPath(path, openFlags));
+    UniqueFd fd(openLongPath(path, scanOpenFlags));
     struct stat st {};
     if (!fd || ::fstat(fd.get(), &st) != 0) return std::nullopt;
     Hardlinks hardlinks;

@@ -16,8 +16,8 @@ class ScanProgress;
 // Folders are opened relative to their parent's open descriptor (never by path), taken from one
 // last-in-first-out job stack so the scan runs depth first; a folder's descriptor stays open until
 // all its subfolders are opened. Symbolic links are never followed. Mount points are entered as
-// MountPolicy says. Helper threads may read folders ahead of the scanning threads (ReadAhead, off
-// by default); they change how fast folders are listed, never what is listed.
+// MountPolicy says. When reads reach the disk, helper threads walk the tree ahead of the scanning
+// threads (ReadAhead); they change how fast folders are listed, never what is listed.
 class Scanner {
 public:
     // Listings of every folder reached below `root`, the root's listing (id 0) first; entries of

@@ -27,9 +27,9 @@ namespace {
 
 using Window = ReadAheadGovernor::Window;
 
-// A window in which `cold` of 100 folders read needed the disk and `listed` were listed.
-Window window(std::uint64_t cold, std::uint64_t listed) {
-    return Window{100, cold, listed, 0.1};
+// A window in which `cold` folders of at least 100 read needed the disk.
+Window window(std::uint64_t cold) {
+    return Window{std::max<std::uint64_t>(cold, 100), cold, 0.1};
 }
 
 // Feeds the same window for a whole step and returns the level after it.
@@ -44,100 +44,125 @@ TEST(ReadAheadGovernor, StaysOffWhileTheCacheAnswersAndClimbsWhileDepthPays) {
     ReadAheadGovernor g(56);
     EXPECT_EQ(g.steps(), (std::vector<int>{8, 16, 32, 56}));
     for (int i = 0; i < 20; ++i)
-        EXPECT_EQ(g.observe(window(2, 1000)), 0);  // 2% cold: warm
+        EXPECT_EQ(g.observe(window(2)), 0);  // 2% cold: warm
     EXPECT_EQ(g.helpers(), 0);
 
-    // Cold, and every deeper level lists faster: up to the bound and no further.
-    std::uint64_t listed = 100;
-    EXPECT_EQ(step(g, window(50, listed)), 1);
+    // Cold, and every deeper level reads faster: up to the bound and no further.
+    std::uint64_t cold = 100;
+    EXPECT_EQ(step(g, window(cold)), 1);
     for (int level = 2; level <= 4; ++level) {
-        listed *= 2;
-        EXPECT_EQ(step(g, window(50, listed)), level);
+        cold *= 2;
+        EXPECT_EQ(step(g, window(cold)), level);
     }
-    listed *= 2;
-    EXPECT_EQ(step(g, window(50, listed)), 4);
+    cold *= 2;
+    EXPECT_EQ(step(g, window(cold)), 4);
     EXPECT_EQ(g.helpers(), 56);
 
-    // The cache warms up (the rest of the tree was read before): off at once.
-    EXPECT_EQ(g.observe(window(0, listed)), 0);
+    // A warm window or three (the scanning threads list what helpers read): still on.
+    for (int i = 1; i < ReadAheadGovernor::warmWindows; ++i)
+        EXPECT_EQ(g.observe(Window{cold, 0, 0.1}), 4);
+    // The cache warms up (the rest of the tree was read before): off.
+    EXPECT_EQ(g.observe(Window{cold, 0, 0.1}), 0);
     EXPECT_EQ(g.helpers(), 0);
+    // Cold again: straight back to the level that paid.
+    EXPECT_EQ(g.observe(window(cold)), 4);
+    for (int i = 0; i < ReadAheadGovernor::warmWindows; ++i)
+        g.observe(Window{cold, 0, 0.1});
+    EXPECT_EQ(g.level(), 0);
 }
 
 TEST(ReadAheadGovernor, GoesBackDownWhereDepthDoesNotPayAndTriesAgainLater) {
     ReadAheadGovernor g(56);
-    // A disk that gets no faster with reads in flight (or slower, as a spinning one).
-    EXPECT_EQ(step(g, window(80, 100)), 1);
-    EXPECT_EQ(step(g, window(80, 90)), 0);
+    // A disk that reads no faster with reads in flight (or slower, as a spinning one).
+    EXPECT_EQ(step(g, window(100)), 1);
+    EXPECT_EQ(step(g, window(90)), 0);
     for (int i = 0; i < ReadAheadGovernor::holdSteps; ++i)
-        EXPECT_EQ(step(g, window(80, 100)), 0);
-    EXPECT_EQ(step(g, window(80, 100)), 1);  // tried again
-    EXPECT_EQ(step(g, window(80, 115)), 0);  // 15% is not enough
+        EXPECT_EQ(step(g, window(100)), 0);
+    EXPECT_EQ(step(g, window(100)), 1);  // tried again
+    EXPECT_EQ(step(g, window(115)), 0);  // 15% is not enough
 
     // Depth that pays once and then not: kept at the level that paid.
     ReadAheadGovernor h(56);
-    EXPECT_EQ(step(h, window(80, 100)), 1);
-    EXPECT_EQ(step(h, window(80, 200)), 2);
-    EXPECT_EQ(step(h, window(80, 190)), 1);
+    EXPECT_EQ(step(h, window(100)), 1);
+    EXPECT_EQ(step(h, window(200)), 2);
+    EXPECT_EQ(step(h, window(190)), 1);
     EXPECT_EQ(h.helpers(), 8);
 
     // No helpers allowed: always off.
     ReadAheadGovernor none(0);
-    EXPECT_EQ(step(none, window(100, 1)), 0);
+    EXPECT_EQ(step(none, window(100)), 0);
     // Small bounds give one level.
     EXPECT_EQ(ReadAheadGovernor(6).steps(), std::vector<int>{6});
 }
 
-TEST(ReadAhead, AHelperReadsAnOfferedFolderAndTheTakerGetsItOnce) {
-    test::TempDir dir;
-    dir.mkdirs("parent/sub/inner");
-    dir.write("parent/sub/a", 5000);
-    dir.write("parent/sub/b", 10);
-    dir.symlink("a", "parent/sub/link");
-
-    ReadAhead ahead(ReadAhead::Mode::always, 2);
-    EXPECT_TRUE(ahead.active());
-    EXPECT_EQ(ahead.started(), 2);
-    auto parent = std::make_shared<UniqueFd>(::open((dir / "parent").c_str(), O_RDONLY | O_DIRECTORY));
-    ASSERT_TRUE(*parent);
-    auto folder = std::make_shared<FolderAhead>();
-    ahead.offer(folder, parent, "sub");
-    while (ahead.foldersRead() == 0)
-        std::this_thread::yield();
-    ASSERT_TRUE(folder->take());
-    ahead.taken(*folder);
-    ASSERT_TRUE(folder->fd);
-    std::map<std::string, std::tuple<bool, unsigned, std::uint64_t>> seen;
-    for (const auto& e : folder->folder.entries) {
-        seen[folder->folder.names.data() + e.nameOff] = {e.stated, e.mode & S_IFMT, e.blocks};
-        EXPECT_EQ(folder->folder.names[e.nameOff + e.nameLen], '\0');
-    }
-    ASSERT_EQ(seen.size(), 4u);
-    EXPECT_EQ(std::get<1>(seen["inner"]), unsigned{S_IFDIR});
-    EXPECT_EQ(std::get<1>(seen["link"]), unsigned{S_IFLNK});  // not followed
-    EXPECT_GT(std::get<2>(seen["a"]), 0u);
-    EXPECT_TRUE(std::get<0>(seen["b"]));
-
-    // A folder whose job took it first is never read by a helper.
-    auto late = std::make_shared<FolderAhead>();
-    EXPECT_FALSE(late->take());
-    ahead.offer(late, parent, "sub");
-    ahead.stop();
-    EXPECT_FALSE(ahead.active());
-    EXPECT_EQ(ahead.foldersRead(), 1u);
-    EXPECT_FALSE(late->fd);
+std::shared_ptr<const UniqueFd> openFolder(const std::string& path) {
+    return std::make_shared<const UniqueFd>(::open(path.c_str(), O_RDONLY | O_DIRECTORY));
 }
 
-TEST(ReadAhead, AdaptiveAndOffStartNoThreadUntilReadsAreSlow) {
+TEST(ReadAhead, HelpersWalkEveryFolderOnceAndFollowNoLink) {
+    test::TempDir dir;
+    int folders = 1;  // the root
+    for (int a = 0; a < 6; ++a) {
+        for (int b = 0; b < 5; ++b) {
+            dir.mkdirs("a" + std::to_string(a) + "/b" + std::to_string(b) + "/c");
+            dir.write("a" + std::to_string(a) + "/b" + std::to_string(b) + "/c/f", 100);
+            folders += 2;
+        }
+        ++folders;
+    }
+    dir.symlink("a0", "to-a0");          // a link to a folder is not a folder
+    dir.symlink("/", "a1/to-the-root");  // and is never followed
+    struct stat st {};
+    ASSERT_EQ(::stat(dir.path().c_str(), &st), 0);
+
+    ReadAhead ahead(ReadAhead::Mode::always, 3);
+    EXPECT_FALSE(ahead.active());
+    EXPECT_EQ(ahead.started(), 0);  // no thread before the walk has a root
+    ahead.start(openFolder(dir.path()), st.st_dev);
+    EXPECT_TRUE(ahead.active());
+    EXPECT_EQ(ahead.started(), 3);
+    ahead.waitForWalk();
+    EXPECT_EQ(ahead.foldersRead(), static_cast<std::uint64_t>(folders));
+    ahead.stop();
+    EXPECT_FALSE(ahead.active());
+
+    // A walk on a device that is not the root's reads the root and enters nothing below it.
+    ReadAhead other(ReadAhead::Mode::always, 2);
+    other.start(openFolder(dir.path()), st.st_dev + 1);
+    other.waitForWalk();
+    EXPECT_EQ(other.foldersRead(), 1u);
+
+    // Stopped before a thread runs: the walk ends and waiting for it returns.
+    ReadAhead stopped(ReadAhead::Mode::always, 2);
+    stopped.stop();
+    stopped.start(openFolder(dir.path()), st.st_dev);
+    stopped.waitForWalk();
+    EXPECT_EQ(stopped.foldersRead(), 0u);
+}
+
+TEST(ReadAhead, AdaptiveAndOffStartNoThreadWhileTheCacheAnswers) {
+    test::TempDir dir;
+    dir.mkdirs("x/y");
+    struct stat st {};
+    ASSERT_EQ(::stat(dir.path().c_str(), &st), 0);
     ReadAhead off(ReadAhead::Mode::off, 56);
     ReadAhead adaptive(ReadAhead::Mode::adaptive, 56);
+    off.start(openFolder(dir.path()), st.st_dev);
+    adaptive.start(openFolder(dir.path()), st.st_dev);
+    // Folders listed over a few windows without a block read from the disk.
+    ReadAhead::Probe probe(adaptive);
+    ReadAhead::Probe offProbe(off);
+    const auto until = std::chrono::steady_clock::now() + 4 * ReadAhead::window;
+    while (std::chrono::steady_clock::now() < until) {
+        probe.noteListed();
+        offProbe.noteListed();
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
     EXPECT_FALSE(off.active());
     EXPECT_FALSE(adaptive.active());
     EXPECT_EQ(off.started(), 0);
     EXPECT_EQ(adaptive.started(), 0);
-    // Offers while off go nowhere.
-    auto folder = std::make_shared<FolderAhead>();
-    adaptive.offer(folder, std::make_shared<UniqueFd>(::open("/", O_RDONLY | O_DIRECTORY)), "tmp");
-    EXPECT_FALSE(folder->take());
+    EXPECT_EQ(adaptive.highestLevel(), 0);
 }
 
 // A tree with a few hundred folders, hard links across them and strange entries.

@@ -574,6 +574,11 @@ private:
     std::unique_ptr<Watcher> watcher_;
     std::uint64_t watcherSeq_ = 0;  // calls of an earlier watcher change nothing
     bool applying_ = false;
+    // Changes that came while a refresh ran, gathered into one set for the one refresh that
+    // follows it; of the watcher numbered waitingSeq_. retryQueued_: its timer is running.
+    Changes waiting_;
+    std::uint64_t waitingSeq_ = 0;
+    bool retryQueued_ = false;
     QTimer liveTimer_;  // the quiet-time wait
     // When the first batch not yet taken arrived (valid while liveTimer_ is active).
     std::chrono::steady_clock::time_point liveSince_;

@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <chrono>
 #include <exception>
+#include <utility>
 
 #include <QTimer>
 
@@ -57,10 +58,24 @@ void AppModel::apply(Changes changes) {
         return;
     }
     if (applying_) {
-        const std::uint64_t seq = watcherSeq_;
-        QTimer::singleShot(options_.retryDelay, this, [this, seq, changes] {
-            if (seq == watcherSeq_) apply(changes);  // changes of a stopped watcher are dropped
-        });
+        // One retry takes everything that came meanwhile: a retry per batch would copy and save
+        // the whole index once for each batch, one after the other, and on a disk that never
+        // falls quiet (a whole-disk index) they would queue up faster than they run.
+        if (waitingSeq_ != watcherSeq_) {
+            waiting_ = Changes();
+            waitingSeq_ = watcherSeq_;
+        }
+        waiting_.dirs.merge(changes.dirs);
+        waiting_.deep.merge(changes.deep);
+        if (!retryQueued_) {
+            retryQueued_ = true;
+            QTimer::singleShot(options_.retryDelay, this, [this] {
+                retryQueued_ = false;
+                Changes waiting = std::exchange(waiting_, Changes());
+                // Changes of a stopped watcher are dropped.
+                if (waitingSeq_ == watcherSeq_) apply(std::move(waiting));
+            });
+        }
         return;
     }
     applying_ = true;

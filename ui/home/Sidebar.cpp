@@ -155,6 +155,7 @@ SidebarRow::SidebarRow(AppModel& model, SidebarRowData data, QWidget* parent)
     setMouseTracking(true);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     bindPress(this, &press_);
+    setFocusPolicy(Qt::TabFocus);
     connect(&selection_, &SpringAnimator::valueChanged, this, [this] { update(); });
     connect(this, &QAbstractButton::clicked, this, [this] { model_.scan(data_.path, false); });
     connect(&model_, &AppModel::scanTargetChanged, this, &SidebarRow::followSelection);
@@ -274,6 +275,7 @@ void SidebarRow::paintEvent(QPaintEvent*) {
         p.drawRoundedRect(QRectF(left, y, std::min(fillBarWidth(*data_.fill, avail), avail), 4), 2,
                           2);
     }
+    if (hasFocus()) paintFocusRing(p, roundedShape(bg.adjusted(1, 1, -1, -1), 10));
 }
 
 void SidebarRow::enterEvent(QEnterEvent*) {

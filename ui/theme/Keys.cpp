@@ -21,6 +21,14 @@ QPainterPath roundedShape(const QRectF& rect, double radius) {
     return path;
 }
 
+void paintFocusRing(QPainter& painter, const QPainterPath& shape) {
+    painter.save();
+    painter.setPen(QPen(Color::withOpacity(Color::tangerine, 0.6), 1.5));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawPath(shape);
+    painter.restore();
+}
+
 void paintKeycap(QPainter& painter, const QPainterPath& shape, const QColor& face,
                  const QColor& edge, double depth, double faceOffset) {
     painter.save();
@@ -144,11 +152,9 @@ void KeyButton::paintEvent(QPaintEvent*) {
     }
     p.setFont(font);
     p.drawText(QPointF(x, baseline), text());
-    if (hasFocus()) {
-        p.setPen(QPen(Color::withOpacity(Color::tangerine, 0.6), 1.5));
-        p.setBrush(Qt::NoBrush);
-        p.drawPath(roundedShape(g.faceRect.translated(dx, 0).adjusted(1, 1, -1, -1), m.radius - 1));
-    }
+    if (hasFocus())
+        paintFocusRing(p, roundedShape(g.faceRect.translated(dx, 0).adjusted(1, 1, -1, -1),
+                                       m.radius - 1));
 }
 
 RoundKey::RoundKey(const QString& symbol, double size, QWidget* parent)
@@ -156,6 +162,8 @@ RoundKey::RoundKey(const QString& symbol, double size, QWidget* parent)
     setCursor(Qt::PointingHandCursor);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     bindPress(this, &press_);
+    // Like every key: reached with Tab, not taken by a click.
+    setFocusPolicy(Qt::TabFocus);
 }
 
 QSize RoundKey::sizeHint() const {
@@ -179,6 +187,12 @@ void RoundKey::paintEvent(QPaintEvent*) {
     if (turn_ != 0) p.rotate(qRadiansToDegrees(turn_));
     p.drawText(QRectF(-size_ / 2, -size_ / 2, size_, size_), Qt::AlignCenter,
                Symbols::glyph(symbol_));
+    if (hasFocus()) {
+        p.resetTransform();
+        QPainterPath ring;
+        ring.addEllipse(QRectF(1, 1 + (depth - 1) * press, size_ - 2, size_ - 2));
+        paintFocusRing(p, ring);
+    }
 }
 
 void RoundKey::setTurn(double radians) {

@@ -96,5 +96,23 @@ TEST(RoundKey, SizeIsTheCirclePlusItsEdge) {
     EXPECT_EQ(key.sizeHint(), QSize(28, 31));  // 28 + 2.5, rounded up
 }
 
+// A round key reached with Tab shows that it has the focus; a click does not take it.
+TEST(RoundKey, TabFocusDrawsTheRing) {
+    QWidget window;
+    auto* before = new KeyButton(QStringLiteral("Before"), KeyKind::plain, false, &window);
+    auto* key = new RoundKey(QStringLiteral("arrow.clockwise"), 28, &window);
+    key->move(0, 40);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    EXPECT_EQ(key->focusPolicy(), Qt::TabFocus);
+    const QImage plain = key->grab().toImage();
+    before->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(before, Qt::Key_Tab);
+    ASSERT_TRUE(key->hasFocus());
+    const QColor ring = key->grab().toImage().pixelColor(1, 14);  // the circle's left edge
+    EXPECT_NE(ring, plain.pixelColor(1, 14));
+    EXPECT_GT(ring.red(), ring.blue());  // tangerine, not the key's grey
+}
+
 }  // namespace
 }  // namespace tamrel

@@ -27,6 +27,7 @@
 #include <string>
 #include <thread>
 
+#include "bench/ServeUntil.h"
 #include "core/scan/ScanThreads.h"
 #include "model/app/AppModel.h"
 #include "tests/model/app/FakeDesktop.h"
@@ -36,20 +37,9 @@
 #include "ui/theme/SpringAnimator.h"
 
 using namespace tamrel;
+using tamrel::bench::serveUntil;
 
 namespace {
-
-// Serves the event loop until `done` holds or `seconds` pass; false on the timeout.
-bool serveUntil(const std::function<bool()>& done, double seconds) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > seconds * 1000) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        if (!done()) ::usleep(500);
-    }
-    return true;
-}
 
 // A field of /proc/self/status in kilobytes, or -1.
 long statusKb(const char* field) {

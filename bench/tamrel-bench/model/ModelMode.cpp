@@ -12,6 +12,7 @@
 #include <memory>
 #include <random>
 
+#include "bench/ServeUntil.h"
 #include "bench/tamrel-bench/BenchModes.h"
 #include "bench/tamrel-bench/BenchSupport.h"
 #include "core/query/Biggest.h"
@@ -19,8 +20,8 @@
 #include "core/query/Search.h"
 #include "core/scan/ScanProgress.h"
 #include "core/space/VolumeFacts.h"
-#include "platform/XdgDirs.h"
 #include "model/app/AppModel.h"
+#include "platform/XdgDirs.h"
 
 namespace tamrel::bench {
 
@@ -33,18 +34,6 @@ public:
     bool open(const std::string&) override { return false; }
     bool copyText(const QString&) override { return false; }
 };
-
-// Serves the event loop until `done` holds or `seconds` pass; false on the timeout.
-bool serveUntil(const std::function<bool()>& done, double seconds) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > seconds * 1000) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        if (!done()) ::usleep(200);
-    }
-    return true;
-}
 
 std::vector<double> sorted(std::vector<double> v) {
     std::sort(v.begin(), v.end());
@@ -186,7 +175,8 @@ int modelMode(const std::vector<std::string>& given) {
 
     std::printf("model over %s: %u nodes\n", root.c_str(), count);
     std::printf("  start-up to results (main thread)   %s\n", timingLine(sorted(startUps)).c_str());
-    std::printf("    peer: DiskIndex::load alone        %s\n", timingLine(sorted(loadPeer)).c_str());
+    std::printf("    peer: DiskIndex::load alone        %s\n",
+                timingLine(sorted(loadPeer)).c_str());
     std::printf("  derived data of the root             %s\n",
                 timingLine(sorted(derivedRoot)).c_str());
     std::printf("    peer: the six passes, one thread   %s\n",
@@ -246,7 +236,8 @@ int modelMode(const std::vector<std::string>& given) {
     const int refreshes = model.revision() - revision;
 
     std::printf("  change on disk to adopted index      %s\n", timingLine(sorted(adopted)).c_str());
-    for (double& r : refreshPeer) r += 3000;
+    for (double& r : refreshPeer)
+        r += 3000;
     std::printf("    peer: 1 s + 2 s + refreshed() alone %s\n",
                 timingLine(sorted(refreshPeer)).c_str());
     std::printf("  adopt on the main thread             %s\n", timingLine(sorted(adopts)).c_str());

@@ -16,6 +16,7 @@
 #include <set>
 #include <sstream>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "core/base/TextCase.h"
 #include "core/space/RuleProfile.h"
@@ -234,15 +235,15 @@ std::vector<ProcessInfo> Processes::copiesOf(const std::vector<ProcessInfo>& all
         }
         return it->second;
     };
-    std::vector<pid_t> byPath;
-    for (const ProcessInfo& p : runningCopies(all, bundlePath, programs)) byPath.push_back(p.pid);
+    std::unordered_set<pid_t> byPath;
+    for (const ProcessInfo& p : runningCopies(all, bundlePath, programs)) byPath.insert(p.pid);
     std::vector<ProcessInfo> out;
     for (const ProcessInfo& p : all) {
         bool match = !wanted.empty() && !p.flatpakID.empty() && lowercase(p.flatpakID) == wanted;
         if (!match && !wanted.empty()) {
             if (const auto bundle = enclosingBundle(p.exe)) match = idOf(*bundle) == wanted;
         }
-        if (match || std::find(byPath.begin(), byPath.end(), p.pid) != byPath.end()) {
+        if (match || byPath.contains(p.pid)) {
             out.push_back(p);
         }
     }

@@ -140,6 +140,26 @@ TEST_F(SidebarTest, HoverTintsOnlyRowsThatAreNotSelected) {
     EXPECT_GT(tinted.red(), tinted.blue());
 }
 
+// A row reached with Tab shows the keys' focus ring along its left side; a click takes no focus.
+TEST_F(SidebarTest, ARowWithTheFocusShowsTheRing) {
+    AppModel& m = model();
+    m.refreshVolumes();
+    Sidebar sidebar(m);
+    sidebar.resize(228, 800);
+    sidebar.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&sidebar));
+    ASSERT_FALSE(sidebar.placeRows().isEmpty());
+    SidebarRow* row = sidebar.placeRows().first();
+    EXPECT_EQ(row->focusPolicy(), Qt::TabFocus);
+    const QImage before = row->grab().toImage();
+    row->setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(row->hasFocus());
+    const QImage after = row->grab().toImage();
+    const int y = after.height() / 2;
+    EXPECT_NE(before.pixel(1, y), after.pixel(1, y));
+    EXPECT_GT(QColor(after.pixel(1, y)).red(), QColor(after.pixel(1, y)).blue());
+}
+
 // Holding the button down sinks the selected row's key; a row that is not selected shows no
 // pressed look.
 TEST_F(SidebarTest, OnlyTheSelectedRowSinksWhileHeld) {

@@ -95,14 +95,18 @@ Listing DirReader::finished(std::uint32_t id) {
     return out;
 }
 
-Listing DirReader::list(int fd, dev_t device, std::uint32_t id) {
+Listing DirReader::list(int fd, dev_t device, std::uint32_t id, DirentSink* sink) {
     reset();
-    readEntries(fd, buffer_.get(), bufferBytes,
-                [&](const char* name, std::size_t length, unsigned char type) {
-                    struct statx sx;
-                    const bool stated = ::statx(fd, name, scanStatxFlags, scanStatxMask, &sx) == 0;
-                    addEntry(name, length, type, device, stated ? &sx : nullptr);
-                });
+    readEntries(
+        fd, buffer_.get(), bufferBytes,
+        [&](const char* name, std::size_t length, unsigned char type) {
+            struct statx sx;
+            const bool stated = ::statx(fd, name, scanStatxFlags, scanStatxMask, &sx) == 0;
+            addEntry(name, length, type, device, stated ? &sx : nullptr);
+        },
+        [&](const char* dirents, std::size_t bytes) {
+            if (sink) sink->filled(dirents, bytes);
+        });
     return finished(id);
 }
 

@@ -49,25 +49,48 @@ inline constexpr unsigned scanStatxMask =
     STATX_TYPE | STATX_MODE | STATX_NLINK | STATX_INO | STATX_MTIME | STATX_BLOCKS;
 inline constexpr int scanStatxFlags = AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT | AT_STATX_DONT_SYNC;
 
-// Calls `each(name, length, type)` for every entry of the open folder `fd` but "." and "..",
-// with getdents64 through `buffer` of `bytes`; `name` ends with a NUL, `type` is the d_type. A
-// read error ends the listing. Names longer than 65535 bytes are skipped. Any thread may call it.
+// Calls `each(name, length, type)` for every entry of one getdents64 result, `bytes` long at
+// `dirents`, but "." and ".."; `name` ends with a NUL, `type` is the d_type. Names longer than
+// 65535 bytes are skipped.
 template <typename Each>
-void readEntries(int fd, char* buffer, std::size_t bytes, Each&& each) {
+void forEachDirent(const char* dirents, std::size_t bytes, Each&& each) {
+    for (std::size_t at = 0; at < bytes;) {
+        const auto* d = reinterpret_cast<const struct dirent64*>(dirents + at);
+        at += d->d_reclen;
+        const char* name = d->d_name;
+        const std::size_t length = std::strlen(name);
+        if (length == 0 || length > 65535) continue;
+        if (name[0] == '.' && (length == 1 || (length == 2 && name[1] == '.'))) continue;
+        each(name, length, d->d_type);
+    }
+}
+
+// Calls `each(name, length, type)`, as forEachDirent does, for every entry of the open folder
+// `fd`, with getdents64 through `buffer` of `bytes`; before the entries of each filled buffer,
+// calls `filled(buffer, used)`. A read error ends the listing. Any thread may call it.
+template <typename Each, typename Filled>
+void readEntries(int fd, char* buffer, std::size_t bytes, Each&& each, Filled&& filled) {
     for (;;) {
         const ssize_t n = ::getdents64(fd, buffer, bytes);
         if (n <= 0) break;
-        for (ssize_t at = 0; at < n;) {
-            const auto* d = reinterpret_cast<const struct dirent64*>(buffer + at);
-            at += d->d_reclen;
-            const char* name = d->d_name;
-            const std::size_t length = std::strlen(name);
-            if (length == 0 || length > 65535) continue;
-            if (name[0] == '.' && (length == 1 || (length == 2 && name[1] == '.'))) continue;
-            each(name, length, d->d_type);
-        }
+        filled(static_cast<const char*>(buffer), static_cast<std::size_t>(n));
+        forEachDirent(buffer, static_cast<std::size_t>(n), each);
     }
 }
+
+template <typename Each>
+void readEntries(int fd, char* buffer, std::size_t bytes, Each&& each) {
+    readEntries(fd, buffer, bytes, each, [](const char*, std::size_t) {});
+}
+
+// Told of each getdents64 result a DirReader reads, before it statx's the entries.
+class DirentSink {
+public:
+    virtual void filled(const char* dirents, std::size_t bytes) = 0;
+
+protected:
+    ~DirentSink() = default;
+};
 
 // Lists folders with getdents64 and one statx per entry, relative to the folder's descriptor.
 // Each reader owns one 256 KiB buffer and scratch arrays it reuses for every folder, so nothing
@@ -82,8 +105,9 @@ public:
 
     // Lists the open folder `fd`, which lies on `device`, as listing `id`. A read error ends the
     // listing, keeping what was read. An entry whose statx fails stays with its d_type kind, size
-    // 0 and mtime 0. Folders not to be entered (MountPolicy) get Flag::mount.
-    Listing list(int fd, dev_t device, std::uint32_t id);
+    // 0 and mtime 0. Folders not to be entered (MountPolicy) get Flag::mount. `sink`, when
+    // given, hears of every getdents64 result first.
+    Listing list(int fd, dev_t device, std::uint32_t id, DirentSink* sink = nullptr);
 
     // For entry k of the last listing: the device it lies on (meaningful for folders).
     dev_t deviceOf(std::size_t k) const { return devices_[k]; }

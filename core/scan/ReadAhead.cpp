@@ -6,6 +6,8 @@
 #include <sys/resource.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 
 #include "core/scan/DirReader.h"
 #include "core/scan/MountPolicy.h"
@@ -38,9 +40,17 @@ std::int64_t ticks(std::chrono::steady_clock::time_point t) {
 }  // namespace
 
 ReadAheadGovernor::ReadAheadGovernor(int maxHelpers) {
-    for (int n = 8; n < maxHelpers; n *= 2)
-        steps_.push_back(n);
+    if (maxHelpers > 8) steps_.push_back(8);
     if (maxHelpers > 0) steps_.push_back(maxHelpers);
+}
+
+void ReadAheadGovernor::settle(int level) {
+    level_ = level;
+    home_ = level;
+    probe_ = 0;
+    stepsAtHome_ = 0;
+    homeCold_ = 0;
+    homeSeconds_ = 0;
 }
 
 int ReadAheadGovernor::observe(const Window& w) {
@@ -48,19 +58,23 @@ int ReadAheadGovernor::observe(const Window& w) {
     if (static_cast<double>(w.coldFolders) < coldShare * static_cast<double>(w.folders)) {
         // The cache answers: nothing to read ahead, unless the helpers are merely ahead.
         if (++warm_ < warmWindows) return level_;
-        if (level_ > 0) resume_ = level_;
-        level_ = 0;
-        probing_ = false;
-        hold_ = 0;
+        if (home_ > 0) resume_ = home_;
+        settle(0);
         windows_ = 0;
         cold_ = 0;
         seconds_ = 0;
         return level_;
     }
     warm_ = 0;
+    if (!started_) {
+        // The first cold window: as deep as allowed, then probe.
+        started_ = true;
+        settle(top());
+        return level_;
+    }
     if (level_ == 0 && resume_ > 0) {
-        // Cold again after a warm stretch: back where depth paid, without climbing.
-        level_ = resume_;
+        // Cold again after a warm stretch: back where it was, without probing.
+        settle(resume_);
         resume_ = 0;
         return level_;
     }
@@ -69,24 +83,29 @@ int ReadAheadGovernor::observe(const Window& w) {
     if (++windows_ < windowsPerStep) return level_;
     const double rate = static_cast<double>(cold_) / seconds_;
     windows_ = 0;
-    cold_ = 0;
-    seconds_ = 0;
-    if (probing_) {
-        probing_ = false;
-        if (rate < belowRate_ * gain) {
-            --level_;
-            hold_ = holdSteps;
-            return level_;
-        }
-    } else if (hold_ > 0) {
-        --hold_;
+
+    if (probe_ != 0) {
+        const bool better = rate >= homeRate_ * (probe_ > 0 ? gain : 1.0);
+        if (probe_ > 0) climbWait_ = better ? climbSteps : std::min(climbWait_ * 2, maxClimbSteps);
+        settle(better ? level_ : home_);
+        cold_ = 0;
+        seconds_ = 0;
         return level_;
     }
-    if (level_ < static_cast<int>(steps_.size())) {
-        belowRate_ = rate;
-        ++level_;
-        probing_ = true;
-    }
+    homeCold_ += cold_;
+    homeSeconds_ += seconds_;
+    cold_ = 0;
+    seconds_ = 0;
+    ++stepsAtHome_;
+    // A climb is due sooner than a descent, so below the deepest level they take turns.
+    const bool canClimb = level_ < top() && stepsAtHome_ >= climbWait_;
+    const bool canDescend =
+        level_ > 0 && stepsAtHome_ >= (probedBelow_ ? probeSteps : firstProbeSteps);
+    if (!canClimb && !canDescend) return level_;
+    homeRate_ = static_cast<double>(homeCold_) / homeSeconds_;
+    probe_ = canClimb ? 1 : -1;
+    if (probe_ < 0) probedBelow_ = true;
+    level_ += probe_;
     return level_;
 }
 
@@ -123,7 +142,7 @@ void ReadAhead::start(std::shared_ptr<const UniqueFd> root, dev_t device) {
     {
         std::lock_guard guard(lock_);
         if (stopping_.load(std::memory_order_relaxed) || mode_ == Mode::off) return;
-        stack_.push_back(Folder{std::move(root), ".", device});
+        stack_.push_back(Folder{std::move(root), ".", device, {}, true});
     }
     if (mode_ == Mode::always && !governor_.steps().empty()) {
         setHelpers(governor_.steps().back());
@@ -223,7 +242,11 @@ void ReadAhead::helperLoop(int index) {
         stack_.pop_back();
         ++busy_;
         guard.unlock();
-        walk(folder, buffer.get(), found);
+        if (folder.batch.empty()) {
+            walk(folder, buffer.get(), found);
+        } else {
+            statBatch(folder, found);
+        }
         folder.parent.reset();
         guard.lock();
         // In reverse, so the first subfolder listed is the next one taken, as in the scan. Past
@@ -241,6 +264,66 @@ void ReadAhead::helperLoop(int index) {
     }
 }
 
+void ReadAhead::statEntry(const std::shared_ptr<const UniqueFd>& parent, dev_t device,
+                          const char* name, std::size_t length, unsigned char type,
+                          std::vector<Folder>* found) {
+    struct statx sx;
+    if (::statx(parent->get(), name, scanStatxFlags, scanStatxMask, &sx) != 0) return;
+    if (!found || (type != DT_DIR && type != DT_UNKNOWN) || !S_ISDIR(sx.stx_mode)) return;
+    if (makedev(sx.stx_dev_major, sx.stx_dev_minor) != device || MountPolicy::isMountRoot(sx)) {
+        return;
+    }
+    found->push_back(Folder{parent, std::string(name, length), device, {}, true});
+}
+
+std::size_t ReadAhead::pushBatches(const std::shared_ptr<const UniqueFd>& dir, dev_t device,
+                                   const char* dirents, std::size_t bytes, std::size_t skip,
+                                   bool descend) {
+    std::size_t entries = 0;
+    forEachDirent(dirents, bytes, [&](const char*, std::size_t, unsigned char) { ++entries; });
+    if (entries <= 2 * batchEntries) return 0;
+    std::vector<Folder> batches;
+    std::size_t k = 0;
+    forEachDirent(dirents, bytes, [&](const char* name, std::size_t length, unsigned char) {
+        if (k++ < skip) return;
+        if ((k - skip - 1) % batchEntries == 0) {
+            batches.push_back(Folder{dir, {}, device, {}, descend});
+            batches.back().batch.reserve(batchEntries * 24);
+        }
+        batches.back().batch.append(name, length + 1);
+    });
+    {
+        std::lock_guard guard(lock_);
+        if (stopping_.load(std::memory_order_relaxed) || stack_.size() + batches.size() > stackCap) {
+            return 0;
+        }
+        // In reverse, so the batch nearest the reader's place is taken first.
+        for (std::size_t b = batches.size(); b-- > 0;)
+            stack_.push_back(std::move(batches[b]));
+    }
+    wake_.notify_all();
+    return entries - std::min(entries, skip);
+}
+
+void ReadAhead::share(const std::shared_ptr<const UniqueFd>& dir, dev_t device,
+                      const char* dirents, std::size_t bytes) {
+    if (!active()) return;
+    pushBatches(dir, device, dirents, bytes, batchEntries, false);
+}
+
+void ReadAhead::statBatch(const Folder& folder, std::vector<Folder>& found) {
+    const long before = threadBlocksRead();
+    const char* name = folder.batch.data();
+    const char* end = name + folder.batch.size();
+    while (name < end) {
+        const std::size_t length = std::strlen(name);
+        statEntry(folder.parent, folder.device, name, length, DT_UNKNOWN,
+                  folder.descend ? &found : nullptr);
+        name += length + 1;
+    }
+    note(threadBlocksRead() > before, 1);
+}
+
 void ReadAhead::walk(const Folder& folder, char* buffer, std::vector<Folder>& found) {
     if (descriptors_.fetch_add(1, std::memory_order_relaxed) >= descriptorBudget_) {
         descriptors_.fetch_sub(1, std::memory_order_relaxed);
@@ -254,19 +337,20 @@ void ReadAhead::walk(const Folder& folder, char* buffer, std::vector<Folder>& fo
     const long before = threadBlocksRead();
     auto dir = std::make_shared<HeldDir>(std::move(fd), descriptors_);
     const std::shared_ptr<const UniqueFd> held(dir, &dir->fd);
-    const int at = dir->fd.get();
-    readEntries(at, buffer, helperBufferBytes,
-                [&](const char* name, std::size_t length, unsigned char type) {
-                    struct statx sx;
-                    if (::statx(at, name, scanStatxFlags, scanStatxMask, &sx) != 0) return;
-                    if (type != DT_DIR && type != DT_UNKNOWN) return;
-                    if (!S_ISDIR(sx.stx_mode)) return;
-                    if (makedev(sx.stx_dev_major, sx.stx_dev_minor) != folder.device ||
-                        MountPolicy::isMountRoot(sx)) {
-                        return;
-                    }
-                    found.push_back(Folder{held, std::string(name, length), folder.device});
-                });
+    // A wide folder's entries past the first batch of each result go to other helpers.
+    std::size_t limit = 0;
+    std::size_t k = 0;
+    readEntries(
+        dir->fd.get(), buffer, helperBufferBytes,
+        [&](const char* name, std::size_t length, unsigned char type) {
+            if (k++ < limit) statEntry(held, folder.device, name, length, type, &found);
+        },
+        [&](const char* dirents, std::size_t bytes) {
+            k = 0;
+            limit = pushBatches(held, folder.device, dirents, bytes, batchEntries, true) > 0
+                        ? batchEntries
+                        : SIZE_MAX;
+        });
     readAhead_.fetch_add(1, std::memory_order_relaxed);
     note(threadBlocksRead() > before, 1);
 }

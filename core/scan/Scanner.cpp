@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <thread>
 
 #include "core/scan/DescriptorLimit.h"
@@ -72,11 +73,28 @@ struct ScanState {
     ReadAhead readAhead;
 };
 
+// Hands a wide folder's entries to the read-ahead helpers while a scanning thread lists it.
+class ShareWide final : public DirentSink {
+public:
+    ShareWide(ReadAhead& ahead, const std::shared_ptr<DirFD>& dir)
+        : ahead_(ahead), dir_(dir, &dir->fd), device_(dir->device) {}
+    void filled(const char* dirents, std::size_t bytes) override {
+        ahead_.share(dir_, device_, dirents, bytes);
+    }
+
+private:
+    ReadAhead& ahead_;
+    std::shared_ptr<const UniqueFd> dir_;
+    dev_t device_;
+};
+
 // Lists an opened folder as listing `id`, counts its entries, gives each folder entry to be
 // entered a listing id and pushes a job for it.
 Listing listFolder(ScanState& state, DirReader& reader, const std::shared_ptr<DirFD>& dir,
                    std::uint32_t id, std::vector<Job>& group) {
-    Listing listing = reader.list(dir->fd.get(), dir->device, id);
+    std::optional<ShareWide> share;
+    if (state.readAhead.active()) share.emplace(state.readAhead, dir);
+    Listing listing = reader.list(dir->fd.get(), dir->device, id, share ? &*share : nullptr);
     state.progress.files.fetch_add(reader.files(), std::memory_order_relaxed);
     state.progress.bytes.fetch_add(reader.bytes(), std::memory_order_relaxed);
     for (std::size_t k = 0; k < listing.ents.size(); ++k) {

@@ -27,71 +27,74 @@ namespace {
 
 using Window = ReadAheadGovernor::Window;
 
-// A window in which `cold` folders of at least 100 read needed the disk.
-Window window(std::uint64_t cold) {
-    return Window{std::max<std::uint64_t>(cold, 100), cold, 0.1};
+// A disk that reads `coldAt[level]` cold folders in a window at each level; feeds `windows`
+// windows and returns the level after each.
+std::vector<int> drive(ReadAheadGovernor& g, const std::vector<std::uint64_t>& coldAt,
+                       int windows) {
+    std::vector<int> levels;
+    for (int i = 0; i < windows; ++i) {
+        const std::uint64_t cold = coldAt[static_cast<std::size_t>(g.level())];
+        levels.push_back(g.observe(Window{std::max<std::uint64_t>(cold, 100), cold, 0.05}));
+    }
+    return levels;
 }
 
-// Feeds the same window for a whole step and returns the level after it.
-int step(ReadAheadGovernor& g, const Window& w) {
-    int level = g.level();
-    for (int i = 0; i < ReadAheadGovernor::windowsPerStep; ++i)
-        level = g.observe(w);
-    return level;
+double shareAt(const std::vector<int>& levels, int level, std::size_t from = 0) {
+    const auto n = std::count(levels.begin() + static_cast<std::ptrdiff_t>(from), levels.end(), level);
+    return static_cast<double>(n) / static_cast<double>(levels.size() - from);
 }
 
-TEST(ReadAheadGovernor, StaysOffWhileTheCacheAnswersAndClimbsWhileDepthPays) {
+TEST(ReadAheadGovernor, GoesStraightToTheDeepestLevelWhenColdAndStaysWhereDepthPays) {
     ReadAheadGovernor g(56);
-    EXPECT_EQ(g.steps(), (std::vector<int>{8, 16, 32, 56}));
+    EXPECT_EQ(g.steps(), (std::vector<int>{8, 56}));
     for (int i = 0; i < 20; ++i)
-        EXPECT_EQ(g.observe(window(2)), 0);  // 2% cold: warm
+        EXPECT_EQ(g.observe(Window{100, 2, 0.05}), 0);  // 2% cold: warm
     EXPECT_EQ(g.helpers(), 0);
 
-    // Cold, and every deeper level reads faster: up to the bound and no further.
-    std::uint64_t cold = 100;
-    EXPECT_EQ(step(g, window(cold)), 1);
-    for (int level = 2; level <= 4; ++level) {
-        cold *= 2;
-        EXPECT_EQ(step(g, window(cold)), level);
-    }
-    cold *= 2;
-    EXPECT_EQ(step(g, window(cold)), 4);
+    // The first cold window: every helper.
+    EXPECT_EQ(g.observe(Window{100, 100, 0.05}), 2);
     EXPECT_EQ(g.helpers(), 56);
+    // A disk that reads faster the deeper the queue: it probes below now and then and comes back.
+    const auto levels = drive(g, {100, 200, 400}, 400);
+    EXPECT_GT(shareAt(levels, 2), 0.85);
+    EXPECT_EQ(std::count(levels.begin(), levels.end(), 0), 0);
+    EXPECT_GT(std::count(levels.begin(), levels.end(), 1), 0);  // it did look
 
     // A warm window or three (the scanning threads list what helpers read): still on.
     for (int i = 1; i < ReadAheadGovernor::warmWindows; ++i)
-        EXPECT_EQ(g.observe(Window{cold, 0, 0.1}), 4);
+        EXPECT_EQ(g.observe(Window{1000, 0, 0.05}), 2);
     // The cache warms up (the rest of the tree was read before): off.
-    EXPECT_EQ(g.observe(Window{cold, 0, 0.1}), 0);
+    EXPECT_EQ(g.observe(Window{1000, 0, 0.05}), 0);
     EXPECT_EQ(g.helpers(), 0);
-    // Cold again: straight back to the level that paid.
-    EXPECT_EQ(g.observe(window(cold)), 4);
-    for (int i = 0; i < ReadAheadGovernor::warmWindows; ++i)
-        g.observe(Window{cold, 0, 0.1});
-    EXPECT_EQ(g.level(), 0);
+    // Cold again: straight back to the deepest level.
+    EXPECT_EQ(g.observe(Window{100, 100, 0.05}), 2);
 }
 
-TEST(ReadAheadGovernor, GoesBackDownWhereDepthDoesNotPayAndTriesAgainLater) {
-    ReadAheadGovernor g(56);
-    // A disk that reads no faster with reads in flight (or slower, as a spinning one).
-    EXPECT_EQ(step(g, window(100)), 1);
-    EXPECT_EQ(step(g, window(90)), 0);
-    for (int i = 0; i < ReadAheadGovernor::holdSteps; ++i)
-        EXPECT_EQ(step(g, window(100)), 0);
-    EXPECT_EQ(step(g, window(100)), 1);  // tried again
-    EXPECT_EQ(step(g, window(115)), 0);  // 15% is not enough
+TEST(ReadAheadGovernor, SettlesShallowOrOffWhereDepthDoesNotPay) {
+    // A spinning disk: every read in flight more slows it down. Within the first second it is
+    // off, and it stays off but for short tries that do not pay.
+    ReadAheadGovernor spinning(56);
+    const auto levels = drive(spinning, {100, 70, 40}, 400);
+    EXPECT_EQ(levels.front(), 2);
+    EXPECT_EQ(std::find(levels.begin(), levels.end(), 1) - levels.begin(), 8);  // first probe
+    EXPECT_EQ(spinning.level(), 0);
+    EXPECT_GT(shareAt(levels, 0, 20), 0.85);
+    EXPECT_LT(shareAt(levels, 2, 20), 0.02);
 
-    // Depth that pays once and then not: kept at the level that paid.
-    ReadAheadGovernor h(56);
-    EXPECT_EQ(step(h, window(100)), 1);
-    EXPECT_EQ(step(h, window(200)), 2);
-    EXPECT_EQ(step(h, window(190)), 1);
-    EXPECT_EQ(h.helpers(), 8);
+    // A disk where some depth pays but not the deepest: it settles on the shallow level.
+    ReadAheadGovernor middle(56);
+    const auto mid = drive(middle, {100, 200, 190}, 400);
+    EXPECT_GT(shareAt(mid, 1, 20), 0.8);
 
-    // No helpers allowed: always off.
+    // A warm stretch turns it off; cold again, it resumes the level it had settled on.
+    for (int i = 0; i < ReadAheadGovernor::warmWindows; ++i)
+        middle.observe(Window{1000, 0, 0.05});
+    EXPECT_EQ(middle.level(), 0);
+    EXPECT_EQ(middle.observe(Window{100, 100, 0.05}), 1);
+
+    // No helpers allowed: always off. Small bounds give one level.
     ReadAheadGovernor none(0);
-    EXPECT_EQ(step(none, window(100)), 0);
-    // Small bounds give one level.
+    EXPECT_EQ(drive(none, {100}, 10).back(), 0);
     EXPECT_EQ(ReadAheadGovernor(6).steps(), std::vector<int>{6});
 }
 
@@ -110,6 +113,13 @@ TEST(ReadAhead, HelpersWalkEveryFolderOnceAndFollowNoLink) {
         }
         ++folders;
     }
+    // A wide folder is read in batches by several helpers, and its folders walked from them.
+    dir.mkdirs("wide");
+    for (int k = 0; k < 700; ++k)
+        dir.write("wide/f" + std::to_string(k), 1);
+    for (int k = 0; k < 40; ++k)
+        dir.mkdirs("wide/d" + std::to_string(k) + "/e");
+    folders += 1 + 2 * 40;
     dir.symlink("a0", "to-a0");          // a link to a folder is not a folder
     dir.symlink("/", "a1/to-the-root");  // and is never followed
     struct stat st {};
@@ -176,6 +186,19 @@ void buildTree(test::TempDir& dir) {
         }
         dir.hardlink("t0/u0/f", "t" + std::to_string(a) + "/shared");
         dir.symlink("u0", "t" + std::to_string(a) + "/to-u0");
+    }
+    // A folder wide enough that scanning threads share its entries with the helpers.
+    dir.mkdirs("wide");
+    for (int k = 0; k < 900; ++k) {
+        const std::string name = "wide/w" + std::to_string(k);
+        if (k % 50 == 7) {
+            dir.mkdirs(name + "/x");
+            dir.write(name + "/x/h", 300);
+        } else if (k % 50 == 9) {
+            dir.hardlink("t0/u0/f", name);
+        } else {
+            dir.write(name, k);
+        }
     }
     ASSERT_EQ(::mkfifo((dir / "t1/fifo").c_str(), 0644), 0);
 }

@@ -314,7 +314,8 @@ public:
     // --- Installed applications ---
     // Scans the shown index for installed applications on a worker, unless one runs already or
     // (without `force`) the stored inventory is of the shown generation at this revision and
-    // not empty. A result for another generation than the one shown when it arrives is dropped.
+    // not empty. A result for another generation than the one shown when it arrives is dropped;
+    // when loadApps() was called while that load ran, a load of the shown generation follows.
     void loadApps(bool force);
     // The applications of `apps` whose name or bundle identifier contains appFilter (blanks
     // and tabs trimmed, any case), in the order of appSort; equal ones keep the order of apps.
@@ -591,6 +592,7 @@ private:
     // (AppModelTrash.cpp, AppModelCleanRun.cpp, AppModelApps.cpp, AppModelUninstall.cpp)
     int appsRevision_ = -1;  // the revision at which `apps` was loaded; -1: never
     IndexRef appsIndex_;     // the index generation `apps` was loaded from
+    bool appsAsked_ = false;  // loadApps() was called while a load ran
     // The rule profile `apps` was found with, built on the worker that loaded it: selecting an
     // application decides its default ticks with it and so reads no file on the main thread.
     RuleProfile appsProfile_;

@@ -6,6 +6,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <utility>
 
 #include "core/apps/Leftovers.h"
 #include "model/app/AppModel.h"
@@ -18,7 +19,13 @@ bool AppModel::inventoryShown() const {
 }
 
 void AppModel::loadApps(bool force) {
-    if (!index_ || appsLoading_) return;
+    if (!index_) return;
+    if (appsLoading_) {
+        // Still one load at a time; but should the running one turn out to be of a generation
+        // no longer shown, its result is dropped and this ask is answered after it.
+        appsAsked_ = true;
+        return;
+    }
     if (!force && appsRevision_ == revision_ && !apps_.empty() && inventoryShown()) return;
     const IndexRef index = index_;
     const int loadRevision = revision_;
@@ -30,7 +37,13 @@ void AppModel::loadApps(bool force) {
                       profile = std::move(profile)]() mutable {
             Batch batch(*this);
             setAppsLoading(false);
-            if (index_ != index) return;
+            const bool asked = std::exchange(appsAsked_, false);
+            if (index_ != index) {
+                // Dropped: whoever asked meanwhile (the Apps screen when a new generation came)
+                // waits for the inventory of the shown one, which nothing else would start.
+                if (asked) loadApps(false);
+                return;
+            }
             // The selection and the ticks name nodes of the generation the stored inventory came
             // from; an inventory of another generation takes them over by path, never by id.
             const bool otherGeneration = appsIndex_ != index;

@@ -212,6 +212,31 @@ TEST_F(AppLoad, AResultForAnotherGenerationIsDroppedAndTheNextLoadScans) {
     EXPECT_TRUE(load(false));
 }
 
+// The Apps screen asks for the inventory again when a new generation comes; when that happens
+// while the previous generation's load still runs, the ask must not be lost with the dropped
+// result, or the screen would wait for an inventory that never comes.
+TEST_F(AppLoad, AnAskDuringALoadOfAnotherGenerationIsAnsweredAfterIt) {
+    model.loadApps(false);
+    tree.write("home/new", 10);
+    const IndexRef next = test::scanTree(tree.path());
+    ActionsProbe::adopt(model, next);
+    ASSERT_TRUE(model.appsLoading());
+    model.loadApps(false);
+    ASSERT_TRUE(waitFor([&] { return !model.appsLoading() && !model.apps().empty(); }));
+    EXPECT_EQ(model.apps().size(), 2u);
+    ASSERT_TRUE(model.selectedApp());
+    EXPECT_EQ(next->path(*model.selectedApp()), tree / "home/Applications/Big.app");
+    EXPECT_FALSE(load(false));  // current for the shown generation
+
+    // An ask for the generation being loaded is answered by that load alone.
+    QSignalSpy stored(&model, &AppModel::appsChanged);
+    model.loadApps(true);
+    model.loadApps(true);
+    // A second load would start in the same step as the first one's result: not seen idle.
+    ASSERT_TRUE(waitFor([&] { return !model.appsLoading(); }));
+    EXPECT_EQ(stored.count(), 1);
+}
+
 // The paths of `nodes` in `index`; "?" for an id beyond it.
 std::set<std::string> pathsOf(const DiskIndex& index, const NodeSet& nodes) {
     std::set<std::string> out;

@@ -167,6 +167,9 @@ void AppModel::show(IndexRef index) {
     setCurrent(0);
     setTab(Tab::explore);
     refreshDerived();
+    // A search typed while a fresh scan ran was of the index shown then: its result is dropped
+    // when it comes back, so the query is searched again in the new one.
+    if (!query_.isEmpty()) scheduleSearch();
     animated({0.55, 0.82}, [this] { setPhase(Phase::results); });
 }
 

@@ -1,3 +1,5 @@
+#include "tests/model/app/ActionsFixture.h"
+#include "tests/model/app/ActionsProbe.h"
 #include "tests/model/app/ModelFixture.h"
 
 namespace tamrel::test {
@@ -81,6 +83,25 @@ TEST_F(SearchTest, AResultOfAnotherIndexNeverLands) {
         ASSERT_LT(n, m.index()->count());
         EXPECT_EQ(m.index()->name(n), "abc-other.bin");
     }
+}
+
+// A query typed while a fresh scan runs is searched in the index the scan brings. Its search of
+// the index shown meanwhile is dropped when it comes back; nothing else may be left to search.
+// The new index is installed as the scan's end installs it (a live refresh of a tree this young
+// would search again by itself and hide a lost search).
+TEST_F(SearchTest, AQueryPendingWhenANewTargetIsShownIsSearchedThere) {
+    scanned(root);
+    AppModel& m = model();
+    put("other/abc-other.bin", 4096);
+    put("other/sub/abc-deeper.bin", 8192);
+    m.setQuery("abc");
+    ASSERT_TRUE(m.searching());
+    ActionsProbe::show(m, scanTree(tree / "other"));
+    ASSERT_TRUE(waitFor([&] { return !m.searching(); }));
+    ASSERT_EQ(m.results().size(), 2u);
+    EXPECT_EQ(m.index()->name(m.results()[0]), "abc-deeper.bin");
+    EXPECT_EQ(m.index()->name(m.results()[1]), "abc-other.bin");
+    EXPECT_EQ(m.resultTotal(), 2);
 }
 
 }  // namespace

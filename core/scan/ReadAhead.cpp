@@ -180,7 +180,9 @@ ReadAhead::Probe::Probe(ReadAhead& owner)
 
 void ReadAhead::Probe::noteListed() {
     if (owner_.mode_ != Mode::adaptive) return;
-    if (++uncounted_ < probeEvery) return;
+    // The first folders one by one, so that a cold start shows within the first window.
+    if (++uncounted_ < (looks_ < probeEvery ? 1 : probeEvery)) return;
+    ++looks_;
     const long blocks = threadBlocksRead();
     const bool cold = blocks > lastBlocks_;
     lastBlocks_ = blocks;
@@ -193,11 +195,15 @@ void ReadAhead::note(bool cold, std::uint64_t folders) {
     if (cold) cold_.fetch_add(folders, std::memory_order_relaxed);
     if (mode_ != Mode::adaptive) return;
     const auto now = std::chrono::steady_clock::now();
-    const auto due = std::chrono::duration_cast<std::chrono::steady_clock::duration>(window);
+    const bool first = !firstClosed_.load(std::memory_order_relaxed);
+    const auto due =
+        std::chrono::duration_cast<std::chrono::steady_clock::duration>(first ? firstWindow : window);
     if (ticks(now) - windowStartTicks_.load(std::memory_order_relaxed) < due.count()) return;
+    if (first && folders_.load(std::memory_order_relaxed) < firstWindowFolders) return;
     std::unique_lock guard(windowLock_, std::try_to_lock);
     if (!guard || now - windowStart_ < due) return;
     closeWindow(now);
+    firstClosed_.store(true, std::memory_order_relaxed);
 }
 
 void ReadAhead::closeWindow(std::chrono::steady_clock::time_point now) {

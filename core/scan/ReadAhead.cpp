@@ -49,8 +49,8 @@ void ReadAheadGovernor::settle(int level) {
     home_ = level;
     probe_ = 0;
     stepsAtHome_ = 0;
-    homeCold_ = 0;
-    homeSeconds_ = 0;
+    lastRate_ = 0;
+    beforeRate_ = 0;
 }
 
 int ReadAheadGovernor::observe(const Window& w) {
@@ -92,17 +92,20 @@ int ReadAheadGovernor::observe(const Window& w) {
         seconds_ = 0;
         return level_;
     }
-    homeCold_ += cold_;
-    homeSeconds_ += seconds_;
     cold_ = 0;
     seconds_ = 0;
     ++stepsAtHome_;
-    // A climb is due sooner than a descent, so below the deepest level they take turns.
+    beforeRate_ = lastRate_;
+    lastRate_ = rate;
+    // While the walk still fans out (the rate rising step by step), a shallower level would be
+    // judged against the slower steps before: no descent then. A climb is due sooner than a
+    // descent, so below the deepest level they take turns.
+    const bool rising = stepsAtHome_ < 2 || lastRate_ > beforeRate_ * gain;
     const bool canClimb = level_ < top() && stepsAtHome_ >= climbWait_;
-    const bool canDescend =
-        level_ > 0 && stepsAtHome_ >= (probedBelow_ ? probeSteps : firstProbeSteps);
+    const bool canDescend = level_ > 0 && !rising &&
+                            stepsAtHome_ >= (probedBelow_ ? probeSteps : firstProbeSteps);
     if (!canClimb && !canDescend) return level_;
-    homeRate_ = static_cast<double>(homeCold_) / homeSeconds_;
+    homeRate_ = (lastRate_ + beforeRate_) / 2;
     probe_ = canClimb ? 1 : -1;
     if (probe_ < 0) probedBelow_ = true;
     level_ += probe_;
@@ -180,7 +183,9 @@ ReadAhead::Probe::Probe(ReadAhead& owner)
 
 void ReadAhead::Probe::noteListed() {
     if (owner_.mode_ != Mode::adaptive) return;
-    if (++uncounted_ < probeEvery) return;
+    // The first folders one by one, so that a cold start shows within the first window.
+    if (++uncounted_ < (looks_ < probeEvery ? 1 : probeEvery)) return;
+    ++looks_;
     const long blocks = threadBlocksRead();
     const bool cold = blocks > lastBlocks_;
     lastBlocks_ = blocks;
@@ -193,11 +198,15 @@ void ReadAhead::note(bool cold, std::uint64_t folders) {
     if (cold) cold_.fetch_add(folders, std::memory_order_relaxed);
     if (mode_ != Mode::adaptive) return;
     const auto now = std::chrono::steady_clock::now();
-    const auto due = std::chrono::duration_cast<std::chrono::steady_clock::duration>(window);
+    const bool first = !firstClosed_.load(std::memory_order_relaxed);
+    const auto due =
+        std::chrono::duration_cast<std::chrono::steady_clock::duration>(first ? firstWindow : window);
     if (ticks(now) - windowStartTicks_.load(std::memory_order_relaxed) < due.count()) return;
+    if (first && folders_.load(std::memory_order_relaxed) < firstWindowFolders) return;
     std::unique_lock guard(windowLock_, std::try_to_lock);
     if (!guard || now - windowStart_ < due) return;
     closeWindow(now);
+    firstClosed_.store(true, std::memory_order_relaxed);
 }
 
 void ReadAhead::closeWindow(std::chrono::steady_clock::time_point now) {

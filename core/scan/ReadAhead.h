@@ -29,13 +29,14 @@ namespace tamrel {
 // on, a cold walk with 64 reads in flight took 0.45 of the time with 8, and climbing one level
 // per step cost a cold scan of a million entries about 0.6 s of 2.7. Then it probes: now and
 // then it spends one step at the level below, or above when there is one, and settles there when
-// that read at least as many cold folders per second as the steps at its own level since the last
-// probe (a shallower level), or `gain` times as many (a deeper one). The rate of one step swings
-// by a third as the walk moves through folders of other shapes, so a climb must show a clear
-// gain, and one that did not pay waits twice as long before the next. So on a disk or a network
-// file system where reads in flight do not help, or hurt as on a spinning disk, it settles
-// shallow or off within the first second. (The folders the scanning threads list are no measure
-// alone: they list what helpers read in earlier windows.)
+// that read at least as many cold folders per second as the last two steps at its own level (a
+// shallower level), or `gain` times as many (a deeper one). In a steady walk two steps differ by
+// about a tenth, but over the first few hundred milliseconds the walk fans out and the rate
+// climbs step by step; it does not probe below until the climb ends. A climb that did not pay
+// waits twice as long before the next. So on a disk or a network file system where reads in
+// flight do not help, or hurt as on a spinning disk, it settles shallow or off within the first
+// second. (The folders the scanning threads list are no measure alone: they list what helpers
+// read in earlier windows.)
 //
 // Thread safety: none; ReadAhead calls it under its own lock.
 class ReadAheadGovernor {
@@ -90,8 +91,8 @@ private:
     int windows_ = 0;         // windows seen in this step, and the cold folders read in how long
     std::uint64_t cold_ = 0;
     double seconds_ = 0;
-    std::uint64_t homeCold_ = 0;  // the same over the steps at home since the last probe
-    double homeSeconds_ = 0;
+    double lastRate_ = 0;     // cold folders per second over the last two steps at home
+    double beforeRate_ = 0;
 };
 
 // Helper threads that walk the tree of a scan ahead of its scanning threads when the cache is
@@ -132,6 +133,10 @@ public:
 
     static constexpr std::size_t stackCap = 16384;  // folders waiting for a helper
     static constexpr auto window = std::chrono::milliseconds(50);
+    // The first window is shorter, so that a cold scan starts its helpers about 40 ms sooner; it
+    // closes once this many folders were listed.
+    static constexpr auto firstWindow = std::chrono::milliseconds(10);
+    static constexpr std::uint64_t firstWindowFolders = 16;
 
     // `maxHelpers` bounds the helper threads. No thread starts here.
     ReadAhead(Mode mode, int maxHelpers);
@@ -158,6 +163,7 @@ public:
         ReadAhead& owner_;
         long lastBlocks_;
         int uncounted_ = 0;  // folders listed since the last look at the blocks read
+        int looks_ = 0;      // looks so far
     };
 
     // Entries of a wide folder are read in batches of this many, by as many helpers at once:
@@ -222,6 +228,7 @@ private:
     const Mode mode_;
     ReadAheadGovernor governor_;
     std::atomic<bool> active_{false};
+    std::atomic<bool> firstClosed_{false};
     std::atomic<bool> stopping_{false};
     std::atomic<int> highest_{0};
     std::atomic<std::uint64_t> readAhead_{0};

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <map>
 #include <string>
 #include <thread>
@@ -27,16 +28,22 @@ namespace {
 
 using Window = ReadAheadGovernor::Window;
 
-// A disk that reads `coldAt[level]` cold folders in a window at each level; feeds `windows`
-// windows and returns the level after each.
-std::vector<int> drive(ReadAheadGovernor& g, const std::vector<std::uint64_t>& coldAt,
-                       int windows) {
+// A disk that reads `coldAt(level, window)` cold folders in a window at each level; feeds
+// `windows` windows and returns the level after each.
+std::vector<int> drive(ReadAheadGovernor& g,
+                       const std::function<std::uint64_t(int, int)>& coldAt, int windows) {
     std::vector<int> levels;
     for (int i = 0; i < windows; ++i) {
-        const std::uint64_t cold = coldAt[static_cast<std::size_t>(g.level())];
+        const std::uint64_t cold = coldAt(g.level(), i);
         levels.push_back(g.observe(Window{std::max<std::uint64_t>(cold, 100), cold, 0.05}));
     }
     return levels;
+}
+
+std::vector<int> drive(ReadAheadGovernor& g, const std::vector<std::uint64_t>& coldAt,
+                       int windows) {
+    return drive(g, [&](int level, int) { return coldAt[static_cast<std::size_t>(level)]; },
+                 windows);
 }
 
 double shareAt(const std::vector<int>& levels, int level, std::size_t from = 0) {
@@ -68,6 +75,20 @@ TEST(ReadAheadGovernor, GoesStraightToTheDeepestLevelWhenColdAndStaysWhereDepthP
     EXPECT_EQ(g.helpers(), 0);
     // Cold again: straight back to the deepest level.
     EXPECT_EQ(g.observe(Window{100, 100, 0.05}), 2);
+
+    // The walk fans out over its first windows, the rate doubling each step to a steady 3200 at
+    // the deepest level, where the shallow level reads half as much. Judged against the slower
+    // steps of the climb, a probe below would settle there.
+    ReadAheadGovernor fanning(56);
+    const auto ramp = drive(
+        fanning,
+        [](int level, int window) -> std::uint64_t {
+            const std::uint64_t deep = std::min<std::uint64_t>(3200, 100u << (window / 2));
+            return level == 2 ? deep : deep / 2;
+        },
+        200);
+    EXPECT_EQ(std::count(ramp.begin(), ramp.begin() + 20, 1), 2);  // the one probe, one step
+    EXPECT_GT(shareAt(ramp, 2), 0.85);
 }
 
 TEST(ReadAheadGovernor, SettlesShallowOrOffWhereDepthDoesNotPay) {

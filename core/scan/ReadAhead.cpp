@@ -288,6 +288,8 @@ void ReadAhead::statEntry(const std::shared_ptr<const UniqueFd>& parent, dev_t d
 std::size_t ReadAhead::pushBatches(const std::shared_ptr<const UniqueFd>& dir, dev_t device,
                                    const char* dirents, std::size_t bytes, std::size_t skip,
                                    bool descend) {
+    // No entry takes fewer than 24 bytes: most results are too short to look into.
+    if (bytes <= 2 * batchEntries * 24) return 0;
     std::size_t entries = 0;
     forEachDirent(dirents, bytes, [&](const char*, std::size_t, unsigned char) { ++entries; });
     if (entries <= 2 * batchEntries) return 0;

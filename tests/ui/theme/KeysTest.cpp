@@ -83,11 +83,11 @@ TEST(KeyButton, PressSinksAndReleaseSpringsBack) {
     key.resize(key.sizeHint());
     key.show();
     QTest::mousePress(&key, Qt::LeftButton, {}, QPoint(10, 10));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return key.pressAmount() > 0.99; }, 2000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return key.pressAmount() > 0.99; }, 10000));
     QSignalSpy clicked(&key, &QAbstractButton::clicked);
     QTest::mouseRelease(&key, Qt::LeftButton, {}, QPoint(10, 10));
     EXPECT_EQ(clicked.count(), 1);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return key.pressAmount() == 0; }, 2000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return key.pressAmount() == 0; }, 10000));
     SpringAnimator::setInstant(true);
 }
 

@@ -436,25 +436,27 @@ TEST_F(ResultsScreenTest, HeaderKeepsItsGapsWhenNarrow) {
 }
 
 TEST_F(ResultsScreenTest, ToastClearsOnlyItsOwn) {
+    // A lifetime well above the waits, so that a busy machine's late wake-ups do not end a
+    // toast before it is checked.
     put("disk/a.bin", 1000);
-    ToastView::setLifetime(std::chrono::milliseconds(400));
+    ToastView::setLifetime(std::chrono::milliseconds(1000));
     open();
     model().setToast(Toast::make("first", "", true));
-    QTest::qWait(250);
+    QTest::qWait(600);
     const Toast second = Toast::make("second", "", false);
     model().setToast(second);
     // The first toast's wait ends meanwhile; it must not clear the second one.
-    QTest::qWait(250);
+    QTest::qWait(600);
     ASSERT_TRUE(model().toast());
     EXPECT_EQ(model().toast()->id, second.id);
     ASSERT_TRUE(waitFor([&] { return !model().toast(); }, 10000));
 
     // A toast the model took back leaves no wait that could clear the next one early.
     model().setToast(Toast::make("third", "", true));
-    QTest::qWait(200);
+    QTest::qWait(600);
     model().setToast(std::nullopt);
     model().setToast(Toast::make("fourth", "", true));
-    QTest::qWait(300);
+    QTest::qWait(700);
     EXPECT_TRUE(model().toast());
     ToastView::setLifetime(std::chrono::milliseconds(3200));
 }

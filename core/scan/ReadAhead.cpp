@@ -285,14 +285,14 @@ void ReadAhead::statEntry(const std::shared_ptr<const UniqueFd>& parent, dev_t d
     found->push_back(Folder{parent, std::string(name, length), device, {}, true});
 }
 
-std::size_t ReadAhead::pushBatches(const std::shared_ptr<const UniqueFd>& dir, dev_t device,
+bool ReadAhead::pushBatches(const std::shared_ptr<const UniqueFd>& dir, dev_t device,
                                    const char* dirents, std::size_t bytes, std::size_t skip,
                                    bool descend) {
     // No entry takes fewer than 24 bytes: most results are too short to look into.
-    if (bytes <= 2 * batchEntries * 24) return 0;
+    if (bytes <= 2 * batchEntries * 24) return false;
     std::size_t entries = 0;
     forEachDirent(dirents, bytes, [&](const char*, std::size_t, unsigned char) { ++entries; });
-    if (entries <= 2 * batchEntries) return 0;
+    if (entries <= 2 * batchEntries) return false;
     std::vector<Folder> batches;
     std::size_t k = 0;
     forEachDirent(dirents, bytes, [&](const char* name, std::size_t length, unsigned char) {
@@ -306,14 +306,14 @@ std::size_t ReadAhead::pushBatches(const std::shared_ptr<const UniqueFd>& dir, d
     {
         std::lock_guard guard(lock_);
         if (stopping_.load(std::memory_order_relaxed) || stack_.size() + batches.size() > stackCap) {
-            return 0;
+            return false;
         }
         // In reverse, so the batch nearest the reader's place is taken first.
         for (std::size_t b = batches.size(); b-- > 0;)
             stack_.push_back(std::move(batches[b]));
     }
     wake_.notify_all();
-    return entries - std::min(entries, skip);
+    return true;
 }
 
 void ReadAhead::share(const std::shared_ptr<const UniqueFd>& dir, dev_t device,
@@ -331,6 +331,7 @@ void ReadAhead::statBatch(const Folder& folder, std::vector<Folder>& found) {
         statEntry(folder.parent, folder.device, name, length, DT_UNKNOWN,
                   folder.descend ? &found : nullptr);
         name += length + 1;
+        batched_.fetch_add(1, std::memory_order_relaxed);
     }
     note(threadBlocksRead() > before, 1);
 }
@@ -358,7 +359,7 @@ void ReadAhead::walk(const Folder& folder, char* buffer, std::vector<Folder>& fo
         },
         [&](const char* dirents, std::size_t bytes) {
             k = 0;
-            limit = pushBatches(held, folder.device, dirents, bytes, batchEntries, true) > 0
+            limit = pushBatches(held, folder.device, dirents, bytes, batchEntries, true)
                         ? batchEntries
                         : SIZE_MAX;
         });

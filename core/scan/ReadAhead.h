@@ -91,7 +91,8 @@ private:
     int windows_ = 0;         // windows seen in this step, and the cold folders read in how long
     std::uint64_t cold_ = 0;
     double seconds_ = 0;
-    double lastRate_ = 0;     // cold folders per second over the last two steps at home
+    double lastRate_ = 0;     // cold folders per second of the last step at home, and the one
+                              // before it
     double beforeRate_ = 0;
 };
 
@@ -197,6 +198,8 @@ public:
     int started() const;
     int highestLevel() const { return highest_.load(std::memory_order_relaxed); }
     std::uint64_t foldersRead() const { return readAhead_.load(std::memory_order_relaxed); }
+    // Entries helpers have read in batches.
+    std::uint64_t batchedEntriesRead() const { return batched_.load(std::memory_order_relaxed); }
 
 private:
     // An open folder that helpers hold while subfolders of it wait on the stack.
@@ -226,9 +229,9 @@ private:
     // Statx's `name` in `parent`; appends it to `found` if it is a folder to walk.
     void statEntry(const std::shared_ptr<const UniqueFd>& parent, dev_t device, const char* name,
                    std::size_t length, unsigned char type, std::vector<Folder>* found);
-    // Pushes the entries of `dirents` past the first `skip` in batches; returns how many it
-    // pushed (0 when the buffer is not wide or the stack is full).
-    std::size_t pushBatches(const std::shared_ptr<const UniqueFd>& dir, dev_t device,
+    // Pushes the entries of `dirents` past the first `skip` in batches; false when the result
+    // holds no more than two batches or the stack is full, and nothing was pushed.
+    bool pushBatches(const std::shared_ptr<const UniqueFd>& dir, dev_t device,
                             const char* dirents, std::size_t bytes, std::size_t skip,
                             bool descend);
 
@@ -239,6 +242,7 @@ private:
     std::atomic<bool> stopping_{false};
     std::atomic<int> highest_{0};
     std::atomic<std::uint64_t> readAhead_{0};
+    std::atomic<std::uint64_t> batched_{0};
 
     // Window counters.
     std::atomic<std::uint64_t> folders_{0};

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "core/index/DiskIndex.h"
+#include "core/scan/DirReader.h"
 #include "core/scan/ScanProgress.h"
 #include "core/scan/Scanner.h"
 #include "tests/support/Child.h"
@@ -154,6 +155,7 @@ TEST(ReadAhead, HelpersWalkEveryFolderOnceAndFollowNoLink) {
     EXPECT_EQ(ahead.started(), 3);
     ahead.waitForWalk();
     EXPECT_EQ(ahead.foldersRead(), static_cast<std::uint64_t>(folders));
+    EXPECT_GT(ahead.batchedEntriesRead(), 0u);
     ahead.stop();
     EXPECT_FALSE(ahead.active());
 
@@ -169,6 +171,44 @@ TEST(ReadAhead, HelpersWalkEveryFolderOnceAndFollowNoLink) {
     stopped.start(openFolder(dir.path()), st.st_dev);
     stopped.waitForWalk();
     EXPECT_EQ(stopped.foldersRead(), 0u);
+}
+
+// A scanning thread shares the getdents64 results of a wide folder it lists: helpers read all
+// but the first batch, and walk none of the folders among them, which the scan enters itself.
+TEST(ReadAhead, ScanningThreadsShareWideFoldersWithActiveHelpersOnly) {
+    test::TempDir dir;
+    dir.mkdirs("empty");
+    dir.mkdirs("wide");
+    for (int k = 0; k < 600; ++k)
+        dir.write("wide/f" + std::to_string(k), 1);
+    for (int k = 0; k < 20; ++k)
+        dir.mkdirs("wide/d" + std::to_string(k) + "/e");
+    struct stat st {};
+    ASSERT_EQ(::stat(dir.path().c_str(), &st), 0);
+    const auto wide = openFolder(dir / "wide");
+    const auto list = [&](ReadAhead& ahead) {
+        ASSERT_EQ(::lseek(wide->get(), 0, SEEK_SET), 0);
+        std::vector<char> buffer(256 * 1024);
+        readEntries(
+            wide->get(), buffer.data(), buffer.size(), [](const char*, std::size_t, unsigned char) {},
+            [&](const char* dirents, std::size_t bytes) {
+                ahead.share(wide, st.st_dev, dirents, bytes);
+            });
+    };
+
+    ReadAhead active(ReadAhead::Mode::always, 4);
+    active.start(openFolder(dir / "empty"), st.st_dev);
+    active.waitForWalk();
+    list(active);
+    active.waitForWalk();
+    EXPECT_EQ(active.batchedEntriesRead(), 600u + 20 - ReadAhead::batchEntries);
+    EXPECT_EQ(active.foldersRead(), 1u);  // the empty root alone
+
+    ReadAhead idle(ReadAhead::Mode::adaptive, 4);  // no reads from the disk seen: no helper
+    idle.start(openFolder(dir / "empty"), st.st_dev);
+    list(idle);
+    EXPECT_EQ(idle.started(), 0);
+    EXPECT_EQ(idle.batchedEntriesRead(), 0u);
 }
 
 TEST(ReadAhead, AdaptiveAndOffStartNoThreadWhileTheCacheAnswers) {

@@ -3,6 +3,8 @@
 #include <QLabel>
 #include <QTest>
 
+#include <memory>
+
 #include <gtest/gtest.h>
 
 #include "tests/ui/Printers.h"
@@ -64,14 +66,22 @@ TEST(SidebarRules, AccessBox) {
     EXPECT_EQ(accessLook(false).led, QColor(255, 176, 32));
 }
 
-class SidebarTest : public test::UiTest {};
+class SidebarTest : public test::UiTest {
+protected:
+    // A sidebar of the model's volumes and places, shown at the window's sidebar size.
+    std::unique_ptr<Sidebar> shownSidebar() {
+        model().refreshVolumes();
+        auto sidebar = std::make_unique<Sidebar>(model());
+        sidebar->resize(228, 800);
+        sidebar->show();
+        return sidebar;
+    }
+};
 
 TEST_F(SidebarTest, RowsFollowTheModelAndAClickOpensTheirPath) {
     AppModel& m = model();
-    m.refreshVolumes();
-    Sidebar sidebar(m);
-    sidebar.resize(228, 800);
-    sidebar.show();
+    const auto shown = shownSidebar();
+    Sidebar& sidebar = *shown;
     ASSERT_EQ(sidebar.placeRows().size(), static_cast<qsizetype>(m.places().size()));
     SidebarRow* homeRow = nullptr;
     for (SidebarRow* r : sidebar.placeRows()) {
@@ -121,11 +131,8 @@ TEST_F(SidebarTest, OpenFolderAsksForAFolderWithTheScanPrompt) {
 }
 
 TEST_F(SidebarTest, HoverTintsOnlyRowsThatAreNotSelected) {
-    AppModel& m = model();
-    m.refreshVolumes();
-    Sidebar sidebar(m);
-    sidebar.resize(228, 800);
-    sidebar.show();
+    const auto shown = shownSidebar();
+    Sidebar& sidebar = *shown;
     ASSERT_FALSE(sidebar.placeRows().isEmpty());
     SidebarRow* row = sidebar.placeRows().first();
     const QImage before = row->grab().toImage();
@@ -142,11 +149,8 @@ TEST_F(SidebarTest, HoverTintsOnlyRowsThatAreNotSelected) {
 
 // A row reached with Tab shows the keys' focus ring along its left side; a click takes no focus.
 TEST_F(SidebarTest, ARowWithTheFocusShowsTheRing) {
-    AppModel& m = model();
-    m.refreshVolumes();
-    Sidebar sidebar(m);
-    sidebar.resize(228, 800);
-    sidebar.show();
+    const auto shown = shownSidebar();
+    Sidebar& sidebar = *shown;
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&sidebar));
     ASSERT_FALSE(sidebar.placeRows().isEmpty());
     SidebarRow* row = sidebar.placeRows().first();
@@ -164,10 +168,8 @@ TEST_F(SidebarTest, ARowWithTheFocusShowsTheRing) {
 // pressed look.
 TEST_F(SidebarTest, OnlyTheSelectedRowSinksWhileHeld) {
     AppModel& m = model();
-    m.refreshVolumes();
-    Sidebar sidebar(m);
-    sidebar.resize(228, 800);
-    sidebar.show();
+    const auto shown = shownSidebar();
+    Sidebar& sidebar = *shown;
     m.scan(home(), true);
     ASSERT_TRUE(waitFor([&] { return m.phase() == Phase::results; }));
     SidebarRow* selected = nullptr;

@@ -137,10 +137,11 @@ void LoadingState::paintEvent(QPaintEvent*) {
         return;
     }
     // A text too long for one line (the Apps screen's empty state) wraps, centred, rather than
-    // being cut.
+    // being cut; in lines of at most 440 points, which read as one short paragraph.
     p.setFont(font);
     p.setPen(Color::ink2);
-    p.drawText(QRectF(24, y, width() - 48, std::max(0.0, height() - y)),
+    const double w = std::min(width() - 48.0, 440.0);
+    p.drawText(QRectF((width() - w) / 2, y, w, std::max(0.0, height() - y)),
                Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, text_);
 }
 

@@ -104,6 +104,21 @@ void RunningCheck(benchmark::State& state) {
 }
 BENCHMARK(RunningCheck)->Unit(benchmark::kMillisecond);
 
+// The running check of an AppImage: this machine's processes, matched by executable, by the
+// APPIMAGE of their environments and by their mount folders.
+void AppImageRunningCheck(benchmark::State& state) {
+    const std::string file = appImagesFixture().home + "/Applications/Tool0-1.0.0-x86_64.AppImage";
+    const std::vector<std::string> mounts = appImageMountRoots();
+    std::size_t processes = 0;
+    for (auto _ : state) {
+        const auto all = Processes::list();
+        processes = all.size();
+        benchmark::DoNotOptimize(appImageCopies(all, file, mounts));
+    }
+    state.counters["processes"] = static_cast<double>(processes);
+}
+BENCHMARK(AppImageRunningCheck)->Unit(benchmark::kMillisecond);
+
 // The floor: listing this user's processes and nothing else.
 void ListProcessesOnly(benchmark::State& state) {
     for (auto _ : state)

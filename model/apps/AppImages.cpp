@@ -55,12 +55,15 @@ bool architectureAt(std::string_view stem, std::size_t at) {
     return false;
 }
 
+// The first `limit` bytes of a file (all of a shorter one); empty when it cannot be read.
 std::string readPrefix(const std::string& path, std::size_t limit) {
     std::ifstream in(path, std::ios::binary);
-    if (!in) return {};
-    std::string text(limit, '\0');
-    in.read(text.data(), static_cast<std::streamsize>(limit));
-    text.resize(static_cast<std::size_t>(in.gcount()));
+    std::string text;
+    char chunk[8192];
+    while (in && text.size() < limit) {
+        in.read(chunk, static_cast<std::streamsize>(std::min(sizeof chunk, limit - text.size())));
+        text.append(chunk, static_cast<std::size_t>(in.gcount()));
+    }
     return text;
 }
 
@@ -116,8 +119,9 @@ bool isPackageManaged(const std::string& real, const std::string& home) {
     return false;
 }
 
-// What the file itself tells: whether it is the user's own AppImage, and its times.
+// What the file itself tells when it is the user's own AppImage: its real path and its times.
 struct FileFacts {
+    std::string real;
     LastUse lastUse;
 };
 
@@ -128,8 +132,6 @@ std::optional<FileFacts> appImageFile(const std::string& path, const std::string
         return std::nullopt;
     }
     if (!S_ISREG(sx.stx_mode) || sx.stx_uid != ::getuid()) return std::nullopt;
-    const std::string real = realPath(path);
-    if (real.empty() || isPackageManaged(real, home)) return std::nullopt;
     const std::string_view name = std::string_view(path).substr(path.rfind('/') + 1);
     if (!(name.size() > extension.size() &&
           lowercase(name.substr(name.size() - extension.size())) == extension)) {
@@ -145,11 +147,13 @@ std::optional<FileFacts> appImageFile(const std::string& path, const std::string
             return std::nullopt;
         }
     }
+    std::string real = realPath(path);
+    if (real.empty() || isPackageManaged(real, home)) return std::nullopt;
     struct statvfs fs {};
     const bool noatime = ::statvfs(path.c_str(), &fs) == 0 && (fs.f_flag & ST_NOATIME);
     const timespec atime{sx.stx_atime.tv_sec, sx.stx_atime.tv_nsec};
     const timespec ctime{sx.stx_ctime.tv_sec, sx.stx_ctime.tv_nsec};
-    return FileFacts{lastUse(atime, ctime, noatime)};
+    return FileFacts{std::move(real), lastUse(atime, ctime, noatime)};
 }
 
 struct Entry {
@@ -340,9 +344,8 @@ std::vector<InstalledApp> findAppImages(const DiskIndex& index, const std::strin
     std::vector<Found> found;
     for (NodeId node : appImageFiles(index, home)) {
         std::string path = index.path(node);
-        if (const auto facts = appImageFile(path, home)) {
-            std::string real = realPath(path);
-            found.push_back({node, std::move(path), std::move(real), facts->lastUse, {}});
+        if (auto facts = appImageFile(path, home)) {
+            found.push_back({node, std::move(path), std::move(facts->real), facts->lastUse, {}});
         }
     }
     if (found.empty()) return {};

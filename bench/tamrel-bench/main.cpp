@@ -29,6 +29,7 @@ constexpr Entry modes[] = {
      "refresh PATH [--repeat N]   (writes one file in PATH)"},
 #ifdef TAMREL_BENCH_MODEL
     {"model", tamrel::bench::modelMode, "model ROOT [--runs N] [--live no]"},
+    {"apps", tamrel::bench::appsMode, "apps ROOT [--home H] [--runs N]"},
 #endif
 };
 

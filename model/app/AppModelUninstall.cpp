@@ -7,6 +7,7 @@
 
 #include "format/Fmt.h"
 #include "model/app/AppModel.h"
+#include "model/apps/AppImages.h"
 #include "model/system/Processes.h"
 
 namespace tamrel {
@@ -17,15 +18,24 @@ constexpr Spring uninstalledSpring{0.4, 0.8};
 constexpr int quitChecks = 30;
 
 // The running copies of the application, listed by its bundle identifier (with what the
-// desktop entry registered under it starts) and by its bundle's path. Never our own process.
+// desktop entry registered under it starts) and by its bundle's path; an AppImage's also by the
+// file its processes name as theirs. Never our own process.
 std::vector<ProcessInfo> runningCopiesOf(const InstalledApp& app, Platform& platform) {
     std::vector<std::string> programs;
     if (const auto entry = platform.applicationPath(app.bundleID);
         entry && entry->ends_with(".desktop")) {
         if (auto program = Processes::execProgram(*entry)) programs.push_back(std::move(*program));
     }
-    std::vector<ProcessInfo> copies =
-        Processes::copiesOf(Processes::list(), app.bundleID, app.path, programs);
+    const std::vector<ProcessInfo> all = Processes::list();
+    std::vector<ProcessInfo> copies = Processes::copiesOf(all, app.bundleID, app.path, programs);
+    if (app.appImage) {
+        for (const ProcessInfo& p : appImageCopies(all, app.path, appImageMountRoots())) {
+            if (std::none_of(copies.begin(), copies.end(),
+                             [&](const ProcessInfo& c) { return c.pid == p.pid; })) {
+                copies.push_back(p);
+            }
+        }
+    }
     std::erase_if(copies, [](const ProcessInfo& p) { return p.pid == ::getpid(); });
     return copies;
 }
@@ -48,6 +58,32 @@ bool closeRunningCopies(const InstalledApp& app, Platform& platform,
     }
     return std::none_of(copies.begin(), copies.end(),
                         [](const ProcessHandle& c) { return c.running(); });
+}
+
+// An AppImage's items in the home folder go to the Trash under the user's own rights alone, as
+// the basket moves them: one that cannot be moved so stays, and is never handed to the
+// administrator mover. Items outside the home folder (a tool folder) go through `can` as a
+// bundle's do.
+Remover::Outcome removeAppImage(TrashCan& can, const std::vector<Remover::Item>& items,
+                                Platform& platform, const std::atomic<bool>& stop) {
+    Remover::Outcome out;
+    std::vector<Remover::Item> system;
+    for (const Remover::Item& item : items) {
+        if (item.system) {
+            system.push_back(item);
+        } else if (!stop && can.moveToTrash(item.path)) {
+            out.removed.push_back(item.node);
+        } else {
+            out.failures.push_back(item.path.substr(item.path.rfind('/') + 1));
+        }
+    }
+    if (!system.empty() && !stop) {
+        Remover::Outcome elevated = can.remove(system, platform, stop);
+        out.removed.insert(out.removed.end(), elevated.removed.begin(), elevated.removed.end());
+        out.failures.insert(out.failures.end(), elevated.failures.begin(),
+                            elevated.failures.end());
+    }
+    return out;
 }
 
 }  // namespace
@@ -74,6 +110,11 @@ void AppModel::uninstall(const InstalledApp& app) {
     // Copied before the first write: a slot told of it may change the inventory.
     const InstalledApp chosen = *stored;
     std::vector<Remover::Item> items{{chosen.node, chosen.path, false, std::nullopt}};
+    // An AppImage's desktop entries and its own icons go with it, never left to a tick.
+    for (NodeId node : chosen.desktopFiles) {
+        if (node < index_->count() && !index_->isGone(node))
+            items.push_back({node, index_->path(node), false, Leftover::Kind::other});
+    }
     std::uint64_t total = chosen.appSize;
     for (const Leftover& leftover : chosen.leftovers) {
         if (!leftoverPicked_.contains(leftover.node) || leftover.node >= index_->count() ||
@@ -107,7 +148,10 @@ void AppModel::uninstall(const InstalledApp& app) {
             for (const Remover::Item& item : items) {
                 if (!index->isGone(item.node)) left.push_back(item);
             }
-            if (!left.empty() && !closing_) outcome = trashCan().remove(left, platform_, closing_);
+            if (!left.empty() && !closing_) {
+                outcome = app.appImage ? removeAppImage(trashCan(), left, platform_, closing_)
+                                       : trashCan().remove(left, platform_, closing_);
+            }
             for (NodeId node : outcome.removed) {
                 index->markRemoved(node);
                 const auto item = std::find_if(left.begin(), left.end(),

@@ -1,9 +1,12 @@
 // The space tools for the gallery: System Data with its buckets and hidden space, Clean up with
 // a group open and its confirmation, Apps with the detail of the largest application and its
-// confirmation, over the tools' test tree.
+// confirmation, over the tools' test tree; Apps over a home of AppImages, and with no
+// application to list.
 
 #include "tests/gallery/ToolsGallery.h"
 
+#include <QImage>
+#include <QPainter>
 #include <QScrollBar>
 #include <QTest>
 
@@ -12,6 +15,8 @@
 #include <optional>
 #include <string>
 
+#include "tests/model/Fixtures.h"
+#include "tests/support/AppImageHome.h"
 #include "tests/support/TempDir.h"
 #include "tests/ui/tools/ToolsTree.h"
 #include "ui/results/ResultsView.h"
@@ -27,6 +32,66 @@ namespace {
 
 bool waitFor(const std::function<bool()>& done) {
     return QTest::qWaitFor(done, 20000);
+}
+
+// The icon an AppImage's desktop entry installs: a violet rounded square with a white gem.
+void drawIcon(const std::string& file, int side) {
+    QImage image(side, side, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(0x7C, 0x3A, 0xED));
+    const double s = side;
+    p.drawRoundedRect(QRectF(s * 0.06, s * 0.06, s * 0.88, s * 0.88), s * 0.22, s * 0.22);
+    p.setBrush(QColor(255, 255, 255, 235));
+    p.drawPolygon(QPolygonF({QPointF(s * 0.5, s * 0.18), QPointF(s * 0.76, s * 0.46),
+                             QPointF(s * 0.5, s * 0.84), QPointF(s * 0.24, s * 0.46)}));
+    p.setBrush(QColor(0x7C, 0x3A, 0xED, 110));
+    p.drawPolygon(QPolygonF({QPointF(s * 0.5, s * 0.18), QPointF(s * 0.76, s * 0.46),
+                             QPointF(s * 0.5, s * 0.52)}));
+    p.end();
+    image.save(QString::fromStdString(file));
+}
+
+// The Apps screen over a home of AppImages (its XDG folders in it), then over a folder without
+// any application: the empty state.
+void saveAppImagesGallery(MainWindow& window, AppModel& model,
+                          const std::function<void(QWidget&, const QString&)>& save) {
+    test::TempDir tree;
+    const std::string home = test::makeAppImageHome(tree, 3'000'000);
+    const std::string icons = home + "/.local/share/icons/hicolor/";
+    drawIcon(icons + "64x64/apps/appimagekit-obsidian.png", 64);
+    drawIcon(icons + "32x32/apps/appimagekit-obsidian.png", 32);
+    test::setAccessed(home + "/Applications/Obsidian-1.5.3.AppImage", std::chrono::hours(1));
+    test::ScopedEnv homeVar("HOME", home);
+    test::ScopedEnv data("XDG_DATA_HOME", home + "/.local/share");
+    test::ScopedEnv config("XDG_CONFIG_HOME", home + "/.config");
+    test::ScopedEnv cache("XDG_CACHE_HOME", home + "/.cache");
+    test::ScopedEnv state("XDG_STATE_HOME", home + "/.local/state");
+    model.scan(home, true);
+    const bool shown = waitFor([&] {
+        return model.phase() == Phase::results && model.index() &&
+               model.index()->rootPath() == home;
+    });
+    if (!shown) return;
+    model.setTab(Tab::apps);
+    waitFor([&] { return !model.appsLoading() && !model.apps().empty() && model.selectedApp(); });
+    QTest::qWait(50);
+    save(window, QStringLiteral("window-apps-appimages"));
+
+    tree.mkdirs("empty/Documents");
+    tree.write("empty/Documents/notes.txt", 20'000);
+    const std::string empty = tree / "empty";
+    model.scan(empty, true);
+    waitFor([&] {
+        return model.phase() == Phase::results && model.index() &&
+               model.index()->rootPath() == empty;
+    });
+    model.setTab(Tab::apps);
+    waitFor([&] { return !model.appsLoading(); });
+    QTest::qWait(50);
+    save(window, QStringLiteral("window-apps-empty"));
 }
 
 }  // namespace
@@ -135,6 +200,7 @@ void saveToolsGallery(MainWindow& window, AppModel& model,
             model.setConfirmUninstall(false);
         }
     }
+    if (shown) saveAppImagesGallery(window, model, save);
     model.setTab(Tab::explore);
     if (home) ::setenv("HOME", home->c_str(), 1);
     if (data) {

@@ -111,6 +111,15 @@ QString text(const std::string& s) {
     return shownText(QString::fromStdString(s));
 }
 
+// A bundle's icon comes with its folder; an AppImage's is the one its desktop entry names.
+void paintAppIcon(QPainter& p, const QPointF& topLeft, double size, const InstalledApp& app) {
+    if (app.appImage) {
+        AppIcon::paint(p, topLeft, size, AppIcon::entryIcon(QString::fromStdString(app.icon)));
+    } else {
+        AppIcon::paint(p, topLeft, size, QString::fromStdString(app.path));
+    }
+}
+
 double leftoverRowHeight() {
     return 5 +
            std::max(20.0,
@@ -180,8 +189,7 @@ void AppRows::paintEvent(QPaintEvent* event) {
             p.drawPath(roundedShape(back, 11));
         }
         const QRectF inner = back.adjusted(10, 7, -10, -7);
-        AppIcon::paint(p, QPointF(inner.left(), inner.center().y() - 15), 30,
-                       QString::fromStdString(app.path));
+        paintAppIcon(p, QPointF(inner.left(), inner.center().y() - 15), 30, app);
         const QString total = Fmt::bytes(app.appSize + app.leftoverSize);
         const QString data = appDataLine(app);
         const double rightW =
@@ -191,10 +199,14 @@ void AppRows::paintEvent(QPaintEvent* event) {
         const double textW = inner.right() - rightW - 6 - textX;
         const double nameH = Fonts::lineHeight(rowNameFont());
         const double useH = Fonts::lineHeight(rowUseFont());
-        const double top = inner.center().y() - (nameH + 2 + useH) / 2;
+        // Without a use line (the last use is not known) the name stands alone, centred.
+        const QString use = appUseLine(app, now);
+        const double top = inner.center().y() - (use.isEmpty() ? nameH : nameH + 2 + useH) / 2;
         paintLine(p, QRectF(textX, top, textW, nameH), text(app.name), rowNameFont(), Color::ink);
-        paintLine(p, QRectF(textX, top + nameH + 2, textW, useH), appUseLine(app, now),
-                  rowUseFont(), Color::ink2);
+        if (!use.isEmpty()) {
+            paintLine(p, QRectF(textX, top + nameH + 2, textW, useH), use, rowUseFont(),
+                      Color::ink2);
+        }
         if (data.isEmpty()) {
             paintDigitsRight(p, QRectF(inner.left(), inner.top(), inner.width(), inner.height()),
                              total, rowTotalFont(), Color::ink);
@@ -267,6 +279,8 @@ AppList::AppList(AppModel& model, QWidget* parent)
     sort_->setFont(Fonts::system(12, W::semibold));
     sort_->setMenu(new QMenu(sort_));
     connect(&model_, &AppModel::appSortChanged, this, &AppList::refreshSortMenu);
+    // "Last used" is offered only while some application's last use is known.
+    connect(&model_, &AppModel::appsChanged, this, &AppList::refreshSortMenu);
     refreshSortMenu();
 
     setBareContent(*scroll_, rows_, true);
@@ -277,7 +291,7 @@ void AppList::refreshSortMenu() {
     sort_->setText(rawValue(model_.appSort()));
     QMenu* menu = sort_->menu();
     menu->clear();
-    for (AppSort sort : allAppSorts()) {
+    for (AppSort sort : offeredAppSorts(model_.apps(), model_.appSort())) {
         QAction* action = menu->addAction(rawValue(sort));
         action->setCheckable(true);
         action->setChecked(sort == model_.appSort());
@@ -630,7 +644,7 @@ void AppDetail::paintEvent(QPaintEvent*) {
     paintCard(p, QRectF(0, 0, width(), height() - 1), 18);
     const double headH = headerHeight();
     // Header: icon, texts, read-out.
-    AppIcon::paint(p, QPointF(18, headH / 2 - 32), 64, QString::fromStdString(app_.path));
+    paintAppIcon(p, QPointF(18, headH / 2 - 32), 64, app_);
     const double sizeW = sizeTextWidth(remove_.bytes(), 22);
     const QFont rf = removeFont();
     const double readW =
@@ -674,14 +688,15 @@ void AppDetail::paintEvent(QPaintEvent*) {
     if (app_.homebrew) badge(QStringLiteral("Homebrew"), QStringLiteral("mug.fill"));
     if (running_) badge(QStringLiteral("Open now"), QStringLiteral("circle.fill"));
 
-    // Facts.
+    // Facts; without a known last use, the first two share the row.
     const QDateTime now = QDateTime::currentDateTime();
     const QString facts[3][2] = {{QStringLiteral("App"), Fmt::bytes(app_.appSize)},
                                  {QStringLiteral("Left around your computer"), leftoverFact(app_)},
                                  {QStringLiteral("Last used"), lastUsedFact(app_, now)}};
-    const double factW = (width() - 36 - 2 * 14) / 3;
+    const int factCount = app_.lastUsedKnown ? 3 : 2;
+    const double factW = (width() - 36 - (factCount - 1) * 14) / factCount;
     const double factH = factsHeight() - 14;
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < factCount; ++i) {
         const QRectF tile(18 + i * (factW + 14), headH, factW, factH);
         p.setPen(Qt::NoPen);
         p.setBrush(Color::withOpacity(Color::ink, 0.04));
@@ -794,8 +809,7 @@ QString AppsView::placeholderText() const {
 void AppsView::refresh() {
     list_->refresh(current());
     const bool loading = model_.appsLoading();
-    loading_->setText(loading ? QStringLiteral("Finding your apps and what they left around\u2026")
-                              : QStringLiteral("Pick an app"));
+    loading_->setText(appsPlaceholder(loading, current() && model_.apps().empty()));
     loading_->setSpinning(loading);
 }
 
@@ -842,8 +856,9 @@ void AppsView::resizeEvent(QResizeEvent*) {
     if (detail_) detail_->setGeometry(rest);
     placeholder_->setGeometry(rest);
     loading_->setGeometry(0, 0, rest.width(), rest.height());
+    // Room below the spinner for the empty state's wrapped lines.
     const double top = rest.height() / 2.0 - 30;
-    loading_->setGeometry(0, int(top), rest.width(), 60);
+    loading_->setGeometry(0, int(top), rest.width(), 100);
 }
 
 void AppsView::retitle() {

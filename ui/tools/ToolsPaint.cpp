@@ -131,8 +131,18 @@ void LoadingState::paintEvent(QPaintEvent*) {
     QPainter p(this);
     const QFont font = Fonts::system(13, Fonts::Weight::medium);
     const double y = spinner_->isVisible() ? top_ + spinner_->height() + 10 : top_;
-    paintLine(p, QRectF(0, y, width(), Fonts::lineHeight(font)), text_, font, Color::ink2,
-              Qt::ElideRight, Qt::AlignHCenter | Qt::AlignVCenter);
+    if (QFontMetricsF(font).horizontalAdvance(text_) <= width() - 48) {
+        paintLine(p, QRectF(0, y, width(), Fonts::lineHeight(font)), text_, font, Color::ink2,
+                  Qt::ElideRight, Qt::AlignHCenter | Qt::AlignVCenter);
+        return;
+    }
+    // A text too long for one line (the Apps screen's empty state) wraps, centred, rather than
+    // being cut; in lines of at most 440 points, which read as one short paragraph.
+    p.setFont(font);
+    p.setPen(Color::ink2);
+    const double w = std::min(width() - 48.0, 440.0);
+    p.drawText(QRectF((width() - w) / 2, y, w, std::max(0.0, height() - y)),
+               Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, text_);
 }
 
 std::vector<QRectF> gridCells(const std::vector<double>& heights, double width, double minWidth,

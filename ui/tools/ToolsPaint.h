@@ -61,7 +61,8 @@ private:
 };
 
 // A spinner over a line of text, centred in its width, `top` points from its top: the loading
-// state of the space tools.
+// state of the space tools. A text wider than the widget less 24 points each side wraps, in
+// lines of at most 440 points.
 class LoadingState : public QWidget {
     Q_OBJECT
 public:

@@ -250,6 +250,7 @@ QDateTime toDate(std::chrono::system_clock::time_point t) {
 }  // namespace
 
 QString appUseLine(const InstalledApp& app, const QDateTime& now) {
+    if (!app.lastUsedKnown) return {};
     if (!app.lastUsed) return QStringLiteral("Never opened");
     return QStringLiteral("Used ") + Fmt::age(toDate(*app.lastUsed), now);
 }
@@ -286,6 +287,7 @@ QString leftoverFact(const InstalledApp& app) {
 }
 
 QString lastUsedFact(const InstalledApp& app, const QDateTime& now) {
+    if (!app.lastUsedKnown) return {};
     return app.lastUsed ? Fmt::age(toDate(*app.lastUsed), now) : QStringLiteral("Never");
 }
 
@@ -324,8 +326,27 @@ std::vector<KindGroup> leftoverGroups(const InstalledApp& app) {
 }
 
 QString kindLabel(Leftover::Kind kind) {
-    return QString::fromUtf8(Leftover::rawValue(kind).data(),
-                             qsizetype(Leftover::rawValue(kind).size()));
+    const std::string_view label = Leftover::linuxLabel(kind);
+    return QString::fromUtf8(label.data(), qsizetype(label.size()));
+}
+
+QString appsPlaceholder(bool loading, bool noApps) {
+    if (loading) return QStringLiteral("Finding your apps and what they left around\u2026");
+    if (noApps) {
+        return QStringLiteral("No apps to uninstall here. Programs from your package manager, "
+                              "Flatpak or Snap are removed with those.");
+    }
+    return QStringLiteral("Pick an app");
+}
+
+std::vector<AppSort> offeredAppSorts(const std::vector<InstalledApp>& apps, AppSort current) {
+    std::vector<AppSort> out;
+    const bool dated = std::any_of(apps.begin(), apps.end(),
+                                   [](const InstalledApp& a) { return a.lastUsedKnown; });
+    for (AppSort sort : allAppSorts()) {
+        if (sort != AppSort::lastUsed || dated || sort == current) out.push_back(sort);
+    }
+    return out;
 }
 
 }  // namespace tamrel

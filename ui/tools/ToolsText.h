@@ -101,7 +101,8 @@ QString parentLine(const DiskIndex& index, NodeId node, std::string_view home);
 
 // --- Apps
 
-// "Used 3 days ago" or "Never opened".
+// "Used 3 days ago" or "Never opened"; empty when the last use is not known (an AppImage on a
+// file system that records no access times).
 QString appUseLine(const InstalledApp& app, const QDateTime& now);
 // "+12 MB data" when the leftovers hold more than 1 MiB, else empty.
 QString appDataLine(const InstalledApp& app);
@@ -112,7 +113,7 @@ QString uninstallMessage(const InstalledApp* app, std::size_t pickedCount, bool 
                          bool pickedSystem);
 // "12 MB in 3 places" (the singular only for 1).
 QString leftoverFact(const InstalledApp& app);
-// "3 days ago", or "Never".
+// "3 days ago", or "Never"; empty when the last use is not known (the fact is not shown).
 QString lastUsedFact(const InstalledApp& app, const QDateTime& now);
 // The identity line (the version when not empty, "·", the bundle identifier) laid out in `width` with `font`: its pieces (version, middle dot, bundle
 // identifier) 6 apart from `x` 0, each with its left edge; only the identifier gives way, cut
@@ -131,7 +132,14 @@ struct KindGroup {
     std::vector<const Leftover*> items;
 };
 std::vector<KindGroup> leftoverGroups(const InstalledApp& app);
-// The label of a kind of leftover.
+// The label of a kind of leftover, as Linux shows it (Leftover::linuxLabel).
 QString kindLabel(Leftover::Kind kind);
+// The detail area's text while no application is shown: the loading line while `loading`, the
+// empty state when the inventory of the shown index holds no application (`noApps`), else
+// "Pick an app".
+QString appsPlaceholder(bool loading, bool noApps);
+// The entries of the sort menu: every order but "Last used" when no application's last use is
+// known, unless it is the `current` order.
+std::vector<AppSort> offeredAppSorts(const std::vector<InstalledApp>& apps, AppSort current);
 
 }  // namespace tamrel

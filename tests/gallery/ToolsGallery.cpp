@@ -8,12 +8,15 @@
 #include <QTest>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <optional>
 #include <string>
 
+#include "tests/model/app/ActionsProbe.h"
 #include "tests/support/TempDir.h"
 #include "tests/ui/tools/ToolsTree.h"
+#include "ui/home/Sidebar.h"
 #include "ui/results/ResultsView.h"
 #include "ui/shell/RootView.h"
 #include "ui/theme/Keys.h"
@@ -28,6 +31,26 @@ namespace {
 bool waitFor(const std::function<bool()>& done) {
     return QTest::qWaitFor(done, 20000);
 }
+
+// Sets an environment variable until the object goes.
+class ScopedVariable {
+public:
+    ScopedVariable(const char* name, const std::string& value) : name_(name) {
+        if (const char* old = std::getenv(name)) old_ = old;
+        ::setenv(name, value.c_str(), 1);
+    }
+    ~ScopedVariable() {
+        if (old_) {
+            ::setenv(name_, old_->c_str(), 1);
+        } else {
+            ::unsetenv(name_);
+        }
+    }
+
+private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
 
 }  // namespace
 
@@ -62,7 +85,7 @@ void saveToolsGallery(MainWindow& window, AppModel& model,
                                  : nullptr) {
             view->verticalScrollBar()->setValue(view->verticalScrollBar()->maximum());
             QTest::qWait(20);
-            save(window, QStringLiteral("window-system-data-hidden-space"));
+            save(window, QStringLiteral("window-system-data-end"));
             view->verticalScrollBar()->setValue(0);
         }
         model.setTab(Tab::tidy);
@@ -142,6 +165,82 @@ void saveToolsGallery(MainWindow& window, AppModel& model,
     } else {
         ::unsetenv("XDG_DATA_HOME");
     }
+}
+
+void saveLinuxGallery(MainWindow& window, AppModel& model,
+                      const std::function<void(QWidget&, const QString&)>& save) {
+    test::TempDir tree;
+    const std::string root = tree.path() + "/home";
+    const ScopedVariable home("HOME", root);
+    const ScopedVariable dataHome("XDG_DATA_HOME", root + "/.local/share");
+    test::makeLinuxHome(tree);
+    model.scan(root, true);
+    const bool shown = waitFor([&] {
+        return model.phase() == Phase::results && model.index() &&
+               model.index()->rootPath() == root && model.systemReport() &&
+               !model.cleanPlan().empty() && !model.breakdown().empty();
+    });
+    if (shown) {
+        model.setTab(Tab::explore);
+        QTest::qWait(50);
+        save(window, QStringLiteral("window-linux-explore"));
+        save(*window.rootView()->sidebar(), QStringLiteral("sidebar-linux"));
+        // As a user's process finds it: root-only and other users' folders stay closed.
+        const bool access = model.hasFullDiskAccess();
+        ActionsProbe::setHasFullDiskAccess(model, false);
+        QTest::qWait(20);
+        save(*window.rootView()->sidebar(), QStringLiteral("sidebar-linux-limited"));
+        ActionsProbe::setHasFullDiskAccess(model, access);
+        model.setQuery(QStringLiteral("ext:deb"));
+        waitFor([&] { return !model.searching() && !model.results().empty(); });
+        QTest::qWait(50);
+        save(window, QStringLiteral("window-linux-search"));
+        model.setQuery(QString());
+        model.setTab(Tab::system);
+        QTest::qWait(50);
+        save(window, QStringLiteral("window-linux-system-data"));
+        auto* results = qobject_cast<ResultsView*>(window.rootView()->screen());
+        if (auto* view = results ? qobject_cast<SystemDataView*>(results->tabScreen(Tab::system))
+                                 : nullptr) {
+            // The Trash card says the plan leaves the Trash alone, in place of its key.
+            for (BucketCard* card : view->cards()) {
+                if (card->bucket().id != "trash") continue;
+                view->verticalScrollBar()->setValue(card->y());
+                QTest::qWait(20);
+                save(window, QStringLiteral("window-linux-system-data-trash"));
+            }
+            view->verticalScrollBar()->setValue(view->verticalScrollBar()->maximum());
+            QTest::qWait(20);
+            save(window, QStringLiteral("window-linux-system-data-end"));
+            view->verticalScrollBar()->setValue(0);
+        }
+        model.setTab(Tab::tidy);
+        QTest::qWait(50);
+        save(window, QStringLiteral("window-linux-clean-up"));
+        if (auto* clean =
+                results ? qobject_cast<CleanView*>(results->tabScreen(Tab::tidy)) : nullptr) {
+            const auto dev = std::find_if(clean->cards().begin(), clean->cards().end(),
+                                          [](CleanGroupCard* c) { return c->group().id == "dev"; });
+            if (dev != clean->cards().end()) {
+                (*dev)->expandKey()->click();
+                QTest::qWait(50);
+                save(window, QStringLiteral("window-linux-clean-up-open"));
+                (*dev)->expandKey()->click();
+                QTest::qWait(50);
+            }
+        }
+    }
+    // The card of a whole-disk scan: space no folder Tamrel may read holds, and unreadable
+    // folders; no purgeable space or snapshots on Linux.
+    SystemDataReport report;
+    report.unseen = 18'400'000'000;
+    report.unreadable = 1'284;
+    HiddenSpaceCard card(report, AppModel::ruleSet());
+    card.resize(760, int(std::ceil(card.heightFor(760))));
+    card.show();
+    QTest::qWait(20);
+    save(card, QStringLiteral("hidden-space-card-linux"));
+    model.setTab(Tab::explore);
 }
 
 }  // namespace tamrel

@@ -32,6 +32,15 @@ bool waitFor(const std::function<bool()>& done) {
     return QTest::qWaitFor(done, 20000);
 }
 
+// The screen scrolled to its end under `name`, then back to its top.
+void saveEnd(QScrollArea& view, QWidget& window, const QString& name,
+             const std::function<void(QWidget&, const QString&)>& save) {
+    view.verticalScrollBar()->setValue(view.verticalScrollBar()->maximum());
+    QTest::qWait(20);
+    save(window, name);
+    view.verticalScrollBar()->setValue(0);
+}
+
 // Sets an environment variable until the object goes.
 class ScopedVariable {
 public:
@@ -83,10 +92,7 @@ void saveToolsGallery(MainWindow& window, AppModel& model,
         auto* results = qobject_cast<ResultsView*>(window.rootView()->screen());
         if (auto* view = results ? qobject_cast<SystemDataView*>(results->tabScreen(Tab::system))
                                  : nullptr) {
-            view->verticalScrollBar()->setValue(view->verticalScrollBar()->maximum());
-            QTest::qWait(20);
-            save(window, QStringLiteral("window-system-data-end"));
-            view->verticalScrollBar()->setValue(0);
+            saveEnd(*view, window, QStringLiteral("window-system-data-end"), save);
         }
         model.setTab(Tab::tidy);
         QTest::qWait(50);
@@ -209,10 +215,7 @@ void saveLinuxGallery(MainWindow& window, AppModel& model,
                 QTest::qWait(20);
                 save(window, QStringLiteral("window-linux-system-data-trash"));
             }
-            view->verticalScrollBar()->setValue(view->verticalScrollBar()->maximum());
-            QTest::qWait(20);
-            save(window, QStringLiteral("window-linux-system-data-end"));
-            view->verticalScrollBar()->setValue(0);
+            saveEnd(*view, window, QStringLiteral("window-linux-system-data-end"), save);
         }
         model.setTab(Tab::tidy);
         QTest::qWait(50);

@@ -12,10 +12,19 @@
 
 namespace tamrel::test {
 
+namespace {
+
+// Writes `kb` thousand bytes at `relative` in `tree`, the folders on the way made.
+void writeKb(const TempDir& tree, const std::string& relative, std::size_t kb) {
+    tree.mkdirs(relative.substr(0, relative.rfind('/')));
+    tree.write(relative, kb * 1000);
+}
+
+}  // namespace
+
 void makeToolsTree(const TempDir& tree, bool intoTrash) {
     const auto put = [&](const std::string& relative, std::size_t kb) {
-        tree.mkdirs(relative.substr(0, relative.rfind('/')));
-        tree.write(relative, kb * 1000);
+        writeKb(tree, relative, kb);
     };
     put("home/.cache/thumbnails/large/a.png", 900);
     put("home/.cache/fontconfig/cache-1", 400);
@@ -69,9 +78,7 @@ void makeToolsTree(const TempDir& tree, bool intoTrash) {
 
 void makeLinuxHome(const TempDir& tree, const std::string& home) {
     const auto put = [&](const std::string& relative, std::size_t kb) {
-        const std::string path = home + relative;
-        tree.mkdirs(path.substr(0, path.rfind('/')));
-        tree.write(path, kb * 1000);
+        writeKb(tree, home + relative, kb);
     };
     put("/.cache/thumbnails/large/a.png", 900);
     put("/.cache/mozilla/firefox/abc.default/cache2/entries/x", 1300);

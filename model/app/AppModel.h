@@ -294,6 +294,11 @@ public:
     // A path the Trash never takes.
     static bool isProtected(const std::string& path);
 
+    // The rules and texts the model and the screens run with: the space rules of its rule
+    // profile, the file kinds of the breakdown and the search, and every text on screen that
+    // differs between the designed set and Linux. Always RuleSet::linuxDesktop; any thread.
+    static RuleSet ruleSet();
+
     // --- Clean-up plan ---
     // The context of a plan computation: this user's running programs and a fresh
     // installed-application memo. Reads no model state; any thread.
@@ -495,7 +500,7 @@ private:
     static std::set<std::string> runningNames();
     // The Linux folders the space rules look in beside the designed ones, for this user's home
     // folder and XDG settings (AppModelClean.cpp). Blocking: reads user-dirs.dirs, so it is
-    // built on workers only (see appsProfile_).
+    // built on workers only (see appsProfile_). Its rules() are ruleSet().
     static RuleProfile ruleProfile();
 
     Desktop& desktop_;

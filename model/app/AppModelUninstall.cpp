@@ -169,9 +169,15 @@ void AppModel::uninstall(const InstalledApp& app) {
             animated(uninstalledSpring, [&] {
                 pruneMoved(index, outcome.removed, movedPaths);
                 if (!bundleGone) {
-                    setToast(Toast::make("Couldn't uninstall " + name,
-                                         QStringLiteral("The system didn't allow it to be moved"),
-                                         false));
+                    // A bundle that did not move under the user's own rights was handed on
+                    // to the administrator mover: on Linux the prompt was refused or cancelled,
+                    // or pkexec is missing.
+                    setToast(Toast::make(
+                        "Couldn't uninstall " + name,
+                        ruleSet() == RuleSet::linuxDesktop
+                            ? QStringLiteral("It needs administrator rights, and they weren't given")
+                            : QStringLiteral("The system didn't allow it to be moved"),
+                        false));
                     return;
                 }
                 InstalledApps rest = apps_;

@@ -247,5 +247,6 @@ int main(int argc, char** argv) {
     save(window, QStringLiteral("window-results-home"));
     saveResultsGallery(window, model, [](QWidget& w, const QString& name) { save(w, name); });
     saveToolsGallery(window, model, [](QWidget& w, const QString& name) { save(w, name); });
+    saveLinuxGallery(window, model, [](QWidget& w, const QString& name) { save(w, name); });
     return gOk ? 0 : 1;
 }

@@ -11,14 +11,18 @@
 #include <QTest>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <optional>
 #include <string>
 
 #include "tests/model/Fixtures.h"
 #include "tests/support/AppImageHome.h"
+#include "tests/model/app/ActionsProbe.h"
+#include "tests/support/ScopedEnv.h"
 #include "tests/support/TempDir.h"
 #include "tests/ui/tools/ToolsTree.h"
+#include "ui/home/Sidebar.h"
 #include "ui/results/ResultsView.h"
 #include "ui/shell/RootView.h"
 #include "ui/theme/Keys.h"
@@ -93,6 +97,14 @@ void saveAppImagesGallery(MainWindow& window, AppModel& model,
     QTest::qWait(50);
     save(window, QStringLiteral("window-apps-empty"));
 }
+// The screen scrolled to its end under `name`, then back to its top.
+void saveEnd(QScrollArea& view, QWidget& window, const QString& name,
+             const std::function<void(QWidget&, const QString&)>& save) {
+    view.verticalScrollBar()->setValue(view.verticalScrollBar()->maximum());
+    QTest::qWait(20);
+    save(window, name);
+    view.verticalScrollBar()->setValue(0);
+}
 
 }  // namespace
 
@@ -125,10 +137,7 @@ void saveToolsGallery(MainWindow& window, AppModel& model,
         auto* results = qobject_cast<ResultsView*>(window.rootView()->screen());
         if (auto* view = results ? qobject_cast<SystemDataView*>(results->tabScreen(Tab::system))
                                  : nullptr) {
-            view->verticalScrollBar()->setValue(view->verticalScrollBar()->maximum());
-            QTest::qWait(20);
-            save(window, QStringLiteral("window-system-data-hidden-space"));
-            view->verticalScrollBar()->setValue(0);
+            saveEnd(*view, window, QStringLiteral("window-system-data-end"), save);
         }
         model.setTab(Tab::tidy);
         QTest::qWait(50);
@@ -208,6 +217,79 @@ void saveToolsGallery(MainWindow& window, AppModel& model,
     } else {
         ::unsetenv("XDG_DATA_HOME");
     }
+}
+
+void saveLinuxGallery(MainWindow& window, AppModel& model,
+                      const std::function<void(QWidget&, const QString&)>& save) {
+    test::TempDir tree;
+    const std::string root = tree.path() + "/home";
+    const test::ScopedEnv home("HOME", root);
+    const test::ScopedEnv dataHome("XDG_DATA_HOME", root + "/.local/share");
+    test::makeLinuxHome(tree);
+    model.scan(root, true);
+    const bool shown = waitFor([&] {
+        return model.phase() == Phase::results && model.index() &&
+               model.index()->rootPath() == root && model.systemReport() &&
+               !model.cleanPlan().empty() && !model.breakdown().empty();
+    });
+    if (shown) {
+        model.setTab(Tab::explore);
+        QTest::qWait(50);
+        save(window, QStringLiteral("window-linux-explore"));
+        save(*window.rootView()->sidebar(), QStringLiteral("sidebar-linux"));
+        // As a user's process finds it: root-only and other users' folders stay closed.
+        const bool access = model.hasFullDiskAccess();
+        ActionsProbe::setHasFullDiskAccess(model, false);
+        QTest::qWait(20);
+        save(*window.rootView()->sidebar(), QStringLiteral("sidebar-linux-limited"));
+        ActionsProbe::setHasFullDiskAccess(model, access);
+        model.setQuery(QStringLiteral("ext:deb"));
+        waitFor([&] { return !model.searching() && !model.results().empty(); });
+        QTest::qWait(50);
+        save(window, QStringLiteral("window-linux-search"));
+        model.setQuery(QString());
+        model.setTab(Tab::system);
+        QTest::qWait(50);
+        save(window, QStringLiteral("window-linux-system-data"));
+        auto* results = qobject_cast<ResultsView*>(window.rootView()->screen());
+        if (auto* view = results ? qobject_cast<SystemDataView*>(results->tabScreen(Tab::system))
+                                 : nullptr) {
+            // The Trash card says the plan leaves the Trash alone, in place of its key.
+            for (BucketCard* card : view->cards()) {
+                if (card->bucket().id != "trash") continue;
+                view->verticalScrollBar()->setValue(card->y());
+                QTest::qWait(20);
+                save(window, QStringLiteral("window-linux-system-data-trash"));
+            }
+            saveEnd(*view, window, QStringLiteral("window-linux-system-data-end"), save);
+        }
+        model.setTab(Tab::tidy);
+        QTest::qWait(50);
+        save(window, QStringLiteral("window-linux-clean-up"));
+        if (auto* clean =
+                results ? qobject_cast<CleanView*>(results->tabScreen(Tab::tidy)) : nullptr) {
+            const auto dev = std::find_if(clean->cards().begin(), clean->cards().end(),
+                                          [](CleanGroupCard* c) { return c->group().id == "dev"; });
+            if (dev != clean->cards().end()) {
+                (*dev)->expandKey()->click();
+                QTest::qWait(50);
+                save(window, QStringLiteral("window-linux-clean-up-open"));
+                (*dev)->expandKey()->click();
+                QTest::qWait(50);
+            }
+        }
+    }
+    // The card of a whole-disk scan: space no folder Tamrel may read holds, and unreadable
+    // folders; no purgeable space or snapshots on Linux.
+    SystemDataReport report;
+    report.unseen = 18'400'000'000;
+    report.unreadable = 1'284;
+    HiddenSpaceCard card(report, AppModel::ruleSet());
+    card.resize(760, int(std::ceil(card.heightFor(760))));
+    card.show();
+    QTest::qWait(20);
+    save(card, QStringLiteral("hidden-space-card-linux"));
+    model.setTab(Tab::explore);
 }
 
 }  // namespace tamrel

@@ -137,10 +137,17 @@ QString indexedHelp(const QDateTime& date, const QDateTime& now) {
     return QStringLiteral("Indexed %1. Opens instantly.").arg(relativeDate(date, now));
 }
 
-AccessLook accessLook(bool granted) {
-    if (granted) return {Color::led, QStringLiteral("Full Disk Access"), QString()};
+AccessLook accessLook(bool granted, RuleSet rules) {
+    const bool onLinux = rules == RuleSet::linuxDesktop;
+    if (granted) {
+        return {Color::led,
+                onLinux ? QStringLiteral("Access to every folder")
+                        : QStringLiteral("Full Disk Access"),
+                QString()};
+    }
     return {kAmber, QStringLiteral("Limited access"),
-            QStringLiteral("Some folders stay hidden until you allow it.")};
+            onLinux ? QStringLiteral("Root-only and other users' folders stay hidden.")
+                    : QStringLiteral("Some folders stay hidden until you allow it.")};
 }
 
 // ---- SidebarRow
@@ -341,7 +348,7 @@ QString AccessStatus::hint() const {
 }
 
 void AccessStatus::refresh() {
-    const AccessLook look = accessLook(model_.hasFullDiskAccess());
+    const AccessLook look = accessLook(model_.hasFullDiskAccess(), AppModel::ruleSet());
     led_->setColor(look.led);
     heading_->setText(look.heading);
     hint_->setText(look.hint);

@@ -85,7 +85,7 @@ void SearchResultsView::refresh() {
     const qint64 gone = qint64(model_.results().size() - ids.size());
     showNodes(ids, std::max<qint64>(model_.resultTotal() - gone, qint64(ids.size())));
     setHeader(searchTitle(!ids.empty(), model_.searching(), model_.resultTotal() - gone),
-              searchCaption(model_.resultTime()));
+              searchCaption(model_.resultTime(), AppModel::ruleSet()));
 }
 
 BiggestView::BiggestView(AppModel& model, QWidget* parent)

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/base/RuleSet.h"
 #include "core/index/DiskIndex.h"
 
 namespace tamrel {
@@ -55,8 +56,8 @@ QString pickedLine(std::size_t count);
 // "Searching…" while a search is pending (the previous query's total is not this one's), else
 // the total in the user's locale and " found".
 QString searchTitle(bool hasResults, bool searching, qint64 total);
-// "in 12.3 ms · biggest first · try ext:dmg size:>1gb mtime:>90d".
-QString searchCaption(double seconds);
+// "in 12.3 ms · biggest first · try ext:dmg size:>1gb mtime:>90d" (on Linux "ext:iso").
+QString searchCaption(double seconds, RuleSet rules);
 // The search field's count: the number of results held (at most 300), or "…" while a search
 // is pending.
 QString searchCount(std::size_t results, bool searching);

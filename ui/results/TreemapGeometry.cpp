@@ -82,14 +82,14 @@ TileLook tileLook(const TreemapTile& tile) {
     return look;
 }
 
-TileColour tileColour(const DiskIndex& index, const TreemapTile& tile) {
+TileColour tileColour(const DiskIndex& index, const TreemapTile& tile, RuleSet rules) {
     if (tile.isOthers()) return {0xBDB8AE, false};
     const NodeId id = tile.node();
     if (index.isDir(id)) {
         const std::string name = index.name(id);
         return {Palette::folderHexOfBytes(name.data(), name.size()), true};
     }
-    return {kindHex(FileKind::ofName(index.nameBytes(id))), false};
+    return {kindHex(FileKind::ofNode(index, id, rules)), false};
 }
 
 QString tileTitle(const DiskIndex& index, const TreemapTile& tile) {

@@ -8,6 +8,7 @@
 #include <span>
 #include <vector>
 
+#include "core/base/RuleSet.h"
 #include "core/index/DiskIndex.h"
 
 namespace tamrel {
@@ -56,12 +57,13 @@ struct TileLook {
 TileLook tileLook(const TreemapTile& tile);
 
 // The tile's colour (0xRRGGBB) and whether it is drawn as a folder: grey for the others tile, a
-// folder's name colour, otherwise the colour of the file's kind.
+// folder's name colour, otherwise the colour of the file's kind (FileKind::ofNode() with
+// `rules`).
 struct TileColour {
     std::uint32_t hex = 0;
     bool folder = false;
 };
-TileColour tileColour(const DiskIndex& index, const TreemapTile& tile);
+TileColour tileColour(const DiskIndex& index, const TreemapTile& tile, RuleSet rules);
 
 // The title ("<name>" or "<n> more") and the size line of a tile's label.
 QString tileTitle(const DiskIndex& index, const TreemapTile& tile);

@@ -328,7 +328,7 @@ void TreemapView::paintEvent(QPaintEvent*) {
 void TreemapView::paintTile(QPainter& painter, const TreemapTile& tile, double lift, double press,
                             double pick) const {
     const TileLook look = tileLook(tile);
-    const TileColour colour = tileColour(*index_, tile);
+    const TileColour colour = tileColour(*index_, tile, AppModel::ruleSet());
     // Pressed wins over lifted: depth − 1 down pressed, 1.5 up lifted, in between while moving.
     const double faceOffset =
         press * (look.depth - 1) + (1 - std::clamp(press, 0.0, 1.0)) * (-1.5 * lift);

@@ -33,6 +33,9 @@ MainWindow::MainWindow(AppModel& model, QWidget* parent) : QMainWindow(parent), 
     });
     checkForUpdates_ = appMenu_->addAction(QStringLiteral("Check for Updates…"));
     checkForUpdates_->setEnabled(false);
+    // Updates come with the system's packages or a new build: on Linux the command could never
+    // work, so it is not shown at all.
+    checkForUpdates_->setVisible(AppModel::ruleSet() != RuleSet::linuxDesktop);
     appMenu_->addSeparator();
     QAction* quit = appMenu_->addAction(QStringLiteral("Quit Tamrel"));
     // Ctrl+Q whatever the platform theme binds to "quit" (some bind nothing).

@@ -18,7 +18,7 @@ class RootView;
 
 // Which menu commands can be chosen. "Scan Folder…" and "Rescan" wait while a scan runs (a
 // second scan would race the first); "Rescan" also needs a target; "Check for Updates…" has no
-// updater on this system and stays disabled.
+// updater on this system and stays disabled (and hidden on Linux).
 struct MenuRules {
     bool scanFolder;
     bool rescan;
@@ -27,8 +27,8 @@ struct MenuRules {
 MenuRules menuRules(Phase phase, bool hasScanTarget);
 
 // The one window "Tamrel": 1320 × 840 by default, never smaller than 1120 × 680, the root view
-// as its content and the menu commands (Tamrel: About, Check for Updates…, Quit; File: Scan
-// Folder… Ctrl+O, Rescan Ctrl+R). Closing it quits the application.
+// as its content and the menu commands (Tamrel: About, Check for Updates… (not on Linux), Quit;
+// File: Scan Folder… Ctrl+O, Rescan Ctrl+R). Closing it quits the application.
 //
 // It has no title bar (see WindowFrame.h): the content reaches its top edge, a drag on the
 // background moves it, its edges resize it and three keys in its top-left corner close,

@@ -12,6 +12,7 @@
 
 #include "format/Fmt.h"
 #include "model/apps/Owner.h"
+#include "platform/XdgDirs.h"
 #include "ui/results/AppIcon.h"
 #include "ui/results/ItemMenu.h"
 #include "ui/results/ResultsHeader.h"
@@ -35,7 +36,7 @@ constexpr double kBottom = 110;
 constexpr double kMinColumn = 360;
 constexpr double kItemHeight = 30;
 constexpr double kItemGap = 2;
-constexpr int kItemLines = 4;
+constexpr int kItemLines = int(kBucketItemLines);
 constexpr Spring kCleanTheseUpSpring{0.3, 0.8};
 
 const QFont& titleFont() {
@@ -82,6 +83,15 @@ const QFont& rowTextFont() {
     static const QFont font = Fonts::system(12, W::medium);
     return font;
 }
+const QFont& planNoteFont() {
+    static const QFont font = Fonts::system(11.5, W::medium);
+    return font;
+}
+
+// The room a bucket card keeps under its items for the plan's note: two lines and a gap.
+double planNoteRoom() {
+    return 2 * Fonts::lineHeight(planNoteFont()) + 10;
+}
 
 double sizeTextHeight(double size) {
     return Fonts::lineHeight(Fonts::system(size, W::bold));
@@ -108,7 +118,7 @@ double noteHeight(const QString& text, double width) {
 
 // ---- Summary
 
-SystemSummary::SystemSummary(QWidget* parent) : QWidget(parent) {
+SystemSummary::SystemSummary(RuleSet rules, QWidget* parent) : QWidget(parent), rules_(rules) {
     setMouseTracking(true);
     // The ease-out timing curve: a cubic Bézier through (0.58, 1).
     QEasingCurve easeOut(QEasingCurve::BezierSpline);
@@ -153,7 +163,7 @@ double SystemSummary::cardHeight() {
 }
 
 void SystemSummary::setReport(const SystemDataReport& report) {
-    segments_ = barSegments(report);
+    segments_ = barSegments(report, rules_);
     total_.setBytes(barTotal(segments_), false);
     hovered_.reset();
     fade_.stop();
@@ -189,9 +199,7 @@ void SystemSummary::paintEvent(QPaintEvent*) {
     paintLine(p, QRectF(18, 18, textW, Fonts::lineHeight(title)),
               QStringLiteral("System Data, explained"), title, Color::ink);
     paintLine(p, QRectF(18, 18 + Fonts::lineHeight(title) + 4, textW, Fonts::lineHeight(sub)),
-              QStringLiteral(
-                  "The system shows all of this as one grey bar. Here's what's actually in it."),
-              sub, Color::ink2);
+              summaryLine(rules_), sub, Color::ink2);
     const double ascent = QFontMetricsF(Fonts::system(34, W::bold)).ascent();
     paintSizeText(p, QPointF(width() - 18 - sizeW, 18 + ascent), total_, 34, Color::ink,
                   Color::ink2, -1);
@@ -226,20 +234,23 @@ void SystemSummary::leaveEvent(QEvent*) {
 
 // ---- Bucket card
 
-double BucketCard::cardHeight() {
+double BucketCard::cardHeight(bool noteRoom) {
     return 16 + bucketHeaderHeight() + 12 + 2 * Fonts::lineHeight(blurbFont()) + 12 +
-           kItemLines * kItemHeight + (kItemLines - 1) * kItemGap + 12 + keyHeight() + 16;
+           kItemLines * kItemHeight + (kItemLines - 1) * kItemGap + (noteRoom ? planNoteRoom() : 0) +
+           12 + keyHeight() + 16;
 }
 
-BucketCard::BucketCard(AppModel& model, SpaceBucket bucket, IndexRef index, QWidget* parent)
+BucketCard::BucketCard(AppModel& model, SpaceBucket bucket, IndexRef index, CleanKeyLook keyLook,
+                       QWidget* parent)
     : QWidget(parent),
       model_(model),
       bucket_(std::move(bucket)),
       index_(std::move(index)),
+      keyLook_(std::move(keyLook)),
       size_(bucket_.bytes) {
     setMouseTracking(true);
     connect(&size_, &SizeTextMotion::changed, this, qOverload<>(&QWidget::update));
-    if (bucket_.advice == SpaceBucket::Advice::safe) {
+    if (keyLook_.key) {
         clean_ = new KeyButton(QStringLiteral("Clean these up"), KeyKind::accent, false, this);
         clean_->setSymbol(QStringLiteral("arrow.right"));
         // The Clean up screen comes in on the key's own spring.
@@ -312,11 +323,21 @@ void BucketCard::paintEvent(QPaintEvent*) {
         // Laid out once per width: breaking text into lines is the costly part of a repaint.
         blurbWidth_ = width();
         blurbText_ = elideLines(QString::fromStdString(bucket_.blurb), blurb, width() - 32, 2);
+        if (!keyLook_.note.isEmpty())
+            noteText_ = elideLines(keyLook_.note, planNoteFont(), width() - 32, 2);
     }
     p.drawText(QRectF(16, blurbTop, width() - 32, 2 * Fonts::lineHeight(blurb)), Qt::TextWordWrap,
                blurbText_);
 
     if (!index_) return;
+    if (!keyLook_.note.isEmpty()) {
+        const QFont font = planNoteFont();
+        const QRectF under = itemRect(kItemLines - 1);
+        const QRectF note(16, under.bottom() + 10, width() - 32, 2 * Fonts::lineHeight(font));
+        p.setFont(font);
+        p.setPen(reviewInk());
+        p.drawText(note, Qt::TextWordWrap, noteText_);
+    }
     const int lines = int(std::min<std::size_t>(kItemLines, bucket_.top.size()));
     const QFont name = itemFont();
     const QFont size = itemSizeFont();
@@ -334,14 +355,17 @@ void BucketCard::paintEvent(QPaintEvent*) {
             p.setBrush(Palette::color(hex));
             p.drawEllipse(QRectF(icon.center().x() - 3.5, icon.center().y() - 3.5, 7, 7));
         }
-        const QString bytes = Fmt::bytes(index_->size(node));
+        // The bytes the bucket counts of the item, from the same report as its total.
+        const QString bytes = Fmt::bytes(std::size_t(i) < bucket_.topBytes.size()
+                                             ? bucket_.topBytes[std::size_t(i)]
+                                             : index_->size(node));
         const double bytesW = Fonts::tabularWidth(size, bytes);
         const double chevronX = r.right() - 8 - 9;
         const QRectF bytesRect(chevronX - 8 - bytesW, r.top(), bytesW, r.height());
         paintLine(
             p,
             QRectF(icon.right() + 8, r.top(), bytesRect.left() - 8 - icon.right() - 8, r.height()),
-            friendlyName(*index_, node), name, Color::ink, Qt::ElideMiddle);
+            friendlyName(*index_, node, AppModel::ruleSet()), name, Color::ink, Qt::ElideMiddle);
         paintDigitsRight(p, bytesRect, bytes, size, Color::ink2);
         paintSymbol(p, QRectF(chevronX, r.top(), 9, r.height()), QStringLiteral("chevron.right"),
                     11, Color::ink3);
@@ -380,8 +404,8 @@ void BucketCard::contextMenuEvent(QContextMenuEvent* event) {
 
 // ---- Hidden space card
 
-HiddenSpaceCard::HiddenSpaceCard(const SystemDataReport& report, QWidget* parent)
-    : QWidget(parent), rows_(hiddenRows(report)) {}
+HiddenSpaceCard::HiddenSpaceCard(const SystemDataReport& report, RuleSet rules, QWidget* parent)
+    : QWidget(parent), title_(hiddenCardTitle(rules)), rows_(hiddenRows(report, rules)) {}
 
 double HiddenSpaceCard::heightFor(double width) const {
     double h = 16 + Fonts::lineHeight(bucketTitleFont());
@@ -399,8 +423,8 @@ void HiddenSpaceCard::paintEvent(QPaintEvent*) {
     p.setRenderHint(QPainter::Antialiasing);
     paintCard(p, QRectF(0, 0, width(), height() - 1), 18);
     const QFont title = bucketTitleFont();
-    paintLine(p, QRectF(16, 16, width() - 32, Fonts::lineHeight(title)),
-              QStringLiteral("Space no app can see"), title, Color::ink);
+    paintLine(p, QRectF(16, 16, width() - 32, Fonts::lineHeight(title)), title_, title,
+              Color::ink);
     double y = 16 + Fonts::lineHeight(title);
     const double textX = 16 + 28 + 12;
     const double textW = width() - 16 - textX;
@@ -458,6 +482,8 @@ SystemDataView::SystemDataView(AppModel& model, QWidget* parent)
         rebuild();
     });
     connect(&model_, &AppModel::indexChanged, this, &SystemDataView::rebuild);
+    // The "Clean these up" keys and notes follow the plan.
+    connect(&model_, &AppModel::cleanPlanChanged, this, &SystemDataView::rebuild);
     // The note names "/" as the sidebar does.
     connect(&model_, &AppModel::volumesChanged, this, &SystemDataView::rebuild);
     connect(&model_, &AppModel::revisionChanged, this, [this] { page_->update(); });
@@ -490,22 +516,31 @@ void SystemDataView::rebuild() {
     hidden_ = nullptr;
     note_.clear();
     if (!loading()) {
+        const RuleSet rules = AppModel::ruleSet();
         const SystemDataReport& report = *model_.systemReport();
-        summary_ = new SystemSummary(page_);
+        summary_ = new SystemSummary(rules, page_);
         summary_->setReport(report);
         if (shownTotal) summary_->rollFrom(*shownTotal, animate);
         if (const auto note = folderNote(model_.index()->rootPath(), rootVolumeName(model_.volumes()))) note_ = *note;
+        // The plan belongs to the shown index, as the report does here (not loading).
+        const std::string home = homeDirectory();
         for (const SpaceBucket& bucket : report.buckets) {
-            auto* card = new BucketCard(model_, bucket, model_.index(), page_);
+            auto* card = new BucketCard(
+                model_, bucket, model_.index(),
+                cleanKeyLook(*model_.index(), bucket, model_.cleanPlan(), home, rules), page_);
             if (const auto shown = shownBuckets.find(bucket.id); shown != shownBuckets.end())
                 card->rollFrom(shown->second, animate);
             cards_.push_back(card);
         }
-        hidden_ = new HiddenSpaceCard(report, page_);
+        hidden_ = new HiddenSpaceCard(report, rules, page_);
+        if (hidden_->rows().empty()) {
+            delete hidden_;
+            hidden_ = nullptr;
+        }
         summary_->show();
         for (BucketCard* card : cards_)
             card->show();
-        hidden_->show();
+        if (hidden_) hidden_->show();
     }
     loadingState_->setVisible(loading());
     relayout();
@@ -528,7 +563,11 @@ void SystemDataView::relayout() {
         y += noteRect_.height() + kSpacing;
     }
     if (!cards_.empty()) {
-        std::vector<double> heights(cards_.size(), std::ceil(BucketCard::cardHeight()));
+        // Every card as tall as the others: with room for a note when one has a note.
+        const bool noteRoom = std::any_of(cards_.begin(), cards_.end(), [](const BucketCard* c) {
+            return !c->planNote().isEmpty();
+        });
+        std::vector<double> heights(cards_.size(), std::ceil(BucketCard::cardHeight(noteRoom)));
         double gridHeight = 0;
         const std::vector<QRectF> cells =
             gridCells(heights, inner, kMinColumn, kSpacing, &gridHeight);
@@ -536,8 +575,12 @@ void SystemDataView::relayout() {
             cards_[i]->setGeometry(cells[i].translated(kSide, y).toRect());
         y += gridHeight + kSpacing;
     }
-    hidden_->setGeometry(int(kSide), int(y), int(inner), int(std::ceil(hidden_->heightFor(inner))));
-    y += hidden_->height() + kBottom;
+    if (hidden_) {
+        hidden_->setGeometry(int(kSide), int(y), int(inner),
+                             int(std::ceil(hidden_->heightFor(inner))));
+        y += hidden_->height() + kSpacing;
+    }
+    y += kBottom - kSpacing;
     page_->resize(int(width), int(std::ceil(y)));
     page_->update();
 }

@@ -190,7 +190,7 @@ TEST_F(Uninstall, FailuresAreNamedAndARefusedBundleIsNotUninstalled) {
     const int before = m.revision();
     uninstall(small);
     EXPECT_EQ(m.toast()->title, "Couldn't uninstall Small");
-    EXPECT_EQ(m.toast()->detail, "The system didn't allow it to be moved");
+    EXPECT_EQ(m.toast()->detail, "It needs administrator rights, and they weren't given");
     EXPECT_FALSE(m.toast()->good);
     EXPECT_EQ(m.revision(), before + 1);
     EXPECT_EQ(m.apps().size(), 1u);

@@ -100,8 +100,10 @@ TEST(ResultsTexts, CountsTimesAndThePendingSearch) {
     EXPECT_EQ(searchCount(300, false), "300");
     EXPECT_EQ(searchCount(300, true), "\u2026");
 
-    EXPECT_EQ(searchCaption(0.0123),
+    EXPECT_EQ(searchCaption(0.0123, RuleSet::designed),
               "in 12.3 ms \u00B7 biggest first \u00B7 try ext:dmg size:>1gb mtime:>90d");
+    EXPECT_EQ(searchCaption(0.0123, RuleSet::linuxDesktop),
+              "in 12.3 ms \u00B7 biggest first \u00B7 try ext:iso size:>1gb mtime:>90d");
     EXPECT_EQ(scanTimeText(12.34), "read in 12.3s");
 }
 

@@ -8,6 +8,7 @@
 #include "format/Fmt.h"
 #include "model/app/AppModel.h"
 #include "model/system/Processes.h"
+#include "platform/PathText.h"
 
 namespace tamrel {
 
@@ -57,7 +58,7 @@ bool AppModel::appRunning(const InstalledApp& app) const {
 }
 
 void AppModel::uninstall(const InstalledApp& app) {
-    if (!index_) return;
+    if (!index_ || refusedWhileBusy()) return;
     // The leftovers' ids name what is moved, with administrator rights outside the home folder:
     // they are used only in the generation the inventory came from, and only for an application
     // the inventory lists that is still where it was.
@@ -73,7 +74,9 @@ void AppModel::uninstall(const InstalledApp& app) {
     }
     // Copied before the first write: a slot told of it may change the inventory.
     const InstalledApp chosen = *stored;
-    std::vector<Remover::Item> items{{chosen.node, chosen.path, false, std::nullopt}};
+    // Each item moves only while it is what this generation recorded.
+    std::vector<Remover::Item> items{
+        {chosen.node, chosen.path, false, std::nullopt, expectedItem(*index_, chosen.node)}};
     std::uint64_t total = chosen.appSize;
     for (const Leftover& leftover : chosen.leftovers) {
         if (!leftoverPicked_.contains(leftover.node) || leftover.node >= index_->count() ||
@@ -81,7 +84,7 @@ void AppModel::uninstall(const InstalledApp& app) {
             continue;
         }
         items.push_back({leftover.node, index_->path(leftover.node), leftover.system,
-                         leftover.kind});
+                         leftover.kind, expectedItem(*index_, leftover.node)});
         total += index_->size(leftover.node);
     }
     const IndexRef index = index_;  // the generation of the items, whatever a slot does next
@@ -124,10 +127,20 @@ void AppModel::uninstall(const InstalledApp& app) {
             const QString name = QString::fromStdString(app.name);
             animated(uninstalledSpring, [&] {
                 pruneMoved(index, outcome.removed, movedPaths);
+                std::vector<QString> reasons;
+                for (TrashRefusal reason : outcome.reasons)
+                    reasons.push_back(refusalText(reason));
                 if (!bundleGone) {
-                    setToast(Toast::make("Couldn't uninstall " + name,
-                                         QStringLiteral("The system didn't allow it to be moved"),
-                                         false));
+                    // The bundle's own reason, when it stayed for another than rights.
+                    QString why = QStringLiteral("The system didn't allow it to be moved");
+                    const auto bundle = std::find(outcome.failures.begin(), outcome.failures.end(),
+                                                  lastComponent(app.path));
+                    const auto at = static_cast<std::size_t>(bundle - outcome.failures.begin());
+                    if (at < reasons.size() && !reasons[at].isEmpty() &&
+                        outcome.reasons[at] != TrashRefusal::rightsRefused) {
+                        why = reasons[at].left(1).toUpper() + reasons[at].mid(1);
+                    }
+                    setToast(Toast::make("Couldn't uninstall " + name, why, false));
                     return;
                 }
                 InstalledApps rest = apps_;
@@ -148,6 +161,10 @@ void AppModel::uninstall(const InstalledApp& app) {
                     if (outcome.failures.size() > 1) {
                         detail += ", " + QString::fromStdString(outcome.failures[1]);
                     }
+                    const std::size_t shown = std::min<std::size_t>(outcome.failures.size(), 2);
+                    detail += reasonTail(
+                        {outcome.failures.begin(), outcome.failures.begin() + shown},
+                        {reasons.begin(), reasons.begin() + std::min(shown, reasons.size())});
                 }
                 setToast(Toast::make(name + " uninstalled", detail, true));
             });

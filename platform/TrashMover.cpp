@@ -60,7 +60,7 @@ struct Entry {
     ino_t ino = 0;
     std::uint64_t size = 0;
     std::uint64_t blocks = 0;  // of 512 bytes
-    std::uint64_t mount = 0;  // the mount id; 0 when the kernel gives none
+    std::uint64_t mount = 0;   // the mount id; 0 when the kernel gives none
     bool mountRoot = false;   // the root of a mount, bind mounts included
     timespec atime{};
     timespec mtime{};
@@ -552,8 +552,6 @@ std::optional<std::vector<std::string>> itemComponents(const std::string& path,
     return parts;
 }
 
-using FileId = std::pair<dev_t, ino_t>;
-
 // What a failed call's errno tells the user.
 TrashRefusal refusalOf(int err) {
     switch (err) {
@@ -978,8 +976,7 @@ TrashResult TrashMover::trashItem(const std::string& given, const ExpectedItem* 
         std::size_t up = 0;
         const UniqueFd top = mountTop(at.parent.get(), up);
         if (top && up <= at.path.size()) {
-            const std::string topPath =
-                absolutePath(std::span(at.path).first(at.path.size() - up));
+            const std::string topPath = absolutePath(std::span(at.path).first(at.path.size() - up));
             mover = diskTrash(top.get(), topPath, uid, gid, why);
             if (mover && !takes(*mover)) mover.reset();
             if (mover) {
@@ -1117,8 +1114,7 @@ std::optional<std::string> TrashMover::moveFound(const Found& found, std::string
         }
         if (!hooked && beforeMove()) beforeMove()(found.place);
         hooked = true;
-        int moved =
-            ::renameat2(parent, base.c_str(), files_.get(), name.c_str(), RENAME_NOREPLACE);
+        int moved = ::renameat2(parent, base.c_str(), files_.get(), name.c_str(), RENAME_NOREPLACE);
         if (moved != 0 && errno == EINVAL) {
             // A file system without RENAME_NOREPLACE: test, then rename.
             struct stat st {};
@@ -1159,8 +1155,7 @@ std::optional<std::string> TrashMover::moveFound(const Found& found, std::string
             return std::nullopt;
         }
         const CopyRules rules{item, elevated_, owner_};
-        Copy copied =
-            copyTree(parent, base.c_str(), files_.get(), name.c_str(), rules, why, true);
+        Copy copied = copyTree(parent, base.c_str(), files_.get(), name.c_str(), rules, why, true);
         if (copied == Copy::exists) {
             dropInfo();
             continue;

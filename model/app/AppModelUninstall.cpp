@@ -83,8 +83,8 @@ void AppModel::uninstall(const InstalledApp& app) {
             index_->isGone(leftover.node)) {
             continue;
         }
-        items.push_back({leftover.node, index_->path(leftover.node), leftover.system,
-                         leftover.kind, expectedItem(*index_, leftover.node)});
+        items.push_back({leftover.node, index_->path(leftover.node), leftover.system, leftover.kind,
+                         expectedItem(*index_, leftover.node)});
         total += index_->size(leftover.node);
     }
     const IndexRef index = index_;  // the generation of the items, whatever a slot does next

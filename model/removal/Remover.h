@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "core/index/DiskIndex.h"
 #include "core/apps/Leftover.h"
+#include "core/index/DiskIndex.h"
 #include "model/system/Platform.h"
 #include "platform/TrashMover.h"
 
@@ -57,18 +57,18 @@ public:
     // disk, or a copy into the home Trash). A user item that this user may not move (another
     // user's, root's among them, or refused for want of rights) is handed on; one refused for any
     // other reason (changed since it was chosen, a link in its path, no Trash for it) stays,
-    // and never reaches the administrator step; one with nothing left at its path is gone. The items handed on, then the system items, go
-    // to platform.trashAsAdministrator() in one call, agents and daemons marked to be stopped
-    // first; an item whose `expected` no longer matches (TrashMover::checkItem()) stays instead;
-    // no call and no prompt when there are none.
-    // That call is made on the calling thread and blocks it while the prompt asks (the prompt is
-    // another process's window), so remove() belongs off the main thread. When `stop` is set
-    // before the call, nothing is asked; set during it, the call gives up (Platform). An elevated
-    // item counts as removed when the call ran (was not stopped) and nothing exists at its path
-    // any more (a link counts as existing); otherwise it is a failure, also when a mover left to
-    // finish takes it later (its reason: TrashRefusal::rightsRefused when the call did not run).
-    // A path holding a NUL byte names no file a program can be given: it is never moved nor
-    // handed on, and is a failure. Never throws.
+    // and never reaches the administrator step; one with nothing left at its path is gone. The
+    // items handed on, then the system items, go to platform.trashAsAdministrator() in one call,
+    // agents and daemons marked to be stopped first; an item whose `expected` no longer matches
+    // (TrashMover::checkItem()) stays instead; no call and no prompt when there are none. That call
+    // is made on the calling thread and blocks it while the prompt asks (the prompt is another
+    // process's window), so remove() belongs off the main thread. When `stop` is set before the
+    // call, nothing is asked; set during it, the call gives up (Platform). An elevated item counts
+    // as removed when the call ran (was not stopped) and nothing exists at its path any more (a
+    // link counts as existing); otherwise it is a failure, also when a mover left to finish takes
+    // it later (its reason: TrashRefusal::rightsRefused when the call did not run). A path holding
+    // a NUL byte names no file a program can be given: it is never moved nor handed on, and is a
+    // failure. Never throws.
     static Outcome remove(const std::vector<Item>& items, Platform& platform,
                           const std::atomic<bool>& stop);
     // remove(items, platform, stop) with a `stop` that is never set.

@@ -91,6 +91,5 @@ Remover::Outcome RecordingTrashCan::remove(const std::vector<Remover::Item>& ite
     return out;
 }
 
-
 }  // namespace test
 }  // namespace tamrel

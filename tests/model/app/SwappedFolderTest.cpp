@@ -87,7 +87,8 @@ TEST(SwappedFolder, NothingBehindTheLinkMoves) {
     const std::vector<Case> cases = {
         {"the basket", "Library/Caches",
          [](AppModel& m) {
-             m.toggleBasket(*m.index()->lookup(homeDirectory() + "/Library/Caches/com.example.big"));
+             m.toggleBasket(
+                 *m.index()->lookup(homeDirectory() + "/Library/Caches/com.example.big"));
          },
          [](AppModel& m) { m.trash(m.basket(), {}); }, "Couldn't move that",
          "Skipped com.example.big" + why},
@@ -96,8 +97,7 @@ TEST(SwappedFolder, NothingBehindTheLinkMoves) {
              ActionsProbe::setCleanPicked(
                  m, {*m.index()->lookup(homeDirectory() + "/Library/Caches/com.example.big")});
          },
-         [](AppModel& m) { m.runClean(); }, "Couldn't move that",
-         "Skipped com.example.big" + why},
+         [](AppModel& m) { m.runClean(); }, "Couldn't move that", "Skipped com.example.big" + why},
         {"the uninstall, a leftover's folder swapped", "Library/Caches", loadApps, uninstallBig,
          "Big uninstalled", "Couldn't remove com.example.big" + why},
         {"the uninstall, the bundle's folder swapped", "Applications", loadApps, uninstallBig,
@@ -117,8 +117,8 @@ TEST(SwappedFolder, NothingBehindTheLinkMoves) {
         EXPECT_TRUE(exists(w.bait / "Caches/com.example.big/secret"));
         EXPECT_TRUE(exists(w.bait / "Applications/Big.app/secret"));
         std::error_code ec;
-        for (const auto& e : std::filesystem::directory_iterator(homeTrashDirectory() + "/files",
-                                                                 ec)) {
+        for (const auto& e :
+             std::filesystem::directory_iterator(homeTrashDirectory() + "/files", ec)) {
             EXPECT_FALSE(exists(e.path().string() + "/secret")) << e.path();
         }
         EXPECT_TRUE(exists(w.tree / ("home/" + std::string(c.swapped) + ".old")));

@@ -4,12 +4,12 @@
 // paths the user picked, in the generation they picked them in, and the real movers take
 // nothing of the bait.
 //
-// TAMREL_SAFETY_ROUNDS sets the number of rounds of 40 operations (default 100); TAMREL_SAFETY_SEED the first
-// seed. A failure names the seed of its round.
+// TAMREL_SAFETY_ROUNDS sets the number of rounds of 40 operations (default 100); TAMREL_SAFETY_SEED
+// the first seed. A failure names the seed of its round.
 
-#include <QCoreApplication>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <QCoreApplication>
 
 #include <cstdlib>
 #include <filesystem>
@@ -36,8 +36,8 @@ int envInt(const char* name, int fallback) {
 // One round: a fresh tree, model and recorder, and `steps` random operations.
 class Round {
 public:
-    explicit Round(std::uint32_t seed) : random_(seed), homeVar_("HOME", tree_ / "home"),
-                                         can_(holding_.path(), true) {
+    explicit Round(std::uint32_t seed)
+        : random_(seed), homeVar_("HOME", tree_ / "home"), can_(holding_.path(), true) {
         for (int i = 0; i < 3; ++i) {
             put("home/Library/Caches/c" + std::to_string(i) + "/f", 270'000 + 90'000 * i);
         }
@@ -58,9 +58,8 @@ public:
             }
         }
         // What the links lead to: every name a swapped folder held, and more.
-        for (const char* file :
-             {"s0/f0", "s0/f1", "s1/f0", "s1/f1", "f0", "f1", "c0/f", "c1/f", "c2/f",
-              "com.safety.a0/x", "com.safety.a1/x"}) {
+        for (const char* file : {"s0/f0", "s0/f1", "s1/f0", "s1/f1", "f0", "f1", "c0/f", "c1/f",
+                                 "c2/f", "com.safety.a0/x", "com.safety.a1/x"}) {
             const std::filesystem::path at = bait_ / file;
             std::filesystem::create_directories(at.parent_path());
             std::ofstream(at, std::ios::binary) << std::string(300'000, 'b');

@@ -145,8 +145,7 @@ TEST_F(PickedMove, WhatChangedAfterThePickIsRefusedAndLeftInPlace) {
          TrashRefusal::changed},
         {"another user's file", "a/file", "scan", true,
          [](Scene& t) {
-             check(::lchown((t.dir / "scan/a/file").c_str(), test::nobody, test::nobody),
-                   "chown");
+             check(::lchown((t.dir / "scan/a/file").c_str(), test::nobody, test::nobody), "chown");
          },
          TrashRefusal::otherUser},
     };
@@ -237,8 +236,7 @@ TEST_F(PickedMove, PlantedTrashFoldersOnAnotherDiskAreNeverUsed) {
         {".Trash-UID another user's folder",
          [&](const std::string& disk, const std::string&) {
              check(::mkdir((disk + "/.Trash-" + uid).c_str(), 0777), "mkdir");
-             check(::chown((disk + "/.Trash-" + uid).c_str(), test::nobody, test::nobody),
-                   "chown");
+             check(::chown((disk + "/.Trash-" + uid).c_str(), test::nobody, test::nobody), "chown");
              check(::symlink("/nowhere", (disk + "/.Trash").c_str()), "symlink");
          }},
         {".Trash a link, .Trash/UID a link",
@@ -355,7 +353,8 @@ TEST_F(PickedMove, AHomeTrashOnAnotherDiskTakesACopyUnderTheUsersOwnRights) {
 TEST(PickedMoveAsRoot, RootsOwnHomeIsAHome) {
     if (::geteuid() != 0) GTEST_SKIP() << "a root session";
     const std::optional<UserEntry> root = userEntry(0);
-    if (!root || root->home != "/root" || !exists("/root")) GTEST_SKIP() << "root's home is not /root";
+    if (!root || root->home != "/root" || !exists("/root"))
+        GTEST_SKIP() << "root's home is not /root";
     test::ScopedEnv home("HOME", "/root");
     test::ScopedEnv tmp("TMPDIR", "/root");
     test::TempDir dir;  // below /root, with the Trash beside the item

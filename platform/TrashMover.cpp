@@ -668,9 +668,9 @@ Reached reachParent(const std::vector<std::string>& parts, std::size_t followabl
             if (!mayFollow || !trustedLink(here, e, uid) || ++links > maxLinks) {
                 return fail(TrashRefusal::link, "a symbolic link among its parent folders");
             }
-            std::string target(e.size > 0 ? e.size : PATH_MAX, '\0');
+            std::string target(PATH_MAX, '\0');
             const ssize_t n = ::readlinkat(at.get(), part.c_str(), target.data(), target.size());
-            if (n <= 0 || static_cast<std::size_t>(n) > target.size()) {
+            if (n <= 0 || static_cast<std::size_t>(n) >= target.size()) {
                 return fail(TrashRefusal::changed, "a symbolic link among its parent folders");
             }
             target.resize(static_cast<std::size_t>(n));
@@ -953,6 +953,7 @@ TrashResult TrashMover::trashItem(const std::string& given, const ExpectedItem* 
     if (item.uid != uid) {
         return fail(TrashRefusal::otherUser, "it belongs to user " + std::to_string(item.uid));
     }
+    // A mounted file system cannot be renamed, nor does a copy of it belong in the Trash.
     if (isMountPoint(at.parent.get(), item)) return fail(TrashRefusal::failed, "a mount point");
     Found found{at.parent.get(), name, item, {}, place};
     if (!climb(at.parent.get(), found.above)) return fail(refusalOf(errno), errorText(errno));

@@ -71,12 +71,17 @@ Remover::Outcome Remover::remove(const std::vector<Item>& items, Platform& platf
             elevated.push_back(&item);
         }
     }
-    // What no longer matches what was chosen is not handed on.
+    // What no longer matches what was chosen is not handed on; what this user cannot even look
+    // at is, for the administrator step to judge.
     std::erase_if(elevated, [&](const Item* item) {
         if (!item->expected) return false;
         const TrashRefusal found = TrashMover::checkItem(item->path, *item->expected).refusal;
-        if (found == TrashRefusal::none) return false;
-        fail(*item, found);
+        if (found == TrashRefusal::none || found == TrashRefusal::permission) return false;
+        if (found == TrashRefusal::gone && !existsAt(item->path)) {
+            out.removed.push_back(item->node);
+        } else {
+            fail(*item, found);
+        }
         return true;
     });
     if (elevated.empty()) return out;

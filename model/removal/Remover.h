@@ -60,7 +60,8 @@ public:
     // and never reaches the administrator step; one with nothing left at its path is gone. The
     // items handed on, then the system items, go to platform.trashAsAdministrator() in one call,
     // agents and daemons marked to be stopped first; an item whose `expected` no longer matches
-    // (TrashMover::checkItem()) stays instead; no call and no prompt when there are none. That call
+    // (TrashMover::checkItem(); one this user cannot look at goes on) stays instead, or is gone
+    // when nothing is left at its path; no call and no prompt when there are none. That call
     // is made on the calling thread and blocks it while the prompt asks (the prompt is another
     // process's window), so remove() belongs off the main thread. When `stop` is set before the
     // call, nothing is asked; set during it, the call gives up (Platform). An elevated item counts

@@ -16,30 +16,21 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <sstream>
+#include <iterator>
 
 #include "core/scan/ScanProgress.h"
 #include "model/app/AppModel.h"
 #include "model/removal/TrashCan.h"
 #include "platform/XdgDirs.h"
 #include "tests/model/Fixtures.h"
+#include "tests/model/app/ActionsFixture.h"
 #include "tests/support/Child.h"
 #include "tests/support/TempDir.h"
 
 namespace tamrel {
 namespace {
 
-bool exists(const std::string& path) {
-    struct stat st {};
-    return ::lstat(path.c_str(), &st) == 0;
-}
-
-std::string slurp(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using test::exists;
 
 // The names in a folder; none when it is missing.
 std::vector<std::string> namesIn(const std::string& folder) {
@@ -337,7 +328,7 @@ TEST_F(PickedMove, AHomeTrashOnAnotherDiskTakesACopyUnderTheUsersOwnRights) {
             return 0;
         });
         ASSERT_EQ(status, 0);
-        EXPECT_EQ(slurp(dir / "other/Trash/files/project/src/main.c").size(), 3000u);
+        EXPECT_EQ(std::filesystem::file_size(dir / "other/Trash/files/project/src/main.c"), 3000u);
         EXPECT_FALSE(exists(dir / "disk/u/project"));
         EXPECT_TRUE(exists(dir / "disk/u/shared/theirs"));
         EXPECT_TRUE(exists(dir / "disk/u/shared/mine"));
@@ -368,8 +359,9 @@ TEST(PickedMoveAsRoot, RootsOwnHomeIsAHome) {
     const auto where = TrashMover::trashItem(dir / "old.log", why);
     ASSERT_TRUE(where) << why;
     EXPECT_EQ(*where, dir / "data/Trash/files/old.log");
-    EXPECT_NE(slurp(dir / "data/Trash/info/old.log.trashinfo").find("Path=" + dir / "old.log"),
-              std::string::npos);
+    std::ifstream info(dir / "data/Trash/info/old.log.trashinfo");
+    const std::string text((std::istreambuf_iterator<char>(info)), {});
+    EXPECT_NE(text.find("Path=" + dir / "old.log"), std::string::npos);
 }
 
 }  // namespace

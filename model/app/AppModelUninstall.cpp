@@ -9,6 +9,7 @@
 #include "model/app/AppModel.h"
 #include "model/apps/AppImages.h"
 #include "model/system/Processes.h"
+#include "platform/PathText.h"
 
 namespace tamrel {
 
@@ -71,10 +72,21 @@ Remover::Outcome removeAppImage(TrashCan& can, const std::vector<Remover::Item>&
     for (const Remover::Item& item : items) {
         if (item.system) {
             system.push_back(item);
-        } else if (!stop && can.moveToTrash(item.path)) {
+            continue;
+        }
+        TrashResult moved;
+        if (stop) {
+            moved.refusal = TrashRefusal::failed;
+        } else if (item.expected) {
+            moved = can.trashPicked(item.path, *item.expected);
+        } else if (can.moveToTrash(item.path)) {
+            moved.where = item.path;
+        }
+        if (moved.moved()) {
             out.removed.push_back(item.node);
         } else {
-            out.failures.push_back(item.path.substr(item.path.rfind('/') + 1));
+            out.failures.push_back(lastComponent(item.path));
+            out.reasons.push_back(moved.refusal);
         }
     }
     if (!system.empty() && !stop) {
@@ -82,6 +94,7 @@ Remover::Outcome removeAppImage(TrashCan& can, const std::vector<Remover::Item>&
         out.removed.insert(out.removed.end(), elevated.removed.begin(), elevated.removed.end());
         out.failures.insert(out.failures.end(), elevated.failures.begin(),
                             elevated.failures.end());
+        out.reasons.insert(out.reasons.end(), elevated.reasons.begin(), elevated.reasons.end());
     }
     return out;
 }
@@ -93,7 +106,7 @@ bool AppModel::appRunning(const InstalledApp& app) const {
 }
 
 void AppModel::uninstall(const InstalledApp& app) {
-    if (!index_) return;
+    if (!index_ || refusedWhileBusy()) return;
     // The leftovers' ids name what is moved, with administrator rights outside the home folder:
     // they are used only in the generation the inventory came from, and only for an application
     // the inventory lists that is still where it was.
@@ -109,11 +122,14 @@ void AppModel::uninstall(const InstalledApp& app) {
     }
     // Copied before the first write: a slot told of it may change the inventory.
     const InstalledApp chosen = *stored;
-    std::vector<Remover::Item> items{{chosen.node, chosen.path, false, std::nullopt}};
+    // Each item moves only while it is what this generation recorded.
+    std::vector<Remover::Item> items{
+        {chosen.node, chosen.path, false, std::nullopt, expectedItem(*index_, chosen.node)}};
     // An AppImage's desktop entries and its own icons go with it, never left to a tick.
     for (NodeId node : chosen.desktopFiles) {
         if (node < index_->count() && !index_->isGone(node))
-            items.push_back({node, index_->path(node), false, Leftover::Kind::other});
+            items.push_back({node, index_->path(node), false, Leftover::Kind::other,
+                             expectedItem(*index_, node)});
     }
     std::uint64_t total = chosen.appSize;
     for (const Leftover& leftover : chosen.leftovers) {
@@ -121,8 +137,8 @@ void AppModel::uninstall(const InstalledApp& app) {
             index_->isGone(leftover.node)) {
             continue;
         }
-        items.push_back({leftover.node, index_->path(leftover.node), leftover.system,
-                         leftover.kind});
+        items.push_back({leftover.node, index_->path(leftover.node), leftover.system, leftover.kind,
+                         expectedItem(*index_, leftover.node)});
         total += index_->size(leftover.node);
     }
     const IndexRef index = index_;  // the generation of the items, whatever a slot does next
@@ -168,16 +184,24 @@ void AppModel::uninstall(const InstalledApp& app) {
             const QString name = QString::fromStdString(app.name);
             animated(uninstalledSpring, [&] {
                 pruneMoved(index, outcome.removed, movedPaths);
+                std::vector<QString> reasons;
+                for (TrashRefusal reason : outcome.reasons)
+                    reasons.push_back(refusalText(reason));
                 if (!bundleGone) {
                     // A bundle that did not move under the user's own rights was handed on
                     // to the administrator mover: on Linux the prompt was refused or cancelled,
-                    // or pkexec is missing.
-                    setToast(Toast::make(
-                        "Couldn't uninstall " + name,
-                        ruleSet() == RuleSet::linuxDesktop
-                            ? QStringLiteral("It needs administrator rights, and they weren't given")
-                            : QStringLiteral("The system didn't allow it to be moved"),
-                        false));
+                    // or pkexec is missing; unless it stayed for a reason of its own.
+                    QString why = ruleSet() == RuleSet::linuxDesktop
+                                      ? QStringLiteral("It needs administrator rights, and they weren't given")
+                                      : QStringLiteral("The system didn't allow it to be moved");
+                    const auto bundle = std::find(outcome.failures.begin(), outcome.failures.end(),
+                                                  lastComponent(app.path));
+                    const auto at = static_cast<std::size_t>(bundle - outcome.failures.begin());
+                    if (at < reasons.size() && !reasons[at].isEmpty() &&
+                        outcome.reasons[at] != TrashRefusal::rightsRefused) {
+                        why = reasons[at].left(1).toUpper() + reasons[at].mid(1);
+                    }
+                    setToast(Toast::make("Couldn't uninstall " + name, why, false));
                     return;
                 }
                 InstalledApps rest = apps_;
@@ -198,6 +222,10 @@ void AppModel::uninstall(const InstalledApp& app) {
                     if (outcome.failures.size() > 1) {
                         detail += ", " + QString::fromStdString(outcome.failures[1]);
                     }
+                    const std::size_t shown = std::min<std::size_t>(outcome.failures.size(), 2);
+                    detail += reasonTail(
+                        {outcome.failures.begin(), outcome.failures.begin() + shown},
+                        {reasons.begin(), reasons.begin() + std::min(shown, reasons.size())});
                 }
                 setToast(Toast::make(name + " uninstalled", detail, true));
             });

@@ -266,30 +266,9 @@ int ItemListView::itemAt(QPoint p) const {
     return at.row();
 }
 
-void ItemListView::setLoading(bool on) {
-    if (on == loading_) return;
-    loading_ = on;
-    if (on && !spinner_) spinner_ = new BusySpinner(viewport());
-    if (spinner_) spinner_->setVisible(on);
-    if (on) {
-        pressed_.reset();
-        lastClick_.reset();
-    }
-    updateGeometries();
-    viewport()->update();
-}
-
-void ItemListView::updateGeometries() {
-    QListView::updateGeometries();
-    if (spinner_) {
-        spinner_->move((viewport()->width() - spinner_->width()) / 2,
-                       int(emptyStateRect().top()) + 30);
-    }
-}
-
 void ItemListView::paintEvent(QPaintEvent* event) {
     QListView::paintEvent(event);
-    if (!rows_.rows().empty() || loading_) return;
+    if (!rows_.rows().empty()) return;
     QPainter painter(viewport());
     painter.setRenderHint(QPainter::Antialiasing);
     paintEmptyState(painter, emptyStateRect(), QStringLiteral("tray"), 26,

@@ -71,10 +71,6 @@ public:
     // Where "Nothing in here" is drawn while there are no rows: below the "+ n more" footer when
     // one is shown, otherwise at the top, with 50 pt above and below.
     QRectF emptyStateRect() const;
-    // While the rows are still being worked out: a small spinner, 30 pt below the top, in
-    // place of "Nothing in here", and no row is acted on.
-    void setLoading(bool on);
-    bool loading() const { return loading_; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -84,14 +80,13 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
     void leaveEvent(QEvent* event) override;
     bool viewportEvent(QEvent* event) override;
-    void updateGeometries() override;
 
 private:
     // The item row under a viewport point, or -1.
     int itemAt(QPoint p) const;
     // Starts the roll of each row whose size differs from the one shown, in an animated step.
     void rollSizes(const std::vector<RowItem>& rows, bool sameGeneration);
-    bool rowsCurrent() const { return !loading_ && index_ && model_.index() == index_; }
+    bool rowsCurrent() const { return index_ && model_.index() == index_; }
 
     AppModel& model_;
     RowListModel rows_;
@@ -105,8 +100,6 @@ private:
     std::unordered_map<NodeId, std::unique_ptr<SpringAnimator>> picking_;
     // Rows whose size changed in an animated step, while their number rolls.
     std::unordered_map<NodeId, std::unique_ptr<SizeTextMotion>> rolling_;
-    bool loading_ = false;
-    QWidget* spinner_ = nullptr;  // made when first needed
 };
 
 // The file list as a card (white, rounded, thin border) with the list 6 pt inside it.

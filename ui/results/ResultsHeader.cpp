@@ -251,7 +251,7 @@ SearchField::SearchField(AppModel& model, QWidget* parent)
     connect(edit_, &QLineEdit::textEdited, &model_,
             [this](const QString& text) { model_.setQuery(text); });
     for (auto signal : {&AppModel::queryChanged, &AppModel::indexChanged, &AppModel::currentChanged,
-                        &AppModel::resultsChanged, &AppModel::searchingChanged}) {
+                        &AppModel::resultsChanged}) {
         connect(&model_, signal, this, &SearchField::refresh);
     }
     refresh();
@@ -272,7 +272,7 @@ void SearchField::refresh() {
 
 QString SearchField::trailingText() const {
     if (model_.query().isEmpty()) return QStringLiteral("Ctrl+F");
-    return searchCount(model_.results().size(), model_.searching());
+    return searchCount(model_.results().size());
 }
 
 QRectF SearchField::clearRect() const {

@@ -453,20 +453,18 @@ SystemDataView::SystemDataView(AppModel& model, QWidget* parent)
     loadingState_ =
         new LoadingState(QStringLiteral("Working out what's in System Data…"), 120, page_);
 
-    connect(&model_, &AppModel::systemReportChanged, this, [this] {
-        generation_.receive(model_.index());
-        rebuild();
-    });
+    connect(&model_, &AppModel::systemReportChanged, this, &SystemDataView::rebuild);
     connect(&model_, &AppModel::indexChanged, this, &SystemDataView::rebuild);
     // The note names "/" as the sidebar does.
     connect(&model_, &AppModel::volumesChanged, this, &SystemDataView::rebuild);
     connect(&model_, &AppModel::revisionChanged, this, [this] { page_->update(); });
-    if (model_.systemReport()) generation_.receive(model_.index());
     rebuild();
 }
 
 bool SystemDataView::loading() const {
-    return !model_.systemReport() || !model_.index() || !generation_.matches(model_.index());
+    // The model's report is always of the shown generation: carried over by path to a new
+    // one, it stays on screen until the new report replaces it.
+    return !model_.systemReport() || !model_.index();
 }
 
 int SystemDataView::columns() const {

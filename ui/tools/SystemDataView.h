@@ -9,7 +9,6 @@
 
 #include "model/app/AppModel.h"
 #include "ui/theme/Display.h"
-#include "ui/tools/Generation.h"
 #include "ui/tools/ToolsText.h"
 
 namespace tamrel {
@@ -113,7 +112,7 @@ private:
 
 // The System Data tab: the summary, the note for a folder scan, the grid of bucket cards
 // (columns at least 360 wide) and the hidden-space card; the loading state until the model has
-// an index and a report received in that index's generation.
+// an index and a report (a new index keeps showing the previous report until its own comes).
 class SystemDataView : public QScrollArea {
     Q_OBJECT
 public:
@@ -143,7 +142,6 @@ private:
     HiddenSpaceCard* hidden_ = nullptr;
     QString note_;
     QRectF noteRect_;
-    ShownGeneration generation_;
     friend class SystemDataPage;
 };
 

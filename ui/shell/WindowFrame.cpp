@@ -116,7 +116,7 @@ WindowKey::WindowKey(const QString& symbol, const QString& help, QWidget* parent
     : QAbstractButton(parent), symbol_(symbol) {
     setToolTip(help);
     setAccessibleName(help);
-    setFocusPolicy(Qt::NoFocus);
+    setFocusPolicy(Qt::TabFocus);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
 }
 
@@ -142,6 +142,7 @@ void WindowKey::paintEvent(QPaintEvent*) {
     p.setPen(hover_ || isDown() ? Color::ink : Color::ink2);
     p.drawText(QRectF(0, isDown() ? depth : 0, kSide, kSide), Qt::AlignCenter,
                Symbols::glyph(symbol_));
+    if (hasFocus()) paintFocusRing(p, circle.translated(0, isDown() ? depth : 0));
 }
 
 // ---- WindowKeys

@@ -9,6 +9,7 @@
 
 #include "model/app/AppModel.h"
 #include "ui/theme/Display.h"
+#include "ui/theme/KeyboardFocus.h"
 #include "ui/tools/ToolsText.h"
 
 namespace tamrel {
@@ -56,7 +57,9 @@ private:
 // empty fillers) and the keys "Clean these up" (safe buckets) and "Look inside" (with a root).
 // An item line opens its folder; its context menu is the item menu without picking. The card
 // reads node ids only in `index`, the generation its bucket belongs to (null: no item lines).
-class BucketCard : public QWidget {
+// From the keyboard the item lines take the focus with Tab before the keys: Up and Down move
+// between them, Enter opens the line's folder, the Menu key or Shift+F10 its menu.
+class BucketCard : public QWidget, public FocusPart {
     Q_OBJECT
 public:
     BucketCard(AppModel& model, SpaceBucket bucket, IndexRef index, QWidget* parent = nullptr);
@@ -67,6 +70,9 @@ public:
     std::optional<NodeId> itemAt(QPointF pos) const;
     // The rectangle of item line `row` (0 to 3).
     QRectF itemRect(int row) const;
+    QRect focusPart() const override;
+    // The item line with the keyboard's place, or -1.
+    int focusLine() const { return focusLine_; }
     static double cardHeight();
     // The size, rolling its digits from `shown` (what the card of the same bucket it replaces
     // showed) to the bucket's bytes when `animate`.
@@ -80,8 +86,13 @@ protected:
     void leaveEvent(QEvent*) override;
     void mouseReleaseEvent(QMouseEvent*) override;
     void contextMenuEvent(QContextMenuEvent*) override;
+    void keyPressEvent(QKeyEvent*) override;
+    void focusInEvent(QFocusEvent*) override;
+    void focusOutEvent(QFocusEvent*) override;
 
 private:
+    int lineCount() const;
+
     AppModel& model_;
     SpaceBucket bucket_;
     IndexRef index_;
@@ -89,6 +100,7 @@ private:
     KeyButton* clean_ = nullptr;
     KeyButton* look_ = nullptr;
     int hoverRow_ = -1;
+    int focusLine_ = -1;
     int blurbWidth_ = -1;
     QString blurbText_;
 };

@@ -261,6 +261,7 @@ BinList::BinList(AppModel& model, QWidget* parent) : QFrame(parent, Qt::Popup), 
 
     auto* scroll = new QScrollArea(this);
     scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setFocusPolicy(Qt::NoFocus);  // the keys take the focus
     scroll->setWidgetResizable(true);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     auto* content = new QWidget(scroll);

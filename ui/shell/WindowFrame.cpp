@@ -133,6 +133,12 @@ void WindowKey::leaveEvent(QEvent*) {
 void WindowKey::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
+    if (hasFocus()) {
+        QPainterPath around;
+        around.addEllipse(QRectF(0, isDown() ? 1 : 0, kSide + 2 * kPad, kSide + 2 * kPad));
+        paintFocusRing(p, around);
+    }
+    p.translate(kPad, kPad);
     const double depth = 1;
     QPainterPath circle;
     circle.addEllipse(QRectF(0, 0, kSide, kSide));
@@ -142,7 +148,6 @@ void WindowKey::paintEvent(QPaintEvent*) {
     p.setPen(hover_ || isDown() ? Color::ink : Color::ink2);
     p.drawText(QRectF(0, isDown() ? depth : 0, kSide, kSide), Qt::AlignCenter,
                Symbols::glyph(symbol_));
-    if (hasFocus()) paintFocusRing(p, circle.translated(0, isDown() ? depth : 0));
 }
 
 // ---- WindowKeys
@@ -150,7 +155,7 @@ void WindowKey::paintEvent(QPaintEvent*) {
 WindowKeys::WindowKeys(QWidget* window) : QWidget(window) {
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
-    row->setSpacing(8);
+    row->setSpacing(8 - 2 * WindowKey::kPad);
     close_ = new WindowKey(QStringLiteral("xmark"), QStringLiteral("Close"), this);
     minimise_ = new WindowKey(QStringLiteral("minus"), QStringLiteral("Minimise"), this);
     zoom_ = new WindowKey(QStringLiteral("plus"), QStringLiteral("Zoom"), this);
@@ -167,7 +172,7 @@ WindowKeys::WindowKeys(QWidget* window) : QWidget(window) {
         }
     });
     setFixedSize(sizeHint());
-    move(kOrigin);
+    move(kOrigin - QPoint(WindowKey::kPad, WindowKey::kPad));
 }
 
 }  // namespace tamrel

@@ -40,6 +40,10 @@ namespace {
 using W = Fonts::Weight;
 
 constexpr double kListWidth = 380;
+// The narrowest the detail gets while the list can give up width for it.
+constexpr double kDetailLeast = 420;
+// The narrowest the footer's note may be beside the keys.
+constexpr double kNoteLeast = 110;
 constexpr double kRowGap = 1;
 
 const QFont& rowNameFont() {
@@ -718,9 +722,21 @@ double AppDetail::factsHeight() const {
     return 8 + Fonts::lineHeight(factTitleFont()) + 2 + Fonts::lineHeight(factValueFont()) + 8 + 14;
 }
 
+double AppDetail::noteWidth() const {
+    const double beside = width() - 16 - uninstall_->sizeHint().width() - 12 -
+                          reveal_->sizeHint().width() - 12 - 16;
+    return footerStacked() ? width() - 32 : beside;
+}
+
+bool AppDetail::footerStacked() const {
+    // Too narrow a column for the note beside the keys (a small window): it goes above them.
+    return width() - 16 - uninstall_->sizeHint().width() - 12 - reveal_->sizeHint().width() - 12 -
+               16 <
+           kNoteLeast;
+}
+
 int AppDetail::footnoteLines() const {
-    const double noteW = width() - 16 - uninstall_->sizeHint().width() - 12 -
-                         reveal_->sizeHint().width() - 12 - 16;
+    const double noteW = noteWidth();
     if (noteW <= 0) return 1;
     const QRectF needed = QFontMetricsF(footFont()).boundingRect(
         QRectF(0, 0, noteW, 1e6), Qt::TextWordWrap, footnote());
@@ -732,6 +748,7 @@ double AppDetail::footerHeight() const {
     const double lh = Fonts::lineHeight(footFont());
     const int lines = footnoteLines() + (showsPasswordNote() ? 1 : 0);
     const double texts = std::max(2 * lh + 2, lines * lh + (lines - 1) * 2);
+    if (footerStacked()) return 16 + texts + 12 + uninstall_->sizeHint().height() + 16;
     return 16 + std::max(texts, double(uninstall_->sizeHint().height())) + 16;
 }
 
@@ -742,7 +759,8 @@ void AppDetail::resizeEvent(QResizeEvent*) {
     leftovers_->resize(width() - 2, int(std::ceil(std::max(leftovers_->heightFor(), 1.0))));
     const QSize u = uninstall_->sizeHint();
     const QSize r = reveal_->sizeHint();
-    const double mid = height() - 1 - footerHeight() / 2;
+    const double mid = footerStacked() ? height() - 1 - 16 - u.height() / 2.0
+                                       : height() - 1 - footerHeight() / 2;
     uninstall_->setGeometry(int(width() - 16 - u.width()), int(mid - u.height() / 2.0), u.width(),
                             u.height());
     reveal_->setGeometry(uninstall_->x() - 12 - r.width(), int(mid - r.height() / 2.0), r.width(),
@@ -832,12 +850,14 @@ void AppDetail::paintEvent(QPaintEvent*) {
     p.fillRect(QRectF(0, footTop - 1, width(), 1), Color::line);
 
     // Footer notes.
-    const double noteW = reveal_->x() - 12 - 16;
+    const double noteW = noteWidth();
     const double lh = Fonts::lineHeight(footFont());
     const bool lock = showsPasswordNote();
     // The note wraps rather than being cut: it says what happens to the user's files.
     const double noteH = footnoteLines() * lh;
-    double ny = footTop + footerHeight() / 2 - (lock ? (noteH + 2 + lh) / 2 : noteH / 2);
+    double ny = footerStacked()
+                    ? footTop + 16
+                    : footTop + footerHeight() / 2 - (lock ? (noteH + 2 + lh) / 2 : noteH / 2);
     p.setFont(footFont());
     p.setPen(Color::ink2);
     p.drawText(QRectF(16, ny, noteW, noteH), Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
@@ -964,9 +984,11 @@ void AppsView::showEvent(QShowEvent*) {
 
 void AppsView::resizeEvent(QResizeEvent*) {
     const QRect area(22, 0, std::max(0, width() - 44), std::max(0, height() - 22));
-    list_->setGeometry(area.left(), area.top(), int(kListWidth), area.height());
-    const QRect rest(area.left() + int(kListWidth) + 16, area.top(),
-                     std::max(0, area.width() - int(kListWidth) - 16), area.height());
+    // In a small window the list gives up width, down to 240, so the detail keeps its keys.
+    const int listW = int(std::clamp(area.width() - 16 - kDetailLeast, 240.0, kListWidth));
+    list_->setGeometry(area.left(), area.top(), listW, area.height());
+    const QRect rest(area.left() + listW + 16, area.top(), std::max(0, area.width() - listW - 16),
+                     area.height());
     if (detail_) detail_->setGeometry(rest);
     placeholder_->setGeometry(rest);
     loading_->setGeometry(0, 0, rest.width(), rest.height());

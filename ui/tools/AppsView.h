@@ -162,8 +162,11 @@ private:
     double headerHeight() const;
     double factsHeight() const;
     double footerHeight() const;
-    // Lines the footnote wraps to beside the footer keys (at most three).
+    // Lines the footnote wraps to beside (or above) the footer keys (at most three).
     int footnoteLines() const;
+    // The note goes above the keys when the detail is too narrow for it beside them.
+    bool footerStacked() const;
+    double noteWidth() const;
 
     AppModel& model_;
     InstalledApp app_;

@@ -69,7 +69,7 @@ void read(QWidget* parent, std::vector<QWidget*>& out) {
 
 std::vector<QWidget*> readingOrder(QWidget* root) {
     std::vector<QWidget*> out;
-    if (root && !root->isHidden()) read(root, out);
+    if (root) read(root, out);
     return out;
 }
 

@@ -490,6 +490,8 @@ private:
     // The lists of node ids of the old generation carried over to `next` by path (what is not
     // found is dropped); the same batch that installs `next`.
     void carryListsOver(const DiskIndex& old, const DiskIndex& next);
+    // The same lists emptied (search results, biggest, tips, the report, the plan and its ticks).
+    void clearLists();
 
     // Search (AppModelSearch.cpp).
     void scheduleSearch();

@@ -167,12 +167,7 @@ void AppModel::show(IndexRef index) {
         carryListsOver(*old, *index_);
     } else if (!old) {
         // Nothing is shown: lists left over from no generation are not read in this one.
-        setResults({});
-        setBiggest({});
-        setTips({});
-        setSystemReport(std::nullopt);
-        setCleanPlan({});
-        setCleanPicked({});
+        clearLists();
     }
     setCurrent(0);
     setTab(Tab::explore);

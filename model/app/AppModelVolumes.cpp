@@ -342,12 +342,7 @@ void AppModel::leaveGoneDisk() {
     setHovered(std::nullopt);
     setBasket({});
     setQuery(QString());
-    setResults({});
-    setBiggest({});
-    setTips({});
-    setSystemReport(std::nullopt);
-    setCleanPlan({});
-    setCleanPicked({});
+    clearLists();
     setCurrent(0);
     animated({0.5, 1.0}, [this] { setPhase(Phase::home); });
     setToast(Toast::make(name + QStringLiteral(" is no longer there"),

@@ -85,6 +85,10 @@ void MainWindow::fitScreen(bool initial) {
 
 void MainWindow::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
+    // The window itself holds the focus until Tab or a click gives it to a control, so that no
+    // control shows the focus ring before the keyboard is used (the window's activation would
+    // hand it to the first control made otherwise).
+    if (focusWidget() == nullptr) setFocus(Qt::OtherFocusReason);
     // The native window exists from here: follow the screen it is on, and that screen's area.
     QWindow* handle = windowHandle();
     if (handle == nullptr || handle == followed_) return;

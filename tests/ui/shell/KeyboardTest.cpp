@@ -107,6 +107,11 @@ protected:
 };
 
 TEST_F(KeyboardTest, TabReachesEveryControlOfEveryScreenInReadingOrder) {
+    // No control has the focus (nor its ring) before the keyboard is used; Tab gives it to the
+    // first.
+    EXPECT_EQ(QApplication::focusWidget(), window.get());
+    press(Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), window->windowKeys()->closeKey());
     // Welcome: the window keys, the sidebar's rows top to bottom, then the screen's keys.
     std::vector<QWidget*> order = window->focusOrder();
     Sidebar* sidebar = window->rootView()->sidebar();

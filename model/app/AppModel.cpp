@@ -18,6 +18,7 @@ AppModel::AppModel(Desktop& desktop, Options options, QObject* parent)
         if (!watcher_) return;
         apply(watcher_->take());
     });
+    followMountTable();
     if (options_.startUp) startUp();
 }
 

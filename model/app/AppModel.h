@@ -31,8 +31,10 @@
 #include "core/space/Suggestions.h"
 #include "core/space/SystemData.h"
 #include "model/app/AppValues.h"
+#include "model/app/VolumeList.h"
 #include "model/apps/InstalledApp.h"
 #include "model/system/Desktop.h"
+#include "model/system/MountTable.h"
 #include "model/removal/TrashCan.h"
 #include "model/system/Platform.h"
 
@@ -239,6 +241,10 @@ public:
     void refreshVolumes();
     // The used bytes of the volume whose mount point is the scan target, or nothing.
     std::optional<std::uint64_t> expectedScanBytes() const;
+    // The model follows this process's mount table from its construction: at every change the
+    // free space of the volumes is read again, the whole list (with places, saved dates and
+    // access) when a disk came or went, and a shown index whose disk is gone (unmounted, or
+    // covered by another mount) is left for the Welcome screen with a toast that says so.
 
     // --- Opening a target and navigation ---
     // Shows the folder or volume at `path`: navigated to inside the shown index, served from
@@ -480,6 +486,11 @@ private:
     // Queues `call` to run on the main thread (from any thread).
     void onMainThread(std::function<void()> call);
 
+    // Following the mount table (AppModelVolumes.cpp).
+    void followMountTable();
+    void mountsChanged();
+    void leaveGoneDisk();
+
     // Opening (AppModelOpen.cpp).
     void show(IndexRef index);
     void finishScan(const std::string& path, const ProgressRef& progress, IndexRef scanned,
@@ -498,6 +509,8 @@ private:
     // The lists of node ids of the old generation carried over to `next` by path (what is not
     // found is dropped); the same batch that installs `next`.
     void carryListsOver(const DiskIndex& old, const DiskIndex& next);
+    // The same lists emptied (search results, biggest, tips, the report, the plan and its ticks).
+    void clearLists();
 
     // Search (AppModelSearch.cpp).
     void scheduleSearch();
@@ -602,6 +615,10 @@ private:
     QTimer liveTimer_;  // the quiet-time wait
     // When the first batch not yet taken arrived (valid while liveTimer_ is active).
     std::chrono::steady_clock::time_point liveSince_;
+
+    // --- The mount table, as last read ---
+    std::unique_ptr<MountTable> mountTable_;
+    std::vector<MountEntry> mounts_;
 
     // --- Clean-up ticks by path, for the whole run ---
     std::set<std::string> cleanOn_;

@@ -108,6 +108,16 @@ void AppModel::startDerivedRun() {
     });
 }
 
+void AppModel::clearLists() {
+    Batch batch(*this);
+    setResults({});
+    setBiggest({});
+    setTips({});
+    setSystemReport(std::nullopt);
+    setCleanPlan({});
+    setCleanPicked({});
+}
+
 void AppModel::carryListsOver(const DiskIndex& old, const DiskIndex& next) {
     std::unordered_map<NodeId, std::optional<NodeId>> memo;
     const auto map = [&](NodeId id) -> std::optional<NodeId> {

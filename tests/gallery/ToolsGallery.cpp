@@ -23,7 +23,11 @@
 #include "tests/support/TempDir.h"
 #include "tests/ui/tools/ToolsTree.h"
 #include "ui/home/Sidebar.h"
+#include "ui/results/ExploreView.h"
+#include "ui/results/ItemList.h"
 #include "ui/results/ResultsView.h"
+#include "ui/results/TreemapView.h"
+#include "ui/shell/MainWindow.h"
 #include "ui/shell/RootView.h"
 #include "ui/theme/Keys.h"
 #include "ui/theme/SpringAnimator.h"
@@ -104,6 +108,55 @@ void saveEnd(QScrollArea& view, QWidget& window, const QString& name,
     QTest::qWait(20);
     save(window, name);
     view.verticalScrollBar()->setValue(0);
+}
+
+// Every tab in a window of 1366 × 768 (a common laptop screen) and of 960 × 540 (the smallest
+// the window goes on a screen that size), and the keyboard's ring on a file row, a treemap tile
+// and a clean-up row.
+void saveSmallScreens(MainWindow& window, AppModel& model,
+                      const std::function<void(QWidget&, const QString&)>& save) {
+    auto* results = qobject_cast<ResultsView*>(window.rootView()->screen());
+    if (!results) return;
+    const QSize size = window.size();
+    const QSize minimum = window.minimumSize();
+    for (const QSize screen : {QSize(1366, 768), QSize(960, 540)}) {
+        window.setMinimumSize(windowSizes(screen).minimum);
+        window.resize(screen);
+        const QString at = QStringLiteral("-%1x%2").arg(screen.width()).arg(screen.height());
+        for (Tab tab : allTabs()) {
+            model.setTab(tab);
+            QTest::qWait(50);
+            save(window, QStringLiteral("small") + at + QLatin1Char('-') +
+                             rawValue(tab).toLower().replace(QLatin1Char(' '), QLatin1Char('-')));
+        }
+    }
+    window.resize(QSize(1366, 768));
+    window.activateWindow();
+    if (!QTest::qWaitForWindowActive(&window)) return;
+    model.setTab(Tab::explore);
+    QTest::qWait(50);
+    const auto keyed = [&](QWidget& control, std::initializer_list<Qt::Key> keys,
+                           const QString& name) {
+        control.setFocus(Qt::TabFocusReason);
+        for (Qt::Key key : keys)
+            QTest::keyClick(&control, key);
+        QTest::qWait(50);
+        save(window, name);
+    };
+    keyed(results->explore().list().view(), {Qt::Key_Down}, QStringLiteral("keyboard-list"));
+    keyed(*results->explore().findChild<TreemapView*>(), {Qt::Key_Right, Qt::Key_Down},
+          QStringLiteral("keyboard-treemap"));
+    model.setTab(Tab::tidy);
+    QTest::qWait(50);
+    if (auto* clean = qobject_cast<CleanView*>(results->tabScreen(Tab::tidy));
+        clean && !clean->cards().empty()) {
+        CleanGroupCard* card = clean->cards().front();
+        if (!card->isOpen()) card->expandKey()->click();
+        QTest::qWait(50);
+        keyed(*card, {Qt::Key_Down}, QStringLiteral("keyboard-clean-up"));
+    }
+    window.setMinimumSize(minimum);
+    window.resize(size);
 }
 
 }  // namespace
@@ -209,6 +262,7 @@ void saveToolsGallery(MainWindow& window, AppModel& model,
             model.setConfirmUninstall(false);
         }
     }
+    if (shown) saveSmallScreens(window, model, save);
     if (shown) saveAppImagesGallery(window, model, save);
     model.setTab(Tab::explore);
     if (home) ::setenv("HOME", home->c_str(), 1);

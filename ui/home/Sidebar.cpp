@@ -52,6 +52,7 @@ public:
     explicit OpenFolderRow(QWidget* parent) : QAbstractButton(parent) {
         setText(QStringLiteral("Open folder…"));
         setCursor(Qt::PointingHandCursor);
+        setFocusPolicy(Qt::TabFocus);
     }
     QSize sizeHint() const override { return QSize(kWidth - 16, 7 + 24 + 7); }
 
@@ -73,6 +74,7 @@ protected:
         p.setFont(f);
         const QFontMetricsF fm(f);
         p.drawText(QPointF(44, tile.center().y() + (fm.ascent() - fm.descent()) / 2), text());
+        if (hasFocus()) paintFocusRing(p, roundedShape(QRectF(rect()), 11));
     }
 };
 
@@ -282,7 +284,7 @@ void SidebarRow::paintEvent(QPaintEvent*) {
         p.drawRoundedRect(QRectF(left, y, std::min(fillBarWidth(*data_.fill, avail), avail), 4), 2,
                           2);
     }
-    if (hasFocus()) paintFocusRing(p, roundedShape(bg.adjusted(1, 1, -1, -1), 10));
+    if (hasFocus()) paintFocusRing(p, shape.translated(0, sel > 0.001 ? press_.value() : 0));
 }
 
 void SidebarRow::enterEvent(QEnterEvent*) {
@@ -384,6 +386,7 @@ Sidebar::Sidebar(AppModel& model, QWidget* parent) : QWidget(parent), model_(mod
 
     auto* scroll = new QScrollArea(this);
     scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setFocusPolicy(Qt::NoFocus);  // the rows take the focus
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll->setWidgetResizable(true);

@@ -11,6 +11,7 @@
 #include <algorithm>
 
 #include "format/Fmt.h"
+#include "ui/results/BinTray.h"
 #include "ui/theme/Colors.h"
 #include "ui/theme/Display.h"
 #include "ui/theme/Fonts.h"
@@ -247,6 +248,13 @@ WelcomeView::WelcomeView(AppModel& model, QWidget* parent) : QWidget(parent), mo
     });
     connect(&model_, &AppModel::volumesChanged, this, &WelcomeView::refresh);
     refresh();
+    toast_ = new ToastView(model_, this);
+}
+
+void WelcomeView::resizeEvent(QResizeEvent*) {
+    toast_->resize(toast_->sizeHint());
+    toast_->place();
+    toast_->raise();
 }
 
 QString WelcomeView::hintText() const {

@@ -4,6 +4,7 @@
 #include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollArea>
@@ -88,6 +89,7 @@ BinTray::BinTray(AppModel& model, QWidget* parent)
         if (presence_.value() <= 0) hide();
         place();
     });
+    setFocusPolicy(Qt::TabFocus);
     hide();
     refresh();
 }
@@ -187,11 +189,30 @@ void BinTray::paintEvent(QPaintEvent*) {
     painter.translate(-chevron.center());
     paintSymbol(painter, chevron, QStringLiteral("chevron.up"), 10, QColor(255, 255, 255, 102));
     painter.restore();
+    if (hasFocus()) paintFocusRing(painter, roundedShape(counter.adjusted(-8, -4, 8, 4), 10));
 }
 
 void BinTray::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton && counterRect().contains(event->position()))
         toggleList();
+}
+
+void BinTray::keyPressEvent(QKeyEvent* event) {
+    if (opensEntry(*event) || (event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier)) {
+        toggleList();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void BinTray::focusInEvent(QFocusEvent* event) {
+    QWidget::focusInEvent(event);
+    update();
+}
+
+void BinTray::focusOutEvent(QFocusEvent* event) {
+    QWidget::focusOutEvent(event);
+    update();
 }
 
 void BinTray::toggleList() {
@@ -210,7 +231,11 @@ void BinTray::toggleList() {
     const QRectF counter = counterRect();
     const QPoint anchor = mapToGlobal(QPoint(int(counter.center().x()), int(counter.top()) - 8));
     list_->move(anchor.x() - list_->width() / 2, anchor.y() - list_->height());
+    const bool fromKeyboard = hasFocus();
     list_->show();
+    // Opened from the keyboard, the list's first key takes the focus (Escape closes it).
+    if (QAbstractButton* first = list_->removeKey(0); first && fromKeyboard)
+        first->setFocus(Qt::TabFocusReason);
     update();
 }
 
@@ -236,6 +261,7 @@ BinList::BinList(AppModel& model, QWidget* parent) : QFrame(parent, Qt::Popup), 
 
     auto* scroll = new QScrollArea(this);
     scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setFocusPolicy(Qt::NoFocus);  // the keys take the focus
     scroll->setWidgetResizable(true);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     auto* content = new QWidget(scroll);

@@ -2,6 +2,7 @@
 
 #include <QContextMenuEvent>
 #include <QHelpEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -17,6 +18,7 @@
 #include "ui/theme/Colors.h"
 #include "ui/theme/Display.h"
 #include "ui/theme/Fonts.h"
+#include "ui/theme/KeyboardFocus.h"
 #include "ui/theme/Keys.h"
 #include "ui/theme/Palette.h"
 #include "ui/tools/ToolsPaint.h"
@@ -154,6 +156,9 @@ void RowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
             }
             painter->setOpacity(1);
         }
+        const auto* list = static_cast<const ItemListView*>(parent());
+        if (list->hasFocus() && list->focusRow() == index.row())
+            paintFocusRing(*painter, roundedShape(row, 11));
     }
     painter->restore();
 }
@@ -163,7 +168,7 @@ ItemListView::ItemListView(AppModel& model, QWidget* parent)
     setModel(&rows_);
     setItemDelegate(&delegate_);
     setSelectionMode(QAbstractItemView::NoSelection);
-    setFocusPolicy(Qt::NoFocus);
+    setFocusPolicy(Qt::TabFocus);
     setFrameShape(QFrame::NoFrame);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -256,7 +261,64 @@ void ItemListView::setRows(std::vector<RowItem> rows, qint64 total) {
     if (rows_.setRows(std::move(rows), total)) {
         lastClick_.reset();
         scrollToTop();
+        focusRow_ = 0;
     }
+    // The keyboard's place stays on its row, or on the last one when the list got shorter.
+    const int count = int(rows_.rows().size());
+    focusRow_ = count == 0 ? -1 : std::clamp(focusRow_, 0, count - 1);
+    viewport()->update();
+}
+
+void ItemListView::setFocusRow(int row) {
+    if (rows_.rows().empty()) row = -1;
+    if (row == focusRow_) return;
+    focusRow_ = row;
+    if (row >= 0) scrollTo(rows_.index(row));
+    viewport()->update();
+}
+
+void ItemListView::keyPressEvent(QKeyEvent* event) {
+    const int count = int(rows_.rows().size());
+    const int page = std::max(1, viewport()->height() / (rowHeight + 1));
+    if (const auto to = steppedEntry(*event, focusRow_, count, Qt::Vertical, page)) {
+        setFocusRow(*to);
+        return;
+    }
+    const bool acts = focusRow_ >= 0 && focusRow_ < count && rowsCurrent();
+    if (opensEntry(*event)) {
+        if (!acts) return;
+        const RowItem& item = rows_.item(focusRow_);
+        if (item.isDir) {
+            model_.open(item.id);
+        } else {
+            openNode(model_, item.id);
+        }
+        return;
+    }
+    if (event->key() == Qt::Key_Space && !(event->modifiers() & ~Qt::KeypadModifier)) {
+        if (acts) model_.toggleBasket(rows_.item(focusRow_).id);
+        return;
+    }
+    if (opensMenu(*event)) {
+        if (!acts) return;
+        const QRect r = rowRect(focusRow_);
+        makeItemMenu(model_, rows_.item(focusRow_).id, true, this)
+            ->popup(viewport()->mapToGlobal(QPoint(r.left() + 44, r.bottom())));
+        return;
+    }
+    // Tab and the rest go on to the window (QAbstractItemView would take the arrows).
+    QWidget::keyPressEvent(event);
+}
+
+void ItemListView::focusInEvent(QFocusEvent* event) {
+    QListView::focusInEvent(event);
+    if (focusRow_ < 0 && !rows_.rows().empty()) focusRow_ = 0;
+    if (focusRow_ >= 0) scrollTo(rows_.index(focusRow_));
+    viewport()->update();
+}
+
+void ItemListView::focusOutEvent(QFocusEvent* event) {
+    QListView::focusOutEvent(event);
     viewport()->update();
 }
 
@@ -266,30 +328,9 @@ int ItemListView::itemAt(QPoint p) const {
     return at.row();
 }
 
-void ItemListView::setLoading(bool on) {
-    if (on == loading_) return;
-    loading_ = on;
-    if (on && !spinner_) spinner_ = new BusySpinner(viewport());
-    if (spinner_) spinner_->setVisible(on);
-    if (on) {
-        pressed_.reset();
-        lastClick_.reset();
-    }
-    updateGeometries();
-    viewport()->update();
-}
-
-void ItemListView::updateGeometries() {
-    QListView::updateGeometries();
-    if (spinner_) {
-        spinner_->move((viewport()->width() - spinner_->width()) / 2,
-                       int(emptyStateRect().top()) + 30);
-    }
-}
-
 void ItemListView::paintEvent(QPaintEvent* event) {
     QListView::paintEvent(event);
-    if (!rows_.rows().empty() || loading_) return;
+    if (!rows_.rows().empty()) return;
     QPainter painter(viewport());
     painter.setRenderHint(QPainter::Antialiasing);
     paintEmptyState(painter, emptyStateRect(), QStringLiteral("tray"), 26,

@@ -88,23 +88,21 @@ void SearchResultsView::refresh() {
               searchCaption(model_.resultTime(), AppModel::ruleSet()));
 }
 
-BiggestView::BiggestView(AppModel& model, QWidget* parent)
-    : ListScreen(model, parent), derived_(model) {
+BiggestView::BiggestView(AppModel& model, QWidget* parent) : ListScreen(model, parent) {
     for (auto signal :
          {&AppModel::indexChanged, &AppModel::currentChanged, &AppModel::revisionChanged,
           &AppModel::basketChanged, &AppModel::biggestChanged}) {
         connect(&model_, signal, this, &BiggestView::refresh);
     }
-    connect(&derived_, &DerivedWatch::changed, this, &BiggestView::refresh);
     refresh();
 }
 
 void BiggestView::refresh() {
     const IndexRef index = model_.index();
-    list_->view().setLoading(derived_.pending());
     if (!index) return clear();
-    // The list the model holds is another folder's, or none, until the new one comes.
-    const NodeIds ids = derived_.pending() ? NodeIds() : presentNodes(*index, model_.biggest());
+    // The model's list is always of the shown generation (carried over by path to a new one),
+    // so it is shown as it is until the list of the explored folder replaces it.
+    const NodeIds ids = presentNodes(*index, model_.biggest());
     showNodes(ids, qint64(ids.size()));
     setHeader(QStringLiteral("Heaviest files"), biggestCaption(*index, model_.current()));
 }

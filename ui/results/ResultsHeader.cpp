@@ -66,7 +66,44 @@ Breadcrumbs::Breadcrumbs(AppModel& model, QWidget* parent)
         update();
     });
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    setFocusPolicy(Qt::TabFocus);
     refresh(false);
+}
+
+QRect Breadcrumbs::focusPart() const {
+    return QRect(28 + int(crumbSpacing), 0, std::max(0, width() - 28 - int(crumbSpacing)),
+                 height());
+}
+
+void Breadcrumbs::keyPressEvent(QKeyEvent* event) {
+    const int count = int(crumbs_.size());
+    if (auto to = steppedEntry(*event, focusCrumb_, count, Qt::Horizontal)) {
+        // The ellipsis is no crumb to open: the place passes over it.
+        if (crumbs_[std::size_t(*to)] == NONE)
+            *to += *to >= focusCrumb_ ? 1 : -1;
+        focusCrumb_ = std::clamp(*to, 0, count - 1);
+        update();
+        return;
+    }
+    const bool open =
+        opensEntry(*event) || (event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier);
+    if (open && focusCrumb_ >= 0 && focusCrumb_ < count && crumbs_[std::size_t(focusCrumb_)] != NONE &&
+        model_.index()) {
+        model_.open(crumbs_[std::size_t(focusCrumb_)]);
+        return;
+    }
+    if (!open) QWidget::keyPressEvent(event);
+}
+
+void Breadcrumbs::focusInEvent(QFocusEvent* event) {
+    QWidget::focusInEvent(event);
+    if (focusCrumb_ < 0 || focusCrumb_ >= int(crumbs_.size())) focusCrumb_ = int(crumbs_.size()) - 1;
+    update();
+}
+
+void Breadcrumbs::focusOutEvent(QFocusEvent* event) {
+    QWidget::focusOutEvent(event);
+    update();
 }
 
 void Breadcrumbs::refresh(bool animate) {
@@ -77,6 +114,8 @@ void Breadcrumbs::refresh(bool animate) {
         crumbs_ = pathCrumbs(chain);
     }
     up_->setVisible(bool(index));
+    // The keyboard's place goes to the current folder, the last crumb.
+    focusCrumb_ = int(crumbs_.size()) - 1;
     const bool atRoot = model_.current() == 0;
     up_->setEnabled(!atRoot);
     std::vector<CrumbLook> looks = layOut(room());
@@ -222,6 +261,10 @@ void Breadcrumbs::paintEvent(QPaintEvent*) {
                          Qt::AlignLeft | Qt::AlignVCenter,
                          QFontMetricsF(f).elidedText(look.text, Qt::ElideRight, look.width + 0.5));
     }
+    if (hasFocus() && focusCrumb_ >= 0 && focusCrumb_ < int(looks_.size())) {
+        painter.setOpacity(1);
+        paintFocusRing(painter, roundedShape(crumbRect(focusCrumb_).adjusted(-5, 3, 5, -3), 8));
+    }
 }
 
 void Breadcrumbs::mouseReleaseEvent(QMouseEvent* event) {
@@ -235,8 +278,39 @@ void Breadcrumbs::mouseReleaseEvent(QMouseEvent* event) {
     }
 }
 
+namespace {
+
+// The clear button at the search field's right end: the symbol, and the ring with the focus.
+class ClearKey : public QAbstractButton {
+public:
+    explicit ClearKey(QWidget* parent) : QAbstractButton(parent) {
+        setCursor(Qt::PointingHandCursor);
+        setFocusPolicy(Qt::TabFocus);
+        setToolTip(QStringLiteral("Clear"));
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        paintSymbol(painter, QRectF(rect()), QStringLiteral("xmark.circle.fill"), 13, Color::ink3);
+        if (hasFocus()) {
+            QPainterPath circle;
+            circle.addEllipse(QRectF(rect()));
+            paintFocusRing(painter, circle);
+        }
+    }
+};
+
+}  // namespace
+
 SearchField::SearchField(AppModel& model, QWidget* parent)
-    : QWidget(parent), model_(model), edit_(new QLineEdit(this)) {
+    : QWidget(parent), model_(model), edit_(new QLineEdit(this)), clear_(new ClearKey(this)) {
+    connect(clear_, &QAbstractButton::clicked, &model_, [this] {
+        // Pressed from the keyboard, the focus goes back into the text as the key goes.
+        if (clear_->hasFocus()) edit_->setFocus(Qt::OtherFocusReason);
+        model_.setQuery(QString());
+    });
     setFixedSize(270, 32);
     edit_->setFrame(false);
     edit_->setAttribute(Qt::WA_MacShowFocusRect, false);
@@ -251,7 +325,7 @@ SearchField::SearchField(AppModel& model, QWidget* parent)
     connect(edit_, &QLineEdit::textEdited, &model_,
             [this](const QString& text) { model_.setQuery(text); });
     for (auto signal : {&AppModel::queryChanged, &AppModel::indexChanged, &AppModel::currentChanged,
-                        &AppModel::resultsChanged, &AppModel::searchingChanged}) {
+                        &AppModel::resultsChanged}) {
         connect(&model_, signal, this, &SearchField::refresh);
     }
     refresh();
@@ -267,12 +341,16 @@ void SearchField::refresh() {
         (model_.query().isEmpty() ? 0 : 7 + 14);
     const double left = 11 + 14 + 7;
     edit_->setGeometry(int(left), 0, int(width() - left - 7 - trailing - 11), height());
+    const QRectF clear = clearRect();
+    clear_->setVisible(!clear.isNull());
+    // A little larger than the symbol, for the ring.
+    if (!clear.isNull()) clear_->setGeometry(clear.adjusted(-3, -3, 3, 3).toRect());
     update();
 }
 
 QString SearchField::trailingText() const {
     if (model_.query().isEmpty()) return QStringLiteral("Ctrl+F");
-    return searchCount(model_.results().size(), model_.searching());
+    return searchCount(model_.results().size());
 }
 
 QRectF SearchField::clearRect() const {
@@ -303,9 +381,6 @@ void SearchField::paintEvent(QPaintEvent*) {
     const double right = clear.isNull() ? width() - 11 : clear.left() - 7;
     painter.drawText(QRectF(0, 0, right, height()), Qt::AlignRight | Qt::AlignVCenter,
                      trailingText());
-    if (!clear.isNull()) {
-        paintSymbol(painter, clear, QStringLiteral("xmark.circle.fill"), 13, Color::ink3);
-    }
 }
 
 void SearchField::mouseReleaseEvent(QMouseEvent* event) {
@@ -405,10 +480,8 @@ void TabPicker::paintEvent(QPaintEvent*) {
         painter.setPen(mix(Color::ink2, Color::ink));
         painter.drawText(key.translated(0, 2 * v), Qt::AlignCenter, rawValue(t));
         if (hasFocus() && t == model_.tab()) {
-            // The keyboard's place, drawn as the keys draw theirs.
-            painter.setPen(QPen(Color::withOpacity(Color::tangerine, 0.6), 1.5));
-            painter.setBrush(Qt::NoBrush);
-            painter.drawPath(roundedShape(key.translated(0, 3 * v).adjusted(1, 1, -1, -4), 9));
+            // The keyboard's place, drawn as the keys draw theirs, on the sunken face.
+            paintFocusRing(painter, roundedShape(key.translated(0, up + (down - up) * v), 10));
         }
     }
 }

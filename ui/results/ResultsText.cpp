@@ -70,8 +70,7 @@ QString pickedLine(std::size_t count) {
 }
 
 QString searchTitle(bool hasResults, bool searching, qint64 total) {
-    if (searching) return QStringLiteral("Searching\u2026");
-    if (!hasResults) return QStringLiteral("Nothing by that name");
+    if (!hasResults && !searching) return QStringLiteral("Nothing by that name");
     return localeCount(total) + QStringLiteral(" found");
 }
 
@@ -85,8 +84,7 @@ QString searchCaption(double seconds, RuleSet rules) {
     return caption.arg(seconds * 1000, 0, 'f', 1);
 }
 
-QString searchCount(std::size_t results, bool searching) {
-    if (searching) return QStringLiteral("\u2026");
+QString searchCount(std::size_t results) {
     return QString::number(results);
 }
 

@@ -127,12 +127,17 @@ ResultsView::ResultsView(AppModel& model, QWidget* parent)
     tray_ = new BinTray(model, this);
     toast_ = new ToastView(model, this);
 
-    // Keyboard: Ctrl+F into the search field, Ctrl+Up a folder up, Escape clears the query.
+    // Keyboard: Ctrl+F into the search field, Ctrl+Up (or Alt+Up) a folder up, Escape clears
+    // the query.
     auto* find = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_F), this);
     connect(find, &QShortcut::activated, this,
             [this] { search_->edit().setFocus(Qt::ShortcutFocusReason); });
-    auto* up = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Up), this);
-    connect(up, &QShortcut::activated, &model_, &AppModel::up);
+    // Alt+Up too, the "up a folder" of the desktop's file managers.
+    for (const QKeySequence& keys :
+         {QKeySequence(Qt::CTRL | Qt::Key_Up), QKeySequence(Qt::ALT | Qt::Key_Up)}) {
+        auto* up = new QShortcut(keys, this);
+        connect(up, &QShortcut::activated, &model_, &AppModel::up);
+    }
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     connect(escape, &QShortcut::activated, this, [this] {
         model_.setQuery(QString());  // also when already empty: the scheduling runs again

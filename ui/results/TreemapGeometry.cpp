@@ -1,6 +1,7 @@
 #include "ui/results/TreemapGeometry.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "core/query/FileKind.h"
 #include "format/Fmt.h"
@@ -125,6 +126,38 @@ std::vector<QLineF> stripeLines(const QRectF& r) {
         lines.emplace_back(r.left() + x, r.bottom(), r.left() + x + h, r.top());
     }
     return lines;
+}
+
+int tileToward(std::span<const TreemapTile> tiles, int from, int arrowKey) {
+    if (from < 0 || from >= int(tiles.size())) {
+        for (int k = 0; k < int(tiles.size()); ++k) {
+            if (!tiles[std::size_t(k)].isOthers()) return k;
+        }
+        return -1;
+    }
+    const QPointF c = tiles[std::size_t(from)].rect.center();
+    int best = from;
+    double bestCost = 0;
+    for (int k = 0; k < int(tiles.size()); ++k) {
+        const TreemapTile& t = tiles[std::size_t(k)];
+        if (k == from || t.isOthers()) continue;
+        const QPointF d = t.rect.center() - c;
+        double along = 0, across = 0;
+        switch (arrowKey) {
+            case Qt::Key_Left: along = -d.x(), across = d.y(); break;
+            case Qt::Key_Right: along = d.x(), across = d.y(); break;
+            case Qt::Key_Up: along = -d.y(), across = d.x(); break;
+            case Qt::Key_Down: along = d.y(), across = d.x(); break;
+            default: return from;
+        }
+        if (along <= 0.5) continue;
+        const double cost = along + 2 * std::abs(across);
+        if (best == from || cost < bestCost) {
+            best = k;
+            bestCost = cost;
+        }
+    }
+    return best;
 }
 
 }  // namespace tamrel

@@ -76,6 +76,12 @@ QString tileHelp(const DiskIndex& index, const TreemapTile& tile);
 // over its neighbours, is asked first.
 int tileAt(std::span<const TreemapTile> tiles, QPointF p, int lifted = -1);
 
+// The tile the keyboard's place moves to from tile `from` for an arrow key (Qt::Key_Left,
+// Right, Up or Down): of the node tiles whose centre lies that way (the others tile is no
+// control), the nearest, a step across the arrow's way counting twice one along it; `from`
+// itself when none lies that way. From -1, the first node tile. -1 without node tiles.
+int tileToward(std::span<const TreemapTile> tiles, int from, int arrowKey);
+
 // Parallel 45-degree lines rising to the right, 10 pt apart, covering `r`; clipped by the caller.
 std::vector<QLineF> stripeLines(const QRectF& r);
 

@@ -2,6 +2,7 @@
 
 #include <QContextMenuEvent>
 #include <QHelpEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -15,6 +16,7 @@
 #include "ui/theme/Colors.h"
 #include "ui/theme/Display.h"
 #include "ui/theme/Fonts.h"
+#include "ui/theme/KeyboardFocus.h"
 #include "ui/theme/Keys.h"
 #include "ui/theme/Palette.h"
 
@@ -30,7 +32,12 @@ constexpr int wellCorner = 22;
 TreemapView::TreemapView(AppModel& model, QWidget* parent) : QWidget(parent), model_(model) {
     setMouseTracking(true);
     setMinimumSize(120, 120);
+    setFocusPolicy(Qt::TabFocus);
     connect(&appear_, &SpringAnimator::valueChanged, this, [this] { update(); });
+    connect(&appear_, &SpringAnimator::settled, this, [this] {
+        leaving_ = QPixmap();
+        update();
+    });
     connect(&move_, &SpringAnimator::valueChanged, this, [this] { update(); });
     connect(&move_, &SpringAnimator::settled, this, [this] {
         from_.clear();
@@ -54,8 +61,15 @@ void TreemapView::setFolder(IndexRef index, NodeId node, NodeIds kids) {
     node_ = node;
     kids_ = std::move(kids);
     if (newFolder) {
+        // The old tiles as they were at rest fade out while the new ones come in.
+        leaving_ = QPixmap();
+        if (!tiles_.empty() && isVisible() && !SpringAnimator::instant()) {
+            ensurePictures();
+            leaving_ = layer_;
+        }
         hoverId_.reset();
         pressedId_.reset();
+        focusId_.reset();
         motion_.clear();
         from_.clear();
         // Fades in with the spring of opening a folder.
@@ -97,6 +111,11 @@ void TreemapView::relayout(bool animatePick) {
         m.pick->animateTo(tile.picked ? 1 : 0, Spring{0.25, 0.6});
     }
     layerValid_ = false;
+    if (focusId_ && tileIndexOf(*focusId_) < 0) focusId_.reset();
+    if (!focusId_ && hasFocus()) {
+        if (const int k = tileToward(tiles_, -1, Qt::Key_Right); k >= 0)
+            focusId_ = tiles_[std::size_t(k)].id;
+    }
     if (hoverId_ && tileIndexOf(*hoverId_) < 0) hoverId_.reset();
     if (pressedId_ && tileIndexOf(*pressedId_) < 0) pressedId_.reset();
     std::erase_if(motion_, [this](const auto& m) { return tileIndexOf(m.first) < 0; });
@@ -187,6 +206,78 @@ void TreemapView::activate(const TreemapTile& tile) {
     }
 }
 
+std::optional<NodeId> TreemapView::focusNode() const {
+    if (focusIndex() < 0) return std::nullopt;
+    return tiles_[std::size_t(focusIndex())].node();
+}
+
+double TreemapView::leavingOpacity() const {
+    return leaving_.isNull() ? 0 : std::clamp(1 - appear_.value(), 0.0, 1.0);
+}
+
+QRectF TreemapView::faceRect(const TreemapTile& tile) {
+    const TileLook look = tileLook(tile);
+    return QRectF(look.inner.x(), look.inner.y(), std::max(look.inner.width(), 1.0),
+                  std::max(look.inner.height() - look.depth, 1.0));
+}
+
+void TreemapView::keyPressEvent(QKeyEvent* event) {
+    const int at = focusIndex();
+    int to = -1;
+    switch (event->key()) {
+        case Qt::Key_Left:
+        case Qt::Key_Right:
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+            if (event->modifiers() & (Qt::AltModifier | Qt::ControlModifier)) break;
+            to = tileToward(tiles_, at, event->key());
+            break;
+        case Qt::Key_Home: to = tileToward(tiles_, -1, Qt::Key_Right); break;
+        case Qt::Key_End:
+            for (int k = int(tiles_.size()) - 1; k >= 0 && to < 0; --k) {
+                if (!tiles_[std::size_t(k)].isOthers()) to = k;
+            }
+            break;
+        default: break;
+    }
+    if (to >= 0) {
+        focusId_ = tiles_[std::size_t(to)].id;
+        update();
+        return;
+    }
+    const bool acts = at >= 0 && current();
+    if (opensEntry(*event)) {
+        if (acts) activate(tiles_[std::size_t(at)]);
+        return;
+    }
+    if (event->key() == Qt::Key_Space && !(event->modifiers() & ~Qt::KeypadModifier)) {
+        if (acts) model_.toggleBasket(tiles_[std::size_t(at)].node());
+        return;
+    }
+    if (opensMenu(*event)) {
+        if (!acts) return;
+        const QRectF face = faceRect(tiles_[std::size_t(at)]);
+        makeItemMenu(model_, tiles_[std::size_t(at)].node(), true, this)
+            ->popup(mapToGlobal(QPoint(int(face.left()) + 12, int(face.top()) + 12)));
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void TreemapView::focusInEvent(QFocusEvent* event) {
+    QWidget::focusInEvent(event);
+    if (focusIndex() < 0) {
+        if (const int k = tileToward(tiles_, -1, Qt::Key_Right); k >= 0)
+            focusId_ = tiles_[std::size_t(k)].id;
+    }
+    update();
+}
+
+void TreemapView::focusOutEvent(QFocusEvent* event) {
+    QWidget::focusOutEvent(event);
+    update();
+}
+
 void TreemapView::contextMenuEvent(QContextMenuEvent* event) {
     const int k = hitTest(event->pos());
     if (k < 0 || tiles_[std::size_t(k)].isOthers() || !current()) return;
@@ -208,7 +299,7 @@ bool TreemapView::event(QEvent* event) {
     return QWidget::event(event);
 }
 
-void TreemapView::paintEvent(QPaintEvent*) {
+void TreemapView::ensurePictures() {
     // The well's soft shadow and a full set of tiles take milliseconds to draw (about 2 and 5 ms
     // at full size): both are kept as pictures until the tiles or the size change.
     const qreal dpr = devicePixelRatioF();
@@ -251,7 +342,11 @@ void TreemapView::paintEvent(QPaintEvent*) {
         composedPainter.drawPixmap(0, 0, layer_);
         layerValid_ = true;
     }
+}
 
+void TreemapView::paintEvent(QPaintEvent*) {
+    ensurePictures();
+    const qreal dpr = devicePixelRatioF();
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     const double t = std::clamp(appear_.value(), 0.0, 1.0);
@@ -272,6 +367,12 @@ void TreemapView::paintEvent(QPaintEvent*) {
     } else {
         painter.drawPixmap(0, 0, well_);
         if (t == 1 && from_.empty()) painter.drawPixmap(0, 0, layer_);
+    }
+    if (!leaving_.isNull() && t < 1) {
+        // The folder left behind fades out where it was.
+        painter.setOpacity(1 - t);
+        painter.drawPixmap(0, 0, leaving_);
+        painter.setOpacity(1);
     }
     if (tiles_.empty()) {
         paintEmptyState(painter, QRectF(rect()), QStringLiteral("square.dashed"), 30,
@@ -301,6 +402,7 @@ void TreemapView::paintEvent(QPaintEvent*) {
             }
             paintTile(painter, tile, 0, 0);
         }
+        paintFocus(painter);
         return;
     }
     if (t < 1) painter.drawPixmap(0, 0, layer_);
@@ -323,6 +425,20 @@ void TreemapView::paintEvent(QPaintEvent*) {
                !(m.second->pick && m.second->pick->moving()) && m.second->lift.value() == 0 &&
                m.second->press.value() == 0;
     });
+    paintFocus(painter);
+}
+
+void TreemapView::paintFocus(QPainter& painter) const {
+    if (!hasFocus() || focusIndex() < 0) return;
+    const TreemapTile& tile = tiles_[std::size_t(focusIndex())];
+    double offset = 0;
+    if (auto it = motion_.find(tile.id); it != motion_.end()) {
+        const TileLook look = tileLook(tile);
+        const double press = it->second->press.value();
+        offset = press * (look.depth - 1) +
+                 (1 - std::clamp(press, 0.0, 1.0)) * (-1.5 * it->second->lift.value());
+    }
+    paintFocusRing(painter, roundedShape(faceRect(tile).translated(0, offset), tileLook(tile).radius));
 }
 
 void TreemapView::paintTile(QPainter& painter, const TreemapTile& tile, double lift, double press,

@@ -21,11 +21,23 @@ QPainterPath roundedShape(const QRectF& rect, double radius) {
     return path;
 }
 
+FocusRingLook focusRingLook() {
+    return {Color::ink, Qt::white, 2, 1.5};
+}
+
 void paintFocusRing(QPainter& painter, const QPainterPath& shape) {
+    const FocusRingLook look = focusRingLook();
+    // A band of width w inside the edge: the shape's outline widened to 2w, cut to the shape.
+    const auto band = [&shape](double width) {
+        QPainterPathStroker stroker;
+        stroker.setWidth(2 * width);
+        stroker.setJoinStyle(Qt::RoundJoin);
+        return stroker.createStroke(shape).intersected(shape);
+    };
     painter.save();
-    painter.setPen(QPen(Color::withOpacity(Color::tangerine, 0.6), 1.5));
-    painter.setBrush(Qt::NoBrush);
-    painter.drawPath(shape);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.fillPath(band(look.outerWidth + look.innerWidth), look.inner);
+    painter.fillPath(band(look.outerWidth), look.outer);
     painter.restore();
 }
 
@@ -152,9 +164,7 @@ void KeyButton::paintEvent(QPaintEvent*) {
     }
     p.setFont(font);
     p.drawText(QPointF(x, baseline), text());
-    if (hasFocus())
-        paintFocusRing(p, roundedShape(g.faceRect.translated(dx, 0).adjusted(1, 1, -1, -1),
-                                       m.radius - 1));
+    if (hasFocus()) paintFocusRing(p, roundedShape(g.faceRect.translated(dx, 0), m.radius));
 }
 
 RoundKey::RoundKey(const QString& symbol, double size, QWidget* parent)
@@ -189,9 +199,9 @@ void RoundKey::paintEvent(QPaintEvent*) {
                Symbols::glyph(symbol_));
     if (hasFocus()) {
         p.resetTransform();
-        QPainterPath ring;
-        ring.addEllipse(QRectF(1, 1 + (depth - 1) * press, size_ - 2, size_ - 2));
-        paintFocusRing(p, ring);
+        QPainterPath face;
+        face.addEllipse(QRectF(0, (depth - 1) * press, size_, size_));
+        paintFocusRing(p, face);
     }
 }
 

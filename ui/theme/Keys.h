@@ -27,8 +27,20 @@ void paintKeycap(QPainter& painter, const QPainterPath& shape, const QColor& fac
 // A rounded rectangle with the given corner radius.
 QPainterPath roundedShape(const QRectF& rect, double radius);
 
-// The ring every key that takes keyboard focus draws around `shape` while it has the focus:
-// tangerine at 0.6, 1.5 points wide.
+// The ring every control that takes the keyboard focus draws while it has it: a 2-point ink
+// band along the inside of the edge of what has the focus (a key's face, a row, a tile) and a
+// 1.5-point white band inside that. On every face and ground the screens draw controls on
+// (plain and tangerine keys, the dark keys and display panels, cards, tinted tiles) one of the
+// two bands stands out from both the face and the other band; a ring of one colour cannot, as a
+// tangerine ring vanishes on a tangerine key.
+struct FocusRingLook {
+    QColor outer;
+    QColor inner;
+    double outerWidth;
+    double innerWidth;
+};
+FocusRingLook focusRingLook();
+// Draws the ring inside `shape`'s edge (the painter's own pen and brush are left alone).
 void paintFocusRing(QPainter& painter, const QPainterPath& shape);
 
 enum class KeyKind { plain, accent, dark };

@@ -2,6 +2,7 @@
 
 #include <QActionGroup>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
@@ -9,6 +10,8 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QStyleOptionToolButton>
+#include <QStylePainter>
 #include <QToolButton>
 
 #include <algorithm>
@@ -23,6 +26,7 @@
 #include "ui/theme/Colors.h"
 #include "ui/theme/Display.h"
 #include "ui/theme/Fonts.h"
+#include "ui/theme/KeyboardFocus.h"
 #include "ui/theme/Keys.h"
 #include "ui/theme/ShownText.h"
 #include "ui/tools/TickBox.h"
@@ -36,6 +40,10 @@ namespace {
 using W = Fonts::Weight;
 
 constexpr double kListWidth = 380;
+// The narrowest the detail gets while the list can give up width for it.
+constexpr double kDetailLeast = 420;
+// The narrowest the footer's note may be beside the keys.
+constexpr double kNoteLeast = 110;
 constexpr double kRowGap = 1;
 
 const QFont& rowNameFont() {
@@ -130,6 +138,22 @@ double kindHeaderHeight() {
     return std::max(20.0, Fonts::lineHeight(kindFont()));
 }
 
+// The sort menu's button, with the focus ring of every key instead of the style's own.
+class SortButton : public QToolButton {
+public:
+    using QToolButton::QToolButton;
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QStylePainter painter(this);
+        QStyleOptionToolButton option;
+        initStyleOption(&option);
+        option.state &= ~QStyle::State_HasFocus;
+        painter.drawComplexControl(QStyle::CC_ToolButton, option);
+        if (hasFocus()) paintFocusRing(painter, roundedShape(QRectF(rect()), 8));
+    }
+};
+
 }  // namespace
 
 // ---- Rows
@@ -137,6 +161,7 @@ double kindHeaderHeight() {
 AppRows::AppRows(AppModel& model, QWidget* parent)
     : QWidget(parent), model_(model), spinner_(new BusySpinner(this)) {
     setMouseTracking(true);
+    setFocusPolicy(Qt::TabFocus);
     spinner_->hide();
 }
 
@@ -149,6 +174,7 @@ double AppRows::rowHeight() {
 void AppRows::setApps(AppRefs apps, bool spinner) {
     apps_ = std::move(apps);
     hover_.reset();
+    focusRow_ = apps_.empty() ? -1 : std::clamp(focusRow_, 0, int(apps_.size()) - 1);
     const double rows = double(apps_.size()) * (rowHeight() + kRowGap);
     spinner_->setVisible(spinner);
     spinner_->move((width() - spinner_->width()) / 2, int(6 + rows + 30));
@@ -219,7 +245,55 @@ void AppRows::paintEvent(QPaintEvent* event) {
             paintDigitsRight(p, QRectF(inner.left(), t + th + 2, inner.width(), dh), data,
                              rowDataFont(), Color::ink3);
         }
+        if (hasFocus() && focusRow_ == int(i)) paintFocusRing(p, roundedShape(back, 11));
     }
+}
+
+void AppRows::setFocusRow(int row) {
+    if (row == focusRow_) return;
+    if (focusRow_ >= 0) update(rowRect(std::size_t(focusRow_)));
+    focusRow_ = row;
+    if (row < 0) return;
+    update(rowRect(std::size_t(row)));
+    for (QWidget* w = parentWidget(); w; w = w->parentWidget()) {
+        if (auto* area = qobject_cast<QScrollArea*>(w)) {
+            const QRect r = rowRect(std::size_t(row));
+            area->ensureVisible(r.center().x(), r.center().y(), 0, r.height() / 2 + 6);
+            break;
+        }
+    }
+}
+
+void AppRows::keyPressEvent(QKeyEvent* event) {
+    const int count = int(apps_.size());
+    if (const auto to = steppedEntry(*event, focusRow_, count)) {
+        setFocusRow(*to);
+        return;
+    }
+    if (opensEntry(*event) || (event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier)) {
+        if (focusRow_ >= 0 && focusRow_ < count) model_.selectApp(apps_[std::size_t(focusRow_)]->node);
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void AppRows::focusInEvent(QFocusEvent* event) {
+    QWidget::focusInEvent(event);
+    int row = focusRow_;
+    if (row < 0) {
+        // The selected application's row, else the first.
+        row = apps_.empty() ? -1 : 0;
+        for (std::size_t i = 0; i < apps_.size(); ++i) {
+            if (model_.selectedApp() == apps_[i]->node) row = int(i);
+        }
+    }
+    focusRow_ = -1;
+    setFocusRow(row);
+}
+
+void AppRows::focusOutEvent(QFocusEvent* event) {
+    QWidget::focusOutEvent(event);
+    if (focusRow_ >= 0) update(rowRect(std::size_t(focusRow_)));
 }
 
 void AppRows::mouseMoveEvent(QMouseEvent* event) {
@@ -246,7 +320,7 @@ AppList::AppList(AppModel& model, QWidget* parent)
     : QWidget(parent),
       model_(model),
       filter_(new QLineEdit(this)),
-      sort_(new QToolButton(this)),
+      sort_(new SortButton(this)),
       scroll_(new QScrollArea(this)),
       rows_(new AppRows(model, nullptr)) {
     filter_->setFrame(false);
@@ -335,6 +409,7 @@ LeftoverList::LeftoverList(AppModel& model, const InstalledApp& app, IndexRef in
                            QWidget* parent)
     : QWidget(parent), model_(model), app_(app), index_(std::move(index)) {
     setMouseTracking(true);
+    setFocusPolicy(index_ && !app_.leftovers.empty() ? Qt::TabFocus : Qt::NoFocus);
 }
 
 bool LeftoverList::showsEmptyText() const {
@@ -471,7 +546,13 @@ void LeftoverList::paintEvent(QPaintEvent* event) {
         paintLine(p, QRectF(x, top + nameH + 1, textRight - x, folderH),
                   parentLine(*index_, l.node, home), leftFolderFont(), Color::ink3, Qt::ElideLeft);
         paintDigitsRight(p, sizeRect, size, leftSizeFont(), Color::ink2);
-        if (hover) paintSymbol(p, mag, QStringLiteral("magnifyingglass"), 13, Color::ink3);
+        const bool focused = hasFocus() && focusLine_ == int(k);
+        // The magnifier shows while the pointer or the keyboard's place is on the row.
+        if (hover || focused) paintSymbol(p, mag, QStringLiteral("magnifyingglass"), 13, Color::ink3);
+    }
+    if (hasFocus() && focusLine_ >= 0 && focusLine_ < int(all.size())) {
+        const Line& line = all[std::size_t(focusLine_)];
+        paintFocusRing(p, roundedShape(line.group ? line.rect.adjusted(-4, -3, 4, 3) : line.rect, 8));
     }
 }
 
@@ -504,21 +585,7 @@ void LeftoverList::mouseReleaseEvent(QMouseEvent* event) {
             const QRectF box(line.rect.left(), line.rect.center().y() - kTickSide / 2, kTickSide,
                              kTickSide);
             if (!box.contains(pos)) continue;
-            const auto groups = leftoverGroups(app_);
-            const auto group = std::find_if(groups.begin(), groups.end(), [&](const KindGroup& g) {
-                return g.kind == *line.group;
-            });
-            NodeSet picked = model_.leftoverPicked();
-            const bool every =
-                std::all_of(group->items.begin(), group->items.end(),
-                            [&](const Leftover* l) { return picked.contains(l->node); });
-            for (const Leftover* l : group->items) {
-                if (every)
-                    picked.erase(l->node);
-                else
-                    picked.insert(l->node);
-            }
-            model_.setLeftoverPicked(std::move(picked));
+            flipGroup(*line.group);
             return;
         }
         if (!line.rect.contains(pos)) continue;
@@ -527,11 +594,73 @@ void LeftoverList::mouseReleaseEvent(QMouseEvent* event) {
             revealNode(model_, node);
             return;
         }
-        NodeSet picked = model_.leftoverPicked();
-        if (!picked.erase(node)) picked.insert(node);
-        model_.setLeftoverPicked(std::move(picked));
+        flipLeftover(node);
         return;
     }
+}
+
+void LeftoverList::flipGroup(Leftover::Kind kind) {
+    const auto groups = leftoverGroups(app_);
+    const auto group =
+        std::find_if(groups.begin(), groups.end(), [&](const KindGroup& g) { return g.kind == kind; });
+    if (group == groups.end()) return;
+    NodeSet picked = model_.leftoverPicked();
+    const bool every = std::all_of(group->items.begin(), group->items.end(),
+                                   [&](const Leftover* l) { return picked.contains(l->node); });
+    for (const Leftover* l : group->items) {
+        if (every)
+            picked.erase(l->node);
+        else
+            picked.insert(l->node);
+    }
+    model_.setLeftoverPicked(std::move(picked));
+}
+
+void LeftoverList::flipLeftover(NodeId node) {
+    NodeSet picked = model_.leftoverPicked();
+    if (!picked.erase(node)) picked.insert(node);
+    model_.setLeftoverPicked(std::move(picked));
+}
+
+void LeftoverList::keyPressEvent(QKeyEvent* event) {
+    const std::vector<Line> all = lines();
+    if (const auto to = steppedEntry(*event, focusLine_, int(all.size()))) {
+        focusLine_ = *to;
+        const QRectF r = all[std::size_t(*to)].rect;
+        for (QWidget* w = parentWidget(); w; w = w->parentWidget()) {
+            if (auto* area = qobject_cast<QScrollArea*>(w)) {
+                area->ensureVisible(int(r.center().x()), int(r.center().y()), 0, int(r.height()));
+                break;
+            }
+        }
+        update();
+        return;
+    }
+    const bool space = event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier;
+    if (!space && !opensEntry(*event)) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    if (!current() || focusLine_ < 0 || focusLine_ >= int(all.size())) return;
+    const Line& line = all[std::size_t(focusLine_)];
+    if (line.group) {
+        flipGroup(*line.group);
+    } else if (space) {
+        flipLeftover(app_.leftovers[line.leftover].node);
+    } else {
+        revealNode(model_, app_.leftovers[line.leftover].node);
+    }
+}
+
+void LeftoverList::focusInEvent(QFocusEvent* event) {
+    QWidget::focusInEvent(event);
+    if (focusLine_ < 0 && !lines().empty()) focusLine_ = 0;
+    update();
+}
+
+void LeftoverList::focusOutEvent(QFocusEvent* event) {
+    QWidget::focusOutEvent(event);
+    update();
 }
 
 // ---- Detail
@@ -607,9 +736,21 @@ double AppDetail::factsHeight() const {
     return 8 + Fonts::lineHeight(factTitleFont()) + 2 + Fonts::lineHeight(factValueFont()) + 8 + 14;
 }
 
+double AppDetail::noteWidth() const {
+    const double beside = width() - 16 - uninstall_->sizeHint().width() - 12 -
+                          reveal_->sizeHint().width() - 12 - 16;
+    return footerStacked() ? width() - 32 : beside;
+}
+
+bool AppDetail::footerStacked() const {
+    // Too narrow a column for the note beside the keys (a small window): it goes above them.
+    return width() - 16 - uninstall_->sizeHint().width() - 12 - reveal_->sizeHint().width() - 12 -
+               16 <
+           kNoteLeast;
+}
+
 int AppDetail::footnoteLines() const {
-    const double noteW = width() - 16 - uninstall_->sizeHint().width() - 12 -
-                         reveal_->sizeHint().width() - 12 - 16;
+    const double noteW = noteWidth();
     if (noteW <= 0) return 1;
     const QRectF needed = QFontMetricsF(footFont()).boundingRect(
         QRectF(0, 0, noteW, 1e6), Qt::TextWordWrap, footnote());
@@ -621,6 +762,7 @@ double AppDetail::footerHeight() const {
     const double lh = Fonts::lineHeight(footFont());
     const int lines = footnoteLines() + (showsPasswordNote() ? 1 : 0);
     const double texts = std::max(2 * lh + 2, lines * lh + (lines - 1) * 2);
+    if (footerStacked()) return 16 + texts + 12 + uninstall_->sizeHint().height() + 16;
     return 16 + std::max(texts, double(uninstall_->sizeHint().height())) + 16;
 }
 
@@ -631,7 +773,8 @@ void AppDetail::resizeEvent(QResizeEvent*) {
     leftovers_->resize(width() - 2, int(std::ceil(std::max(leftovers_->heightFor(), 1.0))));
     const QSize u = uninstall_->sizeHint();
     const QSize r = reveal_->sizeHint();
-    const double mid = height() - 1 - footerHeight() / 2;
+    const double mid = footerStacked() ? height() - 1 - 16 - u.height() / 2.0
+                                       : height() - 1 - footerHeight() / 2;
     uninstall_->setGeometry(int(width() - 16 - u.width()), int(mid - u.height() / 2.0), u.width(),
                             u.height());
     reveal_->setGeometry(uninstall_->x() - 12 - r.width(), int(mid - r.height() / 2.0), r.width(),
@@ -722,12 +865,14 @@ void AppDetail::paintEvent(QPaintEvent*) {
     p.fillRect(QRectF(0, footTop - 1, width(), 1), Color::line);
 
     // Footer notes.
-    const double noteW = reveal_->x() - 12 - 16;
+    const double noteW = noteWidth();
     const double lh = Fonts::lineHeight(footFont());
     const bool lock = showsPasswordNote();
     // The note wraps rather than being cut: it says what happens to the user's files.
     const double noteH = footnoteLines() * lh;
-    double ny = footTop + footerHeight() / 2 - (lock ? (noteH + 2 + lh) / 2 : noteH / 2);
+    double ny = footerStacked()
+                    ? footTop + 16
+                    : footTop + footerHeight() / 2 - (lock ? (noteH + 2 + lh) / 2 : noteH / 2);
     p.setFont(footFont());
     p.setPen(Color::ink2);
     p.drawText(QRectF(16, ny, noteW, noteH), Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
@@ -827,6 +972,9 @@ void AppsView::rebuildDetail() {
     if (detail_ && app && detail_->app() == *app && model_.index()) {
         detail_->refresh();
         retitle();
+        // The list was loaded again (or the index refreshed): whether the application runs
+        // is asked again too, so "Open now" does not keep an old answer.
+        checkRunning();
         return;
     }
     delete detail_;
@@ -850,9 +998,11 @@ void AppsView::showEvent(QShowEvent*) {
 
 void AppsView::resizeEvent(QResizeEvent*) {
     const QRect area(22, 0, std::max(0, width() - 44), std::max(0, height() - 22));
-    list_->setGeometry(area.left(), area.top(), int(kListWidth), area.height());
-    const QRect rest(area.left() + int(kListWidth) + 16, area.top(),
-                     std::max(0, area.width() - int(kListWidth) - 16), area.height());
+    // In a small window the list gives up width, down to 240, so the detail keeps its keys.
+    const int listW = int(std::clamp(area.width() - 16 - kDetailLeast, 240.0, kListWidth));
+    list_->setGeometry(area.left(), area.top(), listW, area.height());
+    const QRect rest(area.left() + listW + 16, area.top(), std::max(0, area.width() - listW - 16),
+                     area.height());
     if (detail_) detail_->setGeometry(rest);
     placeholder_->setGeometry(rest);
     loading_->setGeometry(0, 0, rest.width(), rest.height());

@@ -3,6 +3,7 @@
 #include <QContextMenuEvent>
 #include <QDesktopServices>
 #include <QMessageBox>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
@@ -116,19 +117,22 @@ bool openTrash(const std::function<bool(const QUrl&)>& open) {
 TextButton::TextButton(const QString& text, QWidget* parent) : QAbstractButton(parent) {
     setText(text);
     setCursor(Qt::PointingHandCursor);
-    setFocusPolicy(Qt::NoFocus);
+    setFocusPolicy(Qt::TabFocus);
 }
 
 QSize TextButton::sizeHint() const {
     const QFont f = Fonts::system(12, W::semibold);
-    return QSize(int(std::ceil(QFontMetricsF(f).horizontalAdvance(text()))) + 2,
-                 int(std::ceil(Fonts::lineHeight(f))));
+    return QSize(int(std::ceil(QFontMetricsF(f).horizontalAdvance(text()))) + 2 +
+                     2 * kPadH,
+                 int(std::ceil(Fonts::lineHeight(f))) + 2 * kPadV);
 }
 
 void TextButton::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setOpacity(isDown() ? 0.6 : 1);
-    paintLine(p, rect(), text(), Fonts::system(12, W::semibold), Color::tangerine);
+    paintLine(p, rect().adjusted(kPadH, kPadV, -kPadH, -kPadV),
+              text(), Fonts::system(12, W::semibold), Color::tangerine);
+    if (hasFocus()) paintFocusRing(p, roundedShape(QRectF(rect()), 7));
 }
 
 // ---- Header
@@ -185,7 +189,9 @@ void CleanHeader::resizeEvent(QResizeEvent*) {
     clean_->setGeometry(int(width() - 18 - key.width()), int(18 + (rowH - key.height()) / 2),
                         key.width(), key.height());
     const QSize link = openTrash_->sizeHint();
-    openTrash_->setGeometry(int(width() - 18 - link.width()), int(18 + rowH + 12), link.width(),
+    // Its text lines up with the card's padding; the ring's room lies outside it.
+    openTrash_->setGeometry(int(width() - 18 - link.width() + TextButton::kPadH),
+                            int(18 + rowH + 12 - TextButton::kPadV), link.width(),
                             link.height());
 }
 
@@ -257,6 +263,7 @@ CleanGroupCard::CleanGroupCard(AppModel& model, CleanGroup group, bool open, QWi
     connect(expand_, &QAbstractButton::clicked, this, [this] {
         open_ = !open_;
         openness_.animateTo(open_ ? 1 : 0, kExpandSpring);
+        followRows();
         emit openChanged(open_);
     });
     connect(&openness_, &SpringAnimator::valueChanged, this, [this](double v) {
@@ -300,6 +307,7 @@ void CleanGroupCard::refresh() {
     }
     tick_->setState(tickState(pickedAll, group_.items.size()));
     rowTexts_.clear();
+    followRows();
     picked_.setBytes(pickedBytes, isVisible() && model_.animation().has_value());
     update();
 }
@@ -472,7 +480,10 @@ void CleanGroupCard::paintEvent(QPaintEvent* event) {
             paintLine(p, QRectF(x + parentShown + 6, textTop + nameH + 2, noteW, subH), note,
                       rowSubFont(), reviewInk());
         paintDigitsRight(p, sizeRect, size, rowSizeFont(), Color::ink);
-        if (hover) paintSymbol(p, mag, QStringLiteral("magnifyingglass"), 13, Color::ink3);
+        const bool focused = hasFocus() && focusRow_ == int(i);
+        // The magnifier shows while the pointer or the keyboard's place is on the row.
+        if (hover || focused) paintSymbol(p, mag, QStringLiteral("magnifyingglass"), 13, Color::ink3);
+        if (focused) paintFocusRing(p, roundedShape(r, 9));
     }
     const QString more = moreLine();
     if (!more.isEmpty()) {
@@ -538,6 +549,80 @@ void CleanGroupCard::contextMenuEvent(QContextMenuEvent* event) {
     const auto row = rowAt(event->pos());
     if (!row || !model_.index()) return;
     makeItemMenu(model_, group_.items[*row].node, true, this)->popup(event->globalPos());
+}
+
+QRect CleanGroupCard::focusPart() const {
+    const int top = int(headerHeight());
+    return QRect(0, top, width(), std::max(0, height() - top));
+}
+
+void CleanGroupCard::followRows() {
+    const int rows = open_ ? int(std::min(group_.items.size(), kGroupRowLimit)) : 0;
+    if (rows == 0) {
+        // Closed: the place goes back to the key that opens the rows again.
+        if (hasFocus()) expand_->setFocus(Qt::OtherFocusReason);
+        setFocusPolicy(Qt::NoFocus);
+        focusRow_ = -1;
+        return;
+    }
+    setFocusPolicy(Qt::TabFocus);
+    focusRow_ = std::clamp(focusRow_, 0, rows - 1);
+}
+
+void CleanGroupCard::setFocusRow(int row) {
+    if (row == focusRow_) return;
+    if (focusRow_ >= 0) update(rowRect(std::size_t(focusRow_)).toAlignedRect());
+    focusRow_ = row;
+    if (row < 0) return;
+    const QRectF r = rowRect(std::size_t(row));
+    update(r.toAlignedRect());
+    // Into view in the page's scroll area.
+    for (QWidget* w = parentWidget(); w; w = w->parentWidget()) {
+        if (auto* area = qobject_cast<QScrollArea*>(w); area && area->widget()) {
+            const QPoint centre = mapTo(area->widget(), r.center().toPoint());
+            area->ensureVisible(centre.x(), centre.y(), 0, int(r.height()));
+            break;
+        }
+    }
+}
+
+void CleanGroupCard::keyPressEvent(QKeyEvent* event) {
+    const int rows = open_ ? int(rowCount()) : 0;
+    if (const auto to = steppedEntry(*event, focusRow_, rows)) {
+        setFocusRow(*to);
+        return;
+    }
+    const bool acts = focusRow_ >= 0 && focusRow_ < rows && model_.index();
+    const NodeId node = acts ? group_.items[std::size_t(focusRow_)].node : NONE;
+    if (event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier) {
+        if (acts) model_.setClean({node}, !model_.cleanPicked().contains(node));
+        return;
+    }
+    if (opensEntry(*event)) {
+        if (acts) revealNode(model_, node);
+        return;
+    }
+    if (opensMenu(*event)) {
+        if (!acts) return;
+        const QRectF r = rowRect(std::size_t(focusRow_));
+        makeItemMenu(model_, node, true, this)
+            ->popup(mapToGlobal(QPoint(int(r.left()) + 40, int(r.bottom()))));
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void CleanGroupCard::focusInEvent(QFocusEvent* event) {
+    QWidget::focusInEvent(event);
+    if (focusRow_ < 0 && rowCount() > 0) focusRow_ = 0;
+    const int row = focusRow_;
+    focusRow_ = -1;
+    setFocusRow(row);
+}
+
+void CleanGroupCard::focusOutEvent(QFocusEvent* event) {
+    QWidget::focusOutEvent(event);
+    if (focusRow_ >= 0) update(rowRect(std::size_t(focusRow_)).toAlignedRect());
 }
 
 // ---- The empty state

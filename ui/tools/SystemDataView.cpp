@@ -1,6 +1,7 @@
 #include "ui/tools/SystemDataView.h"
 
 #include <QContextMenuEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -257,6 +258,8 @@ BucketCard::BucketCard(AppModel& model, SpaceBucket bucket, IndexRef index, Clea
         connect(clean_, &QAbstractButton::clicked, this,
                 [this] { selectTab(model_, Tab::tidy, kCleanTheseUpSpring); });
     }
+    // The item lines take the focus while there are any to open.
+    setFocusPolicy(lineCount() > 0 ? Qt::TabFocus : Qt::NoFocus);
     if (!bucket_.roots.empty()) {
         look_ = new KeyButton(QStringLiteral("Look inside"), KeyKind::plain, false, this);
         look_->setSymbol(QStringLiteral("arrow.right"));
@@ -369,6 +372,7 @@ void BucketCard::paintEvent(QPaintEvent*) {
         paintDigitsRight(p, bytesRect, bytes, size, Color::ink2);
         paintSymbol(p, QRectF(chevronX, r.top(), 9, r.height()), QStringLiteral("chevron.right"),
                     11, Color::ink3);
+        if (hasFocus() && i == focusLine_) paintFocusRing(p, roundedShape(r, 8));
     }
 }
 
@@ -400,6 +404,50 @@ void BucketCard::contextMenuEvent(QContextMenuEvent* event) {
     const auto node = itemAt(event->pos());
     if (!node || model_.index() != index_) return;
     makeItemMenu(model_, *node, false, this)->popup(event->globalPos());
+}
+
+int BucketCard::lineCount() const {
+    return index_ ? int(std::min<std::size_t>(kItemLines, bucket_.top.size())) : 0;
+}
+
+QRect BucketCard::focusPart() const {
+    const QRectF first = itemRect(0);
+    return QRectF(first.left(), first.top(), first.width(), itemRect(kItemLines - 1).bottom() - first.top())
+        .toAlignedRect();
+}
+
+void BucketCard::keyPressEvent(QKeyEvent* event) {
+    if (const auto to = steppedEntry(*event, focusLine_, lineCount())) {
+        focusLine_ = *to;
+        update();
+        return;
+    }
+    const bool acts = focusLine_ >= 0 && focusLine_ < lineCount() && model_.index() == index_;
+    const NodeId node = acts ? bucket_.top[std::size_t(focusLine_)] : NONE;
+    if (opensEntry(*event)) {
+        // The model opens folders only; a file's line changes nothing, as a click.
+        if (acts) model_.open(node);
+        return;
+    }
+    if (opensMenu(*event)) {
+        if (!acts) return;
+        const QRectF r = itemRect(focusLine_);
+        makeItemMenu(model_, node, false, this)
+            ->popup(mapToGlobal(QPoint(int(r.left()) + 30, int(r.bottom()))));
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void BucketCard::focusInEvent(QFocusEvent* event) {
+    QWidget::focusInEvent(event);
+    if (focusLine_ < 0 && lineCount() > 0) focusLine_ = 0;
+    update();
+}
+
+void BucketCard::focusOutEvent(QFocusEvent* event) {
+    QWidget::focusOutEvent(event);
+    update();
 }
 
 // ---- Hidden space card
@@ -477,22 +525,20 @@ SystemDataView::SystemDataView(AppModel& model, QWidget* parent)
     loadingState_ =
         new LoadingState(QStringLiteral("Working out what's in System Data…"), 120, page_);
 
-    connect(&model_, &AppModel::systemReportChanged, this, [this] {
-        generation_.receive(model_.index());
-        rebuild();
-    });
+    connect(&model_, &AppModel::systemReportChanged, this, &SystemDataView::rebuild);
     connect(&model_, &AppModel::indexChanged, this, &SystemDataView::rebuild);
     // The "Clean these up" keys and notes follow the plan.
     connect(&model_, &AppModel::cleanPlanChanged, this, &SystemDataView::rebuild);
     // The note names "/" as the sidebar does.
     connect(&model_, &AppModel::volumesChanged, this, &SystemDataView::rebuild);
     connect(&model_, &AppModel::revisionChanged, this, [this] { page_->update(); });
-    if (model_.systemReport()) generation_.receive(model_.index());
     rebuild();
 }
 
 bool SystemDataView::loading() const {
-    return !model_.systemReport() || !model_.index() || !generation_.matches(model_.index());
+    // The model's report is always of the shown generation: carried over by path to a new
+    // one, it stays on screen until the new report replaces it.
+    return !model_.systemReport() || !model_.index();
 }
 
 int SystemDataView::columns() const {

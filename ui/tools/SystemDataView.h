@@ -9,7 +9,7 @@
 
 #include "model/app/AppModel.h"
 #include "ui/theme/Display.h"
-#include "ui/tools/Generation.h"
+#include "ui/theme/KeyboardFocus.h"
 #include "ui/tools/ToolsText.h"
 
 namespace tamrel {
@@ -60,7 +60,9 @@ private:
 // shown items the plan holds) and "Look inside" (with a root). An item line opens its folder;
 // its context menu is the item menu without picking. The card reads node ids only in `index`,
 // the generation its bucket belongs to (null: no item lines).
-class BucketCard : public QWidget {
+// From the keyboard the item lines take the focus with Tab before the keys: Up and Down move
+// between them, Enter opens the line's folder, the Menu key or Shift+F10 its menu.
+class BucketCard : public QWidget, public FocusPart {
     Q_OBJECT
 public:
     BucketCard(AppModel& model, SpaceBucket bucket, IndexRef index, CleanKeyLook keyLook,
@@ -74,6 +76,9 @@ public:
     QRectF itemRect(int row) const;
     // What the plan leaves out, or empty.
     const QString& planNote() const { return keyLook_.note; }
+    QRect focusPart() const override;
+    // The item line with the keyboard's place, or -1.
+    int focusLine() const { return focusLine_; }
     // The height of every card: with room for a two-line plan note under the items when
     // `noteRoom`.
     static double cardHeight(bool noteRoom = false);
@@ -89,8 +94,13 @@ protected:
     void leaveEvent(QEvent*) override;
     void mouseReleaseEvent(QMouseEvent*) override;
     void contextMenuEvent(QContextMenuEvent*) override;
+    void keyPressEvent(QKeyEvent*) override;
+    void focusInEvent(QFocusEvent*) override;
+    void focusOutEvent(QFocusEvent*) override;
 
 private:
+    int lineCount() const;
+
     AppModel& model_;
     SpaceBucket bucket_;
     IndexRef index_;
@@ -99,6 +109,7 @@ private:
     KeyButton* clean_ = nullptr;
     KeyButton* look_ = nullptr;
     int hoverRow_ = -1;
+    int focusLine_ = -1;
     int blurbWidth_ = -1;
     QString blurbText_;
     QString noteText_;  // the plan note laid out at blurbWidth_
@@ -126,8 +137,8 @@ private:
 
 // The System Data tab: the summary, the note for a folder scan, the grid of bucket cards
 // (columns at least 360 wide) and the hidden-space card when it has a row; the loading state
-// until the model has an index and a report received in that index's generation. Texts follow
-// AppModel::ruleSet().
+// until the model has an index and a report (a new index keeps showing the previous report until
+// its own comes). Texts follow AppModel::ruleSet().
 class SystemDataView : public QScrollArea {
     Q_OBJECT
 public:
@@ -158,7 +169,6 @@ private:
     HiddenSpaceCard* hidden_ = nullptr;
     QString note_;
     QRectF noteRect_;
-    ShownGeneration generation_;
     friend class SystemDataPage;
 };
 

@@ -38,6 +38,10 @@ TickLook tickLook(TickState state, double on) {
     return look;
 }
 
+QPainterPath tickBoxShape(QPointF topLeft) {
+    return roundedShape(QRectF(topLeft, QSizeF(kTickSide, kTickSide)), 6);
+}
+
 void paintTickBox(QPainter& painter, QPointF topLeft, TickState state, double on) {
     const TickLook look = tickLook(state, on);
     const QRectF box(topLeft, QSizeF(kTickSide, kTickSide));
@@ -60,7 +64,8 @@ TickBox::TickBox(TickState state, QWidget* parent)
     : QAbstractButton(parent), state_(state), on_(state == TickState::none ? 0 : 1) {
     setFixedSize(int(kTickSide), int(kTickSide));
     setCursor(Qt::PointingHandCursor);
-    setFocusPolicy(Qt::NoFocus);
+    // Reached with Tab like every key; Space clicks it.
+    setFocusPolicy(Qt::TabFocus);
     connect(&on_, &SpringAnimator::valueChanged, this, qOverload<>(&QWidget::update));
 }
 
@@ -74,6 +79,7 @@ void TickBox::setState(TickState state) {
 void TickBox::paintEvent(QPaintEvent*) {
     QPainter p(this);
     paintTickBox(p, QPointF(0, 0), state_, on_.value());
+    if (hasFocus()) paintFocusRing(p, tickBoxShape(QPointF(0, 0)));
 }
 
 }  // namespace tamrel

@@ -82,6 +82,8 @@ void setBareContent(QScrollArea& area, QWidget* content, bool resizable) {
     area.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     area.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     area.setWidgetResizable(resizable);
+    // The controls inside take the focus, not the area: it scrolls to the one that has it.
+    area.setFocusPolicy(Qt::NoFocus);
     area.viewport()->setAutoFillBackground(false);
     area.setWidget(content);
     content->setAutoFillBackground(false);  // after setWidget, which turns it on

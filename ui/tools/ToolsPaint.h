@@ -40,7 +40,8 @@ void paintDigitsRight(QPainter& painter, const QRectF& rect, const QString& text
 double wrappedHeight(const QString& text, const QFont& font, double width);
 
 // Makes `area` a bare scroll area over the card ground holding `content`: no frame, no scroll
-// bars shown (it still scrolls), nothing filled behind the content.
+// bars shown (it still scrolls), nothing filled behind the content, and no keyboard focus of its
+// own (the controls inside take it).
 void setBareContent(QScrollArea& area, QWidget* content, bool resizable);
 
 // A small indeterminate spinner, turning while shown.

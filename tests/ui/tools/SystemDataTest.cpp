@@ -399,6 +399,22 @@ TEST_F(SystemDataScreen, ARefreshedGenerationIsNeverReadWithTheOldIds) {
     EXPECT_EQ(m.index(), next);
     EXPECT_EQ(next->path(m.current()), next->path(first->bucket().top[0]));
     (void)old;
+
+    // Another target shown: the report stays on screen (no waiting state) until its own comes,
+    // its lines read in the new generation.
+    const IndexRef other = [&] {
+        ScanProgress progress;
+        return IndexRef(DiskIndex::scan(home(), progress, 2));
+    }();
+    ActionsProbe::show(m, other);
+    EXPECT_FALSE(view.loading());
+    ASSERT_FALSE(view.cards().empty());
+    for (const BucketCard* card : view.cards()) {
+        for (NodeId id : card->bucket().top) {
+            ASSERT_LT(id, other->count());
+            EXPECT_FALSE(other->path(id).empty());
+        }
+    }
 }
 
 TEST_F(SystemDataScreen, WithoutAnIndexItShowsTheLoadingState) {

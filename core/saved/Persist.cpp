@@ -30,6 +30,9 @@ namespace {
 
 // The kernel moves at most about 2 GiB per write; pieces of 1 GiB stay clear of that.
 constexpr std::size_t maxWrite = std::size_t{1} << 30;
+// A save hashes and writes the region in pieces of this size, each hashed while it is in the
+// cache for its write.
+constexpr std::size_t checksumPiece = std::size_t{1} << 20;
 
 [[noreturn]] void fail(int error, const char* what) {
     throw std::system_error(error, std::generic_category(), what);
@@ -160,6 +163,18 @@ public:
         }
     }
 
+    // Writes over bytes already written, at `offset`.
+    void writeAt(std::uint64_t offset, const std::byte* data, std::size_t bytes) {
+        while (bytes > 0) {
+            const ssize_t n = ::pwrite(fd_.get(), data, bytes, static_cast<off_t>(offset));
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) fail(n < 0 ? errno : EIO, "cannot write the saved index file");
+            data += n;
+            offset += static_cast<std::uint64_t>(n);
+            bytes -= static_cast<std::size_t>(n);
+        }
+    }
+
     void renameTo(const std::string& target) {
         if (path_.empty()) link(target);
         // A close error can mean the data never reached the file system. The lock belongs to
@@ -256,15 +271,23 @@ void DiskIndex::save() const {
         header.scanTime = scanTime_;
         header.scannedAt = secondsSinceEpoch(scannedAt_);
         header.rootPath = rootPath_;
-        const std::span body(region_.data() + Layout::headerBytes,
-                             layout_.total - Layout::headerBytes);
+        // The checksum is taken piece by piece as the pieces are written, while each is still
+        // in the cache, and the header page that holds it is written last.
+        const auto blank = header.encode();
         SavedChecksum sum;
-        sum.add(header.encode());
-        sum.add(body);
+        sum.add(blank);
+        tmp.write(blank.data(), blank.size());
+        const std::byte* at = region_.data() + Layout::headerBytes;
+        for (std::uint64_t left = layout_.total - Layout::headerBytes; left > 0;) {
+            const std::size_t piece = std::min<std::uint64_t>(left, checksumPiece);
+            sum.add(std::span(at, piece));
+            tmp.write(at, piece);
+            at += piece;
+            left -= piece;
+        }
         header.checksum = sum.value();
         const auto page = header.encode();
-        tmp.write(page.data(), page.size());
-        tmp.write(body.data(), body.size());
+        tmp.writeAt(0, page.data(), page.size());
     }
     tmp.renameTo(path);
 }

@@ -557,8 +557,8 @@ TEST_P(WatcherTest, PathsLongerThanPathMax) {
     expectRefreshIsAScan(*index, all);
 }
 
-// A file with two names written through one: only the first name's folder changes, yet the
-// other name shows the new size and date after the refresh.
+// A file with two names written through one of them: only that name's folder is reported, yet
+// the other name shows the new size and date after the refresh.
 TEST_P(WatcherTest, HardLinkWrittenThroughOneName) {
     test::TempDir dir;
     dir.mkdirs("a");

@@ -142,9 +142,12 @@ std::string InotifyBackend::pathOf(WatchToken token) const {
         at = it->second.parent;
     }
     if (names.empty()) return root_;
+    // Appended in place: a path thousands of folders deep is made in one pass.
     std::string out = *names.back();
-    for (auto n = names.rbegin() + 1; n != names.rend(); ++n)
-        out = joinPath(out, **n);
+    for (auto n = names.rbegin() + 1; n != names.rend(); ++n) {
+        if (out.empty() || out.back() != '/') out += '/';
+        out += **n;
+    }
     return out;
 }
 

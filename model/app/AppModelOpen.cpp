@@ -53,8 +53,12 @@ void AppModel::checkSaved(const IndexRef& index) {
         }
         onMainThread([this, intact, opened, root = index->rootPath()] {
             if (opened != opened_) return;  // another target was opened since
-            savedUnchecked_ = false;
-            if (intact) return;
+            if (intact) {
+                savedUnchecked_ = false;
+                return;
+            }
+            // Still unchecked while scan() lets the damaged generation go: nothing of it is
+            // saved.
             Batch batch(*this);
             scan(root, true);
             setToast(damagedToast());

@@ -83,12 +83,13 @@ void AppModel::apply(Changes changes) {
     const IndexRef index = index_;
     // Taken after the changes were: the refreshed index never claims a change it lacks.
     const std::uint64_t oldest = watcher_ ? watcher_->oldestPending() : 0;
-    runInBackground([this, index, changes = std::move(changes), oldest] {
+    const bool save = !savedUnchecked_;
+    runInBackground([this, index, changes = std::move(changes), oldest, save] {
         IndexRef next;
         try {
             ScanProgress unseen;
             next = IndexRef(index->refreshed(changes, unseen, oldest));
-            next->save();
+            if (save) next->save();
         } catch (const std::exception&) {
             // A refresh that failed adopts nothing; a save that failed still adopts.
         }

@@ -10,9 +10,9 @@
 
 #include "format/Fmt.h"
 #include "ui/theme/Colors.h"
-#include "ui/theme/Display.h"
 #include "ui/theme/Fonts.h"
 #include "ui/theme/Keys.h"
+#include "ui/theme/PieSlice.h"
 #include "ui/theme/ShownText.h"
 
 namespace tamrel {

@@ -10,10 +10,13 @@
 #include <cmath>
 
 #include "format/Fmt.h"
+#include "ui/theme/Caption.h"
 #include "ui/theme/Colors.h"
-#include "ui/theme/Display.h"
 #include "ui/theme/Fonts.h"
+#include "ui/theme/Glyph.h"
 #include "ui/theme/Keys.h"
+#include "ui/theme/LED.h"
+#include "ui/theme/LogoMark.h"
 #include "ui/theme/ShownText.h"
 #include "ui/theme/Symbols.h"
 

@@ -13,9 +13,11 @@
 #include "format/Fmt.h"
 #include "ui/results/BinTray.h"
 #include "ui/theme/Colors.h"
-#include "ui/theme/Display.h"
 #include "ui/theme/Fonts.h"
 #include "ui/theme/Keys.h"
+#include "ui/theme/LED.h"
+#include "ui/theme/Screen.h"
+#include "ui/theme/SegmentMeter.h"
 #include "ui/theme/ShownText.h"
 
 namespace tamrel {

@@ -16,12 +16,15 @@
 #include "format/Fmt.h"
 #include "ui/results/ResultsPaint.h"
 #include "ui/results/ResultsText.h"
+#include "ui/theme/Caption.h"
 #include "ui/theme/Colors.h"
-#include "ui/theme/Display.h"
 #include "ui/theme/Fonts.h"
 #include "ui/theme/Keys.h"
+#include "ui/theme/LED.h"
 #include "ui/theme/Palette.h"
+#include "ui/theme/Screen.h"
 #include "ui/theme/ShownText.h"
+#include "ui/theme/SizeText.h"
 #include "ui/tools/ToolsBusy.h"
 
 namespace tamrel {

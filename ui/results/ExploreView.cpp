@@ -17,10 +17,10 @@
 #include "ui/results/RowItems.h"
 #include "ui/results/TreemapView.h"
 #include "ui/theme/Colors.h"
-#include "ui/theme/Display.h"
 #include "ui/theme/Fonts.h"
 #include "ui/theme/Keys.h"
 #include "ui/theme/Palette.h"
+#include "ui/theme/SizeText.h"
 
 namespace tamrel {
 namespace {

@@ -16,11 +16,12 @@
 #include "ui/results/ItemMenu.h"
 #include "ui/results/ResultsPaint.h"
 #include "ui/theme/Colors.h"
-#include "ui/theme/Display.h"
 #include "ui/theme/Fonts.h"
+#include "ui/theme/Glyph.h"
 #include "ui/theme/KeyboardFocus.h"
 #include "ui/theme/Keys.h"
 #include "ui/theme/Palette.h"
+#include "ui/theme/SizeText.h"
 #include "ui/tools/ToolsPaint.h"
 
 namespace tamrel {

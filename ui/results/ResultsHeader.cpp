@@ -17,7 +17,6 @@
 #include "ui/results/ResultsPaint.h"
 #include "ui/results/ResultsText.h"
 #include "ui/theme/Colors.h"
-#include "ui/theme/Display.h"
 #include "ui/theme/Fonts.h"
 #include "ui/theme/Keys.h"
 #include "ui/theme/Palette.h"

@@ -11,8 +11,8 @@
 #include <cmath>
 
 #include "ui/theme/Colors.h"
-#include "ui/theme/Display.h"
 #include "ui/theme/Fonts.h"
+#include "ui/theme/Panel.h"
 #include "ui/theme/SpringAnimator.h"
 #include "ui/theme/Symbols.h"
 

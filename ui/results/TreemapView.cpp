@@ -14,7 +14,6 @@
 #include "ui/results/ItemMenu.h"
 #include "ui/results/ResultsPaint.h"
 #include "ui/theme/Colors.h"
-#include "ui/theme/Display.h"
 #include "ui/theme/Fonts.h"
 #include "ui/theme/KeyboardFocus.h"
 #include "ui/theme/Keys.h"

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "model/app/AppModel.h"
-#include "ui/theme/Display.h"
+#include "ui/theme/SizeText.h"
 #include "ui/tools/Generation.h"
 #include "ui/tools/RunningCheck.h"
 

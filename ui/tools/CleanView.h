@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "model/app/AppModel.h"
-#include "ui/theme/Display.h"
 #include "ui/theme/KeyboardFocus.h"
+#include "ui/theme/SizeText.h"
 #include "ui/theme/SpringAnimator.h"
 
 #include <QMessageBox>

@@ -19,11 +19,12 @@
 #include "ui/results/ResultsHeader.h"
 #include "ui/results/ResultsPaint.h"
 #include "ui/theme/Colors.h"
-#include "ui/theme/Display.h"
 #include "ui/theme/Fonts.h"
+#include "ui/theme/Glyph.h"
 #include "ui/theme/Keys.h"
 #include "ui/theme/Palette.h"
 #include "ui/theme/ShownText.h"
+#include "ui/theme/SizeText.h"
 #include "ui/tools/ToolsPaint.h"
 
 namespace tamrel {

@@ -24,16 +24,6 @@ const QColor kCase(43, 37, 35);
 const QColor kDisc(255, 240, 223);
 const QColor kWedge(247, 176, 191);
 
-QFont countFont() {
-    return Fonts::system(56, Fonts::Weight::bold, -2);
-}
-QFont captionFont() {
-    return Fonts::system(15, Fonts::Weight::semibold);
-}
-QFont statsFont() {
-    return Fonts::system(13, Fonts::Weight::medium);
-}
-
 std::string homePath() {
     const QByteArray home = QFile::encodeName(QDir::homePath());
     return std::string(home.constData(), static_cast<std::size_t>(home.size()));
@@ -154,8 +144,8 @@ void paintDial(QPainter& p, QPointF topLeft, double s, std::optional<double> fra
 class ScanningView::Timeline : public QWidget {
 public:
     explicit Timeline(ScanningView* view) : QWidget(view), view_(view) {
-        const double h = kDial + 34 + Fonts::lineHeight(countFont()) +
-                         Fonts::lineHeight(captionFont()) + 14 + Fonts::lineHeight(statsFont());
+        const double h = kDial + 34 + Fonts::scanCount.lineHeight() +
+                         Fonts::scanCaption.lineHeight() + 14 + Fonts::status.lineHeight();
         setFixedHeight(static_cast<int>(std::ceil(h)));
         setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
         setAttribute(Qt::WA_OpaquePaintEvent, false);
@@ -174,14 +164,14 @@ protected:
         paintDial(p, QPointF(cx - kDial / 2, 0), kDial, frame_.fraction, frame_.t, case_);
         double y = kDial + 34;
 
-        const QFont cf = countFont();
+        const QFont& cf = Fonts::scanCount.font();
         const QString count = QLocale().toString(frame_.files);
         const double cw = Fonts::tabularWidth(cf, count);
         p.setPen(Color::ink);
         Fonts::drawTabular(p, QPointF(cx - cw / 2, y + QFontMetricsF(cf).ascent()), cf, count);
         y += Fonts::lineHeight(cf);
 
-        const QFont capf = captionFont();
+        const QFont& capf = Fonts::scanCaption.font();
         p.setFont(capf);
         p.setPen(Color::ink2);
         const QString caption = view_->captionText();
@@ -190,7 +180,7 @@ protected:
         p.drawText(QPointF(cx - capm.horizontalAdvance(shown) / 2, y + capm.ascent()), shown);
         y += Fonts::lineHeight(capf) + 14;
 
-        const QFont sf = statsFont();
+        const QFont& sf = Fonts::status.font();
         const QString stats =
             statsLine(frame_.dirs, frame_.bytes, frame_.rate, frame_.fraction, frame_.t);
         const double sw = Fonts::tabularWidth(sf, stats);
@@ -220,7 +210,7 @@ ScanningView::ScanningView(AppModel& model, QWidget* parent) : QWidget(parent), 
         new QLabel(QStringLiteral("Only the first look takes this long. After that Tamrel opens "
                                   "instantly."),
                    this);
-    closing->setFont(Fonts::system(12.5, Fonts::Weight::medium));
+    closing->setFont(Fonts::blurb.font());
     closing->setAlignment(Qt::AlignHCenter);
     Color::setTextColor(closing, Color::ink3);
     v->addWidget(closing);

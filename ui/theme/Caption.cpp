@@ -20,14 +20,14 @@ Caption::Caption(const QString& text, QWidget* parent) : QWidget(parent), text_(
 }
 
 QSize Caption::sizeHint() const {
-    const QFontMetricsF fm(Fonts::system(12, Fonts::Weight::semibold));
+    const QFontMetricsF fm(Fonts::caption.font());
     return QSize(static_cast<int>(std::ceil(fm.horizontalAdvance(text_))),
                  static_cast<int>(std::ceil(fm.ascent() + fm.descent())));
 }
 
 void Caption::paintEvent(QPaintEvent*) {
     QPainter p(this);
-    const QFont f = Fonts::system(12, Fonts::Weight::semibold);
+    const QFont& f = Fonts::caption.font();
     p.setFont(f);
     p.setPen(Color::ink2);
     p.drawText(QPointF(0, QFontMetricsF(f).ascent()), text_);

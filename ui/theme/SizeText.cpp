@@ -10,12 +10,20 @@
 
 namespace tamrel {
 
+QFont sizeTextFont(double size, double tracking) {
+    return Fonts::system(size, Fonts::Weight::bold, tracking);
+}
+
+QFont sizeTextUnitFont(double size) {
+    return Fonts::system(size * kSizeTextUnitScale, Fonts::Weight::semibold);
+}
+
 double sizeTextWidth(std::uint64_t bytes, double size, double tracking) {
     const Fmt::SplitBytes s = Fmt::split(bytes);
-    double w = Fonts::tabularWidth(Fonts::system(size, Fonts::Weight::bold, tracking), s.number);
+    double w = Fonts::tabularWidth(sizeTextFont(size, tracking), s.number);
     if (!s.unit.isEmpty()) {
-        const QFontMetricsF unit(Fonts::system(size * 0.62, Fonts::Weight::semibold));
-        w += 2 + unit.horizontalAdvance(s.unit);
+        const QFontMetricsF unit(sizeTextUnitFont(size));
+        w += kSizeTextUnitGap + unit.horizontalAdvance(s.unit);
     }
     return w;
 }
@@ -26,12 +34,12 @@ void paintSizeText(QPainter& p, QPointF origin, std::uint64_t bytes, double size
     p.save();
     p.setRenderHint(QPainter::TextAntialiasing);
     p.setPen(color);
-    const QFont number = Fonts::system(size, Fonts::Weight::bold, tracking);
+    const QFont number = sizeTextFont(size, tracking);
     const double w = Fonts::drawTabular(p, origin, number, s.number);
     if (!s.unit.isEmpty()) {
-        p.setFont(Fonts::system(size * 0.62, Fonts::Weight::semibold));
+        p.setFont(sizeTextUnitFont(size));
         p.setPen(unitColor);
-        p.drawText(QPointF(origin.x() + w + 2, origin.y()), s.unit);
+        p.drawText(QPointF(origin.x() + w + kSizeTextUnitGap, origin.y()), s.unit);
     }
     p.restore();
 }
@@ -119,7 +127,7 @@ void paintSizeText(QPainter& p, QPointF origin, const SizeTextMotion& motion, do
     }
     p.save();
     p.setRenderHint(QPainter::TextAntialiasing);
-    const QFont number = Fonts::system(size, Fonts::Weight::bold, tracking);
+    const QFont number = sizeTextFont(size, tracking);
     const double baseline = origin.y();
     const double opacity = p.opacity();
     p.setPen(color);
@@ -133,9 +141,9 @@ void paintSizeText(QPainter& p, QPointF origin, const SizeTextMotion& motion, do
     p.setOpacity(opacity);
     if (!motion.unit().isEmpty()) {
         const double w = Fonts::tabularWidth(number, motion.number());
-        p.setFont(Fonts::system(size * 0.62, Fonts::Weight::semibold));
+        p.setFont(sizeTextUnitFont(size));
         p.setPen(unitColor);
-        p.drawText(QPointF(origin.x() + w + 2, baseline), motion.unit());
+        p.drawText(QPointF(origin.x() + w + kSizeTextUnitGap, baseline), motion.unit());
     }
     p.restore();
 }
@@ -158,7 +166,7 @@ void SizeText::setColor(const QColor& color) {
 }
 
 QSize SizeText::sizeHint() const {
-    const QFontMetricsF nfm(Fonts::system(size_, Fonts::Weight::bold));
+    const QFontMetricsF nfm(sizeTextFont(size_));
     const double w = sizeTextWidth(motion_.bytes(), size_);
     return QSize(static_cast<int>(std::ceil(w)) + 1,
                  static_cast<int>(std::ceil(nfm.ascent() + nfm.descent())));
@@ -166,7 +174,7 @@ QSize SizeText::sizeHint() const {
 
 void SizeText::paintEvent(QPaintEvent*) {
     QPainter p(this);
-    const double baseline = QFontMetricsF(Fonts::system(size_, Fonts::Weight::bold)).ascent();
+    const double baseline = QFontMetricsF(sizeTextFont(size_)).ascent();
     paintSizeText(p, QPointF(0, baseline), motion_, size_, color_, unitColor_);
 }
 

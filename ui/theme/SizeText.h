@@ -23,6 +23,12 @@ namespace tamrel {
 // wraps or truncates. `tracking` is added after every character of the number.
 // Its width, and the read-out drawn from `origin` (left end of the baseline) in `color`.
 double sizeTextWidth(std::uint64_t bytes, double size, double tracking = 0);
+// The number's font at `size` (whose ascent and line height place a read-out), and the unit's.
+QFont sizeTextFont(double size, double tracking = 0);
+QFont sizeTextUnitFont(double size);
+// The unit's size against the number's, and the room between them (points).
+inline constexpr double kSizeTextUnitScale = 0.62;
+inline constexpr double kSizeTextUnitGap = 2;
 void paintSizeText(QPainter& painter, QPointF origin, std::uint64_t bytes, double size,
                    const QColor& color, const QColor& unitColor, double tracking = 0);
 

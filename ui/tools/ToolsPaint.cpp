@@ -10,6 +10,8 @@
 #include "ui/results/ResultsPaint.h"
 #include "ui/theme/Colors.h"
 #include "ui/theme/Fonts.h"
+#include "ui/theme/Screen.h"
+#include "ui/theme/SizeText.h"
 #include "ui/tools/ToolsText.h"
 
 namespace tamrel {
@@ -51,6 +53,52 @@ void paintCard(QPainter& painter, const QRectF& rect, double radius) {
     paintPanelFast(painter, rect, radius);
 }
 
+namespace {
+
+constexpr double kReadoutRadius = 11;
+constexpr double kReadoutPadH = 12;
+constexpr double kReadoutPadV = 8;
+constexpr double kReadoutLineGap = 1;
+
+}  // namespace
+
+QSizeF readoutSize(const QString& caption, std::uint64_t bytes, double size, ReadoutCaption at) {
+    const double captionW = QFontMetricsF(Fonts::displayCaption.font()).horizontalAdvance(caption);
+    const double w = std::max(captionW, sizeTextWidth(bytes, size)) + 2 * kReadoutPadH;
+    const double captionH = Fonts::displayCaption.lineHeight();
+    const double bytesH = Fonts::lineHeight(sizeTextFont(size));
+    const double h = at == ReadoutCaption::above
+                         ? kReadoutPadV + captionH + kReadoutLineGap + bytesH + kReadoutPadV
+                         : kReadoutPadV + bytesH + kReadoutLineGap + captionH + kReadoutPadV;
+    return QSizeF(w, h);
+}
+
+void paintReadout(QPainter& painter, const QRectF& rect, const QString& caption,
+                  const SizeTextMotion& bytes, double size, ReadoutCaption at) {
+    paintScreen(painter, rect, kReadoutRadius);
+    const QFont& font = Fonts::displayCaption.font();
+    const double captionH = Fonts::lineHeight(font);
+    const double bytesW = sizeTextWidth(bytes.bytes(), size);
+    const double top = rect.top() + kReadoutPadV;
+    const double captionTop = at == ReadoutCaption::above
+                                  ? top
+                                  : top + Fonts::lineHeight(sizeTextFont(size)) + kReadoutLineGap;
+    const double bytesTop = at == ReadoutCaption::above ? top + captionH + kReadoutLineGap : top;
+    const auto paintCaption = [&] {
+        paintLine(painter,
+                  QRectF(rect.left() + kReadoutPadH, captionTop, rect.width() - 2 * kReadoutPadH,
+                         captionH),
+                  caption, font, Color::screenCaption, Qt::ElideNone,
+                  Qt::AlignRight | Qt::AlignVCenter);
+    };
+    if (at == ReadoutCaption::above) paintCaption();
+    paintSizeText(painter,
+                  QPointF(rect.right() - kReadoutPadH - bytesW,
+                          bytesTop + QFontMetricsF(sizeTextFont(size)).ascent()),
+                  bytes, size, Color::screenGlow, Color::screenGlowUnit);
+    if (at == ReadoutCaption::below) paintCaption();
+}
+
 void paintLine(QPainter& painter, const QRectF& rect, const QString& text, const QFont& font,
                const QColor& ink, Qt::TextElideMode mode, Qt::Alignment align) {
     if (rect.width() <= 0) return;
@@ -89,7 +137,7 @@ void setBareContent(QScrollArea& area, QWidget* content, bool resizable) {
 }
 
 BusySpinner::BusySpinner(QWidget* parent) : QWidget(parent) {
-    setFixedSize(18, 18);
+    setFixedSize(kSide, kSide);
     timer_.setInterval(16);
     connect(&timer_, &QTimer::timeout, this, [this] {
         angle_ = (angle_ + 6) % 360;

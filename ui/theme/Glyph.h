@@ -15,6 +15,7 @@ namespace tamrel {
 // The icon tile: a key of side `size` (radius size × 0.28, face tint(hex, 0.45), edge
 // shade(hex, 0.05), depth 2) with the symbol at size × 0.42 in shade(hex, 0.55). `topLeft` is
 // the tile's corner; the edge takes 2 points below it.
+inline constexpr double kGlyphDepth = 2;
 void paintGlyph(QPainter& painter, QPointF topLeft, const QString& symbol, std::uint32_t hex,
                 double size);
 

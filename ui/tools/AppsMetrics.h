@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/tools/ToolsMetrics.h"
+
 // The sizes of the Apps screen, in points: the list card beside the detail card.
 
 namespace tamrel {
@@ -52,10 +54,10 @@ inline constexpr double kAppSpinnerGap = 30;
 // The detail card's header: padded 18, a 64-point icon 16 from the texts (name, identity line,
 // badges, 4 apart; badges padded 7 by 3, 6 apart) and the texts 16 from the "to remove"
 // read-out of the bytes to remove at 22 points.
-inline constexpr double kDetailPad = 18;
+inline constexpr double kDetailPad = kHeaderPad;
 inline constexpr double kDetailIconSide = 64;
 inline constexpr double kDetailIconGap = 16;
-inline constexpr double kDetailLineGap = 4;
+inline constexpr double kDetailLineGap = kTitleGap;
 inline constexpr double kDetailBadgePadH = 7;
 inline constexpr double kDetailBadgePadV = 3;
 inline constexpr double kDetailBadgeGap = 6;

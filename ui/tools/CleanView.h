@@ -131,6 +131,10 @@ protected:
 
 private:
     double headerHeight() const;
+    // The title over the blurb.
+    static double groupTextsHeight();
+    // The top of the first row.
+    double listTop() const;
     // The rows take the focus only while they are there to act on.
     void followRows();
     void setFocusRow(int row);

@@ -81,6 +81,11 @@ KeyGeometry keyGeometry(QSizeF label, bool large, double press) {
     return g;
 }
 
+double keyHeight(bool large) {
+    const QFont label = Fonts::system(keyMetrics(large).fontSize, Fonts::Weight::bold);
+    return keyGeometry(QSizeF(0, Fonts::lineHeight(label)), large, 0).size.height();
+}
+
 void bindPress(QAbstractButton* button, SpringAnimator* press) {
     QObject::connect(button, &QAbstractButton::pressed, press,
                      [press] { press->animateTo(1, kPressSpring); });

@@ -74,6 +74,8 @@ struct KeyGeometry {
     QRectF labelRect;  // the label, moved with the face
 };
 KeyGeometry keyGeometry(QSizeF label, bool large, double press);
+// The height of a text key, whatever its label: the label's line, the padding and the edge.
+double keyHeight(bool large);
 
 // A text key (the key button style): an optional symbol before the title, kind and size as
 // given. Its face and label sink 2 points while held and spring back (response 0.16 s, damping

@@ -14,7 +14,7 @@ LedLook ledLook(bool pulsing, double on) {
 }
 
 namespace {
-constexpr double kLedRadius = 3.5;
+constexpr double kLedRadius = kLedSide / 2.0;
 }  // namespace
 
 void paintLedGlow(QPainter& p, QPointF centre, const QColor& color, const LedLook& look) {

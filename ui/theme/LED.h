@@ -18,6 +18,7 @@ namespace tamrel {
 // The indicator light: a 7-point disc with a glow, 0.9 at radius 4 when on, 0.4 at radius
 // 1.5 when off. A pulsing light breathes between off (opacity 0.45) and on (opacity 1), 0.7 s
 // each way, eased in and out; a steady one stays off, fully opaque.
+inline constexpr int kLedSide = 7;
 struct LedLook {
     double opacity;
     double glowOpacity;
@@ -38,7 +39,7 @@ public:
     QColor color() const { return color_; }
     LedLook look() const;
     Halo* halo() const { return halo_; }
-    QSize sizeHint() const override { return QSize(7, 7); }
+    QSize sizeHint() const override { return QSize(kLedSide, kLedSide); }
     QSize minimumSizeHint() const override { return sizeHint(); }
 
 protected:

@@ -13,15 +13,15 @@ void paintLogoMark(QPainter& p, const QRectF& rect) {
     p.save();
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(Qt::NoPen);
-    const QColor dark(0x2B, 0x25, 0x23);
-    p.setBrush(dark);
-    p.drawRoundedRect(rect, size * 0.26, size * 0.26);
-    const QRectF inner = rect.adjusted(size * 0.2, size * 0.2, -size * 0.2, -size * 0.2);
-    p.setBrush(QColor(0xFF, 0xF0, 0xDF));
+    p.setBrush(kMarkCase);
+    p.drawRoundedRect(rect, size * kMarkRadius, size * kMarkRadius);
+    const double inset = size * kMarkInset;
+    const QRectF inner = rect.adjusted(inset, inset, -inset, -inset);
+    p.setBrush(kMarkDisc);
     p.drawEllipse(inner);
-    p.fillPath(pieSlice(inner, -90, 10), QColor(0xF7, 0xB0, 0xBF));
-    const double hub = size * 0.09;
-    p.setBrush(dark);
+    p.fillPath(pieSlice(inner, kTwelveOClock, kMarkWedgeEnd), kMarkWedge);
+    const double hub = size * kMarkHub;
+    p.setBrush(kMarkCase);
     p.drawEllipse(inner.center(), hub / 2, hub / 2);
     p.restore();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QColor>
 #include <QRectF>
 #include <QWidget>
 
@@ -13,6 +14,16 @@ namespace tamrel {
 // The mark: a dark rounded square (radius 0.26 × size) holding a cream disc with a pink
 // wedge from −90° to 10° and a dark hub, inset 0.2 × size.
 void paintLogoMark(QPainter& painter, const QRectF& rect);
+// The mark's colours (also the Scanning screen's dial) and its proportions to its side.
+inline const QColor kMarkCase{0x2B, 0x25, 0x23};
+inline const QColor kMarkDisc{0xFF, 0xF0, 0xDF};
+inline const QColor kMarkWedge{0xF7, 0xB0, 0xBF};
+inline constexpr double kMarkRadius = 0.26;
+inline constexpr double kMarkInset = 0.2;
+inline constexpr double kMarkHub = 0.09;
+// The wedge runs from twelve o'clock to ten degrees past three (degrees, clockwise on screen).
+inline constexpr double kTwelveOClock = -90;
+inline constexpr double kMarkWedgeEnd = 10;
 
 class LogoMark : public QWidget {
     Q_OBJECT

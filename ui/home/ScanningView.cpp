@@ -16,6 +16,7 @@
 #include "ui/theme/LogoMark.h"
 #include "ui/theme/PieSlice.h"
 #include "ui/theme/ShownText.h"
+#include "ui/theme/SpringAnimator.h"
 
 namespace tamrel {
 
@@ -221,7 +222,7 @@ ScanningView::ScanningView(AppModel& model, QWidget* parent) : QWidget(parent), 
         if (model_.progress() != nullptr) model_.progress()->cancel();
     });
     // One redraw per display frame, only while the screen is visible.
-    timer_.setInterval(16);
+    timer_.setInterval(kFrameMs);
     timer_.setTimerType(Qt::PreciseTimer);
     connect(&timer_, &QTimer::timeout, this,
             [this] { timeline_->setFrame(frame(start_.nsecsElapsed() / 1e9)); });

@@ -28,10 +28,6 @@ namespace {
 
 constexpr Spring kSelectSpring{0.25, 0.7};
 
-QFont boltFont() {
-    return Fonts::symbol(kBoltPoints);
-}
-
 // A caption with the paddings the lists give it.
 QWidget* paddedCaption(const QString& text, int top, QWidget* parent) {
     auto* box = new QWidget(parent);
@@ -218,7 +214,7 @@ QRectF SidebarRow::boltRect() const {
     if (!indexed()) return {};
     const double avail = width() - kSidebarTextLeft - kSidebarRowPadH;
     const QFontMetricsF tfm(Fonts::rowTitle.font());
-    const QFontMetricsF bfm(boltFont());
+    const QFontMetricsF bfm(Fonts::symbol(kBoltPoints));
     const QString bolt = Symbols::glyph(QStringLiteral("bolt.fill"));
     const double boltW = bfm.horizontalAdvance(bolt);
     const double titleW = std::min(tfm.horizontalAdvance(data_.title), avail - kBoltGap - boltW);
@@ -259,14 +255,15 @@ void SidebarRow::paintEvent(QPaintEvent*) {
     const bool bolt = indexed();
     const QString boltGlyph = Symbols::glyph(QStringLiteral("bolt.fill"));
     const double boltW =
-        bolt ? QFontMetricsF(boltFont()).horizontalAdvance(boltGlyph) + kBoltGap : 0;
+        bolt ? QFontMetricsF(Fonts::symbol(kBoltPoints)).horizontalAdvance(boltGlyph) + kBoltGap
+             : 0;
     const QString title = tfm.elidedText(data_.title, Qt::ElideRight, avail - boltW);
     p.setFont(tf);
     p.setPen(Color::ink);
     p.drawText(QPointF(left, y + tfm.ascent()), title);
     if (bolt) {
         const QRectF br = boltRect();
-        p.setFont(boltFont());
+        p.setFont(Fonts::symbol(kBoltPoints));
         p.setPen(Color::tangerine);
         p.drawText(br, Qt::AlignCenter, boltGlyph);
     }

@@ -5,17 +5,25 @@
 
 namespace tamrel {
 
+namespace {
+
+constexpr double kLedRadius = kLedSide / 2.0;
+// The glow off and on (opacity, radius); a pulsing light's opacity while off; a breath, each
+// way (ms).
+constexpr double kGlowOffOpacity = 0.4, kGlowOffRadius = 1.5;
+constexpr double kGlowOnOpacity = 0.9, kGlowOnRadius = 4.0;
+constexpr double kPulseOffOpacity = 0.45;
+constexpr int kBreathMs = 700;
+
+}  // namespace
+
 LedLook ledLook(bool pulsing, double on) {
     LedLook look;
-    look.glowOpacity = 0.4 + (0.9 - 0.4) * on;
-    look.glowRadius = 1.5 + (4.0 - 1.5) * on;
-    look.opacity = pulsing ? 0.45 + (1.0 - 0.45) * on : 1.0;
+    look.glowOpacity = kGlowOffOpacity + (kGlowOnOpacity - kGlowOffOpacity) * on;
+    look.glowRadius = kGlowOffRadius + (kGlowOnRadius - kGlowOffRadius) * on;
+    look.opacity = pulsing ? kPulseOffOpacity + (1.0 - kPulseOffOpacity) * on : 1.0;
     return look;
 }
-
-namespace {
-constexpr double kLedRadius = kLedSide / 2.0;
-}  // namespace
 
 void paintLedGlow(QPainter& p, QPointF centre, const QColor& color, const LedLook& look) {
     p.save();
@@ -55,12 +63,13 @@ void paintLed(QPainter& p, QPointF centre, const QColor& color, const LedLook& l
 LED::LED(const QColor& color, bool pulsing, QWidget* parent)
     : QWidget(parent), color_(color), pulsing_(pulsing) {
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-    halo_ = new Halo(this, 4, [this](QPainter& p, const QRectF& disc) {
+    // The halo holds the widest glow.
+    halo_ = new Halo(this, kGlowOnRadius, [this](QPainter& p, const QRectF& disc) {
         paintLedGlow(p, disc.center(), color_, look());
     });
     breath_.setStartValue(0.0);
     breath_.setEndValue(1.0);
-    breath_.setDuration(700);
+    breath_.setDuration(kBreathMs);
     breath_.setEasingCurve(QEasingCurve::InOutQuad);
     connect(&breath_, &QVariantAnimation::valueChanged, this, [this] {
         update();

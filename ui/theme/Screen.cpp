@@ -10,7 +10,7 @@ namespace tamrel {
 
 int scanLineCount(double height) {
     if (height <= 0) return 0;
-    return static_cast<int>(std::ceil(height / 3.0));
+    return static_cast<int>(std::ceil(height / kScanLineStep));
 }
 
 void paintScreen(QPainter& p, const QRectF& rect, double radius) {
@@ -26,7 +26,7 @@ void paintScreen(QPainter& p, const QRectF& rect, double radius) {
     const QColor lineColor(255, 255, 255, 6);  // 0.025
     const int lines = scanLineCount(rect.height());
     for (int i = 0; i < lines; ++i) {
-        p.fillRect(QRectF(rect.left(), rect.top() + 3.0 * i, rect.width(), 1), lineColor);
+        p.fillRect(QRectF(rect.left(), rect.top() + kScanLineStep * i, rect.width(), 1), lineColor);
     }
     p.setClipping(false);
     p.setBrush(Qt::NoBrush);

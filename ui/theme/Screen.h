@@ -16,6 +16,7 @@ namespace tamrel {
 void paintScreen(QPainter& painter, const QRectF& rect, double radius);
 // Scan lines of a panel `height` points high: y = 0, 3, 6, … below the height; 0 when ≤ 0.
 int scanLineCount(double height);
+inline constexpr double kScanLineStep = 3;
 
 class Screen : public QWidget {
     Q_OBJECT

@@ -36,10 +36,17 @@ int litSegments(double shown, int segments) {
 
 namespace {
 
+// The segments: 3 apart, corner radius 2; a lit one's glow (at half its colour's opacity) 3
+// around it. The fill on appearing (ms, after a delay) and on a later change.
+constexpr double kSegmentGap = 3;
+constexpr double kSegmentRadius = 2;
+constexpr double kGlowSpread = 3;
+constexpr float kGlowOpacity = 0.5f;
+constexpr int kFillMs = 900, kFillDelayMs = 150, kChangeMs = 400;
+
 QRectF segmentRect(const QRectF& rect, int segments, int i) {
-    const double gap = 3;
-    const double w = (rect.width() - gap * (segments - 1)) / segments;
-    return QRectF(rect.left() + i * (w + gap), rect.top(), w, rect.height());
+    const double w = (rect.width() - kSegmentGap * (segments - 1)) / segments;
+    return QRectF(rect.left() + i * (w + kSegmentGap), rect.top(), w, rect.height());
 }
 
 }  // namespace
@@ -52,9 +59,9 @@ void paintSegmentGlow(QPainter& p, const QRectF& rect, double shown, int segment
     p.setPen(Qt::NoPen);
     const int on = litSegments(shown, segments);
     QColor glow = lit;
-    glow.setAlphaF(0.5f * lit.alphaF());
+    glow.setAlphaF(kGlowOpacity * lit.alphaF());
     for (int i = 0; i < on; ++i)
-        paintRectGlow(p, segmentRect(rect, segments, i), 2, glow, 3);
+        paintRectGlow(p, segmentRect(rect, segments, i), kSegmentRadius, glow, kGlowSpread);
     p.restore();
 }
 
@@ -67,7 +74,7 @@ void paintSegments(QPainter& p, const QRectF& rect, double shown, int segments, 
     const int on = litSegments(shown, segments);
     for (int i = 0; i < segments; ++i) {
         p.setBrush(i < on ? lit : unlit);
-        p.drawRoundedRect(segmentRect(rect, segments, i), 2, 2);
+        p.drawRoundedRect(segmentRect(rect, segments, i), kSegmentRadius, kSegmentRadius);
     }
     p.restore();
 }
@@ -109,13 +116,13 @@ void MeterMotion::moveTo(double target, int durationMs, int delayMs) {
 void MeterMotion::appear() {
     if (appeared_) return;
     appeared_ = true;
-    moveTo(fraction_, 900, 150);
+    moveTo(fraction_, kFillMs, kFillDelayMs);
 }
 
 void MeterMotion::setFraction(double fraction) {
     if (fraction == fraction_) return;
     fraction_ = fraction;
-    if (appeared_) moveTo(fraction_, 400, 0);
+    if (appeared_) moveTo(fraction_, kChangeMs, 0);
 }
 
 SegmentMeter::SegmentMeter(double fraction, int segments, const QColor& lit, const QColor& unlit,
@@ -123,7 +130,7 @@ SegmentMeter::SegmentMeter(double fraction, int segments, const QColor& lit, con
     : QWidget(parent), segments_(segments), lit_(lit), unlit_(unlit), motion_(fraction) {
     setFixedHeight(static_cast<int>(std::ceil(height)));
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    halo_ = new Halo(this, 3, [this](QPainter& p, const QRectF& bars) {
+    halo_ = new Halo(this, kGlowSpread, [this](QPainter& p, const QRectF& bars) {
         paintSegmentGlow(p, bars, motion_.shown(), segments_, lit_);
     });
     connect(&motion_, &MeterMotion::changed, this, [this] {

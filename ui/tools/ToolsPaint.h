@@ -61,7 +61,12 @@ class BusySpinner : public QWidget {
     Q_OBJECT
 public:
     explicit BusySpinner(QWidget* parent = nullptr);
+    // An arc of 270° (a line 2.2 wide, 2 in from the edge) turning 6° a frame.
     static constexpr int kSide = 18;
+    static constexpr double kInset = 2;
+    static constexpr double kLine = 2.2;
+    static constexpr int kArcDegrees = 270;
+    static constexpr int kStepDegrees = 6;
     QSize sizeHint() const override { return QSize(kSide, kSide); }
 
 protected:

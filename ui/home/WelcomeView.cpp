@@ -27,7 +27,6 @@ namespace {
 
 constexpr Spring kAppearSpring{0.6, 0.8};
 
-
 QLabel* label(const QString& text, const QFont& font, const QColor& color, QWidget* parent) {
     auto* l = new QLabel(text, parent);
     l->setFont(font);
@@ -199,8 +198,8 @@ WelcomeView::WelcomeView(AppModel& model, QWidget* parent) : QWidget(parent), mo
     card_ = new Card(this);
     v->addWidget(card_, 0, Qt::AlignHCenter);
     v->addSpacing(kWelcomeHeadlineGap);
-    auto* headline = label(QStringLiteral("Let's make some room."), Fonts::headline.font(),
-                           Color::ink, this);
+    auto* headline =
+        label(QStringLiteral("Let's make some room."), Fonts::headline.font(), Color::ink, this);
     v->addWidget(headline);
     v->addSpacing(kWelcomeIntroGap);
     // Two centred lines with some extra leading.
@@ -208,7 +207,8 @@ WelcomeView::WelcomeView(AppModel& model, QWidget* parent) : QWidget(parent), mo
     intro->setTextFormat(Qt::RichText);
     intro->setText(
         QStringLiteral("<div align='center' style='line-height:%1px'>%2<br>%3</div>")
-            .arg(static_cast<int>(std::ceil(Fonts::lineHeight(intro->font()) + kWelcomeIntroLeading)))
+            .arg(static_cast<int>(
+                std::ceil(Fonts::lineHeight(intro->font()) + kWelcomeIntroLeading)))
             .arg(QStringLiteral("Pick a disk or a folder. The first look reads every file,"),
                  QStringLiteral("after that Tamrel opens instantly and keeps up as things "
                                 "change.")));

@@ -18,8 +18,8 @@ inline constexpr double kTrayRoom = 110;
 // The corner radius of a list's row (files, applications, the sidebar's disks and places), of
 // its hover tint and its focus ring.
 inline constexpr double kRowRadius = 11;
-// The corner radius of the compact rows inside the space tools' cards (their hover tint and
-// focus ring).
+// The corner radius of the compact rows on the space tools' cards (an application's leftovers,
+// a System Data card's item lines), of their tint and focus ring.
 inline constexpr double kItemRadius = 8;
 
 }  // namespace tamrel

@@ -85,8 +85,8 @@ std::vector<RollPiece> numberRoll(const QFont& font, const QString& from, const 
     if (t < 1) {
         for (int i = 0; i < from.size(); ++i) {
             if (still(i)) continue;
-            pieces.push_back({from.at(i), fromX[static_cast<std::size_t>(i)], -t * rise, 1 - t,
-                              false});
+            pieces.push_back(
+                {from.at(i), fromX[static_cast<std::size_t>(i)], -t * rise, 1 - t, false});
         }
     }
     return pieces;

@@ -52,8 +52,8 @@ double rollRise(const QFont& font);
 // The motion of one read-out: the shown count and, while a change plays, the number it rolls
 // from. A change of count while `animate` is asked rolls the number with a smooth spring
 // (response 0.5 s, no bounce); a change without it, or the first count, shows at once. A change
-// mid-roll starts a new roll from the number the cut-short one was rolling to. progress() is 1 at rest.
-// Main thread only.
+// mid-roll starts a new roll from the number the cut-short one was rolling to. progress() is 1 at
+// rest. Main thread only.
 class SizeTextMotion : public QObject {
     Q_OBJECT
 public:

@@ -15,8 +15,8 @@ TEST(NumberRoll, ChangedCharactersRiseOutAndInWhileTheSameOnesStayStill) {
     const QFont f = Fonts::system(20, Fonts::Weight::bold);
     const double rise = 10;
     // Start: the old "5" in place and fully there, the new "6" one rise below, unseen.
-    std::vector<RollPiece> start = numberRoll(f, QStringLiteral("1.5"), QStringLiteral("1.6"), 0,
-                                              rise);
+    std::vector<RollPiece> start =
+        numberRoll(f, QStringLiteral("1.5"), QStringLiteral("1.6"), 0, rise);
     ASSERT_EQ(start.size(), 4u);
     EXPECT_EQ(start[0].ch, QChar('1'));
     EXPECT_EQ(start[0].dy, 0);
@@ -35,16 +35,16 @@ TEST(NumberRoll, ChangedCharactersRiseOutAndInWhileTheSameOnesStayStill) {
     EXPECT_DOUBLE_EQ(start[2].x, start[3].x);
 
     // Half way: both half seen, the old half a rise up, the new half a rise below.
-    std::vector<RollPiece> half = numberRoll(f, QStringLiteral("1.5"), QStringLiteral("1.6"),
-                                             0.5, rise);
+    std::vector<RollPiece> half =
+        numberRoll(f, QStringLiteral("1.5"), QStringLiteral("1.6"), 0.5, rise);
     EXPECT_DOUBLE_EQ(half[2].dy, 5);
     EXPECT_DOUBLE_EQ(half[2].opacity, 0.5);
     EXPECT_DOUBLE_EQ(half[3].dy, -5);
     EXPECT_DOUBLE_EQ(half[3].opacity, 0.5);
 
     // Done: only the new text, in place.
-    std::vector<RollPiece> done = numberRoll(f, QStringLiteral("1.5"), QStringLiteral("1.6"), 1,
-                                             rise);
+    std::vector<RollPiece> done =
+        numberRoll(f, QStringLiteral("1.5"), QStringLiteral("1.6"), 1, rise);
     ASSERT_EQ(done.size(), 3u);
     for (const RollPiece& piece : done) {
         EXPECT_TRUE(piece.incoming);

@@ -77,6 +77,8 @@ protected:
 
 private:
     void followSelection();
+    // The title, and the free space and the bar under it for a disk.
+    double textHeight() const;
 
     AppModel& model_;
     SidebarRowData data_;

@@ -7,8 +7,8 @@
 #include <chrono>
 
 #include "model/app/AppModel.h"
-#include "ui/theme/Display.h"
 #include "ui/theme/KeyboardFocus.h"
+#include "ui/theme/SizeText.h"
 #include "ui/theme/SpringAnimator.h"
 
 class QAbstractButton;

@@ -12,7 +12,7 @@
 #include "model/app/AppModel.h"
 #include "ui/results/RowItems.h"
 #include "ui/results/RowListModel.h"
-#include "ui/theme/Display.h"
+#include "ui/theme/SizeText.h"
 #include "ui/theme/SpringAnimator.h"
 
 namespace tamrel {

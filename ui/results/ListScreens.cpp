@@ -4,26 +4,24 @@
 #include <QVBoxLayout>
 
 #include "ui/results/ItemList.h"
+#include "ui/results/ResultsMetrics.h"
 #include "ui/results/ResultsPaint.h"
 #include "ui/results/ResultsText.h"
 #include "ui/results/RowItems.h"
+#include "ui/theme/Caption.h"
 #include "ui/theme/Colors.h"
-#include "ui/theme/Display.h"
 #include "ui/theme/Fonts.h"
 #include "ui/theme/Keys.h"
+#include "ui/theme/Metrics.h"
 #include "ui/theme/Palette.h"
 
 namespace tamrel {
-namespace {
-
-constexpr int headerHeight = 30;
-
-}  // namespace
 
 ListScreen::ListScreen(AppModel& model, QWidget* parent)
     : QWidget(parent), model_(model), list_(new ItemList(model, this)) {
     auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(22, headerHeight + 10, 22, 22);
+    layout->setContentsMargins(kScreenSide, kListTitleHeight + kListTitleGap, kScreenSide,
+                               kScreenSide);
     layout->addWidget(list_);
 }
 
@@ -38,22 +36,21 @@ void ListScreen::paintEvent(QPaintEvent*) {
     if (!model_.index()) return;
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    QFont titleFont = Fonts::system(20, Fonts::Weight::bold);
-    titleFont.setLetterSpacing(QFont::AbsoluteSpacing, -0.5);
+    const QFont& titleFont = Fonts::screenTitle.font();
     const QFontMetricsF tm(titleFont);
-    const double baseline = tm.ascent() + 2;
-    const double x = 22 + 4;
+    const double baseline = tm.ascent() + kListTitleDrop;
+    const double x = kScreenSide + kListTitleInset;
     painter.setFont(titleFont);
     painter.setPen(Color::ink);
     painter.drawText(QPointF(x, baseline), title_);
-    const QFont captionFont = Fonts::system(12, Fonts::Weight::semibold);
+    const QFont& captionFont = Fonts::caption.font();
     painter.setFont(captionFont);
     painter.setPen(Color::ink2);
-    const double captionX = x + tm.horizontalAdvance(title_) + 10;
+    const double captionX = x + tm.horizontalAdvance(title_) + kListCaptionGap;
     painter.drawText(QPointF(captionX, baseline),
                      QFontMetricsF(captionFont)
                          .elidedText(captionText(caption_), Qt::ElideRight,
-                                     std::max(0.0, width() - 22 - captionX)));
+                                     std::max(0.0, width() - kScreenSide - captionX)));
 }
 
 void ListScreen::showNodes(const NodeIds& ids, qint64 total) {

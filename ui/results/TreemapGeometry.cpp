@@ -8,10 +8,19 @@
 #include "ui/results/KindBarGeometry.h"
 #include "ui/results/ResultsText.h"
 #include "ui/results/Squarify.h"
+#include "ui/results/TreemapMetrics.h"
 #include "ui/theme/Palette.h"
 #include "ui/theme/ShownText.h"
 
 namespace tamrel {
+namespace {
+
+// A tile's rectangle less its gutter.
+QRectF tileInner(const QRectF& rect) {
+    return rect.adjusted(kTileGutter, kTileGutter, -kTileGutter, -kTileGutter);
+}
+
+}  // namespace
 
 std::vector<TreemapTile> treemapTiles(const DiskIndex& index, std::span<const NodeId> kids,
                                       const QRectF& r) {
@@ -34,7 +43,8 @@ std::vector<TreemapTile> treemapTiles(const DiskIndex& index, std::span<const No
         }
     }
     if (othersSize > 0) sizes.push_back(double(othersSize));
-    if (sizes.empty() || !(r.width() > 4) || !(r.height() > 4)) return {};
+    if (sizes.empty() || !(r.width() > kTreemapLeastSide) || !(r.height() > kTreemapLeastSide))
+        return {};
 
     const std::vector<QRectF> rects = Squarify::layout(sizes, r);
     std::vector<TreemapTile> tiles;
@@ -70,16 +80,18 @@ void markPicked(std::vector<TreemapTile>& tiles, const DiskIndex& index,
 
 TileLook tileLook(const TreemapTile& tile) {
     TileLook look;
-    look.inner = tile.rect.adjusted(3, 3, -3, -3);
+    look.inner = tileInner(tile.rect);
     const double w = look.inner.width(), h = look.inner.height();
     look.m = std::min(w, h);
-    look.radius = std::min(look.m / 3, 12.0);
-    look.depth = look.m > 40 ? 4 : look.m > 16 ? 2.5 : 1.5;
-    look.label = w > 60 && h > 34;
-    look.big = w > 180 && h > 90;
-    look.titleLines = h > 70 ? 2 : 1;
-    look.sizeLine = look.label && h > 50;
-    look.badge = tile.picked && look.m > 26;
+    look.radius = std::min(look.m / 3, kTileRadiusMost);
+    look.depth = look.m > kDeepTileFrom  ? kDeepTileDepth
+                 : look.m > kMidTileFrom ? kMidTileDepth
+                                         : kFlatTileDepth;
+    look.label = w > kLabelFromWidth && h > kLabelFromHeight;
+    look.big = w > kBigFromWidth && h > kBigFromHeight;
+    look.titleLines = h > kTwoLinesFrom ? 2 : 1;
+    look.sizeLine = look.label && h > kSizeLineFrom;
+    look.badge = tile.picked && look.m > kBadgeFrom;
     return look;
 }
 
@@ -111,7 +123,7 @@ QString tileHelp(const DiskIndex& index, const TreemapTile& tile) {
 }
 
 int tileAt(std::span<const TreemapTile> tiles, QPointF p, int lifted) {
-    auto hits = [&](int k) { return tiles[k].rect.adjusted(3, 3, -3, -3).contains(p); };
+    auto hits = [&](int k) { return tileInner(tiles[k].rect).contains(p); };
     if (lifted >= 0 && lifted < int(tiles.size()) && hits(lifted)) return lifted;
     for (int k = 0; k < int(tiles.size()); ++k) {
         if (hits(k)) return k;
@@ -122,7 +134,7 @@ int tileAt(std::span<const TreemapTile> tiles, QPointF p, int lifted) {
 std::vector<QLineF> stripeLines(const QRectF& r) {
     std::vector<QLineF> lines;
     const double h = r.height();
-    for (double x = -h; x < r.width(); x += 10) {
+    for (double x = -h; x < r.width(); x += kStripeSpacing) {
         lines.emplace_back(r.left() + x, r.bottom(), r.left() + x + h, r.top());
     }
     return lines;

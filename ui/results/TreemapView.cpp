@@ -13,8 +13,8 @@
 
 #include "ui/results/ItemMenu.h"
 #include "ui/results/ResultsPaint.h"
+#include "ui/results/TreemapMetrics.h"
 #include "ui/theme/Colors.h"
-#include "ui/theme/Display.h"
 #include "ui/theme/Fonts.h"
 #include "ui/theme/KeyboardFocus.h"
 #include "ui/theme/Keys.h"
@@ -23,15 +23,25 @@
 namespace tamrel {
 namespace {
 
-// The side of the squares at the well's corners that hold all of its rounding (radius 20) and
-// its antialiasing; elsewhere the well is opaque (the tiles do reach into the squares).
-constexpr int wellCorner = 22;
+// The motions of the tiles: a new folder fading in, the tiles gliding to new places after a
+// change, a pick, the lift under the pointer and a press.
+constexpr Spring kAppearSpring{0.42, 0.82};
+constexpr Spring kGlideSpring{0.45, 0.8};
+constexpr Spring kPickSpring{0.25, 0.6};
+constexpr Spring kLiftSpring{0.2, 0.65};
+constexpr Spring kTilePressSpring{0.14, 0.6};
+
+// How far a tile's face sits below its rest: down by depth − 1 pressed (pressed wins), up by
+// the lift while lifted, in between while moving.
+double faceOffset(const TileLook& look, double lift, double press) {
+    return press * (look.depth - 1) + (1 - std::clamp(press, 0.0, 1.0)) * (-kTileLift * lift);
+}
 
 }  // namespace
 
 TreemapView::TreemapView(AppModel& model, QWidget* parent) : QWidget(parent), model_(model) {
     setMouseTracking(true);
-    setMinimumSize(120, 120);
+    setMinimumSize(kTreemapLeast, kTreemapLeast);
     setFocusPolicy(Qt::TabFocus);
     connect(&appear_, &SpringAnimator::valueChanged, this, [this] { update(); });
     connect(&appear_, &SpringAnimator::settled, this, [this] {
@@ -48,7 +58,7 @@ TreemapView::TreemapView(AppModel& model, QWidget* parent) : QWidget(parent), mo
 }
 
 QRectF TreemapView::tileArea() const {
-    return QRectF(rect()).adjusted(9, 9, -9, -9);
+    return QRectF(rect()).adjusted(kWellInset, kWellInset, -kWellInset, -kWellInset);
 }
 
 void TreemapView::setFolder(IndexRef index, NodeId node, NodeIds kids) {
@@ -74,7 +84,7 @@ void TreemapView::setFolder(IndexRef index, NodeId node, NodeIds kids) {
         from_.clear();
         // Fades in with the spring of opening a folder.
         appear_.setValue(0);
-        appear_.animateTo(1, Spring{0.42, 0.82});
+        appear_.animateTo(1, kAppearSpring);
     }
     if (glide) {
         from_.clear();
@@ -84,7 +94,7 @@ void TreemapView::setFolder(IndexRef index, NodeId node, NodeIds kids) {
     relayout();
     if (glide) {
         move_.setValue(0);
-        move_.animateTo(1, Spring{0.45, 0.8});
+        move_.animateTo(1, kGlideSpring);
     }
 }
 
@@ -108,7 +118,7 @@ void TreemapView::relayout(bool animatePick) {
             m.pick.emplace(was->second ? 1.0 : 0.0);
             connect(&*m.pick, &SpringAnimator::valueChanged, this, [this] { update(); });
         }
-        m.pick->animateTo(tile.picked ? 1 : 0, Spring{0.25, 0.6});
+        m.pick->animateTo(tile.picked ? 1 : 0, kPickSpring);
     }
     layerValid_ = false;
     if (focusId_ && tileIndexOf(*focusId_) < 0) focusId_.reset();
@@ -168,16 +178,16 @@ TreemapView::Motion& TreemapView::motionOf(std::int64_t id) {
 void TreemapView::setHover(std::optional<std::int64_t> id) {
     if (id == hoverId_) return;
     // The others tile never rises.
-    if (hoverId_ && *hoverId_ >= 0) motionOf(*hoverId_).lift.animateTo(0, Spring{0.2, 0.65});
+    if (hoverId_ && *hoverId_ >= 0) motionOf(*hoverId_).lift.animateTo(0, kLiftSpring);
     hoverId_ = id;
-    if (hoverId_ && *hoverId_ >= 0) motionOf(*hoverId_).lift.animateTo(1, Spring{0.2, 0.65});
+    if (hoverId_ && *hoverId_ >= 0) motionOf(*hoverId_).lift.animateTo(1, kLiftSpring);
     update();
 }
 
 void TreemapView::setPressed(std::optional<std::int64_t> id) {
-    if (pressedId_) motionOf(*pressedId_).press.animateTo(0, Spring{0.14, 0.6});
+    if (pressedId_) motionOf(*pressedId_).press.animateTo(0, kTilePressSpring);
     pressedId_ = id;
-    if (pressedId_) motionOf(*pressedId_).press.animateTo(1, Spring{0.14, 0.6});
+    if (pressedId_) motionOf(*pressedId_).press.animateTo(1, kTilePressSpring);
     update();
 }
 
@@ -258,7 +268,8 @@ void TreemapView::keyPressEvent(QKeyEvent* event) {
         if (!acts) return;
         const QRectF face = faceRect(tiles_[std::size_t(at)]);
         makeItemMenu(model_, tiles_[std::size_t(at)].node(), true, this)
-            ->popup(mapToGlobal(QPoint(int(face.left()) + 12, int(face.top()) + 12)));
+            ->popup(mapToGlobal(
+                QPoint(int(face.left()) + kTileMenuInset, int(face.top()) + kTileMenuInset)));
         return;
     }
     QWidget::keyPressEvent(event);
@@ -350,7 +361,7 @@ void TreemapView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     const double t = std::clamp(appear_.value(), 0.0, 1.0);
-    const int c = wellCorner;
+    const int c = kWellCorner;
     const int w = width(), h = height();
     if (t == 1 && from_.empty() && w > 2 * c && h > 2 * c && dpr == std::floor(dpr)) {
         // The well's rounded corners, and the tiles in them, over what lies beneath; the rest
@@ -375,8 +386,9 @@ void TreemapView::paintEvent(QPaintEvent*) {
         painter.setOpacity(1);
     }
     if (tiles_.empty()) {
-        paintEmptyState(painter, QRectF(rect()), QStringLiteral("square.dashed"), 30,
-                        QStringLiteral("Empty folder"), 15, 8);
+        paintEmptyState(painter, QRectF(rect()), QStringLiteral("square.dashed"),
+                        kTreemapEmptySymbol, QStringLiteral("Empty folder"), kTreemapEmptyText,
+                        kTreemapEmptySpacing);
         return;
     }
 
@@ -415,6 +427,7 @@ void TreemapView::paintEvent(QPaintEvent*) {
         const double lift = m.lift.value(), press = m.press.value();
         const bool picking = m.pick && m.pick->moving();
         if (std::abs(lift) < 1e-3 && std::abs(press) < 1e-3 && !picking) continue;
+        // The well again under the tile and the room its face rises into.
         const QRectF area = tile.rect.adjusted(0, -2, 0, 0);
         painter.drawPixmap(area, well_, QRectF(area.topLeft() * dpr, area.size() * dpr));
         paintTile(painter, tile, lift, press, picking ? m.pick->value() : -1);
@@ -434,9 +447,7 @@ void TreemapView::paintFocus(QPainter& painter) const {
     double offset = 0;
     if (auto it = motion_.find(tile.id); it != motion_.end()) {
         const TileLook look = tileLook(tile);
-        const double press = it->second->press.value();
-        offset = press * (look.depth - 1) +
-                 (1 - std::clamp(press, 0.0, 1.0)) * (-1.5 * it->second->lift.value());
+        offset = faceOffset(look, it->second->lift.value(), it->second->press.value());
     }
     paintFocusRing(painter, roundedShape(faceRect(tile).translated(0, offset), tileLook(tile).radius));
 }
@@ -445,9 +456,7 @@ void TreemapView::paintTile(QPainter& painter, const TreemapTile& tile, double l
                             double pick) const {
     const TileLook look = tileLook(tile);
     const TileColour colour = tileColour(*index_, tile, AppModel::ruleSet());
-    // Pressed wins over lifted: depth − 1 down pressed, 1.5 up lifted, in between while moving.
-    const double faceOffset =
-        press * (look.depth - 1) + (1 - std::clamp(press, 0.0, 1.0)) * (-1.5 * lift);
+    const double offset = faceOffset(look, lift, press);
 
     // The picked look, or the way to or from it (`p` 0 own look, 1 picked).
     const double p = std::clamp(pick < 0 ? (tile.picked ? 1.0 : 0.0) : pick, 0.0, 1.0);
@@ -456,33 +465,35 @@ void TreemapView::paintTile(QPainter& painter, const TreemapTile& tile, double l
                                 float(a.greenF() + (b.greenF() - a.greenF()) * p),
                                 float(a.blueF() + (b.blueF() - a.blueF()) * p));
     };
-    const QColor face = mix(Palette::tint(colour.hex, tile.isOthers() ? 0.4 : 0.5),
-                            Palette::tint(0xFF6A2B, 0.72));
-    const QColor edge = mix(Palette::shade(colour.hex, 0.08), Color::tangerineEdge);
+    const QColor face =
+        mix(Palette::tint(colour.hex, tile.isOthers() ? kOthersFaceTint : kTileFaceTint),
+            Palette::tint(0xFF6A2B, kPickedFaceTint));
+    const QColor edge = mix(Palette::shade(colour.hex, kTileEdgeShade), Color::tangerineEdge);
 
     // The key: its face over an edge `depth` below it, both inner.height - depth high.
     const QRectF keyRect(look.inner.x(), look.inner.y(), std::max(look.inner.width(), 1.0),
                          std::max(look.inner.height() - look.depth, 1.0));
-    paintKeycap(painter, roundedShape(keyRect, look.radius), face, edge, look.depth, faceOffset);
+    paintKeycap(painter, roundedShape(keyRect, look.radius), face, edge, look.depth, offset);
 
-    const QRectF faceRect = keyRect.translated(0, faceOffset);
+    const QRectF faceRect = keyRect.translated(0, offset);
     if (p > 0) {
         QPainterPath faceShape;
         faceShape.addRoundedRect(faceRect, look.radius, look.radius);
         painter.save();
         painter.setClipPath(faceShape, Qt::IntersectClip);
         QColor stripe = Color::tangerine;
-        stripe.setAlphaF(0.35 * p);
-        painter.setPen(QPen(stripe, 2.5));
+        stripe.setAlphaF(kStripeOpacity * p);
+        painter.setPen(QPen(stripe, kStripeWidth));
         for (const QLineF& line : stripeLines(faceRect))
             painter.drawLine(line);
         painter.restore();
     }
 
     if (look.label) {
-        const QColor ink = Palette::shade(colour.hex, 0.62);
-        const QRectF text = faceRect.adjusted(9, 8, -9, -8);
-        QFont titleFont = Fonts::system(look.big ? 14 : 11.5, Fonts::Weight::bold);
+        const QColor ink = Palette::shade(colour.hex, kTileInkShade);
+        const QRectF text =
+            faceRect.adjusted(kTileTextPadH, kTileTextPadV, -kTileTextPadH, -kTileTextPadV);
+        const QFont& titleFont = (look.big ? Fonts::bigTileTitle : Fonts::tileTitle).font();
         painter.setFont(titleFont);
         painter.setPen(ink);
         const QFontMetricsF fm(titleFont);
@@ -495,28 +506,30 @@ void TreemapView::paintTile(QPainter& painter, const TreemapTile& tile, double l
         if (fits || look.titleLines == 1) {
             lines << fm.elidedText(title, Qt::ElideRight, text.width());
         } else {
-            lines = elideLines(title, titleFont, text.width(), 2).split(QLatin1Char('\n'));
+            lines = elideLines(title, titleFont, text.width(), look.titleLines)
+                        .split(QLatin1Char('\n'));
         }
         for (const QString& line : lines) {
             painter.drawText(QPointF(text.left(), y + fm.ascent()), line);
             y += fm.lineSpacing();
         }
         if (look.sizeLine) {
-            QFont sizeFont = Fonts::mono(look.big ? 11.5 : 10, Fonts::Weight::semibold);
+            const QFont& sizeFont = (look.big ? Fonts::bigTileSize : Fonts::tileSize).font();
             painter.setFont(sizeFont);
             QColor faded = ink;
-            faded.setAlphaF(0.65);
+            faded.setAlphaF(kTileSizeOpacity);
             painter.setPen(faded);
-            painter.drawText(
-                QRectF(text.left(), y + 2, text.width(), QFontMetricsF(sizeFont).lineSpacing()),
-                Qt::AlignLeft | Qt::AlignTop, tileSizeText(*index_, tile));
+            painter.drawText(QRectF(text.left(), y + kTileSizeGap, text.width(),
+                                    QFontMetricsF(sizeFont).lineSpacing()),
+                             Qt::AlignLeft | Qt::AlignTop, tileSizeText(*index_, tile));
         }
     }
 
-    if (look.m > 26 && (p > 0 || look.badge)) {
+    if (look.m > kBadgeFrom && (p > 0 || look.badge)) {
         // The badge grows from its centre and fades in with the pick.
         const double grow = pick < 0 ? 1.0 : std::max(pick, 0.0);
-        const QRectF badge(faceRect.right() - 6 - 18, faceRect.top() + 6, 18, 18);
+        const QRectF badge(faceRect.right() - kTileBadgeInset - kTileBadge,
+                           faceRect.top() + kTileBadgeInset, kTileBadge, kTileBadge);
         painter.save();
         painter.setOpacity(painter.opacity() * p);
         painter.translate(badge.center());
@@ -525,7 +538,7 @@ void TreemapView::paintTile(QPainter& painter, const TreemapTile& tile, double l
         painter.setPen(Qt::NoPen);
         painter.setBrush(Color::tangerine);
         painter.drawEllipse(badge);
-        paintSymbol(painter, badge, QStringLiteral("checkmark"), 9, Qt::white);
+        paintSymbol(painter, badge, QStringLiteral("checkmark"), kTileBadgePoints, Qt::white);
         painter.restore();
     }
 }

@@ -49,7 +49,7 @@ void applyLightAppearance(QApplication& app) {
     pal.setColor(QPalette::Disabled, QPalette::Text, Color::ink3);
     pal.setColor(QPalette::Disabled, QPalette::ButtonText, Color::ink3);
     app.setPalette(pal);
-    app.setFont(Fonts::system(13, Fonts::Weight::regular));
+    app.setFont(Fonts::body.font());
 }
 
 void quitWhenShown(QWidget& window) {

@@ -144,7 +144,7 @@ void WindowKey::paintEvent(QPaintEvent*) {
     circle.addEllipse(QRectF(0, 0, kSide, kSide));
     paintKeycap(p, circle, Color::keyFace, Color::keyEdge, depth, isDown() ? depth : 0);
     // The symbol darkens while the pointer is over the key.
-    p.setFont(Fonts::symbol(9));
+    p.setFont(Fonts::symbol(kSymbolPoints));
     p.setPen(hover_ || isDown() ? Color::ink : Color::ink2);
     p.drawText(QRectF(0, isDown() ? depth : 0, kSide, kSide), Qt::AlignCenter,
                Symbols::glyph(symbol_));
@@ -155,7 +155,7 @@ void WindowKey::paintEvent(QPaintEvent*) {
 WindowKeys::WindowKeys(QWidget* window) : QWidget(window) {
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
-    row->setSpacing(8 - 2 * WindowKey::kPad);
+    row->setSpacing(WindowKey::kGap - 2 * WindowKey::kPad);
     close_ = new WindowKey(QStringLiteral("xmark"), QStringLiteral("Close"), this);
     minimise_ = new WindowKey(QStringLiteral("minus"), QStringLiteral("Minimise"), this);
     zoom_ = new WindowKey(QStringLiteral("plus"), QStringLiteral("Zoom"), this);

@@ -67,8 +67,9 @@ private:
     Qt::Edges shown_;
 };
 
-// One of the three window keys: a 12-point round key with its symbol, and kPad points of room
-// around it for the focus ring (drawn around the key: inside it would cover the symbol).
+// One of the three window keys: a 12-point round key with its symbol (9 points), and kPad
+// points of room around it for the focus ring (drawn around the key: inside it would cover the
+// symbol). The keys stand kGap apart.
 class WindowKey : public QAbstractButton {
     Q_OBJECT
 public:
@@ -77,6 +78,8 @@ public:
 
     static constexpr int kSide = 12;
     static constexpr int kPad = 3;
+    static constexpr double kSymbolPoints = 9;
+    static constexpr int kGap = 8;
 
 protected:
     void paintEvent(QPaintEvent*) override;

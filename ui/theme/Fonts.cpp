@@ -5,6 +5,8 @@
 #include <QPainter>
 #include <QScreen>
 #include <algorithm>
+#include <map>
+#include <tuple>
 
 namespace tamrel::Fonts {
 
@@ -98,6 +100,22 @@ QFont symbol(double size) {
 double lineHeight(const QFont& font) {
     const QFontMetricsF fm(font);
     return fm.ascent() + fm.descent();
+}
+
+const QFont& Role::font() const {
+    using Key = std::tuple<Face, double, Weight, double>;
+    static std::map<Key, QFont> made;
+    const Key key{face, size, weight, tracking};
+    auto it = made.find(key);
+    if (it == made.end())
+        it = made.emplace(key, face == Face::mono ? mono(size, weight, tracking)
+                                                  : system(size, weight, tracking))
+                 .first;
+    return it->second;
+}
+
+double Role::lineHeight() const {
+    return Fonts::lineHeight(font());
 }
 
 double tabularWidth(const QFont& font, const QString& text) {

@@ -64,8 +64,7 @@ KeyColors keyColors(KeyKind kind) {
 }
 
 KeyMetrics keyMetrics(bool large) {
-    if (large) return {15, 20, 11, 13, 3, 2};
-    return {13, 13, 7, 10, 3, 2};
+    return large ? kLargeKeyMetrics : kKeyMetrics;
 }
 
 KeyGeometry keyGeometry(QSizeF label, bool large, double press) {
@@ -79,6 +78,11 @@ KeyGeometry keyGeometry(QSizeF label, bool large, double press) {
     g.faceRect = QRectF(0, faceDrop, w, h);
     g.labelRect = QRectF(m.hPad, m.vPad + m.pressDrop * press, label.width(), label.height());
     return g;
+}
+
+double keyHeight(bool large) {
+    const QFont label = Fonts::system(keyMetrics(large).fontSize, Fonts::Weight::bold);
+    return keyGeometry(QSizeF(0, Fonts::lineHeight(label)), large, 0).size.height();
 }
 
 void bindPress(QAbstractButton* button, SpringAnimator* press) {
@@ -177,23 +181,24 @@ RoundKey::RoundKey(const QString& symbol, double size, QWidget* parent)
 }
 
 QSize RoundKey::sizeHint() const {
-    return QSize(static_cast<int>(std::ceil(size_)), static_cast<int>(std::ceil(size_ + 2.5)));
+    return QSize(static_cast<int>(std::ceil(size_)),
+                 static_cast<int>(std::ceil(size_ + kRoundKeyDepth)));
 }
 
 void RoundKey::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
     if (!isEnabled()) p.setOpacity(disabledOpacity_);
-    const double depth = 2.5;
+    const double depth = kRoundKeyDepth;
     const double press = press_.value();
     QPainterPath circle;
     circle.addEllipse(QRectF(0, 0, size_, size_));
     paintKeycap(p, circle, Color::keyFace, Color::keyEdge, depth, (depth - 1) * press);
-    const QFont font = Fonts::symbol(size_ * 0.4);
+    const QFont font = Fonts::symbol(size_ * kRoundKeySymbol);
     p.setFont(font);
     p.setPen(Color::ink);
     // Turned about the centre of the (pressed) label.
-    p.translate(size_ / 2, size_ / 2 + 2 * press);
+    p.translate(size_ / 2, size_ / 2 + kRoundKeyDrop * press);
     if (turn_ != 0) p.rotate(qRadiansToDegrees(turn_));
     p.drawText(QRectF(-size_ / 2, -size_ / 2, size_, size_), Qt::AlignCenter,
                Symbols::glyph(symbol_));

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "model/app/AppModel.h"
-#include "ui/theme/Display.h"
+#include "ui/theme/SizeText.h"
 #include "ui/tools/Generation.h"
 #include "ui/tools/RunningCheck.h"
 
@@ -159,6 +159,9 @@ protected:
     void resizeEvent(QResizeEvent*) override;
 
 private:
+    double badgeHeight() const;
+    // The name, the identity line and the badges, one under the other.
+    double headerTextsHeight() const;
     double headerHeight() const;
     double factsHeight() const;
     double footerHeight() const;
@@ -167,6 +170,8 @@ private:
     // The note goes above the keys when the detail is too narrow for it beside them.
     bool footerStacked() const;
     double noteWidth() const;
+    // The room the note would have beside the keys.
+    double noteBesideKeys() const;
 
     AppModel& model_;
     InstalledApp app_;

@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "model/app/AppModel.h"
-#include "ui/theme/Display.h"
 #include "ui/theme/KeyboardFocus.h"
+#include "ui/theme/SizeText.h"
 #include "ui/theme/SpringAnimator.h"
 
 #include <QMessageBox>
@@ -131,6 +131,10 @@ protected:
 
 private:
     double headerHeight() const;
+    // The title over the blurb.
+    static double groupTextsHeight();
+    // The top of the first row.
+    double listTop() const;
     // The rows take the focus only while they are there to act on.
     void followRows();
     void setFocusRow(int row);

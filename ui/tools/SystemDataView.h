@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "model/app/AppModel.h"
-#include "ui/theme/Display.h"
 #include "ui/theme/KeyboardFocus.h"
+#include "ui/theme/SizeText.h"
 #include "ui/tools/ToolsText.h"
 
 namespace tamrel {

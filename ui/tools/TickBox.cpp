@@ -38,8 +38,17 @@ TickLook tickLook(TickState state, double on) {
     return look;
 }
 
+namespace {
+
+// The box's corner radius, its border's width and its symbol's size.
+constexpr double kTickRadius = 6;
+constexpr double kTickBorder = 1.5;
+constexpr double kTickSymbolPoints = 13;
+
+}  // namespace
+
 QPainterPath tickBoxShape(QPointF topLeft) {
-    return roundedShape(QRectF(topLeft, QSizeF(kTickSide, kTickSide)), 6);
+    return roundedShape(QRectF(topLeft, QSizeF(kTickSide, kTickSide)), kTickRadius);
 }
 
 void paintTickBox(QPainter& painter, QPointF topLeft, TickState state, double on) {
@@ -49,14 +58,16 @@ void paintTickBox(QPainter& painter, QPointF topLeft, TickState state, double on
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(Qt::NoPen);
     painter.setBrush(look.fill);
-    painter.drawPath(roundedShape(box, 6));
+    painter.drawPath(roundedShape(box, kTickRadius));
     if (look.border.alphaF() > 0) {
         // Stroked inside the edge: the path inset by half the line width.
+        const double in = kTickBorder / 2;
         painter.setBrush(Qt::NoBrush);
-        painter.setPen(QPen(look.border, 1.5, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin));
-        painter.drawPath(roundedShape(box.adjusted(0.75, 0.75, -0.75, -0.75), 5.25));
+        painter.setPen(QPen(look.border, kTickBorder, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin));
+        painter.drawPath(roundedShape(box.adjusted(in, in, -in, -in), kTickRadius - in));
     }
-    if (!look.symbol.isEmpty()) paintSymbol(painter, box, look.symbol, 13, Qt::white);
+    if (!look.symbol.isEmpty())
+        paintSymbol(painter, box, look.symbol, kTickSymbolPoints, Qt::white);
     painter.restore();
 }
 

@@ -128,7 +128,7 @@ std::uint64_t barTotal(const std::vector<BarSegment>& segments) {
 
 std::vector<double> barWidths(const std::vector<BarSegment>& segments, double width) {
     const double total = double(barTotal(segments));
-    const double room = width - 2.0 * double(segments.size());
+    const double room = width - kBarSegmentGap * double(segments.size());
     std::vector<double> out;
     out.reserve(segments.size());
     for (const BarSegment& s : segments)

@@ -56,7 +56,9 @@ std::vector<BarSegment> barSegments(const SystemDataReport& report, RuleSet rule
 QString summaryLine(RuleSet rules);
 // max(sum of the segments' bytes, 1).
 std::uint64_t barTotal(const std::vector<BarSegment>& segments);
-// The segments' widths in a bar `width` wide, 2 apart: max((W − 2n) × bytes / total, 4) each.
+// The segments' widths in a bar `width` wide, kBarSegmentGap apart: max((W − 2n) × bytes /
+// total, 4) each.
+inline constexpr double kBarSegmentGap = 2;
 std::vector<double> barWidths(const std::vector<BarSegment>& segments, double width);
 // "Caches · 1.2 GB".
 QString segmentTip(const BarSegment& segment);

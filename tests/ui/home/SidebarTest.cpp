@@ -9,7 +9,7 @@
 
 #include "tests/ui/Printers.h"
 #include "tests/ui/UiFixture.h"
-#include "ui/theme/Display.h"
+#include "ui/theme/LED.h"
 
 namespace tamrel {
 namespace {

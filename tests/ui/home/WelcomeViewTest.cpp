@@ -11,8 +11,8 @@
 #include "tests/ui/UiFixture.h"
 #include "ui/results/BinTray.h"
 #include "ui/theme/Colors.h"
-#include "ui/theme/Display.h"
 #include "ui/theme/Keys.h"
+#include "ui/theme/SegmentMeter.h"
 
 namespace tamrel {
 namespace {

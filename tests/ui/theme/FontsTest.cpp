@@ -37,6 +37,18 @@ TEST(Fonts, TabularDigitsKeepOneWidth) {
               fm.horizontalAdvance(QStringLiteral("8888888")));
 }
 
+// A role's font is made once, as system() or mono() makes it from the role's numbers.
+TEST(Fonts, ARoleIsItsFaceSizeWeightAndTrackingMadeOnce) {
+    const QFont& title = Fonts::screenTitle.font();
+    EXPECT_EQ(&title, &Fonts::screenTitle.font());
+    EXPECT_EQ(title, Fonts::system(20, Fonts::Weight::bold, -0.5));
+    EXPECT_EQ(Fonts::diskName.font(), Fonts::mono(11, Fonts::Weight::semibold, 1.2));
+    // Two roles of the same numbers share one font; another weight is another font.
+    EXPECT_EQ(&Fonts::caption.font(), &Fonts::label.font());
+    EXPECT_NE(Fonts::crumb.font(), Fonts::currentCrumb.font());
+    EXPECT_DOUBLE_EQ(Fonts::body.lineHeight(), Fonts::lineHeight(Fonts::body.font()));
+}
+
 TEST(Symbols, EveryGlyphIsInTheSymbolFont) {
     const QRawFont raw = QRawFont::fromFont(Fonts::symbol(24));
     ASSERT_TRUE(raw.isValid());

@@ -10,11 +10,13 @@
 // The model hops to the Qt main thread for some calls, so its tests run with a QCoreApplication
 // on the main thread.
 //
-// With TAMREL_PRIVATE_MOUNTS set, the process first enters a mount namespace of its own (while
-// it still has one thread, as the kernel asks), so that a test run this way can mount and
-// unmount disks that nothing else on the machine sees (see MountFollowTest.cpp).
+// The process first enters a mount namespace of its own where it may (as root), while it still
+// has one thread, as the kernel asks: disks that its tests mount and unmount are then seen by
+// nothing else, and the models of other test processes running at the same time (which follow
+// the mount table) never see them come and go. With TAMREL_PRIVATE_MOUNTS set it must succeed
+// (see MountFollowTest.cpp).
 int main(int argc, char** argv) {
-    if (std::getenv("TAMREL_PRIVATE_MOUNTS") != nullptr && !tamrel::test::enterPrivateMounts()) {
+    if (!tamrel::test::enterPrivateMounts() && std::getenv("TAMREL_PRIVATE_MOUNTS") != nullptr) {
         std::fprintf(stderr, "cannot enter a mount namespace of its own\n");
         return 2;
     }

@@ -130,6 +130,14 @@ double tabularWidth(const QFont& font, const QString& text) {
     return width;
 }
 
+QString elidedTabular(const QFont& font, const QString& text, double width) {
+    if (tabularWidth(font, text) <= width) return text;
+    const QString ellipsis(QChar(0x2026));
+    QString kept = text;
+    while (!kept.isEmpty() && tabularWidth(font, kept.trimmed() + ellipsis) > width) kept.chop(1);
+    return kept.trimmed() + ellipsis;
+}
+
 double drawTabular(QPainter& painter, QPointF origin, const QFont& font, const QString& text) {
     QFont plain = font;
     const double tracking = font.letterSpacing();

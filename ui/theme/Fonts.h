@@ -137,6 +137,8 @@ inline constexpr Role leftoverSize{Face::system, 12, Weight::bold};
 // digit is drawn centred in a cell as wide as the widest digit. Other characters keep their own
 // advance. `tracking` is added after every character, as the font's letter spacing would.
 double tabularWidth(const QFont& font, const QString& text);
+// `text` cut at its end, with "…", to what tabularWidth() fits in `width`; whole when it fits.
+QString elidedTabular(const QFont& font, const QString& text, double width);
 // Draws `text` from `origin` (left end of the baseline); returns the width drawn.
 double drawTabular(QPainter& painter, QPointF origin, const QFont& font, const QString& text);
 

@@ -818,8 +818,9 @@ void AppDetail::paintEvent(QPaintEvent*) {
         p.setClipRect(valueRect);
         const QFontMetricsF fm(Fonts::factValue.font());
         p.setPen(Color::ink);
-        Fonts::drawTabular(p, QPointF(valueRect.left(), valueRect.top() + fm.ascent()),
-                           Fonts::factValue.font(), facts[i][1]);
+        Fonts::drawTabular(
+            p, QPointF(valueRect.left(), valueRect.top() + fm.ascent()), Fonts::factValue.font(),
+            Fonts::elidedTabular(Fonts::factValue.font(), facts[i][1], valueRect.width()));
         p.restore();
     }
     const double lineTop = headH + factsHeight();

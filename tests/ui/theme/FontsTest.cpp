@@ -35,6 +35,14 @@ TEST(Fonts, TabularDigitsKeepOneWidth) {
     const QFontMetricsF fm(Fonts::system(56, Fonts::Weight::bold));
     EXPECT_NE(fm.horizontalAdvance(QStringLiteral("1111111")),
               fm.horizontalAdvance(QStringLiteral("8888888")));
+    // Text too wide for its room is cut at its end with "…" and then fits; text that fits stays.
+    const QString fact = QStringLiteral("1.2 MB in 4 places");
+    const double whole = Fonts::tabularWidth(font, fact);
+    EXPECT_EQ(Fonts::elidedTabular(font, fact, whole), fact);
+    const QString cut = Fonts::elidedTabular(font, fact, whole / 2);
+    EXPECT_TRUE(cut.endsWith(QChar(0x2026)));
+    EXPECT_TRUE(fact.startsWith(cut.chopped(1)));
+    EXPECT_LE(Fonts::tabularWidth(font, cut), whole / 2);
 }
 
 // A role's font is made once, as system() or mono() makes it from the role's numbers.

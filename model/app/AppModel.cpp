@@ -9,10 +9,15 @@ AppModel::AppModel(Desktop& desktop, Options options, QObject* parent)
     : QObject(parent),
       desktop_(desktop),
       options_(std::move(options)),
-      platform_(options_.platform ? *options_.platform : Platform::system()) {
+      clock_(options_.clock ? *options_.clock : Clock::steady()),
+      platform_(options_.platform ? *options_.platform : Platform::system()),
+      searchTimer_(clock_, [this] { startSearch(); }),
+      quitWait_(clock_, [this] {
+          if (quitOver_) quitOver_->store(true);
+      }) {
     searchTimer_.setSingleShot(true);
-    searchTimer_.setTimerType(Qt::PreciseTimer);
-    connect(&searchTimer_, &QTimer::timeout, this, &AppModel::startSearch);
+    searchTimer_.setPrecise(true);
+    quitWait_.setSingleShot(true);
     liveTimer_.setSingleShot(true);
     connect(&liveTimer_, &QTimer::timeout, this, [this] {
         if (!watcher_) return;

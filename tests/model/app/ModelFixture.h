@@ -15,15 +15,19 @@
 #include "tests/model/app/FakeDesktop.h"
 #include "tests/support/ScopedDataHome.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TestClock.h"
+#include "tests/support/WaitFor.h"
 
 namespace tamrel::test {
 
 // A model over real temporary folders: saved indexes and the Trash in a temporary
-// XDG_DATA_HOME, $HOME a temporary folder, every wait shortened, no start-up unless asked.
+// XDG_DATA_HOME, $HOME a temporary folder, the model's waits on `clock` (which the test
+// advances) and the kernel's shortened, no start-up unless asked.
 class ModelTest : public ::testing::Test {
 protected:
     ModelTest() : home_("HOME", tree.path() + "/home") {
         tree.mkdirs("home");
+        options.clock = &clock;
         options.searchDelay = std::chrono::milliseconds(20);
         options.quietTime = std::chrono::milliseconds(300);
         options.retryDelay = std::chrono::milliseconds(50);
@@ -37,9 +41,15 @@ protected:
         return *model_;
     }
 
-    // Serves the event loop until `done` holds; false after `ms` milliseconds.
+    // Serves the event loop until `done` holds (test::waitFor); false after `ms` milliseconds.
     static bool waitFor(const std::function<bool()>& done, int ms = 10000) {
-        return QTest::qWaitFor(done, ms);
+        return test::waitFor(done, std::chrono::milliseconds(ms));
+    }
+
+    // Lets the search delay pass and waits for the search's results.
+    bool searched() {
+        clock.advance(options.searchDelay);
+        return waitFor([&] { return !model().searching(); });
     }
 
     // Scans `path` afresh and waits for the results, the saved date and the live watcher.
@@ -67,6 +77,7 @@ protected:
 
     ScopedDataHome data;
     TempDir tree;
+    TestClock clock;
     FakeDesktop desktop;
     AppModel::Options options;
 

@@ -495,7 +495,8 @@ TEST_F(ResultsScreenTest, SearchKeysAndTheContentArea) {
     QTest::keyClicks(&field.edit(), "film");
     EXPECT_EQ(model().query(), "film");
     EXPECT_EQ(view->shownContent(), &view->searchResults());
-    ASSERT_TRUE(waitFor([&] { return !model().searching() && !model().results().empty(); }));
+    ASSERT_TRUE(searched());
+    ASSERT_FALSE(model().results().empty());
     EXPECT_EQ(view->searchResults().title(), "2 found");
     EXPECT_EQ(field.trailingText(), "2");
     const auto& rows = view->searchResults().list().view().rowModel().rows();
@@ -507,7 +508,7 @@ TEST_F(ResultsScreenTest, SearchKeysAndTheContentArea) {
     EXPECT_TRUE(model().searching());
     EXPECT_EQ(view->searchResults().title(), "2 found");
     EXPECT_EQ(field.trailingText(), "2");
-    ASSERT_TRUE(waitFor([&] { return !model().searching(); }));
+    ASSERT_TRUE(searched());
     EXPECT_EQ(view->searchResults().title(), "Nothing by that name");
     EXPECT_EQ(field.trailingText(), "0");
 

@@ -361,9 +361,9 @@ public:
     // bundle. Reads /proc (a few milliseconds); any thread, as it reads no model state.
     bool appRunning(const InstalledApp& app) const;
     // Asks the application's running copies to quit (SIGTERM, then a wait of up to 30 times
-    // Options::quitCheck on the clock, looking every quitCheck), then moves it and its ticked leftovers to the Trash on a worker,
-    // with administrator rights where needed; each item only while it is what the inventory's
-    // generation recorded. Returns at once. Refused with a toast while another removal runs;
+    // Options::quitCheck on the clock, looking every quitCheck), then moves it and its ticked
+    // leftovers to the Trash on a worker, with administrator rights where needed; each item only
+    // while it is what the inventory's generation recorded. Returns at once. Refused with a toast while another removal runs;
     // and, with the inventory loaded again, when the inventory is not of the shown generation
     // or no longer lists the application where it was.
     void uninstall(const InstalledApp& app);

@@ -25,10 +25,10 @@ TEST(VolumeList, TheMountAPathLiesOnAndWhetherItIsGone) {
         bool gone;
     };
     const Case cases[] = {
-        {root + usb, root, "/media/usb/photos", "/media/usb", true},            // unmounted
-        {root + usb, root + usb, "/media/usb", "/media/usb", false},            // nothing changed
-        {root + usb, root + usb + other, "/media/usb", "/media/usb", true},     // another on top
-        {root + usb, root + usb + media, "/media/usb/a", "/media/usb", true},   // covered above
+        {root + usb, root, "/media/usb/photos", "/media/usb", true},      // unmounted
+        {root + usb, root + usb, "/media/usb", "/media/usb", false},       // nothing changed
+        {root + usb, root + usb + other, "/media/usb", "/media/usb", true},  // another on top
+        {root + usb, root + usb + media, "/media/usb/a", "/media/usb", true},  // covered above
         {root + usb, root + usb + below, "/media/usb/a", "/media/usb", false},  // a mount below
         {root + usb, root, "/media/usbstick", "/", false},  // not the same folder
         {root, "", "/home", "/", true},
@@ -56,8 +56,8 @@ TEST(MountFollow, ADiskThatComesAndGoes) {
             ::access(mount.c_str(), X_OK) != 0)
             GTEST_SKIP() << "needs root, mount namespaces, mkfs.ext4 and mount";
         ScopedEnv inside("TAMREL_PRIVATE_MOUNTS", "1");
-        const std::optional<std::string> out =
-            programOutput("/proc/self/exe", {"--gtest_filter=MountFollow.ADiskThatComesAndGoes"});
+        const std::optional<std::string> out = programOutput(
+            "/proc/self/exe", {"--gtest_filter=MountFollow.ADiskThatComesAndGoes"});
         ASSERT_TRUE(out);
         EXPECT_NE(out->find("[  PASSED  ] 1 test"), std::string::npos) << *out;
         return;

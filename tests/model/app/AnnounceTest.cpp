@@ -1,4 +1,3 @@
-#include "tests/model/app/ActionsProbe.h"
 #include "tests/model/app/ModelFixture.h"
 
 namespace tamrel::test {

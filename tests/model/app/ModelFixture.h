@@ -12,6 +12,7 @@
 
 #include "model/app/AppModel.h"
 #include "tests/model/Fixtures.h"
+#include "tests/model/app/ActionsProbe.h"
 #include "tests/model/app/FakeDesktop.h"
 #include "tests/support/ScopedDataHome.h"
 #include "tests/support/TempDir.h"
@@ -41,7 +42,7 @@ protected:
         return *model_;
     }
 
-    // Serves the event loop until `done` holds (test::waitFor); false after `ms` milliseconds.
+    // Serves the event loop until `done` holds; false after `ms` milliseconds.
     static bool waitFor(const std::function<bool()>& done, int ms = 10000) {
         return test::waitFor(done, std::chrono::milliseconds(ms));
     }

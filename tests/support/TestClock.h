@@ -16,12 +16,20 @@ namespace tamrel::test {
 // timer a callback starts fires as well when it falls due within the advance. So a test runs a
 // wait, a toast's life or a spring's motion to its end at once: `clock.advance(3200ms)`.
 //
-// A repeating timer of less than a millisecond repeats every millisecond.
+// A repeating timer of less than a millisecond repeats every millisecond. A timer may outlive
+// the test clock it was made on (an object whose deletion was still pending when the test
+// ended): it never fires then.
 //
 // Thread-safety: now() on any thread; timers and advance() on the thread that made the timers.
 class TestClock : public Clock {
 public:
     TestClock() = default;
+    ~TestClock() override {
+        for (TestSchedule* s : schedules_) {
+            s->clock = nullptr;
+            s->running = false;
+        }
+    }
     TestClock(const TestClock&) = delete;
     TestClock& operator=(const TestClock&) = delete;
 
@@ -64,22 +72,25 @@ public:
 
 private:
     struct TestSchedule : Schedule {
-        TestSchedule(TestClock& c, std::function<void()> f) : clock(c), fire(std::move(f)) {
-            clock.schedules_.push_back(this);
+        TestSchedule(TestClock& c, std::function<void()> f) : clock(&c), fire(std::move(f)) {
+            clock->schedules_.push_back(this);
         }
-        ~TestSchedule() override { std::erase(clock.schedules_, this); }
+        ~TestSchedule() override {
+            if (clock) std::erase(clock->schedules_, this);
+        }
 
         void start(Duration wait, bool repeating, bool) override {
+            if (!clock) return;
             running = true;
             repeat = repeating;
             interval = repeating ? std::max<Duration>(wait, std::chrono::milliseconds(1)) : wait;
-            due = clock.now() + std::max<Duration>(wait, Duration::zero());
-            order = ++clock.starts_;
+            due = clock->now() + std::max<Duration>(wait, Duration::zero());
+            order = ++clock->starts_;
         }
         void stop() override { running = false; }
         bool active() const override { return running; }
 
-        TestClock& clock;
+        TestClock* clock;  // null once the clock is gone
         std::function<void()> fire;
         bool running = false;
         bool repeat = false;

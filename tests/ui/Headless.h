@@ -72,11 +72,15 @@ inline bool exposed(QWidget& window, bool active = false) {
 }
 
 // Puts `clock` (a test clock, usually the model's) in place of the screens' clock while it
-// lives; set before the pieces that use it are made.
+// lives; set before the pieces that use it are made. Objects whose deletion is pending when it
+// goes are deleted then, with their timers on the clock.
 class ScopedScreenClock {
 public:
     explicit ScopedScreenClock(Clock& clock) { setScreenClock(clock); }
-    ~ScopedScreenClock() { setScreenClock(Clock::steady()); }
+    ~ScopedScreenClock() {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        setScreenClock(Clock::steady());
+    }
     ScopedScreenClock(const ScopedScreenClock&) = delete;
     ScopedScreenClock& operator=(const ScopedScreenClock&) = delete;
 };

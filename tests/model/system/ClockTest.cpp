@@ -94,6 +94,14 @@ TEST(TestClock, CallbacksMayRestartStopOrDestroyTheirTimers) {
     EXPECT_FALSE(gone);
     EXPECT_FALSE(dropped);
     EXPECT_EQ(clock.pending(), 0);
+
+    // A timer that outlives its test clock (a deletion still pending at a test's end) is inert.
+    auto brief = std::make_unique<test::TestClock>();
+    Timer outliving(*brief, [] { FAIL() << "a timer of a gone clock fired"; });
+    outliving.start(1ms);
+    brief.reset();
+    outliving.start(1ms);
+    EXPECT_FALSE(outliving.isActive());
 }
 
 TEST(Clock, TheSteadyClockFiresOnTheEventLoop) {

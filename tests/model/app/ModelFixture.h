@@ -22,14 +22,13 @@
 namespace tamrel::test {
 
 // A model over real temporary folders: saved indexes and the Trash in a temporary
-// XDG_DATA_HOME, $HOME a temporary folder, the model's waits on `clock` (which the test
-// advances) and the kernel's shortened, no start-up unless asked.
+// XDG_DATA_HOME, $HOME a temporary folder, the model's clock `clock` (which the test advances),
+// the live-sync waits and the watcher's latency shortened, no start-up unless asked.
 class ModelTest : public ::testing::Test {
 protected:
     ModelTest() : home_("HOME", tree.path() + "/home") {
         tree.mkdirs("home");
         options.clock = &clock;
-        options.searchDelay = std::chrono::milliseconds(20);
         options.quietTime = std::chrono::milliseconds(300);
         options.retryDelay = std::chrono::milliseconds(50);
         options.watcher.allowFanotify = false;

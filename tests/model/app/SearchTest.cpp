@@ -18,7 +18,6 @@ protected:
 };
 
 TEST_F(SearchTest, FastTypingSearchesOnlyTheLastText) {
-    options.searchDelay = std::chrono::milliseconds(60);
     scanned(root);
     AppModel& m = model();
     QSignalSpy results(&m, &AppModel::resultsChanged);

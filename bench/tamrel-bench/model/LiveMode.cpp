@@ -111,7 +111,8 @@ public:
         : file_(std::move(file)), fd_(::inotify_init1(IN_CLOEXEC)) {
         const std::string dir = file_.substr(0, file_.rfind('/'));
         name_ = file_.substr(file_.rfind('/') + 1);
-        ::inotify_add_watch(fd_.get(), dir.c_str(), IN_MOVED_TO | IN_CLOSE_WRITE);
+        if (::inotify_add_watch(fd_.get(), dir.c_str(), IN_MOVED_TO | IN_CLOSE_WRITE) < 0)
+            std::fprintf(stderr, "tamrel-bench: saves cannot be counted: %s\n", std::strerror(errno));
         thread_ = std::thread([this] { run(); });
     }
     ~SaveCounter() {
@@ -301,6 +302,8 @@ int liveMode(const std::vector<std::string>& given) {
         DiskIndex::scan(root, progress, defaultScanThreads())->save();
     }
     const std::string saved = DiskIndex::cacheURL(root);
+    // Its inotify watch is placed before the model's watcher may take every one there is.
+    SaveCounter counter(saved);
     NoDesktop desktop;
     AppModel::Options options;
     options.startUp = false;
@@ -317,7 +320,6 @@ int liveMode(const std::vector<std::string>& given) {
     serveUntilDone([&] { return model.sync() == Sync::live && !model.breakdown().empty(); }, 600);
     serveFor(5);
 
-    SaveCounter counter(saved);
     Writer writer(folder, perSecond, rewrite);
     std::vector<Round> rounds;
     for (int r = 0; r < runs; ++r) {

@@ -24,7 +24,7 @@ QString nameOf(const std::string& path) {
 
 IndexRef AppModel::loadSaved(const std::string& root) {
     try {
-        return IndexRef(DiskIndex::load(root));
+        return ownIndex(DiskIndex::load(root));
     } catch (const std::exception&) {
         return nullptr;
     }
@@ -101,7 +101,7 @@ void AppModel::scan(const std::string& url, bool fresh) {
         IndexRef scanned;
         QString error;
         try {
-            scanned = IndexRef(DiskIndex::scan(path, *progress, defaultScanThreads()));
+            scanned = ownIndex(DiskIndex::scan(path, *progress, defaultScanThreads()));
         } catch (const std::exception& e) {
             error = QString::fromLocal8Bit(e.what());
         } catch (...) {

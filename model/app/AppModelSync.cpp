@@ -12,6 +12,8 @@ namespace tamrel {
 void AppModel::watch(const IndexRef& index) {
     Batch batch(*this);
     setSync(Sync::catchingUp);
+    // Just loaded from its saved file, or being saved after its fresh scan.
+    savedAt_ = std::chrono::steady_clock::now();
     const std::uint64_t seq = ++watcherSeq_;
     // The handlers run on the watcher's thread and only queue work for the main thread; what
     // they queue does nothing once this watcher has been stopped or replaced.
@@ -36,6 +38,7 @@ void AppModel::watch(const IndexRef& index) {
 
 void AppModel::stopWatching() {
     ++watcherSeq_;
+    saveNow();  // the followed generation, before another one is shown
     if (!watcher_) return;
     watcher_->stop();
     watcher_.reset();
@@ -87,16 +90,19 @@ void AppModel::apply(Changes changes) {
         IndexRef next;
         try {
             ScanProgress unseen;
-            next = IndexRef(index->refreshed(changes, unseen, oldest));
-            next->save();
+            next = ownIndex(index->refreshed(changes, unseen, oldest));
         } catch (const std::exception&) {
-            // A refresh that failed adopts nothing; a save that failed still adopts.
+            // A refresh that failed adopts nothing.
         }
-        onMainThread([this, index, next] {
+        // Compared by address only: the main thread must not be left holding the last reference
+        // to the replaced generation.
+        onMainThread([this, refreshed = index.get(), next] {
             Batch batch(*this);
             applying_ = false;
             setSync(Sync::live);
-            if (next && index_ && index_ == index) adopt(next);
+            // A generation of an index no longer shown is dropped unsaved: the saved file holds
+            // what was adopted until then, and the next open catches up from there.
+            if (next && index_ && index_.get() == refreshed) adopt(next);
         });
     });
 }
@@ -134,6 +140,37 @@ void AppModel::adopt(IndexRef next) {
     setRevision(revision_ + 1);
     refreshDerived();
     if (!query_.isEmpty()) scheduleSearch();
+    saveLater();
+}
+
+void AppModel::saveLater() {
+    using namespace std::chrono;
+    unsaved_ = true;
+    if (saving_ || saveTimer_.isActive()) return;
+    const auto since = steady_clock::now() - savedAt_.value_or(steady_clock::time_point());
+    const auto wait = duration_cast<milliseconds>(options_.saveInterval - since);
+    saveTimer_.start(std::clamp(wait, milliseconds(0), options_.saveInterval));
+}
+
+void AppModel::saveNow() {
+    saveTimer_.stop();
+    if (!unsaved_ || !index_) return;
+    unsaved_ = false;
+    saving_ = true;
+    savedAt_ = std::chrono::steady_clock::now();
+    // The generation carries the event id of its own content: a file saved from it never claims
+    // changes of a later generation.
+    runInBackground([this, index = index_] {
+        try {
+            index->save();
+        } catch (const std::exception&) {
+            // The older saved file stays; its event id makes the next open catch up from there.
+        }
+        onMainThread([this] {
+            saving_ = false;
+            if (unsaved_) saveLater();
+        });
+    });
 }
 
 }  // namespace tamrel

@@ -1,4 +1,7 @@
+#include <sys/stat.h>
+
 #include "tests/model/app/ModelFixture.h"
+#include "tests/support/SameTree.h"
 
 namespace tamrel::test {
 namespace {
@@ -131,6 +134,51 @@ TEST_F(LiveTest, AStoppedWatcherChangesNothing) {
     QTest::qWait(600);
     EXPECT_EQ(m.index(), shown);
     EXPECT_EQ(m.revision(), revision);
+}
+
+TEST_F(LiveTest, RefreshedGenerationsAreSavedOnceAnIntervalAndAtQuit) {
+    // The saved file of the root: its inode (each save renames a new file into place) and the
+    // index it holds.
+    const auto inode = [&] {
+        struct stat st {};
+        return ::stat(DiskIndex::cacheURL(root).c_str(), &st) == 0 ? st.st_ino : 0;
+    };
+    const auto holdsShown = [&] {
+        const auto saved = DiskIndex::load(root);
+        const IndexRef shown = model().index();
+        if (!saved || saved->eventID() != shown->eventID()) return false;
+        expectSameTree(*saved, *shown);
+        return true;
+    };
+
+    // Refreshes within the interval save nothing; quitting saves the last one.
+    options.saveInterval = std::chrono::hours(1);
+    scanned(root);
+    const ino_t scannedFile = inode();
+    ASSERT_NE(scannedFile, 0u);
+    for (int i = 0; i < 2; ++i) {
+        const int revision = model().revision();
+        put("home/b/quit" + std::to_string(i), 4096);
+        adopted(revision);
+    }
+    EXPECT_EQ(inode(), scannedFile);
+    EXPECT_FALSE(holdsShown());
+    const std::uint64_t lastAdopted = model().index()->eventID();
+    quit();
+    EXPECT_NE(inode(), scannedFile);
+    EXPECT_EQ(DiskIndex::load(root)->eventID(), lastAdopted);
+
+    // Opened again from that file with a short interval: a refresh is saved once it has passed,
+    // with the event id of the content saved.
+    options.saveInterval = std::chrono::milliseconds(200);
+    AppModel& m = model();
+    m.scan(root, false);
+    ASSERT_TRUE(waitFor([&] { return m.phase() == Phase::results && m.sync() == Sync::live; }));
+    const ino_t opened = inode();
+    const int revision = m.revision();
+    put("home/b/later", 4096);
+    adopted(revision);
+    ASSERT_TRUE(waitFor([&] { return inode() != opened && holdsShown(); }));
 }
 
 TEST_F(LiveTest, TicksLiveByPathAcrossPlansAndGenerations) {

@@ -335,14 +335,21 @@ int liveMode(const std::vector<std::string>& given) {
         round.savesPerMin = (counter.saves() - saves) / seconds * 60;
         round.refreshes = model.revision() - revision;
 
-        // Settled: the last changes adopted, and the saved file holding the shown generation.
+        // Settled: the last changes adopted, the saved file holding the shown generation, and
+        // no refresh for 5 s (the last batch and its quiet time).
+        QElapsedTimer steady;
+        steady.start();
+        int seen = model.revision();
         serveUntilDone(
             [&] {
-                return model.sync() == Sync::live && model.index() &&
+                if (model.revision() != seen || model.sync() != Sync::live) {
+                    seen = model.revision();
+                    steady.restart();
+                }
+                return steady.elapsed() > 5000 && model.index() &&
                        savedEventID(saved) == model.index()->eventID();
             },
             180);
-        serveFor(3);
         revision = model.revision();
         saves = counter.saves();
         cpu = processCpu() - writer.cpu() - counter.cpu();

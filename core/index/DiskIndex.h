@@ -221,11 +221,13 @@ public:
     // The next generation of this index (Refresh.cpp): folders in changes.dirs are listed again
     // one level deep, subtrees in changes.deep are scanned again (the root in deep means a fresh
     // scan), folders new to the index are scanned whole, everything else is copied. A changed
-    // path leads to its nearest folder in this index; one outside the root is ignored. When a
-    // file with several links is listed, or was in a folder listed again, every linked file of
-    // the result is read from the disk again so that each file counts once, at its first link
-    // in id order (linkPatches()). This index is not changed; lock() is held shared while it is
-    // read.
+    // path leads to its nearest folder in this index; one outside the root is ignored. Each
+    // folder listed or scanned again, and each of their ancestors, gets the modification time
+    // the disk has now, as a fresh scan would give it. When a file with several links is
+    // listed, or was in a folder listed again, every linked file of the result is read from the
+    // disk again so that each file counts once, at its first link in id order, and every link
+    // shows the file's date (linkPatches()). This index is not changed; lock() is held shared
+    // while it is read.
     //
     // The result's eventID is the event id taken before anything is listed, or `oldestPending`
     // when that is earlier and not 0: the owner passes the watcher's oldestPending() taken after

@@ -1,17 +1,14 @@
 #include "core/live/LinkSizes.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 
 #include <algorithm>
 #include <map>
-#include <string>
 #include <unordered_map>
 #include <utility>
 
-#include "platform/LongPath.h"
-#include "platform/UniqueFd.h"
+#include "core/live/DiskNodes.h"
 
 namespace tamrel {
 
@@ -31,30 +28,15 @@ using FileKey = std::pair<dev_t, ino_t>;
 
 // Reads the file nodes `ids` from the disk, opening each parent folder once.
 std::vector<OnDisk> readFiles(const DiskIndex& index, std::vector<NodeId> ids) {
-    std::sort(ids.begin(), ids.end(), [&](NodeId a, NodeId b) {
-        return std::pair(index.parent(a), a) < std::pair(index.parent(b), b);
-    });
     std::vector<OnDisk> out;
-    NodeId openParent = NONE;
-    UniqueFd dir;
-    for (NodeId id : ids) {
-        const NodeId p = index.parent(id);
-        if (p != openParent) {
-            openParent = p;
-            dir.reset(openLongPath(index.path(p), O_PATH | O_DIRECTORY | O_NOFOLLOW));
-        }
-        if (!dir) continue;
-        const std::string name(index.nameBytes(id));
-        struct statx sx;
-        if (::statx(dir.get(), name.c_str(), AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT,
-                    STATX_TYPE | STATX_NLINK | STATX_INO | STATX_BLOCKS | STATX_MTIME, &sx) != 0 ||
-            !S_ISREG(sx.stx_mode)) {
-            continue;
-        }
-        out.push_back(OnDisk{id, makedev(sx.stx_dev_major, sx.stx_dev_minor), sx.stx_ino,
-                             sx.stx_nlink, sx.stx_blocks * 512,
-                             storedSeconds(sx.stx_mtime.tv_sec)});
-    }
+    statNodes(index, std::move(ids),
+              STATX_TYPE | STATX_NLINK | STATX_INO | STATX_BLOCKS | STATX_MTIME,
+              [&](NodeId id, const struct statx& sx) {
+                  if (!S_ISREG(sx.stx_mode)) return;
+                  out.push_back(OnDisk{id, makedev(sx.stx_dev_major, sx.stx_dev_minor), sx.stx_ino,
+                                       sx.stx_nlink, sx.stx_blocks * 512,
+                                       storedSeconds(sx.stx_mtime.tv_sec)});
+              });
     return out;
 }
 
@@ -106,11 +88,11 @@ std::vector<LinkPatch> linkPatches(const DiskIndex& index) {
         for (std::size_t k = 0; k < links.size(); ++k) {
             const OnDisk& f = links[k];
             const std::uint8_t kind = index.kind(f.id);
-            const std::uint8_t wantKind =
-                static_cast<std::uint8_t>(f.links >= 2 ? kind | Flag::linked : kind & ~Flag::linked);
+            const std::uint8_t wantKind = static_cast<std::uint8_t>(
+                f.links >= 2 ? kind | Flag::linked : kind & ~Flag::linked);
             const std::uint64_t wantSize = k == 0 ? f.bytes : 0;
-            if (wantKind != kind || wantSize != index.size(f.id)) {
-                out.push_back(LinkPatch{f.id, wantKind, wantSize});
+            if (wantKind != kind || wantSize != index.size(f.id) || f.mtime != index.mtime(f.id)) {
+                out.push_back(LinkPatch{f.id, wantKind, wantSize, f.mtime});
             }
         }
     }

@@ -1,3 +1,5 @@
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <set>
 #include <shared_mutex>
@@ -7,6 +9,7 @@
 #include <vector>
 
 #include "core/live/Changes.h"
+#include "core/live/DiskNodes.h"
 #include "core/live/LinkSizes.h"
 #include "core/index/DiskIndex.h"
 #include "core/scan/EventID.h"
@@ -71,6 +74,7 @@ public:
         auto touch = [&](NodeId id) {
             for (NodeId at = id; at != NONE && !touched_[at]; at = old_.parent(at)) {
                 touched_[at] = true;
+                if (at != 0 && !dirs_.contains(old_.parent(at))) redated_.push_back(at);
             }
         };
         for (NodeId id : dirs_)
@@ -97,6 +101,7 @@ public:
             for (NodeId c : old_.subtree(id))
                 noteLinks(old_.kind(c));
         }
+        readDates();
     }
 
     // Whether a file with several links was listed, or was in a folder listed again: each
@@ -149,6 +154,24 @@ private:
     void noteLinks(const Listing& listing) {
         for (const RawEnt& e : listing.ents)
             noteLinks(e.kind);
+    }
+
+    // The folders whose own entries a refresh rebuilds from the old index (each changed folder,
+    // and every ancestor of one, whose parent is not listed again) are read from the disk for
+    // their modification times: a folder listed again, or one whose entries changed below it,
+    // has a new one, and the parent's block must show it as a fresh scan would.
+    void readDates() {
+        statNodes(old_, std::move(redated_), STATX_TYPE | STATX_MTIME,
+                  [&](NodeId id, const struct statx& sx) {
+                      if (S_ISDIR(sx.stx_mode) && (sx.stx_mask & STATX_MTIME))
+                          dates_.emplace(id, storedSeconds(sx.stx_mtime.tv_sec));
+                  });
+        redated_.clear();
+    }
+
+    std::uint32_t dateOf(NodeId id) const {
+        const auto it = dates_.find(id);
+        return it != dates_.end() ? it->second : old_.mtime(id);
     }
 
     void relist(NodeId id) {
@@ -252,9 +275,9 @@ private:
             const std::uint8_t keep =
                 dir ? static_cast<std::uint8_t>(~Flag::removed)
                     : static_cast<std::uint8_t>(~(Flag::removed | Flag::denied));
-            listing.ents.push_back(RawEnt{at, static_cast<std::uint16_t>(name.size()),
-                                          static_cast<std::uint8_t>(kind & keep),
-                                          dir ? 0 : old_.size(c), old_.mtime(c), NONE});
+            listing.ents.push_back(RawEnt{
+                at, static_cast<std::uint16_t>(name.size()), static_cast<std::uint8_t>(kind & keep),
+                dir ? 0 : old_.size(c), dir ? dateOf(c) : old_.mtime(c), NONE});
             if (dir) oldDirs.push_back(c);
         }
         const auto pairs = writer.writeBlock(listing, n);
@@ -267,6 +290,8 @@ private:
     std::set<NodeId> dirs_;
     std::set<NodeId> deep_;
     std::vector<bool> touched_;
+    std::vector<NodeId> redated_;                      // touched folders whose dates are read
+    std::unordered_map<NodeId, std::uint32_t> dates_;  // their modification times now
     Gathered got_;
     bool linksTouched_ = false;
 };
@@ -297,6 +322,7 @@ std::unique_ptr<DiskIndex> DiskIndex::refreshed(const Changes& changes, ScanProg
             const std::uint64_t before = index->size(p.id);
             relaxedStore(index->kind_[p.id], p.kind);
             relaxedStore(index->size_[p.id], p.size);
+            index->mtime_[p.id] = p.mtime;
             for (NodeId at = index->parent(p.id); at != NONE; at = index->parent(at))
                 relaxedStore(index->size_[at], index->size(at) - before + p.size);
         }

@@ -36,7 +36,8 @@ inline bool append(const std::string& path, std::size_t bytes) {
 // another or whose permissions changed, that folder and every folder below it. Hard links are
 // made across folders (only the new link's folder is reported, as a watcher reports it), and
 // folders get modes that shut them to a user other than root. An operation the file system
-// refuses (in a folder shut to the user running it) changes and reports nothing.
+// refuses (in a folder shut to the user running it) changes and reports nothing. What the
+// constructor makes is dated a day back, so that a date a change leaves is always a new one.
 class RandomTree {
 public:
     explicit RandomTree(unsigned seed) : rng_(seed) {
@@ -47,6 +48,12 @@ public:
             newFile(pick(folders_));
         for (int k = 0; k < 10; ++k)
             newLink(pick(folders_));
+        // Dated a day back, so that every change made later shows in the dates it touches.
+        const std::int64_t dayAgo = nowSeconds() - 86'400;
+        for (const auto* list : {&files_, &folders_}) {
+            for (const std::string& p : *list)
+                setMtime(p, dayAgo);
+        }
     }
 
     const std::string& root() const { return dir_.path(); }

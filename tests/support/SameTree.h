@@ -27,8 +27,9 @@ inline void expectSameTree(const DiskIndex& a, const DiskIndex& b, bool mtimes =
             ++reported;
             ADD_FAILURE() << "node " << i << " differs: " << a.path(i) << " (kind "
                           << int(a.kind(i)) << ", size " << a.size(i) << ", items " << a.items(i)
-                          << ") vs " << b.path(i) << " (kind " << int(b.kind(i)) << ", size "
-                          << b.size(i) << ", items " << b.items(i) << ")";
+                          << ", mtime " << a.mtime(i) << ") vs " << b.path(i) << " (kind "
+                          << int(b.kind(i)) << ", size " << b.size(i) << ", items " << b.items(i)
+                          << ", mtime " << b.mtime(i) << ")";
         }
     }
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -41,6 +42,12 @@ struct Chain {
     ~Chain();
 };
 Chain makeChain(const std::string& top, const std::string& level, int depth);
+
+// Sets the modification time of `path` (a symbolic link itself, not what it names) to `seconds`
+// since 1970, leaving its access time alone; fails the test on error.
+void setMtime(const std::string& path, std::int64_t seconds);
+// Seconds since 1970 now.
+std::int64_t nowSeconds();
 
 // Removes a tree made by a test (permissions restored first, links never followed).
 void removeTree(const std::string& path);

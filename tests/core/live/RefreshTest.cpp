@@ -3,10 +3,12 @@
 
 #include <gtest/gtest.h>
 
-#include "core/live/Changes.h"
 #include "core/index/DiskIndex.h"
+#include "core/live/Changes.h"
 #include "core/scan/ScanProgress.h"
+#include "core/space/CleanPlan.h"
 #include "platform/UniqueFd.h"
+#include "tests/core/space/CleanTestHelpers.h"
 #include "tests/support/Child.h"
 #include "tests/support/RandomTree.h"
 #include "tests/support/SameTree.h"
@@ -37,9 +39,10 @@ std::unique_ptr<DiskIndex> refresh(const DiskIndex& index, const Changes& change
 }
 
 // Random churn, each round refreshed from the changes a watcher would report: the result is
-// what a fresh scan finds. Returns false once a round differs. Counts into `shut` the folders
-// that could not be listed and into `linked` the files with several links, over all rounds.
-// `linkFlags` as expectSameTree() takes it.
+// what a fresh scan finds, modification times included (of the folders listed again, of their
+// ancestors, and of hard links written through another name). Returns false once a round differs.
+// Counts into `shut` the folders that could not be listed and into `linked` the files with several
+// links, over all rounds. `linkFlags` as expectSameTree() takes it.
 bool churnMatchesScans(unsigned seed, int& shut, int& linked, bool linkFlags) {
     SCOPED_TRACE(seed);
     test::RandomTree tree(seed);
@@ -48,7 +51,7 @@ bool churnMatchesScans(unsigned seed, int& shut, int& linked, bool linkFlags) {
         SCOPED_TRACE(round);
         const Changes changes = tree.change(15);
         auto next = refresh(*index, changes);
-        test::expectSameTree(*next, *scanInOrder(tree.root()), false, linkFlags);
+        test::expectSameTree(*next, *scanInOrder(tree.root()), true, linkFlags);
         EXPECT_EQ(next->scannedAt(), index->scannedAt());
         EXPECT_EQ(next->scanTime(), index->scanTime());
         EXPECT_GT(next->eventID(), index->eventID());
@@ -126,6 +129,57 @@ TEST(Refresh, HardLinksCountOnce) {
     marked->markRemoved(*marked->lookup(dir / "c/solo"));
     auto after = refresh(*marked, Changes{{dir / "d"}, {}});
     EXPECT_EQ(after->size(*after->lookup(dir / "d/second")), 64u * 1024);
+}
+
+// A folder's own date is read again where its entry is rebuilt: a folder listed again, one
+// rescanned whole, and the ancestors of either, each as a fresh scan finds it.
+TEST(Refresh, FolderDatesAreReadAgain) {
+    test::TempDir dir;
+    dir.mkdirs("src/rust/target/debug");
+    dir.mkdirs("src/other/sub");
+    dir.write("src/rust/Cargo.toml", 100);
+    dir.write("src/rust/target/debug/app", 400'000);
+    dir.write("src/other/sub/x", 100);
+    const std::int64_t monthAgo = test::nowSeconds() - 30 * 86'400;
+    for (const char* d : {"src", "src/rust", "src/rust/target", "src/rust/target/debug",
+                          "src/other", "src/other/sub"}) {
+        test::setMtime(dir / d, monthAgo);
+    }
+    auto index = scanOf(dir.path());
+    CleanContext context;
+    context.home = dir.path();
+    auto target = [&](const DiskIndex& at) {
+        const auto found = test::findItem(cleanPlan(at, context, 0), at, dir / "src/rust/target");
+        return found ? found->item : CleanItem{};
+    };
+    EXPECT_TRUE(target(*index).on) << "a project left alone for a month";
+
+    struct Case {
+        const char* made;  // a file made (or a folder, ending in "/")
+        Changes changes;
+    };
+    const Case cases[] = {
+        {"src/rust/main.rs", {{dir / "src/rust"}, {}}},
+        {"src/rust/lib.rs", {{dir / "src/rust/lib.rs"}, {}}},  // a file leads to its folder
+        {"src/other/sub/deeper/", {{}, {dir / "src/other/sub"}}},
+        {"src/other/sub/deeper/y", {{dir / "src/other/sub/deeper"}, {}}},
+        {"src/new/", {{dir / "src", dir / "src/new"}, {}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.made);
+        const std::string made(c.made);
+        if (made.ends_with('/')) {
+            dir.mkdirs(made);
+        } else {
+            dir.write(made, 100);
+        }
+        auto next = refresh(*index, c.changes);
+        test::expectSameTree(*next, *scanOf(dir.path()), true);
+        index = std::move(next);
+    }
+    const CleanItem changed = target(*index);
+    EXPECT_FALSE(changed.on);
+    EXPECT_EQ(changed.note, "Project changed 0 days ago");
 }
 
 // A folder deeper than PATH_MAX is listed again like any other, not taken for unreadable.

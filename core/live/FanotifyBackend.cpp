@@ -233,9 +233,33 @@ std::string FanotifyBackend::resolve(const std::string& key) {
     if (!dir || ::fstat(dir.get(), &st) != 0 || st.st_nlink == 0) return {};
     std::string path = pathOfFolder(dir.get());
     if (path.empty()) return {};
+    if (const std::string mine = local(path); !inside(mine) && !coversRoot(mine)) ignore(dir.get());
     if (paths_.size() >= maxCachedPaths) paths_.clear();
     paths_.emplace(key, path);
     return path;
+}
+
+void FanotifyBackend::ignore(int dirFd) {
+    if (!ignoring_) return;
+    // Evictable: the mark goes when the kernel drops the folder from its caches, so marks never
+    // pin folders in memory; the next event of such a folder places a new one.
+    // A mark takes a descriptor opened for reading, not the O_PATH one of a resolved handle.
+    const UniqueFd dir(::openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!dir) return;
+    if (::fanotify_mark(fd_.get(), FAN_MARK_ADD | FAN_MARK_IGNORE_SURV | FAN_MARK_EVICTABLE,
+                        markMask | FAN_EVENT_ON_CHILD, dir.get(), nullptr) == 0) {
+        ignored_ = true;
+    } else if (errno == EINVAL || errno == ENOSPC || errno == EOPNOTSUPP) {
+        ignoring_ = false;  // an older kernel, or out of marks: events are dropped here
+    }
+}
+
+void FanotifyBackend::forgetIgnored() {
+    if (!ignored_) return;
+    // Without FAN_MARK_FILESYSTEM the flush takes the marks of folders and files only.
+    ::fanotify_mark(fd_.get(), FAN_MARK_FLUSH, 0, AT_FDCWD, nullptr);
+    ignored_ = false;
+    ignoring_ = true;
 }
 
 void FanotifyBackend::readEvents(Changes& out) {
@@ -288,7 +312,15 @@ void FanotifyBackend::readEvents(Changes& out) {
                         const std::string key =
                             std::string(info + offsetof(fanotify_event_info_fid, fsid), 8) +
                             std::string(handle, handleEnd);
-                        classify(local(resolve(key)), name, m.mask, out, fresh);
+                        const std::string dir = local(resolve(key));
+                        if (!dir.empty() && !inside(dir) && !coversRoot(dir)) {
+                            outside_.fetch_add(1, std::memory_order_relaxed);
+                        } else {
+                            // A folder moved in may bring ignore marks into the tree.
+                            if ((m.mask & FAN_ONDIR) && (m.mask & FAN_MOVED_TO) && inside(dir))
+                                forgetIgnored();
+                            classify(dir, name, m.mask, out, fresh);
+                        }
                     }
                 }
                 info = infoEnd;

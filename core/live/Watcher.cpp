@@ -273,6 +273,7 @@ Watcher::Status Watcher::status() const {
     s.catchingUp = core_->catchingUp;
     s.unwatched = core_->backend->unwatchedCount();
     s.limitReached = s.unwatched > 0;
+    s.outsideEvents = core_->backend->outsideEvents();
     return s;
 }
 

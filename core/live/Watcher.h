@@ -57,6 +57,10 @@ public:
         bool catchingUp = true;     // the handover has not happened yet
         bool limitReached = false;  // some folders are not watched (walked about once a minute)
         std::size_t unwatched = 0;  // subtrees without watches
+        // Events read from the kernel that lay outside the tree: with fanotify, whose mark sees
+        // the whole file system, the first of each folder outside (its later ones are dropped
+        // by the kernel, see FanotifyBackend).
+        std::uint64_t outsideEvents = 0;
     };
 
     // Starts watching `root` (as the index names it) from event id `since` (0: no saved id).

@@ -119,4 +119,14 @@ void DiskIndex::markRemoved(NodeId i) {
     }
 }
 
+void DiskIndex::setNode(NodeId i, std::uint8_t kind, std::uint64_t size, std::uint32_t mtime) {
+    const std::uint64_t before = this->size(i);
+    relaxedStore(kind_[i], kind);
+    relaxedStore(size_[i], size);
+    relaxedStore(mtime_[i], mtime);
+    if (size == before) return;
+    for (NodeId at = parent_[i]; at != NONE; at = parent_[at])
+        relaxedStore(size_[at], this->size(at) - before + size);
+}
+
 }  // namespace tamrel

@@ -83,12 +83,14 @@ struct IdRange {
 //  4. A folder's size and items are the sums over its children (its own blocks are not counted).
 //  5. The root's name is the root path; every other name is one path component.
 //
-// An index never gains nodes after it is built; the one change is markRemoved().
+// An index never gains nodes after it is built; the changes in place are markRemoved() and a
+// refresh() that keeps the tree's shape.
 //
-// Thread safety: accessors take no lock. size(), items() and kind() are relaxed atomic element
-// reads, so the main thread may read them while markRemoved() runs on another thread.
-// markRemoved() takes lock() exclusively; passes that read many sizes hold it shared for their
-// whole pass, so they never see half of a removal. Everything else is immutable once built.
+// Thread safety: accessors take no lock. size(), items(), kind() and mtime() are relaxed atomic
+// element reads, so the main thread may read them while markRemoved() or refresh() changes them
+// on another thread. Those two take lock() exclusively; passes that read many sizes hold it
+// shared for their whole pass, so they never see half of a change. Names, ids and the shape of
+// the tree are immutable once built.
 class DiskIndex : private NodeArrays<std::byte> {
 public:
     using Clock = std::chrono::system_clock;
@@ -110,8 +112,8 @@ public:
     NodeId count() const { return count_; }
     double scanTime() const { return scanTime_; }
     void setScanTime(double seconds) { scanTime_ = seconds; }
-    std::uint64_t eventID() const { return eventID_; }
-    void setEventID(std::uint64_t id) { eventID_ = id; }
+    std::uint64_t eventID() const { return eventID_.load(std::memory_order_relaxed); }
+    void setEventID(std::uint64_t id) { eventID_.store(id, std::memory_order_relaxed); }
     Clock::time_point scannedAt() const { return scannedAt_; }
     void setScannedAt(Clock::time_point t) { scannedAt_ = t; }
     const Layout& layout() const { return layout_; }
@@ -125,7 +127,7 @@ public:
     std::uint32_t items(NodeId i) const { return relaxedLoad(items_[i]); }
     std::uint8_t kind(NodeId i) const { return relaxedLoad(kind_[i]); }
     Kind kindOf(NodeId i) const { return static_cast<Kind>(kind(i) & Flag::kindMask); }
-    std::uint32_t mtime(NodeId i) const { return mtime_[i]; }
+    std::uint32_t mtime(NodeId i) const { return relaxedLoad(mtime_[i]); }
     std::uint32_t parent(NodeId i) const { return parent_[i]; }
     std::uint32_t firstChild(NodeId i) const { return firstChild_[i]; }
     std::uint32_t childCount(NodeId i) const { return childCount_[i]; }
@@ -139,6 +141,9 @@ public:
     std::span<const std::uint32_t> parents() const { return {parent_, count_}; }
     std::span<const std::uint32_t> masks() const { return {mask_, count_}; }
     std::span<const std::uint32_t> mtimes() const { return {mtime_, count_}; }
+    // Every array as laid out in the region, for block copies into a new generation. Sizes,
+    // item counts, kinds and dates read through them need lock() held.
+    NodeArrays<const std::byte> arrays() const { return {region_.data(), layout_}; }
 
     // Id of the node at an absolute path, or nothing. Components are compared byte for byte;
     // empty components are skipped. Removed nodes are found like any other.
@@ -238,7 +243,26 @@ public:
     std::unique_ptr<DiskIndex> refreshed(const Changes& changes, ScanProgress& progress,
                                          std::uint64_t oldestPending = 0) const;
 
+    // The changes applied the cheaper way. When they keep the tree's shape (nothing is scanned
+    // again, every folder listed again is readable and holds the same entries in the same order,
+    // folders still folders and files still files, none of them removed, and no file with
+    // several links is among them), this index takes them itself: new kinds, sizes and dates
+    // of the entries listed again and of the folders above them, and the new eventID, all
+    // written under lock() held exclusively. Ids and paths stay valid; the result is null.
+    // Otherwise the result is the next generation, as refreshed() builds it, and this index is
+    // not changed. Arguments, event id and exceptions as refreshed().
+    std::unique_ptr<DiskIndex> refresh(const Changes& changes, ScanProgress& progress,
+                                       std::uint64_t oldestPending = 0);
+
 private:
+    // Gives node i a new kind, size and date, and moves the sizes of its ancestors with it. The
+    // caller holds lock() exclusively, or holds a generation no one else has.
+    void setNode(NodeId i, std::uint8_t kind, std::uint64_t size, std::uint32_t mtime);
+    // What refreshed() and refresh() share: `patch` is this index when it may take the changes
+    // itself, else null.
+    std::unique_ptr<DiskIndex> refreshInto(const Changes& changes, ScanProgress& progress,
+                                           std::uint64_t oldestPending, DiskIndex* patch) const;
+
     template <typename T>
     static T relaxedLoad(T& v) {
         return std::atomic_ref<T>(v).load(std::memory_order_relaxed);
@@ -251,7 +275,7 @@ private:
     std::string rootPath_;
     NodeId count_;
     double scanTime_ = 0;
-    std::uint64_t eventID_ = 0;
+    std::atomic<std::uint64_t> eventID_{0};
     Clock::time_point scannedAt_;
     MappedRegion region_;
     Layout layout_;

@@ -380,22 +380,38 @@ void IndexWriter::copySubtree(const DiskIndex& old, NodeId o, NodeId n) {
     const std::uint32_t nameBytes = old.nameOff(e) - nameStart;
     reserve(k, nameBytes);
 
-    std::memcpy(names_ + nb_, old.nameData().data() + nameStart, nameBytes);
-    const std::uint32_t delta = next_ - f;  // 32-bit wrapping on purpose
+    // The arrays that do not name other nodes move as they are; the rest are rebased. Block
+    // copies and one tight pass: an element-wise copy of 3 million nodes took 25 ms.
+    const NodeArrays<const std::byte> from = old.arrays();
+    const NodeId to = next_;
+    auto move = [&](auto* dst, const auto* src) {
+        std::memcpy(dst + to, src + f, std::size_t{k} * sizeof(*src));
+    };
+    std::memcpy(names_ + nb_, from.names_ + nameStart, nameBytes);
+    move(childCount_, from.childCount_);
+    move(size_, from.size_);
+    move(items_, from.items_);
+    move(kind_, from.kind_);
+    move(mtime_, from.mtime_);
+    move(mask_, from.mask_);
+    const std::uint32_t delta = to - f;  // 32-bit wrapping on purpose
     const std::uint32_t nameDelta = static_cast<std::uint32_t>(nb_) - nameStart;
     for (std::uint32_t j = 0; j < k; ++j) {
-        const NodeId from = f + j;
-        const NodeId to = next_ + j;
-        childCount_[to] = old.childCount(from);
-        size_[to] = old.size(from);
-        items_[to] = old.items(from);
-        kind_[to] = old.kind(from);
-        mtime_[to] = old.mtime(from);
-        mask_[to] = old.mask(from);
-        nameOff_[to + 1] = old.nameOff(from + 1) + nameDelta;
-        parent_[to] = old.parent(from) == o ? n : old.parent(from) + delta;
-        firstChild_[to] = old.childCount(from) > 0 ? old.firstChild(from) + delta : 0;
+        const NodeId at = to + j;
+        const bool folder = from.childCount_[f + j] > 0;
+        nameOff_[at + 1] = from.nameOff_[f + j + 1] + nameDelta;
+        const std::uint32_t p = from.parent_[f + j];
+        parent_[at] = p == o ? n : p + delta;
+        firstChild_[at] = folder ? from.firstChild_[f + j] + delta : 0;
+        subtreeEnd_[at] = folder ? from.subtreeEnd_[f + j] + delta : at + 1;
     }
+    // The copied sums stand; finish() folds only what was written otherwise.
+    size_[n] = old.size(o);
+    items_[n] = old.items(o);
+    subtreeEnd_[n] = to + k;
+    copied_.push_back({to, to + k});
+    copyRoots_.push_back(n);
+    copiedNodes_ += k;
     next_ += k;
     nb_ += nameBytes;
 }
@@ -421,7 +437,44 @@ void IndexWriter::foldRange(NodeId lo, NodeId hi) {
         foldInto(i, parent_[i]);
 }
 
+void IndexWriter::foldAroundCopies() {
+    // The nodes outside the copied ranges, last first: children come after their parents, so
+    // each is folded into its parent after everything below it. A copied subtree's root holds
+    // its sums already, and nothing inside the range is visited.
+    std::sort(copyRoots_.begin(), copyRoots_.end());
+    const auto isCopyRoot = [&](NodeId i) {
+        return std::binary_search(copyRoots_.begin(), copyRoots_.end(), i);
+    };
+    const auto eachWritten = [&](auto&& visit) {
+        NodeId hi = next_;
+        for (auto r = copied_.rbegin(); r != copied_.rend(); ++r) {
+            for (NodeId i = hi; i-- > r->second;)
+                visit(i);
+            hi = r->first;
+        }
+        for (NodeId i = hi; i-- > 0;)
+            visit(i);
+    };
+    eachWritten([&](NodeId i) {
+        if (!isCopyRoot(i)) clearFolder(i);
+    });
+    eachWritten([&](NodeId i) {
+        if (i == 0) {
+            subtreeEnd_[0] = std::max(subtreeEnd_[0], NodeId{1});
+        } else {
+            foldInto(i, parent_[i]);
+        }
+    });
+}
+
 std::unique_ptr<DiskIndex> IndexWriter::finish(std::string rootPath) {
+    // Mostly copied from an older generation (a refresh of a few folders): only the rest is
+    // folded, a few thousand nodes instead of millions.
+    if (copiedNodes_ > std::uint64_t{next_} / 2) {
+        foldAroundCopies();
+        return std::make_unique<DiskIndex>(std::move(region_), layout_, next_,
+                                           std::move(rootPath));
+    }
     // Children come after their parents, so one descending pass folds every child into its
     // parent before the parent is folded. The descendants of a folder are one id range, so
     // folders whose ranges are small enough are folded in parallel and only the folders above

@@ -498,6 +498,8 @@ private:
     void scheduleLive();
     void apply(Changes changes);
     void adopt(IndexRef next);
+    // After a refresh that changed the shown generation itself (DiskIndex::refresh()).
+    void changedInPlace();
     // Marks the shown generation as not saved; it is saved once saveInterval has passed since
     // the previous save of a refresh began, or earlier by saveNow().
     void saveLater();

@@ -88,23 +88,39 @@ void AppModel::apply(Changes changes) {
     const std::uint64_t oldest = watcher_ ? watcher_->oldestPending() : 0;
     runInBackground([this, index, changes = std::move(changes), oldest] {
         IndexRef next;
+        bool inPlace = false;
         try {
             ScanProgress unseen;
-            next = ownIndex(index->refreshed(changes, unseen, oldest));
+            next = ownIndex(index->refresh(changes, unseen, oldest));
+            inPlace = !next;
         } catch (const std::exception&) {
             // A refresh that failed adopts nothing.
         }
         // Compared by address only: the main thread must not be left holding the last reference
         // to the replaced generation.
-        onMainThread([this, refreshed = index.get(), next] {
+        onMainThread([this, refreshed = index.get(), next, inPlace] {
             Batch batch(*this);
             applying_ = false;
             setSync(Sync::live);
             // A generation of an index no longer shown is dropped unsaved: the saved file holds
             // what was adopted until then, and the next open catches up from there.
-            if (next && index_ && index_.get() == refreshed) adopt(next);
+            if (!index_ || index_.get() != refreshed) return;
+            if (next) {
+                adopt(next);
+            } else if (inPlace) {
+                changedInPlace();
+            }
         });
     });
+}
+
+void AppModel::changedInPlace() {
+    // The same nodes with new sizes and dates: every id held stays valid.
+    Batch batch(*this);
+    setRevision(revision_ + 1);
+    refreshDerived();
+    if (!query_.isEmpty()) scheduleSearch();
+    saveLater();
 }
 
 void AppModel::adopt(IndexRef next) {

@@ -43,6 +43,31 @@ std::optional<NodeId> DiskIndex::lookup(std::string_view path) const {
     return at;
 }
 
+std::optional<NodeId> DiskIndex::counterpart(const DiskIndex& other, NodeId id) const {
+    if (other.rootPath_ != rootPath_) return lookup(other.path(id));
+    const std::vector<NodeId> chain = other.ancestry(id);
+    NodeId at = 0;
+    for (std::size_t k = 1; k < chain.size(); ++k) {
+        const NodeId o = chain[k];
+        const std::string_view name = other.nameBytes(o);
+        const NodeId place = o - other.firstChild(other.parent(o));
+        std::optional<NodeId> found;
+        if (place < childCount_[at] && nameBytes(firstChild_[at] + place) == name) {
+            found = firstChild_[at] + place;
+        } else {
+            for (NodeId c : children(at)) {
+                if (nameBytes(c) == name) {
+                    found = c;
+                    break;
+                }
+            }
+        }
+        if (!found) return std::nullopt;
+        at = *found;
+    }
+    return at;
+}
+
 std::vector<NodeId> DiskIndex::ancestry(NodeId i) const {
     std::vector<NodeId> chain;
     for (NodeId at = i; at != NONE; at = parent_[at])

@@ -148,6 +148,11 @@ public:
     // Id of the node at an absolute path, or nothing. Components are compared byte for byte;
     // empty components are skipped. Removed nodes are found like any other.
     std::optional<NodeId> lookup(std::string_view path) const;
+    // The node of this index at the path that node `id` of `other` has (as lookup(other.path(id))
+    // finds it), or nothing: names are matched level by level, trying first the same place in
+    // each folder's entries, where a refresh keeps the entries of a folder that did not change.
+    // Linear in the depth when the places hold; `other` may be another generation of this root.
+    std::optional<NodeId> counterpart(const DiskIndex& other, NodeId id) const;
     IdRange children(NodeId i) const { return {firstChild_[i], firstChild_[i] + childCount_[i]}; }
     // The descendants of i; empty (i+1 .. i+1) when i has no children.
     IdRange subtree(NodeId i) const {

@@ -127,30 +127,22 @@ void AppModel::adopt(IndexRef next) {
     if (!index_) return;
     Batch batch(*this);
     const IndexRef old = index_;
-    const auto pathOf = [&](NodeId id) -> std::optional<std::string> {
+    // By path, name by name: ids of one generation mean nothing in another.
+    const auto find = [&](NodeId id) -> std::optional<NodeId> {
         if (id >= old->count()) return std::nullopt;
-        return old->path(id);
+        return next->counterpart(*old, id);
     };
-    const std::optional<std::string> currentPath = pathOf(current_);
-    std::vector<std::string> basketPaths;
+    NodeId current = 0;
+    if (const auto n = find(current_); n && next->isDir(*n)) current = *n;
+    NodeIds basket;
     for (NodeId id : basket_) {
-        if (auto p = pathOf(id)) basketPaths.push_back(std::move(*p));
+        if (const auto n = find(id); n && *n != 0) basket.push_back(*n);
     }
-    const std::optional<std::string> hoveredPath = hovered_ ? pathOf(*hovered_) : std::nullopt;
+    const OptionalNode hovered = hovered_ ? find(*hovered_) : std::nullopt;
 
     setIndex(next);
-    NodeId current = 0;
-    if (currentPath) {
-        if (const auto n = next->lookup(*currentPath); n && next->isDir(*n)) current = *n;
-    }
     setCurrent(current);
-    NodeIds basket;
-    for (const std::string& p : basketPaths) {
-        if (const auto n = next->lookup(p); n && *n != 0) basket.push_back(*n);
-    }
     setBasket(std::move(basket));
-    OptionalNode hovered;
-    if (hoveredPath) hovered = next->lookup(*hoveredPath);
     setHovered(hovered);
     carryListsOver(*old, *next);
     setRevision(revision_ + 1);

@@ -1,6 +1,7 @@
 // Feeds damaged saved index files to DiskIndex::load and walks whatever it accepts: a file that
-// loads must be safe to read everywhere. An input starting with 'T' is a whole file; any other
-// input is a list of 6-byte edits (offset, value, operation) of a small valid saved index.
+// loads must be safe to read everywhere, and the check of its checksum must tell an edited file
+// from the one that was saved. An input starting with 'T' is a whole file; any other input is a
+// list of 6-byte edits (offset, value, operation) of a small valid saved index.
 #include <fcntl.h>
 #include <ftw.h>
 #include <sys/stat.h>
@@ -117,14 +118,21 @@ void exercise(DiskIndex& index) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static Setup setup;
-    const std::string bytes = size > 0 && data[0] == 'T'
-                                  ? std::string(reinterpret_cast<const char*>(data), size)
-                                  : edited(setup.baseline, data, size);
+    const bool whole = size > 0 && data[0] == 'T';
+    const std::string bytes = whole ? std::string(reinterpret_cast<const char*>(data), size)
+                                    : edited(setup.baseline, data, size);
     {
         std::ofstream out(setup.file, std::ios::binary | std::ios::trunc);
         out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     }
-    if (auto index = DiskIndex::load(setup.root)) exercise(*index);
+    if (auto index = DiskIndex::load(setup.root)) {
+        // Edits that leave every byte as it was are the only ones whose file is intact.
+        const bool intact = index->savedFileIntact();
+        if (!whole && intact != (bytes == setup.baseline)) std::abort();
+        exercise(*index);
+    } else if (!whole && bytes == setup.baseline) {
+        std::abort();  // the file as saved must load
+    }
     DiskIndex::cachedDate(setup.root);
     return 0;
 }

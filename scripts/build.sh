@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh build-essential cmake ninja-build pkg-config \
-  libgtest-dev libgmock-dev libbenchmark-dev libicu-dev libssl-dev \
+  libgtest-dev libgmock-dev libbenchmark-dev libicu-dev libssl-dev libxxhash-dev \
   qt6-base-dev qt6-qpa-plugins libplist-dev \
   fonts-inter fonts-jetbrains-mono fonts-material-design-icons-iconfont
 build=${TAMREL_BUILD_DIR:-build}

@@ -13,6 +13,7 @@
 
 #include "core/index/Layout.h"
 #include "core/base/MappedRegion.h"
+#include "platform/UniqueFd.h"
 
 namespace tamrel {
 
@@ -206,26 +207,41 @@ public:
     // parents) when it is missing, ignoring failures. "" when there is no home folder.
     static std::string cacheURL(const std::string& root);
 
-    // Writes the index to its saved file: a new temporary file (mode 0600, a unique name in the
-    // same folder) renamed over the old one, so readers see the old file or the new one whole.
-    // The temporary file is flocked while it is written; temporary files of earlier saves of
-    // the same root that no save holds (the process was killed mid-way) are removed first.
-    // Holds lock() shared while writing, so the file never holds half of a removal; saves of
-    // one root in this process run one at a time. Throws std::system_error in the generic
-    // category with the errno of the failing call (ENAMETOOLONG for a root path over 3968
-    // bytes, ENOENT without a home folder); the temporary file is removed then, and the old
-    // saved file is left as it was. Nothing is flushed to disk explicitly.
+    // Writes the index to its saved file, with the checksum of its whole content in the header
+    // (SavedIndexHeader), replacing the old file with rename() so that readers see the old file
+    // or the new one whole. The new file is written without a name where the file system allows
+    // it (O_TMPFILE), and named only to be renamed into place, so a save killed mid-way leaves
+    // nothing behind; elsewhere it is a temporary file with a unique name in the same folder.
+    // Either way it is flocked while written, and temporary files of earlier saves of the same
+    // root that no save holds (the process was killed mid-way) are removed first. Anything at
+    // the saved file's path that is not a regular file (a folder, a FIFO, a link) is moved aside
+    // to that path + ".not-an-index" (or ".not-an-index.1", ...), never removed. Holds lock()
+    // shared while writing, so the file never holds half of a removal; saves of one root in
+    // this process run one at a time. Throws std::system_error in the generic category with
+    // the errno of the failing call (ENAMETOOLONG for a root path over 3968 bytes, ENOENT
+    // without a home folder); the old saved file is left as it was then. Nothing is flushed to
+    // disk explicitly. Files are 0600.
     void save() const;
 
     // The saved index of `root` mapped copy-on-write (a removal made in memory never reaches
-    // the file), or null when there is none or it does not pass the checks: the magic, the
-    // capacities and the file size they imply, the stored root path byte for byte, and the tree
-    // itself (checkSavedTree). A damaged file is never read out of bounds. Maps and checks; it
-    // does not parse or copy.
-    static std::unique_ptr<DiskIndex> load(const std::string& root);
+    // the file), or null when there is none or it does not pass the checks: a regular file (a
+    // FIFO or anything else is not opened for reading, so nothing waits on it) of this format,
+    // the capacities and the file size they imply, the stored root path byte for byte, and the
+    // tree itself (checkSavedTree). A damaged file is never read out of bounds. Maps and checks
+    // the structure; it does not parse or copy, nor read the whole file: savedFileIntact() does
+    // that, afterwards. `damaged`, when given, is set to whether a file of this format for this
+    // root was there and refused. Removes stale temporary files of saves of `root` first.
+    static std::unique_ptr<DiskIndex> load(const std::string& root, bool* damaged = nullptr);
+
+    // Whether the saved file this index was loaded from holds, byte for byte, what was written
+    // to it: the checksum in its header over its whole content, read from the file again (not
+    // from this index's memory, which removals change). True for an index that was not loaded.
+    // Reads the whole file (about 6 ms for a million entries from the page cache): call it off
+    // the main thread. Thread-safe.
+    bool savedFileIntact() const;
 
     // The scan date of the saved index of `root`, read from the first 64 bytes of its file;
-    // nothing when there is no file, it is shorter or its magic differs.
+    // nothing when there is no regular file there, it is shorter or its magic differs.
     static std::optional<Clock::time_point> cachedDate(const std::string& root);
 
     // The next generation of this index (Refresh.cpp): folders in changes.dirs are listed again
@@ -285,6 +301,7 @@ private:
     MappedRegion region_;
     Layout layout_;
     mutable std::shared_mutex lock_;
+    UniqueFd savedFile_;  // the saved file a loaded index was mapped from; closed otherwise
 };
 
 }  // namespace tamrel

@@ -1,15 +1,16 @@
 #pragma once
 
-#include <set>
-#include <string>
+#include "core/live/PathSet.h"
 
 namespace tamrel {
 
 // What changed below a watched root, as absolute paths without a trailing "/". A path may be in
-// both sets; repeated paths collapse.
+// both sets; repeated paths collapse. Held as trees of names (PathSet): a catch-up that finds
+// every folder of a deep tree changed costs memory in proportion to the folders, not to the
+// square of the depth.
 struct Changes {
-    std::set<std::string> dirs;  // folders whose own entries changed: list again, one level
-    std::set<std::string> deep;  // paths whose whole subtree must be scanned again
+    PathSet dirs;  // folders whose own entries changed: list again, one level
+    PathSet deep;  // paths whose whole subtree must be scanned again
 
     bool isEmpty() const { return dirs.empty() && deep.empty(); }
     friend bool operator==(const Changes&, const Changes&) = default;

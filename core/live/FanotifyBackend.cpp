@@ -334,8 +334,7 @@ void FanotifyBackend::readEvents(Changes& out) {
     }
     if (fresh.empty()) return;
     WalkResult found = walkFolders(*this, fresh, 0, 1, mounts_, stopping_);
-    for (std::string& p : found.changed)
-        out.dirs.insert(std::move(p));
+    out.dirs.merge(found.changed);
 }
 
 void FanotifyBackend::classify(const std::string& dir, const std::string& name, std::uint64_t mask,

@@ -6,7 +6,6 @@
 #include <sys/sysmacros.h>
 
 #include <cerrno>
-#include <cstring>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -16,7 +15,6 @@
 #include "core/scan/JobStack.h"
 #include "core/scan/MountPolicy.h"
 #include "platform/LongPath.h"
-#include "platform/PathText.h"
 #include "platform/UniqueFd.h"
 
 namespace tamrel {
@@ -32,11 +30,43 @@ std::uint64_t nanoseconds(const statx_timestamp& t) {
     return static_cast<std::uint64_t>(t.tv_sec) * 1'000'000'000u + t.tv_nsec;
 }
 
+// Where a folder waiting to be walked lies: its name below its parent's place. The places of a
+// walk form a tree shared by the jobs below each folder, so a job holds one name rather than
+// its whole path.
+struct Place {
+    // Null for a start. Mutable so that the destructor can take it apart.
+    mutable std::shared_ptr<const Place> parent;
+    std::string name;  // a start's whole path
+
+    Place(std::shared_ptr<const Place> parent, std::string name)
+        : parent(std::move(parent)), name(std::move(name)) {}
+    Place(const Place&) = delete;
+    Place& operator=(const Place&) = delete;
+    // Lets go of the places above without recursion (a chain may be thousands deep): each one
+    // this was the last holder of is taken apart here, one after the other.
+    ~Place() {
+        std::shared_ptr<const Place> up = std::move(parent);
+        while (up && up.use_count() == 1)
+            up = std::move(up->parent);
+    }
+
+    std::string path() const {
+        std::vector<const Place*> chain;
+        for (const Place* at = this; at; at = at->parent.get())
+            chain.push_back(at);
+        std::string out = chain.back()->name;
+        for (auto it = chain.rbegin() + 1; it != chain.rend(); ++it) {
+            if (out.empty() || out.back() != '/') out += '/';
+            out += (*it)->name;
+        }
+        return out;
+    }
+};
+
 struct Job {
     std::shared_ptr<UniqueFd> parentFd;  // open while subfolders wait; null for a start
-    std::string path;
+    std::shared_ptr<const Place> place;
     WatchToken parent;
-    std::size_t nameAt;  // where the folder's name starts in path (0 for a start)
     std::string startName;
     dev_t parentDevice;
     bool parentEntriesChanged = false;  // the parent's mtime is at or after the stamp
@@ -55,19 +85,19 @@ struct Walk {
 };
 
 // Lists one folder: watch it, then compare ctimes, then queue its subfolders.
-void visit(Walk& walk, const Job& job, std::vector<Job>& group, char* buffer,
-           std::vector<std::string>& changed, std::vector<std::string>& missing,
-           std::vector<std::string>& replaced) {
+void visit(Walk& walk, const Job& job, std::vector<Job>& group, char* buffer, PathSet& changed,
+           std::vector<std::string>& missing, PathSet& replaced) {
     // Relative to the parent's descriptor when there is one (any folder but a start): no path to
-    // resolve. Out of descriptors, the path does as well.
+    // resolve. Out of descriptors, the path does as well. The path is made for this visit only.
     const bool isStart = !job.parentFd;
-    const char* const relative = job.path.c_str() + job.nameAt;
+    const std::string path = job.place->path();
+    const char* const relative = job.place->name.c_str();
     auto fd = std::make_shared<UniqueFd>(
         isStart ? -1 : ::openat(job.parentFd->get(), relative, openFlags));
-    if (!*fd) fd->reset(openLongPath(job.path, openFlags));
+    if (!*fd) fd->reset(openLongPath(path, openFlags));
     struct statx sx;
     if (!*fd && !isStart && (errno == EMFILE || errno == ENFILE)) {
-        walk.backend.unopened(job.parent, relative, job.path);
+        walk.backend.unopened(job.parent, relative, path);
         return;
     }
     if (!*fd && !isStart) {
@@ -76,24 +106,24 @@ void visit(Walk& walk, const Job& job, std::vector<Job>& group, char* buffer,
         if (walk.stamp == 0 ||
             ::statx(job.parentFd->get(), relative, statFlags, STATX_CTIME, &sx) != 0 ||
             nanoseconds(sx.stx_ctime) >= walk.stamp) {
-            changed.push_back(job.path);
+            changed.insert(path);
         }
         return;
     }
     if (!*fd || ::statx(fd->get(), "", AT_EMPTY_PATH | statFlags, STATX_TYPE, &sx) != 0) {
-        if (isStart) missing.push_back(job.path);
+        if (isStart) missing.push_back(path);
         return;
     }
     const dev_t device = makedev(sx.stx_dev_major, sx.stx_dev_minor);
     if (!isStart && !walk.mounts.enterFolder(sx, job.parentDevice)) return;
     const std::string_view name = isStart ? std::string_view(job.startName) : relative;
-    const WatchToken token = walk.backend.addFolder(job.parent, name, job.path, fd->get(), device);
+    const WatchToken token = walk.backend.addFolder(job.parent, name, path, fd->get(), device);
 
     // The ctimes are read after the watch is in place: a change before it shows in a ctime, a
     // change after it arrives as an event.
     bool reported = false;
     auto report = [&] {
-        changed.push_back(job.path);
+        changed.insert(path);
         reported = true;
     };
     bool entriesChanged = false;
@@ -106,7 +136,7 @@ void visit(Walk& walk, const Job& job, std::vector<Job>& group, char* buffer,
             report();
             // A move or mkdir at this name changed the parent's entries and gave this folder
             // a new ctime; a folder moved here brings subfolders whose ctimes are old.
-            if (job.parentEntriesChanged) replaced.push_back(job.path);
+            if (job.parentEntriesChanged) replaced.insert(path);
         }
     }
     for (;;) {
@@ -126,9 +156,8 @@ void visit(Walk& walk, const Job& job, std::vector<Job>& group, char* buffer,
                     report();
             }
             if (type != DT_DIR) continue;
-            std::string path = joinPath(job.path, entry);
-            const std::size_t nameAt = path.size() - std::strlen(entry);
-            group.push_back(Job{fd, std::move(path), token, nameAt, {}, device, entriesChanged});
+            auto place = std::make_shared<const Place>(job.place, entry);
+            group.push_back(Job{fd, std::move(place), token, {}, device, entriesChanged});
         }
     }
     walk.jobs.push(group);
@@ -137,7 +166,8 @@ void visit(Walk& walk, const Job& job, std::vector<Job>& group, char* buffer,
 void work(Walk& walk) {
     std::unique_ptr<char[]> buffer(new char[bufferBytes]);
     std::vector<Job> group;
-    std::vector<std::string> changed, missing, replaced;
+    PathSet changed, replaced;
+    std::vector<std::string> missing;
     while (std::optional<Job> job = walk.jobs.pop()) {
         if (walk.cancel.load(std::memory_order_relaxed)) {
             walk.jobs.clear();
@@ -147,9 +177,9 @@ void work(Walk& walk) {
         walk.jobs.done();
     }
     std::lock_guard lock(walk.resultLock);
-    walk.result.changed.insert(walk.result.changed.end(), changed.begin(), changed.end());
+    walk.result.changed.merge(changed);
     walk.result.missing.insert(walk.result.missing.end(), missing.begin(), missing.end());
-    walk.result.replaced.insert(walk.result.replaced.end(), replaced.begin(), replaced.end());
+    walk.result.replaced.merge(replaced);
 }
 
 }  // namespace
@@ -166,7 +196,8 @@ WalkResult walkFolders(WatchBackend& backend, const std::vector<WalkStart>& star
     Walk walk{backend, stamp, mounts, cancel, {}, {}, {}};
     std::vector<Job> group;
     for (const WalkStart& s : starts)
-        group.push_back(Job{nullptr, s.path, s.parent, 0, s.name, 0, false});
+        group.push_back(Job{nullptr, std::make_shared<const Place>(nullptr, s.path), s.parent,
+                            s.name, 0, false});
     walk.jobs.push(group);
     std::vector<std::thread> workers;
     try {

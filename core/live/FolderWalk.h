@@ -7,20 +7,22 @@
 #include <string>
 #include <vector>
 
+#include "core/live/PathSet.h"
 #include "core/live/WatchBackend.h"
 
 namespace tamrel {
 
 class MountPolicy;
 
-// What one walk found.
+// What one walk found. Paths are held as trees of names: a walk that reports every folder of a
+// tree thousands of levels deep holds a name per folder, not a path per folder.
 struct WalkResult {
-    std::vector<std::string> changed;  // folders whose own ctime, or an entry's, is >= the stamp
+    PathSet changed;                   // folders whose own ctime, or an entry's, is >= the stamp
     std::vector<std::string> missing;  // starts that could not be opened
     // Folders that may not be the ones that were there at the stamp: their own ctime and their
     // parent's mtime are both at or after it (a folder moved or made at that name since). What
     // lies below one may carry old ctimes, so only a scan of its whole subtree is sure.
-    std::vector<std::string> replaced;
+    PathSet replaced;
 };
 
 // The device of the folder at `path` (0 when it cannot be read): where the MountPolicy of walks
@@ -38,7 +40,8 @@ dev_t deviceOf(const std::string& path);
 // their parent's descriptor (by path when descriptors run short), never following a symbolic
 // link; mount points are entered as `mounts` says, as a scan would. A folder that cannot be
 // opened for want of descriptors is handed to backend.unopened(). Stops taking folders once
-// `cancel` is set. Blocks until done.
+// `cancel` is set. Blocks until done. Folders waiting to be walked hold their names and a link
+// to their parent's, never a whole path, so memory grows with the folders, not their depth.
 //
 // `mounts` and `backend` must outlive the call; both are used from all the walking threads.
 WalkResult walkFolders(WatchBackend& backend, const std::vector<WalkStart>& starts,

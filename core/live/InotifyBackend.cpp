@@ -142,24 +142,40 @@ std::string InotifyBackend::pathOf(WatchToken token) const {
         at = it->second.parent;
     }
     if (names.empty()) return root_;
+    // Appended in place: a path thousands of folders deep is made in one pass.
     std::string out = *names.back();
-    for (auto n = names.rbegin() + 1; n != names.rend(); ++n)
-        out = joinPath(out, **n);
+    for (auto n = names.rbegin() + 1; n != names.rend(); ++n) {
+        if (out.empty() || out.back() != '/') out += '/';
+        out += **n;
+    }
     return out;
 }
 
 void InotifyBackend::subtreePaths(WatchToken token, Changes& out) const {
     // Each watch once: a record that went wrong must not turn the walk into a loop.
     std::unordered_set<WatchToken> seen;
-    std::vector<std::pair<WatchToken, std::string>> stack{{token, pathOf(token)}};
+    // Depth first with one path that grows and shrinks: a folder waiting holds its name and the
+    // length of its parent's path, which stays at the front of `path` until it is taken.
+    struct Step {
+        WatchToken at;
+        std::size_t base;         // the parent's path length
+        const std::string* name;  // null for `token` itself
+    };
+    std::string path = pathOf(token);
+    std::vector<Step> stack{{token, path.size(), nullptr}};
     while (!stack.empty()) {
-        auto [at, path] = std::move(stack.back());
+        const Step step = stack.back();
         stack.pop_back();
-        auto it = nodes_.find(at);
-        if (it == nodes_.end() || !seen.insert(at).second) continue;
+        auto it = nodes_.find(step.at);
+        if (it == nodes_.end() || !seen.insert(step.at).second) continue;
+        path.resize(step.base);
+        if (step.name) {
+            if (path.empty() || path.back() != '/') path += '/';
+            path += *step.name;
+        }
         for (const auto& [name, child] : it->second.children)
-            stack.emplace_back(child, joinPath(path, name));
-        out.dirs.insert(std::move(path));
+            stack.push_back({child, path.size(), &name});
+        out.dirs.insert(path);
     }
 }
 
@@ -333,8 +349,7 @@ void InotifyBackend::walkNew(std::vector<WalkStart>& fresh, Changes& out) {
         }
     }
     WalkResult found = walkFolders(*this, starts, 0, 1, mounts_, stopping_);
-    for (std::string& p : found.changed)
-        out.dirs.insert(std::move(p));
+    out.dirs.merge(found.changed);
 }
 
 void InotifyBackend::readEvents(Changes& out) {

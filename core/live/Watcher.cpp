@@ -193,10 +193,8 @@ void Watcher::Core::run() {
         if (walkThread.joinable() && walkDone) {
             walkThread.join();
             Changes found;
-            for (std::string& p : walkResult.changed)
-                found.dirs.insert(std::move(p));
-            for (std::string& p : walkResult.replaced)
-                found.deep.insert(std::move(p));
+            found.dirs = std::move(walkResult.changed);
+            found.deep = std::move(walkResult.replaced);
             if (firstWalk && !walkResult.missing.empty()) found.deep.insert(root);
             walkResult = WalkResult();
             const bool foundAny = add(found, walkStamp);

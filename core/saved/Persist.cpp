@@ -12,11 +12,13 @@
 #include <cstdio>
 #include <functional>
 #include <mutex>
+#include <random>
 #include <string_view>
 #include <system_error>
 #include <vector>
 
 #include "core/index/DiskIndex.h"
+#include "core/saved/SavedChecksum.h"
 #include "core/saved/SavedIndexCheck.h"
 #include "core/saved/SavedIndexHeader.h"
 #include "platform/UniqueFd.h"
@@ -28,6 +30,9 @@ namespace {
 
 // The kernel moves at most about 2 GiB per write; pieces of 1 GiB stay clear of that.
 constexpr std::size_t maxWrite = std::size_t{1} << 30;
+// A save hashes and writes the region in pieces of this size, each hashed while it is in the
+// cache for its write.
+constexpr std::size_t checksumPiece = std::size_t{1} << 20;
 
 [[noreturn]] void fail(int error, const char* what) {
     throw std::system_error(error, std::generic_category(), what);
@@ -98,11 +103,33 @@ void removeStaleTemps(const std::string& target) {
     }
 }
 
-// A temporary file beside the saved one, removed unless it was renamed into place. Holds an
-// exclusive flock on it for its whole life, which tells later saves that it is not stale.
+// Six random letters and digits, for names that must not clash.
+std::string randomTag() {
+    static constexpr char letters[] =
+        "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    std::random_device random;  // read afresh: a forked child must not repeat its parent
+    std::string tag(6, 'x');
+    for (char& c : tag)
+        c = letters[random() % (sizeof letters - 1)];
+    return tag;
+}
+
+// The file being written. Where the file system can, it has no name until it is complete
+// (O_TMPFILE): a save killed mid-way leaves nothing behind. It is linked under a temporary name
+// beside the saved one only to be renamed over it at once; elsewhere it has that name from the
+// start. Either way it holds an exclusive flock for its whole life, which tells later clean-ups
+// that its name is not stale, and a name it still has when it goes is removed.
 class TempFile {
 public:
     explicit TempFile(const std::string& target) {
+        const std::string dir = target.substr(0, target.rfind('/'));
+        fd_.reset(::open(dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
+        // Linking it needs /proc (without the rights linkat(AT_EMPTY_PATH) asks for).
+        if (fd_ && ::access("/proc/self/fd", X_OK) != 0) fd_.reset();
+        if (fd_) {
+            if (::flock(fd_.get(), LOCK_EX) != 0) fail(errno, "cannot lock the saved index file");
+            return;
+        }
         for (int tries = 0;; ++tries) {
             path_ = target + ".XXXXXX.tmp";
             fd_.reset(::mkostemps(path_.data(), 4, O_CLOEXEC));
@@ -119,7 +146,7 @@ public:
     }
     ~TempFile() {
         // Unlinked while still locked, so no clean-up sees it unlocked first.
-        if (!renamed_) ::unlink(path_.c_str());
+        if (!renamed_ && !path_.empty()) ::unlink(path_.c_str());
         fd_.reset();
     }
     TempFile(const TempFile&) = delete;
@@ -136,7 +163,20 @@ public:
         }
     }
 
+    // Writes over bytes already written, at `offset`.
+    void writeAt(std::uint64_t offset, const std::byte* data, std::size_t bytes) {
+        while (bytes > 0) {
+            const ssize_t n = ::pwrite(fd_.get(), data, bytes, static_cast<off_t>(offset));
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) fail(n < 0 ? errno : EIO, "cannot write the saved index file");
+            data += n;
+            offset += static_cast<std::uint64_t>(n);
+            bytes -= static_cast<std::size_t>(n);
+        }
+    }
+
     void renameTo(const std::string& target) {
+        if (path_.empty()) link(target);
         // A close error can mean the data never reached the file system. The lock belongs to
         // the open file, so a duplicate keeps it held until the rename is done.
         UniqueFd held(::fcntl(fd_.get(), F_DUPFD_CLOEXEC, 0));
@@ -148,10 +188,38 @@ public:
     }
 
 private:
-    std::string path_;
+    // Gives the nameless file a temporary name beside `target`.
+    void link(const std::string& target) {
+        const std::string self = "/proc/self/fd/" + std::to_string(fd_.get());
+        for (int tries = 0;; ++tries) {
+            std::string name = target + "." + randomTag() + ".tmp";
+            if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+                path_ = std::move(name);
+                return;
+            }
+            if (errno != EEXIST || tries >= 8) fail(errno, "cannot write the saved index file");
+        }
+    }
+
+    std::string path_;  // the file's name; empty while it has none
     UniqueFd fd_;
     bool renamed_ = false;
 };
+
+// Moves whatever is at `path` and is not a regular file (a folder, a FIFO, a symbolic link...)
+// out of the way of a save, to the first free name of `path` + ".not-an-index", then ".1",
+// ".2"...: nothing of it is removed, and the saved file can take its place.
+void moveAside(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode)) return;
+    for (int k = 0; k < 100; ++k) {
+        const std::string aside = path + ".not-an-index" + (k == 0 ? "" : "." + std::to_string(k));
+        if (::renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, aside.c_str(), RENAME_NOREPLACE) == 0 ||
+            errno != EEXIST) {
+            return;
+        }
+    }
+}
 
 double secondsSinceEpoch(DiskIndex::Clock::time_point t) {
     return std::chrono::duration<double>(t.time_since_epoch()).count();
@@ -191,6 +259,7 @@ void DiskIndex::save() const {
     if (path.empty()) fail(ENOENT, "no folder for saved indexes");
     std::lock_guard one(saveLock(path));
     removeStaleTemps(path);
+    moveAside(path);
     TempFile tmp(path);
     {
         std::shared_lock guard(lock_);
@@ -202,52 +271,94 @@ void DiskIndex::save() const {
         header.scanTime = scanTime_;
         header.scannedAt = secondsSinceEpoch(scannedAt_);
         header.rootPath = rootPath_;
+        // The checksum is taken piece by piece as the pieces are written, while each is still
+        // in the cache, and the header page that holds it is written last.
+        const auto blank = header.encode();
+        SavedChecksum sum;
+        sum.add(blank);
+        tmp.write(blank.data(), blank.size());
+        const std::byte* at = region_.data() + Layout::headerBytes;
+        for (std::uint64_t left = layout_.total - Layout::headerBytes; left > 0;) {
+            const std::size_t piece = std::min<std::uint64_t>(left, checksumPiece);
+            sum.add(std::span(at, piece));
+            tmp.write(at, piece);
+            at += piece;
+            left -= piece;
+        }
+        header.checksum = sum.value();
         const auto page = header.encode();
-        tmp.write(page.data(), page.size());
-        tmp.write(region_.data() + Layout::headerBytes, layout_.total - Layout::headerBytes);
+        tmp.writeAt(0, page.data(), page.size());
     }
     tmp.renameTo(path);
 }
 
-std::unique_ptr<DiskIndex> DiskIndex::load(const std::string& root) {
+namespace {
+
+// Opens `path` for reading only when it is a regular file: never waits on a FIFO (O_NONBLOCK)
+// and never follows a symbolic link. -1 for anything else.
+int openRegular(const std::string& path, struct stat& st) {
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+    if (!fd || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return -1;
+    return fd.release();
+}
+
+}  // namespace
+
+std::unique_ptr<DiskIndex> DiskIndex::load(const std::string& root, bool* damaged) {
+    if (damaged) *damaged = false;
     const std::string path = cacheURL(root);
     if (path.empty()) return nullptr;
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+    removeStaleTemps(path);
     struct stat st {};
-    if (!fd || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) ||
-        st.st_size < static_cast<off_t>(SavedIndexHeader::pageBytes)) {
+    UniqueFd fd(openRegular(path, st));
+    std::array<std::byte, SavedIndexHeader::pageBytes> page{};
+    const std::size_t got = fd ? std::min<std::uint64_t>(st.st_size, page.size()) : 0;
+    if (!fd || !readFully(fd.get(), page.data(), got)) return nullptr;
+    // From here on a file of this format that is refused is a damaged one; a file of another
+    // format, or of another root whose path has the same hash prefix, is merely not this one.
+    if (!SavedIndexHeader::hasMagic(std::span(page.data(), got))) return nullptr;
+    const auto header = SavedIndexHeader::decode(std::span(page.data(), got));
+    // Only a file whose stored root has the same name as `root` can be another root's.
+    if (header && header->rootPath != root && fileName(header->rootPath) == fileName(root)) {
         return nullptr;
     }
-    std::array<std::byte, SavedIndexHeader::pageBytes> page;
-    if (!readFully(fd.get(), page.data(), page.size())) return nullptr;
-    const auto header = SavedIndexHeader::decode(page);
-    if (!header || header->rootPath != root) return nullptr;
+    auto refuse = [&]() -> std::unique_ptr<DiskIndex> {
+        if (damaged) *damaged = true;
+        return nullptr;
+    };
+    if (!header || header->rootPath != root || got < page.size()) return refuse();
     // Capacities past 32-bit ids and name offsets cannot come from a writer; below them the
     // layout arithmetic cannot overflow.
     if (header->cap >= NONE || header->nameCap > 0xFFFFFFFFu || header->count < 1 ||
         header->count > header->cap) {
-        return nullptr;
+        return refuse();
     }
     const Layout layout(header->cap, header->nameCap);
-    if (layout.total != static_cast<std::uint64_t>(st.st_size)) return nullptr;
+    if (layout.total != static_cast<std::uint64_t>(st.st_size)) return refuse();
 
     void* map = ::mmap(nullptr, layout.total, PROT_READ | PROT_WRITE, MAP_PRIVATE, fd.get(), 0);
     if (map == MAP_FAILED) return nullptr;
     MappedRegion region(map, layout.total);
-    if (!checkSavedTree(region.data(), layout, header->count, root)) return nullptr;
+    if (!checkSavedTree(region.data(), layout, header->count, root)) return refuse();
 
     auto index = std::make_unique<DiskIndex>(std::move(region), layout,
                                              static_cast<NodeId>(header->count), root);
     index->setEventID(header->eventID);
     index->setScanTime(header->scanTime);
     index->setScannedAt(fromSeconds(header->scannedAt));
+    index->savedFile_ = std::move(fd);
     return index;
+}
+
+bool DiskIndex::savedFileIntact() const {
+    return !savedFile_ || tamrel::savedFileIntact(savedFile_.get(), layout_.total);
 }
 
 std::optional<DiskIndex::Clock::time_point> DiskIndex::cachedDate(const std::string& root) {
     const std::string path = cacheURL(root);
     if (path.empty()) return std::nullopt;
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+    struct stat st {};
+    UniqueFd fd(openRegular(path, st));
     std::array<std::byte, SavedIndexHeader::fixedBytes> first;
     if (!fd || !readFully(fd.get(), first.data(), first.size())) return std::nullopt;
     const auto seconds = SavedIndexHeader::decodeDate(first);

@@ -24,10 +24,6 @@ std::uint64_t get64(const std::byte* at) {
     return v;
 }
 
-bool magicAt(std::span<const std::byte> bytes) {
-    return bytes.size() >= 8 && std::memcmp(bytes.data(), SavedIndexHeader::magic.data(), 8) == 0;
-}
-
 bool dateInRange(double seconds) {
     return std::isfinite(seconds) && std::fabs(seconds) <= maxDateSeconds;
 }
@@ -44,12 +40,13 @@ std::array<std::byte, SavedIndexHeader::pageBytes> SavedIndexHeader::encode() co
     put64(&page[40], std::bit_cast<std::uint64_t>(scanTime));
     put64(&page[48], std::bit_cast<std::uint64_t>(scannedAt));
     put64(&page[56], rootPath.size());
+    put64(&page[checksumAt], checksum);
     std::memcpy(&page[rootAt], rootPath.data(), std::min(rootPath.size(), maxRootBytes));
     return page;
 }
 
 std::optional<SavedIndexHeader> SavedIndexHeader::decode(std::span<const std::byte> page) {
-    if (page.size() < rootAt || !magicAt(page)) return std::nullopt;
+    if (page.size() < rootAt || !hasMagic(page)) return std::nullopt;
     SavedIndexHeader h;
     h.count = get64(&page[8]);
     h.cap = get64(&page[16]);
@@ -57,6 +54,7 @@ std::optional<SavedIndexHeader> SavedIndexHeader::decode(std::span<const std::by
     h.eventID = get64(&page[32]);
     h.scanTime = std::bit_cast<double>(get64(&page[40]));
     h.scannedAt = std::bit_cast<double>(get64(&page[48]));
+    h.checksum = get64(&page[checksumAt]);
     const std::uint64_t rootLength = get64(&page[56]);
     if (rootLength > maxRootBytes || rootLength > page.size() - rootAt) return std::nullopt;
     if (!dateInRange(h.scannedAt)) return std::nullopt;
@@ -65,8 +63,17 @@ std::optional<SavedIndexHeader> SavedIndexHeader::decode(std::span<const std::by
     return h;
 }
 
+bool SavedIndexHeader::hasMagic(std::span<const std::byte> first) {
+    return first.size() >= 8 && std::memcmp(first.data(), magic.data(), 8) == 0;
+}
+
+std::optional<std::uint64_t> SavedIndexHeader::decodeChecksum(std::span<const std::byte> first) {
+    if (first.size() < checksumAt + 8 || !hasMagic(first)) return std::nullopt;
+    return get64(&first[checksumAt]);
+}
+
 std::optional<double> SavedIndexHeader::decodeDate(std::span<const std::byte> first) {
-    if (first.size() < fixedBytes || !magicAt(first)) return std::nullopt;
+    if (first.size() < fixedBytes || !hasMagic(first)) return std::nullopt;
     const double seconds = std::bit_cast<double>(get64(&first[48]));
     if (!dateInRange(seconds)) return std::nullopt;
     return seconds;

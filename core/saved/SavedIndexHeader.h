@@ -12,15 +12,23 @@ namespace tamrel {
 
 // The 4096-byte page in front of a saved index region. All integers little-endian, reals IEEE-754
 // binary64 little-endian:
-//   0  magic "TMRLIDX3"          32 eventID             56 root path length (at most 3968)
-//   8  count                     40 scanTime (seconds)  64 reserved, zero (64 bytes)
-//  16  cap                       48 scannedAt (seconds since 1970)
-//  24  nameCap                  128 the root path, UTF-8, no terminator; zero to the page end
+//    0  magic "TMRLIDX4"                 40  scanTime (seconds)
+//    8  count                            48  scannedAt (seconds since 1970)
+//   16  cap                              56  root path length (at most 3968)
+//   24  nameCap                          64  checksum (SavedChecksum)
+//   32  eventID                          72  reserved, zero (56 bytes)
+//  128  the root path, UTF-8, no terminator; zero to the page end
+// The last character of the magic is the format version: a file of another version (the "3" of
+// files without a checksum) is not read. The checksum covers the whole file, this page included
+// (its own 8 bytes read as zeros). Loading does not check it, as that reads every byte:
+// DiskIndex::savedFileIntact() does, which the application runs in the background right after
+// a load.
 struct SavedIndexHeader {
     static constexpr std::size_t pageBytes = 4096;
     static constexpr std::size_t fixedBytes = 64;  // what the scan date needs, magic included
+    static constexpr std::size_t checksumAt = 64;
     static constexpr std::size_t maxRootBytes = 3968;
-    static constexpr std::string_view magic = "TMRLIDX3";
+    static constexpr std::string_view magic = "TMRLIDX4";
 
     std::uint64_t count = 0;
     std::uint64_t cap = 0;
@@ -28,6 +36,7 @@ struct SavedIndexHeader {
     std::uint64_t eventID = 0;
     double scanTime = 0;
     double scannedAt = 0;
+    std::uint64_t checksum = 0;
     std::string rootPath;
 
     // The whole page. The root path must be at most maxRootBytes long.
@@ -42,6 +51,12 @@ struct SavedIndexHeader {
     // The scan date from the first fixedBytes bytes, or nothing when the magic differs or the
     // date is out of range.
     static std::optional<double> decodeDate(std::span<const std::byte> first);
+
+    // The stored checksum from the first 72 bytes or more, or nothing when the magic differs.
+    static std::optional<std::uint64_t> decodeChecksum(std::span<const std::byte> first);
+
+    // True when the first 8 bytes are this format's magic.
+    static bool hasMagic(std::span<const std::byte> first);
 };
 
 }  // namespace tamrel

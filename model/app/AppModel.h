@@ -474,11 +474,22 @@ private:
     void finishScan(const std::string& path, const ProgressRef& progress, IndexRef scanned,
                     const QString& error);
     void recordSaved(const std::string& path, std::chrono::system_clock::time_point scannedAt);
-    // The saved index of `root`, or null (also when loading fails in any way).
-    static IndexRef loadSaved(const std::string& root);
+    // A saved index as loaded: the index, or null (also when loading fails in any way), and
+    // whether a file of the current format for that root was there and refused as damaged.
+    struct Saved {
+        IndexRef index;
+        bool damaged = false;
+    };
+    static Saved loadSaved(const std::string& root);
     // loadSaved(root), except that the saved index of "/" that refreshVolumes() loaded during
     // startUp() is handed over (once) instead of being loaded again.
-    IndexRef savedIndex(const std::string& root);
+    Saved savedIndex(const std::string& root);
+    // Checks on the pool that the file a shown index was loaded from is intact (its checksum);
+    // when it is not and nothing else was opened since, the index is thrown away and its root
+    // scanned afresh, with a toast that says so. Refreshes are not saved until the check passed.
+    void checkSaved(const IndexRef& index);
+    // "The saved index was damaged", as a failure.
+    static Toast damagedToast();
     // A folder that was entered (not a mount point, not denied, not gone) at `path` in `index`.
     static std::optional<NodeId> enteredFolder(const DiskIndex& index, const std::string& path);
 
@@ -503,7 +514,8 @@ private:
     // Marks the shown generation as not saved; it is saved once saveInterval has passed since
     // the previous save of a refresh began, or earlier by saveNow().
     void saveLater();
-    // Saves the shown generation on the pool when it is not saved yet.
+    // Saves the shown generation on the pool when it is not saved yet, unless the saved file it
+    // came from has not been found intact yet (it is saved once it has).
     void saveNow();
 
     // The running set of a clean-up context (AppModelClean.cpp).
@@ -584,7 +596,15 @@ private:
     // folders it serves (null inside when that load failed), so that opening "/" next maps and
     // checks the file once. Empty at any other time: it is never held beyond start-up.
     bool startingUp_ = false;
-    std::optional<IndexRef> startUpRoot_;
+    std::optional<Saved> startUpRoot_;
+
+    // --- Saved index check ---
+    // Rises whenever scan() replaces what is shown: a check's outcome is of the target opened
+    // at the same count only.
+    std::uint64_t opened_ = 0;
+    // The shown index came from a saved file whose check has not passed yet: a refresh of it
+    // is not saved, so that a damaged file never gets a new checksum over its damage.
+    bool savedUnchecked_ = false;
 
     // --- Live synchronisation ---
     std::unique_ptr<Watcher> watcher_;

@@ -22,21 +22,54 @@ QString nameOf(const std::string& path) {
 
 }  // namespace
 
-IndexRef AppModel::loadSaved(const std::string& root) {
+AppModel::Saved AppModel::loadSaved(const std::string& root) {
+    Saved saved;
     try {
-        return ownIndex(DiskIndex::load(root));
+        saved.index = ownIndex(DiskIndex::load(root, &saved.damaged));
     } catch (const std::exception&) {
-        return nullptr;
+        saved.index = nullptr;
     }
+    return saved;
 }
 
-IndexRef AppModel::savedIndex(const std::string& root) {
+AppModel::Saved AppModel::savedIndex(const std::string& root) {
     if (root == "/" && startUpRoot_) {
-        IndexRef loaded = std::move(*startUpRoot_);
+        Saved loaded = std::move(*startUpRoot_);
         startUpRoot_.reset();
         return loaded;
     }
     return loadSaved(root);
+}
+
+void AppModel::checkSaved(const IndexRef& index) {
+    savedUnchecked_ = true;
+    const std::uint64_t opened = opened_;
+    runInBackground([this, index, opened] {
+        bool intact = true;
+        try {
+            intact = index->savedFileIntact();
+        } catch (const std::exception&) {
+            // Memory for the read refused: the file is not known to be damaged.
+        }
+        onMainThread([this, intact, opened, root = index->rootPath()] {
+            if (opened != opened_) return;  // another target was opened since
+            if (intact) {
+                savedUnchecked_ = false;
+                if (unsaved_) saveLater();
+                return;
+            }
+            // Still unchecked while scan() lets the damaged generation go: nothing of it is
+            // saved.
+            Batch batch(*this);
+            scan(root, true);
+            setToast(damagedToast());
+        });
+    });
+}
+
+Toast AppModel::damagedToast() {
+    return Toast::make(QStringLiteral("The saved index was damaged"),
+                       QStringLiteral("Scanning again from scratch."), false);
 }
 
 std::optional<NodeId> AppModel::enteredFolder(const DiskIndex& index, const std::string& path) {
@@ -62,9 +95,11 @@ void AppModel::scan(const std::string& url, bool fresh) {
 
     // 2. A folder inside the saved whole-disk index is served from it.
     if (!fresh && path != "/") {
-        if (IndexRef root = savedIndex("/")) {
+        if (IndexRef root = savedIndex("/").index) {
             if (const auto node = enteredFolder(*root, path)) {
                 stopWatching();
+                ++opened_;
+                savedUnchecked_ = false;
                 setScanTarget(path);
                 setBasket({});
                 setQuery(QString());
@@ -72,6 +107,7 @@ void AppModel::scan(const std::string& url, bool fresh) {
                 setCurrent(*node);
                 refreshDerived();
                 watch(root);
+                checkSaved(root);
                 return;
             }
         }
@@ -79,17 +115,23 @@ void AppModel::scan(const std::string& url, bool fresh) {
 
     // 3. Anything else replaces what is shown.
     stopWatching();
+    ++opened_;
+    savedUnchecked_ = false;
     setScanTarget(path);
     setBasket({});
     setQuery(QString());
 
-    // 4. The folder's own saved index.
+    // 4. The folder's own saved index; a damaged one is scanned afresh, with a toast.
+    bool damaged = false;
     if (!fresh) {
-        if (IndexRef own = savedIndex(path)) {
-            show(own);
-            watch(own);
+        Saved own = savedIndex(path);
+        if (own.index) {
+            show(own.index);
+            watch(own.index);
+            checkSaved(own.index);
             return;
         }
+        damaged = own.damaged;
     }
 
     // 5. A fresh scan. A cancelled or failed scan is neither shown, saved nor dated: a partial
@@ -97,6 +139,7 @@ void AppModel::scan(const std::string& url, bool fresh) {
     auto progress = std::make_shared<ScanProgress>();
     setProgress(progress);
     animated({0.5, 0.8}, [this] { setPhase(Phase::scanning); });
+    if (damaged) setToast(damagedToast());
     runInBackground([this, path, progress] {
         IndexRef scanned;
         QString error;

@@ -39,6 +39,7 @@ void AppModel::watch(const IndexRef& index) {
 void AppModel::stopWatching() {
     ++watcherSeq_;
     saveNow();  // the followed generation, before another one is shown
+    unsaved_ = false;  // not saved when its saved file was found damaged
     if (!watcher_) return;
     watcher_->stop();
     watcher_.reset();
@@ -162,7 +163,8 @@ void AppModel::saveLater() {
 
 void AppModel::saveNow() {
     saveTimer_.stop();
-    if (!unsaved_ || !index_) return;
+    // A generation of a saved file not yet found intact waits for that check (checkSaved()).
+    if (!unsaved_ || !index_ || savedUnchecked_) return;
     unsaved_ = false;
     saving_ = true;
     savedAt_ = std::chrono::steady_clock::now();

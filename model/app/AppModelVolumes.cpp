@@ -244,9 +244,10 @@ void AppModel::refreshVolumes() {
             seconds(index_->scannedAt()) == seconds(*rootDate)) {
             root = index_;
         } else {
-            root = loadSaved("/");
+            Saved saved = loadSaved("/");
+            root = saved.index;
             // Start-up opens "/" next: it takes this copy rather than mapping the file again.
-            if (startingUp_) startUpRoot_ = root;
+            if (startingUp_) startUpRoot_ = std::move(saved);
         }
     }
     SavedDates dates;

@@ -1,7 +1,10 @@
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -9,14 +12,17 @@
 #include <algorithm>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <system_error>
 #include <thread>
 
 #include "core/index/DiskIndex.h"
-#include "core/scan/IndexWriter.h"
+#include "core/live/Changes.h"
 #include "core/saved/SavedIndexCheck.h"
+#include "core/scan/IndexWriter.h"
 #include "core/scan/ScanProgress.h"
+#include "tests/support/Child.h"
 #include "tests/support/SameTree.h"
 #include "tests/support/ScopedDataHome.h"
 #include "tests/support/TempDir.h"
@@ -96,10 +102,14 @@ TEST(Persist, SavesAndLoadsWithRemovedNodes) {
     EXPECT_EQ(static_cast<std::uint64_t>(st.st_size), index->layout().total);
     ASSERT_EQ(::stat(folder.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0700u);
-    EXPECT_EQ(readFile(file).substr(0, 8), "TMRLIDX3");
+    EXPECT_EQ(readFile(file).substr(0, 8), "TMRLIDX4");
 
-    auto loaded = DiskIndex::load(dir.path());
+    bool damaged = true;
+    auto loaded = DiskIndex::load(dir.path(), &damaged);
     ASSERT_TRUE(loaded);
+    EXPECT_FALSE(damaged);
+    EXPECT_TRUE(loaded->savedFileIntact());
+    EXPECT_TRUE(index->savedFileIntact()) << "not loaded: nothing to check";
     test::expectValidTree(*loaded);
     test::expectSameTree(*index, *loaded);
     EXPECT_EQ(loaded->rootPath(), dir.path());
@@ -118,6 +128,7 @@ TEST(Persist, SavesAndLoadsWithRemovedNodes) {
     const std::uint64_t before = loaded->totalSize();
     loaded->markRemoved(*loaded->lookup(dir / "a/b"));
     EXPECT_EQ(DiskIndex::load(dir.path())->totalSize(), before);
+    EXPECT_TRUE(loaded->savedFileIntact()) << "the file is checked, not the memory";
     loaded->save();
     auto again = DiskIndex::load(dir.path());
     ASSERT_TRUE(again);
@@ -143,20 +154,28 @@ TEST(Persist, RootPathLimitAndFailedSaves) {
         EXPECT_EQ(e.code(), std::errc::filename_too_long);
     }
 
-    // A save whose rename fails leaves the old file, and no temporary file.
+    // A save whose write fails (the file size limit) leaves the old file, and no temporary one.
     test::TempDir dir;
     dir.write("f", 100);
     auto index = scanOf(dir);
     index->save();
     const std::string file = DiskIndex::cacheURL(dir.path());
     const std::string saved = readFile(file);
-    ::rename(file.c_str(), (file + ".keep").c_str());
-    ::mkdir(file.c_str(), 0700);
-    writeFile(file + "/inside", "x");
-    EXPECT_THROW(index->save(), std::system_error);
-    EXPECT_EQ(entriesOf(home.path() + "/Tamrel").size(), 3u) << "one index, its copy, the folder";
-    test::removeTree(file);
-    ::rename((file + ".keep").c_str(), file.c_str());
+    const int status = test::inChild([&] {
+        ::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{8192, 8192};
+        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) return 10;
+        IndexWriter writer(100'000, dir.path().size());
+        writer.add(dir.path(), 1, 0, 0, NONE);
+        try {
+            writer.finish(dir.path())->save();
+        } catch (const std::system_error& e) {
+            return e.code() == std::errc::file_too_large ? 0 : 11;
+        }
+        return 12;
+    });
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(entriesOf(home.path() + "/Tamrel").size(), 2u) << "the two indexes, no other";
     EXPECT_EQ(readFile(file), saved);
 
     // No folder for saved indexes: the error of the call that failed.
@@ -253,14 +272,20 @@ TEST(Persist, DamagedFilesAreNotLoaded) {
         std::string bytes = good;
         d.apply(bytes);
         writeFile(file, bytes);
-        EXPECT_FALSE(DiskIndex::load(dir.path())) << d.what;
+        bool damaged = false;
+        EXPECT_FALSE(DiskIndex::load(dir.path(), &damaged)) << d.what;
+        EXPECT_EQ(damaged, std::string_view(d.what) != "magic changed")
+            << d.what << ": a file of another format is not a damaged one";
     }
 
-    // A saved file of another root under this root's name.
+    // A saved file of another root under this root's name: no save writes it there, unless
+    // the two roots' names share their hash prefix.
     auto other = bareIndex("/elsewhere");
     other->save();
     writeFile(file, readFile(DiskIndex::cacheURL("/elsewhere")));
-    EXPECT_FALSE(DiskIndex::load(dir.path()));
+    bool damaged = false;
+    EXPECT_FALSE(DiskIndex::load(dir.path(), &damaged));
+    EXPECT_TRUE(damaged);
 
     writeFile(file, good.substr(0, 64));
     EXPECT_TRUE(DiskIndex::cachedDate(dir.path())) << "the date needs only the first 64 bytes";
@@ -312,7 +337,147 @@ TEST(Persist, StaleTemporaryFilesAreRemoved) {
     ::close(held);
     index->save();
     EXPECT_EQ(entriesOf(folder).size(), others.size()) << "unlocked now, so stale";
+    // The next open removes them too, even when there is nothing to save after it.
+    writeFile(file + ".abc123.tmp", "stale");
     EXPECT_TRUE(DiskIndex::load(dir.path()));
+    EXPECT_EQ(entriesOf(folder).size(), others.size());
+}
+
+// The size of the largest file below `folder` that the process `pid` holds open, or 0: how far
+// a save has come, whether its file has a name yet or not.
+std::uint64_t writtenBy(pid_t pid, const std::string& folder) {
+    const std::string fds = "/proc/" + std::to_string(pid) + "/fd";
+    std::uint64_t most = 0;
+    for (const std::string& fd : entriesOf(fds)) {
+        char target[4096];
+        const ssize_t n = ::readlink((fds + "/" + fd).c_str(), target, sizeof target);
+        struct stat st {};
+        if (n > 0 && std::string_view(target, n).starts_with(folder + "/") &&
+            ::stat((fds + "/" + fd).c_str(), &st) == 0) {
+            most = std::max<std::uint64_t>(most, st.st_size);
+        }
+    }
+    return most;
+}
+
+// A save killed mid-way leaves no temporary file once the next open has run, and the saved
+// file is always a whole one (the old or the new).
+TEST(Persist, KilledSavesLeaveNoTemporaryFile) {
+    test::ScopedDataHome home;
+    const std::string folder = home.path() + "/Tamrel";
+    test::TempDir dir;
+    dir.write("f", 100);
+    scanOf(dir)->save();
+    // Spare capacity is saved too: 80 MB to write.
+    IndexWriter writer(2'000'000, dir.path().size());
+    writer.add(dir.path(), 1, 0, 0, NONE);
+    auto big = writer.finish(dir.path());
+    const std::uint64_t total = big->layout().total;
+    for (const double part : {0.1, 0.5, 0.9}) {
+        SCOPED_TRACE(part);
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            for (;;)
+                big->save();
+        }
+        // Killed once its save has written that part of the file.
+        const auto until = static_cast<std::uint64_t>(part * static_cast<double>(total));
+        while (writtenBy(pid, folder) < until && ::waitpid(pid, nullptr, WNOHANG) == 0)
+            std::this_thread::yield();
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, nullptr, 0);
+        auto loaded = DiskIndex::load(dir.path());
+        ASSERT_TRUE(loaded);
+        EXPECT_TRUE(loaded->savedFileIntact());
+        EXPECT_EQ(entriesOf(folder).size(), 1u);
+    }
+}
+
+// Whatever is at the saved file's path and is not a regular file is never opened for reading
+// (nothing waits on a FIFO) and is moved aside, whole, by the next save.
+TEST(Persist, WhatIsNotARegularFileIsMovedAside) {
+    test::ScopedDataHome home;
+    test::TempDir dir;
+    dir.write("f", 100);
+    auto index = scanOf(dir);
+    const std::string file = DiskIndex::cacheURL(dir.path());
+    struct Case {
+        const char* what;
+        std::function<void()> make;
+        std::string aside;
+    };
+    const std::vector<Case> cases = {
+        {"a folder",
+         [&] {
+             ASSERT_EQ(::mkdir(file.c_str(), 0700), 0);
+             writeFile(file + "/inside", "x");
+         },
+         file + ".not-an-index"},
+        {"a FIFO", [&] { ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0); }, file + ".not-an-index.1"},
+        {"a symbolic link", [&] { ASSERT_EQ(::symlink("elsewhere", file.c_str()), 0); },
+         file + ".not-an-index.2"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ::unlink(file.c_str());
+        c.make();
+        bool damaged = true;
+        EXPECT_FALSE(DiskIndex::load(dir.path(), &damaged));
+        EXPECT_FALSE(damaged);
+        EXPECT_FALSE(DiskIndex::cachedDate(dir.path()));
+        index->save();
+        EXPECT_TRUE(DiskIndex::load(dir.path()));
+        struct stat st {};
+        EXPECT_EQ(::lstat(c.aside.c_str(), &st), 0);
+    }
+    EXPECT_EQ(readFile(file + ".not-an-index/inside"), "x");
+    EXPECT_EQ(entriesOf(home.path() + "/Tamrel").size(), 4u);
+}
+
+// The checksum covers the whole file: one byte changed in any array, in the header or in the
+// spare capacity is found, by the load's checks or by the check of the whole file after it.
+TEST(Persist, ChecksumFindsAChangeAnywhere) {
+    test::ScopedDataHome home;
+    test::TempDir dir;
+    makeTree(dir);
+    ScanProgress progress;
+    // A refreshed generation: its region has spare capacity beyond the nodes in use.
+    auto index = scanOf(dir)->refreshed(Changes{{dir / "a"}, {}}, progress);
+    index->save();
+    const std::string file = DiskIndex::cacheURL(dir.path());
+    const std::string good = readFile(file);
+    const Layout& layout = index->layout();
+    ASSERT_GT(layout.cap, index->count());
+    const NodeId two = *index->lookup(dir / "a/b/two");
+    std::vector<std::pair<std::string, std::uint64_t>> places;
+    for (int k = 0; k < Layout::arrayCount; ++k) {
+        const std::uint64_t width =
+            (k == Layout::names || k == Layout::kind) ? 1 : (k == Layout::size ? 8 : 4);
+        const bool names = k == Layout::names;
+        const std::uint64_t element = names ? index->nameOff(two) : two;
+        const std::uint64_t spare = names ? index->nameOff(index->count()) : index->count() + 1;
+        places.emplace_back("array " + std::to_string(k), layout.offsets[k] + element * width);
+        places.emplace_back("array " + std::to_string(k) + " past what is in use",
+                            layout.offsets[k] + spare * width);
+    }
+    for (std::uint64_t at : {8, 16, 24, 32, 40, 48, 56, 64, 71, 72, 128, 4000})
+        places.emplace_back("header byte " + std::to_string(at), at);
+    places.emplace_back("last byte", good.size() - 1);
+    for (const auto& [what, at] : places) {
+        SCOPED_TRACE(what);
+        std::string bytes = good;
+        bytes[at] = static_cast<char>(bytes[at] ^ 1);
+        writeFile(file, bytes);
+        bool damaged = false;
+        auto loaded = DiskIndex::load(dir.path(), &damaged);
+        if (loaded) {
+            EXPECT_FALSE(loaded->savedFileIntact());
+        } else {
+            EXPECT_TRUE(damaged);
+        }
+    }
+    writeFile(file, good);
+    EXPECT_TRUE(DiskIndex::load(dir.path())->savedFileIntact());
 }
 
 // A region made by hand, node by node: (name, parent, firstChild, childCount, subtreeEnd, kind).

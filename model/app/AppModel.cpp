@@ -24,7 +24,7 @@ AppModel::AppModel(Desktop& desktop, Options options, QObject* parent)
         apply(watcher_->take());
     });
     saveTimer_.setSingleShot(true);
-    connect(&saveTimer_, &QTimer::timeout, this, &AppModel::saveNow);
+    connect(&saveTimer_, &QTimer::timeout, this, [this] { saveNow(DiskIndex::Write::direct); });
     if (options_.startUp) startUp();
 }
 

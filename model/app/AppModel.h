@@ -515,8 +515,9 @@ private:
     // the previous save of a refresh began, or earlier by saveNow().
     void saveLater();
     // Saves the shown generation on the pool when it is not saved yet, unless the saved file it
-    // came from has not been found intact yet (it is saved once it has).
-    void saveNow();
+    // came from has not been found intact yet (it is saved once it has). The saves of the
+    // interval are written around the page cache: nothing reads them back while the model runs.
+    void saveNow(DiskIndex::Write how = DiskIndex::Write::cached);
 
     // The running set of a clean-up context (AppModelClean.cpp).
     static std::set<std::string> runningNames();

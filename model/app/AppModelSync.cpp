@@ -161,7 +161,7 @@ void AppModel::saveLater() {
     saveTimer_.start(std::clamp(wait, milliseconds(0), options_.saveInterval));
 }
 
-void AppModel::saveNow() {
+void AppModel::saveNow(DiskIndex::Write how) {
     saveTimer_.stop();
     // A generation of a saved file not yet found intact waits for that check (checkSaved()).
     if (!unsaved_ || !index_ || savedUnchecked_) return;
@@ -170,9 +170,9 @@ void AppModel::saveNow() {
     savedAt_ = std::chrono::steady_clock::now();
     // The generation carries the event id of its own content: a file saved from it never claims
     // changes of a later generation.
-    runInBackground([this, index = index_] {
+    runInBackground([this, index = index_, how] {
         try {
-            index->save();
+            index->save(how);
         } catch (const std::exception&) {
             // The older saved file stays; its event id makes the next open catch up from there.
         }

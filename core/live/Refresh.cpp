@@ -175,7 +175,7 @@ public:
         const NodeId n = old_.count();
         IndexWriter writer(std::uint64_t{n} + got_.newEntries,
                            std::uint64_t{old_.nameOff(n)} + got_.newNames,
-                           MappedRegion::Paging::prefault);
+                           MappedRegion::Paging::reused);
         writer.add(old_.rootPath(), static_cast<std::uint8_t>(1 | (old_.kind(0) & Flag::denied)), 0,
                    0, NONE);
         emit(writer);

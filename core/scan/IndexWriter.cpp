@@ -1,6 +1,7 @@
 #include "core/scan/IndexWriter.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
@@ -47,7 +48,9 @@ IndexWriter::IndexWriter(const Layout& layout, MappedRegion::Paging paging)
     : IndexWriter(layout, MappedRegion::anonymous(layout.total, paging)) {}
 
 IndexWriter::IndexWriter(const Layout& layout, MappedRegion region)
-    : NodeArrays(region.data(), layout), layout_(layout), region_(std::move(region)) {}
+    : NodeArrays(region.data(), layout), layout_(layout), region_(std::move(region)) {
+    nameOff_[0] = 0;
+}
 
 void IndexWriter::reserve(std::uint64_t nodes, std::uint64_t nameBytes) const {
     if (nodes > layout_.cap - next_) overflow("index writer capacity exceeded");
@@ -65,6 +68,10 @@ void IndexWriter::put(NodeId id, std::uint64_t nameAt, const std::uint8_t* name,
     }
     nameOff_[id + 1] = static_cast<std::uint32_t>(nameAt + length);
     parent_[id] = parent;
+    // A reused region holds whatever it held: every field is written.
+    firstChild_[id] = 0;
+    childCount_[id] = 0;
+    subtreeEnd_[id] = 0;
     kind_[id] = kind;
     size_[id] = size;
     mtime_[id] = mtime;
@@ -347,16 +354,16 @@ void IndexWriter::emitFresh(Crawl& crawl, std::uint32_t listing, NodeId into) {
                 const RawEnt& e = l.ents[k];
                 const auto id = static_cast<NodeId>(first + k);
                 std::uint8_t kind = e.kind;
-                if (link != linksEnd && link->entry == k) {
-                    if (placedBy(p, *link)) {
-                        firstChild_[id] = place[link->to].first;
-                        childCount_[id] = shape.own[link->to].entries;
-                        kind = withDenied(kind, shape.denied[link->to] != 0);
-                    }
-                    ++link;
-                }
+                const std::uint32_t to =
+                    link != linksEnd && link->entry == k && placedBy(p, *link) ? link->to : NONE;
+                if (link != linksEnd && link->entry == k) ++link;
+                if (to != NONE) kind = withDenied(kind, shape.denied[to] != 0);
                 // Every name was checked against its listing's names while the shape was read.
                 put(id, nb, l.names.data() + e.nameOff, e.nameLen, kind, e.size, e.mtime, owner);
+                if (to != NONE) {
+                    firstChild_[id] = place[to].first;
+                    childCount_[id] = shape.own[to].entries;
+                }
                 nb += e.nameLen;
             }
             // The crawl goes as the region fills, so a scan never holds both whole: a million
@@ -467,7 +474,23 @@ void IndexWriter::foldAroundCopies() {
     });
 }
 
+void IndexWriter::clearSpare() {
+    // What a reused region held past the nodes written, in the spare capacity and the gaps that
+    // align the arrays, would otherwise go into saved files.
+    const std::uint64_t n = next_;
+    const std::array<std::uint64_t, Layout::arrayCount> used = {
+        nb_, 4 * (n + 1), 4 * n, 4 * n, 4 * n, 4 * n, 8 * n, 4 * n, n, 4 * n, 4 * n,
+    };
+    std::byte* const region = region_.data();
+    for (int k = 0; k < Layout::arrayCount; ++k) {
+        const std::uint64_t from = layout_.offsets[k] + used[k];
+        const std::uint64_t to = k + 1 < Layout::arrayCount ? layout_.offsets[k + 1] : layout_.total;
+        std::memset(region + from, 0, to - from);
+    }
+}
+
 std::unique_ptr<DiskIndex> IndexWriter::finish(std::string rootPath) {
+    clearSpare();
     // Mostly copied from an older generation (a refresh of a few folders): only the rest is
     // folded, a few thousand nodes instead of millions.
     if (copiedNodes_ > std::uint64_t{next_} / 2) {

@@ -23,9 +23,10 @@ namespace tamrel {
 // below it, then finish() once. Not thread-safe; one writer per build.
 class IndexWriter : private NodeArrays<std::byte> {
 public:
-    // Maps a zero-filled region for `cap` nodes and `nameCap` name bytes (each raised to at least
-    // 1). Throws std::system_error: EOVERFLOW when cap reaches NONE or nameCap does not fit
-    // 32-bit name offsets, or the mmap error when memory is refused.
+    // Maps a region for `cap` nodes and `nameCap` name bytes (each raised to at least 1), as
+    // `paging` says (a reused region need not be zero: every byte the index uses is written).
+    // Throws std::system_error: EOVERFLOW when cap reaches NONE or nameCap does not fit 32-bit
+    // name offsets, or the mmap error when memory is refused.
     IndexWriter(std::uint64_t cap, std::uint64_t nameCap,
                 MappedRegion::Paging paging = MappedRegion::Paging::small);
 
@@ -74,6 +75,8 @@ private:
     void foldRange(NodeId lo, NodeId hi);
     // finish() when most nodes were copied: folds only the nodes outside copied_.
     void foldAroundCopies();
+    // Zeroes every array past the nodes written (the spare capacity).
+    void clearSpare();
 
     Layout layout_;
     MappedRegion region_;

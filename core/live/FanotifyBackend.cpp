@@ -47,12 +47,11 @@ bool handlesOpen(int dirFd) {
 std::string linkedPath(int fd, bool& tooLong) {
     char self[40];
     std::snprintf(self, sizeof self, "/proc/self/fd/%d", fd);
-    std::string path(4096, '\0');
-    const ssize_t n = ::readlink(self, path.data(), path.size());
-    tooLong = (n < 0 && errno == ENAMETOOLONG) || static_cast<std::size_t>(n) >= path.size();
+    char path[4096];  // on the stack: this runs for every folder an event names
+    const ssize_t n = ::readlink(self, path, sizeof path);
+    tooLong = (n < 0 && errno == ENAMETOOLONG) || static_cast<std::size_t>(n) >= sizeof path;
     if (n <= 0 || tooLong) return {};
-    path.resize(static_cast<std::size_t>(n));
-    return path;
+    return std::string(path, static_cast<std::size_t>(n));
 }
 
 // The name under which `parent` holds the folder `child`, found by its (device, inode).
@@ -243,11 +242,12 @@ void FanotifyBackend::ignore(int dirFd) {
     if (!ignoring_) return;
     // Evictable: the mark goes when the kernel drops the folder from its caches, so marks never
     // pin folders in memory; the next event of such a folder places a new one.
-    // A mark takes a descriptor opened for reading, not the O_PATH one of a resolved handle.
-    const UniqueFd dir(::openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!dir) return;
+    // A mark takes no O_PATH descriptor, as a resolved handle is: the folder is named through
+    // the descriptor's link in /proc, which leads to it without a walk of its path.
+    char self[40];
+    std::snprintf(self, sizeof self, "/proc/self/fd/%d", dirFd);
     if (::fanotify_mark(fd_.get(), FAN_MARK_ADD | FAN_MARK_IGNORE_SURV | FAN_MARK_EVICTABLE,
-                        markMask | FAN_EVENT_ON_CHILD, dir.get(), nullptr) == 0) {
+                        markMask | FAN_EVENT_ON_CHILD, AT_FDCWD, self) == 0) {
         ignored_ = true;
     } else if (errno == EINVAL || errno == ENOSPC || errno == EOPNOTSUPP) {
         ignoring_ = false;  // an older kernel, or out of marks: events are dropped here

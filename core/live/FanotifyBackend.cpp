@@ -97,9 +97,13 @@ std::string handleKey(int fd) {
 
 std::unique_ptr<FanotifyBackend> FanotifyBackend::create(std::string root,
                                                          const std::atomic<bool>& stopping) {
-    UniqueFd group(
-        ::fanotify_init(FAN_CLASS_NOTIF | FAN_CLOEXEC | FAN_NONBLOCK | FAN_REPORT_DFID_NAME,
-                        O_RDONLY | O_CLOEXEC | O_LARGEFILE));
+    // The mark sees the whole file system: a burst elsewhere (a build making thousands of
+    // folders) may come faster than its first events are read, and a full queue (16,384 events)
+    // costs a rescan of the whole tree. The same right the marks need lifts that limit; the
+    // events are charged to this process's memory.
+    constexpr unsigned flags = FAN_CLASS_NOTIF | FAN_CLOEXEC | FAN_NONBLOCK | FAN_REPORT_DFID_NAME;
+    UniqueFd group(::fanotify_init(flags | FAN_UNLIMITED_QUEUE, O_RDONLY | O_CLOEXEC | O_LARGEFILE));
+    if (!group) group.reset(::fanotify_init(flags, O_RDONLY | O_CLOEXEC | O_LARGEFILE));
     if (!group) return nullptr;
     // A group may be allowed where a file-system mark is not: try one, on the root's file
     // system when the root is there.

@@ -30,17 +30,22 @@ std::optional<NodeId> DiskIndex::lookup(std::string_view path) const {
         const std::string_view component = rest.substr(0, slash);
         rest = slash == std::string_view::npos ? std::string_view{} : rest.substr(slash + 1);
         if (component.empty()) continue;
-        std::optional<NodeId> found;
-        for (NodeId c : children(at)) {
-            if (nameBytes(c) == component) {
-                found = c;
-                break;
-            }
-        }
+        const std::optional<NodeId> found = childNamed(at, component);
         if (!found) return std::nullopt;
         at = *found;
     }
     return at;
+}
+
+std::optional<NodeId> DiskIndex::childNamed(NodeId i, std::string_view name,
+                                            NodeId place) const {
+    if (place < childCount_[i] && nameBytes(firstChild_[i] + place) == name) {
+        return firstChild_[i] + place;
+    }
+    for (NodeId c : children(i)) {
+        if (nameBytes(c) == name) return c;
+    }
+    return std::nullopt;
 }
 
 std::optional<NodeId> DiskIndex::counterpart(const DiskIndex& other, NodeId id) const {
@@ -50,18 +55,8 @@ std::optional<NodeId> DiskIndex::counterpart(const DiskIndex& other, NodeId id) 
     for (std::size_t k = 1; k < chain.size(); ++k) {
         const NodeId o = chain[k];
         const std::string_view name = other.nameBytes(o);
-        const NodeId place = o - other.firstChild(other.parent(o));
-        std::optional<NodeId> found;
-        if (place < childCount_[at] && nameBytes(firstChild_[at] + place) == name) {
-            found = firstChild_[at] + place;
-        } else {
-            for (NodeId c : children(at)) {
-                if (nameBytes(c) == name) {
-                    found = c;
-                    break;
-                }
-            }
-        }
+        const std::optional<NodeId> found =
+            childNamed(at, name, o - other.firstChild(other.parent(o)));
         if (!found) return std::nullopt;
         at = *found;
     }

@@ -283,6 +283,8 @@ public:
                                        std::uint64_t oldestPending = 0);
 
 private:
+    // The first child of i named `name`; the child at `place` in its block is tried first.
+    std::optional<NodeId> childNamed(NodeId i, std::string_view name, NodeId place = NONE) const;
     // Gives node i a new kind, size and date, and moves the sizes of its ancestors with it. The
     // caller holds lock() exclusively, or holds a generation no one else has.
     void setNode(NodeId i, std::uint8_t kind, std::uint64_t size, std::uint32_t mtime);

@@ -26,6 +26,7 @@
 
 #include "bench/tamrel-bench/BenchModes.h"
 #include "bench/tamrel-bench/BenchSupport.h"
+#include "bench/tamrel-bench/model/NoDesktop.h"
 #include "core/saved/SavedIndexHeader.h"
 #include "core/scan/ScanProgress.h"
 #include "model/app/AppModel.h"
@@ -35,14 +36,6 @@
 namespace tamrel::bench {
 
 namespace {
-
-class NoDesktop : public Desktop {
-public:
-    std::optional<std::string> chooseFolder(const QString&, const QString&) override { return {}; }
-    bool reveal(const std::string&) override { return false; }
-    bool open(const std::string&) override { return false; }
-    bool copyText(const QString&) override { return false; }
-};
 
 double cpuSeconds(clockid_t clock) {
     timespec ts{};

@@ -126,18 +126,19 @@ TEST(IndexWriter, CopiedSubtreesReadTheSameAtANewPlace) {
 // A region taken again holds what it held: a writer of a reused region writes every byte the
 // index and its saved file hold, fresh blocks, copied subtrees and spare capacity alike.
 TEST(IndexWriter, ReusedRegionsKeepNothingOfTheirPast) {
+    // Entries named `name` + from .. `name` + to - 1, of one kind.
+    auto entries = [](const std::string& name, int from, int to, int kind) {
+        std::vector<std::pair<std::string, int>> out;
+        for (int k = from; k < to; ++k)
+            out.emplace_back(name + std::to_string(k), kind);
+        return out;
+    };
     // 300 folders of 200 files: a region of about 3 MB, as reuse wants large ones.
-    auto listings = [] {
-        std::vector<std::pair<std::string, int>> top;
-        for (int d = 0; d < 300; ++d)
-            top.emplace_back("folder" + std::to_string(d), 1);
-        std::vector<Listing> ls{folderListing(0, top)};
+    auto listings = [&] {
+        std::vector<Listing> ls{folderListing(0, entries("folder", 0, 300, 1))};
         for (std::uint32_t d = 0; d < 300; ++d) {
             ls[0].ents[d].child = d + 1;
-            std::vector<std::pair<std::string, int>> files;
-            for (int f = 0; f < 200; ++f)
-                files.emplace_back("file" + std::to_string(f), 0);
-            ls.push_back(folderListing(d + 1, files));
+            ls.push_back(folderListing(d + 1, entries("file", 0, 200, 0)));
         }
         return Crawl(std::move(ls));
     };
@@ -174,19 +175,13 @@ TEST(IndexWriter, ReusedRegionsKeepNothingOfTheirPast) {
     auto next = [&](MappedRegion::Paging paging) {
         IndexWriter w(cap, nameCap, paging);
         w.add("/r", 1, 0, 0, NONE);
-        std::vector<std::pair<std::string, int>> top;
-        for (NodeId c : zeroed->children(0))
-            top.emplace_back(std::string(zeroed->nameBytes(c)), 1);
-        const auto folders = w.writeBlock(folderListing(0, top), 0);
+        const auto folders = w.writeBlock(folderListing(0, entries("folder", 0, 300, 1)), 0);
         for (std::size_t k = 0; k < folders.size(); ++k) {
             const NodeId old = zeroed->firstChild(0) + static_cast<NodeId>(k);
             if (k % 2 == 0) {
                 w.copySubtree(*zeroed, old, folders[k].first);
             } else {
-                std::vector<std::pair<std::string, int>> files;
-                for (int f = 1; f < 200; ++f)
-                    files.emplace_back("file" + std::to_string(f), 0);
-                w.writeBlock(folderListing(0, files), folders[k].first);
+                w.writeBlock(folderListing(0, entries("file", 1, 200, 0)), folders[k].first);
             }
         }
         return w.finish("/r");

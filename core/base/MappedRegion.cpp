@@ -123,7 +123,8 @@ MappedRegion MappedRegion::anonymous(std::size_t size, Paging paging) {
             MappedRegion region(kept->data, kept->size);
             region.reusable_ = true;
             region.populated_ = std::max(kept->populated, size);
-            if (size > kept->populated) prefault(kept->data + kept->populated, size - kept->populated);
+            if (size > kept->populated)
+                prefault(kept->data + kept->populated, size - kept->populated);
             return region;
         }
     }

@@ -37,8 +37,7 @@ std::optional<NodeId> DiskIndex::lookup(std::string_view path) const {
     return at;
 }
 
-std::optional<NodeId> DiskIndex::childNamed(NodeId i, std::string_view name,
-                                            NodeId place) const {
+std::optional<NodeId> DiskIndex::childNamed(NodeId i, std::string_view name, NodeId place) const {
     if (place < childCount_[i] && nameBytes(firstChild_[i] + place) == name) {
         return firstChild_[i] + place;
     }

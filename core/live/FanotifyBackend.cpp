@@ -102,7 +102,8 @@ std::unique_ptr<FanotifyBackend> FanotifyBackend::create(std::string root,
     // costs a rescan of the whole tree. The same right the marks need lifts that limit; the
     // events are charged to this process's memory.
     constexpr unsigned flags = FAN_CLASS_NOTIF | FAN_CLOEXEC | FAN_NONBLOCK | FAN_REPORT_DFID_NAME;
-    UniqueFd group(::fanotify_init(flags | FAN_UNLIMITED_QUEUE, O_RDONLY | O_CLOEXEC | O_LARGEFILE));
+    UniqueFd group(
+        ::fanotify_init(flags | FAN_UNLIMITED_QUEUE, O_RDONLY | O_CLOEXEC | O_LARGEFILE));
     if (!group) group.reset(::fanotify_init(flags, O_RDONLY | O_CLOEXEC | O_LARGEFILE));
     if (!group) return nullptr;
     // A group may be allowed where a file-system mark is not: try one, on the root's file

@@ -136,7 +136,8 @@ public:
             if (got_.relisted.contains(o)) continue;
             for (NodeId c : old_.children(o)) {
                 const std::uint8_t kind = old_.kind(c);
-                if ((kind & Flag::removed) || ((kind & Flag::kindMask) != 1 && (kind & Flag::denied)))
+                if ((kind & Flag::removed) ||
+                    ((kind & Flag::kindMask) != 1 && (kind & Flag::denied)))
                     return false;
             }
         }
@@ -153,8 +154,8 @@ public:
             for (const RawEnt& e : listing.ents) {
                 const std::uint8_t was = old_.kind(c);
                 if ((was & Flag::kindMask) == 1) {
-                    out.push_back({c, static_cast<std::uint8_t>(e.kind | (was & Flag::denied)), 0,
-                                   e.mtime});
+                    out.push_back(
+                        {c, static_cast<std::uint8_t>(e.kind | (was & Flag::denied)), 0, e.mtime});
                 } else {
                     out.push_back({c, e.kind, e.size, e.mtime});
                 }
@@ -352,7 +353,7 @@ private:
     std::set<NodeId> dirs_;
     std::set<NodeId> deep_;
     std::vector<bool> touched_;
-    std::vector<NodeId> touchedList_;  // the same nodes
+    std::vector<NodeId> touchedList_;                  // the same nodes
     std::vector<NodeId> redated_;                      // touched folders whose dates are read
     std::unordered_map<NodeId, std::uint32_t> dates_;  // their modification times now
     Gathered got_;

@@ -13,8 +13,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <random>
 #include <string_view>
@@ -132,7 +132,8 @@ class TempFile {
 public:
     TempFile(const std::string& target, bool direct) {
         const std::string dir = target.substr(0, target.rfind('/'));
-        if (direct) fd_.reset(::open(dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC | O_DIRECT, 0600));
+        if (direct)
+            fd_.reset(::open(dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC | O_DIRECT, 0600));
         direct_ = bool(fd_);
         if (!fd_) fd_.reset(::open(dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
         // Linking it needs /proc (without the rights linkat(AT_EMPTY_PATH) asks for).

@@ -484,7 +484,8 @@ void IndexWriter::clearSpare() {
     std::byte* const region = region_.data();
     for (int k = 0; k < Layout::arrayCount; ++k) {
         const std::uint64_t from = layout_.offsets[k] + used[k];
-        const std::uint64_t to = k + 1 < Layout::arrayCount ? layout_.offsets[k + 1] : layout_.total;
+        const std::uint64_t to =
+            k + 1 < Layout::arrayCount ? layout_.offsets[k + 1] : layout_.total;
         std::memset(region + from, 0, to - from);
     }
 }
@@ -495,8 +496,7 @@ std::unique_ptr<DiskIndex> IndexWriter::finish(std::string rootPath) {
     // folded, a few thousand nodes instead of millions.
     if (copiedNodes_ > std::uint64_t{next_} / 2) {
         foldAroundCopies();
-        return std::make_unique<DiskIndex>(std::move(region_), layout_, next_,
-                                           std::move(rootPath));
+        return std::make_unique<DiskIndex>(std::move(region_), layout_, next_, std::move(rootPath));
     }
     // Children come after their parents, so one descending pass folds every child into its
     // parent before the parent is folded. The descendants of a folder are one id range, so

@@ -113,9 +113,10 @@ private:
 // thread only. Scans, derived data, searches, refreshes and saves run on the model's own thread
 // pool and hold the index they work on by shared ownership; their results come back through
 // queued calls and are stored only when still current. The destructor stops the watcher, saves
-// a refreshed generation whose changes are not saved yet, and waits for running work: a running fresh scan is cancelled first, moves to the Trash stop after
-// the item under way, and an uninstall stops waiting for the application to quit or for the
-// administrator prompt (which is withdrawn); nothing of their outcome is reported.
+// a refreshed generation whose changes are not saved yet, and waits for running work: a running
+// fresh scan is cancelled first, moves to the Trash stop after the item under way, and an
+// uninstall stops waiting for the application to quit or for the administrator prompt (which
+// is withdrawn); nothing of their outcome is reported.
 class AppModel : public QObject {
     Q_OBJECT
     Q_PROPERTY(tamrel::Phase phase READ phase NOTIFY phaseChanged)

@@ -38,7 +38,7 @@ void AppModel::watch(const IndexRef& index) {
 
 void AppModel::stopWatching() {
     ++watcherSeq_;
-    saveNow();  // the followed generation, before another one is shown
+    saveNow();         // the followed generation, before another one is shown
     unsaved_ = false;  // not saved when its saved file was found damaged
     if (!watcher_) return;
     watcher_->stop();

@@ -110,7 +110,8 @@ public:
         const std::string dir = file_.substr(0, file_.rfind('/'));
         name_ = file_.substr(file_.rfind('/') + 1);
         if (::inotify_add_watch(fd_.get(), dir.c_str(), IN_MOVED_TO | IN_CLOSE_WRITE) < 0)
-            std::fprintf(stderr, "tamrel-bench: saves cannot be counted: %s\n", std::strerror(errno));
+            std::fprintf(stderr, "tamrel-bench: saves cannot be counted: %s\n",
+                         std::strerror(errno));
         thread_ = std::thread([this] { run(); });
     }
     ~SaveCounter() {
@@ -384,19 +385,22 @@ int liveMode(const std::vector<std::string>& given) {
     std::printf("  refreshes            median %.0f while writing, %.0f while idle\n",
                 med([](const Round& r) { return r.refreshes; }),
                 med([](const Round& r) { return r.idleRefreshes; }));
-    std::printf("  saves                median %.1f a minute while writing, %.0f while idle; "
-                "%.1f MB a save\n",
-                med([](const Round& r) { return r.savesPerMin; }),
-                med([](const Round& r) { return r.idleSaves; }),
-                static_cast<double>(counter.lastBytes()) / 1e6);
-    std::printf("  adoption on the main thread  median %.2f ms  p95 %.2f ms  max %.2f ms  "
-                "(%zu adoptions of the writes; longest call on the model %.2f ms)\n",
-                percentile(app.adoptMs, 0.5), percentile(app.adoptMs, 0.95),
-                percentile(app.adoptMs, 1.0), app.adoptMs.size(), app.longestMs);
-    std::printf("    its CPU time (peer: what the thread ran)  median %.2f ms  p95 %.2f ms  max "
-                "%.2f ms\n",
-                percentile(app.adoptCpuMs, 0.5), percentile(app.adoptCpuMs, 0.95),
-                percentile(app.adoptCpuMs, 1.0));
+    std::printf(
+        "  saves                median %.1f a minute while writing, %.0f while idle; "
+        "%.1f MB a save\n",
+        med([](const Round& r) { return r.savesPerMin; }),
+        med([](const Round& r) { return r.idleSaves; }),
+        static_cast<double>(counter.lastBytes()) / 1e6);
+    std::printf(
+        "  adoption on the main thread  median %.2f ms  p95 %.2f ms  max %.2f ms  "
+        "(%zu adoptions of the writes; longest call on the model %.2f ms)\n",
+        percentile(app.adoptMs, 0.5), percentile(app.adoptMs, 0.95), percentile(app.adoptMs, 1.0),
+        app.adoptMs.size(), app.longestMs);
+    std::printf(
+        "    its CPU time (peer: what the thread ran)  median %.2f ms  p95 %.2f ms  max "
+        "%.2f ms\n",
+        percentile(app.adoptCpuMs, 0.5), percentile(app.adoptCpuMs, 0.95),
+        percentile(app.adoptCpuMs, 1.0));
     app.model = nullptr;
     writer.removeFiles();
     if (made) ::rmdir(folder.c_str());

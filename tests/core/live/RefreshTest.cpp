@@ -213,20 +213,25 @@ TEST(Refresh, InPlaceWhereTheShapeStays) {
     };
     const Case cases[] = {
         {"a file grows", [&] { test::append(dir / "a/x.bin", 9000); }, {{dir / "a"}, {}}, true},
-        {"a file's date", [&] { test::setMtime(dir / "a/y.bin", 1'000'000); }, {{dir / "a"}, {}},
+        {"a file's date",
+         [&] { test::setMtime(dir / "a/y.bin", 1'000'000); },
+         {{dir / "a"}, {}},
          true},
-        {"nested folders", [&] { test::append(dir / "a/sub/z.bin", 70'000); },
-         {{dir / "a", dir / "a/sub"}, {}}, true},
+        {"nested folders",
+         [&] { test::append(dir / "a/sub/z.bin", 70'000); },
+         {{dir / "a", dir / "a/sub"}, {}},
+         true},
         {"a file made", [&] { dir.write("a/n.bin", 100); }, {{dir / "a"}, {}}, false},
-        {"a file deleted", [&] { ::unlink((dir / "a/n.bin").c_str()); }, {{dir / "a"}, {}},
-         false},
+        {"a file deleted", [&] { ::unlink((dir / "a/n.bin").c_str()); }, {{dir / "a"}, {}}, false},
         {"a folder made", [&] { dir.mkdirs("b/c"); }, {{dir / "b"}, {}}, false},
         {"a rescan", [] {}, {{}, {dir / "b"}}, false},
-        {"a file turned folder", [&] {
+        {"a file turned folder",
+         [&] {
              ::unlink((dir / "b/w.bin").c_str());
              dir.mkdirs("b/w.bin");
          },
-         {{dir / "b"}, {}}, false},
+         {{dir / "b"}, {}},
+         false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

@@ -12,8 +12,8 @@
 #include <gtest/gtest.h>
 
 #include <condition_variable>
-#include <fstream>
 #include <filesystem>
+#include <fstream>
 #include <mutex>
 
 #include "core/index/DiskIndex.h"

@@ -183,7 +183,9 @@ void Watcher::Core::run() {
             timeout = static_cast<int>(std::clamp<long long>(ms, 0, 3'600'000));
         }
         pollfd fds[2] = {{wake.get(), POLLIN, 0}, {backend->fd(), POLLIN, 0}};
-        ::poll(fds, backend->fd() >= 0 && !paced ? 2 : 1, timeout);
+        const bool waitedOnQueue = backend->fd() >= 0 && !paced;
+        ::poll(fds, waitedOnQueue ? 2 : 1, timeout);
+        const bool woken = waitedOnQueue && (fds[1].revents & POLLIN);
         if (stopping) break;
         std::uint64_t drained;
         while (::read(wake.get(), &drained, sizeof drained) > 0) {
@@ -192,9 +194,12 @@ void Watcher::Core::run() {
         Changes got;
         const bool added = readEvents(got, false);
         const auto now = Steady::now();
-        // Paced only once the queue is drained: a burst is read at full speed.
-        pollfd queued{backend->fd(), POLLIN, 0};
-        readAgain = queued.fd >= 0 && ::poll(&queued, 1, 0) > 0 ? now : now + pace;
+        // Woken by events, the queue is waited on again after `pace`, once drained: a burst is
+        // read at full speed, and a quiet queue is waited on without a timeout.
+        if (woken) {
+            pollfd queued{backend->fd(), POLLIN, 0};
+            readAgain = ::poll(&queued, 1, 0) > 0 ? now : now + pace;
+        }
         if (added && !deadline) deadline = now + options.latency;
 
         if (walkThread.joinable() && walkDone) {

@@ -36,7 +36,7 @@ void prefault(std::byte* p, std::size_t size) {
 }
 
 // One region let go of, kept for the next Paging::reused region that fits in it, and unmapped
-// when none has taken it after 30 s. Never destroyed: its thread runs until the process ends.
+// when none has taken it after 15 s. Never destroyed: its thread runs until the process ends.
 class Reserve {
 public:
     struct Kept {
@@ -73,7 +73,7 @@ public:
 
 private:
     using Clock = std::chrono::steady_clock;
-    static constexpr std::chrono::seconds keepFor{30};
+    static constexpr std::chrono::seconds keepFor{15};
 
     void dropWhenStale() {
         std::unique_lock guard(lock_);

@@ -36,6 +36,12 @@ inline std::vector<std::string> pathComponents(std::string_view path) {
     return out;
 }
 
+// The last component of a path; "/" for a path without one ("/" stays "/").
+inline std::string lastComponent(std::string_view path) {
+    const auto parts = pathComponents(path);
+    return parts.empty() ? std::string("/") : parts.back();
+}
+
 // "/" followed by `parts` joined with "/"; "/" for none. Gives back the absolute path that
 // pathComponents() took apart, without its empty components.
 inline std::string absolutePath(std::span<const std::string> parts) {

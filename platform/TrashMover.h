@@ -2,14 +2,59 @@
 
 #include <sys/types.h>
 
+#include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 #include "platform/UniqueFd.h"
 
 namespace tamrel {
+
+// What a move expects to find at a path: the item as the index generation the user picked it in
+// recorded it. trashItem() moves it only while the item there still matches.
+struct ExpectedItem {
+    enum class Type : std::uint8_t { file, folder, link, other };
+    Type type = Type::file;
+    // The folder the item was found below (the scanned folder, as its index names it). Symbolic
+    // links among the components of this folder were followed by the scan and are followed
+    // again when trusted (see trashItem()); below it the scan followed none, and the move follows
+    // none. Empty: every folder above the item counts as part of it.
+    std::string root;
+    // Allocated bytes (blocks of 512) and modification time in whole seconds (clamped into
+    // 0 .. 2^32 - 1), compared when set. The model never sets them for a folder: an index keeps
+    // a folder's time from the listing of its parent, which lags behind changes inside it.
+    std::optional<std::uint64_t> allocated;
+    std::optional<std::uint32_t> mtime;
+    // Device and inode, compared when set.
+    std::optional<std::pair<dev_t, ino_t>> file;
+};
+
+// Why a move did not happen, in the terms the user is told.
+enum class TrashRefusal : std::uint8_t {
+    none,            // moved; for a failure: no reason known
+    gone,            // nothing at the path any more
+    changed,         // not what was picked: another kind, size, time or file, or swapped meanwhile
+    otherUser,       // the item belongs to another user
+    permission,      // the system refused the move for want of rights
+    link,            // a symbolic link stands among its folders where none may be followed
+    protectedPlace,  // the place the move reaches is one the Trash never takes
+    noTrash,         // no Trash may take it: none on its disk, and no home Trash
+    rightsRefused,   // administrator rights were needed and were not given
+    failed,          // anything else; the result's `why` says what
+};
+
+// The outcome of TrashMover::trashItem().
+struct TrashResult {
+    std::optional<std::string> where;  // the item in the Trash (".../files/NAME") once moved
+    TrashRefusal refusal = TrashRefusal::none;
+    std::string why;  // what went wrong, in the system's words; empty once moved
+
+    bool moved() const { return where.has_value(); }
+};
 
 // Moves items into a freedesktop.org Trash folder: each item goes to files/ under a name that
 // nothing in the Trash has yet, with info/NAME.trashinfo saying where it came from and when
@@ -19,27 +64,61 @@ namespace tamrel {
 //
 // Two ways in:
 //  - trashItem(): every move under the user's own rights (the model's Trash, clean-up and
-//    uninstall actions). Picks the Trash the freedesktop.org rules give the item; never copies.
+//    uninstall actions). Picks the Trash the freedesktop.org rules give the item; copies only
+//    into the home Trash when the item's own disk has none for it.
 //  - open() + move(): the privileged helper, running as root for the user `owner`. It renames
 //    into the user's Trash, or copies when the Trash is on another file system, and gives what
 //    it moved to the user. What it accepts is checked before anything moves (see move()).
 //
 // Paths are byte strings; one holding a NUL byte is refused everywhere.
-// Not thread-safe: one mover object per thread. trashItem() keeps no state and may be called
-// from any thread.
+// Not thread-safe: one mover object per thread. trashItem(), checkItem() and isProtectedPlace()
+// keep no state and may be called from any thread.
 class TrashMover {
 public:
     // Moves the item at `path` (absolute, byte-exact) into this user's Trash under this
-    // process's own rights, where the freedesktop.org Trash rules put it: the home
-    // Trash (homeTrashDirectory(), made with its parents when missing) when the item lies on
-    // the home Trash's file system; otherwise the Trash at the top of the item's own file
-    // system, $topdir/.Trash/$uid when $topdir/.Trash is a real folder with the sticky bit,
-    // else $topdir/.Trash-$uid (its .trashinfo then holds the path relative to $topdir). A
-    // symbolic link, dangling or not, is moved itself; links among its parent folders are
-    // resolved (the .trashinfo then names the resolved place). Never copies between file
-    // systems. Returns the path of the item inside the Trash (".../files/NAME"), or nothing with
-    // the reason in `why`.
+    // process's own rights, when it is still what `expected` (may be null: nothing to compare)
+    // describes and belongs to this user.
+    //
+    // The item's folder is reached one component at a time from "/" without following a
+    // symbolic link, except within `expected->root`, where a link is followed when nobody but
+    // root and this user could have put it there (it belongs to one of them, in a folder that
+    // belongs to one of them and that others may not write to, or that has the sticky bit). The
+    // item itself is never followed: a link is moved as a link. The place so reached (links
+    // resolved) is what isProtectedPlace() judges and what the .trashinfo records; the move is a
+    // rename relative to the folder's descriptor, so nothing swapped into the path afterwards
+    // redirects it, and an item swapped between the checks and the rename is put back.
+    //
+    // The Trash, as the freedesktop.org Trash specification gives it: the home Trash
+    // (homeTrashDirectory(), made with its parents when missing) when it lies on the item's
+    // mount; otherwise the Trash at the top of the item's mount, $topdir/.Trash/$uid when
+    // $topdir/.Trash is a real folder (not a link) with the sticky bit and $uid in it is this
+    // user's own real folder (made 0700 when missing), else $topdir/.Trash-$uid (made 0700; refused
+    // when it is a link or not this user's), each checked on descriptors; its .trashinfo then
+    // holds the path relative to $topdir. When neither of those can take it, the item is copied
+    // into the home Trash with this user's own rights: the original stays until the whole copy
+    // exists and is synced to disk, and then exactly what was copied is removed (a tree holding a
+    // file of another user is not copied). No home Trash: nothing moves.
+    static TrashResult trashItem(const std::string& path, const ExpectedItem* expected);
+    // trashItem(path, nullptr): the item's path, or nothing with the reason in `why`.
     static std::optional<std::string> trashItem(const std::string& path, std::string& why);
+
+    // Whether the item at `path` is still what `expected` describes (not its owner), reached as
+    // trashItem() reaches it; nothing is moved. TrashRefusal::none when it is. For the items
+    // handed to the administrator step, which takes paths alone.
+    static TrashResult checkItem(const std::string& path, const ExpectedItem& expected);
+
+    // A place the Trash never takes under the user's own rights: a relative path; a protected
+    // path (isProtectedPath() with the home folder as $HOME gives it and as its links resolve);
+    // a system folder (isSystemFolder()) unless it lies below this user's own home folder as the
+    // password database gives it (a root session's /root); the home Trash, what lies in it and
+    // the folders that hold it; this application's own data folder. Without a home folder
+    // everything is. Reads the password database and resolves the home folders' links.
+    static bool isProtectedPlace(std::string_view path);
+
+    // For tests that change the disk between the checks and the move: called by every move
+    // (trashItem() and move()) with the item's path once its checks have passed, right before it
+    // is renamed or copied. Set and cleared while no move runs; null: none.
+    static void setBeforeMove(std::function<void(const std::string&)> hook);
 
     // Opens the Trash folder `trashDir` (an absolute path; links in it are resolved once), making
     // it below an existing folder of `owner` when it is missing, and its files/ and info/ folders
@@ -50,7 +129,8 @@ public:
 
     // Moves the item at `path` into the Trash under its own name, else "name.2", "name.3", ...,
     // writing its .trashinfo first. Returns the name in files/, or nothing with the reason in
-    // `why`, in which case the item is where it was and the Trash holds nothing new.
+    // `why`, in which case the item is where it was and the Trash holds nothing new. Another item
+    // renamed in under the name between the checks and the move is put back.
     //
     // Always refused: a relative path, a NUL byte, "." or ".." components, a link among the
     // parent folders, a mount point, the Trash or a folder holding it, and anything in the
@@ -62,7 +142,8 @@ public:
     // same disk included). When the Trash lies on another file system the item is copied
     // (folders, files, links), refusing any file with more than one link; a copy that fails
     // for any reason is taken out of the Trash again and the original stays. After the whole
-    // copy exists, exactly what was copied is removed from the original place: entries made or
+    // copy exists and is synced to disk, exactly what was copied is removed from the original
+    // place: entries made or
     // changed meanwhile stay there (the call then fails, with the copy kept in the Trash). What
     // was moved is given to the owner (root's entries only; files with other hard links keep
     // theirs), walking with a fixed number of descriptors however deep the tree is.
@@ -72,7 +153,20 @@ public:
     const std::string& path() const { return path_; }
 
 private:
+    struct Found;
+
     TrashMover() = default;
+
+    // A mover for the Trash folder `trash`, whose path is `path`, making its files/ and info/
+    // folders (see open()).
+    static std::optional<TrashMover> inFolder(UniqueFd trash, std::string path, uid_t owner,
+                                              gid_t group, std::string& why);
+    // The Trash of `uid` at the top of a mount (the folder `top`, at `topPath`).
+    static std::optional<TrashMover> diskTrash(int top, const std::string& topPath, uid_t uid,
+                                               gid_t gid, std::string& why);
+    // Moves the checked item; its name in files/, or nothing with the reason.
+    std::optional<std::string> moveFound(const Found& found, std::string& why,
+                                         TrashRefusal& refusal);
 
     std::string path_;
     // The folder the .trashinfo paths are relative to; empty for absolute paths.
@@ -83,7 +177,8 @@ private:
     gid_t group_ = 0;
     // Acting for another user than this process's: the stricter checks of move() apply.
     bool elevated_ = false;
-    // A move to another file system may copy (the helper); trashItem() never does.
+    // A move to another file system may copy (the helper, and trashItem() into the home Trash
+    // when the item's own disk has no Trash for it).
     bool mayCopy_ = true;
     // (device, inode) of the Trash folder, and of every folder above it.
     std::pair<dev_t, ino_t> trash_{};

@@ -1,6 +1,6 @@
 #pragma once
 
-// The 200 applications of the inventory benchmarks.
+// The 200 applications of the inventory benchmarks: bundles, and AppImages.
 
 #include <stdlib.h>
 
@@ -86,6 +86,49 @@ struct Fixture {
 
 inline Fixture& fixture() {
     static Fixture f;
+    return f;
+}
+
+// A temporary home with 200 AppImages in Applications, each started by a desktop entry with its
+// own icon, with a cache and a settings folder; as many entries of other programs and unrelated
+// folders beside them. Scanned once into an index.
+struct AppImagesFixture {
+    fs::path root;
+    std::string home;
+    std::unique_ptr<DiskIndex> index;
+
+    AppImagesFixture() {
+        std::string tmpl = (fs::temp_directory_path() / "tamrel-appimages-bench-XXXXXX").string();
+        root = ::mkdtemp(tmpl.data());
+        home = (root / "home/u").string();
+        const fs::path h = home;
+        for (int i = 0; i < apps; ++i) {
+            const std::string n = std::to_string(i);
+            const fs::path file = h / "Applications" / ("Tool" + n + "-1." + n + ".0-x86_64.AppImage");
+            put(file, "\x7f" "ELF\x02\x01\x01" + std::string(1, '\0') + "AI\x02" +
+                          std::string(4096, 'x'));
+            put(h / ".local/share/applications" / ("appimagekit_" + n + "-Tool" + n + ".desktop"),
+                "[Desktop Entry]\nType=Application\nName=Tool " + n + "\nExec=\"" +
+                    file.string() + "\" %U\nIcon=appimagekit_tool" + n +
+                    "\nStartupWMClass=tool" + n + "\nX-AppImage-Version=1." + n + ".0\n");
+            put(h / ".local/share/icons/hicolor/256x256/apps" / ("appimagekit_tool" + n + ".png"),
+                std::string(2048, 'p'));
+            put(h / ".local/share/applications" / ("org.other.Program" + n + ".desktop"),
+                "[Desktop Entry]\nType=Application\nName=Program " + n +
+                    "\nExec=/usr/bin/program" + n + "\nIcon=program" + n + "\n");
+            put(h / ".cache" / ("tool" + n) / "cache", std::string(8192, 'c'));
+            put(h / ".config" / ("Tool " + n) / "settings.json", "{}");
+            put(h / ".config" / ("unrelated" + n) / "x", "x");
+            put(h / ".local/share" / ("unrelated" + n) / "x", "x");
+        }
+        ScanProgress progress;
+        index = DiskIndex::scan(root.string(), progress, 4);
+    }
+    ~AppImagesFixture() { fs::remove_all(root); }
+};
+
+inline AppImagesFixture& appImagesFixture() {
+    static AppImagesFixture f;
     return f;
 }
 

@@ -32,6 +32,7 @@ constexpr Entry modes[] = {
     {"live", tamrel::bench::liveMode,
      "live ROOT [--writes N] [--seconds S] [--idle S] [--runs N] [--folder NAME] [--fanotify] "
      "[--rewrite]   (writes in ROOT/NAME)"},
+    {"apps", tamrel::bench::appsMode, "apps ROOT [--home H] [--runs N]"},
 #endif
 };
 

@@ -113,9 +113,12 @@ void BM_PaintSystemData(benchmark::State& state) {
             SpaceBucket::Advice(b % 3),
             std::uint64_t(12 - b) << 30,
             {},
+            {},
             {}};
-        for (int k = 0; k < 6; ++k, next += 997)
+        for (int k = 0; k < 6; ++k, next += 997) {
             bucket.top.push_back(next % index.count());
+            bucket.topBytes.push_back(index.size(next % index.count()));
+        }
         bucket.roots.push_back(bucket.top.front());
         report.buckets.push_back(std::move(bucket));
     }

@@ -34,6 +34,17 @@ std::string_view Leftover::rawValue(Kind kind) {
     return "Other";
 }
 
+std::string_view Leftover::linuxLabel(Kind kind) {
+    switch (kind) {
+        case Kind::container:
+            return "Flatpak & Snap data";
+        case Kind::agent:
+            return "Autostart entries";
+        default:
+            return rawValue(kind);
+    }
+}
+
 std::optional<Leftover::Kind> Leftover::fromRawValue(std::string_view label) {
     for (Kind k : allCases) {
         if (rawValue(k) == label) return k;

@@ -46,6 +46,10 @@ struct Leftover {
     };
     // The label of a case.
     static std::string_view rawValue(Kind kind);
+    // The label shown on Linux: rawValue() but for the two kinds whose Linux rows find other
+    // things: container "Flatpak & Snap data" ("~/.var/app/<id>", "~/snap/<name>") and agent
+    // "Autostart entries" ("~/.config/autostart/<id>.desktop").
+    static std::string_view linuxLabel(Kind kind);
     // The case whose label equals `label` exactly; nothing for any other text.
     static std::optional<Kind> fromRawValue(std::string_view label);
 

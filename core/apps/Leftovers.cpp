@@ -320,6 +320,33 @@ std::vector<NodeId> appBundles(const DiskIndex& index, std::string_view home,
     return out;
 }
 
+const std::vector<std::string_view>& appImageFolders() {
+    static const std::vector<std::string_view> folders = {
+        "/Applications", "/AppImages", "/Apps", "/.local/bin", "/bin", "/opt",
+    };
+    return folders;
+}
+
+std::vector<NodeId> appImageFiles(const DiskIndex& index, std::string_view home) {
+    std::vector<NodeId> out;
+    const auto files = [&](NodeId folder) {
+        for (NodeId c : index.children(folder)) {
+            if (index.isFile(c) && !index.isRemoved(c)) out.push_back(c);
+        }
+    };
+    for (std::string_view folder : appImageFolders()) {
+        const auto at = index.lookup(std::string(home) + std::string(folder));
+        if (!at || !index.isDir(*at) || index.isGone(*at)) continue;
+        files(*at);
+        for (NodeId c : index.children(*at)) {
+            if (index.isDir(c) && !index.isRemoved(c) && !index.nameBytes(c).ends_with(".app")) {
+                files(c);
+            }
+        }
+    }
+    return out;
+}
+
 std::vector<Leftover> leftovers(const DiskIndex& index, const AppIdentity& app,
                                 std::string_view home, std::string_view systemRoot,
                                 const RuleProfile& profile) {

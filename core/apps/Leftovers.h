@@ -25,6 +25,18 @@ namespace tamrel {
 std::vector<NodeId> appBundles(const DiskIndex& index, std::string_view home,
                                std::string_view systemRoot = {});
 
+// The home folders that hold AppImages: ~/Applications, ~/AppImages, ~/Apps, ~/.local/bin,
+// ~/bin and ~/opt, in this order.
+const std::vector<std::string_view>& appImageFolders();
+
+// The files that may be AppImages: the regular files (neither folders nor links, not removed)
+// directly in each of home + appImageFolders(), then those in the folders directly inside it
+// (".app" bundles and removed folders excepted), each folder's in index order. A link is never
+// followed: the file it points to is listed only when it lies in one of these folders itself.
+// Whether a file is an AppImage, and the user's own, takes its owner and contents, which the
+// index does not hold: the caller looks.
+std::vector<NodeId> appImageFiles(const DiskIndex& index, std::string_view home);
+
 // The items that the application described by `app` keeps outside its bundle, found by bundle
 // identifier, name and team in the user's Library, a few home folders, `app.extraPaths` and the
 // system Library; each node listed once, none inside another, none already removed (itself or an

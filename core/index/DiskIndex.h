@@ -40,6 +40,10 @@ inline constexpr std::uint8_t removed = 32;  // moved to the Trash by this appli
 // A file with two or more hard links when it was listed: one of them carries its bytes, the
 // others have size 0. Lets a refresh find the other links of a file it lists again.
 inline constexpr std::uint8_t linked = 64;
+// A plain file with an execute permission bit when it was listed (the file kinds of a Linux
+// desktop count such a file without an extension as a program). Indexes saved before the bit
+// was kept have it clear until their folders are listed again.
+inline constexpr std::uint8_t executable = 128;
 }  // namespace Flag
 
 // Seconds since 1970 as modification times are stored: clamped into 0 .. 2^32 - 1.

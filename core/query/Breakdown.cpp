@@ -28,16 +28,20 @@ constexpr std::uint64_t zeroBytes(std::uint64_t v) {
 // multiply and a compare instead of the table's lookup.
 class KindMemo {
 public:
+    explicit KindMemo(RuleSet rules) : rules(rules) {}
+
     // `key` holds n (1 to 7) lowercase ASCII bytes, first byte lowest, the rest zero.
     FileKind get(std::uint64_t key, std::size_t n) {
         Entry& e = entries_[((key ^ n) * 0x9E3779B97F4A7C15ull) >> 56];
         if (e.key != key || e.length != n) {
             char bytes[8];
             std::memcpy(bytes, &key, sizeof key);
-            e = {key, static_cast<std::uint8_t>(n), FileKind::fromExt({bytes, n})};
+            e = {key, static_cast<std::uint8_t>(n), FileKind::fromExt({bytes, n}, rules)};
         }
         return e.kind;
     }
+
+    const RuleSet rules;
 
 private:
     struct Entry {
@@ -78,12 +82,13 @@ FileKind kindOfDotted(const char* base, const char* name, std::size_t length, Ki
             }
         }
     }
-    return FileKind::ofName({name, length});
+    return FileKind::ofName({name, length}, memo.rules);
 }
 
 }  // namespace
 
-std::vector<std::pair<FileKind, std::uint64_t>> breakdown(const DiskIndex& index, NodeId under) {
+std::vector<std::pair<FileKind, std::uint64_t>> breakdown(const DiskIndex& index, NodeId under,
+                                                          RuleSet rules) {
     using Sums = std::array<std::uint64_t, FileKind::caseCount>;
     const Chunks chunks = Chunks::split(index.subtree(under), sizePassChunk, sizePassMaxChunks);
     std::vector<Sums> slots(chunks.count, Sums{});
@@ -93,15 +98,22 @@ std::vector<std::pair<FileKind, std::uint64_t>> breakdown(const DiskIndex& index
     const char* names = reinterpret_cast<const char*>(index.nameData().data());
     ComputePool::shared().run(chunks.count, [&](std::size_t c) {
         Sums sums{};
-        KindMemo memo;
+        KindMemo memo(rules);
         for (NodeId i : chunks[c]) {
-            if (!index.isFile(i)) continue;
+            const std::uint8_t k = index.kind(i);
+            if ((k & Flag::kindMask) != 0) continue;
             const std::uint64_t s = index.size(i);
             if (s == 0) continue;
             // A name without a dot has no extension: the mask says so without reading the name.
             FileKind kind = FileKind::other;
             if (masks[i] & NameMask::dot) {
                 kind = kindOfDotted(names, names + offsets[i], offsets[i + 1] - offsets[i], memo);
+            }
+            // A program without an extension, on the Linux set; ".profile" and "notes." have
+            // none either.
+            if (kind == FileKind::other && (k & Flag::executable) &&
+                FileKind::isProgramWithoutExt(index.nameBytes(i), k, rules)) {
+                kind = FileKind::app;
             }
             sums[kind] += s;
         }

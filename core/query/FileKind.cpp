@@ -9,8 +9,12 @@ namespace {
 struct Row {
     FileKind::Value kind;
     std::string_view exts;  // separated by single spaces, in test order
+    bool linuxOnly = false;  // known under RuleSet::linuxDesktop only
 };
 
+// The designed rows first; then the files of a Linux desktop that would otherwise count as
+// "Other": packages go with the designed "pkg" (disk images), an AppImage with the programs.
+// The Linux disk images (img, qcow2, vdi, vmdk, iso) are designed ones already.
 constexpr Row table[] = {
     {FileKind::video, "mov mp4 m4v mkv avi webm hevc prores mts braw r3d"},
     {FileKind::image,
@@ -25,9 +29,11 @@ constexpr Row table[] = {
      "pyc class jar"},
     {FileKind::document, "pdf doc docx pages key numbers xls xlsx ppt pptx txt md rtf epub csv"},
     {FileKind::data, "db sqlite sqlite3 realm log plist dat cache idx pack bundle ldb wal shm"},
+    {FileKind::diskImage, "deb rpm snap flatpak", true},
+    {FileKind::app, "appimage", true},
 };
 
-// Calls f(ext, kind) for every extension of the table, in order.
+// Calls f(ext, kind, linuxOnly) for every extension of the table, in order.
 template <typename F>
 constexpr void forEachKnown(F f) {
     for (const Row& row : table) {
@@ -35,18 +41,19 @@ constexpr void forEachKnown(F f) {
         while (start < row.exts.size()) {
             std::size_t end = row.exts.find(' ', start);
             if (end == std::string_view::npos) end = row.exts.size();
-            f(row.exts.substr(start, end - start), row.kind);
+            f(row.exts.substr(start, end - start), row.kind, row.linuxOnly);
             start = end + 1;
         }
     }
 }
 
-constexpr std::size_t knownCount() {
+constexpr std::size_t knownCount(bool linuxOnly) {
     std::size_t n = 0;
-    forEachKnown([&](std::string_view, FileKind::Value) { ++n; });
+    forEachKnown([&](std::string_view, FileKind::Value, bool l) { n += l == linuxOnly; });
     return n;
 }
-static_assert(knownCount() == 131);
+static_assert(knownCount(false) == 131);
+static_assert(knownCount(true) == 5);
 
 constexpr std::size_t maxExt = 12;
 
@@ -84,29 +91,33 @@ struct Slot {
     Key key;
     std::uint8_t kind = FileKind::other;
     bool used = false;
+    bool linuxOnly = false;
 };
 
-// Open addressing over 512 slots for 131 keys; no extension is listed twice, so the table's
+// Open addressing over 512 slots for 136 keys; no extension is listed twice, so the table's
 // order does not matter to a hashed lookup.
 constexpr std::array<Slot, slots> buildSlots() {
     std::array<Slot, slots> s{};
-    forEachKnown([&](std::string_view ext, FileKind::Value kind) {
+    forEachKnown([&](std::string_view ext, FileKind::Value kind, bool linuxOnly) {
         const Key key = pack(ext.data(), ext.size(), false);
         std::size_t at = slotOf(key);
         while (s[at].used)
             at = (at + 1) & (slots - 1);
-        s[at] = Slot{key, kind, true};
+        s[at] = Slot{key, kind, true, linuxOnly};
     });
     return s;
 }
 
 constexpr std::array<Slot, slots> hashed = buildSlots();
 
-FileKind find(const Key& key) {
+FileKind find(const Key& key, RuleSet rules) {
     for (std::size_t at = slotOf(key);; at = (at + 1) & (slots - 1)) {
         const Slot& s = hashed[at];
         if (!s.used) return FileKind::other;
-        if (s.key == key) return static_cast<FileKind::Value>(s.kind);
+        if (s.key == key) {
+            if (s.linuxOnly && rules != RuleSet::linuxDesktop) return FileKind::other;
+            return static_cast<FileKind::Value>(s.kind);
+        }
     }
 }
 
@@ -125,9 +136,9 @@ constexpr std::array<std::string_view, FileKind::caseCount> labels = {
 
 }  // namespace
 
-FileKind FileKind::fromExt(std::string_view ext) {
+FileKind FileKind::fromExt(std::string_view ext, RuleSet rules) {
     if (ext.empty() || ext.size() > maxExt) return other;
-    return find(pack(ext.data(), ext.size(), false));
+    return find(pack(ext.data(), ext.size(), false), rules);
 }
 
 std::optional<FileKind> FileKind::fromRawValue(std::string_view raw) {
@@ -137,15 +148,30 @@ std::optional<FileKind> FileKind::fromRawValue(std::string_view raw) {
     return std::nullopt;
 }
 
-FileKind FileKind::ofName(std::string_view nameBytes) {
+FileKind FileKind::ofName(std::string_view nameBytes, RuleSet rules) {
     const std::optional<std::string_view> e = extBytes(nameBytes);
     if (!e) return other;
     if (isAscii(*e)) {
         if (e->size() > maxExt) return other;
-        return find(pack(e->data(), e->size(), true));
+        return find(pack(e->data(), e->size(), true), rules);
     }
     // Full lowercasing can turn non-ASCII letters into ASCII ones (the Kelvin sign into "k").
-    return fromExt(lowercase(*e));
+    return fromExt(lowercase(*e), rules);
+}
+
+bool FileKind::isProgramWithoutExt(std::string_view nameBytes, std::uint8_t kindByte,
+                                   RuleSet rules) {
+    return rules == RuleSet::linuxDesktop && (kindByte & Flag::kindMask) == 0 &&
+           (kindByte & Flag::executable) && !extBytes(nameBytes);
+}
+
+FileKind FileKind::ofEntry(std::string_view nameBytes, std::uint8_t kindByte, RuleSet rules) {
+    if (isProgramWithoutExt(nameBytes, kindByte, rules)) return app;
+    return ofName(nameBytes, rules);
+}
+
+FileKind FileKind::ofNode(const DiskIndex& index, NodeId i, RuleSet rules) {
+    return ofEntry(index.nameBytes(i), index.kind(i), rules);
 }
 
 std::string_view FileKind::rawValue() const {

@@ -38,6 +38,7 @@ struct Query {
     std::uint32_t after = 0;                                            // mtime at least this
     std::optional<std::string> scope;  // folder to search in place of the caller's
     std::uint32_t need = 0;            // name-mask bits of the words that are not negated
+    RuleSet rules = RuleSet::designed;  // the file kinds "kind:" tests with (not parsed)
 
     // The defaults: matches nothing (isEmpty()).
     Query() = default;

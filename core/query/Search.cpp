@@ -113,9 +113,14 @@ private:
         }
         if (query_.exts.empty() && kinds_ == 0) return true;
         // No dot, or the only dot first: no extension. The mask knows whether there is a dot.
-        if (!(masks_[i] & NameMask::dot)) return false;
-        const void* dot = ::memrchr(name, '.', length);
-        if (dot == nullptr || dot == name) return false;
+        // Such a name has no kind but a program's on the Linux set.
+        const void* dot =
+            (masks_[i] & NameMask::dot) ? ::memrchr(name, '.', length) : nullptr;
+        if (dot == nullptr || dot == name) {
+            return query_.exts.empty() && (kinds_ & (1u << FileKind::app)) &&
+                   FileKind::isProgramWithoutExt(
+                       {reinterpret_cast<const char*>(name), length}, kind, query_.rules);
+        }
         const std::uint8_t* ext = static_cast<const std::uint8_t*>(dot) + 1;
         const std::size_t extLength = length - static_cast<std::size_t>(ext - name);
         if (!query_.exts.empty()) {
@@ -129,7 +134,8 @@ private:
             if (!any) return false;
         }
         if (kinds_ != 0) {
-            const FileKind k = FileKind::ofName({reinterpret_cast<const char*>(name), length});
+            const FileKind k = FileKind::ofEntry({reinterpret_cast<const char*>(name), length},
+                                                 kind, query_.rules);
             if (!(kinds_ & (1u << k))) return false;
         }
         return true;
@@ -186,9 +192,10 @@ SearchResult search(const DiskIndex& index, const Query& query, NodeId under, st
 }
 
 SearchResult search(const DiskIndex& index, std::string_view text, NodeId under,
-                    std::size_t limit) {
-    return search(index, Query(text, homeDirectory(), std::chrono::system_clock::now()), under,
-                  limit);
+                    std::size_t limit, RuleSet rules) {
+    Query query(text, homeDirectory(), std::chrono::system_clock::now());
+    query.rules = rules;
+    return search(index, query, under, limit);
 }
 
 }  // namespace tamrel

@@ -25,7 +25,9 @@ struct SearchResult {
 // markRemoved() on other threads.
 SearchResult search(const DiskIndex& index, const Query& query, NodeId under, std::size_t limit);
 
-// Parses `text` with the process's home folder and the current time, then searches.
-SearchResult search(const DiskIndex& index, std::string_view text, NodeId under, std::size_t limit);
+// Parses `text` with the process's home folder and the current time, then searches with the
+// file kinds of `rules`.
+SearchResult search(const DiskIndex& index, std::string_view text, NodeId under, std::size_t limit,
+                    RuleSet rules = RuleSet::designed);
 
 }  // namespace tamrel

@@ -66,6 +66,8 @@ void DirReader::addEntry(const char* name, std::size_t length, unsigned char typ
             if (!hardlinks_.firstSighting(entryDevice, sx->stx_ino)) size = 0;
         }
         if (kind == 1 && !mounts_.enterFolder(*sx, device)) kind |= Flag::mount;
+        if ((kind & Flag::kindMask) == 0 && (sx->stx_mask & STATX_MODE) && (sx->stx_mode & 0111))
+            kind |= Flag::executable;
     }
     if ((kind & Flag::kindMask) != 1) {
         ++files_;

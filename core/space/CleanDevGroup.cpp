@@ -102,11 +102,13 @@ void addDevGroup(CleanPlanner& plan) {
     }
     if (plan.onLinux()) {
         for (NodeId n : plan.nodes("~/.android/avd"))
-            offers.push_back(plan.item(n, false, "Simulators and the app data inside them"));
+            offers.push_back(plan.item(n, false, "Emulators and the app data inside them"));
     }
     plan.add("dev", "Developer junk",
-             "Build products, old device symbols and package caches. Your tools rebuild them when "
-             "needed.",
+             plan.text("Build products, old device symbols and package caches. Your tools rebuild "
+                       "them when needed.",
+                       "Package and compiler caches of npm, pip, Cargo, Go and Gradle. Your tools "
+                       "rebuild them when needed."),
              "hammer.fill", CleanGroup::Risk::safe, std::move(offers));
 }
 

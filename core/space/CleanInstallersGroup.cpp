@@ -63,8 +63,10 @@ void addInstallersGroup(CleanPlanner& plan) {
         if (!plan.validTime(t) || plan.age(t) <= installerAppAge) continue;
         offers.push_back(plan.item(n, true, "System installer"));
     }
-    plan.add("installers", "Installers & firmware",
-             "Disk images, packages and iPhone updates that already did their job.",
+    plan.add("installers", plan.text("Installers & firmware", "Installers & disk images"),
+             plan.text("Disk images, packages and iPhone updates that already did their job.",
+                       "Disk images and .deb, .rpm, Flatpak and Snap packages that already did "
+                       "their job."),
              "opticaldiscdrive.fill", CleanGroup::Risk::safe, std::move(offers));
 }
 

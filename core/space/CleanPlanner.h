@@ -33,6 +33,11 @@ public:
     // The Linux rule paths of the context's profile and home (see LinuxPaths).
     const LinuxPaths places;
     bool onLinux() const { return context.profile.onLinux; }
+    // The text the profile shows: `designed`, or on Linux `linuxText` where the designed one
+    // names what Linux lacks.
+    std::string_view text(std::string_view designed, std::string_view linuxText) const {
+        return onLinux() ? linuxText : designed;
+    }
     // The nodes of a Linux rule path, "*" levels expanded (removed nodes too), else empty.
     std::vector<NodeId> nodes(std::string_view rulePath) const;
     // The children not marked removed of every node of a Linux rule path, in order.

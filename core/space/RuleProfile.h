@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/base/RuleSet.h"
 #include "core/index/DiskIndex.h"
 
 namespace tamrel {
@@ -35,6 +36,9 @@ struct RuleProfile {
     std::string documentsDir;
     // The user's id, for the per-volume Trash "/.Trash-<uid>".
     std::uint32_t uid = 0;
+
+    // The rules and texts this profile goes with.
+    RuleSet rules() const { return onLinux ? RuleSet::linuxDesktop : RuleSet::designed; }
 
     // The profile of the rules as designed.
     static RuleProfile designed() { return {}; }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <mutex>
 #include <shared_mutex>
+#include <unordered_map>
 #include <utility>
 
 #include "core/base/LargestFirst.h"
@@ -22,6 +23,12 @@ struct Rule {
     Advice advice;
     // A path beginning with "~" is home-based: the home folder text followed by the rest.
     std::vector<std::string_view> paths;
+    // The texts the Linux profile shows, where the designed ones name what Linux lacks or say
+    // what is false there; empty: the designed text.
+    std::string_view linuxTitle = {};
+    std::string_view linuxBlurb = {};
+    // A row with no Linux folder that names another platform's devices: left out on Linux.
+    bool designedOnly = false;
 };
 
 const std::vector<Rule>& ruleTable() {
@@ -44,7 +51,10 @@ const std::vector<Rule>& ruleTable() {
          "Scratch space apps use while running. The system clears most of it when you restart.",
          "clock.arrow.circlepath",
          Advice::system,
-         {"/private/var/folders", "/private/tmp"}},
+         {"/private/var/folders", "/private/tmp"},
+         {},
+         "Scratch space apps use while running. Most of /tmp goes at restart; /var/tmp keeps "
+         "files longer."},
         {"trash",
          "Trash",
          "Things you already deleted. The space comes back when you empty the Trash.",
@@ -56,7 +66,10 @@ const std::vector<Rule>& ruleTable() {
          "Full copies of your devices made by the file manager. Old ones are often forgotten.",
          "iphone",
          Advice::review,
-         {"~/Library/Application Support/MobileSync/Backup"}},
+         {"~/Library/Application Support/MobileSync/Backup"},
+         {},
+         {},
+         true},
         {"dev",
          "Developer data",
          "Xcode builds, simulators and package caches. Tools rebuild most of it on demand.",
@@ -64,7 +77,10 @@ const std::vector<Rule>& ruleTable() {
          Advice::review,
          {"~/Library/Developer", "/Library/Developer", "~/.npm", "~/.cache", "~/.gradle",
           "~/.cargo", "~/.m2", "~/.rustup", "~/go/pkg", "~/.bun", "~/Library/pnpm", "~/.pub-cache",
-          "~/.cocoapods"}},
+          "~/.cocoapods"},
+         {},
+         "Caches of pip, npm, Cargo, Gradle and Go, plus SDKs and emulators. Tools fetch most of "
+         "it again."},
         {"ai",
          "AI models",
          "Downloaded language and image models. Large, and easy to download again.",
@@ -79,13 +95,16 @@ const std::vector<Rule>& ruleTable() {
          Advice::review,
          {"~/Library/Containers/com.docker.docker", "~/.docker", "~/.orbstack",
           "~/Library/Group Containers/HUAQ24HBR6.dev.orbstack", "~/Parallels",
-          "~/Library/Containers/com.utmapp.UTM", "~/.colima", "~/.lima"}},
+          "~/Library/Containers/com.utmapp.UTM", "~/.colima", "~/.lima"},
+         {},
+         "Disk images for Docker, Podman, libvirt, GNOME Boxes and VirtualBox. Often tens of GB."},
         {"mail",
          "Mail & Messages",
          "Downloaded email and chat attachments, stored locally.",
          "envelope.fill",
          Advice::review,
-         {"~/Library/Mail", "~/Library/Messages", "~/Library/Containers/com.apple.mail"}},
+         {"~/Library/Mail", "~/Library/Messages", "~/Library/Containers/com.apple.mail"},
+         "Mail & chats"},
         {"appdata",
          "App data",
          "Settings, databases and downloads that belong to your apps. Big ones are worth a "
@@ -99,7 +118,9 @@ const std::vector<Rule>& ruleTable() {
          "The system uses the disk as extra memory. It shrinks on its own after a restart.",
          "memorychip.fill",
          Advice::system,
-         {"/System/Volumes/VM", "/private/var/vm"}},
+         {"/System/Volumes/VM", "/private/var/vm"},
+         "Swap file",
+         "The system uses this file as extra memory. It keeps its size until you change it."},
         {"macos",
          "System support files",
          "Startup, recovery and update files the system keeps on a separate volume. Not yours "
@@ -108,7 +129,10 @@ const std::vector<Rule>& ruleTable() {
          Advice::system,
          {"/System/Volumes/Preboot", "/System/Volumes/Update", "/System/Volumes/iSCPreboot",
           "/System/Volumes/xarts", "/System/Volumes/Hardware", "/Library/Updates",
-          "/private/var/db"}},
+          "/private/var/db"},
+         {},
+         "Kernels, startup files and system state, Flatpak and Snap stores included. Not yours "
+         "to remove."},
     };
     return rules;
 }
@@ -274,6 +298,7 @@ SystemDataReport systemData(const DiskIndex& index, std::string_view home, const
     };
     std::string path;
     for (std::size_t r = 0; r < rules.size(); ++r) {
+        if (profile.onLinux && rules[r].designedOnly) continue;
         for (std::string_view p : rules[r].paths) {
             if (p.front() == '~') {
                 if (!base) continue;
@@ -298,45 +323,64 @@ SystemDataReport systemData(const DiskIndex& index, std::string_view home, const
         }
     }
 
-    // Own bytes: each folder less the outermost other kept folders inside it, so every byte
-    // is counted once, in the innermost kept folder that holds it.
-    std::vector<std::uint64_t> own(kept.size());
-    for (std::size_t a = 0; a < kept.size(); ++a) {
-        const IdRange inside = index.subtree(kept[a].node);
-        std::uint64_t bytes = kept[a].size;
-        for (std::size_t b = 0; b < kept.size(); ++b) {
-            const NodeId m = kept[b].node;
-            if (b == a || !inside.contains(m)) continue;
-            const bool deeper = std::any_of(kept.begin(), kept.end(), [&](const Kept& k) {
-                return k.node != kept[a].node && k.node != m && inside.contains(k.node) &&
-                       index.isAncestor(k.node, m);
-            });
-            if (!deeper) bytes = bytes > kept[b].size ? bytes - kept[b].size : 0;
+    // Each kept folder's holder: the innermost other kept folder it lies in. Its bytes are
+    // counted there, not in the holder, so every byte is counted once, in the innermost kept
+    // folder that holds it.
+    std::vector<std::optional<std::size_t>> holder(kept.size());
+    for (std::size_t m = 0; m < kept.size(); ++m) {
+        for (std::size_t a = 0; a < kept.size(); ++a) {
+            if (a == m || !index.subtree(kept[a].node).contains(kept[m].node)) continue;
+            if (!holder[m] || index.subtree(kept[*holder[m]].node).contains(kept[a].node))
+                holder[m] = a;
         }
-        own[a] = bytes;
+    }
+    // Own bytes: each folder less the kept folders it holds. The children of a kept folder are
+    // its bucket's items; each is shown net of the kept folders inside it too (an application's
+    // folder in the app data less its cache folder counted as a cache), so no item is larger
+    // than its bucket.
+    std::vector<std::uint64_t> own(kept.size());
+    for (std::size_t a = 0; a < kept.size(); ++a)
+        own[a] = kept[a].size;
+    std::unordered_map<NodeId, std::uint64_t> nested;  // by child of a holder
+    for (std::size_t m = 0; m < kept.size(); ++m) {
+        if (!holder[m]) continue;
+        const std::size_t a = *holder[m];
+        const std::uint64_t size = kept[m].size;
+        own[a] = own[a] > size ? own[a] - size : 0;
+        NodeId child = kept[m].node;
+        while (index.parent(child) != kept[a].node)
+            child = index.parent(child);
+        nested[child] += size;
     }
 
     SystemDataReport report;
     for (std::size_t r = 0; r < rules.size(); ++r) {
         SpaceBucket bucket;
-        std::vector<std::pair<std::uint64_t, NodeId>> candidates;
+        std::vector<std::pair<std::uint64_t, std::pair<NodeId, std::uint64_t>>> candidates;
         for (std::size_t k = 0; k < kept.size(); ++k) {
             if (kept[k].rule != r) continue;
             bucket.roots.push_back(kept[k].node);
             bucket.bytes += own[k];
             for (NodeId c : index.children(kept[k].node)) {
                 if (index.isRemoved(c) || isKept(c)) continue;
-                const std::uint64_t size = index.size(c);
-                if (size > 0) candidates.emplace_back(size, c);
+                std::uint64_t size = index.size(c);
+                if (const auto inside = nested.find(c); inside != nested.end())
+                    size = size > inside->second ? size - inside->second : 0;
+                if (size > 0) candidates.push_back({size, {c, size}});
             }
         }
         if (bucket.roots.empty() || bucket.bytes == 0) continue;
-        bucket.top = largestFirst(std::move(candidates));
-        if (bucket.top.size() > 6) bucket.top.resize(6);
+        std::vector<std::pair<NodeId, std::uint64_t>> top = largestFirst(std::move(candidates));
+        if (top.size() > 6) top.resize(6);
+        for (const auto& [node, size] : top) {
+            bucket.top.push_back(node);
+            bucket.topBytes.push_back(size);
+        }
         const Rule& rule = rules[r];
+        const bool onLinux = profile.onLinux;
         bucket.id = rule.id;
-        bucket.title = rule.title;
-        bucket.blurb = rule.blurb;
+        bucket.title = onLinux && !rule.linuxTitle.empty() ? rule.linuxTitle : rule.title;
+        bucket.blurb = onLinux && !rule.linuxBlurb.empty() ? rule.linuxBlurb : rule.blurb;
         bucket.symbol = rule.symbol;
         bucket.advice = rule.advice;
         report.buckets.push_back(std::move(bucket));

@@ -25,8 +25,12 @@ struct SpaceBucket {
     std::uint64_t bytes = 0;
     // The rule's folders found in the index, in the rule's path order.
     std::vector<NodeId> roots;
-    // At most six direct children of those folders, largest first.
+    // At most six direct children of those folders (not themselves rule folders), largest
+    // first by their bytes in topBytes.
     std::vector<NodeId> top;
+    // The bytes of each of `top` that this bucket counts: its size less the rule folders inside
+    // it (counted in their own buckets), so no item is larger than the bucket.
+    std::vector<std::uint64_t> topBytes;
 
     friend bool operator==(const SpaceBucket&, const SpaceBucket&) = default;
 };
@@ -56,8 +60,9 @@ struct SystemDataReport {
 // Folders are found by lookup, so only those inside the index's root count. With a Linux
 // `profile`, each rule also looks in the Linux folders that hold its kind of data (the XDG
 // homes, /var/log, /var/cache, Flatpak and Snap homes, the swap file...), a few of them named
-// with a "*" level ("~/.var/app/*/cache") and the swap ones as plain files. Reads the index
-// only and never fails.
+// with a "*" level ("~/.var/app/*/cache") and the swap ones as plain files, leaves out the
+// device backups (no Linux folder holds them), and the buckets carry the Linux titles and
+// blurbs where the designed ones name what Linux lacks. Reads the index only and never fails.
 //
 // Thread safety: holds index.lock() shared for the whole pass, so a removal on another thread
 // is seen whole or not at all. Must not be called while the caller holds that lock.

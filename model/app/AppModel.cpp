@@ -25,6 +25,7 @@ AppModel::AppModel(Desktop& desktop, Options options, QObject* parent)
     });
     saveTimer_.setSingleShot(true);
     connect(&saveTimer_, &QTimer::timeout, this, [this] { saveNow(DiskIndex::Write::direct); });
+    followMountTable();
     if (options_.startUp) startUp();
 }
 

@@ -31,8 +31,10 @@
 #include "core/space/Suggestions.h"
 #include "core/space/SystemData.h"
 #include "model/app/AppValues.h"
+#include "model/app/VolumeList.h"
 #include "model/apps/InstalledApp.h"
 #include "model/system/Desktop.h"
+#include "model/system/MountTable.h"
 #include "model/removal/TrashCan.h"
 #include "model/system/Platform.h"
 
@@ -244,6 +246,10 @@ public:
     void refreshVolumes();
     // The used bytes of the volume whose mount point is the scan target, or nothing.
     std::optional<std::uint64_t> expectedScanBytes() const;
+    // The model follows this process's mount table from its construction: at every change the
+    // free space of the volumes is read again, the whole list (with places, saved dates and
+    // access) when a disk came or went, and a shown index whose disk is gone (unmounted, or
+    // covered by another mount) is left for the Welcome screen with a toast that says so.
 
     // --- Opening a target and navigation ---
     // Shows the folder or volume at `path`: navigated to inside the shown index, served from
@@ -279,7 +285,11 @@ public:
     // --- Trash basket and trashing ---
     // The node or one of its ancestors is in the basket; false without an index.
     bool inBasket(NodeId node) const;
-    // Adds or removes the node (see the basket rules); nothing without an index.
+    // Whether the Trash would take the node of the shown generation: not the root, not gone,
+    // and not a place isProtected() refuses. The screens offer picking only where it holds.
+    bool mayPick(NodeId node) const;
+    // Adds or removes the node (see the basket rules); nothing without an index. A node that
+    // mayPick() refuses is not added: a toast says why.
     void toggleBasket(NodeId node);
     // Sum of the sizes of the basket's nodes; 0 without an index.
     std::uint64_t basketSize() const;
@@ -290,14 +300,26 @@ public:
     void setBasket(NodeIds basket);
     // Moves the nodes (ids of the shown generation) to the Trash on a worker, one after the
     // other, and returns at once; `skipped` are names the caller already held back, reported
-    // first among the failures. A protected path, a node already gone and a refused move are
-    // failures, named by their last path component; moved nodes are marked removed in the
-    // generation the call began with. The outcome leaves the basket and the clean-up ticks,
-    // raises revision and sets the toast; when another generation is shown by then, it is
-    // applied there by path. Nothing for an empty list or without an index.
+    // first among the failures. Each item moves only while it is what that generation recorded
+    // (kind, and for anything but a folder size and time; see expectedItem()) and belongs to
+    // this user. A protected path, a node already gone and a refused move are failures, named by
+    // their last path component, the toast adding why the first of them stayed; moved nodes
+    // are marked removed in the generation the call began with. The outcome leaves the basket
+    // and the clean-up ticks, raises revision and sets the toast; when another generation is
+    // shown by then, it is applied there by path. Nothing for an empty list or without an
+    // index; refused with a toast while another removal runs (removalBusy()).
     void trash(const NodeIds& nodes, const std::vector<std::string>& skipped);
-    // A path the Trash never takes.
+    // A path the Trash never takes (TrashMover::isProtectedPlace()).
     static bool isProtected(const std::string& path);
+    // A removal runs: a clean-up being prepared, a move to the Trash or an uninstall. Removals
+    // never overlap: trash(), runClean() and uninstall() called meanwhile are refused with a
+    // toast.
+    bool removalBusy() const { return preparingClean_ || trashing_ || uninstalling_; }
+
+    // The rules and texts the model and the screens run with: the space rules of its rule
+    // profile, the file kinds of the breakdown and the search, and every text on screen that
+    // differs between the designed set and Linux. Always RuleSet::linuxDesktop; any thread.
+    static RuleSet ruleSet();
 
     // --- Clean-up plan ---
     // The context of a plan computation: this user's running programs and a fresh
@@ -311,9 +333,11 @@ public:
     // Sum of the sizes of the ticked items; 0 without an index.
     std::uint64_t cleanSize() const;
     // Moves the ticked items to the Trash, holding back those of running programs: the plan is
-    // computed again on a worker (preparingClean meanwhile), then the rest goes to trash(). When
-    // every ticked item is held back nothing moves, and the toast names them. Nothing without an
-    // index or while a clean-up is being prepared.
+    // computed again on a worker (preparingClean meanwhile), then the rest moves as trash()
+    // moves it, against the generation the plan was computed in even when a refreshed one is
+    // shown by then. When every ticked item is held back nothing moves and no toast appears
+    // (each item's note says why). Nothing without an index; refused with a toast while another
+    // removal runs.
     void runClean();
 
     // --- Installed applications ---
@@ -335,9 +359,10 @@ public:
     bool appRunning(const InstalledApp& app) const;
     // Asks the application's running copies to quit (SIGTERM, then up to 30 checks of
     // Options::quitCheck), then moves it and its ticked leftovers to the Trash on a worker,
-    // with administrator rights where needed; returns at once. Refused with a toast, and the
-    // inventory loaded again, when the inventory is not of the shown generation or no longer
-    // lists the application where it was.
+    // with administrator rights where needed; each item only while it is what the inventory's
+    // generation recorded. Returns at once. Refused with a toast while another removal runs;
+    // and, with the inventory loaded again, when the inventory is not of the shown generation
+    // or no longer lists the application where it was.
     void uninstall(const InstalledApp& app);
 
 signals:
@@ -470,6 +495,11 @@ private:
     // entries takes about 15 ms, which the main thread must not spend between two frames.
     static IndexRef ownIndex(std::unique_ptr<DiskIndex> index);
 
+    // Following the mount table (AppModelVolumes.cpp).
+    void followMountTable();
+    void mountsChanged();
+    void leaveGoneDisk();
+
     // Opening (AppModelOpen.cpp).
     void show(IndexRef index);
     void finishScan(const std::string& path, const ProgressRef& progress, IndexRef scanned,
@@ -499,6 +529,8 @@ private:
     // The lists of node ids of the old generation carried over to `next` by path (what is not
     // found is dropped); the same batch that installs `next`.
     void carryListsOver(const DiskIndex& old, const DiskIndex& next);
+    // The same lists emptied (search results, biggest, tips, the report, the plan and its ticks).
+    void clearLists();
 
     // Search (AppModelSearch.cpp).
     void scheduleSearch();
@@ -524,7 +556,7 @@ private:
     static std::set<std::string> runningNames();
     // The Linux folders the space rules look in beside the designed ones, for this user's home
     // folder and XDG settings (AppModelClean.cpp). Blocking: reads user-dirs.dirs, so it is
-    // built on workers only (see appsProfile_).
+    // built on workers only (see appsProfile_). Its rules() are ruleSet().
     static RuleProfile ruleProfile();
 
     Desktop& desktop_;
@@ -627,6 +659,10 @@ private:
     QTimer saveTimer_;
     std::optional<std::chrono::steady_clock::time_point> savedAt_;
 
+    // --- The mount table, as last read ---
+    std::unique_ptr<MountTable> mountTable_;
+    std::vector<MountEntry> mounts_;
+
     // --- Clean-up ticks by path, for the whole run ---
     std::set<std::string> cleanOn_;
     std::set<std::string> cleanOff_;
@@ -659,6 +695,18 @@ private:
     bool inventoryShown() const;
     // "Skipped a, b, c +2": the first three names, then how many more.
     static QString skippedText(const std::vector<std::string>& names);
+    // Why a move did not happen, as a toast tells it ("no permission to move it"); empty when
+    // not known. `why` is the system's own text, told for TrashRefusal::failed.
+    static QString refusalText(TrashRefusal refusal, const std::string& why = {});
+    // " — " and the first of `reasons` (parallel to `names`, empty: none) that is not empty,
+    // preceded by its item's name when other items failed for other reasons; empty when none.
+    static QString reasonTail(const std::vector<std::string>& names,
+                              const std::vector<QString>& reasons);
+    // Sets a toast and gives true when a removal runs (removalBusy()).
+    bool refusedWhileBusy();
+    // trash() for the ids of `generation` (which the worker holds), busy or not.
+    void startTrash(const IndexRef& generation, const NodeIds& nodes,
+                    const std::vector<std::string>& skipped);
     // Tests of these actions install index generations and picks directly.
     friend class ActionsProbe;
     // ===== end =====

@@ -35,6 +35,10 @@ CleanContext AppModel::cleanContext() {
     return context;
 }
 
+RuleSet AppModel::ruleSet() {
+    return RuleSet::linuxDesktop;
+}
+
 RuleProfile AppModel::ruleProfile() {
     return RuleProfile::linuxDesktop(homeDirectory());
 }

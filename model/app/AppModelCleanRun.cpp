@@ -15,7 +15,7 @@ constexpr std::uint64_t planMinSize = 256 * 1024;
 }  // namespace
 
 void AppModel::runClean() {
-    if (!index_ || preparingClean_) return;
+    if (!index_ || refusedWhileBusy()) return;
     // The ticks are ids of the shown generation; ids beyond it are nobody's.
     NodeIds picked;
     picked.reserve(cleanPicked_.size());
@@ -45,17 +45,12 @@ void AppModel::runClean() {
         onMainThread([this, index, nodes = largestFirst(std::move(keyed)),
                       skipped = std::move(skipped)] {
             Batch batch(*this);
-            // Ids of another generation are never handed on.
-            if (index_ == index) {
-                // The trash action starts its busy state before this one ends.
-                trash(nodes, skipped);
-                // It reports skipped names only beside a move; when everything ticked belongs
-                // to an open program, the user who confirmed still learns why nothing went.
-                if (nodes.empty() && !skipped.empty()) {
-                    setToast(Toast::make(QStringLiteral("Couldn't move that"),
-                                         skippedText(skipped), false));
-                }
-            }
+            // Against the generation the plan was computed in, whose ids these are, even when a
+            // refreshed one has been adopted meanwhile: each item still moves only while it is
+            // what that generation recorded, and the outcome meets the shown one by path. The
+            // trash action starts its busy state before this one ends. When everything ticked
+            // was held back nothing moves and no toast appears: each item's note says why.
+            startTrash(index, nodes, skipped);
             setPreparingClean(false);
         });
     });

@@ -74,7 +74,7 @@ void AppModel::startDerivedRun() {
             const auto current = [&] { return latest->load() == run; };
             const std::string home = homeDirectory();
             const RuleProfile profile = ruleProfile();
-            derived->breakdown = tamrel::breakdown(*index, under);
+            derived->breakdown = tamrel::breakdown(*index, under, profile.rules());
             if (current()) derived->biggest = tamrel::biggestFiles(*index, under, biggestLimit);
             if (current()) derived->tips = tamrel::suggestions(*index, home, tipMinSize,
                                                                 std::chrono::system_clock::now(), profile);
@@ -108,6 +108,16 @@ void AppModel::startDerivedRun() {
     });
 }
 
+void AppModel::clearLists() {
+    Batch batch(*this);
+    setResults({});
+    setBiggest({});
+    setTips({});
+    setSystemReport(std::nullopt);
+    setCleanPlan({});
+    setCleanPicked({});
+}
+
 void AppModel::carryListsOver(const DiskIndex& old, const DiskIndex& next) {
     std::unordered_map<NodeId, std::optional<NodeId>> memo;
     const auto map = [&](NodeId id) -> std::optional<NodeId> {
@@ -136,7 +146,17 @@ void AppModel::carryListsOver(const DiskIndex& old, const DiskIndex& next) {
         SystemDataReport report = *systemReport_;
         for (SpaceBucket& bucket : report.buckets) {
             bucket.roots = mapAll(bucket.roots);
-            bucket.top = mapAll(bucket.top);
+            // Each item keeps the bytes the report gave it.
+            NodeIds top;
+            std::vector<std::uint64_t> topBytes;
+            for (std::size_t k = 0; k < bucket.top.size() && k < bucket.topBytes.size(); ++k) {
+                if (const auto n = map(bucket.top[k])) {
+                    top.push_back(*n);
+                    topBytes.push_back(bucket.topBytes[k]);
+                }
+            }
+            bucket.top = std::move(top);
+            bucket.topBytes = std::move(topBytes);
         }
         setSystemReport(std::move(report));
     }

@@ -197,16 +197,21 @@ void AppModel::rescan() {
 
 void AppModel::show(IndexRef index) {
     Batch batch(*this);
+    const IndexRef old = index_;
     setIndex(std::move(index));
-    // Node ids of the previous generation leave with it, in the same batch.
     setHovered(std::nullopt);
     setBasket({});
-    setResults({});
-    setBiggest({});
-    setTips({});
-    setSystemReport(std::nullopt);
-    setCleanPlan({});
-    setCleanPicked({});
+    // What the screens show of the previous index (Biggest, the tips, the System Data report,
+    // the clean-up plan and its ticks, search results) stays until this index's own values
+    // arrive, so a screen never falls back to waiting for them. Their node ids are carried
+    // over by path in this same batch (what the new index lacks is dropped): an id is never
+    // read in another generation than its own.
+    if (old && old != index_) {
+        carryListsOver(*old, *index_);
+    } else if (!old) {
+        // Nothing is shown: lists left over from no generation are not read in this one.
+        clearLists();
+    }
     setCurrent(0);
     setTab(Tab::explore);
     refreshDerived();

@@ -45,7 +45,7 @@ void AppModel::startSearch() {
     runInBackground([this, seq, index, text, under] {
         auto result = std::make_shared<SearchResult>();
         try {
-            *result = search(*index, text, under, resultLimit);
+            *result = search(*index, text, under, resultLimit, ruleSet());
         } catch (const std::exception&) {
             *result = SearchResult();
         }

@@ -6,8 +6,7 @@
 #include "format/Fmt.h"
 #include "model/app/AppModel.h"
 #include "platform/PathText.h"
-#include "platform/ProtectedPaths.h"
-#include "platform/XdgDirs.h"
+#include "platform/TrashMover.h"
 
 namespace tamrel {
 
@@ -15,12 +14,6 @@ namespace {
 
 constexpr Spring basketSpring{0.35, 0.7};
 constexpr Spring trashedSpring{0.4, 0.75};
-
-// The last path component; "/" stays "/".
-std::string lastComponent(const std::string& path) {
-    const auto parts = pathComponents(path);
-    return parts.empty() ? std::string("/") : parts.back();
-}
 
 // One node of a trash call with its size when the call began.
 struct TrashWork {
@@ -44,15 +37,59 @@ TrashCan& AppModel::trashCan() const {
     return options_.trashCan ? *options_.trashCan : TrashCan::system();
 }
 
+QString AppModel::refusalText(TrashRefusal refusal, const std::string& why) {
+    switch (refusal) {
+        case TrashRefusal::none:
+            break;
+        case TrashRefusal::gone:
+            return QStringLiteral("no longer there");
+        case TrashRefusal::changed:
+            return QStringLiteral("changed since it was picked");
+        case TrashRefusal::otherUser:
+            return QStringLiteral("belongs to another user");
+        case TrashRefusal::permission:
+            return QStringLiteral("no permission to move it");
+        case TrashRefusal::link:
+            return QStringLiteral("a link stands in its path");
+        case TrashRefusal::protectedPlace:
+            return QStringLiteral("a protected place");
+        case TrashRefusal::noTrash:
+            return QStringLiteral("on a disk without a Trash");
+        case TrashRefusal::rightsRefused:
+            return QStringLiteral("administrator rights weren't given");
+        case TrashRefusal::failed:
+            return QString::fromStdString(why);
+    }
+    return {};
+}
+
+QString AppModel::reasonTail(const std::vector<std::string>& names,
+                             const std::vector<QString>& reasons) {
+    const auto first = std::find_if(reasons.begin(), reasons.end(),
+                                    [](const QString& reason) { return !reason.isEmpty(); });
+    if (first == reasons.end()) return {};
+    const bool shared = std::all_of(reasons.begin(), reasons.end(),
+                                    [&](const QString& reason) { return reason == *first; });
+    const auto at = static_cast<std::size_t>(first - reasons.begin());
+    QString tail = QStringLiteral(u" \u2014 ");
+    if (!shared && at < names.size()) tail += QString::fromStdString(names[at]) + ": ";
+    return tail + *first;
+}
+
+bool AppModel::refusedWhileBusy() {
+    if (!removalBusy()) return false;
+    setToast(Toast::make(QStringLiteral("Another removal is under way"),
+                         QStringLiteral("Try again once it has finished"), false));
+    return true;
+}
+
 bool AppModel::isProtected(const std::string& path) {
-    // Only absolute paths name one place; anything else is never handed to a mover.
-    if (!path.starts_with('/')) return true;
-    if (isProtectedPath(path, homeDirectory()) || isSystemFolder(path)) return true;
-    // The Trash, what lies in it and the folders that hold it; this application's own data.
-    // Without a home folder neither is known, and nothing is moved.
-    const std::string trash = homeTrashDirectory();
-    if (isAtOrBelow(path, trash) || isAtOrBelow(trash, path)) return true;
-    return isAtOrBelow(path, appDataDirectory());
+    return TrashMover::isProtectedPlace(path);
+}
+
+bool AppModel::mayPick(NodeId node) const {
+    return index_ && node != 0 && node < index_->count() && !index_->isGone(node) &&
+           !isProtected(index_->path(node));
 }
 
 bool AppModel::inBasket(NodeId node) const {
@@ -72,7 +109,14 @@ void AppModel::toggleBasket(NodeId node) {
             setBasket(std::move(next));
             return;
         }
-        if (node == 0 || inBasket(node)) return;
+        if (node == 0 || inBasket(node) || index_->isGone(node)) return;
+        if (!mayPick(node)) {
+            const QString name = QString::fromStdString(index_->name(node));
+            setToast(Toast::make(QStringLiteral("Can't pick that"),
+                                 name + reasonTail({}, {refusalText(TrashRefusal::protectedPlace)}),
+                                 false));
+            return;
+        }
         std::erase_if(next, [&](NodeId entry) { return index_->isAncestor(node, entry); });
         next.push_back(node);
         setBasket(std::move(next));
@@ -107,18 +151,30 @@ std::uint64_t AppModel::basketSize() const {
 
 void AppModel::trash(const NodeIds& nodes, const std::vector<std::string>& skipped) {
     if (!index_ || nodes.empty()) return;
-    // The ids belong to the shown generation, which the worker holds: it turns them into paths
-    // there (off the main thread: 1,000 paths of a large index take milliseconds).
+    // No node of the shown generation: as an empty list.
+    const NodeId count = index_->count();
+    if (std::none_of(nodes.begin(), nodes.end(), [count](NodeId node) { return node < count; }))
+        return;
+    if (refusedWhileBusy()) return;
+    startTrash(index_, nodes, skipped);
+}
+
+void AppModel::startTrash(const IndexRef& generation, const NodeIds& nodes,
+                          const std::vector<std::string>& skipped) {
+    // The ids belong to `generation`, which the worker holds: it turns them into paths and
+    // expected items there (off the main thread: 1,000 paths of a large index take
+    // milliseconds).
     auto work = std::make_shared<std::vector<TrashWork>>();
     work->reserve(nodes.size());
     for (NodeId node : nodes) {
-        if (node < index_->count()) work->push_back({node, index_->size(node)});
+        if (node < generation->count()) work->push_back({node, generation->size(node)});
     }
-    if (work->empty()) return;  // no node of the shown generation: as an empty list
-    const IndexRef index = index_;  // the generation of the ids, whatever a slot does next
+    if (work->empty()) return;
+    const IndexRef index = generation;  // whatever a slot does next
     setTrashing(true);
     runInBackground([this, index, work, skipped] {
         std::vector<std::string> failures = skipped;
+        std::vector<QString> reasons(skipped.size());
         NodeIds moved;
         std::vector<std::string> movedPaths;
         std::uint64_t freed = 0;
@@ -129,8 +185,17 @@ void AppModel::trash(const NodeIds& nodes, const std::vector<std::string>& skipp
             std::lock_guard guard(moveLock_);
             // A node another move has taken (or its folder) may have something else at its path
             // by now: it is reported, never moved.
-            if (index->isGone(item.node) || isProtected(path) || !can.moveToTrash(path)) {
+            TrashResult result;
+            if (index->isGone(item.node)) {
+                result.refusal = TrashRefusal::gone;
+            } else if (isProtected(path)) {
+                result.refusal = TrashRefusal::protectedPlace;
+            } else {
+                result = can.trashPicked(path, expectedItem(*index, item.node));
+            }
+            if (!result.moved()) {
                 failures.push_back(lastComponent(path));
+                reasons.push_back(refusalText(result.refusal, result.why));
                 continue;
             }
             index->markRemoved(item.node);
@@ -139,7 +204,7 @@ void AppModel::trash(const NodeIds& nodes, const std::vector<std::string>& skipp
             freed += item.size;
         }
         onMainThread([this, index, moved = std::move(moved), movedPaths = std::move(movedPaths),
-                      failures = std::move(failures), freed] {
+                      failures = std::move(failures), reasons = std::move(reasons), freed] {
             Batch batch(*this);
             setTrashing(false);
             animated(trashedSpring, [&] {
@@ -152,10 +217,12 @@ void AppModel::trash(const NodeIds& nodes, const std::vector<std::string>& skipp
                                              " moved to the Trash",
                                          true));
                 } else if (!moved.empty()) {
-                    setToast(Toast::make(bytes, skippedText(failures), true));
+                    setToast(Toast::make(
+                        bytes, skippedText(failures) + reasonTail(failures, reasons), true));
                 } else {
                     setToast(Toast::make(QStringLiteral("Couldn't move that"),
-                                         skippedText(failures), false));
+                                         skippedText(failures) + reasonTail(failures, reasons),
+                                         false));
                 }
             });
             refreshDerived();

@@ -7,7 +7,9 @@
 
 #include "format/Fmt.h"
 #include "model/app/AppModel.h"
+#include "model/apps/AppImages.h"
 #include "model/system/Processes.h"
+#include "platform/PathText.h"
 
 namespace tamrel {
 
@@ -17,15 +19,24 @@ constexpr Spring uninstalledSpring{0.4, 0.8};
 constexpr int quitChecks = 30;
 
 // The running copies of the application, listed by its bundle identifier (with what the
-// desktop entry registered under it starts) and by its bundle's path. Never our own process.
+// desktop entry registered under it starts) and by its bundle's path; an AppImage's also by the
+// file its processes name as theirs. Never our own process.
 std::vector<ProcessInfo> runningCopiesOf(const InstalledApp& app, Platform& platform) {
     std::vector<std::string> programs;
     if (const auto entry = platform.applicationPath(app.bundleID);
         entry && entry->ends_with(".desktop")) {
         if (auto program = Processes::execProgram(*entry)) programs.push_back(std::move(*program));
     }
-    std::vector<ProcessInfo> copies =
-        Processes::copiesOf(Processes::list(), app.bundleID, app.path, programs);
+    const std::vector<ProcessInfo> all = Processes::list();
+    std::vector<ProcessInfo> copies = Processes::copiesOf(all, app.bundleID, app.path, programs);
+    if (app.appImage) {
+        for (const ProcessInfo& p : appImageCopies(all, app.path, appImageMountRoots())) {
+            if (std::none_of(copies.begin(), copies.end(),
+                             [&](const ProcessInfo& c) { return c.pid == p.pid; })) {
+                copies.push_back(p);
+            }
+        }
+    }
     std::erase_if(copies, [](const ProcessInfo& p) { return p.pid == ::getpid(); });
     return copies;
 }
@@ -50,6 +61,44 @@ bool closeRunningCopies(const InstalledApp& app, Platform& platform,
                         [](const ProcessHandle& c) { return c.running(); });
 }
 
+// An AppImage's items in the home folder go to the Trash under the user's own rights alone, as
+// the basket moves them: one that cannot be moved so stays, and is never handed to the
+// administrator mover. Items outside the home folder (a tool folder) go through `can` as a
+// bundle's do.
+Remover::Outcome removeAppImage(TrashCan& can, const std::vector<Remover::Item>& items,
+                                Platform& platform, const std::atomic<bool>& stop) {
+    Remover::Outcome out;
+    std::vector<Remover::Item> system;
+    for (const Remover::Item& item : items) {
+        if (item.system) {
+            system.push_back(item);
+            continue;
+        }
+        TrashResult moved;
+        if (stop) {
+            moved.refusal = TrashRefusal::failed;
+        } else if (item.expected) {
+            moved = can.trashPicked(item.path, *item.expected);
+        } else if (can.moveToTrash(item.path)) {
+            moved.where = item.path;
+        }
+        if (moved.moved()) {
+            out.removed.push_back(item.node);
+        } else {
+            out.failures.push_back(lastComponent(item.path));
+            out.reasons.push_back(moved.refusal);
+        }
+    }
+    if (!system.empty() && !stop) {
+        Remover::Outcome elevated = can.remove(system, platform, stop);
+        out.removed.insert(out.removed.end(), elevated.removed.begin(), elevated.removed.end());
+        out.failures.insert(out.failures.end(), elevated.failures.begin(),
+                            elevated.failures.end());
+        out.reasons.insert(out.reasons.end(), elevated.reasons.begin(), elevated.reasons.end());
+    }
+    return out;
+}
+
 }  // namespace
 
 bool AppModel::appRunning(const InstalledApp& app) const {
@@ -57,7 +106,7 @@ bool AppModel::appRunning(const InstalledApp& app) const {
 }
 
 void AppModel::uninstall(const InstalledApp& app) {
-    if (!index_) return;
+    if (!index_ || refusedWhileBusy()) return;
     // The leftovers' ids name what is moved, with administrator rights outside the home folder:
     // they are used only in the generation the inventory came from, and only for an application
     // the inventory lists that is still where it was.
@@ -73,15 +122,23 @@ void AppModel::uninstall(const InstalledApp& app) {
     }
     // Copied before the first write: a slot told of it may change the inventory.
     const InstalledApp chosen = *stored;
-    std::vector<Remover::Item> items{{chosen.node, chosen.path, false, std::nullopt}};
+    // Each item moves only while it is what this generation recorded.
+    std::vector<Remover::Item> items{
+        {chosen.node, chosen.path, false, std::nullopt, expectedItem(*index_, chosen.node)}};
+    // An AppImage's desktop entries and its own icons go with it, never left to a tick.
+    for (NodeId node : chosen.desktopFiles) {
+        if (node < index_->count() && !index_->isGone(node))
+            items.push_back({node, index_->path(node), false, Leftover::Kind::other,
+                             expectedItem(*index_, node)});
+    }
     std::uint64_t total = chosen.appSize;
     for (const Leftover& leftover : chosen.leftovers) {
         if (!leftoverPicked_.contains(leftover.node) || leftover.node >= index_->count() ||
             index_->isGone(leftover.node)) {
             continue;
         }
-        items.push_back({leftover.node, index_->path(leftover.node), leftover.system,
-                         leftover.kind});
+        items.push_back({leftover.node, index_->path(leftover.node), leftover.system, leftover.kind,
+                         expectedItem(*index_, leftover.node)});
         total += index_->size(leftover.node);
     }
     const IndexRef index = index_;  // the generation of the items, whatever a slot does next
@@ -107,7 +164,10 @@ void AppModel::uninstall(const InstalledApp& app) {
             for (const Remover::Item& item : items) {
                 if (!index->isGone(item.node)) left.push_back(item);
             }
-            if (!left.empty() && !closing_) outcome = trashCan().remove(left, platform_, closing_);
+            if (!left.empty() && !closing_) {
+                outcome = app.appImage ? removeAppImage(trashCan(), left, platform_, closing_)
+                                       : trashCan().remove(left, platform_, closing_);
+            }
             for (NodeId node : outcome.removed) {
                 index->markRemoved(node);
                 const auto item = std::find_if(left.begin(), left.end(),
@@ -124,10 +184,24 @@ void AppModel::uninstall(const InstalledApp& app) {
             const QString name = QString::fromStdString(app.name);
             animated(uninstalledSpring, [&] {
                 pruneMoved(index, outcome.removed, movedPaths);
+                std::vector<QString> reasons;
+                for (TrashRefusal reason : outcome.reasons)
+                    reasons.push_back(refusalText(reason));
                 if (!bundleGone) {
-                    setToast(Toast::make("Couldn't uninstall " + name,
-                                         QStringLiteral("The system didn't allow it to be moved"),
-                                         false));
+                    // A bundle that did not move under the user's own rights was handed on
+                    // to the administrator mover: on Linux the prompt was refused or cancelled,
+                    // or pkexec is missing; unless it stayed for a reason of its own.
+                    QString why = ruleSet() == RuleSet::linuxDesktop
+                                      ? QStringLiteral("It needs administrator rights, and they weren't given")
+                                      : QStringLiteral("The system didn't allow it to be moved");
+                    const auto bundle = std::find(outcome.failures.begin(), outcome.failures.end(),
+                                                  lastComponent(app.path));
+                    const auto at = static_cast<std::size_t>(bundle - outcome.failures.begin());
+                    if (at < reasons.size() && !reasons[at].isEmpty() &&
+                        outcome.reasons[at] != TrashRefusal::rightsRefused) {
+                        why = reasons[at].left(1).toUpper() + reasons[at].mid(1);
+                    }
+                    setToast(Toast::make("Couldn't uninstall " + name, why, false));
                     return;
                 }
                 InstalledApps rest = apps_;
@@ -148,6 +222,10 @@ void AppModel::uninstall(const InstalledApp& app) {
                     if (outcome.failures.size() > 1) {
                         detail += ", " + QString::fromStdString(outcome.failures[1]);
                     }
+                    const std::size_t shown = std::min<std::size_t>(outcome.failures.size(), 2);
+                    detail += reasonTail(
+                        {outcome.failures.begin(), outcome.failures.begin() + shown},
+                        {reasons.begin(), reasons.begin() + std::min(shown, reasons.size())});
                 }
                 setToast(Toast::make(name + " uninstalled", detail, true));
             });

@@ -11,9 +11,13 @@
 #include <set>
 #include <sstream>
 
+#include <QSocketNotifier>
+
 #include "core/scan/MountPolicy.h"
 #include "model/app/AppModel.h"
 #include "model/app/VolumeList.h"
+#include "model/system/MountTable.h"
+#include "platform/PathText.h"
 #include "platform/XdgDirs.h"
 
 namespace tamrel {
@@ -147,6 +151,25 @@ std::vector<MountEntry> parseMounts(std::string_view text) {
     return out;
 }
 
+const MountEntry* mountOf(std::string_view path, const std::vector<MountEntry>& mounts) {
+    // The table lists mounts in the order they were made, and a mount covers whatever lay at
+    // or below its point before it: of the mounts that hold the path, the last one shows.
+    const MountEntry* on = nullptr;
+    for (const MountEntry& m : mounts) {
+        if (isAtOrBelow(path, m.point)) on = &m;
+    }
+    return on;
+}
+
+bool mountGone(std::string_view path, const std::vector<MountEntry>& before,
+               const std::vector<MountEntry>& after) {
+    const MountEntry* was = mountOf(path, before);
+    if (!was) return false;
+    const MountEntry* now = mountOf(path, after);
+    return !now || now->point != was->point || now->major != was->major ||
+           now->minor != was->minor || now->type != was->type;
+}
+
 std::vector<Volume> volumesOf(std::string_view mountinfo) {
     std::vector<Volume> out;
     std::set<dev_t> seen;
@@ -267,6 +290,64 @@ void AppModel::refreshVolumes() {
     setIndexed(std::move(dates));
 
     setHasFullDiskAccess(canReadEverything());
+}
+
+void AppModel::followMountTable() {
+    mountTable_ = std::make_unique<MountTable>();
+    if (!mountTable_->valid()) return;
+    mounts_ = parseMounts(mountTable_->read());
+    // Only a change is told (POLLPRI): the text itself is always readable.
+    auto* notifier = new QSocketNotifier(mountTable_->fd(), QSocketNotifier::Exception, this);
+    connect(notifier, &QSocketNotifier::activated, this, &AppModel::mountsChanged);
+}
+
+void AppModel::mountsChanged() {
+    const std::string text = mountTable_->read();
+    std::vector<MountEntry> now = parseMounts(text);
+    Batch batch(*this);
+    if (phase_ == Phase::results && index_ && mountGone(index_->rootPath(), mounts_, now))
+        leaveGoneDisk();
+    mounts_ = std::move(now);
+    // Free space is read afresh at every change; the rest (places, saved dates, access) only
+    // when a disk came or went.
+    Volumes volumes = volumesOf(text);
+    const auto sameDisks = [&] {
+        if (volumes.size() != volumes_.size()) return false;
+        for (std::size_t i = 0; i < volumes.size(); ++i) {
+            if (volumes[i].url != volumes_[i].url) return false;
+        }
+        return true;
+    };
+    if (sameDisks()) {
+        setVolumes(std::move(volumes));
+    } else {
+        refreshVolumes();
+    }
+}
+
+void AppModel::leaveGoneDisk() {
+    Batch batch(*this);
+    const std::string root = index_->rootPath();
+    QString name;
+    for (const Volume& v : volumes_) {
+        if (v.url == root) name = v.name;
+    }
+    if (name.isEmpty()) {
+        const std::size_t slash = root.find_last_of('/');
+        name = QString::fromStdString(slash == std::string::npos ? root : root.substr(slash + 1));
+    }
+    stopWatching();
+    // Nothing of the index stays: every node id held belongs to it.
+    setIndex(nullptr);
+    setScanTarget(std::nullopt);
+    setHovered(std::nullopt);
+    setBasket({});
+    setQuery(QString());
+    clearLists();
+    setCurrent(0);
+    animated({0.5, 1.0}, [this] { setPhase(Phase::home); });
+    setToast(Toast::make(name + QStringLiteral(" is no longer there"),
+                         QStringLiteral("Its disk was unmounted or disconnected."), false));
 }
 
 std::optional<std::uint64_t> AppModel::expectedScanBytes() const {

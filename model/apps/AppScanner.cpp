@@ -8,6 +8,7 @@
 
 #include "core/apps/Leftovers.h"
 #include "core/base/TextCase.h"
+#include "model/apps/AppImages.h"
 #include "model/apps/BundleInfo.h"
 #include "platform/FolderNames.h"
 #include "platform/XdgDirs.h"
@@ -181,15 +182,16 @@ std::vector<InstalledApp> AppScanner::scan(const DiskIndex& index, const std::st
                               std::move(team), std::move(label), std::move(fileName)});
     }
 
-    std::unordered_map<std::string, int> teamCount;
+    // Every application with the two names the others must not take as their own: its label
+    // (display name, lowercased) and its file name without extension, version or architecture.
+    struct Draft {
+        InstalledApp app;
+        std::string label;
+        std::string fileName;
+    };
+    std::vector<Draft> drafts;
+    drafts.reserve(candidates.size());
     for (const Candidate& c : candidates) {
-        if (c.team) ++teamCount[*c.team];
-    }
-
-    std::vector<InstalledApp> apps;
-    apps.reserve(candidates.size());
-    for (std::size_t i = 0; i < candidates.size(); ++i) {
-        const Candidate& c = candidates[i];
         const std::string bundleName = lastComponent(c.path);
         const std::string plainName = withoutAll(bundleName, ".app");
         std::string name = c.info.text("CFBundleDisplayName")
@@ -204,29 +206,13 @@ std::vector<InstalledApp> AppScanner::scan(const DiskIndex& index, const std::st
               c.info.text("CFBundleExecutable")}) {
             if (n && std::find(names.begin(), names.end(), *n) == names.end()) names.push_back(*n);
         }
-
-        AppIdentity identity(std::move(ids), std::move(names), c.team);
-        identity.teamExclusive = c.team && teamCount[*c.team] == 1;
-        for (std::size_t j = 0; j < candidates.size(); ++j) {
-            if (j == i) continue;
-            for (const std::string& other : {candidates[j].label, candidates[j].fileName}) {
-                identity.otherAppNames.insert(other);
-                identity.otherAppNames.insert(withoutAll(other, " "));
-            }
-        }
-        identity.otherAppNames.erase(c.label);
-        identity.otherAppNames.erase(c.fileName);
-        if (const auto row = extras().find(lowercase(c.id)); row != extras().end()) {
-            identity.extraPaths = row->second;
-        }
-
         InstalledApp app{
             .node = c.node,
             .path = c.path,
             .name = std::move(name),
             .bundleID = c.id,
             .version = c.info.text("CFBundleShortVersionString").value_or(""),
-            .identity = std::move(identity),
+            .identity = AppIdentity(std::move(ids), std::move(names), c.team),
             .appStore = fileExists(c.path + "/Contents/_MASReceipt/receipt"),
             .homebrew = homebrew.contains(bundleName),
             .lastUsed = lastUsed(c.path),
@@ -234,7 +220,46 @@ std::vector<InstalledApp> AppScanner::scan(const DiskIndex& index, const std::st
             .leftovers = {},
             .leftoverSize = 0,
         };
-        app.leftovers = leftovers(index, app.identity, home, systemRoot, profile);
+        drafts.push_back({std::move(app), c.label, c.fileName});
+    }
+    // AppImages are files of the user's own home folder: only a Linux profile looks for them.
+    if (profile.onLinux) {
+        for (InstalledApp& app : findAppImages(index, home, profile)) {
+            std::string label = lowercase(app.name);
+            std::string fileName = lowercase(appImageName(lastComponent(app.path)).name);
+            drafts.push_back({std::move(app), std::move(label), std::move(fileName)});
+        }
+    }
+
+    std::unordered_map<std::string, int> teamCount;
+    for (const Draft& d : drafts) {
+        if (d.app.identity.team) ++teamCount[*d.app.identity.team];
+    }
+
+    std::vector<InstalledApp> apps;
+    apps.reserve(drafts.size());
+    for (std::size_t i = 0; i < drafts.size(); ++i) {
+        InstalledApp& app = drafts[i].app;
+        AppIdentity& identity = app.identity;
+        identity.teamExclusive = identity.team && teamCount[*identity.team] == 1;
+        for (std::size_t j = 0; j < drafts.size(); ++j) {
+            if (j == i) continue;
+            for (const std::string& other : {drafts[j].label, drafts[j].fileName}) {
+                identity.otherAppNames.insert(other);
+                identity.otherAppNames.insert(withoutAll(other, " "));
+            }
+        }
+        identity.otherAppNames.erase(drafts[i].label);
+        identity.otherAppNames.erase(drafts[i].fileName);
+        // A bundle by its identifier; an AppImage by any of its desktop ids.
+        for (const std::string& id :
+             app.appImage ? identity.bundleIDs : std::vector<std::string>{app.bundleID}) {
+            if (const auto row = extras().find(lowercase(id)); row != extras().end()) {
+                identity.extraPaths = row->second;
+                break;
+            }
+        }
+        app.leftovers = leftovers(index, identity, home, systemRoot, profile);
         apps.push_back(std::move(app));
     }
     shareOut(index, apps);

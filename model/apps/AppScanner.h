@@ -20,10 +20,12 @@ namespace tamrel {
 class AppScanner {
 public:
     // One InstalledApp per bundle of appBundles(), in that order (unsorted), for the user's home
-    // folder and the real system folders. Blocking: it reads information dictionaries and
-    // folder listings from the disk, so it runs off the main thread. Never fails: what cannot be
-    // read is left out or left empty. Thread-safe; only reads the index. Leftovers are looked
-    // for with `profile` (RuleProfile::linuxDesktop(home) on Linux: the XDG homes too).
+    // folder and the real system folders; with a Linux `profile`, then one per AppImage of
+    // findAppImages(), in its order. Blocking: it reads information dictionaries, desktop
+    // entries, file heads and folder listings from the disk, so it runs off the main thread.
+    // Never fails: what cannot be read is left out or left empty. Thread-safe; only reads the
+    // index. Leftovers are looked for with `profile` (RuleProfile::linuxDesktop(home) on Linux:
+    // the XDG homes too); every leftover goes to one application at most, bundle or AppImage.
     static std::vector<InstalledApp> scan(const DiskIndex& index, const RuleProfile& profile = {});
     // The same with the home folder and the root of the system folders given (tests).
     static std::vector<InstalledApp> scan(const DiskIndex& index, const std::string& home,

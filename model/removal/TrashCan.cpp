@@ -7,6 +7,9 @@ namespace {
 class SystemTrashCan final : public TrashCan {
 public:
     bool moveToTrash(const std::string& path) override { return Remover::trashAsUser(path); }
+    TrashResult trashPicked(const std::string& path, const ExpectedItem& expected) override {
+        return TrashMover::trashItem(path, &expected);
+    }
     Remover::Outcome remove(const std::vector<Remover::Item>& items, Platform& platform,
                             const std::atomic<bool>& stop) override {
         return Remover::remove(items, platform, stop);
@@ -15,9 +18,28 @@ public:
 
 }  // namespace
 
+TrashResult TrashCan::trashPicked(const std::string& path, const ExpectedItem&) {
+    TrashResult result;
+    if (moveToTrash(path)) result.where = path;
+    return result;
+}
+
 TrashCan& TrashCan::system() {
     static SystemTrashCan can;
     return can;
+}
+
+ExpectedItem expectedItem(const DiskIndex& index, NodeId node) {
+    using Type = ExpectedItem::Type;
+    constexpr Type types[] = {Type::file, Type::folder, Type::link, Type::other};
+    ExpectedItem expected;
+    expected.type = types[static_cast<int>(index.kindOf(node))];
+    expected.root = index.rootPath();
+    if (expected.type != Type::folder) {
+        if (!(index.kind(node) & Flag::linked)) expected.allocated = index.size(node);
+        expected.mtime = index.mtime(node);
+    }
+    return expected;
 }
 
 }  // namespace tamrel

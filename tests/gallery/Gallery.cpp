@@ -17,25 +17,35 @@
 #include <functional>
 
 #include "model/app/AppModel.h"
+#include "tests/gallery/ResultsGallery.h"
+#include "tests/gallery/ToolsGallery.h"
 #include "tests/model/app/FakeDesktop.h"
 #include "tests/support/ScopedDataHome.h"
 #include "tests/support/TempDir.h"
 #include "tests/ui/Headless.h"
-#include "tests/gallery/ResultsGallery.h"
-#include "tests/gallery/ToolsGallery.h"
 #include "ui/home/ScanningView.h"
 #include "ui/home/Sidebar.h"
 #include "ui/home/WelcomeView.h"
 #include "ui/shell/MainWindow.h"
 #include "ui/shell/RootView.h"
 #include "ui/shell/TamrelApp.h"
+#include "ui/shell/WindowFrame.h"
+#include "ui/theme/Caption.h"
 #include "ui/theme/Colors.h"
-#include "ui/theme/Display.h"
 #include "ui/theme/Fonts.h"
+#include "ui/theme/Glyph.h"
 #include "ui/theme/Keys.h"
+#include "ui/theme/LED.h"
+#include "ui/theme/LogoMark.h"
 #include "ui/theme/Palette.h"
+#include "ui/theme/Panel.h"
+#include "ui/theme/Screen.h"
+#include "ui/theme/SegmentMeter.h"
+#include "ui/theme/SizeText.h"
 #include "ui/theme/SpringAnimator.h"
 #include "ui/theme/Symbols.h"
+#include "ui/tools/CleanView.h"
+#include "ui/tools/TickBox.h"
 
 using namespace tamrel;
 
@@ -165,6 +175,74 @@ protected:
     }
 };
 
+// Every kind of key and control with the keyboard focus, each on the ground it stands on: the
+// window's putty, a white card and the dark display of the basket tray. One control has the
+// focus at a time; the sheet puts together what each looked like with it.
+class FocusRings : public QWidget {
+public:
+    FocusRings() {
+        setFixedSize(1000, 330);
+        auto* v = new QVBoxLayout(this);
+        v->setContentsMargins(30, 30, 30, 30);
+        v->setSpacing(24);
+        const auto keysOn = [this](QWidget* ground, bool dark) {
+            auto* row = new QHBoxLayout(ground);
+            row->setContentsMargins(20, 18, 20, 18);
+            row->setSpacing(18);
+            for (bool large : {false, true}) {
+                for (KeyKind kind : {KeyKind::plain, KeyKind::accent, KeyKind::dark}) {
+                    if (dark && large) continue;
+                    auto* k = new KeyButton(large ? QStringLiteral("Large") : QStringLiteral("Key"),
+                                            kind, large, ground);
+                    if (kind == KeyKind::accent) k->setSymbol(QStringLiteral("trash.fill"));
+                    row->addWidget(k);
+                }
+            }
+            row->addWidget(new RoundKey(QStringLiteral("arrow.clockwise"), 30, ground));
+            if (!dark) {
+                row->addWidget(new TickBox(TickState::none, ground));
+                row->addWidget(new TickBox(TickState::some, ground));
+                row->addWidget(new TickBox(TickState::all, ground));
+                row->addWidget(new TextButton(QStringLiteral("Open Trash"), ground));
+                row->addWidget(new WindowKey(QStringLiteral("xmark"), QStringLiteral("Close"), ground));
+            }
+            row->addStretch(1);
+        };
+        auto* putty = new QWidget(this);
+        keysOn(putty, false);
+        v->addWidget(putty);
+        auto* card = new Panel(kCardRadius, this);
+        keysOn(card, false);
+        v->addWidget(card);
+        auto* screen = new Screen(18, this);
+        keysOn(screen, true);
+        v->addWidget(screen);
+    }
+
+    // The sheet with each control drawn as it is with the focus.
+    QPixmap picture() {
+        show();
+        activateWindow();
+        if (!QTest::qWaitForWindowActive(this)) std::fprintf(stderr, "gallery: no active window\n");
+        QPixmap out = grab();
+        QPainter painter(&out);
+        for (QWidget* w : findChildren<QWidget*>()) {
+            if (!(w->focusPolicy() & Qt::TabFocus)) continue;
+            w->setFocus(Qt::TabFocusReason);
+            QApplication::processEvents();
+            const QRect r = QRect(w->mapTo(this, QPoint(0, 0)), w->size()).adjusted(-3, -3, 3, 3);
+            painter.drawPixmap(r.topLeft(), grab(r));
+        }
+        return out;
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.fillRect(rect(), Color::putty);
+    }
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -198,6 +276,17 @@ int main(int argc, char** argv) {
         Pieces pieces;
         pieces.show();
         save(pieces, QStringLiteral("pieces"));
+    }
+    {
+        FocusRings rings;
+        const QPixmap picture = rings.picture();
+        const QString file = gOut + QStringLiteral("/focus-rings.png");
+        if (picture.save(file)) {
+            std::printf("%s\n", qPrintable(file));
+        } else {
+            std::fprintf(stderr, "gallery: cannot write %s\n", qPrintable(file));
+            gOk = false;
+        }
     }
 
     MainWindow window(model);
@@ -247,5 +336,6 @@ int main(int argc, char** argv) {
     save(window, QStringLiteral("window-results-home"));
     saveResultsGallery(window, model, [](QWidget& w, const QString& name) { save(w, name); });
     saveToolsGallery(window, model, [](QWidget& w, const QString& name) { save(w, name); });
+    saveLinuxGallery(window, model, [](QWidget& w, const QString& name) { save(w, name); });
     return gOk ? 0 : 1;
 }

@@ -106,8 +106,9 @@ void saveResultsGallery(MainWindow& window, AppModel& model,
 
     model.open(0);
     model.setTab(Tab::biggest);
-    // Taken before the root's heaviest files come back: the list waits for them.
-    save(window, QStringLiteral("results-biggest-loading"));
+    // Taken before the root's heaviest files come back: the list of the folder before (Photos)
+    // stays until they do.
+    save(window, QStringLiteral("results-biggest-kept"));
     waitFor([&] { return model.biggest().size() > 10; });
     QTest::qWait(50);
     save(window, QStringLiteral("results-biggest"));

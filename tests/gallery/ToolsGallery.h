@@ -15,4 +15,11 @@ namespace tamrel {
 void saveToolsGallery(MainWindow& window, AppModel& model,
                       const std::function<void(QWidget&, const QString&)>& save);
 
+// Draws the screens over a home folder shaped like a Linux desktop's (its XDG folders, Flatpak
+// and Snap homes, packages in Downloads): Explore with its kinds, a search, System Data with its
+// cards, Clean up with a group open, the sidebar, and the hidden-space card of a whole-disk
+// report with unseen space and unreadable folders, all in the Linux texts.
+void saveLinuxGallery(MainWindow& window, AppModel& model,
+                      const std::function<void(QWidget&, const QString&)>& save);
+
 }  // namespace tamrel

@@ -38,23 +38,6 @@ void makeBundle(const TempDir& dir, std::string_view relative, const Texts& text
     writePlist(dir / (contents + "/Info.plist"), texts, binary);
 }
 
-ScopedEnv::ScopedEnv(const char* name, const std::optional<std::string>& value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = old;
-    if (value) {
-        ::setenv(name, value->c_str(), 1);
-    } else {
-        ::unsetenv(name);
-    }
-}
-
-ScopedEnv::~ScopedEnv() {
-    if (old_) {
-        ::setenv(name_.c_str(), old_->c_str(), 1);
-    } else {
-        ::unsetenv(name_.c_str());
-    }
-}
-
 std::optional<std::string> FakePlatform::applicationPath(const std::string& bundleID) {
     asked.push_back(bundleID);
     const auto it = apps.find(bundleID);

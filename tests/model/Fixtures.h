@@ -12,6 +12,7 @@
 
 #include "model/system/Platform.h"
 #include "model/removal/Remover.h"
+#include "tests/support/ScopedEnv.h"
 #include "tests/support/TempDir.h"
 
 namespace tamrel::test {
@@ -24,19 +25,6 @@ void writePlist(const std::string& file, const Texts& texts, bool binary);
 // Makes the bundle folder `relative` in `dir` with Contents/Info.plist holding `texts`.
 void makeBundle(const TempDir& dir, std::string_view relative, const Texts& texts,
                 bool binary = false);
-
-// Sets (or, with nothing, unsets) an environment variable until the object goes.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const std::optional<std::string>& value);
-    ~ScopedEnv();
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
-
-private:
-    std::string name_;
-    std::optional<std::string> old_;
-};
 
 // Answers from its tables and records what it was asked.
 class FakePlatform : public Platform {

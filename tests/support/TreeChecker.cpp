@@ -31,7 +31,8 @@ void expectValidTree(const DiskIndex& index) {
     for (NodeId i = 0; i < n; ++i) {
         if (index.nameOff(i + 1) < index.nameOff(i)) fail(i, "name offsets decrease");
         if (index.mask(i) != NameMask::of(index.nameBytes(i))) fail(i, "name mask wrong");
-        if (index.kind(i) & 0x80) fail(i, "unused kind bit set");
+        if ((index.kind(i) & Flag::executable) && !index.isFile(i))
+            fail(i, "a non-file is executable");
         if ((index.kind(i) & Flag::linked) && !index.isFile(i)) fail(i, "a non-file is linked");
         if (index.subtreeEnd(i) < i + 1 || index.subtreeEnd(i) > n)
             fail(i, "subtree end out of range");

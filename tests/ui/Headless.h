@@ -1,7 +1,10 @@
 #pragma once
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QLocale>
+#include <QSize>
 #include <memory>
 
 #include "ui/shell/TamrelApp.h"
@@ -9,12 +12,47 @@
 
 namespace tamrel::test {
 
+// The size of the screen the screens are drawn on headless: TAMREL_TEST_SCREEN ("1366x768"),
+// else 1920 × 1200, on which the window has its full default size.
+inline QSize testScreenSize() {
+    const QByteArray asked = qgetenv("TAMREL_TEST_SCREEN");
+    const QList<QByteArray> sides = asked.split('x');
+    if (sides.size() == 2 && sides[0].toInt() > 0 && sides[1].toInt() > 0)
+        return {sides[0].toInt(), sides[1].toInt()};
+    return {1920, 1200};
+}
+
 // The application for drawing the screens without a display: the offscreen platform (unless
-// another is chosen), US English, the light appearance, and springs that jump to their targets.
+// another is chosen) with one screen of testScreenSize(), US English, the light appearance, and
+// springs that jump to their targets.
 inline std::unique_ptr<QApplication> headlessApp(int& argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    QString config;
+    if (platform.isEmpty() || platform == "offscreen") {
+        // The offscreen platform reads its screens from a file named in its options.
+        const QSize screen = testScreenSize();
+        config = QDir::temp().filePath(
+            QStringLiteral("tamrel-screen-%1.json").arg(QCoreApplication::applicationPid()));
+        QFile file(config);
+        if (file.open(QIODevice::WriteOnly)) {
+            file.write(QStringLiteral("{\"screens\": [{\"name\": \"test\", \"x\": 0, \"y\": 0, "
+                                      "\"width\": %1, \"height\": %2, \"logicalDpi\": 96}]}")
+                           .arg(screen.width())
+                           .arg(screen.height())
+                           .toUtf8());
+            file.close();
+            qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + config.toLocal8Bit());
+        } else {
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        }
+    }
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     auto app = std::make_unique<QApplication>(argc, argv);
+    if (!config.isEmpty()) {
+        QFile::remove(config);
+        // Programs the tests start get the plain platform, not the removed file.
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
     applyLightAppearance(*app);
     SpringAnimator::setInstant(true);
     return app;

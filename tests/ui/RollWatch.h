@@ -3,7 +3,7 @@
 #include <QObject>
 #include <QString>
 
-#include "ui/theme/Display.h"
+#include "ui/theme/SizeText.h"
 
 namespace tamrel::test {
 

@@ -9,30 +9,18 @@
 #include <cmath>
 
 #include "format/Fmt.h"
+#include "ui/home/ScanningMetrics.h"
 #include "ui/theme/Colors.h"
-#include "ui/theme/Display.h"
 #include "ui/theme/Fonts.h"
 #include "ui/theme/Keys.h"
+#include "ui/theme/LogoMark.h"
+#include "ui/theme/PieSlice.h"
 #include "ui/theme/ShownText.h"
+#include "ui/theme/SpringAnimator.h"
 
 namespace tamrel {
 
 namespace {
-
-constexpr double kDial = 210;
-const QColor kCase(43, 37, 35);
-const QColor kDisc(255, 240, 223);
-const QColor kWedge(247, 176, 191);
-
-QFont countFont() {
-    return Fonts::system(56, Fonts::Weight::bold, -2);
-}
-QFont captionFont() {
-    return Fonts::system(15, Fonts::Weight::semibold);
-}
-QFont statsFont() {
-    return Fonts::system(13, Fonts::Weight::medium);
-}
 
 std::string homePath() {
     const QByteArray home = QFile::encodeName(QDir::homePath());
@@ -86,9 +74,9 @@ QString statsLine(qint64 dirs, std::uint64_t bytes, double rate, std::optional<d
 }
 
 Wedge dialWedge(std::optional<double> fraction, double t) {
-    if (fraction) return {-90.0, std::max(*fraction, 0.01) * 360.0 - 90.0};
-    const double start = 160.0 * t - 90.0;
-    return {start, start + 100.0 + 30.0 * std::sin(2.0 * t)};
+    if (fraction) return {kTwelveOClock, std::max(*fraction, kWedgeLeast) * 360.0 + kTwelveOClock};
+    const double start = kSpinDegreesPerSecond * t + kTwelveOClock;
+    return {start, start + kSpinSweep + kSpinSweepSwing * std::sin(kSpinBreath * t)};
 }
 
 QString dialPercent(double fraction) {
@@ -98,7 +86,7 @@ QString dialPercent(double fraction) {
 void paintDial(QPainter& p, QPointF topLeft, double s, std::optional<double> fraction, double t,
                QPixmap& casePixmap) {
     // The case: redrawn only when its size changes.
-    const double margin = 30;  // room for the shadow below and around
+    const double margin = kDialShadowRoom;  // room for the shadow below and around
     const qreal dpr = p.device() != nullptr ? p.device()->devicePixelRatioF() : 1.0;
     const QSize caseSize(static_cast<int>(std::ceil((s + 2 * margin) * dpr)),
                          static_cast<int>(std::ceil((s + 2 * margin) * dpr)));
@@ -111,40 +99,44 @@ void paintDial(QPainter& p, QPointF topLeft, double s, std::optional<double> fra
         cp.setPen(Qt::NoPen);
         const QRectF body(margin, margin, s, s);
         // A soft shadow of the case colour (0.18, blur 20, 10 down), laid as widening rings.
-        for (int i = 10; i >= 1; --i) {
-            const double grow = 2.0 * i;
-            QColor c = kCase;
-            c.setAlphaF(static_cast<float>(0.18 * 0.22 * (1.0 - i / 11.0)));
+        for (int i = kDialShadowRings; i >= 1; --i) {
+            const double grow = kDialShadowGrow * i;
+            QColor c = kMarkCase;
+            c.setAlphaF(
+                static_cast<float>(kDialShadowOpacity * (1.0 - i / (kDialShadowRings + 1.0))));
             cp.setBrush(c);
-            cp.drawRoundedRect(body.translated(0, 10).adjusted(-grow, -grow, grow, grow),
-                               0.26 * s + grow, 0.26 * s + grow);
+            cp.drawRoundedRect(
+                body.translated(0, kDialShadowDrop).adjusted(-grow, -grow, grow, grow),
+                kMarkRadius * s + grow, kMarkRadius * s + grow);
         }
-        cp.setBrush(kCase);
-        cp.drawRoundedRect(body, 0.26 * s, 0.26 * s);
+        cp.setBrush(kMarkCase);
+        cp.drawRoundedRect(body, kMarkRadius * s, kMarkRadius * s);
         casePixmap = pm;
     }
     p.save();
     p.setRenderHint(QPainter::Antialiasing);
     p.drawPixmap(QPointF(topLeft.x() - margin, topLeft.y() - margin), casePixmap);
 
-    const QRectF face(topLeft.x() + 0.2 * s, topLeft.y() + 0.2 * s, 0.6 * s, 0.6 * s);
+    const double faceSide = (1 - 2 * kMarkInset) * s;
+    const QRectF face(topLeft.x() + kMarkInset * s, topLeft.y() + kMarkInset * s, faceSide,
+                      faceSide);
     const double r = face.width() / 2;
     const QPointF c = face.center();
     p.setPen(Qt::NoPen);
-    p.setBrush(kDisc);
+    p.setBrush(kMarkDisc);
     p.drawEllipse(c, r, r);
     const Wedge w = dialWedge(fraction, t);
-    p.fillPath(pieSlice(face, w.start, w.end), kWedge);
-    p.setBrush(kCase);
-    p.drawEllipse(c, 0.15 * r, 0.15 * r);
+    p.fillPath(pieSlice(face, w.start, w.end), kMarkWedge);
+    p.setBrush(kMarkCase);
+    p.drawEllipse(c, kDialHub * r, kDialHub * r);
 
     if (fraction) {
-        const QFont f = Fonts::system(0.075 * s, Fonts::Weight::bold);
+        const QFont f = Fonts::system(kDialPercentSize * s, Fonts::Weight::bold);
         const QString text = dialPercent(*fraction);
         const QFontMetricsF fm(f);
-        p.setPen(QColor(255, 240, 223, 191));
+        p.setPen(kDialPercentInk);
         const double width = Fonts::tabularWidth(f, text);
-        const double baseline = topLeft.y() + s - 0.055 * s - fm.descent();
+        const double baseline = topLeft.y() + s - kDialPercentFoot * s - fm.descent();
         Fonts::drawTabular(p, QPointF(topLeft.x() + (s - width) / 2, baseline), f, text);
     }
     p.restore();
@@ -154,8 +146,8 @@ void paintDial(QPainter& p, QPointF topLeft, double s, std::optional<double> fra
 class ScanningView::Timeline : public QWidget {
 public:
     explicit Timeline(ScanningView* view) : QWidget(view), view_(view) {
-        const double h = kDial + 34 + Fonts::lineHeight(countFont()) +
-                         Fonts::lineHeight(captionFont()) + 14 + Fonts::lineHeight(statsFont());
+        const double h = kDial + kDialGap + Fonts::scanCount.lineHeight() +
+                         Fonts::scanCaption.lineHeight() + kStatsGap + Fonts::status.lineHeight();
         setFixedHeight(static_cast<int>(std::ceil(h)));
         setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
         setAttribute(Qt::WA_OpaquePaintEvent, false);
@@ -172,25 +164,25 @@ protected:
         p.setRenderHint(QPainter::TextAntialiasing);
         const double cx = width() / 2.0;
         paintDial(p, QPointF(cx - kDial / 2, 0), kDial, frame_.fraction, frame_.t, case_);
-        double y = kDial + 34;
+        double y = kDial + kDialGap;
 
-        const QFont cf = countFont();
+        const QFont& cf = Fonts::scanCount.font();
         const QString count = QLocale().toString(frame_.files);
         const double cw = Fonts::tabularWidth(cf, count);
         p.setPen(Color::ink);
         Fonts::drawTabular(p, QPointF(cx - cw / 2, y + QFontMetricsF(cf).ascent()), cf, count);
         y += Fonts::lineHeight(cf);
 
-        const QFont capf = captionFont();
+        const QFont& capf = Fonts::scanCaption.font();
         p.setFont(capf);
         p.setPen(Color::ink2);
         const QString caption = view_->captionText();
         const QFontMetricsF capm(capf);
-        const QString shown = capm.elidedText(caption, Qt::ElideMiddle, width() - 40);
+        const QString shown = capm.elidedText(caption, Qt::ElideMiddle, width() - kCaptionRoom);
         p.drawText(QPointF(cx - capm.horizontalAdvance(shown) / 2, y + capm.ascent()), shown);
-        y += Fonts::lineHeight(capf) + 14;
+        y += Fonts::lineHeight(capf) + kStatsGap;
 
-        const QFont sf = statsFont();
+        const QFont& sf = Fonts::status.font();
         const QString stats =
             statsLine(frame_.dirs, frame_.bytes, frame_.rate, frame_.fraction, frame_.t);
         const double sw = Fonts::tabularWidth(sf, stats);
@@ -212,15 +204,15 @@ ScanningView::ScanningView(AppModel& model, QWidget* parent) : QWidget(parent), 
     v->addStretch(1);
     timeline_ = new Timeline(this);
     v->addWidget(timeline_);
-    v->addSpacing(28);
+    v->addSpacing(kStopGap);
     stop_ = new KeyButton(QStringLiteral("Stop"), KeyKind::plain, false, this);
     v->addWidget(stop_, 0, Qt::AlignHCenter);
-    v->addSpacing(16);
+    v->addSpacing(kClosingGap);
     auto* closing =
         new QLabel(QStringLiteral("Only the first look takes this long. After that Tamrel opens "
                                   "instantly."),
                    this);
-    closing->setFont(Fonts::system(12.5, Fonts::Weight::medium));
+    closing->setFont(Fonts::blurb.font());
     closing->setAlignment(Qt::AlignHCenter);
     Color::setTextColor(closing, Color::ink3);
     v->addWidget(closing);
@@ -230,7 +222,7 @@ ScanningView::ScanningView(AppModel& model, QWidget* parent) : QWidget(parent), 
         if (model_.progress() != nullptr) model_.progress()->cancel();
     });
     // One redraw per display frame, only while the screen is visible.
-    timer_.setInterval(16);
+    timer_.setInterval(kFrameMs);
     timer_.setTimerType(Qt::PreciseTimer);
     connect(&timer_, &QTimer::timeout, this,
             [this] { timeline_->setFrame(frame(start_.nsecsElapsed() / 1e9)); });
@@ -251,7 +243,7 @@ ScanningView::Frame ScanningView::frame(double seconds) {
         const double target =
             std::min(static_cast<double>(f.bytes) /
                          static_cast<double>(std::max<std::uint64_t>(*expected, 1)),
-                     0.99);
+                     kFractionMost);
         f.fraction = eased_.step(target, seconds);
     }
     f.rate = f.t > 0.3 ? static_cast<double>(f.files) / f.t : 0.0;

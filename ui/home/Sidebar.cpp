@@ -10,10 +10,15 @@
 #include <cmath>
 
 #include "format/Fmt.h"
+#include "ui/home/SidebarMetrics.h"
+#include "ui/theme/Caption.h"
 #include "ui/theme/Colors.h"
-#include "ui/theme/Display.h"
 #include "ui/theme/Fonts.h"
+#include "ui/theme/Glyph.h"
 #include "ui/theme/Keys.h"
+#include "ui/theme/LED.h"
+#include "ui/theme/LogoMark.h"
+#include "ui/theme/Metrics.h"
 #include "ui/theme/ShownText.h"
 #include "ui/theme/Symbols.h"
 
@@ -21,27 +26,13 @@ namespace tamrel {
 
 namespace {
 
-constexpr int kWidth = 228;
-const QColor kGround(251, 248, 243);
-const QColor kAmber(255, 176, 32);
-const QColor kAccessFill(255, 241, 228);
 constexpr Spring kSelectSpring{0.25, 0.7};
-
-QFont titleFont() {
-    return Fonts::system(13, Fonts::Weight::semibold);
-}
-QFont detailFont() {
-    return Fonts::mono(10, Fonts::Weight::medium);
-}
-QFont boltFont() {
-    return Fonts::symbol(8);
-}
 
 // A caption with the paddings the lists give it.
 QWidget* paddedCaption(const QString& text, int top, QWidget* parent) {
     auto* box = new QWidget(parent);
     auto* l = new QVBoxLayout(box);
-    l->setContentsMargins(10, top, 10, 2);
+    l->setContentsMargins(kSidebarCaptionInset, top, kSidebarCaptionInset, kSidebarCaptionBottom);
     l->addWidget(new Caption(text, box));
     return box;
 }
@@ -52,27 +43,35 @@ public:
     explicit OpenFolderRow(QWidget* parent) : QAbstractButton(parent) {
         setText(QStringLiteral("Open folder…"));
         setCursor(Qt::PointingHandCursor);
+        setFocusPolicy(Qt::TabFocus);
     }
-    QSize sizeHint() const override { return QSize(kWidth - 16, 7 + 24 + 7); }
+    QSize sizeHint() const override {
+        return QSize(kSidebarRowWidth, int(kSidebarRowPadV + kSidebarGlyph + kSidebarRowPadV));
+    }
 
 protected:
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
         p.setRenderHint(QPainter::Antialiasing);
-        const QRectF tile(10, 7, 24, 24);
-        QPen dash(Color::ink3, 1.2);
-        dash.setDashPattern({3 / 1.2, 3 / 1.2});
+        const QRectF tile(kSidebarRowPadH, kSidebarRowPadV, kSidebarGlyph, kSidebarGlyph);
+        QPen dash(Color::ink3, kOpenDashWidth);
+        // In widths of the pen.
+        dash.setDashPattern({kOpenDash / kOpenDashWidth, kOpenDash / kOpenDashWidth});
         p.setPen(dash);
-        p.drawRoundedRect(tile.adjusted(0.6, 0.6, -0.6, -0.6), 7, 7);
+        const double inset = kOpenDashWidth / 2;
+        p.drawRoundedRect(tile.adjusted(inset, inset, -inset, -inset), kOpenTileRadius,
+                          kOpenTileRadius);
         p.setPen(Color::ink2);
-        QFont plus = Fonts::symbol(11);
+        QFont plus = Fonts::symbol(kOpenPlusPoints);
         plus.setWeight(QFont::Black);
         p.setFont(plus);
         p.drawText(tile, Qt::AlignCenter, Symbols::glyph(QStringLiteral("plus")));
-        const QFont f = Fonts::system(13, Fonts::Weight::semibold);
+        const QFont& f = Fonts::rowTitle.font();
         p.setFont(f);
         const QFontMetricsF fm(f);
-        p.drawText(QPointF(44, tile.center().y() + (fm.ascent() - fm.descent()) / 2), text());
+        p.drawText(QPointF(kSidebarTextLeft, tile.center().y() + (fm.ascent() - fm.descent()) / 2),
+                   text());
+        if (hasFocus()) paintFocusRing(p, roundedShape(QRectF(rect()), kRowRadius));
     }
 };
 
@@ -105,7 +104,7 @@ bool rowSelected(const OptionalPath& scanTarget, const std::string& rowPath, Pha
 }
 
 double fillBarWidth(double fill, double width) {
-    return std::max(fill * width, 4.0);
+    return std::max(fill * width, kFillLeast);
 }
 
 QString relativeDate(const QDateTime& date, const QDateTime& now) {
@@ -117,30 +116,39 @@ QString relativeDate(const QDateTime& date, const QDateTime& now) {
         const QString count = QString::number(n) + QLatin1Char(' ') + u;
         return future ? QStringLiteral("in ") + count : count + QStringLiteral(" ago");
     };
-    if (a < 60) return QStringLiteral("now");
-    if (a < 3600) return phrase(a / 60, "minute");
+    constexpr qint64 minute = 60, hour = 60 * minute;   // seconds
+    constexpr qint64 week = 7, month = 30, year = 365;  // days
+    if (a < minute) return QStringLiteral("now");
+    if (a < hour) return phrase(a / minute, "minute");
     const qint64 days = date.date().daysTo(now.date());
-    if (days == 0) return phrase(a / 3600, "hour");
+    if (days == 0) return phrase(a / hour, "hour");
     if (days == 1) return QStringLiteral("yesterday");
     if (days == -1) return QStringLiteral("tomorrow");
     const qint64 d = days < 0 ? -days : days;
-    if (d < 7) return phrase(d, "day");
-    if (d < 14) return future ? QStringLiteral("next week") : QStringLiteral("last week");
-    if (d < 30) return phrase(d / 7, "week");
-    if (d < 60) return future ? QStringLiteral("next month") : QStringLiteral("last month");
-    if (d < 365) return phrase(d / 30, "month");
-    if (d < 730) return future ? QStringLiteral("next year") : QStringLiteral("last year");
-    return phrase(d / 365, "year");
+    if (d < week) return phrase(d, "day");
+    if (d < 2 * week) return future ? QStringLiteral("next week") : QStringLiteral("last week");
+    if (d < month) return phrase(d / week, "week");
+    if (d < 2 * month) return future ? QStringLiteral("next month") : QStringLiteral("last month");
+    if (d < year) return phrase(d / month, "month");
+    if (d < 2 * year) return future ? QStringLiteral("next year") : QStringLiteral("last year");
+    return phrase(d / year, "year");
 }
 
 QString indexedHelp(const QDateTime& date, const QDateTime& now) {
     return QStringLiteral("Indexed %1. Opens instantly.").arg(relativeDate(date, now));
 }
 
-AccessLook accessLook(bool granted) {
-    if (granted) return {Color::led, QStringLiteral("Full Disk Access"), QString()};
-    return {kAmber, QStringLiteral("Limited access"),
-            QStringLiteral("Some folders stay hidden until you allow it.")};
+AccessLook accessLook(bool granted, RuleSet rules) {
+    const bool onLinux = rules == RuleSet::linuxDesktop;
+    if (granted) {
+        return {Color::led,
+                onLinux ? QStringLiteral("Access to every folder")
+                        : QStringLiteral("Full Disk Access"),
+                QString()};
+    }
+    return {kAccessAmber, QStringLiteral("Limited access"),
+            onLinux ? QStringLiteral("Root-only and other users' folders stay hidden.")
+                    : QStringLiteral("Some folders stay hidden until you allow it.")};
 }
 
 // ---- SidebarRow
@@ -189,93 +197,99 @@ void SidebarRow::followSelection() {
     update();
 }
 
+double SidebarRow::textHeight() const {
+    double text = Fonts::rowTitle.lineHeight();
+    if (data_.detail) text += kSidebarLineGap + Fonts::volumeDetail.lineHeight();
+    if (data_.fill) text += kSidebarLineGap + kFillBar;
+    return text;
+}
+
 QSize SidebarRow::sizeHint() const {
-    double text = Fonts::lineHeight(titleFont());
-    if (data_.detail) text += 3 + Fonts::lineHeight(detailFont());
-    if (data_.fill) text += 3 + 4;
-    const double content = std::max(26.0, text);
-    return QSize(kWidth - 16, static_cast<int>(std::ceil(7 + content + 7 + 2)));
+    const double content = std::max(kSidebarGlyphTile, textHeight());
+    return QSize(kSidebarRowWidth, static_cast<int>(std::ceil(kSidebarRowPadV + content +
+                                                              kSidebarRowPadV + kSidebarRowDepth)));
 }
 
 QRectF SidebarRow::boltRect() const {
     if (!indexed()) return {};
-    const double textLeft = 44;
-    const double avail = width() - textLeft - 10;
-    const QFontMetricsF tfm(titleFont());
-    const QFontMetricsF bfm(boltFont());
+    const double avail = width() - kSidebarTextLeft - kSidebarRowPadH;
+    const QFontMetricsF tfm(Fonts::rowTitle.font());
+    const QFontMetricsF bfm(Fonts::symbol(kBoltPoints));
     const QString bolt = Symbols::glyph(QStringLiteral("bolt.fill"));
     const double boltW = bfm.horizontalAdvance(bolt);
-    const double titleW = std::min(tfm.horizontalAdvance(data_.title), avail - 5 - boltW);
-    const double h = height() - 2;
-    double textH = Fonts::lineHeight(titleFont());
-    if (data_.detail) textH += 3 + Fonts::lineHeight(detailFont());
-    if (data_.fill) textH += 7;
-    const double top = (h - textH) / 2;
-    const double th = Fonts::lineHeight(titleFont());
-    return QRectF(textLeft + titleW + 5, top + (th - bfm.height()) / 2, boltW, bfm.height());
+    const double titleW = std::min(tfm.horizontalAdvance(data_.title), avail - kBoltGap - boltW);
+    const double h = height() - kSidebarRowDepth;
+    const double top = (h - textHeight()) / 2;
+    const double th = Fonts::rowTitle.lineHeight();
+    return QRectF(kSidebarTextLeft + titleW + kBoltGap, top + (th - bfm.height()) / 2, boltW,
+                  bfm.height());
 }
 
 void SidebarRow::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::TextAntialiasing);
-    const QRectF bg(0, 0, width(), height() - 2);
+    const QRectF bg(0, 0, width(), height() - kSidebarRowDepth);
     const double sel = selection_.value();
-    const QPainterPath shape = roundedShape(bg, 11);
-    if (sel > 0.001) {
+    const QPainterPath shape = roundedShape(bg, kRowRadius);
+    if (sel > kSelectionShown) {
         p.save();
         p.setOpacity(std::clamp(sel, 0.0, 1.0));
-        paintKeycap(p, shape, Color::keyFace, Color::keyEdge, 2, (2 - 1) * press_.value());
+        paintKeycap(p, shape, Color::keyFace, Color::keyEdge, kSidebarRowDepth,
+                    keycapFaceOffset(kSidebarRowDepth, true, false) * press_.value());
         p.restore();
     } else if (hover_) {
-        p.fillPath(shape, Color::withOpacity(Color::tangerine, 0.07));
+        p.fillPath(shape, Color::withOpacity(Color::tangerine, kRowHoverTint));
     }
     // Only the face sinks while held: the content keeps its place.
 
     const double h = bg.height();
-    paintGlyph(p, QPointF(10, (h - 26) / 2), data_.symbol, data_.hex, 24);
+    paintGlyph(p, QPointF(kSidebarRowPadH, (h - kSidebarGlyphTile) / 2), data_.symbol, data_.hex,
+               kSidebarGlyph);
 
-    const QFont tf = titleFont();
+    const QFont& tf = Fonts::rowTitle.font();
     const QFontMetricsF tfm(tf);
-    double textH = Fonts::lineHeight(tf);
-    if (data_.detail) textH += 3 + Fonts::lineHeight(detailFont());
-    if (data_.fill) textH += 7;
-    double y = (h - textH) / 2;
-    const double left = 44;
-    const double avail = width() - left - 10;
+    double y = (h - textHeight()) / 2;
+    const double left = kSidebarTextLeft;
+    const double avail = width() - left - kSidebarRowPadH;
     const bool bolt = indexed();
     const QString boltGlyph = Symbols::glyph(QStringLiteral("bolt.fill"));
-    const double boltW = bolt ? QFontMetricsF(boltFont()).horizontalAdvance(boltGlyph) + 5 : 0;
+    const double boltW =
+        bolt ? QFontMetricsF(Fonts::symbol(kBoltPoints)).horizontalAdvance(boltGlyph) + kBoltGap
+             : 0;
     const QString title = tfm.elidedText(data_.title, Qt::ElideRight, avail - boltW);
     p.setFont(tf);
     p.setPen(Color::ink);
     p.drawText(QPointF(left, y + tfm.ascent()), title);
     if (bolt) {
         const QRectF br = boltRect();
-        p.setFont(boltFont());
+        p.setFont(Fonts::symbol(kBoltPoints));
         p.setPen(Color::tangerine);
         p.drawText(br, Qt::AlignCenter, boltGlyph);
     }
     y += Fonts::lineHeight(tf);
     if (data_.detail) {
-        const QFont df = detailFont();
-        y += 3;
+        const QFont& df = Fonts::volumeDetail.font();
+        y += kSidebarLineGap;
         p.setFont(df);
         p.setPen(Color::ink2);
         p.drawText(QPointF(left, y + QFontMetricsF(df).ascent()), *data_.detail);
         y += Fonts::lineHeight(df);
     }
     if (data_.fill) {
-        y += 3;
-        const QRectF track(left, y, avail, 4);
+        y += kSidebarLineGap;
+        const QRectF track(left, y, avail, kFillBar);
+        const double radius = kFillBar / 2;
         p.setPen(Qt::NoPen);
-        p.setBrush(Color::withOpacity(Color::ink, 0.1));
-        p.drawRoundedRect(track, 2, 2);
+        p.setBrush(Color::withOpacity(Color::ink, kFillTrack));
+        p.drawRoundedRect(track, radius, radius);
         p.setBrush(Color::tangerine);
-        p.drawRoundedRect(QRectF(left, y, std::min(fillBarWidth(*data_.fill, avail), avail), 4), 2,
-                          2);
+        p.drawRoundedRect(
+            QRectF(left, y, std::min(fillBarWidth(*data_.fill, avail), avail), kFillBar), radius,
+            radius);
     }
-    if (hasFocus()) paintFocusRing(p, roundedShape(bg.adjusted(1, 1, -1, -1), 10));
+    if (hasFocus())
+        paintFocusRing(p, shape.translated(0, sel > kSelectionShown ? press_.value() : 0));
 }
 
 void SidebarRow::enterEvent(QEnterEvent*) {
@@ -293,7 +307,9 @@ bool SidebarRow::event(QEvent* event) {
         auto* help = static_cast<QHelpEvent*>(event);
         const auto it = model_.indexed().find(data_.path);
         if (it != model_.indexed().end() &&
-            boltRect().adjusted(-3, -3, 3, 3).contains(help->pos())) {
+            boltRect()
+                .adjusted(-kBoltSlack, -kBoltSlack, kBoltSlack, kBoltSlack)
+                .contains(help->pos())) {
             const QDateTime date = QDateTime::fromMSecsSinceEpoch(
                 std::chrono::duration_cast<std::chrono::milliseconds>(it->second.time_since_epoch())
                     .count());
@@ -312,13 +328,13 @@ bool SidebarRow::event(QEvent* event) {
 
 AccessStatus::AccessStatus(AppModel& model, QWidget* parent) : QWidget(parent), model_(model) {
     auto* v = new QVBoxLayout(this);
-    v->setContentsMargins(12, 12, 12, 12);
-    v->setSpacing(8);
+    v->setContentsMargins(kAccessPad, kAccessPad, kAccessPad, kAccessPad);
+    v->setSpacing(kAccessHintGap);
     auto* top = new QHBoxLayout();
-    top->setSpacing(7);
+    top->setSpacing(kAccessLedGap);
     led_ = new LED(Color::led, false, this);
     heading_ = new QLabel(this);
-    heading_->setFont(Fonts::system(12, Fonts::Weight::semibold));
+    heading_->setFont(Fonts::label.font());
     Color::setTextColor(heading_, Color::ink);
     top->addWidget(led_);
     top->addWidget(heading_);
@@ -326,7 +342,7 @@ AccessStatus::AccessStatus(AppModel& model, QWidget* parent) : QWidget(parent), 
     v->addLayout(top);
     hint_ = new QLabel(this);
     hint_->setWordWrap(true);
-    hint_->setFont(Fonts::system(11, Fonts::Weight::medium));
+    hint_->setFont(Fonts::accessHint.font());
     Color::setTextColor(hint_, Color::ink2);
     v->addWidget(hint_);
     connect(&model_, &AppModel::hasFullDiskAccessChanged, this, &AccessStatus::refresh);
@@ -341,7 +357,7 @@ QString AccessStatus::hint() const {
 }
 
 void AccessStatus::refresh() {
-    const AccessLook look = accessLook(model_.hasFullDiskAccess());
+    const AccessLook look = accessLook(model_.hasFullDiskAccess(), AppModel::ruleSet());
     led_->setColor(look.led);
     heading_->setText(look.heading);
     hint_->setText(look.hint);
@@ -353,23 +369,24 @@ void AccessStatus::paintEvent(QPaintEvent*) {
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(Qt::NoPen);
     p.setBrush(kAccessFill);
-    p.drawRoundedRect(QRectF(rect()), 12, 12);
+    p.drawRoundedRect(QRectF(rect()), kAccessRadius, kAccessRadius);
 }
 
 // ---- Sidebar
 
 Sidebar::Sidebar(AppModel& model, QWidget* parent) : QWidget(parent), model_(model) {
-    setFixedWidth(kWidth);
+    setFixedWidth(kSidebarWidth);
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 1, 0);  // the separator line
     column->setSpacing(0);
 
     auto* header = new QHBoxLayout();
-    header->setContentsMargins(18, 50, 18, 22);
-    header->setSpacing(9);
-    header->addWidget(new LogoMark(24, this));
+    header->setContentsMargins(kSidebarHeaderInset, kSidebarHeaderTop, kSidebarHeaderInset,
+                               kSidebarHeaderBottom);
+    header->setSpacing(kSidebarMarkGap);
+    header->addWidget(new LogoMark(kSidebarMark, this));
     auto* title = new QLabel(QStringLiteral("Tamrel"), this);
-    title->setFont(Fonts::system(16, Fonts::Weight::bold));
+    title->setFont(Fonts::brand.font());
     Color::setTextColor(title, Color::ink);
     header->addWidget(title);
     header->addStretch(1);
@@ -377,25 +394,26 @@ Sidebar::Sidebar(AppModel& model, QWidget* parent) : QWidget(parent), model_(mod
 
     auto* scroll = new QScrollArea(this);
     scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setFocusPolicy(Qt::NoFocus);  // the rows take the focus
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll->setWidgetResizable(true);
     // The column's ground shows through the list.
     QPalette ground = scroll->palette();
-    ground.setColor(QPalette::Window, kGround);
+    ground.setColor(QPalette::Window, kSidebarGround);
     scroll->setPalette(ground);
     scroll->viewport()->setPalette(ground);
     auto* content = new QWidget(scroll);
     content->setPalette(ground);
     list_ = new QVBoxLayout(content);
-    list_->setContentsMargins(8, 0, 8, 8);
-    list_->setSpacing(4);
+    list_->setContentsMargins(kSidebarListInset, 0, kSidebarListInset, kSidebarListInset);
+    list_->setSpacing(kSidebarRowGap);
     list_->addWidget(paddedCaption(QStringLiteral("Disks"), 0, content));
-    placesCaption_ = paddedCaption(QStringLiteral("Places"), 18, content);
+    placesCaption_ = paddedCaption(QStringLiteral("Places"), kPlacesCaptionTop, content);
     list_->addWidget(placesCaption_);
     auto* openBox = new QWidget(content);
     auto* openLayout = new QVBoxLayout(openBox);
-    openLayout->setContentsMargins(0, 2, 0, 0);
+    openLayout->setContentsMargins(0, kOpenFolderTop, 0, 0);
     openFolder_ = new OpenFolderRow(openBox);
     openLayout->addWidget(openFolder_);
     list_->addWidget(openBox);
@@ -405,7 +423,7 @@ Sidebar::Sidebar(AppModel& model, QWidget* parent) : QWidget(parent), model_(mod
     column->addWidget(scroll, 1);
 
     auto* footer = new QVBoxLayout();
-    footer->setContentsMargins(14, 14, 14, 14);
+    footer->setContentsMargins(kAccessInset, kAccessInset, kAccessInset, kAccessInset);
     access_ = new AccessStatus(model, this);
     footer->addWidget(access_);
     column->addLayout(footer);
@@ -463,7 +481,7 @@ void Sidebar::rebuild() {
 
 void Sidebar::paintEvent(QPaintEvent*) {
     QPainter p(this);
-    p.fillRect(rect(), kGround);
+    p.fillRect(rect(), kSidebarGround);
     p.fillRect(QRectF(width() - 1, 0, 1, height()), Color::line);
 }
 

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "core/base/RuleSet.h"
 #include "model/app/AppModel.h"
 #include "ui/theme/SpringAnimator.h"
 
@@ -40,14 +41,15 @@ QString relativeDate(const QDateTime& date, const QDateTime& now);
 // The bolt's help: "Indexed <relative date>. Opens instantly."
 QString indexedHelp(const QDateTime& date, const QDateTime& now);
 
-// What the Full Disk Access box shows. There is no settings pane that grants access on this
-// system, so the box has no "Allow…" key.
+// What the access box shows. There is no settings pane that grants access on this system, so
+// the box has no "Allow…" key; on Linux its texts say what the process may read instead of
+// naming Full Disk Access.
 struct AccessLook {
     QColor led;
     QString heading;
     QString hint;  // empty when access is granted
 };
-AccessLook accessLook(bool granted);
+AccessLook accessLook(bool granted, RuleSet rules);
 
 // One disk or place: its glyph, title (one line), the bolt when a saved index serves it and,
 // for disks, the free space and the used-space bar. The row of the target on screen is a
@@ -75,6 +77,8 @@ protected:
 
 private:
     void followSelection();
+    // The title, and the free space and the bar under it for a disk.
+    double textHeight() const;
 
     AppModel& model_;
     SidebarRowData data_;

@@ -11,10 +11,14 @@
 #include <algorithm>
 
 #include "format/Fmt.h"
+#include "ui/home/WelcomeMetrics.h"
+#include "ui/results/BinTray.h"
 #include "ui/theme/Colors.h"
-#include "ui/theme/Display.h"
 #include "ui/theme/Fonts.h"
 #include "ui/theme/Keys.h"
+#include "ui/theme/LED.h"
+#include "ui/theme/Screen.h"
+#include "ui/theme/SegmentMeter.h"
 #include "ui/theme/ShownText.h"
 
 namespace tamrel {
@@ -22,19 +26,6 @@ namespace tamrel {
 namespace {
 
 constexpr Spring kAppearSpring{0.6, 0.8};
-
-QFont nameFont() {
-    return Fonts::mono(11, Fonts::Weight::semibold, 1.2);
-}
-QFont numberFont() {
-    return Fonts::mono(64, Fonts::Weight::bold, -2);
-}
-QFont unitFont() {
-    return Fonts::mono(14, Fonts::Weight::bold);
-}
-QFont usedFont() {
-    return Fonts::mono(11, Fonts::Weight::medium, 0.6);
-}
 
 QLabel* label(const QString& text, const QFont& font, const QColor& color, QWidget* parent) {
     auto* l = new QLabel(text, parent);
@@ -87,13 +78,14 @@ std::optional<std::string> dropTarget(const QList<QUrl>& urls) {
 
 WelcomeCardLayout welcomeCardLayout() {
     WelcomeCardLayout l{};
-    const double width = 500;
-    const double pad = 26;
+    const double width = kWelcomeCardWidth;
+    const double pad = kWelcomeCardPad;
     l.nameTop = pad;
-    l.numberTop = l.nameTop + Fonts::lineHeight(nameFont()) + 14;
-    l.meter = QRectF(pad, l.numberTop + Fonts::lineHeight(numberFont()) + 14, width - 2 * pad, 14);
-    l.usedTop = l.meter.bottom() + 14;
-    l.size = QSizeF(width, l.usedTop + Fonts::lineHeight(usedFont()) + pad);
+    l.numberTop = l.nameTop + Fonts::diskName.lineHeight() + kWelcomeCardGap;
+    l.meter = QRectF(pad, l.numberTop + Fonts::freeNumber.lineHeight() + kWelcomeCardGap,
+                     width - 2 * pad, kWelcomeMeter);
+    l.usedTop = l.meter.bottom() + kWelcomeCardGap;
+    l.size = QSizeF(width, l.usedTop + Fonts::usedLine.lineHeight() + pad);
     return l;
 }
 
@@ -142,37 +134,37 @@ protected:
         p.scale(scale, scale);
         p.translate(-c);
         const QRectF panel(0, 0, width(), height() - 1);
-        paintScreen(p, panel, 20);
+        paintScreen(p, panel, kWelcomeCardRadius);
         const WelcomeCardLayout l = welcomeCardLayout();
         const double left = l.meter.left();
         const double right = l.meter.right();
 
-        const QFont nf = nameFont();
+        const QFont& nf = Fonts::diskName.font();
         const QFontMetricsF nfm(nf);
         p.setFont(nf);
-        p.setPen(QColor(255, 255, 255, 128));
+        p.setPen(Color::screenDim);
         p.drawText(QPointF(left, l.nameTop + nfm.ascent()),
-                   nfm.elidedText(card_.name, Qt::ElideRight, right - left - 24));
-        paintLed(p, QPointF(right - 3.5, l.nameTop + Fonts::lineHeight(nf) / 2), Color::screenGlow,
-                 ledLook(false, 0));
+                   nfm.elidedText(card_.name, Qt::ElideRight, right - left - kWelcomeLedRoom));
+        paintLed(p, QPointF(right - kLedSide / 2.0, l.nameTop + Fonts::lineHeight(nf) / 2),
+                 Color::screenGlow, ledLook(false, 0));
 
-        const QFont big = numberFont();
+        const QFont& big = Fonts::freeNumber.font();
         const QFontMetricsF bfm(big);
         const double baseline = l.numberTop + bfm.ascent();
         p.setPen(Color::screenGlow);
         p.setFont(big);
         p.drawText(QPointF(left, baseline), card_.number);
         const double numberW = bfm.horizontalAdvance(card_.number);
-        p.setFont(unitFont());
-        p.setPen(Color::withOpacity(Color::screenGlow, 0.7));
-        p.drawText(QPointF(left + numberW + 8, baseline), card_.unitFree);
+        p.setFont(Fonts::freeUnit.font());
+        p.setPen(Color::screenGlowUnit);
+        p.drawText(QPointF(left + numberW + kWelcomeUnitGap, baseline), card_.unitFree);
 
-        paintSegmentMeter(p, l.meter, meter_.shown(), 36, Color::screenGlow,
-                          QColor(255, 255, 255, 20));
+        paintSegmentMeter(p, l.meter, meter_.shown(), kWelcomeSegments, Color::screenGlow,
+                          kWelcomeUnlit);
 
-        const QFont uf = usedFont();
+        const QFont& uf = Fonts::usedLine.font();
         p.setFont(uf);
-        p.setPen(QColor(255, 255, 255, 115));
+        p.setPen(kWelcomeUsedInk);
         p.drawText(QPointF(left, l.usedTop + QFontMetricsF(uf).ascent()), card_.usedLine);
     }
 
@@ -186,7 +178,7 @@ private:
 class WelcomeView::Hint : public QLabel {
 public:
     explicit Hint(QWidget* parent) : QLabel(parent) {
-        setFont(Fonts::mono(11, Fonts::Weight::medium));
+        setFont(Fonts::dropHint.font());
         setAlignment(Qt::AlignHCenter);
         set(false);
     }
@@ -205,25 +197,26 @@ WelcomeView::WelcomeView(AppModel& model, QWidget* parent) : QWidget(parent), mo
 
     card_ = new Card(this);
     v->addWidget(card_, 0, Qt::AlignHCenter);
-    v->addSpacing(40);
-    auto* headline = label(QStringLiteral("Let's make some room."),
-                           Fonts::system(38, Fonts::Weight::bold, -1.2), Color::ink, this);
+    v->addSpacing(kWelcomeHeadlineGap);
+    auto* headline =
+        label(QStringLiteral("Let's make some room."), Fonts::headline.font(), Color::ink, this);
     v->addWidget(headline);
-    v->addSpacing(10);
-    // Two centred lines with 3 points of extra leading.
-    auto* intro = label(QString(), Fonts::system(14.5, Fonts::Weight::medium), Color::ink2, this);
+    v->addSpacing(kWelcomeIntroGap);
+    // Two centred lines with some extra leading.
+    auto* intro = label(QString(), Fonts::intro.font(), Color::ink2, this);
     intro->setTextFormat(Qt::RichText);
     intro->setText(
         QStringLiteral("<div align='center' style='line-height:%1px'>%2<br>%3</div>")
-            .arg(static_cast<int>(std::ceil(Fonts::lineHeight(intro->font()) + 3)))
+            .arg(static_cast<int>(
+                std::ceil(Fonts::lineHeight(intro->font()) + kWelcomeIntroLeading)))
             .arg(QStringLiteral("Pick a disk or a folder. The first look reads every file,"),
                  QStringLiteral("after that Tamrel opens instantly and keeps up as things "
                                 "change.")));
     v->addWidget(intro);
-    v->addSpacing(28);
+    v->addSpacing(kWelcomeKeysGap);
 
     auto* keys = new QHBoxLayout();
-    keys->setSpacing(14);
+    keys->setSpacing(kWelcomeKeySpacing);
     keys->addStretch(1);
     lookInside_ = new KeyButton(QString(), KeyKind::accent, true, this);
     lookInside_->setSymbol(QStringLiteral("magnifyingglass"));
@@ -233,7 +226,7 @@ WelcomeView::WelcomeView(AppModel& model, QWidget* parent) : QWidget(parent), mo
     keys->addWidget(home_);
     keys->addStretch(1);
     v->addLayout(keys);
-    v->addSpacing(18);
+    v->addSpacing(kWelcomeHintGap);
     hint_ = new Hint(this);
     v->addWidget(hint_);
     v->addStretch(1);
@@ -247,6 +240,13 @@ WelcomeView::WelcomeView(AppModel& model, QWidget* parent) : QWidget(parent), mo
     });
     connect(&model_, &AppModel::volumesChanged, this, &WelcomeView::refresh);
     refresh();
+    toast_ = new ToastView(model_, this);
+}
+
+void WelcomeView::resizeEvent(QResizeEvent*) {
+    toast_->resize(toast_->sizeHint());
+    toast_->place();
+    toast_->raise();
 }
 
 QString WelcomeView::hintText() const {
@@ -312,11 +312,13 @@ void WelcomeView::paintEvent(QPaintEvent*) {
     if (!dropping_) return;
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
-    QPen pen(Color::tangerine, 2);
-    pen.setDashPattern({8.0 / 2, 6.0 / 2});
+    QPen pen(Color::tangerine, kDropLine);
+    // In widths of the pen.
+    pen.setDashPattern({kDropDash / kDropLine, kDropDashGap / kDropLine});
     pen.setCapStyle(Qt::FlatCap);
     p.setPen(pen);
-    p.drawRoundedRect(QRectF(rect()).adjusted(17, 17, -17, -17), 23, 23);
+    p.drawRoundedRect(QRectF(rect()).adjusted(kDropInset, kDropInset, -kDropInset, -kDropInset),
+                      kDropRadius, kDropRadius);
 }
 
 }  // namespace tamrel

@@ -14,6 +14,7 @@
 namespace tamrel {
 
 class KeyButton;
+class ToastView;
 
 // The disk the Welcome card shows: the volume at "/" wherever it is listed, else the first
 // one, else none.
@@ -54,7 +55,8 @@ QString dropHint(bool dropping);
 
 // The Welcome screen: the dark card of one disk, the headline and introduction, "Look inside
 // <disk>" and "Just my Home", and the drop area over the whole screen. Every way out goes
-// through AppModel::scan(path, false).
+// through AppModel::scan(path, false). A toast the model shows (a scan that failed, a disk that
+// went away) appears at its top as on the results screen.
 class WelcomeView : public QWidget {
     Q_OBJECT
 public:
@@ -72,6 +74,7 @@ public:
 protected:
     void paintEvent(QPaintEvent*) override;
     void showEvent(QShowEvent*) override;
+    void resizeEvent(QResizeEvent*) override;
     void dragEnterEvent(QDragEnterEvent*) override;
     void dragLeaveEvent(QDragLeaveEvent*) override;
     void dropEvent(QDropEvent*) override;
@@ -89,6 +92,7 @@ private:
     KeyButton* lookInside_;
     KeyButton* home_;
     Hint* hint_;
+    ToastView* toast_;
     std::optional<Volume> disk_;
 };
 

@@ -8,10 +8,9 @@
 
 namespace tamrel::AppIcon {
 
-QIcon icon(const QString& path) {
-    static QHash<QString, QIcon> cache;
-    if (auto it = cache.constFind(path); it != cache.constEnd()) return *it;
+namespace {
 
+void ensureTheme() {
     if (QIcon::themeName().isEmpty() || QIcon::themeName() == QLatin1String("hicolor")) {
         // No desktop theme (a bare session, the offscreen platform): the system's icon folders
         // and the theme every desktop ships.
@@ -25,6 +24,15 @@ QIcon icon(const QString& path) {
         QIcon::setThemeName(QStringLiteral("Adwaita"));
         QIcon::setFallbackThemeName(QStringLiteral("hicolor"));
     }
+}
+
+}  // namespace
+
+QIcon icon(const QString& path) {
+    static QHash<QString, QIcon> cache;
+    if (auto it = cache.constFind(path); it != cache.constEnd()) return *it;
+
+    ensureTheme();
     const QFileInfo info(path);
     QIcon found;
     if (info.isDir() && !info.isSymLink()) {
@@ -45,10 +53,31 @@ QIcon icon(const QString& path) {
     return found;
 }
 
+QIcon entryIcon(const QString& name) {
+    static QHash<QString, QIcon> cache;
+    if (auto it = cache.constFind(name); it != cache.constEnd()) return *it;
+
+    ensureTheme();
+    QIcon found;
+    if (name.startsWith(QLatin1Char('/'))) {
+        const QIcon file(name);
+        if (!file.pixmap(QSize(64, 64)).isNull()) found = file;
+    } else if (!name.isEmpty()) {
+        found = QIcon::fromTheme(name);
+    }
+    if (found.isNull()) found = QIcon::fromTheme(QStringLiteral("application-x-executable"));
+    cache.insert(name, found);
+    return found;
+}
+
 void paint(QPainter& painter, const QPointF& topLeft, double size, const QString& path) {
+    paint(painter, topLeft, size, icon(path));
+}
+
+void paint(QPainter& painter, const QPointF& topLeft, double size, const QIcon& icon) {
     const QRectF target(topLeft.x() - 1, topLeft.y() - 1, size + 2, size + 2);
     const qreal dpr = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
-    const QPixmap pixmap = icon(path).pixmap(QSize(int(size + 2), int(size + 2)), dpr);
+    const QPixmap pixmap = icon.pixmap(QSize(int(size + 2), int(size + 2)), dpr);
     painter.save();
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.drawPixmap(target, pixmap, QRectF(pixmap.rect()));

@@ -15,8 +15,15 @@ namespace tamrel::AppIcon {
 // folders. Main thread only.
 QIcon icon(const QString& path);
 
+// The icon an application's desktop entry names: `name` is the absolute path of a picture file
+// or a name in the icon theme. The generic application icon when it is empty or names nothing
+// that can be shown. Cached per name like icon(). Main thread only.
+QIcon entryIcon(const QString& name);
+
 // Draws the icon of `path` for a square of side `size` at `topLeft`: one point larger on every
 // side than the square it takes in the layout.
 void paint(QPainter& painter, const QPointF& topLeft, double size, const QString& path);
+// Draws `icon` as the other paint() draws the icon of a path.
+void paint(QPainter& painter, const QPointF& topLeft, double size, const QIcon& icon);
 
 }  // namespace tamrel::AppIcon

@@ -4,6 +4,7 @@
 #include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollArea>
@@ -13,29 +14,23 @@
 #include <cmath>
 
 #include "format/Fmt.h"
+#include "ui/results/BinTrayMetrics.h"
 #include "ui/results/ResultsPaint.h"
 #include "ui/results/ResultsText.h"
+#include "ui/theme/Caption.h"
 #include "ui/theme/Colors.h"
-#include "ui/theme/Display.h"
 #include "ui/theme/Fonts.h"
 #include "ui/theme/Keys.h"
+#include "ui/theme/LED.h"
+#include "ui/theme/Metrics.h"
 #include "ui/theme/Palette.h"
+#include "ui/theme/Screen.h"
 #include "ui/theme/ShownText.h"
+#include "ui/theme/SizeText.h"
 #include "ui/tools/ToolsBusy.h"
 
 namespace tamrel {
 namespace {
-
-// Room around the dark panel for its shadow (black at 25 %, blurred 18 pt, 10 pt down).
-constexpr double shadowSide = 20;
-constexpr double shadowTop = 10;
-constexpr double shadowBottom = 30;
-
-QFont countFont() {
-    QFont f = Fonts::mono(9.5, Fonts::Weight::semibold);
-    f.setLetterSpacing(QFont::AbsoluteSpacing, 1);
-    return f;
-}
 
 std::chrono::milliseconds toastLifetime{3200};
 
@@ -46,20 +41,24 @@ constexpr Spring clearSpring{0.5, 1.0};
 // the Trash or of an uninstall); the card's own dismissal after 3.2 s has this spring.
 constexpr Spring toastSpring{0.4, 0.8};
 
-void paintShadow(QPainter& painter, const QRectF& panel, double radius, double alpha, double blur,
-                 double dy) {
+void paintShadow(QPainter& painter, const QRectF& panel, double radius, PanelShadow shadow) {
     // A soft shadow as a few widening, fading rounded rectangles.
     painter.save();
     painter.setPen(Qt::NoPen);
     const int steps = 6;
     for (int k = steps; k >= 1; --k) {
-        const double grow = blur * k / steps;
-        painter.setBrush(QColor(0, 0, 0, int(255 * alpha / steps)));
+        const double grow = shadow.blur * k / steps;
+        painter.setBrush(QColor(0, 0, 0, int(255 * shadow.alpha / steps)));
         painter.drawRoundedRect(
-            panel.translated(0, dy).adjusted(-grow / 2, -grow / 2, grow / 2, grow / 2),
+            panel.translated(0, shadow.dy).adjusted(-grow / 2, -grow / 2, grow / 2, grow / 2),
             radius + grow / 2, radius + grow / 2);
     }
     painter.restore();
+}
+
+// The panel of the tray or a toast in the widget's rectangle, less the shadow's room.
+QRectF panelIn(const QRect& rect) {
+    return QRectF(rect).adjusted(kShadowSide, kShadowTop, -kShadowSide, -kShadowBottom);
 }
 
 }  // namespace
@@ -88,27 +87,30 @@ BinTray::BinTray(AppModel& model, QWidget* parent)
         if (presence_.value() <= 0) hide();
         place();
     });
+    setFocusPolicy(Qt::TabFocus);
     hide();
     refresh();
 }
 
 double BinTray::counterWidth() const {
-    const double count =
-        QFontMetricsF(countFont()).horizontalAdvance(pickedLine(model_.basket().size()));
-    const double size = sizeTextWidth(model_.basketSize(), 20);
-    return std::max(count, size) + 12 + 10;
+    const double count = QFontMetricsF(Fonts::trayCount.font())
+                             .horizontalAdvance(pickedLine(model_.basket().size()));
+    const double size = sizeTextWidth(model_.basketSize(), kBasketSizeText);
+    return std::max(count, size) + kTrayChevronGap + kTrayChevronWidth;
 }
 
 QSize BinTray::sizeHint() const {
-    const double w = 18 + counterWidth() + 16 + clear_->sizeHint().width() + 16 +
-                     trash_->sizeHint().width() + 10;
-    const double h = 9 + std::max(40.0, double(trash_->sizeHint().height())) + 9;
-    return {int(std::ceil(w + 2 * shadowSide)), int(std::ceil(h + shadowTop + shadowBottom))};
+    const double w = kTrayPadLeft + counterWidth() + kTrayKeyGap + clear_->sizeHint().width() +
+                     kTrayKeyGap + trash_->sizeHint().width() + kTrayPadRight;
+    const double h =
+        kTrayPadV + std::max(kTrayLeast, double(trash_->sizeHint().height())) + kTrayPadV;
+    return {int(std::ceil(w + 2 * kShadowSide)), int(std::ceil(h + kShadowTop + kShadowBottom))};
 }
 
 QRectF BinTray::counterRect() const {
-    const QRectF panel = QRectF(rect()).adjusted(shadowSide, shadowTop, -shadowSide, -shadowBottom);
-    return QRectF(panel.left() + 18, panel.top() + 9, counterWidth(), panel.height() - 18);
+    const QRectF panel = panelIn(rect());
+    return QRectF(panel.left() + kTrayPadLeft, panel.top() + kTrayPadV, counterWidth(),
+                  panel.height() - 2 * kTrayPadV);
 }
 
 void BinTray::refresh() {
@@ -141,18 +143,18 @@ void BinTray::place() {
     }
     if (!parentWidget()) return;
     // Centred over the foot of the screen, 20 pt above its bottom edge; below it while away.
-    const int rest = parentWidget()->height() - height() + int(shadowBottom) - 20;
-    const int away = parentWidget()->height() - int(shadowTop);
+    const int rest = parentWidget()->height() - height() + int(kShadowBottom) - kTrayBottom;
+    const int away = parentWidget()->height() - int(kShadowTop);
     move((parentWidget()->width() - width()) / 2, int(std::lround(rest + (1 - p) * (away - rest))));
 }
 
 void BinTray::resizeEvent(QResizeEvent*) {
-    const QRectF panel = QRectF(rect()).adjusted(shadowSide, shadowTop, -shadowSide, -shadowBottom);
+    const QRectF panel = panelIn(rect());
     const QSize trash = trash_->sizeHint(), clear = clear_->sizeHint();
-    trash_->setGeometry(int(panel.right() - 10 - trash.width()),
+    trash_->setGeometry(int(panel.right() - kTrayPadRight - trash.width()),
                         int(panel.center().y() - trash.height() / 2.0), trash.width(),
                         trash.height());
-    clear_->setGeometry(trash_->x() - 16 - clear.width(),
+    clear_->setGeometry(trash_->x() - int(kTrayKeyGap) - clear.width(),
                         int(panel.center().y() - clear.height() / 2.0), clear.width(),
                         clear.height());
 }
@@ -160,38 +162,61 @@ void BinTray::resizeEvent(QResizeEvent*) {
 void BinTray::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    const QRectF panel = QRectF(rect()).adjusted(shadowSide, shadowTop, -shadowSide, -shadowBottom);
-    paintShadow(painter, panel, 18, 0.25, 18, 10);
-    paintScreen(painter, panel, 18);
+    const QRectF panel = panelIn(rect());
+    paintShadow(painter, panel, kTrayRadius, kTrayShadow);
+    paintScreen(painter, panel, kTrayRadius);
 
     const QRectF counter = counterRect();
-    const QFont cf = countFont();
+    const QFont& cf = Fonts::trayCount.font();
     const QFontMetricsF cm(cf);
-    const double blockH = cm.height() + 2 + 26;
+    const double blockH = cm.height() + kTrayLineGap + kBasketSizeLine;
     const double top = counter.center().y() - blockH / 2;
     painter.setFont(cf);
-    painter.setPen(QColor(255, 255, 255, 102));
+    painter.setPen(Color::screenCaption);
     painter.drawText(QPointF(counter.left(), top + cm.ascent()),
                      pickedLine(model_.basket().size()));
-    QColor unit = Color::screenGlow;
-    unit.setAlphaF(0.7);
-    const double sizeAscent = QFontMetricsF(Fonts::system(20, Fonts::Weight::bold)).ascent();
-    paintSizeText(painter, QPointF(counter.left(), top + cm.height() + 2 + sizeAscent), size_, 20,
-                  Color::screenGlow, unit);
+    const double sizeAscent = QFontMetricsF(sizeTextFont(kBasketSizeText)).ascent();
+    paintSizeText(painter, QPointF(counter.left(), top + cm.height() + kTrayLineGap + sizeAscent),
+                  size_, kBasketSizeText, Color::screenGlow, Color::screenGlowUnit);
 
     // The chevron turns over while the list is open.
-    const QRectF chevron(counter.right() - 10, counter.center().y() - 6, 10, 12);
+    const QRectF chevron(counter.right() - kTrayChevronWidth,
+                         counter.center().y() - kTrayChevronHeight / 2, kTrayChevronWidth,
+                         kTrayChevronHeight);
     painter.save();
     painter.translate(chevron.center());
     if (list_) painter.rotate(180);
     painter.translate(-chevron.center());
-    paintSymbol(painter, chevron, QStringLiteral("chevron.up"), 10, QColor(255, 255, 255, 102));
+    paintSymbol(painter, chevron, QStringLiteral("chevron.up"), kTrayChevronPoints,
+                Color::screenCaption);
     painter.restore();
+    if (hasFocus())
+        paintFocusRing(painter, roundedShape(counter.adjusted(-kTrayRingH, -kTrayRingV, kTrayRingH,
+                                                              kTrayRingV),
+                                             kTrayRingRadius));
 }
 
 void BinTray::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton && counterRect().contains(event->position()))
         toggleList();
+}
+
+void BinTray::keyPressEvent(QKeyEvent* event) {
+    if (opensEntry(*event) || (event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier)) {
+        toggleList();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void BinTray::focusInEvent(QFocusEvent* event) {
+    QWidget::focusInEvent(event);
+    update();
+}
+
+void BinTray::focusOutEvent(QFocusEvent* event) {
+    QWidget::focusOutEvent(event);
+    update();
 }
 
 void BinTray::toggleList() {
@@ -208,15 +233,20 @@ void BinTray::toggleList() {
     list_->adjustSize();
     // Above the counter, its arrow side towards it.
     const QRectF counter = counterRect();
-    const QPoint anchor = mapToGlobal(QPoint(int(counter.center().x()), int(counter.top()) - 8));
+    const QPoint anchor =
+        mapToGlobal(QPoint(int(counter.center().x()), int(counter.top()) - kBasketListGap));
     list_->move(anchor.x() - list_->width() / 2, anchor.y() - list_->height());
+    const bool fromKeyboard = hasFocus();
     list_->show();
+    // Opened from the keyboard, the list's first key takes the focus (Escape closes it).
+    if (QAbstractButton* first = list_->removeKey(0); first && fromKeyboard)
+        first->setFocus(Qt::TabFocusReason);
     update();
 }
 
 BinList::BinList(AppModel& model, QWidget* parent) : QFrame(parent, Qt::Popup), model_(model) {
     setAttribute(Qt::WA_DeleteOnClose, false);
-    setFixedWidth(320);
+    setFixedWidth(kBasketListWidth);
     setAutoFillBackground(true);
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, Color::panel);
@@ -225,10 +255,10 @@ BinList::BinList(AppModel& model, QWidget* parent) : QFrame(parent, Qt::Popup), 
     setFrameShape(QFrame::StyledPanel);
 
     auto* column = new QVBoxLayout(this);
-    column->setContentsMargins(14, 14, 14, 14);
-    column->setSpacing(6);
+    column->setContentsMargins(kBasketListPad, kBasketListPad, kBasketListPad, kBasketListPad);
+    column->setSpacing(kBasketCaptionGap);
     auto* caption = new QLabel(captionText(QStringLiteral("Ready for the Trash")), this);
-    caption->setFont(Fonts::system(12, Fonts::Weight::semibold));
+    caption->setFont(Fonts::caption.font());
     QPalette captionPalette = caption->palette();
     captionPalette.setColor(QPalette::WindowText, Color::ink2);
     caption->setPalette(captionPalette);
@@ -236,14 +266,15 @@ BinList::BinList(AppModel& model, QWidget* parent) : QFrame(parent, Qt::Popup), 
 
     auto* scroll = new QScrollArea(this);
     scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setFocusPolicy(Qt::NoFocus);  // the keys take the focus
     scroll->setWidgetResizable(true);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     auto* content = new QWidget(scroll);
     rows_ = new QVBoxLayout(content);
     rows_->setContentsMargins(0, 0, 0, 0);
-    rows_->setSpacing(2);
+    rows_->setSpacing(kBasketRowGap);
     scroll->setWidget(content);
-    scroll->setMaximumHeight(260);
+    scroll->setMaximumHeight(kBasketListMost);
     column->addWidget(scroll);
 
     connect(&model_, &AppModel::basketChanged, this, &BinList::refresh);
@@ -263,14 +294,14 @@ void BinList::refresh() {
     keys_.clear();
     const IndexRef index = model_.index();
     nodes_ = index ? model_.basket() : NodeIds{};
-    const QFont nameFont = Fonts::system(12.5, Fonts::Weight::semibold);
-    const QFont sizeFont = Fonts::mono(11, Fonts::Weight::medium);
+    const QFont& nameFont = Fonts::itemTitle.font();
+    const QFont& sizeFont = Fonts::basketSize.font();
     for (NodeId node : nodes_) {
         if (node >= index->count()) continue;
         auto* row = new QWidget;
         auto* line = new QHBoxLayout(row);
-        line->setContentsMargins(0, 2, 0, 2);
-        line->setSpacing(8);
+        line->setContentsMargins(0, kBasketRowPadV, 0, kBasketRowPadV);
+        line->setSpacing(kBasketRowSpacing);
         auto* name = new QLabel;
         name->setFont(nameFont);
         const QString full = shownText(QString::fromStdString(index->name(node)));
@@ -279,8 +310,10 @@ void BinList::refresh() {
         QPalette sizePalette = size->palette();
         sizePalette.setColor(QPalette::WindowText, Color::ink2);
         size->setPalette(sizePalette);
-        auto* remove = new RoundKey(QStringLiteral("xmark"), 20, row);
-        const double nameRoom = 320 - 28 - 8 - size->sizeHint().width() - 8 - 24 - 8;
+        auto* remove = new RoundKey(QStringLiteral("xmark"), kBasketRemoveKey, row);
+        const double nameRoom = kBasketListWidth - 2 * kBasketListPad - kBasketRowSpacing -
+                                size->sizeHint().width() - kBasketRowSpacing - kBasketRemoveRoom -
+                                kBasketRowSpacing;
         name->setText(QFontMetricsF(nameFont).elidedText(full, Qt::ElideMiddle, nameRoom));
         name->setToolTip(full);
         line->addWidget(name);
@@ -345,36 +378,37 @@ int ToastView::cardsDrawn() const {
 
 void ToastView::place() {
     if (!parentWidget()) return;
-    // Centred at the top, 12 pt below the edge; the cards move within it.
-    move((parentWidget()->width() - width()) / 2, 12 - int(shadowTop));
+    // Centred at the top, kToastTop below the edge; the cards move within it.
+    move((parentWidget()->width() - width()) / 2, kToastTop - int(kShadowTop));
 }
 
 namespace {
 
 // Left of the text: the card's padding, the LED and its gap; right of it: the padding.
-constexpr double toastTextLeft = 16 + 7 + 10;
-constexpr double toastTextRight = 16;
+constexpr double toastTextLeft = kToastPadH + kLedSide + kToastLedGap;
+constexpr double toastTextRight = kToastPadH;
 
 }  // namespace
 
 ToastCard toastCard(const Toast& toast, double maxWidth) {
-    const QFont titleFont = Fonts::system(14, Fonts::Weight::bold);
-    const QFont detailFont = Fonts::mono(10.5, Fonts::Weight::medium);
+    const QFont& titleFont = Fonts::toastTitle.font();
+    const QFont& detailFont = Fonts::toastDetail.font();
     const QFontMetricsF title(titleFont);
     const QFontMetricsF detail(detailFont);
-    const double room = std::max(maxWidth - toastTextLeft - toastTextRight, 40.0);
+    const double room = std::max(maxWidth - toastTextLeft - toastTextRight, kToastLeast);
     ToastCard card;
     card.title = title.elidedText(toast.title, Qt::ElideRight, room);
     const QString detailText = shownText(toast.detail);
     if (!detailText.isEmpty()) {
-        card.detail = elideLines(detailText, detailFont, room, 3).split(QLatin1Char('\n'));
+        card.detail =
+            elideLines(detailText, detailFont, room, kToastDetailLines).split(QLatin1Char('\n'));
     }
     double textW = title.horizontalAdvance(card.title);
     for (const QString& line : card.detail)
         textW = std::max(textW, detail.horizontalAdvance(line));
     const double w = toastTextLeft + std::min(textW, room) + toastTextRight;
-    const double h = 10 + title.height() + (card.detail.isEmpty() ? 0 : 1) +
-                     detail.height() * double(card.detail.size()) + 10;
+    const double h = kToastPadV + title.height() + (card.detail.isEmpty() ? 0 : kToastLineGap) +
+                     detail.height() * double(card.detail.size()) + kToastPadV;
     card.size = {w, h};
     return card;
 }
@@ -382,7 +416,7 @@ ToastCard toastCard(const Toast& toast, double maxWidth) {
 double ToastView::maxCardWidth() const {
     // The screen's side margins stay clear of the card.
     if (!parentWidget()) return 1e9;
-    return parentWidget()->width() - 2 * 22.0;
+    return parentWidget()->width() - 2 * kScreenSide;
 }
 
 QSize ToastView::sizeHint() const {
@@ -391,8 +425,8 @@ QSize ToastView::sizeHint() const {
         if (*toast) card = card.expandedTo(toastCard(**toast, maxCardWidth()).size);
     }
     if (card.isEmpty()) return {0, 0};
-    return {int(std::ceil(card.width() + 2 * shadowSide)),
-            int(std::ceil(card.height() + shadowTop + shadowBottom))};
+    return {int(std::ceil(card.width() + 2 * kShadowSide)),
+            int(std::ceil(card.height() + kShadowTop + kShadowBottom))};
 }
 
 void ToastView::refresh() {
@@ -440,27 +474,28 @@ void ToastView::paintEvent(QPaintEvent*) {
         const ToastCard laid = toastCard(toast, maxCardWidth());
         const QSizeF size = laid.size;
         const QRectF panel(QPointF((width() - size.width()) / 2,
-                                   shadowTop - (1 - p) * (shadowTop + size.height() + 12)),
+                                   kShadowTop - (1 - p) * (kShadowTop + size.height() + kToastTop)),
                            size);
         painter.save();
         painter.setOpacity(p);
-        paintShadow(painter, panel, 14, 0.2, 12, 6);
-        paintScreen(painter, panel, 14);
-        paintLed(painter, QPointF(panel.left() + 16 + 3.5, panel.center().y()),
+        paintShadow(painter, panel, kToastRadius, kToastShadow);
+        paintScreen(painter, panel, kToastRadius);
+        paintLed(painter, QPointF(panel.left() + kToastPadH + kLedSide / 2.0, panel.center().y()),
                  toast.good ? Color::led : Color::danger, ledLook(false, 0));
-        const QFont titleFont = Fonts::system(14, Fonts::Weight::bold);
-        const QFont detailFont = Fonts::mono(10.5, Fonts::Weight::medium);
+        const QFont& titleFont = Fonts::toastTitle.font();
+        const QFont& detailFont = Fonts::toastDetail.font();
         const QFontMetricsF tm(titleFont), dm(detailFont);
         const double x = panel.left() + toastTextLeft;
         const double lines = double(laid.detail.size());
-        const double blockH = tm.height() + (laid.detail.isEmpty() ? 0 : 1 + dm.height() * lines);
+        const double blockH =
+            tm.height() + (laid.detail.isEmpty() ? 0 : kToastLineGap + dm.height() * lines);
         const double top = panel.center().y() - blockH / 2;
         painter.setFont(titleFont);
         painter.setPen(Qt::white);
         painter.drawText(QPointF(x, top + tm.ascent()), laid.title);
         painter.setFont(detailFont);
-        painter.setPen(QColor(255, 255, 255, 128));
-        double y = top + tm.height() + 1 + dm.ascent();
+        painter.setPen(Color::screenDim);
+        double y = top + tm.height() + kToastLineGap + dm.ascent();
         for (const QString& line : laid.detail) {
             painter.drawText(QPointF(x, y), line);
             y += dm.height();

@@ -7,7 +7,8 @@
 #include <chrono>
 
 #include "model/app/AppModel.h"
-#include "ui/theme/Display.h"
+#include "ui/theme/KeyboardFocus.h"
+#include "ui/theme/SizeText.h"
 #include "ui/theme/SpringAnimator.h"
 
 class QAbstractButton;
@@ -19,8 +20,9 @@ class BinList;
 
 // The dark bar over the foot of the results screen while the Trash basket holds anything: how
 // many items are picked and what they weigh (a click opens the list of them), "Clear", and
-// "Move to Trash", which asks for the confirmation. Hidden while the basket is empty.
-class BinTray : public QWidget {
+// "Move to Trash", which asks for the confirmation. Hidden while the basket is empty. The
+// counter takes the focus with Tab before the two keys; Space or Enter opens the list.
+class BinTray : public QWidget, public FocusPart {
     Q_OBJECT
 public:
     explicit BinTray(AppModel& model, QWidget* parent = nullptr);
@@ -33,6 +35,7 @@ public:
     BinList* list() const { return list_; }
     void toggleList();
     QSize sizeHint() const override;
+    QRect focusPart() const override { return counterRect().toAlignedRect(); }
     // Puts the tray at the foot of its parent, centred, 20 pt above the edge (lower while it
     // comes in or leaves).
     void place();
@@ -40,6 +43,9 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:

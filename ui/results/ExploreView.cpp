@@ -11,30 +11,25 @@
 #include <cmath>
 
 #include "format/Fmt.h"
+#include "ui/results/ExploreMetrics.h"
 #include "ui/results/ItemList.h"
 #include "ui/results/ResultsPaint.h"
 #include "ui/results/ResultsText.h"
 #include "ui/results/RowItems.h"
 #include "ui/results/TreemapView.h"
 #include "ui/theme/Colors.h"
-#include "ui/theme/Display.h"
 #include "ui/theme/Fonts.h"
 #include "ui/theme/Keys.h"
+#include "ui/theme/Metrics.h"
 #include "ui/theme/Palette.h"
+#include "ui/theme/Panel.h"
+#include "ui/theme/SizeText.h"
 
 namespace tamrel {
 namespace {
 
-constexpr double legendSpacingX = 18;
-constexpr double legendSpacingY = 6;
-constexpr double barHeight = 6;
-
-}  // namespace
-
-namespace {
-
 double segmentTarget(const std::optional<FileKind>& hovered, FileKind kind) {
-    return !hovered || *hovered == kind ? 1.0 : 0.3;
+    return !hovered || *hovered == kind ? 1.0 : kKindFaded;
 }
 
 }  // namespace
@@ -52,25 +47,26 @@ void KindBar::setParts(KindBytes parts) {
 }
 
 double KindBar::legendRowHeight() const {
-    return std::max(QFontMetricsF(Fonts::system(12, Fonts::Weight::semibold)).height(), 7.0);
+    return std::max(QFontMetricsF(Fonts::label.font()).height(), kLegendDot);
 }
 
 int KindBar::heightForWidth(int width) const {
     const int count = kindBarLayout(parts_, width).legendCount;
-    if (count == 0) return int(barHeight);
-    const int rows = (count + 1) / 2;
-    return int(std::ceil(barHeight + 12 + rows * legendRowHeight() + (rows - 1) * legendSpacingY));
+    if (count == 0) return int(kKindBarHeight);
+    const int rows = (count + kLegendColumns - 1) / kLegendColumns;
+    return int(std::ceil(kKindBarHeight + kLegendTop + rows * legendRowHeight() +
+                         (rows - 1) * kLegendSpacingY));
 }
 
 QSize KindBar::sizeHint() const {
-    return {368, heightForWidth(368)};
+    return {kKindBarWidth, heightForWidth(kKindBarWidth)};
 }
 
 QRectF KindBar::legendRect(int k, double width) const {
-    const double colW = (width - legendSpacingX) / 2;
-    const int row = k / 2, col = k % 2;
-    return QRectF(col * (colW + legendSpacingX),
-                  barHeight + 12 + row * (legendRowHeight() + legendSpacingY), colW,
+    const double colW = (width - (kLegendColumns - 1) * kLegendSpacingX) / kLegendColumns;
+    const int row = k / kLegendColumns, col = k % kLegendColumns;
+    return QRectF(col * (colW + kLegendSpacingX),
+                  kKindBarHeight + kLegendTop + row * (legendRowHeight() + kLegendSpacingY), colW,
                   legendRowHeight());
 }
 
@@ -82,27 +78,29 @@ void KindBar::paintEvent(QPaintEvent*) {
     // The row of segments, its two ends rounded as one capsule.
     if (!bar.segments.empty()) {
         QPainterPath capsule;
-        capsule.addRoundedRect(QRectF(0, 0, bar.rowWidth, barHeight), barHeight / 2, barHeight / 2);
+        capsule.addRoundedRect(QRectF(0, 0, bar.rowWidth, kKindBarHeight), kKindBarHeight / 2,
+                               kKindBarHeight / 2);
         painter.save();
         painter.setClipPath(capsule);
         painter.setPen(Qt::NoPen);
         for (const KindSegment& s : bar.segments) {
             painter.setOpacity(segmentOpacity(s.kind));
             painter.setBrush(Palette::color(kindHex(s.kind)));
-            painter.drawRect(QRectF(s.x, 0, s.width, barHeight));
+            painter.drawRect(QRectF(s.x, 0, s.width, kKindBarHeight));
         }
         painter.restore();
     }
 
-    const QFont labelFont = Fonts::system(12, Fonts::Weight::medium);
-    const QFont bytesFont = Fonts::system(12, Fonts::Weight::semibold);
+    const QFont& labelFont = Fonts::secondary.font();
+    const QFont& bytesFont = Fonts::label.font();
     for (int k = 0; k < bar.legendCount; ++k) {
         const KindSegment& s = bar.segments[std::size_t(k)];
         const QRectF cell = legendRect(k, width());
-        painter.setOpacity(!hovered_ || *hovered_ == s.kind ? 1.0 : 0.4);
+        painter.setOpacity(!hovered_ || *hovered_ == s.kind ? 1.0 : kLegendFaded);
         painter.setPen(Qt::NoPen);
         painter.setBrush(Palette::color(kindHex(s.kind)));
-        painter.drawEllipse(QRectF(cell.left(), cell.center().y() - 3.5, 7, 7));
+        painter.drawEllipse(
+            QRectF(cell.left(), cell.center().y() - kLegendDot / 2, kLegendDot, kLegendDot));
         // The bytes with digits of one width, right-aligned in the cell.
         const QString bytes = Fmt::bytes(s.bytes);
         const QFontMetricsF bm(bytesFont);
@@ -114,8 +112,10 @@ void KindBar::paintEvent(QPaintEvent*) {
             bytesFont, bytes);
         painter.setFont(labelFont);
         painter.setPen(Color::ink2);
-        const QRectF label(cell.left() + 14, cell.top(),
-                           std::max(0.0, cell.width() - 14 - 6 - bytesW), cell.height());
+        const QRectF label(
+            cell.left() + kLegendLabelInset, cell.top(),
+            std::max(0.0, cell.width() - kLegendLabelInset - kLegendBytesGap - bytesW),
+            cell.height());
         painter.drawText(
             label, Qt::AlignLeft | Qt::AlignVCenter,
             QFontMetricsF(labelFont).elidedText(
@@ -129,7 +129,7 @@ void KindBar::mouseMoveEvent(QMouseEvent* event) {
     const QPointF p = event->position();
     std::optional<FileKind> over;
     for (const KindSegment& s : bar.segments) {
-        if (QRectF(s.x, 0, s.width, barHeight).contains(p)) over = s.kind;
+        if (QRectF(s.x, 0, s.width, kKindBarHeight).contains(p)) over = s.kind;
     }
     for (int k = 0; k < bar.legendCount; ++k) {
         if (legendRect(k, width()).contains(p)) over = bar.segments[std::size_t(k)].kind;
@@ -159,14 +159,15 @@ void KindBar::setHovered(std::optional<FileKind> kind) {
     fadeFrom_ = std::move(from);
     hovered_ = kind;
     fade_.setValue(0);
-    fade_.animateTo(1, 150);
+    fade_.animateTo(1, kFadeMs);
     update();
 }
 
 FolderSummary::FolderSummary(AppModel& model, QWidget* parent)
     : QWidget(parent), model_(model), bar_(new KindBar(this)) {
     auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(16, 16 + 44 + 12, 16, 16);
+    layout->setContentsMargins(kSummaryPad, kSummaryPad + kSummaryTotalLine + kSummaryBarGap,
+                               kSummaryPad, kSummaryPad);
     layout->addWidget(bar_);
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     connect(&model_, &AppModel::breakdownChanged, this,
@@ -187,27 +188,27 @@ void FolderSummary::setFolder(IndexRef index, NodeId node) {
 void FolderSummary::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    paintPanelFast(painter, QRectF(rect()), 18);
+    paintPanelFast(painter, QRectF(rect()), kCardRadius);
     if (!index_ || node_ >= index_->count()) return;
 
-    const QRectF top(16, 16, width() - 32, 44);
-    const double descent = QFontMetricsF(Fonts::system(36, Fonts::Weight::bold)).descent();
-    paintSizeText(painter, QPointF(top.left(), top.bottom() - descent), size_, 36,
-                  Color::ink, Color::ink3, -1);
+    const QRectF top(kSummaryPad, kSummaryPad, width() - 2 * kSummaryPad, kSummaryTotalLine);
+    const double descent = QFontMetricsF(sizeTextFont(kFolderSize)).descent();
+    paintSizeText(painter, QPointF(top.left(), top.bottom() - descent), size_, kFolderSize,
+                  Color::ink, Color::ink3, kFolderTracking);
 
-    QFont filesFont = Fonts::system(12, Fonts::Weight::semibold);
+    const QFont& filesFont = Fonts::label.font();
     painter.setFont(filesFont);
     painter.setPen(Color::ink2);
     const double lineH = QFontMetricsF(filesFont).height();
     const bool root = node_ == 0;
-    const double block = root ? lineH * 2 + 2 : lineH;
-    const QRectF right(top.left(), top.bottom() - block - 4, top.width(), lineH);
+    const double block = root ? lineH * 2 + kSummaryLineGap : lineH;
+    const QRectF right(top.left(), top.bottom() - block - kSummaryLineRise, top.width(), lineH);
     painter.drawText(right, Qt::AlignRight | Qt::AlignVCenter, Fmt::files(index_->items(node_)));
     if (root) {
-        painter.setFont(Fonts::system(12, Fonts::Weight::medium));
+        painter.setFont(Fonts::secondary.font());
         painter.setPen(Color::ink3);
-        painter.drawText(right.translated(0, lineH + 2), Qt::AlignRight | Qt::AlignVCenter,
-                         scanTimeText(index_->scanTime()));
+        painter.drawText(right.translated(0, lineH + kSummaryLineGap),
+                         Qt::AlignRight | Qt::AlignVCenter, scanTimeText(index_->scanTime()));
     }
 }
 
@@ -218,16 +219,16 @@ ExploreView::ExploreView(AppModel& model, QWidget* parent)
       list_(new ItemList(model, this)),
       treemap_(new TreemapView(model, this)) {
     auto* row = new QHBoxLayout(this);
-    row->setContentsMargins(22, 0, 22, 22);
-    row->setSpacing(16);
+    row->setContentsMargins(kScreenSide, 0, kScreenSide, kScreenSide);
+    row->setSpacing(kExploreColumnGap);
     auto* column = new QVBoxLayout;
-    column->setSpacing(12);
+    column->setSpacing(kExploreSummaryGap);
     column->addWidget(summary_);
     column->addWidget(list_, 1);
     left_ = new QWidget(this);
     left_->setLayout(column);
     column->setContentsMargins(0, 0, 0, 0);
-    left_->setFixedWidth(400);
+    left_->setFixedWidth(kExploreColumnWidth);
     row->addWidget(left_);
     row->addWidget(treemap_, 1);
 

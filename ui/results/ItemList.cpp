@@ -2,6 +2,7 @@
 
 #include <QContextMenuEvent>
 #include <QHelpEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -12,35 +13,48 @@
 #include <algorithm>
 
 #include "ui/results/AppIcon.h"
+#include "ui/results/ItemListMetrics.h"
 #include "ui/results/ItemMenu.h"
 #include "ui/results/ResultsPaint.h"
 #include "ui/theme/Colors.h"
-#include "ui/theme/Display.h"
 #include "ui/theme/Fonts.h"
+#include "ui/theme/Glyph.h"
+#include "ui/theme/KeyboardFocus.h"
 #include "ui/theme/Keys.h"
+#include "ui/theme/Metrics.h"
 #include "ui/theme/Palette.h"
+#include "ui/theme/Panel.h"
+#include "ui/theme/SizeText.h"
 #include "ui/tools/ToolsPaint.h"
 
 namespace tamrel {
+namespace {
+
+// A row's pick key turns to its new look on this spring.
+constexpr Spring kPickSpring{0.35, 0.7};
+
+}  // namespace
 
 RowGeometry rowGeometry(const QRectF& row) {
-    // Padded 10 pt left and right; parts 11 pt apart; at least 8 pt between text and bar.
-    const QRectF in = row.adjusted(10, 7, -10, -7);
+    const QRectF in = row.adjusted(kFileRowPadH, kFileRowPadV, -kFileRowPadH, -kFileRowPadV);
     const double cy = in.center().y();
     RowGeometry g;
-    g.icon = QRectF(in.left(), cy - 14, 28, 28);
-    g.pick = QRectF(in.right() - 22, cy - 11, 22, 22);
-    g.size = QRectF(g.pick.left() - 11 - 74, in.top(), 74, in.height());
-    g.shareBar = QRectF(g.size.left() - 11 - 48, cy - 2, 48, 4);
-    const double textLeft = g.icon.right() + 11;
-    g.text = QRectF(textLeft, in.top(), std::max(0.0, g.shareBar.left() - 11 - 8 - textLeft),
+    g.icon = QRectF(in.left(), cy - kFileIcon / 2, kFileIcon, kFileIcon);
+    g.pick = QRectF(in.right() - kPickKey, cy - kPickKey / 2, kPickKey, kPickKey);
+    g.size =
+        QRectF(g.pick.left() - kFileRowGap - kFileSizeWidth, in.top(), kFileSizeWidth, in.height());
+    g.shareBar = QRectF(g.size.left() - kFileRowGap - kShareBarWidth, cy - kShareBarHeight / 2,
+                        kShareBarWidth, kShareBarHeight);
+    const double textLeft = g.icon.right() + kFileRowGap;
+    g.text = QRectF(textLeft, in.top(),
+                    std::max(0.0, g.shareBar.left() - kFileRowGap - kFileTextRoom - textLeft),
                     in.height());
     return g;
 }
 
 double shareFill(double width, double fraction) {
     const double fill = fraction < 1 ? width * fraction : width;
-    return std::max(fill, 4.0);
+    return std::max(fill, kShareBarLeast);
 }
 
 QSize RowDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const {
@@ -49,7 +63,7 @@ QSize RowDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelInde
         case RowListModel::Kind::item:
             return {option.rect.width(), rowHeight + 1};
         case RowListModel::Kind::footer:
-            return {option.rect.width(), 12 + 16 + 12};
+            return {option.rect.width(), kListFooterPad + kListFooterLine + kListFooterPad};
         case RowListModel::Kind::pad:
             return {option.rect.width(), listFootRoom};
     }
@@ -63,7 +77,7 @@ void RowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
     painter->save();
     painter->setRenderHint(QPainter::Antialiasing);
     if (kind == RowListModel::Kind::footer) {
-        painter->setFont(Fonts::system(12, Fonts::Weight::medium));
+        painter->setFont(Fonts::secondary.font());
         painter->setPen(Color::ink3);
         painter->drawText(QRectF(option.rect), Qt::AlignCenter, model->footer());
     } else if (kind == RowListModel::Kind::item) {
@@ -71,25 +85,24 @@ void RowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
         const QRectF row = QRectF(option.rect).adjusted(0, 0, 0, -1);  // 1 pt between rows
         const bool hover = option.state & QStyle::State_MouseOver;
         if (hover) {
-            QColor wash = Color::ink;
-            wash.setAlphaF(0.045);
             painter->setPen(Qt::NoPen);
-            painter->setBrush(wash);
-            painter->drawRoundedRect(row, 11, 11);
+            painter->setBrush(Color::rowHover);
+            painter->drawRoundedRect(row, kRowRadius, kRowRadius);
         }
         const RowGeometry g = rowGeometry(row);
 
         if (item.denied) {
-            paintGlyph(*painter, g.icon.topLeft(), QStringLiteral("lock.fill"), 0xBDB8AE, 28);
+            paintGlyph(*painter, g.icon.topLeft(), QStringLiteral("lock.fill"), 0xBDB8AE,
+                       kFileIcon);
         } else {
-            AppIcon::paint(*painter, g.icon.topLeft(), 28,
+            AppIcon::paint(*painter, g.icon.topLeft(), kFileIcon,
                            item.appPath ? *item.appPath : item.path);
         }
 
-        const QFont nameFont = Fonts::system(13, Fonts::Weight::semibold);
-        const QFont subFont = Fonts::system(11.5, Fonts::Weight::medium);
+        const QFont& nameFont = Fonts::rowTitle.font();
+        const QFont& subFont = Fonts::rowDetail.font();
         const QFontMetricsF nameMetrics(nameFont), subMetrics(subFont);
-        const double blockH = nameMetrics.height() + 2 + subMetrics.height();
+        const double blockH = nameMetrics.height() + kFileLineGap + subMetrics.height();
         const double top = g.text.center().y() - blockH / 2;
         painter->setFont(nameFont);
         painter->setPen(Color::ink);
@@ -98,33 +111,32 @@ void RowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                           nameMetrics.elidedText(item.name, Qt::ElideMiddle, g.text.width()));
         painter->setFont(subFont);
         painter->setPen(Color::ink2);
-        painter->drawText(QRectF(g.text.left(), top + nameMetrics.height() + 2, g.text.width(),
-                                 subMetrics.height()),
+        painter->drawText(QRectF(g.text.left(), top + nameMetrics.height() + kFileLineGap,
+                                 g.text.width(), subMetrics.height()),
                           Qt::AlignLeft | Qt::AlignVCenter,
                           subMetrics.elidedText(item.subtitle, Qt::ElideLeft, g.text.width()));
 
         // Share bar: a faint track and the share of the list's largest entry.
-        QColor track = Color::ink, fill = Color::ink;
-        track.setAlphaF(0.07);
-        fill.setAlphaF(0.45);
+        const double barRadius = kShareBarHeight / 2;
         painter->setPen(Qt::NoPen);
-        painter->setBrush(track);
-        painter->drawRoundedRect(g.shareBar, 2, 2);
-        painter->setBrush(fill);
+        painter->setBrush(Color::withOpacity(Color::ink, kShareTrack));
+        painter->drawRoundedRect(g.shareBar, barRadius, barRadius);
+        painter->setBrush(Color::withOpacity(Color::ink, kShareFill));
         painter->drawRoundedRect(
-            QRectF(g.shareBar.topLeft(), QSizeF(shareFill(g.shareBar.width(), item.fraction), 4)),
-            2, 2);
+            QRectF(g.shareBar.topLeft(),
+                   QSizeF(shareFill(g.shareBar.width(), item.fraction), kShareBarHeight)),
+            barRadius, barRadius);
 
         {
-            const QFontMetricsF fm(Fonts::system(13, Fonts::Weight::bold));
-            const double w = sizeTextWidth(item.size, 13);
+            const QFontMetricsF fm(sizeTextFont(kFileSizeText));
+            const double w = sizeTextWidth(item.size, kFileSizeText);
             const double baseline = g.size.center().y() + (fm.ascent() - fm.descent()) / 2;
             const QPointF origin(g.size.right() - w, baseline);
             const auto* list = static_cast<const ItemListView*>(parent());
             if (const SizeTextMotion* roll = list->sizeRoll(item.id))
-                paintSizeText(*painter, origin, *roll, 13, Color::ink, Color::ink3);
+                paintSizeText(*painter, origin, *roll, kFileSizeText, Color::ink, Color::ink3);
             else
-                paintSizeText(*painter, origin, item.size, 13, Color::ink, Color::ink3);
+                paintSizeText(*painter, origin, item.size, kFileSizeText, Color::ink, Color::ink3);
         }
 
         // The pick key: always shown when picked, otherwise only while the row is hovered. `p`
@@ -134,7 +146,7 @@ void RowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
         const double shown = hover ? 1.0 : p;
         if (shown > 0) {
             QColor plain = Color::ink;
-            plain.setAlphaF(hover ? 0.09 : 0.05);
+            plain.setAlphaF(hover ? kPickHover : kPickRest);
             const QColor& picked = Color::tangerine;
             const QColor disc = QColor::fromRgbF(
                 float(plain.redF() + (picked.redF() - plain.redF()) * p),
@@ -146,14 +158,17 @@ void RowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
             painter->drawEllipse(g.pick);
             if (p < 1) {
                 painter->setOpacity(shown * (1 - p));
-                paintSymbol(*painter, g.pick, QStringLiteral("plus"), 10, Color::ink2);
+                paintSymbol(*painter, g.pick, QStringLiteral("plus"), kPickPoints, Color::ink2);
             }
             if (p > 0) {
                 painter->setOpacity(shown * p);
-                paintSymbol(*painter, g.pick, QStringLiteral("checkmark"), 10, Qt::white);
+                paintSymbol(*painter, g.pick, QStringLiteral("checkmark"), kPickPoints, Qt::white);
             }
             painter->setOpacity(1);
         }
+        const auto* list = static_cast<const ItemListView*>(parent());
+        if (list->hasFocus() && list->focusRow() == index.row())
+            paintFocusRing(*painter, roundedShape(row, kRowRadius));
     }
     painter->restore();
 }
@@ -163,7 +178,7 @@ ItemListView::ItemListView(AppModel& model, QWidget* parent)
     setModel(&rows_);
     setItemDelegate(&delegate_);
     setSelectionMode(QAbstractItemView::NoSelection);
-    setFocusPolicy(Qt::NoFocus);
+    setFocusPolicy(Qt::TabFocus);
     setFrameShape(QFrame::NoFrame);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -250,13 +265,70 @@ void ItemListView::setRows(std::vector<RowItem> rows, qint64 total) {
                 }
             });
         }
-        spring->animateTo(row.picked ? 1 : 0, Spring{0.35, 0.7});
+        spring->animateTo(row.picked ? 1 : 0, kPickSpring);
     }
     index_ = model_.index();
     if (rows_.setRows(std::move(rows), total)) {
         lastClick_.reset();
         scrollToTop();
+        focusRow_ = 0;
     }
+    // The keyboard's place stays on its row, or on the last one when the list got shorter.
+    const int count = int(rows_.rows().size());
+    focusRow_ = count == 0 ? -1 : std::clamp(focusRow_, 0, count - 1);
+    viewport()->update();
+}
+
+void ItemListView::setFocusRow(int row) {
+    if (rows_.rows().empty()) row = -1;
+    if (row == focusRow_) return;
+    focusRow_ = row;
+    if (row >= 0) scrollTo(rows_.index(row));
+    viewport()->update();
+}
+
+void ItemListView::keyPressEvent(QKeyEvent* event) {
+    const int count = int(rows_.rows().size());
+    const int page = std::max(1, viewport()->height() / (rowHeight + 1));
+    if (const auto to = steppedEntry(*event, focusRow_, count, Qt::Vertical, page)) {
+        setFocusRow(*to);
+        return;
+    }
+    const bool acts = focusRow_ >= 0 && focusRow_ < count && rowsCurrent();
+    if (opensEntry(*event)) {
+        if (!acts) return;
+        const RowItem& item = rows_.item(focusRow_);
+        if (item.isDir) {
+            model_.open(item.id);
+        } else {
+            openNode(model_, item.id);
+        }
+        return;
+    }
+    if (event->key() == Qt::Key_Space && !(event->modifiers() & ~Qt::KeypadModifier)) {
+        if (acts) model_.toggleBasket(rows_.item(focusRow_).id);
+        return;
+    }
+    if (opensMenu(*event)) {
+        if (!acts) return;
+        const QRect r = rowRect(focusRow_);
+        makeItemMenu(model_, rows_.item(focusRow_).id, true, this)
+            ->popup(viewport()->mapToGlobal(QPoint(r.left() + kFileMenuInset, r.bottom())));
+        return;
+    }
+    // Tab and the rest go on to the window (QAbstractItemView would take the arrows).
+    QWidget::keyPressEvent(event);
+}
+
+void ItemListView::focusInEvent(QFocusEvent* event) {
+    QListView::focusInEvent(event);
+    if (focusRow_ < 0 && !rows_.rows().empty()) focusRow_ = 0;
+    if (focusRow_ >= 0) scrollTo(rows_.index(focusRow_));
+    viewport()->update();
+}
+
+void ItemListView::focusOutEvent(QFocusEvent* event) {
+    QListView::focusOutEvent(event);
     viewport()->update();
 }
 
@@ -266,40 +338,20 @@ int ItemListView::itemAt(QPoint p) const {
     return at.row();
 }
 
-void ItemListView::setLoading(bool on) {
-    if (on == loading_) return;
-    loading_ = on;
-    if (on && !spinner_) spinner_ = new BusySpinner(viewport());
-    if (spinner_) spinner_->setVisible(on);
-    if (on) {
-        pressed_.reset();
-        lastClick_.reset();
-    }
-    updateGeometries();
-    viewport()->update();
-}
-
-void ItemListView::updateGeometries() {
-    QListView::updateGeometries();
-    if (spinner_) {
-        spinner_->move((viewport()->width() - spinner_->width()) / 2,
-                       int(emptyStateRect().top()) + 30);
-    }
-}
-
 void ItemListView::paintEvent(QPaintEvent* event) {
     QListView::paintEvent(event);
-    if (!rows_.rows().empty() || loading_) return;
+    if (!rows_.rows().empty()) return;
     QPainter painter(viewport());
     painter.setRenderHint(QPainter::Antialiasing);
-    paintEmptyState(painter, emptyStateRect(), QStringLiteral("tray"), 26,
-                    QStringLiteral("Nothing in here"), 14, 8);
+    paintEmptyState(painter, emptyStateRect(), QStringLiteral("tray"), kEmptySymbol,
+                    QStringLiteral("Nothing in here"), kEmptyText, kEmptySpacing);
 }
 
 QRectF ItemListView::emptyStateRect() const {
     const bool footer = rows_.rowCount() > 0 && rows_.kindAt(0) == RowListModel::Kind::footer;
     const double top = footer ? rowRect(0).bottom() + 1 : 0;
-    return QRectF(0, top, viewport()->width(), 50 + 26 + 8 + 18 + 50);
+    return QRectF(0, top, viewport()->width(),
+                  kEmptyMargin + kEmptySymbol + kEmptySpacing + kEmptyTextLine + kEmptyMargin);
 }
 
 void ItemListView::mousePressEvent(QMouseEvent* event) {
@@ -374,14 +426,14 @@ void ItemListView::leaveEvent(QEvent* event) {
 ItemList::ItemList(AppModel& model, QWidget* parent)
     : QWidget(parent), view_(new ItemListView(model, this)) {
     auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(6, 6, 6, 0);
+    layout->setContentsMargins(kListInset, kListInset, kListInset, 0);
     layout->addWidget(view_);
 }
 
 void ItemList::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    paintPanelFast(painter, QRectF(rect()), 18);
+    paintPanelFast(painter, QRectF(rect()), kCardRadius);
 }
 
 }  // namespace tamrel

@@ -12,7 +12,7 @@
 #include "model/app/AppModel.h"
 #include "ui/results/RowItems.h"
 #include "ui/results/RowListModel.h"
-#include "ui/theme/Display.h"
+#include "ui/theme/SizeText.h"
 #include "ui/theme/SpringAnimator.h"
 
 namespace tamrel {
@@ -49,6 +49,11 @@ public:
 // the file, the round key on the right picks the item for the Trash (shown while hovered or
 // picked), the right button shows the item menu. "Nothing in here" when there are no rows.
 //
+// From the keyboard (it takes the focus with Tab; a ring marks its place, the first row to
+// begin with): Up, Down, Home, End, Page Up and Page Down move between rows, Enter opens the row
+// (Look Inside for a folder, the file with its application otherwise), Space picks or unpicks
+// it, and the Menu key or Shift+F10 opens its item menu.
+//
 // The rows belong to the model's index generation shown when they were set; while another one
 // is shown (before the screen sets new rows) no row is acted on.
 class ItemListView : public QListView {
@@ -68,13 +73,13 @@ public:
     const SizeTextMotion* sizeRoll(NodeId node) const;
     // The viewport rectangle of row `row`.
     QRect rowRect(int row) const { return visualRect(rows_.index(row)); }
+    // The row that has the keyboard's place (-1: none), marked by the ring while the list has
+    // the focus. It goes back to the first row when the list shows other rows.
+    int focusRow() const { return focusRow_; }
+    void setFocusRow(int row);
     // Where "Nothing in here" is drawn while there are no rows: below the "+ n more" footer when
     // one is shown, otherwise at the top, with 50 pt above and below.
     QRectF emptyStateRect() const;
-    // While the rows are still being worked out: a small spinner, 30 pt below the top, in
-    // place of "Nothing in here", and no row is acted on.
-    void setLoading(bool on);
-    bool loading() const { return loading_; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -82,16 +87,18 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
     void leaveEvent(QEvent* event) override;
     bool viewportEvent(QEvent* event) override;
-    void updateGeometries() override;
 
 private:
     // The item row under a viewport point, or -1.
     int itemAt(QPoint p) const;
     // Starts the roll of each row whose size differs from the one shown, in an animated step.
     void rollSizes(const std::vector<RowItem>& rows, bool sameGeneration);
-    bool rowsCurrent() const { return !loading_ && index_ && model_.index() == index_; }
+    bool rowsCurrent() const { return index_ && model_.index() == index_; }
 
     AppModel& model_;
     RowListModel rows_;
@@ -101,12 +108,11 @@ private:
     // The node of the last click; a double click acts only on it, so the second click of a
     // double click on a folder (which the first click opened) never reaches the new rows.
     std::optional<NodeId> lastClick_;
+    int focusRow_ = -1;
     // Rows whose picked state changed, while their key moves to the new look.
     std::unordered_map<NodeId, std::unique_ptr<SpringAnimator>> picking_;
     // Rows whose size changed in an animated step, while their number rolls.
     std::unordered_map<NodeId, std::unique_ptr<SizeTextMotion>> rolling_;
-    bool loading_ = false;
-    QWidget* spinner_ = nullptr;  // made when first needed
 };
 
 // The file list as a card (white, rounded, thin border) with the list 6 pt inside it.

@@ -43,11 +43,12 @@ QMenu* makeItemMenu(AppModel& model, NodeId node, bool canPick, QWidget* parent)
     entry(QStringLiteral("Show in File Manager"), [m, node] { revealNode(*m, node); });
     entry(QStringLiteral("Open"), [m, node] { openNode(*m, node); });
     entry(QStringLiteral("Copy Path"), [m, node] { m->copyPath(node); });
-    if (canPick) {
+    // Picking is offered only where the Trash would take the item; unpicking always.
+    const bool picked = model.inBasket(node);
+    if (canPick && (picked || model.mayPick(node))) {
         menu->addSeparator();
-        entry(
-            model.inBasket(node) ? QStringLiteral("Unpick") : QStringLiteral("Pick for the Trash"),
-            [m, node] { m->toggleBasket(node); });
+        entry(picked ? QStringLiteral("Unpick") : QStringLiteral("Pick for the Trash"),
+              [m, node] { m->toggleBasket(node); });
     }
     return menu;
 }

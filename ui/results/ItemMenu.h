@@ -10,7 +10,8 @@ class AppModel;
 
 // The one context menu of a node wherever nodes are listed: "Look Inside" (folders only),
 // "Show in File Manager", "Open", "Copy Path" and, with `canPick`, a divider and "Pick for the
-// Trash" or "Unpick" (decided from the basket when the menu is built). Empty without an index.
+// Trash" or "Unpick" (decided from the basket when the menu is built; "Pick for the Trash" only
+// where AppModel::mayPick() holds). Empty without an index.
 //
 // The menu belongs to the index generation shown when it was built: once another generation is
 // shown its entries do nothing, so a node id is never read in an index it does not belong to.

@@ -4,26 +4,24 @@
 #include <QVBoxLayout>
 
 #include "ui/results/ItemList.h"
+#include "ui/results/ResultsMetrics.h"
 #include "ui/results/ResultsPaint.h"
 #include "ui/results/ResultsText.h"
 #include "ui/results/RowItems.h"
+#include "ui/theme/Caption.h"
 #include "ui/theme/Colors.h"
-#include "ui/theme/Display.h"
 #include "ui/theme/Fonts.h"
 #include "ui/theme/Keys.h"
+#include "ui/theme/Metrics.h"
 #include "ui/theme/Palette.h"
 
 namespace tamrel {
-namespace {
-
-constexpr int headerHeight = 30;
-
-}  // namespace
 
 ListScreen::ListScreen(AppModel& model, QWidget* parent)
     : QWidget(parent), model_(model), list_(new ItemList(model, this)) {
     auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(22, headerHeight + 10, 22, 22);
+    layout->setContentsMargins(kScreenSide, kListTitleHeight + kListTitleGap, kScreenSide,
+                               kScreenSide);
     layout->addWidget(list_);
 }
 
@@ -38,22 +36,21 @@ void ListScreen::paintEvent(QPaintEvent*) {
     if (!model_.index()) return;
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    QFont titleFont = Fonts::system(20, Fonts::Weight::bold);
-    titleFont.setLetterSpacing(QFont::AbsoluteSpacing, -0.5);
+    const QFont& titleFont = Fonts::screenTitle.font();
     const QFontMetricsF tm(titleFont);
-    const double baseline = tm.ascent() + 2;
-    const double x = 22 + 4;
+    const double baseline = tm.ascent() + kListTitleDrop;
+    const double x = kScreenSide + kListTitleInset;
     painter.setFont(titleFont);
     painter.setPen(Color::ink);
     painter.drawText(QPointF(x, baseline), title_);
-    const QFont captionFont = Fonts::system(12, Fonts::Weight::semibold);
+    const QFont& captionFont = Fonts::caption.font();
     painter.setFont(captionFont);
     painter.setPen(Color::ink2);
-    const double captionX = x + tm.horizontalAdvance(title_) + 10;
+    const double captionX = x + tm.horizontalAdvance(title_) + kListCaptionGap;
     painter.drawText(QPointF(captionX, baseline),
                      QFontMetricsF(captionFont)
                          .elidedText(captionText(caption_), Qt::ElideRight,
-                                     std::max(0.0, width() - 22 - captionX)));
+                                     std::max(0.0, width() - kScreenSide - captionX)));
 }
 
 void ListScreen::showNodes(const NodeIds& ids, qint64 total) {
@@ -85,26 +82,24 @@ void SearchResultsView::refresh() {
     const qint64 gone = qint64(model_.results().size() - ids.size());
     showNodes(ids, std::max<qint64>(model_.resultTotal() - gone, qint64(ids.size())));
     setHeader(searchTitle(!ids.empty(), model_.searching(), model_.resultTotal() - gone),
-              searchCaption(model_.resultTime()));
+              searchCaption(model_.resultTime(), AppModel::ruleSet()));
 }
 
-BiggestView::BiggestView(AppModel& model, QWidget* parent)
-    : ListScreen(model, parent), derived_(model) {
+BiggestView::BiggestView(AppModel& model, QWidget* parent) : ListScreen(model, parent) {
     for (auto signal :
          {&AppModel::indexChanged, &AppModel::currentChanged, &AppModel::revisionChanged,
           &AppModel::basketChanged, &AppModel::biggestChanged}) {
         connect(&model_, signal, this, &BiggestView::refresh);
     }
-    connect(&derived_, &DerivedWatch::changed, this, &BiggestView::refresh);
     refresh();
 }
 
 void BiggestView::refresh() {
     const IndexRef index = model_.index();
-    list_->view().setLoading(derived_.pending());
     if (!index) return clear();
-    // The list the model holds is another folder's, or none, until the new one comes.
-    const NodeIds ids = derived_.pending() ? NodeIds() : presentNodes(*index, model_.biggest());
+    // The model's list is always of the shown generation (carried over by path to a new one),
+    // so it is shown as it is until the list of the explored folder replaces it.
+    const NodeIds ids = presentNodes(*index, model_.biggest());
     showNodes(ids, qint64(ids.size()));
     setHeader(QStringLiteral("Heaviest files"), biggestCaption(*index, model_.current()));
 }

@@ -3,7 +3,6 @@
 #include <QWidget>
 
 #include "model/app/AppModel.h"
-#include "ui/results/DerivedWatch.h"
 
 namespace tamrel {
 
@@ -37,8 +36,8 @@ private:
 };
 
 // The matches of the current search, largest first, told relative to the explored folder; a
-// title with the number found (or "Nothing by that name", or "Searching…" while the next search
-// runs) and the search's time. Nodes gone from the index are left out.
+// title with the number found (or "Nothing by that name"; while the next search runs, the
+// last one's number) and the search's time. Nodes gone from the index are left out.
 class SearchResultsView : public ListScreen {
     Q_OBJECT
 public:
@@ -48,16 +47,12 @@ public:
 
 // The Biggest tab: the heaviest files below the explored folder, without those gone from the
 // index (removed, or inside a removed folder) even before the model computes the list again.
-// While the model still works them out for the shown index and folder, the list shows its
-// loading state.
+// While the model works out the list of another folder or index, the one it holds stays.
 class BiggestView : public ListScreen {
     Q_OBJECT
 public:
     explicit BiggestView(AppModel& model, QWidget* parent = nullptr);
     void refresh();
-
-private:
-    DerivedWatch derived_;
 };
 
 }  // namespace tamrel

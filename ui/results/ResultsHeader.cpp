@@ -14,10 +14,10 @@
 #include <cmath>
 #include <limits>
 
+#include "ui/results/ResultsMetrics.h"
 #include "ui/results/ResultsPaint.h"
 #include "ui/results/ResultsText.h"
 #include "ui/theme/Colors.h"
-#include "ui/theme/Display.h"
 #include "ui/theme/Fonts.h"
 #include "ui/theme/Keys.h"
 #include "ui/theme/Palette.h"
@@ -26,23 +26,14 @@
 namespace tamrel {
 namespace {
 
-constexpr double crumbSpacing = 6;
-constexpr double crumbMaxWidth = 220;
-constexpr double crumbLeastWidth = 24;
-
-QFont separatorFont() {
-    return Fonts::system(13, Fonts::Weight::semibold);
-}
-QFont ellipsisFont() {
-    return Fonts::system(14, Fonts::Weight::bold);
-}
-
 constexpr Spring folderSpring{0.35, 0.75};
 
 }  // namespace
 
 Breadcrumbs::Breadcrumbs(AppModel& model, QWidget* parent)
-    : QWidget(parent), model_(model), up_(new RoundKey(QStringLiteral("chevron.left"), 28, this)) {
+    : QWidget(parent),
+      model_(model),
+      up_(new RoundKey(QStringLiteral("chevron.left"), kUpKey, this)) {
     // Dimmed to 0.4 at the root through an effect, so that the dimming can move with the crumbs.
     static_cast<RoundKey*>(up_)->setDisabledOpacity(1);
     auto* dim = new QGraphicsOpacityEffect(up_);
@@ -66,7 +57,44 @@ Breadcrumbs::Breadcrumbs(AppModel& model, QWidget* parent)
         update();
     });
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    setFocusPolicy(Qt::TabFocus);
     refresh(false);
+}
+
+QRect Breadcrumbs::focusPart() const {
+    const int left = int(kUpKey + kCrumbSpacing);
+    return QRect(left, 0, std::max(0, width() - left), height());
+}
+
+void Breadcrumbs::keyPressEvent(QKeyEvent* event) {
+    const int count = int(crumbs_.size());
+    if (auto to = steppedEntry(*event, focusCrumb_, count, Qt::Horizontal)) {
+        // The ellipsis is no crumb to open: the place passes over it.
+        if (crumbs_[std::size_t(*to)] == NONE)
+            *to += *to >= focusCrumb_ ? 1 : -1;
+        focusCrumb_ = std::clamp(*to, 0, count - 1);
+        update();
+        return;
+    }
+    const bool open =
+        opensEntry(*event) || (event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier);
+    if (open && focusCrumb_ >= 0 && focusCrumb_ < count && crumbs_[std::size_t(focusCrumb_)] != NONE &&
+        model_.index()) {
+        model_.open(crumbs_[std::size_t(focusCrumb_)]);
+        return;
+    }
+    if (!open) QWidget::keyPressEvent(event);
+}
+
+void Breadcrumbs::focusInEvent(QFocusEvent* event) {
+    QWidget::focusInEvent(event);
+    if (focusCrumb_ < 0 || focusCrumb_ >= int(crumbs_.size())) focusCrumb_ = int(crumbs_.size()) - 1;
+    update();
+}
+
+void Breadcrumbs::focusOutEvent(QFocusEvent* event) {
+    QWidget::focusOutEvent(event);
+    update();
 }
 
 void Breadcrumbs::refresh(bool animate) {
@@ -77,10 +105,12 @@ void Breadcrumbs::refresh(bool animate) {
         crumbs_ = pathCrumbs(chain);
     }
     up_->setVisible(bool(index));
+    // The keyboard's place goes to the current folder, the last crumb.
+    focusCrumb_ = int(crumbs_.size()) - 1;
     const bool atRoot = model_.current() == 0;
     up_->setEnabled(!atRoot);
     std::vector<CrumbLook> looks = layOut(room());
-    const double upTarget = atRoot ? 0.4 : 1.0;
+    const double upTarget = atRoot ? kUpDimmed : 1.0;
     if (animate && isVisible() && index) {
         // From the last layout; a change mid-way starts again from there.
         if (looks != looks_) {
@@ -116,38 +146,39 @@ QString Breadcrumbs::textOf(NodeId node) const {
 }
 
 QFont Breadcrumbs::fontOf(const CrumbLook& look) const {
-    if (look.ellipsis) return ellipsisFont();
-    return Fonts::system(14, look.current ? Fonts::Weight::bold : Fonts::Weight::semibold);
+    if (look.ellipsis) return Fonts::crumbEllipsis.font();
+    return (look.current ? Fonts::currentCrumb : Fonts::crumb).font();
 }
 
 std::vector<CrumbLook> Breadcrumbs::layOut(double room) const {
-    const double sep = QFontMetricsF(separatorFont()).horizontalAdvance(QStringLiteral("/"));
+    const double sep =
+        QFontMetricsF(Fonts::crumbSeparator.font()).horizontalAdvance(QStringLiteral("/"));
     std::vector<CrumbLook> looks;
     looks.reserve(crumbs_.size());
     std::vector<double> widths;
     widths.reserve(crumbs_.size());
-    double fixed = 28 + crumbSpacing;  // the up key, then the gaps and separators
+    double fixed = kUpKey + kCrumbSpacing;  // the up key, then the gaps and separators
     for (std::size_t k = 0; k < crumbs_.size(); ++k) {
         const NodeId node = crumbs_[k];
         CrumbLook look;
         look.text = textOf(node);
         look.ellipsis = node == NONE;
         look.current = node == model_.current();
-        if (k >= 1) fixed += crumbSpacing + sep + crumbSpacing;  // around the separator
+        if (k >= 1) fixed += kCrumbSpacing + sep + kCrumbSpacing;  // around the separator
         // Long names are cut at 220 pt.
         widths.push_back(
-            std::min(QFontMetricsF(fontOf(look)).horizontalAdvance(look.text), crumbMaxWidth));
+            std::min(QFontMetricsF(fontOf(look)).horizontalAdvance(look.text), kCrumbMaxWidth));
         looks.push_back(std::move(look));
     }
     // In a narrow window the long names share the room the bar gets, so the current folder's
     // crumb is cut with an ellipsis like the others instead of running under the search field.
-    widths = fitCrumbWidths(widths, room - fixed, crumbLeastWidth);
-    double x = 28 + crumbSpacing;
+    widths = fitCrumbWidths(widths, room - fixed, kCrumbLeastWidth);
+    double x = kUpKey + kCrumbSpacing;
     for (std::size_t k = 0; k < looks.size(); ++k) {
-        if (k >= 1) x += sep + crumbSpacing;  // the separator before this crumb
+        if (k >= 1) x += sep + kCrumbSpacing;  // the separator before this crumb
         looks[k].x = x;
         looks[k].width = widths[k];
-        x += widths[k] + crumbSpacing;
+        x += widths[k] + kCrumbSpacing;
     }
     return looks;
 }
@@ -190,12 +221,12 @@ std::vector<CrumbDraw> Breadcrumbs::drawnCrumbs() const {
 QSize Breadcrumbs::sizeHint() const {
     // Wide enough for the crumbs before and after a change, so none is cut while they move.
     // (The widths the crumbs would like, not those they were cut to in the room they have.)
-    double right = 28;
+    double right = kUpKey;
     const std::vector<CrumbLook> natural = layOut(std::numeric_limits<double>::infinity());
     for (const auto* looks : {&natural, &from_}) {
         if (!looks->empty()) right = std::max(right, looks->back().x + looks->back().width);
     }
-    return {int(std::ceil(right)) + 2, 34};
+    return {int(std::ceil(right)) + kCrumbBarSlack, kCrumbBarHeight};
 }
 
 void Breadcrumbs::paintEvent(QPaintEvent*) {
@@ -204,23 +235,30 @@ void Breadcrumbs::paintEvent(QPaintEvent*) {
     if (draws.empty()) return;
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    const double sep = QFontMetricsF(separatorFont()).horizontalAdvance(QStringLiteral("/"));
+    const double sep =
+        QFontMetricsF(Fonts::crumbSeparator.font()).horizontalAdvance(QStringLiteral("/"));
     for (const CrumbDraw& d : draws) {
         const CrumbLook& look = d.look;
         if (d.separatorOpacity > 0) {
             painter.setOpacity(d.separatorOpacity);
-            painter.setFont(separatorFont());
+            painter.setFont(Fonts::crumbSeparator.font());
             painter.setPen(Color::ink3);
-            painter.drawText(QRectF(look.x - crumbSpacing - sep, 0, sep, height()), Qt::AlignCenter,
-                             QStringLiteral("/"));
+            painter.drawText(QRectF(look.x - kCrumbSpacing - sep, 0, sep, height()),
+                             Qt::AlignCenter, QStringLiteral("/"));
         }
         const QFont f = fontOf(look);
         painter.setOpacity(d.opacity);
         painter.setFont(f);
         painter.setPen(look.ellipsis ? Color::ink3 : look.current ? Color::ink : Color::ink2);
-        painter.drawText(QRectF(look.x, 0, look.width + 0.5, height()),
-                         Qt::AlignLeft | Qt::AlignVCenter,
-                         QFontMetricsF(f).elidedText(look.text, Qt::ElideRight, look.width + 0.5));
+        const double textW = look.width + kCrumbTextSlack;
+        painter.drawText(QRectF(look.x, 0, textW, height()), Qt::AlignLeft | Qt::AlignVCenter,
+                         QFontMetricsF(f).elidedText(look.text, Qt::ElideRight, textW));
+    }
+    if (hasFocus() && focusCrumb_ >= 0 && focusCrumb_ < int(looks_.size())) {
+        painter.setOpacity(1);
+        const QRectF ring =
+            crumbRect(focusCrumb_).adjusted(-kCrumbRingH, kCrumbRingV, kCrumbRingH, -kCrumbRingV);
+        paintFocusRing(painter, roundedShape(ring, kCrumbRingRadius));
     }
 }
 
@@ -235,12 +273,44 @@ void Breadcrumbs::mouseReleaseEvent(QMouseEvent* event) {
     }
 }
 
+namespace {
+
+// The clear button at the search field's right end: the symbol, and the ring with the focus.
+class ClearKey : public QAbstractButton {
+public:
+    explicit ClearKey(QWidget* parent) : QAbstractButton(parent) {
+        setCursor(Qt::PointingHandCursor);
+        setFocusPolicy(Qt::TabFocus);
+        setToolTip(QStringLiteral("Clear"));
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        paintSymbol(painter, QRectF(rect()), QStringLiteral("xmark.circle.fill"), kClearPoints,
+                    Color::ink3);
+        if (hasFocus()) {
+            QPainterPath circle;
+            circle.addEllipse(QRectF(rect()));
+            paintFocusRing(painter, circle);
+        }
+    }
+};
+
+}  // namespace
+
 SearchField::SearchField(AppModel& model, QWidget* parent)
-    : QWidget(parent), model_(model), edit_(new QLineEdit(this)) {
-    setFixedSize(270, 32);
+    : QWidget(parent), model_(model), edit_(new QLineEdit(this)), clear_(new ClearKey(this)) {
+    connect(clear_, &QAbstractButton::clicked, &model_, [this] {
+        // Pressed from the keyboard, the focus goes back into the text as the key goes.
+        if (clear_->hasFocus()) edit_->setFocus(Qt::OtherFocusReason);
+        model_.setQuery(QString());
+    });
+    setFixedSize(kSearchWidth, kSearchHeight);
     edit_->setFrame(false);
     edit_->setAttribute(Qt::WA_MacShowFocusRect, false);
-    edit_->setFont(Fonts::system(13, Fonts::Weight::semibold));
+    edit_->setFont(Fonts::field.font());
     edit_->setStyleSheet(QStringLiteral("QLineEdit { background: transparent; border: none; }"));
     QPalette palette = edit_->palette();
     palette.setColor(QPalette::Text, Color::ink);
@@ -251,7 +321,7 @@ SearchField::SearchField(AppModel& model, QWidget* parent)
     connect(edit_, &QLineEdit::textEdited, &model_,
             [this](const QString& text) { model_.setQuery(text); });
     for (auto signal : {&AppModel::queryChanged, &AppModel::indexChanged, &AppModel::currentChanged,
-                        &AppModel::resultsChanged, &AppModel::searchingChanged}) {
+                        &AppModel::resultsChanged}) {
         connect(&model_, signal, this, &SearchField::refresh);
     }
     refresh();
@@ -261,51 +331,57 @@ void SearchField::refresh() {
     if (edit_->text() != model_.query()) edit_->setText(model_.query());
     edit_->setPlaceholderText(QStringLiteral("Find ") +
                               searchScope(model_.index().get(), model_.current()));
-    // Magnifier 12 pt, 7 pt apart; the trailing part takes what its text needs.
+    // The trailing part takes what its text needs.
     const double trailing =
-        QFontMetricsF(Fonts::mono(10, Fonts::Weight::bold)).horizontalAdvance(trailingText()) +
-        (model_.query().isEmpty() ? 0 : 7 + 14);
-    const double left = 11 + 14 + 7;
-    edit_->setGeometry(int(left), 0, int(width() - left - 7 - trailing - 11), height());
+        QFontMetricsF(Fonts::fieldHint.font()).horizontalAdvance(trailingText()) +
+        (model_.query().isEmpty() ? 0 : kSearchGap + kClearSide);
+    const double left = kSearchPad + kSearchMagnifierWidth + kSearchGap;
+    edit_->setGeometry(int(left), 0, int(width() - left - kSearchGap - trailing - kSearchPad),
+                       height());
+    const QRectF clear = clearRect();
+    clear_->setVisible(!clear.isNull());
+    // A little larger than the symbol, for the ring.
+    if (!clear.isNull())
+        clear_->setGeometry(
+            clear.adjusted(-kClearRingRoom, -kClearRingRoom, kClearRingRoom, kClearRingRoom)
+                .toRect());
     update();
 }
 
 QString SearchField::trailingText() const {
     if (model_.query().isEmpty()) return QStringLiteral("Ctrl+F");
-    return searchCount(model_.results().size(), model_.searching());
+    return searchCount(model_.results().size());
 }
 
 QRectF SearchField::clearRect() const {
     if (model_.query().isEmpty()) return {};
-    return QRectF(width() - 11 - 14, (height() - 14) / 2.0, 14, 14);
+    return QRectF(width() - kSearchPad - kClearSide, (height() - kClearSide) / 2.0, kClearSide,
+                  kClearSide);
 }
 
 void SearchField::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     const QRectF box = QRectF(rect());
-    QColor fill = Color::ink;
-    fill.setAlphaF(0.06);
     painter.setPen(Qt::NoPen);
-    painter.setBrush(fill);
-    painter.drawRoundedRect(box, 10, 10);
+    painter.setBrush(Color::fieldFill);
+    painter.drawRoundedRect(box, kSearchRadius, kSearchRadius);
     if (ring_.value() > 0) {
-        painter.setPen(QPen(Color::withOpacity(Color::tangerine, ring_.value()), 1.5));
+        // Inside the edge: the pen's middle half its width in.
+        const double in = kSearchRingWidth / 2;
+        painter.setPen(QPen(Color::withOpacity(Color::tangerine, ring_.value()), kSearchRingWidth));
         painter.setBrush(Qt::NoBrush);
-        painter.drawRoundedRect(box.adjusted(0.75, 0.75, -0.75, -0.75), 9.25, 9.25);
+        painter.drawRoundedRect(box.adjusted(in, in, -in, -in), kSearchRadius - in,
+                                kSearchRadius - in);
     }
-    paintSymbol(painter, QRectF(11, 0, 14, height()), QStringLiteral("magnifyingglass"), 12,
-                Color::ink3);
-    const QFont hint = Fonts::mono(10, Fonts::Weight::bold);
-    painter.setFont(hint);
+    paintSymbol(painter, QRectF(kSearchPad, 0, kSearchMagnifierWidth, height()),
+                QStringLiteral("magnifyingglass"), kSearchMagnifierPoints, Color::ink3);
+    painter.setFont(Fonts::fieldHint.font());
     painter.setPen(Color::ink3);
     const QRectF clear = clearRect();
-    const double right = clear.isNull() ? width() - 11 : clear.left() - 7;
+    const double right = clear.isNull() ? width() - kSearchPad : clear.left() - kSearchGap;
     painter.drawText(QRectF(0, 0, right, height()), Qt::AlignRight | Qt::AlignVCenter,
                      trailingText());
-    if (!clear.isNull()) {
-        paintSymbol(painter, clear, QStringLiteral("xmark.circle.fill"), 13, Color::ink3);
-    }
 }
 
 void SearchField::mouseReleaseEvent(QMouseEvent* event) {
@@ -319,7 +395,7 @@ void SearchField::mouseReleaseEvent(QMouseEvent* event) {
 bool SearchField::eventFilter(QObject* watched, QEvent* event) {
     if (watched == edit_ &&
         (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut)) {
-        ring_.animateTo(event->type() == QEvent::FocusIn ? 1 : 0, 150);
+        ring_.animateTo(event->type() == QEvent::FocusIn ? 1 : 0, kFadeMs);
     }
     return QWidget::eventFilter(watched, event);
 }
@@ -367,13 +443,12 @@ void TabPicker::followTab() {
 }
 
 QRectF TabPicker::tabRect(Tab tab) const {
-    const QFont f = Fonts::system(13, Fonts::Weight::bold);
-    const QFontMetricsF fm(f);
+    const QFontMetricsF fm(Fonts::tab.font());
     double x = 0;
     for (Tab t : allTabs()) {
-        const double w = fm.horizontalAdvance(rawValue(t)) + 28;
-        if (t == tab) return QRectF(x, 0, w, fm.height() + 16 + 3);
-        x += w + 6;
+        const double w = fm.horizontalAdvance(rawValue(t)) + 2 * kTabPadH;
+        if (t == tab) return QRectF(x, 0, w, fm.height() + 2 * kTabPadV + kTabDepth);
+        x += w + kTabGap;
     }
     return {};
 }
@@ -386,7 +461,7 @@ QSize TabPicker::sizeHint() const {
 void TabPicker::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    const QFont f = Fonts::system(13, Fonts::Weight::bold);
+    const QFont& f = Fonts::tab.font();
     for (Tab t : allTabs()) {
         const QRectF r = tabRect(t);
         // 0 up, 1 pressed in; the spring may overshoot a little either way.
@@ -397,18 +472,19 @@ void TabPicker::paintEvent(QPaintEvent*) {
                                     float(a.greenF() + (b.greenF() - a.greenF()) * c),
                                     float(a.blueF() + (b.blueF() - a.blueF()) * c));
         };
-        const QRectF key = r.adjusted(0, 0, 0, -3);  // 3 pt below for the key's edge
-        const double up = keycapFaceOffset(3, false, false), down = keycapFaceOffset(3, true, false);
-        paintKeycap(painter, roundedShape(key, 10), mix(Color::keyFace, QColor(0xF3, 0xF0, 0xEA)),
-                    Color::keyEdge, 3, up + (down - up) * v);
+        const QRectF key = r.adjusted(0, 0, 0, -kTabDepth);  // room below for the key's edge
+        const double up = keycapFaceOffset(kTabDepth, false, false);
+        const double down = keycapFaceOffset(kTabDepth, true, false);
+        paintKeycap(painter, roundedShape(key, kTabRadius),
+                    mix(Color::keyFace, QColor(0xF3, 0xF0, 0xEA)), Color::keyEdge, kTabDepth,
+                    up + (down - up) * v);
         painter.setFont(f);
         painter.setPen(mix(Color::ink2, Color::ink));
-        painter.drawText(key.translated(0, 2 * v), Qt::AlignCenter, rawValue(t));
+        painter.drawText(key.translated(0, kTabDrop * v), Qt::AlignCenter, rawValue(t));
         if (hasFocus() && t == model_.tab()) {
-            // The keyboard's place, drawn as the keys draw theirs.
-            painter.setPen(QPen(Color::withOpacity(Color::tangerine, 0.6), 1.5));
-            painter.setBrush(Qt::NoBrush);
-            painter.drawPath(roundedShape(key.translated(0, 3 * v).adjusted(1, 1, -1, -4), 9));
+            // The keyboard's place, drawn as the keys draw theirs, on the sunken face.
+            paintFocusRing(painter,
+                           roundedShape(key.translated(0, up + (down - up) * v), kTabRadius));
         }
     }
 }

@@ -11,6 +11,7 @@
 #include "model/app/AppModel.h"
 #include "ui/results/CrumbMotion.h"
 #include "ui/results/ResultsPaint.h"
+#include "ui/theme/KeyboardFocus.h"
 #include "ui/theme/SpringAnimator.h"
 
 class QAbstractButton;
@@ -22,7 +23,11 @@ namespace tamrel {
 // Shows nothing without an index. When the explored folder changes, the crumbs glide and fade
 // to their new places and the up key to its new opacity on the folder spring (0.35 s, damping
 // 0.75).
-class Breadcrumbs : public QWidget {
+//
+// From the keyboard: the up key takes the focus with Tab, then the crumbs (the current folder's
+// to begin with), where Left, Right, Home and End move between them and Enter or Space opens
+// the one with the ring.
+class Breadcrumbs : public QWidget, public FocusPart {
     Q_OBJECT
 public:
     explicit Breadcrumbs(AppModel& model, QWidget* parent = nullptr);
@@ -38,11 +43,17 @@ public:
     // The up key's opacity now: 1, or 0.4 at the root; it moves on the folder spring.
     double upKeyOpacity() const { return upOpacity_.value(); }
     QSize sizeHint() const override;
+    QRect focusPart() const override;
+    // The crumb with the keyboard's place (an index into crumbs()), or -1.
+    int focusCrumb() const { return focusCrumb_; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
 private:
     // Reads the model again; with `animate` (the explored folder changed) the bar moves there.
@@ -61,16 +72,19 @@ private:
     std::vector<CrumbLook> from_;   // as they were when the folder last changed
     SpringAnimator motion_{1};      // 0 at from_, 1 at looks_
     SpringAnimator upOpacity_{1};
+    int focusCrumb_ = -1;
 };
 
 // The search box: its text is the model's query (every keystroke goes to the model, which
 // waits 60 ms and searches), the prompt names the folder searched, and on the right the
-// "Ctrl+F" hint or, while there is a query, the number of results held and a clear button.
+// "Ctrl+F" hint or, while there is a query, the number of results held and a clear button
+// (reached with Tab after the text; Space clears).
 class SearchField : public QWidget {
     Q_OBJECT
 public:
     explicit SearchField(AppModel& model, QWidget* parent = nullptr);
     QLineEdit& edit() { return *edit_; }
+    QAbstractButton& clearKey() { return *clear_; }
     // The text on the right: the hint, or the count.
     QString trailingText() const;
     QRectF clearRect() const;
@@ -87,6 +101,7 @@ private:
 
     AppModel& model_;
     QLineEdit* edit_;
+    QAbstractButton* clear_;
     EasedValue ring_;
 };
 

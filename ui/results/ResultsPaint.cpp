@@ -10,9 +10,10 @@
 #include <algorithm>
 #include <cmath>
 
+#include "ui/results/TreemapMetrics.h"
 #include "ui/theme/Colors.h"
-#include "ui/theme/Display.h"
 #include "ui/theme/Fonts.h"
+#include "ui/theme/Panel.h"
 #include "ui/theme/SpringAnimator.h"
 #include "ui/theme/Symbols.h"
 
@@ -47,7 +48,7 @@ void paintEmptyState(QPainter& painter, const QRectF& rect, const QString& symbo
 
 void paintWell(QPainter& painter, const QRectF& rect) {
     QPainterPath well;
-    well.addRoundedRect(rect, 20, 20);
+    well.addRoundedRect(rect, kWellRadius, kWellRadius);
     painter.save();
     painter.setPen(Qt::NoPen);
     painter.fillPath(well, Color::puttyDeep);
@@ -56,11 +57,12 @@ void paintWell(QPainter& painter, const QRectF& rect) {
     painter.setBrush(Qt::NoBrush);
     for (int k = 0; k < 3; ++k) {
         painter.setPen(QPen(QColor(0, 0, 0, 10 - 3 * k), 3 + 2 * k));
-        painter.drawRoundedRect(rect.translated(0, 1.5), 20, 20);
+        painter.drawRoundedRect(rect.translated(0, 1.5), kWellRadius, kWellRadius);
     }
     painter.setClipping(false);
     painter.setPen(QPen(Color::line, 1));
-    painter.drawRoundedRect(rect.adjusted(0.5, 0.5, -0.5, -0.5), 19.5, 19.5);
+    painter.drawRoundedRect(rect.adjusted(0.5, 0.5, -0.5, -0.5), kWellRadius - 0.5,
+                            kWellRadius - 0.5);
     painter.restore();
 }
 

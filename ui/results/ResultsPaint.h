@@ -46,6 +46,8 @@ QString elideLines(const QString& text, const QFont& font, double width, int lin
 // The ease-out curve of the small fades (focus ring, kind bar hover): a cubic Bézier through
 // (0.58, 1), slow at its end.
 QEasingCurve easeOutCurve();
+// How long the small fades take, in milliseconds.
+inline constexpr int kFadeMs = 150;
 
 // One number moved along an eased curve over a fixed duration. A new target starts from the
 // value reached so far. Jumps at once while SpringAnimator::instant() is set (tests, gallery).

@@ -70,18 +70,21 @@ QString pickedLine(std::size_t count) {
 }
 
 QString searchTitle(bool hasResults, bool searching, qint64 total) {
-    if (searching) return QStringLiteral("Searching\u2026");
-    if (!hasResults) return QStringLiteral("Nothing by that name");
+    if (!hasResults && !searching) return QStringLiteral("Nothing by that name");
     return localeCount(total) + QStringLiteral(" found");
 }
 
-QString searchCaption(double seconds) {
-    return QStringLiteral("in %1 ms \u00B7 biggest first \u00B7 try ext:dmg size:>1gb mtime:>90d")
-        .arg(seconds * 1000, 0, 'f', 1);
+QString searchCaption(double seconds, RuleSet rules) {
+    // The example extension is one the system's users have: disk images of the other platform
+    // do not occur on Linux.
+    const QString caption =
+        rules == RuleSet::linuxDesktop
+            ? QStringLiteral("in %1 ms \u00B7 biggest first \u00B7 try ext:iso size:>1gb mtime:>90d")
+            : QStringLiteral("in %1 ms \u00B7 biggest first \u00B7 try ext:dmg size:>1gb mtime:>90d");
+    return caption.arg(seconds * 1000, 0, 'f', 1);
 }
 
-QString searchCount(std::size_t results, bool searching) {
-    if (searching) return QStringLiteral("\u2026");
+QString searchCount(std::size_t results) {
     return QString::number(results);
 }
 

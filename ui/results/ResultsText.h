@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/base/RuleSet.h"
 #include "core/index/DiskIndex.h"
 
 namespace tamrel {
@@ -51,15 +52,15 @@ QString confirmTrashTitle(std::size_t count, std::uint64_t bytes);
 // The basket tray's count line: "3 PICKED" (plain digits).
 QString pickedLine(std::size_t count);
 
-// The search results' title: "Nothing by that name" when a finished search found nothing,
-// "Searching…" while a search is pending (the previous query's total is not this one's), else
-// the total in the user's locale and " found".
+// The search results' title: "Nothing by that name" when a finished search found nothing, else
+// the total in the user's locale and " found". While a search runs the total is the one the
+// last search stored, so the title does not flicker with every keystroke.
 QString searchTitle(bool hasResults, bool searching, qint64 total);
-// "in 12.3 ms · biggest first · try ext:dmg size:>1gb mtime:>90d".
-QString searchCaption(double seconds);
-// The search field's count: the number of results held (at most 300), or "…" while a search
-// is pending.
-QString searchCount(std::size_t results, bool searching);
+// "in 12.3 ms · biggest first · try ext:dmg size:>1gb mtime:>90d" (on Linux "ext:iso").
+QString searchCaption(double seconds, RuleSet rules);
+// The search field's count: the number of results held (at most 300), also while the next
+// search runs.
+QString searchCount(std::size_t results);
 // The Biggest caption: "anywhere" at the root, else "in <name>".
 QString biggestCaption(const DiskIndex& index, NodeId current);
 // "read in 12.3s".

@@ -18,12 +18,13 @@
 #include "ui/results/ExploreView.h"
 #include "ui/results/ListScreens.h"
 #include "ui/results/ResultsHeader.h"
+#include "ui/results/ResultsMetrics.h"
 #include "ui/results/ResultsPaint.h"
 #include "ui/results/ResultsText.h"
 #include "ui/theme/Colors.h"
-#include "ui/theme/Display.h"
 #include "ui/theme/Fonts.h"
 #include "ui/theme/Keys.h"
+#include "ui/theme/Metrics.h"
 #include "ui/theme/Palette.h"
 #include "ui/tools/AppsView.h"
 #include "ui/tools/CleanView.h"
@@ -74,7 +75,7 @@ ResultsView::ResultsView(AppModel& model, QWidget* parent)
       model_(model),
       crumbs_(new Breadcrumbs(model, this)),
       search_(new SearchField(model, this)),
-      rescan_(new RoundKey(QStringLiteral("arrow.clockwise"), 30, this)),
+      rescan_(new RoundKey(QStringLiteral("arrow.clockwise"), kRescanKey, this)),
       tabs_(new TabPicker(model, this)),
       content_(new QStackedWidget(this)),
       explore_(new ExploreView(model)),
@@ -91,22 +92,22 @@ ResultsView::ResultsView(AppModel& model, QWidget* parent)
     column->setSpacing(0);
 
     auto* header = new QHBoxLayout;
-    header->setContentsMargins(22, 14, 22, 0);
-    header->setSpacing(12);
+    header->setContentsMargins(kScreenSide, kResultsHeaderTop, kScreenSide, 0);
+    header->setSpacing(kResultsHeaderGap);
     header->addWidget(crumbs_, 0, Qt::AlignVCenter);
-    // A spacer of at least 12 pt with the 12 pt spacing on both of its sides; a box layout puts
-    // its spacing only between widgets, so the spacer's far side is added here.
+    // A spacer of at least the gap with the gap on both of its sides; a box layout puts its
+    // spacing only between widgets, so the spacer's far side is added here.
     header->addStretch(1);
-    header->addSpacing(12 + 12);
+    header->addSpacing(2 * kResultsHeaderGap);
     header->addWidget(search_, 0, Qt::AlignVCenter);
     header->addWidget(rescan_, 0, Qt::AlignVCenter);
     auto* headerBox = new QWidget(this);
     headerBox->setLayout(header);
-    headerBox->setFixedHeight(58);
+    headerBox->setFixedHeight(kResultsHeaderHeight);
     column->addWidget(headerBox);
 
     auto* tabRow = new QHBoxLayout;
-    tabRow->setContentsMargins(22, 6, 22, 14);
+    tabRow->setContentsMargins(kScreenSide, kTabRowTop, kScreenSide, kTabRowBottom);
     tabRow->addWidget(tabs_);
     tabRow->addStretch(1);
     column->addLayout(tabRow);
@@ -127,12 +128,17 @@ ResultsView::ResultsView(AppModel& model, QWidget* parent)
     tray_ = new BinTray(model, this);
     toast_ = new ToastView(model, this);
 
-    // Keyboard: Ctrl+F into the search field, Ctrl+Up a folder up, Escape clears the query.
+    // Keyboard: Ctrl+F into the search field, Ctrl+Up (or Alt+Up) a folder up, Escape clears
+    // the query.
     auto* find = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_F), this);
     connect(find, &QShortcut::activated, this,
             [this] { search_->edit().setFocus(Qt::ShortcutFocusReason); });
-    auto* up = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Up), this);
-    connect(up, &QShortcut::activated, &model_, &AppModel::up);
+    // Alt+Up too, the "up a folder" of the desktop's file managers.
+    for (const QKeySequence& keys :
+         {QKeySequence(Qt::CTRL | Qt::Key_Up), QKeySequence(Qt::ALT | Qt::Key_Up)}) {
+        auto* up = new QShortcut(keys, this);
+        connect(up, &QShortcut::activated, &model_, &AppModel::up);
+    }
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     connect(escape, &QShortcut::activated, this, [this] {
         model_.setQuery(QString());  // also when already empty: the scheduling runs again

@@ -1,16 +1,26 @@
 #include "ui/results/TreemapGeometry.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "core/query/FileKind.h"
 #include "format/Fmt.h"
 #include "ui/results/KindBarGeometry.h"
 #include "ui/results/ResultsText.h"
 #include "ui/results/Squarify.h"
+#include "ui/results/TreemapMetrics.h"
 #include "ui/theme/Palette.h"
 #include "ui/theme/ShownText.h"
 
 namespace tamrel {
+namespace {
+
+// A tile's rectangle less its gutter.
+QRectF tileInner(const QRectF& rect) {
+    return rect.adjusted(kTileGutter, kTileGutter, -kTileGutter, -kTileGutter);
+}
+
+}  // namespace
 
 std::vector<TreemapTile> treemapTiles(const DiskIndex& index, std::span<const NodeId> kids,
                                       const QRectF& r) {
@@ -33,7 +43,8 @@ std::vector<TreemapTile> treemapTiles(const DiskIndex& index, std::span<const No
         }
     }
     if (othersSize > 0) sizes.push_back(double(othersSize));
-    if (sizes.empty() || !(r.width() > 4) || !(r.height() > 4)) return {};
+    if (sizes.empty() || !(r.width() > kTreemapLeastSide) || !(r.height() > kTreemapLeastSide))
+        return {};
 
     const std::vector<QRectF> rects = Squarify::layout(sizes, r);
     std::vector<TreemapTile> tiles;
@@ -69,27 +80,29 @@ void markPicked(std::vector<TreemapTile>& tiles, const DiskIndex& index,
 
 TileLook tileLook(const TreemapTile& tile) {
     TileLook look;
-    look.inner = tile.rect.adjusted(3, 3, -3, -3);
+    look.inner = tileInner(tile.rect);
     const double w = look.inner.width(), h = look.inner.height();
     look.m = std::min(w, h);
-    look.radius = std::min(look.m / 3, 12.0);
-    look.depth = look.m > 40 ? 4 : look.m > 16 ? 2.5 : 1.5;
-    look.label = w > 60 && h > 34;
-    look.big = w > 180 && h > 90;
-    look.titleLines = h > 70 ? 2 : 1;
-    look.sizeLine = look.label && h > 50;
-    look.badge = tile.picked && look.m > 26;
+    look.radius = std::min(look.m / 3, kTileRadiusMost);
+    look.depth = look.m > kDeepTileFrom  ? kDeepTileDepth
+                 : look.m > kMidTileFrom ? kMidTileDepth
+                                         : kFlatTileDepth;
+    look.label = w > kLabelFromWidth && h > kLabelFromHeight;
+    look.big = w > kBigFromWidth && h > kBigFromHeight;
+    look.titleLines = h > kTwoLinesFrom ? 2 : 1;
+    look.sizeLine = look.label && h > kSizeLineFrom;
+    look.badge = tile.picked && look.m > kBadgeFrom;
     return look;
 }
 
-TileColour tileColour(const DiskIndex& index, const TreemapTile& tile) {
+TileColour tileColour(const DiskIndex& index, const TreemapTile& tile, RuleSet rules) {
     if (tile.isOthers()) return {0xBDB8AE, false};
     const NodeId id = tile.node();
     if (index.isDir(id)) {
         const std::string name = index.name(id);
         return {Palette::folderHexOfBytes(name.data(), name.size()), true};
     }
-    return {kindHex(FileKind::ofName(index.nameBytes(id))), false};
+    return {kindHex(FileKind::ofNode(index, id, rules)), false};
 }
 
 QString tileTitle(const DiskIndex& index, const TreemapTile& tile) {
@@ -110,7 +123,7 @@ QString tileHelp(const DiskIndex& index, const TreemapTile& tile) {
 }
 
 int tileAt(std::span<const TreemapTile> tiles, QPointF p, int lifted) {
-    auto hits = [&](int k) { return tiles[k].rect.adjusted(3, 3, -3, -3).contains(p); };
+    auto hits = [&](int k) { return tileInner(tiles[k].rect).contains(p); };
     if (lifted >= 0 && lifted < int(tiles.size()) && hits(lifted)) return lifted;
     for (int k = 0; k < int(tiles.size()); ++k) {
         if (hits(k)) return k;
@@ -121,10 +134,42 @@ int tileAt(std::span<const TreemapTile> tiles, QPointF p, int lifted) {
 std::vector<QLineF> stripeLines(const QRectF& r) {
     std::vector<QLineF> lines;
     const double h = r.height();
-    for (double x = -h; x < r.width(); x += 10) {
+    for (double x = -h; x < r.width(); x += kStripeSpacing) {
         lines.emplace_back(r.left() + x, r.bottom(), r.left() + x + h, r.top());
     }
     return lines;
+}
+
+int tileToward(std::span<const TreemapTile> tiles, int from, int arrowKey) {
+    if (from < 0 || from >= int(tiles.size())) {
+        for (int k = 0; k < int(tiles.size()); ++k) {
+            if (!tiles[std::size_t(k)].isOthers()) return k;
+        }
+        return -1;
+    }
+    const QPointF c = tiles[std::size_t(from)].rect.center();
+    int best = from;
+    double bestCost = 0;
+    for (int k = 0; k < int(tiles.size()); ++k) {
+        const TreemapTile& t = tiles[std::size_t(k)];
+        if (k == from || t.isOthers()) continue;
+        const QPointF d = t.rect.center() - c;
+        double along = 0, across = 0;
+        switch (arrowKey) {
+            case Qt::Key_Left: along = -d.x(), across = d.y(); break;
+            case Qt::Key_Right: along = d.x(), across = d.y(); break;
+            case Qt::Key_Up: along = -d.y(), across = d.x(); break;
+            case Qt::Key_Down: along = d.y(), across = d.x(); break;
+            default: return from;
+        }
+        if (along <= 0.5) continue;
+        const double cost = along + 2 * std::abs(across);
+        if (best == from || cost < bestCost) {
+            best = k;
+            bestCost = cost;
+        }
+    }
+    return best;
 }
 
 }  // namespace tamrel

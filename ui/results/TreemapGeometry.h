@@ -8,6 +8,7 @@
 #include <span>
 #include <vector>
 
+#include "core/base/RuleSet.h"
 #include "core/index/DiskIndex.h"
 
 namespace tamrel {
@@ -56,12 +57,13 @@ struct TileLook {
 TileLook tileLook(const TreemapTile& tile);
 
 // The tile's colour (0xRRGGBB) and whether it is drawn as a folder: grey for the others tile, a
-// folder's name colour, otherwise the colour of the file's kind.
+// folder's name colour, otherwise the colour of the file's kind (FileKind::ofNode() with
+// `rules`).
 struct TileColour {
     std::uint32_t hex = 0;
     bool folder = false;
 };
-TileColour tileColour(const DiskIndex& index, const TreemapTile& tile);
+TileColour tileColour(const DiskIndex& index, const TreemapTile& tile, RuleSet rules);
 
 // The title ("<name>" or "<n> more") and the size line of a tile's label.
 QString tileTitle(const DiskIndex& index, const TreemapTile& tile);
@@ -73,6 +75,12 @@ QString tileHelp(const DiskIndex& index, const TreemapTile& tile);
 // The tile under `p`, by its inner rect (gutters hit nothing), or -1. The lifted tile, drawn
 // over its neighbours, is asked first.
 int tileAt(std::span<const TreemapTile> tiles, QPointF p, int lifted = -1);
+
+// The tile the keyboard's place moves to from tile `from` for an arrow key (Qt::Key_Left,
+// Right, Up or Down): of the node tiles whose centre lies that way (the others tile is no
+// control), the nearest, a step across the arrow's way counting twice one along it; `from`
+// itself when none lies that way. From -1, the first node tile. -1 without node tiles.
+int tileToward(std::span<const TreemapTile> tiles, int from, int arrowKey);
 
 // Parallel 45-degree lines rising to the right, 10 pt apart, covering `r`; clipped by the caller.
 std::vector<QLineF> stripeLines(const QRectF& r);

@@ -2,6 +2,7 @@
 
 #include <QContextMenuEvent>
 #include <QHelpEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -12,25 +13,41 @@
 
 #include "ui/results/ItemMenu.h"
 #include "ui/results/ResultsPaint.h"
+#include "ui/results/TreemapMetrics.h"
 #include "ui/theme/Colors.h"
-#include "ui/theme/Display.h"
 #include "ui/theme/Fonts.h"
+#include "ui/theme/KeyboardFocus.h"
 #include "ui/theme/Keys.h"
 #include "ui/theme/Palette.h"
 
 namespace tamrel {
 namespace {
 
-// The side of the squares at the well's corners that hold all of its rounding (radius 20) and
-// its antialiasing; elsewhere the well is opaque (the tiles do reach into the squares).
-constexpr int wellCorner = 22;
+// The motions of the tiles: a new folder fading in, the tiles gliding to new places after a
+// change, a pick, the lift under the pointer and a press.
+constexpr Spring kAppearSpring{0.42, 0.82};
+constexpr Spring kGlideSpring{0.45, 0.8};
+constexpr Spring kPickSpring{0.25, 0.6};
+constexpr Spring kLiftSpring{0.2, 0.65};
+constexpr Spring kTilePressSpring{0.14, 0.6};
+
+// How far a tile's face sits below its rest: down by depth − 1 pressed (pressed wins), up by
+// the lift while lifted, in between while moving.
+double faceOffset(const TileLook& look, double lift, double press) {
+    return press * (look.depth - 1) + (1 - std::clamp(press, 0.0, 1.0)) * (-kTileLift * lift);
+}
 
 }  // namespace
 
 TreemapView::TreemapView(AppModel& model, QWidget* parent) : QWidget(parent), model_(model) {
     setMouseTracking(true);
-    setMinimumSize(120, 120);
+    setMinimumSize(kTreemapLeast, kTreemapLeast);
+    setFocusPolicy(Qt::TabFocus);
     connect(&appear_, &SpringAnimator::valueChanged, this, [this] { update(); });
+    connect(&appear_, &SpringAnimator::settled, this, [this] {
+        leaving_ = QPixmap();
+        update();
+    });
     connect(&move_, &SpringAnimator::valueChanged, this, [this] { update(); });
     connect(&move_, &SpringAnimator::settled, this, [this] {
         from_.clear();
@@ -41,7 +58,7 @@ TreemapView::TreemapView(AppModel& model, QWidget* parent) : QWidget(parent), mo
 }
 
 QRectF TreemapView::tileArea() const {
-    return QRectF(rect()).adjusted(9, 9, -9, -9);
+    return QRectF(rect()).adjusted(kWellInset, kWellInset, -kWellInset, -kWellInset);
 }
 
 void TreemapView::setFolder(IndexRef index, NodeId node, NodeIds kids) {
@@ -54,13 +71,20 @@ void TreemapView::setFolder(IndexRef index, NodeId node, NodeIds kids) {
     node_ = node;
     kids_ = std::move(kids);
     if (newFolder) {
+        // The old tiles as they were at rest fade out while the new ones come in.
+        leaving_ = QPixmap();
+        if (!tiles_.empty() && isVisible() && !SpringAnimator::instant()) {
+            ensurePictures();
+            leaving_ = layer_;
+        }
         hoverId_.reset();
         pressedId_.reset();
+        focusId_.reset();
         motion_.clear();
         from_.clear();
         // Fades in with the spring of opening a folder.
         appear_.setValue(0);
-        appear_.animateTo(1, Spring{0.42, 0.82});
+        appear_.animateTo(1, kAppearSpring);
     }
     if (glide) {
         from_.clear();
@@ -70,7 +94,7 @@ void TreemapView::setFolder(IndexRef index, NodeId node, NodeIds kids) {
     relayout();
     if (glide) {
         move_.setValue(0);
-        move_.animateTo(1, Spring{0.45, 0.8});
+        move_.animateTo(1, kGlideSpring);
     }
 }
 
@@ -94,9 +118,14 @@ void TreemapView::relayout(bool animatePick) {
             m.pick.emplace(was->second ? 1.0 : 0.0);
             connect(&*m.pick, &SpringAnimator::valueChanged, this, [this] { update(); });
         }
-        m.pick->animateTo(tile.picked ? 1 : 0, Spring{0.25, 0.6});
+        m.pick->animateTo(tile.picked ? 1 : 0, kPickSpring);
     }
     layerValid_ = false;
+    if (focusId_ && tileIndexOf(*focusId_) < 0) focusId_.reset();
+    if (!focusId_ && hasFocus()) {
+        if (const int k = tileToward(tiles_, -1, Qt::Key_Right); k >= 0)
+            focusId_ = tiles_[std::size_t(k)].id;
+    }
     if (hoverId_ && tileIndexOf(*hoverId_) < 0) hoverId_.reset();
     if (pressedId_ && tileIndexOf(*pressedId_) < 0) pressedId_.reset();
     std::erase_if(motion_, [this](const auto& m) { return tileIndexOf(m.first) < 0; });
@@ -149,16 +178,16 @@ TreemapView::Motion& TreemapView::motionOf(std::int64_t id) {
 void TreemapView::setHover(std::optional<std::int64_t> id) {
     if (id == hoverId_) return;
     // The others tile never rises.
-    if (hoverId_ && *hoverId_ >= 0) motionOf(*hoverId_).lift.animateTo(0, Spring{0.2, 0.65});
+    if (hoverId_ && *hoverId_ >= 0) motionOf(*hoverId_).lift.animateTo(0, kLiftSpring);
     hoverId_ = id;
-    if (hoverId_ && *hoverId_ >= 0) motionOf(*hoverId_).lift.animateTo(1, Spring{0.2, 0.65});
+    if (hoverId_ && *hoverId_ >= 0) motionOf(*hoverId_).lift.animateTo(1, kLiftSpring);
     update();
 }
 
 void TreemapView::setPressed(std::optional<std::int64_t> id) {
-    if (pressedId_) motionOf(*pressedId_).press.animateTo(0, Spring{0.14, 0.6});
+    if (pressedId_) motionOf(*pressedId_).press.animateTo(0, kTilePressSpring);
     pressedId_ = id;
-    if (pressedId_) motionOf(*pressedId_).press.animateTo(1, Spring{0.14, 0.6});
+    if (pressedId_) motionOf(*pressedId_).press.animateTo(1, kTilePressSpring);
     update();
 }
 
@@ -187,6 +216,79 @@ void TreemapView::activate(const TreemapTile& tile) {
     }
 }
 
+std::optional<NodeId> TreemapView::focusNode() const {
+    if (focusIndex() < 0) return std::nullopt;
+    return tiles_[std::size_t(focusIndex())].node();
+}
+
+double TreemapView::leavingOpacity() const {
+    return leaving_.isNull() ? 0 : std::clamp(1 - appear_.value(), 0.0, 1.0);
+}
+
+QRectF TreemapView::faceRect(const TreemapTile& tile) {
+    const TileLook look = tileLook(tile);
+    return QRectF(look.inner.x(), look.inner.y(), std::max(look.inner.width(), 1.0),
+                  std::max(look.inner.height() - look.depth, 1.0));
+}
+
+void TreemapView::keyPressEvent(QKeyEvent* event) {
+    const int at = focusIndex();
+    int to = -1;
+    switch (event->key()) {
+        case Qt::Key_Left:
+        case Qt::Key_Right:
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+            if (event->modifiers() & (Qt::AltModifier | Qt::ControlModifier)) break;
+            to = tileToward(tiles_, at, event->key());
+            break;
+        case Qt::Key_Home: to = tileToward(tiles_, -1, Qt::Key_Right); break;
+        case Qt::Key_End:
+            for (int k = int(tiles_.size()) - 1; k >= 0 && to < 0; --k) {
+                if (!tiles_[std::size_t(k)].isOthers()) to = k;
+            }
+            break;
+        default: break;
+    }
+    if (to >= 0) {
+        focusId_ = tiles_[std::size_t(to)].id;
+        update();
+        return;
+    }
+    const bool acts = at >= 0 && current();
+    if (opensEntry(*event)) {
+        if (acts) activate(tiles_[std::size_t(at)]);
+        return;
+    }
+    if (event->key() == Qt::Key_Space && !(event->modifiers() & ~Qt::KeypadModifier)) {
+        if (acts) model_.toggleBasket(tiles_[std::size_t(at)].node());
+        return;
+    }
+    if (opensMenu(*event)) {
+        if (!acts) return;
+        const QRectF face = faceRect(tiles_[std::size_t(at)]);
+        makeItemMenu(model_, tiles_[std::size_t(at)].node(), true, this)
+            ->popup(mapToGlobal(
+                QPoint(int(face.left()) + kTileMenuInset, int(face.top()) + kTileMenuInset)));
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void TreemapView::focusInEvent(QFocusEvent* event) {
+    QWidget::focusInEvent(event);
+    if (focusIndex() < 0) {
+        if (const int k = tileToward(tiles_, -1, Qt::Key_Right); k >= 0)
+            focusId_ = tiles_[std::size_t(k)].id;
+    }
+    update();
+}
+
+void TreemapView::focusOutEvent(QFocusEvent* event) {
+    QWidget::focusOutEvent(event);
+    update();
+}
+
 void TreemapView::contextMenuEvent(QContextMenuEvent* event) {
     const int k = hitTest(event->pos());
     if (k < 0 || tiles_[std::size_t(k)].isOthers() || !current()) return;
@@ -208,7 +310,7 @@ bool TreemapView::event(QEvent* event) {
     return QWidget::event(event);
 }
 
-void TreemapView::paintEvent(QPaintEvent*) {
+void TreemapView::ensurePictures() {
     // The well's soft shadow and a full set of tiles take milliseconds to draw (about 2 and 5 ms
     // at full size): both are kept as pictures until the tiles or the size change.
     const qreal dpr = devicePixelRatioF();
@@ -251,11 +353,15 @@ void TreemapView::paintEvent(QPaintEvent*) {
         composedPainter.drawPixmap(0, 0, layer_);
         layerValid_ = true;
     }
+}
 
+void TreemapView::paintEvent(QPaintEvent*) {
+    ensurePictures();
+    const qreal dpr = devicePixelRatioF();
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     const double t = std::clamp(appear_.value(), 0.0, 1.0);
-    const int c = wellCorner;
+    const int c = kWellCorner;
     const int w = width(), h = height();
     if (t == 1 && from_.empty() && w > 2 * c && h > 2 * c && dpr == std::floor(dpr)) {
         // The well's rounded corners, and the tiles in them, over what lies beneath; the rest
@@ -273,9 +379,16 @@ void TreemapView::paintEvent(QPaintEvent*) {
         painter.drawPixmap(0, 0, well_);
         if (t == 1 && from_.empty()) painter.drawPixmap(0, 0, layer_);
     }
+    if (!leaving_.isNull() && t < 1) {
+        // The folder left behind fades out where it was.
+        painter.setOpacity(1 - t);
+        painter.drawPixmap(0, 0, leaving_);
+        painter.setOpacity(1);
+    }
     if (tiles_.empty()) {
-        paintEmptyState(painter, QRectF(rect()), QStringLiteral("square.dashed"), 30,
-                        QStringLiteral("Empty folder"), 15, 8);
+        paintEmptyState(painter, QRectF(rect()), QStringLiteral("square.dashed"),
+                        kTreemapEmptySymbol, QStringLiteral("Empty folder"), kTreemapEmptyText,
+                        kTreemapEmptySpacing);
         return;
     }
 
@@ -301,6 +414,7 @@ void TreemapView::paintEvent(QPaintEvent*) {
             }
             paintTile(painter, tile, 0, 0);
         }
+        paintFocus(painter);
         return;
     }
     if (t < 1) painter.drawPixmap(0, 0, layer_);
@@ -313,6 +427,7 @@ void TreemapView::paintEvent(QPaintEvent*) {
         const double lift = m.lift.value(), press = m.press.value();
         const bool picking = m.pick && m.pick->moving();
         if (std::abs(lift) < 1e-3 && std::abs(press) < 1e-3 && !picking) continue;
+        // The well again under the tile and the room its face rises into.
         const QRectF area = tile.rect.adjusted(0, -2, 0, 0);
         painter.drawPixmap(area, well_, QRectF(area.topLeft() * dpr, area.size() * dpr));
         paintTile(painter, tile, lift, press, picking ? m.pick->value() : -1);
@@ -323,15 +438,25 @@ void TreemapView::paintEvent(QPaintEvent*) {
                !(m.second->pick && m.second->pick->moving()) && m.second->lift.value() == 0 &&
                m.second->press.value() == 0;
     });
+    paintFocus(painter);
+}
+
+void TreemapView::paintFocus(QPainter& painter) const {
+    if (!hasFocus() || focusIndex() < 0) return;
+    const TreemapTile& tile = tiles_[std::size_t(focusIndex())];
+    double offset = 0;
+    if (auto it = motion_.find(tile.id); it != motion_.end()) {
+        const TileLook look = tileLook(tile);
+        offset = faceOffset(look, it->second->lift.value(), it->second->press.value());
+    }
+    paintFocusRing(painter, roundedShape(faceRect(tile).translated(0, offset), tileLook(tile).radius));
 }
 
 void TreemapView::paintTile(QPainter& painter, const TreemapTile& tile, double lift, double press,
                             double pick) const {
     const TileLook look = tileLook(tile);
-    const TileColour colour = tileColour(*index_, tile);
-    // Pressed wins over lifted: depth − 1 down pressed, 1.5 up lifted, in between while moving.
-    const double faceOffset =
-        press * (look.depth - 1) + (1 - std::clamp(press, 0.0, 1.0)) * (-1.5 * lift);
+    const TileColour colour = tileColour(*index_, tile, AppModel::ruleSet());
+    const double offset = faceOffset(look, lift, press);
 
     // The picked look, or the way to or from it (`p` 0 own look, 1 picked).
     const double p = std::clamp(pick < 0 ? (tile.picked ? 1.0 : 0.0) : pick, 0.0, 1.0);
@@ -340,33 +465,35 @@ void TreemapView::paintTile(QPainter& painter, const TreemapTile& tile, double l
                                 float(a.greenF() + (b.greenF() - a.greenF()) * p),
                                 float(a.blueF() + (b.blueF() - a.blueF()) * p));
     };
-    const QColor face = mix(Palette::tint(colour.hex, tile.isOthers() ? 0.4 : 0.5),
-                            Palette::tint(0xFF6A2B, 0.72));
-    const QColor edge = mix(Palette::shade(colour.hex, 0.08), Color::tangerineEdge);
+    const QColor face =
+        mix(Palette::tint(colour.hex, tile.isOthers() ? kOthersFaceTint : kTileFaceTint),
+            Palette::tint(0xFF6A2B, kPickedFaceTint));
+    const QColor edge = mix(Palette::shade(colour.hex, kTileEdgeShade), Color::tangerineEdge);
 
     // The key: its face over an edge `depth` below it, both inner.height - depth high.
     const QRectF keyRect(look.inner.x(), look.inner.y(), std::max(look.inner.width(), 1.0),
                          std::max(look.inner.height() - look.depth, 1.0));
-    paintKeycap(painter, roundedShape(keyRect, look.radius), face, edge, look.depth, faceOffset);
+    paintKeycap(painter, roundedShape(keyRect, look.radius), face, edge, look.depth, offset);
 
-    const QRectF faceRect = keyRect.translated(0, faceOffset);
+    const QRectF faceRect = keyRect.translated(0, offset);
     if (p > 0) {
         QPainterPath faceShape;
         faceShape.addRoundedRect(faceRect, look.radius, look.radius);
         painter.save();
         painter.setClipPath(faceShape, Qt::IntersectClip);
         QColor stripe = Color::tangerine;
-        stripe.setAlphaF(0.35 * p);
-        painter.setPen(QPen(stripe, 2.5));
+        stripe.setAlphaF(kStripeOpacity * p);
+        painter.setPen(QPen(stripe, kStripeWidth));
         for (const QLineF& line : stripeLines(faceRect))
             painter.drawLine(line);
         painter.restore();
     }
 
     if (look.label) {
-        const QColor ink = Palette::shade(colour.hex, 0.62);
-        const QRectF text = faceRect.adjusted(9, 8, -9, -8);
-        QFont titleFont = Fonts::system(look.big ? 14 : 11.5, Fonts::Weight::bold);
+        const QColor ink = Palette::shade(colour.hex, kTileInkShade);
+        const QRectF text =
+            faceRect.adjusted(kTileTextPadH, kTileTextPadV, -kTileTextPadH, -kTileTextPadV);
+        const QFont& titleFont = (look.big ? Fonts::bigTileTitle : Fonts::tileTitle).font();
         painter.setFont(titleFont);
         painter.setPen(ink);
         const QFontMetricsF fm(titleFont);
@@ -379,28 +506,30 @@ void TreemapView::paintTile(QPainter& painter, const TreemapTile& tile, double l
         if (fits || look.titleLines == 1) {
             lines << fm.elidedText(title, Qt::ElideRight, text.width());
         } else {
-            lines = elideLines(title, titleFont, text.width(), 2).split(QLatin1Char('\n'));
+            lines = elideLines(title, titleFont, text.width(), look.titleLines)
+                        .split(QLatin1Char('\n'));
         }
         for (const QString& line : lines) {
             painter.drawText(QPointF(text.left(), y + fm.ascent()), line);
             y += fm.lineSpacing();
         }
         if (look.sizeLine) {
-            QFont sizeFont = Fonts::mono(look.big ? 11.5 : 10, Fonts::Weight::semibold);
+            const QFont& sizeFont = (look.big ? Fonts::bigTileSize : Fonts::tileSize).font();
             painter.setFont(sizeFont);
             QColor faded = ink;
-            faded.setAlphaF(0.65);
+            faded.setAlphaF(kTileSizeOpacity);
             painter.setPen(faded);
-            painter.drawText(
-                QRectF(text.left(), y + 2, text.width(), QFontMetricsF(sizeFont).lineSpacing()),
-                Qt::AlignLeft | Qt::AlignTop, tileSizeText(*index_, tile));
+            painter.drawText(QRectF(text.left(), y + kTileSizeGap, text.width(),
+                                    QFontMetricsF(sizeFont).lineSpacing()),
+                             Qt::AlignLeft | Qt::AlignTop, tileSizeText(*index_, tile));
         }
     }
 
-    if (look.m > 26 && (p > 0 || look.badge)) {
+    if (look.m > kBadgeFrom && (p > 0 || look.badge)) {
         // The badge grows from its centre and fades in with the pick.
         const double grow = pick < 0 ? 1.0 : std::max(pick, 0.0);
-        const QRectF badge(faceRect.right() - 6 - 18, faceRect.top() + 6, 18, 18);
+        const QRectF badge(faceRect.right() - kTileBadgeInset - kTileBadge,
+                           faceRect.top() + kTileBadgeInset, kTileBadge, kTileBadge);
         painter.save();
         painter.setOpacity(painter.opacity() * p);
         painter.translate(badge.center());
@@ -409,7 +538,7 @@ void TreemapView::paintTile(QPainter& painter, const TreemapTile& tile, double l
         painter.setPen(Qt::NoPen);
         painter.setBrush(Color::tangerine);
         painter.drawEllipse(badge);
-        paintSymbol(painter, badge, QStringLiteral("checkmark"), 9, Qt::white);
+        paintSymbol(painter, badge, QStringLiteral("checkmark"), kTileBadgePoints, Qt::white);
         painter.restore();
     }
 }

@@ -18,6 +18,12 @@ namespace tamrel {
 // widget with its own hit-testing: a click on a folder tile opens it, on a file tile picks it for
 // the Trash or takes it back out; tiles rise under the pointer, sink while pressed and show the
 // item menu. Tiles of another index generation than the model's shown one are never acted on.
+// Entering another folder fades the old tiles out as the new ones fade and grow in.
+//
+// From the keyboard (it takes the focus with Tab; a ring marks the tile that has its place, the
+// largest to begin with): the arrows move to the nearest tile that way, Home and End to the
+// first and last, Enter does what a click does (goes into a folder, picks a file), Space picks
+// or unpicks the tile's item, and the Menu key or Shift+F10 opens its item menu.
 class TreemapView : public QWidget {
     Q_OBJECT
 public:
@@ -32,6 +38,10 @@ public:
     double pickAmount(std::int64_t id) const;
     // The rectangle the tiles are laid out in: the well less 9 pt on every side.
     QRectF tileArea() const;
+    // The node of the tile that has the keyboard's place, if any.
+    std::optional<NodeId> focusNode() const;
+    // How far the old folder's tiles are still seen while a new folder comes in (1 to 0).
+    double leavingOpacity() const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -41,6 +51,9 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void leaveEvent(QEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
     bool event(QEvent* event) override;
 
 private:
@@ -51,6 +64,12 @@ private:
     int hitTest(QPointF p) const;
     bool current() const { return index_ && model_.index() == index_; }
     void activate(const TreemapTile& tile);
+    int focusIndex() const { return focusId_ ? tileIndexOf(*focusId_) : -1; }
+    // The face of a tile at rest.
+    static QRectF faceRect(const TreemapTile& tile);
+    void paintFocus(QPainter& painter) const;
+    // Draws the well and the tiles at rest into their pictures when they are out of date.
+    void ensurePictures();
     // `lift` 0 to 1 raises the face 1.5 pt; `press` 0 to 1 sinks it to one point above its edge;
     // `pick` 0 to 1 goes from the tile's own look to the picked one (below 0: as tile.picked).
     void paintTile(QPainter& painter, const TreemapTile& tile, double lift, double press,
@@ -75,6 +94,8 @@ private:
     std::optional<std::int64_t> hoverId_;    // the tile under the pointer (-1: the others tile)
     std::optional<std::int64_t> pressedId_;  // the tile being pressed
     SpringAnimator appear_{1.0};  // 0 -> 1 as a new folder's tiles come in
+    QPixmap leaving_;             // the old folder's tiles, fading out meanwhile
+    std::optional<std::int64_t> focusId_;  // the tile with the keyboard's place
     // After a change of the index's content (a move to the Trash, a refresh) the tiles glide
     // from where they were (`from_`, by id) to their new places as `move_` goes from 0 to 1.
     int revision_ = -1;

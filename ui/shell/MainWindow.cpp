@@ -6,11 +6,19 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QScreen>
 #include <QWindow>
 
+#include "ui/shell/ReadingOrder.h"
 #include "ui/shell/RootView.h"
 
 namespace tamrel {
+
+WindowSizes windowSizes(QSize available) {
+    const QSize minimum = QSize(1120, 680).boundedTo(available);
+    const QSize initial = QSize(1320, 840).boundedTo(available).expandedTo(minimum);
+    return {initial, minimum};
+}
 
 MenuRules menuRules(Phase phase, bool hasScanTarget) {
     const bool idle = phase != Phase::scanning;
@@ -20,8 +28,6 @@ MenuRules menuRules(Phase phase, bool hasScanTarget) {
 MainWindow::MainWindow(AppModel& model, QWidget* parent) : QMainWindow(parent), model_(model) {
     setWindowTitle(QStringLiteral("Tamrel"));
     setWindowFlag(Qt::FramelessWindowHint);
-    setMinimumSize(1120, 680);
-    resize(1320, 840);
     root_ = new RootView(model, this);
     setCentralWidget(root_);
 
@@ -33,6 +39,9 @@ MainWindow::MainWindow(AppModel& model, QWidget* parent) : QMainWindow(parent), 
     });
     checkForUpdates_ = appMenu_->addAction(QStringLiteral("Check for Updates…"));
     checkForUpdates_->setEnabled(false);
+    // Updates come with the system's packages or a new build: on Linux the command could never
+    // work, so it is not shown at all.
+    checkForUpdates_->setVisible(AppModel::ruleSet() != RuleSet::linuxDesktop);
     appMenu_->addSeparator();
     QAction* quit = appMenu_->addAction(QStringLiteral("Quit Tamrel"));
     // Ctrl+Q whatever the platform theme binds to "quit" (some bind nothing).
@@ -58,6 +67,56 @@ MainWindow::MainWindow(AppModel& model, QWidget* parent) : QMainWindow(parent), 
     connect(&model_, &AppModel::phaseChanged, this, &MainWindow::updateCommands);
     connect(&model_, &AppModel::scanTargetChanged, this, &MainWindow::updateCommands);
     updateCommands();
+    fitScreen(true);
+}
+
+void MainWindow::fitScreen(bool initial) {
+    const QScreen* on = screen();
+    if (on == nullptr) on = QGuiApplication::primaryScreen();
+    if (on == nullptr) return;
+    const QRect area = on->availableGeometry();
+    const WindowSizes sizes = windowSizes(area.size());
+    setMinimumSize(sizes.minimum);
+    if (initial) {
+        resize(sizes.initial);
+        move(area.center() - QPoint(sizes.initial.width() / 2, sizes.initial.height() / 2));
+    } else if (!isMaximized() && !isFullScreen() &&
+               (width() > area.width() || height() > area.height())) {
+        resize(size().boundedTo(area.size()));
+    }
+}
+
+void MainWindow::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    // The window itself holds the focus until Tab or a click gives it to a control, so that no
+    // control shows the focus ring before the keyboard is used (the window's activation would
+    // hand it to the first control made otherwise).
+    if (focusWidget() == nullptr) setFocus(Qt::OtherFocusReason);
+    // The native window exists from here: follow the screen it is on, and that screen's area.
+    QWindow* handle = windowHandle();
+    if (handle == nullptr || handle == followed_) return;
+    followed_ = handle;
+    const auto followScreen = [this](QScreen* screen) {
+        disconnect(areaFollow_);
+        if (screen == nullptr) return;
+        areaFollow_ = connect(screen, &QScreen::availableGeometryChanged, this,
+                              [this] { fitScreen(false); });
+        fitScreen(false);
+    };
+    connect(handle, &QWindow::screenChanged, this, followScreen);
+    followScreen(handle->screen());
+}
+
+std::vector<QWidget*> MainWindow::focusOrder() const {
+    // The window keys sit over the sidebar's top-left corner: they are read first.
+    std::vector<QWidget*> order = readingOrder(keys_);
+    const std::vector<QWidget*> rest = readingOrder(root_);
+    order.insert(order.end(), rest.begin(), rest.end());
+    return order;
+}
+
+bool MainWindow::focusNextPrevChild(bool next) {
+    return moveFocusAlong(focusOrder(), next);
 }
 
 void MainWindow::resizeEvent(QResizeEvent* event) {

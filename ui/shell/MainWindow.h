@@ -6,10 +6,12 @@
 
 #include <QPoint>
 #include <optional>
+#include <vector>
 
 #include "ui/shell/WindowFrame.h"
 
 class QAction;
+class QWindow;
 class QMenu;
 
 namespace tamrel {
@@ -18,7 +20,7 @@ class RootView;
 
 // Which menu commands can be chosen. "Scan Folder…" and "Rescan" wait while a scan runs (a
 // second scan would race the first); "Rescan" also needs a target; "Check for Updates…" has no
-// updater on this system and stays disabled.
+// updater on this system and stays disabled (and hidden on Linux).
 struct MenuRules {
     bool scanFolder;
     bool rescan;
@@ -26,9 +28,24 @@ struct MenuRules {
 };
 MenuRules menuRules(Phase phase, bool hasScanTarget);
 
-// The one window "Tamrel": 1320 × 840 by default, never smaller than 1120 × 680, the root view
-// as its content and the menu commands (Tamrel: About, Check for Updates…, Quit; File: Scan
-// Folder… Ctrl+O, Rescan Ctrl+R). Closing it quits the application.
+// The window's sizes on a screen whose available area (the screen less the desktop's panels)
+// is `available`: the default 1320 × 840 and the minimum 1120 × 680, each side brought down to
+// what the area allows, so the whole window stays on the screen.
+struct WindowSizes {
+    QSize initial;
+    QSize minimum;
+};
+WindowSizes windowSizes(QSize available);
+
+// The one window "Tamrel": 1320 × 840 by default and never smaller than 1120 × 680 where the
+// screen has room for it (see windowSizes; followed when the window moves to another screen
+// or the screen's area changes), the root view as its content and the menu commands (Tamrel:
+// About, Check for Updates… (not on Linux), Quit; File: Scan Folder… Ctrl+O, Rescan Ctrl+R). Closing it quits
+// the application.
+//
+// Keyboard: Tab and Shift+Tab take the focus through every control in reading order (the
+// window keys, then the sidebar and the screen, see readingOrder), whatever order the controls
+// were made in.
 //
 // It has no title bar (see WindowFrame.h): the content reaches its top edge, a drag on the
 // background moves it, its edges resize it and three keys in its top-left corner close,
@@ -48,6 +65,11 @@ public:
     EdgeResizer* edgeResizer() const { return resizer_; }
     // The menus, as the global menu bar or the background's right click shows them.
     QList<QMenu*> menus() const { return {appMenu_, fileMenu_}; }
+    // The controls Tab goes through, in order.
+    std::vector<QWidget*> focusOrder() const;
+    // Sizes itself for the screen it is on (see windowSizes): the minimum always, the size too
+    // when `initial` or when the window no longer fits.
+    void fitScreen(bool initial);
 
 signals:
     // A drag on the background asked the desktop to move the window.
@@ -59,6 +81,8 @@ protected:
     void mouseReleaseEvent(QMouseEvent*) override;
     void contextMenuEvent(QContextMenuEvent*) override;
     void resizeEvent(QResizeEvent*) override;
+    void showEvent(QShowEvent*) override;
+    bool focusNextPrevChild(bool next) override;
 
 private:
     void updateCommands();
@@ -73,6 +97,8 @@ private:
     WindowKeys* keys_;
     EdgeResizer* resizer_;
     std::optional<QPoint> pressedAt_;  // a press on the background, not yet a drag
+    QWindow* followed_ = nullptr;      // the native window whose screen is followed
+    QMetaObject::Connection areaFollow_;  // to the available area of that screen
 };
 
 }  // namespace tamrel

@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QPalette>
 #include <QStyleFactory>
+#include <QTimer>
+#include <QWindow>
 #include <cstdio>
 #include <cstdlib>
 
@@ -47,7 +49,20 @@ void applyLightAppearance(QApplication& app) {
     pal.setColor(QPalette::Disabled, QPalette::Text, Color::ink3);
     pal.setColor(QPalette::Disabled, QPalette::ButtonText, Color::ink3);
     app.setPalette(pal);
-    app.setFont(Fonts::system(13, Fonts::Weight::regular));
+    app.setFont(Fonts::body.font());
+}
+
+void quitWhenShown(QWidget& window) {
+    auto* check = new QTimer(&window);
+    QObject::connect(check, &QTimer::timeout, &window, [&window, check] {
+        const QWindow* handle = window.windowHandle();
+        if (!window.isVisible() || !handle || !handle->isExposed()) return;
+        check->stop();
+        std::printf("Tamrel: the window is open (%d x %d)\n", window.width(), window.height());
+        std::fflush(stdout);
+        QCoreApplication::quit();
+    });
+    check->start(20);
 }
 
 int runTamrel(int argc, char** argv) {
@@ -74,6 +89,7 @@ int runTamrel(int argc, char** argv) {
     // A window without the desktop's frame is not always raised and focused on its own.
     window.raise();
     window.activateWindow();
+    if (qEnvironmentVariableIsSet("TAMREL_QUIT_WHEN_SHOWN")) quitWhenShown(window);
     return app.exec();
 }
 

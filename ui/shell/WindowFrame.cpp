@@ -116,7 +116,7 @@ WindowKey::WindowKey(const QString& symbol, const QString& help, QWidget* parent
     : QAbstractButton(parent), symbol_(symbol) {
     setToolTip(help);
     setAccessibleName(help);
-    setFocusPolicy(Qt::NoFocus);
+    setFocusPolicy(Qt::TabFocus);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
 }
 
@@ -133,12 +133,18 @@ void WindowKey::leaveEvent(QEvent*) {
 void WindowKey::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
+    if (hasFocus()) {
+        QPainterPath around;
+        around.addEllipse(QRectF(0, isDown() ? 1 : 0, kSide + 2 * kPad, kSide + 2 * kPad));
+        paintFocusRing(p, around);
+    }
+    p.translate(kPad, kPad);
     const double depth = 1;
     QPainterPath circle;
     circle.addEllipse(QRectF(0, 0, kSide, kSide));
     paintKeycap(p, circle, Color::keyFace, Color::keyEdge, depth, isDown() ? depth : 0);
     // The symbol darkens while the pointer is over the key.
-    p.setFont(Fonts::symbol(9));
+    p.setFont(Fonts::symbol(kSymbolPoints));
     p.setPen(hover_ || isDown() ? Color::ink : Color::ink2);
     p.drawText(QRectF(0, isDown() ? depth : 0, kSide, kSide), Qt::AlignCenter,
                Symbols::glyph(symbol_));
@@ -149,7 +155,7 @@ void WindowKey::paintEvent(QPaintEvent*) {
 WindowKeys::WindowKeys(QWidget* window) : QWidget(window) {
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
-    row->setSpacing(8);
+    row->setSpacing(WindowKey::kGap - 2 * WindowKey::kPad);
     close_ = new WindowKey(QStringLiteral("xmark"), QStringLiteral("Close"), this);
     minimise_ = new WindowKey(QStringLiteral("minus"), QStringLiteral("Minimise"), this);
     zoom_ = new WindowKey(QStringLiteral("plus"), QStringLiteral("Zoom"), this);
@@ -166,7 +172,7 @@ WindowKeys::WindowKeys(QWidget* window) : QWidget(window) {
         }
     });
     setFixedSize(sizeHint());
-    move(kOrigin);
+    move(kOrigin - QPoint(WindowKey::kPad, WindowKey::kPad));
 }
 
 }  // namespace tamrel

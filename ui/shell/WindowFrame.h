@@ -67,14 +67,19 @@ private:
     Qt::Edges shown_;
 };
 
-// One of the three window keys: a 12-point round key with its symbol.
+// One of the three window keys: a 12-point round key with its symbol (9 points), and kPad
+// points of room around it for the focus ring (drawn around the key: inside it would cover the
+// symbol). The keys stand kGap apart.
 class WindowKey : public QAbstractButton {
     Q_OBJECT
 public:
     WindowKey(const QString& symbol, const QString& help, QWidget* parent);
-    QSize sizeHint() const override { return QSize(kSide, kSide + 1); }
+    QSize sizeHint() const override { return QSize(kSide + 2 * kPad, kSide + 1 + 2 * kPad); }
 
     static constexpr int kSide = 12;
+    static constexpr int kPad = 3;
+    static constexpr double kSymbolPoints = 9;
+    static constexpr int kGap = 8;
 
 protected:
     void paintEvent(QPaintEvent*) override;
@@ -96,7 +101,7 @@ public:
     QAbstractButton* minimiseKey() const { return minimise_; }
     QAbstractButton* zoomKey() const { return zoom_; }
 
-    // Where the keys sit in the window.
+    // Where the first key's face sits in the window.
     static constexpr QPoint kOrigin{18, 18};
 
 private:

@@ -30,6 +30,17 @@ inline const QColor danger{0xE5, 0x48, 0x4D};      // red LED of a failure
 // `c` at `opacity` (0 to 1) times its own alpha.
 QColor withOpacity(const QColor& c, double opacity);
 
+// Washes of ink: the hover tint of a list's row; the tint of a compact row under the pointer
+// and of the tiles and notes set on a card; the fill of a text field and of a neutral badge.
+inline const QColor rowHover = withOpacity(ink, 0.045);
+inline const QColor softFill = withOpacity(ink, 0.04);
+inline const QColor fieldFill = withOpacity(ink, 0.06);
+// On the dark display panels: captions ("3 PICKED", "TO REMOVE") and dimmed text; the unit of
+// a glowing read-out.
+inline const QColor screenCaption{0xFF, 0xFF, 0xFF, 102};  // white 0.4
+inline const QColor screenDim{0xFF, 0xFF, 0xFF, 128};      // white 0.5
+inline const QColor screenGlowUnit = withOpacity(screenGlow, 0.7);
+
 // Gives a label (any widget drawing with its palette's window text) the text colour `c`.
 void setTextColor(QWidget* widget, const QColor& c);
 

@@ -5,6 +5,8 @@
 #include <QPainter>
 #include <QScreen>
 #include <algorithm>
+#include <map>
+#include <tuple>
 
 namespace tamrel::Fonts {
 
@@ -100,6 +102,22 @@ double lineHeight(const QFont& font) {
     return fm.ascent() + fm.descent();
 }
 
+const QFont& Role::font() const {
+    using Key = std::tuple<Face, double, Weight, double>;
+    static std::map<Key, QFont> made;
+    const Key key{face, size, weight, tracking};
+    auto it = made.find(key);
+    if (it == made.end())
+        it = made.emplace(key, face == Face::mono ? mono(size, weight, tracking)
+                                                  : system(size, weight, tracking))
+                 .first;
+    return it->second;
+}
+
+double Role::lineHeight() const {
+    return Fonts::lineHeight(font());
+}
+
 double tabularWidth(const QFont& font, const QString& text) {
     QFont plain = font;
     const double tracking = font.letterSpacing();
@@ -110,6 +128,14 @@ double tabularWidth(const QFont& font, const QString& text) {
     for (QChar c : text)
         width += (isDigit(c) ? cell : fm.horizontalAdvance(c)) + tracking;
     return width;
+}
+
+QString elidedTabular(const QFont& font, const QString& text, double width) {
+    if (tabularWidth(font, text) <= width) return text;
+    const QString ellipsis(QChar(0x2026));
+    QString kept = text;
+    while (!kept.isEmpty() && tabularWidth(font, kept.trimmed() + ellipsis) > width) kept.chop(1);
+    return kept.trimmed() + ellipsis;
 }
 
 double drawTabular(QPainter& painter, QPointF origin, const QFont& font, const QString& text) {

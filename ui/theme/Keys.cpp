@@ -21,11 +21,23 @@ QPainterPath roundedShape(const QRectF& rect, double radius) {
     return path;
 }
 
+FocusRingLook focusRingLook() {
+    return {Color::ink, Qt::white, 2, 1.5};
+}
+
 void paintFocusRing(QPainter& painter, const QPainterPath& shape) {
+    const FocusRingLook look = focusRingLook();
+    // A band of width w inside the edge: the shape's outline widened to 2w, cut to the shape.
+    const auto band = [&shape](double width) {
+        QPainterPathStroker stroker;
+        stroker.setWidth(2 * width);
+        stroker.setJoinStyle(Qt::RoundJoin);
+        return stroker.createStroke(shape).intersected(shape);
+    };
     painter.save();
-    painter.setPen(QPen(Color::withOpacity(Color::tangerine, 0.6), 1.5));
-    painter.setBrush(Qt::NoBrush);
-    painter.drawPath(shape);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.fillPath(band(look.outerWidth + look.innerWidth), look.inner);
+    painter.fillPath(band(look.outerWidth), look.outer);
     painter.restore();
 }
 
@@ -52,8 +64,7 @@ KeyColors keyColors(KeyKind kind) {
 }
 
 KeyMetrics keyMetrics(bool large) {
-    if (large) return {15, 20, 11, 13, 3, 2};
-    return {13, 13, 7, 10, 3, 2};
+    return large ? kLargeKeyMetrics : kKeyMetrics;
 }
 
 KeyGeometry keyGeometry(QSizeF label, bool large, double press) {
@@ -67,6 +78,11 @@ KeyGeometry keyGeometry(QSizeF label, bool large, double press) {
     g.faceRect = QRectF(0, faceDrop, w, h);
     g.labelRect = QRectF(m.hPad, m.vPad + m.pressDrop * press, label.width(), label.height());
     return g;
+}
+
+double keyHeight(bool large) {
+    const QFont label = Fonts::system(keyMetrics(large).fontSize, Fonts::Weight::bold);
+    return keyGeometry(QSizeF(0, Fonts::lineHeight(label)), large, 0).size.height();
 }
 
 void bindPress(QAbstractButton* button, SpringAnimator* press) {
@@ -152,9 +168,7 @@ void KeyButton::paintEvent(QPaintEvent*) {
     }
     p.setFont(font);
     p.drawText(QPointF(x, baseline), text());
-    if (hasFocus())
-        paintFocusRing(p, roundedShape(g.faceRect.translated(dx, 0).adjusted(1, 1, -1, -1),
-                                       m.radius - 1));
+    if (hasFocus()) paintFocusRing(p, roundedShape(g.faceRect.translated(dx, 0), m.radius));
 }
 
 RoundKey::RoundKey(const QString& symbol, double size, QWidget* parent)
@@ -167,31 +181,32 @@ RoundKey::RoundKey(const QString& symbol, double size, QWidget* parent)
 }
 
 QSize RoundKey::sizeHint() const {
-    return QSize(static_cast<int>(std::ceil(size_)), static_cast<int>(std::ceil(size_ + 2.5)));
+    return QSize(static_cast<int>(std::ceil(size_)),
+                 static_cast<int>(std::ceil(size_ + kRoundKeyDepth)));
 }
 
 void RoundKey::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
     if (!isEnabled()) p.setOpacity(disabledOpacity_);
-    const double depth = 2.5;
+    const double depth = kRoundKeyDepth;
     const double press = press_.value();
     QPainterPath circle;
     circle.addEllipse(QRectF(0, 0, size_, size_));
     paintKeycap(p, circle, Color::keyFace, Color::keyEdge, depth, (depth - 1) * press);
-    const QFont font = Fonts::symbol(size_ * 0.4);
+    const QFont font = Fonts::symbol(size_ * kRoundKeySymbol);
     p.setFont(font);
     p.setPen(Color::ink);
     // Turned about the centre of the (pressed) label.
-    p.translate(size_ / 2, size_ / 2 + 2 * press);
+    p.translate(size_ / 2, size_ / 2 + kRoundKeyDrop * press);
     if (turn_ != 0) p.rotate(qRadiansToDegrees(turn_));
     p.drawText(QRectF(-size_ / 2, -size_ / 2, size_, size_), Qt::AlignCenter,
                Symbols::glyph(symbol_));
     if (hasFocus()) {
         p.resetTransform();
-        QPainterPath ring;
-        ring.addEllipse(QRectF(1, 1 + (depth - 1) * press, size_ - 2, size_ - 2));
-        paintFocusRing(p, ring);
+        QPainterPath face;
+        face.addEllipse(QRectF(0, (depth - 1) * press, size_, size_));
+        paintFocusRing(p, face);
     }
 }
 

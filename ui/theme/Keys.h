@@ -27,8 +27,20 @@ void paintKeycap(QPainter& painter, const QPainterPath& shape, const QColor& fac
 // A rounded rectangle with the given corner radius.
 QPainterPath roundedShape(const QRectF& rect, double radius);
 
-// The ring every key that takes keyboard focus draws around `shape` while it has the focus:
-// tangerine at 0.6, 1.5 points wide.
+// The ring every control that takes the keyboard focus draws while it has it: a 2-point ink
+// band along the inside of the edge of what has the focus (a key's face, a row, a tile) and a
+// 1.5-point white band inside that. On every face and ground the screens draw controls on
+// (plain and tangerine keys, the dark keys and display panels, cards, tinted tiles) one of the
+// two bands stands out from both the face and the other band; a ring of one colour cannot, as a
+// tangerine ring vanishes on a tangerine key.
+struct FocusRingLook {
+    QColor outer;
+    QColor inner;
+    double outerWidth;
+    double innerWidth;
+};
+FocusRingLook focusRingLook();
+// Draws the ring inside `shape`'s edge (the painter's own pen and brush are left alone).
 void paintFocusRing(QPainter& painter, const QPainterPath& shape);
 
 enum class KeyKind { plain, accent, dark };
@@ -52,6 +64,8 @@ struct KeyMetrics {
     double pressDrop;  // 2: the face and the label sink this far while pressed
 };
 KeyMetrics keyMetrics(bool large);
+inline constexpr KeyMetrics kKeyMetrics{13, 13, 7, 10, 3, 2};
+inline constexpr KeyMetrics kLargeKeyMetrics{15, 20, 11, 13, 3, 2};
 
 // Where the parts of a text key lie for a label of `label` size and a press amount from 0 (at
 // rest) to 1 (pressed): the key is label + padding, plus `depth` of room below.
@@ -62,6 +76,8 @@ struct KeyGeometry {
     QRectF labelRect;  // the label, moved with the face
 };
 KeyGeometry keyGeometry(QSizeF label, bool large, double press);
+// The height of a text key, whatever its label: the label's line, the padding and the edge.
+double keyHeight(bool large);
 
 // A text key (the key button style): an optional symbol before the title, kind and size as
 // given. Its face and label sink 2 points while held and spring back (response 0.16 s, damping
@@ -103,6 +119,9 @@ private:
 // A round icon key of diameter `size`: the symbol at size × 0.4 in ink on a keyFace circle with
 // 2.5 points of keyEdge below; the face sinks 1.5 and the symbol 2 points while held. The
 // symbol may be drawn turned about its centre (an expand chevron turning over).
+inline constexpr double kRoundKeyDepth = 2.5;
+inline constexpr double kRoundKeySymbol = 0.4;
+inline constexpr double kRoundKeyDrop = 2;
 class RoundKey : public QAbstractButton {
     Q_OBJECT
 public:

@@ -19,7 +19,7 @@ constexpr double kRestSpeed = 1e-3;
 
 SpringAnimator::SpringAnimator(double value, QObject* parent)
     : QObject(parent), value_(value), target_(value) {
-    timer_.setInterval(16);
+    timer_.setInterval(kFrameMs);
     timer_.setTimerType(Qt::PreciseTimer);
     connect(&timer_, &QTimer::timeout, this, &SpringAnimator::tick);
 }

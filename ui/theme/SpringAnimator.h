@@ -8,6 +8,9 @@
 
 namespace tamrel {
 
+// A display frame, in milliseconds: the tick of everything that moves on screen.
+inline constexpr int kFrameMs = 16;
+
 // One animated number driven by a damped spring (response in seconds, damping fraction), the
 // motion of the screens' springs: stiffness (2π / response)², damping 4π · fraction / response,
 // unit mass. A new target starts from the current value and velocity, so a spring retargeted

@@ -2,6 +2,7 @@
 
 #include <QActionGroup>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
@@ -9,10 +10,13 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QStyleOptionToolButton>
+#include <QStylePainter>
 #include <QToolButton>
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 
 #include "format/Fmt.h"
 #include "platform/XdgDirs.h"
@@ -21,10 +25,15 @@
 #include "ui/results/ItemMenu.h"
 #include "ui/results/ResultsPaint.h"
 #include "ui/theme/Colors.h"
-#include "ui/theme/Display.h"
 #include "ui/theme/Fonts.h"
+#include "ui/theme/KeyboardFocus.h"
 #include "ui/theme/Keys.h"
+#include "ui/theme/Metrics.h"
+#include "ui/theme/Panel.h"
+#include "ui/theme/Screen.h"
 #include "ui/theme/ShownText.h"
+#include "ui/theme/SizeText.h"
+#include "ui/tools/AppsMetrics.h"
 #include "ui/tools/TickBox.h"
 #include "ui/tools/ToolsBusy.h"
 #include "ui/tools/ToolsPaint.h"
@@ -33,93 +42,44 @@
 namespace tamrel {
 namespace {
 
-using W = Fonts::Weight;
-
-constexpr double kListWidth = 380;
-constexpr double kRowGap = 1;
-
-const QFont& rowNameFont() {
-    static const QFont font = Fonts::system(13, W::semibold);
-    return font;
-}
-const QFont& rowUseFont() {
-    static const QFont font = Fonts::system(11.5, W::medium);
-    return font;
-}
-const QFont& rowTotalFont() {
-    static const QFont font = Fonts::system(12.5, W::bold);
-    return font;
-}
-const QFont& rowDataFont() {
-    static const QFont font = Fonts::system(10.5, W::medium);
-    return font;
-}
-const QFont& nameFont() {
-    static const QFont font = Fonts::system(22, W::bold, -0.5);
-    return font;
-}
-const QFont& identityFont() {
-    static const QFont font = Fonts::system(12, W::medium);
-    return font;
-}
-const QFont& badgeFont() {
-    static const QFont font = Fonts::system(10.5, W::semibold);
-    return font;
-}
-const QFont& factTitleFont() {
-    static const QFont font = Fonts::system(11, W::medium);
-    return font;
-}
-const QFont& factValueFont() {
-    static const QFont font = Fonts::system(13, W::semibold);
-    return font;
-}
-const QFont& footFont() {
-    static const QFont font = Fonts::system(12, W::medium);
-    return font;
-}
-const QFont& kindFont() {
-    static const QFont font = Fonts::system(13, W::bold);
-    return font;
-}
-const QFont& kindSizeFont() {
-    static const QFont font = Fonts::system(12, W::medium);
-    return font;
-}
-const QFont& leftNameFont() {
-    static const QFont font = Fonts::system(12.5, W::semibold);
-    return font;
-}
-const QFont& leftFolderFont() {
-    static const QFont font = Fonts::system(11, W::medium);
-    return font;
-}
-const QFont& leftSizeFont() {
-    static const QFont font = Fonts::system(12, W::bold);
-    return font;
-}
-const QFont& emptyFont() {
-    static const QFont font = Fonts::system(12.5, W::medium);
-    return font;
-}
-const QFont& removeFont() {
-    static const QFont font = Fonts::mono(9, W::semibold, 0.8);
-    return font;
-}
-
 QString text(const std::string& s) {
     return shownText(QString::fromStdString(s));
 }
 
+// A bundle's icon comes with its folder; an AppImage's is the one its desktop entry names.
+void paintAppIcon(QPainter& p, const QPointF& topLeft, double size, const InstalledApp& app) {
+    if (app.appImage) {
+        AppIcon::paint(p, topLeft, size, AppIcon::entryIcon(QString::fromStdString(app.icon)));
+    } else {
+        AppIcon::paint(p, topLeft, size, QString::fromStdString(app.path));
+    }
+}
+
 double leftoverRowHeight() {
-    return 5 +
-           std::max(20.0,
-                    Fonts::lineHeight(leftNameFont()) + 1 + Fonts::lineHeight(leftFolderFont())) +
-           5;
+    return kLeftoverPadV +
+           std::max(kTickSide, Fonts::itemTitle.lineHeight() + kLeftoverLineGap +
+                                   Fonts::itemDetail.lineHeight()) +
+           kLeftoverPadV;
 }
 double kindHeaderHeight() {
-    return std::max(20.0, Fonts::lineHeight(kindFont()));
+    return std::max(kTickSide, Fonts::kindTitle.lineHeight());
 }
+
+// The sort menu's button, with the focus ring of every key instead of the style's own.
+class SortButton : public QToolButton {
+public:
+    using QToolButton::QToolButton;
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QStylePainter painter(this);
+        QStyleOptionToolButton option;
+        initStyleOption(&option);
+        option.state &= ~QStyle::State_HasFocus;
+        painter.drawComplexControl(QStyle::CC_ToolButton, option);
+        if (hasFocus()) paintFocusRing(painter, roundedShape(QRectF(rect()), kAppSortRingRadius));
+    }
+};
 
 }  // namespace
 
@@ -128,32 +88,39 @@ double kindHeaderHeight() {
 AppRows::AppRows(AppModel& model, QWidget* parent)
     : QWidget(parent), model_(model), spinner_(new BusySpinner(this)) {
     setMouseTracking(true);
+    setFocusPolicy(Qt::TabFocus);
     spinner_->hide();
 }
 
 double AppRows::rowHeight() {
-    return 7 +
-           std::max(30.0, Fonts::lineHeight(rowNameFont()) + 2 + Fonts::lineHeight(rowUseFont())) +
-           7 + 2;
+    return kAppRowPadV +
+           std::max(kAppIconSide,
+                    Fonts::rowTitle.lineHeight() + kAppRowLineGap + Fonts::rowDetail.lineHeight()) +
+           kAppRowPadV + kAppRowDepth;
 }
 
 void AppRows::setApps(AppRefs apps, bool spinner) {
     apps_ = std::move(apps);
     hover_.reset();
-    const double rows = double(apps_.size()) * (rowHeight() + kRowGap);
+    focusRow_ = apps_.empty() ? -1 : std::clamp(focusRow_, 0, int(apps_.size()) - 1);
+    const double rows = double(apps_.size()) * (rowHeight() + kAppRowGap);
     spinner_->setVisible(spinner);
-    spinner_->move((width() - spinner_->width()) / 2, int(6 + rows + 30));
-    setMinimumHeight(int(std::ceil(6 + rows + (spinner ? 30 + 18 + 30 : 0) + 6)));
+    spinner_->move((width() - spinner_->width()) / 2, int(kAppRowsInset + rows + kAppSpinnerGap));
+    const double spinnerRoom = kAppSpinnerGap + BusySpinner::kSide + kAppSpinnerGap;
+    setMinimumHeight(
+        int(std::ceil(kAppRowsInset + rows + (spinner ? spinnerRoom : 0) + kAppRowsInset)));
     update();
 }
 
 QRect AppRows::rowRect(std::size_t row) const {
-    return QRectF(6, 6 + double(row) * (rowHeight() + kRowGap), width() - 12, rowHeight()).toRect();
+    return QRectF(kAppRowsInset, kAppRowsInset + double(row) * (rowHeight() + kAppRowGap),
+                  width() - 2 * kAppRowsInset, rowHeight())
+        .toRect();
 }
 
 std::optional<std::size_t> AppRows::rowAt(QPointF pos) const {
-    if (pos.y() < 6 || apps_.empty()) return std::nullopt;
-    const auto row = std::size_t((pos.y() - 6) / (rowHeight() + kRowGap));
+    if (pos.y() < kAppRowsInset || apps_.empty()) return std::nullopt;
+    const auto row = std::size_t((pos.y() - kAppRowsInset) / (rowHeight() + kAppRowGap));
     if (row >= apps_.size() || !rowRect(row).contains(pos.toPoint())) return std::nullopt;
     return row;
 }
@@ -161,53 +128,109 @@ std::optional<std::size_t> AppRows::rowAt(QPointF pos) const {
 void AppRows::paintEvent(QPaintEvent* event) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
-    const double step = rowHeight() + kRowGap;
-    const auto first = std::size_t(std::max(0.0, (event->rect().top() - 6) / step));
+    const double step = rowHeight() + kAppRowGap;
+    const auto first = std::size_t(std::max(0.0, (event->rect().top() - kAppRowsInset) / step));
     const auto last =
-        std::min(apps_.size(), std::size_t(std::max(0.0, (event->rect().bottom() - 6) / step)) + 1);
+        std::min(apps_.size(),
+                 std::size_t(std::max(0.0, (event->rect().bottom() - kAppRowsInset) / step)) + 1);
     const QDateTime now = QDateTime::currentDateTime();
     const OptionalNode& selected = model_.selectedApp();
     for (std::size_t i = first; i < last; ++i) {
         const InstalledApp& app = *apps_[i];
         const QRectF r = rowRect(i);
-        const QRectF back(r.left(), r.top(), r.width(), r.height() - 2);
+        const QRectF back(r.left(), r.top(), r.width(), r.height() - kAppRowDepth);
         if (selected && *selected == app.node) {
-            paintKeycap(p, roundedShape(back.adjusted(0, 0, 0, -2), 11), QColor(0xFF, 0xF1, 0xE4),
-                        QColor(0xF0, 0xC9, 0xA8), 2, 0);
+            paintKeycap(p, roundedShape(back.adjusted(0, 0, 0, -kAppRowDepth), kRowRadius),
+                        QColor(0xFF, 0xF1, 0xE4), QColor(0xF0, 0xC9, 0xA8), kAppRowDepth, 0);
         } else if (hover_ == i) {
             p.setPen(Qt::NoPen);
-            p.setBrush(Color::withOpacity(Color::ink, 0.045));
-            p.drawPath(roundedShape(back, 11));
+            p.setBrush(Color::rowHover);
+            p.drawPath(roundedShape(back, kRowRadius));
         }
-        const QRectF inner = back.adjusted(10, 7, -10, -7);
-        AppIcon::paint(p, QPointF(inner.left(), inner.center().y() - 15), 30,
-                       QString::fromStdString(app.path));
+        const QRectF inner = back.adjusted(kAppRowPadH, kAppRowPadV, -kAppRowPadH, -kAppRowPadV);
+        paintAppIcon(p, QPointF(inner.left(), inner.center().y() - kAppIconSide / 2), kAppIconSide,
+                     app);
         const QString total = Fmt::bytes(app.appSize + app.leftoverSize);
         const QString data = appDataLine(app);
         const double rightW =
-            std::max(Fonts::tabularWidth(rowTotalFont(), total),
-                     data.isEmpty() ? 0.0 : Fonts::tabularWidth(rowDataFont(), data));
-        const double textX = inner.left() + 30 + 10;
-        const double textW = inner.right() - rightW - 6 - textX;
-        const double nameH = Fonts::lineHeight(rowNameFont());
-        const double useH = Fonts::lineHeight(rowUseFont());
-        const double top = inner.center().y() - (nameH + 2 + useH) / 2;
-        paintLine(p, QRectF(textX, top, textW, nameH), text(app.name), rowNameFont(), Color::ink);
-        paintLine(p, QRectF(textX, top + nameH + 2, textW, useH), appUseLine(app, now),
-                  rowUseFont(), Color::ink2);
+            std::max(Fonts::tabularWidth(Fonts::itemSize.font(), total),
+                     data.isEmpty() ? 0.0 : Fonts::tabularWidth(Fonts::appData.font(), data));
+        const double textX = inner.left() + kAppIconSide + kAppIconGap;
+        const double textW = inner.right() - rightW - kAppSizeGap - textX;
+        const double nameH = Fonts::rowTitle.lineHeight();
+        const double useH = Fonts::rowDetail.lineHeight();
+        // Without a use line (the last use is not known) the name stands alone, centred.
+        const QString use = appUseLine(app, now);
+        const double top =
+            inner.center().y() - (use.isEmpty() ? nameH : nameH + kAppRowLineGap + useH) / 2;
+        paintLine(p, QRectF(textX, top, textW, nameH), text(app.name), Fonts::rowTitle.font(),
+                  Color::ink);
+        if (!use.isEmpty()) {
+            paintLine(p, QRectF(textX, top + nameH + kAppRowLineGap, textW, useH), use,
+                      Fonts::rowDetail.font(), Color::ink2);
+        }
         if (data.isEmpty()) {
             paintDigitsRight(p, QRectF(inner.left(), inner.top(), inner.width(), inner.height()),
-                             total, rowTotalFont(), Color::ink);
+                             total, Fonts::itemSize.font(), Color::ink);
         } else {
-            const double th = Fonts::lineHeight(rowTotalFont());
-            const double dh = Fonts::lineHeight(rowDataFont());
-            const double t = inner.center().y() - (th + 2 + dh) / 2;
-            paintDigitsRight(p, QRectF(inner.left(), t, inner.width(), th), total, rowTotalFont(),
-                             Color::ink);
-            paintDigitsRight(p, QRectF(inner.left(), t + th + 2, inner.width(), dh), data,
-                             rowDataFont(), Color::ink3);
+            const double th = Fonts::itemSize.lineHeight();
+            const double dh = Fonts::appData.lineHeight();
+            const double t = inner.center().y() - (th + kAppRowLineGap + dh) / 2;
+            paintDigitsRight(p, QRectF(inner.left(), t, inner.width(), th), total,
+                             Fonts::itemSize.font(), Color::ink);
+            paintDigitsRight(p, QRectF(inner.left(), t + th + kAppRowLineGap, inner.width(), dh),
+                             data, Fonts::appData.font(), Color::ink3);
+        }
+        if (hasFocus() && focusRow_ == int(i)) paintFocusRing(p, roundedShape(back, kRowRadius));
+    }
+}
+
+void AppRows::setFocusRow(int row) {
+    if (row == focusRow_) return;
+    if (focusRow_ >= 0) update(rowRect(std::size_t(focusRow_)));
+    focusRow_ = row;
+    if (row < 0) return;
+    update(rowRect(std::size_t(row)));
+    for (QWidget* w = parentWidget(); w; w = w->parentWidget()) {
+        if (auto* area = qobject_cast<QScrollArea*>(w)) {
+            const QRect r = rowRect(std::size_t(row));
+            area->ensureVisible(r.center().x(), r.center().y(), 0,
+                                r.height() / 2 + int(kAppRowsInset));
+            break;
         }
     }
+}
+
+void AppRows::keyPressEvent(QKeyEvent* event) {
+    const int count = int(apps_.size());
+    if (const auto to = steppedEntry(*event, focusRow_, count)) {
+        setFocusRow(*to);
+        return;
+    }
+    if (opensEntry(*event) || (event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier)) {
+        if (focusRow_ >= 0 && focusRow_ < count) model_.selectApp(apps_[std::size_t(focusRow_)]->node);
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void AppRows::focusInEvent(QFocusEvent* event) {
+    QWidget::focusInEvent(event);
+    int row = focusRow_;
+    if (row < 0) {
+        // The selected application's row, else the first.
+        row = apps_.empty() ? -1 : 0;
+        for (std::size_t i = 0; i < apps_.size(); ++i) {
+            if (model_.selectedApp() == apps_[i]->node) row = int(i);
+        }
+    }
+    focusRow_ = -1;
+    setFocusRow(row);
+}
+
+void AppRows::focusOutEvent(QFocusEvent* event) {
+    QWidget::focusOutEvent(event);
+    if (focusRow_ >= 0) update(rowRect(std::size_t(focusRow_)));
 }
 
 void AppRows::mouseMoveEvent(QMouseEvent* event) {
@@ -234,12 +257,12 @@ AppList::AppList(AppModel& model, QWidget* parent)
     : QWidget(parent),
       model_(model),
       filter_(new QLineEdit(this)),
-      sort_(new QToolButton(this)),
+      sort_(new SortButton(this)),
       scroll_(new QScrollArea(this)),
       rows_(new AppRows(model, nullptr)) {
     filter_->setFrame(false);
     filter_->setPlaceholderText(QStringLiteral("Filter apps"));
-    filter_->setFont(Fonts::system(13, W::semibold));
+    filter_->setFont(Fonts::field.font());
     filter_->setText(model_.appFilter());
     QPalette pal = filter_->palette();
     pal.setColor(QPalette::Base, Qt::transparent);
@@ -255,18 +278,22 @@ AppList::AppList(AppModel& model, QWidget* parent)
     sort_->setPopupMode(QToolButton::InstantPopup);
     sort_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     {
-        QPixmap glyph(QSize(28, 28));
-        glyph.setDevicePixelRatio(2);
+        const QSize icon(kAppSortIcon, kAppSortIcon);
+        QPixmap glyph(icon * kAppSortIconScale);
+        glyph.setDevicePixelRatio(kAppSortIconScale);
         glyph.fill(Qt::transparent);
         QPainter p(&glyph);
-        paintSymbol(p, QRectF(0, 0, 14, 14), QStringLiteral("arrow.up.arrow.down"), 13, Color::ink);
+        paintSymbol(p, QRectF(QPointF(0, 0), icon), QStringLiteral("arrow.up.arrow.down"),
+                    kAppSortPoints, Color::ink);
         p.end();
         sort_->setIcon(QIcon(glyph));
-        sort_->setIconSize(QSize(14, 14));
+        sort_->setIconSize(icon);
     }
-    sort_->setFont(Fonts::system(12, W::semibold));
+    sort_->setFont(Fonts::label.font());
     sort_->setMenu(new QMenu(sort_));
     connect(&model_, &AppModel::appSortChanged, this, &AppList::refreshSortMenu);
+    // "Last used" is offered only while some application's last use is known.
+    connect(&model_, &AppModel::appsChanged, this, &AppList::refreshSortMenu);
     refreshSortMenu();
 
     setBareContent(*scroll_, rows_, true);
@@ -277,7 +304,7 @@ void AppList::refreshSortMenu() {
     sort_->setText(rawValue(model_.appSort()));
     QMenu* menu = sort_->menu();
     menu->clear();
-    for (AppSort sort : allAppSorts()) {
+    for (AppSort sort : offeredAppSorts(model_.apps(), model_.appSort())) {
         QAction* action = menu->addAction(rawValue(sort));
         action->setCheckable(true);
         action->setChecked(sort == model_.appSort());
@@ -293,26 +320,34 @@ void AppList::refresh(bool current) {
 
 void AppList::resizeEvent(QResizeEvent*) {
     const QSize sortSize = sort_->sizeHint();
-    const int headerH = 10 + 30 + 10;
-    sort_->setGeometry(width() - 10 - sortSize.width(), (headerH - sortSize.height()) / 2,
-                       sortSize.width(), sortSize.height());
-    const int fieldRight = sort_->x() - 8;
-    filter_->setGeometry(10 + 10 + 11 + 6, 10, std::max(0, fieldRight - 10 - 10 - (10 + 11 + 6)),
-                         30);
-    scroll_->setGeometry(1, headerH + 1, width() - 2, std::max(0, height() - headerH - 1 - 18));
+    const int headerH = kAppListHeader;
+    sort_->setGeometry(width() - kAppFieldInset - sortSize.width(),
+                       (headerH - sortSize.height()) / 2, sortSize.width(), sortSize.height());
+    const int fieldRight = sort_->x() - kAppFieldSortGap;
+    // The text starts after the magnifier and stops as far from the field's end as the
+    // magnifier stands from its start.
+    const int textInset = kAppMagnifierInset + kAppMagnifierWidth + kAppMagnifierGap;
+    filter_->setGeometry(kAppFieldInset + textInset, kAppFieldInset,
+                         std::max(0, fieldRight - kAppFieldInset - textInset - kAppMagnifierInset),
+                         kAppFieldHeight);
+    scroll_->setGeometry(1, headerH + 1, width() - 2,
+                         std::max(0, height() - headerH - 1 - kAppListFoot));
 }
 
 void AppList::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
-    paintCard(p, QRectF(0, 0, width(), height() - 1), 18);
-    const QRectF field(10, 10, sort_->x() - 8 - 10, 30);
+    paintCard(p, QRectF(0, 0, width(), height() - 1), kCardRadius);
+    const QRectF field(kAppFieldInset, kAppFieldInset,
+                       sort_->x() - kAppFieldSortGap - kAppFieldInset, kAppFieldHeight);
     p.setPen(Qt::NoPen);
-    p.setBrush(Color::withOpacity(Color::ink, 0.06));
-    p.drawPath(roundedShape(field, 9));
-    paintSymbol(p, QRectF(field.left() + 10, field.top(), 11, field.height()),
-                QStringLiteral("magnifyingglass"), 12, Color::ink3);
-    p.fillRect(QRectF(0, 50, width(), 1), Color::line);
+    p.setBrush(Color::fieldFill);
+    p.drawPath(roundedShape(field, kAppFieldRadius));
+    paintSymbol(
+        p,
+        QRectF(field.left() + kAppMagnifierInset, field.top(), kAppMagnifierWidth, field.height()),
+        QStringLiteral("magnifyingglass"), kAppMagnifierPoints, Color::ink3);
+    p.fillRect(QRectF(0, kAppListHeader, width(), 1), Color::line);
 }
 
 // ---- Leftovers
@@ -321,6 +356,7 @@ LeftoverList::LeftoverList(AppModel& model, const InstalledApp& app, IndexRef in
                            QWidget* parent)
     : QWidget(parent), model_(model), app_(app), index_(std::move(index)) {
     setMouseTracking(true);
+    setFocusPolicy(index_ && !app_.leftovers.empty() ? Qt::TabFocus : Qt::NoFocus);
 }
 
 bool LeftoverList::showsEmptyText() const {
@@ -329,18 +365,20 @@ bool LeftoverList::showsEmptyText() const {
 
 std::vector<LeftoverList::Line> LeftoverList::lines() const {
     std::vector<Line> out;
-    double y = 16;
-    if (app_.leftovers.empty()) y += 20 + Fonts::lineHeight(emptyFont()) + 20 + 12;
+    double y = kLeftoverInset;
+    if (app_.leftovers.empty())
+        y += kLeftoverEmptyPad + Fonts::blurb.lineHeight() + kLeftoverEmptyPad + kKindGap;
     if (!index_) return out;
     bool firstGroup = true;
     for (const KindGroup& group : leftoverGroups(app_)) {
-        if (!firstGroup) y += 12;
+        if (!firstGroup) y += kKindGap;
         firstGroup = false;
-        out.push_back({QRectF(16, y, width() - 32, kindHeaderHeight()), group.kind, 0});
+        const double w = width() - 2 * kLeftoverInset;
+        out.push_back({QRectF(kLeftoverInset, y, w, kindHeaderHeight()), group.kind, 0});
         y += kindHeaderHeight();
         for (const Leftover* l : group.items) {
-            y += 4;
-            out.push_back({QRectF(16, y, width() - 32, leftoverRowHeight()), std::nullopt,
+            y += kLeftoverGap;
+            out.push_back({QRectF(kLeftoverInset, y, w, leftoverRowHeight()), std::nullopt,
                            std::size_t(l - app_.leftovers.data())});
             y += leftoverRowHeight();
         }
@@ -350,10 +388,11 @@ std::vector<LeftoverList::Line> LeftoverList::lines() const {
 
 double LeftoverList::heightFor() const {
     const std::vector<Line> all = lines();
-    const double contentEnd =
-        all.empty() ? 16 + (app_.leftovers.empty() ? 20 + Fonts::lineHeight(emptyFont()) + 20 : 0)
-                    : all.back().rect.bottom();
-    return contentEnd + 16;
+    const double emptyText = kLeftoverEmptyPad + Fonts::blurb.lineHeight() + kLeftoverEmptyPad;
+    const double contentEnd = all.empty()
+                                  ? kLeftoverInset + (app_.leftovers.empty() ? emptyText : 0)
+                                  : all.back().rect.bottom();
+    return contentEnd + kLeftoverInset;
 }
 
 QRectF LeftoverList::groupBoxRect(Leftover::Kind kind) const {
@@ -374,7 +413,8 @@ QRectF LeftoverList::rowRect(std::size_t leftover) const {
 
 QRectF LeftoverList::magnifierRect(std::size_t leftover) const {
     const QRectF r = rowRect(leftover);
-    return QRectF(r.right() - 8 - 16, r.top(), 16, r.height());
+    return QRectF(r.right() - kLeftoverPadH - kLeftoverMagnifierWidth, r.top(),
+                  kLeftoverMagnifierWidth, r.height());
 }
 
 QRectF LeftoverList::lockRect(std::size_t leftover) const {
@@ -382,18 +422,22 @@ QRectF LeftoverList::lockRect(std::size_t leftover) const {
     const Leftover& l = app_.leftovers[leftover];
     if (l.node >= index_->count()) return {};
     const QRectF r = rowRect(leftover);
-    const double sizeW = Fonts::tabularWidth(leftSizeFont(), Fmt::bytes(index_->size(l.node)));
-    const double sizeLeft = magnifierRect(leftover).left() - 10 - sizeW;
-    return QRectF(sizeLeft - 8 - 10, r.top(), 10, r.height());
+    const double sizeW =
+        Fonts::tabularWidth(Fonts::leftoverSize.font(), Fmt::bytes(index_->size(l.node)));
+    const double sizeLeft = magnifierRect(leftover).left() - kLeftoverSizeGap - sizeW;
+    return QRectF(sizeLeft - kLeftoverTextGap - kLeftoverLockWidth, r.top(), kLeftoverLockWidth,
+                  r.height());
 }
 
 void LeftoverList::paintEvent(QPaintEvent* event) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
     if (app_.leftovers.empty()) {
-        paintLine(p, QRectF(16, 16 + 20, width() - 32, Fonts::lineHeight(emptyFont())),
+        paintLine(p,
+                  QRectF(kLeftoverInset, kLeftoverInset + kLeftoverEmptyPad,
+                         width() - 2 * kLeftoverInset, Fonts::blurb.lineHeight()),
                   QStringLiteral("No leftovers found. Only the app itself will be removed."),
-                  emptyFont(), Color::ink2);
+                  Fonts::blurb.font(), Color::ink2);
     }
     if (!index_ || model_.index() != index_) return;
     const NodeSet& picked = model_.leftoverPicked();
@@ -417,12 +461,12 @@ void LeftoverList::paintEvent(QPaintEvent* event) {
             paintTickBox(p, QPointF(line.rect.left(), line.rect.center().y() - kTickSide / 2),
                          state, state == TickState::none ? 0 : 1);
             const QString size = Fmt::bytes(bytes);
-            const double sizeW = Fonts::tabularWidth(kindSizeFont(), size);
+            const double sizeW = Fonts::tabularWidth(Fonts::secondary.font(), size);
             paintLine(p,
-                      QRectF(line.rect.left() + kTickSide + 8, line.rect.top(),
-                             line.rect.width() - sizeW - 40, line.rect.height()),
-                      kindLabel(*line.group), kindFont(), Color::ink);
-            paintDigitsRight(p, line.rect, size, kindSizeFont(), Color::ink2);
+                      QRectF(line.rect.left() + kTickSide + kKindLabelGap, line.rect.top(),
+                             line.rect.width() - sizeW - kKindSizeRoom, line.rect.height()),
+                      kindLabel(*line.group), Fonts::kindTitle.font(), Color::ink);
+            paintDigitsRight(p, line.rect, size, Fonts::secondary.font(), Color::ink2);
             continue;
         }
         const Leftover& l = app_.leftovers[line.leftover];
@@ -431,33 +475,45 @@ void LeftoverList::paintEvent(QPaintEvent* event) {
         const bool hover = hover_ == int(k);
         if (hover) {
             p.setPen(Qt::NoPen);
-            p.setBrush(Color::withOpacity(Color::ink, 0.04));
-            p.drawPath(roundedShape(r, 8));
+            p.setBrush(Color::softFill);
+            p.drawPath(roundedShape(r, kItemRadius));
         }
         const bool on = picked.contains(l.node);
-        double x = r.left() + 8;
+        double x = r.left() + kLeftoverPadH;
         paintTickBox(p, QPointF(x, r.center().y() - kTickSide / 2),
                      on ? TickState::all : TickState::none, on ? 1 : 0);
-        x += kTickSide + 10;
+        x += kTickSide + kLeftoverTickGap;
         const QRectF mag = magnifierRect(line.leftover);
         const QString size = Fmt::bytes(index_->size(l.node));
-        const double sizeW = Fonts::tabularWidth(leftSizeFont(), size);
-        const QRectF sizeRect(mag.left() - 10 - sizeW, r.top(), sizeW, r.height());
-        double textRight = sizeRect.left() - 8;
+        const double sizeW = Fonts::tabularWidth(Fonts::leftoverSize.font(), size);
+        const QRectF sizeRect(mag.left() - kLeftoverSizeGap - sizeW, r.top(), sizeW, r.height());
+        double textRight = sizeRect.left() - kLeftoverTextGap;
         if (l.system) {
             const QRectF lock = lockRect(line.leftover);
-            textRight = lock.left() - 10;
-            paintSymbol(p, lock, QStringLiteral("lock.fill"), 11, Color::ink3);
+            textRight = lock.left() - kLeftoverLockGap;
+            paintSymbol(p, lock, QStringLiteral("lock.fill"), kLeftoverLockPoints, Color::ink3);
         }
-        const double nameH = Fonts::lineHeight(leftNameFont());
-        const double folderH = Fonts::lineHeight(leftFolderFont());
-        const double top = r.center().y() - (nameH + 1 + folderH) / 2;
+        const double nameH = Fonts::itemTitle.lineHeight();
+        const double folderH = Fonts::itemDetail.lineHeight();
+        const double top = r.center().y() - (nameH + kLeftoverLineGap + folderH) / 2;
         paintLine(p, QRectF(x, top, textRight - x, nameH), text(index_->name(l.node)),
-                  leftNameFont(), Color::ink, Qt::ElideMiddle);
-        paintLine(p, QRectF(x, top + nameH + 1, textRight - x, folderH),
-                  parentLine(*index_, l.node, home), leftFolderFont(), Color::ink3, Qt::ElideLeft);
-        paintDigitsRight(p, sizeRect, size, leftSizeFont(), Color::ink2);
-        if (hover) paintSymbol(p, mag, QStringLiteral("magnifyingglass"), 13, Color::ink3);
+                  Fonts::itemTitle.font(), Color::ink, Qt::ElideMiddle);
+        paintLine(p, QRectF(x, top + nameH + kLeftoverLineGap, textRight - x, folderH),
+                  parentLine(*index_, l.node, home), Fonts::itemDetail.font(), Color::ink3,
+                  Qt::ElideLeft);
+        paintDigitsRight(p, sizeRect, size, Fonts::leftoverSize.font(), Color::ink2);
+        const bool focused = hasFocus() && focusLine_ == int(k);
+        // The magnifier shows while the pointer or the keyboard's place is on the row.
+        if (hover || focused)
+            paintSymbol(p, mag, QStringLiteral("magnifyingglass"), kLeftoverMagnifierPoints,
+                        Color::ink3);
+    }
+    if (hasFocus() && focusLine_ >= 0 && focusLine_ < int(all.size())) {
+        const Line& line = all[std::size_t(focusLine_)];
+        const QRectF ring =
+            line.group ? line.rect.adjusted(-kKindRingH, -kKindRingV, kKindRingH, kKindRingV)
+                       : line.rect;
+        paintFocusRing(p, roundedShape(ring, kItemRadius));
     }
 }
 
@@ -490,21 +546,7 @@ void LeftoverList::mouseReleaseEvent(QMouseEvent* event) {
             const QRectF box(line.rect.left(), line.rect.center().y() - kTickSide / 2, kTickSide,
                              kTickSide);
             if (!box.contains(pos)) continue;
-            const auto groups = leftoverGroups(app_);
-            const auto group = std::find_if(groups.begin(), groups.end(), [&](const KindGroup& g) {
-                return g.kind == *line.group;
-            });
-            NodeSet picked = model_.leftoverPicked();
-            const bool every =
-                std::all_of(group->items.begin(), group->items.end(),
-                            [&](const Leftover* l) { return picked.contains(l->node); });
-            for (const Leftover* l : group->items) {
-                if (every)
-                    picked.erase(l->node);
-                else
-                    picked.insert(l->node);
-            }
-            model_.setLeftoverPicked(std::move(picked));
+            flipGroup(*line.group);
             return;
         }
         if (!line.rect.contains(pos)) continue;
@@ -513,11 +555,73 @@ void LeftoverList::mouseReleaseEvent(QMouseEvent* event) {
             revealNode(model_, node);
             return;
         }
-        NodeSet picked = model_.leftoverPicked();
-        if (!picked.erase(node)) picked.insert(node);
-        model_.setLeftoverPicked(std::move(picked));
+        flipLeftover(node);
         return;
     }
+}
+
+void LeftoverList::flipGroup(Leftover::Kind kind) {
+    const auto groups = leftoverGroups(app_);
+    const auto group =
+        std::find_if(groups.begin(), groups.end(), [&](const KindGroup& g) { return g.kind == kind; });
+    if (group == groups.end()) return;
+    NodeSet picked = model_.leftoverPicked();
+    const bool every = std::all_of(group->items.begin(), group->items.end(),
+                                   [&](const Leftover* l) { return picked.contains(l->node); });
+    for (const Leftover* l : group->items) {
+        if (every)
+            picked.erase(l->node);
+        else
+            picked.insert(l->node);
+    }
+    model_.setLeftoverPicked(std::move(picked));
+}
+
+void LeftoverList::flipLeftover(NodeId node) {
+    NodeSet picked = model_.leftoverPicked();
+    if (!picked.erase(node)) picked.insert(node);
+    model_.setLeftoverPicked(std::move(picked));
+}
+
+void LeftoverList::keyPressEvent(QKeyEvent* event) {
+    const std::vector<Line> all = lines();
+    if (const auto to = steppedEntry(*event, focusLine_, int(all.size()))) {
+        focusLine_ = *to;
+        const QRectF r = all[std::size_t(*to)].rect;
+        for (QWidget* w = parentWidget(); w; w = w->parentWidget()) {
+            if (auto* area = qobject_cast<QScrollArea*>(w)) {
+                area->ensureVisible(int(r.center().x()), int(r.center().y()), 0, int(r.height()));
+                break;
+            }
+        }
+        update();
+        return;
+    }
+    const bool space = event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier;
+    if (!space && !opensEntry(*event)) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    if (!current() || focusLine_ < 0 || focusLine_ >= int(all.size())) return;
+    const Line& line = all[std::size_t(focusLine_)];
+    if (line.group) {
+        flipGroup(*line.group);
+    } else if (space) {
+        flipLeftover(app_.leftovers[line.leftover].node);
+    } else {
+        revealNode(model_, app_.leftovers[line.leftover].node);
+    }
+}
+
+void LeftoverList::focusInEvent(QFocusEvent* event) {
+    QWidget::focusInEvent(event);
+    if (focusLine_ < 0 && !lines().empty()) focusLine_ = 0;
+    update();
+}
+
+void LeftoverList::focusOutEvent(QFocusEvent* event) {
+    QWidget::focusOutEvent(event);
+    update();
 }
 
 // ---- Detail
@@ -583,31 +687,56 @@ void AppDetail::refresh() {
     update();
 }
 
+double AppDetail::badgeHeight() const {
+    return badgeSize(QStringLiteral("X"), Fonts::badge.font(), kDetailBadgePadH, kDetailBadgePadV)
+        .height();
+}
+
+double AppDetail::headerTextsHeight() const {
+    return Fonts::detailTitle.lineHeight() + kDetailLineGap + Fonts::secondary.lineHeight() +
+           kDetailLineGap + badgeHeight();
+}
+
 double AppDetail::headerHeight() const {
-    const double texts = Fonts::lineHeight(nameFont()) + 4 + Fonts::lineHeight(identityFont()) + 4 +
-                         badgeSize(QStringLiteral("X"), badgeFont(), 7, 3).height();
-    return 18 + std::max(64.0, texts) + 18;
+    return kDetailPad + std::max(kDetailIconSide, headerTextsHeight()) + kDetailPad;
 }
 
 double AppDetail::factsHeight() const {
-    return 8 + Fonts::lineHeight(factTitleFont()) + 2 + Fonts::lineHeight(factValueFont()) + 8 + 14;
+    return kFactPadV + Fonts::factTitle.lineHeight() + kFactLineGap +
+           Fonts::factValue.lineHeight() + kFactPadV + kFactGap;
+}
+
+double AppDetail::noteBesideKeys() const {
+    return width() - kFootPad - uninstall_->sizeHint().width() - kFootKeyGap -
+           reveal_->sizeHint().width() - kFootKeyGap - kFootPad;
+}
+
+double AppDetail::noteWidth() const {
+    return footerStacked() ? width() - 2 * kFootPad : noteBesideKeys();
+}
+
+bool AppDetail::footerStacked() const {
+    // Too narrow a column for the note beside the keys (a small window): it goes above them.
+    return noteBesideKeys() < kFootNoteLeast;
 }
 
 int AppDetail::footnoteLines() const {
-    const double noteW = width() - 16 - uninstall_->sizeHint().width() - 12 -
-                         reveal_->sizeHint().width() - 12 - 16;
+    const double noteW = noteWidth();
     if (noteW <= 0) return 1;
-    const QRectF needed = QFontMetricsF(footFont()).boundingRect(
-        QRectF(0, 0, noteW, 1e6), Qt::TextWordWrap, footnote());
-    const int lines = int(std::ceil(needed.height() / Fonts::lineHeight(footFont()) - 0.01));
-    return std::clamp(lines, 1, 3);
+    const QRectF needed = QFontMetricsF(Fonts::secondary.font())
+                              .boundingRect(QRectF(0, 0, noteW, 1e6), Qt::TextWordWrap, footnote());
+    // A hair under a whole line is that line.
+    const int lines = int(std::ceil(needed.height() / Fonts::secondary.lineHeight() - 0.01));
+    return std::clamp(lines, 1, kFootNoteLines);
 }
 
 double AppDetail::footerHeight() const {
-    const double lh = Fonts::lineHeight(footFont());
+    const double lh = Fonts::secondary.lineHeight();
     const int lines = footnoteLines() + (showsPasswordNote() ? 1 : 0);
-    const double texts = std::max(2 * lh + 2, lines * lh + (lines - 1) * 2);
-    return 16 + std::max(texts, double(uninstall_->sizeHint().height())) + 16;
+    const double texts = std::max(2 * lh + kFootLineGap, lines * lh + (lines - 1) * kFootLineGap);
+    if (footerStacked())
+        return kFootPad + texts + kFootKeyGap + uninstall_->sizeHint().height() + kFootPad;
+    return kFootPad + std::max(texts, double(uninstall_->sizeHint().height())) + kFootPad;
 }
 
 void AppDetail::resizeEvent(QResizeEvent*) {
@@ -617,88 +746,81 @@ void AppDetail::resizeEvent(QResizeEvent*) {
     leftovers_->resize(width() - 2, int(std::ceil(std::max(leftovers_->heightFor(), 1.0))));
     const QSize u = uninstall_->sizeHint();
     const QSize r = reveal_->sizeHint();
-    const double mid = height() - 1 - footerHeight() / 2;
-    uninstall_->setGeometry(int(width() - 16 - u.width()), int(mid - u.height() / 2.0), u.width(),
-                            u.height());
-    reveal_->setGeometry(uninstall_->x() - 12 - r.width(), int(mid - r.height() / 2.0), r.width(),
-                         r.height());
+    const double mid = footerStacked() ? height() - 1 - kFootPad - u.height() / 2.0
+                                       : height() - 1 - footerHeight() / 2;
+    uninstall_->setGeometry(int(width() - kFootPad - u.width()), int(mid - u.height() / 2.0),
+                            u.width(), u.height());
+    reveal_->setGeometry(uninstall_->x() - int(kFootKeyGap) - r.width(),
+                         int(mid - r.height() / 2.0), r.width(), r.height());
 }
 
 void AppDetail::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
-    paintCard(p, QRectF(0, 0, width(), height() - 1), 18);
+    paintCard(p, QRectF(0, 0, width(), height() - 1), kCardRadius);
     const double headH = headerHeight();
     // Header: icon, texts, read-out.
-    AppIcon::paint(p, QPointF(18, headH / 2 - 32), 64, QString::fromStdString(app_.path));
-    const double sizeW = sizeTextWidth(remove_.bytes(), 22);
-    const QFont rf = removeFont();
-    const double readW =
-        std::max(sizeW, QFontMetricsF(rf).horizontalAdvance(QStringLiteral("TO REMOVE"))) + 24;
-    const double readH =
-        8 + Fonts::lineHeight(Fonts::system(22, W::bold)) + 1 + Fonts::lineHeight(rf) + 8;
-    const QRectF read(width() - 18 - readW, headH / 2 - readH / 2, readW, readH);
-    paintScreen(p, read, 11);
-    paintSizeText(p,
-                  QPointF(read.right() - 12 - sizeW,
-                          read.top() + 8 + QFontMetricsF(Fonts::system(22, W::bold)).ascent()),
-                  remove_, 22, Color::screenGlow, Color::withOpacity(Color::screenGlow, 0.7));
-    paintLine(
-        p,
-        QRectF(read.left() + 12, read.top() + 8 + Fonts::lineHeight(Fonts::system(22, W::bold)) + 1,
-               read.width() - 24, Fonts::lineHeight(rf)),
-        QStringLiteral("TO REMOVE"), rf, Color::withOpacity(Qt::white, 0.4), Qt::ElideNone,
-        Qt::AlignRight | Qt::AlignVCenter);
-    const double textX = 18 + 64 + 16;
-    const double textW = read.left() - 16 - textX;
-    const double badgeH = badgeSize(QStringLiteral("X"), badgeFont(), 7, 3).height();
-    const double textsH =
-        Fonts::lineHeight(nameFont()) + 4 + Fonts::lineHeight(identityFont()) + 4 + badgeH;
-    double y = headH / 2 - textsH / 2;
-    paintLine(p, QRectF(textX, y, textW, Fonts::lineHeight(nameFont())), text(app_.name),
-              nameFont(), Color::ink);
-    y += Fonts::lineHeight(nameFont()) + 4;
-    for (const IdentityPiece& piece : identityPieces(app_, identityFont(), textW)) {
-        paintLine(p, QRectF(textX + piece.x, y, textW - piece.x, Fonts::lineHeight(identityFont())),
-                  piece.text, identityFont(), Color::ink2, Qt::ElideNone);
+    paintAppIcon(p, QPointF(kDetailPad, headH / 2 - kDetailIconSide / 2), kDetailIconSide, app_);
+    const QString toRemove = QStringLiteral("TO REMOVE");
+    const QSizeF readSize =
+        readoutSize(toRemove, remove_.bytes(), kRemoveSize, ReadoutCaption::below);
+    const QRectF read(width() - kDetailPad - readSize.width(), headH / 2 - readSize.height() / 2,
+                      readSize.width(), readSize.height());
+    paintReadout(p, read, toRemove, remove_, kRemoveSize, ReadoutCaption::below);
+    const double textX = kDetailPad + kDetailIconSide + kDetailIconGap;
+    const double textW = read.left() - kDetailIconGap - textX;
+    const double lh = Fonts::detailTitle.lineHeight();
+    const double identityH = Fonts::secondary.lineHeight();
+    double y = headH / 2 - headerTextsHeight() / 2;
+    paintLine(p, QRectF(textX, y, textW, lh), text(app_.name), Fonts::detailTitle.font(),
+              Color::ink);
+    y += lh + kDetailLineGap;
+    for (const IdentityPiece& piece : identityPieces(app_, Fonts::secondary.font(), textW)) {
+        paintLine(p, QRectF(textX + piece.x, y, textW - piece.x, identityH), piece.text,
+                  Fonts::secondary.font(), Color::ink2, Qt::ElideNone);
     }
-    y += Fonts::lineHeight(identityFont()) + 4;
+    y += identityH + kDetailLineGap;
     double bx = textX;
     const auto badge = [&](const QString& label, const QString& symbol) {
-        bx += paintBadge(p, QPointF(bx, y), label, badgeFont(), Color::ink2,
-                         Color::withOpacity(Color::ink, 0.06), 7, 3, symbol)
+        bx += paintBadge(p, QPointF(bx, y), label, Fonts::badge.font(), Color::ink2,
+                         Color::fieldFill, kDetailBadgePadH, kDetailBadgePadV, symbol)
                   .width() +
-              6;
+              kDetailBadgeGap;
     };
     if (app_.appStore) badge(QStringLiteral("App Store"), QStringLiteral("bag.fill"));
     if (app_.homebrew) badge(QStringLiteral("Homebrew"), QStringLiteral("mug.fill"));
     if (running_) badge(QStringLiteral("Open now"), QStringLiteral("circle.fill"));
 
-    // Facts.
+    // Facts; without a known last use, the first two share the row.
     const QDateTime now = QDateTime::currentDateTime();
-    const QString facts[3][2] = {{QStringLiteral("App"), Fmt::bytes(app_.appSize)},
-                                 {QStringLiteral("Left around your computer"), leftoverFact(app_)},
-                                 {QStringLiteral("Last used"), lastUsedFact(app_, now)}};
-    const double factW = (width() - 36 - 2 * 14) / 3;
-    const double factH = factsHeight() - 14;
-    for (int i = 0; i < 3; ++i) {
-        const QRectF tile(18 + i * (factW + 14), headH, factW, factH);
+    const QString facts[][2] = {{QStringLiteral("App"), Fmt::bytes(app_.appSize)},
+                                {QStringLiteral("Left around your computer"), leftoverFact(app_)},
+                                {QStringLiteral("Last used"), lastUsedFact(app_, now)}};
+    const int factCount = int(std::size(facts)) - (app_.lastUsedKnown ? 0 : 1);
+    // Tiles of whole points.
+    const double factW =
+        std::trunc((width() - 2 * kDetailPad - (factCount - 1) * kFactGap) / factCount);
+    const double factH = factsHeight() - kFactGap;
+    const double titleH = Fonts::factTitle.lineHeight();
+    for (int i = 0; i < factCount; ++i) {
+        const QRectF tile(kDetailPad + i * (factW + kFactGap), headH, factW, factH);
         p.setPen(Qt::NoPen);
-        p.setBrush(Color::withOpacity(Color::ink, 0.04));
-        p.drawPath(roundedShape(tile, 10));
+        p.setBrush(Color::softFill);
+        p.drawPath(roundedShape(tile, kFactRadius));
         paintLine(p,
-                  QRectF(tile.left() + 12, tile.top() + 8, tile.width() - 24,
-                         Fonts::lineHeight(factTitleFont())),
-                  facts[i][0], factTitleFont(), Color::ink3);
-        const QRectF valueRect(tile.left() + 12,
-                               tile.top() + 8 + Fonts::lineHeight(factTitleFont()) + 2,
-                               tile.width() - 24, Fonts::lineHeight(factValueFont()));
+                  QRectF(tile.left() + kFactPadH, tile.top() + kFactPadV,
+                         tile.width() - 2 * kFactPadH, titleH),
+                  facts[i][0], Fonts::factTitle.font(), Color::ink3);
+        const QRectF valueRect(tile.left() + kFactPadH,
+                               tile.top() + kFactPadV + titleH + kFactLineGap,
+                               tile.width() - 2 * kFactPadH, Fonts::factValue.lineHeight());
         p.save();
         p.setClipRect(valueRect);
-        const QFontMetricsF fm(factValueFont());
+        const QFontMetricsF fm(Fonts::factValue.font());
         p.setPen(Color::ink);
-        Fonts::drawTabular(p, QPointF(valueRect.left(), valueRect.top() + fm.ascent()),
-                           factValueFont(), facts[i][1]);
+        Fonts::drawTabular(
+            p, QPointF(valueRect.left(), valueRect.top() + fm.ascent()), Fonts::factValue.font(),
+            Fonts::elidedTabular(Fonts::factValue.font(), facts[i][1], valueRect.width()));
         p.restore();
     }
     const double lineTop = headH + factsHeight();
@@ -707,21 +829,25 @@ void AppDetail::paintEvent(QPaintEvent*) {
     p.fillRect(QRectF(0, footTop - 1, width(), 1), Color::line);
 
     // Footer notes.
-    const double noteW = reveal_->x() - 12 - 16;
-    const double lh = Fonts::lineHeight(footFont());
+    const double noteW = noteWidth();
+    const double noteLh = Fonts::secondary.lineHeight();
     const bool lock = showsPasswordNote();
     // The note wraps rather than being cut: it says what happens to the user's files.
-    const double noteH = footnoteLines() * lh;
-    double ny = footTop + footerHeight() / 2 - (lock ? (noteH + 2 + lh) / 2 : noteH / 2);
-    p.setFont(footFont());
+    const double noteH = footnoteLines() * noteLh;
+    double ny = footerStacked() ? footTop + kFootPad
+                                : footTop + footerHeight() / 2 -
+                                      (lock ? (noteH + kFootLineGap + noteLh) / 2 : noteH / 2);
+    p.setFont(Fonts::secondary.font());
     p.setPen(Color::ink2);
-    p.drawText(QRectF(16, ny, noteW, noteH), Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
+    p.drawText(QRectF(kFootPad, ny, noteW, noteH), Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
                footnote());
     if (lock) {
-        ny += noteH + 2;
-        paintSymbol(p, QRectF(16, ny, 12, lh), QStringLiteral("lock.fill"), 11, Color::ink2);
-        paintLine(p, QRectF(16 + 16, ny, noteW - 16, lh),
-                  QStringLiteral("Some items need your password."), footFont(), Color::ink2);
+        ny += noteH + kFootLineGap;
+        paintSymbol(p, QRectF(kFootPad, ny, kFootLockWidth, noteLh), QStringLiteral("lock.fill"),
+                    kFootLockPoints, Color::ink2);
+        paintLine(p, QRectF(kFootPad + kFootLockStep, ny, noteW - kFootLockStep, noteLh),
+                  QStringLiteral("Some items need your password."), Fonts::secondary.font(),
+                  Color::ink2);
     }
 }
 
@@ -732,7 +858,7 @@ AppsView::AppsView(AppModel& model, QWidget* parent)
       model_(model),
       running_(new RunningCheck(model, this)),
       list_(new AppList(model, this)),
-      placeholder_(new Panel(18, this)) {
+      placeholder_(new Panel(kCardRadius, this)) {
     loading_ = new LoadingState(QString(), 0, placeholder_);
     connect(running_, &RunningCheck::changed, this, [this] {
         if (detail_) detail_->setRunning(selectedRunning());
@@ -794,8 +920,7 @@ QString AppsView::placeholderText() const {
 void AppsView::refresh() {
     list_->refresh(current());
     const bool loading = model_.appsLoading();
-    loading_->setText(loading ? QStringLiteral("Finding your apps and what they left around\u2026")
-                              : QStringLiteral("Pick an app"));
+    loading_->setText(appsPlaceholder(loading, current() && model_.apps().empty()));
     loading_->setSpinning(loading);
 }
 
@@ -813,6 +938,9 @@ void AppsView::rebuildDetail() {
     if (detail_ && app && detail_->app() == *app && model_.index()) {
         detail_->refresh();
         retitle();
+        // The list was loaded again (or the index refreshed): whether the application runs
+        // is asked again too, so "Open now" does not keep an old answer.
+        checkRunning();
         return;
     }
     delete detail_;
@@ -835,15 +963,20 @@ void AppsView::showEvent(QShowEvent*) {
 }
 
 void AppsView::resizeEvent(QResizeEvent*) {
-    const QRect area(22, 0, std::max(0, width() - 44), std::max(0, height() - 22));
-    list_->setGeometry(area.left(), area.top(), int(kListWidth), area.height());
-    const QRect rest(area.left() + int(kListWidth) + 16, area.top(),
-                     std::max(0, area.width() - int(kListWidth) - 16), area.height());
+    const QRect area(kScreenSide, 0, std::max(0, width() - 2 * kScreenSide),
+                     std::max(0, height() - kScreenSide));
+    // In a small window the list gives up width, down to its least, so the detail keeps its keys.
+    const int listW =
+        int(std::clamp(area.width() - kAppCardGap - kAppDetailLeast, kAppListLeast, kAppListWidth));
+    list_->setGeometry(area.left(), area.top(), listW, area.height());
+    const QRect rest(area.left() + listW + kAppCardGap, area.top(),
+                     std::max(0, area.width() - listW - kAppCardGap), area.height());
     if (detail_) detail_->setGeometry(rest);
     placeholder_->setGeometry(rest);
     loading_->setGeometry(0, 0, rest.width(), rest.height());
-    const double top = rest.height() / 2.0 - 30;
-    loading_->setGeometry(0, int(top), rest.width(), 60);
+    // Room below the spinner for the empty state's wrapped lines.
+    const double top = rest.height() / 2.0 - kAppPlaceholderRise;
+    loading_->setGeometry(0, int(top), rest.width(), kAppPlaceholderHeight);
 }
 
 void AppsView::retitle() {

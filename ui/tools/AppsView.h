@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "model/app/AppModel.h"
-#include "ui/theme/Display.h"
+#include "ui/theme/SizeText.h"
 #include "ui/tools/Generation.h"
 #include "ui/tools/RunningCheck.h"
 
@@ -23,7 +23,9 @@ class LoadingState;
 
 // The application rows of the list: icon, name, use line, total and leftover data, the selected
 // one drawn as a raised warm key. A click selects (again) through AppModel::selectApp. Only the
-// rows inside the repainted region are drawn.
+// rows inside the repainted region are drawn. From the keyboard (it takes the focus with Tab,
+// its place on the selected row to begin with): Up, Down, Home, End, Page Up and Page Down move
+// between rows, Enter or Space selects the row.
 class AppRows : public QWidget {
     Q_OBJECT
 public:
@@ -34,19 +36,26 @@ public:
     const AppRefs& apps() const { return apps_; }
     QRect rowRect(std::size_t row) const;
     static double rowHeight();
+    // The row with the keyboard's place, or -1.
+    int focusRow() const { return focusRow_; }
 
 protected:
     void paintEvent(QPaintEvent*) override;
     void mouseMoveEvent(QMouseEvent*) override;
     void leaveEvent(QEvent*) override;
     void mouseReleaseEvent(QMouseEvent*) override;
+    void keyPressEvent(QKeyEvent*) override;
+    void focusInEvent(QFocusEvent*) override;
+    void focusOutEvent(QFocusEvent*) override;
 
 private:
     std::optional<std::size_t> rowAt(QPointF pos) const;
+    void setFocusRow(int row);
 
     AppModel& model_;
     AppRefs apps_;
     std::optional<std::size_t> hover_;
+    int focusRow_ = -1;
     class BusySpinner* spinner_;
 };
 
@@ -76,7 +85,9 @@ private:
 
 // The leftovers of the detail by kind: a tick box per kind (all, some, none of its items) and a
 // row per leftover with its box, name, folder, lock, size and magnifier. A click on a row outside
-// the magnifier flips its tick; the magnifier reveals it.
+// the magnifier flips its tick; the magnifier reveals it. From the keyboard (it takes the focus
+// with Tab): Up, Down, Home and End move between the kinds' boxes and the rows, Space flips the
+// box or the row's tick, Enter reveals a row's item (or flips a kind's box).
 class LeftoverList : public QWidget {
     Q_OBJECT
 public:
@@ -98,6 +109,9 @@ protected:
     void mouseMoveEvent(QMouseEvent*) override;
     void leaveEvent(QEvent*) override;
     void mouseReleaseEvent(QMouseEvent*) override;
+    void keyPressEvent(QKeyEvent*) override;
+    void focusInEvent(QFocusEvent*) override;
+    void focusOutEvent(QFocusEvent*) override;
 
 private:
     struct Line {
@@ -106,11 +120,16 @@ private:
         std::size_t leftover = 0;             // else this leftover
     };
     std::vector<Line> lines() const;
+    // A kind's box: ticks every leftover of the kind, or unticks them all when all are ticked.
+    void flipGroup(Leftover::Kind kind);
+    void flipLeftover(NodeId node);
+    bool current() const { return index_ && model_.index() == index_; }
 
     AppModel& model_;
     InstalledApp app_;
     IndexRef index_;
     int hover_ = -1;
+    int focusLine_ = -1;  // the line with the keyboard's place
 };
 
 // The detail card of one application: header with icon, name, identity line, badges and the
@@ -140,11 +159,19 @@ protected:
     void resizeEvent(QResizeEvent*) override;
 
 private:
+    double badgeHeight() const;
+    // The name, the identity line and the badges, one under the other.
+    double headerTextsHeight() const;
     double headerHeight() const;
     double factsHeight() const;
     double footerHeight() const;
-    // Lines the footnote wraps to beside the footer keys (at most three).
+    // Lines the footnote wraps to beside (or above) the footer keys (at most three).
     int footnoteLines() const;
+    // The note goes above the keys when the detail is too narrow for it beside them.
+    bool footerStacked() const;
+    double noteWidth() const;
+    // The room the note would have beside the keys.
+    double noteBesideKeys() const;
 
     AppModel& model_;
     InstalledApp app_;

@@ -3,6 +3,7 @@
 #include <QContextMenuEvent>
 #include <QDesktopServices>
 #include <QMessageBox>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
@@ -20,10 +21,16 @@
 #include "ui/results/ItemMenu.h"
 #include "ui/results/ResultsPaint.h"
 #include "ui/theme/Colors.h"
-#include "ui/theme/Display.h"
 #include "ui/theme/Fonts.h"
+#include "ui/theme/Glyph.h"
 #include "ui/theme/Keys.h"
+#include "ui/theme/LED.h"
+#include "ui/theme/Metrics.h"
+#include "ui/theme/Panel.h"
+#include "ui/theme/Screen.h"
 #include "ui/theme/ShownText.h"
+#include "ui/theme/SizeText.h"
+#include "ui/tools/CleanMetrics.h"
 #include "ui/tools/TickBox.h"
 #include "ui/tools/ToolsBusy.h"
 #include "ui/tools/ToolsPaint.h"
@@ -32,72 +39,26 @@
 namespace tamrel {
 namespace {
 
-using W = Fonts::Weight;
-
-constexpr double kSide = 22;
-constexpr double kSpacing = 14;
-constexpr double kBottom = 110;
-constexpr double kRowGap = 1;
 constexpr Spring kExpandSpring{0.3, 0.85};
 
-const QFont& headTitleFont() {
-    static const QFont font = Fonts::system(20, W::bold, -0.5);
-    return font;
-}
-const QFont& headLineFont() {
-    static const QFont font = Fonts::system(13, W::medium);
-    return font;
-}
-const QFont& tickedFont() {
-    static const QFont font = Fonts::mono(9, W::semibold, 0.8);
-    return font;
-}
-const QFont& noteFont() {
-    static const QFont font = Fonts::system(12, W::medium);
-    return font;
-}
-const QFont& groupTitleFont() {
-    static const QFont font = Fonts::system(15, W::bold);
-    return font;
-}
-const QFont& riskFont() {
-    static const QFont font = Fonts::system(10.5, W::semibold);
-    return font;
-}
-const QFont& blurbFont() {
-    static const QFont font = Fonts::system(12, W::medium);
-    return font;
-}
-const QFont& countFont() {
-    static const QFont font = Fonts::system(11, W::medium);
-    return font;
-}
-const QFont& rowNameFont() {
-    static const QFont font = Fonts::system(12.5, W::semibold);
-    return font;
-}
-const QFont& rowSubFont() {
-    static const QFont font = Fonts::system(11, W::medium);
-    return font;
-}
-const QFont& rowSizeFont() {
-    static const QFont font = Fonts::system(12.5, W::bold);
-    return font;
-}
-
 double rowHeight() {
-    return 6 +
-           std::max(22.0, Fonts::lineHeight(rowNameFont()) + 2 + Fonts::lineHeight(rowSubFont())) +
-           6;
+    return kCleanRowPadV +
+           std::max(kCleanIcon, Fonts::itemTitle.lineHeight() + kCleanLineGap +
+                                    Fonts::itemDetail.lineHeight()) +
+           kCleanRowPadV;
 }
 
 // The display of the header: "N TICKED" over the ticked size.
+QString tickedLine(std::size_t count) {
+    return QString::number(count) + QStringLiteral(" TICKED");
+}
 QSizeF tickedDisplaySize(std::size_t count, std::uint64_t bytes) {
-    const QString line = QString::number(count) + QStringLiteral(" TICKED");
-    const double w =
-        std::max(QFontMetricsF(tickedFont()).horizontalAdvance(line), sizeTextWidth(bytes, 20));
-    return QSizeF(w + 24, 8 + Fonts::lineHeight(tickedFont()) + 1 +
-                              Fonts::lineHeight(Fonts::system(20, W::bold)) + 8);
+    return readoutSize(tickedLine(count), bytes, kTickedSize, ReadoutCaption::above);
+}
+
+// The header's titles: "Clean up" over the line of what was found.
+double headTextsHeight() {
+    return Fonts::screenTitle.lineHeight() + kTitleGap + Fonts::subtitle.lineHeight();
 }
 
 std::string homePath() {
@@ -116,19 +77,22 @@ bool openTrash(const std::function<bool(const QUrl&)>& open) {
 TextButton::TextButton(const QString& text, QWidget* parent) : QAbstractButton(parent) {
     setText(text);
     setCursor(Qt::PointingHandCursor);
-    setFocusPolicy(Qt::NoFocus);
+    setFocusPolicy(Qt::TabFocus);
 }
 
 QSize TextButton::sizeHint() const {
-    const QFont f = Fonts::system(12, W::semibold);
-    return QSize(int(std::ceil(QFontMetricsF(f).horizontalAdvance(text()))) + 2,
-                 int(std::ceil(Fonts::lineHeight(f))));
+    const QFont f = Fonts::label.font();
+    return QSize(
+        int(std::ceil(QFontMetricsF(f).horizontalAdvance(text()))) + kLinkSlack + 2 * kPadH,
+        int(std::ceil(Fonts::lineHeight(f))) + 2 * kPadV);
 }
 
 void TextButton::paintEvent(QPaintEvent*) {
     QPainter p(this);
-    p.setOpacity(isDown() ? 0.6 : 1);
-    paintLine(p, rect(), text(), Fonts::system(12, W::semibold), Color::tangerine);
+    p.setOpacity(isDown() ? kLinkHeldOpacity : 1);
+    paintLine(p, rect().adjusted(kPadH, kPadV, -kPadH, -kPadV), text(), Fonts::label.font(),
+              Color::tangerine);
+    if (hasFocus()) paintFocusRing(p, roundedShape(QRectF(rect()), kLinkRingRadius));
 }
 
 // ---- Header
@@ -147,11 +111,10 @@ CleanHeader::CleanHeader(AppModel& model, QWidget* parent)
 }
 
 double CleanHeader::heightFor() const {
-    const double texts = Fonts::lineHeight(headTitleFont()) + 4 + Fonts::lineHeight(headLineFont());
-    const double row =
-        std::max({texts, tickedDisplaySize(0, 0).height(), double(clean_->sizeHint().height())});
-    double h = 18 + row + 18;
-    if (trashNote(model_.trashSize())) h += 12 + Fonts::lineHeight(noteFont());
+    const double row = std::max(
+        {headTextsHeight(), tickedDisplaySize(0, 0).height(), double(clean_->sizeHint().height())});
+    double h = kHeaderPad + row + kHeaderPad;
+    if (trashNote(model_.trashSize())) h += kTrashNoteGap + Fonts::secondary.lineHeight();
     return h + 1;
 }
 
@@ -180,58 +143,46 @@ void CleanHeader::refresh() {
 void CleanHeader::resizeEvent(QResizeEvent*) {
     const QSize key = clean_->sizeHint();
     const double rowH =
-        std::max({Fonts::lineHeight(headTitleFont()) + 4 + Fonts::lineHeight(headLineFont()),
-                  tickedDisplaySize(0, 0).height(), double(key.height())});
-    clean_->setGeometry(int(width() - 18 - key.width()), int(18 + (rowH - key.height()) / 2),
-                        key.width(), key.height());
+        std::max({headTextsHeight(), tickedDisplaySize(0, 0).height(), double(key.height())});
+    clean_->setGeometry(int(width() - kHeaderPad - key.width()),
+                        int(kHeaderPad + (rowH - key.height()) / 2), key.width(), key.height());
     const QSize link = openTrash_->sizeHint();
-    openTrash_->setGeometry(int(width() - 18 - link.width()), int(18 + rowH + 12), link.width(),
-                            link.height());
+    // Its text lines up with the card's padding; the ring's room lies outside it.
+    openTrash_->setGeometry(int(width() - kHeaderPad - link.width() + TextButton::kPadH),
+                            int(kHeaderPad + rowH + kTrashNoteGap - TextButton::kPadV),
+                            link.width(), link.height());
 }
 
 void CleanHeader::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
-    paintCard(p, QRectF(0, 0, width(), height() - 1), 18);
+    paintCard(p, QRectF(0, 0, width(), height() - 1), kCardRadius);
     const std::uint64_t found = found_;
     const std::size_t n = tickedCount_;
     const std::uint64_t ticked = ticked_.bytes();
     const QSizeF display = tickedDisplaySize(n, ticked);
-    const double rowH =
-        std::max({Fonts::lineHeight(headTitleFont()) + 4 + Fonts::lineHeight(headLineFont()),
-                  display.height(), double(clean_->height())});
-    const QRectF screen(clean_->x() - 16 - display.width(), 18 + (rowH - display.height()) / 2,
-                        display.width(), display.height());
-    paintScreen(p, screen, 11);
-    const QFont tf = tickedFont();
-    paintLine(
-        p, QRectF(screen.left() + 12, screen.top() + 8, screen.width() - 24, Fonts::lineHeight(tf)),
-        QString::number(n) + QStringLiteral(" TICKED"), tf, Color::withOpacity(Qt::white, 0.4),
-        Qt::ElideNone, Qt::AlignRight | Qt::AlignVCenter);
-    const double sizeW = sizeTextWidth(ticked, 20);
-    paintSizeText(p,
-                  QPointF(screen.right() - 12 - sizeW,
-                          screen.top() + 8 + Fonts::lineHeight(tf) + 1 +
-                              QFontMetricsF(Fonts::system(20, W::bold)).ascent()),
-                  ticked_, 20, Color::screenGlow, Color::withOpacity(Color::screenGlow, 0.7));
+    const double rowH = std::max({headTextsHeight(), display.height(), double(clean_->height())});
+    const QRectF screen(clean_->x() - kCleanHeadGap - display.width(),
+                        kHeaderPad + (rowH - display.height()) / 2, display.width(),
+                        display.height());
+    paintReadout(p, screen, tickedLine(n), ticked_, kTickedSize, ReadoutCaption::above);
 
-    const double textW = screen.left() - 16 - 18;
-    const double textsH =
-        Fonts::lineHeight(headTitleFont()) + 4 + Fonts::lineHeight(headLineFont());
-    const double top = 18 + (rowH - textsH) / 2;
-    paintLine(p, QRectF(18, top, textW, Fonts::lineHeight(headTitleFont())),
-              QStringLiteral("Clean up"), headTitleFont(), Color::ink);
-    paintLine(p,
-              QRectF(18, top + Fonts::lineHeight(headTitleFont()) + 4, textW,
-                     Fonts::lineHeight(headLineFont())),
-              cleanFoundLine(found), headLineFont(), Color::ink2);
+    const double textW = screen.left() - kCleanHeadGap - kHeaderPad;
+    const double titleH = Fonts::screenTitle.lineHeight();
+    const double top = kHeaderPad + (rowH - headTextsHeight()) / 2;
+    paintLine(p, QRectF(kHeaderPad, top, textW, titleH), QStringLiteral("Clean up"),
+              Fonts::screenTitle.font(), Color::ink);
+    paintLine(p, QRectF(kHeaderPad, top + titleH + kTitleGap, textW, Fonts::subtitle.lineHeight()),
+              cleanFoundLine(found), Fonts::subtitle.font(), Color::ink2);
 
     if (const auto note = trashNote(model_.trashSize())) {
-        const double y = 18 + rowH + 12;
-        const double lh = Fonts::lineHeight(noteFont());
-        paintSymbol(p, QRectF(18, y, 14, lh), QStringLiteral("trash"), 12, Color::ink2);
-        paintLine(p, QRectF(18 + 14 + 8, y, openTrash_->x() - 8 - 40, lh), *note, noteFont(),
-                  Color::ink2);
+        const double y = kHeaderPad + rowH + kTrashNoteGap;
+        const double lh = Fonts::secondary.lineHeight();
+        paintSymbol(p, QRectF(kHeaderPad, y, kTrashSymbolWidth, lh), QStringLiteral("trash"),
+                    kTrashSymbolPoints, Color::ink2);
+        const double x = kHeaderPad + kTrashSymbolWidth + kTrashNoteInset;
+        paintLine(p, QRectF(x, y, openTrash_->x() - kTrashNoteInset - x, lh), *note,
+                  Fonts::secondary.font(), Color::ink2);
     }
 }
 
@@ -244,7 +195,7 @@ CleanGroupCard::CleanGroupCard(AppModel& model, CleanGroup group, bool open, QWi
       open_(open),
       openness_(open ? 1 : 0),
       tick_(new TickBox(TickState::none, this)),
-      expand_(new RoundKey(QStringLiteral("chevron.down"), 28, this)) {
+      expand_(new RoundKey(QStringLiteral("chevron.down"), kExpandKey, this)) {
     setMouseTracking(true);
     connect(tick_, &QAbstractButton::clicked, this, [this] {
         std::vector<NodeId> nodes;
@@ -257,6 +208,7 @@ CleanGroupCard::CleanGroupCard(AppModel& model, CleanGroup group, bool open, QWi
     connect(expand_, &QAbstractButton::clicked, this, [this] {
         open_ = !open_;
         openness_.animateTo(open_ ? 1 : 0, kExpandSpring);
+        followRows();
         emit openChanged(open_);
     });
     connect(&openness_, &SpringAnimator::valueChanged, this, [this](double v) {
@@ -300,6 +252,7 @@ void CleanGroupCard::refresh() {
     }
     tick_->setState(tickState(pickedAll, group_.items.size()));
     rowTexts_.clear();
+    followRows();
     picked_.setBytes(pickedBytes, isVisible() && model_.animation().has_value());
     update();
 }
@@ -311,9 +264,12 @@ void CleanGroupCard::rollFrom(std::uint64_t shown, bool animate) {
 }
 
 double CleanGroupCard::headerHeight() const {
-    const double texts =
-        Fonts::lineHeight(groupTitleFont()) + 3 + 2 * Fonts::lineHeight(blurbFont());
-    return 16 + std::max(36.0, texts) + 16;
+    return kCardPad + std::max(kGroupHeaderLeast, groupTextsHeight()) + kCardPad;
+}
+
+double CleanGroupCard::groupTextsHeight() {
+    return Fonts::groupTitle.lineHeight() + kGroupTitleGap +
+           kGroupBlurbLines * Fonts::secondary.lineHeight();
 }
 
 std::size_t CleanGroupCard::rowCount() const {
@@ -328,41 +284,47 @@ double CleanGroupCard::heightFor(double) const {
     double h = headerHeight();
     if (showsList()) {
         const std::size_t rows = rowCount();
-        h += 1 + 8 + rows * rowHeight() + (rows > 0 ? (rows - 1) * kRowGap : 0) + 8;
+        h += 1 + kCleanListPad + rows * rowHeight() + (rows > 0 ? (rows - 1) * kCleanRowGap : 0) +
+             kCleanListPad;
         if (!moreLine().isEmpty())
-            h += kRowGap + 10 + Fonts::lineHeight(Fonts::system(12, W::medium)) + 10;
+            h += kCleanRowGap + kMorePad + Fonts::secondary.lineHeight() + kMorePad;
     }
     return h + 1;
 }
 
 QRectF CleanGroupCard::rowRect(std::size_t row) const {
-    return QRectF(8, headerHeight() + 1 + 8 + row * (rowHeight() + kRowGap), width() - 16,
-                  rowHeight());
+    return QRectF(kCleanListPad, listTop() + row * (rowHeight() + kCleanRowGap),
+                  width() - 2 * kCleanListPad, rowHeight());
+}
+
+double CleanGroupCard::listTop() const {
+    return headerHeight() + 1 + kCleanListPad;
 }
 
 QRectF CleanGroupCard::magnifierRect(std::size_t row) const {
     const QRectF r = rowRect(row);
-    return QRectF(r.right() - 8 - 18, r.top(), 18, r.height());
+    return QRectF(r.right() - kCleanRowPadH - kCleanMagnifierWidth, r.top(), kCleanMagnifierWidth,
+                  r.height());
 }
 
 std::optional<std::size_t> CleanGroupCard::rowAt(QPointF pos) const {
     // Rows fading out after a close take no clicks.
     const std::size_t rows = open_ ? rowCount() : 0;
     if (rows == 0) return std::nullopt;
-    const double top = headerHeight() + 1 + 8;
+    const double top = listTop();
     if (pos.y() < top) return std::nullopt;
-    const auto row = std::size_t((pos.y() - top) / (rowHeight() + kRowGap));
+    const auto row = std::size_t((pos.y() - top) / (rowHeight() + kCleanRowGap));
     if (row >= rows || !rowRect(row).contains(pos)) return std::nullopt;
     return row;
 }
 
 void CleanGroupCard::resizeEvent(QResizeEvent*) {
     const double mid = headerHeight() / 2;
-    tick_->move(16, int(mid - kTickSide / 2));
+    tick_->move(int(kCardPad), int(mid - kTickSide / 2));
     if (expand_) {
         const QSize s = expand_->sizeHint();
-        expand_->setGeometry(int(width() - 16 - s.width()), int(mid - s.height() / 2.0), s.width(),
-                             s.height());
+        expand_->setGeometry(int(width() - kCardPad - s.width()), int(mid - s.height() / 2.0),
+                             s.width(), s.height());
     }
 }
 
@@ -371,8 +333,8 @@ void CleanGroupCard::paintEvent(QPaintEvent* event) {
     if (!index) return;
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
-    paintCard(p, QRectF(0, 0, width(), height() - 1), 18);
-    p.setClipPath(roundedShape(QRectF(0, 0, width(), height() - 1), 18));
+    paintCard(p, QRectF(0, 0, width(), height() - 1), kCardRadius);
+    p.setClipPath(roundedShape(QRectF(0, 0, width(), height() - 1), kCardRadius));
 
     const NodeSet& picked = model_.cleanPicked();
     const std::uint64_t total = total_;
@@ -380,45 +342,46 @@ void CleanGroupCard::paintEvent(QPaintEvent* event) {
     const double headH = headerHeight();
     const QRectF header(0, 0, width(), headH);
     if (event->rect().intersects(header.toRect())) {
-        const double glyphX = 16 + kTickSide + 12;
-        paintGlyph(p, QPointF(glyphX, headH / 2 - 18), QString::fromStdString(group_.symbol),
-                   groupHex(group_.id), 34);
+        // The glyph with its edge, centred.
+        const double glyphX = kCardPad + kTickSide + kGroupGap;
+        paintGlyph(p, QPointF(glyphX, headH / 2 - (kGroupGlyph + kGlyphDepth) / 2),
+                   QString::fromStdString(group_.symbol), groupHex(group_.id), kGroupGlyph);
         const QString count = groupCountLine(total, pickedCount, group_.items.size());
-        const double sizeW = std::max(sizeTextWidth(picked_.bytes(), 17),
-                                      Fonts::tabularWidth(countFont(), count));
-        const double rightX = (expand_ ? expand_->x() : width() - 16) - 12;
-        const double textX = glyphX + 34 + 12;
-        const double textW = rightX - sizeW - 12 - textX;
-        const double textsH =
-            Fonts::lineHeight(groupTitleFont()) + 3 + 2 * Fonts::lineHeight(blurbFont());
-        const double top = headH / 2 - textsH / 2;
+        const double sizeW = std::max(sizeTextWidth(picked_.bytes(), kGroupSize),
+                                      Fonts::tabularWidth(Fonts::itemDetail.font(), count));
+        const double rightX = (expand_ ? expand_->x() : width() - kCardPad) - kGroupGap;
+        const double textX = glyphX + kGroupGlyph + kGroupGap;
+        const double textW = rightX - sizeW - kGroupGap - textX;
+        const double top = headH / 2 - groupTextsHeight() / 2;
         const QString title = QString::fromStdString(group_.title);
+        const double titleH = Fonts::groupTitle.lineHeight();
         const double titleW =
-            std::min(QFontMetricsF(groupTitleFont()).horizontalAdvance(title), textW);
-        paintLine(p, QRectF(textX, top, titleW, Fonts::lineHeight(groupTitleFont())), title,
-                  groupTitleFont(), Color::ink);
+            std::min(QFontMetricsF(Fonts::groupTitle.font()).horizontalAdvance(title), textW);
+        paintLine(p, QRectF(textX, top, titleW, titleH), title, Fonts::groupTitle.font(),
+                  Color::ink);
         const AdviceLook risk = riskLook(group_.risk);
-        const double badgeH = badgeSize(risk.label, riskFont(), 6, 2).height();
-        paintBadge(
-            p,
-            QPointF(textX + titleW + 8, top + (Fonts::lineHeight(groupTitleFont()) - badgeH) / 2),
-            risk.label, riskFont(), risk.text, risk.fill, 6, 2);
-        p.setFont(blurbFont());
+        const double badgeH =
+            badgeSize(risk.label, Fonts::badge.font(), kRiskPadH, kRiskPadV).height();
+        paintBadge(p, QPointF(textX + titleW + kRiskGap, top + (titleH - badgeH) / 2), risk.label,
+                   Fonts::badge.font(), risk.text, risk.fill, kRiskPadH, kRiskPadV);
+        p.setFont(Fonts::secondary.font());
         p.setPen(Color::ink2);
-        p.drawText(QRectF(textX, top + Fonts::lineHeight(groupTitleFont()) + 3, textW,
-                          2 * Fonts::lineHeight(blurbFont())),
+        p.drawText(QRectF(textX, top + titleH + kGroupTitleGap, textW,
+                          kGroupBlurbLines * Fonts::secondary.lineHeight()),
                    Qt::TextWordWrap,
-                   elideLines(QString::fromStdString(group_.blurb), blurbFont(), textW, 2));
-        const double sizeLH = Fonts::lineHeight(Fonts::system(17, W::bold));
-        const double colH = sizeLH + 1 + Fonts::lineHeight(countFont());
+                   elideLines(QString::fromStdString(group_.blurb), Fonts::secondary.font(), textW,
+                              kGroupBlurbLines));
+        const double sizeLH = Fonts::lineHeight(sizeTextFont(kGroupSize));
+        const double colH = sizeLH + kGroupSizeGap + Fonts::itemDetail.lineHeight();
         const double colTop = headH / 2 - colH / 2;
-        const double pw = sizeTextWidth(picked_.bytes(), 17);
+        const double pw = sizeTextWidth(picked_.bytes(), kGroupSize);
         paintSizeText(
-            p, QPointF(rightX - pw, colTop + QFontMetricsF(Fonts::system(17, W::bold)).ascent()),
-            picked_, 17, Color::ink, Color::ink2);
-        paintDigitsRight(
-            p, QRectF(rightX - sizeW, colTop + sizeLH + 1, sizeW, Fonts::lineHeight(countFont())),
-            count, countFont(), Color::ink3);
+            p, QPointF(rightX - pw, colTop + QFontMetricsF(sizeTextFont(kGroupSize)).ascent()),
+            picked_, kGroupSize, Color::ink, Color::ink2);
+        paintDigitsRight(p,
+                         QRectF(rightX - sizeW, colTop + sizeLH + kGroupSizeGap, sizeW,
+                                Fonts::itemDetail.lineHeight()),
+                         count, Fonts::itemDetail.font(), Color::ink3);
     }
     if (!showsList()) return;
     // The list fades in as the group opens and out as it closes.
@@ -426,8 +389,8 @@ void CleanGroupCard::paintEvent(QPaintEvent* event) {
     p.fillRect(QRectF(0, headH, width(), 1), Color::line);
     const std::size_t rows = rowCount();
     // Only the rows inside the repainted region are drawn.
-    const double top = headH + 1 + 8;
-    const double step = rowHeight() + kRowGap;
+    const double top = listTop();
+    const double step = rowHeight() + kCleanRowGap;
     const auto first = std::size_t(std::max(0.0, (event->rect().top() - top) / step));
     const auto last = std::size_t(std::max(0.0, (event->rect().bottom() - top) / step)) + 1;
     const std::string home = homePath();
@@ -440,46 +403,52 @@ void CleanGroupCard::paintEvent(QPaintEvent* event) {
         const bool hover = hoverRow_ == i;
         if (hover) {
             p.setPen(Qt::NoPen);
-            p.setBrush(Color::withOpacity(Color::ink, 0.04));
-            p.drawRoundedRect(r, 9, 9);
+            p.setBrush(Color::softFill);
+            p.drawRoundedRect(r, kCleanRowRadius, kCleanRowRadius);
         }
-        double x = r.left() + 8;
+        double x = r.left() + kCleanRowPadH;
         paintTickBox(p, QPointF(x, r.center().y() - kTickSide / 2),
                      on ? TickState::all : TickState::none, on ? 1 : 0);
-        x += kTickSide + 10;
+        x += kTickSide + kCleanRowPartGap;
         const RowTexts& texts = rowTexts(i, *index, home);
-        AppIcon::paint(p, QPointF(x, r.center().y() - 11), 22, texts.icon);
-        x += 22 + 10;
+        AppIcon::paint(p, QPointF(x, r.center().y() - kCleanIcon / 2), kCleanIcon, texts.icon);
+        x += kCleanIcon + kCleanRowPartGap;
         const QString& size = texts.size;
         const double sizeW = texts.sizeWidth;
         const QRectF mag = magnifierRect(i);
-        const QRectF sizeRect(mag.left() - 10 - sizeW, r.top(), sizeW, r.height());
-        const double textW = sizeRect.left() - 10 - x;
-        const double nameH = Fonts::lineHeight(rowNameFont());
-        const double subH = Fonts::lineHeight(rowSubFont());
-        const double textTop = r.center().y() - (nameH + 2 + subH) / 2;
-        paintLine(p, QRectF(x, textTop, textW, nameH), texts.name, rowNameFont(), Color::ink,
-                  Qt::ElideMiddle);
+        const QRectF sizeRect(mag.left() - kCleanRowPartGap - sizeW, r.top(), sizeW, r.height());
+        const double textW = sizeRect.left() - kCleanRowPartGap - x;
+        const double nameH = Fonts::itemTitle.lineHeight();
+        const double subH = Fonts::itemDetail.lineHeight();
+        const double textTop = r.center().y() - (nameH + kCleanLineGap + subH) / 2;
+        const double subTop = textTop + nameH + kCleanLineGap;
+        paintLine(p, QRectF(x, textTop, textW, nameH), texts.name, Fonts::itemTitle.font(),
+                  Color::ink, Qt::ElideMiddle);
         const QString& parent = texts.parent;
         double noteW = 0;
         const QString& note = texts.note;
         if (item.note) noteW = std::min(texts.noteWidth, textW / 2);
-        const double parentW = textW - (noteW > 0 ? noteW + 6 : 0);
+        const double parentW = textW - (noteW > 0 ? noteW + kCleanNoteGap : 0);
         const double parentShown = std::min(parentW, texts.parentWidth);
-        paintLine(p, QRectF(x, textTop + nameH + 2, parentShown, subH), parent, rowSubFont(),
+        paintLine(p, QRectF(x, subTop, parentShown, subH), parent, Fonts::itemDetail.font(),
                   Color::ink3, Qt::ElideLeft);
         if (noteW > 0)
-            paintLine(p, QRectF(x + parentShown + 6, textTop + nameH + 2, noteW, subH), note,
-                      rowSubFont(), reviewInk());
-        paintDigitsRight(p, sizeRect, size, rowSizeFont(), Color::ink);
-        if (hover) paintSymbol(p, mag, QStringLiteral("magnifyingglass"), 13, Color::ink3);
+            paintLine(p, QRectF(x + parentShown + kCleanNoteGap, subTop, noteW, subH), note,
+                      Fonts::itemDetail.font(), reviewInk());
+        paintDigitsRight(p, sizeRect, size, Fonts::itemSize.font(), Color::ink);
+        const bool focused = hasFocus() && focusRow_ == int(i);
+        // The magnifier shows while the pointer or the keyboard's place is on the row.
+        if (hover || focused)
+            paintSymbol(p, mag, QStringLiteral("magnifyingglass"), kCleanMagnifierPoints,
+                        Color::ink3);
+        if (focused) paintFocusRing(p, roundedShape(r, kCleanRowRadius));
     }
     const QString more = moreLine();
     if (!more.isEmpty()) {
-        const QFont f = Fonts::system(12, W::medium);
-        const double y = top + rows * step + 10;
-        paintLine(p, QRectF(18, y, width() - 36, Fonts::lineHeight(f)), more, f, Color::ink3,
-                  Qt::ElideRight, Qt::AlignHCenter | Qt::AlignVCenter);
+        const QFont& f = Fonts::secondary.font();
+        const double y = top + rows * step + kMorePad;
+        paintLine(p, QRectF(kMoreInset, y, width() - 2 * kMoreInset, Fonts::lineHeight(f)), more, f,
+                  Color::ink3, Qt::ElideRight, Qt::AlignHCenter | Qt::AlignVCenter);
     }
 }
 
@@ -494,13 +463,13 @@ const CleanGroupCard::RowTexts& CleanGroupCard::rowTexts(std::size_t row, const 
     t.icon = QString::fromStdString(owner ? *owner : path);
     t.name = shownText(QString::fromStdString(index.name(item.node)));
     t.parent = parentLine(index, item.node, home);
-    t.parentWidth = QFontMetricsF(rowSubFont()).horizontalAdvance(t.parent);
+    t.parentWidth = QFontMetricsF(Fonts::itemDetail.font()).horizontalAdvance(t.parent);
     if (item.note) {
         t.note = QString::fromStdString(*item.note);
-        t.noteWidth = QFontMetricsF(rowSubFont()).horizontalAdvance(t.note);
+        t.noteWidth = QFontMetricsF(Fonts::itemDetail.font()).horizontalAdvance(t.note);
     }
     t.size = Fmt::bytes(index.size(item.node));
-    t.sizeWidth = Fonts::tabularWidth(rowSizeFont(), t.size);
+    t.sizeWidth = Fonts::tabularWidth(Fonts::itemSize.font(), t.size);
     return t;
 }
 
@@ -540,6 +509,80 @@ void CleanGroupCard::contextMenuEvent(QContextMenuEvent* event) {
     makeItemMenu(model_, group_.items[*row].node, true, this)->popup(event->globalPos());
 }
 
+QRect CleanGroupCard::focusPart() const {
+    const int top = int(headerHeight());
+    return QRect(0, top, width(), std::max(0, height() - top));
+}
+
+void CleanGroupCard::followRows() {
+    const int rows = open_ ? int(std::min(group_.items.size(), kGroupRowLimit)) : 0;
+    if (rows == 0) {
+        // Closed: the place goes back to the key that opens the rows again.
+        if (hasFocus()) expand_->setFocus(Qt::OtherFocusReason);
+        setFocusPolicy(Qt::NoFocus);
+        focusRow_ = -1;
+        return;
+    }
+    setFocusPolicy(Qt::TabFocus);
+    focusRow_ = std::clamp(focusRow_, 0, rows - 1);
+}
+
+void CleanGroupCard::setFocusRow(int row) {
+    if (row == focusRow_) return;
+    if (focusRow_ >= 0) update(rowRect(std::size_t(focusRow_)).toAlignedRect());
+    focusRow_ = row;
+    if (row < 0) return;
+    const QRectF r = rowRect(std::size_t(row));
+    update(r.toAlignedRect());
+    // Into view in the page's scroll area.
+    for (QWidget* w = parentWidget(); w; w = w->parentWidget()) {
+        if (auto* area = qobject_cast<QScrollArea*>(w); area && area->widget()) {
+            const QPoint centre = mapTo(area->widget(), r.center().toPoint());
+            area->ensureVisible(centre.x(), centre.y(), 0, int(r.height()));
+            break;
+        }
+    }
+}
+
+void CleanGroupCard::keyPressEvent(QKeyEvent* event) {
+    const int rows = open_ ? int(rowCount()) : 0;
+    if (const auto to = steppedEntry(*event, focusRow_, rows)) {
+        setFocusRow(*to);
+        return;
+    }
+    const bool acts = focusRow_ >= 0 && focusRow_ < rows && model_.index();
+    const NodeId node = acts ? group_.items[std::size_t(focusRow_)].node : NONE;
+    if (event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier) {
+        if (acts) model_.setClean({node}, !model_.cleanPicked().contains(node));
+        return;
+    }
+    if (opensEntry(*event)) {
+        if (acts) revealNode(model_, node);
+        return;
+    }
+    if (opensMenu(*event)) {
+        if (!acts) return;
+        const QRectF r = rowRect(std::size_t(focusRow_));
+        makeItemMenu(model_, node, true, this)
+            ->popup(mapToGlobal(QPoint(int(r.left()) + kCleanMenuInset, int(r.bottom()))));
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void CleanGroupCard::focusInEvent(QFocusEvent* event) {
+    QWidget::focusInEvent(event);
+    if (focusRow_ < 0 && rowCount() > 0) focusRow_ = 0;
+    const int row = focusRow_;
+    focusRow_ = -1;
+    setFocusRow(row);
+}
+
+void CleanGroupCard::focusOutEvent(QFocusEvent* event) {
+    QWidget::focusOutEvent(event);
+    if (focusRow_ >= 0) update(rowRect(std::size_t(focusRow_)).toAlignedRect());
+}
+
 // ---- The empty state
 
 namespace {
@@ -550,23 +593,25 @@ public:
         led_ = new LED(Color::led, false, this);
     }
     static double cardHeight() {
-        return 60 + 15 + 10 + Fonts::lineHeight(Fonts::system(16, W::bold)) + 10 +
-               Fonts::lineHeight(Fonts::system(12.5, W::medium)) + 60 + 1;
+        return kEmptyPad + kEmptyLed + kEmptyGap + Fonts::emptyTitle.lineHeight() + kEmptyGap +
+               Fonts::blurb.lineHeight() + kEmptyPad + 1;
     }
 
 protected:
-    void resizeEvent(QResizeEvent*) override { led_->setGeometry((width() - 15) / 2, 60, 15, 15); }
+    void resizeEvent(QResizeEvent*) override {
+        led_->setGeometry((width() - kEmptyLed) / 2, kEmptyPad, kEmptyLed, kEmptyLed);
+    }
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
         p.setRenderHint(QPainter::Antialiasing);
-        paintCard(p, QRectF(0, 0, width(), height() - 1), 18);
-        const QFont title = Fonts::system(16, W::bold);
-        const QFont text = Fonts::system(12.5, W::medium);
-        double y = 60 + 15 + 10;
+        paintCard(p, QRectF(0, 0, width(), height() - 1), kCardRadius);
+        const QFont& title = Fonts::emptyTitle.font();
+        const QFont& text = Fonts::blurb.font();
+        double y = kEmptyPad + kEmptyLed + kEmptyGap;
         paintLine(p, QRectF(0, y, width(), Fonts::lineHeight(title)),
                   QStringLiteral("Nothing to clean right now"), title, Color::ink, Qt::ElideRight,
                   Qt::AlignHCenter | Qt::AlignVCenter);
-        y += Fonts::lineHeight(title) + 10;
+        y += Fonts::lineHeight(title) + kEmptyGap;
         paintLine(
             p, QRectF(0, y, width(), Fonts::lineHeight(text)),
             QStringLiteral(
@@ -644,19 +689,19 @@ void CleanView::refresh() {
 
 void CleanView::relayout() {
     const double width = viewport()->width();
-    const double inner = width - 2 * kSide;
+    const double inner = width - 2 * kScreenSide;
     double y = 0;
-    header_->setGeometry(int(kSide), 0, int(inner), int(std::ceil(header_->heightFor())));
-    y += header_->height() + kSpacing;
+    header_->setGeometry(kScreenSide, 0, int(inner), int(std::ceil(header_->heightFor())));
+    y += header_->height() + kCardGap;
     if (empty_->isVisible()) {
-        empty_->setGeometry(int(kSide), int(y), int(inner), int(EmptyCleanCard::cardHeight()));
-        y += empty_->height() + kSpacing;
+        empty_->setGeometry(kScreenSide, int(y), int(inner), int(EmptyCleanCard::cardHeight()));
+        y += empty_->height() + kCardGap;
     }
     for (CleanGroupCard* card : cards_) {
-        card->setGeometry(int(kSide), int(y), int(inner), int(std::ceil(card->heightFor(inner))));
-        y += card->height() + kSpacing;
+        card->setGeometry(kScreenSide, int(y), int(inner), int(std::ceil(card->heightFor(inner))));
+        y += card->height() + kCardGap;
     }
-    page_->resize(int(width), int(std::ceil(y - kSpacing + kBottom)));
+    page_->resize(int(width), int(std::ceil(y - kCardGap + kTrayRoom)));
 }
 
 void CleanView::resizeEvent(QResizeEvent* event) {

@@ -13,7 +13,8 @@
 #include <vector>
 
 #include "model/app/AppModel.h"
-#include "ui/theme/Display.h"
+#include "ui/theme/KeyboardFocus.h"
+#include "ui/theme/SizeText.h"
 #include "ui/theme/SpringAnimator.h"
 
 #include <QMessageBox>
@@ -28,12 +29,15 @@ class TickBox;
 // home Trash's "files" folder. Whether either was opened.
 bool openTrash(const std::function<bool(const QUrl&)>& open);
 
-// A text button without chrome (12 pt semibold, tangerine): "Open Trash".
+// A text button without chrome (12 pt semibold, tangerine): "Open Trash". Reached with Tab; its
+// focus ring needs kPadH and kPadV of room around the text, inside the button.
 class TextButton : public QAbstractButton {
     Q_OBJECT
 public:
     explicit TextButton(const QString& text, QWidget* parent = nullptr);
     QSize sizeHint() const override;
+    static constexpr int kPadH = 6;
+    static constexpr int kPadV = 3;
 
 protected:
     void paintEvent(QPaintEvent*) override;
@@ -75,7 +79,11 @@ private:
 // badge, blurb, ticked size of total and count, and an expand key that shows up to 200 item
 // rows. A row's box or a click anywhere on it outside the magnifier flips its tick; the
 // magnifier reveals the item; its context menu is the item menu with picking.
-class CleanGroupCard : public QWidget {
+//
+// From the keyboard: Tab reaches the group's box, its expand key and then, while the group is
+// open, its rows (the first to begin with): Up, Down, Home and End move between them, Space
+// flips the row's tick, Enter reveals its item, and the Menu key or Shift+F10 opens its menu.
+class CleanGroupCard : public QWidget, public FocusPart {
     Q_OBJECT
 public:
     CleanGroupCard(AppModel& model, CleanGroup group, bool open, QWidget* parent = nullptr);
@@ -93,6 +101,9 @@ public:
     std::size_t rowCount() const;
     QRectF rowRect(std::size_t row) const;
     QRectF magnifierRect(std::size_t row) const;
+    QRect focusPart() const override;
+    // The row with the keyboard's place, or -1.
+    int focusRow() const { return focusRow_; }
     // "+ N more, included in the group tick", or empty.
     QString moreLine() const;
     void refresh();
@@ -114,9 +125,19 @@ protected:
     void leaveEvent(QEvent*) override;
     void mouseReleaseEvent(QMouseEvent*) override;
     void contextMenuEvent(QContextMenuEvent*) override;
+    void keyPressEvent(QKeyEvent*) override;
+    void focusInEvent(QFocusEvent*) override;
+    void focusOutEvent(QFocusEvent*) override;
 
 private:
     double headerHeight() const;
+    // The title over the blurb.
+    static double groupTextsHeight();
+    // The top of the first row.
+    double listTop() const;
+    // The rows take the focus only while they are there to act on.
+    void followRows();
+    void setFocusRow(int row);
     std::optional<std::size_t> rowAt(QPointF pos) const;
     // What row `row` shows, worked out when it is first drawn after refresh() (a path and an
     // owner lookup per row, too slow for every paint).
@@ -141,6 +162,7 @@ private:
     TickBox* tick_;
     RoundKey* expand_ = nullptr;
     std::optional<std::size_t> hoverRow_;
+    int focusRow_ = -1;
     std::vector<std::optional<RowTexts>> rowTexts_;  // by row, emptied by refresh()
     // The group's bytes, and its ticked items and their bytes (the read-out's), as of refresh().
     std::uint64_t total_ = 0;

@@ -1,6 +1,7 @@
 #include "ui/tools/SystemDataView.h"
 
 #include <QContextMenuEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -12,111 +13,78 @@
 
 #include "format/Fmt.h"
 #include "model/apps/Owner.h"
+#include "platform/XdgDirs.h"
 #include "ui/results/AppIcon.h"
 #include "ui/results/ItemMenu.h"
 #include "ui/results/ResultsHeader.h"
 #include "ui/results/ResultsPaint.h"
 #include "ui/theme/Colors.h"
-#include "ui/theme/Display.h"
 #include "ui/theme/Fonts.h"
+#include "ui/theme/Glyph.h"
 #include "ui/theme/Keys.h"
+#include "ui/theme/Metrics.h"
 #include "ui/theme/Palette.h"
+#include "ui/theme/Panel.h"
 #include "ui/theme/ShownText.h"
+#include "ui/theme/SizeText.h"
+#include "ui/tools/SystemDataMetrics.h"
 #include "ui/tools/ToolsPaint.h"
 
 namespace tamrel {
 namespace {
 
-using W = Fonts::Weight;
-
-constexpr double kSpacing = 14;
-constexpr double kSide = 22;
-constexpr double kBottom = 110;
-constexpr double kMinColumn = 360;
-constexpr double kItemHeight = 30;
-constexpr double kItemGap = 2;
-constexpr int kItemLines = 4;
+constexpr int kItemLines = int(kBucketItemLines);
 constexpr Spring kCleanTheseUpSpring{0.3, 0.8};
 
-const QFont& titleFont() {
-    static const QFont font = Fonts::system(20, W::bold, -0.5);
-    return font;
-}
-const QFont& subtitleFont() {
-    static const QFont font = Fonts::system(13, W::medium);
-    return font;
-}
-const QFont& noteFont() {
-    static const QFont font = Fonts::system(12.5, W::medium);
-    return font;
-}
-const QFont& bucketTitleFont() {
-    static const QFont font = Fonts::system(15.5, W::bold);
-    return font;
-}
-const QFont& badgeFont() {
-    static const QFont font = Fonts::system(11, W::semibold);
-    return font;
-}
-const QFont& blurbFont() {
-    static const QFont font = Fonts::system(12.5, W::medium);
-    return font;
-}
-const QFont& itemFont() {
-    static const QFont font = Fonts::system(12.5, W::semibold);
-    return font;
-}
-const QFont& itemSizeFont() {
-    static const QFont font = Fonts::system(12, W::medium);
-    return font;
-}
-const QFont& rowTitleFont() {
-    static const QFont font = Fonts::system(13.5, W::semibold);
-    return font;
-}
-const QFont& rowValueFont() {
-    static const QFont font = Fonts::system(13.5, W::bold);
-    return font;
-}
-const QFont& rowTextFont() {
-    static const QFont font = Fonts::system(12, W::medium);
-    return font;
+// The room a bucket card keeps under its items for the plan's note: its lines and a gap.
+double planNoteRoom() {
+    return kPlanNoteLines * Fonts::planNote.lineHeight() + kPlanNoteGap;
 }
 
 double sizeTextHeight(double size) {
-    return Fonts::lineHeight(Fonts::system(size, W::bold));
+    return Fonts::lineHeight(sizeTextFont(size));
 }
 
 // The bucket card's header height: the tallest of the glyph, the title over its badge and the
 // size read-out.
 double bucketHeaderHeight() {
-    const double texts =
-        Fonts::lineHeight(bucketTitleFont()) + 5 + Fonts::lineHeight(badgeFont()) + 5;
-    return std::max({38.0, texts, sizeTextHeight(22)});
+    const double texts = Fonts::cardTitle.lineHeight() + kBucketBadgeGap +
+                         Fonts::cardBadge.lineHeight() + 2 * kBucketBadgePadV;
+    return std::max({kBucketHeaderLeast, texts, sizeTextHeight(kBucketSize)});
 }
 
 double keyHeight() {
-    return keyGeometry(QSizeF(10, Fonts::lineHeight(Fonts::system(13, W::bold))), false, 0)
-        .size.height();
+    return tamrel::keyHeight(false);
+}
+
+// The blurb, the item lines and the keys under the header, kBucketGap apart.
+double blurbTop() {
+    return kCardPad + bucketHeaderHeight() + kBucketGap;
+}
+double itemsTop() {
+    return blurbTop() + kBucketBlurbLines * Fonts::blurb.lineHeight() + kBucketGap;
 }
 
 double noteHeight(const QString& text, double width) {
-    return wrappedHeight(text, noteFont(), width - 24 - 20) + 24;
+    return wrappedHeight(text, Fonts::blurb.font(), width - 2 * kNotePad - kNoteTextInset) +
+           2 * kNotePad;
+}
+
+// The texts of a hidden-space row in a card `width` wide: after the glyph, to the padding.
+double hiddenTextWidth(double width) {
+    return width - kCardPad - (kCardPad + kHiddenGlyph + kHiddenGap);
 }
 
 }  // namespace
 
 // ---- Summary
 
-SystemSummary::SystemSummary(QWidget* parent) : QWidget(parent) {
+SystemSummary::SystemSummary(RuleSet rules, QWidget* parent) : QWidget(parent), rules_(rules) {
     setMouseTracking(true);
-    // The ease-out timing curve: a cubic Bézier through (0.58, 1).
-    QEasingCurve easeOut(QEasingCurve::BezierSpline);
-    easeOut.addCubicBezierSegment(QPointF(0, 0), QPointF(0.58, 1), QPointF(1, 1));
-    fade_.setEasingCurve(easeOut);
+    fade_.setEasingCurve(easeOutCurve());
     fade_.setStartValue(0.0);
     fade_.setEndValue(1.0);
-    fade_.setDuration(150);
+    fade_.setDuration(kFadeMs);
     connect(&fade_, &QVariantAnimation::valueChanged, this, qOverload<>(&QWidget::update));
     connect(&total_, &SizeTextMotion::changed, this, qOverload<>(&QWidget::update));
 }
@@ -128,7 +96,7 @@ void SystemSummary::rollFrom(std::uint64_t shown, bool animate) {
 }
 
 double SystemSummary::segmentOpacity(std::size_t i) const {
-    const double target = hovered_ && *hovered_ != i ? 0.35 : 1.0;
+    const double target = hovered_ && *hovered_ != i ? kSegmentDimmed : 1.0;
     if (fade_.state() != QAbstractAnimation::Running || i >= fadeFrom_.size()) return target;
     const double t = fade_.currentValue().toDouble();
     return fadeFrom_[i] + (target - fadeFrom_[i]) * t;
@@ -147,13 +115,14 @@ void SystemSummary::setHovered(std::optional<std::size_t> over) {
 }
 
 double SystemSummary::cardHeight() {
-    const double header = std::max(
-        Fonts::lineHeight(titleFont()) + 4 + Fonts::lineHeight(subtitleFont()), sizeTextHeight(34));
-    return 18 + header + 14 + 14 + 18;
+    const double header =
+        std::max(Fonts::screenTitle.lineHeight() + kTitleGap + Fonts::subtitle.lineHeight(),
+                 sizeTextHeight(kTotalSize));
+    return kHeaderPad + header + kSummaryBarGap + kSummaryBar + kHeaderPad;
 }
 
 void SystemSummary::setReport(const SystemDataReport& report) {
-    segments_ = barSegments(report);
+    segments_ = barSegments(report, rules_);
     total_.setBytes(barTotal(segments_), false);
     hovered_.reset();
     fade_.stop();
@@ -162,7 +131,8 @@ void SystemSummary::setReport(const SystemDataReport& report) {
 }
 
 QRectF SystemSummary::barRect() const {
-    return QRectF(18, cardHeight() - 18 - 14, width() - 36, 14);
+    return QRectF(kHeaderPad, cardHeight() - kHeaderPad - kSummaryBar, width() - 2 * kHeaderPad,
+                  kSummaryBar);
 }
 
 std::vector<QRectF> SystemSummary::segmentRects() const {
@@ -173,7 +143,7 @@ std::vector<QRectF> SystemSummary::segmentRects() const {
     double x = bar.left();
     for (double w : widths) {
         rects.emplace_back(x, bar.top(), w, bar.height());
-        x += w + 2;
+        x += w + kBarSegmentGap;
     }
     return rects;
 }
@@ -181,26 +151,26 @@ std::vector<QRectF> SystemSummary::segmentRects() const {
 void SystemSummary::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
-    paintCard(p, QRectF(0, 0, width(), height() - 1), 18);
-    const QFont title = titleFont();
-    const QFont sub = subtitleFont();
-    const double sizeW = sizeTextWidth(total_.bytes(), 34, -1);
-    const double textW = width() - 36 - sizeW - 8;
-    paintLine(p, QRectF(18, 18, textW, Fonts::lineHeight(title)),
+    paintCard(p, QRectF(0, 0, width(), height() - 1), kCardRadius);
+    const QFont& title = Fonts::screenTitle.font();
+    const QFont& sub = Fonts::subtitle.font();
+    const double sizeW = sizeTextWidth(total_.bytes(), kTotalSize, kTotalTracking);
+    const double textW = width() - 2 * kHeaderPad - sizeW - kSummaryTextGap;
+    paintLine(p, QRectF(kHeaderPad, kHeaderPad, textW, Fonts::lineHeight(title)),
               QStringLiteral("System Data, explained"), title, Color::ink);
-    paintLine(p, QRectF(18, 18 + Fonts::lineHeight(title) + 4, textW, Fonts::lineHeight(sub)),
-              QStringLiteral(
-                  "The system shows all of this as one grey bar. Here's what's actually in it."),
-              sub, Color::ink2);
-    const double ascent = QFontMetricsF(Fonts::system(34, W::bold)).ascent();
-    paintSizeText(p, QPointF(width() - 18 - sizeW, 18 + ascent), total_, 34, Color::ink,
-                  Color::ink2, -1);
+    paintLine(p,
+              QRectF(kHeaderPad, kHeaderPad + Fonts::lineHeight(title) + kTitleGap, textW,
+                     Fonts::lineHeight(sub)),
+              summaryLine(rules_), sub, Color::ink2);
+    const double ascent = QFontMetricsF(sizeTextFont(kTotalSize)).ascent();
+    paintSizeText(p, QPointF(width() - kHeaderPad - sizeW, kHeaderPad + ascent), total_, kTotalSize,
+                  Color::ink, Color::ink2, kTotalTracking);
     const std::vector<QRectF> rects = segmentRects();
     p.setPen(Qt::NoPen);
     for (std::size_t i = 0; i < rects.size(); ++i) {
         p.setOpacity(segmentOpacity(i));
         p.setBrush(Palette::color(segments_[i].hex));
-        p.drawRoundedRect(rects[i], 3, 3);
+        p.drawRoundedRect(rects[i], kSegmentRadius, kSegmentRadius);
     }
 }
 
@@ -226,26 +196,30 @@ void SystemSummary::leaveEvent(QEvent*) {
 
 // ---- Bucket card
 
-double BucketCard::cardHeight() {
-    return 16 + bucketHeaderHeight() + 12 + 2 * Fonts::lineHeight(blurbFont()) + 12 +
-           kItemLines * kItemHeight + (kItemLines - 1) * kItemGap + 12 + keyHeight() + 16;
+double BucketCard::cardHeight(bool noteRoom) {
+    return itemsTop() + kItemLines * kItemLineHeight + (kItemLines - 1) * kItemLineGap +
+           (noteRoom ? planNoteRoom() : 0) + kBucketGap + keyHeight() + kCardPad;
 }
 
-BucketCard::BucketCard(AppModel& model, SpaceBucket bucket, IndexRef index, QWidget* parent)
+BucketCard::BucketCard(AppModel& model, SpaceBucket bucket, IndexRef index, CleanKeyLook keyLook,
+                       QWidget* parent)
     : QWidget(parent),
       model_(model),
       bucket_(std::move(bucket)),
       index_(std::move(index)),
+      keyLook_(std::move(keyLook)),
       size_(bucket_.bytes) {
     setMouseTracking(true);
     connect(&size_, &SizeTextMotion::changed, this, qOverload<>(&QWidget::update));
-    if (bucket_.advice == SpaceBucket::Advice::safe) {
+    if (keyLook_.key) {
         clean_ = new KeyButton(QStringLiteral("Clean these up"), KeyKind::accent, false, this);
         clean_->setSymbol(QStringLiteral("arrow.right"));
         // The Clean up screen comes in on the key's own spring.
         connect(clean_, &QAbstractButton::clicked, this,
                 [this] { selectTab(model_, Tab::tidy, kCleanTheseUpSpring); });
     }
+    // The item lines take the focus while there are any to open.
+    setFocusPolicy(lineCount() > 0 ? Qt::TabFocus : Qt::NoFocus);
     if (!bucket_.roots.empty()) {
         look_ = new KeyButton(QStringLiteral("Look inside"), KeyKind::plain, false, this);
         look_->setSymbol(QStringLiteral("arrow.right"));
@@ -262,19 +236,19 @@ void BucketCard::rollFrom(std::uint64_t shown, bool animate) {
 }
 
 void BucketCard::resizeEvent(QResizeEvent*) {
-    double x = 16;
-    const double y = height() - 1 - 16 - keyHeight();
+    double x = kCardPad;
+    const double y = height() - 1 - kCardPad - keyHeight();
     for (KeyButton* key : {clean_, look_}) {
         if (!key) continue;
         key->resize(key->sizeHint());
         key->move(int(x), int(y));
-        x += key->width() + 8;
+        x += key->width() + kBucketKeyGap;
     }
 }
 
 QRectF BucketCard::itemRect(int row) const {
-    const double top = 16 + bucketHeaderHeight() + 12 + 2 * Fonts::lineHeight(blurbFont()) + 12;
-    return QRectF(16, top + row * (kItemHeight + kItemGap), width() - 32, kItemHeight);
+    return QRectF(kCardPad, itemsTop() + row * (kItemLineHeight + kItemLineGap),
+                  width() - 2 * kCardPad, kItemLineHeight);
 }
 
 std::optional<NodeId> BucketCard::itemAt(QPointF pos) const {
@@ -289,62 +263,85 @@ std::optional<NodeId> BucketCard::itemAt(QPointF pos) const {
 void BucketCard::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
-    paintCard(p, QRectF(0, 0, width(), height() - 1), 18);
+    paintCard(p, QRectF(0, 0, width(), height() - 1), kCardRadius);
     const std::uint32_t hex = bucketHex(bucket_.id);
     const AdviceLook advice = adviceLook(bucket_.advice);
-    paintGlyph(p, QPointF(16, 16), QString::fromStdString(bucket_.symbol), hex, 36);
-    const double sizeW = sizeTextWidth(bucket_.bytes, 22, -0.6);
-    const double textX = 16 + 36 + 12;
-    const double textW = width() - 16 - sizeW - 8 - textX;
-    const QFont title = bucketTitleFont();
-    paintLine(p, QRectF(textX, 16, textW, Fonts::lineHeight(title)),
+    paintGlyph(p, QPointF(kCardPad, kCardPad), QString::fromStdString(bucket_.symbol), hex,
+               kBucketGlyph);
+    const double sizeW = sizeTextWidth(bucket_.bytes, kBucketSize, kBucketTracking);
+    const double textX = kCardPad + kBucketGlyph + kBucketGap;
+    const double textW = width() - kCardPad - sizeW - kBucketSizeGap - textX;
+    const QFont& title = Fonts::cardTitle.font();
+    paintLine(p, QRectF(textX, kCardPad, textW, Fonts::lineHeight(title)),
               QString::fromStdString(bucket_.title), title, Color::ink);
-    paintBadge(p, QPointF(textX, 16 + Fonts::lineHeight(title) + 5), advice.label, badgeFont(),
-               advice.text, advice.fill, 7, 2.5);
-    paintSizeText(
-        p, QPointF(width() - 16 - sizeW, 16 + QFontMetricsF(Fonts::system(22, W::bold)).ascent()),
-        size_, 22, Color::ink, Color::ink2, -0.6);
-    const QFont blurb = blurbFont();
-    const double blurbTop = 16 + bucketHeaderHeight() + 12;
+    paintBadge(p, QPointF(textX, kCardPad + Fonts::lineHeight(title) + kBucketBadgeGap),
+               advice.label, Fonts::cardBadge.font(), advice.text, advice.fill, kBucketBadgePadH,
+               kBucketBadgePadV);
+    paintSizeText(p,
+                  QPointF(width() - kCardPad - sizeW,
+                          kCardPad + QFontMetricsF(sizeTextFont(kBucketSize)).ascent()),
+                  size_, kBucketSize, Color::ink, Color::ink2, kBucketTracking);
+    const QFont& blurb = Fonts::blurb.font();
+    const double textWidth = width() - 2 * kCardPad;
     p.setFont(blurb);
     p.setPen(Color::ink2);
     if (blurbWidth_ != width()) {
         // Laid out once per width: breaking text into lines is the costly part of a repaint.
         blurbWidth_ = width();
-        blurbText_ = elideLines(QString::fromStdString(bucket_.blurb), blurb, width() - 32, 2);
+        blurbText_ =
+            elideLines(QString::fromStdString(bucket_.blurb), blurb, textWidth, kBucketBlurbLines);
+        if (!keyLook_.note.isEmpty())
+            noteText_ =
+                elideLines(keyLook_.note, Fonts::planNote.font(), textWidth, kPlanNoteLines);
     }
-    p.drawText(QRectF(16, blurbTop, width() - 32, 2 * Fonts::lineHeight(blurb)), Qt::TextWordWrap,
-               blurbText_);
+    p.drawText(
+        QRectF(kCardPad, blurbTop(), textWidth, kBucketBlurbLines * Fonts::lineHeight(blurb)),
+        Qt::TextWordWrap, blurbText_);
 
     if (!index_) return;
+    if (!keyLook_.note.isEmpty()) {
+        const QFont& font = Fonts::planNote.font();
+        const QRectF under = itemRect(kItemLines - 1);
+        const QRectF note(kCardPad, under.bottom() + kPlanNoteGap, textWidth,
+                          kPlanNoteLines * Fonts::lineHeight(font));
+        p.setFont(font);
+        p.setPen(reviewInk());
+        p.drawText(note, Qt::TextWordWrap, noteText_);
+    }
     const int lines = int(std::min<std::size_t>(kItemLines, bucket_.top.size()));
-    const QFont name = itemFont();
-    const QFont size = itemSizeFont();
+    const QFont& name = Fonts::itemTitle.font();
+    const QFont& size = Fonts::secondary.font();
     for (int i = 0; i < lines; ++i) {
         const NodeId node = bucket_.top[std::size_t(i)];
         if (node >= index_->count()) continue;
         const QRectF r = itemRect(i);
         p.setPen(Qt::NoPen);
-        p.setBrush(Color::withOpacity(Color::ink, i == hoverRow_ ? 0.07 : 0.035));
-        p.drawRoundedRect(r, 8, 8);
-        const QRectF icon(r.left() + 8, r.center().y() - 9, 18, 18);
+        p.setBrush(Color::withOpacity(Color::ink, i == hoverRow_ ? kItemLineHover : kItemLineRest));
+        p.drawRoundedRect(r, kItemRadius, kItemRadius);
+        const QRectF icon(r.left() + kItemLinePad, r.center().y() - kItemLineIcon / 2,
+                          kItemLineIcon, kItemLineIcon);
         if (const auto owner = Owner::shared().app(index_->path(node))) {
-            AppIcon::paint(p, icon.topLeft(), 18, QString::fromStdString(*owner));
+            AppIcon::paint(p, icon.topLeft(), kItemLineIcon, QString::fromStdString(*owner));
         } else {
             p.setBrush(Palette::color(hex));
-            p.drawEllipse(QRectF(icon.center().x() - 3.5, icon.center().y() - 3.5, 7, 7));
+            p.drawEllipse(QRectF(icon.center().x() - kItemLineDot / 2,
+                                 icon.center().y() - kItemLineDot / 2, kItemLineDot, kItemLineDot));
         }
-        const QString bytes = Fmt::bytes(index_->size(node));
+        // The bytes the bucket counts of the item, from the same report as its total.
+        const QString bytes = Fmt::bytes(std::size_t(i) < bucket_.topBytes.size()
+                                             ? bucket_.topBytes[std::size_t(i)]
+                                             : index_->size(node));
         const double bytesW = Fonts::tabularWidth(size, bytes);
-        const double chevronX = r.right() - 8 - 9;
-        const QRectF bytesRect(chevronX - 8 - bytesW, r.top(), bytesW, r.height());
+        const double chevronX = r.right() - kItemLinePad - kChevronWidth;
+        const QRectF bytesRect(chevronX - kItemLinePartGap - bytesW, r.top(), bytesW, r.height());
+        const double nameX = icon.right() + kItemLinePartGap;
         paintLine(
-            p,
-            QRectF(icon.right() + 8, r.top(), bytesRect.left() - 8 - icon.right() - 8, r.height()),
-            friendlyName(*index_, node), name, Color::ink, Qt::ElideMiddle);
+            p, QRectF(nameX, r.top(), bytesRect.left() - kItemLinePartGap - nameX, r.height()),
+            friendlyName(*index_, node, AppModel::ruleSet()), name, Color::ink, Qt::ElideMiddle);
         paintDigitsRight(p, bytesRect, bytes, size, Color::ink2);
-        paintSymbol(p, QRectF(chevronX, r.top(), 9, r.height()), QStringLiteral("chevron.right"),
-                    11, Color::ink3);
+        paintSymbol(p, QRectF(chevronX, r.top(), kChevronWidth, r.height()),
+                    QStringLiteral("chevron.right"), kChevronPoints, Color::ink3);
+        if (hasFocus() && i == focusLine_) paintFocusRing(p, roundedShape(r, kItemRadius));
     }
 }
 
@@ -378,46 +375,93 @@ void BucketCard::contextMenuEvent(QContextMenuEvent* event) {
     makeItemMenu(model_, *node, false, this)->popup(event->globalPos());
 }
 
+int BucketCard::lineCount() const {
+    return index_ ? int(std::min<std::size_t>(kItemLines, bucket_.top.size())) : 0;
+}
+
+QRect BucketCard::focusPart() const {
+    const QRectF first = itemRect(0);
+    return QRectF(first.left(), first.top(), first.width(), itemRect(kItemLines - 1).bottom() - first.top())
+        .toAlignedRect();
+}
+
+void BucketCard::keyPressEvent(QKeyEvent* event) {
+    if (const auto to = steppedEntry(*event, focusLine_, lineCount())) {
+        focusLine_ = *to;
+        update();
+        return;
+    }
+    const bool acts = focusLine_ >= 0 && focusLine_ < lineCount() && model_.index() == index_;
+    const NodeId node = acts ? bucket_.top[std::size_t(focusLine_)] : NONE;
+    if (opensEntry(*event)) {
+        // The model opens folders only; a file's line changes nothing, as a click.
+        if (acts) model_.open(node);
+        return;
+    }
+    if (opensMenu(*event)) {
+        if (!acts) return;
+        const QRectF r = itemRect(focusLine_);
+        makeItemMenu(model_, node, false, this)
+            ->popup(mapToGlobal(QPoint(int(r.left()) + kItemLineMenuInset, int(r.bottom()))));
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void BucketCard::focusInEvent(QFocusEvent* event) {
+    QWidget::focusInEvent(event);
+    if (focusLine_ < 0 && lineCount() > 0) focusLine_ = 0;
+    update();
+}
+
+void BucketCard::focusOutEvent(QFocusEvent* event) {
+    QWidget::focusOutEvent(event);
+    update();
+}
+
 // ---- Hidden space card
 
-HiddenSpaceCard::HiddenSpaceCard(const SystemDataReport& report, QWidget* parent)
-    : QWidget(parent), rows_(hiddenRows(report)) {}
+HiddenSpaceCard::HiddenSpaceCard(const SystemDataReport& report, RuleSet rules, QWidget* parent)
+    : QWidget(parent), title_(hiddenCardTitle(rules)), rows_(hiddenRows(report, rules)) {}
 
 double HiddenSpaceCard::heightFor(double width) const {
-    double h = 16 + Fonts::lineHeight(bucketTitleFont());
-    const double textW = width - 32 - 28 - 12;
+    double h = kCardPad + Fonts::cardTitle.lineHeight();
+    const double textW = hiddenTextWidth(width);
     for (const HiddenRow& row : rows_) {
-        const double texts =
-            Fonts::lineHeight(rowTitleFont()) + 2 + wrappedHeight(row.text, rowTextFont(), textW);
-        h += 12 + std::max(30.0, texts);
+        const double texts = Fonts::hiddenTitle.lineHeight() + kHiddenLineGap +
+                             wrappedHeight(row.text, Fonts::secondary.font(), textW);
+        h += kHiddenGap + std::max(kHiddenRowLeast, texts);
     }
-    return h + 16 + 1;
+    return h + kCardPad + 1;
 }
 
 void HiddenSpaceCard::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
-    paintCard(p, QRectF(0, 0, width(), height() - 1), 18);
-    const QFont title = bucketTitleFont();
-    paintLine(p, QRectF(16, 16, width() - 32, Fonts::lineHeight(title)),
-              QStringLiteral("Space no app can see"), title, Color::ink);
-    double y = 16 + Fonts::lineHeight(title);
-    const double textX = 16 + 28 + 12;
-    const double textW = width() - 16 - textX;
+    paintCard(p, QRectF(0, 0, width(), height() - 1), kCardRadius);
+    const QFont& title = Fonts::cardTitle.font();
+    paintLine(p, QRectF(kCardPad, kCardPad, width() - 2 * kCardPad, Fonts::lineHeight(title)),
+              title_, title, Color::ink);
+    double y = kCardPad + Fonts::lineHeight(title);
+    const double textX = kCardPad + kHiddenGlyph + kHiddenGap;
+    const double textW = hiddenTextWidth(width());
     for (const HiddenRow& row : rows_) {
-        y += 12;
-        paintGlyph(p, QPointF(16, y), row.symbol, 0xBDB8AE, 28);
-        const QFont t = rowTitleFont();
+        y += kHiddenGap;
+        paintGlyph(p, QPointF(kCardPad, y), row.symbol, 0xBDB8AE, kHiddenGlyph);
+        const QFont& t = Fonts::hiddenTitle.font();
         const double lh = Fonts::lineHeight(t);
-        const double valueW = Fonts::tabularWidth(rowValueFont(), row.value);
-        paintLine(p, QRectF(textX, y, textW - valueW - 8, lh), row.title, t, Color::ink);
-        p.setFont(rowValueFont());
-        paintDigitsRight(p, QRectF(textX, y, textW, lh), row.value, rowValueFont(), Color::ink);
-        const double textH = wrappedHeight(row.text, rowTextFont(), textW);
-        p.setFont(rowTextFont());
+        const double valueW = Fonts::tabularWidth(Fonts::hiddenValue.font(), row.value);
+        paintLine(p, QRectF(textX, y, textW - valueW - kHiddenValueGap, lh), row.title, t,
+                  Color::ink);
+        p.setFont(Fonts::hiddenValue.font());
+        paintDigitsRight(p, QRectF(textX, y, textW, lh), row.value, Fonts::hiddenValue.font(),
+                         Color::ink);
+        const double textH = wrappedHeight(row.text, Fonts::secondary.font(), textW);
+        p.setFont(Fonts::secondary.font());
         p.setPen(Color::ink2);
-        p.drawText(QRectF(textX, y + lh + 2, textW, textH), Qt::TextWordWrap, row.text);
-        y += std::max(30.0, lh + 2 + textH);
+        p.drawText(QRectF(textX, y + lh + kHiddenLineGap, textW, textH), Qt::TextWordWrap,
+                   row.text);
+        y += std::max(kHiddenRowLeast, lh + kHiddenLineGap + textH);
     }
 }
 
@@ -434,13 +478,16 @@ protected:
         p.setRenderHint(QPainter::Antialiasing);
         const QRectF r = view_.noteRect_;
         p.setPen(Qt::NoPen);
-        p.setBrush(Color::withOpacity(Color::ink, 0.04));
-        p.drawRoundedRect(r, 12, 12);
-        paintSymbol(p, QRectF(r.left() + 12, r.top() + 12, 16, Fonts::lineHeight(noteFont())),
-                    QStringLiteral("info.circle.fill"), 13, Color::ink2);
-        p.setFont(noteFont());
+        p.setBrush(Color::softFill);
+        p.drawRoundedRect(r, kNoteRadius, kNoteRadius);
+        paintSymbol(p,
+                    QRectF(r.left() + kNotePad, r.top() + kNotePad, kNoteSymbolWidth,
+                           Fonts::blurb.lineHeight()),
+                    QStringLiteral("info.circle.fill"), kNoteSymbolPoints, Color::ink2);
+        p.setFont(Fonts::blurb.font());
         p.setPen(Color::ink2);
-        p.drawText(r.adjusted(12 + 20, 12, -12, -12), Qt::TextWordWrap, view_.note_);
+        p.drawText(r.adjusted(kNotePad + kNoteTextInset, kNotePad, -kNotePad, -kNotePad),
+                   Qt::TextWordWrap, view_.note_);
     }
 
 private:
@@ -451,26 +498,26 @@ SystemDataView::SystemDataView(AppModel& model, QWidget* parent)
     : QScrollArea(parent), model_(model), page_(new SystemDataPage(*this)) {
     setBareContent(*this, page_, false);
     loadingState_ =
-        new LoadingState(QStringLiteral("Working out what's in System Data…"), 120, page_);
+        new LoadingState(QStringLiteral("Working out what's in System Data…"), kLoadingTop, page_);
 
-    connect(&model_, &AppModel::systemReportChanged, this, [this] {
-        generation_.receive(model_.index());
-        rebuild();
-    });
+    connect(&model_, &AppModel::systemReportChanged, this, &SystemDataView::rebuild);
     connect(&model_, &AppModel::indexChanged, this, &SystemDataView::rebuild);
+    // The "Clean these up" keys and notes follow the plan.
+    connect(&model_, &AppModel::cleanPlanChanged, this, &SystemDataView::rebuild);
     // The note names "/" as the sidebar does.
     connect(&model_, &AppModel::volumesChanged, this, &SystemDataView::rebuild);
     connect(&model_, &AppModel::revisionChanged, this, [this] { page_->update(); });
-    if (model_.systemReport()) generation_.receive(model_.index());
     rebuild();
 }
 
 bool SystemDataView::loading() const {
-    return !model_.systemReport() || !model_.index() || !generation_.matches(model_.index());
+    // The model's report is always of the shown generation: carried over by path to a new
+    // one, it stays on screen until the new report replaces it.
+    return !model_.systemReport() || !model_.index();
 }
 
 int SystemDataView::columns() const {
-    return gridColumns(viewport()->width() - 2 * kSide, kMinColumn, kSpacing);
+    return gridColumns(viewport()->width() - 2 * kScreenSide, kBucketColumnLeast, kCardGap);
 }
 
 void SystemDataView::rebuild() {
@@ -490,22 +537,31 @@ void SystemDataView::rebuild() {
     hidden_ = nullptr;
     note_.clear();
     if (!loading()) {
+        const RuleSet rules = AppModel::ruleSet();
         const SystemDataReport& report = *model_.systemReport();
-        summary_ = new SystemSummary(page_);
+        summary_ = new SystemSummary(rules, page_);
         summary_->setReport(report);
         if (shownTotal) summary_->rollFrom(*shownTotal, animate);
         if (const auto note = folderNote(model_.index()->rootPath(), rootVolumeName(model_.volumes()))) note_ = *note;
+        // The plan belongs to the shown index, as the report does here (not loading).
+        const std::string home = homeDirectory();
         for (const SpaceBucket& bucket : report.buckets) {
-            auto* card = new BucketCard(model_, bucket, model_.index(), page_);
+            auto* card = new BucketCard(
+                model_, bucket, model_.index(),
+                cleanKeyLook(*model_.index(), bucket, model_.cleanPlan(), home, rules), page_);
             if (const auto shown = shownBuckets.find(bucket.id); shown != shownBuckets.end())
                 card->rollFrom(shown->second, animate);
             cards_.push_back(card);
         }
-        hidden_ = new HiddenSpaceCard(report, page_);
+        hidden_ = new HiddenSpaceCard(report, rules, page_);
+        if (hidden_->rows().empty()) {
+            delete hidden_;
+            hidden_ = nullptr;
+        }
         summary_->show();
         for (BucketCard* card : cards_)
             card->show();
-        hidden_->show();
+        if (hidden_) hidden_->show();
     }
     loadingState_->setVisible(loading());
     relayout();
@@ -518,26 +574,34 @@ void SystemDataView::relayout() {
         loadingState_->setGeometry(0, 0, int(width), viewport()->height());
         return;
     }
-    const double inner = width - 2 * kSide;
+    const double inner = width - 2 * kScreenSide;
     double y = 0;
-    summary_->setGeometry(int(kSide), int(y), int(inner),
+    summary_->setGeometry(kScreenSide, int(y), int(inner),
                           int(std::ceil(SystemSummary::cardHeight())));
-    y += summary_->height() + kSpacing;
+    y += summary_->height() + kCardGap;
     if (!note_.isEmpty()) {
-        noteRect_ = QRectF(kSide, y, inner, noteHeight(note_, inner));
-        y += noteRect_.height() + kSpacing;
+        noteRect_ = QRectF(kScreenSide, y, inner, noteHeight(note_, inner));
+        y += noteRect_.height() + kCardGap;
     }
     if (!cards_.empty()) {
-        std::vector<double> heights(cards_.size(), std::ceil(BucketCard::cardHeight()));
+        // Every card as tall as the others: with room for a note when one has a note.
+        const bool noteRoom = std::any_of(cards_.begin(), cards_.end(), [](const BucketCard* c) {
+            return !c->planNote().isEmpty();
+        });
+        std::vector<double> heights(cards_.size(), std::ceil(BucketCard::cardHeight(noteRoom)));
         double gridHeight = 0;
         const std::vector<QRectF> cells =
-            gridCells(heights, inner, kMinColumn, kSpacing, &gridHeight);
+            gridCells(heights, inner, kBucketColumnLeast, kCardGap, &gridHeight);
         for (std::size_t i = 0; i < cards_.size(); ++i)
-            cards_[i]->setGeometry(cells[i].translated(kSide, y).toRect());
-        y += gridHeight + kSpacing;
+            cards_[i]->setGeometry(cells[i].translated(kScreenSide, y).toRect());
+        y += gridHeight + kCardGap;
     }
-    hidden_->setGeometry(int(kSide), int(y), int(inner), int(std::ceil(hidden_->heightFor(inner))));
-    y += hidden_->height() + kBottom;
+    if (hidden_) {
+        hidden_->setGeometry(kScreenSide, int(y), int(inner),
+                             int(std::ceil(hidden_->heightFor(inner))));
+        y += hidden_->height() + kCardGap;
+    }
+    y += kTrayRoom - kCardGap;
     page_->resize(int(width), int(std::ceil(y)));
     page_->update();
 }

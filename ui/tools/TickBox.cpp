@@ -38,6 +38,19 @@ TickLook tickLook(TickState state, double on) {
     return look;
 }
 
+namespace {
+
+// The box's corner radius, its border's width and its symbol's size.
+constexpr double kTickRadius = 6;
+constexpr double kTickBorder = 1.5;
+constexpr double kTickSymbolPoints = 13;
+
+}  // namespace
+
+QPainterPath tickBoxShape(QPointF topLeft) {
+    return roundedShape(QRectF(topLeft, QSizeF(kTickSide, kTickSide)), kTickRadius);
+}
+
 void paintTickBox(QPainter& painter, QPointF topLeft, TickState state, double on) {
     const TickLook look = tickLook(state, on);
     const QRectF box(topLeft, QSizeF(kTickSide, kTickSide));
@@ -45,14 +58,16 @@ void paintTickBox(QPainter& painter, QPointF topLeft, TickState state, double on
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(Qt::NoPen);
     painter.setBrush(look.fill);
-    painter.drawPath(roundedShape(box, 6));
+    painter.drawPath(roundedShape(box, kTickRadius));
     if (look.border.alphaF() > 0) {
         // Stroked inside the edge: the path inset by half the line width.
+        const double in = kTickBorder / 2;
         painter.setBrush(Qt::NoBrush);
-        painter.setPen(QPen(look.border, 1.5, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin));
-        painter.drawPath(roundedShape(box.adjusted(0.75, 0.75, -0.75, -0.75), 5.25));
+        painter.setPen(QPen(look.border, kTickBorder, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin));
+        painter.drawPath(roundedShape(box.adjusted(in, in, -in, -in), kTickRadius - in));
     }
-    if (!look.symbol.isEmpty()) paintSymbol(painter, box, look.symbol, 13, Qt::white);
+    if (!look.symbol.isEmpty())
+        paintSymbol(painter, box, look.symbol, kTickSymbolPoints, Qt::white);
     painter.restore();
 }
 
@@ -60,7 +75,8 @@ TickBox::TickBox(TickState state, QWidget* parent)
     : QAbstractButton(parent), state_(state), on_(state == TickState::none ? 0 : 1) {
     setFixedSize(int(kTickSide), int(kTickSide));
     setCursor(Qt::PointingHandCursor);
-    setFocusPolicy(Qt::NoFocus);
+    // Reached with Tab like every key; Space clicks it.
+    setFocusPolicy(Qt::TabFocus);
     connect(&on_, &SpringAnimator::valueChanged, this, qOverload<>(&QWidget::update));
 }
 
@@ -74,6 +90,7 @@ void TickBox::setState(TickState state) {
 void TickBox::paintEvent(QPaintEvent*) {
     QPainter p(this);
     paintTickBox(p, QPointF(0, 0), state_, on_.value());
+    if (hasFocus()) paintFocusRing(p, tickBoxShape(QPointF(0, 0)));
 }
 
 }  // namespace tamrel

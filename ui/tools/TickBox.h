@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QColor>
+#include <QPainterPath>
 #include <QPointF>
 #include <QString>
 
@@ -32,11 +33,14 @@ TickLook tickLook(TickState state, double on);
 
 // Draws the 20 × 20 box with its top-left corner at `topLeft`.
 void paintTickBox(QPainter& painter, QPointF topLeft, TickState state, double on);
+// The box's outline there (for its focus ring).
+QPainterPath tickBoxShape(QPointF topLeft);
 
 inline constexpr double kTickSide = 20;
 
-// The tick box: shows the state its caller hands in and emits clicked() when clicked; it never
-// changes its state itself. A change of state blends in a spring (response 0.2 s, damping 0.7).
+// The tick box: shows the state its caller hands in and emits clicked() when clicked or when
+// Space is pressed while it has the focus (it takes it with Tab); it never changes its state
+// itself. A change of state blends in a spring (response 0.2 s, damping 0.7).
 class TickBox : public QAbstractButton {
     Q_OBJECT
 public:

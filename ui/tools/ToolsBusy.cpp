@@ -16,7 +16,7 @@ ToolsBusy::ToolsBusy(AppModel& model) : QObject(&model), model_(model) {
 }
 
 bool ToolsBusy::busy() const {
-    return model_.preparingClean() || model_.trashing() || model_.uninstalling();
+    return model_.removalBusy();
 }
 
 bool ToolsBusy::startClean() {

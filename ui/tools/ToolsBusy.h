@@ -6,10 +6,10 @@
 
 namespace tamrel {
 
-// The one busy state of the moves to the Trash: set while a clean-up is being prepared (the plan
-// computed again before its items go), while items move to the Trash and while an application is
-// uninstalled. While it is set, "Clean", "Move to Trash" and "Uninstall" are off, so two
-// destructive runs never overlap.
+// The screens' view of the one busy state of the moves to the Trash (AppModel::removalBusy(),
+// which the model enforces): set while a clean-up is being prepared (the plan computed again
+// before its items go), while items move to the Trash and while an application is uninstalled.
+// While it is set, "Clean", "Move to Trash" and "Uninstall" are off.
 //
 // One per model, owned by it (a child object), made on first use. Main thread only.
 class ToolsBusy : public QObject {
@@ -17,7 +17,7 @@ class ToolsBusy : public QObject {
 public:
     static ToolsBusy& of(AppModel& model);
 
-    // AppModel::preparingClean, trashing or uninstalling.
+    // AppModel::removalBusy().
     bool busy() const;
 
     // Starts the clean-up of the ticked items (AppModel::runClean) unless busy or nothing is

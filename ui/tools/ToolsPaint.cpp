@@ -9,8 +9,11 @@
 
 #include "ui/results/ResultsPaint.h"
 #include "ui/theme/Colors.h"
-#include "ui/theme/Display.h"
 #include "ui/theme/Fonts.h"
+#include "ui/theme/Screen.h"
+#include "ui/theme/SizeText.h"
+#include "ui/theme/SpringAnimator.h"
+#include "ui/tools/ToolsMetrics.h"
 #include "ui/tools/ToolsText.h"
 
 namespace tamrel {
@@ -19,7 +22,7 @@ QSizeF badgeSize(const QString& text, const QFont& font, double hPad, double vPa
                  const QString& symbol) {
     const QFontMetricsF fm(font);
     double w = fm.horizontalAdvance(text);
-    if (!symbol.isEmpty()) w += font.pointSizeF() + 4;
+    if (!symbol.isEmpty()) w += font.pointSizeF() + kBadgeSymbolGap;
     return QSizeF(w + 2 * hPad, Fonts::lineHeight(font) + 2 * vPad);
 }
 
@@ -38,7 +41,7 @@ QSizeF paintBadge(QPainter& painter, QPointF topLeft, const QString& text, const
         const double side = font.pointSizeF();
         paintSymbol(painter, QRectF(x, rect.center().y() - side / 2, side, side), symbol,
                     font.pointSizeF(), ink);
-        x += side + 4;
+        x += side + kBadgeSymbolGap;
     }
     painter.setFont(font);
     painter.setPen(ink);
@@ -50,6 +53,43 @@ QSizeF paintBadge(QPainter& painter, QPointF topLeft, const QString& text, const
 
 void paintCard(QPainter& painter, const QRectF& rect, double radius) {
     paintPanelFast(painter, rect, radius);
+}
+
+QSizeF readoutSize(const QString& caption, std::uint64_t bytes, double size, ReadoutCaption at) {
+    const double captionW = QFontMetricsF(Fonts::displayCaption.font()).horizontalAdvance(caption);
+    const double w = std::max(captionW, sizeTextWidth(bytes, size)) + 2 * kReadoutPadH;
+    const double captionH = Fonts::displayCaption.lineHeight();
+    const double bytesH = Fonts::lineHeight(sizeTextFont(size));
+    const double h = at == ReadoutCaption::above
+                         ? kReadoutPadV + captionH + kReadoutLineGap + bytesH + kReadoutPadV
+                         : kReadoutPadV + bytesH + kReadoutLineGap + captionH + kReadoutPadV;
+    return QSizeF(w, h);
+}
+
+void paintReadout(QPainter& painter, const QRectF& rect, const QString& caption,
+                  const SizeTextMotion& bytes, double size, ReadoutCaption at) {
+    paintScreen(painter, rect, kReadoutRadius);
+    const QFont& font = Fonts::displayCaption.font();
+    const double captionH = Fonts::lineHeight(font);
+    const double bytesW = sizeTextWidth(bytes.bytes(), size);
+    const double top = rect.top() + kReadoutPadV;
+    const double captionTop = at == ReadoutCaption::above
+                                  ? top
+                                  : top + Fonts::lineHeight(sizeTextFont(size)) + kReadoutLineGap;
+    const double bytesTop = at == ReadoutCaption::above ? top + captionH + kReadoutLineGap : top;
+    const auto paintCaption = [&] {
+        paintLine(painter,
+                  QRectF(rect.left() + kReadoutPadH, captionTop, rect.width() - 2 * kReadoutPadH,
+                         captionH),
+                  caption, font, Color::screenCaption, Qt::ElideNone,
+                  Qt::AlignRight | Qt::AlignVCenter);
+    };
+    if (at == ReadoutCaption::above) paintCaption();
+    paintSizeText(painter,
+                  QPointF(rect.right() - kReadoutPadH - bytesW,
+                          bytesTop + QFontMetricsF(sizeTextFont(size)).ascent()),
+                  bytes, size, Color::screenGlow, Color::screenGlowUnit);
+    if (at == ReadoutCaption::below) paintCaption();
 }
 
 void paintLine(QPainter& painter, const QRectF& rect, const QString& text, const QFont& font,
@@ -82,16 +122,18 @@ void setBareContent(QScrollArea& area, QWidget* content, bool resizable) {
     area.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     area.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     area.setWidgetResizable(resizable);
+    // The controls inside take the focus, not the area: it scrolls to the one that has it.
+    area.setFocusPolicy(Qt::NoFocus);
     area.viewport()->setAutoFillBackground(false);
     area.setWidget(content);
     content->setAutoFillBackground(false);  // after setWidget, which turns it on
 }
 
 BusySpinner::BusySpinner(QWidget* parent) : QWidget(parent) {
-    setFixedSize(18, 18);
-    timer_.setInterval(16);
+    setFixedSize(kSide, kSide);
+    timer_.setInterval(kFrameMs);
     connect(&timer_, &QTimer::timeout, this, [this] {
-        angle_ = (angle_ + 6) % 360;
+        angle_ = (angle_ + kStepDegrees) % 360;
         update();
     });
 }
@@ -99,8 +141,10 @@ BusySpinner::BusySpinner(QWidget* parent) : QWidget(parent) {
 void BusySpinner::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(Color::ink3, 2.2, Qt::SolidLine, Qt::RoundCap));
-    p.drawArc(QRectF(2, 2, 14, 14), -angle_ * 16, 270 * 16);
+    p.setPen(QPen(Color::ink3, kLine, Qt::SolidLine, Qt::RoundCap));
+    // Arcs are drawn in sixteenths of a degree.
+    const double in = kInset;
+    p.drawArc(QRectF(in, in, kSide - 2 * in, kSide - 2 * in), -angle_ * 16, kArcDegrees * 16);
 }
 
 void BusySpinner::showEvent(QShowEvent*) {
@@ -129,10 +173,20 @@ void LoadingState::resizeEvent(QResizeEvent*) {
 
 void LoadingState::paintEvent(QPaintEvent*) {
     QPainter p(this);
-    const QFont font = Fonts::system(13, Fonts::Weight::medium);
-    const double y = spinner_->isVisible() ? top_ + spinner_->height() + 10 : top_;
-    paintLine(p, QRectF(0, y, width(), Fonts::lineHeight(font)), text_, font, Color::ink2,
-              Qt::ElideRight, Qt::AlignHCenter | Qt::AlignVCenter);
+    const QFont& font = Fonts::status.font();
+    const double y = spinner_->isVisible() ? top_ + spinner_->height() + kLoadingTextGap : top_;
+    if (QFontMetricsF(font).horizontalAdvance(text_) <= width() - 2 * kLoadingSide) {
+        paintLine(p, QRectF(0, y, width(), Fonts::lineHeight(font)), text_, font, Color::ink2,
+                  Qt::ElideRight, Qt::AlignHCenter | Qt::AlignVCenter);
+        return;
+    }
+    // A text too long for one line (the Apps screen's empty state) wraps, centred, rather than
+    // being cut; in lines of at most 440 points, which read as one short paragraph.
+    p.setFont(font);
+    p.setPen(Color::ink2);
+    const double w = std::min(width() - 2 * kLoadingSide, kLoadingLineMost);
+    p.drawText(QRectF((width() - w) / 2, y, w, std::max(0.0, height() - y)),
+               Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, text_);
 }
 
 std::vector<QRectF> gridCells(const std::vector<double>& heights, double width, double minWidth,

@@ -7,12 +7,15 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <cstdint>
 #include <vector>
 
 class QPainter;
 class QScrollArea;
 
 namespace tamrel {
+
+class SizeTextMotion;
 
 // Drawing steps and small widgets shared by the System Data, Clean up and Apps screens.
 
@@ -28,6 +31,15 @@ QSizeF paintBadge(QPainter& painter, QPointF topLeft, const QString& text, const
 // The white card (paintPanel) of `rect`, mostly copied from a kept picture (paintPanelFast).
 void paintCard(QPainter& painter, const QRectF& rect, double radius);
 
+// The read-out of bytes on a header card ("3 TICKED" over the ticked bytes, the bytes to
+// remove over "TO REMOVE"): a dark display panel, corner radius 11, padded 12 across and 8 down,
+// holding the caption (Fonts::displayCaption in Color::screenCaption) and the bytes (a size
+// read-out at `size` points glowing, its unit dimmed), 1 apart, both at its right.
+enum class ReadoutCaption { above, below };
+QSizeF readoutSize(const QString& caption, std::uint64_t bytes, double size, ReadoutCaption at);
+void paintReadout(QPainter& painter, const QRectF& rect, const QString& caption,
+                  const SizeTextMotion& bytes, double size, ReadoutCaption at);
+
 // One line of `text` in `rect` (left and vertically centred unless `align` says otherwise),
 // elided by `mode` when it does not fit.
 void paintLine(QPainter& painter, const QRectF& rect, const QString& text, const QFont& font,
@@ -40,7 +52,8 @@ void paintDigitsRight(QPainter& painter, const QRectF& rect, const QString& text
 double wrappedHeight(const QString& text, const QFont& font, double width);
 
 // Makes `area` a bare scroll area over the card ground holding `content`: no frame, no scroll
-// bars shown (it still scrolls), nothing filled behind the content.
+// bars shown (it still scrolls), nothing filled behind the content, and no keyboard focus of its
+// own (the controls inside take it).
 void setBareContent(QScrollArea& area, QWidget* content, bool resizable);
 
 // A small indeterminate spinner, turning while shown.
@@ -48,7 +61,13 @@ class BusySpinner : public QWidget {
     Q_OBJECT
 public:
     explicit BusySpinner(QWidget* parent = nullptr);
-    QSize sizeHint() const override { return QSize(18, 18); }
+    // An arc of 270° (a line 2.2 wide, 2 in from the edge) turning 6° a frame.
+    static constexpr int kSide = 18;
+    static constexpr double kInset = 2;
+    static constexpr double kLine = 2.2;
+    static constexpr int kArcDegrees = 270;
+    static constexpr int kStepDegrees = 6;
+    QSize sizeHint() const override { return QSize(kSide, kSide); }
 
 protected:
     void paintEvent(QPaintEvent*) override;
@@ -61,7 +80,8 @@ private:
 };
 
 // A spinner over a line of text, centred in its width, `top` points from its top: the loading
-// state of the space tools.
+// state of the space tools. A text wider than the widget less 24 points each side wraps, in
+// lines of at most 440 points.
 class LoadingState : public QWidget {
     Q_OBJECT
 public:

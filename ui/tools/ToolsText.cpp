@@ -31,6 +31,43 @@ const AdviceLook& reviewLook() {
     return look;
 }
 
+// The texts of the System Data screen that differ between the designed rules and Linux, side by
+// side. Linux has no purgeable space nor local snapshots to show (both always 0), no grey
+// "System Data" bar of its own, and no settings pane that grants access to protected folders.
+struct SystemDataWords {
+    const char* summary;
+    const char* unseenTitle;
+    const char* unseenText;
+    const char* hiddenTitle;
+    const char* unreadableText;
+    bool purgeableRows;
+};
+
+constexpr SystemDataWords designedWords{
+    "The system shows all of this as one grey bar. Here's what's actually in it.",
+    "Not visible to apps",
+    "In use, but not inside any folder Tamrel can read: Spotlight's index, document versions "
+    "and other volume-level data.",
+    "Space no app can see",
+    "Protected by the system until you allow Full Disk Access, so their size counts as zero "
+    "here.",
+    true,
+};
+
+constexpr SystemDataWords linuxWords{
+    "Other tools just call this used space. Here's what's actually in it.",
+    "Not in a readable folder",
+    "In use, but not inside any folder Tamrel can read: root-only and other users' files, "
+    "file-system metadata, files deleted while still open.",
+    "Space Tamrel can't see",
+    "Your account isn't allowed to open them, so their size counts as zero here.",
+    false,
+};
+
+const SystemDataWords& words(RuleSet rules) {
+    return rules == RuleSet::linuxDesktop ? linuxWords : designedWords;
+}
+
 }  // namespace
 
 std::uint32_t bucketHex(std::string_view id) {
@@ -65,7 +102,7 @@ QColor reviewInk() {
     return QColor(138, 90, 0);
 }
 
-std::vector<BarSegment> barSegments(const SystemDataReport& report) {
+std::vector<BarSegment> barSegments(const SystemDataReport& report, RuleSet rules) {
     std::vector<BarSegment> out;
     out.reserve(report.buckets.size() + 2);
     for (const SpaceBucket& b : report.buckets)
@@ -73,8 +110,13 @@ std::vector<BarSegment> barSegments(const SystemDataReport& report) {
     if (report.purgeable > 0)
         out.push_back({"purgeable", QStringLiteral("Purgeable"), report.purgeable, 0xD9D4CB});
     if (report.unseen > 0)
-        out.push_back({"unseen", QStringLiteral("Not visible to apps"), report.unseen, 0xE8E3DA});
+        out.push_back({"unseen", QString::fromUtf8(words(rules).unseenTitle), report.unseen,
+                       0xE8E3DA});
     return out;
+}
+
+QString summaryLine(RuleSet rules) {
+    return QString::fromUtf8(words(rules).summary);
 }
 
 std::uint64_t barTotal(const std::vector<BarSegment>& segments) {
@@ -86,7 +128,7 @@ std::uint64_t barTotal(const std::vector<BarSegment>& segments) {
 
 std::vector<double> barWidths(const std::vector<BarSegment>& segments, double width) {
     const double total = double(barTotal(segments));
-    const double room = width - 2.0 * double(segments.size());
+    const double room = width - kBarSegmentGap * double(segments.size());
     std::vector<double> out;
     out.reserve(segments.size());
     for (const BarSegment& s : segments)
@@ -127,11 +169,28 @@ bool isUuid(const QString& name) {
     return name.size() == 36 && uuid.match(name).hasMatch();
 }
 
-QString friendlyName(const DiskIndex& index, NodeId node) {
+QString friendlyName(const DiskIndex& index, NodeId node, RuleSet rules) {
     const QString name = shownText(QString::fromStdString(index.name(node)));
     const auto parentId = index.parentOf(node);
     const QString parent =
         parentId ? shownText(QString::fromStdString(index.name(*parentId))) : QString();
+    if (rules == RuleSet::linuxDesktop) {
+        // What the system-state and log folders of a Linux system hold.
+        const auto grandparentId = parentId ? index.parentOf(*parentId) : std::nullopt;
+        const QString grandparent =
+            grandparentId ? shownText(QString::fromStdString(index.name(*grandparentId)))
+                          : QString();
+        if (parent == QLatin1String("log") && name == QLatin1String("journal"))
+            return QStringLiteral("journal (system log)");
+        if (parent == QLatin1String("modules") && grandparent == QLatin1String("lib"))
+            return name + QStringLiteral(" (kernel modules)");
+        if (parent == QLatin1String("boot") && name == QLatin1String("efi"))
+            return QStringLiteral("efi (startup partition)");
+        if (parent == QLatin1String("lib") && name == QLatin1String("flatpak"))
+            return QStringLiteral("flatpak (installed Flatpak apps)");
+        if (parent == QLatin1String("lib") && name == QLatin1String("snapd"))
+            return QStringLiteral("snapd (installed snaps)");
+    }
     if (!isUuid(name)) {
         // Lengths in characters as the user sees them, not UTF-16 units.
         if (parent == QLatin1String("folders") && name.toUcs4().size() == 2)
@@ -148,39 +207,107 @@ QString friendlyName(const DiskIndex& index, NodeId node) {
            QLatin1Char(')');
 }
 
-std::vector<HiddenRow> hiddenRows(const SystemDataReport& report) {
+std::vector<HiddenRow> hiddenRows(const SystemDataReport& report, RuleSet rules) {
+    const SystemDataWords& w = words(rules);
     std::vector<HiddenRow> rows;
-    rows.push_back({QStringLiteral("arrow.3.trianglepath"), QStringLiteral("Purgeable"),
-                    Fmt::bytes(report.purgeable),
-                    QStringLiteral("Space the system already counts as free-able: local Time "
-                                   "Machine snapshots and iCloud files kept on disk. It hands "
-                                   "this back by itself when an app needs room.")});
-    if (report.snapshots != 0) {
-        rows.push_back({QStringLiteral("camera.metering.unknown"),
-                        QStringLiteral("Local snapshots"), QString::number(report.snapshots),
-                        QStringLiteral("Saved states of your disk that Time Machine and the "
-                                       "system updates keep for a while. Their size isn't shown "
-                                       "by the system, and they expire on their own.")});
-    } else {
-        rows.push_back({QStringLiteral("camera.metering.unknown"),
-                        QStringLiteral("Local snapshots"), QStringLiteral("None"),
-                        QStringLiteral("No local Time Machine or update snapshots are holding "
-                                       "space right now.")});
+    if (w.purgeableRows) {
+        rows.push_back({QStringLiteral("arrow.3.trianglepath"), QStringLiteral("Purgeable"),
+                        Fmt::bytes(report.purgeable),
+                        QStringLiteral("Space the system already counts as free-able: local Time "
+                                       "Machine snapshots and iCloud files kept on disk. It "
+                                       "hands this back by itself when an app needs room.")});
+        if (report.snapshots != 0) {
+            rows.push_back({QStringLiteral("camera.metering.unknown"),
+                            QStringLiteral("Local snapshots"), QString::number(report.snapshots),
+                            QStringLiteral("Saved states of your disk that Time Machine and the "
+                                           "system updates keep for a while. Their size isn't "
+                                           "shown by the system, and they expire on their own.")});
+        } else {
+            rows.push_back({QStringLiteral("camera.metering.unknown"),
+                            QStringLiteral("Local snapshots"), QStringLiteral("None"),
+                            QStringLiteral("No local Time Machine or update snapshots are "
+                                           "holding space right now.")});
+        }
     }
     if (report.unseen != 0) {
-        rows.push_back({QStringLiteral("eye.slash"), QStringLiteral("Not visible to apps"),
-                        Fmt::bytes(report.unseen),
-                        QStringLiteral("In use, but not inside any folder Tamrel can read: "
-                                       "Spotlight's index, document versions and other "
-                                       "volume-level data.")});
+        rows.push_back({QStringLiteral("eye.slash"), QString::fromUtf8(w.unseenTitle),
+                        Fmt::bytes(report.unseen), QString::fromUtf8(w.unseenText)});
     }
     if (report.unreadable >= 1) {
         rows.push_back({QStringLiteral("lock.fill"), QStringLiteral("Folders Tamrel can't read"),
                         QLocale().toString(qint64(report.unreadable)),
-                        QStringLiteral("Protected by the system until you allow Full Disk "
-                                       "Access, so their size counts as zero here.")});
+                        QString::fromUtf8(w.unreadableText)});
     }
     return rows;
+}
+
+QString hiddenCardTitle(RuleSet rules) {
+    return QString::fromUtf8(words(rules).hiddenTitle);
+}
+
+namespace {
+
+// Whether the plan holds `node`: offers it, a folder around it, or something inside it.
+bool planHolds(const DiskIndex& index, const std::vector<CleanGroup>& plan, NodeId node) {
+    for (const CleanGroup& group : plan) {
+        for (const CleanItem& item : group.items) {
+            if (item.node >= index.count()) continue;
+            if (item.node == node || index.isAncestor(item.node, node) ||
+                index.isAncestor(node, item.node))
+                return true;
+        }
+    }
+    return false;
+}
+
+// Why the plan leaves `node`, an item of `bucket`, out.
+QString leftOutNote(const DiskIndex& index, const SpaceBucket& bucket, NodeId node,
+                    std::string_view home, RuleSet rules) {
+    if (bucket.id == "trash")
+        return QStringLiteral("Clean up leaves the Trash alone: empty it in the file manager to "
+                              "get this space back.");
+    const std::string path = index.path(node);
+    const bool inHome = !home.empty() && home != "/" && path.size() > home.size() &&
+                        path.starts_with(home) && path[home.size()] == '/';
+    if (inHome) {
+        return QStringLiteral("Clean up leaves ") + friendlyName(index, node, rules) +
+               QStringLiteral(" alone: it is kept, or too small to offer.");
+    }
+    // The rule folder that holds it names the place.
+    std::string place = path;
+    for (NodeId root : bucket.roots) {
+        if (root < index.count() && index.isAncestor(root, node)) place = index.path(root);
+    }
+    const QString shown = shownPath(place);
+    if (rules == RuleSet::linuxDesktop && place.ends_with("/var/cache")) {
+        return QStringLiteral("Clean up leaves ") + shown +
+               QStringLiteral(" alone: the package manager clears it (apt clean, dnf clean "
+                              "all), with administrator rights.");
+    }
+    return QStringLiteral("Clean up leaves ") + shown +
+           QStringLiteral(" alone: it belongs to the system.");
+}
+
+}  // namespace
+
+CleanKeyLook cleanKeyLook(const DiskIndex& index, const SpaceBucket& bucket,
+                          const std::vector<CleanGroup>& plan, std::string_view home,
+                          RuleSet rules) {
+    CleanKeyLook look;
+    if (bucket.advice != SpaceBucket::Advice::safe) return look;
+    const std::size_t shown = std::min(kBucketItemLines, bucket.top.size());
+    std::optional<NodeId> leftOut;
+    for (std::size_t i = 0; i < shown; ++i) {
+        const NodeId node = bucket.top[i];
+        if (node >= index.count()) continue;
+        if (planHolds(index, plan, node)) {
+            look.key = true;
+        } else if (!leftOut) {
+            leftOut = node;
+        }
+    }
+    if (leftOut) look.note = leftOutNote(index, bucket, *leftOut, home, rules);
+    return look;
 }
 
 std::uint32_t groupHex(std::string_view id) {
@@ -250,6 +377,7 @@ QDateTime toDate(std::chrono::system_clock::time_point t) {
 }  // namespace
 
 QString appUseLine(const InstalledApp& app, const QDateTime& now) {
+    if (!app.lastUsedKnown) return {};
     if (!app.lastUsed) return QStringLiteral("Never opened");
     return QStringLiteral("Used ") + Fmt::age(toDate(*app.lastUsed), now);
 }
@@ -286,6 +414,7 @@ QString leftoverFact(const InstalledApp& app) {
 }
 
 QString lastUsedFact(const InstalledApp& app, const QDateTime& now) {
+    if (!app.lastUsedKnown) return {};
     return app.lastUsed ? Fmt::age(toDate(*app.lastUsed), now) : QStringLiteral("Never");
 }
 
@@ -324,8 +453,27 @@ std::vector<KindGroup> leftoverGroups(const InstalledApp& app) {
 }
 
 QString kindLabel(Leftover::Kind kind) {
-    return QString::fromUtf8(Leftover::rawValue(kind).data(),
-                             qsizetype(Leftover::rawValue(kind).size()));
+    const std::string_view label = Leftover::linuxLabel(kind);
+    return QString::fromUtf8(label.data(), qsizetype(label.size()));
+}
+
+QString appsPlaceholder(bool loading, bool noApps) {
+    if (loading) return QStringLiteral("Finding your apps and what they left around\u2026");
+    if (noApps) {
+        return QStringLiteral("No apps to uninstall here. Programs from your package manager, "
+                              "Flatpak or Snap are removed with those.");
+    }
+    return QStringLiteral("Pick an app");
+}
+
+std::vector<AppSort> offeredAppSorts(const std::vector<InstalledApp>& apps, AppSort current) {
+    std::vector<AppSort> out;
+    const bool dated = std::any_of(apps.begin(), apps.end(),
+                                   [](const InstalledApp& a) { return a.lastUsedKnown; });
+    for (AppSort sort : allAppSorts()) {
+        if (sort != AppSort::lastUsed || dated || sort == current) out.push_back(sort);
+    }
+    return out;
 }
 
 }  // namespace tamrel

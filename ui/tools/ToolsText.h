@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core/apps/Leftover.h"
+#include "core/base/RuleSet.h"
 #include "core/index/DiskIndex.h"
 #include "core/space/CleanPlan.h"
 #include "core/space/SystemData.h"
@@ -22,6 +23,8 @@ namespace tamrel {
 
 // What the System Data, Clean up and Apps screens show, as plain functions so that texts,
 // geometry and colours are tested without painting. Main thread or any thread: none keeps state.
+// Texts that differ between the designed rules and Linux take the RuleSet the window runs with
+// (AppModel::ruleSet()); the Linux words stand beside the designed ones in ToolsText.cpp.
 
 // --- System Data
 
@@ -46,11 +49,16 @@ struct BarSegment {
     std::uint64_t bytes = 0;
     std::uint32_t hex = 0;
 };
-// The buckets in report order, then purgeable and "Not visible to apps" when not zero.
-std::vector<BarSegment> barSegments(const SystemDataReport& report);
+// The buckets in report order, then purgeable and the unseen space when not zero ("Not visible
+// to apps"; on Linux "Not in a readable folder").
+std::vector<BarSegment> barSegments(const SystemDataReport& report, RuleSet rules);
+// The line under the summary's title.
+QString summaryLine(RuleSet rules);
 // max(sum of the segments' bytes, 1).
 std::uint64_t barTotal(const std::vector<BarSegment>& segments);
-// The segments' widths in a bar `width` wide, 2 apart: max((W − 2n) × bytes / total, 4) each.
+// The segments' widths in a bar `width` wide, kBarSegmentGap apart: max((W − 2n) × bytes /
+// total, 4) each.
+inline constexpr double kBarSegmentGap = 2;
 std::vector<double> barWidths(const std::vector<BarSegment>& segments, double width);
 // "Caches · 1.2 GB".
 QString segmentTip(const BarSegment& segment);
@@ -64,8 +72,9 @@ QString rootVolumeName(const std::vector<Volume>& volumes);
 // Columns of a grid `width` wide whose cells are at least `minWidth` wide and `spacing` apart
 // (at least 1).
 int gridColumns(double width, double minWidth, double spacing);
-// The name a bucket card shows for a node: the system's cryptic folders explained.
-QString friendlyName(const DiskIndex& index, NodeId node);
+// The name a bucket card shows for a node: the system's cryptic folders explained (on Linux
+// also the journal, kernel modules, the startup partition and the Flatpak and snap stores).
+QString friendlyName(const DiskIndex& index, NodeId node, RuleSet rules);
 // Whether `name` is a UUID in its standard 8-4-4-4-12 form, either case.
 bool isUuid(const QString& name);
 
@@ -76,8 +85,26 @@ struct HiddenRow {
     QString value;
     QString text;
 };
-// Purgeable and snapshots always; unseen when not 0; the unreadable folders when at least 1.
-std::vector<HiddenRow> hiddenRows(const SystemDataReport& report);
+// Purgeable and snapshots always (never on Linux, where both are always 0); unseen when not 0;
+// the unreadable folders when at least 1. The card is left out when there is no row.
+std::vector<HiddenRow> hiddenRows(const SystemDataReport& report, RuleSet rules);
+// "Space no app can see"; on Linux "Space Tamrel can't see".
+QString hiddenCardTitle(RuleSet rules);
+
+// What a bucket card's "Clean these up" key promises. The key is there only for a safe bucket
+// whose shown items (its first four) the clean-up plan holds at least one of (the item, a
+// folder around it or something inside it); `note` says which shown item the plan leaves out
+// and why (the Trash, the system's package caches...), or is empty when it leaves none out.
+// `plan` must belong to `index`.
+struct CleanKeyLook {
+    bool key = false;
+    QString note;
+};
+CleanKeyLook cleanKeyLook(const DiskIndex& index, const SpaceBucket& bucket,
+                          const std::vector<CleanGroup>& plan, std::string_view home,
+                          RuleSet rules);
+// The item lines a bucket card shows.
+inline constexpr std::size_t kBucketItemLines = 4;
 
 // --- Clean up
 
@@ -101,7 +128,8 @@ QString parentLine(const DiskIndex& index, NodeId node, std::string_view home);
 
 // --- Apps
 
-// "Used 3 days ago" or "Never opened".
+// "Used 3 days ago" or "Never opened"; empty when the last use is not known (an AppImage on a
+// file system that records no access times).
 QString appUseLine(const InstalledApp& app, const QDateTime& now);
 // "+12 MB data" when the leftovers hold more than 1 MiB, else empty.
 QString appDataLine(const InstalledApp& app);
@@ -112,7 +140,7 @@ QString uninstallMessage(const InstalledApp* app, std::size_t pickedCount, bool 
                          bool pickedSystem);
 // "12 MB in 3 places" (the singular only for 1).
 QString leftoverFact(const InstalledApp& app);
-// "3 days ago", or "Never".
+// "3 days ago", or "Never"; empty when the last use is not known (the fact is not shown).
 QString lastUsedFact(const InstalledApp& app, const QDateTime& now);
 // The identity line (the version when not empty, "·", the bundle identifier) laid out in `width` with `font`: its pieces (version, middle dot, bundle
 // identifier) 6 apart from `x` 0, each with its left edge; only the identifier gives way, cut
@@ -131,7 +159,14 @@ struct KindGroup {
     std::vector<const Leftover*> items;
 };
 std::vector<KindGroup> leftoverGroups(const InstalledApp& app);
-// The label of a kind of leftover.
+// The label of a kind of leftover, as Linux shows it (Leftover::linuxLabel).
 QString kindLabel(Leftover::Kind kind);
+// The detail area's text while no application is shown: the loading line while `loading`, the
+// empty state when the inventory of the shown index holds no application (`noApps`), else
+// "Pick an app".
+QString appsPlaceholder(bool loading, bool noApps);
+// The entries of the sort menu: every order but "Last used" when no application's last use is
+// known, unless it is the `current` order.
+std::vector<AppSort> offeredAppSorts(const std::vector<InstalledApp>& apps, AppSort current);
 
 }  // namespace tamrel

@@ -604,7 +604,11 @@ TEST_P(WatcherTest, CatchUpOfADeepTreeGrowsWithItsFolders) {
         ASSERT_TRUE(r.waitHistory(60s));
         const Changes handed = r.handed();
         EXPECT_EQ(handed.dirs.size(), depth + 1u) << "every folder, the root included";
-        EXPECT_EQ(handed.deep.size(), static_cast<std::size_t>(depth)) << "every folder made since";
+        // Every folder made since; and the root too when the kernel's queue overflowed, as it
+        // may with fanotify while other programs write anywhere on the same file system.
+        EXPECT_TRUE(handed.deep.size() == static_cast<std::size_t>(depth) ||
+                    (handed.deep.size() == depth + 1u && handed.deep.contains(dir.path())))
+            << handed.deep.size() << " folders to rescan whole";
         EXPECT_TRUE(handed.dirs.contains(chain.path));
         EXPECT_LT(test::heapPeak() - before, std::int64_t{32} << 20);
     }

@@ -101,7 +101,7 @@ TEST_F(LinuxCleanPlan, GroupsOfferAndTickWhatEachLinuxFolderHolds) {
     for (const auto& [rel, want] : std::vector<std::pair<std::string, Offered>>{
              {"home/u/.cache/yarn", {"dev", true, {}}},
              {"home/u/.cache/pypoetry", {"dev", false, {}}},
-             {"home/u/.android/avd", {"dev", false, "Simulators and the app data inside them"}},
+             {"home/u/.android/avd", {"dev", false, "Emulators and the app data inside them"}},
              {"home/u/.cache/torch", {"ai", false, {}}},
              {"home/u/.config/google-chrome/Default/Code Cache",
               {"web", false, "google-chrome is open"}},

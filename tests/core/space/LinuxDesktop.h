@@ -16,36 +16,11 @@
 #include "core/index/DiskIndex.h"
 #include "core/scan/ScanProgress.h"
 #include "core/space/RuleProfile.h"
+#include "tests/support/ScopedEnv.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TreeChecker.h"
 
 namespace tamrel::test {
-
-// Sets (or, with nothing, unsets) one environment variable for the life of the object.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, std::optional<std::string> value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old;
-        if (value) {
-            ::setenv(name, value->c_str(), 1);
-        } else {
-            ::unsetenv(name);
-        }
-    }
-    ~ScopedEnv() {
-        if (old_) {
-            ::setenv(name_, old_->c_str(), 1);
-        } else {
-            ::unsetenv(name_);
-        }
-    }
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
-
-private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
 
 // A real tree shaped like a Linux desktop: a temporary root holding "home/u" (the home folder)
 // and the system folders the test makes ("var/log", "boot"...). The Linux profile points its

@@ -118,6 +118,72 @@ TEST_F(LinuxSystemData, EachBucketFindsItsLinuxFolders) {
     EXPECT_EQ(r.explained(), d.index->size(0) - d.size("home/u/Documents") - d.size("swap.img"));
 }
 
+// An application's folder in the app data holds its cache, which the caches bucket counts: the
+// item shows the bytes its bucket counts of it, so no item is larger than its bucket, and the
+// items of a bucket never add up to more than it.
+TEST_F(LinuxSystemData, ItemsNeverOutgrowTheirBucket) {
+    d.homeFile("/.var/app/com.spotify.Client/cache/storage/data", 524'288);
+    d.homeFile("/.var/app/com.spotify.Client/config/prefs", 4096);
+    d.homeFile("/snap/spotify/common/.cache/x", 262'144);
+    d.homeFile("/snap/spotify/80/y", 786'432);
+    d.homeFile("/.config/Code/logs/main.log", 4096);
+    d.scan();
+    for (const RuleProfile& profile : {d.profile(), RuleProfile::designed()}) {
+        const SystemDataReport r = systemData(*d.index, d.home, VolumeFacts{}, profile);
+        for (const SpaceBucket& b : r.buckets) {
+            ASSERT_EQ(b.topBytes.size(), b.top.size()) << b.id;
+            std::uint64_t sum = 0;
+            for (std::size_t i = 0; i < b.top.size(); ++i) {
+                EXPECT_LE(b.topBytes[i], b.bytes) << b.id << " " << d.index->path(b.top[i]);
+                EXPECT_LE(b.topBytes[i], d.index->size(b.top[i])) << b.id;
+                EXPECT_GT(b.topBytes[i], 0u) << b.id;
+                if (i > 0) {
+                    EXPECT_LE(b.topBytes[i], b.topBytes[i - 1]) << b.id << ": largest first";
+                }
+                sum += b.topBytes[i];
+            }
+            EXPECT_LE(sum, b.bytes) << b.id;
+        }
+    }
+    const SystemDataReport r = systemData(*d.index, d.home, VolumeFacts{}, d.profile());
+    const SpaceBucket* appdata = bucketOf(r, "appdata");
+    ASSERT_TRUE(appdata);
+    const auto itemBytes = [&](std::string_view rel) -> std::uint64_t {
+        const NodeId n = *d.id(rel);
+        for (std::size_t i = 0; i < appdata->top.size(); ++i)
+            if (appdata->top[i] == n) return appdata->topBytes[i];
+        return 0;
+    };
+    EXPECT_EQ(itemBytes("home/u/.var/app/com.spotify.Client"),
+              d.size("home/u/.var/app/com.spotify.Client") -
+                  d.size("home/u/.var/app/com.spotify.Client/cache"));
+    EXPECT_EQ(itemBytes("home/u/snap/spotify"),
+              d.size("home/u/snap/spotify") - d.size("home/u/snap/spotify/common/.cache"));
+}
+
+TEST_F(LinuxSystemData, BucketsSayWhatTheLinuxFoldersHold) {
+    d.homeFile("/Library/Application Support/MobileSync/Backup/phone/x", 8192);
+    d.rootFile("var/mail/u", 8192);
+    d.scan();
+    const SystemDataReport r = systemData(*d.index, d.home, VolumeFacts{}, d.profile());
+    EXPECT_FALSE(bucketOf(r, "ios")) << "no device backups on Linux";
+    EXPECT_EQ(bucketOf(r, "swap")->title, "Swap file");
+    EXPECT_EQ(bucketOf(r, "mail")->title, "Mail & chats");
+    EXPECT_EQ(bucketOf(r, "macos")->title, "System support files");
+    EXPECT_EQ(bucketOf(r, "temp")->blurb,
+              "Scratch space apps use while running. Most of /tmp goes at restart; /var/tmp "
+              "keeps files longer.");
+    EXPECT_TRUE(bucketOf(r, "dev")->blurb.starts_with("Caches of pip, npm, Cargo"));
+    EXPECT_EQ(bucketOf(r, "caches")->blurb,
+              "Copies apps keep to load faster. They come back as needed, so clearing them is "
+              "safe.")
+        << "true on Linux as designed";
+
+    const SystemDataReport designed = systemData(*d.index, d.home, VolumeFacts{});
+    EXPECT_EQ(bucketOf(designed, "ios")->title, "iPhone & iPad backups");
+    EXPECT_TRUE(bucketOf(designed, "dev")->blurb.starts_with("Xcode builds"));
+}
+
 TEST_F(LinuxSystemData, WithoutTheProfileOnlyTheDesignedFoldersCount) {
     const SystemDataReport r = systemData(*d.index, d.home, VolumeFacts{});
     // "~/.cache" is developer data as designed; nothing else of a Linux desktop is looked at.

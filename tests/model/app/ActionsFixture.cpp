@@ -50,12 +50,35 @@ bool RecordingTrashCan::moveToTrash(const std::string& path) {
     for (const std::string& r : refused_) {
         if (r == path) return false;
     }
+    if (real_) {
+        std::string why;
+        return TrashMover::trashItem(path, why).has_value();
+    }
     const std::string to = holding_ + "/" + std::to_string(++serial_);
     return std::rename(path.c_str(), to.c_str()) == 0;
 }
 
+TrashResult RecordingTrashCan::trashPicked(const std::string& path, const ExpectedItem& expected) {
+    if (!real_) return TrashCan::trashPicked(path, expected);
+    {
+        std::lock_guard guard(lock_);
+        asked_.push_back(path);
+    }
+    return TrashMover::trashItem(path, &expected);
+}
+
 Remover::Outcome RecordingTrashCan::remove(const std::vector<Remover::Item>& items, Platform&,
-                                           const std::atomic<bool>&) {
+                                           const std::atomic<bool>& stop) {
+    if (real_) {
+        {
+            std::lock_guard guard(lock_);
+            for (const Remover::Item& item : items)
+                asked_.push_back(item.path);
+        }
+        FakePlatform refusing;
+        refusing.allow = false;
+        return Remover::remove(items, refusing, stop);
+    }
     Remover::Outcome out;
     for (const Remover::Item& item : items) {
         if (moveToTrash(item.path)) {
@@ -67,7 +90,6 @@ Remover::Outcome RecordingTrashCan::remove(const std::vector<Remover::Item>& ite
     }
     return out;
 }
-
 
 }  // namespace test
 }  // namespace tamrel

@@ -33,12 +33,16 @@ IndexRef scanTree(const std::string& root);
 bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds limit = 20s);
 
 // Records every path it is asked to move and moves it by rename into `holding` (nothing is
-// deleted), so the tree on disk changes as with the real Trash. Paths in `refuse` fail.
+// deleted), so the tree on disk changes as with the real Trash. Paths in `refuse` fail. With
+// `real`, it moves through the real movers instead (TrashMover::trashItem(), Remover::remove()
+// with a platform that refuses administrator rights), into the real Trash.
 class RecordingTrashCan : public TrashCan {
 public:
-    explicit RecordingTrashCan(std::string holding) : holding_(std::move(holding)) {}
+    explicit RecordingTrashCan(std::string holding, bool real = false)
+        : holding_(std::move(holding)), real_(real) {}
 
     bool moveToTrash(const std::string& path) override;
+    TrashResult trashPicked(const std::string& path, const ExpectedItem& expected) override;
     Remover::Outcome remove(const std::vector<Remover::Item>& items, Platform& platform,
                             const std::atomic<bool>& stop) override;
 
@@ -54,6 +58,7 @@ public:
 private:
     mutable std::mutex lock_;
     std::string holding_;
+    bool real_ = false;
     std::vector<std::string> asked_;
     std::vector<std::string> refused_;
     int serial_ = 0;

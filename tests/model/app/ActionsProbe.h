@@ -22,6 +22,10 @@ public:
     static void setSystemReport(AppModel& model, SystemDataReport report) {
         model.setSystemReport(std::move(report));
     }
+    // The access the model's probe found, as on a machine where it is limited.
+    static void setHasFullDiskAccess(AppModel& model, bool on) {
+        model.setHasFullDiskAccess(on);
+    }
     static void setApps(AppModel& model, InstalledApps apps, const IndexRef& from, int revision) {
         AppModel::Batch batch(model);
         model.setApps(std::move(apps));

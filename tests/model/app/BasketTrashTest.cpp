@@ -160,14 +160,15 @@ TEST_F(BasketTrash, ToastsOfFailures) {
     }
     trashAndWait(five);
     EXPECT_EQ(model.toast()->title, "Couldn't move that");
-    EXPECT_EQ(model.toast()->detail, "Skipped p1, p2, p3 +2");
+    EXPECT_EQ(model.toast()->detail, "Skipped p1, p2, p3 +2 \u2014 a protected place");
     EXPECT_FALSE(model.toast()->good);
     EXPECT_EQ(model.revision(), 1);
     EXPECT_TRUE(exists(own + "/p1"));
 
-    // Exactly three: no tail; names skipped by the caller come first.
+    // Exactly three: no tail; names skipped by the caller come first, and the reason names the
+    // item it is about when the others stayed for another.
     trashAndWait({five[0]}, {"held", "back"});
-    EXPECT_EQ(model.toast()->detail, "Skipped held, back, p1");
+    EXPECT_EQ(model.toast()->detail, "Skipped held, back, p1 \u2014 p1: a protected place");
 
     // Some moved, some not: still a success, naming what stayed.
     ActionsProbe::show(model, index);
@@ -220,7 +221,7 @@ TEST_F(BasketTrash, ANodeAlreadyGoneIsReportedNotMoved) {
     recorded.trash({a, one}, {});
     ASSERT_TRUE(waitFor([&] { return recorded.revision() != before; }));
     EXPECT_EQ(can.asked(), (std::vector<std::string>{tree / "a"}));
-    EXPECT_EQ(recorded.toast()->detail, "Skipped one");
+    EXPECT_EQ(recorded.toast()->detail, "Skipped one \u2014 no longer there");
     // A refused move leaves the node as it was.
     can.refuse(tree / "b/four");
     recorded.trash({id("b/four")}, {});

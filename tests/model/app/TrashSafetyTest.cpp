@@ -1,12 +1,15 @@
 // Random interleavings of picking, ticking, trashing, cleaning, uninstalling and adopting
-// refreshed index generations after real changes on disk. Whatever the order, the movers are
-// asked only for paths the user picked, in the generation they picked them in.
+// refreshed index generations after real changes on disk, folders among them swapped for links
+// to a "bait" tree holding the same names. Whatever the order, the movers are asked only for
+// paths the user picked, in the generation they picked them in, and the real movers take
+// nothing of the bait.
 //
-// TAMREL_SAFETY_ROUNDS sets the number of rounds of 40 operations (default 100); TAMREL_SAFETY_SEED the first
-// seed. A failure names the seed of its round.
+// TAMREL_SAFETY_ROUNDS sets the number of rounds of 40 operations (default 100); TAMREL_SAFETY_SEED
+// the first seed. A failure names the seed of its round.
 
-#include <QCoreApplication>
 #include <sys/stat.h>
+#include <unistd.h>
+#include <QCoreApplication>
 
 #include <cstdlib>
 #include <filesystem>
@@ -33,8 +36,8 @@ int envInt(const char* name, int fallback) {
 // One round: a fresh tree, model and recorder, and `steps` random operations.
 class Round {
 public:
-    explicit Round(std::uint32_t seed) : random_(seed), homeVar_("HOME", tree_ / "home"),
-                                         can_(holding_.path()) {
+    explicit Round(std::uint32_t seed)
+        : random_(seed), homeVar_("HOME", tree_ / "home"), can_(holding_.path(), true) {
         for (int i = 0; i < 3; ++i) {
             put("home/Library/Caches/c" + std::to_string(i) + "/f", 270'000 + 90'000 * i);
         }
@@ -53,6 +56,14 @@ public:
                         1000 * (1 + (d * 9 + s * 3 + f) % 7));
                 }
             }
+        }
+        // What the links lead to: every name a swapped folder held, and more.
+        for (const char* file : {"s0/f0", "s0/f1", "s1/f0", "s1/f1", "f0", "f1", "c0/f", "c1/f",
+                                 "c2/f", "com.safety.a0/x", "com.safety.a1/x"}) {
+            const std::filesystem::path at = bait_ / file;
+            std::filesystem::create_directories(at.parent_path());
+            std::ofstream(at, std::ios::binary) << std::string(300'000, 'b');
+            baitFiles_.push_back(at);
         }
         AppModel::Options options;
         options.startUp = false;
@@ -138,6 +149,10 @@ public:
             if (!allowed_.contains(p)) stray.push_back(p);
         }
         asked_ = can_.asked().size();
+        for (const std::string& file : baitFiles_) {
+            struct stat st {};
+            if (::lstat(file.c_str(), &st) != 0) stray.push_back("moved: " + file);
+        }
         return stray;
     }
 
@@ -154,6 +169,12 @@ private:
         std::error_code ec;
         std::filesystem::create_directories(file.parent_path(), ec);
         std::ofstream(file, std::ios::binary) << std::string(bytes, 'x');
+    }
+    // A folder of the tree, and no link, at `relative`: the test's own changes never reach into
+    // the bait.
+    bool realFolder(const std::string& relative) const {
+        struct stat st {};
+        return ::lstat((tree_ / relative).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
     }
     // The user confirms a move of these nodes as the shown generation names them.
     void allow(const DiskIndex& shown, const NodeIds& nodes) {
@@ -185,31 +206,50 @@ private:
             return;
         }
     }
-    // New files and folders (ids shift in the next scan) and renames to names never used
-    // before, so a path that left never comes back. Nothing is deleted.
+    // New files and folders (ids shift in the next scan), renames to names never used before
+    // (so a path that left never comes back), and folders swapped for links to the bait.
+    // Nothing is deleted.
     void changeDisk() {
         const std::string n = std::to_string(++serial_);
-        switch (pick(4)) {
+        switch (pick(5)) {
             case 0: {
                 // Inside a folder of the tree when it is still there, else at the top.
                 const std::string folder = "docs/d" + std::to_string(pick(3));
-                struct stat st {};
-                const bool there = ::stat((tree_ / folder).c_str(), &st) == 0;
+                const bool there = realFolder(folder);
                 put((there ? folder + "/" : std::string()) + "new" + n + "/f", 500 + pick(90'000));
                 break;
             }
             case 1:
-                put("home/Library/Caches/n" + n + "/f", 200'000 + pick(300'000));
+                if (realFolder("home/Library/Caches")) {
+                    put("home/Library/Caches/n" + n + "/f", 200'000 + pick(300'000));
+                }
                 break;
-            case 2:
-                std::rename((tree_ / ("docs/d" + std::to_string(pick(3)) + "/s" +
-                                      std::to_string(pick(3))))
-                                .c_str(),
-                            (tree_ / ("docs/r" + n)).c_str());
+            case 2: {
+                const std::string d = "docs/d" + std::to_string(pick(3));
+                if (realFolder(d)) {
+                    std::rename((tree_ / (d + "/s" + std::to_string(pick(3)))).c_str(),
+                                (tree_ / ("docs/r" + n)).c_str());
+                }
                 break;
-            default:
+            }
+            case 3:
                 put("a" + n, 100 + pick(1000));
                 break;
+            default: {
+                // A folder at one of three depths, replaced by a link to the bait folder that
+                // holds its children's names.
+                const std::string d = "docs/d" + std::to_string(pick(3));
+                const std::string folder[] = {d, d + "/s" + std::to_string(pick(2)),
+                                              "home/Library/Caches"};
+                const std::string target[] = {bait_.path(), bait_ / "s0", bait_.path()};
+                const int k = static_cast<int>(pick(3));
+                const std::string at = tree_ / folder[k];
+                if (realFolder(d) &&
+                    std::rename(at.c_str(), (tree_ / ("swapped" + n)).c_str()) == 0) {
+                    ::symlink(target[k].c_str(), at.c_str());
+                }
+                break;
+            }
         }
     }
 
@@ -217,6 +257,8 @@ private:
     test::ScopedDataHome data_;
     test::TempDir tree_;
     test::TempDir holding_;
+    test::TempDir bait_;
+    std::vector<std::string> baitFiles_;
     test::ScopedEnv homeVar_;
     test::RecordingTrashCan can_;
     test::FakeDesktop desktop_;

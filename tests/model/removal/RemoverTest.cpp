@@ -85,7 +85,7 @@ TEST_F(RemoverTest, StrangeNamesReachTheAdministratorUnchanged) {
     const std::vector<std::string> names = {"it's",  "back\\slash", "new\nline",
                                             "-dash", "quo\"te",     "not utf-8 \xff\xfe"};
     std::vector<Remover::Item> items;
-    // A user item that is already gone: both moves fail, but nothing is left, so it counts.
+    // A user item that is already gone: nothing is left, so it counts, and nobody is asked.
     items.push_back({1, dir / "home/vanished", false, Kind::cache});
     for (std::size_t i = 0; i < names.size(); ++i) {
         dir.write("sys/" + names[i], 10);
@@ -101,10 +101,10 @@ TEST_F(RemoverTest, StrangeNamesReachTheAdministratorUnchanged) {
     ASSERT_EQ(platform.elevations.size(), 1u);
     EXPECT_NE(platform.elevatedOn, std::this_thread::get_id());  // the caller's, not the main one
     const auto& asked = platform.elevations[0];
-    ASSERT_EQ(asked.size(), items.size());
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        EXPECT_EQ(asked[i].path, items[i].path);
-        EXPECT_EQ(asked[i].unload, i == 1);
+    ASSERT_EQ(asked.size(), names.size());
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        EXPECT_EQ(asked[i].path, items[i + 1].path);
+        EXPECT_EQ(asked[i].unload, i == 0);
     }
     EXPECT_EQ(out.removed, (std::vector<NodeId>{1, 10, 11, 12, 13, 14, 15}));
     EXPECT_TRUE(out.failures.empty());
@@ -137,22 +137,37 @@ TEST_F(RemoverTest, OutcomesAreDecidedByWhatIsLeft) {
     EXPECT_EQ(out, (Remover::Outcome{{5}, {"stays"}}));
 }
 
-TEST_F(RemoverTest, AFailedUserMoveIsRetriedWithAdministratorRights) {
-    dir.write("blocker", 10);
-    test::ScopedEnv broken("XDG_DATA_HOME", dir / "blocker/data");
+// A user item this user may not move goes on to the administrator step; the user's own file
+// never does, whatever kept it (here: no home Trash at all).
+TEST_F(RemoverTest, OnlyWhatTheUserMayNotMoveIsHandedOn) {
     dir.write("home/Library/LaunchAgents/com.example.a.plist", 10);
     dir.write("home/file", 10);
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(::lchown((dir / "home/Library/LaunchAgents/com.example.a.plist").c_str(),
+                           test::nobody, test::nobody),
+                  0);
+    }
     const std::vector<Remover::Item> items = {
         {1, dir / "home/Library/LaunchAgents/com.example.a.plist", false, Kind::agent},
         {2, dir / "home/file", false, std::nullopt},
     };
     platform.allow = false;
-    const auto out = removeOffMain(items);
-    EXPECT_EQ(out, (Remover::Outcome{{}, {"com.example.a.plist", "file"}}));
-    ASSERT_EQ(platform.elevations.size(), 1u);
-    EXPECT_TRUE(platform.elevations[0][0].unload);
-    EXPECT_FALSE(platform.elevations[0][1].unload);
-    EXPECT_EQ(platform.runs.size(), 1u);
+    Remover::Outcome out = removeOffMain({items[0]});
+    if (root) {
+        EXPECT_EQ(out, (Remover::Outcome{{}, {"com.example.a.plist"}}));
+        EXPECT_EQ(out.reasons, std::vector{TrashRefusal::rightsRefused});
+        ASSERT_EQ(platform.elevations.size(), 1u);
+        EXPECT_TRUE(platform.elevations[0][0].unload);
+        EXPECT_EQ(platform.runs.size(), 1u);
+    }
+    dir.write("blocker", 10);
+    test::ScopedEnv broken("XDG_DATA_HOME", dir / "blocker/data");
+    const std::size_t asked = platform.elevations.size();
+    out = removeOffMain({items[1]});
+    EXPECT_EQ(out, (Remover::Outcome{{}, {"file"}}));
+    EXPECT_EQ(out.reasons, std::vector{TrashRefusal::noTrash});
+    EXPECT_EQ(platform.elevations.size(), asked);
     EXPECT_TRUE(exists(items[0].path));
     EXPECT_TRUE(exists(items[1].path));
 }

@@ -9,7 +9,7 @@
 
 #include "tests/ui/Printers.h"
 #include "tests/ui/UiFixture.h"
-#include "ui/theme/Display.h"
+#include "ui/theme/LED.h"
 
 namespace tamrel {
 namespace {
@@ -59,11 +59,17 @@ TEST(SidebarRules, IndexedHelpNamesTheDateRelativeToNow) {
 }
 
 TEST(SidebarRules, AccessBox) {
-    EXPECT_EQ(accessLook(true).heading, "Full Disk Access");
-    EXPECT_TRUE(accessLook(true).hint.isEmpty());
-    EXPECT_EQ(accessLook(false).heading, "Limited access");
-    EXPECT_EQ(accessLook(false).hint, "Some folders stay hidden until you allow it.");
-    EXPECT_EQ(accessLook(false).led, QColor(255, 176, 32));
+    const RuleSet designed = RuleSet::designed, onLinux = RuleSet::linuxDesktop;
+    EXPECT_EQ(accessLook(true, designed).heading, "Full Disk Access");
+    EXPECT_TRUE(accessLook(true, designed).hint.isEmpty());
+    EXPECT_EQ(accessLook(false, designed).heading, "Limited access");
+    EXPECT_EQ(accessLook(false, designed).hint, "Some folders stay hidden until you allow it.");
+    EXPECT_EQ(accessLook(false, designed).led, QColor(255, 176, 32));
+    // Nothing grants access on Linux: the box says what the process may read.
+    EXPECT_EQ(accessLook(true, onLinux).heading, "Access to every folder");
+    EXPECT_TRUE(accessLook(true, onLinux).hint.isEmpty());
+    EXPECT_EQ(accessLook(false, onLinux).heading, "Limited access");
+    EXPECT_EQ(accessLook(false, onLinux).hint, "Root-only and other users' folders stay hidden.");
 }
 
 class SidebarTest : public test::UiTest {

@@ -9,9 +9,10 @@
 
 #include "tests/ui/Printers.h"
 #include "tests/ui/UiFixture.h"
+#include "ui/results/BinTray.h"
 #include "ui/theme/Colors.h"
-#include "ui/theme/Display.h"
 #include "ui/theme/Keys.h"
+#include "ui/theme/SegmentMeter.h"
 
 namespace tamrel {
 namespace {
@@ -147,6 +148,20 @@ TEST_F(WelcomeTest, KeysOpenTheDiskAndTheHomeFolder) {
     ASSERT_TRUE(m.scanTarget());
     EXPECT_EQ(*m.scanTarget(), home());
     waitFor([&] { return m.phase() == Phase::results; });
+}
+
+// A toast set as the model goes home (a failed scan, a disk gone) shows on the Welcome screen.
+TEST_F(WelcomeTest, AToastShowsAtTheTop) {
+    AppModel& m = model();
+    m.setToast(Toast::make(QStringLiteral("disk is no longer there"), QString(), false));
+    WelcomeView view(m);
+    view.resize(1000, 700);
+    view.show();
+    const auto* toast = view.findChild<ToastView*>();
+    ASSERT_TRUE(toast);
+    EXPECT_EQ(toast->cardsDrawn(), 1);
+    EXPECT_NEAR(toast->geometry().center().x(), view.width() / 2, 1);
+    EXPECT_LT(toast->geometry().top(), 20);
 }
 
 // The card's meter lights as many of its 36 segments as the disk's used share reaches.

@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "ui/theme/Display.h"
+#include "ui/theme/Panel.h"
 
 namespace tamrel {
 namespace {

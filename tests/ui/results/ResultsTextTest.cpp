@@ -94,14 +94,16 @@ TEST(ResultsTexts, CountsTimesAndThePendingSearch) {
 
     EXPECT_EQ(searchTitle(false, false, 0), "Nothing by that name");
     EXPECT_EQ(searchTitle(true, false, 5000), "5,000 found");
-    // A pending search never shows the previous query's numbers as its own.
-    EXPECT_EQ(searchTitle(true, true, 5000), "Searching\u2026");
-    EXPECT_EQ(searchTitle(false, true, 0), "Searching\u2026");
-    EXPECT_EQ(searchCount(300, false), "300");
-    EXPECT_EQ(searchCount(300, true), "\u2026");
+    // A pending search keeps the total the last one stored, also before it has listed any.
+    EXPECT_EQ(searchTitle(true, true, 5000), "5,000 found");
+    EXPECT_EQ(searchTitle(false, true, 0), "0 found");
+    EXPECT_EQ(searchTitle(false, true, 12), "12 found");
+    EXPECT_EQ(searchCount(300), "300");
 
-    EXPECT_EQ(searchCaption(0.0123),
+    EXPECT_EQ(searchCaption(0.0123, RuleSet::designed),
               "in 12.3 ms \u00B7 biggest first \u00B7 try ext:dmg size:>1gb mtime:>90d");
+    EXPECT_EQ(searchCaption(0.0123, RuleSet::linuxDesktop),
+              "in 12.3 ms \u00B7 biggest first \u00B7 try ext:iso size:>1gb mtime:>90d");
     EXPECT_EQ(scanTimeText(12.34), "read in 12.3s");
 }
 

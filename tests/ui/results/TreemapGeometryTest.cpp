@@ -127,3 +127,41 @@ TEST(TileLook, StripesCoverTheTile) {
 
 }  // namespace
 }  // namespace tamrel
+
+namespace tamrel {
+namespace {
+
+// The arrows move the keyboard's place to the nearest tile that way, a step across counting
+// twice one along; the others tile is passed over; with nothing that way the place stays.
+TEST(TileToward, TheNearestTileThatWay) {
+    //  +----+----+----+
+    //  | 0  | 1  | 2  |
+    //  +----+----+----+
+    //  | 3       | -1 |   (-1: the others tile)
+    //  +---------+----+
+    const auto tile = [](std::int64_t id, double x, double y, double w, double h) {
+        TreemapTile t;
+        t.id = id;
+        t.rect = QRectF(x, y, w, h);
+        return t;
+    };
+    const std::vector<TreemapTile> tiles = {tile(0, 0, 0, 100, 100), tile(1, 100, 0, 100, 100),
+                                            tile(2, 200, 0, 100, 100), tile(3, 0, 100, 200, 100),
+                                            tile(-1, 200, 100, 100, 100)};
+    struct Case {
+        int from, key, to;
+    };
+    const Case cases[] = {
+        {-1, Qt::Key_Right, 0}, {0, Qt::Key_Right, 1}, {1, Qt::Key_Right, 2},
+        {2, Qt::Key_Right, 2},  {2, Qt::Key_Left, 1},  {0, Qt::Key_Down, 3},
+        {2, Qt::Key_Down, 3},   // the others tile below is no control
+        {3, Qt::Key_Up, 0},     {3, Qt::Key_Right, 1}, {0, Qt::Key_Up, 0},
+        {1, Qt::Key_Home, 1},   // not an arrow
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(tileToward(tiles, c.from, c.key), c.to) << c.from << " " << c.key;
+    EXPECT_EQ(tileToward(std::vector<TreemapTile>{tile(-1, 0, 0, 10, 10)}, -1, Qt::Key_Right), -1);
+}
+
+}  // namespace
+}  // namespace tamrel

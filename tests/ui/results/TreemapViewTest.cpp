@@ -85,6 +85,27 @@ TEST_F(TreemapViewTest, AKeptTreemapDrawsWhatAFreshOneDraws) {
     EXPECT_TRUE(picture(map) == first);
 }
 
+// Entering another folder fades the old tiles out while the new ones come in; once the spring
+// settles nothing of the old folder is drawn.
+TEST_F(TreemapViewTest, EnteringAFolderFadesTheOldTilesOut) {
+    TreemapView map(model());
+    map.setFocusPolicy(Qt::NoFocus);  // shown alone it would take the focus and its ring
+    show(map, 0);
+    map.show();
+    const QImage root = picture(map);
+    SpringAnimator::setInstant(false);
+    show(map, at("many"), map.size());
+    EXPECT_DOUBLE_EQ(map.leavingOpacity(), 1);
+    // At first the root's tiles are all that is seen; the new ones come in as they fade out.
+    EXPECT_TRUE(picture(map) == root);
+    ASSERT_TRUE(waitFor([&] { return map.leavingOpacity() == 0; }, 10000));
+    SpringAnimator::setInstant(true);
+    TreemapView other(model());
+    show(other, at("many"), map.size());
+    other.show();
+    EXPECT_TRUE(picture(map) == picture(other));
+}
+
 // Explore sorts only the head of a wide folder: its rows and tiles are those of the full order.
 TEST_F(TreemapViewTest, AWideFolderShowsTheHeadOfTheFullOrder) {
     for (int k = 0; k < 460; ++k)

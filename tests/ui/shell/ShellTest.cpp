@@ -76,6 +76,8 @@ TEST_F(ShellTest, FirstLaunchShowsWelcomeAtTheDefaultSize) {
     EXPECT_FALSE(window.rescanAction()->isEnabled());
     EXPECT_TRUE(window.scanFolderAction()->isEnabled());
     EXPECT_FALSE(window.checkForUpdatesAction()->isEnabled());
+    // No updater on Linux: the command is not shown.
+    EXPECT_FALSE(window.checkForUpdatesAction()->isVisible());
     EXPECT_EQ(window.scanFolderAction()->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_O));
     EXPECT_EQ(window.rescanAction()->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_R));
     EXPECT_TRUE(QApplication::quitOnLastWindowClosed());

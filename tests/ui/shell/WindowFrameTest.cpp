@@ -71,7 +71,10 @@ TEST_F(WindowFrameTest, TheWindowHasNoTitleBarNorMenuBarButKeepsItsCommands) {
     // The keys sit in the corner the sidebar leaves free above its mark.
     WindowKeys* keys = window.windowKeys();
     EXPECT_TRUE(keys->isVisible());
-    EXPECT_EQ(keys->pos(), QPoint(18, 18));
+    // The first key's face at 18, 18; the room for its focus ring around it.
+    EXPECT_EQ(keys->pos() + QPoint(WindowKey::kPad, WindowKey::kPad), QPoint(18, 18));
+    // The faces stay 8 points apart.
+    EXPECT_EQ(keys->minimiseKey()->x() - keys->closeKey()->x(), WindowKey::kSide + 8);
     EXPECT_LT(keys->geometry().bottom(), 50);
     EXPECT_EQ(keys->closeKey()->toolTip(), "Close");
 }

@@ -35,6 +35,26 @@ TEST(Fonts, TabularDigitsKeepOneWidth) {
     const QFontMetricsF fm(Fonts::system(56, Fonts::Weight::bold));
     EXPECT_NE(fm.horizontalAdvance(QStringLiteral("1111111")),
               fm.horizontalAdvance(QStringLiteral("8888888")));
+    // Text too wide for its room is cut at its end with "…" and then fits; text that fits stays.
+    const QString fact = QStringLiteral("1.2 MB in 4 places");
+    const double whole = Fonts::tabularWidth(font, fact);
+    EXPECT_EQ(Fonts::elidedTabular(font, fact, whole), fact);
+    const QString cut = Fonts::elidedTabular(font, fact, whole / 2);
+    EXPECT_TRUE(cut.endsWith(QChar(0x2026)));
+    EXPECT_TRUE(fact.startsWith(cut.chopped(1)));
+    EXPECT_LE(Fonts::tabularWidth(font, cut), whole / 2);
+}
+
+// A role's font is made once, as system() or mono() makes it from the role's numbers.
+TEST(Fonts, ARoleIsItsFaceSizeWeightAndTrackingMadeOnce) {
+    const QFont& title = Fonts::screenTitle.font();
+    EXPECT_EQ(&title, &Fonts::screenTitle.font());
+    EXPECT_EQ(title, Fonts::system(20, Fonts::Weight::bold, -0.5));
+    EXPECT_EQ(Fonts::diskName.font(), Fonts::mono(11, Fonts::Weight::semibold, 1.2));
+    // Two roles of the same numbers share one font; another weight is another font.
+    EXPECT_EQ(&Fonts::caption.font(), &Fonts::label.font());
+    EXPECT_NE(Fonts::crumb.font(), Fonts::currentCrumb.font());
+    EXPECT_DOUBLE_EQ(Fonts::body.lineHeight(), Fonts::lineHeight(Fonts::body.font()));
 }
 
 TEST(Symbols, EveryGlyphIsInTheSymbolFont) {

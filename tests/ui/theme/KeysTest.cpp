@@ -1,11 +1,14 @@
 #include "ui/theme/Keys.h"
 
+#include <QApplication>
 #include <QImage>
 #include <QPainter>
 #include <QSignalSpy>
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <cmath>
 
 #include "tests/ui/Printers.h"
 
@@ -96,22 +99,80 @@ TEST(RoundKey, SizeIsTheCirclePlusItsEdge) {
     EXPECT_EQ(key.sizeHint(), QSize(28, 31));  // 28 + 2.5, rounded up
 }
 
-// A round key reached with Tab shows that it has the focus; a click does not take it.
-TEST(RoundKey, TabFocusDrawsTheRing) {
+// The contrast ratio of two opaque colours by their relative luminance (WCAG 2): 1 to 21.
+double contrast(const QColor& a, const QColor& b) {
+    const auto luminance = [](const QColor& c) {
+        const auto channel = [](double v) {
+            return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) +
+               0.0722 * channel(c.blueF());
+    };
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// On every face and ground a control stands on, one band of the focus ring stands out from it
+// at 3:1 at least (the least for a control's outline), and the two bands from each other; a
+// tangerine ring could not on a tangerine key.
+TEST(FocusRing, OneBandStandsOutOnEveryFaceAndGround) {
+    const FocusRingLook look = focusRingLook();
+    EXPECT_GE(contrast(look.outer, look.inner), 3);
+    const QColor grounds[] = {
+        Color::keyFace,      Color::tangerine,         QColor(0x2B, 0x29, 0x27),  // key faces
+        QColor(0xF3, 0xF0, 0xEA),                     // a selected tab
+        Color::putty,        Color::panel,            Color::puttyDeep,  // grounds and cards
+        Color::screen,                                // the dark display of the tray
+        QColor(251, 248, 243),                        // the sidebar
+        QColor(0xFF, 0xF1, 0xE4),                     // the selected application's row
+        QColor(0xFF, 0xA9, 0x86),                     // a picked tile (tangerine tinted)
+        QColor(0xA7, 0xD3, 0xFB),                     // a tinted file tile
+    };
+    for (const QColor& ground : grounds) {
+        EXPECT_GE(std::max(contrast(look.outer, ground), contrast(look.inner, ground)), 3)
+            << ground.name().toStdString();
+    }
+    EXPECT_LT(contrast(Color::tangerine, Color::tangerine), 3);  // what a one-colour ring meets
+}
+
+// Each style of key reached with Tab draws the ring on its face, standing out from what was
+// there; a click does not take the focus.
+TEST(FocusRing, EveryKeyStyleDrawsItWhenReachedWithTab) {
     QWidget window;
     auto* before = new KeyButton(QStringLiteral("Before"), KeyKind::plain, false, &window);
-    auto* key = new RoundKey(QStringLiteral("arrow.clockwise"), 28, &window);
-    key->move(0, 40);
+    std::vector<QAbstractButton*> keys;
+    for (bool large : {false, true}) {
+        for (KeyKind kind : {KeyKind::plain, KeyKind::accent, KeyKind::dark})
+            keys.push_back(new KeyButton(QStringLiteral("Key"), kind, large, &window));
+    }
+    keys.push_back(new RoundKey(QStringLiteral("arrow.clockwise"), 28, &window));
+    int y = 40;
+    for (QAbstractButton* key : keys) {
+        key->resize(key->sizeHint());
+        key->move(0, y);
+        y += key->height() + 10;
+    }
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-    EXPECT_EQ(key->focusPolicy(), Qt::TabFocus);
-    const QImage plain = key->grab().toImage();
     before->setFocus(Qt::TabFocusReason);
-    QTest::keyClick(before, Qt::Key_Tab);
-    ASSERT_TRUE(key->hasFocus());
-    const QColor ring = key->grab().toImage().pixelColor(1, 14);  // the circle's left edge
-    EXPECT_NE(ring, plain.pixelColor(1, 14));
-    EXPECT_GT(ring.red(), ring.blue());  // tangerine, not the key's grey
+    for (QAbstractButton* key : keys) {
+        EXPECT_EQ(key->focusPolicy(), Qt::TabFocus);
+        const QImage plain = key->grab().toImage();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        ASSERT_TRUE(key->hasFocus());
+        const QImage focused = key->grab().toImage();
+        int standsOut = 0;
+        for (int py = 0; py < plain.height(); ++py) {
+            for (int px = 0; px < plain.width(); ++px) {
+                if (contrast(plain.pixelColor(px, py), focused.pixelColor(px, py)) >= 3)
+                    ++standsOut;
+            }
+        }
+        // At least a band of one point all round the face.
+        EXPECT_GE(standsOut, key->width() + key->height()) << key->metaObject()->className();
+    }
+    QTest::mouseClick(keys.front(), Qt::LeftButton);
+    EXPECT_FALSE(keys.front()->hasFocus());
 }
 
 }  // namespace

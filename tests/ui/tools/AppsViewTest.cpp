@@ -14,6 +14,7 @@
 #include "tests/model/app/ActionsFixture.h"
 #include "tests/model/app/ActionsProbe.h"
 #include "tests/model/system/BundleChild.h"
+#include "tests/support/AppImageHome.h"
 #include "tests/ui/RollWatch.h"
 #include "tests/ui/UiFixture.h"
 #include "tests/ui/tools/BoxButton.h"
@@ -109,6 +110,35 @@ TEST(AppsText, RowsFactsAndKindGroups) {
     EXPECT_EQ(leftoverFact(app), QStringLiteral("1 MB in 1 place"));
     EXPECT_EQ(detailFootnote(app, true),
               QStringLiteral("Viewer is open. Tamrel will ask it to quit first."));
+}
+
+// An AppImage on a file system that records no access times has no use line, no "Last used"
+// fact and, while no application's use is known, no "Last used" order; the kinds of the Linux
+// rows have their Linux labels; the placeholder tells apart loading, an empty inventory and none
+// picked.
+TEST(AppsText, UnknownUseLinuxKindsAndTheEmptyState) {
+    InstalledApp app = appWith({});
+    app.appImage = true;
+    app.lastUsedKnown = false;
+    app.lastUsed = std::chrono::system_clock::now();
+    const QDateTime now = QDateTime::currentDateTime();
+    EXPECT_EQ(appUseLine(app, now), QString());
+    EXPECT_EQ(lastUsedFact(app, now), QString());
+    const std::vector<AppSort> all = {AppSort::size, AppSort::name, AppSort::lastUsed};
+    const std::vector<AppSort> undated = {AppSort::size, AppSort::name};
+    EXPECT_EQ(offeredAppSorts({app}, AppSort::size), undated);
+    EXPECT_EQ(offeredAppSorts({app}, AppSort::lastUsed), all);  // the order in use stays
+    EXPECT_EQ(offeredAppSorts({}, AppSort::name), undated);
+    EXPECT_EQ(offeredAppSorts({app, appWith({})}, AppSort::size), all);
+    EXPECT_EQ(kindLabel(Leftover::Kind::container), QStringLiteral("Flatpak & Snap data"));
+    EXPECT_EQ(kindLabel(Leftover::Kind::agent), QStringLiteral("Autostart entries"));
+    EXPECT_EQ(kindLabel(Leftover::Kind::state), QStringLiteral("Saved state"));
+    EXPECT_EQ(appsPlaceholder(true, true),
+              QStringLiteral("Finding your apps and what they left around\u2026"));
+    EXPECT_EQ(appsPlaceholder(false, true),
+              QStringLiteral("No apps to uninstall here. Programs from your package manager, "
+                             "Flatpak or Snap are removed with those."));
+    EXPECT_EQ(appsPlaceholder(false, false), QStringLiteral("Pick an app"));
 }
 
 // The Apps tab over a real model and real application folders; moves go to a real Trash in a
@@ -324,8 +354,10 @@ TEST_F(AppsScreen, ACopyRunningUnderTheSameIdentifierMakesTheApplicationOpen) {
     // A click in the detail reads no processes: the answer stays until asked again.
     detail->refresh();
     EXPECT_EQ(detail->footnote(), closed);
-    askAgain();
-    EXPECT_TRUE(detail->running());
+    // The application list loaded again asks again: the detail shows it open.
+    m.loadApps(true);
+    ASSERT_TRUE(waitFor([&] { return view->detail() && view->detail()->running(); }));
+    detail = view->detail();
     EXPECT_EQ(detail->footnote(), QStringLiteral("Solo is open. Tamrel will ask it to quit first."));
     QTest::mouseClick(detail->uninstallKey(), Qt::LeftButton);
     QMessageBox* box = view->confirmation();
@@ -376,6 +408,54 @@ TEST_F(AppsScreen, AnInventoryOfAnotherGenerationIsNeitherShownNorUsed) {
     ASSERT_TRUE(waitFor([&] { return view->current() && view->detail() != nullptr; }));
     EXPECT_EQ(view->detail()->app().name, "Big");
     EXPECT_TRUE(test::exists(named("Big").path));
+}
+
+// The Apps tab over a home with AppImages (makeAppImageHome), its XDG folders in it.
+class AppImagesScreen : public test::UiTest {
+protected:
+    void show(const std::string& target) {
+        scanned(target);
+        view = std::make_unique<AppsView>(model());
+        view->resize(1100, 760);
+        view->show();
+        ASSERT_TRUE(waitFor([&] { return view->current() && !model().appsLoading(); }));
+    }
+    std::string appHome = test::makeAppImageHome(tree);
+    test::ScopedEnv data{"XDG_DATA_HOME", appHome + "/.local/share"};
+    test::ScopedEnv config{"XDG_CONFIG_HOME", appHome + "/.config"};
+    test::ScopedEnv cache{"XDG_CACHE_HOME", appHome + "/.cache"};
+    test::ScopedEnv state{"XDG_STATE_HOME", appHome + "/.local/state"};
+    std::unique_ptr<AppsView> view;
+};
+
+TEST_F(AppImagesScreen, ListsAppImagesWithTheirUseAndLinuxKinds) {
+    show(home());
+    std::vector<std::string> names;
+    for (const InstalledApp* a : view->list().rows().apps()) names.push_back(a->name);
+    EXPECT_EQ(names, (std::vector<std::string>{"Obsidian", "krita"}));
+    ASSERT_NE(view->detail(), nullptr);
+    const InstalledApp& obsidian = view->detail()->app();
+    EXPECT_EQ(obsidian.name, "Obsidian");
+    EXPECT_EQ(identityPieces(obsidian, Fonts::system(12, Fonts::Weight::medium), 1000)[0].text,
+              QStringLiteral("1.5.4"));
+    QStringList kinds;
+    for (const KindGroup& g : leftoverGroups(obsidian)) kinds << kindLabel(g.kind);
+    EXPECT_EQ(kinds, (QStringList{"Caches", "Preferences", "Saved state", "Autostart entries"}));
+    // The default ticks: the cache (a name match) and the state named by the identifier.
+    EXPECT_EQ(model().leftoverPicked().size(), 2u);
+    const InstalledApp* krita = view->list().rows().apps()[1];
+    if (krita->lastUsedKnown) {
+        EXPECT_EQ(appUseLine(*krita, QDateTime::currentDateTime()), QStringLiteral("Never opened"));
+        EXPECT_EQ(view->list().sortButton().menu()->actions().size(), 3);
+    }
+}
+
+TEST_F(AppImagesScreen, WithoutAppsTheDetailTellsWhereProgramsAreRemoved) {
+    show(tree / "data");
+    EXPECT_TRUE(model().apps().empty());
+    EXPECT_TRUE(view->list().rows().apps().empty());
+    EXPECT_EQ(view->detail(), nullptr);
+    EXPECT_EQ(view->placeholderText(), appsPlaceholder(false, true));
 }
 
 }  // namespace

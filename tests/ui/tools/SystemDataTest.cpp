@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "core/space/CleanPlan.h"
+#include "tests/core/space/LinuxDesktop.h"
 #include "tests/model/app/ActionsProbe.h"
 #include "tests/support/IndexBuilder.h"
 #include "tests/ui/UiFixture.h"
@@ -34,7 +36,9 @@ SystemDataReport reportOf(std::vector<std::pair<std::string, std::uint64_t>> buc
 }
 
 TEST(SystemDataText, TheBarKeepsReportOrderPutsHiddenSpaceLastAndNeverDrawsASliver) {
-    const auto segs = barSegments(reportOf({{"dev", 9'000'000'000}, {"logs", 1}}, 500, 0));
+    const RuleSet designed = RuleSet::designed;
+    const auto segs =
+        barSegments(reportOf({{"dev", 9'000'000'000}, {"logs", 1}}, 500, 0), designed);
     ASSERT_EQ(segs.size(), 3u);  // no unseen segment at 0
     EXPECT_EQ(segs[0].id, "dev");
     EXPECT_EQ(segs[1].id, "logs");
@@ -45,10 +49,12 @@ TEST(SystemDataText, TheBarKeepsReportOrderPutsHiddenSpaceLastAndNeverDrawsASliv
     EXPECT_NEAR(widths[0], 594.0 * 9e9 / (9e9 + 501), 1e-6);
     EXPECT_EQ(segmentTip(segs[0]), QStringLiteral("dev \u00B7 9 GB"));
     // An empty report still divides by 1.
-    EXPECT_EQ(barTotal(barSegments(SystemDataReport{})), 1u);
-    const auto all = barSegments(reportOf({}, 3, 4));
+    EXPECT_EQ(barTotal(barSegments(SystemDataReport{}, designed)), 1u);
+    const auto all = barSegments(reportOf({}, 3, 4), designed);
     ASSERT_EQ(all.size(), 2u);
     EXPECT_EQ(all[1].title, QStringLiteral("Not visible to apps"));
+    EXPECT_EQ(barSegments(reportOf({}, 0, 4), RuleSet::linuxDesktop)[0].title,
+              QStringLiteral("Not in a readable folder"));
 }
 
 TEST(SystemDataText, NotesColumnsAndBadges) {
@@ -87,7 +93,9 @@ TEST(SystemDataText, FriendlyNamesExplainOnlyExactMatches) {
     b.file("/private/var/vm/kernelcore", 10);
     b.dir("/x/0A1B2C3D-4E5F-6789-ABCD-EF012345678");  // one digit short
     const auto index = b.build();
-    const auto name = [&](const char* path) { return friendlyName(*index, *index->lookup(path)); };
+    const auto name = [&](const char* path) {
+        return friendlyName(*index, *index->lookup(path), RuleSet::designed);
+    };
     EXPECT_EQ(name("/private/var/folders/zz"), QStringLiteral("Temporary files for your account"));
     EXPECT_EQ(name("/private/var/folders/zzz"), QStringLiteral("zzz"));
     EXPECT_EQ(name("/System/Volumes/Preboot/0A1B2C3D-4E5F-6789-ABCD-EF0123456789"),
@@ -106,7 +114,7 @@ TEST(SystemDataText, FriendlyNamesExplainOnlyExactMatches) {
 TEST(SystemDataText, HiddenSpaceRows) {
     SystemDataReport r;
     r.purgeable = 0;
-    auto rows = hiddenRows(r);
+    auto rows = hiddenRows(r, RuleSet::designed);
     ASSERT_EQ(rows.size(), 2u);  // purgeable and snapshots always; nothing unseen or unreadable
     EXPECT_EQ(rows[0].value, QStringLiteral("0 bytes"));
     EXPECT_EQ(rows[1].value, QStringLiteral("None"));
@@ -114,15 +122,83 @@ TEST(SystemDataText, HiddenSpaceRows) {
     r.snapshots = 1234;
     r.unseen = 5'000'000;
     r.unreadable = 12345;
-    rows = hiddenRows(r);
+    rows = hiddenRows(r, RuleSet::designed);
     ASSERT_EQ(rows.size(), 4u);
     EXPECT_EQ(rows[1].value, QStringLiteral("1234"));  // plain digits
     EXPECT_EQ(rows[2].title, QStringLiteral("Not visible to apps"));
     EXPECT_EQ(rows[3].value, QStringLiteral("12,345"));  // the locale's grouping
+
+    // Linux has neither purgeable space nor local snapshots: their rows are never drawn, and
+    // a report with nothing unseen and nothing unreadable leaves no row (the card goes).
+    rows = hiddenRows(r, RuleSet::linuxDesktop);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].title, QStringLiteral("Not in a readable folder"));
+    EXPECT_EQ(rows[1].title, QStringLiteral("Folders Tamrel can't read"));
+    EXPECT_EQ(rows[1].text, QStringLiteral("Your account isn't allowed to open them, so their "
+                                           "size counts as zero here."));
+    EXPECT_TRUE(hiddenRows(SystemDataReport{}, RuleSet::linuxDesktop).empty());
+    EXPECT_EQ(hiddenCardTitle(RuleSet::linuxDesktop), QStringLiteral("Space Tamrel can't see"));
+}
+
+// Every "Clean these up" key leads to a plan group that holds the card's items; where the plan
+// leaves a shown item out (apt's cache, the system's logs, the Trash), the card says which and
+// why. On a Linux desktop whose Spotify cache lies inside its Flatpak home in the app data.
+TEST(SystemDataText, EveryCleanKeyLeadsToAGroupHoldingTheCardsItems) {
+    test::LinuxDesktop d;
+    test::makeLinuxHome(d.dir, "home/u");
+    d.rootFile("var/cache/apt/archives/tool_1.0_amd64.deb", 3'000'000);
+    d.rootFile("var/log/journal/abc/system.journal", 2'000'000);
+    d.scan();
+    const RuleProfile profile = d.profile();
+    const SystemDataReport report = systemData(*d.index, d.home, VolumeFacts{}, profile);
+    CleanContext context;
+    context.home = d.home;
+    context.profile = profile;
+    const std::vector<CleanGroup> plan = cleanPlan(*d.index, context, 0);
+    // The group that offers the node, a folder around it or something inside it.
+    const auto groupOf = [&](NodeId n) -> std::string {
+        for (const CleanGroup& g : plan) {
+            for (const CleanItem& item : g.items) {
+                if (item.node == n || d.index->isAncestor(item.node, n) ||
+                    d.index->isAncestor(n, item.node))
+                    return g.id;
+            }
+        }
+        return "";
+    };
+    std::map<std::string, CleanKeyLook> looks;
+    for (const SpaceBucket& b : report.buckets) {
+        const CleanKeyLook look = cleanKeyLook(*d.index, b, plan, d.home, RuleSet::linuxDesktop);
+        looks[b.id] = look;
+        bool anyHeld = false;
+        for (std::size_t i = 0; i < std::min(kBucketItemLines, b.top.size()); ++i) {
+            const std::string group = groupOf(b.top[i]);
+            anyHeld |= !group.empty();
+            if (group.empty() && b.advice == SpaceBucket::Advice::safe) {
+                EXPECT_FALSE(look.note.isEmpty())
+                    << b.id << ": the card says the plan leaves out " << d.index->path(b.top[i]);
+            }
+        }
+        EXPECT_EQ(look.key, anyHeld && b.advice == SpaceBucket::Advice::safe) << b.id;
+    }
+    ASSERT_TRUE(looks.contains("caches") && looks.contains("trash") && looks.contains("logs"));
+    EXPECT_TRUE(looks["caches"].key);
+    EXPECT_EQ(looks["caches"].note,
+              QString::fromStdString("Clean up leaves " + d.root +
+                                     "/var/cache alone: the package manager clears it (apt "
+                                     "clean, dnf clean all), with administrator rights."));
+    EXPECT_TRUE(looks["logs"].key) << "the X session logs are in the plan";
+    EXPECT_EQ(looks["logs"].note, QString::fromStdString("Clean up leaves " + d.root +
+                                                         "/var/log alone: it belongs to the "
+                                                         "system."));
+    EXPECT_FALSE(looks["trash"].key);
+    EXPECT_EQ(looks["trash"].note, QStringLiteral("Clean up leaves the Trash alone: empty it in "
+                                                  "the file manager to get this space back."));
+    EXPECT_FALSE(looks["appdata"].key) << "a bucket to look at first has no key";
 }
 
 TEST(SystemDataSummary, HoveringASegmentFadesTheOthersAndLeavingBringsThemBack) {
-    SystemSummary summary;
+    SystemSummary summary(RuleSet::designed);
     summary.setReport(reportOf({{"dev", 600}, {"logs", 300}, {"caches", 100}}, 0, 0));
     summary.resize(700, int(SystemSummary::cardHeight()));
     const std::vector<QRectF> rects = summary.segmentRects();
@@ -172,9 +248,15 @@ TEST_F(SystemDataScreen, CardsFollowTheReportAndTheirKeysActOnTheShownGeneration
     for (std::size_t i = 0; i < report.buckets.size(); ++i) {
         const BucketCard* card = view.cards()[i];
         EXPECT_EQ(card->bucket().id, report.buckets[i].id);
+        // The key where the plan holds the card's items, and never on a bucket to look at.
         EXPECT_EQ(card->cleanKey() != nullptr,
-                  report.buckets[i].advice == SpaceBucket::Advice::safe)
+                  cleanKeyLook(*m.index(), report.buckets[i], m.cleanPlan(), home(),
+                               AppModel::ruleSet())
+                      .key)
             << report.buckets[i].id;
+        if (report.buckets[i].advice != SpaceBucket::Advice::safe) {
+            EXPECT_EQ(card->cleanKey(), nullptr);
+        }
         EXPECT_NE(card->lookKey(), nullptr);
         EXPECT_EQ(card->height(), view.cards()[0]->height());  // four lines, filled or not
     }
@@ -317,6 +399,22 @@ TEST_F(SystemDataScreen, ARefreshedGenerationIsNeverReadWithTheOldIds) {
     EXPECT_EQ(m.index(), next);
     EXPECT_EQ(next->path(m.current()), next->path(first->bucket().top[0]));
     (void)old;
+
+    // Another target shown: the report stays on screen (no waiting state) until its own comes,
+    // its lines read in the new generation.
+    const IndexRef other = [&] {
+        ScanProgress progress;
+        return IndexRef(DiskIndex::scan(home(), progress, 2));
+    }();
+    ActionsProbe::show(m, other);
+    EXPECT_FALSE(view.loading());
+    ASSERT_FALSE(view.cards().empty());
+    for (const BucketCard* card : view.cards()) {
+        for (NodeId id : card->bucket().top) {
+            ASSERT_LT(id, other->count());
+            EXPECT_FALSE(other->path(id).empty());
+        }
+    }
 }
 
 TEST_F(SystemDataScreen, WithoutAnIndexItShowsTheLoadingState) {

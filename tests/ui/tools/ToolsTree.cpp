@@ -1,5 +1,6 @@
 #include "tests/ui/tools/ToolsTree.h"
 
+#include <sys/stat.h>
 #include <sys/time.h>
 
 #include <cstdio>
@@ -11,10 +12,19 @@
 
 namespace tamrel::test {
 
+namespace {
+
+// Writes `kb` thousand bytes at `relative` in `tree`, the folders on the way made.
+void writeKb(const TempDir& tree, const std::string& relative, std::size_t kb) {
+    tree.mkdirs(relative.substr(0, relative.rfind('/')));
+    tree.write(relative, kb * 1000);
+}
+
+}  // namespace
+
 void makeToolsTree(const TempDir& tree, bool intoTrash) {
     const auto put = [&](const std::string& relative, std::size_t kb) {
-        tree.mkdirs(relative.substr(0, relative.rfind('/')));
-        tree.write(relative, kb * 1000);
+        writeKb(tree, relative, kb);
     };
     put("home/.cache/thumbnails/large/a.png", 900);
     put("home/.cache/fontconfig/cache-1", 400);
@@ -64,6 +74,46 @@ void makeToolsTree(const TempDir& tree, bool intoTrash) {
     tree.write("home/Applications/Notes.app/Contents/blob", 600'000);
     tree.mkdirs("home/Library/Application Support/org.example.notes");
     tree.write("home/Library/Application Support/org.example.notes/db", 1'200'000);
+}
+
+void makeLinuxHome(const TempDir& tree, const std::string& home) {
+    const auto put = [&](const std::string& relative, std::size_t kb) {
+        writeKb(tree, home + relative, kb);
+    };
+    put("/.cache/thumbnails/large/a.png", 900);
+    put("/.cache/mozilla/firefox/abc.default/cache2/entries/x", 1300);
+    put("/.cache/fontconfig/cache-1", 400);
+    put("/.cache/pip/http/wheel", 1200);
+    put("/.cache/yarn/v6/pkg", 700);
+    put("/.var/app/com.spotify.Client/cache/storage/data", 2400);
+    put("/.var/app/com.spotify.Client/config/spotify/prefs", 40);
+    put("/.var/app/com.spotify.Client/data/spotify/offline", 600);
+    put("/.var/app/org.gnome.Boxes/data/gnome-boxes/images/win11.qcow2", 3000);
+    put("/snap/firefox/common/.cache/startup", 500);
+    put("/snap/firefox/4793/profile", 200);
+    put("/.local/share/Trash/files/old-video.mkv", 2600);
+    put("/.local/share/Trash/info/old-video.mkv.trashinfo", 1);
+    put("/.config/Slack/Cache/Cache_Data/x", 800);
+    put("/.config/Slack/Local Storage/leveldb", 300);
+    put("/.config/Code/Cache/Cache_Data/y", 400);
+    put("/.config/Code/User/settings.json", 20);
+    put("/.thunderbird/abc.default/Mail/Local Folders/Inbox", 650);
+    put("/.local/share/containers/storage/overlay/layer", 1500);
+    put("/.ollama/models/blobs/sha256-1", 3400);
+    put("/.local/share/xorg/Xorg.0.log", 300);
+    put("/.xsession-errors.old", 200);
+    put("/Downloads/ubuntu-24.04-desktop-amd64.iso", 2200);
+    put("/Downloads/code_1.90.0_amd64.deb", 900);
+    put("/Downloads/Obsidian-1.5.3.AppImage", 1000);
+    put("/code/app/package.json", 1);
+    put("/code/app/node_modules/left-pad/index.js", 500);
+    put("/bin/rg", 1200);
+    ::chmod((tree / (home + "/bin/rg")).c_str(), 0755);
+    put("/Documents/report.pdf", 120);
+    // The project untouched for 20 days, so its build folder is ticked.
+    const std::time_t old = std::time(nullptr) - 20 * 86400;
+    const timeval times[2] = {{old, 0}, {old, 0}};
+    ::utimes((tree / (home + "/code/app")).c_str(), times);
 }
 
 }  // namespace tamrel::test

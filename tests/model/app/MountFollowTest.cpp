@@ -1,0 +1,118 @@
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "model/app/VolumeList.h"
+#include "model/system/MountTable.h"
+#include "platform/Spawn.h"
+#include "tests/model/app/ModelFixture.h"
+#include "tests/support/PrivateMounts.h"
+
+namespace tamrel::test {
+namespace {
+
+TEST(VolumeList, TheMountAPathLiesOnAndWhetherItIsGone) {
+    const std::string root = "1 0 8:1 / / rw - ext4 /dev/sda1 rw\n";
+    const std::string usb = "2 1 8:17 / /media/usb rw - vfat /dev/sdb1 rw\n";
+    const std::string other = "3 1 8:33 / /media/usb rw - ext4 /dev/sdc1 rw\n";
+    const std::string media = "4 1 0:40 / /media rw - tmpfs tmpfs rw\n";
+    const std::string below = "5 2 0:41 / /media/usb/sub rw - tmpfs tmpfs rw\n";
+    struct Case {
+        std::string before, after, path;
+        const char* mountPoint;  // in `before`
+        bool gone;
+    };
+    const Case cases[] = {
+        {root + usb, root, "/media/usb/photos", "/media/usb", true},      // unmounted
+        {root + usb, root + usb, "/media/usb", "/media/usb", false},       // nothing changed
+        {root + usb, root + usb + other, "/media/usb", "/media/usb", true},  // another on top
+        {root + usb, root + usb + media, "/media/usb/a", "/media/usb", true},  // covered above
+        {root + usb, root + usb + below, "/media/usb/a", "/media/usb", false},  // a mount below
+        {root + usb, root, "/media/usbstick", "/", false},  // not the same folder
+        {root, "", "/home", "/", true},
+        {"", root, "/home", nullptr, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.before + "->\n" + c.after + c.path);
+        const auto before = parseMounts(c.before);
+        const MountEntry* on = mountOf(c.path, before);
+        EXPECT_EQ(on ? on->point : "none", c.mountPoint ? c.mountPoint : "none");
+        EXPECT_EQ(mountGone(c.path, before, parseMounts(c.after)), c.gone);
+    }
+}
+
+// A disk mounted and unmounted while the model runs: the sidebar's list follows the mount
+// table, and the shown index of the disk is left with a toast once it is gone. It needs root
+// (to mount a loop device) and runs in a mount namespace of its own: the test runs itself again
+// in a new process that enters one at its start (see main.cpp), so nothing outside sees the disk.
+TEST(MountFollow, ADiskThatComesAndGoes) {
+    const std::string mkfs = "/usr/sbin/mkfs.ext4";
+    const std::string mount = "/usr/bin/mount";
+    const std::string umount = "/usr/bin/umount";
+    if (std::getenv("TAMREL_PRIVATE_MOUNTS") == nullptr) {
+        if (::geteuid() != 0 || !privateMountsWork() || ::access(mkfs.c_str(), X_OK) != 0 ||
+            ::access(mount.c_str(), X_OK) != 0)
+            GTEST_SKIP() << "needs root, mount namespaces, mkfs.ext4 and mount";
+        ScopedEnv inside("TAMREL_PRIVATE_MOUNTS", "1");
+        const std::optional<std::string> out = programOutput(
+            "/proc/self/exe", {"--gtest_filter=MountFollow.ADiskThatComesAndGoes"});
+        ASSERT_TRUE(out);
+        EXPECT_NE(out->find("[  PASSED  ] 1 test"), std::string::npos) << *out;
+        return;
+    }
+
+    TempDir tree;
+    ScopedDataHome data;
+    ScopedEnv home("HOME", tree.path());
+    tree.mkdirs("disk");
+    const std::string disk = tree.path() + "/disk";
+    const std::string image = tree.path() + "/disk.img";
+    tree.write("disk.img", 0);
+    ASSERT_EQ(::truncate(image.c_str(), 16 << 20), 0);
+    ASSERT_EQ(runProgram(mkfs, {"-q", "-F", image}), 0);
+
+    MountTable table;
+    ASSERT_TRUE(table.valid());
+    EXPECT_FALSE(table.changed(std::chrono::milliseconds(0)));
+    FakeDesktop desktop;
+    AppModel::Options options;
+    options.startUp = false;
+    options.watcher.allowFanotify = false;
+    AppModel m(desktop, options);
+    m.refreshVolumes();
+    const auto listed = [&] {
+        for (const Volume& v : m.volumes())
+            if (v.url == disk) return true;
+        return false;
+    };
+    ASSERT_FALSE(listed());
+
+    ASSERT_EQ(runProgram(mount, {"-o", "loop", image, disk}), 0);
+    // The kernel tells of the change; the model lists the new disk by itself.
+    EXPECT_TRUE(table.changed(std::chrono::milliseconds(2000)));
+    ASSERT_TRUE(QTest::qWaitFor(listed, 10000));
+    const Volume shown = *std::find_if(m.volumes().begin(), m.volumes().end(),
+                                       [&](const Volume& v) { return v.url == disk; });
+    EXPECT_EQ(shown.name, "disk");
+    EXPECT_GT(shown.total, 0u);
+
+    // Shown and watched, then unmounted: the model leaves it for the Welcome screen.
+    tree.write("disk/file.bin", 100'000);
+    m.scan(disk, true);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m.phase() == Phase::results && m.index(); }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m.sync() == Sync::live; }, 10000));
+    ASSERT_EQ(runProgram(umount, {disk}), 0);
+    EXPECT_TRUE(table.changed(std::chrono::milliseconds(2000)));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m.phase() == Phase::home; }, 10000));
+    EXPECT_FALSE(m.index());
+    EXPECT_FALSE(m.scanTarget());
+    EXPECT_FALSE(listed());
+    ASSERT_TRUE(m.toast());
+    EXPECT_EQ(m.toast()->title, "disk is no longer there");
+    EXPECT_FALSE(m.toast()->good);
+}
+
+}  // namespace
+}  // namespace tamrel::test

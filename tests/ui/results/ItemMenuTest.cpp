@@ -1,0 +1,52 @@
+// The item menu offers picking only where the Trash would take the item, through the model's
+// one rule; a pick the rule refuses elsewhere says why.
+
+#include "ui/results/ItemMenu.h"
+
+#include <QMenu>
+
+#include "tests/model/app/ActionsFixture.h"
+#include "tests/model/app/ActionsProbe.h"
+#include "tests/ui/UiFixture.h"
+
+namespace tamrel {
+namespace {
+
+class ItemMenuTest : public test::UiTest {
+protected:
+    // The actions' titles, "-" for a divider.
+    static QStringList titles(QMenu* menu) {
+        QStringList out;
+        for (QAction* a : menu->actions())
+            out << (a->isSeparator() ? "-" : a->text());
+        delete menu;
+        return out;
+    }
+};
+
+TEST_F(ItemMenuTest, PickingIsOfferedOnlyWhereTheTrashWouldTakeIt) {
+    AppModel& m = model();
+    ActionsProbe::show(m, test::scanTree(tree.path()));
+    const NodeId documents = id(home() + "/Documents");
+    const NodeId notes = id(tree.path() + "/data/notes.txt");
+    EXPECT_FALSE(m.mayPick(documents));
+    EXPECT_FALSE(m.mayPick(id(home())));
+    EXPECT_FALSE(m.mayPick(0));
+    EXPECT_TRUE(m.mayPick(notes));
+    EXPECT_EQ(titles(makeItemMenu(m, documents, true, nullptr)),
+              (QStringList{"Look Inside", "Show in File Manager", "Open", "Copy Path"}));
+    EXPECT_EQ(titles(makeItemMenu(m, notes, true, nullptr)).back(), "Pick for the Trash");
+
+    // A pick from elsewhere (a row's key, a tile) is refused aloud.
+    m.toggleBasket(documents);
+    EXPECT_TRUE(m.basket().empty());
+    ASSERT_TRUE(m.toast());
+    EXPECT_EQ(m.toast()->title, "Can't pick that");
+    EXPECT_EQ(m.toast()->detail, QStringLiteral(u"Documents \u2014 a protected place"));
+    m.toggleBasket(notes);
+    EXPECT_EQ(m.basket(), NodeIds{notes});
+    EXPECT_EQ(titles(makeItemMenu(m, notes, true, nullptr)).back(), "Unpick");
+}
+
+}  // namespace
+}  // namespace tamrel

@@ -1,0 +1,310 @@
+#include <QAbstractButton>
+#include <QApplication>
+#include <QMenu>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include "tests/ui/Printers.h"
+#include "tests/ui/UiFixture.h"
+#include "tests/ui/tools/ToolsTree.h"
+#include "ui/home/Sidebar.h"
+#include "ui/results/BinTray.h"
+#include "ui/results/ExploreView.h"
+#include "ui/results/ItemList.h"
+#include "ui/results/ResultsHeader.h"
+#include "ui/results/ResultsView.h"
+#include "ui/results/TreemapView.h"
+#include "ui/shell/MainWindow.h"
+#include "ui/shell/ReadingOrder.h"
+#include "ui/shell/RootView.h"
+#include "ui/theme/KeyboardFocus.h"
+#include "ui/theme/Keys.h"
+#include "ui/tools/AppsView.h"
+#include "ui/tools/CleanView.h"
+#include "ui/tools/SystemDataView.h"
+#include "ui/tools/TickBox.h"
+
+namespace tamrel {
+namespace {
+
+TEST(ReadingOrder, RowsFromTheTopEachFromTheLeftAndPartsWhereTheyStand) {
+    // A column beside a tall pane is one row with it; a card's own part (its rows) reads
+    // after the key above it and before the one below it.
+    class Card : public QWidget, public FocusPart {
+    public:
+        using QWidget::QWidget;
+        QRect focusPart() const override { return QRect(0, 40, width(), 40); }
+    };
+    QWidget root;
+    root.resize(600, 400);
+    const auto at = [](QWidget* w, int x, int y, int width, int height, bool focus = true) {
+        w->setGeometry(x, y, width, height);
+        w->setFocusPolicy(focus ? Qt::TabFocus : Qt::NoFocus);
+        return w;
+    };
+    QWidget* left = at(new QWidget(&root), 0, 0, 200, 400, false);
+    QWidget* a = at(new QWidget(left), 10, 10, 50, 20);
+    QWidget* b = at(new QWidget(left), 10, 200, 50, 20);
+    QWidget* pane = at(new QWidget(&root), 220, 0, 380, 400);  // a tall pane, itself a stop
+    QWidget* header = at(new QWidget(&root), 0, 0, 0, 0);
+    header->hide();  // hidden: not read
+    auto* card = new Card(pane);
+    at(card, 10, 100, 300, 130);
+    QWidget* top = at(new QWidget(card), 250, 5, 30, 20);
+    QWidget* bottom = at(new QWidget(card), 10, 100, 30, 20);
+    QWidget* off = at(new QWidget(card), 100, 100, 30, 20);
+    off->setEnabled(false);
+    EXPECT_EQ(readingOrder(&root), (std::vector<QWidget*>{a, b, pane, top, card, bottom}));
+}
+
+// The window over a home folder that every screen has something to show of, keyboard only.
+class KeyboardTest : public test::UiTest {
+protected:
+    void SetUp() override {
+        test::makeToolsTree(tree);
+        // The largest folder of the home is one the Trash takes, so the first row can be picked
+        // (the home's own Library, Documents and the like cannot).
+        tree.mkdirs("home/Projects/site");
+        tree.write("home/Projects/site/build.bin", 8'000'000);
+        model().refreshVolumes();
+        window = std::make_unique<MainWindow>(model());
+        window->show();
+        window->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    }
+    void showResults() {
+        scanned(home());
+        ASSERT_TRUE(waitFor([&] { return !model().cleanPlan().empty() && model().systemReport(); }));
+        results = qobject_cast<ResultsView*>(window->rootView()->screen());
+        ASSERT_TRUE(results);
+    }
+    static void press(Qt::Key key, Qt::KeyboardModifiers mods = {}) {
+        QTest::keyClick(QApplication::focusWidget(), key, mods);
+    }
+    // Tab from the first control round to it again: each control once, in the window's order;
+    // Shift+Tab walks it back.
+    void expectTabWalksTheOrder() {
+        const std::vector<QWidget*> order = window->focusOrder();
+        ASSERT_GT(order.size(), 3u);
+        order.front()->setFocus(Qt::TabFocusReason);
+        for (std::size_t i = 1; i <= order.size(); ++i) {
+            press(Qt::Key_Tab);
+            ASSERT_EQ(QApplication::focusWidget(), order[i % order.size()])
+                << i << " " << order[i % order.size()]->metaObject()->className();
+        }
+        press(Qt::Key_Backtab, Qt::ShiftModifier);
+        EXPECT_EQ(QApplication::focusWidget(), order.back());
+    }
+    // Every key the mouse can press on the screen (shown and enabled) is in the order.
+    void expectEveryKeyReached(const char* screen) {
+        SCOPED_TRACE(screen);
+        const std::vector<QWidget*> order = window->focusOrder();
+        for (QAbstractButton* key : window->findChildren<QAbstractButton*>()) {
+            if (!key->isVisibleTo(window.get()) || !key->isEnabled() || key->isWindow()) continue;
+            EXPECT_NE(std::find(order.begin(), order.end(), key), order.end())
+                << key->metaObject()->className() << " " << key->text().toStdString();
+        }
+    }
+    std::unique_ptr<MainWindow> window;
+    ResultsView* results = nullptr;
+};
+
+TEST_F(KeyboardTest, TabReachesEveryControlOfEveryScreenInReadingOrder) {
+    // No control has the focus (nor its ring) before the keyboard is used; Tab gives it to the
+    // first.
+    EXPECT_EQ(QApplication::focusWidget(), window.get());
+    press(Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), window->windowKeys()->closeKey());
+    // Welcome: the window keys, the sidebar's rows top to bottom, then the screen's keys.
+    std::vector<QWidget*> order = window->focusOrder();
+    Sidebar* sidebar = window->rootView()->sidebar();
+    ASSERT_GE(order.size(), 5u);
+    EXPECT_EQ(order[0], window->windowKeys()->closeKey());
+    EXPECT_EQ(order[2], window->windowKeys()->zoomKey());
+    EXPECT_EQ(order[3], sidebar->volumeRows().front());
+    const auto indexOf = [&](QWidget* w) {
+        return std::find(order.begin(), order.end(), w) - order.begin();
+    };
+    EXPECT_LT(indexOf(sidebar->placeRows().back()), indexOf(sidebar->openFolderRow()));
+    expectEveryKeyReached("Welcome");
+    expectTabWalksTheOrder();
+
+    showResults();
+
+    model().toggleBasket(model().children(0).front());
+    for (Tab tab : allTabs()) {
+        model().setTab(tab);
+        if (tab == Tab::apps) {
+            ASSERT_TRUE(waitFor([&] { return model().selectedApp().has_value(); }));
+        }
+        QApplication::processEvents();
+        order = window->focusOrder();
+        // The header reads left to right, then the tabs, the screen, and the tray over it last.
+        const auto crumbs = indexOf(&results->breadcrumbs());
+        EXPECT_LT(indexOf(sidebar->openFolderRow()), crumbs);
+        EXPECT_LT(crumbs, indexOf(&results->searchField().edit()));
+        EXPECT_LT(indexOf(&results->searchField().edit()), indexOf(&results->rescanKey()));
+        EXPECT_LT(indexOf(&results->rescanKey()), indexOf(&results->tabPicker()));
+        EXPECT_EQ(order[order.size() - 3], &results->tray());
+        EXPECT_EQ(order.back(), &results->tray().trashKey());
+        expectEveryKeyReached(qPrintable(rawValue(tab)));
+    }
+    model().setTab(Tab::explore);
+    QApplication::processEvents();
+    order = window->focusOrder();
+    // Explore: the file list (left column) before the treemap (right).
+    EXPECT_LT(indexOf(&results->explore().list().view()), indexOf(&results->explore().treemap()));
+    expectTabWalksTheOrder();
+}
+
+TEST_F(KeyboardTest, ListsAndTilesMoveOpenPickAndShowTheirMenu) {
+    showResults();
+    AppModel& m = model();
+    ItemListView& list = results->explore().list().view();
+    list.setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(list.hasFocus());
+    EXPECT_EQ(list.focusRow(), 0);
+    press(Qt::Key_Down);
+    press(Qt::Key_Down);
+    press(Qt::Key_Up);
+    EXPECT_EQ(list.focusRow(), 1);
+    press(Qt::Key_End);
+    const int last = int(list.rowModel().rows().size()) - 1;
+    EXPECT_EQ(list.focusRow(), last);
+    press(Qt::Key_Home);
+    // Space picks the row's item and takes it back out.
+    const NodeId first = list.rowModel().rows().front().id;
+    press(Qt::Key_Space);
+    EXPECT_EQ(m.basket(), NodeIds{first});
+    press(Qt::Key_Space);
+    EXPECT_TRUE(m.basket().empty());
+    // The Menu key, and Shift+F10, open the item menu of the row.
+    for (const auto& [key, mods] : {std::pair{Qt::Key_Menu, Qt::KeyboardModifiers()},
+                                    std::pair{Qt::Key_F10, Qt::KeyboardModifiers(Qt::ShiftModifier)}}) {
+        press(key, mods);
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        ASSERT_TRUE(menu);
+        EXPECT_EQ(menu->actions().front()->text(), "Look Inside");
+        menu->close();
+        delete menu;
+    }
+    // Enter looks inside a folder; Alt+Up comes back as Ctrl+Up does.
+    ASSERT_TRUE(list.rowModel().rows().front().isDir);
+    press(Qt::Key_Return);
+    EXPECT_EQ(m.current(), first);
+    press(Qt::Key_Up, Qt::AltModifier);
+    EXPECT_EQ(m.current(), 0u);
+
+    // The treemap: the largest tile first, the arrows to the neighbours, Enter goes in.
+    TreemapView& map = results->explore().treemap();
+    map.setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(map.focusNode());
+    EXPECT_EQ(*map.focusNode(), first);
+    press(Qt::Key_Right);
+    const NodeId right = *map.focusNode();
+    EXPECT_NE(right, first);
+    press(Qt::Key_Left);
+    EXPECT_EQ(*map.focusNode(), first);
+    press(Qt::Key_Space);
+    EXPECT_EQ(m.basket(), NodeIds{first});
+    press(Qt::Key_Space);
+    press(Qt::Key_Return);
+    EXPECT_EQ(m.current(), first);
+    // In the new folder the place starts again on its largest tile.
+    ASSERT_TRUE(map.focusNode());
+    EXPECT_EQ(m.index()->parentOf(*map.focusNode()), first);
+
+    // The path bar: the crumbs, the current folder's first; Left then Enter opens the root.
+    Breadcrumbs& crumbs = results->breadcrumbs();
+    crumbs.setFocus(Qt::TabFocusReason);
+    EXPECT_EQ(crumbs.focusCrumb(), int(crumbs.crumbs().size()) - 1);
+    press(Qt::Key_Left);
+    press(Qt::Key_Return);
+    EXPECT_EQ(m.current(), 0u);
+
+    // The tray's counter opens the list of picked items; its first key takes the focus.
+    m.toggleBasket(first);
+    BinTray& tray = results->tray();
+    tray.setFocus(Qt::TabFocusReason);
+    press(Qt::Key_Space);
+    ASSERT_TRUE(tray.list());
+    EXPECT_EQ(QApplication::focusWidget(), tray.list()->removeKey(0));
+    press(Qt::Key_Space);
+    EXPECT_TRUE(m.basket().empty());
+}
+
+TEST_F(KeyboardTest, TicksRowsAndApplicationsFromTheKeyboard) {
+    showResults();
+    AppModel& m = model();
+    // Clean up: Space on a group's box ticks or unticks the group; its rows, once open, move
+    // with the arrows and tick with Space.
+    m.setTab(Tab::tidy);
+    auto* clean = qobject_cast<CleanView*>(results->tabScreen(Tab::tidy));
+    ASSERT_TRUE(clean && !clean->cards().empty());
+    CleanGroupCard* card = clean->cards().front();
+    std::vector<NodeId> nodes;
+    for (const CleanItem& item : card->group().items)
+        nodes.push_back(item.node);
+    card->tickBox()->setFocus(Qt::TabFocusReason);
+    const bool wasAll = card->tickBox()->state() == TickState::all;
+    press(Qt::Key_Space);
+    EXPECT_EQ(card->tickBox()->state(), wasAll ? TickState::none : TickState::all);
+    EXPECT_EQ(card->focusPolicy(), Qt::NoFocus);  // closed: no rows to reach
+    press(Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), static_cast<QWidget*>(card->expandKey()));
+    press(Qt::Key_Space);
+    ASSERT_TRUE(card->isOpen());
+    press(Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), static_cast<QWidget*>(card));
+    EXPECT_EQ(card->focusRow(), 0);
+    const bool on = m.cleanPicked().contains(nodes.front());
+    press(Qt::Key_Space);
+    EXPECT_EQ(m.cleanPicked().contains(nodes.front()), !on);
+    // Closing the group hands the place back to its expand key.
+    card->expandKey()->click();
+    EXPECT_EQ(QApplication::focusWidget(), static_cast<QWidget*>(card->expandKey()));
+
+    // System Data: a bucket's item lines, Enter opens the line's folder.
+    m.setTab(Tab::system);
+    auto* system = qobject_cast<SystemDataView*>(results->tabScreen(Tab::system));
+    ASSERT_TRUE(system);
+    const auto withLines = std::find_if(system->cards().begin(), system->cards().end(),
+                                        [&](BucketCard* c) {
+                                            return !c->bucket().top.empty() &&
+                                                   m.index()->isDir(c->bucket().top.front());
+                                        });
+    ASSERT_NE(withLines, system->cards().end());
+    (*withLines)->setFocus(Qt::TabFocusReason);
+    EXPECT_EQ((*withLines)->focusLine(), 0);
+    const NodeId folder = (*withLines)->bucket().top.front();
+    press(Qt::Key_Return);
+    EXPECT_EQ(m.current(), folder);
+
+    // Apps: the rows move with the arrows and select with Enter; the leftovers tick with Space.
+    m.setTab(Tab::apps);
+    auto* apps = qobject_cast<AppsView*>(results->tabScreen(Tab::apps));
+    ASSERT_TRUE(apps);
+    ASSERT_TRUE(waitFor([&] { return m.selectedApp() && m.apps().size() > 1 && apps->detail(); }));
+    AppRows& rows = apps->list().rows();
+    rows.setFocus(Qt::TabFocusReason);
+    const int selectedRow = rows.focusRow();
+    EXPECT_EQ(rows.apps()[std::size_t(selectedRow)]->node, *m.selectedApp());
+    press(selectedRow == 0 ? Qt::Key_Down : Qt::Key_Up);
+    press(Qt::Key_Return);
+    const NodeId other = rows.apps()[std::size_t(rows.focusRow())]->node;
+    EXPECT_EQ(m.selectedApp(), other);
+    LeftoverList& leftovers = apps->detail()->leftovers();
+    ASSERT_TRUE(leftovers.focusPolicy() & Qt::TabFocus);
+    {
+        leftovers.setFocus(Qt::TabFocusReason);
+        const NodeSet before = m.leftoverPicked();
+        press(Qt::Key_Space);  // the first kind's box
+        EXPECT_NE(m.leftoverPicked(), before);
+        press(Qt::Key_Space);
+        EXPECT_EQ(m.leftoverPicked(), before);
+    }
+}
+
+}  // namespace
+}  // namespace tamrel

@@ -1,0 +1,96 @@
+#include "ui/shell/ReadingOrder.h"
+
+#include <QApplication>
+#include <QScrollArea>
+#include <QWidget>
+
+#include <algorithm>
+
+#include "ui/theme/KeyboardFocus.h"
+
+namespace tamrel {
+namespace {
+
+bool takesTab(const QWidget* w) {
+    return (w->focusPolicy() & Qt::TabFocus) && w->isEnabled();
+}
+
+// One thing to read at a level: a child widget, or the focus part of the widget itself.
+struct Entry {
+    QRect rect;
+    QWidget* widget;
+    bool self;  // the parent's own stop
+};
+
+void read(QWidget* parent, std::vector<QWidget*>& out) {
+    std::vector<Entry> entries;
+    const auto* part = dynamic_cast<const FocusPart*>(parent);
+    bool selfPlaced = false;
+    if (part && takesTab(parent)) {
+        entries.push_back({part->focusPart(), parent, true});
+        selfPlaced = true;
+    }
+    for (QObject* object : parent->children()) {
+        auto* child = qobject_cast<QWidget*>(object);
+        if (!child || child->isWindow() || child->isHidden()) continue;
+        entries.push_back({child->geometry(), child, false});
+    }
+    std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+        return a.rect.top() < b.rect.top();
+    });
+    // Rows: a sibling whose top lies above the bottom of the row so far joins it.
+    std::vector<std::vector<Entry>> rows;
+    int rowBottom = 0;
+    for (const Entry& e : entries) {
+        if (rows.empty() || e.rect.top() >= rowBottom) {
+            rows.emplace_back();
+            rowBottom = e.rect.bottom() + 1;
+        }
+        rows.back().push_back(e);
+        rowBottom = std::max(rowBottom, e.rect.bottom() + 1);
+    }
+    if (!selfPlaced && takesTab(parent)) out.push_back(parent);
+    for (std::vector<Entry>& row : rows) {
+        std::stable_sort(row.begin(), row.end(), [](const Entry& a, const Entry& b) {
+            return a.rect.left() != b.rect.left() ? a.rect.left() < b.rect.left()
+                                                  : a.rect.top() < b.rect.top();
+        });
+        for (const Entry& e : row) {
+            if (e.self) {
+                out.push_back(e.widget);
+            } else {
+                read(e.widget, out);
+            }
+        }
+    }
+}
+
+}  // namespace
+
+std::vector<QWidget*> readingOrder(QWidget* root) {
+    std::vector<QWidget*> out;
+    if (root) read(root, out);
+    return out;
+}
+
+bool moveFocusAlong(const std::vector<QWidget*>& order, bool forward) {
+    if (order.empty()) return false;
+    const int n = int(order.size());
+    // The focused control, or the one it lies in (a viewport, an editor's own parts).
+    int at = -1;
+    for (QWidget* w = QApplication::focusWidget(); w && at < 0 && !w->isWindow();
+         w = w->parentWidget()) {
+        const auto it = std::find(order.begin(), order.end(), w);
+        if (it != order.end()) at = int(it - order.begin());
+    }
+    const int next = at < 0 ? (forward ? 0 : n - 1) : (at + (forward ? 1 : n - 1)) % n;
+    QWidget* target = order[std::size_t(next)];
+    target->setFocus(forward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+    for (QWidget* w = target->parentWidget(); w && !w->isWindow(); w = w->parentWidget()) {
+        if (auto* area = qobject_cast<QScrollArea*>(w); area && area->widget())
+            area->ensureWidgetVisible(target, 0, 24);
+    }
+    return true;
+}
+
+}  // namespace tamrel

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <vector>
+
+class QWidget;
+
+namespace tamrel {
+
+// The controls below `root` that Tab reaches (shown, enabled, taking the focus with Tab), in
+// reading order. Siblings are read in rows from the top: a sibling joins the row of those read
+// before it while its top lies above that row's bottom (so a tall column beside others forms
+// one row with them), each row from the left, and the controls inside each sibling where it
+// stands. A control that takes the focus for a part of itself (FocusPart) stands where that part
+// lies among its own children; any other stands before them. Windows of their own (menus,
+// dialogs, popups) are not read.
+std::vector<QWidget*> readingOrder(QWidget* root);
+
+// Moves the keyboard focus from the focused control to the next (or, with `forward` false, the
+// previous) one of `order`, round from the last to the first, and scrolls it into view in the
+// scroll areas it lies in. From a control not in `order` it goes to the first (the last). False
+// when `order` is empty.
+bool moveFocusAlong(const std::vector<QWidget*>& order, bool forward);
+
+}  // namespace tamrel

@@ -20,6 +20,7 @@ int loadMode(const std::vector<std::string>& args);
 int refreshMode(const std::vector<std::string>& args);
 #ifdef TAMREL_BENCH_MODEL
 int modelMode(const std::vector<std::string>& args);
+int liveMode(const std::vector<std::string>& args);
 int appsMode(const std::vector<std::string>& args);
 #endif
 

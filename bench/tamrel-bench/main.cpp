@@ -29,6 +29,9 @@ constexpr Entry modes[] = {
      "refresh PATH [--repeat N]   (writes one file in PATH)"},
 #ifdef TAMREL_BENCH_MODEL
     {"model", tamrel::bench::modelMode, "model ROOT [--runs N] [--live no]"},
+    {"live", tamrel::bench::liveMode,
+     "live ROOT [--writes N] [--seconds S] [--idle S] [--runs N] [--folder NAME] [--fanotify] "
+     "[--rewrite]   (writes in ROOT/NAME)"},
     {"apps", tamrel::bench::appsMode, "apps ROOT [--home H] [--runs N]"},
 #endif
 };

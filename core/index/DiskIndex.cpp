@@ -30,13 +30,32 @@ std::optional<NodeId> DiskIndex::lookup(std::string_view path) const {
         const std::string_view component = rest.substr(0, slash);
         rest = slash == std::string_view::npos ? std::string_view{} : rest.substr(slash + 1);
         if (component.empty()) continue;
-        std::optional<NodeId> found;
-        for (NodeId c : children(at)) {
-            if (nameBytes(c) == component) {
-                found = c;
-                break;
-            }
-        }
+        const std::optional<NodeId> found = childNamed(at, component);
+        if (!found) return std::nullopt;
+        at = *found;
+    }
+    return at;
+}
+
+std::optional<NodeId> DiskIndex::childNamed(NodeId i, std::string_view name, NodeId place) const {
+    if (place < childCount_[i] && nameBytes(firstChild_[i] + place) == name) {
+        return firstChild_[i] + place;
+    }
+    for (NodeId c : children(i)) {
+        if (nameBytes(c) == name) return c;
+    }
+    return std::nullopt;
+}
+
+std::optional<NodeId> DiskIndex::counterpart(const DiskIndex& other, NodeId id) const {
+    if (other.rootPath_ != rootPath_) return lookup(other.path(id));
+    const std::vector<NodeId> chain = other.ancestry(id);
+    NodeId at = 0;
+    for (std::size_t k = 1; k < chain.size(); ++k) {
+        const NodeId o = chain[k];
+        const std::string_view name = other.nameBytes(o);
+        const std::optional<NodeId> found =
+            childNamed(at, name, o - other.firstChild(other.parent(o)));
         if (!found) return std::nullopt;
         at = *found;
     }
@@ -117,6 +136,16 @@ void DiskIndex::markRemoved(NodeId i) {
         relaxedStore(size_[d], std::uint64_t{0});
         relaxedStore(items_[d], std::uint32_t{0});
     }
+}
+
+void DiskIndex::setNode(NodeId i, std::uint8_t kind, std::uint64_t size, std::uint32_t mtime) {
+    const std::uint64_t before = this->size(i);
+    relaxedStore(kind_[i], kind);
+    relaxedStore(size_[i], size);
+    relaxedStore(mtime_[i], mtime);
+    if (size == before) return;
+    for (NodeId at = parent_[i]; at != NONE; at = parent_[at])
+        relaxedStore(size_[at], this->size(at) - before + size);
 }
 
 }  // namespace tamrel

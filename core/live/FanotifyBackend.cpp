@@ -47,12 +47,11 @@ bool handlesOpen(int dirFd) {
 std::string linkedPath(int fd, bool& tooLong) {
     char self[40];
     std::snprintf(self, sizeof self, "/proc/self/fd/%d", fd);
-    std::string path(4096, '\0');
-    const ssize_t n = ::readlink(self, path.data(), path.size());
-    tooLong = (n < 0 && errno == ENAMETOOLONG) || static_cast<std::size_t>(n) >= path.size();
+    char path[4096];  // on the stack: this runs for every folder an event names
+    const ssize_t n = ::readlink(self, path, sizeof path);
+    tooLong = (n < 0 && errno == ENAMETOOLONG) || static_cast<std::size_t>(n) >= sizeof path;
     if (n <= 0 || tooLong) return {};
-    path.resize(static_cast<std::size_t>(n));
-    return path;
+    return std::string(path, static_cast<std::size_t>(n));
 }
 
 // The name under which `parent` holds the folder `child`, found by its (device, inode).
@@ -98,9 +97,14 @@ std::string handleKey(int fd) {
 
 std::unique_ptr<FanotifyBackend> FanotifyBackend::create(std::string root,
                                                          const std::atomic<bool>& stopping) {
+    // The mark sees the whole file system: a burst elsewhere (a build making thousands of
+    // folders) may come faster than its first events are read, and a full queue (16,384 events)
+    // costs a rescan of the whole tree. The same right the marks need lifts that limit; the
+    // events are charged to this process's memory.
+    constexpr unsigned flags = FAN_CLASS_NOTIF | FAN_CLOEXEC | FAN_NONBLOCK | FAN_REPORT_DFID_NAME;
     UniqueFd group(
-        ::fanotify_init(FAN_CLASS_NOTIF | FAN_CLOEXEC | FAN_NONBLOCK | FAN_REPORT_DFID_NAME,
-                        O_RDONLY | O_CLOEXEC | O_LARGEFILE));
+        ::fanotify_init(flags | FAN_UNLIMITED_QUEUE, O_RDONLY | O_CLOEXEC | O_LARGEFILE));
+    if (!group) group.reset(::fanotify_init(flags, O_RDONLY | O_CLOEXEC | O_LARGEFILE));
     if (!group) return nullptr;
     // A group may be allowed where a file-system mark is not: try one, on the root's file
     // system when the root is there.
@@ -233,9 +237,34 @@ std::string FanotifyBackend::resolve(const std::string& key) {
     if (!dir || ::fstat(dir.get(), &st) != 0 || st.st_nlink == 0) return {};
     std::string path = pathOfFolder(dir.get());
     if (path.empty()) return {};
+    if (const std::string mine = local(path); !inside(mine) && !coversRoot(mine)) ignore(dir.get());
     if (paths_.size() >= maxCachedPaths) paths_.clear();
     paths_.emplace(key, path);
     return path;
+}
+
+void FanotifyBackend::ignore(int dirFd) {
+    if (!ignoring_) return;
+    // Evictable: the mark goes when the kernel drops the folder from its caches, so marks never
+    // pin folders in memory; the next event of such a folder places a new one.
+    // A mark takes no O_PATH descriptor, as a resolved handle is: the folder is named through
+    // the descriptor's link in /proc, which leads to it without a walk of its path.
+    char self[40];
+    std::snprintf(self, sizeof self, "/proc/self/fd/%d", dirFd);
+    if (::fanotify_mark(fd_.get(), FAN_MARK_ADD | FAN_MARK_IGNORE_SURV | FAN_MARK_EVICTABLE,
+                        markMask | FAN_EVENT_ON_CHILD, AT_FDCWD, self) == 0) {
+        ignored_ = true;
+    } else if (errno == EINVAL || errno == ENOSPC || errno == EOPNOTSUPP) {
+        ignoring_ = false;  // an older kernel, or out of marks: events are dropped here
+    }
+}
+
+void FanotifyBackend::forgetIgnored() {
+    if (!ignored_) return;
+    // Without FAN_MARK_FILESYSTEM the flush takes the marks of folders and files only.
+    ::fanotify_mark(fd_.get(), FAN_MARK_FLUSH, 0, AT_FDCWD, nullptr);
+    ignored_ = false;
+    ignoring_ = true;
 }
 
 void FanotifyBackend::readEvents(Changes& out) {
@@ -288,7 +317,15 @@ void FanotifyBackend::readEvents(Changes& out) {
                         const std::string key =
                             std::string(info + offsetof(fanotify_event_info_fid, fsid), 8) +
                             std::string(handle, handleEnd);
-                        classify(local(resolve(key)), name, m.mask, out, fresh);
+                        const std::string dir = local(resolve(key));
+                        if (!dir.empty() && !inside(dir) && !coversRoot(dir)) {
+                            outside_.fetch_add(1, std::memory_order_relaxed);
+                        } else {
+                            // A folder moved in may bring ignore marks into the tree.
+                            if ((m.mask & FAN_ONDIR) && (m.mask & FAN_MOVED_TO) && inside(dir))
+                                forgetIgnored();
+                            classify(dir, name, m.mask, out, fresh);
+                        }
                     }
                 }
                 info = infoEnd;

@@ -21,9 +21,14 @@ namespace tamrel {
 // Watches a tree with one fanotify mark on each file system it spans (folder-level events for
 // the whole volume, no per-folder watches). Each event names a folder by file handle and an
 // entry name; the folder's path comes from opening the handle, cached until a folder moves.
-// Events outside the root are dropped. A full queue, or the root (or a folder above it) deleted
-// or moved, reports the root in `deep`. A file system that refuses a mark leaves its folders
-// unwatched.
+// Events outside the root are dropped: the first one of a folder outside (not above the root)
+// also places an evictable ignore mark on that folder, so that the kernel drops its later
+// events, and those of the files in it, before they are queued; a busy file system elsewhere
+// then costs next to nothing. A folder moved into the tree may carry such a mark (or hold
+// folders that do), so every ignore mark is removed then. A kernel without ignore marks (before
+// 6.0), or out of marks, drops those events here instead. A full queue, or the root (or a
+// folder above it) deleted or moved, reports the root in `deep`. A file system that refuses a
+// mark leaves its folders unwatched.
 //
 // Thread safety: as WatchBackend; the marks are guarded by one lock.
 class FanotifyBackend final : public WatchBackend {
@@ -43,13 +48,18 @@ public:
     void settle(Changes& out) override;
     std::vector<WalkStart> unwatchedFolders() const override;
     std::size_t unwatchedCount() const override;
+    std::uint64_t outsideEvents() const override { return outside_.load(); }
 
 private:
     FanotifyBackend(UniqueFd fd, std::string root, const std::atomic<bool>& stopping);
 
     // The path of a folder, named by its file system id (8 bytes) and file handle, or "" when
-    // it cannot be opened (deleted since).
+    // it cannot be opened (deleted since). A folder outside the tree is given an ignore mark.
     std::string resolve(const std::string& key);
+    // Has the kernel drop the events of an open folder outside the tree and of its files.
+    void ignore(int dirFd);
+    // Removes every ignore mark.
+    void forgetIgnored();
     // The path of an open folder, "" when it has none; also past PATH_MAX.
     std::string pathOfFolder(int fd) const;
     // Adds what one event on `dir` (and entry `name` in it) means to `out`; folders that
@@ -76,6 +86,9 @@ private:
     bool rootUnwatched_ = false;
 
     std::unordered_map<std::string, std::string> paths_;  // handle key → folder path
+    bool ignoring_ = true;  // ignore marks can be placed (cleared when the kernel refuses one)
+    bool ignored_ = false;  // some are in place
+    std::atomic<std::uint64_t> outside_{0};
 };
 
 }  // namespace tamrel

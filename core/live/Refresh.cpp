@@ -31,6 +31,15 @@ bool isLiveDir(std::uint8_t kind) {
     return (kind & (Flag::kindMask | Flag::removed)) == 1;
 }
 
+// One node's new kind, size and date, for a refresh made in place. A folder's size is not set:
+// it follows from the sizes of the files below it.
+struct NodeChange {
+    NodeId id;
+    std::uint8_t kind;
+    std::uint64_t size;  // files only
+    std::uint32_t mtime;
+};
+
 // Everything one refresh lists and scans, by old folder id.
 struct Gathered {
     std::unordered_map<NodeId, Listing> relisted;
@@ -74,6 +83,7 @@ public:
         auto touch = [&](NodeId id) {
             for (NodeId at = id; at != NONE && !touched_[at]; at = old_.parent(at)) {
                 touched_[at] = true;
+                touchedList_.push_back(at);
                 if (at != 0 && !dirs_.contains(old_.parent(at))) redated_.push_back(at);
             }
         };
@@ -104,6 +114,59 @@ public:
         readDates();
     }
 
+    // Whether the changes keep the tree's shape (see DiskIndex::refresh()): every block the new
+    // generation would rebuild or take from a listing holds the same nodes in the same order.
+    bool keepsShape() const {
+        if (!deep_.empty() || !got_.newCrawls.empty() || linksTouched_) return false;
+        for (const auto& [id, listing] : got_.relisted) {
+            if (listing.denied || (old_.kind(id) & Flag::denied)) return false;
+            if (old_.childCount(id) != listing.ents.size()) return false;
+            NodeId c = old_.firstChild(id);
+            for (const RawEnt& e : listing.ents) {
+                constexpr std::uint8_t shape = Flag::kindMask | Flag::mount;
+                if ((old_.kind(c) & Flag::removed) || (old_.kind(c) & shape) != (e.kind & shape) ||
+                    old_.nameBytes(c) != listing.name(e)) {
+                    return false;
+                }
+                ++c;
+            }
+        }
+        // A rebuilt block leaves out removed nodes, and the denied flag of files.
+        for (NodeId o : touchedList_) {
+            if (got_.relisted.contains(o)) continue;
+            for (NodeId c : old_.children(o)) {
+                const std::uint8_t kind = old_.kind(c);
+                if ((kind & Flag::removed) ||
+                    ((kind & Flag::kindMask) != 1 && (kind & Flag::denied)))
+                    return false;
+            }
+        }
+        return true;
+    }
+
+    // What a refresh that keeps the shape changes: each entry listed again takes its listed
+    // kind, date and (a file's) size; each folder read again its date. Reads kinds of the old
+    // index as they are now: its lock must be held exclusively from here until written.
+    std::vector<NodeChange> changesInPlace() const {
+        std::vector<NodeChange> out;
+        for (const auto& [id, listing] : got_.relisted) {
+            NodeId c = old_.firstChild(id);
+            for (const RawEnt& e : listing.ents) {
+                const std::uint8_t was = old_.kind(c);
+                if ((was & Flag::kindMask) == 1) {
+                    out.push_back(
+                        {c, static_cast<std::uint8_t>(e.kind | (was & Flag::denied)), 0, e.mtime});
+                } else {
+                    out.push_back({c, e.kind, e.size, e.mtime});
+                }
+                ++c;
+            }
+        }
+        for (const auto& [id, mtime] : dates_)
+            out.push_back({id, old_.kind(id), 0, mtime});
+        return out;
+    }
+
     // Whether a file with several links was listed, or was in a folder listed again: each
     // listing counts the links it sees on its own, and a link elsewhere is not looked at, so
     // every link of the index is then counted again (linkPatches()).
@@ -113,7 +176,7 @@ public:
         const NodeId n = old_.count();
         IndexWriter writer(std::uint64_t{n} + got_.newEntries,
                            std::uint64_t{old_.nameOff(n)} + got_.newNames,
-                           MappedRegion::Paging::prefault);
+                           MappedRegion::Paging::reused);
         writer.add(old_.rootPath(), static_cast<std::uint8_t>(1 | (old_.kind(0) & Flag::denied)), 0,
                    0, NONE);
         emit(writer);
@@ -290,6 +353,7 @@ private:
     std::set<NodeId> dirs_;
     std::set<NodeId> deep_;
     std::vector<bool> touched_;
+    std::vector<NodeId> touchedList_;                  // the same nodes
     std::vector<NodeId> redated_;                      // touched folders whose dates are read
     std::unordered_map<NodeId, std::uint32_t> dates_;  // their modification times now
     Gathered got_;
@@ -300,6 +364,17 @@ private:
 
 std::unique_ptr<DiskIndex> DiskIndex::refreshed(const Changes& changes, ScanProgress& progress,
                                                 std::uint64_t oldestPending) const {
+    return refreshInto(changes, progress, oldestPending, nullptr);
+}
+
+std::unique_ptr<DiskIndex> DiskIndex::refresh(const Changes& changes, ScanProgress& progress,
+                                              std::uint64_t oldestPending) {
+    return refreshInto(changes, progress, oldestPending, this);
+}
+
+std::unique_ptr<DiskIndex> DiskIndex::refreshInto(const Changes& changes, ScanProgress& progress,
+                                                  std::uint64_t oldestPending,
+                                                  DiskIndex* patch) const {
     const std::uint64_t newEvent = currentEventID();
     auto stamp = [&](std::uint64_t id) {
         return oldestPending != 0 ? std::min(id, oldestPending) : id;
@@ -313,19 +388,29 @@ std::unique_ptr<DiskIndex> DiskIndex::refreshed(const Changes& changes, ScanProg
         return fresh;
     }
     refresh.gather();
+    if (patch == this && refresh.keepsShape()) {
+        // A change of a few sizes and dates costs that, not a copy of the whole index.
+        guard.unlock();
+        std::unique_lock write(lock_);
+        // A removal may have come in between.
+        if (refresh.keepsShape()) {
+            for (const NodeChange& c : refresh.changesInPlace()) {
+                const bool folder = (c.kind & Flag::kindMask) == 1;
+                patch->setNode(c.id, c.kind, folder ? patch->size(c.id) : c.size, c.mtime);
+            }
+            patch->setEventID(stamp(newEvent));
+            return nullptr;
+        }
+        write.unlock();
+        guard.lock();
+    }
     auto index = refresh.build();
     index->setEventID(stamp(newEvent));
     if (refresh.linksTouched()) {
         guard.unlock();
         // Each link counted once over the whole index, as a fresh scan counts it.
-        for (const LinkPatch& p : linkPatches(*index)) {
-            const std::uint64_t before = index->size(p.id);
-            relaxedStore(index->kind_[p.id], p.kind);
-            relaxedStore(index->size_[p.id], p.size);
-            index->mtime_[p.id] = p.mtime;
-            for (NodeId at = index->parent(p.id); at != NONE; at = index->parent(at))
-                relaxedStore(index->size_[at], index->size(at) - before + p.size);
-        }
+        for (const LinkPatch& p : linkPatches(*index))
+            index->setNode(p.id, p.kind, p.size, p.mtime);
     }
     return index;
 }

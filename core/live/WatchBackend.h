@@ -65,6 +65,8 @@ public:
     // The folders that no watch covers, as walk starts; and how many there are.
     virtual std::vector<WalkStart> unwatchedFolders() const = 0;
     virtual std::size_t unwatchedCount() const = 0;
+    // Events read so far that lay outside the tree (any thread).
+    virtual std::uint64_t outsideEvents() const { return 0; }
 };
 
 }  // namespace tamrel

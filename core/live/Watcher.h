@@ -29,7 +29,9 @@ namespace tamrel {
 // Live events come from one fanotify mark per file system where the process may, else from
 // inotify with one watch per folder. A full event queue, or the root deleted or moved, puts the
 // root into `deep`. When no more watches can be placed, status() says so and the subtrees left
-// unwatched are walked again by ctime about once a minute; what that finds is a live batch.
+// unwatched are walked again by ctime about once a minute, and less often while those walks find
+// nothing (the wait doubles up to 16 minutes, and is back at one once a walk finds a change);
+// what a walk finds is a live batch.
 // Changes inside appDataDirectory() are not reported: the saves of the index itself would
 // otherwise start a refresh of their own without end.
 //
@@ -46,7 +48,7 @@ public:
     struct Options {
         bool allowFanotify = true;                     // false: inotify even where fanotify works
         std::chrono::milliseconds latency{1000};       // how long a batch gathers events
-        std::chrono::milliseconds rewalkEvery{60000};  // walks of unwatched subtrees
+        std::chrono::milliseconds rewalkEvery{60000};  // walks of unwatched subtrees, at most
         std::size_t maxWatches = static_cast<std::size_t>(-1);  // inotify watches placed at most
         int walkThreads = 0;  // threads of a walk; 0: as a fresh scan
     };
@@ -55,8 +57,12 @@ public:
         enum class Mode { none, inotify, fanotify };
         Mode mode = Mode::none;     // none: no watch could be had at all
         bool catchingUp = true;     // the handover has not happened yet
-        bool limitReached = false;  // some folders are not watched (walked about once a minute)
+        bool limitReached = false;  // some folders are not watched (walked again, see above)
         std::size_t unwatched = 0;  // subtrees without watches
+        // Events read from the kernel that lay outside the tree: with fanotify, whose mark sees
+        // the whole file system, the first of each folder outside (its later ones are dropped
+        // by the kernel, see FanotifyBackend).
+        std::uint64_t outsideEvents = 0;
     };
 
     // Starts watching `root` (as the index names it) from event id `since` (0: no saved id).

@@ -6,11 +6,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <random>
 #include <string_view>
@@ -119,17 +123,26 @@ std::string randomTag() {
 // beside the saved one only to be renamed over it at once; elsewhere it has that name from the
 // start. Either way it holds an exclusive flock for its whole life, which tells later clean-ups
 // that its name is not stale, and a name it still has when it goes is removed.
+//
+// Written directly (O_DIRECT), each write goes from memory to the disk without the page cache:
+// data that is not on a page boundary, or not a whole number of pages long, goes through an
+// aligned copy, and the last write may be padded to a page and cut back by finish(). A file
+// system that takes no direct writes gets cached ones.
 class TempFile {
 public:
-    explicit TempFile(const std::string& target) {
+    TempFile(const std::string& target, bool direct) {
         const std::string dir = target.substr(0, target.rfind('/'));
-        fd_.reset(::open(dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
+        if (direct)
+            fd_.reset(::open(dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC | O_DIRECT, 0600));
+        direct_ = bool(fd_);
+        if (!fd_) fd_.reset(::open(dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
         // Linking it needs /proc (without the rights linkat(AT_EMPTY_PATH) asks for).
         if (fd_ && ::access("/proc/self/fd", X_OK) != 0) fd_.reset();
         if (fd_) {
             if (::flock(fd_.get(), LOCK_EX) != 0) fail(errno, "cannot lock the saved index file");
             return;
         }
+        direct_ = false;
         for (int tries = 0;; ++tries) {
             path_ = target + ".XXXXXX.tmp";
             fd_.reset(::mkostemps(path_.data(), 4, O_CLOEXEC));
@@ -152,27 +165,50 @@ public:
     TempFile(const TempFile&) = delete;
     TempFile& operator=(const TempFile&) = delete;
 
+    // Appends `bytes` bytes. Written directly, only the last append may be shorter than a
+    // whole number of pages.
     void write(const std::byte* data, std::size_t bytes) {
+        writeAt(size_, data, bytes);
+        size_ += bytes;
+    }
+
+    // Writes over bytes already written, at `offset` (a page boundary when written directly).
+    void writeAt(std::uint64_t offset, const std::byte* data, std::size_t bytes) {
         while (bytes > 0) {
-            const ssize_t n = ::write(fd_.get(), data, std::min(bytes, maxWrite));
+            const std::size_t most = std::min(bytes, maxWrite);
+            const bool aligned =
+                reinterpret_cast<std::uintptr_t>(data) % pageBytes == 0 && most % pageBytes == 0;
+            const std::byte* from = data;
+            std::size_t real = most;  // bytes of `data` this write takes
+            std::size_t length = most;
+            if (direct_ && !aligned) {
+                real = std::min(most, bouncePieces * pageBytes);
+                length = (real + pageBytes - 1) / pageBytes * pageBytes;
+                bounce();
+                std::memcpy(bounce_.get(), data, real);
+                std::memset(bounce_.get() + real, 0, length - real);
+                from = bounce_.get();
+            }
+            const ssize_t n = ::pwrite(fd_.get(), from, length, static_cast<off_t>(offset));
             if (n < 0 && errno == EINTR) continue;
-            if (n < 0) fail(errno, "cannot write the saved index file");
-            if (n == 0) fail(EIO, "cannot write the saved index file");
-            data += n;
-            bytes -= static_cast<std::size_t>(n);
+            if (n < 0 && errno == EINVAL && direct_) {
+                // The file system takes no direct writes after all.
+                ::fcntl(fd_.get(), F_SETFL, ::fcntl(fd_.get(), F_GETFL) & ~O_DIRECT);
+                direct_ = false;
+                continue;
+            }
+            if (n <= 0) fail(n < 0 ? errno : EIO, "cannot write the saved index file");
+            const std::size_t wrote = std::min<std::size_t>(static_cast<std::size_t>(n), real);
+            data += wrote;
+            offset += wrote;
+            bytes -= wrote;
         }
     }
 
-    // Writes over bytes already written, at `offset`.
-    void writeAt(std::uint64_t offset, const std::byte* data, std::size_t bytes) {
-        while (bytes > 0) {
-            const ssize_t n = ::pwrite(fd_.get(), data, bytes, static_cast<off_t>(offset));
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) fail(n < 0 ? errno : EIO, "cannot write the saved index file");
-            data += n;
-            offset += static_cast<std::uint64_t>(n);
-            bytes -= static_cast<std::size_t>(n);
-        }
+    // Cuts off the padding of a last direct write: the file is write()'s bytes long.
+    void finish() {
+        if (::ftruncate(fd_.get(), static_cast<off_t>(size_)) != 0)
+            fail(errno, "cannot write the saved index file");
     }
 
     void renameTo(const std::string& target) {
@@ -201,9 +237,23 @@ private:
         }
     }
 
+    static constexpr std::size_t pageBytes = 4096;
+    static constexpr std::size_t bouncePieces = 256;  // an aligned copy holds 1 MiB at most
+
+    void bounce() {
+        if (bounce_) return;
+        void* p = nullptr;
+        if (::posix_memalign(&p, pageBytes, bouncePieces * pageBytes) != 0)
+            fail(ENOMEM, "cannot write the saved index file");
+        bounce_.reset(static_cast<std::byte*>(p));
+    }
+
     std::string path_;  // the file's name; empty while it has none
     UniqueFd fd_;
     bool renamed_ = false;
+    bool direct_ = false;
+    std::uint64_t size_ = 0;  // bytes appended
+    std::unique_ptr<std::byte, decltype(&std::free)> bounce_{nullptr, &std::free};
 };
 
 // Moves whatever is at `path` and is not a regular file (a folder, a FIFO, a symbolic link...)
@@ -251,7 +301,7 @@ std::string DiskIndex::cacheURL(const std::string& root) {
     return dir + "/" + name;
 }
 
-void DiskIndex::save() const {
+void DiskIndex::save(Write how) const {
     if (rootPath_.size() > SavedIndexHeader::maxRootBytes) {
         fail(ENAMETOOLONG, "root path too long for a saved index");
     }
@@ -260,7 +310,7 @@ void DiskIndex::save() const {
     std::lock_guard one(saveLock(path));
     removeStaleTemps(path);
     moveAside(path);
-    TempFile tmp(path);
+    TempFile tmp(path, how == Write::direct);
     {
         std::shared_lock guard(lock_);
         SavedIndexHeader header;
@@ -288,6 +338,7 @@ void DiskIndex::save() const {
         header.checksum = sum.value();
         const auto page = header.encode();
         tmp.writeAt(0, page.data(), page.size());
+        tmp.finish();
     }
     tmp.renameTo(path);
 }

@@ -23,9 +23,10 @@ namespace tamrel {
 // below it, then finish() once. Not thread-safe; one writer per build.
 class IndexWriter : private NodeArrays<std::byte> {
 public:
-    // Maps a zero-filled region for `cap` nodes and `nameCap` name bytes (each raised to at least
-    // 1). Throws std::system_error: EOVERFLOW when cap reaches NONE or nameCap does not fit
-    // 32-bit name offsets, or the mmap error when memory is refused.
+    // Maps a region for `cap` nodes and `nameCap` name bytes (each raised to at least 1), as
+    // `paging` says (a reused region need not be zero: every byte the index uses is written).
+    // Throws std::system_error: EOVERFLOW when cap reaches NONE or nameCap does not fit 32-bit
+    // name offsets, or the mmap error when memory is refused.
     IndexWriter(std::uint64_t cap, std::uint64_t nameCap,
                 MappedRegion::Paging paging = MappedRegion::Paging::small);
 
@@ -46,7 +47,9 @@ public:
     // subtree does not fit or an entry's name lies outside its listing's names.
     void emitFresh(Crawl& crawl, std::uint32_t listing, NodeId into);
 
-    // Appends the unchanged subtree of node o of `old` below node n, flags included.
+    // Appends the unchanged subtree of node o of `old` below node n, flags included, sums and
+    // subtree ends too: n takes o's size and item count. Reads `old` with block copies; the
+    // caller holds old.lock() (or the only reference to it).
     void copySubtree(const DiskIndex& old, NodeId o, NodeId n);
 
     // Completes the arrays and hands the region to a new index of next() nodes. Call once.
@@ -70,11 +73,20 @@ private:
     void clearFolder(NodeId i);
     void foldInto(NodeId i, NodeId p);
     void foldRange(NodeId lo, NodeId hi);
+    // finish() when most nodes were copied: folds only the nodes outside copied_.
+    void foldAroundCopies();
+    // Zeroes every array past the nodes written (the spare capacity).
+    void clearSpare();
 
     Layout layout_;
     MappedRegion region_;
     NodeId next_ = 0;
     std::uint64_t nb_ = 0;
+    // What copySubtree() wrote: the ranges of new ids (in id order) with their sums and subtree
+    // ends as they will stay, and the nodes they were copied below.
+    std::vector<std::pair<NodeId, NodeId>> copied_;
+    std::vector<NodeId> copyRoots_;
+    std::uint64_t copiedNodes_ = 0;
 };
 
 }  // namespace tamrel

@@ -1,7 +1,10 @@
 #include "model/app/AppModel.h"
 
+#include <QCoreApplication>
 #include <QMetaObject>
 #include <QPointer>
+#include <QThread>
+#include <QThreadPool>
 
 namespace tamrel {
 
@@ -19,10 +22,14 @@ AppModel::AppModel(Desktop& desktop, Options options, QObject* parent)
     searchTimer_.setPrecise(true);
     quitWait_.setSingleShot(true);
     liveTimer_.setSingleShot(true);
+    // A coarse timer may fire up to 5 % late, 100 ms on the 2 s quiet time.
+    liveTimer_.setTimerType(Qt::PreciseTimer);
     connect(&liveTimer_, &QTimer::timeout, this, [this] {
         if (!watcher_) return;
         apply(watcher_->take());
     });
+    saveTimer_.setSingleShot(true);
+    connect(&saveTimer_, &QTimer::timeout, this, [this] { saveNow(DiskIndex::Write::direct); });
     followMountTable();
     if (options_.startUp) startUp();
 }
@@ -165,6 +172,18 @@ void AppModel::runInBackground(std::function<void()> work) {
 
 void AppModel::onMainThread(std::function<void()> call) {
     QMetaObject::invokeMethod(this, std::move(call), Qt::QueuedConnection);
+}
+
+IndexRef AppModel::ownIndex(std::unique_ptr<DiskIndex> index) {
+    if (!index) return nullptr;
+    return IndexRef(index.release(), [](DiskIndex* gone) {
+        const QCoreApplication* app = QCoreApplication::instance();
+        if (app && QThread::currentThread() == app->thread()) {
+            QThreadPool::globalInstance()->start([gone] { delete gone; });
+        } else {
+            delete gone;
+        }
+    });
 }
 
 }  // namespace tamrel

@@ -71,6 +71,10 @@ struct AppModelOptions {
     // refreshed anyway once its first pending batch has waited this long.
     std::chrono::milliseconds liveMaxWait{10000};
     std::chrono::milliseconds retryDelay{1000};  // a refresh that finds another running waits
+    // A followed index is saved at most this often while changes keep coming: each save writes
+    // the whole index (168 MB for 3 million entries). A crash loses nothing, as the next open
+    // catches up from the event id of the saved file. Also saved when it stops being followed.
+    std::chrono::milliseconds saveInterval{60000};
     Watcher::Options watcher;                    // the event stream of the shown root
     // Stops launch jobs and moves with administrator rights; null: Platform::system().
     Platform* platform = nullptr;
@@ -115,10 +119,11 @@ private:
 // Threading: the model lives on the main thread; every property and operation is for the main
 // thread only. Scans, derived data, searches, refreshes and saves run on the model's own thread
 // pool and hold the index they work on by shared ownership; their results come back through
-// queued calls and are stored only when still current. The destructor stops the watcher and
-// waits for running work: a running fresh scan is cancelled first, moves to the Trash stop after
-// the item under way, and an uninstall stops waiting for the application to quit or for the
-// administrator prompt (which is withdrawn); nothing of their outcome is reported.
+// queued calls and are stored only when still current. The destructor stops the watcher, saves
+// a refreshed generation whose changes are not saved yet, and waits for running work: a running
+// fresh scan is cancelled first, moves to the Trash stop after the item under way, and an
+// uninstall stops waiting for the application to quit or for the administrator prompt (which
+// is withdrawn); nothing of their outcome is reported.
 class AppModel : public QObject {
     Q_OBJECT
     Q_PROPERTY(tamrel::Phase phase READ phase NOTIFY phaseChanged)
@@ -493,6 +498,10 @@ private:
     void runInBackground(std::function<void()> work);
     // Queues `call` to run on the main thread (from any thread).
     void onMainThread(std::function<void()> call);
+    // Shares `index` as a generation of the model. Whoever lets go of it last, a generation let
+    // go of on the main thread is destroyed on a worker: unmapping the region of 3 million
+    // entries takes about 15 ms, which the main thread must not spend between two frames.
+    static IndexRef ownIndex(std::unique_ptr<DiskIndex> index);
 
     // Following the mount table (AppModelVolumes.cpp).
     void followMountTable();
@@ -541,6 +550,15 @@ private:
     void scheduleLive();
     void apply(Changes changes);
     void adopt(IndexRef next);
+    // After a refresh that changed the shown generation itself (DiskIndex::refresh()).
+    void changedInPlace();
+    // Marks the shown generation as not saved; it is saved once saveInterval has passed since
+    // the previous save of a refresh began, or earlier by saveNow().
+    void saveLater();
+    // Saves the shown generation on the pool when it is not saved yet, unless the saved file it
+    // came from has not been found intact yet (it is saved once it has). The saves of the
+    // interval are written around the page cache: nothing reads them back while the model runs.
+    void saveNow(DiskIndex::Write how = DiskIndex::Write::cached);
 
     // The running set of a clean-up context (AppModelClean.cpp).
     static std::set<std::string> runningNames();
@@ -643,6 +661,12 @@ private:
     QTimer liveTimer_;  // the quiet-time wait
     // When the first batch not yet taken arrived (valid while liveTimer_ is active).
     std::chrono::steady_clock::time_point liveSince_;
+    // The shown generation holds refreshed changes that its saved file lacks; saveTimer_ runs
+    // until the next save may begin. savedAt_: when the last save of a refresh began.
+    bool unsaved_ = false;
+    bool saving_ = false;  // a save of a refresh runs on the pool
+    QTimer saveTimer_;
+    std::optional<std::chrono::steady_clock::time_point> savedAt_;
 
     // --- The mount table, as last read ---
     std::unique_ptr<MountTable> mountTable_;

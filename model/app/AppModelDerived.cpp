@@ -123,7 +123,7 @@ void AppModel::carryListsOver(const DiskIndex& old, const DiskIndex& next) {
     const auto map = [&](NodeId id) -> std::optional<NodeId> {
         if (id >= old.count()) return std::nullopt;
         auto [it, fresh] = memo.try_emplace(id);
-        if (fresh) it->second = next.lookup(old.path(id));
+        if (fresh) it->second = next.counterpart(old, id);
         return it->second;
     };
     const auto mapAll = [&](const NodeIds& ids) {

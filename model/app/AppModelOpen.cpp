@@ -25,7 +25,7 @@ QString nameOf(const std::string& path) {
 AppModel::Saved AppModel::loadSaved(const std::string& root) {
     Saved saved;
     try {
-        saved.index = IndexRef(DiskIndex::load(root, &saved.damaged));
+        saved.index = ownIndex(DiskIndex::load(root, &saved.damaged));
     } catch (const std::exception&) {
         saved.index = nullptr;
     }
@@ -55,6 +55,7 @@ void AppModel::checkSaved(const IndexRef& index) {
             if (opened != opened_) return;  // another target was opened since
             if (intact) {
                 savedUnchecked_ = false;
+                if (unsaved_) saveLater();
                 return;
             }
             // Still unchecked while scan() lets the damaged generation go: nothing of it is
@@ -143,7 +144,7 @@ void AppModel::scan(const std::string& url, bool fresh) {
         IndexRef scanned;
         QString error;
         try {
-            scanned = IndexRef(DiskIndex::scan(path, *progress, defaultScanThreads()));
+            scanned = ownIndex(DiskIndex::scan(path, *progress, defaultScanThreads()));
         } catch (const std::exception& e) {
             error = QString::fromLocal8Bit(e.what());
         } catch (...) {

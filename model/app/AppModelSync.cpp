@@ -12,6 +12,8 @@ namespace tamrel {
 void AppModel::watch(const IndexRef& index) {
     Batch batch(*this);
     setSync(Sync::catchingUp);
+    // Just loaded from its saved file, or being saved after its fresh scan.
+    savedAt_ = std::chrono::steady_clock::now();
     const std::uint64_t seq = ++watcherSeq_;
     // The handlers run on the watcher's thread and only queue work for the main thread; what
     // they queue does nothing once this watcher has been stopped or replaced.
@@ -36,6 +38,8 @@ void AppModel::watch(const IndexRef& index) {
 
 void AppModel::stopWatching() {
     ++watcherSeq_;
+    saveNow();         // the followed generation, before another one is shown
+    unsaved_ = false;  // not saved when its saved file was found damaged
     if (!watcher_) return;
     watcher_->stop();
     watcher_.reset();
@@ -83,58 +87,100 @@ void AppModel::apply(Changes changes) {
     const IndexRef index = index_;
     // Taken after the changes were: the refreshed index never claims a change it lacks.
     const std::uint64_t oldest = watcher_ ? watcher_->oldestPending() : 0;
-    const bool save = !savedUnchecked_;
-    runInBackground([this, index, changes = std::move(changes), oldest, save] {
+    runInBackground([this, index, changes = std::move(changes), oldest] {
         IndexRef next;
+        bool inPlace = false;
         try {
             ScanProgress unseen;
-            next = IndexRef(index->refreshed(changes, unseen, oldest));
-            if (save) next->save();
+            next = ownIndex(index->refresh(changes, unseen, oldest));
+            inPlace = !next;
         } catch (const std::exception&) {
-            // A refresh that failed adopts nothing; a save that failed still adopts.
+            // A refresh that failed adopts nothing.
         }
-        onMainThread([this, index, next] {
+        // Compared by address only: the main thread must not be left holding the last reference
+        // to the replaced generation.
+        onMainThread([this, refreshed = index.get(), next, inPlace] {
             Batch batch(*this);
             applying_ = false;
             setSync(Sync::live);
-            if (next && index_ && index_ == index) adopt(next);
+            // A generation of an index no longer shown is dropped unsaved: the saved file holds
+            // what was adopted until then, and the next open catches up from there.
+            if (!index_ || index_.get() != refreshed) return;
+            if (next) {
+                adopt(next);
+            } else if (inPlace) {
+                changedInPlace();
+            }
         });
     });
+}
+
+void AppModel::changedInPlace() {
+    // The same nodes with new sizes and dates: every id held stays valid.
+    Batch batch(*this);
+    setRevision(revision_ + 1);
+    refreshDerived();
+    if (!query_.isEmpty()) scheduleSearch();
+    saveLater();
 }
 
 void AppModel::adopt(IndexRef next) {
     if (!index_) return;
     Batch batch(*this);
     const IndexRef old = index_;
-    const auto pathOf = [&](NodeId id) -> std::optional<std::string> {
+    // By path, name by name: ids of one generation mean nothing in another.
+    const auto find = [&](NodeId id) -> std::optional<NodeId> {
         if (id >= old->count()) return std::nullopt;
-        return old->path(id);
+        return next->counterpart(*old, id);
     };
-    const std::optional<std::string> currentPath = pathOf(current_);
-    std::vector<std::string> basketPaths;
+    NodeId current = 0;
+    if (const auto n = find(current_); n && next->isDir(*n)) current = *n;
+    NodeIds basket;
     for (NodeId id : basket_) {
-        if (auto p = pathOf(id)) basketPaths.push_back(std::move(*p));
+        if (const auto n = find(id); n && *n != 0) basket.push_back(*n);
     }
-    const std::optional<std::string> hoveredPath = hovered_ ? pathOf(*hovered_) : std::nullopt;
+    const OptionalNode hovered = hovered_ ? find(*hovered_) : std::nullopt;
 
     setIndex(next);
-    NodeId current = 0;
-    if (currentPath) {
-        if (const auto n = next->lookup(*currentPath); n && next->isDir(*n)) current = *n;
-    }
     setCurrent(current);
-    NodeIds basket;
-    for (const std::string& p : basketPaths) {
-        if (const auto n = next->lookup(p); n && *n != 0) basket.push_back(*n);
-    }
     setBasket(std::move(basket));
-    OptionalNode hovered;
-    if (hoveredPath) hovered = next->lookup(*hoveredPath);
     setHovered(hovered);
     carryListsOver(*old, *next);
     setRevision(revision_ + 1);
     refreshDerived();
     if (!query_.isEmpty()) scheduleSearch();
+    saveLater();
+}
+
+void AppModel::saveLater() {
+    using namespace std::chrono;
+    unsaved_ = true;
+    if (saving_ || saveTimer_.isActive()) return;
+    const auto since = steady_clock::now() - savedAt_.value_or(steady_clock::time_point());
+    const auto wait = duration_cast<milliseconds>(options_.saveInterval - since);
+    saveTimer_.start(std::clamp(wait, milliseconds(0), options_.saveInterval));
+}
+
+void AppModel::saveNow(DiskIndex::Write how) {
+    saveTimer_.stop();
+    // A generation of a saved file not yet found intact waits for that check (checkSaved()).
+    if (!unsaved_ || !index_ || savedUnchecked_) return;
+    unsaved_ = false;
+    saving_ = true;
+    savedAt_ = std::chrono::steady_clock::now();
+    // The generation carries the event id of its own content: a file saved from it never claims
+    // changes of a later generation.
+    runInBackground([this, index = index_, how] {
+        try {
+            index->save(how);
+        } catch (const std::exception&) {
+            // The older saved file stays; its event id makes the next open catch up from there.
+        }
+        onMainThread([this] {
+            saving_ = false;
+            if (unsaved_) saveLater();
+        });
+    });
 }
 
 }  // namespace tamrel

@@ -131,10 +131,12 @@ QString readAll(const QString& file) {
 // "a b"), escapes kept as written.
 QStringList literals(const QString& src) {
     QStringList out;
-    std::optional<QString> joined;
+    QString joined;
+    bool open = false;
     const auto end = [&] {
-        if (joined) out << *joined;
-        joined.reset();
+        if (open) out << joined;
+        joined.clear();
+        open = false;
     };
     for (qsizetype i = 0; i < src.size();) {
         if (src.mid(i, 2) == QLatin1String("//")) {
@@ -154,7 +156,8 @@ QStringList literals(const QString& src) {
             if (quote == QLatin1Char('\'')) {
                 end();
             } else {
-                joined = joined.value_or(QString()) + text;
+                joined += text;
+                open = true;
             }
         } else {
             if (!src[i].isSpace()) end();

@@ -15,6 +15,7 @@
 #include "bench/ServeUntil.h"
 #include "bench/tamrel-bench/BenchModes.h"
 #include "bench/tamrel-bench/BenchSupport.h"
+#include "bench/tamrel-bench/model/NoDesktop.h"
 #include "core/query/Biggest.h"
 #include "core/query/Breakdown.h"
 #include "core/query/Search.h"
@@ -26,14 +27,6 @@
 namespace tamrel::bench {
 
 namespace {
-
-class NoDesktop : public Desktop {
-public:
-    std::optional<std::string> chooseFolder(const QString&, const QString&) override { return {}; }
-    bool reveal(const std::string&) override { return false; }
-    bool open(const std::string&) override { return false; }
-    bool copyText(const QString&) override { return false; }
-};
 
 std::vector<double> sorted(std::vector<double> v) {
     std::sort(v.begin(), v.end());

@@ -32,14 +32,25 @@ Listing listing(std::uint32_t id, std::initializer_list<std::tuple<const char*, 
 //     ├── p 10
 //     ├── q 10
 //     └── r 20
-std::unique_ptr<DiskIndex> sample(const std::string& root) {
+// With `changed`, as a later generation might hold it: "new" first at the root, b's "c" gone,
+// and p, q and r in another order.
+std::unique_ptr<DiskIndex> sample(const std::string& root, bool changed = false) {
     std::vector<Listing> all;
-    all.push_back(listing(0, {{"a", 1, 0}, {"x", 0, 100}, {"tie", 1, 0}}));
-    all.push_back(listing(1, {{"big", 0, 300}, {"b", 1, 0}, {".dot", 0, 7}}));
-    all.push_back(listing(2, {{"c", 0, 50}}));
-    all.push_back(listing(3, {{"p", 0, 10}, {"q", 0, 10}, {"r", 0, 20}}));
-    all[0].ents[0].child = 1;
-    all[0].ents[2].child = 3;
+    if (changed) {
+        all.push_back(listing(0, {{"new", 0, 1}, {"a", 1, 0}, {"x", 0, 100}, {"tie", 1, 0}}));
+        all.push_back(listing(1, {{"big", 0, 300}, {"b", 1, 0}, {".dot", 0, 7}}));
+        all.push_back(listing(2, {}));
+        all.push_back(listing(3, {{"r", 0, 20}, {"p", 0, 10}, {"q", 0, 10}}));
+        all[0].ents[1].child = 1;
+        all[0].ents[3].child = 3;
+    } else {
+        all.push_back(listing(0, {{"a", 1, 0}, {"x", 0, 100}, {"tie", 1, 0}}));
+        all.push_back(listing(1, {{"big", 0, 300}, {"b", 1, 0}, {".dot", 0, 7}}));
+        all.push_back(listing(2, {{"c", 0, 50}}));
+        all.push_back(listing(3, {{"p", 0, 10}, {"q", 0, 10}, {"r", 0, 20}}));
+        all[0].ents[0].child = 1;
+        all[0].ents[2].child = 3;
+    }
     all[1].ents[1].child = 2;
     Crawl crawl(std::move(all));
     IndexWriter w(crawl.entries + 1, root.size() + crawl.nameBytes);
@@ -65,6 +76,14 @@ TEST(DiskIndex, LookupAndPathRoundTrip) {
     EXPECT_FALSE(idx->lookup("/Volumes/Disk/x/under-a-file"));
     EXPECT_FALSE(idx->lookup("/Volumes/Diskette/a"));
     EXPECT_FALSE(idx->lookup("/Volumes"));
+
+    // The same node in another generation, by name, wherever it now lies.
+    auto later = sample("/Volumes/Disk/", true);
+    for (NodeId i = 0; i < idx->count(); ++i) {
+        EXPECT_EQ(idx->counterpart(*idx, i), i);
+        EXPECT_EQ(later->counterpart(*idx, i), later->lookup(idx->path(i))) << idx->path(i);
+    }
+    EXPECT_FALSE(later->counterpart(*idx, *idx->lookup("/Volumes/Disk/a/b/c")));
 
     auto slash = sample("/");
     EXPECT_EQ(slash->path(*slash->lookup("/a/b/c")), "/a/b/c");

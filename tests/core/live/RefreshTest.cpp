@@ -3,6 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <shared_mutex>
+#include <thread>
+#include <utility>
+#include <vector>
+
 #include "core/index/DiskIndex.h"
 #include "core/live/Changes.h"
 #include "core/scan/ScanProgress.h"
@@ -180,6 +188,129 @@ TEST(Refresh, FolderDatesAreReadAgain) {
     const CleanItem changed = target(*index);
     EXPECT_FALSE(changed.on);
     EXPECT_EQ(changed.note, "Project changed 0 days ago");
+}
+
+// Changes that keep the tree's shape are written into the index itself; any other builds a new
+// generation. Either way the result is what a fresh scan finds, dates included.
+TEST(Refresh, InPlaceWhereTheShapeStays) {
+    test::TempDir dir;
+    dir.mkdirs("a/sub");
+    dir.mkdirs("b");
+    dir.write("a/x.bin", 5000);
+    dir.write("a/y.bin", 5000);
+    dir.write("a/sub/z.bin", 5000);
+    dir.write("b/w.bin", 5000);
+    for (const char* d : {"a", "a/sub", "b"})
+        test::setMtime(dir / d, test::nowSeconds() - 86'400);
+    std::unique_ptr<DiskIndex> index = scanInOrder(dir.path());
+    const NodeId x = *index->lookup(dir / "a/x.bin");
+
+    struct Case {
+        const char* what;
+        std::function<void()> change;
+        Changes changes;
+        bool inPlace;
+    };
+    const Case cases[] = {
+        {"a file grows", [&] { test::append(dir / "a/x.bin", 9000); }, {{dir / "a"}, {}}, true},
+        {"a file's date",
+         [&] { test::setMtime(dir / "a/y.bin", 1'000'000); },
+         {{dir / "a"}, {}},
+         true},
+        {"nested folders",
+         [&] { test::append(dir / "a/sub/z.bin", 70'000); },
+         {{dir / "a", dir / "a/sub"}, {}},
+         true},
+        {"a file made", [&] { dir.write("a/n.bin", 100); }, {{dir / "a"}, {}}, false},
+        {"a file deleted", [&] { ::unlink((dir / "a/n.bin").c_str()); }, {{dir / "a"}, {}}, false},
+        {"a folder made", [&] { dir.mkdirs("b/c"); }, {{dir / "b"}, {}}, false},
+        {"a rescan", [] {}, {{}, {dir / "b"}}, false},
+        {"a file turned folder",
+         [&] {
+             ::unlink((dir / "b/w.bin").c_str());
+             dir.mkdirs("b/w.bin");
+         },
+         {{dir / "b"}, {}},
+         false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        c.change();
+        const std::uint64_t before = index->eventID();
+        ScanProgress progress;
+        auto next = index->refresh(c.changes, progress);
+        EXPECT_EQ(next == nullptr, c.inPlace);
+        if (next) index = std::move(next);
+        test::expectValidTree(*index);
+        test::expectSameTree(*index, *scanInOrder(dir.path()), true);
+        EXPECT_GT(index->eventID(), before);
+        if (c.inPlace) {
+            EXPECT_EQ(index->lookup(dir / "a/x.bin"), x) << "ids stay valid";
+        }
+    }
+
+    // A node removed by this application and still on disk: its block is rebuilt without it
+    // (or listed again with it), never patched around it.
+    index->markRemoved(*index->lookup(dir / "a/y.bin"));
+    ScanProgress progress;
+    test::append(dir / "a/x.bin", 4096);
+    EXPECT_NE(index->refresh(Changes{{dir / "a"}, {}}, progress), nullptr);
+    index->markRemoved(*index->lookup(dir / "b"));
+    auto rebuilt = index->refresh(Changes{{dir / "a/sub"}, {}}, progress);
+    ASSERT_NE(rebuilt, nullptr);
+    EXPECT_FALSE(rebuilt->lookup(dir / "b"));
+}
+
+// Readers of a generation see it whole while refreshes run: a new generation leaves the one
+// it came from as it was, and a change in place waits for the passes holding the lock.
+TEST(Refresh, ReadersSeeWholeGenerations) {
+    test::TempDir dir;
+    dir.mkdirs("busy");
+    dir.mkdirs("quiet/inner");
+    for (int f = 0; f < 200; ++f)
+        dir.write("busy/f" + std::to_string(f), 4096);
+    dir.write("quiet/inner/q", 8192);
+    std::atomic<std::shared_ptr<DiskIndex>> shown{scanInOrder(dir.path())};
+
+    std::atomic<bool> stop{false};
+    std::atomic<int> passes{0}, torn{0};
+    std::thread reader([&] {
+        while (!stop || passes < 50) {
+            const std::shared_ptr<const DiskIndex> held = shown.load();  // as a search holds it
+            std::shared_lock pass(held->lock());
+            for (NodeId i = 0; i < held->count(); ++i) {
+                if (held->childCount(i) == 0) continue;
+                std::uint64_t sum = 0;
+                for (NodeId c : held->children(i))
+                    sum += held->size(c);
+                if (sum != held->size(i)) ++torn;
+            }
+            ++passes;
+        }
+    });
+    // Each generation replaced, and a scan of the disk as it was when it was current.
+    std::vector<std::pair<std::shared_ptr<DiskIndex>, std::unique_ptr<DiskIndex>>> replaced;
+    for (int round = 0; round < 40; ++round) {
+        const std::shared_ptr<DiskIndex> current = shown.load();
+        auto before = scanInOrder(dir.path());
+        if (round % 2) {
+            test::append(dir / ("busy/f" + std::to_string(round)), 4096 * round);
+        } else {
+            dir.write("busy/new" + std::to_string(round), 100);
+        }
+        ScanProgress progress;
+        if (auto next = current->refresh(Changes{{dir / "busy"}, {}}, progress)) {
+            shown.store(std::move(next));
+            replaced.emplace_back(current, std::move(before));
+        }
+    }
+    stop = true;
+    reader.join();
+    EXPECT_EQ(torn, 0);
+    EXPECT_EQ(replaced.size(), 20u) << "a new generation for each file made, none for a write";
+    for (const auto& [generation, asItWas] : replaced)
+        test::expectSameTree(*generation, *asItWas, true);
+    test::expectSameTree(*shown.load(), *scanInOrder(dir.path()), true);
 }
 
 // A folder deeper than PATH_MAX is listed again like any other, not taken for unreadable.

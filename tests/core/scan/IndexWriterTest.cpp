@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <set>
 #include <system_error>
 
@@ -120,6 +121,77 @@ TEST(IndexWriter, CopiedSubtreesReadTheSameAtANewPlace) {
     leaf.writeBlock(folderListing(0, {{"g", 1}}), 0);
     leaf.copySubtree(*old, *old->lookup("/r/a/b/deep/g"), 1);
     EXPECT_EQ(leaf.next(), 2u);
+}
+
+// A region taken again holds what it held: a writer of a reused region writes every byte the
+// index and its saved file hold, fresh blocks, copied subtrees and spare capacity alike.
+TEST(IndexWriter, ReusedRegionsKeepNothingOfTheirPast) {
+    // Entries named `name` + from .. `name` + to - 1, of one kind.
+    auto entries = [](const std::string& name, int from, int to, int kind) {
+        std::vector<std::pair<std::string, int>> out;
+        for (int k = from; k < to; ++k)
+            out.emplace_back(name + std::to_string(k), kind);
+        return out;
+    };
+    // 300 folders of 200 files: a region of about 3 MB, as reuse wants large ones.
+    auto listings = [&] {
+        std::vector<Listing> ls{folderListing(0, entries("folder", 0, 300, 1))};
+        for (std::uint32_t d = 0; d < 300; ++d) {
+            ls[0].ents[d].child = d + 1;
+            ls.push_back(folderListing(d + 1, entries("file", 0, 200, 0)));
+        }
+        return Crawl(std::move(ls));
+    };
+    const std::uint64_t cap = 60'400, nameCap = 2'000'000;
+    // A region let go of full of other bytes, and the one taken next.
+    auto poisoned = [&] {
+        MappedRegion region =
+            MappedRegion::anonymous(Layout(cap, nameCap).total, MappedRegion::Paging::reused);
+        std::memset(region.data(), 0xA5, region.size());
+        return region.data();
+    };
+    auto sameBytes = [&](const DiskIndex& a, const DiskIndex& b) {
+        const std::uint64_t from = Layout::headerBytes;  // the header page is the save's
+        EXPECT_EQ(a.layout(), b.layout());
+        EXPECT_EQ(std::memcmp(a.region().data() + from, b.region().data() + from,
+                              a.layout().total - from),
+                  0);
+    };
+    auto fresh = [&](MappedRegion::Paging paging) {
+        Crawl crawl = listings();
+        IndexWriter w(cap, nameCap, paging);
+        w.add("/r", 1, 0, 0, NONE);
+        w.emitFresh(crawl, 0, 0);
+        return w.finish("/r");
+    };
+    const auto zeroed = fresh(MappedRegion::Paging::small);
+    std::byte* const taken = poisoned();
+    const auto reused = fresh(MappedRegion::Paging::reused);
+    EXPECT_EQ(reused->region().data(), taken);
+    test::expectValidTree(*reused);
+    sameBytes(*zeroed, *reused);
+
+    // A new generation: every other folder copied, the rest listed with one file fewer.
+    auto next = [&](MappedRegion::Paging paging) {
+        IndexWriter w(cap, nameCap, paging);
+        w.add("/r", 1, 0, 0, NONE);
+        const auto folders = w.writeBlock(folderListing(0, entries("folder", 0, 300, 1)), 0);
+        for (std::size_t k = 0; k < folders.size(); ++k) {
+            const NodeId old = zeroed->firstChild(0) + static_cast<NodeId>(k);
+            if (k % 2 == 0) {
+                w.copySubtree(*zeroed, old, folders[k].first);
+            } else {
+                w.writeBlock(folderListing(0, entries("file", 1, 200, 0)), folders[k].first);
+            }
+        }
+        return w.finish("/r");
+    };
+    const auto clean = next(MappedRegion::Paging::small);
+    std::byte* const again = poisoned();
+    const auto copied = next(MappedRegion::Paging::reused);
+    EXPECT_EQ(copied->region().data(), again);
+    test::expectValidTree(*copied);
+    sameBytes(*clean, *copied);
 }
 
 TEST(IndexWriter, CapacitiesFailCleanlyInsteadOfWrapping) {

@@ -1,4 +1,5 @@
 #include "tests/model/app/ModelFixture.h"
+#include "tests/support/SameTree.h"
 
 namespace tamrel::test {
 namespace {
@@ -131,6 +132,49 @@ TEST_F(LiveTest, AStoppedWatcherChangesNothing) {
     QTest::qWait(600);
     EXPECT_EQ(m.index(), shown);
     EXPECT_EQ(m.revision(), revision);
+}
+
+TEST_F(LiveTest, RefreshedGenerationsAreSavedOnceAnIntervalAndAtQuit) {
+    // The event id of the saved index of the root (0 when there is none).
+    const auto saved = [&]() -> std::uint64_t {
+        const auto index = DiskIndex::load(root);
+        return index ? index->eventID() : 0;
+    };
+    const auto holdsShown = [&] {
+        const auto index = DiskIndex::load(root);
+        const IndexRef shown = model().index();
+        if (!index || index->eventID() != shown->eventID()) return false;
+        expectSameTree(*index, *shown);
+        return true;
+    };
+
+    // Refreshes within the interval save nothing; quitting saves the last one.
+    options.saveInterval = std::chrono::hours(1);
+    scanned(root);
+    const std::uint64_t scannedID = saved();
+    ASSERT_NE(scannedID, 0u);
+    for (int i = 0; i < 2; ++i) {
+        const int revision = model().revision();
+        put("home/b/quit" + std::to_string(i), 4096);
+        adopted(revision);
+    }
+    EXPECT_EQ(saved(), scannedID);
+    const std::uint64_t lastAdopted = model().index()->eventID();
+    EXPECT_NE(lastAdopted, scannedID);
+    quit();
+    EXPECT_EQ(saved(), lastAdopted);
+
+    // Opened again from that file with a short interval: a refresh is saved once it has passed,
+    // with the event id of the content saved.
+    options.saveInterval = std::chrono::milliseconds(200);
+    AppModel& m = model();
+    m.scan(root, false);
+    ASSERT_TRUE(waitFor([&] { return m.phase() == Phase::results && m.sync() == Sync::live; }));
+    const int revision = m.revision();
+    put("home/b/later", 4096);
+    adopted(revision);
+    ASSERT_TRUE(waitFor(holdsShown));
+    EXPECT_TRUE(DiskIndex::load(root)->lookup(root + "/b/later"));
 }
 
 TEST_F(LiveTest, TicksLiveByPathAcrossPlansAndGenerations) {

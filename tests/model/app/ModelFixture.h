@@ -40,6 +40,8 @@ protected:
         if (!model_) model_ = std::make_unique<AppModel>(desktop, options);
         return *model_;
     }
+    // Destroys the model, as quitting does; the next model() makes a new one with `options`.
+    void quit() { model_.reset(); }
 
     // Serves the event loop until `done` holds; false after `ms` milliseconds.
     static bool waitFor(const std::function<bool()>& done, int ms = 10000) {

@@ -12,10 +12,15 @@ AppModel::AppModel(Desktop& desktop, Options options, QObject* parent)
     : QObject(parent),
       desktop_(desktop),
       options_(std::move(options)),
-      platform_(options_.platform ? *options_.platform : Platform::system()) {
+      clock_(options_.clock ? *options_.clock : Clock::steady()),
+      platform_(options_.platform ? *options_.platform : Platform::system()),
+      searchTimer_(clock_, [this] { startSearch(); }),
+      quitWait_(clock_, [this] {
+          if (quitOver_) quitOver_->store(true);
+      }) {
     searchTimer_.setSingleShot(true);
-    searchTimer_.setTimerType(Qt::PreciseTimer);
-    connect(&searchTimer_, &QTimer::timeout, this, &AppModel::startSearch);
+    searchTimer_.setPrecise(true);
+    quitWait_.setSingleShot(true);
     liveTimer_.setSingleShot(true);
     // A coarse timer may fire up to 5 % late, 100 ms on the 2 s quiet time.
     liveTimer_.setTimerType(Qt::PreciseTimer);

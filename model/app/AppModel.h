@@ -33,6 +33,7 @@
 #include "model/app/AppValues.h"
 #include "model/app/VolumeList.h"
 #include "model/apps/InstalledApp.h"
+#include "model/system/Clock.h"
 #include "model/system/Desktop.h"
 #include "model/system/MountTable.h"
 #include "model/removal/TrashCan.h"
@@ -61,6 +62,9 @@ using ProgressRef = std::shared_ptr<ScanProgress>;
 
 // How long the model's waits last. Tests shorten them; the defaults are the product's.
 struct AppModelOptions {
+    // What the waits go by: the model's timers, an uninstall's patience, and the screens' timed
+    // motion. Null: Clock::steady(). Must outlive the model.
+    Clock* clock = nullptr;
     std::chrono::milliseconds searchDelay{60};  // typing settles before a search
     std::chrono::milliseconds quietTime{2000};  // no live batch for this long before a refresh
     // A disk that never falls quiet (a whole-disk index sees every program's writes) is
@@ -76,7 +80,8 @@ struct AppModelOptions {
     Platform* platform = nullptr;
     // Every move to the Trash the model makes; null: TrashCan::system().
     TrashCan* trashCan = nullptr;
-    // An uninstall checks this often, 30 times at most, whether the application has quit.
+    // An uninstall checks this often whether the application has quit, and waits 30 of these
+    // on the clock at most.
     std::chrono::milliseconds quitCheck{200};
     // Runs the start-up actions (volumes, places, the saved whole-disk index) in the
     // constructor. Tests that set up state first turn it off and call startUp() themselves.
@@ -174,6 +179,9 @@ public:
     // The start-up actions: refreshVolumes(), then, when `indexed` has an entry for "/",
     // scan("/", false).
     void startUp();
+
+    // The clock of the model's waits (Options::clock); the screens' timed motion goes by it too.
+    Clock& clock() const { return clock_; }
 
     // The spring of the step whose changes are being announced, or nothing outside one.
     std::optional<Spring> animation() const { return animation_; }
@@ -357,10 +365,10 @@ public:
     // application with its bundle identifier (see Processes::copiesOf), or that runs from its
     // bundle. Reads /proc (a few milliseconds); any thread, as it reads no model state.
     bool appRunning(const InstalledApp& app) const;
-    // Asks the application's running copies to quit (SIGTERM, then up to 30 checks of
-    // Options::quitCheck), then moves it and its ticked leftovers to the Trash on a worker,
-    // with administrator rights where needed; each item only while it is what the inventory's
-    // generation recorded. Returns at once. Refused with a toast while another removal runs;
+    // Asks the application's running copies to quit (SIGTERM, then a wait of up to 30 times
+    // Options::quitCheck on the clock, looking every quitCheck), then moves it and its ticked
+    // leftovers to the Trash on a worker, with administrator rights where needed; each item only
+    // while it is what the inventory's generation recorded. Returns at once. Refused with a toast while another removal runs;
     // and, with the inventory loaded again, when the inventory is not of the shown generation
     // or no longer lists the application where it was.
     void uninstall(const InstalledApp& app);
@@ -561,6 +569,7 @@ private:
 
     Desktop& desktop_;
     Options options_;
+    Clock& clock_;
     Platform& platform_;
 
     // --- Properties, in declaration order ---
@@ -612,7 +621,7 @@ private:
     std::optional<Spring> animation_;   // the spring of the announcement being sent
 
     // --- Search ---
-    QTimer searchTimer_;           // the 60 ms wait of the pending search
+    Timer searchTimer_;            // the 60 ms wait of the pending search
     std::uint64_t searchSeq_ = 0;  // the pending search; a result of another is dropped
     QString searchText_;           // what the pending search looks for
     NodeId searchUnder_ = 0;
@@ -682,6 +691,10 @@ private:
     // an application to quit ends, and an administrator prompt still asking is withdrawn (a
     // privileged move already under way finishes by itself), so quitting never waits on them.
     std::atomic<bool> closing_{false};
+    // An uninstall's patience with the application's running copies: 30 times quitCheck on the
+    // clock, after which quitOver_ (of that uninstall) tells its worker to stop waiting.
+    Timer quitWait_;
+    std::shared_ptr<std::atomic<bool>> quitOver_;
 
     TrashCan& trashCan() const;
     // After items moved to the Trash from the generation `from` (where the worker has marked

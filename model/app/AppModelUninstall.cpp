@@ -16,7 +16,7 @@ namespace tamrel {
 namespace {
 
 constexpr Spring uninstalledSpring{0.4, 0.8};
-constexpr int quitChecks = 30;
+constexpr int quitChecks = 30;  // the patience with running copies, in quitCheck
 
 // The running copies of the application, listed by its bundle identifier (with what the
 // desktop entry registered under it starts) and by its bundle's path; an AppImage's also by the
@@ -41,17 +41,18 @@ std::vector<ProcessInfo> runningCopiesOf(const InstalledApp& app, Platform& plat
     return copies;
 }
 
-// Asks every running copy of the application to quit and waits for them, at most quitChecks
-// times `check`, and no longer once `stop` is set. True when none runs any more.
+// Asks every running copy of the application to quit and waits for them, looking every `check`,
+// until `over` or `stop` is set. True when none runs any more.
 bool closeRunningCopies(const InstalledApp& app, Platform& platform,
-                        std::chrono::milliseconds check, const std::atomic<bool>& stop) {
+                        std::chrono::milliseconds check, const std::atomic<bool>& over,
+                        const std::atomic<bool>& stop) {
     std::vector<ProcessHandle> copies;
     for (const ProcessInfo& p : runningCopiesOf(app, platform)) {
         if (auto handle = ProcessHandle::open(p)) copies.push_back(std::move(*handle));
     }
     if (copies.empty()) return true;
     for (const ProcessHandle& copy : copies) copy.terminate();
-    for (int i = 0; i < quitChecks && !stop.load(); ++i) {
+    while (!over.load() && !stop.load()) {
         const auto running = std::find_if(copies.begin(), copies.end(),
                                           [](const ProcessHandle& c) { return c.running(); });
         if (running == copies.end()) return true;
@@ -143,10 +144,14 @@ void AppModel::uninstall(const InstalledApp& app) {
     }
     const IndexRef index = index_;  // the generation of the items, whatever a slot does next
     setUninstalling(true);
-    runInBackground([this, index, app = chosen, items = std::move(items), total] {
-        if (!closeRunningCopies(app, platform_, options_.quitCheck, closing_)) {
+    const auto over = std::make_shared<std::atomic<bool>>(false);
+    quitOver_ = over;
+    quitWait_.start(quitChecks * options_.quitCheck);
+    runInBackground([this, index, app = chosen, items = std::move(items), total, over] {
+        if (!closeRunningCopies(app, platform_, options_.quitCheck, *over, closing_)) {
             onMainThread([this, name = QString::fromStdString(app.name)] {
                 Batch batch(*this);
+                quitWait_.stop();
                 setUninstalling(false);
                 setToast(Toast::make(name + " is still open",
                                      QStringLiteral("Quit it yourself (it may be asking to save), "
@@ -180,6 +185,7 @@ void AppModel::uninstall(const InstalledApp& app) {
         onMainThread([this, index, app, outcome = std::move(outcome),
                       movedPaths = std::move(movedPaths), total, bundleGone] {
             Batch batch(*this);
+            quitWait_.stop();
             setUninstalling(false);
             const QString name = QString::fromStdString(app.name);
             animated(uninstalledSpring, [&] {

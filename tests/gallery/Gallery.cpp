@@ -18,10 +18,12 @@
 
 #include "model/app/AppModel.h"
 #include "tests/gallery/ResultsGallery.h"
+#include "tests/gallery/Settle.h"
 #include "tests/gallery/ToolsGallery.h"
 #include "tests/model/app/FakeDesktop.h"
 #include "tests/support/ScopedDataHome.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/WaitFor.h"
 #include "tests/ui/Headless.h"
 #include "ui/home/ScanningView.h"
 #include "ui/home/Sidebar.h"
@@ -65,9 +67,7 @@ void save(QWidget& w, const QString& name) {
     std::printf("%s\n", qPrintable(file));
 }
 
-bool waitFor(const std::function<bool()>& done) {
-    return QTest::qWaitFor(done, 20000);
-}
+using test::waitFor;
 
 // One sheet of every theme piece.
 class Pieces : public QWidget {
@@ -223,7 +223,7 @@ public:
     QPixmap picture() {
         show();
         activateWindow();
-        if (!QTest::qWaitForWindowActive(this)) std::fprintf(stderr, "gallery: no active window\n");
+        if (!test::exposed(*this, true)) std::fprintf(stderr, "gallery: no active window\n");
         QPixmap out = grab();
         QPainter painter(&out);
         for (QWidget* w : findChildren<QWidget*>()) {
@@ -247,6 +247,7 @@ protected:
 
 int main(int argc, char** argv) {
     const auto app = test::headlessApp(argc, argv);
+    const test::ScopedScreenClock screenClock(galleryClock());
     gOut = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("gallery");
     QDir().mkpath(gOut);
     const QString fonts = Fonts::missingMessage();
@@ -267,6 +268,7 @@ int main(int argc, char** argv) {
 
     test::FakeDesktop desktop;
     AppModel::Options options;
+    options.clock = &galleryClock();
     options.startUp = false;
     options.watcher.allowFanotify = false;
     AppModel model(desktop, options);
@@ -292,7 +294,7 @@ int main(int argc, char** argv) {
     MainWindow window(model);
     window.resize(1320, 840);
     window.show();
-    QTest::qWait(50);
+    settle(model);
     save(window, QStringLiteral("window-home"));
 
     auto* welcome = qobject_cast<WelcomeView*>(window.rootView()->screen());
@@ -304,7 +306,7 @@ int main(int argc, char** argv) {
             QDragEnterEvent enter(QPoint(300, 300), Qt::CopyAction, &mime, Qt::LeftButton, {});
             QApplication::sendEvent(welcome, &enter);
         });
-        QTest::qWait(10);
+        settle(model);
         save(window, QStringLiteral("window-home-dropping"));
         QDragLeaveEvent leave;
         QApplication::sendEvent(welcome, &leave);
@@ -322,7 +324,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "gallery: the scan of the fixture did not finish\n");
         return 1;
     }
-    QTest::qWait(50);
+    settle(model);
     save(window, QStringLiteral("window-results"));
     // The sidebar alone, with the scanned project as the target (no row: it is neither a disk
     // nor a place), then with Home as the target.
@@ -331,7 +333,7 @@ int main(int argc, char** argv) {
         return model.phase() == Phase::results && model.index() &&
                model.index()->rootPath() == tree.path() + "/home";
     });
-    QTest::qWait(50);
+    settle(model);
     save(*window.rootView()->sidebar(), QStringLiteral("sidebar-home-selected"));
     save(window, QStringLiteral("window-results-home"));
     saveResultsGallery(window, model, [](QWidget& w, const QString& name) { save(w, name); });

@@ -10,7 +10,9 @@
 
 #include <string>
 
+#include "tests/gallery/Settle.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/WaitFor.h"
 #include "ui/results/BinTray.h"
 #include "ui/results/ExploreView.h"
 #include "ui/results/ResultsView.h"
@@ -20,9 +22,7 @@
 namespace tamrel {
 namespace {
 
-bool waitFor(const std::function<bool()>& done) {
-    return QTest::qWaitFor(done, 20000);
-}
+using test::waitFor;
 
 void makeTree(const test::TempDir& tree) {
     auto put = [&](const std::string& relative, std::size_t kb) {
@@ -73,7 +73,7 @@ void saveResultsGallery(MainWindow& window, AppModel& model,
     }
     auto* results = qobject_cast<ResultsView*>(window.rootView()->screen());
     if (!results) return;
-    QTest::qWait(50);
+    settle(model);
     save(window, QStringLiteral("results-explore"));
 
     // The live watcher may adopt a refreshed index at any wait, so every id is looked up in the
@@ -82,26 +82,26 @@ void saveResultsGallery(MainWindow& window, AppModel& model,
     model.toggleBasket(id("Installer.iso"));
     model.toggleBasket(id("Archives"));
     model.toggleBasket(id("Movies/Wedding.mp4"));
-    QTest::qWait(50);
+    settle(model);
     // The pointer over the Music tile, which rises.
     TreemapView& map = results->explore().treemap();
     for (const TreemapTile& t : map.tiles()) {
         if (!t.isOthers() && t.node() == id("Music"))
             QTest::mouseMove(&map, t.rect.center().toPoint());
     }
-    QTest::qWait(50);
+    settle(model);
     save(window, QStringLiteral("results-explore-picked"));
     results->tray().toggleList();
-    QTest::qWait(50);
+    settle(model);
     if (results->tray().list()) save(*results->tray().list(), QStringLiteral("results-bin-list"));
     results->tray().toggleList();
 
     model.open(id("Movies"));
-    QTest::qWait(50);
+    settle(model);
     save(window, QStringLiteral("results-explore-movies"));
     model.open(id("Photos"));
     waitFor([&] { return !model.biggest().empty(); });
-    QTest::qWait(50);
+    settle(model);
     save(window, QStringLiteral("results-explore-photos"));
 
     model.open(0);
@@ -110,44 +110,42 @@ void saveResultsGallery(MainWindow& window, AppModel& model,
     // stays until they do.
     save(window, QStringLiteral("results-biggest-kept"));
     waitFor([&] { return model.biggest().size() > 10; });
-    QTest::qWait(50);
+    settle(model);
     save(window, QStringLiteral("results-biggest"));
 
     model.setQuery(QStringLiteral("ext:mp4 ext:mov ext:mkv"));
-    waitFor([&] { return !model.searching(); });
-    QTest::qWait(50);
+    searched(model);
     save(window, QStringLiteral("results-search"));
     model.setQuery(QStringLiteral("zzzz-nothing"));
-    waitFor([&] { return !model.searching(); });
-    QTest::qWait(50);
+    searched(model);
     save(window, QStringLiteral("results-search-nothing"));
     model.setQuery(QString());
     model.setTab(Tab::explore);
 
     model.setConfirmTrash(true);
-    QTest::qWait(50);
+    settle(model);
     if (results->confirmation()) save(*results->confirmation(), QStringLiteral("results-confirm"));
     model.setConfirmTrash(false);
 
     model.setToast(Toast::make(QStringLiteral("Moved 3 items to the Trash"),
                                QStringLiteral("5.6 MB freed"), true));
-    QTest::qWait(50);
+    settle(model);
     save(window, QStringLiteral("results-toast"));
     model.setToast(
         Toast::make(QStringLiteral("Couldn't open it"), QStringLiteral("Report.pdf"), false));
-    QTest::qWait(50);
+    settle(model);
     save(window, QStringLiteral("results-toast-failure"));
     model.setToast(Toast::make(
         QStringLiteral("Couldn't move that"),
         QStringLiteral("Skipped ") + QString(160, QLatin1Char('z')) +
             QStringLiteral(", a folder with a long name, another one with an even longer name +4"),
         false));
-    QTest::qWait(50);
+    settle(model);
     save(window, QStringLiteral("results-toast-long"));
     model.setToast(std::nullopt);
 
     model.open(id("deep/a/b/c/d/e/f"));
-    QTest::qWait(50);
+    settle(model);
     save(window, QStringLiteral("results-deep-path"));
 
     // Long folder names at the window's smallest size: they share the path bar.
@@ -156,7 +154,7 @@ void saveResultsGallery(MainWindow& window, AppModel& model,
     model.open(id(("Long/" + std::string(120, 'L') + "/" + std::string(100, 'M') + "/" +
                    std::string(140, 'N'))
                       .c_str()));
-    QTest::qWait(50);
+    settle(model);
     save(window, QStringLiteral("results-long-names-narrow"));
     window.resize(size);
 }

@@ -16,11 +16,14 @@
 #include <optional>
 #include <string>
 
+#include "tests/gallery/Settle.h"
 #include "tests/model/Fixtures.h"
-#include "tests/support/AppImageHome.h"
 #include "tests/model/app/ActionsProbe.h"
+#include "tests/support/AppImageHome.h"
 #include "tests/support/ScopedEnv.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/WaitFor.h"
+#include "tests/ui/Headless.h"
 #include "tests/ui/tools/ToolsTree.h"
 #include "ui/home/Sidebar.h"
 #include "ui/results/ExploreView.h"
@@ -38,9 +41,7 @@
 namespace tamrel {
 namespace {
 
-bool waitFor(const std::function<bool()>& done) {
-    return QTest::qWaitFor(done, 20000);
-}
+using test::waitFor;
 
 // The icon an AppImage's desktop entry installs: a violet rounded square with a white gem.
 void drawIcon(const std::string& file, int side) {
@@ -85,7 +86,7 @@ void saveAppImagesGallery(MainWindow& window, AppModel& model,
     if (!shown) return;
     model.setTab(Tab::apps);
     waitFor([&] { return !model.appsLoading() && !model.apps().empty() && model.selectedApp(); });
-    QTest::qWait(50);
+    settle(model);
     save(window, QStringLiteral("window-apps-appimages"));
 
     tree.mkdirs("empty/Documents");
@@ -98,14 +99,14 @@ void saveAppImagesGallery(MainWindow& window, AppModel& model,
     });
     model.setTab(Tab::apps);
     waitFor([&] { return !model.appsLoading(); });
-    QTest::qWait(50);
+    settle(model);
     save(window, QStringLiteral("window-apps-empty"));
 }
 // The screen scrolled to its end under `name`, then back to its top.
-void saveEnd(QScrollArea& view, QWidget& window, const QString& name,
+void saveEnd(AppModel& model, QScrollArea& view, QWidget& window, const QString& name,
              const std::function<void(QWidget&, const QString&)>& save) {
     view.verticalScrollBar()->setValue(view.verticalScrollBar()->maximum());
-    QTest::qWait(20);
+    settle(model);
     save(window, name);
     view.verticalScrollBar()->setValue(0);
 }
@@ -125,34 +126,34 @@ void saveSmallScreens(MainWindow& window, AppModel& model,
         const QString at = QStringLiteral("-%1x%2").arg(screen.width()).arg(screen.height());
         for (Tab tab : allTabs()) {
             model.setTab(tab);
-            QTest::qWait(50);
+            settle(model);
             save(window, QStringLiteral("small") + at + QLatin1Char('-') +
                              rawValue(tab).toLower().replace(QLatin1Char(' '), QLatin1Char('-')));
         }
     }
     window.resize(QSize(1366, 768));
     window.activateWindow();
-    if (!QTest::qWaitForWindowActive(&window)) return;
+    if (!test::exposed(window, true)) return;
     model.setTab(Tab::explore);
-    QTest::qWait(50);
+    settle(model);
     const auto keyed = [&](QWidget& control, std::initializer_list<Qt::Key> keys,
                            const QString& name) {
         control.setFocus(Qt::TabFocusReason);
         for (Qt::Key key : keys)
             QTest::keyClick(&control, key);
-        QTest::qWait(50);
+        settle(model);
         save(window, name);
     };
     keyed(results->explore().list().view(), {Qt::Key_Down}, QStringLiteral("keyboard-list"));
     keyed(*results->explore().findChild<TreemapView*>(), {Qt::Key_Right, Qt::Key_Down},
           QStringLiteral("keyboard-treemap"));
     model.setTab(Tab::tidy);
-    QTest::qWait(50);
+    settle(model);
     if (auto* clean = qobject_cast<CleanView*>(results->tabScreen(Tab::tidy));
         clean && !clean->cards().empty()) {
         CleanGroupCard* card = clean->cards().front();
         if (!card->isOpen()) card->expandKey()->click();
-        QTest::qWait(50);
+        settle(model);
         keyed(*card, {Qt::Key_Down}, QStringLiteral("keyboard-clean-up"));
     }
     window.setMinimumSize(minimum);
@@ -185,15 +186,15 @@ void saveToolsGallery(MainWindow& window, AppModel& model,
     });
     if (shown) {
         model.setTab(Tab::system);
-        QTest::qWait(50);
+        settle(model);
         save(window, QStringLiteral("window-system-data"));
         auto* results = qobject_cast<ResultsView*>(window.rootView()->screen());
         if (auto* view = results ? qobject_cast<SystemDataView*>(results->tabScreen(Tab::system))
                                  : nullptr) {
-            saveEnd(*view, window, QStringLiteral("window-system-data-end"), save);
+            saveEnd(model, *view, window, QStringLiteral("window-system-data-end"), save);
         }
         model.setTab(Tab::tidy);
-        QTest::qWait(50);
+        settle(model);
         save(window, QStringLiteral("window-clean-up"));
         if (auto* clean =
                 results ? qobject_cast<CleanView*>(results->tabScreen(Tab::tidy)) : nullptr) {
@@ -208,10 +209,10 @@ void saveToolsGallery(MainWindow& window, AppModel& model,
                 for (const CleanItem& item : card->group().items)
                     all.push_back(item.node);
                 card->expandKey()->click();
-                QTest::qWait(20);
+                settle(model);
                 model.setClean(all, true);
                 model.setClean({all.front()}, false);
-                QTest::qWait(20);
+                settle(model);
                 save(window, QStringLiteral("window-clean-up-open"));
                 // Closing, caught mid-way: the chevron half turned back, the list half faded.
                 // Nothing ticked, so the Clean key is dimmed.
@@ -228,10 +229,10 @@ void saveToolsGallery(MainWindow& window, AppModel& model,
                 card->openness().advance(3);
                 SpringAnimator::setInstant(true);
                 model.setClean(std::vector<NodeId>(ticked.begin(), ticked.end()), true);
-                QTest::qWait(20);
+                settle(model);
             }
             model.setConfirmClean(true);
-            QTest::qWait(50);
+            settle(model);
             if (clean->confirmation())
                 save(*clean->confirmation(), QStringLiteral("clean-up-confirm"));
             model.setConfirmClean(false);
@@ -241,7 +242,7 @@ void saveToolsGallery(MainWindow& window, AppModel& model,
         model.setTab(Tab::apps);
         waitFor(
             [&] { return !model.appsLoading() && !model.apps().empty() && model.selectedApp(); });
-        QTest::qWait(50);
+        settle(model);
         save(window, QStringLiteral("window-apps"));
         auto* results = qobject_cast<ResultsView*>(window.rootView()->screen());
         if (auto* apps =
@@ -253,11 +254,11 @@ void saveToolsGallery(MainWindow& window, AppModel& model,
                 model.setLeftoverPicked(picked);
             }
             model.setAppFilter(QStringLiteral("no"));
-            QTest::qWait(50);
+            settle(model);
             save(window, QStringLiteral("window-apps-filtered"));
             model.setAppFilter(QString());
             model.setConfirmUninstall(true);
-            QTest::qWait(50);
+            settle(model);
             if (apps->confirmation()) save(*apps->confirmation(), QStringLiteral("apps-confirm"));
             model.setConfirmUninstall(false);
         }
@@ -288,22 +289,21 @@ void saveLinuxGallery(MainWindow& window, AppModel& model,
     });
     if (shown) {
         model.setTab(Tab::explore);
-        QTest::qWait(50);
+        settle(model);
         save(window, QStringLiteral("window-linux-explore"));
         save(*window.rootView()->sidebar(), QStringLiteral("sidebar-linux"));
         // As a user's process finds it: root-only and other users' folders stay closed.
         const bool access = model.hasFullDiskAccess();
         ActionsProbe::setHasFullDiskAccess(model, false);
-        QTest::qWait(20);
+        settle(model);
         save(*window.rootView()->sidebar(), QStringLiteral("sidebar-linux-limited"));
         ActionsProbe::setHasFullDiskAccess(model, access);
         model.setQuery(QStringLiteral("ext:deb"));
-        waitFor([&] { return !model.searching() && !model.results().empty(); });
-        QTest::qWait(50);
+        searched(model);
         save(window, QStringLiteral("window-linux-search"));
         model.setQuery(QString());
         model.setTab(Tab::system);
-        QTest::qWait(50);
+        settle(model);
         save(window, QStringLiteral("window-linux-system-data"));
         auto* results = qobject_cast<ResultsView*>(window.rootView()->screen());
         if (auto* view = results ? qobject_cast<SystemDataView*>(results->tabScreen(Tab::system))
@@ -312,13 +312,13 @@ void saveLinuxGallery(MainWindow& window, AppModel& model,
             for (BucketCard* card : view->cards()) {
                 if (card->bucket().id != "trash") continue;
                 view->verticalScrollBar()->setValue(card->y());
-                QTest::qWait(20);
+                settle(model);
                 save(window, QStringLiteral("window-linux-system-data-trash"));
             }
-            saveEnd(*view, window, QStringLiteral("window-linux-system-data-end"), save);
+            saveEnd(model, *view, window, QStringLiteral("window-linux-system-data-end"), save);
         }
         model.setTab(Tab::tidy);
-        QTest::qWait(50);
+        settle(model);
         save(window, QStringLiteral("window-linux-clean-up"));
         if (auto* clean =
                 results ? qobject_cast<CleanView*>(results->tabScreen(Tab::tidy)) : nullptr) {
@@ -326,10 +326,10 @@ void saveLinuxGallery(MainWindow& window, AppModel& model,
                                           [](CleanGroupCard* c) { return c->group().id == "dev"; });
             if (dev != clean->cards().end()) {
                 (*dev)->expandKey()->click();
-                QTest::qWait(50);
+                settle(model);
                 save(window, QStringLiteral("window-linux-clean-up-open"));
                 (*dev)->expandKey()->click();
-                QTest::qWait(50);
+                settle(model);
             }
         }
     }
@@ -341,7 +341,7 @@ void saveLinuxGallery(MainWindow& window, AppModel& model,
     HiddenSpaceCard card(report, AppModel::ruleSet());
     card.resize(760, int(std::ceil(card.heightFor(760))));
     card.show();
-    QTest::qWait(20);
+    settle(model);
     save(card, QStringLiteral("hidden-space-card-linux"));
     model.setTab(Tab::explore);
 }

@@ -39,6 +39,7 @@ void makeBundle(const TempDir& dir, std::string_view relative, const Texts& text
 }
 
 std::optional<std::string> FakePlatform::applicationPath(const std::string& bundleID) {
+    const std::lock_guard guard(lock);
     asked.push_back(bundleID);
     const auto it = apps.find(bundleID);
     if (it == apps.end()) return std::nullopt;
@@ -48,6 +49,7 @@ std::optional<std::string> FakePlatform::applicationPath(const std::string& bund
 int FakePlatform::run(const std::string& program, const std::vector<std::string>& args) {
     std::vector<std::string> line = {program};
     line.insert(line.end(), args.begin(), args.end());
+    const std::lock_guard guard(lock);
     runs.push_back(std::move(line));
     return 0;
 }

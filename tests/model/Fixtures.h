@@ -3,6 +3,7 @@
 #include <atomic>
 #include <functional>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -37,8 +38,10 @@ public:
     // request (then it counts as dismissed), or for 30 s at most, which `forsaken` records.
     bool waits = false;
 
+    // Written under `lock`: workers ask at the same time (a running check beside an inventory).
     std::vector<std::string> asked;
     std::vector<std::vector<std::string>> runs;  // program, then its arguments
+    std::mutex lock;
     std::vector<std::vector<ElevatedItem>> elevations;
     std::thread::id elevatedOn;
     std::atomic<bool> prompting = false;  // a waiting prompt is open

@@ -1,8 +1,10 @@
 #include "tests/support/AppImageHome.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -11,9 +13,11 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
-#include <thread>
 
 #include <gtest/gtest.h>
+
+#include "platform/UniqueFd.h"
+#include "tests/support/Child.h"
 
 namespace tamrel::test {
 
@@ -102,18 +106,8 @@ SleepingChild::SleepingChild(const std::string& exe,
     for (std::string& text : texts) envp.push_back(text.data());
     envp.push_back(nullptr);
     const char* argv[] = {"sleep", "60", nullptr};
-    pid_ = ::fork();
-    if (pid_ == 0) {
-        ::execve(exe.c_str(), const_cast<char**>(argv), envp.data());
-        ::_exit(127);
-    }
-    // Until the child runs the copy, not the test binary it was forked from.
-    for (int i = 0; i < 1000; ++i) {
-        std::error_code ec;
-        if (std::filesystem::read_symlink("/proc/" + std::to_string(pid_) + "/exe", ec) == exe)
-            break;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
+    // Returns once the child runs the copy, not the test binary it was forked from.
+    pid_ = startProgram([&] { ::execve(exe.c_str(), const_cast<char**>(argv), envp.data()); });
 }
 
 SleepingChild::~SleepingChild() {
@@ -124,18 +118,17 @@ SleepingChild::~SleepingChild() {
 }
 
 bool SleepingChild::endedWithin(std::chrono::milliseconds limit) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!reaped_) {
-        int status = 0;
-        const pid_t got = ::waitpid(pid_, &status, WNOHANG);
-        if (got == pid_) {
-            reaped_ = true;
-            break;
+    if (reaped_) return true;
+    // The kernel makes the child's pidfd readable as it ends.
+    const UniqueFd ending(static_cast<int>(::syscall(SYS_pidfd_open, pid_, 0)));
+    if (ending) {
+        pollfd wait{ending.get(), POLLIN, 0};
+        while (::poll(&wait, 1, static_cast<int>(limit.count())) < 0 && errno == EINTR) {
         }
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
-    return true;
+    int status = 0;
+    reaped_ = ::waitpid(pid_, &status, WNOHANG) == pid_;
+    return reaped_;
 }
 
 }  // namespace tamrel::test

@@ -1,10 +1,12 @@
 #pragma once
 
+#include <fcntl.h>
 #include <ftw.h>
 #include <grp.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <functional>
 
 namespace tamrel::test {
@@ -24,6 +26,26 @@ inline int inChild(const std::function<int()>& body) {
     int status = 0;
     ::waitpid(pid, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+// Forks a child that runs `exec` (its set-up, then an exec call) and returns the child's pid
+// once the child runs the new program (or has ended): a close-on-exec pipe tells, as the kernel
+// closes it at the exec, after the process has taken the program's image. `exec` runs in the
+// child of a process that may have other threads: async-signal-safe calls only.
+inline pid_t startProgram(const std::function<void()>& exec) {
+    int ends[2];
+    if (::pipe2(ends, O_CLOEXEC) != 0) return -1;
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        exec();
+        ::_exit(127);
+    }
+    ::close(ends[1]);
+    char byte = 0;
+    while (pid > 0 && ::read(ends[0], &byte, 1) < 0 && errno == EINTR) {
+    }
+    ::close(ends[0]);
+    return pid;
 }
 
 // The unprivileged user a child turns into to meet permissions as a user does.

@@ -5,9 +5,12 @@
 #include <QFile>
 #include <QLocale>
 #include <QSize>
+#include <QWidget>
+#include <QWindow>
 #include <memory>
 
 #include "ui/shell/TamrelApp.h"
+#include "ui/theme/ScreenClock.h"
 #include "ui/theme/SpringAnimator.h"
 
 namespace tamrel::test {
@@ -24,7 +27,8 @@ inline QSize testScreenSize() {
 
 // The application for drawing the screens without a display: the offscreen platform (unless
 // another is chosen) with one screen of testScreenSize(), US English, the light appearance, and
-// springs that jump to their targets.
+// springs and fades that jump to their targets (a test that runs one turns that off and
+// advances the screens' clock, see ScopedScreenClock).
 inline std::unique_ptr<QApplication> headlessApp(int& argc, char** argv) {
     const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
     QString config;
@@ -57,5 +61,28 @@ inline std::unique_ptr<QApplication> headlessApp(int& argc, char** argv) {
     SpringAnimator::setInstant(true);
     return app;
 }
+
+// Whether the shown `window` is exposed, and with `active` also the active window (after
+// activateWindow()), once the window system's pending answers are in: the offscreen platform
+// gives them at once, as events.
+inline bool exposed(QWidget& window, bool active = false) {
+    QCoreApplication::processEvents();
+    const QWindow* handle = window.windowHandle();
+    return handle && handle->isExposed() && (!active || window.isActiveWindow());
+}
+
+// Puts `clock` (a test clock, usually the model's) in place of the screens' clock while it
+// lives; set before the pieces that use it are made. Objects whose deletion is pending when it
+// goes are deleted then, with their timers on the clock.
+class ScopedScreenClock {
+public:
+    explicit ScopedScreenClock(Clock& clock) { setScreenClock(clock); }
+    ~ScopedScreenClock() {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        setScreenClock(Clock::steady());
+    }
+    ScopedScreenClock(const ScopedScreenClock&) = delete;
+    ScopedScreenClock& operator=(const ScopedScreenClock&) = delete;
+};
 
 }  // namespace tamrel::test

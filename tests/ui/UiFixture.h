@@ -3,15 +3,17 @@
 #include <string>
 
 #include "tests/model/app/ModelFixture.h"
+#include "tests/ui/Headless.h"
 
 namespace tamrel::test {
 
 // The model's fixture (a real AppModel over a real temporary tree, $HOME and XDG_DATA_HOME in
-// it, short waits, no start-up until asked) with a small tree to open: "data" with two photos
-// and a note, and Downloads and Documents in the home folder.
+// it, its waits on `clock`, no start-up until asked), `clock` the screens' clock too, with a
+// small tree to open: "data" with two photos and a note, and Downloads and Documents in the home
+// folder.
 class UiTest : public ModelTest {
 protected:
-    UiTest() {
+    UiTest() : screenClock_(clock) {
         tree.mkdirs("home/Downloads");
         tree.mkdirs("home/Documents");
         put("data/photos/a.jpg", 200'000);
@@ -20,6 +22,9 @@ protected:
     }
 
     std::string home() const { return tree.path() + "/home"; }
+
+private:
+    ScopedScreenClock screenClock_;
 };
 
 }  // namespace tamrel::test

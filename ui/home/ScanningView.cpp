@@ -196,8 +196,8 @@ private:
     QPixmap case_;
 };
 
-ScanningView::ScanningView(AppModel& model, QWidget* parent) : QWidget(parent), model_(model) {
-    start_.start();
+ScanningView::ScanningView(AppModel& model, QWidget* parent)
+    : QWidget(parent), model_(model), start_(model.clock().now()), timer_(model.clock()) {
     auto* v = new QVBoxLayout(this);
     v->setContentsMargins(0, 0, 0, 0);
     v->setSpacing(0);
@@ -222,10 +222,12 @@ ScanningView::ScanningView(AppModel& model, QWidget* parent) : QWidget(parent), 
         if (model_.progress() != nullptr) model_.progress()->cancel();
     });
     // One redraw per display frame, only while the screen is visible.
-    timer_.setInterval(kFrameMs);
-    timer_.setTimerType(Qt::PreciseTimer);
-    connect(&timer_, &QTimer::timeout, this,
-            [this] { timeline_->setFrame(frame(start_.nsecsElapsed() / 1e9)); });
+    timer_.setInterval(std::chrono::milliseconds(kFrameMs));
+    timer_.setPrecise(true);
+    timer_.onTimeout([this] {
+        const Clock::Duration shown = timer_.clock().now() - start_;
+        timeline_->setFrame(frame(std::chrono::duration<double>(shown).count()));
+    });
     timeline_->setFrame(frame(0));
 }
 
@@ -258,7 +260,7 @@ QString ScanningView::captionText() const {
 }
 
 void ScanningView::showEvent(QShowEvent*) {
-    start_.restart();
+    start_ = timer_.clock().now();
     if (!frozen_) timer_.start();
 }
 

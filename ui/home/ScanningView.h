@@ -1,8 +1,6 @@
 #pragma once
 
-#include <QElapsedTimer>
 #include <QPixmap>
-#include <QTimer>
 #include <QWidget>
 #include <optional>
 #include <string>
@@ -81,8 +79,8 @@ private:
 
     AppModel& model_;
     Eased eased_;
-    QElapsedTimer start_;
-    QTimer timer_;
+    Clock::TimePoint start_;  // when the screen was last shown, on the model's clock
+    Timer timer_;
     Timeline* timeline_;
     bool frozen_ = false;
     KeyButton* stop_;

@@ -32,7 +32,8 @@
 namespace tamrel {
 namespace {
 
-std::chrono::milliseconds toastLifetime{3200};
+// How long a toast stays.
+constexpr std::chrono::milliseconds toastLifetime{3200};
 
 // The tray comes and goes with the step that filled or emptied the basket (a pick, a move to
 // the Trash); "Clear" empties it on a spring of its own, without overshoot.
@@ -337,17 +338,11 @@ void BinList::hideEvent(QHideEvent* event) {
     emit closed();
 }
 
-void ToastView::setLifetime(std::chrono::milliseconds lifetime) {
-    toastLifetime = lifetime;
-}
-std::chrono::milliseconds ToastView::lifetime() {
-    return toastLifetime;
-}
-
-ToastView::ToastView(AppModel& model, QWidget* parent) : QWidget(parent), model_(model) {
+ToastView::ToastView(AppModel& model, QWidget* parent)
+    : QWidget(parent), model_(model), dismiss_(model.clock()) {
     setAttribute(Qt::WA_TransparentForMouseEvents);
     dismiss_.setSingleShot(true);
-    connect(&dismiss_, &QTimer::timeout, this, [this] {
+    dismiss_.onTimeout([this] {
         // Only the toast this wait was started for; a newer one has a wait of its own.
         const OptionalToast& toast = model_.toast();
         if (toast && toast->id == shownId_) model_.setToast(std::nullopt);

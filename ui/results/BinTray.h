@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QFrame>
-#include <QTimer>
 #include <QWidget>
 
 #include <chrono>
@@ -104,11 +103,8 @@ ToastCard toastCard(const Toast& toast, double maxWidth);
 class ToastView : public QWidget {
     Q_OBJECT
 public:
+    // A toast stays 3.2 s on the model's clock.
     explicit ToastView(AppModel& model, QWidget* parent = nullptr);
-
-    // How long a toast stays; tests shorten it.
-    static void setLifetime(std::chrono::milliseconds lifetime);
-    static std::chrono::milliseconds lifetime();
 
     QSize sizeHint() const override;
     // Puts the view at the top of its parent, centred, its cards 12 pt below the edge.
@@ -133,7 +129,7 @@ private:
     // The card of the toast that a newer one replaced, while it leaves.
     SpringAnimator replacedPresence_{0};
     OptionalToast replaced_;
-    QTimer dismiss_;
+    Timer dismiss_;
     QUuid shownId_;
 };
 

@@ -7,6 +7,7 @@
 #include "model/app/AppModel.h"
 #include "ui/results/KindBarGeometry.h"
 #include "ui/results/ResultsPaint.h"
+#include "ui/theme/EasedValue.h"
 #include "ui/theme/SizeText.h"
 
 namespace tamrel {

@@ -11,6 +11,7 @@
 #include "model/app/AppModel.h"
 #include "ui/results/CrumbMotion.h"
 #include "ui/results/ResultsPaint.h"
+#include "ui/theme/EasedValue.h"
 #include "ui/theme/KeyboardFocus.h"
 #include "ui/theme/SpringAnimator.h"
 

@@ -14,7 +14,6 @@
 #include "ui/theme/Colors.h"
 #include "ui/theme/Fonts.h"
 #include "ui/theme/Panel.h"
-#include "ui/theme/SpringAnimator.h"
 #include "ui/theme/Symbols.h"
 
 namespace tamrel {
@@ -172,37 +171,6 @@ QString elideLines(const QString& text, const QFont& font, double width, int lin
     }
     layout.endLayout();
     return out.join(QLatin1Char('\n'));
-}
-
-QEasingCurve easeOutCurve() {
-    QEasingCurve curve(QEasingCurve::BezierSpline);
-    curve.addCubicBezierSegment(QPointF(0, 0), QPointF(0.58, 1), QPointF(1, 1));
-    return curve;
-}
-
-EasedValue::EasedValue(double value, QObject* parent) : QObject(parent), value_(value) {
-    connect(&anim_, &QVariantAnimation::valueChanged, this, [this](const QVariant& v) {
-        value_ = v.toDouble();
-        emit valueChanged(value_);
-    });
-}
-
-void EasedValue::setValue(double value) {
-    anim_.stop();
-    if (value_ == value) return;
-    value_ = value;
-    emit valueChanged(value_);
-}
-
-void EasedValue::animateTo(double target, int milliseconds, const QEasingCurve& curve) {
-    if (SpringAnimator::instant() || milliseconds <= 0) return setValue(target);
-    anim_.stop();
-    if (value_ == target) return;
-    anim_.setStartValue(value_);
-    anim_.setEndValue(target);
-    anim_.setDuration(milliseconds);
-    anim_.setEasingCurve(curve);
-    anim_.start();
 }
 
 }  // namespace tamrel

@@ -1,12 +1,10 @@
 #pragma once
 
 #include <QColor>
-#include <QEasingCurve>
 #include <QFont>
 #include <QObject>
 #include <QRectF>
 #include <QString>
-#include <QVariantAnimation>
 
 class QPainter;
 
@@ -42,31 +40,5 @@ void paintPanelFast(QPainter& painter, const QRectF& rect, double radius);
 // `text` broken into at most `lines` lines of `width` (at word boundaries where it can, inside a
 // word where it must), the last one elided at its end.
 QString elideLines(const QString& text, const QFont& font, double width, int lines);
-
-// The ease-out curve of the small fades (focus ring, kind bar hover): a cubic Bézier through
-// (0.58, 1), slow at its end.
-QEasingCurve easeOutCurve();
-// How long the small fades take, in milliseconds.
-inline constexpr int kFadeMs = 150;
-
-// One number moved along an eased curve over a fixed duration. A new target starts from the
-// value reached so far. Jumps at once while SpringAnimator::instant() is set (tests, gallery).
-// Main thread only.
-class EasedValue : public QObject {
-    Q_OBJECT
-public:
-    explicit EasedValue(double value = 0, QObject* parent = nullptr);
-    double value() const { return value_; }
-    bool moving() const { return anim_.state() == QAbstractAnimation::Running; }
-    void animateTo(double target, int milliseconds, const QEasingCurve& curve = easeOutCurve());
-    void setValue(double value);
-
-signals:
-    void valueChanged(double value);
-
-private:
-    double value_;
-    QVariantAnimation anim_;
-};
 
 }  // namespace tamrel

@@ -13,6 +13,7 @@
 #include "ui/shell/MainWindow.h"
 #include "ui/theme/Colors.h"
 #include "ui/theme/Fonts.h"
+#include "ui/theme/ScreenClock.h"
 
 namespace tamrel {
 
@@ -83,6 +84,7 @@ int runTamrel(int argc, char** argv) {
 
     DesktopServices desktop;
     AppModel model(desktop);
+    setScreenClock(model.clock());  // the screens' motion goes by the model's time
     MainWindow window(model);
     desktop.setWindow(&window);
     window.show();

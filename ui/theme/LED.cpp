@@ -1,7 +1,13 @@
 #include "ui/theme/LED.h"
 
+#include <QEasingCurve>
 #include <QPainter>
 #include <QRadialGradient>
+
+#include <cmath>
+
+#include "ui/theme/ScreenClock.h"
+#include "ui/theme/SpringAnimator.h"
 
 namespace tamrel {
 
@@ -14,6 +20,14 @@ constexpr double kGlowOffOpacity = 0.4, kGlowOffRadius = 1.5;
 constexpr double kGlowOnOpacity = 0.9, kGlowOnRadius = 4.0;
 constexpr double kPulseOffOpacity = 0.45;
 constexpr int kBreathMs = 700;
+
+// The breathing phase `elapsed` after the breath began: from 0 (off) to 1 (on) and back.
+double breathPhase(Clock::Duration elapsed) {
+    const double way = std::chrono::duration<double, std::milli>(elapsed).count() / kBreathMs;
+    const double t = std::fmod(way, 2.0);
+    static const QEasingCurve inOut(QEasingCurve::InOutQuad);
+    return inOut.valueForProgress(t <= 1 ? t : 2 - t);
+}
 
 }  // namespace
 
@@ -61,26 +75,18 @@ void paintLed(QPainter& p, QPointF centre, const QColor& color, const LedLook& l
 }
 
 LED::LED(const QColor& color, bool pulsing, QWidget* parent)
-    : QWidget(parent), color_(color), pulsing_(pulsing) {
+    : QWidget(parent), color_(color), pulsing_(pulsing), breath_(screenClock()) {
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     // The halo holds the widest glow.
     halo_ = new Halo(this, kGlowOnRadius, [this](QPainter& p, const QRectF& disc) {
         paintLedGlow(p, disc.center(), color_, look());
     });
-    breath_.setStartValue(0.0);
-    breath_.setEndValue(1.0);
-    breath_.setDuration(kBreathMs);
-    breath_.setEasingCurve(QEasingCurve::InOutQuad);
-    connect(&breath_, &QVariantAnimation::valueChanged, this, [this] {
+    // Eases in and out for ever, from its first showing.
+    breath_.setInterval(std::chrono::milliseconds(kFrameMs));
+    breath_.setPrecise(true);
+    breath_.onTimeout([this] {
         update();
         if (halo_) halo_->update();
-    });
-    // Ease in and out for ever, reversing each time.
-    connect(&breath_, &QVariantAnimation::finished, this, [this] {
-        breath_.setDirection(breath_.direction() == QAbstractAnimation::Forward
-                                 ? QAbstractAnimation::Backward
-                                 : QAbstractAnimation::Forward);
-        breath_.start();
     });
 }
 
@@ -95,11 +101,15 @@ void LED::setColor(const QColor& color) {
 }
 
 LedLook LED::look() const {
-    return ledLook(pulsing_, pulsing_ ? breath_.currentValue().toDouble() : 0.0);
+    const bool breathing = pulsing_ && breath_.isActive();
+    return ledLook(pulsing_, breathing ? breathPhase(breath_.clock().now() - breathed_) : 0.0);
 }
 
 void LED::showEvent(QShowEvent*) {
-    if (pulsing_ && breath_.state() != QAbstractAnimation::Running) breath_.start();
+    if (pulsing_ && !breath_.isActive()) {
+        breathed_ = breath_.clock().now();
+        breath_.start();
+    }
 }
 
 void LED::paintEvent(QPaintEvent*) {

@@ -3,9 +3,9 @@
 #include <QColor>
 #include <QPointF>
 #include <QPointer>
-#include <QVariantAnimation>
 #include <QWidget>
 
+#include "model/system/Clock.h"
 #include "ui/theme/Halo.h"
 
 class QPainter;
@@ -49,7 +49,8 @@ protected:
 private:
     QColor color_;
     bool pulsing_;
-    QVariantAnimation breath_;
+    Timer breath_;               // a frame of the breath, on screenClock()
+    Clock::TimePoint breathed_;  // when the breath began
     QPointer<Halo> halo_;
 };
 // The disc alone, and the glow alone, of paintLed (an LED widget draws one, its halo the other).

@@ -3,6 +3,7 @@
 #include <QPainter>
 #include <cmath>
 
+#include "ui/theme/ScreenClock.h"
 #include "ui/theme/SpringAnimator.h"
 
 namespace tamrel {
@@ -85,12 +86,13 @@ void paintSegmentMeter(QPainter& p, const QRectF& rect, double shown, int segmen
     paintSegments(p, rect, shown, segments, lit, unlit);
 }
 
-MeterMotion::MeterMotion(double fraction, QObject* parent) : QObject(parent), fraction_(fraction) {
-    anim_.setEasingCurve(QEasingCurve::OutCubic);
+MeterMotion::MeterMotion(double fraction, QObject* parent)
+    : QObject(parent), fraction_(fraction), delay_(screenClock(), [this] {
+          anim_.animateTo(target_, durationMs_, QEasingCurve::OutCubic);
+      }) {
     delay_.setSingleShot(true);
-    connect(&delay_, &QTimer::timeout, &anim_, [this] { anim_.start(); });
-    connect(&anim_, &QVariantAnimation::valueChanged, this, [this](const QVariant& v) {
-        shown_ = v.toDouble();
+    connect(&anim_, &EasedValue::valueChanged, this, [this](double v) {
+        shown_ = v;
         emit changed();
     });
 }
@@ -99,17 +101,19 @@ void MeterMotion::moveTo(double target, int durationMs, int delayMs) {
     anim_.stop();
     delay_.stop();
     if (SpringAnimator::instant()) {
-        shown_ = target;
-        emit changed();
+        if (anim_.value() == target) {
+            emit changed();
+        } else {
+            anim_.setValue(target);  // and so shown_
+        }
         return;
     }
-    anim_.setStartValue(shown_);
-    anim_.setEndValue(target);
-    anim_.setDuration(durationMs);
+    target_ = target;
+    durationMs_ = durationMs;
     if (delayMs > 0) {
-        delay_.start(delayMs);
+        delay_.start(std::chrono::milliseconds(delayMs));
     } else {
-        anim_.start();
+        anim_.animateTo(target_, durationMs_, QEasingCurve::OutCubic);
     }
 }
 

@@ -4,10 +4,10 @@
 #include <QObject>
 #include <QPointer>
 #include <QRectF>
-#include <QTimer>
-#include <QVariantAnimation>
 #include <QWidget>
 
+#include "model/system/Clock.h"
+#include "ui/theme/EasedValue.h"
 #include "ui/theme/Halo.h"
 
 class QPainter;
@@ -30,7 +30,7 @@ void paintSegmentGlow(QPainter& painter, const QRectF& rect, double shown, int s
                       const QColor& lit);
 
 // The motion of a meter's shown fraction: appear() fills from 0 to the fraction (ease-out
-// 0.9 s after 0.15 s); a later setFraction moves there with a 0.4 s ease-out.
+// 0.9 s after 0.15 s); a later setFraction moves there with a 0.4 s ease-out. On screenClock().
 class MeterMotion : public QObject {
     Q_OBJECT
 public:
@@ -49,8 +49,10 @@ private:
     double fraction_;
     double shown_ = 0;
     bool appeared_ = false;
-    QVariantAnimation anim_;
-    QTimer delay_;
+    EasedValue anim_;
+    Timer delay_;
+    double target_ = 0;   // where the motion after the delay goes
+    int durationMs_ = 0;  // and how long it takes
 };
 
 // The widget is exactly `height` high in every layout; the glow of its lit segments spills

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <numbers>
 
+#include "ui/theme/ScreenClock.h"
+
 namespace tamrel {
 
 namespace {
@@ -18,10 +20,9 @@ constexpr double kRestSpeed = 1e-3;
 }  // namespace
 
 SpringAnimator::SpringAnimator(double value, QObject* parent)
-    : QObject(parent), value_(value), target_(value) {
-    timer_.setInterval(kFrameMs);
-    timer_.setTimerType(Qt::PreciseTimer);
-    connect(&timer_, &QTimer::timeout, this, &SpringAnimator::tick);
+    : QObject(parent), value_(value), target_(value), timer_(screenClock(), [this] { tick(); }) {
+    timer_.setInterval(std::chrono::milliseconds(kFrameMs));
+    timer_.setPrecise(true);
 }
 
 void SpringAnimator::setInstant(bool on) {
@@ -50,7 +51,7 @@ void SpringAnimator::animateTo(double target, Spring spring) {
     target_ = target;
     spring_ = spring;
     if (!timer_.isActive()) {
-        clock_.start();
+        ticked_ = timer_.clock().now();
         timer_.start();
     }
 }
@@ -78,7 +79,9 @@ void SpringAnimator::advance(double seconds) {
 }
 
 void SpringAnimator::tick() {
-    const double elapsed = std::min(clock_.restart() / 1000.0, 0.1);
+    const Clock::TimePoint now = timer_.clock().now();
+    const double elapsed = std::min(std::chrono::duration<double>(now - ticked_).count(), 0.1);
+    ticked_ = now;
     advance(elapsed);
 }
 

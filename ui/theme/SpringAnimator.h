@@ -1,10 +1,9 @@
 #pragma once
 
-#include <QElapsedTimer>
 #include <QObject>
-#include <QTimer>
 
 #include "model/app/AppValues.h"
+#include "model/system/Clock.h"
 
 namespace tamrel {
 
@@ -14,7 +13,8 @@ inline constexpr int kFrameMs = 16;
 // One animated number driven by a damped spring (response in seconds, damping fraction), the
 // motion of the screens' springs: stiffness (2π / response)², damping 4π · fraction / response,
 // unit mass. A new target starts from the current value and velocity, so a spring retargeted
-// mid-flight bends smoothly. Ticks at the display rate while moving and stops once at rest.
+// mid-flight bends smoothly. Ticks at the display rate of screenClock() (taken when it is made)
+// while moving, by the time that passed on it, and stops once at rest.
 //
 // When instant() is set (tests, the gallery) every animateTo jumps to its target at once.
 //
@@ -33,7 +33,7 @@ public:
     void animateTo(double target, Spring spring);
     // Jumps to `value` and stops.
     void setValue(double value);
-    // Advances the motion by `seconds` (the timer calls it; tests call it directly).
+    // Advances the motion by `seconds` (the timer calls it; tests may call it directly).
     void advance(double seconds);
 
     static void setInstant(bool on);
@@ -50,8 +50,8 @@ private:
     double target_;
     double velocity_ = 0;
     Spring spring_{};
-    QTimer timer_;
-    QElapsedTimer clock_;
+    Timer timer_;
+    Clock::TimePoint ticked_;  // the time of the last tick
 };
 
 }  // namespace tamrel

@@ -19,6 +19,7 @@
 #include "ui/results/ResultsHeader.h"
 #include "ui/results/ResultsPaint.h"
 #include "ui/theme/Colors.h"
+#include "ui/theme/EasedValue.h"
 #include "ui/theme/Fonts.h"
 #include "ui/theme/Glyph.h"
 #include "ui/theme/Keys.h"
@@ -81,11 +82,7 @@ double hiddenTextWidth(double width) {
 
 SystemSummary::SystemSummary(RuleSet rules, QWidget* parent) : QWidget(parent), rules_(rules) {
     setMouseTracking(true);
-    fade_.setEasingCurve(easeOutCurve());
-    fade_.setStartValue(0.0);
-    fade_.setEndValue(1.0);
-    fade_.setDuration(kFadeMs);
-    connect(&fade_, &QVariantAnimation::valueChanged, this, qOverload<>(&QWidget::update));
+    connect(&fade_, &EasedValue::valueChanged, this, qOverload<>(&QWidget::update));
     connect(&total_, &SizeTextMotion::changed, this, qOverload<>(&QWidget::update));
 }
 
@@ -97,8 +94,8 @@ void SystemSummary::rollFrom(std::uint64_t shown, bool animate) {
 
 double SystemSummary::segmentOpacity(std::size_t i) const {
     const double target = hovered_ && *hovered_ != i ? kSegmentDimmed : 1.0;
-    if (fade_.state() != QAbstractAnimation::Running || i >= fadeFrom_.size()) return target;
-    const double t = fade_.currentValue().toDouble();
+    if (!fade_.moving() || i >= fadeFrom_.size()) return target;
+    const double t = fade_.value();
     return fadeFrom_[i] + (target - fadeFrom_[i]) * t;
 }
 
@@ -107,10 +104,10 @@ void SystemSummary::setHovered(std::optional<std::size_t> over) {
     std::vector<double> from(segments_.size());
     for (std::size_t i = 0; i < from.size(); ++i)
         from[i] = segmentOpacity(i);
-    fade_.stop();
     fadeFrom_ = std::move(from);
     hovered_ = over;
-    fade_.start();
+    fade_.setValue(0);
+    fade_.animateTo(1, kFadeMs);
     update();
 }
 
@@ -125,7 +122,7 @@ void SystemSummary::setReport(const SystemDataReport& report) {
     segments_ = barSegments(report, rules_);
     total_.setBytes(barTotal(segments_), false);
     hovered_.reset();
-    fade_.stop();
+    fade_.setValue(1);
     fadeFrom_.clear();
     update();
 }

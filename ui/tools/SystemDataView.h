@@ -1,13 +1,13 @@
 #pragma once
 
 #include <QScrollArea>
-#include <QVariantAnimation>
 #include <QWidget>
 
 #include <optional>
 #include <vector>
 
 #include "model/app/AppModel.h"
+#include "ui/theme/EasedValue.h"
 #include "ui/theme/KeyboardFocus.h"
 #include "ui/theme/SizeText.h"
 #include "ui/tools/ToolsText.h"
@@ -50,7 +50,7 @@ private:
     std::vector<BarSegment> segments_;
     std::optional<std::size_t> hovered_;
     std::vector<double> fadeFrom_;  // the opacities when the running fade began
-    QVariantAnimation fade_;        // 0 -> 1 over the fade
+    EasedValue fade_{1};            // 0 -> 1 over the fade
     SizeTextMotion total_{0};
 };
 

@@ -11,6 +11,7 @@
 #include "ui/theme/Colors.h"
 #include "ui/theme/Fonts.h"
 #include "ui/theme/Screen.h"
+#include "ui/theme/ScreenClock.h"
 #include "ui/theme/SizeText.h"
 #include "ui/theme/SpringAnimator.h"
 #include "ui/tools/ToolsMetrics.h"
@@ -129,10 +130,10 @@ void setBareContent(QScrollArea& area, QWidget* content, bool resizable) {
     content->setAutoFillBackground(false);  // after setWidget, which turns it on
 }
 
-BusySpinner::BusySpinner(QWidget* parent) : QWidget(parent) {
+BusySpinner::BusySpinner(QWidget* parent) : QWidget(parent), timer_(screenClock()) {
     setFixedSize(kSide, kSide);
-    timer_.setInterval(kFrameMs);
-    connect(&timer_, &QTimer::timeout, this, [this] {
+    timer_.setInterval(std::chrono::milliseconds(kFrameMs));
+    timer_.onTimeout([this] {
         angle_ = (angle_ + kStepDegrees) % 360;
         update();
     });

@@ -4,11 +4,12 @@
 #include <QFont>
 #include <QRectF>
 #include <QString>
-#include <QTimer>
 #include <QWidget>
 
 #include <cstdint>
 #include <vector>
+
+#include "model/system/Clock.h"
 
 class QPainter;
 class QScrollArea;
@@ -75,7 +76,7 @@ protected:
     void hideEvent(QHideEvent*) override;
 
 private:
-    QTimer timer_;
+    Timer timer_;  // a frame, on screenClock()
     int angle_ = 0;
 };
 

@@ -34,16 +34,6 @@ IndexRef scanTree(const std::string& root) {
     return IndexRef(DiskIndex::scan(root, progress, 2));
 }
 
-bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents);
-        std::this_thread::sleep_for(1ms);
-    }
-    return true;
-}
-
 bool RecordingTrashCan::moveToTrash(const std::string& path) {
     std::lock_guard guard(lock_);
     asked_.push_back(path);

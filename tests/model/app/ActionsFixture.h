@@ -12,6 +12,7 @@
 #include "tests/model/app/FakeDesktop.h"
 #include "tests/support/ScopedDataHome.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/WaitFor.h"
 
 namespace tamrel::test {
 
@@ -27,10 +28,6 @@ bool exists(const std::string& path);
 
 // A fresh scan of `root`.
 IndexRef scanTree(const std::string& root);
-
-// Serves the Qt event loop of this (the main) thread until `done` holds or `limit` passes;
-// whether it held.
-bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds limit = 20s);
 
 // Records every path it is asked to move and moves it by rename into `holding` (nothing is
 // deleted), so the tree on disk changes as with the real Trash. Paths in `refuse` fail. With

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QCoreApplication>
+
 #include <utility>
 
 #include "model/app/AppModel.h"
@@ -10,6 +12,16 @@ namespace tamrel {
 // tests of the actions that move files.
 class ActionsProbe {
 public:
+    // Lets every piece of the model's background work end and runs what it handed back to the
+    // main thread, until nothing more is started: after it, a result that was going to land has
+    // landed. Not while a worker waits for the main thread's say (a held administrator prompt).
+    static void finishWork(AppModel& model) {
+        do {
+            model.pool_.waitForDone();
+            QCoreApplication::processEvents();
+            QCoreApplication::processEvents();
+        } while (model.pool_.activeThreadCount() > 0);
+    }
     // Shows `index` at its root with nothing picked, as a newly opened target (no watcher).
     static void show(AppModel& model, IndexRef index) { model.show(std::move(index)); }
     // Adopts `next` as a refreshed generation of the shown index.
@@ -23,9 +35,7 @@ public:
         model.setSystemReport(std::move(report));
     }
     // The access the model's probe found, as on a machine where it is limited.
-    static void setHasFullDiskAccess(AppModel& model, bool on) {
-        model.setHasFullDiskAccess(on);
-    }
+    static void setHasFullDiskAccess(AppModel& model, bool on) { model.setHasFullDiskAccess(on); }
     static void setApps(AppModel& model, InstalledApps apps, const IndexRef& from, int revision) {
         AppModel::Batch batch(model);
         model.setApps(std::move(apps));

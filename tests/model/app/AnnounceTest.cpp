@@ -47,7 +47,7 @@ TEST_F(AnnounceTest, WithoutAnIndexNothingIsComputedOrStored) {
     m.applyCleanPlan(
         {CleanGroup{"caches", "t", "b", "s", CleanGroup::Risk::safe, {{0, true, std::nullopt}}}});
     m.setClean({0}, true);
-    QTest::qWait(50);
+    ActionsProbe::finishWork(m);
     EXPECT_EQ(breakdown.count(), 0);
     EXPECT_EQ(plan.count(), 0);
     EXPECT_TRUE(m.cleanPicked().empty());

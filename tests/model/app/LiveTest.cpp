@@ -222,7 +222,7 @@ TEST_F(LiveTest, DerivedDataOfAnEarlierFolderNeverLands) {
         m.open(id(root + "/b"));
     }
     ASSERT_TRUE(waitFor([&] { return !springs.empty(); }));
-    QTest::qWait(200);
+    ActionsProbe::finishWork(m);
     ASSERT_EQ(m.biggest().size(), 1u);
     EXPECT_EQ(m.index()->name(m.biggest()[0]), "z.bin");
     EXPECT_EQ(springs.back(), (Spring{0.5, 0.85}));

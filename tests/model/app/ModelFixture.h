@@ -12,19 +12,23 @@
 
 #include "model/app/AppModel.h"
 #include "tests/model/Fixtures.h"
+#include "tests/model/app/ActionsProbe.h"
 #include "tests/model/app/FakeDesktop.h"
 #include "tests/support/ScopedDataHome.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TestClock.h"
+#include "tests/support/WaitFor.h"
 
 namespace tamrel::test {
 
 // A model over real temporary folders: saved indexes and the Trash in a temporary
-// XDG_DATA_HOME, $HOME a temporary folder, every wait shortened, no start-up unless asked.
+// XDG_DATA_HOME, $HOME a temporary folder, the model's clock `clock` (which the test advances),
+// the live-sync waits and the watcher's latency shortened, no start-up unless asked.
 class ModelTest : public ::testing::Test {
 protected:
     ModelTest() : home_("HOME", tree.path() + "/home") {
         tree.mkdirs("home");
-        options.searchDelay = std::chrono::milliseconds(20);
+        options.clock = &clock;
         options.quietTime = std::chrono::milliseconds(300);
         options.retryDelay = std::chrono::milliseconds(50);
         options.watcher.allowFanotify = false;
@@ -41,7 +45,13 @@ protected:
 
     // Serves the event loop until `done` holds; false after `ms` milliseconds.
     static bool waitFor(const std::function<bool()>& done, int ms = 10000) {
-        return QTest::qWaitFor(done, ms);
+        return test::waitFor(done, std::chrono::milliseconds(ms));
+    }
+
+    // Lets the search delay pass and waits for the search's results.
+    bool searched() {
+        clock.advance(options.searchDelay);
+        return waitFor([&] { return !model().searching(); });
     }
 
     // Scans `path` afresh and waits for the results, the saved date and the live watcher.
@@ -69,6 +79,7 @@ protected:
 
     ScopedDataHome data;
     TempDir tree;
+    TestClock clock;
     FakeDesktop desktop;
     AppModel::Options options;
 

@@ -92,7 +92,7 @@ TEST(MountFollow, ADiskThatComesAndGoes) {
     ASSERT_EQ(runProgram(mount, {"-o", "loop", image, disk}), 0);
     // The kernel tells of the change; the model lists the new disk by itself.
     EXPECT_TRUE(table.changed(std::chrono::milliseconds(2000)));
-    ASSERT_TRUE(QTest::qWaitFor(listed, 10000));
+    ASSERT_TRUE(waitFor(listed, std::chrono::seconds(10)));
     const Volume shown = *std::find_if(m.volumes().begin(), m.volumes().end(),
                                        [&](const Volume& v) { return v.url == disk; });
     EXPECT_EQ(shown.name, "disk");
@@ -101,11 +101,12 @@ TEST(MountFollow, ADiskThatComesAndGoes) {
     // Shown and watched, then unmounted: the model leaves it for the Welcome screen.
     tree.write("disk/file.bin", 100'000);
     m.scan(disk, true);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return m.phase() == Phase::results && m.index(); }, 10000));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return m.sync() == Sync::live; }, 10000));
+    ASSERT_TRUE(waitFor([&] { return m.phase() == Phase::results && m.index(); },
+                        std::chrono::seconds(10)));
+    ASSERT_TRUE(waitFor([&] { return m.sync() == Sync::live; }, std::chrono::seconds(10)));
     ASSERT_EQ(runProgram(umount, {disk}), 0);
     EXPECT_TRUE(table.changed(std::chrono::milliseconds(2000)));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return m.phase() == Phase::home; }, 10000));
+    ASSERT_TRUE(waitFor([&] { return m.phase() == Phase::home; }, std::chrono::seconds(10)));
     EXPECT_FALSE(m.index());
     EXPECT_FALSE(m.scanTarget());
     EXPECT_FALSE(listed());

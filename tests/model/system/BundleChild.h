@@ -6,14 +6,13 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <string>
-#include <thread>
 
 #include <gtest/gtest.h>
 
+#include "tests/support/Child.h"
 #include "tests/support/TempDir.h"
 
 namespace tamrel::test {
@@ -28,16 +27,13 @@ public:
         std::filesystem::copy_file("/bin/sleep", exe_,
                                    std::filesystem::copy_options::overwrite_existing);
         ::chmod(exe_.c_str(), 0755);
-        pid_ = ::fork();
-        if (pid_ == 0) {
+        // Returns once the child runs the copy, not the test binary it was forked from.
+        pid_ = startProgram([&] {
             // An ignored signal stays ignored across exec.
             if (ignoreTerm) ::signal(SIGTERM, SIG_IGN);
             const char* argv[] = {"worker", "60", nullptr};
             ::execv(exe_.c_str(), const_cast<char**>(argv));
-            ::_exit(127);
-        }
-        // Wait until the child runs the copy, not the test binary it was forked from.
-        for (int i = 0; i < 1000 && !execed(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        });
     }
     ~BundleChild() {
         if (reaped_) return;  // the pid may belong to another process by now
@@ -64,12 +60,6 @@ public:
     }
 
 private:
-    bool execed() const {
-        std::error_code ec;
-        return std::filesystem::read_symlink("/proc/" + std::to_string(pid_) + "/exe", ec) ==
-               exe_;
-    }
-
     std::string exe_;
     pid_t pid_ = 0;
     bool reaped_ = false;

@@ -157,7 +157,7 @@ TEST_F(SidebarTest, HoverTintsOnlyRowsThatAreNotSelected) {
 TEST_F(SidebarTest, ARowWithTheFocusShowsTheRing) {
     const auto shown = shownSidebar();
     Sidebar& sidebar = *shown;
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&sidebar));
+    ASSERT_TRUE(test::exposed(sidebar));
     ASSERT_FALSE(sidebar.placeRows().isEmpty());
     SidebarRow* row = sidebar.placeRows().first();
     EXPECT_EQ(row->focusPolicy(), Qt::TabFocus);

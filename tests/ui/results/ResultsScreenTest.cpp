@@ -33,6 +33,7 @@ namespace tamrel {
 namespace {
 
 namespace fs = std::filesystem;
+using namespace std::chrono_literals;
 
 class ResultsScreenTest : public test::UiTest {
 protected:
@@ -58,7 +59,7 @@ protected:
         view = std::make_unique<ResultsView>(model());
         view->resize(1320, 840);
         view->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));
+        ASSERT_TRUE(test::exposed(*view));
     }
     ItemListView& exploreList() { return view->explore().list().view(); }
     int rowOf(ItemListView& list, NodeId node) {
@@ -101,7 +102,6 @@ TEST_F(ResultsScreenTest, MainRoadFromScanToTrash) {
     put("disk/Movies/film.mp4", 900'000);
     put("disk/Installer.iso", 700'000);
     put("disk/readme.txt", 5'000);
-    ToastView::setLifetime(std::chrono::milliseconds(150));
     open();
 
     // Explore at the root: path bar, tabs, the list largest first and a tile per child.
@@ -186,14 +186,15 @@ TEST_F(ResultsScreenTest, MainRoadFromScanToTrash) {
         EXPECT_NE(r.name, "film.mp4");
     }
 
-    // The toast reports it and clears itself after its (shortened) lifetime.
+    // The toast reports it and clears itself after its lifetime of 3.2 s.
     EXPECT_TRUE(model().toast()->good);
     EXPECT_EQ(model().toast()->detail, "2 items moved to the Trash");
     EXPECT_TRUE(view->toast().isVisible());
-    ASSERT_TRUE(waitFor([&] { return !model().toast(); }, 10000));
+    clock.advance(3199ms);
+    EXPECT_TRUE(model().toast());
+    clock.advance(1ms);
+    EXPECT_FALSE(model().toast());
     EXPECT_FALSE(view->toast().isVisible());
-
-    ToastView::setLifetime(std::chrono::milliseconds(3200));
 }
 
 TEST_F(ResultsScreenTest, ClearEmptiesTheBasketAndTheTrayLeaves) {
@@ -244,10 +245,15 @@ TEST_F(ResultsScreenTest, FocusRingFadesInAndOut) {
     QTest::keyClick(view.get(), Qt::Key_F, Qt::ControlModifier);
     EXPECT_TRUE(field.edit().hasFocus());
     EXPECT_LT(field.ringOpacity(), 1);  // fades in over 0.15 s, not at once
-    EXPECT_TRUE(waitFor([&] { return field.ringOpacity() == 1; }, 10000));
+    clock.advance(100ms);
+    EXPECT_GT(field.ringOpacity(), 0);
+    EXPECT_LT(field.ringOpacity(), 1);
+    clock.advance(100ms);
+    EXPECT_EQ(field.ringOpacity(), 1);
     QTest::keyClick(&field.edit(), Qt::Key_Escape);
     EXPECT_GT(field.ringOpacity(), 0);
-    EXPECT_TRUE(waitFor([&] { return field.ringOpacity() == 0; }, 10000));
+    clock.advance(200ms);
+    EXPECT_EQ(field.ringOpacity(), 0);
     SpringAnimator::setInstant(true);
 }
 
@@ -263,12 +269,9 @@ TEST_F(ResultsScreenTest, TabKeysMoveOnTheTabSpring) {
     // The new key sinks and the old one rises over the spring, not at once.
     EXPECT_LT(tabs.selectedAmount(Tab::biggest), 0.5);
     EXPECT_GT(tabs.selectedAmount(Tab::explore), 0.5);
-    EXPECT_TRUE(waitFor(
-        [&] {
-            return std::abs(tabs.selectedAmount(Tab::biggest) - 1) < 1e-3 &&
-                   std::abs(tabs.selectedAmount(Tab::explore)) < 1e-3;
-        },
-        2000));
+    clock.advance(2s);
+    EXPECT_NEAR(tabs.selectedAmount(Tab::biggest), 1, 1e-3);
+    EXPECT_NEAR(tabs.selectedAmount(Tab::explore), 0, 1e-3);
     SpringAnimator::setInstant(true);
 }
 
@@ -283,13 +286,15 @@ TEST_F(ResultsScreenTest, TheScreensCrossFadeOnTheSpringOfWhatSwitchedThem) {
     QTest::mouseClick(&tabs, Qt::LeftButton, {}, tabs.tabRect(Tab::biggest).center().toPoint());
     EXPECT_EQ(view->shownContent(), &view->biggest());
     EXPECT_GT(view->leavingOpacity(), 0.5);
-    EXPECT_TRUE(waitFor([&] { return view->leavingOpacity() == 0; }, 10000));
+    clock.advance(2s);
+    EXPECT_EQ(view->leavingOpacity(), 0);
 
     // A key of another screen selecting a tab with its own spring; a plain write: at once.
     selectTab(model(), Tab::system, Spring{0.3, 0.8});
     EXPECT_GT(view->leavingOpacity(), 0.5);
     EXPECT_LT(tabs.selectedAmount(Tab::system), 0.5);
-    EXPECT_TRUE(waitFor([&] { return view->leavingOpacity() == 0; }, 10000));
+    clock.advance(2s);
+    EXPECT_EQ(view->leavingOpacity(), 0);
     model().setTab(Tab::biggest);
     EXPECT_EQ(view->leavingOpacity(), 0);
     EXPECT_EQ(tabs.selectedAmount(Tab::biggest), 1);
@@ -304,7 +309,8 @@ TEST_F(ResultsScreenTest, TheScreensCrossFadeOnTheSpringOfWhatSwitchedThem) {
     model().open(id("Photos"));
     EXPECT_EQ(view->shownContent(), &view->explore());
     EXPECT_GT(view->leavingOpacity(), 0.5);
-    EXPECT_TRUE(waitFor([&] { return view->leavingOpacity() == 0; }, 10000));
+    clock.advance(2s);
+    EXPECT_EQ(view->leavingOpacity(), 0);
     SpringAnimator::setInstant(true);
 }
 
@@ -320,21 +326,21 @@ TEST_F(ResultsScreenTest, PathBarMovesToANewFolderOnTheFolderSpring) {
     ASSERT_EQ(start.size(), 1u);
     EXPECT_TRUE(start[0].look.current);
     EXPECT_LT(bar.upKeyOpacity(), 0.5);
-    EXPECT_TRUE(waitFor(
-        [&] {
-            const auto d = bar.drawnCrumbs();
-            return d.size() == 2 && d[1].look.text == "Photos" && d[1].opacity == 1 &&
-                   std::abs(bar.upKeyOpacity() - 1) < 1e-3;
-        },
-        2000));
+    clock.advance(2s);
+    const auto end = bar.drawnCrumbs();
+    ASSERT_EQ(end.size(), 2u);
+    EXPECT_EQ(end[1].look.text, "Photos");
+    EXPECT_EQ(end[1].opacity, 1);
+    EXPECT_NEAR(bar.upKeyOpacity(), 1, 1e-3);
 
     // Back up: "Photos" leaves while the root turns current again.
     model().up();
     EXPECT_EQ(bar.crumbTexts(), QStringList{"disk"});
     EXPECT_EQ(bar.drawnCrumbs().size(), 2u);
-    EXPECT_TRUE(waitFor([&] { return bar.drawnCrumbs().size() == 1; }, 10000));
+    clock.advance(2s);
+    ASSERT_EQ(bar.drawnCrumbs().size(), 1u);
     EXPECT_TRUE(bar.drawnCrumbs()[0].look.current);
-    EXPECT_TRUE(waitFor([&] { return std::abs(bar.upKeyOpacity() - 0.4) < 1e-3; }, 10000));
+    EXPECT_NEAR(bar.upKeyOpacity(), 0.4, 1e-3);
     SpringAnimator::setInstant(true);
 
     // A path bar made inside a folder draws its up key whole from the start.
@@ -398,11 +404,13 @@ void ResultsScreenTest::expectPickSpring(const std::function<void(NodeId)>& clic
     click(a);
     EXPECT_EQ(model().basket(), NodeIds{a});
     EXPECT_LT(amount(a), 0.5);
-    EXPECT_TRUE(waitFor([&] { return std::abs(amount(a) - 1) < 1e-3; }, 10000));
+    clock.advance(2s);
+    EXPECT_NEAR(amount(a), 1, 1e-3);
     click(a);
     EXPECT_TRUE(model().basket().empty());
     EXPECT_GT(amount(a), 0.5);
-    EXPECT_TRUE(waitFor([&] { return std::abs(amount(a)) < 1e-3; }, 10000));
+    clock.advance(2s);
+    EXPECT_NEAR(amount(a), 0, 1e-3);
     EXPECT_EQ(amount(id("b.bin")), 0);
     SpringAnimator::setInstant(true);
 }
@@ -434,29 +442,27 @@ TEST_F(ResultsScreenTest, HeaderKeepsItsGapsWhenNarrow) {
 }
 
 TEST_F(ResultsScreenTest, ToastClearsOnlyItsOwn) {
-    // A lifetime well above the waits, so that a busy machine's late wake-ups do not end a
-    // toast before it is checked.
+    // Each toast stays 3.2 s.
     put("disk/a.bin", 1000);
-    ToastView::setLifetime(std::chrono::milliseconds(1000));
     open();
     model().setToast(Toast::make("first", "", true));
-    QTest::qWait(600);
+    clock.advance(2000ms);
     const Toast second = Toast::make("second", "", false);
     model().setToast(second);
     // The first toast's wait ends meanwhile; it must not clear the second one.
-    QTest::qWait(600);
+    clock.advance(2000ms);
     ASSERT_TRUE(model().toast());
     EXPECT_EQ(model().toast()->id, second.id);
-    ASSERT_TRUE(waitFor([&] { return !model().toast(); }, 10000));
+    clock.advance(1200ms);  // the second one's own wait ends
+    EXPECT_FALSE(model().toast());
 
     // A toast the model took back leaves no wait that could clear the next one early.
     model().setToast(Toast::make("third", "", true));
-    QTest::qWait(600);
+    clock.advance(2000ms);
     model().setToast(std::nullopt);
     model().setToast(Toast::make("fourth", "", true));
-    QTest::qWait(700);
+    clock.advance(2200ms);
     EXPECT_TRUE(model().toast());
-    ToastView::setLifetime(std::chrono::milliseconds(3200));
 }
 
 TEST_F(ResultsScreenTest, ANewToastIsANewCardThatComesInAsTheOldOneLeaves) {
@@ -470,12 +476,14 @@ TEST_F(ResultsScreenTest, ANewToastIsANewCardThatComesInAsTheOldOneLeaves) {
     model().setToast(Toast::make("second", "a longer detail line", false));
     // Both while the first leaves; then the second alone.
     EXPECT_EQ(toast.cardsDrawn(), 2);
-    EXPECT_TRUE(waitFor([&] { return toast.cardsDrawn() == 1; }, 10000));
+    clock.advance(2s);
+    EXPECT_EQ(toast.cardsDrawn(), 1);
     ASSERT_TRUE(model().toast());
     EXPECT_EQ(model().toast()->title, "second");
     model().setToast(std::nullopt);
     EXPECT_EQ(toast.cardsDrawn(), 1);  // it leaves on the spring
-    EXPECT_TRUE(waitFor([&] { return !toast.isVisible(); }, 10000));
+    clock.advance(2s);
+    EXPECT_FALSE(toast.isVisible());
     EXPECT_EQ(toast.cardsDrawn(), 0);
     SpringAnimator::setInstant(true);
 }
@@ -495,7 +503,8 @@ TEST_F(ResultsScreenTest, SearchKeysAndTheContentArea) {
     QTest::keyClicks(&field.edit(), "film");
     EXPECT_EQ(model().query(), "film");
     EXPECT_EQ(view->shownContent(), &view->searchResults());
-    ASSERT_TRUE(waitFor([&] { return !model().searching() && !model().results().empty(); }));
+    ASSERT_TRUE(searched());
+    ASSERT_FALSE(model().results().empty());
     EXPECT_EQ(view->searchResults().title(), "2 found");
     EXPECT_EQ(field.trailingText(), "2");
     const auto& rows = view->searchResults().list().view().rowModel().rows();
@@ -507,7 +516,7 @@ TEST_F(ResultsScreenTest, SearchKeysAndTheContentArea) {
     EXPECT_TRUE(model().searching());
     EXPECT_EQ(view->searchResults().title(), "2 found");
     EXPECT_EQ(field.trailingText(), "2");
-    ASSERT_TRUE(waitFor([&] { return !model().searching(); }));
+    ASSERT_TRUE(searched());
     EXPECT_EQ(view->searchResults().title(), "Nothing by that name");
     EXPECT_EQ(field.trailingText(), "0");
 
@@ -752,7 +761,8 @@ TEST_F(ResultsScreenTest, RowClicksAndKindBarHover) {
     const double midway = bar.segmentOpacity(layout.segments[1].kind);
     EXPECT_GE(midway, 0.3);
     EXPECT_LT(midway, 1);
-    EXPECT_TRUE(waitFor([&] { return bar.segmentOpacity(layout.segments[1].kind) == 1; }, 10000));
+    clock.advance(200ms);
+    EXPECT_EQ(bar.segmentOpacity(layout.segments[1].kind), 1);
     EXPECT_DOUBLE_EQ(bar.segmentOpacity(layout.segments[0].kind), 0.3);
     SpringAnimator::setInstant(true);
 }

@@ -71,7 +71,7 @@ protected:
         window = std::make_unique<MainWindow>(model());
         window->show();
         window->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+        ASSERT_TRUE(test::exposed(*window, true));
     }
     void showResults() {
         scanned(home());

@@ -88,7 +88,7 @@ TEST_F(ShellTest, ControlOOpensTheFolderChooserAndScansWhatItGives) {
     MainWindow window(m);
     window.show();
     QApplication::setActiveWindow(&window);
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    ASSERT_TRUE(test::exposed(window, true));
     desktop.picked = tree.path() + "/data";
     QTest::keyClick(&window, Qt::Key_O, Qt::ControlModifier);
     ASSERT_EQ(desktop.pickers.size(), 1u);
@@ -175,7 +175,9 @@ TEST_F(ShellTest, AKeyOfTheOutgoingScreenCanSwitchThePhaseAtOnce) {
     QTest::mouseClick(welcome->homeKey(), Qt::LeftButton);
     EXPECT_EQ(m.phase(), Phase::results);  // loaded from its saved index, no scan
     EXPECT_EQ(window.rootView()->shownPhase(), Phase::results);
-    QTest::qWait(1);  // the old screen goes once the event loop runs
+    // The old screen goes once the event loop runs.
+    QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
 TEST_F(ShellTest, APhaseChangePlaysUnderTheModelsSpringThenShowsTheLiveScreen) {
@@ -198,8 +200,9 @@ TEST_F(ShellTest, APhaseChangePlaysUnderTheModelsSpringThenShowsTheLiveScreen) {
     m.scan(tree.path() + "/data", true);
     EXPECT_TRUE(sawSpring);
     EXPECT_TRUE(playing);
-    ASSERT_TRUE(waitFor(
-        [&] { return m.phase() == Phase::results && !window.rootView()->transitioning(); }));
+    ASSERT_TRUE(waitFor([&] { return m.phase() == Phase::results; }));
+    clock.advance(std::chrono::seconds(2));
+    EXPECT_FALSE(window.rootView()->transitioning());
     EXPECT_TRUE(window.rootView()->screen()->isVisible());
     SpringAnimator::setInstant(true);
 }

@@ -84,7 +84,7 @@ TEST_F(WindowFrameTest, TheShortcutsWorkWithNoMenuBarOnScreen) {
     MainWindow window(m);
     window.show();
     QApplication::setActiveWindow(&window);
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    ASSERT_TRUE(test::exposed(window, true));
     QAction* quit = nullptr;
     for (QAction* a : window.actions()) {
         if (a->text() == "Quit Tamrel") quit = a;
@@ -119,7 +119,7 @@ TEST_F(WindowFrameTest, ADragOnTheBackgroundMovesTheWindowAndOneOnAKeyDoesNot) {
     AppModel& m = model();
     MainWindow window(m);
     window.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    ASSERT_TRUE(test::exposed(window));
     QSignalSpy dragged(&window, &MainWindow::backgroundDragged);
     auto* welcome = qobject_cast<WelcomeView*>(window.rootView()->screen());
     ASSERT_NE(welcome, nullptr);
@@ -155,7 +155,7 @@ TEST_F(WindowFrameTest, APressAtAnEdgeResizesInsteadOfReachingTheScreen) {
     AppModel& m = model();
     MainWindow window(m);
     window.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    ASSERT_TRUE(test::exposed(window));
     QSignalSpy asked(window.edgeResizer(), &EdgeResizer::resizeAsked);
     QSignalSpy dragged(&window, &MainWindow::backgroundDragged);
     QTest::mousePress(window.windowHandle(), Qt::LeftButton, {}, QPoint(window.width() - 2, 400));

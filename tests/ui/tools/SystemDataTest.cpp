@@ -198,6 +198,9 @@ TEST(SystemDataText, EveryCleanKeyLeadsToAGroupHoldingTheCardsItems) {
 }
 
 TEST(SystemDataSummary, HoveringASegmentFadesTheOthersAndLeavingBringsThemBack) {
+    test::TestClock clock;
+    test::ScopedScreenClock screenClock(clock);
+    SpringAnimator::setInstant(false);
     SystemSummary summary(RuleSet::designed);
     summary.setReport(reportOf({{"dev", 600}, {"logs", 300}, {"caches", 100}}, 0, 0));
     summary.resize(700, int(SystemSummary::cardHeight()));
@@ -208,12 +211,12 @@ TEST(SystemDataSummary, HoveringASegmentFadesTheOthersAndLeavingBringsThemBack) 
                          Qt::NoButton, Qt::NoModifier);
         QApplication::sendEvent(&summary, &move);
     };
+    // Once the fade's 0.15 s have passed.
     const auto settled = [&](std::vector<double> want) {
-        return QTest::qWaitFor([&] {
-            for (std::size_t i = 0; i < want.size(); ++i)
-                if (summary.segmentOpacity(i) != want[i]) return false;
-            return true;
-        });
+        clock.advance(std::chrono::milliseconds(200));
+        for (std::size_t i = 0; i < want.size(); ++i)
+            if (summary.segmentOpacity(i) != want[i]) return false;
+        return true;
     };
     moveTo(rects[1].center());
     // The fade starts where the segments were.
@@ -224,6 +227,7 @@ TEST(SystemDataSummary, HoveringASegmentFadesTheOthersAndLeavingBringsThemBack) 
     QEvent leave(QEvent::Leave);
     QApplication::sendEvent(&summary, &leave);
     EXPECT_TRUE(settled({1.0, 1.0, 1.0}));
+    SpringAnimator::setInstant(true);
 }
 
 // The screen over a real model and a home folder that fills many buckets.

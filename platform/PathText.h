@@ -42,6 +42,15 @@ inline std::string lastComponent(std::string_view path) {
     return parts.empty() ? std::string("/") : parts.back();
 }
 
+// The folder that holds `path`, trailing "/"s left out: "/a/b/" gives "/a", "/a" gives "/", and
+// "/" itself and a path without a "/" give "/".
+inline std::string parentPath(std::string_view path) {
+    while (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string_view::npos || slash == 0) return "/";
+    return std::string(path.substr(0, slash));
+}
+
 // "/" followed by `parts` joined with "/"; "/" for none. Gives back the absolute path that
 // pathComponents() took apart, without its empty components.
 inline std::string absolutePath(std::span<const std::string> parts) {

@@ -368,7 +368,7 @@ std::vector<WalkStart> FanotifyBackend::unwatchedFolders() const {
     std::vector<WalkStart> out;
     if (rootUnwatched_) out.push_back(WalkStart{root_, noParent, root_});
     for (const std::string& path : unwatched_) {
-        out.push_back(WalkStart{path, 0, path.substr(path.rfind('/') + 1)});
+        out.push_back(WalkStart{path, 0, lastComponent(path)});
     }
     return out;
 }

@@ -62,8 +62,7 @@ public:
             if (path == root || path.find('/') == std::string::npos || !path.starts_with(root)) {
                 return std::nullopt;
             }
-            const std::size_t slash = path.rfind('/');
-            path = slash == 0 ? std::string("/") : path.substr(0, slash);
+            path = parentPath(path);
         }
     }
 

@@ -27,6 +27,7 @@
 #include "core/saved/SavedIndexHeader.h"
 #include "platform/UniqueFd.h"
 #include "platform/XdgDirs.h"
+#include "platform/PathText.h"
 
 namespace tamrel {
 
@@ -45,9 +46,9 @@ constexpr std::size_t checksumPiece = std::size_t{1} << 20;
 // mkdir -p with mode 0700 for every folder it makes.
 void makeFolders(const std::string& dir) {
     if (::mkdir(dir.c_str(), 0700) == 0 || errno != ENOENT) return;
-    const std::size_t slash = dir.rfind('/');
-    if (slash == std::string::npos || slash == 0) return;
-    makeFolders(dir.substr(0, slash));
+    const std::string parent = parentPath(dir);
+    if (parent == "/") return;
+    makeFolders(parent);
     ::mkdir(dir.c_str(), 0700);
 }
 
@@ -83,9 +84,8 @@ bool isTempOf(std::string_view name, std::string_view target) {
 // its temporary file from creation to rename; a file locked here is unlinked only while held,
 // so a save that created it but had not locked it yet finds it gone and starts over.
 void removeStaleTemps(const std::string& target) {
-    const std::size_t slash = target.rfind('/');
-    const std::string dir = target.substr(0, slash);
-    const std::string base = target.substr(slash + 1);
+    const std::string dir = parentPath(target);
+    const std::string base = lastComponent(target);
     UniqueFd dirFd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!dirFd) return;
     DIR* listing = ::fdopendir(::fcntl(dirFd.get(), F_DUPFD_CLOEXEC, 0));

@@ -117,11 +117,6 @@ bool internal(dev_t device) {
     return true;
 }
 
-std::string lastComponent(const std::string& path) {
-    const std::size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 }  // namespace
 
 std::vector<MountEntry> parseMounts(std::string_view text) {

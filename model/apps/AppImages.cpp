@@ -132,7 +132,7 @@ std::optional<FileFacts> appImageFile(const std::string& path, const std::string
         return std::nullopt;
     }
     if (!S_ISREG(sx.stx_mode) || sx.stx_uid != ::getuid()) return std::nullopt;
-    const std::string_view name = std::string_view(path).substr(path.rfind('/') + 1);
+    const std::string name = lastComponent(path);
     if (!(name.size() > extension.size() &&
           lowercase(name.substr(name.size() - extension.size())) == extension)) {
         // The magic. O_NOATIME: looking must not make a file never opened look used (the
@@ -297,7 +297,7 @@ std::vector<ProcessInfo> appImageCopies(const std::vector<ProcessInfo>& all,
                                         const std::vector<std::string>& mountRoots,
                                         const std::string& procRoot) {
     const std::string real = realPath(path);
-    const std::string fileName = path.substr(path.rfind('/') + 1);
+    const std::string fileName = lastComponent(path);
     const std::string prefix = "/.mount_" + fileName.substr(0, 6);
     const auto namesFile = [&](const std::string& given) {
         return given == path || (!real.empty() && (given == real || realPath(given) == real));
@@ -364,7 +364,7 @@ std::vector<InstalledApp> findAppImages(const DiskIndex& index, const std::strin
     for (std::size_t i = 0; i < found.size(); ++i) {
         byPath.emplace(found[i].path, i);
         if (!found[i].real.empty()) byPath.emplace(found[i].real, i);
-        const std::string folder = found[i].path.substr(0, found[i].path.rfind('/'));
+        const std::string folder = parentPath(found[i].path);
         if (folder == home + "/.local/bin" || folder == home + "/bin")
             byBareName.emplace(found[i].path.substr(folder.size() + 1), i);
     }
@@ -411,7 +411,7 @@ std::vector<InstalledApp> findAppImages(const DiskIndex& index, const std::strin
     apps.reserve(found.size());
     for (std::size_t i = 0; i < found.size(); ++i) {
         Found& f = found[i];
-        const std::string fileName = f.path.substr(f.path.rfind('/') + 1);
+        const std::string fileName = lastComponent(f.path);
         const AppImageName fromFile = appImageName(fileName);
         // The entry with the smallest id speaks for the application.
         std::sort(f.entries.begin(), f.entries.end(),

@@ -12,6 +12,7 @@
 #include "model/apps/BundleInfo.h"
 #include "platform/FolderNames.h"
 #include "platform/XdgDirs.h"
+#include "platform/PathText.h"
 
 namespace tamrel {
 
@@ -31,10 +32,6 @@ constexpr std::size_t maxNestedIDs = 64;
 // A listing error counts as empty.
 std::vector<std::string> listFolder(const std::string& folder) {
     return folderNames(folder).value_or(std::vector<std::string>{});
-}
-
-std::string lastComponent(const std::string& path) {
-    return path.substr(path.rfind('/') + 1);
 }
 
 std::string withoutAll(std::string text, std::string_view piece) {

@@ -41,12 +41,6 @@ std::string readSmallFile(const std::string& path) {
     return text.str();
 }
 
-std::string baseName(std::string_view path) {
-    while (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
-    const auto slash = path.rfind('/');
-    return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
-}
-
 // Field 22 of /proc/PID/stat. The second field (comm in parentheses) may hold blanks and
 // parentheses itself, so fields are counted after its last ')'.
 std::optional<std::uint64_t> startTime(const std::string& statText) {
@@ -174,8 +168,8 @@ std::vector<ProcessInfo> Processes::list(const std::string& procRoot) {
         p.comm = readSmallFile(base + "/comm");
         if (p.comm.ends_with('\n')) p.comm.pop_back();
         p.exe = linkTarget(base + "/exe");
-        p.exeName = p.exe.empty() ? std::string() : baseName(p.exe);
-        p.argv0Name = baseName(std::string_view(cmdline.c_str()));
+        p.exeName = p.exe.empty() ? std::string() : lastComponent(p.exe);
+        p.argv0Name = lastComponent(std::string_view(cmdline.c_str()));
         p.flatpakID = flatpakFromCgroup(readSmallFile(base + "/cgroup"));
         out.push_back(std::move(p));
     }
@@ -266,18 +260,18 @@ std::optional<std::string> Processes::execProgram(const std::string& desktopFile
         if (!rest.starts_with('=')) continue;
         const auto words = execWords(rest.substr(1));
         std::size_t i = 0;
-        if (i < words.size() && baseName(words[i]) == "env") {
+        if (i < words.size() && lastComponent(words[i]) == "env") {
             ++i;
             while (i < words.size() && words[i].find('=') != std::string::npos) ++i;
         }
         if (i >= words.size()) return std::nullopt;
-        if (baseName(words[i]) == "flatpak" && i + 1 < words.size() && words[i + 1] == "run") {
+        if (lastComponent(words[i]) == "flatpak" && i + 1 < words.size() && words[i + 1] == "run") {
             for (std::size_t j = i + 2; j < words.size(); ++j) {
                 if (!words[j].starts_with('-')) return "flatpak:" + words[j];
             }
             return std::nullopt;
         }
-        if (isRunner(baseName(words[i]))) return std::nullopt;
+        if (isRunner(lastComponent(words[i]))) return std::nullopt;
         return words[i];
     }
     return std::nullopt;

@@ -19,5 +19,22 @@ TEST(PathText, AtOrBelowComparesWholeComponents) {
     EXPECT_FALSE(isAtOrBelow("/a", "/a/"));
 }
 
+// Every caller takes a path apart with these two; trailing "/"s and the root must not make a
+// name empty or a parent longer than the path.
+TEST(PathText, LastComponentAndParentAgreeOnEveryShapeOfPath) {
+    struct Case {
+        const char* path;
+        const char* last;
+        const char* parent;
+    };
+    for (const Case& c : {Case{"/a/b", "b", "/a"}, Case{"/a/b/", "b", "/a"},
+                          Case{"/a//b//", "b", "/a/"}, Case{"/a", "a", "/"}, Case{"/", "/", "/"},
+                          Case{"//", "/", "/"}, Case{"name", "name", "/"},
+                          Case{"/a/b c/.x", ".x", "/a/b c"}}) {
+        EXPECT_EQ(lastComponent(c.path), c.last) << c.path;
+        EXPECT_EQ(parentPath(c.path), c.parent) << c.path;
+    }
+}
+
 }  // namespace
 }  // namespace tamrel

@@ -17,6 +17,7 @@
 #include "ui/theme/PieSlice.h"
 #include "ui/theme/ShownText.h"
 #include "ui/theme/SpringAnimator.h"
+#include "platform/PathText.h"
 
 namespace tamrel {
 
@@ -44,11 +45,7 @@ QString placeName(const std::string& path, const Volumes& volumes, const std::st
         return QStringLiteral("Computer");
     }
     if (path == home) return QStringLiteral("Home");
-    std::string p = path;
-    while (p.size() > 1 && p.back() == '/')
-        p.pop_back();
-    const std::size_t slash = p.rfind('/');
-    return shownPath(slash == std::string::npos ? p : p.substr(slash + 1));
+    return shownPath(lastComponent(path));
 }
 
 QString statsLine(qint64 dirs, std::uint64_t bytes, double rate, std::optional<double> fraction,

@@ -4,6 +4,7 @@
 
 #include "format/Fmt.h"
 #include "ui/theme/ShownText.h"
+#include "platform/PathText.h"
 
 namespace tamrel {
 
@@ -16,12 +17,7 @@ QString rootDisplayName(std::string_view rootPath, const std::optional<QString>&
                         std::string_view home) {
     if (rootPath == "/") return rootVolumeName ? *rootVolumeName : QStringLiteral("Computer");
     if (!home.empty() && rootPath == home) return QStringLiteral("Home");
-    std::string_view p = rootPath;
-    while (p.size() > 1 && p.back() == '/')
-        p.remove_suffix(1);
-    const auto slash = p.rfind('/');
-    if (slash != std::string_view::npos) p.remove_prefix(slash + 1);
-    return shownPath(std::string(p));
+    return shownPath(lastComponent(rootPath));
 }
 
 QString searchScope(const DiskIndex* index, NodeId current) {

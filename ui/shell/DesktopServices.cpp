@@ -1,4 +1,5 @@
 #include "ui/shell/DesktopServices.h"
+#include "platform/PathText.h"
 
 #include <QClipboard>
 #include <QDBusConnection>
@@ -32,12 +33,7 @@ QByteArray DesktopServices::fileUri(const std::string& path) {
 }
 
 std::string DesktopServices::parentOf(const std::string& path) {
-    std::string p = path;
-    while (p.size() > 1 && p.back() == '/')
-        p.pop_back();
-    const std::size_t slash = p.rfind('/');
-    if (slash == std::string::npos || slash == 0) return "/";
-    return p.substr(0, slash);
+    return parentPath(path);
 }
 
 bool DesktopServices::reveal(const std::string& path) {

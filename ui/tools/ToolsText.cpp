@@ -10,6 +10,7 @@
 #include "format/Fmt.h"
 #include "ui/theme/Colors.h"
 #include "ui/theme/ShownText.h"
+#include "platform/PathText.h"
 
 namespace tamrel {
 namespace {
@@ -149,12 +150,7 @@ QString rootVolumeName(const std::vector<Volume>& volumes) {
 
 std::optional<QString> folderNote(std::string_view rootPath, const QString& rootName) {
     if (rootPath == "/") return std::nullopt;
-    std::string_view last = rootPath;
-    while (last.size() > 1 && last.back() == '/')
-        last.remove_suffix(1);
-    if (const auto slash = last.rfind('/'); slash != std::string_view::npos && last.size() > 1)
-        last = last.substr(slash + 1);
-    return QStringLiteral("You're looking inside ") + shownPath(std::string(last)) +
+    return QStringLiteral("You're looking inside ") + shownPath(lastComponent(rootPath)) +
            QStringLiteral(". Open ") + shownText(rootName) +
            QStringLiteral(" in the sidebar for the whole picture.");
 }

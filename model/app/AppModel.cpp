@@ -6,6 +6,8 @@
 #include <QThread>
 #include <QThreadPool>
 
+#include "core/saved/SavedIndex.h"
+
 namespace tamrel {
 
 AppModel::AppModel(Desktop& desktop, Options options, QObject* parent)
@@ -29,7 +31,7 @@ AppModel::AppModel(Desktop& desktop, Options options, QObject* parent)
         apply(watcher_->take());
     });
     saveTimer_.setSingleShot(true);
-    connect(&saveTimer_, &QTimer::timeout, this, [this] { saveNow(DiskIndex::Write::direct); });
+    connect(&saveTimer_, &QTimer::timeout, this, [this] { saveNow(SavedIndex::Write::direct); });
     followMountTable();
     if (options_.startUp) startUp();
 }

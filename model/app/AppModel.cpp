@@ -6,8 +6,6 @@
 #include <QThread>
 #include <QThreadPool>
 
-#include "core/saved/SavedIndex.h"
-
 namespace tamrel {
 
 AppModel::AppModel(Desktop& desktop, Options options, QObject* parent)

@@ -1,6 +1,5 @@
 #include <exception>
 
-#include "core/saved/SavedIndex.h"
 #include "core/scan/ScanThreads.h"
 #include "core/scan/Scanner.h"
 #include "model/app/AppModel.h"

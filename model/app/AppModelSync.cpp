@@ -6,7 +6,6 @@
 #include <QTimer>
 
 #include "core/live/Refresher.h"
-#include "core/saved/SavedIndex.h"
 #include "model/app/AppModel.h"
 
 namespace tamrel {

@@ -13,7 +13,6 @@
 
 #include <QSocketNotifier>
 
-#include "core/saved/SavedIndex.h"
 #include "core/scan/MountPolicy.h"
 #include "model/app/AppModel.h"
 #include "model/app/VolumeList.h"

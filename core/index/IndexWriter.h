@@ -22,7 +22,8 @@ namespace tamrel {
 // built index takes in place, and the adoption of a region mapped from a saved file.
 //
 // Calling order: add() the root (id 0, parent NONE), then blocks, each written before any block
-// below it, then finish() once. Not thread-safe; one writer per build.
+// below it, then finish() once. Not thread-safe; one writer per build. The static changes may run
+// while others read the index, each under the lock its comment names.
 class IndexWriter : private NodeArrays<std::byte> {
 public:
     // Maps a region for `cap` nodes and `nameCap` name bytes (each raised to at least 1), as

@@ -14,7 +14,9 @@
 
 #include "core/index/DiskIndex.h"
 #include "core/live/Changes.h"
+#include "core/live/Refresher.h"
 #include "core/scan/ScanProgress.h"
+#include "core/scan/Scanner.h"
 
 namespace tamrel {
 namespace {
@@ -47,7 +49,7 @@ public:
             }
         }
         ScanProgress progress;
-        index_ = DiskIndex::scan(root_, progress, 4);
+        index_ = Scanner::scan(root_, progress, 4);
     }
     ~Tree() { std::filesystem::remove_all(root_); }
 
@@ -65,7 +67,7 @@ void refreshOneFolder(benchmark::State& state) {
     const Changes changes{{tree.folder(100)}, {}};
     for (auto _ : state) {
         ScanProgress progress;
-        benchmark::DoNotOptimize(tree.index().refreshed(changes, progress));
+        benchmark::DoNotOptimize(Refresher::refreshed(tree.index(), changes, progress));
     }
     state.SetLabel(state.range(0) ? "2,000 linked files" : "no links");
 }

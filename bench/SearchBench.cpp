@@ -13,12 +13,12 @@
 #include <string_view>
 #include <vector>
 
+#include "core/base/ComputePool.h"
+#include "core/index/IndexWriter.h"
 #include "core/query/Biggest.h"
 #include "core/query/Breakdown.h"
-#include "core/base/ComputePool.h"
-#include "core/scan/IndexWriter.h"
-#include "core/scan/Listing.h"
 #include "core/query/Search.h"
+#include "core/scan/Listing.h"
 
 namespace tamrel {
 namespace {

@@ -1,4 +1,4 @@
-// Feeds damaged saved index files to DiskIndex::load and walks whatever it accepts: a file that
+// Feeds damaged saved index files to SavedIndex::load and walks whatever it accepts: a file that
 // loads must be safe to read everywhere, and the check of its checksum must tell an edited file
 // from the one that was saved. An input starting with 'T' is a whole file; any other input is a
 // list of 6-byte edits (offset, value, operation) of a small valid saved index.
@@ -15,13 +15,18 @@
 #include <string>
 
 #include "core/index/DiskIndex.h"
-#include "core/scan/IndexWriter.h"
+#include "core/index/IndexWriter.h"
+#include "core/saved/SavedIndex.h"
 #include "core/scan/ScanProgress.h"
+#include "core/scan/Scanner.h"
 
 namespace {
 
 using tamrel::DiskIndex;
+using tamrel::IndexWriter;
 using tamrel::NodeId;
+using tamrel::SavedIndex;
+using tamrel::Scanner;
 
 void touch(const std::string& path, int bytes) {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
@@ -59,10 +64,10 @@ struct Setup {
         for (const char* f : {"/a/x", "/a/y/z", "/b", "/c/deep/er/f", "/c/-g"})
             touch(root + f, 5000);
         tamrel::ScanProgress progress;
-        auto index = DiskIndex::scan(root, progress, 2);
-        index->markRemoved(*index->lookup(root + "/a/y"));
-        index->save();
-        file = DiskIndex::cacheURL(root);
+        auto index = Scanner::scan(root, progress, 2);
+        IndexWriter::markRemoved(*index, *index->lookup(root + "/a/y"));
+        SavedIndex::save(*index);
+        file = SavedIndex::cacheURL(root);
         std::ifstream in(file, std::ios::binary);
         baseline.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
@@ -110,7 +115,7 @@ void exercise(DiskIndex& index) {
     writer.copySubtree(index, 0, 0);
     auto copy = writer.finish(index.rootPath());
     if (copy->count() != index.count()) std::abort();
-    if (index.count() > 1) index.markRemoved(index.count() - 1);
+    if (index.count() > 1) IndexWriter::markRemoved(index, index.count() - 1);
     if (sum == 1) std::abort();
 }
 
@@ -125,14 +130,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::ofstream out(setup.file, std::ios::binary | std::ios::trunc);
         out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     }
-    if (auto index = DiskIndex::load(setup.root)) {
+    if (auto index = SavedIndex::load(setup.root)) {
         // Edits that leave every byte as it was are the only ones whose file is intact.
-        const bool intact = index->savedFileIntact();
+        const bool intact = SavedIndex::savedFileIntact(*index);
         if (!whole && intact != (bytes == setup.baseline)) std::abort();
         exercise(*index);
     } else if (!whole && bytes == setup.baseline) {
         std::abort();  // the file as saved must load
     }
-    DiskIndex::cachedDate(setup.root);
+    SavedIndex::cachedDate(setup.root);
     return 0;
 }

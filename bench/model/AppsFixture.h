@@ -11,6 +11,7 @@
 
 #include "core/index/DiskIndex.h"
 #include "core/scan/ScanProgress.h"
+#include "core/scan/Scanner.h"
 
 namespace tamrel::bench {
 
@@ -79,7 +80,7 @@ struct Fixture {
             put(lib / "Caches" / ("org.unrelated" + n) / "x", "x");
         }
         ScanProgress progress;
-        index = DiskIndex::scan(root.string(), progress, 4);
+        index = Scanner::scan(root.string(), progress, 4);
     }
     ~Fixture() { fs::remove_all(root); }
 };
@@ -122,7 +123,7 @@ struct AppImagesFixture {
             put(h / ".local/share" / ("unrelated" + n) / "x", "x");
         }
         ScanProgress progress;
-        index = DiskIndex::scan(root.string(), progress, 4);
+        index = Scanner::scan(root.string(), progress, 4);
     }
     ~AppImagesFixture() { fs::remove_all(root); }
 };

@@ -10,7 +10,9 @@
 #include <thread>
 
 #include "core/base/ComputePool.h"
+#include "core/saved/SavedIndex.h"
 #include "core/scan/ScanProgress.h"
+#include "core/scan/Scanner.h"
 
 namespace tamrel::bench {
 
@@ -41,20 +43,20 @@ void takePoolThreads(std::vector<std::string>& args) {
 }
 
 std::unique_ptr<DiskIndex> indexForRoot(const std::string& root) {
-    if (auto saved = DiskIndex::load(root)) {
+    if (auto saved = SavedIndex::load(root)) {
         std::fprintf(stderr, "loaded the saved index of %s: %u nodes\n", root.c_str(),
                      saved->count());
         return saved;
     }
     ScanProgress progress;
-    auto index = DiskIndex::scan(root, progress, defaultScanThreads());
+    auto index = Scanner::scan(root, progress, defaultScanThreads());
     if (index->isDenied(0)) {
         std::fprintf(stderr, "tamrel-bench: cannot open %s\n", root.c_str());
         return nullptr;
     }
     std::fprintf(stderr, "scanned %u nodes in %.3f s\n", index->count(), index->scanTime());
     try {
-        index->save();
+        SavedIndex::save(*index);
     } catch (const std::system_error& e) {
         std::fprintf(stderr, "not saved: %s\n", e.what());
     }

@@ -3,8 +3,10 @@
 #include "bench/tamrel-bench/BenchModes.h"
 #include "bench/tamrel-bench/BenchSupport.h"
 #include "core/index/DiskIndex.h"
+#include "core/saved/SavedIndex.h"
 #include "core/saved/SavedIndexCheck.h"
 #include "core/scan/ScanProgress.h"
+#include "core/scan/Scanner.h"
 
 namespace tamrel::bench {
 
@@ -19,13 +21,13 @@ int loadMode(const std::vector<std::string>& given) {
     ScratchDataHome home;
     {
         ScanProgress progress;
-        DiskIndex::scan(root, progress, defaultScanThreads())->save();
+        SavedIndex::save(*Scanner::scan(root, progress, defaultScanThreads()));
     }
     std::vector<double> loads, checks, sums, dates;
     NodeId count = 0;
     for (int k = 0; k < repeat; ++k) {
         std::unique_ptr<DiskIndex> index;
-        loads.push_back(timed([&] { index = DiskIndex::load(root); }));
+        loads.push_back(timed([&] { index = SavedIndex::load(root); }));
         if (!index) {
             std::fprintf(stderr, "tamrel-bench: the saved index of %s does not load\n",
                          root.c_str());
@@ -36,14 +38,14 @@ int loadMode(const std::vector<std::string>& given) {
             checkSavedTree(index->region().data(), index->layout(), index->count(), root);
         }));
         bool intact = true;
-        sums.push_back(timed([&] { intact = index->savedFileIntact(); }));
+        sums.push_back(timed([&] { intact = SavedIndex::savedFileIntact(*index); }));
         if (!intact) {
             std::fprintf(stderr, "tamrel-bench: the saved index of %s is not intact\n",
                          root.c_str());
             return 1;
         }
         for (int d = 0; d < 10; ++d)
-            dates.push_back(timed([&] { DiskIndex::cachedDate(root); }));
+            dates.push_back(timed([&] { SavedIndex::cachedDate(root); }));
     }
     std::printf(
         "nodes %u  load median %.2f ms (tree check alone %.2f ms)  checksum of the file (in the "

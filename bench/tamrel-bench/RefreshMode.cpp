@@ -7,10 +7,12 @@
 
 #include "bench/tamrel-bench/BenchModes.h"
 #include "bench/tamrel-bench/BenchSupport.h"
-#include "core/live/Changes.h"
 #include "core/index/DiskIndex.h"
-#include "core/scan/ScanProgress.h"
+#include "core/live/Changes.h"
+#include "core/live/Refresher.h"
 #include "core/live/Watcher.h"
+#include "core/scan/ScanProgress.h"
+#include "core/scan/Scanner.h"
 
 namespace tamrel::bench {
 
@@ -62,7 +64,7 @@ int refreshMode(const std::vector<std::string>& given) {
     std::unique_ptr<DiskIndex> index;
     {
         ScanProgress progress;
-        index = DiskIndex::scan(root, progress, defaultScanThreads());
+        index = Scanner::scan(root, progress, defaultScanThreads());
     }
     const std::string folder = middleFolder(*index);
     const std::string file = folder + "/tamrel-bench-refresh";
@@ -76,7 +78,7 @@ int refreshMode(const std::vector<std::string>& given) {
     NodeId count = 0;
     for (int k = 0; k < repeat; ++k) {
         ScanProgress progress;
-        index = DiskIndex::scan(root, progress, defaultScanThreads());
+        index = Scanner::scan(root, progress, defaultScanThreads());
         const double scan = index->scanTime();
         scans.push_back(scan);
 
@@ -89,7 +91,7 @@ int refreshMode(const std::vector<std::string>& given) {
         ScanProgress refreshProgress;
         std::unique_ptr<DiskIndex> refreshed;
         const double refresh =
-            timed([&] { refreshed = index->refreshed(changes, refreshProgress); });
+            timed([&] { refreshed = Refresher::refreshed(*index, changes, refreshProgress); });
         count = refreshed->count();
         refreshed.reset();  // unmapping the new index is not part of the refresh
         ::unlink(file.c_str());

@@ -7,7 +7,9 @@
 #include "bench/tamrel-bench/BenchModes.h"
 #include "bench/tamrel-bench/BenchSupport.h"
 #include "core/index/DiskIndex.h"
+#include "core/saved/SavedIndex.h"
 #include "core/scan/ScanProgress.h"
+#include "core/scan/Scanner.h"
 
 namespace tamrel::bench {
 
@@ -42,12 +44,12 @@ int saveMode(const std::vector<std::string>& given) {
     }
     ScratchDataHome home;
     ScanProgress progress;
-    auto index = DiskIndex::scan(args[0], progress, defaultScanThreads());
+    auto index = Scanner::scan(args[0], progress, defaultScanThreads());
     const double bytes = static_cast<double>(index->layout().total);
     std::vector<double> saves, peers;
     const std::string peerFile = home.path() + "/Tamrel/peer.bin";
     for (int k = 0; k < repeat; ++k) {
-        saves.push_back(timed([&] { index->save(); }));
+        saves.push_back(timed([&] { SavedIndex::save(*index); }));
         peers.push_back(timed([&] {
             if (!plainWrite(peerFile, index->region().data(), index->layout().total)) {
                 std::fprintf(stderr, "tamrel-bench: cannot write %s\n", peerFile.c_str());

@@ -7,6 +7,7 @@
 #include "core/index/DiskIndex.h"
 #include "core/scan/ReadAhead.h"
 #include "core/scan/ScanProgress.h"
+#include "core/scan/Scanner.h"
 
 namespace tamrel::bench {
 
@@ -35,7 +36,7 @@ int scanMode(const std::vector<std::string>& given) {
         return 2;
     }
     ScanProgress progress;
-    auto index = DiskIndex::scan(args[0], progress, threads);
+    auto index = Scanner::scan(args[0], progress, threads);
     if (index->isDenied(0)) {
         std::fprintf(stderr, "tamrel-bench: cannot open %s\n", args[0].c_str());
         return 1;

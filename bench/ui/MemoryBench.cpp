@@ -28,7 +28,9 @@
 #include <thread>
 
 #include "bench/ServeUntil.h"
+#include "core/saved/SavedIndex.h"
 #include "core/scan/ScanThreads.h"
+#include "core/scan/Scanner.h"
 #include "model/app/AppModel.h"
 #include "tests/model/app/FakeDesktop.h"
 #include "tests/support/ScopedDataHome.h"
@@ -134,7 +136,7 @@ int main(int argc, char** argv) {
     report("start", 1);
     if (saved) {
         ScanProgress progress;
-        DiskIndex::scan(root, progress, defaultScanThreads())->save();
+        SavedIndex::save(*Scanner::scan(root, progress, defaultScanThreads()));
         report("saved index written", 1);
     }
     model.scan(root, !saved);

@@ -18,6 +18,7 @@
 #include <memory>
 #include <string>
 
+#include "core/saved/SavedIndex.h"
 #include "model/app/AppModel.h"
 #include "tests/model/app/FakeDesktop.h"
 #include "tests/support/IndexBuilder.h"
@@ -125,7 +126,7 @@ struct SavedDisk {
                        4096 * static_cast<std::uint64_t>(1 + (d * 7 + f) % 97), 1'700'000'000);
             }
         }
-        b.build()->save();
+        SavedIndex::save(*b.build());
     }
 };
 

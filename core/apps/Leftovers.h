@@ -16,8 +16,8 @@ namespace tamrel {
 // ones; a test points it at a temporary tree. A folder the index does not hold contributes
 // nothing; neither search fails.
 //
-// Thread safety: safe on any thread while the index lives; a concurrent markRemoved() may or may
-// not be seen.
+// Thread safety: safe on any thread while the index lives; a concurrent
+// IndexWriter::markRemoved() may or may not be seen.
 
 // The application bundles: ".app" folders at most three levels below systemRoot +
 // "/Applications", then below home + "/Applications", each in depth-first index order. A bundle

@@ -1,7 +1,6 @@
 #include "core/index/DiskIndex.h"
 
 #include <algorithm>
-#include <mutex>
 
 #include "core/base/LargestFirst.h"
 #include "core/base/Utf8.h"
@@ -117,35 +116,6 @@ std::string DiskIndex::path(NodeId i) const {
 
 std::string DiskIndex::url(NodeId i) const {
     return "file://" + percentEncoded(path(i));
-}
-
-void DiskIndex::markRemoved(NodeId i) {
-    std::unique_lock guard(lock_);
-    const std::uint8_t k = kind(i);
-    if (k & Flag::removed) return;
-    const std::uint64_t s = size(i);
-    const std::uint32_t n = items(i);
-    relaxedStore(kind_[i], static_cast<std::uint8_t>(k | Flag::removed));
-    for (NodeId p = parent_[i]; p != NONE; p = parent_[p]) {
-        relaxedStore(size_[p], size(p) - s);
-        relaxedStore(items_[p], items(p) - n);
-    }
-    relaxedStore(size_[i], std::uint64_t{0});
-    relaxedStore(items_[i], std::uint32_t{0});
-    for (NodeId d : subtree(i)) {
-        relaxedStore(size_[d], std::uint64_t{0});
-        relaxedStore(items_[d], std::uint32_t{0});
-    }
-}
-
-void DiskIndex::setNode(NodeId i, std::uint8_t kind, std::uint64_t size, std::uint32_t mtime) {
-    const std::uint64_t before = this->size(i);
-    relaxedStore(kind_[i], kind);
-    relaxedStore(size_[i], size);
-    relaxedStore(mtime_[i], mtime);
-    if (size == before) return;
-    for (NodeId at = parent_[i]; at != NONE; at = parent_[at])
-        relaxedStore(size_[at], this->size(at) - before + size);
 }
 
 }  // namespace tamrel

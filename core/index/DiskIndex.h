@@ -17,9 +17,6 @@
 
 namespace tamrel {
 
-class ScanProgress;
-struct Changes;
-
 // A node id: an index into the node arrays, valid within one index generation only. Across
 // generations a node is identified by its path.
 using NodeId = std::uint32_t;
@@ -80,6 +77,8 @@ struct IdRange {
 };
 
 // One scanned tree as parallel arrays by node id, all in one memory region that the index owns.
+// Plain data and the queries over it: the producers (Scanner::scan, SavedIndex::load,
+// Refresher) build and change an index only through IndexWriter.
 //
 // Tree invariants (made by IndexWriter, relied on everywhere):
 //  1. A node's children are the ids firstChild .. firstChild + childCount, in listing order.
@@ -88,43 +87,34 @@ struct IdRange {
 //  4. A folder's size and items are the sums over its children (its own blocks are not counted).
 //  5. The root's name is the root path; every other name is one path component.
 //
-// An index never gains nodes after it is built; the changes in place are markRemoved() and a
-// refresh() that keeps the tree's shape.
+// An index never gains nodes after it is built; the changes in place are
+// IndexWriter::markRemoved() and a Refresher::refresh() that keeps the tree's shape.
 //
 // Thread safety: accessors take no lock. size(), items(), kind() and mtime() are relaxed atomic
-// element reads, so the main thread may read them while markRemoved() or refresh() changes them
-// on another thread. Those two take lock() exclusively; passes that read many sizes hold it
+// element reads, so the main thread may read them while a removal or an in-place refresh changes
+// them on another thread. Those two take lock() exclusively; passes that read many sizes hold it
 // shared for their whole pass, so they never see half of a change. Names, ids and the shape of
 // the tree are immutable once built.
 class DiskIndex : private NodeArrays<std::byte> {
 public:
     using Clock = std::chrono::system_clock;
 
-    // Takes ownership of `region`, laid out by `layout`, holding `count` nodes.
-    DiskIndex(MappedRegion region, const Layout& layout, NodeId count, std::string rootPath);
     DiskIndex(const DiskIndex&) = delete;
     DiskIndex& operator=(const DiskIndex&) = delete;
-
-    // Scans `root` with `threads` (at least 1) scanning threads into a new index. Blocks until
-    // done; a cancelled scan still returns the partial index (the caller checks progress).
-    // eventID is taken before the first folder is read. A root that cannot be opened gives a
-    // single denied root node. Throws std::system_error when the index cannot be built (memory
-    // refused, or more nodes or name bytes than 32-bit ids and offsets can hold).
-    static std::unique_ptr<DiskIndex> scan(const std::string& root, ScanProgress& progress,
-                                           int threads);
 
     const std::string& rootPath() const { return rootPath_; }
     NodeId count() const { return count_; }
     double scanTime() const { return scanTime_; }
-    void setScanTime(double seconds) { scanTime_ = seconds; }
     std::uint64_t eventID() const { return eventID_.load(std::memory_order_relaxed); }
-    void setEventID(std::uint64_t id) { eventID_.store(id, std::memory_order_relaxed); }
     Clock::time_point scannedAt() const { return scannedAt_; }
-    void setScannedAt(Clock::time_point t) { scannedAt_ = t; }
     const Layout& layout() const { return layout_; }
     const MappedRegion& region() const { return region_; }
+    // The saved file this index was mapped from, open for reading, or -1 for an index that was
+    // not loaded. Owned by the index.
+    int savedFile() const { return savedFile_.get(); }
 
-    // Held exclusively by markRemoved(), shared by passes over many sizes and by a save.
+    // Held exclusively by a removal and an in-place refresh, shared by passes over many sizes
+    // and by a save.
     std::shared_mutex& lock() const { return lock_; }
 
     // Element access. Ids must be below count(); nothing is checked.
@@ -198,105 +188,14 @@ public:
     std::string url(NodeId i) const;
     std::uint64_t totalSize() const { return size(0); }
 
-    // Flags i as removed and takes its bytes and items out of every ancestor; the sizes and
-    // items of its descendants become 0. A node already removed is left alone. In memory only.
-    void markRemoved(NodeId i);
-
-    // Saved index files (Persist.cpp). One file per root path, in appDataDirectory(): a
-    // 4096-byte header page (SavedIndexHeader) and then the region as it lies in memory.
-
-    // The saved file of `root`: appDataDirectory() + "/" + the first 8 bytes of the SHA-256 of
-    // the root path's bytes in lowercase hexadecimal + ".idx". The path is hashed exactly as
-    // given ("/a" and "/a/" are two files). Creates the folder (mode 0700, with its missing
-    // parents) when it is missing, ignoring failures. "" when there is no home folder.
-    static std::string cacheURL(const std::string& root);
-
-    // Writes the index to its saved file, with the checksum of its whole content in the header
-    // (SavedIndexHeader), replacing the old file with rename() so that readers see the old file
-    // or the new one whole. The new file is written without a name where the file system allows
-    // it (O_TMPFILE), and named only to be renamed into place, so a save killed mid-way leaves
-    // nothing behind; elsewhere it is a temporary file with a unique name in the same folder.
-    // Either way it is flocked while written, and temporary files of earlier saves of the same
-    // root that no save holds (the process was killed mid-way) are removed first. Anything at
-    // the saved file's path that is not a regular file (a folder, a FIFO, a link) is moved aside
-    // to that path + ".not-an-index" (or ".not-an-index.1", ...), never removed. Holds lock()
-    // shared while writing, so the file never holds half of a removal; saves of one root in
-    // this process run one at a time. Throws std::system_error in the generic category with
-    // the errno of the failing call (ENAMETOOLONG for a root path over 3968 bytes, ENOENT
-    // without a home folder); the old saved file is left as it was then. Nothing is flushed to
-    // disk explicitly. Files are 0600.
-    //
-    // `Write::direct` writes around the page cache (O_DIRECT, where the file system takes it),
-    // for a save that nothing reads back soon, as the periodic saves of a followed index: for
-    // 3 million entries (168 MB) 0.01 s of CPU instead of 0.05 to 0.5 s of copying into the
-    // cache (and reclaiming it), and the cache is left to other programs. `Write::cached` is
-    // for a file the next open will read (after a fresh scan, at quit).
-    enum class Write { cached, direct };
-    void save(Write how = Write::cached) const;
-
-    // The saved index of `root` mapped copy-on-write (a removal made in memory never reaches
-    // the file), or null when there is none or it does not pass the checks: a regular file (a
-    // FIFO or anything else is not opened for reading, so nothing waits on it) of this format,
-    // the capacities and the file size they imply, the stored root path byte for byte, and the
-    // tree itself (checkSavedTree). A damaged file is never read out of bounds. Maps and checks
-    // the structure; it does not parse or copy, nor read the whole file: savedFileIntact() does
-    // that, afterwards. `damaged`, when given, is set to whether a file of this format for this
-    // root was there and refused. Removes stale temporary files of saves of `root` first.
-    static std::unique_ptr<DiskIndex> load(const std::string& root, bool* damaged = nullptr);
-
-    // Whether the saved file this index was loaded from holds, byte for byte, what was written
-    // to it: the checksum in its header over its whole content, read from the file again (not
-    // from this index's memory, which removals change). True for an index that was not loaded.
-    // Reads the whole file (about 6 ms for a million entries from the page cache): call it off
-    // the main thread. Thread-safe.
-    bool savedFileIntact() const;
-
-    // The scan date of the saved index of `root`, read from the first 64 bytes of its file;
-    // nothing when there is no regular file there, it is shorter or its magic differs.
-    static std::optional<Clock::time_point> cachedDate(const std::string& root);
-
-    // The next generation of this index (Refresh.cpp): folders in changes.dirs are listed again
-    // one level deep, subtrees in changes.deep are scanned again (the root in deep means a fresh
-    // scan), folders new to the index are scanned whole, everything else is copied. A changed
-    // path leads to its nearest folder in this index; one outside the root is ignored. Each
-    // folder listed or scanned again, and each of their ancestors, gets the modification time
-    // the disk has now, as a fresh scan would give it. When a file with several links is
-    // listed, or was in a folder listed again, every linked file of the result is read from the
-    // disk again so that each file counts once, at its first link in id order, and every link
-    // shows the file's date (linkPatches()). This index is not changed; lock() is held shared
-    // while it is read.
-    //
-    // The result's eventID is the event id taken before anything is listed, or `oldestPending`
-    // when that is earlier and not 0: the owner passes the watcher's oldestPending() taken after
-    // it took `changes`, so a saved index never claims changes it has not applied. scanTime and
-    // scannedAt are carried over (a fresh scan sets its own). `progress` counts the scans.
-    // Blocks until done. Throws std::system_error when the new index cannot be built (memory
-    // refused, more nodes than 32-bit ids hold).
-    std::unique_ptr<DiskIndex> refreshed(const Changes& changes, ScanProgress& progress,
-                                         std::uint64_t oldestPending = 0) const;
-
-    // The changes applied the cheaper way. When they keep the tree's shape (nothing is scanned
-    // again, every folder listed again is readable and holds the same entries in the same order,
-    // folders still folders and files still files, none of them removed, and no file with
-    // several links is among them), this index takes them itself: new kinds, sizes and dates
-    // of the entries listed again and of the folders above them, and the new eventID, all
-    // written under lock() held exclusively. Ids and paths stay valid; the result is null.
-    // Otherwise the result is the next generation, as refreshed() builds it, and this index is
-    // not changed. Arguments, event id and exceptions as refreshed().
-    std::unique_ptr<DiskIndex> refresh(const Changes& changes, ScanProgress& progress,
-                                       std::uint64_t oldestPending = 0);
-
 private:
+    friend class IndexWriter;
+
+    // Takes ownership of `region`, laid out by `layout`, holding `count` nodes.
+    DiskIndex(MappedRegion region, const Layout& layout, NodeId count, std::string rootPath);
+
     // The first child of i named `name`; the child at `place` in its block is tried first.
     std::optional<NodeId> childNamed(NodeId i, std::string_view name, NodeId place = NONE) const;
-    // Gives node i a new kind, size and date, and moves the sizes of its ancestors with it. The
-    // caller holds lock() exclusively, or holds a generation no one else has.
-    void setNode(NodeId i, std::uint8_t kind, std::uint64_t size, std::uint32_t mtime);
-    // What refreshed() and refresh() share: `patch` is this index when it may take the changes
-    // itself, else null.
-    std::unique_ptr<DiskIndex> refreshInto(const Changes& changes, ScanProgress& progress,
-                                           std::uint64_t oldestPending, DiskIndex* patch) const;
-
     template <typename T>
     static T relaxedLoad(T& v) {
         return std::atomic_ref<T>(v).load(std::memory_order_relaxed);
@@ -314,7 +213,7 @@ private:
     MappedRegion region_;
     Layout layout_;
     mutable std::shared_mutex lock_;
-    UniqueFd savedFile_;  // the saved file a loaded index was mapped from; closed otherwise
+    UniqueFd savedFile_;  // see savedFile()
 };
 
 }  // namespace tamrel

@@ -78,7 +78,7 @@ public:
     // The changes gathered since the last take() or the handover; leaves none behind.
     Changes take();
     // The event id at which the oldest change still pending was seen, or 0 when none is. An
-    // index refreshed after a take() saves an event id no later than this (see refreshed()).
+    // index refreshed after a take() saves an event id no later than this (see Refresher::refreshed()).
     std::uint64_t oldestPending() const;
     Status status() const;
     // Ends the watching; a second call does nothing. Waits for a handler that is running on

@@ -22,7 +22,7 @@ struct SearchResult {
 //
 // Tests every node in parallel chunks on the shared compute pool, holding index.lock() shared
 // for the whole pass including the merge. Thread-safe: may run beside readers and beside
-// markRemoved() on other threads.
+// IndexWriter::markRemoved() on other threads.
 SearchResult search(const DiskIndex& index, const Query& query, NodeId under, std::size_t limit);
 
 // Parses `text` with the process's home folder and the current time, then searches with the

@@ -21,7 +21,7 @@ namespace tamrel {
 // The last character of the magic is the format version: a file of another version (the "3" of
 // files without a checksum) is not read. The checksum covers the whole file, this page included
 // (its own 8 bytes read as zeros). Loading does not check it, as that reads every byte:
-// DiskIndex::savedFileIntact() does, which the application runs in the background right after
+// SavedIndex::savedFileIntact() does, which the application runs in the background right after
 // a load.
 struct SavedIndexHeader {
     static constexpr std::size_t pageBytes = 4096;

@@ -12,11 +12,11 @@
 #include <optional>
 #include <thread>
 
+#include "core/index/DiskIndex.h"
+#include "core/index/IndexWriter.h"
 #include "core/scan/DescriptorLimit.h"
 #include "core/scan/DirReader.h"
-#include "core/index/DiskIndex.h"
 #include "core/scan/EventID.h"
-#include "core/scan/IndexWriter.h"
 #include "core/scan/JobStack.h"
 #include "core/scan/MountPolicy.h"
 #include "core/scan/ReadAhead.h"
@@ -145,12 +145,12 @@ void work(ScanState& state, std::vector<Listing>& out) {
 
 }  // namespace
 
-std::vector<Listing> Scanner::scan(const std::string& root, int threads, ScanProgress& progress) {
-    return scan(root, threads, progress, ReadAhead::defaultMode());
+std::vector<Listing> Scanner::crawl(const std::string& root, int threads, ScanProgress& progress) {
+    return crawl(root, threads, progress, ReadAhead::defaultMode());
 }
 
-std::vector<Listing> Scanner::scan(const std::string& root, int threads, ScanProgress& progress,
-                                   ReadAhead::Mode readAhead) {
+std::vector<Listing> Scanner::crawl(const std::string& root, int threads, ScanProgress& progress,
+                                    ReadAhead::Mode readAhead) {
     raiseDescriptorLimit();
     threads = std::max(threads, 1);
     UniqueFd rootFd(openLongPath(root, scanOpenFlags));
@@ -204,20 +204,20 @@ std::optional<Listing> Scanner::listOne(const std::string& path) {
     return reader.list(fd.get(), st.st_dev, 0);
 }
 
-std::unique_ptr<DiskIndex> DiskIndex::scan(const std::string& root, ScanProgress& progress,
-                                           int threads) {
-    const auto start = Clock::now();
+std::unique_ptr<DiskIndex> Scanner::scan(const std::string& root, ScanProgress& progress,
+                                         int threads) {
+    const auto start = DiskIndex::Clock::now();
     const auto started = std::chrono::steady_clock::now();
     const std::uint64_t eventID = currentEventID();
-    Crawl crawl(Scanner::scan(root, threads, progress));
+    Crawl crawl(Scanner::crawl(root, threads, progress));
     IndexWriter writer(crawl.entries + 1, root.size() + crawl.nameBytes);
     writer.add(root, 1, 0, 0, NONE);
     writer.emitFresh(crawl, 0, 0);
     std::unique_ptr<DiskIndex> index = writer.finish(root);
-    index->setScanTime(
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count());
-    index->setEventID(eventID);
-    index->setScannedAt(start);
+    IndexWriter::setScanTime(
+        *index, std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count());
+    IndexWriter::setEventID(*index, eventID);
+    IndexWriter::setScannedAt(*index, start);
     return index;
 }
 

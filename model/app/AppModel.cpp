@@ -29,7 +29,7 @@ AppModel::AppModel(Desktop& desktop, Options options, QObject* parent)
         apply(watcher_->take());
     });
     saveTimer_.setSingleShot(true);
-    connect(&saveTimer_, &QTimer::timeout, this, [this] { saveNow(DiskIndex::Write::direct); });
+    connect(&saveTimer_, &QTimer::timeout, this, [this] { saveNow(SavedIndex::Write::direct); });
     followMountTable();
     if (options_.startUp) startUp();
 }

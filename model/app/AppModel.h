@@ -25,6 +25,7 @@
 #include "core/live/Changes.h"
 #include "core/live/Watcher.h"
 #include "core/query/FileKind.h"
+#include "core/saved/SavedIndex.h"
 #include "core/scan/ScanProgress.h"
 #include "core/space/CleanPlan.h"
 #include "core/space/RuleProfile.h"
@@ -550,7 +551,7 @@ private:
     void scheduleLive();
     void apply(Changes changes);
     void adopt(IndexRef next);
-    // After a refresh that changed the shown generation itself (DiskIndex::refresh()).
+    // After a refresh that changed the shown generation itself (Refresher::refresh()).
     void changedInPlace();
     // Marks the shown generation as not saved; it is saved once saveInterval has passed since
     // the previous save of a refresh began, or earlier by saveNow().
@@ -558,7 +559,7 @@ private:
     // Saves the shown generation on the pool when it is not saved yet, unless the saved file it
     // came from has not been found intact yet (it is saved once it has). The saves of the
     // interval are written around the page cache: nothing reads them back while the model runs.
-    void saveNow(DiskIndex::Write how = DiskIndex::Write::cached);
+    void saveNow(SavedIndex::Write how = SavedIndex::Write::cached);
 
     // The running set of a clean-up context (AppModelClean.cpp).
     static std::set<std::string> runningNames();

@@ -1,6 +1,7 @@
 #include <exception>
 
 #include "core/scan/ScanThreads.h"
+#include "core/scan/Scanner.h"
 #include "model/app/AppModel.h"
 
 namespace tamrel {
@@ -25,7 +26,7 @@ QString nameOf(const std::string& path) {
 AppModel::Saved AppModel::loadSaved(const std::string& root) {
     Saved saved;
     try {
-        saved.index = ownIndex(DiskIndex::load(root, &saved.damaged));
+        saved.index = ownIndex(SavedIndex::load(root, &saved.damaged));
     } catch (const std::exception&) {
         saved.index = nullptr;
     }
@@ -47,7 +48,7 @@ void AppModel::checkSaved(const IndexRef& index) {
     runInBackground([this, index, opened] {
         bool intact = true;
         try {
-            intact = index->savedFileIntact();
+            intact = SavedIndex::savedFileIntact(*index);
         } catch (const std::exception&) {
             // Memory for the read refused: the file is not known to be damaged.
         }
@@ -144,7 +145,7 @@ void AppModel::scan(const std::string& url, bool fresh) {
         IndexRef scanned;
         QString error;
         try {
-            scanned = ownIndex(DiskIndex::scan(path, *progress, defaultScanThreads()));
+            scanned = ownIndex(Scanner::scan(path, *progress, defaultScanThreads()));
         } catch (const std::exception& e) {
             error = QString::fromLocal8Bit(e.what());
         } catch (...) {
@@ -154,7 +155,7 @@ void AppModel::scan(const std::string& url, bool fresh) {
             [this, path, progress, scanned, error] { finishScan(path, progress, scanned, error); });
         if (!scanned || progress->isCancelled()) return;
         try {
-            scanned->save();
+            SavedIndex::save(*scanned);
         } catch (const std::exception&) {
             return;  // not dated: the saved file, if any, is an older one
         }

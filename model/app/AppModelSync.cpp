@@ -5,6 +5,7 @@
 
 #include <QTimer>
 
+#include "core/live/Refresher.h"
 #include "model/app/AppModel.h"
 
 namespace tamrel {
@@ -92,7 +93,7 @@ void AppModel::apply(Changes changes) {
         bool inPlace = false;
         try {
             ScanProgress unseen;
-            next = ownIndex(index->refresh(changes, unseen, oldest));
+            next = ownIndex(Refresher::refresh(*index, changes, unseen, oldest));
             inPlace = !next;
         } catch (const std::exception&) {
             // A refresh that failed adopts nothing.
@@ -161,7 +162,7 @@ void AppModel::saveLater() {
     saveTimer_.start(std::clamp(wait, milliseconds(0), options_.saveInterval));
 }
 
-void AppModel::saveNow(DiskIndex::Write how) {
+void AppModel::saveNow(SavedIndex::Write how) {
     saveTimer_.stop();
     // A generation of a saved file not yet found intact waits for that check (checkSaved()).
     if (!unsaved_ || !index_ || savedUnchecked_) return;
@@ -172,7 +173,7 @@ void AppModel::saveNow(DiskIndex::Write how) {
     // changes of a later generation.
     runInBackground([this, index = index_, how] {
         try {
-            index->save(how);
+            SavedIndex::save(*index, how);
         } catch (const std::exception&) {
             // The older saved file stays; its event id makes the next open catch up from there.
         }

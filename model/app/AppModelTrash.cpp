@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <unordered_set>
 
+#include "core/index/IndexWriter.h"
 #include "format/Fmt.h"
 #include "model/app/AppModel.h"
 #include "platform/PathText.h"
@@ -198,7 +199,7 @@ void AppModel::startTrash(const IndexRef& generation, const NodeIds& nodes,
                 reasons.push_back(refusalText(result.refusal, result.why));
                 continue;
             }
-            index->markRemoved(item.node);
+            IndexWriter::markRemoved(*index, item.node);
             moved.push_back(item.node);
             movedPaths.push_back(path);
             freed += item.size;

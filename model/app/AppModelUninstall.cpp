@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "core/index/IndexWriter.h"
 #include "format/Fmt.h"
 #include "model/app/AppModel.h"
 #include "model/apps/AppImages.h"
@@ -174,7 +175,7 @@ void AppModel::uninstall(const InstalledApp& app) {
                                        : trashCan().remove(left, platform_, closing_);
             }
             for (NodeId node : outcome.removed) {
-                index->markRemoved(node);
+                IndexWriter::markRemoved(*index, node);
                 const auto item = std::find_if(left.begin(), left.end(),
                                                [&](const auto& i) { return i.node == node; });
                 if (item != left.end()) movedPaths.push_back(item->path);

@@ -251,7 +251,7 @@ void AppModel::refreshVolumes() {
 
     // A path without a saved index of its own is served by the saved index of "/" only when
     // that index entered the folder (a mount point it did not enter is not served).
-    const auto rootDate = DiskIndex::cachedDate("/");
+    const auto rootDate = SavedIndex::cachedDate("/");
     IndexRef root;
     if (rootDate) {
         // The saved header keeps whole seconds.
@@ -270,7 +270,7 @@ void AppModel::refreshVolumes() {
     }
     SavedDates dates;
     const auto date = [&](const std::string& path) {
-        if (const auto own = path == "/" ? rootDate : DiskIndex::cachedDate(path)) {
+        if (const auto own = path == "/" ? rootDate : SavedIndex::cachedDate(path)) {
             dates[path] = *own;
         } else if (root && enteredFolder(*root, path)) {
             dates[path] = *rootDate;

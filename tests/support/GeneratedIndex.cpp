@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "core/scan/IndexWriter.h"
+#include "core/index/IndexWriter.h"
 #include "core/scan/Listing.h"
 
 namespace tamrel::test {

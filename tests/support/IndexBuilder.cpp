@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/scan/IndexWriter.h"
+#include "core/index/IndexWriter.h"
 #include "tests/support/TreeChecker.h"
 
 namespace tamrel::test {
@@ -107,7 +107,7 @@ std::unique_ptr<DiskIndex> IndexBuilder::build() const {
     expectValidTree(*index);
     for (const std::string& p : removed_) {
         const NodeId id = idOf(*index, p);
-        if (id != NONE) index->markRemoved(id);
+        if (id != NONE) IndexWriter::markRemoved(*index, id);
     }
     if (!removed_.empty()) expectValidTree(*index);
     return index;

@@ -21,7 +21,7 @@ namespace tamrel::test {
 //
 // Folders named on the way to a path are made as needed (mtime 0). Children keep the order in
 // which they were first named. A folder's size is the sum of its files. build() checks the tree
-// invariants (test::expectValidTree) and then marks the removed paths with markRemoved().
+// invariants (test::expectValidTree) and then marks the removed paths with IndexWriter::markRemoved().
 class IndexBuilder {
 public:
     explicit IndexBuilder(std::string rootPath = "/");

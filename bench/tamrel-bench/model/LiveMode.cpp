@@ -27,8 +27,10 @@
 #include "bench/tamrel-bench/BenchModes.h"
 #include "bench/tamrel-bench/BenchSupport.h"
 #include "bench/tamrel-bench/model/NoDesktop.h"
+#include "core/saved/SavedIndex.h"
 #include "core/saved/SavedIndexHeader.h"
 #include "core/scan/ScanProgress.h"
+#include "core/scan/Scanner.h"
 #include "model/app/AppModel.h"
 #include "platform/PathText.h"
 #include "platform/UniqueFd.h"
@@ -298,9 +300,9 @@ int liveMode(const std::vector<std::string>& given) {
     TimedApp app(argc, argv);
     {
         ScanProgress progress;
-        DiskIndex::scan(root, progress, defaultScanThreads())->save();
+        SavedIndex::save(*Scanner::scan(root, progress, defaultScanThreads()));
     }
-    const std::string saved = DiskIndex::cacheURL(root);
+    const std::string saved = SavedIndex::cacheURL(root);
     // Its inotify watch is placed before the model's watcher may take every one there is.
     SaveCounter counter(saved);
     NoDesktop desktop;

@@ -16,10 +16,13 @@
 #include "bench/tamrel-bench/BenchModes.h"
 #include "bench/tamrel-bench/BenchSupport.h"
 #include "bench/tamrel-bench/model/NoDesktop.h"
+#include "core/live/Refresher.h"
 #include "core/query/Biggest.h"
 #include "core/query/Breakdown.h"
 #include "core/query/Search.h"
+#include "core/saved/SavedIndex.h"
 #include "core/scan/ScanProgress.h"
+#include "core/scan/Scanner.h"
 #include "core/space/VolumeFacts.h"
 #include "model/app/AppModel.h"
 #include "platform/XdgDirs.h"
@@ -77,7 +80,7 @@ int modelMode(const std::vector<std::string>& given) {
     QCoreApplication app(argc, argv);
     {
         ScanProgress progress;
-        DiskIndex::scan(root, progress, defaultScanThreads())->save();
+        SavedIndex::save(*Scanner::scan(root, progress, defaultScanThreads()));
     }
     NoDesktop desktop;
 
@@ -107,7 +110,7 @@ int modelMode(const std::vector<std::string>& given) {
     const char* queries[] = {"png", "ext:js", "size>1mb", "report", "kind:video", "node_modules"};
     for (int k = 0; k < runs; ++k) {
         std::shared_ptr<DiskIndex> index;
-        loadPeer.push_back(timed([&] { index = DiskIndex::load(root); }) * 1e3);
+        loadPeer.push_back(timed([&] { index = SavedIndex::load(root); }) * 1e3);
         derivedPeer.push_back(timed([&] {
                                   const std::string h = homeDirectory();
                                   breakdown(*index, 0);
@@ -122,7 +125,8 @@ int modelMode(const std::vector<std::string>& given) {
         Changes changes;
         changes.dirs.insert(root + "/big");
         ScanProgress progress;
-        refreshPeer.push_back(timed([&] { index->refreshed(changes, progress); }) * 1e3);
+        refreshPeer.push_back(timed([&] { Refresher::refreshed(*index, changes, progress); }) *
+                              1e3);
     }
 
     const std::size_t heapBefore = heapInUse();
@@ -168,7 +172,7 @@ int modelMode(const std::vector<std::string>& given) {
 
     std::printf("model over %s: %u nodes\n", root.c_str(), count);
     std::printf("  start-up to results (main thread)   %s\n", timingLine(sorted(startUps)).c_str());
-    std::printf("    peer: DiskIndex::load alone        %s\n",
+    std::printf("    peer: SavedIndex::load alone       %s\n",
                 timingLine(sorted(loadPeer)).c_str());
     std::printf("  derived data of the root             %s\n",
                 timingLine(sorted(derivedRoot)).c_str());

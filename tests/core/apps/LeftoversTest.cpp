@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <map>
 
+#include "core/index/IndexWriter.h"
 #include "core/scan/ScanProgress.h"
+#include "core/scan/Scanner.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TreeChecker.h"
 
@@ -37,7 +39,7 @@ protected:
     }
     void scan() {
         ScanProgress progress;
-        index = DiskIndex::scan(dir.path(), progress, 2);
+        index = Scanner::scan(dir.path(), progress, 2);
         test::expectValidTree(*index);
     }
     // Leftovers as "path relative to the temporary folder" -> kind (system items marked "!").
@@ -77,7 +79,7 @@ TEST_F(LeftoversFixture, AppBundlesUpToThreeLevelsSystemFirst) {
     dir.symlink("Top.app", "sys/Applications/Link.app");
     dir.mkdirs("home/u/Applications/Mine.app");
     scan();
-    index->markRemoved(node("sys/Applications/Gone.app"));
+    IndexWriter::markRemoved(*index, node("sys/Applications/Gone.app"));
     std::vector<std::string> names;
     for (NodeId n : appBundles(*index, home, root))
         names.push_back(index->name(n));
@@ -231,7 +233,7 @@ TEST_F(LeftoversFixture, OnlyTheFirstVendorFolderInIndexOrderIsSearched) {
     const AppIdentity app({"com.example.tool"}, {});
     EXPECT_EQ(found(app), (std::map<std::string, std::string>{{inFirst, "App data"}}));
     // The vendor folder moved to the Trash: the search offers nothing, not the other one.
-    index->markRemoved(node(first));
+    IndexWriter::markRemoved(*index, node(first));
     EXPECT_TRUE(found(app).empty());
 }
 
@@ -267,10 +269,11 @@ TEST_F(LeftoversFixture, RemovedItemsAndTheirInsidesAreNeverOffered) {
     dir.mkdirs("home/u/.tool/inner");
     lib("Preferences/com.example.app.plist");
     scan();
-    index->markRemoved(node("home/u/Library/Caches"));
-    index->markRemoved(node("home/u/Library/Application Support/Example"));
-    index->markRemoved(node("home/u/.tool"));
-    index->markRemoved(node("home/u/Library/Application Support/com.example.app.two"));
+    IndexWriter::markRemoved(*index, node("home/u/Library/Caches"));
+    IndexWriter::markRemoved(*index, node("home/u/Library/Application Support/Example"));
+    IndexWriter::markRemoved(*index, node("home/u/.tool"));
+    IndexWriter::markRemoved(*index,
+                             node("home/u/Library/Application Support/com.example.app.two"));
     AppIdentity app({"com.example.app"}, {});
     app.extraPaths = {"~/.tool/inner", "~/Library/Caches/com.example.app"};
     EXPECT_EQ(found(app), (std::map<std::string, std::string>{

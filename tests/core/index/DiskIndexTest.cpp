@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/scan/IndexWriter.h"
+#include "core/index/IndexWriter.h"
 #include "tests/support/TreeChecker.h"
 
 namespace tamrel {
@@ -125,7 +125,7 @@ TEST(DiskIndex, MarkRemovedTakesBytesOutOfEveryAncestor) {
     auto idx = sample("/r");
     const NodeId a = *idx->lookup("/r/a"), b = *idx->lookup("/r/a/b");
     const std::uint64_t before = idx->totalSize();
-    idx->markRemoved(b);
+    IndexWriter::markRemoved(*idx, b);
     EXPECT_EQ(idx->totalSize(), before - 50);
     EXPECT_EQ(idx->size(a), 307u);
     EXPECT_EQ(idx->items(0), 6u);
@@ -136,9 +136,9 @@ TEST(DiskIndex, MarkRemovedTakesBytesOutOfEveryAncestor) {
     EXPECT_EQ(idx->lookup("/r/a/b"), b);
     for (NodeId k : idx->sortedChildren(a))
         EXPECT_NE(k, b);
-    idx->markRemoved(b);  // twice changes nothing
+    IndexWriter::markRemoved(*idx, b);  // twice changes nothing
     EXPECT_EQ(idx->totalSize(), before - 50);
-    idx->markRemoved(a);
+    IndexWriter::markRemoved(*idx, a);
     EXPECT_EQ(idx->totalSize(), 100u + 40u);
     test::expectValidTree(*idx);
 }

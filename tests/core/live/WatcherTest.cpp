@@ -17,8 +17,11 @@
 #include <mutex>
 
 #include "core/index/DiskIndex.h"
+#include "core/index/IndexWriter.h"
+#include "core/live/Refresher.h"
 #include "core/scan/EventID.h"
 #include "core/scan/ScanProgress.h"
+#include "core/scan/Scanner.h"
 #include "platform/UniqueFd.h"
 #include "tests/support/Child.h"
 #include "tests/support/HeapCounter.h"
@@ -241,7 +244,7 @@ TEST_P(WatcherTest, CatchUpRescansAFolderReplacedWhileNothingWatched) {
     dir.write("B/y/sub/new", 9000);
     dir.write("B/y/sub/deeper/new2", 13000);
     ScanProgress progress;
-    auto index = DiskIndex::scan(dir.path(), progress, 4);
+    auto index = Scanner::scan(dir.path(), progress, 4);
     const std::uint64_t saved = currentEventID() + 2'000'000'000 + 20'000'000;
     std::this_thread::sleep_for(50ms);
     ASSERT_EQ(::rename((dir / "A/x").c_str(), (dir / "A/x.old").c_str()), 0);
@@ -250,8 +253,8 @@ TEST_P(WatcherTest, CatchUpRescansAFolderReplacedWhileNothingWatched) {
     dir.mkdirs("D/s/sub");
     dir.mkdirs("E/s/sub");
     dir.write("E/s/sub/e", 20000);
-    index = index->refreshed(Changes{{dir.path(), dir / "D", dir / "E"}, {}}, progress);
-    index->setEventID(currentEventID());
+    index = Refresher::refreshed(*index, Changes{{dir.path(), dir / "D", dir / "E"}, {}}, progress);
+    IndexWriter::setEventID(*index, currentEventID());
     const std::uint64_t swapped = currentEventID() + 2'000'000'000 + 20'000'000;
     std::this_thread::sleep_for(50ms);
     ASSERT_EQ(::renameat2(AT_FDCWD, (dir / "D/s").c_str(), AT_FDCWD, (dir / "E/s").c_str(),
@@ -265,8 +268,8 @@ TEST_P(WatcherTest, CatchUpRescansAFolderReplacedWhileNothingWatched) {
     EXPECT_TRUE(r.handed().deep.contains(dir / "D/s"));
     EXPECT_TRUE(r.handed().deep.contains(dir / "E/s"));
     EXPECT_FALSE(r.handed().deep.contains(dir / "C/quiet"));
-    auto next = index->refreshed(r.handed(), progress);
-    test::expectSameTree(*next, *DiskIndex::scan(dir.path(), progress, 4), false);
+    auto next = Refresher::refreshed(*index, r.handed(), progress);
+    test::expectSameTree(*next, *Scanner::scan(dir.path(), progress, 4), false);
 }
 
 TEST_P(WatcherTest, RootDeletedOrMovedIsRescannedWhole) {
@@ -447,9 +450,9 @@ void takeTheRest(Watcher& w, Recorder& r, Changes& all) {
 
 void expectRefreshIsAScan(const DiskIndex& index, const Changes& changes) {
     ScanProgress progress;
-    auto next = index.refreshed(changes, progress);
+    auto next = Refresher::refreshed(index, changes, progress);
     test::expectValidTree(*next);
-    test::expectSameTree(*next, *DiskIndex::scan(index.rootPath(), progress, 4), false);
+    test::expectSameTree(*next, *Scanner::scan(index.rootPath(), progress, 4), false);
 }
 
 // Two folders swapped in one call (renameat2 with RENAME_EXCHANGE): each path then names the
@@ -461,7 +464,7 @@ TEST_P(WatcherTest, FoldersSwappedInPlace) {
     dir.write("A/x/xsub/xf", 5000);
     dir.write("B/y/ysub/yf", 7000);
     ScanProgress progress;
-    auto index = DiskIndex::scan(dir.path(), progress, 4);
+    auto index = Scanner::scan(dir.path(), progress, 4);
     Recorder r;
     Watcher w(dir.path(), index->eventID(), r.history(), r.live(), options());
     ASSERT_TRUE(r.waitHistory());
@@ -540,7 +543,7 @@ TEST_P(WatcherTest, PathsLongerThanPathMax) {
     };
     create("before");
     ScanProgress progress;
-    auto index = DiskIndex::scan(dir.path(), progress, 4);
+    auto index = Scanner::scan(dir.path(), progress, 4);
     Recorder r;
     Watcher w(dir.path(), index->eventID(), r.history(), r.live(), options());
     ASSERT_TRUE(r.waitHistory());
@@ -570,7 +573,7 @@ TEST_P(WatcherTest, HardLinkWrittenThroughOneName) {
     dir.hardlink("a/f", "b/g");
     test::setMtime(dir / "a/f", test::nowSeconds() - 86'400);
     ScanProgress progress;
-    auto index = DiskIndex::scan(dir.path(), progress, 1);
+    auto index = Scanner::scan(dir.path(), progress, 1);
     Recorder r;
     Watcher w(dir.path(), index->eventID(), r.history(), r.live(), options());
     ASSERT_TRUE(r.waitHistory());
@@ -579,8 +582,8 @@ TEST_P(WatcherTest, HardLinkWrittenThroughOneName) {
     Changes all;
     ASSERT_TRUE(gather(w, r, dir / "b", all));
     takeTheRest(w, r, all);
-    auto next = index->refreshed(all, progress);
-    auto fresh = DiskIndex::scan(dir.path(), progress, 1);
+    auto next = Refresher::refreshed(*index, all, progress);
+    auto fresh = Scanner::scan(dir.path(), progress, 1);
     test::expectSameTree(*next, *fresh);
     const NodeId f = *next->lookup(dir / "a/f");
     EXPECT_EQ(next->mtime(f), fresh->mtime(*fresh->lookup(dir / "a/f")));
@@ -621,7 +624,7 @@ bool gatheredChangesRefreshToScans(unsigned seed, const Watcher::Options& option
                                    bool linkFlags = true) {
     test::RandomTree tree(seed);
     ScanProgress progress;
-    auto index = DiskIndex::scan(tree.root(), progress, 4);
+    auto index = Scanner::scan(tree.root(), progress, 4);
     Recorder r;
     Watcher w(tree.root(), index->eventID(), r.history(), r.live(), options);
     if (!r.waitHistory()) return false;
@@ -631,11 +634,11 @@ bool gatheredChangesRefreshToScans(unsigned seed, const Watcher::Options& option
         tree.change(15);
         r.waitLive(r.liveCalls(), 3s);
         r.waitQuiet(400ms);
-        auto next = index->refreshed(w.take(), progress, w.oldestPending());
+        auto next = Refresher::refreshed(*index, w.take(), progress, w.oldestPending());
         test::expectValidTree(*next);
         // On one thread the links of a file count where a refresh counts them.
         ScanProgress p2;
-        test::expectSameTree(*next, *DiskIndex::scan(tree.root(), p2, 1), true, linkFlags);
+        test::expectSameTree(*next, *Scanner::scan(tree.root(), p2, 1), true, linkFlags);
         if (testing::Test::HasFailure()) return false;
         index = std::move(next);
     }
@@ -755,7 +758,7 @@ TEST(Watcher, NoFanotifyWithoutOpeningHandles) {
 // In a child, where failures only print: whether the index equals a fresh scan of its root.
 bool sameAsAScan(const DiskIndex& index) {
     ScanProgress progress;
-    test::expectSameTree(index, *DiskIndex::scan(index.rootPath(), progress, 2), false);
+    test::expectSameTree(index, *Scanner::scan(index.rootPath(), progress, 2), false);
     return !testing::Test::HasFailure();
 }
 
@@ -773,7 +776,7 @@ TEST(Watcher, FoldersThatCannotBeOpened) {
         if (!test::becomeNobody()) return 10;
         if (::chmod((dir / "opens").c_str(), 0) != 0) return 11;
         ScanProgress progress;
-        auto index = DiskIndex::scan(dir.path(), progress, 2);
+        auto index = Scanner::scan(dir.path(), progress, 2);
         if (!index->isDenied(*index->lookup(dir / "opens"))) return 12;
         const std::uint64_t saved = currentEventID() + 2'000'000'000 + 20'000'000;
         std::this_thread::sleep_for(50ms);
@@ -785,7 +788,7 @@ TEST(Watcher, FoldersThatCannotBeOpened) {
         if (!r.waitHistory()) return 14;
         const Changes handed = r.handed();
         if (!handed.dirs.contains(dir / "shut") || !handed.dirs.contains(dir / "opens")) return 15;
-        index = index->refreshed(handed, progress);
+        index = Refresher::refreshed(*index, handed, progress);
         if (!sameAsAScan(*index)) return 16;
 
         r.waitQuiet(300ms);
@@ -793,7 +796,7 @@ TEST(Watcher, FoldersThatCannotBeOpened) {
         if (::chmod((dir / "shut").c_str(), 0755) != 0) return 17;
         Changes taken;
         if (!liveReports(w, r, dir / "shut", false, &taken)) return 18;
-        index = index->refreshed(taken, progress);
+        index = Refresher::refreshed(*index, taken, progress);
         if (!sameAsAScan(*index)) return 19;
         r.waitQuiet(300ms);
         w.take();
@@ -821,7 +824,7 @@ TEST(Watcher, SearchPermissionLostAndRegained) {
         ScanProgress progress;
         // Q is shut before the watcher starts: its catch-up cannot open Q/sub.
         if (::chmod((dir / "Q").c_str(), 0600) != 0) return 11;
-        auto index = DiskIndex::scan(dir.path(), progress, 2);
+        auto index = Scanner::scan(dir.path(), progress, 2);
         Recorder r;
         Watcher w(dir.path(), index->eventID(), r.history(), r.live(), quick(false));
         if (!r.waitHistory()) return 12;
@@ -830,7 +833,7 @@ TEST(Watcher, SearchPermissionLostAndRegained) {
 
         if (::chmod((dir / "P").c_str(), 0600) != 0) return 13;
         if (!gather(w, r, dir / "P/sub", all)) return 14;
-        index = index->refreshed(all, progress);
+        index = Refresher::refreshed(*index, all, progress);
         if (!index->isDenied(*index->lookup(dir / "P/sub"))) return 15;
         if (!sameAsAScan(*index)) return 16;
 
@@ -840,7 +843,7 @@ TEST(Watcher, SearchPermissionLostAndRegained) {
         if (!gather(w, r, dir / "P/sub/deeper", all)) return 18;
         takeTheRest(w, r, all);
         if (!all.dirs.contains(dir / "Q/sub")) return 22;
-        index = index->refreshed(all, progress);
+        index = Refresher::refreshed(*index, all, progress);
         if (!sameAsAScan(*index)) return 19;
 
         r.waitQuiet(300ms);

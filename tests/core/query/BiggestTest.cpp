@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <map>
 
+#include "core/index/IndexWriter.h"
 #include "core/query/Breakdown.h"
 #include "tests/support/GeneratedIndex.h"
 #include "tests/support/IndexBuilder.h"
@@ -28,8 +29,8 @@ TEST(Biggest, SmallTreesAndEdgeCases) {
     EXPECT_TRUE(biggestFiles(*index, id("empty"), 200).empty());
     EXPECT_TRUE(biggestFiles(*index, id("two"), 200).empty());
 
-    index->markRemoved(id("gone"));
-    index->markRemoved(id("huge-removed"));
+    IndexWriter::markRemoved(*index, id("gone"));
+    IndexWriter::markRemoved(*index, id("huge-removed"));
     test::expectValidTree(*index);
     // Zero sizes, links, folders and removed nodes never count; equal sizes in id order.
     const std::vector<NodeId> all = biggestFiles(*index, 0, 200);
@@ -82,10 +83,10 @@ void compareWithBruteForce(NodeId rangeNodes, std::uint64_t seed,
         const NodeId at = static_cast<NodeId>(1 + test::mix(seed + i) % (index->count() - 1));
         if (at == busiest) continue;
         if (index->isDir(at) && removedDirs < 12) {
-            index->markRemoved(at);
+            IndexWriter::markRemoved(*index, at);
             ++removedDirs;
         } else if (index->isFile(at) && index->size(at) > 0 && removedFiles < 40) {
-            index->markRemoved(at);
+            IndexWriter::markRemoved(*index, at);
             ++removedFiles;
         }
     }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "core/index/IndexWriter.h"
 #include "tests/support/IndexBuilder.h"
 #include "tests/support/Printers.h"
 #include "tests/support/TreeChecker.h"
@@ -19,7 +20,7 @@ TEST(Breakdown, SmallTreesAndEdgeCases) {
     EXPECT_EQ(breakdown(*index, 0), (Pairs{{FileKind::video, 150}, {FileKind::other, 21}}));
     EXPECT_EQ(breakdown(*index, *index->lookup("/r/d.mov")), (Pairs{{FileKind::other, 11}}));
     EXPECT_TRUE(breakdown(*index, *index->lookup("/r/a.MP4")).empty());
-    index->markRemoved(*index->lookup("/r/a.MP4"));
+    IndexWriter::markRemoved(*index, *index->lookup("/r/a.MP4"));
     EXPECT_EQ(breakdown(*index, 0), (Pairs{{FileKind::video, 50}, {FileKind::other, 21}}));
 
     // Extensions on either side of 8 bytes, cases, non-ASCII that lowercases into ASCII (the

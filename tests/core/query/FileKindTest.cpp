@@ -7,6 +7,7 @@
 #include "core/query/Breakdown.h"
 #include "core/query/Search.h"
 #include "core/scan/ScanProgress.h"
+#include "core/scan/Scanner.h"
 #include "tests/support/TempDir.h"
 
 namespace tamrel {
@@ -115,7 +116,7 @@ TEST(FileKind, ScannedProgramsAndPackagesCountByTheLinuxSet) {
     dir.write("bin/Tool.AppImage", 16'384);
     dir.write("bin/tool.deb", 24'576);
     ScanProgress progress;
-    const auto index = DiskIndex::scan(dir.path(), progress, 2);
+    const auto index = Scanner::scan(dir.path(), progress, 2);
     const NodeId tool = *index->lookup(dir / "bin/tool");
     EXPECT_TRUE(index->kind(tool) & Flag::executable);
     EXPECT_FALSE(index->kind(*index->lookup(dir / "bin/README")) & Flag::executable);

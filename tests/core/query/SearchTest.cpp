@@ -5,8 +5,9 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "core/query/FileKind.h"
+#include "core/index/IndexWriter.h"
 #include "core/index/NameMask.h"
+#include "core/query/FileKind.h"
 #include "tests/support/GeneratedIndex.h"
 #include "tests/support/IndexBuilder.h"
 #include "tests/support/Reference.h"
@@ -135,8 +136,8 @@ TEST(Search, LimitsAndRemovedFolders) {
     // Then sizes 399 down to 200 twice each: the 298th of them is 251.
     EXPECT_EQ(index->size(r.ids[299]), 251u);
 
-    index->markRemoved(*index->lookup("/r/trash"));
-    index->markRemoved(*index->lookup("/r/m-gone"));
+    IndexWriter::markRemoved(*index, *index->lookup("/r/trash"));
+    IndexWriter::markRemoved(*index, *index->lookup("/r/m-gone"));
     test::expectValidTree(*index);
     const SearchResult after = find(*index, "^m type:f");
     // The file inside the removed folder still counts (size 0 now), but is never listed; the
@@ -232,7 +233,7 @@ TEST(Search, MatchesBruteForceAroundChunkLimits) {
         compareWithBruteForce(*index, 0, generatedQueries, {1, 300});
         compareWithBruteForce(*index, 0, {scopedQuery(*index)}, {300});
         for (NodeId i = 1; i < index->count(); i += 1 + test::mix(i) % 3000)
-            index->markRemoved(i);
+            IndexWriter::markRemoved(*index, i);
         test::expectValidTree(*index);
         compareWithBruteForce(*index, 0, generatedQueries, {300});
     }
@@ -242,7 +243,7 @@ TEST(Search, MatchesBruteForceAtTwoHundredFiftySixChunks) {
     auto index = test::generateIndex(4'194'304 + 1, 7);
     ASSERT_EQ(index->subtree(0).size(), 4'194'304u);
     for (NodeId i = 1; i < index->count(); i += 1 + test::mix(i) % 200'000)
-        index->markRemoved(i);
+        IndexWriter::markRemoved(*index, i);
     test::expectValidTree(*index);
     compareWithBruteForce(*index, 0, {"report"}, {300});
 }

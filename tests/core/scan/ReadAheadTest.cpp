@@ -287,12 +287,12 @@ TEST(ReadAhead, ScansListTheSameWithHelpersReadingAhead) {
     std::unique_ptr<DiskIndex> plain;
     {
         ModeGuard mode(ReadAhead::Mode::off);
-        plain = DiskIndex::scan(dir.path(), plainProgress, 3);
+        plain = Scanner::scan(dir.path(), plainProgress, 3);
     }
     for (int round = 0; round < 5; ++round) {
         ModeGuard mode(ReadAhead::Mode::always);
         ScanProgress progress;
-        auto ahead = DiskIndex::scan(dir.path(), progress, 1 + round % 3);
+        auto ahead = Scanner::scan(dir.path(), progress, 1 + round % 3);
         test::expectValidTree(*ahead);
         // The hard link's bytes land on one of its names, which one depends on timing.
         EXPECT_EQ(ahead->totalSize(), plain->totalSize());
@@ -337,7 +337,7 @@ TEST(ReadAhead, CancellingWhileHelpersReadEndsTheScanWithAValidTree) {
             dirsAtCancel = progress.dirs.load();
             progress.cancel();
         });
-        auto index = DiskIndex::scan(dir.path(), progress, 2);
+        auto index = Scanner::scan(dir.path(), progress, 2);
         over = true;
         canceller.join();
         test::expectValidTree(*index);
@@ -368,7 +368,7 @@ TEST(ReadAhead, FewDescriptorsLeftStillListEveryFolder) {
     test::TempDir dir;
     buildTree(dir);
     ScanProgress plain;
-    const auto expected = listed(Scanner::scan(dir.path(), 2, plain, ReadAhead::Mode::off));
+    const auto expected = listed(Scanner::crawl(dir.path(), 2, plain, ReadAhead::Mode::off));
     ASSERT_FALSE(expected.second);
     // 48 descriptors leave the helpers none; 400 leave them a few, which they must give back.
     for (const rlim_t limit : {rlim_t{48}, rlim_t{400}}) {
@@ -379,7 +379,7 @@ TEST(ReadAhead, FewDescriptorsLeftStillListEveryFolder) {
             std::pair<std::size_t, bool> got;
             {
                 test::DescriptorHog hog(6, std::chrono::milliseconds(100));
-                got = listed(Scanner::scan(dir.path(), 3, progress, ReadAhead::Mode::always));
+                got = listed(Scanner::crawl(dir.path(), 3, progress, ReadAhead::Mode::always));
             }
             if (got.second) return 11;
             return got.first == expected.first ? 0 : 12;

@@ -103,7 +103,7 @@ TEST(Scanner, CountsWhatDuCountsAcrossStrangeEntries) {
     ASSERT_EQ(::utimensat(AT_FDCWD, (dir / "old").c_str(), before1970, 0), 0);
 
     ScanProgress progress;
-    auto index = DiskIndex::scan(dir.path(), progress, 4);
+    auto index = Scanner::scan(dir.path(), progress, 4);
     test::expectValidTree(*index);
     expectRoundTrips(*index);
 
@@ -167,7 +167,7 @@ TEST(Scanner, DeepChainsAndWideFolders) {
     }
 
     ScanProgress progress;
-    auto index = DiskIndex::scan(dir.path(), progress, 8);
+    auto index = Scanner::scan(dir.path(), progress, 8);
     test::expectValidTree(*index);
     EXPECT_EQ(index->count(), 1u + depth + 1 + 1 + wide);
     EXPECT_EQ(index->items(0), 1u + wide);
@@ -201,7 +201,7 @@ TEST(Scanner, FoldersThatCannotBeOpenedAreMarkedDenied) {
     const int status = test::inChild([&]() -> int {
         if (root && !test::becomeNobody()) return 10;
         ScanProgress progress;
-        auto index = DiskIndex::scan(dir.path(), progress, 2);
+        auto index = Scanner::scan(dir.path(), progress, 2);
         const auto secret = index->lookup(dir / "secret");
         const auto f = index->lookup(dir / "open/inner/f");
         if (!secret || !f) return 11;
@@ -210,7 +210,7 @@ TEST(Scanner, FoldersThatCannotBeOpenedAreMarkedDenied) {
         if (index->totalSize() != index->size(*f)) return 14;
         if (progress.dirs.load() != 3) return 15;
         // A root that cannot be opened is one denied node.
-        auto denied = DiskIndex::scan(dir / "secret", progress, 2);
+        auto denied = Scanner::scan(dir / "secret", progress, 2);
         if (denied->count() != 1 || !denied->isDenied(0) || denied->size(0) != 0) return 16;
         if (Scanner::listOne(dir / "secret")) return 17;
         return 0;
@@ -226,7 +226,7 @@ TEST(Scanner, RootsThatAreNotFoldersAndListOne) {
     dir.symlink("real", "link");
     ScanProgress progress;
     for (const char* p : {"missing", "plain", "link"}) {
-        auto index = DiskIndex::scan(dir / p, progress, 2);
+        auto index = Scanner::scan(dir / p, progress, 2);
         EXPECT_EQ(index->count(), 1u) << p;
         EXPECT_TRUE(index->isDenied(0)) << p;
         EXPECT_EQ(index->rootPath(), dir / p);
@@ -250,7 +250,7 @@ TEST(Scanner, CancellationKeepsAValidPartialIndex) {
     // Cancelled before it starts: the root is listed, nothing below it.
     ScanProgress early;
     early.cancel();
-    auto first = DiskIndex::scan(dir.path(), early, 4);
+    auto first = Scanner::scan(dir.path(), early, 4);
     test::expectValidTree(*first);
     EXPECT_EQ(first->count(), 41u);
     EXPECT_EQ(first->size(0), 0u);
@@ -263,7 +263,7 @@ TEST(Scanner, CancellationKeepsAValidPartialIndex) {
             std::this_thread::yield();
         progress.cancel();
     });
-    auto index = DiskIndex::scan(dir.path(), progress, 2);
+    auto index = Scanner::scan(dir.path(), progress, 2);
     canceller.join();
     test::expectValidTree(*index);
     EXPECT_TRUE(progress.isCancelled());
@@ -293,7 +293,7 @@ TEST(Scanner, RunningOutOfDescriptorsWaitsInsteadOfDenying) {
         std::unique_ptr<DiskIndex> index;
         {
             test::DescriptorHog hog(3, std::chrono::milliseconds(150));
-            index = DiskIndex::scan(dir.path(), progress, 3);
+            index = Scanner::scan(dir.path(), progress, 3);
         }
         if (test::anyDenied(*index)) return 11;
         if (index->count() != du.entries + 1) return 12;
@@ -326,7 +326,7 @@ TEST(Scanner, EntersLocalDisksOnceAndLeavesOtherMountsAlone) {
     Unmount bindGuard{dir / "again"};
 
     ScanProgress progress;
-    auto index = DiskIndex::scan(dir.path(), progress, 2);
+    auto index = Scanner::scan(dir.path(), progress, 2);
     test::expectValidTree(*index);
     const NodeId mem = *index->lookup(dir / "mem");
     EXPECT_TRUE(index->kind(mem) & Flag::mount);

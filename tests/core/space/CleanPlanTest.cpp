@@ -8,8 +8,10 @@
 #include <chrono>
 #include <thread>
 
-#include "core/space/CleanPlanner.h"
+#include "core/index/IndexWriter.h"
 #include "core/scan/ScanProgress.h"
+#include "core/scan/Scanner.h"
+#include "core/space/CleanPlanner.h"
 #include "tests/core/space/CleanTestHelpers.h"
 #include "tests/support/IndexBuilder.h"
 #include "tests/support/TempDir.h"
@@ -201,7 +203,8 @@ TEST(CleanPlan, ReadsWholeRemovalsWhileAnotherThreadRemoves) {
     std::atomic<bool> done{false};
     std::jthread remover([&] {
         for (int k = 0; k < 200; k += 2) {
-            index->markRemoved(test::idOf(*index, H("/Library/Caches/app" + std::to_string(k))));
+            IndexWriter::markRemoved(
+                *index, test::idOf(*index, H("/Library/Caches/app" + std::to_string(k))));
             std::this_thread::sleep_for(std::chrono::microseconds(50));
         }
         done = true;
@@ -255,7 +258,7 @@ TEST(CleanPlan, PlansAScannedHome) {
     setMtime(home / "Downloads/Setup.dmg", now64 - 10 * kDay);
 
     ScanProgress progress;
-    auto index = DiskIndex::scan(home.path(), progress, 4);
+    auto index = Scanner::scan(home.path(), progress, 4);
     test::expectValidTree(*index);
     CleanContext context;
     context.home = home.path();

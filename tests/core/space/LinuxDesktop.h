@@ -15,6 +15,7 @@
 
 #include "core/index/DiskIndex.h"
 #include "core/scan/ScanProgress.h"
+#include "core/scan/Scanner.h"
 #include "core/space/RuleProfile.h"
 #include "tests/support/ScopedEnv.h"
 #include "tests/support/TempDir.h"
@@ -61,7 +62,7 @@ public:
 
     const DiskIndex& scan() {
         ScanProgress progress;
-        index = DiskIndex::scan(root, progress, 2);
+        index = Scanner::scan(root, progress, 2);
         expectValidTree(*index);
         return *index;
     }

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "core/scan/ScanProgress.h"
+#include "core/scan/Scanner.h"
 #include "tests/model/Fixtures.h"
 
 namespace tamrel {
@@ -31,7 +32,7 @@ bool exists(const std::string& path) {
 
 IndexRef scanTree(const std::string& root) {
     ScanProgress progress;
-    return IndexRef(DiskIndex::scan(root, progress, 2));
+    return IndexRef(Scanner::scan(root, progress, 2));
 }
 
 bool RecordingTrashCan::moveToTrash(const std::string& path) {

@@ -1,3 +1,4 @@
+#include "core/saved/SavedIndex.h"
 #include "tests/model/app/ModelFixture.h"
 #include "tests/support/SameTree.h"
 
@@ -137,11 +138,11 @@ TEST_F(LiveTest, AStoppedWatcherChangesNothing) {
 TEST_F(LiveTest, RefreshedGenerationsAreSavedOnceAnIntervalAndAtQuit) {
     // The event id of the saved index of the root (0 when there is none).
     const auto saved = [&]() -> std::uint64_t {
-        const auto index = DiskIndex::load(root);
+        const auto index = SavedIndex::load(root);
         return index ? index->eventID() : 0;
     };
     const auto holdsShown = [&] {
-        const auto index = DiskIndex::load(root);
+        const auto index = SavedIndex::load(root);
         const IndexRef shown = model().index();
         if (!index || index->eventID() != shown->eventID()) return false;
         expectSameTree(*index, *shown);
@@ -174,7 +175,7 @@ TEST_F(LiveTest, RefreshedGenerationsAreSavedOnceAnIntervalAndAtQuit) {
     put("home/b/later", 4096);
     adopted(revision);
     ASSERT_TRUE(waitFor(holdsShown));
-    EXPECT_TRUE(DiskIndex::load(root)->lookup(root + "/b/later"));
+    EXPECT_TRUE(SavedIndex::load(root)->lookup(root + "/b/later"));
 }
 
 TEST_F(LiveTest, TicksLiveByPathAcrossPlansAndGenerations) {

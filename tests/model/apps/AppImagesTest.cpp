@@ -11,6 +11,7 @@
 
 #include "core/apps/Leftovers.h"
 #include "core/scan/ScanProgress.h"
+#include "core/scan/Scanner.h"
 #include "model/apps/AppScanner.h"
 #include "tests/model/Fixtures.h"
 #include "tests/support/AppImageHome.h"
@@ -65,7 +66,7 @@ protected:
 
     std::vector<InstalledApp> scan() {
         ScanProgress progress;
-        index = DiskIndex::scan(dir.path(), progress, 2);
+        index = Scanner::scan(dir.path(), progress, 2);
         return AppScanner::scan(*index, home, dir / "sys", RuleProfile::linuxDesktop(home));
     }
     const InstalledApp& named(const std::vector<InstalledApp>& apps, const std::string& name) {

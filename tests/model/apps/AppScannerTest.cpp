@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "core/scan/ScanProgress.h"
+#include "core/scan/Scanner.h"
 #include "tests/model/Fixtures.h"
 #include "tests/support/TreeChecker.h"
 
@@ -24,7 +25,7 @@ protected:
     }
     std::vector<InstalledApp> scan() {
         ScanProgress progress;
-        index = DiskIndex::scan(dir.path(), progress, 2);
+        index = Scanner::scan(dir.path(), progress, 2);
         test::expectValidTree(*index);
         return AppScanner::scan(*index, home, root);
     }

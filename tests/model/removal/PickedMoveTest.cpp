@@ -19,6 +19,7 @@
 #include <iterator>
 
 #include "core/scan/ScanProgress.h"
+#include "core/scan/Scanner.h"
 #include "model/app/AppModel.h"
 #include "model/removal/TrashCan.h"
 #include "platform/XdgDirs.h"
@@ -88,7 +89,7 @@ public:
     // The item at `relative` (below "scan") as a fresh scan of the folder `root` records it.
     ExpectedItem pick(const std::string& relative, const std::string& root = "scan") {
         ScanProgress progress;
-        const auto index = DiskIndex::scan(dir / root, progress, 1);
+        const auto index = Scanner::scan(dir / root, progress, 1);
         const auto node = index->lookup(dir / ("scan/" + relative));
         EXPECT_TRUE(node) << relative;
         return node ? expectedItem(*index, *node) : ExpectedItem{};
@@ -261,7 +262,7 @@ TEST_F(PickedMove, PlantedTrashFoldersOnAnotherDiskAreNeverUsed) {
         dir.write("disk/work/notes", 5000);
         c.plant(disk.at, thief.path());
         ScanProgress progress;
-        const auto index = DiskIndex::scan(disk.at, progress, 1);
+        const auto index = Scanner::scan(disk.at, progress, 1);
         const ExpectedItem expected = expectedItem(*index, *index->lookup(disk.at + "/work/notes"));
         const TrashResult result = TrashMover::trashItem(disk.at + "/work/notes", &expected);
         ASSERT_TRUE(result.moved()) << result.why;
@@ -298,7 +299,7 @@ TEST_F(PickedMove, AHomeTrashOnAnotherDiskTakesACopyUnderTheUsersOwnRights) {
         ASSERT_EQ(::lchown((dir / d).c_str(), test::nobody, test::nobody), 0);
     ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
     ScanProgress progress;
-    const auto index = DiskIndex::scan(disk.at, progress, 1);
+    const auto index = Scanner::scan(disk.at, progress, 1);
     const auto expect = [&](const std::string& relative) {
         return expectedItem(*index, *index->lookup(disk.at + "/" + relative));
     };
@@ -309,7 +310,7 @@ TEST_F(PickedMove, AHomeTrashOnAnotherDiskTakesACopyUnderTheUsersOwnRights) {
         dir.mkdirs("disk/u/project/src");
         dir.write("disk/u/project/src/main.c", 3000);
         ASSERT_TRUE(test::giveToNobody((dir / "disk/u/project").c_str()));
-        const auto now = DiskIndex::scan(disk.at, progress, 1);
+        const auto now = Scanner::scan(disk.at, progress, 1);
         const std::vector<Remover::Item> project = {
             {1, disk.at + "/u/project", false, std::nullopt,
              expectedItem(*now, *now->lookup(disk.at + "/u/project"))}};

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QStyle>
+#include "core/saved/SavedIndex.h"
 #include "tests/support/IndexBuilder.h"
 #include "tests/ui/Printers.h"
 #include "tests/ui/UiFixture.h"
@@ -138,7 +139,7 @@ TEST_F(ShellTest, StopReturnsToWelcomeAndSavesNoPartialIndex) {
     ASSERT_TRUE(waitFor([&] { return m.phase() != Phase::scanning; }));
     ASSERT_EQ(m.phase(), Phase::home);
     EXPECT_NE(qobject_cast<WelcomeView*>(window.rootView()->screen()), nullptr);
-    EXPECT_FALSE(DiskIndex::cachedDate(big));
+    EXPECT_FALSE(SavedIndex::cachedDate(big));
     EXPECT_FALSE(m.indexed().contains(big));
     // The remembered target keeps Rescan available.
     EXPECT_TRUE(window.rescanAction()->isEnabled());
@@ -148,8 +149,8 @@ TEST_F(ShellTest, ASavedWholeDiskIndexOpensAtLaunchWithoutScanning) {
     test::IndexBuilder b;
     b.file("/srv/data/a.bin", 4096, 1'700'000'000);
     b.file("/srv/b.bin", 8192, 1'700'000'000);
-    b.build()->save();
-    ASSERT_TRUE(DiskIndex::cachedDate("/"));
+    SavedIndex::save(*b.build());
+    ASSERT_TRUE(SavedIndex::cachedDate("/"));
     options.startUp = true;
     std::vector<Phase> phases;
     AppModel& m = model();
@@ -166,7 +167,7 @@ TEST_F(ShellTest, ASavedWholeDiskIndexOpensAtLaunchWithoutScanning) {
 TEST_F(ShellTest, AKeyOfTheOutgoingScreenCanSwitchThePhaseAtOnce) {
     test::IndexBuilder b(home());
     b.file(home() + "/Downloads/big.iso", 1 << 20, 1'700'000'000);
-    b.build()->save();
+    SavedIndex::save(*b.build());
     AppModel& m = model();
     MainWindow window(m);
     window.show();

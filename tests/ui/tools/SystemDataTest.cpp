@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "core/scan/Scanner.h"
 #include "core/space/CleanPlan.h"
 #include "tests/core/space/LinuxDesktop.h"
 #include "tests/model/app/ActionsProbe.h"
@@ -381,7 +382,7 @@ TEST_F(SystemDataScreen, ARefreshedGenerationIsNeverReadWithTheOldIds) {
     put("home/.ollama/models/blobs/sha256-2", 50'000);
     const IndexRef next = [&] {
         ScanProgress progress;
-        return IndexRef(DiskIndex::scan(home(), progress, 2));
+        return IndexRef(Scanner::scan(home(), progress, 2));
     }();
     ActionsProbe::adopt(m, next);
     ASSERT_EQ(m.index(), next);
@@ -408,7 +409,7 @@ TEST_F(SystemDataScreen, ARefreshedGenerationIsNeverReadWithTheOldIds) {
     // its lines read in the new generation.
     const IndexRef other = [&] {
         ScanProgress progress;
-        return IndexRef(DiskIndex::scan(home(), progress, 2));
+        return IndexRef(Scanner::scan(home(), progress, 2));
     }();
     ActionsProbe::show(m, other);
     EXPECT_FALSE(view.loading());

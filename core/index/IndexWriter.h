@@ -11,16 +11,19 @@
 #include "core/index/DiskIndex.h"
 #include "core/index/Layout.h"
 #include "core/scan/Listing.h"
+#include "platform/UniqueFd.h"
 
 namespace tamrel {
 
-// The only builder of node arrays. Lays out the arrays in one region of fixed capacity, appends
-// nodes one folder block at a time in depth-first order (from listings, or copied from an older
-// index), and finish() folds sizes, item counts and subtree ends upward and hands the region to
-// a new DiskIndex.
+// The one write path into a DiskIndex. A writer builds node arrays: it lays out the arrays in one
+// region of fixed capacity, appends nodes one folder block at a time in depth-first order (from
+// listings, or copied from an older index), and finish() folds sizes, item counts and subtree
+// ends upward and hands the region to a new DiskIndex. The static members are the few changes a
+// built index takes in place, and the adoption of a region mapped from a saved file.
 //
 // Calling order: add() the root (id 0, parent NONE), then blocks, each written before any block
-// below it, then finish() once. Not thread-safe; one writer per build.
+// below it, then finish() once. Not thread-safe; one writer per build. The static changes may run
+// while others read the index, each under the lock its comment names.
 class IndexWriter : private NodeArrays<std::byte> {
 public:
     // Maps a region for `cap` nodes and `nameCap` name bytes (each raised to at least 1), as
@@ -57,6 +60,28 @@ public:
 
     NodeId next() const { return next_; }
     const Layout& layout() const { return layout_; }
+
+    // An index over a region mapped from a saved file: takes ownership of `region`, laid out by
+    // `layout` and holding `count` nodes (the caller has checked the tree), and of `savedFile`,
+    // the file it was mapped from (DiskIndex::savedFile()).
+    static std::unique_ptr<DiskIndex> adopt(MappedRegion region, const Layout& layout, NodeId count,
+                                            std::string rootPath, UniqueFd savedFile);
+
+    // The stamps of a generation. The event id is atomic and may be set while others read the
+    // index; the scan time and date only while the caller holds the only reference to it.
+    static void setEventID(DiskIndex& index, std::uint64_t id);
+    static void setScanTime(DiskIndex& index, double seconds);
+    static void setScannedAt(DiskIndex& index, DiskIndex::Clock::time_point t);
+
+    // Flags i as removed and takes its bytes and items out of every ancestor; the sizes and
+    // items of its descendants become 0. A node already removed is left alone. In memory only.
+    // Takes index.lock() exclusively.
+    static void markRemoved(DiskIndex& index, NodeId i);
+
+    // Gives node i a new kind, size and date, and moves the sizes of its ancestors with it. The
+    // caller holds index.lock() exclusively, or holds a generation no one else has.
+    static void setNode(DiskIndex& index, NodeId i, std::uint8_t kind, std::uint64_t size,
+                        std::uint32_t mtime);
 
 private:
     IndexWriter(const Layout& layout, MappedRegion::Paging paging);

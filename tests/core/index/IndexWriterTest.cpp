@@ -1,4 +1,4 @@
-#include "core/scan/IndexWriter.h"
+#include "core/index/IndexWriter.h"
 
 #include <gtest/gtest.h>
 
@@ -92,7 +92,7 @@ TEST(IndexWriter, CopiedSubtreesReadTheSameAtANewPlace) {
     ls[1].ents[0].child = 2;
     ls[2].ents[1].child = 4;
     auto old = build(std::move(ls));
-    old->markRemoved(*old->lookup("/r/a/b/c"));
+    IndexWriter::markRemoved(*old, *old->lookup("/r/a/b/c"));
 
     // new: /r/{new, e(copied), a(copied)} with the blocks in another order than before.
     IndexWriter w(old->count() + 1, 64);
@@ -380,7 +380,7 @@ TEST(IndexWriter, ScannedTreeWithHardLinksEqualsTheBlockWalk) {
     }
     for (int threads : {1, 4}) {
         ScanProgress progress;
-        std::vector<Listing> listings = Scanner::scan(dir.path(), threads, progress);
+        std::vector<Listing> listings = Scanner::crawl(dir.path(), threads, progress);
         expectEmitEqualsBlocks(listings);
     }
 }

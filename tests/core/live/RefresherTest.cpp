@@ -12,8 +12,11 @@
 #include <vector>
 
 #include "core/index/DiskIndex.h"
+#include "core/index/IndexWriter.h"
 #include "core/live/Changes.h"
+#include "core/live/Refresher.h"
 #include "core/scan/ScanProgress.h"
+#include "core/scan/Scanner.h"
 #include "core/space/CleanPlan.h"
 #include "platform/UniqueFd.h"
 #include "tests/core/space/CleanTestHelpers.h"
@@ -28,20 +31,20 @@ namespace {
 
 std::unique_ptr<DiskIndex> scanOf(const std::string& root) {
     ScanProgress progress;
-    return DiskIndex::scan(root, progress, 4);
+    return Scanner::scan(root, progress, 4);
 }
 
 // A scan on one thread: the links of a file count where they come first in id order, as a
 // refresh counts them (a scan on several threads counts whichever it meets first).
 std::unique_ptr<DiskIndex> scanInOrder(const std::string& root) {
     ScanProgress progress;
-    return DiskIndex::scan(root, progress, 1);
+    return Scanner::scan(root, progress, 1);
 }
 
 std::unique_ptr<DiskIndex> refresh(const DiskIndex& index, const Changes& changes,
                                    std::uint64_t oldestPending = 0) {
     ScanProgress progress;
-    auto next = index.refreshed(changes, progress, oldestPending);
+    auto next = Refresher::refreshed(index, changes, progress, oldestPending);
     test::expectValidTree(*next);
     return next;
 }
@@ -73,7 +76,7 @@ bool churnMatchesScans(unsigned seed, int& shut, int& linked, bool linkFlags) {
     return true;
 }
 
-TEST(Refresh, EqualsAFreshScanAfterRandomChanges) {
+TEST(Refresher, EqualsAFreshScanAfterRandomChanges) {
     int shut = 0, linked = 0;
     for (unsigned seed : {1u, 2u, 3u, 4u, 5u, 6u})
         EXPECT_TRUE(churnMatchesScans(seed, shut, linked, true));
@@ -81,7 +84,7 @@ TEST(Refresh, EqualsAFreshScanAfterRandomChanges) {
 }
 
 // The same as a user for whom folders shut by their modes cannot be listed.
-TEST(Refresh, EqualsAFreshScanAfterRandomChangesAsAUser) {
+TEST(Refresher, EqualsAFreshScanAfterRandomChangesAsAUser) {
     if (::geteuid() != 0) GTEST_SKIP() << "acts as another user";
     const int status = test::inChild([]() -> int {
         if (!test::becomeNobody()) return 10;
@@ -95,7 +98,7 @@ TEST(Refresh, EqualsAFreshScanAfterRandomChangesAsAUser) {
 }
 
 // A file with links in several folders counts once however many of them are listed again.
-TEST(Refresh, HardLinksCountOnce) {
+TEST(Refresher, HardLinksCountOnce) {
     test::TempDir dir;
     dir.mkdirs("a");
     dir.mkdirs("b/inner");
@@ -134,14 +137,14 @@ TEST(Refresh, HardLinksCountOnce) {
 
     // Removed by this application: the other link carries the bytes.
     auto marked = scanInOrder(dir.path());
-    marked->markRemoved(*marked->lookup(dir / "c/solo"));
+    IndexWriter::markRemoved(*marked, *marked->lookup(dir / "c/solo"));
     auto after = refresh(*marked, Changes{{dir / "d"}, {}});
     EXPECT_EQ(after->size(*after->lookup(dir / "d/second")), 64u * 1024);
 }
 
 // A folder's own date is read again where its entry is rebuilt: a folder listed again, one
 // rescanned whole, and the ancestors of either, each as a fresh scan finds it.
-TEST(Refresh, FolderDatesAreReadAgain) {
+TEST(Refresher, FolderDatesAreReadAgain) {
     test::TempDir dir;
     dir.mkdirs("src/rust/target/debug");
     dir.mkdirs("src/other/sub");
@@ -192,7 +195,7 @@ TEST(Refresh, FolderDatesAreReadAgain) {
 
 // Changes that keep the tree's shape are written into the index itself; any other builds a new
 // generation. Either way the result is what a fresh scan finds, dates included.
-TEST(Refresh, InPlaceWhereTheShapeStays) {
+TEST(Refresher, InPlaceWhereTheShapeStays) {
     test::TempDir dir;
     dir.mkdirs("a/sub");
     dir.mkdirs("b");
@@ -238,7 +241,7 @@ TEST(Refresh, InPlaceWhereTheShapeStays) {
         c.change();
         const std::uint64_t before = index->eventID();
         ScanProgress progress;
-        auto next = index->refresh(c.changes, progress);
+        auto next = Refresher::refresh(*index, c.changes, progress);
         EXPECT_EQ(next == nullptr, c.inPlace);
         if (next) index = std::move(next);
         test::expectValidTree(*index);
@@ -251,19 +254,19 @@ TEST(Refresh, InPlaceWhereTheShapeStays) {
 
     // A node removed by this application and still on disk: its block is rebuilt without it
     // (or listed again with it), never patched around it.
-    index->markRemoved(*index->lookup(dir / "a/y.bin"));
+    IndexWriter::markRemoved(*index, *index->lookup(dir / "a/y.bin"));
     ScanProgress progress;
     test::append(dir / "a/x.bin", 4096);
-    EXPECT_NE(index->refresh(Changes{{dir / "a"}, {}}, progress), nullptr);
-    index->markRemoved(*index->lookup(dir / "b"));
-    auto rebuilt = index->refresh(Changes{{dir / "a/sub"}, {}}, progress);
+    EXPECT_NE(Refresher::refresh(*index, Changes{{dir / "a"}, {}}, progress), nullptr);
+    IndexWriter::markRemoved(*index, *index->lookup(dir / "b"));
+    auto rebuilt = Refresher::refresh(*index, Changes{{dir / "a/sub"}, {}}, progress);
     ASSERT_NE(rebuilt, nullptr);
     EXPECT_FALSE(rebuilt->lookup(dir / "b"));
 }
 
 // Readers of a generation see it whole while refreshes run: a new generation leaves the one
 // it came from as it was, and a change in place waits for the passes holding the lock.
-TEST(Refresh, ReadersSeeWholeGenerations) {
+TEST(Refresher, ReadersSeeWholeGenerations) {
     test::TempDir dir;
     dir.mkdirs("busy");
     dir.mkdirs("quiet/inner");
@@ -299,7 +302,7 @@ TEST(Refresh, ReadersSeeWholeGenerations) {
             dir.write("busy/new" + std::to_string(round), 100);
         }
         ScanProgress progress;
-        if (auto next = current->refresh(Changes{{dir / "busy"}, {}}, progress)) {
+        if (auto next = Refresher::refresh(*current, Changes{{dir / "busy"}, {}}, progress)) {
             shown.store(std::move(next));
             replaced.emplace_back(current, std::move(before));
         }
@@ -314,7 +317,7 @@ TEST(Refresh, ReadersSeeWholeGenerations) {
 }
 
 // A folder deeper than PATH_MAX is listed again like any other, not taken for unreadable.
-TEST(Refresh, FoldersBeyondPathMax) {
+TEST(Refresher, FoldersBeyondPathMax) {
     test::TempDir dir;
     const test::Chain chain = test::makeChain(dir.path(), std::string(200, 'L'), 25);
     const std::string& bottom = chain.path;
@@ -329,7 +332,7 @@ TEST(Refresh, FoldersBeyondPathMax) {
     test::expectSameTree(*deep, *scanOf(dir.path()), false);
 }
 
-TEST(Refresh, ChoosesWhatToListAndScan) {
+TEST(Refresher, ChoosesWhatToListAndScan) {
     test::TempDir dir;
     dir.mkdirs("a/b/c");
     dir.mkdirs("keep/inner");
@@ -371,13 +374,14 @@ TEST(Refresh, ChoosesWhatToListAndScan) {
 
     // Nested deep paths: only the outer one is scanned; dirs below it are ignored.
     ScanProgress progress;
-    auto rescanned = grown->refreshed(Changes{{dir / "a/b/c"}, {dir / "a", dir / "a/b"}}, progress);
+    auto rescanned =
+        Refresher::refreshed(*grown, Changes{{dir / "a/b/c"}, {dir / "a", dir / "a/b"}}, progress);
     EXPECT_EQ(progress.dirs.load(), 4) << "b, c, new and newer, each once";
     test::expectSameTree(*rescanned, *grown, false);
 
     // Removed nodes: dropped where a block is rebuilt, kept with size 0 where it is copied.
-    grown->markRemoved(*grown->lookup(dir / "a/b/c/f"));
-    grown->markRemoved(*grown->lookup(dir / "keep/inner"));
+    IndexWriter::markRemoved(*grown, *grown->lookup(dir / "a/b/c/f"));
+    IndexWriter::markRemoved(*grown, *grown->lookup(dir / "keep/inner"));
     auto after = refresh(*grown, Changes{{dir / "a/b/c"}, {}});
     const auto f = after->lookup(dir / "a/b/c/f");
     ASSERT_TRUE(f) << "the file is still on disk and its folder was listed again";

@@ -1,10 +1,11 @@
-#include "core/scan/IndexWriter.h"
+#include "core/index/IndexWriter.h"
 
 #include <algorithm>
 #include <array>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <mutex>
 #include <system_error>
 
 #include "core/base/ComputePool.h"
@@ -496,7 +497,8 @@ std::unique_ptr<DiskIndex> IndexWriter::finish(std::string rootPath) {
     // folded, a few thousand nodes instead of millions.
     if (copiedNodes_ > std::uint64_t{next_} / 2) {
         foldAroundCopies();
-        return std::make_unique<DiskIndex>(std::move(region_), layout_, next_, std::move(rootPath));
+        return std::unique_ptr<DiskIndex>(
+            new DiskIndex(std::move(region_), layout_, next_, std::move(rootPath)));
     }
     // Children come after their parents, so one descending pass folds every child into its
     // parent before the parent is folded. The descendants of a folder are one id range, so
@@ -547,7 +549,59 @@ std::unique_ptr<DiskIndex> IndexWriter::finish(std::string rootPath) {
             foldInto(k, x);
         subtreeEnd_[x] = std::max(subtreeEnd_[x], x + 1);
     }
-    return std::make_unique<DiskIndex>(std::move(region_), layout_, next_, std::move(rootPath));
+    return std::unique_ptr<DiskIndex>(
+        new DiskIndex(std::move(region_), layout_, next_, std::move(rootPath)));
+}
+
+std::unique_ptr<DiskIndex> IndexWriter::adopt(MappedRegion region, const Layout& layout,
+                                              NodeId count, std::string rootPath,
+                                              UniqueFd savedFile) {
+    std::unique_ptr<DiskIndex> index(
+        new DiskIndex(std::move(region), layout, count, std::move(rootPath)));
+    index->savedFile_ = std::move(savedFile);
+    return index;
+}
+
+void IndexWriter::setEventID(DiskIndex& index, std::uint64_t id) {
+    index.eventID_.store(id, std::memory_order_relaxed);
+}
+
+void IndexWriter::setScanTime(DiskIndex& index, double seconds) {
+    index.scanTime_ = seconds;
+}
+
+void IndexWriter::setScannedAt(DiskIndex& index, DiskIndex::Clock::time_point t) {
+    index.scannedAt_ = t;
+}
+
+void IndexWriter::markRemoved(DiskIndex& index, NodeId i) {
+    std::unique_lock guard(index.lock_);
+    const std::uint8_t k = index.kind(i);
+    if (k & Flag::removed) return;
+    const std::uint64_t s = index.size(i);
+    const std::uint32_t n = index.items(i);
+    DiskIndex::relaxedStore(index.kind_[i], static_cast<std::uint8_t>(k | Flag::removed));
+    for (NodeId p = index.parent_[i]; p != NONE; p = index.parent_[p]) {
+        DiskIndex::relaxedStore(index.size_[p], index.size(p) - s);
+        DiskIndex::relaxedStore(index.items_[p], index.items(p) - n);
+    }
+    DiskIndex::relaxedStore(index.size_[i], std::uint64_t{0});
+    DiskIndex::relaxedStore(index.items_[i], std::uint32_t{0});
+    for (NodeId d : index.subtree(i)) {
+        DiskIndex::relaxedStore(index.size_[d], std::uint64_t{0});
+        DiskIndex::relaxedStore(index.items_[d], std::uint32_t{0});
+    }
+}
+
+void IndexWriter::setNode(DiskIndex& index, NodeId i, std::uint8_t kind, std::uint64_t size,
+                          std::uint32_t mtime) {
+    const std::uint64_t before = index.size(i);
+    DiskIndex::relaxedStore(index.kind_[i], kind);
+    DiskIndex::relaxedStore(index.size_[i], size);
+    DiskIndex::relaxedStore(index.mtime_[i], mtime);
+    if (size == before) return;
+    for (NodeId at = index.parent_[i]; at != NONE; at = index.parent_[at])
+        DiskIndex::relaxedStore(index.size_[at], index.size(at) - before + size);
 }
 
 }  // namespace tamrel

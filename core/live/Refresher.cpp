@@ -1,3 +1,5 @@
+#include "core/live/Refresher.h"
+
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -8,12 +10,12 @@
 #include <unordered_map>
 #include <vector>
 
+#include "core/index/DiskIndex.h"
+#include "core/index/IndexWriter.h"
 #include "core/live/Changes.h"
 #include "core/live/DiskNodes.h"
 #include "core/live/LinkSizes.h"
-#include "core/index/DiskIndex.h"
 #include "core/scan/EventID.h"
-#include "core/scan/IndexWriter.h"
 #include "core/scan/ScanProgress.h"
 #include "core/scan/ScanThreads.h"
 #include "core/scan/Scanner.h"
@@ -97,7 +99,7 @@ public:
         for (NodeId id : dirs_)
             relist(id);
         for (NodeId id : deep_) {
-            Crawl crawl(Scanner::scan(old_.path(id), rescanThreads, progress_));
+            Crawl crawl(Scanner::crawl(old_.path(id), rescanThreads, progress_));
             count(crawl);
             got_.deepCrawls.emplace(id, std::move(crawl));
         }
@@ -113,7 +115,7 @@ public:
         readDates();
     }
 
-    // Whether the changes keep the tree's shape (see DiskIndex::refresh()): every block the new
+    // Whether the changes keep the tree's shape (see Refresher::refresh()): every block the new
     // generation would rebuild or take from a listing holds the same nodes in the same order.
     bool keepsShape() const {
         if (!deep_.empty() || !got_.newCrawls.empty() || linksTouched_) return false;
@@ -180,8 +182,8 @@ public:
                    0, NONE);
         emit(writer);
         auto index = writer.finish(old_.rootPath());
-        index->setScanTime(old_.scanTime());
-        index->setScannedAt(old_.scannedAt());
+        IndexWriter::setScanTime(*index, old_.scanTime());
+        IndexWriter::setScannedAt(*index, old_.scannedAt());
         return index;
     }
 
@@ -253,7 +255,7 @@ private:
             if ((e.kind & (Flag::kindMask | Flag::mount)) != 1) continue;
             const std::string_view name = listing->name(e);
             if (oldDirs.contains(name)) continue;
-            Crawl crawl(Scanner::scan(joinPath(path, name), newFolderThreads, progress_));
+            Crawl crawl(Scanner::crawl(joinPath(path, name), newFolderThreads, progress_));
             count(crawl);
             got_.newCrawls[id].emplace(std::string(name), std::move(crawl));
         }
@@ -361,55 +363,57 @@ private:
 
 }  // namespace
 
-std::unique_ptr<DiskIndex> DiskIndex::refreshed(const Changes& changes, ScanProgress& progress,
-                                                std::uint64_t oldestPending) const {
-    return refreshInto(changes, progress, oldestPending, nullptr);
+std::unique_ptr<DiskIndex> Refresher::refreshed(const DiskIndex& old, const Changes& changes,
+                                                ScanProgress& progress,
+                                                std::uint64_t oldestPending) {
+    return refreshInto(old, changes, progress, oldestPending, nullptr);
 }
 
-std::unique_ptr<DiskIndex> DiskIndex::refresh(const Changes& changes, ScanProgress& progress,
-                                              std::uint64_t oldestPending) {
-    return refreshInto(changes, progress, oldestPending, this);
+std::unique_ptr<DiskIndex> Refresher::refresh(DiskIndex& index, const Changes& changes,
+                                              ScanProgress& progress, std::uint64_t oldestPending) {
+    return refreshInto(index, changes, progress, oldestPending, &index);
 }
 
-std::unique_ptr<DiskIndex> DiskIndex::refreshInto(const Changes& changes, ScanProgress& progress,
-                                                  std::uint64_t oldestPending,
-                                                  DiskIndex* patch) const {
+std::unique_ptr<DiskIndex> Refresher::refreshInto(const DiskIndex& old, const Changes& changes,
+                                                  ScanProgress& progress,
+                                                  std::uint64_t oldestPending, DiskIndex* patch) {
     const std::uint64_t newEvent = currentEventID();
     auto stamp = [&](std::uint64_t id) {
         return oldestPending != 0 ? std::min(id, oldestPending) : id;
     };
-    std::shared_lock guard(lock_);
-    Refresh refresh(*this, progress);
+    std::shared_lock guard(old.lock());
+    Refresh refresh(old, progress);
     if (refresh.choose(changes)) {
         guard.unlock();
-        auto fresh = DiskIndex::scan(rootPath_, progress, defaultScanThreads());
-        fresh->setEventID(stamp(fresh->eventID()));
+        auto fresh = Scanner::scan(old.rootPath(), progress, defaultScanThreads());
+        IndexWriter::setEventID(*fresh, stamp(fresh->eventID()));
         return fresh;
     }
     refresh.gather();
-    if (patch == this && refresh.keepsShape()) {
+    if (patch == &old && refresh.keepsShape()) {
         // A change of a few sizes and dates costs that, not a copy of the whole index.
         guard.unlock();
-        std::unique_lock write(lock_);
+        std::unique_lock write(old.lock());
         // A removal may have come in between.
         if (refresh.keepsShape()) {
             for (const NodeChange& c : refresh.changesInPlace()) {
                 const bool folder = (c.kind & Flag::kindMask) == 1;
-                patch->setNode(c.id, c.kind, folder ? patch->size(c.id) : c.size, c.mtime);
+                IndexWriter::setNode(*patch, c.id, c.kind, folder ? patch->size(c.id) : c.size,
+                                     c.mtime);
             }
-            patch->setEventID(stamp(newEvent));
+            IndexWriter::setEventID(*patch, stamp(newEvent));
             return nullptr;
         }
         write.unlock();
         guard.lock();
     }
     auto index = refresh.build();
-    index->setEventID(stamp(newEvent));
+    IndexWriter::setEventID(*index, stamp(newEvent));
     if (refresh.linksTouched()) {
         guard.unlock();
         // Each link counted once over the whole index, as a fresh scan counts it.
         for (const LinkPatch& p : linkPatches(*index))
-            index->setNode(p.id, p.kind, p.size, p.mtime);
+            IndexWriter::setNode(*index, p.id, p.kind, p.size, p.mtime);
     }
     return index;
 }

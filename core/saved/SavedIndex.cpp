@@ -1,3 +1,5 @@
+#include "core/saved/SavedIndex.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <openssl/evp.h>
@@ -21,13 +23,13 @@
 #include <system_error>
 #include <vector>
 
-#include "core/index/DiskIndex.h"
+#include "core/index/IndexWriter.h"
 #include "core/saved/SavedChecksum.h"
 #include "core/saved/SavedIndexCheck.h"
 #include "core/saved/SavedIndexHeader.h"
+#include "platform/PathText.h"
 #include "platform/UniqueFd.h"
 #include "platform/XdgDirs.h"
-#include "platform/PathText.h"
 
 namespace tamrel {
 
@@ -98,7 +100,8 @@ void removeStaleTemps(const std::string& target) {
     for (const std::string& name : stale) {
         UniqueFd fd(::openat(dirFd.get(), name.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
         if (!fd || ::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) continue;
-        struct stat held {}, named {};
+        struct stat held {
+        }, named{};
         if (::fstat(fd.get(), &held) == 0 && S_ISREG(held.st_mode) &&
             ::fstatat(dirFd.get(), name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
             held.st_dev == named.st_dev && held.st_ino == named.st_ino) {
@@ -149,7 +152,8 @@ public:
             if (!fd_) fail(errno, "cannot create the saved index file");
             if (::flock(fd_.get(), LOCK_EX) != 0) fail(errno, "cannot lock the saved index file");
             // Another process's clean-up may have taken it between creation and lock.
-            struct stat held {}, named {};
+            struct stat held {
+            }, named{};
             if ((::fstat(fd_.get(), &held) == 0 && ::lstat(path_.c_str(), &named) == 0 &&
                  held.st_ino == named.st_ino && held.st_dev == named.st_dev) ||
                 tries >= 8) {
@@ -293,7 +297,7 @@ bool readFully(int fd, std::byte* into, std::size_t bytes) {
 
 }  // namespace
 
-std::string DiskIndex::cacheURL(const std::string& root) {
+std::string SavedIndex::cacheURL(const std::string& root) {
     const std::string dir = appDataDirectory();
     const std::string name = fileName(root);
     if (dir.empty() || name.empty()) return {};
@@ -301,34 +305,36 @@ std::string DiskIndex::cacheURL(const std::string& root) {
     return dir + "/" + name;
 }
 
-void DiskIndex::save(Write how) const {
-    if (rootPath_.size() > SavedIndexHeader::maxRootBytes) {
+void SavedIndex::save(const DiskIndex& index, Write how) {
+    const std::string& root = index.rootPath();
+    if (root.size() > SavedIndexHeader::maxRootBytes) {
         fail(ENAMETOOLONG, "root path too long for a saved index");
     }
-    const std::string path = cacheURL(rootPath_);
+    const std::string path = cacheURL(root);
     if (path.empty()) fail(ENOENT, "no folder for saved indexes");
     std::lock_guard one(saveLock(path));
     removeStaleTemps(path);
     moveAside(path);
     TempFile tmp(path, how == Write::direct);
     {
-        std::shared_lock guard(lock_);
+        std::shared_lock guard(index.lock());
+        const Layout& layout = index.layout();
         SavedIndexHeader header;
-        header.count = count_;
-        header.cap = layout_.cap;
-        header.nameCap = layout_.nameCap;
-        header.eventID = eventID_;
-        header.scanTime = scanTime_;
-        header.scannedAt = secondsSinceEpoch(scannedAt_);
-        header.rootPath = rootPath_;
+        header.count = index.count();
+        header.cap = layout.cap;
+        header.nameCap = layout.nameCap;
+        header.eventID = index.eventID();
+        header.scanTime = index.scanTime();
+        header.scannedAt = secondsSinceEpoch(index.scannedAt());
+        header.rootPath = root;
         // The checksum is taken piece by piece as the pieces are written, while each is still
         // in the cache, and the header page that holds it is written last.
         const auto blank = header.encode();
         SavedChecksum sum;
         sum.add(blank);
         tmp.write(blank.data(), blank.size());
-        const std::byte* at = region_.data() + Layout::headerBytes;
-        for (std::uint64_t left = layout_.total - Layout::headerBytes; left > 0;) {
+        const std::byte* at = index.region().data() + Layout::headerBytes;
+        for (std::uint64_t left = layout.total - Layout::headerBytes; left > 0;) {
             const std::size_t piece = std::min<std::uint64_t>(left, checksumPiece);
             sum.add(std::span(at, piece));
             tmp.write(at, piece);
@@ -355,7 +361,7 @@ int openRegular(const std::string& path, struct stat& st) {
 
 }  // namespace
 
-std::unique_ptr<DiskIndex> DiskIndex::load(const std::string& root, bool* damaged) {
+std::unique_ptr<DiskIndex> SavedIndex::load(const std::string& root, bool* damaged) {
     if (damaged) *damaged = false;
     const std::string path = cacheURL(root);
     if (path.empty()) return nullptr;
@@ -392,20 +398,20 @@ std::unique_ptr<DiskIndex> DiskIndex::load(const std::string& root, bool* damage
     MappedRegion region(map, layout.total);
     if (!checkSavedTree(region.data(), layout, header->count, root)) return refuse();
 
-    auto index = std::make_unique<DiskIndex>(std::move(region), layout,
-                                             static_cast<NodeId>(header->count), root);
-    index->setEventID(header->eventID);
-    index->setScanTime(header->scanTime);
-    index->setScannedAt(fromSeconds(header->scannedAt));
-    index->savedFile_ = std::move(fd);
+    auto index = IndexWriter::adopt(std::move(region), layout, static_cast<NodeId>(header->count),
+                                    root, std::move(fd));
+    IndexWriter::setEventID(*index, header->eventID);
+    IndexWriter::setScanTime(*index, header->scanTime);
+    IndexWriter::setScannedAt(*index, fromSeconds(header->scannedAt));
     return index;
 }
 
-bool DiskIndex::savedFileIntact() const {
-    return !savedFile_ || tamrel::savedFileIntact(savedFile_.get(), layout_.total);
+bool SavedIndex::savedFileIntact(const DiskIndex& index) {
+    return index.savedFile() < 0 ||
+           tamrel::savedFileIntact(index.savedFile(), index.layout().total);
 }
 
-std::optional<DiskIndex::Clock::time_point> DiskIndex::cachedDate(const std::string& root) {
+std::optional<DiskIndex::Clock::time_point> SavedIndex::cachedDate(const std::string& root) {
     const std::string path = cacheURL(root);
     if (path.empty()) return std::nullopt;
     struct stat st {};

@@ -18,10 +18,13 @@
 #include <thread>
 
 #include "core/index/DiskIndex.h"
+#include "core/index/IndexWriter.h"
 #include "core/live/Changes.h"
+#include "core/live/Refresher.h"
+#include "core/saved/SavedIndex.h"
 #include "core/saved/SavedIndexCheck.h"
-#include "core/scan/IndexWriter.h"
 #include "core/scan/ScanProgress.h"
+#include "core/scan/Scanner.h"
 #include "tests/support/Child.h"
 #include "tests/support/SameTree.h"
 #include "tests/support/ScopedDataHome.h"
@@ -55,7 +58,7 @@ std::vector<std::string> entriesOf(const std::string& dir) {
 
 std::unique_ptr<DiskIndex> scanOf(const test::TempDir& dir) {
     ScanProgress progress;
-    return DiskIndex::scan(dir.path(), progress, 4);
+    return Scanner::scan(dir.path(), progress, 4);
 }
 
 // A single-node index whose root path is `root` (the folder need not exist).
@@ -77,18 +80,18 @@ void makeTree(const test::TempDir& dir) {
     dir.symlink("a", "link");
 }
 
-TEST(Persist, SavesAndLoadsWithRemovedNodes) {
+TEST(SavedIndex, SavesAndLoadsWithRemovedNodes) {
     test::ScopedDataHome home;
     test::TempDir dir;
     makeTree(dir);
     auto index = scanOf(dir);
-    index->markRemoved(*index->lookup(dir / "gone"));
-    index->markRemoved(*index->lookup(dir / "a/one"));
-    index->setEventID(1234567890123456789ull);
-    index->setScanTime(1.25);
-    index->save();
+    IndexWriter::markRemoved(*index, *index->lookup(dir / "gone"));
+    IndexWriter::markRemoved(*index, *index->lookup(dir / "a/one"));
+    IndexWriter::setEventID(*index, 1234567890123456789ull);
+    IndexWriter::setScanTime(*index, 1.25);
+    SavedIndex::save(*index);
 
-    const std::string file = DiskIndex::cacheURL(dir.path());
+    const std::string file = SavedIndex::cacheURL(dir.path());
     const std::string folder = home.path() + "/Tamrel";
     ASSERT_EQ(file.substr(0, folder.size() + 1), folder + "/");
     const std::string name = file.substr(folder.size() + 1);
@@ -105,11 +108,11 @@ TEST(Persist, SavesAndLoadsWithRemovedNodes) {
     EXPECT_EQ(readFile(file).substr(0, 8), "TMRLIDX4");
 
     bool damaged = true;
-    auto loaded = DiskIndex::load(dir.path(), &damaged);
+    auto loaded = SavedIndex::load(dir.path(), &damaged);
     ASSERT_TRUE(loaded);
     EXPECT_FALSE(damaged);
-    EXPECT_TRUE(loaded->savedFileIntact());
-    EXPECT_TRUE(index->savedFileIntact()) << "not loaded: nothing to check";
+    EXPECT_TRUE(SavedIndex::savedFileIntact(*loaded));
+    EXPECT_TRUE(SavedIndex::savedFileIntact(*index)) << "not loaded: nothing to check";
     test::expectValidTree(*loaded);
     test::expectSameTree(*index, *loaded);
     EXPECT_EQ(loaded->rootPath(), dir.path());
@@ -119,41 +122,41 @@ TEST(Persist, SavesAndLoadsWithRemovedNodes) {
               std::chrono::microseconds(1));
     EXPECT_TRUE(loaded->isGone(*loaded->lookup(dir / "gone/deeper/three")));
     EXPECT_EQ(loaded->path(*loaded->lookup(dir / "bad\xff\xfe")), dir / "bad\xff\xfe");
-    const auto date = DiskIndex::cachedDate(dir.path());
+    const auto date = SavedIndex::cachedDate(dir.path());
     ASSERT_TRUE(date);
     EXPECT_EQ(*date, loaded->scannedAt());
 
     // A removal after loading stays in memory until the next save, which may replace the very
     // file that is mapped.
     const std::uint64_t before = loaded->totalSize();
-    loaded->markRemoved(*loaded->lookup(dir / "a/b"));
-    EXPECT_EQ(DiskIndex::load(dir.path())->totalSize(), before);
-    EXPECT_TRUE(loaded->savedFileIntact()) << "the file is checked, not the memory";
+    IndexWriter::markRemoved(*loaded, *loaded->lookup(dir / "a/b"));
+    EXPECT_EQ(SavedIndex::load(dir.path())->totalSize(), before);
+    EXPECT_TRUE(SavedIndex::savedFileIntact(*loaded)) << "the file is checked, not the memory";
     // Written around the page cache this time: the same file, its last page cut to size.
-    loaded->save(DiskIndex::Write::direct);
+    SavedIndex::save(*loaded, SavedIndex::Write::direct);
     ASSERT_EQ(::stat(file.c_str(), &st), 0);
     EXPECT_EQ(static_cast<std::uint64_t>(st.st_size), loaded->layout().total);
     EXPECT_EQ(entriesOf(folder), std::vector<std::string>{name});
-    auto again = DiskIndex::load(dir.path());
+    auto again = SavedIndex::load(dir.path());
     ASSERT_TRUE(again);
-    EXPECT_TRUE(again->savedFileIntact());
+    EXPECT_TRUE(SavedIndex::savedFileIntact(*again));
     test::expectSameTree(*loaded, *again);
     EXPECT_LT(again->totalSize(), before);
 
-    EXPECT_FALSE(DiskIndex::load(dir / "a"));
-    EXPECT_FALSE(DiskIndex::cachedDate(dir / "a"));
-    EXPECT_NE(DiskIndex::cacheURL(dir.path()), DiskIndex::cacheURL(dir.path() + "/"));
+    EXPECT_FALSE(SavedIndex::load(dir / "a"));
+    EXPECT_FALSE(SavedIndex::cachedDate(dir / "a"));
+    EXPECT_NE(SavedIndex::cacheURL(dir.path()), SavedIndex::cacheURL(dir.path() + "/"));
 }
 
-TEST(Persist, RootPathLimitAndFailedSaves) {
+TEST(SavedIndex, RootPathLimitAndFailedSaves) {
     test::ScopedDataHome home;
     const std::string longest = "/" + std::string(3967, 'r');
-    bareIndex(longest)->save();
-    ASSERT_TRUE(DiskIndex::load(longest));
+    SavedIndex::save(*bareIndex(longest));
+    ASSERT_TRUE(SavedIndex::load(longest));
 
     const std::string tooLong = longest + "r";
     try {
-        bareIndex(tooLong)->save();
+        SavedIndex::save(*bareIndex(tooLong));
         ADD_FAILURE() << "a root path over 3968 bytes saved";
     } catch (const std::system_error& e) {
         EXPECT_EQ(e.code(), std::errc::filename_too_long);
@@ -163,8 +166,8 @@ TEST(Persist, RootPathLimitAndFailedSaves) {
     test::TempDir dir;
     dir.write("f", 100);
     auto index = scanOf(dir);
-    index->save();
-    const std::string file = DiskIndex::cacheURL(dir.path());
+    SavedIndex::save(*index);
+    const std::string file = SavedIndex::cacheURL(dir.path());
     const std::string saved = readFile(file);
     const int status = test::inChild([&] {
         ::signal(SIGXFSZ, SIG_IGN);
@@ -173,7 +176,7 @@ TEST(Persist, RootPathLimitAndFailedSaves) {
         IndexWriter writer(100'000, dir.path().size());
         writer.add(dir.path(), 1, 0, 0, NONE);
         try {
-            writer.finish(dir.path())->save();
+            SavedIndex::save(*writer.finish(dir.path()));
         } catch (const std::system_error& e) {
             return e.code() == std::errc::file_too_large ? 0 : 11;
         }
@@ -187,20 +190,20 @@ TEST(Persist, RootPathLimitAndFailedSaves) {
     test::ScopedDataHome blocked;
     writeFile(blocked.path() + "/Tamrel", "a file where the folder should be");
     try {
-        index->save();
+        SavedIndex::save(*index);
         ADD_FAILURE() << "saved without a folder";
     } catch (const std::system_error& e) {
         EXPECT_EQ(e.code(), std::errc::not_a_directory);
     }
 }
 
-TEST(Persist, DamagedFilesAreNotLoaded) {
+TEST(SavedIndex, DamagedFilesAreNotLoaded) {
     test::ScopedDataHome home;
     test::TempDir dir;
     makeTree(dir);
     auto index = scanOf(dir);
-    index->save();
-    const std::string file = DiskIndex::cacheURL(dir.path());
+    SavedIndex::save(*index);
+    const std::string file = SavedIndex::cacheURL(dir.path());
     const std::string good = readFile(file);
     const Layout& layout = index->layout();
     const NodeId count = index->count();
@@ -278,7 +281,7 @@ TEST(Persist, DamagedFilesAreNotLoaded) {
         d.apply(bytes);
         writeFile(file, bytes);
         bool damaged = false;
-        EXPECT_FALSE(DiskIndex::load(dir.path(), &damaged)) << d.what;
+        EXPECT_FALSE(SavedIndex::load(dir.path(), &damaged)) << d.what;
         EXPECT_EQ(damaged, std::string_view(d.what) != "magic changed")
             << d.what << ": a file of another format is not a damaged one";
     }
@@ -286,20 +289,20 @@ TEST(Persist, DamagedFilesAreNotLoaded) {
     // A saved file of another root under this root's name: no save writes it there, unless
     // the two roots' names share their hash prefix.
     auto other = bareIndex("/elsewhere");
-    other->save();
-    writeFile(file, readFile(DiskIndex::cacheURL("/elsewhere")));
+    SavedIndex::save(*other);
+    writeFile(file, readFile(SavedIndex::cacheURL("/elsewhere")));
     bool damaged = false;
-    EXPECT_FALSE(DiskIndex::load(dir.path(), &damaged));
+    EXPECT_FALSE(SavedIndex::load(dir.path(), &damaged));
     EXPECT_TRUE(damaged);
 
     writeFile(file, good.substr(0, 64));
-    EXPECT_TRUE(DiskIndex::cachedDate(dir.path())) << "the date needs only the first 64 bytes";
-    EXPECT_FALSE(DiskIndex::load(dir.path()));
+    EXPECT_TRUE(SavedIndex::cachedDate(dir.path())) << "the date needs only the first 64 bytes";
+    EXPECT_FALSE(SavedIndex::load(dir.path()));
     writeFile(file, good.substr(0, 63));
-    EXPECT_FALSE(DiskIndex::cachedDate(dir.path()));
+    EXPECT_FALSE(SavedIndex::cachedDate(dir.path()));
 
     writeFile(file, good);
-    EXPECT_TRUE(DiskIndex::load(dir.path())) << "the undamaged file still loads";
+    EXPECT_TRUE(SavedIndex::load(dir.path())) << "the undamaged file still loads";
 
     // A root name that claims more bytes than the names hold is not compared past them (on a
     // region of exactly its size, AddressSanitizer sees any read beyond).
@@ -312,19 +315,20 @@ TEST(Persist, DamagedFilesAreNotLoaded) {
 
 // Saves killed mid-way leave their temporary files; the next save of the same index removes
 // them, but not those a live save holds, nor any other file.
-TEST(Persist, StaleTemporaryFilesAreRemoved) {
+TEST(SavedIndex, StaleTemporaryFilesAreRemoved) {
     test::ScopedDataHome home;
     test::TempDir dir;
     makeTree(dir);
     auto index = scanOf(dir);
-    const std::string file = DiskIndex::cacheURL(dir.path());
+    const std::string file = SavedIndex::cacheURL(dir.path());
     const std::string folder = home.path() + "/Tamrel";
     const std::string base = file.substr(folder.size() + 1);
     // What saves killed mid-way left behind (the current name pattern, and the older one).
     for (const char* name : {".abc123.tmp", ".zzzzzz.tmp", ".tmp"})
         writeFile(file + name, "stale");
-    const std::vector<std::string> others = {base + ".held00.tmp", "0123456789abcdef.idx.abc123.tmp",
-                                             base + ".notours", base + ".toolong.tmp"};
+    const std::vector<std::string> others = {base + ".held00.tmp",
+                                             "0123456789abcdef.idx.abc123.tmp", base + ".notours",
+                                             base + ".toolong.tmp"};
     for (const std::string& name : others)
         writeFile(folder + "/" + name, "keep");
     // A save in flight in another process holds its file's lock.
@@ -332,7 +336,7 @@ TEST(Persist, StaleTemporaryFilesAreRemoved) {
     ASSERT_GE(held, 0);
     ASSERT_EQ(::flock(held, LOCK_EX), 0);
 
-    index->save();
+    SavedIndex::save(*index);
     std::vector<std::string> left = entriesOf(folder);
     std::sort(left.begin(), left.end());
     std::vector<std::string> expected = others;
@@ -340,11 +344,11 @@ TEST(Persist, StaleTemporaryFilesAreRemoved) {
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(left, expected);
     ::close(held);
-    index->save();
+    SavedIndex::save(*index);
     EXPECT_EQ(entriesOf(folder).size(), others.size()) << "unlocked now, so stale";
     // The next open removes them too, even when there is nothing to save after it.
     writeFile(file + ".abc123.tmp", "stale");
-    EXPECT_TRUE(DiskIndex::load(dir.path()));
+    EXPECT_TRUE(SavedIndex::load(dir.path()));
     EXPECT_EQ(entriesOf(folder).size(), others.size());
 }
 
@@ -367,12 +371,12 @@ std::uint64_t writtenBy(pid_t pid, const std::string& folder) {
 
 // A save killed mid-way leaves no temporary file once the next open has run, and the saved
 // file is always a whole one (the old or the new).
-TEST(Persist, KilledSavesLeaveNoTemporaryFile) {
+TEST(SavedIndex, KilledSavesLeaveNoTemporaryFile) {
     test::ScopedDataHome home;
     const std::string folder = home.path() + "/Tamrel";
     test::TempDir dir;
     dir.write("f", 100);
-    scanOf(dir)->save();
+    SavedIndex::save(*scanOf(dir));
     // Spare capacity is saved too: 80 MB to write.
     IndexWriter writer(2'000'000, dir.path().size());
     writer.add(dir.path(), 1, 0, 0, NONE);
@@ -383,7 +387,7 @@ TEST(Persist, KilledSavesLeaveNoTemporaryFile) {
         const pid_t pid = ::fork();
         if (pid == 0) {
             for (;;)
-                big->save();
+                SavedIndex::save(*big);
         }
         // Killed once its save has written that part of the file.
         const auto until = static_cast<std::uint64_t>(part * static_cast<double>(total));
@@ -391,21 +395,21 @@ TEST(Persist, KilledSavesLeaveNoTemporaryFile) {
             std::this_thread::yield();
         ::kill(pid, SIGKILL);
         ::waitpid(pid, nullptr, 0);
-        auto loaded = DiskIndex::load(dir.path());
+        auto loaded = SavedIndex::load(dir.path());
         ASSERT_TRUE(loaded);
-        EXPECT_TRUE(loaded->savedFileIntact());
+        EXPECT_TRUE(SavedIndex::savedFileIntact(*loaded));
         EXPECT_EQ(entriesOf(folder).size(), 1u);
     }
 }
 
 // Whatever is at the saved file's path and is not a regular file is never opened for reading
 // (nothing waits on a FIFO) and is moved aside, whole, by the next save.
-TEST(Persist, WhatIsNotARegularFileIsMovedAside) {
+TEST(SavedIndex, WhatIsNotARegularFileIsMovedAside) {
     test::ScopedDataHome home;
     test::TempDir dir;
     dir.write("f", 100);
     auto index = scanOf(dir);
-    const std::string file = DiskIndex::cacheURL(dir.path());
+    const std::string file = SavedIndex::cacheURL(dir.path());
     struct Case {
         const char* what;
         std::function<void()> make;
@@ -427,11 +431,11 @@ TEST(Persist, WhatIsNotARegularFileIsMovedAside) {
         ::unlink(file.c_str());
         c.make();
         bool damaged = true;
-        EXPECT_FALSE(DiskIndex::load(dir.path(), &damaged));
+        EXPECT_FALSE(SavedIndex::load(dir.path(), &damaged));
         EXPECT_FALSE(damaged);
-        EXPECT_FALSE(DiskIndex::cachedDate(dir.path()));
-        index->save();
-        EXPECT_TRUE(DiskIndex::load(dir.path()));
+        EXPECT_FALSE(SavedIndex::cachedDate(dir.path()));
+        SavedIndex::save(*index);
+        EXPECT_TRUE(SavedIndex::load(dir.path()));
         struct stat st {};
         EXPECT_EQ(::lstat(c.aside.c_str(), &st), 0);
     }
@@ -441,15 +445,15 @@ TEST(Persist, WhatIsNotARegularFileIsMovedAside) {
 
 // The checksum covers the whole file: one byte changed in any array, in the header or in the
 // spare capacity is found, by the load's checks or by the check of the whole file after it.
-TEST(Persist, ChecksumFindsAChangeAnywhere) {
+TEST(SavedIndex, ChecksumFindsAChangeAnywhere) {
     test::ScopedDataHome home;
     test::TempDir dir;
     makeTree(dir);
     ScanProgress progress;
     // A refreshed generation: its region has spare capacity beyond the nodes in use.
-    auto index = scanOf(dir)->refreshed(Changes{{dir / "a"}, {}}, progress);
-    index->save();
-    const std::string file = DiskIndex::cacheURL(dir.path());
+    auto index = Refresher::refreshed(*scanOf(dir), Changes{{dir / "a"}, {}}, progress);
+    SavedIndex::save(*index);
+    const std::string file = SavedIndex::cacheURL(dir.path());
     const std::string good = readFile(file);
     const Layout& layout = index->layout();
     ASSERT_GT(layout.cap, index->count());
@@ -474,15 +478,15 @@ TEST(Persist, ChecksumFindsAChangeAnywhere) {
         bytes[at] = static_cast<char>(bytes[at] ^ 1);
         writeFile(file, bytes);
         bool damaged = false;
-        auto loaded = DiskIndex::load(dir.path(), &damaged);
+        auto loaded = SavedIndex::load(dir.path(), &damaged);
         if (loaded) {
-            EXPECT_FALSE(loaded->savedFileIntact());
+            EXPECT_FALSE(SavedIndex::savedFileIntact(*loaded));
         } else {
             EXPECT_TRUE(damaged);
         }
     }
     writeFile(file, good);
-    EXPECT_TRUE(DiskIndex::load(dir.path())->savedFileIntact());
+    EXPECT_TRUE(SavedIndex::savedFileIntact(*SavedIndex::load(dir.path())));
 }
 
 // A region made by hand, node by node: (name, parent, firstChild, childCount, subtreeEnd, kind).
@@ -515,7 +519,7 @@ std::vector<std::byte> handRegion(const Layout& layout, const std::vector<HandNo
 
 // Every reader walks parents upward and subtrees forward: a tree whose children come before
 // their parent is refused even when each block and range is otherwise consistent.
-TEST(Persist, ChildrenBeforeTheirParentAreRefused) {
+TEST(SavedIndex, ChildrenBeforeTheirParentAreRefused) {
     const Layout layout(8, 64);
     const std::string root = "/r";
     // The good tree: /r with folder a (1) holding file f (3), and file g (2).
@@ -531,13 +535,12 @@ TEST(Persist, ChildrenBeforeTheirParentAreRefused) {
                                             {"a", 0, 1, 1, 4, 1}});
     EXPECT_FALSE(checkSavedTree(before.data(), layout, 4, root));
     // A folder's child block starting at the folder itself.
-    const auto self = handRegion(layout, {{root, NONE, 1, 1, 3, 1},
-                                          {"a", 0, 1, 1, 3, 1},
-                                          {"f", 1, 0, 0, 3, 0}});
+    const auto self =
+        handRegion(layout, {{root, NONE, 1, 1, 3, 1}, {"a", 0, 1, 1, 3, 1}, {"f", 1, 0, 0, 3, 0}});
     EXPECT_FALSE(checkSavedTree(self.data(), layout, 3, root));
 }
 
-TEST(Persist, ConcurrentSavesOfOneRoot) {
+TEST(SavedIndex, ConcurrentSavesOfOneRoot) {
     test::ScopedDataHome home;
     test::TempDir dir;
     makeTree(dir);
@@ -546,12 +549,12 @@ TEST(Persist, ConcurrentSavesOfOneRoot) {
     auto second = scanOf(dir);
     auto saveMany = [](const DiskIndex& index) {
         for (int k = 0; k < 20; ++k)
-            index.save();
+            SavedIndex::save(index);
     };
     std::thread t1(saveMany, std::cref(*first)), t2(saveMany, std::cref(*second));
     t1.join();
     t2.join();
-    auto loaded = DiskIndex::load(dir.path());
+    auto loaded = SavedIndex::load(dir.path());
     ASSERT_TRUE(loaded);
     test::expectValidTree(*loaded);
     EXPECT_TRUE(loaded->count() == first->count() || loaded->count() == second->count());

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "core/index/DiskIndex.h"
+
+namespace tamrel {
+
+class ScanProgress;
+struct Changes;
+
+// Applies the changes the watcher took to an index: the next generation built beside the old
+// one, or, when the tree keeps its shape, the old one patched in place. Either way it writes
+// only through IndexWriter.
+class Refresher {
+public:
+    // The next generation of `old`: folders in changes.dirs are listed again one level deep,
+    // subtrees in changes.deep are scanned again (the root in deep means a fresh scan), folders
+    // new to the index are scanned whole, everything else is copied. A changed path leads to its
+    // nearest folder in `old`; one outside the root is ignored. Each folder listed or scanned
+    // again, and each of their ancestors, gets the modification time the disk has now, as a
+    // fresh scan would give it. When a file with several links is listed, or was in a folder
+    // listed again, every linked file of the result is read from the disk again so that each
+    // file counts once, at its first link in id order, and every link shows the file's date
+    // (linkPatches()). `old` is not changed; old.lock() is held shared while it is read.
+    //
+    // The result's eventID is the event id taken before anything is listed, or `oldestPending`
+    // when that is earlier and not 0: the owner passes the watcher's oldestPending() taken after
+    // it took `changes`, so a saved index never claims changes it has not applied. scanTime and
+    // scannedAt are carried over (a fresh scan sets its own). `progress` counts the scans.
+    // Blocks until done. Throws std::system_error when the new index cannot be built (memory
+    // refused, more nodes than 32-bit ids hold).
+    static std::unique_ptr<DiskIndex> refreshed(const DiskIndex& old, const Changes& changes,
+                                                ScanProgress& progress,
+                                                std::uint64_t oldestPending = 0);
+
+    // The changes applied the cheaper way. When they keep the tree's shape (nothing is scanned
+    // again, every folder listed again is readable and holds the same entries in the same order,
+    // folders still folders and files still files, none of them removed, and no file with
+    // several links is among them), `index` takes them itself: new kinds, sizes and dates of
+    // the entries listed again and of the folders above them, and the new eventID, all written
+    // under index.lock() held exclusively. Ids and paths stay valid; the result is null.
+    // Otherwise the result is the next generation, as refreshed() builds it, and `index` is not
+    // changed. Arguments, event id and exceptions as refreshed().
+    static std::unique_ptr<DiskIndex> refresh(DiskIndex& index, const Changes& changes,
+                                              ScanProgress& progress,
+                                              std::uint64_t oldestPending = 0);
+
+private:
+    // What refreshed() and refresh() share: `patch` is `old` when it may take the changes
+    // itself, else null.
+    static std::unique_ptr<DiskIndex> refreshInto(const DiskIndex& old, const Changes& changes,
+                                                  ScanProgress& progress,
+                                                  std::uint64_t oldestPending, DiskIndex* patch);
+};
+
+}  // namespace tamrel

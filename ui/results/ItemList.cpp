@@ -139,11 +139,12 @@ void RowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                 paintSizeText(*painter, origin, item.size, kFileSizeText, Color::ink, Color::ink3);
         }
 
-        // The pick key: always shown when picked, otherwise only while the row is hovered. `p`
-        // goes from the plain key (0) to the picked one (1) on the pick spring.
+        // The pick key: always shown when picked, otherwise only while the row is hovered, and
+        // never on an item the Trash would refuse. `p` goes from the plain key (0) to the
+        // picked one (1) on the pick spring.
         const auto* view = static_cast<const ItemListView*>(parent());
         const double p = std::clamp(view->pickAmount(item.id), 0.0, 1.0);
-        const double shown = hover ? 1.0 : p;
+        const double shown = hover && item.pickable ? 1.0 : p;
         if (shown > 0) {
             QColor plain = Color::ink;
             plain.setAlphaF(hover ? kPickHover : kPickRest);
@@ -370,7 +371,7 @@ void ItemListView::mouseReleaseEvent(QMouseEvent* event) {
     if (pressed != item.id) return;
     lastClick_ = item.id;
     const RowGeometry g = rowGeometry(QRectF(visualRect(rows_.index(row))).adjusted(0, 0, 0, -1));
-    if (g.pick.contains(event->position())) {
+    if (item.pickable && g.pick.contains(event->position())) {
         model_.toggleBasket(item.id);
     } else if (item.isDir) {
         model_.open(item.id);
@@ -383,7 +384,7 @@ void ItemListView::mouseDoubleClickEvent(QMouseEvent* event) {
     const RowItem& item = rows_.item(row);
     if (lastClick_ != item.id) return;
     const RowGeometry g = rowGeometry(QRectF(visualRect(rows_.index(row))).adjusted(0, 0, 0, -1));
-    if (g.pick.contains(event->position())) {
+    if (item.pickable && g.pick.contains(event->position())) {
         model_.toggleBasket(item.id);  // a quick second click on the key is a second press
     } else if (!item.isDir) {
         openNode(model_, item.id);
@@ -404,7 +405,7 @@ bool ItemListView::viewportEvent(QEvent* event) {
         if (row >= 0) {
             const RowGeometry g =
                 rowGeometry(QRectF(visualRect(rows_.index(row))).adjusted(0, 0, 0, -1));
-            if (g.pick.contains(help->pos())) {
+            if (rows_.item(row).pickable && g.pick.contains(help->pos())) {
                 QToolTip::showText(help->globalPos(),
                                    rows_.item(row).picked ? QStringLiteral("Take it back out")
                                                           : QStringLiteral("Pick for the Trash"),

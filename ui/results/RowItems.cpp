@@ -57,9 +57,12 @@ std::vector<RowItem> rowItems(const AppModel& model, std::span<const NodeId> ids
     const IndexRef& index = model.index();
     if (!index) return {};
     const std::string home = QDir::homePath().toStdString();
-    return rowItems(
+    std::vector<RowItem> rows = rowItems(
         *index, ids, maxSize, relativeTo, [&](NodeId id) { return model.inBasket(id); }, home,
         QDateTime::currentDateTime());
+    for (RowItem& row : rows)
+        row.pickable = row.picked || model.mayPick(row.id);
+    return rows;
 }
 
 }  // namespace tamrel

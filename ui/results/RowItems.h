@@ -29,6 +29,9 @@ struct RowItem {
     bool denied = false;
     bool isDir = false;
     bool picked = false;
+    // False where the Trash rules refuse the item (AppModel::mayPick) and it is not picked: the
+    // row then offers no pick key.
+    bool pickable = true;
 
     friend bool operator==(const RowItem&, const RowItem&) = default;
 };
@@ -45,7 +48,8 @@ std::vector<RowItem> rowItems(const DiskIndex& index, std::span<const NodeId> id
                               const QDateTime& now);
 
 // The rows of `ids` of the model's shown index: the home folder and the time taken once for the
-// whole call, `picked` from the model's basket. No rows without an index. Main thread.
+// whole call, `picked` from the model's basket, `pickable` from its Trash rules. No rows without
+// an index. Main thread.
 std::vector<RowItem> rowItems(const AppModel& model, std::span<const NodeId> ids,
                               std::uint64_t maxSize, std::optional<NodeId> relativeTo);
 

@@ -3,6 +3,8 @@
 
 #include "ui/results/ItemMenu.h"
 
+#include "ui/results/RowItems.h"
+
 #include <QMenu>
 
 #include "tests/model/app/ActionsFixture.h"
@@ -36,8 +38,15 @@ TEST_F(ItemMenuTest, PickingIsOfferedOnlyWhereTheTrashWouldTakeIt) {
     EXPECT_EQ(titles(makeItemMenu(m, documents, true, nullptr)),
               (QStringList{"Look Inside", "Show in File Manager", "Open", "Copy Path"}));
     EXPECT_EQ(titles(makeItemMenu(m, notes, true, nullptr)).back(), "Pick for the Trash");
+    const auto pickable = [&] {
+        std::vector<bool> out;
+        for (const RowItem& row : rowItems(m, std::vector<NodeId>{documents, notes}, 1, {}))
+            out.push_back(row.pickable);
+        return out;
+    };
+    EXPECT_EQ(pickable(), (std::vector<bool>{false, true})) << "a row offers no key to refuse";
 
-    // A pick from elsewhere (a row's key, a tile) is refused aloud.
+    // A pick from elsewhere (the Space key on a row, a tile) is refused aloud.
     m.toggleBasket(documents);
     EXPECT_TRUE(m.basket().empty());
     ASSERT_TRUE(m.toast());
@@ -46,6 +55,7 @@ TEST_F(ItemMenuTest, PickingIsOfferedOnlyWhereTheTrashWouldTakeIt) {
     m.toggleBasket(notes);
     EXPECT_EQ(m.basket(), NodeIds{notes});
     EXPECT_EQ(titles(makeItemMenu(m, notes, true, nullptr)).back(), "Unpick");
+    EXPECT_EQ(pickable(), (std::vector<bool>{false, true}));
 }
 
 }  // namespace

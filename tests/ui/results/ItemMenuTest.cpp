@@ -1,5 +1,5 @@
-// The item menu offers picking only where the Trash would take the item, through the model's
-// one rule; a pick the rule refuses elsewhere says why.
+// The item menu and the file rows offer picking only where the Trash would take the item, through
+// the model's one rule; a pick the rule refuses elsewhere says why.
 
 #include "ui/results/ItemMenu.h"
 

@@ -5,9 +5,7 @@
 #include <QThreadPool>
 #include <QTimer>
 
-#include <array>
 #include <atomic>
-#include <bitset>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -31,6 +29,7 @@
 #include "core/space/Suggestions.h"
 #include "core/space/SystemData.h"
 #include "model/app/AppValues.h"
+#include "model/app/Property.h"
 #include "model/app/VolumeList.h"
 #include "model/apps/InstalledApp.h"
 #include "model/system/Clock.h"
@@ -103,14 +102,14 @@ private:
 };
 
 // The one state object of the application. Screens read its properties, are told of their
-// changes through the NOTIFY signals, and act only by calling its operations.
+// changes through each property's changed signal, and act only by calling its operations.
 //
 // Announcing: a write of a value equal to the stored one is silent, except for progress, index,
 // breakdown, tips, systemReport, cleanPlan and apps, which announce every write; every write of
-// `query` (changed or not) schedules a search. Signals are sent only when an operation has made
-// all its writes, in declaration order, so a slot never sees a new `index` with an old
-// `current`. While the signals of an animated step are sent, animation() gives that step's
-// spring; otherwise it gives nothing.
+// `query` (changed or not) schedules a search. Every write belongs to a Batch of the model's
+// Announcer; signals are sent only when the outermost batch of an operation closes, in
+// declaration order, so a slot never sees a new `index` with an old `current`. While the signals
+// of an animated step are sent, animation() gives that step's spring; otherwise it gives nothing.
 //
 // Node ids held by the model (current, hovered, basket, results, biggest, tips, systemReport,
 // cleanPlan, cleanPicked) belong to the shown index generation `index`; when another generation
@@ -126,47 +125,62 @@ private:
 // is withdrawn); nothing of their outcome is reported.
 class AppModel : public QObject {
     Q_OBJECT
-    Q_PROPERTY(tamrel::Phase phase READ phase NOTIFY phaseChanged)
-    Q_PROPERTY(tamrel::Volumes volumes READ volumes NOTIFY volumesChanged)
-    Q_PROPERTY(tamrel::Places places READ places NOTIFY placesChanged)
-    Q_PROPERTY(tamrel::SavedDates indexed READ indexed NOTIFY indexedChanged)
-    Q_PROPERTY(bool hasFullDiskAccess READ hasFullDiskAccess NOTIFY hasFullDiskAccessChanged)
-    Q_PROPERTY(tamrel::OptionalPath scanTarget READ scanTarget NOTIFY scanTargetChanged)
-    Q_PROPERTY(tamrel::ProgressRef progress READ progress NOTIFY progressChanged)
-    Q_PROPERTY(tamrel::IndexRef index READ index NOTIFY indexChanged)
-    Q_PROPERTY(tamrel::NodeId current READ current NOTIFY currentChanged)
-    Q_PROPERTY(tamrel::Tab tab READ tab WRITE setTab NOTIFY tabChanged)
-    Q_PROPERTY(tamrel::OptionalNode hovered READ hovered WRITE setHovered NOTIFY hoveredChanged)
-    Q_PROPERTY(int revision READ revision NOTIFY revisionChanged)
-    Q_PROPERTY(QString query READ query WRITE setQuery NOTIFY queryChanged)
-    Q_PROPERTY(tamrel::NodeIds results READ results NOTIFY resultsChanged)
-    Q_PROPERTY(qint64 resultTotal READ resultTotal NOTIFY resultTotalChanged)
-    Q_PROPERTY(double resultTime READ resultTime NOTIFY resultTimeChanged)
-    Q_PROPERTY(bool searching READ searching NOTIFY searchingChanged)
-    Q_PROPERTY(tamrel::NodeIds basket READ basket WRITE setBasket NOTIFY basketChanged)
-    Q_PROPERTY(bool trashing READ trashing NOTIFY trashingChanged)
-    Q_PROPERTY(bool confirmTrash READ confirmTrash WRITE setConfirmTrash NOTIFY confirmTrashChanged)
-    Q_PROPERTY(tamrel::OptionalToast toast READ toast WRITE setToast NOTIFY toastChanged)
-    Q_PROPERTY(tamrel::KindBytes breakdown READ breakdown NOTIFY breakdownChanged)
-    Q_PROPERTY(tamrel::NodeIds biggest READ biggest NOTIFY biggestChanged)
-    Q_PROPERTY(tamrel::Suggestions tips READ tips NOTIFY tipsChanged)
-    Q_PROPERTY(tamrel::OptionalReport systemReport READ systemReport NOTIFY systemReportChanged)
-    Q_PROPERTY(quint64 trashSize READ trashSize NOTIFY trashSizeChanged)
-    Q_PROPERTY(tamrel::Sync sync READ sync NOTIFY syncChanged)
-    Q_PROPERTY(tamrel::CleanGroups cleanPlan READ cleanPlan NOTIFY cleanPlanChanged)
-    Q_PROPERTY(tamrel::NodeSet cleanPicked READ cleanPicked NOTIFY cleanPickedChanged)
-    Q_PROPERTY(bool confirmClean READ confirmClean WRITE setConfirmClean NOTIFY confirmCleanChanged)
-    Q_PROPERTY(tamrel::InstalledApps apps READ apps NOTIFY appsChanged)
-    Q_PROPERTY(bool appsLoading READ appsLoading NOTIFY appsLoadingChanged)
-    Q_PROPERTY(tamrel::OptionalNode selectedApp READ selectedApp NOTIFY selectedAppChanged)
-    Q_PROPERTY(tamrel::NodeSet leftoverPicked READ leftoverPicked WRITE setLeftoverPicked
-                   NOTIFY leftoverPickedChanged)
-    Q_PROPERTY(tamrel::AppSort appSort READ appSort WRITE setAppSort NOTIFY appSortChanged)
-    Q_PROPERTY(QString appFilter READ appFilter WRITE setAppFilter NOTIFY appFilterChanged)
-    Q_PROPERTY(bool confirmUninstall READ confirmUninstall WRITE setConfirmUninstall
-                   NOTIFY confirmUninstallChanged)
-    Q_PROPERTY(bool uninstalling READ uninstalling NOTIFY uninstallingChanged)
-    Q_PROPERTY(bool preparingClean READ preparingClean NOTIFY preparingCleanChanged)
+
+private:
+    // Before the properties, which enroll with it in declaration order as they are made.
+    Announcer announcer_;
+
+public:
+    // --- Properties: read on the main thread as model.phase(); each tells of its changes by
+    // its PropertyNotifier::changed, connected as connect(&model.phase, &PropertyNotifier::changed,
+    // ...). Only the model's operations write them. ---
+    Property<Phase> phase{announcer_, Phase::home};
+    Property<Volumes> volumes{announcer_};
+    Property<Places> places{announcer_};
+    // Path of a volume or place -> scan date of the saved index that serves it.
+    Property<SavedDates> indexed{announcer_};
+    Property<bool> hasFullDiskAccess{announcer_, false};
+    // The folder or volume last asked for (its absolute path).
+    Property<OptionalPath> scanTarget{announcer_};
+    // Counters of the last fresh scan; a new object for every fresh scan.
+    Property<ProgressRef, Announce::everyWrite> progress{announcer_};
+    // The index on screen, or null.
+    Property<IndexRef, Announce::everyWrite> index{announcer_};
+    // The folder being explored; 0 is the root.
+    Property<NodeId> current{announcer_, 0};
+    Property<Tab> tab{announcer_, Tab::explore};
+    Property<OptionalNode> hovered{announcer_};
+    // Rises by one at every change of the shown index's content.
+    Property<int> revision{announcer_, 0};
+    Property<QString> query{announcer_};
+    Property<NodeIds> results{announcer_};
+    Property<qint64> resultTotal{announcer_, 0};
+    Property<double> resultTime{announcer_, 0};
+    Property<bool> searching{announcer_, false};
+    Property<NodeIds> basket{announcer_};
+    Property<bool> trashing{announcer_, false};
+    Property<bool> confirmTrash{announcer_, false};
+    Property<OptionalToast> toast{announcer_};
+    Property<KindBytes, Announce::everyWrite> breakdown{announcer_};
+    Property<NodeIds> biggest{announcer_};
+    Property<Suggestions, Announce::everyWrite> tips{announcer_};
+    Property<OptionalReport, Announce::everyWrite> systemReport{announcer_};
+    Property<quint64> trashSize{announcer_, 0};
+    Property<Sync> sync{announcer_, Sync::live};
+    Property<CleanGroups, Announce::everyWrite> cleanPlan{announcer_};
+    Property<NodeSet> cleanPicked{announcer_};
+    Property<bool> confirmClean{announcer_, false};
+    Property<InstalledApps, Announce::everyWrite> apps{announcer_};
+    Property<bool> appsLoading{announcer_, false};
+    Property<OptionalNode> selectedApp{announcer_};
+    Property<NodeSet> leftoverPicked{announcer_};
+    Property<AppSort> appSort{announcer_, AppSort::size};
+    Property<QString> appFilter{announcer_};
+    Property<bool> confirmUninstall{announcer_, false};
+    Property<bool> uninstalling{announcer_, false};
+    // True from runClean() until its recomputed plan is handed to the trash action (which sets
+    // `trashing` in the same step) or dropped.
+    Property<bool> preparingClean{announcer_, false};
 
 public:
     using Options = AppModelOptions;
@@ -184,56 +198,7 @@ public:
     Clock& clock() const { return clock_; }
 
     // The spring of the step whose changes are being announced, or nothing outside one.
-    std::optional<Spring> animation() const { return animation_; }
-
-    // --- Properties (read on the main thread) ---
-    Phase phase() const { return phase_; }
-    const Volumes& volumes() const { return volumes_; }
-    const Places& places() const { return places_; }
-    // Path of a volume or place -> scan date of the saved index that serves it.
-    const SavedDates& indexed() const { return indexed_; }
-    bool hasFullDiskAccess() const { return hasFullDiskAccess_; }
-    // The folder or volume last asked for (its absolute path).
-    const OptionalPath& scanTarget() const { return scanTarget_; }
-    // Counters of the last fresh scan; a new object for every fresh scan.
-    const ProgressRef& progress() const { return progress_; }
-    // The index on screen, or null.
-    const IndexRef& index() const { return index_; }
-    // The folder being explored; 0 is the root.
-    NodeId current() const { return current_; }
-    Tab tab() const { return tab_; }
-    const OptionalNode& hovered() const { return hovered_; }
-    // Rises by one at every change of the shown index's content.
-    int revision() const { return revision_; }
-    const QString& query() const { return query_; }
-    const NodeIds& results() const { return results_; }
-    qint64 resultTotal() const { return resultTotal_; }
-    double resultTime() const { return resultTime_; }
-    bool searching() const { return searching_; }
-    const NodeIds& basket() const { return basket_; }
-    bool trashing() const { return trashing_; }
-    bool confirmTrash() const { return confirmTrash_; }
-    const OptionalToast& toast() const { return toast_; }
-    const KindBytes& breakdown() const { return breakdown_; }
-    const NodeIds& biggest() const { return biggest_; }
-    const Suggestions& tips() const { return tips_; }
-    const OptionalReport& systemReport() const { return systemReport_; }
-    quint64 trashSize() const { return trashSize_; }
-    Sync sync() const { return sync_; }
-    const CleanGroups& cleanPlan() const { return cleanPlan_; }
-    const NodeSet& cleanPicked() const { return cleanPicked_; }
-    bool confirmClean() const { return confirmClean_; }
-    const InstalledApps& apps() const { return apps_; }
-    bool appsLoading() const { return appsLoading_; }
-    const OptionalNode& selectedApp() const { return selectedApp_; }
-    const NodeSet& leftoverPicked() const { return leftoverPicked_; }
-    AppSort appSort() const { return appSort_; }
-    const QString& appFilter() const { return appFilter_; }
-    bool confirmUninstall() const { return confirmUninstall_; }
-    bool uninstalling() const { return uninstalling_; }
-    // True from runClean() until its recomputed plan is handed to the trash action (which sets
-    // `trashing` in the same step) or dropped.
-    bool preparingClean() const { return preparingClean_; }
+    std::optional<Spring> animation() const { return announcer_.animation(); }
 
     // --- Properties the screens write ---
     void setTab(Tab tab);
@@ -322,7 +287,7 @@ public:
     // A removal runs: a clean-up being prepared, a move to the Trash or an uninstall. Removals
     // never overlap: trash(), runClean() and uninstall() called meanwhile are refused with a
     // toast.
-    bool removalBusy() const { return preparingClean_ || trashing_ || uninstalling_; }
+    bool removalBusy() const { return preparingClean() || trashing() || uninstalling(); }
 
     // The rules and texts the model and the screens run with: the space rules of its rule
     // profile, the file kinds of the breakdown and the search, and every text on screen that
@@ -373,126 +338,7 @@ public:
     // or no longer lists the application where it was.
     void uninstall(const InstalledApp& app);
 
-signals:
-    void phaseChanged();
-    void volumesChanged();
-    void placesChanged();
-    void indexedChanged();
-    void hasFullDiskAccessChanged();
-    void scanTargetChanged();
-    void progressChanged();
-    void indexChanged();
-    void currentChanged();
-    void tabChanged();
-    void hoveredChanged();
-    void revisionChanged();
-    void queryChanged();
-    void resultsChanged();
-    void resultTotalChanged();
-    void resultTimeChanged();
-    void searchingChanged();
-    void basketChanged();
-    void trashingChanged();
-    void confirmTrashChanged();
-    void toastChanged();
-    void breakdownChanged();
-    void biggestChanged();
-    void tipsChanged();
-    void systemReportChanged();
-    void trashSizeChanged();
-    void syncChanged();
-    void cleanPlanChanged();
-    void cleanPickedChanged();
-    void confirmCleanChanged();
-    void appsChanged();
-    void appsLoadingChanged();
-    void selectedAppChanged();
-    void leftoverPickedChanged();
-    void appSortChanged();
-    void appFilterChanged();
-    void confirmUninstallChanged();
-    void uninstallingChanged();
-    void preparingCleanChanged();
-
 private:
-    // The announced properties, in declaration order.
-    enum class Prop : int {
-        phase, volumes, places, indexed, hasFullDiskAccess, scanTarget, progress, index,
-        current, tab, hovered, revision, query, results, resultTotal, resultTime, searching,
-        basket, trashing, confirmTrash, toast, breakdown, biggest, tips, systemReport,
-        trashSize, sync, cleanPlan, cleanPicked, confirmClean, apps, appsLoading, selectedApp,
-        leftoverPicked, appSort, appFilter, confirmUninstall, uninstalling, preparingClean, count
-    };
-    static constexpr int propCount = static_cast<int>(Prop::count);
-
-    // Collects the announcements of one operation; the outermost batch sends them when it
-    // ends. Every write of a property happens inside one.
-    class Batch {
-    public:
-        explicit Batch(AppModel& model) : model_(model) { ++model_.batchDepth_; }
-        ~Batch();
-        Batch(const Batch&) = delete;
-        Batch& operator=(const Batch&) = delete;
-
-    private:
-        AppModel& model_;
-    };
-
-    // Runs `writes` as one animated step: their announcements carry `spring`.
-    void animated(Spring spring, const std::function<void()>& writes);
-    // Records that a property changed (sent when the outermost batch ends).
-    void announce(Prop prop);
-    void flush();
-    void emitChanged(Prop prop);
-
-    // Stores `value` and announces it unless it equals the stored one.
-    template <typename T, typename U>
-    void store(Prop prop, T& field, U&& value) {
-        if (field == value) return;
-        Batch batch(*this);
-        field = std::forward<U>(value);
-        announce(prop);
-    }
-    // Stores `value` and announces it in every case.
-    template <typename T, typename U>
-    void storeAlways(Prop prop, T& field, U&& value) {
-        Batch batch(*this);
-        field = std::forward<U>(value);
-        announce(prop);
-    }
-
-    // Setters of the properties only the model writes.
-    void setPhase(Phase phase) { store(Prop::phase, phase_, phase); }
-    void setVolumes(Volumes v) { store(Prop::volumes, volumes_, std::move(v)); }
-    void setPlaces(Places p) { store(Prop::places, places_, std::move(p)); }
-    void setIndexed(SavedDates d) { store(Prop::indexed, indexed_, std::move(d)); }
-    void setHasFullDiskAccess(bool on) { store(Prop::hasFullDiskAccess, hasFullDiskAccess_, on); }
-    void setScanTarget(OptionalPath p) { store(Prop::scanTarget, scanTarget_, std::move(p)); }
-    void setProgress(ProgressRef p) { storeAlways(Prop::progress, progress_, std::move(p)); }
-    void setIndex(IndexRef i) { storeAlways(Prop::index, index_, std::move(i)); }
-    void setCurrent(NodeId n) { store(Prop::current, current_, n); }
-    void setRevision(int r) { store(Prop::revision, revision_, r); }
-    void setResults(NodeIds r) { store(Prop::results, results_, std::move(r)); }
-    void setResultTotal(qint64 n) { store(Prop::resultTotal, resultTotal_, n); }
-    void setResultTime(double s) { store(Prop::resultTime, resultTime_, s); }
-    void setSearching(bool on) { store(Prop::searching, searching_, on); }
-    void setTrashing(bool on) { store(Prop::trashing, trashing_, on); }
-    void setBreakdown(KindBytes b) { storeAlways(Prop::breakdown, breakdown_, std::move(b)); }
-    void setBiggest(NodeIds b) { store(Prop::biggest, biggest_, std::move(b)); }
-    void setTips(Suggestions t) { storeAlways(Prop::tips, tips_, std::move(t)); }
-    void setSystemReport(OptionalReport r) {
-        storeAlways(Prop::systemReport, systemReport_, std::move(r));
-    }
-    void setTrashSize(quint64 bytes) { store(Prop::trashSize, trashSize_, bytes); }
-    void setSync(Sync s) { store(Prop::sync, sync_, s); }
-    void setCleanPlan(CleanGroups p) { storeAlways(Prop::cleanPlan, cleanPlan_, std::move(p)); }
-    void setCleanPicked(NodeSet p) { store(Prop::cleanPicked, cleanPicked_, std::move(p)); }
-    void setApps(InstalledApps a) { storeAlways(Prop::apps, apps_, std::move(a)); }
-    void setAppsLoading(bool on) { store(Prop::appsLoading, appsLoading_, on); }
-    void setSelectedApp(OptionalNode n) { store(Prop::selectedApp, selectedApp_, n); }
-    void setUninstalling(bool on) { store(Prop::uninstalling, uninstalling_, on); }
-    void setPreparingClean(bool on) { store(Prop::preparingClean, preparingClean_, on); }
-
     // Runs `work` on the model's thread pool; `done` later on the main thread unless the model
     // is gone by then. Exceptions of `work` are the caller's to catch.
     void runInBackground(std::function<void()> work);
@@ -571,54 +417,6 @@ private:
     Options options_;
     Clock& clock_;
     Platform& platform_;
-
-    // --- Properties, in declaration order ---
-    Phase phase_ = Phase::home;
-    Volumes volumes_;
-    Places places_;
-    SavedDates indexed_;
-    bool hasFullDiskAccess_ = false;
-    OptionalPath scanTarget_;
-    ProgressRef progress_;
-    IndexRef index_;
-    NodeId current_ = 0;
-    Tab tab_ = Tab::explore;
-    OptionalNode hovered_;
-    int revision_ = 0;
-    QString query_;
-    NodeIds results_;
-    qint64 resultTotal_ = 0;
-    double resultTime_ = 0;
-    bool searching_ = false;
-    NodeIds basket_;
-    bool trashing_ = false;
-    bool confirmTrash_ = false;
-    OptionalToast toast_;
-    KindBytes breakdown_;
-    NodeIds biggest_;
-    Suggestions tips_;
-    OptionalReport systemReport_;
-    quint64 trashSize_ = 0;
-    Sync sync_ = Sync::live;
-    CleanGroups cleanPlan_;
-    NodeSet cleanPicked_;
-    bool confirmClean_ = false;
-    InstalledApps apps_;
-    bool appsLoading_ = false;
-    OptionalNode selectedApp_;
-    NodeSet leftoverPicked_;
-    AppSort appSort_ = AppSort::size;
-    QString appFilter_;
-    bool confirmUninstall_ = false;
-    bool uninstalling_ = false;
-    bool preparingClean_ = false;
-
-    // --- Announcements ---
-    int batchDepth_ = 0;
-    std::bitset<propCount> pending_;
-    std::array<std::optional<Spring>, propCount> pendingSpring_{};
-    std::optional<Spring> stepSpring_;  // the animated step being written
-    std::optional<Spring> animation_;   // the spring of the announcement being sent
 
     // --- Search ---
     Timer searchTimer_;            // the 60 ms wait of the pending search

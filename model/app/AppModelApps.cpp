@@ -15,30 +15,31 @@
 namespace tamrel {
 
 bool AppModel::inventoryShown() const {
-    return index_ && appsIndex_ == index_;
+    return index() && appsIndex_ == index();
 }
 
 void AppModel::loadApps(bool force) {
-    if (!index_) return;
-    if (appsLoading_) {
+    if (!index()) return;
+    if (appsLoading()) {
         // Still one load at a time; but should the running one turn out to be of a generation
         // no longer shown, its result is dropped and this ask is answered after it.
         appsAsked_ = true;
         return;
     }
-    if (!force && appsRevision_ == revision_ && !apps_.empty() && inventoryShown()) return;
-    const IndexRef index = index_;
-    const int loadRevision = revision_;
-    setAppsLoading(true);
+    if (!force && appsRevision_ == revision() && !apps().empty() && inventoryShown()) return;
+    const IndexRef index = this->index();
+    const int loadRevision = revision();
+    Batch batch(announcer_);
+    appsLoading.set(batch, true);
     runInBackground([this, index, loadRevision] {
         RuleProfile profile = ruleProfile();
         InstalledApps found = AppScanner::scan(*index, profile);
         onMainThread([this, index, loadRevision, found = std::move(found),
                       profile = std::move(profile)]() mutable {
-            Batch batch(*this);
-            setAppsLoading(false);
+            Batch batch(announcer_);
+            appsLoading.set(batch, false);
             const bool asked = std::exchange(appsAsked_, false);
-            if (index_ != index) {
+            if (this->index() != index) {
                 // Dropped: whoever asked meanwhile (the Apps screen when a new generation came)
                 // waits for the inventory of the shown one, which nothing else would start.
                 if (asked) loadApps(false);
@@ -49,24 +50,24 @@ void AppModel::loadApps(bool force) {
             const bool otherGeneration = appsIndex_ != index;
             std::optional<std::string> selectedPath;
             std::set<std::string> pickedPaths;
-            if (otherGeneration && selectedApp_) {
-                for (const InstalledApp& app : apps_) {
-                    if (app.node == *selectedApp_) selectedPath = app.path;
+            if (otherGeneration && selectedApp()) {
+                for (const InstalledApp& app : apps()) {
+                    if (app.node == *selectedApp()) selectedPath = app.path;
                 }
-                for (NodeId node : leftoverPicked_) {
+                for (NodeId node : leftoverPicked()) {
                     if (appsIndex_ && node < appsIndex_->count()) {
                         pickedPaths.insert(appsIndex_->path(node));
                     }
                 }
             }
             appsProfile_ = std::move(profile);
-            setApps(std::move(found));
+            apps.set(batch, std::move(found));
             appsRevision_ = loadRevision;
             appsIndex_ = index;
             if (otherGeneration) {
                 OptionalNode selected;
                 NodeSet picked;
-                for (const InstalledApp& app : apps_) {
+                for (const InstalledApp& app : apps()) {
                     if (!selectedPath || app.path != *selectedPath) continue;
                     selected = app.node;
                     for (const Leftover& leftover : app.leftovers) {
@@ -77,15 +78,15 @@ void AppModel::loadApps(bool force) {
                     }
                     break;
                 }
-                setSelectedApp(selected);
+                selectedApp.set(batch, selected);
                 setLeftoverPicked(std::move(picked));
             }
             const auto has = [&](NodeId node) {
-                return std::any_of(apps_.begin(), apps_.end(),
+                return std::any_of(apps().begin(), apps().end(),
                                    [&](const InstalledApp& app) { return app.node == node; });
             };
-            if (selectedApp_ && !has(*selectedApp_)) setSelectedApp(std::nullopt);
-            if (!selectedApp_) {
+            if (selectedApp() && !has(*selectedApp())) selectedApp.set(batch, std::nullopt);
+            if (!selectedApp()) {
                 const AppRefs sorted = sortedApps();
                 if (!sorted.empty()) selectApp(sorted.front()->node);
             }
@@ -96,7 +97,7 @@ void AppModel::loadApps(bool force) {
 AppRefs AppModel::sortedApps() const {
     // Blanks (every space separator, the no-break space included) and tabs only: a line break
     // is part of the filter.
-    QString filter = appFilter_;
+    QString filter = appFilter();
     qsizetype from = 0;
     qsizetype to = filter.size();
     const auto blank = [](QChar c) {
@@ -107,14 +108,14 @@ AppRefs AppModel::sortedApps() const {
     filter = filter.mid(from, to - from).toLower();
 
     AppRefs list;
-    list.reserve(apps_.size());
-    for (const InstalledApp& app : apps_) {
+    list.reserve(apps().size());
+    for (const InstalledApp& app : apps()) {
         if (filter.isEmpty() || QString::fromStdString(app.name).toLower().contains(filter) ||
             QString::fromStdString(app.bundleID).toLower().contains(filter)) {
             list.push_back(&app);
         }
     }
-    switch (appSort_) {
+    switch (appSort()) {
         case AppSort::size: {
             const auto total = [](const InstalledApp* app) {
                 const std::uint64_t sum = app->appSize + app->leftoverSize;
@@ -151,12 +152,12 @@ AppRefs AppModel::sortedApps() const {
 }
 
 void AppModel::selectApp(NodeId node) {
-    Batch batch(*this);
-    setSelectedApp(node);
+    Batch batch(announcer_);
+    selectedApp.set(batch, node);
     NodeSet picked;
-    const auto app = std::find_if(apps_.begin(), apps_.end(),
+    const auto app = std::find_if(apps().begin(), apps().end(),
                                   [&](const InstalledApp& a) { return a.node == node; });
-    if (app != apps_.end()) {
+    if (app != apps().end()) {
         for (const Leftover& leftover : app->leftovers) {
             if (leftoverTickedByDefault(leftover, app->identity.teamExclusive, appsProfile_)) {
                 picked.insert(leftover.node);

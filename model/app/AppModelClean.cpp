@@ -49,34 +49,34 @@ std::set<std::string> AppModel::runningNames() {
 }
 
 void AppModel::applyCleanPlan(CleanGroups plan) {
-    if (!index_) return;
-    Batch batch(*this);
+    if (!index()) return;
+    Batch batch(announcer_);
     NodeSet picked;
     for (const CleanGroup& group : plan) {
         for (const CleanItem& item : group.items) {
-            if (item.node >= index_->count()) continue;
-            const std::string p = index_->path(item.node);
+            if (item.node >= index()->count()) continue;
+            const std::string p = index()->path(item.node);
             if (cleanOn_.contains(p) || (item.on && !cleanOff_.contains(p)))
                 picked.insert(item.node);
         }
     }
-    setCleanPlan(std::move(plan));
-    setCleanPicked(std::move(picked));
+    cleanPlan.set(batch, std::move(plan));
+    cleanPicked.set(batch, std::move(picked));
 }
 
 void AppModel::setClean(const NodeIds& nodes, bool on) {
-    if (!index_ || nodes.empty()) return;
+    if (!index() || nodes.empty()) return;
     NodeSet items;
-    for (const CleanGroup& group : cleanPlan_) {
+    for (const CleanGroup& group : cleanPlan()) {
         for (const CleanItem& item : group.items)
             items.insert(item.node);
     }
-    Batch batch(*this);
-    NodeSet picked = cleanPicked_;
+    Batch batch(announcer_);
+    NodeSet picked = cleanPicked();
     for (NodeId node : nodes) {
         // Only items of the stored plan (of the shown generation) can be ticked.
-        if (!items.contains(node) || node >= index_->count()) continue;
-        const std::string p = index_->path(node);
+        if (!items.contains(node) || node >= index()->count()) continue;
+        const std::string p = index()->path(node);
         if (on) {
             picked.insert(node);
             cleanOn_.insert(p);
@@ -87,14 +87,14 @@ void AppModel::setClean(const NodeIds& nodes, bool on) {
             cleanOn_.erase(p);
         }
     }
-    setCleanPicked(std::move(picked));
+    cleanPicked.set(batch, std::move(picked));
 }
 
 std::uint64_t AppModel::cleanSize() const {
-    if (!index_) return 0;
+    if (!index()) return 0;
     std::uint64_t total = 0;
-    for (NodeId node : cleanPicked_) {
-        if (node < index_->count()) total += index_->size(node);
+    for (NodeId node : cleanPicked()) {
+        if (node < index()->count()) total += index()->size(node);
     }
     return total;
 }

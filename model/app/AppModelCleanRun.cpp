@@ -15,15 +15,16 @@ constexpr std::uint64_t planMinSize = 256 * 1024;
 }  // namespace
 
 void AppModel::runClean() {
-    if (!index_ || refusedWhileBusy()) return;
+    if (!index() || refusedWhileBusy()) return;
     // The ticks are ids of the shown generation; ids beyond it are nobody's.
     NodeIds picked;
-    picked.reserve(cleanPicked_.size());
-    for (NodeId node : cleanPicked_) {
-        if (node < index_->count()) picked.push_back(node);
+    picked.reserve(cleanPicked().size());
+    for (NodeId node : cleanPicked()) {
+        if (node < index()->count()) picked.push_back(node);
     }
-    setPreparingClean(true);
-    runInBackground([this, index = index_, picked = std::move(picked)] {
+    Batch batch(announcer_);
+    preparingClean.set(batch, true);
+    runInBackground([this, index = index(), picked = std::move(picked)] {
         const std::vector<CleanGroup> plan = tamrel::cleanPlan(*index, cleanContext(), planMinSize);
         const std::unordered_set<NodeId> pick(picked.begin(), picked.end());
         std::unordered_set<NodeId> held;
@@ -44,14 +45,14 @@ void AppModel::runClean() {
         }
         onMainThread([this, index, nodes = largestFirst(std::move(keyed)),
                       skipped = std::move(skipped)] {
-            Batch batch(*this);
+            Batch batch(announcer_);
             // Against the generation the plan was computed in, whose ids these are, even when a
             // refreshed one has been adopted meanwhile: each item still moves only while it is
             // what that generation recorded, and the outcome meets the shown one by path. The
             // trash action starts its busy state before this one ends. When everything ticked
             // was held back nothing moves and no toast appears: each item's note says why.
             startTrash(index, nodes, skipped);
-            setPreparingClean(false);
+            preparingClean.set(batch, false);
         });
     });
 }

@@ -48,8 +48,8 @@ int AppModel::peakDerivedRuns() {
 }
 
 void AppModel::refreshDerived() {
-    if (!index_) return;
-    Batch batch(*this);
+    if (!index()) return;
+    Batch batch(announcer_);
     // The run starts when the operation's writes are done, from the index and folder then
     // shown; a run still computing gives up at its next step and the newest one follows it.
     derivedLatest_->fetch_add(1);
@@ -59,12 +59,12 @@ void AppModel::refreshDerived() {
 void AppModel::startDerivedRun() {
     if (!derivedWanted_ || derivedRunning_) return;
     derivedWanted_ = false;
-    if (!index_) return;
+    if (!index()) return;
     derivedRunning_ = true;
     const std::uint64_t run = derivedLatest_->load();
     const std::shared_ptr<std::atomic<std::uint64_t>> latest = derivedLatest_;
-    const IndexRef index = index_;
-    const NodeId under = current_;
+    const IndexRef index = this->index();
+    const NodeId under = current();
     runInBackground([this, run, latest, index, under] {
         auto derived = std::make_shared<Derived>();
         bool whole = false;
@@ -92,16 +92,16 @@ void AppModel::startDerivedRun() {
             failed = true;
         }
         onMainThread([this, run, index, under, derived, whole, failed] {
-            Batch batch(*this);
+            Batch batch(announcer_);
             derivedRunning_ = false;
-            if (run != derivedLatest_->load() || index_ != index || current_ != under) return;
+            if (run != derivedLatest_->load() || this->index() != index || current() != under) return;
             if (!whole && !failed) return;
-            animated({0.5, 0.85}, [&] {
-                setBreakdown(std::move(derived->breakdown));
-                setBiggest(std::move(derived->biggest));
-                setTips(std::move(derived->tips));
-                setTrashSize(derived->trashSize);
-                setSystemReport(std::move(derived->report));
+            announcer_.animated({0.5, 0.85}, [&] {
+                breakdown.set(batch, std::move(derived->breakdown));
+                biggest.set(batch, std::move(derived->biggest));
+                tips.set(batch, std::move(derived->tips));
+                trashSize.set(batch, derived->trashSize);
+                systemReport.set(batch, std::move(derived->report));
                 applyCleanPlan(std::move(derived->plan));
             });
         });
@@ -109,13 +109,13 @@ void AppModel::startDerivedRun() {
 }
 
 void AppModel::clearLists() {
-    Batch batch(*this);
-    setResults({});
-    setBiggest({});
-    setTips({});
-    setSystemReport(std::nullopt);
-    setCleanPlan({});
-    setCleanPicked({});
+    Batch batch(announcer_);
+    results.set(batch, {});
+    biggest.set(batch, {});
+    tips.set(batch, {});
+    systemReport.set(batch, std::nullopt);
+    cleanPlan.set(batch, {});
+    cleanPicked.set(batch, {});
 }
 
 void AppModel::carryListsOver(const DiskIndex& old, const DiskIndex& next) {
@@ -135,15 +135,15 @@ void AppModel::carryListsOver(const DiskIndex& old, const DiskIndex& next) {
         return out;
     };
 
-    Batch batch(*this);
-    setResults(mapAll(results_));
-    setBiggest(mapAll(biggest_));
-    Suggestions tips = tips_;
-    for (Suggestion& tip : tips)
+    Batch batch(announcer_);
+    results.set(batch, mapAll(results()));
+    biggest.set(batch, mapAll(biggest()));
+    Suggestions carried = tips();
+    for (Suggestion& tip : carried)
         tip.nodes = mapAll(tip.nodes);
-    setTips(std::move(tips));
-    if (systemReport_) {
-        SystemDataReport report = *systemReport_;
+    tips.set(batch, std::move(carried));
+    if (systemReport()) {
+        SystemDataReport report = *systemReport();
         for (SpaceBucket& bucket : report.buckets) {
             bucket.roots = mapAll(bucket.roots);
             // Each item keeps the bytes the report gave it.
@@ -158,9 +158,9 @@ void AppModel::carryListsOver(const DiskIndex& old, const DiskIndex& next) {
             bucket.top = std::move(top);
             bucket.topBytes = std::move(topBytes);
         }
-        setSystemReport(std::move(report));
+        systemReport.set(batch, std::move(report));
     }
-    CleanGroups plan = cleanPlan_;
+    CleanGroups plan = cleanPlan();
     for (CleanGroup& group : plan) {
         std::vector<CleanItem> items;
         for (CleanItem item : group.items) {
@@ -172,12 +172,12 @@ void AppModel::carryListsOver(const DiskIndex& old, const DiskIndex& next) {
         group.items = std::move(items);
     }
     std::erase_if(plan, [](const CleanGroup& g) { return g.items.empty(); });
-    setCleanPlan(std::move(plan));
+    cleanPlan.set(batch, std::move(plan));
     NodeSet picked;
-    for (NodeId id : cleanPicked_) {
+    for (NodeId id : cleanPicked()) {
         if (const auto n = map(id)) picked.insert(*n);
     }
-    setCleanPicked(std::move(picked));
+    cleanPicked.set(batch, std::move(picked));
 }
 
 }  // namespace tamrel

@@ -60,7 +60,7 @@ void AppModel::checkSaved(const IndexRef& index) {
             }
             // Still unchecked while scan() lets the damaged generation go: nothing of it is
             // saved.
-            Batch batch(*this);
+            Batch batch(announcer_);
             scan(root, true);
             setToast(damagedToast());
         });
@@ -81,13 +81,13 @@ std::optional<NodeId> AppModel::enteredFolder(const DiskIndex& index, const std:
 
 void AppModel::scan(const std::string& url, bool fresh) {
     const std::string path = withoutTrailingSlash(url);
-    Batch batch(*this);
+    Batch batch(announcer_);
 
     // 1. A folder of the index on screen is only navigated to.
-    if (!fresh && phase_ == Phase::results && index_) {
-        if (const auto node = enteredFolder(*index_, path)) {
-            setScanTarget(path);
-            if (!query_.isEmpty()) setQuery(QString());
+    if (!fresh && phase() == Phase::results && index()) {
+        if (const auto node = enteredFolder(*index(), path)) {
+            scanTarget.set(batch, path);
+            if (!query().isEmpty()) setQuery(QString());
             open(*node);
             return;
         }
@@ -100,11 +100,11 @@ void AppModel::scan(const std::string& url, bool fresh) {
                 stopWatching();
                 ++opened_;
                 savedUnchecked_ = false;
-                setScanTarget(path);
+                scanTarget.set(batch, path);
                 setBasket({});
                 setQuery(QString());
                 show(root);
-                setCurrent(*node);
+                current.set(batch, *node);
                 refreshDerived();
                 watch(root);
                 checkSaved(root);
@@ -117,7 +117,7 @@ void AppModel::scan(const std::string& url, bool fresh) {
     stopWatching();
     ++opened_;
     savedUnchecked_ = false;
-    setScanTarget(path);
+    scanTarget.set(batch, path);
     setBasket({});
     setQuery(QString());
 
@@ -137,8 +137,8 @@ void AppModel::scan(const std::string& url, bool fresh) {
     // 5. A fresh scan. A cancelled or failed scan is neither shown, saved nor dated: a partial
     // index must never pass for a whole one.
     auto progress = std::make_shared<ScanProgress>();
-    setProgress(progress);
-    animated({0.5, 0.8}, [this] { setPhase(Phase::scanning); });
+    this->progress.set(batch, progress);
+    announcer_.animated({0.5, 0.8}, [&] { phase.set(batch, Phase::scanning); });
     if (damaged) setToast(damagedToast());
     runInBackground([this, path, progress] {
         IndexRef scanned;
@@ -166,10 +166,10 @@ void AppModel::finishScan(const std::string& path, const ProgressRef& progress, 
                           const QString& error) {
     // A later scan owns the screen, or another target was opened meanwhile (from a saved
     // index, which leaves `progress` alone): the result runs to its end unseen.
-    if (progress_ != progress || phase_ != Phase::scanning) return;
-    Batch batch(*this);
+    if (this->progress() != progress || phase() != Phase::scanning) return;
+    Batch batch(announcer_);
     if (!scanned || progress->isCancelled()) {
-        animated({0.5, 1.0}, [this] { setPhase(Phase::home); });
+        announcer_.animated({0.5, 1.0}, [&] { phase.set(batch, Phase::home); });
         if (!scanned)
             setToast(Toast::make(QStringLiteral("Couldn't scan ") + nameOf(path), error, false));
         return;
@@ -179,9 +179,9 @@ void AppModel::finishScan(const std::string& path, const ProgressRef& progress, 
 }
 
 void AppModel::recordSaved(const std::string& path, std::chrono::system_clock::time_point at) {
-    Batch batch(*this);
-    indexed_[path] = at;
-    announce(Prop::indexed);  // an entry changed in place is always announced
+    Batch batch(announcer_);
+    // An entry changed in place is always announced.
+    indexed.edit(batch, [&](SavedDates& dates) { dates[path] = at; });
     if (path == "/") refreshVolumes();
 }
 
@@ -192,13 +192,13 @@ void AppModel::chooseFolder() {
 }
 
 void AppModel::rescan() {
-    if (index_) scan(index_->rootPath(), true);
+    if (index()) scan(index()->rootPath(), true);
 }
 
-void AppModel::show(IndexRef index) {
-    Batch batch(*this);
-    const IndexRef old = index_;
-    setIndex(std::move(index));
+void AppModel::show(IndexRef next) {
+    Batch batch(announcer_);
+    const IndexRef old = index();
+    index.set(batch, std::move(next));
     setHovered(std::nullopt);
     setBasket({});
     // What the screens show of the previous index (Biggest, the tips, the System Data report,
@@ -206,56 +206,56 @@ void AppModel::show(IndexRef index) {
     // arrive, so a screen never falls back to waiting for them. Their node ids are carried
     // over by path in this same batch (what the new index lacks is dropped): an id is never
     // read in another generation than its own.
-    if (old && old != index_) {
-        carryListsOver(*old, *index_);
+    if (old && old != index()) {
+        carryListsOver(*old, *index());
     } else if (!old) {
         // Nothing is shown: lists left over from no generation are not read in this one.
         clearLists();
     }
-    setCurrent(0);
+    current.set(batch, 0);
     setTab(Tab::explore);
     refreshDerived();
     // A search typed while a fresh scan ran was of the index shown then: its result is dropped
     // when it comes back, so the query is searched again in the new one.
-    if (!query_.isEmpty()) scheduleSearch();
-    animated({0.55, 0.82}, [this] { setPhase(Phase::results); });
+    if (!query().isEmpty()) scheduleSearch();
+    announcer_.animated({0.55, 0.82}, [&] { phase.set(batch, Phase::results); });
 }
 
 void AppModel::open(NodeId node) {
-    if (!index_ || node >= index_->count() || !index_->isDir(node)) return;
-    Batch batch(*this);
-    animated({0.42, 0.82}, [this, node] {
-        setCurrent(node);
+    if (!index() || node >= index()->count() || !index()->isDir(node)) return;
+    Batch batch(announcer_);
+    announcer_.animated({0.42, 0.82}, [&] {
+        current.set(batch, node);
         setTab(Tab::explore);
         setHovered(std::nullopt);
     });
-    if (!query_.isEmpty()) setQuery(QString());
+    if (!query().isEmpty()) setQuery(QString());
     refreshDerived();
 }
 
 void AppModel::up() {
-    if (!index_) return;
-    if (const auto parent = index_->parentOf(current_)) open(*parent);
+    if (!index()) return;
+    if (const auto parent = index()->parentOf(current())) open(*parent);
 }
 
 NodeIds AppModel::children(NodeId node, std::size_t head) const {
-    if (!index_ || node >= index_->count()) return {};
-    return index_->sortedChildren(node, head);
+    if (!index() || node >= index()->count()) return {};
+    return index()->sortedChildren(node, head);
 }
 
 bool AppModel::reveal(NodeId node) {
-    if (!index_ || node >= index_->count()) return false;
-    return desktop_.reveal(index_->path(node));
+    if (!index() || node >= index()->count()) return false;
+    return desktop_.reveal(index()->path(node));
 }
 
 bool AppModel::openItem(NodeId node) {
-    if (!index_ || node >= index_->count()) return false;
-    return desktop_.open(index_->path(node));
+    if (!index() || node >= index()->count()) return false;
+    return desktop_.open(index()->path(node));
 }
 
 bool AppModel::copyPath(NodeId node) {
-    if (!index_ || node >= index_->count()) return false;
-    return desktop_.copyText(QString::fromStdString(index_->path(node)));
+    if (!index() || node >= index()->count()) return false;
+    return desktop_.copyText(QString::fromStdString(index()->path(node)));
 }
 
 }  // namespace tamrel

@@ -20,19 +20,19 @@ bool blank(const QString& text) {
 }  // namespace
 
 void AppModel::scheduleSearch() {
-    Batch batch(*this);
+    Batch batch(announcer_);
     ++searchSeq_;  // whatever was pending is no longer
     searchTimer_.stop();
     searchIndex_.reset();
-    if (!index_ || blank(query_)) {
-        setResults({});
-        setSearching(false);
+    if (!index() || blank(query())) {
+        results.set(batch, {});
+        searching.set(batch, false);
         return;
     }
-    searchText_ = query_;  // searched as typed: the query language splits on blanks itself
-    searchUnder_ = current_;
-    searchIndex_ = index_;
-    setSearching(true);
+    searchText_ = query();  // searched as typed: the query language splits on blanks itself
+    searchUnder_ = current();
+    searchIndex_ = index();
+    searching.set(batch, true);
     searchTimer_.start(options_.searchDelay);
 }
 
@@ -52,12 +52,12 @@ void AppModel::startSearch() {
         onMainThread([this, seq, index, text, result] {
             // Stored only for the search still pending, on the index it searched: an older
             // search, or one of another generation, never lands over a newer one.
-            if (seq != searchSeq_ || index_ != index || query_.toStdString() != text) return;
-            Batch batch(*this);
-            setResults(std::move(result->ids));
-            setResultTotal(static_cast<qint64>(result->total));
-            setResultTime(result->elapsed);
-            setSearching(false);
+            if (seq != searchSeq_ || this->index() != index || query().toStdString() != text) return;
+            Batch batch(announcer_);
+            results.set(batch, std::move(result->ids));
+            resultTotal.set(batch, static_cast<qint64>(result->total));
+            resultTime.set(batch, result->elapsed);
+            searching.set(batch, false);
         });
     });
 }

@@ -10,8 +10,8 @@
 namespace tamrel {
 
 void AppModel::watch(const IndexRef& index) {
-    Batch batch(*this);
-    setSync(Sync::catchingUp);
+    Batch batch(announcer_);
+    sync.set(batch, Sync::catchingUp);
     // Just loaded from its saved file, or being saved after its fresh scan.
     savedAt_ = std::chrono::steady_clock::now();
     const std::uint64_t seq = ++watcherSeq_;
@@ -32,7 +32,7 @@ void AppModel::watch(const IndexRef& index) {
                                              std::move(history), std::move(live), options_.watcher);
     } catch (const std::exception&) {
         watcher_.reset();
-        setSync(Sync::live);  // nothing will follow the disk; the index stays as loaded
+        sync.set(batch, Sync::live);  // nothing will follow the disk; the index stays as loaded
     }
 }
 
@@ -56,9 +56,9 @@ void AppModel::scheduleLive() {
 }
 
 void AppModel::apply(Changes changes) {
-    Batch batch(*this);
-    if (!index_ || changes.isEmpty()) {
-        setSync(Sync::live);
+    Batch batch(announcer_);
+    if (!index() || changes.isEmpty()) {
+        sync.set(batch, Sync::live);
         return;
     }
     if (applying_) {
@@ -83,8 +83,8 @@ void AppModel::apply(Changes changes) {
         return;
     }
     applying_ = true;
-    setSync(Sync::updating);
-    const IndexRef index = index_;
+    sync.set(batch, Sync::updating);
+    const IndexRef index = this->index();
     // Taken after the changes were: the refreshed index never claims a change it lacks.
     const std::uint64_t oldest = watcher_ ? watcher_->oldestPending() : 0;
     runInBackground([this, index, changes = std::move(changes), oldest] {
@@ -100,12 +100,12 @@ void AppModel::apply(Changes changes) {
         // Compared by address only: the main thread must not be left holding the last reference
         // to the replaced generation.
         onMainThread([this, refreshed = index.get(), next, inPlace] {
-            Batch batch(*this);
+            Batch batch(announcer_);
             applying_ = false;
-            setSync(Sync::live);
+            sync.set(batch, Sync::live);
             // A generation of an index no longer shown is dropped unsaved: the saved file holds
             // what was adopted until then, and the next open catches up from there.
-            if (!index_ || index_.get() != refreshed) return;
+            if (!this->index() || this->index().get() != refreshed) return;
             if (next) {
                 adopt(next);
             } else if (inPlace) {
@@ -117,38 +117,38 @@ void AppModel::apply(Changes changes) {
 
 void AppModel::changedInPlace() {
     // The same nodes with new sizes and dates: every id held stays valid.
-    Batch batch(*this);
-    setRevision(revision_ + 1);
+    Batch batch(announcer_);
+    revision.set(batch, revision() + 1);
     refreshDerived();
-    if (!query_.isEmpty()) scheduleSearch();
+    if (!query().isEmpty()) scheduleSearch();
     saveLater();
 }
 
 void AppModel::adopt(IndexRef next) {
-    if (!index_) return;
-    Batch batch(*this);
-    const IndexRef old = index_;
+    if (!index()) return;
+    Batch batch(announcer_);
+    const IndexRef old = index();
     // By path, name by name: ids of one generation mean nothing in another.
     const auto find = [&](NodeId id) -> std::optional<NodeId> {
         if (id >= old->count()) return std::nullopt;
         return next->counterpart(*old, id);
     };
-    NodeId current = 0;
-    if (const auto n = find(current_); n && next->isDir(*n)) current = *n;
-    NodeIds basket;
-    for (NodeId id : basket_) {
-        if (const auto n = find(id); n && *n != 0) basket.push_back(*n);
+    NodeId folder = 0;
+    if (const auto n = find(current()); n && next->isDir(*n)) folder = *n;
+    NodeIds picked;
+    for (NodeId id : basket()) {
+        if (const auto n = find(id); n && *n != 0) picked.push_back(*n);
     }
-    const OptionalNode hovered = hovered_ ? find(*hovered_) : std::nullopt;
+    const OptionalNode pointed = hovered() ? find(*hovered()) : std::nullopt;
 
-    setIndex(next);
-    setCurrent(current);
-    setBasket(std::move(basket));
-    setHovered(hovered);
+    index.set(batch, next);
+    current.set(batch, folder);
+    setBasket(std::move(picked));
+    setHovered(pointed);
     carryListsOver(*old, *next);
-    setRevision(revision_ + 1);
+    revision.set(batch, revision() + 1);
     refreshDerived();
-    if (!query_.isEmpty()) scheduleSearch();
+    if (!query().isEmpty()) scheduleSearch();
     saveLater();
 }
 
@@ -164,13 +164,13 @@ void AppModel::saveLater() {
 void AppModel::saveNow(DiskIndex::Write how) {
     saveTimer_.stop();
     // A generation of a saved file not yet found intact waits for that check (checkSaved()).
-    if (!unsaved_ || !index_ || savedUnchecked_) return;
+    if (!unsaved_ || !index() || savedUnchecked_) return;
     unsaved_ = false;
     saving_ = true;
     savedAt_ = std::chrono::steady_clock::now();
     // The generation carries the event id of its own content: a file saved from it never claims
     // changes of a later generation.
-    runInBackground([this, index = index_, how] {
+    runInBackground([this, index = index(), how] {
         try {
             index->save(how);
         } catch (const std::exception&) {

@@ -88,75 +88,76 @@ bool AppModel::isProtected(const std::string& path) {
 }
 
 bool AppModel::mayPick(NodeId node) const {
-    return index_ && node != 0 && node < index_->count() && !index_->isGone(node) &&
-           !isProtected(index_->path(node));
+    return index() && node != 0 && node < index()->count() && !index()->isGone(node) &&
+           !isProtected(index()->path(node));
 }
 
 bool AppModel::inBasket(NodeId node) const {
-    if (!index_ || node >= index_->count()) return false;
-    return std::any_of(basket_.begin(), basket_.end(), [&](NodeId entry) {
-        return entry == node || (entry < index_->count() && index_->isAncestor(entry, node));
+    if (!index() || node >= index()->count()) return false;
+    return std::any_of(basket().begin(), basket().end(), [&](NodeId entry) {
+        return entry == node || (entry < index()->count() && index()->isAncestor(entry, node));
     });
 }
 
 void AppModel::toggleBasket(NodeId node) {
-    if (!index_ || node >= index_->count()) return;
-    animated(basketSpring, [&] {
-        NodeIds next = basket_;
+    if (!index() || node >= index()->count()) return;
+    announcer_.animated(basketSpring, [&] {
+        NodeIds next = basket();
         const auto at = std::find(next.begin(), next.end(), node);
         if (at != next.end()) {
             next.erase(at);
             setBasket(std::move(next));
             return;
         }
-        if (node == 0 || inBasket(node) || index_->isGone(node)) return;
+        if (node == 0 || inBasket(node) || index()->isGone(node)) return;
         if (!mayPick(node)) {
-            const QString name = QString::fromStdString(index_->name(node));
+            const QString name = QString::fromStdString(index()->name(node));
             setToast(Toast::make(QStringLiteral("Can't pick that"),
                                  name + reasonTail({}, {refusalText(TrashRefusal::protectedPlace)}),
                                  false));
             return;
         }
-        std::erase_if(next, [&](NodeId entry) { return index_->isAncestor(node, entry); });
+        std::erase_if(next, [&](NodeId entry) { return index()->isAncestor(node, entry); });
         next.push_back(node);
         setBasket(std::move(next));
     });
 }
 
-void AppModel::setBasket(NodeIds basket) {
-    if (!index_) basket.clear();
-    const NodeId count = index_ ? index_->count() : 0;
-    std::erase_if(basket, [&](NodeId node) { return node == 0 || node >= count; });
+void AppModel::setBasket(NodeIds entries) {
+    if (!index()) entries.clear();
+    const NodeId count = index() ? index()->count() : 0;
+    std::erase_if(entries, [&](NodeId node) { return node == 0 || node >= count; });
     // Quadratic in the entries, each test a range check: a basket of 2,000 takes milliseconds.
     NodeIds kept;
-    kept.reserve(basket.size());
-    for (NodeId node : basket) {
-        const bool covered = std::any_of(basket.begin(), basket.end(), [&](NodeId other) {
-            return other != node && index_->isAncestor(other, node);
+    kept.reserve(entries.size());
+    for (NodeId node : entries) {
+        const bool covered = std::any_of(entries.begin(), entries.end(), [&](NodeId other) {
+            return other != node && index()->isAncestor(other, node);
         });
         if (!covered && std::find(kept.begin(), kept.end(), node) == kept.end())
             kept.push_back(node);
     }
-    store(Prop::basket, basket_, std::move(kept));
+    Batch batch(announcer_);
+    basket.set(batch, std::move(kept));
 }
 
 std::uint64_t AppModel::basketSize() const {
-    if (!index_) return 0;
+    if (!index()) return 0;
     std::uint64_t sum = 0;
-    for (NodeId node : basket_) {
-        if (node < index_->count()) sum += index_->size(node);
+    for (NodeId node : basket()) {
+        if (node < index()->count()) sum += index()->size(node);
     }
     return sum;
 }
 
 void AppModel::trash(const NodeIds& nodes, const std::vector<std::string>& skipped) {
-    if (!index_ || nodes.empty()) return;
+    if (!index() || nodes.empty()) return;
     // No node of the shown generation: as an empty list.
-    const NodeId count = index_->count();
+    const NodeId count = index()->count();
     if (std::none_of(nodes.begin(), nodes.end(), [count](NodeId node) { return node < count; }))
         return;
     if (refusedWhileBusy()) return;
-    startTrash(index_, nodes, skipped);
+    startTrash(index(), nodes, skipped);
 }
 
 void AppModel::startTrash(const IndexRef& generation, const NodeIds& nodes,
@@ -171,7 +172,8 @@ void AppModel::startTrash(const IndexRef& generation, const NodeIds& nodes,
     }
     if (work->empty()) return;
     const IndexRef index = generation;  // whatever a slot does next
-    setTrashing(true);
+    Batch batch(announcer_);
+    trashing.set(batch, true);
     runInBackground([this, index, work, skipped] {
         std::vector<std::string> failures = skipped;
         std::vector<QString> reasons(skipped.size());
@@ -205,9 +207,9 @@ void AppModel::startTrash(const IndexRef& generation, const NodeIds& nodes,
         }
         onMainThread([this, index, moved = std::move(moved), movedPaths = std::move(movedPaths),
                       failures = std::move(failures), reasons = std::move(reasons), freed] {
-            Batch batch(*this);
-            setTrashing(false);
-            animated(trashedSpring, [&] {
+            Batch batch(announcer_);
+            trashing.set(batch, false);
+            announcer_.animated(trashedSpring, [&] {
                 pruneMoved(index, moved, movedPaths);
                 const QString bytes = QStringLiteral("Freed ") + Fmt::bytes(freed);
                 if (failures.empty()) {
@@ -226,42 +228,43 @@ void AppModel::startTrash(const IndexRef& generation, const NodeIds& nodes,
                 }
             });
             refreshDerived();
-            if (!query_.isEmpty()) scheduleSearch();
+            if (!query().isEmpty()) scheduleSearch();
         });
     });
 }
 
 void AppModel::pruneMoved(const IndexRef& from, const NodeIds& moved,
                           const std::vector<std::string>& movedPaths) {
-    setRevision(revision_ + 1);
-    if (!index_) return;
+    Batch batch(announcer_);
+    revision.set(batch, revision() + 1);
+    if (!index()) return;
     std::unordered_set<NodeId> gone;
-    if (index_ == from) {
+    if (index() == from) {
         gone.insert(moved.begin(), moved.end());
     } else {
         // Another generation is shown: its ids name other nodes. What moved is found by path;
         // its own refresh will take the paths out of it.
         for (const std::string& path : movedPaths) {
-            if (const auto node = index_->lookup(path)) gone.insert(*node);
+            if (const auto node = index()->lookup(path)) gone.insert(*node);
         }
     }
     if (!gone.empty()) {
-        NodeIds basket = basket_;
-        std::erase_if(basket, [&](NodeId node) { return gone.contains(node); });
-        setBasket(std::move(basket));
-        NodeSet picked = cleanPicked_;
+        NodeIds kept = basket();
+        std::erase_if(kept, [&](NodeId node) { return gone.contains(node); });
+        setBasket(std::move(kept));
+        NodeSet picked = cleanPicked();
         std::erase_if(picked, [&](NodeId node) { return gone.contains(node); });
-        setCleanPicked(std::move(picked));
+        cleanPicked.set(batch, std::move(picked));
     }
-    if (current_ == 0 || current_ >= index_->count()) return;
-    if (index_ == from) {
-        if (index_->isGone(current_)) setCurrent(0);
+    if (current() == 0 || current() >= index()->count()) return;
+    if (index() == from) {
+        if (index()->isGone(current())) current.set(batch, 0);
         return;
     }
-    const std::string here = index_->path(current_);
+    const std::string here = index()->path(current());
     if (std::any_of(movedPaths.begin(), movedPaths.end(),
                     [&](const std::string& path) { return isAtOrBelow(here, path); })) {
-        setCurrent(0);
+        current.set(batch, 0);
     }
 }
 

@@ -107,15 +107,15 @@ bool AppModel::appRunning(const InstalledApp& app) const {
 }
 
 void AppModel::uninstall(const InstalledApp& app) {
-    if (!index_ || refusedWhileBusy()) return;
+    if (!index() || refusedWhileBusy()) return;
     // The leftovers' ids name what is moved, with administrator rights outside the home folder:
     // they are used only in the generation the inventory came from, and only for an application
     // the inventory lists that is still where it was.
-    const auto stored = std::find_if(apps_.begin(), apps_.end(), [&](const InstalledApp& a) {
+    const auto stored = std::find_if(apps().begin(), apps().end(), [&](const InstalledApp& a) {
         return a.node == app.node && a.path == app.path;
     });
-    if (!inventoryShown() || stored == apps_.end() || app.node >= index_->count() ||
-        index_->isGone(app.node) || index_->path(app.node) != app.path) {
+    if (!inventoryShown() || stored == apps().end() || app.node >= index()->count() ||
+        index()->isGone(app.node) || index()->path(app.node) != app.path) {
         setToast(Toast::make(QStringLiteral("The list of apps has changed"),
                              QStringLiteral("Look at it again, then try again"), false));
         loadApps(true);
@@ -125,34 +125,35 @@ void AppModel::uninstall(const InstalledApp& app) {
     const InstalledApp chosen = *stored;
     // Each item moves only while it is what this generation recorded.
     std::vector<Remover::Item> items{
-        {chosen.node, chosen.path, false, std::nullopt, expectedItem(*index_, chosen.node)}};
+        {chosen.node, chosen.path, false, std::nullopt, expectedItem(*index(), chosen.node)}};
     // An AppImage's desktop entries and its own icons go with it, never left to a tick.
     for (NodeId node : chosen.desktopFiles) {
-        if (node < index_->count() && !index_->isGone(node))
-            items.push_back({node, index_->path(node), false, Leftover::Kind::other,
-                             expectedItem(*index_, node)});
+        if (node < index()->count() && !index()->isGone(node))
+            items.push_back({node, index()->path(node), false, Leftover::Kind::other,
+                             expectedItem(*index(), node)});
     }
     std::uint64_t total = chosen.appSize;
     for (const Leftover& leftover : chosen.leftovers) {
-        if (!leftoverPicked_.contains(leftover.node) || leftover.node >= index_->count() ||
-            index_->isGone(leftover.node)) {
+        if (!leftoverPicked().contains(leftover.node) || leftover.node >= index()->count() ||
+            index()->isGone(leftover.node)) {
             continue;
         }
-        items.push_back({leftover.node, index_->path(leftover.node), leftover.system, leftover.kind,
-                         expectedItem(*index_, leftover.node)});
-        total += index_->size(leftover.node);
+        items.push_back({leftover.node, index()->path(leftover.node), leftover.system, leftover.kind,
+                         expectedItem(*index(), leftover.node)});
+        total += index()->size(leftover.node);
     }
-    const IndexRef index = index_;  // the generation of the items, whatever a slot does next
-    setUninstalling(true);
+    const IndexRef index = this->index();  // the generation of the items, whatever a slot does next
+    Batch batch(announcer_);
+    uninstalling.set(batch, true);
     const auto over = std::make_shared<std::atomic<bool>>(false);
     quitOver_ = over;
     quitWait_.start(quitChecks * options_.quitCheck);
     runInBackground([this, index, app = chosen, items = std::move(items), total, over] {
         if (!closeRunningCopies(app, platform_, options_.quitCheck, *over, closing_)) {
             onMainThread([this, name = QString::fromStdString(app.name)] {
-                Batch batch(*this);
+                Batch batch(announcer_);
                 quitWait_.stop();
-                setUninstalling(false);
+                uninstalling.set(batch, false);
                 setToast(Toast::make(name + " is still open",
                                      QStringLiteral("Quit it yourself (it may be asking to save), "
                                                     "then try again"),
@@ -184,11 +185,11 @@ void AppModel::uninstall(const InstalledApp& app) {
                                           app.node) != outcome.removed.end();
         onMainThread([this, index, app, outcome = std::move(outcome),
                       movedPaths = std::move(movedPaths), total, bundleGone] {
-            Batch batch(*this);
+            Batch batch(announcer_);
             quitWait_.stop();
-            setUninstalling(false);
+            uninstalling.set(batch, false);
             const QString name = QString::fromStdString(app.name);
-            animated(uninstalledSpring, [&] {
+            announcer_.animated(uninstalledSpring, [&] {
                 pruneMoved(index, outcome.removed, movedPaths);
                 std::vector<QString> reasons;
                 for (TrashRefusal reason : outcome.reasons)
@@ -210,14 +211,14 @@ void AppModel::uninstall(const InstalledApp& app) {
                     setToast(Toast::make("Couldn't uninstall " + name, why, false));
                     return;
                 }
-                InstalledApps rest = apps_;
+                InstalledApps rest = apps();
                 // The inventory of another generation knows the application by its path only.
                 const bool sameGeneration = appsIndex_ == index;
                 std::erase_if(rest, [&](const InstalledApp& a) {
                     return sameGeneration ? a.node == app.node : a.path == app.path;
                 });
-                setApps(std::move(rest));
-                setSelectedApp(std::nullopt);
+                apps.set(batch, std::move(rest));
+                selectedApp.set(batch, std::nullopt);
                 const AppRefs sorted = sortedApps();
                 if (!sorted.empty()) selectApp(sorted.front()->node);
                 QString detail;

@@ -221,8 +221,8 @@ bool canReadEverything() {
 }
 
 void AppModel::refreshVolumes() {
-    Batch batch(*this);
-    setVolumes(mountedVolumes());
+    Batch batch(announcer_);
+    volumes.set(batch, mountedVolumes());
 
     const std::string home = homeDirectory();
     struct Candidate {
@@ -240,14 +240,14 @@ void AppModel::refreshVolumes() {
         {"Applications", "square.grid.3x3.fill", "/Applications", 0x4CC9A6},
         {"Library", "books.vertical.fill", home + "/Library", 0xD39A6A},
     };
-    Places places;
+    Places found;
     for (const Candidate& c : candidates) {
         struct stat st {};
         if (home.empty() && c.path != "/Applications") continue;
         if (::lstat(c.path.c_str(), &st) != 0) continue;
-        places.push_back({c.name, c.symbol, c.path, c.hex});
+        found.push_back({c.name, c.symbol, c.path, c.hex});
     }
-    setPlaces(std::move(places));
+    places.set(batch, std::move(found));
 
     // A path without a saved index of its own is served by the saved index of "/" only when
     // that index entered the folder (a mount point it did not enter is not served).
@@ -258,9 +258,9 @@ void AppModel::refreshVolumes() {
         const auto seconds = [](std::chrono::system_clock::time_point t) {
             return std::chrono::floor<std::chrono::seconds>(t);
         };
-        if (index_ && index_->rootPath() == "/" &&
-            seconds(index_->scannedAt()) == seconds(*rootDate)) {
-            root = index_;
+        if (index() && index()->rootPath() == "/" &&
+            seconds(index()->scannedAt()) == seconds(*rootDate)) {
+            root = index();
         } else {
             Saved saved = loadSaved("/");
             root = saved.index;
@@ -278,13 +278,13 @@ void AppModel::refreshVolumes() {
             dates.erase(path);
         }
     };
-    for (const Volume& v : volumes_)
+    for (const Volume& v : volumes())
         date(v.url);
-    for (const Place& p : places_)
+    for (const Place& p : places())
         date(p.url);
-    setIndexed(std::move(dates));
+    indexed.set(batch, std::move(dates));
 
-    setHasFullDiskAccess(canReadEverything());
+    hasFullDiskAccess.set(batch, canReadEverything());
 }
 
 void AppModel::followMountTable() {
@@ -299,32 +299,32 @@ void AppModel::followMountTable() {
 void AppModel::mountsChanged() {
     const std::string text = mountTable_->read();
     std::vector<MountEntry> now = parseMounts(text);
-    Batch batch(*this);
-    if (phase_ == Phase::results && index_ && mountGone(index_->rootPath(), mounts_, now))
+    Batch batch(announcer_);
+    if (phase() == Phase::results && index() && mountGone(index()->rootPath(), mounts_, now))
         leaveGoneDisk();
     mounts_ = std::move(now);
     // Free space is read afresh at every change; the rest (places, saved dates, access) only
     // when a disk came or went.
-    Volumes volumes = volumesOf(text);
+    Volumes mounted = volumesOf(text);
     const auto sameDisks = [&] {
-        if (volumes.size() != volumes_.size()) return false;
-        for (std::size_t i = 0; i < volumes.size(); ++i) {
-            if (volumes[i].url != volumes_[i].url) return false;
+        if (mounted.size() != volumes().size()) return false;
+        for (std::size_t i = 0; i < mounted.size(); ++i) {
+            if (mounted[i].url != volumes()[i].url) return false;
         }
         return true;
     };
     if (sameDisks()) {
-        setVolumes(std::move(volumes));
+        volumes.set(batch, std::move(mounted));
     } else {
         refreshVolumes();
     }
 }
 
 void AppModel::leaveGoneDisk() {
-    Batch batch(*this);
-    const std::string root = index_->rootPath();
+    Batch batch(announcer_);
+    const std::string root = index()->rootPath();
     QString name;
-    for (const Volume& v : volumes_) {
+    for (const Volume& v : volumes()) {
         if (v.url == root) name = v.name;
     }
     if (name.isEmpty()) {
@@ -333,22 +333,22 @@ void AppModel::leaveGoneDisk() {
     }
     stopWatching();
     // Nothing of the index stays: every node id held belongs to it.
-    setIndex(nullptr);
-    setScanTarget(std::nullopt);
+    index.set(batch, nullptr);
+    scanTarget.set(batch, std::nullopt);
     setHovered(std::nullopt);
     setBasket({});
     setQuery(QString());
     clearLists();
-    setCurrent(0);
-    animated({0.5, 1.0}, [this] { setPhase(Phase::home); });
+    current.set(batch, 0);
+    announcer_.animated({0.5, 1.0}, [&] { phase.set(batch, Phase::home); });
     setToast(Toast::make(name + QStringLiteral(" is no longer there"),
                          QStringLiteral("Its disk was unmounted or disconnected."), false));
 }
 
 std::optional<std::uint64_t> AppModel::expectedScanBytes() const {
-    if (!scanTarget_) return std::nullopt;
-    for (const Volume& v : volumes_) {
-        if (v.url == *scanTarget_) return v.free > v.total ? 0 : v.total - v.free;
+    if (!scanTarget()) return std::nullopt;
+    for (const Volume& v : volumes()) {
+        if (v.url == *scanTarget()) return v.free > v.total ? 0 : v.total - v.free;
     }
     return std::nullopt;
 }

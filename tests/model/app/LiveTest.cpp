@@ -33,7 +33,7 @@ TEST_F(LiveTest, AFolderDeletedOutsideMakesTheRootCurrent) {
     m.open(id(root + "/a/inner"));
     const IndexRef before = m.index();
     const int revision = m.revision();
-    QSignalSpy revisions(&m, &AppModel::revisionChanged);
+    QSignalSpy revisions(&m.revision, &PropertyNotifier::changed);
     moveAway(root + "/a", tree / "away");
     ASSERT_TRUE(waitFor([&] { return m.index() != before && m.sync() == Sync::live; }));
     EXPECT_EQ(m.revision(), revision + 1);
@@ -67,9 +67,9 @@ TEST_F(LiveTest, BatchesCloserThanTheQuietTimeLeadToOneRefresh) {
     options.quietTime = std::chrono::milliseconds(1200);
     scanned(root);
     AppModel& m = model();
-    QSignalSpy revisions(&m, &AppModel::revisionChanged);
+    QSignalSpy revisions(&m.revision, &PropertyNotifier::changed);
     std::vector<Sync> syncs;
-    QObject::connect(&m, &AppModel::syncChanged, [&] { syncs.push_back(m.sync()); });
+    QObject::connect(&m.sync, &PropertyNotifier::changed, [&] { syncs.push_back(m.sync()); });
     for (int i = 0; i < 10; ++i) {
         put("home/b/new" + std::to_string(i), 4096);
         QTest::qWait(100);  // a batch each 100 ms
@@ -191,8 +191,8 @@ TEST_F(LiveTest, TicksLiveByPathAcrossPlansAndGenerations) {
     EXPECT_EQ(m.cleanPicked(), NodeSet{two});
 
     // The same plan stored again: the same ticks, and no announcement of them.
-    QSignalSpy picked(&m, &AppModel::cleanPickedChanged);
-    QSignalSpy plan(&m, &AppModel::cleanPlanChanged);
+    QSignalSpy picked(&m.cleanPicked, &PropertyNotifier::changed);
+    QSignalSpy plan(&m.cleanPlan, &PropertyNotifier::changed);
     m.applyCleanPlan(m.cleanPlan());
     EXPECT_EQ(picked.count(), 0);
     EXPECT_EQ(plan.count(), 1);
@@ -216,7 +216,7 @@ TEST_F(LiveTest, DerivedDataOfAnEarlierFolderNeverLands) {
     scanned(root);
     AppModel& m = model();
     std::vector<std::optional<Spring>> springs;
-    QObject::connect(&m, &AppModel::breakdownChanged, [&] { springs.push_back(m.animation()); });
+    QObject::connect(&m.breakdown, &PropertyNotifier::changed, [&] { springs.push_back(m.animation()); });
     for (int i = 0; i < 20; ++i) {
         m.open(id(root + "/a"));
         m.open(id(root + "/b"));

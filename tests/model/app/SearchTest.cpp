@@ -20,7 +20,7 @@ protected:
 TEST_F(SearchTest, FastTypingSearchesOnlyTheLastText) {
     scanned(root);
     AppModel& m = model();
-    QSignalSpy results(&m, &AppModel::resultsChanged);
+    QSignalSpy results(&m.results, &PropertyNotifier::changed);
     m.setQuery("a");
     EXPECT_TRUE(m.searching());
     m.setQuery("ab");
@@ -56,8 +56,8 @@ TEST_F(SearchTest, TheSameTextSearchesAgainAndSearchesBelowTheCurrentFolder) {
     ASSERT_TRUE(searched());
     ASSERT_EQ(m.results().size(), 1u);
     EXPECT_EQ(m.index()->name(m.results()[0]), "abc2.bin");
-    QSignalSpy searching(&m, &AppModel::searchingChanged);
-    QSignalSpy query(&m, &AppModel::queryChanged);
+    QSignalSpy searching(&m.searching, &PropertyNotifier::changed);
+    QSignalSpy query(&m.query, &PropertyNotifier::changed);
     m.setQuery(" abc ");
     EXPECT_EQ(query.count(), 0);
     EXPECT_TRUE(m.searching());

@@ -207,7 +207,7 @@ TEST_F(ResultsScreenTest, ClearEmptiesTheBasketAndTheTrayLeaves) {
     ASSERT_EQ(model().basket().size(), 3u);
     ASSERT_TRUE(view->tray().isVisible());
 
-    QSignalSpy changed(&model(), &AppModel::basketChanged);
+    QSignalSpy changed(&model().basket, &PropertyNotifier::changed);
     QTest::mouseClick(&view->tray().clearKey(), Qt::LeftButton);
     EXPECT_TRUE(model().basket().empty());
     EXPECT_EQ(changed.count(), 1);  // one change, not one per entry

@@ -15,6 +15,12 @@ AppModel::AppModel(Desktop& desktop, Options options, QObject* parent)
       clock_(options_.clock ? *options_.clock : Clock::steady()),
       platform_(options_.platform ? *options_.platform : Platform::system()),
       searchTimer_(clock_, [this] { startSearch(); }),
+      retryTimer_(clock_, [this] { retryWaiting(); }),
+      liveTimer_(clock_,
+                 [this] {
+                     if (watcher_) apply(watcher_->take());
+                 }),
+      saveTimer_(clock_, [this] { saveNow(DiskIndex::Write::direct); }),
       quitWait_(clock_, [this] {
           if (quitOver_) quitOver_->store(true);
       }) {
@@ -22,15 +28,11 @@ AppModel::AppModel(Desktop& desktop, Options options, QObject* parent)
     searchTimer_.setSingleShot(true);
     searchTimer_.setPrecise(true);
     quitWait_.setSingleShot(true);
+    retryTimer_.setSingleShot(true);
     liveTimer_.setSingleShot(true);
     // A coarse timer may fire up to 5 % late, 100 ms on the 2 s quiet time.
-    liveTimer_.setTimerType(Qt::PreciseTimer);
-    connect(&liveTimer_, &QTimer::timeout, this, [this] {
-        if (!watcher_) return;
-        apply(watcher_->take());
-    });
+    liveTimer_.setPrecise(true);
     saveTimer_.setSingleShot(true);
-    connect(&saveTimer_, &QTimer::timeout, this, [this] { saveNow(DiskIndex::Write::direct); });
     followMountTable();
     if (options_.startUp) startUp();
 }

@@ -3,7 +3,6 @@
 #include <QObject>
 #include <QString>
 #include <QThreadPool>
-#include <QTimer>
 
 #include <atomic>
 #include <chrono>
@@ -395,6 +394,8 @@ private:
     void stopWatching();
     void scheduleLive();
     void apply(Changes changes);
+    // The changes gathered while a refresh ran, applied when still of the running watcher.
+    void retryWaiting();
     void adopt(IndexRef next);
     // After a refresh that changed the shown generation itself (DiskIndex::refresh()).
     void changedInPlace();
@@ -452,19 +453,19 @@ private:
     std::uint64_t watcherSeq_ = 0;  // calls of an earlier watcher change nothing
     bool applying_ = false;
     // Changes that came while a refresh ran, gathered into one set for the one refresh that
-    // follows it; of the watcher numbered waitingSeq_. retryQueued_: its timer is running.
+    // follows it, once retryTimer_ has run out; of the watcher numbered waitingSeq_.
     Changes waiting_;
     std::uint64_t waitingSeq_ = 0;
-    bool retryQueued_ = false;
-    QTimer liveTimer_;  // the quiet-time wait
+    Timer retryTimer_;  // a refresh found another running: the retry's wait
+    Timer liveTimer_;   // the quiet-time wait
     // When the first batch not yet taken arrived (valid while liveTimer_ is active).
-    std::chrono::steady_clock::time_point liveSince_;
+    Clock::TimePoint liveSince_;
     // The shown generation holds refreshed changes that its saved file lacks; saveTimer_ runs
     // until the next save may begin. savedAt_: when the last save of a refresh began.
     bool unsaved_ = false;
     bool saving_ = false;  // a save of a refresh runs on the pool
-    QTimer saveTimer_;
-    std::optional<std::chrono::steady_clock::time_point> savedAt_;
+    Timer saveTimer_;
+    std::optional<Clock::TimePoint> savedAt_;
 
     // --- The mount table, as last read ---
     std::unique_ptr<MountTable> mountTable_;

@@ -3,8 +3,6 @@
 #include <exception>
 #include <utility>
 
-#include <QTimer>
-
 #include "model/app/AppModel.h"
 
 namespace tamrel {
@@ -13,7 +11,7 @@ void AppModel::watch(const IndexRef& index) {
     Batch batch(announcer_);
     sync.set(batch, Sync::catchingUp);
     // Just loaded from its saved file, or being saved after its fresh scan.
-    savedAt_ = std::chrono::steady_clock::now();
+    savedAt_ = clock_.now();
     const std::uint64_t seq = ++watcherSeq_;
     // The handlers run on the watcher's thread and only queue work for the main thread; what
     // they queue does nothing once this watcher has been stopped or replaced.
@@ -49,7 +47,7 @@ void AppModel::scheduleLive() {
     // Each batch restarts the wait: the changes are taken once the disk has been quiet, or at
     // the latest when the first of them has waited liveMaxWait.
     using namespace std::chrono;
-    const auto now = steady_clock::now();
+    const auto now = clock_.now();
     if (!liveTimer_.isActive()) liveSince_ = now;
     const auto left = duration_cast<milliseconds>(options_.liveMaxWait - (now - liveSince_));
     liveTimer_.start(std::clamp(left, milliseconds(0), options_.quietTime));
@@ -71,15 +69,7 @@ void AppModel::apply(Changes changes) {
         }
         waiting_.dirs.merge(changes.dirs);
         waiting_.deep.merge(changes.deep);
-        if (!retryQueued_) {
-            retryQueued_ = true;
-            QTimer::singleShot(options_.retryDelay, this, [this] {
-                retryQueued_ = false;
-                Changes waiting = std::exchange(waiting_, Changes());
-                // Changes of a stopped watcher are dropped.
-                if (waitingSeq_ == watcherSeq_) apply(std::move(waiting));
-            });
-        }
+        if (!retryTimer_.isActive()) retryTimer_.start(options_.retryDelay);
         return;
     }
     applying_ = true;
@@ -113,6 +103,12 @@ void AppModel::apply(Changes changes) {
             }
         });
     });
+}
+
+void AppModel::retryWaiting() {
+    Changes waiting = std::exchange(waiting_, Changes());
+    // Changes of a stopped watcher are dropped.
+    if (waitingSeq_ == watcherSeq_) apply(std::move(waiting));
 }
 
 void AppModel::changedInPlace() {
@@ -156,7 +152,7 @@ void AppModel::saveLater() {
     using namespace std::chrono;
     unsaved_ = true;
     if (saving_ || saveTimer_.isActive()) return;
-    const auto since = steady_clock::now() - savedAt_.value_or(steady_clock::time_point());
+    const auto since = clock_.now() - savedAt_.value_or(Clock::TimePoint());
     const auto wait = duration_cast<milliseconds>(options_.saveInterval - since);
     saveTimer_.start(std::clamp(wait, milliseconds(0), options_.saveInterval));
 }
@@ -167,7 +163,7 @@ void AppModel::saveNow(DiskIndex::Write how) {
     if (!unsaved_ || !index() || savedUnchecked_) return;
     unsaved_ = false;
     saving_ = true;
-    savedAt_ = std::chrono::steady_clock::now();
+    savedAt_ = clock_.now();
     // The generation carries the event id of its own content: a file saved from it never claims
     // changes of a later generation.
     runInBackground([this, index = index(), how] {

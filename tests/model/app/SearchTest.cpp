@@ -21,12 +21,13 @@ TEST_F(SearchTest, FastTypingSearchesOnlyTheLastText) {
     scanned(root);
     AppModel& m = model();
     QSignalSpy results(&m.results, &PropertyNotifier::changed);
+    const int waits = clock.pending();  // the live synchronisation's, if any
     m.setQuery("a");
     EXPECT_TRUE(m.searching());
     m.setQuery("ab");
     m.setQuery("abc");
     ASSERT_TRUE(searched());
-    EXPECT_EQ(clock.pending(), 0);  // no other search is left to start
+    EXPECT_EQ(clock.pending(), waits);  // no other search is left to start
     EXPECT_EQ(results.count(), 1);
     ASSERT_EQ(m.results().size(), 2u);
     EXPECT_EQ(m.index()->name(m.results()[0]), "abc.bin");

@@ -810,7 +810,7 @@ TEST_F(ResultsScreenTest, AConfirmationOutlivesALiveRefreshOfTheFolder) {
     // is adopted and the basket carried over to it by path.
     const IndexRef before = model().index();
     put("disk/new.bin", 2000);
-    ASSERT_TRUE(waitFor([&] { return model().index() != before; }));
+    ASSERT_TRUE(waitLive([&] { return model().index() != before; }));
     ASSERT_EQ(model().basket(), NodeIds{id("a.bin")});
 
     // Confirming still moves what the basket holds.

@@ -14,7 +14,8 @@ AppModel::AppModel(Desktop& desktop, Options options, QObject* parent)
       options_(std::move(options)),
       clock_(options_.clock ? *options_.clock : Clock::steady()),
       platform_(options_.platform ? *options_.platform : Platform::system()),
-      searchTimer_(clock_, [this] { startSearch(); }),
+      context_(*this, announcer_, desktop_, options_, clock_, platform_, pool_),
+      search_(context_),
       retryTimer_(clock_, [this] { retryWaiting(); }),
       liveTimer_(clock_,
                  [this] {
@@ -24,9 +25,8 @@ AppModel::AppModel(Desktop& desktop, Options options, QObject* parent)
       quitWait_(clock_, [this] {
           if (quitOver_) quitOver_->store(true);
       }) {
+    context_.search = &search_;
     announcer_.onClosing([this] { startDerivedRun(); });
-    searchTimer_.setSingleShot(true);
-    searchTimer_.setPrecise(true);
     quitWait_.setSingleShot(true);
     retryTimer_.setSingleShot(true);
     liveTimer_.setSingleShot(true);
@@ -38,7 +38,7 @@ AppModel::AppModel(Desktop& desktop, Options options, QObject* parent)
 }
 
 AppModel::~AppModel() {
-    closing_ = true;
+    context_.closing = true;
     if (progress()) progress()->cancel();
     derivedLatest_->fetch_add(1);
     stopWatching();
@@ -70,7 +70,7 @@ void AppModel::setHovered(OptionalNode node) {
 void AppModel::setQuery(const QString& text) {
     Batch batch(announcer_);
     query.set(batch, text);
-    scheduleSearch();
+    search_.scheduleSearch();
 }
 
 void AppModel::setConfirmTrash(bool on) {
@@ -106,28 +106,6 @@ void AppModel::setAppFilter(const QString& filter) {
 void AppModel::setConfirmUninstall(bool on) {
     Batch batch(announcer_);
     confirmUninstall.set(batch, on);
-}
-
-// --- Background work ---
-
-void AppModel::runInBackground(std::function<void()> work) {
-    pool_.start(std::move(work));
-}
-
-void AppModel::onMainThread(std::function<void()> call) {
-    QMetaObject::invokeMethod(this, std::move(call), Qt::QueuedConnection);
-}
-
-IndexRef AppModel::ownIndex(std::unique_ptr<DiskIndex> index) {
-    if (!index) return nullptr;
-    return IndexRef(index.release(), [](DiskIndex* gone) {
-        const QCoreApplication* app = QCoreApplication::instance();
-        if (app && QThread::currentThread() == app->thread()) {
-            QThreadPool::globalInstance()->start([gone] { delete gone; });
-        } else {
-            delete gone;
-        }
-    });
 }
 
 }  // namespace tamrel

@@ -28,13 +28,15 @@
 #include "core/space/Suggestions.h"
 #include "core/space/SystemData.h"
 #include "model/app/AppValues.h"
+#include "model/app/ModelContext.h"
 #include "model/app/Property.h"
+#include "model/app/SearchController.h"
 #include "model/app/VolumeList.h"
 #include "model/apps/InstalledApp.h"
+#include "model/removal/TrashCan.h"
 #include "model/system/Clock.h"
 #include "model/system/Desktop.h"
 #include "model/system/MountTable.h"
-#include "model/removal/TrashCan.h"
 #include "model/system/Platform.h"
 
 namespace tamrel {
@@ -286,7 +288,7 @@ public:
     // A removal runs: a clean-up being prepared, a move to the Trash or an uninstall. Removals
     // never overlap: trash(), runClean() and uninstall() called meanwhile are refused with a
     // toast.
-    bool removalBusy() const { return preparingClean() || trashing() || uninstalling(); }
+    bool removalBusy() const { return context_.removalBusy(); }
 
     // The rules and texts the model and the screens run with: the space rules of its rule
     // profile, the file kinds of the breakdown and the search, and every text on screen that
@@ -338,16 +340,6 @@ public:
     void uninstall(const InstalledApp& app);
 
 private:
-    // Runs `work` on the model's thread pool; `done` later on the main thread unless the model
-    // is gone by then. Exceptions of `work` are the caller's to catch.
-    void runInBackground(std::function<void()> work);
-    // Queues `call` to run on the main thread (from any thread).
-    void onMainThread(std::function<void()> call);
-    // Shares `index` as a generation of the model. Whoever lets go of it last, a generation let
-    // go of on the main thread is destroyed on a worker: unmapping the region of 3 million
-    // entries takes about 15 ms, which the main thread must not spend between two frames.
-    static IndexRef ownIndex(std::unique_ptr<DiskIndex> index);
-
     // Following the mount table (AppModelVolumes.cpp).
     void followMountTable();
     void mountsChanged();
@@ -385,10 +377,6 @@ private:
     // The same lists emptied (search results, biggest, tips, the report, the plan and its ticks).
     void clearLists();
 
-    // Search (AppModelSearch.cpp).
-    void scheduleSearch();
-    void startSearch();
-
     // Live synchronisation (AppModelSync.cpp).
     void watch(const IndexRef& index);
     void stopWatching();
@@ -418,13 +406,9 @@ private:
     Options options_;
     Clock& clock_;
     Platform& platform_;
-
-    // --- Search ---
-    Timer searchTimer_;            // the 60 ms wait of the pending search
-    std::uint64_t searchSeq_ = 0;  // the pending search; a result of another is dropped
-    QString searchText_;           // what the pending search looks for
-    NodeId searchUnder_ = 0;
-    IndexRef searchIndex_;
+    // What the controllers share; they are made after it, in this order, and destroyed before.
+    ModelContext context_;
+    SearchController search_;
 
     // --- Derived data ---
     // The latest run asked for; a running run gives up at its next step when it is not.
@@ -486,16 +470,11 @@ private:
     // Held by a worker from the check that a node is not gone until it is marked removed, so
     // two moves never take the same node (or what has taken its place on disk since).
     std::mutex moveLock_;
-    // Set by the destructor, read by workers: moves not yet begun are left undone, the wait for
-    // an application to quit ends, and an administrator prompt still asking is withdrawn (a
-    // privileged move already under way finishes by itself), so quitting never waits on them.
-    std::atomic<bool> closing_{false};
     // An uninstall's patience with the application's running copies: 30 times quitCheck on the
     // clock, after which quitOver_ (of that uninstall) tells its worker to stop waiting.
     Timer quitWait_;
     std::shared_ptr<std::atomic<bool>> quitOver_;
 
-    TrashCan& trashCan() const;
     // After items moved to the Trash from the generation `from` (where the worker has marked
     // them removed): raises `revision`; in the shown generation the moved items leave the basket
     // and the clean-up ticks, and a current folder that is gone goes back to the root. When
@@ -514,13 +493,12 @@ private:
     // preceded by its item's name when other items failed for other reasons; empty when none.
     static QString reasonTail(const std::vector<std::string>& names,
                               const std::vector<QString>& reasons);
-    // Sets a toast and gives true when a removal runs (removalBusy()).
-    bool refusedWhileBusy();
     // trash() for the ids of `generation` (which the worker holds), busy or not.
     void startTrash(const IndexRef& generation, const NodeIds& nodes,
                     const std::vector<std::string>& skipped);
     // Tests of these actions install index generations and picks directly.
     friend class ActionsProbe;
+    // Still reaching into the model while the controllers are being split out.
     // ===== end =====
 
     // Last member: destroyed (and waited for) before anything its tasks may post to.

@@ -31,11 +31,11 @@ void AppModel::loadApps(bool force) {
     const int loadRevision = revision();
     Batch batch(announcer_);
     appsLoading.set(batch, true);
-    runInBackground([this, index, loadRevision] {
+    context_.runInBackground([this, index, loadRevision] {
         RuleProfile profile = ruleProfile();
         InstalledApps found = AppScanner::scan(*index, profile);
-        onMainThread([this, index, loadRevision, found = std::move(found),
-                      profile = std::move(profile)]() mutable {
+        context_.onMainThread([this, index, loadRevision, found = std::move(found),
+                               profile = std::move(profile)]() mutable {
             Batch batch(announcer_);
             appsLoading.set(batch, false);
             const bool asked = std::exchange(appsAsked_, false);

@@ -15,7 +15,7 @@ constexpr std::uint64_t planMinSize = 256 * 1024;
 }  // namespace
 
 void AppModel::runClean() {
-    if (!index() || refusedWhileBusy()) return;
+    if (!index() || context_.refusedWhileBusy()) return;
     // The ticks are ids of the shown generation; ids beyond it are nobody's.
     NodeIds picked;
     picked.reserve(cleanPicked().size());
@@ -24,7 +24,7 @@ void AppModel::runClean() {
     }
     Batch batch(announcer_);
     preparingClean.set(batch, true);
-    runInBackground([this, index = index(), picked = std::move(picked)] {
+    context_.runInBackground([this, index = index(), picked = std::move(picked)] {
         const std::vector<CleanGroup> plan = tamrel::cleanPlan(*index, cleanContext(), planMinSize);
         const std::unordered_set<NodeId> pick(picked.begin(), picked.end());
         std::unordered_set<NodeId> held;
@@ -43,17 +43,17 @@ void AppModel::runClean() {
         for (NodeId node : picked) {
             if (!held.contains(node)) keyed.emplace_back(index->size(node), node);
         }
-        onMainThread([this, index, nodes = largestFirst(std::move(keyed)),
-                      skipped = std::move(skipped)] {
-            Batch batch(announcer_);
-            // Against the generation the plan was computed in, whose ids these are, even when a
-            // refreshed one has been adopted meanwhile: each item still moves only while it is
-            // what that generation recorded, and the outcome meets the shown one by path. The
-            // trash action starts its busy state before this one ends. When everything ticked
-            // was held back nothing moves and no toast appears: each item's note says why.
-            startTrash(index, nodes, skipped);
-            preparingClean.set(batch, false);
-        });
+        context_.onMainThread(
+            [this, index, nodes = largestFirst(std::move(keyed)), skipped = std::move(skipped)] {
+                Batch batch(announcer_);
+                // Against the generation the plan was computed in, whose ids these are, even when a
+                // refreshed one has been adopted meanwhile: each item still moves only while it is
+                // what that generation recorded, and the outcome meets the shown one by path. The
+                // trash action starts its busy state before this one ends. When everything ticked
+                // was held back nothing moves and no toast appears: each item's note says why.
+                startTrash(index, nodes, skipped);
+                preparingClean.set(batch, false);
+            });
     });
 }
 

@@ -65,24 +65,25 @@ void AppModel::startDerivedRun() {
     const std::shared_ptr<std::atomic<std::uint64_t>> latest = derivedLatest_;
     const IndexRef index = this->index();
     const NodeId under = current();
-    runInBackground([this, run, latest, index, under] {
+    context_.runInBackground([this, run, latest, index, under] {
         auto derived = std::make_shared<Derived>();
         bool whole = false;
         bool failed = false;
         try {
             const RunCount counted;
-            const auto current = [&] { return latest->load() == run; };
+            const auto stillLatest = [&] { return latest->load() == run; };
             const std::string home = homeDirectory();
             const RuleProfile profile = ruleProfile();
             derived->breakdown = tamrel::breakdown(*index, under, profile.rules());
-            if (current()) derived->biggest = tamrel::biggestFiles(*index, under, biggestLimit);
-            if (current()) derived->tips = tamrel::suggestions(*index, home, tipMinSize,
-                                                                std::chrono::system_clock::now(), profile);
-            if (current()) derived->trashSize = tamrel::trashSize(*index);
-            if (current())
+            if (stillLatest()) derived->biggest = tamrel::biggestFiles(*index, under, biggestLimit);
+            if (stillLatest())
+                derived->tips = tamrel::suggestions(*index, home, tipMinSize,
+                                                    std::chrono::system_clock::now(), profile);
+            if (stillLatest()) derived->trashSize = tamrel::trashSize(*index);
+            if (stillLatest())
                 derived->report =
                     tamrel::systemData(*index, home, VolumeFacts::read(index->rootPath()), profile);
-            if (current()) {
+            if (stillLatest()) {
                 derived->plan = tamrel::cleanPlan(*index, cleanContext(), cleanMinSize);
                 whole = true;
             }
@@ -91,10 +92,11 @@ void AppModel::startDerivedRun() {
             // lists for the rest), so the screens stop waiting for data that will not come.
             failed = true;
         }
-        onMainThread([this, run, index, under, derived, whole, failed] {
+        context_.onMainThread([this, run, index, under, derived, whole, failed] {
             Batch batch(announcer_);
             derivedRunning_ = false;
-            if (run != derivedLatest_->load() || this->index() != index || current() != under) return;
+            if (run != derivedLatest_->load() || this->index() != index || current() != under)
+                return;
             if (!whole && !failed) return;
             announcer_.animated({0.5, 0.85}, [&] {
                 breakdown.set(batch, std::move(derived->breakdown));

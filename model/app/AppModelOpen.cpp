@@ -25,7 +25,7 @@ QString nameOf(const std::string& path) {
 AppModel::Saved AppModel::loadSaved(const std::string& root) {
     Saved saved;
     try {
-        saved.index = ownIndex(DiskIndex::load(root, &saved.damaged));
+        saved.index = ModelContext::ownIndex(DiskIndex::load(root, &saved.damaged));
     } catch (const std::exception&) {
         saved.index = nullptr;
     }
@@ -44,14 +44,14 @@ AppModel::Saved AppModel::savedIndex(const std::string& root) {
 void AppModel::checkSaved(const IndexRef& index) {
     savedUnchecked_ = true;
     const std::uint64_t opened = opened_;
-    runInBackground([this, index, opened] {
+    context_.runInBackground([this, index, opened] {
         bool intact = true;
         try {
             intact = index->savedFileIntact();
         } catch (const std::exception&) {
             // Memory for the read refused: the file is not known to be damaged.
         }
-        onMainThread([this, intact, opened, root = index->rootPath()] {
+        context_.onMainThread([this, intact, opened, root = index->rootPath()] {
             if (opened != opened_) return;  // another target was opened since
             if (intact) {
                 savedUnchecked_ = false;
@@ -140,17 +140,18 @@ void AppModel::scan(const std::string& url, bool fresh) {
     this->progress.set(batch, progress);
     announcer_.animated({0.5, 0.8}, [&] { phase.set(batch, Phase::scanning); });
     if (damaged) setToast(damagedToast());
-    runInBackground([this, path, progress] {
+    context_.runInBackground([this, path, progress] {
         IndexRef scanned;
         QString error;
         try {
-            scanned = ownIndex(DiskIndex::scan(path, *progress, defaultScanThreads()));
+            scanned =
+                ModelContext::ownIndex(DiskIndex::scan(path, *progress, defaultScanThreads()));
         } catch (const std::exception& e) {
             error = QString::fromLocal8Bit(e.what());
         } catch (...) {
             error = QStringLiteral("The scan failed.");
         }
-        onMainThread(
+        context_.onMainThread(
             [this, path, progress, scanned, error] { finishScan(path, progress, scanned, error); });
         if (!scanned || progress->isCancelled()) return;
         try {
@@ -158,7 +159,7 @@ void AppModel::scan(const std::string& url, bool fresh) {
         } catch (const std::exception&) {
             return;  // not dated: the saved file, if any, is an older one
         }
-        onMainThread([this, path, scanned] { recordSaved(path, scanned->scannedAt()); });
+        context_.onMainThread([this, path, scanned] { recordSaved(path, scanned->scannedAt()); });
     });
 }
 
@@ -217,7 +218,7 @@ void AppModel::show(IndexRef next) {
     refreshDerived();
     // A search typed while a fresh scan ran was of the index shown then: its result is dropped
     // when it comes back, so the query is searched again in the new one.
-    if (!query().isEmpty()) scheduleSearch();
+    if (!query().isEmpty()) search_.scheduleSearch();
     announcer_.animated({0.55, 0.82}, [&] { phase.set(batch, Phase::results); });
 }
 

@@ -16,12 +16,12 @@ void AppModel::watch(const IndexRef& index) {
     // The handlers run on the watcher's thread and only queue work for the main thread; what
     // they queue does nothing once this watcher has been stopped or replaced.
     auto history = [this, seq](Changes changes) {
-        onMainThread([this, seq, changes = std::move(changes)] {
+        context_.onMainThread([this, seq, changes = std::move(changes)] {
             if (seq == watcherSeq_) apply(changes);
         });
     };
     auto live = [this, seq] {
-        onMainThread([this, seq] {
+        context_.onMainThread([this, seq] {
             if (seq == watcherSeq_) scheduleLive();
         });
     };
@@ -77,19 +77,19 @@ void AppModel::apply(Changes changes) {
     const IndexRef index = this->index();
     // Taken after the changes were: the refreshed index never claims a change it lacks.
     const std::uint64_t oldest = watcher_ ? watcher_->oldestPending() : 0;
-    runInBackground([this, index, changes = std::move(changes), oldest] {
+    context_.runInBackground([this, index, changes = std::move(changes), oldest] {
         IndexRef next;
         bool inPlace = false;
         try {
             ScanProgress unseen;
-            next = ownIndex(index->refresh(changes, unseen, oldest));
+            next = ModelContext::ownIndex(index->refresh(changes, unseen, oldest));
             inPlace = !next;
         } catch (const std::exception&) {
             // A refresh that failed adopts nothing.
         }
         // Compared by address only: the main thread must not be left holding the last reference
         // to the replaced generation.
-        onMainThread([this, refreshed = index.get(), next, inPlace] {
+        context_.onMainThread([this, refreshed = index.get(), next, inPlace] {
             Batch batch(announcer_);
             applying_ = false;
             sync.set(batch, Sync::live);
@@ -116,7 +116,7 @@ void AppModel::changedInPlace() {
     Batch batch(announcer_);
     revision.set(batch, revision() + 1);
     refreshDerived();
-    if (!query().isEmpty()) scheduleSearch();
+    if (!query().isEmpty()) search_.scheduleSearch();
     saveLater();
 }
 
@@ -144,7 +144,7 @@ void AppModel::adopt(IndexRef next) {
     carryListsOver(*old, *next);
     revision.set(batch, revision() + 1);
     refreshDerived();
-    if (!query().isEmpty()) scheduleSearch();
+    if (!query().isEmpty()) search_.scheduleSearch();
     saveLater();
 }
 
@@ -166,13 +166,13 @@ void AppModel::saveNow(DiskIndex::Write how) {
     savedAt_ = clock_.now();
     // The generation carries the event id of its own content: a file saved from it never claims
     // changes of a later generation.
-    runInBackground([this, index = index(), how] {
+    context_.runInBackground([this, index = index(), how] {
         try {
             index->save(how);
         } catch (const std::exception&) {
             // The older saved file stays; its event id makes the next open catch up from there.
         }
-        onMainThread([this] {
+        context_.onMainThread([this] {
             saving_ = false;
             if (unsaved_) saveLater();
         });

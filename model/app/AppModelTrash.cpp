@@ -33,10 +33,6 @@ QString AppModel::skippedText(const std::vector<std::string>& names) {
     return text;
 }
 
-TrashCan& AppModel::trashCan() const {
-    return options_.trashCan ? *options_.trashCan : TrashCan::system();
-}
-
 QString AppModel::refusalText(TrashRefusal refusal, const std::string& why) {
     switch (refusal) {
         case TrashRefusal::none:
@@ -74,13 +70,6 @@ QString AppModel::reasonTail(const std::vector<std::string>& names,
     QString tail = QStringLiteral(u" \u2014 ");
     if (!shared && at < names.size()) tail += QString::fromStdString(names[at]) + ": ";
     return tail + *first;
-}
-
-bool AppModel::refusedWhileBusy() {
-    if (!removalBusy()) return false;
-    setToast(Toast::make(QStringLiteral("Another removal is under way"),
-                         QStringLiteral("Try again once it has finished"), false));
-    return true;
 }
 
 bool AppModel::isProtected(const std::string& path) {
@@ -156,7 +145,7 @@ void AppModel::trash(const NodeIds& nodes, const std::vector<std::string>& skipp
     const NodeId count = index()->count();
     if (std::none_of(nodes.begin(), nodes.end(), [count](NodeId node) { return node < count; }))
         return;
-    if (refusedWhileBusy()) return;
+    if (context_.refusedWhileBusy()) return;
     startTrash(index(), nodes, skipped);
 }
 
@@ -174,15 +163,15 @@ void AppModel::startTrash(const IndexRef& generation, const NodeIds& nodes,
     const IndexRef index = generation;  // whatever a slot does next
     Batch batch(announcer_);
     trashing.set(batch, true);
-    runInBackground([this, index, work, skipped] {
+    context_.runInBackground([this, index, work, skipped] {
         std::vector<std::string> failures = skipped;
         std::vector<QString> reasons(skipped.size());
         NodeIds moved;
         std::vector<std::string> movedPaths;
         std::uint64_t freed = 0;
-        TrashCan& can = trashCan();
+        TrashCan& can = context_.trashCan();
         for (const TrashWork& item : *work) {
-            if (closing_) return;  // quitting: the items not yet moved stay where they are
+            if (context_.closing) return;  // quitting: the items not yet moved stay where they are
             const std::string path = index->path(item.node);
             std::lock_guard guard(moveLock_);
             // A node another move has taken (or its folder) may have something else at its path
@@ -205,8 +194,9 @@ void AppModel::startTrash(const IndexRef& generation, const NodeIds& nodes,
             movedPaths.push_back(path);
             freed += item.size;
         }
-        onMainThread([this, index, moved = std::move(moved), movedPaths = std::move(movedPaths),
-                      failures = std::move(failures), reasons = std::move(reasons), freed] {
+        context_.onMainThread([this, index, moved = std::move(moved),
+                               movedPaths = std::move(movedPaths), failures = std::move(failures),
+                               reasons = std::move(reasons), freed] {
             Batch batch(announcer_);
             trashing.set(batch, false);
             announcer_.animated(trashedSpring, [&] {
@@ -228,7 +218,7 @@ void AppModel::startTrash(const IndexRef& generation, const NodeIds& nodes,
                 }
             });
             refreshDerived();
-            if (!query().isEmpty()) scheduleSearch();
+            if (!query().isEmpty()) search_.scheduleSearch();
         });
     });
 }

@@ -107,7 +107,7 @@ bool AppModel::appRunning(const InstalledApp& app) const {
 }
 
 void AppModel::uninstall(const InstalledApp& app) {
-    if (!index() || refusedWhileBusy()) return;
+    if (!index() || context_.refusedWhileBusy()) return;
     // The leftovers' ids name what is moved, with administrator rights outside the home folder:
     // they are used only in the generation the inventory came from, and only for an application
     // the inventory lists that is still where it was.
@@ -148,9 +148,9 @@ void AppModel::uninstall(const InstalledApp& app) {
     const auto over = std::make_shared<std::atomic<bool>>(false);
     quitOver_ = over;
     quitWait_.start(quitChecks * options_.quitCheck);
-    runInBackground([this, index, app = chosen, items = std::move(items), total, over] {
-        if (!closeRunningCopies(app, platform_, options_.quitCheck, *over, closing_)) {
-            onMainThread([this, name = QString::fromStdString(app.name)] {
+    context_.runInBackground([this, index, app = chosen, items = std::move(items), total, over] {
+        if (!closeRunningCopies(app, platform_, options_.quitCheck, *over, context_.closing)) {
+            context_.onMainThread([this, name = QString::fromStdString(app.name)] {
                 Batch batch(announcer_);
                 quitWait_.stop();
                 uninstalling.set(batch, false);
@@ -170,9 +170,11 @@ void AppModel::uninstall(const InstalledApp& app) {
             for (const Remover::Item& item : items) {
                 if (!index->isGone(item.node)) left.push_back(item);
             }
-            if (!left.empty() && !closing_) {
-                outcome = app.appImage ? removeAppImage(trashCan(), left, platform_, closing_)
-                                       : trashCan().remove(left, platform_, closing_);
+            if (!left.empty() && !context_.closing) {
+                outcome =
+                    app.appImage
+                        ? removeAppImage(context_.trashCan(), left, platform_, context_.closing)
+                        : context_.trashCan().remove(left, platform_, context_.closing);
             }
             for (NodeId node : outcome.removed) {
                 index->markRemoved(node);
@@ -183,8 +185,8 @@ void AppModel::uninstall(const InstalledApp& app) {
         }
         const bool bundleGone = std::find(outcome.removed.begin(), outcome.removed.end(),
                                           app.node) != outcome.removed.end();
-        onMainThread([this, index, app, outcome = std::move(outcome),
-                      movedPaths = std::move(movedPaths), total, bundleGone] {
+        context_.onMainThread([this, index, app, outcome = std::move(outcome),
+                               movedPaths = std::move(movedPaths), total, bundleGone] {
             Batch batch(announcer_);
             quitWait_.stop();
             uninstalling.set(batch, false);

@@ -16,6 +16,7 @@ AppModel::AppModel(Desktop& desktop, Options options, QObject* parent)
       platform_(options_.platform ? *options_.platform : Platform::system()),
       context_(*this, announcer_, desktop_, options_, clock_, platform_, pool_),
       search_(context_),
+      derived_(context_),
       retryTimer_(clock_, [this] { retryWaiting(); }),
       liveTimer_(clock_,
                  [this] {
@@ -26,7 +27,7 @@ AppModel::AppModel(Desktop& desktop, Options options, QObject* parent)
           if (quitOver_) quitOver_->store(true);
       }) {
     context_.search = &search_;
-    announcer_.onClosing([this] { startDerivedRun(); });
+    announcer_.onClosing([this] { derived_.startRun(); });
     quitWait_.setSingleShot(true);
     retryTimer_.setSingleShot(true);
     liveTimer_.setSingleShot(true);
@@ -40,7 +41,7 @@ AppModel::AppModel(Desktop& desktop, Options options, QObject* parent)
 AppModel::~AppModel() {
     context_.closing = true;
     if (progress()) progress()->cancel();
-    derivedLatest_->fetch_add(1);
+    derived_.stop();
     stopWatching();
     pool_.waitForDone();
 }
@@ -53,6 +54,14 @@ void AppModel::startUp() {
     if (indexed().contains("/")) scan("/", false);
     startingUp_ = false;
     startUpRoot_.reset();
+}
+
+void AppModel::refreshDerived() {
+    derived_.refreshDerived();
+}
+
+int AppModel::peakDerivedRuns() {
+    return DerivedData::peakRuns();
 }
 
 // --- Properties the screens write ---

@@ -28,6 +28,7 @@
 #include "core/space/Suggestions.h"
 #include "core/space/SystemData.h"
 #include "model/app/AppValues.h"
+#include "model/app/DerivedData.h"
 #include "model/app/ModelContext.h"
 #include "model/app/Property.h"
 #include "model/app/SearchController.h"
@@ -369,14 +370,6 @@ private:
     // A folder that was entered (not a mount point, not denied, not gone) at `path` in `index`.
     static std::optional<NodeId> enteredFolder(const DiskIndex& index, const std::string& path);
 
-    // Derived data (AppModelDerived.cpp).
-    void startDerivedRun();
-    // The lists of node ids of the old generation carried over to `next` by path (what is not
-    // found is dropped); the same batch that installs `next`.
-    void carryListsOver(const DiskIndex& old, const DiskIndex& next);
-    // The same lists emptied (search results, biggest, tips, the report, the plan and its ticks).
-    void clearLists();
-
     // Live synchronisation (AppModelSync.cpp).
     void watch(const IndexRef& index);
     void stopWatching();
@@ -409,13 +402,7 @@ private:
     // What the controllers share; they are made after it, in this order, and destroyed before.
     ModelContext context_;
     SearchController search_;
-
-    // --- Derived data ---
-    // The latest run asked for; a running run gives up at its next step when it is not.
-    std::shared_ptr<std::atomic<std::uint64_t>> derivedLatest_ =
-        std::make_shared<std::atomic<std::uint64_t>>(0);
-    bool derivedRunning_ = false;  // one run computes at a time
-    bool derivedWanted_ = false;   // a newer run waits for the running one
+    DerivedData derived_;
 
     // --- Start-up ---
     // While startUp() runs: the saved index of "/" as refreshVolumes() loaded it to date the
@@ -498,6 +485,8 @@ private:
                     const std::vector<std::string>& skipped);
     // Tests of these actions install index generations and picks directly.
     friend class ActionsProbe;
+    // Still reaching into the model while the controllers are being split out.
+    friend class DerivedData;
     // Still reaching into the model while the controllers are being split out.
     // ===== end =====
 

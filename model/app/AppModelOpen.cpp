@@ -105,7 +105,7 @@ void AppModel::scan(const std::string& url, bool fresh) {
                 setQuery(QString());
                 show(root);
                 current.set(batch, *node);
-                refreshDerived();
+                derived_.refreshDerived();
                 watch(root);
                 checkSaved(root);
                 return;
@@ -208,14 +208,14 @@ void AppModel::show(IndexRef next) {
     // over by path in this same batch (what the new index lacks is dropped): an id is never
     // read in another generation than its own.
     if (old && old != index()) {
-        carryListsOver(*old, *index());
+        derived_.carryListsOver(*old, *index());
     } else if (!old) {
         // Nothing is shown: lists left over from no generation are not read in this one.
-        clearLists();
+        derived_.clearLists();
     }
     current.set(batch, 0);
     setTab(Tab::explore);
-    refreshDerived();
+    derived_.refreshDerived();
     // A search typed while a fresh scan ran was of the index shown then: its result is dropped
     // when it comes back, so the query is searched again in the new one.
     if (!query().isEmpty()) search_.scheduleSearch();
@@ -231,7 +231,7 @@ void AppModel::open(NodeId node) {
         setHovered(std::nullopt);
     });
     if (!query().isEmpty()) setQuery(QString());
-    refreshDerived();
+    derived_.refreshDerived();
 }
 
 void AppModel::up() {

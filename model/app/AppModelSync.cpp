@@ -115,7 +115,7 @@ void AppModel::changedInPlace() {
     // The same nodes with new sizes and dates: every id held stays valid.
     Batch batch(announcer_);
     revision.set(batch, revision() + 1);
-    refreshDerived();
+    derived_.refreshDerived();
     if (!query().isEmpty()) search_.scheduleSearch();
     saveLater();
 }
@@ -141,9 +141,9 @@ void AppModel::adopt(IndexRef next) {
     current.set(batch, folder);
     setBasket(std::move(picked));
     setHovered(pointed);
-    carryListsOver(*old, *next);
+    derived_.carryListsOver(*old, *next);
     revision.set(batch, revision() + 1);
-    refreshDerived();
+    derived_.refreshDerived();
     if (!query().isEmpty()) search_.scheduleSearch();
     saveLater();
 }

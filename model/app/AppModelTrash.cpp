@@ -217,7 +217,7 @@ void AppModel::startTrash(const IndexRef& generation, const NodeIds& nodes,
                                          false));
                 }
             });
-            refreshDerived();
+            derived_.refreshDerived();
             if (!query().isEmpty()) search_.scheduleSearch();
         });
     });

@@ -238,7 +238,7 @@ void AppModel::uninstall(const InstalledApp& app) {
                 }
                 setToast(Toast::make(name + " uninstalled", detail, true));
             });
-            refreshDerived();
+            derived_.refreshDerived();
         });
     });
 }

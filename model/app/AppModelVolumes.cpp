@@ -338,7 +338,7 @@ void AppModel::leaveGoneDisk() {
     setHovered(std::nullopt);
     setBasket({});
     setQuery(QString());
-    clearLists();
+    derived_.clearLists();
     current.set(batch, 0);
     announcer_.animated({0.5, 1.0}, [&] { phase.set(batch, Phase::home); });
     setToast(Toast::make(name + QStringLiteral(" is no longer there"),

@@ -1,3 +1,5 @@
+#include "model/app/DerivedData.h"
+
 #include <exception>
 #include <unordered_map>
 
@@ -43,28 +45,28 @@ public:
 
 }  // namespace
 
-int AppModel::peakDerivedRuns() {
+int DerivedData::peakRuns() {
     return runsPeak.load();
 }
 
-void AppModel::refreshDerived() {
-    if (!index()) return;
-    Batch batch(announcer_);
+void DerivedData::refreshDerived() {
+    if (!model_.index()) return;
+    Batch batch(context_.announcer);
     // The run starts when the operation's writes are done, from the index and folder then
     // shown; a run still computing gives up at its next step and the newest one follows it.
-    derivedLatest_->fetch_add(1);
-    derivedWanted_ = true;
+    latest_->fetch_add(1);
+    wanted_ = true;
 }
 
-void AppModel::startDerivedRun() {
-    if (!derivedWanted_ || derivedRunning_) return;
-    derivedWanted_ = false;
-    if (!index()) return;
-    derivedRunning_ = true;
-    const std::uint64_t run = derivedLatest_->load();
-    const std::shared_ptr<std::atomic<std::uint64_t>> latest = derivedLatest_;
-    const IndexRef index = this->index();
-    const NodeId under = current();
+void DerivedData::startRun() {
+    if (!wanted_ || running_) return;
+    wanted_ = false;
+    if (!model_.index()) return;
+    running_ = true;
+    const std::uint64_t run = latest_->load();
+    const std::shared_ptr<std::atomic<std::uint64_t>> latest = latest_;
+    const IndexRef index = model_.index();
+    const NodeId under = model_.current();
     context_.runInBackground([this, run, latest, index, under] {
         auto derived = std::make_shared<Derived>();
         bool whole = false;
@@ -73,7 +75,7 @@ void AppModel::startDerivedRun() {
             const RunCount counted;
             const auto stillLatest = [&] { return latest->load() == run; };
             const std::string home = homeDirectory();
-            const RuleProfile profile = ruleProfile();
+            const RuleProfile profile = model_.ruleProfile();
             derived->breakdown = tamrel::breakdown(*index, under, profile.rules());
             if (stillLatest()) derived->biggest = tamrel::biggestFiles(*index, under, biggestLimit);
             if (stillLatest())
@@ -84,7 +86,7 @@ void AppModel::startDerivedRun() {
                 derived->report =
                     tamrel::systemData(*index, home, VolumeFacts::read(index->rootPath()), profile);
             if (stillLatest()) {
-                derived->plan = tamrel::cleanPlan(*index, cleanContext(), cleanMinSize);
+                derived->plan = tamrel::cleanPlan(*index, model_.cleanContext(), cleanMinSize);
                 whole = true;
             }
         } catch (const std::exception&) {
@@ -93,34 +95,34 @@ void AppModel::startDerivedRun() {
             failed = true;
         }
         context_.onMainThread([this, run, index, under, derived, whole, failed] {
-            Batch batch(announcer_);
-            derivedRunning_ = false;
-            if (run != derivedLatest_->load() || this->index() != index || current() != under)
+            Batch batch(context_.announcer);
+            running_ = false;
+            if (run != latest_->load() || model_.index() != index || model_.current() != under)
                 return;
             if (!whole && !failed) return;
-            announcer_.animated({0.5, 0.85}, [&] {
-                breakdown.set(batch, std::move(derived->breakdown));
-                biggest.set(batch, std::move(derived->biggest));
-                tips.set(batch, std::move(derived->tips));
-                trashSize.set(batch, derived->trashSize);
-                systemReport.set(batch, std::move(derived->report));
-                applyCleanPlan(std::move(derived->plan));
+            context_.announcer.animated({0.5, 0.85}, [&] {
+                model_.breakdown.set(batch, std::move(derived->breakdown));
+                model_.biggest.set(batch, std::move(derived->biggest));
+                model_.tips.set(batch, std::move(derived->tips));
+                model_.trashSize.set(batch, derived->trashSize);
+                model_.systemReport.set(batch, std::move(derived->report));
+                model_.applyCleanPlan(std::move(derived->plan));
             });
         });
     });
 }
 
-void AppModel::clearLists() {
-    Batch batch(announcer_);
-    results.set(batch, {});
-    biggest.set(batch, {});
-    tips.set(batch, {});
-    systemReport.set(batch, std::nullopt);
-    cleanPlan.set(batch, {});
-    cleanPicked.set(batch, {});
+void DerivedData::clearLists() {
+    Batch batch(context_.announcer);
+    model_.results.set(batch, {});
+    model_.biggest.set(batch, {});
+    model_.tips.set(batch, {});
+    model_.systemReport.set(batch, std::nullopt);
+    model_.cleanPlan.set(batch, {});
+    model_.cleanPicked.set(batch, {});
 }
 
-void AppModel::carryListsOver(const DiskIndex& old, const DiskIndex& next) {
+void DerivedData::carryListsOver(const DiskIndex& old, const DiskIndex& next) {
     std::unordered_map<NodeId, std::optional<NodeId>> memo;
     const auto map = [&](NodeId id) -> std::optional<NodeId> {
         if (id >= old.count()) return std::nullopt;
@@ -137,15 +139,15 @@ void AppModel::carryListsOver(const DiskIndex& old, const DiskIndex& next) {
         return out;
     };
 
-    Batch batch(announcer_);
-    results.set(batch, mapAll(results()));
-    biggest.set(batch, mapAll(biggest()));
-    Suggestions carried = tips();
+    Batch batch(context_.announcer);
+    model_.results.set(batch, mapAll(model_.results()));
+    model_.biggest.set(batch, mapAll(model_.biggest()));
+    Suggestions carried = model_.tips();
     for (Suggestion& tip : carried)
         tip.nodes = mapAll(tip.nodes);
-    tips.set(batch, std::move(carried));
-    if (systemReport()) {
-        SystemDataReport report = *systemReport();
+    model_.tips.set(batch, std::move(carried));
+    if (model_.systemReport()) {
+        SystemDataReport report = *model_.systemReport();
         for (SpaceBucket& bucket : report.buckets) {
             bucket.roots = mapAll(bucket.roots);
             // Each item keeps the bytes the report gave it.
@@ -160,9 +162,9 @@ void AppModel::carryListsOver(const DiskIndex& old, const DiskIndex& next) {
             bucket.top = std::move(top);
             bucket.topBytes = std::move(topBytes);
         }
-        systemReport.set(batch, std::move(report));
+        model_.systemReport.set(batch, std::move(report));
     }
-    CleanGroups plan = cleanPlan();
+    CleanGroups plan = model_.cleanPlan();
     for (CleanGroup& group : plan) {
         std::vector<CleanItem> items;
         for (CleanItem item : group.items) {
@@ -174,12 +176,12 @@ void AppModel::carryListsOver(const DiskIndex& old, const DiskIndex& next) {
         group.items = std::move(items);
     }
     std::erase_if(plan, [](const CleanGroup& g) { return g.items.empty(); });
-    cleanPlan.set(batch, std::move(plan));
+    model_.cleanPlan.set(batch, std::move(plan));
     NodeSet picked;
-    for (NodeId id : cleanPicked()) {
+    for (NodeId id : model_.cleanPicked()) {
         if (const auto n = map(id)) picked.insert(*n);
     }
-    cleanPicked.set(batch, std::move(picked));
+    model_.cleanPicked.set(batch, std::move(picked));
 }
 
 }  // namespace tamrel

@@ -17,6 +17,7 @@ AppModel::AppModel(Desktop& desktop, Options options, QObject* parent)
       context_(*this, announcer_, desktop_, options_, clock_, platform_, pool_),
       search_(context_),
       derived_(context_),
+      volumesAndPlaces_(context_),
       retryTimer_(clock_, [this] { retryWaiting(); }),
       liveTimer_(clock_,
                  [this] {
@@ -27,6 +28,8 @@ AppModel::AppModel(Desktop& desktop, Options options, QObject* parent)
           if (quitOver_) quitOver_->store(true);
       }) {
     context_.search = &search_;
+    context_.derived = &derived_;
+    context_.volumes = &volumesAndPlaces_;
     announcer_.onClosing([this] { derived_.startRun(); });
     quitWait_.setSingleShot(true);
     retryTimer_.setSingleShot(true);
@@ -34,7 +37,7 @@ AppModel::AppModel(Desktop& desktop, Options options, QObject* parent)
     // A coarse timer may fire up to 5 % late, 100 ms on the 2 s quiet time.
     liveTimer_.setPrecise(true);
     saveTimer_.setSingleShot(true);
-    followMountTable();
+    volumesAndPlaces_.followMountTable();
     if (options_.startUp) startUp();
 }
 
@@ -50,10 +53,18 @@ void AppModel::startUp() {
     Batch batch(announcer_);
     // The saved index of "/" is loaded once, by refreshVolumes(), and opened from there.
     startingUp_ = true;
-    refreshVolumes();
+    volumesAndPlaces_.refreshVolumes();
     if (indexed().contains("/")) scan("/", false);
     startingUp_ = false;
     startUpRoot_.reset();
+}
+
+void AppModel::refreshVolumes() {
+    volumesAndPlaces_.refreshVolumes();
+}
+
+std::optional<std::uint64_t> AppModel::expectedScanBytes() const {
+    return volumesAndPlaces_.expectedScanBytes();
 }
 
 void AppModel::refreshDerived() {

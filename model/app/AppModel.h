@@ -33,6 +33,7 @@
 #include "model/app/Property.h"
 #include "model/app/SearchController.h"
 #include "model/app/VolumeList.h"
+#include "model/app/VolumesAndPlaces.h"
 #include "model/apps/InstalledApp.h"
 #include "model/removal/TrashCan.h"
 #include "model/system/Clock.h"
@@ -215,16 +216,9 @@ public:
     void setAppFilter(const QString& filter);
     void setConfirmUninstall(bool on);
 
-    // --- Volumes, places and Full Disk Access ---
-    // Lists the mounted local disk volumes and the places that exist, the saved-index date that
-    // serves each of their paths, and probes Full Disk Access; synchronous, main thread.
+    // --- Volumes, places and Full Disk Access (see VolumesAndPlaces) ---
     void refreshVolumes();
-    // The used bytes of the volume whose mount point is the scan target, or nothing.
     std::optional<std::uint64_t> expectedScanBytes() const;
-    // The model follows this process's mount table from its construction: at every change the
-    // free space of the volumes is read again, the whole list (with places, saved dates and
-    // access) when a disk came or went, and a shown index whose disk is gone (unmounted, or
-    // covered by another mount) is left for the Welcome screen with a toast that says so.
 
     // --- Opening a target and navigation ---
     // Shows the folder or volume at `path`: navigated to inside the shown index, served from
@@ -341,11 +335,6 @@ public:
     void uninstall(const InstalledApp& app);
 
 private:
-    // Following the mount table (AppModelVolumes.cpp).
-    void followMountTable();
-    void mountsChanged();
-    void leaveGoneDisk();
-
     // Opening (AppModelOpen.cpp).
     void show(IndexRef index);
     void finishScan(const std::string& path, const ProgressRef& progress, IndexRef scanned,
@@ -403,6 +392,7 @@ private:
     ModelContext context_;
     SearchController search_;
     DerivedData derived_;
+    VolumesAndPlaces volumesAndPlaces_;
 
     // --- Start-up ---
     // While startUp() runs: the saved index of "/" as refreshVolumes() loaded it to date the
@@ -437,10 +427,6 @@ private:
     bool saving_ = false;  // a save of a refresh runs on the pool
     Timer saveTimer_;
     std::optional<Clock::TimePoint> savedAt_;
-
-    // --- The mount table, as last read ---
-    std::unique_ptr<MountTable> mountTable_;
-    std::vector<MountEntry> mounts_;
 
     // --- Clean-up ticks by path, for the whole run ---
     std::set<std::string> cleanOn_;
@@ -487,6 +473,7 @@ private:
     friend class ActionsProbe;
     // Still reaching into the model while the controllers are being split out.
     friend class DerivedData;
+    friend class VolumesAndPlaces;
     // Still reaching into the model while the controllers are being split out.
     // ===== end =====
 

@@ -183,7 +183,7 @@ void AppModel::recordSaved(const std::string& path, std::chrono::system_clock::t
     Batch batch(announcer_);
     // An entry changed in place is always announced.
     indexed.edit(batch, [&](SavedDates& dates) { dates[path] = at; });
-    if (path == "/") refreshVolumes();
+    if (path == "/") volumesAndPlaces_.refreshVolumes();
 }
 
 void AppModel::chooseFolder() {

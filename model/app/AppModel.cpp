@@ -18,25 +18,16 @@ AppModel::AppModel(Desktop& desktop, Options options, QObject* parent)
       search_(context_),
       derived_(context_),
       volumesAndPlaces_(context_),
-      retryTimer_(clock_, [this] { retryWaiting(); }),
-      liveTimer_(clock_,
-                 [this] {
-                     if (watcher_) apply(watcher_->take());
-                 }),
-      saveTimer_(clock_, [this] { saveNow(DiskIndex::Write::direct); }),
+      liveSync_(context_),
       quitWait_(clock_, [this] {
           if (quitOver_) quitOver_->store(true);
       }) {
     context_.search = &search_;
     context_.derived = &derived_;
     context_.volumes = &volumesAndPlaces_;
+    context_.live = &liveSync_;
     announcer_.onClosing([this] { derived_.startRun(); });
     quitWait_.setSingleShot(true);
-    retryTimer_.setSingleShot(true);
-    liveTimer_.setSingleShot(true);
-    // A coarse timer may fire up to 5 % late, 100 ms on the 2 s quiet time.
-    liveTimer_.setPrecise(true);
-    saveTimer_.setSingleShot(true);
     volumesAndPlaces_.followMountTable();
     if (options_.startUp) startUp();
 }
@@ -45,13 +36,13 @@ AppModel::~AppModel() {
     context_.closing = true;
     if (progress()) progress()->cancel();
     derived_.stop();
-    stopWatching();
+    liveSync_.stopWatching();
     pool_.waitForDone();
 }
 
 void AppModel::startUp() {
     Batch batch(announcer_);
-    // The saved index of "/" is loaded once, by refreshVolumes(), and opened from there.
+    // The saved index of "/" is loaded once, by volumes_.refreshVolumes(), and opened from there.
     startingUp_ = true;
     volumesAndPlaces_.refreshVolumes();
     if (indexed().contains("/")) scan("/", false);

@@ -29,6 +29,7 @@
 #include "core/space/SystemData.h"
 #include "model/app/AppValues.h"
 #include "model/app/DerivedData.h"
+#include "model/app/LiveSync.h"
 #include "model/app/ModelContext.h"
 #include "model/app/Property.h"
 #include "model/app/SearchController.h"
@@ -359,24 +360,6 @@ private:
     // A folder that was entered (not a mount point, not denied, not gone) at `path` in `index`.
     static std::optional<NodeId> enteredFolder(const DiskIndex& index, const std::string& path);
 
-    // Live synchronisation (AppModelSync.cpp).
-    void watch(const IndexRef& index);
-    void stopWatching();
-    void scheduleLive();
-    void apply(Changes changes);
-    // The changes gathered while a refresh ran, applied when still of the running watcher.
-    void retryWaiting();
-    void adopt(IndexRef next);
-    // After a refresh that changed the shown generation itself (DiskIndex::refresh()).
-    void changedInPlace();
-    // Marks the shown generation as not saved; it is saved once saveInterval has passed since
-    // the previous save of a refresh began, or earlier by saveNow().
-    void saveLater();
-    // Saves the shown generation on the pool when it is not saved yet, unless the saved file it
-    // came from has not been found intact yet (it is saved once it has). The saves of the
-    // interval are written around the page cache: nothing reads them back while the model runs.
-    void saveNow(DiskIndex::Write how = DiskIndex::Write::cached);
-
     // The running set of a clean-up context (AppModelClean.cpp).
     static std::set<std::string> runningNames();
     // The Linux folders the space rules look in beside the designed ones, for this user's home
@@ -393,6 +376,7 @@ private:
     SearchController search_;
     DerivedData derived_;
     VolumesAndPlaces volumesAndPlaces_;
+    LiveSync liveSync_;
 
     // --- Start-up ---
     // While startUp() runs: the saved index of "/" as refreshVolumes() loaded it to date the
@@ -405,29 +389,6 @@ private:
     // Rises whenever scan() replaces what is shown: a check's outcome is of the target opened
     // at the same count only.
     std::uint64_t opened_ = 0;
-    // The shown index came from a saved file whose check has not passed yet: a refresh of it
-    // is not saved, so that a damaged file never gets a new checksum over its damage.
-    bool savedUnchecked_ = false;
-
-    // --- Live synchronisation ---
-    std::unique_ptr<Watcher> watcher_;
-    std::uint64_t watcherSeq_ = 0;  // calls of an earlier watcher change nothing
-    bool applying_ = false;
-    // Changes that came while a refresh ran, gathered into one set for the one refresh that
-    // follows it, once retryTimer_ has run out; of the watcher numbered waitingSeq_.
-    Changes waiting_;
-    std::uint64_t waitingSeq_ = 0;
-    Timer retryTimer_;  // a refresh found another running: the retry's wait
-    Timer liveTimer_;   // the quiet-time wait
-    // When the first batch not yet taken arrived (valid while liveTimer_ is active).
-    Clock::TimePoint liveSince_;
-    // The shown generation holds refreshed changes that its saved file lacks; saveTimer_ runs
-    // until the next save may begin. savedAt_: when the last save of a refresh began.
-    bool unsaved_ = false;
-    bool saving_ = false;  // a save of a refresh runs on the pool
-    Timer saveTimer_;
-    std::optional<Clock::TimePoint> savedAt_;
-
     // --- Clean-up ticks by path, for the whole run ---
     std::set<std::string> cleanOn_;
     std::set<std::string> cleanOff_;

@@ -42,7 +42,7 @@ AppModel::Saved AppModel::savedIndex(const std::string& root) {
 }
 
 void AppModel::checkSaved(const IndexRef& index) {
-    savedUnchecked_ = true;
+    liveSync_.holdSaves(true);
     const std::uint64_t opened = opened_;
     context_.runInBackground([this, index, opened] {
         bool intact = true;
@@ -54,8 +54,7 @@ void AppModel::checkSaved(const IndexRef& index) {
         context_.onMainThread([this, intact, opened, root = index->rootPath()] {
             if (opened != opened_) return;  // another target was opened since
             if (intact) {
-                savedUnchecked_ = false;
-                if (unsaved_) saveLater();
+                liveSync_.holdSaves(false);
                 return;
             }
             // Still unchecked while scan() lets the damaged generation go: nothing of it is
@@ -97,16 +96,16 @@ void AppModel::scan(const std::string& url, bool fresh) {
     if (!fresh && path != "/") {
         if (IndexRef root = savedIndex("/").index) {
             if (const auto node = enteredFolder(*root, path)) {
-                stopWatching();
+                liveSync_.stopWatching();
                 ++opened_;
-                savedUnchecked_ = false;
+                liveSync_.holdSaves(false);
                 scanTarget.set(batch, path);
                 setBasket({});
                 setQuery(QString());
                 show(root);
                 current.set(batch, *node);
                 derived_.refreshDerived();
-                watch(root);
+                liveSync_.watch(root);
                 checkSaved(root);
                 return;
             }
@@ -114,9 +113,9 @@ void AppModel::scan(const std::string& url, bool fresh) {
     }
 
     // 3. Anything else replaces what is shown.
-    stopWatching();
+    liveSync_.stopWatching();
     ++opened_;
-    savedUnchecked_ = false;
+    liveSync_.holdSaves(false);
     scanTarget.set(batch, path);
     setBasket({});
     setQuery(QString());
@@ -127,7 +126,7 @@ void AppModel::scan(const std::string& url, bool fresh) {
         Saved own = savedIndex(path);
         if (own.index) {
             show(own.index);
-            watch(own.index);
+            liveSync_.watch(own.index);
             checkSaved(own.index);
             return;
         }
@@ -176,7 +175,7 @@ void AppModel::finishScan(const std::string& path, const ProgressRef& progress, 
         return;
     }
     show(scanned);
-    watch(scanned);
+    liveSync_.watch(scanned);
 }
 
 void AppModel::recordSaved(const std::string& path, std::chrono::system_clock::time_point at) {

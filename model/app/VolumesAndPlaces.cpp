@@ -128,7 +128,7 @@ void VolumesAndPlaces::leaveGoneDisk() {
         const std::size_t slash = root.find_last_of('/');
         name = QString::fromStdString(slash == std::string::npos ? root : root.substr(slash + 1));
     }
-    model_.stopWatching();
+    context_.live->stopWatching();
     // Nothing of the index stays: every node id held belongs to it.
     model_.index.set(batch, nullptr);
     model_.scanTarget.set(batch, std::nullopt);

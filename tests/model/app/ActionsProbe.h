@@ -25,7 +25,7 @@ public:
     // Shows `index` at its root with nothing picked, as a newly opened target (no watcher).
     static void show(AppModel& model, IndexRef index) { model.show(std::move(index)); }
     // Adopts `next` as a refreshed generation of the shown index.
-    static void adopt(AppModel& model, IndexRef next) { model.adopt(std::move(next)); }
+    static void adopt(AppModel& model, IndexRef next) { model.liveSync_.adopt(std::move(next)); }
     static void setCurrent(AppModel& model, NodeId node) {
         Batch batch(model.announcer_);
         model.current.set(batch, node);

@@ -19,6 +19,7 @@ AppModel::AppModel(Desktop& desktop, Options options, QObject* parent)
       derived_(context_),
       volumesAndPlaces_(context_),
       liveSync_(context_),
+      navigator_(context_),
       quitWait_(clock_, [this] {
           if (quitOver_) quitOver_->store(true);
       }) {
@@ -26,10 +27,11 @@ AppModel::AppModel(Desktop& desktop, Options options, QObject* parent)
     context_.derived = &derived_;
     context_.volumes = &volumesAndPlaces_;
     context_.live = &liveSync_;
+    context_.navigator = &navigator_;
     announcer_.onClosing([this] { derived_.startRun(); });
     quitWait_.setSingleShot(true);
     volumesAndPlaces_.followMountTable();
-    if (options_.startUp) startUp();
+    if (options_.startUp) navigator_.startUp();
 }
 
 AppModel::~AppModel() {
@@ -41,13 +43,39 @@ AppModel::~AppModel() {
 }
 
 void AppModel::startUp() {
-    Batch batch(announcer_);
-    // The saved index of "/" is loaded once, by volumes_.refreshVolumes(), and opened from there.
-    startingUp_ = true;
-    volumesAndPlaces_.refreshVolumes();
-    if (indexed().contains("/")) scan("/", false);
-    startingUp_ = false;
-    startUpRoot_.reset();
+    navigator_.startUp();
+}
+
+void AppModel::scan(const std::string& path, bool fresh) {
+    navigator_.scan(path, fresh);
+}
+
+void AppModel::chooseFolder() {
+    navigator_.chooseFolder();
+}
+
+void AppModel::rescan() {
+    navigator_.rescan();
+}
+
+void AppModel::open(NodeId node) {
+    navigator_.open(node);
+}
+
+void AppModel::up() {
+    navigator_.up();
+}
+
+bool AppModel::reveal(NodeId node) {
+    return navigator_.reveal(node);
+}
+
+bool AppModel::openItem(NodeId node) {
+    return navigator_.openItem(node);
+}
+
+bool AppModel::copyPath(NodeId node) {
+    return navigator_.copyPath(node);
 }
 
 void AppModel::refreshVolumes() {

@@ -31,7 +31,9 @@
 #include "model/app/DerivedData.h"
 #include "model/app/LiveSync.h"
 #include "model/app/ModelContext.h"
+#include "model/app/Navigator.h"
 #include "model/app/Property.h"
+#include "model/app/PropertyTypes.h"
 #include "model/app/SearchController.h"
 #include "model/app/VolumeList.h"
 #include "model/app/VolumesAndPlaces.h"
@@ -43,25 +45,6 @@
 #include "model/system/Platform.h"
 
 namespace tamrel {
-
-// The property types of AppModel, named so that they read as one word.
-using Volumes = std::vector<Volume>;
-using Places = std::vector<Place>;
-using SavedDates = std::map<std::string, std::chrono::system_clock::time_point>;
-using NodeIds = std::vector<NodeId>;
-using NodeSet = std::set<NodeId>;
-using OptionalNode = std::optional<NodeId>;
-using OptionalPath = std::optional<std::string>;
-using OptionalToast = std::optional<Toast>;
-using OptionalReport = std::optional<SystemDataReport>;
-using KindBytes = std::vector<std::pair<FileKind, std::uint64_t>>;
-using Suggestions = std::vector<Suggestion>;
-using CleanGroups = std::vector<CleanGroup>;
-using InstalledApps = std::vector<InstalledApp>;
-// Applications of `apps` by address: valid until `apps` is next written.
-using AppRefs = std::vector<const InstalledApp*>;
-using IndexRef = std::shared_ptr<DiskIndex>;
-using ProgressRef = std::shared_ptr<ScanProgress>;
 
 // How long the model's waits last. Tests shorten them; the defaults are the product's.
 struct AppModelOptions {
@@ -236,7 +219,9 @@ public:
     void up();
     // The node's children not marked removed, largest first; empty without an index. With
     // `head`, only the first `head` are in order (DiskIndex::sortedChildren).
-    NodeIds children(NodeId node, std::size_t head = SIZE_MAX) const;
+    NodeIds children(NodeId node, std::size_t head = SIZE_MAX) const {
+        return navigator_.children(node, head);
+    }
     // The file actions of the context menu. False when no index is shown or the desktop
     // refused.
     bool reveal(NodeId node);
@@ -336,30 +321,6 @@ public:
     void uninstall(const InstalledApp& app);
 
 private:
-    // Opening (AppModelOpen.cpp).
-    void show(IndexRef index);
-    void finishScan(const std::string& path, const ProgressRef& progress, IndexRef scanned,
-                    const QString& error);
-    void recordSaved(const std::string& path, std::chrono::system_clock::time_point scannedAt);
-    // A saved index as loaded: the index, or null (also when loading fails in any way), and
-    // whether a file of the current format for that root was there and refused as damaged.
-    struct Saved {
-        IndexRef index;
-        bool damaged = false;
-    };
-    static Saved loadSaved(const std::string& root);
-    // loadSaved(root), except that the saved index of "/" that refreshVolumes() loaded during
-    // startUp() is handed over (once) instead of being loaded again.
-    Saved savedIndex(const std::string& root);
-    // Checks on the pool that the file a shown index was loaded from is intact (its checksum);
-    // when it is not and nothing else was opened since, the index is thrown away and its root
-    // scanned afresh, with a toast that says so. Refreshes are not saved until the check passed.
-    void checkSaved(const IndexRef& index);
-    // "The saved index was damaged", as a failure.
-    static Toast damagedToast();
-    // A folder that was entered (not a mount point, not denied, not gone) at `path` in `index`.
-    static std::optional<NodeId> enteredFolder(const DiskIndex& index, const std::string& path);
-
     // The running set of a clean-up context (AppModelClean.cpp).
     static std::set<std::string> runningNames();
     // The Linux folders the space rules look in beside the designed ones, for this user's home
@@ -377,18 +338,8 @@ private:
     DerivedData derived_;
     VolumesAndPlaces volumesAndPlaces_;
     LiveSync liveSync_;
+    Navigator navigator_;
 
-    // --- Start-up ---
-    // While startUp() runs: the saved index of "/" as refreshVolumes() loaded it to date the
-    // folders it serves (null inside when that load failed), so that opening "/" next maps and
-    // checks the file once. Empty at any other time: it is never held beyond start-up.
-    bool startingUp_ = false;
-    std::optional<Saved> startUpRoot_;
-
-    // --- Saved index check ---
-    // Rises whenever scan() replaces what is shown: a check's outcome is of the target opened
-    // at the same count only.
-    std::uint64_t opened_ = 0;
     // --- Clean-up ticks by path, for the whole run ---
     std::set<std::string> cleanOn_;
     std::set<std::string> cleanOff_;

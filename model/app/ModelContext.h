@@ -8,6 +8,7 @@
 
 #include "core/index/DiskIndex.h"
 #include "model/app/Property.h"
+#include "model/app/PropertyTypes.h"
 
 namespace tamrel {
 
@@ -26,8 +27,6 @@ class LiveSync;
 class BasketAndTrash;
 class CleanUp;
 class AppsAndUninstall;
-
-using IndexRef = std::shared_ptr<DiskIndex>;
 
 // What the model's controllers share: the model itself (its properties and operations), the
 // announcer whose batches every write belongs to, the services and options the model was made

@@ -57,17 +57,17 @@ void VolumesAndPlaces::refreshVolumes() {
             seconds(model_.index()->scannedAt()) == seconds(*rootDate)) {
             root = model_.index();
         } else {
-            AppModel::Saved saved = AppModel::loadSaved("/");
+            Navigator::Saved saved = Navigator::loadSaved("/");
             root = saved.index;
             // Start-up opens "/" next: it takes this copy rather than mapping the file again.
-            if (model_.startingUp_) model_.startUpRoot_ = std::move(saved);
+            context_.navigator->keepStartUpRoot(std::move(saved));
         }
     }
     SavedDates dates;
     const auto date = [&](const std::string& path) {
         if (const auto own = path == "/" ? rootDate : DiskIndex::cachedDate(path)) {
             dates[path] = *own;
-        } else if (root && AppModel::enteredFolder(*root, path)) {
+        } else if (root && Navigator::enteredFolder(*root, path)) {
             dates[path] = *rootDate;
         } else {
             dates.erase(path);

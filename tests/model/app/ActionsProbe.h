@@ -23,7 +23,7 @@ public:
         } while (model.pool_.activeThreadCount() > 0);
     }
     // Shows `index` at its root with nothing picked, as a newly opened target (no watcher).
-    static void show(AppModel& model, IndexRef index) { model.show(std::move(index)); }
+    static void show(AppModel& model, IndexRef index) { model.navigator_.show(std::move(index)); }
     // Adopts `next` as a refreshed generation of the shown index.
     static void adopt(AppModel& model, IndexRef next) { model.liveSync_.adopt(std::move(next)); }
     static void setCurrent(AppModel& model, NodeId node) {

@@ -1,3 +1,5 @@
+#include "model/app/Navigator.h"
+
 #include <exception>
 
 #include "core/scan/ScanThreads.h"
@@ -22,7 +24,18 @@ QString nameOf(const std::string& path) {
 
 }  // namespace
 
-AppModel::Saved AppModel::loadSaved(const std::string& root) {
+void Navigator::startUp() {
+    Batch batch(context_.announcer);
+    // The saved index of "/" is loaded once, by refreshVolumes(), and opened
+    // from there.
+    startingUp_ = true;
+    context_.volumes->refreshVolumes();
+    if (model_.indexed().contains("/")) scan("/", false);
+    startingUp_ = false;
+    startUpRoot_.reset();
+}
+
+Navigator::Saved Navigator::loadSaved(const std::string& root) {
     Saved saved;
     try {
         saved.index = ModelContext::ownIndex(DiskIndex::load(root, &saved.damaged));
@@ -32,7 +45,7 @@ AppModel::Saved AppModel::loadSaved(const std::string& root) {
     return saved;
 }
 
-AppModel::Saved AppModel::savedIndex(const std::string& root) {
+Navigator::Saved Navigator::savedIndex(const std::string& root) {
     if (root == "/" && startUpRoot_) {
         Saved loaded = std::move(*startUpRoot_);
         startUpRoot_.reset();
@@ -41,8 +54,8 @@ AppModel::Saved AppModel::savedIndex(const std::string& root) {
     return loadSaved(root);
 }
 
-void AppModel::checkSaved(const IndexRef& index) {
-    liveSync_.holdSaves(true);
+void Navigator::checkSaved(const IndexRef& index) {
+    context_.live->holdSaves(true);
     const std::uint64_t opened = opened_;
     context_.runInBackground([this, index, opened] {
         bool intact = true;
@@ -54,39 +67,39 @@ void AppModel::checkSaved(const IndexRef& index) {
         context_.onMainThread([this, intact, opened, root = index->rootPath()] {
             if (opened != opened_) return;  // another target was opened since
             if (intact) {
-                liveSync_.holdSaves(false);
+                context_.live->holdSaves(false);
                 return;
             }
             // Still unchecked while scan() lets the damaged generation go: nothing of it is
             // saved.
-            Batch batch(announcer_);
+            Batch batch(context_.announcer);
             scan(root, true);
-            setToast(damagedToast());
+            model_.setToast(damagedToast());
         });
     });
 }
 
-Toast AppModel::damagedToast() {
+Toast Navigator::damagedToast() {
     return Toast::make(QStringLiteral("The saved index was damaged"),
                        QStringLiteral("Scanning again from scratch."), false);
 }
 
-std::optional<NodeId> AppModel::enteredFolder(const DiskIndex& index, const std::string& path) {
+std::optional<NodeId> Navigator::enteredFolder(const DiskIndex& index, const std::string& path) {
     const std::optional<NodeId> node = index.lookup(path);
     if (!node || !index.isDir(*node) || index.isGone(*node)) return std::nullopt;
     if (index.kind(*node) & (Flag::mount | Flag::denied)) return std::nullopt;
     return node;
 }
 
-void AppModel::scan(const std::string& url, bool fresh) {
+void Navigator::scan(const std::string& url, bool fresh) {
     const std::string path = withoutTrailingSlash(url);
-    Batch batch(announcer_);
+    Batch batch(context_.announcer);
 
     // 1. A folder of the index on screen is only navigated to.
-    if (!fresh && phase() == Phase::results && index()) {
-        if (const auto node = enteredFolder(*index(), path)) {
-            scanTarget.set(batch, path);
-            if (!query().isEmpty()) setQuery(QString());
+    if (!fresh && model_.phase() == Phase::results && model_.index()) {
+        if (const auto node = enteredFolder(*model_.index(), path)) {
+            model_.scanTarget.set(batch, path);
+            if (!model_.query().isEmpty()) model_.setQuery(QString());
             open(*node);
             return;
         }
@@ -96,16 +109,16 @@ void AppModel::scan(const std::string& url, bool fresh) {
     if (!fresh && path != "/") {
         if (IndexRef root = savedIndex("/").index) {
             if (const auto node = enteredFolder(*root, path)) {
-                liveSync_.stopWatching();
+                context_.live->stopWatching();
                 ++opened_;
-                liveSync_.holdSaves(false);
-                scanTarget.set(batch, path);
-                setBasket({});
-                setQuery(QString());
+                context_.live->holdSaves(false);
+                model_.scanTarget.set(batch, path);
+                model_.setBasket({});
+                model_.setQuery(QString());
                 show(root);
-                current.set(batch, *node);
-                derived_.refreshDerived();
-                liveSync_.watch(root);
+                model_.current.set(batch, *node);
+                context_.derived->refreshDerived();
+                context_.live->watch(root);
                 checkSaved(root);
                 return;
             }
@@ -113,12 +126,12 @@ void AppModel::scan(const std::string& url, bool fresh) {
     }
 
     // 3. Anything else replaces what is shown.
-    liveSync_.stopWatching();
+    context_.live->stopWatching();
     ++opened_;
-    liveSync_.holdSaves(false);
-    scanTarget.set(batch, path);
-    setBasket({});
-    setQuery(QString());
+    context_.live->holdSaves(false);
+    model_.scanTarget.set(batch, path);
+    model_.setBasket({});
+    model_.setQuery(QString());
 
     // 4. The folder's own saved index; a damaged one is scanned afresh, with a toast.
     bool damaged = false;
@@ -126,7 +139,7 @@ void AppModel::scan(const std::string& url, bool fresh) {
         Saved own = savedIndex(path);
         if (own.index) {
             show(own.index);
-            liveSync_.watch(own.index);
+            context_.live->watch(own.index);
             checkSaved(own.index);
             return;
         }
@@ -136,9 +149,9 @@ void AppModel::scan(const std::string& url, bool fresh) {
     // 5. A fresh scan. A cancelled or failed scan is neither shown, saved nor dated: a partial
     // index must never pass for a whole one.
     auto progress = std::make_shared<ScanProgress>();
-    this->progress.set(batch, progress);
-    announcer_.animated({0.5, 0.8}, [&] { phase.set(batch, Phase::scanning); });
-    if (damaged) setToast(damagedToast());
+    model_.progress.set(batch, progress);
+    context_.announcer.animated({0.5, 0.8}, [&] { model_.phase.set(batch, Phase::scanning); });
+    if (damaged) model_.setToast(damagedToast());
     context_.runInBackground([this, path, progress] {
         IndexRef scanned;
         QString error;
@@ -162,100 +175,101 @@ void AppModel::scan(const std::string& url, bool fresh) {
     });
 }
 
-void AppModel::finishScan(const std::string& path, const ProgressRef& progress, IndexRef scanned,
-                          const QString& error) {
+void Navigator::finishScan(const std::string& path, const ProgressRef& progress, IndexRef scanned,
+                           const QString& error) {
     // A later scan owns the screen, or another target was opened meanwhile (from a saved
     // index, which leaves `progress` alone): the result runs to its end unseen.
-    if (this->progress() != progress || phase() != Phase::scanning) return;
-    Batch batch(announcer_);
+    if (model_.progress() != progress || model_.phase() != Phase::scanning) return;
+    Batch batch(context_.announcer);
     if (!scanned || progress->isCancelled()) {
-        announcer_.animated({0.5, 1.0}, [&] { phase.set(batch, Phase::home); });
+        context_.announcer.animated({0.5, 1.0}, [&] { model_.phase.set(batch, Phase::home); });
         if (!scanned)
-            setToast(Toast::make(QStringLiteral("Couldn't scan ") + nameOf(path), error, false));
+            model_.setToast(
+                Toast::make(QStringLiteral("Couldn't scan ") + nameOf(path), error, false));
         return;
     }
     show(scanned);
-    liveSync_.watch(scanned);
+    context_.live->watch(scanned);
 }
 
-void AppModel::recordSaved(const std::string& path, std::chrono::system_clock::time_point at) {
-    Batch batch(announcer_);
+void Navigator::recordSaved(const std::string& path, std::chrono::system_clock::time_point at) {
+    Batch batch(context_.announcer);
     // An entry changed in place is always announced.
-    indexed.edit(batch, [&](SavedDates& dates) { dates[path] = at; });
-    if (path == "/") volumesAndPlaces_.refreshVolumes();
+    model_.indexed.edit(batch, [&](SavedDates& dates) { dates[path] = at; });
+    if (path == "/") context_.volumes->refreshVolumes();
 }
 
-void AppModel::chooseFolder() {
-    const std::optional<std::string> picked = desktop_.chooseFolder(
+void Navigator::chooseFolder() {
+    const std::optional<std::string> picked = context_.desktop.chooseFolder(
         QStringLiteral("Scan"), QStringLiteral("Pick a folder to look inside"));
     if (picked) scan(*picked, false);
 }
 
-void AppModel::rescan() {
-    if (index()) scan(index()->rootPath(), true);
+void Navigator::rescan() {
+    if (model_.index()) scan(model_.index()->rootPath(), true);
 }
 
-void AppModel::show(IndexRef next) {
-    Batch batch(announcer_);
-    const IndexRef old = index();
-    index.set(batch, std::move(next));
-    setHovered(std::nullopt);
-    setBasket({});
+void Navigator::show(IndexRef next) {
+    Batch batch(context_.announcer);
+    const IndexRef old = model_.index();
+    model_.index.set(batch, std::move(next));
+    model_.setHovered(std::nullopt);
+    model_.setBasket({});
     // What the screens show of the previous index (Biggest, the tips, the System Data report,
     // the clean-up plan and its ticks, search results) stays until this index's own values
     // arrive, so a screen never falls back to waiting for them. Their node ids are carried
     // over by path in this same batch (what the new index lacks is dropped): an id is never
     // read in another generation than its own.
-    if (old && old != index()) {
-        derived_.carryListsOver(*old, *index());
+    if (old && old != model_.index()) {
+        context_.derived->carryListsOver(*old, *model_.index());
     } else if (!old) {
         // Nothing is shown: lists left over from no generation are not read in this one.
-        derived_.clearLists();
+        context_.derived->clearLists();
     }
-    current.set(batch, 0);
-    setTab(Tab::explore);
-    derived_.refreshDerived();
+    model_.current.set(batch, 0);
+    model_.setTab(Tab::explore);
+    context_.derived->refreshDerived();
     // A search typed while a fresh scan ran was of the index shown then: its result is dropped
     // when it comes back, so the query is searched again in the new one.
-    if (!query().isEmpty()) search_.scheduleSearch();
-    announcer_.animated({0.55, 0.82}, [&] { phase.set(batch, Phase::results); });
+    if (!model_.query().isEmpty()) context_.search->scheduleSearch();
+    context_.announcer.animated({0.55, 0.82}, [&] { model_.phase.set(batch, Phase::results); });
 }
 
-void AppModel::open(NodeId node) {
-    if (!index() || node >= index()->count() || !index()->isDir(node)) return;
-    Batch batch(announcer_);
-    announcer_.animated({0.42, 0.82}, [&] {
-        current.set(batch, node);
-        setTab(Tab::explore);
-        setHovered(std::nullopt);
+void Navigator::open(NodeId node) {
+    if (!model_.index() || node >= model_.index()->count() || !model_.index()->isDir(node)) return;
+    Batch batch(context_.announcer);
+    context_.announcer.animated({0.42, 0.82}, [&] {
+        model_.current.set(batch, node);
+        model_.setTab(Tab::explore);
+        model_.setHovered(std::nullopt);
     });
-    if (!query().isEmpty()) setQuery(QString());
-    derived_.refreshDerived();
+    if (!model_.query().isEmpty()) model_.setQuery(QString());
+    context_.derived->refreshDerived();
 }
 
-void AppModel::up() {
-    if (!index()) return;
-    if (const auto parent = index()->parentOf(current())) open(*parent);
+void Navigator::up() {
+    if (!model_.index()) return;
+    if (const auto parent = model_.index()->parentOf(model_.current())) open(*parent);
 }
 
-NodeIds AppModel::children(NodeId node, std::size_t head) const {
-    if (!index() || node >= index()->count()) return {};
-    return index()->sortedChildren(node, head);
+NodeIds Navigator::children(NodeId node, std::size_t head) const {
+    if (!model_.index() || node >= model_.index()->count()) return {};
+    return model_.index()->sortedChildren(node, head);
 }
 
-bool AppModel::reveal(NodeId node) {
-    if (!index() || node >= index()->count()) return false;
-    return desktop_.reveal(index()->path(node));
+bool Navigator::reveal(NodeId node) {
+    if (!model_.index() || node >= model_.index()->count()) return false;
+    return context_.desktop.reveal(model_.index()->path(node));
 }
 
-bool AppModel::openItem(NodeId node) {
-    if (!index() || node >= index()->count()) return false;
-    return desktop_.open(index()->path(node));
+bool Navigator::openItem(NodeId node) {
+    if (!model_.index() || node >= model_.index()->count()) return false;
+    return context_.desktop.open(model_.index()->path(node));
 }
 
-bool AppModel::copyPath(NodeId node) {
-    if (!index() || node >= index()->count()) return false;
-    return desktop_.copyText(QString::fromStdString(index()->path(node)));
+bool Navigator::copyPath(NodeId node) {
+    if (!model_.index() || node >= model_.index()->count()) return false;
+    return context_.desktop.copyText(QString::fromStdString(model_.index()->path(node)));
 }
 
 }  // namespace tamrel

@@ -20,6 +20,7 @@ AppModel::AppModel(Desktop& desktop, Options options, QObject* parent)
       volumesAndPlaces_(context_),
       liveSync_(context_),
       navigator_(context_),
+      basketAndTrash_(context_),
       quitWait_(clock_, [this] {
           if (quitOver_) quitOver_->store(true);
       }) {
@@ -28,6 +29,7 @@ AppModel::AppModel(Desktop& desktop, Options options, QObject* parent)
     context_.volumes = &volumesAndPlaces_;
     context_.live = &liveSync_;
     context_.navigator = &navigator_;
+    context_.basket = &basketAndTrash_;
     announcer_.onClosing([this] { derived_.startRun(); });
     quitWait_.setSingleShot(true);
     volumesAndPlaces_.followMountTable();
@@ -76,6 +78,18 @@ bool AppModel::openItem(NodeId node) {
 
 bool AppModel::copyPath(NodeId node) {
     return navigator_.copyPath(node);
+}
+
+void AppModel::toggleBasket(NodeId node) {
+    basketAndTrash_.toggleBasket(node);
+}
+
+void AppModel::setBasket(NodeIds basket) {
+    basketAndTrash_.setBasket(std::move(basket));
+}
+
+void AppModel::trash(const NodeIds& nodes, const std::vector<std::string>& skipped) {
+    basketAndTrash_.trash(nodes, skipped);
 }
 
 void AppModel::refreshVolumes() {

@@ -51,7 +51,7 @@ void AppModel::runClean() {
                 // what that generation recorded, and the outcome meets the shown one by path. The
                 // trash action starts its busy state before this one ends. When everything ticked
                 // was held back nothing moves and no toast appears: each item's note says why.
-                startTrash(index, nodes, skipped);
+                basketAndTrash_.startTrash(index, nodes, skipped);
                 preparingClean.set(batch, false);
             });
     });

@@ -164,7 +164,7 @@ void AppModel::uninstall(const InstalledApp& app) {
         Remover::Outcome outcome;
         std::vector<std::string> movedPaths;
         {
-            std::lock_guard guard(moveLock_);
+            std::lock_guard guard(context_.moveLock);
             // What a trash call took meanwhile is not asked for again.
             std::vector<Remover::Item> left;
             for (const Remover::Item& item : items) {
@@ -192,10 +192,10 @@ void AppModel::uninstall(const InstalledApp& app) {
             uninstalling.set(batch, false);
             const QString name = QString::fromStdString(app.name);
             announcer_.animated(uninstalledSpring, [&] {
-                pruneMoved(index, outcome.removed, movedPaths);
+                basketAndTrash_.pruneMoved(index, outcome.removed, movedPaths);
                 std::vector<QString> reasons;
                 for (TrashRefusal reason : outcome.reasons)
-                    reasons.push_back(refusalText(reason));
+                    reasons.push_back(BasketAndTrash::refusalText(reason));
                 if (!bundleGone) {
                     // A bundle that did not move under the user's own rights was handed on
                     // to the administrator mover: on Linux the prompt was refused or cancelled,
@@ -232,7 +232,7 @@ void AppModel::uninstall(const InstalledApp& app) {
                         detail += ", " + QString::fromStdString(outcome.failures[1]);
                     }
                     const std::size_t shown = std::min<std::size_t>(outcome.failures.size(), 2);
-                    detail += reasonTail(
+                    detail += BasketAndTrash::reasonTail(
                         {outcome.failures.begin(), outcome.failures.begin() + shown},
                         {reasons.begin(), reasons.begin() + std::min(shown, reasons.size())});
                 }

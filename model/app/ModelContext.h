@@ -5,6 +5,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
 
 #include "core/index/DiskIndex.h"
 #include "model/app/Property.h"
@@ -63,6 +64,9 @@ public:
     // withdrawn (a privileged move already under way finishes by itself), so quitting never
     // waits on them.
     std::atomic<bool> closing{false};
+    // Held by a worker from the check that a node is not gone until it is marked removed, so
+    // two moves never take the same node (or what has taken its place on disk since).
+    std::mutex moveLock;
 
     VolumesAndPlaces* volumes = nullptr;
     Navigator* navigator = nullptr;

@@ -21,6 +21,7 @@ AppModel::AppModel(Desktop& desktop, Options options, QObject* parent)
       liveSync_(context_),
       navigator_(context_),
       basketAndTrash_(context_),
+      cleanUp_(context_),
       quitWait_(clock_, [this] {
           if (quitOver_) quitOver_->store(true);
       }) {
@@ -30,6 +31,7 @@ AppModel::AppModel(Desktop& desktop, Options options, QObject* parent)
     context_.live = &liveSync_;
     context_.navigator = &navigator_;
     context_.basket = &basketAndTrash_;
+    context_.clean = &cleanUp_;
     announcer_.onClosing([this] { derived_.startRun(); });
     quitWait_.setSingleShot(true);
     volumesAndPlaces_.followMountTable();
@@ -90,6 +92,18 @@ void AppModel::setBasket(NodeIds basket) {
 
 void AppModel::trash(const NodeIds& nodes, const std::vector<std::string>& skipped) {
     basketAndTrash_.trash(nodes, skipped);
+}
+
+void AppModel::applyCleanPlan(CleanGroups plan) {
+    cleanUp_.applyCleanPlan(std::move(plan));
+}
+
+void AppModel::setClean(const NodeIds& nodes, bool on) {
+    cleanUp_.setClean(nodes, on);
+}
+
+void AppModel::runClean() {
+    cleanUp_.runClean();
 }
 
 void AppModel::refreshVolumes() {

@@ -29,6 +29,7 @@
 #include "core/space/SystemData.h"
 #include "model/app/AppValues.h"
 #include "model/app/BasketAndTrash.h"
+#include "model/app/CleanUp.h"
 #include "model/app/DerivedData.h"
 #include "model/app/LiveSync.h"
 #include "model/app/ModelContext.h"
@@ -73,20 +74,6 @@ struct AppModelOptions {
     // Runs the start-up actions (volumes, places, the saved whole-disk index) in the
     // constructor. Tests that set up state first turn it off and call startUp() themselves.
     bool startUp = true;
-};
-
-// A lock-guarded memo of which applications are installed, asked of the application registry
-// once per bundle identifier. Thread-safe; the lock is never held while the registry is asked,
-// so two threads asking at once for a new identifier may both ask and store the same answer.
-class InstalledCache {
-public:
-    // True when an application with `bundleID` (case as given) is installed, or when the
-    // registry cannot tell.
-    bool installed(std::string_view bundleID);
-
-private:
-    std::mutex lock_;
-    std::unordered_map<std::string, bool> known_;
 };
 
 // The one state object of the application. Screens read its properties, are told of their
@@ -251,28 +238,12 @@ public:
     // toast.
     bool removalBusy() const { return context_.removalBusy(); }
 
-    // The rules and texts the model and the screens run with: the space rules of its rule
-    // profile, the file kinds of the breakdown and the search, and every text on screen that
-    // differs between the designed set and Linux. Always RuleSet::linuxDesktop; any thread.
-    static RuleSet ruleSet();
-
-    // --- Clean-up plan ---
-    // The context of a plan computation: this user's running programs and a fresh
-    // installed-application memo. Reads no model state; any thread.
-    static CleanContext cleanContext();
-    // Stores a newly computed plan of the shown index and rebuilds cleanPicked from the
-    // defaults and the user's ticks by path.
+    // --- Clean-up plan and the rules (see CleanUp) ---
+    static RuleSet ruleSet() { return CleanUp::ruleSet(); }
+    static CleanContext cleanContext() { return CleanUp::cleanContext(); }
     void applyCleanPlan(CleanGroups plan);
-    // Ticks or unticks items of the stored plan (remembered by path for the whole run).
     void setClean(const NodeIds& nodes, bool on);
-    // Sum of the sizes of the ticked items; 0 without an index.
-    std::uint64_t cleanSize() const;
-    // Moves the ticked items to the Trash, holding back those of running programs: the plan is
-    // computed again on a worker (preparingClean meanwhile), then the rest moves as trash()
-    // moves it, against the generation the plan was computed in even when a refreshed one is
-    // shown by then. When every ticked item is held back nothing moves and no toast appears
-    // (each item's note says why). Nothing without an index; refused with a toast while another
-    // removal runs.
+    std::uint64_t cleanSize() const { return cleanUp_.cleanSize(); }
     void runClean();
 
     // --- Installed applications ---
@@ -301,13 +272,6 @@ public:
     void uninstall(const InstalledApp& app);
 
 private:
-    // The running set of a clean-up context (AppModelClean.cpp).
-    static std::set<std::string> runningNames();
-    // The Linux folders the space rules look in beside the designed ones, for this user's home
-    // folder and XDG settings (AppModelClean.cpp). Blocking: reads user-dirs.dirs, so it is
-    // built on workers only (see appsProfile_). Its rules() are ruleSet().
-    static RuleProfile ruleProfile();
-
     Desktop& desktop_;
     Options options_;
     Clock& clock_;
@@ -320,10 +284,7 @@ private:
     LiveSync liveSync_;
     Navigator navigator_;
     BasketAndTrash basketAndTrash_;
-
-    // --- Clean-up ticks by path, for the whole run ---
-    std::set<std::string> cleanOn_;
-    std::set<std::string> cleanOff_;
+    CleanUp cleanUp_;
 
     // ===== Trash, clean-up run, application inventory and uninstall =====
     // (AppModelTrash.cpp, AppModelCleanRun.cpp, AppModelApps.cpp, AppModelUninstall.cpp)
@@ -342,10 +303,6 @@ private:
     bool inventoryShown() const;
     // Tests of these actions install index generations and picks directly.
     friend class ActionsProbe;
-    // Still reaching into the model while the controllers are being split out.
-    friend class DerivedData;
-    friend class VolumesAndPlaces;
-    // Still reaching into the model while the controllers are being split out.
     // ===== end =====
 
     // Last member: destroyed (and waited for) before anything its tasks may post to.

@@ -32,7 +32,7 @@ void AppModel::loadApps(bool force) {
     Batch batch(announcer_);
     appsLoading.set(batch, true);
     context_.runInBackground([this, index, loadRevision] {
-        RuleProfile profile = ruleProfile();
+        RuleProfile profile = CleanUp::ruleProfile();
         InstalledApps found = AppScanner::scan(*index, profile);
         context_.onMainThread([this, index, loadRevision, found = std::move(found),
                                profile = std::move(profile)]() mutable {

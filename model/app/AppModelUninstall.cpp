@@ -200,8 +200,9 @@ void AppModel::uninstall(const InstalledApp& app) {
                     // A bundle that did not move under the user's own rights was handed on
                     // to the administrator mover: on Linux the prompt was refused or cancelled,
                     // or pkexec is missing; unless it stayed for a reason of its own.
-                    QString why = ruleSet() == RuleSet::linuxDesktop
-                                      ? QStringLiteral("It needs administrator rights, and they weren't given")
+                    QString why = CleanUp::ruleSet() == RuleSet::linuxDesktop
+                                      ? QStringLiteral(
+                                            "It needs administrator rights, and they weren't given")
                                       : QStringLiteral("The system didn't allow it to be moved");
                     const auto bundle = std::find(outcome.failures.begin(), outcome.failures.end(),
                                                   lastComponent(app.path));

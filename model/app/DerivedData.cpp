@@ -75,7 +75,7 @@ void DerivedData::startRun() {
             const RunCount counted;
             const auto stillLatest = [&] { return latest->load() == run; };
             const std::string home = homeDirectory();
-            const RuleProfile profile = model_.ruleProfile();
+            const RuleProfile profile = CleanUp::ruleProfile();
             derived->breakdown = tamrel::breakdown(*index, under, profile.rules());
             if (stillLatest()) derived->biggest = tamrel::biggestFiles(*index, under, biggestLimit);
             if (stillLatest())
@@ -86,7 +86,7 @@ void DerivedData::startRun() {
                 derived->report =
                     tamrel::systemData(*index, home, VolumeFacts::read(index->rootPath()), profile);
             if (stillLatest()) {
-                derived->plan = tamrel::cleanPlan(*index, model_.cleanContext(), cleanMinSize);
+                derived->plan = tamrel::cleanPlan(*index, CleanUp::cleanContext(), cleanMinSize);
                 whole = true;
             }
         } catch (const std::exception&) {
@@ -106,7 +106,7 @@ void DerivedData::startRun() {
                 model_.tips.set(batch, std::move(derived->tips));
                 model_.trashSize.set(batch, derived->trashSize);
                 model_.systemReport.set(batch, std::move(derived->report));
-                model_.applyCleanPlan(std::move(derived->plan));
+                context_.clean->applyCleanPlan(std::move(derived->plan));
             });
         });
     });

@@ -55,7 +55,7 @@ void SearchController::startSearch() {
     context_.runInBackground([this, seq, index, text, under] {
         auto result = std::make_shared<SearchResult>();
         try {
-            *result = search(*index, text, under, resultLimit, AppModel::ruleSet());
+            *result = search(*index, text, under, resultLimit, CleanUp::ruleSet());
         } catch (const std::exception&) {
             *result = SearchResult();
         }

@@ -49,7 +49,7 @@ public:
         model.apps.set(batch, std::move(apps));
         model.appsIndex_ = from;
         model.appsRevision_ = revision;
-        model.appsProfile_ = AppModel::ruleProfile();
+        model.appsProfile_ = CleanUp::ruleProfile();
     }
 };
 

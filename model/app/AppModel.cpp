@@ -22,9 +22,8 @@ AppModel::AppModel(Desktop& desktop, Options options, QObject* parent)
       navigator_(context_),
       basketAndTrash_(context_),
       cleanUp_(context_),
-      quitWait_(clock_, [this] {
-          if (quitOver_) quitOver_->store(true);
-      }) {
+      appInventory_(context_),
+      uninstaller_(context_) {
     context_.search = &search_;
     context_.derived = &derived_;
     context_.volumes = &volumesAndPlaces_;
@@ -32,8 +31,9 @@ AppModel::AppModel(Desktop& desktop, Options options, QObject* parent)
     context_.navigator = &navigator_;
     context_.basket = &basketAndTrash_;
     context_.clean = &cleanUp_;
+    context_.inventory = &appInventory_;
+    context_.uninstaller = &uninstaller_;
     announcer_.onClosing([this] { derived_.startRun(); });
-    quitWait_.setSingleShot(true);
     volumesAndPlaces_.followMountTable();
     if (options_.startUp) navigator_.startUp();
 }
@@ -104,6 +104,18 @@ void AppModel::setClean(const NodeIds& nodes, bool on) {
 
 void AppModel::runClean() {
     cleanUp_.runClean();
+}
+
+void AppModel::loadApps(bool force) {
+    appInventory_.loadApps(force);
+}
+
+void AppModel::selectApp(NodeId node) {
+    appInventory_.selectApp(node);
+}
+
+void AppModel::uninstall(const InstalledApp& app) {
+    uninstaller_.uninstall(app);
 }
 
 void AppModel::refreshVolumes() {

@@ -27,6 +27,7 @@
 #include "core/space/RuleProfile.h"
 #include "core/space/Suggestions.h"
 #include "core/space/SystemData.h"
+#include "model/app/AppInventory.h"
 #include "model/app/AppValues.h"
 #include "model/app/BasketAndTrash.h"
 #include "model/app/CleanUp.h"
@@ -37,6 +38,7 @@
 #include "model/app/Property.h"
 #include "model/app/PropertyTypes.h"
 #include "model/app/SearchController.h"
+#include "model/app/Uninstaller.h"
 #include "model/app/VolumeList.h"
 #include "model/app/VolumesAndPlaces.h"
 #include "model/apps/InstalledApp.h"
@@ -246,29 +248,11 @@ public:
     std::uint64_t cleanSize() const { return cleanUp_.cleanSize(); }
     void runClean();
 
-    // --- Installed applications ---
-    // Scans the shown index for installed applications on a worker, unless one runs already or
-    // (without `force`) the stored inventory is of the shown generation at this revision and
-    // not empty. A result for another generation than the one shown when it arrives is dropped;
-    // when loadApps() was called while that load ran, a load of the shown generation follows.
+    // --- Installed applications and uninstalling (see AppInventory and Uninstaller) ---
     void loadApps(bool force);
-    // The applications of `apps` whose name or bundle identifier contains appFilter (blanks
-    // and tabs trimmed, any case), in the order of appSort; equal ones keep the order of apps.
-    // Pointers into apps(): valid until apps is next written. Recomputed at every call.
-    AppRefs sortedApps() const;
-    // Selects the application with this node and ticks its leftovers, those of kind group only
-    // when no other application shares its team.
+    AppRefs sortedApps() const { return appInventory_.sortedApps(); }
     void selectApp(NodeId node);
-    // Whether a copy of the application runs now: a process of this user that belongs to an
-    // application with its bundle identifier (see Processes::copiesOf), or that runs from its
-    // bundle. Reads /proc (a few milliseconds); any thread, as it reads no model state.
-    bool appRunning(const InstalledApp& app) const;
-    // Asks the application's running copies to quit (SIGTERM, then a wait of up to 30 times
-    // Options::quitCheck on the clock, looking every quitCheck), then moves it and its ticked
-    // leftovers to the Trash on a worker, with administrator rights where needed; each item only
-    // while it is what the inventory's generation recorded. Returns at once. Refused with a toast while another removal runs;
-    // and, with the inventory loaded again, when the inventory is not of the shown generation
-    // or no longer lists the application where it was.
+    bool appRunning(const InstalledApp& app) const { return uninstaller_.appRunning(app); }
     void uninstall(const InstalledApp& app);
 
 private:
@@ -285,25 +269,11 @@ private:
     Navigator navigator_;
     BasketAndTrash basketAndTrash_;
     CleanUp cleanUp_;
+    AppInventory appInventory_;
+    Uninstaller uninstaller_;
 
-    // ===== Trash, clean-up run, application inventory and uninstall =====
-    // (AppModelTrash.cpp, AppModelCleanRun.cpp, AppModelApps.cpp, AppModelUninstall.cpp)
-    int appsRevision_ = -1;  // the revision at which `apps` was loaded; -1: never
-    IndexRef appsIndex_;     // the index generation `apps` was loaded from
-    bool appsAsked_ = false;  // loadApps() was called while a load ran
-    // The rule profile `apps` was found with, built on the worker that loaded it: selecting an
-    // application decides its default ticks with it and so reads no file on the main thread.
-    RuleProfile appsProfile_;
-    // An uninstall's patience with the application's running copies: 30 times quitCheck on the
-    // clock, after which quitOver_ (of that uninstall) tells its worker to stop waiting.
-    Timer quitWait_;
-    std::shared_ptr<std::atomic<bool>> quitOver_;
-
-    // The stored inventory was loaded from the shown generation.
-    bool inventoryShown() const;
-    // Tests of these actions install index generations and picks directly.
+    // Tests of the actions install index generations and picks directly.
     friend class ActionsProbe;
-    // ===== end =====
 
     // Last member: destroyed (and waited for) before anything its tasks may post to.
     QThreadPool pool_;

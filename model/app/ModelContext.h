@@ -27,7 +27,8 @@ class SearchController;
 class LiveSync;
 class BasketAndTrash;
 class CleanUp;
-class AppsAndUninstall;
+class AppInventory;
+class Uninstaller;
 
 // What the model's controllers share: the model itself (its properties and operations), the
 // announcer whose batches every write belongs to, the services and options the model was made
@@ -75,7 +76,8 @@ public:
     LiveSync* live = nullptr;
     BasketAndTrash* basket = nullptr;
     CleanUp* clean = nullptr;
-    AppsAndUninstall* apps = nullptr;
+    AppInventory* inventory = nullptr;
+    Uninstaller* uninstaller = nullptr;
 
     // Runs `work` on the model's thread pool. Exceptions of `work` are the caller's to catch.
     void runInBackground(std::function<void()> work);

@@ -47,9 +47,9 @@ public:
     static void setApps(AppModel& model, InstalledApps apps, const IndexRef& from, int revision) {
         Batch batch(model.announcer_);
         model.apps.set(batch, std::move(apps));
-        model.appsIndex_ = from;
-        model.appsRevision_ = revision;
-        model.appsProfile_ = CleanUp::ruleProfile();
+        model.appInventory_.appsIndex_ = from;
+        model.appInventory_.appsRevision_ = revision;
+        model.appInventory_.appsProfile_ = CleanUp::ruleProfile();
     }
 };
 

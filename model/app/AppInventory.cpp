@@ -1,5 +1,7 @@
 // The installed-application inventory of the shown index: loading, the ordered list, selection.
 
+#include "model/app/AppInventory.h"
+
 #include <QCollator>
 
 #include <algorithm>
@@ -14,32 +16,33 @@
 
 namespace tamrel {
 
-bool AppModel::inventoryShown() const {
-    return index() && appsIndex_ == index();
+bool AppInventory::inventoryShown() const {
+    return model_.index() && appsIndex_ == model_.index();
 }
 
-void AppModel::loadApps(bool force) {
-    if (!index()) return;
-    if (appsLoading()) {
+void AppInventory::loadApps(bool force) {
+    if (!model_.index()) return;
+    if (model_.appsLoading()) {
         // Still one load at a time; but should the running one turn out to be of a generation
         // no longer shown, its result is dropped and this ask is answered after it.
         appsAsked_ = true;
         return;
     }
-    if (!force && appsRevision_ == revision() && !apps().empty() && inventoryShown()) return;
-    const IndexRef index = this->index();
-    const int loadRevision = revision();
-    Batch batch(announcer_);
-    appsLoading.set(batch, true);
+    if (!force && appsRevision_ == model_.revision() && !model_.apps().empty() && inventoryShown())
+        return;
+    const IndexRef index = model_.index();
+    const int loadRevision = model_.revision();
+    Batch batch(context_.announcer);
+    model_.appsLoading.set(batch, true);
     context_.runInBackground([this, index, loadRevision] {
         RuleProfile profile = CleanUp::ruleProfile();
         InstalledApps found = AppScanner::scan(*index, profile);
         context_.onMainThread([this, index, loadRevision, found = std::move(found),
                                profile = std::move(profile)]() mutable {
-            Batch batch(announcer_);
-            appsLoading.set(batch, false);
+            Batch batch(context_.announcer);
+            model_.appsLoading.set(batch, false);
             const bool asked = std::exchange(appsAsked_, false);
-            if (this->index() != index) {
+            if (model_.index() != index) {
                 // Dropped: whoever asked meanwhile (the Apps screen when a new generation came)
                 // waits for the inventory of the shown one, which nothing else would start.
                 if (asked) loadApps(false);
@@ -50,24 +53,24 @@ void AppModel::loadApps(bool force) {
             const bool otherGeneration = appsIndex_ != index;
             std::optional<std::string> selectedPath;
             std::set<std::string> pickedPaths;
-            if (otherGeneration && selectedApp()) {
-                for (const InstalledApp& app : apps()) {
-                    if (app.node == *selectedApp()) selectedPath = app.path;
+            if (otherGeneration && model_.selectedApp()) {
+                for (const InstalledApp& app : model_.apps()) {
+                    if (app.node == *model_.selectedApp()) selectedPath = app.path;
                 }
-                for (NodeId node : leftoverPicked()) {
+                for (NodeId node : model_.leftoverPicked()) {
                     if (appsIndex_ && node < appsIndex_->count()) {
                         pickedPaths.insert(appsIndex_->path(node));
                     }
                 }
             }
             appsProfile_ = std::move(profile);
-            apps.set(batch, std::move(found));
+            model_.apps.set(batch, std::move(found));
             appsRevision_ = loadRevision;
             appsIndex_ = index;
             if (otherGeneration) {
                 OptionalNode selected;
                 NodeSet picked;
-                for (const InstalledApp& app : apps()) {
+                for (const InstalledApp& app : model_.apps()) {
                     if (!selectedPath || app.path != *selectedPath) continue;
                     selected = app.node;
                     for (const Leftover& leftover : app.leftovers) {
@@ -78,15 +81,16 @@ void AppModel::loadApps(bool force) {
                     }
                     break;
                 }
-                selectedApp.set(batch, selected);
-                setLeftoverPicked(std::move(picked));
+                model_.selectedApp.set(batch, selected);
+                model_.setLeftoverPicked(std::move(picked));
             }
             const auto has = [&](NodeId node) {
-                return std::any_of(apps().begin(), apps().end(),
+                return std::any_of(model_.apps().begin(), model_.apps().end(),
                                    [&](const InstalledApp& app) { return app.node == node; });
             };
-            if (selectedApp() && !has(*selectedApp())) selectedApp.set(batch, std::nullopt);
-            if (!selectedApp()) {
+            if (model_.selectedApp() && !has(*model_.selectedApp()))
+                model_.selectedApp.set(batch, std::nullopt);
+            if (!model_.selectedApp()) {
                 const AppRefs sorted = sortedApps();
                 if (!sorted.empty()) selectApp(sorted.front()->node);
             }
@@ -94,36 +98,35 @@ void AppModel::loadApps(bool force) {
     });
 }
 
-AppRefs AppModel::sortedApps() const {
+AppRefs AppInventory::sortedApps() const {
     // Blanks (every space separator, the no-break space included) and tabs only: a line break
     // is part of the filter.
-    QString filter = appFilter();
+    QString filter = model_.appFilter();
     qsizetype from = 0;
     qsizetype to = filter.size();
-    const auto blank = [](QChar c) {
-        return c == u'\t' || c.category() == QChar::Separator_Space;
-    };
-    while (from < to && blank(filter[from])) ++from;
-    while (to > from && blank(filter[to - 1])) --to;
+    const auto blank = [](QChar c) { return c == u'\t' || c.category() == QChar::Separator_Space; };
+    while (from < to && blank(filter[from]))
+        ++from;
+    while (to > from && blank(filter[to - 1]))
+        --to;
     filter = filter.mid(from, to - from).toLower();
 
     AppRefs list;
-    list.reserve(apps().size());
-    for (const InstalledApp& app : apps()) {
+    list.reserve(model_.apps().size());
+    for (const InstalledApp& app : model_.apps()) {
         if (filter.isEmpty() || QString::fromStdString(app.name).toLower().contains(filter) ||
             QString::fromStdString(app.bundleID).toLower().contains(filter)) {
             list.push_back(&app);
         }
     }
-    switch (appSort()) {
+    switch (model_.appSort()) {
         case AppSort::size: {
             const auto total = [](const InstalledApp* app) {
                 const std::uint64_t sum = app->appSize + app->leftoverSize;
                 return sum < app->appSize ? UINT64_MAX : sum;
             };
-            std::stable_sort(list.begin(), list.end(), [&](const auto* a, const auto* b) {
-                return total(a) > total(b);
-            });
+            std::stable_sort(list.begin(), list.end(),
+                             [&](const auto* a, const auto* b) { return total(a) > total(b); });
             break;
         }
         case AppSort::name: {
@@ -137,7 +140,8 @@ AppRefs AppModel::sortedApps() const {
             std::stable_sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) {
                 return a.first.compare(b.first) < 0;
             });
-            for (std::size_t i = 0; i < keyed.size(); ++i) list[i] = keyed[i].second;
+            for (std::size_t i = 0; i < keyed.size(); ++i)
+                list[i] = keyed[i].second;
             break;
         }
         case AppSort::lastUsed: {
@@ -151,20 +155,20 @@ AppRefs AppModel::sortedApps() const {
     return list;
 }
 
-void AppModel::selectApp(NodeId node) {
-    Batch batch(announcer_);
-    selectedApp.set(batch, node);
+void AppInventory::selectApp(NodeId node) {
+    Batch batch(context_.announcer);
+    model_.selectedApp.set(batch, node);
     NodeSet picked;
-    const auto app = std::find_if(apps().begin(), apps().end(),
+    const auto app = std::find_if(model_.apps().begin(), model_.apps().end(),
                                   [&](const InstalledApp& a) { return a.node == node; });
-    if (app != apps().end()) {
+    if (app != model_.apps().end()) {
         for (const Leftover& leftover : app->leftovers) {
             if (leftoverTickedByDefault(leftover, app->identity.teamExclusive, appsProfile_)) {
                 picked.insert(leftover.node);
             }
         }
     }
-    setLeftoverPicked(std::move(picked));
+    model_.setLeftoverPicked(std::move(picked));
 }
 
 }  // namespace tamrel

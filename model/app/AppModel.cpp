@@ -137,13 +137,10 @@ int AppModel::peakDerivedRuns() {
 // --- Properties the screens write ---
 
 void AppModel::setTab(Tab value) {
-    Batch batch(announcer_);
-    tab.set(batch, value);
+    write(tab, value);
 }
-
 void AppModel::setHovered(OptionalNode node) {
-    Batch batch(announcer_);
-    hovered.set(batch, node);
+    write(hovered, node);
 }
 
 void AppModel::setQuery(const QString& text) {
@@ -153,38 +150,25 @@ void AppModel::setQuery(const QString& text) {
 }
 
 void AppModel::setConfirmTrash(bool on) {
-    Batch batch(announcer_);
-    confirmTrash.set(batch, on);
+    write(confirmTrash, on);
 }
-
 void AppModel::setToast(OptionalToast value) {
-    Batch batch(announcer_);
-    toast.set(batch, std::move(value));
+    write(toast, std::move(value));
 }
-
 void AppModel::setConfirmClean(bool on) {
-    Batch batch(announcer_);
-    confirmClean.set(batch, on);
+    write(confirmClean, on);
 }
-
 void AppModel::setLeftoverPicked(NodeSet picked) {
-    Batch batch(announcer_);
-    leftoverPicked.set(batch, std::move(picked));
+    write(leftoverPicked, std::move(picked));
 }
-
 void AppModel::setAppSort(AppSort sort) {
-    Batch batch(announcer_);
-    appSort.set(batch, sort);
+    write(appSort, sort);
 }
-
 void AppModel::setAppFilter(const QString& filter) {
-    Batch batch(announcer_);
-    appFilter.set(batch, filter);
+    write(appFilter, filter);
 }
-
 void AppModel::setConfirmUninstall(bool on) {
-    Batch batch(announcer_);
-    confirmUninstall.set(batch, on);
+    write(confirmUninstall, on);
 }
 
 }  // namespace tamrel

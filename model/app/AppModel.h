@@ -256,6 +256,13 @@ public:
     void uninstall(const InstalledApp& app);
 
 private:
+    // Writes one property as a step of its own.
+    template <typename P, typename V>
+    void write(P& property, V&& value) {
+        Batch batch(announcer_);
+        property.set(batch, std::forward<V>(value));
+    }
+
     Desktop& desktop_;
     Options options_;
     Clock& clock_;

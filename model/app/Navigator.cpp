@@ -91,6 +91,16 @@ std::optional<NodeId> Navigator::enteredFolder(const DiskIndex& index, const std
     return node;
 }
 
+void Navigator::replaceShown(const std::string& path) {
+    Batch batch(context_.announcer);
+    context_.live->stopWatching();
+    ++opened_;
+    context_.live->holdSaves(false);
+    model_.scanTarget.set(batch, path);
+    model_.setBasket({});
+    model_.setQuery(QString());
+}
+
 void Navigator::scan(const std::string& url, bool fresh) {
     const std::string path = withoutTrailingSlash(url);
     Batch batch(context_.announcer);
@@ -109,12 +119,7 @@ void Navigator::scan(const std::string& url, bool fresh) {
     if (!fresh && path != "/") {
         if (IndexRef root = savedIndex("/").index) {
             if (const auto node = enteredFolder(*root, path)) {
-                context_.live->stopWatching();
-                ++opened_;
-                context_.live->holdSaves(false);
-                model_.scanTarget.set(batch, path);
-                model_.setBasket({});
-                model_.setQuery(QString());
+                replaceShown(path);
                 show(root);
                 model_.current.set(batch, *node);
                 context_.derived->refreshDerived();
@@ -126,12 +131,7 @@ void Navigator::scan(const std::string& url, bool fresh) {
     }
 
     // 3. Anything else replaces what is shown.
-    context_.live->stopWatching();
-    ++opened_;
-    context_.live->holdSaves(false);
-    model_.scanTarget.set(batch, path);
-    model_.setBasket({});
-    model_.setQuery(QString());
+    replaceShown(path);
 
     // 4. The folder's own saved index; a damaged one is scanned afresh, with a toast.
     bool damaged = false;

@@ -71,6 +71,9 @@ public:
     }
 
 private:
+    // What every opening that replaces the shown target does first: stops following it, counts
+    // a new opening, takes `path` as the scan target and empties the basket and the query.
+    void replaceShown(const std::string& path);
     void finishScan(const std::string& path, const ProgressRef& progress, IndexRef scanned,
                     const QString& error);
     void recordSaved(const std::string& path, std::chrono::system_clock::time_point scannedAt);

@@ -4,22 +4,16 @@
 #include <QString>
 #include <QThreadPool>
 
-#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <memory>
-#include <mutex>
 #include <optional>
-#include <set>
 #include <string>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
 #include "core/index/DiskIndex.h"
-#include "core/live/Changes.h"
 #include "core/live/Watcher.h"
 #include "core/query/FileKind.h"
 #include "core/scan/ScanProgress.h"
@@ -45,7 +39,6 @@
 #include "model/removal/TrashCan.h"
 #include "model/system/Clock.h"
 #include "model/system/Desktop.h"
-#include "model/system/MountTable.h"
 #include "model/system/Platform.h"
 
 namespace tamrel {

@@ -152,8 +152,8 @@ void Uninstaller::uninstall(const InstalledApp& app) {
                          leftover.kind, expectedItem(*model_.index(), leftover.node)});
         total += model_.index()->size(leftover.node);
     }
-    const IndexRef index =
-        model_.index();  // the generation of the items, whatever a slot does next
+    // The generation of the items, whatever a slot does next.
+    const IndexRef index = model_.index();
     Batch batch(context_.announcer);
     model_.uninstalling.set(batch, true);
     const auto over = std::make_shared<std::atomic<bool>>(false);

@@ -160,8 +160,7 @@ public:
     explicit AppModel(Desktop& desktop, Options options = Options(), QObject* parent = nullptr);
     ~AppModel() override;
 
-    // The start-up actions: refreshVolumes(), then, when `indexed` has an entry for "/",
-    // scan("/", false).
+    // The start-up actions (Navigator::startUp()).
     void startUp();
 
     // The clock of the model's waits (Options::clock); the screens' timed motion goes by it too.
@@ -187,26 +186,15 @@ public:
     void refreshVolumes();
     std::optional<std::uint64_t> expectedScanBytes() const;
 
-    // --- Opening a target and navigation ---
-    // Shows the folder or volume at `path`: navigated to inside the shown index, served from
-    // the saved index of "/", loaded from its own saved index, or scanned afresh (always with
-    // `fresh`).
+    // --- Opening a target and navigation (see Navigator) ---
     void scan(const std::string& path, bool fresh);
-    // Lets the user pick a folder, then scan(picked, false).
     void chooseFolder();
-    // scan(index root, true) when an index is shown.
     void rescan();
-    // Explores a folder of the shown index; anything else is ignored.
     void open(NodeId node);
-    // Explores the parent of `current`.
     void up();
-    // The node's children not marked removed, largest first; empty without an index. With
-    // `head`, only the first `head` are in order (DiskIndex::sortedChildren).
     NodeIds children(NodeId node, std::size_t head = SIZE_MAX) const {
         return navigator_.children(node, head);
     }
-    // The file actions of the context menu. False when no index is shown or the desktop
-    // refused.
     bool reveal(NodeId node);
     bool openItem(NodeId node);
     bool copyPath(NodeId node);

@@ -183,7 +183,7 @@ void BM_KeystrokeToResults(benchmark::State& state) {
         QTest::keyClick(&field.edit(), text.back().toLatin1());
         // Until the results of this query are stored, then paint them.
         QEventLoop loop;
-        QObject::connect(f.model.get(), &AppModel::searchingChanged, &loop, [&] {
+        QObject::connect(&f.model->searching, &PropertyNotifier::changed, &loop, [&] {
             if (!f.model->searching()) loop.quit();
         });
         if (f.model->searching()) loop.exec();

@@ -3,63 +3,45 @@
 #include <QObject>
 #include <QString>
 #include <QThreadPool>
-#include <QTimer>
 
-#include <array>
-#include <atomic>
-#include <bitset>
 #include <chrono>
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <memory>
-#include <mutex>
 #include <optional>
-#include <set>
 #include <string>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
 #include "core/index/DiskIndex.h"
-#include "core/live/Changes.h"
 #include "core/live/Watcher.h"
 #include "core/query/FileKind.h"
-#include "core/saved/SavedIndex.h"
 #include "core/scan/ScanProgress.h"
 #include "core/space/CleanPlan.h"
 #include "core/space/RuleProfile.h"
 #include "core/space/Suggestions.h"
 #include "core/space/SystemData.h"
+#include "model/app/AppInventory.h"
 #include "model/app/AppValues.h"
+#include "model/app/BasketAndTrash.h"
+#include "model/app/CleanUp.h"
+#include "model/app/DerivedData.h"
+#include "model/app/LiveSync.h"
+#include "model/app/ModelContext.h"
+#include "model/app/Navigator.h"
+#include "model/app/Property.h"
+#include "model/app/PropertyTypes.h"
+#include "model/app/SearchController.h"
+#include "model/app/Uninstaller.h"
 #include "model/app/VolumeList.h"
+#include "model/app/VolumesAndPlaces.h"
 #include "model/apps/InstalledApp.h"
+#include "model/removal/TrashCan.h"
 #include "model/system/Clock.h"
 #include "model/system/Desktop.h"
-#include "model/system/MountTable.h"
-#include "model/removal/TrashCan.h"
 #include "model/system/Platform.h"
 
 namespace tamrel {
-
-// The property types of AppModel, named so that they read as one word.
-using Volumes = std::vector<Volume>;
-using Places = std::vector<Place>;
-using SavedDates = std::map<std::string, std::chrono::system_clock::time_point>;
-using NodeIds = std::vector<NodeId>;
-using NodeSet = std::set<NodeId>;
-using OptionalNode = std::optional<NodeId>;
-using OptionalPath = std::optional<std::string>;
-using OptionalToast = std::optional<Toast>;
-using OptionalReport = std::optional<SystemDataReport>;
-using KindBytes = std::vector<std::pair<FileKind, std::uint64_t>>;
-using Suggestions = std::vector<Suggestion>;
-using CleanGroups = std::vector<CleanGroup>;
-using InstalledApps = std::vector<InstalledApp>;
-// Applications of `apps` by address: valid until `apps` is next written.
-using AppRefs = std::vector<const InstalledApp*>;
-using IndexRef = std::shared_ptr<DiskIndex>;
-using ProgressRef = std::shared_ptr<ScanProgress>;
 
 // How long the model's waits last. Tests shorten them; the defaults are the product's.
 struct AppModelOptions {
@@ -89,29 +71,15 @@ struct AppModelOptions {
     bool startUp = true;
 };
 
-// A lock-guarded memo of which applications are installed, asked of the application registry
-// once per bundle identifier. Thread-safe; the lock is never held while the registry is asked,
-// so two threads asking at once for a new identifier may both ask and store the same answer.
-class InstalledCache {
-public:
-    // True when an application with `bundleID` (case as given) is installed, or when the
-    // registry cannot tell.
-    bool installed(std::string_view bundleID);
-
-private:
-    std::mutex lock_;
-    std::unordered_map<std::string, bool> known_;
-};
-
 // The one state object of the application. Screens read its properties, are told of their
-// changes through the NOTIFY signals, and act only by calling its operations.
+// changes through each property's changed signal, and act only by calling its operations.
 //
 // Announcing: a write of a value equal to the stored one is silent, except for progress, index,
 // breakdown, tips, systemReport, cleanPlan and apps, which announce every write; every write of
-// `query` (changed or not) schedules a search. Signals are sent only when an operation has made
-// all its writes, in declaration order, so a slot never sees a new `index` with an old
-// `current`. While the signals of an animated step are sent, animation() gives that step's
-// spring; otherwise it gives nothing.
+// `query` (changed or not) schedules a search. Every write belongs to a Batch of the model's
+// Announcer; signals are sent only when the outermost batch of an operation closes, in
+// declaration order, so a slot never sees a new `index` with an old `current`. While the signals
+// of an animated step are sent, animation() gives that step's spring; otherwise it gives nothing.
 //
 // Node ids held by the model (current, hovered, basket, results, biggest, tips, systemReport,
 // cleanPlan, cleanPicked) belong to the shown index generation `index`; when another generation
@@ -127,47 +95,62 @@ private:
 // is withdrawn); nothing of their outcome is reported.
 class AppModel : public QObject {
     Q_OBJECT
-    Q_PROPERTY(tamrel::Phase phase READ phase NOTIFY phaseChanged)
-    Q_PROPERTY(tamrel::Volumes volumes READ volumes NOTIFY volumesChanged)
-    Q_PROPERTY(tamrel::Places places READ places NOTIFY placesChanged)
-    Q_PROPERTY(tamrel::SavedDates indexed READ indexed NOTIFY indexedChanged)
-    Q_PROPERTY(bool hasFullDiskAccess READ hasFullDiskAccess NOTIFY hasFullDiskAccessChanged)
-    Q_PROPERTY(tamrel::OptionalPath scanTarget READ scanTarget NOTIFY scanTargetChanged)
-    Q_PROPERTY(tamrel::ProgressRef progress READ progress NOTIFY progressChanged)
-    Q_PROPERTY(tamrel::IndexRef index READ index NOTIFY indexChanged)
-    Q_PROPERTY(tamrel::NodeId current READ current NOTIFY currentChanged)
-    Q_PROPERTY(tamrel::Tab tab READ tab WRITE setTab NOTIFY tabChanged)
-    Q_PROPERTY(tamrel::OptionalNode hovered READ hovered WRITE setHovered NOTIFY hoveredChanged)
-    Q_PROPERTY(int revision READ revision NOTIFY revisionChanged)
-    Q_PROPERTY(QString query READ query WRITE setQuery NOTIFY queryChanged)
-    Q_PROPERTY(tamrel::NodeIds results READ results NOTIFY resultsChanged)
-    Q_PROPERTY(qint64 resultTotal READ resultTotal NOTIFY resultTotalChanged)
-    Q_PROPERTY(double resultTime READ resultTime NOTIFY resultTimeChanged)
-    Q_PROPERTY(bool searching READ searching NOTIFY searchingChanged)
-    Q_PROPERTY(tamrel::NodeIds basket READ basket WRITE setBasket NOTIFY basketChanged)
-    Q_PROPERTY(bool trashing READ trashing NOTIFY trashingChanged)
-    Q_PROPERTY(bool confirmTrash READ confirmTrash WRITE setConfirmTrash NOTIFY confirmTrashChanged)
-    Q_PROPERTY(tamrel::OptionalToast toast READ toast WRITE setToast NOTIFY toastChanged)
-    Q_PROPERTY(tamrel::KindBytes breakdown READ breakdown NOTIFY breakdownChanged)
-    Q_PROPERTY(tamrel::NodeIds biggest READ biggest NOTIFY biggestChanged)
-    Q_PROPERTY(tamrel::Suggestions tips READ tips NOTIFY tipsChanged)
-    Q_PROPERTY(tamrel::OptionalReport systemReport READ systemReport NOTIFY systemReportChanged)
-    Q_PROPERTY(quint64 trashSize READ trashSize NOTIFY trashSizeChanged)
-    Q_PROPERTY(tamrel::Sync sync READ sync NOTIFY syncChanged)
-    Q_PROPERTY(tamrel::CleanGroups cleanPlan READ cleanPlan NOTIFY cleanPlanChanged)
-    Q_PROPERTY(tamrel::NodeSet cleanPicked READ cleanPicked NOTIFY cleanPickedChanged)
-    Q_PROPERTY(bool confirmClean READ confirmClean WRITE setConfirmClean NOTIFY confirmCleanChanged)
-    Q_PROPERTY(tamrel::InstalledApps apps READ apps NOTIFY appsChanged)
-    Q_PROPERTY(bool appsLoading READ appsLoading NOTIFY appsLoadingChanged)
-    Q_PROPERTY(tamrel::OptionalNode selectedApp READ selectedApp NOTIFY selectedAppChanged)
-    Q_PROPERTY(tamrel::NodeSet leftoverPicked READ leftoverPicked WRITE setLeftoverPicked
-                   NOTIFY leftoverPickedChanged)
-    Q_PROPERTY(tamrel::AppSort appSort READ appSort WRITE setAppSort NOTIFY appSortChanged)
-    Q_PROPERTY(QString appFilter READ appFilter WRITE setAppFilter NOTIFY appFilterChanged)
-    Q_PROPERTY(bool confirmUninstall READ confirmUninstall WRITE setConfirmUninstall
-                   NOTIFY confirmUninstallChanged)
-    Q_PROPERTY(bool uninstalling READ uninstalling NOTIFY uninstallingChanged)
-    Q_PROPERTY(bool preparingClean READ preparingClean NOTIFY preparingCleanChanged)
+
+private:
+    // Before the properties, which enroll with it in declaration order as they are made.
+    Announcer announcer_;
+
+public:
+    // --- Properties: read on the main thread as model.phase(); each tells of its changes by
+    // its PropertyNotifier::changed, connected as connect(&model.phase, &PropertyNotifier::changed,
+    // ...). Only the model's operations write them. ---
+    Property<Phase> phase{announcer_, Phase::home};
+    Property<Volumes> volumes{announcer_};
+    Property<Places> places{announcer_};
+    // Path of a volume or place -> scan date of the saved index that serves it.
+    Property<SavedDates> indexed{announcer_};
+    Property<bool> hasFullDiskAccess{announcer_, false};
+    // The folder or volume last asked for (its absolute path).
+    Property<OptionalPath> scanTarget{announcer_};
+    // Counters of the last fresh scan; a new object for every fresh scan.
+    Property<ProgressRef, Announce::everyWrite> progress{announcer_};
+    // The index on screen, or null.
+    Property<IndexRef, Announce::everyWrite> index{announcer_};
+    // The folder being explored; 0 is the root.
+    Property<NodeId> current{announcer_, 0};
+    Property<Tab> tab{announcer_, Tab::explore};
+    Property<OptionalNode> hovered{announcer_};
+    // Rises by one at every change of the shown index's content.
+    Property<int> revision{announcer_, 0};
+    Property<QString> query{announcer_};
+    Property<NodeIds> results{announcer_};
+    Property<qint64> resultTotal{announcer_, 0};
+    Property<double> resultTime{announcer_, 0};
+    Property<bool> searching{announcer_, false};
+    Property<NodeIds> basket{announcer_};
+    Property<bool> trashing{announcer_, false};
+    Property<bool> confirmTrash{announcer_, false};
+    Property<OptionalToast> toast{announcer_};
+    Property<KindBytes, Announce::everyWrite> breakdown{announcer_};
+    Property<NodeIds> biggest{announcer_};
+    Property<Suggestions, Announce::everyWrite> tips{announcer_};
+    Property<OptionalReport, Announce::everyWrite> systemReport{announcer_};
+    Property<quint64> trashSize{announcer_, 0};
+    Property<Sync> sync{announcer_, Sync::live};
+    Property<CleanGroups, Announce::everyWrite> cleanPlan{announcer_};
+    Property<NodeSet> cleanPicked{announcer_};
+    Property<bool> confirmClean{announcer_, false};
+    Property<InstalledApps, Announce::everyWrite> apps{announcer_};
+    Property<bool> appsLoading{announcer_, false};
+    Property<OptionalNode> selectedApp{announcer_};
+    Property<NodeSet> leftoverPicked{announcer_};
+    Property<AppSort> appSort{announcer_, AppSort::size};
+    Property<QString> appFilter{announcer_};
+    Property<bool> confirmUninstall{announcer_, false};
+    Property<bool> uninstalling{announcer_, false};
+    // True from runClean() until its recomputed plan is handed to the trash action (which sets
+    // `trashing` in the same step) or dropped.
+    Property<bool> preparingClean{announcer_, false};
 
 public:
     using Options = AppModelOptions;
@@ -177,64 +160,14 @@ public:
     explicit AppModel(Desktop& desktop, Options options = Options(), QObject* parent = nullptr);
     ~AppModel() override;
 
-    // The start-up actions: refreshVolumes(), then, when `indexed` has an entry for "/",
-    // scan("/", false).
+    // The start-up actions (Navigator::startUp()).
     void startUp();
 
     // The clock of the model's waits (Options::clock); the screens' timed motion goes by it too.
     Clock& clock() const { return clock_; }
 
     // The spring of the step whose changes are being announced, or nothing outside one.
-    std::optional<Spring> animation() const { return animation_; }
-
-    // --- Properties (read on the main thread) ---
-    Phase phase() const { return phase_; }
-    const Volumes& volumes() const { return volumes_; }
-    const Places& places() const { return places_; }
-    // Path of a volume or place -> scan date of the saved index that serves it.
-    const SavedDates& indexed() const { return indexed_; }
-    bool hasFullDiskAccess() const { return hasFullDiskAccess_; }
-    // The folder or volume last asked for (its absolute path).
-    const OptionalPath& scanTarget() const { return scanTarget_; }
-    // Counters of the last fresh scan; a new object for every fresh scan.
-    const ProgressRef& progress() const { return progress_; }
-    // The index on screen, or null.
-    const IndexRef& index() const { return index_; }
-    // The folder being explored; 0 is the root.
-    NodeId current() const { return current_; }
-    Tab tab() const { return tab_; }
-    const OptionalNode& hovered() const { return hovered_; }
-    // Rises by one at every change of the shown index's content.
-    int revision() const { return revision_; }
-    const QString& query() const { return query_; }
-    const NodeIds& results() const { return results_; }
-    qint64 resultTotal() const { return resultTotal_; }
-    double resultTime() const { return resultTime_; }
-    bool searching() const { return searching_; }
-    const NodeIds& basket() const { return basket_; }
-    bool trashing() const { return trashing_; }
-    bool confirmTrash() const { return confirmTrash_; }
-    const OptionalToast& toast() const { return toast_; }
-    const KindBytes& breakdown() const { return breakdown_; }
-    const NodeIds& biggest() const { return biggest_; }
-    const Suggestions& tips() const { return tips_; }
-    const OptionalReport& systemReport() const { return systemReport_; }
-    quint64 trashSize() const { return trashSize_; }
-    Sync sync() const { return sync_; }
-    const CleanGroups& cleanPlan() const { return cleanPlan_; }
-    const NodeSet& cleanPicked() const { return cleanPicked_; }
-    bool confirmClean() const { return confirmClean_; }
-    const InstalledApps& apps() const { return apps_; }
-    bool appsLoading() const { return appsLoading_; }
-    const OptionalNode& selectedApp() const { return selectedApp_; }
-    const NodeSet& leftoverPicked() const { return leftoverPicked_; }
-    AppSort appSort() const { return appSort_; }
-    const QString& appFilter() const { return appFilter_; }
-    bool confirmUninstall() const { return confirmUninstall_; }
-    bool uninstalling() const { return uninstalling_; }
-    // True from runClean() until its recomputed plan is handed to the trash action (which sets
-    // `trashing` in the same step) or dropped.
-    bool preparingClean() const { return preparingClean_; }
+    std::optional<Spring> animation() const { return announcer_.animation(); }
 
     // --- Properties the screens write ---
     void setTab(Tab tab);
@@ -249,35 +182,19 @@ public:
     void setAppFilter(const QString& filter);
     void setConfirmUninstall(bool on);
 
-    // --- Volumes, places and Full Disk Access ---
-    // Lists the mounted local disk volumes and the places that exist, the saved-index date that
-    // serves each of their paths, and probes Full Disk Access; synchronous, main thread.
+    // --- Volumes, places and Full Disk Access (see VolumesAndPlaces) ---
     void refreshVolumes();
-    // The used bytes of the volume whose mount point is the scan target, or nothing.
     std::optional<std::uint64_t> expectedScanBytes() const;
-    // The model follows this process's mount table from its construction: at every change the
-    // free space of the volumes is read again, the whole list (with places, saved dates and
-    // access) when a disk came or went, and a shown index whose disk is gone (unmounted, or
-    // covered by another mount) is left for the Welcome screen with a toast that says so.
 
-    // --- Opening a target and navigation ---
-    // Shows the folder or volume at `path`: navigated to inside the shown index, served from
-    // the saved index of "/", loaded from its own saved index, or scanned afresh (always with
-    // `fresh`).
+    // --- Opening a target and navigation (see Navigator) ---
     void scan(const std::string& path, bool fresh);
-    // Lets the user pick a folder, then scan(picked, false).
     void chooseFolder();
-    // scan(index root, true) when an index is shown.
     void rescan();
-    // Explores a folder of the shown index; anything else is ignored.
     void open(NodeId node);
-    // Explores the parent of `current`.
     void up();
-    // The node's children not marked removed, largest first; empty without an index. With
-    // `head`, only the first `head` are in order (DiskIndex::sortedChildren).
-    NodeIds children(NodeId node, std::size_t head = SIZE_MAX) const;
-    // The file actions of the context menu. False when no index is shown or the desktop
-    // refused.
+    NodeIds children(NodeId node, std::size_t head = SIZE_MAX) const {
+        return navigator_.children(node, head);
+    }
     bool reveal(NodeId node);
     bool openItem(NodeId node);
     bool copyPath(NodeId node);
@@ -291,439 +208,60 @@ public:
     // moment (for benchmarks).
     static int peakDerivedRuns();
 
-    // --- Trash basket and trashing ---
-    // The node or one of its ancestors is in the basket; false without an index.
-    bool inBasket(NodeId node) const;
-    // Whether the Trash would take the node of the shown generation: not the root, not gone,
-    // and not a place isProtected() refuses. The screens offer picking only where it holds.
-    bool mayPick(NodeId node) const;
-    // Adds or removes the node (see the basket rules); nothing without an index. A node that
-    // mayPick() refuses is not added: a toast says why.
+    // --- Trash basket and trashing (see BasketAndTrash) ---
+    bool inBasket(NodeId node) const { return basketAndTrash_.inBasket(node); }
+    bool mayPick(NodeId node) const { return basketAndTrash_.mayPick(node); }
     void toggleBasket(NodeId node);
-    // Sum of the sizes of the basket's nodes; 0 without an index.
-    std::uint64_t basketSize() const;
-    // Replaces the whole basket in one change ("Clear" hands it the empty list). What the
-    // basket never holds is left out, keeping the order of the rest: ids that no node of the
-    // shown generation has, the root, repeats, and entries inside another entry of the list.
-    // Without an index the basket becomes empty.
+    std::uint64_t basketSize() const { return basketAndTrash_.basketSize(); }
     void setBasket(NodeIds basket);
-    // Moves the nodes (ids of the shown generation) to the Trash on a worker, one after the
-    // other, and returns at once; `skipped` are names the caller already held back, reported
-    // first among the failures. Each item moves only while it is what that generation recorded
-    // (kind, and for anything but a folder size and time; see expectedItem()) and belongs to
-    // this user. A protected path, a node already gone and a refused move are failures, named by
-    // their last path component, the toast adding why the first of them stayed; moved nodes
-    // are marked removed in the generation the call began with. The outcome leaves the basket
-    // and the clean-up ticks, raises revision and sets the toast; when another generation is
-    // shown by then, it is applied there by path. Nothing for an empty list or without an
-    // index; refused with a toast while another removal runs (removalBusy()).
     void trash(const NodeIds& nodes, const std::vector<std::string>& skipped);
-    // A path the Trash never takes (TrashMover::isProtectedPlace()).
-    static bool isProtected(const std::string& path);
+    static bool isProtected(const std::string& path) { return BasketAndTrash::isProtected(path); }
     // A removal runs: a clean-up being prepared, a move to the Trash or an uninstall. Removals
     // never overlap: trash(), runClean() and uninstall() called meanwhile are refused with a
     // toast.
-    bool removalBusy() const { return preparingClean_ || trashing_ || uninstalling_; }
+    bool removalBusy() const { return context_.removalBusy(); }
 
-    // The rules and texts the model and the screens run with: the space rules of its rule
-    // profile, the file kinds of the breakdown and the search, and every text on screen that
-    // differs between the designed set and Linux. Always RuleSet::linuxDesktop; any thread.
-    static RuleSet ruleSet();
-
-    // --- Clean-up plan ---
-    // The context of a plan computation: this user's running programs and a fresh
-    // installed-application memo. Reads no model state; any thread.
-    static CleanContext cleanContext();
-    // Stores a newly computed plan of the shown index and rebuilds cleanPicked from the
-    // defaults and the user's ticks by path.
+    // --- Clean-up plan and the rules (see CleanUp) ---
+    static RuleSet ruleSet() { return CleanUp::ruleSet(); }
+    static CleanContext cleanContext() { return CleanUp::cleanContext(); }
     void applyCleanPlan(CleanGroups plan);
-    // Ticks or unticks items of the stored plan (remembered by path for the whole run).
     void setClean(const NodeIds& nodes, bool on);
-    // Sum of the sizes of the ticked items; 0 without an index.
-    std::uint64_t cleanSize() const;
-    // Moves the ticked items to the Trash, holding back those of running programs: the plan is
-    // computed again on a worker (preparingClean meanwhile), then the rest moves as trash()
-    // moves it, against the generation the plan was computed in even when a refreshed one is
-    // shown by then. When every ticked item is held back nothing moves and no toast appears
-    // (each item's note says why). Nothing without an index; refused with a toast while another
-    // removal runs.
+    std::uint64_t cleanSize() const { return cleanUp_.cleanSize(); }
     void runClean();
 
-    // --- Installed applications ---
-    // Scans the shown index for installed applications on a worker, unless one runs already or
-    // (without `force`) the stored inventory is of the shown generation at this revision and
-    // not empty. A result for another generation than the one shown when it arrives is dropped;
-    // when loadApps() was called while that load ran, a load of the shown generation follows.
+    // --- Installed applications and uninstalling (see AppInventory and Uninstaller) ---
     void loadApps(bool force);
-    // The applications of `apps` whose name or bundle identifier contains appFilter (blanks
-    // and tabs trimmed, any case), in the order of appSort; equal ones keep the order of apps.
-    // Pointers into apps(): valid until apps is next written. Recomputed at every call.
-    AppRefs sortedApps() const;
-    // Selects the application with this node and ticks its leftovers, those of kind group only
-    // when no other application shares its team.
+    AppRefs sortedApps() const { return appInventory_.sortedApps(); }
     void selectApp(NodeId node);
-    // Whether a copy of the application runs now: a process of this user that belongs to an
-    // application with its bundle identifier (see Processes::copiesOf), or that runs from its
-    // bundle. Reads /proc (a few milliseconds); any thread, as it reads no model state.
-    bool appRunning(const InstalledApp& app) const;
-    // Asks the application's running copies to quit (SIGTERM, then a wait of up to 30 times
-    // Options::quitCheck on the clock, looking every quitCheck), then moves it and its ticked
-    // leftovers to the Trash on a worker, with administrator rights where needed; each item only
-    // while it is what the inventory's generation recorded. Returns at once. Refused with a toast while another removal runs;
-    // and, with the inventory loaded again, when the inventory is not of the shown generation
-    // or no longer lists the application where it was.
+    bool appRunning(const InstalledApp& app) const { return uninstaller_.appRunning(app); }
     void uninstall(const InstalledApp& app);
 
-signals:
-    void phaseChanged();
-    void volumesChanged();
-    void placesChanged();
-    void indexedChanged();
-    void hasFullDiskAccessChanged();
-    void scanTargetChanged();
-    void progressChanged();
-    void indexChanged();
-    void currentChanged();
-    void tabChanged();
-    void hoveredChanged();
-    void revisionChanged();
-    void queryChanged();
-    void resultsChanged();
-    void resultTotalChanged();
-    void resultTimeChanged();
-    void searchingChanged();
-    void basketChanged();
-    void trashingChanged();
-    void confirmTrashChanged();
-    void toastChanged();
-    void breakdownChanged();
-    void biggestChanged();
-    void tipsChanged();
-    void systemReportChanged();
-    void trashSizeChanged();
-    void syncChanged();
-    void cleanPlanChanged();
-    void cleanPickedChanged();
-    void confirmCleanChanged();
-    void appsChanged();
-    void appsLoadingChanged();
-    void selectedAppChanged();
-    void leftoverPickedChanged();
-    void appSortChanged();
-    void appFilterChanged();
-    void confirmUninstallChanged();
-    void uninstallingChanged();
-    void preparingCleanChanged();
-
 private:
-    // The announced properties, in declaration order.
-    enum class Prop : int {
-        phase, volumes, places, indexed, hasFullDiskAccess, scanTarget, progress, index,
-        current, tab, hovered, revision, query, results, resultTotal, resultTime, searching,
-        basket, trashing, confirmTrash, toast, breakdown, biggest, tips, systemReport,
-        trashSize, sync, cleanPlan, cleanPicked, confirmClean, apps, appsLoading, selectedApp,
-        leftoverPicked, appSort, appFilter, confirmUninstall, uninstalling, preparingClean, count
-    };
-    static constexpr int propCount = static_cast<int>(Prop::count);
-
-    // Collects the announcements of one operation; the outermost batch sends them when it
-    // ends. Every write of a property happens inside one.
-    class Batch {
-    public:
-        explicit Batch(AppModel& model) : model_(model) { ++model_.batchDepth_; }
-        ~Batch();
-        Batch(const Batch&) = delete;
-        Batch& operator=(const Batch&) = delete;
-
-    private:
-        AppModel& model_;
-    };
-
-    // Runs `writes` as one animated step: their announcements carry `spring`.
-    void animated(Spring spring, const std::function<void()>& writes);
-    // Records that a property changed (sent when the outermost batch ends).
-    void announce(Prop prop);
-    void flush();
-    void emitChanged(Prop prop);
-
-    // Stores `value` and announces it unless it equals the stored one.
-    template <typename T, typename U>
-    void store(Prop prop, T& field, U&& value) {
-        if (field == value) return;
-        Batch batch(*this);
-        field = std::forward<U>(value);
-        announce(prop);
+    // Writes one property as a step of its own.
+    template <typename P, typename V>
+    void write(P& property, V&& value) {
+        Batch batch(announcer_);
+        property.set(batch, std::forward<V>(value));
     }
-    // Stores `value` and announces it in every case.
-    template <typename T, typename U>
-    void storeAlways(Prop prop, T& field, U&& value) {
-        Batch batch(*this);
-        field = std::forward<U>(value);
-        announce(prop);
-    }
-
-    // Setters of the properties only the model writes.
-    void setPhase(Phase phase) { store(Prop::phase, phase_, phase); }
-    void setVolumes(Volumes v) { store(Prop::volumes, volumes_, std::move(v)); }
-    void setPlaces(Places p) { store(Prop::places, places_, std::move(p)); }
-    void setIndexed(SavedDates d) { store(Prop::indexed, indexed_, std::move(d)); }
-    void setHasFullDiskAccess(bool on) { store(Prop::hasFullDiskAccess, hasFullDiskAccess_, on); }
-    void setScanTarget(OptionalPath p) { store(Prop::scanTarget, scanTarget_, std::move(p)); }
-    void setProgress(ProgressRef p) { storeAlways(Prop::progress, progress_, std::move(p)); }
-    void setIndex(IndexRef i) { storeAlways(Prop::index, index_, std::move(i)); }
-    void setCurrent(NodeId n) { store(Prop::current, current_, n); }
-    void setRevision(int r) { store(Prop::revision, revision_, r); }
-    void setResults(NodeIds r) { store(Prop::results, results_, std::move(r)); }
-    void setResultTotal(qint64 n) { store(Prop::resultTotal, resultTotal_, n); }
-    void setResultTime(double s) { store(Prop::resultTime, resultTime_, s); }
-    void setSearching(bool on) { store(Prop::searching, searching_, on); }
-    void setTrashing(bool on) { store(Prop::trashing, trashing_, on); }
-    void setBreakdown(KindBytes b) { storeAlways(Prop::breakdown, breakdown_, std::move(b)); }
-    void setBiggest(NodeIds b) { store(Prop::biggest, biggest_, std::move(b)); }
-    void setTips(Suggestions t) { storeAlways(Prop::tips, tips_, std::move(t)); }
-    void setSystemReport(OptionalReport r) {
-        storeAlways(Prop::systemReport, systemReport_, std::move(r));
-    }
-    void setTrashSize(quint64 bytes) { store(Prop::trashSize, trashSize_, bytes); }
-    void setSync(Sync s) { store(Prop::sync, sync_, s); }
-    void setCleanPlan(CleanGroups p) { storeAlways(Prop::cleanPlan, cleanPlan_, std::move(p)); }
-    void setCleanPicked(NodeSet p) { store(Prop::cleanPicked, cleanPicked_, std::move(p)); }
-    void setApps(InstalledApps a) { storeAlways(Prop::apps, apps_, std::move(a)); }
-    void setAppsLoading(bool on) { store(Prop::appsLoading, appsLoading_, on); }
-    void setSelectedApp(OptionalNode n) { store(Prop::selectedApp, selectedApp_, n); }
-    void setUninstalling(bool on) { store(Prop::uninstalling, uninstalling_, on); }
-    void setPreparingClean(bool on) { store(Prop::preparingClean, preparingClean_, on); }
-
-    // Runs `work` on the model's thread pool; `done` later on the main thread unless the model
-    // is gone by then. Exceptions of `work` are the caller's to catch.
-    void runInBackground(std::function<void()> work);
-    // Queues `call` to run on the main thread (from any thread).
-    void onMainThread(std::function<void()> call);
-    // Shares `index` as a generation of the model. Whoever lets go of it last, a generation let
-    // go of on the main thread is destroyed on a worker: unmapping the region of 3 million
-    // entries takes about 15 ms, which the main thread must not spend between two frames.
-    static IndexRef ownIndex(std::unique_ptr<DiskIndex> index);
-
-    // Following the mount table (AppModelVolumes.cpp).
-    void followMountTable();
-    void mountsChanged();
-    void leaveGoneDisk();
-
-    // Opening (AppModelOpen.cpp).
-    void show(IndexRef index);
-    void finishScan(const std::string& path, const ProgressRef& progress, IndexRef scanned,
-                    const QString& error);
-    void recordSaved(const std::string& path, std::chrono::system_clock::time_point scannedAt);
-    // A saved index as loaded: the index, or null (also when loading fails in any way), and
-    // whether a file of the current format for that root was there and refused as damaged.
-    struct Saved {
-        IndexRef index;
-        bool damaged = false;
-    };
-    static Saved loadSaved(const std::string& root);
-    // loadSaved(root), except that the saved index of "/" that refreshVolumes() loaded during
-    // startUp() is handed over (once) instead of being loaded again.
-    Saved savedIndex(const std::string& root);
-    // Checks on the pool that the file a shown index was loaded from is intact (its checksum);
-    // when it is not and nothing else was opened since, the index is thrown away and its root
-    // scanned afresh, with a toast that says so. Refreshes are not saved until the check passed.
-    void checkSaved(const IndexRef& index);
-    // "The saved index was damaged", as a failure.
-    static Toast damagedToast();
-    // A folder that was entered (not a mount point, not denied, not gone) at `path` in `index`.
-    static std::optional<NodeId> enteredFolder(const DiskIndex& index, const std::string& path);
-
-    // Derived data (AppModelDerived.cpp).
-    void startDerivedRun();
-    // The lists of node ids of the old generation carried over to `next` by path (what is not
-    // found is dropped); the same batch that installs `next`.
-    void carryListsOver(const DiskIndex& old, const DiskIndex& next);
-    // The same lists emptied (search results, biggest, tips, the report, the plan and its ticks).
-    void clearLists();
-
-    // Search (AppModelSearch.cpp).
-    void scheduleSearch();
-    void startSearch();
-
-    // Live synchronisation (AppModelSync.cpp).
-    void watch(const IndexRef& index);
-    void stopWatching();
-    void scheduleLive();
-    void apply(Changes changes);
-    void adopt(IndexRef next);
-    // After a refresh that changed the shown generation itself (Refresher::refresh()).
-    void changedInPlace();
-    // Marks the shown generation as not saved; it is saved once saveInterval has passed since
-    // the previous save of a refresh began, or earlier by saveNow().
-    void saveLater();
-    // Saves the shown generation on the pool when it is not saved yet, unless the saved file it
-    // came from has not been found intact yet (it is saved once it has). The saves of the
-    // interval are written around the page cache: nothing reads them back while the model runs.
-    void saveNow(SavedIndex::Write how = SavedIndex::Write::cached);
-
-    // The running set of a clean-up context (AppModelClean.cpp).
-    static std::set<std::string> runningNames();
-    // The Linux folders the space rules look in beside the designed ones, for this user's home
-    // folder and XDG settings (AppModelClean.cpp). Blocking: reads user-dirs.dirs, so it is
-    // built on workers only (see appsProfile_). Its rules() are ruleSet().
-    static RuleProfile ruleProfile();
 
     Desktop& desktop_;
     Options options_;
     Clock& clock_;
     Platform& platform_;
+    // What the controllers share; they are made after it, in this order, and destroyed before.
+    ModelContext context_;
+    SearchController search_;
+    DerivedData derived_;
+    VolumesAndPlaces volumesAndPlaces_;
+    LiveSync liveSync_;
+    Navigator navigator_;
+    BasketAndTrash basketAndTrash_;
+    CleanUp cleanUp_;
+    AppInventory appInventory_;
+    Uninstaller uninstaller_;
 
-    // --- Properties, in declaration order ---
-    Phase phase_ = Phase::home;
-    Volumes volumes_;
-    Places places_;
-    SavedDates indexed_;
-    bool hasFullDiskAccess_ = false;
-    OptionalPath scanTarget_;
-    ProgressRef progress_;
-    IndexRef index_;
-    NodeId current_ = 0;
-    Tab tab_ = Tab::explore;
-    OptionalNode hovered_;
-    int revision_ = 0;
-    QString query_;
-    NodeIds results_;
-    qint64 resultTotal_ = 0;
-    double resultTime_ = 0;
-    bool searching_ = false;
-    NodeIds basket_;
-    bool trashing_ = false;
-    bool confirmTrash_ = false;
-    OptionalToast toast_;
-    KindBytes breakdown_;
-    NodeIds biggest_;
-    Suggestions tips_;
-    OptionalReport systemReport_;
-    quint64 trashSize_ = 0;
-    Sync sync_ = Sync::live;
-    CleanGroups cleanPlan_;
-    NodeSet cleanPicked_;
-    bool confirmClean_ = false;
-    InstalledApps apps_;
-    bool appsLoading_ = false;
-    OptionalNode selectedApp_;
-    NodeSet leftoverPicked_;
-    AppSort appSort_ = AppSort::size;
-    QString appFilter_;
-    bool confirmUninstall_ = false;
-    bool uninstalling_ = false;
-    bool preparingClean_ = false;
-
-    // --- Announcements ---
-    int batchDepth_ = 0;
-    std::bitset<propCount> pending_;
-    std::array<std::optional<Spring>, propCount> pendingSpring_{};
-    std::optional<Spring> stepSpring_;  // the animated step being written
-    std::optional<Spring> animation_;   // the spring of the announcement being sent
-
-    // --- Search ---
-    Timer searchTimer_;            // the 60 ms wait of the pending search
-    std::uint64_t searchSeq_ = 0;  // the pending search; a result of another is dropped
-    QString searchText_;           // what the pending search looks for
-    NodeId searchUnder_ = 0;
-    IndexRef searchIndex_;
-
-    // --- Derived data ---
-    // The latest run asked for; a running run gives up at its next step when it is not.
-    std::shared_ptr<std::atomic<std::uint64_t>> derivedLatest_ =
-        std::make_shared<std::atomic<std::uint64_t>>(0);
-    bool derivedRunning_ = false;  // one run computes at a time
-    bool derivedWanted_ = false;   // a newer run waits for the running one
-
-    // --- Start-up ---
-    // While startUp() runs: the saved index of "/" as refreshVolumes() loaded it to date the
-    // folders it serves (null inside when that load failed), so that opening "/" next maps and
-    // checks the file once. Empty at any other time: it is never held beyond start-up.
-    bool startingUp_ = false;
-    std::optional<Saved> startUpRoot_;
-
-    // --- Saved index check ---
-    // Rises whenever scan() replaces what is shown: a check's outcome is of the target opened
-    // at the same count only.
-    std::uint64_t opened_ = 0;
-    // The shown index came from a saved file whose check has not passed yet: a refresh of it
-    // is not saved, so that a damaged file never gets a new checksum over its damage.
-    bool savedUnchecked_ = false;
-
-    // --- Live synchronisation ---
-    std::unique_ptr<Watcher> watcher_;
-    std::uint64_t watcherSeq_ = 0;  // calls of an earlier watcher change nothing
-    bool applying_ = false;
-    // Changes that came while a refresh ran, gathered into one set for the one refresh that
-    // follows it; of the watcher numbered waitingSeq_. retryQueued_: its timer is running.
-    Changes waiting_;
-    std::uint64_t waitingSeq_ = 0;
-    bool retryQueued_ = false;
-    QTimer liveTimer_;  // the quiet-time wait
-    // When the first batch not yet taken arrived (valid while liveTimer_ is active).
-    std::chrono::steady_clock::time_point liveSince_;
-    // The shown generation holds refreshed changes that its saved file lacks; saveTimer_ runs
-    // until the next save may begin. savedAt_: when the last save of a refresh began.
-    bool unsaved_ = false;
-    bool saving_ = false;  // a save of a refresh runs on the pool
-    QTimer saveTimer_;
-    std::optional<std::chrono::steady_clock::time_point> savedAt_;
-
-    // --- The mount table, as last read ---
-    std::unique_ptr<MountTable> mountTable_;
-    std::vector<MountEntry> mounts_;
-
-    // --- Clean-up ticks by path, for the whole run ---
-    std::set<std::string> cleanOn_;
-    std::set<std::string> cleanOff_;
-
-    // ===== Trash, clean-up run, application inventory and uninstall =====
-    // (AppModelTrash.cpp, AppModelCleanRun.cpp, AppModelApps.cpp, AppModelUninstall.cpp)
-    int appsRevision_ = -1;  // the revision at which `apps` was loaded; -1: never
-    IndexRef appsIndex_;     // the index generation `apps` was loaded from
-    bool appsAsked_ = false;  // loadApps() was called while a load ran
-    // The rule profile `apps` was found with, built on the worker that loaded it: selecting an
-    // application decides its default ticks with it and so reads no file on the main thread.
-    RuleProfile appsProfile_;
-    // Held by a worker from the check that a node is not gone until it is marked removed, so
-    // two moves never take the same node (or what has taken its place on disk since).
-    std::mutex moveLock_;
-    // Set by the destructor, read by workers: moves not yet begun are left undone, the wait for
-    // an application to quit ends, and an administrator prompt still asking is withdrawn (a
-    // privileged move already under way finishes by itself), so quitting never waits on them.
-    std::atomic<bool> closing_{false};
-    // An uninstall's patience with the application's running copies: 30 times quitCheck on the
-    // clock, after which quitOver_ (of that uninstall) tells its worker to stop waiting.
-    Timer quitWait_;
-    std::shared_ptr<std::atomic<bool>> quitOver_;
-
-    TrashCan& trashCan() const;
-    // After items moved to the Trash from the generation `from` (where the worker has marked
-    // them removed): raises `revision`; in the shown generation the moved items leave the basket
-    // and the clean-up ticks, and a current folder that is gone goes back to the root. When
-    // another generation is shown, the moved items are found in it by path and left unmarked:
-    // its own refresh takes them out, and a move of one again fails on the missing path.
-    void pruneMoved(const IndexRef& from, const NodeIds& moved,
-                    const std::vector<std::string>& movedPaths);
-    // The stored inventory was loaded from the shown generation.
-    bool inventoryShown() const;
-    // "Skipped a, b, c +2": the first three names, then how many more.
-    static QString skippedText(const std::vector<std::string>& names);
-    // Why a move did not happen, as a toast tells it ("no permission to move it"); empty when
-    // not known. `why` is the system's own text, told for TrashRefusal::failed.
-    static QString refusalText(TrashRefusal refusal, const std::string& why = {});
-    // " — " and the first of `reasons` (parallel to `names`, empty: none) that is not empty,
-    // preceded by its item's name when other items failed for other reasons; empty when none.
-    static QString reasonTail(const std::vector<std::string>& names,
-                              const std::vector<QString>& reasons);
-    // Sets a toast and gives true when a removal runs (removalBusy()).
-    bool refusedWhileBusy();
-    // trash() for the ids of `generation` (which the worker holds), busy or not.
-    void startTrash(const IndexRef& generation, const NodeIds& nodes,
-                    const std::vector<std::string>& skipped);
-    // Tests of these actions install index generations and picks directly.
+    // Tests of the actions install index generations and picks directly.
     friend class ActionsProbe;
-    // ===== end =====
 
     // Last member: destroyed (and waited for) before anything its tasks may post to.
     QThreadPool pool_;

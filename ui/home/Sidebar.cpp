@@ -166,9 +166,9 @@ SidebarRow::SidebarRow(AppModel& model, SidebarRowData data, QWidget* parent)
     setFocusPolicy(Qt::TabFocus);
     connect(&selection_, &SpringAnimator::valueChanged, this, [this] { update(); });
     connect(this, &QAbstractButton::clicked, this, [this] { model_.scan(data_.path, false); });
-    connect(&model_, &AppModel::scanTargetChanged, this, &SidebarRow::followSelection);
-    connect(&model_, &AppModel::phaseChanged, this, &SidebarRow::followSelection);
-    connect(&model_, &AppModel::indexedChanged, this, [this] { update(); });
+    connect(&model_.scanTarget, &PropertyNotifier::changed, this, &SidebarRow::followSelection);
+    connect(&model_.phase, &PropertyNotifier::changed, this, &SidebarRow::followSelection);
+    connect(&model_.indexed, &PropertyNotifier::changed, this, [this] { update(); });
     wasSelected_ = selected();
     selection_.setValue(wasSelected_ ? 1 : 0);
 }
@@ -345,7 +345,7 @@ AccessStatus::AccessStatus(AppModel& model, QWidget* parent) : QWidget(parent), 
     hint_->setFont(Fonts::accessHint.font());
     Color::setTextColor(hint_, Color::ink2);
     v->addWidget(hint_);
-    connect(&model_, &AppModel::hasFullDiskAccessChanged, this, &AccessStatus::refresh);
+    connect(&model_.hasFullDiskAccess, &PropertyNotifier::changed, this, &AccessStatus::refresh);
     refresh();
 }
 
@@ -428,8 +428,8 @@ Sidebar::Sidebar(AppModel& model, QWidget* parent) : QWidget(parent), model_(mod
     footer->addWidget(access_);
     column->addLayout(footer);
 
-    connect(&model_, &AppModel::volumesChanged, this, &Sidebar::rebuild);
-    connect(&model_, &AppModel::placesChanged, this, &Sidebar::rebuild);
+    connect(&model_.volumes, &PropertyNotifier::changed, this, &Sidebar::rebuild);
+    connect(&model_.places, &PropertyNotifier::changed, this, &Sidebar::rebuild);
     rebuild();
 }
 

@@ -238,7 +238,7 @@ WelcomeView::WelcomeView(AppModel& model, QWidget* parent) : QWidget(parent), mo
         const QByteArray home = QFile::encodeName(QDir::homePath());
         model_.scan(std::string(home.constData(), static_cast<std::size_t>(home.size())), false);
     });
-    connect(&model_, &AppModel::volumesChanged, this, &WelcomeView::refresh);
+    connect(&model_.volumes, &PropertyNotifier::changed, this, &WelcomeView::refresh);
     refresh();
     toast_ = new ToastView(model_, this);
 }

@@ -73,9 +73,9 @@ BinTray::BinTray(AppModel& model, QWidget* parent)
     // Every entry out in one change; the tray then leaves with the empty basket.
     connect(clear_, &QAbstractButton::clicked, &model_, [this] { model_.setBasket({}); });
     connect(trash_, &QAbstractButton::clicked, &model_, [this] { model_.setConfirmTrash(true); });
-    for (auto signal : {&AppModel::basketChanged, &AppModel::trashingChanged,
-                        &AppModel::indexChanged, &AppModel::revisionChanged}) {
-        connect(&model_, signal, this, &BinTray::refresh);
+    for (const PropertyNotifier* property : Notifiers{&model_.basket, &model_.trashing,
+                        &model_.index, &model_.revision}) {
+        connect(property, &PropertyNotifier::changed, this, &BinTray::refresh);
     }
     // Off while a clean-up is prepared or an application is uninstalled, too.
     connect(&ToolsBusy::of(model_), &ToolsBusy::changed, this, &BinTray::refresh);
@@ -278,8 +278,8 @@ BinList::BinList(AppModel& model, QWidget* parent) : QFrame(parent, Qt::Popup), 
     scroll->setMaximumHeight(kBasketListMost);
     column->addWidget(scroll);
 
-    connect(&model_, &AppModel::basketChanged, this, &BinList::refresh);
-    connect(&model_, &AppModel::indexChanged, this, &BinList::refresh);
+    connect(&model_.basket, &PropertyNotifier::changed, this, &BinList::refresh);
+    connect(&model_.index, &PropertyNotifier::changed, this, &BinList::refresh);
     refresh();
 }
 
@@ -347,7 +347,7 @@ ToastView::ToastView(AppModel& model, QWidget* parent)
         const OptionalToast& toast = model_.toast();
         if (toast && toast->id == shownId_) model_.setToast(std::nullopt);
     });
-    connect(&model_, &AppModel::toastChanged, this, &ToastView::refresh);
+    connect(&model_.toast, &PropertyNotifier::changed, this, &ToastView::refresh);
     for (SpringAnimator* presence : {&presence_, &replacedPresence_}) {
         connect(presence, &SpringAnimator::valueChanged, this, qOverload<>(&QWidget::update));
         connect(presence, &SpringAnimator::settled, this, &ToastView::settle);

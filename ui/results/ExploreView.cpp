@@ -170,7 +170,7 @@ FolderSummary::FolderSummary(AppModel& model, QWidget* parent)
                                kSummaryPad, kSummaryPad);
     layout->addWidget(bar_);
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
-    connect(&model_, &AppModel::breakdownChanged, this,
+    connect(&model_.breakdown, &PropertyNotifier::changed, this,
             [this] { bar_->setParts(model_.breakdown()); });
     bar_->setParts(model_.breakdown());
     connect(&size_, &SizeTextMotion::changed, this, qOverload<>(&QWidget::update));
@@ -232,9 +232,9 @@ ExploreView::ExploreView(AppModel& model, QWidget* parent)
     row->addWidget(left_);
     row->addWidget(treemap_, 1);
 
-    for (auto signal : {&AppModel::indexChanged, &AppModel::currentChanged,
-                        &AppModel::revisionChanged, &AppModel::basketChanged}) {
-        connect(&model_, signal, this, &ExploreView::refresh);
+    for (const PropertyNotifier* property : Notifiers{&model_.index, &model_.current,
+                        &model_.revision, &model_.basket}) {
+        connect(property, &PropertyNotifier::changed, this, &ExploreView::refresh);
     }
     refresh();
 }

@@ -66,11 +66,11 @@ void ListScreen::clear() {
 }
 
 SearchResultsView::SearchResultsView(AppModel& model, QWidget* parent) : ListScreen(model, parent) {
-    for (auto signal :
-         {&AppModel::indexChanged, &AppModel::currentChanged, &AppModel::revisionChanged,
-          &AppModel::basketChanged, &AppModel::resultsChanged, &AppModel::resultTotalChanged,
-          &AppModel::resultTimeChanged, &AppModel::searchingChanged}) {
-        connect(&model_, signal, this, &SearchResultsView::refresh);
+    for (const PropertyNotifier* property :
+         Notifiers{&model_.index, &model_.current, &model_.revision,
+          &model_.basket, &model_.results, &model_.resultTotal,
+          &model_.resultTime, &model_.searching}) {
+        connect(property, &PropertyNotifier::changed, this, &SearchResultsView::refresh);
     }
     refresh();
 }
@@ -86,10 +86,10 @@ void SearchResultsView::refresh() {
 }
 
 BiggestView::BiggestView(AppModel& model, QWidget* parent) : ListScreen(model, parent) {
-    for (auto signal :
-         {&AppModel::indexChanged, &AppModel::currentChanged, &AppModel::revisionChanged,
-          &AppModel::basketChanged, &AppModel::biggestChanged}) {
-        connect(&model_, signal, this, &BiggestView::refresh);
+    for (const PropertyNotifier* property :
+         Notifiers{&model_.index, &model_.current, &model_.revision,
+          &model_.basket, &model_.biggest}) {
+        connect(property, &PropertyNotifier::changed, this, &BiggestView::refresh);
     }
     refresh();
 }

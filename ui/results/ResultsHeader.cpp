@@ -46,9 +46,9 @@ Breadcrumbs::Breadcrumbs(AppModel& model, QWidget* parent)
     });
     up_->setToolTip(QStringLiteral("Up a folder (Ctrl+\u2191)"));
     connect(up_, &QAbstractButton::clicked, &model_, &AppModel::up);
-    connect(&model_, &AppModel::currentChanged, this, [this] { refresh(true); });
-    for (auto signal : {&AppModel::indexChanged, &AppModel::volumesChanged})
-        connect(&model_, signal, this, [this] { refresh(false); });
+    connect(&model_.current, &PropertyNotifier::changed, this, [this] { refresh(true); });
+    for (const PropertyNotifier* property : Notifiers{&model_.index, &model_.volumes})
+        connect(property, &PropertyNotifier::changed, this, [this] { refresh(false); });
     connect(&motion_, &SpringAnimator::valueChanged, this, qOverload<>(&QWidget::update));
     connect(&motion_, &SpringAnimator::settled, this, [this] {
         // The leaving crumbs are gone: the bar needs only the room of the new ones.
@@ -320,9 +320,9 @@ SearchField::SearchField(AppModel& model, QWidget* parent)
     connect(&ring_, &EasedValue::valueChanged, this, qOverload<>(&QWidget::update));
     connect(edit_, &QLineEdit::textEdited, &model_,
             [this](const QString& text) { model_.setQuery(text); });
-    for (auto signal : {&AppModel::queryChanged, &AppModel::indexChanged, &AppModel::currentChanged,
-                        &AppModel::resultsChanged}) {
-        connect(&model_, signal, this, &SearchField::refresh);
+    for (const PropertyNotifier* property : Notifiers{&model_.query, &model_.index, &model_.current,
+                        &model_.results}) {
+        connect(property, &PropertyNotifier::changed, this, &SearchField::refresh);
     }
     refresh();
 }
@@ -421,7 +421,7 @@ TabPicker::TabPicker(AppModel& model, QWidget* parent) : QWidget(parent), model_
         amount = std::make_unique<SpringAnimator>(t == model_.tab() ? 1.0 : 0.0);
         connect(amount.get(), &SpringAnimator::valueChanged, this, qOverload<>(&QWidget::update));
     }
-    connect(&model_, &AppModel::tabChanged, this, &TabPicker::followTab);
+    connect(&model_.tab, &PropertyNotifier::changed, this, &TabPicker::followTab);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     setFocusPolicy(Qt::TabFocus);
 }

@@ -145,10 +145,10 @@ ResultsView::ResultsView(AppModel& model, QWidget* parent)
         search_->edit().clearFocus();
     });
 
-    connect(&model_, &AppModel::queryChanged, this, &ResultsView::showContent);
-    connect(&model_, &AppModel::tabChanged, this, &ResultsView::showContent);
-    connect(&model_, &AppModel::confirmTrashChanged, this, &ResultsView::followConfirmTrash);
-    connect(&model_, &AppModel::basketChanged, this, [this] {
+    connect(&model_.query, &PropertyNotifier::changed, this, &ResultsView::showContent);
+    connect(&model_.tab, &PropertyNotifier::changed, this, &ResultsView::showContent);
+    connect(&model_.confirmTrash, &PropertyNotifier::changed, this, &ResultsView::followConfirmTrash);
+    connect(&model_.basket, &PropertyNotifier::changed, this, [this] {
         if (confirm_)
             confirm_->setText(confirmTrashTitle(model_.basket().size(), model_.basketSize()));
     });

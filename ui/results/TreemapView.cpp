@@ -54,7 +54,7 @@ TreemapView::TreemapView(AppModel& model, QWidget* parent) : QWidget(parent), mo
         update();
     });
     // The basket decides which tiles are picked; a new revision moves sizes.
-    connect(&model_, &AppModel::basketChanged, this, [this] { relayout(true); });
+    connect(&model_.basket, &PropertyNotifier::changed, this, [this] { relayout(true); });
 }
 
 QRectF TreemapView::tileArea() const {

@@ -64,8 +64,8 @@ MainWindow::MainWindow(AppModel& model, QWidget* parent) : QMainWindow(parent), 
     keys_->raise();
     resizer_ = new EdgeResizer(this);
 
-    connect(&model_, &AppModel::phaseChanged, this, &MainWindow::updateCommands);
-    connect(&model_, &AppModel::scanTargetChanged, this, &MainWindow::updateCommands);
+    connect(&model_.phase, &PropertyNotifier::changed, this, &MainWindow::updateCommands);
+    connect(&model_.scanTarget, &PropertyNotifier::changed, this, &MainWindow::updateCommands);
     updateCommands();
     fitScreen(true);
 }

@@ -63,7 +63,7 @@ RootView::RootView(AppModel& model, QWidget* parent)
     sidebar_ = new Sidebar(model, this);
     screen_ = makeScreen(shown_);
     overlay_ = new Overlay(this);
-    connect(&model_, &AppModel::phaseChanged, this, [this] { showPhase(model_.phase()); });
+    connect(&model_.phase, &PropertyNotifier::changed, this, [this] { showPhase(model_.phase()); });
     connect(&progress_, &SpringAnimator::valueChanged, overlay_, [this] {
         // The incoming screen is live under the overlay: each frame shows it as it is now, so
         // its own entrance plays along with the change.

@@ -270,7 +270,7 @@ AppList::AppList(AppModel& model, QWidget* parent)
     pal.setColor(QPalette::PlaceholderText, Color::ink3);
     filter_->setPalette(pal);
     connect(filter_, &QLineEdit::textEdited, &model_, &AppModel::setAppFilter);
-    connect(&model_, &AppModel::appFilterChanged, this, [this] {
+    connect(&model_.appFilter, &PropertyNotifier::changed, this, [this] {
         if (filter_->text() != model_.appFilter()) filter_->setText(model_.appFilter());
     });
 
@@ -291,9 +291,9 @@ AppList::AppList(AppModel& model, QWidget* parent)
     }
     sort_->setFont(Fonts::label.font());
     sort_->setMenu(new QMenu(sort_));
-    connect(&model_, &AppModel::appSortChanged, this, &AppList::refreshSortMenu);
+    connect(&model_.appSort, &PropertyNotifier::changed, this, &AppList::refreshSortMenu);
     // "Last used" is offered only while some application's last use is known.
-    connect(&model_, &AppModel::appsChanged, this, &AppList::refreshSortMenu);
+    connect(&model_.apps, &PropertyNotifier::changed, this, &AppList::refreshSortMenu);
     refreshSortMenu();
 
     setBareContent(*scroll_, rows_, true);
@@ -865,28 +865,28 @@ AppsView::AppsView(AppModel& model, QWidget* parent)
         retitle();
     });
     // An uninstall asked the application to quit: whether it still runs is asked again.
-    connect(&model_, &AppModel::uninstallingChanged, this, [this] {
+    connect(&model_.uninstalling, &PropertyNotifier::changed, this, [this] {
         if (!model_.uninstalling()) checkRunning();
     });
-    connect(&model_, &AppModel::appsChanged, this, [this] {
+    connect(&model_.apps, &PropertyNotifier::changed, this, [this] {
         generation_.receive(model_.index());
         refresh();
         rebuildDetail();
     });
-    connect(&model_, &AppModel::indexChanged, this, [this] {
+    connect(&model_.index, &PropertyNotifier::changed, this, [this] {
         // The inventory on screen belongs to another generation now: nothing of it is shown
         // or acted on until the inventory of this one arrives.
         if (isVisible() && !current()) model_.loadApps(false);
         refresh();
         rebuildDetail();
     });
-    connect(&model_, &AppModel::selectedAppChanged, this, &AppsView::rebuildDetail);
-    for (auto signal : {&AppModel::appFilterChanged, &AppModel::appSortChanged,
-                        &AppModel::appsLoadingChanged, &AppModel::selectedAppChanged})
-        connect(&model_, signal, this, &AppsView::refresh);
-    for (auto signal : {&AppModel::leftoverPickedChanged, &AppModel::uninstallingChanged,
-                        &AppModel::revisionChanged}) {
-        connect(&model_, signal, this, [this] {
+    connect(&model_.selectedApp, &PropertyNotifier::changed, this, &AppsView::rebuildDetail);
+    for (const PropertyNotifier* property : Notifiers{&model_.appFilter, &model_.appSort,
+                        &model_.appsLoading, &model_.selectedApp})
+        connect(property, &PropertyNotifier::changed, this, &AppsView::refresh);
+    for (const PropertyNotifier* property : Notifiers{&model_.leftoverPicked, &model_.uninstalling,
+                        &model_.revision}) {
+        connect(property, &PropertyNotifier::changed, this, [this] {
             if (detail_) detail_->refresh();
             retitle();
         });
@@ -894,7 +894,7 @@ AppsView::AppsView(AppModel& model, QWidget* parent)
     connect(&ToolsBusy::of(model_), &ToolsBusy::changed, this, [this] {
         if (detail_) detail_->refresh();
     });
-    connect(&model_, &AppModel::confirmUninstallChanged, this, &AppsView::followConfirm);
+    connect(&model_.confirmUninstall, &PropertyNotifier::changed, this, &AppsView::followConfirm);
     if (!model_.apps().empty()) generation_.receive(model_.index());
     refresh();
     rebuildDetail();

@@ -633,13 +633,13 @@ CleanView::CleanView(AppModel& model, QWidget* parent)
     header_ = new CleanHeader(model_, page_);
     empty_ = new EmptyCleanCard(page_);
 
-    connect(&model_, &AppModel::cleanPlanChanged, this, &CleanView::rebuild);
-    connect(&model_, &AppModel::indexChanged, this, &CleanView::rebuild);
-    for (auto signal : {&AppModel::cleanPickedChanged, &AppModel::trashingChanged,
-                        &AppModel::trashSizeChanged, &AppModel::revisionChanged})
-        connect(&model_, signal, this, &CleanView::refresh);
+    connect(&model_.cleanPlan, &PropertyNotifier::changed, this, &CleanView::rebuild);
+    connect(&model_.index, &PropertyNotifier::changed, this, &CleanView::rebuild);
+    for (const PropertyNotifier* property : Notifiers{&model_.cleanPicked, &model_.trashing,
+                        &model_.trashSize, &model_.revision})
+        connect(property, &PropertyNotifier::changed, this, &CleanView::refresh);
     connect(&ToolsBusy::of(model_), &ToolsBusy::changed, this, &CleanView::refresh);
-    connect(&model_, &AppModel::confirmCleanChanged, this, &CleanView::followConfirm);
+    connect(&model_.confirmClean, &PropertyNotifier::changed, this, &CleanView::followConfirm);
     rebuild();
     followConfirm();
 }

@@ -497,13 +497,13 @@ SystemDataView::SystemDataView(AppModel& model, QWidget* parent)
     loadingState_ =
         new LoadingState(QStringLiteral("Working out what's in System Data…"), kLoadingTop, page_);
 
-    connect(&model_, &AppModel::systemReportChanged, this, &SystemDataView::rebuild);
-    connect(&model_, &AppModel::indexChanged, this, &SystemDataView::rebuild);
+    connect(&model_.systemReport, &PropertyNotifier::changed, this, &SystemDataView::rebuild);
+    connect(&model_.index, &PropertyNotifier::changed, this, &SystemDataView::rebuild);
     // The "Clean these up" keys and notes follow the plan.
-    connect(&model_, &AppModel::cleanPlanChanged, this, &SystemDataView::rebuild);
+    connect(&model_.cleanPlan, &PropertyNotifier::changed, this, &SystemDataView::rebuild);
     // The note names "/" as the sidebar does.
-    connect(&model_, &AppModel::volumesChanged, this, &SystemDataView::rebuild);
-    connect(&model_, &AppModel::revisionChanged, this, [this] { page_->update(); });
+    connect(&model_.volumes, &PropertyNotifier::changed, this, &SystemDataView::rebuild);
+    connect(&model_.revision, &PropertyNotifier::changed, this, [this] { page_->update(); });
     rebuild();
 }
 

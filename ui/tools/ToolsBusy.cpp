@@ -9,9 +9,9 @@ ToolsBusy& ToolsBusy::of(AppModel& model) {
 }
 
 ToolsBusy::ToolsBusy(AppModel& model) : QObject(&model), model_(model) {
-    for (auto signal : {&AppModel::preparingCleanChanged, &AppModel::trashingChanged,
-                        &AppModel::uninstallingChanged}) {
-        connect(&model_, signal, this, &ToolsBusy::changed);
+    for (const PropertyNotifier* property : Notifiers{&model_.preparingClean, &model_.trashing,
+                        &model_.uninstalling}) {
+        connect(property, &PropertyNotifier::changed, this, &ToolsBusy::changed);
     }
 }
 

@@ -315,7 +315,7 @@ int liveMode(const std::vector<std::string>& given) {
     // above the rest is a scan of a whole subtree or of the root.
     std::vector<double> refreshMs;
     QElapsedTimer updating;
-    QObject::connect(&model, &AppModel::syncChanged, [&] {
+    QObject::connect(&model.sync, &PropertyNotifier::changed, [&] {
         if (model.sync() == Sync::updating) {
             updating.start();
         } else if (updating.isValid()) {

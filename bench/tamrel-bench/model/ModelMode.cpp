@@ -207,7 +207,7 @@ int modelMode(const std::vector<std::string>& given) {
     for (int k = 0; k < 3; ++k) {
         const int revision = model.revision();
         double adoptMs = -1;
-        auto connection = QObject::connect(&model, &AppModel::revisionChanged,
+        auto connection = QObject::connect(&model.revision, &PropertyNotifier::changed,
                                            [&] { adoptMs = ms(calls.since); });
         QElapsedTimer t;
         t.start();

@@ -23,25 +23,33 @@ public:
         } while (model.pool_.activeThreadCount() > 0);
     }
     // Shows `index` at its root with nothing picked, as a newly opened target (no watcher).
-    static void show(AppModel& model, IndexRef index) { model.show(std::move(index)); }
+    static void show(AppModel& model, IndexRef index) { model.navigator_.show(std::move(index)); }
     // Adopts `next` as a refreshed generation of the shown index.
-    static void adopt(AppModel& model, IndexRef next) { model.adopt(std::move(next)); }
-    static void setCurrent(AppModel& model, NodeId node) { model.setCurrent(node); }
+    static void adopt(AppModel& model, IndexRef next) { model.liveSync_.adopt(std::move(next)); }
+    static void setCurrent(AppModel& model, NodeId node) {
+        Batch batch(model.announcer_);
+        model.current.set(batch, node);
+    }
     static void setCleanPicked(AppModel& model, NodeSet picked) {
-        model.setCleanPicked(std::move(picked));
+        Batch batch(model.announcer_);
+        model.cleanPicked.set(batch, std::move(picked));
     }
     // Publishes `report` as the System Data report of the shown generation.
     static void setSystemReport(AppModel& model, SystemDataReport report) {
-        model.setSystemReport(std::move(report));
+        Batch batch(model.announcer_);
+        model.systemReport.set(batch, std::move(report));
     }
     // The access the model's probe found, as on a machine where it is limited.
-    static void setHasFullDiskAccess(AppModel& model, bool on) { model.setHasFullDiskAccess(on); }
+    static void setHasFullDiskAccess(AppModel& model, bool on) {
+        Batch batch(model.announcer_);
+        model.hasFullDiskAccess.set(batch, on);
+    }
     static void setApps(AppModel& model, InstalledApps apps, const IndexRef& from, int revision) {
-        AppModel::Batch batch(model);
-        model.setApps(std::move(apps));
-        model.appsIndex_ = from;
-        model.appsRevision_ = revision;
-        model.appsProfile_ = AppModel::ruleProfile();
+        Batch batch(model.announcer_);
+        model.apps.set(batch, std::move(apps));
+        model.appInventory_.appsIndex_ = from;
+        model.appInventory_.appsRevision_ = revision;
+        model.appInventory_.appsProfile_ = CleanUp::ruleProfile();
     }
 };
 

@@ -7,14 +7,14 @@ class AnnounceTest : public ModelTest {};
 
 TEST_F(AnnounceTest, EqualWritesAreSilent) {
     AppModel& m = model();
-    QSignalSpy tab(&m, &AppModel::tabChanged);
+    QSignalSpy tab(&m.tab, &PropertyNotifier::changed);
     m.setTab(Tab::explore);
     EXPECT_EQ(tab.count(), 0);
     m.setTab(Tab::biggest);
     EXPECT_EQ(tab.count(), 1);
     EXPECT_EQ(m.tab(), Tab::biggest);
     EXPECT_FALSE(m.animation());
-    QSignalSpy toast(&m, &AppModel::toastChanged);
+    QSignalSpy toast(&m.toast, &PropertyNotifier::changed);
     m.setToast(std::nullopt);
     EXPECT_EQ(toast.count(), 0);
 }
@@ -24,12 +24,12 @@ TEST_F(AnnounceTest, ARecomputationAnnouncesOnlyWhatCanChangeUnseen) {
     put("root/b.bin", 20'000);
     scanned(tree / "root");
     AppModel& m = model();
-    QSignalSpy biggest(&m, &AppModel::biggestChanged);
-    QSignalSpy trash(&m, &AppModel::trashSizeChanged);
-    QSignalSpy breakdown(&m, &AppModel::breakdownChanged);
-    QSignalSpy tips(&m, &AppModel::tipsChanged);
-    QSignalSpy report(&m, &AppModel::systemReportChanged);
-    QSignalSpy plan(&m, &AppModel::cleanPlanChanged);
+    QSignalSpy biggest(&m.biggest, &PropertyNotifier::changed);
+    QSignalSpy trash(&m.trashSize, &PropertyNotifier::changed);
+    QSignalSpy breakdown(&m.breakdown, &PropertyNotifier::changed);
+    QSignalSpy tips(&m.tips, &PropertyNotifier::changed);
+    QSignalSpy report(&m.systemReport, &PropertyNotifier::changed);
+    QSignalSpy plan(&m.cleanPlan, &PropertyNotifier::changed);
     m.refreshDerived();
     ASSERT_TRUE(waitFor([&] { return breakdown.count() == 1; }));
     EXPECT_EQ(biggest.count(), 0);
@@ -41,8 +41,8 @@ TEST_F(AnnounceTest, ARecomputationAnnouncesOnlyWhatCanChangeUnseen) {
 
 TEST_F(AnnounceTest, WithoutAnIndexNothingIsComputedOrStored) {
     AppModel& m = model();
-    QSignalSpy breakdown(&m, &AppModel::breakdownChanged);
-    QSignalSpy plan(&m, &AppModel::cleanPlanChanged);
+    QSignalSpy breakdown(&m.breakdown, &PropertyNotifier::changed);
+    QSignalSpy plan(&m.cleanPlan, &PropertyNotifier::changed);
     m.refreshDerived();
     m.applyCleanPlan(
         {CleanGroup{"caches", "t", "b", "s", CleanGroup::Risk::safe, {{0, true, std::nullopt}}}});

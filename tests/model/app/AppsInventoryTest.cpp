@@ -107,7 +107,7 @@ TEST_F(AppList, SelectingTicksEveryLeftoverButSharedGroupDataOfASharedTeam) {
     own.node = 2;
     own.identity.teamExclusive = true;
     set({shared, own});
-    QSignalSpy picked(&model, &AppModel::leftoverPickedChanged);
+    QSignalSpy picked(&model.leftoverPicked, &PropertyNotifier::changed);
     model.selectApp(1);
     EXPECT_EQ(model.selectedApp(), OptionalNode(1));
     EXPECT_EQ(model.leftoverPicked(), (NodeSet{10, 12}));
@@ -148,7 +148,7 @@ protected:
     }
     // Starts a load and waits for its end; whether the stored inventory was replaced.
     bool load(bool force) {
-        QSignalSpy stored(&model, &AppModel::appsChanged);
+        QSignalSpy stored(&model.apps, &PropertyNotifier::changed);
         model.loadApps(force);
         EXPECT_TRUE(waitFor([&] { return !model.appsLoading(); }));
         return stored.count() > 0;
@@ -173,7 +173,7 @@ TEST_F(AppLoad, LoadsOnceSelectsTheFirstAndLoadsAgainAfterAChange) {
     // Current: nothing to do.
     EXPECT_FALSE(load(false));
     // One load at a time, whatever force says.
-    QSignalSpy stored(&model, &AppModel::appsChanged);
+    QSignalSpy stored(&model.apps, &PropertyNotifier::changed);
     model.loadApps(true);
     model.loadApps(true);
     ASSERT_TRUE(waitFor([&] { return !model.appsLoading(); }));
@@ -229,7 +229,7 @@ TEST_F(AppLoad, AnAskDuringALoadOfAnotherGenerationIsAnsweredAfterIt) {
     EXPECT_FALSE(load(false));  // current for the shown generation
 
     // An ask for the generation being loaded is answered by that load alone.
-    QSignalSpy stored(&model, &AppModel::appsChanged);
+    QSignalSpy stored(&model.apps, &PropertyNotifier::changed);
     model.loadApps(true);
     model.loadApps(true);
     // A second load would start in the same step as the first one's result: not seen idle.

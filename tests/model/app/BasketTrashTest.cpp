@@ -52,7 +52,7 @@ protected:
 TEST_F(BasketTrash, TogglingFollowsTheBasketRules) {
     const NodeId a = id("a"), one = id("a/one"), deep = id("a/deep"), three = id("a/deep/three");
     const NodeId four = id("b/four");
-    QSignalSpy changed(&model, &AppModel::basketChanged);
+    QSignalSpy changed(&model.basket, &PropertyNotifier::changed);
     model.toggleBasket(one);
     model.toggleBasket(three);
     model.toggleBasket(four);
@@ -85,7 +85,7 @@ TEST_F(BasketTrash, SettingTheWholeBasketIsOneChangeAndKeepsTheRules) {
     const NodeId four = id("b/four");
     for (NodeId node : {one, three, four})
         model.toggleBasket(node);
-    QSignalSpy changed(&model, &AppModel::basketChanged);
+    QSignalSpy changed(&model.basket, &PropertyNotifier::changed);
     model.setBasket({});
     EXPECT_TRUE(model.basket().empty());
     EXPECT_EQ(model.basketSize(), 0u);
@@ -198,7 +198,7 @@ TEST_F(BasketTrash, TheExploredFolderGoneMeansTheRoot) {
 }
 
 TEST_F(BasketTrash, ASearchRunsAgainOnlyWhenThereIsAQuery) {
-    QSignalSpy searching(&model, &AppModel::searchingChanged);
+    QSignalSpy searching(&model.searching, &PropertyNotifier::changed);
     trashAndWait({id("a/deep/three")});
     EXPECT_EQ(searching.count(), 0);
 
@@ -247,7 +247,7 @@ TEST_F(BasketTrash, AnOutcomeMeetsANewerGenerationByPath) {
     ActionsProbe::adopt(recorded, next);
     // The adoption also starts a run of the derived data, whose plan sets the ticks anew when it
     // lands first; only the outcome's own mapping is checked here.
-    QSignalSpy replanned(&recorded, &AppModel::cleanPlanChanged);
+    QSignalSpy replanned(&recorded.cleanPlan, &PropertyNotifier::changed);
     const NodeId four = *next->lookup(tree / "b/four");
     const NodeId two = *next->lookup(tree / "a/two");
     ASSERT_TRUE(waitFor([&] { return !recorded.trashing(); }));

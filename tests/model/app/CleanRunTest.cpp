@@ -91,8 +91,8 @@ TEST_F(CleanRun, EverythingTickedOpenMovesNothingAndShowsNoToast) {
     m.setClean({cache}, true);
     ASSERT_EQ(m.cleanPicked(), NodeSet{cache});
     test::BundleChild worker(tree, "bin/Worker.app", false);
-    QSignalSpy preparing(&m, &AppModel::preparingCleanChanged);
-    QSignalSpy trashing(&m, &AppModel::trashingChanged);
+    QSignalSpy preparing(&m.preparingClean, &PropertyNotifier::changed);
+    QSignalSpy trashing(&m.trashing, &PropertyNotifier::changed);
     const int before = m.revision();
     m.runClean();
     EXPECT_TRUE(m.preparingClean());
@@ -112,7 +112,7 @@ TEST_F(CleanRun, ThePreparationEndsInTheStepThatStartsTheMove) {
     // Whoever hears that the preparation ended finds the move already running.
     std::vector<bool> busyWhenPrepared;
     QObject listener;
-    QObject::connect(&m, &AppModel::preparingCleanChanged, &listener, [&] {
+    QObject::connect(&m.preparingClean, &PropertyNotifier::changed, &listener, [&] {
         if (!m.preparingClean()) busyWhenPrepared.push_back(m.trashing());
     });
     m.runClean();

@@ -1,6 +1,6 @@
-#include "core/saved/SavedIndex.h"
 #include "tests/model/app/ModelFixture.h"
 #include "tests/support/SameTree.h"
+#include "core/saved/SavedIndex.h"
 
 namespace tamrel::test {
 namespace {
@@ -20,7 +20,7 @@ protected:
     // Waits for the next adopted generation after `revision`, and for its derived data.
     void adopted(int revision) {
         AppModel& m = model();
-        ASSERT_TRUE(waitFor([&] { return m.revision() > revision && m.sync() == Sync::live; }));
+        ASSERT_TRUE(waitLive([&] { return m.revision() > revision && m.sync() == Sync::live; }));
         const IndexRef shown = m.index();
         ASSERT_TRUE(waitFor([&] { return !m.cleanPlan().empty() || m.index() != shown; }));
     }
@@ -34,9 +34,9 @@ TEST_F(LiveTest, AFolderDeletedOutsideMakesTheRootCurrent) {
     m.open(id(root + "/a/inner"));
     const IndexRef before = m.index();
     const int revision = m.revision();
-    QSignalSpy revisions(&m, &AppModel::revisionChanged);
+    QSignalSpy revisions(&m.revision, &PropertyNotifier::changed);
     moveAway(root + "/a", tree / "away");
-    ASSERT_TRUE(waitFor([&] { return m.index() != before && m.sync() == Sync::live; }));
+    ASSERT_TRUE(waitLive([&] { return m.index() != before && m.sync() == Sync::live; }));
     EXPECT_EQ(m.revision(), revision + 1);
     EXPECT_EQ(m.current(), 0u);
     EXPECT_FALSE(m.index()->lookup(root + "/a"));
@@ -57,26 +57,32 @@ TEST_F(LiveTest, BasketEntriesDeletedOutsideDropOutAndTheRestKeepTheirOrder) {
     m.setHovered(id(root + "/a/inner/y.bin"));
     const IndexRef before = m.index();
     moveAway(root + "/a", tree / "away");
-    ASSERT_TRUE(waitFor([&] { return m.index() != before && m.sync() == Sync::live; }));
+    ASSERT_TRUE(waitLive([&] { return m.index() != before && m.sync() == Sync::live; }));
     EXPECT_EQ(m.basket(), (NodeIds{id(root + "/b/two.bin"), id(root + "/b/one.bin")}));
     EXPECT_FALSE(m.hovered());
 }
 
+// A batch of changes arrives: the wait for the disk to fall quiet (re)starts on the clock.
+void batchArrives(TestClock& clock, const std::function<void()>& change) {
+    const std::uint64_t starts = clock.starts();
+    change();
+    ASSERT_TRUE(test::waitFor([&] { return clock.starts() > starts; }));
+}
+
 TEST_F(LiveTest, BatchesCloserThanTheQuietTimeLeadToOneRefresh) {
-    // A quiet time well above the batches' 100 ms, so a loaded machine's late timers do not
-    // open a gap between them.
-    options.quietTime = std::chrono::milliseconds(1200);
     scanned(root);
     AppModel& m = model();
-    QSignalSpy revisions(&m, &AppModel::revisionChanged);
+    QSignalSpy revisions(&m.revision, &PropertyNotifier::changed);
     std::vector<Sync> syncs;
-    QObject::connect(&m, &AppModel::syncChanged, [&] { syncs.push_back(m.sync()); });
+    QObject::connect(&m.sync, &PropertyNotifier::changed, [&] { syncs.push_back(m.sync()); });
     for (int i = 0; i < 10; ++i) {
-        put("home/b/new" + std::to_string(i), 4096);
-        QTest::qWait(100);  // a batch each 100 ms
+        batchArrives(clock, [&] { put("home/b/new" + std::to_string(i), 4096); });
+        clock.advance(options.quietTime / 3);  // a batch each 100 ms
     }
+    EXPECT_EQ(revisions.count(), 0);
+    clock.advance(options.quietTime);
     ASSERT_TRUE(waitFor([&] { return revisions.count() == 1 && m.sync() == Sync::live; }));
-    QTest::qWait(500);
+    ActionsProbe::finishWork(m);
     EXPECT_EQ(revisions.count(), 1);
     EXPECT_EQ(syncs, (std::vector<Sync>{Sync::updating, Sync::live}));
     EXPECT_TRUE(m.index()->lookup(root + "/b/new9"));
@@ -91,14 +97,11 @@ TEST_F(LiveTest, ADiskThatNeverFallsQuietIsStillFollowed) {
     scanned(root);
     AppModel& m = model();
     const int revision = m.revision();
-    bool followed = false;
-    for (int i = 0; i < 60 && !followed; ++i) {
-        put("home/b/busy" + std::to_string(i), 4096);
-        QTest::qWait(100);  // a batch each 100 ms: never quiet
-        followed = m.revision() > revision;
+    for (int i = 0; i < 8; ++i) {
+        batchArrives(clock, [&] { put("home/b/busy" + std::to_string(i), 4096); });
+        clock.advance(std::chrono::milliseconds(100));  // a batch each 100 ms: never quiet
     }
-    EXPECT_TRUE(followed);
-    ASSERT_TRUE(waitFor([&] { return m.sync() == Sync::live; }));
+    ASSERT_TRUE(waitFor([&] { return m.revision() > revision && m.sync() == Sync::live; }));
     EXPECT_TRUE(m.index()->lookup(root + "/b/busy0"));
 }
 
@@ -106,9 +109,9 @@ TEST_F(LiveTest, ChangesDuringARefreshLandOnTheAdoptedIndex) {
     scanned(root);
     AppModel& m = model();
     put("home/b/first", 4096);
-    ASSERT_TRUE(waitFor([&] { return m.sync() == Sync::updating; }));
+    ASSERT_TRUE(waitLive([&] { return m.sync() == Sync::updating; }));
     put("home/b/second", 4096);
-    ASSERT_TRUE(waitFor([&] {
+    ASSERT_TRUE(waitLive([&] {
         return m.index()->lookup(root + "/b/first") && m.index()->lookup(root + "/b/second") &&
                m.sync() == Sync::live;
     }));
@@ -126,11 +129,14 @@ TEST_F(LiveTest, AStoppedWatcherChangesNothing) {
     // The new watcher's own catch-up may still refresh the new index once (its files are newer
     // than the scan's stamp less the margin): let that settle before looking.
     QTest::qWait(900);
-    ASSERT_TRUE(waitFor([&] { return m.sync() == Sync::live; }));
+    ASSERT_TRUE(waitLive([&] { return m.sync() == Sync::live; }));
+    ActionsProbe::finishWork(m);
     const IndexRef shown = m.index();
     const int revision = m.revision();
     put("home/b/late", 4096);
-    QTest::qWait(600);
+    QTest::qWait(600);  // the kernel's events of the change, were anything to take them
+    clock.advance(options.liveMaxWait);
+    ActionsProbe::finishWork(m);
     EXPECT_EQ(m.index(), shown);
     EXPECT_EQ(m.revision(), revision);
 }
@@ -170,11 +176,11 @@ TEST_F(LiveTest, RefreshedGenerationsAreSavedOnceAnIntervalAndAtQuit) {
     options.saveInterval = std::chrono::milliseconds(200);
     AppModel& m = model();
     m.scan(root, false);
-    ASSERT_TRUE(waitFor([&] { return m.phase() == Phase::results && m.sync() == Sync::live; }));
+    ASSERT_TRUE(waitLive([&] { return m.phase() == Phase::results && m.sync() == Sync::live; }));
     const int revision = m.revision();
     put("home/b/later", 4096);
     adopted(revision);
-    ASSERT_TRUE(waitFor(holdsShown));
+    ASSERT_TRUE(waitLive(holdsShown));
     EXPECT_TRUE(SavedIndex::load(root)->lookup(root + "/b/later"));
 }
 
@@ -192,8 +198,8 @@ TEST_F(LiveTest, TicksLiveByPathAcrossPlansAndGenerations) {
     EXPECT_EQ(m.cleanPicked(), NodeSet{two});
 
     // The same plan stored again: the same ticks, and no announcement of them.
-    QSignalSpy picked(&m, &AppModel::cleanPickedChanged);
-    QSignalSpy plan(&m, &AppModel::cleanPlanChanged);
+    QSignalSpy picked(&m.cleanPicked, &PropertyNotifier::changed);
+    QSignalSpy plan(&m.cleanPlan, &PropertyNotifier::changed);
     m.applyCleanPlan(m.cleanPlan());
     EXPECT_EQ(picked.count(), 0);
     EXPECT_EQ(plan.count(), 1);
@@ -217,7 +223,7 @@ TEST_F(LiveTest, DerivedDataOfAnEarlierFolderNeverLands) {
     scanned(root);
     AppModel& m = model();
     std::vector<std::optional<Spring>> springs;
-    QObject::connect(&m, &AppModel::breakdownChanged, [&] { springs.push_back(m.animation()); });
+    QObject::connect(&m.breakdown, &PropertyNotifier::changed, [&] { springs.push_back(m.animation()); });
     for (int i = 0; i < 20; ++i) {
         m.open(id(root + "/a"));
         m.open(id(root + "/b"));

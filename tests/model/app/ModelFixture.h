@@ -48,6 +48,22 @@ protected:
         return test::waitFor(done, std::chrono::milliseconds(ms));
     }
 
+    // As waitFor(), for what follows the kernel's events: whenever a wait of the model began
+    // (a batch of changes arrived, a refresh is to be retried, a save falls due), the clock
+    // moves on by the quiet time, so the live synchronisation takes the changes at once.
+    bool waitLive(const std::function<bool()>& done, int ms = 10000) {
+        std::uint64_t seen = 0;
+        return waitFor(
+            [&] {
+                if (clock.starts() != seen) {
+                    seen = clock.starts();
+                    clock.advance(options.quietTime);
+                }
+                return done();
+            },
+            ms);
+    }
+
     // Lets the search delay pass and waits for the search's results.
     bool searched() {
         clock.advance(options.searchDelay);

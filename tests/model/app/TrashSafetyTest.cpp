@@ -72,7 +72,7 @@ public:
         model_ = std::make_unique<AppModel>(desktop_, options);
         // The generation each stored inventory was made from, watched from outside the model:
         // a load is stored only when the generation it started from is still shown.
-        QObject::connect(model_.get(), &AppModel::appsLoadingChanged, [this] {
+        QObject::connect(&model_->appsLoading, &PropertyNotifier::changed, [this] {
             if (model_->appsLoading()) {
                 loadFrom_ = model_->index();
             } else if (model_->index() == loadFrom_) {

@@ -79,7 +79,7 @@ TEST_F(VolumesTest, PlacesThatExistInTheirOrderAndTheExpectedBytes) {
     // No index anywhere: nothing dated, and the model stays at home.
     EXPECT_TRUE(m.indexed().empty());
     EXPECT_FALSE(m.expectedScanBytes());
-    QSignalSpy places(&m, &AppModel::placesChanged);
+    QSignalSpy places(&m.places, &PropertyNotifier::changed);
     m.refreshVolumes();
     EXPECT_EQ(places.count(), 0);  // an equal list is not announced
 

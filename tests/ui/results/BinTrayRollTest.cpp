@@ -67,7 +67,7 @@ TEST_F(BinTrayRollTest, TheFolderSizeRollsWhenAMoveShrinksTheFolder) {
     // row (unchanged) does not.
     std::optional<QString> rowFrom;
     bool notesRolled = false;
-    QObject::connect(&m, &AppModel::revisionChanged, &view, [&] {
+    QObject::connect(&m.revision, &PropertyNotifier::changed, &view, [&] {
         if (const SizeTextMotion* roll = list->sizeRoll(photos)) rowFrom = roll->from();
         notesRolled = notesRolled || list->sizeRoll(notes) != nullptr;
     });

@@ -207,7 +207,7 @@ TEST_F(ResultsScreenTest, ClearEmptiesTheBasketAndTheTrayLeaves) {
     ASSERT_EQ(model().basket().size(), 3u);
     ASSERT_TRUE(view->tray().isVisible());
 
-    QSignalSpy changed(&model(), &AppModel::basketChanged);
+    QSignalSpy changed(&model().basket, &PropertyNotifier::changed);
     QTest::mouseClick(&view->tray().clearKey(), Qt::LeftButton);
     EXPECT_TRUE(model().basket().empty());
     EXPECT_EQ(changed.count(), 1);  // one change, not one per entry
@@ -810,7 +810,7 @@ TEST_F(ResultsScreenTest, AConfirmationOutlivesALiveRefreshOfTheFolder) {
     // is adopted and the basket carried over to it by path.
     const IndexRef before = model().index();
     put("disk/new.bin", 2000);
-    ASSERT_TRUE(waitFor([&] { return model().index() != before; }));
+    ASSERT_TRUE(waitLive([&] { return model().index() != before; }));
     ASSERT_EQ(model().basket(), NodeIds{id("a.bin")});
 
     // Confirming still moves what the basket holds.

@@ -38,7 +38,7 @@ TEST_F(GenerationsTest, ReplacedGenerationsAreFreedWithEveryScreenOpen) {
         replaced.push_back(m.index());
         const int revision = m.revision();
         put("data/photos/new" + std::to_string(written++) + ".jpg", 4096);
-        ASSERT_TRUE(waitFor([&] { return m.revision() > revision && m.sync() == Sync::live; }))
+        ASSERT_TRUE(waitLive([&] { return m.revision() > revision && m.sync() == Sync::live; }))
             << "tab " << static_cast<int>(tab);
         ASSERT_TRUE(searched());  // the query is searched again in the new generation
         ASSERT_TRUE(waitFor([&] { return !m.breakdown().empty(); }));

@@ -104,7 +104,7 @@ TEST_F(ShellTest, PhasesSwitchScreensAndRescanPassesThroughScanning) {
     MainWindow window(m);
     window.show();
     std::vector<Phase> shown;
-    QObject::connect(&m, &AppModel::phaseChanged, [&] {
+    QObject::connect(&m.phase, &PropertyNotifier::changed, [&] {
         shown.push_back(window.rootView()->shownPhase());
         if (m.phase() == Phase::scanning) {
             EXPECT_NE(qobject_cast<ScanningView*>(window.rootView()->screen()), nullptr);
@@ -154,7 +154,7 @@ TEST_F(ShellTest, ASavedWholeDiskIndexOpensAtLaunchWithoutScanning) {
     options.startUp = true;
     std::vector<Phase> phases;
     AppModel& m = model();
-    QObject::connect(&m, &AppModel::phaseChanged, [&] { phases.push_back(m.phase()); });
+    QObject::connect(&m.phase, &PropertyNotifier::changed, [&] { phases.push_back(m.phase()); });
     MainWindow window(m);
     window.show();
     ASSERT_TRUE(waitFor([&] { return m.phase() == Phase::results; }));
@@ -188,7 +188,7 @@ TEST_F(ShellTest, APhaseChangePlaysUnderTheModelsSpringThenShowsTheLiveScreen) {
     window.show();
     bool sawSpring = false;
     bool playing = false;
-    QObject::connect(&m, &AppModel::phaseChanged, [&] {
+    QObject::connect(&m.phase, &PropertyNotifier::changed, [&] {
         if (m.phase() != Phase::scanning) return;
         sawSpring = m.animation().has_value();
         playing = window.rootView()->transitioning();

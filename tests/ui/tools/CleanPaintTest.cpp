@@ -72,7 +72,7 @@ TEST_F(CleanPaint, AKeptScreenDrawsWhatAFreshOneDraws) {
         }
     }
     ASSERT_NE(inside, NONE);
-    QSignalSpy revision(&model(), &AppModel::revisionChanged);
+    QSignalSpy revision(&model().revision, &PropertyNotifier::changed);
     model().trash({inside}, {});
     ASSERT_TRUE(waitFor([&] { return revision.count() > 0 && !model().trashing(); }));
     QApplication::processEvents();

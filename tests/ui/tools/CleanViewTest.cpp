@@ -131,7 +131,7 @@ TEST_F(CleanScreen, GroupAndItemTicksAreTriState) {
     EXPECT_DOUBLE_EQ(view->header()->cleanKey()->drawnOpacity(), 0.5);
 
     // The open group stays open when the plan is computed again.
-    QSignalSpy plan(&m, &AppModel::cleanPlanChanged);
+    QSignalSpy plan(&m.cleanPlan, &PropertyNotifier::changed);
     m.refreshDerived();
     ASSERT_TRUE(waitFor([&] { return plan.count() > 0 && cardOf("dev"); }));
     EXPECT_TRUE(cardOf("dev")->isOpen());

@@ -296,7 +296,7 @@ TEST_F(SystemDataScreen, CardsFollowTheReportAndTheirKeysActOnTheShownGeneration
                              [](BucketCard* c) { return c->cleanKey() != nullptr; });
     ASSERT_NE(safe, view.cards().end());
     std::optional<Spring> switchSpring;
-    const auto watch = QObject::connect(&m, &AppModel::tabChanged, &view,
+    const auto watch = QObject::connect(&m.tab, &PropertyNotifier::changed, &view,
                                         [&] { switchSpring = tabSelectionSpring(); });
     QTest::mouseClick((*safe)->cleanKey(), Qt::LeftButton);
     QObject::disconnect(watch);
@@ -346,7 +346,7 @@ TEST_F(SystemDataScreen, SizesRollFromWhatWasShownWhenTheReportChanges) {
         bool totalRolled = false, bucketRolled = false, otherRolled = false;
     } seen;
     // Connected after the screen's own slot: it sees the rebuilt cards.
-    QObject::connect(&m, &AppModel::systemReportChanged, &view, [&] {
+    QObject::connect(&m.systemReport, &PropertyNotifier::changed, &view, [&] {
         if (!view.summary()) return;
         seen.totalRolled |= view.summary()->totalMotion().rolling();
         for (BucketCard* c : view.cards()) {

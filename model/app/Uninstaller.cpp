@@ -1,6 +1,8 @@
 // Uninstalling an application: closing its running copies, then moving it and its ticked
 // leftovers to the Trash.
 
+#include "model/app/Uninstaller.h"
+
 #include <unistd.h>
 
 #include <algorithm>
@@ -52,7 +54,8 @@ bool closeRunningCopies(const InstalledApp& app, Platform& platform,
         if (auto handle = ProcessHandle::open(p)) copies.push_back(std::move(*handle));
     }
     if (copies.empty()) return true;
-    for (const ProcessHandle& copy : copies) copy.terminate();
+    for (const ProcessHandle& copy : copies)
+        copy.terminate();
     while (!over.load() && !stop.load()) {
         const auto running = std::find_if(copies.begin(), copies.end(),
                                           [](const ProcessHandle& c) { return c.running(); });
@@ -94,8 +97,7 @@ Remover::Outcome removeAppImage(TrashCan& can, const std::vector<Remover::Item>&
     if (!system.empty() && !stop) {
         Remover::Outcome elevated = can.remove(system, platform, stop);
         out.removed.insert(out.removed.end(), elevated.removed.begin(), elevated.removed.end());
-        out.failures.insert(out.failures.end(), elevated.failures.begin(),
-                            elevated.failures.end());
+        out.failures.insert(out.failures.end(), elevated.failures.begin(), elevated.failures.end());
         out.reasons.insert(out.reasons.end(), elevated.reasons.begin(), elevated.reasons.end());
     }
     return out;
@@ -103,76 +105,90 @@ Remover::Outcome removeAppImage(TrashCan& can, const std::vector<Remover::Item>&
 
 }  // namespace
 
-bool AppModel::appRunning(const InstalledApp& app) const {
-    return !runningCopiesOf(app, platform_).empty();
+Uninstaller::Uninstaller(ModelContext& context)
+    : context_(context), model_(context.model), quitWait_(context.clock, [this] {
+          if (quitOver_) quitOver_->store(true);
+      }) {
+    quitWait_.setSingleShot(true);
 }
 
-void AppModel::uninstall(const InstalledApp& app) {
-    if (!index_ || refusedWhileBusy()) return;
+bool Uninstaller::appRunning(const InstalledApp& app) const {
+    return !runningCopiesOf(app, context_.platform).empty();
+}
+
+void Uninstaller::uninstall(const InstalledApp& app) {
+    if (!model_.index() || context_.refusedWhileBusy()) return;
     // The leftovers' ids name what is moved, with administrator rights outside the home folder:
     // they are used only in the generation the inventory came from, and only for an application
     // the inventory lists that is still where it was.
-    const auto stored = std::find_if(apps_.begin(), apps_.end(), [&](const InstalledApp& a) {
-        return a.node == app.node && a.path == app.path;
-    });
-    if (!inventoryShown() || stored == apps_.end() || app.node >= index_->count() ||
-        index_->isGone(app.node) || index_->path(app.node) != app.path) {
-        setToast(Toast::make(QStringLiteral("The list of apps has changed"),
-                             QStringLiteral("Look at it again, then try again"), false));
-        loadApps(true);
+    const auto stored = std::find_if(
+        model_.apps().begin(), model_.apps().end(),
+        [&](const InstalledApp& a) { return a.node == app.node && a.path == app.path; });
+    if (!context_.inventory->inventoryShown() || stored == model_.apps().end() ||
+        app.node >= model_.index()->count() || model_.index()->isGone(app.node) ||
+        model_.index()->path(app.node) != app.path) {
+        model_.setToast(Toast::make(QStringLiteral("The list of apps has changed"),
+                                    QStringLiteral("Look at it again, then try again"), false));
+        context_.inventory->loadApps(true);
         return;
     }
     // Copied before the first write: a slot told of it may change the inventory.
     const InstalledApp chosen = *stored;
     // Each item moves only while it is what this generation recorded.
-    std::vector<Remover::Item> items{
-        {chosen.node, chosen.path, false, std::nullopt, expectedItem(*index_, chosen.node)}};
+    std::vector<Remover::Item> items{{chosen.node, chosen.path, false, std::nullopt,
+                                      expectedItem(*model_.index(), chosen.node)}};
     // An AppImage's desktop entries and its own icons go with it, never left to a tick.
     for (NodeId node : chosen.desktopFiles) {
-        if (node < index_->count() && !index_->isGone(node))
-            items.push_back({node, index_->path(node), false, Leftover::Kind::other,
-                             expectedItem(*index_, node)});
+        if (node < model_.index()->count() && !model_.index()->isGone(node))
+            items.push_back({node, model_.index()->path(node), false, Leftover::Kind::other,
+                             expectedItem(*model_.index(), node)});
     }
     std::uint64_t total = chosen.appSize;
     for (const Leftover& leftover : chosen.leftovers) {
-        if (!leftoverPicked_.contains(leftover.node) || leftover.node >= index_->count() ||
-            index_->isGone(leftover.node)) {
+        if (!model_.leftoverPicked().contains(leftover.node) ||
+            leftover.node >= model_.index()->count() || model_.index()->isGone(leftover.node)) {
             continue;
         }
-        items.push_back({leftover.node, index_->path(leftover.node), leftover.system, leftover.kind,
-                         expectedItem(*index_, leftover.node)});
-        total += index_->size(leftover.node);
+        items.push_back({leftover.node, model_.index()->path(leftover.node), leftover.system,
+                         leftover.kind, expectedItem(*model_.index(), leftover.node)});
+        total += model_.index()->size(leftover.node);
     }
-    const IndexRef index = index_;  // the generation of the items, whatever a slot does next
-    setUninstalling(true);
+    // The generation of the items, whatever a slot does next.
+    const IndexRef index = model_.index();
+    Batch batch(context_.announcer);
+    model_.uninstalling.set(batch, true);
     const auto over = std::make_shared<std::atomic<bool>>(false);
     quitOver_ = over;
-    quitWait_.start(quitChecks * options_.quitCheck);
-    runInBackground([this, index, app = chosen, items = std::move(items), total, over] {
-        if (!closeRunningCopies(app, platform_, options_.quitCheck, *over, closing_)) {
-            onMainThread([this, name = QString::fromStdString(app.name)] {
-                Batch batch(*this);
+    quitWait_.start(quitChecks * context_.options.quitCheck);
+    context_.runInBackground([this, index, app = chosen, items = std::move(items), total, over] {
+        if (!closeRunningCopies(app, context_.platform, context_.options.quitCheck, *over,
+                                context_.closing)) {
+            context_.onMainThread([this, name = QString::fromStdString(app.name)] {
+                Batch batch(context_.announcer);
                 quitWait_.stop();
-                setUninstalling(false);
-                setToast(Toast::make(name + " is still open",
-                                     QStringLiteral("Quit it yourself (it may be asking to save), "
-                                                    "then try again"),
-                                     false));
+                model_.uninstalling.set(batch, false);
+                model_.setToast(
+                    Toast::make(name + " is still open",
+                                QStringLiteral("Quit it yourself (it may be asking to save), "
+                                               "then try again"),
+                                false));
             });
             return;
         }
         Remover::Outcome outcome;
         std::vector<std::string> movedPaths;
         {
-            std::lock_guard guard(moveLock_);
+            std::lock_guard guard(context_.moveLock);
             // What a trash call took meanwhile is not asked for again.
             std::vector<Remover::Item> left;
             for (const Remover::Item& item : items) {
                 if (!index->isGone(item.node)) left.push_back(item);
             }
-            if (!left.empty() && !closing_) {
-                outcome = app.appImage ? removeAppImage(trashCan(), left, platform_, closing_)
-                                       : trashCan().remove(left, platform_, closing_);
+            if (!left.empty() && !context_.closing) {
+                outcome = app.appImage ? removeAppImage(context_.trashCan(), left,
+                                                        context_.platform, context_.closing)
+                                       : context_.trashCan().remove(left, context_.platform,
+                                                                    context_.closing);
             }
             for (NodeId node : outcome.removed) {
                 IndexWriter::markRemoved(*index, node);
@@ -183,23 +199,24 @@ void AppModel::uninstall(const InstalledApp& app) {
         }
         const bool bundleGone = std::find(outcome.removed.begin(), outcome.removed.end(),
                                           app.node) != outcome.removed.end();
-        onMainThread([this, index, app, outcome = std::move(outcome),
-                      movedPaths = std::move(movedPaths), total, bundleGone] {
-            Batch batch(*this);
+        context_.onMainThread([this, index, app, outcome = std::move(outcome),
+                               movedPaths = std::move(movedPaths), total, bundleGone] {
+            Batch batch(context_.announcer);
             quitWait_.stop();
-            setUninstalling(false);
+            model_.uninstalling.set(batch, false);
             const QString name = QString::fromStdString(app.name);
-            animated(uninstalledSpring, [&] {
-                pruneMoved(index, outcome.removed, movedPaths);
+            context_.announcer.animated(uninstalledSpring, [&] {
+                context_.basket->pruneMoved(index, outcome.removed, movedPaths);
                 std::vector<QString> reasons;
                 for (TrashRefusal reason : outcome.reasons)
-                    reasons.push_back(refusalText(reason));
+                    reasons.push_back(BasketAndTrash::refusalText(reason));
                 if (!bundleGone) {
                     // A bundle that did not move under the user's own rights was handed on
                     // to the administrator mover: on Linux the prompt was refused or cancelled,
                     // or pkexec is missing; unless it stayed for a reason of its own.
-                    QString why = ruleSet() == RuleSet::linuxDesktop
-                                      ? QStringLiteral("It needs administrator rights, and they weren't given")
+                    QString why = CleanUp::ruleSet() == RuleSet::linuxDesktop
+                                      ? QStringLiteral(
+                                            "It needs administrator rights, and they weren't given")
                                       : QStringLiteral("The system didn't allow it to be moved");
                     const auto bundle = std::find(outcome.failures.begin(), outcome.failures.end(),
                                                   lastComponent(app.path));
@@ -208,19 +225,19 @@ void AppModel::uninstall(const InstalledApp& app) {
                         outcome.reasons[at] != TrashRefusal::rightsRefused) {
                         why = reasons[at].left(1).toUpper() + reasons[at].mid(1);
                     }
-                    setToast(Toast::make("Couldn't uninstall " + name, why, false));
+                    model_.setToast(Toast::make("Couldn't uninstall " + name, why, false));
                     return;
                 }
-                InstalledApps rest = apps_;
+                InstalledApps rest = model_.apps();
                 // The inventory of another generation knows the application by its path only.
-                const bool sameGeneration = appsIndex_ == index;
+                const bool sameGeneration = context_.inventory->appsIndex() == index;
                 std::erase_if(rest, [&](const InstalledApp& a) {
                     return sameGeneration ? a.node == app.node : a.path == app.path;
                 });
-                setApps(std::move(rest));
-                setSelectedApp(std::nullopt);
-                const AppRefs sorted = sortedApps();
-                if (!sorted.empty()) selectApp(sorted.front()->node);
+                model_.apps.set(batch, std::move(rest));
+                model_.selectedApp.set(batch, std::nullopt);
+                const AppRefs sorted = context_.inventory->sortedApps();
+                if (!sorted.empty()) context_.inventory->selectApp(sorted.front()->node);
                 QString detail;
                 if (outcome.failures.empty()) {
                     detail = Fmt::bytes(total) + " moved to the Trash";
@@ -230,13 +247,13 @@ void AppModel::uninstall(const InstalledApp& app) {
                         detail += ", " + QString::fromStdString(outcome.failures[1]);
                     }
                     const std::size_t shown = std::min<std::size_t>(outcome.failures.size(), 2);
-                    detail += reasonTail(
+                    detail += BasketAndTrash::reasonTail(
                         {outcome.failures.begin(), outcome.failures.begin() + shown},
                         {reasons.begin(), reasons.begin() + std::min(shown, reasons.size())});
                 }
-                setToast(Toast::make(name + " uninstalled", detail, true));
+                model_.setToast(Toast::make(name + " uninstalled", detail, true));
             });
-            refreshDerived();
+            context_.derived->refreshDerived();
         });
     });
 }

@@ -1,3 +1,5 @@
+#include "model/app/VolumeList.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -11,14 +13,8 @@
 #include <set>
 #include <sstream>
 
-#include <QSocketNotifier>
-
 #include "core/scan/MountPolicy.h"
-#include "model/app/AppModel.h"
-#include "model/app/VolumeList.h"
-#include "model/system/MountTable.h"
 #include "platform/PathText.h"
-#include "platform/XdgDirs.h"
 
 namespace tamrel {
 
@@ -218,139 +214,6 @@ bool canReadEverything() {
         return (caps >> capDacReadSearch) & 1u;
     }
     return false;
-}
-
-void AppModel::refreshVolumes() {
-    Batch batch(*this);
-    setVolumes(mountedVolumes());
-
-    const std::string home = homeDirectory();
-    struct Candidate {
-        const char* name;
-        const char* symbol;
-        std::string path;
-        std::uint32_t hex;
-    };
-    const Candidate candidates[] = {
-        {"Home", "house.fill", home, 0x8E7CF8},
-        {"Downloads", "arrow.down.circle.fill", home + "/Downloads", 0x4FA8F7},
-        {"Documents", "doc.fill", home + "/Documents", 0xFFC53D},
-        {"Desktop", "menubar.dock.rectangle", home + "/Desktop", 0xF27FB2},
-        {"Developer", "hammer.fill", home + "/Developer", 0x9BD35A},
-        {"Applications", "square.grid.3x3.fill", "/Applications", 0x4CC9A6},
-        {"Library", "books.vertical.fill", home + "/Library", 0xD39A6A},
-    };
-    Places places;
-    for (const Candidate& c : candidates) {
-        struct stat st {};
-        if (home.empty() && c.path != "/Applications") continue;
-        if (::lstat(c.path.c_str(), &st) != 0) continue;
-        places.push_back({c.name, c.symbol, c.path, c.hex});
-    }
-    setPlaces(std::move(places));
-
-    // A path without a saved index of its own is served by the saved index of "/" only when
-    // that index entered the folder (a mount point it did not enter is not served).
-    const auto rootDate = SavedIndex::cachedDate("/");
-    IndexRef root;
-    if (rootDate) {
-        // The saved header keeps whole seconds.
-        const auto seconds = [](std::chrono::system_clock::time_point t) {
-            return std::chrono::floor<std::chrono::seconds>(t);
-        };
-        if (index_ && index_->rootPath() == "/" &&
-            seconds(index_->scannedAt()) == seconds(*rootDate)) {
-            root = index_;
-        } else {
-            Saved saved = loadSaved("/");
-            root = saved.index;
-            // Start-up opens "/" next: it takes this copy rather than mapping the file again.
-            if (startingUp_) startUpRoot_ = std::move(saved);
-        }
-    }
-    SavedDates dates;
-    const auto date = [&](const std::string& path) {
-        if (const auto own = path == "/" ? rootDate : SavedIndex::cachedDate(path)) {
-            dates[path] = *own;
-        } else if (root && enteredFolder(*root, path)) {
-            dates[path] = *rootDate;
-        } else {
-            dates.erase(path);
-        }
-    };
-    for (const Volume& v : volumes_)
-        date(v.url);
-    for (const Place& p : places_)
-        date(p.url);
-    setIndexed(std::move(dates));
-
-    setHasFullDiskAccess(canReadEverything());
-}
-
-void AppModel::followMountTable() {
-    mountTable_ = std::make_unique<MountTable>();
-    if (!mountTable_->valid()) return;
-    mounts_ = parseMounts(mountTable_->read());
-    // Only a change is told (POLLPRI): the text itself is always readable.
-    auto* notifier = new QSocketNotifier(mountTable_->fd(), QSocketNotifier::Exception, this);
-    connect(notifier, &QSocketNotifier::activated, this, &AppModel::mountsChanged);
-}
-
-void AppModel::mountsChanged() {
-    const std::string text = mountTable_->read();
-    std::vector<MountEntry> now = parseMounts(text);
-    Batch batch(*this);
-    if (phase_ == Phase::results && index_ && mountGone(index_->rootPath(), mounts_, now))
-        leaveGoneDisk();
-    mounts_ = std::move(now);
-    // Free space is read afresh at every change; the rest (places, saved dates, access) only
-    // when a disk came or went.
-    Volumes volumes = volumesOf(text);
-    const auto sameDisks = [&] {
-        if (volumes.size() != volumes_.size()) return false;
-        for (std::size_t i = 0; i < volumes.size(); ++i) {
-            if (volumes[i].url != volumes_[i].url) return false;
-        }
-        return true;
-    };
-    if (sameDisks()) {
-        setVolumes(std::move(volumes));
-    } else {
-        refreshVolumes();
-    }
-}
-
-void AppModel::leaveGoneDisk() {
-    Batch batch(*this);
-    const std::string root = index_->rootPath();
-    QString name;
-    for (const Volume& v : volumes_) {
-        if (v.url == root) name = v.name;
-    }
-    if (name.isEmpty()) {
-        const std::size_t slash = root.find_last_of('/');
-        name = QString::fromStdString(slash == std::string::npos ? root : root.substr(slash + 1));
-    }
-    stopWatching();
-    // Nothing of the index stays: every node id held belongs to it.
-    setIndex(nullptr);
-    setScanTarget(std::nullopt);
-    setHovered(std::nullopt);
-    setBasket({});
-    setQuery(QString());
-    clearLists();
-    setCurrent(0);
-    animated({0.5, 1.0}, [this] { setPhase(Phase::home); });
-    setToast(Toast::make(name + QStringLiteral(" is no longer there"),
-                         QStringLiteral("Its disk was unmounted or disconnected."), false));
-}
-
-std::optional<std::uint64_t> AppModel::expectedScanBytes() const {
-    if (!scanTarget_) return std::nullopt;
-    for (const Volume& v : volumes_) {
-        if (v.url == *scanTarget_) return v.free > v.total ? 0 : v.total - v.free;
-    }
-    return std::nullopt;
 }
 
 }  // namespace tamrel

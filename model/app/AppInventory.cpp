@@ -1,5 +1,7 @@
 // The installed-application inventory of the shown index: loading, the ordered list, selection.
 
+#include "model/app/AppInventory.h"
+
 #include <QCollator>
 
 #include <algorithm>
@@ -14,31 +16,33 @@
 
 namespace tamrel {
 
-bool AppModel::inventoryShown() const {
-    return index_ && appsIndex_ == index_;
+bool AppInventory::inventoryShown() const {
+    return model_.index() && appsIndex_ == model_.index();
 }
 
-void AppModel::loadApps(bool force) {
-    if (!index_) return;
-    if (appsLoading_) {
+void AppInventory::loadApps(bool force) {
+    if (!model_.index()) return;
+    if (model_.appsLoading()) {
         // Still one load at a time; but should the running one turn out to be of a generation
         // no longer shown, its result is dropped and this ask is answered after it.
         appsAsked_ = true;
         return;
     }
-    if (!force && appsRevision_ == revision_ && !apps_.empty() && inventoryShown()) return;
-    const IndexRef index = index_;
-    const int loadRevision = revision_;
-    setAppsLoading(true);
-    runInBackground([this, index, loadRevision] {
-        RuleProfile profile = ruleProfile();
+    if (!force && appsRevision_ == model_.revision() && !model_.apps().empty() && inventoryShown())
+        return;
+    const IndexRef index = model_.index();
+    const int loadRevision = model_.revision();
+    Batch batch(context_.announcer);
+    model_.appsLoading.set(batch, true);
+    context_.runInBackground([this, index, loadRevision] {
+        RuleProfile profile = CleanUp::ruleProfile();
         InstalledApps found = AppScanner::scan(*index, profile);
-        onMainThread([this, index, loadRevision, found = std::move(found),
-                      profile = std::move(profile)]() mutable {
-            Batch batch(*this);
-            setAppsLoading(false);
+        context_.onMainThread([this, index, loadRevision, found = std::move(found),
+                               profile = std::move(profile)]() mutable {
+            Batch batch(context_.announcer);
+            model_.appsLoading.set(batch, false);
             const bool asked = std::exchange(appsAsked_, false);
-            if (index_ != index) {
+            if (model_.index() != index) {
                 // Dropped: whoever asked meanwhile (the Apps screen when a new generation came)
                 // waits for the inventory of the shown one, which nothing else would start.
                 if (asked) loadApps(false);
@@ -49,24 +53,24 @@ void AppModel::loadApps(bool force) {
             const bool otherGeneration = appsIndex_ != index;
             std::optional<std::string> selectedPath;
             std::set<std::string> pickedPaths;
-            if (otherGeneration && selectedApp_) {
-                for (const InstalledApp& app : apps_) {
-                    if (app.node == *selectedApp_) selectedPath = app.path;
+            if (otherGeneration && model_.selectedApp()) {
+                for (const InstalledApp& app : model_.apps()) {
+                    if (app.node == *model_.selectedApp()) selectedPath = app.path;
                 }
-                for (NodeId node : leftoverPicked_) {
+                for (NodeId node : model_.leftoverPicked()) {
                     if (appsIndex_ && node < appsIndex_->count()) {
                         pickedPaths.insert(appsIndex_->path(node));
                     }
                 }
             }
             appsProfile_ = std::move(profile);
-            setApps(std::move(found));
+            model_.apps.set(batch, std::move(found));
             appsRevision_ = loadRevision;
             appsIndex_ = index;
             if (otherGeneration) {
                 OptionalNode selected;
                 NodeSet picked;
-                for (const InstalledApp& app : apps_) {
+                for (const InstalledApp& app : model_.apps()) {
                     if (!selectedPath || app.path != *selectedPath) continue;
                     selected = app.node;
                     for (const Leftover& leftover : app.leftovers) {
@@ -77,15 +81,16 @@ void AppModel::loadApps(bool force) {
                     }
                     break;
                 }
-                setSelectedApp(selected);
-                setLeftoverPicked(std::move(picked));
+                model_.selectedApp.set(batch, selected);
+                model_.setLeftoverPicked(std::move(picked));
             }
             const auto has = [&](NodeId node) {
-                return std::any_of(apps_.begin(), apps_.end(),
+                return std::any_of(model_.apps().begin(), model_.apps().end(),
                                    [&](const InstalledApp& app) { return app.node == node; });
             };
-            if (selectedApp_ && !has(*selectedApp_)) setSelectedApp(std::nullopt);
-            if (!selectedApp_) {
+            if (model_.selectedApp() && !has(*model_.selectedApp()))
+                model_.selectedApp.set(batch, std::nullopt);
+            if (!model_.selectedApp()) {
                 const AppRefs sorted = sortedApps();
                 if (!sorted.empty()) selectApp(sorted.front()->node);
             }
@@ -93,36 +98,35 @@ void AppModel::loadApps(bool force) {
     });
 }
 
-AppRefs AppModel::sortedApps() const {
+AppRefs AppInventory::sortedApps() const {
     // Blanks (every space separator, the no-break space included) and tabs only: a line break
     // is part of the filter.
-    QString filter = appFilter_;
+    QString filter = model_.appFilter();
     qsizetype from = 0;
     qsizetype to = filter.size();
-    const auto blank = [](QChar c) {
-        return c == u'\t' || c.category() == QChar::Separator_Space;
-    };
-    while (from < to && blank(filter[from])) ++from;
-    while (to > from && blank(filter[to - 1])) --to;
+    const auto blank = [](QChar c) { return c == u'\t' || c.category() == QChar::Separator_Space; };
+    while (from < to && blank(filter[from]))
+        ++from;
+    while (to > from && blank(filter[to - 1]))
+        --to;
     filter = filter.mid(from, to - from).toLower();
 
     AppRefs list;
-    list.reserve(apps_.size());
-    for (const InstalledApp& app : apps_) {
+    list.reserve(model_.apps().size());
+    for (const InstalledApp& app : model_.apps()) {
         if (filter.isEmpty() || QString::fromStdString(app.name).toLower().contains(filter) ||
             QString::fromStdString(app.bundleID).toLower().contains(filter)) {
             list.push_back(&app);
         }
     }
-    switch (appSort_) {
+    switch (model_.appSort()) {
         case AppSort::size: {
             const auto total = [](const InstalledApp* app) {
                 const std::uint64_t sum = app->appSize + app->leftoverSize;
                 return sum < app->appSize ? UINT64_MAX : sum;
             };
-            std::stable_sort(list.begin(), list.end(), [&](const auto* a, const auto* b) {
-                return total(a) > total(b);
-            });
+            std::stable_sort(list.begin(), list.end(),
+                             [&](const auto* a, const auto* b) { return total(a) > total(b); });
             break;
         }
         case AppSort::name: {
@@ -136,7 +140,8 @@ AppRefs AppModel::sortedApps() const {
             std::stable_sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) {
                 return a.first.compare(b.first) < 0;
             });
-            for (std::size_t i = 0; i < keyed.size(); ++i) list[i] = keyed[i].second;
+            for (std::size_t i = 0; i < keyed.size(); ++i)
+                list[i] = keyed[i].second;
             break;
         }
         case AppSort::lastUsed: {
@@ -150,20 +155,20 @@ AppRefs AppModel::sortedApps() const {
     return list;
 }
 
-void AppModel::selectApp(NodeId node) {
-    Batch batch(*this);
-    setSelectedApp(node);
+void AppInventory::selectApp(NodeId node) {
+    Batch batch(context_.announcer);
+    model_.selectedApp.set(batch, node);
     NodeSet picked;
-    const auto app = std::find_if(apps_.begin(), apps_.end(),
+    const auto app = std::find_if(model_.apps().begin(), model_.apps().end(),
                                   [&](const InstalledApp& a) { return a.node == node; });
-    if (app != apps_.end()) {
+    if (app != model_.apps().end()) {
         for (const Leftover& leftover : app->leftovers) {
             if (leftoverTickedByDefault(leftover, app->identity.teamExclusive, appsProfile_)) {
                 picked.insert(leftover.node);
             }
         }
     }
-    setLeftoverPicked(std::move(picked));
+    model_.setLeftoverPicked(std::move(picked));
 }
 
 }  // namespace tamrel

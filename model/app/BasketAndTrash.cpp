@@ -1,5 +1,7 @@
 // The Trash basket and the one action that moves nodes of the shown index to the Trash.
 
+#include "model/app/BasketAndTrash.h"
+
 #include <algorithm>
 #include <unordered_set>
 
@@ -24,7 +26,7 @@ struct TrashWork {
 
 }  // namespace
 
-QString AppModel::skippedText(const std::vector<std::string>& names) {
+QString BasketAndTrash::skippedText(const std::vector<std::string>& names) {
     QStringList shown;
     for (std::size_t i = 0; i < names.size() && i < 3; ++i) {
         shown << QString::fromStdString(names[i]);
@@ -34,11 +36,7 @@ QString AppModel::skippedText(const std::vector<std::string>& names) {
     return text;
 }
 
-TrashCan& AppModel::trashCan() const {
-    return options_.trashCan ? *options_.trashCan : TrashCan::system();
-}
-
-QString AppModel::refusalText(TrashRefusal refusal, const std::string& why) {
+QString BasketAndTrash::refusalText(TrashRefusal refusal, const std::string& why) {
     switch (refusal) {
         case TrashRefusal::none:
             break;
@@ -64,8 +62,8 @@ QString AppModel::refusalText(TrashRefusal refusal, const std::string& why) {
     return {};
 }
 
-QString AppModel::reasonTail(const std::vector<std::string>& names,
-                             const std::vector<QString>& reasons) {
+QString BasketAndTrash::reasonTail(const std::vector<std::string>& names,
+                                   const std::vector<QString>& reasons) {
     const auto first = std::find_if(reasons.begin(), reasons.end(),
                                     [](const QString& reason) { return !reason.isEmpty(); });
     if (first == reasons.end()) return {};
@@ -77,91 +75,86 @@ QString AppModel::reasonTail(const std::vector<std::string>& names,
     return tail + *first;
 }
 
-bool AppModel::refusedWhileBusy() {
-    if (!removalBusy()) return false;
-    setToast(Toast::make(QStringLiteral("Another removal is under way"),
-                         QStringLiteral("Try again once it has finished"), false));
-    return true;
-}
-
-bool AppModel::isProtected(const std::string& path) {
+bool BasketAndTrash::isProtected(const std::string& path) {
     return TrashMover::isProtectedPlace(path);
 }
 
-bool AppModel::mayPick(NodeId node) const {
-    return index_ && node != 0 && node < index_->count() && !index_->isGone(node) &&
-           !isProtected(index_->path(node));
+bool BasketAndTrash::mayPick(NodeId node) const {
+    return model_.index() && node != 0 && node < model_.index()->count() &&
+           !model_.index()->isGone(node) && !isProtected(model_.index()->path(node));
 }
 
-bool AppModel::inBasket(NodeId node) const {
-    if (!index_ || node >= index_->count()) return false;
-    return std::any_of(basket_.begin(), basket_.end(), [&](NodeId entry) {
-        return entry == node || (entry < index_->count() && index_->isAncestor(entry, node));
+bool BasketAndTrash::inBasket(NodeId node) const {
+    if (!model_.index() || node >= model_.index()->count()) return false;
+    return std::any_of(model_.basket().begin(), model_.basket().end(), [&](NodeId entry) {
+        return entry == node ||
+               (entry < model_.index()->count() && model_.index()->isAncestor(entry, node));
     });
 }
 
-void AppModel::toggleBasket(NodeId node) {
-    if (!index_ || node >= index_->count()) return;
-    animated(basketSpring, [&] {
-        NodeIds next = basket_;
+void BasketAndTrash::toggleBasket(NodeId node) {
+    if (!model_.index() || node >= model_.index()->count()) return;
+    context_.announcer.animated(basketSpring, [&] {
+        NodeIds next = model_.basket();
         const auto at = std::find(next.begin(), next.end(), node);
         if (at != next.end()) {
             next.erase(at);
-            setBasket(std::move(next));
+            model_.setBasket(std::move(next));
             return;
         }
-        if (node == 0 || inBasket(node) || index_->isGone(node)) return;
+        if (node == 0 || inBasket(node) || model_.index()->isGone(node)) return;
         if (!mayPick(node)) {
-            const QString name = QString::fromStdString(index_->name(node));
-            setToast(Toast::make(QStringLiteral("Can't pick that"),
-                                 name + reasonTail({}, {refusalText(TrashRefusal::protectedPlace)}),
-                                 false));
+            const QString name = QString::fromStdString(model_.index()->name(node));
+            model_.setToast(Toast::make(
+                QStringLiteral("Can't pick that"),
+                name + reasonTail({}, {refusalText(TrashRefusal::protectedPlace)}), false));
             return;
         }
-        std::erase_if(next, [&](NodeId entry) { return index_->isAncestor(node, entry); });
+        std::erase_if(next, [&](NodeId entry) { return model_.index()->isAncestor(node, entry); });
         next.push_back(node);
-        setBasket(std::move(next));
+        model_.setBasket(std::move(next));
     });
 }
 
-void AppModel::setBasket(NodeIds basket) {
-    if (!index_) basket.clear();
-    const NodeId count = index_ ? index_->count() : 0;
-    std::erase_if(basket, [&](NodeId node) { return node == 0 || node >= count; });
+void BasketAndTrash::setBasket(NodeIds entries) {
+    if (!model_.index()) entries.clear();
+    const NodeId count = model_.index() ? model_.index()->count() : 0;
+    std::erase_if(entries, [&](NodeId node) { return node == 0 || node >= count; });
     // Quadratic in the entries, each test a range check: a basket of 2,000 takes milliseconds.
     NodeIds kept;
-    kept.reserve(basket.size());
-    for (NodeId node : basket) {
-        const bool covered = std::any_of(basket.begin(), basket.end(), [&](NodeId other) {
-            return other != node && index_->isAncestor(other, node);
+    kept.reserve(entries.size());
+    for (NodeId node : entries) {
+        const bool covered = std::any_of(entries.begin(), entries.end(), [&](NodeId other) {
+            return other != node && model_.index()->isAncestor(other, node);
         });
         if (!covered && std::find(kept.begin(), kept.end(), node) == kept.end())
             kept.push_back(node);
     }
-    store(Prop::basket, basket_, std::move(kept));
+    Batch batch(context_.announcer);
+    model_.basket.set(batch, std::move(kept));
 }
 
-std::uint64_t AppModel::basketSize() const {
-    if (!index_) return 0;
+std::uint64_t BasketAndTrash::basketSize() const {
+    if (!model_.index()) return 0;
     std::uint64_t sum = 0;
-    for (NodeId node : basket_) {
-        if (node < index_->count()) sum += index_->size(node);
+    for (NodeId node : model_.basket()) {
+        if (node < model_.index()->count()) sum += model_.index()->size(node);
     }
     return sum;
 }
 
-void AppModel::trash(const NodeIds& nodes, const std::vector<std::string>& skipped) {
-    if (!index_ || nodes.empty()) return;
+void BasketAndTrash::trash(const NodeIds& nodes, const std::vector<std::string>& skipped) {
+    if (!model_.index() || nodes.empty()) return;
     // No node of the shown generation: as an empty list.
-    const NodeId count = index_->count();
+    const NodeId count = model_.index()->count();
     if (std::none_of(nodes.begin(), nodes.end(), [count](NodeId node) { return node < count; }))
         return;
-    if (refusedWhileBusy()) return;
-    startTrash(index_, nodes, skipped);
+    if (context_.refusedWhileBusy()) return;
+    startTrash(model_.index(), nodes, skipped);
 }
 
-void AppModel::startTrash(const IndexRef& generation, const NodeIds& nodes,
-                          const std::vector<std::string>& skipped) {
+void BasketAndTrash::startTrash(const IndexRef& generation, const NodeIds& nodes,
+                                const std::vector<std::string>& skipped) {
     // The ids belong to `generation`, which the worker holds: it turns them into paths and
     // expected items there (off the main thread: 1,000 paths of a large index take
     // milliseconds).
@@ -172,18 +165,19 @@ void AppModel::startTrash(const IndexRef& generation, const NodeIds& nodes,
     }
     if (work->empty()) return;
     const IndexRef index = generation;  // whatever a slot does next
-    setTrashing(true);
-    runInBackground([this, index, work, skipped] {
+    Batch batch(context_.announcer);
+    model_.trashing.set(batch, true);
+    context_.runInBackground([this, index, work, skipped] {
         std::vector<std::string> failures = skipped;
         std::vector<QString> reasons(skipped.size());
         NodeIds moved;
         std::vector<std::string> movedPaths;
         std::uint64_t freed = 0;
-        TrashCan& can = trashCan();
+        TrashCan& can = context_.trashCan();
         for (const TrashWork& item : *work) {
-            if (closing_) return;  // quitting: the items not yet moved stay where they are
+            if (context_.closing) return;  // quitting: the items not yet moved stay where they are
             const std::string path = index->path(item.node);
-            std::lock_guard guard(moveLock_);
+            std::lock_guard guard(context_.moveLock);
             // A node another move has taken (or its folder) may have something else at its path
             // by now: it is reported, never moved.
             TrashResult result;
@@ -204,65 +198,67 @@ void AppModel::startTrash(const IndexRef& generation, const NodeIds& nodes,
             movedPaths.push_back(path);
             freed += item.size;
         }
-        onMainThread([this, index, moved = std::move(moved), movedPaths = std::move(movedPaths),
-                      failures = std::move(failures), reasons = std::move(reasons), freed] {
-            Batch batch(*this);
-            setTrashing(false);
-            animated(trashedSpring, [&] {
+        context_.onMainThread([this, index, moved = std::move(moved),
+                               movedPaths = std::move(movedPaths), failures = std::move(failures),
+                               reasons = std::move(reasons), freed] {
+            Batch batch(context_.announcer);
+            model_.trashing.set(batch, false);
+            context_.announcer.animated(trashedSpring, [&] {
                 pruneMoved(index, moved, movedPaths);
                 const QString bytes = QStringLiteral("Freed ") + Fmt::bytes(freed);
                 if (failures.empty()) {
                     const std::size_t n = moved.size();
-                    setToast(Toast::make(bytes,
-                                         QString::number(n) + (n == 1 ? " item" : " items") +
-                                             " moved to the Trash",
-                                         true));
+                    model_.setToast(Toast::make(
+                        bytes,
+                        QString::number(n) + (n == 1 ? " item" : " items") + " moved to the Trash",
+                        true));
                 } else if (!moved.empty()) {
-                    setToast(Toast::make(
+                    model_.setToast(Toast::make(
                         bytes, skippedText(failures) + reasonTail(failures, reasons), true));
                 } else {
-                    setToast(Toast::make(QStringLiteral("Couldn't move that"),
-                                         skippedText(failures) + reasonTail(failures, reasons),
-                                         false));
+                    model_.setToast(
+                        Toast::make(QStringLiteral("Couldn't move that"),
+                                    skippedText(failures) + reasonTail(failures, reasons), false));
                 }
             });
-            refreshDerived();
-            if (!query_.isEmpty()) scheduleSearch();
+            context_.derived->refreshDerived();
+            if (!model_.query().isEmpty()) context_.search->scheduleSearch();
         });
     });
 }
 
-void AppModel::pruneMoved(const IndexRef& from, const NodeIds& moved,
-                          const std::vector<std::string>& movedPaths) {
-    setRevision(revision_ + 1);
-    if (!index_) return;
+void BasketAndTrash::pruneMoved(const IndexRef& from, const NodeIds& moved,
+                                const std::vector<std::string>& movedPaths) {
+    Batch batch(context_.announcer);
+    model_.revision.set(batch, model_.revision() + 1);
+    if (!model_.index()) return;
     std::unordered_set<NodeId> gone;
-    if (index_ == from) {
+    if (model_.index() == from) {
         gone.insert(moved.begin(), moved.end());
     } else {
         // Another generation is shown: its ids name other nodes. What moved is found by path;
         // its own refresh will take the paths out of it.
         for (const std::string& path : movedPaths) {
-            if (const auto node = index_->lookup(path)) gone.insert(*node);
+            if (const auto node = model_.index()->lookup(path)) gone.insert(*node);
         }
     }
     if (!gone.empty()) {
-        NodeIds basket = basket_;
-        std::erase_if(basket, [&](NodeId node) { return gone.contains(node); });
-        setBasket(std::move(basket));
-        NodeSet picked = cleanPicked_;
+        NodeIds kept = model_.basket();
+        std::erase_if(kept, [&](NodeId node) { return gone.contains(node); });
+        model_.setBasket(std::move(kept));
+        NodeSet picked = model_.cleanPicked();
         std::erase_if(picked, [&](NodeId node) { return gone.contains(node); });
-        setCleanPicked(std::move(picked));
+        model_.cleanPicked.set(batch, std::move(picked));
     }
-    if (current_ == 0 || current_ >= index_->count()) return;
-    if (index_ == from) {
-        if (index_->isGone(current_)) setCurrent(0);
+    if (model_.current() == 0 || model_.current() >= model_.index()->count()) return;
+    if (model_.index() == from) {
+        if (model_.index()->isGone(model_.current())) model_.current.set(batch, 0);
         return;
     }
-    const std::string here = index_->path(current_);
+    const std::string here = model_.index()->path(model_.current());
     if (std::any_of(movedPaths.begin(), movedPaths.end(),
                     [&](const std::string& path) { return isAtOrBelow(here, path); })) {
-        setCurrent(0);
+        model_.current.set(batch, 0);
     }
 }
 

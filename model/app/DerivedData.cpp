@@ -1,3 +1,5 @@
+#include "model/app/DerivedData.h"
+
 #include <exception>
 #include <unordered_map>
 
@@ -43,47 +45,48 @@ public:
 
 }  // namespace
 
-int AppModel::peakDerivedRuns() {
+int DerivedData::peakRuns() {
     return runsPeak.load();
 }
 
-void AppModel::refreshDerived() {
-    if (!index_) return;
-    Batch batch(*this);
+void DerivedData::refreshDerived() {
+    if (!model_.index()) return;
+    Batch batch(context_.announcer);
     // The run starts when the operation's writes are done, from the index and folder then
     // shown; a run still computing gives up at its next step and the newest one follows it.
-    derivedLatest_->fetch_add(1);
-    derivedWanted_ = true;
+    latest_->fetch_add(1);
+    wanted_ = true;
 }
 
-void AppModel::startDerivedRun() {
-    if (!derivedWanted_ || derivedRunning_) return;
-    derivedWanted_ = false;
-    if (!index_) return;
-    derivedRunning_ = true;
-    const std::uint64_t run = derivedLatest_->load();
-    const std::shared_ptr<std::atomic<std::uint64_t>> latest = derivedLatest_;
-    const IndexRef index = index_;
-    const NodeId under = current_;
-    runInBackground([this, run, latest, index, under] {
+void DerivedData::startRun() {
+    if (!wanted_ || running_) return;
+    wanted_ = false;
+    if (!model_.index()) return;
+    running_ = true;
+    const std::uint64_t run = latest_->load();
+    const std::shared_ptr<std::atomic<std::uint64_t>> latest = latest_;
+    const IndexRef index = model_.index();
+    const NodeId under = model_.current();
+    context_.runInBackground([this, run, latest, index, under] {
         auto derived = std::make_shared<Derived>();
         bool whole = false;
         bool failed = false;
         try {
             const RunCount counted;
-            const auto current = [&] { return latest->load() == run; };
+            const auto stillLatest = [&] { return latest->load() == run; };
             const std::string home = homeDirectory();
-            const RuleProfile profile = ruleProfile();
+            const RuleProfile profile = CleanUp::ruleProfile();
             derived->breakdown = tamrel::breakdown(*index, under, profile.rules());
-            if (current()) derived->biggest = tamrel::biggestFiles(*index, under, biggestLimit);
-            if (current()) derived->tips = tamrel::suggestions(*index, home, tipMinSize,
-                                                                std::chrono::system_clock::now(), profile);
-            if (current()) derived->trashSize = tamrel::trashSize(*index);
-            if (current())
+            if (stillLatest()) derived->biggest = tamrel::biggestFiles(*index, under, biggestLimit);
+            if (stillLatest())
+                derived->tips = tamrel::suggestions(*index, home, tipMinSize,
+                                                    std::chrono::system_clock::now(), profile);
+            if (stillLatest()) derived->trashSize = tamrel::trashSize(*index);
+            if (stillLatest())
                 derived->report =
                     tamrel::systemData(*index, home, VolumeFacts::read(index->rootPath()), profile);
-            if (current()) {
-                derived->plan = tamrel::cleanPlan(*index, cleanContext(), cleanMinSize);
+            if (stillLatest()) {
+                derived->plan = tamrel::cleanPlan(*index, CleanUp::cleanContext(), cleanMinSize);
                 whole = true;
             }
         } catch (const std::exception&) {
@@ -91,34 +94,35 @@ void AppModel::startDerivedRun() {
             // lists for the rest), so the screens stop waiting for data that will not come.
             failed = true;
         }
-        onMainThread([this, run, index, under, derived, whole, failed] {
-            Batch batch(*this);
-            derivedRunning_ = false;
-            if (run != derivedLatest_->load() || index_ != index || current_ != under) return;
+        context_.onMainThread([this, run, index, under, derived, whole, failed] {
+            Batch batch(context_.announcer);
+            running_ = false;
+            if (run != latest_->load() || model_.index() != index || model_.current() != under)
+                return;
             if (!whole && !failed) return;
-            animated({0.5, 0.85}, [&] {
-                setBreakdown(std::move(derived->breakdown));
-                setBiggest(std::move(derived->biggest));
-                setTips(std::move(derived->tips));
-                setTrashSize(derived->trashSize);
-                setSystemReport(std::move(derived->report));
-                applyCleanPlan(std::move(derived->plan));
+            context_.announcer.animated({0.5, 0.85}, [&] {
+                model_.breakdown.set(batch, std::move(derived->breakdown));
+                model_.biggest.set(batch, std::move(derived->biggest));
+                model_.tips.set(batch, std::move(derived->tips));
+                model_.trashSize.set(batch, derived->trashSize);
+                model_.systemReport.set(batch, std::move(derived->report));
+                context_.clean->applyCleanPlan(std::move(derived->plan));
             });
         });
     });
 }
 
-void AppModel::clearLists() {
-    Batch batch(*this);
-    setResults({});
-    setBiggest({});
-    setTips({});
-    setSystemReport(std::nullopt);
-    setCleanPlan({});
-    setCleanPicked({});
+void DerivedData::clearLists() {
+    Batch batch(context_.announcer);
+    model_.results.set(batch, {});
+    model_.biggest.set(batch, {});
+    model_.tips.set(batch, {});
+    model_.systemReport.set(batch, std::nullopt);
+    model_.cleanPlan.set(batch, {});
+    model_.cleanPicked.set(batch, {});
 }
 
-void AppModel::carryListsOver(const DiskIndex& old, const DiskIndex& next) {
+void DerivedData::carryListsOver(const DiskIndex& old, const DiskIndex& next) {
     std::unordered_map<NodeId, std::optional<NodeId>> memo;
     const auto map = [&](NodeId id) -> std::optional<NodeId> {
         if (id >= old.count()) return std::nullopt;
@@ -135,15 +139,15 @@ void AppModel::carryListsOver(const DiskIndex& old, const DiskIndex& next) {
         return out;
     };
 
-    Batch batch(*this);
-    setResults(mapAll(results_));
-    setBiggest(mapAll(biggest_));
-    Suggestions tips = tips_;
-    for (Suggestion& tip : tips)
+    Batch batch(context_.announcer);
+    model_.results.set(batch, mapAll(model_.results()));
+    model_.biggest.set(batch, mapAll(model_.biggest()));
+    Suggestions carried = model_.tips();
+    for (Suggestion& tip : carried)
         tip.nodes = mapAll(tip.nodes);
-    setTips(std::move(tips));
-    if (systemReport_) {
-        SystemDataReport report = *systemReport_;
+    model_.tips.set(batch, std::move(carried));
+    if (model_.systemReport()) {
+        SystemDataReport report = *model_.systemReport();
         for (SpaceBucket& bucket : report.buckets) {
             bucket.roots = mapAll(bucket.roots);
             // Each item keeps the bytes the report gave it.
@@ -158,9 +162,9 @@ void AppModel::carryListsOver(const DiskIndex& old, const DiskIndex& next) {
             bucket.top = std::move(top);
             bucket.topBytes = std::move(topBytes);
         }
-        setSystemReport(std::move(report));
+        model_.systemReport.set(batch, std::move(report));
     }
-    CleanGroups plan = cleanPlan_;
+    CleanGroups plan = model_.cleanPlan();
     for (CleanGroup& group : plan) {
         std::vector<CleanItem> items;
         for (CleanItem item : group.items) {
@@ -172,12 +176,12 @@ void AppModel::carryListsOver(const DiskIndex& old, const DiskIndex& next) {
         group.items = std::move(items);
     }
     std::erase_if(plan, [](const CleanGroup& g) { return g.items.empty(); });
-    setCleanPlan(std::move(plan));
+    model_.cleanPlan.set(batch, std::move(plan));
     NodeSet picked;
-    for (NodeId id : cleanPicked_) {
+    for (NodeId id : model_.cleanPicked()) {
         if (const auto n = map(id)) picked.insert(*n);
     }
-    setCleanPicked(std::move(picked));
+    model_.cleanPicked.set(batch, std::move(picked));
 }
 
 }  // namespace tamrel

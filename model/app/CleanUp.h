@@ -1,0 +1,81 @@
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <set>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+#include "core/space/CleanPlan.h"
+#include "core/space/RuleProfile.h"
+#include "model/app/ModelContext.h"
+
+namespace tamrel {
+
+// A lock-guarded memo of which applications are installed, asked of the application registry
+// once per bundle identifier. Thread-safe; the lock is never held while the registry is asked,
+// so two threads asking at once for a new identifier may both ask and store the same answer.
+class InstalledCache {
+public:
+    // True when an application with `bundleID` (case as given) is installed, or when the
+    // registry cannot tell.
+    bool installed(std::string_view bundleID);
+
+private:
+    std::mutex lock_;
+    std::unordered_map<std::string, bool> known_;
+};
+
+// The clean-up plan of the shown index (`cleanPlan`, computed with the derived data), its ticks
+// (`cleanPicked`, remembered by path for the whole run, so they survive new plans and
+// generations) and running it (`preparingClean`, then the trash action); and the rules the
+// model runs with.
+//
+// Threading: main thread, except the static functions (any thread, reading no model state).
+// A run recomputes its plan on the pool from the generation it began with.
+class CleanUp {
+public:
+    explicit CleanUp(ModelContext& context) : context_(context), model_(context.model) {}
+    CleanUp(const CleanUp&) = delete;
+    CleanUp& operator=(const CleanUp&) = delete;
+
+    // Stores a newly computed plan of the shown index and rebuilds cleanPicked from the
+    // defaults and the user's ticks by path.
+    void applyCleanPlan(CleanGroups plan);
+    // Ticks or unticks items of the stored plan (remembered by path for the whole run).
+    void setClean(const NodeIds& nodes, bool on);
+    // Sum of the sizes of the ticked items; 0 without an index.
+    std::uint64_t cleanSize() const;
+    // Moves the ticked items to the Trash, holding back those of running programs: the plan is
+    // computed again on a worker (preparingClean meanwhile), then the rest moves as trash()
+    // moves it, against the generation the plan was computed in even when a refreshed one is
+    // shown by then. When every ticked item is held back nothing moves and no toast appears
+    // (each item's note says why). Nothing without an index; refused with a toast while another
+    // removal runs.
+    void runClean();
+
+    // The rules and texts the model and the screens run with: the space rules of its rule
+    // profile, the file kinds of the breakdown and the search, and every text on screen that
+    // differs between the designed set and Linux. Always RuleSet::linuxDesktop.
+    static RuleSet ruleSet();
+    // The context of a plan computation: this user's running programs and a fresh
+    // installed-application memo.
+    static CleanContext cleanContext();
+    // The Linux folders the space rules look in beside the designed ones, for this user's home
+    // folder and XDG settings. Blocking: reads user-dirs.dirs, so it is built on workers only.
+    // Its rules() are ruleSet().
+    static RuleProfile ruleProfile();
+
+private:
+    // The running set of a clean-up context.
+    static std::set<std::string> runningNames();
+
+    ModelContext& context_;
+    AppModel& model_;
+    // The user's ticks by path, for the whole run.
+    std::set<std::string> cleanOn_;
+    std::set<std::string> cleanOff_;
+};
+
+}  // namespace tamrel

@@ -1,0 +1,84 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+#include "core/index/DiskIndex.h"
+#include "core/live/Changes.h"
+#include "core/live/Watcher.h"
+#include "model/app/ModelContext.h"
+#include "model/system/Clock.h"
+#include "core/saved/SavedIndex.h"
+
+namespace tamrel {
+
+// Keeps the shown index live: a Watcher of its root hands over the changes since the index's
+// event id, then batches of live changes; they are taken once the disk has been quiet for
+// Options::quietTime (or the first of them has waited liveMaxWait), refreshed on the pool into
+// the shown generation itself or a new one, which is adopted with every node id held carried
+// over by path. `sync` tells where that stands. A refreshed generation is saved at most once a
+// saveInterval, and when it stops being followed.
+//
+// Threading: main thread; the watcher's callbacks only queue work for it, and what they queue
+// does nothing once that watcher has been stopped or replaced. A refresh holds its index by
+// shared ownership; a result for a generation no longer shown is dropped unsaved (the saved file
+// holds what was adopted until then, and the next open catches up from its event id).
+class LiveSync {
+public:
+    explicit LiveSync(ModelContext& context);
+    LiveSync(const LiveSync&) = delete;
+    LiveSync& operator=(const LiveSync&) = delete;
+
+    // Follows `index` (the one just shown) from its event id on; catchingUp until the watcher's
+    // history is applied.
+    void watch(const IndexRef& index);
+    // Stops following, after saving the followed generation when it holds unsaved changes.
+    void stopWatching();
+    // Holds the saves of refreshes while the saved file the shown index came from has not been
+    // found intact (so a damaged file never gets a new checksum over its damage); released,
+    // a refresh not saved meanwhile is saved in its turn.
+    void holdSaves(bool held);
+    // Installs `next`, a refreshed generation of the shown index, carrying over every node id
+    // held by path.
+    void adopt(IndexRef next);
+
+private:
+    void scheduleLive();
+    void apply(Changes changes);
+    // The changes gathered while a refresh ran, applied when still of the running watcher.
+    void retryWaiting();
+    // After a refresh that changed the shown generation itself (Refresher::refresh()).
+    void changedInPlace();
+    // Marks the shown generation as not saved; it is saved once saveInterval has passed since
+    // the previous save of a refresh began, or earlier by saveNow().
+    void saveLater();
+    // Saves the shown generation on the pool when it is not saved yet, unless saves are held
+    // (it is saved once they are released). The saves of the interval are written around the
+    // page cache: nothing reads them back while the model runs.
+    void saveNow(SavedIndex::Write how = SavedIndex::Write::cached);
+
+    ModelContext& context_;
+    AppModel& model_;
+    std::unique_ptr<Watcher> watcher_;
+    std::uint64_t watcherSeq_ = 0;  // calls of an earlier watcher change nothing
+    bool applying_ = false;
+    // Changes that came while a refresh ran, gathered into one set for the one refresh that
+    // follows it, once retryTimer_ has run out; of the watcher numbered waitingSeq_.
+    Changes waiting_;
+    std::uint64_t waitingSeq_ = 0;
+    Timer retryTimer_;  // a refresh found another running: the retry's wait
+    Timer liveTimer_;   // the quiet-time wait
+    // When the first batch not yet taken arrived (valid while liveTimer_ is active).
+    Clock::TimePoint liveSince_;
+    // The shown index came from a saved file whose check has not passed yet (holdSaves()).
+    bool savesHeld_ = false;
+    // The shown generation holds refreshed changes that its saved file lacks; saveTimer_ runs
+    // until the next save may begin. savedAt_: when the last save of a refresh began.
+    bool unsaved_ = false;
+    bool saving_ = false;  // a save of a refresh runs on the pool
+    Timer saveTimer_;
+    std::optional<Clock::TimePoint> savedAt_;
+};
+
+}  // namespace tamrel

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QLocale>
 #include <QSize>
+#include <QTemporaryFile>
 #include <QWidget>
 #include <QWindow>
 #include <memory>
@@ -35,10 +36,11 @@ inline std::unique_ptr<QApplication> headlessApp(int& argc, char** argv) {
     if (platform.isEmpty() || platform == "offscreen") {
         // The offscreen platform reads its screens from a file named in its options.
         const QSize screen = testScreenSize();
-        config = QDir::temp().filePath(
-            QStringLiteral("tamrel-screen-%1.json").arg(QCoreApplication::applicationPid()));
-        QFile file(config);
-        if (file.open(QIODevice::WriteOnly)) {
+        // A name of its own: test processes in process namespaces of their own share pids.
+        QTemporaryFile file(QDir::temp().filePath(QStringLiteral("tamrel-screen-XXXXXX.json")));
+        file.setAutoRemove(false);
+        if (file.open()) {
+            config = file.fileName();
             file.write(QStringLiteral("{\"screens\": [{\"name\": \"test\", \"x\": 0, \"y\": 0, "
                                       "\"width\": %1, \"height\": %2, \"logicalDpi\": 96}]}")
                            .arg(screen.width())

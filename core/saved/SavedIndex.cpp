@@ -134,7 +134,7 @@ std::string randomTag() {
 class TempFile {
 public:
     TempFile(const std::string& target, bool direct) {
-        const std::string dir = target.substr(0, target.rfind('/'));
+        const std::string dir = parentPath(target);
         if (direct)
             fd_.reset(::open(dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC | O_DIRECT, 0600));
         direct_ = bool(fd_);

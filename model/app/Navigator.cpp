@@ -6,6 +6,7 @@
 #include "model/app/AppModel.h"
 #include "core/saved/SavedIndex.h"
 #include "core/scan/Scanner.h"
+#include "platform/PathText.h"
 
 namespace tamrel {
 
@@ -19,9 +20,7 @@ std::string withoutTrailingSlash(std::string path) {
 }
 
 QString nameOf(const std::string& path) {
-    const std::size_t slash = path.find_last_of('/');
-    const std::string last = slash == std::string::npos ? path : path.substr(slash + 1);
-    return QString::fromStdString(last.empty() ? path : last);
+    return QString::fromStdString(lastComponent(path));
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "model/app/VolumeList.h"
 #include "platform/XdgDirs.h"
 #include "core/saved/SavedIndex.h"
+#include "platform/PathText.h"
 
 namespace tamrel {
 
@@ -125,10 +126,7 @@ void VolumesAndPlaces::leaveGoneDisk() {
     for (const Volume& v : model_.volumes()) {
         if (v.url == root) name = v.name;
     }
-    if (name.isEmpty()) {
-        const std::size_t slash = root.find_last_of('/');
-        name = QString::fromStdString(slash == std::string::npos ? root : root.substr(slash + 1));
-    }
+    if (name.isEmpty()) name = QString::fromStdString(lastComponent(root));
     context_.live->stopWatching();
     // Nothing of the index stays: every node id held belongs to it.
     model_.index.set(batch, nullptr);

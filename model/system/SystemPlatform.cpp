@@ -7,6 +7,7 @@
 
 #include "platform/Spawn.h"
 #include "platform/XdgDirs.h"
+#include "platform/PathText.h"
 
 namespace tamrel {
 
@@ -33,7 +34,7 @@ std::string SystemPlatform::defaultHelper() {
     const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
     if (n > 0) {
         std::string beside(self, static_cast<std::size_t>(n));
-        beside = beside.substr(0, beside.rfind('/') + 1) + "tamrel-trash-helper";
+        beside = joinPath(parentPath(beside), "tamrel-trash-helper");
         if (isExecutable(beside)) return beside;
     }
     return TAMREL_TRASH_HELPER_BUILT;

@@ -24,8 +24,11 @@ constexpr std::uint64_t markMask = FAN_CREATE | FAN_DELETE | FAN_MOVED_FROM | FA
                                    FAN_MODIFY | FAN_CLOSE_WRITE | FAN_ATTRIB | FAN_ONDIR;
 // Reads of 64 KiB (about 1,000 events) made by one call of readEvents at most.
 constexpr int maxReadsPerCall = 16;
-// Folder paths cached at most; the cache is emptied when it grows past this.
+// Folder paths cached at most, and their bytes with their keys; the cache is emptied when it
+// would grow past either. The bytes bound it where another program makes a deep tree elsewhere:
+// 6,000 levels gave paths of 15 KB on average, and a cache bound by count alone then held 74 MB.
 constexpr std::size_t maxCachedPaths = 65536;
+constexpr std::size_t maxCachedPathBytes = 4 << 20;
 
 bool markFileSystem(int group, int dirFd) {
     return ::fanotify_mark(group, FAN_MARK_ADD | FAN_MARK_FILESYSTEM, markMask, dirFd, nullptr) ==
@@ -219,6 +222,11 @@ std::string FanotifyBackend::pathOfFolder(int fd) const {
     return {};
 }
 
+void FanotifyBackend::forgetPaths() {
+    paths_.clear();
+    pathBytes_ = 0;
+}
+
 std::string FanotifyBackend::resolve(const std::string& key) {
     if (auto it = paths_.find(key); it != paths_.end()) return it->second;
     int mountFd;
@@ -238,8 +246,10 @@ std::string FanotifyBackend::resolve(const std::string& key) {
     std::string path = pathOfFolder(dir.get());
     if (path.empty()) return {};
     if (const std::string mine = local(path); !inside(mine) && !coversRoot(mine)) ignore(dir.get());
-    if (paths_.size() >= maxCachedPaths) paths_.clear();
+    if (paths_.size() >= maxCachedPaths || pathBytes_ + key.size() + path.size() > maxCachedPathBytes)
+        forgetPaths();
     paths_.emplace(key, path);
+    pathBytes_ += key.size() + path.size();
     return path;
 }
 
@@ -332,9 +342,7 @@ void FanotifyBackend::readEvents(Changes& out) {
             }
             // A folder moved may change the path of every cached folder below it. One deleted
             // had none below it, and its handle never names another folder.
-            if ((m.mask & FAN_ONDIR) && (m.mask & (FAN_MOVED_FROM | FAN_MOVED_TO))) {
-                paths_.clear();
-            }
+            if ((m.mask & FAN_ONDIR) && (m.mask & (FAN_MOVED_FROM | FAN_MOVED_TO))) forgetPaths();
         }
     }
     if (fresh.empty()) return;

@@ -60,6 +60,8 @@ private:
     void ignore(int dirFd);
     // Removes every ignore mark.
     void forgetIgnored();
+    // Empties the cache of folder paths.
+    void forgetPaths();
     // The path of an open folder, "" when it has none; also past PATH_MAX.
     std::string pathOfFolder(int fd) const;
     // Adds what one event on `dir` (and entry `name` in it) means to `out`; folders that
@@ -86,6 +88,7 @@ private:
     bool rootUnwatched_ = false;
 
     std::unordered_map<std::string, std::string> paths_;  // handle key → folder path
+    std::size_t pathBytes_ = 0;                           // of the keys and paths in paths_
     bool ignoring_ = true;  // ignore marks can be placed (cleared when the kernel refuses one)
     bool ignored_ = false;  // some are in place
     std::atomic<std::uint64_t> outside_{0};

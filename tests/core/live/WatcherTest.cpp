@@ -726,6 +726,19 @@ TEST(Watcher, FanotifyDropsEventsOutsideTheTree) {
     EXPECT_EQ(r.liveCalls(), batches);
     EXPECT_TRUE(w.take().isEmpty());
 
+    // A deep tree made elsewhere costs bounded memory: each of its levels is a first event of a
+    // folder outside, whose path (up to 20 KB here) the watcher finds.
+    const std::int64_t before = test::heapInUse();
+    test::resetHeapPeak();
+    test::makeChain(dir / "outside", "dddd", 4000);
+    for (std::uint64_t seen = ~0ull; w.status().outsideEvents != seen;) {
+        seen = w.status().outsideEvents;
+        r.waitQuiet(300ms);
+    }
+    EXPECT_GT(w.status().outsideEvents, 1000u);
+    EXPECT_LT(test::heapPeak() - before, std::int64_t{16} << 20);
+    EXPECT_TRUE(w.take().isEmpty());
+
     ASSERT_EQ(::rename((dir / "outside/busy").c_str(), (dir / "tree/busy").c_str()), 0);
     EXPECT_TRUE(liveReports(w, r, dir / "tree"));
     EXPECT_FALSE(ignoredByTheKernel(dir / "tree/busy")) << "marks go when a folder moves in";

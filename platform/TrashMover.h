@@ -88,7 +88,7 @@ public:
     // rename relative to the folder's descriptor, so nothing swapped into the path afterwards
     // redirects it, and an item swapped between the checks and the rename is put back.
     //
-    // The Trash, as the freedesktop.org Trash specification gives it: the home Trash
+    // The Trash, chosen by the freedesktop.org Trash rules: the home Trash
     // (homeTrashDirectory(), made with its parents when missing) when it lies on the item's
     // mount; otherwise the Trash at the top of the item's mount, $topdir/.Trash/$uid when
     // $topdir/.Trash is a real folder (not a link) with the sticky bit and $uid in it is this

@@ -135,12 +135,7 @@ void BasketAndTrash::setBasket(NodeIds entries) {
 }
 
 std::uint64_t BasketAndTrash::basketSize() const {
-    if (!model_.index()) return 0;
-    std::uint64_t sum = 0;
-    for (NodeId node : model_.basket()) {
-        if (node < model_.index()->count()) sum += model_.index()->size(node);
-    }
-    return sum;
+    return ModelContext::bytesOf(model_.index(), model_.basket());
 }
 
 void BasketAndTrash::trash(const NodeIds& nodes, const std::vector<std::string>& skipped) {

@@ -102,12 +102,7 @@ void CleanUp::setClean(const NodeIds& nodes, bool on) {
 }
 
 std::uint64_t CleanUp::cleanSize() const {
-    if (!model_.index()) return 0;
-    std::uint64_t total = 0;
-    for (NodeId node : model_.cleanPicked()) {
-        if (node < model_.index()->count()) total += model_.index()->size(node);
-    }
-    return total;
+    return ModelContext::bytesOf(model_.index(), model_.cleanPicked());
 }
 
 void CleanUp::runClean() {

@@ -87,6 +87,16 @@ public:
     // go of on the main thread is destroyed on a worker: unmapping the region of 3 million
     // entries takes about 15 ms, which the main thread must not spend between two frames.
     static IndexRef ownIndex(std::unique_ptr<DiskIndex> index);
+    // The bytes of `nodes` of `index` added up (0 without an index); ids beyond it count nothing.
+    template <typename Nodes>
+    static std::uint64_t bytesOf(const IndexRef& index, const Nodes& nodes) {
+        std::uint64_t sum = 0;
+        if (!index) return sum;
+        for (NodeId node : nodes) {
+            if (node < index->count()) sum += index->size(node);
+        }
+        return sum;
+    }
 
     // Every move to the Trash the model makes (Options::trashCan, else the system's).
     TrashCan& trashCan() const;

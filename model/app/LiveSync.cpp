@@ -5,8 +5,8 @@
 #include <exception>
 #include <utility>
 
-#include "model/app/AppModel.h"
 #include "core/live/Refresher.h"
+#include "model/app/AppModel.h"
 
 namespace tamrel {
 

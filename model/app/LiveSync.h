@@ -7,9 +7,9 @@
 #include "core/index/DiskIndex.h"
 #include "core/live/Changes.h"
 #include "core/live/Watcher.h"
+#include "core/saved/SavedIndex.h"
 #include "model/app/ModelContext.h"
 #include "model/system/Clock.h"
-#include "core/saved/SavedIndex.h"
 
 namespace tamrel {
 

@@ -2,10 +2,10 @@
 
 #include <exception>
 
-#include "core/scan/ScanThreads.h"
-#include "model/app/AppModel.h"
 #include "core/saved/SavedIndex.h"
+#include "core/scan/ScanThreads.h"
 #include "core/scan/Scanner.h"
+#include "model/app/AppModel.h"
 #include "platform/PathText.h"
 
 namespace tamrel {

@@ -4,11 +4,11 @@
 
 #include <QSocketNotifier>
 
+#include "core/saved/SavedIndex.h"
 #include "model/app/AppModel.h"
 #include "model/app/VolumeList.h"
-#include "platform/XdgDirs.h"
-#include "core/saved/SavedIndex.h"
 #include "platform/PathText.h"
+#include "platform/XdgDirs.h"
 
 namespace tamrel {
 

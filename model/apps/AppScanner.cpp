@@ -11,8 +11,8 @@
 #include "model/apps/AppImages.h"
 #include "model/apps/BundleInfo.h"
 #include "platform/FolderNames.h"
-#include "platform/XdgDirs.h"
 #include "platform/PathText.h"
+#include "platform/XdgDirs.h"
 
 namespace tamrel {
 

@@ -5,9 +5,9 @@
 
 #include <climits>
 
+#include "platform/PathText.h"
 #include "platform/Spawn.h"
 #include "platform/XdgDirs.h"
-#include "platform/PathText.h"
 
 namespace tamrel {
 

@@ -9,6 +9,7 @@
 #include <cmath>
 
 #include "format/Fmt.h"
+#include "platform/PathText.h"
 #include "ui/home/ScanningMetrics.h"
 #include "ui/theme/Colors.h"
 #include "ui/theme/Fonts.h"
@@ -17,7 +18,6 @@
 #include "ui/theme/PieSlice.h"
 #include "ui/theme/ShownText.h"
 #include "ui/theme/SpringAnimator.h"
-#include "platform/PathText.h"
 
 namespace tamrel {
 

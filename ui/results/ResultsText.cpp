@@ -3,8 +3,8 @@
 #include <QLocale>
 
 #include "format/Fmt.h"
-#include "ui/theme/ShownText.h"
 #include "platform/PathText.h"
+#include "ui/theme/ShownText.h"
 
 namespace tamrel {
 

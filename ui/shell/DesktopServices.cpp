@@ -1,5 +1,4 @@
 #include "ui/shell/DesktopServices.h"
-#include "platform/PathText.h"
 
 #include <QClipboard>
 #include <QDBusConnection>
@@ -9,6 +8,8 @@
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QUrl>
+
+#include "platform/PathText.h"
 
 namespace tamrel {
 

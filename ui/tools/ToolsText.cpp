@@ -8,9 +8,9 @@
 #include <cmath>
 
 #include "format/Fmt.h"
+#include "platform/PathText.h"
 #include "ui/theme/Colors.h"
 #include "ui/theme/ShownText.h"
-#include "platform/PathText.h"
 
 namespace tamrel {
 namespace {

@@ -1,6 +1,6 @@
+#include "core/saved/SavedIndex.h"
 #include "tests/model/app/ModelFixture.h"
 #include "tests/support/SameTree.h"
-#include "core/saved/SavedIndex.h"
 
 namespace tamrel::test {
 namespace {

@@ -135,7 +135,10 @@ void CleanHeader::refresh() {
     // Dimmed only for want of ticks: while a move runs it stays at full strength.
     clean_->setDisabledOpacity(none ? 0.5 : 1.0);
     openTrash_->setVisible(trashNote(model_.trashSize()).has_value());
-    ticked_.setBytes(model_.cleanSize(), isVisible() && model_.animation().has_value());
+    // A move to the Trash takes its nodes' sizes out of the index before it reports; a refresh in
+    // between (the Trash's own size changing) is part of that move, so it rolls as well.
+    ticked_.setBytes(model_.cleanSize(),
+                     isVisible() && (model_.animation().has_value() || model_.trashing()));
     resizeEvent(nullptr);
     update();
 }
@@ -253,7 +256,8 @@ void CleanGroupCard::refresh() {
     tick_->setState(tickState(pickedAll, group_.items.size()));
     rowTexts_.clear();
     followRows();
-    picked_.setBytes(pickedBytes, isVisible() && model_.animation().has_value());
+    picked_.setBytes(pickedBytes,
+                     isVisible() && (model_.animation().has_value() || model_.trashing()));
     update();
 }
 

@@ -29,6 +29,8 @@ constexpr int maxReadsPerCall = 16;
 // 6,000 levels gave paths of 15 KB on average, and a cache bound by count alone then held 74 MB.
 constexpr std::size_t maxCachedPaths = 65536;
 constexpr std::size_t maxCachedPathBytes = 4 << 20;
+// Folders known to lie outside the tree, at most (about 3 MB of keys).
+constexpr std::size_t maxOutsideKeys = 65536;
 
 bool markFileSystem(int group, int dirFd) {
     return ::fanotify_mark(group, FAN_MARK_ADD | FAN_MARK_FILESYSTEM, markMask, dirFd, nullptr) ==
@@ -190,7 +192,7 @@ std::string FanotifyBackend::local(const std::string& resolved) const {
     return base_ + resolved.substr(real_.size());
 }
 
-std::string FanotifyBackend::pathOfFolder(int fd) const {
+std::string FanotifyBackend::pathOfFolder(int fd, bool& outside) const {
     bool tooLong = false;
     std::string path = linkedPath(fd, tooLong);
     if (!tooLong) return path;
@@ -208,7 +210,12 @@ std::string FanotifyBackend::pathOfFolder(int fd) const {
         if (name.empty() || ::fstat(up.get(), &st) != 0) return {};
         names.push_back(std::move(name));
         at = std::move(up);
-        if (auto known = paths_.find(handleKey(at.get())); known != paths_.end()) {
+        const std::string key = handleKey(at.get());
+        if (outsideKeys_.contains(key)) {
+            outside = true;
+            return {};
+        }
+        if (auto known = paths_.find(key); known != paths_.end()) {
             path = known->second;
         } else {
             path = linkedPath(at.get(), tooLong);
@@ -227,8 +234,12 @@ void FanotifyBackend::forgetPaths() {
     pathBytes_ = 0;
 }
 
-std::string FanotifyBackend::resolve(const std::string& key) {
+std::string FanotifyBackend::resolve(const std::string& key, bool& outside) {
     if (auto it = paths_.find(key); it != paths_.end()) return it->second;
+    if (outsideKeys_.contains(key)) {
+        outside = true;
+        return {};
+    }
     int mountFd;
     {
         std::lock_guard guard(lock_);
@@ -243,9 +254,13 @@ std::string FanotifyBackend::resolve(const std::string& key) {
                                      O_PATH | O_CLOEXEC));
     struct stat st {};
     if (!dir || ::fstat(dir.get(), &st) != 0 || st.st_nlink == 0) return {};
-    std::string path = pathOfFolder(dir.get());
+    std::string path = pathOfFolder(dir.get(), outside);
+    if (outside || (!path.empty() && !inside(local(path)) && !coversRoot(local(path)))) {
+        ignore(dir.get());
+        if (outsideKeys_.size() >= maxOutsideKeys) outsideKeys_.clear();
+        outsideKeys_.insert(key);
+    }
     if (path.empty()) return {};
-    if (const std::string mine = local(path); !inside(mine) && !coversRoot(mine)) ignore(dir.get());
     if (paths_.size() >= maxCachedPaths || pathBytes_ + key.size() + path.size() > maxCachedPathBytes)
         forgetPaths();
     paths_.emplace(key, path);
@@ -270,6 +285,7 @@ void FanotifyBackend::ignore(int dirFd) {
 }
 
 void FanotifyBackend::forgetIgnored() {
+    outsideKeys_.clear();
     if (!ignored_) return;
     // Without FAN_MARK_FILESYSTEM the flush takes the marks of folders and files only.
     ::fanotify_mark(fd_.get(), FAN_MARK_FLUSH, 0, AT_FDCWD, nullptr);
@@ -327,8 +343,9 @@ void FanotifyBackend::readEvents(Changes& out) {
                         const std::string key =
                             std::string(info + offsetof(fanotify_event_info_fid, fsid), 8) +
                             std::string(handle, handleEnd);
-                        const std::string dir = local(resolve(key));
-                        if (!dir.empty() && !inside(dir) && !coversRoot(dir)) {
+                        bool known = false;
+                        const std::string dir = local(resolve(key, known));
+                        if (known || (!dir.empty() && !inside(dir) && !coversRoot(dir))) {
                             outside_.fetch_add(1, std::memory_order_relaxed);
                         } else {
                             // A folder moved in may bring ignore marks into the tree.

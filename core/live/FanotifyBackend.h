@@ -10,6 +10,7 @@
 #include <set>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "core/scan/MountPolicy.h"
@@ -55,15 +56,18 @@ private:
 
     // The path of a folder, named by its file system id (8 bytes) and file handle, or "" when
     // it cannot be opened (deleted since). A folder outside the tree is given an ignore mark.
-    std::string resolve(const std::string& key);
+    // A folder known to lie outside, or below one that does, gives "" with `outside` set: its
+    // path is not looked for.
+    std::string resolve(const std::string& key, bool& outside);
     // Has the kernel drop the events of an open folder outside the tree and of its files.
     void ignore(int dirFd);
-    // Removes every ignore mark.
+    // Removes every ignore mark, and forgets which folders lie outside.
     void forgetIgnored();
     // Empties the cache of folder paths.
     void forgetPaths();
-    // The path of an open folder, "" when it has none; also past PATH_MAX.
-    std::string pathOfFolder(int fd) const;
+    // The path of an open folder, "" when it has none; also past PATH_MAX. "" with `outside`
+    // set when a folder above it is known to lie outside the tree.
+    std::string pathOfFolder(int fd, bool& outside) const;
     // Adds what one event on `dir` (and entry `name` in it) means to `out`; folders that
     // appeared go to `fresh` to be walked.
     void classify(const std::string& dir, const std::string& name, std::uint64_t mask, Changes& out,
@@ -89,6 +93,10 @@ private:
 
     std::unordered_map<std::string, std::string> paths_;  // handle key → folder path
     std::size_t pathBytes_ = 0;                           // of the keys and paths in paths_
+    // Handle keys of folders found outside the tree (and not above the root). Unlike their
+    // paths, this stays true when folders move, except into the tree: a folder deep below one
+    // is then found outside at its nearest known ancestor, not by a walk up to the top.
+    std::unordered_set<std::string> outsideKeys_;
     bool ignoring_ = true;  // ignore marks can be placed (cleared when the kernel refuses one)
     bool ignored_ = false;  // some are in place
     std::atomic<std::uint64_t> outside_{0};

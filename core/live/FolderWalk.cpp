@@ -139,6 +139,7 @@ void visit(Walk& walk, const Job& job, std::vector<Job>& group, char* buffer, Pa
             if (job.parentEntriesChanged) replaced.insert(path);
         }
     }
+    std::size_t files = 0;
     for (;;) {
         const ssize_t n = ::getdents64(fd->get(), buffer, bufferBytes);
         if (n <= 0) break;
@@ -155,11 +156,15 @@ void visit(Walk& walk, const Job& job, std::vector<Job>& group, char* buffer, Pa
                 if (!reported && type != DT_DIR && nanoseconds(sx.stx_ctime) >= walk.stamp)
                     report();
             }
-            if (type != DT_DIR) continue;
+            if (type != DT_DIR) {
+                ++files;
+                continue;
+            }
             auto place = std::make_shared<const Place>(job.place, entry);
             group.push_back(Job{fd, std::move(place), token, {}, device, entriesChanged});
         }
     }
+    if (token >= 0) walk.backend.listed(token, files, group.size());
     walk.jobs.push(group);
 }
 

@@ -40,18 +40,34 @@ WatchToken InotifyBackend::addFolder(WatchToken parent, std::string_view name,
                                      const std::string& path, int dirFd, dev_t) {
     if (parent == unwatched) return unwatched;
     bool full;
+    bool takeBack;
     {
         std::lock_guard guard(lock_);
-        full = nodes_.size() >= maxWatches_;
+        // Below a folder whose watch was taken back, its walks as an unwatched folder look.
+        if (released_.contains(parent)) return unwatched;
+        takeBack = mayTakeBack(parent, name);
+        full = watchCount() >= maxWatches_ && !(takeBack && takeBackSmallLeaf());
     }
-    int wd = -1;
-    if (fd_ && !full) {
+    auto watch = [&] {
         // The descriptor names exactly the folder opened, even if its path has changed since.
         char self[40];
         std::snprintf(self, sizeof self, "/proc/self/fd/%d", dirFd);
-        wd = ::inotify_add_watch(fd_.get(), self, watchMask);
+        int wd = ::inotify_add_watch(fd_.get(), self, watchMask);
         if (wd < 0 && errno == ENOENT) {
             wd = ::inotify_add_watch(fd_.get(), path.c_str(), watchMask | IN_DONT_FOLLOW);
+        }
+        return wd;
+    };
+    int wd = -1;
+    if (fd_ && !full) {
+        wd = watch();
+        if (wd < 0 && errno == ENOSPC && takeBack) {
+            bool freed;
+            {
+                std::lock_guard guard(lock_);
+                freed = takeBackSmallLeaf();
+            }
+            if (freed) wd = watch();
         }
     }
     if (wd < 0) {
@@ -102,6 +118,56 @@ void InotifyBackend::remember(WatchToken parent, std::string_view name) {
     }
     auto p = nodes_.find(parent);
     if (p != nodes_.end() && p->second.unwatchedChildren.emplace(name).second) ++unwatchedTotal_;
+}
+
+bool InotifyBackend::mayTakeBack(WatchToken parent, std::string_view name) const {
+    if (parent == noParent) return true;
+    auto p = nodes_.find(parent);
+    return p == nodes_.end() || !p->second.unwatchedChildren.contains(std::string(name));
+}
+
+bool InotifyBackend::takeBackSmallLeaf() {
+    for (std::vector<WatchToken>& bucket : smallLeaves_) {
+        while (!bucket.empty()) {
+            const WatchToken token = bucket.back();
+            bucket.pop_back();
+            auto it = nodes_.find(token);
+            if (it == nodes_.end() || token == rootToken_ || released_.contains(token) ||
+                !it->second.children.empty() || !it->second.unwatchedChildren.empty()) {
+                continue;
+            }
+            auto p = nodes_.find(it->second.parent);
+            if (p == nodes_.end()) continue;
+            const auto c = p->second.children.find(it->second.name);
+            if (c == p->second.children.end() || c->second != token) continue;
+            if (::inotify_rm_watch(fd_.get(), static_cast<int>(token)) != 0) continue;
+            released_.insert(token);
+            p->second.children.erase(c);
+            if (p->second.unwatchedChildren.insert(it->second.name).second) ++unwatchedTotal_;
+            return true;
+        }
+    }
+    return false;
+}
+
+void InotifyBackend::listed(WatchToken token, std::size_t files, std::size_t folders) {
+    if (folders > 0 || files > smallLeafFiles) return;
+    std::lock_guard guard(lock_);
+    smallLeaves_[files].push_back(token);
+    // Folders listed again, or gone since, leave stale tokens: dropped once they outnumber the
+    // watches, so the lists stay within a few times the watches.
+    std::size_t held = 0;
+    for (const auto& bucket : smallLeaves_)
+        held += bucket.size();
+    if (held <= 2 * nodes_.size() + 1024) return;
+    std::unordered_set<WatchToken> kept;
+    for (auto& bucket : smallLeaves_) {
+        std::erase_if(bucket, [&](WatchToken t) {
+            auto it = nodes_.find(t);
+            return it == nodes_.end() || released_.contains(t) || !it->second.children.empty() ||
+                   !kept.insert(t).second;
+        });
+    }
 }
 
 void InotifyBackend::forgetUnwatched(WatchToken parent, const std::string& name) {
@@ -199,7 +265,10 @@ void InotifyBackend::forget(WatchToken token, bool removeWatches) {
         for (const auto& [name, child] : it->second.children)
             stack.push_back(child);
         unwatchedTotal_ -= it->second.unwatchedChildren.size();
-        if (removeWatches) ::inotify_rm_watch(fd_.get(), static_cast<int>(at));
+        if (removeWatches && !released_.contains(at)) {
+            ::inotify_rm_watch(fd_.get(), static_cast<int>(at));
+        }
+        released_.erase(at);
         if (at == rootToken_) rootToken_ = noParent;
         nodes_.erase(it);
     }
@@ -217,6 +286,16 @@ void InotifyBackend::handle(const Event& e, Changes& out, std::vector<WalkStart>
     auto it = nodes_.find(e.token);
     if (it == nodes_.end()) {
         if (!(e.mask & IN_IGNORED)) early_.push_back(e);
+        return;
+    }
+    if (released_.contains(e.token)) {
+        // Read after its watch was taken back: the folder changed before that. What happens in
+        // it from then on is for the walks of unwatched folders.
+        if (e.mask & IN_IGNORED) {
+            forget(e.token, false);
+        } else if (!(e.mask & (IN_DELETE_SELF | IN_MOVE_SELF))) {
+            out.dirs.insert(pathOf(e.token));
+        }
         return;
     }
     const bool isRoot = e.token == rootToken_;
@@ -325,7 +404,7 @@ void InotifyBackend::walkNew(std::vector<WalkStart>& fresh, Changes& out) {
             fresh.push_back(WalkStart{{}, key.first, key.second});
         }
         std::erase_if(fresh, [&](WalkStart& s) {
-            if (!nodes_.contains(s.parent)) {
+            if (!nodes_.contains(s.parent) || released_.contains(s.parent)) {
                 retry_.erase({s.parent, s.name});
                 return true;
             }

@@ -47,6 +47,12 @@ public:
     // folder below an unwatched parent is neither watched nor remembered.
     virtual WatchToken addFolder(WatchToken parent, std::string_view name, const std::string& path,
                                  int dirFd, dev_t device) = 0;
+    // A walk has read the entries of the folder it watched as `token`: `files` that are not
+    // folders and `folders` that are. A backend short of watches may later take back the watch
+    // of a small folder with none below it, for a folder that may hold more.
+    virtual void listed(WatchToken token, std::size_t files, std::size_t folders) {
+        (void)token, (void)files, (void)folders;
+    }
     // A walk could not open a folder below its start for want of descriptors: it is
     // remembered as unwatched, so that a later walk of unwatched folders looks at it.
     virtual void unopened(WatchToken parent, std::string_view name, const std::string& path) = 0;

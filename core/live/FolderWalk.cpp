@@ -110,7 +110,8 @@ void visit(Walk& walk, const Job& job, std::vector<Job>& group, char* buffer, Pa
         }
         return;
     }
-    if (!*fd || ::statx(fd->get(), "", AT_EMPTY_PATH | statFlags, STATX_TYPE, &sx) != 0) {
+    constexpr unsigned wanted = STATX_TYPE | STATX_CTIME | STATX_MTIME;
+    if (!*fd || ::statx(fd->get(), "", AT_EMPTY_PATH | statFlags, wanted, &sx) != 0) {
         if (isStart) missing.push_back(path);
         return;
     }
@@ -129,8 +130,11 @@ void visit(Walk& walk, const Job& job, std::vector<Job>& group, char* buffer, Pa
     bool entriesChanged = false;
     if (walk.stamp == 0) {
         report();
-    } else if (::statx(fd->get(), "", AT_EMPTY_PATH | statFlags, STATX_CTIME | STATX_MTIME,
+    } else if (token == unwatched ||
+               ::statx(fd->get(), "", AT_EMPTY_PATH | statFlags, STATX_CTIME | STATX_MTIME,
                        &sx) == 0) {
+        // Without a watch the ctimes read before do: a change after them shows at the next
+        // walk, whose stamp is no later than this walk's start.
         entriesChanged = nanoseconds(sx.stx_mtime) >= walk.stamp;
         if (nanoseconds(sx.stx_ctime) >= walk.stamp) {
             report();

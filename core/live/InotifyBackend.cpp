@@ -58,16 +58,22 @@ WatchToken InotifyBackend::addFolder(WatchToken parent, std::string_view name,
         }
         return wd;
     };
+    // Once the kernel has refused a watch, a walk of unwatched folders asks no more: each
+    // refusal costs a lookup through /proc.
+    if (!takeBack && kernelFull_.load(std::memory_order_relaxed)) full = true;
     int wd = -1;
     if (fd_ && !full) {
         wd = watch();
-        if (wd < 0 && errno == ENOSPC && takeBack) {
+        if (wd < 0 && errno == ENOSPC) kernelFull_.store(true, std::memory_order_relaxed);
+        // Another walking thread may take the watch freed here first: freed again, a few times.
+        for (int tries = 0; wd < 0 && errno == ENOSPC && takeBack && tries < 16; ++tries) {
             bool freed;
             {
                 std::lock_guard guard(lock_);
                 freed = takeBackSmallLeaf();
             }
-            if (freed) wd = watch();
+            if (!freed) break;
+            wd = watch();
         }
     }
     if (wd < 0) {
@@ -478,6 +484,7 @@ void InotifyBackend::settle(Changes& out) {
 
 std::vector<WalkStart> InotifyBackend::unwatchedFolders() const {
     std::lock_guard guard(lock_);
+    kernelFull_.store(false, std::memory_order_relaxed);  // watches may have been freed since
     std::vector<WalkStart> out;
     if (rootUnwatched_) out.push_back(WalkStart{root_, noParent, root_});
     for (const auto& [token, node] : nodes_) {

@@ -119,6 +119,8 @@ private:
     static constexpr std::size_t smallLeafFiles = 8;
     std::array<std::vector<WatchToken>, smallLeafFiles + 1> smallLeaves_;
     std::unordered_set<WatchToken> released_;  // watches taken back, not yet ended by the kernel
+    // The kernel refused a watch for want of room since the last walk of unwatched folders began.
+    mutable std::atomic<bool> kernelFull_{false};
     std::vector<Event> early_;  // events whose watch was not recorded yet when they were read
     // New folders a walk could not open, by parent and name: how often it tried.
     std::map<std::pair<WatchToken, std::string>, int> retry_;

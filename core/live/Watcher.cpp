@@ -129,13 +129,14 @@ struct Watcher::Core {
         return defaultScanThreads();
     }
 
-    void startWalk(std::vector<WalkStart> starts, std::uint64_t stamp) {
+    // `threads` 0: as many as a scan.
+    void startWalk(std::vector<WalkStart> starts, std::uint64_t stamp, int threads) {
         walkDone = false;
         walkStamp = stamp;
         walkMounts = std::make_unique<MountPolicy>(deviceOf(root));
-        walkThread = std::thread([this, starts = std::move(starts), stamp] {
-            walkResult =
-                walkFolders(*backend, starts, stamp, walkThreads(), *walkMounts, walkCancel);
+        if (threads == 0) threads = walkThreads();
+        walkThread = std::thread([this, starts = std::move(starts), stamp, threads] {
+            walkResult = walkFolders(*backend, starts, stamp, threads, *walkMounts, walkCancel);
             walkDone = true;
             wakeUp();
         });
@@ -160,7 +161,7 @@ void Watcher::Core::run() {
         lastRead = before;
         return any;
     };
-    startWalk({WalkStart{root, noParent, root}}, margin);
+    startWalk({WalkStart{root, noParent, root}}, margin, 0);
     bool firstWalk = true;
     bool historyDone = since == 0;
     std::optional<Steady::time_point> deadline;
@@ -249,7 +250,9 @@ void Watcher::Core::run() {
             } else {
                 const std::uint64_t stamp = stampBefore(lastWalk);
                 lastWalk = currentEventID();
-                startWalk(std::move(starts), stamp);
+                // On one thread: nobody waits for these walks, and more threads cost more CPU
+                // than they save (63,000 small folders: 0.64 CPU-s on one, 1.34 on eight).
+                startWalk(std::move(starts), stamp, 1);
             }
         }
     }

@@ -70,6 +70,7 @@ struct Job {
     std::string startName;
     dev_t parentDevice;
     bool parentEntriesChanged = false;  // the parent's mtime is at or after the stamp
+    bool knownEmpty = false;            // a start, as its WalkStart says
 };
 
 using Jobs = JobStack<Job>;
@@ -91,11 +92,20 @@ void visit(Walk& walk, const Job& job, std::vector<Job>& group, char* buffer, Pa
     // resolve. Out of descriptors, the path does as well. The path is made for this visit only.
     const bool isStart = !job.parentFd;
     const std::string path = job.place->path();
+    struct statx sx;
+    // One look at the times of an empty folder without a watch, instead of opening and reading
+    // it: 62,700 of them take 0.xx CPU-s a walk instead of 0.5.
+    if (isStart && job.knownEmpty && walk.stamp != 0 &&
+        ::statx(AT_FDCWD, path.c_str(), statFlags, STATX_TYPE | STATX_CTIME | STATX_MTIME,
+                &sx) == 0 &&
+        S_ISDIR(sx.stx_mode) && nanoseconds(sx.stx_mtime) < walk.stamp &&
+        nanoseconds(sx.stx_ctime) < walk.stamp) {
+        return;
+    }
     const char* const relative = job.place->name.c_str();
     auto fd = std::make_shared<UniqueFd>(
         isStart ? -1 : ::openat(job.parentFd->get(), relative, openFlags));
     if (!*fd) fd->reset(openLongPath(path, openFlags));
-    struct statx sx;
     if (!*fd && !isStart && (errno == EMFILE || errno == ENFILE)) {
         walk.backend.unopened(job.parent, relative, path);
         return;
@@ -168,7 +178,11 @@ void visit(Walk& walk, const Job& job, std::vector<Job>& group, char* buffer, Pa
             group.push_back(Job{fd, std::move(place), token, {}, device, entriesChanged});
         }
     }
-    if (token >= 0) walk.backend.listed(token, files, group.size());
+    if (token >= 0) {
+        walk.backend.listed(token, files, group.size());
+    } else if (isStart) {
+        walk.backend.listedUnwatched(job.parent, name, files, group.size());
+    }
     walk.jobs.push(group);
 }
 
@@ -206,7 +220,7 @@ WalkResult walkFolders(WatchBackend& backend, const std::vector<WalkStart>& star
     std::vector<Job> group;
     for (const WalkStart& s : starts)
         group.push_back(Job{nullptr, std::make_shared<const Place>(nullptr, s.path), s.parent,
-                            s.name, 0, false});
+                            s.name, 0, false, s.knownEmpty});
     walk.jobs.push(group);
     std::vector<std::thread> workers;
     try {

@@ -123,13 +123,15 @@ void InotifyBackend::remember(WatchToken parent, std::string_view name) {
         return;
     }
     auto p = nodes_.find(parent);
-    if (p != nodes_.end() && p->second.unwatchedChildren.emplace(name).second) ++unwatchedTotal_;
+    if (p != nodes_.end() && p->second.unwatchedChildren.emplace(name, false).second) {
+        ++unwatchedTotal_;
+    }
 }
 
 bool InotifyBackend::mayTakeBack(WatchToken parent, std::string_view name) const {
     if (parent == noParent) return true;
     auto p = nodes_.find(parent);
-    return p == nodes_.end() || !p->second.unwatchedChildren.contains(std::string(name));
+    return p == nodes_.end() || !p->second.unwatchedChildren.contains(name);
 }
 
 bool InotifyBackend::takeBackSmallLeaf() {
@@ -149,7 +151,10 @@ bool InotifyBackend::takeBackSmallLeaf() {
             if (::inotify_rm_watch(fd_.get(), static_cast<int>(token)) != 0) continue;
             released_.insert(token);
             p->second.children.erase(c);
-            if (p->second.unwatchedChildren.insert(it->second.name).second) ++unwatchedTotal_;
+            // Unknown until a walk looks: a file may have come between its listing and now.
+            if (p->second.unwatchedChildren.emplace(it->second.name, false).second) {
+                ++unwatchedTotal_;
+            }
             return true;
         }
     }
@@ -174,6 +179,15 @@ void InotifyBackend::listed(WatchToken token, std::size_t files, std::size_t fol
                    !kept.insert(t).second;
         });
     }
+}
+
+void InotifyBackend::listedUnwatched(WatchToken parent, std::string_view name, std::size_t files,
+                                     std::size_t folders) {
+    std::lock_guard guard(lock_);
+    auto p = nodes_.find(parent);
+    if (p == nodes_.end()) return;
+    auto c = p->second.unwatchedChildren.find(name);
+    if (c != p->second.unwatchedChildren.end()) c->second = files == 0 && folders == 0;
 }
 
 void InotifyBackend::forgetUnwatched(WatchToken parent, const std::string& name) {
@@ -490,8 +504,8 @@ std::vector<WalkStart> InotifyBackend::unwatchedFolders() const {
     for (const auto& [token, node] : nodes_) {
         if (node.unwatchedChildren.empty()) continue;
         const std::string path = pathOf(token);
-        for (const std::string& name : node.unwatchedChildren) {
-            out.push_back(WalkStart{joinPath(path, name), token, name});
+        for (const auto& [name, empty] : node.unwatchedChildren) {
+            out.push_back(WalkStart{joinPath(path, name), token, name, empty});
         }
     }
     return out;

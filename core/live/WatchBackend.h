@@ -25,6 +25,9 @@ struct WalkStart {
     std::string path;
     WatchToken parent = noParent;
     std::string name;
+    // An unwatched folder the previous walk found empty: while its own times are older than
+    // the walk's stamp, nothing can have come into it, and it is not opened.
+    bool knownEmpty = false;
 };
 
 // The kernel interface a Watcher reads events from: fanotify or inotify.
@@ -52,6 +55,11 @@ public:
     // of a small folder with none below it, for a folder that may hold more.
     virtual void listed(WatchToken token, std::size_t files, std::size_t folders) {
         (void)token, (void)files, (void)folders;
+    }
+    // As listed(), for a walk's start that has no watch (parent and name as in its WalkStart).
+    virtual void listedUnwatched(WatchToken parent, std::string_view name, std::size_t files,
+                                 std::size_t folders) {
+        (void)parent, (void)name, (void)files, (void)folders;
     }
     // A walk could not open a folder below its start for want of descriptors: it is
     // remembered as unwatched, so that a later walk of unwatched folders looks at it.

@@ -29,9 +29,9 @@ namespace tamrel {
 // Live events come from one fanotify mark per file system where the process may, else from
 // inotify with one watch per folder. A full event queue, or the root deleted or moved, puts the
 // root into `deep`. When no more watches can be placed, status() says so and the subtrees left
-// unwatched are walked again by ctime about once a minute, and less often while those walks find
-// nothing (the wait doubles up to 16 minutes, and is back at one once a walk finds a change);
-// what a walk finds is a live batch.
+// unwatched are walked again by ctime, on one thread, about once a minute, and less often while
+// those walks find nothing (the wait doubles up to 16 minutes, and is back at one once a walk
+// finds a change); what a walk finds is a live batch.
 // Changes inside appDataDirectory() are not reported: the saves of the index itself would
 // otherwise start a refresh of their own without end.
 //

@@ -123,7 +123,7 @@ void InotifyBackend::remember(WatchToken parent, std::string_view name) {
         return;
     }
     auto p = nodes_.find(parent);
-    if (p != nodes_.end() && p->second.unwatchedChildren.emplace(name, false).second) {
+    if (p != nodes_.end() && p->second.unwatchedChildren.emplace(name, 0).second) {
         ++unwatchedTotal_;
     }
 }
@@ -135,9 +135,10 @@ bool InotifyBackend::mayTakeBack(WatchToken parent, std::string_view name) const
 }
 
 bool InotifyBackend::takeBackSmallLeaf() {
-    for (std::vector<WatchToken>& bucket : smallLeaves_) {
+    for (std::size_t files = 0; files < smallLeaves_.size(); ++files) {
+        std::vector<Listed>& bucket = smallLeaves_[files];
         while (!bucket.empty()) {
-            const WatchToken token = bucket.back();
+            const auto [token, at] = bucket.back();
             bucket.pop_back();
             auto it = nodes_.find(token);
             if (it == nodes_.end() || token == rootToken_ || released_.contains(token) ||
@@ -151,8 +152,7 @@ bool InotifyBackend::takeBackSmallLeaf() {
             if (::inotify_rm_watch(fd_.get(), static_cast<int>(token)) != 0) continue;
             released_.insert(token);
             p->second.children.erase(c);
-            // Unknown until a walk looks: a file may have come between its listing and now.
-            if (p->second.unwatchedChildren.emplace(it->second.name, false).second) {
+            if (p->second.unwatchedChildren.emplace(it->second.name, files == 0 ? at : 0).second) {
                 ++unwatchedTotal_;
             }
             return true;
@@ -161,10 +161,11 @@ bool InotifyBackend::takeBackSmallLeaf() {
     return false;
 }
 
-void InotifyBackend::listed(WatchToken token, std::size_t files, std::size_t folders) {
+void InotifyBackend::listed(WatchToken token, std::size_t files, std::size_t folders,
+                            std::uint64_t at) {
     if (folders > 0 || files > smallLeafFiles) return;
     std::lock_guard guard(lock_);
-    smallLeaves_[files].push_back(token);
+    smallLeaves_[files].push_back({token, at});
     // Folders listed again, or gone since, leave stale tokens: dropped once they outnumber the
     // watches, so the lists stay within a few times the watches.
     std::size_t held = 0;
@@ -173,21 +174,21 @@ void InotifyBackend::listed(WatchToken token, std::size_t files, std::size_t fol
     if (held <= 2 * nodes_.size() + 1024) return;
     std::unordered_set<WatchToken> kept;
     for (auto& bucket : smallLeaves_) {
-        std::erase_if(bucket, [&](WatchToken t) {
-            auto it = nodes_.find(t);
-            return it == nodes_.end() || released_.contains(t) || !it->second.children.empty() ||
-                   !kept.insert(t).second;
+        std::erase_if(bucket, [&](const Listed& l) {
+            auto it = nodes_.find(l.token);
+            return it == nodes_.end() || released_.contains(l.token) ||
+                   !it->second.children.empty() || !kept.insert(l.token).second;
         });
     }
 }
 
 void InotifyBackend::listedUnwatched(WatchToken parent, std::string_view name, std::size_t files,
-                                     std::size_t folders) {
+                                     std::size_t folders, std::uint64_t at) {
     std::lock_guard guard(lock_);
     auto p = nodes_.find(parent);
     if (p == nodes_.end()) return;
     auto c = p->second.unwatchedChildren.find(name);
-    if (c != p->second.unwatchedChildren.end()) c->second = files == 0 && folders == 0;
+    if (c != p->second.unwatchedChildren.end()) c->second = files == 0 && folders == 0 ? at : 0;
 }
 
 void InotifyBackend::forgetUnwatched(WatchToken parent, const std::string& name) {
@@ -504,8 +505,8 @@ std::vector<WalkStart> InotifyBackend::unwatchedFolders() const {
     for (const auto& [token, node] : nodes_) {
         if (node.unwatchedChildren.empty()) continue;
         const std::string path = pathOf(token);
-        for (const auto& [name, empty] : node.unwatchedChildren) {
-            out.push_back(WalkStart{joinPath(path, name), token, name, empty});
+        for (const auto& [name, emptySince] : node.unwatchedChildren) {
+            out.push_back(WalkStart{joinPath(path, name), token, name, emptySince});
         }
     }
     return out;

@@ -53,9 +53,10 @@ public:
                          int dirFd, dev_t device) override;
     void unopened(WatchToken parent, std::string_view name, const std::string& path) override;
     void unreachable(const WalkStart& start) override;
-    void listed(WatchToken token, std::size_t files, std::size_t folders) override;
+    void listed(WatchToken token, std::size_t files, std::size_t folders,
+                std::uint64_t at) override;
     void listedUnwatched(WatchToken parent, std::string_view name, std::size_t files,
-                         std::size_t folders) override;
+                         std::size_t folders, std::uint64_t at) override;
     void readEvents(Changes& out) override;
     void settle(Changes& out) override;
     std::vector<WalkStart> unwatchedFolders() const override;
@@ -66,9 +67,9 @@ private:
         WatchToken parent;
         std::string name;
         std::unordered_map<std::string, WatchToken> children;
-        // Folders below it without a watch, by name: whether the last walk that looked at one
-        // found it empty (false while unknown).
-        std::map<std::string, bool, std::less<>> unwatchedChildren;
+        // Folders below it without a watch, by name: since when one is known to be empty (see
+        // WalkStart::emptySince), or 0.
+        std::map<std::string, std::uint64_t, std::less<>> unwatchedChildren;
     };
     // A folder moved away from (parent, name); `child` is its watch then, or `unwatched`.
     struct Moved {
@@ -119,11 +120,15 @@ private:
     WatchToken rootToken_ = noParent;
     bool rootUnwatched_ = false;
     std::size_t unwatchedTotal_ = 0;
-    // Watched folders listed with no folder below them, by how many files they held (up to
-    // smallLeafFiles): those whose watch may be taken back. A token may be stale (checked when
-    // taken).
+    // Watched folders listed with no folder below them, with when they were listed, by how
+    // many files they held (up to smallLeafFiles): those whose watch may be taken back. A token
+    // may be stale (checked when taken).
+    struct Listed {
+        WatchToken token;
+        std::uint64_t at;
+    };
     static constexpr std::size_t smallLeafFiles = 8;
-    std::array<std::vector<WatchToken>, smallLeafFiles + 1> smallLeaves_;
+    std::array<std::vector<Listed>, smallLeafFiles + 1> smallLeaves_;
     std::unordered_set<WatchToken> released_;  // watches taken back, not yet ended by the kernel
     // The kernel refused a watch for want of room since the last walk of unwatched folders began.
     mutable std::atomic<bool> kernelFull_{false};

@@ -25,9 +25,10 @@ struct WalkStart {
     std::string path;
     WatchToken parent = noParent;
     std::string name;
-    // An unwatched folder the previous walk found empty: while its own times are older than
-    // the walk's stamp, nothing can have come into it, and it is not opened.
-    bool knownEmpty = false;
+    // When an earlier walk found this unwatched folder empty (an event id), or 0: while its
+    // entries changed last well before then (its mtime 2 s older, for coarse file times) and its
+    // ctime is older than the walk's stamp, it is still empty and unchanged, and is not opened.
+    std::uint64_t emptySince = 0;
 };
 
 // The kernel interface a Watcher reads events from: fanotify or inotify.
@@ -50,16 +51,18 @@ public:
     // folder below an unwatched parent is neither watched nor remembered.
     virtual WatchToken addFolder(WatchToken parent, std::string_view name, const std::string& path,
                                  int dirFd, dev_t device) = 0;
-    // A walk has read the entries of the folder it watched as `token`: `files` that are not
-    // folders and `folders` that are. A backend short of watches may later take back the watch
-    // of a small folder with none below it, for a folder that may hold more.
-    virtual void listed(WatchToken token, std::size_t files, std::size_t folders) {
-        (void)token, (void)files, (void)folders;
+    // A walk has read the entries of the folder it watched as `token`, starting at event id
+    // `at`: `files` that are not folders and `folders` that are. A backend short of watches may
+    // later take back the watch of a small folder with none below it, for a folder that may
+    // hold more.
+    virtual void listed(WatchToken token, std::size_t files, std::size_t folders,
+                        std::uint64_t at) {
+        (void)token, (void)files, (void)folders, (void)at;
     }
     // As listed(), for a walk's start that has no watch (parent and name as in its WalkStart).
     virtual void listedUnwatched(WatchToken parent, std::string_view name, std::size_t files,
-                                 std::size_t folders) {
-        (void)parent, (void)name, (void)files, (void)folders;
+                                 std::size_t folders, std::uint64_t at) {
+        (void)parent, (void)name, (void)files, (void)folders, (void)at;
     }
     // A walk could not open a folder below its start for want of descriptors: it is
     // remembered as unwatched, so that a later walk of unwatched folders looks at it.

@@ -26,8 +26,6 @@ namespace {
 
 using Steady = std::chrono::steady_clock;
 
-// A change made just before a saved event id can carry a slightly earlier ctime.
-constexpr std::uint64_t ctimeMargin = 2'000'000'000;
 
 // A walk of the unwatched folders that finds nothing doubles the wait before the next one, up
 // to this many times Options::rewalkEvery; one that finds a change brings it back. On 3 million
@@ -40,7 +38,7 @@ constexpr int maxRewalkStretch = 16;
 constexpr std::chrono::milliseconds readPace{100};
 
 std::uint64_t stampBefore(std::uint64_t id) {
-    return id > ctimeMargin ? id - ctimeMargin : 1;
+    return id > fileTimeMargin ? id - fileTimeMargin : 1;
 }
 
 std::string normalised(std::string path) {

@@ -8,4 +8,8 @@ namespace tamrel {
 // ctimes. 0 means "no event id".
 std::uint64_t currentEventID();
 
+// File times come from a coarse clock: a change made just after an event id may carry a time up
+// to this much before it (nanoseconds; kept wide).
+inline constexpr std::uint64_t fileTimeMargin = 2'000'000'000;
+
 }  // namespace tamrel

@@ -6,8 +6,8 @@
 #include <unordered_set>
 
 #include "core/index/IndexWriter.h"
-#include "format/Fmt.h"
 #include "model/app/AppModel.h"
+#include "model/removal/TrashToast.h"
 #include "platform/PathText.h"
 #include "platform/TrashMover.h"
 
@@ -200,7 +200,7 @@ void BasketAndTrash::startTrash(const IndexRef& generation, const NodeIds& nodes
             model_.trashing.set(batch, false);
             context_.announcer.animated(trashedSpring, [&] {
                 pruneMoved(index, moved, movedPaths);
-                const QString bytes = QStringLiteral("Freed ") + Fmt::bytes(freed);
+                const QString bytes = trashToastTitle(freed, CleanUp::ruleSet());
                 if (failures.empty()) {
                     const std::size_t n = moved.size();
                     model_.setToast(Toast::make(

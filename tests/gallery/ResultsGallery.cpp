@@ -10,6 +10,7 @@
 
 #include <string>
 
+#include "model/removal/TrashToast.h"
 #include "tests/gallery/Settle.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/WaitFor.h"
@@ -127,8 +128,8 @@ void saveResultsGallery(MainWindow& window, AppModel& model,
     if (results->confirmation()) save(*results->confirmation(), QStringLiteral("results-confirm"));
     model.setConfirmTrash(false);
 
-    model.setToast(Toast::make(QStringLiteral("Moved 3 items to the Trash"),
-                               QStringLiteral("5.6 MB freed"), true));
+    model.setToast(Toast::make(trashToastTitle(5'600'000, AppModel::ruleSet()),
+                               QStringLiteral("3 items moved to the Trash"), true));
     settle(model);
     save(window, QStringLiteral("results-toast"));
     model.setToast(

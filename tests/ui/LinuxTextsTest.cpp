@@ -16,6 +16,7 @@
 #include "core/space/CleanPlan.h"
 #include "core/space/SystemData.h"
 #include "model/app/AppModel.h"
+#include "model/removal/TrashToast.h"
 #include "tests/core/space/LinuxDesktop.h"
 #include "tests/ui/Printers.h"
 #include "tests/ui/tools/ToolsTree.h"
@@ -26,11 +27,13 @@
 namespace tamrel {
 namespace {
 
-// Services, programs and files of the other platform.
+// Services, programs and files of the other platform; and "freed", which space moved to the
+// Trash is not until the Trash is emptied.
 const QRegularExpression& otherPlatform() {
     static const QRegularExpression words(
         QStringLiteral("Time Machine|iCloud|Spotlight|Xcode|iPhone|simulators?\\b|"
-                       "Full Disk Access|Allow\u2026|until you allow|\\.dmg\\b|ext:dmg|macOS|Finder"),
+                       "Full Disk Access|Allow\u2026|until you allow|\\.dmg\\b|ext:dmg|macOS|"
+                       "Finder|\\bfreed\\b"),
         QRegularExpression::CaseInsensitiveOption);
     return words;
 }
@@ -68,7 +71,7 @@ QStringList shownTexts(RuleSet rules, const test::LinuxDesktop& d, const SystemD
     for (bool granted : {false, true})
         texts << accessLook(granted, rules).heading << accessLook(granted, rules).hint;
     texts << searchCaption(0.0123, rules) << *trashNote(10'000'000) << cleanFoundLine(1)
-          << folderNote("/home/u").value_or(QString());
+          << folderNote("/home/u").value_or(QString()) << trashToastTitle(10'000'000, rules);
     for (FileKind k : FileKind::allCases())
         texts << QString::fromUtf8(k.label().data(), qsizetype(k.label().size()));
     texts.removeAll(QString());

@@ -114,6 +114,33 @@ QString tileSizeText(const DiskIndex& index, const TreemapTile& tile) {
     return Fmt::bytes(tile.isOthers() ? tile.othersSize : index.size(tile.node()));
 }
 
+QStringList tileTitleLines(const QString& title, const QFontMetricsF& fm, double width, int lines) {
+    const auto fits = [&](const QString& text) { return fm.horizontalAdvance(text) <= width; };
+    const auto elided = [&](const QString& text) {
+        return fm.elidedText(text, Qt::ElideRight, width);
+    };
+    if (fits(title) || lines < 2) return {elided(title)};
+    QStringList out;
+    qsizetype start = 0;  // where the line being filled begins
+    while (out.size() < lines - 1) {
+        // The longest run of whole words from `start` that fits: it ends before a blank.
+        qsizetype end = -1;
+        for (qsizetype blank = title.indexOf(QLatin1Char(' '), start); blank > start;
+             blank = title.indexOf(QLatin1Char(' '), blank + 1)) {
+            if (!fits(title.mid(start, blank - start))) break;
+            end = blank;
+        }
+        if (end < 0) break;  // not even the first word fits: it is elided on this line
+        out << title.mid(start, end - start);
+        start = end;
+        while (start < title.size() && title[start] == QLatin1Char(' '))
+            ++start;
+        if (fits(title.mid(start))) break;
+    }
+    out << elided(title.mid(start));
+    return out;
+}
+
 QString tileHelp(const DiskIndex& index, const TreemapTile& tile) {
     if (tile.isOthers()) return QString::number(tile.others) + QStringLiteral(" smaller items");
     const QString text =

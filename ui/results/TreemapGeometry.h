@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QFontMetricsF>
 #include <QLineF>
 #include <QRectF>
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <span>
@@ -68,6 +70,12 @@ TileColour tileColour(const DiskIndex& index, const TreemapTile& tile, RuleSet r
 // The title ("<name>" or "<n> more") and the size line of a tile's label.
 QString tileTitle(const DiskIndex& index, const TreemapTile& tile);
 QString tileSizeText(const DiskIndex& index, const TreemapTile& tile);
+// The lines a tile's title is drawn in, `width` points wide in the font of `fm`, at most
+// `lines` of them: the title whole when it fits on one line. A longer one is broken at blanks
+// only, each line holding the whole words that fit and the last what is left, elided at its end;
+// a word or path that does not fit on a line of its own is elided ("Docum…", "/var/t…"), never
+// broken, so a title without a blank that does not fit takes one elided line.
+QStringList tileTitleLines(const QString& title, const QFontMetricsF& fm, double width, int lines);
 // The tooltip: "<n> smaller items", "<name> · <size>", and for a file a second line
 // "Click to pick it for the Trash".
 QString tileHelp(const DiskIndex& index, const TreemapTile& tile);

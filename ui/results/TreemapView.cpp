@@ -499,17 +499,8 @@ void TreemapView::paintTile(QPainter& painter, const TreemapTile& tile, double l
         const QFontMetricsF fm(titleFont);
         const QString title = tileTitle(*index_, tile);
         double y = text.top();
-        // Drawn as plain lines: a title that fits takes one; a longer one, where two are allowed,
-        // is broken into two (a text layout per tile costs more than the rest of the tile).
-        const bool fits = fm.horizontalAdvance(title) <= text.width();
-        QStringList lines;
-        if (fits || look.titleLines == 1) {
-            lines << fm.elidedText(title, Qt::ElideRight, text.width());
-        } else {
-            lines = elideLines(title, titleFont, text.width(), look.titleLines)
-                        .split(QLatin1Char('\n'));
-        }
-        for (const QString& line : lines) {
+        // Drawn as plain lines (a text layout per tile costs more than the rest of the tile).
+        for (const QString& line : tileTitleLines(title, fm, text.width(), look.titleLines)) {
             painter.drawText(QPointF(text.left(), y + fm.ascent()), line);
             y += fm.lineSpacing();
         }

@@ -9,6 +9,7 @@
 #include <QScreen>
 #include <QWindow>
 
+#include "platform/XdgDirs.h"
 #include "ui/shell/ReadingOrder.h"
 #include "ui/shell/RootView.h"
 
@@ -34,8 +35,13 @@ MainWindow::MainWindow(AppModel& model, QWidget* parent) : QMainWindow(parent), 
     appMenu_ = menuBar()->addMenu(QStringLiteral("&Tamrel"));
     QAction* about = appMenu_->addAction(QStringLiteral("About Tamrel"));
     connect(about, &QAction::triggered, this, [this] {
-        QMessageBox::about(this, QStringLiteral("About Tamrel"),
-                           QStringLiteral("Tamrel shows where the space on a disk goes."));
+        // Plain text: a folder's name could otherwise be read as markup.
+        QMessageBox box(QMessageBox::NoIcon, QStringLiteral("About Tamrel"),
+                        aboutText(build_, QString::fromStdString(appDataDirectory())),
+                        QMessageBox::Ok, this);
+        box.setTextFormat(Qt::PlainText);
+        box.setIconPixmap(QApplication::windowIcon().pixmap(64));
+        box.exec();
     });
     checkForUpdates_ = appMenu_->addAction(QStringLiteral("Check for Updates…"));
     checkForUpdates_->setEnabled(false);

@@ -8,6 +8,7 @@
 #include <optional>
 #include <vector>
 
+#include "ui/shell/About.h"
 #include "ui/shell/WindowFrame.h"
 
 class QAction;
@@ -58,6 +59,8 @@ public:
     explicit MainWindow(AppModel& model, QWidget* parent = nullptr);
 
     RootView* rootView() const { return root_; }
+    // What the About box says the program was built from (none until set).
+    void setBuildInfo(BuildInfo build) { build_ = std::move(build); }
     QAction* scanFolderAction() const { return scanFolder_; }
     QAction* rescanAction() const { return rescan_; }
     QAction* checkForUpdatesAction() const { return checkForUpdates_; }
@@ -88,6 +91,7 @@ private:
     void updateCommands();
 
     AppModel& model_;
+    BuildInfo build_;
     RootView* root_;
     QMenu* appMenu_;
     QMenu* fileMenu_;

@@ -66,7 +66,7 @@ void quitWhenShown(QWidget& window) {
     check->start(20);
 }
 
-int runTamrel(int argc, char** argv) {
+int runTamrel(int argc, char** argv, const BuildInfo& build) {
     if (!hasDisplay()) {
         std::fprintf(stderr,
                      "Tamrel needs a display to open its window: run it in a desktop session "
@@ -78,6 +78,7 @@ int runTamrel(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Tamrel"));
     QApplication::setApplicationDisplayName(QStringLiteral("Tamrel"));
     QApplication::setDesktopFileName(QStringLiteral("tamrel"));
+    QApplication::setApplicationVersion(build.version);
     applyLightAppearance(app);
     const QString fonts = Fonts::missingMessage();
     if (!fonts.isEmpty()) std::fprintf(stderr, "%s\n", qPrintable(fonts));
@@ -86,6 +87,7 @@ int runTamrel(int argc, char** argv) {
     AppModel model(desktop);
     setScreenClock(model.clock());  // the screens' motion goes by the model's time
     MainWindow window(model);
+    window.setBuildInfo(build);
     desktop.setWindow(&window);
     window.show();
     // A window without the desktop's frame is not always raised and focused on its own.

@@ -5,6 +5,8 @@ class QWidget;
 
 namespace tamrel {
 
+struct BuildInfo;
+
 // Whether a window can open here: a display (DISPLAY or WAYLAND_DISPLAY) or a platform chosen
 // through QT_QPA_PLATFORM.
 bool hasDisplay();
@@ -18,10 +20,10 @@ void applyLightAppearance(QApplication& app);
 // look at it (scripts/run.sh as a user without a display, in CI).
 void quitWhenShown(QWidget& window);
 
-// The program: checks for a display (a clear message and exit status 1 without one) and the
-// fonts (a message when missing), creates the desktop services, the one AppModel and the
-// window, and runs the event loop until the window closes (with TAMREL_QUIT_WHEN_SHOWN set in
-// the environment: until the window is shown, see quitWhenShown).
-int runTamrel(int argc, char** argv);
+// The program built from `build`: checks for a display (a clear message and exit status 1
+// without one) and the fonts (a message when missing), creates the desktop services, the one
+// AppModel and the window, and runs the event loop until the window closes (with
+// TAMREL_QUIT_WHEN_SHOWN set in the environment: until the window is shown, see quitWhenShown).
+int runTamrel(int argc, char** argv, const BuildInfo& build);
 
 }  // namespace tamrel

@@ -129,7 +129,7 @@ TEST_F(BasketTrash, TwoFilesGoToTheRealTrashWithTheirRecordedSizes) {
     EXPECT_TRUE(model.trashing());
     ASSERT_TRUE(waitFor([&] { return !model.trashing(); }));
     ASSERT_TRUE(model.toast());
-    EXPECT_EQ(model.toast()->title, "Freed " + Fmt::bytes(sizes));
+    EXPECT_EQ(model.toast()->title, "Moved " + Fmt::bytes(sizes) + " to the Trash");
     EXPECT_EQ(model.toast()->detail, "2 items moved to the Trash");
     EXPECT_TRUE(model.toast()->good);
     EXPECT_EQ(model.revision(), 1);
@@ -174,7 +174,7 @@ TEST_F(BasketTrash, ToastsOfFailures) {
     ActionsProbe::show(model, index);
     const std::uint64_t size = index->size(id("a/one"));
     trashAndWait({id("a/one")}, {"cache"});
-    EXPECT_EQ(model.toast()->title, "Freed " + Fmt::bytes(size));
+    EXPECT_EQ(model.toast()->title, "Moved " + Fmt::bytes(size) + " to the Trash");
     EXPECT_EQ(model.toast()->detail, "Skipped cache");
     EXPECT_TRUE(model.toast()->good);
 

@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <functional>
 
+#include "model/removal/TrashToast.h"
 #include "tests/model/app/ActionsFixture.h"
 #include "tests/model/app/ActionsProbe.h"
 #include "tests/ui/UiFixture.h"
@@ -631,8 +632,10 @@ TEST_F(ResultsScreenTest, ALongToastStaysInsideTheScreen) {
         EXPECT_FALSE(line.contains(QChar(0x202E)));
     }
     // A short toast is laid out on one line at its natural width.
-    const ToastCard small = toastCard(Toast::make("Freed 4 KB", "1 item moved to the Trash", true),
-                                      view->width() - 44);
+    const ToastCard small =
+        toastCard(Toast::make(trashToastTitle(4'000, AppModel::ruleSet()),
+                              "1 item moved to the Trash", true),
+                  view->width() - 44);
     EXPECT_EQ(small.detail, QStringList{"1 item moved to the Trash"});
     EXPECT_LT(small.size.width(), 300);
 }

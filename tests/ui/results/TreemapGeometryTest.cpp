@@ -5,6 +5,7 @@
 #include <string>
 
 #include "tests/support/IndexBuilder.h"
+#include "ui/theme/Fonts.h"
 
 namespace tamrel {
 namespace {
@@ -101,6 +102,63 @@ TEST(TileLook, LabelThresholds) {
     EXPECT_FALSE(look(26, 100, true).badge);  // stripes but no badge at 26 pt or less
     EXPECT_TRUE(look(27, 100, true).badge);
     EXPECT_FALSE(look(27, 100, false).badge);
+}
+
+// A title that does not fit is broken at blanks only and elided where a word does not fit,
+// whatever the scale: at 1.5 the font and the width both grow by half.
+TEST(TileLook, TitleLinesNeverBreakAWord) {
+    const QChar ellipsis(0x2026);
+    const struct {
+        const char* title;
+        double width;
+        int allowed;
+        int lines;    // drawn
+        bool elided;  // the last line ends in "…"
+    } cases[] = {
+        {"Documents", 200, 2, 1, false},
+        {"Documents", 45, 2, 1, true},
+        {"Documents", 45, 1, 1, true},
+        {"/var/tmp", 40, 2, 1, true},
+        {"node_modules", 60, 2, 1, true},
+        {"Application Support", 90, 2, 2, false},
+        {"Application Support", 90, 1, 1, true},
+        {"Application Support", 50, 2, 1, true},  // "Application" alone does not fit
+        {"My Old Documentation", 60, 2, 2, true},
+        {"a b c d e f g h i j k", 30, 2, 2, true},
+        {"a b", 200, 2, 1, false},
+    };
+    for (double scale : {1.0, 1.5}) {
+        QFont font = Fonts::tileTitle.font();
+        font.setPointSizeF(font.pointSizeF() * scale);
+        const QFontMetricsF fm(font);
+        for (const auto& c : cases) {
+            const QString title = QString::fromUtf8(c.title);
+            const double width = c.width * scale;
+            const QStringList lines = tileTitleLines(title, fm, width, c.allowed);
+            const std::string what = std::string(c.title) + " in " + std::to_string(width) + ": " +
+                                     lines.join(QLatin1Char('|')).toStdString();
+            ASSERT_EQ(lines.size(), c.lines) << what;
+            qsizetype at = 0;  // where the next line's text is in the title
+            for (qsizetype k = 0; k < lines.size(); ++k) {
+                QString line = lines[k];
+                EXPECT_LE(fm.horizontalAdvance(line), width) << what;
+                const bool cut = line.endsWith(ellipsis);
+                EXPECT_EQ(cut, c.elided && k == lines.size() - 1) << what;
+                if (cut) line.chop(1);
+                // Each line starts a word and, unless elided, ends one.
+                while (at < title.size() && title[at] == QLatin1Char(' '))
+                    ++at;
+                EXPECT_EQ(title.mid(at, line.size()), line) << what;
+                at += line.size();
+                if (!cut) {
+                    EXPECT_TRUE(at == title.size() || title[at] == QLatin1Char(' ')) << what;
+                }
+            }
+            if (!c.elided) {
+                EXPECT_EQ(at, title.size()) << what;
+            }
+        }
+    }
 }
 
 TEST(TileLook, HitTestingSkipsGuttersAndPrefersTheLiftedTile) {

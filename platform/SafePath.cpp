@@ -26,8 +26,7 @@ bool trustedLink(const TreeEntry& folder, const TreeEntry& link, uid_t uid) {
 
 }  // namespace
 
-std::optional<std::vector<std::string>> itemComponents(const std::string& path,
-                                                       std::string& why) {
+std::optional<std::vector<std::string>> itemComponents(const std::string& path, std::string& why) {
     if (holdsNul(path)) {
         why = "the path holds a NUL byte";
         return std::nullopt;
@@ -106,7 +105,12 @@ Reached reachParent(const std::vector<std::string>& parts, std::size_t followabl
     TreeEntry here;
     if (!at || !entryAt(at.get(), "", here)) return fail(refusalOf(errno), errorText(errno));
     int links = 0;
+    // From the folder the followable components lead to on, each folder's mount.
+    const auto passed = [&] {
+        if (mayLink == 0 && out.mounts.empty()) out.mounts.push_back(here.mount);
+    };
     while (!todo.empty()) {
+        passed();
         const std::string part = std::move(todo.front());
         todo.pop_front();
         const bool mayFollow = mayLink > 0;
@@ -159,7 +163,9 @@ Reached reachParent(const std::vector<std::string>& parts, std::size_t followabl
         at = std::move(next);
         here = opened;
         out.path.push_back(part);
+        if (!out.mounts.empty()) out.mounts.push_back(here.mount);
     }
+    passed();
     out.parent = std::move(at);
     return out;
 }

@@ -8,6 +8,7 @@
 #include <sys/types.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -24,8 +25,7 @@ inline bool holdsNul(const std::string& path) {
 
 // The components of `path` when it names an item a mover may take: absolute, not "/", and
 // without a NUL byte, "." or "..". Nothing otherwise, with the reason in `why`.
-std::optional<std::vector<std::string>> itemComponents(const std::string& path,
-                                                       std::string& why);
+std::optional<std::vector<std::string>> itemComponents(const std::string& path, std::string& why);
 
 // What a failed call's errno tells the user.
 TrashRefusal refusalOf(int err);
@@ -40,6 +40,10 @@ UniqueFd openFolder(const std::vector<std::string>& parts, std::size_t count, st
 struct Reached {
     UniqueFd parent;                // O_PATH; invalid when it was not reached
     std::vector<std::string> path;  // its components, links resolved
+    // The mount ids of the folders the walk passed once no link could be followed any more:
+    // the folder the followable components lead to (the folder the item was found below), then
+    // each folder below it down to `parent`.
+    std::vector<std::uint64_t> mounts;
     TrashRefusal refusal = TrashRefusal::none;
     std::string why;
 };

@@ -10,6 +10,15 @@ namespace tamrel {
 
 namespace {
 
+// Asked for besides STATX_MNT_ID: mount ids that the kernel never gives again (Linux 6.8), so
+// that a disk mounted where another was unmounted is never taken for it. An older kernel
+// ignores the bit and gives the other kind.
+#ifdef STATX_MNT_ID_UNIQUE
+constexpr unsigned uniqueMountId = STATX_MNT_ID_UNIQUE;
+#else
+constexpr unsigned uniqueMountId = 0x4000U;
+#endif
+
 bool copyData(int from, int to) {
     for (;;) {
         const ssize_t n = ::copy_file_range(from, nullptr, to, nullptr, 1 << 30, 0);
@@ -57,7 +66,7 @@ bool entryAt(int dir, const char* name, TreeEntry& e) {
     const int flags = AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT | (*name ? 0 : AT_EMPTY_PATH);
     const unsigned mask = STATX_TYPE | STATX_MODE | STATX_UID | STATX_GID | STATX_NLINK |
                           STATX_INO | STATX_SIZE | STATX_BLOCKS | STATX_ATIME | STATX_MTIME |
-                          STATX_MNT_ID;
+                          STATX_MNT_ID | uniqueMountId;
     if (::statx(dir, name, flags, mask, &sx) != 0) return false;
     e.mode = sx.stx_mode;
     e.uid = sx.stx_uid;
@@ -67,7 +76,7 @@ bool entryAt(int dir, const char* name, TreeEntry& e) {
     e.ino = sx.stx_ino;
     e.size = sx.stx_size;
     e.blocks = sx.stx_blocks;
-    e.mount = (sx.stx_mask & STATX_MNT_ID) ? sx.stx_mnt_id : 0;
+    e.mount = (sx.stx_mask & (STATX_MNT_ID | uniqueMountId)) ? sx.stx_mnt_id : 0;
     e.mountRoot = (sx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) &&
                   (sx.stx_attributes & STATX_ATTR_MOUNT_ROOT);
     e.atime = {sx.stx_atime.tv_sec, static_cast<long>(sx.stx_atime.tv_nsec)};
@@ -237,22 +246,28 @@ Copy copyTree(int srcParent, const char* srcName, int dstParent, const char* dst
 }
 
 bool removeCopied(int srcParent, const char* srcName, int dstParent, const char* dstName,
-                  const TreeEntry* item) {
+                  std::size_t& removed, const TreeEntry* item) {
     TreeEntry src, dst;
     if (!entryAt(srcParent, srcName, src)) return errno == ENOENT;
     if (item && !src.same(*item)) return false;
     if (!entryAt(dstParent, dstName, dst) || !stillCopied(src, dst)) return false;
-    if (!src.isDir()) return ::unlinkat(srcParent, srcName, 0) == 0;
+    if (!src.isDir()) {
+        if (::unlinkat(srcParent, srcName, 0) != 0) return false;
+        ++removed;
+        return true;
+    }
     DirHandle from = openDir(srcParent, srcName);
     UniqueFd copy(::openat(dstParent, dstName, readDirFlags));
     if (!from || !copy) return false;
     bool all = true;
     while (const dirent* c = ::readdir(from.get())) {
         if (std::strcmp(c->d_name, ".") == 0 || std::strcmp(c->d_name, "..") == 0) continue;
-        all = removeCopied(::dirfd(from.get()), c->d_name, copy.get(), c->d_name) && all;
+        all = removeCopied(::dirfd(from.get()), c->d_name, copy.get(), c->d_name, removed) && all;
     }
     from.reset();
-    return all && ::unlinkat(srcParent, srcName, AT_REMOVEDIR) == 0;
+    if (!all || ::unlinkat(srcParent, srcName, AT_REMOVEDIR) != 0) return false;
+    ++removed;
+    return true;
 }
 
 bool isMountPoint(int parent, const TreeEntry& item) {

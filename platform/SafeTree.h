@@ -185,9 +185,7 @@ struct CopyRules {
     uid_t owner = 0;
     // Whose files may be copied: the owner's, and when elevated root's too. A copy is made
     // afresh by the one copying, so another user's file would become the owner's.
-    bool mayCopy(const TreeEntry& e) const {
-        return e.uid == owner || (elevated && e.uid == 0);
-    }
+    bool mayCopy(const TreeEntry& e) const { return e.uid == owner || (elevated && e.uid == 0); }
 };
 
 // Copies a tree from one file system to another (folders, files, links), never overwriting and
@@ -202,8 +200,8 @@ Copy copyTree(int srcParent, const char* srcName, int dstParent, const char* dst
 // (same kind, and for anything but a folder the same size and modification time), and a folder
 // only when nothing else is left in it. What was made or changed there while the copy ran
 // stays, with the folders that hold it. With `item`, the entry at the top must still be that
-// one. False when anything stays.
+// one. Counts in `removed` each entry it removed. False when anything stays.
 bool removeCopied(int srcParent, const char* srcName, int dstParent, const char* dstName,
-                  const TreeEntry* item = nullptr);
+                  std::size_t& removed, const TreeEntry* item = nullptr);
 
 }  // namespace tamrel

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <memory>
+#include <span>
 #include <string_view>
 
 #include "platform/PathText.h"
@@ -63,8 +64,7 @@ void giveMoved(int files, const std::string& name, uid_t owner, gid_t group) {
     walkTree(
         files, name,
         [&](int, const std::string&, const TreeEntry& e) {
-            return e.sameMount(trash) && !(e.isDir() && e.mountRoot) ? Visit::enter
-                                                                     : Visit::skip;
+            return e.sameMount(trash) && !(e.isDir() && e.mountRoot) ? Visit::enter : Visit::skip;
         },
         [&](int dir, const std::string& entry, const TreeEntry& e, const TreeEntry* folder) {
             giveEntry(dir, entry, e, folder, owner, group);
@@ -104,7 +104,6 @@ std::string candidate(const std::string& base, int n) {
     return base.substr(0, room - suffix.size()) + suffix;
 }
 
-// The components of `path` when it names an item the mover may take: absolute, not "/", and
 // Seconds as an index stores modification times.
 std::uint32_t storedSeconds(std::int64_t seconds) {
     return static_cast<std::uint32_t>(std::clamp<std::int64_t>(seconds, 0, 0xFFFFFFFFll));
@@ -131,14 +130,19 @@ const char* typeName(ExpectedItem::Type type) {
     return "a special file";
 }
 
-// What differs between the entry found and the one expected; nothing when they match.
-std::optional<std::string> difference(const TreeEntry& e, const ExpectedItem& expected) {
+// What differs between the entry found, reached through the mounts `mounts` (see
+// ExpectedItem::mounts), and the one expected; nothing when they match.
+std::optional<std::string> difference(const TreeEntry& e, std::span<const std::uint64_t> mounts,
+                                      const ExpectedItem& expected) {
     const ExpectedItem::Type type = typeOf(e.mode);
     if (type != expected.type) {
         return std::string("it is ") + typeName(type) + " now, not " + typeName(expected.type);
     }
     if (expected.file && (expected.file->first != e.dev || expected.file->second != e.ino)) {
-        return "another file stands under its name";
+        return std::string("another ") + (typeName(type) + 2) + " stands under its name";
+    }
+    if (!expected.mounts.empty() && !std::ranges::equal(expected.mounts, mounts)) {
+        return "it is reached through another disk or mount than when it was picked";
     }
     if (expected.allocated && *expected.allocated != e.blocks * 512) return "its size changed";
     if (expected.mtime && *expected.mtime != storedSeconds(e.mtime.tv_sec)) {
@@ -147,8 +151,67 @@ std::optional<std::string> difference(const TreeEntry& e, const ExpectedItem& ex
     return std::nullopt;
 }
 
-// The hook of TrashMover::setBeforeMove().
+// The item at a path, reached from "/" as TrashMover::trashItem() reaches it.
+struct ReachedItem {
+    Reached at;                         // its folder; at.path: the folder's components
+    std::string name;                   // its name there
+    std::string place;                  // its absolute path, links resolved
+    TreeEntry entry;                    // valid once reached
+    std::vector<std::uint64_t> mounts;  // of the walk, as ExpectedItem::mounts counts them
+    TrashRefusal refusal = TrashRefusal::none;
+    std::string why;
+};
+
+// Reaches the item at `given`, links followed only within expected->root (see
+// TrashMover::trashItem()); a place isProtectedPlace() names is refused before it is looked at
+// when `refuseProtected`; with `compare`, the item found must be what `expected` describes.
+ReachedItem reachItem(const std::string& given, const ExpectedItem* expected, bool compare,
+                      bool refuseProtected) {
+    ReachedItem out;
+    const auto fail = [&out](TrashRefusal refusal, std::string why) {
+        out.refusal = refusal;
+        out.why = std::move(why);
+        return std::move(out);
+    };
+    const auto parts = itemComponents(given, out.why);
+    if (!parts) return fail(TrashRefusal::failed, out.why);
+    // Links may stand only among the components of the folder the item was found below.
+    std::size_t followable = parts->size() - 1;
+    if (expected && !expected->root.empty()) {
+        const auto root = pathComponents(expected->root);
+        if (root.size() >= parts->size() || !std::equal(root.begin(), root.end(), parts->begin())) {
+            return fail(TrashRefusal::failed, "it is not below the folder it was found in");
+        }
+        followable = root.size();
+    }
+    out.at = reachParent(*parts, followable, ::geteuid());
+    if (!out.at.parent) return fail(out.at.refusal, out.at.why);
+    out.name = parts->back();
+    out.at.path.push_back(out.name);
+    out.place = absolutePath(out.at.path);
+    out.at.path.pop_back();
+    if (refuseProtected && isProtectedPlace(out.place)) {
+        return fail(TrashRefusal::protectedPlace, "\"" + out.place + "\" is never moved");
+    }
+    if (!entryAt(out.at.parent.get(), out.name.c_str(), out.entry)) {
+        return fail(refusalOf(errno), errorText(errno));
+    }
+    out.mounts = out.at.mounts;
+    out.mounts.push_back(out.entry.mount);
+    if (compare && expected) {
+        if (auto differs = difference(out.entry, out.mounts, *expected)) {
+            return fail(TrashRefusal::changed, *differs);
+        }
+    }
+    return out;
+}
+
+// The hooks of TrashMover::setBeforeMove() and setAfterCopy().
 std::function<void(const std::string&)>& beforeMove() {
+    static std::function<void(const std::string&)> hook;
+    return hook;
+}
+std::function<void(const std::string&)>& afterCopy() {
     static std::function<void(const std::string&)> hook;
     return hook;
 }
@@ -157,15 +220,19 @@ std::function<void(const std::string&)>& beforeMove() {
 
 // An item checked and ready to be moved.
 struct TrashMover::Found {
-    int parent = -1;           // the folder holding it (not owned)
-    std::string name;          // its name in that folder
+    int parent = -1;               // the folder holding it (not owned)
+    std::string name;              // its name in that folder
     TreeEntry entry;               // as it was checked
     std::vector<TreeEntry> above;  // the folders above it, its own folder included
-    std::string place;         // its absolute path, as the .trashinfo records it
+    std::string place;             // its absolute path, as the .trashinfo records it
 };
 
 void TrashMover::setBeforeMove(std::function<void(const std::string&)> hook) {
     beforeMove() = std::move(hook);
+}
+
+void TrashMover::setAfterCopy(std::function<void(const std::string&)> hook) {
+    afterCopy() = std::move(hook);
 }
 
 bool TrashMover::isProtectedPlace(std::string_view path) {
@@ -274,44 +341,19 @@ TrashResult TrashMover::trashItem(const std::string& given, const ExpectedItem* 
         out.why = std::move(why);
         return out;
     };
-    const auto parts = itemComponents(given, out.why);
-    if (!parts) return fail(TrashRefusal::failed, out.why);
-    // Links may stand only among the components of the folder the item was found below.
-    std::size_t followable = parts->size() - 1;
-    if (expected && !expected->root.empty()) {
-        const auto root = pathComponents(expected->root);
-        if (root.size() >= parts->size() || !std::equal(root.begin(), root.end(), parts->begin())) {
-            return fail(TrashRefusal::failed, "it is not below the folder it was found in");
-        }
-        followable = root.size();
-    }
     const uid_t uid = ::geteuid();
     const gid_t gid = ::getegid();
-    Reached at = reachParent(*parts, followable, uid);
-    if (!at.parent) return fail(at.refusal, at.why);
-    const std::string& name = parts->back();
-    at.path.push_back(name);
-    const std::string place = absolutePath(at.path);
-    at.path.pop_back();
-    if (isProtectedPlace(place)) {
-        return fail(TrashRefusal::protectedPlace, "\"" + place + "\" is never moved");
-    }
-    TreeEntry item;
-    if (!entryAt(at.parent.get(), name.c_str(), item)) {
-        return fail(refusalOf(errno), errorText(errno));
-    }
-    if (expected) {
-        if (auto differs = difference(item, *expected)) {
-            return fail(TrashRefusal::changed, *differs);
-        }
-    }
+    ReachedItem at = reachItem(given, expected, true, true);
+    if (at.refusal != TrashRefusal::none) return fail(at.refusal, at.why);
+    const TreeEntry& item = at.entry;
     if (item.uid != uid) {
         return fail(TrashRefusal::otherUser, "it belongs to user " + std::to_string(item.uid));
     }
+    const int parent = at.at.parent.get();
     // A mounted file system cannot be renamed, nor does a copy of it belong in the Trash.
-    if (isMountPoint(at.parent.get(), item)) return fail(TrashRefusal::failed, "a mount point");
-    Found found{at.parent.get(), name, item, {}, place};
-    if (!climb(at.parent.get(), found.above)) return fail(refusalOf(errno), errorText(errno));
+    if (isMountPoint(parent, item)) return fail(TrashRefusal::failed, "a mount point");
+    Found found{parent, at.name, item, {}, at.place};
+    if (!climb(parent, found.above)) return fail(refusalOf(errno), errorText(errno));
 
     const std::string homeDir = makeHomeTrash();
     if (homeDir.empty()) {
@@ -329,10 +371,11 @@ TrashResult TrashMover::trashItem(const std::string& given, const ExpectedItem* 
         mover = std::move(home);
         mover->mayCopy_ = false;
     } else {
+        const std::vector<std::string>& folders = at.at.path;
         std::size_t up = 0;
-        const UniqueFd top = mountTop(at.parent.get(), up);
-        if (top && up <= at.path.size()) {
-            const std::string topPath = absolutePath(std::span(at.path).first(at.path.size() - up));
+        const UniqueFd top = mountTop(parent, up);
+        if (top && up <= folders.size()) {
+            const std::string topPath = absolutePath(std::span(folders).first(folders.size() - up));
             mover = diskTrash(top.get(), topPath, uid, gid, why);
             if (mover && !takes(*mover)) mover.reset();
             if (mover) {
@@ -360,40 +403,41 @@ std::optional<std::string> TrashMover::trashItem(const std::string& path, std::s
 }
 
 TrashResult TrashMover::checkItem(const std::string& given, const ExpectedItem& expected) {
-    TrashResult out;
-    const auto parts = itemComponents(given, out.why);
-    if (!parts) {
-        out.refusal = TrashRefusal::failed;
-        return out;
-    }
-    std::size_t followable = parts->size() - 1;
-    if (!expected.root.empty()) {
-        const auto root = pathComponents(expected.root);
-        if (root.size() >= parts->size() || !std::equal(root.begin(), root.end(), parts->begin())) {
-            out.refusal = TrashRefusal::failed;
-            out.why = "it is not below the folder it was found in";
-            return out;
-        }
-        followable = root.size();
-    }
-    const Reached at = reachParent(*parts, followable, ::geteuid());
-    if (!at.parent) {
-        out.refusal = at.refusal;
-        out.why = at.why;
-        return out;
-    }
-    TreeEntry item;
-    if (!entryAt(at.parent.get(), parts->back().c_str(), item)) {
-        out.refusal = refusalOf(errno);
-        out.why = errorText(errno);
-    } else if (auto differs = difference(item, expected)) {
-        out.refusal = TrashRefusal::changed;
-        out.why = *differs;
-    }
-    return out;
+    ReachedItem at = reachItem(given, &expected, true, false);
+    return {std::nullopt, at.refusal, std::move(at.why)};
 }
 
-std::optional<std::string> TrashMover::move(const std::string& path, std::string& why) {
+TrashResult TrashMover::recordItem(const std::string& given, ExpectedItem& expected) {
+    ReachedItem at = reachItem(given, &expected, true, false);
+    if (at.refusal != TrashRefusal::none) {
+        // No item has inode 0: every move of this one is refused.
+        expected.file = {0, 0};
+        expected.mounts.clear();
+        return {std::nullopt, at.refusal, std::move(at.why)};
+    }
+    const TreeEntry& item = at.entry;
+    expected.file = {item.dev, item.ino};
+    expected.mounts = std::move(at.mounts);
+    const int parent = at.at.parent.get();
+    const auto refused = [](TrashRefusal refusal, std::string why) {
+        return TrashResult{std::nullopt, refusal, std::move(why)};
+    };
+    if (isProtectedPlace(at.place)) {
+        return refused(TrashRefusal::protectedPlace, "\"" + at.place + "\" is never moved");
+    }
+    if (item.uid != ::geteuid()) {
+        return refused(TrashRefusal::otherUser, "it belongs to user " + std::to_string(item.uid));
+    }
+    if (isMountPoint(parent, item)) return refused(TrashRefusal::failed, "a mount point");
+    // Renaming it, or removing it once copied, changes its folder.
+    if (::faccessat(parent, ".", W_OK | X_OK, AT_EACCESS) != 0) {
+        return refused(refusalOf(errno), errorText(errno));
+    }
+    return {};
+}
+
+std::optional<std::string> TrashMover::move(const std::string& path, std::string& why,
+                                            const ExpectedItem* expected) {
     const auto found = itemComponents(path, why);
     if (!found) return std::nullopt;
     const std::vector<std::string>& parts = *found;
@@ -406,6 +450,19 @@ std::optional<std::string> TrashMover::move(const std::string& path, std::string
     if (!entryAt(parent.get(), item.name.c_str(), item.entry)) {
         why = errorText(errno);
         return std::nullopt;
+    }
+    if (expected) {
+        // No link stands in the path: its last components are the scanned folder and those
+        // below it, whose mounts the pick recorded.
+        std::vector<std::uint64_t> mounts;
+        for (const TreeEntry& folder : item.above)
+            mounts.push_back(folder.mount);
+        mounts.push_back(item.entry.mount);
+        const std::size_t recorded = std::min(expected->mounts.size(), mounts.size());
+        if (auto differs = difference(item.entry, std::span(mounts).last(recorded), *expected)) {
+            why = *differs;
+            return std::nullopt;
+        }
     }
     TrashRefusal refusal = TrashRefusal::none;
     return moveFound(item, why, refusal);
@@ -532,7 +589,20 @@ std::optional<std::string> TrashMover::moveFound(const Found& found, std::string
             return std::nullopt;
         }
         if (elevated_) giveMoved(files_.get(), name, owner_, group_);
-        if (!removeCopied(parent, base.c_str(), files_.get(), name.c_str(), &item)) {
+        if (afterCopy()) afterCopy()(found.place);
+        std::size_t removed = 0;
+        if (!removeCopied(parent, base.c_str(), files_.get(), name.c_str(), removed, &item)) {
+            if (removed == 0) {
+                // The item is whole where it was: a copy that differs from it would only mislead.
+                refusal = TrashRefusal::changed;
+                why = "it changed while it was copied";
+                if (removeTree(files_.get(), name.c_str())) {
+                    dropInfo();
+                } else {
+                    why += "; part of the copy stayed in the Trash";
+                }
+                return std::nullopt;
+            }
             why = "copied to the Trash, but what changed or appeared meanwhile stayed in place";
             return std::nullopt;
         }

@@ -105,9 +105,13 @@ Reached reachParent(const std::vector<std::string>& parts, std::size_t followabl
     TreeEntry here;
     if (!at || !entryAt(at.get(), "", here)) return fail(refusalOf(errno), errorText(errno));
     int links = 0;
-    // From the folder the followable components lead to on, each folder's mount.
+    // From the folder the followable components lead to on, each folder's mount, and the
+    // disks met.
+    std::vector<dev_t> disks;
     const auto passed = [&] {
-        if (mayLink == 0 && out.mounts.empty()) out.mounts.push_back(here.mount);
+        if (mayLink != 0 || !out.mounts.empty()) return;
+        out.mounts.push_back(here.mount);
+        disks.push_back(here.dev);
     };
     while (!todo.empty()) {
         passed();
@@ -160,10 +164,19 @@ Reached reachParent(const std::vector<std::string>& parts, std::size_t followabl
             return fail(next ? TrashRefusal::changed : refusalOf(errno),
                         next ? "its folders changed while they were opened" : errorText(errno));
         }
+        if (!out.mounts.empty()) {
+            // A scan enters each disk once: a second mount of a disk met on the way down (a bind
+            // mount) holds nothing it listed.
+            if (opened.mount != here.mount &&
+                std::find(disks.begin(), disks.end(), opened.dev) != disks.end()) {
+                return fail(TrashRefusal::changed, "a disk mounted a second time stands in its path");
+            }
+            out.mounts.push_back(opened.mount);
+            disks.push_back(opened.dev);
+        }
         at = std::move(next);
         here = opened;
         out.path.push_back(part);
-        if (!out.mounts.empty()) out.mounts.push_back(here.mount);
     }
     passed();
     out.parent = std::move(at);

@@ -52,7 +52,9 @@ struct Reached {
 // only among the first `followable` components and only when nobody but root and `uid` could
 // have put it there (it belongs to one of them, in a folder that belongs to one of them and
 // that others may not write to, or that has the sticky bit); nothing is followed below them.
-// A folder swapped while it is opened is refused (TrashRefusal::changed).
+// A folder swapped while it is opened is refused (TrashRefusal::changed), and so is, below the
+// followable components, a mount of a disk the walk has met already (a bind mount), which a
+// scan never enters.
 Reached reachParent(const std::vector<std::string>& parts, std::size_t followable, uid_t uid);
 
 }  // namespace tamrel

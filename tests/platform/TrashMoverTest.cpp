@@ -157,6 +157,11 @@ TEST(TrashMover, APickedItemMovesOnlyWhileItIsTheOneOnTheDiskPicked) {
         std::function<bool(const std::string& dir)> change;
         bool moves;
         std::vector<const char*> stay;  // below the test folder, after the move
+        bool beforePick = false;        // the change comes between the scan and the pick
+    };
+    const auto bindWork = [](const std::string& d) {
+        return ::mount((d + "/work").c_str(), (d + "/scan/a").c_str(), nullptr, MS_BIND, nullptr) ==
+               0;
     };
     const std::vector<Case> cases = {
         {"a folder put in the place of the picked one",
@@ -188,12 +193,17 @@ TEST(TrashMover, APickedItemMovesOnlyWhileItIsTheOneOnTheDiskPicked) {
         {"a bind mount over the picked folder's parent",
          "scan",
          "a/cache",
-         [](const std::string& d) {
-             return ::mount((d + "/work").c_str(), (d + "/scan/a").c_str(), nullptr, MS_BIND,
-                            nullptr) == 0;
-         },
+         bindWork,
          false,
          {"scan/a/cache/work-file"}},
+        // A mount of the scanned disk a second time, which the scan never entered.
+        {"a bind mount over the folder's parent before the pick",
+         "scan",
+         "a/cache",
+         bindWork,
+         false,
+         {"scan/a/cache/work-file"},
+         true},
         // The very folder, and yet a mount the scan never entered.
         {"the picked folder's parent bound over itself",
          "scan",
@@ -252,12 +262,14 @@ TEST(TrashMover, APickedItemMovesOnlyWhileItIsTheOneOnTheDiskPicked) {
                                             ? ExpectedItem::Type::file
                                             : ExpectedItem::Type::folder,
                                 .root = dir / c.root};
+            if (c.beforePick && !c.change(dir.path())) return failed("the change failed");
+            // Recorded by root, as the user would: it is nobody's.
             const TrashResult recorded = TrashMover::recordItem(item, picked);
-            if (!picked.file || picked.mounts.empty() ||
-                recorded.refusal != TrashRefusal::otherUser) {
+            const auto wanted = c.beforePick ? TrashRefusal::changed : TrashRefusal::otherUser;
+            if (!picked.file || recorded.refusal != wanted) {
                 return failed("not recorded: " + recorded.why);
             }
-            if (!c.change(dir.path())) return failed("the change failed");
+            if (!c.beforePick && !c.change(dir.path())) return failed("the change failed");
             const int moved = test::inChild([&] {
                 if (!becomeTheUser(dir / "home", dir / "data")) return 3;
                 const TrashResult result = TrashMover::trashItem(item, &picked);

@@ -110,185 +110,136 @@ TEST(TrashMover, GivesBackADeepTreeWithFewDescriptors) {
 }
 
 TEST(TrashMover, TheArgumentOfAnExpectedItemReadsBackAsItWas) {
-    using Type = ExpectedItem::Type;
-    const ExpectedItem full{.type = Type::folder,
-                            .root = "/ignored",
-                            .allocated = 4096,
-                            .mtime = 1'700'000'000,
-                            .file = {{2049, 77}},
-                            .mounts = {31, 31, 40}};
-    for (const ExpectedItem& item : {full, ExpectedItem{}, ExpectedItem{.type = Type::link}}) {
-        const auto back = parseExpectedArgument(expectedArgument(item));
-        ASSERT_TRUE(back) << expectedArgument(item);
-        ExpectedItem without = item;
-        without.root.clear();
-        EXPECT_EQ(*back, without) << expectedArgument(item);
-    }
-    for (const char* bad : {"", "type=pipe", "device=1,inode=2", "type=file,device=1",
-                            "type=file,mounts=1//2", "type=file,mtime=-1", "type=file,size=3"}) {
+    const ExpectedItem full{.type = ExpectedItem::Type::folder, .allocated = 4096, .mtime = 17,
+                            .file = {{2049, 77}}, .mounts = {31, 31, 40}};
+    for (const ExpectedItem& item : {full, ExpectedItem{}})
+        EXPECT_EQ(parseExpectedArgument(expectedArgument(item)), item) << expectedArgument(item);
+    for (const char* bad : {"", "type=pipe", "type=file,device=1", "type=file,mounts=1//2",
+                            "type=file,mtime=-1", "type=file,size=3"}) {
         EXPECT_FALSE(parseExpectedArgument(bad)) << bad;
     }
 }
 
-// The user (nobody) picks an item of a scanned folder; then another user, or a mount, changes
-// what its path leads to. The move takes the very item picked, reached through the same mounts,
-// or nothing. Each case runs in a child with mounts of its own.
+// The user (nobody) picks an item of a scanned folder; then another user, the user's own
+// program or a mount changes what its path leads to. The move, the user's and the
+// administrator step's, takes the very item picked, reached through the same mounts, or nothing.
+// Each case runs in a child with mounts of its own.
 TEST(TrashMover, APickedItemMovesOnlyWhileItIsTheOneOnTheDiskPicked) {
     if (::geteuid() != 0) GTEST_SKIP() << "a second user and mounts need root";
-    if (!::getpwuid(test::nobody)) GTEST_SKIP() << "no user " << test::nobody;
+    if (!::getpwuid(nobody)) GTEST_SKIP() << "no user " << nobody;
     if (!test::privateMountsWork()) GTEST_SKIP() << "no private mount namespaces here";
-    // The user's own programs, or a second user.
-    const auto as = [](uid_t uid, const std::function<bool()>& change) {
-        return test::inChild([&] {
-                   return ::setresgid(uid, uid, uid) == 0 && ::setresuid(uid, uid, uid) == 0 &&
-                                  change()
-                              ? 0
-                              : 1;
-               }) == 0;
+    using Change = std::function<bool(const std::string& dir)>;
+    // Renames by `uid`: the user's own programs, or a second user.
+    const auto renames = [](uid_t uid, std::vector<std::pair<const char*, const char*>> moves) {
+        return [=](const std::string& d) {
+            return test::inChild([&] {
+                       if (::setresgid(uid, uid, uid) != 0 || ::setresuid(uid, uid, uid) != 0)
+                           return 1;
+                       for (const auto& [from, to] : moves) {
+                           if (std::rename((d + from).c_str(), (d + to).c_str()) != 0) return 1;
+                       }
+                       return 0;
+                   }) == 0;
+        };
     };
-    constexpr uid_t other = test::nobody - 1;
-    const auto renamed = [](const std::string& from, const std::string& to) {
-        return std::rename(from.c_str(), to.c_str()) == 0;
+    const auto bind = [](const char* from, const char* to) {
+        return [=](const std::string& d) {
+            return ::mount((d + from).c_str(), (d + to).c_str(), nullptr, MS_BIND, nullptr) == 0;
+        };
+    };
+    const Change otherDisk = [](const std::string& d) {
+        return ::umount2((d + "/disk").c_str(), MNT_DETACH) == 0 && mountDisk(d + "/disk") &&
+               ::mkdir((d + "/disk/u").c_str(), 0777) == 0 &&
+               ::mkdir((d + "/disk/u/cache").c_str(), 0777) == 0;
     };
     struct Case {
         const char* name;
-        const char* root;  // the scanned folder, below the test folder
-        const char* item;  // below it
-        std::function<bool(const std::string& dir)> change;
+        const char* item;  // below the test folder; the scanned folder is its first component
+        Change change;
         bool moves;
         std::vector<const char*> stay;  // below the test folder, after the move
         bool beforePick = false;        // the change comes between the scan and the pick
     };
-    const auto bindWork = [](const std::string& d) {
-        return ::mount((d + "/work").c_str(), (d + "/scan/a").c_str(), nullptr, MS_BIND, nullptr) ==
-               0;
-    };
     const std::vector<Case> cases = {
-        {"a folder put in the place of the picked one",
-         "scan",
-         "team/old-build",
-         [&](const std::string& d) {
-             return as(other, [&] {
-                 return renamed(d + "/scan/team/old-build", d + "/scan/team/old-build.x") &&
-                        renamed(d + "/scan/team/thesis", d + "/scan/team/old-build");
-             });
-         },
-         false,
-         {"scan/team/old-build/thesis.tex", "scan/team/old-build.x/obj"}},
-        {"a file made anew with the same size and time",
-         "scan",
-         "team/log",
-         [&](const std::string& d) {
-             const std::string log = d + "/scan/team/log";
-             struct stat st {};
-             return ::stat(log.c_str(), &st) == 0 && as(test::nobody, [&] {
-                        const timespec times[2] = {st.st_atim, st.st_mtim};
-                        return renamed(log, log + ".old") &&
-                               std::filesystem::copy_file(log + ".old", log) &&
-                               ::utimensat(AT_FDCWD, log.c_str(), times, 0) == 0;
-                    });
-         },
-         false,
-         {"scan/team/log", "scan/team/log.old"}},
-        {"a bind mount over the picked folder's parent",
-         "scan",
-         "a/cache",
-         bindWork,
-         false,
+        {"a folder put in its place by another user", "scan/team/old-build",
+         renames(nobody - 1, {{"/scan/team/old-build", "/scan/team/old-build.x"},
+                              {"/scan/team/thesis", "/scan/team/old-build"}}),
+         false, {"scan/team/old-build/thesis.tex", "scan/team/old-build.x/obj"}},
+        // Made anew with the same size and time: the copy of what was there.
+        {"a file made anew", "scan/team/log",
+         renames(nobody,
+                 {{"/scan/team/log", "/scan/team/log.old"}, {"/scan/log", "/scan/team/log"}}),
+         false, {"scan/team/log", "scan/team/log.old"}},
+        {"a bind mount over its folder", "scan/a/cache", bind("/work", "/scan/a"), false,
          {"scan/a/cache/work-file"}},
-        // A mount of the scanned disk a second time, which the scan never entered.
-        {"a bind mount over the folder's parent before the pick",
-         "scan",
-         "a/cache",
-         bindWork,
-         false,
-         {"scan/a/cache/work-file"},
-         true},
         // The very folder, and yet a mount the scan never entered.
-        {"the picked folder's parent bound over itself",
-         "scan",
-         "a/cache",
-         [](const std::string& d) {
-             return ::mount((d + "/scan/a").c_str(), (d + "/scan/a").c_str(), nullptr, MS_BIND,
-                            nullptr) == 0;
-         },
-         false,
+        {"its folder bound over itself", "scan/a/cache", bind("/scan/a", "/scan/a"), false,
          {"scan/a/cache/file"}},
-        {"another disk in the place of the scanned one",
-         "disk",
-         "u/cache",
-         [](const std::string& d) {
-             const std::string disk = d + "/disk";
-             return ::umount2(disk.c_str(), MNT_DETACH) == 0 && mountDisk(disk) &&
-                    ::mkdir((disk + "/u").c_str(), 0777) == 0 &&
-                    ::mkdir((disk + "/u/cache").c_str(), 0777) == 0 &&
-                    ::chown((disk + "/u/cache").c_str(), test::nobody, test::nobody) == 0;
-         },
-         false,
+        {"a bind mount over its folder before the pick", "scan/a/cache", bind("/work", "/scan/a"),
+         false, {"scan/a/cache/work-file"}, true},
+        {"another disk in the place of the scanned one", "disk/u/cache", otherDisk, false,
          {"disk/u/cache"}},
-        {"a folder changed below its top",
-         "scan",
-         "a/cache",
+        {"a folder changed below its top", "scan/a/cache",
          [](const std::string& d) { return ::mkdir((d + "/scan/a/cache/new").c_str(), 0755) == 0; },
-         true,
-         {"data/Trash/files/cache/new", "data/Trash/files/cache/file"}},
+         true, {"data/Trash/files/cache/new", "data/Trash/files/cache/file"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         test::TempDir dir;
-        for (const char* folder :
-             {"home", "data", "work/cache", "scan/a/cache", "scan/team/old-build/obj",
-              "scan/team/thesis/thesis.tex", "disk"}) {
+        for (const char* folder : {"home", "data", "work/cache", "scan/a/cache", "disk",
+                                   "scan/team/old-build/obj", "scan/team/thesis/thesis.tex"}) {
             dir.mkdirs(folder);
         }
-        dir.write("scan/a/cache/file", 100);
-        dir.write("work/cache/work-file", 100);
-        dir.write("scan/team/log", 3000);
+        for (const char* file : {"scan/a/cache/file", "work/cache/work-file", "scan/log"})
+            dir.write(file, 3000);
+        // The file picked, and the twin of the same size and time its maker puts in its place.
+        std::filesystem::copy_file(dir / "scan/log", dir / "scan/team/log");
+        struct stat made {};
+        ASSERT_EQ(::stat((dir / "scan/log").c_str(), &made), 0);
+        const timespec times[2] = {made.st_atim, made.st_mtim};
+        ASSERT_EQ(::utimensat(AT_FDCWD, (dir / "scan/team/log").c_str(), times, 0), 0);
         ASSERT_TRUE(test::giveToNobody(dir.path().c_str()));
         ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
         // A shared folder everybody may change, without the sticky bit.
         ASSERT_EQ(::chown((dir / "scan/team").c_str(), 0, 0), 0);
         ASSERT_EQ(::chmod((dir / "scan/team").c_str(), 0777), 0);
-        const std::string item = dir / c.root + "/" + c.item;
+        const std::string item = dir / c.item;
+        const std::string root = dir / std::string(c.item).substr(0, 4);
         const int status = test::inChild([&] {
-            if (!test::enterPrivateMounts()) return failed("no mount namespace");
             const std::string disk = dir / "disk";
-            if (!mountDisk(disk) || ::mkdir((disk + "/u").c_str(), 0777) != 0 ||
+            if (!test::enterPrivateMounts() || !mountDisk(disk) ||
+                ::mkdir((disk + "/u").c_str(), 0777) != 0 ||
                 ::mkdir((disk + "/u/cache").c_str(), 0700) != 0 ||
-                ::chown((disk + "/u/cache").c_str(), test::nobody, test::nobody) != 0) {
+                !test::giveToNobody((disk + "/u").c_str())) {
                 return failed("no disk");
             }
-            ExpectedItem picked{.type = std::string(c.item) == "team/log"
-                                            ? ExpectedItem::Type::file
-                                            : ExpectedItem::Type::folder,
-                                .root = dir / c.root};
-            if (c.beforePick && !c.change(dir.path())) return failed("the change failed");
-            // Recorded by root, as the user would: it is nobody's.
+            using Type = ExpectedItem::Type;
+            ExpectedItem picked{.type = c.item == std::string("scan/team/log") ? Type::file
+                                                                                : Type::folder,
+                                .root = root};
+            if (c.beforePick && !c.change(dir.path())) return failed("no change");
+            // Recorded by root, as the user's own pick would: it is nobody's.
             const TrashResult recorded = TrashMover::recordItem(item, picked);
             const auto wanted = c.beforePick ? TrashRefusal::changed : TrashRefusal::otherUser;
-            if (!picked.file || recorded.refusal != wanted) {
-                return failed("not recorded: " + recorded.why);
-            }
-            if (!c.beforePick && !c.change(dir.path())) return failed("the change failed");
+            if (!picked.file || recorded.refusal != wanted) return failed("not recorded");
+            if (!c.beforePick && !c.change(dir.path())) return failed("no change");
             const int moved = test::inChild([&] {
                 if (!becomeTheUser(dir / "home", dir / "data")) return 3;
                 const TrashResult result = TrashMover::trashItem(item, &picked);
                 std::fprintf(stderr, "%s\n", result.why.c_str());
                 return result.moved() ? 0 : result.refusal == TrashRefusal::changed ? 1 : 2;
             });
-            if (moved != (c.moves ? 0 : 1))
-                return failed("the move ended " + std::to_string(moved));
-            // The administrator step checks the same.
+            if (moved != (c.moves ? 0 : 1)) return failed("moved: " + std::to_string(moved));
             std::string why;
-            auto helper = TrashMover::open(dir / "data/Trash", test::nobody, test::nobody, why);
+            auto helper = TrashMover::open(dir / "data/Trash", nobody, nobody, why);
             if (!c.moves && (!helper || helper->move(item, why, &picked))) {
-                return failed("the administrator step moved it: " + why);
+                return failed("the administrator step moved it");
             }
             for (const char* stays : c.stay) {
                 if (!exists(dir / stays)) return failed(std::string("gone: ") + stays);
             }
-            const bool anyTrash = exists(disk + "/.Trash-" + std::to_string(test::nobody));
-            if (!c.moves && (anyTrash || !holdsNothing(dir / "data/Trash/files") ||
+            if (!c.moves && (exists(disk + "/.Trash-" + std::to_string(nobody)) ||
+                             !holdsNothing(dir / "data/Trash/files") ||
                              !holdsNothing(dir / "data/Trash/info"))) {
                 return failed("something is in a Trash");
             }
@@ -303,7 +254,7 @@ TEST(TrashMover, APickedItemMovesOnlyWhileItIsTheOneOnTheDiskPicked) {
 // and its .trashinfo go again; what was removed is in the Trash, and what changed stays.
 TEST(TrashMover, ACopyThatMissedAChangeLeavesNoTornCopy) {
     if (::geteuid() != 0) GTEST_SKIP() << "mounting a disk needs root";
-    if (!::getpwuid(test::nobody)) GTEST_SKIP() << "no user " << test::nobody;
+    if (!::getpwuid(nobody)) GTEST_SKIP() << "no user " << nobody;
     if (!test::privateMountsWork()) GTEST_SKIP() << "no private mount namespaces here";
     struct Case {
         const char* item;     // below the disk's "u"
@@ -320,22 +271,22 @@ TEST(TrashMover, ACopyThatMissedAChangeLeavesNoTornCopy) {
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.item) + (c.written ? " written" : ""));
         test::TempDir dir;
-        dir.mkdirs("home");
-        dir.mkdirs("data");
-        dir.mkdirs("disk");
+        for (const char* folder : {"home", "data", "disk"})
+            dir.mkdirs(folder);
         ASSERT_TRUE(test::giveToNobody(dir.path().c_str()));
         const std::string u = dir / "disk/u";
         const int status = test::inChild([&] {
-            if (!test::enterPrivateMounts() || !mountDisk(dir / "disk")) return failed("no disk");
-            if (::mkdir(u.c_str(), 0755) != 0 || ::mkdir((u + "/tree").c_str(), 0755) != 0) {
-                return failed("no folders");
+            if (!test::enterPrivateMounts() || !mountDisk(dir / "disk") ||
+                ::mkdir(u.c_str(), 0755) != 0 || ::mkdir((u + "/tree").c_str(), 0755) != 0) {
+                return failed("no disk");
             }
             for (const char* file : {"big", "tree/f1", "tree/f2"}) {
                 const UniqueFd fd(::open((u + "/" + file).c_str(), O_WRONLY | O_CREAT, 0644));
                 if (!fd || ::ftruncate(fd.get(), 4 << 20) != 0) return failed("no file");
             }
-            if (!test::giveToNobody(u.c_str())) return failed("not given");
-            if (!becomeTheUser(dir / "home", dir / "data")) return failed("no user");
+            if (!test::giveToNobody(u.c_str()) || !becomeTheUser(dir / "home", dir / "data")) {
+                return failed("no user");
+            }
             TrashMover::setAfterCopy([&](const std::string&) {
                 if (!c.written) return;
                 const UniqueFd fd(::open((u + "/" + c.written).c_str(), O_WRONLY | O_APPEND));
@@ -347,12 +298,10 @@ TEST(TrashMover, ACopyThatMissedAChangeLeavesNoTornCopy) {
                 if (!exists(u + "/" + stays)) return failed(std::string("not in place: ") + stays);
             }
             for (const char* copied : c.inTrash) {
-                if (!exists(dir / "data/Trash/files/" + copied)) {
-                    return failed(std::string("not in the Trash: ") + copied);
-                }
+                if (!exists(dir / "data/Trash/files/" + copied)) return failed("not in the Trash");
             }
-            if (c.inTrash.empty() && (!holdsNothing(dir / "data/Trash/files") ||
-                                      !holdsNothing(dir / "data/Trash/info"))) {
+            if (c.inTrash.empty() && !(holdsNothing(dir / "data/Trash/files") &&
+                                       holdsNothing(dir / "data/Trash/info"))) {
                 return failed("a torn copy stayed");
             }
             return 0;

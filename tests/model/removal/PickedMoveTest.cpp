@@ -350,16 +350,11 @@ TEST(PickRefusal, SaysWhyAnItemMayNotBePicked) {
         const char* item;  // below the scanned folder; "" for the folder itself
         TrashRefusal refusal;
     };
+    using enum TrashRefusal;
     const std::vector<Case> cases = {
-        {"mine/file", TrashRefusal::none},
-        {"mine/sub", TrashRefusal::none},
-        {"", TrashRefusal::protectedPlace},
-        {"shared/roots", TrashRefusal::otherUser},
-        {"closed/mine", TrashRefusal::permission},
-        {"swapped/file", TrashRefusal::link},
-        {"mine/grown", TrashRefusal::changed},
-        {"mine/gone", TrashRefusal::gone},
-        {"home/.cache", TrashRefusal::protectedPlace},
+        {"mine/file", none},          {"mine/sub", none},          {"", protectedPlace},
+        {"shared/roots", otherUser},  {"closed/mine", permission}, {"swapped/file", link},
+        {"mine/grown", changed},      {"mine/gone", gone},         {"home/.cache", protectedPlace},
     };
     test::TempDir dir;
     for (const char* folder : {"scan/mine/sub", "scan/shared", "scan/closed", "scan/swapped",

@@ -164,8 +164,8 @@ struct ReachedItem {
 
 // Reaches the item at `given`, links followed only within expected->root (see
 // TrashMover::trashItem()); a place isProtectedPlace() names is refused before it is looked at
-// when `refuseProtected`; with `compare`, the item found must be what `expected` describes.
-ReachedItem reachItem(const std::string& given, const ExpectedItem* expected, bool compare,
+// when `refuseProtected`; the item found must be what `expected` (when given) describes.
+ReachedItem reachItem(const std::string& given, const ExpectedItem* expected,
                       bool refuseProtected) {
     ReachedItem out;
     const auto fail = [&out](TrashRefusal refusal, std::string why) {
@@ -198,7 +198,7 @@ ReachedItem reachItem(const std::string& given, const ExpectedItem* expected, bo
     }
     out.mounts = out.at.mounts;
     out.mounts.push_back(out.entry.mount);
-    if (compare && expected) {
+    if (expected) {
         if (auto differs = difference(out.entry, out.mounts, *expected)) {
             return fail(TrashRefusal::changed, *differs);
         }
@@ -343,7 +343,7 @@ TrashResult TrashMover::trashItem(const std::string& given, const ExpectedItem* 
     };
     const uid_t uid = ::geteuid();
     const gid_t gid = ::getegid();
-    ReachedItem at = reachItem(given, expected, true, true);
+    ReachedItem at = reachItem(given, expected, true);
     if (at.refusal != TrashRefusal::none) return fail(at.refusal, at.why);
     const TreeEntry& item = at.entry;
     if (item.uid != uid) {
@@ -403,12 +403,12 @@ std::optional<std::string> TrashMover::trashItem(const std::string& path, std::s
 }
 
 TrashResult TrashMover::checkItem(const std::string& given, const ExpectedItem& expected) {
-    ReachedItem at = reachItem(given, &expected, true, false);
+    ReachedItem at = reachItem(given, &expected, false);
     return {std::nullopt, at.refusal, std::move(at.why)};
 }
 
 TrashResult TrashMover::recordItem(const std::string& given, ExpectedItem& expected) {
-    ReachedItem at = reachItem(given, &expected, true, false);
+    ReachedItem at = reachItem(given, &expected, false);
     if (at.refusal != TrashRefusal::none) {
         // No item has inode 0: every move of this one is refused.
         expected.file = {0, 0};

@@ -1,9 +1,12 @@
-// tamrel-trash-helper TRASH-FOLDER [--unload] PATH [[--unload] PATH]...
+// tamrel-trash-helper TRASH-FOLDER [--unload] [--expect ITEM] PATH [...]...
 //
 // Moves each PATH into the freedesktop.org Trash at TRASH-FOLDER and gives what it moved to the
 // user who asked: PKEXEC_UID when pkexec started it as root, else the caller. "--unload" before a
 // path first stops the launch job it defines with "/bin/launchctl bootout system PATH", when that
-// program exists. Paths arrive as separate arguments and are never handed to a shell.
+// program exists. "--expect ITEM" before a path (ITEM as expectedArgument() writes it) moves it
+// only while it is still the item picked: its kind, size, time, device and inode, reached through
+// the same mounts (see TrashMover::move()). Paths arrive as separate arguments and are never
+// handed to a shell.
 //
 // Only items below the places the model removes from are taken (elevatedPlaces, and the user's
 // own home folder), and of those never the system's own folders (the deny-lists). Refused too:
@@ -121,7 +124,8 @@ int main(int argc, char** argv) {
     resetInheritance();
     ::umask(077);
     if (argc < 3) {
-        std::fprintf(stderr, "usage: tamrel-trash-helper TRASH-FOLDER [--unload] PATH...\n");
+        std::fprintf(stderr,
+                     "usage: tamrel-trash-helper TRASH-FOLDER [--unload] [--expect ITEM] PATH...\n");
         return 2;
     }
     const std::optional<tamrel::UserEntry> found = requester();
@@ -139,13 +143,28 @@ int main(int argc, char** argv) {
     const std::string home = tamrel::absolutePath(tamrel::pathComponents(user.home));
     int status = 0;
     bool unloadNext = false;
+    std::optional<std::string> expectNext;
     for (int i = 2; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--unload") {
             unloadNext = true;
             continue;
         }
+        if (arg == "--expect" && i + 1 < argc) {
+            expectNext = argv[++i];
+            continue;
+        }
         const bool stop = std::exchange(unloadNext, false);
+        const std::optional<std::string> expectText = std::exchange(expectNext, std::nullopt);
+        std::optional<tamrel::ExpectedItem> expected;
+        if (expectText) {
+            expected = tamrel::parseExpectedArgument(*expectText);
+            if (!expected) {
+                say(arg, "what it must be is not understood: " + *expectText);
+                status = 1;
+                continue;
+            }
+        }
         if (!arg.starts_with('/')) {
             say(arg, "not an absolute path");
             status = 1;
@@ -172,13 +191,13 @@ int main(int argc, char** argv) {
         }
         if (stop) unload(arg);
         const SignalsHeld held;
-        if (!trash->move(arg, why)) {
+        if (!trash->move(arg, why, expected ? &*expected : nullptr)) {
             say(arg, why);
             status = 1;
         }
     }
-    if (unloadNext) {
-        std::fprintf(stderr, "tamrel-trash-helper: --unload without a path\n");
+    if (unloadNext || expectNext) {
+        std::fprintf(stderr, "tamrel-trash-helper: --unload or --expect without a path\n");
         status = 1;
     }
     return status;

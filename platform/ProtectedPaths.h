@@ -32,4 +32,13 @@ inline constexpr std::string_view elevatedPlaces[] = {"/Applications/", "/Librar
 // above still apply on top.
 bool isElevatedPlace(std::string_view path, std::string_view home);
 
+// A place the Trash never takes under the user's own rights (TrashMover::isProtectedPlace()):
+// a relative path; a protected path (isProtectedPath() with the home folder as $HOME gives it
+// and as its links resolve); a system folder (isSystemFolder()) unless it lies below this
+// user's own home folder as the password database gives it (a root session's /root); the home
+// Trash, what lies in it and the folders that hold it; this application's own data folder.
+// Without a home folder everything is. Reads the password database and resolves the home
+// folders' links. Thread-safe.
+bool isProtectedPlace(std::string_view path);
+
 }  // namespace tamrel

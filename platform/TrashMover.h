@@ -23,15 +23,32 @@ struct ExpectedItem {
     // links among the components of this folder were followed by the scan and are followed
     // again when trusted (see trashItem()); below it the scan followed none, and the move follows
     // none. Empty: every folder above the item counts as part of it.
-    std::string root;
+    std::string root{};
     // Allocated bytes (blocks of 512) and modification time in whole seconds (clamped into
     // 0 .. 2^32 - 1), compared when set. The model never sets them for a folder: an index keeps
     // a folder's time from the listing of its parent, which lags behind changes inside it.
-    std::optional<std::uint64_t> allocated;
-    std::optional<std::uint32_t> mtime;
-    // Device and inode, compared when set.
-    std::optional<std::pair<dev_t, ino_t>> file;
+    std::optional<std::uint64_t> allocated{};
+    std::optional<std::uint32_t> mtime{};
+    // Device and inode of the item itself (a file, folder or link), compared when set: another
+    // item made or renamed in under the name is not the one picked, however alike. A folder
+    // that changed inside keeps its own. TrashMover::recordItem() sets them at the pick.
+    std::optional<std::pair<dev_t, ino_t>> file{};
+    // The mount ids the walk to the item passes, compared when not empty: the folder `root`
+    // names (the item's own folder when `root` is empty), each folder below it and the item,
+    // in that order. A mount put over any of them since, or another disk mounted in the place
+    // of the scanned one, makes the walk pass another mount, and the move is refused.
+    // TrashMover::recordItem() sets them at the pick.
+    std::vector<std::uint64_t> mounts{};
+
+    friend bool operator==(const ExpectedItem&, const ExpectedItem&) = default;
 };
+
+// An ExpectedItem as one program argument ("type=folder,device=2049,inode=12,mounts=31/31/40",
+// fields left out when not set; `root` is never part of it), for the administrator step, which
+// takes paths with no links in them: there `mounts` are those of the path's last components.
+std::string expectedArgument(const ExpectedItem& expected);
+// The ExpectedItem expectedArgument() wrote; nothing for any other text.
+std::optional<ExpectedItem> parseExpectedArgument(std::string_view text);
 
 // Why a move did not happen, in the terms the user is told.
 enum class TrashRefusal : std::uint8_t {
@@ -97,15 +114,32 @@ public:
     // holds the path relative to $topdir. When neither of those can take it, the item is copied
     // into the home Trash with this user's own rights: the original stays until the whole copy
     // exists and is synced to disk, and then exactly what was copied is removed (a tree holding a
-    // file of another user is not copied). No home Trash: nothing moves.
+    // file of another user is not copied; when what changed meanwhile leaves every entry in its
+    // place, the copy and its .trashinfo go again). No home Trash: nothing moves.
+    //
+    // With `expected`, the item must still be what it says, reached through the same mounts
+    // (see ExpectedItem); otherwise TrashRefusal::changed.
     static TrashResult trashItem(const std::string& path, const ExpectedItem* expected);
     // trashItem(path, nullptr): the item's path, or nothing with the reason in `why`.
     static std::optional<std::string> trashItem(const std::string& path, std::string& why);
 
     // Whether the item at `path` is still what `expected` describes (not its owner), reached as
     // trashItem() reaches it; nothing is moved. TrashRefusal::none when it is. For the items
-    // handed to the administrator step, which takes paths alone.
+    // handed to the administrator step.
     static TrashResult checkItem(const std::string& path, const ExpectedItem& expected);
+
+    // For a pick: records in `expected` what identifies the item at `path` on disk now, reached
+    // as trashItem() reaches it, which must still be what `expected` says (kind, size, time):
+    // its device and inode (`file`) and the mounts of the walk from `expected.root` down to it
+    // (`mounts`). When it cannot be reached or does not match, `file` becomes an identity no
+    // item has, so that every move of it is refused as changed, and the result says why
+    // (TrashRefusal::gone, link, changed...). Otherwise the result says whether trashItem()
+    // would take it under this user's own rights: TrashRefusal::none; protectedPlace for a place
+    // isProtectedPlace() names; otherUser for another user's item; failed for a mount point;
+    // permission when this user may not change its folder (the administrator step may still
+    // take the last three). One walk down the path, a statx and an open a folder, and no more:
+    // cheap enough for the main thread.
+    static TrashResult recordItem(const std::string& path, ExpectedItem& expected);
 
     // A place the Trash never takes under the user's own rights: a relative path; a protected
     // path (isProtectedPath() with the home folder as $HOME gives it and as its links resolve);
@@ -119,6 +153,9 @@ public:
     // (trashItem() and move()) with the item's path once its checks have passed, right before it
     // is renamed or copied. Set and cleared while no move runs; null: none.
     static void setBeforeMove(std::function<void(const std::string&)> hook);
+    // The same, called once a copy into another file system is whole and synced, right before
+    // what was copied is removed from its place.
+    static void setAfterCopy(std::function<void(const std::string&)> hook);
 
     // Opens the Trash folder `trashDir` (an absolute path; links in it are resolved once), making
     // it below an existing folder of `owner` when it is missing, and its files/ and info/ folders
@@ -143,11 +180,15 @@ public:
     // (folders, files, links), refusing any file with more than one link; a copy that fails
     // for any reason is taken out of the Trash again and the original stays. After the whole
     // copy exists and is synced to disk, exactly what was copied is removed from the original
-    // place: entries made or
-    // changed meanwhile stay there (the call then fails, with the copy kept in the Trash). What
-    // was moved is given to the owner (root's entries only; files with other hard links keep
-    // theirs), walking with a fixed number of descriptors however deep the tree is.
-    std::optional<std::string> move(const std::string& path, std::string& why);
+    // place: entries made or changed meanwhile stay there (the call then fails, with the copy
+    // kept in the Trash, unless nothing was removed: then the copy and its .trashinfo go
+    // again). What was moved is given to the owner (root's entries only; files with other hard
+    // links keep theirs), walking with a fixed number of descriptors however deep the tree is.
+    //
+    // With `expected`, the item must still be what it describes: its kind, size, time and
+    // identity, and the mounts of the path's last components those of expected.mounts.
+    std::optional<std::string> move(const std::string& path, std::string& why,
+                                    const ExpectedItem* expected = nullptr);
 
     // The Trash folder, links resolved.
     const std::string& path() const { return path_; }

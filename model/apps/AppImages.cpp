@@ -385,26 +385,49 @@ std::vector<InstalledApp> findAppImages(const DiskIndex& index, const std::strin
         if (entryOwner[e]) found[*entryOwner[e]].entries.push_back(e);
     }
 
-    // The icon files of the data home by name, for the names entries of AppImages give; an
-    // icon name counts as an AppImage's own when every entry naming it starts that AppImage.
-    std::map<std::string, std::set<std::optional<std::size_t>>> iconUsers;
-    for (std::size_t e = 0; e < entries.size(); ++e) {
-        const std::string& icon = entries[e].keys.icon;
-        if (!icon.empty()) iconUsers[icon].insert(entryOwner[e]);
-    }
+    // The icon files of the data home each entry's Icon= resolves to: an absolute path names
+    // one file (through links too), a name every file of that name in the icon theme folders.
+    // An icon file counts as an AppImage's own when every entry whose Icon= resolves to it
+    // starts that AppImage, however the entries spell it.
     std::unordered_map<std::string, std::vector<NodeId>> iconFiles;
     const std::optional<std::string> iconFolder = places("%data/icons");
+    std::optional<NodeId> iconTop;
     if (iconFolder) {
-        const auto at = index.lookup(*iconFolder);
-        if (at && index.isDir(*at) && !index.isGone(*at)) {
-            for (NodeId n : index.subtree(*at)) {
-                std::string_view stem;
-                if (!index.isFile(n) || !isIconFile(index.nameBytes(n), &stem)) continue;
-                const auto users = iconUsers.find(std::string(stem));
-                if (users == iconUsers.end() || index.isGone(n)) continue;
-                iconFiles[users->first].push_back(n);
-            }
+        if (const auto at = index.lookup(*iconFolder); at && index.isDir(*at) && !index.isGone(*at))
+            iconTop = at;
+    }
+    if (iconTop) {
+        std::set<std::string, std::less<>> names;
+        for (const Entry& e : entries) {
+            if (!e.keys.icon.empty() && !e.keys.icon.starts_with('/')) names.insert(e.keys.icon);
         }
+        for (NodeId n : index.subtree(*iconTop)) {
+            std::string_view stem;
+            if (!index.isFile(n) || !isIconFile(index.nameBytes(n), &stem)) continue;
+            if (names.contains(stem) && !index.isGone(n)) iconFiles[std::string(stem)].push_back(n);
+        }
+    }
+    const auto iconFile = [&](const std::string& path) -> std::optional<NodeId> {
+        const auto n = index.lookup(path);
+        if (!n || !index.isFile(*n) || index.isGone(*n) || !index.isAncestor(*iconTop, *n))
+            return std::nullopt;
+        return n;
+    };
+    std::vector<std::vector<NodeId>> entryIcons(entries.size());
+    std::map<NodeId, std::set<std::optional<std::size_t>>> iconUsers;
+    for (std::size_t e = 0; e < entries.size(); ++e) {
+        const std::string& icon = entries[e].keys.icon;
+        if (icon.empty() || !iconTop) continue;
+        if (!icon.starts_with('/')) {
+            if (const auto files = iconFiles.find(icon); files != iconFiles.end())
+                entryIcons[e] = files->second;
+        } else if (auto n = iconFile(icon)) {
+            entryIcons[e].push_back(*n);
+        } else if (const std::string real = realPath(icon); !real.empty()) {
+            if ((n = iconFile(real))) entryIcons[e].push_back(*n);
+        }
+        for (NodeId n : entryIcons[e])
+            iconUsers[n].insert(entryOwner[e]);
     }
 
     std::vector<InstalledApp> apps;
@@ -430,16 +453,9 @@ std::vector<InstalledApp> findAppImages(const DiskIndex& index, const std::strin
             if (version.empty()) version = keys.version;
             if (icon.empty()) icon = keys.icon;
             desktopFiles.push_back(entries[e].node);
-            if (keys.icon.empty()) continue;
-            const auto& users = iconUsers[keys.icon];
-            if (users.size() != 1 || *users.begin() != i) continue;
-            if (keys.icon.starts_with('/')) {
-                if (iconFolder && isAtOrBelow(keys.icon, *iconFolder)) {
-                    if (const auto n = index.lookup(keys.icon); n && index.isFile(*n))
-                        desktopFiles.push_back(*n);
-                }
-            } else if (const auto files = iconFiles.find(keys.icon); files != iconFiles.end()) {
-                desktopFiles.insert(desktopFiles.end(), files->second.begin(), files->second.end());
+            for (NodeId n : entryIcons[e]) {
+                const auto& users = iconUsers[n];
+                if (users.size() == 1 && *users.begin() == i) desktopFiles.push_back(n);
             }
         }
         addUnique(names, fromFile.name);

@@ -82,8 +82,9 @@ std::vector<ProcessInfo> appImageCopies(const std::vector<ProcessInfo>& all,
 // as LinuxPaths gives "%data/applications") whose Exec or TryExec program is the file: their
 // desktop ids, StartupWMClass and X-AppImage-Name are its bundle identifiers, their Name= and
 // the file name without version and architecture its names. `desktopFiles` holds those entries
-// and the icon files below the data home's "icons" that their Icon= names when no other entry
-// names it. Leftovers, extra paths and the names of other applications are left to the caller
+// and the icon files below the data home's "icons" that their Icon= resolves to (an absolute
+// path, links followed, or a name, every file of that name in the icon theme folders) when no
+// entry of another program resolves to the same file. Leftovers, extra paths and the names of other applications are left to the caller
 // (AppScanner::scan). Blocking: reads the files' owners, times, first bytes (never changing
 // their access times) and the desktop entries. Never fails: what cannot be read is left out.
 std::vector<InstalledApp> findAppImages(const DiskIndex& index, const std::string& home,

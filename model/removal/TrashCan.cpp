@@ -42,4 +42,21 @@ ExpectedItem expectedItem(const DiskIndex& index, NodeId node) {
     return expected;
 }
 
+ExpectedItem pickedItem(const DiskIndex& index, NodeId node, TrashResult* refusal) {
+    ExpectedItem expected = expectedItem(index, node);
+    TrashResult found = TrashMover::recordItem(index.path(node), expected);
+    if (refusal) *refusal = std::move(found);
+    return expected;
+}
+
+TrashResult pickRefusal(const DiskIndex& index, NodeId node) {
+    TrashResult refused;
+    if (node == 0 || index.isGone(node)) {
+        refused.refusal = node == 0 ? TrashRefusal::protectedPlace : TrashRefusal::gone;
+        return refused;
+    }
+    pickedItem(index, node, &refused);
+    return refused;
+}
+
 }  // namespace tamrel

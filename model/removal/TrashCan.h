@@ -42,7 +42,29 @@ public:
 // The node as the generation `index` recorded it, for a move that must find it unchanged: its
 // kind; for anything but a folder its allocated bytes (unless it has other hard links, one of
 // which carries the bytes) and modification time; and the index's root as the folder it was found
-// below. `node` must be below index.count().
+// below. `node` must be below index.count(). Reads nothing from the disk.
 ExpectedItem expectedItem(const DiskIndex& index, NodeId node);
+
+// The node as the user picks it: expectedItem() and what identifies it on the disk now, its
+// device and inode and the mounts between the index's root and it
+// (TrashMover::recordItem()), so that a later move takes this very item, reached through the
+// same mounts, or nothing. Records this at the moment of the pick (a basket entry, a ticked
+// clean-up item, the items of an uninstall) and keep it with the pick across generations; an
+// item that no longer matches the index, or cannot be reached, gets an identity no item has,
+// and `refusal` (when given) says why; it also says why a move under the user's own rights
+// would be refused (see pickRefusal()). One statx and open for each folder between the root and
+// the node: a few microseconds, fine on the main thread for one pick; `node` below
+// index.count().
+ExpectedItem pickedItem(const DiskIndex& index, NodeId node, TrashResult* refusal = nullptr);
+
+// Whether `node` of `index` may be picked for the Trash, and why not: TrashRefusal::none when
+// a move under the user's own rights would take it as the index shows it; otherwise the reason
+// a refused move's toast gives (BasketAndTrash::refusalText(refusal, why)): gone (the node or
+// its folder moved to the Trash here, or nothing at its path), protectedPlace (the root of the
+// index, or a place isProtectedPlace() names: a system folder, the home's own folders, the
+// Trash), otherUser, permission (its folder may not be changed by this user), link, changed
+// (not what the index recorded), failed (a mount point, with `why`). Reads the disk as
+// pickedItem() does: for a menu being opened or a pick, not for every row drawn.
+TrashResult pickRefusal(const DiskIndex& index, NodeId node);
 
 }  // namespace tamrel

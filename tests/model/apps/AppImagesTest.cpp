@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
 #include <map>
 #include <set>
 
@@ -183,6 +184,44 @@ TEST_F(AppImageInventory, ListsTheUsersAppImagesWithIdentityUseIconsAndLeftovers
 }
 
 // Scanning reads no AppImage in a way that would make it look opened.
+// An icon file goes with an AppImage only when no other program's entry resolves to the same
+// file, whether the entries name it by an absolute path (through a link too) or by its name.
+TEST_F(AppImageInventory, AnIconFileAnotherProgramUsesStays) {
+    struct Case {
+        const char* fooIcon;  // $ICONS: the icons folder
+        const char* barIcon;
+        bool fooTakesIt;
+    };
+    const std::vector<Case> cases = {
+        {"$ICONS/hicolor/48x48/apps/bar.png", "bar", false},
+        {"$ICONS/linked/bar.png", "bar", false},
+        {"bar", "$ICONS/hicolor/48x48/apps/bar.png", false},
+        {"$ICONS/hicolor/48x48/apps/bar.png", "other", true},
+        {"$ICONS/hicolor/48x48/apps/bar.png", "$ICONS/linked/bar.png", false},
+    };
+    const std::string icons = home + "/.local/share/icons";
+    dir.mkdirs("home/.local/share/icons/hicolor/48x48/apps");
+    dir.write("home/.local/share/icons/hicolor/48x48/apps/bar.png", 500);
+    dir.symlink(icons + "/hicolor/48x48/apps", "home/.local/share/icons/linked");
+    test::writeAppImage(dir, "home/Applications/Foo.AppImage", 1000);
+    test::writeAppImage(dir, "home/Applications/Bar.AppImage", 1000);
+    const auto entry = [&](const char* name, const std::string& icon) {
+        std::string text = "[Desktop Entry]\nName=" + std::string(name) + "\nExec=" + home +
+                           "/Applications/" + name + ".AppImage\nIcon=" + icon + "\n";
+        if (icon.starts_with("$ICONS")) text.replace(text.find("$ICONS"), 6, icons);
+        std::ofstream(home + "/.local/share/applications/" + name + ".desktop") << text;
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.fooIcon) + " / " + c.barIcon);
+        entry("Foo", c.fooIcon);
+        entry("Bar", c.barIcon);
+        const auto apps = scan();
+        const std::string bar = "/.local/share/icons/hicolor/48x48/apps/bar.png";
+        EXPECT_EQ(pathsBelowHome(named(apps, "Foo").desktopFiles).contains(bar), c.fooTakesIt);
+        EXPECT_FALSE(pathsBelowHome(named(apps, "Bar").desktopFiles).contains(bar));
+    }
+}
+
 TEST_F(AppImageInventory, LookingLeavesAccessTimesAlone) {
     test::writeAppImage(dir, "home/.local/bin/tool", 50'000);
     test::setAccessed(dir / "home/.local/bin/tool", -24h);

@@ -26,6 +26,7 @@
 #include "tests/model/Fixtures.h"
 #include "tests/model/app/ActionsFixture.h"
 #include "tests/support/Child.h"
+#include "tests/support/PrivateMounts.h"
 #include "tests/support/TempDir.h"
 
 namespace tamrel {
@@ -338,6 +339,67 @@ TEST_F(PickedMove, AHomeTrashOnAnotherDiskTakesACopyUnderTheUsersOwnRights) {
         // An empty Trash for the second way.
         test::removeTree(dir / "other/Trash/files/project");
         std::remove((dir / "other/Trash/info/project.trashinfo").c_str());
+    }
+}
+
+// What the menu says of an item the rules refuse, asked as the user (nobody) over a fresh scan.
+TEST(PickRefusal, SaysWhyAnItemMayNotBePicked) {
+    if (::geteuid() != 0) GTEST_SKIP() << "items of other users need root";
+    if (!::getpwuid(test::nobody)) GTEST_SKIP() << "no user " << test::nobody;
+    struct Case {
+        const char* item;  // below the scanned folder; "" for the folder itself
+        TrashRefusal refusal;
+    };
+    using enum TrashRefusal;
+    const std::vector<Case> cases = {
+        {"mine/file", none},          {"mine/sub", none},          {"", protectedPlace},
+        {"shared/roots", otherUser},  {"closed/mine", permission}, {"swapped/file", link},
+        {"mine/grown", changed},      {"mine/gone", gone},         {"home/.cache", protectedPlace},
+    };
+    test::TempDir dir;
+    for (const char* folder : {"scan/mine/sub", "scan/shared", "scan/closed", "scan/swapped",
+                               "scan/home/.cache", "elsewhere"}) {
+        dir.mkdirs(folder);
+    }
+    for (const char* file :
+         {"mine/file", "mine/grown", "mine/gone", "shared/roots", "closed/mine", "swapped/file"}) {
+        dir.write(std::string("scan/") + file, 100);
+    }
+    ASSERT_TRUE(test::giveToNobody(dir.path().c_str()));
+    for (const char* root : {"scan/closed", "scan/shared", "scan/shared/roots"})
+        ASSERT_EQ(::lchown((dir / root).c_str(), 0, 0), 0);
+    ASSERT_EQ(::chmod((dir / "scan/shared").c_str(), 01777), 0);
+    ScanProgress progress;
+    const auto index = Scanner::scan(dir / "scan", progress, 1);
+    std::ofstream(dir / "scan/mine/grown", std::ios::app) << std::string(9000, 'x');
+    ASSERT_EQ(std::rename((dir / "scan/mine/gone").c_str(), (dir / "elsewhere/gone").c_str()), 0);
+    ASSERT_EQ(std::rename((dir / "scan/swapped").c_str(), (dir / "elsewhere/swapped").c_str()), 0);
+    ASSERT_EQ(::symlink((dir / "elsewhere/swapped").c_str(), (dir / "scan/swapped").c_str()), 0);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.item);
+        const auto node = index->lookup(dir / "scan/" + c.item);
+        ASSERT_TRUE(node);
+        const int refusal = test::inChild([&] {
+            ::setenv("HOME", (dir / "scan/home").c_str(), 1);
+            ::setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
+            return test::becomeNobody() ? static_cast<int>(pickRefusal(*index, *node).refusal) : 99;
+        });
+        EXPECT_EQ(refusal, static_cast<int>(c.refusal));
+    }
+    // A root-owned file under /srv, on a disk of this test's own.
+    const int srv = test::inChild([] {
+        if (!test::enterPrivateMounts() ||
+            ::mount("tamrel-test", "/srv", "tmpfs", 0, nullptr) != 0 ||
+            !std::ofstream("/srv/site.conf").put('x')) {
+            return 98;
+        }
+        ScanProgress progress;
+        const auto index = Scanner::scan("/srv", progress, 1);
+        const auto node = index->lookup("/srv/site.conf");
+        return node ? static_cast<int>(pickRefusal(*index, *node).refusal) : 99;
+    });
+    if (srv != 98) {
+        EXPECT_EQ(srv, static_cast<int>(TrashRefusal::protectedPlace));
     }
 }
 

@@ -19,6 +19,7 @@
 #include <sstream>
 #include <thread>
 
+#include "platform/TrashMover.h"
 #include "platform/UniqueFd.h"
 #include "tests/support/PrivateMounts.h"
 #include "tests/support/TempDir.h"
@@ -403,6 +404,33 @@ TEST_F(TrashHelperTest, RemovesOnlyWhatItCopied) {
     }
     EXPECT_EQ(slurp(items + "/tree/sub/appeared"), "new");
     EXPECT_EQ(slurp(items + "/tree/made/file"), "new");
+}
+
+// With --expect, an item moves only while it is the one picked; an expectation it cannot read
+// keeps the item where it is.
+TEST_F(TrashHelperTest, MovesAnExpectedItemOnlyWhileItIsTheOnePicked) {
+    for (const char* n : {"kept", "swapped", "garbled", "other"})
+        dir.mkdirs(std::string("home/items/") + n);
+    const auto picked = [&](const char* name) {
+        ExpectedItem expected{.type = ExpectedItem::Type::folder, .root = items};
+        TrashMover::recordItem(items + "/" + name, expected);
+        // The helper runs in a mount namespace of its own here, where mounts have other ids.
+        expected.mounts.clear();
+        return expectedArgument(expected);
+    };
+    const std::string kept = picked("kept");
+    const std::string swapped = picked("swapped");
+    ASSERT_EQ(std::rename((items + "/swapped").c_str(), (items + "/swapped.old").c_str()), 0);
+    ASSERT_EQ(std::rename((items + "/other").c_str(), (items + "/swapped").c_str()), 0);
+    const HelperRun run = helper({trash, "--expect", kept, items + "/kept", "--expect", swapped,
+                                  items + "/swapped", "--unload", "--expect", "type=pipe",
+                                  items + "/garbled"});
+    EXPECT_EQ(run.status, 1) << run.errors;
+    EXPECT_TRUE(exists(trash + "/files/kept"));
+    EXPECT_TRUE(exists(items + "/swapped"));
+    EXPECT_TRUE(exists(items + "/garbled"));
+    EXPECT_NE(run.errors.find("another folder stands under its name"), std::string::npos);
+    EXPECT_NE(run.errors.find("not understood: type=pipe"), std::string::npos) << run.errors;
 }
 
 TEST_F(TrashHelperTest, LimitsOfTheCallerEndNoCopyHalfWay) {

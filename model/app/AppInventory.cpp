@@ -8,41 +8,87 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <unordered_set>
 #include <utility>
 
 #include "core/apps/Leftovers.h"
-#include "model/app/AppModel.h"
+#include "model/app/CleanUp.h"
 #include "model/apps/AppScanner.h"
 
 namespace tamrel {
 
+AppInventory::AppInventory(ModelContext& context, ShownIndex& shown)
+    : context_(context), shown_(shown) {
+    shown_.follow([this](ShownChange& change) { follow(change); });
+}
+
+void AppInventory::follow(ShownChange& change) {
+    if (!change.moved || apps().empty()) return;
+    const ShownChange::Moved& moved = *change.moved;
+    // The inventory of the generation the move began with knows what moved by its ids; one of
+    // another generation by its path alone.
+    const bool sameGeneration = appsIndex_ == moved.from;
+    const std::unordered_set<NodeId> ids(moved.ids.begin(), moved.ids.end());
+    const std::unordered_set<std::string> paths(moved.paths.begin(), moved.paths.end());
+    const auto gone = [&](const InstalledApp& app) {
+        return sameGeneration ? ids.contains(app.node) : paths.contains(app.path);
+    };
+    if (std::none_of(apps().begin(), apps().end(), gone)) return;
+    const bool selectedGone =
+        selectedApp() && std::any_of(apps().begin(), apps().end(), [&](const InstalledApp& app) {
+            return app.node == *selectedApp() && gone(app);
+        });
+    Batch batch(context_.announcer);
+    InstalledApps rest = apps();
+    std::erase_if(rest, gone);
+    apps.set(batch, std::move(rest));
+    if (!selectedGone) return;
+    selectedApp.set(batch, std::nullopt);
+    const AppRefs sorted = sortedApps();
+    if (!sorted.empty()) selectApp(sorted.front()->node);
+}
+
+void AppInventory::setLeftoverPicked(NodeSet picked) {
+    Batch batch(context_.announcer);
+    leftoverPicked.set(batch, std::move(picked));
+}
+
+void AppInventory::setAppSort(AppSort sort) {
+    Batch batch(context_.announcer);
+    appSort.set(batch, sort);
+}
+
+void AppInventory::setAppFilter(const QString& filter) {
+    Batch batch(context_.announcer);
+    appFilter.set(batch, filter);
+}
+
 bool AppInventory::inventoryShown() const {
-    return model_.index() && appsIndex_ == model_.index();
+    return shown_.index() && appsIndex_ == shown_.index();
 }
 
 void AppInventory::loadApps(bool force) {
-    if (!model_.index()) return;
-    if (model_.appsLoading()) {
+    if (!shown_.index()) return;
+    if (appsLoading()) {
         // Still one load at a time; but should the running one turn out to be of a generation
         // no longer shown, its result is dropped and this ask is answered after it.
         appsAsked_ = true;
         return;
     }
-    if (!force && appsRevision_ == model_.revision() && !model_.apps().empty() && inventoryShown())
-        return;
-    const IndexRef index = model_.index();
-    const int loadRevision = model_.revision();
+    if (!force && appsRevision_ == shown_.revision() && !apps().empty() && inventoryShown()) return;
+    const IndexRef index = shown_.index();
+    const int loadRevision = shown_.revision();
     Batch batch(context_.announcer);
-    model_.appsLoading.set(batch, true);
+    appsLoading.set(batch, true);
     context_.runInBackground([this, index, loadRevision] {
         RuleProfile profile = CleanUp::ruleProfile();
         InstalledApps found = AppScanner::scan(*index, profile);
         context_.onMainThread([this, index, loadRevision, found = std::move(found),
                                profile = std::move(profile)]() mutable {
             Batch batch(context_.announcer);
-            model_.appsLoading.set(batch, false);
+            appsLoading.set(batch, false);
             const bool asked = std::exchange(appsAsked_, false);
-            if (model_.index() != index) {
+            if (shown_.index() != index) {
                 // Dropped: whoever asked meanwhile (the Apps screen when a new generation came)
                 // waits for the inventory of the shown one, which nothing else would start.
                 if (asked) loadApps(false);
@@ -53,24 +99,24 @@ void AppInventory::loadApps(bool force) {
             const bool otherGeneration = appsIndex_ != index;
             std::optional<std::string> selectedPath;
             std::set<std::string> pickedPaths;
-            if (otherGeneration && model_.selectedApp()) {
-                for (const InstalledApp& app : model_.apps()) {
-                    if (app.node == *model_.selectedApp()) selectedPath = app.path;
+            if (otherGeneration && selectedApp()) {
+                for (const InstalledApp& app : apps()) {
+                    if (app.node == *selectedApp()) selectedPath = app.path;
                 }
-                for (NodeId node : model_.leftoverPicked()) {
+                for (NodeId node : leftoverPicked()) {
                     if (appsIndex_ && node < appsIndex_->count()) {
                         pickedPaths.insert(appsIndex_->path(node));
                     }
                 }
             }
             appsProfile_ = std::move(profile);
-            model_.apps.set(batch, std::move(found));
+            apps.set(batch, std::move(found));
             appsRevision_ = loadRevision;
             appsIndex_ = index;
             if (otherGeneration) {
                 OptionalNode selected;
                 NodeSet picked;
-                for (const InstalledApp& app : model_.apps()) {
+                for (const InstalledApp& app : apps()) {
                     if (!selectedPath || app.path != *selectedPath) continue;
                     selected = app.node;
                     for (const Leftover& leftover : app.leftovers) {
@@ -81,16 +127,15 @@ void AppInventory::loadApps(bool force) {
                     }
                     break;
                 }
-                model_.selectedApp.set(batch, selected);
-                model_.setLeftoverPicked(std::move(picked));
+                selectedApp.set(batch, selected);
+                setLeftoverPicked(std::move(picked));
             }
             const auto has = [&](NodeId node) {
-                return std::any_of(model_.apps().begin(), model_.apps().end(),
+                return std::any_of(apps().begin(), apps().end(),
                                    [&](const InstalledApp& app) { return app.node == node; });
             };
-            if (model_.selectedApp() && !has(*model_.selectedApp()))
-                model_.selectedApp.set(batch, std::nullopt);
-            if (!model_.selectedApp()) {
+            if (selectedApp() && !has(*selectedApp())) selectedApp.set(batch, std::nullopt);
+            if (!selectedApp()) {
                 const AppRefs sorted = sortedApps();
                 if (!sorted.empty()) selectApp(sorted.front()->node);
             }
@@ -101,7 +146,7 @@ void AppInventory::loadApps(bool force) {
 AppRefs AppInventory::sortedApps() const {
     // Blanks (every space separator, the no-break space included) and tabs only: a line break
     // is part of the filter.
-    QString filter = model_.appFilter();
+    QString filter = appFilter();
     qsizetype from = 0;
     qsizetype to = filter.size();
     const auto blank = [](QChar c) { return c == u'\t' || c.category() == QChar::Separator_Space; };
@@ -112,14 +157,14 @@ AppRefs AppInventory::sortedApps() const {
     filter = filter.mid(from, to - from).toLower();
 
     AppRefs list;
-    list.reserve(model_.apps().size());
-    for (const InstalledApp& app : model_.apps()) {
+    list.reserve(apps().size());
+    for (const InstalledApp& app : apps()) {
         if (filter.isEmpty() || QString::fromStdString(app.name).toLower().contains(filter) ||
             QString::fromStdString(app.bundleID).toLower().contains(filter)) {
             list.push_back(&app);
         }
     }
-    switch (model_.appSort()) {
+    switch (appSort()) {
         case AppSort::size: {
             const auto total = [](const InstalledApp* app) {
                 const std::uint64_t sum = app->appSize + app->leftoverSize;
@@ -157,18 +202,18 @@ AppRefs AppInventory::sortedApps() const {
 
 void AppInventory::selectApp(NodeId node) {
     Batch batch(context_.announcer);
-    model_.selectedApp.set(batch, node);
+    selectedApp.set(batch, node);
     NodeSet picked;
-    const auto app = std::find_if(model_.apps().begin(), model_.apps().end(),
+    const auto app = std::find_if(apps().begin(), apps().end(),
                                   [&](const InstalledApp& a) { return a.node == node; });
-    if (app != model_.apps().end()) {
+    if (app != apps().end()) {
         for (const Leftover& leftover : app->leftovers) {
             if (leftoverTickedByDefault(leftover, app->identity.teamExclusive, appsProfile_)) {
                 picked.insert(leftover.node);
             }
         }
     }
-    model_.setLeftoverPicked(std::move(picked));
+    setLeftoverPicked(std::move(picked));
 }
 
 }  // namespace tamrel

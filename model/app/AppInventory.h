@@ -2,21 +2,40 @@
 
 #include "core/space/RuleProfile.h"
 #include "model/app/ModelContext.h"
+#include "model/app/ShownIndex.h"
 
 namespace tamrel {
 
 // The installed applications found in the shown index (`apps`, `appsLoading`), their order
-// and filter on the Apps screen, and the selected one with its ticked leftovers
-// (`selectedApp`, `leftoverPicked`).
+// and filter on the Apps screen (`appSort`, `appFilter`), and the selected one with its ticked
+// leftovers (`selectedApp`, `leftoverPicked`). Follows the shown index: an application moved to
+// the Trash leaves the list, and when it was the selected one, the first of the list is
+// selected in its place.
 //
 // Threading: main thread; a load runs on the pool and holds its generation by shared
 // ownership. Its result is stored only for the generation still shown, the selection and ticks
 // of another generation carried over by path.
 class AppInventory {
+    // First: the properties enroll with its announcer as they are made.
+    ModelContext& context_;
+
 public:
-    explicit AppInventory(ModelContext& context) : context_(context), model_(context.model) {}
+    AppInventory(ModelContext& context, ShownIndex& shown);
     AppInventory(const AppInventory&) = delete;
     AppInventory& operator=(const AppInventory&) = delete;
+
+    Property<InstalledApps, Announce::everyWrite> apps{context_.announcer};
+    // The list losing an uninstalled application, with the selection and the toast.
+    static constexpr Spring uninstalledSpring{0.4, 0.8};
+    Property<bool> appsLoading{context_.announcer, false};
+    Property<OptionalNode> selectedApp{context_.announcer};
+    Property<NodeSet> leftoverPicked{context_.announcer};
+    Property<AppSort> appSort{context_.announcer, AppSort::size};
+    Property<QString> appFilter{context_.announcer};
+
+    void setLeftoverPicked(NodeSet picked);
+    void setAppSort(AppSort sort);
+    void setAppFilter(const QString& filter);
 
     // Scans the shown index for installed applications on a worker, unless one runs already or
     // (without `force`) the stored inventory is of the shown generation at this revision and
@@ -36,8 +55,9 @@ public:
     const IndexRef& appsIndex() const { return appsIndex_; }
 
 private:
-    ModelContext& context_;
-    AppModel& model_;
+    void follow(ShownChange& change);
+
+    ShownIndex& shown_;
     int appsRevision_ = -1;   // the revision at which `apps` was loaded; -1: never
     IndexRef appsIndex_;      // the index generation `apps` was loaded from
     bool appsAsked_ = false;  // loadApps() was called while a load ran

@@ -3,10 +3,8 @@
 #include "model/app/BasketAndTrash.h"
 
 #include <algorithm>
-#include <unordered_set>
 
 #include "core/index/IndexWriter.h"
-#include "model/app/AppModel.h"
 #include "model/removal/TrashToast.h"
 #include "platform/PathText.h"
 #include "platform/TrashMover.h"
@@ -14,9 +12,6 @@
 namespace tamrel {
 
 namespace {
-
-constexpr Spring basketSpring{0.35, 0.7};
-constexpr Spring trashedSpring{0.4, 0.75};
 
 // One node of a trash call with its size when the call began.
 struct TrashWork {
@@ -80,72 +75,59 @@ bool BasketAndTrash::isProtected(const std::string& path) {
 }
 
 bool BasketAndTrash::mayPick(NodeId node) const {
-    return model_.index() && node != 0 && node < model_.index()->count() &&
-           !model_.index()->isGone(node) && !isProtected(model_.index()->path(node));
+    return shown_.index() && node != 0 && node < shown_.index()->count() &&
+           !shown_.index()->isGone(node) && !isProtected(shown_.index()->path(node));
 }
 
 bool BasketAndTrash::inBasket(NodeId node) const {
-    if (!model_.index() || node >= model_.index()->count()) return false;
-    return std::any_of(model_.basket().begin(), model_.basket().end(), [&](NodeId entry) {
+    if (!shown_.index() || node >= shown_.index()->count()) return false;
+    return std::any_of(shown_.basket().begin(), shown_.basket().end(), [&](NodeId entry) {
         return entry == node ||
-               (entry < model_.index()->count() && model_.index()->isAncestor(entry, node));
+               (entry < shown_.index()->count() && shown_.index()->isAncestor(entry, node));
     });
 }
 
 void BasketAndTrash::toggleBasket(NodeId node) {
-    if (!model_.index() || node >= model_.index()->count()) return;
-    context_.announcer.animated(basketSpring, [&] {
-        NodeIds next = model_.basket();
+    if (!shown_.index() || node >= shown_.index()->count()) return;
+    context_.announcer.animated(ShownIndex::pickSpring, [&] {
+        NodeIds next = shown_.basket();
         const auto at = std::find(next.begin(), next.end(), node);
         if (at != next.end()) {
             next.erase(at);
-            model_.setBasket(std::move(next));
+            shown_.setBasket(std::move(next));
             return;
         }
-        if (node == 0 || inBasket(node) || model_.index()->isGone(node)) return;
+        if (node == 0 || inBasket(node) || shown_.index()->isGone(node)) return;
         if (!mayPick(node)) {
-            const QString name = QString::fromStdString(model_.index()->name(node));
-            model_.setToast(Toast::make(
+            const QString name = QString::fromStdString(shown_.index()->name(node));
+            toasts_.show(Toast::make(
                 QStringLiteral("Can't pick that"),
                 name + reasonTail({}, {refusalText(TrashRefusal::protectedPlace)}), false));
             return;
         }
-        std::erase_if(next, [&](NodeId entry) { return model_.index()->isAncestor(node, entry); });
+        std::erase_if(next, [&](NodeId entry) { return shown_.index()->isAncestor(node, entry); });
         next.push_back(node);
-        model_.setBasket(std::move(next));
+        shown_.setBasket(std::move(next));
     });
 }
 
-void BasketAndTrash::setBasket(NodeIds entries) {
-    if (!model_.index()) entries.clear();
-    const NodeId count = model_.index() ? model_.index()->count() : 0;
-    std::erase_if(entries, [&](NodeId node) { return node == 0 || node >= count; });
-    // Quadratic in the entries, each test a range check: a basket of 2,000 takes milliseconds.
-    NodeIds kept;
-    kept.reserve(entries.size());
-    for (NodeId node : entries) {
-        const bool covered = std::any_of(entries.begin(), entries.end(), [&](NodeId other) {
-            return other != node && model_.index()->isAncestor(other, node);
-        });
-        if (!covered && std::find(kept.begin(), kept.end(), node) == kept.end())
-            kept.push_back(node);
-    }
+void BasketAndTrash::setConfirmTrash(bool on) {
     Batch batch(context_.announcer);
-    model_.basket.set(batch, std::move(kept));
+    confirmTrash.set(batch, on);
 }
 
 std::uint64_t BasketAndTrash::basketSize() const {
-    return ModelContext::bytesOf(model_.index(), model_.basket());
+    return shown_.bytesOf(shown_.basket());
 }
 
 void BasketAndTrash::trash(const NodeIds& nodes, const std::vector<std::string>& skipped) {
-    if (!model_.index() || nodes.empty()) return;
+    if (!shown_.index() || nodes.empty()) return;
     // No node of the shown generation: as an empty list.
-    const NodeId count = model_.index()->count();
+    const NodeId count = shown_.index()->count();
     if (std::none_of(nodes.begin(), nodes.end(), [count](NodeId node) { return node < count; }))
         return;
-    if (context_.refusedWhileBusy()) return;
-    startTrash(model_.index(), nodes, skipped);
+    if (removals_.refused()) return;
+    startTrash(shown_.index(), nodes, skipped);
 }
 
 void BasketAndTrash::startTrash(const IndexRef& generation, const NodeIds& nodes,
@@ -160,8 +142,7 @@ void BasketAndTrash::startTrash(const IndexRef& generation, const NodeIds& nodes
     }
     if (work->empty()) return;
     const IndexRef index = generation;  // whatever a slot does next
-    Batch batch(context_.announcer);
-    model_.trashing.set(batch, true);
+    removals_.set(Removals::Kind::trash, true);
     context_.runInBackground([this, index, work, skipped] {
         std::vector<std::string> failures = skipped;
         std::vector<QString> reasons(skipped.size());
@@ -172,7 +153,7 @@ void BasketAndTrash::startTrash(const IndexRef& generation, const NodeIds& nodes
         for (const TrashWork& item : *work) {
             if (context_.closing) return;  // quitting: the items not yet moved stay where they are
             const std::string path = index->path(item.node);
-            std::lock_guard guard(context_.moveLock);
+            std::lock_guard guard(removals_.moveLock);
             // A node another move has taken (or its folder) may have something else at its path
             // by now: it is reported, never moved.
             TrashResult result;
@@ -197,64 +178,27 @@ void BasketAndTrash::startTrash(const IndexRef& generation, const NodeIds& nodes
                                movedPaths = std::move(movedPaths), failures = std::move(failures),
                                reasons = std::move(reasons), freed] {
             Batch batch(context_.announcer);
-            model_.trashing.set(batch, false);
-            context_.announcer.animated(trashedSpring, [&] {
-                pruneMoved(index, moved, movedPaths);
-                const QString bytes = trashToastTitle(freed, CleanUp::ruleSet());
+            removals_.set(Removals::Kind::trash, false);
+            context_.announcer.animated(ShownIndex::trashedSpring, [&] {
+                shown_.itemsMoved(index, moved, movedPaths);
+                const QString bytes = trashToastTitle(freed, ModelContext::ruleSet());
                 if (failures.empty()) {
                     const std::size_t n = moved.size();
-                    model_.setToast(Toast::make(
+                    toasts_.show(Toast::make(
                         bytes,
                         QString::number(n) + (n == 1 ? " item" : " items") + " moved to the Trash",
                         true));
                 } else if (!moved.empty()) {
-                    model_.setToast(Toast::make(
+                    toasts_.show(Toast::make(
                         bytes, skippedText(failures) + reasonTail(failures, reasons), true));
                 } else {
-                    model_.setToast(
-                        Toast::make(QStringLiteral("Couldn't move that"),
-                                    skippedText(failures) + reasonTail(failures, reasons), false));
+                    toasts_.show(Toast::make(QStringLiteral("Couldn't move that"),
+                                             skippedText(failures) + reasonTail(failures, reasons),
+                                             false));
                 }
             });
-            context_.derived->refreshDerived();
-            if (!model_.query().isEmpty()) context_.search->scheduleSearch();
         });
     });
-}
-
-void BasketAndTrash::pruneMoved(const IndexRef& from, const NodeIds& moved,
-                                const std::vector<std::string>& movedPaths) {
-    Batch batch(context_.announcer);
-    model_.revision.set(batch, model_.revision() + 1);
-    if (!model_.index()) return;
-    std::unordered_set<NodeId> gone;
-    if (model_.index() == from) {
-        gone.insert(moved.begin(), moved.end());
-    } else {
-        // Another generation is shown: its ids name other nodes. What moved is found by path;
-        // its own refresh will take the paths out of it.
-        for (const std::string& path : movedPaths) {
-            if (const auto node = model_.index()->lookup(path)) gone.insert(*node);
-        }
-    }
-    if (!gone.empty()) {
-        NodeIds kept = model_.basket();
-        std::erase_if(kept, [&](NodeId node) { return gone.contains(node); });
-        model_.setBasket(std::move(kept));
-        NodeSet picked = model_.cleanPicked();
-        std::erase_if(picked, [&](NodeId node) { return gone.contains(node); });
-        model_.cleanPicked.set(batch, std::move(picked));
-    }
-    if (model_.current() == 0 || model_.current() >= model_.index()->count()) return;
-    if (model_.index() == from) {
-        if (model_.index()->isGone(model_.current())) model_.current.set(batch, 0);
-        return;
-    }
-    const std::string here = model_.index()->path(model_.current());
-    if (std::any_of(movedPaths.begin(), movedPaths.end(),
-                    [&](const std::string& path) { return isAtOrBelow(here, path); })) {
-        model_.current.set(batch, 0);
-    }
 }
 
 }  // namespace tamrel

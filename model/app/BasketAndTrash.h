@@ -7,22 +7,34 @@
 #include <vector>
 
 #include "model/app/ModelContext.h"
+#include "model/app/Removals.h"
+#include "model/app/ShownIndex.h"
+#include "model/app/Toasts.h"
 #include "model/removal/TrashCan.h"
 
 namespace tamrel {
 
-// The Trash basket (`basket`, picked nodes of the shown generation) and the one action that
-// moves nodes of an index generation to the Trash (`trashing` meanwhile), used by the basket,
-// the clean-up run and, for its outcome, the uninstall.
+// The rules of the Trash basket (ShownIndex's `basket`, picked nodes of the shown generation),
+// its confirmation (`confirmTrash`), and the one action that moves nodes of an index generation
+// to the Trash (`trashing` meanwhile), used by the basket and the clean-up run; the texts of
+// their outcomes, which the uninstall shares.
 //
 // Threading: main thread; moves run one after the other on a worker that holds their
-// generation by shared ownership, each under the context's move lock from the check that its
+// generation by shared ownership, each under the move lock of Removals from the check that its
 // node is not gone until it is marked removed.
 class BasketAndTrash {
+    // First: the properties enroll with its announcer as they are made.
+    ModelContext& context_;
+
 public:
-    explicit BasketAndTrash(ModelContext& context) : context_(context), model_(context.model) {}
+    BasketAndTrash(ModelContext& context, ShownIndex& shown, Removals& removals, Toasts& toasts)
+        : context_(context), shown_(shown), removals_(removals), toasts_(toasts) {}
     BasketAndTrash(const BasketAndTrash&) = delete;
     BasketAndTrash& operator=(const BasketAndTrash&) = delete;
+
+    Property<bool> confirmTrash{context_.announcer, false};
+
+    void setConfirmTrash(bool on);
 
     // The node or one of its ancestors is in the basket; false without an index.
     bool inBasket(NodeId node) const;
@@ -34,33 +46,20 @@ public:
     void toggleBasket(NodeId node);
     // Sum of the sizes of the basket's nodes; 0 without an index.
     std::uint64_t basketSize() const;
-    // Replaces the whole basket in one change ("Clear" hands it the empty list). What the
-    // basket never holds is left out, keeping the order of the rest: ids that no node of the
-    // shown generation has, the root, repeats, and entries inside another entry of the list.
-    // Without an index the basket becomes empty.
-    void setBasket(NodeIds basket);
     // Moves the nodes (ids of the shown generation) to the Trash on a worker, one after the
     // other, and returns at once; `skipped` are names the caller already held back, reported
     // first among the failures. Each item moves only while it is what that generation recorded
     // (kind, and for anything but a folder size and time; see expectedItem()) and belongs to
     // this user. A protected path, a node already gone and a refused move are failures, named by
     // their last path component, the toast adding why the first of them stayed; moved nodes
-    // are marked removed in the generation the call began with. The outcome leaves the basket
-    // and the clean-up ticks, raises revision and sets the toast; when another generation is
-    // shown by then, it is applied there by path. Nothing for an empty list or without an
-    // index; refused with a toast while another removal runs (removalBusy()).
+    // are marked removed in the generation the call began with. The outcome goes to
+    // ShownIndex::itemsMoved() (the basket, the clean-up ticks and revision; by path when
+    // another generation is shown by then) and sets the toast. Nothing for an empty list or
+    // without an index; refused with a toast while another removal runs (Removals::refused()).
     void trash(const NodeIds& nodes, const std::vector<std::string>& skipped);
     // trash() for the ids of `generation` (which the worker holds), busy or not.
     void startTrash(const IndexRef& generation, const NodeIds& nodes,
                     const std::vector<std::string>& skipped);
-    // After items moved to the Trash from the generation `from` (where the worker has marked
-    // them removed): raises `revision`; in the shown generation the moved items leave the basket
-    // and the clean-up ticks, and a current folder that is gone goes back to the root. When
-    // another generation is shown, the moved items are found in it by path and left unmarked:
-    // its own refresh takes them out, and a move of one again fails on the missing path.
-    void pruneMoved(const IndexRef& from, const NodeIds& moved,
-                    const std::vector<std::string>& movedPaths);
-
     // A path the Trash never takes (TrashMover::isProtectedPlace()).
     static bool isProtected(const std::string& path);
     // "Skipped a, b, c +2": the first three names, then how many more.
@@ -74,8 +73,9 @@ public:
                               const std::vector<QString>& reasons);
 
 private:
-    ModelContext& context_;
-    AppModel& model_;
+    ShownIndex& shown_;
+    Removals& removals_;
+    Toasts& toasts_;
 };
 
 }  // namespace tamrel

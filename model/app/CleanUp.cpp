@@ -5,7 +5,6 @@
 #include <unordered_set>
 
 #include "core/base/LargestFirst.h"
-#include "model/app/AppModel.h"
 #include "model/apps/AppRegistry.h"
 #include "model/system/Processes.h"
 #include "platform/XdgDirs.h"
@@ -36,6 +35,48 @@ bool InstalledCache::installed(std::string_view bundleID) {
     return answer;
 }
 
+CleanUp::CleanUp(ModelContext& context, ShownIndex& shown, Removals& removals,
+                 BasketAndTrash& trash)
+    : context_(context), shown_(shown), removals_(removals), trash_(trash) {
+    shown_.follow([this](ShownChange& change) { follow(change); });
+}
+
+void CleanUp::follow(ShownChange& change) {
+    Batch batch(context_.announcer);
+    if (change.dropped) {
+        cleanPlan.set(batch, {});
+        cleanPicked.set(batch, {});
+    } else if (IdCarrier* carry = change.carry) {
+        CleanGroups plan = cleanPlan();
+        for (CleanGroup& group : plan) {
+            std::vector<CleanItem> items;
+            for (CleanItem item : group.items) {
+                if (const auto n = (*carry)(item.node)) {
+                    item.node = *n;
+                    items.push_back(std::move(item));
+                }
+            }
+            group.items = std::move(items);
+        }
+        std::erase_if(plan, [](const CleanGroup& g) { return g.items.empty(); });
+        cleanPlan.set(batch, std::move(plan));
+        NodeSet picked;
+        for (NodeId id : cleanPicked()) {
+            if (const auto n = (*carry)(id)) picked.insert(*n);
+        }
+        cleanPicked.set(batch, std::move(picked));
+    } else if (change.moved && !change.moved->shown.empty()) {
+        NodeSet picked = cleanPicked();
+        std::erase_if(picked, [&](NodeId node) { return change.moved->shown.contains(node); });
+        cleanPicked.set(batch, std::move(picked));
+    }
+}
+
+void CleanUp::setConfirmClean(bool on) {
+    Batch batch(context_.announcer);
+    confirmClean.set(batch, on);
+}
+
 CleanContext CleanUp::cleanContext() {
     CleanContext context;
     context.profile = ruleProfile();
@@ -44,10 +85,6 @@ CleanContext CleanUp::cleanContext() {
     auto cache = std::make_shared<InstalledCache>();
     context.isInstalled = [cache](std::string_view bundleID) { return cache->installed(bundleID); };
     return context;
-}
-
-RuleSet CleanUp::ruleSet() {
-    return RuleSet::linuxDesktop;
 }
 
 RuleProfile CleanUp::ruleProfile() {
@@ -60,34 +97,34 @@ std::set<std::string> CleanUp::runningNames() {
 }
 
 void CleanUp::applyCleanPlan(CleanGroups plan) {
-    if (!model_.index()) return;
+    if (!shown_.index()) return;
     Batch batch(context_.announcer);
     NodeSet picked;
     for (const CleanGroup& group : plan) {
         for (const CleanItem& item : group.items) {
-            if (item.node >= model_.index()->count()) continue;
-            const std::string p = model_.index()->path(item.node);
+            if (item.node >= shown_.index()->count()) continue;
+            const std::string p = shown_.index()->path(item.node);
             if (cleanOn_.contains(p) || (item.on && !cleanOff_.contains(p)))
                 picked.insert(item.node);
         }
     }
-    model_.cleanPlan.set(batch, std::move(plan));
-    model_.cleanPicked.set(batch, std::move(picked));
+    cleanPlan.set(batch, std::move(plan));
+    cleanPicked.set(batch, std::move(picked));
 }
 
 void CleanUp::setClean(const NodeIds& nodes, bool on) {
-    if (!model_.index() || nodes.empty()) return;
+    if (!shown_.index() || nodes.empty()) return;
     NodeSet items;
-    for (const CleanGroup& group : model_.cleanPlan()) {
+    for (const CleanGroup& group : cleanPlan()) {
         for (const CleanItem& item : group.items)
             items.insert(item.node);
     }
     Batch batch(context_.announcer);
-    NodeSet picked = model_.cleanPicked();
+    NodeSet picked = cleanPicked();
     for (NodeId node : nodes) {
         // Only items of the stored plan (of the shown generation) can be ticked.
-        if (!items.contains(node) || node >= model_.index()->count()) continue;
-        const std::string p = model_.index()->path(node);
+        if (!items.contains(node) || node >= shown_.index()->count()) continue;
+        const std::string p = shown_.index()->path(node);
         if (on) {
             picked.insert(node);
             cleanOn_.insert(p);
@@ -98,24 +135,24 @@ void CleanUp::setClean(const NodeIds& nodes, bool on) {
             cleanOn_.erase(p);
         }
     }
-    model_.cleanPicked.set(batch, std::move(picked));
+    cleanPicked.set(batch, std::move(picked));
 }
 
 std::uint64_t CleanUp::cleanSize() const {
-    return ModelContext::bytesOf(model_.index(), model_.cleanPicked());
+    return shown_.bytesOf(cleanPicked());
 }
 
 void CleanUp::runClean() {
-    if (!model_.index() || context_.refusedWhileBusy()) return;
+    if (!shown_.index() || removals_.refused()) return;
     // The ticks are ids of the shown generation; ids beyond it are nobody's.
     NodeIds picked;
-    picked.reserve(model_.cleanPicked().size());
-    for (NodeId node : model_.cleanPicked()) {
-        if (node < model_.index()->count()) picked.push_back(node);
+    picked.reserve(cleanPicked().size());
+    for (NodeId node : cleanPicked()) {
+        if (node < shown_.index()->count()) picked.push_back(node);
     }
     Batch batch(context_.announcer);
-    model_.preparingClean.set(batch, true);
-    context_.runInBackground([this, index = model_.index(), picked = std::move(picked)] {
+    removals_.set(Removals::Kind::clean, true);
+    context_.runInBackground([this, index = shown_.index(), picked = std::move(picked)] {
         const std::vector<CleanGroup> plan = tamrel::cleanPlan(*index, cleanContext(), planMinSize);
         const std::unordered_set<NodeId> pick(picked.begin(), picked.end());
         std::unordered_set<NodeId> held;
@@ -142,8 +179,8 @@ void CleanUp::runClean() {
                 // what that generation recorded, and the outcome meets the shown one by path. The
                 // trash action starts its busy state before this one ends. When everything ticked
                 // was held back nothing moves and no toast appears: each item's note says why.
-                context_.basket->startTrash(index, nodes, skipped);
-                model_.preparingClean.set(batch, false);
+                trash_.startTrash(index, nodes, skipped);
+                removals_.set(Removals::Kind::clean, false);
             });
     });
 }

@@ -9,7 +9,10 @@
 
 #include "core/space/CleanPlan.h"
 #include "core/space/RuleProfile.h"
+#include "model/app/BasketAndTrash.h"
 #include "model/app/ModelContext.h"
+#include "model/app/Removals.h"
+#include "model/app/ShownIndex.h"
 
 namespace tamrel {
 
@@ -29,16 +32,27 @@ private:
 
 // The clean-up plan of the shown index (`cleanPlan`, computed with the derived data), its ticks
 // (`cleanPicked`, remembered by path for the whole run, so they survive new plans and
-// generations) and running it (`preparingClean`, then the trash action); and the rules the
-// model runs with.
+// generations), its confirmation (`confirmClean`) and running it (`preparingClean`, then the
+// trash action); and the rule profile the model runs with. Follows the shown index: the plan and
+// its ticks are carried over to another generation by path or dropped, and what moved to the Trash
+// is unticked.
 //
 // Threading: main thread, except the static functions (any thread, reading no model state).
 // A run recomputes its plan on the pool from the generation it began with.
 class CleanUp {
+    // First: the properties enroll with its announcer as they are made.
+    ModelContext& context_;
+
 public:
-    explicit CleanUp(ModelContext& context) : context_(context), model_(context.model) {}
+    CleanUp(ModelContext& context, ShownIndex& shown, Removals& removals, BasketAndTrash& trash);
     CleanUp(const CleanUp&) = delete;
     CleanUp& operator=(const CleanUp&) = delete;
+
+    Property<CleanGroups, Announce::everyWrite> cleanPlan{context_.announcer};
+    Property<NodeSet> cleanPicked{context_.announcer};
+    Property<bool> confirmClean{context_.announcer, false};
+
+    void setConfirmClean(bool on);
 
     // Stores a newly computed plan of the shown index and rebuilds cleanPicked from the
     // defaults and the user's ticks by path.
@@ -55,24 +69,22 @@ public:
     // removal runs.
     void runClean();
 
-    // The rules and texts the model and the screens run with: the space rules of its rule
-    // profile, the file kinds of the breakdown and the search, and every text on screen that
-    // differs between the designed set and Linux. Always RuleSet::linuxDesktop.
-    static RuleSet ruleSet();
     // The context of a plan computation: this user's running programs and a fresh
     // installed-application memo.
     static CleanContext cleanContext();
     // The Linux folders the space rules look in beside the designed ones, for this user's home
     // folder and XDG settings. Blocking: reads user-dirs.dirs, so it is built on workers only.
-    // Its rules() are ruleSet().
+    // Its rules() are ModelContext::ruleSet().
     static RuleProfile ruleProfile();
 
 private:
     // The running set of a clean-up context.
     static std::set<std::string> runningNames();
+    void follow(ShownChange& change);
 
-    ModelContext& context_;
-    AppModel& model_;
+    ShownIndex& shown_;
+    Removals& removals_;
+    BasketAndTrash& trash_;
     // The user's ticks by path, for the whole run.
     std::set<std::string> cleanOn_;
     std::set<std::string> cleanOff_;

@@ -1,12 +1,10 @@
 #include "model/app/DerivedData.h"
 
 #include <exception>
-#include <unordered_map>
 
 #include "core/query/Biggest.h"
 #include "core/query/Breakdown.h"
 #include "core/space/VolumeFacts.h"
-#include "model/app/AppModel.h"
 #include "platform/XdgDirs.h"
 
 namespace tamrel {
@@ -45,12 +43,18 @@ public:
 
 }  // namespace
 
+DerivedData::DerivedData(ModelContext& context, ShownIndex& shown, CleanUp& cleanUp)
+    : context_(context), shown_(shown), cleanUp_(cleanUp) {
+    shown_.follow([this](ShownChange& change) { follow(change); });
+    context_.announcer.onClosing([this] { startRun(); });
+}
+
 int DerivedData::peakRuns() {
     return runsPeak.load();
 }
 
 void DerivedData::refreshDerived() {
-    if (!model_.index()) return;
+    if (!shown_.index()) return;
     Batch batch(context_.announcer);
     // The run starts when the operation's writes are done, from the index and folder then
     // shown; a run still computing gives up at its next step and the newest one follows it.
@@ -61,12 +65,12 @@ void DerivedData::refreshDerived() {
 void DerivedData::startRun() {
     if (!wanted_ || running_) return;
     wanted_ = false;
-    if (!model_.index()) return;
+    if (!shown_.index()) return;
     running_ = true;
     const std::uint64_t run = latest_->load();
     const std::shared_ptr<std::atomic<std::uint64_t>> latest = latest_;
-    const IndexRef index = model_.index();
-    const NodeId under = model_.current();
+    const IndexRef index = shown_.index();
+    const NodeId under = shown_.current();
     context_.runInBackground([this, run, latest, index, under] {
         auto derived = std::make_shared<Derived>();
         bool whole = false;
@@ -97,91 +101,54 @@ void DerivedData::startRun() {
         context_.onMainThread([this, run, index, under, derived, whole, failed] {
             Batch batch(context_.announcer);
             running_ = false;
-            if (run != latest_->load() || model_.index() != index || model_.current() != under)
+            if (run != latest_->load() || shown_.index() != index || shown_.current() != under)
                 return;
             if (!whole && !failed) return;
-            context_.announcer.animated({0.5, 0.85}, [&] {
-                model_.breakdown.set(batch, std::move(derived->breakdown));
-                model_.biggest.set(batch, std::move(derived->biggest));
-                model_.tips.set(batch, std::move(derived->tips));
-                model_.trashSize.set(batch, derived->trashSize);
-                model_.systemReport.set(batch, std::move(derived->report));
-                context_.clean->applyCleanPlan(std::move(derived->plan));
+            context_.announcer.animated(landedSpring, [&] {
+                breakdown.set(batch, std::move(derived->breakdown));
+                biggest.set(batch, std::move(derived->biggest));
+                tips.set(batch, std::move(derived->tips));
+                trashSize.set(batch, derived->trashSize);
+                systemReport.set(batch, std::move(derived->report));
+                cleanUp_.applyCleanPlan(std::move(derived->plan));
             });
         });
     });
 }
 
-void DerivedData::clearLists() {
+void DerivedData::follow(ShownChange& change) {
     Batch batch(context_.announcer);
-    model_.results.set(batch, {});
-    model_.biggest.set(batch, {});
-    model_.tips.set(batch, {});
-    model_.systemReport.set(batch, std::nullopt);
-    model_.cleanPlan.set(batch, {});
-    model_.cleanPicked.set(batch, {});
-}
-
-void DerivedData::carryListsOver(const DiskIndex& old, const DiskIndex& next) {
-    std::unordered_map<NodeId, std::optional<NodeId>> memo;
-    const auto map = [&](NodeId id) -> std::optional<NodeId> {
-        if (id >= old.count()) return std::nullopt;
-        auto [it, fresh] = memo.try_emplace(id);
-        if (fresh) it->second = next.counterpart(old, id);
-        return it->second;
-    };
-    const auto mapAll = [&](const NodeIds& ids) {
-        NodeIds out;
-        out.reserve(ids.size());
-        for (NodeId id : ids) {
-            if (const auto n = map(id)) out.push_back(*n);
-        }
-        return out;
-    };
-
-    Batch batch(context_.announcer);
-    model_.results.set(batch, mapAll(model_.results()));
-    model_.biggest.set(batch, mapAll(model_.biggest()));
-    Suggestions carried = model_.tips();
-    for (Suggestion& tip : carried)
-        tip.nodes = mapAll(tip.nodes);
-    model_.tips.set(batch, std::move(carried));
-    if (model_.systemReport()) {
-        SystemDataReport report = *model_.systemReport();
-        for (SpaceBucket& bucket : report.buckets) {
-            bucket.roots = mapAll(bucket.roots);
-            // Each item keeps the bytes the report gave it.
-            NodeIds top;
-            std::vector<std::uint64_t> topBytes;
-            for (std::size_t k = 0; k < bucket.top.size() && k < bucket.topBytes.size(); ++k) {
-                if (const auto n = map(bucket.top[k])) {
-                    top.push_back(*n);
-                    topBytes.push_back(bucket.topBytes[k]);
+    if (change.dropped) {
+        // Nothing is shown, or nothing was: lists of no generation are not read in this one.
+        biggest.set(batch, {});
+        tips.set(batch, {});
+        systemReport.set(batch, std::nullopt);
+    } else if (IdCarrier* carry = change.carry) {
+        biggest.set(batch, carry->all(biggest()));
+        Suggestions carried = tips();
+        for (Suggestion& tip : carried)
+            tip.nodes = carry->all(tip.nodes);
+        tips.set(batch, std::move(carried));
+        if (systemReport()) {
+            SystemDataReport report = *systemReport();
+            for (SpaceBucket& bucket : report.buckets) {
+                bucket.roots = carry->all(bucket.roots);
+                // Each item keeps the bytes the report gave it.
+                NodeIds top;
+                std::vector<std::uint64_t> topBytes;
+                for (std::size_t k = 0; k < bucket.top.size() && k < bucket.topBytes.size(); ++k) {
+                    if (const auto n = (*carry)(bucket.top[k])) {
+                        top.push_back(*n);
+                        topBytes.push_back(bucket.topBytes[k]);
+                    }
                 }
+                bucket.top = std::move(top);
+                bucket.topBytes = std::move(topBytes);
             }
-            bucket.top = std::move(top);
-            bucket.topBytes = std::move(topBytes);
+            systemReport.set(batch, std::move(report));
         }
-        model_.systemReport.set(batch, std::move(report));
     }
-    CleanGroups plan = model_.cleanPlan();
-    for (CleanGroup& group : plan) {
-        std::vector<CleanItem> items;
-        for (CleanItem item : group.items) {
-            if (const auto n = map(item.node)) {
-                item.node = *n;
-                items.push_back(std::move(item));
-            }
-        }
-        group.items = std::move(items);
-    }
-    std::erase_if(plan, [](const CleanGroup& g) { return g.items.empty(); });
-    model_.cleanPlan.set(batch, std::move(plan));
-    NodeSet picked;
-    for (NodeId id : model_.cleanPicked()) {
-        if (const auto n = map(id)) picked.insert(*n);
-    }
-    model_.cleanPicked.set(batch, std::move(picked));
+    refreshDerived();
 }
 
 }  // namespace tamrel

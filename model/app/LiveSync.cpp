@@ -6,13 +6,12 @@
 #include <utility>
 
 #include "core/live/Refresher.h"
-#include "model/app/AppModel.h"
 
 namespace tamrel {
 
-LiveSync::LiveSync(ModelContext& context)
+LiveSync::LiveSync(ModelContext& context, ShownIndex& shown)
     : context_(context),
-      model_(context.model),
+      shown_(shown),
       retryTimer_(context.clock, [this] { retryWaiting(); }),
       liveTimer_(context.clock,
                  [this] {
@@ -33,7 +32,7 @@ void LiveSync::holdSaves(bool held) {
 
 void LiveSync::watch(const IndexRef& index) {
     Batch batch(context_.announcer);
-    model_.sync.set(batch, Sync::catchingUp);
+    sync.set(batch, Sync::catchingUp);
     // Just loaded from its saved file, or being saved after its fresh scan.
     savedAt_ = context_.clock.now();
     const std::uint64_t seq = ++watcherSeq_;
@@ -55,8 +54,8 @@ void LiveSync::watch(const IndexRef& index) {
                                       std::move(live), context_.options.watcher);
     } catch (const std::exception&) {
         watcher_.reset();
-        model_.sync.set(batch,
-                        Sync::live);  // nothing will follow the disk; the index stays as loaded
+        // Nothing will follow the disk; the index stays as loaded.
+        sync.set(batch, Sync::live);
     }
 }
 
@@ -82,8 +81,8 @@ void LiveSync::scheduleLive() {
 
 void LiveSync::apply(Changes changes) {
     Batch batch(context_.announcer);
-    if (!model_.index() || changes.isEmpty()) {
-        model_.sync.set(batch, Sync::live);
+    if (!shown_.index() || changes.isEmpty()) {
+        sync.set(batch, Sync::live);
         return;
     }
     if (applying_) {
@@ -100,8 +99,8 @@ void LiveSync::apply(Changes changes) {
         return;
     }
     applying_ = true;
-    model_.sync.set(batch, Sync::updating);
-    const IndexRef index = model_.index();
+    sync.set(batch, Sync::updating);
+    const IndexRef index = shown_.index();
     // Taken after the changes were: the refreshed index never claims a change it lacks.
     const std::uint64_t oldest = watcher_ ? watcher_->oldestPending() : 0;
     context_.runInBackground([this, index, changes = std::move(changes), oldest] {
@@ -119,10 +118,10 @@ void LiveSync::apply(Changes changes) {
         context_.onMainThread([this, refreshed = index.get(), next, inPlace] {
             Batch batch(context_.announcer);
             applying_ = false;
-            model_.sync.set(batch, Sync::live);
+            sync.set(batch, Sync::live);
             // A generation of an index no longer shown is dropped unsaved: the saved file holds
             // what was adopted until then, and the next open catches up from there.
-            if (!model_.index() || model_.index().get() != refreshed) return;
+            if (!shown_.index() || shown_.index().get() != refreshed) return;
             if (next) {
                 adopt(next);
             } else if (inPlace) {
@@ -141,37 +140,14 @@ void LiveSync::retryWaiting() {
 void LiveSync::changedInPlace() {
     // The same nodes with new sizes and dates: every id held stays valid.
     Batch batch(context_.announcer);
-    model_.revision.set(batch, model_.revision() + 1);
-    context_.derived->refreshDerived();
-    if (!model_.query().isEmpty()) context_.search->scheduleSearch();
+    shown_.contentChanged();
     saveLater();
 }
 
 void LiveSync::adopt(IndexRef next) {
-    if (!model_.index()) return;
+    if (!shown_.index()) return;
     Batch batch(context_.announcer);
-    const IndexRef old = model_.index();
-    // By path, name by name: ids of one generation mean nothing in another.
-    const auto find = [&](NodeId id) -> std::optional<NodeId> {
-        if (id >= old->count()) return std::nullopt;
-        return next->counterpart(*old, id);
-    };
-    NodeId folder = 0;
-    if (const auto n = find(model_.current()); n && next->isDir(*n)) folder = *n;
-    NodeIds picked;
-    for (NodeId id : model_.basket()) {
-        if (const auto n = find(id); n && *n != 0) picked.push_back(*n);
-    }
-    const OptionalNode pointed = model_.hovered() ? find(*model_.hovered()) : std::nullopt;
-
-    model_.index.set(batch, next);
-    model_.current.set(batch, folder);
-    model_.setBasket(std::move(picked));
-    model_.setHovered(pointed);
-    context_.derived->carryListsOver(*old, *next);
-    model_.revision.set(batch, model_.revision() + 1);
-    context_.derived->refreshDerived();
-    if (!model_.query().isEmpty()) context_.search->scheduleSearch();
+    shown_.install(std::move(next), ShownIndex::Keep::byPath);
     saveLater();
 }
 
@@ -187,13 +163,13 @@ void LiveSync::saveLater() {
 void LiveSync::saveNow(SavedIndex::Write how) {
     saveTimer_.stop();
     // A generation of a saved file not yet found intact waits for that check (checkSaved()).
-    if (!unsaved_ || !model_.index() || savesHeld_) return;
+    if (!unsaved_ || !shown_.index() || savesHeld_) return;
     unsaved_ = false;
     saving_ = true;
     savedAt_ = context_.clock.now();
     // The generation carries the event id of its own content: a file saved from it never claims
     // changes of a later generation.
-    context_.runInBackground([this, index = model_.index(), how] {
+    context_.runInBackground([this, index = shown_.index(), how] {
         try {
             SavedIndex::save(*index, how);
         } catch (const std::exception&) {

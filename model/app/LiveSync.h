@@ -9,6 +9,7 @@
 #include "core/live/Watcher.h"
 #include "core/saved/SavedIndex.h"
 #include "model/app/ModelContext.h"
+#include "model/app/ShownIndex.h"
 #include "model/system/Clock.h"
 
 namespace tamrel {
@@ -17,18 +18,23 @@ namespace tamrel {
 // event id, then batches of live changes; they are taken once the disk has been quiet for
 // Options::quietTime (or the first of them has waited liveMaxWait), refreshed on the pool into
 // the shown generation itself or a new one, which is adopted with every node id held carried
-// over by path. `sync` tells where that stands. A refreshed generation is saved at most once a
-// saveInterval, and when it stops being followed.
+// over by path (ShownIndex::install()). `sync` tells where that stands. A refreshed generation is
+// saved at most once a saveInterval, and when it stops being followed.
 //
 // Threading: main thread; the watcher's callbacks only queue work for it, and what they queue
 // does nothing once that watcher has been stopped or replaced. A refresh holds its index by
 // shared ownership; a result for a generation no longer shown is dropped unsaved (the saved file
 // holds what was adopted until then, and the next open catches up from its event id).
 class LiveSync {
+    // First: the properties enroll with its announcer as they are made.
+    ModelContext& context_;
+
 public:
-    explicit LiveSync(ModelContext& context);
+    LiveSync(ModelContext& context, ShownIndex& shown);
     LiveSync(const LiveSync&) = delete;
     LiveSync& operator=(const LiveSync&) = delete;
+
+    Property<Sync> sync{context_.announcer, Sync::live};
 
     // Follows `index` (the one just shown) from its event id on; catchingUp until the watcher's
     // history is applied.
@@ -58,8 +64,7 @@ private:
     // page cache: nothing reads them back while the model runs.
     void saveNow(SavedIndex::Write how = SavedIndex::Write::cached);
 
-    ModelContext& context_;
-    AppModel& model_;
+    ShownIndex& shown_;
     std::unique_ptr<Watcher> watcher_;
     std::uint64_t watcherSeq_ = 0;  // calls of an earlier watcher change nothing
     bool applying_ = false;

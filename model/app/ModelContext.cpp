@@ -4,7 +4,7 @@
 #include <QMetaObject>
 #include <QThread>
 
-#include "model/app/AppModel.h"
+#include "model/removal/TrashCan.h"
 
 namespace tamrel {
 
@@ -13,7 +13,7 @@ void ModelContext::runInBackground(std::function<void()> work) {
 }
 
 void ModelContext::onMainThread(std::function<void()> call) {
-    QMetaObject::invokeMethod(&model, std::move(call), Qt::QueuedConnection);
+    QMetaObject::invokeMethod(&calls_, std::move(call), Qt::QueuedConnection);
 }
 
 IndexRef ModelContext::ownIndex(std::unique_ptr<DiskIndex> index) {
@@ -30,17 +30,6 @@ IndexRef ModelContext::ownIndex(std::unique_ptr<DiskIndex> index) {
 
 TrashCan& ModelContext::trashCan() const {
     return options.trashCan ? *options.trashCan : TrashCan::system();
-}
-
-bool ModelContext::removalBusy() const {
-    return model.preparingClean() || model.trashing() || model.uninstalling();
-}
-
-bool ModelContext::refusedWhileBusy() {
-    if (!removalBusy()) return false;
-    model.setToast(Toast::make(QStringLiteral("Another removal is under way"),
-                               QStringLiteral("Try again once it has finished"), false));
-    return true;
 }
 
 }  // namespace tamrel

@@ -10,23 +10,47 @@
 #include "core/index/DiskIndex.h"
 #include "core/scan/ScanProgress.h"
 #include "model/app/AppValues.h"
+#include "model/app/DerivedData.h"
+#include "model/app/LiveSync.h"
 #include "model/app/ModelContext.h"
+#include "model/app/SearchController.h"
+#include "model/app/ShownIndex.h"
+#include "model/app/Toasts.h"
+#include "model/app/VolumesAndPlaces.h"
 
 namespace tamrel {
 
-// Opening a target and moving around in it: which index is shown (`index`, `scanTarget`,
-// `progress`, `phase`) and the folder explored in it (`current`); the saved indexes a target is
-// served from, and the check that such a file is intact; the file actions of the context menu.
+// Opening a target and moving around in it: which index is shown (through ShownIndex), the
+// counters of a fresh scan (`progress`), the folder explored in it and the tab (`tab`); the
+// saved indexes a target is served from, and the check that such a file is intact; the file
+// actions of the context menu.
 //
 // Threading: main thread; a fresh scan, its save and the check of a saved file run on the
 // model's pool and hold their index by shared ownership. A scan's result is shown only while
 // its scan still owns the screen; a check's outcome is of the target opened at the same count
 // only.
 class Navigator {
+    // First: the properties enroll with its announcer as they are made.
+    ModelContext& context_;
+
 public:
-    explicit Navigator(ModelContext& context) : context_(context), model_(context.model) {}
+    Navigator(ModelContext& context, ShownIndex& shown, VolumesAndPlaces& volumes, LiveSync& live,
+              SearchController& search, DerivedData& derived, Toasts& toasts)
+        : context_(context),
+          shown_(shown),
+          volumes_(volumes),
+          live_(live),
+          search_(search),
+          derived_(derived),
+          toasts_(toasts) {}
     Navigator(const Navigator&) = delete;
     Navigator& operator=(const Navigator&) = delete;
+
+    // Counters of the last fresh scan; a new object for every fresh scan.
+    Property<ProgressRef, Announce::everyWrite> progress{context_.announcer};
+    Property<Tab> tab{context_.announcer, Tab::explore};
+
+    void setTab(Tab tab);
 
     // The start-up actions: refreshVolumes(), then, when `indexed` has an entry for "/",
     // scan("/", false).
@@ -54,32 +78,15 @@ public:
     // Shows `index` at its root with nothing picked, as a newly opened target.
     void show(IndexRef index);
 
-    // A saved index as loaded: the index, or null (also when loading fails in any way), and
-    // whether a file of the current format for that root was there and refused as damaged.
-    struct Saved {
-        IndexRef index;
-        bool damaged = false;
-    };
-    static Saved loadSaved(const std::string& root);
-    // A folder that was entered (not a mount point, not denied, not gone) at `path` in `index`.
-    static std::optional<NodeId> enteredFolder(const DiskIndex& index, const std::string& path);
-    // While startUp() runs, the saved index of "/" that refreshVolumes() loaded to date the
-    // folders it serves is handed over here, so that opening "/" next maps and checks the file
-    // once. Kept only while startUp() runs.
-    void keepStartUpRoot(Saved saved) {
-        if (startingUp_) startUpRoot_ = std::move(saved);
-    }
-
 private:
     // What every opening that replaces the shown target does first: stops following it, counts
     // a new opening, takes `path` as the scan target and empties the basket and the query.
     void replaceShown(const std::string& path);
-    void finishScan(const std::string& path, const ProgressRef& progress, IndexRef scanned,
+    void finishScan(const std::string& path, const ProgressRef& counters, IndexRef scanned,
                     const QString& error);
-    void recordSaved(const std::string& path, std::chrono::system_clock::time_point scannedAt);
-    // loadSaved(root), except that the saved index of "/" kept by keepStartUpRoot() is handed
-    // over (once) instead of being loaded again.
-    Saved savedIndex(const std::string& root);
+    // VolumesAndPlaces::loadSaved(root), except that the saved index of "/" start-up loaded is
+    // handed over (once) instead of being loaded again.
+    VolumesAndPlaces::Saved savedIndex(const std::string& root);
     // Checks on the pool that the file a shown index was loaded from is intact (its checksum);
     // when it is not and nothing else was opened since, the index is thrown away and its root
     // scanned afresh, with a toast that says so. Refreshes are not saved until the check passed.
@@ -87,12 +94,15 @@ private:
     // "The saved index was damaged", as a failure.
     static Toast damagedToast();
 
-    ModelContext& context_;
-    AppModel& model_;
+    ShownIndex& shown_;
+    VolumesAndPlaces& volumes_;
+    LiveSync& live_;
+    SearchController& search_;
+    DerivedData& derived_;
+    Toasts& toasts_;
     // While startUp() runs: the saved index of "/" as refreshVolumes() loaded it (null inside
     // when that load failed). Empty at any other time: it is never held beyond start-up.
-    bool startingUp_ = false;
-    std::optional<Saved> startUpRoot_;
+    std::optional<VolumesAndPlaces::Saved> startUpRoot_;
     // Rises whenever scan() replaces what is shown: a check's outcome is of the target opened
     // at the same count only.
     std::uint64_t opened_ = 0;

@@ -10,16 +10,25 @@ void Announcer::animated(Spring spring, const std::function<void()>& writes) {
     stepSpring_ = outer;
 }
 
-std::size_t Announcer::enroll(PropertyNotifier& property) {
+void Announcer::enroll(PropertyNotifier& property) {
+    property.position_ = properties_.size();
     properties_.push_back(&property);
     pending_.push_back(false);
     pendingSpring_.emplace_back();
-    return properties_.size() - 1;
 }
 
-void Announcer::announce(std::size_t position) {
-    pending_[position] = true;
-    pendingSpring_[position] = stepSpring_;
+void Announcer::place(PropertyNotifier& property) {
+    const std::size_t at = property.position_;
+    Q_ASSERT(at < properties_.size() && properties_[at] == &property && at >= placed_);
+    Q_ASSERT(!anyPending_ && depth_ == 0);
+    std::swap(properties_[at], properties_[placed_]);
+    properties_[at]->position_ = at;
+    property.position_ = placed_++;
+}
+
+void Announcer::announce(const PropertyNotifier& property) {
+    pending_[property.position_] = true;
+    pendingSpring_[property.position_] = stepSpring_;
     anyPending_ = true;
 }
 
@@ -30,7 +39,8 @@ void Announcer::close() {
     }
     // Still inside the batch: what runs here may write nothing, but keeps the order "writes,
     // then work, then announcements".
-    if (closing_) closing_();
+    for (const std::function<void()>& closing : closing_)
+        closing();
     --depth_;
     flush();
 }

@@ -5,8 +5,8 @@
 #include <cstddef>
 #include <functional>
 #include <initializer_list>
-#include <type_traits>
 #include <optional>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -25,6 +25,10 @@ public:
 
 signals:
     void changed();
+
+private:
+    friend class Announcer;
+    std::size_t position_ = 0;  // in the order of announcement of its Announcer
 };
 
 // Several properties at once, to connect one slot to each: for (auto* p : Notifiers{...}).
@@ -34,9 +38,9 @@ class Batch;
 
 // Collects the announcements of the model's properties and sends them when the outermost open
 // Batch closes: each changed property once, in the order the properties enrolled (their
-// declaration order), so a slot never sees a new value of one property beside an old value of
-// another written in the same step. A slot may write again; its writes make a batch of their
-// own, sent from inside the slot.
+// declaration order) or were placed (place()), so a slot never sees a new value of one property
+// beside an old value of another written in the same step. A slot may write again; its writes
+// make a batch of their own, sent from inside the slot.
 //
 // Thread-safety: main thread only, as are the properties.
 class Announcer {
@@ -45,19 +49,24 @@ public:
     Announcer(const Announcer&) = delete;
     Announcer& operator=(const Announcer&) = delete;
 
-    // Runs inside the outermost batch just before it closes, after its writes and before the
-    // announcements: work that must start from the finished step (it may write, or not).
-    void onClosing(std::function<void()> closing) { closing_ = std::move(closing); }
+    // Runs `closing` inside every outermost batch just before it closes, after its writes and
+    // before the announcements: work that must start from the finished step (it may write, or
+    // not). Several run in the order they were given.
+    void onClosing(std::function<void()> closing) { closing_.push_back(std::move(closing)); }
 
     // Runs `writes` as one animated step: their announcements carry `spring`.
     void animated(Spring spring, const std::function<void()>& writes);
     // The spring of the step whose changes are being announced, or nothing outside one.
     std::optional<Spring> animation() const { return animation_; }
 
-    // Takes `property` as the next in the order of announcement; gives its position.
-    std::size_t enroll(PropertyNotifier& property);
-    // Records that the property at `position` changed (sent when the outermost batch closes).
-    void announce(std::size_t position);
+    // Takes `property` as the next in the order of announcement.
+    void enroll(PropertyNotifier& property);
+    // Moves `property` (enrolled here) to the next place of the order, after those placed
+    // before it: properties made in several groups are given their order of announcement this
+    // way. Only before the first write.
+    void place(PropertyNotifier& property);
+    // Records that `property` changed (sent when the outermost batch closes).
+    void announce(const PropertyNotifier& property);
 
 private:
     friend class Batch;
@@ -68,8 +77,9 @@ private:
     std::vector<bool> pending_;
     std::vector<std::optional<Spring>> pendingSpring_;
     bool anyPending_ = false;
+    std::size_t placed_ = 0;  // the properties placed so far lead the order
     int depth_ = 0;
-    std::function<void()> closing_;
+    std::vector<std::function<void()>> closing_;
     std::optional<Spring> stepSpring_;  // the animated step being written
     std::optional<Spring> animation_;   // the spring of the announcement being sent
 };
@@ -100,7 +110,9 @@ template <typename T, Announce when = Announce::onChange>
 class Property : public PropertyNotifier {
 public:
     explicit Property(Announcer& announcer, T initial = T())
-        : announcer_(announcer), position_(announcer.enroll(*this)), value_(std::move(initial)) {}
+        : announcer_(announcer), value_(std::move(initial)) {
+        announcer.enroll(*this);
+    }
 
     const T& operator()() const { return value_; }
 
@@ -117,7 +129,7 @@ public:
                 if (value_ == value) return;
             }
             value_ = std::forward<U>(value);
-            announcer_.announce(position_);
+            announcer_.announce(*this);
         }
     }
     // Changes the stored value in place; announced in every case.
@@ -126,12 +138,11 @@ public:
         Q_ASSERT(&batch.announcer() == &announcer_);
         (void)batch;
         std::forward<Edit>(edit)(value_);
-        announcer_.announce(position_);
+        announcer_.announce(*this);
     }
 
 private:
     Announcer& announcer_;
-    std::size_t position_;
     T value_;
 };
 

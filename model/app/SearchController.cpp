@@ -1,9 +1,9 @@
 #include "model/app/SearchController.h"
 
 #include <exception>
+#include <utility>
 
 #include "core/query/Search.h"
-#include "model/app/AppModel.h"
 
 namespace tamrel {
 
@@ -21,12 +21,31 @@ bool blank(const QString& text) {
 
 }  // namespace
 
-SearchController::SearchController(ModelContext& context)
-    : context_(context),
-      model_(context.model),
-      searchTimer_(context.clock, [this] { startSearch(); }) {
+SearchController::SearchController(ModelContext& context, ShownIndex& shown)
+    : context_(context), shown_(shown), searchTimer_(context.clock, [this] { startSearch(); }) {
     searchTimer_.setSingleShot(true);
     searchTimer_.setPrecise(true);
+    shown_.follow([this](ShownChange& change) { follow(change); });
+    // The search of the index as the operation leaves it, outside any animated step.
+    context_.announcer.onClosing([this] {
+        if (std::exchange(again_, false) && !query().isEmpty()) scheduleSearch();
+    });
+}
+
+void SearchController::follow(ShownChange& change) {
+    Batch batch(context_.announcer);
+    if (change.dropped) {
+        results.set(batch, {});
+    } else if (change.carry) {
+        results.set(batch, change.carry->all(results()));
+    }
+    again_ = true;
+}
+
+void SearchController::setQuery(const QString& text) {
+    Batch batch(context_.announcer);
+    query.set(batch, text);
+    scheduleSearch();
 }
 
 void SearchController::scheduleSearch() {
@@ -34,15 +53,15 @@ void SearchController::scheduleSearch() {
     ++searchSeq_;  // whatever was pending is no longer
     searchTimer_.stop();
     searchIndex_.reset();
-    if (!model_.index() || blank(model_.query())) {
-        model_.results.set(batch, {});
-        model_.searching.set(batch, false);
+    if (!shown_.index() || blank(query())) {
+        results.set(batch, {});
+        searching.set(batch, false);
         return;
     }
-    searchText_ = model_.query();  // searched as typed: the query language splits on blanks itself
-    searchUnder_ = model_.current();
-    searchIndex_ = model_.index();
-    model_.searching.set(batch, true);
+    searchText_ = query();  // searched as typed: the query language splits on blanks itself
+    searchUnder_ = shown_.current();
+    searchIndex_ = shown_.index();
+    searching.set(batch, true);
     searchTimer_.start(context_.options.searchDelay);
 }
 
@@ -55,21 +74,20 @@ void SearchController::startSearch() {
     context_.runInBackground([this, seq, index, text, under] {
         auto result = std::make_shared<SearchResult>();
         try {
-            *result = search(*index, text, under, resultLimit, CleanUp::ruleSet());
+            *result = search(*index, text, under, resultLimit, ModelContext::ruleSet());
         } catch (const std::exception&) {
             *result = SearchResult();
         }
         context_.onMainThread([this, seq, index, text, result] {
             // Stored only for the search still pending, on the index it searched: an older
             // search, or one of another generation, never lands over a newer one.
-            if (seq != searchSeq_ || model_.index() != index ||
-                model_.query().toStdString() != text)
+            if (seq != searchSeq_ || shown_.index() != index || query().toStdString() != text)
                 return;
             Batch batch(context_.announcer);
-            model_.results.set(batch, std::move(result->ids));
-            model_.resultTotal.set(batch, static_cast<qint64>(result->total));
-            model_.resultTime.set(batch, result->elapsed);
-            model_.searching.set(batch, false);
+            results.set(batch, std::move(result->ids));
+            resultTotal.set(batch, static_cast<qint64>(result->total));
+            resultTime.set(batch, result->elapsed);
+            searching.set(batch, false);
         });
     });
 }

@@ -9,7 +9,7 @@
 
 #include "core/index/IndexWriter.h"
 #include "format/Fmt.h"
-#include "model/app/AppModel.h"
+#include "model/app/BasketAndTrash.h"
 #include "model/apps/AppImages.h"
 #include "model/system/Processes.h"
 #include "platform/PathText.h"
@@ -18,7 +18,6 @@ namespace tamrel {
 
 namespace {
 
-constexpr Spring uninstalledSpring{0.4, 0.8};
 constexpr int quitChecks = 30;  // the patience with running copies, in quitCheck
 
 // The running copies of the application, listed by its bundle identifier (with what the
@@ -105,11 +104,22 @@ Remover::Outcome removeAppImage(TrashCan& can, const std::vector<Remover::Item>&
 
 }  // namespace
 
-Uninstaller::Uninstaller(ModelContext& context)
-    : context_(context), model_(context.model), quitWait_(context.clock, [this] {
+Uninstaller::Uninstaller(ModelContext& context, ShownIndex& shown, AppInventory& inventory,
+                         Removals& removals, Toasts& toasts)
+    : context_(context),
+      shown_(shown),
+      inventory_(inventory),
+      removals_(removals),
+      toasts_(toasts),
+      quitWait_(context.clock, [this] {
           if (quitOver_) quitOver_->store(true);
       }) {
     quitWait_.setSingleShot(true);
+}
+
+void Uninstaller::setConfirmUninstall(bool on) {
+    Batch batch(context_.announcer);
+    confirmUninstall.set(batch, on);
 }
 
 bool Uninstaller::appRunning(const InstalledApp& app) const {
@@ -117,46 +127,45 @@ bool Uninstaller::appRunning(const InstalledApp& app) const {
 }
 
 void Uninstaller::uninstall(const InstalledApp& app) {
-    if (!model_.index() || context_.refusedWhileBusy()) return;
+    if (!shown_.index() || removals_.refused()) return;
     // The leftovers' ids name what is moved, with administrator rights outside the home folder:
     // they are used only in the generation the inventory came from, and only for an application
     // the inventory lists that is still where it was.
     const auto stored = std::find_if(
-        model_.apps().begin(), model_.apps().end(),
+        inventory_.apps().begin(), inventory_.apps().end(),
         [&](const InstalledApp& a) { return a.node == app.node && a.path == app.path; });
-    if (!context_.inventory->inventoryShown() || stored == model_.apps().end() ||
-        app.node >= model_.index()->count() || model_.index()->isGone(app.node) ||
-        model_.index()->path(app.node) != app.path) {
-        model_.setToast(Toast::make(QStringLiteral("The list of apps has changed"),
-                                    QStringLiteral("Look at it again, then try again"), false));
-        context_.inventory->loadApps(true);
+    if (!inventory_.inventoryShown() || stored == inventory_.apps().end() ||
+        app.node >= shown_.index()->count() || shown_.index()->isGone(app.node) ||
+        shown_.index()->path(app.node) != app.path) {
+        toasts_.show(Toast::make(QStringLiteral("The list of apps has changed"),
+                                 QStringLiteral("Look at it again, then try again"), false));
+        inventory_.loadApps(true);
         return;
     }
     // Copied before the first write: a slot told of it may change the inventory.
     const InstalledApp chosen = *stored;
     // Each item moves only while it is what this generation recorded.
     std::vector<Remover::Item> items{{chosen.node, chosen.path, false, std::nullopt,
-                                      expectedItem(*model_.index(), chosen.node)}};
+                                      expectedItem(*shown_.index(), chosen.node)}};
     // An AppImage's desktop entries and its own icons go with it, never left to a tick.
     for (NodeId node : chosen.desktopFiles) {
-        if (node < model_.index()->count() && !model_.index()->isGone(node))
-            items.push_back({node, model_.index()->path(node), false, Leftover::Kind::other,
-                             expectedItem(*model_.index(), node)});
+        if (node < shown_.index()->count() && !shown_.index()->isGone(node))
+            items.push_back({node, shown_.index()->path(node), false, Leftover::Kind::other,
+                             expectedItem(*shown_.index(), node)});
     }
     std::uint64_t total = chosen.appSize;
     for (const Leftover& leftover : chosen.leftovers) {
-        if (!model_.leftoverPicked().contains(leftover.node) ||
-            leftover.node >= model_.index()->count() || model_.index()->isGone(leftover.node)) {
+        if (!inventory_.leftoverPicked().contains(leftover.node) ||
+            leftover.node >= shown_.index()->count() || shown_.index()->isGone(leftover.node)) {
             continue;
         }
-        items.push_back({leftover.node, model_.index()->path(leftover.node), leftover.system,
-                         leftover.kind, expectedItem(*model_.index(), leftover.node)});
-        total += model_.index()->size(leftover.node);
+        items.push_back({leftover.node, shown_.index()->path(leftover.node), leftover.system,
+                         leftover.kind, expectedItem(*shown_.index(), leftover.node)});
+        total += shown_.index()->size(leftover.node);
     }
     // The generation of the items, whatever a slot does next.
-    const IndexRef index = model_.index();
-    Batch batch(context_.announcer);
-    model_.uninstalling.set(batch, true);
+    const IndexRef index = shown_.index();
+    removals_.set(Removals::Kind::uninstall, true);
     const auto over = std::make_shared<std::atomic<bool>>(false);
     quitOver_ = over;
     quitWait_.start(quitChecks * context_.options.quitCheck);
@@ -166,8 +175,8 @@ void Uninstaller::uninstall(const InstalledApp& app) {
             context_.onMainThread([this, name = QString::fromStdString(app.name)] {
                 Batch batch(context_.announcer);
                 quitWait_.stop();
-                model_.uninstalling.set(batch, false);
-                model_.setToast(
+                removals_.set(Removals::Kind::uninstall, false);
+                toasts_.show(
                     Toast::make(name + " is still open",
                                 QStringLiteral("Quit it yourself (it may be asking to save), "
                                                "then try again"),
@@ -178,7 +187,7 @@ void Uninstaller::uninstall(const InstalledApp& app) {
         Remover::Outcome outcome;
         std::vector<std::string> movedPaths;
         {
-            std::lock_guard guard(context_.moveLock);
+            std::lock_guard guard(removals_.moveLock);
             // What a trash call took meanwhile is not asked for again.
             std::vector<Remover::Item> left;
             for (const Remover::Item& item : items) {
@@ -203,10 +212,12 @@ void Uninstaller::uninstall(const InstalledApp& app) {
                                movedPaths = std::move(movedPaths), total, bundleGone] {
             Batch batch(context_.announcer);
             quitWait_.stop();
-            model_.uninstalling.set(batch, false);
+            removals_.set(Removals::Kind::uninstall, false);
             const QString name = QString::fromStdString(app.name);
-            context_.announcer.animated(uninstalledSpring, [&] {
-                context_.basket->pruneMoved(index, outcome.removed, movedPaths);
+            context_.announcer.animated(AppInventory::uninstalledSpring, [&] {
+                // The inventory follows: the application leaves the list, and when it was the
+                // selected one the first of the list is selected in its place.
+                shown_.itemsMoved(index, outcome.removed, movedPaths);
                 std::vector<QString> reasons;
                 for (TrashRefusal reason : outcome.reasons)
                     reasons.push_back(BasketAndTrash::refusalText(reason));
@@ -214,7 +225,7 @@ void Uninstaller::uninstall(const InstalledApp& app) {
                     // A bundle that did not move under the user's own rights was handed on
                     // to the administrator mover: on Linux the prompt was refused or cancelled,
                     // or pkexec is missing; unless it stayed for a reason of its own.
-                    QString why = CleanUp::ruleSet() == RuleSet::linuxDesktop
+                    QString why = ModelContext::ruleSet() == RuleSet::linuxDesktop
                                       ? QStringLiteral(
                                             "It needs administrator rights, and they weren't given")
                                       : QStringLiteral("The system didn't allow it to be moved");
@@ -225,19 +236,9 @@ void Uninstaller::uninstall(const InstalledApp& app) {
                         outcome.reasons[at] != TrashRefusal::rightsRefused) {
                         why = reasons[at].left(1).toUpper() + reasons[at].mid(1);
                     }
-                    model_.setToast(Toast::make("Couldn't uninstall " + name, why, false));
+                    toasts_.show(Toast::make("Couldn't uninstall " + name, why, false));
                     return;
                 }
-                InstalledApps rest = model_.apps();
-                // The inventory of another generation knows the application by its path only.
-                const bool sameGeneration = context_.inventory->appsIndex() == index;
-                std::erase_if(rest, [&](const InstalledApp& a) {
-                    return sameGeneration ? a.node == app.node : a.path == app.path;
-                });
-                model_.apps.set(batch, std::move(rest));
-                model_.selectedApp.set(batch, std::nullopt);
-                const AppRefs sorted = context_.inventory->sortedApps();
-                if (!sorted.empty()) context_.inventory->selectApp(sorted.front()->node);
                 QString detail;
                 if (outcome.failures.empty()) {
                     detail = Fmt::bytes(total) + " moved to the Trash";
@@ -251,9 +252,8 @@ void Uninstaller::uninstall(const InstalledApp& app) {
                         {outcome.failures.begin(), outcome.failures.begin() + shown},
                         {reasons.begin(), reasons.begin() + std::min(shown, reasons.size())});
                 }
-                model_.setToast(Toast::make(name + " uninstalled", detail, true));
+                toasts_.show(Toast::make(name + " uninstalled", detail, true));
             });
-            context_.derived->refreshDerived();
         });
     });
 }

@@ -4,22 +4,50 @@
 
 #include <QSocketNotifier>
 
+#include <exception>
+
 #include "core/saved/SavedIndex.h"
-#include "model/app/AppModel.h"
 #include "model/app/VolumeList.h"
 #include "platform/PathText.h"
 #include "platform/XdgDirs.h"
 
 namespace tamrel {
 
-VolumesAndPlaces::VolumesAndPlaces(ModelContext& context)
-    : context_(context), model_(context.model) {}
+VolumesAndPlaces::VolumesAndPlaces(ModelContext& context, ShownIndex& shown, LiveSync& live,
+                                   SearchController& search, Toasts& toasts)
+    : context_(context), shown_(shown), live_(live), search_(search), toasts_(toasts) {}
 
 VolumesAndPlaces::~VolumesAndPlaces() = default;
 
-void VolumesAndPlaces::refreshVolumes() {
+VolumesAndPlaces::Saved VolumesAndPlaces::loadSaved(const std::string& root) {
+    Saved saved;
+    try {
+        saved.index = ModelContext::ownIndex(SavedIndex::load(root, &saved.damaged));
+    } catch (const std::exception&) {
+        saved.index = nullptr;
+    }
+    return saved;
+}
+
+std::optional<NodeId> VolumesAndPlaces::enteredFolder(const DiskIndex& index,
+                                                      const std::string& path) {
+    const std::optional<NodeId> node = index.lookup(path);
+    if (!node || !index.isDir(*node) || index.isGone(*node)) return std::nullopt;
+    if (index.kind(*node) & (Flag::mount | Flag::denied)) return std::nullopt;
+    return node;
+}
+
+void VolumesAndPlaces::recordSaved(const std::string& path,
+                                   std::chrono::system_clock::time_point at) {
     Batch batch(context_.announcer);
-    model_.volumes.set(batch, mountedVolumes());
+    // An entry changed in place is always announced.
+    indexed.edit(batch, [&](SavedDates& dates) { dates[path] = at; });
+    if (path == "/") refreshVolumes();
+}
+
+void VolumesAndPlaces::refreshVolumes(std::optional<Saved>* loadedRoot) {
+    Batch batch(context_.announcer);
+    volumes.set(batch, mountedVolumes());
 
     const std::string home = homeDirectory();
     struct Candidate {
@@ -44,7 +72,7 @@ void VolumesAndPlaces::refreshVolumes() {
         if (::lstat(c.path.c_str(), &st) != 0) continue;
         found.push_back({c.name, c.symbol, c.path, c.hex});
     }
-    model_.places.set(batch, std::move(found));
+    places.set(batch, std::move(found));
 
     // A path without a saved index of its own is served by the saved index of "/" only when
     // that index entered the folder (a mount point it did not enter is not served).
@@ -55,33 +83,32 @@ void VolumesAndPlaces::refreshVolumes() {
         const auto seconds = [](std::chrono::system_clock::time_point t) {
             return std::chrono::floor<std::chrono::seconds>(t);
         };
-        if (model_.index() && model_.index()->rootPath() == "/" &&
-            seconds(model_.index()->scannedAt()) == seconds(*rootDate)) {
-            root = model_.index();
+        if (shown_.index() && shown_.index()->rootPath() == "/" &&
+            seconds(shown_.index()->scannedAt()) == seconds(*rootDate)) {
+            root = shown_.index();
         } else {
-            Navigator::Saved saved = Navigator::loadSaved("/");
+            Saved saved = loadSaved("/");
             root = saved.index;
-            // Start-up opens "/" next: it takes this copy rather than mapping the file again.
-            context_.navigator->keepStartUpRoot(std::move(saved));
+            if (loadedRoot) *loadedRoot = std::move(saved);
         }
     }
     SavedDates dates;
     const auto date = [&](const std::string& path) {
         if (const auto own = path == "/" ? rootDate : SavedIndex::cachedDate(path)) {
             dates[path] = *own;
-        } else if (root && Navigator::enteredFolder(*root, path)) {
+        } else if (root && enteredFolder(*root, path)) {
             dates[path] = *rootDate;
         } else {
             dates.erase(path);
         }
     };
-    for (const Volume& v : model_.volumes())
+    for (const Volume& v : volumes())
         date(v.url);
-    for (const Place& p : model_.places())
+    for (const Place& p : places())
         date(p.url);
-    model_.indexed.set(batch, std::move(dates));
+    indexed.set(batch, std::move(dates));
 
-    model_.hasFullDiskAccess.set(batch, canReadEverything());
+    hasFullDiskAccess.set(batch, canReadEverything());
 }
 
 void VolumesAndPlaces::followMountTable() {
@@ -90,7 +117,7 @@ void VolumesAndPlaces::followMountTable() {
     mounts_ = parseMounts(mountTable_->read());
     // Only a change is told (POLLPRI): the text itself is always readable.
     notifier_ = std::make_unique<QSocketNotifier>(mountTable_->fd(), QSocketNotifier::Exception);
-    QObject::connect(notifier_.get(), &QSocketNotifier::activated, &model_,
+    QObject::connect(notifier_.get(), &QSocketNotifier::activated, notifier_.get(),
                      [this] { mountsChanged(); });
 }
 
@@ -98,22 +125,22 @@ void VolumesAndPlaces::mountsChanged() {
     const std::string text = mountTable_->read();
     std::vector<MountEntry> now = parseMounts(text);
     Batch batch(context_.announcer);
-    if (model_.phase() == Phase::results && model_.index() &&
-        mountGone(model_.index()->rootPath(), mounts_, now))
+    if (shown_.phase() == Phase::results && shown_.index() &&
+        mountGone(shown_.index()->rootPath(), mounts_, now))
         leaveGoneDisk();
     mounts_ = std::move(now);
     // Free space is read afresh at every change; the rest (places, saved dates, access) only
     // when a disk came or went.
     Volumes mounted = volumesOf(text);
     const auto sameDisks = [&] {
-        if (mounted.size() != model_.volumes().size()) return false;
+        if (mounted.size() != volumes().size()) return false;
         for (std::size_t i = 0; i < mounted.size(); ++i) {
-            if (mounted[i].url != model_.volumes()[i].url) return false;
+            if (mounted[i].url != volumes()[i].url) return false;
         }
         return true;
     };
     if (sameDisks()) {
-        model_.volumes.set(batch, std::move(mounted));
+        volumes.set(batch, std::move(mounted));
     } else {
         refreshVolumes();
     }
@@ -121,30 +148,26 @@ void VolumesAndPlaces::mountsChanged() {
 
 void VolumesAndPlaces::leaveGoneDisk() {
     Batch batch(context_.announcer);
-    const std::string root = model_.index()->rootPath();
+    const std::string root = shown_.index()->rootPath();
     QString name;
-    for (const Volume& v : model_.volumes()) {
+    for (const Volume& v : volumes()) {
         if (v.url == root) name = v.name;
     }
     if (name.isEmpty()) name = QString::fromStdString(lastComponent(root));
-    context_.live->stopWatching();
+    live_.stopWatching();
     // Nothing of the index stays: every node id held belongs to it.
-    model_.index.set(batch, nullptr);
-    model_.scanTarget.set(batch, std::nullopt);
-    model_.setHovered(std::nullopt);
-    model_.setBasket({});
-    model_.setQuery(QString());
-    context_.derived->clearLists();
-    model_.current.set(batch, 0);
-    context_.announcer.animated({0.5, 1.0}, [&] { model_.phase.set(batch, Phase::home); });
-    model_.setToast(Toast::make(name + QStringLiteral(" is no longer there"),
-                                QStringLiteral("Its disk was unmounted or disconnected."), false));
+    shown_.install(nullptr, ShownIndex::Keep::nothing);
+    shown_.setScanTarget(std::nullopt);
+    search_.setQuery(QString());
+    shown_.setPhase(Phase::home, ShownIndex::homeSpring);
+    toasts_.show(Toast::make(name + QStringLiteral(" is no longer there"),
+                             QStringLiteral("Its disk was unmounted or disconnected."), false));
 }
 
 std::optional<std::uint64_t> VolumesAndPlaces::expectedScanBytes() const {
-    if (!model_.scanTarget()) return std::nullopt;
-    for (const Volume& v : model_.volumes()) {
-        if (v.url == *model_.scanTarget()) return v.free > v.total ? 0 : v.total - v.free;
+    if (!shown_.scanTarget()) return std::nullopt;
+    for (const Volume& v : volumes()) {
+        if (v.url == *shown_.scanTarget()) return v.free > v.total ? 0 : v.total - v.free;
     }
     return std::nullopt;
 }

@@ -27,7 +27,6 @@
 #include "ui/theme/Screen.h"
 #include "ui/theme/ShownText.h"
 #include "ui/theme/SizeText.h"
-#include "ui/tools/ToolsBusy.h"
 
 namespace tamrel {
 namespace {
@@ -78,7 +77,7 @@ BinTray::BinTray(AppModel& model, QWidget* parent)
         connect(property, &PropertyNotifier::changed, this, &BinTray::refresh);
     }
     // Off while a clean-up is prepared or an application is uninstalled, too.
-    connect(&ToolsBusy::of(model_), &ToolsBusy::changed, this, &BinTray::refresh);
+    connect(&model_.removalBusy, &PropertyNotifier::changed, this, &BinTray::refresh);
     auto* fade = new QGraphicsOpacityEffect(this);
     fade->setOpacity(0);
     setGraphicsEffect(fade);
@@ -119,7 +118,7 @@ void BinTray::refresh() {
     size_.setBytes(model_.basketSize(), isVisible() && model_.animation().has_value());
     trash_->setText(model_.trashing() ? QStringLiteral("Moving\u2026")
                                       : QStringLiteral("Move to Trash"));
-    trash_->setEnabled(!ToolsBusy::of(model_).busy());
+    trash_->setEnabled(!model_.removalBusy());
     if (!show && list_) list_->close();
     resize(sizeHint());
     if (show) {

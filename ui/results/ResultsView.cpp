@@ -29,7 +29,6 @@
 #include "ui/tools/AppsView.h"
 #include "ui/tools/CleanView.h"
 #include "ui/tools/SystemDataView.h"
-#include "ui/tools/ToolsBusy.h"
 
 namespace tamrel {
 namespace {
@@ -217,7 +216,7 @@ void ResultsView::followConfirmTrash() {
         const bool confirmed = box->clickedButton() == move;
         // The basket is always of the shown generation (a live refresh adopted while the
         // question was open carries it over by path), so what it holds now is what moves.
-        if (confirmed && model_.index() && !ToolsBusy::of(model_).busy())
+        if (confirmed && model_.index() && !model_.removalBusy())
             model_.trash(model_.basket(), {});
         model_.setConfirmTrash(false);
     });

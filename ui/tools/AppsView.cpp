@@ -680,7 +680,7 @@ void AppDetail::refresh() {
     const bool uninstalling = model_.uninstalling();
     uninstall_->setText(uninstalling ? QStringLiteral("Uninstalling\u2026")
                                      : QStringLiteral("Uninstall"));
-    uninstall_->setEnabled(!ToolsBusy::of(model_).busy() && index_ && model_.index() == index_);
+    uninstall_->setEnabled(!model_.removalBusy() && index_ && model_.index() == index_);
     remove_.setBytes(toRemove(), isVisible() && model_.animation().has_value());
     leftovers_->update();
     resizeEvent(nullptr);
@@ -891,7 +891,7 @@ AppsView::AppsView(AppModel& model, QWidget* parent)
             retitle();
         });
     }
-    connect(&ToolsBusy::of(model_), &ToolsBusy::changed, this, [this] {
+    connect(&model_.removalBusy, &PropertyNotifier::changed, this, [this] {
         if (detail_) detail_->refresh();
     });
     connect(&model_.confirmUninstall, &PropertyNotifier::changed, this, &AppsView::followConfirm);
@@ -1002,16 +1002,16 @@ void AppsView::followConfirm() {
         makeConfirmation(this, QStringLiteral("Uninstall"), QStringLiteral("Uninstall"));
     // Like the detail's key, the confirming button is off while another move runs.
     const auto followBusy = [this, go = go] {
-        if (confirm_) go->setEnabled(!ToolsBusy::of(model_).busy());
+        if (confirm_) go->setEnabled(!model_.removalBusy());
     };
-    connect(&ToolsBusy::of(model_), &ToolsBusy::changed, box, followBusy);
+    connect(&model_.removalBusy, &PropertyNotifier::changed, box, followBusy);
     connect(box, &QMessageBox::finished, this, [this, box, go] {
         // Looked up again at the moment of the click, in the shown generation only: what the
         // title and message name is what goes.
         if (box->clickedButton() == go) {
             if (const InstalledApp* app = selected()) {
                 const InstalledApp copy = *app;
-                ToolsBusy::of(model_).startUninstall(copy);
+                ToolsBusy::startUninstall(model_, copy);
             }
         }
         model_.setConfirmUninstall(false);

@@ -131,7 +131,7 @@ void CleanHeader::refresh() {
     const bool cleaning = model_.trashing() || model_.preparingClean();
     const bool none = model_.cleanPicked().empty();
     clean_->setText(cleaning ? QStringLiteral("Cleaning\u2026") : QStringLiteral("Clean"));
-    clean_->setEnabled(!none && !ToolsBusy::of(model_).busy() && model_.index());
+    clean_->setEnabled(!none && !model_.removalBusy() && model_.index());
     // Dimmed only for want of ticks: while a move runs it stays at full strength.
     clean_->setDisabledOpacity(none ? 0.5 : 1.0);
     openTrash_->setVisible(trashNote(model_.trashSize()).has_value());
@@ -642,7 +642,7 @@ CleanView::CleanView(AppModel& model, QWidget* parent)
     for (const PropertyNotifier* property : Notifiers{&model_.cleanPicked, &model_.trashing,
                         &model_.trashSize, &model_.revision})
         connect(property, &PropertyNotifier::changed, this, &CleanView::refresh);
-    connect(&ToolsBusy::of(model_), &ToolsBusy::changed, this, &CleanView::refresh);
+    connect(&model_.removalBusy, &PropertyNotifier::changed, this, &CleanView::refresh);
     connect(&model_.confirmClean, &PropertyNotifier::changed, this, &CleanView::followConfirm);
     rebuild();
     followConfirm();
@@ -728,11 +728,11 @@ void CleanView::followConfirm() {
     // The title follows the ticks of the shown generation (refresh), and the run takes the ticks
     // of the shown generation when pressed: it moves what the title names.
     const auto followBusy = [this, move] {
-        if (confirm_) move->setEnabled(!ToolsBusy::of(model_).busy());
+        if (confirm_) move->setEnabled(!model_.removalBusy());
     };
-    connect(&ToolsBusy::of(model_), &ToolsBusy::changed, box, followBusy);
+    connect(&model_.removalBusy, &PropertyNotifier::changed, box, followBusy);
     connect(box, &QMessageBox::finished, this, [this, box, move] {
-        if (box->clickedButton() == move) ToolsBusy::of(model_).startClean();
+        if (box->clickedButton() == move) ToolsBusy::startClean(model_);
         model_.setConfirmClean(false);
     });
     confirm_ = box;

@@ -2,32 +2,15 @@
 
 namespace tamrel {
 
-ToolsBusy& ToolsBusy::of(AppModel& model) {
-    if (auto* found = model.findChild<ToolsBusy*>(QString(), Qt::FindDirectChildrenOnly))
-        return *found;
-    return *new ToolsBusy(model);
-}
-
-ToolsBusy::ToolsBusy(AppModel& model) : QObject(&model), model_(model) {
-    for (const PropertyNotifier* property : Notifiers{&model_.preparingClean, &model_.trashing,
-                        &model_.uninstalling}) {
-        connect(property, &PropertyNotifier::changed, this, &ToolsBusy::changed);
-    }
-}
-
-bool ToolsBusy::busy() const {
-    return model_.removalBusy();
-}
-
-bool ToolsBusy::startClean() {
-    if (busy() || !model_.index() || model_.cleanPicked().empty()) return false;
-    model_.runClean();
+bool ToolsBusy::startClean(AppModel& model) {
+    if (model.removalBusy() || !model.index() || model.cleanPicked().empty()) return false;
+    model.runClean();
     return true;
 }
 
-bool ToolsBusy::startUninstall(const InstalledApp& app) {
-    if (busy() || !model_.index()) return false;
-    model_.uninstall(app);
+bool ToolsBusy::startUninstall(AppModel& model, const InstalledApp& app) {
+    if (model.removalBusy() || !model.index()) return false;
+    model.uninstall(app);
     return true;
 }
 

@@ -26,27 +26,24 @@ public:
     static void show(AppModel& model, IndexRef index) { model.navigator_.show(std::move(index)); }
     // Adopts `next` as a refreshed generation of the shown index.
     static void adopt(AppModel& model, IndexRef next) { model.liveSync_.adopt(std::move(next)); }
-    static void setCurrent(AppModel& model, NodeId node) {
-        Batch batch(model.announcer_);
-        model.current.set(batch, node);
-    }
+    static void setCurrent(AppModel& model, NodeId node) { model.shown_.setCurrent(node); }
     static void setCleanPicked(AppModel& model, NodeSet picked) {
         Batch batch(model.announcer_);
-        model.cleanPicked.set(batch, std::move(picked));
+        model.cleanUp_.cleanPicked.set(batch, std::move(picked));
     }
     // Publishes `report` as the System Data report of the shown generation.
     static void setSystemReport(AppModel& model, SystemDataReport report) {
         Batch batch(model.announcer_);
-        model.systemReport.set(batch, std::move(report));
+        model.derived_.systemReport.set(batch, std::move(report));
     }
     // The access the model's probe found, as on a machine where it is limited.
     static void setHasFullDiskAccess(AppModel& model, bool on) {
         Batch batch(model.announcer_);
-        model.hasFullDiskAccess.set(batch, on);
+        model.volumesAndPlaces_.hasFullDiskAccess.set(batch, on);
     }
     static void setApps(AppModel& model, InstalledApps apps, const IndexRef& from, int revision) {
         Batch batch(model.announcer_);
-        model.apps.set(batch, std::move(apps));
+        model.appInventory_.apps.set(batch, std::move(apps));
         model.appInventory_.appsIndex_ = from;
         model.appInventory_.appsRevision_ = revision;
         model.appInventory_.appsProfile_ = CleanUp::ruleProfile();

@@ -24,7 +24,6 @@
 #include "ui/theme/SpringAnimator.h"
 #include "ui/tools/AppsView.h"
 #include "ui/tools/RunningCheck.h"
-#include "ui/tools/ToolsBusy.h"
 #include "ui/tools/ToolsText.h"
 
 namespace tamrel {
@@ -246,7 +245,7 @@ TEST_F(AppsScreen, TicksThenUninstallMovesTheBundleAndTheTickedLeftovers) {
     QAbstractButton* go = test::boxButton(*box2, QStringLiteral("Uninstall"));
     ASSERT_NE(go, nullptr);
     go->click();
-    EXPECT_TRUE(ToolsBusy::of(m).busy());
+    EXPECT_TRUE(m.removalBusy());
     ASSERT_TRUE(waitFor([&] { return !m.uninstalling(); }));
     EXPECT_FALSE(test::exists(big.path));
     EXPECT_TRUE(test::exists(homeTrashDirectory() + "/files/Big.app"));

@@ -163,12 +163,12 @@ TEST_F(CleanScreen, AConfirmedCleanUpMovesTheTickedItemsToTheTrash) {
     move->click();
     EXPECT_FALSE(m.confirmClean());
     // One busy state from the preparation on: no second destructive run can start.
-    EXPECT_TRUE(ToolsBusy::of(m).busy());
+    EXPECT_TRUE(m.removalBusy());
     EXPECT_FALSE(view->header()->cleanKey()->isEnabled());
     // Off while busy, but not dimmed: items are ticked.
     EXPECT_DOUBLE_EQ(view->header()->cleanKey()->drawnOpacity(), 1.0);
-    EXPECT_FALSE(ToolsBusy::of(m).startClean());
-    ASSERT_TRUE(waitFor([&] { return !ToolsBusy::of(m).busy(); }));
+    EXPECT_FALSE(ToolsBusy::startClean(m));
+    ASSERT_TRUE(waitFor([&] { return !m.removalBusy(); }));
     for (const std::string& p : paths) {
         EXPECT_FALSE(test::exists(p)) << p;
         const std::string name = p.substr(p.rfind('/') + 1);
@@ -208,13 +208,13 @@ TEST_F(CleanScreen, ACleanUpOfOnlyOpenProgramsEndsItsBusyStateWithoutAToast) {
     QAbstractButton* move = test::boxButton(*box, QStringLiteral("Move to Trash"));
     ASSERT_NE(move, nullptr);
     move->click();
-    EXPECT_TRUE(ToolsBusy::of(m).busy());
+    EXPECT_TRUE(m.removalBusy());
     EXPECT_FALSE(view->header()->cleanKey()->isEnabled());
     EXPECT_EQ(view->header()->cleanKey()->text(), QStringLiteral("Cleaning\u2026"));
 
     // The model holds it back: the busy state ends and the key comes back for the same tick. No
     // toast: the item's own note says why it stayed.
-    ASSERT_TRUE(waitFor([&] { return !ToolsBusy::of(m).busy(); }));
+    ASSERT_TRUE(waitFor([&] { return !m.removalBusy(); }));
     EXPECT_TRUE(view->header()->cleanKey()->isEnabled());
     EXPECT_EQ(view->header()->cleanKey()->text(), QStringLiteral("Clean"));
     EXPECT_TRUE(test::exists(home() + "/.cache/worker/blob"));

@@ -96,19 +96,37 @@ TEST(PropertyTest, AnnouncesOnceEachInDeclarationOrderWhenTheOutermostBatchClose
     }
 }
 
+TEST(PropertyTest, PlacedPropertiesLeadTheOrderInTheOrderTheyWerePlaced) {
+    Three t;
+    t.announcer.place(t.c);
+    t.announcer.place(t.a);
+    {
+        Batch batch(t.announcer);
+        t.a.set(batch, 1);
+        t.b.set(batch, 1);
+        t.c.set(batch, "x");
+    }
+    EXPECT_EQ(t.log, (std::vector<std::string>{"c", "a", "b"}));
+}
+
 TEST(PropertyTest, TheClosingWorkRunsAfterTheWritesAndBeforeTheAnnouncements) {
     Three t;
-    int seen = -1;
+    std::vector<int> seen;
     t.announcer.onClosing([&] {
-        seen = t.a();
+        seen.push_back(t.a());
         EXPECT_TRUE(t.log.empty());
+    });
+    // A second closing work runs after the first, and what it writes joins the batch.
+    t.announcer.onClosing([&] {
+        Batch batch(t.announcer);
+        t.c.set(batch, "late");
     });
     {
         Batch batch(t.announcer);
         t.a.set(batch, 7);
     }
-    EXPECT_EQ(seen, 7);
-    EXPECT_EQ(t.log, std::vector<std::string>{"a"});
+    EXPECT_EQ(seen, std::vector<int>{7});
+    EXPECT_EQ(t.log, (std::vector<std::string>{"a", "c"}));
 }
 
 }  // namespace

@@ -84,8 +84,8 @@ TEST_F(Uninstall, AnApplicationThatIsNotRunningGoesWithItsTickedLeftovers) {
     const std::string kept = index->path(big.leftovers[2].node);
     picked.erase(big.leftovers[2].node);
     m.setLeftoverPicked(picked);
-    const std::uint64_t total = big.appSize + index->size(big.leftovers[0].node) +
-                                index->size(big.leftovers[1].node);
+    const std::uint64_t total =
+        big.appSize + index->size(big.leftovers[0].node) + index->size(big.leftovers[1].node);
     const int before = m.revision();
     m.uninstall(big);
     EXPECT_TRUE(m.uninstalling());
@@ -110,6 +110,29 @@ TEST_F(Uninstall, AnApplicationThatIsNotRunningGoesWithItsTickedLeftovers) {
     EXPECT_TRUE(m.apps().empty());
     EXPECT_FALSE(m.selectedApp());
     EXPECT_EQ(m.toast()->title, "Small uninstalled");
+}
+
+TEST_F(Uninstall, WhatMovesLeavesTheListAndTheSearchResults) {
+    AppModel& m = start();
+    const InstalledApp big = named("Big");
+    const InstalledApp small = named("Small");
+    ASSERT_EQ(m.selectedApp(), OptionalNode(big.node));
+    // Moved through the basket: the inventory follows, and the first left is selected.
+    m.trash({big.node}, {});
+    ASSERT_TRUE(waitFor([&] { return !m.trashing(); }));
+    EXPECT_EQ(m.apps().size(), 1u);
+    EXPECT_EQ(m.selectedApp(), OptionalNode(small.node));
+    // Uninstalled while a search lists it: the search runs again.
+    m.setQuery("Small");
+    clock.advance(AppModel::Options().searchDelay);
+    ASSERT_TRUE(waitFor([&] { return !m.searching(); }));
+    ASSERT_EQ(m.results(), NodeIds{small.node});
+    uninstall(small);
+    EXPECT_TRUE(m.searching());
+    clock.advance(AppModel::Options().searchDelay);
+    ASSERT_TRUE(waitFor([&] { return !m.searching(); }));
+    EXPECT_TRUE(m.results().empty());
+    EXPECT_TRUE(m.apps().empty());
 }
 
 TEST_F(Uninstall, ARunningCopyIsAskedToQuitFirst) {
@@ -186,7 +209,8 @@ TEST_F(Uninstall, FailuresAreNamedAndARefusedBundleIsNotUninstalled) {
     test::RecordingTrashCan can(holding.path());
     AppModel& m = start(&can);
     const InstalledApp big = named("Big");
-    for (const Leftover& l : big.leftovers) can.refuse(index->path(l.node));
+    for (const Leftover& l : big.leftovers)
+        can.refuse(index->path(l.node));
     uninstall(big);
     EXPECT_EQ(m.toast()->title, "Big uninstalled");
     ASSERT_EQ(big.leftovers.size(), 3u);
@@ -255,7 +279,8 @@ protected:
     void SetUp() override { home = test::makeAppImageHome(tree); }
     std::set<std::string> picked() {
         std::set<std::string> out;
-        for (NodeId n : model->leftoverPicked()) out.insert(index->path(n).substr(home.size()));
+        for (NodeId n : model->leftoverPicked())
+            out.insert(index->path(n).substr(home.size()));
         return out;
     }
 
@@ -276,16 +301,16 @@ TEST_F(AppImageUninstall, ARunningCopyQuitsThenTheFileItsEntriesOwnIconsAndTicke
     EXPECT_EQ(m.sortedApps()[0]->name, "krita");
     const InstalledApp obsidian = named("Obsidian");
     ASSERT_EQ(m.selectedApp(), OptionalNode(obsidian.node));
-    EXPECT_EQ(picked(), (std::set<std::string>{"/.cache/obsidian",
-                                               "/.local/state/md.obsidian.Obsidian"}));
+    EXPECT_EQ(picked(),
+              (std::set<std::string>{"/.cache/obsidian", "/.local/state/md.obsidian.Obsidian"}));
 
     // A copy of it runs, started as the AppImage starts its program: APPIMAGE names the file.
     test::SleepingChild running(tree / "run/obsidian", {{"APPIMAGE", obsidian.path}});
     EXPECT_TRUE(m.appRunning(obsidian));
     EXPECT_FALSE(m.appRunning(named("krita")));
-    const std::uint64_t total = obsidian.appSize +
-                                index->size(*index->lookup(home + "/.cache/obsidian")) +
-                                index->size(*index->lookup(home + "/.local/state/md.obsidian.Obsidian"));
+    const std::uint64_t total =
+        obsidian.appSize + index->size(*index->lookup(home + "/.cache/obsidian")) +
+        index->size(*index->lookup(home + "/.local/state/md.obsidian.Obsidian"));
     uninstall(obsidian);
     EXPECT_TRUE(running.endedWithin(5s));
     ASSERT_TRUE(m.toast());
@@ -293,26 +318,24 @@ TEST_F(AppImageUninstall, ARunningCopyQuitsThenTheFileItsEntriesOwnIconsAndTicke
     EXPECT_EQ(m.toast()->detail, Fmt::bytes(total) + " moved to the Trash");
     EXPECT_TRUE(platform.elevations.empty());
 
-    for (const char* gone :
-         {"/Applications/Obsidian-1.5.3.AppImage",
-          "/.local/share/applications/appimagekit-obsidian.desktop",
-          "/.local/share/applications/obsidian-vault.desktop",
-          "/.local/share/icons/hicolor/64x64/apps/appimagekit-obsidian.png",
-          "/.local/share/icons/hicolor/32x32/apps/appimagekit-obsidian.png", "/.cache/obsidian",
-          "/.local/state/md.obsidian.Obsidian"}) {
+    for (const char* gone : {"/Applications/Obsidian-1.5.3.AppImage",
+                             "/.local/share/applications/appimagekit-obsidian.desktop",
+                             "/.local/share/applications/obsidian-vault.desktop",
+                             "/.local/share/icons/hicolor/64x64/apps/appimagekit-obsidian.png",
+                             "/.local/share/icons/hicolor/32x32/apps/appimagekit-obsidian.png",
+                             "/.cache/obsidian", "/.local/state/md.obsidian.Obsidian"}) {
         EXPECT_FALSE(exists(home + gone)) << gone;
     }
     // Unticked leftovers, what another program's entry uses, the other AppImages: in place.
-    for (const char* kept :
-         {"/.config/obsidian", "/.config/autostart/obsidian.desktop",
-          "/.local/share/applications/notes.desktop",
-          "/.local/share/icons/hicolor/64x64/apps/accessories-notes.png",
-          "/AppImages/krita-5.2.2-x86_64.appimage", "/.cache/krita",
-          "/Downloads/Slack-4.36.0-x86_64.AppImage"}) {
+    for (const char* kept : {"/.config/obsidian", "/.config/autostart/obsidian.desktop",
+                             "/.local/share/applications/notes.desktop",
+                             "/.local/share/icons/hicolor/64x64/apps/accessories-notes.png",
+                             "/AppImages/krita-5.2.2-x86_64.appimage", "/.cache/krita",
+                             "/Downloads/Slack-4.36.0-x86_64.AppImage"}) {
         EXPECT_TRUE(exists(home + kept)) << kept;
     }
-    const auto trashed = folderNames(home + "/.local/share/Trash/files").value_or(
-        std::vector<std::string>{});
+    const auto trashed =
+        folderNames(home + "/.local/share/Trash/files").value_or(std::vector<std::string>{});
     EXPECT_EQ(trashed.size(), 7u);
     EXPECT_TRUE(exists(home + "/.local/share/Trash/files/Obsidian-1.5.3.AppImage"));
     EXPECT_TRUE(exists(home + "/.local/share/Trash/info/Obsidian-1.5.3.AppImage.trashinfo"));

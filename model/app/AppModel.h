@@ -41,8 +41,9 @@ namespace tamrel {
 // `query` (changed or not) schedules a search. Every write belongs to a Batch of the model's
 // Announcer; signals are sent only when the outermost batch of an operation closes, in the
 // order the properties are declared below, so a slot never sees a new `index` with an old
-// `current`. While the signals
-// of an animated step are sent, animation() gives that step's spring; otherwise it gives nothing.
+// `current`. While the signals of an animated step are sent, animation() gives that step's
+// spring (the controllers name them beside the properties they animate); otherwise it gives
+// nothing.
 //
 // Node ids held by the model (current, hovered, basket, results, biggest, tips, systemReport,
 // cleanPlan, cleanPicked) belong to the shown index generation `index`; when another generation

@@ -16,8 +16,8 @@ namespace tamrel {
 
 // The rules of the Trash basket (ShownIndex's `basket`, picked nodes of the shown generation),
 // its confirmation (`confirmTrash`), and the one action that moves nodes of an index generation
-// to the Trash (`trashing` meanwhile), used by the basket and the clean-up run; the texts of
-// their outcomes, which the uninstall shares.
+// to the Trash (Removals' `trashing` meanwhile), used by the basket and the clean-up run; the texts
+// of their outcomes, which the uninstall shares.
 //
 // Threading: main thread; moves run one after the other on a worker that holds their
 // generation by shared ownership, each under the move lock of Removals from the check that its

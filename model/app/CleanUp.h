@@ -32,10 +32,10 @@ private:
 
 // The clean-up plan of the shown index (`cleanPlan`, computed with the derived data), its ticks
 // (`cleanPicked`, remembered by path for the whole run, so they survive new plans and
-// generations), its confirmation (`confirmClean`) and running it (`preparingClean`, then the
-// trash action); and the rule profile the model runs with. Follows the shown index: the plan and
-// its ticks are carried over to another generation by path or dropped, and what moved to the Trash
-// is unticked.
+// generations), its confirmation (`confirmClean`) and running it (Removals' `preparingClean`, then
+// the trash action); and the rule profile the model runs with. Follows the shown index: the plan
+// and its ticks are carried over to another generation by path or dropped, and what moved to the
+// Trash is unticked.
 //
 // Threading: main thread, except the static functions (any thread, reading no model state).
 // A run recomputes its plan on the pool from the generation it began with.

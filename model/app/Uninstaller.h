@@ -13,8 +13,8 @@
 namespace tamrel {
 
 // Uninstalling an application of the inventory, once confirmed (`confirmUninstall`): closing
-// its running copies, then moving it and its ticked leftovers to the Trash (`uninstalling`
-// meanwhile).
+// its running copies, then moving it and its ticked leftovers to the Trash (Removals'
+// `uninstalling` meanwhile).
 //
 // Threading: main thread; the wait for the application to quit and the moves run on a worker
 // that holds the inventory's generation by shared ownership, under the move lock of Removals.

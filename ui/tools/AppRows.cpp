@@ -1,0 +1,210 @@
+#include "ui/tools/AppRows.h"
+
+#include <QActionGroup>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QStyleOptionToolButton>
+#include <QStylePainter>
+#include <QToolButton>
+#include <algorithm>
+#include <cmath>
+#include <iterator>
+#include "format/Fmt.h"
+#include "platform/XdgDirs.h"
+#include "ui/results/AppIcon.h"
+#include "ui/results/Confirmation.h"
+#include "ui/results/ItemMenu.h"
+#include "ui/results/ResultsPaint.h"
+#include "ui/theme/Colors.h"
+#include "ui/theme/Fonts.h"
+#include "ui/theme/KeyboardFocus.h"
+#include "ui/theme/Keys.h"
+#include "ui/theme/Metrics.h"
+#include "ui/theme/Panel.h"
+#include "ui/theme/Screen.h"
+#include "ui/theme/ShownText.h"
+#include "ui/theme/SizeText.h"
+#include "ui/tools/AppsMetrics.h"
+#include "ui/tools/TickBox.h"
+#include "ui/tools/ToolsBusy.h"
+#include "ui/tools/ToolsPaint.h"
+#include "ui/tools/ToolsText.h"
+
+namespace tamrel {
+
+// ---- Rows
+
+AppRows::AppRows(AppModel& model, QWidget* parent)
+    : QWidget(parent), model_(model), spinner_(new BusySpinner(this)) {
+    setMouseTracking(true);
+    setFocusPolicy(Qt::TabFocus);
+    spinner_->hide();
+}
+
+double AppRows::rowHeight() {
+    return kAppRowPadV +
+           std::max(kAppIconSide,
+                    Fonts::rowTitle.lineHeight() + kAppRowLineGap + Fonts::rowDetail.lineHeight()) +
+           kAppRowPadV + kAppRowDepth;
+}
+
+void AppRows::setApps(AppRefs apps, bool spinner) {
+    apps_ = std::move(apps);
+    hover_.reset();
+    focusRow_ = apps_.empty() ? -1 : std::clamp(focusRow_, 0, int(apps_.size()) - 1);
+    const double rows = double(apps_.size()) * (rowHeight() + kAppRowGap);
+    spinner_->setVisible(spinner);
+    spinner_->move((width() - spinner_->width()) / 2, int(kAppRowsInset + rows + kAppSpinnerGap));
+    const double spinnerRoom = kAppSpinnerGap + BusySpinner::kSide + kAppSpinnerGap;
+    setMinimumHeight(
+        int(std::ceil(kAppRowsInset + rows + (spinner ? spinnerRoom : 0) + kAppRowsInset)));
+    update();
+}
+
+QRect AppRows::rowRect(std::size_t row) const {
+    return QRectF(kAppRowsInset, kAppRowsInset + double(row) * (rowHeight() + kAppRowGap),
+                  width() - 2 * kAppRowsInset, rowHeight())
+        .toRect();
+}
+
+std::optional<std::size_t> AppRows::rowAt(QPointF pos) const {
+    if (pos.y() < kAppRowsInset || apps_.empty()) return std::nullopt;
+    const auto row = std::size_t((pos.y() - kAppRowsInset) / (rowHeight() + kAppRowGap));
+    if (row >= apps_.size() || !rowRect(row).contains(pos.toPoint())) return std::nullopt;
+    return row;
+}
+
+void AppRows::paintEvent(QPaintEvent* event) {
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    const double step = rowHeight() + kAppRowGap;
+    const auto first = std::size_t(std::max(0.0, (event->rect().top() - kAppRowsInset) / step));
+    const auto last =
+        std::min(apps_.size(),
+                 std::size_t(std::max(0.0, (event->rect().bottom() - kAppRowsInset) / step)) + 1);
+    const QDateTime now = QDateTime::currentDateTime();
+    const OptionalNode& selected = model_.selectedApp();
+    for (std::size_t i = first; i < last; ++i) {
+        const InstalledApp& app = *apps_[i];
+        const QRectF r = rowRect(i);
+        const QRectF back(r.left(), r.top(), r.width(), r.height() - kAppRowDepth);
+        if (selected && *selected == app.node) {
+            paintKeycap(p, roundedShape(back.adjusted(0, 0, 0, -kAppRowDepth), kRowRadius),
+                        QColor(0xFF, 0xF1, 0xE4), QColor(0xF0, 0xC9, 0xA8), kAppRowDepth, 0);
+        } else if (hover_ == i) {
+            p.setPen(Qt::NoPen);
+            p.setBrush(Color::rowHover);
+            p.drawPath(roundedShape(back, kRowRadius));
+        }
+        const QRectF inner = back.adjusted(kAppRowPadH, kAppRowPadV, -kAppRowPadH, -kAppRowPadV);
+        paintInstalledAppIcon(p, QPointF(inner.left(), inner.center().y() - kAppIconSide / 2), kAppIconSide,
+                     app);
+        const QString total = Fmt::bytes(app.appSize + app.leftoverSize);
+        const QString data = appDataLine(app);
+        const double rightW =
+            std::max(Fonts::tabularWidth(Fonts::itemSize.font(), total),
+                     data.isEmpty() ? 0.0 : Fonts::tabularWidth(Fonts::appData.font(), data));
+        const double textX = inner.left() + kAppIconSide + kAppIconGap;
+        const double textW = inner.right() - rightW - kAppSizeGap - textX;
+        const double nameH = Fonts::rowTitle.lineHeight();
+        const double useH = Fonts::rowDetail.lineHeight();
+        // Without a use line (the last use is not known) the name stands alone, centred.
+        const QString use = appUseLine(app, now);
+        const double top =
+            inner.center().y() - (use.isEmpty() ? nameH : nameH + kAppRowLineGap + useH) / 2;
+        paintLine(p, QRectF(textX, top, textW, nameH), shownPath(app.name), Fonts::rowTitle.font(),
+                  Color::ink);
+        if (!use.isEmpty()) {
+            paintLine(p, QRectF(textX, top + nameH + kAppRowLineGap, textW, useH), use,
+                      Fonts::rowDetail.font(), Color::ink2);
+        }
+        if (data.isEmpty()) {
+            paintDigitsRight(p, QRectF(inner.left(), inner.top(), inner.width(), inner.height()),
+                             total, Fonts::itemSize.font(), Color::ink);
+        } else {
+            const double th = Fonts::itemSize.lineHeight();
+            const double dh = Fonts::appData.lineHeight();
+            const double t = inner.center().y() - (th + kAppRowLineGap + dh) / 2;
+            paintDigitsRight(p, QRectF(inner.left(), t, inner.width(), th), total,
+                             Fonts::itemSize.font(), Color::ink);
+            paintDigitsRight(p, QRectF(inner.left(), t + th + kAppRowLineGap, inner.width(), dh),
+                             data, Fonts::appData.font(), Color::ink3);
+        }
+        if (hasFocus() && focusRow_ == int(i)) paintFocusRing(p, roundedShape(back, kRowRadius));
+    }
+}
+
+void AppRows::setFocusRow(int row) {
+    if (row == focusRow_) return;
+    if (focusRow_ >= 0) update(rowRect(std::size_t(focusRow_)));
+    focusRow_ = row;
+    if (row < 0) return;
+    update(rowRect(std::size_t(row)));
+    for (QWidget* w = parentWidget(); w; w = w->parentWidget()) {
+        if (auto* area = qobject_cast<QScrollArea*>(w)) {
+            const QRect r = rowRect(std::size_t(row));
+            area->ensureVisible(r.center().x(), r.center().y(), 0,
+                                r.height() / 2 + int(kAppRowsInset));
+            break;
+        }
+    }
+}
+
+void AppRows::keyPressEvent(QKeyEvent* event) {
+    const int count = int(apps_.size());
+    if (const auto to = steppedEntry(*event, focusRow_, count)) {
+        setFocusRow(*to);
+        return;
+    }
+    if (opensEntry(*event) || (event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier)) {
+        if (focusRow_ >= 0 && focusRow_ < count) model_.selectApp(apps_[std::size_t(focusRow_)]->node);
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void AppRows::focusInEvent(QFocusEvent* event) {
+    QWidget::focusInEvent(event);
+    int row = focusRow_;
+    if (row < 0) {
+        // The selected application's row, else the first.
+        row = apps_.empty() ? -1 : 0;
+        for (std::size_t i = 0; i < apps_.size(); ++i) {
+            if (model_.selectedApp() == apps_[i]->node) row = int(i);
+        }
+    }
+    focusRow_ = -1;
+    setFocusRow(row);
+}
+
+void AppRows::focusOutEvent(QFocusEvent* event) {
+    QWidget::focusOutEvent(event);
+    if (focusRow_ >= 0) update(rowRect(std::size_t(focusRow_)));
+}
+
+void AppRows::mouseMoveEvent(QMouseEvent* event) {
+    const auto row = rowAt(event->position());
+    if (row == hover_) return;
+    if (hover_) update(rowRect(*hover_));
+    if (row) update(rowRect(*row));
+    hover_ = row;
+}
+
+void AppRows::leaveEvent(QEvent*) {
+    if (hover_) update(rowRect(*hover_));
+    hover_.reset();
+}
+
+void AppRows::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) return;
+    if (const auto row = rowAt(event->position())) model_.selectApp(apps_[*row]->node);
+}
+
+}  // namespace tamrel

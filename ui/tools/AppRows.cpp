@@ -43,9 +43,34 @@ namespace tamrel {
 
 AppRows::AppRows(AppModel& model, QWidget* parent)
     : QWidget(parent), model_(model), spinner_(new BusySpinner(this)) {
-    setMouseTracking(true);
     setFocusPolicy(Qt::TabFocus);
     spinner_->hide();
+    const auto select = [this](int row) { this->select(row); };
+    rowList_ = new RowList(
+        this, this,
+        {.count = [this] { return int(apps_.size()); },
+         .rect = [this](int row) { return QRectF(rowRect(std::size_t(row))); },
+         .key = [this](int row) { return QString::fromStdString(apps_[std::size_t(row)]->path); },
+         .activate = select,
+         .toggle = select,
+         .click = [select](int row, QPointF) { select(row); },
+         .scrollMargin = [this](int row) {
+             return rowRect(std::size_t(row)).height() / 2 + int(kAppRowsInset);
+         },
+         .firstRow = [this] { return std::max(selectedRow(), 0); },
+         .moved = select});
+}
+
+int AppRows::selectedRow() const {
+    const OptionalNode& selected = model_.selectedApp();
+    for (std::size_t i = 0; selected && i < apps_.size(); ++i) {
+        if (apps_[i]->node == *selected) return int(i);
+    }
+    return -1;
+}
+
+void AppRows::select(int row) {
+    model_.selectApp(apps_[std::size_t(row)]->node);
 }
 
 double AppRows::rowHeight() {
@@ -57,8 +82,9 @@ double AppRows::rowHeight() {
 
 void AppRows::setApps(AppRefs apps, bool spinner) {
     apps_ = std::move(apps);
-    hover_.reset();
-    focusRow_ = apps_.empty() ? -1 : std::clamp(focusRow_, 0, int(apps_.size()) - 1);
+    rowList_->rowsChanged();
+    // The place is the selection wherever the selected application is listed.
+    if (const int selected = selectedRow(); selected >= 0) rowList_->setCurrentRow(selected);
     const double rows = double(apps_.size()) * (rowHeight() + kAppRowGap);
     spinner_->setVisible(spinner);
     spinner_->move((width() - spinner_->width()) / 2, int(kAppRowsInset + rows + kAppSpinnerGap));
@@ -72,13 +98,6 @@ QRect AppRows::rowRect(std::size_t row) const {
     return QRectF(kAppRowsInset, kAppRowsInset + double(row) * (rowHeight() + kAppRowGap),
                   width() - 2 * kAppRowsInset, rowHeight())
         .toRect();
-}
-
-std::optional<std::size_t> AppRows::rowAt(QPointF pos) const {
-    if (pos.y() < kAppRowsInset || apps_.empty()) return std::nullopt;
-    const auto row = std::size_t((pos.y() - kAppRowsInset) / (rowHeight() + kAppRowGap));
-    if (row >= apps_.size() || !rowRect(row).contains(pos.toPoint())) return std::nullopt;
-    return row;
 }
 
 void AppRows::paintEvent(QPaintEvent* event) {
@@ -98,7 +117,7 @@ void AppRows::paintEvent(QPaintEvent* event) {
         if (selected && *selected == app.node) {
             paintKeycap(p, roundedShape(back.adjusted(0, 0, 0, -kAppRowDepth), kRowRadius),
                         QColor(0xFF, 0xF1, 0xE4), QColor(0xF0, 0xC9, 0xA8), kAppRowDepth, 0);
-        } else if (hover_ == i) {
+        } else if (rowList_->hoverRow() == int(i)) {
             p.setPen(Qt::NoPen);
             p.setBrush(Color::rowHover);
             p.drawPath(roundedShape(back, kRowRadius));
@@ -137,74 +156,8 @@ void AppRows::paintEvent(QPaintEvent* event) {
             paintDigitsRight(p, QRectF(inner.left(), t + th + kAppRowLineGap, inner.width(), dh),
                              data, Fonts::appData.font(), Color::ink3);
         }
-        if (hasFocus() && focusRow_ == int(i)) paintFocusRing(p, roundedShape(back, kRowRadius));
+        if (rowList_->showsRing(int(i))) paintFocusRing(p, roundedShape(back, kRowRadius));
     }
-}
-
-void AppRows::setFocusRow(int row) {
-    if (row == focusRow_) return;
-    if (focusRow_ >= 0) update(rowRect(std::size_t(focusRow_)));
-    focusRow_ = row;
-    if (row < 0) return;
-    update(rowRect(std::size_t(row)));
-    for (QWidget* w = parentWidget(); w; w = w->parentWidget()) {
-        if (auto* area = qobject_cast<QScrollArea*>(w)) {
-            const QRect r = rowRect(std::size_t(row));
-            area->ensureVisible(r.center().x(), r.center().y(), 0,
-                                r.height() / 2 + int(kAppRowsInset));
-            break;
-        }
-    }
-}
-
-void AppRows::keyPressEvent(QKeyEvent* event) {
-    const int count = int(apps_.size());
-    if (const auto to = steppedEntry(*event, focusRow_, count)) {
-        setFocusRow(*to);
-        return;
-    }
-    if (opensEntry(*event) || (event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier)) {
-        if (focusRow_ >= 0 && focusRow_ < count) model_.selectApp(apps_[std::size_t(focusRow_)]->node);
-        return;
-    }
-    QWidget::keyPressEvent(event);
-}
-
-void AppRows::focusInEvent(QFocusEvent* event) {
-    QWidget::focusInEvent(event);
-    int row = focusRow_;
-    if (row < 0) {
-        // The selected application's row, else the first.
-        row = apps_.empty() ? -1 : 0;
-        for (std::size_t i = 0; i < apps_.size(); ++i) {
-            if (model_.selectedApp() == apps_[i]->node) row = int(i);
-        }
-    }
-    focusRow_ = -1;
-    setFocusRow(row);
-}
-
-void AppRows::focusOutEvent(QFocusEvent* event) {
-    QWidget::focusOutEvent(event);
-    if (focusRow_ >= 0) update(rowRect(std::size_t(focusRow_)));
-}
-
-void AppRows::mouseMoveEvent(QMouseEvent* event) {
-    const auto row = rowAt(event->position());
-    if (row == hover_) return;
-    if (hover_) update(rowRect(*hover_));
-    if (row) update(rowRect(*row));
-    hover_ = row;
-}
-
-void AppRows::leaveEvent(QEvent*) {
-    if (hover_) update(rowRect(*hover_));
-    hover_.reset();
-}
-
-void AppRows::mouseReleaseEvent(QMouseEvent* event) {
-    if (event->button() != Qt::LeftButton) return;
-    if (const auto row = rowAt(event->position())) model_.selectApp(apps_[*row]->node);
 }
 
 }  // namespace tamrel

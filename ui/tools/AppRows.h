@@ -2,17 +2,16 @@
 
 #include <QWidget>
 
-#include <optional>
-
 #include "model/app/AppModel.h"
+#include "ui/theme/RowList.h"
 
 namespace tamrel {
 
 // The application rows of the list: icon, name, use line, total and leftover data, the selected
 // one drawn as a raised warm key. A click selects (again) through AppModel::selectApp. Only the
-// rows inside the repainted region are drawn. From the keyboard (it takes the focus with Tab,
-// its place on the selected row to begin with): Up, Down, Home, End, Page Up and Page Down move
-// between rows, Enter or Space selects the row.
+// rows inside the repainted region are drawn. It behaves as every list (RowList; it takes the
+// focus with Tab) with one selection: the keyboard's place is the selected application, so the
+// arrows select as they move, and Enter or Space select the row again.
 class AppRows : public QWidget {
     Q_OBJECT
 public:
@@ -23,26 +22,20 @@ public:
     const AppRefs& apps() const { return apps_; }
     QRect rowRect(std::size_t row) const;
     static double rowHeight();
-    // The row with the keyboard's place, or -1.
-    int focusRow() const { return focusRow_; }
+    // The list's behaviour: the row under the pointer and the keyboard's place.
+    RowList& rowList() const { return *rowList_; }
 
 protected:
     void paintEvent(QPaintEvent*) override;
-    void mouseMoveEvent(QMouseEvent*) override;
-    void leaveEvent(QEvent*) override;
-    void mouseReleaseEvent(QMouseEvent*) override;
-    void keyPressEvent(QKeyEvent*) override;
-    void focusInEvent(QFocusEvent*) override;
-    void focusOutEvent(QFocusEvent*) override;
 
 private:
-    std::optional<std::size_t> rowAt(QPointF pos) const;
-    void setFocusRow(int row);
+    // The row of the selected application, or -1.
+    int selectedRow() const;
+    void select(int row);
 
     AppModel& model_;
     AppRefs apps_;
-    std::optional<std::size_t> hover_;
-    int focusRow_ = -1;
+    RowList* rowList_;
     class BusySpinner* spinner_;
 };
 

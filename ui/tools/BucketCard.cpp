@@ -79,7 +79,33 @@ BucketCard::BucketCard(AppModel& model, SpaceBucket bucket, IndexRef index, Clea
       index_(std::move(index)),
       keyLook_(std::move(keyLook)),
       size_(bucket_.bytes) {
-    setMouseTracking(true);
+    // Only in the generation the bucket's ids belong to; the model opens folders only, so a
+    // file's line changes nothing.
+    const auto open = [this](int line) {
+        if (model_.index() == index_) model_.open(bucket_.top[std::size_t(line)]);
+    };
+    rowList_ = new RowList(
+        this, this,
+        {.count = [this] { return lineCount(); },
+         .rect = [this](int line) { return itemRect(line); },
+         .key =
+             [this](int line) {
+                 const NodeId node = bucket_.top[std::size_t(line)];
+                 return node < index_->count() ? QString::fromStdString(index_->path(node))
+                                               : QString();
+             },
+         .activate = open,
+         .click = [open](int line, QPointF) { open(line); },
+         .menu =
+             [this](int line, QPoint global) {
+                 if (model_.index() != index_) return;
+                 makeItemMenu(model_, bucket_.top[std::size_t(line)], false, this)->popup(global);
+             },
+         .menuAnchor =
+             [this](int line) {
+                 const QRectF r = itemRect(line);
+                 return QPoint(int(r.left()) + kItemLineMenuInset, int(r.bottom()));
+             }});
     connect(&size_, &SizeTextMotion::changed, this, qOverload<>(&QWidget::update));
     if (keyLook_.key) {
         clean_ = new KeyButton(QStringLiteral("Clean these up"), KeyKind::accent, false, this);
@@ -186,7 +212,8 @@ void BucketCard::paintEvent(QPaintEvent*) {
         if (node >= index_->count()) continue;
         const QRectF r = itemRect(i);
         p.setPen(Qt::NoPen);
-        p.setBrush(Color::withOpacity(Color::ink, i == hoverRow_ ? kItemLineHover : kItemLineRest));
+        p.setBrush(Color::withOpacity(Color::ink, i == rowList_->hoverRow() ? kItemLineHover
+                                                                           : kItemLineRest));
         p.drawRoundedRect(r, kItemRadius, kItemRadius);
         const QRectF icon(r.left() + kItemLinePad, r.center().y() - kItemLineIcon / 2,
                           kItemLineIcon, kItemLineIcon);
@@ -211,38 +238,12 @@ void BucketCard::paintEvent(QPaintEvent*) {
         paintDigitsRight(p, bytesRect, bytes, size, Color::ink2);
         paintSymbol(p, QRectF(chevronX, r.top(), kChevronWidth, r.height()),
                     QStringLiteral("chevron.right"), kChevronPoints, Color::ink3);
-        if (hasFocus() && i == focusLine_) paintFocusRing(p, roundedShape(r, kItemRadius));
+        if (rowList_->showsRing(i)) paintFocusRing(p, roundedShape(r, kItemRadius));
     }
 }
 
 void BucketCard::mouseMoveEvent(QMouseEvent* event) {
-    int row = -1;
-    for (int i = 0; i < kItemLines; ++i) {
-        if (itemAt(event->position()) && itemRect(i).contains(event->position())) row = i;
-    }
-    setCursor(row >= 0 ? Qt::PointingHandCursor : Qt::ArrowCursor);
-    if (row != hoverRow_) {
-        hoverRow_ = row;
-        update();
-    }
-}
-
-void BucketCard::leaveEvent(QEvent*) {
-    hoverRow_ = -1;
-    update();
-}
-
-void BucketCard::mouseReleaseEvent(QMouseEvent* event) {
-    if (event->button() != Qt::LeftButton) return;
-    const auto node = itemAt(event->position());
-    // The model opens folders only; a file's line changes nothing.
-    if (node && model_.index() == index_) model_.open(*node);
-}
-
-void BucketCard::contextMenuEvent(QContextMenuEvent* event) {
-    const auto node = itemAt(event->pos());
-    if (!node || model_.index() != index_) return;
-    makeItemMenu(model_, *node, false, this)->popup(event->globalPos());
+    setCursor(itemAt(event->position()) ? Qt::PointingHandCursor : Qt::ArrowCursor);
 }
 
 int BucketCard::lineCount() const {
@@ -253,40 +254,6 @@ QRect BucketCard::focusPart() const {
     const QRectF first = itemRect(0);
     return QRectF(first.left(), first.top(), first.width(), itemRect(kItemLines - 1).bottom() - first.top())
         .toAlignedRect();
-}
-
-void BucketCard::keyPressEvent(QKeyEvent* event) {
-    if (const auto to = steppedEntry(*event, focusLine_, lineCount())) {
-        focusLine_ = *to;
-        update();
-        return;
-    }
-    const bool acts = focusLine_ >= 0 && focusLine_ < lineCount() && model_.index() == index_;
-    const NodeId node = acts ? bucket_.top[std::size_t(focusLine_)] : NONE;
-    if (opensEntry(*event)) {
-        // The model opens folders only; a file's line changes nothing, as a click.
-        if (acts) model_.open(node);
-        return;
-    }
-    if (opensMenu(*event)) {
-        if (!acts) return;
-        const QRectF r = itemRect(focusLine_);
-        makeItemMenu(model_, node, false, this)
-            ->popup(mapToGlobal(QPoint(int(r.left()) + kItemLineMenuInset, int(r.bottom()))));
-        return;
-    }
-    QWidget::keyPressEvent(event);
-}
-
-void BucketCard::focusInEvent(QFocusEvent* event) {
-    QWidget::focusInEvent(event);
-    if (focusLine_ < 0 && lineCount() > 0) focusLine_ = 0;
-    update();
-}
-
-void BucketCard::focusOutEvent(QFocusEvent* event) {
-    QWidget::focusOutEvent(event);
-    update();
 }
 
 }  // namespace tamrel

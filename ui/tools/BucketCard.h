@@ -6,6 +6,7 @@
 
 #include "model/app/AppModel.h"
 #include "ui/theme/KeyboardFocus.h"
+#include "ui/theme/RowList.h"
 #include "ui/theme/SizeText.h"
 #include "ui/tools/ToolsText.h"
 
@@ -19,8 +20,8 @@ class KeyButton;
 // shown items the plan holds) and "Look inside" (with a root). An item line opens its folder;
 // its context menu is the item menu without picking. The card reads node ids only in `index`,
 // the generation its bucket belongs to (null: no item lines).
-// From the keyboard the item lines take the focus with Tab before the keys: Up and Down move
-// between them, Enter opens the line's folder, the Menu key or Shift+F10 its menu.
+// The item lines take the focus with Tab before the keys and behave as every list (RowList):
+// Enter opens the line's folder, the Menu key or Shift+F10 its menu.
 class BucketCard : public QWidget, public FocusPart {
     Q_OBJECT
 public:
@@ -36,8 +37,8 @@ public:
     // What the plan leaves out, or empty.
     const QString& planNote() const { return keyLook_.note; }
     QRect focusPart() const override;
-    // The item line with the keyboard's place, or -1.
-    int focusLine() const { return focusLine_; }
+    // The item lines' behaviour: the line under the pointer and the keyboard's place.
+    RowList& rowList() const { return *rowList_; }
     // The height of every card: with room for a two-line plan note under the items when
     // `noteRoom`.
     static double cardHeight(bool noteRoom = false);
@@ -50,12 +51,6 @@ protected:
     void paintEvent(QPaintEvent*) override;
     void resizeEvent(QResizeEvent*) override;
     void mouseMoveEvent(QMouseEvent*) override;
-    void leaveEvent(QEvent*) override;
-    void mouseReleaseEvent(QMouseEvent*) override;
-    void contextMenuEvent(QContextMenuEvent*) override;
-    void keyPressEvent(QKeyEvent*) override;
-    void focusInEvent(QFocusEvent*) override;
-    void focusOutEvent(QFocusEvent*) override;
 
 private:
     int lineCount() const;
@@ -67,8 +62,7 @@ private:
     SizeTextMotion size_;
     KeyButton* clean_ = nullptr;
     KeyButton* look_ = nullptr;
-    int hoverRow_ = -1;
-    int focusLine_ = -1;
+    RowList* rowList_;
     int blurbWidth_ = -1;
     QString blurbText_;
     QString noteText_;  // the plan note laid out at blurbWidth_

@@ -64,7 +64,42 @@ CleanGroupCard::CleanGroupCard(AppModel& model, CleanGroup group, bool open, QWi
       openness_(open ? 1 : 0),
       tick_(new TickBox(TickState::none, this)),
       expand_(new RoundKey(QStringLiteral("chevron.down"), kExpandKey, this)) {
-    setMouseTracking(true);
+    rowList_ = new RowList(
+        this, this,
+        {.count = [this] { return open_ ? int(rowCount()) : 0; },  // fading rows take no input
+         .rect = [this](int row) { return rowRect(std::size_t(row)); },
+         .key =
+             [this](int row) {
+                 const IndexRef index = model_.index();
+                 const NodeId node = nodeAt(row);
+                 return index && node < index->count() ? QString::fromStdString(index->path(node))
+                                                       : QString();
+             },
+         .activate =
+             [this](int row) {
+                 if (model_.index()) revealNode(model_, nodeAt(row));
+             },
+         .toggle = [this](int row) { flip(nodeAt(row)); },
+         .click =
+             [this](int row, QPointF pos) {
+                 if (!model_.index()) return;
+                 if (magnifierRect(std::size_t(row)).contains(pos)) {
+                     revealNode(model_, nodeAt(row));
+                 } else {
+                     flip(nodeAt(row));
+                 }
+             },
+         .menu =
+             [this](int row, QPoint global) {
+                 if (model_.index()) makeItemMenu(model_, nodeAt(row), true, this)->popup(global);
+             },
+         .menuAnchor =
+             [this](int row) {
+                 const QRectF r = rowRect(std::size_t(row));
+                 return QPoint(int(r.left()) + kCleanMenuInset, int(r.bottom()));
+             },
+         .closesOnEscape = [this] { return open_; },
+         .closeOnEscape = [this] { expand_->click(); }});
     connect(tick_, &QAbstractButton::clicked, this, [this] {
         std::vector<NodeId> nodes;
         nodes.reserve(group_.items.size());
@@ -176,17 +211,6 @@ QRectF CleanGroupCard::magnifierRect(std::size_t row) const {
                   r.height());
 }
 
-std::optional<std::size_t> CleanGroupCard::rowAt(QPointF pos) const {
-    // Rows fading out after a close take no clicks.
-    const std::size_t rows = open_ ? rowCount() : 0;
-    if (rows == 0) return std::nullopt;
-    const double top = listTop();
-    if (pos.y() < top) return std::nullopt;
-    const auto row = std::size_t((pos.y() - top) / (rowHeight() + kCleanRowGap));
-    if (row >= rows || !rowRect(row).contains(pos)) return std::nullopt;
-    return row;
-}
-
 void CleanGroupCard::resizeEvent(QResizeEvent*) {
     const double mid = headerHeight() / 2;
     tick_->move(int(kCardPad), int(mid - kTickSide / 2));
@@ -269,7 +293,7 @@ void CleanGroupCard::paintEvent(QPaintEvent* event) {
         if (item.node >= index->count()) continue;
         const QRectF r = rowRect(i);
         const bool on = picked.contains(item.node);
-        const bool hover = hoverRow_ == i;
+        const bool hover = rowList_->hoverRow() == int(i);
         if (hover) {
             p.setPen(Qt::NoPen);
             p.setBrush(Color::softFill);
@@ -305,7 +329,7 @@ void CleanGroupCard::paintEvent(QPaintEvent* event) {
             paintLine(p, QRectF(x + parentShown + kCleanNoteGap, subTop, noteW, subH), note,
                       Fonts::itemDetail.font(), reviewInk());
         paintDigitsRight(p, sizeRect, size, Fonts::itemSize.font(), Color::ink);
-        const bool focused = hasFocus() && focusRow_ == int(i);
+        const bool focused = rowList_->showsRing(int(i));
         // The magnifier shows while the pointer or the keyboard's place is on the row.
         if (hover || focused)
             paintSymbol(p, mag, QStringLiteral("magnifyingglass"), kCleanMagnifierPoints,
@@ -343,39 +367,14 @@ const CleanGroupCard::RowTexts& CleanGroupCard::rowTexts(std::size_t row, const 
 }
 
 void CleanGroupCard::mouseMoveEvent(QMouseEvent* event) {
-    const auto row = rowAt(event->position());
-    if (row != hoverRow_) {
-        // Only the rows that change are drawn again.
-        if (hoverRow_) update(rowRect(*hoverRow_).toAlignedRect());
-        if (row) update(rowRect(*row).toAlignedRect());
-        hoverRow_ = row;
-    }
-    setToolTip(row && magnifierRect(*row).contains(event->position())
+    const int row = rowList_->hoverRow();
+    setToolTip(row >= 0 && magnifierRect(std::size_t(row)).contains(event->position())
                    ? QStringLiteral("Show in File Manager")
                    : QString());
 }
 
-void CleanGroupCard::leaveEvent(QEvent*) {
-    if (hoverRow_) update(rowRect(*hoverRow_).toAlignedRect());
-    hoverRow_.reset();
-}
-
-void CleanGroupCard::mouseReleaseEvent(QMouseEvent* event) {
-    if (event->button() != Qt::LeftButton || !model_.index()) return;
-    const auto row = rowAt(event->position());
-    if (!row) return;
-    const NodeId node = group_.items[*row].node;
-    if (magnifierRect(*row).contains(event->position())) {
-        revealNode(model_, node);
-        return;
-    }
-    model_.setClean({node}, !model_.cleanPicked().contains(node));
-}
-
-void CleanGroupCard::contextMenuEvent(QContextMenuEvent* event) {
-    const auto row = rowAt(event->pos());
-    if (!row || !model_.index()) return;
-    makeItemMenu(model_, group_.items[*row].node, true, this)->popup(event->globalPos());
+void CleanGroupCard::flip(NodeId node) {
+    if (model_.index()) model_.setClean({node}, !model_.cleanPicked().contains(node));
 }
 
 QRect CleanGroupCard::focusPart() const {
@@ -385,71 +384,13 @@ QRect CleanGroupCard::focusPart() const {
 
 void CleanGroupCard::followRows() {
     const int rows = open_ ? int(std::min(group_.items.size(), kGroupRowLimit)) : 0;
-    if (rows == 0) {
+    if (rows == 0 && hasFocus()) {
         // Closed: the place goes back to the key that opens the rows again.
-        if (hasFocus()) expand_->setFocus(Qt::OtherFocusReason);
-        setFocusPolicy(Qt::NoFocus);
-        focusRow_ = -1;
-        return;
+        expand_->setFocus(Qt::OtherFocusReason);
     }
-    setFocusPolicy(Qt::TabFocus);
-    focusRow_ = std::clamp(focusRow_, 0, rows - 1);
-}
-
-void CleanGroupCard::setFocusRow(int row) {
-    if (row == focusRow_) return;
-    if (focusRow_ >= 0) update(rowRect(std::size_t(focusRow_)).toAlignedRect());
-    focusRow_ = row;
-    if (row < 0) return;
-    const QRectF r = rowRect(std::size_t(row));
-    update(r.toAlignedRect());
-    // Into view in the page's scroll area.
-    for (QWidget* w = parentWidget(); w; w = w->parentWidget()) {
-        if (auto* area = qobject_cast<QScrollArea*>(w); area && area->widget()) {
-            const QPoint centre = mapTo(area->widget(), r.center().toPoint());
-            area->ensureVisible(centre.x(), centre.y(), 0, int(r.height()));
-            break;
-        }
-    }
-}
-
-void CleanGroupCard::keyPressEvent(QKeyEvent* event) {
-    const int rows = open_ ? int(rowCount()) : 0;
-    if (const auto to = steppedEntry(*event, focusRow_, rows)) {
-        setFocusRow(*to);
-        return;
-    }
-    const bool acts = focusRow_ >= 0 && focusRow_ < rows && model_.index();
-    const NodeId node = acts ? group_.items[std::size_t(focusRow_)].node : NONE;
-    if (event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier) {
-        if (acts) model_.setClean({node}, !model_.cleanPicked().contains(node));
-        return;
-    }
-    if (opensEntry(*event)) {
-        if (acts) revealNode(model_, node);
-        return;
-    }
-    if (opensMenu(*event)) {
-        if (!acts) return;
-        const QRectF r = rowRect(std::size_t(focusRow_));
-        makeItemMenu(model_, node, true, this)
-            ->popup(mapToGlobal(QPoint(int(r.left()) + kCleanMenuInset, int(r.bottom()))));
-        return;
-    }
-    QWidget::keyPressEvent(event);
-}
-
-void CleanGroupCard::focusInEvent(QFocusEvent* event) {
-    QWidget::focusInEvent(event);
-    if (focusRow_ < 0 && rowCount() > 0) focusRow_ = 0;
-    const int row = focusRow_;
-    focusRow_ = -1;
-    setFocusRow(row);
-}
-
-void CleanGroupCard::focusOutEvent(QFocusEvent* event) {
-    QWidget::focusOutEvent(event);
-    if (focusRow_ >= 0) update(rowRect(std::size_t(focusRow_)).toAlignedRect());
+    setFocusPolicy(rows == 0 ? Qt::NoFocus : Qt::TabFocus);
+    // The rows keep their place while closed, for when they open again.
+    if (rowList_) rowList_->rowsChanged();
 }
 
 }  // namespace tamrel

@@ -8,6 +8,7 @@
 
 #include "model/app/AppModel.h"
 #include "ui/theme/KeyboardFocus.h"
+#include "ui/theme/RowList.h"
 #include "ui/theme/SizeText.h"
 #include "ui/theme/SpringAnimator.h"
 
@@ -22,8 +23,9 @@ class TickBox;
 // magnifier reveals the item; its context menu is the item menu with picking.
 //
 // From the keyboard: Tab reaches the group's box, its expand key and then, while the group is
-// open, its rows (the first to begin with): Up, Down, Home and End move between them, Space
-// flips the row's tick, Enter reveals its item, and the Menu key or Shift+F10 opens its menu.
+// open, its rows, which behave as every list (RowList): Space flips the row's tick, Enter reveals
+// its item, the Menu key or Shift+F10 opens its menu, and Escape, from anywhere in the card,
+// closes the open group (its expand key takes the focus).
 class CleanGroupCard : public QWidget, public FocusPart {
     Q_OBJECT
 public:
@@ -43,8 +45,8 @@ public:
     QRectF rowRect(std::size_t row) const;
     QRectF magnifierRect(std::size_t row) const;
     QRect focusPart() const override;
-    // The row with the keyboard's place, or -1.
-    int focusRow() const { return focusRow_; }
+    // The rows' behaviour: the row under the pointer and the keyboard's place.
+    RowList& rowList() const { return *rowList_; }
     // "+ N more, included in the group tick", or empty.
     QString moreLine() const;
     void refresh();
@@ -63,12 +65,6 @@ protected:
     void paintEvent(QPaintEvent*) override;
     void resizeEvent(QResizeEvent*) override;
     void mouseMoveEvent(QMouseEvent*) override;
-    void leaveEvent(QEvent*) override;
-    void mouseReleaseEvent(QMouseEvent*) override;
-    void contextMenuEvent(QContextMenuEvent*) override;
-    void keyPressEvent(QKeyEvent*) override;
-    void focusInEvent(QFocusEvent*) override;
-    void focusOutEvent(QFocusEvent*) override;
 
 private:
     double headerHeight() const;
@@ -78,8 +74,9 @@ private:
     double listTop() const;
     // The rows take the focus only while they are there to act on.
     void followRows();
-    void setFocusRow(int row);
-    std::optional<std::size_t> rowAt(QPointF pos) const;
+    void flip(NodeId node);
+    // The node of row `row`.
+    NodeId nodeAt(int row) const { return group_.items[std::size_t(row)].node; }
     // What row `row` shows, worked out when it is first drawn after refresh() (a path and an
     // owner lookup per row, too slow for every paint).
     struct RowTexts {
@@ -102,8 +99,7 @@ private:
     SpringAnimator openness_;
     TickBox* tick_;
     RoundKey* expand_ = nullptr;
-    std::optional<std::size_t> hoverRow_;
-    int focusRow_ = -1;
+    RowList* rowList_ = nullptr;
     std::vector<std::optional<RowTexts>> rowTexts_;  // by row, emptied by refresh()
     // The group's bytes, and its ticked items and their bytes (the read-out's), as of refresh().
     std::uint64_t total_ = 0;

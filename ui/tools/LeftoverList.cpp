@@ -58,8 +58,22 @@ double kindHeaderHeight() {
 LeftoverList::LeftoverList(AppModel& model, const InstalledApp& app, IndexRef index,
                            QWidget* parent)
     : QWidget(parent), model_(model), app_(app), index_(std::move(index)) {
-    setMouseTracking(true);
     setFocusPolicy(index_ && !app_.leftovers.empty() ? Qt::TabFocus : Qt::NoFocus);
+    rowList_ = new RowList(
+        this, this,
+        {.count = [this] { return current() ? int(lines_.size()) : 0; },
+         .rect = [this](int line) { return lines_[std::size_t(line)].rect; },
+         .key =
+             [this](int line) {
+                 const Line& l = lines_[std::size_t(line)];
+                 if (l.group) return QStringLiteral("kind %1").arg(int(*l.group));
+                 const NodeId node = app_.leftovers[l.leftover].node;
+                 return node < index_->count() ? QString::fromStdString(index_->path(node))
+                                               : QString();
+             },
+         .activate = [this](int line) { actOn(line, true, std::nullopt); },
+         .toggle = [this](int line) { actOn(line, false, std::nullopt); },
+         .click = [this](int line, QPointF pos) { actOn(line, false, pos); }});
 }
 
 bool LeftoverList::showsEmptyText() const {
@@ -175,7 +189,7 @@ void LeftoverList::paintEvent(QPaintEvent* event) {
         const Leftover& l = app_.leftovers[line.leftover];
         if (l.node >= index_->count()) continue;
         const QRectF r = line.rect;
-        const bool hover = hover_ == int(k);
+        const bool hover = rowList_->hoverRow() == int(k);
         if (hover) {
             p.setPen(Qt::NoPen);
             p.setBrush(Color::softFill);
@@ -205,14 +219,14 @@ void LeftoverList::paintEvent(QPaintEvent* event) {
                   parentLine(*index_, l.node, home), Fonts::itemDetail.font(), Color::ink3,
                   Qt::ElideLeft);
         paintDigitsRight(p, sizeRect, size, Fonts::leftoverSize.font(), Color::ink2);
-        const bool focused = hasFocus() && focusLine_ == int(k);
+        const bool focused = rowList_->showsRing(int(k));
         // The magnifier shows while the pointer or the keyboard's place is on the row.
         if (hover || focused)
             paintSymbol(p, mag, QStringLiteral("magnifyingglass"), kLeftoverMagnifierPoints,
                         Color::ink3);
     }
-    if (hasFocus() && focusLine_ >= 0 && focusLine_ < int(all.size())) {
-        const Line& line = all[std::size_t(focusLine_)];
+    if (const int at = rowList_->currentRow(); rowList_->showsRing(at) && at < int(all.size())) {
+        const Line& line = all[std::size_t(at)];
         const QRectF ring =
             line.group ? line.rect.adjusted(-kKindRingH, -kKindRingV, kKindRingH, kKindRingV)
                        : line.rect;
@@ -220,46 +234,33 @@ void LeftoverList::paintEvent(QPaintEvent* event) {
     }
 }
 
+void LeftoverList::resizeEvent(QResizeEvent*) {
+    lines_ = lines();
+    rowList_->rowsChanged();
+}
+
 void LeftoverList::mouseMoveEvent(QMouseEvent* event) {
-    int over = -1;
-    const std::vector<Line> all = lines();
-    for (std::size_t k = 0; k < all.size(); ++k) {
-        if (!all[k].group && all[k].rect.contains(event->position())) over = int(k);
-    }
-    QString tip;
-    if (over >= 0 && lockRect(all[std::size_t(over)].leftover).contains(event->position()))
-        tip = QStringLiteral("Outside your home folder; needs your password");
-    setToolTip(tip);
-    if (over != hover_) {
-        hover_ = over;
-        update();
-    }
+    // The lock says why its item needs a password.
+    const int over = rowList_->hoverRow();
+    const Line* line = over >= 0 ? &lines_[std::size_t(over)] : nullptr;
+    setToolTip(line && !line->group && lockRect(line->leftover).contains(event->position())
+                   ? QStringLiteral("Outside your home folder; needs your password")
+                   : QString());
 }
 
-void LeftoverList::leaveEvent(QEvent*) {
-    hover_ = -1;
-    update();
-}
-
-void LeftoverList::mouseReleaseEvent(QMouseEvent* event) {
-    if (event->button() != Qt::LeftButton || !index_ || model_.index() != index_) return;
-    const QPointF pos = event->position();
-    for (const Line& line : lines()) {
-        if (line.group) {
-            const QRectF box(line.rect.left(), line.rect.center().y() - kTickSide / 2, kTickSide,
-                             kTickSide);
-            if (!box.contains(pos)) continue;
-            flipGroup(*line.group);
-            return;
-        }
-        if (!line.rect.contains(pos)) continue;
-        const NodeId node = app_.leftovers[line.leftover].node;
-        if (magnifierRect(line.leftover).contains(pos)) {
-            revealNode(model_, node);
-            return;
-        }
-        flipLeftover(node);
+void LeftoverList::actOn(int at, bool enter, std::optional<QPointF> pos) {
+    if (!current()) return;
+    const Line& line = lines_[std::size_t(at)];
+    if (line.group) {
+        // A click flips the box only on the box itself.
+        if (!pos || groupBoxRect(*line.group).contains(*pos)) flipGroup(*line.group);
         return;
+    }
+    const NodeId node = app_.leftovers[line.leftover].node;
+    if (enter || (pos && magnifierRect(line.leftover).contains(*pos))) {
+        revealNode(model_, node);
+    } else {
+        flipLeftover(node);
     }
 }
 
@@ -284,47 +285,6 @@ void LeftoverList::flipLeftover(NodeId node) {
     NodeSet picked = model_.leftoverPicked();
     if (!picked.erase(node)) picked.insert(node);
     model_.setLeftoverPicked(std::move(picked));
-}
-
-void LeftoverList::keyPressEvent(QKeyEvent* event) {
-    const std::vector<Line> all = lines();
-    if (const auto to = steppedEntry(*event, focusLine_, int(all.size()))) {
-        focusLine_ = *to;
-        const QRectF r = all[std::size_t(*to)].rect;
-        for (QWidget* w = parentWidget(); w; w = w->parentWidget()) {
-            if (auto* area = qobject_cast<QScrollArea*>(w)) {
-                area->ensureVisible(int(r.center().x()), int(r.center().y()), 0, int(r.height()));
-                break;
-            }
-        }
-        update();
-        return;
-    }
-    const bool space = event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier;
-    if (!space && !opensEntry(*event)) {
-        QWidget::keyPressEvent(event);
-        return;
-    }
-    if (!current() || focusLine_ < 0 || focusLine_ >= int(all.size())) return;
-    const Line& line = all[std::size_t(focusLine_)];
-    if (line.group) {
-        flipGroup(*line.group);
-    } else if (space) {
-        flipLeftover(app_.leftovers[line.leftover].node);
-    } else {
-        revealNode(model_, app_.leftovers[line.leftover].node);
-    }
-}
-
-void LeftoverList::focusInEvent(QFocusEvent* event) {
-    QWidget::focusInEvent(event);
-    if (focusLine_ < 0 && !lines().empty()) focusLine_ = 0;
-    update();
-}
-
-void LeftoverList::focusOutEvent(QFocusEvent* event) {
-    QWidget::focusOutEvent(event);
-    update();
 }
 
 }  // namespace tamrel

@@ -6,14 +6,15 @@
 #include <vector>
 
 #include "model/app/AppModel.h"
+#include "ui/theme/RowList.h"
 
 namespace tamrel {
 
 // The leftovers of the detail by kind: a tick box per kind (all, some, none of its items) and a
 // row per leftover with its box, name, folder, lock, size and magnifier. A click on a row outside
-// the magnifier flips its tick; the magnifier reveals it. From the keyboard (it takes the focus
-// with Tab): Up, Down, Home and End move between the kinds' boxes and the rows, Space flips the
-// box or the row's tick, Enter reveals a row's item (or flips a kind's box).
+// the magnifier flips its tick; the magnifier reveals it. It behaves as every list (RowList; it
+// takes the focus with Tab), its lines the kinds' boxes and the rows: Space flips the box or the
+// row's tick, Enter reveals a row's item (or flips a kind's box).
 class LeftoverList : public QWidget {
     Q_OBJECT
 public:
@@ -29,15 +30,13 @@ public:
     // tooltip that says why it needs a password.
     QRectF lockRect(std::size_t leftover) const;
     bool showsEmptyText() const;
+    // The list's behaviour: the line under the pointer and the keyboard's place.
+    RowList& rowList() const { return *rowList_; }
 
 protected:
     void paintEvent(QPaintEvent*) override;
     void mouseMoveEvent(QMouseEvent*) override;
-    void leaveEvent(QEvent*) override;
-    void mouseReleaseEvent(QMouseEvent*) override;
-    void keyPressEvent(QKeyEvent*) override;
-    void focusInEvent(QFocusEvent*) override;
-    void focusOutEvent(QFocusEvent*) override;
+    void resizeEvent(QResizeEvent*) override;
 
 private:
     struct Line {
@@ -50,12 +49,14 @@ private:
     void flipGroup(Leftover::Kind kind);
     void flipLeftover(NodeId node);
     bool current() const { return index_ && model_.index() == index_; }
+    // Space and Enter on a line, and a click on it at `pos` (none: from the keyboard).
+    void actOn(int line, bool enter, std::optional<QPointF> pos);
 
     AppModel& model_;
     InstalledApp app_;
     IndexRef index_;
-    int hover_ = -1;
-    int focusLine_ = -1;  // the line with the keyboard's place
+    std::vector<Line> lines_;  // as laid out at the present width
+    RowList* rowList_;
 };
 
 }  // namespace tamrel

@@ -164,14 +164,14 @@ TEST_F(KeyboardTest, ListsAndTilesMoveOpenPickAndShowTheirMenu) {
     ItemListView& list = results->explore().list().view();
     list.setFocus(Qt::TabFocusReason);
     ASSERT_TRUE(list.hasFocus());
-    EXPECT_EQ(list.focusRow(), 0);
+    EXPECT_EQ(list.rowList().currentRow(), 0);
     press(Qt::Key_Down);
     press(Qt::Key_Down);
     press(Qt::Key_Up);
-    EXPECT_EQ(list.focusRow(), 1);
+    EXPECT_EQ(list.rowList().currentRow(), 1);
     press(Qt::Key_End);
     const int last = int(list.rowModel().rows().size()) - 1;
-    EXPECT_EQ(list.focusRow(), last);
+    EXPECT_EQ(list.rowList().currentRow(), last);
     press(Qt::Key_Home);
     // Space picks the row's item and takes it back out.
     const NodeId first = list.rowModel().rows().front().id;
@@ -257,7 +257,7 @@ TEST_F(KeyboardTest, TicksRowsAndApplicationsFromTheKeyboard) {
     ASSERT_TRUE(card->isOpen());
     press(Qt::Key_Tab);
     ASSERT_EQ(QApplication::focusWidget(), static_cast<QWidget*>(card));
-    EXPECT_EQ(card->focusRow(), 0);
+    EXPECT_EQ(card->rowList().currentRow(), 0);
     const bool on = m.cleanPicked().contains(nodes.front());
     press(Qt::Key_Space);
     EXPECT_EQ(m.cleanPicked().contains(nodes.front()), !on);
@@ -276,7 +276,7 @@ TEST_F(KeyboardTest, TicksRowsAndApplicationsFromTheKeyboard) {
                                         });
     ASSERT_NE(withLines, system->cards().end());
     (*withLines)->setFocus(Qt::TabFocusReason);
-    EXPECT_EQ((*withLines)->focusLine(), 0);
+    EXPECT_EQ((*withLines)->rowList().currentRow(), 0);
     const NodeId folder = (*withLines)->bucket().top.front();
     press(Qt::Key_Return);
     EXPECT_EQ(m.current(), folder);
@@ -288,11 +288,11 @@ TEST_F(KeyboardTest, TicksRowsAndApplicationsFromTheKeyboard) {
     ASSERT_TRUE(waitFor([&] { return m.selectedApp() && m.apps().size() > 1 && apps->detail(); }));
     AppRows& rows = apps->list().rows();
     rows.setFocus(Qt::TabFocusReason);
-    const int selectedRow = rows.focusRow();
+    const int selectedRow = rows.rowList().currentRow();
     EXPECT_EQ(rows.apps()[std::size_t(selectedRow)]->node, *m.selectedApp());
     press(selectedRow == 0 ? Qt::Key_Down : Qt::Key_Up);
     press(Qt::Key_Return);
-    const NodeId other = rows.apps()[std::size_t(rows.focusRow())]->node;
+    const NodeId other = rows.apps()[std::size_t(rows.rowList().currentRow())]->node;
     EXPECT_EQ(m.selectedApp(), other);
     LeftoverList& leftovers = apps->detail()->leftovers();
     ASSERT_TRUE(leftovers.focusPolicy() & Qt::TabFocus);

@@ -17,6 +17,7 @@
 #include "tests/model/app/ActionsFixture.h"
 #include "tests/model/app/ActionsProbe.h"
 #include "tests/ui/UiFixture.h"
+#include "ui/results/BinList.h"
 #include "ui/results/BinTray.h"
 #include "ui/results/ExploreView.h"
 #include "ui/results/ItemList.h"

@@ -9,6 +9,7 @@
 #include "tests/ui/UiFixture.h"
 #include "tests/ui/tools/ToolsTree.h"
 #include "ui/home/Sidebar.h"
+#include "ui/results/BinList.h"
 #include "ui/results/BinTray.h"
 #include "ui/results/ExploreView.h"
 #include "ui/results/ItemList.h"
@@ -223,13 +224,14 @@ TEST_F(KeyboardTest, ListsAndTilesMoveOpenPickAndShowTheirMenu) {
     press(Qt::Key_Return);
     EXPECT_EQ(m.current(), 0u);
 
-    // The tray's counter opens the list of picked items; its first key takes the focus.
+    // The tray's counter opens the list of picked items, which takes the focus on its first row.
     m.toggleBasket(first);
     BinTray& tray = results->tray();
     tray.setFocus(Qt::TabFocusReason);
     press(Qt::Key_Space);
     ASSERT_TRUE(tray.list());
-    EXPECT_EQ(QApplication::focusWidget(), tray.list()->removeKey(0));
+    EXPECT_EQ(QApplication::focusWidget(), &tray.list()->rows());
+    EXPECT_EQ(tray.list()->rows().rowList().currentRow(), 0);
     press(Qt::Key_Space);
     EXPECT_TRUE(m.basket().empty());
 }

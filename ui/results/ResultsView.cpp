@@ -1,6 +1,7 @@
 #include "ui/results/ResultsView.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMessageBox>
@@ -26,6 +27,7 @@
 #include "ui/theme/Keys.h"
 #include "ui/theme/Metrics.h"
 #include "ui/theme/Palette.h"
+#include "ui/theme/ReadingOrder.h"
 #include "ui/tools/AppsView.h"
 #include "ui/tools/CleanView.h"
 #include "ui/tools/SystemDataView.h"
@@ -141,8 +143,10 @@ ResultsView::ResultsView(AppModel& model, QWidget* parent)
     }
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     connect(escape, &QShortcut::activated, this, [this] {
+        const bool inField = search_->isAncestorOf(QApplication::focusWidget());
         model_.setQuery(QString());  // also when already empty: the scheduling runs again
-        search_->edit().clearFocus();
+        // Out of the field, on to the screen below it.
+        if (inField) focusEntry(content_->currentWidget());
     });
 
     connect(&model_.query, &PropertyNotifier::changed, this, &ResultsView::showContent);
@@ -199,7 +203,13 @@ void ResultsView::showContent() {
         switching_.setValue(1);
         leaving->stop();
     }
+    // The focus on the screen that goes starts on the one that comes, not on whatever control
+    // the stack or the window would hand it to.
+    QWidget* focused = QApplication::focusWidget();
+    const bool focusLeaves = shown && focused && shown->isAncestorOf(focused);
+    if (focusLeaves) focused->clearFocus();
     content_->setCurrentWidget(next);
+    if (focusLeaves) focusEntry(next);
 }
 
 void ResultsView::followConfirmTrash() {

@@ -25,9 +25,10 @@ class ToastView;
 
 // The screen of a shown index: the path bar, the search field and the rescan key; the tabs; the
 // content (the search results while there is a query, otherwise the selected tab's screen); the
-// basket tray and the toast over the content; Ctrl+F, Ctrl+Up (and Alt+Up) and Escape; and the
-// confirmation that moves the basket to the Trash, open while the model's confirmTrash is true
-// (both ways).
+// basket tray and the toast over the content; Ctrl+F, Ctrl+Up (and Alt+Up) and Escape (the query
+// cleared, and from the search field on to the content's first list); and the confirmation that
+// moves the basket to the Trash, open while the model's confirmTrash is true (both ways). When
+// the content changes while the focus is on it, the new content's first list takes the focus.
 //
 // Each tab's screen can be replaced with setTabScreen().
 class ResultsView : public QWidget {

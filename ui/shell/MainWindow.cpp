@@ -9,7 +9,10 @@
 #include <QScreen>
 #include <QWindow>
 
-#include "ui/shell/ReadingOrder.h"
+#include <algorithm>
+#include <iterator>
+
+#include "ui/theme/ReadingOrder.h"
 #include "ui/shell/RootView.h"
 
 namespace tamrel {
@@ -64,6 +67,21 @@ MainWindow::MainWindow(AppModel& model, QWidget* parent) : QMainWindow(parent), 
     keys_->raise();
     resizer_ = new EdgeResizer(this);
 
+    // A focused control deleted by a refresh leaves no control with the focus (Qt moves it on
+    // only for one that is hidden or turned off, see focusNextPrevChild): once the refresh is
+    // over, and unless it gave the focus to the control that took its place, the control nearest
+    // to where it stood takes it.
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
+        if (now || !old || old == this || !isAncestorOf(old)) return;
+        const QRect place(old->mapTo(this, QPoint(0, 0)), old->size());
+        QMetaObject::invokeMethod(
+            this,
+            [this, place] {
+                QWidget* focused = QApplication::focusWidget();
+                if (isActiveWindow() && (!focused || focused == this)) keepFocusNear(place);
+            },
+            Qt::QueuedConnection);
+    });
     connect(&model_.phase, &PropertyNotifier::changed, this, &MainWindow::updateCommands);
     connect(&model_.scanTarget, &PropertyNotifier::changed, this, &MainWindow::updateCommands);
     updateCommands();
@@ -116,7 +134,38 @@ std::vector<QWidget*> MainWindow::focusOrder() const {
 }
 
 bool MainWindow::focusNextPrevChild(bool next) {
-    return moveFocusAlong(focusOrder(), next);
+    const std::vector<QWidget*> order = focusOrder();
+    QWidget* focused = QApplication::focusWidget();
+    if (!focused || focused == this || !isAncestorOf(focused)) {
+        // From no control: round the sidebar and the screen, never starting at a window key.
+        return moveFocusAlong(readingOrder(root_), next);
+    }
+    bool listed = false;
+    for (QWidget* w = focused; w && w != this && !listed; w = w->parentWidget())
+        listed = std::find(order.begin(), order.end(), w) != order.end();
+    if (!listed) {
+        // Not a Tab: Qt asks where the focus goes as the focused control is hidden or turned off.
+        keepFocusNear(QRect(focused->mapTo(this, QPoint(0, 0)), focused->size()));
+        return true;
+    }
+    return moveFocusAlong(order, next);
+}
+
+void MainWindow::keepFocusNear(QRect place) {
+    const auto at = [this](QWidget* w) { return QRect(w->mapTo(this, QPoint(0, 0)), w->size()); };
+    std::vector<QWidget*> controls = readingOrder(root_);
+    // On the screen where it stood, when it stood on one that still has a control.
+    if (QWidget* screen = root_->screen(); screen && at(screen).intersects(place)) {
+        std::vector<QWidget*> onScreen;
+        std::copy_if(controls.begin(), controls.end(), std::back_inserter(onScreen),
+                     [screen](QWidget* w) { return screen->isAncestorOf(w); });
+        if (!onScreen.empty()) controls = std::move(onScreen);
+    }
+    if (QWidget* to = nearestControl(controls, place, at)) {
+        to->setFocus(Qt::OtherFocusReason);
+    } else {
+        setFocus(Qt::OtherFocusReason);
+    }
 }
 
 void MainWindow::resizeEvent(QResizeEvent* event) {

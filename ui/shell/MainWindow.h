@@ -45,7 +45,11 @@ WindowSizes windowSizes(QSize available);
 //
 // Keyboard: Tab and Shift+Tab take the focus through every control in reading order (the
 // window keys, then the sidebar and the screen, see readingOrder), whatever order the controls
-// were made in.
+// were made in, round from the last to the first. The window keys take it only from the control
+// next to them in that round: from no control, Tab starts at the sidebar's first row. A control
+// that goes while it has the focus (hidden, turned off, deleted by a refresh) hands it to the
+// control nearest to where it stood, on the same screen where there is one, never to a window
+// key; a screen that replaces another gives it to its own first control (see RootView).
 //
 // It has no title bar (see WindowFrame.h): the content reaches its top edge, a drag on the
 // background moves it, its edges resize it and three keys in its top-left corner close,
@@ -86,6 +90,8 @@ protected:
 
 private:
     void updateCommands();
+    // Gives the focus to the control nearest to `place` (in this window's coordinates), see above.
+    void keepFocusNear(QRect place);
 
     AppModel& model_;
     RootView* root_;

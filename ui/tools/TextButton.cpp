@@ -38,7 +38,7 @@ namespace tamrel {
 
 // ---- TextButton
 
-TextButton::TextButton(const QString& text, QWidget* parent) : QAbstractButton(parent) {
+TextButton::TextButton(const QString& text, QWidget* parent) : KeyControl(parent) {
     setText(text);
     setCursor(Qt::PointingHandCursor);
     setFocusPolicy(Qt::TabFocus);

@@ -1,4 +1,4 @@
-#include "ui/shell/ReadingOrder.h"
+#include "ui/theme/ReadingOrder.h"
 
 #include <QApplication>
 #include <QScrollArea>
@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "ui/theme/KeyboardFocus.h"
+#include "ui/theme/RowList.h"
 
 namespace tamrel {
 namespace {
@@ -65,6 +66,14 @@ void read(QWidget* parent, std::vector<QWidget*>& out) {
     }
 }
 
+// Scrolls `control` into view in the scroll areas it lies in.
+void scrollIntoView(QWidget* control) {
+    for (QWidget* w = control->parentWidget(); w && !w->isWindow(); w = w->parentWidget()) {
+        if (auto* area = qobject_cast<QScrollArea*>(w); area && area->widget())
+            area->ensureWidgetVisible(control, 0, 24);
+    }
+}
+
 }  // namespace
 
 std::vector<QWidget*> readingOrder(QWidget* root) {
@@ -86,11 +95,44 @@ bool moveFocusAlong(const std::vector<QWidget*>& order, bool forward) {
     const int next = at < 0 ? (forward ? 0 : n - 1) : (at + (forward ? 1 : n - 1)) % n;
     QWidget* target = order[std::size_t(next)];
     target->setFocus(forward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
-    for (QWidget* w = target->parentWidget(); w && !w->isWindow(); w = w->parentWidget()) {
-        if (auto* area = qobject_cast<QScrollArea*>(w); area && area->widget())
-            area->ensureWidgetVisible(target, 0, 24);
-    }
+    scrollIntoView(target);
     return true;
+}
+
+QWidget* entryControl(QWidget* screen) {
+    const std::vector<QWidget*> order = readingOrder(screen);
+    const auto list = std::find_if(order.begin(), order.end(),
+                                   [](QWidget* w) { return RowList::of(w) != nullptr; });
+    if (list != order.end()) return *list;
+    return order.empty() ? nullptr : order.front();
+}
+
+bool focusEntry(QWidget* screen) {
+    QWidget* entry = entryControl(screen);
+    if (!entry) return false;
+    entry->setFocus(Qt::OtherFocusReason);
+    scrollIntoView(entry);
+    return true;
+}
+
+QWidget* nearestControl(const std::vector<QWidget*>& controls, QRect place,
+                        const std::function<QRect(QWidget*)>& at) {
+    const QPoint centre = place.center();
+    QWidget* best = nullptr;
+    std::pair<long long, long long> bestScore{0, 0};
+    for (QWidget* control : controls) {
+        const QRect r = at(control);
+        // How far the centre lies outside the control (0 inside), then its size.
+        const long long dx = std::max({r.left() - centre.x(), 0, centre.x() - r.right()});
+        const long long dy = std::max({r.top() - centre.y(), 0, centre.y() - r.bottom()});
+        const std::pair<long long, long long> score{dx * dx + dy * dy,
+                                                    (long long)r.width() * r.height()};
+        if (!best || score < bestScore) {
+            best = control;
+            bestScore = score;
+        }
+    }
+    return best;
 }
 
 }  // namespace tamrel

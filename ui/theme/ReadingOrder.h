@@ -1,5 +1,8 @@
 #pragma once
 
+#include <QRect>
+
+#include <functional>
 #include <vector>
 
 class QWidget;
@@ -20,5 +23,18 @@ std::vector<QWidget*> readingOrder(QWidget* root);
 // scroll areas it lies in. From a control not in `order` it goes to the first (the last). False
 // when `order` is empty.
 bool moveFocusAlong(const std::vector<QWidget*>& order, bool forward);
+
+// Where the keyboard starts on a screen that has just come: its first list in reading order (a
+// widget with a RowList, which puts the place on its current row), else its first control; null
+// when it has none.
+QWidget* entryControl(QWidget* screen);
+// Gives the focus to entryControl(screen), scrolled into view. False when there is none.
+bool focusEntry(QWidget* screen);
+
+// Of `controls`, the one nearest to `place` (all in one widget's coordinates): one that holds
+// the centre of `place` (the smallest of those), else the one whose edge is nearest to it.
+// Null when `controls` is empty. `at(c)` gives each control's rectangle.
+QWidget* nearestControl(const std::vector<QWidget*>& controls, QRect place,
+                        const std::function<QRect(QWidget*)>& at);
 
 }  // namespace tamrel

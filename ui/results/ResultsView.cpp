@@ -151,13 +151,21 @@ ResultsView::ResultsView(AppModel& model, QWidget* parent)
 
     connect(&model_.query, &PropertyNotifier::changed, this, &ResultsView::showContent);
     connect(&model_.tab, &PropertyNotifier::changed, this, &ResultsView::showContent);
-    connect(&model_.confirmTrash, &PropertyNotifier::changed, this, &ResultsView::followConfirmTrash);
-    connect(&model_.basket, &PropertyNotifier::changed, this, [this] {
-        if (confirm_)
-            confirm_->setText(confirmTrashTitle(model_.basket().size(), model_.basketSize()));
-    });
+    confirm_ = new Confirmation(
+        this, model_, model_.confirmTrash, [this](bool on) { model_.setConfirmTrash(on); },
+        {QStringLiteral("Move to Trash"), QStringLiteral("Move to Trash"),
+         [this] { return confirmTrashTitle(model_.basket().size(), model_.basketSize()); },
+         [] {
+             return QStringLiteral(
+                 "You can still put things back from the Trash until you empty it.");
+         }},
+        [this] {
+            // The basket is always of the shown generation (a live refresh adopted while the
+            // question was open carries it over by path), so what it holds now is what moves.
+            if (model_.index() && !ToolsBusy::of(model_).busy()) model_.trash(model_.basket(), {});
+        });
+    connect(&model_.basket, &PropertyNotifier::changed, confirm_, &Confirmation::refresh);
     showContent();
-    followConfirmTrash();
 }
 
 void ResultsView::setTabScreen(Tab tab, QWidget* screen) {
@@ -210,29 +218,6 @@ void ResultsView::showContent() {
     if (focusLeaves) focused->clearFocus();
     content_->setCurrentWidget(next);
     if (focusLeaves) focusEntry(next);
-}
-
-void ResultsView::followConfirmTrash() {
-    if (!model_.confirmTrash()) {
-        if (confirm_) confirm_->close();
-        return;
-    }
-    if (confirm_) return;
-    auto [box, move] =
-        makeConfirmation(this, QStringLiteral("Move to Trash"), QStringLiteral("Move to Trash"));
-    box->setText(confirmTrashTitle(model_.basket().size(), model_.basketSize()));
-    box->setInformativeText(
-        QStringLiteral("You can still put things back from the Trash until you empty it."));
-    connect(box, &QMessageBox::finished, this, [this, box, move] {
-        const bool confirmed = box->clickedButton() == move;
-        // The basket is always of the shown generation (a live refresh adopted while the
-        // question was open carries it over by path), so what it holds now is what moves.
-        if (confirmed && model_.index() && !ToolsBusy::of(model_).busy())
-            model_.trash(model_.basket(), {});
-        model_.setConfirmTrash(false);
-    });
-    confirm_ = box;
-    box->open();  // window-modal, no nested event loop
 }
 
 void ResultsView::placeOverlays() {

@@ -1,15 +1,15 @@
 #pragma once
 
-#include <QPointer>
 #include <QWidget>
 
 #include <array>
 
 #include "model/app/AppModel.h"
+#include "ui/results/Confirmation.h"
 #include "ui/theme/SpringAnimator.h"
 
 class QAbstractButton;
-#include <QMessageBox>
+class QMessageBox;
 class QStackedWidget;
 
 namespace tamrel {
@@ -56,14 +56,13 @@ public:
     BinTray& tray() { return *tray_; }
     ToastView& toast() { return *toast_; }
     // The open Trash confirmation, or null.
-    QMessageBox* confirmation() const { return confirm_; }
+    QMessageBox* confirmation() const { return confirm_->box(); }
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
     void showContent();
-    void followConfirmTrash();
     void placeOverlays();
 
     AppModel& model_;
@@ -78,7 +77,7 @@ private:
     SearchResultsView* results_;
     BinTray* tray_;
     ToastView* toast_;
-    QPointer<QMessageBox> confirm_;
+    Confirmation* confirm_;
     QWidget* leaving_;             // the picture of the screen that fades out
     SpringAnimator switching_{1};  // 0 when a switch begins, 1 when it is done
 };

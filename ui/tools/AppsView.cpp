@@ -82,11 +82,32 @@ AppsView::AppsView(AppModel& model, QWidget* parent)
     connect(&ToolsBusy::of(model_), &ToolsBusy::changed, this, [this] {
         if (detail_) detail_->refresh();
     });
-    connect(&model_.confirmUninstall, &PropertyNotifier::changed, this, &AppsView::followConfirm);
+    // The title and message follow the selection and ticks of the shown generation, and the
+    // uninstall looks the application up again at the moment of the click, in the shown
+    // generation only: what they name is what goes.
+    confirm_ = new Confirmation(
+        this, model_, model_.confirmUninstall, [this](bool on) { model_.setConfirmUninstall(on); },
+        {QStringLiteral("Uninstall"), QStringLiteral("Uninstall"),
+         [this] { return uninstallTitle(selected()); },
+         [this] {
+             const InstalledApp* app = selected();
+             bool system = false;
+             for (const Leftover& l : app ? app->leftovers : std::vector<Leftover>{})
+                 system = system || (l.system && model_.leftoverPicked().contains(l.node));
+             return uninstallMessage(app, model_.leftoverPicked().size(), selectedRunning(),
+                                     system);
+         }},
+        [this] {
+            if (const InstalledApp* app = selected()) {
+                const InstalledApp copy = *app;
+                ToolsBusy::of(model_).startUninstall(copy);
+            }
+        });
+    // The question names an application that runs: asked afresh as it opens.
+    connect(confirm_, &Confirmation::opened, this, &AppsView::checkRunning);
     if (!model_.apps().empty()) generation_.receive(model_.index());
     refresh();
     rebuildDetail();
-    followConfirm();
 }
 
 bool AppsView::current() const {
@@ -165,51 +186,6 @@ void AppsView::resizeEvent(QResizeEvent*) {
     // Room below the spinner for the empty state's wrapped lines.
     const double top = rest.height() / 2.0 - kAppPlaceholderRise;
     loading_->setGeometry(0, int(top), rest.width(), kAppPlaceholderHeight);
-}
-
-void AppsView::retitle() {
-    if (!confirm_) return;
-    const InstalledApp* app = selected();
-    bool system = false;
-    if (app) {
-        for (const Leftover& l : app->leftovers)
-            system = system || (l.system && model_.leftoverPicked().contains(l.node));
-    }
-    confirm_->setText(uninstallTitle(app));
-    confirm_->setInformativeText(
-        uninstallMessage(app, model_.leftoverPicked().size(), selectedRunning(), system));
-}
-
-void AppsView::followConfirm() {
-    if (!model_.confirmUninstall()) {
-        if (confirm_) confirm_->close();
-        return;
-    }
-    if (confirm_) return;
-    auto [box, go] =
-        makeConfirmation(this, QStringLiteral("Uninstall"), QStringLiteral("Uninstall"));
-    // Like the detail's key, the confirming button is off while another move runs.
-    const auto followBusy = [this, go = go] {
-        if (confirm_) go->setEnabled(!ToolsBusy::of(model_).busy());
-    };
-    connect(&ToolsBusy::of(model_), &ToolsBusy::changed, box, followBusy);
-    connect(box, &QMessageBox::finished, this, [this, box, go] {
-        // Looked up again at the moment of the click, in the shown generation only: what the
-        // title and message name is what goes.
-        if (box->clickedButton() == go) {
-            if (const InstalledApp* app = selected()) {
-                const InstalledApp copy = *app;
-                ToolsBusy::of(model_).startUninstall(copy);
-            }
-        }
-        model_.setConfirmUninstall(false);
-    });
-    confirm_ = box;
-    followBusy();
-    retitle();
-    // The question names an application that runs: asked afresh as it opens.
-    checkRunning();
-    box->open();
 }
 
 }  // namespace tamrel

@@ -1,10 +1,9 @@
 #pragma once
 
-#include <QMessageBox>
-#include <QPointer>
 #include <QWidget>
 
 #include "model/app/AppModel.h"
+#include "ui/results/Confirmation.h"
 #include "ui/tools/AppDetail.h"
 #include "ui/tools/AppList.h"
 #include "ui/tools/AppRows.h"
@@ -30,7 +29,7 @@ public:
     QString placeholderText() const;
     // The inventory on screen belongs to the shown index.
     bool current() const;
-    QMessageBox* confirmation() const { return confirm_; }
+    QMessageBox* confirmation() const { return confirm_->box(); }
     // Finds out whether the applications shown run.
     RunningCheck& runningCheck() { return *running_; }
 
@@ -42,8 +41,7 @@ private:
     const InstalledApp* selected() const;
     void refresh();
     void rebuildDetail();
-    void followConfirm();
-    void retitle();
+    void retitle() { confirm_->refresh(); }
     // Asks whether the selected application runs; the detail and the question follow the answer.
     void checkRunning();
     bool selectedRunning() const;
@@ -55,7 +53,7 @@ private:
     LoadingState* loading_;
     AppDetail* detail_ = nullptr;
     ShownGeneration generation_;
-    QPointer<QMessageBox> confirm_;
+    Confirmation* confirm_ = nullptr;
 };
 
 }  // namespace tamrel

@@ -51,9 +51,19 @@ CleanView::CleanView(AppModel& model, QWidget* parent)
                         &model_.trashSize, &model_.revision})
         connect(property, &PropertyNotifier::changed, this, &CleanView::refresh);
     connect(&ToolsBusy::of(model_), &ToolsBusy::changed, this, &CleanView::refresh);
-    connect(&model_.confirmClean, &PropertyNotifier::changed, this, &CleanView::followConfirm);
+    // The title follows the ticks of the shown generation (refresh), and the run takes the ticks
+    // of the shown generation when pressed: it moves what the title names.
+    confirm_ = new Confirmation(
+        this, model_, model_.confirmClean, [this](bool on) { model_.setConfirmClean(on); },
+        {QStringLiteral("Clean up"), QStringLiteral("Move to Trash"),
+         [this] { return cleanConfirmTitle(model_.cleanPicked().size(), model_.cleanSize()); },
+         [] {
+             return QStringLiteral(
+                 "Everything goes to the Trash, so you can put it back. Anything that belongs to "
+                 "an app you open in the meantime is skipped.");
+         }},
+        [this] { ToolsBusy::of(model_).startClean(); });
     rebuild();
-    followConfirm();
 }
 
 bool CleanView::showsEmptyState() const {
@@ -94,8 +104,7 @@ void CleanView::refresh() {
     header_->refresh();
     for (CleanGroupCard* card : cards_)
         card->refresh();
-    if (confirm_)
-        confirm_->setText(cleanConfirmTitle(model_.cleanPicked().size(), model_.cleanSize()));
+    if (confirm_) confirm_->refresh();
     relayout();
 }
 
@@ -119,33 +128,6 @@ void CleanView::relayout() {
 void CleanView::resizeEvent(QResizeEvent* event) {
     QScrollArea::resizeEvent(event);
     relayout();
-}
-
-void CleanView::followConfirm() {
-    if (!model_.confirmClean()) {
-        if (confirm_) confirm_->close();
-        return;
-    }
-    if (confirm_) return;
-    auto [box, move] =
-        makeConfirmation(this, QStringLiteral("Clean up"), QStringLiteral("Move to Trash"));
-    box->setText(cleanConfirmTitle(model_.cleanPicked().size(), model_.cleanSize()));
-    box->setInformativeText(
-        QStringLiteral("Everything goes to the Trash, so you can put it back. Anything that "
-                       "belongs to an app you open in the meantime is skipped."));
-    // The title follows the ticks of the shown generation (refresh), and the run takes the ticks
-    // of the shown generation when pressed: it moves what the title names.
-    const auto followBusy = [this, move] {
-        if (confirm_) move->setEnabled(!ToolsBusy::of(model_).busy());
-    };
-    connect(&ToolsBusy::of(model_), &ToolsBusy::changed, box, followBusy);
-    connect(box, &QMessageBox::finished, this, [this, box, move] {
-        if (box->clickedButton() == move) ToolsBusy::of(model_).startClean();
-        model_.setConfirmClean(false);
-    });
-    confirm_ = box;
-    followBusy();
-    box->open();
 }
 
 }  // namespace tamrel

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <QMessageBox>
-#include <QPointer>
 #include <QScrollArea>
 
 #include <set>
@@ -9,6 +7,7 @@
 #include <vector>
 
 #include "model/app/AppModel.h"
+#include "ui/results/Confirmation.h"
 #include "ui/tools/CleanGroupCard.h"
 #include "ui/tools/CleanHeader.h"
 #include "ui/tools/TextButton.h"
@@ -27,7 +26,7 @@ public:
     CleanHeader* header() const { return header_; }
     const std::vector<CleanGroupCard*>& cards() const { return cards_; }
     bool showsEmptyState() const;
-    QMessageBox* confirmation() const { return confirm_; }
+    QMessageBox* confirmation() const { return confirm_->box(); }
 
 protected:
     void resizeEvent(QResizeEvent*) override;
@@ -36,7 +35,6 @@ private:
     void rebuild();
     void relayout();
     void refresh();
-    void followConfirm();
 
     AppModel& model_;
     QWidget* page_;
@@ -44,7 +42,7 @@ private:
     QWidget* empty_;
     std::vector<CleanGroupCard*> cards_;
     std::set<std::string> openGroups_;
-    QPointer<QMessageBox> confirm_;
+    Confirmation* confirm_ = nullptr;
 };
 
 }  // namespace tamrel

@@ -135,4 +135,30 @@ QWidget* nearestControl(const std::vector<QWidget*>& controls, QRect place,
     return best;
 }
 
+FocusCarry::FocusCarry(const QWidget* container) {
+    QWidget* focused = QApplication::focusWidget();
+    if (!container || !focused || !container->isAncestorOf(focused)) return;
+    if (const RowList* list = RowList::of(focused)) rowKey_ = list->currentKey();
+    // Qt's own parts (a scroll area's viewport) are found again without their names.
+    for (QWidget* w = focused; w && w != container; w = w->parentWidget()) {
+        if (!w->objectName().isEmpty() && !w->objectName().startsWith(QLatin1String("qt_")))
+            names_.prepend(w->objectName());
+    }
+}
+
+bool FocusCarry::restore(const QWidget* container) const {
+    if (names_.isEmpty() || !container) return false;
+    QWidget* part = nullptr;
+    for (const QString& name : names_) {
+        part = (part ? static_cast<const QObject*>(part) : container)->findChild<QWidget*>(name);
+        if (!part) return false;
+    }
+    if (!part->isVisibleTo(container->window()) || !part->isEnabled() ||
+        !(part->focusPolicy() & Qt::TabFocus))
+        return false;
+    if (RowList* list = RowList::of(part); list && !rowKey_.isEmpty()) list->setCurrentKey(rowKey_);
+    part->setFocus(Qt::OtherFocusReason);
+    return true;
+}
+
 }  // namespace tamrel

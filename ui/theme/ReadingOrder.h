@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QRect>
+#include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <vector>
@@ -36,5 +38,23 @@ bool focusEntry(QWidget* screen);
 // Null when `controls` is empty. `at(c)` gives each control's rectangle.
 QWidget* nearestControl(const std::vector<QWidget*>& controls, QRect place,
                         const std::function<QRect(QWidget*)>& at);
+
+// Carries the keyboard focus across a rebuild of a screen's parts (cards made anew for a new
+// report or plan): made before the parts go, it remembers which part held the focus, by the
+// object names of the widgets from `container` down to it (names the screens give: "bucket
+// caches", "look", ...), and for a list the key of its current row. restore() gives the focus to
+// the part of the same names among the new ones, its list's place on the same row, and says
+// whether it found it; where it did not, the window hands the focus to the nearest control.
+class FocusCarry {
+public:
+    explicit FocusCarry(const QWidget* container);
+    // The focus lay inside the container when this was made.
+    bool carries() const { return !names_.isEmpty(); }
+    bool restore(const QWidget* container) const;
+
+private:
+    QStringList names_;  // outermost first
+    QString rowKey_;
+};
 
 }  // namespace tamrel

@@ -52,6 +52,11 @@ AppDetail::AppDetail(AppModel& model, const InstalledApp& app, IndexRef index, Q
       reveal_(new KeyButton(QStringLiteral("Show in File Manager"), KeyKind::plain, false, this)),
       uninstall_(new KeyButton(QStringLiteral("Uninstall"), KeyKind::accent, true, this)),
       remove_(toRemove()) {
+    // Names that find the same parts in the detail that replaces this one (FocusCarry).
+    setObjectName(QStringLiteral("app ") + QString::fromStdString(app_.path));
+    leftovers_->setObjectName(QStringLiteral("leftovers"));
+    reveal_->setObjectName(QStringLiteral("reveal"));
+    uninstall_->setObjectName(QStringLiteral("uninstall"));
     setBareContent(*scroll_, leftovers_, false);
     connect(&remove_, &SizeTextMotion::changed, this, qOverload<>(&QWidget::update));
     reveal_->setSymbol(QStringLiteral("folder"));

@@ -28,6 +28,7 @@
 #include "ui/theme/Keys.h"
 #include "ui/theme/Metrics.h"
 #include "ui/theme/Panel.h"
+#include "ui/theme/ReadingOrder.h"
 #include "ui/theme/Screen.h"
 #include "ui/theme/ShownText.h"
 #include "ui/theme/SizeText.h"
@@ -152,6 +153,9 @@ void AppsView::rebuildDetail() {
         checkRunning();
         return;
     }
+    // The focus in the detail of the same application (its inventory loaded again) goes to the
+    // same part of the new one.
+    const FocusCarry focus(this);
     delete detail_;
     detail_ = nullptr;
     if (app) {
@@ -164,6 +168,7 @@ void AppsView::rebuildDetail() {
     placeholder_->setVisible(!detail_);
     resizeEvent(nullptr);
     retitle();
+    focus.restore(this);
 }
 
 void AppsView::showEvent(QShowEvent*) {

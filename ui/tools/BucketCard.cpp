@@ -79,6 +79,8 @@ BucketCard::BucketCard(AppModel& model, SpaceBucket bucket, IndexRef index, Clea
       index_(std::move(index)),
       keyLook_(std::move(keyLook)),
       size_(bucket_.bytes) {
+    // Names that find the same parts on the card that replaces this one (FocusCarry).
+    setObjectName(QStringLiteral("bucket ") + QString::fromStdString(bucket_.id));
     // Only in the generation the bucket's ids belong to; the model opens folders only, so a
     // file's line changes nothing.
     const auto open = [this](int line) {
@@ -110,6 +112,7 @@ BucketCard::BucketCard(AppModel& model, SpaceBucket bucket, IndexRef index, Clea
     if (keyLook_.key) {
         clean_ = new KeyButton(QStringLiteral("Clean these up"), KeyKind::accent, false, this);
         clean_->setSymbol(QStringLiteral("arrow.right"));
+        clean_->setObjectName(QStringLiteral("clean"));
         // The Clean up screen comes in on the key's own spring.
         connect(clean_, &QAbstractButton::clicked, this,
                 [this] { selectTab(model_, Tab::tidy, kCleanTheseUpSpring); });
@@ -119,6 +122,7 @@ BucketCard::BucketCard(AppModel& model, SpaceBucket bucket, IndexRef index, Clea
     if (!bucket_.roots.empty()) {
         look_ = new KeyButton(QStringLiteral("Look inside"), KeyKind::plain, false, this);
         look_->setSymbol(QStringLiteral("arrow.right"));
+        look_->setObjectName(QStringLiteral("look"));
         connect(look_, &QAbstractButton::clicked, this, [this] {
             // Only in the generation the bucket's ids belong to.
             if (index_ && model_.index() == index_) model_.open(bucket_.roots.front());

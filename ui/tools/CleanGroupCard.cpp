@@ -64,6 +64,10 @@ CleanGroupCard::CleanGroupCard(AppModel& model, CleanGroup group, bool open, QWi
       openness_(open ? 1 : 0),
       tick_(new TickBox(TickState::none, this)),
       expand_(new RoundKey(QStringLiteral("chevron.down"), kExpandKey, this)) {
+    // Names that find the same parts on the card that replaces this one (FocusCarry).
+    setObjectName(QStringLiteral("group ") + QString::fromStdString(group_.id));
+    tick_->setObjectName(QStringLiteral("tick"));
+    expand_->setObjectName(QStringLiteral("expand"));
     rowList_ = new RowList(
         this, this,
         {.count = [this] { return open_ ? int(rowCount()) : 0; },  // fading rows take no input

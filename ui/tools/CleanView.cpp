@@ -25,6 +25,7 @@
 #include "ui/theme/LED.h"
 #include "ui/theme/Metrics.h"
 #include "ui/theme/Panel.h"
+#include "ui/theme/ReadingOrder.h"
 #include "ui/theme/Screen.h"
 #include "ui/theme/ShownText.h"
 #include "ui/theme/SizeText.h"
@@ -71,6 +72,8 @@ bool CleanView::showsEmptyState() const {
 }
 
 void CleanView::rebuild() {
+    // The focus on a card goes to the new card of the same group.
+    const FocusCarry focus(page_);
     // What the cards showed: a new plan rolls their ticked sizes from there in an animated step.
     std::map<std::string, std::uint64_t> shown;
     for (CleanGroupCard* card : cards_) {
@@ -98,6 +101,7 @@ void CleanView::rebuild() {
     }
     empty_->setVisible(model_.cleanPlan().empty());
     refresh();
+    focus.restore(page_);
 }
 
 void CleanView::refresh() {

@@ -23,6 +23,7 @@
 #include "ui/theme/Keys.h"
 #include "ui/theme/Metrics.h"
 #include "ui/theme/Palette.h"
+#include "ui/theme/ReadingOrder.h"
 #include "ui/theme/Panel.h"
 #include "ui/theme/ShownText.h"
 #include "ui/theme/SizeText.h"
@@ -103,6 +104,8 @@ void SystemDataView::rebuild() {
     for (const BucketCard* card : cards_)
         shownBuckets[card->bucket().id] = card->sizeMotion().bytes();
     const bool animate = isVisible() && model_.animation().has_value();
+    // The focus on a card goes to the new card of the same bucket.
+    const FocusCarry focus(page_);
     delete summary_;
     summary_ = nullptr;
     for (BucketCard* card : cards_)
@@ -140,6 +143,7 @@ void SystemDataView::rebuild() {
     }
     loadingState_->setVisible(loading());
     relayout();
+    focus.restore(page_);
 }
 
 void SystemDataView::relayout() {

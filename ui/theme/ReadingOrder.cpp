@@ -82,12 +82,12 @@ std::vector<QWidget*> readingOrder(QWidget* root) {
     return out;
 }
 
-bool moveFocusAlong(const std::vector<QWidget*>& order, bool forward) {
+bool moveFocusAlong(const std::vector<QWidget*>& order, bool forward, QWidget* from) {
     if (order.empty()) return false;
     const int n = int(order.size());
     // The focused control, or the one it lies in (a viewport, an editor's own parts).
     int at = -1;
-    for (QWidget* w = QApplication::focusWidget(); w && at < 0 && !w->isWindow();
+    for (QWidget* w = from ? from : QApplication::focusWidget(); w && at < 0 && !w->isWindow();
          w = w->parentWidget()) {
         const auto it = std::find(order.begin(), order.end(), w);
         if (it != order.end()) at = int(it - order.begin());

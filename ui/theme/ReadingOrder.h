@@ -20,11 +20,11 @@ namespace tamrel {
 // dialogs, popups) are not read.
 std::vector<QWidget*> readingOrder(QWidget* root);
 
-// Moves the keyboard focus from the focused control to the next (or, with `forward` false, the
-// previous) one of `order`, round from the last to the first, and scrolls it into view in the
-// scroll areas it lies in. From a control not in `order` it goes to the first (the last). False
-// when `order` is empty.
-bool moveFocusAlong(const std::vector<QWidget*>& order, bool forward);
+// Moves the keyboard focus from `from` (by default the focused control) to the next (or, with
+// `forward` false, the previous) control of `order`, round from the last to the first, and
+// scrolls it into view in the scroll areas it lies in. From a control not in `order` it goes to
+// the first (the last). False when `order` is empty.
+bool moveFocusAlong(const std::vector<QWidget*>& order, bool forward, QWidget* from = nullptr);
 
 // Where the keyboard starts on a screen that has just come: its first list in reading order (a
 // widget with a RowList, which puts the place on its current row), else its first control; null

@@ -1,6 +1,7 @@
 #include "ui/tools/AppsView.h"
 
 #include <QActionGroup>
+#include <QApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -154,8 +155,12 @@ void AppsView::rebuildDetail() {
         return;
     }
     // The focus in the detail of the same application (its inventory loaded again) goes to the
-    // same part of the new one.
-    const FocusCarry focus(this);
+    // same part of the new one, also when the detail was gone between two inventories (a new
+    // index generation shows none until its own inventory comes) and the focus waited nearby.
+    FocusCarry focus(this);
+    if (!focus.carries() && pendingFocus_ && isAncestorOf(QApplication::focusWidget()))
+        focus = *pendingFocus_;
+    pendingFocus_.reset();
     delete detail_;
     detail_ = nullptr;
     if (app) {
@@ -168,7 +173,7 @@ void AppsView::rebuildDetail() {
     placeholder_->setVisible(!detail_);
     resizeEvent(nullptr);
     retitle();
-    focus.restore(this);
+    if (!focus.restore(this) && focus.carries()) pendingFocus_ = focus;
 }
 
 void AppsView::showEvent(QShowEvent*) {

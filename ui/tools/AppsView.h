@@ -2,8 +2,11 @@
 
 #include <QWidget>
 
+#include <optional>
+
 #include "model/app/AppModel.h"
 #include "ui/results/Confirmation.h"
+#include "ui/theme/ReadingOrder.h"
 #include "ui/tools/AppDetail.h"
 #include "ui/tools/AppList.h"
 #include "ui/tools/AppRows.h"
@@ -54,6 +57,8 @@ private:
     AppDetail* detail_ = nullptr;
     ShownGeneration generation_;
     Confirmation* confirm_ = nullptr;
+    // Where the focus was in a detail that went with no detail to take its place.
+    std::optional<FocusCarry> pendingFocus_;
 };
 
 }  // namespace tamrel

@@ -19,7 +19,6 @@
 #include "ui/theme/Keys.h"
 #include "ui/theme/LED.h"
 #include "ui/theme/Metrics.h"
-#include "ui/theme/Palette.h"
 #include "ui/theme/Screen.h"
 #include "ui/theme/ShownText.h"
 #include "ui/theme/SizeText.h"

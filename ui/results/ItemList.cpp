@@ -225,15 +225,17 @@ ItemListView::ItemListView(AppModel& model, QWidget* parent)
              [this, picks](int row, QPointF pos) {
                  if (!rowsCurrent()) return;
                  const RowItem& item = rows_.item(row);
+                 // A quick second click on the key is a second press.
                  if (picks(row, pos)) {
-                     model_.toggleBasket(item.id);  // a quick second click on the key is a second press
+                     model_.toggleBasket(item.id);
                  } else if (!item.isDir) {
                      openNode(model_, item.id);
                  }
              },
          .menu =
              [this](int row, QPoint global) {
-                 if (rowsCurrent()) makeItemMenu(model_, rows_.item(row).id, true, this)->popup(global);
+                 if (!rowsCurrent()) return;
+                 makeItemMenu(model_, rows_.item(row).id, true, this)->popup(global);
              },
          .menuAnchor =
              [this](int row) {

@@ -69,8 +69,9 @@ void TreemapView::setFolder(IndexRef index, NodeId node, NodeIds kids) {
     const auto pathIn = [](const IndexRef& in, NodeId id) {
         return in && id < in->count() ? std::optional(in->path(id)) : std::nullopt;
     };
-    const bool newFolder = !index_ || !index ||
-                           (sameGeneration ? node != node_ : pathIn(index_, node_) != pathIn(index, node));
+    const bool newFolder =
+        !index_ || !index ||
+        (sameGeneration ? node != node_ : pathIn(index_, node_) != pathIn(index, node));
     if (!newFolder && !sameGeneration) {
         // The same folder in another generation: its ids are new. The keyboard's place stays on
         // its tile, found by path; what the pointer did starts again.

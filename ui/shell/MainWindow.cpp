@@ -176,7 +176,8 @@ void MainWindow::keepFocusNear(QRect place, const QWidget* lost) {
         std::vector<QWidget*> inside;
         std::copy_if(controls.begin(), controls.end(), std::back_inserter(inside),
                      [around](QWidget* w) { return around->isAncestorOf(w); });
-        if (QWidget* to = nearestControl(inside, place, [this](QWidget* w) { return placeOf(w); })) {
+        const auto at = [this](QWidget* w) { return placeOf(w); };
+        if (QWidget* to = nearestControl(inside, place, at)) {
             to->setFocus(Qt::OtherFocusReason);
             return;
         }

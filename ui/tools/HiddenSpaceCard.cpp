@@ -1,31 +1,11 @@
 #include "ui/tools/HiddenSpaceCard.h"
 
-#include <QContextMenuEvent>
-#include <QKeyEvent>
-#include <QMouseEvent>
 #include <QPainter>
-#include <QScrollBar>
-#include <QToolTip>
 #include <algorithm>
-#include <cmath>
-#include <map>
-#include "format/Fmt.h"
-#include "model/apps/Owner.h"
-#include "platform/XdgDirs.h"
-#include "ui/results/AppIcon.h"
-#include "ui/results/ItemMenu.h"
-#include "ui/results/ResultsHeader.h"
-#include "ui/results/ResultsPaint.h"
 #include "ui/theme/Colors.h"
-#include "ui/theme/EasedValue.h"
 #include "ui/theme/Fonts.h"
 #include "ui/theme/Glyph.h"
-#include "ui/theme/Keys.h"
-#include "ui/theme/Metrics.h"
-#include "ui/theme/Palette.h"
 #include "ui/theme/Panel.h"
-#include "ui/theme/ShownText.h"
-#include "ui/theme/SizeText.h"
 #include "ui/tools/SystemDataMetrics.h"
 #include "ui/tools/ToolsPaint.h"
 

@@ -1,38 +1,12 @@
 #include "ui/tools/TextButton.h"
 
-#include <QContextMenuEvent>
-#include <QDesktopServices>
-#include <QMessageBox>
-#include <QKeyEvent>
-#include <QMouseEvent>
 #include <QPainter>
-#include <QPushButton>
-#include <algorithm>
 #include <cmath>
-#include <map>
-#include <numbers>
-#include "format/Fmt.h"
-#include "model/apps/Owner.h"
-#include "platform/XdgDirs.h"
-#include "ui/results/AppIcon.h"
-#include "ui/results/Confirmation.h"
-#include "ui/results/ItemMenu.h"
-#include "ui/results/ResultsPaint.h"
 #include "ui/theme/Colors.h"
 #include "ui/theme/Fonts.h"
-#include "ui/theme/Glyph.h"
 #include "ui/theme/Keys.h"
-#include "ui/theme/LED.h"
-#include "ui/theme/Metrics.h"
-#include "ui/theme/Panel.h"
-#include "ui/theme/Screen.h"
-#include "ui/theme/ShownText.h"
-#include "ui/theme/SizeText.h"
 #include "ui/tools/CleanMetrics.h"
-#include "ui/tools/TickBox.h"
-#include "ui/tools/ToolsBusy.h"
 #include "ui/tools/ToolsPaint.h"
-#include "ui/tools/ToolsText.h"
 
 namespace tamrel {
 

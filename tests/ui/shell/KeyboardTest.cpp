@@ -76,7 +76,8 @@ protected:
         const std::size_t n = order.size();
         for (std::size_t i = 1; i <= n; ++i) {
             press(Qt::Key_Tab);
-            ASSERT_EQ(focused(), order[i % n]) << i << " " << order[i % n]->metaObject()->className();
+            ASSERT_EQ(focused(), order[i % n])
+                << i << " " << order[i % n]->metaObject()->className();
         }
         for (std::size_t i = 1; i <= n; ++i) {
             press(Qt::Key_Backtab, Qt::ShiftModifier);

@@ -40,7 +40,8 @@ protected:
     }
     void showResults() {
         scanned(home());
-        ASSERT_TRUE(waitFor([&] { return !model().cleanPlan().empty() && model().systemReport(); }));
+        ASSERT_TRUE(
+            waitFor([&] { return !model().cleanPlan().empty() && model().systemReport(); }));
         ActionsProbe::finishWork(model());
         results = qobject_cast<ResultsView*>(window->rootView()->screen());
         ASSERT_TRUE(results);

@@ -35,7 +35,8 @@ TEST_F(ListsKeepTheirPlace, ALiveRefreshLeavesThePlaceOnItsItem) {
         m.toggleBasket(id(home() + "/Films/" + film));
     const auto clean = [&] { return qobject_cast<CleanView*>(results->tabScreen(Tab::tidy)); };
     const auto bucket = [&]() -> QWidget* {
-        for (BucketCard* card : qobject_cast<SystemDataView*>(results->tabScreen(Tab::system))->cards())
+        auto* system = qobject_cast<SystemDataView*>(results->tabScreen(Tab::system));
+        for (BucketCard* card : system->cards())
             if (card->bucket().top.size() > 2) return card;
         return nullptr;
     };
@@ -47,8 +48,10 @@ TEST_F(ListsKeepTheirPlace, ALiveRefreshLeavesThePlaceOnItsItem) {
         std::function<QWidget*()> list;
     };
     const Case cases[] = {
-        {"Explore", [&] { m.setTab(Tab::explore); }, [&] { return &results->explore().list().view(); }},
-        {"Biggest", [&] { m.setTab(Tab::biggest); }, [&] { return &results->biggest().list().view(); }},
+        {"Explore", [&] { m.setTab(Tab::explore); },
+         [&] { return &results->explore().list().view(); }},
+        {"Biggest", [&] { m.setTab(Tab::biggest); },
+         [&] { return &results->biggest().list().view(); }},
         {"search",
          [&] {
              m.setQuery(QStringLiteral("mkv"));

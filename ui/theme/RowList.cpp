@@ -22,7 +22,8 @@ RowList::RowList(QWidget* list, QWidget* pointer, ListRows rows)
             return QPoint(int(r.left()) + 12, int(r.bottom()));
         };
     }
-    if (!rows_.scrollMargin) rows_.scrollMargin = [this](int row) { return int(rectOf(row).height()); };
+    if (!rows_.scrollMargin)
+        rows_.scrollMargin = [this](int row) { return int(rectOf(row).height()); };
     if (!rows_.firstRow) rows_.firstRow = [] { return 0; };
     if (!rows_.closesOnEscape) rows_.closesOnEscape = [] { return false; };
     pointer_->setMouseTracking(true);

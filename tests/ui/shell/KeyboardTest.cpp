@@ -324,6 +324,14 @@ TEST_F(KeyboardTest, ListsAndTilesMoveOpenPickAndShowTheirMenu) {
         menu->close();
         delete menu;
     }
+    // Escape in the search field clears the query and leaves the field for the list below.
+    press(Qt::Key_F, Qt::ControlModifier);
+    ASSERT_EQ(focused(), &results->searchField().edit());
+    QTest::keyClicks(focused(), QStringLiteral("mkv"));
+    EXPECT_EQ(m.query(), "mkv");
+    press(Qt::Key_Escape);
+    EXPECT_TRUE(m.query().isEmpty());
+    EXPECT_EQ(focused(), &list);
     // Enter looks inside a folder; Alt+Up comes back as Ctrl+Up does.
     ASSERT_TRUE(list.rowModel().rows().front().isDir);
     press(Qt::Key_Return);

@@ -60,8 +60,13 @@ double AppRows::rowHeight() {
 void AppRows::setApps(AppRefs apps, bool spinner) {
     apps_ = std::move(apps);
     rowList_->rowsChanged();
-    // The place is the selection wherever the selected application is listed.
-    if (const int selected = selectedRow(); selected >= 0) rowList_->setCurrentRow(selected);
+    // The place is the selection: on its row where it is listed, else nowhere until the list
+    // takes the focus (and selects the row it starts on) or the model selects again.
+    if (const int selected = selectedRow(); selected >= 0) {
+        rowList_->setCurrentRow(selected);
+    } else {
+        rowList_->reset();
+    }
     const double rows = double(apps_.size()) * (rowHeight() + kAppRowGap);
     spinner_->setVisible(spinner);
     spinner_->move((width() - spinner_->width()) / 2, int(kAppRowsInset + rows + kAppSpinnerGap));

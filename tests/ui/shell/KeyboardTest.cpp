@@ -177,12 +177,17 @@ TEST_F(KeyboardTest, KeyboardOnlyFromWelcomeToUninstall) {
         expectOffWindowKeys();
     };
     // Welcome: "Just my Home" scans the home; Stop has the focus, then the results' file list.
+    // (The scan may end within the key's own events: the focus is looked at as it begins.)
+    bool onStop = false;
+    const auto scanStarts = QObject::connect(&m.phase, &PropertyNotifier::changed, window.get(), [&] {
+        auto* scanning = qobject_cast<ScanningView*>(window->rootView()->screen());
+        if (scanning) onStop = focused() == scanning->stopKey();
+    });
     auto* welcome = qobject_cast<WelcomeView*>(window->rootView()->screen());
     ASSERT_TRUE(welcome && tabTo(welcome->homeKey()));
     press(Qt::Key_Return);
-    auto* scanning = qobject_cast<ScanningView*>(window->rootView()->screen());
-    ASSERT_TRUE(scanning);
-    EXPECT_EQ(focused(), scanning->stopKey());
+    QObject::disconnect(scanStarts);
+    EXPECT_TRUE(onStop);
     ASSERT_TRUE(waitFor([&] {
         return m.phase() == Phase::results && m.sync() == Sync::live && m.systemReport() &&
                !m.cleanPlan().empty();

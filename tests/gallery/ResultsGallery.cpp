@@ -14,6 +14,7 @@
 #include "tests/gallery/Settle.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/WaitFor.h"
+#include "ui/results/BinList.h"
 #include "ui/results/BinTray.h"
 #include "ui/results/ExploreView.h"
 #include "ui/results/ResultsView.h"

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QLocale>
 #include <QPainter>
+#include <QShortcut>
 #include <QVBoxLayout>
 #include <cmath>
 
@@ -215,9 +216,11 @@ ScanningView::ScanningView(AppModel& model, QWidget* parent)
     v->addWidget(closing);
     v->addStretch(1);
 
-    connect(stop_, &QAbstractButton::clicked, this, [this] {
+    const auto stop = [this] {
         if (model_.progress() != nullptr) model_.progress()->cancel();
-    });
+    };
+    connect(stop_, &QAbstractButton::clicked, this, stop);
+    connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this, stop);
     // One redraw per display frame, only while the screen is visible.
     timer_.setInterval(std::chrono::milliseconds(kFrameMs));
     timer_.setPrecise(true);

@@ -48,7 +48,7 @@ void paintDial(QPainter& painter, QPointF topLeft, double side, std::optional<do
 
 // The Scanning screen: the dial, the live count of files read, where, the statistics line, the
 // "Stop" key and one closing sentence. The counters are polled at the display rate only while
-// the screen is visible; "Stop" cancels the running scan.
+// the screen is visible; "Stop", and Escape anywhere in the window, cancel the running scan.
 class ScanningView : public QWidget {
     Q_OBJECT
 public:

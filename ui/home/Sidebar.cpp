@@ -38,9 +38,9 @@ QWidget* paddedCaption(const QString& text, int top, QWidget* parent) {
 }
 
 // The "Open folder…" row: a dashed "plus" tile and the title, no key look, clicks anywhere.
-class OpenFolderRow : public QAbstractButton {
+class OpenFolderRow : public KeyControl {
 public:
-    explicit OpenFolderRow(QWidget* parent) : QAbstractButton(parent) {
+    explicit OpenFolderRow(QWidget* parent) : KeyControl(parent) {
         setText(QStringLiteral("Open folder…"));
         setCursor(Qt::PointingHandCursor);
         setFocusPolicy(Qt::TabFocus);
@@ -154,7 +154,7 @@ AccessLook accessLook(bool granted, RuleSet rules) {
 // ---- SidebarRow
 
 SidebarRow::SidebarRow(AppModel& model, SidebarRowData data, QWidget* parent)
-    : QAbstractButton(parent),
+    : KeyControl(parent),
       model_(model),
       data_(std::move(data)),
       selection_(0, this),
@@ -321,7 +321,7 @@ bool SidebarRow::event(QEvent* event) {
         }
         return true;
     }
-    return QAbstractButton::event(event);
+    return KeyControl::event(event);
 }
 
 // ---- AccessStatus

@@ -10,6 +10,7 @@
 #include "core/base/RuleSet.h"
 #include "model/app/AppModel.h"
 #include "ui/theme/SpringAnimator.h"
+#include "ui/theme/Keys.h"
 
 class QVBoxLayout;
 class QLabel;
@@ -55,7 +56,7 @@ AccessLook accessLook(bool granted, RuleSet rules);
 // for disks, the free space and the used-space bar. The row of the target on screen is a
 // raised key that sinks while held; other rows tint while hovered. A click opens the row's
 // path through AppModel::scan(path, false).
-class SidebarRow : public QAbstractButton {
+class SidebarRow : public KeyControl {
     Q_OBJECT
 public:
     SidebarRow(AppModel& model, SidebarRowData data, QWidget* parent = nullptr);

@@ -2,28 +2,23 @@
 
 #include <QAbstractButton>
 #include <QGraphicsOpacityEffect>
-#include <QHBoxLayout>
-#include <QLabel>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QScrollArea>
-#include <QVBoxLayout>
 
 #include <algorithm>
 #include <cmath>
 
 #include "format/Fmt.h"
+#include "ui/results/BinList.h"
 #include "ui/results/BinTrayMetrics.h"
 #include "ui/results/ResultsPaint.h"
 #include "ui/results/ResultsText.h"
-#include "ui/theme/Caption.h"
 #include "ui/theme/Colors.h"
 #include "ui/theme/Fonts.h"
 #include "ui/theme/Keys.h"
 #include "ui/theme/LED.h"
 #include "ui/theme/Metrics.h"
-#include "ui/theme/Palette.h"
 #include "ui/theme/Screen.h"
 #include "ui/theme/ShownText.h"
 #include "ui/theme/SizeText.h"
@@ -238,103 +233,9 @@ void BinTray::toggleList() {
     list_->move(anchor.x() - list_->width() / 2, anchor.y() - list_->height());
     const bool fromKeyboard = hasFocus();
     list_->show();
-    // Opened from the keyboard, the list's first key takes the focus (Escape closes it).
-    if (QAbstractButton* first = list_->removeKey(0); first && fromKeyboard)
-        first->setFocus(Qt::TabFocusReason);
+    // Opened from the keyboard, the list takes the focus on its first row (Escape closes it).
+    if (fromKeyboard) list_->rows().setFocus(Qt::TabFocusReason);
     update();
-}
-
-BinList::BinList(AppModel& model, QWidget* parent) : QFrame(parent, Qt::Popup), model_(model) {
-    setAttribute(Qt::WA_DeleteOnClose, false);
-    setFixedWidth(kBasketListWidth);
-    setAutoFillBackground(true);
-    QPalette palette = this->palette();
-    palette.setColor(QPalette::Window, Color::panel);
-    palette.setColor(QPalette::WindowText, Color::ink);
-    setPalette(palette);
-    setFrameShape(QFrame::StyledPanel);
-
-    auto* column = new QVBoxLayout(this);
-    column->setContentsMargins(kBasketListPad, kBasketListPad, kBasketListPad, kBasketListPad);
-    column->setSpacing(kBasketCaptionGap);
-    auto* caption = new QLabel(captionText(QStringLiteral("Ready for the Trash")), this);
-    caption->setFont(Fonts::caption.font());
-    QPalette captionPalette = caption->palette();
-    captionPalette.setColor(QPalette::WindowText, Color::ink2);
-    caption->setPalette(captionPalette);
-    column->addWidget(caption);
-
-    auto* scroll = new QScrollArea(this);
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setFocusPolicy(Qt::NoFocus);  // the keys take the focus
-    scroll->setWidgetResizable(true);
-    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    auto* content = new QWidget(scroll);
-    rows_ = new QVBoxLayout(content);
-    rows_->setContentsMargins(0, 0, 0, 0);
-    rows_->setSpacing(kBasketRowGap);
-    scroll->setWidget(content);
-    scroll->setMaximumHeight(kBasketListMost);
-    column->addWidget(scroll);
-
-    connect(&model_.basket, &PropertyNotifier::changed, this, &BinList::refresh);
-    connect(&model_.index, &PropertyNotifier::changed, this, &BinList::refresh);
-    refresh();
-}
-
-QAbstractButton* BinList::removeKey(int k) const {
-    return k >= 0 && k < int(keys_.size()) ? keys_[std::size_t(k)] : nullptr;
-}
-
-void BinList::refresh() {
-    while (QLayoutItem* item = rows_->takeAt(0)) {
-        if (item->widget()) item->widget()->deleteLater();
-        delete item;
-    }
-    keys_.clear();
-    const IndexRef index = model_.index();
-    nodes_ = index ? model_.basket() : NodeIds{};
-    const QFont& nameFont = Fonts::itemTitle.font();
-    const QFont& sizeFont = Fonts::basketSize.font();
-    for (NodeId node : nodes_) {
-        if (node >= index->count()) continue;
-        auto* row = new QWidget;
-        auto* line = new QHBoxLayout(row);
-        line->setContentsMargins(0, kBasketRowPadV, 0, kBasketRowPadV);
-        line->setSpacing(kBasketRowSpacing);
-        auto* name = new QLabel;
-        name->setFont(nameFont);
-        const QString full = shownText(QString::fromStdString(index->name(node)));
-        auto* size = new QLabel(Fmt::bytes(index->size(node)));
-        size->setFont(sizeFont);
-        QPalette sizePalette = size->palette();
-        sizePalette.setColor(QPalette::WindowText, Color::ink2);
-        size->setPalette(sizePalette);
-        auto* remove = new RoundKey(QStringLiteral("xmark"), kBasketRemoveKey, row);
-        const double nameRoom = kBasketListWidth - 2 * kBasketListPad - kBasketRowSpacing -
-                                size->sizeHint().width() - kBasketRowSpacing - kBasketRemoveRoom -
-                                kBasketRowSpacing;
-        name->setText(QFontMetricsF(nameFont).elidedText(full, Qt::ElideMiddle, nameRoom));
-        name->setToolTip(full);
-        line->addWidget(name);
-        line->addStretch(1);
-        line->addWidget(size);
-        line->addWidget(remove);
-        const std::weak_ptr<DiskIndex> generation = index;
-        connect(remove, &QAbstractButton::clicked, &model_, [this, node, generation] {
-            const auto shown = generation.lock();
-            if (shown && model_.index() == shown) model_.toggleBasket(node);
-        });
-        keys_.push_back(remove);
-        rows_->addWidget(row);
-    }
-    rows_->addStretch(1);
-    adjustSize();
-}
-
-void BinList::hideEvent(QHideEvent* event) {
-    QFrame::hideEvent(event);
-    emit closed();
 }
 
 ToastView::ToastView(AppModel& model, QWidget* parent)

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QFrame>
 #include <QWidget>
 
 #include <chrono>
@@ -11,7 +10,6 @@
 #include "ui/theme/SpringAnimator.h"
 
 class QAbstractButton;
-class QVBoxLayout;
 
 namespace tamrel {
 
@@ -20,7 +18,7 @@ class BinList;
 // The dark bar over the foot of the results screen while the Trash basket holds anything: how
 // many items are picked and what they weigh (a click opens the list of them), "Clear", and
 // "Move to Trash", which asks for the confirmation. Hidden while the basket is empty. The
-// counter takes the focus with Tab before the two keys; Space or Enter opens the list.
+// counter takes the focus with Tab before the two keys; Space or Enter opens the list (BinList).
 class BinTray : public QWidget, public FocusPart {
     Q_OBJECT
 public:
@@ -59,32 +57,6 @@ private:
     QAbstractButton* clear_;
     QAbstractButton* trash_;
     BinList* list_ = nullptr;
-};
-
-// The list of picked items in a popup above the tray's counter: "Ready for the Trash", then one
-// row per basket entry (name, size, a key that takes it back out). Closes on a click outside.
-class BinList : public QFrame {
-    Q_OBJECT
-public:
-    explicit BinList(AppModel& model, QWidget* parent = nullptr);
-    // The nodes listed, in basket order.
-    const NodeIds& nodes() const { return nodes_; }
-    // The take-out key of row k.
-    QAbstractButton* removeKey(int k) const;
-
-signals:
-    void closed();
-
-protected:
-    void hideEvent(QHideEvent* event) override;
-
-private:
-    void refresh();
-
-    AppModel& model_;
-    QVBoxLayout* rows_;
-    NodeIds nodes_;
-    std::vector<QAbstractButton*> keys_;
 };
 
 // The message card at the top of the results screen: a green or red light, the toast's title

@@ -247,7 +247,7 @@ void ExploreView::refresh() {
     if (!index) {
         kidsIndex_.reset();
         kids_.clear();
-        list_->setRows({}, 0);
+        list_->setRows({}, 0, {});
         treemap_->setFolder(nullptr, 0, {});
         summary_->setFolder(nullptr, 0);
         return;
@@ -266,7 +266,7 @@ void ExploreView::refresh() {
     const std::size_t shown = std::min(kids_.size(), listed);
     const std::uint64_t maxSize = kids_.empty() ? 1 : index->size(kids_.front());
     list_->setRows(rowItems(model_, std::span(kids_.data(), shown), maxSize, std::nullopt),
-                   qint64(kids_.size()));
+                   qint64(kids_.size()), QString::fromStdString(index->path(node)));
     summary_->setFolder(index, node);
     treemap_->setFolder(index, node, kids_);
 }

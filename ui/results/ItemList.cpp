@@ -83,7 +83,8 @@ void RowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
     } else if (kind == RowListModel::Kind::item) {
         const RowItem& item = model->item(index.row());
         const QRectF row = QRectF(option.rect).adjusted(0, 0, 0, -1);  // 1 pt between rows
-        const bool hover = option.state & QStyle::State_MouseOver;
+        const auto* list = static_cast<const ItemListView*>(parent());
+        const bool hover = list->rowList().hoverRow() == index.row();
         if (hover) {
             painter->setPen(Qt::NoPen);
             painter->setBrush(Color::rowHover);
@@ -132,7 +133,6 @@ void RowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
             const double w = sizeTextWidth(item.size, kFileSizeText);
             const double baseline = g.size.center().y() + (fm.ascent() - fm.descent()) / 2;
             const QPointF origin(g.size.right() - w, baseline);
-            const auto* list = static_cast<const ItemListView*>(parent());
             if (const SizeTextMotion* roll = list->sizeRoll(item.id))
                 paintSizeText(*painter, origin, *roll, kFileSizeText, Color::ink, Color::ink3);
             else
@@ -142,8 +142,7 @@ void RowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
         // The pick key: always shown when picked, otherwise only while the row is hovered, and
         // never on an item the Trash would refuse. `p` goes from the plain key (0) to the
         // picked one (1) on the pick spring.
-        const auto* view = static_cast<const ItemListView*>(parent());
-        const double p = std::clamp(view->pickAmount(item.id), 0.0, 1.0);
+        const double p = std::clamp(list->pickAmount(item.id), 0.0, 1.0);
         const double shown = hover && item.pickable ? 1.0 : p;
         if (shown > 0) {
             QColor plain = Color::ink;
@@ -167,8 +166,7 @@ void RowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
             }
             painter->setOpacity(1);
         }
-        const auto* list = static_cast<const ItemListView*>(parent());
-        if (list->hasFocus() && list->focusRow() == index.row())
+        if (list->rowList().showsRing(index.row()))
             paintFocusRing(*painter, roundedShape(row, kRowRadius));
     }
     painter->restore();
@@ -189,6 +187,61 @@ ItemListView::ItemListView(AppModel& model, QWidget* parent)
     viewport()->setAutoFillBackground(false);
     setAttribute(Qt::WA_TranslucentBackground);
     setStyleSheet(QStringLiteral("QListView { background: transparent; }"));
+    const auto picks = [this](int row, QPointF pos) {
+        const RowItem& item = rows_.item(row);
+        return item.pickable &&
+               rowGeometry(QRectF(rowRect(row)).adjusted(0, 0, 0, -1)).pick.contains(pos);
+    };
+    rowList_ = new RowList(
+        this, viewport(),
+        {.count = [this] { return int(rows_.rows().size()); },
+         .rect = [this](int row) { return QRectF(rowRect(row)); },
+         .key = [this](int row) { return rows_.item(row).path; },
+         .activate =
+             [this](int row) {
+                 if (!rowsCurrent()) return;
+                 const RowItem& item = rows_.item(row);
+                 if (item.isDir) {
+                     model_.open(item.id);
+                 } else {
+                     openNode(model_, item.id);
+                 }
+             },
+         .toggle =
+             [this](int row) {
+                 if (rowsCurrent()) model_.toggleBasket(rows_.item(row).id);
+             },
+         .click =
+             [this, picks](int row, QPointF pos) {
+                 if (!rowsCurrent()) return;
+                 const RowItem& item = rows_.item(row);
+                 if (picks(row, pos)) {
+                     model_.toggleBasket(item.id);
+                 } else if (item.isDir) {
+                     model_.open(item.id);
+                 }
+             },
+         .doubleClick =
+             [this, picks](int row, QPointF pos) {
+                 if (!rowsCurrent()) return;
+                 const RowItem& item = rows_.item(row);
+                 // A quick second click on the key is a second press.
+                 if (picks(row, pos)) {
+                     model_.toggleBasket(item.id);
+                 } else if (!item.isDir) {
+                     openNode(model_, item.id);
+                 }
+             },
+         .menu =
+             [this](int row, QPoint global) {
+                 if (!rowsCurrent()) return;
+                 makeItemMenu(model_, rows_.item(row).id, true, this)->popup(global);
+             },
+         .menuAnchor =
+             [this](int row) {
+                 const QRect r = rowRect(row);
+                 return QPoint(r.left() + kFileMenuInset, r.bottom());
+             }});
 }
 
 double ItemListView::pickAmount(NodeId node) const {
@@ -238,7 +291,7 @@ void ItemListView::rollSizes(const std::vector<RowItem>& rows, bool sameGenerati
     }
 }
 
-void ItemListView::setRows(std::vector<RowItem> rows, qint64 total) {
+void ItemListView::setRows(std::vector<RowItem> rows, qint64 total, const QString& list) {
     // A row of the same generation whose picked state changed moves its key on the pick spring.
     const bool sameGeneration = index_ && model_.index() == index_;
     rollSizes(rows, sameGeneration);
@@ -269,68 +322,21 @@ void ItemListView::setRows(std::vector<RowItem> rows, qint64 total) {
         spring->animateTo(row.picked ? 1 : 0, kPickSpring);
     }
     index_ = model_.index();
-    if (rows_.setRows(std::move(rows), total)) {
-        lastClick_.reset();
+    // Another list starts at its top; the same one keeps its place and where it is scrolled to.
+    const bool another = list != list_;
+    list_ = list;
+    if (rows_.setRows(std::move(rows), total, another)) {
         scrollToTop();
-        focusRow_ = 0;
+        rowList_->reset();
     }
-    // The keyboard's place stays on its row, or on the last one when the list got shorter.
-    const int count = int(rows_.rows().size());
-    focusRow_ = count == 0 ? -1 : std::clamp(focusRow_, 0, count - 1);
-    viewport()->update();
-}
-
-void ItemListView::setFocusRow(int row) {
-    if (rows_.rows().empty()) row = -1;
-    if (row == focusRow_) return;
-    focusRow_ = row;
-    if (row >= 0) scrollTo(rows_.index(row));
+    rowList_->rowsChanged();
     viewport()->update();
 }
 
 void ItemListView::keyPressEvent(QKeyEvent* event) {
-    const int count = int(rows_.rows().size());
-    const int page = std::max(1, viewport()->height() / (rowHeight + 1));
-    if (const auto to = steppedEntry(*event, focusRow_, count, Qt::Vertical, page)) {
-        setFocusRow(*to);
-        return;
-    }
-    const bool acts = focusRow_ >= 0 && focusRow_ < count && rowsCurrent();
-    if (opensEntry(*event)) {
-        if (!acts) return;
-        const RowItem& item = rows_.item(focusRow_);
-        if (item.isDir) {
-            model_.open(item.id);
-        } else {
-            openNode(model_, item.id);
-        }
-        return;
-    }
-    if (event->key() == Qt::Key_Space && !(event->modifiers() & ~Qt::KeypadModifier)) {
-        if (acts) model_.toggleBasket(rows_.item(focusRow_).id);
-        return;
-    }
-    if (opensMenu(*event)) {
-        if (!acts) return;
-        const QRect r = rowRect(focusRow_);
-        makeItemMenu(model_, rows_.item(focusRow_).id, true, this)
-            ->popup(viewport()->mapToGlobal(QPoint(r.left() + kFileMenuInset, r.bottom())));
-        return;
-    }
-    // Tab and the rest go on to the window (QAbstractItemView would take the arrows).
+    // The list's keys are its behaviour's; Tab and the rest go on to the window (an item view
+    // would take them).
     QWidget::keyPressEvent(event);
-}
-
-void ItemListView::focusInEvent(QFocusEvent* event) {
-    QListView::focusInEvent(event);
-    if (focusRow_ < 0 && !rows_.rows().empty()) focusRow_ = 0;
-    if (focusRow_ >= 0) scrollTo(rows_.index(focusRow_));
-    viewport()->update();
-}
-
-void ItemListView::focusOutEvent(QFocusEvent* event) {
-    QListView::focusOutEvent(event);
-    viewport()->update();
 }
 
 int ItemListView::itemAt(QPoint p) const {
@@ -355,48 +361,6 @@ QRectF ItemListView::emptyStateRect() const {
                   kEmptyMargin + kEmptySymbol + kEmptySpacing + kEmptyTextLine + kEmptyMargin);
 }
 
-void ItemListView::mousePressEvent(QMouseEvent* event) {
-    const int row = event->button() == Qt::LeftButton ? itemAt(event->position().toPoint()) : -1;
-    pressed_.reset();
-    if (row >= 0) pressed_ = rows_.item(row).id;
-}
-
-void ItemListView::mouseReleaseEvent(QMouseEvent* event) {
-    const int row = itemAt(event->position().toPoint());
-    const std::optional<NodeId> pressed = pressed_;
-    pressed_.reset();
-    if (event->button() != Qt::LeftButton || row < 0 || !rowsCurrent()) return;
-    // The same item under the press and the release, also when the rows changed in between.
-    const RowItem& item = rows_.item(row);
-    if (pressed != item.id) return;
-    lastClick_ = item.id;
-    const RowGeometry g = rowGeometry(QRectF(visualRect(rows_.index(row))).adjusted(0, 0, 0, -1));
-    if (item.pickable && g.pick.contains(event->position())) {
-        model_.toggleBasket(item.id);
-    } else if (item.isDir) {
-        model_.open(item.id);
-    }
-}
-
-void ItemListView::mouseDoubleClickEvent(QMouseEvent* event) {
-    const int row = itemAt(event->position().toPoint());
-    if (event->button() != Qt::LeftButton || row < 0 || !rowsCurrent()) return;
-    const RowItem& item = rows_.item(row);
-    if (lastClick_ != item.id) return;
-    const RowGeometry g = rowGeometry(QRectF(visualRect(rows_.index(row))).adjusted(0, 0, 0, -1));
-    if (item.pickable && g.pick.contains(event->position())) {
-        model_.toggleBasket(item.id);  // a quick second click on the key is a second press
-    } else if (!item.isDir) {
-        openNode(model_, item.id);
-    }
-}
-
-void ItemListView::contextMenuEvent(QContextMenuEvent* event) {
-    const int row = itemAt(event->pos());
-    if (row < 0 || !rowsCurrent()) return;
-    makeItemMenu(model_, rows_.item(row).id, true, this)->popup(event->globalPos());
-}
-
 bool ItemListView::viewportEvent(QEvent* event) {
     if (event->type() == QEvent::ToolTip) {
         // The pick key says what a click on it does.
@@ -417,11 +381,6 @@ bool ItemListView::viewportEvent(QEvent* event) {
         return true;
     }
     return QListView::viewportEvent(event);
-}
-
-void ItemListView::leaveEvent(QEvent* event) {
-    QListView::leaveEvent(event);
-    viewport()->update();
 }
 
 ItemList::ItemList(AppModel& model, QWidget* parent)

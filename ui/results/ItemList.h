@@ -12,6 +12,7 @@
 #include "model/app/AppModel.h"
 #include "ui/results/RowItems.h"
 #include "ui/results/RowListModel.h"
+#include "ui/theme/RowList.h"
 #include "ui/theme/SizeText.h"
 #include "ui/theme/SpringAnimator.h"
 
@@ -49,10 +50,11 @@ public:
 // the file, the round key on the right picks the item for the Trash (shown while hovered or
 // picked), the right button shows the item menu. "Nothing in here" when there are no rows.
 //
-// From the keyboard (it takes the focus with Tab; a ring marks its place, the first row to
-// begin with): Up, Down, Home, End, Page Up and Page Down move between rows, Enter opens the row
-// (Look Inside for a folder, the file with its application otherwise), Space picks or unpicks
-// it, and the Menu key or Shift+F10 opens its item menu.
+// It behaves as every list (RowList; it takes the focus with Tab, a ring marks its place, the
+// first row to begin with): Enter opens the row (Look Inside for a folder, the file with its
+// application otherwise), Space picks or unpicks it, the Menu key or Shift+F10 opens its item
+// menu. Its place and its scroll position follow their rows, by path, while the same list is
+// shown again (the folder refreshed, a new index generation); another list starts at the top.
 //
 // The rows belong to the model's index generation shown when they were set; while another one
 // is shown (before the screen sets new rows) no row is acted on.
@@ -61,9 +63,9 @@ class ItemListView : public QListView {
 public:
     explicit ItemListView(AppModel& model, QWidget* parent = nullptr);
 
-    // Shows `rows`, the head of a list of `total` entries. Rows whose item changed are redrawn;
-    // another first row starts again at the top.
-    void setRows(std::vector<RowItem> rows, qint64 total);
+    // Shows `rows`, the head of a list of `total` entries, as the list named `list` (a folder's
+    // path, a query). Rows whose item changed are redrawn; another list starts again at the top.
+    void setRows(std::vector<RowItem> rows, qint64 total, const QString& list);
     RowListModel& rowModel() { return rows_; }
     // How far the pick key of node's row is in its picked look (0 to 1, may overshoot while it
     // moves on the pick spring after the row was picked or unpicked).
@@ -73,29 +75,21 @@ public:
     const SizeTextMotion* sizeRoll(NodeId node) const;
     // The viewport rectangle of row `row`.
     QRect rowRect(int row) const { return visualRect(rows_.index(row)); }
-    // The row that has the keyboard's place (-1: none), marked by the ring while the list has
-    // the focus. It goes back to the first row when the list shows other rows.
-    int focusRow() const { return focusRow_; }
-    void setFocusRow(int row);
+    // The list's behaviour: the row under the pointer and the keyboard's place.
+    RowList& rowList() const { return *rowList_; }
     // Where "Nothing in here" is drawn while there are no rows: below the "+ n more" footer when
     // one is shown, otherwise at the top, with 50 pt above and below.
     QRectF emptyStateRect() const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
-    void mouseDoubleClickEvent(QMouseEvent* event) override;
-    void contextMenuEvent(QContextMenuEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
-    void focusInEvent(QFocusEvent* event) override;
-    void focusOutEvent(QFocusEvent* event) override;
-    void leaveEvent(QEvent* event) override;
     bool viewportEvent(QEvent* event) override;
 
 private:
     // The item row under a viewport point, or -1.
     int itemAt(QPoint p) const;
+    void clickRow(int row, QPointF pos, bool second);
     // Starts the roll of each row whose size differs from the one shown, in an animated step.
     void rollSizes(const std::vector<RowItem>& rows, bool sameGeneration);
     bool rowsCurrent() const { return index_ && model_.index() == index_; }
@@ -103,12 +97,9 @@ private:
     AppModel& model_;
     RowListModel rows_;
     RowDelegate delegate_;
-    IndexRef index_;                 // the generation the rows were built from
-    std::optional<NodeId> pressed_;  // the item under the press
-    // The node of the last click; a double click acts only on it, so the second click of a
-    // double click on a folder (which the first click opened) never reaches the new rows.
-    std::optional<NodeId> lastClick_;
-    int focusRow_ = -1;
+    IndexRef index_;  // the generation the rows were built from
+    QString list_;    // what the rows are a list of
+    RowList* rowList_;
     // Rows whose picked state changed, while their key moves to the new look.
     std::unordered_map<NodeId, std::unique_ptr<SpringAnimator>> picking_;
     // Rows whose size changed in an animated step, while their number rolls.
@@ -120,8 +111,8 @@ class ItemList : public QWidget {
     Q_OBJECT
 public:
     explicit ItemList(AppModel& model, QWidget* parent = nullptr);
-    void setRows(std::vector<RowItem> rows, qint64 total) {
-        view_->setRows(std::move(rows), total);
+    void setRows(std::vector<RowItem> rows, qint64 total, const QString& list) {
+        view_->setRows(std::move(rows), total, list);
     }
     ItemListView& view() { return *view_; }
 

@@ -53,15 +53,15 @@ void ListScreen::paintEvent(QPaintEvent*) {
                                      std::max(0.0, width() - kScreenSide - captionX)));
 }
 
-void ListScreen::showNodes(const NodeIds& ids, qint64 total) {
+void ListScreen::showNodes(const NodeIds& ids, qint64 total, const QString& list) {
     list_->setVisible(true);
     const std::uint64_t maxSize = ids.empty() ? 1 : model_.index()->size(ids.front());
-    list_->setRows(rowItems(model_, ids, maxSize, model_.current()), total);
+    list_->setRows(rowItems(model_, ids, maxSize, model_.current()), total, list);
 }
 
 void ListScreen::clear() {
     list_->setVisible(false);
-    list_->setRows({}, 0);
+    list_->setRows({}, 0, {});
     setHeader({}, {});
 }
 
@@ -80,7 +80,8 @@ void SearchResultsView::refresh() {
     if (!index) return clear();
     const NodeIds ids = presentNodes(*index, model_.results());
     const qint64 gone = qint64(model_.results().size() - ids.size());
-    showNodes(ids, std::max<qint64>(model_.resultTotal() - gone, qint64(ids.size())));
+    showNodes(ids, std::max<qint64>(model_.resultTotal() - gone, qint64(ids.size())),
+              model_.query());
     setHeader(searchTitle(!ids.empty(), model_.searching(), model_.resultTotal() - gone),
               searchCaption(model_.resultTime(), AppModel::ruleSet()));
 }
@@ -100,7 +101,7 @@ void BiggestView::refresh() {
     // The model's list is always of the shown generation (carried over by path to a new one),
     // so it is shown as it is until the list of the explored folder replaces it.
     const NodeIds ids = presentNodes(*index, model_.biggest());
-    showNodes(ids, qint64(ids.size()));
+    showNodes(ids, qint64(ids.size()), QString::fromStdString(index->path(model_.current())));
     setHeader(QStringLiteral("Heaviest files"), biggestCaption(*index, model_.current()));
 }
 

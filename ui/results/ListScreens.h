@@ -21,8 +21,9 @@ public:
 protected:
     void setHeader(QString title, QString caption);
     // Lists `ids` of the shown index (the first one, the largest, sets the scale) told relative
-    // to the explored folder, as the head of `total` entries.
-    void showNodes(const NodeIds& ids, qint64 total);
+    // to the explored folder, as the head of `total` entries, as the list named `list` (see
+    // ItemListView::setRows).
+    void showNodes(const NodeIds& ids, qint64 total, const QString& list);
     // No index: an empty list and no header.
     void clear();
     void paintEvent(QPaintEvent* event) override;

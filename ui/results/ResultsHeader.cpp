@@ -276,9 +276,9 @@ void Breadcrumbs::mouseReleaseEvent(QMouseEvent* event) {
 namespace {
 
 // The clear button at the search field's right end: the symbol, and the ring with the focus.
-class ClearKey : public QAbstractButton {
+class ClearKey : public KeyControl {
 public:
-    explicit ClearKey(QWidget* parent) : QAbstractButton(parent) {
+    explicit ClearKey(QWidget* parent) : KeyControl(parent) {
         setCursor(Qt::PointingHandCursor);
         setFocusPolicy(Qt::TabFocus);
         setToolTip(QStringLiteral("Clear"));

@@ -1,6 +1,7 @@
 #include "ui/results/ResultsView.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMessageBox>
@@ -26,9 +27,11 @@
 #include "ui/theme/Keys.h"
 #include "ui/theme/Metrics.h"
 #include "ui/theme/Palette.h"
+#include "ui/theme/ReadingOrder.h"
 #include "ui/tools/AppsView.h"
 #include "ui/tools/CleanView.h"
 #include "ui/tools/SystemDataView.h"
+#include "ui/tools/ToolsBusy.h"
 
 namespace tamrel {
 namespace {
@@ -140,19 +143,29 @@ ResultsView::ResultsView(AppModel& model, QWidget* parent)
     }
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     connect(escape, &QShortcut::activated, this, [this] {
+        const bool inField = search_->isAncestorOf(QApplication::focusWidget());
         model_.setQuery(QString());  // also when already empty: the scheduling runs again
-        search_->edit().clearFocus();
+        // Out of the field, on to the screen below it.
+        if (inField) focusEntry(content_->currentWidget());
     });
 
     connect(&model_.query, &PropertyNotifier::changed, this, &ResultsView::showContent);
     connect(&model_.tab, &PropertyNotifier::changed, this, &ResultsView::showContent);
-    connect(&model_.confirmTrash, &PropertyNotifier::changed, this, &ResultsView::followConfirmTrash);
-    connect(&model_.basket, &PropertyNotifier::changed, this, [this] {
-        if (confirm_)
-            confirm_->setText(confirmTrashTitle(model_.basket().size(), model_.basketSize()));
-    });
+    confirm_ = new Confirmation(
+        this, model_, model_.confirmTrash, [this](bool on) { model_.setConfirmTrash(on); },
+        {QStringLiteral("Move to Trash"), QStringLiteral("Move to Trash"),
+         [this] { return confirmTrashTitle(model_.basket().size(), model_.basketSize()); },
+         [] {
+             return QStringLiteral(
+                 "You can still put things back from the Trash until you empty it.");
+         }},
+        [this] {
+            // The basket is always of the shown generation (a live refresh adopted while the
+            // question was open carries it over by path), so what it holds now is what moves.
+            if (model_.index() && !model_.removalBusy()) model_.trash(model_.basket(), {});
+        });
+    connect(&model_.basket, &PropertyNotifier::changed, confirm_, &Confirmation::refresh);
     showContent();
-    followConfirmTrash();
 }
 
 void ResultsView::setTabScreen(Tab tab, QWidget* screen) {
@@ -198,30 +211,13 @@ void ResultsView::showContent() {
         switching_.setValue(1);
         leaving->stop();
     }
+    // The focus on the screen that goes starts on the one that comes, not on whatever control
+    // the stack or the window would hand it to.
+    QWidget* focused = QApplication::focusWidget();
+    const bool focusLeaves = shown && focused && shown->isAncestorOf(focused);
+    if (focusLeaves) focused->clearFocus();
     content_->setCurrentWidget(next);
-}
-
-void ResultsView::followConfirmTrash() {
-    if (!model_.confirmTrash()) {
-        if (confirm_) confirm_->close();
-        return;
-    }
-    if (confirm_) return;
-    auto [box, move] =
-        makeConfirmation(this, QStringLiteral("Move to Trash"), QStringLiteral("Move to Trash"));
-    box->setText(confirmTrashTitle(model_.basket().size(), model_.basketSize()));
-    box->setInformativeText(
-        QStringLiteral("You can still put things back from the Trash until you empty it."));
-    connect(box, &QMessageBox::finished, this, [this, box, move] {
-        const bool confirmed = box->clickedButton() == move;
-        // The basket is always of the shown generation (a live refresh adopted while the
-        // question was open carries it over by path), so what it holds now is what moves.
-        if (confirmed && model_.index() && !model_.removalBusy())
-            model_.trash(model_.basket(), {});
-        model_.setConfirmTrash(false);
-    });
-    confirm_ = box;
-    box->open();  // window-modal, no nested event loop
+    if (focusLeaves) focusEntry(next);
 }
 
 void ResultsView::placeOverlays() {

@@ -1,15 +1,15 @@
 #pragma once
 
-#include <QPointer>
 #include <QWidget>
 
 #include <array>
 
 #include "model/app/AppModel.h"
+#include "ui/results/Confirmation.h"
 #include "ui/theme/SpringAnimator.h"
 
 class QAbstractButton;
-#include <QMessageBox>
+class QMessageBox;
 class QStackedWidget;
 
 namespace tamrel {
@@ -25,9 +25,10 @@ class ToastView;
 
 // The screen of a shown index: the path bar, the search field and the rescan key; the tabs; the
 // content (the search results while there is a query, otherwise the selected tab's screen); the
-// basket tray and the toast over the content; Ctrl+F, Ctrl+Up (and Alt+Up) and Escape; and the
-// confirmation that moves the basket to the Trash, open while the model's confirmTrash is true
-// (both ways).
+// basket tray and the toast over the content; Ctrl+F, Ctrl+Up (and Alt+Up) and Escape (the query
+// cleared, and from the search field on to the content's first list); and the confirmation that
+// moves the basket to the Trash, open while the model's confirmTrash is true (both ways). When
+// the content changes while the focus is on it, the new content's first list takes the focus.
 //
 // Each tab's screen can be replaced with setTabScreen().
 class ResultsView : public QWidget {
@@ -55,14 +56,13 @@ public:
     BinTray& tray() { return *tray_; }
     ToastView& toast() { return *toast_; }
     // The open Trash confirmation, or null.
-    QMessageBox* confirmation() const { return confirm_; }
+    QMessageBox* confirmation() const { return confirm_->box(); }
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
     void showContent();
-    void followConfirmTrash();
     void placeOverlays();
 
     AppModel& model_;
@@ -77,7 +77,7 @@ private:
     SearchResultsView* results_;
     BinTray* tray_;
     ToastView* toast_;
-    QPointer<QMessageBox> confirm_;
+    Confirmation* confirm_;
     QWidget* leaving_;             // the picture of the screen that fades out
     SpringAnimator switching_{1};  // 0 when a switch begins, 1 when it is done
 };

@@ -34,9 +34,8 @@ QVariant RowListModel::data(const QModelIndex& index, int role) const {
     return {};
 }
 
-bool RowListModel::setRows(std::vector<RowItem> rows, qint64 total) {
-    const bool sameHead = !rows.empty() && !rows_.empty() && rows.front().id == rows_.front().id;
-    if (!sameHead) {
+bool RowListModel::setRows(std::vector<RowItem> rows, qint64 total, bool another) {
+    if (another || rows_.empty() || rows.empty()) {
         if (rows.empty() && rows_.empty() && total == total_) return false;
         beginResetModel();
         rows_ = std::move(rows);

@@ -12,10 +12,10 @@ namespace tamrel {
 // list has more entries than rows, then a clear pad that keeps the last rows clear of the basket
 // tray floating over the list.
 //
-// setRows() compares the new rows with the shown ones by value: when the first row's node is
-// the same (the same folder, the same results) only the rows that changed are announced, rows
-// added or dropped at the end are inserted or removed; otherwise the model is reset, and the
-// view goes back to the top. Main thread.
+// setRows() compares the new rows with the shown ones by value: for the same list (the same
+// folder, the same results) only the rows that changed are announced, rows added or dropped at
+// the end are inserted or removed; another list resets the model, and the view goes back to the
+// top. Main thread.
 class RowListModel : public QAbstractListModel {
     Q_OBJECT
 public:
@@ -23,8 +23,9 @@ public:
 
     explicit RowListModel(QObject* parent = nullptr);
 
-    // Returns true when the model was reset (another first row).
-    bool setRows(std::vector<RowItem> rows, qint64 total);
+    // Shows `rows` of `total` entries, `another` list than the one shown or the same one.
+    // Returns true when the model was reset.
+    bool setRows(std::vector<RowItem> rows, qint64 total, bool another);
 
     const std::vector<RowItem>& rows() const { return rows_; }
     qint64 total() const { return total_; }

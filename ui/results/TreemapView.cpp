@@ -62,10 +62,31 @@ QRectF TreemapView::tileArea() const {
 }
 
 void TreemapView::setFolder(IndexRef index, NodeId node, NodeIds kids) {
-    // The tile set's identity is the folder: another folder starts afresh and fades in, while
-    // the same folder after a change (a move to the Trash, a refresh) keeps its state.
-    const bool newFolder = node != node_ || !index_;
-    const bool glide = !newFolder && model_.revision() != revision_ && !tiles_.empty();
+    // The tile set's identity is the folder, by path: another folder starts afresh and fades in,
+    // while the same folder after a change (a move to the Trash, a refresh, a new generation of
+    // the index) keeps its state.
+    const bool sameGeneration = index && index == index_;
+    const auto pathIn = [](const IndexRef& in, NodeId id) {
+        return in && id < in->count() ? std::optional(in->path(id)) : std::nullopt;
+    };
+    const bool newFolder =
+        !index_ || !index ||
+        (sameGeneration ? node != node_ : pathIn(index_, node_) != pathIn(index, node));
+    if (!newFolder && !sameGeneration) {
+        // The same folder in another generation: its ids are new. The keyboard's place stays on
+        // its tile, found by path; what the pointer did starts again.
+        std::optional<std::int64_t> focus;
+        if (focusId_ && *focusId_ >= 0) {
+            if (const auto path = pathIn(index_, NodeId(*focusId_)))
+                if (const auto found = index->lookup(*path)) focus = std::int64_t(*found);
+        }
+        focusId_ = focus;
+        hoverId_.reset();
+        pressedId_.reset();
+        motion_.clear();
+    }
+    const bool glide =
+        !newFolder && sameGeneration && model_.revision() != revision_ && !tiles_.empty();
     revision_ = model_.revision();
     index_ = std::move(index);
     node_ = node;

@@ -9,8 +9,11 @@
 #include <QScreen>
 #include <QWindow>
 
+#include <algorithm>
+#include <iterator>
+
 #include "platform/XdgDirs.h"
-#include "ui/shell/ReadingOrder.h"
+#include "ui/theme/ReadingOrder.h"
 #include "ui/shell/RootView.h"
 
 namespace tamrel {
@@ -70,6 +73,23 @@ MainWindow::MainWindow(AppModel& model, QWidget* parent) : QMainWindow(parent), 
     keys_->raise();
     resizer_ = new EdgeResizer(this);
 
+    // A focused control deleted by a refresh leaves no control with the focus (Qt moves it on
+    // only for one that is hidden or turned off, see focusNextPrevChild): once the refresh is
+    // over, and unless it gave the focus to the control that took its place, the control nearest
+    // to where it stood takes it.
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
+        if (now && now != this && isAncestorOf(now)) place_ = placeOf(now);
+        if (now || !old || old == this || !isAncestorOf(old)) return;
+        const QRect place = placeOf(old);
+        place_ = place;
+        QMetaObject::invokeMethod(
+            this,
+            [this, place] {
+                QWidget* focused = QApplication::focusWidget();
+                if (isActiveWindow() && (!focused || focused == this)) keepFocusNear(place);
+            },
+            Qt::QueuedConnection);
+    });
     connect(&model_.phase, &PropertyNotifier::changed, this, &MainWindow::updateCommands);
     connect(&model_.scanTarget, &PropertyNotifier::changed, this, &MainWindow::updateCommands);
     updateCommands();
@@ -122,7 +142,53 @@ std::vector<QWidget*> MainWindow::focusOrder() const {
 }
 
 bool MainWindow::focusNextPrevChild(bool next) {
-    return moveFocusAlong(focusOrder(), next);
+    const std::vector<QWidget*> order = focusOrder();
+    // The window's own focused control, also while a dialog of it is the active window.
+    QWidget* focused = focusWidget();
+    if (!focused || focused == this) {
+        // From no control: round the sidebar and the screen, never starting at a window key.
+        return moveFocusAlong(readingOrder(root_), next, focused);
+    }
+    bool listed = false;
+    for (QWidget* w = focused; w && w != this && !listed; w = w->parentWidget())
+        listed = std::find(order.begin(), order.end(), w) != order.end();
+    if (!listed) {
+        // Not a Tab: Qt asks where the focus goes as the focused control is hidden or turned off.
+        keepFocusNear(placeOf(focused), focused);
+        return true;
+    }
+    return moveFocusAlong(order, next, focused);
+}
+
+bool MainWindow::event(QEvent* event) {
+    // Coming back to a window whose focused control went meanwhile, Qt would hand the focus to
+    // the first control it made: the control nearest to where the last one stood takes it.
+    if (event->type() == QEvent::WindowActivate && place_ && !focusWidget()) keepFocusNear(*place_);
+    return QMainWindow::event(event);
+}
+
+QRect MainWindow::placeOf(const QWidget* control) const {
+    return QRect(control->mapTo(this, QPoint(0, 0)), control->size());
+}
+
+void MainWindow::keepFocusNear(QRect place, const QWidget* lost) {
+    const std::vector<QWidget*> controls = readingOrder(root_);  // never the window keys
+    // Among the controls of the innermost part around the place that still has any: the card or
+    // screen it stood on before the whole window.
+    const QWidget* around =
+        lost ? lost->parentWidget() : root_->childAt(root_->mapFrom(this, place.center()));
+    for (around = around ? around : root_; around && around != this;
+         around = around->parentWidget()) {
+        std::vector<QWidget*> inside;
+        std::copy_if(controls.begin(), controls.end(), std::back_inserter(inside),
+                     [around](QWidget* w) { return around->isAncestorOf(w); });
+        const auto at = [this](QWidget* w) { return placeOf(w); };
+        if (QWidget* to = nearestControl(inside, place, at)) {
+            to->setFocus(Qt::OtherFocusReason);
+            return;
+        }
+    }
+    setFocus(Qt::OtherFocusReason);
 }
 
 void MainWindow::resizeEvent(QResizeEvent* event) {

@@ -46,7 +46,12 @@ WindowSizes windowSizes(QSize available);
 //
 // Keyboard: Tab and Shift+Tab take the focus through every control in reading order (the
 // window keys, then the sidebar and the screen, see readingOrder), whatever order the controls
-// were made in.
+// were made in, round from the last to the first. The window keys take it only from the control
+// next to them in that round: from no control, Tab starts at the sidebar's first row. A control
+// that goes while it has the focus (hidden, turned off, deleted by a refresh) hands it to the
+// control nearest to where it stood, within the innermost card or screen around it that has
+// one, never to a window key; a screen that replaces another gives it to its own first control
+// (see RootView).
 //
 // It has no title bar (see WindowFrame.h): the content reaches its top edge, a drag on the
 // background moves it, its edges resize it and three keys in its top-left corner close,
@@ -86,9 +91,15 @@ protected:
     void resizeEvent(QResizeEvent*) override;
     void showEvent(QShowEvent*) override;
     bool focusNextPrevChild(bool next) override;
+    bool event(QEvent* event) override;
 
 private:
     void updateCommands();
+    // Gives the focus to the control nearest to `place` (in this window's coordinates) where
+    // `lost` (when it is still there) or the control that stood there went, see above.
+    void keepFocusNear(QRect place, const QWidget* lost = nullptr);
+    // Where a control lies in this window.
+    QRect placeOf(const QWidget* control) const;
 
     AppModel& model_;
     BuildInfo build_;
@@ -103,6 +114,7 @@ private:
     std::optional<QPoint> pressedAt_;  // a press on the background, not yet a drag
     QWindow* followed_ = nullptr;      // the native window whose screen is followed
     QMetaObject::Connection areaFollow_;  // to the available area of that screen
+    std::optional<QRect> place_;          // where the last focused control stood
 };
 
 }  // namespace tamrel

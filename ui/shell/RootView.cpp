@@ -1,5 +1,6 @@
 #include "ui/shell/RootView.h"
 
+#include <QApplication>
 #include <QLayout>
 #include <QPainter>
 #include <algorithm>
@@ -8,6 +9,7 @@
 #include "ui/home/Sidebar.h"
 #include "ui/home/WelcomeView.h"
 #include "ui/theme/Colors.h"
+#include "ui/theme/ReadingOrder.h"
 
 namespace tamrel {
 
@@ -102,22 +104,28 @@ void RootView::showPhase(Phase phase) {
         spring.has_value() && spring->response > 0 && !SpringAnimator::instant() && isVisible();
     if (animate) outgoing_ = screen_->grab();
     outgoingPhase_ = shown_;
-    // The change may come from inside the outgoing screen (a key's click, a drop): it goes once
-    // control has left it.
-    screen_->hide();
-    screen_->deleteLater();
+    QWidget* outgoing = screen_;
+    QWidget* focused = QApplication::focusWidget();
+    const bool focusLeaves = focused && outgoing->isAncestorOf(focused);
     shown_ = phase;
     screen_ = makeScreen(phase);
+    // The live screen comes on at once (under the overlay while the change plays), so that its
+    // own entrance (a card springing in, a meter filling, the scan's clock) starts with the
+    // change, not after it.
+    screen_->show();
+    if (screen_->layout() != nullptr) screen_->layout()->activate();
+    // The focus was on the screen that goes: it starts on the new one, never left to fall on
+    // whatever control comes first in the window.
+    if (focusLeaves) focusEntry(screen_);
+    // The change may come from inside the outgoing screen (a key's click, a drop): it goes once
+    // control has left it.
+    outgoing->hide();
+    outgoing->deleteLater();
     if (!animate) {
         outgoing_ = QPixmap();
-        screen_->show();
         overlay_->hide();
         return;
     }
-    // The live screen comes on at once, under the overlay, so that its own entrance (a card
-    // springing in, a meter filling, the scan's clock) starts with the change, not after it.
-    screen_->show();
-    if (screen_->layout() != nullptr) screen_->layout()->activate();
     incoming_ = screen_->grab();
     overlay_->setGeometry(screenRect());
     overlay_->raise();

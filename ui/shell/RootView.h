@@ -30,7 +30,9 @@ QWidget* createResultsScreen(AppModel& model, QWidget* parent);
 // the outgoing screen from its last snapshot and the incoming one from a fresh snapshot of the
 // live screen on every frame, each with its look. The incoming screen is shown (under the
 // overlay) from the start of the change, so its own entrance plays along with it; it takes
-// input at once. When the spring settles the overlay goes and the live screen is seen.
+// input at once. When the spring settles the overlay goes and the live screen is seen. When the
+// keyboard focus was on the screen that goes, the new screen's first control takes it (its
+// first list, see focusEntry); elsewhere (on the sidebar, on no control) it stays.
 class RootView : public QWidget {
     Q_OBJECT
 public:

@@ -113,7 +113,7 @@ bool EdgeResizer::eventFilter(QObject* watched, QEvent* event) {
 // ---- WindowKey
 
 WindowKey::WindowKey(const QString& symbol, const QString& help, QWidget* parent)
-    : QAbstractButton(parent), symbol_(symbol) {
+    : KeyControl(parent), symbol_(symbol) {
     setToolTip(help);
     setAccessibleName(help);
     setFocusPolicy(Qt::TabFocus);

@@ -5,6 +5,7 @@
 #include <QPoint>
 #include <QSize>
 #include <QWidget>
+#include "ui/theme/Keys.h"
 
 class QWindow;
 
@@ -70,7 +71,7 @@ private:
 // One of the three window keys: a 12-point round key with its symbol (9 points), and kPad
 // points of room around it for the focus ring (drawn around the key: inside it would cover the
 // symbol). The keys stand kGap apart.
-class WindowKey : public QAbstractButton {
+class WindowKey : public KeyControl {
     Q_OBJECT
 public:
     WindowKey(const QString& symbol, const QString& help, QWidget* parent);

@@ -1,10 +1,12 @@
 #include "ui/theme/Keys.h"
 
+#include <QKeyEvent>
 #include <QPainter>
 #include <QtMath>
 
 #include "ui/theme/Colors.h"
 #include "ui/theme/Fonts.h"
+#include "ui/theme/KeyboardFocus.h"
 #include "ui/theme/Symbols.h"
 
 namespace tamrel {
@@ -99,8 +101,16 @@ constexpr double kSymbolGap = 6;
 
 }  // namespace
 
+void KeyControl::keyPressEvent(QKeyEvent* event) {
+    if (opensEntry(*event) && !event->isAutoRepeat()) {
+        click();
+        return;
+    }
+    QAbstractButton::keyPressEvent(event);
+}
+
 KeyButton::KeyButton(const QString& title, KeyKind kind, bool large, QWidget* parent)
-    : QAbstractButton(parent), kind_(kind), large_(large), press_(0, this) {
+    : KeyControl(parent), kind_(kind), large_(large), press_(0, this) {
     setText(title);
     setCursor(Qt::PointingHandCursor);
     setFocusPolicy(Qt::TabFocus);
@@ -172,7 +182,7 @@ void KeyButton::paintEvent(QPaintEvent*) {
 }
 
 RoundKey::RoundKey(const QString& symbol, double size, QWidget* parent)
-    : QAbstractButton(parent), symbol_(symbol), size_(size), press_(0, this) {
+    : KeyControl(parent), symbol_(symbol), size_(size), press_(0, this) {
     setCursor(Qt::PointingHandCursor);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     bindPress(this, &press_);

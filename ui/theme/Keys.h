@@ -79,11 +79,23 @@ KeyGeometry keyGeometry(QSizeF label, bool large, double press);
 // The height of a text key, whatever its label: the label's line, the padding and the edge.
 double keyHeight(bool large);
 
+// A control pressed like a key: with the mouse, with Space (as every button, on release), and
+// with Enter or Return, which click it at once. It never hands Enter on to the control it lies
+// in (a card's rows), as a button that ignores the key would.
+class KeyControl : public QAbstractButton {
+    Q_OBJECT
+public:
+    using QAbstractButton::QAbstractButton;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+};
+
 // A text key (the key button style): an optional symbol before the title, kind and size as
 // given. Its face and label sink 2 points while held and spring back (response 0.16 s, damping
 // 0.6) on release. Disabled keys take no clicks and are drawn at 0.45 opacity, or at what the
 // screen sets with setDisabledOpacity().
-class KeyButton : public QAbstractButton {
+class KeyButton : public KeyControl {
     Q_OBJECT
 public:
     KeyButton(const QString& title, KeyKind kind, bool large, QWidget* parent = nullptr);
@@ -122,7 +134,7 @@ private:
 inline constexpr double kRoundKeyDepth = 2.5;
 inline constexpr double kRoundKeySymbol = 0.4;
 inline constexpr double kRoundKeyDrop = 2;
-class RoundKey : public QAbstractButton {
+class RoundKey : public KeyControl {
     Q_OBJECT
 public:
     RoundKey(const QString& symbol, double size, QWidget* parent = nullptr);

@@ -14,6 +14,10 @@ QFont sizeTextFont(double size, double tracking) {
     return Fonts::system(size, Fonts::Weight::bold, tracking);
 }
 
+double sizeTextHeight(double size) {
+    return Fonts::lineHeight(sizeTextFont(size));
+}
+
 QFont sizeTextUnitFont(double size) {
     return Fonts::system(size * kSizeTextUnitScale, Fonts::Weight::semibold);
 }

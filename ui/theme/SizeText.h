@@ -25,6 +25,8 @@ namespace tamrel {
 double sizeTextWidth(std::uint64_t bytes, double size, double tracking = 0);
 // The number's font at `size` (whose ascent and line height place a read-out), and the unit's.
 QFont sizeTextFont(double size, double tracking = 0);
+// The height of a line of that font.
+double sizeTextHeight(double size);
 QFont sizeTextUnitFont(double size);
 // The unit's size against the number's, and the room between them (points).
 inline constexpr double kSizeTextUnitScale = 0.62;

@@ -1,174 +1,18 @@
 #pragma once
 
-#include <QAbstractButton>
-#include <QPointer>
 #include <QScrollArea>
-#include <QUrl>
-#include <QWidget>
 
-#include <functional>
-#include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "model/app/AppModel.h"
-#include "ui/theme/KeyboardFocus.h"
-#include "ui/theme/SizeText.h"
-#include "ui/theme/SpringAnimator.h"
-
-#include <QMessageBox>
+#include "ui/results/Confirmation.h"
+#include "ui/tools/CleanGroupCard.h"
+#include "ui/tools/CleanHeader.h"
+#include "ui/tools/TextButton.h"
 
 namespace tamrel {
-
-class KeyButton;
-class RoundKey;
-class TickBox;
-
-// Opens the Trash in the file manager: the desktop's trash:/// location through `open`, else the
-// home Trash's "files" folder. Whether either was opened.
-bool openTrash(const std::function<bool(const QUrl&)>& open);
-
-// A text button without chrome (12 pt semibold, tangerine): "Open Trash". Reached with Tab; its
-// focus ring needs kPadH and kPadV of room around the text, inside the button.
-class TextButton : public QAbstractButton {
-    Q_OBJECT
-public:
-    explicit TextButton(const QString& text, QWidget* parent = nullptr);
-    QSize sizeHint() const override;
-    static constexpr int kPadH = 6;
-    static constexpr int kPadV = 3;
-
-protected:
-    void paintEvent(QPaintEvent*) override;
-};
-
-// The summary card of Clean up: the bytes the plan found, the ticked count and size on a
-// display, the Clean key (off while nothing is ticked or a move runs) and, when the Trash holds
-// more than 1 MiB, a note with "Open Trash".
-class CleanHeader : public QWidget {
-    Q_OBJECT
-public:
-    explicit CleanHeader(AppModel& model, QWidget* parent = nullptr);
-    KeyButton* cleanKey() const { return clean_; }
-    TextButton* openTrashKey() const { return openTrash_; }
-    // How the Trash is opened (tests record it); by default QDesktopServices.
-    void setUrlOpener(std::function<bool(const QUrl&)> open) { opener_ = std::move(open); }
-    double heightFor() const;
-    void refresh();
-    // The ticked size on the display, rolling its digits when an animated step changes it.
-    const SizeTextMotion& tickedMotion() const { return ticked_; }
-
-protected:
-    void paintEvent(QPaintEvent*) override;
-    void resizeEvent(QResizeEvent*) override;
-
-private:
-    AppModel& model_;
-    KeyButton* clean_;
-    TextButton* openTrash_;
-    std::function<bool(const QUrl&)> opener_;
-    // What the plan found and what is ticked, summed over thousands of items at refresh() and
-    // not at every paint; the ticked bytes are the read-out's.
-    std::uint64_t found_ = 0;
-    std::size_t tickedCount_ = 0;
-    SizeTextMotion ticked_{0};
-};
-
-// One group of the plan: its tick box (all, some or none of its items), glyph, title, risk
-// badge, blurb, ticked size of total and count, and an expand key that shows up to 200 item
-// rows. A row's box or a click anywhere on it outside the magnifier flips its tick; the
-// magnifier reveals the item; its context menu is the item menu with picking.
-//
-// From the keyboard: Tab reaches the group's box, its expand key and then, while the group is
-// open, its rows (the first to begin with): Up, Down, Home and End move between them, Space
-// flips the row's tick, Enter reveals its item, and the Menu key or Shift+F10 opens its menu.
-class CleanGroupCard : public QWidget, public FocusPart {
-    Q_OBJECT
-public:
-    CleanGroupCard(AppModel& model, CleanGroup group, bool open, QWidget* parent = nullptr);
-    const CleanGroup& group() const { return group_; }
-    bool isOpen() const { return open_; }
-    TickBox* tickBox() const { return tick_; }
-    RoundKey* expandKey() const { return expand_; }
-    // 0 closed, 1 open, on the expand spring (response 0.3 s, damping 0.85): the chevron's
-    // turn is half a turn times this, and the item list fades with it.
-    SpringAnimator& openness() { return openness_; }
-    // The opacity the item list is drawn at now.
-    double listOpacity() const;
-    double heightFor(double width) const;
-    // Rows drawn: min(items, 200) while open or fading out after closing, else 0.
-    std::size_t rowCount() const;
-    QRectF rowRect(std::size_t row) const;
-    QRectF magnifierRect(std::size_t row) const;
-    QRect focusPart() const override;
-    // The row with the keyboard's place, or -1.
-    int focusRow() const { return focusRow_; }
-    // "+ N more, included in the group tick", or empty.
-    QString moreLine() const;
-    void refresh();
-    // The ticked size of the group, rolling its digits when an animated step changes it.
-    const SizeTextMotion& pickedMotion() const { return picked_; }
-    // Rolls the ticked size from `shown` (what the card of the same group it replaces showed)
-    // to the group's own when `animate`.
-    void rollFrom(std::uint64_t shown, bool animate);
-
-signals:
-    void openChanged(bool open);
-    // The card needs another height: a closed list has faded out.
-    void heightChanged();
-
-protected:
-    void paintEvent(QPaintEvent*) override;
-    void resizeEvent(QResizeEvent*) override;
-    void mouseMoveEvent(QMouseEvent*) override;
-    void leaveEvent(QEvent*) override;
-    void mouseReleaseEvent(QMouseEvent*) override;
-    void contextMenuEvent(QContextMenuEvent*) override;
-    void keyPressEvent(QKeyEvent*) override;
-    void focusInEvent(QFocusEvent*) override;
-    void focusOutEvent(QFocusEvent*) override;
-
-private:
-    double headerHeight() const;
-    // The title over the blurb.
-    static double groupTextsHeight();
-    // The top of the first row.
-    double listTop() const;
-    // The rows take the focus only while they are there to act on.
-    void followRows();
-    void setFocusRow(int row);
-    std::optional<std::size_t> rowAt(QPointF pos) const;
-    // What row `row` shows, worked out when it is first drawn after refresh() (a path and an
-    // owner lookup per row, too slow for every paint).
-    struct RowTexts {
-        QString icon;  // the path whose icon the row shows
-        QString name;
-        QString parent;
-        double parentWidth = 0;
-        QString note;
-        double noteWidth = 0;
-        QString size;
-        double sizeWidth = 0;
-    };
-    const RowTexts& rowTexts(std::size_t row, const DiskIndex& index, const std::string& home);
-    // The list is laid out and drawn: open, or closed and still fading out.
-    bool showsList() const;
-
-    AppModel& model_;
-    CleanGroup group_;
-    bool open_;
-    SpringAnimator openness_;
-    TickBox* tick_;
-    RoundKey* expand_ = nullptr;
-    std::optional<std::size_t> hoverRow_;
-    int focusRow_ = -1;
-    std::vector<std::optional<RowTexts>> rowTexts_;  // by row, emptied by refresh()
-    // The group's bytes, and its ticked items and their bytes (the read-out's), as of refresh().
-    std::uint64_t total_ = 0;
-    std::size_t pickedCount_ = 0;
-    SizeTextMotion picked_{0};
-};
 
 // The Clean up tab: the header, the empty-state card when the plan is empty, one card per group
 // in plan order, and the confirmation (open while the model's confirmClean is true, both ways)
@@ -182,7 +26,7 @@ public:
     CleanHeader* header() const { return header_; }
     const std::vector<CleanGroupCard*>& cards() const { return cards_; }
     bool showsEmptyState() const;
-    QMessageBox* confirmation() const { return confirm_; }
+    QMessageBox* confirmation() const { return confirm_->box(); }
 
 protected:
     void resizeEvent(QResizeEvent*) override;
@@ -191,7 +35,6 @@ private:
     void rebuild();
     void relayout();
     void refresh();
-    void followConfirm();
 
     AppModel& model_;
     QWidget* page_;
@@ -199,7 +42,7 @@ private:
     QWidget* empty_;
     std::vector<CleanGroupCard*> cards_;
     std::set<std::string> openGroups_;
-    QPointer<QMessageBox> confirm_;
+    Confirmation* confirm_ = nullptr;
 };
 
 }  // namespace tamrel

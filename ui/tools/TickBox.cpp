@@ -72,7 +72,7 @@ void paintTickBox(QPainter& painter, QPointF topLeft, TickState state, double on
 }
 
 TickBox::TickBox(TickState state, QWidget* parent)
-    : QAbstractButton(parent), state_(state), on_(state == TickState::none ? 0 : 1) {
+    : KeyControl(parent), state_(state), on_(state == TickState::none ? 0 : 1) {
     setFixedSize(int(kTickSide), int(kTickSide));
     setCursor(Qt::PointingHandCursor);
     // Reached with Tab like every key; Space clicks it.

@@ -9,6 +9,7 @@
 #include <cstddef>
 
 #include "ui/theme/SpringAnimator.h"
+#include "ui/theme/Keys.h"
 
 class QPainter;
 
@@ -41,7 +42,7 @@ inline constexpr double kTickSide = 20;
 // The tick box: shows the state its caller hands in and emits clicked() when clicked or when
 // Space is pressed while it has the focus (it takes it with Tab); it never changes its state
 // itself. A change of state blends in a spring (response 0.2 s, damping 0.7).
-class TickBox : public QAbstractButton {
+class TickBox : public KeyControl {
     Q_OBJECT
 public:
     explicit TickBox(TickState state = TickState::none, QWidget* parent = nullptr);

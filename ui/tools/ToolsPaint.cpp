@@ -7,6 +7,7 @@
 
 #include <algorithm>
 
+#include "ui/results/AppIcon.h"
 #include "ui/results/ResultsPaint.h"
 #include "ui/theme/Colors.h"
 #include "ui/theme/Fonts.h"
@@ -18,6 +19,14 @@
 #include "ui/tools/ToolsText.h"
 
 namespace tamrel {
+
+void paintInstalledAppIcon(QPainter& painter, QPointF topLeft, double size, const InstalledApp& app) {
+    if (app.appImage) {
+        AppIcon::paint(painter, topLeft, size, AppIcon::entryIcon(QString::fromStdString(app.icon)));
+    } else {
+        AppIcon::paint(painter, topLeft, size, QString::fromStdString(app.path));
+    }
+}
 
 QSizeF badgeSize(const QString& text, const QFont& font, double hPad, double vPad,
                  const QString& symbol) {

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "model/apps/InstalledApp.h"
 #include "model/system/Clock.h"
 
 class QPainter;
@@ -28,6 +29,10 @@ QSizeF badgeSize(const QString& text, const QFont& font, double hPad, double vPa
 QSizeF paintBadge(QPainter& painter, QPointF topLeft, const QString& text, const QFont& font,
                   const QColor& ink, const QColor& fill, double hPad, double vPad,
                   const QString& symbol = {});
+
+// An application's icon in a square of `size` at `topLeft`: a bundle's comes with its folder, an
+// AppImage's is the one its desktop entry names.
+void paintInstalledAppIcon(QPainter& painter, QPointF topLeft, double size, const InstalledApp& app);
 
 // The white card (paintPanel) of `rect`, mostly copied from a kept picture (paintPanelFast).
 void paintCard(QPainter& painter, const QRectF& rect, double radius);

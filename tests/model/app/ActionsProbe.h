@@ -36,6 +36,11 @@ public:
         Batch batch(model.announcer_);
         model.derived_.systemReport.set(batch, std::move(report));
     }
+    // The window's phase, as a scan that holds it would set it.
+    static void setPhase(AppModel& model, Phase phase) {
+        Batch batch(model.announcer_);
+        model.shown_.phase.set(batch, phase);
+    }
     // The access the model's probe found, as on a machine where it is limited.
     static void setHasFullDiskAccess(AppModel& model, bool on) {
         Batch batch(model.announcer_);

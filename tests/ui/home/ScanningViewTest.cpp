@@ -81,23 +81,31 @@ TEST_F(ScanningViewTest, WithoutProgressCountsAreZeroAndStopDoesNothing) {
     QTest::mouseClick(view.stopKey(), Qt::LeftButton);  // no progress object: nothing happens
 }
 
-TEST_F(ScanningViewTest, PollsOnlyWhileVisibleAndStopCancelsTheScan) {
+TEST_F(ScanningViewTest, PollsOnlyWhileVisibleAndStopOrEscapeCancelsTheScan) {
     AppModel& m = model();
     // A tree large enough that the scan is still running when Stop is pressed is not needed:
     // the flag is what Stop sets, whatever the scan then does with it.
-    m.scan(tree.path() + "/data", true);
-    ASSERT_TRUE(m.progress());
-    const ProgressRef progress = m.progress();
-    ScanningView view(m);
-    EXPECT_FALSE(view.ticking());
-    view.show();
-    EXPECT_TRUE(view.ticking());
-    EXPECT_EQ(view.captionText(), "files read in data");
-    QTest::mouseClick(view.stopKey(), Qt::LeftButton);
-    EXPECT_TRUE(progress->isCancelled());
-    view.hide();
-    EXPECT_FALSE(view.ticking());
-    waitFor([&] { return m.phase() != Phase::scanning; });
+    for (const bool escape : {false, true}) {
+        m.scan(tree.path() + "/data", true);
+        ASSERT_TRUE(m.progress());
+        const ProgressRef progress = m.progress();
+        ScanningView view(m);
+        EXPECT_FALSE(view.ticking());
+        view.show();
+        view.activateWindow();
+        ASSERT_TRUE(test::exposed(view, true));
+        EXPECT_TRUE(view.ticking());
+        EXPECT_EQ(view.captionText(), "files read in data");
+        if (escape) {
+            QTest::keyClick(&view, Qt::Key_Escape);
+        } else {
+            QTest::mouseClick(view.stopKey(), Qt::LeftButton);
+        }
+        EXPECT_TRUE(progress->isCancelled()) << escape;
+        view.hide();
+        EXPECT_FALSE(view.ticking());
+        waitFor([&] { return m.phase() != Phase::scanning; });
+    }
 }
 
 }  // namespace

@@ -18,6 +18,7 @@
 #include "tests/model/app/ActionsFixture.h"
 #include "tests/model/app/ActionsProbe.h"
 #include "tests/ui/UiFixture.h"
+#include "ui/results/BinList.h"
 #include "ui/results/BinTray.h"
 #include "ui/results/ExploreView.h"
 #include "ui/results/ItemList.h"
@@ -230,7 +231,7 @@ TEST_F(ResultsScreenTest, ListEndsWithRoomForTheTray) {
     EXPECT_EQ(list.emptyStateRect().top(), 0);
 
     // No rows of a longer list: the footer counts them all and the empty state sits below it.
-    list.setRows({}, 5);
+    list.setRows({}, 5, {});
     ASSERT_EQ(list.rowModel().kindAt(0), RowListModel::Kind::footer);
     EXPECT_EQ(list.rowModel().footer(), "+ 5 more");
     EXPECT_EQ(list.emptyStateRect().top(), list.rowRect(0).bottom() + 1);

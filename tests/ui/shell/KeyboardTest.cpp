@@ -6,9 +6,14 @@
 #include <gtest/gtest.h>
 
 #include "tests/ui/Printers.h"
-#include "tests/ui/UiFixture.h"
-#include "tests/ui/tools/ToolsTree.h"
+#include "platform/XdgDirs.h"
+#include "tests/model/app/ActionsProbe.h"
+#include "tests/ui/shell/KeyboardWindow.h"
+#include "tests/ui/tools/BoxButton.h"
+#include "ui/home/ScanningView.h"
 #include "ui/home/Sidebar.h"
+#include "ui/home/WelcomeView.h"
+#include "ui/results/BinList.h"
 #include "ui/results/BinTray.h"
 #include "ui/results/ExploreView.h"
 #include "ui/results/ItemList.h"
@@ -16,7 +21,7 @@
 #include "ui/results/ResultsView.h"
 #include "ui/results/TreemapView.h"
 #include "ui/shell/MainWindow.h"
-#include "ui/shell/ReadingOrder.h"
+#include "ui/theme/ReadingOrder.h"
 #include "ui/shell/RootView.h"
 #include "ui/theme/KeyboardFocus.h"
 #include "ui/theme/Keys.h"
@@ -24,6 +29,7 @@
 #include "ui/tools/CleanView.h"
 #include "ui/tools/SystemDataView.h"
 #include "ui/tools/TickBox.h"
+#include "ui/tools/ToolsBusy.h"
 
 namespace tamrel {
 namespace {
@@ -58,43 +64,25 @@ TEST(ReadingOrder, RowsFromTheTopEachFromTheLeftAndPartsWhereTheyStand) {
     EXPECT_EQ(readingOrder(&root), (std::vector<QWidget*>{a, b, pane, top, card, bottom}));
 }
 
-// The window over a home folder that every screen has something to show of, keyboard only.
-class KeyboardTest : public test::UiTest {
+class KeyboardTest : public test::KeyboardWindow {
 protected:
-    void SetUp() override {
-        test::makeToolsTree(tree);
-        // The largest folder of the home is one the Trash takes, so the first row can be picked
-        // (the home's own Library, Documents and the like cannot).
-        tree.mkdirs("home/Projects/site");
-        tree.write("home/Projects/site/build.bin", 8'000'000);
-        model().refreshVolumes();
-        window = std::make_unique<MainWindow>(model());
-        window->show();
-        window->activateWindow();
-        ASSERT_TRUE(test::exposed(*window, true));
-    }
-    void showResults() {
-        scanned(home());
-        ASSERT_TRUE(waitFor([&] { return !model().cleanPlan().empty() && model().systemReport(); }));
-        results = qobject_cast<ResultsView*>(window->rootView()->screen());
-        ASSERT_TRUE(results);
-    }
-    static void press(Qt::Key key, Qt::KeyboardModifiers mods = {}) {
-        QTest::keyClick(QApplication::focusWidget(), key, mods);
-    }
     // Tab from the first control round to it again: each control once, in the window's order;
-    // Shift+Tab walks it back.
-    void expectTabWalksTheOrder() {
+    // Shift+Tab from there round again visits them in the reverse order.
+    void expectTabWalksTheOrder(const char* screen = "") {
+        SCOPED_TRACE(screen);
         const std::vector<QWidget*> order = window->focusOrder();
         ASSERT_GT(order.size(), 3u);
         order.front()->setFocus(Qt::TabFocusReason);
-        for (std::size_t i = 1; i <= order.size(); ++i) {
+        const std::size_t n = order.size();
+        for (std::size_t i = 1; i <= n; ++i) {
             press(Qt::Key_Tab);
-            ASSERT_EQ(QApplication::focusWidget(), order[i % order.size()])
-                << i << " " << order[i % order.size()]->metaObject()->className();
+            ASSERT_EQ(focused(), order[i % n])
+                << i << " " << order[i % n]->metaObject()->className();
         }
-        press(Qt::Key_Backtab, Qt::ShiftModifier);
-        EXPECT_EQ(QApplication::focusWidget(), order.back());
+        for (std::size_t i = 1; i <= n; ++i) {
+            press(Qt::Key_Backtab, Qt::ShiftModifier);
+            ASSERT_EQ(focused(), order[(n - i) % n]) << "back " << i;
+        }
     }
     // Every key the mouse can press on the screen (shown and enabled) is in the order.
     void expectEveryKeyReached(const char* screen) {
@@ -106,19 +94,19 @@ protected:
                 << key->metaObject()->className() << " " << key->text().toStdString();
         }
     }
-    std::unique_ptr<MainWindow> window;
-    ResultsView* results = nullptr;
 };
 
 TEST_F(KeyboardTest, TabReachesEveryControlOfEveryScreenInReadingOrder) {
     // No control has the focus (nor its ring) before the keyboard is used; Tab gives it to the
-    // first.
+    // sidebar's first row, past the window keys, which only Tab from a neighbour reaches.
     EXPECT_EQ(QApplication::focusWidget(), window.get());
     press(Qt::Key_Tab);
-    EXPECT_EQ(QApplication::focusWidget(), window->windowKeys()->closeKey());
+    Sidebar* sidebar = window->rootView()->sidebar();
+    EXPECT_EQ(QApplication::focusWidget(), sidebar->volumeRows().front());
+    press(Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_EQ(QApplication::focusWidget(), window->windowKeys()->zoomKey());
     // Welcome: the window keys, the sidebar's rows top to bottom, then the screen's keys.
     std::vector<QWidget*> order = window->focusOrder();
-    Sidebar* sidebar = window->rootView()->sidebar();
     ASSERT_GE(order.size(), 5u);
     EXPECT_EQ(order[0], window->windowKeys()->closeKey());
     EXPECT_EQ(order[2], window->windowKeys()->zoomKey());
@@ -128,7 +116,9 @@ TEST_F(KeyboardTest, TabReachesEveryControlOfEveryScreenInReadingOrder) {
     };
     EXPECT_LT(indexOf(sidebar->placeRows().back()), indexOf(sidebar->openFolderRow()));
     expectEveryKeyReached("Welcome");
-    expectTabWalksTheOrder();
+    expectTabWalksTheOrder("Welcome");
+    ActionsProbe::setPhase(model(), Phase::scanning);
+    expectTabWalksTheOrder("Scanning");
 
     showResults();
 
@@ -149,13 +139,163 @@ TEST_F(KeyboardTest, TabReachesEveryControlOfEveryScreenInReadingOrder) {
         EXPECT_EQ(order[order.size() - 3], &results->tray());
         EXPECT_EQ(order.back(), &results->tray().trashKey());
         expectEveryKeyReached(qPrintable(rawValue(tab)));
+        expectTabWalksTheOrder(qPrintable(rawValue(tab)));
     }
+    // A clean-up group open: its rows between its keys and the next card.
+    auto* clean = qobject_cast<CleanView*>(results->tabScreen(Tab::tidy));
+    ASSERT_TRUE(clean && !clean->cards().empty());
+    model().setTab(Tab::tidy);
+    clean->cards().front()->expandKey()->click();
+    expectTabWalksTheOrder("Clean up, a group open");
+    model().setQuery(QStringLiteral("mkv"));
+    ASSERT_TRUE(searched());
+    expectTabWalksTheOrder("search results");
+    model().setQuery(QString());
     model().setTab(Tab::explore);
     QApplication::processEvents();
     order = window->focusOrder();
     // Explore: the file list (left column) before the treemap (right).
     EXPECT_LT(indexOf(&results->explore().list().view()), indexOf(&results->explore().treemap()));
-    expectTabWalksTheOrder();
+}
+
+// A person with a keyboard and nothing else, from the Welcome screen to an uninstall: keys only,
+// each to the control that has the focus. After every screen change the focus is where the new
+// screen starts, and no key but Tab ever leaves it on a window key (press checks).
+TEST_F(KeyboardTest, KeyboardOnlyFromWelcomeToUninstall) {
+    AppModel& m = model();
+    const auto confirm = [&](QMessageBox* box, const QString& action) {
+        ASSERT_TRUE(box);
+        QAbstractButton* go = test::boxButton(*box, action);
+        for (int i = 0; i < 4 && focused() != go; ++i)
+            press(Qt::Key_Tab);
+        ASSERT_EQ(focused(), go);
+        press(Qt::Key_Space);
+        // The box gone, the desktop makes the window active again (the offscreen platform does
+        // not): the focus comes back to the window's own control.
+        window->activateWindow();
+        ASSERT_TRUE(test::exposed(*window, true));
+        expectOffWindowKeys();
+    };
+    // Welcome: "Just my Home" scans the home; Stop has the focus, then the results' file list.
+    // (The scan may end within the key's own events: the focus is looked at as it begins.)
+    bool onStop = false;
+    const auto scanStarts = QObject::connect(&m.phase, &PropertyNotifier::changed, window.get(), [&] {
+        auto* scanning = qobject_cast<ScanningView*>(window->rootView()->screen());
+        if (scanning) onStop = focused() == scanning->stopKey();
+    });
+    auto* welcome = qobject_cast<WelcomeView*>(window->rootView()->screen());
+    ASSERT_TRUE(welcome && tabTo(welcome->homeKey()));
+    press(Qt::Key_Return);
+    QObject::disconnect(scanStarts);
+    EXPECT_TRUE(onStop);
+    ASSERT_TRUE(waitFor([&] {
+        return m.phase() == Phase::results && m.sync() == Sync::live && m.systemReport() &&
+               !m.cleanPlan().empty();
+    }));
+    results = qobject_cast<ResultsView*>(window->rootView()->screen());
+    ItemListView& list = results->explore().list().view();
+    EXPECT_EQ(focused(), &list);
+
+    // Explore: down to the films, into them, two of them picked.
+    const std::string films = home() + "/Films";
+    for (int i = 0; i < 20 && list.rowList().currentKey().toStdString() != films; ++i)
+        press(Qt::Key_Down);
+    press(Qt::Key_Return);
+    EXPECT_EQ(m.index()->path(m.current()), films);
+    EXPECT_EQ(focused(), &list);
+    press(Qt::Key_Space);
+    press(Qt::Key_Down);
+    press(Qt::Key_Space);
+    EXPECT_EQ(m.basket(), (NodeIds{id(films + "/a.mkv"), id(films + "/b.mkv")}));
+
+    // The tray: its list opened and closed again, then the move to the Trash, confirmed.
+    ASSERT_TRUE(tabTo(&results->tray()));
+    press(Qt::Key_Return);
+    ASSERT_TRUE(results->tray().list());
+    EXPECT_EQ(focused(), &results->tray().list()->rows());
+    press(Qt::Key_Escape);
+    EXPECT_EQ(focused(), &results->tray());
+    ASSERT_TRUE(tabTo(&results->tray().trashKey()));
+    press(Qt::Key_Return);
+    confirm(results->confirmation(), QStringLiteral("Move to Trash"));
+    ASSERT_TRUE(waitFor([&] { return !m.trashing() && !test::exists(films + "/b.mkv"); }));
+    EXPECT_TRUE(test::exists(homeTrashDirectory() + "/files/a.mkv"));
+    EXPECT_TRUE(test::exists(films + "/c.mkv"));
+    ActionsProbe::finishWork(m);
+    expectOffWindowKeys();
+
+    // System Data from the tabs: "Look inside" opens the folder its card names, in Explore.
+    ASSERT_TRUE(tabTo(&results->tabPicker(), false));
+    press(Qt::Key_Right);
+    EXPECT_EQ(m.tab(), Tab::system);
+    EXPECT_EQ(focused(), &results->tabPicker());
+    const auto& buckets = qobject_cast<SystemDataView*>(results->tabScreen(Tab::system))->cards();
+    const auto looked = std::find_if(buckets.begin(), buckets.end(),
+                                     [](BucketCard* c) { return c->lookKey() != nullptr; });
+    ASSERT_NE(looked, buckets.end());
+    const NodeId root = (*looked)->bucket().roots.front();
+    ASSERT_TRUE(tabTo((*looked)->lookKey()));
+    press(Qt::Key_Return);
+    EXPECT_EQ(m.current(), root);
+    EXPECT_EQ(m.tab(), Tab::explore);
+    EXPECT_EQ(focused(), &list);
+
+    // Clean up: a group opened, its first item unticked, the rest cleaned.
+    ASSERT_TRUE(tabTo(&results->tabPicker(), false));
+    for (int i = 0; i < 3; ++i)
+        press(Qt::Key_Right);
+    ASSERT_EQ(m.tab(), Tab::tidy);
+    auto* clean = qobject_cast<CleanView*>(results->tabScreen(Tab::tidy));
+    const auto group = std::find_if(clean->cards().begin(), clean->cards().end(), [](auto* c) {
+        return c->group().items.size() > 1 && c->tickBox()->state() == TickState::all;
+    });
+    ASSERT_NE(group, clean->cards().end());
+    CleanGroupCard* card = *group;
+    const std::string kept = m.index()->path(card->group().items[0].node);
+    const std::string cleaned = m.index()->path(card->group().items[1].node);
+    ASSERT_TRUE(tabTo(card->expandKey()));
+    press(Qt::Key_Return);
+    ASSERT_TRUE(card->isOpen());
+    press(Qt::Key_Tab);
+    EXPECT_EQ(focused(), card);
+    press(Qt::Key_Space);
+    EXPECT_FALSE(m.cleanPicked().contains(id(kept)));
+    ASSERT_TRUE(tabTo(clean->header()->cleanKey(), false));
+    press(Qt::Key_Return);
+    confirm(clean->confirmation(), QStringLiteral("Move to Trash"));
+    ASSERT_TRUE(waitFor([&] { return !m.removalBusy() && !test::exists(cleaned); }));
+    EXPECT_TRUE(test::exists(kept));
+    ActionsProbe::finishWork(m);
+    expectOffWindowKeys();
+
+    // Apps: the list's place is its selection; one leftover unticked; the application uninstalled.
+    ASSERT_TRUE(tabTo(&results->tabPicker(), false));
+    press(Qt::Key_Right);
+    ASSERT_EQ(m.tab(), Tab::apps);
+    auto* apps = qobject_cast<AppsView*>(results->tabScreen(Tab::apps));
+    ASSERT_TRUE(waitFor([&] { return m.selectedApp() && apps->detail(); }));
+    AppRows& rows = apps->list().rows();
+    ASSERT_TRUE(tabTo(&rows));
+    const auto selectedName = [&] { return apps->detail() ? apps->detail()->app().name : ""; };
+    for (int i = 0; i < 4 && selectedName() != "Big"; ++i)
+        press(Qt::Key_Down);
+    ASSERT_EQ(selectedName(), "Big");
+    EXPECT_EQ(rows.apps()[std::size_t(rows.rowList().currentRow())]->node, *m.selectedApp());
+    const std::string bundle = apps->detail()->app().path;
+    LeftoverList& leftovers = apps->detail()->leftovers();
+    ASSERT_TRUE(tabTo(&leftovers));
+    press(Qt::Key_Down);  // from the first kind's box to its first leftover
+    const std::string left = leftovers.rowList().currentKey().toStdString();
+    press(Qt::Key_Space);
+    EXPECT_FALSE(m.leftoverPicked().contains(id(left)));
+    ASSERT_TRUE(tabTo(apps->detail()->uninstallKey()));
+    press(Qt::Key_Return);
+    confirm(apps->confirmation(), QStringLiteral("Uninstall"));
+    ASSERT_TRUE(waitFor([&] { return !m.uninstalling() && !test::exists(bundle); }));
+    EXPECT_TRUE(test::exists(homeTrashDirectory() + "/files/Big.app"));
+    EXPECT_TRUE(test::exists(left));
+    ActionsProbe::finishWork(m);
+    expectOffWindowKeys();
 }
 
 TEST_F(KeyboardTest, ListsAndTilesMoveOpenPickAndShowTheirMenu) {
@@ -164,14 +304,14 @@ TEST_F(KeyboardTest, ListsAndTilesMoveOpenPickAndShowTheirMenu) {
     ItemListView& list = results->explore().list().view();
     list.setFocus(Qt::TabFocusReason);
     ASSERT_TRUE(list.hasFocus());
-    EXPECT_EQ(list.focusRow(), 0);
+    EXPECT_EQ(list.rowList().currentRow(), 0);
     press(Qt::Key_Down);
     press(Qt::Key_Down);
     press(Qt::Key_Up);
-    EXPECT_EQ(list.focusRow(), 1);
+    EXPECT_EQ(list.rowList().currentRow(), 1);
     press(Qt::Key_End);
     const int last = int(list.rowModel().rows().size()) - 1;
-    EXPECT_EQ(list.focusRow(), last);
+    EXPECT_EQ(list.rowList().currentRow(), last);
     press(Qt::Key_Home);
     // Space picks the row's item and takes it back out.
     const NodeId first = list.rowModel().rows().front().id;
@@ -189,6 +329,14 @@ TEST_F(KeyboardTest, ListsAndTilesMoveOpenPickAndShowTheirMenu) {
         menu->close();
         delete menu;
     }
+    // Escape in the search field clears the query and leaves the field for the list below.
+    press(Qt::Key_F, Qt::ControlModifier);
+    ASSERT_EQ(focused(), &results->searchField().edit());
+    QTest::keyClicks(focused(), QStringLiteral("mkv"));
+    EXPECT_EQ(m.query(), "mkv");
+    press(Qt::Key_Escape);
+    EXPECT_TRUE(m.query().isEmpty());
+    EXPECT_EQ(focused(), &list);
     // Enter looks inside a folder; Alt+Up comes back as Ctrl+Up does.
     ASSERT_TRUE(list.rowModel().rows().front().isDir);
     press(Qt::Key_Return);
@@ -223,13 +371,14 @@ TEST_F(KeyboardTest, ListsAndTilesMoveOpenPickAndShowTheirMenu) {
     press(Qt::Key_Return);
     EXPECT_EQ(m.current(), 0u);
 
-    // The tray's counter opens the list of picked items; its first key takes the focus.
+    // The tray's counter opens the list of picked items, which takes the focus on its first row.
     m.toggleBasket(first);
     BinTray& tray = results->tray();
     tray.setFocus(Qt::TabFocusReason);
     press(Qt::Key_Space);
     ASSERT_TRUE(tray.list());
-    EXPECT_EQ(QApplication::focusWidget(), tray.list()->removeKey(0));
+    EXPECT_EQ(QApplication::focusWidget(), &tray.list()->rows());
+    EXPECT_EQ(tray.list()->rows().rowList().currentRow(), 0);
     press(Qt::Key_Space);
     EXPECT_TRUE(m.basket().empty());
 }
@@ -257,7 +406,7 @@ TEST_F(KeyboardTest, TicksRowsAndApplicationsFromTheKeyboard) {
     ASSERT_TRUE(card->isOpen());
     press(Qt::Key_Tab);
     ASSERT_EQ(QApplication::focusWidget(), static_cast<QWidget*>(card));
-    EXPECT_EQ(card->focusRow(), 0);
+    EXPECT_EQ(card->rowList().currentRow(), 0);
     const bool on = m.cleanPicked().contains(nodes.front());
     press(Qt::Key_Space);
     EXPECT_EQ(m.cleanPicked().contains(nodes.front()), !on);
@@ -276,7 +425,7 @@ TEST_F(KeyboardTest, TicksRowsAndApplicationsFromTheKeyboard) {
                                         });
     ASSERT_NE(withLines, system->cards().end());
     (*withLines)->setFocus(Qt::TabFocusReason);
-    EXPECT_EQ((*withLines)->focusLine(), 0);
+    EXPECT_EQ((*withLines)->rowList().currentRow(), 0);
     const NodeId folder = (*withLines)->bucket().top.front();
     press(Qt::Key_Return);
     EXPECT_EQ(m.current(), folder);
@@ -288,11 +437,11 @@ TEST_F(KeyboardTest, TicksRowsAndApplicationsFromTheKeyboard) {
     ASSERT_TRUE(waitFor([&] { return m.selectedApp() && m.apps().size() > 1 && apps->detail(); }));
     AppRows& rows = apps->list().rows();
     rows.setFocus(Qt::TabFocusReason);
-    const int selectedRow = rows.focusRow();
+    const int selectedRow = rows.rowList().currentRow();
     EXPECT_EQ(rows.apps()[std::size_t(selectedRow)]->node, *m.selectedApp());
     press(selectedRow == 0 ? Qt::Key_Down : Qt::Key_Up);
     press(Qt::Key_Return);
-    const NodeId other = rows.apps()[std::size_t(rows.focusRow())]->node;
+    const NodeId other = rows.apps()[std::size_t(rows.rowList().currentRow())]->node;
     EXPECT_EQ(m.selectedApp(), other);
     LeftoverList& leftovers = apps->detail()->leftovers();
     ASSERT_TRUE(leftovers.focusPolicy() & Qt::TabFocus);

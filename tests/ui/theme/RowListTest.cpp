@@ -1,0 +1,136 @@
+#include <QApplication>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "tests/ui/Printers.h"
+#include "tests/ui/shell/KeyboardWindow.h"
+#include "ui/results/BinList.h"
+#include "ui/results/BinTray.h"
+#include "ui/results/ExploreView.h"
+#include "ui/results/ItemList.h"
+#include "ui/results/ListScreens.h"
+#include "ui/results/TreemapView.h"
+#include "ui/theme/RowList.h"
+#include "ui/tools/AppsView.h"
+#include "ui/tools/CleanView.h"
+#include "ui/tools/SystemDataView.h"
+
+namespace tamrel {
+namespace {
+
+using ListsKeepTheirPlace = test::KeyboardWindow;
+
+// A live refresh lands (a file written in the home: a new index generation, its rows in another
+// order, the cards and the detail made anew) while the keyboard's place is on a row of each kind
+// of list: the place stays on the same item (and in Apps, the selection with it), the focus on
+// the list, and Tab goes on from it to a control of the screen. In the treemap, reached with
+// Shift+Tab, Enter then acts on the tile that shows the ring.
+TEST_F(ListsKeepTheirPlace, ALiveRefreshLeavesThePlaceOnItsItem) {
+    showResults();
+    AppModel& m = model();
+    for (const char* film : {"a.mkv", "b.mkv", "c.mkv"})
+        m.toggleBasket(id(home() + "/Films/" + film));
+    const auto clean = [&] { return qobject_cast<CleanView*>(results->tabScreen(Tab::tidy)); };
+    const auto bucket = [&]() -> QWidget* {
+        auto* system = qobject_cast<SystemDataView*>(results->tabScreen(Tab::system));
+        for (BucketCard* card : system->cards())
+            if (card->bucket().top.size() > 2) return card;
+        return nullptr;
+    };
+    const auto apps = [&] { return qobject_cast<AppsView*>(results->tabScreen(Tab::apps)); };
+    const auto placeOf = [](QWidget* list) { return RowList::of(list)->currentKey(); };
+    struct Case {
+        const char* name;
+        std::function<void()> show;
+        std::function<QWidget*()> list;
+    };
+    const Case cases[] = {
+        {"Explore", [&] { m.setTab(Tab::explore); },
+         [&] { return &results->explore().list().view(); }},
+        {"Biggest", [&] { m.setTab(Tab::biggest); },
+         [&] { return &results->biggest().list().view(); }},
+        {"search",
+         [&] {
+             m.setQuery(QStringLiteral("mkv"));
+             ASSERT_TRUE(searched());
+         },
+         [&] { return &results->searchResults().list().view(); }},
+        {"tray",
+         [&] {
+             m.setQuery(QString());
+             results->tray().toggleList();
+         },
+         [&] { return results->tray().list() ? &results->tray().list()->rows() : nullptr; }},
+        {"Clean up",
+         [&] {
+             results->tray().toggleList();
+             m.setTab(Tab::tidy);
+             clean()->cards().front()->expandKey()->click();
+         },
+         [&] { return clean()->cards().front(); }},
+        {"System Data", [&] { m.setTab(Tab::system); }, bucket},
+        {"Apps",
+         [&] {
+             m.setTab(Tab::apps);
+             ASSERT_TRUE(waitFor([&] { return apps()->detail() && m.apps().size() > 2; }));
+         },
+         [&] { return &apps()->list().rows(); }},
+        {"leftovers",
+         [&] {
+             for (const InstalledApp& app : m.apps())
+                 if (app.name == "Big") m.selectApp(app.node);
+         },
+         [&] { return &apps()->detail()->leftovers(); }},
+    };
+    int written = 0;
+    const auto refreshed = [&] {
+        const IndexRef before = m.index();
+        // Larger than anything in the home: the first row of the lists that show it.
+        ++written;
+        put("home/new-" + std::to_string(written) + ".mkv", std::size_t(9'000'000 + written));
+        ASSERT_TRUE(waitLive([&] { return m.index() != before && m.sync() == Sync::live; }));
+        ActionsProbe::finishWork(m);
+        ActionsProbe::finishWork(m);
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        c.show();
+        QApplication::processEvents();
+        ASSERT_TRUE(c.list());
+        c.list()->setFocus(Qt::TabFocusReason);
+        press(Qt::Key_Down);
+        press(Qt::Key_Down);
+        const QString place = placeOf(c.list());
+        ASSERT_FALSE(place.isEmpty());
+        refreshed();
+        ASSERT_TRUE(c.list());
+        EXPECT_EQ(focused(), c.list());
+        EXPECT_EQ(placeOf(c.list()), place);
+        if (c.list() == &apps()->list().rows()) {
+            EXPECT_EQ(apps()->detail()->app().path, place.toStdString());
+        }
+        press(Qt::Key_Tab);
+        ASSERT_TRUE(focused());
+        expectOffWindowKeys();
+    }
+
+    // The treemap, reached with Shift+Tab: its ring stays on its tile, and Enter opens that one.
+    m.setTab(Tab::explore);
+    TreemapView& map = results->explore().treemap();
+    ASSERT_TRUE(tabTo(&map, false));
+    press(Qt::Key_Right);
+    ASSERT_TRUE(map.focusNode());
+    const std::string tile = m.index()->path(*map.focusNode());
+    refreshed();
+    ASSERT_TRUE(map.focusNode());
+    EXPECT_EQ(m.index()->path(*map.focusNode()), tile);
+    const bool folder = m.index()->isDir(*map.focusNode());
+    press(Qt::Key_Return);
+    EXPECT_TRUE(folder ? m.index()->path(m.current()) == tile : m.inBasket(id(tile)));
+}
+
+}  // namespace
+}  // namespace tamrel

@@ -22,6 +22,8 @@ struct Derived {
     std::uint64_t trashSize = 0;
     SystemDataReport report;
     CleanGroups plan;
+    // What identifies the items the plan ticks by default, recorded as it was made.
+    PickedItems picks;
 };
 
 std::atomic<int> runsNow{0};
@@ -91,6 +93,7 @@ void DerivedData::startRun() {
                     tamrel::systemData(*index, home, VolumeFacts::read(index->rootPath()), profile);
             if (stillLatest()) {
                 derived->plan = tamrel::cleanPlan(*index, CleanUp::cleanContext(), cleanMinSize);
+                derived->picks = CleanUp::pickDefaults(*index, derived->plan);
                 whole = true;
             }
         } catch (const std::exception&) {
@@ -110,7 +113,7 @@ void DerivedData::startRun() {
                 tips.set(batch, std::move(derived->tips));
                 trashSize.set(batch, derived->trashSize);
                 systemReport.set(batch, std::move(derived->report));
-                cleanUp_.applyCleanPlan(std::move(derived->plan));
+                cleanUp_.applyCleanPlan(std::move(derived->plan), derived->picks);
             });
         });
     });

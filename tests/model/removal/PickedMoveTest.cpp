@@ -1,7 +1,8 @@
 // Moves under the user's own rights when the disk changed between the pick and the move: a
-// folder swapped for a link, another item under the picked name, another user's file, a planted
-// per-disk Trash, a home Trash on another disk, root's own home. Each move either takes exactly
-// what was picked or refuses and leaves everything where it is.
+// folder swapped for a link or for another folder, another item under the picked name, a mount
+// put over its folder or another disk in the scanned one's place, another user's file, a
+// planted per-disk Trash, a home Trash on another disk, root's own home. Each move either takes
+// exactly what was picked or refuses and leaves everything where it is.
 
 #include <fcntl.h>
 #include <pwd.h>
@@ -22,6 +23,7 @@
 #include "core/scan/Scanner.h"
 #include "model/app/AppModel.h"
 #include "model/removal/TrashCan.h"
+#include "platform/PathText.h"
 #include "platform/XdgDirs.h"
 #include "tests/model/Fixtures.h"
 #include "tests/model/app/ActionsFixture.h"
@@ -68,13 +70,15 @@ struct Disk {
     }
 };
 
-// A home with Documents, a scanned folder "scan" with a folder and a 1 MB file picked from it,
-// and "bait": what a swapped link leads to (the same names, holding what must never move).
+// A home with Documents, a scanned folder "scan" with a folder and a 1 MB file picked from it
+// and the user's "thesis" beside them, and "bait": what a swapped link or a mount leads to (the
+// same names, holding what must never move).
 class Scene {
 public:
     test::TempDir dir;
     test::ScopedEnv home{"HOME", dir / "home"};
     test::ScopedEnv data{"XDG_DATA_HOME", dir / "data"};
+    std::vector<std::string> mounts;  // detached when the scene ends, the last first
 
     Scene() {
         dir.mkdirs("home/Documents");
@@ -82,23 +86,54 @@ public:
         dir.mkdirs("scan/a/item");
         dir.write("scan/a/item/data", 100);
         dir.write("scan/a/file", 1 << 20);
+        dir.mkdirs("scan/a/thesis");
+        dir.write("scan/a/thesis/chapter", 100);
         dir.mkdirs("scan/view/Documents");
         dir.mkdirs("bait/item");
         dir.write("bait/item/secret", 100);
         dir.write("bait/file", 1 << 20);
     }
-    // The item at `relative` (below "scan") as a fresh scan of the folder `root` records it.
+    // The item at `relative` (below "scan") as a fresh scan of the folder `root` records it,
+    // picked there: its identity and mounts recorded.
     ExpectedItem pick(const std::string& relative, const std::string& root = "scan") {
         ScanProgress progress;
         const auto index = Scanner::scan(dir / root, progress, 1);
         const auto node = index->lookup(dir / ("scan/" + relative));
         EXPECT_TRUE(node) << relative;
-        return node ? expectedItem(*index, *node) : ExpectedItem{};
+        return node ? pickedItem(*index, *node) : ExpectedItem{};
     }
     // Replaces the folder at `relative` with a link to `target`, keeping it beside as ".old".
     void swapForLink(const std::string& relative, const std::string& target) {
         check(std::rename((dir / relative).c_str(), (dir / (relative + ".old")).c_str()), "rename");
         check(::symlink(target.c_str(), (dir / relative).c_str()), "symlink");
+    }
+    // Another user (nobody, when this is root) renames `other` in under the name of the folder
+    // `relative` in their shared folder, as `mv a a.x; mv other a` does.
+    void swapIn(const std::string& relative, const std::string& other) {
+        const std::string at = dir / relative;
+        check(::chmod(dir.path().c_str(), 0755), "chmod");
+        check(::chmod(parentPath(at).c_str(), 0777), "chmod");
+        const int status = test::inChild([&] {
+            if (::geteuid() == 0 && !test::becomeNobody()) return 2;
+            return std::rename(at.c_str(), (at + ".x").c_str()) == 0 &&
+                           std::rename((dir / other).c_str(), at.c_str()) == 0
+                       ? 0
+                       : 1;
+        });
+        ASSERT_EQ(status, 0);
+    }
+    // Mounts `what` (a folder to bind, or "tmpfs" for a fresh disk) at `relative`.
+    void mountAt(const std::string& what, const std::string& relative) {
+        const std::string at = dir / relative;
+        const bool disk = what == "tmpfs";
+        check(::mount(disk ? "tamrel-test" : what.c_str(), at.c_str(), disk ? "tmpfs" : nullptr,
+                      disk ? 0 : MS_BIND, nullptr),
+              "mount");
+        mounts.push_back(at);
+    }
+    ~Scene() {
+        for (auto at = mounts.rbegin(); at != mounts.rend(); ++at)
+            ::umount2(at->c_str(), MNT_DETACH);
     }
     std::vector<std::string> trashed() { return namesIn(dir / "data/Trash/files"); }
     std::vector<std::string> trashInfos() { return namesIn(dir / "data/Trash/info"); }
@@ -114,6 +149,23 @@ TEST_F(PickedMove, WhatChangedAfterThePickIsRefusedAndLeftInPlace) {
         bool needsRoot;
         std::function<void(Scene&)> change;
         TrashRefusal refusal;
+        std::function<void(Scene&)> before = nullptr;  // before the scan
+    };
+    // The 1 MB file made anew under its name, with the size and times of the one picked.
+    const auto lookAlike = [](Scene& t) {
+        struct stat st {};
+        check(::lstat((t.dir / "scan/a/file").c_str(), &st), "lstat");
+        check(std::rename((t.dir / "scan/a/file").c_str(), (t.dir / "bait/picked").c_str()),
+              "rename");
+        std::filesystem::copy_file(t.dir / "bait/file", t.dir / "scan/a/file");
+        const timespec times[2] = {st.st_atim, st.st_mtim};
+        check(::utimensat(AT_FDCWD, (t.dir / "scan/a/file").c_str(), times, 0), "utimensat");
+    };
+    const auto disk = [](Scene& t) {
+        t.dir.mkdirs("scan/disk");
+        t.mountAt("tmpfs", "scan/disk");
+        t.dir.mkdirs("scan/disk/u/cache");
+        t.dir.write("scan/disk/u/cache/data", 100);
     };
     const std::vector<Case> cases = {
         {"the parent swapped for a link", "a/item", "scan", false,
@@ -141,12 +193,29 @@ TEST_F(PickedMove, WhatChangedAfterThePickIsRefusedAndLeftInPlace) {
              check(::lchown((t.dir / "scan/a/file").c_str(), test::nobody, test::nobody), "chown");
          },
          TrashRefusal::otherUser},
+        // No link anywhere: another folder of the user's, renamed in by another user.
+        {"another folder renamed in under the picked folder's name", "a/item", "scan", false,
+         [](Scene& t) { t.swapIn("scan/a/item", "scan/a/thesis"); }, TrashRefusal::changed},
+        {"a file made anew with the same size and time", "a/file", "scan", false, lookAlike,
+         TrashRefusal::changed},
+        // The same folder, reached through a mount the scan did not enter.
+        {"the parent bind-mounted over itself", "a/item", "scan", true,
+         [](Scene& t) { t.mountAt(t.dir / "scan/a", "scan/a"); }, TrashRefusal::changed},
+        {"another folder bind-mounted over the parent", "a/item", "scan", true,
+         [](Scene& t) { t.mountAt(t.dir / "bait", "scan/a"); }, TrashRefusal::changed},
+        {"another disk in the scanned folder's place", "disk/u/cache", "scan/disk", true,
+         [&](Scene& t) {
+             ::umount2((t.dir / "scan/disk").c_str(), MNT_DETACH);
+             disk(t);
+         },
+         TrashRefusal::changed, disk},
     };
     const bool root = ::geteuid() == 0;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         if (c.needsRoot && !root) continue;
         Scene t;
+        if (c.before) c.before(t);
         const std::string item = t.dir / ("scan/" + std::string(c.item));
         const ExpectedItem expected = t.pick(c.item, c.root);
         c.change(t);

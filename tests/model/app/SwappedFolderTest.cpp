@@ -145,6 +145,13 @@ TEST(SwappedFolder, NothingButWhatWasChosenMoves) {
          trashPicked, "Couldn't move that", "Skipped com.example.big" + changed, true},
         {"the clean-up, the item another folder", folder, "Library/Caches/com.example.big", tick,
          runClean, "Couldn't move that", "Skipped com.example.big" + changed},
+        {"the clean-up, ticked by the plan, the item another folder", folder,
+         "Library/Caches/com.example.big",
+         [&](AppModel& m) {
+             ASSERT_TRUE(
+                 m.cleanPicked().contains(*m.index()->lookup(homeDirectory() + cache)));
+         },
+         runClean, "Couldn't move that", "Skipped com.example.big" + changed, true},
         {"the uninstall, a leftover another folder", folder, "Library/Caches/com.example.big",
          loadApps,
          [&](AppModel& m) {

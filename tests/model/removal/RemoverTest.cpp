@@ -57,6 +57,13 @@ protected:
         return out;
     }
     std::string inTrash(const std::string& name) { return dir / ("data/Trash/files/" + name); }
+    // A stand-in for the privileged mover: a shell script of `body`.
+    std::string standIn(const std::string& body) {
+        const std::string mover = dir / "mover";
+        std::ofstream(mover) << "#!/bin/sh\n" << body;
+        EXPECT_EQ(::chmod(mover.c_str(), 0755), 0);
+        return mover;
+    }
 };
 
 TEST_F(RemoverTest, UserItemsThatAllMoveNeverPrompt) {
@@ -306,10 +313,7 @@ TEST_F(RemoverTest, TheRealHelperMovesSystemItemsWhenRoot) {
 TEST_F(RemoverTest, AStoppedAdministratorMoveIsNotWaitedFor) {
     if (::geteuid() != 0) GTEST_SKIP() << "needs root, or a password prompt";
     const std::string started = dir / "started";
-    const std::string mover = dir / "mover";
-    std::ofstream(mover) << "#!/bin/sh\n: > '" << started << "'\nexec sleep 60\n";
-    ASSERT_EQ(::chmod(mover.c_str(), 0755), 0);
-    SystemPlatform stand(mover);
+    SystemPlatform stand(standIn(": > '" + started + "'\nexec sleep 60\n"));
     dir.write("sys/item", 10);
     std::atomic<bool> stop = false;
     std::thread quitter([&] {
@@ -330,10 +334,7 @@ TEST_F(RemoverTest, AStoppedAdministratorMoveIsNotWaitedFor) {
 TEST_F(RemoverTest, TheAdministratorStepIsToldWhatEachItemMustBe) {
     if (::geteuid() != 0) GTEST_SKIP() << "needs root, or a password prompt";
     const std::string args = dir / "args";
-    const std::string mover = dir / "mover";
-    std::ofstream(mover) << "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" << args << "'\n";
-    ASSERT_EQ(::chmod(mover.c_str(), 0755), 0);
-    SystemPlatform stand(mover);
+    SystemPlatform stand(standIn("printf '%s\\n' \"$@\" > '" + args + "'\n"));
     dir.mkdirs("sys/tool");
     dir.write("sys/plain", 10);
     ExpectedItem picked;

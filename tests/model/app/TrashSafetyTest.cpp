@@ -1,10 +1,10 @@
 // Random interleavings of picking, ticking, trashing, cleaning, uninstalling and adopting
 // refreshed index generations after real changes on disk: folders swapped for links to a "bait"
 // tree holding the same names, folders replaced by other folders and files by new ones of the
-// same size and time (no link anywhere), and, as root, folders mounted over the folders of
+// same size and time (no link anywhere), and, as root, the bait mounted over the folders of
 // picked items. Whatever the order, the movers are asked only for paths the user picked, in the
-// generation they picked them in; the real movers take nothing of the bait nor of what was
-// mounted, and an item put in the place of another moves only when it was itself picked.
+// generation they picked them in; the real movers take nothing of the bait, and an item put in
+// the place of another moves only when it was itself picked.
 //
 // TAMREL_SAFETY_ROUNDS sets the number of rounds of 40 operations (default 100); TAMREL_SAFETY_SEED
 // the first seed. A failure names the seed of its round.
@@ -15,7 +15,6 @@
 #include <unistd.h>
 #include <QCoreApplication>
 
-#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -186,11 +185,10 @@ public:
         return stray;
     }
 
-    // The folders mounted over others may have moved since (with a folder renamed aside or
-    // moved to the Trash): every mount below the round's folders goes, the deepest first.
+    // A mount follows its folder renamed aside or moved to the Trash: each one below the
+    // round's folders is found in the mount table (read whole before any goes, as it changes).
     ~Round() {
-        const std::string tops[] = {tree_.path(), others_.path(), data_.path(), holding_.path()};
-        for (int pass = 0; pass < 8; ++pass) {
+        for (bool found = true; found;) {
             std::ifstream table("/proc/self/mountinfo");
             std::vector<std::string> below;
             for (std::string line; std::getline(table, line);) {
@@ -199,16 +197,14 @@ public:
                 for (int k = 0; k < 5; ++k)
                     fields >> point;
                 for (std::size_t at; (at = point.find("\\040")) != std::string::npos;)
-                    point.replace(at, 4, " ");
-                for (const std::string& top : tops) {
+                    point.replace(at, 4, " ");  // as the table writes a space
+                for (const std::string& top : {tree_.path(), data_.path(), holding_.path()}) {
                     if (isAtOrBelow(point, top)) below.push_back(point);
                 }
             }
-            if (below.empty()) break;
-            std::sort(below.begin(), below.end(),
-                      [](const auto& a, const auto& b) { return a.size() > b.size(); });
+            found = false;
             for (const std::string& point : below)
-                ::umount2(point.c_str(), MNT_DETACH);
+                found = ::umount2(point.c_str(), MNT_DETACH) == 0 || found;
         }
     }
 
@@ -357,8 +353,8 @@ private:
                 break;
             }
             default: {
-                // As root, a folder of the same names mounted over the folder of a picked or
-                // ticked item, for the rest of the round; what it holds must never move.
+                // As root, the bait (every name a folder of the tree holds) mounted over the
+                // folder of a picked or ticked item, for the rest of the round.
                 if (::geteuid() != 0) break;
                 const IndexRef& shown = model_->index();
                 NodeIds chosen = model_->basket();
@@ -367,27 +363,14 @@ private:
                 if (!shown || chosen.empty()) break;
                 const NodeId node = chosen[pick(chosen.size())];
                 if (node >= shown->count()) break;
+                // Never through a link: the bait would be mounted over a folder of its own.
                 const std::string folder = parentPath(shown->path(node));
+                std::error_code ec;
                 if (folder.size() <= tree_.path().size() ||
-                    !realFolder(folder.substr(tree_.path().size() + 1))) {
+                    std::filesystem::canonical(folder, ec).string() != folder) {
                     break;
                 }
-                const std::string over = others_ / ("m" + n);
-                std::filesystem::create_directories(over);
-                std::error_code ec;
-                for (const auto& e : std::filesystem::directory_iterator(folder, ec)) {
-                    const std::string name = e.path().filename().string();
-                    const std::string at = over + "/" + name;
-                    if (e.is_directory(ec) && !e.is_symlink(ec)) {
-                        std::filesystem::create_directories(at);
-                        std::ofstream(at + "/f", std::ios::binary) << std::string(300'000, 'm');
-                        baitFiles_.push_back(at + "/f");
-                    } else {
-                        std::ofstream(at, std::ios::binary) << std::string(300'000, 'm');
-                        baitFiles_.push_back(at);
-                    }
-                }
-                ::mount(over.c_str(), folder.c_str(), nullptr, MS_BIND, nullptr);
+                ::mount(bait_.path().c_str(), folder.c_str(), nullptr, MS_BIND, nullptr);
                 break;
             }
         }
@@ -398,7 +381,7 @@ private:
     test::TempDir tree_;
     test::TempDir holding_;
     test::TempDir bait_;
-    test::TempDir others_;  // folders renamed in or mounted over others
+    test::TempDir others_;  // folders renamed in under the names of others
     std::vector<std::string> baitFiles_;
     test::ScopedEnv homeVar_;
     test::RecordingTrashCan can_;

@@ -60,26 +60,22 @@ public:
             mounted = folder;
             return folder;
         }
-        const std::string thesis = parentPath(folder) + "/thesis";
         if (how == Change::folder) {
-            tree.mkdirs(thesis.substr(tree.path().size() + 1));
-            tree.write(thesis.substr(tree.path().size() + 1) + "/secret", 10);
+            const std::string thesis = "home/" + parentPath(relative) + "/thesis";
+            tree.mkdirs(thesis);
+            tree.write(thesis + "/secret", 10);
             ::chmod(tree.path().c_str(), 0755);
-            ::chmod(parentPath(folder).c_str(), 0777);
+            test::renameInAsAnotherUser(folder, tree / thesis);
+            return folder + ".x";
         }
-        const std::string aside = folder + (how == Change::link ? ".old" : ".x");
         EXPECT_EQ(test::inChild([&] {
-                      if (how == Change::folder && ::geteuid() == 0 && !test::becomeNobody())
-                          return 2;
-                      const bool moved = std::rename(folder.c_str(), aside.c_str()) == 0;
-                      return moved && (how == Change::link
-                                           ? ::symlink(target.c_str(), folder.c_str())
-                                           : std::rename(thesis.c_str(), folder.c_str())) == 0
+                      return std::rename(folder.c_str(), (folder + ".old").c_str()) == 0 &&
+                                     ::symlink(target.c_str(), folder.c_str()) == 0
                                  ? 0
                                  : 1;
                   }),
                   0);
-        return aside;
+        return folder + ".old";
     }
     ~World() {
         if (!mounted.empty()) ::umount2(mounted.c_str(), MNT_DETACH);

@@ -23,7 +23,6 @@
 #include "core/scan/Scanner.h"
 #include "model/app/AppModel.h"
 #include "model/removal/TrashCan.h"
-#include "platform/PathText.h"
 #include "platform/XdgDirs.h"
 #include "tests/model/Fixtures.h"
 #include "tests/model/app/ActionsFixture.h"
@@ -107,21 +106,6 @@ public:
         check(std::rename((dir / relative).c_str(), (dir / (relative + ".old")).c_str()), "rename");
         check(::symlink(target.c_str(), (dir / relative).c_str()), "symlink");
     }
-    // Another user (nobody, when this is root) renames `other` in under the name of the folder
-    // `relative` in their shared folder, as `mv a a.x; mv other a` does.
-    void swapIn(const std::string& relative, const std::string& other) {
-        const std::string at = dir / relative;
-        check(::chmod(dir.path().c_str(), 0755), "chmod");
-        check(::chmod(parentPath(at).c_str(), 0777), "chmod");
-        const int status = test::inChild([&] {
-            if (::geteuid() == 0 && !test::becomeNobody()) return 2;
-            return std::rename(at.c_str(), (at + ".x").c_str()) == 0 &&
-                           std::rename((dir / other).c_str(), at.c_str()) == 0
-                       ? 0
-                       : 1;
-        });
-        ASSERT_EQ(status, 0);
-    }
     // Mounts `what` (a folder to bind, or "tmpfs" for a fresh disk) at `relative`.
     void mountAt(const std::string& what, const std::string& relative) {
         const std::string at = dir / relative;
@@ -195,7 +179,11 @@ TEST_F(PickedMove, WhatChangedAfterThePickIsRefusedAndLeftInPlace) {
          TrashRefusal::otherUser},
         // No link anywhere: another folder of the user's, renamed in by another user.
         {"another folder renamed in under the picked folder's name", "a/item", "scan", false,
-         [](Scene& t) { t.swapIn("scan/a/item", "scan/a/thesis"); }, TrashRefusal::changed},
+         [](Scene& t) {
+             ::chmod(t.dir.path().c_str(), 0755);
+             test::renameInAsAnotherUser(t.dir / "scan/a/item", t.dir / "scan/a/thesis");
+         },
+         TrashRefusal::changed},
         {"a file made anew with the same size and time", "a/file", "scan", false, lookAlike,
          TrashRefusal::changed},
         // The same folder, reached through a mount the scan did not enter.

@@ -1,10 +1,15 @@
 #include "model/app/Navigator.h"
 
+#include <chrono>
 #include <exception>
+#include <memory>
+#include <utility>
 
+#include "core/index/IndexWriter.h"
 #include "core/saved/SavedIndex.h"
 #include "core/scan/ScanThreads.h"
 #include "core/scan/Scanner.h"
+#include "model/system/Clock.h"
 #include "model/system/Desktop.h"
 #include "platform/PathText.h"
 
@@ -142,8 +147,13 @@ void Navigator::scan(const std::string& url, bool fresh) {
     context_.runInBackground([this, path, counters] {
         IndexRef scanned;
         QString error;
+        // Timed on the model's clock, as every time it shows.
+        const Clock::TimePoint start = context_.clock.now();
         try {
-            scanned = ModelContext::ownIndex(Scanner::scan(path, *counters, defaultScanThreads()));
+            std::unique_ptr<DiskIndex> index = Scanner::scan(path, *counters, defaultScanThreads());
+            IndexWriter::setScanTime(
+                *index, std::chrono::duration<double>(context_.clock.now() - start).count());
+            scanned = ModelContext::ownIndex(std::move(index));
         } catch (const std::exception& e) {
             error = QString::fromLocal8Bit(e.what());
         } catch (...) {

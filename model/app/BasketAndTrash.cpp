@@ -127,7 +127,9 @@ void BasketAndTrash::trash(const NodeIds& nodes, const std::vector<std::string>&
     if (std::none_of(nodes.begin(), nodes.end(), [count](NodeId node) { return node < count; }))
         return;
     if (removals_.refused()) return;
-    startTrash(shown_.index(), nodes, skipped);
+    removals_.begin(Removals::Kind::trash, [this, index = shown_.index(), nodes, skipped] {
+        startTrash(index, nodes, skipped);
+    });
 }
 
 void BasketAndTrash::startTrash(const IndexRef& generation, const NodeIds& nodes,

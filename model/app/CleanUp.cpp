@@ -150,9 +150,16 @@ void CleanUp::runClean() {
     for (NodeId node : cleanPicked()) {
         if (node < shown_.index()->count()) picked.push_back(node);
     }
+    removals_.begin(Removals::Kind::clean,
+                    [this, index = shown_.index(), picked = std::move(picked)]() mutable {
+                        prepareClean(index, std::move(picked));
+                    });
+}
+
+void CleanUp::prepareClean(const IndexRef& index, NodeIds picked) {
     Batch batch(context_.announcer);
     removals_.set(Removals::Kind::clean, true);
-    context_.runInBackground([this, index = shown_.index(), picked = std::move(picked)] {
+    context_.runInBackground([this, index, picked = std::move(picked)] {
         const std::vector<CleanGroup> plan = tamrel::cleanPlan(*index, cleanContext(), planMinSize);
         const std::unordered_set<NodeId> pick(picked.begin(), picked.end());
         std::unordered_set<NodeId> held;

@@ -66,7 +66,8 @@ public:
     // moves it, against the generation the plan was computed in even when a refreshed one is
     // shown by then. When every ticked item is held back nothing moves and no toast appears
     // (each item's note says why). Nothing without an index; refused with a toast while another
-    // removal runs.
+    // removal runs; on an index whose saved file is still being checked, it waits for the check
+    // and is dropped if it fails (Removals::begin()).
     void runClean();
 
     // The context of a plan computation: this user's running programs and a fresh
@@ -80,6 +81,8 @@ public:
 private:
     // The running set of a clean-up context.
     static std::set<std::string> runningNames();
+    // runClean() once it may start: the ticked ids `picked` of `index`.
+    void prepareClean(const IndexRef& index, NodeIds picked);
     void follow(ShownChange& change);
 
     ShownIndex& shown_;

@@ -31,7 +31,7 @@ constexpr Entry modes[] = {
     {"model", tamrel::bench::modelMode, "model ROOT [--runs N] [--live no]"},
     {"live", tamrel::bench::liveMode,
      "live ROOT [--writes N] [--seconds S] [--idle S] [--runs N] [--folder NAME] [--fanotify] "
-     "[--rewrite]   (writes in ROOT/NAME)"},
+     "[--rewrite] [--fresh]   (writes in ROOT/NAME; --fresh: the model scans ROOT itself)"},
     {"apps", tamrel::bench::appsMode, "apps ROOT [--home H] [--runs N]"},
 #endif
 };

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cstring>
 #include <set>
 #include <shared_mutex>
 #include <string_view>
@@ -27,6 +28,23 @@ namespace {
 
 constexpr int newFolderThreads = 4;
 constexpr int rescanThreads = 8;
+
+// Whether two generations hold the same nodes in the same order: names, parents, kinds (flags
+// included), sizes and dates, the rest following from those. Block compares: 3 million nodes in
+// a few milliseconds, and the first difference ends it. Both locks are held by the caller (or
+// it holds the only reference).
+bool sameNodes(const DiskIndex& a, const DiskIndex& b) {
+    const NodeId n = a.count();
+    if (b.count() != n) return false;
+    const NodeArrays<const std::byte> x = a.arrays();
+    const NodeArrays<const std::byte> y = b.arrays();
+    auto same = [](const auto* p, const auto* q, std::size_t count) {
+        return std::memcmp(p, q, count * sizeof *p) == 0;
+    };
+    return same(x.nameOff_, y.nameOff_, n + 1u) && same(x.kind_, y.kind_, n) &&
+           same(x.size_, y.size_, n) && same(x.mtime_, y.mtime_, n) &&
+           same(x.parent_, y.parent_, n) && same(x.names_, y.names_, x.nameOff_[n]);
+}
 
 // Folders whose removed flag is clear (denied and mount folders included).
 bool isLiveDir(std::uint8_t kind) {
@@ -366,20 +384,37 @@ private:
 std::unique_ptr<DiskIndex> Refresher::refreshed(const DiskIndex& old, const Changes& changes,
                                                 ScanProgress& progress,
                                                 std::uint64_t oldestPending) {
-    return refreshInto(old, changes, progress, oldestPending, nullptr);
+    return refreshInto(old, changes, progress, oldestPending, nullptr, nullptr);
 }
 
 std::unique_ptr<DiskIndex> Refresher::refresh(DiskIndex& index, const Changes& changes,
-                                              ScanProgress& progress, std::uint64_t oldestPending) {
-    return refreshInto(index, changes, progress, oldestPending, &index);
+                                              ScanProgress& progress, std::uint64_t oldestPending,
+                                              bool* changed) {
+    bool differs = true;
+    auto next = refreshInto(index, changes, progress, oldestPending, &index, &differs);
+    if (changed) *changed = differs;
+    return next;
 }
 
 std::unique_ptr<DiskIndex> Refresher::refreshInto(const DiskIndex& old, const Changes& changes,
                                                   ScanProgress& progress,
-                                                  std::uint64_t oldestPending, DiskIndex* patch) {
+                                                  std::uint64_t oldestPending, DiskIndex* patch,
+                                                  bool* changed) {
     const std::uint64_t newEvent = currentEventID();
     auto stamp = [&](std::uint64_t id) {
         return oldestPending != 0 ? std::min(id, oldestPending) : id;
+    };
+    // A generation built for `patch` that holds what it holds already is not handed out: the
+    // index only takes its event id. So a refresh that finds the disk as the index has it (the
+    // catch-up after a fresh scan lists again what changed while the scan ran) changes nothing
+    // that a save would have to write.
+    auto unlessSame = [&](std::unique_ptr<DiskIndex> next) -> std::unique_ptr<DiskIndex> {
+        if (!patch) return next;
+        std::shared_lock read(old.lock());
+        if (!sameNodes(old, *next)) return next;
+        IndexWriter::setEventID(*patch, next->eventID());
+        *changed = false;
+        return nullptr;
     };
     std::shared_lock guard(old.lock());
     Refresh refresh(old, progress);
@@ -387,7 +422,7 @@ std::unique_ptr<DiskIndex> Refresher::refreshInto(const DiskIndex& old, const Ch
         guard.unlock();
         auto fresh = Scanner::scan(old.rootPath(), progress, defaultScanThreads());
         IndexWriter::setEventID(*fresh, stamp(fresh->eventID()));
-        return fresh;
+        return unlessSame(std::move(fresh));
     }
     refresh.gather();
     if (patch == &old && refresh.keepsShape()) {
@@ -396,12 +431,19 @@ std::unique_ptr<DiskIndex> Refresher::refreshInto(const DiskIndex& old, const Ch
         std::unique_lock write(old.lock());
         // A removal may have come in between.
         if (refresh.keepsShape()) {
+            bool any = false;
             for (const NodeChange& c : refresh.changesInPlace()) {
                 const bool folder = (c.kind & Flag::kindMask) == 1;
-                IndexWriter::setNode(*patch, c.id, c.kind, folder ? patch->size(c.id) : c.size,
-                                     c.mtime);
+                const std::uint64_t size = folder ? patch->size(c.id) : c.size;
+                if (patch->kind(c.id) == c.kind && patch->size(c.id) == size &&
+                    patch->mtime(c.id) == c.mtime) {
+                    continue;
+                }
+                IndexWriter::setNode(*patch, c.id, c.kind, size, c.mtime);
+                any = true;
             }
             IndexWriter::setEventID(*patch, stamp(newEvent));
+            *changed = any;
             return nullptr;
         }
         write.unlock();
@@ -414,8 +456,10 @@ std::unique_ptr<DiskIndex> Refresher::refreshInto(const DiskIndex& old, const Ch
         // Each link counted once over the whole index, as a fresh scan counts it.
         for (const LinkPatch& p : linkPatches(*index))
             IndexWriter::setNode(*index, p.id, p.kind, p.size, p.mtime);
+    } else {
+        guard.unlock();
     }
-    return index;
+    return unlessSame(std::move(index));
 }
 
 }  // namespace tamrel

@@ -42,17 +42,24 @@ public:
     // the entries listed again and of the folders above them, and the new eventID, all written
     // under index.lock() held exclusively. Ids and paths stay valid; the result is null.
     // Otherwise the result is the next generation, as refreshed() builds it, and `index` is not
-    // changed. Arguments, event id and exceptions as refreshed().
+    // changed; except that a generation holding the very nodes `index` holds (names, kinds,
+    // sizes, dates, in the same order) is not handed out: `index` takes its event id, and the
+    // result is null. `changed`, when given, is set to whether the content (anything but the
+    // event id) differs from what `index` held: false when the disk was found as the index had
+    // it, so its saved file needs no new save. Arguments, event id and exceptions as
+    // refreshed().
     static std::unique_ptr<DiskIndex> refresh(DiskIndex& index, const Changes& changes,
                                               ScanProgress& progress,
-                                              std::uint64_t oldestPending = 0);
+                                              std::uint64_t oldestPending = 0,
+                                              bool* changed = nullptr);
 
 private:
     // What refreshed() and refresh() share: `patch` is `old` when it may take the changes
-    // itself, else null.
+    // itself, else null; `changed` is given with `patch`.
     static std::unique_ptr<DiskIndex> refreshInto(const DiskIndex& old, const Changes& changes,
                                                   ScanProgress& progress,
-                                                  std::uint64_t oldestPending, DiskIndex* patch);
+                                                  std::uint64_t oldestPending, DiskIndex* patch,
+                                                  bool* changed);
 };
 
 }  // namespace tamrel

@@ -20,7 +20,8 @@ AppModel::AppModel(Desktop& desktop, Options options, QObject* parent)
       uninstaller_(context_, shown_, appInventory_, removals_, toasts_),
       liveSync_(context_, shown_),
       volumesAndPlaces_(context_, shown_, liveSync_, search_, toasts_),
-      navigator_(context_, shown_, volumesAndPlaces_, liveSync_, search_, derived_, toasts_) {
+      navigator_(context_, shown_, volumesAndPlaces_, liveSync_, search_, derived_, removals_,
+                 toasts_) {
     volumesAndPlaces_.followMountTable();
     if (options_.startUp) navigator_.startUp();
 }

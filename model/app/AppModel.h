@@ -156,9 +156,9 @@ public:
     // True from runClean() until its recomputed plan is handed to the trash action (which sets
     // `trashing` in the same step) or dropped.
     const Property<bool>& preparingClean = placed(removals_.preparingClean);
-    // A removal runs: a clean-up being prepared, a move to the Trash or an uninstall. Removals
-    // never overlap: trash(), runClean() and uninstall() called meanwhile are refused with a
-    // toast.
+    // A removal runs: a clean-up being prepared, a move to the Trash or an uninstall (each set
+    // too while it waits for the check of the saved index shown; see Removals). Removals never
+    // overlap: trash(), runClean() and uninstall() called meanwhile are refused with a toast.
     const Property<bool>& removalBusy = placed(removals_.removalBusy);
 
     // The start-up actions (Navigator::startUp()).

@@ -1,8 +1,12 @@
 #pragma once
 
 #include <chrono>
+#include <optional>
+#include <vector>
 
 #include "core/live/Watcher.h"
+#include "core/space/VolumeFacts.h"
+#include "model/app/AppValues.h"
 
 namespace tamrel {
 
@@ -36,6 +40,13 @@ struct AppModelOptions {
     // Runs the start-up actions (volumes, places, the saved whole-disk index) in the
     // constructor. Tests that set up state first turn it off and call startUp() themselves.
     bool startUp = true;
+    // Test-only, for pictures of the screens that must come out the same on every run (the
+    // gallery): the disks listed, with their figures, in place of the mounted ones, and the
+    // facts of the disk under a shown index (its System Data report) in place of its statvfs.
+    // The mount table is still followed for disks that go. Unset in the product: the machine's
+    // own, read afresh each time.
+    std::optional<std::vector<Volume>> volumes;
+    std::optional<VolumeFacts> volumeFacts;
 };
 
 }  // namespace tamrel

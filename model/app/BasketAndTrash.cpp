@@ -165,7 +165,12 @@ void BasketAndTrash::trash(const NodeIds& nodes, const std::vector<std::string>&
     if (std::none_of(nodes.begin(), nodes.end(), [count](NodeId node) { return node < count; }))
         return;
     if (removals_.refused()) return;
-    startTrash(shown_.index(), nodes, skipped, std::make_shared<const PickedItems>(picks_));
+    // The picks as the user confirms them.
+    removals_.begin(Removals::Kind::trash,
+                    [this, index = shown_.index(), nodes, skipped,
+                     picks = std::make_shared<const PickedItems>(picks_)] {
+                        startTrash(index, nodes, skipped, picks);
+                    });
 }
 
 void BasketAndTrash::startTrash(const IndexRef& generation, const NodeIds& nodes,

@@ -68,6 +68,8 @@ public:
     // ShownIndex::itemsMoved() (the basket, the clean-up ticks and revision; by path when
     // another generation is shown by then) and sets the toast. Nothing for an empty list or
     // without an index; refused with a toast while another removal runs (Removals::refused()).
+    // On an index whose saved file is still being checked, the move waits for the check and
+    // is dropped if it fails (Removals::begin()).
     void trash(const NodeIds& nodes, const std::vector<std::string>& skipped);
     // trash() for the ids of `generation` (which the worker holds), busy or not; an item with
     // an identity in `picks` (by its path) moves only while it is that item.

@@ -179,11 +179,19 @@ void CleanUp::runClean() {
     for (NodeId node : cleanPicked()) {
         if (node < shown_.index()->count()) picked.push_back(node);
     }
+    // The ticks' identities as the user confirms them.
+    removals_.begin(Removals::Kind::clean,
+                    [this, index = shown_.index(), picked = std::move(picked),
+                     picks = std::make_shared<const PickedItems>(cleanPicks_)]() mutable {
+                        prepareClean(index, std::move(picked), std::move(picks));
+                    });
+}
+
+void CleanUp::prepareClean(const IndexRef& index, NodeIds picked,
+                           std::shared_ptr<const PickedItems> picks) {
     Batch batch(context_.announcer);
     removals_.set(Removals::Kind::clean, true);
-    auto picks = std::make_shared<const PickedItems>(cleanPicks_);
-    context_.runInBackground([this, index = shown_.index(), picked = std::move(picked),
-                              picks = std::move(picks)] {
+    context_.runInBackground([this, index, picked = std::move(picked), picks = std::move(picks)] {
         const std::vector<CleanGroup> plan = tamrel::cleanPlan(*index, cleanContext(), planMinSize);
         const std::unordered_set<NodeId> pick(picked.begin(), picked.end());
         std::unordered_set<NodeId> held;

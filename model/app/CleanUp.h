@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <set>
 #include <string>
@@ -72,7 +73,8 @@ public:
     // moves it, each only while it is the item its tick recorded, against the generation the plan was computed in even when a refreshed one is
     // shown by then. When every ticked item is held back nothing moves and no toast appears
     // (each item's note says why). Nothing without an index; refused with a toast while another
-    // removal runs.
+    // removal runs; on an index whose saved file is still being checked, it waits for the check
+    // and is dropped if it fails (Removals::begin()).
     void runClean();
 
     // What identifies the items `plan` ticks by default (pickedItem()), by path. For the worker
@@ -89,6 +91,10 @@ public:
 private:
     // The running set of a clean-up context.
     static std::set<std::string> runningNames();
+    // runClean() once it may start: the ticked ids `picked` of `index`, with what their ticks
+    // recorded.
+    void prepareClean(const IndexRef& index, NodeIds picked,
+                      std::shared_ptr<const PickedItems> picks);
     void follow(ShownChange& change);
 
     ShownIndex& shown_;

@@ -88,9 +88,11 @@ void DerivedData::startRun() {
                 derived->tips = tamrel::suggestions(*index, home, tipMinSize,
                                                     std::chrono::system_clock::now(), profile);
             if (stillLatest()) derived->trashSize = tamrel::trashSize(*index);
-            if (stillLatest())
-                derived->report =
-                    tamrel::systemData(*index, home, VolumeFacts::read(index->rootPath()), profile);
+            if (stillLatest()) {
+                const auto& fixed = context_.options.volumeFacts;
+                derived->report = tamrel::systemData(
+                    *index, home, fixed ? *fixed : VolumeFacts::read(index->rootPath()), profile);
+            }
             if (stillLatest()) {
                 derived->plan = tamrel::cleanPlan(*index, CleanUp::cleanContext(), cleanMinSize);
                 derived->picks = CleanUp::pickDefaults(*index, derived->plan);

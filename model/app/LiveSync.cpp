@@ -108,8 +108,11 @@ void LiveSync::apply(Changes changes) {
         bool inPlace = false;
         try {
             ScanProgress unseen;
-            next = ModelContext::ownIndex(Refresher::refresh(*index, changes, unseen, oldest));
-            inPlace = !next;
+            bool changed = true;
+            next = ModelContext::ownIndex(
+                Refresher::refresh(*index, changes, unseen, oldest, &changed));
+            // A refresh that found the disk as the index has it changes nothing to show or save.
+            inPlace = !next && changed;
         } catch (const std::exception&) {
             // A refresh that failed adopts nothing.
         }

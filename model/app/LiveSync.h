@@ -19,7 +19,11 @@ namespace tamrel {
 // Options::quietTime (or the first of them has waited liveMaxWait), refreshed on the pool into
 // the shown generation itself or a new one, which is adopted with every node id held carried
 // over by path (ShownIndex::install()). `sync` tells where that stands. A refreshed generation is
-// saved at most once a saveInterval, and when it stops being followed.
+// saved at most once a saveInterval, and when it stops being followed; a refresh that found the
+// disk as the index had it (as the catch-up after a fresh scan mostly does: it lists again what
+// changed while the scan ran) changes nothing, so neither `revision` nor a save follows it.
+// Saves are whole files (168 MB at 3 million entries), so only what differs from the saved file
+// is worth one.
 //
 // Threading: main thread; the watcher's callbacks only queue work for it, and what they queue
 // does nothing once that watcher has been stopped or replaced. A refresh holds its index by

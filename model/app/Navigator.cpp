@@ -1,10 +1,15 @@
 #include "model/app/Navigator.h"
 
+#include <chrono>
 #include <exception>
+#include <memory>
+#include <utility>
 
+#include "core/index/IndexWriter.h"
 #include "core/saved/SavedIndex.h"
 #include "core/scan/ScanThreads.h"
 #include "core/scan/Scanner.h"
+#include "model/system/Clock.h"
 #include "model/system/Desktop.h"
 #include "platform/PathText.h"
 
@@ -51,6 +56,7 @@ VolumesAndPlaces::Saved Navigator::savedIndex(const std::string& root) {
 void Navigator::checkSaved(const IndexRef& index) {
     live_.holdSaves(true);
     const std::uint64_t opened = opened_;
+    removals_.setCheck(opened);
     context_.runInBackground([this, index, opened] {
         bool intact = true;
         try {
@@ -59,23 +65,32 @@ void Navigator::checkSaved(const IndexRef& index) {
             // Memory for the read refused: the file is not known to be damaged.
         }
         context_.onMainThread([this, intact, opened, root = index->rootPath()] {
-            if (opened != opened_) return;  // another target was opened since
+            Batch batch(context_.announcer);
+            // Whether the index on screen (or one refreshed from it) is the one checked: a
+            // fresh scan that replaces it may still be running.
+            const bool onScreen = removals_.check() == opened;
+            const bool dropped = removals_.checkEnded(opened, intact);
             if (intact) {
-                live_.holdSaves(false);
+                if (opened == opened_) live_.holdSaves(false);
                 return;
             }
-            // Still unchecked while scan() lets the damaged generation go: nothing of it is
-            // saved.
-            Batch batch(context_.announcer);
-            scan(root, true);
-            toasts_.show(damagedToast());
+            // Thrown away: nothing of it is saved (its saves are still held) or acted on.
+            if (onScreen) shown_.install(nullptr, ShownIndex::Keep::nothing);
+            if (opened == opened_) {
+                scan(root, true);
+                toasts_.show(damagedToast(QStringLiteral("Scanning again from scratch.")),
+                             Toasts::Stay::wholeLifetime);
+            } else if (dropped) {
+                // Another target was opened since: the removal that waited is told of.
+                toasts_.show(damagedToast(QStringLiteral("Nothing was moved.")),
+                             Toasts::Stay::wholeLifetime);
+            }
         });
     });
 }
 
-Toast Navigator::damagedToast() {
-    return Toast::make(QStringLiteral("The saved index was damaged"),
-                       QStringLiteral("Scanning again from scratch."), false);
+Toast Navigator::damagedToast(const QString& detail) {
+    return Toast::make(QStringLiteral("The saved index was damaged"), detail, false);
 }
 
 void Navigator::replaceShown(const std::string& path) {
@@ -138,12 +153,19 @@ void Navigator::scan(const std::string& url, bool fresh) {
     auto counters = std::make_shared<ScanProgress>();
     progress.set(batch, counters);
     shown_.setPhase(Phase::scanning, ShownIndex::scanningSpring);
-    if (damaged) toasts_.show(damagedToast());
+    if (damaged)
+        toasts_.show(damagedToast(QStringLiteral("Scanning again from scratch.")),
+                     Toasts::Stay::wholeLifetime);
     context_.runInBackground([this, path, counters] {
         IndexRef scanned;
         QString error;
+        // Timed on the model's clock, as every time it shows.
+        const Clock::TimePoint start = context_.clock.now();
         try {
-            scanned = ModelContext::ownIndex(Scanner::scan(path, *counters, defaultScanThreads()));
+            std::unique_ptr<DiskIndex> index = Scanner::scan(path, *counters, defaultScanThreads());
+            IndexWriter::setScanTime(
+                *index, std::chrono::duration<double>(context_.clock.now() - start).count());
+            scanned = ModelContext::ownIndex(std::move(index));
         } catch (const std::exception& e) {
             error = QString::fromLocal8Bit(e.what());
         } catch (...) {
@@ -196,6 +218,8 @@ void Navigator::show(IndexRef next) {
     // arrive, so a screen never falls back to waiting for them: the followers of the shown
     // index carry their ids over by path in this same batch.
     shown_.install(std::move(next), ShownIndex::Keep::nothing);
+    // A saved index is checked next (checkSaved()); a scanned one needs no check.
+    removals_.setCheck(std::nullopt);
     setTab(Tab::explore);
     shown_.setPhase(Phase::results, ShownIndex::resultsSpring);
 }

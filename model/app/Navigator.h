@@ -13,6 +13,7 @@
 #include "model/app/DerivedData.h"
 #include "model/app/LiveSync.h"
 #include "model/app/ModelContext.h"
+#include "model/app/Removals.h"
 #include "model/app/SearchController.h"
 #include "model/app/ShownIndex.h"
 #include "model/app/Toasts.h"
@@ -35,13 +36,14 @@ class Navigator {
 
 public:
     Navigator(ModelContext& context, ShownIndex& shown, VolumesAndPlaces& volumes, LiveSync& live,
-              SearchController& search, DerivedData& derived, Toasts& toasts)
+              SearchController& search, DerivedData& derived, Removals& removals, Toasts& toasts)
         : context_(context),
           shown_(shown),
           volumes_(volumes),
           live_(live),
           search_(search),
           derived_(derived),
+          removals_(removals),
           toasts_(toasts) {}
     Navigator(const Navigator&) = delete;
     Navigator& operator=(const Navigator&) = delete;
@@ -89,16 +91,19 @@ private:
     VolumesAndPlaces::Saved savedIndex(const std::string& root);
     // Checks on the pool that the file a shown index was loaded from is intact (its checksum);
     // when it is not and nothing else was opened since, the index is thrown away and its root
-    // scanned afresh, with a toast that says so. Refreshes are not saved until the check passed.
+    // scanned afresh, with a toast that says so. Refreshes are not saved, and removals do not
+    // start (Removals::begin()), until the check passed; a removal that waited for a check that
+    // failed is dropped.
     void checkSaved(const IndexRef& index);
-    // "The saved index was damaged", as a failure.
-    static Toast damagedToast();
+    // "The saved index was damaged", as a failure, with `detail`.
+    static Toast damagedToast(const QString& detail);
 
     ShownIndex& shown_;
     VolumesAndPlaces& volumes_;
     LiveSync& live_;
     SearchController& search_;
     DerivedData& derived_;
+    Removals& removals_;
     Toasts& toasts_;
     // While startUp() runs: the saved index of "/" as refreshVolumes() loaded it (null inside
     // when that load failed). Empty at any other time: it is never held beyond start-up.

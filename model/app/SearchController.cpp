@@ -1,9 +1,11 @@
 #include "model/app/SearchController.h"
 
+#include <chrono>
 #include <exception>
 #include <utility>
 
 #include "core/query/Search.h"
+#include "model/system/Clock.h"
 
 namespace tamrel {
 
@@ -73,11 +75,14 @@ void SearchController::startSearch() {
     const NodeId under = searchUnder_;
     context_.runInBackground([this, seq, index, text, under] {
         auto result = std::make_shared<SearchResult>();
+        // Timed on the model's clock, as every time it shows.
+        const Clock::TimePoint start = context_.clock.now();
         try {
             *result = search(*index, text, under, resultLimit, ModelContext::ruleSet());
         } catch (const std::exception&) {
             *result = SearchResult();
         }
+        result->elapsed = std::chrono::duration<double>(context_.clock.now() - start).count();
         context_.onMainThread([this, seq, index, text, result] {
             // Stored only for the search still pending, on the index it searched: an older
             // search, or one of another generation, never lands over a newer one.

@@ -168,7 +168,14 @@ void Uninstaller::uninstall(const InstalledApp& app) {
         total += shown.size(leftover.node);
     }
     // The generation of the items, whatever a slot does next.
-    const IndexRef index = shown_.index();
+    removals_.begin(Removals::Kind::uninstall,
+                    [this, index = shown_.index(), chosen, items = std::move(items),
+                     total]() mutable { remove(index, chosen, std::move(items), total); });
+}
+
+void Uninstaller::remove(const IndexRef& index, const InstalledApp& chosen,
+                         std::vector<Remover::Item> items, std::uint64_t total) {
+    Batch batch(context_.announcer);
     removals_.set(Removals::Kind::uninstall, true);
     const auto over = std::make_shared<std::atomic<bool>>(false);
     quitOver_ = over;

@@ -1,13 +1,16 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "model/app/AppInventory.h"
 #include "model/app/ModelContext.h"
 #include "model/app/Removals.h"
 #include "model/app/ShownIndex.h"
 #include "model/app/Toasts.h"
+#include "model/removal/Remover.h"
 #include "model/system/Clock.h"
 
 namespace tamrel {
@@ -43,9 +46,16 @@ public:
     // ShownIndex::itemsMoved() (which the inventory follows) and sets the toast. Refused with a
     // toast while another removal runs; and, with the inventory loaded again, when the
     // inventory is not of the shown generation or no longer lists the application where it was.
+    // On an index whose saved file is still being checked, it waits for the check and is
+    // dropped if it fails (Removals::begin()).
     void uninstall(const InstalledApp& app);
 
 private:
+    // uninstall() once it may start: `chosen` and the `items` of `index` it moves, `total` their
+    // bytes.
+    void remove(const IndexRef& index, const InstalledApp& chosen, std::vector<Remover::Item> items,
+                std::uint64_t total);
+
     ShownIndex& shown_;
     AppInventory& inventory_;
     Removals& removals_;

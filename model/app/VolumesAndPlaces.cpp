@@ -47,7 +47,8 @@ void VolumesAndPlaces::recordSaved(const std::string& path,
 
 void VolumesAndPlaces::refreshVolumes(std::optional<Saved>* loadedRoot) {
     Batch batch(context_.announcer);
-    volumes.set(batch, mountedVolumes());
+    const auto& fixed = context_.options.volumes;
+    volumes.set(batch, fixed ? *fixed : mountedVolumes());
 
     const std::string home = homeDirectory();
     struct Candidate {
@@ -131,7 +132,8 @@ void VolumesAndPlaces::mountsChanged() {
     mounts_ = std::move(now);
     // Free space is read afresh at every change; the rest (places, saved dates, access) only
     // when a disk came or went.
-    Volumes mounted = volumesOf(text);
+    const auto& fixed = context_.options.volumes;
+    Volumes mounted = fixed ? *fixed : volumesOf(text);
     const auto sameDisks = [&] {
         if (mounted.size() != volumes().size()) return false;
         for (std::size_t i = 0; i < mounted.size(); ++i) {

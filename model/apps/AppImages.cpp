@@ -7,10 +7,13 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
+#include <cstdint>
 #include <cstdlib>
 #include <fstream>
 #include <map>
 #include <set>
+#include <tuple>
 #include <unordered_map>
 
 #include "core/apps/Leftovers.h"
@@ -187,6 +190,28 @@ bool isIconFile(std::string_view name, std::string_view* stem) {
         }
     }
     return false;
+}
+
+// The edge in pixels that the last icon theme size folder on `path` names ("64x64"; "64x64@2"
+// twice that), 0 where none does ("scalable", an icon right in the icons folder).
+std::uint32_t themeEdge(std::string_view path) {
+    std::uint32_t edge = 0;
+    while (!path.empty()) {
+        const std::size_t slash = path.find('/');
+        const std::string_view part = path.substr(0, slash);
+        path = slash == std::string_view::npos ? std::string_view() : path.substr(slash + 1);
+        const char* at = part.data();
+        const char* end = part.data() + part.size();
+        std::uint32_t width = 0, height = 0, scale = 1;
+        auto read = std::from_chars(at, end, width);
+        if (read.ec != std::errc() || read.ptr == end || *read.ptr != 'x') continue;
+        read = std::from_chars(read.ptr + 1, end, height);
+        if (read.ec != std::errc()) continue;
+        if (read.ptr != end && *read.ptr == '@') read = std::from_chars(read.ptr + 1, end, scale);
+        if (read.ec == std::errc() && read.ptr == end && width == height && scale < 16)
+            edge = width * scale;
+    }
+    return edge;
 }
 
 void addUnique(std::vector<std::string>& list, const std::string& value) {
@@ -460,18 +485,22 @@ std::vector<InstalledApp> findAppImages(const DiskIndex& index, const std::strin
         }
         addUnique(names, fromFile.name);
         if (version.empty()) version = fromFile.version;
-        // An icon name the user's icons hold is shown from there: an SVG, else the largest file
-        // (the largest size of the picture).
+        // An icon name the user's icons hold is shown from there: an SVG, else the largest
+        // picture, by the size its theme folder names and then by the file's size (small
+        // pictures all take one block), and then by path, so that the order in which the file
+        // system lists them never decides.
         if (!icon.empty() && !icon.starts_with('/')) {
             if (const auto files = iconFiles.find(icon); files != iconFiles.end()) {
-                const auto best = std::max_element(
-                    files->second.begin(), files->second.end(), [&](NodeId a, NodeId b) {
-                        const bool svgA = index.nameBytes(a).ends_with(".svg");
-                        const bool svgB = index.nameBytes(b).ends_with(".svg");
-                        if (svgA != svgB) return svgB;
-                        return index.size(a) < index.size(b);
-                    });
-                icon = index.path(*best);
+                const auto rank = [&](NodeId n) {
+                    std::string path = index.path(n);
+                    const bool svg = path.ends_with(".svg");
+                    const std::uint32_t edge = themeEdge(path);
+                    return std::tuple(svg, edge, index.size(n), std::move(path));
+                };
+                std::vector<decltype(rank(0))> ranked;
+                for (NodeId n : files->second)
+                    ranked.push_back(rank(n));
+                icon = std::get<3>(*std::max_element(ranked.begin(), ranked.end()));
             }
         }
         std::sort(desktopFiles.begin(), desktopFiles.end());

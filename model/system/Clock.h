@@ -6,11 +6,12 @@
 
 namespace tamrel {
 
-// The time the model's waits and the screens' motion go by: a steady now() and timers that
-// call back once their time on this clock has passed. Clock::steady() is the real time of the
-// process (std::chrono::steady_clock, and QTimer on the event loop); tests put a clock in its
-// place that moves only when they advance it, so a test of a wait takes no time and cannot be
-// late on a busy machine.
+// The time the model's waits, the durations it shows (of a scan, of a search) and the screens'
+// motion go by: a steady now() and timers that call back once their time on this clock has
+// passed. Clock::steady() is the real time of the process (std::chrono::steady_clock, and QTimer
+// on the event loop); tests put a clock in its place that moves only when they advance it, so a
+// test of a wait takes no time and cannot be late on a busy machine, and what it measures is
+// the same on every run.
 //
 // A clock outlives every Timer made on it.
 //

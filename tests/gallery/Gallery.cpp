@@ -1,22 +1,35 @@
 // Draws the window in each phase and every theme piece to PNG files, headless, from a fixture
 // tree, so the screens can be looked at without a display:
-//   tamrel_gallery OUTPUT_FOLDER
-// Fails (exit 1) when a picture cannot be written or a phase does not come on.
+//   tamrel_gallery OUTPUT_FOLDER [EARLIER_OUTPUT_FOLDER]
+// Fails (exit 1) when a picture cannot be written or a phase does not come on, and, given the
+// folder of an earlier run, when a picture's pixels differ from the one of that name there
+// (exit 77, nothing compared, where the fixture's paths cannot be fixed).
+// Two runs of one build draw the same pixels: the disk's figures are fixed, the fixture folders
+// have fixed paths where the process may (FixedPaths.h), and the gallery's clock, which the
+// model times its scans and searches on, stands still.
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QDir>
 #include <QDragEnterEvent>
+#include <QFile>
 #include <QHBoxLayout>
+#include <QImage>
 #include <QLocale>
 #include <QMimeData>
 #include <QPainter>
 #include <QTest>
 #include <QVBoxLayout>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <vector>
 
 #include "model/app/AppModel.h"
+#include "tests/gallery/FixedPaths.h"
 #include "tests/gallery/ResultsGallery.h"
 #include "tests/gallery/Settle.h"
 #include "tests/gallery/ToolsGallery.h"
@@ -54,18 +67,62 @@ using namespace tamrel;
 namespace {
 
 QString gOut;
+// The output folder and an earlier run's, opened before the gallery's own /tmp hides them (when
+// they lie there).
+int gOutFd = -1;
+int gEarlierFd = -1;
 bool gOk = true;
+QStringList gSaved;
 
-void save(QWidget& w, const QString& name) {
-    const QPixmap pm = w.grab();
+// The PNG file `name` of the folder `folderFd`, opened with `flags` into `file`.
+bool openPicture(QFile& file, int folderFd, const QString& name, int flags) {
+    const int fd = ::openat(folderFd, (name + QStringLiteral(".png")).toLocal8Bit().constData(),
+                            flags | O_CLOEXEC, 0644);
+    const auto mode = (flags & O_WRONLY) ? QIODevice::WriteOnly : QIODevice::ReadOnly;
+    if (fd >= 0 && file.open(fd, mode, QFileDevice::AutoCloseHandle)) return true;
+    if (fd >= 0) ::close(fd);
+    return false;
+}
+
+void savePicture(const QPixmap& picture, const QString& name) {
     const QString file = gOut + QLatin1Char('/') + name + QStringLiteral(".png");
-    if (!pm.save(file)) {
+    QFile out;
+    if (!openPicture(out, gOutFd, name, O_WRONLY | O_CREAT | O_TRUNC) ||
+        !picture.save(&out, "PNG")) {
         std::fprintf(stderr, "gallery: cannot write %s\n", qPrintable(file));
         gOk = false;
         return;
     }
+    gSaved << name;
     std::printf("%s\n", qPrintable(file));
 }
+
+// Whether every picture saved has the pixels of the one of its name in the earlier run's folder.
+bool sameAsEarlier() {
+    bool same = true;
+    for (const QString& name : gSaved) {
+        QFile nowFile, thenFile;
+        QImage now, then;
+        if (openPicture(nowFile, gOutFd, name, O_RDONLY)) now.load(&nowFile, "PNG");
+        if (openPicture(thenFile, gEarlierFd, name, O_RDONLY)) then.load(&thenFile, "PNG");
+        if (now.isNull() || then.isNull() ||
+            now.convertToFormat(QImage::Format_ARGB32) !=
+                then.convertToFormat(QImage::Format_ARGB32)) {
+            std::fprintf(stderr, "gallery: %s differs from the earlier run's\n", qPrintable(name));
+            same = false;
+        }
+    }
+    return same;
+}
+
+void save(QWidget& w, const QString& name) {
+    savePicture(w.grab(), name);
+}
+
+// The one disk the sidebar and the Welcome screen show, in place of the machine's, whose free
+// space changes from run to run.
+constexpr std::uint64_t kDiskTotal = 499'963'174'912;
+constexpr std::uint64_t kDiskFree = 187'340'000'000;
 
 using test::waitFor;
 
@@ -246,16 +303,29 @@ protected:
 }  // namespace
 
 int main(int argc, char** argv) {
-    const auto app = test::headlessApp(argc, argv);
-    const test::ScopedScreenClock screenClock(galleryClock());
     gOut = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("gallery");
     QDir().mkpath(gOut);
+    gOutFd = ::open(gOut.toLocal8Bit().constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (argc > 2) gEarlierFd = ::open(argv[2], O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (gOutFd < 0 || (argc > 2 && gEarlierFd < 0)) {
+        std::fprintf(stderr, "gallery: cannot open %s\n", gOutFd < 0 ? qPrintable(gOut) : argv[2]);
+        return 1;
+    }
+    const bool fixedPaths = enterFixedPaths();
+    if (gEarlierFd >= 0 && !fixedPaths) {
+        std::fprintf(stderr,
+                     "gallery: the fixture's paths vary here (no tmpfs of its own can be "
+                     "mounted), so no run is compared with another\n");
+        return 77;
+    }
+    const auto app = test::headlessApp(argc, argv);
+    const test::ScopedScreenClock screenClock(galleryClock());
     const QString fonts = Fonts::missingMessage();
     if (!fonts.isEmpty()) std::fprintf(stderr, "gallery: %s\n", qPrintable(fonts));
 
     // The fixture: a home folder with places and a small tree to scan.
     test::ScopedDataHome data;
-    test::TempDir tree;
+    const test::TempDir tree(fixedName("gallery"));
     for (const char* d : {"home/Downloads", "home/Documents", "home/Desktop", "home/Developer",
                           "project/src", "project/build", "project/media"}) {
         tree.mkdirs(d);
@@ -271,6 +341,9 @@ int main(int argc, char** argv) {
     options.clock = &galleryClock();
     options.startUp = false;
     options.watcher.allowFanotify = false;
+    options.volumes =
+        std::vector<Volume>{{"/", QStringLiteral("Computer"), kDiskTotal, kDiskFree, true}};
+    options.volumeFacts = VolumeFacts{.used = kDiskTotal - kDiskFree};
     AppModel model(desktop, options);
     model.startUp();
 
@@ -281,14 +354,7 @@ int main(int argc, char** argv) {
     }
     {
         FocusRings rings;
-        const QPixmap picture = rings.picture();
-        const QString file = gOut + QStringLiteral("/focus-rings.png");
-        if (picture.save(file)) {
-            std::printf("%s\n", qPrintable(file));
-        } else {
-            std::fprintf(stderr, "gallery: cannot write %s\n", qPrintable(file));
-            gOk = false;
-        }
+        savePicture(rings.picture(), QStringLiteral("focus-rings"));
     }
 
     MainWindow window(model);
@@ -339,5 +405,6 @@ int main(int argc, char** argv) {
     saveResultsGallery(window, model, [](QWidget& w, const QString& name) { save(w, name); });
     saveToolsGallery(window, model, [](QWidget& w, const QString& name) { save(w, name); });
     saveLinuxGallery(window, model, [](QWidget& w, const QString& name) { save(w, name); });
+    if (gEarlierFd >= 0 && gOk) gOk = sameAsEarlier();
     return gOk ? 0 : 1;
 }

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "model/removal/TrashToast.h"
+#include "tests/gallery/FixedPaths.h"
 #include "tests/gallery/Settle.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/WaitFor.h"
@@ -62,7 +63,7 @@ void makeTree(const test::TempDir& tree) {
 
 void saveResultsGallery(MainWindow& window, AppModel& model,
                         const std::function<void(QWidget&, const QString&)>& save) {
-    test::TempDir tree;
+    const test::TempDir tree(fixedName("Files"));
     makeTree(tree);
     const std::string root = tree.path();
     model.scan(root, true);

@@ -16,6 +16,7 @@
 #include <optional>
 #include <string>
 
+#include "tests/gallery/FixedPaths.h"
 #include "tests/gallery/Settle.h"
 #include "tests/model/Fixtures.h"
 #include "tests/model/app/ActionsProbe.h"
@@ -67,7 +68,7 @@ void drawIcon(const std::string& file, int side) {
 // any application: the empty state.
 void saveAppImagesGallery(MainWindow& window, AppModel& model,
                           const std::function<void(QWidget&, const QString&)>& save) {
-    test::TempDir tree;
+    const test::TempDir tree(fixedName("appimages"));
     const std::string home = test::makeAppImageHome(tree, 3'000'000);
     const std::string icons = home + "/.local/share/icons/hicolor/";
     drawIcon(icons + "64x64/apps/appimagekit-obsidian.png", 64);
@@ -166,7 +167,7 @@ void saveSmallScreens(MainWindow& window, AppModel& model,
 
 void saveToolsGallery(MainWindow& window, AppModel& model,
                       const std::function<void(QWidget&, const QString&)>& save) {
-    test::TempDir tree;
+    const test::TempDir tree(fixedName("tools"));
     const char* oldHome = std::getenv("HOME");
     const std::optional<std::string> home =
         oldHome ? std::optional<std::string>(oldHome) : std::nullopt;
@@ -278,7 +279,7 @@ void saveToolsGallery(MainWindow& window, AppModel& model,
 
 void saveLinuxGallery(MainWindow& window, AppModel& model,
                       const std::function<void(QWidget&, const QString&)>& save) {
-    test::TempDir tree;
+    const test::TempDir tree(fixedName("linux"));
     const std::string root = tree.path() + "/home";
     const test::ScopedEnv home("HOME", root);
     const test::ScopedEnv dataHome("XDG_DATA_HOME", root + "/.local/share");

@@ -32,18 +32,30 @@ DIR* openFolder(int parentFd, const char* name) {
     return d;
 }
 
-}  // namespace
-
-TempDir::TempDir() {
+std::string tempBase() {
     const char* base = std::getenv("TMPDIR");
-    std::string tmpl = std::string(base && *base ? base : "/tmp") + "/tamrel-test-XXXXXX";
+    return base && *base ? base : "/tmp";
+}
+
+// A new folder of a unique name under tempBase(); empty (the test failed) when none is made.
+std::string uniqueFolder() {
+    std::string tmpl = tempBase() + "/tamrel-test-XXXXXX";
     std::vector<char> buf(tmpl.begin(), tmpl.end());
     buf.push_back('\0');
     if (!::mkdtemp(buf.data())) {
         ADD_FAILURE() << "mkdtemp: " << std::strerror(errno);
-        return;
+        return {};
     }
-    path_ = buf.data();
+    return buf.data();
+}
+
+}  // namespace
+
+TempDir::TempDir() : path_(uniqueFolder()) {}
+
+TempDir::TempDir(std::string_view name) {
+    const std::string named = tempBase() + "/" + std::string(name);
+    path_ = !name.empty() && ::mkdir(named.c_str(), 0700) == 0 ? named : uniqueFolder();
 }
 
 TempDir::~TempDir() {

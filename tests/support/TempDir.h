@@ -12,6 +12,10 @@ namespace tamrel::test {
 class TempDir {
 public:
     TempDir();
+    // A folder named `name` right under $TMPDIR (or /tmp), for a process that has that folder to
+    // itself (a tmpfs of its own there), so that its path is the same on every run. An empty
+    // name, or one already taken, gives a uniquely named folder as TempDir() does.
+    explicit TempDir(std::string_view name);
     ~TempDir();
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;

@@ -26,9 +26,6 @@
 namespace tamrel {
 namespace {
 
-// How long a toast stays.
-constexpr std::chrono::milliseconds toastLifetime{3200};
-
 // The tray comes and goes with the step that filled or emptied the basket (a pick, a move to
 // the Trash); "Clear" empties it on a spring of its own, without overshoot.
 constexpr Spring clearSpring{0.5, 1.0};
@@ -343,7 +340,7 @@ void ToastView::refresh() {
             replacedPresence_.animateTo(0, spring);
         }
         shownId_ = toast->id;
-        dismiss_.start(toastLifetime);
+        dismiss_.start(Toasts::lifetime);
         presence_.setValue(0);
     }
     leaving_ = toast;

@@ -75,7 +75,7 @@ ToastCard toastCard(const Toast& toast, double maxWidth);
 class ToastView : public QWidget {
     Q_OBJECT
 public:
-    // A toast stays 3.2 s on the model's clock.
+    // A toast stays Toasts::lifetime on the model's clock.
     explicit ToastView(AppModel& model, QWidget* parent = nullptr);
 
     QSize sizeHint() const override;

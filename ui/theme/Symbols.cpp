@@ -97,7 +97,9 @@ bool has(const QString& name) {
 }
 
 QStringList names() {
-    return table().keys();
+    QStringList out = table().keys();
+    out.sort();
+    return out;
 }
 
 }  // namespace tamrel::Symbols

@@ -14,7 +14,7 @@ namespace tamrel::Symbols {
 QString glyph(const QString& name);
 // Whether the table holds `name`.
 bool has(const QString& name);
-// Every name of the table.
+// Every name of the table, in alphabetical order.
 QStringList names();
 // The code point of the glyph of `name`, 0 when the table does not hold it.
 char32_t codepoint(const QString& name);

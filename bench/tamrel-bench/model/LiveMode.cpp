@@ -34,6 +34,7 @@
 #include "model/app/AppModel.h"
 #include "platform/PathText.h"
 #include "platform/UniqueFd.h"
+#include "platform/XdgDirs.h"
 
 namespace tamrel::bench {
 
@@ -278,10 +279,12 @@ int liveMode(const std::vector<std::string>& given) {
     const std::string folderName = takeText(args, "--folder", "tamrel-bench-live");
     const bool fanotify = takeFlag(args, "--fanotify");
     const bool rewrite = takeFlag(args, "--rewrite");
+    // The model scans ROOT itself instead of opening a saved index of it.
+    const bool fresh = takeFlag(args, "--fresh");
     if (args.size() != 1 || perSecond < 1 || seconds < 1 || runs < 1) {
         std::fprintf(stderr,
                      "usage: tamrel-bench live ROOT [--writes N] [--seconds S] [--idle S] "
-                     "[--runs N] [--folder NAME] [--fanotify] [--rewrite]\n");
+                     "[--runs N] [--folder NAME] [--fanotify] [--rewrite] [--fresh]\n");
         return 2;
     }
     std::string root = args[0];
@@ -298,7 +301,10 @@ int liveMode(const std::vector<std::string>& given) {
     char name[] = "tamrel-bench";
     char* argv[] = {name, nullptr};
     TimedApp app(argc, argv);
-    {
+    if (fresh) {
+        // The saves are counted in the folder before the first one is written.
+        ::mkdir(appDataDirectory().c_str(), 0700);
+    } else {
         ScanProgress progress;
         SavedIndex::save(*Scanner::scan(root, progress, defaultScanThreads()));
     }
@@ -323,14 +329,34 @@ int liveMode(const std::vector<std::string>& given) {
             updating.invalidate();
         }
     });
-    model.scan(root, false);
+    model.scan(root, fresh);
+    if (fresh) serveUntilDone([&] { return model.phase() != Phase::scanning; }, 3600);
     if (model.phase() != Phase::results) {
-        std::fprintf(stderr, "tamrel-bench: the saved index of %s did not open\n", root.c_str());
+        std::fprintf(stderr, "tamrel-bench: the %s of %s did not open\n",
+                     fresh ? "scan" : "saved index", root.c_str());
         return 1;
     }
     const NodeId count = model.index()->count();
-    // The catch-up and the derived data of the root, then a little quiet.
-    serveUntilDone([&] { return model.sync() == Sync::live && !model.breakdown().empty(); }, 600);
+    const int shownRevision = model.revision();
+    // The catch-up and the derived data of the root (and a fresh scan's own save).
+    serveUntilDone(
+        [&] {
+            return model.sync() == Sync::live && !model.breakdown().empty() &&
+                   (!fresh || model.indexed().contains(root));
+        },
+        600);
+    if (fresh) {
+        // What the catch-up after the scan brings while nothing changes: refreshes, and saves
+        // of the whole index in the first idle minute after the scan was shown.
+        const int saves = counter.saves();
+        const int caughtUp = model.revision();
+        serveFor(idleSeconds);
+        std::printf(
+            "after the fresh scan: %d refresh(es) by the catch-up, then in %.0f s idle %d "
+            "refresh(es) and %d save(s)\n",
+            caughtUp - shownRevision, idleSeconds, model.revision() - caughtUp,
+            counter.saves() - saves);
+    }
     serveFor(5);
 
     Writer writer(folder, perSecond, rewrite);

@@ -194,7 +194,8 @@ TEST(Refresher, FolderDatesAreReadAgain) {
 }
 
 // Changes that keep the tree's shape are written into the index itself; any other builds a new
-// generation. Either way the result is what a fresh scan finds, dates included.
+// generation; a folder found as the index has it changes nothing but the event id. Either way
+// the result is what a fresh scan finds, dates included.
 TEST(Refresher, InPlaceWhereTheShapeStays) {
     test::TempDir dir;
     dir.mkdirs("a/sub");
@@ -206,48 +207,59 @@ TEST(Refresher, InPlaceWhereTheShapeStays) {
     for (const char* d : {"a", "a/sub", "b"})
         test::setMtime(dir / d, test::nowSeconds() - 86'400);
     std::unique_ptr<DiskIndex> index = scanInOrder(dir.path());
-    const NodeId x = *index->lookup(dir / "a/x.bin");
 
+    enum class Outcome { patched, rebuilt, same };
     struct Case {
         const char* what;
         std::function<void()> change;
         Changes changes;
-        bool inPlace;
+        Outcome outcome;
     };
     const Case cases[] = {
-        {"a file grows", [&] { test::append(dir / "a/x.bin", 9000); }, {{dir / "a"}, {}}, true},
+        {"a file grows",
+         [&] { test::append(dir / "a/x.bin", 9000); },
+         {{dir / "a"}, {}},
+         Outcome::patched},
         {"a file's date",
          [&] { test::setMtime(dir / "a/y.bin", 1'000'000); },
          {{dir / "a"}, {}},
-         true},
+         Outcome::patched},
         {"nested folders",
          [&] { test::append(dir / "a/sub/z.bin", 70'000); },
          {{dir / "a", dir / "a/sub"}, {}},
-         true},
-        {"a file made", [&] { dir.write("a/n.bin", 100); }, {{dir / "a"}, {}}, false},
-        {"a file deleted", [&] { ::unlink((dir / "a/n.bin").c_str()); }, {{dir / "a"}, {}}, false},
-        {"a folder made", [&] { dir.mkdirs("b/c"); }, {{dir / "b"}, {}}, false},
-        {"a rescan", [] {}, {{}, {dir / "b"}}, false},
+         Outcome::patched},
+        {"listed again, unchanged", [] {}, {{dir / "a", dir / "a/sub"}, {}}, Outcome::same},
+        {"a file made", [&] { dir.write("a/n.bin", 100); }, {{dir / "a"}, {}}, Outcome::rebuilt},
+        {"a file deleted",
+         [&] { ::unlink((dir / "a/n.bin").c_str()); },
+         {{dir / "a"}, {}},
+         Outcome::rebuilt},
+        {"a folder made", [&] { dir.mkdirs("b/c"); }, {{dir / "b"}, {}}, Outcome::rebuilt},
+        {"scanned again, unchanged", [] {}, {{}, {dir / "b"}}, Outcome::same},
+        {"the root scanned again, unchanged", [] {}, {{}, {dir.path()}}, Outcome::same},
         {"a file turned folder",
          [&] {
              ::unlink((dir / "b/w.bin").c_str());
              dir.mkdirs("b/w.bin");
          },
          {{dir / "b"}, {}},
-         false},
+         Outcome::rebuilt},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         c.change();
         const std::uint64_t before = index->eventID();
+        const auto x = index->lookup(dir / "a/x.bin");
         ScanProgress progress;
-        auto next = Refresher::refresh(*index, c.changes, progress);
-        EXPECT_EQ(next == nullptr, c.inPlace);
+        bool changed = false;
+        auto next = Refresher::refresh(*index, c.changes, progress, 0, &changed);
+        EXPECT_EQ(next != nullptr, c.outcome == Outcome::rebuilt);
+        EXPECT_EQ(changed, c.outcome != Outcome::same);
         if (next) index = std::move(next);
         test::expectValidTree(*index);
         test::expectSameTree(*index, *scanInOrder(dir.path()), true);
         EXPECT_GT(index->eventID(), before);
-        if (c.inPlace) {
+        if (c.outcome != Outcome::rebuilt) {
             EXPECT_EQ(index->lookup(dir / "a/x.bin"), x) << "ids stay valid";
         }
     }

@@ -1,3 +1,5 @@
+#include <sys/stat.h>
+
 #include "core/saved/SavedIndex.h"
 #include "tests/model/app/ModelFixture.h"
 #include "tests/support/SameTree.h"
@@ -182,6 +184,41 @@ TEST_F(LiveTest, RefreshedGenerationsAreSavedOnceAnIntervalAndAtQuit) {
     adopted(revision);
     ASSERT_TRUE(waitLive(holdsShown));
     EXPECT_TRUE(SavedIndex::load(root)->lookup(root + "/b/later"));
+}
+
+// A save writes the whole index: it comes only when the index differs from its saved file. The
+// catch-up after a fresh scan lists again what changed while the scan ran and finds it as the
+// scan did: neither `revision` nor a save follows, in the first idle minute or at quit.
+TEST_F(LiveTest, NothingChangedSinceTheScanSavesNothing) {
+    options.saveInterval = std::chrono::milliseconds(200);
+    // The saved file, told apart by its inode and date: each save writes a new file.
+    const auto savedFile = [&] {
+        struct stat st {};
+        ::stat(SavedIndex::cacheURL(root).c_str(), &st);
+        return std::make_pair(st.st_ino, st.st_mtim.tv_nsec + st.st_mtim.tv_sec * 1'000'000'000);
+    };
+    // Made just before the scan: the catch-up lists it again.
+    tree.mkdirs("home/made");
+    scanned(root);
+    AppModel& m = model();
+    const auto scanSave = savedFile();
+    const int revision = m.revision();
+    for (int second = 0; second < 60; ++second) {
+        clock.advance(std::chrono::seconds(1));
+        ActionsProbe::finishWork(m);
+    }
+    EXPECT_EQ(m.revision(), revision);
+    EXPECT_EQ(savedFile(), scanSave);
+    quit();
+    EXPECT_EQ(savedFile(), scanSave);
+
+    // A change is still saved.
+    AppModel& again = model();
+    again.scan(root, false);
+    ASSERT_TRUE(waitLive([&] { return again.sync() == Sync::live; }));
+    put("home/b/new.bin", 4096);
+    ASSERT_TRUE(waitLive([&] { return savedFile() != scanSave; }));
+    EXPECT_TRUE(SavedIndex::load(root)->lookup(root + "/b/new.bin"));
 }
 
 TEST_F(LiveTest, TicksLiveByPathAcrossPlansAndGenerations) {

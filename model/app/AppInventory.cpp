@@ -23,8 +23,11 @@ AppInventory::AppInventory(ModelContext& context, ShownIndex& shown)
 }
 
 void AppInventory::follow(ShownChange& change) {
-    if (!change.moved || apps().empty()) return;
+    if (!change.moved) return;
     const ShownChange::Moved& moved = *change.moved;
+    for (const std::string& path : moved.paths)
+        appPicks_.erase(path);
+    if (apps().empty()) return;
     // The inventory of the generation the move began with knows what moved by its ids; one of
     // another generation by its path alone.
     const bool sameGeneration = appsIndex_ == moved.from;
@@ -139,6 +142,7 @@ void AppInventory::loadApps(bool force) {
                 const AppRefs sorted = sortedApps();
                 if (!sorted.empty()) selectApp(sorted.front()->node);
             }
+            recordSelected();
         });
     });
 }
@@ -214,6 +218,38 @@ void AppInventory::selectApp(NodeId node) {
         }
     }
     setLeftoverPicked(std::move(picked));
+    recordSelected();
+}
+
+void AppInventory::recordSelected() {
+    PickedItems picks;
+    const auto app = std::find_if(apps().begin(), apps().end(), [&](const InstalledApp& a) {
+        return selectedApp() && a.node == *selectedApp();
+    });
+    if (app != apps().end() && appsIndex_) {
+        const DiskIndex& index = *appsIndex_;
+        const auto record = [&](NodeId node) {
+            if (node >= index.count() || index.isGone(node)) return;
+            std::string path = index.path(node);
+            if (const auto kept = appPicks_.find(path); kept != appPicks_.end()) {
+                picks.insert(appPicks_.extract(kept));
+                return;
+            }
+            TrashResult refused;
+            ExpectedItem picked = pickedItem(index, node, &refused);
+            if (refused.refusal == TrashRefusal::permission &&
+                picked.file == std::pair<dev_t, ino_t>{0, 0}) {
+                picked = expectedItem(index, node);
+            }
+            picks.emplace(std::move(path), std::move(picked));
+        };
+        record(app->node);
+        for (NodeId node : app->desktopFiles)
+            record(node);
+        for (const Leftover& leftover : app->leftovers)
+            record(leftover.node);
+    }
+    appPicks_ = std::move(picks);
 }
 
 }  // namespace tamrel

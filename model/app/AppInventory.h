@@ -3,12 +3,14 @@
 #include "core/space/RuleProfile.h"
 #include "model/app/ModelContext.h"
 #include "model/app/ShownIndex.h"
+#include "model/removal/TrashCan.h"
 
 namespace tamrel {
 
 // The installed applications found in the shown index (`apps`, `appsLoading`), their order
 // and filter on the Apps screen (`appSort`, `appFilter`), and the selected one with its ticked
-// leftovers (`selectedApp`, `leftoverPicked`). Follows the shown index: an application moved to
+// leftovers (`selectedApp`, `leftoverPicked`) and what identifies each of its files on the disk
+// (appPicks()). Follows the shown index: an application moved to
 // the Trash leaves the list, and when it was the selected one, the first of the list is
 // selected in its place.
 //
@@ -49,6 +51,13 @@ public:
     // Selects the application with this node and ticks its leftovers, those of kind group only
     // when no other application shares its team.
     void selectApp(NodeId node);
+    // What identifies the files of the selected application on the disk (its bundle or file,
+    // desktop entries, own icons and every leftover), by path: recorded (pickedItem()) when its
+    // detail lists them, as it is selected or its inventory loaded again, and kept by path while
+    // it stays selected, so an uninstall moves those very items. A file this user may not reach
+    // keeps no identity: no move under the user's own rights takes it, and the administrator
+    // step compares its kind, size and time.
+    const PickedItems& appPicks() const { return appPicks_; }
     // The stored inventory was loaded from the shown generation.
     bool inventoryShown() const;
     // The index generation `apps` was loaded from (null: never loaded).
@@ -56,6 +65,9 @@ public:
 
 private:
     void follow(ShownChange& change);
+    // Records appPicks() for the selected application's files not recorded yet, and drops the
+    // rest. A statx and an open a folder above each new one.
+    void recordSelected();
 
     ShownIndex& shown_;
     int appsRevision_ = -1;   // the revision at which `apps` was loaded; -1: never
@@ -64,6 +76,7 @@ private:
     // The rule profile `apps` was found with, built on the worker that loaded it: selecting an
     // application decides its default ticks with it and so reads no file on the main thread.
     RuleProfile appsProfile_;
+    PickedItems appPicks_;
     // Tests of the actions install an inventory directly.
     friend class ActionsProbe;
 };

@@ -214,9 +214,10 @@ public:
     // --- Trash basket and trashing (see BasketAndTrash and ShownIndex) ---
     bool inBasket(NodeId node) const { return basketAndTrash_.inBasket(node); }
     bool mayPick(NodeId node) const { return basketAndTrash_.mayPick(node); }
+    QString pickRefusal(NodeId node) const { return basketAndTrash_.pickRefusal(node); }
     void toggleBasket(NodeId node) { basketAndTrash_.toggleBasket(node); }
     std::uint64_t basketSize() const { return basketAndTrash_.basketSize(); }
-    void setBasket(NodeIds nodes) { shown_.setBasket(std::move(nodes)); }
+    void setBasket(NodeIds nodes) { basketAndTrash_.setBasket(std::move(nodes)); }
     void trash(const NodeIds& nodes, const std::vector<std::string>& skipped) {
         basketAndTrash_.trash(nodes, skipped);
     }

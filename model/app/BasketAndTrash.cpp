@@ -87,28 +87,66 @@ bool BasketAndTrash::inBasket(NodeId node) const {
     });
 }
 
+QString BasketAndTrash::pickRefusalText(const TrashResult& refused) {
+    if (refused.refusal == TrashRefusal::changed) return QStringLiteral("changed since it was listed");
+    return refusalText(refused.refusal, refused.why);
+}
+
+QString BasketAndTrash::pickRefusal(NodeId node) const {
+    if (!shown_.index() || node >= shown_.index()->count()) return {};
+    TrashResult refused = tamrel::pickRefusal(*shown_.index(), node);
+    if (refused.refusal == TrashRefusal::none && !mayPick(node))
+        refused.refusal = TrashRefusal::protectedPlace;
+    return pickRefusalText(refused);
+}
+
 void BasketAndTrash::toggleBasket(NodeId node) {
     if (!shown_.index() || node >= shown_.index()->count()) return;
+    const DiskIndex& index = *shown_.index();
     context_.announcer.animated(ShownIndex::pickSpring, [&] {
         NodeIds next = shown_.basket();
         const auto at = std::find(next.begin(), next.end(), node);
         if (at != next.end()) {
             next.erase(at);
+            picks_.erase(index.path(node));
             shown_.setBasket(std::move(next));
             return;
         }
-        if (node == 0 || inBasket(node) || shown_.index()->isGone(node)) return;
-        if (!mayPick(node)) {
-            const QString name = QString::fromStdString(shown_.index()->name(node));
-            toasts_.show(Toast::make(
-                QStringLiteral("Can't pick that"),
-                name + reasonTail({}, {refusalText(TrashRefusal::protectedPlace)}), false));
+        if (node == 0 || inBasket(node) || index.isGone(node)) return;
+        TrashResult refused;
+        ExpectedItem picked = pickedItem(index, node, &refused);
+        if (refused.refusal == TrashRefusal::none && !mayPick(node))
+            refused.refusal = TrashRefusal::protectedPlace;
+        if (refused.refusal != TrashRefusal::none) {
+            const QString name = QString::fromStdString(index.name(node));
+            toasts_.show(Toast::make(QStringLiteral("Can't pick that"),
+                                     name + reasonTail({}, {pickRefusalText(refused)}), false));
             return;
         }
-        std::erase_if(next, [&](NodeId entry) { return shown_.index()->isAncestor(node, entry); });
+        if (next.empty()) picks_.clear();
+        std::erase_if(next, [&](NodeId entry) { return index.isAncestor(node, entry); });
         next.push_back(node);
+        picks_.insert_or_assign(index.path(node), std::move(picked));
         shown_.setBasket(std::move(next));
     });
+}
+
+void BasketAndTrash::setBasket(NodeIds nodes) {
+    PickedItems kept;
+    if (const IndexRef& index = shown_.index()) {
+        const NodeIds& before = shown_.basket();
+        for (NodeId node : nodes) {
+            if (node == 0 || node >= index->count()) continue;
+            std::string path = index->path(node);
+            const auto old = picks_.find(path);
+            if (old != picks_.end() && std::find(before.begin(), before.end(), node) != before.end())
+                kept.insert(*old);
+            else
+                kept.insert_or_assign(std::move(path), pickedItem(*index, node));
+        }
+    }
+    picks_ = std::move(kept);
+    shown_.setBasket(std::move(nodes));
 }
 
 void BasketAndTrash::setConfirmTrash(bool on) {
@@ -127,13 +165,17 @@ void BasketAndTrash::trash(const NodeIds& nodes, const std::vector<std::string>&
     if (std::none_of(nodes.begin(), nodes.end(), [count](NodeId node) { return node < count; }))
         return;
     if (removals_.refused()) return;
-    removals_.begin(Removals::Kind::trash, [this, index = shown_.index(), nodes, skipped] {
-        startTrash(index, nodes, skipped);
-    });
+    // The picks as the user confirms them.
+    removals_.begin(Removals::Kind::trash,
+                    [this, index = shown_.index(), nodes, skipped,
+                     picks = std::make_shared<const PickedItems>(picks_)] {
+                        startTrash(index, nodes, skipped, picks);
+                    });
 }
 
 void BasketAndTrash::startTrash(const IndexRef& generation, const NodeIds& nodes,
-                                const std::vector<std::string>& skipped) {
+                                const std::vector<std::string>& skipped,
+                                std::shared_ptr<const PickedItems> picks) {
     // The ids belong to `generation`, which the worker holds: it turns them into paths and
     // expected items there (off the main thread: 1,000 paths of a large index take
     // milliseconds).
@@ -145,7 +187,7 @@ void BasketAndTrash::startTrash(const IndexRef& generation, const NodeIds& nodes
     if (work->empty()) return;
     const IndexRef index = generation;  // whatever a slot does next
     removals_.set(Removals::Kind::trash, true);
-    context_.runInBackground([this, index, work, skipped] {
+    context_.runInBackground([this, index, work, skipped, picks = std::move(picks)] {
         std::vector<std::string> failures = skipped;
         std::vector<QString> reasons(skipped.size());
         NodeIds moved;
@@ -164,7 +206,9 @@ void BasketAndTrash::startTrash(const IndexRef& generation, const NodeIds& nodes
             } else if (isProtected(path)) {
                 result.refusal = TrashRefusal::protectedPlace;
             } else {
-                result = can.trashPicked(path, expectedItem(*index, item.node));
+                ExpectedItem expected = expectedItem(*index, item.node);
+                if (picks) expected = withIdentity(std::move(expected), *picks, path);
+                result = can.trashPicked(path, expected);
             }
             if (!result.moved()) {
                 failures.push_back(lastComponent(path));
@@ -181,6 +225,8 @@ void BasketAndTrash::startTrash(const IndexRef& generation, const NodeIds& nodes
                                reasons = std::move(reasons), freed] {
             Batch batch(context_.announcer);
             removals_.set(Removals::Kind::trash, false);
+            for (const std::string& path : movedPaths)
+                picks_.erase(path);
             context_.announcer.animated(ShownIndex::trashedSpring, [&] {
                 shown_.itemsMoved(index, moved, movedPaths);
                 const QString bytes = trashToastTitle(freed, ModelContext::ruleSet());

@@ -46,6 +46,7 @@ void CleanUp::follow(ShownChange& change) {
     if (change.dropped) {
         cleanPlan.set(batch, {});
         cleanPicked.set(batch, {});
+        cleanPicks_.clear();
     } else if (IdCarrier* carry = change.carry) {
         CleanGroups plan = cleanPlan();
         for (CleanGroup& group : plan) {
@@ -69,6 +70,10 @@ void CleanUp::follow(ShownChange& change) {
         NodeSet picked = cleanPicked();
         std::erase_if(picked, [&](NodeId node) { return change.moved->shown.contains(node); });
         cleanPicked.set(batch, std::move(picked));
+    }
+    if (change.moved) {
+        for (const std::string& path : change.moved->paths)
+            cleanPicks_.erase(path);
     }
 }
 
@@ -96,24 +101,47 @@ std::set<std::string> CleanUp::runningNames() {
     return {names.begin(), names.end()};
 }
 
-void CleanUp::applyCleanPlan(CleanGroups plan) {
-    if (!shown_.index()) return;
-    Batch batch(context_.announcer);
-    NodeSet picked;
+PickedItems CleanUp::pickDefaults(const DiskIndex& index, const CleanGroups& plan) {
+    PickedItems picks;
     for (const CleanGroup& group : plan) {
         for (const CleanItem& item : group.items) {
-            if (item.node >= shown_.index()->count()) continue;
-            const std::string p = shown_.index()->path(item.node);
-            if (cleanOn_.contains(p) || (item.on && !cleanOff_.contains(p)))
-                picked.insert(item.node);
+            if (item.on && item.node < index.count())
+                picks.emplace(index.path(item.node), pickedItem(index, item.node));
         }
     }
+    return picks;
+}
+
+void CleanUp::applyCleanPlan(CleanGroups plan, const PickedItems& recorded) {
+    if (!shown_.index()) return;
+    const DiskIndex& index = *shown_.index();
+    Batch batch(context_.announcer);
+    NodeSet picked;
+    PickedItems picks;
+    for (const CleanGroup& group : plan) {
+        for (const CleanItem& item : group.items) {
+            if (item.node >= index.count()) continue;
+            std::string p = index.path(item.node);
+            if (!cleanOn_.contains(p) && !(item.on && !cleanOff_.contains(p))) continue;
+            picked.insert(item.node);
+            // The first identity recorded for a ticked path stands while it stays ticked.
+            if (const auto kept = cleanPicks_.find(p); kept != cleanPicks_.end()) {
+                picks.insert(cleanPicks_.extract(kept));
+            } else if (const auto found = recorded.find(p); found != recorded.end()) {
+                picks.emplace(std::move(p), found->second);
+            } else {
+                picks.emplace(p, pickedItem(index, item.node));
+            }
+        }
+    }
+    cleanPicks_ = std::move(picks);
     cleanPlan.set(batch, std::move(plan));
     cleanPicked.set(batch, std::move(picked));
 }
 
 void CleanUp::setClean(const NodeIds& nodes, bool on) {
     if (!shown_.index() || nodes.empty()) return;
+    const DiskIndex& index = *shown_.index();
     NodeSet items;
     for (const CleanGroup& group : cleanPlan()) {
         for (const CleanItem& item : group.items)
@@ -123,14 +151,15 @@ void CleanUp::setClean(const NodeIds& nodes, bool on) {
     NodeSet picked = cleanPicked();
     for (NodeId node : nodes) {
         // Only items of the stored plan (of the shown generation) can be ticked.
-        if (!items.contains(node) || node >= shown_.index()->count()) continue;
-        const std::string p = shown_.index()->path(node);
+        if (!items.contains(node) || node >= index.count()) continue;
+        const std::string p = index.path(node);
         if (on) {
-            picked.insert(node);
+            if (picked.insert(node).second) cleanPicks_.insert_or_assign(p, pickedItem(index, node));
             cleanOn_.insert(p);
             cleanOff_.erase(p);
         } else {
             picked.erase(node);
+            cleanPicks_.erase(p);
             cleanOff_.insert(p);
             cleanOn_.erase(p);
         }
@@ -150,16 +179,19 @@ void CleanUp::runClean() {
     for (NodeId node : cleanPicked()) {
         if (node < shown_.index()->count()) picked.push_back(node);
     }
+    // The ticks' identities as the user confirms them.
     removals_.begin(Removals::Kind::clean,
-                    [this, index = shown_.index(), picked = std::move(picked)]() mutable {
-                        prepareClean(index, std::move(picked));
+                    [this, index = shown_.index(), picked = std::move(picked),
+                     picks = std::make_shared<const PickedItems>(cleanPicks_)]() mutable {
+                        prepareClean(index, std::move(picked), std::move(picks));
                     });
 }
 
-void CleanUp::prepareClean(const IndexRef& index, NodeIds picked) {
+void CleanUp::prepareClean(const IndexRef& index, NodeIds picked,
+                           std::shared_ptr<const PickedItems> picks) {
     Batch batch(context_.announcer);
     removals_.set(Removals::Kind::clean, true);
-    context_.runInBackground([this, index, picked = std::move(picked)] {
+    context_.runInBackground([this, index, picked = std::move(picked), picks = std::move(picks)] {
         const std::vector<CleanGroup> plan = tamrel::cleanPlan(*index, cleanContext(), planMinSize);
         const std::unordered_set<NodeId> pick(picked.begin(), picked.end());
         std::unordered_set<NodeId> held;
@@ -179,14 +211,15 @@ void CleanUp::prepareClean(const IndexRef& index, NodeIds picked) {
             if (!held.contains(node)) keyed.emplace_back(index->size(node), node);
         }
         context_.onMainThread(
-            [this, index, nodes = largestFirst(std::move(keyed)), skipped = std::move(skipped)] {
+            [this, index, nodes = largestFirst(std::move(keyed)), skipped = std::move(skipped),
+             picks] {
                 Batch batch(context_.announcer);
                 // Against the generation the plan was computed in, whose ids these are, even when a
                 // refreshed one has been adopted meanwhile: each item still moves only while it is
                 // what that generation recorded, and the outcome meets the shown one by path. The
                 // trash action starts its busy state before this one ends. When everything ticked
                 // was held back nothing moves and no toast appears: each item's note says why.
-                trash_.startTrash(index, nodes, skipped);
+                trash_.startTrash(index, nodes, skipped, picks);
                 removals_.set(Removals::Kind::clean, false);
             });
     });

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <set>
 #include <string>
@@ -13,6 +14,7 @@
 #include "model/app/ModelContext.h"
 #include "model/app/Removals.h"
 #include "model/app/ShownIndex.h"
+#include "model/removal/TrashCan.h"
 
 namespace tamrel {
 
@@ -32,7 +34,9 @@ private:
 
 // The clean-up plan of the shown index (`cleanPlan`, computed with the derived data), its ticks
 // (`cleanPicked`, remembered by path for the whole run, so they survive new plans and
-// generations), its confirmation (`confirmClean`) and running it (Removals' `preparingClean`, then
+// generations) with what identifies each ticked item on the disk (pickedItem(), recorded when it
+// is first shown ticked or when the user ticks it, and kept by path while it stays ticked), its
+// confirmation (`confirmClean`) and running it (Removals' `preparingClean`, then
 // the trash action); and the rule profile the model runs with. Follows the shown index: the plan
 // and its ticks are carried over to another generation by path or dropped, and what moved to the
 // Trash is unticked.
@@ -55,21 +59,27 @@ public:
     void setConfirmClean(bool on);
 
     // Stores a newly computed plan of the shown index and rebuilds cleanPicked from the
-    // defaults and the user's ticks by path.
-    void applyCleanPlan(CleanGroups plan);
-    // Ticks or unticks items of the stored plan (remembered by path for the whole run).
+    // defaults and the user's ticks by path. A ticked item with no identity recorded at its path
+    // takes the one `recorded` holds there (pickDefaults() of the worker that computed the plan),
+    // else one recorded now.
+    void applyCleanPlan(CleanGroups plan, const PickedItems& recorded = {});
+    // Ticks or unticks items of the stored plan (remembered by path for the whole run); an item
+    // ticked has what identifies it recorded now.
     void setClean(const NodeIds& nodes, bool on);
     // Sum of the sizes of the ticked items; 0 without an index.
     std::uint64_t cleanSize() const;
     // Moves the ticked items to the Trash, holding back those of running programs: the plan is
     // computed again on a worker (preparingClean meanwhile), then the rest moves as trash()
-    // moves it, against the generation the plan was computed in even when a refreshed one is
+    // moves it, each only while it is the item its tick recorded, against the generation the plan was computed in even when a refreshed one is
     // shown by then. When every ticked item is held back nothing moves and no toast appears
     // (each item's note says why). Nothing without an index; refused with a toast while another
     // removal runs; on an index whose saved file is still being checked, it waits for the check
     // and is dropped if it fails (Removals::begin()).
     void runClean();
 
+    // What identifies the items `plan` ticks by default (pickedItem()), by path. For the worker
+    // that computes the plan from `index`: a statx and an open a folder above each such item.
+    static PickedItems pickDefaults(const DiskIndex& index, const CleanGroups& plan);
     // The context of a plan computation: this user's running programs and a fresh
     // installed-application memo.
     static CleanContext cleanContext();
@@ -81,8 +91,10 @@ public:
 private:
     // The running set of a clean-up context.
     static std::set<std::string> runningNames();
-    // runClean() once it may start: the ticked ids `picked` of `index`.
-    void prepareClean(const IndexRef& index, NodeIds picked);
+    // runClean() once it may start: the ticked ids `picked` of `index`, with what their ticks
+    // recorded.
+    void prepareClean(const IndexRef& index, NodeIds picked,
+                      std::shared_ptr<const PickedItems> picks);
     void follow(ShownChange& change);
 
     ShownIndex& shown_;
@@ -91,6 +103,8 @@ private:
     // The user's ticks by path, for the whole run.
     std::set<std::string> cleanOn_;
     std::set<std::string> cleanOff_;
+    // What identifies each ticked item, by path; none for ticks made by other means.
+    PickedItems cleanPicks_;
 };
 
 }  // namespace tamrel

@@ -22,6 +22,8 @@ struct Derived {
     std::uint64_t trashSize = 0;
     SystemDataReport report;
     CleanGroups plan;
+    // What identifies the items the plan ticks by default, recorded as it was made.
+    PickedItems picks;
 };
 
 std::atomic<int> runsNow{0};
@@ -93,6 +95,7 @@ void DerivedData::startRun() {
             }
             if (stillLatest()) {
                 derived->plan = tamrel::cleanPlan(*index, CleanUp::cleanContext(), cleanMinSize);
+                derived->picks = CleanUp::pickDefaults(*index, derived->plan);
                 whole = true;
             }
         } catch (const std::exception&) {
@@ -112,7 +115,7 @@ void DerivedData::startRun() {
                 tips.set(batch, std::move(derived->tips));
                 trashSize.set(batch, derived->trashSize);
                 systemReport.set(batch, std::move(derived->report));
-                cleanUp_.applyCleanPlan(std::move(derived->plan));
+                cleanUp_.applyCleanPlan(std::move(derived->plan), derived->picks);
             });
         });
     });

@@ -144,24 +144,28 @@ void Uninstaller::uninstall(const InstalledApp& app) {
     }
     // Copied before the first write: a slot told of it may change the inventory.
     const InstalledApp chosen = *stored;
-    // Each item moves only while it is what this generation recorded.
-    std::vector<Remover::Item> items{{chosen.node, chosen.path, false, std::nullopt,
-                                      expectedItem(*shown_.index(), chosen.node)}};
+    // Each item moves only while it is what this generation recorded and the very item its
+    // detail listed.
+    const DiskIndex& shown = *shown_.index();
+    const auto item = [&](NodeId node, bool system, std::optional<Leftover::Kind> kind) {
+        std::string path = shown.path(node);
+        ExpectedItem expected = withIdentity(expectedItem(shown, node), inventory_.appPicks(), path);
+        return Remover::Item{node, std::move(path), system, kind, std::move(expected)};
+    };
+    std::vector<Remover::Item> items{item(chosen.node, false, std::nullopt)};
     // An AppImage's desktop entries and its own icons go with it, never left to a tick.
     for (NodeId node : chosen.desktopFiles) {
-        if (node < shown_.index()->count() && !shown_.index()->isGone(node))
-            items.push_back({node, shown_.index()->path(node), false, Leftover::Kind::other,
-                             expectedItem(*shown_.index(), node)});
+        if (node < shown.count() && !shown.isGone(node))
+            items.push_back(item(node, false, Leftover::Kind::other));
     }
     std::uint64_t total = chosen.appSize;
     for (const Leftover& leftover : chosen.leftovers) {
         if (!inventory_.leftoverPicked().contains(leftover.node) ||
-            leftover.node >= shown_.index()->count() || shown_.index()->isGone(leftover.node)) {
+            leftover.node >= shown.count() || shown.isGone(leftover.node)) {
             continue;
         }
-        items.push_back({leftover.node, shown_.index()->path(leftover.node), leftover.system,
-                         leftover.kind, expectedItem(*shown_.index(), leftover.node)});
-        total += shown_.index()->size(leftover.node);
+        items.push_back(item(leftover.node, leftover.system, leftover.kind));
+        total += shown.size(leftover.node);
     }
     // The generation of the items, whatever a slot does next.
     removals_.begin(Removals::Kind::uninstall,

@@ -91,7 +91,7 @@ Remover::Outcome Remover::remove(const std::vector<Item>& items, Platform& platf
     for (const Item* item : elevated) {
         const bool job =
             item->kind == Leftover::Kind::agent || item->kind == Leftover::Kind::daemon;
-        asked.push_back({item->path, job});
+        asked.push_back({item->path, job, item->expected});
     }
     const bool ran = !stop.load() && platform.trashAsAdministrator(asked, stop);
     for (const Item* item : elevated) {

@@ -44,9 +44,25 @@ ExpectedItem expectedItem(const DiskIndex& index, NodeId node) {
 
 ExpectedItem pickedItem(const DiskIndex& index, NodeId node, TrashResult* refusal) {
     ExpectedItem expected = expectedItem(index, node);
-    TrashResult found = TrashMover::recordItem(index.path(node), expected);
+    ExpectedItem kind;
+    kind.type = expected.type;
+    kind.root = expected.root;
+    TrashResult found = TrashMover::recordItem(index.path(node), kind);
     if (refusal) *refusal = std::move(found);
-    return expected;
+    return withIdentity(std::move(expected), &kind);
+}
+
+ExpectedItem withIdentity(ExpectedItem now, const ExpectedItem* picked) {
+    if (picked) {
+        now.file = picked->file;
+        now.mounts = picked->mounts;
+    }
+    return now;
+}
+
+ExpectedItem withIdentity(ExpectedItem now, const PickedItems& picks, const std::string& path) {
+    const auto found = picks.find(path);
+    return withIdentity(std::move(now), found == picks.end() ? nullptr : &found->second);
 }
 
 TrashResult pickRefusal(const DiskIndex& index, NodeId node) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "core/index/DiskIndex.h"
@@ -49,13 +50,26 @@ ExpectedItem expectedItem(const DiskIndex& index, NodeId node);
 // device and inode and the mounts between the index's root and it
 // (TrashMover::recordItem()), so that a later move takes this very item, reached through the
 // same mounts, or nothing. Records this at the moment of the pick (a basket entry, a ticked
-// clean-up item, the items of an uninstall) and keep it with the pick across generations; an
-// item that no longer matches the index, or cannot be reached, gets an identity no item has,
-// and `refusal` (when given) says why; it also says why a move under the user's own rights
-// would be refused (see pickRefusal()). One statx and open for each folder between the root and
-// the node: a few microseconds, fine on the main thread for one pick; `node` below
-// index.count().
+// clean-up item, the items of an uninstall) and keep it with the pick across generations, by
+// path (withIdentity() joins it to the generation moved). Only the kind is compared at the
+// pick: an index follows the disk seconds late, so a size or time it has not caught up with is
+// judged at the move, against the generation then moved. An item of another kind, or one that
+// cannot be reached, gets an identity no item has, and `refusal` (when given) says why; it also
+// says why a move under the user's own rights would be refused (see pickRefusal()). One statx
+// and open for each folder between the root and the node: a few microseconds, fine on the main
+// thread for one pick; `node` below index.count().
 ExpectedItem pickedItem(const DiskIndex& index, NodeId node, TrashResult* refusal = nullptr);
+
+// What the picks recorded (pickedItem()), by the path of the item picked: the identity follows
+// the item by path across index generations, never by node id.
+using PickedItems = std::unordered_map<std::string, ExpectedItem>;
+
+// `now` (expectedItem() of the generation being moved) with the identity `picked` recorded at
+// the pick: its device and inode and its mounts. A size changed since the pick moves; another
+// item under the name, or one reached through another mount, does not. `picked` null: `now`.
+ExpectedItem withIdentity(ExpectedItem now, const ExpectedItem* picked);
+// withIdentity() with what `picks` recorded at `path`, if anything.
+ExpectedItem withIdentity(ExpectedItem now, const PickedItems& picks, const std::string& path);
 
 // Whether `node` of `index` may be picked for the Trash, and why not: TrashRefusal::none when
 // a move under the user's own rights would take it as the index shows it; otherwise the reason
@@ -63,7 +77,7 @@ ExpectedItem pickedItem(const DiskIndex& index, NodeId node, TrashResult* refusa
 // its folder moved to the Trash here, or nothing at its path), protectedPlace (the root of the
 // index, or a place isProtectedPlace() names: a system folder, the home's own folders, the
 // Trash), otherUser, permission (its folder may not be changed by this user), link, changed
-// (not what the index recorded), failed (a mount point, with `why`). Reads the disk as
+// (another kind than the index recorded), failed (a mount point, with `why`). Reads the disk as
 // pickedItem() does: for a menu being opened or a pick, not for every row drawn.
 TrashResult pickRefusal(const DiskIndex& index, NodeId node);
 

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/TrashMover.h"
+
 namespace tamrel {
 
 // An item to move into the Trash with administrator rights.
@@ -12,6 +14,9 @@ struct ElevatedItem {
     std::string path;
     // Stop the launch job this file defines before moving it.
     bool unload = false;
+    // What the item must still be, as the pick recorded it (its kind, size, time, device and
+    // inode, and the mounts of the path's last components); nothing: not compared.
+    std::optional<ExpectedItem> expected{};
 };
 
 // The few services of the system that cannot run inside a test: asking which application holds

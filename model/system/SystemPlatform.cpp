@@ -55,12 +55,17 @@ bool SystemPlatform::trashAsAdministrator(const std::vector<ElevatedItem>& items
     const std::string trash = makeHomeTrash();
     if (trash.empty() || !isExecutable(helper_)) return false;
     std::vector<std::string> args;
-    args.reserve(items.size() * 2 + 2);
+    args.reserve(items.size() * 4 + 2);
     args.push_back(trash);
     for (const ElevatedItem& item : items) {
         // An argument ends at its first NUL byte and would name another file: left out.
         if (item.path.find('\0') != std::string::npos) continue;
         if (item.unload) args.emplace_back("--unload");
+        // The helper moves it only while it is still the item picked.
+        if (item.expected) {
+            args.emplace_back("--expect");
+            args.push_back(expectedArgument(*item.expected));
+        }
         args.push_back(item.path);
     }
     std::optional<int> status;

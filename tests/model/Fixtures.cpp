@@ -3,6 +3,7 @@
 #include <plist/plist.h>
 
 #include <QCoreApplication>
+#include <sys/stat.h>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -11,6 +12,8 @@
 #include <fstream>
 
 #include <gtest/gtest.h>
+
+#include "tests/support/Child.h"
 
 namespace tamrel::test {
 
@@ -89,6 +92,19 @@ void offMainThread(const std::function<void()>& work) {
 void moveAway(const std::string& path, const std::string& into) {
     const std::string target = into + "/" + path.substr(path.rfind('/') + 1);
     ASSERT_EQ(std::rename(path.c_str(), target.c_str()), 0) << path << ": " << std::strerror(errno);
+}
+
+void renameInAsAnotherUser(const std::string& path, const std::string& other) {
+    const std::string shared = path.substr(0, path.rfind('/'));
+    ASSERT_EQ(::chmod(shared.c_str(), 0777), 0);
+    const int status = inChild([&] {
+        if (::geteuid() == 0 && !becomeNobody()) return 2;
+        return std::rename(path.c_str(), (path + ".x").c_str()) == 0 &&
+                       std::rename(other.c_str(), path.c_str()) == 0
+                   ? 0
+                   : 1;
+    });
+    ASSERT_EQ(status, 0) << path;
 }
 
 }  // namespace tamrel::test

@@ -60,6 +60,11 @@ void offMainThread(const std::function<void()>& work);
 // that fails.
 void moveAway(const std::string& path, const std::string& into);
 
+// Another user (nobody, when this is root) renames the folder at `path` aside to path + ".x" and
+// the folder `other` (beside it) in under its name, in their shared folder (made 0777 here), as
+// `mv a a.x; mv other a` does; no link anywhere. Fails the test when that fails.
+void renameInAsAnotherUser(const std::string& path, const std::string& other);
+
 }  // namespace tamrel::test
 
 namespace tamrel {

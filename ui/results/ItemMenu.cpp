@@ -24,6 +24,10 @@ void revealNode(AppModel& model, NodeId node) {
                                nameOf(model, node), false));
 }
 
+QString pickRefusedTitle(const QString& reason) {
+    return QStringLiteral("Pick for the Trash") + BasketAndTrash::reasonTail({}, {reason});
+}
+
 QMenu* makeItemMenu(AppModel& model, NodeId node, bool canPick, QWidget* parent) {
     auto* menu = new QMenu(parent);
     menu->setAttribute(Qt::WA_DeleteOnClose);
@@ -43,12 +47,18 @@ QMenu* makeItemMenu(AppModel& model, NodeId node, bool canPick, QWidget* parent)
     entry(QStringLiteral("Show in File Manager"), [m, node] { revealNode(*m, node); });
     entry(QStringLiteral("Open"), [m, node] { openNode(*m, node); });
     entry(QStringLiteral("Copy Path"), [m, node] { m->copyPath(node); });
-    // Picking is offered only where the Trash would take the item; unpicking always.
-    const bool picked = model.inBasket(node);
-    if (canPick && (picked || model.mayPick(node))) {
+    // Unpicking always; picking where the Trash would take the item, else the entry stays,
+    // turned off, saying why (asked of the disk now, as the menu opens).
+    if (canPick) {
+        const bool picked = model.inBasket(node);
+        const QString refused = picked ? QString() : model.pickRefusal(node);
         menu->addSeparator();
-        entry(picked ? QStringLiteral("Unpick") : QStringLiteral("Pick for the Trash"),
-              [m, node] { m->toggleBasket(node); });
+        if (refused.isEmpty()) {
+            entry(picked ? QStringLiteral("Unpick") : QStringLiteral("Pick for the Trash"),
+                  [m, node] { m->toggleBasket(node); });
+        } else {
+            menu->addAction(pickRefusedTitle(refused))->setEnabled(false);
+        }
     }
     return menu;
 }

@@ -1,5 +1,6 @@
 #include <QSignalSpy>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -7,6 +8,7 @@
 #include "platform/XdgDirs.h"
 #include "tests/model/Fixtures.h"
 #include "tests/model/app/ActionsFixture.h"
+#include "tests/support/Child.h"
 
 namespace tamrel {
 namespace {
@@ -102,6 +104,43 @@ TEST_F(BasketTrash, SettingTheWholeBasketIsOneChangeAndKeepsTheRules) {
     // The toggle rules go on from there.
     model.toggleBasket(a);
     EXPECT_EQ(model.basket(), NodeIds{four});
+}
+
+// What the rules refuse is not picked: the menu's reason and the toast's say why, in the same
+// words.
+TEST_F(BasketTrash, APickTheRulesRefuseSaysWhy) {
+    struct Case {
+        const char* item;
+        std::function<void()> change;  // after the scan
+        const char* why;
+        bool needsRoot = false;
+    };
+    const std::vector<Case> cases = {
+        {"a/one", [&] { ASSERT_EQ(::lchown((tree / "a/one").c_str(), test::nobody, test::nobody), 0); },
+         "belongs to another user", true},
+        {"a/two",
+         [&] {
+             test::moveAway(tree / "a/two", tree / "b");
+             tree.mkdirs("a/two");
+         },
+         "changed since it was listed"},
+        {"a/deep/three", [&] { test::moveAway(tree / "a/deep/three", tree / "b"); },
+         "no longer there"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.item);
+        if (c.needsRoot && ::geteuid() != 0) continue;
+        c.change();
+        const NodeId node = id(c.item);
+        EXPECT_EQ(model.pickRefusal(node), c.why);
+        model.toggleBasket(node);
+        EXPECT_TRUE(model.basket().empty());
+        ASSERT_TRUE(model.toast());
+        EXPECT_EQ(model.toast()->title, "Can't pick that");
+        EXPECT_EQ(model.toast()->detail,
+                  QString::fromStdString(index->name(node)) + QStringLiteral(u" \u2014 ") + c.why);
+    }
+    EXPECT_EQ(model.pickRefusal(id("b/four")), "");
 }
 
 TEST(BasketWithoutIndex, DoesNothing) {

@@ -1,7 +1,11 @@
-// The model's three removals, each after another process swapped the folder of what the user
-// chose for a link to a folder holding the same names: nothing behind the link moves, and the
-// toast says why the item stayed.
+// The model's three removals, each after another process changed what the user chose: its
+// folder swapped for a link to a folder holding the same names, the item itself replaced by
+// another folder of the user's (renamed in by another user, no link anywhere), or another folder
+// mounted over its folder. Nothing but the item chosen moves, also when a refreshed generation
+// came in between, and the toast says why the item stayed.
 
+#include <sys/mount.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -9,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/PathText.h"
 #include "platform/XdgDirs.h"
 #include "tests/model/Fixtures.h"
 #include "tests/model/app/ActionsFixture.h"
@@ -41,11 +46,28 @@ public:
         ActionsProbe::show(*model, index);
         EXPECT_TRUE(waitFor([&] { return !model->cleanPlan().empty(); }));
     }
-    // Another process replaces the folder `relative` of the home with a link to the bait's
-    // folder of the same name.
-    void swap(const std::string& relative) {
+    enum class Change { link, folder, mount };
+    // Another process changes the folder `relative` of the home; returns where what was there
+    // is now. link: the folder is replaced by a link to the bait's folder of the same name;
+    // folder: another user (nobody, when this is root) renames it aside and the user's own
+    // folder "thesis" (holding a "secret") in under its name, in a folder all may write to;
+    // mount: the bait's folder is bind-mounted over it.
+    std::string change(Change how, const std::string& relative) {
         const std::string folder = tree / ("home/" + relative);
         const std::string target = bait / relative.substr(relative.rfind('/') + 1);
+        if (how == Change::mount) {
+            EXPECT_EQ(::mount(target.c_str(), folder.c_str(), nullptr, MS_BIND, nullptr), 0);
+            mounted = folder;
+            return folder;
+        }
+        if (how == Change::folder) {
+            const std::string thesis = "home/" + parentPath(relative) + "/thesis";
+            tree.mkdirs(thesis);
+            tree.write(thesis + "/secret", 10);
+            ::chmod(tree.path().c_str(), 0755);
+            test::renameInAsAnotherUser(folder, tree / thesis);
+            return folder + ".x";
+        }
         EXPECT_EQ(test::inChild([&] {
                       return std::rename(folder.c_str(), (folder + ".old").c_str()) == 0 &&
                                      ::symlink(target.c_str(), folder.c_str()) == 0
@@ -53,6 +75,10 @@ public:
                                  : 1;
                   }),
                   0);
+        return folder + ".old";
+    }
+    ~World() {
+        if (!mounted.empty()) ::umount2(mounted.c_str(), MNT_DETACH);
     }
 
     test::ScopedDataHome data;
@@ -63,52 +89,87 @@ public:
     test::FakePlatform platform;
     std::unique_ptr<AppModel> model;
     IndexRef index;
+    std::string mounted;
 };
 
-TEST(SwappedFolder, NothingBehindTheLinkMoves) {
+TEST(SwappedFolder, NothingButWhatWasChosenMoves) {
+    using enum World::Change;
     struct Case {
         const char* name;
-        const char* swapped;                    // below the home
-        std::function<void(AppModel&)> choose;  // before the swap
+        World::Change how;
+        const char* changed;                    // below the home
+        std::function<void(AppModel&)> choose;  // before the change
         std::function<void(AppModel&)> remove;  // after it
         QString title;
         QString detail;
+        bool refresh = false;  // a refreshed generation comes in between
     };
-    const QString why = QStringLiteral(u" \u2014 a link stands in its path");
+    const QString linked = QStringLiteral(u" \u2014 a link stands in its path");
+    const QString changed = QStringLiteral(u" \u2014 changed since it was picked");
+    const std::string cache = "/Library/Caches/com.example.big";
     const auto uninstallBig = [](AppModel& m) {
         for (const InstalledApp& app : m.apps()) {
             if (app.name == "Big") m.uninstall(InstalledApp(app));
         }
     };
     const auto loadApps = [](AppModel& m) {
-        m.loadApps(false);
-        ASSERT_TRUE(waitFor([&] { return !m.apps().empty() && m.selectedApp(); }));
+        m.loadApps(true);
+        ASSERT_TRUE(waitFor([&] {
+            return !m.appsLoading() && !m.apps().empty() && m.selectedApp() &&
+                   m.apps().front().node < m.index()->count();
+        }));
     };
+    const auto pick = [&](AppModel& m) { m.toggleBasket(*m.index()->lookup(homeDirectory() + cache)); };
+    const auto trashPicked = [](AppModel& m) { m.trash(m.basket(), {}); };
+    const auto tick = [&](AppModel& m) {
+        m.setClean({*m.index()->lookup(homeDirectory() + cache)}, true);
+    };
+    const auto runClean = [](AppModel& m) { m.runClean(); };
     const std::vector<Case> cases = {
-        {"the basket", "Library/Caches",
-         [](AppModel& m) {
-             m.toggleBasket(
-                 *m.index()->lookup(homeDirectory() + "/Library/Caches/com.example.big"));
+        {"the basket, its folder a link", link, "Library/Caches", pick, trashPicked,
+         "Couldn't move that", "Skipped com.example.big" + linked},
+        {"the clean-up, its folder a link", link, "Library/Caches",
+         [&](AppModel& m) {
+             ActionsProbe::setCleanPicked(m, {*m.index()->lookup(homeDirectory() + cache)});
          },
-         [](AppModel& m) { m.trash(m.basket(), {}); }, "Couldn't move that",
-         "Skipped com.example.big" + why},
-        {"the clean-up", "Library/Caches",
-         [](AppModel& m) {
-             ActionsProbe::setCleanPicked(
-                 m, {*m.index()->lookup(homeDirectory() + "/Library/Caches/com.example.big")});
-         },
-         [](AppModel& m) { m.runClean(); }, "Couldn't move that", "Skipped com.example.big" + why},
-        {"the uninstall, a leftover's folder swapped", "Library/Caches", loadApps, uninstallBig,
-         "Big uninstalled", "Couldn't remove com.example.big" + why},
-        {"the uninstall, the bundle's folder swapped", "Applications", loadApps, uninstallBig,
+         runClean, "Couldn't move that", "Skipped com.example.big" + linked},
+        {"the uninstall, a leftover's folder a link", link, "Library/Caches", loadApps,
+         uninstallBig, "Big uninstalled", "Couldn't remove com.example.big" + linked},
+        {"the uninstall, the bundle's folder a link", link, "Applications", loadApps, uninstallBig,
          "Couldn't uninstall Big", "A link stands in its path"},
+        {"the basket, the item another folder", folder, "Library/Caches/com.example.big", pick,
+         trashPicked, "Couldn't move that", "Skipped com.example.big" + changed, true},
+        {"the clean-up, the item another folder", folder, "Library/Caches/com.example.big", tick,
+         runClean, "Couldn't move that", "Skipped com.example.big" + changed},
+        {"the clean-up, ticked by the plan, the item another folder", folder,
+         "Library/Caches/com.example.big",
+         [&](AppModel& m) {
+             ASSERT_TRUE(
+                 m.cleanPicked().contains(*m.index()->lookup(homeDirectory() + cache)));
+         },
+         runClean, "Couldn't move that", "Skipped com.example.big" + changed, true},
+        {"the uninstall, a leftover another folder", folder, "Library/Caches/com.example.big",
+         loadApps,
+         [&](AppModel& m) {
+             loadApps(m);
+             uninstallBig(m);
+         },
+         "Big uninstalled", "Couldn't remove com.example.big" + changed, true},
+        {"the uninstall, the bundle another folder", folder, "Applications/Big.app", loadApps,
+         uninstallBig, "Couldn't uninstall Big", "Changed since it was picked"},
+        {"the basket, a folder mounted over its folder", mount, "Library/Caches", pick,
+         trashPicked, "Couldn't move that", "Skipped com.example.big" + changed},
+        {"the uninstall, a folder mounted over the bundle's folder", mount, "Applications",
+         loadApps, uninstallBig, "Couldn't uninstall Big", "Changed since it was picked"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
+        if (c.how == mount && ::geteuid() != 0) continue;  // mounting needs root
         World w;
         AppModel& m = *w.model;
         c.choose(m);
-        w.swap(c.swapped);
+        const std::string aside = w.change(c.how, c.changed);
+        if (c.refresh) ActionsProbe::adopt(m, test::scanTree(w.tree.path()));
         m.setToast(std::nullopt);
         c.remove(m);
         ASSERT_TRUE(waitFor([&] { return !m.removalBusy() && m.toast(); }));
@@ -121,7 +182,7 @@ TEST(SwappedFolder, NothingBehindTheLinkMoves) {
              std::filesystem::directory_iterator(homeTrashDirectory() + "/files", ec)) {
             EXPECT_FALSE(exists(e.path().string() + "/secret")) << e.path();
         }
-        EXPECT_TRUE(exists(w.tree / ("home/" + std::string(c.swapped) + ".old")));
+        EXPECT_TRUE(exists(aside));
         EXPECT_TRUE(w.platform.elevations.empty());
     }
 }

@@ -1,12 +1,16 @@
 // Random interleavings of picking, ticking, trashing, cleaning, uninstalling and adopting
-// refreshed index generations after real changes on disk, folders among them swapped for links
-// to a "bait" tree holding the same names. Whatever the order, the movers are asked only for
-// paths the user picked, in the generation they picked them in, and the real movers take
-// nothing of the bait.
+// refreshed index generations after real changes on disk: folders swapped for links to a "bait"
+// tree holding the same names, folders replaced by other folders and files by new ones of the
+// same size and time (no link anywhere), and, as root, the bait mounted over the folders of
+// picked items. Whatever the order, the movers are asked only for paths the user picked, in the
+// generation they picked them in; the real movers take nothing of the bait, and an item put in
+// the place of another moves only when it was itself picked.
 //
 // TAMREL_SAFETY_ROUNDS sets the number of rounds of 40 operations (default 100); TAMREL_SAFETY_SEED
 // the first seed. A failure names the seed of its round.
 
+#include <fcntl.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <QCoreApplication>
@@ -16,10 +20,13 @@
 #include <fstream>
 #include <random>
 #include <set>
+#include <sstream>
 #include <thread>
 
 #include <gtest/gtest.h>
 
+#include "platform/PathText.h"
+#include "platform/XdgDirs.h"
 #include "tests/model/Fixtures.h"
 #include "tests/model/app/ActionsFixture.h"
 
@@ -31,6 +38,13 @@ using test::waitFor;
 int envInt(const char* name, int fallback) {
     const char* v = std::getenv(name);
     return v ? std::atoi(v) : fallback;
+}
+
+// The device and inode of what is at `path` (not followed); {0, 0} when nothing is.
+std::pair<dev_t, ino_t> identity(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) return {0, 0};
+    return {st.st_dev, st.st_ino};
 }
 
 // One round: a fresh tree, model and recorder, and `steps` random operations.
@@ -79,6 +93,8 @@ public:
                 inventoryFrom_ = loadFrom_;
             }
         });
+        // What each newly ticked item is, as the tick records it.
+        QObject::connect(&model_->cleanPicked, &PropertyNotifier::changed, [this] { ticked(); });
         ActionsProbe::show(*model_, test::scanTree(tree_.path()));
         // Start from a plan with ticked items and a loaded inventory.
         EXPECT_TRUE(waitFor([&] { return !model_->cleanPicked().empty(); }));
@@ -93,9 +109,14 @@ public:
             const IndexRef shown = m.index();
             switch (pick(12)) {
                 case 0:
-                case 1:
-                    m.toggleBasket(pick(shown->count()));
+                case 1: {
+                    const NodeId node = pick(shown->count());
+                    m.toggleBasket(node);
+                    const NodeIds& basket = m.basket();
+                    if (std::find(basket.begin(), basket.end(), node) != basket.end())
+                        picked_.insert(identity(shown->path(node)));
                     break;
+                }
                 case 2: {
                     NodeIds items;
                     for (const CleanGroup& g : m.cleanPlan()) {
@@ -104,6 +125,7 @@ public:
                         }
                     }
                     m.setClean(items, pick(3) != 0);
+                    ticked();
                     break;
                 }
                 case 3:
@@ -153,7 +175,37 @@ public:
             struct stat st {};
             if (::lstat(file.c_str(), &st) != 0) stray.push_back("moved: " + file);
         }
+        std::error_code ec;
+        for (const auto& e :
+             std::filesystem::directory_iterator(homeTrashDirectory() + "/files", ec)) {
+            const auto id = identity(e.path());
+            if (putInPlace_.contains(id) && !picked_.contains(id))
+                stray.push_back("moved what was put in the place of a pick: " + e.path().string());
+        }
         return stray;
+    }
+
+    // A mount follows its folder renamed aside or moved to the Trash: each one below the
+    // round's folders is found in the mount table (read whole before any goes, as it changes).
+    ~Round() {
+        for (bool found = true; found;) {
+            std::ifstream table("/proc/self/mountinfo");
+            std::vector<std::string> below;
+            for (std::string line; std::getline(table, line);) {
+                std::istringstream fields(line);
+                std::string point;
+                for (int k = 0; k < 5; ++k)
+                    fields >> point;
+                for (std::size_t at; (at = point.find("\\040")) != std::string::npos;)
+                    point.replace(at, 4, " ");  // as the table writes a space
+                for (const std::string& top : {tree_.path(), data_.path(), holding_.path()}) {
+                    if (isAtOrBelow(point, top)) below.push_back(point);
+                }
+            }
+            found = false;
+            for (const std::string& point : below)
+                found = ::umount2(point.c_str(), MNT_DETACH) == 0 || found;
+        }
     }
 
     std::size_t asked() const { return asked_; }
@@ -175,6 +227,19 @@ private:
     bool realFolder(const std::string& relative) const {
         struct stat st {};
         return ::lstat((tree_ / relative).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    }
+    // The clean-up ticks changed: what each newly ticked item is now (the tick of an item the
+    // plan ticks by default was recorded as the plan was made, no later than now).
+    void ticked() {
+        const IndexRef& shown = model_->index();
+        std::set<std::string> now;
+        for (NodeId n : model_->cleanPicked()) {
+            if (!shown || n >= shown->count()) continue;
+            const std::string path = shown->path(n);
+            if (!ticked_.contains(path)) picked_.insert(identity(path));
+            now.insert(path);
+        }
+        ticked_ = std::move(now);
     }
     // The user confirms a move of these nodes as the shown generation names them.
     void allow(const DiskIndex& shown, const NodeIds& nodes) {
@@ -207,11 +272,12 @@ private:
         }
     }
     // New files and folders (ids shift in the next scan), renames to names never used before
-    // (so a path that left never comes back), and folders swapped for links to the bait.
-    // Nothing is deleted.
+    // (so a path that left never comes back), folders swapped for links to the bait or for other
+    // folders, files replaced by new ones alike, and (as root) a folder mounted over the folder of
+    // a picked or ticked item. Nothing is deleted.
     void changeDisk() {
         const std::string n = std::to_string(++serial_);
-        switch (pick(5)) {
+        switch (pick(8)) {
             case 0: {
                 // Inside a folder of the tree when it is still there, else at the top.
                 const std::string folder = "docs/d" + std::to_string(pick(3));
@@ -235,7 +301,7 @@ private:
             case 3:
                 put("a" + n, 100 + pick(1000));
                 break;
-            default: {
+            case 4: {
                 // A folder at one of three depths, replaced by a link to the bait folder that
                 // holds its children's names.
                 const std::string d = "docs/d" + std::to_string(pick(3));
@@ -250,6 +316,63 @@ private:
                 }
                 break;
             }
+            case 5: {
+                // A folder renamed aside and another one renamed in under its name: a cache big
+                // enough for the plan, or a folder of documents.
+                const std::string d = "docs/d" + std::to_string(pick(3));
+                const std::string folder[] = {d, d + "/s" + std::to_string(pick(2)),
+                                              "home/Library/Caches/c" + std::to_string(pick(3))};
+                const int k = static_cast<int>(pick(3));
+                if (!realFolder(folder[k]) || !realFolder(parentPath(folder[k]))) break;
+                const std::string other = others_ / ("o" + n);
+                std::filesystem::create_directories(other);
+                std::ofstream(other + "/f", std::ios::binary)
+                    << std::string(k == 2 ? 300'000 : 2000, 'o');
+                const std::string at = tree_ / folder[k];
+                if (std::rename(at.c_str(), (tree_ / ("aside" + n)).c_str()) == 0 &&
+                    std::rename(other.c_str(), at.c_str()) == 0) {
+                    putInPlace_.insert(identity(at));
+                }
+                break;
+            }
+            case 6: {
+                // A file made anew under its name, with the size and times of the one it replaces.
+                const std::string file = tree_ / ("docs/d" + std::to_string(pick(3)) + "/s" +
+                                                  std::to_string(pick(2)) + "/f" +
+                                                  std::to_string(pick(2)));
+                struct stat st {};
+                if (::lstat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||
+                    std::rename(file.c_str(), (tree_ / ("old" + n)).c_str()) != 0) {
+                    break;
+                }
+                std::ofstream(file, std::ios::binary)
+                    << std::string(static_cast<std::size_t>(st.st_size), 'n');
+                const timespec times[2] = {st.st_atim, st.st_mtim};
+                ::utimensat(AT_FDCWD, file.c_str(), times, 0);
+                putInPlace_.insert(identity(file));
+                break;
+            }
+            default: {
+                // As root, the bait (every name a folder of the tree holds) mounted over the
+                // folder of a picked or ticked item, for the rest of the round.
+                if (::geteuid() != 0) break;
+                const IndexRef& shown = model_->index();
+                NodeIds chosen = model_->basket();
+                chosen.insert(chosen.end(), model_->cleanPicked().begin(),
+                              model_->cleanPicked().end());
+                if (!shown || chosen.empty()) break;
+                const NodeId node = chosen[pick(chosen.size())];
+                if (node >= shown->count()) break;
+                // Never through a link: the bait would be mounted over a folder of its own.
+                const std::string folder = parentPath(shown->path(node));
+                std::error_code ec;
+                if (folder.size() <= tree_.path().size() ||
+                    std::filesystem::canonical(folder, ec).string() != folder) {
+                    break;
+                }
+                ::mount(bait_.path().c_str(), folder.c_str(), nullptr, MS_BIND, nullptr);
+                break;
+            }
         }
     }
 
@@ -258,6 +381,7 @@ private:
     test::TempDir tree_;
     test::TempDir holding_;
     test::TempDir bait_;
+    test::TempDir others_;  // folders renamed in under the names of others
     std::vector<std::string> baitFiles_;
     test::ScopedEnv homeVar_;
     test::RecordingTrashCan can_;
@@ -268,6 +392,10 @@ private:
     IndexRef inventoryFrom_;
     std::size_t asked_ = 0;
     int serial_ = 0;
+    // Items put in the place of others, and what each pick and tick found where it was made.
+    std::set<std::pair<dev_t, ino_t>> putInPlace_;
+    std::set<std::pair<dev_t, ino_t>> picked_;
+    std::set<std::string> ticked_;  // the paths ticked
 };
 
 TEST(TrashSafety, NoPathThatWasNotPickedIsEverAskedToMove) {

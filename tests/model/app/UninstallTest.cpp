@@ -198,6 +198,10 @@ TEST_F(Uninstall, QuittingWithdrawsAWaitingAdministratorPrompt) {
     ASSERT_EQ(platform.elevations.size(), 1u);
     ASSERT_EQ(platform.elevations[0].size(), 1u);
     EXPECT_EQ(platform.elevations[0][0].path, system);
+    // What identifies it, as the detail listed it, goes with it.
+    ASSERT_TRUE(platform.elevations[0][0].expected);
+    EXPECT_TRUE(platform.elevations[0][0].expected->file);
+    EXPECT_FALSE(platform.elevations[0][0].expected->mounts.empty());
     EXPECT_TRUE(exists(system));
     // What the user's own rights could move went before the prompt, whole.
     EXPECT_FALSE(exists(chosen.path));

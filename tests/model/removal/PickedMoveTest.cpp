@@ -1,7 +1,8 @@
 // Moves under the user's own rights when the disk changed between the pick and the move: a
-// folder swapped for a link, another item under the picked name, another user's file, a planted
-// per-disk Trash, a home Trash on another disk, root's own home. Each move either takes exactly
-// what was picked or refuses and leaves everything where it is.
+// folder swapped for a link or for another folder, another item under the picked name, a mount
+// put over its folder or another disk in the scanned one's place, another user's file, a
+// planted per-disk Trash, a home Trash on another disk, root's own home. Each move either takes
+// exactly what was picked or refuses and leaves everything where it is.
 
 #include <fcntl.h>
 #include <pwd.h>
@@ -68,13 +69,15 @@ struct Disk {
     }
 };
 
-// A home with Documents, a scanned folder "scan" with a folder and a 1 MB file picked from it,
-// and "bait": what a swapped link leads to (the same names, holding what must never move).
+// A home with Documents, a scanned folder "scan" with a folder and a 1 MB file picked from it
+// and the user's "thesis" beside them, and "bait": what a swapped link or a mount leads to (the
+// same names, holding what must never move).
 class Scene {
 public:
     test::TempDir dir;
     test::ScopedEnv home{"HOME", dir / "home"};
     test::ScopedEnv data{"XDG_DATA_HOME", dir / "data"};
+    std::vector<std::string> mounts;  // detached when the scene ends, the last first
 
     Scene() {
         dir.mkdirs("home/Documents");
@@ -82,23 +85,39 @@ public:
         dir.mkdirs("scan/a/item");
         dir.write("scan/a/item/data", 100);
         dir.write("scan/a/file", 1 << 20);
+        dir.mkdirs("scan/a/thesis");
+        dir.write("scan/a/thesis/chapter", 100);
         dir.mkdirs("scan/view/Documents");
         dir.mkdirs("bait/item");
         dir.write("bait/item/secret", 100);
         dir.write("bait/file", 1 << 20);
     }
-    // The item at `relative` (below "scan") as a fresh scan of the folder `root` records it.
+    // The item at `relative` (below "scan") as a fresh scan of the folder `root` records it,
+    // picked there: its identity and mounts recorded.
     ExpectedItem pick(const std::string& relative, const std::string& root = "scan") {
         ScanProgress progress;
         const auto index = Scanner::scan(dir / root, progress, 1);
         const auto node = index->lookup(dir / ("scan/" + relative));
         EXPECT_TRUE(node) << relative;
-        return node ? expectedItem(*index, *node) : ExpectedItem{};
+        return node ? pickedItem(*index, *node) : ExpectedItem{};
     }
     // Replaces the folder at `relative` with a link to `target`, keeping it beside as ".old".
     void swapForLink(const std::string& relative, const std::string& target) {
         check(std::rename((dir / relative).c_str(), (dir / (relative + ".old")).c_str()), "rename");
         check(::symlink(target.c_str(), (dir / relative).c_str()), "symlink");
+    }
+    // Mounts `what` (a folder to bind, or "tmpfs" for a fresh disk) at `relative`.
+    void mountAt(const std::string& what, const std::string& relative) {
+        const std::string at = dir / relative;
+        const bool disk = what == "tmpfs";
+        check(::mount(disk ? "tamrel-test" : what.c_str(), at.c_str(), disk ? "tmpfs" : nullptr,
+                      disk ? 0 : MS_BIND, nullptr),
+              "mount");
+        mounts.push_back(at);
+    }
+    ~Scene() {
+        for (auto at = mounts.rbegin(); at != mounts.rend(); ++at)
+            ::umount2(at->c_str(), MNT_DETACH);
     }
     std::vector<std::string> trashed() { return namesIn(dir / "data/Trash/files"); }
     std::vector<std::string> trashInfos() { return namesIn(dir / "data/Trash/info"); }
@@ -114,6 +133,23 @@ TEST_F(PickedMove, WhatChangedAfterThePickIsRefusedAndLeftInPlace) {
         bool needsRoot;
         std::function<void(Scene&)> change;
         TrashRefusal refusal;
+        std::function<void(Scene&)> before = nullptr;  // before the scan
+    };
+    // The 1 MB file made anew under its name, with the size and times of the one picked.
+    const auto lookAlike = [](Scene& t) {
+        struct stat st {};
+        check(::lstat((t.dir / "scan/a/file").c_str(), &st), "lstat");
+        check(std::rename((t.dir / "scan/a/file").c_str(), (t.dir / "bait/picked").c_str()),
+              "rename");
+        std::filesystem::copy_file(t.dir / "bait/file", t.dir / "scan/a/file");
+        const timespec times[2] = {st.st_atim, st.st_mtim};
+        check(::utimensat(AT_FDCWD, (t.dir / "scan/a/file").c_str(), times, 0), "utimensat");
+    };
+    const auto disk = [](Scene& t) {
+        t.dir.mkdirs("scan/disk");
+        t.mountAt("tmpfs", "scan/disk");
+        t.dir.mkdirs("scan/disk/u/cache");
+        t.dir.write("scan/disk/u/cache/data", 100);
     };
     const std::vector<Case> cases = {
         {"the parent swapped for a link", "a/item", "scan", false,
@@ -141,12 +177,33 @@ TEST_F(PickedMove, WhatChangedAfterThePickIsRefusedAndLeftInPlace) {
              check(::lchown((t.dir / "scan/a/file").c_str(), test::nobody, test::nobody), "chown");
          },
          TrashRefusal::otherUser},
+        // No link anywhere: another folder of the user's, renamed in by another user.
+        {"another folder renamed in under the picked folder's name", "a/item", "scan", false,
+         [](Scene& t) {
+             ::chmod(t.dir.path().c_str(), 0755);
+             test::renameInAsAnotherUser(t.dir / "scan/a/item", t.dir / "scan/a/thesis");
+         },
+         TrashRefusal::changed},
+        {"a file made anew with the same size and time", "a/file", "scan", false, lookAlike,
+         TrashRefusal::changed},
+        // The same folder, reached through a mount the scan did not enter.
+        {"the parent bind-mounted over itself", "a/item", "scan", true,
+         [](Scene& t) { t.mountAt(t.dir / "scan/a", "scan/a"); }, TrashRefusal::changed},
+        {"another folder bind-mounted over the parent", "a/item", "scan", true,
+         [](Scene& t) { t.mountAt(t.dir / "bait", "scan/a"); }, TrashRefusal::changed},
+        {"another disk in the scanned folder's place", "disk/u/cache", "scan/disk", true,
+         [&](Scene& t) {
+             ::umount2((t.dir / "scan/disk").c_str(), MNT_DETACH);
+             disk(t);
+         },
+         TrashRefusal::changed, disk},
     };
     const bool root = ::geteuid() == 0;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         if (c.needsRoot && !root) continue;
         Scene t;
+        if (c.before) c.before(t);
         const std::string item = t.dir / ("scan/" + std::string(c.item));
         const ExpectedItem expected = t.pick(c.item, c.root);
         c.change(t);
@@ -354,7 +411,8 @@ TEST(PickRefusal, SaysWhyAnItemMayNotBePicked) {
     const std::vector<Case> cases = {
         {"mine/file", none},          {"mine/sub", none},          {"", protectedPlace},
         {"shared/roots", otherUser},  {"closed/mine", permission}, {"swapped/file", link},
-        {"mine/grown", changed},      {"mine/gone", gone},         {"home/.cache", protectedPlace},
+        {"mine/grown", none},         {"mine/gone", gone},         {"home/.cache", protectedPlace},
+        {"mine/kind", changed},
     };
     test::TempDir dir;
     for (const char* folder : {"scan/mine/sub", "scan/shared", "scan/closed", "scan/swapped",
@@ -362,7 +420,8 @@ TEST(PickRefusal, SaysWhyAnItemMayNotBePicked) {
         dir.mkdirs(folder);
     }
     for (const char* file :
-         {"mine/file", "mine/grown", "mine/gone", "shared/roots", "closed/mine", "swapped/file"}) {
+         {"mine/file", "mine/grown", "mine/gone", "mine/kind", "shared/roots", "closed/mine",
+          "swapped/file"}) {
         dir.write(std::string("scan/") + file, 100);
     }
     ASSERT_TRUE(test::giveToNobody(dir.path().c_str()));
@@ -373,6 +432,9 @@ TEST(PickRefusal, SaysWhyAnItemMayNotBePicked) {
     const auto index = Scanner::scan(dir / "scan", progress, 1);
     std::ofstream(dir / "scan/mine/grown", std::ios::app) << std::string(9000, 'x');
     ASSERT_EQ(std::rename((dir / "scan/mine/gone").c_str(), (dir / "elsewhere/gone").c_str()), 0);
+    // A size the index has not caught up with is judged at the move; another kind at the pick.
+    ASSERT_EQ(std::rename((dir / "scan/mine/kind").c_str(), (dir / "elsewhere/kind").c_str()), 0);
+    dir.mkdirs("scan/mine/kind");
     ASSERT_EQ(std::rename((dir / "scan/swapped").c_str(), (dir / "elsewhere/swapped").c_str()), 0);
     ASSERT_EQ(::symlink((dir / "elsewhere/swapped").c_str(), (dir / "scan/swapped").c_str()), 0);
     for (const Case& c : cases) {

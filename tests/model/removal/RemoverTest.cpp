@@ -57,6 +57,13 @@ protected:
         return out;
     }
     std::string inTrash(const std::string& name) { return dir / ("data/Trash/files/" + name); }
+    // A stand-in for the privileged mover: a shell script of `body`.
+    std::string standIn(const std::string& body) {
+        const std::string mover = dir / "mover";
+        std::ofstream(mover) << "#!/bin/sh\n" << body;
+        EXPECT_EQ(::chmod(mover.c_str(), 0755), 0);
+        return mover;
+    }
 };
 
 TEST_F(RemoverTest, UserItemsThatAllMoveNeverPrompt) {
@@ -306,10 +313,7 @@ TEST_F(RemoverTest, TheRealHelperMovesSystemItemsWhenRoot) {
 TEST_F(RemoverTest, AStoppedAdministratorMoveIsNotWaitedFor) {
     if (::geteuid() != 0) GTEST_SKIP() << "needs root, or a password prompt";
     const std::string started = dir / "started";
-    const std::string mover = dir / "mover";
-    std::ofstream(mover) << "#!/bin/sh\n: > '" << started << "'\nexec sleep 60\n";
-    ASSERT_EQ(::chmod(mover.c_str(), 0755), 0);
-    SystemPlatform stand(mover);
+    SystemPlatform stand(standIn(": > '" + started + "'\nexec sleep 60\n"));
     dir.write("sys/item", 10);
     std::atomic<bool> stop = false;
     std::thread quitter([&] {
@@ -323,6 +327,32 @@ TEST_F(RemoverTest, AStoppedAdministratorMoveIsNotWaitedFor) {
     EXPECT_TRUE(exists(started));
     EXPECT_EQ(out, (Remover::Outcome{{}, {"item"}}));
     EXPECT_TRUE(exists(dir / "sys/item"));
+}
+
+// The administrator step is told what each item must still be, before its path; an item without
+// a recorded pick goes without. (The helper's own check of it: TrashHelperTest.)
+TEST_F(RemoverTest, TheAdministratorStepIsToldWhatEachItemMustBe) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root, or a password prompt";
+    const std::string args = dir / "args";
+    SystemPlatform stand(standIn("printf '%s\\n' \"$@\" > '" + args + "'\n"));
+    dir.mkdirs("sys/tool");
+    dir.write("sys/plain", 10);
+    ExpectedItem picked;
+    picked.type = ExpectedItem::Type::folder;
+    picked.root = dir / "sys";
+    ASSERT_EQ(TrashMover::recordItem(dir / "sys/tool", picked).refusal, TrashRefusal::none);
+    Remover::remove({{1, dir / "sys/tool", true, Kind::daemon, picked},
+                     {2, dir / "sys/plain", true, Kind::support}},
+                    stand);
+    std::vector<std::string> lines;
+    std::istringstream text(slurp(args));
+    for (std::string line; std::getline(text, line);)
+        lines.push_back(line);
+    ASSERT_EQ(lines.size(), 6u);
+    EXPECT_EQ(std::vector<std::string>(lines.begin() + 1, lines.end()),
+              (std::vector<std::string>{"--unload", "--expect", expectedArgument(picked),
+                                        dir / "sys/tool", dir / "sys/plain"}));
+    EXPECT_TRUE(parseExpectedArgument(lines[3])->file);
 }
 
 }  // namespace

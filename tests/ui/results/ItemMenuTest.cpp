@@ -1,5 +1,5 @@
 // The item menu and the file rows offer picking only where the Trash would take the item, through
-// the model's one rule; a pick the rule refuses elsewhere says why.
+// the model's one rule; the menu's entry turned off and a pick the rule refuses elsewhere say why.
 
 #include "ui/results/ItemMenu.h"
 
@@ -16,11 +16,11 @@ namespace {
 
 class ItemMenuTest : public test::UiTest {
 protected:
-    // The actions' titles, "-" for a divider.
+    // The actions' titles, "-" for a divider, "(off)" after one turned off.
     static QStringList titles(QMenu* menu) {
         QStringList out;
         for (QAction* a : menu->actions())
-            out << (a->isSeparator() ? "-" : a->text());
+            out << (a->isSeparator() ? "-" : a->text() + (a->isEnabled() ? "" : " (off)"));
         delete menu;
         return out;
     }
@@ -36,7 +36,9 @@ TEST_F(ItemMenuTest, PickingIsOfferedOnlyWhereTheTrashWouldTakeIt) {
     EXPECT_FALSE(m.mayPick(0));
     EXPECT_TRUE(m.mayPick(notes));
     EXPECT_EQ(titles(makeItemMenu(m, documents, true, nullptr)),
-              (QStringList{"Look Inside", "Show in File Manager", "Open", "Copy Path"}));
+              (QStringList{"Look Inside", "Show in File Manager", "Open", "Copy Path", "-",
+                           QStringLiteral(u"Pick for the Trash \u2014 a protected place (off)")}));
+    EXPECT_EQ(m.pickRefusal(notes), "");
     EXPECT_EQ(titles(makeItemMenu(m, notes, true, nullptr)).back(), "Pick for the Trash");
     const auto pickable = [&] {
         std::vector<bool> out;

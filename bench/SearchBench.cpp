@@ -18,6 +18,7 @@
 #include "core/query/Biggest.h"
 #include "core/query/Breakdown.h"
 #include "core/query/Search.h"
+#include "core/scan/CrawlLayout.h"
 #include "core/scan/Listing.h"
 
 namespace tamrel {
@@ -154,7 +155,7 @@ std::unique_ptr<DiskIndex> generate() {
                                     size, mtime, c});
             listing.names.insert(listing.names.end(), name.begin(), name.end());
         }
-        const auto folders = writer.writeBlock(listing, node);
+        const auto folders = writeListing(writer, listing, node);
         for (auto it = folders.rbegin(); it != folders.rend(); ++it)
             stack.push_back(*it);
     }

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "core/scan/DescriptorLimit.h"
+#include "core/scan/DirReader.h"
 #include "core/scan/EventID.h"
 #include "core/scan/JobStack.h"
 #include "core/scan/MountPolicy.h"
@@ -156,30 +157,22 @@ void visit(Walk& walk, const Job& job, std::vector<Job>& group, char* buffer, Pa
     }
     std::size_t files = 0;
     const std::uint64_t listedAt = currentEventID();
-    for (;;) {
-        const ssize_t n = ::getdents64(fd->get(), buffer, bufferBytes);
-        if (n <= 0) break;
-        for (ssize_t at = 0; at < n;) {
-            const auto* d = reinterpret_cast<const struct dirent64*>(buffer + at);
-            at += d->d_reclen;
-            const char* entry = d->d_name;
-            if (entry[0] == '.' && (entry[1] == 0 || (entry[1] == '.' && entry[2] == 0))) continue;
-            unsigned char type = d->d_type;
-            const bool needStat = type == DT_UNKNOWN || (!reported && type != DT_DIR);
-            if (needStat &&
-                ::statx(fd->get(), entry, statFlags, STATX_TYPE | STATX_CTIME, &sx) == 0) {
-                if (type == DT_UNKNOWN) type = S_ISDIR(sx.stx_mode) ? DT_DIR : DT_REG;
-                if (!reported && type != DT_DIR && nanoseconds(sx.stx_ctime) >= walk.stamp)
-                    report();
-            }
-            if (type != DT_DIR) {
-                ++files;
-                continue;
-            }
-            auto place = std::make_shared<const Place>(job.place, entry);
-            group.push_back(Job{fd, std::move(place), token, {}, device, entriesChanged});
-        }
-    }
+    readEntries(fd->get(), buffer, bufferBytes,
+                [&](const char* entry, std::size_t, unsigned char type) {
+                    const bool needStat = type == DT_UNKNOWN || (!reported && type != DT_DIR);
+                    if (needStat && ::statx(fd->get(), entry, statFlags, STATX_TYPE | STATX_CTIME,
+                                            &sx) == 0) {
+                        if (type == DT_UNKNOWN) type = S_ISDIR(sx.stx_mode) ? DT_DIR : DT_REG;
+                        if (!reported && type != DT_DIR && nanoseconds(sx.stx_ctime) >= walk.stamp)
+                            report();
+                    }
+                    if (type != DT_DIR) {
+                        ++files;
+                        return;
+                    }
+                    auto place = std::make_shared<const Place>(job.place, entry);
+                    group.push_back(Job{fd, std::move(place), token, {}, device, entriesChanged});
+                });
     if (token >= 0) {
         walk.backend.listed(token, files, group.size(), listedAt);
     } else if (isStart) {

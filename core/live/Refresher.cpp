@@ -15,6 +15,7 @@
 #include "core/live/Changes.h"
 #include "core/live/DiskNodes.h"
 #include "core/live/LinkSizes.h"
+#include "core/scan/CrawlLayout.h"
 #include "core/scan/EventID.h"
 #include "core/scan/ScanProgress.h"
 #include "core/scan/ScanThreads.h"
@@ -277,9 +278,9 @@ private:
             stack.pop_back();
             group.clear();
             if (t.o == NONE) {
-                writer.emitFresh(*t.crawl, 0, t.n);
+                writeCrawl(writer, *t.crawl, 0, t.n);
             } else if (auto deep = got_.deepCrawls.find(t.o); deep != got_.deepCrawls.end()) {
-                writer.emitFresh(deep->second, 0, t.n);
+                writeCrawl(writer, deep->second, 0, t.n);
             } else if (auto re = got_.relisted.find(t.o); re != got_.relisted.end()) {
                 emitRelisted(writer, t.o, t.n, re->second, group);
             } else if (!touched_[t.o]) {
@@ -303,7 +304,7 @@ private:
                 e.kind = static_cast<std::uint8_t>(e.kind | denied);
             }
         }
-        const auto pairs = writer.writeBlock(listing, n);
+        const auto pairs = writeListing(writer, listing, n);
         auto crawls = got_.newCrawls.find(o);
         std::size_t k = 0;
         for (const RawEnt& e : listing.ents) {
@@ -344,7 +345,7 @@ private:
                 dir ? 0 : old_.size(c), dir ? dateOf(c) : old_.mtime(c), NONE});
             if (dir) oldDirs.push_back(c);
         }
-        const auto pairs = writer.writeBlock(listing, n);
+        const auto pairs = writeListing(writer, listing, n);
         for (std::size_t k = 0; k < pairs.size(); ++k)
             group.push_back({oldDirs[k], pairs[k].first, nullptr});
     }

@@ -14,6 +14,7 @@
 
 #include "core/index/DiskIndex.h"
 #include "core/index/IndexWriter.h"
+#include "core/scan/CrawlLayout.h"
 #include "core/scan/DescriptorLimit.h"
 #include "core/scan/DirReader.h"
 #include "core/scan/EventID.h"
@@ -212,7 +213,7 @@ std::unique_ptr<DiskIndex> Scanner::scan(const std::string& root, ScanProgress& 
     Crawl crawl(Scanner::crawl(root, threads, progress));
     IndexWriter writer(crawl.entries + 1, root.size() + crawl.nameBytes);
     writer.add(root, 1, 0, 0, NONE);
-    writer.emitFresh(crawl, 0, 0);
+    writeCrawl(writer, crawl, 0, 0);
     std::unique_ptr<DiskIndex> index = writer.finish(root);
     IndexWriter::setScanTime(
         *index, std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count());

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <shared_mutex>
 #include <thread>
 #include <utility>
@@ -273,7 +274,21 @@ TEST(Refresher, ReadersSeeWholeGenerations) {
     for (int f = 0; f < 200; ++f)
         dir.write("busy/f" + std::to_string(f), 4096);
     dir.write("quiet/inner/q", 8192);
-    std::atomic<std::shared_ptr<DiskIndex>> shown{scanInOrder(dir.path())};
+    // The shown generation, handed over under a lock: libstdc++ 12's atomic shared_ptr lets go
+    // of its inner lock relaxed after a load, which ThreadSanitizer rightly reports.
+    struct Shown {
+        std::mutex lock;
+        std::shared_ptr<DiskIndex> index;
+        std::shared_ptr<DiskIndex> load() {
+            std::lock_guard hold(lock);
+            return index;
+        }
+        void store(std::shared_ptr<DiskIndex> next) {
+            std::lock_guard hold(lock);
+            index = std::move(next);
+        }
+    } shown;
+    shown.store(scanInOrder(dir.path()));
 
     std::atomic<bool> stop{false};
     std::atomic<int> passes{0}, torn{0};

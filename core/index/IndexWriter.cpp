@@ -32,7 +32,9 @@ IndexWriter::IndexWriter(std::uint64_t cap, std::uint64_t nameCap, MappedRegion:
     : IndexWriter(checkedLayout(cap, nameCap), paging) {}
 
 IndexWriter::IndexWriter(const Layout& layout, MappedRegion::Paging paging)
-    : IndexWriter(layout, MappedRegion::anonymous(layout.total, paging)) {}
+    : IndexWriter(layout, MappedRegion::anonymous(layout.total, paging)) {
+    spareIsZero_ = paging != MappedRegion::Paging::reused;
+}
 
 IndexWriter::IndexWriter(const Layout& layout, MappedRegion region)
     : NodeArrays(region.data(), layout), layout_(layout), region_(std::move(region)) {
@@ -182,7 +184,7 @@ void IndexWriter::clearSpare() {
 }
 
 std::unique_ptr<DiskIndex> IndexWriter::finish(std::string rootPath) {
-    clearSpare();
+    if (!spareIsZero_) clearSpare();
     // Mostly copied from an older generation (a refresh of a few folders): only the rest is
     // folded, a few thousand nodes instead of millions.
     if (copiedNodes_ > std::uint64_t{next_} / 2) {

@@ -1,9 +1,13 @@
 #include "core/index/IndexWriter.h"
 
+#include <sys/mman.h>
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <vector>
 
 #include "core/scan/CrawlLayout.h"
 #include "tests/support/Listings.h"
@@ -129,6 +133,22 @@ TEST(IndexWriter, ReusedRegionsKeepNothingOfTheirPast) {
     EXPECT_EQ(copied->region().data(), again);
     test::expectValidTree(*copied);
     sameBytes(*clean, *copied);
+}
+
+// Capacity reserved and not used costs no memory: a region mapped afresh reads as zero there
+// without being written (a save writes those zeros), so its pages never become resident.
+TEST(IndexWriter, SpareCapacityStaysOutOfMemory) {
+    IndexWriter w(1'000'000, 64'000'000);
+    w.add("/r", 1, 0, 0, NONE);
+    writeListing(w, folderListing(0, {{"a", 0}, {"b", 1}}), 0);
+    const auto index = w.finish("/r");
+    const std::size_t pages = (index->region().size() + 4095) / 4096;
+    std::vector<unsigned char> resident(pages);
+    ASSERT_EQ(::mincore(index->region().data(), index->region().size(), resident.data()), 0);
+    EXPECT_LT(std::count_if(resident.begin(), resident.end(), [](unsigned char r) { return r & 1; }),
+              64)
+        << "of " << pages << " pages";
+    EXPECT_EQ(index->region().data()[index->layout().offsets[Layout::names] + 100], std::byte{0});
 }
 
 TEST(IndexWriter, CapacitiesFailCleanlyInsteadOfWrapping) {

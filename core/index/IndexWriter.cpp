@@ -266,6 +266,10 @@ void IndexWriter::setScannedAt(DiskIndex& index, DiskIndex::Clock::time_point t)
     index.scannedAt_ = t;
 }
 
+void IndexWriter::setMounts(DiskIndex& index, HeldMounts mounts) {
+    index.mounts_ = std::move(mounts);
+}
+
 void IndexWriter::markRemoved(DiskIndex& index, NodeId i) {
     std::unique_lock guard(index.lock_);
     const std::uint8_t k = index.kind(i);

@@ -104,10 +104,12 @@ public:
                                             std::string rootPath, UniqueFd savedFile);
 
     // The stamps of a generation. The event id is atomic and may be set while others read the
-    // index; the scan time and date only while the caller holds the only reference to it.
+    // index; the scan time and date, and the mounts it holds, only while the caller holds the
+    // only reference to it.
     static void setEventID(DiskIndex& index, std::uint64_t id);
     static void setScanTime(DiskIndex& index, double seconds);
     static void setScannedAt(DiskIndex& index, DiskIndex::Clock::time_point t);
+    static void setMounts(DiskIndex& index, HeldMounts mounts);
 
     // Flags i as removed and takes its bytes and items out of every ancestor; the sizes and
     // items of its descendants become 0. A node already removed is left alone. In memory only.

@@ -20,6 +20,7 @@
 #include "core/scan/EventID.h"
 #include "core/scan/JobStack.h"
 #include "core/scan/MountPolicy.h"
+#include "core/scan/MountRecord.h"
 #include "core/scan/ReadAhead.h"
 #include "core/scan/ScanProgress.h"
 #include "platform/LongPath.h"
@@ -210,6 +211,8 @@ std::unique_ptr<DiskIndex> Scanner::scan(const std::string& root, ScanProgress& 
     const auto start = DiskIndex::Clock::now();
     const auto started = std::chrono::steady_clock::now();
     const std::uint64_t eventID = currentEventID();
+    // Read before anything is listed, as the event id is.
+    const std::vector<MountInfo> mounts = MountPolicy::parseMounts(MountPolicy::readMountTable());
     Crawl crawl(Scanner::crawl(root, threads, progress));
     IndexWriter writer(crawl.entries + 1, root.size() + crawl.nameBytes);
     writer.add(root, 1, 0, 0, NONE);
@@ -219,6 +222,7 @@ std::unique_ptr<DiskIndex> Scanner::scan(const std::string& root, ScanProgress& 
         *index, std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count());
     IndexWriter::setEventID(*index, eventID);
     IndexWriter::setScannedAt(*index, start);
+    IndexWriter::setMounts(*index, heldMounts(*index, mounts));
     return index;
 }
 

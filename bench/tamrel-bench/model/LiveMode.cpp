@@ -12,6 +12,7 @@
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QEventLoop>
+#include <QThread>
 #include <QTimer>
 
 #include <algorithm>
@@ -56,8 +57,9 @@ clockid_t clockOf(std::thread& t) {
     return clock;
 }
 
-// Times every queued call that reaches the model on the main thread: the calls that raised its
-// revision are the adoptions of refreshed indexes.
+// Times every event the main thread handles while the model runs (the model's queued calls
+// among them, whatever carries them): those that raised its revision are the adoptions of
+// refreshed indexes.
 class TimedApp : public QCoreApplication {
 public:
     using QCoreApplication::QCoreApplication;
@@ -67,12 +69,11 @@ public:
     // In those calls, the times the main thread gave up its processor (waiting for something)
     // and was put off it (other threads running), and the page faults it took.
     std::vector<double> adoptWaits, adoptPreempted, adoptFaults;
-    double longestMs = 0;  // any call on the model's main thread
+    double longestMs = 0;  // any event on the main thread
 
     bool notify(QObject* receiver, QEvent* event) override {
-        if (!model || receiver != model || event->type() != QEvent::MetaCall) {
+        if (!model || QThread::currentThread() != thread())
             return QCoreApplication::notify(receiver, event);
-        }
         const int revision = model->revision();
         const double cpu = cpuSeconds(CLOCK_THREAD_CPUTIME_ID);
         rusage before{};
@@ -422,7 +423,7 @@ int liveMode(const std::vector<std::string>& given) {
         static_cast<double>(counter.lastBytes()) / 1e6);
     std::printf(
         "  adoption on the main thread  median %.2f ms  p95 %.2f ms  max %.2f ms  "
-        "(%zu adoptions of the writes; longest call on the model %.2f ms)\n",
+        "(%zu adoptions of the writes; longest event on the main thread %.2f ms)\n",
         percentile(app.adoptMs, 0.5), percentile(app.adoptMs, 0.95), percentile(app.adoptMs, 1.0),
         app.adoptMs.size(), app.longestMs);
     std::printf(

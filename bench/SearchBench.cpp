@@ -3,11 +3,17 @@
 // $TAMREL_THREADS, so compare thread counts with separate runs:
 //   TAMREL_THREADS=8 build/bench/search-bench
 //   TAMREL_THREADS=2 build/bench/search-bench
+// $TAMREL_NODES sets another node count (TAMREL_NODES=100000000 takes about 6 GB). Each result
+// also shows the process's resident bytes per node once the index is built.
+#include <unistd.h>
+
 #include <benchmark/benchmark.h>
 
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -18,12 +24,31 @@
 #include "core/query/Biggest.h"
 #include "core/query/Breakdown.h"
 #include "core/query/Search.h"
+#include "core/scan/CrawlLayout.h"
 #include "core/scan/Listing.h"
 
 namespace tamrel {
 namespace {
 
-constexpr NodeId nodeCount = 10'000'000;
+NodeId nodeCount() {
+    static const NodeId count = [] {
+        const char* given = std::getenv("TAMREL_NODES");
+        const unsigned long long n = given ? std::strtoull(given, nullptr, 10) : 0;
+        return n >= 2 && n < NONE ? static_cast<NodeId>(n) : NodeId{10'000'000};
+    }();
+    return count;
+}
+
+// The resident bytes of this process.
+double residentBytes() {
+    std::FILE* statm = std::fopen("/proc/self/statm", "r");
+    unsigned long long size = 0, resident = 0;
+    if (statm) {
+        if (std::fscanf(statm, "%llu %llu", &size, &resident) != 2) resident = 0;
+        std::fclose(statm);
+    }
+    return static_cast<double>(resident) * static_cast<double>(::sysconf(_SC_PAGESIZE));
+}
 
 std::uint64_t mix(std::uint64_t x) {
     x += 0x9E3779B97F4A7C15ull;
@@ -106,6 +131,7 @@ void nameOf(std::uint64_t id, bool folder, std::string& out) {
 // Breadth-first shape (folders of 1 to 40 entries, about a seventh of them folders), written
 // depth first as the scanner does.
 std::unique_ptr<DiskIndex> generate() {
+    const NodeId nodeCount = tamrel::nodeCount();
     std::vector<std::uint32_t> firstChild(nodeCount, 0);
     std::vector<std::uint32_t> childCount(nodeCount, 0);
     std::vector<bool> isFolder(nodeCount, false);
@@ -154,21 +180,31 @@ std::unique_ptr<DiskIndex> generate() {
                                     size, mtime, c});
             listing.names.insert(listing.names.end(), name.begin(), name.end());
         }
-        const auto folders = writer.writeBlock(listing, node);
+        const auto folders = writeListing(writer, listing, node);
         for (auto it = folders.rbegin(); it != folders.rend(); ++it)
             stack.push_back(*it);
     }
     return writer.finish("/bench");
 }
 
+struct Generated {
+    std::unique_ptr<DiskIndex> index = generate();
+    double residentPerNode = residentBytes() / index->count();  // once the index is built
+};
+
+const Generated& generated() {
+    static const Generated built;
+    return built;
+}
+
 const DiskIndex& index() {
-    static const std::unique_ptr<DiskIndex> built = generate();
-    return *built;
+    return *generated().index;
 }
 
 void label(benchmark::State& state) {
     state.counters["threads"] = ComputePool::shared().parallelism();
     state.counters["nodes"] = index().count();
+    state.counters["resident B/node"] = generated().residentPerNode;
 }
 
 void searchQuery(benchmark::State& state, std::string_view text) {

@@ -6,6 +6,8 @@
 #include <atomic>
 #include <cstdlib>
 
+#include "core/base/BackgroundThread.h"
+
 namespace tamrel {
 
 struct ComputePool::Task {
@@ -26,8 +28,12 @@ struct ComputePool::Task {
 
 ComputePool::ComputePool(int workers) : owner_(::getpid()) {
     threads_.reserve(std::max(workers, 0));
-    for (int i = 0; i < workers; ++i)
-        threads_.emplace_back([this] { workerLoop(); });
+    for (int i = 0; i < workers; ++i) {
+        threads_.emplace_back([this] {
+            becomeBackgroundThread();
+            workerLoop();
+        });
+    }
 }
 
 ComputePool::~ComputePool() {

@@ -12,6 +12,7 @@
 #include <thread>
 #include <utility>
 
+#include "core/base/BackgroundThread.h"
 #include "core/base/ComputePool.h"
 
 namespace tamrel {
@@ -65,7 +66,12 @@ public:
         {
             std::lock_guard guard(lock_);
             old = std::exchange(kept_, Kept{data, size, populated, Clock::now()});
-            if (!dropper_.joinable()) dropper_ = std::thread([this] { dropWhenStale(); });
+            if (!dropper_.joinable()) {
+                dropper_ = std::thread([this] {
+                    becomeBackgroundThread();  // an unmap takes milliseconds
+                    dropWhenStale();
+                });
+            }
         }
         wake_.notify_one();
         if (old) ::munmap(old->data, old->size);

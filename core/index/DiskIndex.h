@@ -54,6 +54,24 @@ inline std::uint32_t storedSeconds(std::chrono::system_clock::time_point t) {
         std::chrono::duration_cast<std::chrono::seconds>(t.time_since_epoch()).count());
 }
 
+// A file system mounted at a folder an index holds (its root, or a folder below it), as it was
+// when the index's entries there were listed: the folder's path as the index names it, the
+// mounted device and its file system type.
+struct HeldMount {
+    std::string path;
+    std::uint64_t device = 0;
+    std::string type;
+    friend bool operator==(const HeldMount&, const HeldMount&) = default;
+};
+
+// The mounts an index holds, sorted by path; `known` is false for an index that does not say
+// (one saved before they were recorded).
+struct HeldMounts {
+    bool known = false;
+    std::vector<HeldMount> mounts;
+    friend bool operator==(const HeldMounts&, const HeldMounts&) = default;
+};
+
 // A half-open range of node ids, iterable.
 struct IdRange {
     NodeId lo = 0;
@@ -107,6 +125,9 @@ public:
     double scanTime() const { return scanTime_; }
     std::uint64_t eventID() const { return eventID_.load(std::memory_order_relaxed); }
     Clock::time_point scannedAt() const { return scannedAt_; }
+    // The mounts the index's content was listed with (a mount point entered or not), so that a
+    // change of the mount table can be told from them.
+    const HeldMounts& mounts() const { return mounts_; }
     const Layout& layout() const { return layout_; }
     const MappedRegion& region() const { return region_; }
     // The saved file this index was mapped from, open for reading, or -1 for an index that was
@@ -210,6 +231,7 @@ private:
     double scanTime_ = 0;
     std::atomic<std::uint64_t> eventID_{0};
     Clock::time_point scannedAt_;
+    HeldMounts mounts_;
     MappedRegion region_;
     Layout layout_;
     mutable std::shared_mutex lock_;

@@ -10,20 +10,22 @@
 #include "core/base/MappedRegion.h"
 #include "core/index/DiskIndex.h"
 #include "core/index/Layout.h"
-#include "core/scan/Listing.h"
+#include "core/index/NameMask.h"
 #include "platform/UniqueFd.h"
 
 namespace tamrel {
 
 // The one write path into a DiskIndex. A writer builds node arrays: it lays out the arrays in one
-// region of fixed capacity, appends nodes one folder block at a time in depth-first order (from
-// listings, or copied from an older index), and finish() folds sizes, item counts and subtree
-// ends upward and hands the region to a new DiskIndex. The static members are the few changes a
-// built index takes in place, and the adoption of a region mapped from a saved file.
+// region of fixed capacity, appends nodes one folder block at a time in depth-first order (runs
+// of blocks laid out by their producer, e.g. a scan's crawl, or copied from an older index), and
+// finish() folds sizes, item counts and subtree ends upward and hands the region to a new
+// DiskIndex. The static members are the few changes a built index takes in place, and the
+// adoption of a region mapped from a saved file.
 //
 // Calling order: add() the root (id 0, parent NONE), then blocks, each written before any block
-// below it, then finish() once. Not thread-safe; one writer per build. The static changes may run
-// while others read the index, each under the lock its comment names.
+// below it, then finish() once. Not thread-safe, but for put() (see take()); one writer per
+// build. The static changes may run while others read the index, each under the lock its
+// comment names.
 class IndexWriter : private NodeArrays<std::byte> {
 public:
     // Maps a region for `cap` nodes and `nameCap` name bytes (each raised to at least 1), as
@@ -37,18 +39,52 @@ public:
     NodeId add(std::string_view name, std::uint8_t kind, std::uint64_t size, std::uint32_t mtime,
                std::uint32_t parent);
 
-    // Appends a listing's entries as the child block of p and returns (node id, child listing id)
-    // of every folder entry, in block order. p's denied flag follows listing.denied.
-    std::vector<std::pair<NodeId, std::uint32_t>> writeBlock(const Listing& listing, NodeId p);
+    // A run of nodes taken at once: ids first .. first + nodes - 1, their names from byte
+    // nameStart on.
+    struct Run {
+        NodeId first;
+        std::uint64_t nameStart;
+    };
+    // Takes the next `nodes` ids and `nameBytes` name bytes for blocks that the caller lays out
+    // itself. Every node of the run must then be written with put() before finish(), each node's
+    // name right after the previous id's (ids and names in the same order), and every folder
+    // with children linked to its block by setChildren(). Throws std::system_error(EOVERFLOW),
+    // taking nothing, when they do not fit.
+    Run take(std::uint64_t nodes, std::uint64_t nameBytes);
 
-    // Appends the whole crawled subtree of listing `listing` below `into` in pre-order (each
-    // folder's block, then the subtree of its first subfolder, then the next), without recursion
-    // and with the blocks written in parallel on the compute pool. A folder whose listing is
-    // missing gets no children; a listing referenced twice is written at its first reference.
-    // Each listing's memory is released once written, so the crawl and the region are not both
-    // whole at once. Throws std::system_error(EOVERFLOW), having written nothing, when the
-    // subtree does not fit or an entry's name lies outside its listing's names.
-    void emitFresh(Crawl& crawl, std::uint32_t listing, NodeId into);
+    // Writes node `id` of a taken run, its `length` name bytes at name byte `nameAt`, with no
+    // children yet. put() and setChildren() may be called from several threads at once, each
+    // node by one thread, while nothing else is called; the caller orders those writes before
+    // finish().
+    void put(NodeId id, std::uint64_t nameAt, const std::uint8_t* name, std::size_t length,
+             std::uint8_t kind, std::uint64_t size, std::uint32_t mtime, std::uint32_t parent) {
+        std::uint8_t* out = names_ + nameAt;
+        std::uint32_t m = 0;
+        for (std::size_t k = 0; k < length; ++k) {
+            out[k] = name[k];
+            m |= NameMask::table[name[k]];
+        }
+        nameOff_[id + 1] = static_cast<std::uint32_t>(nameAt + length);
+        parent_[id] = parent;
+        // A reused region holds whatever it held: every field is written.
+        firstChild_[id] = 0;
+        childCount_[id] = 0;
+        subtreeEnd_[id] = 0;
+        kind_[id] = kind;
+        size_[id] = size;
+        mtime_[id] = mtime;
+        mask_[id] = m;
+        items_[id] = (kind & Flag::kindMask) == 1 ? 0 : 1;
+    }
+
+    // Makes the `count` nodes from `first` on the children of `folder`, a node written already,
+    // and sets its denied flag as `denied` says (opening the folder failed).
+    void setChildren(NodeId folder, NodeId first, std::uint32_t count, bool denied) {
+        firstChild_[folder] = first;
+        childCount_[folder] = count;
+        kind_[folder] = static_cast<std::uint8_t>((kind_[folder] & ~Flag::denied) |
+                                                  (denied ? Flag::denied : 0));
+    }
 
     // Appends the unchanged subtree of node o of `old` below node n, flags included, sums and
     // subtree ends too: n takes o's size and item count. Reads `old` with block copies; the
@@ -68,10 +104,12 @@ public:
                                             std::string rootPath, UniqueFd savedFile);
 
     // The stamps of a generation. The event id is atomic and may be set while others read the
-    // index; the scan time and date only while the caller holds the only reference to it.
+    // index; the scan time and date, and the mounts it holds, only while the caller holds the
+    // only reference to it.
     static void setEventID(DiskIndex& index, std::uint64_t id);
     static void setScanTime(DiskIndex& index, double seconds);
     static void setScannedAt(DiskIndex& index, DiskIndex::Clock::time_point t);
+    static void setMounts(DiskIndex& index, HeldMounts mounts);
 
     // Flags i as removed and takes its bytes and items out of every ancestor; the sizes and
     // items of its descendants become 0. A node already removed is left alone. In memory only.
@@ -88,9 +126,7 @@ private:
     IndexWriter(const Layout& layout, MappedRegion region);
 
     void reserve(std::uint64_t nodes, std::uint64_t nameBytes) const;
-    // Writes node `id` with its name at byte `nameAt`; append() does so at the next free places.
-    void put(NodeId id, std::uint64_t nameAt, const std::uint8_t* name, std::size_t length,
-             std::uint8_t kind, std::uint64_t size, std::uint32_t mtime, std::uint32_t parent);
+    // Writes a node with put() at the next free places.
     NodeId append(const std::uint8_t* name, std::size_t length, std::uint8_t kind,
                   std::uint64_t size, std::uint32_t mtime, std::uint32_t parent);
     // finish(): a folder's own blocks are not counted; i's sums go into its parent p; every node
@@ -100,13 +136,17 @@ private:
     void foldRange(NodeId lo, NodeId hi);
     // finish() when most nodes were copied: folds only the nodes outside copied_.
     void foldAroundCopies();
-    // Zeroes every array past the nodes written (the spare capacity).
+    // Zeroes every array past the nodes written (the spare capacity, and the gaps that align the
+    // arrays), which a save writes too. Only a reused region needs it: one mapped afresh reads as
+    // zero wherever it was not written, and writing those zeros would make every reserved page
+    // resident (a generated index of 100 million nodes took 81 bytes a node instead of 53).
     void clearSpare();
 
     Layout layout_;
     MappedRegion region_;
     NodeId next_ = 0;
     std::uint64_t nb_ = 0;
+    bool spareIsZero_ = false;  // the region was mapped afresh (see clearSpare())
     // What copySubtree() wrote: the ranges of new ids (in id order) with their sums and subtree
     // ends as they will stay, and the nodes they were copied below.
     std::vector<std::pair<NodeId, NodeId>> copied_;

@@ -11,8 +11,11 @@ namespace tamrel {
 struct Changes {
     PathSet dirs;  // folders whose own entries changed: list again, one level
     PathSet deep;  // paths whose whole subtree must be scanned again
+    // Folders where a file system was mounted or unmounted (changedMounts()): each is listed
+    // again in its parent, and what it holds now is entered as a scan would enter it.
+    PathSet mounts = {};
 
-    bool isEmpty() const { return dirs.empty() && deep.empty(); }
+    bool isEmpty() const { return dirs.empty() && deep.empty() && mounts.empty(); }
     friend bool operator==(const Changes&, const Changes&) = default;
 };
 

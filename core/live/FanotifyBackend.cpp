@@ -14,6 +14,7 @@
 #include <cstring>
 
 #include "core/live/FolderWalk.h"
+#include "core/scan/DirReader.h"
 #include "platform/PathText.h"
 
 namespace tamrel {
@@ -64,20 +65,19 @@ std::string nameIn(int parent, const struct stat& child) {
     UniqueFd list(::openat(parent, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!list) return {};
     alignas(8) char buffer[16 * 1024];
-    for (;;) {
-        const ssize_t n = ::getdents64(list.get(), buffer, sizeof buffer);
-        if (n <= 0) return {};
-        for (ssize_t at = 0; at < n;) {
-            const auto* d = reinterpret_cast<const struct dirent64*>(buffer + at);
-            at += d->d_reclen;
-            if (d->d_ino != child.st_ino) continue;
-            struct stat st {};
-            if (::fstatat(list.get(), d->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
-                st.st_dev == child.st_dev && st.st_ino == child.st_ino) {
-                return d->d_name;
-            }
-        }
-    }
+    std::string found;
+    readEntries(list.get(), buffer, sizeof buffer,
+                [&](const char* name, std::size_t, unsigned char, ino64_t inode) {
+                    if (inode != child.st_ino) return true;
+                    struct stat st {};
+                    if (::fstatat(list.get(), name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+                        st.st_dev == child.st_dev && st.st_ino == child.st_ino) {
+                        found = name;
+                        return false;
+                    }
+                    return true;
+                });
+    return found;
 }
 
 std::string fsidKey(const void* fsid) {

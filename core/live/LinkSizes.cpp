@@ -22,6 +22,7 @@ struct OnDisk {
     std::uint32_t links;
     std::uint64_t bytes;  // allocated
     std::uint32_t mtime;
+    bool executable;  // an execute permission bit is set
 };
 
 using FileKey = std::pair<dev_t, ino_t>;
@@ -30,12 +31,13 @@ using FileKey = std::pair<dev_t, ino_t>;
 std::vector<OnDisk> readFiles(const DiskIndex& index, std::vector<NodeId> ids) {
     std::vector<OnDisk> out;
     statNodes(index, std::move(ids),
-              STATX_TYPE | STATX_NLINK | STATX_INO | STATX_BLOCKS | STATX_MTIME,
+              STATX_TYPE | STATX_MODE | STATX_NLINK | STATX_INO | STATX_BLOCKS | STATX_MTIME,
               [&](NodeId id, const struct statx& sx) {
                   if (!S_ISREG(sx.stx_mode)) return;
                   out.push_back(OnDisk{id, makedev(sx.stx_dev_major, sx.stx_dev_minor), sx.stx_ino,
                                        sx.stx_nlink, sx.stx_blocks * 512,
-                                       storedSeconds(sx.stx_mtime.tv_sec)});
+                                       storedSeconds(sx.stx_mtime.tv_sec),
+                                       (sx.stx_mask & STATX_MODE) && (sx.stx_mode & 0111)});
               });
     return out;
 }
@@ -87,9 +89,13 @@ std::vector<LinkPatch> linkPatches(const DiskIndex& index) {
                   [](const OnDisk& a, const OnDisk& b) { return a.id < b.id; });
         for (std::size_t k = 0; k < links.size(); ++k) {
             const OnDisk& f = links[k];
+            // Every bit a listing takes from the inode, as a scan would set it now: a chmod
+            // through one name changes what every other name shows too.
             const std::uint8_t kind = index.kind(f.id);
+            constexpr auto inodeBits = static_cast<std::uint8_t>(Flag::linked | Flag::executable);
             const std::uint8_t wantKind = static_cast<std::uint8_t>(
-                f.links >= 2 ? kind | Flag::linked : kind & ~Flag::linked);
+                (kind & ~inodeBits) | (f.links >= 2 ? Flag::linked : 0) |
+                (f.executable ? Flag::executable : 0));
             const std::uint64_t wantSize = k == 0 ? f.bytes : 0;
             if (wantKind != kind || wantSize != index.size(f.id) || f.mtime != index.mtime(f.id)) {
                 out.push_back(LinkPatch{f.id, wantKind, wantSize, f.mtime});

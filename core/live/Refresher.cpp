@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <map>
 #include <set>
 #include <shared_mutex>
 #include <string_view>
@@ -16,7 +17,10 @@
 #include "core/live/Changes.h"
 #include "core/live/DiskNodes.h"
 #include "core/live/LinkSizes.h"
+#include "core/scan/CrawlLayout.h"
 #include "core/scan/EventID.h"
+#include "core/scan/MountPolicy.h"
+#include "core/scan/MountRecord.h"
 #include "core/scan/ScanProgress.h"
 #include "core/scan/ScanThreads.h"
 #include "core/scan/Scanner.h"
@@ -29,13 +33,13 @@ namespace {
 constexpr int newFolderThreads = 4;
 constexpr int rescanThreads = 8;
 
-// Whether two generations hold the same nodes in the same order: names, parents, kinds (flags
-// included), sizes and dates, the rest following from those. Block compares: 3 million nodes in
-// a few milliseconds, and the first difference ends it. Both locks are held by the caller (or
-// it holds the only reference).
+// Whether two generations hold the same nodes in the same order (names, parents, kinds, flags
+// included, sizes and dates, the rest following from those) and the same mounts, which a save
+// writes too. Block compares: 3 million nodes in a few milliseconds, and the first difference
+// ends it. Both locks are held by the caller (or it holds the only reference).
 bool sameNodes(const DiskIndex& a, const DiskIndex& b) {
     const NodeId n = a.count();
-    if (b.count() != n) return false;
+    if (b.count() != n || !(a.mounts() == b.mounts())) return false;
     const NodeArrays<const std::byte> x = a.arrays();
     const NodeArrays<const std::byte> y = b.arrays();
     auto same = [](const auto* p, const auto* q, std::size_t count) {
@@ -69,9 +73,43 @@ struct Gathered {
     std::uint64_t newNames = 0;
 };
 
+// The mounts below a root that a refresh compares: those the old generation holds and those
+// of the mount table read before anything was listed, by path as the index names them.
+class MountView {
+public:
+    MountView(const DiskIndex& old, std::vector<MountInfo> table) : table_(std::move(table)) {
+        for (const HeldMount& m : old.mounts().mounts)
+            was_.emplace(m.path, m);
+        // Every mount of the table below the root, whether the old generation holds its folder
+        // or not: a folder listed again may have one now.
+        for (const HeldMount& m : mountsAt(old.rootPath(), table_))
+            now_.emplace(m.path, m);
+        for (const auto* side : {&was_, &now_}) {
+            for (const auto& [path, mount] : *side)
+                parents_.insert(parentPath(path));
+        }
+    }
+
+    const std::vector<MountInfo>& table() const { return table_; }
+    // Whether a folder below `parent` may be a mount point, then or now.
+    bool mayHoldMounts(const std::string& parent) const { return parents_.contains(parent); }
+    // Whether the mount at `path` (or its lack of one) is not the one the old generation holds.
+    bool changedAt(const std::string& path) const {
+        const auto a = was_.find(path), b = now_.find(path);
+        if (a == was_.end() || b == now_.end()) return (a == was_.end()) != (b == now_.end());
+        return !(a->second == b->second);
+    }
+
+private:
+    std::vector<MountInfo> table_;
+    std::map<std::string, HeldMount> was_, now_;
+    std::set<std::string> parents_;
+};
+
 class Refresh {
 public:
-    Refresh(const DiskIndex& old, ScanProgress& progress) : old_(old), progress_(progress) {}
+    Refresh(const DiskIndex& old, ScanProgress& progress, const MountView& mounts)
+        : old_(old), progress_(progress), mounts_(mounts) {}
 
     // The old folder a changed path leads to: the path itself when the index holds a folder
     // there, else its nearest indexed ancestor folder; nothing outside the root.
@@ -86,15 +124,32 @@ public:
         }
     }
 
-    // Maps the changes to old ids; true when the root itself must be scanned again.
+    // Maps the changes to old ids; true when the root itself must be scanned again. A path
+    // that leads to a mount point that was not entered leads to that mount point listed again
+    // in its parent instead: listing the mount point itself would enter it.
     bool choose(const Changes& changes) {
-        for (const std::string& p : changes.deep) {
-            if (const auto id = nearest(p)) deep_.insert(*id);
+        for (const std::string& p : changes.mounts) {
+            const auto id = nearest(p);
+            if (!id) continue;
+            if (old_.lookup(p) == id || notEntered(*id)) {
+                remountAt(*id);
+            } else {
+                dirs_.insert(*id);  // where a folder made since was mounted on
+            }
         }
+        auto into = [&](std::set<NodeId>& set, const std::string& p) {
+            const auto id = nearest(p);
+            if (id && notEntered(*id)) {
+                remountAt(*id);
+            } else if (id) {
+                set.insert(*id);
+            }
+        };
+        for (const std::string& p : changes.deep)
+            into(deep_, p);
         if (deep_.contains(0)) return true;
-        for (const std::string& p : changes.dirs) {
-            if (const auto id = nearest(p)) dirs_.insert(*id);
-        }
+        for (const std::string& p : changes.dirs)
+            into(dirs_, p);
         std::erase_if(deep_, [&](NodeId id) { return underDeep(id); });
         std::erase_if(dirs_, [&](NodeId id) { return deep_.contains(id) || underDeep(id); });
 
@@ -130,13 +185,19 @@ public:
             for (NodeId c : old_.subtree(id))
                 noteLinks(old_.kind(c));
         }
+        for (NodeId id : remounted_) {
+            for (NodeId c : old_.subtree(id))
+                noteLinks(old_.kind(c));
+        }
         readDates();
     }
 
     // Whether the changes keep the tree's shape (see Refresher::refresh()): every block the new
     // generation would rebuild or take from a listing holds the same nodes in the same order.
     bool keepsShape() const {
-        if (!deep_.empty() || !got_.newCrawls.empty() || linksTouched_) return false;
+        // A mount that came or went changes what the generation holds of the mount table too.
+        if (!deep_.empty() || !got_.newCrawls.empty() || linksTouched_ || !remounted_.empty())
+            return false;
         for (const auto& [id, listing] : got_.relisted) {
             if (listing.denied || (old_.kind(id) & Flag::denied)) return false;
             if (old_.childCount(id) != listing.ents.size()) return false;
@@ -202,10 +263,60 @@ public:
         auto index = writer.finish(old_.rootPath());
         IndexWriter::setScanTime(*index, old_.scanTime());
         IndexWriter::setScannedAt(*index, old_.scannedAt());
+        IndexWriter::setMounts(*index, mountsOf(*index));
         return index;
     }
 
 private:
+    // The mounts generation `next` holds: those the old one held, except where folders were
+    // listed from the disk (the subfolders of a folder listed again, the whole of a subtree
+    // scanned afresh), which take what the mount table read before the listing has there.
+    HeldMounts mountsOf(const DiskIndex& next) const {
+        HeldMounts now = heldMounts(next, mounts_.table());
+        if (!old_.mounts().known) return now;
+        std::vector<std::string> fresh;
+        for (NodeId id : deep_)
+            fresh.push_back(old_.path(id));
+        for (NodeId id : remounted_)
+            fresh.push_back(old_.path(id));
+        for (const auto& [id, crawls] : got_.newCrawls) {
+            for (const auto& [name, crawl] : crawls)
+                fresh.push_back(joinPath(old_.path(id), name));
+        }
+        std::set<std::string> listed;
+        for (const auto& [id, listing] : got_.relisted)
+            listed.insert(old_.path(id));
+        const auto listedNow = [&](const std::string& path) {
+            return listed.contains(parentPath(path)) ||
+                   std::any_of(fresh.begin(), fresh.end(),
+                               [&](const std::string& f) { return isAtOrBelow(path, f); });
+        };
+        HeldMounts out{true, {}};
+        for (const HeldMount& m : old_.mounts().mounts) {
+            const auto id = next.lookup(m.path);
+            if (!listedNow(m.path) && id && next.isDir(*id)) out.mounts.push_back(m);
+        }
+        for (HeldMount& m : now.mounts) {
+            if (listedNow(m.path)) out.mounts.push_back(std::move(m));
+        }
+        std::sort(out.mounts.begin(), out.mounts.end(),
+                  [](const HeldMount& a, const HeldMount& b) { return a.path < b.path; });
+        return out;
+    }
+
+    bool notEntered(NodeId id) const { return id != 0 && (old_.kind(id) & Flag::mount); }
+
+    // Folder `id` is listed again in its parent and, unless that listing finds a mount point
+    // not to enter, scanned afresh; the root is scanned afresh.
+    void remountAt(NodeId id) {
+        if (id == 0) {
+            deep_.insert(0);
+            return;
+        }
+        dirs_.insert(old_.parent(id));
+        remounted_.insert(id);
+    }
+
     bool underDeep(NodeId id) const {
         for (NodeId at = old_.parent(id); at != NONE; at = old_.parent(at)) {
             if (deep_.contains(at)) return true;
@@ -269,10 +380,22 @@ private:
         got_.newNames += listing->names.size();
         noteLinks(*listing);
         const auto oldDirs = oldSubfolders(id);
+        const bool mayHoldMounts = mounts_.mayHoldMounts(path);
         for (const RawEnt& e : listing->ents) {
-            if ((e.kind & (Flag::kindMask | Flag::mount)) != 1) continue;
+            if ((e.kind & Flag::kindMask) != 1) continue;
             const std::string_view name = listing->name(e);
-            if (oldDirs.contains(name)) continue;
+            const auto old = oldDirs.find(name);
+            // What is mounted there is not what the old generation holds: what it holds now
+            // is entered (or not) as a scan would, rather than copied.
+            if (old != oldDirs.end() &&
+                (((old_.kind(old->second) ^ e.kind) & Flag::mount) ||
+                 (mayHoldMounts && mounts_.changedAt(joinPath(path, name))))) {
+                remounted_.insert(old->second);
+            }
+            if ((e.kind & Flag::mount) ||
+                (old != oldDirs.end() && !remounted_.contains(old->second))) {
+                continue;
+            }
             Crawl crawl(Scanner::crawl(joinPath(path, name), newFolderThreads, progress_));
             count(crawl);
             got_.newCrawls[id].emplace(std::string(name), std::move(crawl));
@@ -295,9 +418,9 @@ private:
             stack.pop_back();
             group.clear();
             if (t.o == NONE) {
-                writer.emitFresh(*t.crawl, 0, t.n);
+                writeCrawl(writer, *t.crawl, 0, t.n);
             } else if (auto deep = got_.deepCrawls.find(t.o); deep != got_.deepCrawls.end()) {
-                writer.emitFresh(deep->second, 0, t.n);
+                writeCrawl(writer, deep->second, 0, t.n);
             } else if (auto re = got_.relisted.find(t.o); re != got_.relisted.end()) {
                 emitRelisted(writer, t.o, t.n, re->second, group);
             } else if (!touched_[t.o]) {
@@ -316,12 +439,13 @@ private:
         // flag from its own listing.
         for (RawEnt& e : listing.ents) {
             if ((e.kind & (Flag::kindMask | Flag::mount)) != 1) continue;
-            if (auto old = oldDirs.find(listing.name(e)); old != oldDirs.end()) {
+            if (auto old = oldDirs.find(listing.name(e));
+                old != oldDirs.end() && !remounted_.contains(old->second)) {
                 const std::uint8_t denied = old_.kind(old->second) & Flag::denied;
                 e.kind = static_cast<std::uint8_t>(e.kind | denied);
             }
         }
-        const auto pairs = writer.writeBlock(listing, n);
+        const auto pairs = writeListing(writer, listing, n);
         auto crawls = got_.newCrawls.find(o);
         std::size_t k = 0;
         for (const RawEnt& e : listing.ents) {
@@ -329,7 +453,8 @@ private:
             const NodeId c = pairs[k++].first;
             if (e.kind & Flag::mount) continue;
             const std::string_view name = listing.name(e);
-            if (auto old = oldDirs.find(name); old != oldDirs.end()) {
+            if (auto old = oldDirs.find(name);
+                old != oldDirs.end() && !remounted_.contains(old->second)) {
                 group.push_back({old->second, c, nullptr});
             } else if (crawls != got_.newCrawls.end()) {
                 if (auto crawl = crawls->second.find(std::string(name));
@@ -362,15 +487,19 @@ private:
                 dir ? 0 : old_.size(c), dir ? dateOf(c) : old_.mtime(c), NONE});
             if (dir) oldDirs.push_back(c);
         }
-        const auto pairs = writer.writeBlock(listing, n);
+        const auto pairs = writeListing(writer, listing, n);
         for (std::size_t k = 0; k < pairs.size(); ++k)
             group.push_back({oldDirs[k], pairs[k].first, nullptr});
     }
 
     const DiskIndex& old_;
     ScanProgress& progress_;
+    const MountView& mounts_;
     std::set<NodeId> dirs_;
     std::set<NodeId> deep_;
+    // Folders of listed folders scanned afresh rather than copied: what is mounted there is not
+    // what the old generation holds (a file system came or went, or its mount flag changed).
+    std::set<NodeId> remounted_;
     std::vector<bool> touched_;
     std::vector<NodeId> touchedList_;                  // the same nodes
     std::vector<NodeId> redated_;                      // touched folders whose dates are read
@@ -417,7 +546,9 @@ std::unique_ptr<DiskIndex> Refresher::refreshInto(const DiskIndex& old, const Ch
         return nullptr;
     };
     std::shared_lock guard(old.lock());
-    Refresh refresh(old, progress);
+    // Read before anything is listed: a mount made meanwhile shows at the next comparison.
+    const MountView mounts(old, MountPolicy::parseMounts(MountPolicy::readMountTable()));
+    Refresh refresh(old, progress, mounts);
     if (refresh.choose(changes)) {
         guard.unlock();
         auto fresh = Scanner::scan(old.rootPath(), progress, defaultScanThreads());

@@ -18,11 +18,18 @@ public:
     // The next generation of `old`: folders in changes.dirs are listed again one level deep,
     // subtrees in changes.deep are scanned again (the root in deep means a fresh scan), folders
     // new to the index are scanned whole, everything else is copied. A changed path leads to its
-    // nearest folder in `old`; one outside the root is ignored. Each folder listed or scanned
-    // again, and each of their ancestors, gets the modification time the disk has now, as a
-    // fresh scan would give it. When a file with several links is listed, or was in a folder
-    // listed again, every linked file of the result is read from the disk again so that each
-    // file counts once, at its first link in id order, and every link shows the file's date
+    // nearest folder in `old`; one outside the root is ignored, and one that leads to a mount
+    // point that was not entered leads to that mount point as changes.mounts does. A folder in
+    // changes.mounts is listed again in its parent and entered afresh as a scan would enter it
+    // (its old entries dropped), or kept empty as a mount point not to enter; a folder listed
+    // again does so by itself for each subfolder whose mount is not the one `old` holds (the
+    // mount table, read before anything is listed, has another there, or the subfolder's mount
+    // flag changed). The result holds the mounts of that table where folders were listed, and
+    // those of `old` elsewhere (DiskIndex::mounts()). Each folder listed or scanned again, and
+    // each of their ancestors, gets the modification time the disk has now, as a fresh scan
+    // would give it. When a file with several links is listed, or was in a folder listed again,
+    // every linked file of the result is read from the disk again so that each file counts
+    // once, at its first link in id order, and every link shows the file's date and mode
     // (linkPatches()). `old` is not changed; old.lock() is held shared while it is read.
     //
     // The result's eventID is the event id taken before anything is listed, or `oldestPending`
@@ -36,11 +43,11 @@ public:
                                                 std::uint64_t oldestPending = 0);
 
     // The changes applied the cheaper way. When they keep the tree's shape (nothing is scanned
-    // again, every folder listed again is readable and holds the same entries in the same order,
-    // folders still folders and files still files, none of them removed, and no file with
-    // several links is among them), `index` takes them itself: new kinds, sizes and dates of
-    // the entries listed again and of the folders above them, and the new eventID, all written
-    // under index.lock() held exclusively. Ids and paths stay valid; the result is null.
+    // again, no mount changed, every folder listed again is readable and holds the same entries
+    // in the same order, folders still folders and files still files, none of them removed, and
+    // no file with several links is among them), `index` takes them itself: new kinds, sizes
+    // and dates of the entries listed again and of the folders above them, and the new eventID,
+    // all written under index.lock() held exclusively. Ids and paths stay valid; the result is null.
     // Otherwise the result is the next generation, as refreshed() builds it, and `index` is not
     // changed; except that a generation holding the very nodes `index` holds (names, kinds,
     // sizes, dates, in the same order) is not handed out: `index` takes its event id, and the

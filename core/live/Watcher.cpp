@@ -11,6 +11,7 @@
 #include <optional>
 #include <vector>
 
+#include "core/base/BackgroundThread.h"
 #include "core/scan/EventID.h"
 #include "core/live/FanotifyBackend.h"
 #include "core/live/FolderWalk.h"
@@ -146,6 +147,7 @@ struct Watcher::Core {
 void Watcher::Core::run() {
     thread = std::this_thread::get_id();
     ::pthread_setname_np(::pthread_self(), "tamrel.fsevents");
+    becomeBackgroundThread();
     const std::uint64_t margin = stampBefore(since != 0 ? since : currentEventID());
     std::uint64_t lastWalk = currentEventID();
     // An event read now happened after the previous read began (it was not there to be read

@@ -275,6 +275,14 @@ void moveAside(const std::string& path) {
     }
 }
 
+// The mounts an index holds as its saved file keeps them after the region; no bytes at all for
+// an index that does not know them (a known empty list takes four), so that it loads again not
+// knowing them.
+std::vector<std::byte> mountsOf(const DiskIndex& index) {
+    if (!index.mounts().known) return {};
+    return SavedIndexHeader::encodeMounts(index.mounts().mounts);
+}
+
 double secondsSinceEpoch(DiskIndex::Clock::time_point t) {
     return std::chrono::duration<double>(t.time_since_epoch()).count();
 }
@@ -284,10 +292,10 @@ DiskIndex::Clock::time_point fromSeconds(double seconds) {
         std::chrono::duration<double>(seconds)));
 }
 
-bool readFully(int fd, std::byte* into, std::size_t bytes) {
+bool readFully(int fd, std::byte* into, std::size_t bytes, std::uint64_t from = 0) {
     std::size_t got = 0;
     while (got < bytes) {
-        const ssize_t n = ::pread(fd, into + got, bytes - got, static_cast<off_t>(got));
+        const ssize_t n = ::pread(fd, into + got, bytes - got, static_cast<off_t>(from + got));
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return false;
         got += static_cast<std::size_t>(n);
@@ -327,6 +335,8 @@ void SavedIndex::save(const DiskIndex& index, Write how) {
         header.scanTime = index.scanTime();
         header.scannedAt = secondsSinceEpoch(index.scannedAt());
         header.rootPath = root;
+        const std::vector<std::byte> mounts = mountsOf(index);
+        header.mountBytes = mounts.size();
         // The checksum is taken piece by piece as the pieces are written, while each is still
         // in the cache, and the header page that holds it is written last.
         const auto blank = header.encode();
@@ -334,13 +344,17 @@ void SavedIndex::save(const DiskIndex& index, Write how) {
         sum.add(blank);
         tmp.write(blank.data(), blank.size());
         const std::byte* at = index.region().data() + Layout::headerBytes;
-        for (std::uint64_t left = layout.total - Layout::headerBytes; left > 0;) {
-            const std::size_t piece = std::min<std::uint64_t>(left, checksumPiece);
-            sum.add(std::span(at, piece));
-            tmp.write(at, piece);
-            at += piece;
-            left -= piece;
+        std::uint64_t left = layout.total - Layout::headerBytes;
+        for (; left > checksumPiece; left -= checksumPiece, at += checksumPiece) {
+            sum.add(std::span(at, checksumPiece));
+            tmp.write(at, checksumPiece);
         }
+        // The region's last piece and the mounts in one write: only the last write of a file
+        // written directly may end off a page boundary.
+        std::vector<std::byte> tail(at, at + left);
+        tail.insert(tail.end(), mounts.begin(), mounts.end());
+        sum.add(tail);
+        tmp.write(tail.data(), tail.size());
         header.checksum = sum.value();
         const auto page = header.encode();
         tmp.writeAt(0, page.data(), page.size());
@@ -391,7 +405,18 @@ std::unique_ptr<DiskIndex> SavedIndex::load(const std::string& root, bool* damag
         return refuse();
     }
     const Layout layout(header->cap, header->nameCap);
-    if (layout.total != static_cast<std::uint64_t>(st.st_size)) return refuse();
+    if (header->mountBytes > SavedIndexHeader::maxMountBytes ||
+        layout.total + header->mountBytes != static_cast<std::uint64_t>(st.st_size)) {
+        return refuse();
+    }
+    HeldMounts mounts;
+    if (header->mountBytes > 0) {
+        std::vector<std::byte> bytes(header->mountBytes);
+        if (!readFully(fd.get(), bytes.data(), bytes.size(), layout.total)) return nullptr;
+        auto held = SavedIndexHeader::decodeMounts(bytes);
+        if (!held) return refuse();
+        mounts = HeldMounts{true, std::move(*held)};
+    }
 
     void* map = ::mmap(nullptr, layout.total, PROT_READ | PROT_WRITE, MAP_PRIVATE, fd.get(), 0);
     if (map == MAP_FAILED) return nullptr;
@@ -403,12 +428,15 @@ std::unique_ptr<DiskIndex> SavedIndex::load(const std::string& root, bool* damag
     IndexWriter::setEventID(*index, header->eventID);
     IndexWriter::setScanTime(*index, header->scanTime);
     IndexWriter::setScannedAt(*index, fromSeconds(header->scannedAt));
+    IndexWriter::setMounts(*index, std::move(mounts));
     return index;
 }
 
 bool SavedIndex::savedFileIntact(const DiskIndex& index) {
+    // A file is as long as its region and its mounts (as loaded, which encode as they were).
     return index.savedFile() < 0 ||
-           tamrel::savedFileIntact(index.savedFile(), index.layout().total);
+           tamrel::savedFileIntact(index.savedFile(),
+                                   index.layout().total + mountsOf(index).size());
 }
 
 std::optional<DiskIndex::Clock::time_point> SavedIndex::cachedDate(const std::string& root) {

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <type_traits>
 #include <unordered_set>
 #include <vector>
 
@@ -50,10 +51,12 @@ inline constexpr unsigned scanStatxMask =
 inline constexpr int scanStatxFlags = AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT | AT_STATX_DONT_SYNC;
 
 // Calls `each(name, length, type)` for every entry of one getdents64 result, `bytes` long at
-// `dirents`, but "." and ".."; `name` ends with a NUL, `type` is the d_type. Names longer than
-// 65535 bytes are skipped.
+// `dirents`, but "." and ".."; `name` ends with a NUL, `type` is the d_type. An `each` that also
+// takes an ino64_t is given the entry's inode number as well. An `each` that returns bool ends
+// the listing by returning false; forEachDirent then returns false too. Names longer than 65535
+// bytes are skipped.
 template <typename Each>
-void forEachDirent(const char* dirents, std::size_t bytes, Each&& each) {
+bool forEachDirent(const char* dirents, std::size_t bytes, Each&& each) {
     for (std::size_t at = 0; at < bytes;) {
         const auto* d = reinterpret_cast<const struct dirent64*>(dirents + at);
         at += d->d_reclen;
@@ -61,20 +64,34 @@ void forEachDirent(const char* dirents, std::size_t bytes, Each&& each) {
         const std::size_t length = std::strlen(name);
         if (length == 0 || length > 65535) continue;
         if (name[0] == '.' && (length == 1 || (length == 2 && name[1] == '.'))) continue;
-        each(name, length, d->d_type);
+        auto call = [&] {
+            if constexpr (std::is_invocable_v<Each&, const char*, std::size_t, unsigned char,
+                                              ino64_t>) {
+                return each(name, length, d->d_type, static_cast<ino64_t>(d->d_ino));
+            } else {
+                return each(name, length, d->d_type);
+            }
+        };
+        if constexpr (std::is_same_v<decltype(call()), bool>) {
+            if (!call()) return false;
+        } else {
+            call();
+        }
     }
+    return true;
 }
 
-// Calls `each(name, length, type)`, as forEachDirent does, for every entry of the open folder
-// `fd`, with getdents64 through `buffer` of `bytes`; before the entries of each filled buffer,
-// calls `filled(buffer, used)`. A read error ends the listing. Any thread may call it.
+// Calls `each`, as forEachDirent does, for every entry of the open folder `fd`, with getdents64
+// through `buffer` of `bytes` (aligned for dirent64); before the entries of each filled buffer,
+// calls `filled(buffer, used)`. A read error, or `each` returning false, ends the listing. Any
+// thread may call it.
 template <typename Each, typename Filled>
 void readEntries(int fd, char* buffer, std::size_t bytes, Each&& each, Filled&& filled) {
     for (;;) {
         const ssize_t n = ::getdents64(fd, buffer, bytes);
         if (n <= 0) break;
         filled(static_cast<const char*>(buffer), static_cast<std::size_t>(n));
-        forEachDirent(buffer, static_cast<std::size_t>(n), each);
+        if (!forEachDirent(buffer, static_cast<std::size_t>(n), each)) break;
     }
 }
 

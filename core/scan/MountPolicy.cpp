@@ -17,22 +17,26 @@ namespace tamrel {
 
 namespace {
 
-// Unreadable (no descriptor left, no /proc) gives an empty table: mounts are then not entered.
-std::unordered_map<dev_t, std::string> readMountInfo() {
-    UniqueFd fd(::open("/proc/self/mountinfo", O_RDONLY | O_CLOEXEC));
-    std::string text;
-    if (fd) {
-        char buf[16384];
-        ssize_t n;
-        while ((n = ::read(fd.get(), buf, sizeof buf)) > 0)
-            text.append(buf, static_cast<std::size_t>(n));
+// mountinfo writes a space, tab, newline and backslash in a path as three octal digits.
+std::string unescapeOctal(std::string_view s) {
+    const auto oct = [](char c) { return c >= '0' && c <= '7'; };
+    std::string out;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '\\' && i + 3 < s.size() && oct(s[i + 1]) && oct(s[i + 2]) && oct(s[i + 3])) {
+            out +=
+                static_cast<char>((s[i + 1] - '0') * 64 + (s[i + 2] - '0') * 8 + (s[i + 3] - '0'));
+            i += 3;
+            continue;
+        }
+        out += s[i];
     }
-    return MountPolicy::parseMountInfo(text);
+    return out;
 }
 
 }  // namespace
 
-MountPolicy::MountPolicy(dev_t rootDevice) : MountPolicy(rootDevice, readMountInfo()) {}
+MountPolicy::MountPolicy(dev_t rootDevice)
+    : MountPolicy(rootDevice, parseMountInfo(readMountTable())) {}
 
 MountPolicy::MountPolicy(dev_t rootDevice, std::unordered_map<dev_t, std::string> types)
     : types_(std::move(types)) {
@@ -49,20 +53,35 @@ bool MountPolicy::isLocalDisk(std::string_view type) {
     return false;
 }
 
-std::unordered_map<dev_t, std::string> MountPolicy::parseMountInfo(std::string_view text) {
+std::string MountPolicy::readMountTable() {
+    // Unreadable (no descriptor left, no /proc) gives an empty table: mounts are then not
+    // entered.
+    UniqueFd fd(::open("/proc/self/mountinfo", O_RDONLY | O_CLOEXEC));
+    std::string text;
+    if (fd) {
+        char buf[16384];
+        ssize_t n;
+        while ((n = ::read(fd.get(), buf, sizeof buf)) > 0)
+            text.append(buf, static_cast<std::size_t>(n));
+    }
+    return text;
+}
+
+std::vector<MountInfo> MountPolicy::parseMounts(std::string_view text) {
     // "36 35 98:0 /mnt1 /mnt/parent rw,noatime master:1 - ext3 /dev/root rw"
-    std::unordered_map<dev_t, std::string> types;
+    std::vector<MountInfo> mounts;
     while (!text.empty()) {
         const std::size_t eol = text.find('\n');
         std::string_view line = text.substr(0, eol);
         text = eol == std::string_view::npos ? std::string_view{} : text.substr(eol + 1);
 
         std::size_t field = 0, at = 0;
-        std::string_view devField;
-        while (at < line.size() && field < 3) {
+        std::string_view devField, pointField;
+        while (at < line.size() && field < 5) {
             const std::size_t sp = line.find(' ', at);
             const std::string_view f = line.substr(at, sp - at);
             if (field == 2) devField = f;
+            if (field == 4) pointField = f;
             ++field;
             at = sp == std::string_view::npos ? line.size() : sp + 1;
         }
@@ -74,9 +93,16 @@ std::unordered_map<dev_t, std::string> MountPolicy::parseMountInfo(std::string_v
         if (std::from_chars(d, d + colon, major).ec != std::errc{}) continue;
         if (std::from_chars(d + colon + 1, d + devField.size(), minor).ec != std::errc{}) continue;
         std::string_view rest = line.substr(sep + 3);
-        const std::string_view type = rest.substr(0, rest.find(' '));
-        types.emplace(makedev(major, minor), std::string(type));
+        mounts.push_back(MountInfo{makedev(major, minor), unescapeOctal(pointField),
+                                   std::string(rest.substr(0, rest.find(' ')))});
     }
+    return mounts;
+}
+
+std::unordered_map<dev_t, std::string> MountPolicy::parseMountInfo(std::string_view text) {
+    std::unordered_map<dev_t, std::string> types;
+    for (MountInfo& m : parseMounts(text))
+        types.emplace(m.device, std::move(m.type));
     return types;
 }
 

@@ -8,8 +8,17 @@
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
+#include <vector>
 
 namespace tamrel {
+
+// One mount of a mount table (/proc/self/mountinfo): the mounted device, the mount point (its
+// octal escapes decoded, every symbolic link resolved) and the file system type.
+struct MountInfo {
+    dev_t device = 0;
+    std::string point;
+    std::string type;
+};
 
 // Decides which mounted file systems a scan enters. Local disk file systems are entered once
 // each; pseudo, memory, network, FUSE, overlay and squashfs file systems, and a second mount of a
@@ -41,6 +50,11 @@ public:
 
     // Parses mountinfo text into (device, file system type).
     static std::unordered_map<dev_t, std::string> parseMountInfo(std::string_view text);
+    // The mounts of mountinfo text in the table's order (a mount covers those made before it at
+    // or below its point); lines that do not parse are left out.
+    static std::vector<MountInfo> parseMounts(std::string_view text);
+    // This process's mount table as text; "" when it cannot be read.
+    static std::string readMountTable();
 
 private:
     std::unordered_map<dev_t, std::string> types_;

@@ -14,11 +14,13 @@
 
 #include "core/index/DiskIndex.h"
 #include "core/index/IndexWriter.h"
+#include "core/scan/CrawlLayout.h"
 #include "core/scan/DescriptorLimit.h"
 #include "core/scan/DirReader.h"
 #include "core/scan/EventID.h"
 #include "core/scan/JobStack.h"
 #include "core/scan/MountPolicy.h"
+#include "core/scan/MountRecord.h"
 #include "core/scan/ReadAhead.h"
 #include "core/scan/ScanProgress.h"
 #include "platform/LongPath.h"
@@ -209,15 +211,18 @@ std::unique_ptr<DiskIndex> Scanner::scan(const std::string& root, ScanProgress& 
     const auto start = DiskIndex::Clock::now();
     const auto started = std::chrono::steady_clock::now();
     const std::uint64_t eventID = currentEventID();
+    // Read before anything is listed, as the event id is.
+    const std::vector<MountInfo> mounts = MountPolicy::parseMounts(MountPolicy::readMountTable());
     Crawl crawl(Scanner::crawl(root, threads, progress));
     IndexWriter writer(crawl.entries + 1, root.size() + crawl.nameBytes);
     writer.add(root, 1, 0, 0, NONE);
-    writer.emitFresh(crawl, 0, 0);
+    writeCrawl(writer, crawl, 0, 0);
     std::unique_ptr<DiskIndex> index = writer.finish(root);
     IndexWriter::setScanTime(
         *index, std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count());
     IndexWriter::setEventID(*index, eventID);
     IndexWriter::setScannedAt(*index, start);
+    IndexWriter::setMounts(*index, heldMounts(*index, mounts));
     return index;
 }
 

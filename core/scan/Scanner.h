@@ -24,7 +24,8 @@ class Scanner {
 public:
     // Scans `root` with `threads` (at least 1) scanning threads into a new index. Blocks until
     // done; a cancelled scan still returns the partial index (the caller checks progress).
-    // eventID is taken before the first folder is read. A root that cannot be opened gives a
+    // eventID is taken before the first folder is read, and so is the mount table whose mounts
+    // the index holds (heldMounts()). A root that cannot be opened gives a
     // single denied root node. Throws std::system_error when the index cannot be built (memory
     // refused, or more nodes or name bytes than 32-bit ids and offsets can hold).
     static std::unique_ptr<DiskIndex> scan(const std::string& root, ScanProgress& progress,

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/index/IndexWriter.h"
+#include "core/scan/CrawlLayout.h"
 #include "core/scan/Listing.h"
 
 namespace tamrel::test {
@@ -41,7 +42,7 @@ std::unique_ptr<DiskIndex> filesAt(
     for (NodeId f = 0; f < folders; ++f) {
         append(listing, "d", static_cast<std::uint8_t>(Kind::dir), 0, 0, f);
     }
-    const auto blocks = writer.writeBlock(listing, 0);
+    const auto blocks = writeListing(writer, listing, 0);
     NodeId left = rangeNodes - folders;
     for (const auto& [folder, unused] : blocks) {
         listing.names.clear();
@@ -52,7 +53,7 @@ std::unique_ptr<DiskIndex> filesAt(
             const auto [name, size] = fileAt(first + j);
             append(listing, name, static_cast<std::uint8_t>(Kind::file), size, 0, NONE);
         }
-        writer.writeBlock(listing, folder);
+        writeListing(writer, listing, folder);
         left -= n;
     }
     return writer.finish("/flat");
@@ -212,7 +213,7 @@ std::unique_ptr<DiskIndex> generateIndex(NodeId nodes, std::uint64_t seed) {
                 1'600'000'000u + static_cast<std::uint32_t>((h >> 40) % 2000) * 86'400u;
             append(listing, name, kind, size, mtime, c);
         }
-        const auto folders = writer.writeBlock(listing, node);
+        const auto folders = writeListing(writer, listing, node);
         for (auto it = folders.rbegin(); it != folders.rend(); ++it)
             stack.push_back(*it);
     }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "core/index/IndexWriter.h"
+#include "core/scan/CrawlLayout.h"
 #include "tests/support/TreeChecker.h"
 
 namespace tamrel::test {
@@ -94,8 +95,8 @@ std::unique_ptr<DiskIndex> IndexBuilder::build() const {
             listing.names.insert(listing.names.end(), child.name.begin(), child.name.end());
             listing.ents.push_back(e);
         }
-        const auto folders = writer.writeBlock(listing, id);
-        // writeBlock lists folder entries in block order; map them back to their nodes.
+        const auto folders = writeListing(writer, listing, id);
+        // writeListing lists folder entries in block order; map them back to their nodes.
         std::vector<std::pair<std::size_t, NodeId>> next;
         std::size_t k = 0;
         for (std::size_t c : n.children) {

@@ -92,7 +92,12 @@ public:
                 case 3: {
                     if (files_.empty()) break;
                     const std::string f = pick(files_);
-                    if (append(f, 4096 * (1 + rng_() % 8))) changes.dirs.insert(parentOf(f));
+                    if (!append(f, 4096 * (1 + rng_() % 8))) break;
+                    // Its execute bits turned over too: through one name of a hard link, the
+                    // others change as well.
+                    struct stat st {};
+                    if (::stat(f.c_str(), &st) == 0) ::chmod(f.c_str(), (st.st_mode & 07777) ^ 0111);
+                    changes.dirs.insert(parentOf(f));
                     break;
                 }
                 case 4: {

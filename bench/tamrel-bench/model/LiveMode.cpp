@@ -12,6 +12,7 @@
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QEventLoop>
+#include <QThread>
 #include <QTimer>
 
 #include <algorithm>
@@ -57,30 +58,41 @@ clockid_t clockOf(std::thread& t) {
     return clock;
 }
 
-// Times every queued call that reaches the model on the main thread: the calls that raised its
-// revision are the adoptions of refreshed indexes.
+// Times every event the main thread handles while the model runs (the model's queued calls
+// among them, whatever carries them): those that raised its revision are the adoptions of
+// refreshed indexes.
 class TimedApp : public QCoreApplication {
 public:
     using QCoreApplication::QCoreApplication;
     AppModel* model = nullptr;
     std::vector<double> adoptMs;
     std::vector<double> adoptCpuMs;  // the main thread's CPU time in those calls
-    double longestMs = 0;            // any call on the model's main thread
+    // In those calls, the times the main thread gave up its processor (waiting for something)
+    // and was put off it (other threads running), and the page faults it took.
+    std::vector<double> adoptWaits, adoptPreempted, adoptFaults;
+    double longestMs = 0;  // any event on the main thread
 
     bool notify(QObject* receiver, QEvent* event) override {
-        if (!model || receiver != model || event->type() != QEvent::MetaCall) {
+        if (!model || QThread::currentThread() != thread())
             return QCoreApplication::notify(receiver, event);
-        }
         const int revision = model->revision();
         const double cpu = cpuSeconds(CLOCK_THREAD_CPUTIME_ID);
+        rusage before{};
+        ::getrusage(RUSAGE_THREAD, &before);
         QElapsedTimer t;
         t.start();
         const bool done = QCoreApplication::notify(receiver, event);
         const double ms = static_cast<double>(t.nsecsElapsed()) / 1e6;
         longestMs = std::max(longestMs, ms);
         if (model->revision() != revision) {
+            rusage after{};
+            ::getrusage(RUSAGE_THREAD, &after);
             adoptMs.push_back(ms);
             adoptCpuMs.push_back((cpuSeconds(CLOCK_THREAD_CPUTIME_ID) - cpu) * 1e3);
+            adoptWaits.push_back(static_cast<double>(after.ru_nvcsw - before.ru_nvcsw));
+            adoptPreempted.push_back(static_cast<double>(after.ru_nivcsw - before.ru_nivcsw));
+            adoptFaults.push_back(static_cast<double>(after.ru_minflt - before.ru_minflt +
+                                                      after.ru_majflt - before.ru_majflt));
         }
         return done;
     }
@@ -364,6 +376,9 @@ int liveMode(const std::vector<std::string>& given) {
     // The refreshes the writer causes, not the catch-up of the open.
     app.adoptMs.clear();
     app.adoptCpuMs.clear();
+    app.adoptWaits.clear();
+    app.adoptPreempted.clear();
+    app.adoptFaults.clear();
     refreshMs.clear();
     for (int r = 0; r < runs; ++r) {
         Round round;
@@ -434,7 +449,7 @@ int liveMode(const std::vector<std::string>& given) {
         static_cast<double>(counter.lastBytes()) / 1e6);
     std::printf(
         "  adoption on the main thread  median %.2f ms  p95 %.2f ms  max %.2f ms  "
-        "(%zu adoptions of the writes; longest call on the model %.2f ms)\n",
+        "(%zu adoptions of the writes; longest event on the main thread %.2f ms)\n",
         percentile(app.adoptMs, 0.5), percentile(app.adoptMs, 0.95), percentile(app.adoptMs, 1.0),
         app.adoptMs.size(), app.longestMs);
     std::printf(
@@ -442,6 +457,12 @@ int liveMode(const std::vector<std::string>& given) {
         "%.2f ms\n",
         percentile(app.adoptCpuMs, 0.5), percentile(app.adoptCpuMs, 0.95),
         percentile(app.adoptCpuMs, 1.0));
+    std::printf(
+        "    in it, the thread waited %.0f times (p95 %.0f), was put off its processor %.0f "
+        "times (p95 %.0f), took %.0f page faults (p95 %.0f)  (medians)\n",
+        percentile(app.adoptWaits, 0.5), percentile(app.adoptWaits, 0.95),
+        percentile(app.adoptPreempted, 0.5), percentile(app.adoptPreempted, 0.95),
+        percentile(app.adoptFaults, 0.5), percentile(app.adoptFaults, 0.95));
     std::printf("  each refresh, start to landing  median %.0f ms  max %.0f ms  (%zu)\n",
                 percentile(refreshMs, 0.5), percentile(refreshMs, 1.0), refreshMs.size());
     app.model = nullptr;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "core/index/IndexWriter.h"
+#include "core/scan/CrawlLayout.h"
 #include "tests/support/TreeChecker.h"
 
 namespace tamrel {
@@ -55,7 +56,7 @@ std::unique_ptr<DiskIndex> sample(const std::string& root, bool changed = false)
     Crawl crawl(std::move(all));
     IndexWriter w(crawl.entries + 1, root.size() + crawl.nameBytes);
     w.add(root, 1, 0, 0, NONE);
-    w.emitFresh(crawl, 0, 0);
+    writeCrawl(w, crawl, 0, 0);
     return w.finish(root);
 }
 
@@ -149,7 +150,7 @@ TEST(DiskIndex, NamesThatAreNotUtf8AreRepairedForDisplayOnly) {
     Crawl crawl(std::move(all));
     IndexWriter w(crawl.entries + 1, 2 + crawl.nameBytes);
     w.add("/r", 1, 0, 0, NONE);
-    w.emitFresh(crawl, 0, 0);
+    writeCrawl(w, crawl, 0, 0);
     auto idx = w.finish("/r");
     EXPECT_EQ(idx->name(1), "ok\xEF\xBF\xBD\xEF\xBF\xBD.txt");
     EXPECT_EQ(idx->nameBytes(1), "ok\xff\xfe.txt");

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <fstream>
 #include <functional>
+#include <span>
 #include <iterator>
 #include <system_error>
 #include <thread>
@@ -22,6 +23,7 @@
 #include "core/live/Changes.h"
 #include "core/live/Refresher.h"
 #include "core/saved/SavedIndex.h"
+#include "core/saved/SavedChecksum.h"
 #include "core/saved/SavedIndexCheck.h"
 #include "core/scan/ScanProgress.h"
 #include "core/scan/Scanner.h"
@@ -102,10 +104,12 @@ TEST(SavedIndex, SavesAndLoadsWithRemovedNodes) {
     struct stat st {};
     ASSERT_EQ(::stat(file.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0600u);
-    EXPECT_EQ(static_cast<std::uint64_t>(st.st_size), index->layout().total);
+    // The region, then the mounts it holds: none below this folder, a count of 0.
+    EXPECT_EQ(index->mounts(), (HeldMounts{true, {}}));
+    EXPECT_EQ(static_cast<std::uint64_t>(st.st_size), index->layout().total + 4);
     ASSERT_EQ(::stat(folder.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0700u);
-    EXPECT_EQ(readFile(file).substr(0, 8), "TMRLIDX4");
+    EXPECT_EQ(readFile(file).substr(0, 8), "TMRLIDX5");
 
     bool damaged = true;
     auto loaded = SavedIndex::load(dir.path(), &damaged);
@@ -135,7 +139,7 @@ TEST(SavedIndex, SavesAndLoadsWithRemovedNodes) {
     // Written around the page cache this time: the same file, its last page cut to size.
     SavedIndex::save(*loaded, SavedIndex::Write::direct);
     ASSERT_EQ(::stat(file.c_str(), &st), 0);
-    EXPECT_EQ(static_cast<std::uint64_t>(st.st_size), loaded->layout().total);
+    EXPECT_EQ(static_cast<std::uint64_t>(st.st_size), loaded->layout().total + 4);
     EXPECT_EQ(entriesOf(folder), std::vector<std::string>{name});
     auto again = SavedIndex::load(dir.path());
     ASSERT_TRUE(again);
@@ -146,6 +150,48 @@ TEST(SavedIndex, SavesAndLoadsWithRemovedNodes) {
     EXPECT_FALSE(SavedIndex::load(dir / "a"));
     EXPECT_FALSE(SavedIndex::cachedDate(dir / "a"));
     EXPECT_NE(SavedIndex::cacheURL(dir.path()), SavedIndex::cacheURL(dir.path() + "/"));
+}
+
+// The mounts an index holds go with it, and a file saved before they were kept (version 4:
+// the region alone) still loads, not knowing them, and is saved again as not knowing them.
+TEST(SavedIndex, MountsAreKeptAndOlderFilesStillLoad) {
+    test::ScopedDataHome home;
+    test::TempDir dir;
+    makeTree(dir);
+    auto index = scanOf(dir);
+    const HeldMounts mounts{true,
+                            {{dir.path(), 0x803, "ext4"},
+                             {dir / "a", 0x811, "vfat"},
+                             {dir / "a/b c", 0x1F, "tmpfs"}}};
+    IndexWriter::setMounts(*index, mounts);
+    SavedIndex::save(*index, SavedIndex::Write::direct);
+    const std::string file = SavedIndex::cacheURL(dir.path());
+    auto loaded = SavedIndex::load(dir.path());
+    ASSERT_TRUE(loaded);
+    EXPECT_EQ(loaded->mounts(), mounts);
+    EXPECT_TRUE(SavedIndex::savedFileIntact(*loaded));
+
+    // The same file as version 4 wrote it.
+    std::string old = readFile(file).substr(0, index->layout().total);
+    old[7] = '4';
+    std::memset(old.data() + 64, 0, 16);  // the checksum, then the mounts' bytes
+    SavedChecksum sum;
+    sum.add(std::as_bytes(std::span(old.data(), old.size())));
+    const std::uint64_t checksum = sum.value();
+    std::memcpy(old.data() + 64, &checksum, 8);
+    writeFile(file, old);
+    bool damaged = true;
+    auto older = SavedIndex::load(dir.path(), &damaged);
+    ASSERT_TRUE(older);
+    EXPECT_FALSE(damaged);
+    EXPECT_TRUE(SavedIndex::savedFileIntact(*older));
+    test::expectSameTree(*older, *loaded);
+    EXPECT_FALSE(older->mounts().known);
+    SavedIndex::save(*older);
+    auto again = SavedIndex::load(dir.path());
+    ASSERT_TRUE(again);
+    EXPECT_TRUE(SavedIndex::savedFileIntact(*again));
+    EXPECT_EQ(again->mounts(), HeldMounts{});
 }
 
 TEST(SavedIndex, RootPathLimitAndFailedSaves) {
@@ -231,6 +277,8 @@ TEST(SavedIndex, DamagedFilesAreNotLoaded) {
         {"cut short by one byte", [](std::string& s) { s.pop_back(); }},
         {"one byte longer", [](std::string& s) { s.push_back(0); }},
         {"magic changed", [](std::string& s) { s[7] = '2'; }},
+        {"more mounts than written", [&](std::string& s) { put32(s, layout.total, 1); }},
+        {"mounts longer than written", [&](std::string& s) { put64(s, 72, 5); }},
         {"capacities overflow", [&](std::string& s) { put64(s, 16, 0x4000000000000001ull); }},
         {"name capacity past 32 bits", [&](std::string& s) { put64(s, 24, 0x100000000ull); }},
         {"count above cap", [&](std::string& s) { put64(s, 8, layout.cap + 1); }},

@@ -4,6 +4,7 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 
@@ -92,9 +93,12 @@ std::vector<MountInfo> MountPolicy::parseMounts(std::string_view text) {
         const char* d = devField.data();
         if (std::from_chars(d, d + colon, major).ec != std::errc{}) continue;
         if (std::from_chars(d + colon + 1, d + devField.size(), minor).ec != std::errc{}) continue;
-        std::string_view rest = line.substr(sep + 3);
+        const std::string_view rest = line.substr(sep + 3);
+        const std::size_t typeEnd = std::min(rest.find(' '), rest.size());
+        const std::string_view source = rest.substr(std::min(typeEnd + 1, rest.size()));
         mounts.push_back(MountInfo{makedev(major, minor), unescapeOctal(pointField),
-                                   std::string(rest.substr(0, rest.find(' ')))});
+                                   std::string(rest.substr(0, typeEnd)),
+                                   unescapeOctal(source.substr(0, source.find(' ')))});
     }
     return mounts;
 }

@@ -13,11 +13,12 @@
 namespace tamrel {
 
 // One mount of a mount table (/proc/self/mountinfo): the mounted device, the mount point (its
-// octal escapes decoded, every symbolic link resolved) and the file system type.
+// octal escapes decoded, every symbolic link resolved), the file system type and its source.
 struct MountInfo {
     dev_t device = 0;
     std::string point;
     std::string type;
+    std::string source = {};  // "/dev/sda2", or what the file system names
 };
 
 // Decides which mounted file systems a scan enters. Local disk file systems are entered once

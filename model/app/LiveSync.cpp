@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "core/live/Refresher.h"
+#include "core/scan/MountRecord.h"
 
 namespace tamrel {
 
@@ -30,17 +31,40 @@ void LiveSync::holdSaves(bool held) {
     if (!held && unsaved_) saveLater();
 }
 
-void LiveSync::watch(const IndexRef& index) {
-    Batch batch(context_.announcer);
-    sync.set(batch, Sync::catchingUp);
+void LiveSync::watch() {
+    following_ = true;
     // Just loaded from its saved file, or being saved after its fresh scan.
     savedAt_ = context_.clock.now();
+    mountsPending_.clear();
+    addMountChanges(MountPolicy::parseMounts(MountPolicy::readMountTable()));
+    startWatcher();
+}
+
+void LiveSync::followMounts(const std::vector<MountInfo>& table) {
+    if (following_ && addMountChanges(table)) startWatcher();
+}
+
+bool LiveSync::addMountChanges(const std::vector<MountInfo>& table) {
+    if (!shown_.index()) return false;
+    const std::vector<std::string> changed = changedMounts(*shown_.index(), table);
+    for (const std::string& path : changed)
+        mountsPending_.insert(path);
+    return !changed.empty();
+}
+
+void LiveSync::startWatcher() {
+    Batch batch(context_.announcer);
+    sync.set(batch, Sync::catchingUp);
+    if (watcher_) watcher_->stop();
+    watcher_.reset();
     const std::uint64_t seq = ++watcherSeq_;
     // The handlers run on the watcher's thread and only queue work for the main thread; what
     // they queue does nothing once this watcher has been stopped or replaced.
     auto history = [this, seq](Changes changes) {
-        context_.onMainThread([this, seq, changes = std::move(changes)] {
-            if (seq == watcherSeq_) apply(changes);
+        context_.onMainThread([this, seq, changes = std::move(changes)]() mutable {
+            if (seq != watcherSeq_) return;
+            changes.mounts.merge(std::exchange(mountsPending_, PathSet()));
+            apply(std::move(changes));
         });
     };
     auto live = [this, seq] {
@@ -48,19 +72,25 @@ void LiveSync::watch(const IndexRef& index) {
             if (seq == watcherSeq_) scheduleLive();
         });
     };
+    const IndexRef& index = shown_.index();
     try {
         watcher_ =
             std::make_unique<Watcher>(index->rootPath(), index->eventID(), std::move(history),
                                       std::move(live), context_.options.watcher);
     } catch (const std::exception&) {
         watcher_.reset();
-        // Nothing will follow the disk; the index stays as loaded.
+        // Nothing will follow the disk's entries; its mounts are still taken.
+        Changes mounts;
+        mounts.mounts = std::exchange(mountsPending_, PathSet());
         sync.set(batch, Sync::live);
+        apply(std::move(mounts));
     }
 }
 
 void LiveSync::stopWatching() {
     ++watcherSeq_;
+    following_ = false;
+    mountsPending_.clear();
     saveNow();         // the followed generation, before another one is shown
     unsaved_ = false;  // not saved when its saved file was found damaged
     if (!watcher_) return;
@@ -95,6 +125,7 @@ void LiveSync::apply(Changes changes) {
         }
         waiting_.dirs.merge(changes.dirs);
         waiting_.deep.merge(changes.deep);
+        waiting_.mounts.merge(changes.mounts);
         if (!retryTimer_.isActive()) retryTimer_.start(context_.options.retryDelay);
         return;
     }

@@ -8,6 +8,7 @@
 #include "core/live/Changes.h"
 #include "core/live/Watcher.h"
 #include "core/saved/SavedIndex.h"
+#include "core/scan/MountPolicy.h"
 #include "model/app/ModelContext.h"
 #include "model/app/ShownIndex.h"
 #include "model/system/Clock.h"
@@ -25,6 +26,13 @@ namespace tamrel {
 // Saves are whole files (168 MB at 3 million entries), so only what differs from the saved file
 // is worth one.
 //
+// Mounts: a disk mounted or unmounted at a folder the index holds changes no entry the watcher
+// sees. The mounts the index records (DiskIndex::mounts()) are compared with the mount table
+// when following begins, so that what changed while the program was closed is caught up, and at
+// every change of the table (followMounts()); each folder whose mount differs is listed again as
+// a scan would meet it, with the catch-up of a watcher started anew (a disk that arrived must be
+// watched too, and one that left takes its watches with it).
+//
 // Threading: main thread; the watcher's callbacks only queue work for it, and what they queue
 // does nothing once that watcher has been stopped or replaced. A refresh holds its index by
 // shared ownership; a result for a generation no longer shown is dropped unsaved (the saved file
@@ -40,9 +48,13 @@ public:
 
     Property<Sync> sync{context_.announcer, Sync::live};
 
-    // Follows `index` (the one just shown) from its event id on; catchingUp until the watcher's
-    // history is applied.
-    void watch(const IndexRef& index);
+    // Follows the shown index (just shown) from its event id on; catchingUp until the watcher's
+    // history is applied. Mounts as above, against this process's mount table.
+    void watch();
+    // The mount table is now `table`: when the followed index holds a folder whose mount
+    // differs, the watcher starts anew (catchingUp) and its catch-up lists those folders again.
+    // Nothing while no index is followed.
+    void followMounts(const std::vector<MountInfo>& table);
     // Stops following, after saving the followed generation when it holds unsaved changes.
     void stopWatching();
     // Holds the saves of refreshes while the saved file the shown index came from has not been
@@ -54,6 +66,12 @@ public:
     void adopt(IndexRef next);
 
 private:
+    // Starts a watcher of the shown index from its event id; its catch-up also takes the
+    // folders in mountsPending_.
+    void startWatcher();
+    // Adds the folders of the shown index whose mounts differ from `table` to mountsPending_;
+    // whether there were any.
+    bool addMountChanges(const std::vector<MountInfo>& table);
     void scheduleLive();
     void apply(Changes changes);
     // The changes gathered while a refresh ran, applied when still of the running watcher.
@@ -69,7 +87,10 @@ private:
     void saveNow(SavedIndex::Write how = SavedIndex::Write::cached);
 
     ShownIndex& shown_;
+    bool following_ = false;  // between watch() and stopWatching()
     std::unique_ptr<Watcher> watcher_;
+    // Folders whose mounts changed, for the catch-up of the running watcher.
+    PathSet mountsPending_;
     std::uint64_t watcherSeq_ = 0;  // calls of an earlier watcher change nothing
     bool applying_ = false;
     // Changes that came while a refresh ran, gathered into one set for the one refresh that

@@ -71,9 +71,16 @@ public:
     static RuleSet ruleSet() { return RuleSet::linuxDesktop; }
 
 private:
-    QThreadPool& pool_;
     // What the queued calls run in: made and destroyed with the context, on the main thread.
-    QObject calls_;
+    // Each call is an event of its own, so that the hand-over of what it captured can be told
+    // to ThreadSanitizer (see core/base/HandOff.h) on both sides of Qt's queue.
+    class MainThreadCalls final : public QObject {
+    public:
+        bool event(QEvent* event) override;
+    };
+
+    QThreadPool& pool_;
+    MainThreadCalls calls_;
 };
 
 }  // namespace tamrel

@@ -125,7 +125,7 @@ void Navigator::scan(const std::string& url, bool fresh) {
                 show(root);
                 // The run of derived data show() asked for starts from this folder.
                 shown_.setCurrent(*node);
-                live_.watch(root);
+                live_.watch();
                 checkSaved(root);
                 return;
             }
@@ -141,7 +141,7 @@ void Navigator::scan(const std::string& url, bool fresh) {
         VolumesAndPlaces::Saved own = savedIndex(path);
         if (own.index) {
             show(own.index);
-            live_.watch(own.index);
+            live_.watch();
             checkSaved(own.index);
             return;
         }
@@ -198,7 +198,7 @@ void Navigator::finishScan(const std::string& path, const ProgressRef& counters,
         return;
     }
     show(scanned);
-    live_.watch(scanned);
+    live_.watch();
 }
 
 void Navigator::chooseFolder() {

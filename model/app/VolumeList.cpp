@@ -27,22 +27,6 @@ std::string readText(const std::string& file) {
     return text.str();
 }
 
-// mountinfo escapes space, tab, newline and backslash as three octal digits.
-std::string unescapeOctal(std::string_view s) {
-    const auto oct = [](char c) { return c >= '0' && c <= '7'; };
-    std::string out;
-    for (std::size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == '\\' && i + 3 < s.size() && oct(s[i + 1]) && oct(s[i + 2]) && oct(s[i + 3])) {
-            out +=
-                static_cast<char>((s[i + 1] - '0') * 64 + (s[i + 2] - '0') * 8 + (s[i + 3] - '0'));
-            i += 3;
-            continue;
-        }
-        out += s[i];
-    }
-    return out;
-}
-
 // udev escapes label bytes as "\xHH".
 std::string unescapeHex(std::string_view s) {
     std::string out;
@@ -59,26 +43,14 @@ std::string unescapeHex(std::string_view s) {
     return out;
 }
 
-std::vector<std::string_view> fields(std::string_view line) {
-    std::vector<std::string_view> out;
-    std::size_t at = 0;
-    while (at <= line.size()) {
-        const std::size_t sp = line.find(' ', at);
-        out.push_back(line.substr(at, sp == std::string_view::npos ? sp : sp - at));
-        if (sp == std::string_view::npos) break;
-        at = sp + 1;
-    }
-    return out;
-}
-
 // The block device behind a mount: its own numbers, or for file systems with an anonymous
 // device (btrfs) those of the source device node.
-dev_t blockDevice(const MountEntry& m) {
-    if (m.major != 0) return makedev(m.major, m.minor);
+dev_t blockDevice(const MountInfo& m) {
+    if (major(m.device) != 0) return m.device;
     struct stat st {};
     if (m.source.starts_with("/dev/") && ::stat(m.source.c_str(), &st) == 0 && S_ISBLK(st.st_mode))
         return st.st_rdev;
-    return makedev(m.major, m.minor);
+    return m.device;
 }
 
 std::map<dev_t, std::string> labels() {
@@ -115,57 +87,29 @@ bool internal(dev_t device) {
 
 }  // namespace
 
-std::vector<MountEntry> parseMounts(std::string_view text) {
-    std::vector<MountEntry> out;
-    while (!text.empty()) {
-        const std::size_t eol = text.find('\n');
-        const std::string_view line = text.substr(0, eol);
-        text = eol == std::string_view::npos ? std::string_view{} : text.substr(eol + 1);
-        const std::vector<std::string_view> f = fields(line);
-        std::size_t sep = 6;
-        while (sep < f.size() && f[sep] != "-")
-            ++sep;
-        if (f.size() < 7 || sep + 2 >= f.size()) continue;
-        MountEntry m;
-        const std::string_view dev = f[2];
-        const std::size_t colon = dev.find(':');
-        if (colon == std::string_view::npos ||
-            std::from_chars(dev.data(), dev.data() + colon, m.major).ec != std::errc{} ||
-            std::from_chars(dev.data() + colon + 1, dev.data() + dev.size(), m.minor).ec !=
-                std::errc{})
-            continue;
-        m.point = unescapeOctal(f[4]);
-        m.type = std::string(f[sep + 1]);
-        m.source = unescapeOctal(f[sep + 2]);
-        out.push_back(std::move(m));
-    }
-    return out;
-}
-
-const MountEntry* mountOf(std::string_view path, const std::vector<MountEntry>& mounts) {
+const MountInfo* mountOf(std::string_view path, const std::vector<MountInfo>& mounts) {
     // The table lists mounts in the order they were made, and a mount covers whatever lay at
     // or below its point before it: of the mounts that hold the path, the last one shows.
-    const MountEntry* on = nullptr;
-    for (const MountEntry& m : mounts) {
+    const MountInfo* on = nullptr;
+    for (const MountInfo& m : mounts) {
         if (isAtOrBelow(path, m.point)) on = &m;
     }
     return on;
 }
 
-bool mountGone(std::string_view path, const std::vector<MountEntry>& before,
-               const std::vector<MountEntry>& after) {
-    const MountEntry* was = mountOf(path, before);
+bool mountGone(std::string_view path, const std::vector<MountInfo>& before,
+               const std::vector<MountInfo>& after) {
+    const MountInfo* was = mountOf(path, before);
     if (!was) return false;
-    const MountEntry* now = mountOf(path, after);
-    return !now || now->point != was->point || now->major != was->major ||
-           now->minor != was->minor || now->type != was->type;
+    const MountInfo* now = mountOf(path, after);
+    return !now || now->point != was->point || now->device != was->device || now->type != was->type;
 }
 
 std::vector<Volume> volumesOf(std::string_view mountinfo) {
     std::vector<Volume> out;
     std::set<dev_t> seen;
     std::optional<std::map<dev_t, std::string>> names;
-    for (const MountEntry& m : parseMounts(mountinfo)) {
+    for (const MountInfo& m : MountPolicy::parseMounts(mountinfo)) {
         if (!MountPolicy::isLocalDisk(m.type)) continue;
         // A mount point that is gone or is no folder (a file bound over another, as containers
         // do with /etc/hosts) is no volume, and must not take its device's place below.

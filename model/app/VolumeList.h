@@ -4,30 +4,19 @@
 #include <string_view>
 #include <vector>
 
+#include "core/scan/MountPolicy.h"
 #include "model/app/AppValues.h"
 
 namespace tamrel {
 
-// One line of /proc/self/mountinfo, escapes decoded.
-struct MountEntry {
-    unsigned major = 0;
-    unsigned minor = 0;
-    std::string point;   // the mount point
-    std::string type;    // the file system type
-    std::string source;  // "/dev/sda2", or what the file system names
-};
-
-// The mounts of mountinfo text, in order; lines that do not parse are skipped.
-std::vector<MountEntry> parseMounts(std::string_view mountinfo);
-
 // The mount `path` lies on: of the entries whose mount point is `path` or a folder above it,
 // the last (the table lists mounts in the order they were made, and a later one covers what
 // lies at or below its point); null when none holds it.
-const MountEntry* mountOf(std::string_view path, const std::vector<MountEntry>& mounts);
+const MountInfo* mountOf(std::string_view path, const std::vector<MountInfo>& mounts);
 // Whether the mount `path` lay on in `before` is gone in `after`: unmounted, or covered by
 // another file system mounted at or above it, so that the path no longer shows that disk.
-bool mountGone(std::string_view path, const std::vector<MountEntry>& before,
-               const std::vector<MountEntry>& after);
+bool mountGone(std::string_view path, const std::vector<MountInfo>& before,
+               const std::vector<MountInfo>& after);
 
 // The volumes of mountinfo text: every mount of a local disk file system (the scanner's mount
 // policy) on a folder, each block device once (its first such mount), with its statvfs

@@ -115,7 +115,7 @@ void VolumesAndPlaces::refreshVolumes(std::optional<Saved>* loadedRoot) {
 void VolumesAndPlaces::followMountTable() {
     mountTable_ = std::make_unique<MountTable>();
     if (!mountTable_->valid()) return;
-    mounts_ = parseMounts(mountTable_->read());
+    mounts_ = MountPolicy::parseMounts(mountTable_->read());
     // Only a change is told (POLLPRI): the text itself is always readable.
     notifier_ = std::make_unique<QSocketNotifier>(mountTable_->fd(), QSocketNotifier::Exception);
     QObject::connect(notifier_.get(), &QSocketNotifier::activated, notifier_.get(),
@@ -124,11 +124,15 @@ void VolumesAndPlaces::followMountTable() {
 
 void VolumesAndPlaces::mountsChanged() {
     const std::string text = mountTable_->read();
-    std::vector<MountEntry> now = parseMounts(text);
+    std::vector<MountInfo> now = MountPolicy::parseMounts(text);
     Batch batch(context_.announcer);
     if (shown_.phase() == Phase::results && shown_.index() &&
-        mountGone(shown_.index()->rootPath(), mounts_, now))
+        mountGone(shown_.index()->rootPath(), mounts_, now)) {
         leaveGoneDisk();
+    } else {
+        // A disk that came or went inside the followed tree.
+        live_.followMounts(now);
+    }
     mounts_ = std::move(now);
     // Free space is read afresh at every change; the rest (places, saved dates, access) only
     // when a disk came or went.

@@ -22,9 +22,10 @@ namespace tamrel {
 // The sidebar's disks and places: `volumes`, `places`, the saved-index dates that serve them
 // (`indexed`) and `hasFullDiskAccess`; and the mount table, followed from the model's
 // construction: at every change the free space of the volumes is read again, the whole list
-// (with places, saved dates and access) when a disk came or went, and a shown index whose disk
-// is gone (unmounted, or covered by another mount) is left for the Welcome screen with a toast
-// that says so.
+// (with places, saved dates and access) when a disk came or went, a shown index whose disk is
+// gone (unmounted, or covered by another mount) is left for the Welcome screen with a toast
+// that says so, and a disk that came or went inside the followed tree is taken into its index
+// (LiveSync::followMounts()).
 //
 // Threading: main thread only; the mount table's changes come as events of the main loop.
 class VolumesAndPlaces {
@@ -78,7 +79,7 @@ private:
     Toasts& toasts_;
     // The mount table, as last read.
     std::unique_ptr<MountTable> mountTable_;
-    std::vector<MountEntry> mounts_;
+    std::vector<MountInfo> mounts_;
     std::unique_ptr<QSocketNotifier> notifier_;
 };
 

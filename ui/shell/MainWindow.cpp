@@ -2,8 +2,8 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QMenuBar>
 #include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QScreen>
@@ -13,8 +13,8 @@
 #include <iterator>
 
 #include "platform/XdgDirs.h"
-#include "ui/theme/ReadingOrder.h"
 #include "ui/shell/RootView.h"
+#include "ui/theme/ReadingOrder.h"
 
 namespace tamrel {
 
@@ -77,23 +77,28 @@ MainWindow::MainWindow(AppModel& model, QWidget* parent) : QMainWindow(parent), 
     // only for one that is hidden or turned off, see focusNextPrevChild): once the refresh is
     // over, and unless it gave the focus to the control that took its place, the control nearest
     // to where it stood takes it.
-    connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
-        if (now && now != this && isAncestorOf(now)) place_ = placeOf(now);
-        if (now || !old || old == this || !isAncestorOf(old)) return;
-        const QRect place = placeOf(old);
-        place_ = place;
-        QMetaObject::invokeMethod(
-            this,
-            [this, place] {
-                QWidget* focused = QApplication::focusWidget();
-                if (isActiveWindow() && (!focused || focused == this)) keepFocusNear(place);
-            },
-            Qt::QueuedConnection);
-    });
+    focusFollow_ =
+        connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
+            if (now && now != this && isAncestorOf(now)) place_ = placeOf(now);
+            if (now || !old || old == this || !isAncestorOf(old)) return;
+            const QRect place = placeOf(old);
+            place_ = place;
+            QMetaObject::invokeMethod(
+                this,
+                [this, place] {
+                    QWidget* focused = QApplication::focusWidget();
+                    if (isActiveWindow() && (!focused || focused == this)) keepFocusNear(place);
+                },
+                Qt::QueuedConnection);
+        });
     connect(&model_.phase, &PropertyNotifier::changed, this, &MainWindow::updateCommands);
     connect(&model_.scanTarget, &PropertyNotifier::changed, this, &MainWindow::updateCommands);
     updateCommands();
     fitScreen(true);
+}
+
+MainWindow::~MainWindow() {
+    disconnect(focusFollow_);
 }
 
 void MainWindow::fitScreen(bool initial) {
@@ -125,8 +130,8 @@ void MainWindow::showEvent(QShowEvent* event) {
     const auto followScreen = [this](QScreen* screen) {
         disconnect(areaFollow_);
         if (screen == nullptr) return;
-        areaFollow_ = connect(screen, &QScreen::availableGeometryChanged, this,
-                              [this] { fitScreen(false); });
+        areaFollow_ =
+            connect(screen, &QScreen::availableGeometryChanged, this, [this] { fitScreen(false); });
         fitScreen(false);
     };
     connect(handle, &QWindow::screenChanged, this, followScreen);

@@ -41,8 +41,8 @@ WindowSizes windowSizes(QSize available);
 // The one window "Tamrel": 1320 × 840 by default and never smaller than 1120 × 680 where the
 // screen has room for it (see windowSizes; followed when the window moves to another screen
 // or the screen's area changes), the root view as its content and the menu commands (Tamrel:
-// About, Check for Updates… (not on Linux), Quit; File: Scan Folder… Ctrl+O, Rescan Ctrl+R). Closing it quits
-// the application.
+// About, Check for Updates… (not on Linux), Quit; File: Scan Folder… Ctrl+O, Rescan Ctrl+R).
+// Closing it quits the application.
 //
 // Keyboard: Tab and Shift+Tab take the focus through every control in reading order (the
 // window keys, then the sidebar and the screen, see readingOrder), whatever order the controls
@@ -62,6 +62,7 @@ class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
     explicit MainWindow(AppModel& model, QWidget* parent = nullptr);
+    ~MainWindow() override;
 
     RootView* rootView() const { return root_; }
     // What the About box says the program was built from (none until set).
@@ -111,10 +112,14 @@ private:
     QAction* checkForUpdates_;
     WindowKeys* keys_;
     EdgeResizer* resizer_;
-    std::optional<QPoint> pressedAt_;  // a press on the background, not yet a drag
-    QWindow* followed_ = nullptr;      // the native window whose screen is followed
+    std::optional<QPoint> pressedAt_;     // a press on the background, not yet a drag
+    QWindow* followed_ = nullptr;         // the native window whose screen is followed
     QMetaObject::Connection areaFollow_;  // to the available area of that screen
     std::optional<QRect> place_;          // where the last focused control stood
+    // To the application's focus changes: let go of first thing in the destructor, since the
+    // base classes' destructors move the focus out of the window's controls after this part of
+    // the window is gone.
+    QMetaObject::Connection focusFollow_;
 };
 
 }  // namespace tamrel

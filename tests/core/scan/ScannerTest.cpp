@@ -361,11 +361,13 @@ TEST(MountPolicy, ReadsTypesAndEntersEachLocalDeviceOnce) {
     // Mount points as the table writes them: a space, tab, newline or backslash in octal.
     const auto mounts = MountPolicy::parseMounts(
         "26 22 8:17 / /media/u/MY\\040USB\\134x rw - vfat /dev/sdb1 rw\n"
+        "garbage\n"
         "27 22 8:17 / /trailing\\04 rw - vfat /dev/sdb1 rw\n");
     ASSERT_EQ(mounts.size(), 2u);
     EXPECT_EQ(mounts[0].point, "/media/u/MY USB\\x");
     EXPECT_EQ(mounts[0].device, makedev(8, 17));
     EXPECT_EQ(mounts[0].type, "vfat");
+    EXPECT_EQ(mounts[0].source, "/dev/sdb1");
     EXPECT_EQ(mounts[1].point, "/trailing\\04") << "an escape cut short stays as it is";
 }
 

@@ -40,12 +40,14 @@ InstalledApp app(NodeId node, std::string name, std::string id, std::uint64_t si
 
 std::vector<std::string> names(const InstalledApps& apps) {
     std::vector<std::string> out;
-    for (const InstalledApp& a : apps) out.push_back(a.name);
+    for (const InstalledApp& a : apps)
+        out.push_back(a.name);
     return out;
 }
 std::vector<std::string> names(const AppRefs& apps) {
     std::vector<std::string> out;
-    for (const InstalledApp* a : apps) out.push_back(a->name);
+    for (const InstalledApp* a : apps)
+        out.push_back(a->name);
     return out;
 }
 
@@ -126,12 +128,10 @@ TEST_F(AppList, SelectingTicksEveryLeftoverButSharedGroupDataOfASharedTeam) {
 // in git or unsaved work: selecting the application offers it unticked.
 TEST_F(AppList, SelectingLeavesLinuxNameMatchesOutsideTheCacheHomeUnticked) {
     InstalledApp nvim = app(1, "Neovim", "io.neovim.nvim", 1);
-    nvim.leftovers = {{10, Leftover::Kind::prefs, false, true},
-                      {11, Leftover::Kind::state, false, true},
-                      {12, Leftover::Kind::support, false, true},
-                      {13, Leftover::Kind::cache, false, true},
-                      {14, Leftover::Kind::support, false, false},
-                      {15, Leftover::Kind::container, false, false}};
+    nvim.leftovers = {
+        {10, Leftover::Kind::prefs, false, true},    {11, Leftover::Kind::state, false, true},
+        {12, Leftover::Kind::support, false, true},  {13, Leftover::Kind::cache, false, true},
+        {14, Leftover::Kind::support, false, false}, {15, Leftover::Kind::container, false, false}};
     set({nvim});
     model.selectApp(1);
     EXPECT_EQ(model.leftoverPicked(), (NodeSet{13, 14, 15}));
@@ -140,7 +140,10 @@ TEST_F(AppList, SelectingLeavesLinuxNameMatchesOutsideTheCacheHomeUnticked) {
 // A home with two applications and their leftovers, as the inventory scanner finds them.
 class AppLoad : public ::testing::Test {
 protected:
-    AppLoad() : homeVar_("HOME", tree / "home") {}
+    // The settings home is set as the default would be, and before any worker starts: the
+    // environment is not changed while one may read it.
+    AppLoad()
+        : homeVar_("HOME", tree / "home"), configVar_("XDG_CONFIG_HOME", tree / "home/.config") {}
     void SetUp() override {
         test::makeSmallAndBig(tree);
         index = test::scanTree(tree.path());
@@ -157,6 +160,7 @@ protected:
     test::ScopedDataHome data;
     test::TempDir tree;
     test::ScopedEnv homeVar_;
+    test::ScopedEnv configVar_;
     test::FakeDesktop desktop;
     AppModel model{desktop, quiet()};
     IndexRef index;
@@ -240,7 +244,8 @@ TEST_F(AppLoad, AnAskDuringALoadOfAnotherGenerationIsAnsweredAfterIt) {
 // The paths of `nodes` in `index`; "?" for an id beyond it.
 std::set<std::string> pathsOf(const DiskIndex& index, const NodeSet& nodes) {
     std::set<std::string> out;
-    for (NodeId n : nodes) out.insert(n < index.count() ? index.path(n) : "?");
+    for (NodeId n : nodes)
+        out.insert(n < index.count() ? index.path(n) : "?");
     return out;
 }
 
@@ -258,9 +263,9 @@ TEST_F(AppLoad, ASelectionAndItsTicksReachANewGenerationByPathOnly) {
     // New entries in every folder on the way shift the ids of the next generation, which is
     // adopted while the Apps screen stays shown; the inventory is then loaded again (as a
     // refused uninstall does).
-    for (const char* file : {"a0", "home/a0", "home/Library/a0", "home/Library/Caches/a0",
-                             "home/Library/Application Support/a0", "home/Library/Logs/a0",
-                             "home/Applications/a0"}) {
+    for (const char* file :
+         {"a0", "home/a0", "home/Library/a0", "home/Library/Caches/a0",
+          "home/Library/Application Support/a0", "home/Library/Logs/a0", "home/Applications/a0"}) {
         tree.write(file, 10);
     }
     const IndexRef next = test::scanTree(tree.path());
@@ -277,7 +282,6 @@ TEST_F(AppLoad, SelectingReadsNoSettingsFileOnTheMainThread) {
     const std::string dirs = tree / "home/.config/user-dirs.dirs";
     tree.mkdirs("home/.config");
     std::ofstream(dirs) << "XDG_DOWNLOAD_DIR=\"$HOME/Downloads\"\n";
-    test::ScopedEnv config("XDG_CONFIG_HOME", tree / "home/.config");
     // The derived data of the shown index reads it too, on its own workers: let that end first.
     ASSERT_TRUE(waitFor([&] { return !model.breakdown().empty(); }));
     test::FileOpens opens(dirs);

@@ -3,12 +3,17 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+
+#include "core/scan/ScanProgress.h"
+#include "core/scan/Scanner.h"
 
 #include "model/app/VolumeList.h"
 #include "model/system/MountTable.h"
 #include "platform/Spawn.h"
 #include "tests/model/app/ModelFixture.h"
 #include "tests/support/PrivateMounts.h"
+#include "tests/support/SameTree.h"
 
 namespace tamrel::test {
 namespace {
@@ -25,10 +30,10 @@ TEST(VolumeList, TheMountAPathLiesOnAndWhetherItIsGone) {
         bool gone;
     };
     const Case cases[] = {
-        {root + usb, root, "/media/usb/photos", "/media/usb", true},      // unmounted
-        {root + usb, root + usb, "/media/usb", "/media/usb", false},       // nothing changed
-        {root + usb, root + usb + other, "/media/usb", "/media/usb", true},  // another on top
-        {root + usb, root + usb + media, "/media/usb/a", "/media/usb", true},  // covered above
+        {root + usb, root, "/media/usb/photos", "/media/usb", true},            // unmounted
+        {root + usb, root + usb, "/media/usb", "/media/usb", false},            // nothing changed
+        {root + usb, root + usb + other, "/media/usb", "/media/usb", true},     // another on top
+        {root + usb, root + usb + media, "/media/usb/a", "/media/usb", true},   // covered above
         {root + usb, root + usb + below, "/media/usb/a", "/media/usb", false},  // a mount below
         {root + usb, root, "/media/usbstick", "/", false},  // not the same folder
         {root, "", "/home", "/", true},
@@ -36,42 +41,60 @@ TEST(VolumeList, TheMountAPathLiesOnAndWhetherItIsGone) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.before + "->\n" + c.after + c.path);
-        const auto before = parseMounts(c.before);
-        const MountEntry* on = mountOf(c.path, before);
+        const auto before = MountPolicy::parseMounts(c.before);
+        const MountInfo* on = mountOf(c.path, before);
         EXPECT_EQ(on ? on->point : "none", c.mountPoint ? c.mountPoint : "none");
-        EXPECT_EQ(mountGone(c.path, before, parseMounts(c.after)), c.gone);
+        EXPECT_EQ(mountGone(c.path, before, MountPolicy::parseMounts(c.after)), c.gone);
     }
 }
 
-// A disk mounted and unmounted while the model runs: the sidebar's list follows the mount
-// table, and the shown index of the disk is left with a toast once it is gone. It needs root
-// (to mount a loop device) and runs in a mount namespace of its own: the test runs itself again
-// in a new process that enters one at its start (see main.cpp), so nothing outside sees the disk.
-TEST(MountFollow, ADiskThatComesAndGoes) {
-    const std::string mkfs = "/usr/sbin/mkfs.ext4";
-    const std::string mount = "/usr/bin/mount";
-    const std::string umount = "/usr/bin/umount";
-    if (std::getenv("TAMREL_PRIVATE_MOUNTS") == nullptr) {
-        if (::geteuid() != 0 || !privateMountsWork() || ::access(mkfs.c_str(), X_OK) != 0 ||
-            ::access(mount.c_str(), X_OK) != 0)
-            GTEST_SKIP() << "needs root, mount namespaces, mkfs.ext4 and mount";
-        ScopedEnv inside("TAMREL_PRIVATE_MOUNTS", "1");
-        const std::optional<std::string> out = programOutput(
-            "/proc/self/exe", {"--gtest_filter=MountFollow.ADiskThatComesAndGoes"});
-        ASSERT_TRUE(out);
-        EXPECT_NE(out->find("[  PASSED  ] 1 test"), std::string::npos) << *out;
-        return;
-    }
+const std::string mkfs = "/usr/sbin/mkfs.ext4";
+const std::string mountProgram = "/usr/bin/mount";
+const std::string umountProgram = "/usr/bin/umount";
 
+// The tests below mount loop disks: they need root (else they are skipped), and run in a mount
+// namespace of their own, so that nothing outside sees the disks. Each runs itself again in a
+// new process that must enter one at its start (see main.cpp).
+bool inOwnMounts() {
+    return std::getenv("TAMREL_PRIVATE_MOUNTS") != nullptr;
+}
+bool canMount() {
+    return inOwnMounts() ||
+           (::geteuid() == 0 && privateMountsWork() && ::access(mkfs.c_str(), X_OK) == 0 &&
+            ::access(mountProgram.c_str(), X_OK) == 0);
+}
+// Whether the calling test runs in that process; if not, it has been run there and must return.
+bool insideOwnMounts(const std::string& test) {
+    if (inOwnMounts()) return true;
+    ScopedEnv inside("TAMREL_PRIVATE_MOUNTS", "1");
+    const std::optional<std::string> out =
+        programOutput("/proc/self/exe", {"--gtest_filter=MountFollow." + test});
+    EXPECT_TRUE(out);
+    if (out) {
+        EXPECT_NE(out->find("[  PASSED  ] 1 test"), std::string::npos) << *out;
+    }
+    return false;
+}
+
+// An empty ext4 disk image of 16 MB at `image`.
+void makeDisk(const std::string& image) {
+    std::ofstream{image};
+    ASSERT_EQ(::truncate(image.c_str(), 16 << 20), 0);
+    ASSERT_EQ(runProgram(mkfs, {"-q", "-F", image}), 0);
+}
+
+// A disk mounted and unmounted while the model runs: the sidebar's list follows the mount
+// table, and the shown index of the disk is left with a toast once it is gone.
+TEST(MountFollow, ADiskThatComesAndGoes) {
+    if (!canMount()) GTEST_SKIP() << "needs root, mount namespaces, mkfs.ext4 and mount";
+    if (!insideOwnMounts("ADiskThatComesAndGoes")) return;
     TempDir tree;
     ScopedDataHome data;
     ScopedEnv home("HOME", tree.path());
     tree.mkdirs("disk");
     const std::string disk = tree.path() + "/disk";
+    makeDisk(tree.path() + "/disk.img");
     const std::string image = tree.path() + "/disk.img";
-    tree.write("disk.img", 0);
-    ASSERT_EQ(::truncate(image.c_str(), 16 << 20), 0);
-    ASSERT_EQ(runProgram(mkfs, {"-q", "-F", image}), 0);
 
     MountTable table;
     ASSERT_TRUE(table.valid());
@@ -89,7 +112,7 @@ TEST(MountFollow, ADiskThatComesAndGoes) {
     };
     ASSERT_FALSE(listed());
 
-    ASSERT_EQ(runProgram(mount, {"-o", "loop", image, disk}), 0);
+    ASSERT_EQ(runProgram(mountProgram, {"-o", "loop", image, disk}), 0);
     // The kernel tells of the change; the model lists the new disk by itself.
     EXPECT_TRUE(table.changed(std::chrono::milliseconds(2000)));
     ASSERT_TRUE(waitFor(listed, std::chrono::seconds(10)));
@@ -104,7 +127,7 @@ TEST(MountFollow, ADiskThatComesAndGoes) {
     ASSERT_TRUE(waitFor([&] { return m.phase() == Phase::results && m.index(); },
                         std::chrono::seconds(10)));
     ASSERT_TRUE(waitFor([&] { return m.sync() == Sync::live; }, std::chrono::seconds(10)));
-    ASSERT_EQ(runProgram(umount, {disk}), 0);
+    ASSERT_EQ(runProgram(umountProgram, {disk}), 0);
     EXPECT_TRUE(table.changed(std::chrono::milliseconds(2000)));
     ASSERT_TRUE(waitFor([&] { return m.phase() == Phase::home; }, std::chrono::seconds(10)));
     EXPECT_FALSE(m.index());
@@ -113,6 +136,74 @@ TEST(MountFollow, ADiskThatComesAndGoes) {
     ASSERT_TRUE(m.toast());
     EXPECT_EQ(m.toast()->title, "disk is no longer there");
     EXPECT_FALSE(m.toast()->good);
+}
+
+// A disk mounted inside a followed tree comes into its index, and leaves it when unmounted, as a
+// fresh scan would find the tree; so do the disks mounted and unmounted while the program was
+// closed, at the next open of the saved index.
+TEST(MountFollow, ADiskInsideTheTreeLiveAndWhileClosed) {
+    if (!canMount()) GTEST_SKIP() << "needs root, mount namespaces, mkfs.ext4 and mount";
+    if (!insideOwnMounts("ADiskInsideTheTreeLiveAndWhileClosed")) return;
+    TempDir tree, outside;
+    ScopedDataHome data;
+    ScopedEnv home("HOME", outside.path());
+    tree.mkdirs("data");
+    tree.write("data/a.txt", 5000);
+    tree.mkdirs("media/usb");
+    const std::string point = tree / "media/usb";
+    const std::string image = outside / "usb.img";
+    makeDisk(image);
+    const auto mount = [&] {
+        ASSERT_EQ(runProgram(mountProgram, {"-o", "loop", image, point}), 0);
+    };
+    const auto unmount = [&] { ASSERT_EQ(runProgram(umountProgram, {point}), 0); };
+    mount();
+    tree.write("media/usb/movie.bin", 300'000);
+    tree.mkdirs("media/usb/photos");
+    unmount();
+
+    FakeDesktop desktop;
+    AppModel::Options options;
+    options.startUp = false;
+    options.watcher.allowFanotify = false;
+    // Follows the tree until its index shows the disk (or not) and equals a fresh scan.
+    const auto follow = [&](AppModel& m, bool withDisk) {
+        const std::string movie = point + "/movie.bin";
+        ASSERT_TRUE(waitFor(
+            [&] {
+                const IndexRef index = m.index();
+                return m.phase() == Phase::results && index && m.sync() == Sync::live &&
+                       index->lookup(movie).has_value() == withDisk;
+            },
+            std::chrono::seconds(20)))
+            << (withDisk ? "the disk never came in" : "the disk never left");
+        ScanProgress progress;
+        expectSameTree(*m.index(), *Scanner::scan(tree.path(), progress, 2));
+    };
+    {
+        AppModel m(desktop, options);
+        m.scan(tree.path(), true);
+        follow(m, false);
+        mount();
+        follow(m, true);
+        unmount();
+        follow(m, false);
+        mount();
+        follow(m, true);
+    }
+    unmount();  // while closed
+    {
+        AppModel m(desktop, options);
+        m.scan(tree.path(), false);
+        follow(m, false);
+    }
+    mount();
+    {
+        AppModel m(desktop, options);
+        m.scan(tree.path(), false);
+        follow(m, true);
+    }
+    unmount();
 }
 
 }  // namespace

@@ -5,19 +5,6 @@
 namespace tamrel::test {
 namespace {
 
-TEST(VolumeList, MountInfoLinesDecodeTheirEscapes) {
-    const auto mounts = parseMounts(
-        "36 35 98:0 / /mnt/My\\040Disk rw,noatime shared:1 - ext4 /dev/sdb1 rw\n"
-        "garbage\n"
-        "37 35 0:51 / /srv rw - btrfs /dev/sda2 rw,subvol=/srv\n");
-    ASSERT_EQ(mounts.size(), 2u);
-    EXPECT_EQ(mounts[0].point, "/mnt/My Disk");
-    EXPECT_EQ(mounts[0].type, "ext4");
-    EXPECT_EQ(mounts[0].source, "/dev/sdb1");
-    EXPECT_EQ(mounts[0].major, 98u);
-    EXPECT_EQ(mounts[1].minor, 51u);
-}
-
 TEST(VolumeList, LocalDisksOnceEachAndNothingElse) {
     TempDir dir;
     dir.mkdirs("disk");

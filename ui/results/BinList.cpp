@@ -34,8 +34,8 @@ protected:
         if (!list_.showsRing(row_)) return;
         QPainter p(this);
         QPainterPath face;
-        face.addEllipse(QRectF(0, (kRoundKeyDepth - 1) * pressAmount(), kBasketRemoveKey,
-                               kBasketRemoveKey));
+        face.addEllipse(
+            QRectF(0, (kRoundKeyDepth - 1) * pressAmount(), kBasketRemoveKey, kBasketRemoveKey));
         paintFocusRing(p, face);
     }
 
@@ -52,16 +52,14 @@ BinRows::BinRows(AppModel& model, QWidget* parent) : QWidget(parent), model_(mod
     column_->setContentsMargins(0, 0, 0, 0);
     column_->setSpacing(kBasketRowGap);
     const auto takeOut = [this](int k) { this->takeOut(k); };
-    rowList_ = new RowList(
+    rowList_.reset(new RowList(
         this, this,
         {.count = [this] { return int(rows_.size()); },
          .rect = [this](int k) { return QRectF(rows_[std::size_t(k)]->geometry()); },
          .key =
-             [this](int k) {
-                 return QString::fromStdString(index_->path(nodes_[std::size_t(k)]));
-             },
+             [this](int k) { return QString::fromStdString(index_->path(nodes_[std::size_t(k)])); },
          .activate = takeOut,
-         .toggle = takeOut});
+         .toggle = takeOut}));
     connect(&model_.basket, &PropertyNotifier::changed, this, &BinRows::refresh);
     connect(&model_.index, &PropertyNotifier::changed, this, &BinRows::refresh);
     refresh();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <memory>
+
 #include <QFrame>
 #include <QWidget>
 
@@ -43,7 +45,9 @@ private:
     NodeIds nodes_;
     std::vector<QWidget*> rows_;
     std::vector<QAbstractButton*> keys_;
-    RowList* rowList_;
+    // Goes with this part of the widget: its event filter calls back into it, and the base
+    // class's destructor still sends events (focus out, leave) to what it filters.
+    std::unique_ptr<RowList> rowList_;
 };
 
 // The list of picked items in a popup above the tray's counter: "Ready for the Trash", then the

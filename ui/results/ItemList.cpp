@@ -148,11 +148,11 @@ void RowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
             QColor plain = Color::ink;
             plain.setAlphaF(hover ? kPickHover : kPickRest);
             const QColor& picked = Color::tangerine;
-            const QColor disc = QColor::fromRgbF(
-                float(plain.redF() + (picked.redF() - plain.redF()) * p),
-                float(plain.greenF() + (picked.greenF() - plain.greenF()) * p),
-                float(plain.blueF() + (picked.blueF() - plain.blueF()) * p),
-                float(plain.alphaF() + (picked.alphaF() - plain.alphaF()) * p));
+            const QColor disc =
+                QColor::fromRgbF(float(plain.redF() + (picked.redF() - plain.redF()) * p),
+                                 float(plain.greenF() + (picked.greenF() - plain.greenF()) * p),
+                                 float(plain.blueF() + (picked.blueF() - plain.blueF()) * p),
+                                 float(plain.alphaF() + (picked.alphaF() - plain.alphaF()) * p));
             painter->setOpacity(shown);
             painter->setBrush(disc);
             painter->drawEllipse(g.pick);
@@ -192,56 +192,56 @@ ItemListView::ItemListView(AppModel& model, QWidget* parent)
         return item.pickable &&
                rowGeometry(QRectF(rowRect(row)).adjusted(0, 0, 0, -1)).pick.contains(pos);
     };
-    rowList_ = new RowList(
-        this, viewport(),
-        {.count = [this] { return int(rows_.rows().size()); },
-         .rect = [this](int row) { return QRectF(rowRect(row)); },
-         .key = [this](int row) { return rows_.item(row).path; },
-         .activate =
-             [this](int row) {
-                 if (!rowsCurrent()) return;
-                 const RowItem& item = rows_.item(row);
-                 if (item.isDir) {
-                     model_.open(item.id);
-                 } else {
-                     openNode(model_, item.id);
-                 }
-             },
-         .toggle =
-             [this](int row) {
-                 if (rowsCurrent()) model_.toggleBasket(rows_.item(row).id);
-             },
-         .click =
-             [this, picks](int row, QPointF pos) {
-                 if (!rowsCurrent()) return;
-                 const RowItem& item = rows_.item(row);
-                 if (picks(row, pos)) {
-                     model_.toggleBasket(item.id);
-                 } else if (item.isDir) {
-                     model_.open(item.id);
-                 }
-             },
-         .doubleClick =
-             [this, picks](int row, QPointF pos) {
-                 if (!rowsCurrent()) return;
-                 const RowItem& item = rows_.item(row);
-                 // A quick second click on the key is a second press.
-                 if (picks(row, pos)) {
-                     model_.toggleBasket(item.id);
-                 } else if (!item.isDir) {
-                     openNode(model_, item.id);
-                 }
-             },
-         .menu =
-             [this](int row, QPoint global) {
-                 if (!rowsCurrent()) return;
-                 makeItemMenu(model_, rows_.item(row).id, true, this)->popup(global);
-             },
-         .menuAnchor =
-             [this](int row) {
-                 const QRect r = rowRect(row);
-                 return QPoint(r.left() + kFileMenuInset, r.bottom());
-             }});
+    rowList_.reset(
+        new RowList(this, viewport(),
+                    {.count = [this] { return int(rows_.rows().size()); },
+                     .rect = [this](int row) { return QRectF(rowRect(row)); },
+                     .key = [this](int row) { return rows_.item(row).path; },
+                     .activate =
+                         [this](int row) {
+                             if (!rowsCurrent()) return;
+                             const RowItem& item = rows_.item(row);
+                             if (item.isDir) {
+                                 model_.open(item.id);
+                             } else {
+                                 openNode(model_, item.id);
+                             }
+                         },
+                     .toggle =
+                         [this](int row) {
+                             if (rowsCurrent()) model_.toggleBasket(rows_.item(row).id);
+                         },
+                     .click =
+                         [this, picks](int row, QPointF pos) {
+                             if (!rowsCurrent()) return;
+                             const RowItem& item = rows_.item(row);
+                             if (picks(row, pos)) {
+                                 model_.toggleBasket(item.id);
+                             } else if (item.isDir) {
+                                 model_.open(item.id);
+                             }
+                         },
+                     .doubleClick =
+                         [this, picks](int row, QPointF pos) {
+                             if (!rowsCurrent()) return;
+                             const RowItem& item = rows_.item(row);
+                             // A quick second click on the key is a second press.
+                             if (picks(row, pos)) {
+                                 model_.toggleBasket(item.id);
+                             } else if (!item.isDir) {
+                                 openNode(model_, item.id);
+                             }
+                         },
+                     .menu =
+                         [this](int row, QPoint global) {
+                             if (!rowsCurrent()) return;
+                             makeItemMenu(model_, rows_.item(row).id, true, this)->popup(global);
+                         },
+                     .menuAnchor =
+                         [this](int row) {
+                             const QRect r = rowRect(row);
+                             return QPoint(r.left() + kFileMenuInset, r.bottom());
+                         }}));
 }
 
 double ItemListView::pickAmount(NodeId node) const {

@@ -99,7 +99,9 @@ private:
     RowDelegate delegate_;
     IndexRef index_;  // the generation the rows were built from
     QString list_;    // what the rows are a list of
-    RowList* rowList_;
+    // Goes with this part of the widget: its event filter calls back into it, and the base
+    // class's destructor still sends events (focus out, leave) to what it filters.
+    std::unique_ptr<RowList> rowList_;
     // Rows whose picked state changed, while their key moves to the new look.
     std::unordered_map<NodeId, std::unique_ptr<SpringAnimator>> picking_;
     // Rows whose size changed in an animated step, while their number rolls.

@@ -23,7 +23,7 @@ AppRows::AppRows(AppModel& model, QWidget* parent)
     setFocusPolicy(Qt::TabFocus);
     spinner_->hide();
     const auto select = [this](int row) { this->select(row); };
-    rowList_ = new RowList(
+    rowList_.reset(new RowList(
         this, this,
         {.count = [this] { return int(apps_.size()); },
          .rect = [this](int row) { return QRectF(rowRect(std::size_t(row))); },
@@ -31,11 +31,12 @@ AppRows::AppRows(AppModel& model, QWidget* parent)
          .activate = select,
          .toggle = select,
          .click = [select](int row, QPointF) { select(row); },
-         .scrollMargin = [this](int row) {
-             return rowRect(std::size_t(row)).height() / 2 + int(kAppRowsInset);
-         },
+         .scrollMargin =
+             [this](int row) {
+                 return rowRect(std::size_t(row)).height() / 2 + int(kAppRowsInset);
+             },
          .firstRow = [this] { return std::max(selectedRow(), 0); },
-         .moved = select});
+         .moved = select}));
 }
 
 int AppRows::selectedRow() const {
@@ -105,8 +106,8 @@ void AppRows::paintEvent(QPaintEvent* event) {
             p.drawPath(roundedShape(back, kRowRadius));
         }
         const QRectF inner = back.adjusted(kAppRowPadH, kAppRowPadV, -kAppRowPadH, -kAppRowPadV);
-        paintInstalledAppIcon(p, QPointF(inner.left(), inner.center().y() - kAppIconSide / 2), kAppIconSide,
-                     app);
+        paintInstalledAppIcon(p, QPointF(inner.left(), inner.center().y() - kAppIconSide / 2),
+                              kAppIconSide, app);
         const QString total = Fmt::bytes(app.appSize + app.leftoverSize);
         const QString data = appDataLine(app);
         const double rightW =

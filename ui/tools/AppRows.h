@@ -1,5 +1,7 @@
 #pragma once
 
+#include <memory>
+
 #include <QWidget>
 
 #include "model/app/AppModel.h"
@@ -35,7 +37,9 @@ private:
 
     AppModel& model_;
     AppRefs apps_;
-    RowList* rowList_;
+    // Goes with this part of the widget: its event filter calls back into it, and the base
+    // class's destructor still sends events (focus out, leave) to what it filters.
+    std::unique_ptr<RowList> rowList_;
     class BusySpinner* spinner_;
 };
 

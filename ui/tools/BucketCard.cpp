@@ -76,7 +76,7 @@ BucketCard::BucketCard(AppModel& model, SpaceBucket bucket, IndexRef index, Clea
     const auto open = [this](int line) {
         if (model_.index() == index_) model_.open(bucket_.top[std::size_t(line)]);
     };
-    rowList_ = new RowList(
+    rowList_.reset(new RowList(
         this, this,
         {.count = [this] { return lineCount(); },
          .rect = [this](int line) { return itemRect(line); },
@@ -97,7 +97,7 @@ BucketCard::BucketCard(AppModel& model, SpaceBucket bucket, IndexRef index, Clea
              [this](int line) {
                  const QRectF r = itemRect(line);
                  return QPoint(int(r.left()) + kItemLineMenuInset, int(r.bottom()));
-             }});
+             }}));
     connect(&size_, &SizeTextMotion::changed, this, qOverload<>(&QWidget::update));
     if (keyLook_.key) {
         clean_ = new KeyButton(QStringLiteral("Clean these up"), KeyKind::accent, false, this);
@@ -206,8 +206,8 @@ void BucketCard::paintEvent(QPaintEvent*) {
         if (node >= index_->count()) continue;
         const QRectF r = itemRect(i);
         p.setPen(Qt::NoPen);
-        p.setBrush(Color::withOpacity(Color::ink, i == rowList_->hoverRow() ? kItemLineHover
-                                                                           : kItemLineRest));
+        p.setBrush(Color::withOpacity(Color::ink,
+                                      i == rowList_->hoverRow() ? kItemLineHover : kItemLineRest));
         p.drawRoundedRect(r, kItemRadius, kItemRadius);
         const QRectF icon(r.left() + kItemLinePad, r.center().y() - kItemLineIcon / 2,
                           kItemLineIcon, kItemLineIcon);
@@ -219,9 +219,9 @@ void BucketCard::paintEvent(QPaintEvent*) {
                                  icon.center().y() - kItemLineDot / 2, kItemLineDot, kItemLineDot));
         }
         // The bytes the bucket counts of the item, from the same report as its total.
-        const QString bytes = Fmt::bytes(std::size_t(i) < bucket_.topBytes.size()
-                                             ? bucket_.topBytes[std::size_t(i)]
-                                             : index_->size(node));
+        const QString bytes =
+            Fmt::bytes(std::size_t(i) < bucket_.topBytes.size() ? bucket_.topBytes[std::size_t(i)]
+                                                                : index_->size(node));
         const double bytesW = Fonts::tabularWidth(size, bytes);
         const double chevronX = r.right() - kItemLinePad - kChevronWidth;
         const QRectF bytesRect(chevronX - kItemLinePartGap - bytesW, r.top(), bytesW, r.height());
@@ -246,7 +246,8 @@ int BucketCard::lineCount() const {
 
 QRect BucketCard::focusPart() const {
     const QRectF first = itemRect(0);
-    return QRectF(first.left(), first.top(), first.width(), itemRect(kItemLines - 1).bottom() - first.top())
+    return QRectF(first.left(), first.top(), first.width(),
+                  itemRect(kItemLines - 1).bottom() - first.top())
         .toAlignedRect();
 }
 

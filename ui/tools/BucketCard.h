@@ -1,5 +1,7 @@
 #pragma once
 
+#include <memory>
+
 #include <QWidget>
 
 #include <optional>
@@ -62,7 +64,9 @@ private:
     SizeTextMotion size_;
     KeyButton* clean_ = nullptr;
     KeyButton* look_ = nullptr;
-    RowList* rowList_;
+    // Goes with this part of the widget: its event filter calls back into it, and the base
+    // class's destructor still sends events (focus out, leave) to what it filters.
+    std::unique_ptr<RowList> rowList_;
     int blurbWidth_ = -1;
     QString blurbText_;
     QString noteText_;  // the plan note laid out at blurbWidth_

@@ -57,7 +57,7 @@ CleanGroupCard::CleanGroupCard(AppModel& model, CleanGroup group, bool open, QWi
     setObjectName(QStringLiteral("group ") + QString::fromStdString(group_.id));
     tick_->setObjectName(QStringLiteral("tick"));
     expand_->setObjectName(QStringLiteral("expand"));
-    rowList_ = new RowList(
+    rowList_.reset(new RowList(
         this, this,
         {.count = [this] { return open_ ? int(rowCount()) : 0; },  // fading rows take no input
          .rect = [this](int row) { return rowRect(std::size_t(row)); },
@@ -92,7 +92,7 @@ CleanGroupCard::CleanGroupCard(AppModel& model, CleanGroup group, bool open, QWi
                  return QPoint(int(r.left()) + kCleanMenuInset, int(r.bottom()));
              },
          .closesOnEscape = [this] { return open_; },
-         .closeOnEscape = [this] { expand_->click(); }});
+         .closeOnEscape = [this] { expand_->click(); }}));
     connect(tick_, &QAbstractButton::clicked, this, [this] {
         std::vector<NodeId> nodes;
         nodes.reserve(group_.items.size());
@@ -111,9 +111,8 @@ CleanGroupCard::CleanGroupCard(AppModel& model, CleanGroup group, bool open, QWi
         expand_->setTurn(std::numbers::pi * v);
         if (showsList()) update(QRect(0, int(headerHeight()), width(), height()));
     });
-    connect(&picked_, &SizeTextMotion::changed, this, [this] {
-        update(QRect(0, 0, width(), int(std::ceil(headerHeight()))));
-    });
+    connect(&picked_, &SizeTextMotion::changed, this,
+            [this] { update(QRect(0, 0, width(), int(std::ceil(headerHeight())))); });
     connect(&openness_, &SpringAnimator::settled, this, [this] {
         if (!open_) emit heightChanged();
     });

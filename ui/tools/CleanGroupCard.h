@@ -1,5 +1,7 @@
 #pragma once
 
+#include <memory>
+
 #include <QWidget>
 
 #include <optional>
@@ -99,7 +101,9 @@ private:
     SpringAnimator openness_;
     TickBox* tick_;
     RoundKey* expand_ = nullptr;
-    RowList* rowList_ = nullptr;
+    // Goes with this part of the widget: its event filter calls back into it, and the base
+    // class's destructor still sends events (focus out, leave) to what it filters.
+    std::unique_ptr<RowList> rowList_;
     std::vector<std::optional<RowTexts>> rowTexts_;  // by row, emptied by refresh()
     // The group's bytes, and its ticked items and their bytes (the read-out's), as of refresh().
     std::uint64_t total_ = 0;

@@ -40,7 +40,7 @@ LeftoverList::LeftoverList(AppModel& model, const InstalledApp& app, IndexRef in
                            QWidget* parent)
     : QWidget(parent), model_(model), app_(app), index_(std::move(index)) {
     setFocusPolicy(index_ && !app_.leftovers.empty() ? Qt::TabFocus : Qt::NoFocus);
-    rowList_ = new RowList(
+    rowList_.reset(new RowList(
         this, this,
         {.count = [this] { return current() ? int(lines_.size()) : 0; },
          .rect = [this](int line) { return lines_[std::size_t(line)].rect; },
@@ -54,7 +54,7 @@ LeftoverList::LeftoverList(AppModel& model, const InstalledApp& app, IndexRef in
              },
          .activate = [this](int line) { actOn(line, true, std::nullopt); },
          .toggle = [this](int line) { actOn(line, false, std::nullopt); },
-         .click = [this](int line, QPointF pos) { actOn(line, false, pos); }});
+         .click = [this](int line, QPointF pos) { actOn(line, false, pos); }}));
 }
 
 bool LeftoverList::showsEmptyText() const {
@@ -247,8 +247,8 @@ void LeftoverList::actOn(int at, bool enter, std::optional<QPointF> pos) {
 
 void LeftoverList::flipGroup(Leftover::Kind kind) {
     const auto groups = leftoverGroups(app_);
-    const auto group =
-        std::find_if(groups.begin(), groups.end(), [&](const KindGroup& g) { return g.kind == kind; });
+    const auto group = std::find_if(groups.begin(), groups.end(),
+                                    [&](const KindGroup& g) { return g.kind == kind; });
     if (group == groups.end()) return;
     NodeSet picked = model_.leftoverPicked();
     const bool every = std::all_of(group->items.begin(), group->items.end(),

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <memory>
+
 #include <QWidget>
 
 #include <optional>
@@ -56,7 +58,9 @@ private:
     InstalledApp app_;
     IndexRef index_;
     std::vector<Line> lines_;  // as laid out at the present width
-    RowList* rowList_;
+    // Goes with this part of the widget: its event filter calls back into it, and the base
+    // class's destructor still sends events (focus out, leave) to what it filters.
+    std::unique_ptr<RowList> rowList_;
 };
 
 }  // namespace tamrel

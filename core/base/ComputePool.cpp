@@ -34,6 +34,8 @@ ComputePool::ComputePool(int workers) : owner_(::getpid()) {
             workerLoop();
         });
     }
+    std::unique_lock lock(mutex_);
+    finished_.wait(lock, [&] { return waiting_ == static_cast<int>(threads_.size()); });
 }
 
 ComputePool::~ComputePool() {
@@ -64,6 +66,8 @@ int ComputePool::parallelism() const {
 
 void ComputePool::workerLoop() {
     std::unique_lock lock(mutex_);
+    ++waiting_;
+    finished_.notify_all();
     for (;;) {
         Task* task = nullptr;
         for (Task* t : tasks_) {

@@ -22,7 +22,9 @@ namespace tamrel {
 // Fork: the workers live only in the process that made the pool. In a forked copy (a test's
 // child that becomes another user) run() runs every chunk on the caller without touching the
 // pool's lock or conditions, which the fork may have copied while a worker held or waited on
-// them, and parallelism() is 1.
+// them, and parallelism() is 1. Between passes no worker holds a lock of the runtime: the
+// constructor returns once every worker waits for work (a thread part way through starting holds
+// some, under AddressSanitizer its allocator's, and a copy forked then finds them held for good).
 class ComputePool {
 public:
     // A pool with `workers` threads besides the callers.
@@ -52,6 +54,7 @@ private:
     std::condition_variable finished_;
     std::list<Task*> tasks_;
     bool stopping_ = false;
+    int waiting_ = 0;  // workers that have started and come to wait for work
     std::vector<std::thread> threads_;
     pid_t owner_;  // the process whose threads the workers are
 };

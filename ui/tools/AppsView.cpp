@@ -128,10 +128,13 @@ void AppsView::rebuildDetail() {
     }
     // The focus in the detail of the same application (its inventory loaded again) goes to the
     // same part of the new one, also when the detail was gone between two inventories (a new
-    // index generation shows none until its own inventory comes) and the focus waited nearby.
+    // index generation shows none until its own inventory comes) and the focus waited nearby,
+    // or had not been placed again yet (the window places it once the events of the refresh are
+    // over, and would place it on the new part without its row).
     FocusCarry focus(this);
-    if (!focus.carries() && pendingFocus_ && isAncestorOf(QApplication::focusWidget()))
-        focus = *pendingFocus_;
+    const QWidget* focused = QApplication::focusWidget();
+    const bool focusWaits = !focused || focused == window() || isAncestorOf(focused);
+    if (!focus.carries() && pendingFocus_ && focusWaits) focus = *pendingFocus_;
     pendingFocus_.reset();
     delete detail_;
     detail_ = nullptr;

@@ -79,10 +79,10 @@ void LiveSync::startWatcher() {
                                       std::move(live), context_.options.watcher);
     } catch (const std::exception&) {
         watcher_.reset();
-        // Nothing will follow the disk's entries; its mounts are still taken.
+        // Nothing will follow the disk's entries; its mounts are still taken (and `sync` is
+        // live once they are, at once when there are none).
         Changes mounts;
         mounts.mounts = std::exchange(mountsPending_, PathSet());
-        sync.set(batch, Sync::live);
         apply(std::move(mounts));
     }
 }

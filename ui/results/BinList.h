@@ -45,8 +45,7 @@ private:
     NodeIds nodes_;
     std::vector<QWidget*> rows_;
     std::vector<QAbstractButton*> keys_;
-    // Goes with this part of the widget: its event filter calls back into it, and the base
-    // class's destructor still sends events (focus out, leave) to what it filters.
+    // Gone before the base class is (see RowList).
     std::unique_ptr<RowList> rowList_;
 };
 

@@ -99,8 +99,7 @@ private:
     RowDelegate delegate_;
     IndexRef index_;  // the generation the rows were built from
     QString list_;    // what the rows are a list of
-    // Goes with this part of the widget: its event filter calls back into it, and the base
-    // class's destructor still sends events (focus out, leave) to what it filters.
+    // Gone before the base class is (see RowList).
     std::unique_ptr<RowList> rowList_;
     // Rows whose picked state changed, while their key moves to the new look.
     std::unordered_map<NodeId, std::unique_ptr<SpringAnimator>> picking_;

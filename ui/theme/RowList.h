@@ -69,6 +69,10 @@ struct ListRows {
 // Identity: after the rows change the widget calls rowsChanged(); the place stays on the row with
 // the same key, or, when that row is gone, on the row that now stands where it was. The place is
 // never scrolled by a refresh. A child of the list widget; main thread only.
+//
+// Ownership: the list widget's own class holds it in a std::unique_ptr member, so that it goes
+// with that part of the widget. Its callbacks reach into that part, and the base class's
+// destructor still sends the list events (focus out, leave) that it would otherwise filter.
 class RowList : public QObject {
     Q_OBJECT
 public:

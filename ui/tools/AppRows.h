@@ -37,8 +37,7 @@ private:
 
     AppModel& model_;
     AppRefs apps_;
-    // Goes with this part of the widget: its event filter calls back into it, and the base
-    // class's destructor still sends events (focus out, leave) to what it filters.
+    // Gone before the base class is (see RowList).
     std::unique_ptr<RowList> rowList_;
     class BusySpinner* spinner_;
 };

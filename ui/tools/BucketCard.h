@@ -64,8 +64,7 @@ private:
     SizeTextMotion size_;
     KeyButton* clean_ = nullptr;
     KeyButton* look_ = nullptr;
-    // Goes with this part of the widget: its event filter calls back into it, and the base
-    // class's destructor still sends events (focus out, leave) to what it filters.
+    // Gone before the base class is (see RowList).
     std::unique_ptr<RowList> rowList_;
     int blurbWidth_ = -1;
     QString blurbText_;

@@ -101,8 +101,7 @@ private:
     SpringAnimator openness_;
     TickBox* tick_;
     RoundKey* expand_ = nullptr;
-    // Goes with this part of the widget: its event filter calls back into it, and the base
-    // class's destructor still sends events (focus out, leave) to what it filters.
+    // Gone before the base class is (see RowList).
     std::unique_ptr<RowList> rowList_;
     std::vector<std::optional<RowTexts>> rowTexts_;  // by row, emptied by refresh()
     // The group's bytes, and its ticked items and their bytes (the read-out's), as of refresh().

@@ -58,8 +58,7 @@ private:
     InstalledApp app_;
     IndexRef index_;
     std::vector<Line> lines_;  // as laid out at the present width
-    // Goes with this part of the widget: its event filter calls back into it, and the base
-    // class's destructor still sends events (focus out, leave) to what it filters.
+    // Gone before the base class is (see RowList).
     std::unique_ptr<RowList> rowList_;
 };
 

@@ -301,7 +301,11 @@ protected:
 }  // namespace
 
 SearchField::SearchField(AppModel& model, QWidget* parent)
-    : QWidget(parent), model_(model), edit_(new QLineEdit(this)), clear_(new ClearKey(this)) {
+    : QWidget(parent),
+      model_(model),
+      edit_(new QLineEdit(this)),
+      clear_(new ClearKey(this)),
+      ring_(new FieldRing(edit_, this)) {
     connect(clear_, &QAbstractButton::clicked, &model_, [this] {
         // Pressed from the keyboard, the focus goes back into the text as the key goes.
         if (clear_->hasFocus()) edit_->setFocus(Qt::OtherFocusReason);
@@ -316,8 +320,6 @@ SearchField::SearchField(AppModel& model, QWidget* parent)
     palette.setColor(QPalette::Text, Color::ink);
     palette.setColor(QPalette::PlaceholderText, Color::ink3);
     edit_->setPalette(palette);
-    edit_->installEventFilter(this);
-    connect(&ring_, &EasedValue::valueChanged, this, qOverload<>(&QWidget::update));
     connect(edit_, &QLineEdit::textEdited, &model_,
             [this](const QString& text) { model_.setQuery(text); });
     for (const PropertyNotifier* property : Notifiers{&model_.query, &model_.index, &model_.current,
@@ -366,14 +368,7 @@ void SearchField::paintEvent(QPaintEvent*) {
     painter.setPen(Qt::NoPen);
     painter.setBrush(Color::fieldFill);
     painter.drawRoundedRect(box, kSearchRadius, kSearchRadius);
-    if (ring_.value() > 0) {
-        // Inside the edge: the pen's middle half its width in.
-        const double in = kSearchRingWidth / 2;
-        painter.setPen(QPen(Color::withOpacity(Color::tangerine, ring_.value()), kSearchRingWidth));
-        painter.setBrush(Qt::NoBrush);
-        painter.drawRoundedRect(box.adjusted(in, in, -in, -in), kSearchRadius - in,
-                                kSearchRadius - in);
-    }
+    ring_->paint(painter, box, kSearchRadius);
     paintSymbol(painter, QRectF(kSearchPad, 0, kSearchMagnifierWidth, height()),
                 QStringLiteral("magnifyingglass"), kSearchMagnifierPoints, Color::ink3);
     painter.setFont(Fonts::fieldHint.font());
@@ -390,14 +385,6 @@ void SearchField::mouseReleaseEvent(QMouseEvent* event) {
     } else {
         edit_->setFocus(Qt::MouseFocusReason);
     }
-}
-
-bool SearchField::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == edit_ &&
-        (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut)) {
-        ring_.animateTo(event->type() == QEvent::FocusIn ? 1 : 0, kFadeMs);
-    }
-    return QWidget::eventFilter(watched, event);
 }
 
 namespace {

@@ -11,7 +11,7 @@
 #include "model/app/AppModel.h"
 #include "ui/results/CrumbMotion.h"
 #include "ui/results/ResultsPaint.h"
-#include "ui/theme/EasedValue.h"
+#include "ui/theme/FieldRing.h"
 #include "ui/theme/KeyboardFocus.h"
 #include "ui/theme/SpringAnimator.h"
 
@@ -90,12 +90,11 @@ public:
     QString trailingText() const;
     QRectF clearRect() const;
     // How far the orange focus ring has faded in: 0 without focus, 1 with (eased over 0.15 s).
-    double ringOpacity() const { return ring_.value(); }
+    double ringOpacity() const { return ring_->opacity(); }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void refresh();
@@ -103,7 +102,7 @@ private:
     AppModel& model_;
     QLineEdit* edit_;
     QAbstractButton* clear_;
-    EasedValue ring_;
+    FieldRing* ring_;
 };
 
 // Selects `tab` as a step animated with `spring` (a pressed tab, a key of a screen that leads to

@@ -46,7 +46,6 @@ inline constexpr double kSearchMagnifierPoints = 12;
 inline constexpr double kClearSide = 14;
 inline constexpr double kClearPoints = 13;
 inline constexpr double kClearRingRoom = 3;
-inline constexpr double kSearchRingWidth = 1.5;
 
 // The tab picker's keys: padded 14 across and 8 down, 6 apart, corner radius 10, 3 points of
 // edge below; a pressed-in key's label sits 2 lower.

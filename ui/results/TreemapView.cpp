@@ -286,11 +286,7 @@ void TreemapView::keyPressEvent(QKeyEvent* event) {
         return;
     }
     if (opensMenu(*event)) {
-        if (!acts) return;
-        const QRectF face = faceRect(tiles_[std::size_t(at)]);
-        makeItemMenu(model_, tiles_[std::size_t(at)].node(), true, this)
-            ->popup(mapToGlobal(
-                QPoint(int(face.left()) + kTileMenuInset, int(face.top()) + kTileMenuInset)));
+        openRingMenu();
         return;
     }
     QWidget::keyPressEvent(event);
@@ -310,10 +306,28 @@ void TreemapView::focusOutEvent(QFocusEvent* event) {
     update();
 }
 
-void TreemapView::contextMenuEvent(QContextMenuEvent* event) {
-    const int k = hitTest(event->pos());
+void TreemapView::openTileMenu(int k, QPoint global) {
     if (k < 0 || tiles_[std::size_t(k)].isOthers() || !current()) return;
-    makeItemMenu(model_, tiles_[std::size_t(k)].node(), true, this)->popup(event->globalPos());
+    makeItemMenu(model_, tiles_[std::size_t(k)].node(), true, this)->popup(global);
+}
+
+void TreemapView::openRingMenu() {
+    const int at = focusIndex();
+    if (at < 0) return;
+    const QRectF face = faceRect(tiles_[std::size_t(at)]);
+    openTileMenu(at, mapToGlobal(QPoint(int(face.left()) + kTileMenuInset,
+                                        int(face.top()) + kTileMenuInset)));
+}
+
+void TreemapView::contextMenuEvent(QContextMenuEvent* event) {
+    // From the keyboard the event's position is only the view's centre: the menu is the ring
+    // tile's. Taken either way, so that the window's own menu never opens over the treemap.
+    event->accept();
+    if (event->reason() == QContextMenuEvent::Keyboard) {
+        openRingMenu();
+    } else {
+        openTileMenu(hitTest(event->pos()), event->globalPos());
+    }
 }
 
 bool TreemapView::event(QEvent* event) {

@@ -23,7 +23,9 @@ namespace tamrel {
 // From the keyboard (it takes the focus with Tab; a ring marks the tile that has its place, the
 // largest to begin with): the arrows move to the nearest tile that way, Home and End to the
 // first and last, Enter does what a click does (goes into a folder, picks a file), Space picks
-// or unpicks the tile's item, and the Menu key or Shift+F10 opens its item menu.
+// or unpicks the tile's item, and the Menu key or Shift+F10 opens its item menu. A context menu
+// the desktop sends for the keyboard is the ring tile's too, whatever position it gives, and the
+// view takes every context menu event, so the window's own menu never opens over it.
 class TreemapView : public QWidget {
     Q_OBJECT
 public:
@@ -65,6 +67,10 @@ private:
     bool current() const { return index_ && model_.index() == index_; }
     void activate(const TreemapTile& tile);
     int focusIndex() const { return focusId_ ? tileIndexOf(*focusId_) : -1; }
+    // The item menu of tile k at `global`; none for the others tile or a generation not shown.
+    void openTileMenu(int k, QPoint global);
+    // The item menu of the tile with the ring, at its top-left corner; none without one.
+    void openRingMenu();
     // The face of a tile at rest.
     static QRectF faceRect(const TreemapTile& tile);
     void paintFocus(QPainter& painter) const;

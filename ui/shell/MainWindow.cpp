@@ -7,6 +7,7 @@
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QScreen>
+#include <QStackedWidget>
 #include <QWindow>
 
 #include <algorithm>
@@ -23,6 +24,20 @@ WindowSizes windowSizes(QSize available) {
     const QSize initial = QSize(1320, 840).boundedTo(available).expandedTo(minimum);
     return {initial, minimum};
 }
+
+namespace {
+
+// The screen `w` lies on: a page of a stack of screens (the results' tabs), or a part of the
+// window's content (the phase's screen, the sidebar).
+QWidget* screenAround(QWidget* w) {
+    for (; w; w = w->parentWidget()) {
+        QWidget* holder = w->parentWidget();
+        if (qobject_cast<QStackedWidget*>(holder) || qobject_cast<RootView*>(holder)) return w;
+    }
+    return nullptr;
+}
+
+}  // namespace
 
 MenuRules menuRules(Phase phase, bool hasScanTarget) {
     const bool idle = phase != Phase::scanning;
@@ -79,7 +94,10 @@ MainWindow::MainWindow(AppModel& model, QWidget* parent) : QMainWindow(parent), 
     // to where it stood takes it.
     focusFollow_ =
         connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
-            if (now && now != this && isAncestorOf(now)) place_ = placeOf(now);
+            if (now && now != this && isAncestorOf(now)) {
+                place_ = placeOf(now);
+                unpark();
+            }
             if (now || !old || old == this || !isAncestorOf(old)) return;
             const QRect place = placeOf(old);
             place_ = place;
@@ -99,6 +117,7 @@ MainWindow::MainWindow(AppModel& model, QWidget* parent) : QMainWindow(parent), 
 
 MainWindow::~MainWindow() {
     disconnect(focusFollow_);
+    unpark();
 }
 
 void MainWindow::fitScreen(bool initial) {
@@ -150,6 +169,13 @@ bool MainWindow::focusNextPrevChild(bool next) {
     const std::vector<QWidget*> order = focusOrder();
     // The window's own focused control, also while a dialog of it is the active window.
     QWidget* focused = focusWidget();
+    if (parked_ && focused == this) {
+        // Held on a screen that has no control: Tab goes to the nearest one around it.
+        const QRect place = parked_->place;
+        unpark();
+        keepFocusNear(place, root_, false);
+        return true;
+    }
     if (!focused || focused == this) {
         // From no control: round the sidebar and the screen, never starting at a window key.
         return moveFocusAlong(readingOrder(root_), next, focused);
@@ -159,7 +185,7 @@ bool MainWindow::focusNextPrevChild(bool next) {
         listed = std::find(order.begin(), order.end(), w) != order.end();
     if (!listed) {
         // Not a Tab: Qt asks where the focus goes as the focused control is hidden or turned off.
-        keepFocusNear(placeOf(focused), focused);
+        keepFocusNear(placeOf(focused), focused->parentWidget());
         return true;
     }
     return moveFocusAlong(order, next, focused);
@@ -176,14 +202,14 @@ QRect MainWindow::placeOf(const QWidget* control) const {
     return QRect(control->mapTo(this, QPoint(0, 0)), control->size());
 }
 
-void MainWindow::keepFocusNear(QRect place, const QWidget* lost) {
+void MainWindow::keepFocusNear(QRect place, QWidget* from, bool keepOnScreen) {
     const std::vector<QWidget*> controls = readingOrder(root_);  // never the window keys
+    if (!from) from = root_->childAt(root_->mapFrom(this, place.center()));
+    if (!from) from = root_;
+    QWidget* const screen = keepOnScreen ? screenAround(from) : nullptr;
     // Among the controls of the innermost part around the place that still has any: the card or
-    // screen it stood on before the whole window.
-    const QWidget* around =
-        lost ? lost->parentWidget() : root_->childAt(root_->mapFrom(this, place.center()));
-    for (around = around ? around : root_; around && around != this;
-         around = around->parentWidget()) {
+    // screen it stood on, and where the screen has none left, no other.
+    for (QWidget* around = from; around && around != this; around = around->parentWidget()) {
         std::vector<QWidget*> inside;
         std::copy_if(controls.begin(), controls.end(), std::back_inserter(inside),
                      [around](QWidget* w) { return around->isAncestorOf(w); });
@@ -192,8 +218,48 @@ void MainWindow::keepFocusNear(QRect place, const QWidget* lost) {
             to->setFocus(Qt::OtherFocusReason);
             return;
         }
+        if (around == screen && screen->isVisible()) {
+            park(screen, place);
+            return;
+        }
     }
     setFocus(Qt::OtherFocusReason);
+}
+
+void MainWindow::park(QWidget* screen, QRect place) {
+    // The window holds the focus meanwhile: no control shows a ring, and keys reach none.
+    if (!parked_) qApp->installEventFilter(this);
+    parked_ = Parked{screen, place};
+    setFocus(Qt::OtherFocusReason);
+}
+
+void MainWindow::unpark() {
+    if (!parked_) return;
+    parked_.reset();
+    qApp->removeEventFilter(this);
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    // While held on a screen: a control that shows or turns on there takes the focus, once the
+    // step that showed it is over and it stands where it goes.
+    if (parked_ && (event->type() == QEvent::Show || event->type() == QEvent::EnabledChange)) {
+        auto* w = qobject_cast<QWidget*>(watched);
+        if (w && parked_->screen && parked_->screen->isAncestorOf(w)) {
+            QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    if (!parked_ || focusWidget() != this) return;
+                    const Parked held = *parked_;
+                    if (!held.screen || !held.screen->isVisible()) {
+                        unpark();
+                        return;
+                    }
+                    keepFocusNear(held.place, held.screen);
+                },
+                Qt::QueuedConnection);
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void MainWindow::resizeEvent(QResizeEvent* event) {

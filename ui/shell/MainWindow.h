@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 
 #include "model/app/AppModel.h"
 
@@ -49,9 +50,11 @@ WindowSizes windowSizes(QSize available);
 // were made in, round from the last to the first. The window keys take it only from the control
 // next to them in that round: from no control, Tab starts at the sidebar's first row. A control
 // that goes while it has the focus (hidden, turned off, deleted by a refresh) hands it to the
-// control nearest to where it stood, within the innermost card or screen around it that has
-// one, never to a window key; a screen that replaces another gives it to its own first control
-// (see RootView).
+// control nearest to where it stood, within the innermost card around it that has one, never
+// off its screen and never to a window key. Where the screen has no control left (Clean up once
+// its last card went), the window holds the focus until one shows or turns on there, which then
+// takes it; Tab meanwhile goes to the control nearest to the place. A screen that replaces
+// another gives it to its own first control (see RootView).
 //
 // It has no title bar (see WindowFrame.h): the content reaches its top edge, a drag on the
 // background moves it, its edges resize it and three keys in its top-left corner close,
@@ -93,12 +96,20 @@ protected:
     void showEvent(QShowEvent*) override;
     bool focusNextPrevChild(bool next) override;
     bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void updateCommands();
-    // Gives the focus to the control nearest to `place` (in this window's coordinates) where
-    // `lost` (when it is still there) or the control that stood there went, see above.
-    void keepFocusNear(QRect place, const QWidget* lost = nullptr);
+    // Gives the focus to the control nearest to `place` (in this window's coordinates), looking
+    // in `from` (by default the widget that stands there) and then in the parts around it, see
+    // above. With `keepOnScreen`, never beyond the screen it lies on: where that has no control
+    // the focus is held there (park()).
+    void keepFocusNear(QRect place, QWidget* from = nullptr, bool keepOnScreen = true);
+    // Holds the focus on the window for a screen that has no control at `place`, until one shows
+    // or turns on there (it takes the focus), the focus moves on, or Tab (the nearest control
+    // around it). A screen that goes lets it go.
+    void park(QWidget* screen, QRect place);
+    void unpark();
     // Where a control lies in this window.
     QRect placeOf(const QWidget* control) const;
 
@@ -116,6 +127,11 @@ private:
     QWindow* followed_ = nullptr;         // the native window whose screen is followed
     QMetaObject::Connection areaFollow_;  // to the available area of that screen
     std::optional<QRect> place_;          // where the last focused control stood
+    struct Parked {
+        QPointer<QWidget> screen;
+        QRect place;
+    };
+    std::optional<Parked> parked_;  // the focus held for a screen without controls
     // To the application's focus changes: let go of first thing in the destructor, since the
     // base classes' destructors move the focus out of the window's controls after this part of
     // the window is gone.

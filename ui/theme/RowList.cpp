@@ -158,14 +158,29 @@ bool RowList::key(QKeyEvent* event) {
         return true;
     }
     if (opensMenu(*event)) {
-        if (on && rows_.menu) rows_.menu(current_, pointer_->mapToGlobal(rows_.menuAnchor(current_)));
+        openMenu();
         return true;
     }
     return false;
 }
 
+void RowList::openMenu() {
+    if (current_ >= 0 && current_ < rows() && rows_.menu)
+        rows_.menu(current_, pointer_->mapToGlobal(rows_.menuAnchor(current_)));
+}
+
 bool RowList::eventFilter(QObject* watched, QEvent* event) {
     const bool itemView = qobject_cast<QAbstractItemView*>(list_) != nullptr;
+    // A menu asked for from the keyboard (the Menu key, as the desktop sends it) is the current
+    // row's, wherever the event says it is: its position is only the centre of the widget with
+    // the focus. It never reaches the window behind the list, whose own menu it would open; from
+    // a control inside the list (a card's keys) it opens none.
+    if ((watched == list_ || watched == pointer_) && event->type() == QEvent::ContextMenu &&
+        static_cast<QContextMenuEvent*>(event)->reason() == QContextMenuEvent::Keyboard) {
+        if (list_->hasFocus()) openMenu();
+        event->accept();
+        return true;
+    }
     if (watched == list_) {
         switch (event->type()) {
             case QEvent::ShortcutOverride:

@@ -59,7 +59,9 @@ struct ListRows {
 //
 // Keys, while the list itself has the focus: Up and Down, Home and End, Page Up and Page Down
 // move the place (a page is what the list shows of itself); Enter activates the row, Space
-// toggles it, the Menu key and Shift+F10 open its menu. Escape, also from a control inside the
+// toggles it, the Menu key and Shift+F10 open its menu, as does a context menu event the desktop
+// sends for the keyboard (QContextMenuEvent::Keyboard): always the current row's, placed at that
+// row, and none without one. Escape, also from a control inside the
 // list, closes what the list says is open, ahead of the window's own Escape. A row's ring shows
 // on the current row while the list has the focus (the widget draws it: see showsRing()).
 //
@@ -85,6 +87,9 @@ public:
 
     // The row under the pointer, or -1.
     int hoverRow() const { return hover_; }
+    // The widget the rows lie in, and the row at `pos` in its coordinates, or -1.
+    QWidget* pointer() const { return pointer_; }
+    int rowAt(QPointF pos) const;
     // The keyboard's place, or -1 (no rows).
     int currentRow() const { return current_; }
     // Whether the ring goes on `row`: the current row of a list that has the focus.
@@ -108,10 +113,11 @@ protected:
 
 private:
     bool key(QKeyEvent* event);
+    // The current row's menu at its anchor; nothing without a current row.
+    void openMenu();
     int rows() const { return rows_.count(); }
     QRectF rectOf(int row) const { return rows_.rect(row); }
     QString keyOf(int row) const { return rows_.key(row); }
-    int rowAt(QPointF pos) const;
     void setHover(int row);
     void repaintRow(int row);
     int pageRows() const;

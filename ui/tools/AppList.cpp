@@ -1,5 +1,6 @@
 #include "ui/tools/AppList.h"
 
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPainter>
@@ -10,7 +11,9 @@
 #include <algorithm>
 #include "ui/results/ResultsPaint.h"
 #include "ui/theme/Colors.h"
+#include "ui/theme/FieldRing.h"
 #include "ui/theme/Fonts.h"
+#include "ui/theme/KeyboardFocus.h"
 #include "ui/theme/Keys.h"
 #include "ui/theme/Panel.h"
 #include "ui/tools/AppsMetrics.h"
@@ -36,6 +39,14 @@ protected:
         painter.drawComplexControl(QStyle::CC_ToolButton, option);
         if (hasFocus()) paintFocusRing(painter, roundedShape(QRectF(rect()), kAppSortRingRadius));
     }
+    // Enter opens the menu as Space and a click do.
+    void keyPressEvent(QKeyEvent* event) override {
+        if (opensEntry(*event) && !event->isAutoRepeat()) {
+            showMenu();
+            return;
+        }
+        QToolButton::keyPressEvent(event);
+    }
 };
 
 }  // namespace
@@ -46,6 +57,7 @@ AppList::AppList(AppModel& model, QWidget* parent)
     : QWidget(parent),
       model_(model),
       filter_(new QLineEdit(this)),
+      ring_(new FieldRing(filter_, this)),
       sort_(new SortButton(this)),
       scroll_(new QScrollArea(this)),
       rows_(new AppRows(model, nullptr)) {
@@ -132,6 +144,7 @@ void AppList::paintEvent(QPaintEvent*) {
     p.setPen(Qt::NoPen);
     p.setBrush(Color::fieldFill);
     p.drawPath(roundedShape(field, kAppFieldRadius));
+    ring_->paint(p, field, kAppFieldRadius);
     paintSymbol(
         p,
         QRectF(field.left() + kAppMagnifierInset, field.top(), kAppMagnifierWidth, field.height()),

@@ -50,7 +50,13 @@ CleanHeader::CleanHeader(AppModel& model, QWidget* parent)
       opener_([](const QUrl& url) { return QDesktopServices::openUrl(url); }) {
     clean_->setSymbol(QStringLiteral("trash.fill"));
     connect(clean_, &QAbstractButton::clicked, this, [this] { model_.setConfirmClean(true); });
-    connect(openTrash_, &QAbstractButton::clicked, this, [this] { openTrash(opener_); });
+    connect(openTrash_, &QAbstractButton::clicked, this, [this] {
+        // Where no program opens it, the toast says where it is, as the file menus' do.
+        if (openTrash(opener_)) return;
+        model_.setToast(Toast::make(QStringLiteral("Couldn't open the Trash"),
+                                    QString::fromStdString(homeTrashDirectory() + "/files"),
+                                    false));
+    });
     connect(&ticked_, &SizeTextMotion::changed, this, qOverload<>(&QWidget::update));
     refresh();
 }

@@ -19,7 +19,7 @@ bool openTrash(const std::function<bool(const QUrl&)>& open);
 
 // The summary card of Clean up: the bytes the plan found, the ticked count and size on a
 // display, the Clean key (off while nothing is ticked or a move runs) and, when the Trash holds
-// more than 1 MiB, a note with "Open Trash".
+// more than 1 MiB, a note with "Open Trash" (a failure toast where nothing can open it).
 class CleanHeader : public QWidget {
     Q_OBJECT
 public:

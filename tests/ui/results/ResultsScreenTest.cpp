@@ -677,37 +677,71 @@ TEST_F(ResultsScreenTest, EmptyFolder) {
     }
 }
 
-TEST_F(ResultsScreenTest, NothingActsOnAnotherGeneration) {
+// The menus open while a live refresh shows another generation: each entry acts on its item
+// by path in the generation shown by then; an item gone meanwhile is named in a toast, and
+// nothing else is picked.
+TEST_F(ResultsScreenTest, MenusActOnTheirItemInTheGenerationShownWhenChosen) {
     put("disk/folder/x.bin", 5000);
     put("disk/y.bin", 3000);
+    put("disk/z.bin", 2000);
+    put("disk/w.bin", 1000);
     open();
-    const NodeId y = id("y.bin");
-    QMenu* menu = makeItemMenu(model(), y, true, view.get());
-    QStringList titles;
-    for (QAction* a : menu->actions())
-        titles << (a->isSeparator() ? "-" : a->text());
-    EXPECT_EQ(titles, (QStringList{"Show in File Manager", "Open", "Copy Path", "-",
-                                   "Pick for the Trash"}));
-    QMenu* folderMenu = makeItemMenu(model(), id("folder"), false, view.get());
-    EXPECT_EQ(folderMenu->actions().front()->text(), "Look Inside");
-    EXPECT_EQ(folderMenu->actions().size(), 4);
+    const auto titles = [](QMenu* menu) {
+        QStringList out;
+        for (QAction* a : menu->actions())
+            out << (a->isSeparator() ? "-" : a->text());
+        return out;
+    };
+    const auto entry = [](QMenu* menu, const QString& title) {
+        for (QAction* a : menu->actions())
+            if (a->text() == title) return a;
+        ADD_FAILURE() << title.toStdString();
+        return static_cast<QAction*>(nullptr);
+    };
+    std::unique_ptr<QMenu> pick(makeItemMenu(model(), id("y.bin"), true, view.get()));
+    EXPECT_EQ(titles(pick.get()), (QStringList{"Show in File Manager", "Open", "Copy Path", "-",
+                                              "Pick for the Trash"}));
+    std::unique_ptr<QMenu> look(makeItemMenu(model(), id("folder"), false, view.get()));
+    EXPECT_EQ(titles(look.get()),
+              (QStringList{"Look Inside", "Show in File Manager", "Open", "Copy Path"}));
+    std::unique_ptr<QMenu> gone(makeItemMenu(model(), id("z.bin"), true, view.get()));
 
     // Inside a picked folder the entry reads "Unpick" and leaves the basket as it is.
     model().toggleBasket(id("folder"));
-    QMenu* inside = makeItemMenu(model(), id("folder/x.bin"), true, view.get());
-    EXPECT_EQ(inside->actions().back()->text(), "Unpick");
+    std::unique_ptr<QMenu> inside(makeItemMenu(model(), id("folder/x.bin"), true, view.get()));
+    ASSERT_EQ(inside->actions().back()->text(), "Unpick");
     inside->actions().back()->trigger();
     EXPECT_EQ(model().basket(), NodeIds{id("folder")});
     model().toggleBasket(id("folder"));
-    delete inside;
+    model().toggleBasket(id("w.bin"));
+    std::unique_ptr<QMenu> unpick(makeItemMenu(model(), id("w.bin"), true, view.get()));
+    ASSERT_EQ(unpick->actions().back()->text(), "Unpick");
 
-    // Another generation comes in (a rescan): the old menu's entries do nothing.
+    // A live refresh: a file comes, z.bin leaves the disk (moved out of the tree).
     const IndexRef before = model().index();
-    model().rescan();
-    ASSERT_TRUE(
-        waitFor([&] { return model().phase() == Phase::results && model().index() != before; }));
-    menu->actions().back()->trigger();
+    put("disk/folder/new.bin", 4000);
+    ASSERT_EQ(::rename((root() + "/z.bin").c_str(), (tree.path() + "/z.bin").c_str()), 0);
+    ASSERT_TRUE(waitLive([&] {
+        return model().index() != before && !model().index()->lookup(root() + "/z.bin") &&
+               model().index()->lookup(root() + "/folder/new.bin");
+    }));
+    model().setToast(std::nullopt);
+    entry(unpick.get(), "Unpick")->trigger();
     EXPECT_TRUE(model().basket().empty());
+    entry(pick.get(), "Pick for the Trash")->trigger();
+    EXPECT_EQ(model().basket(), NodeIds{id("y.bin")});
+    entry(look.get(), "Look Inside")->trigger();
+    EXPECT_EQ(model().current(), id("folder"));
+    EXPECT_FALSE(model().toast());
+    // Chosen again once it is picked, the pick stays as it is.
+    entry(pick.get(), "Pick for the Trash")->trigger();
+    EXPECT_EQ(model().basket(), NodeIds{id("y.bin")});
+
+    entry(gone.get(), "Pick for the Trash")->trigger();
+    EXPECT_EQ(model().basket(), NodeIds{id("y.bin")});
+    ASSERT_TRUE(model().toast());
+    EXPECT_FALSE(model().toast()->good);
+    EXPECT_EQ(model().toast()->title, QStringLiteral(u"\u201Cz.bin\u201D is no longer there"));
 
     // A refused open says so in a toast.
     desktop.works = false;
@@ -715,8 +749,6 @@ TEST_F(ResultsScreenTest, NothingActsOnAnotherGeneration) {
     ASSERT_TRUE(model().toast());
     EXPECT_FALSE(model().toast()->good);
     EXPECT_EQ(model().toast()->detail, "y.bin");
-    delete menu;
-    delete folderMenu;
 }
 
 TEST_F(ResultsScreenTest, RowClicksAndKindBarHover) {

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/ScopedEnv.h"
 #include "tests/ui/Printers.h"
 #include "platform/XdgDirs.h"
 #include "tests/model/app/ActionsProbe.h"
@@ -204,8 +205,18 @@ TEST_F(KeyboardTest, KeyboardOnlyFromWelcomeToUninstall) {
     EXPECT_EQ(m.index()->path(m.current()), films);
     EXPECT_EQ(focused(), &list);
     press(Qt::Key_Space);
+    // The second from its menu: the Menu key on its row, Up to the menu's last entry, Enter.
     press(Qt::Key_Down);
-    press(Qt::Key_Space);
+    press(Qt::Key_Menu);
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    ASSERT_TRUE(menu);
+    QTest::keyClick(menu, Qt::Key_Up);
+    ASSERT_TRUE(menu->activeAction());
+    EXPECT_EQ(menu->activeAction()->text(), "Pick for the Trash");
+    QTest::keyClick(menu, Qt::Key_Return);
+    window->activateWindow();  // as the desktop does once the menu is gone
+    ASSERT_TRUE(test::exposed(*window, true));
+    EXPECT_EQ(focused(), &list);
     EXPECT_EQ(m.basket(), (NodeIds{id(films + "/a.mkv"), id(films + "/b.mkv")}));
 
     // The tray: its list opened and closed again, then the move to the Trash, confirmed.
@@ -453,6 +464,55 @@ TEST_F(KeyboardTest, TicksRowsAndApplicationsFromTheKeyboard) {
         press(Qt::Key_Space);
         EXPECT_EQ(m.leftoverPicked(), before);
     }
+}
+
+
+// After Clean has run, the focus stays on the Clean up screen, however the run's steps land: the
+// Clean key turns off as the run starts, the cards of what was cleaned go as it ends, and
+// "Open Trash" shows only once the Trash's size is known. While the screen has no control the
+// window holds the focus (no control outside the screen takes it); the first control that shows
+// there takes it.
+class CleanFocus : public test::UiTest {};
+
+TEST_F(CleanFocus, StaysOnTheCleanUpScreenAfterTheRun) {
+    // The Trash in the home, so that the index sees what it holds.
+    tree.mkdirs("home/.local/share");
+    test::ScopedEnv data{"XDG_DATA_HOME", home() + "/.local/share"};
+    put("home/.cache/pip/http/wheel", 600'000);
+    scanned(home());
+    ASSERT_TRUE(waitFor([&] { return !model().cleanPlan().empty(); }));
+    AppModel& m = model();
+    NodeIds all;
+    for (const CleanGroup& g : m.cleanPlan())
+        for (const CleanItem& item : g.items)
+            all.push_back(item.node);
+    m.setClean(all, true);
+    MainWindow window(m);
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(test::exposed(window, true));
+    m.setTab(Tab::tidy);
+    QApplication::processEvents();
+    auto* results = qobject_cast<ResultsView*>(window.rootView()->screen());
+    auto* clean = qobject_cast<CleanView*>(results->tabScreen(Tab::tidy));
+    ASSERT_TRUE(clean);
+    clean->header()->cleanKey()->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(clean->header()->cleanKey(), Qt::Key_Return);
+    QMessageBox* box = clean->confirmation();
+    ASSERT_TRUE(box);
+    test::boxButton(*box, QStringLiteral("Move to Trash"))->click();
+    window.activateWindow();
+    ASSERT_TRUE(test::exposed(window, true));
+    ASSERT_TRUE(waitFor([&] { return !m.removalBusy() && m.cleanPlan().empty(); }));
+    ActionsProbe::finishWork(m);
+    QApplication::processEvents();
+    EXPECT_EQ(QApplication::focusWidget(), &window) << "held for the screen";
+
+    // The Trash of the index grows past 1 MiB: "Open Trash" shows and takes the focus.
+    put("home/.local/share/Trash/files/old.bin", 2'000'000);
+    ASSERT_TRUE(waitLive([&] { return clean->header()->openTrashKey()->isVisible(); }));
+    QApplication::processEvents();
+    EXPECT_EQ(QApplication::focusWidget(), clean->header()->openTrashKey());
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
@@ -19,6 +20,7 @@
 #include "tests/ui/UiFixture.h"
 #include "tests/ui/tools/BoxButton.h"
 #include "tests/ui/tools/ToolsTree.h"
+#include "ui/theme/FieldRing.h"
 #include "ui/theme/Fonts.h"
 #include "ui/theme/Keys.h"
 #include "ui/theme/SpringAnimator.h"
@@ -193,6 +195,21 @@ TEST_F(AppsScreen, FilterAndSortMenuShapeTheList) {
     EXPECT_EQ(listed(), (std::vector<std::string>{"Big", "Notes", "Small"}));
     view->list().sortButton().menu()->actions()[2]->trigger();
     EXPECT_EQ(m.appSort(), AppSort::lastUsed);
+    // Enter on the sort key opens its menu, as Space does; the filter shows the search field's
+    // ring while it has the focus.
+    bool opened = false;
+    QTimer::singleShot(0, [&] {
+        opened = QApplication::activePopupWidget() == view->list().sortButton().menu();
+        if (opened) view->list().sortButton().menu()->close();
+    });
+    QTest::keyClick(&view->list().sortButton(), Qt::Key_Return);
+    EXPECT_TRUE(opened);
+    view->activateWindow();
+    ASSERT_TRUE(test::exposed(*view, true));
+    view->list().filter().setFocus(Qt::TabFocusReason);
+    EXPECT_EQ(view->list().filterRing().opacity(), 1);
+    view->list().sortButton().setFocus(Qt::TabFocusReason);
+    EXPECT_EQ(view->list().filterRing().opacity(), 0);
 
     // A click on a row selects it.
     AppRows& rows = view->list().rows();

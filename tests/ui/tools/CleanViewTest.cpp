@@ -83,6 +83,15 @@ protected:
     std::unique_ptr<CleanView> view;
 };
 
+TEST_F(CleanScreen, OpenTrashSaysSoWhereNothingOpensIt) {
+    view->header()->setUrlOpener([](const QUrl&) { return false; });
+    view->header()->openTrashKey()->click();
+    ASSERT_TRUE(model().toast());
+    EXPECT_FALSE(model().toast()->good);
+    EXPECT_EQ(model().toast()->title, "Couldn't open the Trash");
+    EXPECT_EQ(model().toast()->detail.toStdString(), homeTrashDirectory() + "/files");
+}
+
 TEST_F(CleanScreen, GroupAndItemTicksAreTriState) {
     AppModel& m = model();
     ASSERT_FALSE(view->showsEmptyState());

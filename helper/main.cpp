@@ -86,15 +86,6 @@ void resetInheritance() {
     // A core dump of this process could hold what it read as root.
     const rlimit none{0, 0};
     ::setrlimit(RLIMIT_CORE, &none);
-    // Copies hold two descriptors per folder level.
-    rlimit files{};
-    if (::getrlimit(RLIMIT_NOFILE, &files) == 0) {
-        const rlimit wanted{65536, 65536};
-        if (files.rlim_max >= wanted.rlim_max || ::setrlimit(RLIMIT_NOFILE, &wanted) != 0) {
-            files.rlim_cur = files.rlim_max;
-            ::setrlimit(RLIMIT_NOFILE, &files);
-        }
-    }
 }
 
 // Blocks every signal that can be blocked while it lives: a move runs to its end (or to its

@@ -52,6 +52,18 @@ bool stillCopied(const TreeEntry& src, const TreeEntry& dst) {
            (src.mtime.tv_nsec == dst.mtime.tv_nsec || dst.mtime.tv_nsec == 0);
 }
 
+// The names in the folder `list` reads, "." and ".." left out, added to `names`. False when it
+// cannot be read.
+bool readNames(DIR* list, std::vector<std::string>& names) {
+    errno = 0;
+    while (const dirent* e = ::readdir(list)) {
+        if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
+        names.emplace_back(e->d_name);
+        errno = 0;
+    }
+    return errno == 0;
+}
+
 }  // namespace
 
 DirHandle openDir(int parent, const char* name) {
@@ -123,81 +135,83 @@ bool writeAll(int fd, std::string_view bytes) {
 bool listNames(int dir, std::vector<std::string>& names) {
     // A description of its own, so that reading it moves no offset of `dir`.
     DirHandle list = openDir(dir, ".");
-    if (!list) return false;
-    errno = 0;
-    while (const dirent* e = ::readdir(list.get())) {
-        if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
-        names.emplace_back(e->d_name);
-    }
-    return errno == 0;
+    return list && readNames(list.get(), names);
 }
 
-bool removeTree(int parent, const char* name) {
-    struct stat st {};
-    if (::fstatat(parent, name, &st, AT_SYMLINK_NOFOLLOW) != 0) return errno == ENOENT;
-    if (!S_ISDIR(st.st_mode)) return ::unlinkat(parent, name, 0) == 0;
-    DirHandle dir = openDir(parent, name);
-    if (!dir) return false;
-    bool all = true;
-    while (const dirent* e = ::readdir(dir.get())) {
-        if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
-        all = removeTree(::dirfd(dir.get()), e->d_name) && all;
-    }
-    dir.reset();
-    return all && ::unlinkat(parent, name, AT_REMOVEDIR) == 0;
+namespace {
+
+// How a folder of a walk is entered.
+enum class Entered { yes, empty, failed, other };
+
+// Opens the folder `name` of `dir`, seen as `seen`, for reading, checks that it is that very
+// entry and lists its names into `names`. Entered::empty when it holds nothing, so that the walk
+// need not enter it (nor climb back out of it); on Entered::failed errno says why, and
+// Entered::other is another entry than the one seen. The names are read through the descriptor
+// itself, so that a folder that may be read but not searched lists too (an empty one of mode
+// 0400 is copied and removed like any other).
+Entered enterFolder(int dir, const char* name, const TreeEntry& seen, UniqueFd& fd,
+                    std::vector<std::string>& names) {
+    fd = UniqueFd(::openat(dir, name, readDirFlags));
+    if (!fd) return Entered::failed;
+    TreeEntry opened;
+    if (!entryAt(fd.get(), "", opened)) return Entered::failed;
+    if (!opened.same(seen)) return Entered::other;
+    UniqueFd listed(::fcntl(fd.get(), F_DUPFD_CLOEXEC, 0));
+    DirHandle list(listed ? ::fdopendir(listed.get()) : nullptr);
+    if (!list) return Entered::failed;
+    listed.release();
+    if (!readNames(list.get(), names)) return Entered::failed;
+    return names.empty() ? Entered::empty : Entered::yes;
 }
 
-Copy copyTree(int srcParent, const char* srcName, int dstParent, const char* dstName,
-              const CopyRules& rules, std::string& why, bool top) {
-    TreeEntry e;
-    if (!entryAt(srcParent, srcName, e)) {
-        why = errorText(errno);
-        return Copy::untouched;
-    }
-    if (top && !e.same(rules.top)) {
+// The folder above `dir`, opened for reading, when it is the folder `left` that the walk
+// entered `dir` from; invalid otherwise.
+UniqueFd climbTo(int dir, const TreeEntry& left) {
+    UniqueFd up(::openat(dir, "..", readDirFlags));
+    TreeEntry opened;
+    if (!up || !entryAt(up.get(), "", opened) || !opened.same(left)) return {};
+    return up;
+}
+
+// A folder being walked, with the names it held when it was entered; in step with the copy's
+// folder of the same name where two trees are walked.
+struct Level {
+    std::vector<std::string> names;
+    std::size_t next = 0;
+    std::string name;
+    TreeEntry entry;  // as it was seen before it was entered
+    TreeEntry copy;   // the copy's folder, as it was made or seen
+    bool all = true;  // nothing below it stays
+};
+
+// Whether `source` may be copied under `rules` (`top`: it is the item itself); Copy::untouched
+// with the reason in `why` when not.
+Copy checkCopy(const TreeEntry& source, const CopyRules& rules, bool top, std::string& why) {
+    if (top && !source.same(rules.top)) {
         why = "it changed before it was copied";
         return Copy::untouched;
     }
-    if (!e.sameMount(rules.top) || (e.isDir() && e.mountRoot && !e.same(rules.top))) {
+    if (!source.sameMount(rules.top) ||
+        (source.isDir() && source.mountRoot && !source.same(rules.top))) {
         why = "it holds a mount point";
         return Copy::untouched;
     }
-    if (!rules.mayCopy(e)) {
+    if (!rules.mayCopy(source)) {
         why = "it holds files of another user";
         return Copy::untouched;
     }
+    return Copy::done;
+}
+
+// Copies the entry `srcName` of `srcDir`, seen as `e`, which is no folder, to `dstName` in
+// `dstDir`.
+Copy copyEntry(int srcDir, const char* srcName, const TreeEntry& e, int dstDir, const char* dstName,
+               const CopyRules& rules, std::string& why) {
     const timespec times[2] = {e.atime, e.mtime};
     const mode_t mode = e.mode & 0777;
-    if (S_ISDIR(e.mode)) {
-        if (::mkdirat(dstParent, dstName, 0700) != 0) {
-            why = errorText(errno);
-            return errno == EEXIST ? Copy::exists : Copy::untouched;
-        }
-        DirHandle dir = openDir(srcParent, srcName);
-        UniqueFd dst(::openat(dstParent, dstName, readDirFlags));
-        if (!dir || !dst) {
-            why = errorText(errno);
-            return Copy::failed;
-        }
-        TreeEntry opened;
-        if (!entryAt(::dirfd(dir.get()), "", opened) || !opened.same(e)) {
-            why = "it changed while it was copied";
-            return Copy::failed;
-        }
-        while (const dirent* c = ::readdir(dir.get())) {
-            if (std::strcmp(c->d_name, ".") == 0 || std::strcmp(c->d_name, "..") == 0) continue;
-            if (copyTree(::dirfd(dir.get()), c->d_name, dst.get(), c->d_name, rules, why) !=
-                Copy::done) {
-                return Copy::failed;
-            }
-        }
-        ::fchmod(dst.get(), mode);
-        ::futimens(dst.get(), times);
-        return Copy::done;
-    }
     if (S_ISREG(e.mode)) {
         // Non-blocking, so that a pipe swapped in under the name cannot hang the open.
-        UniqueFd src(::openat(srcParent, srcName, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+        UniqueFd src(::openat(srcDir, srcName, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
         TreeEntry opened;
         if (!src || !entryAt(src.get(), "", opened) || !S_ISREG(opened.mode) || !opened.same(e)) {
             why = src ? "it changed while it was copied" : errorText(errno);
@@ -209,8 +223,8 @@ Copy copyTree(int srcParent, const char* srcName, int dstParent, const char* dst
             why = "it holds a file with other hard links";
             return Copy::untouched;
         }
-        UniqueFd dst(::openat(dstParent, dstName,
-                              O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+        UniqueFd dst(
+            ::openat(dstDir, dstName, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
         if (!dst) {
             why = errorText(errno);
             return errno == EEXIST ? Copy::exists : Copy::untouched;
@@ -228,46 +242,251 @@ Copy copyTree(int srcParent, const char* srcName, int dstParent, const char* dst
     }
     if (S_ISLNK(e.mode)) {
         std::string target(e.size > 0 ? e.size : PATH_MAX, '\0');
-        const ssize_t n = ::readlinkat(srcParent, srcName, target.data(), target.size());
+        const ssize_t n = ::readlinkat(srcDir, srcName, target.data(), target.size());
         if (n < 0 || static_cast<std::size_t>(n) > target.size()) {
             why = errorText(errno);
             return Copy::untouched;
         }
         target.resize(static_cast<std::size_t>(n));
-        if (::symlinkat(target.c_str(), dstParent, dstName) != 0) {
+        if (::symlinkat(target.c_str(), dstDir, dstName) != 0) {
             why = errorText(errno);
             return errno == EEXIST ? Copy::exists : Copy::untouched;
         }
-        ::utimensat(dstParent, dstName, times, AT_SYMLINK_NOFOLLOW);
+        ::utimensat(dstDir, dstName, times, AT_SYMLINK_NOFOLLOW);
         return Copy::done;
     }
     why = "a special file cannot be copied to another disk";
     return Copy::untouched;
 }
 
-bool removeCopied(int srcParent, const char* srcName, int dstParent, const char* dstName,
-                  std::size_t& removed, const TreeEntry* item) {
-    TreeEntry src, dst;
-    if (!entryAt(srcParent, srcName, src)) return errno == ENOENT;
-    if (item && !src.same(*item)) return false;
-    if (!entryAt(dstParent, dstName, dst) || !stillCopied(src, dst)) return false;
-    if (!src.isDir()) {
-        if (::unlinkat(srcParent, srcName, 0) != 0) return false;
-        ++removed;
-        return true;
+// Makes the folder `dstName` in `dstDir` for the folder `srcName` of `srcDir`, seen as `level`'s
+// entry, and enters both: the source checked to be that entry and its names listed into
+// `level`, the folder made opened as `dst` and its entry kept in `level`. Copy::done with
+// `entered` false when the source holds nothing: the folder made is then finished.
+Copy makeFolder(int srcDir, const char* srcName, int dstDir, const char* dstName, Level& level,
+                UniqueFd& src, UniqueFd& dst, bool& entered, std::string& why) {
+    if (::mkdirat(dstDir, dstName, 0700) != 0) {
+        why = errorText(errno);
+        return errno == EEXIST ? Copy::exists : Copy::untouched;
     }
-    DirHandle from = openDir(srcParent, srcName);
-    UniqueFd copy(::openat(dstParent, dstName, readDirFlags));
-    if (!from || !copy) return false;
-    bool all = true;
-    while (const dirent* c = ::readdir(from.get())) {
-        if (std::strcmp(c->d_name, ".") == 0 || std::strcmp(c->d_name, "..") == 0) continue;
-        all = removeCopied(::dirfd(from.get()), c->d_name, copy.get(), c->d_name, removed) && all;
+    dst = UniqueFd(::openat(dstDir, dstName, readDirFlags));
+    if (!dst || !entryAt(dst.get(), "", level.copy)) {
+        why = errorText(errno);
+        return Copy::failed;
     }
-    from.reset();
-    if (!all || ::unlinkat(srcParent, srcName, AT_REMOVEDIR) != 0) return false;
+    const Entered how = enterFolder(srcDir, srcName, level.entry, src, level.names);
+    if (how == Entered::failed || how == Entered::other) {
+        why = how == Entered::other ? "it changed while it was copied" : errorText(errno);
+        return Copy::failed;
+    }
+    entered = how == Entered::yes;
+    return Copy::done;
+}
+
+// Gives the finished copy `dst` of a folder seen as `e` that folder's mode and times.
+void finishFolder(int dst, const TreeEntry& e) {
+    const timespec times[2] = {e.atime, e.mtime};
+    ::fchmod(dst, e.mode & 0777);
+    ::futimens(dst, times);
+}
+
+// What removeCopied() does with one entry of the original, `srcName` in `from`, against
+// `dstName` in the copy's folder `copy`: true when it went (counted in `removed`) or was gone
+// already, false when it stays; a folder that holds entries is entered instead (`entered`,
+// with `src` and `dst` open on both sides and its names in `level`).
+bool removeOne(int from, const char* srcName, int copy, const char* dstName, const TreeEntry* item,
+               Level& level, UniqueFd& src, UniqueFd& dst, bool& entered, std::size_t& removed) {
+    entered = false;
+    if (!entryAt(from, srcName, level.entry)) return errno == ENOENT;
+    if (item && !level.entry.same(*item)) return false;
+    if (!entryAt(copy, dstName, level.copy) || !stillCopied(level.entry, level.copy)) return false;
+    if (level.entry.isDir()) {
+        const Entered how = enterFolder(from, srcName, level.entry, src, level.names);
+        if (how == Entered::failed || how == Entered::other) return false;
+        if (how == Entered::yes) {
+            dst = UniqueFd(::openat(copy, dstName, readDirFlags));
+            TreeEntry opened;
+            entered = dst && entryAt(dst.get(), "", opened) && opened.same(level.copy);
+            return entered;
+        }
+        src.reset();
+        if (::unlinkat(from, srcName, AT_REMOVEDIR) != 0) return false;
+    } else if (::unlinkat(from, srcName, 0) != 0) {
+        return false;
+    }
     ++removed;
     return true;
+}
+
+}  // namespace
+
+bool removeTree(int parent, const char* name) {
+    std::vector<Level> levels(1);
+    if (!entryAt(parent, name, levels.back().entry)) return errno == ENOENT;
+    if (!levels.back().entry.isDir()) return ::unlinkat(parent, name, 0) == 0;
+    levels.back().name = name;
+    UniqueFd at;
+    const Entered top = enterFolder(parent, name, levels.back().entry, at, levels.back().names);
+    if (top == Entered::failed || top == Entered::other) return false;
+    for (;;) {
+        Level& level = levels.back();
+        if (level.next < level.names.size()) {
+            Level child;
+            child.name = level.names[level.next++];
+            if (!entryAt(at.get(), child.name.c_str(), child.entry)) {
+                if (errno != ENOENT) level.all = false;
+                continue;
+            }
+            if (!child.entry.isDir()) {
+                if (::unlinkat(at.get(), child.name.c_str(), 0) != 0) level.all = false;
+                continue;
+            }
+            UniqueFd down;
+            const Entered how =
+                enterFolder(at.get(), child.name.c_str(), child.entry, down, child.names);
+            if (how == Entered::yes) {
+                at = std::move(down);
+                levels.push_back(std::move(child));
+                continue;
+            }
+            down.reset();
+            if (how != Entered::empty ||
+                ::unlinkat(at.get(), child.name.c_str(), AT_REMOVEDIR) != 0) {
+                level.all = false;
+            }
+            continue;
+        }
+        const Level done = std::move(level);
+        levels.pop_back();
+        if (levels.empty()) {
+            at.reset();
+            return done.all && ::unlinkat(parent, name, AT_REMOVEDIR) == 0;
+        }
+        UniqueFd up = climbTo(at.get(), levels.back().entry);
+        if (!up) return false;
+        at = std::move(up);
+        if (!done.all || ::unlinkat(at.get(), done.name.c_str(), AT_REMOVEDIR) != 0) {
+            levels.back().all = false;
+        }
+    }
+}
+
+Copy copyTree(int srcParent, const char* srcName, int dstParent, const char* dstName,
+              const CopyRules& rules, std::string& why, bool top) {
+    std::vector<Level> levels(1);
+    if (!entryAt(srcParent, srcName, levels.back().entry)) {
+        why = errorText(errno);
+        return Copy::untouched;
+    }
+    if (const Copy may = checkCopy(levels.back().entry, rules, top, why); may != Copy::done) {
+        return may;
+    }
+    if (!levels.back().entry.isDir()) {
+        return copyEntry(srcParent, srcName, levels.back().entry, dstParent, dstName, rules, why);
+    }
+    UniqueFd src, dst;
+    bool entered = false;
+    if (const Copy made = makeFolder(srcParent, srcName, dstParent, dstName, levels.back(), src,
+                                     dst, entered, why);
+        made != Copy::done) {
+        return made;
+    }
+    for (;;) {
+        Level& level = levels.back();
+        if (level.next < level.names.size()) {
+            Level child;
+            child.name = level.names[level.next++];
+            const char* name = child.name.c_str();
+            if (!entryAt(src.get(), name, child.entry)) {
+                why = errorText(errno);
+                return Copy::failed;
+            }
+            if (checkCopy(child.entry, rules, false, why) != Copy::done) return Copy::failed;
+            if (!child.entry.isDir()) {
+                if (copyEntry(src.get(), name, child.entry, dst.get(), name, rules, why) !=
+                    Copy::done) {
+                    return Copy::failed;
+                }
+                continue;
+            }
+            UniqueFd srcDown, dstDown;
+            if (makeFolder(src.get(), name, dst.get(), name, child, srcDown, dstDown, entered,
+                           why) != Copy::done) {
+                return Copy::failed;
+            }
+            if (!entered) {
+                finishFolder(dstDown.get(), child.entry);
+                continue;
+            }
+            src = std::move(srcDown);
+            dst = std::move(dstDown);
+            levels.push_back(std::move(child));
+            continue;
+        }
+        // Its mode (which may shut its owner out) and times once everything in it is made, and
+        // after the walk has climbed out of it.
+        const Level done = std::move(level);
+        levels.pop_back();
+        if (levels.empty()) {
+            finishFolder(dst.get(), done.entry);
+            return Copy::done;
+        }
+        UniqueFd srcUp = climbTo(src.get(), levels.back().entry);
+        UniqueFd dstUp = climbTo(dst.get(), levels.back().copy);
+        if (!srcUp || !dstUp) {
+            why = "it changed while it was copied";
+            return Copy::failed;
+        }
+        finishFolder(dst.get(), done.entry);
+        src = std::move(srcUp);
+        dst = std::move(dstUp);
+    }
+}
+
+bool removeCopied(int srcParent, const char* srcName, int dstParent, const char* dstName,
+                  std::size_t& removed, const TreeEntry* item) {
+    std::vector<Level> levels(1);
+    UniqueFd src, dst;
+    bool entered = false;
+    const bool went = removeOne(srcParent, srcName, dstParent, dstName, item, levels.back(), src,
+                                dst, entered, removed);
+    if (!entered) return went;
+    for (;;) {
+        Level& level = levels.back();
+        if (level.next < level.names.size()) {
+            Level child;
+            child.name = level.names[level.next++];
+            const char* name = child.name.c_str();
+            UniqueFd srcDown, dstDown;
+            if (!removeOne(src.get(), name, dst.get(), name, nullptr, child, srcDown, dstDown,
+                           entered, removed)) {
+                level.all = false;
+            } else if (entered) {
+                src = std::move(srcDown);
+                dst = std::move(dstDown);
+                levels.push_back(std::move(child));
+            }
+            continue;
+        }
+        const Level done = std::move(level);
+        levels.pop_back();
+        if (levels.empty()) {
+            src.reset();
+            if (!done.all || ::unlinkat(srcParent, srcName, AT_REMOVEDIR) != 0) return false;
+            ++removed;
+            return true;
+        }
+        UniqueFd srcUp = climbTo(src.get(), levels.back().entry);
+        UniqueFd dstUp = climbTo(dst.get(), levels.back().copy);
+        if (!srcUp || !dstUp) return false;
+        src = std::move(srcUp);
+        dst = std::move(dstUp);
+        if (done.all && ::unlinkat(src.get(), done.name.c_str(), AT_REMOVEDIR) == 0) {
+            ++removed;
+        } else {
+            levels.back().all = false;
+        }
+    }
 }
 
 bool isMountPoint(int parent, const TreeEntry& item) {

@@ -170,6 +170,15 @@ bool walkTree(int parent, const std::string& name, Pre&& pre, Post&& post) {
     }
 }
 
+// The walks of removeTree(), copyTree() and removeCopied() hold a fixed number of descriptors
+// however deep the tree is, as walkTree() does: one for the folder being walked on each side
+// (the original and the copy) and, briefly, those of the folder entered or climbed to and of the
+// entry being copied. Each folder's names are listed when it is entered, so no folder's stream
+// stays open below it; every folder entered is checked to be the entry that was looked at, and
+// the walk climbs back through ".." only to the very folder it left on each side, else it stops
+// there and fails (a copy with Copy::failed and "it changed while it was copied"). No path is
+// ever built, so trees whose paths outgrow PATH_MAX are handled too.
+
 // Removes a tree that a mover made itself (a copy in the Trash), without following links.
 // False when anything stays.
 bool removeTree(int parent, const char* name);
@@ -190,8 +199,10 @@ struct CopyRules {
 
 // Copies a tree from one file system to another (folders, files, links), never overwriting and
 // never leaving the mount of the item. Each copy gets the modification time of what it copied,
-// by which removeCopied() knows it again. `top` is true for the item itself, which must still
-// be the one checked (rules.top). The reason of anything but Copy::done is in `why`.
+// by which removeCopied() knows it again; a folder gets its mode and times once everything in it
+// is copied. `top` is true for the item itself, which must still be the one checked
+// (rules.top). The reason of anything but Copy::done is in `why`. Nothing is synced here: the
+// caller syncs the copy before anything of the original goes.
 Copy copyTree(int srcParent, const char* srcName, int dstParent, const char* dstName,
               const CopyRules& rules, std::string& why, bool top = false);
 

@@ -1,7 +1,10 @@
 #include "platform/TrashMover.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <pwd.h>
+#include <sys/eventfd.h>
+#include <sys/fanotify.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -9,10 +12,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <optional>
+#include <thread>
 
 #include "tests/support/Child.h"
 #include "tests/support/PrivateMounts.h"
@@ -50,6 +56,23 @@ bool mountDisk(const std::string& at) {
 bool becomeTheUser(const std::string& home, const std::string& data) {
     return ::setenv("HOME", home.c_str(), 1) == 0 &&
            ::setenv("XDG_DATA_HOME", data.c_str(), 1) == 0 && test::becomeNobody();
+}
+
+// In a child: the folder `depth` levels below the entry `name` of `top` through folders named
+// "level", reached relative to descriptors (its path outgrows PATH_MAX) and, for `owner`, made
+// and given to that user on the way; invalid when a folder is missing.
+UniqueFd chainBelow(int top, const char* name, int depth, std::optional<uid_t> owner = {}) {
+    const auto step = [&](int at, const char* entry) {
+        if (owner && (::mkdirat(at, entry, 0755) != 0 ||
+                      ::fchownat(at, entry, *owner, *owner, AT_SYMLINK_NOFOLLOW) != 0)) {
+            return UniqueFd();
+        }
+        return UniqueFd(::openat(at, entry, O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    };
+    UniqueFd at = step(top, name);
+    for (int level = 0; level < depth && at; ++level)
+        at = step(at.get(), "level");
+    return at;
 }
 
 TEST(TrashMover, RefusesPathsWithANulByte) {
@@ -306,6 +329,151 @@ TEST(TrashMover, ACopyThatMissedAChangeLeavesNoTornCopy) {
             }
             return 0;
         });
+        EXPECT_EQ(status, 0);
+    }
+}
+
+// A folder 2,000 levels deep (its paths outgrow PATH_MAX) on a disk without a Trash for the user,
+// copied into the home Trash on another disk, the user's own move and the administrator step's,
+// under a desktop session's limit of 1,024 open files. Changes follow the mover's contract at
+// that depth too: a file added deep inside during the copy stays with the folders holding it; a
+// folder moved away during the copy ends it, as the walk no longer climbs back to where it came
+// from; a change after the copy that leaves every entry in place takes the copy out again.
+TEST(TrashMover, CopiesAFolderOfAnyDepthWithFewDescriptors) {
+    if (::geteuid() != 0) GTEST_SKIP() << "mounting disks needs root";
+    if (!::getpwuid(nobody)) GTEST_SKIP() << "no user " << nobody;
+    if (!test::privateMountsWork()) GTEST_SKIP() << "no private mount namespaces here";
+    constexpr int depth = 2000, middle = depth / 2;
+    enum class Change { none, added, movedAway, written };
+    struct Kept {
+        const char* from;  // below the disk's "u"
+        int levels;        // folders "level" below it
+        const char* entry;
+        bool there;
+    };
+    struct Case {
+        const char* name;
+        Change change;
+        bool elevated;  // moved by the administrator step
+        bool moved;
+        bool inTrash;  // the whole copy and its .trashinfo
+        std::vector<Kept> inPlace;
+    };
+    const std::vector<Case> cases = {
+        {"the user's move", Change::none, false, true, true, {{".", 0, "tree", false}}},
+        {"the administrator step", Change::none, true, true, true, {{".", 0, "tree", false}}},
+        {"a file added deep inside during the copy", Change::added, false, false, true,
+         {{"tree", middle, "added", true}, {"tree", middle, "level", false}}},
+        {"a folder moved away during the copy", Change::movedAway, false, false, false,
+         {{"tree", middle - 1, "level", false}, {"away", depth - middle, "file", true}}},
+        {"the file at the bottom written after the copy", Change::written, false, false, false,
+         {{"tree", depth, "file", true}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::TempDir dir;
+        for (const char* folder : {"home", "data", "disk"})
+            dir.mkdirs(folder);
+        ASSERT_TRUE(test::giveToNobody(dir.path().c_str()));
+        const std::string u = dir / "disk/u";
+        const std::string data = dir / "data";
+        const std::string owned =
+            "mode=0700,uid=" + std::to_string(nobody) + ",gid=" + std::to_string(nobody);
+        const int status = test::inChild([&] {
+            // Both disks go with the child's mounts.
+            if (!test::enterPrivateMounts() || !mountDisk(dir / "disk") ||
+                ::mount("tamrel-test", data.c_str(), "tmpfs", 0, owned.c_str()) != 0 ||
+                ::mkdir(u.c_str(), 0755) != 0 || ::chown(u.c_str(), nobody, nobody) != 0) {
+                return failed("no disks");
+            }
+            const UniqueFd top(::open(u.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+            const UniqueFd bottom = chainBelow(top.get(), "tree", depth, nobody);
+            const UniqueFd file(
+                ::openat(bottom.get(), "file", O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
+            if (!file || ::write(file.get(), "data", 4) != 4 ||
+                ::fchown(file.get(), nobody, nobody) != 0) {
+                return failed("no tree");
+            }
+            // During the copy: when it opens the file at the bottom.
+            UniqueFd fan;
+            if (c.change == Change::added || c.change == Change::movedAway) {
+                fan = UniqueFd(::fanotify_init(FAN_CLASS_CONTENT | FAN_CLOEXEC, O_RDONLY));
+                if (!fan || ::fanotify_mark(fan.get(), FAN_MARK_ADD, FAN_OPEN_PERM, bottom.get(),
+                                            "file") != 0) {
+                    return 77;
+                }
+            }
+            const auto change = [&] {
+                if (c.change == Change::movedAway) {
+                    const UniqueFd at = chainBelow(top.get(), "tree", middle - 1);
+                    return ::renameat(at.get(), "level", top.get(), "away") == 0;
+                }
+                const bool added = c.change == Change::added;
+                const UniqueFd at = chainBelow(top.get(), "tree", added ? middle : depth);
+                const UniqueFd fd(::openat(at.get(), added ? "added" : "file",
+                                           O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644));
+                return fd && ::write(fd.get(), "more", 4) == 4;
+            };
+            if (c.change == Change::written) {
+                TrashMover::setAfterCopy([&](const std::string&) {
+                    if (!change()) std::fprintf(stderr, "no change\n");
+                });
+            }
+            const rlimit session{1024, 1024};
+            if (::setrlimit(RLIMIT_NOFILE, &session) != 0) return failed("no limit");
+            std::string why;
+            bool moved = false;
+            if (!c.elevated && !becomeTheUser(dir / "home", data)) return failed("no user");
+            bool answered = !fan;
+            // Tells the program that the move is over, when the copy never opened the file.
+            const UniqueFd over(::eventfd(0, EFD_CLOEXEC));
+            std::thread program([&] {
+                pollfd p[2] = {{fan.get(), POLLIN, 0}, {over.get(), POLLIN, 0}};
+                if (!fan || ::poll(p, 2, -1) < 1 || !(p[0].revents & POLLIN)) return;
+                alignas(fanotify_event_metadata) char buf[4096];
+                const ssize_t n = ::read(fan.get(), buf, sizeof buf);
+                const auto* meta = reinterpret_cast<const fanotify_event_metadata*>(buf);
+                if (n < static_cast<ssize_t>(sizeof *meta) || meta->fd < 0) return;
+                const bool changed = change();
+                const fanotify_response allow{meta->fd, FAN_ALLOW};
+                answered = changed && ::write(fan.get(), &allow, sizeof allow) == sizeof allow;
+                ::close(meta->fd);
+            });
+            if (c.elevated) {
+                auto helper = TrashMover::open(data + "/Trash", nobody, nobody, why);
+                moved = helper && helper->move(u + "/tree", why);
+            } else {
+                const TrashResult result = TrashMover::trashItem(u + "/tree", nullptr);
+                moved = result.moved();
+                why = result.why;
+            }
+            const std::uint64_t one = 1;
+            if (::write(over.get(), &one, sizeof one) != sizeof one) std::perror("eventfd");
+            program.join();
+            if (!answered) return failed("not changed during the copy");
+            if (moved != c.moved) return failed("moved: " + why);
+            const UniqueFd files(::open((data + "/Trash/files").c_str(), O_PATH | O_CLOEXEC));
+            const UniqueFd copy = chainBelow(files.get(), "tree", depth);
+            const bool copied = copy && exists(data + "/Trash/info/tree.trashinfo") &&
+                                ::faccessat(copy.get(), "file", F_OK, AT_SYMLINK_NOFOLLOW) == 0;
+            if (copied != c.inTrash) return failed("in the Trash: " + std::to_string(copied));
+            if (!c.inTrash &&
+                !(holdsNothing(data + "/Trash/files") && holdsNothing(data + "/Trash/info"))) {
+                return failed("a torn copy stayed");
+            }
+            for (const Kept& k : c.inPlace) {
+                const UniqueFd at = chainBelow(top.get(), k.from, k.levels);
+                if (!at ||
+                    (::faccessat(at.get(), k.entry, F_OK, AT_SYMLINK_NOFOLLOW) == 0) != k.there) {
+                    return failed(std::string("in place: ") + k.from + "/" + k.entry);
+                }
+            }
+            return 0;
+        });
+        if (status == 77) {
+            std::printf("skipped \"%s\": no fanotify permission events here\n", c.name);
+            continue;
+        }
         EXPECT_EQ(status, 0);
     }
 }

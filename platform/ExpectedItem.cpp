@@ -1,5 +1,6 @@
 // ExpectedItem as one program argument (declared in TrashMover.h).
 
+#include <algorithm>
 #include <charconv>
 
 #include "platform/TrashMover.h"
@@ -25,6 +26,12 @@ std::string expectedArgument(const ExpectedItem& expected) {
         out += ",device=" + std::to_string(expected.file->first);
         out += ",inode=" + std::to_string(expected.file->second);
     }
+    if (expected.born) {
+        const std::string nanoseconds = std::to_string(expected.born->second);
+        out += ",born=" + std::to_string(expected.born->first) + "." +
+               std::string(9 - std::min<std::size_t>(nanoseconds.size(), 9), '0') + nanoseconds;
+    }
+    if (expected.generation) out += ",generation=" + std::to_string(*expected.generation);
     if (expected.allocated) out += ",allocated=" + std::to_string(*expected.allocated);
     if (expected.mtime) out += ",mtime=" + std::to_string(*expected.mtime);
     if (!expected.mounts.empty()) {
@@ -60,6 +67,15 @@ std::optional<ExpectedItem> parseExpectedArgument(std::string_view text) {
             read = readNumber(value, device.emplace());
         } else if (key == "inode") {
             read = readNumber(value, inode.emplace());
+        } else if (key == "born") {
+            // Seconds, a point and nine digits of nanoseconds.
+            const std::size_t point = value.find('.');
+            auto& [seconds, nanoseconds] = out.born.emplace();
+            read = point != std::string_view::npos && value.size() - point == 10 &&
+                   readNumber(value.substr(0, point), seconds) &&
+                   readNumber(value.substr(point + 1), nanoseconds) && nanoseconds < 1'000'000'000;
+        } else if (key == "generation") {
+            read = readNumber(value, out.generation.emplace());
         } else if (key == "allocated") {
             read = readNumber(value, out.allocated.emplace());
         } else if (key == "mtime") {

@@ -1,5 +1,7 @@
 #include "platform/SafeTree.h"
 
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
@@ -78,7 +80,7 @@ bool entryAt(int dir, const char* name, TreeEntry& e) {
     const int flags = AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT | (*name ? 0 : AT_EMPTY_PATH);
     const unsigned mask = STATX_TYPE | STATX_MODE | STATX_UID | STATX_GID | STATX_NLINK |
                           STATX_INO | STATX_SIZE | STATX_BLOCKS | STATX_ATIME | STATX_MTIME |
-                          STATX_MNT_ID | uniqueMountId;
+                          STATX_BTIME | STATX_MNT_ID | uniqueMountId;
     if (::statx(dir, name, flags, mask, &sx) != 0) return false;
     e.mode = sx.stx_mode;
     e.uid = sx.stx_uid;
@@ -93,7 +95,25 @@ bool entryAt(int dir, const char* name, TreeEntry& e) {
                   (sx.stx_attributes & STATX_ATTR_MOUNT_ROOT);
     e.atime = {sx.stx_atime.tv_sec, static_cast<long>(sx.stx_atime.tv_nsec)};
     e.mtime = {sx.stx_mtime.tv_sec, static_cast<long>(sx.stx_mtime.tv_nsec)};
+    e.birth = (sx.stx_mask & STATX_BTIME)
+                  ? timespec{sx.stx_btime.tv_sec, static_cast<long>(sx.stx_btime.tv_nsec)}
+                  : timespec{};
     return true;
+}
+
+std::optional<std::uint32_t> generationAt(int dir, const char* name, const TreeEntry& e) {
+    if (!S_ISREG(e.mode) && !e.isDir()) return std::nullopt;
+    const int flags =
+        O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC | (e.isDir() ? O_DIRECTORY : 0);
+    // O_NOATIME is for the owner (and root); anybody else's open fails with EPERM with it.
+    UniqueFd fd;
+    if (e.uid == ::geteuid() || ::geteuid() == 0) fd.reset(::openat(dir, name, flags | O_NOATIME));
+    if (!fd) fd.reset(::openat(dir, name, flags));
+    TreeEntry opened;
+    if (!fd || !entryAt(fd.get(), "", opened) || !opened.same(e)) return std::nullopt;
+    int generation = 0;
+    if (::ioctl(fd.get(), FS_IOC_GETVERSION, &generation) != 0) return std::nullopt;
+    return static_cast<std::uint32_t>(generation);
 }
 
 UniqueFd ownFolder(int parent, const char* name, uid_t owner, gid_t group, std::string& why) {

@@ -51,9 +51,21 @@ struct TreeEntry {
     bool mountRoot = false;  // the root of a mount, bind mounts included
     timespec atime{};
     timespec mtime{};
+    // When the inode was made, to the nanosecond; {0, 0} where the file system gives no birth
+    // time (see hasBirth()). It never changes while the inode lives (writes, renames and changes
+    // of owner or mode keep it), and an inode number that is freed and given to the next file
+    // made (ext4 does so at once) comes with a birth time of its own.
+    timespec birth{};
 
     bool isDir() const { return S_ISDIR(mode); }
-    bool same(const TreeEntry& o) const { return dev == o.dev && ino == o.ino; }
+    bool hasBirth() const { return birth.tv_sec != 0 || birth.tv_nsec != 0; }
+    // The same inode: device and inode number, and the birth time when both have one, so that
+    // a file made anew in a freed inode number is not taken for the one that had it.
+    bool same(const TreeEntry& o) const {
+        return dev == o.dev && ino == o.ino &&
+               (!hasBirth() || !o.hasBirth() ||
+                (birth.tv_sec == o.birth.tv_sec && birth.tv_nsec == o.birth.tv_nsec));
+    }
     // On the same mount: a rename between the two can work, and a walk from one to the other
     // crosses no mount point.
     bool sameMount(const TreeEntry& o) const {
@@ -63,6 +75,17 @@ struct TreeEntry {
 
 // The entry `name` of the folder `dir` ("" for `dir` itself). False with errno on failure.
 bool entryAt(int dir, const char* name, TreeEntry& e);
+
+// The generation number of the regular file or folder `name` (not "") in `dir`, seen there as
+// `e`: a number the file system draws anew for each inode it makes (ext2/3/4, xfs, f2fs), which
+// tells a file made in a freed inode number from the one that had it where no birth time is
+// given (ext4 with 128-byte inodes). Nothing for other kinds, when it cannot be opened (no
+// rights, or another entry stands under the name now), or when the file system gives none
+// (tmpfs, ramfs, overlayfs; btrfs gives the transaction's, shared by the files made in it).
+// The ioctl needs an open file: it is opened for reading without following a link, without
+// blocking (a fifo, a lease) and, when this process may, without touching its access time,
+// and closed again before the call returns.
+std::optional<std::uint32_t> generationAt(int dir, const char* name, const TreeEntry& e);
 
 // The folder `name` of `parent` opened for reading without following a link; null on failure.
 DirHandle openDir(int parent, const char* name);

@@ -130,15 +130,28 @@ const char* typeName(ExpectedItem::Type type) {
     return "a special file";
 }
 
-// What differs between the entry found, reached through the mounts `mounts` (see
-// ExpectedItem::mounts), and the one expected; nothing when they match.
-std::optional<std::string> difference(const TreeEntry& e, std::span<const std::uint64_t> mounts,
+std::pair<std::int64_t, std::uint32_t> birthOf(const TreeEntry& e) {
+    return {e.birth.tv_sec, static_cast<std::uint32_t>(e.birth.tv_nsec)};
+}
+
+// What differs between the entry found, `name` in `parent` reached through the mounts `mounts`
+// (see ExpectedItem::mounts), and the one expected; nothing when they match.
+std::optional<std::string> difference(int parent, const std::string& name, const TreeEntry& e,
+                                      std::span<const std::uint64_t> mounts,
                                       const ExpectedItem& expected) {
     const ExpectedItem::Type type = typeOf(e.mode);
     if (type != expected.type) {
         return std::string("it is ") + typeName(type) + " now, not " + typeName(expected.type);
     }
-    if (expected.file && (expected.file->first != e.dev || expected.file->second != e.ino)) {
+    // The same inode number with another birth time or generation: a file made anew in it.
+    const auto madeAnew = [&] {
+        if (expected.born && e.hasBirth()) return *expected.born != birthOf(e);
+        if (!expected.generation) return false;
+        const auto generation = generationAt(parent, name.c_str(), e);
+        return generation && *generation != *expected.generation;
+    };
+    if ((expected.file && (expected.file->first != e.dev || expected.file->second != e.ino)) ||
+        madeAnew()) {
         return std::string("another ") + (typeName(type) + 2) + " stands under its name";
     }
     if (!expected.mounts.empty() && !std::ranges::equal(expected.mounts, mounts)) {
@@ -199,7 +212,8 @@ ReachedItem reachItem(const std::string& given, const ExpectedItem* expected,
     out.mounts = out.at.mounts;
     out.mounts.push_back(out.entry.mount);
     if (expected) {
-        if (auto differs = difference(out.entry, out.mounts, *expected)) {
+        if (auto differs =
+                difference(out.at.parent.get(), out.name, out.entry, out.mounts, *expected)) {
             return fail(TrashRefusal::changed, *differs);
         }
     }
@@ -412,13 +426,22 @@ TrashResult TrashMover::recordItem(const std::string& given, ExpectedItem& expec
     if (at.refusal != TrashRefusal::none) {
         // No item has inode 0: every move of this one is refused.
         expected.file = {0, 0};
+        expected.born.reset();
+        expected.generation.reset();
         expected.mounts.clear();
         return {std::nullopt, at.refusal, std::move(at.why)};
     }
     const TreeEntry& item = at.entry;
-    expected.file = {item.dev, item.ino};
-    expected.mounts = std::move(at.mounts);
     const int parent = at.at.parent.get();
+    expected.file = {item.dev, item.ino};
+    expected.born.reset();
+    expected.generation.reset();
+    if (item.hasBirth()) {
+        expected.born = birthOf(item);
+    } else {
+        expected.generation = generationAt(parent, at.name.c_str(), item);
+    }
+    expected.mounts = std::move(at.mounts);
     const auto refused = [](TrashRefusal refusal, std::string why) {
         return TrashResult{std::nullopt, refusal, std::move(why)};
     };
@@ -459,7 +482,8 @@ std::optional<std::string> TrashMover::move(const std::string& path, std::string
             mounts.push_back(folder.mount);
         mounts.push_back(item.entry.mount);
         const std::size_t recorded = std::min(expected->mounts.size(), mounts.size());
-        if (auto differs = difference(item.entry, std::span(mounts).last(recorded), *expected)) {
+        if (auto differs = difference(parent.get(), item.name, item.entry,
+                                      std::span(mounts).last(recorded), *expected)) {
             why = *differs;
             return std::nullopt;
         }

@@ -33,6 +33,19 @@ struct ExpectedItem {
     // item made or renamed in under the name is not the one picked, however alike. A folder
     // that changed inside keeps its own. TrashMover::recordItem() sets them at the pick.
     std::optional<std::pair<dev_t, ino_t>> file{};
+    // What tells the file that has the inode now from one that had its number before (ext4
+    // gives a freed number to the next file made, at once): its birth time (seconds and
+    // nanoseconds) where the file system gives one (ext2/3/4, xfs, btrfs, tmpfs, overlayfs),
+    // else the inode's generation number where it can be read (generationAt(): ext4 with
+    // 128-byte inodes). TrashMover::recordItem() sets one of them at the pick; each is compared
+    // when set and the item found has one too. A file written to since keeps both and still
+    // matches, except a file of an overlayfs's lower layer, which its first change copies up
+    // into a file of another birth time: refused as changed. Where neither is given, a file made
+    // anew in the same inode number with the same size and time is taken for the one picked:
+    // ramfs gives neither (it gives no inode number again soon); tmpfs on older kernels, vfat,
+    // exfat, ntfs3, NFS and FUSE file systems may not either (not checked).
+    std::optional<std::pair<std::int64_t, std::uint32_t>> born{};
+    std::optional<std::uint32_t> generation{};
     // The mount ids the walk to the item passes, compared when not empty: the folder `root`
     // names (the item's own folder when `root` is empty), each folder below it and the item,
     // in that order. A mount put over any of them since, or another disk mounted in the place
@@ -43,9 +56,11 @@ struct ExpectedItem {
     friend bool operator==(const ExpectedItem&, const ExpectedItem&) = default;
 };
 
-// An ExpectedItem as one program argument ("type=folder,device=2049,inode=12,mounts=31/31/40",
-// fields left out when not set; `root` is never part of it), for the administrator step, which
-// takes paths with no links in them: there `mounts` are those of the path's last components.
+// An ExpectedItem as one program argument
+// ("type=folder,device=2049,inode=12,born=1700000000.000012345,mounts=31/31/40", fields left out
+// when not set; `root` is never part of it), for the administrator step, which takes paths with
+// no links in them: there `mounts` are those of the path's last components. An argument written
+// before `born` and `generation` were fields reads as an item without them.
 std::string expectedArgument(const ExpectedItem& expected);
 // The ExpectedItem expectedArgument() wrote; nothing for any other text.
 std::optional<ExpectedItem> parseExpectedArgument(std::string_view text);
@@ -130,15 +145,16 @@ public:
 
     // For a pick: records in `expected` what identifies the item at `path` on disk now, reached
     // as trashItem() reaches it, which must still be what `expected` says (kind, size, time):
-    // its device and inode (`file`) and the mounts of the walk from `expected.root` down to it
-    // (`mounts`). When it cannot be reached or does not match, `file` becomes an identity no
-    // item has, so that every move of it is refused as changed, and the result says why
-    // (TrashRefusal::gone, link, changed...). Otherwise the result says whether trashItem()
-    // would take it under this user's own rights: TrashRefusal::none; protectedPlace for a place
-    // isProtectedPlace() names; otherUser for another user's item; failed for a mount point;
-    // permission when this user may not change its folder (the administrator step may still
-    // take the last three). One walk down the path, a statx and an open a folder, and no more:
-    // cheap enough for the main thread.
+    // its device and inode (`file`), its birth time (`born`) or else its generation number
+    // (`generation`), and the mounts of the walk from `expected.root` down to it (`mounts`).
+    // When it cannot be reached or does not match, `file` becomes an identity no item has
+    // (`born`, `generation` and `mounts` cleared), so that every move of it is refused as
+    // changed, and the result says why (TrashRefusal::gone, link, changed...). Otherwise the
+    // result says whether trashItem() would take it under this user's own rights:
+    // TrashRefusal::none; protectedPlace for a place isProtectedPlace() names; otherUser for
+    // another user's item; failed for a mount point; permission when this user may not change
+    // its folder (the administrator step may still take the last three). One walk down the path, a statx and an open a folder, and where no
+    // birth time is given an open of the item: cheap enough for the main thread.
     static TrashResult recordItem(const std::string& path, ExpectedItem& expected);
 
     // A place the Trash never takes under the user's own rights: a relative path; a protected

@@ -55,6 +55,8 @@ ExpectedItem pickedItem(const DiskIndex& index, NodeId node, TrashResult* refusa
 ExpectedItem withIdentity(ExpectedItem now, const ExpectedItem* picked) {
     if (picked) {
         now.file = picked->file;
+        now.born = picked->born;
+        now.generation = picked->generation;
         now.mounts = picked->mounts;
     }
     return now;

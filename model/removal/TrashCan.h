@@ -47,7 +47,7 @@ public:
 ExpectedItem expectedItem(const DiskIndex& index, NodeId node);
 
 // The node as the user picks it: expectedItem() and what identifies it on the disk now, its
-// device and inode and the mounts between the index's root and it
+// device, inode and birth time (or generation) and the mounts between the index's root and it
 // (TrashMover::recordItem()), so that a later move takes this very item, reached through the
 // same mounts, or nothing. Records this at the moment of the pick (a basket entry, a ticked
 // clean-up item, the items of an uninstall) and keep it with the pick across generations, by
@@ -65,8 +65,9 @@ ExpectedItem pickedItem(const DiskIndex& index, NodeId node, TrashResult* refusa
 using PickedItems = std::unordered_map<std::string, ExpectedItem>;
 
 // `now` (expectedItem() of the generation being moved) with the identity `picked` recorded at
-// the pick: its device and inode and its mounts. A size changed since the pick moves; another
-// item under the name, or one reached through another mount, does not. `picked` null: `now`.
+// the pick: its device, inode, birth time or generation, and its mounts. A size changed since
+// the pick moves; another item under the name (one made anew in the same inode number too), or
+// one reached through another mount, does not. `picked` null: `now`.
 ExpectedItem withIdentity(ExpectedItem now, const ExpectedItem* picked);
 // withIdentity() with what `picks` recorded at `path`, if anything.
 ExpectedItem withIdentity(ExpectedItem now, const PickedItems& picks, const std::string& path);

@@ -134,11 +134,23 @@ TEST(TrashMover, GivesBackADeepTreeWithFewDescriptors) {
 
 TEST(TrashMover, TheArgumentOfAnExpectedItemReadsBackAsItWas) {
     const ExpectedItem full{.type = ExpectedItem::Type::folder, .allocated = 4096, .mtime = 17,
-                            .file = {{2049, 77}}, .mounts = {31, 31, 40}};
-    for (const ExpectedItem& item : {full, ExpectedItem{}})
+                            .file = {{2049, 77}}, .born = {{1700000000, 4500}},
+                            .mounts = {31, 31, 40}};
+    const ExpectedItem generation{.file = {{2049, 78}}, .generation = 4294967295U};
+    for (const ExpectedItem& item : {full, generation, ExpectedItem{}})
         EXPECT_EQ(parseExpectedArgument(expectedArgument(item)), item) << expectedArgument(item);
+    EXPECT_EQ(expectedArgument(full),
+              "type=folder,device=2049,inode=77,born=1700000000.000004500,allocated=4096,mtime=17,"
+              "mounts=31/31/40");
+    // As written before birth times were recorded.
+    EXPECT_EQ(parseExpectedArgument("type=folder,device=2049,inode=77,allocated=4096,mtime=17,"
+                                    "mounts=31/31/40"),
+              (ExpectedItem{.type = ExpectedItem::Type::folder, .allocated = 4096, .mtime = 17,
+                            .file = {{2049, 77}}, .mounts = {31, 31, 40}}));
     for (const char* bad : {"", "type=pipe", "type=file,device=1", "type=file,mounts=1//2",
-                            "type=file,mtime=-1", "type=file,size=3"}) {
+                            "type=file,mtime=-1", "type=file,size=3", "type=file,born=17",
+                            "type=file,born=17.5", "type=file,born=17.1000000000",
+                            "type=file,generation=-1"}) {
         EXPECT_FALSE(parseExpectedArgument(bad)) << bad;
     }
 }

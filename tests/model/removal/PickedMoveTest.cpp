@@ -23,6 +23,7 @@
 #include "core/scan/Scanner.h"
 #include "model/app/AppModel.h"
 #include "model/removal/TrashCan.h"
+#include "platform/Spawn.h"
 #include "platform/XdgDirs.h"
 #include "tests/model/Fixtures.h"
 #include "tests/model/app/ActionsFixture.h"
@@ -236,6 +237,72 @@ TEST_F(PickedMove, AKeptFileIdentityCatchesAPerfectLookAlike) {
     EXPECT_EQ(result.refusal, TrashRefusal::changed) << result.why;
     EXPECT_TRUE(exists(dir / "scan/a/file"));
     EXPECT_TRUE(trashed().empty());
+}
+
+// ext4 gives a freed inode number to the next file made, at once: a file deleted and made again
+// under its name with the same size and time has the device and inode of the one picked. Its
+// birth time tells it apart, or on a disk of 128-byte inodes, which keep none, its generation
+// number: in the user's own move and in the administrator step's, which reads what to expect
+// from its argument. A file only written to since its pick still moves. Each disk is an image of
+// its own, where nothing else takes the freed number.
+TEST_F(PickedMove, AFileMadeAnewInThePickedOnesInodeIsNotIt) {
+    const std::string mkfs = "/usr/sbin/mkfs.ext4";
+    if (::geteuid() != 0 || ::access(mkfs.c_str(), X_OK) != 0 || !test::privateMountsWork())
+        GTEST_SKIP() << "needs root, mount namespaces and mkfs.ext4";
+    const std::string image = dir / "disk.img";
+    const std::string file = dir / "scan/file";
+    dir.mkdirs("data");
+    for (const std::string inodeSize : {"256", "128"}) {
+        SCOPED_TRACE("inodes of " + inodeSize + " bytes");
+        std::ofstream{image};
+        ASSERT_EQ(::truncate(image.c_str(), 16 << 20), 0);
+        ASSERT_EQ(runProgram(mkfs, {"-q", "-F", "-I", inodeSize, image}), 0);
+        const int status = test::inChild([&] {
+            const auto failed = [](const std::string& what) {
+                std::fprintf(stderr, "%s\n", what.c_str());
+                return 1;
+            };
+            if (!test::enterPrivateMounts() ||
+                runProgram("/usr/bin/mount", {"-o", "loop", image, dir / "scan"}) != 0) {
+                return failed("no disk");
+            }
+            const auto write = [&](std::ios::openmode mode) {
+                std::ofstream(file, mode) << std::string(3000, 'x');
+            };
+            write(std::ios::out);
+            ExpectedItem picked = pick("file");
+            if (!(inodeSize == "256" ? picked.born.has_value() : picked.generation.has_value()))
+                return failed("nothing recorded tells it apart");
+            struct stat was {};
+            ::lstat(file.c_str(), &was);
+            const timespec times[2] = {was.st_atim, was.st_mtim};
+            struct stat now {};
+            for (int tries = 0; tries < 3 && now.st_ino != was.st_ino; ++tries) {
+                ::unlink(file.c_str());
+                write(std::ios::out);
+                ::utimensat(AT_FDCWD, file.c_str(), times, 0);
+                ::lstat(file.c_str(), &now);
+            }
+            if (now.st_ino != was.st_ino) return 77;
+            const TrashResult mine = TrashMover::trashItem(file, &picked);
+            if (mine.refusal != TrashRefusal::changed) return failed("moved: " + mine.why);
+            const auto argument = parseExpectedArgument(expectedArgument(picked));
+            std::string why;
+            auto helper = TrashMover::open(dir / "data/Trash", 0, 0, why);
+            if (!argument || !helper || helper->move(file, why, &*argument) ||
+                why != "another file stands under its name") {
+                return failed("the administrator step: " + why);
+            }
+            if (!exists(file)) return failed("gone");
+            picked = pick("file");
+            write(std::ios::in | std::ios::out);
+            ::utimensat(AT_FDCWD, file.c_str(), times, 0);
+            const TrashResult written = TrashMover::trashItem(file, &picked);
+            return written.moved() ? 0 : failed("written to, and refused: " + written.why);
+        });
+        if (status == 77) GTEST_SKIP() << "ext4 gave the freed inode number to no file made";
+        EXPECT_EQ(status, 0);
+    }
 }
 
 // The swaps land between the checks and the rename, where a check of the path alone would have

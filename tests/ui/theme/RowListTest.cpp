@@ -278,6 +278,11 @@ TEST_F(ListMenus, AKeyboardMenuIsTheRingRowsWhereverTheEventPointsAt) {
     map.setFocus(Qt::TabFocusReason);
     press(Qt::Key_End);
     ASSERT_TRUE(map.focusNode());
+    for (const TreemapTile& tile : map.tiles()) {
+        if (tile.id == std::int64_t(*map.focusNode())) {
+            EXPECT_FALSE(tile.rect.contains(QRectF(map.rect()).center()));
+        }
+    }
     checkMenu(m.index()->path(*map.focusNode()), m.mayPick(*map.focusNode()));
     EXPECT_EQ(nestedMenus, 0) << "the window's menu opened over a list";
 }

@@ -153,12 +153,15 @@ void Uninstaller::uninstall(const InstalledApp& app) {
         return Remover::Item{node, std::move(path), system, kind, std::move(expected)};
     };
     std::vector<Remover::Item> items{item(chosen.node, false, std::nullopt)};
-    // An AppImage's desktop entries and its own icons go with it, never left to a tick.
-    for (NodeId node : chosen.desktopFiles) {
-        if (node < shown.count() && !shown.isGone(node))
-            items.push_back(item(node, false, Leftover::Kind::other));
-    }
+    // An AppImage's desktop entries and its own icons go with it, never left to a tick; the
+    // toast's total counts them as it counts the file.
     std::uint64_t total = chosen.appSize;
+    for (NodeId node : chosen.desktopFiles) {
+        if (node < shown.count() && !shown.isGone(node)) {
+            items.push_back(item(node, false, Leftover::Kind::other));
+            total += shown.size(node);
+        }
+    }
     for (const Leftover& leftover : chosen.leftovers) {
         if (!inventory_.leftoverPicked().contains(leftover.node) ||
             leftover.node >= shown.count() || shown.isGone(leftover.node)) {

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <set>
 #include <tuple>
@@ -488,7 +489,9 @@ std::vector<InstalledApp> findAppImages(const DiskIndex& index, const std::strin
         // An icon name the user's icons hold is shown from there: an SVG, else the largest
         // picture, by the size its theme folder names and then by the file's size (small
         // pictures all take one block), and then by path, so that the order in which the file
-        // system lists them never decides.
+        // system lists them never decides. The others follow in that order, for a file that
+        // cannot be read (an SVG where Qt has no SVG plugin).
+        std::vector<std::string> icons;
         if (!icon.empty() && !icon.starts_with('/')) {
             if (const auto files = iconFiles.find(icon); files != iconFiles.end()) {
                 const auto rank = [&](NodeId n) {
@@ -500,9 +503,12 @@ std::vector<InstalledApp> findAppImages(const DiskIndex& index, const std::strin
                 std::vector<decltype(rank(0))> ranked;
                 for (NodeId n : files->second)
                     ranked.push_back(rank(n));
-                icon = std::get<3>(*std::max_element(ranked.begin(), ranked.end()));
+                std::sort(ranked.begin(), ranked.end(), std::greater<>());
+                for (auto& r : ranked)
+                    icons.push_back(std::move(std::get<3>(r)));
             }
         }
+        if (icons.empty() && !icon.empty()) icons.push_back(std::move(icon));
         std::sort(desktopFiles.begin(), desktopFiles.end());
         desktopFiles.erase(std::unique(desktopFiles.begin(), desktopFiles.end()),
                            desktopFiles.end());
@@ -520,7 +526,7 @@ std::vector<InstalledApp> findAppImages(const DiskIndex& index, const std::strin
             .leftovers = {},
             .leftoverSize = 0,
             .appImage = true,
-            .icon = std::move(icon),
+            .icons = std::move(icons),
             .lastUsedKnown = f.lastUse.known,
             .desktopFiles = std::move(desktopFiles),
         };

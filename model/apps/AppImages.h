@@ -77,7 +77,7 @@ std::vector<ProcessInfo> appImageCopies(const std::vector<ProcessInfo>& all,
 // The AppImages of the index below `home`, in the order of appImageFiles(): the user's own
 // regular files there, outside the package managers' folders, that carry the AppImage magic
 // (an ELF file with "AI" and 1 or 2 at bytes 8 to 10) or whose name ends in ".AppImage" (any
-// case). Each comes with its name, version, icon, last use, size (its node's allocated bytes)
+// case). Each comes with its name, version, icons, last use, size (its node's allocated bytes)
 // and identity from the desktop entries in the data home's "applications" folder (`profile`'s,
 // as LinuxPaths gives "%data/applications") whose Exec or TryExec program is the file: their
 // desktop ids, StartupWMClass and X-AppImage-Name are its bundle identifiers, their Name= and

@@ -34,10 +34,11 @@ struct InstalledApp {
     std::uint64_t leftoverSize = 0;   // sum of the sizes of the leftover nodes
     // An AppImage file rather than a bundle folder.
     bool appImage = false;
-    // An AppImage's icon as its desktop entry names it: an icon file's absolute path, or a name
-    // in the icon theme; empty for the generic application icon. Empty for a bundle, whose icon
+    // An AppImage's icon as its desktop entry names it, best first: the absolute paths of the
+    // icon files it resolves to (the next one shown where one cannot be read), or one name in
+    // the icon theme; empty for the generic application icon. Empty for a bundle, whose icon
     // comes with its folder.
-    std::string icon{};
+    std::vector<std::string> icons{};
     // Whether `lastUsed` tells anything: false for an AppImage on a file system that records no
     // access times (mounted noatime), where neither a date nor "never opened" is known.
     bool lastUsedKnown = true;

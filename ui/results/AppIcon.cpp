@@ -53,20 +53,23 @@ QIcon icon(const QString& path) {
     return found;
 }
 
-QIcon entryIcon(const QString& name) {
-    static QHash<QString, QIcon> cache;
-    if (auto it = cache.constFind(name); it != cache.constEnd()) return *it;
+QIcon entryIcon(const QStringList& names) {
+    static QHash<QStringList, QIcon> cache;
+    if (auto it = cache.constFind(names); it != cache.constEnd()) return *it;
 
     ensureTheme();
     QIcon found;
-    if (name.startsWith(QLatin1Char('/'))) {
-        const QIcon file(name);
-        if (!file.pixmap(QSize(64, 64)).isNull()) found = file;
-    } else if (!name.isEmpty()) {
-        found = QIcon::fromTheme(name);
+    for (const QString& name : names) {
+        if (name.startsWith(QLatin1Char('/'))) {
+            const QIcon file(name);
+            if (!file.pixmap(QSize(64, 64)).isNull()) found = file;
+        } else if (!name.isEmpty()) {
+            found = QIcon::fromTheme(name);
+        }
+        if (!found.isNull()) break;
     }
     if (found.isNull()) found = QIcon::fromTheme(QStringLiteral("application-x-executable"));
-    cache.insert(name, found);
+    cache.insert(names, found);
     return found;
 }
 

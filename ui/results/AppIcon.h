@@ -3,6 +3,7 @@
 #include <QIcon>
 #include <QRectF>
 #include <QString>
+#include <QStringList>
 
 class QPainter;
 
@@ -15,10 +16,11 @@ namespace tamrel::AppIcon {
 // folders. Main thread only.
 QIcon icon(const QString& path);
 
-// The icon an application's desktop entry names: `name` is the absolute path of a picture file
-// or a name in the icon theme. The generic application icon when it is empty or names nothing
-// that can be shown. Cached per name like icon(). Main thread only.
-QIcon entryIcon(const QString& name);
+// The icon an application's desktop entry names: the first of `names` that can be shown, each
+// the absolute path of a picture file or a name in the icon theme (a file Qt cannot read, such
+// as an SVG without Qt's SVG plugin, passes to the next). The generic application icon when
+// none can. Cached per list like icon(). Main thread only.
+QIcon entryIcon(const QStringList& names);
 
 // Draws the icon of `path` for a square of side `size` at `topLeft`: one point larger on every
 // side than the square it takes in the layout.

@@ -174,26 +174,50 @@ int tileToward(std::span<const TreemapTile> tiles, int from, int arrowKey) {
         }
         return -1;
     }
-    const QPointF c = tiles[std::size_t(from)].rect.center();
+    if (arrowKey != Qt::Key_Left && arrowKey != Qt::Key_Right && arrowKey != Qt::Key_Up &&
+        arrowKey != Qt::Key_Down)
+        return from;
+    const bool across = arrowKey == Qt::Key_Left || arrowKey == Qt::Key_Right;
+    const QRectF a = tiles[std::size_t(from)].rect;
+    // Squarify lays the rects edge to edge (the gutter is inside each), so neighbours touch up
+    // to the rounding of sums of doubles: a point of slack absorbs that.
+    constexpr double slack = 1;
+    struct Rank {
+        bool apart = true;  // shares nothing of the ring tile's span across the move
+        double distance = 0;
+        double share = 0;
+    };
+    const auto better = [](const Rank& x, const Rank& y) {
+        if (x.apart != y.apart) return !x.apart;
+        if (x.distance != y.distance) return x.distance < y.distance;
+        return x.share > y.share;
+    };
     int best = from;
-    double bestCost = 0;
+    Rank bestRank;
     for (int k = 0; k < int(tiles.size()); ++k) {
         const TreemapTile& t = tiles[std::size_t(k)];
         if (k == from || t.isOthers()) continue;
-        const QPointF d = t.rect.center() - c;
-        double along = 0, across = 0;
+        const QRectF& b = t.rect;
+        // How far `b` lies beyond `a`'s edge that way (negative: it does not), and the span
+        // across the move the two share (negative: the gap between them).
+        double along = 0;
         switch (arrowKey) {
-            case Qt::Key_Left: along = -d.x(), across = d.y(); break;
-            case Qt::Key_Right: along = d.x(), across = d.y(); break;
-            case Qt::Key_Up: along = -d.y(), across = d.x(); break;
-            case Qt::Key_Down: along = d.y(), across = d.x(); break;
-            default: return from;
+            case Qt::Key_Left: along = a.left() - b.right(); break;
+            case Qt::Key_Right: along = b.left() - a.right(); break;
+            case Qt::Key_Up: along = a.top() - b.bottom(); break;
+            default: along = b.top() - a.bottom(); break;
         }
-        if (along <= 0.5) continue;
-        const double cost = along + 2 * std::abs(across);
-        if (best == from || cost < bestCost) {
+        if (along < -slack) continue;
+        const double share = across ? std::min(a.bottom(), b.bottom()) - std::max(a.top(), b.top())
+                                    : std::min(a.right(), b.right()) - std::max(a.left(), b.left());
+        if (along <= slack) along = 0;  // touching
+        Rank rank;
+        rank.apart = share <= slack;
+        rank.distance = rank.apart ? std::hypot(along, std::max(-share, 0.0)) : along;
+        rank.share = share;
+        if (best == from || better(rank, bestRank)) {
             best = k;
-            bestCost = cost;
+            bestRank = rank;
         }
     }
     return best;

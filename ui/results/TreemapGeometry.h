@@ -85,9 +85,12 @@ QString tileHelp(const DiskIndex& index, const TreemapTile& tile);
 int tileAt(std::span<const TreemapTile> tiles, QPointF p, int lifted = -1);
 
 // The tile the keyboard's place moves to from tile `from` for an arrow key (Qt::Key_Left,
-// Right, Up or Down): of the node tiles whose centre lies that way (the others tile is no
-// control), the nearest, a step across the arrow's way counting twice one along it; `from`
-// itself when none lies that way. From -1, the first node tile. -1 without node tiles.
+// Right, Up or Down), as in a file manager's icon grid: of the node tiles that lie beyond
+// `from`'s edge that way (for Right, a left edge at or past its right edge, a point of slack
+// for rounding; the others tile is no control), those that share some of `from`'s span across
+// the move come first, the nearest of them and then the one sharing the most; only when none
+// does, the nearest of the rest (by the gap between the rects). `from` itself when no tile lies
+// that way or the key is no arrow. From -1, the first node tile. -1 without node tiles.
 int tileToward(std::span<const TreemapTile> tiles, int from, int arrowKey);
 
 // Parallel 45-degree lines rising to the right, 10 pt apart, covering `r`; clipped by the caller.

@@ -39,6 +39,16 @@ QWidget* screenAround(QWidget* w) {
 
 }  // namespace
 
+QRect initialGeometry(const QRect& available, const QMargins& frame) {
+    const QSize size = windowSizes(available.marginsRemoved(frame).size()).initial;
+    const QSize outer = size.grownBy(frame);
+    // Centred by halving the room left over: QRect::center() rounds an even side's middle down,
+    // which put a window as tall as the area one pixel above it.
+    const QPoint corner(available.left() + std::max((available.width() - outer.width()) / 2, 0),
+                        available.top() + std::max((available.height() - outer.height()) / 2, 0));
+    return QRect(corner + QPoint(frame.left(), frame.top()), size);
+}
+
 MenuRules menuRules(Phase phase, bool hasScanTarget) {
     const bool idle = phase != Phase::scanning;
     return {idle, idle && hasScanTarget, false};
@@ -128,8 +138,13 @@ void MainWindow::fitScreen(bool initial) {
     const WindowSizes sizes = windowSizes(area.size());
     setMinimumSize(sizes.minimum);
     if (initial) {
-        resize(sizes.initial);
-        move(area.center() - QPoint(sizes.initial.width() / 2, sizes.initial.height() / 2));
+        // The frame the window manager added, when the window is already on the screen.
+        const QRect outer = frameGeometry(), inner = geometry();
+        const QMargins frame(inner.left() - outer.left(), inner.top() - outer.top(),
+                             outer.right() - inner.right(), outer.bottom() - inner.bottom());
+        const QRect placed = initialGeometry(area, frame);
+        resize(placed.size());
+        move(placed.topLeft() - QPoint(frame.left(), frame.top()));  // the frame's position
     } else if (!isMaximized() && !isFullScreen() &&
                (width() > area.width() || height() > area.height())) {
         resize(size().boundedTo(area.size()));
@@ -155,6 +170,14 @@ void MainWindow::showEvent(QShowEvent* event) {
     };
     connect(handle, &QWindow::screenChanged, this, followScreen);
     followScreen(handle->screen());
+    // A window manager that placed the frame above or left of the screen's free area (under a
+    // panel, or with a border of its own) moves it in, where the window keys can be reached.
+    if (handle->screen() != nullptr) {
+        const QRect area = handle->screen()->availableGeometry();
+        const QRect outer = frameGeometry();
+        if (outer.top() < area.top() || outer.left() < area.left())
+            move(std::max(outer.left(), area.left()), std::max(outer.top(), area.top()));
+    }
 }
 
 std::vector<QWidget*> MainWindow::focusOrder() const {

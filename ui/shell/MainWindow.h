@@ -5,7 +5,9 @@
 
 #include "model/app/AppModel.h"
 
+#include <QMargins>
 #include <QPoint>
+#include <QRect>
 #include <optional>
 #include <vector>
 
@@ -38,6 +40,13 @@ struct WindowSizes {
     QSize minimum;
 };
 WindowSizes windowSizes(QSize available);
+
+// The window's geometry (without its frame) as it opens on a screen whose available area is
+// `available`, `frame` being the margins the window manager adds around it (none for this
+// window without a title bar, unless the manager draws a border): the initial size of
+// windowSizes() for the area less the frame, the frame centred in the area and never above or
+// left of it, so the window keys in its top-left corner are always on the screen.
+QRect initialGeometry(const QRect& available, const QMargins& frame = {});
 
 // The one window "Tamrel": 1320 × 840 by default and never smaller than 1120 × 680 where the
 // screen has room for it (see windowSizes; followed when the window moves to another screen
@@ -80,7 +89,8 @@ public:
     // The controls Tab goes through, in order.
     std::vector<QWidget*> focusOrder() const;
     // Sizes itself for the screen it is on (see windowSizes): the minimum always, the size too
-    // when `initial` or when the window no longer fits.
+    // when `initial` or when the window no longer fits; when `initial` it also takes its place
+    // (see initialGeometry).
     void fitScreen(bool initial);
 
 signals:

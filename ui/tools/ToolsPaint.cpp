@@ -22,7 +22,10 @@ namespace tamrel {
 
 void paintInstalledAppIcon(QPainter& painter, QPointF topLeft, double size, const InstalledApp& app) {
     if (app.appImage) {
-        AppIcon::paint(painter, topLeft, size, AppIcon::entryIcon(QString::fromStdString(app.icon)));
+        QStringList icons;
+        for (const std::string& icon : app.icons)
+            icons << QString::fromStdString(icon);
+        AppIcon::paint(painter, topLeft, size, AppIcon::entryIcon(icons));
     } else {
         AppIcon::paint(painter, topLeft, size, QString::fromStdString(app.path));
     }

@@ -312,9 +312,18 @@ TEST_F(AppImageUninstall, ARunningCopyQuitsThenTheFileItsEntriesOwnIconsAndTicke
     test::SleepingChild running(tree / "run/obsidian", {{"APPIMAGE", obsidian.path}});
     EXPECT_TRUE(m.appRunning(obsidian));
     EXPECT_FALSE(m.appRunning(named("krita")));
-    const std::uint64_t total =
-        obsidian.appSize + index->size(*index->lookup(home + "/.cache/obsidian")) +
-        index->size(*index->lookup(home + "/.local/state/md.obsidian.Obsidian"));
+    // The file, its entries, its own icons and the ticked leftovers go; the toast counts them all.
+    const std::vector<std::string> gone = {
+        "/Applications/Obsidian-1.5.3.AppImage",
+        "/.local/share/applications/appimagekit-obsidian.desktop",
+        "/.local/share/applications/obsidian-vault.desktop",
+        "/.local/share/icons/hicolor/64x64/apps/appimagekit-obsidian.png",
+        "/.local/share/icons/hicolor/32x32/apps/appimagekit-obsidian.png",
+        "/.cache/obsidian",
+        "/.local/state/md.obsidian.Obsidian"};
+    std::uint64_t total = 0;
+    for (const std::string& path : gone)
+        total += index->size(*index->lookup(home + path));
     uninstall(obsidian);
     EXPECT_TRUE(running.endedWithin(5s));
     ASSERT_TRUE(m.toast());
@@ -322,14 +331,8 @@ TEST_F(AppImageUninstall, ARunningCopyQuitsThenTheFileItsEntriesOwnIconsAndTicke
     EXPECT_EQ(m.toast()->detail, Fmt::bytes(total) + " moved to the Trash");
     EXPECT_TRUE(platform.elevations.empty());
 
-    for (const char* gone : {"/Applications/Obsidian-1.5.3.AppImage",
-                             "/.local/share/applications/appimagekit-obsidian.desktop",
-                             "/.local/share/applications/obsidian-vault.desktop",
-                             "/.local/share/icons/hicolor/64x64/apps/appimagekit-obsidian.png",
-                             "/.local/share/icons/hicolor/32x32/apps/appimagekit-obsidian.png",
-                             "/.cache/obsidian", "/.local/state/md.obsidian.Obsidian"}) {
-        EXPECT_FALSE(exists(home + gone)) << gone;
-    }
+    for (const std::string& path : gone)
+        EXPECT_FALSE(exists(home + path)) << path;
     // Unticked leftovers, what another program's entry uses, the other AppImages: in place.
     for (const char* kept : {"/.config/obsidian", "/.config/autostart/obsidian.desktop",
                              "/.local/share/applications/notes.desktop",

@@ -136,7 +136,10 @@ TEST_F(AppImageInventory, ListsTheUsersAppImagesWithIdentityUseIconsAndLeftovers
               (std::vector<std::string>{"Obsidian", "Obsidian Vault"}));
     EXPECT_EQ(obsidian.appSize, index->size(obsidian.node));
     EXPECT_GE(obsidian.appSize, 300'000u);
-    EXPECT_EQ(obsidian.icon, home + "/.local/share/icons/hicolor/64x64/apps/appimagekit-obsidian.png");
+    EXPECT_EQ(obsidian.icons,  // the largest first
+              (std::vector<std::string>{
+                  home + "/.local/share/icons/hicolor/64x64/apps/appimagekit-obsidian.png",
+                  home + "/.local/share/icons/hicolor/32x32/apps/appimagekit-obsidian.png"}));
     // Its two entries and the icon files only they name; not the icon another program's entry
     // names as well.
     EXPECT_EQ(pathsBelowHome(obsidian.desktopFiles),
@@ -167,7 +170,7 @@ TEST_F(AppImageInventory, ListsTheUsersAppImagesWithIdentityUseIconsAndLeftovers
     EXPECT_EQ(krita.version, "5.2.2");
     EXPECT_EQ(krita.bundleID, "krita-5.2.2-x86_64.appimage");  // no entry: its file name
     EXPECT_TRUE(krita.identity.bundleIDs.empty());
-    EXPECT_EQ(krita.icon, "");
+    EXPECT_TRUE(krita.icons.empty());
     EXPECT_TRUE(krita.desktopFiles.empty());
     EXPECT_EQ(krita.lastUsedKnown, !noatime);
     EXPECT_FALSE(krita.lastUsed);  // never opened since it came

@@ -189,35 +189,64 @@ TEST(TileLook, StripesCoverTheTile) {
 namespace tamrel {
 namespace {
 
-// The arrows move the keyboard's place to the nearest tile that way, a step across counting
-// twice one along; the others tile is passed over; with nothing that way the place stays.
-TEST(TileToward, TheNearestTileThatWay) {
-    //  +----+----+----+
-    //  | 0  | 1  | 2  |
-    //  +----+----+----+
-    //  | 3       | -1 |   (-1: the others tile)
-    //  +---------+----+
+// The arrows move the keyboard's place to a tile beyond the ring tile's edge that way: one
+// sharing its span across the move first (the nearest, then the one sharing the most), else
+// the nearest; the others tile is passed over; with nothing that way the place stays.
+TEST(TileToward, TheTileBeyondTheEdgeThatWay) {
     const auto tile = [](std::int64_t id, double x, double y, double w, double h) {
         TreemapTile t;
         t.id = id;
         t.rect = QRectF(x, y, w, h);
         return t;
     };
-    const std::vector<TreemapTile> tiles = {tile(0, 0, 0, 100, 100), tile(1, 100, 0, 100, 100),
-                                            tile(2, 200, 0, 100, 100), tile(3, 0, 100, 200, 100),
-                                            tile(-1, 200, 100, 100, 100)};
     struct Case {
         int from, key, to;
     };
-    const Case cases[] = {
+    //  +----+----+----+
+    //  | 0  | 1  | 2  |
+    //  +----+----+----+
+    //  | 3       | -1 |   (-1: the others tile)
+    //  +---------+----+
+    const std::vector<TreemapTile> grid = {tile(0, 0, 0, 100, 100), tile(1, 100, 0, 100, 100),
+                                           tile(2, 200, 0, 100, 100), tile(3, 0, 100, 200, 100),
+                                           tile(-1, 200, 100, 100, 100)};
+    const Case gridCases[] = {
         {-1, Qt::Key_Right, 0}, {0, Qt::Key_Right, 1}, {1, Qt::Key_Right, 2},
         {2, Qt::Key_Right, 2},  {2, Qt::Key_Left, 1},  {0, Qt::Key_Down, 3},
-        {2, Qt::Key_Down, 3},   // the others tile below is no control
-        {3, Qt::Key_Up, 0},     {3, Qt::Key_Right, 1}, {0, Qt::Key_Up, 0},
-        {1, Qt::Key_Home, 1},   // not an arrow
+        {2, Qt::Key_Down, 3},   // the others tile below is no control: the nearest of the rest
+        {3, Qt::Key_Up, 0},     // 0 and 1 share as much of 3's width: the first
+        {3, Qt::Key_Right, 2},  // nothing beside it: the nearest beyond its edge
+        {0, Qt::Key_Up, 0},     {1, Qt::Key_Home, 1},  // not an arrow
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(tileToward(tiles, c.from, c.key), c.to) << c.from << " " << c.key;
+    for (const Case& c : gridCases)
+        EXPECT_EQ(tileToward(grid, c.from, c.key), c.to) << c.from << " " << c.key;
+
+    //  +--------------+---+
+    //  |      0       |   |    0 is wide: 3's centre lies right of 0's, and 1 is what is to
+    //  +-----+--------+ 1 |    its right
+    //  |     |   3    |   |
+    //  |  2  +--------+   |
+    //  |     |   4    |   |
+    //  +-----+--------+---+
+    //  |      5         |-1|
+    //  +----------------+--+
+    const std::vector<TreemapTile> wide = {
+        tile(0, 0, 0, 240, 60),     tile(1, 240, 0, 60, 140),   tile(2, 0, 60, 100, 80),
+        tile(3, 100, 60, 140, 50),  tile(4, 100, 110, 140, 30), tile(5, 0, 140, 220, 60),
+        tile(-1, 220, 140, 80, 60),
+    };
+    const Case wideCases[] = {
+        {0, Qt::Key_Right, 1}, {0, Qt::Key_Down, 3},  // shares 140 of 0's width; 2 only 100
+        {2, Qt::Key_Right, 3},                        // shares 50 of 2's height; 4 only 30
+        {4, Qt::Key_Up, 3},                           // the nearest, not 0 beyond it
+        {1, Qt::Key_Left, 0},  {4, Qt::Key_Right, 1}, {5, Qt::Key_Up, 4},
+        {1, Qt::Key_Down, 5},   // nothing below shares its width but the others tile
+        {5, Qt::Key_Right, 1},  // only 1 lies beyond its right edge, above it
+        {1, Qt::Key_Right, 1}, {0, Qt::Key_Up, 0},    {2, Qt::Key_Left, 2},
+        {3, Qt::Key_Down, 4},
+    };
+    for (const Case& c : wideCases)
+        EXPECT_EQ(tileToward(wide, c.from, c.key), c.to) << c.from << " " << c.key;
     EXPECT_EQ(tileToward(std::vector<TreemapTile>{tile(-1, 0, 0, 10, 10)}, -1, Qt::Key_Right), -1);
 }
 

@@ -31,25 +31,32 @@ inline std::ostream& operator<<(std::ostream& os, const QString& s) {
 namespace tamrel {
 namespace {
 
-TEST(WindowSizes, TheDefaultAndTheMinimumFitTheScreensFreeArea) {
+TEST(WindowSizes, TheDefaultAndTheMinimumFitTheScreensFreeAreaAndTheWindowOpensInIt) {
     struct Case {
-        QSize available, initial, minimum;
+        QRect available;
+        QSize initial, minimum;
+        QPoint at;  // where the window opens
     };
     const Case cases[] = {
-        {{1920, 1080}, {1320, 840}, {1120, 680}},
-        {{1366, 768}, {1320, 768}, {1120, 680}},
-        {{1366, 740}, {1320, 740}, {1120, 680}},  // less a panel
-        {{1280, 660}, {1280, 660}, {1120, 660}},
-        {{960, 540}, {960, 540}, {960, 540}},
+        {{0, 0, 1920, 1080}, {1320, 840}, {1120, 680}, {300, 120}},
+        {{0, 0, 1366, 768}, {1320, 768}, {1120, 680}, {23, 0}},
+        {{0, 28, 1366, 740}, {1320, 740}, {1120, 680}, {23, 28}},     // less a panel at the top
+        {{48, 0, 1318, 768}, {1318, 768}, {1120, 680}, {48, 0}},      // and one at the left
+        {{1920, 0, 1366, 768}, {1320, 768}, {1120, 680}, {1943, 0}},  // a second screen
+        {{0, 0, 1280, 660}, {1280, 660}, {1120, 660}, {0, 0}},
+        {{0, 0, 960, 540}, {960, 540}, {960, 540}, {0, 0}},
         // 1920 × 1080 at 150 % and 200 %: the logical area is what counts.
-        {{1280, 720}, {1280, 720}, {1120, 680}},
-        {{960, 540}, {960, 540}, {960, 540}},
+        {{0, 0, 1280, 720}, {1280, 720}, {1120, 680}, {0, 0}},
+        {{0, 0, 960, 540}, {960, 540}, {960, 540}, {0, 0}},
     };
     for (const Case& c : cases) {
-        const WindowSizes sizes = windowSizes(c.available);
+        const WindowSizes sizes = windowSizes(c.available.size());
         EXPECT_EQ(sizes.initial, c.initial) << c.available;
         EXPECT_EQ(sizes.minimum, c.minimum) << c.available;
+        EXPECT_EQ(initialGeometry(c.available), QRect(c.at, c.initial)) << c.available;
     }
+    // A border the window manager adds fits in the area too.
+    EXPECT_EQ(initialGeometry({0, 0, 1366, 768}, {1, 20, 1, 1}), QRect(23, 20, 1320, 747));
 }
 
 // The window on the screen the test runs on (TAMREL_TEST_SCREEN; ctest runs these cases on
@@ -130,7 +137,8 @@ TEST_F(WindowOnTheScreen, OpensInsideAndEveryScreenLaysOutAtItsSmallestSize) {
     const WindowSizes sizes = windowSizes(area.size());
     EXPECT_EQ(window.size(), sizes.initial);
     EXPECT_EQ(window.minimumSize(), sizes.minimum);
-    EXPECT_TRUE(area.contains(window.geometry())) << window.geometry() << " on " << area;
+    EXPECT_EQ(window.geometry(), initialGeometry(area));
+    EXPECT_TRUE(area.contains(window.frameGeometry())) << window.frameGeometry() << " on " << area;
 
     window.resize(window.minimumSize());
     expectInside(window, "Welcome");

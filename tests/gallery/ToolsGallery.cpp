@@ -42,6 +42,16 @@
 namespace tamrel {
 namespace {
 
+// The program's saved indexes go, through a link, to a folder beside the scanned home, not into
+// it: the save that follows a scan may land before or after the watcher's first walk, and a
+// picture of the home must not show which.
+// `tree` holds the home as "home", with its data home in "home/.local/share".
+void keepSavesOutside(const test::TempDir& tree) {
+    tree.mkdirs("saved");
+    tree.mkdirs("home/.local/share");
+    tree.symlink(tree.path() + "/saved", "home/.local/share/Tamrel");
+}
+
 using test::waitFor;
 
 // The icon an AppImage's desktop entry installs: a violet rounded square with a white gem.
@@ -180,6 +190,7 @@ void saveToolsGallery(MainWindow& window, AppModel& model,
     // and the System Data Trash bucket.
     const std::string dataHome = root + "/.local/share";
     ::setenv("XDG_DATA_HOME", dataHome.c_str(), 1);
+    keepSavesOutside(tree);
     test::makeToolsTree(tree, true);
     model.scan(root, true);
     const bool shown = waitFor([&] {
@@ -283,6 +294,7 @@ void saveLinuxGallery(MainWindow& window, AppModel& model,
     const std::string root = tree.path() + "/home";
     const test::ScopedEnv home("HOME", root);
     const test::ScopedEnv dataHome("XDG_DATA_HOME", root + "/.local/share");
+    keepSavesOutside(tree);
     test::makeLinuxHome(tree);
     model.scan(root, true);
     const bool shown = waitFor([&] {

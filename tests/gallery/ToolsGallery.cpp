@@ -6,6 +6,7 @@
 #include "tests/gallery/ToolsGallery.h"
 
 #include <QImage>
+#include <QLineEdit>
 #include <QPainter>
 #include <QScrollBar>
 #include <QTest>
@@ -123,8 +124,8 @@ void saveEnd(AppModel& model, QScrollArea& view, QWidget& window, const QString&
 }
 
 // Every tab in a window of 1366 × 768 (a common laptop screen) and of 960 × 540 (the smallest
-// the window goes on a screen that size), and the keyboard's ring on a file row, a treemap tile
-// and a clean-up row.
+// the window goes on a screen that size), and the keyboard's ring on a file row, a treemap tile,
+// a clean-up row and the Apps filter.
 void saveSmallScreens(MainWindow& window, AppModel& model,
                       const std::function<void(QWidget&, const QString&)>& save) {
     auto* results = qobject_cast<ResultsView*>(window.rootView()->screen());
@@ -167,6 +168,10 @@ void saveSmallScreens(MainWindow& window, AppModel& model,
         settle(model);
         keyed(*card, {Qt::Key_Down}, QStringLiteral("keyboard-clean-up"));
     }
+    model.setTab(Tab::apps);
+    settle(model);
+    if (auto* apps = qobject_cast<AppsView*>(results->tabScreen(Tab::apps)))
+        keyed(apps->list().filter(), {}, QStringLiteral("keyboard-apps-filter"));
     // The shots after these show no ring: the window holds the focus, as before Tab is pressed.
     window.setFocus(Qt::OtherFocusReason);
     window.setMinimumSize(minimum);

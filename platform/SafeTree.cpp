@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <utility>
 
 namespace tamrel {
 
@@ -338,6 +339,27 @@ bool removeOne(int from, const char* srcName, int copy, const char* dstName, con
     return true;
 }
 
+// The two walks of an original and its copy go down into `child` together: `srcDown` and
+// `dstDown` are its folders, opened.
+void descendBoth(std::vector<Level>& levels, Level child, UniqueFd& src, UniqueFd& dst,
+                 UniqueFd srcDown, UniqueFd dstDown) {
+    src = std::move(srcDown);
+    dst = std::move(dstDown);
+    levels.push_back(std::move(child));
+}
+
+// The two walks climb back to the folders of `above` together, each checked to land on the very
+// folder it went down from; false, leaving both where they are, when either does not. The
+// copy's folder left behind goes to `leftCopy`.
+bool climbBoth(const Level& above, UniqueFd& src, UniqueFd& dst, UniqueFd& leftCopy) {
+    UniqueFd srcUp = climbTo(src.get(), above.entry);
+    UniqueFd dstUp = climbTo(dst.get(), above.copy);
+    if (!srcUp || !dstUp) return false;
+    src = std::move(srcUp);
+    leftCopy = std::exchange(dst, std::move(dstUp));
+    return true;
+}
+
 }  // namespace
 
 bool removeTree(int parent, const char* name) {
@@ -438,9 +460,8 @@ Copy copyTree(int srcParent, const char* srcName, int dstParent, const char* dst
                 finishFolder(dstDown.get(), child.entry);
                 continue;
             }
-            src = std::move(srcDown);
-            dst = std::move(dstDown);
-            levels.push_back(std::move(child));
+            descendBoth(levels, std::move(child), src, dst, std::move(srcDown),
+                        std::move(dstDown));
             continue;
         }
         // Its mode (which may shut its owner out) and times once everything in it is made, and
@@ -451,15 +472,12 @@ Copy copyTree(int srcParent, const char* srcName, int dstParent, const char* dst
             finishFolder(dst.get(), done.entry);
             return Copy::done;
         }
-        UniqueFd srcUp = climbTo(src.get(), levels.back().entry);
-        UniqueFd dstUp = climbTo(dst.get(), levels.back().copy);
-        if (!srcUp || !dstUp) {
+        UniqueFd left;
+        if (!climbBoth(levels.back(), src, dst, left)) {
             why = "it changed while it was copied";
             return Copy::failed;
         }
-        finishFolder(dst.get(), done.entry);
-        src = std::move(srcUp);
-        dst = std::move(dstUp);
+        finishFolder(left.get(), done.entry);
     }
 }
 
@@ -482,9 +500,8 @@ bool removeCopied(int srcParent, const char* srcName, int dstParent, const char*
                            entered, removed)) {
                 level.all = false;
             } else if (entered) {
-                src = std::move(srcDown);
-                dst = std::move(dstDown);
-                levels.push_back(std::move(child));
+                descendBoth(levels, std::move(child), src, dst, std::move(srcDown),
+                            std::move(dstDown));
             }
             continue;
         }
@@ -496,11 +513,9 @@ bool removeCopied(int srcParent, const char* srcName, int dstParent, const char*
             ++removed;
             return true;
         }
-        UniqueFd srcUp = climbTo(src.get(), levels.back().entry);
-        UniqueFd dstUp = climbTo(dst.get(), levels.back().copy);
-        if (!srcUp || !dstUp) return false;
-        src = std::move(srcUp);
-        dst = std::move(dstUp);
+        UniqueFd left;
+        if (!climbBoth(levels.back(), src, dst, left)) return false;
+        left.reset();
         if (done.all && ::unlinkat(src.get(), done.name.c_str(), AT_REMOVEDIR) == 0) {
             ++removed;
         } else {

@@ -103,7 +103,7 @@ private:
     // it), and its device.
     struct FileSystem {
         std::string folder;
-        dev_t device;
+        dev_t device = 0;
     };
     std::map<std::string, FileSystem> fileSystems_;  // by file system id bytes
     std::set<std::string> unwatched_;                // paths of folders on refused file systems

@@ -22,6 +22,12 @@ namespace tamrel {
 // Watches a tree with one fanotify mark on each file system it spans (folder-level events for
 // the whole volume, no per-folder watches). Each event names a folder by file handle and an
 // entry name; the folder's path comes from opening the handle, cached until a folder moves.
+// A handle opens through a folder on its file system: the one the file system was first marked
+// through, opened for that one call, or, once that has moved, gone or been covered, a mount of
+// the file system in the mount table (then remembered instead). A file system with neither
+// names no path any more (its events are unresolved, as those of a folder deleted since). No
+// descriptor on a watched disk outlives a call, and marks keep no mount: a disk in the tree
+// unmounts at once, and its marks end with it.
 // Events outside the root are dropped: the first one of a folder outside (not above the root)
 // also places an evictable ignore mark on that folder, so that the kernel drops its later
 // events, and those of the files in it, before they are queued; a busy file system elsewhere
@@ -31,7 +37,9 @@ namespace tamrel {
 // folder above it) deleted or moved, reports the root in `deep`. A file system that refuses a
 // mark leaves its folders unwatched.
 //
-// Thread safety: as WatchBackend; the marks are guarded by one lock.
+// Thread safety: as WatchBackend; the marks, and the folders by which each marked file system is
+// reached, are guarded by one lock. The path cache and the ignore marks belong to the watcher
+// thread.
 class FanotifyBackend final : public WatchBackend {
 public:
     // Null when the process may not use fanotify this way (it needs CAP_SYS_ADMIN). Walks of
@@ -59,6 +67,10 @@ private:
     // A folder known to lie outside, or below one that does, gives "" with `outside` set: its
     // path is not looked for.
     std::string resolve(const std::string& key, bool& outside);
+    // A folder of the marked file system whose id is `fsid` (8 bytes), open for the caller's
+    // one call; none when no folder of it can be reached (the file system is then
+    // forgotten: a later walk that meets it marks it again).
+    UniqueFd openFileSystem(const std::string& fsid);
     // Has the kernel drop the events of an open folder outside the tree and of its files.
     void ignore(int dirFd);
     // Removes every ignore mark, and forgets which folders lie outside.
@@ -87,8 +99,14 @@ private:
     mutable std::mutex lock_;
     std::set<dev_t> marked_;
     std::set<dev_t> refused_;
-    std::map<std::string, UniqueFd> mountFds_;  // file system id bytes → a folder on it
-    std::set<std::string> unwatched_;           // paths of folders on refused file systems
+    // A marked file system: the path of a folder on it (as the walk or the mount table named
+    // it), and its device.
+    struct FileSystem {
+        std::string folder;
+        dev_t device = 0;
+    };
+    std::map<std::string, FileSystem> fileSystems_;  // by file system id bytes
+    std::set<std::string> unwatched_;                // paths of folders on refused file systems
     bool rootUnwatched_ = false;
 
     std::unordered_map<std::string, std::string> paths_;  // handle key → folder path

@@ -1,10 +1,14 @@
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
+#include "core/live/Watcher.h"
 #include "core/scan/ScanProgress.h"
 #include "core/scan/Scanner.h"
 
@@ -204,6 +208,109 @@ TEST(MountFollow, ADiskInsideTheTreeLiveAndWhileClosed) {
         follow(m, true);
     }
     unmount();
+}
+
+// Following a tree never keeps a disk in it busy: with either watch backend, a disk mounted at a
+// folder of the tree, or at its root, unmounts at once (not lazily) while the model follows it.
+// The index then goes without the disk as a fresh scan finds the tree; a root that went leaves
+// the index for the Welcome screen. A disk inside is followed also after a folder above it moved.
+TEST(MountFollow, AFollowedDiskUnmountsAtOnce) {
+    if (!canMount()) GTEST_SKIP() << "needs root, mount namespaces, mkfs.ext4 and mount";
+    if (!insideOwnMounts("AFollowedDiskUnmountsAtOnce")) return;
+    TempDir tree, outside;
+    ScopedDataHome data;
+    ScopedEnv home("HOME", outside.path());
+    tree.mkdirs("data");
+    tree.write("data/a.txt", 5000);
+    tree.mkdirs("media/usb");
+    const std::string point = tree / "media/usb";
+    const std::string image = outside / "usb.img";
+    makeDisk(image);
+    const auto mount = [&] {
+        ASSERT_EQ(runProgram(mountProgram, {"-o", "loop", image, point}), 0);
+    };
+    mount();
+    tree.mkdirs("media/usb/photos");
+    tree.write("media/usb/photos/a.jpg", 300'000);
+    ASSERT_EQ(::umount2(point.c_str(), 0), 0);
+    const bool fanotify = [] {
+        TempDir probe;
+        Watcher w(
+            probe.path(), 0, [](Changes) {}, [] {});
+        return w.status().mode == Watcher::Status::Mode::fanotify;
+    }();
+
+    FakeDesktop desktop;
+    for (const bool withFanotify : {false, true}) {
+        for (const bool atRoot : {false, true}) {
+            SCOPED_TRACE(std::string(withFanotify ? "fanotify" : "inotify") +
+                         (atRoot ? ", the disk is the root" : ", the disk is inside"));
+            if (withFanotify && !fanotify) continue;
+            // What a failed case leaves mounted goes with it, before the folders do.
+            struct Detach {
+                std::string point;
+                ~Detach() { ::umount2(point.c_str(), MNT_DETACH); }
+            } const left[] = {{point}, {tree / "moved/usb"}};
+            mount();
+            const std::string root = atRoot ? point : tree.path();
+            AppModel::Options options;
+            options.startUp = false;
+            options.watcher.allowFanotify = withFanotify;
+            AppModel m(desktop, options);
+            m.scan(root, true);
+            ASSERT_TRUE(waitFor(
+                [&] {
+                    const IndexRef index = m.index();
+                    return m.phase() == Phase::results && index && m.sync() == Sync::live &&
+                           index->lookup(point + "/photos/a.jpg");
+                },
+                std::chrono::seconds(20)));
+            // Inside, the folder above the disk moves first: the disk's later changes still
+            // come in, at its new place.
+            std::string at = point;
+            if (!atRoot) {
+                ASSERT_EQ(::rename((tree / "media").c_str(), (tree / "moved").c_str()), 0);
+                at = tree / "moved/usb";
+                ASSERT_TRUE(waitFor(
+                    [&] {
+                        const IndexRef index = m.index();
+                        return index && m.sync() == Sync::live && index->lookup(at + "/photos");
+                    },
+                    std::chrono::seconds(20)));
+                // A name of its own in each case: the disk keeps the files of the cases before.
+                const std::string file =
+                    std::string("photos/") + (withFanotify ? "f" : "i") + ".jpg";
+                tree.write("moved/usb/" + file, 1000);
+                ASSERT_TRUE(waitFor(
+                    [&] {
+                        const IndexRef index = m.index();
+                        return index && m.sync() == Sync::live && index->lookup(at + "/" + file);
+                    },
+                    std::chrono::seconds(20)))
+                    << "the disk's change never came in";
+            }
+            ASSERT_EQ(::umount2(at.c_str(), 0), 0) << std::strerror(errno);
+            if (atRoot) {
+                ASSERT_TRUE(
+                    waitFor([&] { return m.phase() == Phase::home; }, std::chrono::seconds(20)));
+                EXPECT_FALSE(m.index());
+                ASSERT_TRUE(m.toast());
+                EXPECT_EQ(m.toast()->title, "usb is no longer there");
+                continue;
+            }
+            ASSERT_TRUE(waitFor(
+                [&] {
+                    const IndexRef index = m.index();
+                    return index && m.sync() == Sync::live &&
+                           !index->lookup(at + "/photos").has_value();
+                },
+                std::chrono::seconds(20)))
+                << "the disk never left";
+            ScanProgress progress;
+            expectSameTree(*m.index(), *Scanner::scan(tree.path(), progress, 2));
+            ASSERT_EQ(::rename((tree / "moved").c_str(), (tree / "media").c_str()), 0);
+        }
+    }
 }
 
 }  // namespace

@@ -21,6 +21,7 @@ namespace {
 struct Frame {
     DIR* dir;
     std::string name;  // in the parent frame's folder
+    int passes = 0;    // readings again of a folder that would not go
 };
 
 DIR* openFolder(int parentFd, const char* name) {
@@ -97,7 +98,6 @@ void removeTree(const std::string& path) {
     // folders a test made unreadable go too. Links are removed, never followed.
     std::vector<Frame> stack;
     if (DIR* d = openFolder(AT_FDCWD, path.c_str())) stack.push_back({d, path});
-    int emptyPasses = 0;
     while (!stack.empty()) {
         Frame& top = stack.back();
         const int fd = ::dirfd(top.dir);
@@ -115,13 +115,14 @@ void removeTree(const std::string& path) {
         }
         if (stack.size() > 1) {
             const int parentFd = ::dirfd(stack[stack.size() - 2].dir);
+            // Counted for the folder itself: one that holds what cannot go (a disk still mounted
+            // in it) is read again a few times, not for ever.
             if (::unlinkat(parentFd, top.name.c_str(), AT_REMOVEDIR) != 0 && errno == ENOTEMPTY &&
-                ++emptyPasses < 8) {
+                ++top.passes < 8) {
                 ::rewinddir(top.dir);  // entries removed while reading may have been skipped
                 continue;
             }
         }
-        emptyPasses = 0;
         std::string name = top.name;
         ::closedir(top.dir);
         stack.pop_back();

@@ -89,6 +89,24 @@ void makeDisk(const std::string& image) {
 
 // A disk mounted and unmounted while the model runs: the sidebar's list follows the mount
 // table, and the shown index of the disk is left with a toast once it is gone.
+// A tree with a data folder and an ext4 disk image (outside it) to be mounted at its folder
+// "media/usb"; $HOME and the saved indexes outside the tree.
+struct DiskInTree {
+    TempDir tree, outside;
+    ScopedDataHome data;
+    ScopedEnv home{"HOME", outside.path()};
+    std::string point = tree / "media/usb";
+    std::string image = outside / "usb.img";
+
+    DiskInTree() {
+        tree.mkdirs("data");
+        tree.write("data/a.txt", 5000);
+        tree.mkdirs("media/usb");
+        makeDisk(image);
+    }
+    void mount() const { ASSERT_EQ(runProgram(mountProgram, {"-o", "loop", image, point}), 0); }
+};
+
 TEST(MountFollow, ADiskThatComesAndGoes) {
     if (!canMount()) GTEST_SKIP() << "needs root, mount namespaces, mkfs.ext4 and mount";
     if (!insideOwnMounts("ADiskThatComesAndGoes")) return;
@@ -148,18 +166,10 @@ TEST(MountFollow, ADiskThatComesAndGoes) {
 TEST(MountFollow, ADiskInsideTheTreeLiveAndWhileClosed) {
     if (!canMount()) GTEST_SKIP() << "needs root, mount namespaces, mkfs.ext4 and mount";
     if (!insideOwnMounts("ADiskInsideTheTreeLiveAndWhileClosed")) return;
-    TempDir tree, outside;
-    ScopedDataHome data;
-    ScopedEnv home("HOME", outside.path());
-    tree.mkdirs("data");
-    tree.write("data/a.txt", 5000);
-    tree.mkdirs("media/usb");
-    const std::string point = tree / "media/usb";
-    const std::string image = outside / "usb.img";
-    makeDisk(image);
-    const auto mount = [&] {
-        ASSERT_EQ(runProgram(mountProgram, {"-o", "loop", image, point}), 0);
-    };
+    DiskInTree fixture;
+    TempDir& tree = fixture.tree;
+    const std::string& point = fixture.point;
+    const auto mount = [&] { fixture.mount(); };
     const auto unmount = [&] { ASSERT_EQ(runProgram(umountProgram, {point}), 0); };
     mount();
     tree.write("media/usb/movie.bin", 300'000);
@@ -217,18 +227,10 @@ TEST(MountFollow, ADiskInsideTheTreeLiveAndWhileClosed) {
 TEST(MountFollow, AFollowedDiskUnmountsAtOnce) {
     if (!canMount()) GTEST_SKIP() << "needs root, mount namespaces, mkfs.ext4 and mount";
     if (!insideOwnMounts("AFollowedDiskUnmountsAtOnce")) return;
-    TempDir tree, outside;
-    ScopedDataHome data;
-    ScopedEnv home("HOME", outside.path());
-    tree.mkdirs("data");
-    tree.write("data/a.txt", 5000);
-    tree.mkdirs("media/usb");
-    const std::string point = tree / "media/usb";
-    const std::string image = outside / "usb.img";
-    makeDisk(image);
-    const auto mount = [&] {
-        ASSERT_EQ(runProgram(mountProgram, {"-o", "loop", image, point}), 0);
-    };
+    DiskInTree fixture;
+    TempDir& tree = fixture.tree;
+    const std::string& point = fixture.point;
+    const auto mount = [&] { fixture.mount(); };
     mount();
     tree.mkdirs("media/usb/photos");
     tree.write("media/usb/photos/a.jpg", 300'000);

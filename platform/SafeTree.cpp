@@ -153,23 +153,6 @@ bool writeAll(int fd, std::string_view bytes) {
     return true;
 }
 
-bool listNames(int dir, std::vector<std::string>& names) {
-    // A description of its own, so that reading it moves no offset of `dir`.
-    DirHandle list = openDir(dir, ".");
-    return list && readNames(list.get(), names);
-}
-
-namespace {
-
-// How a folder of a walk is entered.
-enum class Entered { yes, empty, failed, other };
-
-// Opens the folder `name` of `dir`, seen as `seen`, for reading, checks that it is that very
-// entry and lists its names into `names`. Entered::empty when it holds nothing, so that the walk
-// need not enter it (nor climb back out of it); on Entered::failed errno says why, and
-// Entered::other is another entry than the one seen. The names are read through the descriptor
-// itself, so that a folder that may be read but not searched lists too (an empty one of mode
-// 0400 is copied and removed like any other).
 Entered enterFolder(int dir, const char* name, const TreeEntry& seen, UniqueFd& fd,
                     std::vector<std::string>& names) {
     fd = UniqueFd(::openat(dir, name, readDirFlags));
@@ -185,14 +168,14 @@ Entered enterFolder(int dir, const char* name, const TreeEntry& seen, UniqueFd& 
     return names.empty() ? Entered::empty : Entered::yes;
 }
 
-// The folder above `dir`, opened for reading, when it is the folder `left` that the walk
-// entered `dir` from; invalid otherwise.
 UniqueFd climbTo(int dir, const TreeEntry& left) {
     UniqueFd up(::openat(dir, "..", readDirFlags));
     TreeEntry opened;
     if (!up || !entryAt(up.get(), "", opened) || !opened.same(left)) return {};
     return up;
 }
+
+namespace {
 
 // A folder being walked, with the names it held when it was entered; in step with the copy's
 // folder of the same name where two trees are walked.

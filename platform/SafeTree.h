@@ -93,9 +93,21 @@ DirHandle openDir(int parent, const char* name);
 // Writes all of `bytes`, again after an interruption. False with errno on failure.
 bool writeAll(int fd, std::string_view bytes);
 
-// The names in the open folder `dir`, "." and ".." left out, added to `names`. False when it
-// cannot be read. Reads through a description of its own: no offset of `dir` moves.
-bool listNames(int dir, std::vector<std::string>& names);
+// How a walk enters a folder: it holds names (yes), or none, so that the walk need not go in
+// and climb back out (empty); it could not be opened or read (failed, errno says why); another
+// entry than the one looked at stands under the name (other).
+enum class Entered { yes, empty, failed, other };
+
+// Opens the folder `name` of `dir`, looked at as `seen`, for reading into `fd`, checks that it is
+// that very entry and lists its names, "." and ".." left out, into `names`. The names are read
+// through a duplicate of `fd`, which is closed again, so that a folder that may be read but not
+// searched lists too (an empty one of mode 0400 is copied and removed like any other).
+Entered enterFolder(int dir, const char* name, const TreeEntry& seen, UniqueFd& fd,
+                    std::vector<std::string>& names);
+
+// The folder above `dir`, opened for reading, when it is the folder `left` that the walk went
+// down into `dir` from; invalid otherwise.
+UniqueFd climbTo(int dir, const TreeEntry& left);
 
 // Opens (making it, mode 0700, when missing) the folder `name` in `parent`, which must belong to
 // `owner`; one this call made is given to owner/group through its descriptor. Invalid, with the
@@ -147,12 +159,11 @@ bool walkTree(int parent, const std::string& name, Pre&& pre, Post&& post) {
         post(parent, name, top, nullptr);
         return true;
     }
-    TreeEntry opened;
-    UniqueFd at(::openat(parent, name.c_str(), readDirFlags));
-    if (!at || !entryAt(at.get(), "", opened) || !opened.same(top)) return false;
+    UniqueFd at;
     std::vector<Level> levels;
     levels.push_back({{}, 0, name, top});
-    if (!listNames(at.get(), levels.back().names)) return false;
+    const Entered how = enterFolder(parent, name.c_str(), top, at, levels.back().names);
+    if (how == Entered::failed || how == Entered::other) return false;
     for (;;) {
         Level& level = levels.back();
         if (level.next < level.names.size()) {
@@ -169,10 +180,15 @@ bool walkTree(int parent, const std::string& name, Pre&& pre, Post&& post) {
                 post(at.get(), child, e, &level.entry);
                 continue;
             }
-            UniqueFd down(::openat(at.get(), child.c_str(), readDirFlags));
-            if (!down || !entryAt(down.get(), "", opened) || !opened.same(e)) return false;
+            UniqueFd down;
             Level entered{{}, 0, child, e};
-            if (!listNames(down.get(), entered.names)) return false;
+            const Entered into = enterFolder(at.get(), child.c_str(), e, down, entered.names);
+            if (into == Entered::failed || into == Entered::other) return false;
+            if (into == Entered::empty) {
+                down.reset();
+                post(at.get(), child, e, &level.entry);
+                continue;
+            }
             at = std::move(down);
             levels.push_back(std::move(entered));
             continue;
@@ -184,10 +200,8 @@ bool walkTree(int parent, const std::string& name, Pre&& pre, Post&& post) {
             post(parent, done.name, done.entry, nullptr);
             return true;
         }
-        UniqueFd up(::openat(at.get(), "..", readDirFlags));
-        if (!up || !entryAt(up.get(), "", opened) || !opened.same(levels.back().entry)) {
-            return false;
-        }
+        UniqueFd up = climbTo(at.get(), levels.back().entry);
+        if (!up) return false;
         at = std::move(up);
         post(at.get(), done.name, done.entry, &levels.back().entry);
     }

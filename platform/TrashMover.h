@@ -153,8 +153,9 @@ public:
     // result says whether trashItem() would take it under this user's own rights:
     // TrashRefusal::none; protectedPlace for a place isProtectedPlace() names; otherUser for
     // another user's item; failed for a mount point; permission when this user may not change
-    // its folder (the administrator step may still take the last three). One walk down the path, a statx and an open a folder, and where no
-    // birth time is given an open of the item: cheap enough for the main thread.
+    // its folder (the administrator step may still take the last three). One walk down the
+    // path, a statx and an open a folder, and where no birth time is given an open of the item:
+    // cheap enough for the main thread.
     static TrashResult recordItem(const std::string& path, ExpectedItem& expected);
 
     // A place the Trash never takes under the user's own rights: a relative path; a protected

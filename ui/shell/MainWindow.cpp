@@ -265,13 +265,18 @@ void MainWindow::unpark() {
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     // While held on a screen: a control that shows or turns on there takes the focus, once the
     // step that showed it is over and it stands where it goes.
-    if (parked_ && (event->type() == QEvent::Show || event->type() == QEvent::EnabledChange)) {
+    // A rebuild shows many widgets at once: one look after it is enough.
+    if (parked_ && !parked_->looking &&
+        (event->type() == QEvent::Show || event->type() == QEvent::EnabledChange)) {
         auto* w = qobject_cast<QWidget*>(watched);
         if (w && parked_->screen && parked_->screen->isAncestorOf(w)) {
+            parked_->looking = true;
             QMetaObject::invokeMethod(
                 this,
                 [this] {
-                    if (!parked_ || focusWidget() != this) return;
+                    if (!parked_) return;
+                    parked_->looking = false;
+                    if (focusWidget() != this) return;
                     const Parked held = *parked_;
                     if (!held.screen || !held.screen->isVisible()) {
                         unpark();

@@ -140,6 +140,7 @@ private:
     struct Parked {
         QPointer<QWidget> screen;
         QRect place;
+        bool looking = false;  // a look for a control there is queued
     };
     std::optional<Parked> parked_;  // the focus held for a screen without controls
     // To the application's focus changes: let go of first thing in the destructor, since the

@@ -61,9 +61,9 @@ struct ListRows {
 // move the place (a page is what the list shows of itself); Enter activates the row, Space
 // toggles it, the Menu key and Shift+F10 open its menu, as does a context menu event the desktop
 // sends for the keyboard (QContextMenuEvent::Keyboard): always the current row's, placed at that
-// row, and none without one. Escape, also from a control inside the
-// list, closes what the list says is open, ahead of the window's own Escape. A row's ring shows
-// on the current row while the list has the focus (the widget draws it: see showsRing()).
+// row, and none without one. Escape, also from a control inside the list, closes what the list
+// says is open, ahead of the window's own Escape. A row's ring shows on the current row while
+// the list has the focus (the widget draws it: see showsRing()).
 //
 // The pointer: a press and a release over the same row (by identity) click it; a double click
 // acts only on the row of the click before it; the right button opens the row's menu.
